@@ -1,0 +1,32 @@
+# Talpor: the two set-up commands are `make run` and `make test`.
+# Both install what is missing (Debian packages) before building.
+
+JOBS      ?= $(shell nproc)
+DEBUG_DIR := build/debug
+REL_DIR   := build/release
+
+.PHONY: all run test bench deps clean
+
+all: test
+
+deps:
+	@scripts/deps.sh
+
+# Debug build with AddressSanitizer and UndefinedBehaviorSanitizer; every test runs under them.
+test: deps
+	cmake -S . -B $(DEBUG_DIR) -DCMAKE_BUILD_TYPE=Debug -DTALPOR_SANITIZE=ON -DTALPOR_TESTS=ON
+	cmake --build $(DEBUG_DIR) -j $(JOBS)
+	cd $(DEBUG_DIR) && ctest --output-on-failure -j $(JOBS)
+
+bench: deps
+	cmake -S . -B $(REL_DIR) -DCMAKE_BUILD_TYPE=Release -DTALPOR_BENCH=ON -DTALPOR_TESTS=OFF
+	cmake --build $(REL_DIR) -j $(JOBS)
+	$(REL_DIR)/bench/talpor_bench --benchmark_min_time=0.2
+
+run: deps
+	cmake -S . -B $(REL_DIR) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(REL_DIR) -j $(JOBS)
+	@scripts/run.sh $(REL_DIR)
+
+clean:
+	rm -rf build

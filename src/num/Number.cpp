@@ -1,0 +1,284 @@
+#include "num/Number.h"
+
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include "num/RuntimeError.h"
+
+namespace num {
+namespace {
+
+Separators g_regional;
+
+// A finite double as its 15-significant-digit decimal form:
+// value = (negative ? -1 : 1) * mantissa * 10^exponent, with mantissa < 10^15.
+struct Decimal15 {
+    bool negative = false;
+    std::int64_t mantissa = 0;
+    int exponent = 0;
+};
+
+Decimal15 ToDecimal15(double x) {
+    Decimal15 d;
+    d.negative = std::signbit(x);
+    if (x == 0) return d;
+    char buf[64];
+    auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(x), std::chars_format::scientific, 14);
+    std::string_view s(buf, static_cast<std::size_t>(res.ptr - buf));  // d.dddddddddddddde±xx
+    std::int64_t m = 0;
+    std::size_t i = 0;
+    for (; i < s.size() && s[i] != 'e'; ++i)
+        if (s[i] != '.') m = m * 10 + (s[i] - '0');
+    int e = 0;
+    std::from_chars(s.data() + i + 1 + (s[i + 1] == '+' ? 1 : 0), s.data() + s.size(), e);
+    d.mantissa = m;
+    d.exponent = e - 14;
+    return d;
+}
+
+std::int64_t Pow10(int n) {
+    std::int64_t p = 1;
+    while (n-- > 0) p *= 10;
+    return p;
+}
+
+// The decimal digits of |x| rounded to `decimals` places, as an unscaled digit
+// string (value = digits * 10^-decimals), halves away from zero or to even.
+struct Rounded {
+    bool negative = false;
+    std::string digits;  // no leading zeros; "0" for zero
+    bool exact = false;  // no digit was dropped
+};
+
+Rounded RoundDecimal(double x, int decimals, bool halfToEven) {
+    if (!std::isfinite(x)) throw Overflow("valor no finito");
+    Decimal15 d = ToDecimal15(x);
+    Rounded r;
+    r.negative = d.negative;
+    if (d.mantissa == 0) {
+        r.digits = "0";
+        r.exact = true;
+        r.negative = false;
+        return r;
+    }
+    int drop = -decimals - d.exponent;  // digits of the mantissa below 10^-decimals
+    if (drop <= 0) {
+        r.digits = std::to_string(d.mantissa) + std::string(static_cast<std::size_t>(-drop), '0');
+        r.exact = true;
+        return r;
+    }
+    std::int64_t q = 0;
+    if (drop <= 15) {
+        std::int64_t p = Pow10(drop);
+        q = d.mantissa / p;
+        std::int64_t rem = d.mantissa % p;
+        std::int64_t half = p / 2;
+        if (rem > half || (rem == half && (!halfToEven || (q % 2) != 0))) ++q;
+    }
+    r.digits = std::to_string(q);
+    if (q == 0) r.negative = false;
+    return r;
+}
+
+// Splits unscaled digits into integer and fraction parts of `decimals` digits.
+void SplitDigits(const std::string& digits, int decimals, std::string& intPart,
+                 std::string& fracPart) {
+    std::string s = digits;
+    if (static_cast<int>(s.size()) <= decimals)
+        s.insert(0, static_cast<std::size_t>(decimals - static_cast<int>(s.size()) + 1), '0');
+    intPart = s.substr(0, s.size() - static_cast<std::size_t>(decimals));
+    fracPart = s.substr(s.size() - static_cast<std::size_t>(decimals));
+    std::size_t nz = intPart.find_first_not_of('0');
+    intPart = nz == std::string::npos ? "" : intPart.substr(nz);
+}
+
+std::string GroupThousands(const std::string& digits, const std::string& sep) {
+    std::string out;
+    int n = static_cast<int>(digits.size());
+    for (int i = 0; i < n; ++i) {
+        if (i > 0 && (n - i) % 3 == 0) out += sep;
+        out += digits[static_cast<std::size_t>(i)];
+    }
+    return out;
+}
+
+}  // namespace
+
+const Separators& RegionalSeparators() { return g_regional; }
+void SetRegionalSeparators(Separators separators) { g_regional = std::move(separators); }
+
+double Val(std::string_view text) {
+    std::string s;
+    s.reserve(text.size());
+    for (char c : text)
+        if (c != ' ' && c != '\t' && c != '\n') s += c;
+
+    std::string clean;
+    std::size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) clean += s[i++];
+    std::size_t digitsAt = clean.size();
+    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) clean += s[i++];
+    if (i < s.size() && s[i] == '.') {
+        clean += s[i++];
+        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) clean += s[i++];
+    }
+    bool anyDigit = clean.find_first_of("0123456789", digitsAt) != std::string::npos;
+    if (!anyDigit) return 0.0;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E' || s[i] == 'd' || s[i] == 'D')) {
+        std::size_t j = i + 1;
+        std::string exp = "e";
+        if (j < s.size() && (s[j] == '+' || s[j] == '-')) exp += s[j++];
+        std::size_t expDigits = 0;
+        while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) {
+            exp += s[j++];
+            ++expDigits;
+        }
+        if (expDigits > 0) clean += exp;
+    }
+    const char* first = clean.data();
+    if (*first == '+') ++first;
+    double v = 0;
+    auto res = std::from_chars(first, clean.data() + clean.size(), v);
+    if (res.ec == std::errc::result_out_of_range) {
+        // Overflow is an error; underflow reads as zero.
+        std::size_t e = clean.find('e');
+        if (e != std::string::npos && clean[e + 1] != '-') throw Overflow(std::string(text));
+        return clean[0] == '-' ? -0.0 : 0.0;
+    }
+    return v;
+}
+
+std::int16_t CInt(double x) {
+    double r = std::nearbyint(x);
+    if (!(r >= -32768.0 && r <= 32767.0)) throw Overflow("CInt");
+    return static_cast<std::int16_t>(r);
+}
+
+std::int32_t CLng(double x) {
+    double r = std::nearbyint(x);
+    if (!(r >= -2147483648.0 && r <= 2147483647.0)) throw Overflow("CLng");
+    return static_cast<std::int32_t>(r);
+}
+
+double Int(double x) { return std::floor(x); }
+
+double Round(double x, int decimals) {
+    Rounded r = RoundDecimal(x, decimals, /*halfToEven=*/true);
+    if (r.exact) return x;
+    std::string s = (r.negative ? "-" : "") + r.digits + "e-" + std::to_string(decimals);
+    double v = 0;
+    std::from_chars(s.data(), s.data() + s.size(), v);
+    return v;
+}
+
+std::string Format(double x, std::string_view pattern, const Separators& separators) {
+    std::size_t first = pattern.find_first_of("0#");
+    if (first == std::string_view::npos) return std::string(pattern);
+    std::size_t last = pattern.find_last_of("0#");
+    std::string_view prefix = pattern.substr(0, first);
+    std::string_view body = pattern.substr(first, last - first + 1);
+    std::string_view suffix = pattern.substr(last + 1);
+
+    std::size_t point = body.find('.');
+    std::string_view intSpec = body.substr(0, point);
+    std::string_view fracSpec = point == std::string_view::npos ? "" : body.substr(point + 1);
+    bool grouping = intSpec.find(',') != std::string_view::npos;
+    int minInt = 0, requiredFrac = 0, optionalFrac = 0;
+    for (char c : intSpec) minInt += c == '0';
+    for (char c : fracSpec) {
+        requiredFrac += c == '0';
+        optionalFrac += c == '#';
+    }
+    int decimals = requiredFrac + optionalFrac;
+
+    Rounded r = RoundDecimal(x, decimals, /*halfToEven=*/false);
+    std::string intPart, fracPart;
+    SplitDigits(r.digits, decimals, intPart, fracPart);
+    while (static_cast<int>(fracPart.size()) > requiredFrac && !fracPart.empty() &&
+           fracPart.back() == '0')
+        fracPart.pop_back();
+    if (static_cast<int>(intPart.size()) < minInt)
+        intPart.insert(0, static_cast<std::size_t>(minInt - static_cast<int>(intPart.size())), '0');
+    if (grouping) intPart = GroupThousands(intPart, separators.thousands);
+
+    std::string out;
+    if (r.negative) out += '-';
+    out += prefix;
+    out += intPart;
+    if (!fracPart.empty()) out += separators.decimal + fracPart;
+    out += suffix;
+    return out;
+}
+
+std::string Format(double x, std::string_view pattern) {
+    return Format(x, pattern, RegionalSeparators());
+}
+
+namespace {
+
+std::string GeneralText(double x, const std::string& decimalSep) {
+    if (!std::isfinite(x)) throw Overflow("valor no finito");
+    Decimal15 d = ToDecimal15(x);
+    if (d.mantissa == 0) return "0";
+    std::string digits = std::to_string(d.mantissa);  // 15 digits
+    int e10 = d.exponent + static_cast<int>(digits.size()) - 1;  // exponent of the first digit
+    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    std::string out = d.negative ? "-" : "";
+    if (e10 < -4 || e10 >= 15) {
+        out += digits.substr(0, 1);
+        if (digits.size() > 1) out += decimalSep + digits.substr(1);
+        out += e10 < 0 ? "E-" : "E+";
+        std::string ex = std::to_string(std::abs(e10));
+        if (ex.size() < 2) ex.insert(0, "0");
+        return out + ex;
+    }
+    if (e10 < 0) {
+        return out + "0" + decimalSep + std::string(static_cast<std::size_t>(-e10 - 1), '0') + digits;
+    }
+    std::size_t intLen = static_cast<std::size_t>(e10) + 1;
+    if (digits.size() <= intLen) return out + digits + std::string(intLen - digits.size(), '0');
+    return out + digits.substr(0, intLen) + decimalSep + digits.substr(intLen);
+}
+
+}  // namespace
+
+std::string NumberToText(double x, const Separators& separators) {
+    return GeneralText(x, separators.decimal);
+}
+
+std::string NumberToText(double x) { return NumberToText(x, RegionalSeparators()); }
+
+std::string Str(double x) {
+    std::string t = GeneralText(x, ".");
+    return t[0] == '-' ? t : " " + t;
+}
+
+double Finite(double x, std::string_view what) {
+    if (!std::isfinite(x)) throw Overflow(std::string(what));
+    return x;
+}
+
+double Div(double a, double b) {
+    if (b == 0) {
+        if (a == 0 || std::isnan(a)) throw Overflow("0/0");
+        throw DivisionByZero();
+    }
+    return Finite(a / b, "división");
+}
+
+double Sqr(double x) {
+    if (x < 0) throw InvalidCall("raíz cuadrada de un número negativo");
+    return Finite(std::sqrt(x), "Sqr");
+}
+
+double Pow(double x, double y) {
+    if (x == 0 && y < 0) throw DivisionByZero("potencia negativa de cero");
+    if (x < 0 && std::isfinite(y) && y != std::floor(y))
+        throw InvalidCall("potencia fraccionaria de un número negativo");
+    return Finite(std::pow(x, y), "potencia");
+}
+
+}  // namespace num
