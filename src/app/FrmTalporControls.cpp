@@ -1,0 +1,275 @@
+#include "app/FrmTalporControls.h"
+
+namespace app {
+namespace {
+
+constexpr const char* kLat = "Ø";     // latitude symbol
+constexpr const char* kLon = "λ";     // longitude symbol (Greek small lambda)
+constexpr const char* kHeightCaption = "Altura sobre el elipsoide (m)=";
+constexpr const char* kHeightResult = "Altura sobre el elipsoide = 0,0 m";
+constexpr const char* kHelmertTip = "Helmert Bursa-Wolf 7 parámetros";
+constexpr const char* kMolodenskyTip = "Molodensky 3 parámetros (IGN o NIMA)";
+constexpr const char* kHelmertSheetTip = "Párametros de transformación con Hermet Bursa-Wolf";
+constexpr const char* kMolodenskySheetTip = "Párametros de transformación con Molodensky";
+constexpr const char* kIgnTip = "Parámetros del I.G.N. con Molodensky";
+constexpr const char* kNimaTip =
+    "Parámetros del NIMA, utilizados comúnmente por los GPS de mano y programas comerciales "
+    "para administrar WayPoints";
+
+// Adds controls into one container on one tab.
+class Builder {
+public:
+    Builder(FormModel& form, std::string container, int tab)
+        : form_(form), container_(std::move(container)), tab_(tab) {}
+
+    Builder In(const Control& container) const { return {form_, container.id.Text(), tab_}; }
+    FormModel& Form() const { return form_; }
+
+    Control& Add(Kind kind, std::string name, int index, std::string text,
+                 std::string toolTip = {}) {
+        Control c;
+        c.kind = kind;
+        c.id = {std::move(name), index};
+        c.container = container_;
+        c.tab = tab_;
+        c.text = std::move(text);
+        c.toolTip = std::move(toolTip);
+        if (kind == Kind::OptionButton || kind == Kind::CommandButton) c.foreColor = kButtonText;
+        return form_.Add(std::move(c));
+    }
+    Control& Label(std::string name, int index, std::string caption, std::string tip = {}) {
+        return Add(Kind::Label, std::move(name), index, std::move(caption), std::move(tip));
+    }
+    Control& Text(std::string name, int index, std::string text, std::string tip = {}) {
+        return Add(Kind::TextBox, std::move(name), index, std::move(text), std::move(tip));
+    }
+    Control& Option(std::string name, int index, std::string caption, bool selected,
+                    std::string tip = {}) {
+        Control& c = Add(Kind::OptionButton, std::move(name), index, std::move(caption),
+                         std::move(tip));
+        c.value = selected;
+        return c;
+    }
+    Control& Button(std::string name, int index, std::string caption, std::string tip = {}) {
+        return Add(Kind::CommandButton, std::move(name), index, std::move(caption),
+                   std::move(tip));
+    }
+    Control& Frame(std::string name, int index, std::string caption) {
+        return Add(Kind::Frame, std::move(name), index, std::move(caption));
+    }
+    Control& Picture(std::string name) { return Add(Kind::Picture, std::move(name), -1, ""); }
+    Control& Combo(std::string name, std::string tip = {}) {
+        return Add(Kind::ComboBox, std::move(name), -1, "", std::move(tip));
+    }
+
+    // A row of degrees, minutes and seconds fields with their unit labels:
+    // deg ºLabel min 'Label sec "Label.
+    void DmsRow(int deg, int degLbl, const char* degText, int min, int minLbl,
+                const char* minText, int sec, int secLbl) {
+        Text("TxtWGSg", deg, degText);
+        Label("LblLat", degLbl, "º");
+        Text("TxtWGSg", min, minText);
+        Label("LblLat", minLbl, "'");
+        Text("TxtWGSg", sec, "0,0000");
+        Label("LblLat", secLbl, "\"");
+    }
+
+private:
+    FormModel& form_;
+    std::string container_;
+    int tab_;
+};
+
+void BuildTab0(Builder tab) {
+    tab.Label("Label3", 0, "Cálculo con:");
+
+    Control& geo = tab.Frame("Frame1", 0, "Coord. Geográficas Sistema Ref. Geodésico WGS84");
+    Builder g = tab.In(geo);
+    g.Label("LblLat", 3, "Latitud");
+    g.Label("LblLat", 4, kLat);
+    g.DmsRow(0, 0, "38", 1, 1, "16", 2, 2);
+    g.Label("LblLat", 21, "N");
+    g.Label("LblLat", 8, "Longitud");
+    g.Label("LblLat", 9, kLon);
+    g.DmsRow(3, 5, "1", 4, 6, "22", 5, 7);
+    Builder p1 = g.In(g.Picture("Picture1"));
+    p1.Option("OptLng", 0, "W", true);
+    p1.Option("OptLng", 1, "E", false);
+    g.Label("LblLat", 10, kHeightCaption);
+    g.Text("TxtWGSg", 6, "600,0", "metros");
+
+    Control& utmRes = tab.Frame("Frame6", -1, "Coord. U.T.M. Datum ED50");
+    utmRes.fixedPitch = true;
+    Builder r = tab.In(utmRes);
+    for (auto [i, caption] : {std::pair{0, "E="}, {1, "N="}, {2, "Huso="}})
+        r.Label("LblUTM", i, caption).fixedPitch = true;
+
+    tab.Button("CmdED50Helmert", -1, "Bursa Wolf 7p", kHelmertTip);
+
+    Builder res = tab.In(tab.Frame("Frame5", 0, "Coord. Geográficas Datum ED50"));
+    res.Label("Label1", 0, "Latitud");
+    res.Label("LblLat", 11, std::string(kLat) + " =");
+    res.Label("LblGeoLat", 0, kInitialGeoResult);
+    res.Label("LblLat", 12, "Longitud");
+    res.Label("LblLat", 13, std::string(kLon) + "=");
+    res.Label("LblGeoLon", 0, kInitialGeoResult);
+    res.Label("LblLat", 20, kHeightResult);
+
+    tab.Option("OptUTM", 0, "", true, "Coordenadas geográficas");
+    tab.Option("OptUTM", 1, "", false, "Coordenadas UTM");
+
+    Control& utmFrame = tab.Frame("Frame7", -1, "Coordenadas UTM Sist. Ref. Geodésico WGS84");
+    utmFrame.enabled = false;
+    Builder u = tab.In(utmFrame);
+    u.Label("LblUTM", 13, "E=");
+    u.Text("TxtUTMx", -1, "636800", "metros");
+    u.Label("LblUTM", 14, "N=");
+    u.Text("TxtUTMy", -1, "4234900", "metros");
+    u.Label("LblUTM", 12, "Huso =");
+    u.Combo("CmbHuso");
+    u.Label("LblLat", 14, kHeightCaption);
+    u.Text("TxtWGSg", 8, "600,0", "metros");
+    for (Control* c : tab.Form().Children(utmFrame)) c->foreColor = kGrey;
+
+    tab.Button("Command1", 0, "", kHelmertSheetTip);
+
+    Builder m = tab.In(tab.Frame("Frame3", -1, ""));
+    m.Button("CmdED50Molodensky", -1, "Molodensky 3p", kMolodenskyTip);
+    m.Button("Command1", 1, "", kMolodenskySheetTip);
+    m.Option("OptMWGS84", 0, "IGN", false, kIgnTip);
+    m.Option("OptMWGS84", 1, "NIMA", true, kNimaTip);
+}
+
+void BuildTab1(Builder tab) {
+    tab.Label("Label3", 1, "Cálculo con:");
+
+    Builder u = tab.In(tab.Frame("Frame2", -1, "Coordenadas UTM Datum ED50"));
+    u.Label("LblUTM", 10, "E=");
+    u.Text("TxtUTMe", -1, "637000", "metros");
+    u.Label("LblUTM", 9, "N=");
+    u.Text("TxtUTMn", -1, "4234000", "metros");
+    u.Label("LblUTM", 11, "Huso =");
+    u.Combo("CmbUsos2");
+    u.Label("LblLat", 65, kHeightCaption);
+    u.Text("TxtWGSg", 25, "0,0");
+
+    Control& geoFrame = tab.Frame("Frame9", 1, "Coordenadas Geográf. Datum ED50");
+    geoFrame.enabled = false;
+    Builder g = tab.In(geoFrame);
+    g.Label("LblLat", 47, "Latitud");
+    g.Label("LblLat", 48, kLat);
+    g.DmsRow(7, 44, "38", 14, 45, "0", 15, 46);
+    g.Label("LblLat", 54, "N");
+    g.Label("LblLat", 52, "Longitud");
+    g.Label("LblLat", 53, kLon);
+    g.DmsRow(16, 49, "1", 17, 50, "0", 18, 51);
+    Builder p2 = g.In(g.Picture("Picture2"));
+    p2.Option("OptLng", 4, "W", true);
+    p2.Option("OptLng", 5, "E", false);
+    g.Label("LblLat", 68, kHeightCaption);
+    g.Text("TxtWGSg", 26, "0,0");
+
+    tab.Option("OptCoord", 0, "", false, "Coordenadas UTM");
+    tab.Option("OptCoord", 1, "", false, "Coordenadas geográficas");
+
+    Builder res = tab.In(tab.Frame("Frame1", 1, "Coord. Geográf. Sist. Ref. Geodésico WGS84"));
+    res.Label("LblLat", 58, "Latitud");
+    res.Label("LblLat", 59, std::string(kLat) + " =");
+    res.Label("LblGeoLat", 1, kInitialGeoResult);
+    res.Label("LblLat", 63, "Longitud");
+    res.Label("LblLat", 64, std::string(kLon) + "=");
+    res.Label("LblGeoLon", 1, kInitialGeoResult);
+    res.Label("LblLat", 24, kHeightResult);
+
+    tab.Button("CmdWGS84Helmert", -1, "Bursa Wolf 7p", kHelmertTip);
+
+    Control& utmRes = tab.Frame("Frame4", -1, "Coord. U.T.M. WGS84");
+    utmRes.fixedPitch = true;
+    Builder r = tab.In(utmRes);
+    for (auto [i, caption] : {std::pair{6, "E="}, {7, "N="}, {8, "Huso="}})
+        r.Label("LblUTM", i, caption).fixedPitch = true;
+
+    tab.Button("Command1", 2, "", kHelmertSheetTip);
+
+    Builder m = tab.In(tab.Frame("Frame8", -1, ""));
+    m.Button("CmdWGS84Molodensky", -1, "Molodensky 3p", kMolodenskyTip);
+    m.Button("Command1", 3, "", kMolodenskySheetTip);
+    m.Option("OptMED50", 2, "IGN", false, kIgnTip);
+    m.Option("OptMED50", 3, "NIMA", true, kNimaTip);
+}
+
+void BuildTab2(Builder tab) {
+    tab.Label("LblDist", -1, "Distancia= 0,000 Km");
+
+    Builder p1 = tab.In(tab.Frame("Frame1", 2, "Coord. Geográficas WGS84"));
+    p1.Label("Label5", -1, "1").bold = true;
+    p1.Label("LblLat", 28, "Latitud");
+    p1.Label("LblLat", 29, kLat);
+    p1.DmsRow(9, 25, "38", 10, 26, "25", 11, 27);
+    p1.Option("OptLng", 8, "N", true);
+    p1.Option("OptLng", 9, "S", false);
+    p1.Label("LblLat", 34, "Longitud");
+    p1.Label("LblLat", 35, kLon);
+    p1.DmsRow(12, 30, "1", 13, 31, "34", 27, 32);
+    Builder pic3 = p1.In(p1.Picture("Picture3"));
+    pic3.Option("OptLng", 3, "W", true);
+    pic3.Option("OptLng", 2, "E", false);
+    p1.Button("Command2", -1, "Longitudes de arco",
+              "Calcula la longitud de arco en latitud y longitud del punto nº 1");
+    p1.Button("Command5", -1, "Convertir a: ggg,gggggggº",
+              "Convierte las coordenadas del punto nº 1, expresadas en Grados, minutos y "
+              "segundos a distintos formatos");
+
+    Builder p2 = tab.In(tab.Frame("Frame1", 3, "Coord. Geográficas WGS84"));
+    p2.Label("Label6", -1, "2").bold = true;
+    p2.Label("LblLat", 69, "Latitud");
+    p2.Label("LblLat", 43, kLat);
+    p2.DmsRow(33, 72, "39", 32, 71, "16", 31, 70);
+    p2.Option("OptLng", 11, "N", true);
+    p2.Option("OptLng", 10, "S", false);
+    p2.Label("LblLat", 39, "Longitud");
+    p2.Label("LblLat", 38, kLon);
+    p2.DmsRow(30, 42, "2", 29, 41, "22", 28, 40);
+    Builder pic4 = p2.In(p2.Picture("Picture4"));
+    pic4.Option("OptLng", 6, "W", true);
+    pic4.Option("OptLng", 7, "E", false);
+
+    tab.Button("Command4", -1, "Distancia entre (1) y (2)");
+
+    Builder cal = tab.In(tab.Frame("Frame10", -1, "Calendario solar"));
+    cal.Add(Kind::MonthView, "MonthView1", -1, "");
+    cal.Label("LblZonaUTC", -1, "Zona UTC:", "Tiempo Universal Coordinado");
+    cal.Combo("CmbUTC", "España peninsular y Baleares UTC+1, Canarias UTC=0");
+    cal.Label("Label4", 0, "Horario solar:");
+    cal.Combo("CmbHS");
+    cal.Label("Label4", 1, "Orto:");
+    cal.Label("LblOrto", -1, "0:00 A.M.", "Hora Local").foreColor = kBlue;
+    cal.Label("Label4", 3, "Culminación:");
+    cal.Label("LblCulmin", -1, "0:00 P.M.").foreColor = kBlue;
+    cal.Label("Label4", 2, "Ocaso:");
+    cal.Label("LblOcaso", -1, "0:00 P.M.", "Hora Local").foreColor = kBlue;
+    cal.Button("Command3", -1, "Salida y puesta del Sol  (pto. 1)");
+}
+
+}  // namespace
+
+void BuildFrmTalporControls(FormModel& form) {
+    Control window;
+    window.kind = Kind::Form;
+    window.id = {"frmTalpor", -1};
+    window.text = kFormCaption;
+    form.Add(std::move(window));
+
+    Builder top(form, "frmTalpor", -1);
+    Control& tabs = top.Add(Kind::TabControl, "SSTab1", -1, "");
+    tabs.tabCaptions = {"WGS84  ->  ED50", "ED50  ->  WGS84 ", "Utilidades"};
+    tabs.currentTab = 0;
+
+    BuildTab0(Builder(form, "SSTab1", 0));
+    BuildTab1(Builder(form, "SSTab1", 1));
+    BuildTab2(Builder(form, "SSTab1", 2));
+
+    top.Button("Command15", -1, "Cerrar");
+}
+
+}  // namespace app

@@ -1,0 +1,17 @@
+// The controls of the main window frmTalpor as the form defines them, before
+// start-up fills the drop-down lists and the calendar.
+#pragma once
+
+#include "app/Controls.h"
+
+namespace app {
+
+inline constexpr const char* kFormCaption = "Talpor - Transformación de coordenadas";
+
+// Adds every control of frmTalpor, with its initial texts, colours and states, to `form`.
+void BuildFrmTalporControls(FormModel& form);
+
+// Initial caption of the sexagesimal result labels: 00º 00' 0,0000".
+inline constexpr const char* kInitialGeoResult = "00º 00' 0,0000\"";
+
+}  // namespace app

@@ -1,0 +1,72 @@
+// What the window logic needs from its platform: message boxes, the settings
+// store, the single-instance indication, regional settings, the screen size, the
+// program folder, starting a process, the clock and appending to the error log.
+// The Qt front end implements it; tests use a fake that records calls and scripts
+// answers.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace app {
+
+enum class MsgIcon { None, Information, Exclamation, Critical };
+enum class MsgButtons { OK, YesNo };
+enum class MsgResult { OK, Yes, No };
+
+enum class LocaleItem {
+    MonThousandSep,  // thousands separator of currency amounts
+    DecimalSep,      // decimal separator of numbers
+    Language,        // displayable name of the locale's language
+};
+
+struct ScreenSize {
+    int width = 0;   // pixels
+    int height = 0;  // pixels
+};
+
+struct DateTime {
+    int year = 2000, month = 1, day = 1;
+    int hour = 0, minute = 0, second = 0;
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // A modal message box; returns the button the user pressed.
+    virtual MsgResult MsgBox(std::string_view text, std::string_view title, MsgIcon icon,
+                             MsgButtons buttons = MsgButtons::OK,
+                             MsgResult defaultButton = MsgResult::OK) = 0;
+
+    // Per-user settings store, addressed by application, section and key.
+    virtual void SaveSetting(std::string_view appName, std::string_view section,
+                             std::string_view key, std::string_view value) = 0;
+
+    // True when another instance of the program is already running.
+    virtual bool PreviousInstance() = 0;
+    // The folder that holds the program file, as the platform reports it.
+    virtual std::string ProgramFolder() = 0;
+    // The application title, "Talpor".
+    virtual std::string AppTitle() = 0;
+
+    // One item of the user's regional settings; "" when it cannot be read.
+    virtual std::string Locale(LocaleItem item) = 0;
+
+    virtual ScreenSize Screen() = 0;
+
+    // Starts a command line as a separate process without waiting for it.
+    virtual void StartProcess(std::string_view commandLine) = 0;
+
+    virtual DateTime Now() = 0;
+    // Date and time written in the user's regional short-date and time formats.
+    virtual std::string DateText(const DateTime& t) = 0;
+    virtual std::string TimeText(const DateTime& t) = 0;
+
+    // Appends `text` to the file, creating it when missing. False when it failed.
+    virtual bool AppendToFile(std::string_view path, std::string_view text) = 0;
+
+    virtual void ResetMousePointer() = 0;
+};
+
+}  // namespace app

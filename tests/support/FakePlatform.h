@@ -1,0 +1,86 @@
+// A platform for tests: records every call and answers from a script.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/Platform.h"
+
+namespace testing_support {
+
+struct MsgBoxCall {
+    std::string text;
+    std::string title;
+    app::MsgIcon icon = app::MsgIcon::None;
+    app::MsgButtons buttons = app::MsgButtons::OK;
+    app::MsgResult defaultButton = app::MsgResult::OK;
+};
+
+class FakePlatform : public app::Platform {
+public:
+    // Scripted answers, taken in order; when none is left a box answers its default button.
+    std::deque<app::MsgResult> answers;
+    std::vector<MsgBoxCall> msgBoxes;
+
+    std::map<std::string, std::string> settings;  // "app/section/key" -> value
+    bool previousInstance = false;
+    std::string programFolder = "/opt/talpor";
+    std::map<app::LocaleItem, std::string> locale = {
+        {app::LocaleItem::MonThousandSep, "."},
+        {app::LocaleItem::DecimalSep, ","},
+        {app::LocaleItem::Language, "español (España)"},
+    };
+    app::ScreenSize screen{1024, 768};
+    std::vector<std::string> startedProcesses;
+    app::DateTime now{2026, 5, 14, 10, 30, 15};
+    std::map<std::string, std::string> files;  // path -> contents
+    bool failAppend = false;
+    int mousePointerResets = 0;
+
+    app::MsgResult MsgBox(std::string_view text, std::string_view title, app::MsgIcon icon,
+                          app::MsgButtons buttons, app::MsgResult defaultButton) override {
+        msgBoxes.push_back({std::string(text), std::string(title), icon, buttons, defaultButton});
+        if (answers.empty()) return defaultButton;
+        app::MsgResult r = answers.front();
+        answers.pop_front();
+        return r;
+    }
+    void SaveSetting(std::string_view appName, std::string_view section, std::string_view key,
+                     std::string_view value) override {
+        settings[std::string(appName) + "/" + std::string(section) + "/" + std::string(key)] =
+            std::string(value);
+    }
+    bool PreviousInstance() override { return previousInstance; }
+    std::string ProgramFolder() override { return programFolder; }
+    std::string AppTitle() override { return "Talpor"; }
+    std::string Locale(app::LocaleItem item) override {
+        auto it = locale.find(item);
+        return it == locale.end() ? "" : it->second;
+    }
+    app::ScreenSize Screen() override { return screen; }
+    void StartProcess(std::string_view commandLine) override {
+        startedProcesses.emplace_back(commandLine);
+    }
+    app::DateTime Now() override { return now; }
+    std::string DateText(const app::DateTime& t) override {
+        return Two(t.day) + "/" + Two(t.month) + "/" + std::to_string(t.year);
+    }
+    std::string TimeText(const app::DateTime& t) override {
+        return Two(t.hour) + ":" + Two(t.minute) + ":" + Two(t.second);
+    }
+    bool AppendToFile(std::string_view path, std::string_view text) override {
+        if (failAppend) return false;
+        files[std::string(path)] += std::string(text);
+        return true;
+    }
+    void ResetMousePointer() override { ++mousePointerResets; }
+
+    const MsgBoxCall& LastMsgBox() const { return msgBoxes.back(); }
+
+private:
+    static std::string Two(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
+};
+
+}  // namespace testing_support
