@@ -120,6 +120,10 @@ public:
 
     // Focus: the control that has it (nullptr when none).
     Control* focused = nullptr;
+    // A handler asks for the focus to go (back) to a control; the window applies the
+    // request once the running event handler has finished, then clears it.
+    Control* focusRequest = nullptr;
+    void SetFocus(Control& control) { focusRequest = &control; }
 
 private:
     std::vector<std::unique_ptr<Control>> controls_;
