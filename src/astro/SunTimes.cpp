@@ -58,7 +58,7 @@ NoRiseOrSetError::NoRiseOrSetError(NoRiseOrSetReason reason, double cosHourAngle
     : num::RuntimeError(num::InvalidCall(
           std::string(reason == NoRiseOrSetReason::SunNeverRises ? "el Sol no sale"
                                                                  : "el Sol no se pone") +
-          ": cos H = " + num::Str(cosHourAngle))),
+          ": cos H =" + num::Str(cosHourAngle))),
       reason_(reason) {}
 
 double RiseHourAngle(double Latitude, double Declination) {
