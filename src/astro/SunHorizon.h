@@ -7,9 +7,10 @@
 
 namespace mAAlgorit {
 
-// Azimuth of the Sun, degrees from north through east, 0..360. Where the Sun is
-// within about 0.06 degrees of the zenith or nadir (or at a pole) the azimuth is
-// undefined and 180 is returned for northern latitudes, 0 otherwise.
+// Azimuth of the Sun, degrees from north through east, 0..360. Where
+// cos(latitude) * sin(zenith distance) is 0.001 or less (the Sun within a few
+// hundredths of a degree of the zenith or nadir) the azimuth is undefined and 180
+// is returned for northern latitudes, 0 otherwise.
 double SunAzimuth(double Latitude, double Longitude, double Year, double Month, double Day,
                   double Hours, double Minutes, double Seconds, double Zone, double Summer);
 
