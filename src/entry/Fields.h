@@ -1,14 +1,43 @@
 // Events of the coordinate fields TxtWGSg(i), TxtUTMx, TxtUTMy, TxtUTMe and TxtUTMn:
-// what each does when it gains the focus, on each typed key and when it loses the focus.
+// what each does when it gains the focus, on each typed key and when it loses the focus,
+// and the tables that give every field its class and its range.
 #pragma once
+
+#include <optional>
+#include <string>
 
 #include "app/Controls.h"
 #include "app/Platform.h"
 
 namespace entry {
 
-// True for the controls these rules apply to.
+// How a field is shown while it has the focus and which keys it takes.
+struct FieldClass {
+    char name;                 // 'D' degrees, 'M' minutes, 'S' seconds, 'H' height (m), 'U' UTM (m)
+    const char* focusPattern;  // display pattern used when the field gains the focus
+    const char* keyMode;       // mText::FilterKey mode
+    bool pointBecomesComma;    // a typed "." enters as ","
+};
+
+// The range a field is checked against when it loses the focus (limits inclusive).
+struct FieldRange {
+    std::string title;  // names the field in the "Limitaciones" message
+    double min;
+    double max;
+    std::string format;  // display pattern of the checked value
+};
+
+// True for the controls these rules apply to: TxtWGSg(0..18, 25..33) and the four UTM fields.
 bool IsCoordinateField(const app::Control& field);
+
+// The class of a coordinate field; nullopt for any other control.
+std::optional<FieldClass> ClassOf(const app::Control& field);
+
+// The range of a coordinate field, read now: the longitude degrees TxtWGSg(3) and
+// TxtWGSg(16) allow up to 10 degrees when their "W" button (OptLng(0), OptLng(4)) is
+// selected and up to 5 otherwise. Degrees, minutes and seconds of arc; heights and
+// UTM coordinates in metres. nullopt for any other control.
+std::optional<FieldRange> RangeOf(const app::FormModel& form, const app::Control& field);
 
 // Focus gained: reformat without thousands points, select all, light-yellow background.
 void FieldGotFocus(app::FormModel& form, app::Control& field);

@@ -1,8 +1,18 @@
-// Text rules of the coordinate fields: how a field's text becomes a number.
+// Text rules of the coordinate fields: how a field's text becomes a number, which
+// typed keys a field accepts, how a field is prepared when it gains the focus and
+// how its content is checked, clamped and rewritten when it loses the focus.
+//
+// Texts are UTF-8; caret positions, selection lengths and text lengths are counted
+// in characters (code points), never in bytes. There is no length limit: a text of
+// any length (a pasted one, say) is read and rewritten like any other.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "app/Controls.h"
+#include "app/Platform.h"
 
 namespace mText {
 
@@ -14,7 +24,53 @@ std::string RemoveDots(std::string_view text);
 std::string NormalizeNumber(std::string_view text);
 
 // The number a field's text holds: the leading-number parse of NormalizeNumber(text);
-// 0 when the text does not start with a number.
+// 0 when the text does not start with a number. Throws the overflow error when the
+// number does not fit a double.
 double FieldValue(std::string_view text);
+
+// Key codes the filter knows.
+inline constexpr int kBackspace = 8;
+
+// Decides whether a typed character may enter the field; a refused key sets keyCode
+// to 0. Backspace (8) always passes. Modes, compared without regard to letter case:
+//   "09"    digits only;
+//   "0,9"   digits and one "," (a second one only when the whole text is selected);
+//   "-09"   digits and one "-", only at the start of the text;
+//   "-0,9"  the rules of "0,9" and "-09" together;
+//   "0/9"   digits and "/";
+//   any other mode accepts every key.
+// The whole text counts as selected when the selection length equals the text length.
+void FilterKey(const app::Control& field, int& keyCode, std::string_view mode);
+
+// Checks a field that loses the focus. Kind, compared without regard to letter case:
+//   "N" or "N,": the field's number (FieldValue) must lie in [min, max]. Outside, a
+//     "Limitaciones" message names both limits, the text becomes the nearer limit and
+//     the field asks for the focus back (form.SetFocus). Inside, the text is rewritten
+//     with `format` (left alone when `format` is empty). A text written with `format`
+//     never reads outside [min, max]: where rounding to the format would push it out
+//     (59.999999 as "#,##0.0000" would read 60), the last shown decimal is cut
+//     towards the inside instead ("59,9999").
+//   "S": a text of at most `max` characters; a longer one is reported and cut, and
+//     the field asks for the focus back; an empty one takes `defaultText` when given
+//     (and asks for the focus back).
+//   any other kind: nothing happens.
+void ValidateField(app::FormModel& form, app::Platform& platform, app::Control& field,
+                   std::string_view kind, std::string_view title, double max, double min,
+                   const std::optional<std::string>& defaultText, std::string_view format);
+
+// Prepares a field that has just gained the focus: caret at the start; when `format`
+// is not empty a text that reads as a number under the regional separators is
+// rewritten with `format` and without thousands points ("636.800,00" becomes
+// "636800,00"), any other text is kept; then the whole text is selected.
+void SelectFieldText(app::Control& field, std::string_view format);
+
+// True when the text reads as a number under the regional separators: blanks around
+// it, an optional sign, digits (thousands separators between them allowed), an
+// optional decimal separator with digits, an optional exponent. "636.800,00",
+// "-500,0" and ",5" do; "", "abc", "1,2,3" and "5-" do not.
+bool IsRegionalNumber(std::string_view text);
+
+// Text length in characters.
+int CharLength(std::string_view text);
 
 }  // namespace mText
