@@ -165,11 +165,7 @@ LatLon UTMToGeo(double E, double N, std::int16_t zone, const Ellipsoid& ell,
     double M = 0;
     while (N - n0 - M >= 0.0001) {
         M = MeridianArc(d, phiF);
-        const double next = phiF + (N - n0 - M) / ak0;
-        // For absurd northings the correction drops below the spacing of doubles and
-        // the latitude stops moving; it would never reach the test, so stop here.
-        if (next == phiF) break;
-        phiF = next;
+        phiF = phiF + (N - n0 - M) / ak0;
     }
 
     const double sinF = std::sin(phiF);
