@@ -11,8 +11,8 @@
 namespace mGeo {
 namespace {
 
-constexpr double kA = 6378.137;                 // WGS84 semi-major axis (km)
-constexpr double kF = 0.0033528106647474805;    // WGS84 flattening 1/298.257223563
+constexpr double kA = 6378.137;                  // WGS84 semi-major axis (km)
+constexpr double kF = 0.0033528106647474805;     // WGS84 flattening 1/298.257223563
 constexpr double kRad = 3.14159265358979 / 180;  // the system's pi over 180
 
 bool IsLower(std::string_view a, std::string_view lowerB) {
@@ -53,8 +53,8 @@ double GeoDistance(double lat1, double lon1, double lat2, double lon2, std::stri
     const double D = 2 * w * kA;
     const double H1 = num::Div(3 * R - 1, 2 * C);
     const double H2 = num::Div(3 * R + 1, 2 * S);
-    const double s = D * ((1 + kF * H1 * detail::Square(sinF * cosG)) -
-                          kF * H2 * detail::Square(cosF * sinG));
+    const double s =
+        D * ((1 + kF * H1 * detail::Square(sinF * cosG)) - kF * H2 * detail::Square(cosF * sinG));
     return num::Finite(s / factor, "GeoDistance");
 }
 

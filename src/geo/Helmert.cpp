@@ -14,17 +14,26 @@ namespace {
 
 bool Select(HelmertZone zone) {
     switch (zone) {
-        case HelmertZone::EST99: HelmertParams = EST99; break;
-        case HelmertZone::ZNW99: HelmertParams = ZNW99; break;
-        case HelmertZone::BAL99: HelmertParams = BAL99; break;
-        case HelmertZone::None: return false;
+        case HelmertZone::EST99:
+            HelmertParams = EST99;
+            break;
+        case HelmertZone::ZNW99:
+            HelmertParams = ZNW99;
+            break;
+        case HelmertZone::BAL99:
+            HelmertParams = BAL99;
+            break;
+        case HelmertZone::None:
+            return false;
     }
     HelmertParamsZone = zone;
     return true;
 }
 
 // Arc-seconds to radians through degrees, as every rotation of the system is taken.
-double SecondsToRad(double seconds) { return DegToRad(DMSToDeg(0, 0, seconds, false)); }
+double SecondsToRad(double seconds) {
+    return DegToRad(DMSToDeg(0, 0, seconds, false));
+}
 
 }  // namespace
 

@@ -35,10 +35,10 @@ MolodenskyShifts MolodenskyShift(double latDeg, double lonDeg, double h,
     const double M = a * (1 - e2) / num::Pow(1 - e2 * sin2, 1.5);
 
     MolodenskyShifts s;
-    s.dLatSec = (-dx * sinPhi * cosLam - dy * sinPhi * sinLam + dz * cosPhi +
-                 N * e2 * sinPhi * cosPhi * da / a +
-                 (M * a / b + N * b / a) * df * sinPhi * cosPhi) *
-                num::Pow((M + h) * sin1, -1);
+    s.dLatSec =
+        (-dx * sinPhi * cosLam - dy * sinPhi * sinLam + dz * cosPhi +
+         N * e2 * sinPhi * cosPhi * da / a + (M * a / b + N * b / a) * df * sinPhi * cosPhi) *
+        num::Pow((M + h) * sin1, -1);
     s.dLonSec = (-dx * sinLam + dy * cosLam) * num::Pow((N + h) * cosPhi * sin1, -1);
     s.dH = dx * cosPhi * cosLam + dy * cosPhi * sinLam + dz * sinPhi - (a / N) * da +
            (b / a) * df * N * sin2;

@@ -28,7 +28,6 @@ struct MolodenskyShifts {
 // Ellipsoids (InitEllipsoids must have run). The WGS84-to-ED50 direction evaluates
 // the same shifts at its WGS84 point and subtracts them. Throws the division error
 // when h cancels a radius of curvature, the overflow error for a non-finite result.
-MolodenskyShifts MolodenskyShift(double latDeg, double lonDeg, double h,
-                                 const MolodenskyParams& p);
+MolodenskyShifts MolodenskyShift(double latDeg, double lonDeg, double h, const MolodenskyParams& p);
 
 }  // namespace mGeo

@@ -4,9 +4,9 @@
 // below 2^-100) to know how far it lies from the nearest double r. When it lies within
 // 0.44 ulp of r, any pow whose error stays below 0.54 ulp (the worst case glibc states
 // for its pow, which is not correctly rounded, so x * x is not the same thing) must
-// return r, since every other double is more than 0.56 ulp away. Otherwise, and for arguments whose powers
-// could leave the normal range, num::Pow itself is called. About one power in ten
-// takes the slow path.
+// return r, since every other double is more than 0.56 ulp away. Otherwise, and for
+// arguments whose powers could leave the normal range, num::Pow itself is called.
+// About one power in eight takes that slow path.
 #include "geo/Power.h"
 
 #include <cmath>
@@ -62,7 +62,9 @@ TALPOR_FMA_CLONES void Powers(double x, int maxN, double* out) {
 
 }  // namespace
 
-void IntPowers(double x, int maxN, double* out) { Powers(x, maxN, out); }
+void IntPowers(double x, int maxN, double* out) {
+    Powers(x, maxN, out);
+}
 
 double Square(double x) {
     double out[3];

@@ -19,8 +19,8 @@
 namespace mGeo {
 namespace {
 
-constexpr double kK0 = 0.9996;               // scale on the central meridian
-constexpr double kFalseEasting = 500000;     // metres
+constexpr double kK0 = 0.9996;                    // scale on the central meridian
+constexpr double kFalseEasting = 500000;          // metres
 constexpr double kFalseNorthingSouth = 10000000;  // metres, southern hemisphere
 
 // Constants derived from a record on every call; the record is never modified.
@@ -138,8 +138,7 @@ UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell) {
     const double IIIA = nu / 720 * sinPhi * cos5 * (61 - 58 * tan2 + tan4);
     const double IV = nu * cosPhi;
     const double V = nu / 6 * cos3 * (nu / r.rho - tan2);
-    const double VI =
-        nu / 120 * cos5 * (5 - 18 * tan2 + tan4 + 14 * r.eta2 - 58 * tan2 * r.eta2);
+    const double VI = nu / 120 * cos5 * (5 - 18 * tan2 + tan4 + 14 * r.eta2 - 58 * tan2 * r.eta2);
 
     const double P = lambda - lambda0;
     double pp[7];

@@ -13,9 +13,9 @@ namespace mGeo {
 // A projected position. zoneText is the zone number followed by the band letter
 // ("30T"); it always fits the small-string buffer, so making one never allocates.
 struct UTMPoint {
-    double E = 0;            // easting (metres), 500000 on the central meridian
-    double N = 0;            // northing (metres), +10000000 south of the equator
-    std::int16_t zone = 0;   // zone number, 1..60 for every longitude
+    double E = 0;           // easting (metres), 500000 on the central meridian
+    double N = 0;           // northing (metres), +10000000 south of the equator
+    std::int16_t zone = 0;  // zone number, 1..60 for every longitude
     std::string zoneText;
 };
 
