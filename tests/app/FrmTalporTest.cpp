@@ -284,8 +284,13 @@ TEST(TextBoxes, TypingAndPastingAreCutAtTheFieldLimit) {
     height.selLength = 0;
     s.window.Type(height, "2");
     EXPECT_EQ(height.text.size(), 255u);
-    EXPECT_TRUE(s.window.MoveFocus("TxtWGSg", 1));  // leaving it neither crashes nor ends
+    s.window.MoveFocus("TxtWGSg", 1);  // leaving it neither crashes nor ends the program
     EXPECT_FALSE(s.window.MustEnd());
+    if (EntryRulesBuilt(s.window)) {
+        ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
+        EXPECT_EQ(s.platform.LastMsgBox().text, "-500,0 < Altura sobre el elipsoide  <3.000,0");
+        EXPECT_EQ(s.form().focused, &height);
+    }
 
     Control& minutes = s.Get("TxtWGSg", 1);
     minutes.text = "12";
