@@ -59,6 +59,10 @@ app::MsgResult QtPlatform::MsgBox(std::string_view text, std::string_view title,
         box.setDefaultButton(QMessageBox::Ok);
     }
     box.exec();
+    // Give the window back its activation (a desktop without a window manager, or the
+    // offscreen platform, leaves no window active), so that the focus returns to the
+    // control the window logic chose.
+    if (mainWindow_ != nullptr && mainWindow_->isVisible()) mainWindow_->activateWindow();
     switch (box.standardButton(box.clickedButton())) {
         case QMessageBox::Yes: return app::MsgResult::Yes;
         case QMessageBox::No: return app::MsgResult::No;

@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
@@ -133,7 +134,6 @@ QWidget* TalporWindow::Create(Control& c, QWidget* parent) {
             auto* box = new QWidget(parent);
             tabBar_ = new QTabBar(box);
             tabBar_->setObjectName(QStringLiteral("SSTab1_tabs"));
-            tabBar_->setFocusPolicy(Qt::StrongFocus);
             tabBar_->setExpanding(false);
             tabBar_->setAccessibleName(QStringLiteral("Pestañas"));
             for (const auto& caption : c.tabCaptions) tabBar_->addTab(Q(caption));
@@ -268,12 +268,40 @@ bool TalporWindow::eventFilter(QObject* watched, QEvent* event) {
             // message box opening, another program activated) change nothing.
             Control* c = ControlOf(widget);
             if (c != nullptr && c != frm_.Form().focused && c->kind != Kind::Form &&
-                c->kind != Kind::Frame && c->kind != Kind::Picture && c->kind != Kind::Label)
+                c->kind != Kind::Frame && c->kind != Kind::Picture && c->kind != Kind::Label) {
+                refusedPress_ = nullptr;
                 Dispatch([this, c] { frm_.MoveFocus(c); });
+                // Qt gives the focus on a mouse press before it delivers the press. When
+                // the field being left kept the focus, that press must not reach the
+                // control (no click, no caret, no tab change).
+                if (static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason &&
+                    frm_.Form().focused != c)
+                    refusedPress_ = widget;
+            }
             return false;
         }
+        case QEvent::MouseButtonDblClick:
+            return refusedPress_ != nullptr &&
+                   (widget == refusedPress_ || refusedPress_->isAncestorOf(widget));
         case QEvent::KeyPress:
             return KeyPress(widget, static_cast<QKeyEvent*>(event));
+        case QEvent::MouseButtonPress: {
+            if (refusedPress_ != nullptr) {
+                bool refused = widget == refusedPress_ || refusedPress_->isAncestorOf(widget);
+                refusedPress_ = nullptr;
+                if (refused) return true;
+            }
+            // A click on another tab is the user's tab change. The tab bar does not
+            // see it: when the field being left keeps the focus, the tab must stay,
+            // and the bar would otherwise switch again on the button's release.
+            if (widget != tabBar_) return false;
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            int tab = tabBar_->tabAt(mouse->position().toPoint());
+            if (mouse->button() != Qt::LeftButton || tab < 0 || tab == tabBar_->currentIndex())
+                return false;
+            Dispatch([this, tab] { frm_.ChangeTab(tab); });
+            return true;
+        }
         default:
             return false;
     }

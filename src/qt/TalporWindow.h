@@ -4,6 +4,7 @@
 // widgets hold no state of their own that the logic relies on.
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <string_view>
@@ -57,6 +58,7 @@ private:
     QTabBar* tabBar_ = nullptr;
     QStackedWidget* pages_ = nullptr;
     std::vector<QWidget*> pageWidgets_;
+    QPointer<QWidget> refusedPress_;  // its focus move was refused: drop its mouse press
     bool busy_ = false;  // an event is running on the model: Qt's own echoes are ignored
     bool painted_ = false;
     bool closing_ = false;

@@ -231,6 +231,49 @@ TEST(WindowFields, TypedPointBecomesCommaInSecondsAndUtmFields) {
     EXPECT_EQ(seconds->text(), QStringLiteral("12,5"));
 }
 
+TEST(WindowFields, ACorrectedFieldKeepsItsTabInFront) {
+    FakeShown s;
+    if (!EntryRulesBuilt(s.frm)) GTEST_SKIP() << "the coordinate field rules are not built yet";
+    QLineEdit* degrees = s.Edit("TxtWGSg", 0);
+    degrees->setFocus(Qt::TabFocusReason);
+    QTest::qWait(10);
+    QTest::keyClicks(degrees, "50");
+    auto* tabs = s.window->findChild<QTabBar*>();
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(2).center());
+    QTest::qWait(10);
+    EXPECT_EQ(tabs->currentIndex(), 0);
+    EXPECT_TRUE(degrees->isVisible());
+    EXPECT_TRUE(degrees->hasFocus());
+    ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
+    EXPECT_EQ(s.platform.LastMsgBox().text, "35 < Grados sexagesimales <44");
+
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(2).center());  // now it goes
+    QTest::qWait(10);
+    EXPECT_EQ(tabs->currentIndex(), 2);
+    EXPECT_EQ(s.platform.msgBoxes.size(), 1u);
+}
+
+TEST(WindowFields, AClickOnAButtonWhileAFieldIsCorrectedDoesNotRunIt) {
+    FakeShown s;
+    if (!EntryRulesBuilt(s.frm)) GTEST_SKIP() << "the coordinate field rules are not built yet";
+    QLineEdit* degrees = s.Edit("TxtWGSg", 0);
+    degrees->setFocus(Qt::TabFocusReason);
+    QTest::qWait(10);
+    QTest::keyClicks(degrees, "30");
+    QTest::mouseClick(s.Widget("OptUTM", 1), Qt::LeftButton);
+    QTest::qWait(10);
+    EXPECT_EQ(s.platform.msgBoxes.size(), 1u);
+    EXPECT_TRUE(degrees->hasFocus());
+    EXPECT_EQ(degrees->text(), QStringLiteral("35"));
+    EXPECT_TRUE(s.Widget<QRadioButton>("OptUTM", 0)->isChecked());  // the click did not run
+    EXPECT_TRUE(degrees->isEnabled());
+
+    QTest::mouseClick(s.Widget("OptUTM", 1), Qt::LeftButton);  // the next click does
+    QTest::qWait(10);
+    EXPECT_TRUE(s.Widget<QRadioButton>("OptUTM", 1)->isChecked());
+    EXPECT_FALSE(degrees->isEnabled());
+}
+
 TEST(WindowFields, RealMessageBoxTakesTheFocusAndTheFieldGetsItBackOnce) {
     QTemporaryDir dir;
     // Spanish regional settings, and a settings store of its own.
