@@ -36,10 +36,11 @@ QPixmap Draw(int size) {
 
     // The shifted frame's origin and the rotation about Z.
     p.setPen(QPen(QColor(0, 90, 200), 1.6, Qt::SolidLine, Qt::RoundCap));
-    Arrow(p, o, QPointF(16, 9));
-    QPainterPath arc;
-    arc.arcMoveTo(QRectF(3, 3, 10, 6), 200);
-    arc.arcTo(QRectF(3, 3, 10, 6), 200, 250);
+    Arrow(p, o, QPointF(17, 10));
+    QPainterPath arc;  // a turn about the Z axis, open at the front
+    QRectF ring(4.5, 4, 7, 3.5);
+    arc.arcMoveTo(ring, 300);
+    arc.arcTo(ring, 300, 280);
     p.setBrush(Qt::NoBrush);
     p.drawPath(arc);
     return pm;
