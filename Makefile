@@ -14,12 +14,12 @@ deps:
 
 # Debug build with AddressSanitizer and UndefinedBehaviorSanitizer; every test runs under them.
 test: deps
-	cmake -S . -B $(DEBUG_DIR) -DCMAKE_BUILD_TYPE=Debug -DTALPOR_SANITIZE=ON -DTALPOR_TESTS=ON
+	cmake -S . -B $(DEBUG_DIR) -DCMAKE_BUILD_TYPE=Debug -DTALPOR_SANITIZE=ON -DTALPOR_TESTS=ON -DTALPOR_QT=ON
 	cmake --build $(DEBUG_DIR) -j $(JOBS)
 	cd $(DEBUG_DIR) && ctest --output-on-failure -j $(JOBS)
 
 bench: deps
-	cmake -S . -B $(REL_DIR) -DCMAKE_BUILD_TYPE=Release -DTALPOR_BENCH=ON -DTALPOR_TESTS=OFF
+	cmake -S . -B $(REL_DIR) -DCMAKE_BUILD_TYPE=Release -DTALPOR_BENCH=ON -DTALPOR_TESTS=OFF -DTALPOR_QT=ON
 	cmake --build $(REL_DIR) -j $(JOBS)
 	$(REL_DIR)/bench/talpor_bench --benchmark_min_time=0.2
 	$(REL_DIR)/bench/startup_bench $(REL_DIR)/src/qt/talpor $(REL_DIR)/bench/empty_window
