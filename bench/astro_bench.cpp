@@ -1,28 +1,10 @@
 // Solar ephemeris timings. Every call must stay allocation-free on the normal path
 // (the polar-day error path may allocate for its message): the global operator new
-// below counts allocations, and each benchmark reports them per call.
+// of the benchmark program counts allocations, and each benchmark reports them per call.
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
+#include "AllocationCounter.h"
 #include "astro/mAAlgorit.h"
-
-namespace {
-std::atomic<long> gAllocations{0};
-}
-
-void* operator new(std::size_t size) {
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -36,13 +18,13 @@ constexpr double kLon = -3.7;
 template <typename F>
 void Run(benchmark::State& state, F f) {
     double day = 1;
-    long before = gAllocations.load();
+    long before = bench::AllocationCount();
     for (auto _ : state) {
         benchmark::DoNotOptimize(f(day));
         day = day >= 28 ? 1 : day + 1;
     }
     state.counters["allocs/call"] = benchmark::Counter(
-        static_cast<double>(gAllocations.load() - before), benchmark::Counter::kAvgIterations);
+        static_cast<double>(bench::AllocationCount() - before), benchmark::Counter::kAvgIterations);
 }
 
 void BM_SunriseLocal(benchmark::State& state) {

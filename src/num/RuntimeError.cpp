@@ -2,8 +2,22 @@
 
 namespace num {
 
+namespace {
+
+std::string WhatText(const std::string& description, const std::string& detail) {
+    std::string what = description;
+    if (!detail.empty()) {
+        what += " (";
+        what += detail;
+        what += ')';
+    }
+    return what;
+}
+
+}  // namespace
+
 RuntimeError::RuntimeError(int number, std::string description, std::string detail)
-    : std::runtime_error(description + (detail.empty() ? "" : " (" + detail + ")")),
+    : std::runtime_error(WhatText(description, detail)),
       number_(number),
       description_(std::move(description)),
       detail_(std::move(detail)) {}

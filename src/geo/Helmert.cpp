@@ -1,0 +1,92 @@
+// Linearised seven-parameter similarity transformation (Bursa-Wolf) with the
+// regional sets of the national mapping agency for ED50 in Spain.
+#include "geo/Helmert.h"
+
+#include "geo/Angles.h"
+#include "num/Number.h"
+
+namespace mGeo {
+
+HelmertParameters HelmertParams;
+HelmertZone HelmertParamsZone = HelmertZone::None;
+
+namespace {
+
+bool Select(HelmertZone zone) {
+    switch (zone) {
+        case HelmertZone::EST99:
+            HelmertParams = EST99;
+            break;
+        case HelmertZone::ZNW99:
+            HelmertParams = ZNW99;
+            break;
+        case HelmertZone::BAL99:
+            HelmertParams = BAL99;
+            break;
+        case HelmertZone::None:
+            return false;
+    }
+    HelmertParamsZone = zone;
+    return true;
+}
+
+// Arc-seconds to radians through degrees, as every rotation of the system is taken.
+double SecondsToRad(double seconds) {
+    return DegToRad(DMSToDeg(0, 0, seconds, false));
+}
+
+}  // namespace
+
+bool HelmertZoneFromGeo(double lat, double lon) {
+    if (!(lon >= -10 && lon <= 6 && lat >= 35 && lat <= 44)) return false;
+    if (lon < -4.5 && lat > 41.5) return Select(HelmertZone::ZNW99);
+    if (lon > 1.0 && lat < 40.5) return Select(HelmertZone::BAL99);
+    return Select(HelmertZone::EST99);
+}
+
+bool HelmertZoneFromUTM(double easting, double northing, std::int16_t zone) {
+    const bool northingInside = northing >= 3873000 && northing <= 4872000;
+    switch (zone) {
+        case 29:
+            if (!(easting >= 419000 && northingInside)) return false;
+            return Select(northing <= 4595557 ? HelmertZone::EST99 : HelmertZone::ZNW99);
+        case 30:
+            if (!northingInside) return false;
+            return Select(easting >= 374900 ? HelmertZone::EST99 : HelmertZone::ZNW99);
+        case 31:
+            if (!(easting <= 668300 && northingInside)) return false;
+            return Select(northing >= 4485000 || easting <= 328000 ? HelmertZone::EST99
+                                                                   : HelmertZone::BAL99);
+        default:
+            return false;
+    }
+}
+
+Geocentric HelmertTransform(double X, double Y, double Z, HelmertDirection direction) {
+    const HelmertParameters& p = HelmertParams;
+    const double rx = SecondsToRad(p.Rx);
+    const double ry = SecondsToRad(p.Ry);
+    const double rz = SecondsToRad(p.Rz);
+    const double s = p.Scale;
+    const double tx = p.Tx, ty = p.Ty, tz = p.Tz;
+    Geocentric g;
+    if (direction == HelmertDirection::ED50ToWGS84) {
+        // Position-vector rotation (positive Rz turns the point anticlockwise seen
+        // from the north pole), small-angle form.
+        g.X = X + tx + s * X - rz * Y + ry * Z;
+        g.Y = Y + ty + s * Y + rz * X - rx * Z;
+        g.Z = Z + tz + s * Z - ry * X + rx * Y;
+    } else {
+        // The same set undone to first order: translation removed first, then scale
+        // and rotation reversed; the rotation terms are not scaled.
+        g.X = (1 - s) * (X - tx) + rz * (Y - ty) - ry * (Z - tz);
+        g.Y = (1 - s) * (Y - ty) - rz * (X - tx) + rx * (Z - tz);
+        g.Z = (1 - s) * (Z - tz) + ry * (X - tx) - rx * (Y - ty);
+    }
+    num::Finite(g.X, "HelmertTransform X");
+    num::Finite(g.Y, "HelmertTransform Y");
+    num::Finite(g.Z, "HelmertTransform Z");
+    return g;
+}
+
+}  // namespace mGeo

@@ -1,0 +1,205 @@
+// Transverse Mercator by the series in the third flattening n (meridian arc in n,
+// northing and easting as power series in the longitude difference; the inverse
+// with an iterated footpoint latitude). Every expression keeps the order of
+// operations of the reference formulas, because results are compared to the last
+// bit with other implementations. Powers are those of the run-time power function
+// (num::Pow, or detail::IntPowers, which returns the same doubles faster) in every
+// build: the compiler would otherwise turn pow(x, 2) into x * x in optimised builds
+// only, and pow(x, 2) and x * x differ in the last bit for about one x in a thousand.
+#include "geo/Utm.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "geo/Angles.h"
+#include "geo/Power.h"
+#include "num/Number.h"
+#include "num/RuntimeError.h"
+
+namespace mGeo {
+namespace {
+
+constexpr double kK0 = 0.9996;                    // scale on the central meridian
+constexpr double kFalseEasting = 500000;          // metres
+constexpr double kFalseNorthingSouth = 10000000;  // metres, southern hemisphere
+
+// Constants derived from a record on every call; the record is never modified.
+struct Derived {
+    double a, e2, b, n;
+};
+
+Derived Derive(const Ellipsoid& ell) {
+    Derived d;
+    d.a = ell.A;
+    d.e2 = ell.E2;
+    double f = num::Div(1, ell.InvF);  // an empty (uninitialised) record divides by zero
+    d.b = d.a * (1 - f);
+    d.n = num::Div(d.a - d.b, d.a + d.b);
+    return d;
+}
+
+// Meridian arc from the equator to phi (radians), scaled by k0, metres.
+double MeridianArc(const Derived& d, double phi) {
+    const double n = d.n;
+    double pn[4];
+    detail::IntPowers(n, 3, pn);
+    const double n2 = pn[2];
+    const double n3 = pn[3];
+    double s = (1 + n + 5.0 / 4 * n2 + 5.0 / 4 * n3) * phi;
+    s = s - (3 * n + 3 * n2 + 21.0 / 8 * n3) * std::sin(phi) * std::cos(phi);
+    s = s + (15.0 / 8 * n2 + 15.0 / 8 * n3) * std::sin(2 * phi) * std::cos(2 * phi);
+    s = s - 35.0 / 24 * n3 * std::sin(3 * phi) * std::cos(3 * phi);
+    return d.b * kK0 * s;
+}
+
+// Radii of curvature times k0 at phi: nu (prime vertical), rho (meridian), eta2.
+struct Radii {
+    double nu, rho, eta2;
+};
+
+Radii RadiiAt(const Derived& d, double sinPhi) {
+    Radii r;
+    const double w = 1 - d.e2 * detail::Square(sinPhi);
+    r.nu = d.a * kK0 * num::Pow(w, -0.5);
+    r.rho = d.a * kK0 * (1 - d.e2) * num::Pow(w, -1.5);
+    r.eta2 = r.nu / r.rho - 1;
+    return r;
+}
+
+// 16-bit integer arithmetic of the zone numbers: overflow outside −32768..32767.
+int Checked16(int v) {
+    if (v < -32768 || v > 32767) throw num::Overflow("aritmética de husos");
+    return v;
+}
+
+}  // namespace
+
+char UTMBandLetter(double lat) {
+    if (lat >= 72 && lat <= 84) return 'X';
+    // C from −80 up to W below 72, skipping I and O. The bounds are compared as
+    // given (whole degrees), never through a division that could round across them.
+    static constexpr char kBands[] = "CDEFGHJKLMNPQRSTUVW";
+    if (lat < 72) {
+        for (int i = 18; i >= 0; --i) {
+            if (lat >= -80 + 8 * i) return kBands[i];
+        }
+    }
+    return 'Z';
+}
+
+UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell) {
+    num::Finite(lat, "GeoToUTM lat");
+    num::Finite(lon, "GeoToUTM lon");
+    const Derived d = Derive(ell);
+
+    const double t = lon + 180;
+    const double lonN = t - num::Int(t / 360) * 360 - 180;
+    const double phi = DegToRad(lat);
+    const double lambda = DegToRad(lonN);
+
+    int z = num::CInt(num::Int((lonN + 180) / 6) + 1);
+    if (lat >= 56 && lat < 64 && lonN >= 3 && lonN < 12) z = 32;
+    if (lat >= 72 && lat < 84) {
+        if (lonN >= 0 && lonN < 9) {
+            z = 31;
+        } else if (lonN >= 9 && lonN < 21) {
+            z = 33;
+        } else if (lonN >= 21 && lonN < 33) {
+            z = 35;
+        } else if (lonN >= 33 && lonN < 42) {
+            z = 37;
+        }
+    }
+    const double lambda0 = DegToRad(Checked16(Checked16(Checked16((z - 1) * 6) - 180) + 3));
+
+    UTMPoint out;
+    out.zone = static_cast<std::int16_t>(z);
+    char text[8];
+    char* end = std::to_chars(text, text + sizeof text - 1, z).ptr;
+    *end++ = UTMBandLetter(lat);
+    out.zoneText.assign(text, end);
+
+    const double sinPhi = std::sin(phi);
+    const double cosPhi = std::cos(phi);
+    const double tanPhi = std::tan(phi);
+    const Radii r = RadiiAt(d, sinPhi);
+    const double nu = r.nu;
+    double pt[5], pc[6];
+    detail::IntPowers(tanPhi, 4, pt);
+    detail::IntPowers(cosPhi, 5, pc);
+    const double tan2 = pt[2];
+    const double tan4 = pt[4];
+    const double cos3 = pc[3];
+    const double cos5 = pc[5];
+
+    const double I = MeridianArc(d, phi);
+    const double II = nu / 2 * sinPhi * cosPhi;
+    const double III = nu / 24 * sinPhi * cos3 * (5 - tan2 + 9 * r.eta2);
+    const double IIIA = nu / 720 * sinPhi * cos5 * (61 - 58 * tan2 + tan4);
+    const double IV = nu * cosPhi;
+    const double V = nu / 6 * cos3 * (nu / r.rho - tan2);
+    const double VI = nu / 120 * cos5 * (5 - 18 * tan2 + tan4 + 14 * r.eta2 - 58 * tan2 * r.eta2);
+
+    const double P = lambda - lambda0;
+    double pp[7];
+    detail::IntPowers(P, 6, pp);
+    double N = I + II * pp[2] + III * pp[4] + IIIA * pp[6];
+    const double E = kFalseEasting + IV * P + V * pp[3] + VI * pp[5];
+    if (N < 0) N = N + kFalseNorthingSouth;
+    out.E = num::Finite(E, "GeoToUTM E");
+    out.N = num::Finite(N, "GeoToUTM N");
+    return out;
+}
+
+LatLon UTMToGeo(double E, double N, std::int16_t zone, const Ellipsoid& ell,
+                std::string_view hemisphere) {
+    num::Finite(E, "UTMToGeo E");
+    num::Finite(N, "UTMToGeo N");
+    const Derived d = Derive(ell);
+    const double n0 = hemisphere == "N" ? 0 : kFalseNorthingSouth;
+    const double ak0 = d.a * kK0;
+
+    // Footpoint latitude. The test is signed: it stops at the first overshoot.
+    double phiF = num::Div(N - n0, ak0);
+    double M = 0;
+    while (N - n0 - M >= 0.0001) {
+        M = MeridianArc(d, phiF);
+        phiF = phiF + (N - n0 - M) / ak0;
+    }
+
+    const double sinF = std::sin(phiF);
+    const double tanF = std::tan(phiF);
+    const double secF = Sec(phiF);
+    const Radii r = RadiiAt(d, sinF);
+    const double nu = r.nu;
+    const double rho = r.rho;
+    const double eta2 = r.eta2;
+    double pt[7], pn[8];
+    detail::IntPowers(tanF, 6, pt);
+    detail::IntPowers(nu, 7, pn);
+    const double tan2 = pt[2];
+    const double tan4 = pt[4];
+    const double tan6 = pt[6];
+    const double nu3 = pn[3];
+    const double nu5 = pn[5];
+    const double nu7 = pn[7];
+
+    const double VII = tanF / (2 * rho * nu);
+    const double VIII = tanF / (24 * rho * nu3) * (5 + 3 * tan2 + eta2 - 9 * tan2 * eta2);
+    const double IX = tanF / (720 * rho * nu5) * (61 + 90 * tan2 + 45 * tan4);
+    const double X = secF / nu;
+    const double XI = secF / (6 * nu3) * (nu / rho + 2 * tan2);
+    const double XII = secF / (120 * nu5) * (5 + 28 * tan2 + 24 * tan4);
+    const double XIIA = secF / (5040 * nu7) * (61 + 662 * tan2 + 1320 * tan4 + 720 * tan6);
+
+    const double lambda0 = DegToRad(Checked16(Checked16(6 * zone) - 183));
+    const double Q = E - kFalseEasting;
+    double pq[8];
+    detail::IntPowers(Q, 7, pq);
+    const double phi = phiF - VII * pq[2] + VIII * pq[4] - IX * pq[6];
+    const double lambda = lambda0 + X * Q - XI * pq[3] + XII * pq[5] - XIIA * pq[7];
+    // RadToDeg raises the overflow error for a non-finite value.
+    return {RadToDeg(phi), RadToDeg(lambda)};
+}
+
+}  // namespace mGeo

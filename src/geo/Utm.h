@@ -1,0 +1,46 @@
+// UTM projection: geographic coordinates on a given ellipsoid to Universal
+// Transverse Mercator and back, with the zone ("Huso") and latitude band letter.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "geo/Ellipsoid.h"
+
+namespace mGeo {
+
+// A projected position. zoneText is the zone number followed by the band letter
+// ("30T"); it always fits the small-string buffer, so making one never allocates.
+struct UTMPoint {
+    double E = 0;           // easting (metres), 500000 on the central meridian
+    double N = 0;           // northing (metres), +10000000 south of the equator
+    std::int16_t zone = 0;  // zone number, 1..60 for every longitude
+    std::string zoneText;
+};
+
+// Geographic position in decimal degrees, north and east positive.
+struct LatLon {
+    double lat = 0;
+    double lon = 0;
+};
+
+// Projects lat (degrees, any value; beyond ±84/−80 it still projects, band Z) and
+// lon (degrees, any value, normalised to [−180, 180)) on `ell` (one of Ellipsoids).
+// Zone from the longitude with the Norway (32V) and Svalbard (31X..37X) exceptions.
+// Throws the overflow error for a non-finite or absurdly large input.
+UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell);
+
+// Inverse projection of E, N (metres) in `zone` (used as given, not checked against
+// the easting) on `ell`. hemisphere "N" (exactly) is the northern hemisphere; any
+// other text the southern one, where the footpoint is only a first approximation.
+// Returns decimal degrees. Throws the overflow error (6) when 6 * zone - 183 leaves
+// 16 bits, and for a result that is not finite.
+LatLon UTMToGeo(double E, double N, std::int16_t zone, const Ellipsoid& ell,
+                std::string_view hemisphere = "N");
+
+// Latitude band letter of lat (degrees): C..X in 8-degree bands (X 72..84 with
+// both bounds), Z above 84 or below −80.
+char UTMBandLetter(double lat);
+
+}  // namespace mGeo
