@@ -10,8 +10,6 @@
 
 using testing_support::UtilitiesTab;
 using utilities::ClockTime;
-using utilities::kPoint1Latitude;
-using utilities::kPoint1Longitude;
 
 namespace {
 
@@ -131,23 +129,22 @@ TEST(SolarCalendar, SummerTimeAndEachZoneStepMoveTheTimesOneHourAndNothingElse) 
 TEST(SolarCalendar, SouthForPointOneChangesNothing) {
     UtilitiesTab tab;
     Result north = Press(tab);
-    tab.Choose(9);  // "S"
+    tab.Point(1, "38 25 0,0000 S", "");
     EXPECT_EQ(Press(tab), north);
 }
 
 TEST(SolarCalendar, AccuracyIsTenMinutesOnlyAboveSeventyTwoDegrees) {
     struct Case {
-        const char* deg;
-        const char* min;
+        const char* lat;
         const char* accuracy;
     };
-    for (Case c : {Case{"72", "0", "Precisión: ±1 minuto; Azimut= "},
-                   Case{"72", "1", "Precisión: ±10 minuto; Azimut= "},
-                   Case{"78", "30", "Precisión: ±10 minuto; Azimut= "}}) {
-        SCOPED_TRACE(c.deg);
+    for (Case c : {Case{"72 0 0 N", "Precisión: ±1 minuto; Azimut= "},
+                   Case{"72 0 0,0001 N", "Precisión: ±10 minuto; Azimut= "},
+                   Case{"78 30 0 N", "Precisión: ±10 minuto; Azimut= "}}) {
+        SCOPED_TRACE(c.lat);
         UtilitiesTab tab;
         tab.form.Get("MonthView1").date = {2024, 3, 20};  // equinox: rises everywhere
-        tab.Type(kPoint1Latitude, c.deg, c.min, "0,0000");
+        tab.Point(1, c.lat, "");
         Result r = Press(tab);
         ExpectStartsWith(r.ortoTip, c.accuracy);
         ExpectStartsWith(r.ocasoTip, c.accuracy);
@@ -159,8 +156,7 @@ TEST(SolarCalendar, AccuracyIsTenMinutesOnlyAboveSeventyTwoDegrees) {
 TEST(SolarCalendar, PolarDayAndNightSayTheSunDoesNotRiseOrSetAndStillShowTransit) {
     struct Case {
         const char* lat;
-        const char* lonDeg;
-        bool west;
+        const char* lon;
         app::Date date;
         int summer;
         const char* caption;
@@ -168,10 +164,10 @@ TEST(SolarCalendar, PolarDayAndNightSayTheSunDoesNotRiseOrSetAndStillShowTransit
         double noonElevation;  // 90 - latitude + declination (±23.44º at the solstices)
     };
     for (Case c : {
-             Case{"75", "1", true, {2024, 6, 21}, kSummer, "No se pone",
+             Case{"75 0 0 N", "1 34 0 W", {2024, 6, 21}, kSummer, "No se pone",
                   "Precisión: ±10 minuto; el Sol no se pone en todo el día (día polar)",
                   90 - 75 + 23.44},
-             Case{"70", "20", false, {2024, 12, 21}, kWinter, "No sale",
+             Case{"70 0 0 N", "20 0 0 E", {2024, 12, 21}, kWinter, "No sale",
                   "Precisión: ±1 minuto; el Sol no sale en todo el día (noche polar)",
                   // Below the horizon: the low-altitude refraction band adds ~0.14º.
                   90 - 70 - 23.44},
@@ -179,9 +175,7 @@ TEST(SolarCalendar, PolarDayAndNightSayTheSunDoesNotRiseOrSetAndStillShowTransit
         SCOPED_TRACE(c.caption);
         UtilitiesTab tab;
         Press(tab);  // times of the initial point first: none of them may survive
-        tab.Type(kPoint1Latitude, c.lat, "0", "0,0000");
-        tab.Type(kPoint1Longitude, c.lonDeg, "0", "0,0000");
-        tab.Choose(c.west ? 3 : 2);
+        tab.Point(1, c.lat, c.lon);
         tab.form.Get("MonthView1").date = c.date;
         tab.form.Get("CmbHS").listIndex = c.summer;
         Result r = Press(tab);
@@ -200,7 +194,7 @@ TEST(SolarCalendar, TransitInTheTwelveOClockHourIsAnAfternoonTime) {
     // Greenwich meridian, UTC=0, winter time, 11 February: transit is 12 h minus the
     // equation of time, whose yearly minimum of about -14 min 13 s falls on this date.
     UtilitiesTab tab;
-    tab.Type(kPoint1Longitude, "0", "0", "0,0000");
+    tab.Point(1, "", "0 0 0,0000 E");
     tab.form.Get("MonthView1").date = {2024, 2, 11};
     tab.form.Get("CmbUTC").listIndex = kUtcIndexOf(0);
     tab.form.Get("CmbHS").listIndex = kWinter;
@@ -231,9 +225,7 @@ TEST(SolarCalendar, SunsetBeforeNoonFarNorthIsAMorningTime) {
     // 66º 30' N, 30º E on UTC=0 in early December: the Sun crosses the meridian about
     // 10 h local and is up for about an hour and a half, so it sets before noon.
     UtilitiesTab tab;
-    tab.Type(kPoint1Latitude, "66", "30", "0,0000");
-    tab.Type(kPoint1Longitude, "30", "0", "0,0000");
-    tab.Choose(2);  // "E"
+    tab.Point(1, "66 30 0,0000 N", "30 0 0,0000 E");
     tab.form.Get("MonthView1").date = {2024, 12, 5};
     tab.form.Get("CmbUTC").listIndex = kUtcIndexOf(0);
     tab.form.Get("CmbHS").listIndex = kWinter;

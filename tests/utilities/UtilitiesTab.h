@@ -1,7 +1,8 @@
 // The "Utilidades" tab on a fresh control model, with the lists and the calendar
-// filled as start-up fills them, and helpers to type the two points.
+// filled as start-up fills them, and a helper to type the two points.
 #pragma once
 
+#include <sstream>
 #include <string>
 
 #include "app/FrmTalporControls.h"
@@ -25,22 +26,36 @@ public:
         form.Get("MonthView1").date = {2024, 6, 21};
     }
 
-    // Types an angle into its three fields, as the fields show it after leaving them.
-    void Type(utilities::SexagesimalFields f, const std::string& deg, const std::string& min,
-              const std::string& sec) {
-        form.Get("TxtWGSg", f.deg).text = deg;
-        form.Get("TxtWGSg", f.min).text = min;
-        form.Get("TxtWGSg", f.sec).text = sec;
+    // Types point 1 or 2 as "deg min sec hemisphere" for each angle, the way the fields
+    // show them: Point(1, "48 50 11,0000 N", "2 20 14,0000 E"). An empty angle leaves
+    // its fields and options alone.
+    void Point(int point, const std::string& lat, const std::string& lon) {
+        if (!lat.empty())
+            Angle(lat, point == 1 ? utilities::kPoint1Latitude : utilities::kPoint2Latitude,
+                  point == 1 ? 8 : 11, point == 1 ? 9 : 10);
+        if (!lon.empty())
+            Angle(lon, point == 1 ? utilities::kPoint1Longitude : utilities::kPoint2Longitude,
+                  point == 1 ? 2 : 7, point == 1 ? 3 : 6);
     }
-
-    // Selects a hemisphere option by its index in OptLng.
-    void Choose(int optLng) { form.SelectOption(form.Get("OptLng", optLng)); }
 
     std::string Caption(const char* name) const { return form.Get(name).text; }
     std::string ToolTip(const char* name) const { return form.Get(name).toolTip; }
 
     app::FormModel form;
     FakePlatform platform;
+
+private:
+    // optNE, optSW: indices in OptLng of the N or E and the S or W choice.
+    void Angle(const std::string& dms, utilities::SexagesimalFields f, int optNE, int optSW) {
+        std::istringstream in(dms);
+        std::string deg, min, sec, hemisphere;
+        in >> deg >> min >> sec >> hemisphere;
+        form.Get("TxtWGSg", f.deg).text = deg;
+        form.Get("TxtWGSg", f.min).text = min;
+        form.Get("TxtWGSg", f.sec).text = sec;
+        bool southOrWest = hemisphere == "S" || hemisphere == "W";
+        form.SelectOption(form.Get("OptLng", southOrWest ? optSW : optNE));
+    }
 };
 
 }  // namespace testing_support
