@@ -13,13 +13,14 @@
 namespace {
 
 class SilentPlatform : public app::Platform {
-public:
+  public:
     app::MsgResult MsgBox(std::string_view text, std::string_view, app::MsgIcon, app::MsgButtons,
                           app::MsgResult defaultButton) override {
         benchmark::DoNotOptimize(text.data());
         return defaultButton;
     }
-    void SaveSetting(std::string_view, std::string_view, std::string_view, std::string_view) override {}
+    void SaveSetting(std::string_view, std::string_view, std::string_view,
+                     std::string_view) override {}
     bool PreviousInstance() override { return false; }
     std::string ProgramFolder() override { return "/opt/talpor/"; }
     std::string AppTitle() override { return "Talpor"; }

@@ -40,9 +40,9 @@ void Command2_Click(app::FormModel& form, app::Platform& platform) {
     text += "Velocidad lineal del punto de latitud L debida a la rotación de la tierra w·Rp= " +
             num::Format(rp * kEarthRotation, "#,##0.00") + " m/seg" + kNewLine;
     text += kNewLine;
-    text += "Radio de curvatura de la Tierra en el meridiano con Lat=" +
-            num::Format(lat, "#,##0.000") + "º  Rm= " + num::Format(rm / kMetresPerKm, "#,##0.000") +
-            " km" + kNewLine;
+    text +=
+        "Radio de curvatura de la Tierra en el meridiano con Lat=" + num::Format(lat, "#,##0.000") +
+        "º  Rm= " + num::Format(rm / kMetresPerKm, "#,##0.000") + " km" + kNewLine;
     text += "1º de latitud equivale a " + num::Format(lat1Deg / kMetresPerKm, "#,##0.0000") +
             " km" + kNewLine;
     text += "1'' de latitud equivale a " + num::Format(lat1Sec, "#,##0.00") + " m";

@@ -16,9 +16,17 @@ double ReadAngle(const app::FormModel& form, SexagesimalFields fields, bool nega
     return mGeo::DMSToDeg(deg, min, sec, negative);
 }
 
-bool Point1IsSouth(const app::FormModel& form) { return !form.Get("OptLng", 8).value; }
-bool Point1IsWest(const app::FormModel& form) { return form.Get("OptLng", 3).value; }
-bool Point2IsSouth(const app::FormModel& form) { return !form.Get("OptLng", 11).value; }
-bool Point2IsWest(const app::FormModel& form) { return form.Get("OptLng", 6).value; }
+bool Point1IsSouth(const app::FormModel& form) {
+    return !form.Get("OptLng", 8).value;
+}
+bool Point1IsWest(const app::FormModel& form) {
+    return form.Get("OptLng", 3).value;
+}
+bool Point2IsSouth(const app::FormModel& form) {
+    return !form.Get("OptLng", 11).value;
+}
+bool Point2IsWest(const app::FormModel& form) {
+    return form.Get("OptLng", 6).value;
+}
 
 }  // namespace utilities

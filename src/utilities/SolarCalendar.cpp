@@ -54,16 +54,16 @@ LabelTexts RiseOrSet(EventTime event, const Place& p, const std::string& accurac
     }
     // The azimuth is taken at the unrounded instant.
     mAAlgorit::HMS t = mAAlgorit::DayFractionToHMS(fraction);
-    double az = mAAlgorit::SunAzimuth(p.lat, p.lon, p.year, p.month, p.day, t.H, t.M, t.S,
-                                      p.zone, p.summer);
+    double az = mAAlgorit::SunAzimuth(p.lat, p.lon, p.year, p.month, p.day, t.H, t.M, t.S, p.zone,
+                                      p.summer);
     return {TwelveHourText(ToClockTime(t)), accuracy + "; Azimut= " + num::Format(az, "#,##0.00º")};
 }
 
 // Transit with the Sun's elevation; its azimuth is due south by definition.
 LabelTexts Transit(const Place& p) {
     mAAlgorit::HMS t = mAAlgorit::DayFractionToHMS(At(mAAlgorit::TransitLocal, p));
-    double el = mAAlgorit::SunElevation(p.lat, p.lon, p.year, p.month, p.day, t.H, t.M, t.S,
-                                        p.zone, p.summer);
+    double el = mAAlgorit::SunElevation(p.lat, p.lon, p.year, p.month, p.day, t.H, t.M, t.S, p.zone,
+                                        p.summer);
     return {TwelveHourText(ToClockTime(t)),
             "Elevación=" + num::Format(el, "#,##0.00º") + "; Azimut= 180º"};
 }
@@ -87,9 +87,8 @@ void Command3_Click(app::FormModel& form, app::Platform&) {
     p.zone = form.Get("CmbUTC").listIndex - 2;  // "UTC-2" is the first item
     p.summer = form.Get("CmbHS").listIndex;     // "Invierno =0", "Verano   +1"
 
-    const std::string accuracy = std::abs(p.lat) > kLowAccuracyLatitude
-                                     ? "Precisión: ±10 minuto"
-                                     : "Precisión: ±1 minuto";
+    const std::string accuracy =
+        std::abs(p.lat) > kLowAccuracyLatitude ? "Precisión: ±10 minuto" : "Precisión: ±1 minuto";
     // Everything is computed before any label changes, so that a failure leaves the
     // three labels as they were rather than half of them updated.
     LabelTexts rise = RiseOrSet(mAAlgorit::SunriseLocal, p, accuracy);

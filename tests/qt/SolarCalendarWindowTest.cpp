@@ -27,7 +27,8 @@ void ClickDay(QCalendarWidget* calendar, int day) {
         for (int col = 0; col < model->columnCount(); ++col) {
             QModelIndex cell = model->index(row, col);
             if (model->data(cell).toString() == QString::number(day)) {
-                QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(cell).center());
+                QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                                  view->visualRect(cell).center());
                 return;
             }
         }
@@ -71,6 +72,7 @@ TEST(SolarCalendarWindow, PickedDayAndButtonFillTheThreeLabels) {
         EXPECT_EQ(label->toolTip().toStdString(), expected.ToolTip(name));
     }
     // 38º 25' N, 1º 34' W on the June solstice in Spanish summer time.
-    EXPECT_EQ(qobject_cast<QLabel*>(window.WidgetOf("LblOrto"))->text(), QStringLiteral("6:42:44 AM"));
+    EXPECT_EQ(qobject_cast<QLabel*>(window.WidgetOf("LblOrto"))->text(),
+              QStringLiteral("6:42:44 AM"));
     EXPECT_TRUE(platform.msgBoxes.empty());
 }

@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "UtilitiesTab.h"
 #include "entry/mText.h"
 #include "utilities/Utilities.h"
-#include "UtilitiesTab.h"
 
 using testing_support::UtilitiesTab;
 
@@ -52,14 +52,23 @@ TEST(Distance, KnownDistancesOnTheEllipsoid) {
              // constants give 6181.6255 (the same formula evaluated separately).
              Case{"Paris-Washington",
                   {"48 50 11,0000 N", "2 20 14,0000 E", "38 55 17,0000 N", "77 3 56,0000 W"},
-                  6181.63, 0.005},
+                  6181.63,
+                  0.005},
              // Meridian arc from 40º to 41º N on WGS84: M(40.5º) x pi/180 = 111.044 km.
              Case{"one degree of meridian",
-                  {"40 0 0 N", "3 0 0 W", "41 0 0 N", "3 0 0 W"}, 111.044, 0.005},
+                  {"40 0 0 N", "3 0 0 W", "41 0 0 N", "3 0 0 W"},
+                  111.044,
+                  0.005},
              // One degree of the equator, a x pi/180 = 111.319 km, is longer than the
              // first degree of meridian, a (1 - e^2) x pi/180 = 110.574 km.
-             Case{"one degree of equator", {"0 0 0 N", "0 0 0 E", "0 0 0 N", "1 0 0 E"}, 111.319, 0.005},
-             Case{"first degree of meridian", {"0 0 0 N", "0 0 0 E", "1 0 0 N", "0 0 0 E"}, 110.574, 0.005},
+             Case{"one degree of equator",
+                  {"0 0 0 N", "0 0 0 E", "0 0 0 N", "1 0 0 E"},
+                  111.319,
+                  0.005},
+             Case{"first degree of meridian",
+                  {"0 0 0 N", "0 0 0 E", "1 0 0 N", "0 0 0 E"},
+                  110.574,
+                  0.005},
              // Antipodes: C is only rounding noise there, and the formula tends to
              // pi a (1 - f/2 sin^2 10º) = 20036.495 km (the geodesic over the pole is
              // 20003.93 km: the first-order correction is weakest here, but finite).
@@ -74,8 +83,9 @@ TEST(Distance, KnownDistancesOnTheEllipsoid) {
         EXPECT_TRUE(tab.platform.msgBoxes.empty());
     }
     UtilitiesTab tab;  // thousands point, decimal comma, three decimals
-    EXPECT_EQ(Distance(tab, {"48 50 11,0000 N", "2 20 14,0000 E", "38 55 17,0000 N", "77 3 56,0000 W"}),
-              "Distancia= 6.181,626 Km");
+    EXPECT_EQ(
+        Distance(tab, {"48 50 11,0000 N", "2 20 14,0000 E", "38 55 17,0000 N", "77 3 56,0000 W"}),
+        "Distancia= 6.181,626 Km");
 }
 
 TEST(Distance, OutOfRangeAnglesWarnAndKeepTheLastDistance) {

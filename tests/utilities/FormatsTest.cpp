@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "utilities/Utilities.h"
 #include "UtilitiesTab.h"
+#include "utilities/Utilities.h"
 
 using testing_support::UtilitiesTab;
 

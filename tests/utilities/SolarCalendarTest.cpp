@@ -3,17 +3,19 @@
 #include <regex>
 #include <string>
 
+#include "UtilitiesTab.h"
 #include "entry/mText.h"
 #include "utilities/ClockTime.h"
 #include "utilities/Utilities.h"
-#include "UtilitiesTab.h"
 
 using testing_support::UtilitiesTab;
 using utilities::ClockTime;
 
 namespace {
 
-constexpr int kUtcIndexOf(int zone) { return zone + 2; }
+constexpr int kUtcIndexOf(int zone) {
+    return zone + 2;
+}
 constexpr int kWinter = 0, kSummer = 1;
 
 // Seconds after midnight of a caption "h:mm:ss AM" or "h:mm:ss PM".
@@ -46,7 +48,7 @@ struct Result {
 
 Result Press(UtilitiesTab& tab) {
     utilities::Command3_Click(tab.form, tab.platform);
-    return {tab.Caption("LblOrto"), tab.ToolTip("LblOrto"), tab.Caption("LblCulmin"),
+    return {tab.Caption("LblOrto"),   tab.ToolTip("LblOrto"),  tab.Caption("LblCulmin"),
             tab.ToolTip("LblCulmin"), tab.Caption("LblOcaso"), tab.ToolTip("LblOcaso")};
 }
 
@@ -164,10 +166,18 @@ TEST(SolarCalendar, PolarDayAndNightSayTheSunDoesNotRiseOrSetAndStillShowTransit
         double noonElevation;  // 90 - latitude + declination (±23.44º at the solstices)
     };
     for (Case c : {
-             Case{"75 0 0 N", "1 34 0 W", {2024, 6, 21}, kSummer, "No se pone",
+             Case{"75 0 0 N",
+                  "1 34 0 W",
+                  {2024, 6, 21},
+                  kSummer,
+                  "No se pone",
                   "Precisión: ±10 minuto; el Sol no se pone en todo el día (día polar)",
                   90 - 75 + 23.44},
-             Case{"70 0 0 N", "20 0 0 E", {2024, 12, 21}, kWinter, "No sale",
+             Case{"70 0 0 N",
+                  "20 0 0 E",
+                  {2024, 12, 21},
+                  kWinter,
+                  "No sale",
                   "Precisión: ±1 minuto; el Sol no sale en todo el día (noche polar)",
                   // Below the horizon: the low-altitude refraction band adds ~0.14º.
                   90 - 70 - 23.44},
@@ -251,8 +261,7 @@ TEST(ClockTime, RoundsSecondsFirstAndCarriesIntoMinuteAndHour) {
              Case{{11, 59, 59.7}, {12, 0, 0}, "12:00:00 PM"},
              Case{{12, 0, 0}, {12, 0, 0}, "12:00:00 PM"},
              Case{{12, 30, 5}, {12, 30, 5}, "12:30:05 PM"},
-             Case{{13, 7, 9}, {13, 7, 9}, "1:07:09 PM"},
-             Case{{0, 5, 3}, {0, 5, 3}, "0:05:03 AM"},
+             Case{{13, 7, 9}, {13, 7, 9}, "1:07:09 PM"}, Case{{0, 5, 3}, {0, 5, 3}, "0:05:03 AM"},
              Case{{23, 59, 59.5}, {0, 0, 0}, "0:00:00 AM"},
              Case{{-1, 30, 0}, {23, 30, 0}, "11:30:00 PM"},  // the evening before
              Case{{25, 10, 0}, {1, 10, 0}, "1:10:00 AM"},    // the morning after

@@ -13,7 +13,7 @@
 namespace testing_support {
 
 class UtilitiesTab {
-public:
+  public:
     UtilitiesTab() {
         mGeo::InitEllipsoids();
         app::BuildFrmTalporControls(form);
@@ -44,7 +44,7 @@ public:
     app::FormModel form;
     FakePlatform platform;
 
-private:
+  private:
     // optNE, optSW: indices in OptLng of the N or E and the S or W choice.
     void Angle(const std::string& dms, utilities::SexagesimalFields f, int optNE, int optSW) {
         std::istringstream in(dms);
