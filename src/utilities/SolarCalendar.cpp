@@ -1,7 +1,103 @@
+// "Salida y puesta del Sol  (pto. 1)": sunrise, transit and sunset at point 1 for the
+// date of the calendar, the chosen zone and summer time, by the hour-angle method of
+// the solar ephemeris. Azimuths and the transit elevation go into the tooltips.
+#include <cmath>
+#include <string>
+
+#include "astro/mAAlgorit.h"
+#include "num/Number.h"
+#include "utilities/ClockTime.h"
+#include "utilities/PointFields.h"
 #include "utilities/Utilities.h"
 
 namespace utilities {
 
-void Command3_Click(app::FormModel&, app::Platform&) {}
+namespace {
+
+// Above this latitude (degrees) the hour-angle method is good to about ten minutes
+// instead of one.
+constexpr double kLowAccuracyLatitude = 72;
+
+struct Place {
+    double lat;  // degrees, always north here
+    double lon;  // degrees, east positive
+    double year, month, day;
+    double zone;    // hours east of UT
+    double summer;  // hours of summer time
+};
+
+struct LabelTexts {
+    std::string caption;
+    std::string toolTip;
+};
+
+using EventTime = double (*)(double, double, double, double, double, double, double);
+
+double At(EventTime event, const Place& p) {
+    return event(p.lat, p.lon, p.year, p.month, p.day, p.zone, p.summer);
+}
+
+// Polar day or night: the label says so instead of keeping a time of another date.
+LabelTexts NoRiseOrSet(mAAlgorit::NoRiseOrSetReason reason, const std::string& accuracy) {
+    if (reason == mAAlgorit::NoRiseOrSetReason::SunNeverRises)
+        return {"No sale", accuracy + "; el Sol no sale en todo el día (noche polar)"};
+    return {"No se pone", accuracy + "; el Sol no se pone en todo el día (día polar)"};
+}
+
+// Sunrise or sunset with the Sun's azimuth at that instant.
+LabelTexts RiseOrSet(EventTime event, const Place& p, const std::string& accuracy) {
+    double fraction;
+    try {
+        fraction = At(event, p);
+    } catch (const mAAlgorit::NoRiseOrSetError& e) {
+        return NoRiseOrSet(e.Reason(), accuracy);
+    }
+    // The azimuth is taken at the unrounded instant.
+    mAAlgorit::HMS t = mAAlgorit::DayFractionToHMS(fraction);
+    double az = mAAlgorit::SunAzimuth(p.lat, p.lon, p.year, p.month, p.day, t.H, t.M, t.S, p.zone,
+                                      p.summer);
+    return {TwelveHourText(ToClockTime(t)), accuracy + "; Azimut= " + num::Format(az, "#,##0.00º")};
+}
+
+// Transit with the Sun's elevation; its azimuth is due south by definition.
+LabelTexts Transit(const Place& p) {
+    mAAlgorit::HMS t = mAAlgorit::DayFractionToHMS(At(mAAlgorit::TransitLocal, p));
+    double el = mAAlgorit::SunElevation(p.lat, p.lon, p.year, p.month, p.day, t.H, t.M, t.S, p.zone,
+                                        p.summer);
+    return {TwelveHourText(ToClockTime(t)),
+            "Elevación=" + num::Format(el, "#,##0.00º") + "; Azimut= 180º"};
+}
+
+void Show(app::Control& label, LabelTexts texts) {
+    label.text = std::move(texts.caption);
+    label.toolTip = std::move(texts.toolTip);
+}
+
+}  // namespace
+
+void Command3_Click(app::FormModel& form, app::Platform&) {
+    Place p{};
+    // The calendar always takes point 1 as north; its N/S choice is not read.
+    p.lat = ReadAngle(form, kPoint1Latitude, false);
+    p.lon = ReadAngle(form, kPoint1Longitude, Point1IsWest(form));
+    const app::Date& date = form.Get("MonthView1").date;
+    p.year = date.year;
+    p.month = date.month;
+    p.day = date.day;
+    p.zone = form.Get("CmbUTC").listIndex - 2;  // "UTC-2" is the first item
+    p.summer = form.Get("CmbHS").listIndex;     // "Invierno =0", "Verano   +1"
+
+    const std::string accuracy =
+        std::abs(p.lat) > kLowAccuracyLatitude ? "Precisión: ±10 minuto" : "Precisión: ±1 minuto";
+    // Everything is computed before any label changes, so that a failure leaves the
+    // three labels as they were rather than half of them updated.
+    LabelTexts rise = RiseOrSet(mAAlgorit::SunriseLocal, p, accuracy);
+    LabelTexts transit = Transit(p);
+    LabelTexts set = RiseOrSet(mAAlgorit::SunsetLocal, p, accuracy);
+
+    Show(form.Get("LblOrto"), std::move(rise));
+    Show(form.Get("LblCulmin"), std::move(transit));
+    Show(form.Get("LblOcaso"), std::move(set));
+}
 
 }  // namespace utilities

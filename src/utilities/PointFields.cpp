@@ -1,0 +1,32 @@
+#include "utilities/PointFields.h"
+
+#include <cstdint>
+
+#include "entry/mText.h"
+#include "geo/Angles.h"
+#include "num/Number.h"
+
+namespace utilities {
+
+double ReadAngle(const app::FormModel& form, SexagesimalFields fields, bool negative) {
+    auto value = [&](int index) { return mText::FieldValue(form.Get("TxtWGSg", index).text); };
+    std::int16_t deg = num::CInt(value(fields.deg));
+    std::int16_t min = num::CInt(value(fields.min));
+    double sec = num::Round(value(fields.sec), 4);
+    return mGeo::DMSToDeg(deg, min, sec, negative);
+}
+
+bool Point1IsSouth(const app::FormModel& form) {
+    return !form.Get("OptLng", 8).value;
+}
+bool Point1IsWest(const app::FormModel& form) {
+    return form.Get("OptLng", 3).value;
+}
+bool Point2IsSouth(const app::FormModel& form) {
+    return !form.Get("OptLng", 11).value;
+}
+bool Point2IsWest(const app::FormModel& form) {
+    return form.Get("OptLng", 6).value;
+}
+
+}  // namespace utilities

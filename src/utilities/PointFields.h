@@ -1,0 +1,32 @@
+// Reading the two points of the "Utilidades" tab from their sexagesimal fields.
+#pragma once
+
+#include "app/Controls.h"
+
+namespace utilities {
+
+// Indices in TxtWGSg of the degrees, minutes and seconds fields of one angle.
+struct SexagesimalFields {
+    int deg;
+    int min;
+    int sec;
+};
+
+inline constexpr SexagesimalFields kPoint1Latitude{9, 10, 11};
+inline constexpr SexagesimalFields kPoint1Longitude{12, 13, 27};
+inline constexpr SexagesimalFields kPoint2Latitude{33, 32, 31};
+inline constexpr SexagesimalFields kPoint2Longitude{30, 29, 28};
+
+// Signed decimal degrees of one angle of the tab: whole degrees and minutes to the
+// nearest 16-bit integer (halves to even), seconds rounded to four decimals (halves
+// to even), negated when `negative`. A field that does not start with a number reads
+// as 0. Throws the overflow error for degrees or minutes beyond 16 bits.
+double ReadAngle(const app::FormModel& form, SexagesimalFields fields, bool negative);
+
+// Hemisphere choices: true when the angle is south or west.
+bool Point1IsSouth(const app::FormModel& form);  // OptLng(8) "N" not selected
+bool Point1IsWest(const app::FormModel& form);   // OptLng(3) "W" selected
+bool Point2IsSouth(const app::FormModel& form);  // OptLng(11) "N" not selected
+bool Point2IsWest(const app::FormModel& form);   // OptLng(6) "W" selected
+
+}  // namespace utilities
