@@ -16,7 +16,7 @@ namespace {
 
 // A platform that answers every message box with its default; none is expected here.
 class SilentPlatform : public app::Platform {
-public:
+  public:
     app::MsgResult MsgBox(std::string_view, std::string_view, app::MsgIcon, app::MsgButtons,
                           app::MsgResult defaultButton) override {
         return defaultButton;

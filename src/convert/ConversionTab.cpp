@@ -23,11 +23,11 @@ TabControls ControlsOf(app::FormModel& form, Tab tab) {
         return form.Get(name, index);
     };
     if (tab == Tab::WGS84ToED50) {
-        return {F("TxtWGSg", 0),    F("TxtWGSg", 1),   F("TxtWGSg", 2),   F("TxtWGSg", 3),
-                F("TxtWGSg", 4),    F("TxtWGSg", 5),   F("OptLng", 0),    F("OptLng", 1),
-                F("TxtWGSg", 6),    F("TxtUTMx"),      F("TxtUTMy"),      F("CmbHuso"),
-                F("TxtWGSg", 8),    F("LblGeoLat", 0), F("LblGeoLon", 0), F("LblLat", 20),
-                F("LblUTM", 0),     F("LblUTM", 1),    F("LblUTM", 2)};
+        return {F("TxtWGSg", 0), F("TxtWGSg", 1),   F("TxtWGSg", 2),   F("TxtWGSg", 3),
+                F("TxtWGSg", 4), F("TxtWGSg", 5),   F("OptLng", 0),    F("OptLng", 1),
+                F("TxtWGSg", 6), F("TxtUTMx"),      F("TxtUTMy"),      F("CmbHuso"),
+                F("TxtWGSg", 8), F("LblGeoLat", 0), F("LblGeoLon", 0), F("LblLat", 20),
+                F("LblUTM", 0),  F("LblUTM", 1),    F("LblUTM", 2)};
     }
     return {F("TxtWGSg", 7),  F("TxtWGSg", 14),  F("TxtWGSg", 15),  F("TxtWGSg", 16),
             F("TxtWGSg", 17), F("TxtWGSg", 18),  F("OptLng", 4),    F("OptLng", 5),
@@ -74,7 +74,9 @@ double ReadLongitude(const TabControls& c, bool roundSeconds) {
     return mGeo::DMSToDeg(deg, min, SecondsValue(c.lonSec, roundSeconds), c.west.value);
 }
 
-std::int16_t ZoneOfList(const app::Control& list) { return num::CInt(num::Val(list.ListText())); }
+std::int16_t ZoneOfList(const app::Control& list) {
+    return num::CInt(num::Val(list.ListText()));
+}
 
 bool MirrorToUTM(const TabControls& c, const mGeo::UTMPoint& p, bool round) {
     c.utmE.text = num::Format(round ? num::Round(p.E, 2) : p.E, kMetresPattern);
@@ -117,9 +119,13 @@ std::string DMSCaption(double value) {
 
 }  // namespace
 
-std::string LatitudeCaption(double lat) { return DMSCaption(lat) + "\" N"; }
+std::string LatitudeCaption(double lat) {
+    return DMSCaption(lat) + "\" N";
+}
 
-std::string LongitudeCaption(double lon) { return DMSCaption(lon) + (lon < 0 ? "\" W" : "\" E"); }
+std::string LongitudeCaption(double lon) {
+    return DMSCaption(lon) + (lon < 0 ? "\" W" : "\" E");
+}
 
 std::string HeightCaption(double h, std::string_view accuracy) {
     return "Altura sobre el elipsoide = " + num::Format(num::Round(h, 1), "#,##0.0") +

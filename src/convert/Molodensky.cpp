@@ -20,12 +20,13 @@ using detail::Tab;
 
 // An angular shift (arc-seconds) in decimal degrees, sign kept. Taken through the
 // sexagesimal conversion, not as shift / 3600: the two differ in the last bit.
-double ShiftDegrees(double seconds) { return mGeo::DMSToDeg(0, 0, seconds, false); }
+double ShiftDegrees(double seconds) {
+    return mGeo::DMSToDeg(0, 0, seconds, false);
+}
 
 void MolodenskyClick(app::FormModel& form, app::Platform& platform, Tab tab) {
     const bool tab0 = tab == Tab::WGS84ToED50;
-    const bool ign =
-        tab0 ? form.Get("OptMWGS84", 0).value : form.Get("OptMED50", 2).value;
+    const bool ign = tab0 ? form.Get("OptMWGS84", 0).value : form.Get("OptMED50", 2).value;
     const mGeo::MolodenskyParams& set = ign ? mGeo::IGN : mGeo::NIMA;
 
     const detail::TabControls c = detail::ControlsOf(form, tab);

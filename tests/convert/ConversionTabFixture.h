@@ -16,6 +16,25 @@
 
 namespace convert_test {
 
+// One millimetre on the ground in arc-seconds, at most: an arc-second is 31 m of
+// latitude and at least 23 m of longitude in Spain.
+inline constexpr double kSecondsPerMm = 0.001 / 23;
+
+using ClickHandler = void (*)(app::FormModel&, app::Platform&);
+
+// The four conversion buttons and the tab each one works on.
+struct Button {
+    const char* name;
+    ClickHandler click;
+    int tab;
+};
+inline constexpr Button kButtons[] = {
+    {"CmdED50Helmert", convert::CmdED50Helmert_Click, 0},
+    {"CmdWGS84Helmert", convert::CmdWGS84Helmert_Click, 1},
+    {"CmdED50Molodensky", convert::CmdED50Molodensky_Click, 0},
+    {"CmdWGS84Molodensky", convert::CmdWGS84Molodensky_Click, 1},
+};
+
 struct Dms {
     const char* deg;
     const char* min;
@@ -32,7 +51,7 @@ struct DmsCaption {
 };
 
 class ConversionTab : public ::testing::Test {
-protected:
+  protected:
     ConversionTab() {
         mGeo::InitEllipsoids();
         app::BuildFrmTalporControls(form);
@@ -43,48 +62,65 @@ protected:
         }
     }
 
+    static ClickHandler Helmert(int tab) {
+        return tab == 0 ? convert::CmdED50Helmert_Click : convert::CmdWGS84Helmert_Click;
+    }
+    static ClickHandler Molodensky(int tab) {
+        return tab == 0 ? convert::CmdED50Molodensky_Click : convert::CmdWGS84Molodensky_Click;
+    }
+
     app::Control& C(const char* name, int index = -1) { return form.Get(name, index); }
     std::string& Text(const char* name, int index = -1) { return form.Get(name, index).text; }
     void Select(const char* name, int index) { form.SelectOption(form.Get(name, index)); }
 
-    // Geographic input on tab 0 (WGS84): latitude north, longitude west or east.
-    void TypeGeographicTab0(Dms lat, Dms lon, bool west, const char* height) {
-        Select("OptUTM", 0);
-        Text("TxtWGSg", 0) = lat.deg;
-        Text("TxtWGSg", 1) = lat.min;
-        Text("TxtWGSg", 2) = lat.sec;
-        Text("TxtWGSg", 3) = lon.deg;
-        Text("TxtWGSg", 4) = lon.min;
-        Text("TxtWGSg", 5) = lon.sec;
-        Select("OptLng", west ? 0 : 1);
-        Text("TxtWGSg", 6) = height;
+    // The input controls of tab 0 (WGS84 input) and tab 1 (ED50 input).
+    struct TabInputs {
+        const char* mode;  // input-mode buttons: geographic index, UTM index
+        int geoMode, utmMode;
+        int lat[3], lon[3];  // TxtWGSg indices of degrees, minutes, seconds
+        int west;            // OptLng index of "W"; "E" is the next one
+        int geoHeight;
+        const char *E, *N, *list;
+        int utmHeight;
+    };
+    static const TabInputs& InputsOf(int tab) {
+        static const TabInputs tabs[2] = {
+            {"OptUTM", 0, 1, {0, 1, 2}, {3, 4, 5}, 0, 6, "TxtUTMx", "TxtUTMy", "CmbHuso", 8},
+            {"OptCoord",
+             1,
+             0,
+             {7, 14, 15},
+             {16, 17, 18},
+             4,
+             26,
+             "TxtUTMe",
+             "TxtUTMn",
+             "CmbUsos2",
+             25},
+        };
+        return tabs[tab];
     }
-    // Geographic input on tab 1 (ED50).
-    void TypeGeographicTab1(Dms lat, Dms lon, bool west, const char* height) {
-        Select("OptCoord", 1);
-        Text("TxtWGSg", 7) = lat.deg;
-        Text("TxtWGSg", 14) = lat.min;
-        Text("TxtWGSg", 15) = lat.sec;
-        Text("TxtWGSg", 16) = lon.deg;
-        Text("TxtWGSg", 17) = lon.min;
-        Text("TxtWGSg", 18) = lon.sec;
-        Select("OptLng", west ? 4 : 5);
-        Text("TxtWGSg", 26) = height;
+
+    // Geographic input: latitude north, longitude west or east, height in metres.
+    void TypeGeographic(int tab, Dms lat, Dms lon, bool west, const char* height) {
+        const TabInputs& t = InputsOf(tab);
+        Select(t.mode, t.geoMode);
+        const char* texts[6] = {lat.deg, lat.min, lat.sec, lon.deg, lon.min, lon.sec};
+        for (int i = 0; i < 3; ++i) {
+            Text("TxtWGSg", t.lat[i]) = texts[i];
+            Text("TxtWGSg", t.lon[i]) = texts[3 + i];
+        }
+        Select("OptLng", west ? t.west : t.west + 1);
+        Text("TxtWGSg", t.geoHeight) = height;
     }
     // UTM input; zoneItem 0, 1, 2 is zone 29, 30, 31.
-    void TypeUtmTab0(const char* E, const char* N, int zoneItem, const char* height) {
-        Select("OptUTM", 1);
-        Text("TxtUTMx") = E;
-        Text("TxtUTMy") = N;
-        C("CmbHuso").listIndex = zoneItem;
-        Text("TxtWGSg", 8) = height;
-    }
-    void TypeUtmTab1(const char* E, const char* N, int zoneItem, const char* height) {
-        Select("OptCoord", 0);
-        Text("TxtUTMe") = E;
-        Text("TxtUTMn") = N;
-        C("CmbUsos2").listIndex = zoneItem;
-        Text("TxtWGSg", 25) = height;
+    void TypeUtm(int tab, const char* E, const char* N, int zoneItem, const char* height) {
+        const TabInputs& t = InputsOf(tab);
+        Select(t.mode, t.utmMode);
+        Text(t.E) = E;
+        Text(t.N) = N;
+        C(t.list).listIndex = zoneItem;
+        Text("TxtWGSg", t.utmHeight) = height;
     }
 
     // The result labels of a tab, in the order the clicks write them.
@@ -96,7 +132,7 @@ protected:
                 Text("LblUTM", 6),    Text("LblUTM", 7),    Text("LblUTM", 8)};
     }
     // Every text box, option value and list selection of a conversion tab's input frames.
-    std::vector<std::string> Inputs(int tab) {
+    std::vector<std::string> InputTexts(int tab) {
         std::vector<std::string> out;
         for (const auto& c : form.Controls()) {
             if (c->tab != tab) continue;

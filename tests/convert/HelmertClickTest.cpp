@@ -1,30 +1,22 @@
 // "Bursa Wolf 7p" on both conversion tabs, driven on the control model.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
 #include "ConversionTabFixture.h"
-#include "num/RuntimeError.h"
 
 using convert_test::CaptionDegrees;
 using convert_test::CaptionNumber;
 using convert_test::ConversionTab;
+using convert_test::kSecondsPerMm;
 using mGeo::HelmertZone;
 
-namespace {
-
-constexpr const char* kOutOfArea = "Transformación válida solamente para la península y Baleares";
-
-// Arc-seconds of latitude or longitude per metre are at most 1 / 23.
-constexpr double kSecondsPerMm = 0.001 / 23;
-
-}  // namespace
+namespace {}  // namespace
 
 using HelmertClick = ConversionTab;
 
 TEST_F(HelmertClick, MadridOnTab1FillsTheUtmFrameAndShowsWgs84) {
-    TypeGeographicTab1({"40", "25", "0,0000"}, {"3", "42", "0,0000"}, true, "650,0");
+    TypeGeographic(1, {"40", "25", "0,0000"}, {"3", "42", "0,0000"}, true, "650,0");
     mGeo::HelmertParamsZone = HelmertZone::None;
 
     convert::CmdWGS84Helmert_Click(form, platform);
@@ -78,7 +70,8 @@ TEST_F(HelmertClick, Tab0GeographicAgreesWithProjsExactInverse) {
 
     // PROJ 9.1.1: the pipeline above with +ellps=WGS84 first, "+step +inv +proj=helmert ...",
     // then "+step +inv +proj=cart +ellps=intl", input "-1.3666666666666667 38.266666666666666 600"
-    //   -> -1.365438741876 38.267892379237 526.289668697864; UTM 30 intl 642997.452838 4236872.955793
+    //   -> -1.365438741876 38.267892379237 526.289668697864; UTM 30 intl 642997.452838
+    //   4236872.955793
     // PROJ inverts the transformation exactly; the click applies the same set backwards
     // to first order. The neglected terms (scale times rotation, squares of rotation
     // and scale, times 6400 km) stay below 1 mm; here the difference is 0.6 mm in the
@@ -111,21 +104,21 @@ TEST_F(HelmertClick, ParameterSetFollowsTheTypedPoint) {
         {"Madrid", {"40", "25", "0"}, {"3", "42", "0"}, true, HelmertZone::EST99, "30", "\" W"},
         {"Galicia", {"43", "30", "0"}, {"7", "0", "0"}, true, HelmertZone::ZNW99, "29", "\" W"},
         {"Mallorca", {"39", "30", "0"}, {"2", "40", "0"}, false, HelmertZone::BAL99, "31", "\" E"},
-        {"zone 29 at 43º N 8º 30' W", {"43", "0", "0"}, {"8", "30", "0"}, true,
-         HelmertZone::ZNW99, "29", "\" W"},
+        {"zone 29 at 43º N 8º 30' W",
+         {"43", "0", "0"},
+         {"8", "30", "0"},
+         true,
+         HelmertZone::ZNW99,
+         "29",
+         "\" W"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         for (int tab : {0, 1}) {
             SCOPED_TRACE(tab);
             mGeo::HelmertParamsZone = HelmertZone::None;
-            if (tab == 0) {
-                TypeGeographicTab0(c.lat, c.lon, c.west, "100,0");
-                convert::CmdED50Helmert_Click(form, platform);
-            } else {
-                TypeGeographicTab1(c.lat, c.lon, c.west, "100,0");
-                convert::CmdWGS84Helmert_Click(form, platform);
-            }
+            TypeGeographic(tab, c.lat, c.lon, c.west, "100,0");
+            Helmert(tab)(form, platform);
             EXPECT_EQ(mGeo::HelmertParamsZone, c.zone);
             EXPECT_EQ(C(tab == 0 ? "CmbHuso" : "CmbUsos2").ListText(), c.listText);
             const std::string lon = Text("LblGeoLon", tab);
@@ -139,7 +132,7 @@ TEST_F(HelmertClick, ParameterSetFollowsTheTypedPoint) {
 
 TEST_F(HelmertClick, UtmRuleInZone30DisagreesWithTheGeographicRule) {
     // Easting 350000 in zone 30 lies west of the line 374900 but far south of 41º 30'.
-    TypeUtmTab0("350.000,00", "4.400.000,00", 1, "0,0");
+    TypeUtm(0, "350.000,00", "4.400.000,00", 1, "0,0");
     convert::CmdED50Helmert_Click(form, platform);
     EXPECT_EQ(mGeo::HelmertParamsZone, HelmertZone::ZNW99);
     const auto viaUtm = Results(0);
@@ -162,8 +155,8 @@ TEST_F(HelmertClick, UtmInputFillsTheGeographicFrame) {
         const char* E;
         const char* N;
         int zoneItem;
-        bool west;           // the hemisphere button the mirror selects
-        const char* lonEnds; // of the result
+        bool west;            // the hemisphere button the mirror selects
+        const char* lonEnds;  // of the result
     } cases[] = {
         {"tab 0, zone 30, west", 0, "440.000,00", "4.474.000,00", 1, true, "\" W"},
         {"tab 0, zone 31, east", 0, "450.000,00", "4.400.000,00", 2, false, "\" E"},
@@ -172,214 +165,32 @@ TEST_F(HelmertClick, UtmInputFillsTheGeographicFrame) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const int westOpt = c.tab == 0 ? 0 : 4, eastOpt = westOpt + 1;
-        // Start from the other hemisphere so the mirror must change it.
-        Select("OptLng", c.west ? eastOpt : westOpt);
-        if (c.tab == 0) {
-            TypeUtmTab0(c.E, c.N, c.zoneItem, "123,4");
-            Text("TxtWGSg", 6) = "0,0";
-            convert::CmdED50Helmert_Click(form, platform);
-        } else {
-            TypeUtmTab1(c.E, c.N, c.zoneItem, "123,4");
-            Text("TxtWGSg", 26) = "0,0";
-            convert::CmdWGS84Helmert_Click(form, platform);
-        }
-        EXPECT_EQ(C("OptLng", westOpt).value, c.west);
-        EXPECT_EQ(C("OptLng", eastOpt).value, !c.west);
-        EXPECT_EQ(Text("TxtWGSg", c.tab == 0 ? 6 : 26), "123,4");
+        const TabInputs& t = InputsOf(c.tab);
+        // Start from the other hemisphere so that the mirror must change it.
+        Select("OptLng", c.west ? t.west + 1 : t.west);
+        Text("TxtWGSg", t.geoHeight) = "0,0";
+        TypeUtm(c.tab, c.E, c.N, c.zoneItem, "123,4");
+        Helmert(c.tab)(form, platform);
+        EXPECT_EQ(C("OptLng", t.west).value, c.west);
+        EXPECT_EQ(C("OptLng", t.west + 1).value, !c.west);
+        EXPECT_EQ(Text("TxtWGSg", t.geoHeight), "123,4");
         // Degrees and minutes as plain whole numbers, seconds with four decimals.
-        const std::string sec = Text("TxtWGSg", c.tab == 0 ? 2 : 15);
+        const std::string sec = Text("TxtWGSg", t.lat[2]);
         EXPECT_EQ(sec.size() - sec.find(','), 5u) << sec;
-        EXPECT_EQ(Text("TxtWGSg", c.tab == 0 ? 0 : 7).find_first_not_of("0123456789"),
-                  std::string::npos);
+        EXPECT_EQ(Text("TxtWGSg", t.lat[0]).find_first_not_of("0123456789"), std::string::npos);
         const std::string lon = Text("LblGeoLon", c.tab);
         EXPECT_EQ(lon.substr(lon.size() - 3), c.lonEnds);
-        EXPECT_EQ(C("TxtWGSg", 0).toolTip, "");  // tooltips only for geographic input
     }
-}
-
-TEST_F(HelmertClick, UtmMirrorCarriesSixtySecondsIntoTheMinutes) {
-    // An easting on the central meridian of zone 30 unprojects to 3º W within a few
-    // units of the last bit, either side: the mirror shows 3º 0' 0,0000", never 2º 59' 60".
-    TypeUtmTab0("500.000,00", "4.474.000,00", 1, "0,0");
-    convert::CmdED50Helmert_Click(form, platform);
-    EXPECT_EQ(Text("TxtWGSg", 3), "3");
-    EXPECT_EQ(Text("TxtWGSg", 4), "0");
-    EXPECT_EQ(Text("TxtWGSg", 5), "0,0000");
-    EXPECT_TRUE(C("OptLng", 0).value);
-}
-
-TEST_F(HelmertClick, SecondsAndCentimetresAreRoundedToEvenOnBothTabs) {
-    // UTM input found by search: the inverse projection gives longitude seconds of
-    // 19.71165 exactly in fifteen digits (19.711649999999992). Rounded half to even
-    // first, they show 19,7116; formatted directly they would show 19,7117.
-    TypeUtmTab0("440148,81219344953", "4474321,04", 1, "0,0");
-    convert::CmdED50Helmert_Click(form, platform);
-    EXPECT_EQ(Text("TxtWGSg", 5), "19,7116");
-    TypeUtmTab1("440145,48335532908", "4474321,04", 1, "0,0");
-    convert::CmdWGS84Helmert_Click(form, platform);
-    EXPECT_EQ(Text("TxtWGSg", 18), "19,7116");
-
-    // Geographic input found by search: 40º 25' 0,0028" N, 3º 42' 19,7702" W projects on
-    // the International ellipsoid to a northing of 4474321.045 in fifteen digits; rounded
-    // half to even it shows ,04 (formatted directly it would show ,05).
-    TypeGeographicTab1({"40", "25", "0,0028"}, {"3", "42", "19,7702"}, true, "0,0");
-    convert::CmdWGS84Helmert_Click(form, platform);
-    EXPECT_EQ(Text("TxtUTMn"), "4.474.321,04");
 }
 
 TEST_F(HelmertClick, TypedSecondsAreRoundedToFourDecimals) {
     // 0,00005" rounds half to even to 0, so the click converts exactly 40º 25' N 3º 42' W.
-    TypeGeographicTab1({"40", "25", "0"}, {"3", "42", "0"}, true, "650,0");
+    TypeGeographic(1, {"40", "25", "0"}, {"3", "42", "0"}, true, "650,0");
     convert::CmdWGS84Helmert_Click(form, platform);
     const auto exact = Results(1);
     const std::string exactE = Text("TxtUTMe");
-    TypeGeographicTab1({"40", "25", "0,00005"}, {"3", "42", "0,00005"}, true, "650,0");
+    TypeGeographic(1, {"40", "25", "0,00005"}, {"3", "42", "0,00005"}, true, "650,0");
     convert::CmdWGS84Helmert_Click(form, platform);
     EXPECT_EQ(Results(1), exact);
     EXPECT_EQ(Text("TxtUTMe"), exactE);
-}
-
-TEST_F(HelmertClick, TooltipsOnTab0GeographicInputOnly) {
-    TypeGeographicTab0({"40", "30", "0"}, {"3", "45", "0"}, true, "0,0");
-    convert::CmdED50Helmert_Click(form, platform);
-    // Signed decimal degrees with 15 significant digits and a decimal comma.
-    EXPECT_EQ(C("TxtWGSg", 0).toolTip, "40,5");
-    EXPECT_EQ(C("TxtWGSg", 3).toolTip, "-3,75");
-
-    TypeGeographicTab1({"40", "30", "0"}, {"3", "45", "0"}, true, "0,0");
-    convert::CmdWGS84Helmert_Click(form, platform);
-    EXPECT_EQ(C("TxtWGSg", 7).toolTip, "");
-    EXPECT_EQ(C("TxtWGSg", 16).toolTip, "");
-}
-
-TEST_F(HelmertClick, PressingTwiceGivesTheSameResult) {
-    struct Case {
-        const char* what;
-        int tab;
-        bool utm;
-    } cases[] = {{"tab 0 geographic", 0, false},
-                 {"tab 0 UTM", 0, true},
-                 {"tab 1 geographic", 1, false},
-                 {"tab 1 UTM", 1, true}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        if (c.tab == 0) {
-            if (c.utm) TypeUtmTab0("636.800,00", "4.234.900,00", 1, "600,0");
-            else TypeGeographicTab0({"38", "16", "0,0000"}, {"1", "22", "0,0000"}, true, "600,0");
-        } else {
-            if (c.utm) TypeUtmTab1("637.000,00", "4.234.000,00", 1, "0,0");
-            else TypeGeographicTab1({"38", "0", "0,0000"}, {"1", "0", "0,0000"}, true, "0,0");
-        }
-        auto click = [&] {
-            if (c.tab == 0) convert::CmdED50Helmert_Click(form, platform);
-            else convert::CmdWGS84Helmert_Click(form, platform);
-        };
-        click();
-        const auto results = Results(c.tab);
-        const auto inputs = Inputs(c.tab);
-        click();
-        EXPECT_EQ(Results(c.tab), results);
-        EXPECT_EQ(Inputs(c.tab), inputs);
-    }
-}
-
-TEST_F(HelmertClick, OutOfAreaResetsTheResultsOfItsTab) {
-    const std::string zero = "00º 00' 0,0000\"";
-    struct Case {
-        const char* what;
-        int tab;
-        std::function<void()> type;
-        const char* listText;  // the zone list after the click
-        const char* resetE;
-        const char* resetN;
-        const char* resetZone;
-    } cases[] = {
-        {"Canary Islands, tab 0 (zone 28)", 0,
-         [&] { TypeGeographicTab0({"28", "0", "0"}, {"15", "0", "0"}, true, "0,0"); }, "30",
-         "E= 0,0 ±1,5", "N= 0,0 ±1,5", "Huso= ?"},
-        {"Canary Islands, tab 1 (zone 28)", 1,
-         [&] { TypeGeographicTab1({"28", "0", "0"}, {"15", "30", "0"}, true, "0,0"); }, "30",
-         "E= 0,0", "N= 0,0", "Huso="},
-        {"north of 44º, tab 0 (zone 30)", 0,
-         [&] { TypeGeographicTab0({"44", "30", "0"}, {"3", "0", "0"}, true, "0,0"); }, "30",
-         "E= 0,0 ±1,5", "N= 0,0 ±1,5", "Huso= ?"},
-        {"zone 29 west of easting 419000, tab 0", 0,
-         [&] { TypeUtmTab0("400.000,00", "4.500.000,00", 0, "0,0"); }, "29", "E= 0,0 ±1,5",
-         "N= 0,0 ±1,5", "Huso= ?"},
-        {"zone 29 west of easting 419000, tab 1", 1,
-         [&] { TypeUtmTab1("400.000,00", "4.500.000,00", 0, "0,0"); }, "29", "E= 0,0",
-         "N= 0,0", "Huso="},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        platform.msgBoxes.clear();
-        auto click = [&] {
-            if (c.tab == 0) convert::CmdED50Helmert_Click(form, platform);
-            else convert::CmdWGS84Helmert_Click(form, platform);
-        };
-        // A conversion on the tab before, with another parameter set.
-        if (c.tab == 0) TypeGeographicTab0({"39", "30", "0"}, {"2", "40", "0"}, false, "10,0");
-        else TypeGeographicTab1({"39", "30", "0"}, {"2", "40", "0"}, false, "10,0");
-        click();
-        ASSERT_EQ(mGeo::HelmertParamsZone, HelmertZone::BAL99);
-        const int heightLabel = c.tab == 0 ? 20 : 24;
-        const std::string height = Text("LblLat", heightLabel);
-
-        c.type();
-        click();
-
-        const int u = c.tab == 0 ? 0 : 6;
-        EXPECT_EQ(Text("LblGeoLat", c.tab), zero);
-        EXPECT_EQ(Text("LblGeoLon", c.tab), zero);
-        EXPECT_EQ(Text("LblUTM", u), c.resetE);
-        EXPECT_EQ(Text("LblUTM", u + 1), c.resetN);
-        EXPECT_EQ(Text("LblUTM", u + 2), c.resetZone);
-        EXPECT_EQ(Text("LblLat", heightLabel), height);          // left alone
-        EXPECT_EQ(mGeo::HelmertParamsZone, HelmertZone::BAL99);  // kept
-        EXPECT_EQ(C(c.tab == 0 ? "CmbHuso" : "CmbUsos2").ListText(), c.listText);
-        ASSERT_EQ(platform.msgBoxes.size(), 1u);
-        EXPECT_EQ(platform.LastMsgBox().text, kOutOfArea);
-        EXPECT_EQ(platform.LastMsgBox().title, "Talpor");
-        EXPECT_EQ(platform.LastMsgBox().icon, app::MsgIcon::Exclamation);
-        EXPECT_EQ(platform.LastMsgBox().buttons, app::MsgButtons::OK);
-    }
-}
-
-TEST_F(HelmertClick, CanaryIslandsWriteTheirProjectionBeforeTheMessage) {
-    TypeGeographicTab0({"28", "0", "0"}, {"15", "0", "0"}, true, "10,0");
-    const std::string heightUtm = Text("TxtWGSg", 8);
-    convert::CmdED50Helmert_Click(form, platform);
-    // Zone 28, whose central meridian is 15º W. PROJ 9.1.1:
-    //   echo "-15 28 0 0" | cct -d 4 +proj=utm +zone=28 +ellps=WGS84 -> 500000.0000 3097202.3707
-    EXPECT_EQ(Text("TxtUTMx"), "500.000,00");
-    EXPECT_EQ(Text("TxtUTMy"), "3.097.202,37");
-    EXPECT_EQ(Text("TxtWGSg", 8), heightUtm);  // the click ended before the height copy
-}
-
-TEST_F(HelmertClick, OverflowingDegreesLeaveTheResultsUnwritten) {
-    // A degree field the entry rules would have clamped: its whole number does not fit
-    // 16 bits, and the click stops with the overflow error before writing anything.
-    struct Case {
-        int tab;
-        int field;
-    } cases[] = {{0, 0}, {0, 3}, {1, 7}, {1, 16}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.field);
-        if (c.tab == 0) TypeGeographicTab0({"40", "0", "0"}, {"3", "0", "0"}, true, "0,0");
-        else TypeGeographicTab1({"40", "0", "0"}, {"3", "0", "0"}, true, "0,0");
-        Text("TxtWGSg", c.field) = "99999";
-        const auto results = Results(c.tab);
-        const std::string utmE = Text(c.tab == 0 ? "TxtUTMx" : "TxtUTMe");
-        try {
-            if (c.tab == 0) convert::CmdED50Helmert_Click(form, platform);
-            else convert::CmdWGS84Helmert_Click(form, platform);
-            ADD_FAILURE() << "no error";
-        } catch (const num::RuntimeError& e) {
-            EXPECT_EQ(e.Number(), num::RuntimeError::kOverflow);
-        }
-        EXPECT_EQ(Results(c.tab), results);
-        EXPECT_EQ(Text(c.tab == 0 ? "TxtUTMx" : "TxtUTMe"), utmE);
-        EXPECT_TRUE(platform.msgBoxes.empty());
-    }
 }

@@ -80,7 +80,7 @@ TEST_F(ParameterSheet, SheetsDoNotDependOnTheTabsState) {
     Select("OptMWGS84", 0);
     Select("OptMED50", 2);
     Select("OptUTM", 1);
-    TypeGeographicTab1({"43", "30", "0"}, {"7", "0", "0"}, true, "5,0");
+    TypeGeographic(1, {"43", "30", "0"}, {"7", "0", "0"}, true, "5,0");
     convert::CmdWGS84Helmert_Click(form, platform);
     platform.msgBoxes.clear();
     for (int index : {0, 1, 2, 3}) convert::Command1_Click(form, platform, index);
