@@ -79,6 +79,7 @@ struct Control {
 
     int selStart = 0;  // text boxes: caret and selection, in characters
     int selLength = 0;
+    int maxLength = 0;  // text boxes: most characters the user can type or paste; 0 = no limit
 
     Date date;  // month view
 

@@ -41,7 +41,9 @@ public:
         return Add(Kind::Label, std::move(name), index, std::move(caption), std::move(tip));
     }
     Control& Text(std::string name, int index, std::string text, std::string tip = {}) {
-        return Add(Kind::TextBox, std::move(name), index, std::move(text), std::move(tip));
+        Control& c = Add(Kind::TextBox, std::move(name), index, std::move(text), std::move(tip));
+        c.maxLength = kMaxFieldLength;
+        return c;
     }
     Control& Option(std::string name, int index, std::string caption, bool selected,
                     std::string tip = {}) {

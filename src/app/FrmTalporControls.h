@@ -8,6 +8,10 @@ namespace app {
 
 inline constexpr const char* kFormCaption = "Talpor - Transformación de coordenadas";
 
+// The text rules of the coordinate fields work on at most 255 characters, so a field
+// takes no more: a longer paste is cut to its first 255 characters.
+inline constexpr int kMaxFieldLength = 255;
+
 // Adds every control of frmTalpor, with its initial texts, colours and states, to `form`.
 void BuildFrmTalporControls(FormModel& form);
 

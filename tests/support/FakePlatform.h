@@ -34,6 +34,7 @@ public:
     };
     app::ScreenSize screen{1024, 768};
     std::vector<std::string> startedProcesses;
+    std::string regionalSettingsCommand = "regional-settings-panel";
     app::DateTime now{2026, 5, 14, 10, 30, 15};
     std::map<std::string, std::string> files;  // path -> contents
     bool failAppend = false;
@@ -63,6 +64,7 @@ public:
     void StartProcess(std::string_view commandLine) override {
         startedProcesses.emplace_back(commandLine);
     }
+    std::string RegionalSettingsCommand() override { return regionalSettingsCommand; }
     app::DateTime Now() override { return now; }
     std::string DateText(const app::DateTime& t) override {
         return Two(t.day) + "/" + Two(t.month) + "/" + std::to_string(t.year);

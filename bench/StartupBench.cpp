@@ -1,0 +1,151 @@
+// Start-up cost of the Talpor window against an empty Qt main window started the same
+// way in the same run: time from process start to the first paint of the window, and
+// peak resident memory of the whole process. A main window showing one label is
+// measured too: it separates what any window with text costs (fonts, glyphs) from
+// what Talpor's own controls cost. Runs rotate between the programs; medians compared.
+//
+//   startup_bench <talpor> <empty_window> [runs]
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+struct Sample {
+    double ms = 0;       // process start to first paint
+    long maxRssKb = 0;   // peak resident set
+};
+
+std::vector<std::string> ChildEnvironment(const std::string& home) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        std::string v = *e;
+        for (const char* drop : {"LC_ALL=", "LC_NUMERIC=", "LC_MONETARY=", "LANG=", "QT_QPA_PLATFORM=",
+                                 "XDG_CONFIG_HOME=", "XDG_RUNTIME_DIR="})
+            if (v.rfind(drop, 0) == 0) v.clear();
+        if (!v.empty()) env.push_back(v);
+    }
+    env.push_back("LANG=es_ES.UTF-8");
+    // On the display when there is one (an X server, real or virtual), else offscreen.
+    const char* display = std::getenv("DISPLAY");
+    env.push_back(display != nullptr && *display != '\0' ? "QT_QPA_PLATFORM=xcb" : "QT_QPA_PLATFORM=offscreen");
+    env.push_back("XDG_CONFIG_HOME=" + home);
+    env.push_back("XDG_RUNTIME_DIR=" + home);
+    return env;
+}
+
+bool Run(const std::string& exe, const std::vector<std::string>& args,
+         const std::vector<std::string>& env, Sample& out) {
+    int pipeFd[2];
+    if (pipe(pipeFd) != 0) return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFd[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeFd[0]);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+
+    std::vector<char*> argv{const_cast<char*>(exe.c_str())};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+
+    auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    int rc = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFd[1]);
+    if (rc != 0) {
+        close(pipeFd[0]);
+        return false;
+    }
+    std::string output;
+    char buffer[256];
+    bool shown = false;
+    ssize_t n = 0;
+    while (!shown && (n = read(pipeFd[0], buffer, sizeof buffer)) > 0) {
+        output.append(buffer, static_cast<std::size_t>(n));
+        if (output.find("shown\n") != std::string::npos) {
+            shown = true;
+            out.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        }
+    }
+    close(pipeFd[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    out.maxRssKb = usage.ru_maxrss;
+    return shown && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s <talpor> <empty_window> [runs]\n", argv[0]);
+        return 2;
+    }
+    int runs = argc > 3 ? std::atoi(argv[3]) : 15;
+    char home[] = "/tmp/talpor-bench-XXXXXX";
+    if (mkdtemp(home) == nullptr) return 2;
+    std::vector<std::string> env = ChildEnvironment(home);
+
+    std::vector<double> talporMs, emptyMs, labelMs, talporKb, emptyKb, labelKb;
+    for (int i = 0; i < runs + 1; ++i) {
+        Sample t, e, l;
+        // Rotate the order, so that no program always runs right after another.
+        bool ok = true;
+        for (int k = 0; k < 3 && ok; ++k) {
+            switch ((i + k) % 3) {
+                case 0: ok = Run(argv[1], {"--exit-when-shown"}, env, t); break;
+                case 1: ok = Run(argv[2], {}, env, e); break;
+                default: ok = Run(argv[2], {"--with-label"}, env, l); break;
+            }
+        }
+        if (!ok) {
+            std::fprintf(stderr, "startup_bench: a program did not show its window\n");
+            return 1;
+        }
+        if (i == 0) continue;  // warm-up: file cache, font cache
+        talporMs.push_back(t.ms);
+        emptyMs.push_back(e.ms);
+        labelMs.push_back(l.ms);
+        talporKb.push_back(static_cast<double>(t.maxRssKb));
+        emptyKb.push_back(static_cast<double>(e.maxRssKb));
+        labelKb.push_back(static_cast<double>(l.maxRssKb));
+    }
+    std::string cleanup = std::string("rm -rf ") + home;
+    if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", home);
+
+    double tMs = Median(talporMs), eMs = Median(emptyMs);
+    double tKb = Median(talporKb), eKb = Median(emptyKb);
+    double lMs = Median(labelMs), lKb = Median(labelKb);
+    const char* display = std::getenv("DISPLAY");
+    std::printf("Start-up to first paint (%s, median of %d runs)\n",
+                display != nullptr && *display != '\0' ? "X11 display" : "offscreen", runs);
+    std::printf("  empty Qt main window : %7.1f ms  %7.1f MB peak\n", eMs, eKb / 1024);
+    std::printf("  main window, 1 label : %7.1f ms  %7.1f MB peak\n", lMs, lKb / 1024);
+    std::printf("  Talpor window        : %7.1f ms  %7.1f MB peak\n", tMs, tKb / 1024);
+    std::printf("  Talpor / empty window:  time %.2f (target <= 1.30)  memory %.2f (target <= 1.20)\n",
+                tMs / eMs, tKb / eKb);
+    std::printf("  Talpor / window with a label:  time %.2f  memory %.2f\n", tMs / lMs, tKb / lKb);
+    return 0;
+}

@@ -1,0 +1,381 @@
+#include "app/frmTalpor.h"
+
+#include <algorithm>
+#include <exception>
+#include <new>
+
+#include "app/FrmTalporControls.h"
+#include "app/mEntorno.h"
+#include "convert/Conversions.h"
+#include "convert/InputMode.h"
+#include "entry/Fields.h"
+#include "geo/Ellipsoid.h"
+#include "num/RuntimeError.h"
+#include "utilities/Utilities.h"
+
+namespace app {
+namespace {
+
+constexpr int kBackspace = 8;
+
+// Errors that are not the system's own run-time errors get the numbers the users
+// know from it: 7 for memory, 51 for any other internal failure.
+struct ErrorInfo {
+    int number;
+    std::string description;
+};
+
+ErrorInfo Describe(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const num::RuntimeError& e) {
+        return {e.Number(), e.Description()};
+    } catch (const std::bad_alloc&) {
+        return {7, "Memoria insuficiente"};
+    } catch (const std::exception& e) {
+        return {51, std::string("Error interno: ") + e.what()};
+    } catch (...) {
+        return {51, "Error interno"};
+    }
+}
+
+// Texts are UTF-8; positions and lengths of text boxes count characters (code points).
+bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+int CharCount(std::string_view s) {
+    int n = 0;
+    for (unsigned char c : s)
+        if (!IsContinuation(c)) ++n;
+    return n;
+}
+
+std::size_t ByteOffset(std::string_view s, int chars) {
+    std::size_t i = 0;
+    for (int n = 0; i < s.size() && n < chars; ++n) {
+        ++i;
+        while (i < s.size() && IsContinuation(static_cast<unsigned char>(s[i]))) ++i;
+    }
+    return i;
+}
+
+std::string Utf8(int codePoint) {
+    std::string out;
+    auto cp = static_cast<unsigned>(codePoint);
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+    return out;
+}
+
+// Decodes the next code point of s at byte i (malformed bytes are taken as they are).
+int NextCodePoint(std::string_view s, std::size_t& i) {
+    auto c = static_cast<unsigned char>(s[i++]);
+    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+    int cp = extra == 0 ? c : c & (0x3F >> extra);
+    for (; extra > 0 && i < s.size() && IsContinuation(static_cast<unsigned char>(s[i])); --extra)
+        cp = (cp << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
+    return cp;
+}
+
+bool IsUtmField(const Control& c) {
+    return c.kind == Kind::TextBox && c.id.index < 0 &&
+           (c.id.name == "TxtUTMx" || c.id.name == "TxtUTMy" || c.id.name == "TxtUTMe" ||
+            c.id.name == "TxtUTMn");
+}
+
+bool HasFieldEvents(const Control& c) {
+    return c.kind == Kind::TextBox && (c.id.name == "TxtWGSg" || IsUtmField(c));
+}
+
+std::string HandlerName(const Control& c, const char* event) {
+    return "frmTalpor." + c.id.name + "_" + event;
+}
+
+}  // namespace
+
+frmTalpor::frmTalpor(Platform& platform) : platform_(platform) {
+    BuildFrmTalporControls(form_);
+    form_.onOptionClick = [this](Control& option) { OptionClick(option); };
+}
+
+void frmTalpor::End(EndReason reason) {
+    if (endReason_ == EndReason::None) endReason_ = reason;
+}
+
+// --- Start-up, activation, tabs, closing ---------------------------------------------
+
+void frmTalpor::Form_Load() {
+    try {
+        RunLoad();
+    } catch (...) {
+        ErrorInfo e = Describe(std::current_exception());
+        mEntorno::LogError(platform_, "Talpor Form_load", e.number, e.description);
+        End(EndReason::Error);
+    }
+}
+
+void frmTalpor::RunLoad() {
+    if (platform_.PreviousInstance()) {
+        platform_.MsgBox("No se puede cargar el programa de nuevo", "La aplicación ya está abierta",
+                         MsgIcon::Exclamation);
+        End(EndReason::SecondInstance);
+        return;
+    }
+
+    platform_.SaveSetting("Talpor", "Setting", "AppPath",
+                          mEntorno::FolderWithSeparator(platform_.ProgramFolder()));
+
+    if (!mEntorno::RegionalSettingsRule(platform_)) {
+        End(EndReason::RegionalSettings);
+        return;
+    }
+
+    mGeo::InitEllipsoids();
+
+    for (const char* name : {"CmbHuso", "CmbUsos2"}) {
+        Control& zones = Field(name);
+        for (int n = 29; n <= 31; ++n) zones.items.push_back(std::to_string(n));
+        zones.listIndex = 1;
+    }
+
+    Control& utc = Field("CmbUTC");
+    utc.items = {"UTC-2", "UTC-1", "UTC=0", "UTC+1", "UTC+2", "UTC+3"};
+    utc.listIndex = 3;
+
+    DateTime now = platform_.Now();
+    Control& calendar = Field("MonthView1");
+    calendar.date = {now.year, now.month, now.day};
+
+    Control& summer = Field("CmbHS");
+    summer.items = {"Invierno =0", "Verano   +1"};
+    int month = calendar.date.month;
+    bool winter = month <= 3 || month >= 11;
+    summer.listIndex = winter ? 0 : 1;
+}
+
+void frmTalpor::Form_Activate() {
+    try {
+        if (!mEntorno::ScreenResolutionOK(platform_, 800, 600)) {
+            platform_.ResetMousePointer();
+            platform_.MsgBox("Incorrecta resolución: Se requiere 800x600 o superior",
+                             "Resolución del monitor", MsgIcon::Critical);
+            End(EndReason::Screen);
+        }
+    } catch (...) {
+        ErrorInfo e = Describe(std::current_exception());
+        try {
+            platform_.ResetMousePointer();
+        } catch (...) {
+        }
+        mEntorno::LogError(platform_, "frmTalpor.Form_Activate", e.number, e.description);
+        End(EndReason::Error);
+    }
+}
+
+void frmTalpor::Activate() {
+    if (activated_ || MustEnd()) return;
+    activated_ = true;
+    Form_Activate();
+}
+
+void frmTalpor::SSTab1_Click(int previousTab) {
+    if (previousTab == 0) form_.SelectOption(form_.Get("OptCoord", 0));
+    if (previousTab == 1) form_.SelectOption(form_.Get("OptUTM", 0));
+}
+
+void frmTalpor::Command15_Click() { End(EndReason::Closed); }
+
+// --- Coordinate fields -----------------------------------------------------------------
+
+void frmTalpor::TxtWGSg_GotFocus(int index) { entry::FieldGotFocus(form_, form_.Get("TxtWGSg", index)); }
+void frmTalpor::TxtWGSg_KeyPress(int index, int& keyAscii) {
+    entry::FieldKeyPress(form_, form_.Get("TxtWGSg", index), keyAscii);
+}
+void frmTalpor::TxtWGSg_LostFocus(int index) {
+    entry::FieldLostFocus(form_, platform_, form_.Get("TxtWGSg", index));
+}
+
+void frmTalpor::TxtUTMx_GotFocus() { entry::FieldGotFocus(form_, Field("TxtUTMx")); }
+void frmTalpor::TxtUTMx_KeyPress(int& keyAscii) { entry::FieldKeyPress(form_, Field("TxtUTMx"), keyAscii); }
+void frmTalpor::TxtUTMx_LostFocus() { entry::FieldLostFocus(form_, platform_, Field("TxtUTMx")); }
+void frmTalpor::TxtUTMy_GotFocus() { entry::FieldGotFocus(form_, Field("TxtUTMy")); }
+void frmTalpor::TxtUTMy_KeyPress(int& keyAscii) { entry::FieldKeyPress(form_, Field("TxtUTMy"), keyAscii); }
+void frmTalpor::TxtUTMy_LostFocus() { entry::FieldLostFocus(form_, platform_, Field("TxtUTMy")); }
+void frmTalpor::TxtUTMe_GotFocus() { entry::FieldGotFocus(form_, Field("TxtUTMe")); }
+void frmTalpor::TxtUTMe_KeyPress(int& keyAscii) { entry::FieldKeyPress(form_, Field("TxtUTMe"), keyAscii); }
+void frmTalpor::TxtUTMe_LostFocus() { entry::FieldLostFocus(form_, platform_, Field("TxtUTMe")); }
+void frmTalpor::TxtUTMn_GotFocus() { entry::FieldGotFocus(form_, Field("TxtUTMn")); }
+void frmTalpor::TxtUTMn_KeyPress(int& keyAscii) { entry::FieldKeyPress(form_, Field("TxtUTMn"), keyAscii); }
+void frmTalpor::TxtUTMn_LostFocus() { entry::FieldLostFocus(form_, platform_, Field("TxtUTMn")); }
+
+void frmTalpor::OptUTM_Click(int index) { convert::OptUTM_Click(form_, index); }
+void frmTalpor::OptCoord_Click(int index) { convert::OptCoord_Click(form_, index); }
+
+// The field events all go through the entry rules; the named handlers above are the
+// same calls for one field each.
+void frmTalpor::GotFocus(Control& control) {
+    if (HasFieldEvents(control))
+        Guard(HandlerName(control, "GotFocus"), [&] { entry::FieldGotFocus(form_, control); });
+}
+
+void frmTalpor::LostFocus(Control& control) {
+    if (HasFieldEvents(control))
+        Guard(HandlerName(control, "LostFocus"),
+              [&] { entry::FieldLostFocus(form_, platform_, control); });
+}
+
+void frmTalpor::OptionClick(Control& option) {
+    if (option.id.name == "OptUTM") OptUTM_Click(option.id.index);
+    if (option.id.name == "OptCoord") OptCoord_Click(option.id.index);
+}
+
+void frmTalpor::RunButton(Control& button) {
+    const std::string& n = button.id.name;
+    FormModel& f = form_;
+    Platform& p = platform_;
+    if (n == "CmdED50Helmert") convert::CmdED50Helmert_Click(f, p);
+    else if (n == "CmdWGS84Helmert") convert::CmdWGS84Helmert_Click(f, p);
+    else if (n == "CmdED50Molodensky") convert::CmdED50Molodensky_Click(f, p);
+    else if (n == "CmdWGS84Molodensky") convert::CmdWGS84Molodensky_Click(f, p);
+    else if (n == "Command1") convert::Command1_Click(f, p, button.id.index);
+    else if (n == "Command4") utilities::Command4_Click(f, p);
+    else if (n == "Command2") utilities::Command2_Click(f, p);
+    else if (n == "Command5") utilities::Command5_Click(f, p);
+    else if (n == "Command3") utilities::Command3_Click(f, p);
+    else if (n == "Command15") Command15_Click();
+}
+
+// --- Generic events ------------------------------------------------------------------------
+
+void frmTalpor::Guard(std::string_view procName, const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (...) {
+        ErrorInfo e = Describe(std::current_exception());
+        mEntorno::LogError(platform_, procName, e.number, e.description);
+    }
+}
+
+void frmTalpor::Click(Control& control) {
+    if (MustEnd() || !form_.IsUsable(control)) return;
+    if (control.kind == Kind::CommandButton) {
+        if (!MoveFocus(&control)) return;
+        Guard(HandlerName(control, "Click"), [&] { RunButton(control); });
+    } else if (control.kind == Kind::OptionButton) {
+        if (!MoveFocus(&control)) return;
+        Guard(HandlerName(control, "Click"), [&] { form_.SelectOption(control); });
+    }
+    ApplyFocusRequest();
+}
+
+bool frmTalpor::MoveFocus(Control* to) {
+    if (to == form_.focused) return true;
+    if (to != nullptr && !form_.IsUsable(*to)) return false;
+
+    Control* from = form_.focused;
+    form_.focusRequest = nullptr;
+    if (from != nullptr) LostFocus(*from);
+
+    Control* target = to;
+    if (form_.focusRequest != nullptr) target = form_.focusRequest;
+    form_.focusRequest = nullptr;
+    form_.focused = target;
+    if (target != nullptr) GotFocus(*target);
+    ApplyFocusRequest();
+    return form_.focused == to;
+}
+
+void frmTalpor::ApplyFocusRequest() {
+    // A handler outside a focus move asked for the focus. Followed a few times at most,
+    // so that two fields asking for it in turn cannot hold the window in a loop.
+    for (int hops = 0; hops < 4 && form_.focusRequest != nullptr; ++hops) {
+        Control* request = form_.focusRequest;
+        form_.focusRequest = nullptr;
+        if (request == form_.focused || !form_.IsUsable(*request)) continue;
+        Control* from = form_.focused;
+        if (from != nullptr) LostFocus(*from);
+        if (form_.focusRequest != nullptr) continue;  // the control being left keeps it
+        form_.focused = request;
+        GotFocus(*request);
+    }
+    form_.focusRequest = nullptr;
+}
+
+int frmTalpor::KeyPress(Control& control, int keyAscii) {
+    if (!HasFieldEvents(control) || !form_.IsUsable(control)) return keyAscii;
+    Guard(HandlerName(control, "KeyPress"),
+          [&] { entry::FieldKeyPress(form_, control, keyAscii); });
+    ApplyFocusRequest();
+    return keyAscii;
+}
+
+void frmTalpor::Type(Control& control, std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        int key = KeyPress(control, NextCodePoint(text, i));
+        if (key == 0) continue;
+        std::string& t = control.text;
+        int length = CharCount(t);
+        int start = std::min(std::max(control.selStart, 0), length);
+        int selected = std::min(std::max(control.selLength, 0), length - start);
+        if (key == kBackspace) {
+            if (selected == 0 && start > 0) {
+                --start;
+                selected = 1;
+            }
+            std::size_t b = ByteOffset(t, start);
+            t.erase(b, ByteOffset(t, start + selected) - b);
+            control.selStart = start;
+        } else {
+            if (control.maxLength > 0 && length - selected >= control.maxLength) continue;
+            std::size_t b = ByteOffset(t, start);
+            t.replace(b, ByteOffset(t, start + selected) - b, Utf8(key));
+            control.selStart = start + 1;
+        }
+        control.selLength = 0;
+    }
+}
+
+void frmTalpor::EditText(Control& control, std::string_view text) {
+    std::string t(text);
+    if (control.maxLength > 0 && CharCount(t) > control.maxLength)
+        t.resize(ByteOffset(t, control.maxLength));
+    control.text = t;
+    control.selStart = CharCount(t);
+    control.selLength = 0;
+}
+
+bool frmTalpor::ChangeTab(int newTab) {
+    Control& tabs = form_.Get("SSTab1");
+    if (MustEnd() || newTab == tabs.currentTab || newTab < 0 ||
+        newTab >= static_cast<int>(tabs.tabCaptions.size()))
+        return false;
+    if (!MoveFocus(&tabs)) return false;
+    int previous = tabs.currentTab;
+    tabs.currentTab = newTab;
+    Guard("frmTalpor.SSTab1_Click", [&] { SSTab1_Click(previous); });
+    ApplyFocusRequest();
+    return true;
+}
+
+void frmTalpor::SelectListItem(Control& combo, int index) {
+    if (!form_.IsUsable(combo)) return;
+    if (index >= -1 && index < static_cast<int>(combo.items.size())) combo.listIndex = index;
+}
+
+void frmTalpor::SetDate(Control& monthView, Date date) {
+    if (form_.IsUsable(monthView)) monthView.date = date;
+}
+
+}  // namespace app

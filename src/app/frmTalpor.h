@@ -1,0 +1,129 @@
+// The main window's logic: start-up, activation, tab changes, closing and the
+// routing of every user event (clicks, focus moves, keys, edits, list and calendar
+// choices) to its handler, run on the control model. The Qt front end and the tests
+// drive the window only through this class.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "app/Controls.h"
+#include "app/Platform.h"
+
+namespace app {
+
+// Why the program has to end (None while it runs).
+enum class EndReason {
+    None,
+    Closed,            // Command15 or the window frame
+    SecondInstance,    // start-up step 1
+    RegionalSettings,  // start-up step 3
+    Screen,            // activation: screen smaller than 800 x 600
+    Error,             // a run-time error in start-up or activation
+};
+
+class frmTalpor {
+public:
+    explicit frmTalpor(Platform& platform);
+    frmTalpor(const frmTalpor&) = delete;
+    frmTalpor& operator=(const frmTalpor&) = delete;
+
+    FormModel& Form() { return form_; }
+    const FormModel& Form() const { return form_; }
+    Platform& GetPlatform() { return platform_; }
+
+    // --- The program's life -------------------------------------------------------
+    // Start-up, before the window is first shown.
+    void Form_Load();
+    // First showing of the window: the screen check (runs once, see Activate).
+    void Form_Activate();
+    // The front end calls this whenever the window becomes active; only the first
+    // call runs Form_Activate.
+    void Activate();
+    // Tab change; the argument is the tab that was showing before.
+    void SSTab1_Click(int previousTab);
+    // "Cerrar", and closing by the window frame.
+    void Command15_Click();
+    void Form_Unload() { End(EndReason::Closed); }
+
+    bool MustEnd() const { return endReason_ != EndReason::None; }
+    EndReason GetEndReason() const { return endReason_; }
+
+    // --- Handlers of the coordinate fields ------------------------------------------
+    void TxtWGSg_GotFocus(int index);
+    void TxtWGSg_KeyPress(int index, int& keyAscii);
+    void TxtWGSg_LostFocus(int index);
+    void TxtUTMx_GotFocus();
+    void TxtUTMx_KeyPress(int& keyAscii);
+    void TxtUTMx_LostFocus();
+    void TxtUTMy_GotFocus();
+    void TxtUTMy_KeyPress(int& keyAscii);
+    void TxtUTMy_LostFocus();
+    void TxtUTMe_GotFocus();
+    void TxtUTMe_KeyPress(int& keyAscii);
+    void TxtUTMe_LostFocus();
+    void TxtUTMn_GotFocus();
+    void TxtUTMn_KeyPress(int& keyAscii);
+    void TxtUTMn_LostFocus();
+
+    // Input-mode buttons (run when their selection changes, by the user or in code).
+    void OptUTM_Click(int index);
+    void OptCoord_Click(int index);
+
+    // --- Generic user events ----------------------------------------------------------
+    // A click on a control. Command and option buttons first take the focus (so the
+    // field being left is checked); when that field is corrected and keeps the focus,
+    // the click is dropped. Command buttons then run their handler; option buttons are
+    // selected, which runs their click when the selection changes. Unusable controls
+    // (disabled or inside a disabled frame) ignore clicks.
+    void Click(Control& control);
+    void Click(std::string_view name, int index = -1) { Click(form_.Get(name, index)); }
+
+    // Moves the focus: focus lost of the control that has it, then focus gained of
+    // `to`. When the control being left asks for the focus back (a corrected field),
+    // the focus returns to it and `to` never gets it, so nothing is checked twice.
+    // Returns whether `to` has the focus afterwards. nullptr takes the focus away.
+    bool MoveFocus(Control* to);
+    bool MoveFocus(std::string_view name, int index = -1) { return MoveFocus(&form_.Get(name, index)); }
+
+    // A typed character (code point; 8 = backspace) for the focused text box. Returns
+    // the character the field takes: 0 when refused, possibly replaced ("." -> ",").
+    int KeyPress(Control& control, int keyAscii);
+    // Types characters into a text box as a user would: each goes through KeyPress and,
+    // when accepted, replaces the selection (backspace deletes it or the character
+    // before the caret). For tests and tools; the front end's widgets do this themselves.
+    void Type(Control& control, std::string_view text);
+    // The user changed a text box's text (typing, pasting); cut to its maxLength.
+    void EditText(Control& control, std::string_view text);
+
+    // The user brings another tab to the front. The focused control loses the focus
+    // first; when it is a corrected field and keeps it, the tab does not change.
+    // Returns whether the tab changed.
+    bool ChangeTab(int newTab);
+
+    void SelectListItem(Control& combo, int index);
+    void SetDate(Control& monthView, Date date);
+
+    // Runs a handler; a run-time error it raises is shown and logged with the handler's
+    // name, and the program keeps running. The name is the handler's, such as
+    // "frmTalpor.CmdED50Helmert_Click".
+    void Guard(std::string_view procName, const std::function<void()>& handler);
+
+private:
+    void End(EndReason reason);
+    void RunLoad();
+    void OptionClick(Control& option);
+    void RunButton(Control& button);
+    void GotFocus(Control& control);
+    void LostFocus(Control& control);
+    void ApplyFocusRequest();
+    Control& Field(const char* name) { return form_.Get(name); }
+
+    Platform& platform_;
+    FormModel form_;
+    EndReason endReason_ = EndReason::None;
+    bool activated_ = false;
+};
+
+}  // namespace app

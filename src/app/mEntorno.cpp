@@ -1,0 +1,127 @@
+#include "app/mEntorno.h"
+
+namespace mEntorno {
+namespace {
+
+std::string LocaleItem(app::Platform& platform, app::LocaleItem item) {
+    try {
+        return platform.Locale(item);
+    } catch (...) {
+        return "";  // an unreadable item makes the rule fail, or leaves the name empty
+    }
+}
+
+std::string Quoted(std::string_view text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+}  // namespace
+
+std::string GetLocaleMonThousandSep(app::Platform& platform) {
+    return LocaleItem(platform, app::LocaleItem::MonThousandSep);
+}
+
+std::string GetLocaleDecimalSep(app::Platform& platform) {
+    return LocaleItem(platform, app::LocaleItem::DecimalSep);
+}
+
+std::string GetLocaleLanguage(app::Platform& platform) {
+    return LocaleItem(platform, app::LocaleItem::Language);
+}
+
+std::string RegionalSettingsMessage(std::string_view language) {
+    std::string m;
+    m += "Talpor funciona adecuadamente si su configuración regional es Español(España)\r\n";
+    m += "o al menos tiene seleccionado como separador decimal el signo de la coma (,)\r\n";
+    m += "y como separador de miles el punto (.)\r\n\r\n";
+    m += "Su configuración regional actual es: ";
+    m += language;
+    m += "\r\n\r\n";
+    m += "¿Desea modificar ahora su configuración regional?";
+    return m;
+}
+
+bool RegionalSettingsRule(app::Platform& platform) {
+    // Both items are always read, even when the first already fails.
+    bool thousandsOk = GetLocaleMonThousandSep(platform) == ".";
+    bool decimalOk = GetLocaleDecimalSep(platform) == ",";
+    if (thousandsOk && decimalOk) return true;
+
+    std::string language = GetLocaleLanguage(platform);
+    app::MsgResult answer =
+        platform.MsgBox(RegionalSettingsMessage(language), kRegionalTitle, app::MsgIcon::Critical,
+                        app::MsgButtons::YesNo, app::MsgResult::No);
+    if (answer == app::MsgResult::Yes) {
+        try {
+            std::string command = platform.RegionalSettingsCommand();
+            if (!command.empty()) platform.StartProcess(command);
+        } catch (...) {
+            // The program ends anyway; a panel that did not start is not reported.
+        }
+    }
+    return false;
+}
+
+bool ScreenResolutionOK(app::Platform& platform, int minWidth, int minHeight) {
+    app::ScreenSize s = platform.Screen();
+    return s.width >= minWidth && s.height >= minHeight;
+}
+
+std::string FolderWithSeparator(std::string folder) {
+    while (!folder.empty() && folder.back() == ' ') folder.pop_back();
+    if (folder.empty() || (folder.back() != '/' && folder.back() != '\\')) folder += '/';
+    return folder;
+}
+
+std::string LogPath(app::Platform& platform) {
+    return FolderWithSeparator(platform.ProgramFolder()) + "Error.log";
+}
+
+std::string LogRecord(std::string_view timestamp, std::string_view procName, int errNumber,
+                      std::string_view errDescription) {
+    return Quoted(timestamp) + "," + Quoted(procName) + "," + std::to_string(errNumber) + "," +
+           Quoted(errDescription) + "\r\n";
+}
+
+std::string LogErrorMessage(std::string_view procName, int errNumber,
+                            std::string_view errDescription, std::string_view logPath) {
+    std::string m = "Ha ocurrido un error en ";
+    m += procName;
+    m += "\r\nError núm. (" + std::to_string(errNumber) + ") : ";
+    m += errDescription;
+    m += "\rHa quedado registrado en el archivo ";
+    m += logPath;
+    return m;
+}
+
+void LogError(app::Platform& platform, std::string_view procName, int errNumber,
+              std::string_view errDescription) {
+    std::string path;
+    try {
+        path = LogPath(platform);
+    } catch (...) {
+    }
+    try {
+        platform.MsgBox(LogErrorMessage(procName, errNumber, errDescription, path),
+                        platform.AppTitle() + " Error", app::MsgIcon::Critical);
+    } catch (...) {
+    }
+    try {
+        app::DateTime now = platform.Now();
+        std::string timestamp = platform.DateText(now) + " @ " + platform.TimeText(now);
+        platform.AppendToFile(path, LogRecord(timestamp, procName, errNumber, errDescription));
+    } catch (...) {
+    }
+    try {
+        platform.ResetMousePointer();
+    } catch (...) {
+    }
+}
+
+}  // namespace mEntorno

@@ -1,0 +1,56 @@
+// The environment checks of start-up and activation and the error report with its
+// log: the regional-settings rule (decimal comma, thousands point), the minimum
+// screen size and LogError.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "app/Platform.h"
+
+namespace mEntorno {
+
+// Items of the user's regional settings, each "" when it cannot be read.
+std::string GetLocaleMonThousandSep(app::Platform& platform);  // currency thousands separator
+std::string GetLocaleDecimalSep(app::Platform& platform);      // number decimal separator
+std::string GetLocaleLanguage(app::Platform& platform);        // displayable language name
+
+inline constexpr const char* kRegionalTitle =
+    "Error: Incompatibilidad con la configuración regional de Windows";
+// The question shown when the regional settings do not fit; lines end in CR LF.
+std::string RegionalSettingsMessage(std::string_view language);
+
+// The regional-settings rule of start-up. True when the currency thousands separator
+// is exactly "." and the decimal separator exactly ",". Otherwise asks whether to
+// change the settings now (Yes/No, No by default), opens the desktop's
+// regional-settings panel on Yes when one is installed, and returns false: the
+// caller ends the program either way.
+bool RegionalSettingsRule(app::Platform& platform);
+
+// True when the screen is at least minWidth x minHeight pixels.
+bool ScreenResolutionOK(app::Platform& platform, int minWidth, int minHeight);
+
+// The folder right-trimmed of blanks and ending in a path separator ("/" is added
+// unless it already ends in "/" or "\").
+std::string FolderWithSeparator(std::string folder);
+
+// The error log: "Error.log" in the program folder.
+std::string LogPath(app::Platform& platform);
+
+// One record of the error log, CR LF included: "timestamp","procName",number,"description".
+// A double quote inside a text field is written twice, so that the record stays four
+// fields for any reader of comma-separated values.
+std::string LogRecord(std::string_view timestamp, std::string_view procName, int errNumber,
+                      std::string_view errDescription);
+
+// The message LogError shows (CR LF after the procedure, a lone CR before the path).
+std::string LogErrorMessage(std::string_view procName, int errNumber,
+                            std::string_view errDescription, std::string_view logPath);
+
+// Shows the error in a critical message box titled "<AppTitle> Error", then appends its
+// record to the error log. Never fails: a step that fails is skipped. The callers end
+// the program afterwards, except the click guard, which keeps it running.
+void LogError(app::Platform& platform, std::string_view procName, int errNumber,
+              std::string_view errDescription);
+
+}  // namespace mEntorno

@@ -1,0 +1,89 @@
+#include "convert/InputMode.h"
+
+#include <initializer_list>
+#include <utility>
+
+namespace convert {
+namespace {
+
+using Member = std::pair<const char*, int>;  // control name and index (-1: no array)
+
+struct Group {
+    const char* frame;
+    int frameIndex;
+    std::initializer_list<Member> members;  // in the order their colours are set
+};
+
+const Group kTab0Geographic{
+    "Frame1", 0,
+    {{"OptLng", 0}, {"OptLng", 1},
+     {"LblLat", 0}, {"LblLat", 1}, {"LblLat", 2}, {"LblLat", 3}, {"LblLat", 4}, {"LblLat", 5},
+     {"LblLat", 6}, {"LblLat", 7}, {"LblLat", 8}, {"LblLat", 9}, {"LblLat", 10}, {"LblLat", 21},
+     {"TxtWGSg", 0}, {"TxtWGSg", 1}, {"TxtWGSg", 2}, {"TxtWGSg", 3}, {"TxtWGSg", 4},
+     {"TxtWGSg", 5}, {"TxtWGSg", 6}}};
+
+const Group kTab0Utm{
+    "Frame7", -1,
+    {{"LblUTM", 12}, {"LblUTM", 13}, {"LblUTM", 14}, {"LblLat", 14}, {"TxtUTMx", -1},
+     {"TxtUTMy", -1}, {"CmbHuso", -1}, {"TxtWGSg", 8}}};
+
+const Group kTab1Geographic{
+    "Frame9", 1,
+    {{"OptLng", 4}, {"OptLng", 5},
+     {"LblLat", 44}, {"LblLat", 45}, {"LblLat", 46}, {"LblLat", 47}, {"LblLat", 48},
+     {"LblLat", 49}, {"LblLat", 50}, {"LblLat", 51}, {"LblLat", 52}, {"LblLat", 53},
+     {"LblLat", 54}, {"LblLat", 68},
+     {"TxtWGSg", 7}, {"TxtWGSg", 14}, {"TxtWGSg", 15}, {"TxtWGSg", 16}, {"TxtWGSg", 17},
+     {"TxtWGSg", 18}, {"TxtWGSg", 26}}};
+
+const Group kTab1Utm{
+    "Frame2", -1,
+    {{"LblUTM", 9}, {"LblUTM", 10}, {"LblUTM", 11}, {"LblLat", 65}, {"TxtUTMe", -1},
+     {"TxtUTMn", -1}, {"CmbUsos2", -1}, {"TxtWGSg", 25}}};
+
+void Paint(app::FormModel& form, const Group& group, bool active) {
+    for (auto [name, index] : group.members)
+        form.Get(name, index).foreColor = active ? app::kButtonText : app::kGrey;
+}
+
+void Show(app::FormModel& form, const Group& geographic, const Group& utm, InputMode mode,
+          bool utmFrameFirst) {
+    bool geo = mode == InputMode::Geographic;
+    Paint(form, geographic, geo);
+    Paint(form, utm, !geo);
+    app::Control& geoFrame = form.Get(geographic.frame, geographic.frameIndex);
+    app::Control& utmFrame = form.Get(utm.frame, utm.frameIndex);
+    if (utmFrameFirst) {
+        utmFrame.enabled = !geo;
+        geoFrame.enabled = geo;
+    } else {
+        geoFrame.enabled = geo;
+        utmFrame.enabled = !geo;
+    }
+}
+
+}  // namespace
+
+void ShowInputModeTab0(app::FormModel& form, InputMode mode) {
+    Show(form, kTab0Geographic, kTab0Utm, mode, false);
+}
+
+void ShowInputModeTab1(app::FormModel& form, InputMode mode) {
+    Show(form, kTab1Geographic, kTab1Utm, mode, true);
+}
+
+void OptUTM_Click(app::FormModel& form, int index) {
+    if (index == 0) ShowInputModeTab0(form, InputMode::Geographic);
+    if (index == 1) ShowInputModeTab0(form, InputMode::Utm);
+}
+
+void OptCoord_Click(app::FormModel& form, int index) {
+    if (index == 0) ShowInputModeTab1(form, InputMode::Utm);
+    if (index == 1) ShowInputModeTab1(form, InputMode::Geographic);
+}
+
+bool Tab0ReadsUtm(const app::FormModel& form) { return !form.Get("OptUTM", 0).value; }
+
+bool Tab1ReadsUtm(const app::FormModel& form) { return form.Get("OptCoord", 0).value; }
+
+}  // namespace convert

@@ -1,0 +1,193 @@
+#include "qt/QtPlatform.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLockFile>
+#include <QMessageBox>
+#include <QProcess>
+#include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace talpor_qt {
+namespace {
+
+QString Q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// The system's texts break lines with CR LF, or a CR alone.
+QString DisplayText(std::string_view text) {
+    QString t = Q(text);
+    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return t;
+}
+
+}  // namespace
+
+QtPlatform::QtPlatform(QString lockPath) : lockPath_(std::move(lockPath)) {}
+
+QtPlatform::~QtPlatform() = default;
+
+QString QtPlatform::DefaultLockPath() {
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (dir.isEmpty()) dir = QDir::tempPath();
+    return dir + QLatin1String("/talpor.lock");
+}
+
+app::MsgResult QtPlatform::MsgBox(std::string_view text, std::string_view title, app::MsgIcon icon,
+                                  app::MsgButtons buttons, app::MsgResult defaultButton) {
+    QMessageBox::Icon qIcon = QMessageBox::NoIcon;
+    switch (icon) {
+        case app::MsgIcon::Information: qIcon = QMessageBox::Information; break;
+        case app::MsgIcon::Exclamation: qIcon = QMessageBox::Warning; break;
+        case app::MsgIcon::Critical: qIcon = QMessageBox::Critical; break;
+        case app::MsgIcon::None: break;
+    }
+    QMessageBox box(qIcon, Q(title), DisplayText(text), QMessageBox::NoButton, mainWindow_);
+    box.setObjectName(QStringLiteral("TalporMsgBox"));
+    box.setTextFormat(Qt::PlainText);
+    if (buttons == app::MsgButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(defaultButton == app::MsgResult::Yes ? QMessageBox::Yes
+                                                                  : QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setDefaultButton(QMessageBox::Ok);
+    }
+    box.exec();
+    // Give the window back its activation (a desktop without a window manager, or the
+    // offscreen platform, leaves no window active), so that the focus returns to the
+    // control the window logic chose.
+    if (mainWindow_ != nullptr && mainWindow_->isVisible()) mainWindow_->activateWindow();
+    switch (box.standardButton(box.clickedButton())) {
+        case QMessageBox::Yes: return app::MsgResult::Yes;
+        case QMessageBox::No: return app::MsgResult::No;
+        default: return buttons == app::MsgButtons::YesNo ? app::MsgResult::No : app::MsgResult::OK;
+    }
+}
+
+void QtPlatform::SaveSetting(std::string_view appName, std::string_view section,
+                             std::string_view key, std::string_view value) {
+    // ~/.config/Talpor/Talpor.conf, [Setting] AppPath=...
+    QSettings settings(Q(appName), Q(appName));
+    settings.beginGroup(Q(section));
+    settings.setValue(Q(key), Q(value));
+    settings.endGroup();
+    settings.sync();
+}
+
+bool QtPlatform::PreviousInstance() {
+    if (checked_) return previous_;
+    checked_ = true;
+    QDir().mkpath(QFileInfo(lockPath_).absolutePath());
+    lock_ = std::make_unique<QLockFile>(lockPath_);
+    // Staleness only by the owner's process being gone, never by age: a long-running
+    // first instance keeps its lock.
+    lock_->setStaleLockTime(0);
+    previous_ = !lock_->tryLock(0);
+    if (previous_ && lock_->error() == QLockFile::PermissionError) previous_ = false;
+    return previous_;
+}
+
+std::string QtPlatform::ProgramFolder() {
+    return QCoreApplication::applicationDirPath().toStdString();
+}
+
+QLocale QtPlatform::LocaleOf(const char* category) {
+    for (const char* var : {"LC_ALL", category, "LANG"}) {
+        QString value = qEnvironmentVariable(var);
+        if (value.isEmpty()) continue;
+        // "es_ES.UTF-8", "ca_ES@valencia", "C.UTF-8", "POSIX"
+        QString name = value.section(QLatin1Char('.'), 0, 0).section(QLatin1Char('@'), 0, 0);
+        if (name == QLatin1String("C") || name == QLatin1String("POSIX")) return QLocale::c();
+        return QLocale(name);
+    }
+    return QLocale::c();
+}
+
+std::string QtPlatform::Locale(app::LocaleItem item) {
+    switch (item) {
+        case app::LocaleItem::MonThousandSep:
+            return LocaleOf("LC_MONETARY").groupSeparator().toStdString();
+        case app::LocaleItem::DecimalSep:
+            return LocaleOf("LC_NUMERIC").decimalPoint().toStdString();
+        case app::LocaleItem::Language: {
+            QLocale l = LocaleOf("LC_NUMERIC");
+            QString language = l.nativeLanguageName();
+            if (language.isEmpty()) language = QLocale::languageToString(l.language());
+            QString territory = l.nativeTerritoryName();
+            if (!territory.isEmpty() && l.language() != QLocale::C && !language.contains(territory))
+                language += QLatin1String(" (") + territory + QLatin1Char(')');
+            return language.toStdString();
+        }
+    }
+    return "";
+}
+
+app::ScreenSize QtPlatform::Screen() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return {};
+    QSize s = screen->size();
+    return {s.width(), s.height()};
+}
+
+void QtPlatform::StartProcess(std::string_view commandLine) {
+    QStringList parts = QProcess::splitCommand(Q(commandLine));
+    if (parts.isEmpty()) return;
+    QString program = parts.takeFirst();
+    QProcess::startDetached(program, parts);
+}
+
+std::string QtPlatform::RegionalSettingsCommand() {
+    // The regional-settings panels of the common desktops, first found wins.
+    static const char* const kPanels[][2] = {
+        {"gnome-control-center", "gnome-control-center region"},
+        {"kcmshell6", "kcmshell6 kcm_regionandlang"},
+        {"systemsettings", "systemsettings kcm_regionandlang"},
+        {"kcmshell5", "kcmshell5 kcm_formats"},
+        {"lxqt-config-locale", "lxqt-config-locale"},
+    };
+    for (const auto& panel : kPanels)
+        if (!QStandardPaths::findExecutable(QLatin1String(panel[0])).isEmpty()) return panel[1];
+    return "";
+}
+
+app::DateTime QtPlatform::Now() {
+    QDateTime now = QDateTime::currentDateTime();
+    QDate d = now.date();
+    QTime t = now.time();
+    return {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()};
+}
+
+std::string QtPlatform::DateText(const app::DateTime& t) {
+    return LocaleOf("LC_TIME")
+        .toString(QDate(t.year, t.month, t.day), QLocale::ShortFormat)
+        .toStdString();
+}
+
+std::string QtPlatform::TimeText(const app::DateTime& t) {
+    // The long time format with seconds, without the time zone Qt adds to it.
+    QLocale l = LocaleOf("LC_TIME");
+    QString format = l.timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1String("(t)"));
+    format.remove(QLatin1Char('t'));
+    return l.toString(QTime(t.hour, t.minute, t.second), format.trimmed()).toStdString();
+}
+
+bool QtPlatform::AppendToFile(std::string_view path, std::string_view text) {
+    QFile file(Q(path));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return false;
+    qint64 written = file.write(text.data(), static_cast<qint64>(text.size()));
+    file.close();
+    return written == static_cast<qint64>(text.size());
+}
+
+void QtPlatform::ResetMousePointer() {
+    while (QGuiApplication::overrideCursor() != nullptr) QGuiApplication::restoreOverrideCursor();
+}
+
+}  // namespace talpor_qt

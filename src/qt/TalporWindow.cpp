@@ -1,0 +1,512 @@
+#include "qt/TalporWindow.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTabBar>
+#include <QTimer>
+
+#include "qt/Icons.h"
+#include "qt/WindowLayout.h"
+
+namespace talpor_qt {
+namespace {
+
+using app::Control;
+using app::Kind;
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+QColor ToQColor(app::Color c) {
+    if (app::IsSystemColor(c)) {
+        // System colours by index, as the desktop's palette gives them.
+        QPalette p = QApplication::palette();
+        switch (c & 0xFF) {
+            case 5: return p.color(QPalette::Active, QPalette::Base);
+            case 8: return p.color(QPalette::Active, QPalette::Text);
+            case 15: return p.color(QPalette::Active, QPalette::Button);
+            case 17: return p.color(QPalette::Disabled, QPalette::Text);
+            case 18: return p.color(QPalette::Active, QPalette::ButtonText);
+            default: return p.color(QPalette::Active, QPalette::WindowText);
+        }
+    }
+    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                  static_cast<int>((c >> 16) & 0xFF));
+}
+
+// The model's colour is shown in every state: a disabled frame's members look as the
+// model paints them (grey when inactive), while the frame itself makes them unusable.
+bool SetRole(QPalette& p, QPalette::ColorRole role, const QColor& colour) {
+    bool changed = false;
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        if (p.color(group, role) != colour) {
+            p.setColor(group, role, colour);
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+// Text positions: the model counts characters (code points), QString UTF-16 units.
+int ToChars(const QString& text, int units) {
+    return static_cast<int>(QStringView(text).left(units).toUcs4().size());
+}
+int ToUnits(const QString& text, int chars) {
+    int units = 0;
+    for (int n = 0; n < chars && units < text.size(); ++n)
+        units += text.at(units).isHighSurrogate() && units + 1 < text.size() ? 2 : 1;
+    return units;
+}
+
+QFont FixedPitchFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setStyleHint(QFont::TypeWriter);
+    font.setPointSizeF(QApplication::font().pointSizeF());
+    return font;
+}
+
+QString Caption(const Control& c) {
+    switch (c.kind) {
+        case Kind::Label:
+        case Kind::Frame:
+        case Kind::OptionButton:
+        case Kind::CommandButton:
+            return Q(c.text);
+        default:
+            return {};
+    }
+}
+
+}  // namespace
+
+TalporWindow::TalporWindow(app::frmTalpor& frm, QWidget* parent) : QWidget(parent), frm_(frm) {
+    setObjectName(QStringLiteral("frmTalpor"));
+    Build();
+    Mirror();
+    qApp->installEventFilter(this);
+}
+
+TalporWindow::~TalporWindow() { qApp->removeEventFilter(this); }
+
+void TalporWindow::Build() {
+    setFixedSize(kWindowWidth, kWindowHeight);
+    app::FormModel& form = frm_.Form();
+    for (auto& owned : form.Controls()) {
+        Control& c = *owned;
+        if (c.kind == Kind::Form) {
+            widgets_[&c] = this;
+            controls_[this] = &c;
+            continue;
+        }
+        QWidget* parent = this;
+        if (c.container == "SSTab1" && c.tab >= 0 && c.tab < static_cast<int>(pageWidgets_.size())) {
+            parent = pageWidgets_[static_cast<std::size_t>(c.tab)];
+        } else if (Control* container = form.Container(c);
+                   container != nullptr && widgets_.count(container) != 0) {
+            parent = widgets_[container];
+        }
+        QWidget* w = Create(c, parent);
+        w->setObjectName(Q(c.id.ObjectName()));
+        const auto& layout = WindowLayout();
+        auto place = layout.find(c.id.ObjectName());
+        if (place != layout.end()) w->setGeometry(place->second.rect);
+        else qWarning("Talpor: no place in the layout for %s", c.id.ObjectName().c_str());
+        widgets_[&c] = w;
+        controls_[w] = &c;
+    }
+}
+
+QWidget* TalporWindow::Create(Control& c, QWidget* parent) {
+    Control* control = &c;
+    switch (c.kind) {
+        case Kind::TabControl: {
+            auto* box = new QWidget(parent);
+            tabBar_ = new QTabBar(box);
+            tabBar_->setObjectName(QStringLiteral("SSTab1_tabs"));
+            tabBar_->setExpanding(false);
+            tabBar_->setAccessibleName(QStringLiteral("Pestañas"));
+            for (const auto& caption : c.tabCaptions) tabBar_->addTab(Q(caption));
+            pages_ = new QStackedWidget(box);
+            pages_->setFrameShape(QFrame::StyledPanel);
+            for (std::size_t i = 0; i < c.tabCaptions.size(); ++i) {
+                auto* page = new QWidget;
+                page->setObjectName(QStringLiteral("SSTab1_page%1").arg(i));
+                page->setAccessibleName(Q(c.tabCaptions[i]));
+                pages_->addWidget(page);
+                pageWidgets_.push_back(page);
+            }
+            const auto& place = WindowLayout().at("SSTab1").rect;
+            int barHeight = tabBar_->sizeHint().height();
+            tabBar_->setGeometry(0, 0, place.width(), barHeight);
+            pages_->setGeometry(0, barHeight - 1, place.width(), place.height() - barHeight + 1);
+            pages_->lower();
+            controls_[tabBar_] = control;
+            connect(tabBar_, &QTabBar::currentChanged, this, [this](int tab) {
+                if (!busy_) Dispatch([this, tab] { frm_.ChangeTab(tab); });
+            });
+            return box;
+        }
+        case Kind::Frame:
+            return new QGroupBox(parent);
+        case Kind::Picture:
+            return new QWidget(parent);
+        case Kind::Label: {
+            auto* label = new QLabel(parent);
+            label->setTextFormat(Qt::PlainText);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+            return label;
+        }
+        case Kind::TextBox: {
+            auto* edit = new QLineEdit(parent);
+            edit->setMaxLength(c.maxLength > 0 ? c.maxLength : 32767);
+            return edit;
+        }
+        case Kind::OptionButton: {
+            auto* option = new QRadioButton(parent);
+            option->setAutoExclusive(false);  // the model decides the groups
+            connect(option, &QAbstractButton::clicked, this,
+                    [this, control] { Dispatch([this, control] { frm_.Click(*control); }); });
+            return option;
+        }
+        case Kind::ComboBox: {
+            auto* combo = new QComboBox(parent);
+            connect(combo, &QComboBox::activated, this, [this, control](int index) {
+                Dispatch([this, control, index] { frm_.SelectListItem(*control, index); });
+            });
+            return combo;
+        }
+        case Kind::CommandButton: {
+            auto* button = new QPushButton(parent);
+            button->setAutoDefault(false);
+            if (c.id.name == "Command1") {
+                button->setIcon(TransformationParametersIcon());
+                button->setIconSize(QSize(24, 24));
+            }
+            connect(button, &QAbstractButton::clicked, this,
+                    [this, control] { Dispatch([this, control] { frm_.Click(*control); }); });
+            return button;
+        }
+        case Kind::MonthView: {
+            auto* calendar = new QCalendarWidget(parent);
+            calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
+            calendar->setLocale(QLocale());
+            connect(calendar, &QCalendarWidget::selectionChanged, this, [this, control, calendar] {
+                if (busy_) return;
+                QDate d = calendar->selectedDate();
+                Dispatch([this, control, d] {
+                    frm_.SetDate(*control, {d.year(), d.month(), d.day()});
+                });
+            });
+            return calendar;
+        }
+        case Kind::Form:
+            break;
+    }
+    return new QWidget(parent);
+}
+
+QWidget* TalporWindow::WidgetOf(std::string_view name, int index) const {
+    const Control* c = frm_.Form().Find(name, index);
+    auto it = c == nullptr ? widgets_.end() : widgets_.find(c);
+    return it == widgets_.end() ? nullptr : it->second;
+}
+
+app::Control* TalporWindow::ControlOf(const QWidget* widget) const {
+    for (const QWidget* w = widget; w != nullptr; w = w->parentWidget()) {
+        auto it = controls_.find(w);
+        if (it != controls_.end()) return it->second;
+        if (w->isWindow()) break;  // message boxes, popups: not part of the form
+    }
+    return nullptr;
+}
+
+QWidget* TalporWindow::FocusTarget(const Control& c) const {
+    if (c.kind == Kind::TabControl) return tabBar_;
+    auto it = widgets_.find(&c);
+    return it == widgets_.end() ? nullptr : it->second;
+}
+
+void TalporWindow::ChooseTab(int tab) {
+    if (tabBar_ != nullptr) tabBar_->setCurrentIndex(tab);
+}
+
+// --- Events ------------------------------------------------------------------------------
+
+void TalporWindow::Dispatch(const std::function<void()>& handler) {
+    if (busy_ || closing_) return;
+    busy_ = true;
+    Pull();
+    handler();
+    Mirror();
+    busy_ = false;
+    if (frm_.MustEnd() && !closing_) {
+        closing_ = true;
+        QTimer::singleShot(0, this, &QWidget::close);
+    }
+}
+
+bool TalporWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (busy_ || !watched->isWidgetType()) return false;
+    auto* widget = static_cast<QWidget*>(watched);
+    if (widget->window() != this) return false;
+    switch (event->type()) {
+        case QEvent::FocusIn: {
+            // Focus moves are handled where the focus arrives: the model then runs the
+            // focus loss of the control it leaves and the focus gain of this one (or
+            // gives the focus back to a corrected field). Focus-out events alone (a
+            // message box opening, another program activated) change nothing.
+            Control* c = ControlOf(widget);
+            if (c != nullptr && c != frm_.Form().focused && c->kind != Kind::Form &&
+                c->kind != Kind::Frame && c->kind != Kind::Picture && c->kind != Kind::Label) {
+                refusedPress_ = nullptr;
+                Dispatch([this, c] { frm_.MoveFocus(c); });
+                // Qt gives the focus on a mouse press before it delivers the press. When
+                // the field being left kept the focus, that press must not reach the
+                // control (no click, no caret, no tab change).
+                if (static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason &&
+                    frm_.Form().focused != c)
+                    refusedPress_ = widget;
+            }
+            return false;
+        }
+        case QEvent::MouseButtonDblClick:
+            return refusedPress_ != nullptr &&
+                   (widget == refusedPress_ || refusedPress_->isAncestorOf(widget));
+        case QEvent::KeyPress:
+            return KeyPress(widget, static_cast<QKeyEvent*>(event));
+        case QEvent::MouseButtonPress: {
+            if (refusedPress_ != nullptr) {
+                bool refused = widget == refusedPress_ || refusedPress_->isAncestorOf(widget);
+                refusedPress_ = nullptr;
+                if (refused) return true;
+            }
+            // A click on another tab is the user's tab change. The tab bar does not
+            // see it: when the field being left keeps the focus, the tab must stay,
+            // and the bar would otherwise switch again on the button's release.
+            if (widget != tabBar_) return false;
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            int tab = tabBar_->tabAt(mouse->position().toPoint());
+            if (mouse->button() != Qt::LeftButton || tab < 0 || tab == tabBar_->currentIndex())
+                return false;
+            Dispatch([this, tab] { frm_.ChangeTab(tab); });
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+bool TalporWindow::KeyPress(QWidget* widget, QKeyEvent* event) {
+    auto* edit = qobject_cast<QLineEdit*>(widget);
+    auto found = controls_.find(widget);
+    if (edit == nullptr || found == controls_.end() || found->second->kind != Kind::TextBox)
+        return false;
+    int key = 0;
+    if (event->key() == Qt::Key_Backspace) {
+        key = 8;
+    } else {
+        if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+            return false;  // shortcuts such as paste are not typed characters
+        QString text = event->text();
+        if (text.isEmpty()) return false;
+        char32_t cp = text.toUcs4().value(0);
+        if (cp < 32 || cp == 127) return false;
+        key = static_cast<int>(cp);
+    }
+    Control* c = found->second;
+    int result = key;
+    Dispatch([&] { result = frm_.KeyPress(*c, key); });
+    if (result == 0) return true;  // refused
+    if (result != key) {           // replaced, as "." by ","
+        char32_t cp = static_cast<char32_t>(result);
+        edit->insert(QString::fromUcs4(&cp, 1));
+        return true;
+    }
+    return false;
+}
+
+bool TalporWindow::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate || event->type() == QEvent::Show) {
+        // Activation runs after the event that caused it, never inside it.
+        QTimer::singleShot(0, this, [this] { Dispatch([this] { frm_.Activate(); }); });
+    }
+    return QWidget::event(event);
+}
+
+void TalporWindow::closeEvent(QCloseEvent* event) {
+    if (!frm_.MustEnd()) frm_.Form_Unload();
+    closing_ = true;
+    event->accept();
+}
+
+void TalporWindow::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (!painted_) {
+        painted_ = true;
+        if (onFirstPaint) QTimer::singleShot(0, this, [this] { if (onFirstPaint) onFirstPaint(); });
+    }
+}
+
+// --- Model and widgets --------------------------------------------------------------------
+
+void TalporWindow::Pull() {
+    for (auto& [control, widget] : widgets_) {
+        if (control->kind != Kind::TextBox) continue;
+        auto* edit = static_cast<QLineEdit*>(widget);
+        auto* c = const_cast<Control*>(control);
+        QString text = edit->text();
+        c->text = text.toStdString();
+        if (edit->hasSelectedText()) {
+            int start = edit->selectionStart();
+            c->selStart = ToChars(text, start);
+            c->selLength = ToChars(text, start + static_cast<int>(edit->selectedText().size())) - c->selStart;
+        } else {
+            c->selStart = ToChars(text, edit->cursorPosition());
+            c->selLength = 0;
+        }
+    }
+}
+
+void TalporWindow::Mirror() {
+    bool wasBusy = busy_;
+    busy_ = true;  // setFocus, setCurrentIndex and the like echo back as events
+    ApplyFocus();  // before a page change, so that Qt does not move the focus itself
+    for (auto& owned : frm_.Form().Controls()) {
+        auto it = widgets_.find(owned.get());
+        if (it != widgets_.end()) MirrorControl(*owned, it->second);
+    }
+    ApplyFocus();
+    busy_ = wasBusy;
+}
+
+void TalporWindow::ApplyFocus() {
+    const Control* focused = frm_.Form().focused;
+    if (focused == nullptr) return;
+    QWidget* target = FocusTarget(*focused);
+    if (target == nullptr || target->hasFocus() || !target->isVisible() || !target->isEnabled())
+        return;
+    target->setFocus(Qt::OtherFocusReason);
+}
+
+void TalporWindow::MirrorControl(const Control& c, QWidget* w) {
+    switch (c.kind) {
+        case Kind::Form:
+            if (windowTitle() != Q(c.text)) setWindowTitle(Q(c.text));
+            break;
+        case Kind::TabControl:
+            if (tabBar_->currentIndex() != c.currentTab) tabBar_->setCurrentIndex(c.currentTab);
+            if (pages_->currentIndex() != c.currentTab) pages_->setCurrentIndex(c.currentTab);
+            break;
+        case Kind::Frame: {
+            auto* box = static_cast<QGroupBox*>(w);
+            if (box->title() != Q(c.text)) box->setTitle(Q(c.text));
+            break;
+        }
+        case Kind::Label: {
+            auto* label = static_cast<QLabel*>(w);
+            if (label->text() != Q(c.text)) label->setText(Q(c.text));
+            break;
+        }
+        case Kind::TextBox: {
+            auto* edit = static_cast<QLineEdit*>(w);
+            QString text = Q(c.text);
+            if (edit->text() != text) edit->setText(text);
+            int start = ToUnits(text, c.selStart);
+            int length = ToUnits(text, c.selStart + c.selLength) - start;
+            int curStart = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
+            int curLength = edit->hasSelectedText() ? static_cast<int>(edit->selectedText().size()) : 0;
+            if (start != curStart || length != curLength) {
+                if (length > 0) edit->setSelection(start, length);
+                else edit->setCursorPosition(start);
+            }
+            break;
+        }
+        case Kind::OptionButton: {
+            auto* option = static_cast<QRadioButton*>(w);
+            if (option->text() != Q(c.text)) option->setText(Q(c.text));
+            if (option->isChecked() != c.value) option->setChecked(c.value);
+            break;
+        }
+        case Kind::CommandButton: {
+            auto* button = static_cast<QPushButton*>(w);
+            if (button->text() != Q(c.text)) button->setText(Q(c.text));
+            break;
+        }
+        case Kind::ComboBox: {
+            auto* combo = static_cast<QComboBox*>(w);
+            bool same = combo->count() == static_cast<int>(c.items.size());
+            for (int i = 0; same && i < combo->count(); ++i)
+                same = combo->itemText(i) == Q(c.items[static_cast<std::size_t>(i)]);
+            if (!same) {
+                combo->clear();
+                for (const auto& item : c.items) combo->addItem(Q(item));
+            }
+            if (combo->currentIndex() != c.listIndex) combo->setCurrentIndex(c.listIndex);
+            break;
+        }
+        case Kind::MonthView: {
+            auto* calendar = static_cast<QCalendarWidget*>(w);
+            QDate d(c.date.year, c.date.month, c.date.day);
+            if (calendar->selectedDate() != d) calendar->setSelectedDate(d);
+            break;
+        }
+        case Kind::Picture:
+            break;
+    }
+
+    if (c.kind == Kind::Form) return;
+    if (w->toolTip() != Q(c.toolTip)) w->setToolTip(Q(c.toolTip));
+    if (w->isEnabledTo(w->parentWidget()) != c.enabled) w->setEnabled(c.enabled);
+
+    QFont font = c.fixedPitch ? FixedPitchFont() : QApplication::font();
+    font.setBold(c.bold);
+    if (w->font() != font) w->setFont(font);
+
+    QPalette palette = w->palette();
+    bool changed = false;
+    QColor fore = ToQColor(c.foreColor);
+    switch (c.kind) {
+        case Kind::Label:
+        case Kind::OptionButton:
+            changed |= SetRole(palette, QPalette::WindowText, fore);
+            break;
+        case Kind::TextBox:
+            changed |= SetRole(palette, QPalette::Text, fore);
+            changed |= SetRole(palette, QPalette::Base, ToQColor(c.backColor));
+            break;
+        case Kind::ComboBox:
+            changed |= SetRole(palette, QPalette::Text, fore);
+            changed |= SetRole(palette, QPalette::ButtonText, fore);
+            changed |= SetRole(palette, QPalette::WindowText, fore);
+            break;
+        case Kind::CommandButton:
+            changed |= SetRole(palette, QPalette::ButtonText, fore);
+            break;
+        default:
+            break;
+    }
+    if (changed) w->setPalette(palette);
+
+    // Screen readers announce the caption, else the layout's name, else the tooltip.
+    QString name = Caption(c);
+    if (name.isEmpty()) {
+        auto place = WindowLayout().find(c.id.ObjectName());
+        if (place != WindowLayout().end()) name = place->second.accessible;
+    }
+    if (name.isEmpty()) name = Q(c.toolTip);
+    if (name.isEmpty()) name = Q(c.id.Text());
+    if (w->accessibleName() != name) w->setAccessibleName(name);
+}
+
+}  // namespace talpor_qt

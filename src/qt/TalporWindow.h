@@ -1,0 +1,67 @@
+// The Qt main window of Talpor. It builds one widget per control of the control
+// model (object name = ControlId::ObjectName(), such as "TxtWGSg_6"), forwards every
+// user event to frmTalpor and mirrors the model back into the widgets afterwards. The
+// widgets hold no state of their own that the logic relies on.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "app/frmTalpor.h"
+
+class QStackedWidget;
+class QTabBar;
+
+namespace talpor_qt {
+
+class TalporWindow : public QWidget {
+public:
+    explicit TalporWindow(app::frmTalpor& frm, QWidget* parent = nullptr);
+    ~TalporWindow() override;
+
+    app::frmTalpor& Frm() { return frm_; }
+    QWidget* WidgetOf(std::string_view name, int index = -1) const;
+    // The control a widget (or a part of it, such as the calendar's day table) belongs to.
+    app::Control* ControlOf(const QWidget* widget) const;
+
+    // Brings a tab to the front as a click on its tab would.
+    void ChooseTab(int tab);
+
+    // Called once, when the window has painted for the first time.
+    std::function<void()> onFirstPaint;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void Build();
+    QWidget* Create(app::Control& control, QWidget* parent);
+    QWidget* FocusTarget(const app::Control& control) const;
+    // Runs one user event on the model: widget state in, handler, model out.
+    void Dispatch(const std::function<void()>& handler);
+    void Pull();
+    void Mirror();
+    void MirrorControl(const app::Control& control, QWidget* widget);
+    void ApplyFocus();
+    bool KeyPress(QWidget* widget, class QKeyEvent* event);
+
+    app::frmTalpor& frm_;
+    std::unordered_map<const app::Control*, QWidget*> widgets_;
+    std::unordered_map<const QWidget*, app::Control*> controls_;
+    QTabBar* tabBar_ = nullptr;
+    QStackedWidget* pages_ = nullptr;
+    std::vector<QWidget*> pageWidgets_;
+    QPointer<QWidget> refusedPress_;  // its focus move was refused: drop its mouse press
+    bool busy_ = false;  // an event is running on the model: Qt's own echoes are ignored
+    bool painted_ = false;
+    bool closing_ = false;
+};
+
+}  // namespace talpor_qt
