@@ -29,6 +29,7 @@ class SilentPlatform : public app::Platform {
     std::string Locale(app::LocaleItem) override { return ""; }
     app::ScreenSize Screen() override { return {1024, 768}; }
     void StartProcess(std::string_view) override {}
+    std::string RegionalSettingsCommand() override { return ""; }
     app::DateTime Now() override { return {}; }
     std::string DateText(const app::DateTime&) override { return ""; }
     std::string TimeText(const app::DateTime&) override { return ""; }
