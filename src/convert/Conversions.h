@@ -1,4 +1,17 @@
 // Click handlers of the two conversion tabs, run on the window's control model.
+//
+// Tab 0 "WGS84  ->  ED50" takes a WGS84 point and shows it in ED50; tab 1
+// "ED50  ->  WGS84 " the reverse. Each handler reads the point in the tab's input
+// mode (geographic degrees-minutes-seconds with a west/east button, or UTM easting,
+// northing and zone 29-31), writes the same point into the tab's other input frame,
+// and writes the transformed latitude, longitude (degrees, minutes, seconds), height
+// above the ellipsoid (metres) and UTM easting, northing (metres) and zone into the
+// tab's result labels, each label as soon as its value is known.
+//
+// The ellipsoid table must be filled (mGeo::InitEllipsoids) before any click. A
+// run-time error (num::RuntimeError: an overflow from a degree field beyond 16 bits, a
+// zero divisor) leaves the handler at once, with the labels not yet written unchanged;
+// the window reports it.
 #pragma once
 
 #include "app/Controls.h"
@@ -6,15 +19,26 @@
 
 namespace convert {
 
-// "Bursa Wolf 7p": tab 0 (WGS84 to ED50) and tab 1 (ED50 to WGS84).
+// "Bursa Wolf 7p": seven-parameter Helmert with the regional set EST99, ZNW99 or BAL99
+// of the point; tab 0 (WGS84 to ED50) and tab 1 (ED50 to WGS84). Outside peninsular
+// Spain and the Balearic Islands the tab's out-of-area method runs instead.
 void CmdED50Helmert_Click(app::FormModel& form, app::Platform& platform);
 void CmdWGS84Helmert_Click(app::FormModel& form, app::Platform& platform);
 
-// "Molodensky 3p": tab 0 and tab 1.
+// "Molodensky 3p": standard Molodensky with the IGN or the NIMA translation set (the
+// tab's option buttons), tab 0 and tab 1. Geographic input outside UTM zones 29-31
+// runs the tab's out-of-area method.
 void CmdED50Molodensky_Click(app::FormModel& form, app::Platform& platform);
 void CmdWGS84Molodensky_Click(app::FormModel& form, app::Platform& platform);
 
-// The picture buttons Command1(0..3): the transformation parameter sheets.
+// Out of the parameters' area: resets the latitude, longitude and UTM result labels of
+// tab 0 (ED50 results) or tab 1 (WGS84 results), leaves the height label alone, and
+// tells the user in an exclamation box titled "Talpor".
+void ShowInvalidAreaED50(app::FormModel& form, app::Platform& platform);
+void ShowInvalidAreaWGS84(app::FormModel& form, app::Platform& platform);
+
+// The picture buttons Command1(0..3): the Helmert sheet (0, 2) or the Molodensky
+// sheet (1, 3) in an information box. Any other index shows nothing.
 void Command1_Click(app::FormModel& form, app::Platform& platform, int index);
 
 }  // namespace convert

@@ -1,8 +1,84 @@
+// "Molodensky 3p" on both conversion tabs. The shifts are always those of ED50 to
+// WGS84 on the International ellipsoid: tab 1 adds them to its ED50 point, tab 0
+// evaluates them at its WGS84 point and subtracts them (a first-order inverse).
+//
+// Tab 1 takes its typed seconds as they are and writes its mirrored eastings,
+// northings and seconds without rounding them first; tab 0 rounds both. Where a value
+// falls on a half of the last shown digit the two tabs therefore show it differently.
+#include <cstdint>
+
+#include "convert/ConversionTab.h"
 #include "convert/Conversions.h"
+#include "entry/mText.h"
+#include "geo/mGeo.h"
+#include "num/Number.h"
 
 namespace convert {
+namespace {
 
-void CmdED50Molodensky_Click(app::FormModel&, app::Platform&) {}
-void CmdWGS84Molodensky_Click(app::FormModel&, app::Platform&) {}
+using detail::Tab;
+
+// An angular shift (arc-seconds) in decimal degrees, sign kept. Taken through the
+// sexagesimal conversion, not as shift / 3600: the two differ in the last bit.
+double ShiftDegrees(double seconds) {
+    return mGeo::DMSToDeg(0, 0, seconds, false);
+}
+
+void MolodenskyClick(app::FormModel& form, app::Platform& platform, Tab tab) {
+    const bool tab0 = tab == Tab::WGS84ToED50;
+    const bool ign = tab0 ? form.Get("OptMWGS84", 0).value : form.Get("OptMED50", 2).value;
+    const mGeo::MolodenskyParams& set = ign ? mGeo::IGN : mGeo::NIMA;
+
+    const detail::TabControls c = detail::ControlsOf(form, tab);
+    const mGeo::Ellipsoid& source = detail::SourceEllipsoid(tab);
+    const mGeo::Ellipsoid& target = detail::TargetEllipsoid(tab);
+
+    double lat = 0, lon = 0, h = 0;
+    if (!detail::IsUtmInput(form, tab)) {
+        lat = detail::ReadLatitude(c, tab0);
+        if (tab0) c.latDeg.toolTip = num::NumberToText(lat);
+        lon = detail::ReadLongitude(c, tab0);
+        if (tab0) c.lonDeg.toolTip = num::NumberToText(lon);
+
+        if (!detail::MirrorToUTM(c, mGeo::GeoToUTM(lat, lon, source), tab0)) {
+            detail::ShowInvalidArea(form, platform, tab);
+            return;
+        }
+        c.utmHeight.text = c.geoHeight.text;
+        h = mText::FieldValue(tab0 ? c.geoHeight.text : c.utmHeight.text);
+    } else {
+        // UTM input has no area test: its zone is always one of the list's three.
+        const double E = mText::FieldValue(c.utmE.text);
+        const double N = mText::FieldValue(c.utmN.text);
+        const std::int16_t zone = detail::ZoneOfList(c.zoneList);
+        const mGeo::LatLon p = mGeo::UTMToGeo(E, N, zone, source, "N");
+        lat = p.lat;
+        lon = p.lon;
+        detail::MirrorToGeographic(form, c, p, tab0);
+        c.geoHeight.text = c.utmHeight.text;
+        h = mText::FieldValue(c.geoHeight.text);
+    }
+
+    const mGeo::MolodenskyShifts s = mGeo::MolodenskyShift(lat, lon, h, set);
+
+    const double lat2 = tab0 ? lat - ShiftDegrees(s.dLatSec) : lat + ShiftDegrees(s.dLatSec);
+    c.resLat.text = detail::LatitudeCaption(lat2);
+    const double lon2 = tab0 ? lon - ShiftDegrees(s.dLonSec) : lon + ShiftDegrees(s.dLonSec);
+    c.resLon.text = detail::LongitudeCaption(lon2);
+    const double h2 = tab0 ? h - s.dH : h + s.dH;
+    c.resHeight.text = detail::HeightCaption(h2, set.PrecZ);
+
+    detail::WriteUTMResult(c, mGeo::GeoToUTM(lat2, lon2, target), set.PrecX, set.PrecY);
+}
+
+}  // namespace
+
+void CmdED50Molodensky_Click(app::FormModel& form, app::Platform& platform) {
+    MolodenskyClick(form, platform, Tab::WGS84ToED50);
+}
+
+void CmdWGS84Molodensky_Click(app::FormModel& form, app::Platform& platform) {
+    MolodenskyClick(form, platform, Tab::ED50ToWGS84);
+}
 
 }  // namespace convert
