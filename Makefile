@@ -25,7 +25,7 @@ bench: deps
 	$(REL_DIR)/bench/startup_bench $(REL_DIR)/src/qt/talpor $(REL_DIR)/bench/empty_window
 
 run: deps
-	cmake -S . -B $(REL_DIR) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(REL_DIR) -DCMAKE_BUILD_TYPE=Release -DTALPOR_TESTS=OFF -DTALPOR_QT=ON
 	cmake --build $(REL_DIR) -j $(JOBS)
 	@scripts/run.sh $(REL_DIR)
 
