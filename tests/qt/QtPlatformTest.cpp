@@ -17,7 +17,7 @@
 #include <cstdlib>
 #include <optional>
 
-#include "QtApp.h"
+#include "ShownWindow.h"
 
 using talpor_qt::QtPlatform;
 
