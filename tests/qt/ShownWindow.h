@@ -1,0 +1,78 @@
+// Shared set-up of the Qt tests: the application, the environment, the shown window.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+#include <memory>
+#include <optional>
+
+#include "qt/TalporWindow.h"
+#include "support/FakePlatform.h"
+
+namespace testing_support {
+
+// One QApplication per executable (GoogleTest owns main).
+inline void QtApp() {
+    static int argc = 1;
+    static char name[] = "qt_tests";
+    static char* argv[] = {name, nullptr};
+    [[maybe_unused]] static auto* app =
+        (QApplication::setStyle(QStringLiteral("Fusion")), new QApplication(argc, argv));
+}
+
+// Sets environment variables (nullptr unsets them) until the end of the test.
+struct EnvGuard {
+    std::vector<std::pair<const char*, std::optional<QByteArray>>> saved;
+    void Set(const char* name, const char* value) {
+        saved.emplace_back(
+            name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
+        value != nullptr ? qputenv(name, value) : qunsetenv(name);
+    }
+    ~EnvGuard() {
+        for (auto it = saved.rbegin(); it != saved.rend(); ++it)
+            it->second ? qputenv(it->first, *it->second) : qunsetenv(it->first);
+    }
+};
+
+// The window after start-up, shown and active (offscreen).
+template <class PlatformT = FakePlatform>
+struct ShownWindow {
+    PlatformT platform;
+    app::frmTalpor frm{platform};
+    std::unique_ptr<talpor_qt::TalporWindow> window;
+
+    template <class... Args>
+    explicit ShownWindow(Args&&... args) : platform(std::forward<Args>(args)...) {
+        QtApp();
+        frm.Form_Load();
+        window = std::make_unique<talpor_qt::TalporWindow>(frm);
+        window->show();
+        window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        QTest::qWait(20);  // activation runs after the event that caused it
+    }
+    template <class W = QWidget>
+    W* Widget(std::string_view name, int index = -1) {
+        auto* w = qobject_cast<W*>(window->WidgetOf(name, index));
+        EXPECT_NE(w, nullptr) << name << " " << index;
+        return w;
+    }
+    QLineEdit* Edit(std::string_view name, int index = -1) {
+        return Widget<QLineEdit>(name, index);
+    }
+    void Click(std::string_view name, int index = -1) {
+        QTest::mouseClick(Widget(name, index), Qt::LeftButton);
+        QTest::qWait(10);
+    }
+    // Clicks a field (its focus-in selects the text) and types over its whole text.
+    void Type(std::string_view name, int index, const char* text) {
+        Click(name, index);
+        Edit(name, index)->selectAll();
+        QTest::keyClicks(Edit(name, index), text);
+    }
+};
+
+}  // namespace testing_support
