@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
+#include <tuple>
 
 #include "num/RuntimeError.h"
 
@@ -13,33 +13,24 @@ namespace {
 
 const Separators kSpanish{",", "."};
 
-int ErrorNumberOf(auto&& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.Number();
-    }
+int ErrorNumberOf(auto&& f) try {
+    f();
     return 0;
+} catch (const RuntimeError& e) {
+    return e.Number();
 }
 
 }  // namespace
 
 TEST(Val, ReadsTheLeadingNumberOfOddTexts) {
-    EXPECT_EQ(Val(""), 0.0);
-    EXPECT_EQ(Val("abc"), 0.0);
-    EXPECT_EQ(Val("  -1e3x"), -1000.0);
-    EXPECT_EQ(Val("2.5,7"), 2.5);  // what NormalizeNumber makes of "2,5,7"
-    EXPECT_EQ(Val("636800.45"), 636800.45);
-    EXPECT_EQ(Val("1 2 3"), 123.0);  // blanks are skipped wherever they stand
-    EXPECT_EQ(Val("\t- 5\n"), -5.0);
-    EXPECT_EQ(Val(".5"), 0.5);
-    EXPECT_EQ(Val("+7"), 7.0);
-    EXPECT_EQ(Val("1.2.3"), 1.2);   // a second point ends the number
-    EXPECT_EQ(Val("1e"), 1.0);      // an exponent without digits is not read
-    EXPECT_EQ(Val("3D2"), 300.0);
-    EXPECT_EQ(Val("-"), 0.0);
-    EXPECT_EQ(Val("+-1"), 0.0);
-    EXPECT_EQ(Val("1e-400"), 0.0);
+    // "2.5,7" is what NormalizeNumber makes of "2,5,7". Blanks are skipped wherever they
+    // stand, a second point ends the number, an exponent without digits is not read.
+    const std::pair<const char*, double> cases[] = {
+        {"", 0},        {"abc", 0},  {"  -1e3x", -1000}, {"2.5,7", 2.5}, {"636800.45", 636800.45},
+        {"1 2 3", 123}, {".5", 0.5}, {"+7", 7},          {"1.2.3", 1.2}, {"1e", 1},
+        {"3D2", 300},   {"-", 0},    {"+-1", 0},         {"1e-400", 0},  {"\t- 5\n", -5},
+    };
+    for (const auto& [text, value] : cases) EXPECT_EQ(Val(text), value) << text;
     EXPECT_EQ(ErrorNumberOf([] { Val("1e400"); }), RuntimeError::kOverflow);
 }
 
@@ -52,15 +43,12 @@ TEST(Val, IgnoresTheProcessLocale) {
 }
 
 TEST(CInt, RoundsHalvesToEvenAndOverflowsOutsideSixteenBits) {
-    EXPECT_EQ(CInt(2.5), 2);
-    EXPECT_EQ(CInt(3.5), 4);
-    EXPECT_EQ(CInt(-2.5), -2);
-    EXPECT_EQ(CInt(38.4999), 38);
-    EXPECT_EQ(CInt(32767.4), 32767);
-    EXPECT_EQ(CInt(-32768.5), -32768);  // halves to even stays in range
-    EXPECT_EQ(ErrorNumberOf([] { CInt(32767.5); }), RuntimeError::kOverflow);
-    EXPECT_EQ(ErrorNumberOf([] { CInt(-32769); }), RuntimeError::kOverflow);
-    EXPECT_EQ(ErrorNumberOf([] { CInt(std::nan("")); }), RuntimeError::kOverflow);
+    // -32768.5 goes to the even -32768 and stays in range.
+    const std::pair<double, int> cases[] = {{2.5, 2},      {3.5, 4},         {-2.5, -2},
+                                            {38.4999, 38}, {32767.4, 32767}, {-32768.5, -32768}};
+    for (const auto& [x, n] : cases) EXPECT_EQ(CInt(x), n) << x;
+    for (double x : {32767.5, -32769.0, std::nan("")})
+        EXPECT_EQ(ErrorNumberOf([x] { CInt(x); }), RuntimeError::kOverflow) << x;
     EXPECT_EQ(CLng(2147483647.0), 2147483647);
     EXPECT_EQ(CLng(0.5), 0);
     EXPECT_EQ(ErrorNumberOf([] { CLng(2147483647.5); }), RuntimeError::kOverflow);
@@ -69,66 +57,46 @@ TEST(CInt, RoundsHalvesToEvenAndOverflowsOutsideSixteenBits) {
 }
 
 TEST(Round, HalvesGoToEvenOnTheFifteenDigitDecimalForm) {
-    EXPECT_EQ(Round(0.125, 2), 0.12);
-    EXPECT_EQ(Round(0.135, 2), 0.14);  // binary 0.13500000000000000888 is still a tie
-    EXPECT_EQ(Round(2.675, 2), 2.68);  // binary 2.67499999999999982236 is still a tie
-    EXPECT_EQ(Round(2.5, 0), 2.0);
-    EXPECT_EQ(Round(-1.23456789, 4), -1.2346);
-    EXPECT_EQ(Round(4.28532, 4), 4.2853);
-    EXPECT_EQ(Round(636800.455, 2), 636800.46);
-    EXPECT_EQ(Round(0.00004, 4), 0.0);
-    EXPECT_EQ(Round(1e-20, 2), 0.0);
-    EXPECT_EQ(Round(12.5, 4), 12.5);  // nothing to drop: the value itself
+    // 0.135 and 2.675 are ties in their 15-digit decimal form; 12.5 has nothing to drop.
+    const std::tuple<double, int, double> cases[] = {
+        {0.125, 2, 0.12},          {0.135, 2, 0.14},           {2.675, 2, 2.68}, {2.5, 0, 2},
+        {-1.23456789, 4, -1.2346}, {4.28532, 4, 4.2853},       {0.00004, 4, 0},  {1e-20, 2, 0},
+        {12.5, 4, 12.5},           {636800.455, 2, 636800.46},
+    };
+    for (const auto& [x, n, rounded] : cases) EXPECT_EQ(Round(x, n), rounded) << x << " " << n;
     EXPECT_EQ(ErrorNumberOf([] { Round(INFINITY, 2); }), RuntimeError::kOverflow);
 }
 
 TEST(Format, WritesEveryDisplayPatternOfTheWindow) {
-    struct Case {
-        double x;
-        const char* pattern;
-        const char* text;
-    } cases[] = {
-        {636800, "#,##0.00", "636.800,00"},
-        {636800.456, "#,##0.00", "636.800,46"},
-        {2.675, "0.00", "2,68"},
-        {-0.004, "#,##0.00", "0,00"},  // rounds to zero: no minus sign
-        {1234567.5, "#,##0", "1.234.568"},
-        {38, "#,##0", "38"},
-        {0, "#,##0", "0"},
-        {12.34, "#,##0.0", "12,3"},
-        {-500, "#,##0.0", "-500,0"},
-        {3000, "#,##0.0", "3.000,0"},
-        {59.999999, "#,##0.0000", "60,0000"},
-        {6181.6312, "#,##0.000 Km", "6.181,631 Km"},
-        {3825, "#0.00000", "3825,00000"},
-        {-134, "#0.00000", "-134,00000"},
-        {5, "00", "05"},
-        {59.5, "00", "60"},
-        {38, "#,##0º ", "38º "},
-        {16, "#,##0' ", "16' "},
-        {3, "00º ", "03º "},
-        {42, "00' ", "42' "},
-        {9.175, "00.00''", "09,18''"},
-        {84.123, "#,##0.00º", "84,12º"},
-        {-1.56666666666667, "#,##0.0000000", "-1,5666667"},
-        {38.4166666666667, "#,##0.0000", "38,4167"},
+    // -0.004 rounds to zero and prints without a minus sign.
+    const std::tuple<double, const char*, const char*> cases[] = {
+        {38, "#,##0", "38"},           {0, "#,##0", "0"},          {3, "00º ", "03º "},
+        {16, "#,##0' ", "16' "},       {59.5, "00", "60"},         {-0.004, "#,##0.00", "0,00"},
+        {-500, "#,##0.0", "-500,0"},   {12.34, "#,##0.0", "12,3"}, {5, "00", "05"},
+        {9.175, "00.00''", "09,18''"}, {38, "#,##0º ", "38º "},    {42, "00' ", "42' "},
+        {3000, "#,##0.0", "3.000,0"},  {2.675, "0.00", "2,68"},
     };
-    for (const Case& c : cases) EXPECT_EQ(Format(c.x, c.pattern, kSpanish), c.text) << c.pattern;
+    const std::tuple<double, const char*, const char*> wideCases[] = {
+        {84.123, "#,##0.00º", "84,12º"},      {-1.56666666666667, "#,##0.0000000", "-1,5666667"},
+        {-134, "#0.00000", "-134,00000"},     {38.4166666666667, "#,##0.0000", "38,4167"},
+        {3825, "#0.00000", "3825,00000"},     {636800, "#,##0.00", "636.800,00"},
+        {1234567.5, "#,##0", "1.234.568"},    {636800.456, "#,##0.00", "636.800,46"},
+        {59.999999, "#,##0.0000", "60,0000"}, {6181.6312, "#,##0.000 Km", "6.181,631 Km"},
+    };
+    for (const auto& [x, pattern, text] : cases) EXPECT_EQ(Format(x, pattern, kSpanish), text) << x;
+    for (const auto& [x, pattern, text] : wideCases) EXPECT_EQ(Format(x, pattern, kSpanish), text);
     EXPECT_EQ(Format(1234.5, "#,##0.00", Separators{".", ","}), "1,234.50");
     EXPECT_EQ(ErrorNumberOf([] { Format(NAN, "0", kSpanish); }), RuntimeError::kOverflow);
 }
 
 TEST(NumberToText, UsesFifteenSignificantDigitsWithoutTrailingZeros) {
-    EXPECT_EQ(NumberToText(-1.3666666666666667, kSpanish), "-1,36666666666667");
-    EXPECT_EQ(NumberToText(38.266666666666666, kSpanish), "38,2666666666667");
-    EXPECT_EQ(NumberToText(40.5, kSpanish), "40,5");
-    EXPECT_EQ(NumberToText(0, kSpanish), "0");
-    EXPECT_EQ(NumberToText(0.1 + 0.2, kSpanish), "0,3");
-    EXPECT_EQ(NumberToText(600, kSpanish), "600");
-    EXPECT_EQ(NumberToText(0.0001, kSpanish), "0,0001");
-    EXPECT_EQ(NumberToText(0.000015, kSpanish), "1,5E-05");
-    EXPECT_EQ(NumberToText(1e15, kSpanish), "1E+15");
-    EXPECT_EQ(NumberToText(123456789012345.0, kSpanish), "123456789012345");
+    const std::pair<double, const char*> cases[] = {
+        {0.1 + 0.2, "0,3"},    {-1.3666666666666667, "-1,36666666666667"}, {0, "0"},
+        {0.000015, "1,5E-05"}, {123456789012345.0, "123456789012345"},     {600, "600"},
+        {40.5, "40,5"},        {38.266666666666666, "38,2666666666667"},   {0.0001, "0,0001"},
+        {1e15, "1E+15"},
+    };
+    for (const auto& [x, text] : cases) EXPECT_EQ(NumberToText(x, kSpanish), text) << x;
     EXPECT_EQ(Str(35), " 35");
     EXPECT_EQ(Str(-500), "-500");
     EXPECT_EQ(Str(59.999999), " 59.999999");
@@ -144,8 +112,7 @@ TEST(CheckedArithmetic, RaisesTheSystemErrors) {
     EXPECT_EQ(ErrorNumberOf([] { Pow(-8, 1.0 / 3); }), RuntimeError::kInvalidCall);
     EXPECT_EQ(ErrorNumberOf([] { Pow(10, 400); }), RuntimeError::kOverflow);
     EXPECT_EQ(Pow(-2, 3), -8.0);
-    RuntimeError e = Overflow("x");
-    EXPECT_EQ(e.Description(), "Desbordamiento");
+    EXPECT_EQ(Overflow("x").Description(), "Desbordamiento");
     EXPECT_EQ(DivisionByZero().Description(), "División por cero");
     EXPECT_EQ(InvalidCall().Description(), "Llamada a procedimiento o argumento no válidos");
 }
