@@ -231,7 +231,7 @@ TEST_F(ConversionTab, LongitudeHemisphereFollowsItsSignAndZeroIsEast) {
 }
 
 TEST_F(ConversionTab, PressingTwiceGivesTheSameResult) {
-    // Each mode first from the initial fields, whose two frames describe different points.
+    // The first clicks start from the initial fields, whose frames hold different points.
     for (int tab : {0, 1}) {
         for (Click click : {kHelmert[tab], kMolodensky[tab]}) {
             for (bool utm : {false, true}) {
