@@ -5,52 +5,14 @@
 #include <benchmark/benchmark.h>
 
 #include "AllocationCounter.h"
-#include "app/FrmTalporControls.h"
-#include "app/Platform.h"
-#include "geo/Ellipsoid.h"
+#include "BenchWindow.h"
 #include "utilities/Utilities.h"
 
 namespace {
 
-class SilentPlatform : public app::Platform {
-  public:
-    app::MsgResult MsgBox(std::string_view text, std::string_view, app::MsgIcon, app::MsgButtons,
-                          app::MsgResult defaultButton) override {
-        benchmark::DoNotOptimize(text.data());
-        return defaultButton;
-    }
-    void SaveSetting(std::string_view, std::string_view, std::string_view,
-                     std::string_view) override {}
-    bool PreviousInstance() override { return false; }
-    std::string ProgramFolder() override { return "/opt/talpor/"; }
-    std::string AppTitle() override { return "Talpor"; }
-    std::string Locale(app::LocaleItem) override { return ""; }
-    app::ScreenSize Screen() override { return {1024, 768}; }
-    void StartProcess(std::string_view) override {}
-    std::string RegionalSettingsCommand() override { return ""; }
-    app::DateTime Now() override { return {}; }
-    std::string DateText(const app::DateTime&) override { return ""; }
-    std::string TimeText(const app::DateTime&) override { return ""; }
-    bool AppendToFile(std::string_view, std::string_view) override { return true; }
-    void ResetMousePointer() override {}
-};
-
-// The window as start-up leaves it, with the initial points of the tab.
-struct Window {
-    Window() {
-        mGeo::InitEllipsoids();
-        app::BuildFrmTalporControls(form);
-        auto& utc = form.Get("CmbUTC");
-        utc.items = {"UTC-2", "UTC-1", "UTC=0", "UTC+1", "UTC+2", "UTC+3"};
-        utc.listIndex = 3;
-        auto& hs = form.Get("CmbHS");
-        hs.items = {"Invierno =0", "Verano   +1"};
-        hs.listIndex = 1;
-        form.Get("MonthView1").date = {2024, 6, 21};
-    }
-    app::FormModel form;
-    SilentPlatform platform;
-};
+// The window as start-up leaves it (21 June 2024, "UTC+1", "Verano   +1"), with the
+// initial points of the tab.
+using bench::Window;
 
 void BM_Command4_Distance(benchmark::State& state) {
     Window w;

@@ -108,6 +108,40 @@ void MirrorToGeographic(app::FormModel& form, const TabControls& c, mGeo::LatLon
     c.lonSec.text = seconds(lon.sec);
 }
 
+std::optional<TypedPoint> ReadTypedPoint(app::FormModel& form, app::Platform& platform,
+                                         const TabControls& c, Tab tab, bool round) {
+    const bool tab0 = tab == Tab::WGS84ToED50;
+    const mGeo::Ellipsoid& source = SourceEllipsoid(tab);
+    TypedPoint p;
+    p.utm = IsUtmInput(form, tab);
+    if (!p.utm) {
+        p.lat = ReadLatitude(c, round);
+        if (tab0) c.latDeg.toolTip = num::NumberToText(p.lat);
+        p.lon = ReadLongitude(c, round);
+        if (tab0) c.lonDeg.toolTip = num::NumberToText(p.lon);
+
+        if (!MirrorToUTM(c, mGeo::GeoToUTM(p.lat, p.lon, source), round)) {
+            ShowInvalidArea(form, platform, tab);
+            return std::nullopt;
+        }
+        c.utmHeight.text = c.geoHeight.text;
+        // Both frames hold the same text now; each tab reads the one it always read.
+        p.h = mText::FieldValue(tab0 ? c.geoHeight.text : c.utmHeight.text);
+    } else {
+        // UTM input has no zone test: its zone is always one of the list's three.
+        p.E = mText::FieldValue(c.utmE.text);
+        p.N = mText::FieldValue(c.utmN.text);
+        p.zone = ZoneOfList(c.zoneList);
+        const mGeo::LatLon g = mGeo::UTMToGeo(p.E, p.N, p.zone, source, "N");
+        p.lat = g.lat;
+        p.lon = g.lon;
+        MirrorToGeographic(form, c, g, round);
+        c.geoHeight.text = c.utmHeight.text;
+        p.h = mText::FieldValue(c.geoHeight.text);
+    }
+    return p;
+}
+
 namespace {
 
 // 40º 25' 3,1234 (degrees and minutes never negative; the caller appends the sign).
@@ -139,42 +173,29 @@ void WriteUTMResult(const TabControls& c, const mGeo::UTMPoint& p, std::string_v
     c.resZone.text = "Huso= " + p.zoneText;
 }
 
+// The latitude and longitude results go back to their initial captions and the UTM
+// results get the tab's own texts; the height label keeps the result of the last
+// conversion.
 void ShowInvalidArea(app::FormModel& form, app::Platform& platform, Tab tab) {
-    if (tab == Tab::WGS84ToED50)
-        ShowInvalidAreaED50(form, platform);
-    else
-        ShowInvalidAreaWGS84(form, platform);
-}
-
-}  // namespace detail
-
-namespace {
-
-void TellOutOfArea(app::Platform& platform) {
+    const bool tab0 = tab == Tab::WGS84ToED50;
+    const TabControls c = ControlsOf(form, tab);
+    c.resLat.text = app::kInitialGeoResult;
+    c.resLon.text = app::kInitialGeoResult;
+    c.resE.text = tab0 ? "E= 0,0 ±1,5" : "E= 0,0";
+    c.resN.text = tab0 ? "N= 0,0 ±1,5" : "N= 0,0";
+    c.resZone.text = tab0 ? "Huso= ?" : "Huso=";
     platform.MsgBox("Transformación válida solamente para la península y Baleares", "Talpor",
                     app::MsgIcon::Exclamation, app::MsgButtons::OK, app::MsgResult::OK);
 }
 
-}  // namespace
+}  // namespace detail
 
-// The two tabs reset their UTM labels to different texts; the height label keeps the
-// result of the last conversion.
 void ShowInvalidAreaED50(app::FormModel& form, app::Platform& platform) {
-    form.Get("LblGeoLat", 0).text = app::kInitialGeoResult;
-    form.Get("LblGeoLon", 0).text = app::kInitialGeoResult;
-    form.Get("LblUTM", 0).text = "E= 0,0 ±1,5";
-    form.Get("LblUTM", 1).text = "N= 0,0 ±1,5";
-    form.Get("LblUTM", 2).text = "Huso= ?";
-    TellOutOfArea(platform);
+    detail::ShowInvalidArea(form, platform, detail::Tab::WGS84ToED50);
 }
 
 void ShowInvalidAreaWGS84(app::FormModel& form, app::Platform& platform) {
-    form.Get("LblGeoLat", 1).text = app::kInitialGeoResult;
-    form.Get("LblGeoLon", 1).text = app::kInitialGeoResult;
-    form.Get("LblUTM", 6).text = "E= 0,0";
-    form.Get("LblUTM", 7).text = "N= 0,0";
-    form.Get("LblUTM", 8).text = "Huso=";
-    TellOutOfArea(platform);
+    detail::ShowInvalidArea(form, platform, detail::Tab::ED50ToWGS84);
 }
 
 }  // namespace convert

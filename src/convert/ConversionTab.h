@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -73,6 +74,28 @@ bool MirrorToUTM(const TabControls& c, const mGeo::UTMPoint& p, bool round);
 void MirrorToGeographic(app::FormModel& form, const TabControls& c, mGeo::LatLon p,
                         bool roundSeconds);
 
+// The point typed on a tab, on the tab's source ellipsoid: latitude and longitude
+// (decimal degrees, north and east positive) and height (metres); for UTM input also
+// the easting, northing (metres) and zone as read.
+struct TypedPoint {
+    double lat = 0;
+    double lon = 0;
+    double h = 0;
+    bool utm = false;
+    double E = 0;
+    double N = 0;
+    std::int16_t zone = 0;
+};
+
+// Reads the point in the tab's input mode and writes it into the tab's other input
+// frame, the height text included. Geographic input on tab 0 also sets the tooltips of
+// the degree fields. With `round`, typed seconds are rounded to 4 decimals and the
+// mirrored eastings, northings and seconds are rounded before they are formatted.
+// Geographic input outside zones 29-31 runs the tab's out-of-area method and answers
+// nothing.
+std::optional<TypedPoint> ReadTypedPoint(app::FormModel& form, app::Platform& platform,
+                                         const TabControls& c, Tab tab, bool round);
+
 // Result captions: 40º 25' 3,1234" N, 3º 42' 4,5678" W (east from longitude 0 on),
 // "Altura sobre el elipsoide = 650,3" + suffix, and the three UTM lines.
 std::string LatitudeCaption(double lat);
@@ -81,7 +104,8 @@ std::string HeightCaption(double h, std::string_view accuracy);
 void WriteUTMResult(const TabControls& c, const mGeo::UTMPoint& p, std::string_view accuracyE,
                     std::string_view accuracyN);
 
-// The out-of-area method of the tab.
+// The out-of-area method of the tab: resets its latitude, longitude and UTM results
+// and tells the user.
 void ShowInvalidArea(app::FormModel& form, app::Platform& platform, Tab tab);
 
 }  // namespace convert::detail

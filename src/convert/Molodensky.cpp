@@ -5,13 +5,11 @@
 // Tab 1 takes its typed seconds as they are and writes its mirrored eastings,
 // northings and seconds without rounding them first; tab 0 rounds both. Where a value
 // falls on a half of the last shown digit the two tabs therefore show it differently.
-#include <cstdint>
+#include <optional>
 
 #include "convert/ConversionTab.h"
 #include "convert/Conversions.h"
-#include "entry/mText.h"
 #include "geo/mGeo.h"
-#include "num/Number.h"
 
 namespace convert {
 namespace {
@@ -30,34 +28,11 @@ void MolodenskyClick(app::FormModel& form, app::Platform& platform, Tab tab) {
     const mGeo::MolodenskyParams& set = ign ? mGeo::IGN : mGeo::NIMA;
 
     const detail::TabControls c = detail::ControlsOf(form, tab);
-    const mGeo::Ellipsoid& source = detail::SourceEllipsoid(tab);
     const mGeo::Ellipsoid& target = detail::TargetEllipsoid(tab);
 
-    double lat = 0, lon = 0, h = 0;
-    if (!detail::IsUtmInput(form, tab)) {
-        lat = detail::ReadLatitude(c, tab0);
-        if (tab0) c.latDeg.toolTip = num::NumberToText(lat);
-        lon = detail::ReadLongitude(c, tab0);
-        if (tab0) c.lonDeg.toolTip = num::NumberToText(lon);
-
-        if (!detail::MirrorToUTM(c, mGeo::GeoToUTM(lat, lon, source), tab0)) {
-            detail::ShowInvalidArea(form, platform, tab);
-            return;
-        }
-        c.utmHeight.text = c.geoHeight.text;
-        h = mText::FieldValue(tab0 ? c.geoHeight.text : c.utmHeight.text);
-    } else {
-        // UTM input has no area test: its zone is always one of the list's three.
-        const double E = mText::FieldValue(c.utmE.text);
-        const double N = mText::FieldValue(c.utmN.text);
-        const std::int16_t zone = detail::ZoneOfList(c.zoneList);
-        const mGeo::LatLon p = mGeo::UTMToGeo(E, N, zone, source, "N");
-        lat = p.lat;
-        lon = p.lon;
-        detail::MirrorToGeographic(form, c, p, tab0);
-        c.geoHeight.text = c.utmHeight.text;
-        h = mText::FieldValue(c.geoHeight.text);
-    }
+    const auto p = detail::ReadTypedPoint(form, platform, c, tab, tab0);
+    if (!p) return;
+    const double lat = p->lat, lon = p->lon, h = p->h;
 
     const mGeo::MolodenskyShifts s = mGeo::MolodenskyShift(lat, lon, h, set);
 

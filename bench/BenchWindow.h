@@ -1,0 +1,52 @@
+// The window after start-up, for timing the clicks of its buttons: the real
+// app::frmTalpor after Form_Load, on a platform that answers what start-up asks (the
+// regional separators, a program folder) and every message box with its default.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <string_view>
+
+#include "app/Platform.h"
+#include "app/frmTalpor.h"
+
+namespace bench {
+
+class SilentPlatform : public app::Platform {
+  public:
+    app::MsgResult MsgBox(std::string_view text, std::string_view, app::MsgIcon, app::MsgButtons,
+                          app::MsgResult defaultButton) override {
+        benchmark::DoNotOptimize(text.data());
+        return defaultButton;
+    }
+    void SaveSetting(std::string_view, std::string_view, std::string_view,
+                     std::string_view) override {}
+    bool PreviousInstance() override { return false; }
+    std::string ProgramFolder() override { return "/opt/talpor/"; }
+    std::string AppTitle() override { return "Talpor"; }
+    // The separators start-up requires: decimal comma, thousands point.
+    std::string Locale(app::LocaleItem item) override {
+        if (item == app::LocaleItem::DecimalSep) return ",";
+        if (item == app::LocaleItem::MonThousandSep) return ".";
+        return "";
+    }
+    app::ScreenSize Screen() override { return {1024, 768}; }
+    void StartProcess(std::string_view) override {}
+    std::string RegionalSettingsCommand() override { return ""; }
+    // A summer day: start-up shows 21 June 2024 and selects "Verano   +1".
+    app::DateTime Now() override { return {2024, 6, 21, 12, 0, 0}; }
+    std::string DateText(const app::DateTime&) override { return ""; }
+    std::string TimeText(const app::DateTime&) override { return ""; }
+    bool AppendToFile(std::string_view, std::string_view) override { return true; }
+    void ResetMousePointer() override {}
+};
+
+struct Window {
+    Window() { window.Form_Load(); }
+    SilentPlatform platform;
+    app::frmTalpor window{platform};
+    app::FormModel& form = window.Form();
+};
+
+}  // namespace bench

@@ -1,0 +1,343 @@
+// The conversion tabs on the window after start-up: "Bursa Wolf 7p" and "Molodensky 3p"
+// on both tabs, the parameter sheets of the picture buttons and the input-mode buttons.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/frmTalpor.h"
+#include "convert/Conversions.h"
+#include "convert/InputMode.h"
+#include "geo/mGeo.h"
+#include "support/FakePlatform.h"
+
+namespace {
+
+using mGeo::HelmertZone;
+using Click = void (*)(app::FormModel&, app::Platform&);
+constexpr Click kHelmert[2] = {convert::CmdED50Helmert_Click, convert::CmdWGS84Helmert_Click};
+constexpr Click kMolodensky[2] = {convert::CmdED50Molodensky_Click,
+                                  convert::CmdWGS84Molodensky_Click};
+
+class ConversionTab : public ::testing::Test {
+  protected:
+    ConversionTab() { window.Form_Load(); }
+
+    std::string& Text(const char* name, int index = -1) { return form.Get(name, index).text; }
+    std::string& Tip(int field) { return form.Get("TxtWGSg", field).toolTip; }
+    void Select(const char* name, int index) { form.SelectOption(form.Get(name, index)); }
+
+    // Geographic input on tab 0 or 1: TypeGeographic(1, "40 25 0", "3 42 0 W", "650,0").
+    void TypeGeographic(int tab, const std::string& lat, const std::string& lon, const char* h) {
+        Select(tab == 0 ? "OptUTM" : "OptCoord", tab == 0 ? 0 : 1);
+        const int fields[2][6] = {{0, 1, 2, 3, 4, 5}, {7, 14, 15, 16, 17, 18}};
+        std::istringstream in(lat + " " + lon);
+        for (int f : fields[tab]) in >> Text("TxtWGSg", f);
+        std::string hemisphere;
+        in >> hemisphere;
+        Select("OptLng", (tab == 0 ? 0 : 4) + (hemisphere == "E" ? 1 : 0));
+        Text("TxtWGSg", tab == 0 ? 6 : 26) = h;
+    }
+    // UTM input; zoneItem 0, 1, 2 is zone 29, 30, 31.
+    void TypeUtm(int tab, const char* E, const char* N, int zoneItem, const char* h) {
+        Select(tab == 0 ? "OptUTM" : "OptCoord", tab == 0 ? 1 : 0);
+        Text(tab == 0 ? "TxtUTMx" : "TxtUTMe") = E;
+        Text(tab == 0 ? "TxtUTMy" : "TxtUTMn") = N;
+        form.Get(tab == 0 ? "CmbHuso" : "CmbUsos2").listIndex = zoneItem;
+        Text("TxtWGSg", tab == 0 ? 8 : 25) = h;
+    }
+
+    // The result labels of a tab, in the order the clicks write them.
+    std::vector<std::string> Results(int tab) {
+        const int u = tab == 0 ? 0 : 6;
+        return {Text("LblGeoLat", tab), Text("LblGeoLon", tab), Text("LblLat", tab == 0 ? 20 : 24),
+                Text("LblUTM", u),      Text("LblUTM", u + 1),  Text("LblUTM", u + 2)};
+    }
+
+    // Every caption and field text of the window.
+    std::vector<std::string> AllTexts() {
+        std::vector<std::string> out;
+        for (const auto& c : form.Controls()) out.push_back(c->text);
+        return out;
+    }
+    // The text of the one message box shown, with an OK button and this title and icon.
+    std::string OnlyBox(const std::string& title, app::MsgIcon icon) {
+        const auto& boxes = platform.msgBoxes;
+        EXPECT_TRUE(boxes.size() == 1 && boxes[0].title == title && boxes[0].icon == icon &&
+                    boxes[0].buttons == app::MsgButtons::OK)
+            << boxes.size() << " boxes, expected one titled " << title;
+        return boxes.empty() ? "" : boxes[0].text;
+    }
+
+    testing_support::FakePlatform platform;
+    app::frmTalpor window{platform};
+    app::FormModel& form = window.Form();
+};
+
+// Every control drawn inside a frame, the hemisphere buttons of its picture included.
+std::vector<app::Control*> Inside(app::FormModel& form, const char* frame, int index) {
+    std::vector<app::Control*> out;
+    for (app::Control* c : form.Children(form.Get(frame, index))) {
+        const auto inner = form.Children(*c);
+        if (c->kind == app::Kind::Picture) out.insert(out.end(), inner.begin(), inner.end());
+        if (c->kind != app::Kind::Picture) out.push_back(c);
+    }
+    return out;
+}
+
+// The sheets whole: CR LF between lines, tabs between the columns, blanks that line up
+// the decimal points, the arc-second sign after each rotation.
+const std::string kHelmertSheet =
+    "Zona EST99 España peninsular, excepto NW entre 41º 30' Lat y 4º 30' Lon\r\n"
+    "dX =  -131.032\tgX = -1.2438\"\r\n"
+    "dY =  -100.251\tgY = -0.0195\"\r\n"
+    "dZ =  -163.354\tgZ = -1.1436\"\r\n"
+    " k =   0.00000939\r\n"
+    "\r\n"
+    "Zona ZNW99 España peninsular NW, entre 41º 30' Lat y 4º 30' Lon\r\n"
+    "dX =  -178.383\tgX =  0.5401\"\r\n"
+    "dY =   -83.172\tgY = -0.5319\"\r\n"
+    "dZ =  -221.293\tgZ = -0.1263\"\r\n"
+    " k =   0.0000212\r\n"
+    "\r\n"
+    "Zona BAL99 España, Islas Baleares\r\n"
+    "dX =  -181.4609\tgX =  0.1435\"\r\n"
+    "dY =   -90.2931\tgY =  0.4922\"\r\n"
+    "dZ =  -187.1902\tgZ = -0.3935\"\r\n"
+    " k =   0.00001757\r\n"
+    "\r\n"
+    "Precisión EUREF: X±1,5m  Y±1,5m  Z±1,5m";
+
+const std::string kMolodenskySheet =
+    "IGN: España peninsular\tNIMA: Portugal & Spain\r\n"
+    "dX =  -87.835\t\tdX =  -84.000\r\n"
+    "dY = -105.771\t\tdY = -107.000\r\n"
+    "dZ = -122.500\t\tdZ = -120.000\r\n"
+    "\r\n"
+    "Precisión  IGN: X±3,5m  Y±2,5m  Z±3,0m\r\n"
+    "Precisión NIMA: X±5,0m  Y±6,0m  Z±3,0m";
+
+}  // namespace
+
+TEST_F(ConversionTab, AgreesWithProjToTheDigitsShown) {
+    // The captions are PROJ 9.1.1's results rounded to the digits shown: cct -d 12 on
+    // unitconvert deg->rad, cart on the source ellipsoid, T (+inv on tab 0), inverse cart
+    // on the target, then unitconvert back or utm zone=30. T is EST99, +proj=helmert
+    // +x=-131.032 +y=-100.251 +z=-163.354 +rx=-1.2438 +ry=-0.0195 +rz=-1.1436 +s=9.39
+    // +convention=position_vector, or NIMA, without the cart steps, +proj=molodensky
+    // +ellps=intl +dx=-84 +dy=-107 +dz=-120 +da=-251 +df=-1.4192702255886366e-05
+    // (1/298.257223563 - 1/297). PROJ's Helmert also scales the rotations and inverts
+    // exactly: under 1 mm here. Its Molodensky inverse subtracts the shift at the point.
+    const char* lat[2] = {"38 16 0", "40 25 0"};  // tab 0: its initial point; tab 1: Madrid
+    const char* lon[2] = {"1 22 0 W", "3 42 0 W"};
+    const char* h[2] = {"600,0", "650,0"};
+    // The typed point projected on its own datum (PROJ for Madrid: 440610.039615 4474317.253326).
+    const char* mirror[2] = {"642.886,02 4.236.664,44", "440.610,04 4.474.317,25"};
+    const std::vector<std::string> expected[] = {
+        // Tab 0, EST99, PROJ: -1.365438741876 38.267892379237 526.290; 642997.453 4236872.956
+        {"38º 16' 4,4126\" N", "1º 21' 55,5795\" W", "Altura sobre el elipsoide = 526,3  ±1,5m",
+         "E= 642.997,45  ±1,5m", "N= 4.236.872,96  ±1,5m", "Huso= 30S"},
+        // Tab 0, NIMA, PROJ: -1.365421625073 38.267860903988 522.222; 642999.012 4236869.489
+        {"38º 16' 4,2993\" N", "1º 21' 55,5179\" W", "Altura sobre el elipsoide = 522,2  ±3,0m",
+         "E= 642.999,01  ±5,0m", "N= 4.236.869,49  ±6,0m", "Huso= 30S"},
+        // Tab 1, EST99, PROJ: -3.701304527884 40.415486530404 721.958; 440501.016 4474109.904
+        {"40º 24' 55,7515\" N", "3º 42' 4,6963\" W", "Altura sobre el elipsoide = 722,0  ±1,5m",
+         "E= 440.501,02  ±1,5m", "N= 4.474.109,90  ±1,5m", "Huso= 30T"},
+        // Tab 1, NIMA, PROJ: -3.701321760293 40.415481261862 726.303; 440499.549 4474109.331
+        {"40º 24' 55,7325\" N", "3º 42' 4,7583\" W", "Altura sobre el elipsoide = 726,3  ±3,0m",
+         "E= 440.499,55  ±5,0m", "N= 4.474.109,33  ±6,0m", "Huso= 30T"},
+    };
+    for (int i = 0; i < 4; ++i) {
+        const int tab = i / 2;
+        const Click click = i % 2 == 0 ? kHelmert[tab] : kMolodensky[tab];
+        mGeo::HelmertParamsZone = HelmertZone::None;
+        Tip(0) = Tip(3) = "";
+        TypeGeographic(tab, lat[tab], lon[tab], h[tab]);
+        click(form, platform);
+        EXPECT_EQ(Results(tab), expected[i]);
+        // Tab 0 puts the typed point into the degree fields' tooltips (decimal comma, 15
+        // significant digits); tab 1 sets none.
+        EXPECT_EQ(Tip(tab == 0 ? 0 : 7) + " " + Tip(tab == 0 ? 3 : 16),
+                  tab == 0 ? "38,2666666666667 -1,36666666666667" : " ");
+        EXPECT_EQ(
+            Text(tab == 0 ? "TxtUTMx" : "TxtUTMe") + " " + Text(tab == 0 ? "TxtUTMy" : "TxtUTMn"),
+            mirror[tab]);
+        EXPECT_EQ(form.Get(tab == 0 ? "CmbHuso" : "CmbUsos2").ListText(), "30");
+        EXPECT_EQ(Text("TxtWGSg", tab == 0 ? 8 : 25), h[tab]);  // the UTM frame's height
+        // Only the Helmert buttons choose a regional set; both points lie in EST99.
+        EXPECT_EQ(mGeo::HelmertParamsZone, i % 2 == 0 ? HelmertZone::EST99 : HelmertZone::None);
+        if (i % 2 == 0) continue;
+        // The IGN set: its own accuracies, and results metres away from NIMA's.
+        Select(tab == 0 ? "OptMWGS84" : "OptMED50", tab == 0 ? 0 : 2);
+        click(form, platform);
+        const auto ign = Results(tab);
+        EXPECT_TRUE(ign[2].ends_with("  ±3,0m") && ign[3].ends_with("  ±3,5m") &&
+                    ign[4].ends_with("  ±2,5m") && ign[3] != expected[i][3])
+            << ign[3];
+    }
+    EXPECT_TRUE(platform.msgBoxes.empty());
+}
+
+TEST_F(ConversionTab, HelmertSetFollowsTheTypedPoint) {
+    struct Case {
+        const char *lat, *lon;
+        HelmertZone zone;
+        const char* list;
+    } cases[] = {{"43 30 0", "7 0 0 W", HelmertZone::ZNW99, "29"},
+                 {"39 30 0", "2 40 0 E", HelmertZone::BAL99, "31"}};
+    for (const Case& c : cases) {
+        for (int tab : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << c.lat << " " << c.lon << ", tab " << tab);
+            TypeGeographic(tab, c.lat, c.lon, "100,0");
+            kHelmert[tab](form, platform);
+            EXPECT_EQ(mGeo::HelmertParamsZone, c.zone);
+            EXPECT_EQ(form.Get(tab == 0 ? "CmbHuso" : "CmbUsos2").ListText(), c.list);
+        }
+    }
+    // Easting 350000 in zone 30 lies west of the UTM rule's line 374900, far south of
+    // 41º 30'; the same point in the geographic frame is judged by the geographic rule.
+    TypeUtm(0, "350.000,00", "4.400.000,00", 1, "0,0");
+    kHelmert[0](form, platform);
+    EXPECT_EQ(mGeo::HelmertParamsZone, HelmertZone::ZNW99);
+    Select("OptUTM", 0);
+    kHelmert[0](form, platform);
+    EXPECT_EQ(mGeo::HelmertParamsZone, HelmertZone::EST99);
+    EXPECT_TRUE(platform.msgBoxes.empty());
+}
+
+TEST_F(ConversionTab, LongitudeHemisphereFollowsItsSignAndZeroIsEast) {
+    // PROJ 9.1.1: echo "636800 4234900 0 0" | cct -d 12 -I +proj=utm +zone=30 +ellps=WGS84
+    //   -> -1.436552442729 38.251718276762, that is 38º 15' 6,185796" N, 1º 26' 11,588794" W.
+    Select("OptLng", 1);
+    TypeUtm(0, "636.800,00", "4.234.900,00", 1, "600,0");
+    kMolodensky[0](form, platform);
+    std::string geo;
+    for (int i : {0, 1, 2, 3, 4, 5, 6}) geo += Text("TxtWGSg", i) + " ";
+    EXPECT_EQ(geo, "38 15 6,1858 1 26 11,5888 600,0 ");
+    EXPECT_TRUE(form.Get("OptLng", 0).value);
+    EXPECT_EQ(Tip(0) + Tip(3), "");  // UTM input sets no tooltip
+    // East of longitude 0 the mirror selects "E" and the result ends in E.
+    TypeUtm(1, "450.000,00", "4.400.000,00", 2, "0,0");
+    kHelmert[1](form, platform);
+    EXPECT_TRUE(form.Get("OptLng", 5).value && Results(1)[1].ends_with("\" E")) << Results(1)[1];
+    // Found by iterating s = -dLonSec(40º 0' 1" N, s" E, 650 m, NIMA) to its fixed point:
+    // the shift taken through the sexagesimal conversion, ((s / 60) + 0) / 60 + 0, as the
+    // typed seconds are, gives exactly 0; as s / 3600 it would be -2.2e-19, a west longitude.
+    TypeGeographic(1, "40 0 1", "0 0 4,5101410473732058 E", "650,0");
+    kMolodensky[1](form, platform);
+    EXPECT_EQ(Results(1)[1], "0º 0' 0,0000\" E");
+    EXPECT_EQ(Results(1)[5], "Huso= 31S");  // longitude 0 is zone 31; just south of 40º
+}
+
+TEST_F(ConversionTab, PressingTwiceGivesTheSameResult) {
+    // The first clicks start from the initial fields, whose frames hold different points.
+    for (int tab : {0, 1}) {
+        for (Click click : {kHelmert[tab], kMolodensky[tab]}) {
+            for (bool utm : {false, true}) {
+                Select(tab == 0 ? "OptUTM" : "OptCoord", tab == 0 ? utm : !utm);
+                click(form, platform);
+                const auto first = AllTexts();
+                click(form, platform);
+                EXPECT_EQ(AllTexts(), first) << "tab " << tab << (utm ? " UTM" : "");
+            }
+        }
+    }
+    EXPECT_TRUE(platform.msgBoxes.empty());
+}
+
+TEST_F(ConversionTab, OutOfAreaResetsTheResultsOfItsTab) {
+    struct Case {
+        const char* what;
+        bool helmertOnly;       // the Molodensky sets have no area: they convert these points
+        const char *lat, *lon;  // geographic input; UTM input in zone 29 without them
+    } cases[] = {{"zone 28, Canary Islands", false, "28 0 0", "15 30 0 W"},
+                 {"north of 44º", true, "44 30 0", "3 0 0 W"},
+                 {"zone 29 west of 419000", true, nullptr, nullptr}};
+    for (const Case& c : cases) {
+        for (int tab : {0, 1}) {
+            for (Click click : {kHelmert[tab], kMolodensky[tab]}) {
+                SCOPED_TRACE(testing::Message() << c.what << ", tab " << tab);
+                // A conversion before, with the Helmert set BAL99 and zone 31 listed.
+                TypeGeographic(tab, "39 30 0", "2 40 0 E", "10,0");
+                kHelmert[tab](form, platform);
+                auto expected = Results(tab);  // the height keeps its caption
+                platform.msgBoxes.clear();
+                if (c.lat) TypeGeographic(tab, c.lat, c.lon, "0,0");
+                if (!c.lat) TypeUtm(tab, "400.000,00", "4.500.000,00", 0, "0,0");
+                click(form, platform);
+                EXPECT_EQ(mGeo::HelmertParamsZone, HelmertZone::BAL99);
+                EXPECT_EQ(form.Get(tab == 0 ? "CmbHuso" : "CmbUsos2").ListText(),
+                          c.lat ? "30" : "29");
+                if (c.helmertOnly && click != kHelmert[tab]) {
+                    EXPECT_EQ(Results(tab)[5], c.lat ? "Huso= 30T" : "Huso= 29T");
+                    EXPECT_TRUE(platform.msgBoxes.empty());
+                    continue;
+                }
+                expected[0] = expected[1] = "00º 00' 0,0000\"";
+                expected[3] = tab == 0 ? "E= 0,0 ±1,5" : "E= 0,0";
+                expected[4] = tab == 0 ? "N= 0,0 ±1,5" : "N= 0,0";
+                expected[5] = tab == 0 ? "Huso= ?" : "Huso=";
+                EXPECT_EQ(Results(tab), expected);
+                EXPECT_EQ(OnlyBox("Talpor", app::MsgIcon::Exclamation),
+                          "Transformación válida solamente para la península y Baleares");
+            }
+        }
+    }
+}
+
+TEST_F(ConversionTab, OnlyTab1MolodenskyWritesItsMirrorUnrounded) {
+    // Points found by search whose mirrored value falls on an exact half of the last digit
+    // shown: rounded half to even first it shows the even digit, formatted directly the
+    // next one up. The UTM points give longitude seconds of 19.711649999999992; the
+    // geographic one, 40º 25' 0,0028" N 3º 42' 19,7702" W, a northing of 4474321.0450000046.
+    struct Case {
+        int tab;
+        const char *E, *field;  // geographic input without E
+        int index;
+        const char *rounded, *unrounded;
+    } cases[] = {{0, "440148,81219344953", "TxtWGSg", 5, "19,7116", "19,7117"},
+                 {1, "440145,48335532908", "TxtWGSg", 18, "19,7116", "19,7117"},
+                 {1, nullptr, "TxtUTMn", -1, "4.474.321,04", "4.474.321,05"}};
+    for (const Case& c : cases) {
+        for (Click click : {kHelmert[c.tab], kMolodensky[c.tab]}) {
+            if (c.E) TypeUtm(c.tab, c.E, "4474321,04", 1, "0,0");
+            if (!c.E) TypeGeographic(c.tab, "40 25 0,0028", "3 42 19,7702 W", "0,0");
+            click(form, platform);
+            EXPECT_EQ(Text(c.field, c.index), click == kMolodensky[1] ? c.unrounded : c.rounded);
+        }
+    }
+}
+
+TEST_F(ConversionTab, EachPictureButtonShowsItsParameterSheet) {
+    for (int index : {0, 1, 2, 3}) {
+        platform.msgBoxes.clear();
+        convert::Command1_Click(form, platform, index);
+        EXPECT_EQ(OnlyBox("Parámetros o coeficientes de transformación ED50 <> WGS84 (ETRS89)",
+                          app::MsgIcon::Information),
+                  index % 2 == 0 ? kHelmertSheet : kMolodenskySheet);
+    }
+}
+
+TEST_F(ConversionTab, EachInputModeButtonGreysTheOtherFrameOfItsTabAndKeepsEveryText) {
+    struct Case {
+        void (*click)(app::FormModel&, int);
+        int index;
+        const char *on, *off;  // the frame the mode enables, and the one it disables
+        int onIndex, offIndex;
+    } cases[] = {{convert::OptUTM_Click, 1, "Frame7", "Frame1", -1, 0},
+                 {convert::OptUTM_Click, 0, "Frame1", "Frame7", 0, -1},
+                 {convert::OptCoord_Click, 0, "Frame2", "Frame9", -1, 1},
+                 {convert::OptCoord_Click, 1, "Frame9", "Frame2", 1, -1}};
+    const auto texts = AllTexts();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.on << " enabled");
+        c.click(form, c.index);
+        for (app::Control* m : Inside(form, c.on, c.onIndex))
+            EXPECT_EQ(m->foreColor, app::kButtonText) << m->id.Text();
+        for (app::Control* m : Inside(form, c.off, c.offIndex))
+            EXPECT_EQ(m->foreColor, app::kGrey) << m->id.Text();
+        EXPECT_TRUE(form.Get(c.on, c.onIndex).enabled && !form.Get(c.off, c.offIndex).enabled);
+    }
+    EXPECT_EQ(AllTexts(), texts);
+}

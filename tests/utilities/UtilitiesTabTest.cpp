@@ -1,0 +1,170 @@
+// The distance, arc-length and format buttons and the solar calendar of "Utilidades".
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "UtilitiesTab.h"
+#include "utilities/ClockTime.h"
+#include "utilities/Utilities.h"
+
+namespace {
+
+// LblDist after the click, from 123,456 km; `message` is the warning expected, if any.
+std::string Distance(const char* lat1, const char* lon1, const char* lat2, const char* lon2,
+                     const std::string& message = "") {
+    testing_support::UtilitiesTab tab(lat1, lon1);
+    tab.form.Get("LblDist").text = "Distancia= 123,456 Km";
+    tab.Point(2, lat2, lon2);
+    utilities::Command4_Click(tab.form, tab.platform);
+    const bool box = !tab.platform.msgBoxes.empty();
+    EXPECT_EQ(box ? tab.OnlyBoxText("Talpor", app::MsgIcon::Exclamation) : "", message);
+    return tab.form.Get("LblDist").text;
+}
+
+std::string ArcLengthsAt(const std::string& lat) {
+    testing_support::UtilitiesTab tab(lat);
+    utilities::Command2_Click(tab.form, tab.platform);
+    return tab.OnlyBoxText("Longitudes de arco para el punto nº 1", app::MsgIcon::Information);
+}
+
+std::string FormatsOf(const char* lat, const char* lon) {
+    testing_support::UtilitiesTab tab(lat, lon);
+    utilities::Command5_Click(tab.form, tab.platform);
+    return tab.OnlyBoxText("Coordenadas del punto nº 1", app::MsgIcon::Information);
+}
+
+struct Result {
+    std::string orto, ortoTip, culmin, culminTip, ocaso, ocasoTip;
+    bool operator==(const Result&) const = default;
+};
+
+// Point 1's latitude ("deg min sec N"; empty keeps the initial 38º 25' N, 1º 34' W),
+// the date, the zone in hours and summer time (0 or 1 hour).
+Result Press(const char* lat, app::Date date, int zone, int summer) {
+    testing_support::UtilitiesTab tab(lat);
+    tab.form.Get("MonthView1").date = date;
+    tab.form.Get("CmbUTC").listIndex = zone + 2;  // "UTC-2" is item 0
+    tab.form.Get("CmbHS").listIndex = summer;
+    utilities::Command3_Click(tab.form, tab.platform);
+    return {tab.Caption("LblOrto"),   tab.ToolTip("LblOrto"),  tab.Caption("LblCulmin"),
+            tab.ToolTip("LblCulmin"), tab.Caption("LblOcaso"), tab.ToolTip("LblOcaso")};
+}
+
+}  // namespace
+
+TEST(Distance, KnownDistancesOnTheEllipsoid) {
+    // Meeus, Astronomical Algorithms, ch. 11: Paris to Washington, 6181.63 km.
+    EXPECT_EQ(Distance("48 50 11 N", "2 20 14 E", "38 55 17 N", "77 3 56 W"),
+              "Distancia= 6.181,626 Km");
+    EXPECT_EQ(Distance("38 25 12,3456 N", "1 0 0 W", "38 25 12,3456 N", "1 0 0 W"),
+              "Distancia= 0,000 Km");
+    // Meridian arc 40º to 41º N: M(40.5º) x pi/180 = 111.044 km; the formula adds 1 m.
+    EXPECT_EQ(Distance("40 0 0 N", "3 0 0 W", "41 0 0 N", "3 0 0 W"), "Distancia= 111,045 Km");
+    // Nearly antipodal: the formula tends to pi a (1 - f/2 sin^2 10º) = 20036.495 km.
+    EXPECT_EQ(Distance("10 0 0 N", "0 0 0 E", "10 0 0 S", "180 0 0 E"), "Distancia= 20.036,495 Km");
+}
+
+TEST(Distance, OutOfRangeAnglesWarnAndKeepTheLastDistance) {
+    const char* lat = "La latitud no puede ser mayor que 90º";
+    const char* kept = "Distancia= 123,456 Km";
+    EXPECT_EQ(Distance("90 0 0,0001 S", "", "", "", lat), kept);
+    EXPECT_EQ(
+        Distance("10 0 0 N", "180 0 0,0001 E", "", "", "La longitud no puede ser mayor que 180º"),
+        kept);
+    EXPECT_EQ(Distance("", "", "90 0 1 N", "", lat), kept);
+}
+
+TEST(ArcLengths, MessageAtTheInitialLatitudeAndAtTheEquator) {
+    // Computed independently from Rp = N cos(lat) and Rm = a (1 - e^2) / W^1.5 with
+    // a = 6378137 m, e^2 = 2f - f^2, f = 1/298.257223563; at the equator Rp = a.
+    EXPECT_EQ(
+        ArcLengthsAt("38 25 0,0000 N"),
+        "Radio del círculo en el paralelo de Lat=38,417º  Rp= 5.003,823 km\r\n"
+        "1º de longitud equivale a 87,3332 km\r\n"
+        "1'' de longitud equivale a 24,26 m\r\n"
+        "Velocidad lineal del punto de latitud L debida a la rotación de la tierra "
+        "w·Rp= 364,88 m/seg\r\n\r\n"
+        "Radio de curvatura de la Tierra en el meridiano con Lat=38,417º  Rm= 6.360,082 km\r\n"
+        "1º de latitud equivale a 111,0044 km\r\n"
+        "1'' de latitud equivale a 30,83 m");
+    EXPECT_EQ(ArcLengthsAt("0 0 0,0000 N"),
+              "Radio del círculo en el paralelo de Lat=0,000º  Rp= 6.378,137 km\r\n"
+              "1º de longitud equivale a 111,3195 km\r\n"
+              "1'' de longitud equivale a 30,92 m\r\n"
+              "Velocidad lineal del punto de latitud L debida a la rotación de la tierra "
+              "w·Rp= 465,10 m/seg\r\n\r\n"
+              "Radio de curvatura de la Tierra en el meridiano con Lat=0,000º  Rm= 6.335,439 km\r\n"
+              "1º de latitud equivale a 110,5743 km\r\n"
+              "1'' de latitud equivale a 30,72 m");
+}
+
+TEST(Formats, DecimalAndPackedDegreesOfPointOne) {
+    // The tab's initial point: 38º 25' = 38,4166667º, packed 3825.
+    EXPECT_EQ(FormatsOf("38 25 0,0000 N", "1 34 0,0000 W"),
+              "(ggg,gggggggº)\r\nLatitud= 38,4166667\r\nLongitud= -1,5666667\r\n\r\n"
+              "(gggmm,mmmmm)\r\nLatitud= 3825,00000\r\nLongitud= -134,00000");
+    // Half a minute south: degrees x 100 is 0, only the minutes remain.
+    EXPECT_EQ(FormatsOf("0 0 30,0000 S", "0 0 0,0000 E"),
+              "(ggg,gggggggº)\r\nLatitud= -0,0083333\r\nLongitud= 0,0000000\r\n\r\n"
+              "(gggmm,mmmmm)\r\nLatitud= -0,50000\r\nLongitud= 0,00000");
+    // 56,7891'' = 0,946485' -> 34,9465' after rounding to four decimals.
+    EXPECT_EQ(FormatsOf("12 34 56,7891 N", "180 0 0,0000 W"),
+              "(ggg,gggggggº)\r\nLatitud= 12,5824414\r\nLongitud= -180,0000000\r\n\r\n"
+              "(gggmm,mmmmm)\r\nLatitud= 1234,94650\r\nLongitud= -18000,00000");
+}
+
+TEST(SolarCalendar, InitialPointInSummerAndInWinter) {
+    // 38º 25' N, 1º 34' W. By hand: solar noon is 12:06 plus the equation of time (+2 min
+    // in June, -2 min in December) plus the zone and summer hours; the noon elevation is
+    // 90º - 38,42º ± 23,44º plus refraction; cos(azimuth) = sin(declination) / cos(latitude)
+    // at the horizon, refraction moving it 0,8º north.
+    EXPECT_EQ(Press("", {2024, 6, 21}, 1, 1),
+              (Result{"6:42:44 AM", "Precisión: ±1 minuto; Azimut= 58,72º", "2:08:12 PM",
+                      "Elevación=75,02º; Azimut= 180º", "9:33:39 PM",
+                      "Precisión: ±1 minuto; Azimut= 301,28º"}));
+    EXPECT_EQ(Press("", {2024, 12, 21}, 1, 0),
+              (Result{"8:20:01 AM", "Precisión: ±1 minuto; Azimut= 119,75º", "1:04:35 PM",
+                      "Elevación=28,17º; Azimut= 180º", "5:49:10 PM",
+                      "Precisión: ±1 minuto; Azimut= 240,25º"}));
+}
+
+TEST(SolarCalendar, SummerTimeAndEachZoneStepMoveTheTimesOneHour) {
+    // 15 October 2024 at the initial point: the same instants on other clocks.
+    const Result base = Press("", {2024, 10, 15}, 0, 0);
+    struct Row {
+        int zone, summer;
+        const char *orto, *culmin, *ocaso;
+    } rows[] = {{-2, 0, "4:15:34 AM", "9:51:55 AM", "3:27:42 PM"},
+                {0, 1, "7:15:34 AM", "12:51:55 PM", "6:27:42 PM"},
+                {1, 0, "7:15:34 AM", "12:51:55 PM", "6:27:42 PM"},
+                {3, 1, "10:15:34 AM", "3:51:55 PM", "9:27:42 PM"}};
+    for (const Row& r : rows)
+        EXPECT_EQ(Press("", {2024, 10, 15}, r.zone, r.summer),
+                  (Result{r.orto, base.ortoTip, r.culmin, base.culminTip, r.ocaso, base.ocasoTip}));
+}
+
+TEST(SolarCalendar, AccuracyAboveSeventyTwoDegreesAndPolarDayAndNight) {
+    // At the equinox the Sun rises and sets everywhere; the accuracy drops above 72º.
+    EXPECT_EQ(Press("72 0 0 N", {2024, 3, 20}, 1, 1).ortoTip,
+              "Precisión: ±1 minuto; Azimut= 87,28º");
+    const Result above = Press("72 0 0,0001 N", {2024, 3, 20}, 1, 1);
+    EXPECT_EQ(above.ortoTip, "Precisión: ±10 minuto; Azimut= 87,28º");
+    EXPECT_EQ(above.ocasoTip, "Precisión: ±10 minuto; Azimut= 273,38º");
+    // No time of another day stays; the transit still shows, at 90º - latitude ± 23,44º
+    // plus refraction.
+    const std::string day = "Precisión: ±10 minuto; el Sol no se pone en todo el día (día polar)";
+    EXPECT_EQ(Press("75 0 0 N", {2024, 6, 21}, 1, 1),
+              (Result{"No se pone", day, "2:08:12 PM", "Elevación=38,46º; Azimut= 180º",
+                      "No se pone", day}));
+    const std::string night = "Precisión: ±1 minuto; el Sol no sale en todo el día (noche polar)";
+    EXPECT_EQ(Press("70 0 0 N", {2024, 12, 21}, 1, 0),
+              (Result{"No sale", night, "1:04:35 PM", "Elevación=-3,34º; Azimut= 180º", "No sale",
+                      night}));
+}
+
+TEST(SolarCalendar, TransitInTheTwelveOClockHourWithSecondsRoundingTo60) {
+    // The ephemeris puts the transit at the initial point on 8 November 2024 at 12:49:59,98.
+    EXPECT_EQ(Press("", {2024, 11, 8}, 1, 0).culmin, "12:50:00 PM");
+    // Far north in winter the Sun may set before noon: a morning time, not "-1:05:00 PM".
+    EXPECT_EQ(utilities::TwelveHourText({11, 5, 0}), "11:05:00 AM");
+}
