@@ -162,7 +162,7 @@ TEST(ConversionWindow, MadridTypedOnTab1AndConvertedWithBursaWolf) {
     auto label = [&](const char* name, int index) {
         return s.Widget<QLabel>(name, index)->text().toStdString();
     };
-    // The values agree with PROJ 9.1.1 (see HelmertClick.MadridOnTab1... in convert_tests).
+    // The values agree with PROJ 9.1.1 (see ConversionTab.AgreesWithProjToTheDigitsShown in convert_tests).
     EXPECT_EQ(label("LblGeoLat", 1), "40º 24' 55,7515\" N");
     EXPECT_EQ(label("LblGeoLon", 1), "3º 42' 4,6963\" W");
     EXPECT_EQ(label("LblLat", 24), "Altura sobre el elipsoide = 722,0  ±1,5m");
