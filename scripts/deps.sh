@@ -2,8 +2,10 @@
 # Installs the Debian packages Talpor needs to build, test and run, when any is missing.
 set -euo pipefail
 
-packages=(cmake g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
-          xvfb xauth x11-apps imagemagick fonts-dejavu-core locales)
+# Qt's CMake files need the OpenGL headers (libgl-dev); Xvfb and xauth show the
+# window on a machine without a display; the DejaVu fonts give it text to draw there.
+packages=(cmake g++ make qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev
+          xvfb xauth fonts-dejavu-core)
 
 missing=()
 for p in "${packages[@]}"; do
