@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "geo/Ellipsoid.h"
+#include "geo/EllipsoidConstants.h"
 #include "num/Number.h"
 #include "num/RuntimeError.h"
 
@@ -16,6 +17,7 @@ void InitEllipsoids() {
         {"International ED50", 6378388, 0.00672267002234, 297},
         {"GRS80", 6378137, 0.0066943800229034, 298.25722210088},
     }};
+    detail::DeriveTableConstants();
 }
 
 double DegToRad(double x) { return num::Finite(x * kPi) / 180; }

@@ -12,6 +12,7 @@
 #include <cmath>
 
 #include "geo/Angles.h"
+#include "geo/EllipsoidConstants.h"
 #include "geo/Power.h"
 #include "num/Number.h"
 #include "num/RuntimeError.h"
@@ -19,37 +20,18 @@
 namespace mGeo {
 namespace {
 
-constexpr double kK0 = 0.9996;                    // scale on the central meridian
 constexpr double kFalseEasting = 500000;          // metres
 constexpr double kFalseNorthingSouth = 10000000;  // metres, southern hemisphere
 
-// Constants derived from a record on every call; the record is never modified.
-struct Derived {
-    double a, e2, b, n;
-};
-
-Derived Derive(const Ellipsoid& ell) {
-    Derived d;
-    d.a = ell.A;
-    d.e2 = ell.E2;
-    double f = num::Div(1, ell.InvF);  // an empty (uninitialised) record divides by zero
-    d.b = d.a * (1 - f);
-    d.n = num::Div(d.a - d.b, d.a + d.b);
-    return d;
-}
+using detail::EllipsoidConstants;
 
 // Meridian arc from the equator to phi (radians), scaled by k0, metres.
-double MeridianArc(const Derived& d, double phi) {
-    const double n = d.n;
-    double pn[4];
-    detail::IntPowers(n, 3, pn);
-    const double n2 = pn[2];
-    const double n3 = pn[3];
-    double s = (1 + n + 5.0 / 4 * n2 + 5.0 / 4 * n3) * phi;
-    s = s - (3 * n + 3 * n2 + 21.0 / 8 * n3) * std::sin(phi) * std::cos(phi);
-    s = s + (15.0 / 8 * n2 + 15.0 / 8 * n3) * std::sin(2 * phi) * std::cos(2 * phi);
-    s = s - 35.0 / 24 * n3 * std::sin(3 * phi) * std::cos(3 * phi);
-    return d.b * kK0 * s;
+double MeridianArc(const EllipsoidConstants& c, double phi) {
+    double s = c.arc1 * phi;
+    s = s - c.arc2 * std::sin(phi) * std::cos(phi);
+    s = s + c.arc3 * std::sin(2 * phi) * std::cos(2 * phi);
+    s = s - c.arc4 * std::sin(3 * phi) * std::cos(3 * phi);
+    return c.bk0 * s;
 }
 
 // Radii of curvature times k0 at phi: nu (prime vertical), rho (meridian), eta2.
@@ -57,11 +39,11 @@ struct Radii {
     double nu, rho, eta2;
 };
 
-Radii RadiiAt(const Derived& d, double sinPhi) {
+Radii RadiiAt(const EllipsoidConstants& c, double sinPhi) {
     Radii r;
-    const double w = 1 - d.e2 * detail::Square(sinPhi);
-    r.nu = d.a * kK0 * num::Pow(w, -0.5);
-    r.rho = d.a * kK0 * (1 - d.e2) * num::Pow(w, -1.5);
+    const double w = 1 - c.e2 * detail::Square(sinPhi);
+    r.nu = c.ak0 * num::Pow(w, -0.5);
+    r.rho = c.ak0e * num::Pow(w, -1.5);
     r.eta2 = r.nu / r.rho - 1;
     return r;
 }
@@ -90,7 +72,8 @@ char UTMBandLetter(double lat) {
 UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell) {
     num::Finite(lat, "GeoToUTM lat");
     num::Finite(lon, "GeoToUTM lon");
-    const Derived d = Derive(ell);
+    EllipsoidConstants scratch;
+    const EllipsoidConstants& d = detail::ConstantsOf(ell, scratch);
 
     const double t = lon + 180;
     const double lonN = t - num::Int(t / 360) * 360 - 180;
@@ -155,9 +138,10 @@ LatLon UTMToGeo(double E, double N, std::int16_t zone, const Ellipsoid& ell,
                 std::string_view hemisphere) {
     num::Finite(E, "UTMToGeo E");
     num::Finite(N, "UTMToGeo N");
-    const Derived d = Derive(ell);
+    EllipsoidConstants scratch;
+    const EllipsoidConstants& d = detail::ConstantsOf(ell, scratch);
     const double n0 = hemisphere == "N" ? 0 : kFalseNorthingSouth;
-    const double ak0 = d.a * kK0;
+    const double ak0 = d.ak0;
 
     // Footpoint latitude. The test is signed: it stops at the first overshoot.
     double phiF = num::Div(N - n0, ak0);
