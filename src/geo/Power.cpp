@@ -66,10 +66,6 @@ void IntPowers(double x, int maxN, double* out) {
     Powers(x, maxN, out);
 }
 
-double Square(double x) {
-    double out[3];
-    Powers(x, 2, out);
-    return out[2];
-}
+double SquareByPow(double x) { return num::Pow(x, 2); }
 
 }  // namespace mGeo::detail
