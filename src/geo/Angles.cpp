@@ -20,16 +20,7 @@ void InitEllipsoids() {
     detail::DeriveTableConstants();
 }
 
-double DegToRad(double x) { return num::Finite(x * kPi) / 180; }
-
-double RadToDeg(double x) { return num::Finite(x * 180) / kPi; }
-
 double Sec(double x) { return num::Div(1, std::cos(x)); }
-
-double DMSToDeg(std::int16_t deg, std::int16_t min, double sec, bool negative) {
-    double v = ((sec / 60) + min) / 60 + deg;
-    return negative ? -v : v;
-}
 
 DMS DegToDMS(double value) {
     num::Finite(value, "DegToDMS");
