@@ -12,6 +12,7 @@
 #include <cmath>
 
 #include "geo/Angles.h"
+#include "geo/Checked.h"
 #include "geo/EllipsoidConstants.h"
 #include "geo/Power.h"
 #include "num/Number.h"
@@ -25,13 +26,28 @@ constexpr double kFalseNorthingSouth = 10000000;  // metres, southern hemisphere
 
 using detail::EllipsoidConstants;
 
-// Meridian arc from the equator to phi (radians), scaled by k0, metres.
-double MeridianArc(const EllipsoidConstants& c, double phi) {
+// Meridian arc from the equator to phi (radians), scaled by k0, metres; sinPhi and
+// cosPhi are the sine and cosine of phi, which the forward projection has at hand.
+double MeridianArc(const EllipsoidConstants& c, double phi, double sinPhi, double cosPhi) {
     double s = c.arc1 * phi;
-    s = s - c.arc2 * std::sin(phi) * std::cos(phi);
+    s = s - c.arc2 * sinPhi * cosPhi;
     s = s + c.arc3 * std::sin(2 * phi) * std::cos(2 * phi);
     s = s - c.arc4 * std::sin(3 * phi) * std::cos(3 * phi);
     return c.bk0 * s;
+}
+
+double MeridianArc(const EllipsoidConstants& c, double phi) {
+    return MeridianArc(c, phi, std::sin(phi), std::cos(phi));
+}
+
+// num::Pow(w, y) of the radii. For w > 0 the power function can only fail by
+// overflowing, so it is called directly and num::Pow is left to raise the error.
+double RadiusPow(double w, double y) {
+    if (w > 0) {
+        const double v = std::pow(w, y);
+        if (std::isfinite(v)) return v;
+    }
+    return num::Pow(w, y);
 }
 
 // Radii of curvature times k0 at phi: nu (prime vertical), rho (meridian), eta2.
@@ -42,8 +58,8 @@ struct Radii {
 Radii RadiiAt(const EllipsoidConstants& c, double sinPhi) {
     Radii r;
     const double w = 1 - c.e2 * detail::Square(sinPhi);
-    r.nu = c.ak0 * num::Pow(w, -0.5);
-    r.rho = c.ak0e * num::Pow(w, -1.5);
+    r.nu = c.ak0 * RadiusPow(w, -0.5);
+    r.rho = c.ak0e * RadiusPow(w, -1.5);
     r.eta2 = r.nu / r.rho - 1;
     return r;
 }
@@ -70,8 +86,8 @@ char UTMBandLetter(double lat) {
 }
 
 UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell) {
-    num::Finite(lat, "GeoToUTM lat");
-    num::Finite(lon, "GeoToUTM lon");
+    detail::Finite(lat, "GeoToUTM lat");
+    detail::Finite(lon, "GeoToUTM lon");
     EllipsoidConstants scratch;
     const EllipsoidConstants& d = detail::ConstantsOf(ell, scratch);
 
@@ -115,7 +131,7 @@ UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell) {
     const double cos3 = pc[3];
     const double cos5 = pc[5];
 
-    const double I = MeridianArc(d, phi);
+    const double I = MeridianArc(d, phi, sinPhi, cosPhi);
     const double II = nu / 2 * sinPhi * cosPhi;
     const double III = nu / 24 * sinPhi * cos3 * (5 - tan2 + 9 * r.eta2);
     const double IIIA = nu / 720 * sinPhi * cos5 * (61 - 58 * tan2 + tan4);
@@ -129,15 +145,15 @@ UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell) {
     double N = I + II * pp[2] + III * pp[4] + IIIA * pp[6];
     const double E = kFalseEasting + IV * P + V * pp[3] + VI * pp[5];
     if (N < 0) N = N + kFalseNorthingSouth;
-    out.E = num::Finite(E, "GeoToUTM E");
-    out.N = num::Finite(N, "GeoToUTM N");
+    out.E = detail::Finite(E, "GeoToUTM E");
+    out.N = detail::Finite(N, "GeoToUTM N");
     return out;
 }
 
 LatLon UTMToGeo(double E, double N, std::int16_t zone, const Ellipsoid& ell,
                 std::string_view hemisphere) {
-    num::Finite(E, "UTMToGeo E");
-    num::Finite(N, "UTMToGeo N");
+    detail::Finite(E, "UTMToGeo E");
+    detail::Finite(N, "UTMToGeo N");
     EllipsoidConstants scratch;
     const EllipsoidConstants& d = detail::ConstantsOf(ell, scratch);
     const double n0 = hemisphere == "N" ? 0 : kFalseNorthingSouth;
