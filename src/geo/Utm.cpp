@@ -26,18 +26,27 @@ constexpr double kFalseNorthingSouth = 10000000;  // metres, southern hemisphere
 
 using detail::EllipsoidConstants;
 
-// Meridian arc from the equator to phi (radians), scaled by k0, metres; sinPhi and
-// cosPhi are the sine and cosine of phi, which the forward projection has at hand.
-double MeridianArc(const EllipsoidConstants& c, double phi, double sinPhi, double cosPhi) {
+// Sines and cosines of phi, 2 phi and 3 phi (radians) that the meridian arc takes.
+struct ArcTrig {
+    double sin1, cos1, sin2, cos2, sin3, cos3;
+};
+
+ArcTrig ArcTrigAt(double phi) {
+    return {std::sin(phi),     std::cos(phi),     std::sin(2 * phi),
+            std::cos(2 * phi), std::sin(3 * phi), std::cos(3 * phi)};
+}
+
+// Meridian arc from the equator to phi (radians), scaled by k0, metres.
+double MeridianArc(const EllipsoidConstants& c, double phi, const ArcTrig& t) {
     double s = c.arc1 * phi;
-    s = s - c.arc2 * sinPhi * cosPhi;
-    s = s + c.arc3 * std::sin(2 * phi) * std::cos(2 * phi);
-    s = s - c.arc4 * std::sin(3 * phi) * std::cos(3 * phi);
+    s = s - c.arc2 * t.sin1 * t.cos1;
+    s = s + c.arc3 * t.sin2 * t.cos2;
+    s = s - c.arc4 * t.sin3 * t.cos3;
     return c.bk0 * s;
 }
 
 double MeridianArc(const EllipsoidConstants& c, double phi) {
-    return MeridianArc(c, phi, std::sin(phi), std::cos(phi));
+    return MeridianArc(c, phi, ArcTrigAt(phi));
 }
 
 // num::Pow(w, y) of the radii. For w > 0 the power function can only fail by
@@ -96,6 +105,20 @@ UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell) {
     const double phi = DegToRad(lat);
     const double lambda = DegToRad(lonN);
 
+    // The latitude's sines, cosines and powers first: the longest chain of the
+    // projection starts from them, and none of them can fail.
+    const ArcTrig trig = ArcTrigAt(phi);
+    const double sinPhi = trig.sin1;
+    const double cosPhi = trig.cos1;
+    const double tanPhi = std::tan(phi);
+    double pt[5], pc[6];
+    detail::IntPowers(tanPhi, 4, pt);
+    detail::IntPowers(cosPhi, 5, pc);
+    const double tan2 = pt[2];
+    const double tan4 = pt[4];
+    const double cos3 = pc[3];
+    const double cos5 = pc[5];
+
     int z = num::CInt(num::Int((lonN + 180) / 6) + 1);
     if (lat >= 56 && lat < 64 && lonN >= 3 && lonN < 12) z = 32;
     if (lat >= 72 && lat < 84) {
@@ -118,20 +141,9 @@ UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell) {
     *end++ = UTMBandLetter(lat);
     out.zoneText.assign(text, end);
 
-    const double sinPhi = std::sin(phi);
-    const double cosPhi = std::cos(phi);
-    const double tanPhi = std::tan(phi);
     const Radii r = RadiiAt(d, sinPhi);
     const double nu = r.nu;
-    double pt[5], pc[6];
-    detail::IntPowers(tanPhi, 4, pt);
-    detail::IntPowers(cosPhi, 5, pc);
-    const double tan2 = pt[2];
-    const double tan4 = pt[4];
-    const double cos3 = pc[3];
-    const double cos5 = pc[5];
-
-    const double I = MeridianArc(d, phi, sinPhi, cosPhi);
+    const double I = MeridianArc(d, phi, trig);
     const double II = nu / 2 * sinPhi * cosPhi;
     const double III = nu / 24 * sinPhi * cos3 * (5 - tan2 + 9 * r.eta2);
     const double IIIA = nu / 720 * sinPhi * cos5 * (61 - 58 * tan2 + tan4);
