@@ -3,7 +3,7 @@
 // with an iterated footpoint latitude). Every expression keeps the order of
 // operations of the reference formulas, because results are compared to the last
 // bit with other implementations. Powers are those of the run-time power function
-// (num::Pow, or detail::IntPowers, which returns the same doubles faster) in every
+// (num::Pow, or detail::IntPowersInline, which returns the same doubles faster) in every
 // build: the compiler would otherwise turn pow(x, 2) into x * x in optimised builds
 // only, and pow(x, 2) and x * x differ in the last bit for about one x in a thousand.
 #include "geo/Utm.h"
@@ -94,7 +94,7 @@ char UTMBandLetter(double lat) {
     return 'Z';
 }
 
-UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell) {
+TALPOR_FMA_CLONES UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell) {
     detail::Finite(lat, "GeoToUTM lat");
     detail::Finite(lon, "GeoToUTM lon");
     EllipsoidConstants scratch;
@@ -112,8 +112,8 @@ UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell) {
     const double cosPhi = trig.cos1;
     const double tanPhi = std::tan(phi);
     double pt[5], pc[6];
-    detail::IntPowers(tanPhi, 4, pt);
-    detail::IntPowers(cosPhi, 5, pc);
+    detail::IntPowersInline<4>(tanPhi, pt);
+    detail::IntPowersInline<5>(cosPhi, pc);
     const double tan2 = pt[2];
     const double tan4 = pt[4];
     const double cos3 = pc[3];
@@ -153,7 +153,7 @@ UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell) {
 
     const double P = lambda - lambda0;
     double pp[7];
-    detail::IntPowers(P, 6, pp);
+    detail::IntPowersInline<6>(P, pp);
     double N = I + II * pp[2] + III * pp[4] + IIIA * pp[6];
     const double E = kFalseEasting + IV * P + V * pp[3] + VI * pp[5];
     if (N < 0) N = N + kFalseNorthingSouth;
@@ -162,8 +162,8 @@ UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell) {
     return out;
 }
 
-LatLon UTMToGeo(double E, double N, std::int16_t zone, const Ellipsoid& ell,
-                std::string_view hemisphere) {
+TALPOR_FMA_CLONES LatLon UTMToGeo(double E, double N, std::int16_t zone, const Ellipsoid& ell,
+                                  std::string_view hemisphere) {
     detail::Finite(E, "UTMToGeo E");
     detail::Finite(N, "UTMToGeo N");
     EllipsoidConstants scratch;
@@ -187,8 +187,8 @@ LatLon UTMToGeo(double E, double N, std::int16_t zone, const Ellipsoid& ell,
     const double rho = r.rho;
     const double eta2 = r.eta2;
     double pt[7], pn[8];
-    detail::IntPowers(tanF, 6, pt);
-    detail::IntPowers(nu, 7, pn);
+    detail::IntPowersInline<6>(tanF, pt);
+    detail::IntPowersInline<7>(nu, pn);
     const double tan2 = pt[2];
     const double tan4 = pt[4];
     const double tan6 = pt[6];
@@ -207,7 +207,7 @@ LatLon UTMToGeo(double E, double N, std::int16_t zone, const Ellipsoid& ell,
     const double lambda0 = DegToRad(Checked16(Checked16(6 * zone) - 183));
     const double Q = E - kFalseEasting;
     double pq[8];
-    detail::IntPowers(Q, 7, pq);
+    detail::IntPowersInline<7>(Q, pq);
     const double phi = phiF - VII * pq[2] + VIII * pq[4] - IX * pq[6];
     const double lambda = lambda0 + X * Q - XI * pq[3] + XII * pq[5] - XIIA * pq[7];
     // RadToDeg raises the overflow error for a non-finite value.
