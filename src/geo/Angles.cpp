@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "geo/Ellipsoid.h"
+#include "geo/EllipsoidConstants.h"
 #include "num/Number.h"
 #include "num/RuntimeError.h"
 
@@ -16,18 +17,10 @@ void InitEllipsoids() {
         {"International ED50", 6378388, 0.00672267002234, 297},
         {"GRS80", 6378137, 0.0066943800229034, 298.25722210088},
     }};
+    detail::DeriveTableConstants();
 }
-
-double DegToRad(double x) { return num::Finite(x * kPi) / 180; }
-
-double RadToDeg(double x) { return num::Finite(x * 180) / kPi; }
 
 double Sec(double x) { return num::Div(1, std::cos(x)); }
-
-double DMSToDeg(std::int16_t deg, std::int16_t min, double sec, bool negative) {
-    double v = ((sec / 60) + min) / 60 + deg;
-    return negative ? -v : v;
-}
 
 DMS DegToDMS(double value) {
     num::Finite(value, "DegToDMS");

@@ -5,18 +5,28 @@
 #include <cstdint>
 #include <string>
 
+#include "geo/Checked.h"
+
 namespace mGeo {
 
 // pi as the system uses it everywhere (fourteen decimals, not the double closest to pi).
 inline constexpr double kPi = 3.14159265358979;
 
-double DegToRad(double x);  // x (degrees) * pi / 180, multiplication first
-double RadToDeg(double x);  // x (radians) * 180 / pi, multiplication first
-double Sec(double x);       // secant of x (radians); division error when cos x is 0
+// x (degrees) * pi / 180 in radians, multiplication first; overflow error when the
+// product is not finite. Inline: every conversion takes several.
+inline double DegToRad(double x) { return detail::Finite(x * kPi) / 180; }
+
+// x (radians) * 180 / pi in degrees, multiplication first; overflow error as above.
+inline double RadToDeg(double x) { return detail::Finite(x * 180) / kPi; }
+
+double Sec(double x);  // secant of x (radians); division error when cos x is 0
 
 // Signed decimal degrees of deg degrees, min minutes and sec seconds:
 // ((sec / 60) + min) / 60 + deg, negated when `negative`. No range check.
-double DMSToDeg(std::int16_t deg, std::int16_t min, double sec, bool negative);
+inline double DMSToDeg(std::int16_t deg, std::int16_t min, double sec, bool negative) {
+    const double v = ((sec / 60) + min) / 60 + deg;
+    return negative ? -v : v;
+}
 
 // The sexagesimal parts of a value in decimal degrees. deg and min are never
 // negative (only `text` carries the sign); sec keeps the unrounded seconds (0 after

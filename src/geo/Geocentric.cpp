@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "geo/Angles.h"
+#include "geo/Checked.h"
 #include "geo/Power.h"
 #include "num/Number.h"
 #include "num/RuntimeError.h"
@@ -39,16 +40,16 @@ Geocentric GeoToGeocentric(double lat, double lon, double h, const Ellipsoid& el
     const double N = PrimeVertical(a, e2, std::sin(phi));
     const double cosPhi = std::cos(phi);
     Geocentric g;
-    g.X = num::Finite((N + h) * cosPhi * std::cos(lambda), "GeoToGeocentric X");
-    g.Y = num::Finite((N + h) * cosPhi * std::sin(lambda), "GeoToGeocentric Y");
-    g.Z = num::Finite(((1 - e2) * N + h) * std::sin(phi), "GeoToGeocentric Z");
+    g.X = detail::Finite((N + h) * cosPhi * std::cos(lambda), "GeoToGeocentric X");
+    g.Y = detail::Finite((N + h) * cosPhi * std::sin(lambda), "GeoToGeocentric Y");
+    g.Z = detail::Finite(((1 - e2) * N + h) * std::sin(phi), "GeoToGeocentric Z");
     return g;
 }
 
 GeoPoint GeocentricToGeo(double X, double Y, double Z, const Ellipsoid& ell) {
-    num::Finite(X, "GeocentricToGeo X");
-    num::Finite(Y, "GeocentricToGeo Y");
-    num::Finite(Z, "GeocentricToGeo Z");
+    detail::Finite(X, "GeocentricToGeo X");
+    detail::Finite(Y, "GeocentricToGeo Y");
+    detail::Finite(Z, "GeocentricToGeo Z");
     // atan(Y / X) is kept for X > 0, where every conversion of the system lies: atan2
     // differs from it in the last bit for about a quarter of the points. The other
     // half-plane gets its quadrant instead of a longitude off by 180 degrees.
@@ -62,12 +63,27 @@ GeoPoint GeocentricToGeo(double X, double Y, double Z, const Ellipsoid& ell) {
     }
 
     const double x2y2 = detail::Square(X) + detail::Square(Y);
-    const double p = num::Sqr(x2y2);
-    const double r = num::Sqr(x2y2 + detail::Square(Z));
+    const double r2 = x2y2 + detail::Square(Z);
     const double a = ell.A;
     const double e2 = ell.E2;
+    double p, r;
+    if (std::isfinite(r2)) {  // sums of squares: never negative
+        p = std::sqrt(x2y2);
+        r = std::sqrt(r2);
+    } else {
+        p = num::Sqr(x2y2);  // raises the overflow error
+        r = num::Sqr(r2);
+    }
 
-    double phi = std::atan(num::Div(Z, (1 - num::Div(a * e2, r)) * p));
+    // Start value. The checked divisions only run to raise their errors (at the
+    // centre, on the polar axis, or for an absurd ellipsoid): where every quotient
+    // is finite and no divisor zero, they give these very doubles.
+    const double k = a * e2 / r;
+    const double q = (1 - k) * p;
+    double t = Z / q;
+    if (!(r != 0 && std::isfinite(k) && q != 0 && std::isfinite(t)))
+        t = num::Div(Z, (1 - num::Div(a * e2, r)) * p);
+    double phi = std::atan(t);
     if (std::fabs(phi) > 1e-11) {
         // Converges in two passes on the Earth's surface; a pass makes two updates.
         for (;;) {
@@ -82,7 +98,7 @@ GeoPoint GeocentricToGeo(double X, double Y, double Z, const Ellipsoid& ell) {
     GeoPoint g;
     g.lat = RadToDeg(phi);
     g.lon = RadToDeg(lonRad);
-    g.h = num::Finite(p / std::cos(phi) - N, "GeocentricToGeo h");
+    g.h = detail::Finite(p / std::cos(phi) - N, "GeocentricToGeo h");
     return g;
 }
 

@@ -3,6 +3,7 @@
 #include "geo/Helmert.h"
 
 #include "geo/Angles.h"
+#include "geo/Checked.h"
 #include "num/Number.h"
 
 namespace mGeo {
@@ -83,9 +84,9 @@ Geocentric HelmertTransform(double X, double Y, double Z, HelmertDirection direc
         g.Y = (1 - s) * (Y - ty) - rz * (X - tx) + rx * (Z - tz);
         g.Z = (1 - s) * (Z - tz) + ry * (X - tx) - rx * (Y - ty);
     }
-    num::Finite(g.X, "HelmertTransform X");
-    num::Finite(g.Y, "HelmertTransform Y");
-    num::Finite(g.Z, "HelmertTransform Z");
+    detail::Finite(g.X, "HelmertTransform X");
+    detail::Finite(g.Y, "HelmertTransform Y");
+    detail::Finite(g.Z, "HelmertTransform Z");
     return g;
 }
 

@@ -3,7 +3,7 @@
 // with an iterated footpoint latitude). Every expression keeps the order of
 // operations of the reference formulas, because results are compared to the last
 // bit with other implementations. Powers are those of the run-time power function
-// (num::Pow, or detail::IntPowers, which returns the same doubles faster) in every
+// (num::Pow, or detail::IntPowersInline, which returns the same doubles faster) in every
 // build: the compiler would otherwise turn pow(x, 2) into x * x in optimised builds
 // only, and pow(x, 2) and x * x differ in the last bit for about one x in a thousand.
 #include "geo/Utm.h"
@@ -12,6 +12,8 @@
 #include <cmath>
 
 #include "geo/Angles.h"
+#include "geo/Checked.h"
+#include "geo/EllipsoidConstants.h"
 #include "geo/Power.h"
 #include "num/Number.h"
 #include "num/RuntimeError.h"
@@ -19,37 +21,42 @@
 namespace mGeo {
 namespace {
 
-constexpr double kK0 = 0.9996;                    // scale on the central meridian
 constexpr double kFalseEasting = 500000;          // metres
 constexpr double kFalseNorthingSouth = 10000000;  // metres, southern hemisphere
 
-// Constants derived from a record on every call; the record is never modified.
-struct Derived {
-    double a, e2, b, n;
+using detail::EllipsoidConstants;
+
+// Sines and cosines of phi, 2 phi and 3 phi (radians) that the meridian arc takes.
+struct ArcTrig {
+    double sin1, cos1, sin2, cos2, sin3, cos3;
 };
 
-Derived Derive(const Ellipsoid& ell) {
-    Derived d;
-    d.a = ell.A;
-    d.e2 = ell.E2;
-    double f = num::Div(1, ell.InvF);  // an empty (uninitialised) record divides by zero
-    d.b = d.a * (1 - f);
-    d.n = num::Div(d.a - d.b, d.a + d.b);
-    return d;
+ArcTrig ArcTrigAt(double phi) {
+    return {std::sin(phi),     std::cos(phi),     std::sin(2 * phi),
+            std::cos(2 * phi), std::sin(3 * phi), std::cos(3 * phi)};
 }
 
 // Meridian arc from the equator to phi (radians), scaled by k0, metres.
-double MeridianArc(const Derived& d, double phi) {
-    const double n = d.n;
-    double pn[4];
-    detail::IntPowers(n, 3, pn);
-    const double n2 = pn[2];
-    const double n3 = pn[3];
-    double s = (1 + n + 5.0 / 4 * n2 + 5.0 / 4 * n3) * phi;
-    s = s - (3 * n + 3 * n2 + 21.0 / 8 * n3) * std::sin(phi) * std::cos(phi);
-    s = s + (15.0 / 8 * n2 + 15.0 / 8 * n3) * std::sin(2 * phi) * std::cos(2 * phi);
-    s = s - 35.0 / 24 * n3 * std::sin(3 * phi) * std::cos(3 * phi);
-    return d.b * kK0 * s;
+double MeridianArc(const EllipsoidConstants& c, double phi, const ArcTrig& t) {
+    double s = c.arc1 * phi;
+    s = s - c.arc2 * t.sin1 * t.cos1;
+    s = s + c.arc3 * t.sin2 * t.cos2;
+    s = s - c.arc4 * t.sin3 * t.cos3;
+    return c.bk0 * s;
+}
+
+double MeridianArc(const EllipsoidConstants& c, double phi) {
+    return MeridianArc(c, phi, ArcTrigAt(phi));
+}
+
+// num::Pow(w, y) of the radii. For w > 0 the power function can only fail by
+// overflowing, so it is called directly and num::Pow is left to raise the error.
+double RadiusPow(double w, double y) {
+    if (w > 0) {
+        const double v = std::pow(w, y);
+        if (std::isfinite(v)) return v;
+    }
+    return num::Pow(w, y);
 }
 
 // Radii of curvature times k0 at phi: nu (prime vertical), rho (meridian), eta2.
@@ -57,11 +64,11 @@ struct Radii {
     double nu, rho, eta2;
 };
 
-Radii RadiiAt(const Derived& d, double sinPhi) {
+Radii RadiiAt(const EllipsoidConstants& c, double sinPhi) {
     Radii r;
-    const double w = 1 - d.e2 * detail::Square(sinPhi);
-    r.nu = d.a * kK0 * num::Pow(w, -0.5);
-    r.rho = d.a * kK0 * (1 - d.e2) * num::Pow(w, -1.5);
+    const double w = 1 - c.e2 * detail::Square(sinPhi);
+    r.nu = c.ak0 * RadiusPow(w, -0.5);
+    r.rho = c.ak0e * RadiusPow(w, -1.5);
     r.eta2 = r.nu / r.rho - 1;
     return r;
 }
@@ -87,15 +94,30 @@ char UTMBandLetter(double lat) {
     return 'Z';
 }
 
-UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell) {
-    num::Finite(lat, "GeoToUTM lat");
-    num::Finite(lon, "GeoToUTM lon");
-    const Derived d = Derive(ell);
+TALPOR_FMA_CLONES UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell) {
+    detail::Finite(lat, "GeoToUTM lat");
+    detail::Finite(lon, "GeoToUTM lon");
+    EllipsoidConstants scratch;
+    const EllipsoidConstants& d = detail::ConstantsOf(ell, scratch);
 
     const double t = lon + 180;
     const double lonN = t - num::Int(t / 360) * 360 - 180;
     const double phi = DegToRad(lat);
     const double lambda = DegToRad(lonN);
+
+    // The latitude's sines, cosines and powers first: the longest chain of the
+    // projection starts from them, and none of them can fail.
+    const ArcTrig trig = ArcTrigAt(phi);
+    const double sinPhi = trig.sin1;
+    const double cosPhi = trig.cos1;
+    const double tanPhi = std::tan(phi);
+    double pt[5], pc[6];
+    detail::IntPowersInline<4>(tanPhi, pt);
+    detail::IntPowersInline<5>(cosPhi, pc);
+    const double tan2 = pt[2];
+    const double tan4 = pt[4];
+    const double cos3 = pc[3];
+    const double cos5 = pc[5];
 
     int z = num::CInt(num::Int((lonN + 180) / 6) + 1);
     if (lat >= 56 && lat < 64 && lonN >= 3 && lonN < 12) z = 32;
@@ -119,20 +141,9 @@ UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell) {
     *end++ = UTMBandLetter(lat);
     out.zoneText.assign(text, end);
 
-    const double sinPhi = std::sin(phi);
-    const double cosPhi = std::cos(phi);
-    const double tanPhi = std::tan(phi);
     const Radii r = RadiiAt(d, sinPhi);
     const double nu = r.nu;
-    double pt[5], pc[6];
-    detail::IntPowers(tanPhi, 4, pt);
-    detail::IntPowers(cosPhi, 5, pc);
-    const double tan2 = pt[2];
-    const double tan4 = pt[4];
-    const double cos3 = pc[3];
-    const double cos5 = pc[5];
-
-    const double I = MeridianArc(d, phi);
+    const double I = MeridianArc(d, phi, trig);
     const double II = nu / 2 * sinPhi * cosPhi;
     const double III = nu / 24 * sinPhi * cos3 * (5 - tan2 + 9 * r.eta2);
     const double IIIA = nu / 720 * sinPhi * cos5 * (61 - 58 * tan2 + tan4);
@@ -142,22 +153,23 @@ UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell) {
 
     const double P = lambda - lambda0;
     double pp[7];
-    detail::IntPowers(P, 6, pp);
+    detail::IntPowersInline<6>(P, pp);
     double N = I + II * pp[2] + III * pp[4] + IIIA * pp[6];
     const double E = kFalseEasting + IV * P + V * pp[3] + VI * pp[5];
     if (N < 0) N = N + kFalseNorthingSouth;
-    out.E = num::Finite(E, "GeoToUTM E");
-    out.N = num::Finite(N, "GeoToUTM N");
+    out.E = detail::Finite(E, "GeoToUTM E");
+    out.N = detail::Finite(N, "GeoToUTM N");
     return out;
 }
 
-LatLon UTMToGeo(double E, double N, std::int16_t zone, const Ellipsoid& ell,
-                std::string_view hemisphere) {
-    num::Finite(E, "UTMToGeo E");
-    num::Finite(N, "UTMToGeo N");
-    const Derived d = Derive(ell);
+TALPOR_FMA_CLONES LatLon UTMToGeo(double E, double N, std::int16_t zone, const Ellipsoid& ell,
+                                  std::string_view hemisphere) {
+    detail::Finite(E, "UTMToGeo E");
+    detail::Finite(N, "UTMToGeo N");
+    EllipsoidConstants scratch;
+    const EllipsoidConstants& d = detail::ConstantsOf(ell, scratch);
     const double n0 = hemisphere == "N" ? 0 : kFalseNorthingSouth;
-    const double ak0 = d.a * kK0;
+    const double ak0 = d.ak0;
 
     // Footpoint latitude. The test is signed: it stops at the first overshoot.
     double phiF = num::Div(N - n0, ak0);
@@ -175,8 +187,8 @@ LatLon UTMToGeo(double E, double N, std::int16_t zone, const Ellipsoid& ell,
     const double rho = r.rho;
     const double eta2 = r.eta2;
     double pt[7], pn[8];
-    detail::IntPowers(tanF, 6, pt);
-    detail::IntPowers(nu, 7, pn);
+    detail::IntPowersInline<6>(tanF, pt);
+    detail::IntPowersInline<7>(nu, pn);
     const double tan2 = pt[2];
     const double tan4 = pt[4];
     const double tan6 = pt[6];
@@ -195,7 +207,7 @@ LatLon UTMToGeo(double E, double N, std::int16_t zone, const Ellipsoid& ell,
     const double lambda0 = DegToRad(Checked16(Checked16(6 * zone) - 183));
     const double Q = E - kFalseEasting;
     double pq[8];
-    detail::IntPowers(Q, 7, pq);
+    detail::IntPowersInline<7>(Q, pq);
     const double phi = phiF - VII * pq[2] + VIII * pq[4] - IX * pq[6];
     const double lambda = lambda0 + X * Q - XI * pq[3] + XII * pq[5] - XIIA * pq[7];
     // RadToDeg raises the overflow error for a non-finite value.

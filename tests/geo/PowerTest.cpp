@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 #include "num/Number.h"
@@ -33,4 +34,26 @@ TEST(Power, WholePowersEqualTheRunTimePowerFunctionBitForBit) {
     }
     EXPECT_GT(nearMidpoint, 0);
     EXPECT_THROW(mGeo::detail::IntPowers(1e200, 2, out), num::RuntimeError);  // as num::Pow
+}
+
+// Squares whose exact value lies between 0.44 and 0.47 ulp from the nearest double:
+// for arguments within 2^-8..2^8 the fast path takes them (pow's stated error is too
+// small there to reach the other neighbour), so they must still be pow's doubles.
+TEST(Power, SquaresBetween044And047UlpFromADoubleEqualTheRunTimePowerFunction) {
+    std::mt19937_64 random(20240602);
+    std::uniform_real_distribution<double> pick(-256, 256);
+    double out[8];
+    int inBand = 0;
+    for (int i = 0; i < 200000 && inBand < 2000; ++i) {
+        const double x = pick(random);
+        const double p = x * x;
+        const double err = std::fabs(std::fma(x, x, -p));
+        const double ulp = std::nextafter(p, HUGE_VAL) - p;
+        if (err < 0.44 * ulp || err >= 0.47 * ulp) continue;
+        ++inBand;
+        ASSERT_EQ(mGeo::detail::Square(x), num::Pow(x, 2)) << x;
+        mGeo::detail::IntPowers(x, 7, out);
+        for (int k = 2; k <= 7; ++k) ASSERT_EQ(out[k], num::Pow(x, k)) << x << "^" << k;
+    }
+    EXPECT_EQ(inBand, 2000);
 }
