@@ -2,15 +2,12 @@
 // (num::Pow) returns, only faster. Private to the geodetic library.
 //
 // x^k is formed exactly enough (double-double, relative error below 2^-100) to know
-// how far it lies from the nearest double r. glibc's pow is not correctly rounded (so
-// x * x is not the same thing), but its source states its error: exp adds at most
-// 0.511 ulp (0.509 with fused multiply-add), and the relative error of its logarithm,
-// at most 1.5 * 2^-68, grows with |k ln x|; over every x it allows, 0.54 ulp in all.
-// When x^k lies within 0.44 ulp of r, every other double is more than 0.56 ulp away,
-// so pow must return r. For 2^-8 <= |x| <= 2^8, |k ln x| <= 7 * 8 ln 2 keeps the error
-// below 0.513 ulp, and within 0.47 ulp is enough (every other double more than 0.53
-// away). Otherwise, and for arguments whose powers could leave the normal range,
-// num::Pow itself is called: about one power in sixteen (in eight outside 2^-8..2^8).
+// how far it lies from the nearest double r. When it lies within 0.44 ulp of r, any
+// pow whose error stays below 0.54 ulp (the worst case glibc states for its pow,
+// which is not correctly rounded, so x * x is not the same thing) must return r,
+// since every other double is more than 0.56 ulp away. Otherwise, and for arguments
+// whose powers could leave the normal range, num::Pow itself is called. About one
+// power in eight takes that slow path.
 #pragma once
 
 #include <cmath>
@@ -34,13 +31,8 @@ void IntPowers(double x, int maxN, double* out);
 // num::Pow(x, k) itself: the slow path of the powers below.
 double PowByRuntime(double x, int k);
 
-// How close to a double x^k must lie for pow to return that double (see above).
-inline double RoundingLimit(double ax) {
-    return ax >= 0x1p-8 && ax <= 0x1p8 ? 0.47 : 0.44;
-}
-
-// True when the double-double value r + t (|t| <= ulp(r)) lies within limit ulp of r.
-inline bool SafelyRounded(double r, double t, double limit) {
+// True when the double-double value r + t (|t| <= ulp(r)) lies within 0.44 ulp of r.
+inline bool SafelyRounded(double r, double t) {
     std::uint64_t bits;
     std::memcpy(&bits, &r, sizeof bits);
     // A power of two has a closer neighbour below it: leave it to the slow path.
@@ -48,7 +40,7 @@ inline bool SafelyRounded(double r, double t, double limit) {
     const std::uint64_t ulpBits = (bits & 0x7ff0000000000000ULL) - (52ULL << 52);
     double ulp;
     std::memcpy(&ulp, &ulpBits, sizeof ulp);
-    return std::fabs(t) < limit * ulp;
+    return std::fabs(t) < 0.44 * ulp;
 }
 
 // IntPowers for a fixed MaxN, inline, for callers compiled with TALPOR_FMA_CLONES
@@ -62,7 +54,6 @@ template <int MaxN>
         for (int k = 2; k <= MaxN; ++k) out[k] = PowByRuntime(x, k);
         return;
     }
-    const double limit = RoundingLimit(ax);
     double hi = x, lo = 0;
     for (int k = 2; k <= MaxN; ++k) {
         const double p = hi * x;
@@ -72,14 +63,15 @@ template <int MaxN>
         const double t = (p - r) + l;  // exact remainder, |l| is tiny next to |p|
         hi = r;
         lo = t;
-        out[k] = SafelyRounded(r, t, limit) ? r : PowByRuntime(x, k);
+        out[k] = SafelyRounded(r, t) ? r : PowByRuntime(x, k);
     }
 }
 
 // num::Pow(x, 2), the same double. Inline because the latitude iterations square on
 // every step: x * x is returned when its exact rounding error (Dekker's product of the
 // Veltkamp halves of x, exact for 2^-100 <= |x| <= 2^100, no fused multiply-add
-// needed) is small enough; otherwise the power function is asked.
+// needed) is below 0.44 ulp; otherwise, about one square in eight, the power
+// function is asked.
 inline double Square(double x) {
     const double p = x * x;
     const double ax = std::fabs(x);
@@ -88,7 +80,7 @@ inline double Square(double x) {
         const double hi = c - (c - x);
         const double lo = x - hi;
         const double err = lo * lo - (((p - hi * hi) - lo * hi) - hi * lo);
-        if (SafelyRounded(p, err, RoundingLimit(ax))) return p;
+        if (SafelyRounded(p, err)) return p;
     }
     return PowByRuntime(x, 2);
 }
