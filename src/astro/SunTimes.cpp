@@ -83,20 +83,28 @@ double SunsetMinutesUTC(double JD, double Latitude, double LonW) {
     return EventMinutesUTC<SetHourAngle>(JD, Latitude, LonW);
 }
 
-double SunriseLocal(double Latitude, double Longitude, double Year, double Month, double Day,
-                    double Zone, double Summer) {
+namespace {
+
+// Local clock time (fraction of a day) of sunrise or sunset, whichever MinutesUTC gives.
+template <double (*MinutesUTC)(double, double, double)>
+double EventLocal(double Latitude, double Longitude, double Year, double Month, double Day,
+                  double Zone, double Summer) {
     double lonW = -Longitude;
     double lat = ClampLatitude(Latitude);
     double jd = JulianDay(Year, Month, Day);
-    return ToLocalFraction(SunriseMinutesUTC(jd, lat, lonW), Zone, Summer);
+    return ToLocalFraction(MinutesUTC(jd, lat, lonW), Zone, Summer);
+}
+
+}  // namespace
+
+double SunriseLocal(double Latitude, double Longitude, double Year, double Month, double Day,
+                    double Zone, double Summer) {
+    return EventLocal<SunriseMinutesUTC>(Latitude, Longitude, Year, Month, Day, Zone, Summer);
 }
 
 double SunsetLocal(double Latitude, double Longitude, double Year, double Month, double Day,
                    double Zone, double Summer) {
-    double lonW = -Longitude;
-    double lat = ClampLatitude(Latitude);
-    double jd = JulianDay(Year, Month, Day);
-    return ToLocalFraction(SunsetMinutesUTC(jd, lat, lonW), Zone, Summer);
+    return EventLocal<SunsetMinutesUTC>(Latitude, Longitude, Year, Month, Day, Zone, Summer);
 }
 
 double TransitLocal(double /*Latitude*/, double Longitude, double Year, double Month, double Day,
