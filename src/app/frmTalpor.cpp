@@ -193,6 +193,7 @@ void frmTalpor::Activate() {
 void frmTalpor::SSTab1_Click(int previousTab) {
     if (previousTab == 0) form_.SelectOption(form_.Get("OptCoord", 0));
     if (previousTab == 1) form_.SelectOption(form_.Get("OptUTM", 0));
+    convert::SelectShownMode(form_, form_.Get("SSTab1").currentTab);
 }
 
 void frmTalpor::Command15_Click() { End(EndReason::Closed); }

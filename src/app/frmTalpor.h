@@ -41,7 +41,10 @@ public:
     // The front end calls this whenever the window becomes active; only the first
     // call runs Form_Activate.
     void Activate();
-    // Tab change; the argument is the tab that was showing before.
+    // Tab change, after the new tab is current; the argument is the tab that was showing
+    // before. Leaving tab 0 puts tab 1 in UTM input, leaving tab 1 puts tab 0 in
+    // geographic input; a conversion tab that comes to the front then shows the button
+    // of the input mode its frames show.
     void SSTab1_Click(int previousTab);
     // "Cerrar", and closing by the window frame.
     void Command15_Click();

@@ -5,6 +5,7 @@
 
 #include "app/FrmTalporControls.h"
 #include "convert/Conversions.h"
+#include "convert/InputMode.h"
 #include "entry/mText.h"
 #include "geo/Angles.h"
 #include "num/Number.h"
@@ -37,8 +38,7 @@ TabControls ControlsOf(app::FormModel& form, Tab tab) {
 }
 
 bool IsUtmInput(const app::FormModel& form, Tab tab) {
-    if (tab == Tab::WGS84ToED50) return !form.Get("OptUTM", 0).value;
-    return form.Get("OptCoord", 0).value;
+    return tab == Tab::WGS84ToED50 ? Tab0ReadsUtm(form) : Tab1ReadsUtm(form);
 }
 
 const mGeo::Ellipsoid& SourceEllipsoid(Tab tab) {

@@ -43,7 +43,7 @@ struct TabControls {
 
 TabControls ControlsOf(app::FormModel& form, Tab tab);
 
-// Tab 0 reads UTM unless OptUTM(0) is selected; tab 1 reads UTM when OptCoord(0) is.
+// True when the tab shows its UTM frame enabled (see Tab0ReadsUtm, Tab1ReadsUtm).
 bool IsUtmInput(const app::FormModel& form, Tab tab);
 
 // Ellipsoid of the typed point (source) and of the results (target).

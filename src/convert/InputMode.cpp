@@ -82,8 +82,17 @@ void OptCoord_Click(app::FormModel& form, int index) {
     if (index == 1) ShowInputModeTab1(form, InputMode::Geographic);
 }
 
-bool Tab0ReadsUtm(const app::FormModel& form) { return !form.Get("OptUTM", 0).value; }
+bool Tab0ReadsUtm(const app::FormModel& form) {
+    return !form.Get(kTab0Geographic.frame, kTab0Geographic.frameIndex).enabled;
+}
 
-bool Tab1ReadsUtm(const app::FormModel& form) { return form.Get("OptCoord", 0).value; }
+bool Tab1ReadsUtm(const app::FormModel& form) {
+    return !form.Get(kTab1Geographic.frame, kTab1Geographic.frameIndex).enabled;
+}
+
+void SelectShownMode(app::FormModel& form, int tab) {
+    if (tab == 0) form.SelectOption(form.Get("OptUTM", Tab0ReadsUtm(form) ? 1 : 0));
+    if (tab == 1) form.SelectOption(form.Get("OptCoord", Tab1ReadsUtm(form) ? 0 : 1));
+}
 
 }  // namespace convert

@@ -19,11 +19,16 @@ void OptUTM_Click(app::FormModel& form, int index);
 // Click of OptCoord(index): 0 shows tab 1 UTM, 1 shows tab 1 geographic, others nothing.
 void OptCoord_Click(app::FormModel& form, int index);
 
-// The mode as the conversion workflows test it when a button is pressed: tab 0 reads
-// its UTM fields unless OptUTM(0) is selected, tab 1 reads them only when OptCoord(0)
-// is. The frames and colours are not consulted, so after tab 0 -> tab 2 -> tab 0 the
-// test says UTM while the frames may still show the geographic fields.
+// The mode a tab shows, read from its frames: tab 0 reads its UTM fields when Frame1(0)
+// is disabled, tab 1 when Frame9(1) is. The conversion buttons convert the frame the
+// user sees enabled, whatever the option buttons of the shared group say.
 bool Tab0ReadsUtm(const app::FormModel& form);
 bool Tab1ReadsUtm(const app::FormModel& form);
+
+// Selects the input-mode button of the frame the tab shows enabled (tab 0: OptUTM(0)
+// geographic or OptUTM(1) UTM; tab 1: OptCoord(1) or OptCoord(0)); other tabs nothing.
+// The four buttons are one group across both tabs, so leaving a tab for the other one
+// clears its button; run when a tab comes to the front, it shows one again.
+void SelectShownMode(app::FormModel& form, int tab);
 
 }  // namespace convert

@@ -171,14 +171,14 @@ TEST(TabChange, LeavingAConversionTabSetsTheInputModeOfTheOther) {
     const struct {
         std::vector<int> tabs;  // brought to the front in turn, starting on tab 0
         const char* selected;   // the only input-mode button selected afterwards
-        bool readsUtm;          // what the conversion buttons of both tabs read
     } cases[] = {
-        {{1}, "OptCoord(0)", true},
-        {{1, 0}, "OptUTM(0)", false},
-        // Tab 2 already selected OptCoord(0): back on tab 0 the geographic frame still shows,
-        // yet neither of its buttons is selected and it reads UTM.
-        {{2, 0}, "OptCoord(0)", true},
-        {{2, 1}, "OptCoord(0)", true},
+        {{1}, "OptCoord(0)"},
+        {{1, 0}, "OptUTM(0)"},
+        // Tab 2 already selected OptCoord(0), clearing tab 0's button; back on tab 0 the
+        // button of the frame it shows is selected again.
+        {{2, 0}, "OptUTM(0)"},
+        {{2, 1}, "OptCoord(0)"},
+        {{1, 2, 1}, "OptCoord(0)"},
     };
     for (const auto& c : cases) {
         Started s;
@@ -188,14 +188,89 @@ TEST(TabChange, LeavingAConversionTabSetsTheInputModeOfTheOther) {
             for (int i : {0, 1})
                 if (s.Get(name, i).value) selected += s.Get(name, i).id.Text();
         EXPECT_EQ(selected, c.selected) << "last tab " << c.tabs.back();
-        EXPECT_EQ(convert::Tab0ReadsUtm(s.window.Form()), c.readsUtm);
-        EXPECT_EQ(convert::Tab1ReadsUtm(s.window.Form()), c.readsUtm);
+        EXPECT_FALSE(convert::Tab0ReadsUtm(s.window.Form()));
+        EXPECT_TRUE(convert::Tab1ReadsUtm(s.window.Form()));
         EXPECT_TRUE(s.Get("Frame1", 0).enabled);  // tab 0 shows geographic input
         EXPECT_FALSE(s.Get("Frame7").enabled);
         EXPECT_TRUE(s.Get("Frame2").enabled);  // tab 1 shows UTM input, the other group grey
         EXPECT_FALSE(s.Get("Frame9", 1).enabled);
         EXPECT_EQ(s.Get("TxtWGSg", 7).foreColor, kGrey);
     }
+}
+
+// Whatever path the user took between the tabs, a conversion tab shows exactly one
+// selected input-mode button, that of the frame it shows enabled, and its buttons convert
+// what the user typed there: the same captions and fields as without the detour.
+TEST(TabChange, AfterAnyDetourTheButtonsConvertTheFrameTheTabShows) {
+    struct Fields {
+        std::vector<std::pair<const char*, int>> ids;
+        std::vector<const char*> texts;
+    };
+    // The point typed in each frame: 40º 25' N, 3º 42' W, 650 m (west is selected).
+    const Fields geo0{{{"TxtWGSg", 0}, {"TxtWGSg", 1}, {"TxtWGSg", 2}, {"TxtWGSg", 3},
+                       {"TxtWGSg", 4}, {"TxtWGSg", 5}, {"TxtWGSg", 6}},
+                      {"40", "25", "0", "3", "42", "0", "650"}};
+    const Fields geo1{{{"TxtWGSg", 7}, {"TxtWGSg", 14}, {"TxtWGSg", 15}, {"TxtWGSg", 16},
+                       {"TxtWGSg", 17}, {"TxtWGSg", 18}, {"TxtWGSg", 26}},
+                      {"40", "25", "0", "3", "42", "0", "650"}};
+    const Fields utm0{{{"TxtUTMx", -1}, {"TxtUTMy", -1}, {"TxtWGSg", 8}},
+                      {"440721", "4474447", "650"}};
+    const Fields utm1{{{"TxtUTMe", -1}, {"TxtUTMn", -1}, {"TxtWGSg", 25}},
+                      {"440721", "4474447", "650"}};
+    const char* buttons[2][2] = {{"CmdED50Helmert", "CmdED50Molodensky"},
+                                 {"CmdWGS84Helmert", "CmdWGS84Molodensky"}};
+
+    // What the tab shows after typing its point and pressing one button.
+    auto convert = [&](Started& s, int tab, bool utm, const char* button) {
+        const Fields& f = tab == 0 ? (utm ? utm0 : geo0) : (utm ? utm1 : geo1);
+        for (std::size_t i = 0; i < f.ids.size(); ++i) {
+            Control& field = s.Get(f.ids[i].first, f.ids[i].second);
+            EXPECT_TRUE(s.window.MoveFocus(&field)) << field.id.Text();
+            s.window.Type(field, f.texts[i]);
+        }
+        s.window.Click(button);
+        std::vector<std::string> shown;
+        for (const auto& c : s.window.Form().Controls())
+            if (c->tab == tab) shown.push_back(c->id.Text() + "=" + c->text + (c->value ? "*" : ""));
+        return shown;
+    };
+
+    // Every sequence of one to four tab changes from tab 0, ending on a conversion tab,
+    // with tab 0 first left in geographic or in UTM input.
+    std::vector<std::vector<int>> paths{{}};
+    for (std::size_t n = 0; n < paths.size() && paths[n].size() < 4; ++n)
+        for (int tab : {0, 1, 2})
+            if (tab != (paths[n].empty() ? 0 : paths[n].back())) {
+                paths.push_back(paths[n]);
+                paths.back().push_back(tab);
+            }
+    int checked = 0;
+    for (bool startUtm : {false, true})
+        for (const auto& path : paths) {
+            if (path.empty() || path.back() == 2) continue;
+            const int tab = path.back();
+            const char* group = tab == 0 ? "OptUTM" : "OptCoord";
+            const int utmButton = tab == 0 ? 1 : 0;
+            for (const char* button : buttons[tab]) {
+                SCOPED_TRACE(testing::Message() << "start in UTM " << startUtm << ", tabs "
+                                                << testing::PrintToString(path) << ", " << button);
+                Started detour;
+                if (startUtm) detour.window.Click("OptUTM", 1);
+                for (int t : path) ASSERT_TRUE(detour.window.ChangeTab(t));
+                const bool utm = tab == 0 ? convert::Tab0ReadsUtm(detour.window.Form())
+                                          : convert::Tab1ReadsUtm(detour.window.Form());
+                EXPECT_EQ(detour.Get(group, utmButton).value, utm);
+                EXPECT_EQ(detour.Get(group, 1 - utmButton).value, !utm);
+
+                Started direct;
+                if (tab == 1) direct.window.ChangeTab(1);
+                direct.window.Click(group, utm ? utmButton : 1 - utmButton);
+                EXPECT_EQ(convert(detour, tab, utm, button), convert(direct, tab, utm, button));
+                EXPECT_TRUE(detour.platform.msgBoxes.empty());
+                ++checked;
+            }
+        }
+    EXPECT_EQ(checked, 2 * 2 * 20);
 }
 
 // A degree text that does not fit 16 bits (the entry rules would have clamped it on leaving

@@ -171,6 +171,57 @@ TEST(ConversionWindow, MadridTypedOnTab1AndConvertedWithBursaWolf) {
     EXPECT_EQ(label("LblUTM", 8), "Huso= 30T");
 }
 
+// A visit to "Utilidades" clears the conversion tab's input-mode button (the four form
+// one group); back on the tab, its button shows again and the click converts what the
+// user typed in the frame that is enabled, not the greyed one.
+TEST(ConversionWindow, AVisitToUtilitiesLeavesTheTypedPointAndItsConversionAlone) {
+    const struct {
+        int tab;
+        std::vector<std::pair<int, const char*>> typed;  // TxtWGSg(i); -1, -2: easting, northing
+        const char* button;
+    } cases[] = {
+        {0, {{0, "40"}, {1, "25"}, {2, "0"}, {3, "3"}, {4, "42"}, {5, "0"}}, "CmdED50Helmert"},
+        {0, {{0, "40"}, {1, "25"}, {2, "0"}, {3, "3"}, {4, "42"}, {5, "0"}}, "CmdED50Molodensky"},
+        {1, {{-1, "440721"}, {-2, "4474447"}}, "CmdWGS84Helmert"},
+        {1, {{-1, "440721"}, {-2, "4474447"}}, "CmdWGS84Molodensky"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.button);
+        std::vector<QString> shown[2];
+        for (bool detour : {false, true}) {
+            ShownWindow<> s;
+            auto* tabs = s.window->findChild<QTabBar*>();
+            auto clickTab = [&](int tab) {
+                QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(tab).center());
+                QTest::qWait(10);
+            };
+            if (c.tab == 1) clickTab(1);
+            if (detour) {
+                clickTab(2);
+                clickTab(c.tab);
+            }
+            const char* group = c.tab == 0 ? "OptUTM" : "OptCoord";
+            EXPECT_TRUE(s.Widget<QRadioButton>(group, 0)->isChecked());
+            const char* east = c.tab == 0 ? "TxtUTMx" : "TxtUTMe";
+            const char* north = c.tab == 0 ? "TxtUTMy" : "TxtUTMn";
+            for (auto [index, text] : c.typed)
+                index >= 0 ? s.Type("TxtWGSg", index, text)
+                           : s.Type(index == -1 ? east : north, -1, text);
+            s.Click(c.button);
+            EXPECT_TRUE(s.platform.msgBoxes.empty());
+            for (auto [index, text] : c.typed) {
+                QLineEdit* typed = index >= 0 ? s.Edit("TxtWGSg", index)
+                                              : s.Edit(index == -1 ? east : north);
+                shown[detour].push_back(typed->text());
+            }
+            for (auto [name, index] : {std::pair{"LblGeoLat", c.tab}, {"LblGeoLon", c.tab}})
+                shown[detour].push_back(s.Widget<QLabel>(name, index)->text());
+        }
+        EXPECT_EQ(shown[1], shown[0]);
+        EXPECT_EQ(shown[0][0], c.tab == 0 ? QStringLiteral("40") : QStringLiteral("440.721,00"));
+    }
+}
+
 TEST(SolarCalendarWindow, PickedDayAndButtonFillTheThreeLabels) {
     ShownWindow<> s;  // today is 14 May 2026: summer time, UTC+1
     s.window->ChooseTab(2);
