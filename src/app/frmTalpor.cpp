@@ -276,7 +276,9 @@ void frmTalpor::Click(Control& control) {
         Guard(HandlerName(control, "Click"), [&] { RunButton(control); });
     } else if (control.kind == Kind::OptionButton) {
         if (!MoveFocus(&control)) return;
-        Guard(HandlerName(control, "Click"), [&] { form_.SelectOption(control); });
+        Guard(HandlerName(control, "Click"), [&] {
+            if (form_.SelectOption(control)) entry::HemisphereClick(form_, platform_, control);
+        });
     }
     ApplyFocusRequest();
 }

@@ -78,7 +78,8 @@ public:
     // A click on a control. Command and option buttons first take the focus (so the
     // field being left is checked); when that field is corrected and keeps the focus,
     // the click is dropped. Command buttons then run their handler; option buttons are
-    // selected, which runs their click when the selection changes. Unusable controls
+    // selected, which runs their click when the selection changes; a changed longitude
+    // hemisphere checks its degrees field again. Unusable controls
     // (disabled or inside a disabled frame) ignore clicks.
     void Click(Control& control);
     void Click(std::string_view name, int index = -1) { Click(form_.Get(name, index)); }

@@ -97,4 +97,12 @@ void FieldLostFocus(app::FormModel& form, app::Platform& platform, app::Control&
     field.backColor = app::kWhite;
 }
 
+void HemisphereClick(app::FormModel& form, app::Platform& platform, const app::Control& option) {
+    if (option.id.name != "OptLng") return;
+    int degrees = -1;
+    if (option.id.index == 0 || option.id.index == 1) degrees = 3;
+    if (option.id.index == 4 || option.id.index == 5) degrees = 16;
+    if (degrees >= 0) FieldLostFocus(form, platform, form.Get("TxtWGSg", degrees));
+}
+
 }  // namespace entry

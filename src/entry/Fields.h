@@ -50,4 +50,10 @@ void FieldKeyPress(app::FormModel& form, app::Control& field, int& keyAscii);
 // background. A corrected field asks for the focus back (form.SetFocus).
 void FieldLostFocus(app::FormModel& form, app::Platform& platform, app::Control& field);
 
+// A user's click that changed the hemisphere of a conversion tab's longitude (OptLng(0),
+// (1) on tab 0, OptLng(4), (5) on tab 1): its degrees field, TxtWGSg(3) or TxtWGSg(16),
+// is checked again against the new hemisphere's limit, with the message and correction
+// of leaving the field. Any other control: nothing.
+void HemisphereClick(app::FormModel& form, app::Platform& platform, const app::Control& option);
+
 }  // namespace entry

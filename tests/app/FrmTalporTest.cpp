@@ -273,6 +273,45 @@ TEST(TabChange, AfterAnyDetourTheButtonsConvertTheFrameTheTabShows) {
     EXPECT_EQ(checked, 2 * 2 * 20);
 }
 
+// The longitude degrees allow 10 west and 5 east: choosing the other hemisphere checks
+// the field again, with the message and the correction of leaving it.
+TEST(Hemisphere, ChoosingEastChecksTheLongitudeDegreesAgainstTheNewLimit) {
+    const struct {
+        int tab, degrees, west, east;
+    } cases[] = {{0, 3, 0, 1}, {1, 16, 4, 5}};
+    for (const auto& c : cases) {
+        for (const char* typed : {"10", "4"}) {
+            SCOPED_TRACE(testing::Message() << "tab " << c.tab << ", typed " << typed);
+            Started s;
+            if (c.tab == 1) {
+                s.window.ChangeTab(1);
+                s.window.Click("OptCoord", 1);  // geographic input
+            }
+            Control& degrees = s.Get("TxtWGSg", c.degrees);
+            ASSERT_TRUE(s.window.MoveFocus(&degrees));
+            s.window.Type(degrees, typed);
+            s.window.Click("OptLng", c.west);  // already selected: leaving the field checks it
+            EXPECT_TRUE(s.platform.msgBoxes.empty());
+
+            s.window.Click("OptLng", c.east);
+            EXPECT_TRUE(s.Get("OptLng", c.east).value);
+            if (std::string(typed) == "10") {
+                ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
+                EXPECT_EQ(s.platform.LastMsgBox().text, "0 < Grados sexagesimales <5");
+                EXPECT_EQ(s.platform.LastMsgBox().title, "Limitaciones");
+                EXPECT_EQ(degrees.text, "5");
+                EXPECT_EQ(s.window.Form().focused, &degrees);  // given back, as on leaving it
+            } else {
+                EXPECT_TRUE(s.platform.msgBoxes.empty());
+                EXPECT_EQ(degrees.text, "4");
+            }
+            const std::size_t boxes = s.platform.msgBoxes.size();
+            s.window.Click("OptLng", c.west);  // back to the wider limit: nothing to correct
+            EXPECT_EQ(s.platform.msgBoxes.size(), boxes);
+        }
+    }
+}
+
 // A degree text that does not fit 16 bits (the entry rules would have clamped it on leaving
 // the field; here it is put straight into the model) fails the conversion click.
 TEST(ClickGuard, AFailingConversionIsReportedAndLoggedAndTheProgramRunsOn) {
