@@ -1,6 +1,6 @@
 // What the window logic needs from its platform: message boxes, the settings
 // store, the single-instance indication, regional settings, the screen size, the
-// program folder, starting a process, the clock and appending to the error log.
+// program folder, starting a process, the clock, the error log and standard error.
 // The Qt front end implements it; tests use a fake that records calls and scripts
 // answers.
 #pragma once
@@ -68,6 +68,12 @@ public:
 
     // Appends `text` to the file, creating it when missing. False when it failed.
     virtual bool AppendToFile(std::string_view path, std::string_view text) = 0;
+    // The per-user folder for the program's state files (on a Linux desktop
+    // $XDG_STATE_HOME/Talpor, by default ~/.local/state/Talpor), created when missing;
+    // "" when there is none or it cannot be created.
+    virtual std::string StateFolder() = 0;
+    // Writes text to the program's standard error.
+    virtual void WriteStdErr(std::string_view text) = 0;
 
     virtual void ResetMousePointer() = 0;
 };

@@ -83,6 +83,11 @@ std::string LogPath(app::Platform& platform) {
     return FolderWithSeparator(platform.ProgramFolder()) + "Error.log";
 }
 
+std::string StateLogPath(app::Platform& platform) {
+    const std::string folder = platform.StateFolder();
+    return folder.empty() ? "" : FolderWithSeparator(folder) + "Error.log";
+}
+
 std::string LogRecord(std::string_view timestamp, std::string_view procName, int errNumber,
                       std::string_view errDescription) {
     return Quoted(timestamp) + "," + Quoted(procName) + "," + std::to_string(errNumber) + "," +
@@ -95,27 +100,47 @@ std::string LogErrorMessage(std::string_view procName, int errNumber,
     m += procName;
     m += "\r\nError núm. (" + std::to_string(errNumber) + ") : ";
     m += errDescription;
-    m += "\rHa quedado registrado en el archivo ";
-    m += logPath;
+    if (logPath.empty()) {
+        m += "\rNo se ha podido registrar en ningún archivo";
+    } else {
+        m += "\rHa quedado registrado en el archivo ";
+        m += logPath;
+    }
     return m;
 }
 
 void LogError(app::Platform& platform, std::string_view procName, int errNumber,
               std::string_view errDescription) {
-    std::string path;
+    std::string timestamp;
     try {
-        path = LogPath(platform);
+        const app::DateTime now = platform.Now();
+        timestamp = platform.DateText(now) + " @ " + platform.TimeText(now);
     } catch (...) {
     }
+    const std::string record = LogRecord(timestamp, procName, errNumber, errDescription);
+
+    // The record is written before the message, so that the message can name the file
+    // that took it.
+    std::string written;
+    for (auto folderLog : {LogPath, StateLogPath}) {
+        try {
+            const std::string path = folderLog(platform);
+            if (!path.empty() && platform.AppendToFile(path, record)) {
+                written = path;
+                break;
+            }
+        } catch (...) {
+        }
+    }
+    if (written.empty()) {
+        try {
+            platform.WriteStdErr(record);
+        } catch (...) {
+        }
+    }
     try {
-        platform.MsgBox(LogErrorMessage(procName, errNumber, errDescription, path),
+        platform.MsgBox(LogErrorMessage(procName, errNumber, errDescription, written),
                         platform.AppTitle() + " Error", app::MsgIcon::Critical);
-    } catch (...) {
-    }
-    try {
-        app::DateTime now = platform.Now();
-        std::string timestamp = platform.DateText(now) + " @ " + platform.TimeText(now);
-        platform.AppendToFile(path, LogRecord(timestamp, procName, errNumber, errDescription));
     } catch (...) {
     }
     try {

@@ -36,6 +36,9 @@ std::string FolderWithSeparator(std::string folder);
 
 // The error log: "Error.log" in the program folder.
 std::string LogPath(app::Platform& platform);
+// Where the record goes when the program folder cannot take it: "Error.log" in the
+// per-user state folder; "" when there is none.
+std::string StateLogPath(app::Platform& platform);
 
 // One record of the error log, CR LF included: "timestamp","procName",number,"description".
 // A double quote inside a text field is written twice, so that the record stays four
@@ -43,13 +46,19 @@ std::string LogPath(app::Platform& platform);
 std::string LogRecord(std::string_view timestamp, std::string_view procName, int errNumber,
                       std::string_view errDescription);
 
-// The message LogError shows (CR LF after the procedure, a lone CR before the path).
+// The message LogError shows (CR LF after the procedure, a lone CR before the last line).
+// The last line names the file that took the record, or says that none did when
+// `logPath` is empty.
 std::string LogErrorMessage(std::string_view procName, int errNumber,
                             std::string_view errDescription, std::string_view logPath);
 
-// Shows the error in a critical message box titled "<AppTitle> Error", then appends its
-// record to the error log. Never fails: a step that fails is skipped. The callers end
-// the program afterwards, except the click guard, which keeps it running.
+// Appends the error's record to the error log in the program folder or, when that cannot
+// take it (an installed program's read-only folder), to the one in the per-user state
+// folder; when neither can, writes the record to standard error. Then shows the error
+// in a critical message box titled "<AppTitle> Error" that names the file actually
+// written, or says the error could not be recorded. Never fails: a step that fails is
+// skipped. The callers end the program afterwards, except the click guard, which keeps
+// it running.
 void LogError(app::Platform& platform, std::string_view procName, int errNumber,
               std::string_view errDescription);
 

@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
+#include <cstdio>
 
 namespace talpor_qt {
 namespace {
@@ -184,6 +185,23 @@ bool QtPlatform::AppendToFile(std::string_view path, std::string_view text) {
     qint64 written = file.write(text.data(), static_cast<qint64>(text.size()));
     file.close();
     return written == static_cast<qint64>(text.size());
+}
+
+std::string QtPlatform::StateFolder() {
+    // The XDG base directory rule: a relative $XDG_STATE_HOME is to be ignored.
+    QString base = qEnvironmentVariable("XDG_STATE_HOME");
+    if (base.isEmpty() || QDir::isRelativePath(base)) {
+        if (QDir::homePath().isEmpty()) return "";
+        base = QDir::homePath() + QLatin1String("/.local/state");
+    }
+    const QString folder = base + QLatin1String("/Talpor");
+    if (!QDir().mkpath(folder)) return "";
+    return folder.toStdString();
+}
+
+void QtPlatform::WriteStdErr(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
 }
 
 void QtPlatform::ResetMousePointer() {

@@ -44,6 +44,8 @@ public:
     std::string DateText(const app::DateTime& t) override;
     std::string TimeText(const app::DateTime& t) override;
     bool AppendToFile(std::string_view path, std::string_view text) override;
+    std::string StateFolder() override;
+    void WriteStdErr(std::string_view text) override;
     void ResetMousePointer() override;
 
     // The user's locale for one category of the environment ("LC_NUMERIC",

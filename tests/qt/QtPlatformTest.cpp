@@ -85,6 +85,83 @@ TEST(QtPlatformLog, AppendsToTheErrorLogKeepingEarlierLines) {
     EXPECT_FALSE(p.AppendToFile((dir.path() + "/missing/Error.log").toStdString(), "x"));
 }
 
+namespace {
+
+// The real platform with the program folder moved to a test folder.
+struct FolderPlatform : QtPlatform {
+    explicit FolderPlatform(const QString& folder)
+        : QtPlatform(folder + "/talpor.lock"), folder_(folder.toStdString()) {}
+    std::string ProgramFolder() override { return folder_; }
+    std::string folder_;
+};
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+// A run-time error in a click (a degree text beyond 16 bits, put straight into the widget)
+// is logged in the program folder; when that cannot take it (here a folder stands where
+// the log would be), in the per-user state folder; when neither can, on standard error.
+// The box names the file actually written.
+TEST(QtPlatformLog, AnErrorInTheWindowIsRecordedWhereItsMessageSays) {
+    const struct {
+        bool programFolderTakesIt, stateFolderTakesIt;
+        const char* lastLine;  // %1: the test folder
+    } cases[] = {
+        {true, true, "Ha quedado registrado en el archivo %1/program/Error.log"},
+        {false, true, "Ha quedado registrado en el archivo %1/state/Talpor/Error.log"},
+        {false, false, "No se ha podido registrar en ningún archivo"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lastLine);
+        QTemporaryDir dir;
+        const QString program = dir.path() + "/program", state = dir.path() + "/state";
+        ASSERT_TRUE(QDir().mkpath(program));
+        if (!c.programFolderTakesIt) ASSERT_TRUE(QDir().mkpath(program + "/Error.log"));
+        if (!c.stateFolderTakesIt) {  // a plain file where the state folder would be
+            QFile blocker(state);
+            ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+        }
+        testing_support::EnvGuard env;  // Spanish regional settings, settings of its own
+        env.Set("LANG", "es_ES.UTF-8");
+        for (const char* var : {"LC_ALL", "LC_NUMERIC", "LC_MONETARY"}) env.Set(var, nullptr);
+        env.Set("XDG_STATE_HOME", state.toUtf8().constData());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+        testing_support::ShownWindow<FolderPlatform> s(program);
+        ASSERT_FALSE(s.frm.MustEnd());
+        s.platform.SetMainWindow(s.window.get());
+
+        QString shown;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                shown = box->text();
+                box->accept();
+            }
+        });
+        closer.start(30);
+        s.Edit("TxtWGSg", 0)->setText("99999");
+        testing::internal::CaptureStderr();
+        s.Click("CmdED50Helmert");
+        const std::string stdErr = testing::internal::GetCapturedStderr();
+
+        EXPECT_EQ(shown, QStringLiteral("Ha ocurrido un error en frmTalpor.CmdED50Helmert_Click\n"
+                                        "Error núm. (6) : Desbordamiento\n") +
+                             QString::fromUtf8(c.lastLine).replace("%1", dir.path()));
+        const QByteArray inProgram = ReadAll(program + "/Error.log");
+        const QByteArray inState = ReadAll(state + "/Talpor/Error.log");
+        const QByteArray record = c.programFolderTakesIt ? inProgram
+                                  : c.stateFolderTakesIt ? inState
+                                                         : QByteArray::fromStdString(stdErr);
+        EXPECT_TRUE(record.contains(",\"frmTalpor.CmdED50Helmert_Click\",6,\"Desbordamiento\"\r\n"))
+            << record.toStdString();
+        EXPECT_EQ(inState.isEmpty(), !(c.stateFolderTakesIt && !c.programFolderTakesIt));
+    }
+}
+
 TEST(QtPlatformMsgBox, ShowsIconButtonsAndDefaultAndTakesTheFocus) {
     testing_support::QtApp();
     QtPlatform p(QDir::tempPath() + "/unused.lock");

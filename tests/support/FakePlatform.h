@@ -3,6 +3,7 @@
 
 #include <deque>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,7 +38,9 @@ public:
     std::string regionalSettingsCommand = "regional-settings-panel";
     app::DateTime now{2026, 5, 14, 10, 30, 15};
     std::map<std::string, std::string> files;  // path -> contents
-    bool failAppend = false;
+    std::set<std::string> unwritable;  // paths AppendToFile fails on
+    std::string stateFolder = "/home/ana/.local/state/Talpor";
+    std::string stdErr;
     int mousePointerResets = 0;
 
     app::MsgResult MsgBox(std::string_view text, std::string_view title, app::MsgIcon icon,
@@ -73,10 +76,12 @@ public:
         return Two(t.hour) + ":" + Two(t.minute) + ":" + Two(t.second);
     }
     bool AppendToFile(std::string_view path, std::string_view text) override {
-        if (failAppend) return false;
+        if (unwritable.count(std::string(path)) != 0) return false;
         files[std::string(path)] += std::string(text);
         return true;
     }
+    std::string StateFolder() override { return stateFolder; }
+    void WriteStdErr(std::string_view text) override { stdErr += text; }
     void ResetMousePointer() override { ++mousePointerResets; }
 
     const MsgBoxCall& LastMsgBox() const { return msgBoxes.back(); }
