@@ -87,11 +87,40 @@ bool QtPlatform::PreviousInstance() {
     QDir().mkpath(QFileInfo(lockPath_).absolutePath());
     lock_ = std::make_unique<QLockFile>(lockPath_);
     // Staleness only by the owner's process being gone, never by age: a long-running
-    // first instance keeps its lock.
+    // first instance keeps its lock. QLockFile itself takes over a lock whose process
+    // is gone.
     lock_->setStaleLockTime(0);
-    previous_ = !lock_->tryLock(0);
-    if (previous_ && lock_->error() == QLockFile::PermissionError) previous_ = false;
-    return previous_;
+    if (lock_->tryLock(0)) return previous_ = false;
+
+    if (lock_->error() == QLockFile::LockFailedError) {
+        qint64 pid = 0;
+        QString host, appName;
+        // A lock that names a running instance is that instance's.
+        if (lock_->getLockInfo(&pid, &host, &appName)) return previous_ = true;
+        // An empty or garbled lock. A starting instance holds an advisory lock on its
+        // file from the moment it creates it, before writing its process number, and
+        // removeStaleLockFile removes the file only when nobody holds that lock.
+        const QFileInfo file(lockPath_);
+        if (file.isFile()) {
+            bool removed = lock_->removeStaleLockFile();
+            if (!removed && file.isReadable()) return previous_ = true;  // being written now
+            // One we cannot even open was not written by a running instance of ours.
+            if (!removed) QFile::remove(lockPath_);
+            if (lock_->tryLock(0)) return previous_ = false;
+        }
+    }
+
+    // No lock can be taken here (a folder in its place, no permission): start anyway,
+    // rather than lock the user out, and say why.
+    const char* why = lock_->error() == QLockFile::PermissionError ? "sin permiso"
+                      : QFileInfo(lockPath_).isDir()                 ? "hay una carpeta con su nombre"
+                                                                     : "no se puede crear";
+    std::fprintf(stderr,
+                 "Talpor: no se puede usar el archivo de bloqueo %s (%s); se inicia sin "
+                 "comprobar si el programa ya está abierto.\n",
+                 QFile::encodeName(lockPath_).constData(), why);
+    lock_.reset();
+    return previous_ = false;
 }
 
 std::string QtPlatform::ProgramFolder() {

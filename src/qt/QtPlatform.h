@@ -30,9 +30,10 @@ public:
                           app::MsgButtons buttons, app::MsgResult defaultButton) override;
     void SaveSetting(std::string_view appName, std::string_view section, std::string_view key,
                      std::string_view value) override;
-    // Takes the lock at the first call; true when another running instance holds it.
-    // A lock left behind by a crashed instance is recognised (its process is gone)
-    // and taken over.
+    // Takes the lock at the first call; true only when another running instance holds
+    // it. Any other lock file (left by a crashed instance, empty, garbled, unreadable)
+    // is taken over; when no lock can be used at all (a folder in its place, no
+    // permission) the program starts without the check and says so on standard error.
     bool PreviousInstance() override;
     std::string ProgramFolder() override;
     std::string AppTitle() override { return "Talpor"; }

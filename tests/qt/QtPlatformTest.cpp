@@ -1,6 +1,9 @@
 #include "qt/QtPlatform.h"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -72,6 +75,53 @@ TEST(QtPlatformInstance, RunningProgramStoresItsFolderHoldsTheLockAndOnceKilledD
     EXPECT_TRUE(QtPlatform(lock).PreviousInstance());
     next.reset();  // an ordinary end frees the lock
     EXPECT_FALSE(QtPlatform(lock).PreviousInstance());
+}
+
+// Only a lock held by a running instance refuses the start. Any other lock file is taken
+// over; where no lock can be used, the program starts without the check and says why.
+TEST(QtPlatformInstance, OnlyARunningInstancesLockRefusesTheStart) {
+    enum class Left { EmptyFile, Garbage, UnreadableGarbage, Folder, EmptyFileBeingWritten };
+    const struct {
+        Left left;
+        bool refused;    // the start is refused: another instance holds the lock
+        bool taken;      // the lock is ours afterwards
+        const char* why;  // what standard error says ("" nothing)
+    } cases[] = {
+        {Left::EmptyFile, false, true, ""},
+        {Left::Garbage, false, true, ""},
+        {Left::UnreadableGarbage, false, true, ""},
+        {Left::Folder, false, false, "hay una carpeta con su nombre"},
+        // A starting instance holds its file locked from the moment it creates it.
+        {Left::EmptyFileBeingWritten, true, false, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.left));
+        QTemporaryDir dir;
+        const QString lock = dir.path() + "/talpor.lock";
+        if (c.left == Left::Folder) {
+            ASSERT_TRUE(QDir().mkpath(lock));
+        } else {
+            QFile f(lock);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            if (c.left == Left::Garbage || c.left == Left::UnreadableGarbage) f.write("\x01\xffbasura");
+            f.close();
+            if (c.left == Left::UnreadableGarbage) f.setPermissions({});
+        }
+        int holder = -1;
+        if (c.left == Left::EmptyFileBeingWritten) {
+            holder = ::open(QFile::encodeName(lock).constData(), O_RDONLY);
+            ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+        }
+
+        testing::internal::CaptureStderr();
+        auto first = std::make_unique<QtPlatform>(lock);
+        EXPECT_EQ(first->PreviousInstance(), c.refused);
+        const std::string said = testing::internal::GetCapturedStderr();
+        if (*c.why == 0) EXPECT_EQ(said, "");
+        else EXPECT_NE(said.find(c.why), std::string::npos) << said;
+        if (c.taken) EXPECT_TRUE(QtPlatform(lock).PreviousInstance());  // a second start
+        if (holder >= 0) ::close(holder);
+    }
 }
 
 TEST(QtPlatformLog, AppendsToTheErrorLogKeepingEarlierLines) {
