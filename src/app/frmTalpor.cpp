@@ -378,7 +378,9 @@ void frmTalpor::SelectListItem(Control& combo, int index) {
 }
 
 void frmTalpor::SetDate(Control& monthView, Date date) {
-    if (form_.IsUsable(monthView)) monthView.date = date;
+    if (!form_.IsUsable(monthView)) return;
+    monthView.date = date;
+    if (monthView.id.name == "MonthView1") utilities::MonthView1_DateClick(form_);
 }
 
 }  // namespace app

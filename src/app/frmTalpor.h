@@ -107,6 +107,7 @@ public:
     bool ChangeTab(int newTab);
 
     void SelectListItem(Control& combo, int index);
+    // The user picks a date in the calendar; summer time follows it.
     void SetDate(Control& monthView, Date date);
 
     // Runs a handler; a run-time error it raises is shown and logged with the handler's

@@ -100,4 +100,29 @@ void Command3_Click(app::FormModel& form, app::Platform&) {
     Show(form.Get("LblOcaso"), std::move(set));
 }
 
+namespace {
+
+// Day of the week of a Gregorian date, 0 for Sunday (Sakamoto's method).
+int Weekday(int year, int month, int day) {
+    static constexpr int kOffset[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+    if (month < 3) year -= 1;
+    return (year + year / 4 - year / 100 + year / 400 + kOffset[month - 1] + day) % 7;
+}
+
+// Day of the month of the last Sunday of a 31-day month.
+int LastSunday(int year, int month) { return 31 - Weekday(year, month, 31); }
+
+}  // namespace
+
+bool SpanishSummerTime(const app::Date& date) {
+    if (date.month < 3 || date.month > 10) return false;
+    if (date.month > 3 && date.month < 10) return true;
+    const int change = LastSunday(date.year, date.month);
+    return date.month == 3 ? date.day >= change : date.day < change;
+}
+
+void MonthView1_DateClick(app::FormModel& form) {
+    form.Get("CmbHS").listIndex = SpanishSummerTime(form.Get("MonthView1").date) ? 1 : 0;
+}
+
 }  // namespace utilities

@@ -11,4 +11,13 @@ void Command2_Click(app::FormModel& form, app::Platform& platform);  // arc leng
 void Command5_Click(app::FormModel& form, app::Platform& platform);  // point 1 in decimal formats
 void Command3_Click(app::FormModel& form, app::Platform& platform);  // sunrise, transit, sunset
 
+// True when mainland Spain keeps summer time on that date: from the last Sunday of
+// March up to the Saturday before the last Sunday of October (the clocks change early
+// on those Sundays, so the first is a summer day and the second a winter day).
+bool SpanishSummerTime(const app::Date& date);
+
+// The user picked a date in the calendar: summer or winter time follows it (the user
+// may still change it afterwards).
+void MonthView1_DateClick(app::FormModel& form);
+
 }  // namespace utilities

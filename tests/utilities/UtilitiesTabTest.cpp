@@ -168,3 +168,49 @@ TEST(SolarCalendar, TransitInTheTwelveOClockHourWithSecondsRoundingTo60) {
     // Far north in winter the Sun may set before noon: a morning time, not "-1:05:00 PM".
     EXPECT_EQ(utilities::TwelveHourText({11, 5, 0}), "11:05:00 AM");
 }
+
+TEST(SolarCalendar, SummerTimeFollowsThePickedDateBySpainsRule) {
+    // Summer time from the last Sunday of March to the last Sunday of October (exclusive):
+    // 31 March and 27 October in 2024, 29 March and 25 October in 2026.
+    const struct {
+        app::Date date;
+        bool summer;
+    } rule[] = {{{2024, 3, 30}, false}, {{2024, 3, 31}, true},  {{2024, 10, 26}, true},
+                {{2024, 10, 27}, false}, {{2026, 3, 28}, false}, {{2026, 3, 29}, true},
+                {{2026, 10, 24}, true},  {{2026, 10, 25}, false}, {{2026, 1, 15}, false},
+                {{2026, 7, 1}, true},    {{2026, 12, 31}, false}, {{2000, 4, 1}, true}};
+    for (const auto& c : rule)
+        EXPECT_EQ(utilities::SpanishSummerTime(c.date), c.summer)
+            << c.date.year << "-" << c.date.month << "-" << c.date.day;
+
+    testing_support::UtilitiesTab tab;  // started on 21 June 2024: "Verano   +1"
+    app::Control& summer = tab.form.Get("CmbHS");
+    app::Control& calendar = tab.form.Get("MonthView1");
+    tab.window.SetDate(calendar, {2024, 12, 21});
+    EXPECT_EQ(summer.ListText(), "Invierno =0");
+    tab.window.SelectListItem(summer, 1);  // the user may still choose otherwise
+    EXPECT_EQ(summer.ListText(), "Verano   +1");
+    tab.window.SetDate(calendar, {2024, 3, 31});
+    EXPECT_EQ(summer.ListText(), "Verano   +1");
+    tab.window.SetDate(calendar, {2024, 10, 27});
+    EXPECT_EQ(summer.ListText(), "Invierno =0");
+}
+
+TEST(SolarCalendar, ATimeOnTheDayBeforeOrAfterSaysSo) {
+    // 40º N on 21 June 2024 in UTC+1 with summer time (UT + 2 h). At 150º E the Sun rises
+    // at about 4:30 local solar time, 18:30 UT of the day before; at 150º W its transit
+    // is at about 22:00 UT and it sets at about 5:30 UT of the day after.
+    const auto at = [](const char* lon) {
+        testing_support::UtilitiesTab tab("40 0 0 N", lon);
+        utilities::Command3_Click(tab.form, tab.platform);
+        return std::vector<std::string>{tab.Caption("LblOrto"), tab.Caption("LblCulmin"),
+                                        tab.Caption("LblOcaso")};
+    };
+    using Times = std::vector<std::string>;
+    EXPECT_EQ(at("150 0 0 E"), (Times{"8:31:19 PM (día anterior)", "4:01:50 AM", "11:32:20 AM"}));
+    EXPECT_EQ(at("150 0 0 W"), (Times{"4:31:31 PM", "0:02:01 AM (día siguiente)",
+                                      "7:32:30 AM (día siguiente)"}));
+    EXPECT_EQ(utilities::TwelveHourText(utilities::ToClockTime({-1, 5, 0})), "11:05:00 PM (día anterior)");
+    EXPECT_EQ(utilities::TwelveHourText(utilities::ToClockTime({23, 59, 59.6})), "0:00:00 AM (día siguiente)");
+    EXPECT_EQ(utilities::TwelveHourText(utilities::ToClockTime({23, 59, 59.4})), "11:59:59 PM");
+}
