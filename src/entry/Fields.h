@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "app/Controls.h"
 #include "app/Platform.h"
@@ -39,6 +40,20 @@ std::optional<FieldClass> ClassOf(const app::Control& field);
 // UTM coordinates in metres. nullopt for any other control.
 std::optional<FieldRange> RangeOf(const app::FormModel& form, const app::Control& field);
 
+// The number a coordinate field's text shows, whatever path the text came by (typed,
+// pasted, dropped), written plainly: sign, digits and "," before any decimals
+// ("-1500,25"); "" for an empty text (which reads as 0); nullopt when the text is not
+// one number (letters, two decimal signs, a broken thousands grouping). Blanks around
+// the number are ignored. `fieldClass` is FieldClass::name.
+//   - Points and a comma: the program's own form, the points group thousands
+//     ("4.474.000,00", "1.500,0").
+//   - Points and no comma: in UTM fields (values of six or seven digits) the points group
+//     thousands ("4.474.000"), and a single point that groups nothing is the decimal
+//     sign ("440721.5"); in degree, minute, second and height fields a single point is
+//     the decimal sign ("3.5", "650.5") and several group thousands.
+//   - A comma alone is the decimal sign.
+std::optional<std::string> PlainNumberText(char fieldClass, std::string_view text);
+
 // Focus gained: reformat without thousands points, select all, light-yellow background.
 void FieldGotFocus(app::FormModel& form, app::Control& field);
 
@@ -46,8 +61,10 @@ void FieldGotFocus(app::FormModel& form, app::Control& field);
 // sets keyAscii to 0 when the key is refused.
 void FieldKeyPress(app::FormModel& form, app::Control& field, int& keyAscii);
 
-// Focus lost: range check with the "Limitaciones" message, clamp, reformat, white
-// background. A corrected field asks for the focus back (form.SetFocus).
+// Focus lost: the text is read by PlainNumberText; then the range check with the
+// "Limitaciones" message, clamp, reformat, white background. A corrected field asks for
+// the focus back (form.SetFocus). A text that is not one number gets the same message
+// and stays as it is, with the focus given back, so the user sees it was not taken.
 void FieldLostFocus(app::FormModel& form, app::Platform& platform, app::Control& field);
 
 // A user's click that changed the hemisphere of a conversion tab's longitude (OptLng(0),

@@ -30,13 +30,6 @@ std::string Lower(std::string_view s) {
     return out;
 }
 
-// A text written by the program replaces the old one with the caret at its start.
-void SetText(app::Control& field, std::string text) {
-    if (field.text == text) return;
-    field.text = std::move(text);
-    field.selStart = 0;
-    field.selLength = 0;
-}
 
 // The number a text holds under the regional separators, when it reads as one.
 std::optional<double> RegionalValue(std::string_view text) {
@@ -139,15 +132,12 @@ void ValidateNumber(app::FormModel& form, app::Platform& platform, app::Control&
                     std::string_view title, double max, double min, std::string_view format) {
     double x = FieldNumber(field.text);
     if (x < min || x > max) {
-        auto limitText = [&](double v) { return format.empty() ? num::Str(v) : num::Format(v, format); };
-        std::string message = limitText(min) + " < " + std::string(title) + " <" + limitText(max);
-        platform.MsgBox(message, "Limitaciones", app::MsgIcon::Information, app::MsgButtons::OK,
-                        app::MsgResult::OK);
+        ShowLimits(platform, title, max, min, format);
         double limit = x < min ? min : max;
-        SetText(field, format.empty() ? PlainLimitText(limit) : InRangeText(limit, format, min, max));
+        SetFieldText(field, format.empty() ? PlainLimitText(limit) : InRangeText(limit, format, min, max));
         form.SetFocus(field);
     } else if (!format.empty()) {
-        SetText(field, InRangeText(x, format, min, max));
+        SetFieldText(field, InRangeText(x, format, min, max));
     }
 }
 
@@ -156,7 +146,7 @@ void ValidateLength(app::FormModel& form, app::Platform& platform, app::Control&
                     const std::optional<std::string>& defaultText) {
     if (field.text.empty()) {
         if (defaultText) {
-            SetText(field, *defaultText);
+            SetFieldText(field, *defaultText);
             form.SetFocus(field);
         }
         return;
@@ -166,11 +156,26 @@ void ValidateLength(app::FormModel& form, app::Platform& platform, app::Control&
     platform.MsgBox(std::string(title) + " <= " + num::NumberToText(max) + " caracteres",
                     "Limitaciones", app::MsgIcon::Information, app::MsgButtons::OK,
                     app::MsgResult::OK);
-    SetText(field, field.text.substr(0, ByteOffsetOfChar(field.text, maxChars)));
+    SetFieldText(field, field.text.substr(0, ByteOffsetOfChar(field.text, maxChars)));
     form.SetFocus(field);
 }
 
 }  // namespace
+
+void ShowLimits(app::Platform& platform, std::string_view title, double max, double min,
+                std::string_view format) {
+    auto limitText = [&](double v) { return format.empty() ? num::Str(v) : num::Format(v, format); };
+    std::string message = limitText(min) + " < " + std::string(title) + " <" + limitText(max);
+    platform.MsgBox(message, "Limitaciones", app::MsgIcon::Information, app::MsgButtons::OK,
+                    app::MsgResult::OK);
+}
+
+void SetFieldText(app::Control& field, std::string text) {
+    if (field.text == text) return;
+    field.text = std::move(text);
+    field.selStart = 0;
+    field.selLength = 0;
+}
 
 std::string RemoveDots(std::string_view text) {
     std::string out;
@@ -217,6 +222,10 @@ void FilterKey(const app::Control& field, int& keyCode, std::string_view mode) {
         if (!IsDigit(c)) refuse();
     } else if (m == "0,9") {
         if (commaRefused() || !(IsDigit(c) || c == ',')) refuse();
+    } else if (m == "0.,9") {
+        // Points group the thousands, before the decimal comma only.
+        const bool pointRefused = c == '.' && text.find(',') != std::string::npos && !wholeSelected;
+        if (commaRefused() || pointRefused || !(IsDigit(c) || c == ',' || c == '.')) refuse();
     } else if (m == "-09") {
         if (minusRefused() || !(IsDigit(c) || c == '-')) refuse();
     } else if (m == "-0,9") {

@@ -35,6 +35,7 @@ inline constexpr int kBackspace = 8;
 // to 0. Backspace (8) always passes. Modes, compared without regard to letter case:
 //   "09"    digits only;
 //   "0,9"   digits and one "," (a second one only when the whole text is selected);
+//   "0.,9"  the rules of "0,9", and "." as well while the text has no ",";
 //   "-09"   digits and one "-", only at the start of the text;
 //   "-0,9"  the rules of "0,9" and "-09" together;
 //   "0/9"   digits and "/";
@@ -57,6 +58,15 @@ void FilterKey(const app::Control& field, int& keyCode, std::string_view mode);
 void ValidateField(app::FormModel& form, app::Platform& platform, app::Control& field,
                    std::string_view kind, std::string_view title, double max, double min,
                    const std::optional<std::string>& defaultText, std::string_view format);
+
+// The "Limitaciones" message of a number outside [min, max], naming both limits
+// ("35 < Grados sexagesimales <44"), written with `format` (or plainly when it is empty).
+void ShowLimits(app::Platform& platform, std::string_view title, double max, double min,
+                std::string_view format);
+
+// Replaces a field's text as the program does: caret at the start, nothing selected.
+// A text equal to the old one leaves the field alone.
+void SetFieldText(app::Control& field, std::string text);
 
 // Prepares a field that has just gained the focus: caret at the start; when `format`
 // is not empty a text that reads as a number under the regional separators is

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include "num/Number.h"
 
 #include <cctype>
@@ -110,6 +111,45 @@ std::string GroupThousands(const std::string& digits, const std::string& sep) {
 const Separators& RegionalSeparators() { return g_regional; }
 void SetRegionalSeparators(Separators separators) { g_regional = std::move(separators); }
 
+namespace {
+
+// The power of ten of the first significant digit of a plain decimal number ("123.4"
+// gives 2, "0.05" gives -2, "1e400" 400), saturating far beyond any double's range.
+long long LeadingExponent(std::string_view clean) {
+    std::size_t i = 0;
+    if (i < clean.size() && (clean[i] == '+' || clean[i] == '-')) ++i;
+    long long lead = 0;
+    bool found = false, afterPoint = false;
+    long long zerosAfterPoint = 0, integerDigits = 0;
+    for (; i < clean.size() && clean[i] != 'e'; ++i) {
+        const char c = clean[i];
+        if (c == '.') {
+            afterPoint = true;
+        } else if (!afterPoint) {
+            if (found || c != '0') {
+                found = true;
+                ++integerDigits;
+            }
+        } else if (!found) {
+            if (c != '0') found = true;
+            else ++zerosAfterPoint;
+        }
+    }
+    lead = integerDigits > 0 ? integerDigits - 1 : -(zerosAfterPoint + 1);
+    long long exponent = 0;
+    if (i < clean.size()) {
+        std::size_t j = i + 1;
+        const bool negative = j < clean.size() && clean[j] == '-';
+        if (j < clean.size() && (clean[j] == '+' || clean[j] == '-')) ++j;
+        for (; j < clean.size(); ++j)
+            exponent = std::min<long long>(exponent * 10 + (clean[j] - '0'), 1000000000LL);
+        if (negative) exponent = -exponent;
+    }
+    return lead + exponent;
+}
+
+}  // namespace
+
 double Val(std::string_view text) {
     std::string s;
     s.reserve(text.size());
@@ -143,9 +183,9 @@ double Val(std::string_view text) {
     double v = 0;
     auto res = std::from_chars(first, clean.data() + clean.size(), v);
     if (res.ec == std::errc::result_out_of_range) {
-        // Overflow is an error; underflow reads as zero.
-        std::size_t e = clean.find('e');
-        if (e != std::string::npos && clean[e + 1] != '-') throw Overflow(std::string(text));
+        // Overflow is an error; underflow reads as zero. The decimal exponent of the
+        // leading digit tells which: "1e400" and 400 nines overflow, "1e-400" underflows.
+        if (LeadingExponent(clean) > 0) throw Overflow(std::string(text));
         return clean[0] == '-' ? -0.0 : 0.0;
     }
     return v;

@@ -88,8 +88,10 @@ TEST_F(Fields, KeysByClassAndMode) {
         int selStart, selLength, key;
         int enters;  // 0 when refused
     } const cases[] = {
-        {"TxtUTMx", -1, "636800", 0, 6, '.', ','},  // whole text selected: "," replaces it
-        {"TxtUTMx", -1, "636800,", 7, 0, '.', 0},
+        {"TxtUTMx", -1, "636800", 0, 6, '.', '.'},  // a point groups thousands in UTM fields
+        {"TxtUTMx", -1, "4.474", 5, 0, '.', '.'},
+        {"TxtUTMx", -1, "636800,", 7, 0, '.', 0},  // but never after the decimal comma
+        {"TxtUTMx", -1, "636800,", 7, 0, ',', 0},
         {"TxtUTMx", -1, "636800,", 7, 0, '-', 0},
         {"TxtUTMx", -1, "636800,", 7, 0, '5', '5'},
         {"TxtWGSg", 1, "5", 1, 0, ',', 0},  // minutes: digits only
@@ -139,11 +141,11 @@ TEST_F(Fields, RangeChecksClampWithTheLimitationsMessage) {
         {"TxtWGSg", 3, 0, "7", "", "7"},     // "W": up to 10
         {"TxtWGSg", 16, 5, "7", lon, "5"},   // reads its own OptLng(4), not OptLng(0)
         {"TxtWGSg", 9, -1, "91", "0 < Grados sexagesimales <90", "90"},
-        {"TxtWGSg", 30, -1, "1.234", "0 < Grados sexagesimales <180", "180"},
+        {"TxtWGSg", 30, -1, "1.234,5", "0 < Grados sexagesimales <180", "180"},
         {"TxtWGSg", 32, -1, "60", "0 < Minutos <59", "59"},
         {"TxtWGSg", 6, -1, "-600", height, "-500,0"},
         {"TxtWGSg", 8, -1, "3000,01", height, "3.000,0"},
-        {"TxtWGSg", 6, -1, "-9E999", height, "-500,0"},  // beyond a double: nearer limit
+        {"TxtWGSg", 6, -1, "-9" + std::string(400, '9'), height, "-500,0"},  // beyond a double
         {"TxtWGSg", 26, -1, "12,34", "", "12,3"},
         {"TxtWGSg", 5, -1, "", "", "0,0000"},  // empty reads 0
         // 59.999999 would show as "60,0000" and fail its own check on the next focus
@@ -152,7 +154,7 @@ TEST_F(Fields, RangeChecksClampWithTheLimitationsMessage) {
         {"TxtWGSg", 18, -1, "59,99995", "", "59,9999"},
         // The rules have no length limit (the window cuts pastes at 255 characters).
         {"TxtWGSg", 0, -1, std::string(300, '9'), lat, "44"},
-        {"TxtWGSg", 0, -1, "40" + std::string(300, 'x'), "", "40"},
+        {"TxtWGSg", 0, -1, "40" + std::string(300, 'x'), lat, "40" + std::string(300, 'x')},
         {"TxtUTMx", -1, -1, "636800,456", "", "636.800,46"},
         {"TxtUTMe", -1, -1, "100", "186.062,00 < Coord. Este <813.939,00", "186.062,00"},
         {"TxtUTMy", -1, -1, "7000000", "2.211.509,00 < Coord. Norte <6.651.567,00", "6.651.567,00"},
@@ -185,6 +187,84 @@ TEST_F(Fields, RangeChecksClampWithTheLimitationsMessage) {
     entry::FieldLostFocus(form, platform, Field("TxtWGSg", 15));
     EXPECT_EQ(Field("TxtWGSg", 15).text, "59,9999");
     EXPECT_TRUE(platform.msgBoxes.empty());
+}
+
+// How a field reads a text, whatever path it came by: each field kind with the program's
+// own form, points only, a comma only, and texts that are not one number.
+TEST(PlainNumberText, ReadsTheNumberTheTextShowsInEachFieldKind) {
+    const std::optional<std::string> bad;
+    const struct {
+        const char* text;
+        std::optional<std::string> degrees, seconds, height, utm;  // D, S, H, U
+    } cases[] = {
+        {"40", "40", "40", "40", "40"},
+        {"  12,5\t", "12,5", "12,5", "12,5", "12,5"},
+        {"3.5", "3,5", "3,5", "3,5", "3,5"},  // a point that groups nothing
+        {"650.5", "650,5", "650,5", "650,5", "650,5"},
+        {"1.500", "1,500", "1,500", "1,500", "1500"},  // UTM: points group thousands
+        {"4.474.000", "4474000", "4474000", "4474000", "4474000"},
+        {"440721.5", "440721,5", "440721,5", "440721,5", "440721,5"},
+        {"1.500,0", "1500,0", "1500,0", "1500,0", "1500,0"},  // the program's own form
+        {"4.474.000,00", "4474000,00", "4474000,00", "4474000,00", "4474000,00"},
+        {"-600,5", "-600,5", "-600,5", "-600,5", "-600,5"},
+        {"+7", "7", "7", "7", "7"},
+        {",5", "0,5", "0,5", "0,5", "0,5"},
+        {"", "", "", "", ""},
+        // Not one number.
+        {"abc", bad, bad, bad, bad},
+        {"12a", bad, bad, bad, bad},
+        {"1,2,3", bad, bad, bad, bad},
+        {"1,5.3", bad, bad, bad, bad},
+        {"1.2.3", bad, bad, bad, bad},  // neither thousands nor one decimal point
+        {"44.74.000", bad, bad, bad, bad},
+        {"1.5,0", bad, bad, bad, bad},
+        {"-", bad, bad, bad, bad},
+        {",", bad, bad, bad, bad},
+        {"1e3", bad, bad, bad, bad},
+        {"40 25 0", bad, bad, bad, bad},
+        {"40º", bad, bad, bad, bad},
+        {"--5", bad, bad, bad, bad},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(entry::PlainNumberText('D', c.text), c.degrees);
+        EXPECT_EQ(entry::PlainNumberText('M', c.text), c.degrees);
+        EXPECT_EQ(entry::PlainNumberText('S', c.text), c.seconds);
+        EXPECT_EQ(entry::PlainNumberText('H', c.text), c.height);
+        EXPECT_EQ(entry::PlainNumberText('U', c.text), c.utm);
+    }
+}
+
+// Typed or pasted, a field takes the number its text shows; a text that is not one
+// number gets the field's message and stays, so the user sees it was not taken.
+TEST_F(Fields, PastedTextsAreReadAsTheNumberTheyShow) {
+    const struct {
+        const char* name;
+        int index;
+        const char* pasted;
+        const char* left;
+        const char* message;  // "" none
+    } cases[] = {
+        {"TxtWGSg", 2, "3.5", "3,5000", ""},  // seconds
+        {"TxtWGSg", 6, "650.5", "650,5", ""},  // height
+        {"TxtWGSg", 6, "1.500,0", "1.500,0", ""},
+        {"TxtUTMy", -1, "4.474.000", "4.474.000,00", ""},
+        {"TxtUTMy", -1, "4.474.000,00", "4.474.000,00", ""},
+        {"TxtUTMx", -1, "440721.5", "440.721,50", ""},
+        {"TxtWGSg", 2, "3,5,1", "3,5,1", "0,0000 < Segundos <60,0000"},
+        {"TxtWGSg", 0, "40º 25'", "40º 25'", "35 < Grados sexagesimales <44"},
+        {"TxtUTMx", -1, "44.07.21", "44.07.21", "186.062,00 < Coord. Este <813.939,00"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pasted);
+        platform.msgBoxes.clear();
+        form.focusRequest = nullptr;
+        app::Control& field = Set(c.name, c.index, c.pasted);
+        entry::FieldLostFocus(form, platform, field);
+        EXPECT_EQ(field.text, c.left);
+        EXPECT_EQ(platform.msgBoxes.empty() ? "" : platform.LastMsgBox().text, c.message);
+        EXPECT_EQ(form.focusRequest, *c.message ? &field : nullptr);
+    }
 }
 
 // Paths no field uses: a check without a format, and the length check of kind "S".

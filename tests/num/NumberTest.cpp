@@ -32,6 +32,11 @@ TEST(Val, ReadsTheLeadingNumberOfOddTexts) {
     };
     for (const auto& [text, value] : cases) EXPECT_EQ(Val(text), value) << text;
     EXPECT_EQ(ErrorNumberOf([] { Val("1e400"); }), RuntimeError::kOverflow);
+    // Too large or too small written without an exponent: overflow, or zero.
+    EXPECT_EQ(ErrorNumberOf([] { Val("-" + std::string(400, '9')); }), RuntimeError::kOverflow);
+    EXPECT_EQ(Val("0.0001e-400"), 0);
+    EXPECT_EQ(Val("0." + std::string(400, '0') + "1"), 0);
+    EXPECT_EQ(ErrorNumberOf([] { Val("0.001e312"); }), RuntimeError::kOverflow);
 }
 
 TEST(Val, IgnoresTheProcessLocale) {
