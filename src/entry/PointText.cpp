@@ -1,0 +1,410 @@
+#include "entry/PointText.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "entry/Fields.h"
+#include "entry/mText.h"
+
+namespace entry {
+namespace {
+
+// --- Tokens ----------------------------------------------------------------------------
+
+enum class Mark { None, Deg, Min, Sec };
+
+struct Token {
+    enum class Type { Number, Letter, Mark } type;
+    std::string raw;    // Number: its digits, points and commas as written
+    bool minus = false;  // Number: a "-" stood right before it
+    bool plus = false;
+    char letter = 0;     // Letter, upper case
+    Mark mark = Mark::None;
+    bool glued = false;  // nothing stood between it and the token before
+};
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+constexpr char kDegMark = '\x01', kMinMark = '\x02', kSecMark = '\x03';
+
+// The text with its marks as single control characters (kDegMark, kMinMark, kSecMark)
+// and no-break spaces as blanks; nullopt when it holds any other character beyond ASCII.
+std::optional<std::string> Simplified(std::string_view text) {
+    struct Replacement {
+        std::string_view from;
+        char to;
+    };
+    static constexpr Replacement kMarks[] = {
+        {"\xC2\xB0", kDegMark},      // °
+        {"\xC2\xBA", kDegMark},      // º
+        {"\xE2\x80\xB2", kMinMark},  // ′
+        {"\xE2\x80\x99", kMinMark},  // ’
+        {"\xE2\x80\xB3", kSecMark},  // ″
+        {"\xE2\x80\x9D", kSecMark},  // ”
+        {"''", kSecMark},
+        {"'", kMinMark},
+        {"\"", kSecMark},
+        {"\xC2\xA0", ' '},  // no-break space
+    };
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        bool replaced = false;
+        for (const auto& r : kMarks) {
+            if (text.substr(i).starts_with(r.from)) {
+                out += r.to;
+                i += r.from.size();
+                replaced = true;
+                break;
+            }
+        }
+        if (replaced) continue;
+        const char c = text[i++];
+        if (static_cast<unsigned char>(c) >= 0x80 || (c >= kDegMark && c <= kSecMark)) return std::nullopt;
+        out += c;
+    }
+    return out;
+}
+
+// Splits a run of digits, points and commas where a comma stands before a point: two
+// numbers written with decimal points and a comma between them ("40.4168,3.7038").
+void PushNumber(std::vector<Token>& tokens, std::string raw, bool minus, bool plus, bool glued) {
+    const std::size_t comma = raw.find(',');
+    if (comma != std::string::npos && raw.find('.', comma) != std::string::npos && comma > 0) {
+        PushNumber(tokens, raw.substr(0, comma), minus, plus, glued);
+        PushNumber(tokens, raw.substr(comma + 1), false, false, false);
+        return;
+    }
+    Token t{Token::Type::Number};
+    t.raw = std::move(raw);
+    t.minus = minus;
+    t.plus = plus;
+    t.glued = glued;
+    tokens.push_back(std::move(t));
+}
+
+std::optional<std::vector<Token>> Tokens(std::string_view text) {
+    const std::optional<std::string> simple = Simplified(text);
+    if (!simple) return std::nullopt;
+    const std::string& s = *simple;
+    std::vector<Token> tokens;
+    bool glued = false;
+    for (std::size_t i = 0; i < s.size();) {
+        const char c = s[i];
+        const auto startsNumber = [&](std::size_t j) {
+            return j < s.size() && (IsDigit(s[j]) || (s[j] == '.' && j + 1 < s.size() && IsDigit(s[j + 1])));
+        };
+        if (c == ' ' || c == '\t' || c == ';' || c == '\r' || c == '\n' || c == ',') {
+            // A comma between two digits belongs to a number and never gets here.
+            glued = false;
+            ++i;
+        } else if (c == '-' || c == '+' || startsNumber(i)) {
+            const bool minus = c == '-', plus = c == '+';
+            if (minus || plus) {
+                ++i;
+                if (!startsNumber(i)) return std::nullopt;
+            }
+            std::string raw;
+            while (i < s.size() &&
+                   (IsDigit(s[i]) || s[i] == '.' || (s[i] == ',' && i + 1 < s.size() && IsDigit(s[i + 1]) &&
+                                                     !raw.empty() && IsDigit(raw.back())))) {
+                raw += s[i++];
+            }
+            PushNumber(tokens, std::move(raw), minus, plus, glued);
+            glued = true;
+        } else if (c == kDegMark || c == kMinMark || c == kSecMark) {
+            Token t{Token::Type::Mark};
+            t.mark = c == kDegMark ? Mark::Deg : c == kMinMark ? Mark::Min : Mark::Sec;
+            t.glued = glued;
+            tokens.push_back(t);
+            glued = true;
+            ++i;
+        } else if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
+            // Single letters only: a word is no part of a point.
+            if (i + 1 < s.size() && ((s[i + 1] >= 'A' && s[i + 1] <= 'Z') || (s[i + 1] >= 'a' && s[i + 1] <= 'z')))
+                return std::nullopt;
+            Token t{Token::Type::Letter};
+            t.letter = static_cast<char>(c >= 'a' ? c - 'a' + 'A' : c);
+            t.glued = glued;
+            tokens.push_back(t);
+            glued = true;
+            ++i;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return tokens;
+}
+
+// --- Numbers -----------------------------------------------------------------------------
+
+// The value of a number token read as a field of that class reads it ('D' degrees,
+// 'U' UTM); nullopt when it is not one number.
+std::optional<double> ValueOf(const Token& t, char fieldClass) {
+    const std::optional<std::string> plain = PlainNumberText(fieldClass, t.raw);
+    if (!plain || plain->empty()) return std::nullopt;
+    return mText::FieldValue(*plain);
+}
+
+bool HasFraction(const Token& t, char fieldClass) {
+    const std::optional<std::string> plain = PlainNumberText(fieldClass, t.raw);
+    return plain && plain->find(',') != std::string::npos;
+}
+
+bool IsLatitudeLetter(char c) { return c == 'N' || c == 'S'; }
+bool IsLongitudeLetter(char c) { return c == 'E' || c == 'W' || c == 'O'; }
+bool IsHemisphereLetter(char c) { return IsLatitudeLetter(c) || IsLongitudeLetter(c); }
+bool IsNegativeLetter(char c) { return c == 'S' || c == 'W' || c == 'O'; }
+// Latitude bands of UTM, C to X without I and O.
+bool IsBand(char c) { return c >= 'C' && c <= 'X' && c != 'I' && c != 'O'; }
+
+PastedPoint Broken(std::string message) {
+    PastedPoint p;
+    p.kind = PastedPoint::Kind::Broken;
+    p.message = std::move(message);
+    return p;
+}
+
+// --- UTM ---------------------------------------------------------------------------------
+
+bool IsZoneNumber(const Token& t) {
+    return t.type == Token::Type::Number && !t.minus && !t.plus && !t.raw.empty() &&
+           t.raw.size() <= 2 && t.raw.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// Metres of six or seven digits read as the UTM fields read them.
+bool IsMetres(const Token& t) {
+    if (t.type != Token::Type::Number || t.minus) return false;
+    const std::optional<double> v = ValueOf(t, 'U');
+    return v && *v >= 1000;
+}
+
+std::optional<PastedPoint> Utm(const std::vector<Token>& t) {
+    // Zone (with its band letter, glued or not) first or last, then easting and northing.
+    std::size_t zoneAt, first;
+    std::string band;
+    const std::size_t n = t.size();
+    auto bandAfter = [&](std::size_t i) {
+        return i + 1 < n && t[i + 1].type == Token::Type::Letter && IsBand(t[i + 1].letter);
+    };
+    if (n == 3 && IsZoneNumber(t[0]) && IsMetres(t[1]) && IsMetres(t[2])) {
+        zoneAt = 0, first = 1;
+    } else if (n == 4 && IsZoneNumber(t[0]) && bandAfter(0) && IsMetres(t[2]) && IsMetres(t[3])) {
+        zoneAt = 0, first = 2, band = std::string(1, t[1].letter);
+    } else if (n == 3 && IsMetres(t[0]) && IsMetres(t[1]) && IsZoneNumber(t[2])) {
+        zoneAt = 2, first = 0;
+    } else if (n == 4 && IsMetres(t[0]) && IsMetres(t[1]) && IsZoneNumber(t[2]) && bandAfter(2)) {
+        zoneAt = 2, first = 0, band = std::string(1, t[3].letter);
+    } else {
+        return std::nullopt;
+    }
+    const int zone = std::stoi(t[zoneAt].raw);
+    if (zone < 29 || zone > 31)
+        return Broken("huso fuera de rango (" + t[zoneAt].raw + "): ha de ser 29, 30 o 31");
+    if (!band.empty() && band[0] < 'N')
+        return Broken("la banda " + band + " es del hemisferio sur: solo se admiten puntos del hemisferio norte");
+    PastedPoint p;
+    p.kind = PastedPoint::Kind::Utm;
+    p.utm = {zone, band, *ValueOf(t[first], 'U'), *ValueOf(t[first + 1], 'U')};
+    return p;
+}
+
+// --- Geographic --------------------------------------------------------------------------
+
+struct Group {
+    std::vector<const Token*> numbers;
+    std::vector<Mark> marks;  // the mark after each number (None when it has none)
+    char letter = 0;
+};
+
+// One coordinate from its numbers: degrees; degrees and minutes; or degrees, minutes and
+// seconds, by their marks or in that order. Only the last one may have decimals.
+std::optional<PastedPoint> Coordinate(const Group& g, bool latitude, SexagesimalAngle& out) {
+    const std::size_t n = g.numbers.size();
+    if (n == 0 || n > 3) return PastedPoint{};
+    // The part each number gives: 0 degrees, 1 minutes, 2 seconds.
+    std::vector<int> part(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const Mark m = g.marks[i];
+        part[i] = m == Mark::Deg ? 0 : m == Mark::Min ? 1 : m == Mark::Sec ? 2 : static_cast<int>(i);
+        if (i > 0 && part[i] <= part[i - 1]) return PastedPoint{};
+    }
+    if (part[0] != 0) return PastedPoint{};
+    for (std::size_t i = 1; i < n; ++i)
+        if (g.numbers[i]->minus || g.numbers[i]->plus) return PastedPoint{};
+
+    double parts[3] = {0, 0, 0};
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::optional<double> v = ValueOf(*g.numbers[i], 'D');
+        if (!v) return Broken("número mal escrito (" + g.numbers[i]->raw + ")");
+        if (i + 1 < n && HasFraction(*g.numbers[i], 'D'))
+            return Broken("solo el último número de una coordenada puede llevar decimales (" +
+                          g.numbers[i]->raw + ")");
+        parts[part[i]] = *v;
+    }
+    if (parts[0] > (latitude ? 90 : 180) ||
+        (parts[0] == (latitude ? 90 : 180) && (parts[1] > 0 || parts[2] > 0)))
+        return Broken(std::string(latitude ? "latitud" : "longitud") + " fuera de rango (" +
+                      g.numbers[0]->raw + ")");
+    if (parts[1] >= 60) return Broken("minutos fuera de rango (" + g.numbers[1]->raw + ")");
+    if (parts[2] >= 60) return Broken("segundos fuera de rango (" + g.numbers[n - 1]->raw + ")");
+
+    const bool minus = g.numbers[0]->minus;
+    if (minus && g.letter != 0) return Broken("la coordenada lleva signo y letra a la vez");
+    const bool negative = minus || IsNegativeLetter(g.letter);
+    if (n == 1) {
+        out = ToSexagesimal(parts[0]);
+    } else {
+        out.deg = static_cast<int>(parts[0]);
+        const double minutes = parts[1];
+        out.min = static_cast<int>(std::floor(minutes));
+        out.sec = parts[2] + (minutes - out.min) * 60;
+    }
+    out.negative = negative;
+    return std::nullopt;
+}
+
+std::optional<std::vector<Group>> Groups(const std::vector<Token>& t) {
+    std::vector<Group> groups;
+    const bool prefix = t.front().type == Token::Type::Letter;
+    const bool suffix = !prefix && t.back().type == Token::Type::Letter;
+    const bool degreeMarks = [&] {
+        for (const Token& k : t)
+            if (k.type == Token::Type::Mark && k.mark == Mark::Deg) return true;
+        return false;
+    }();
+    bool close = false;  // suffix style: the last group has its letter, the next number opens one
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const Token& k = t[i];
+        if (k.type == Token::Type::Letter) {
+            if (!IsHemisphereLetter(k.letter)) return std::nullopt;
+            if (prefix) {
+                groups.push_back({});
+                groups.back().letter = k.letter;
+            } else {
+                if (groups.empty() || groups.back().letter != 0) return std::nullopt;
+                groups.back().letter = k.letter;
+                close = true;
+            }
+        } else if (k.type == Token::Type::Mark) {
+            if (groups.empty() || groups.back().numbers.empty() || groups.back().marks.back() != Mark::None)
+                return std::nullopt;
+            groups.back().marks.back() = k.mark;
+        } else {
+            const bool opens = groups.empty() || (suffix && close) ||
+                               (!prefix && !suffix && degreeMarks && i + 1 < t.size() &&
+                                t[i + 1].type == Token::Type::Mark && t[i + 1].mark == Mark::Deg &&
+                                !groups.back().numbers.empty());
+            if (prefix && groups.empty()) return std::nullopt;
+            if (opens) groups.push_back({});
+            close = false;
+            groups.back().numbers.push_back(&k);
+            groups.back().marks.push_back(Mark::None);
+        }
+    }
+    // Plain numbers: the first half is the latitude.
+    if (!prefix && !suffix && !degreeMarks && groups.size() == 1) {
+        std::vector<const Token*> all = groups[0].numbers;
+        for (Mark m : groups[0].marks)
+            if (m != Mark::None) return std::nullopt;
+        if (all.size() % 2 != 0) return std::nullopt;
+        const std::size_t half = all.size() / 2;
+        groups.assign(2, {});
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            groups[i < half ? 0 : 1].numbers.push_back(all[i]);
+            groups[i < half ? 0 : 1].marks.push_back(Mark::None);
+        }
+    }
+    if (groups.size() != 2 || groups[0].numbers.empty() || groups[1].numbers.empty())
+        return std::nullopt;
+    return groups;
+}
+
+PastedPoint Geographic(const std::vector<Token>& t) {
+    const std::optional<std::vector<Group>> groups = Groups(t);
+    if (!groups) return {};
+    const Group* latGroup = &(*groups)[0];
+    const Group* lonGroup = &(*groups)[1];
+    const char a = latGroup->letter, b = lonGroup->letter;
+    if ((IsLatitudeLetter(a) && IsLatitudeLetter(b)) || (IsLongitudeLetter(a) && IsLongitudeLetter(b)))
+        return Broken(IsLatitudeLetter(a) ? "hay dos latitudes y ninguna longitud"
+                                          : "hay dos longitudes y ninguna latitud");
+    if (IsLongitudeLetter(a) || IsLatitudeLetter(b)) std::swap(latGroup, lonGroup);
+
+    // Two plain numbers are decimal degrees only when one has decimals: "40 25" is no point.
+    if (a == 0 && b == 0 && latGroup->numbers.size() == 1 && lonGroup->numbers.size() == 1 &&
+        latGroup->marks[0] == Mark::None && lonGroup->marks[0] == Mark::None &&
+        !HasFraction(*latGroup->numbers[0], 'D') && !HasFraction(*lonGroup->numbers[0], 'D'))
+        return {};
+
+    PastedPoint p;
+    if (auto bad = Coordinate(*latGroup, true, p.lat)) return *bad;
+    if (auto bad = Coordinate(*lonGroup, false, p.lon)) return *bad;
+    p.kind = PastedPoint::Kind::Geographic;
+    return p;
+}
+
+std::string Fixed(double v, int decimals) {
+    if (v == 0) v = 0;  // no "-0"
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed, decimals);
+    std::string text(buffer, ec == std::errc() ? end : buffer);
+    // A value that rounds to zero is written without its sign.
+    if (text.starts_with('-') && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
+    return text;
+}
+
+}  // namespace
+
+PastedPoint ParsePoint(std::string_view text) {
+    const std::optional<std::vector<Token>> tokens = Tokens(text);
+    if (!tokens || tokens->empty()) return {};
+    if (auto utm = Utm(*tokens)) return *utm;
+    return Geographic(*tokens);
+}
+
+std::optional<SexagesimalAngle> ParseDecimalDegrees(std::string_view text, bool latitude) {
+    const std::optional<std::vector<Token>> tokens = Tokens(text);
+    if (!tokens || tokens->empty()) return std::nullopt;
+    const Token* number = nullptr;
+    char letter = 0;
+    for (const Token& t : *tokens) {
+        if (t.type == Token::Type::Number) {
+            if (number != nullptr) return std::nullopt;
+            number = &t;
+        } else if (t.type == Token::Type::Letter) {
+            const bool fits = latitude ? IsLatitudeLetter(t.letter) : IsLongitudeLetter(t.letter);
+            if (!fits || letter != 0) return std::nullopt;
+            letter = t.letter;
+        } else if (t.mark != Mark::Deg || number == nullptr) {
+            return std::nullopt;
+        }
+    }
+    if (number == nullptr || !HasFraction(*number, 'D')) return std::nullopt;
+    if (number->minus && letter != 0) return std::nullopt;
+    const std::optional<double> v = ValueOf(*number, 'D');
+    if (!v || *v > (latitude ? 90 : 180)) return std::nullopt;
+    SexagesimalAngle a = ToSexagesimal(*v);
+    a.negative = number->minus || IsNegativeLetter(letter);
+    return a;
+}
+
+SexagesimalAngle ToSexagesimal(double degrees) {
+    SexagesimalAngle a;
+    a.negative = degrees < 0;
+    const double v = std::fabs(degrees);
+    a.deg = static_cast<int>(std::floor(v));
+    const double minutes = (v - a.deg) * 60;
+    a.min = static_cast<int>(std::floor(minutes));
+    a.sec = (minutes - a.min) * 60;
+    return a;
+}
+
+std::string DecimalDegreesText(double lat, double lon) { return Fixed(lat, 8) + ", " + Fixed(lon, 8); }
+
+std::string UtmPointText(std::string_view zoneText, double E, double N) {
+    return std::string(zoneText) + " " + Fixed(E, 2) + " " + Fixed(N, 2);
+}
+
+}  // namespace entry

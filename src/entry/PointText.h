@@ -1,0 +1,77 @@
+// Whole points as text: reading a point pasted in any of the common forms (decimal
+// degrees, degrees-minutes-seconds, degrees and decimal minutes, UTM with its zone)
+// and writing a point in the forms web maps and other programs take.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace entry {
+
+// An angle as the degree, minute and second fields hold it: whole degrees and minutes,
+// seconds with their fraction (0 <= sec < 60), the sign apart.
+struct SexagesimalAngle {
+    bool negative = false;  // south or west
+    int deg = 0;
+    int min = 0;
+    double sec = 0;
+    bool operator==(const SexagesimalAngle&) const = default;
+};
+
+// A UTM point as pasted: zone number, latitude band letter ("" when none was given),
+// easting and northing (metres).
+struct UtmText {
+    int zone = 0;
+    std::string band;
+    double E = 0;
+    double N = 0;
+    bool operator==(const UtmText&) const = default;
+};
+
+struct PastedPoint {
+    enum class Kind {
+        NotACoordinate,  // no whole point in a known form: left to the single-field rules
+        Broken,          // looks like a point but cannot be one: `message` says why
+        Geographic,      // `lat` (north positive) and `lon` (east positive)
+        Utm,             // `utm`
+    };
+    Kind kind = Kind::NotACoordinate;
+    std::string message;  // Spanish, names what is wrong: "minutos fuera de rango (75)"
+    SexagesimalAngle lat, lon;
+    UtmText utm;
+};
+
+// Reads a whole point. Accepted, with "º", "°", "'", "′", "\"", "″" or "''" as marks,
+// blanks or none, N/S/E/W and the Spanish O (oeste), a leading minus instead of a
+// letter, decimal point or decimal comma:
+//   decimal degrees             "40.4168, -3.7038", "40,4168 -3,7038", "40.4168N 3.7038W"
+//   degrees, minutes, seconds   "40°25'0.5\"N 3°42'13\"W", "N 40º 25' 00,5'' O 3º 42' 13''"
+//   degrees and decimal minutes "N40 25.008 W3 42.228"
+//   UTM                         "30T 440721 4474447", "30S 440.721,5 4.474.447,2",
+//                               "440721 4474447 30"
+// The first coordinate is the latitude unless a letter says otherwise. UTM eastings and
+// northings are read as the UTM fields read them (points group thousands); their ranges
+// are left to the fields. Broken: minutes or seconds of 60 or more, a latitude beyond 90
+// or a longitude beyond 180 degrees, a zone other than 29, 30 or 31, a band of the
+// southern hemisphere, two latitudes or two longitudes, a sign and a letter together.
+PastedPoint ParsePoint(std::string_view text);
+
+// A single number with decimals pasted into a degrees field: decimal degrees, with an
+// optional sign, degree mark or hemisphere letter (N/S for a latitude, E/W/O for a
+// longitude): "40.4166667" is 40º 25' 0,00012", "-3,7038" and "3.7038W" are west.
+// nullopt for anything else (a whole number, two numbers, a letter of the other kind).
+std::optional<SexagesimalAngle> ParseDecimalDegrees(std::string_view text, bool latitude);
+
+// The sexagesimal parts of signed decimal degrees (at most 360 in size), seconds unrounded.
+SexagesimalAngle ToSexagesimal(double degrees);
+
+// Signed decimal degrees with 8 decimals and a decimal point, latitude first, the form
+// web maps accept: "40.41784678, -3.69869548".
+std::string DecimalDegreesText(double lat, double lon);
+
+// "30T 440721.76 4474447.37": zone text, easting and northing (metres) with 2 decimals
+// and a decimal point, no thousands separators.
+std::string UtmPointText(std::string_view zoneText, double E, double N);
+
+}  // namespace entry
