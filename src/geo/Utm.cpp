@@ -214,4 +214,28 @@ TALPOR_FMA_CLONES LatLon UTMToGeo(double E, double N, std::int16_t zone, const E
     return {RadToDeg(phi), RadToDeg(lambda)};
 }
 
+GridFactors UTMGridFactors(double lat, double lon, int zone, const Ellipsoid& ell) {
+    detail::Finite(lat, "UTMGridFactors lat");
+    detail::Finite(lon, "UTMGridFactors lon");
+    EllipsoidConstants scratch;
+    const EllipsoidConstants& d = detail::ConstantsOf(ell, scratch);
+    const double phi = lat * (M_PI / 180);
+    double dLon = lon - (6.0 * zone - 183);
+    dLon -= 360 * std::floor((dLon + 180) / 360);
+    const double l = dLon * (M_PI / 180);
+
+    // Redfearn's series with eta2 = e'2 cos2 phi.
+    const double s = std::sin(phi), c = std::cos(phi), t2 = std::tan(phi) * std::tan(phi);
+    const double eta2 = d.e2 / (1 - d.e2) * c * c;
+    const double lc2 = l * l * c * c;
+    const double gamma =
+        l * s *
+        (1 + lc2 / 3 * (1 + 3 * eta2 + 2 * eta2 * eta2) + lc2 * lc2 / 15 * (2 - t2));
+    const double k =
+        detail::kK0 * (1 + lc2 / 2 * (1 + eta2) +
+                       lc2 * lc2 / 24 * (5 - 4 * t2 + 14 * eta2 - 28 * t2 * eta2) +
+                       lc2 * lc2 * lc2 / 720 * (61 - 148 * t2 + 16 * t2 * t2));
+    return {detail::Finite(gamma * (180 / M_PI), "UTMGridFactors"), detail::Finite(k, "UTMGridFactors")};
+}
+
 }  // namespace mGeo

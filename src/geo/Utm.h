@@ -39,6 +39,20 @@ UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell);
 LatLon UTMToGeo(double E, double N, std::int16_t zone, const Ellipsoid& ell,
                 std::string_view hemisphere = "N");
 
+// Meridian convergence and point scale factor of a projected point.
+struct GridFactors {
+    double convergence = 0;  // degrees; positive east of the central meridian, where grid
+                             // north lies clockwise from true north
+    double scale = 0;        // point scale factor (k0 = 0.9996 on the central meridian)
+};
+
+// Convergence and scale at lat, lon (degrees) projected in `zone` (1..60, whose central
+// meridian is 6 zone − 183) on `ell`, by Redfearn's series in the longitude difference
+// (to its sixth power for the scale, fifth for the convergence): within five degrees of
+// the central meridian good to 1e-8 in the scale and 0,001" in the convergence. Throws
+// the overflow error for a non-finite input.
+GridFactors UTMGridFactors(double lat, double lon, int zone, const Ellipsoid& ell);
+
 // Latitude band letter of lat (degrees): C..X in 8-degree bands (X 72..84 with
 // both bounds), Z above 84 or below −80.
 char UTMBandLetter(double lat);
