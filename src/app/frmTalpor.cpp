@@ -9,6 +9,7 @@
 #include "convert/Conversions.h"
 #include "convert/InputMode.h"
 #include "entry/Fields.h"
+#include "entry/PastePoint.h"
 #include "geo/Ellipsoid.h"
 #include "num/RuntimeError.h"
 #include "utilities/Utilities.h"
@@ -357,6 +358,15 @@ void frmTalpor::EditText(Control& control, std::string_view text) {
     control.text = t;
     control.selStart = CharCount(t);
     control.selLength = 0;
+}
+
+bool frmTalpor::Paste(Control& control, std::string_view text) {
+    if (MustEnd() || !HasFieldEvents(control)) return false;
+    entry::PasteResult result = entry::PasteResult::NotHandled;
+    Guard(HandlerName(control, "Paste"),
+          [&] { result = entry::PastePoint(form_, platform_, control, text); });
+    ApplyFocusRequest();
+    return result != entry::PasteResult::NotHandled;
 }
 
 bool frmTalpor::ChangeTab(int newTab) {

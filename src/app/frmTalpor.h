@@ -100,6 +100,11 @@ public:
     void Type(Control& control, std::string_view text);
     // The user changed a text box's text (typing, pasting); cut to its maxLength.
     void EditText(Control& control, std::string_view text);
+    // The user pastes or drops text into a text box. A whole point fills every field of
+    // the field's point (and its input mode); a broken one is refused with a message.
+    // Returns false when the text holds no whole point: the front end then pastes it
+    // into the field as usual (EditText).
+    bool Paste(Control& control, std::string_view text);
 
     // The user brings another tab to the front. The focused control loses the focus
     // first; when it is a corrected field and keeps it, the tab does not change.

@@ -1,0 +1,172 @@
+#include "entry/PastePoint.h"
+
+#include <array>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "entry/Fields.h"
+#include "entry/PointText.h"
+#include "geo/Ellipsoid.h"
+#include "geo/Utm.h"
+#include "num/Number.h"
+
+namespace entry {
+namespace {
+
+// Indices in TxtWGSg of an angle's degrees, minutes and seconds.
+struct AngleFields {
+    int deg, min, sec;
+};
+
+// The fields and buttons of one point of the window.
+struct PointLayout {
+    AngleFields lat, lon;
+    int north, south;  // OptLng of the latitude's hemisphere; -1: northern latitudes only
+    int east, west;    // OptLng of the longitude's hemisphere
+    int geoHeight;     // TxtWGSg of the geographic frame's height; -1: none
+    // Conversion tabs only ("" otherwise): the UTM frame and the input-mode buttons.
+    const char* utmE;
+    const char* utmN;
+    const char* zoneList;
+    int utmHeight;
+    const char* modeGroup;
+    int geoMode, utmMode;
+};
+
+constexpr std::array<PointLayout, 4> kPoints{{
+    // Tab 0, "WGS84  ->  ED50".
+    {{0, 1, 2}, {3, 4, 5}, -1, -1, 1, 0, 6, "TxtUTMx", "TxtUTMy", "CmbHuso", 8, "OptUTM", 0, 1},
+    // Tab 1, "ED50  ->  WGS84 ".
+    {{7, 14, 15}, {16, 17, 18}, -1, -1, 5, 4, 26, "TxtUTMe", "TxtUTMn", "CmbUsos2", 25, "OptCoord", 1, 0},
+    // "Utilidades", points 1 and 2 (WGS84).
+    {{9, 10, 11}, {12, 13, 27}, 8, 9, 2, 3, -1, "", "", "", -1, "", -1, -1},
+    {{33, 32, 31}, {30, 29, 28}, 11, 10, 7, 6, -1, "", "", "", -1, "", -1, -1},
+}};
+
+bool IsConversionPoint(const PointLayout& p) { return *p.utmE != 0; }
+
+bool InAngle(const AngleFields& a, int i) { return i == a.deg || i == a.min || i == a.sec; }
+
+// The point `field` belongs to, and whether it is the degrees field of its latitude (1)
+// or longitude (2) (0 otherwise).
+const PointLayout* PointOf(const app::Control& field, int& degreesOf) {
+    degreesOf = 0;
+    for (const PointLayout& p : kPoints) {
+        if (field.id.name == "TxtWGSg") {
+            const int i = field.id.index;
+            if (InAngle(p.lat, i) || InAngle(p.lon, i) || i == p.geoHeight ||
+                (IsConversionPoint(p) && i == p.utmHeight)) {
+                degreesOf = i == p.lat.deg ? 1 : i == p.lon.deg ? 2 : 0;
+                return &p;
+            }
+        } else if (field.id.index < 0 && IsConversionPoint(p) &&
+                   (field.id.name == p.utmE || field.id.name == p.utmN)) {
+            return &p;
+        }
+    }
+    return nullptr;
+}
+
+// Whole degrees and minutes and seconds to four decimals, the seconds carried into the
+// minutes and degrees when they round to 60.
+void WriteAngle(app::FormModel& form, const AngleFields& f, SexagesimalAngle a,
+                std::vector<app::Control*>& filled) {
+    double sec = num::Round(a.sec, 4);
+    if (sec >= 60) {
+        sec = 0;
+        a.min += 1;
+    }
+    if (a.min >= 60) {
+        a.min -= 60;
+        a.deg += 1;
+    }
+    const std::pair<int, std::string> texts[] = {{f.deg, std::to_string(a.deg)},
+                                                 {f.min, std::to_string(a.min)},
+                                                 {f.sec, num::Format(sec, "#,##0.0000")}};
+    for (const auto& [index, text] : texts) {
+        app::Control& c = form.Get("TxtWGSg", index);
+        c.text = text;
+        c.selStart = 0;
+        c.selLength = 0;
+        filled.push_back(&c);
+    }
+}
+
+void SelectHemisphere(app::FormModel& form, int positive, int negative, bool isNegative) {
+    if (positive >= 0) form.SelectOption(form.Get("OptLng", isNegative ? negative : positive));
+}
+
+void Refuse(app::Platform& platform, const std::string& why) {
+    platform.MsgBox("No se puede pegar la coordenada: " + why, "Talpor", app::MsgIcon::Exclamation,
+                    app::MsgButtons::OK, app::MsgResult::OK);
+}
+
+}  // namespace
+
+PasteResult PastePoint(app::FormModel& form, app::Platform& platform, app::Control& field,
+                       std::string_view text) {
+    int degreesOf = 0;
+    const PointLayout* p = PointOf(field, degreesOf);
+    if (p == nullptr || !form.IsUsable(field)) return PasteResult::NotHandled;
+
+    std::vector<app::Control*> filled;
+    bool modeChanged = false;
+    PastedPoint point = ParsePoint(text);
+    if (point.kind == PastedPoint::Kind::NotACoordinate) {
+        // One number with decimals in a degrees field: that angle in decimal degrees.
+        if (degreesOf == 0) return PasteResult::NotHandled;
+        const std::optional<SexagesimalAngle> a = ParseDecimalDegrees(text, degreesOf == 1);
+        if (!a) return PasteResult::NotHandled;
+        if (degreesOf == 1 && a->negative && p->south < 0) {
+            Refuse(platform, "esta pestaña solo admite latitudes norte");
+            return PasteResult::Refused;
+        }
+        if (degreesOf == 1) {
+            SelectHemisphere(form, p->north, p->south, a->negative);
+            WriteAngle(form, p->lat, *a, filled);
+        } else {
+            SelectHemisphere(form, p->east, p->west, a->negative);
+            WriteAngle(form, p->lon, *a, filled);
+        }
+    } else if (point.kind == PastedPoint::Kind::Broken) {
+        Refuse(platform, point.message);
+        return PasteResult::Refused;
+    } else if (point.kind == PastedPoint::Kind::Utm && IsConversionPoint(*p)) {
+        modeChanged = form.SelectOption(form.Get(p->modeGroup, p->utmMode));
+        for (auto [name, value] : {std::pair{p->utmE, point.utm.E}, {p->utmN, point.utm.N}}) {
+            app::Control& c = form.Get(name);
+            c.text = num::Format(value, "#,##0.00");
+            c.selStart = 0;
+            c.selLength = 0;
+            filled.push_back(&c);
+        }
+        form.Get(p->zoneList).listIndex = point.utm.zone - 29;
+    } else {
+        if (point.kind == PastedPoint::Kind::Utm) {
+            // A utility point is WGS84 latitude and longitude.
+            mGeo::InitEllipsoids();
+            const mGeo::LatLon g = mGeo::UTMToGeo(point.utm.E, point.utm.N,
+                                                  static_cast<std::int16_t>(point.utm.zone),
+                                                  mGeo::Ellipsoids[mGeo::kWGS84], "N");
+            point.lat = ToSexagesimal(g.lat);
+            point.lon = ToSexagesimal(g.lon);
+        }
+        if (point.lat.negative && p->south < 0) {
+            Refuse(platform, "esta pestaña solo admite latitudes norte");
+            return PasteResult::Refused;
+        }
+        if (IsConversionPoint(*p)) modeChanged = form.SelectOption(form.Get(p->modeGroup, p->geoMode));
+        SelectHemisphere(form, p->north, p->south, point.lat.negative);
+        WriteAngle(form, p->lat, point.lat, filled);
+        SelectHemisphere(form, p->east, p->west, point.lon.negative);
+        WriteAngle(form, p->lon, point.lon, filled);
+    }
+    // The frame of the pasted field may have been disabled by the change of input mode:
+    // the focus goes to the first field filled, unless a check below wants it elsewhere.
+    if (modeChanged) form.SetFocus(*filled.front());
+    for (app::Control* c : filled) FieldLostFocus(form, platform, *c);
+    return PasteResult::Filled;
+}
+
+}  // namespace entry
