@@ -5,13 +5,18 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QLockFile>
 #include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
 #include <cstdio>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 namespace talpor_qt {
 namespace {
@@ -30,7 +35,11 @@ QString DisplayText(std::string_view text) {
 
 QtPlatform::QtPlatform(QString lockPath) : lockPath_(std::move(lockPath)) {}
 
-QtPlatform::~QtPlatform() = default;
+QtPlatform::~QtPlatform() {
+    FlushSettings();
+    // The file stays: only the lock on it counted, and it goes with the descriptor.
+    if (lockFd_ >= 0) ::close(lockFd_);
+}
 
 QString QtPlatform::DefaultLockPath() {
     QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
@@ -73,53 +82,65 @@ app::MsgResult QtPlatform::MsgBox(std::string_view text, std::string_view title,
 
 void QtPlatform::SaveSetting(std::string_view appName, std::string_view section,
                              std::string_view key, std::string_view value) {
-    // ~/.config/Talpor/Talpor.conf, [Setting] AppPath=...
-    QSettings settings(Q(appName), Q(appName));
-    settings.beginGroup(Q(section));
-    settings.setValue(Q(key), Q(value));
-    settings.endGroup();
-    settings.sync();
+    // Written by FlushSettings, once the window is on the screen: the settings store
+    // forces its file to disk, which can take longer than drawing the window.
+    pendingSettings_.push_back({Q(appName), Q(section), Q(key), Q(value)});
+}
+
+void QtPlatform::FlushSettings() {
+    for (const PendingSetting& s : pendingSettings_) {
+        // ~/.config/Talpor/Talpor.conf, [Setting] AppPath=...
+        QSettings settings(s.appName, s.appName);
+        settings.beginGroup(s.section);
+        settings.setValue(s.key, s.value);
+        settings.endGroup();
+        settings.sync();
+    }
+    pendingSettings_.clear();
 }
 
 bool QtPlatform::PreviousInstance() {
     if (checked_) return previous_;
     checked_ = true;
     QDir().mkpath(QFileInfo(lockPath_).absolutePath());
-    lock_ = std::make_unique<QLockFile>(lockPath_);
-    // Staleness only by the owner's process being gone, never by age: a long-running
-    // first instance keeps its lock. QLockFile itself takes over a lock whose process
-    // is gone.
-    lock_->setStaleLockTime(0);
-    if (lock_->tryLock(0)) return previous_ = false;
-
-    if (lock_->error() == QLockFile::LockFailedError) {
-        qint64 pid = 0;
-        QString host, appName;
-        // A lock that names a running instance is that instance's.
-        if (lock_->getLockInfo(&pid, &host, &appName)) return previous_ = true;
-        // An empty or garbled lock. A starting instance holds an advisory lock on its
-        // file from the moment it creates it, before writing its process number, and
-        // removeStaleLockFile removes the file only when nobody holds that lock.
-        const QFileInfo file(lockPath_);
-        if (file.isFile()) {
-            bool removed = lock_->removeStaleLockFile();
-            if (!removed && file.isReadable()) return previous_ = true;  // being written now
-            // One we cannot even open was not written by a running instance of ours.
-            if (!removed) QFile::remove(lockPath_);
-            if (lock_->tryLock(0)) return previous_ = false;
+    const QByteArray path = QFile::encodeName(lockPath_);
+    // The lock is an advisory lock on the file, held while the program runs: the system
+    // releases it when the process ends, however it ends, so whatever a lock file holds
+    // (a dead instance's number, nothing, garbage) only a running instance refuses the
+    // start. Nothing is forced to disk: the lock lives in the kernel, not in the file.
+    const char* why = nullptr;
+    for (int attempt = 0; attempt < 2 && why == nullptr; ++attempt) {
+        const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            const int error = errno;
+            // A lock file we cannot open was not left by an instance of ours: replace it.
+            if (error == EACCES && attempt == 0 && QFileInfo(lockPath_).isFile() &&
+                QFile::remove(lockPath_))
+                continue;
+            why = error == EISDIR ? "hay una carpeta con su nombre"
+                  : error == EACCES ? "sin permiso"
+                                    : "no se puede abrir";
+            break;
         }
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            // For people and tools that look: which process holds it.
+            const QByteArray owner = QByteArray::number(QCoreApplication::applicationPid()) + "\n";
+            if (::ftruncate(fd, 0) == 0 && ::write(fd, owner.constData(), owner.size()) < 0) {
+                // The lock holds without the note.
+            }
+            lockFd_ = fd;
+            return previous_ = false;
+        }
+        const int error = errno;
+        ::close(fd);
+        if (error == EWOULDBLOCK) return previous_ = true;
+        why = "no se puede bloquear";
     }
-
-    // No lock can be taken here (a folder in its place, no permission): start anyway,
-    // rather than lock the user out, and say why.
-    const char* why = lock_->error() == QLockFile::PermissionError ? "sin permiso"
-                      : QFileInfo(lockPath_).isDir()                 ? "hay una carpeta con su nombre"
-                                                                     : "no se puede crear";
+    // No lock can be taken here: start anyway, rather than lock the user out, and say why.
     std::fprintf(stderr,
                  "Talpor: no se puede usar el archivo de bloqueo %s (%s); se inicia sin "
                  "comprobar si el programa ya está abierto.\n",
-                 QFile::encodeName(lockPath_).constData(), why);
-    lock_.reset();
+                 path.constData(), why);
     return previous_ = false;
 }
 

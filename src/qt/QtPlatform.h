@@ -7,10 +7,9 @@
 #include <QString>
 #include <QWidget>
 #include <memory>
+#include <vector>
 
 #include "app/Platform.h"
-
-class QLockFile;
 
 namespace talpor_qt {
 
@@ -28,8 +27,12 @@ public:
 
     app::MsgResult MsgBox(std::string_view text, std::string_view title, app::MsgIcon icon,
                           app::MsgButtons buttons, app::MsgResult defaultButton) override;
+    // Kept until FlushSettings (or the end of the program) writes it.
     void SaveSetting(std::string_view appName, std::string_view section, std::string_view key,
                      std::string_view value) override;
+    // Writes the settings saved so far to the per-user store; main calls it once the
+    // window has painted.
+    void FlushSettings();
     // Takes the lock at the first call; true only when another running instance holds
     // it. Any other lock file (left by a crashed instance, empty, garbled, unreadable)
     // is taken over; when no lock can be used at all (a folder in its place, no
@@ -56,7 +59,11 @@ public:
 
 private:
     QString lockPath_;
-    std::unique_ptr<QLockFile> lock_;
+    struct PendingSetting {
+        QString appName, section, key, value;
+    };
+    std::vector<PendingSetting> pendingSettings_;
+    int lockFd_ = -1;  // the open lock file while this instance holds its lock
     bool checked_ = false;
     bool previous_ = false;
     QPointer<QWidget> mainWindow_;

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
+#include <functional>
 
 #include "app/frmTalpor.h"
 #include "qt/QtPlatform.h"
@@ -32,14 +33,15 @@ int main(int argc, char* argv[]) {
     talpor_qt::TalporWindow window(frm);
     platform.SetMainWindow(&window);
 
+    std::function<void()> afterFirstPaint;
     if (exitWhenShown) {
-        window.onFirstPaint = [] {
+        afterFirstPaint = [] {
             std::fputs("shown\n", stdout);
             std::fflush(stdout);
             QApplication::exit(0);
         };
     } else if (!screenshot.isEmpty()) {
-        window.onFirstPaint = [&window, screenshot, tab] {
+        afterFirstPaint = [&window, screenshot, tab] {
             if (tab >= 0) window.ChooseTab(tab);
             // Let the tab change and its repaint settle before taking the picture.
             QTimer::singleShot(300, &window, [&window, screenshot] {
@@ -50,6 +52,12 @@ int main(int argc, char* argv[]) {
             });
         };
     }
+    // The settings entry is written once the window is on the screen (and at the end,
+    // if the program ends before that).
+    window.onFirstPaint = [&window, &platform, afterFirstPaint] {
+        QTimer::singleShot(0, &window, [&platform] { platform.FlushSettings(); });
+        if (afterFirstPaint) afterFirstPaint();
+    };
 
     window.show();
     int code = QApplication::exec();
