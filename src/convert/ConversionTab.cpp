@@ -3,9 +3,9 @@
 #include <cmath>
 #include <string>
 
-#include "app/FrmTalporControls.h"
 #include "convert/Conversions.h"
 #include "entry/mText.h"
+#include "form/FrmTalporControls.h"
 #include "geo/Angles.h"
 #include "num/Number.h"
 

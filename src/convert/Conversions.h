@@ -14,8 +14,8 @@
 // the window reports it.
 #pragma once
 
-#include "app/Controls.h"
-#include "app/Platform.h"
+#include "form/Controls.h"
+#include "form/Platform.h"
 
 namespace convert {
 

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "app/Controls.h"
-#include "app/Platform.h"
+#include "form/Controls.h"
+#include "form/Platform.h"
 
 namespace entry {
 

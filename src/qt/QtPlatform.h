@@ -8,7 +8,7 @@
 #include <QWidget>
 #include <memory>
 
-#include "app/Platform.h"
+#include "form/Platform.h"
 
 class QLockFile;
 

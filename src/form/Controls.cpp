@@ -1,4 +1,4 @@
-#include "app/Controls.h"
+#include "form/Controls.h"
 
 #include <stdexcept>
 
