@@ -8,6 +8,7 @@
 #include "ConversionTab.h"
 #include "convert/InputMode.h"
 #include "geo/mGeo.h"
+#include "num/RuntimeError.h"
 
 namespace {
 
@@ -249,6 +250,55 @@ TEST_F(ConversionTab, OnlyTab1MolodenskyWritesItsMirrorUnrounded) {
             EXPECT_EQ(Text(c.field, c.index), click == kMolodensky[1] ? c.unrounded : c.rounded);
         }
     }
+}
+
+TEST_F(ConversionTab, AnUnreadableHeightStopsTheClickOnceTheMirrorIsWritten) {
+    // A pasted height the entry rules could not read: the click writes the typed point
+    // into the other frame, copies the height text there and fails on reading it, with
+    // the results of the conversion before left as they were and no set chosen.
+    for (int tab : {0, 1}) {
+        for (Click click : {kHelmert[tab], kMolodensky[tab]}) {
+            for (bool utm : {false, true}) {
+                SCOPED_TRACE(testing::Message() << "tab " << tab << (utm ? " UTM" : ""));
+                auto typeMadrid = [&](const char* h) {
+                    if (utm) TypeUtm(tab, "440610,5", "4474317,25", 1, h);
+                    if (!utm) TypeGeographic(tab, "40 25 0", "3 42 0 W", h);
+                };
+                // The other frame: the degree fields and the west button, or the UTM
+                // fields and the zone; its height last.
+                auto otherFrame = [&] {
+                    const int fields[2][6] = {{0, 1, 2, 3, 4, 5}, {7, 14, 15, 16, 17, 18}};
+                    std::vector<std::string> out;
+                    if (utm) {
+                        for (int f : fields[tab]) out.push_back(Text("TxtWGSg", f));
+                        out.push_back(form.Get("OptLng", tab == 0 ? 0 : 4).value ? "W" : "E");
+                        out.push_back(Text("TxtWGSg", tab == 0 ? 6 : 26));
+                    } else {
+                        out = {Text(tab == 0 ? "TxtUTMx" : "TxtUTMe"),
+                               Text(tab == 0 ? "TxtUTMy" : "TxtUTMn"),
+                               form.Get(tab == 0 ? "CmbHuso" : "CmbUsos2").ListText(),
+                               Text("TxtWGSg", tab == 0 ? 8 : 25)};
+                    }
+                    return out;
+                };
+                typeMadrid("650,0");
+                click(form, platform);
+                auto mirror = otherFrame();
+                mirror.back() = "1e999";
+                // A conversion with BAL99 in between.
+                TypeGeographic(tab, "39 30 0", "2 40 0 E", "10,0");
+                kHelmert[tab](form, platform);
+                const auto results = Results(tab);
+
+                typeMadrid("1e999");
+                EXPECT_THROW(click(form, platform), num::RuntimeError);
+                EXPECT_EQ(otherFrame(), mirror);
+                EXPECT_EQ(Results(tab), results);
+                EXPECT_EQ(mGeo::HelmertParamsZone, HelmertZone::BAL99);
+            }
+        }
+    }
+    EXPECT_TRUE(platform.msgBoxes.empty());
 }
 
 TEST_F(ConversionTab, EachPictureButtonShowsItsParameterSheet) {
