@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/Platform.h"
 #include "app/frmTalpor.h"
+#include "form/Platform.h"
 
 namespace bench {
 

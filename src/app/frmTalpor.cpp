@@ -4,12 +4,12 @@
 #include <exception>
 #include <new>
 
-#include "app/FrmTalporControls.h"
 #include "app/mEntorno.h"
 #include "convert/Conversions.h"
 #include "convert/InputMode.h"
 #include "entry/Fields.h"
 #include "entry/PastePoint.h"
+#include "form/FrmTalporControls.h"
 #include "geo/Ellipsoid.h"
 #include "num/RuntimeError.h"
 #include "utilities/Utilities.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/Platform.h"
+#include "form/Platform.h"
 
 namespace mEntorno {
 

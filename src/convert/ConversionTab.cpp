@@ -1,23 +1,19 @@
 #include "convert/ConversionTab.h"
 
 #include <cmath>
+#include <exception>
 #include <string>
 
-#include "app/FrmTalporControls.h"
+#include "convert/Captions.h"
 #include "convert/Conversions.h"
 #include "convert/InputMode.h"
 #include "entry/mText.h"
+#include "form/FrmTalporControls.h"
 #include "geo/Angles.h"
 #include "num/Number.h"
 
 namespace convert {
 namespace detail {
-namespace {
-
-constexpr const char* kSecondsPattern = "#,##0.0000";
-constexpr const char* kMetresPattern = "#,##0.00";
-
-}  // namespace
 
 TabControls ControlsOf(app::FormModel& form, Tab tab) {
     auto F = [&form](const char* name, int index = -1) -> app::Control& {
@@ -35,18 +31,6 @@ TabControls ControlsOf(app::FormModel& form, Tab tab) {
             F("TxtWGSg", 26), F("TxtUTMe"),      F("TxtUTMn"),      F("CmbUsos2"),
             F("TxtWGSg", 25), F("LblGeoLat", 1), F("LblGeoLon", 1), F("LblLat", 24),
             F("LblUTM", 6),   F("LblUTM", 7),    F("LblUTM", 8)};
-}
-
-bool IsUtmInput(const app::FormModel& form, Tab tab) {
-    return tab == Tab::WGS84ToED50 ? Tab0ReadsUtm(form) : Tab1ReadsUtm(form);
-}
-
-const mGeo::Ellipsoid& SourceEllipsoid(Tab tab) {
-    return mGeo::Ellipsoids[tab == Tab::WGS84ToED50 ? mGeo::kWGS84 : mGeo::kED50];
-}
-
-const mGeo::Ellipsoid& TargetEllipsoid(Tab tab) {
-    return mGeo::Ellipsoids[tab == Tab::WGS84ToED50 ? mGeo::kED50 : mGeo::kWGS84];
 }
 
 std::int16_t IntegerValue(const app::Control& field) {
@@ -78,17 +62,11 @@ std::int16_t ZoneOfList(const app::Control& list) {
     return num::CInt(num::Val(list.ListText()));
 }
 
-bool MirrorToUTM(const TabControls& c, const mGeo::UTMPoint& p, bool round) {
+void MirrorToUTM(const TabControls& c, const mGeo::UTMPoint& p, bool round) {
     c.utmE.text = num::Format(round ? num::Round(p.E, 2) : p.E, kMetresPattern);
     c.utmN.text = num::Format(round ? num::Round(p.N, 2) : p.N, kMetresPattern);
-    // The zone text starts with the zone number: "30T".
-    const std::string_view zone = std::string_view(p.zoneText).substr(0, 2);
-    int item = -1;
-    if (zone == "29") item = 0;
-    if (zone == "30") item = 1;
-    if (zone == "31") item = 2;
-    c.zoneList.listIndex = item < 0 ? 1 : item;
-    return item >= 0;
+    // The list holds "29", "30" and "31".
+    c.zoneList.listIndex = InZones(p) ? p.zone - 29 : 1;
 }
 
 void MirrorToGeographic(app::FormModel& form, const TabControls& c, mGeo::LatLon p,
@@ -108,69 +86,124 @@ void MirrorToGeographic(app::FormModel& form, const TabControls& c, mGeo::LatLon
     c.lonSec.text = seconds(lon.sec);
 }
 
-std::optional<TypedPoint> ReadTypedPoint(app::FormModel& form, app::Platform& platform,
-                                         const TabControls& c, Tab tab, bool round) {
-    const bool tab0 = tab == Tab::WGS84ToED50;
-    const mGeo::Ellipsoid& source = SourceEllipsoid(tab);
-    TypedPoint p;
-    p.utm = IsUtmInput(form, tab);
-    if (!p.utm) {
-        p.lat = ReadLatitude(c, round);
-        if (tab0) c.latDeg.toolTip = num::NumberToText(p.lat);
-        p.lon = ReadLongitude(c, round);
-        if (tab0) c.lonDeg.toolTip = num::NumberToText(p.lon);
-
-        if (!MirrorToUTM(c, mGeo::GeoToUTM(p.lat, p.lon, source), round)) {
-            ShowInvalidArea(form, platform, tab);
-            return std::nullopt;
-        }
-        c.utmHeight.text = c.geoHeight.text;
-        // Both frames hold the same text now; each tab reads the one it always read.
-        p.h = mText::FieldValue(tab0 ? c.geoHeight.text : c.utmHeight.text);
-    } else {
-        // UTM input has no zone test: its zone is always one of the list's three.
-        p.E = mText::FieldValue(c.utmE.text);
-        p.N = mText::FieldValue(c.utmN.text);
-        p.zone = ZoneOfList(c.zoneList);
-        const mGeo::LatLon g = mGeo::UTMToGeo(p.E, p.N, p.zone, source, "N");
-        p.lat = g.lat;
-        p.lon = g.lon;
-        MirrorToGeographic(form, c, g, round);
-        c.geoHeight.text = c.utmHeight.text;
-        p.h = mText::FieldValue(c.geoHeight.text);
-    }
-    return p;
-}
-
 namespace {
 
-// 40º 25' 3,1234 (degrees and minutes never negative; the caller appends the sign).
-std::string DMSCaption(double value) {
-    const mGeo::DMS d = mGeo::DegToDMS(value);
-    return num::Format(std::abs(d.deg), "#,##0º ") + num::Format(d.min, "#,##0' ") +
-           num::Format(num::Round(d.sec, 4), kSecondsPattern);
+// The height of a frame. The click reads it only once the mirror is written, so a
+// run-time error reading it is kept and raised there.
+struct Height {
+    double value = 0;
+    std::exception_ptr error;
+};
+
+Height ReadHeight(const app::Control& field) {
+    try {
+        return {mText::FieldValue(field.text), nullptr};
+    } catch (...) {
+        return {0, std::current_exception()};
+    }
+}
+
+GeographicConversion Convert(const Method& m, const GeographicInput& p, Tab tab) {
+    return m.helmert ? Helmert(p, tab) : Molodensky(p, tab, m.set);
+}
+
+UtmConversion Convert(const Method& m, const UtmInput& p, Tab tab) {
+    return m.helmert ? Helmert(p, tab) : Molodensky(p, tab, m.set);
+}
+
+// Writes the projected typed point into the UTM frame and gives it the geographic
+// frame's height; outside zones 29-31 the tab's out-of-area method runs instead of the
+// height copy. Answers whether the click goes on.
+bool WriteUtmMirror(app::FormModel& form, app::Platform& platform, const TabControls& c, Tab tab,
+                    const mGeo::UTMPoint& mirror, bool round) {
+    MirrorToUTM(c, mirror, round);
+    if (!InZones(mirror)) {
+        ShowInvalidArea(form, platform, tab);
+        return false;
+    }
+    c.utmHeight.text = c.geoHeight.text;
+    return true;
+}
+
+void WriteGeographicMirror(app::FormModel& form, const TabControls& c, mGeo::LatLon mirror,
+                           bool round) {
+    MirrorToGeographic(form, c, mirror, round);
+    c.geoHeight.text = c.utmHeight.text;
+}
+
+void WriteResults(app::FormModel& form, app::Platform& platform, const TabControls& c, Tab tab,
+                  const Result& r) {
+    if (r.status == Status::OutsideArea) {
+        ShowInvalidArea(form, platform, tab);
+        return;
+    }
+    if (!r.point) throw *r.error;
+    const Accuracy accuracy = AccuracyOf(*r.set);
+    c.resLat.text = LatitudeCaption(r.point->lat);
+    c.resLon.text = LongitudeCaption(r.point->lon);
+    c.resHeight.text = HeightCaption(r.point->h, accuracy.z);
+    if (!r.utm) throw *r.error;
+    c.resE.text = EastingCaption(r.utm->E, accuracy.x);
+    c.resN.text = NorthingCaption(r.utm->N, accuracy.y);
+    c.resZone.text = ZoneCaption(r.utm->zoneText);
+}
+
+void ConvertGeographic(app::FormModel& form, app::Platform& platform, const TabControls& c, Tab tab,
+                       const Method& method, bool round) {
+    const bool tab0 = tab == Tab::WGS84ToED50;
+    GeographicInput p;
+    p.lat = ReadLatitude(c, round);
+    if (tab0) c.latDeg.toolTip = num::NumberToText(p.lat);
+    p.lon = ReadLongitude(c, round);
+    if (tab0) c.lonDeg.toolTip = num::NumberToText(p.lon);
+    // Tab 0 reads the geographic frame's height, tab 1 the UTM frame's once it is a
+    // copy of it: the same text.
+    const Height h = ReadHeight(c.geoHeight);
+    p.h = h.value;
+    // An unreadable height stops the click once the mirror is written: no conversion
+    // runs, so no Helmert set is chosen either.
+    if (h.error) {
+        if (WriteUtmMirror(form, platform, c, tab, MirrorOf(p, tab), round))
+            std::rethrow_exception(h.error);
+        return;
+    }
+
+    const GeographicConversion r = Convert(method, p, tab);
+    if (!r.mirror) throw *r.error;
+    if (!WriteUtmMirror(form, platform, c, tab, *r.mirror, round)) return;
+    WriteResults(form, platform, c, tab, r);
+}
+
+void ConvertUtm(app::FormModel& form, app::Platform& platform, const TabControls& c, Tab tab,
+                const Method& method, bool round) {
+    UtmInput p;
+    p.E = mText::FieldValue(c.utmE.text);
+    p.N = mText::FieldValue(c.utmN.text);
+    p.zone = ZoneOfList(c.zoneList);
+    const Height h = ReadHeight(c.utmHeight);
+    p.h = h.value;
+    if (h.error) {
+        WriteGeographicMirror(form, c, MirrorOf(p, tab), round);
+        std::rethrow_exception(h.error);
+    }
+
+    const UtmConversion r = Convert(method, p, tab);
+    if (!r.mirror) throw *r.error;
+    WriteGeographicMirror(form, c, *r.mirror, round);
+    WriteResults(form, platform, c, tab, r);
 }
 
 }  // namespace
 
-std::string LatitudeCaption(double lat) {
-    return DMSCaption(lat) + "\" N";
-}
-
-std::string LongitudeCaption(double lon) {
-    return DMSCaption(lon) + (lon < 0 ? "\" W" : "\" E");
-}
-
-std::string HeightCaption(double h, std::string_view accuracy) {
-    return "Altura sobre el elipsoide = " + num::Format(num::Round(h, 1), "#,##0.0") +
-           std::string(accuracy);
-}
-
-void WriteUTMResult(const TabControls& c, const mGeo::UTMPoint& p, std::string_view accuracyE,
-                    std::string_view accuracyN) {
-    c.resE.text = "E= " + num::Format(num::Round(p.E, 2), kMetresPattern) + std::string(accuracyE);
-    c.resN.text = "N= " + num::Format(num::Round(p.N, 2), kMetresPattern) + std::string(accuracyN);
-    c.resZone.text = "Huso= " + p.zoneText;
+void ConvertClick(app::FormModel& form, app::Platform& platform, Tab tab, const Method& method,
+                  bool round) {
+    const TabControls c = ControlsOf(form, tab);
+    const bool utm = tab == Tab::WGS84ToED50 ? Tab0ReadsUtm(form) : Tab1ReadsUtm(form);
+    if (utm) {
+        ConvertUtm(form, platform, c, tab, method, round);
+    } else {
+        ConvertGeographic(form, platform, c, tab, method, round);
+    }
 }
 
 // The latitude and longitude results go back to their initial captions and the UTM
@@ -190,12 +223,37 @@ void ShowInvalidArea(app::FormModel& form, app::Platform& platform, Tab tab) {
 
 }  // namespace detail
 
+using detail::Tab;
+
+void CmdED50Helmert_Click(app::FormModel& form, app::Platform& platform) {
+    detail::ConvertClick(form, platform, Tab::WGS84ToED50, {}, true);
+}
+
+void CmdWGS84Helmert_Click(app::FormModel& form, app::Platform& platform) {
+    detail::ConvertClick(form, platform, Tab::ED50ToWGS84, {}, true);
+}
+
+// Tab 1 takes its typed seconds as they are and writes its mirrored eastings,
+// northings and seconds without rounding them first; tab 0 rounds both. Where a value
+// falls on a half of the last shown digit the two tabs therefore show it differently.
+void CmdED50Molodensky_Click(app::FormModel& form, app::Platform& platform) {
+    const bool ign = form.Get("OptMWGS84", 0).value;
+    detail::ConvertClick(form, platform, Tab::WGS84ToED50,
+                         {false, ign ? MolodenskySet::IGN : MolodenskySet::NIMA}, true);
+}
+
+void CmdWGS84Molodensky_Click(app::FormModel& form, app::Platform& platform) {
+    const bool ign = form.Get("OptMED50", 2).value;
+    detail::ConvertClick(form, platform, Tab::ED50ToWGS84,
+                         {false, ign ? MolodenskySet::IGN : MolodenskySet::NIMA}, false);
+}
+
 void ShowInvalidAreaED50(app::FormModel& form, app::Platform& platform) {
-    detail::ShowInvalidArea(form, platform, detail::Tab::WGS84ToED50);
+    detail::ShowInvalidArea(form, platform, Tab::WGS84ToED50);
 }
 
 void ShowInvalidAreaWGS84(app::FormModel& form, app::Platform& platform) {
-    detail::ShowInvalidArea(form, platform, detail::Tab::ED50ToWGS84);
+    detail::ShowInvalidArea(form, platform, Tab::ED50ToWGS84);
 }
 
 }  // namespace convert

@@ -6,7 +6,9 @@
 // northing and zone 29-31), writes the same point into the tab's other input frame,
 // and writes the transformed latitude, longitude (degrees, minutes, seconds), height
 // above the ellipsoid (metres) and UTM easting, northing (metres) and zone into the
-// tab's result labels, each label as soon as its value is known.
+// tab's result labels, one after the other in that order. The conversion itself
+// is the core's (convert/Core.h) and the result texts are its captions
+// (convert/Captions.h); the handlers read the fields and write the texts.
 //
 // The ellipsoid table must be filled (mGeo::InitEllipsoids) before any click. A
 // run-time error (num::RuntimeError: an overflow from a degree field beyond 16 bits, a
@@ -14,8 +16,8 @@
 // the window reports it.
 #pragma once
 
-#include "app/Controls.h"
-#include "app/Platform.h"
+#include "form/Controls.h"
+#include "form/Platform.h"
 
 namespace convert {
 

@@ -3,7 +3,7 @@
 // disables the other frame and paints the other group's text grey; no field changes.
 #pragma once
 
-#include "app/Controls.h"
+#include "form/Controls.h"
 
 namespace convert {
 

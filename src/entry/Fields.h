@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/Controls.h"
-#include "app/Platform.h"
+#include "form/Controls.h"
+#include "form/Platform.h"
 
 namespace entry {
 

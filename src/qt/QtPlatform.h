@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/Platform.h"
+#include "form/Platform.h"
 
 namespace talpor_qt {
 

@@ -1,7 +1,7 @@
 // Reading the two points of the "Utilidades" tab from their sexagesimal fields.
 #pragma once
 
-#include "app/Controls.h"
+#include "form/Controls.h"
 
 namespace utilities {
 

@@ -1,8 +1,8 @@
 // Click handlers of the "Utilidades" tab, run on the window's control model.
 #pragma once
 
-#include "app/Controls.h"
-#include "app/Platform.h"
+#include "form/Controls.h"
+#include "form/Platform.h"
 
 namespace utilities {
 

@@ -2,78 +2,21 @@
 // on both tabs, the parameter sheets of the picture buttons and the input-mode buttons.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "app/frmTalpor.h"
-#include "convert/Conversions.h"
+#include "ConversionTab.h"
 #include "convert/InputMode.h"
 #include "geo/mGeo.h"
-#include "support/FakePlatform.h"
+#include "num/RuntimeError.h"
 
 namespace {
 
 using mGeo::HelmertZone;
-using Click = void (*)(app::FormModel&, app::Platform&);
-constexpr Click kHelmert[2] = {convert::CmdED50Helmert_Click, convert::CmdWGS84Helmert_Click};
-constexpr Click kMolodensky[2] = {convert::CmdED50Molodensky_Click,
-                                  convert::CmdWGS84Molodensky_Click};
-
-class ConversionTab : public ::testing::Test {
-  protected:
-    ConversionTab() { window.Form_Load(); }
-
-    std::string& Text(const char* name, int index = -1) { return form.Get(name, index).text; }
-    std::string& Tip(int field) { return form.Get("TxtWGSg", field).toolTip; }
-    void Select(const char* name, int index) { form.SelectOption(form.Get(name, index)); }
-
-    // Geographic input on tab 0 or 1: TypeGeographic(1, "40 25 0", "3 42 0 W", "650,0").
-    void TypeGeographic(int tab, const std::string& lat, const std::string& lon, const char* h) {
-        Select(tab == 0 ? "OptUTM" : "OptCoord", tab == 0 ? 0 : 1);
-        const int fields[2][6] = {{0, 1, 2, 3, 4, 5}, {7, 14, 15, 16, 17, 18}};
-        std::istringstream in(lat + " " + lon);
-        for (int f : fields[tab]) in >> Text("TxtWGSg", f);
-        std::string hemisphere;
-        in >> hemisphere;
-        Select("OptLng", (tab == 0 ? 0 : 4) + (hemisphere == "E" ? 1 : 0));
-        Text("TxtWGSg", tab == 0 ? 6 : 26) = h;
-    }
-    // UTM input; zoneItem 0, 1, 2 is zone 29, 30, 31.
-    void TypeUtm(int tab, const char* E, const char* N, int zoneItem, const char* h) {
-        Select(tab == 0 ? "OptUTM" : "OptCoord", tab == 0 ? 1 : 0);
-        Text(tab == 0 ? "TxtUTMx" : "TxtUTMe") = E;
-        Text(tab == 0 ? "TxtUTMy" : "TxtUTMn") = N;
-        form.Get(tab == 0 ? "CmbHuso" : "CmbUsos2").listIndex = zoneItem;
-        Text("TxtWGSg", tab == 0 ? 8 : 25) = h;
-    }
-
-    // The result labels of a tab, in the order the clicks write them.
-    std::vector<std::string> Results(int tab) {
-        const int u = tab == 0 ? 0 : 6;
-        return {Text("LblGeoLat", tab), Text("LblGeoLon", tab), Text("LblLat", tab == 0 ? 20 : 24),
-                Text("LblUTM", u),      Text("LblUTM", u + 1),  Text("LblUTM", u + 2)};
-    }
-
-    // Every caption and field text of the window.
-    std::vector<std::string> AllTexts() {
-        std::vector<std::string> out;
-        for (const auto& c : form.Controls()) out.push_back(c->text);
-        return out;
-    }
-    // The text of the one message box shown, with an OK button and this title and icon.
-    std::string OnlyBox(const std::string& title, app::MsgIcon icon) {
-        const auto& boxes = platform.msgBoxes;
-        EXPECT_TRUE(boxes.size() == 1 && boxes[0].title == title && boxes[0].icon == icon &&
-                    boxes[0].buttons == app::MsgButtons::OK)
-            << boxes.size() << " boxes, expected one titled " << title;
-        return boxes.empty() ? "" : boxes[0].text;
-    }
-
-    testing_support::FakePlatform platform;
-    app::frmTalpor window{platform};
-    app::FormModel& form = window.Form();
-};
+using testing_support::ConversionTab;
+using testing_support::kHelmert;
+using testing_support::kMolodensky;
+using Click = testing_support::Click;
 
 // Every control drawn inside a frame, the hemisphere buttons of its picture included.
 std::vector<app::Control*> Inside(app::FormModel& form, const char* frame, int index) {
@@ -307,6 +250,55 @@ TEST_F(ConversionTab, OnlyTab1MolodenskyWritesItsMirrorUnrounded) {
             EXPECT_EQ(Text(c.field, c.index), click == kMolodensky[1] ? c.unrounded : c.rounded);
         }
     }
+}
+
+TEST_F(ConversionTab, AnUnreadableHeightStopsTheClickOnceTheMirrorIsWritten) {
+    // A pasted height the entry rules could not read: the click writes the typed point
+    // into the other frame, copies the height text there and fails on reading it, with
+    // the results of the conversion before left as they were and no set chosen.
+    for (int tab : {0, 1}) {
+        for (Click click : {kHelmert[tab], kMolodensky[tab]}) {
+            for (bool utm : {false, true}) {
+                SCOPED_TRACE(testing::Message() << "tab " << tab << (utm ? " UTM" : ""));
+                auto typeMadrid = [&](const char* h) {
+                    if (utm) TypeUtm(tab, "440610,5", "4474317,25", 1, h);
+                    if (!utm) TypeGeographic(tab, "40 25 0", "3 42 0 W", h);
+                };
+                // The other frame: the degree fields and the west button, or the UTM
+                // fields and the zone; its height last.
+                auto otherFrame = [&] {
+                    const int fields[2][6] = {{0, 1, 2, 3, 4, 5}, {7, 14, 15, 16, 17, 18}};
+                    std::vector<std::string> out;
+                    if (utm) {
+                        for (int f : fields[tab]) out.push_back(Text("TxtWGSg", f));
+                        out.push_back(form.Get("OptLng", tab == 0 ? 0 : 4).value ? "W" : "E");
+                        out.push_back(Text("TxtWGSg", tab == 0 ? 6 : 26));
+                    } else {
+                        out = {Text(tab == 0 ? "TxtUTMx" : "TxtUTMe"),
+                               Text(tab == 0 ? "TxtUTMy" : "TxtUTMn"),
+                               form.Get(tab == 0 ? "CmbHuso" : "CmbUsos2").ListText(),
+                               Text("TxtWGSg", tab == 0 ? 8 : 25)};
+                    }
+                    return out;
+                };
+                typeMadrid("650,0");
+                click(form, platform);
+                auto mirror = otherFrame();
+                mirror.back() = "1e999";
+                // A conversion with BAL99 in between.
+                TypeGeographic(tab, "39 30 0", "2 40 0 E", "10,0");
+                kHelmert[tab](form, platform);
+                const auto results = Results(tab);
+
+                typeMadrid("1e999");
+                EXPECT_THROW(click(form, platform), num::RuntimeError);
+                EXPECT_EQ(otherFrame(), mirror);
+                EXPECT_EQ(Results(tab), results);
+                EXPECT_EQ(mGeo::HelmertParamsZone, HelmertZone::BAL99);
+            }
+        }
+    }
+    EXPECT_TRUE(platform.msgBoxes.empty());
 }
 
 TEST_F(ConversionTab, EachPictureButtonShowsItsParameterSheet) {

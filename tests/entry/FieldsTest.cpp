@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/FrmTalporControls.h"
 #include "entry/mText.h"
+#include "form/FrmTalporControls.h"
 #include "support/FakePlatform.h"
 
 namespace {

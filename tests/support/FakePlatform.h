@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Platform.h"
+#include "form/Platform.h"
 
 namespace testing_support {
 

@@ -1,4 +1,4 @@
-#include "app/Controls.h"
+#include "form/Controls.h"
 
 #include <stdexcept>
 
@@ -24,7 +24,7 @@ Control& FormModel::Add(Control control) {
 
 Control* FormModel::Find(std::string_view name, int index) {
     for (auto& c : controls_)
-        if (c->id.name == name && c->id.index == index) return c.get();
+        if (c->id.index == index && c->id.name == name) return c.get();
     return nullptr;
 }
 

@@ -2,7 +2,7 @@
 // start-up fills the drop-down lists and the calendar.
 #pragma once
 
-#include "app/Controls.h"
+#include "form/Controls.h"
 
 namespace app {
 

@@ -1,4 +1,4 @@
-#include "app/Controls.h"
+#include "form/Controls.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/FrmTalporControls.h"
+#include "form/FrmTalporControls.h"
 
 using namespace app;
 

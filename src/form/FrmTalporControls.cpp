@@ -1,4 +1,4 @@
-#include "app/FrmTalporControls.h"
+#include "form/FrmTalporControls.h"
 
 namespace app {
 namespace {

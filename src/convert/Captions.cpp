@@ -1,0 +1,75 @@
+#include "convert/Captions.h"
+
+#include <cmath>
+
+#include "geo/Angles.h"
+#include "geo/Molodensky.h"
+#include "num/Number.h"
+
+namespace convert {
+namespace {
+
+// The EUREF accuracy of the regional Helmert sets, the same on every axis.
+constexpr std::string_view kHelmertAccuracy = "  ±1,5m";
+
+// The parts in one string, sized once: a caption outgrows the small-string buffer
+// at most once.
+template <typename... Parts>
+std::string Joined(const Parts&... parts) {
+    std::string s;
+    s.reserve((std::string_view(parts).size() + ...));
+    (s.append(parts), ...);
+    return s;
+}
+
+// 40º 25' 3,1234" followed by the hemisphere (degrees and minutes never negative).
+std::string DMSCaption(double value, std::string_view hemisphere) {
+    const mGeo::DMS d = mGeo::DegToDMS(value);
+    const std::string deg = num::Format(std::abs(d.deg), "#,##0º ");
+    const std::string min = num::Format(d.min, "#,##0' ");
+    const std::string sec = num::Format(num::Round(d.sec, 4), kSecondsPattern);
+    return Joined(deg, min, sec, hemisphere);
+}
+
+}  // namespace
+
+Accuracy AccuracyOf(ParameterSet set) {
+    switch (set) {
+        case ParameterSet::IGN:
+            return {mGeo::IGN.PrecX, mGeo::IGN.PrecY, mGeo::IGN.PrecZ};
+        case ParameterSet::NIMA:
+            return {mGeo::NIMA.PrecX, mGeo::NIMA.PrecY, mGeo::NIMA.PrecZ};
+        case ParameterSet::EST99:
+        case ParameterSet::ZNW99:
+        case ParameterSet::BAL99:
+            break;
+    }
+    return {kHelmertAccuracy, kHelmertAccuracy, kHelmertAccuracy};
+}
+
+std::string LatitudeCaption(double lat) {
+    return DMSCaption(lat, "\" N");
+}
+
+std::string LongitudeCaption(double lon) {
+    return DMSCaption(lon, lon < 0 ? "\" W" : "\" E");
+}
+
+std::string HeightCaption(double h, std::string_view accuracy) {
+    return Joined(std::string_view("Altura sobre el elipsoide = "),
+                  num::Format(num::Round(h, 1), "#,##0.0"), accuracy);
+}
+
+std::string EastingCaption(double E, std::string_view accuracy) {
+    return Joined(std::string_view("E= "), num::Format(num::Round(E, 2), kMetresPattern), accuracy);
+}
+
+std::string NorthingCaption(double N, std::string_view accuracy) {
+    return Joined(std::string_view("N= "), num::Format(num::Round(N, 2), kMetresPattern), accuracy);
+}
+
+std::string ZoneCaption(std::string_view zoneText) {
+    return Joined(std::string_view("Huso= "), zoneText);
+}
+
+}  // namespace convert

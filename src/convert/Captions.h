@@ -1,0 +1,44 @@
+// The result captions of the conversion tabs, made from the values the conversion
+// core answers (convert/Core.h): sexagesimal latitude and longitude, the height and
+// the three UTM lines, each with the accuracy of the set that was used. Numbers are
+// written with the regional separators (decimal comma, thousands point).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "convert/Core.h"
+
+namespace convert {
+
+// Patterns of the seconds and of the UTM metres, in the captions and in the fields.
+inline constexpr const char* kSecondsPattern = "#,##0.0000";
+inline constexpr const char* kMetresPattern = "#,##0.00";
+
+// Accuracy suffixes of a set's results on the three axes: "  ±1,5m" on each for the
+// Helmert sets (the EUREF figure), PrecX, PrecY and PrecZ of a Molodensky set.
+struct Accuracy {
+    std::string_view x, y, z;
+};
+Accuracy AccuracyOf(ParameterSet set);
+
+// lat (decimal degrees) as 40º 25' 3,1234" N, seconds rounded to 4 decimals. Throws
+// the overflow error when the whole degrees do not fit 16 bits.
+std::string LatitudeCaption(double lat);
+
+// lon (decimal degrees) as 3º 42' 4,5678" W, or E from longitude 0 on. Throws as above.
+std::string LongitudeCaption(double lon);
+
+// "Altura sobre el elipsoide = 650,3" followed by `accuracy`; h in metres, rounded to
+// 1 decimal.
+std::string HeightCaption(double h, std::string_view accuracy);
+
+// "E= 440.501,02" and "N= 4.474.109,90" followed by `accuracy`; metres rounded to 2
+// decimals.
+std::string EastingCaption(double E, std::string_view accuracy);
+std::string NorthingCaption(double N, std::string_view accuracy);
+
+// "Huso= 30T".
+std::string ZoneCaption(std::string_view zoneText);
+
+}  // namespace convert

@@ -1,0 +1,112 @@
+// The datum conversions of the two conversion tabs as plain computation, with no
+// control and no message: a typed point on one datum in, the point on the other datum
+// out, with everything the result frame shows and the typed point in the form it was
+// not typed in. Being outside a method's area and a run-time error are answers, not
+// messages, so the window's buttons and any other caller share these calls.
+//
+// The ellipsoid table must be filled (mGeo::InitEllipsoids) before any call.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "geo/Ellipsoid.h"
+#include "geo/Geocentric.h"
+#include "geo/Utm.h"
+#include "num/RuntimeError.h"
+
+namespace convert {
+
+// Tab 0 converts WGS84 to ED50, tab 1 ED50 (International ellipsoid) to WGS84.
+enum class Direction { WGS84ToED50 = 0, ED50ToWGS84 = 1 };
+
+// Ellipsoid of the typed point (source) and of the results (target).
+const mGeo::Ellipsoid& SourceEllipsoid(Direction direction);
+const mGeo::Ellipsoid& TargetEllipsoid(Direction direction);
+
+// The translation sets of "Molodensky 3p".
+enum class MolodenskySet { IGN, NIMA };
+
+// The parameter set a conversion used: a regional Helmert set or a Molodensky set.
+enum class ParameterSet { EST99, ZNW99, BAL99, IGN, NIMA };
+
+// "EST99", "ZNW99", "BAL99", "IGN" or "NIMA", as the parameter sheets name them.
+std::string_view NameOf(ParameterSet set);
+
+// A point typed as geographic coordinates on the source datum.
+struct GeographicInput {
+    double lat = 0;  // decimal degrees, north positive
+    double lon = 0;  // decimal degrees, east positive
+    double h = 0;    // metres above the source ellipsoid
+};
+
+// A point typed as UTM coordinates on the source datum, northern hemisphere.
+struct UtmInput {
+    double E = 0;            // easting (metres)
+    double N = 0;            // northing (metres)
+    std::int16_t zone = 30;  // 29, 30 or 31 as the window lists them; any other is taken as given
+    double h = 0;            // metres above the source ellipsoid
+};
+
+enum class Status {
+    Converted,     // every value below is set
+    OutsideZones,  // geographic input outside UTM zones 29-31: only the mirror is set
+    OutsideArea,   // Helmert, outside EST99, ZNW99 and BAL99: only the mirror is set
+    Failed,        // a run-time error stopped the computation: see Result::error
+};
+
+// What the result frame shows, as values. A value is set once it is computed, in
+// this order: the set, the point, its projection. A run-time error stops the
+// computation where it arises and leaves the later values unset; the conversion calls
+// below answer it here and never throw it.
+struct Result {
+    Status status = Status::Failed;
+    std::optional<ParameterSet> set;
+    // The converted point on the target datum: decimal degrees, metres.
+    std::optional<mGeo::GeoPoint> point;
+    // The converted point projected on the target ellipsoid: easting and northing
+    // (metres), zone and zone text ("30T").
+    std::optional<mGeo::UTMPoint> utm;
+    // The error that stopped the computation (overflow, division by zero).
+    std::optional<num::RuntimeError> error;
+};
+
+// Geographic input: the mirror is the typed point projected on the source
+// ellipsoid, set also outside zones 29-31; only an error of that projection leaves it
+// unset.
+struct GeographicConversion : Result {
+    std::optional<mGeo::UTMPoint> mirror;
+};
+
+// UTM input: the mirror is the typed point in decimal degrees on the source
+// ellipsoid; only an error of the inverse projection leaves it unset.
+struct UtmConversion : Result {
+    std::optional<mGeo::LatLon> mirror;
+};
+
+// "Bursa Wolf 7p": the seven-parameter Helmert transformation through geocentric
+// coordinates with the regional set of the point. The set is chosen from the typed
+// coordinates: from latitude and longitude for geographic input, from easting,
+// northing and zone for UTM input (the two rules draw different lines). The choice
+// goes through mGeo's shared selection (mGeo::HelmertParams), so these calls are not
+// for concurrent use.
+GeographicConversion Helmert(const GeographicInput& point, Direction direction);
+UtmConversion Helmert(const UtmInput& point, Direction direction);
+
+// "Molodensky 3p": the standard Molodensky shifts of ED50 to WGS84 with `set`, added
+// to an ED50 point, or evaluated at a WGS84 point and subtracted (a first-order
+// inverse). Any point inside zones 29-31 is converted.
+GeographicConversion Molodensky(const GeographicInput& point, Direction direction,
+                                MolodenskySet set);
+UtmConversion Molodensky(const UtmInput& point, Direction direction, MolodenskySet set);
+
+// The mirror alone, as the calls above compute it. Throws the projection's run-time
+// error (overflow).
+mGeo::UTMPoint MirrorOf(const GeographicInput& point, Direction direction);
+mGeo::LatLon MirrorOf(const UtmInput& point, Direction direction);
+
+// True for zones 29, 30 and 31, the zones the conversions accept.
+bool InZones(const mGeo::UTMPoint& point);
+
+}  // namespace convert
