@@ -214,6 +214,7 @@ void ShowInvalidArea(app::FormModel& form, app::Platform& platform, Tab tab) {
     const TabControls c = ControlsOf(form, tab);
     c.resLat.text = app::kInitialGeoResult;
     c.resLon.text = app::kInitialGeoResult;
+    c.resHeight.text = app::kHeightResult;  // no height stays beside results that were reset
     c.resE.text = tab0 ? "E= 0,0 ±1,5" : "E= 0,0";
     c.resN.text = tab0 ? "N= 0,0 ±1,5" : "N= 0,0";
     c.resZone.text = tab0 ? "Huso= ?" : "Huso=";

@@ -33,9 +33,9 @@ void CmdWGS84Helmert_Click(app::FormModel& form, app::Platform& platform);
 void CmdED50Molodensky_Click(app::FormModel& form, app::Platform& platform);
 void CmdWGS84Molodensky_Click(app::FormModel& form, app::Platform& platform);
 
-// Out of the parameters' area: resets the latitude, longitude and UTM result labels of
-// tab 0 (ED50 results) or tab 1 (WGS84 results), leaves the height label alone, and
-// tells the user in an exclamation box titled "Talpor".
+// Out of the parameters' area: resets the latitude, longitude, height and UTM result
+// labels of tab 0 (ED50 results) or tab 1 (WGS84 results) to their initial captions,
+// and tells the user in an exclamation box titled "Talpor".
 void ShowInvalidAreaED50(app::FormModel& form, app::Platform& platform);
 void ShowInvalidAreaWGS84(app::FormModel& form, app::Platform& platform);
 

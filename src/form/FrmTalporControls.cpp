@@ -6,7 +6,6 @@ namespace {
 constexpr const char* kLat = "Ø";     // latitude symbol
 constexpr const char* kLon = "λ";     // longitude symbol (Greek small lambda)
 constexpr const char* kHeightCaption = "Altura sobre el elipsoide (m)=";
-constexpr const char* kHeightResult = "Altura sobre el elipsoide = 0,0 m";
 constexpr const char* kHelmertTip = "Helmert Bursa-Wolf 7 parámetros";
 constexpr const char* kMolodenskyTip = "Molodensky 3 parámetros (IGN o NIMA)";
 constexpr const char* kHelmertSheetTip = "Párametros de transformación con Hermet Bursa-Wolf";

@@ -17,5 +17,7 @@ void BuildFrmTalporControls(FormModel& form);
 
 // Initial caption of the sexagesimal result labels: 00º 00' 0,0000".
 inline constexpr const char* kInitialGeoResult = "00º 00' 0,0000\"";
+// Initial caption of the height results.
+inline constexpr const char* kHeightResult = "Altura sobre el elipsoide = 0,0 m";
 
 }  // namespace app
