@@ -72,4 +72,21 @@ std::string ZoneCaption(std::string_view zoneText) {
     return Joined(std::string_view("Huso= "), zoneText);
 }
 
+std::string SetToolTip(ParameterSet set) {
+    const bool helmert = set != ParameterSet::IGN && set != ParameterSet::NIMA;
+    return Joined(std::string_view(helmert ? "Parámetros regionales: " : "Parámetros: "), NameOf(set));
+}
+
+std::string GridFactorsToolTip(const mGeo::GridFactors& factors) {
+    // Whole seconds first, so that 59,6" carries into the minutes.
+    const double total = std::round(std::fabs(factors.convergence) * 3600);
+    const double deg = std::floor(total / 3600);
+    const double min = std::floor((total - deg * 3600) / 60);
+    const double sec = total - deg * 3600 - min * 60;
+    const std::string sign = factors.convergence < 0 && total > 0 ? "-" : "";
+    return Joined(std::string_view("Convergencia de meridianos = "), sign, num::Format(deg, "0º "),
+                  num::Format(min, "0' "), num::Format(sec, "0"),
+                  std::string_view("\"; factor de escala = "), num::Format(factors.scale, "0.0000000"));
+}
+
 }  // namespace convert

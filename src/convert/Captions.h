@@ -41,4 +41,13 @@ std::string NorthingCaption(double N, std::string_view accuracy);
 // "Huso= 30T".
 std::string ZoneCaption(std::string_view zoneText);
 
+// The height result's tooltip: the parameter set the conversion used,
+// "Parámetros regionales: EST99" (Helmert) or "Parámetros: NIMA" (Molodensky).
+std::string SetToolTip(ParameterSet set);
+
+// The zone result's tooltip: "Convergencia de meridianos = 1º 12' 30"; factor de escala
+// = 0,9996123", the convergence to whole seconds with a minus sign west of the central
+// meridian, the point scale factor to 7 decimals.
+std::string GridFactorsToolTip(const mGeo::GridFactors& factors);
+
 }  // namespace convert

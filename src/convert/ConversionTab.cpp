@@ -142,10 +142,13 @@ void WriteResults(app::FormModel& form, app::Platform& platform, const TabContro
     c.resLat.text = LatitudeCaption(r.point->lat);
     c.resLon.text = LongitudeCaption(r.point->lon);
     c.resHeight.text = HeightCaption(r.point->h, accuracy.z);
+    c.resHeight.toolTip = SetToolTip(*r.set);
     if (!r.utm) throw *r.error;
     c.resE.text = EastingCaption(r.utm->E, accuracy.x);
     c.resN.text = NorthingCaption(r.utm->N, accuracy.y);
     c.resZone.text = ZoneCaption(r.utm->zoneText);
+    c.resZone.toolTip = GridFactorsToolTip(
+        mGeo::UTMGridFactors(r.point->lat, r.point->lon, r.utm->zone, TargetEllipsoid(tab)));
 }
 
 void ConvertGeographic(app::FormModel& form, app::Platform& platform, const TabControls& c, Tab tab,
@@ -215,6 +218,8 @@ void ShowInvalidArea(app::FormModel& form, app::Platform& platform, Tab tab) {
     c.resLat.text = app::kInitialGeoResult;
     c.resLon.text = app::kInitialGeoResult;
     c.resHeight.text = app::kHeightResult;  // no height stays beside results that were reset
+    c.resHeight.toolTip.clear();
+    c.resZone.toolTip.clear();
     c.resE.text = tab0 ? "E= 0,0 ±1,5" : "E= 0,0";
     c.resN.text = tab0 ? "N= 0,0 ±1,5" : "N= 0,0";
     c.resZone.text = tab0 ? "Huso= ?" : "Huso=";

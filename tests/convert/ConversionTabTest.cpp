@@ -99,6 +99,13 @@ TEST_F(ConversionTab, AgreesWithProjToTheDigitsShown) {
         TypeGeographic(tab, lat[tab], lon[tab], h[tab]);
         click(form, platform);
         EXPECT_EQ(Results(tab), expected[i]);
+        EXPECT_EQ(form.Get("LblLat", tab == 0 ? 20 : 24).toolTip,
+                  i % 2 == 0 ? "Parámetros regionales: EST99" : "Parámetros: NIMA");
+        // PROJ at the tab-1 EST99 result, proj -V +proj=utm +zone=30 +ellps=WGS84:
+        // convergence -0d27'16.873", parallel scale 0.99964358.
+        if (i == 2)
+            EXPECT_EQ(form.Get("LblUTM", 8).toolTip,
+                      "Convergencia de meridianos = -0º 27' 17\"; factor de escala = 0,9996436");
         // Tab 0 puts the typed point into the degree fields' tooltips (decimal comma, 15
         // significant digits); tab 1 sets none.
         EXPECT_EQ(Tip(tab == 0 ? 0 : 7) + " " + Tip(tab == 0 ? 3 : 16),
