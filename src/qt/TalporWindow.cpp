@@ -270,13 +270,17 @@ bool TalporWindow::eventFilter(QObject* watched, QEvent* event) {
             if (c != nullptr && c != frm_.Form().focused && c->kind != Kind::Form &&
                 c->kind != Kind::Frame && c->kind != Kind::Picture && c->kind != Kind::Label) {
                 refusedPress_ = nullptr;
+                selectingClick_ = nullptr;
                 Dispatch([this, c] { frm_.MoveFocus(c); });
                 // Qt gives the focus on a mouse press before it delivers the press. When
                 // the field being left kept the focus, that press must not reach the
-                // control (no click, no caret, no tab change).
-                if (static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason &&
-                    frm_.Form().focused != c)
-                    refusedPress_ = widget;
+                // control (no click, no caret, no tab change). A field that takes the
+                // focus by a click keeps the whole text its focus gain selected, as with
+                // Tab, so that typing replaces the value.
+                if (static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason) {
+                    if (frm_.Form().focused != c) refusedPress_ = widget;
+                    else if (c->kind == Kind::TextBox) selectingClick_ = widget;
+                }
             }
             return false;
         }
@@ -285,7 +289,11 @@ bool TalporWindow::eventFilter(QObject* watched, QEvent* event) {
                    (widget == refusedPress_ || refusedPress_->isAncestorOf(widget));
         case QEvent::KeyPress:
             return KeyPress(widget, static_cast<QKeyEvent*>(event));
+        case QEvent::MouseMove:
+        case QEvent::MouseButtonRelease:
+            return SelectingClick(widget, static_cast<QMouseEvent*>(event));
         case QEvent::MouseButtonPress: {
+            if (SelectingClick(widget, static_cast<QMouseEvent*>(event))) return true;
             if (refusedPress_ != nullptr) {
                 bool refused = widget == refusedPress_ || refusedPress_->isAncestorOf(widget);
                 refusedPress_ = nullptr;
@@ -305,6 +313,21 @@ bool TalporWindow::eventFilter(QObject* watched, QEvent* event) {
         default:
             return false;
     }
+}
+
+bool TalporWindow::SelectingClick(QWidget* widget, QMouseEvent* event) {
+    if (selectingClick_ == nullptr) return false;
+    // The left button's press, the drag while it is held and its release: a press of
+    // another button or elsewhere ends it.
+    bool ours = widget == selectingClick_ &&
+                (event->type() == QEvent::MouseMove ? (event->buttons() & Qt::LeftButton) != 0
+                                                    : event->button() == Qt::LeftButton);
+    if (!ours) {
+        if (event->type() == QEvent::MouseButtonPress) selectingClick_ = nullptr;
+        return false;
+    }
+    if (event->type() == QEvent::MouseButtonRelease) selectingClick_ = nullptr;
+    return true;
 }
 
 bool TalporWindow::KeyPress(QWidget* widget, QKeyEvent* event) {

@@ -51,6 +51,9 @@ private:
     void MirrorControl(const app::Control& control, QWidget* widget);
     void ApplyFocus();
     bool KeyPress(QWidget* widget, class QKeyEvent* event);
+    // Whether a mouse event belongs to the click that gave a field the focus (and is
+    // kept from the field).
+    bool SelectingClick(QWidget* widget, class QMouseEvent* event);
 
     app::frmTalpor& frm_;
     std::unordered_map<const app::Control*, QWidget*> widgets_;
@@ -59,6 +62,9 @@ private:
     QStackedWidget* pages_ = nullptr;
     std::vector<QWidget*> pageWidgets_;
     QPointer<QWidget> refusedPress_;  // its focus move was refused: drop its mouse press
+    // A field the mouse gave the focus to: the click (press, drag, release) leaves the
+    // whole text selected instead of placing the caret.
+    QPointer<QWidget> selectingClick_;
     bool busy_ = false;  // an event is running on the model: Qt's own echoes are ignored
     bool painted_ = false;
     bool closing_ = false;

@@ -8,9 +8,13 @@
 #include <QTest>
 #include <memory>
 #include <optional>
+#include <ostream>
 
 #include "qt/TalporWindow.h"
 #include "support/FakePlatform.h"
+
+// Failed expectations show a QString as its text.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace testing_support {
 
