@@ -85,6 +85,11 @@ private:
 void BuildTab0(Builder tab) {
     tab.Label("Label3", 0, "Cálculo con:");
 
+    // The input-mode buttons come before the frames they enable, and the two input
+    // frames before the results and the buttons: creation order is the Tab order.
+    tab.Option("OptUTM", 0, "", true, "Coordenadas geográficas");
+    tab.Option("OptUTM", 1, "", false, "Coordenadas UTM");
+
     Control& geo = tab.Frame("Frame1", 0, "Coord. Geográficas Sistema Ref. Geodésico WGS84");
     Builder g = tab.In(geo);
     g.Label("LblLat", 3, "Latitud");
@@ -99,6 +104,19 @@ void BuildTab0(Builder tab) {
     p1.Option("OptLng", 1, "E", false);
     g.Label("LblLat", 10, kHeightCaption);
     g.Text("TxtWGSg", 6, "600,0", "metros");
+
+    Control& utmFrame = tab.Frame("Frame7", -1, "Coordenadas UTM Sist. Ref. Geodésico WGS84");
+    utmFrame.enabled = false;
+    Builder u = tab.In(utmFrame);
+    u.Label("LblUTM", 13, "E=");
+    u.Text("TxtUTMx", -1, "636800", "metros");
+    u.Label("LblUTM", 14, "N=");
+    u.Text("TxtUTMy", -1, "4234900", "metros");
+    u.Label("LblUTM", 12, "Huso =");
+    u.Combo("CmbHuso");
+    u.Label("LblLat", 14, kHeightCaption);
+    u.Text("TxtWGSg", 8, "600,0", "metros");
+    for (Control* c : tab.Form().Children(utmFrame)) c->foreColor = kGrey;
 
     Control& utmRes = tab.Frame("Frame6", -1, "Coord. U.T.M. Datum ED50");
     utmRes.fixedPitch = true;
@@ -117,22 +135,6 @@ void BuildTab0(Builder tab) {
     res.Label("LblGeoLon", 0, kInitialGeoResult);
     res.Label("LblLat", 20, kHeightResult);
 
-    tab.Option("OptUTM", 0, "", true, "Coordenadas geográficas");
-    tab.Option("OptUTM", 1, "", false, "Coordenadas UTM");
-
-    Control& utmFrame = tab.Frame("Frame7", -1, "Coordenadas UTM Sist. Ref. Geodésico WGS84");
-    utmFrame.enabled = false;
-    Builder u = tab.In(utmFrame);
-    u.Label("LblUTM", 13, "E=");
-    u.Text("TxtUTMx", -1, "636800", "metros");
-    u.Label("LblUTM", 14, "N=");
-    u.Text("TxtUTMy", -1, "4234900", "metros");
-    u.Label("LblUTM", 12, "Huso =");
-    u.Combo("CmbHuso");
-    u.Label("LblLat", 14, kHeightCaption);
-    u.Text("TxtWGSg", 8, "600,0", "metros");
-    for (Control* c : tab.Form().Children(utmFrame)) c->foreColor = kGrey;
-
     tab.Button("Command1", 0, "", kHelmertSheetTip);
 
     Builder m = tab.In(tab.Frame("Frame3", -1, ""));
@@ -144,6 +146,9 @@ void BuildTab0(Builder tab) {
 
 void BuildTab1(Builder tab) {
     tab.Label("Label3", 1, "Cálculo con:");
+
+    tab.Option("OptCoord", 0, "", false, "Coordenadas UTM");
+    tab.Option("OptCoord", 1, "", false, "Coordenadas geográficas");
 
     Builder u = tab.In(tab.Frame("Frame2", -1, "Coordenadas UTM Datum ED50"));
     u.Label("LblUTM", 10, "E=");
@@ -170,9 +175,6 @@ void BuildTab1(Builder tab) {
     p2.Option("OptLng", 5, "E", false);
     g.Label("LblLat", 68, kHeightCaption);
     g.Text("TxtWGSg", 26, "0,0");
-
-    tab.Option("OptCoord", 0, "", false, "Coordenadas UTM");
-    tab.Option("OptCoord", 1, "", false, "Coordenadas geográficas");
 
     Builder res = tab.In(tab.Frame("Frame1", 1, "Coord. Geográf. Sist. Ref. Geodésico WGS84"));
     res.Label("LblLat", 58, "Latitud");

@@ -16,6 +16,7 @@
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTimer>
+#include <algorithm>
 
 #include "qt/Icons.h"
 #include "qt/WindowLayout.h"
@@ -331,10 +332,19 @@ bool TalporWindow::SelectingClick(QWidget* widget, QMouseEvent* event) {
 }
 
 bool TalporWindow::KeyPress(QWidget* widget, QKeyEvent* event) {
-    auto* edit = qobject_cast<QLineEdit*>(widget);
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const int pressed = event->key();
+
     auto found = controls_.find(widget);
-    if (edit == nullptr || found == controls_.end() || found->second->kind != Kind::TextBox)
-        return false;
+    if (found == controls_.end()) return false;
+    Control* c = found->second;
+    if (c->kind == Kind::OptionButton && modifiers == Qt::NoModifier) {
+        if (pressed == Qt::Key_Left || pressed == Qt::Key_Up) return StepOption(*c, -1);
+        if (pressed == Qt::Key_Right || pressed == Qt::Key_Down) return StepOption(*c, 1);
+    }
+
+    auto* edit = qobject_cast<QLineEdit*>(widget);
+    if (edit == nullptr || c->kind != Kind::TextBox) return false;
     int key = 0;
     if (event->key() == Qt::Key_Backspace) {
         key = 8;
@@ -347,7 +357,6 @@ bool TalporWindow::KeyPress(QWidget* widget, QKeyEvent* event) {
         if (cp < 32 || cp == 127) return false;
         key = static_cast<int>(cp);
     }
-    Control* c = found->second;
     int result = key;
     Dispatch([&] { result = frm_.KeyPress(*c, key); });
     if (result == 0) return true;  // refused
@@ -357,6 +366,33 @@ bool TalporWindow::KeyPress(QWidget* widget, QKeyEvent* event) {
         return true;
     }
     return false;
+}
+
+std::vector<Control*> TalporWindow::OptionGroup(const Control& option) const {
+    // The model's group is the container; the input-mode buttons of the two conversion
+    // tabs share SSTab1, but a user only reaches those of the tab in front.
+    std::vector<Control*> group;
+    for (const auto& owned : frm_.Form().Controls())
+        if (owned->kind == Kind::OptionButton && owned->container == option.container &&
+            owned->tab == option.tab)
+            group.push_back(owned.get());
+    return group;
+}
+
+bool TalporWindow::StepOption(const Control& option, int step) {
+    // Qt's own arrow keys for grouped buttons are not used: they click the next button
+    // and then give it the focus themselves, taking it from a field that the click's
+    // check has just given it to.
+    std::vector<Control*> group = OptionGroup(option);
+    const int count = static_cast<int>(group.size());
+    const int at = static_cast<int>(std::find(group.begin(), group.end(), &option) - group.begin());
+    for (int n = 1; n < count; ++n) {
+        Control* next = group[static_cast<std::size_t>(((at + step * n) % count + count) % count)];
+        if (!frm_.Form().IsUsable(*next)) continue;
+        Dispatch([this, next] { frm_.Click(*next); });
+        break;
+    }
+    return true;
 }
 
 bool TalporWindow::event(QEvent* event) {
@@ -459,6 +495,16 @@ void TalporWindow::MirrorControl(const Control& c, QWidget* w) {
             auto* option = static_cast<QRadioButton*>(w);
             if (option->text() != Q(c.text)) option->setText(Q(c.text));
             if (option->isChecked() != c.value) option->setChecked(c.value);
+            // A group of option buttons is one stop of the Tab order, at its selected
+            // button (at each while none is); the arrow keys move within it.
+            bool stop = c.value;
+            if (!stop) {
+                std::vector<Control*> group = OptionGroup(c);
+                stop = std::none_of(group.begin(), group.end(),
+                                    [](const Control* o) { return o->value; });
+            }
+            Qt::FocusPolicy policy = stop ? Qt::StrongFocus : Qt::ClickFocus;
+            if (option->focusPolicy() != policy) option->setFocusPolicy(policy);
             break;
         }
         case Kind::CommandButton: {

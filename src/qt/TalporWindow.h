@@ -51,6 +51,11 @@ private:
     void MirrorControl(const app::Control& control, QWidget* widget);
     void ApplyFocus();
     bool KeyPress(QWidget* widget, class QKeyEvent* event);
+    // The option buttons the arrow keys move between: those of one container on one tab.
+    std::vector<app::Control*> OptionGroup(const app::Control& option) const;
+    // Arrow keys in an option group: selects the next usable button `step` places on
+    // (cyclic), as a click on it would. Returns true (the key is used).
+    bool StepOption(const app::Control& option, int step);
     // Whether a mouse event belongs to the click that gave a field the focus (and is
     // kept from the field).
     bool SelectingClick(QWidget* widget, class QMouseEvent* event);
