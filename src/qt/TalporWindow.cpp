@@ -338,6 +338,18 @@ bool TalporWindow::KeyPress(QWidget* widget, QKeyEvent* event) {
     auto found = controls_.find(widget);
     if (found == controls_.end()) return false;
     Control* c = found->second;
+    const bool enter = (pressed == Qt::Key_Return || pressed == Qt::Key_Enter) &&
+                       modifiers == Qt::NoModifier;
+    // Enter presses a focused button, and moves on from a field as Tab does (the focus
+    // move runs the check of the field left).
+    if (enter && c->kind == Kind::CommandButton) {
+        if (!event->isAutoRepeat()) static_cast<QAbstractButton*>(widget)->click();
+        return true;
+    }
+    if (enter && c->kind == Kind::TextBox) {
+        focusNextPrevChild(true);
+        return true;
+    }
     if (c->kind == Kind::OptionButton && modifiers == Qt::NoModifier) {
         if (pressed == Qt::Key_Left || pressed == Qt::Key_Up) return StepOption(*c, -1);
         if (pressed == Qt::Key_Right || pressed == Qt::Key_Down) return StepOption(*c, 1);

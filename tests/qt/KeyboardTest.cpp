@@ -1,5 +1,5 @@
-// The window driven from the keyboard alone (offscreen): the Tab order, and option
-// groups as single Tab stops moved in with the arrow keys.
+// The window driven from the keyboard alone (offscreen): the Tab order, option groups
+// as single Tab stops moved in with the arrow keys, and Enter on buttons and in fields.
 #include <QApplication>
 #include <QLabel>
 #include <QRadioButton>
@@ -129,4 +129,90 @@ TEST(KeyboardOptionGroups, AnArrowThatChangesTheHemisphereRunsItsCheck) {
     EXPECT_EQ(s.platform.LastMsgBox().text, "0 < Grados sexagesimales <5");
     EXPECT_EQ(s.Edit("TxtWGSg", 3)->text(), QStringLiteral("5"));
     EXPECT_EQ(Focused(s), "TxtWGSg_3");
+}
+
+TEST(KeyboardEnter, EnterOnAFocusedButtonPressesIt) {
+    const struct {
+        int tab;
+        const char* button;
+        int index;
+        int key;
+        const char* label;  // a label the button writes (nullptr: it shows a box)
+        int labelIndex;
+    } cases[] = {
+        {0, "CmdED50Helmert", -1, Qt::Key_Return, "LblGeoLat", 0},
+        {0, "CmdED50Molodensky", -1, Qt::Key_Enter, "LblGeoLat", 0},
+        {1, "CmdWGS84Helmert", -1, Qt::Key_Enter, "LblGeoLat", 1},
+        {0, "Command1", 0, Qt::Key_Return, nullptr, 0},
+        {1, "Command1", 3, Qt::Key_Enter, nullptr, 0},
+        {2, "Command2", -1, Qt::Key_Return, nullptr, 0},
+        {2, "Command4", -1, Qt::Key_Return, "LblDist", -1},
+        {2, "Command3", -1, Qt::Key_Enter, "LblOrto", -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.button) + " " + std::to_string(c.index));
+        ShownWindow<> s;
+        s.window->ChooseTab(c.tab);
+        GiveFocus(s, c.button, c.index);
+        QString before = c.label ? s.Widget<QLabel>(c.label, c.labelIndex)->text() : QString();
+        // The keypad's Enter comes with the keypad modifier.
+        Key(c.key, c.key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        if (c.label) {
+            EXPECT_NE(s.Widget<QLabel>(c.label, c.labelIndex)->text(), before);
+            EXPECT_TRUE(s.platform.msgBoxes.empty());
+        } else {
+            EXPECT_EQ(s.platform.msgBoxes.size(), 1u);
+        }
+    }
+}
+
+TEST(KeyboardEnter, EnterOnCerrarClosesTheWindow) {
+    ShownWindow<> s;
+    GiveFocus(s, "Command15");
+    Key(Qt::Key_Return);
+    EXPECT_EQ(s.frm.GetEndReason(), app::EndReason::Closed);
+}
+
+// Enter in a field goes where Tab goes, from every field of every tab.
+TEST(KeyboardEnter, EnterInAFieldMovesOnAsTabDoes) {
+    for (int tab : {0, 1, 2}) {
+        for (bool utm : {false, true}) {
+            ShownWindow<> s;
+            s.window->ChooseTab(tab);
+            if (utm && tab == 0) s.Click("OptUTM", 1);
+            if (utm && tab != 0) continue;
+            for (auto& owned : s.frm.Form().Controls()) {
+                const app::Control& field = *owned;
+                if (field.kind != app::Kind::TextBox || field.tab != tab ||
+                    !s.frm.Form().IsUsable(field))
+                    continue;
+                SCOPED_TRACE(field.id.ObjectName());
+                std::vector<std::string> next;
+                for (int key : {Qt::Key_Tab, Qt::Key_Return, Qt::Key_Enter}) {
+                    GiveFocus(s, field.id.name.c_str(), field.id.index);
+                    ASSERT_EQ(Focused(s), field.id.ObjectName());
+                    Key(key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+                    next.push_back(Focused(s));
+                }
+                EXPECT_NE(next[0], field.id.ObjectName());
+                EXPECT_EQ(next[1], next[0]);
+                EXPECT_EQ(next[2], next[0]);
+            }
+            EXPECT_TRUE(s.platform.msgBoxes.empty());
+        }
+    }
+}
+
+TEST(KeyboardEnter, EnterRunsTheCheckOfTheFieldItLeaves) {
+    ShownWindow<> s;
+    QLineEdit* degrees = s.Edit("TxtWGSg", 0);
+    GiveFocus(s, "TxtWGSg", 0);
+    QTest::keyClicks(degrees, "50");
+    Key(Qt::Key_Return);
+    ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
+    EXPECT_EQ(s.platform.LastMsgBox().text, "35 < Grados sexagesimales <44");
+    EXPECT_EQ(degrees->text(), QStringLiteral("44"));
+    EXPECT_EQ(Focused(s), "TxtWGSg_0");
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Focused(s), "TxtWGSg_1");
 }
