@@ -335,6 +335,20 @@ bool TalporWindow::KeyPress(QWidget* widget, QKeyEvent* event) {
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     const int pressed = event->key();
 
+    // Ctrl+Tab and Ctrl+PgDown bring the next tab to the front, Ctrl+Shift+Tab and
+    // Ctrl+PgUp the previous one, wherever the focus is.
+    int step = 0;
+    if (modifiers == Qt::ControlModifier) {
+        if (pressed == Qt::Key_Tab || pressed == Qt::Key_PageDown) step = 1;
+        if (pressed == Qt::Key_PageUp) step = -1;
+    } else if (modifiers == (Qt::ControlModifier | Qt::ShiftModifier)) {
+        if (pressed == Qt::Key_Backtab || pressed == Qt::Key_Tab) step = -1;
+    }
+    if (step != 0) {
+        StepTab(step);
+        return true;
+    }
+
     auto found = controls_.find(widget);
     if (found == controls_.end()) return false;
     Control* c = found->second;
@@ -378,6 +392,14 @@ bool TalporWindow::KeyPress(QWidget* widget, QKeyEvent* event) {
         return true;
     }
     return false;
+}
+
+void TalporWindow::StepTab(int step) {
+    const Control* tabs = controls_.at(tabBar_);
+    const int count = static_cast<int>(tabs->tabCaptions.size());
+    if (count == 0) return;
+    const int tab = ((tabs->currentTab + step) % count + count) % count;
+    Dispatch([this, tab] { frm_.ChangeTab(tab); });
 }
 
 std::vector<Control*> TalporWindow::OptionGroup(const Control& option) const {

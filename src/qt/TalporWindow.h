@@ -51,6 +51,8 @@ private:
     void MirrorControl(const app::Control& control, QWidget* widget);
     void ApplyFocus();
     bool KeyPress(QWidget* widget, class QKeyEvent* event);
+    // The user's tab change to the tab `step` places after the current one (cyclic).
+    void StepTab(int step);
     // The option buttons the arrow keys move between: those of one container on one tab.
     std::vector<app::Control*> OptionGroup(const app::Control& option) const;
     // Arrow keys in an option group: selects the next usable button `step` places on

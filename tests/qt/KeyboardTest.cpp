@@ -1,5 +1,6 @@
 // The window driven from the keyboard alone (offscreen): the Tab order, option groups
-// as single Tab stops moved in with the arrow keys, and Enter on buttons and in fields.
+// as single Tab stops moved in with the arrow keys, Enter on buttons and in fields, and
+// the keys that change tabs.
 #include <QApplication>
 #include <QLabel>
 #include <QRadioButton>
@@ -215,4 +216,57 @@ TEST(KeyboardEnter, EnterRunsTheCheckOfTheFieldItLeaves) {
     EXPECT_EQ(Focused(s), "TxtWGSg_0");
     Key(Qt::Key_Return);
     EXPECT_EQ(Focused(s), "TxtWGSg_1");
+}
+
+TEST(KeyboardTabs, CtrlTabAndCtrlPageKeysChangeTabsAsAClickOnTheTabDoes) {
+    const struct {
+        int from;
+        const char* focus;  // the control that has the focus when the key comes
+        int focusIndex;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        int to;
+    } cases[] = {
+        {0, "TxtWGSg", 0, Qt::Key_Tab, Qt::ControlModifier, 1},
+        {1, "TxtUTMe", -1, Qt::Key_Tab, Qt::ControlModifier, 2},
+        {2, "Command3", -1, Qt::Key_Tab, Qt::ControlModifier, 0},
+        {0, "OptLng", 0, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 2},
+        {2, "TxtWGSg", 9, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 1},
+        {0, "CmdED50Helmert", -1, Qt::Key_PageDown, Qt::ControlModifier, 1},
+        {2, "MonthView1", -1, Qt::Key_PageDown, Qt::ControlModifier, 0},
+        {1, "Command15", -1, Qt::Key_PageUp, Qt::ControlModifier, 0},
+        {0, "SSTab1", -1, Qt::Key_PageUp, Qt::ControlModifier, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.from) + " -> " + std::to_string(c.to));
+        ShownWindow<> s;
+        s.window->ChooseTab(c.from);
+        QTest::qWait(10);
+        QWidget* focus = std::string(c.focus) == "SSTab1" ? s.window->findChild<QTabBar*>()
+                                                          : s.Widget(c.focus, c.focusIndex);
+        focus->setFocus(Qt::TabFocusReason);
+        QTest::qWait(10);
+        Key(c.key, c.modifiers);
+        EXPECT_EQ(s.window->findChild<QTabBar*>()->currentIndex(), c.to);
+        EXPECT_EQ(s.frm.Form().Get("SSTab1").currentTab, c.to);
+        // The tab that came to the front shows its input-mode button selected.
+        if (c.to == 0) {
+            EXPECT_TRUE(s.Widget<QRadioButton>("OptUTM", 0)->isChecked());
+        } else if (c.to == 1) {
+            EXPECT_TRUE(s.Widget<QRadioButton>("OptCoord", 0)->isChecked());
+        }
+        EXPECT_TRUE(s.platform.msgBoxes.empty());
+    }
+}
+
+TEST(KeyboardTabs, ACorrectedFieldKeepsItsTabInFront) {
+    ShownWindow<> s;
+    GiveFocus(s, "TxtWGSg", 0);
+    QTest::keyClicks(s.Edit("TxtWGSg", 0), "50");
+    Key(Qt::Key_Tab, Qt::ControlModifier);
+    ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
+    EXPECT_EQ(s.window->findChild<QTabBar*>()->currentIndex(), 0);
+    EXPECT_EQ(Focused(s), "TxtWGSg_0");
+    Key(Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(s.window->findChild<QTabBar*>()->currentIndex(), 1);
 }
