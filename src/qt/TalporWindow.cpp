@@ -5,7 +5,6 @@
 #include <QCalendarWidget>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFontDatabase>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -18,6 +17,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "qt/Fonts.h"
 #include "qt/Icons.h"
 #include "qt/WindowLayout.h"
 
@@ -68,13 +68,6 @@ int ToUnits(const QString& text, int chars) {
     for (int n = 0; n < chars && units < text.size(); ++n)
         units += text.at(units).isHighSurrogate() && units + 1 < text.size() ? 2 : 1;
     return units;
-}
-
-QFont FixedPitchFont() {
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setStyleHint(QFont::TypeWriter);
-    font.setPointSizeF(QApplication::font().pointSizeF());
-    return font;
 }
 
 QString Caption(const Control& c) {
