@@ -70,18 +70,6 @@ int ToUnits(const QString& text, int chars) {
     return units;
 }
 
-QString Caption(const Control& c) {
-    switch (c.kind) {
-        case Kind::Label:
-        case Kind::Frame:
-        case Kind::OptionButton:
-        case Kind::CommandButton:
-            return Q(c.text);
-        default:
-            return {};
-    }
-}
-
 }  // namespace
 
 TalporWindow::TalporWindow(app::frmTalpor& frm, QWidget* parent) : QWidget(parent), frm_(frm) {
@@ -129,7 +117,7 @@ QWidget* TalporWindow::Create(Control& c, QWidget* parent) {
             tabBar_ = new QTabBar(box);
             tabBar_->setObjectName(QStringLiteral("SSTab1_tabs"));
             tabBar_->setExpanding(false);
-            tabBar_->setAccessibleName(QStringLiteral("Pestañas"));
+            tabBar_->setAccessibleName(Q(c.accessibleName));
             for (const auto& caption : c.tabCaptions) tabBar_->addTab(Q(caption));
             pages_ = new QStackedWidget(box);
             pages_->setFrameShape(QFrame::StyledPanel);
@@ -489,6 +477,7 @@ void TalporWindow::MirrorControl(const Control& c, QWidget* w) {
     switch (c.kind) {
         case Kind::Form:
             if (windowTitle() != Q(c.text)) setWindowTitle(Q(c.text));
+            if (accessibleName() != Q(c.accessibleName)) setAccessibleName(Q(c.accessibleName));
             break;
         case Kind::TabControl:
             if (tabBar_->currentIndex() != c.currentTab) tabBar_->setCurrentIndex(c.currentTab);
@@ -594,15 +583,8 @@ void TalporWindow::MirrorControl(const Control& c, QWidget* w) {
     }
     if (changed) w->setPalette(palette);
 
-    // Screen readers announce the caption, else the layout's name, else the tooltip.
-    QString name = Caption(c);
-    if (name.isEmpty()) {
-        auto place = WindowLayout().find(c.id.ObjectName());
-        if (place != WindowLayout().end()) name = place->second.accessible;
-    }
-    if (name.isEmpty()) name = Q(c.toolTip);
-    if (name.isEmpty()) name = Q(c.id.Text());
-    if (w->accessibleName() != name) w->setAccessibleName(name);
+    // The model's name; a label without one is announced by its caption.
+    if (w->accessibleName() != Q(c.accessibleName)) w->setAccessibleName(Q(c.accessibleName));
 }
 
 }  // namespace talpor_qt
