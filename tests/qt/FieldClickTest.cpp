@@ -53,9 +53,11 @@ TEST(FieldClick, AClickThatBringsTheFocusSelectsTheValueAndTypingReplacesIt) {
 TEST(FieldClick, ADragWithTheFocusingClickStillSelectsTheWholeValue) {
     ShownWindow<> s;
     QLineEdit* height = s.Edit("TxtWGSg", 6);
-    QTest::mousePress(height, Qt::LeftButton, {}, QPoint(2, height->height() / 2));
-    QTest::mouseMove(height, QPoint(height->width() / 2, height->height() / 2));
-    QTest::mouseRelease(height, Qt::LeftButton, {}, QPoint(height->width() / 2, height->height() / 2));
+    // From after the text to before its first digit, along the field's upper part.
+    const QPoint end(height->width() - 2, 4), start(2, 4);
+    QTest::mousePress(height, Qt::LeftButton, {}, end);
+    QTest::mouseMove(height, start);
+    QTest::mouseRelease(height, Qt::LeftButton, {}, start);
     QTest::qWait(10);
     EXPECT_EQ(height->selectedText(), QStringLiteral("600,0"));
 }
