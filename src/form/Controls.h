@@ -66,6 +66,9 @@ struct Control {
     // Caption of the form, frames, labels, buttons and option buttons; Text of text boxes.
     std::string text;
     std::string toolTip;
+    // The short name screen readers announce. Empty for a label that is announced by
+    // its caption (a result label by the result it shows).
+    std::string accessibleName;
     Color foreColor = kBlack;
     Color backColor = kWhite;
     bool enabled = true;

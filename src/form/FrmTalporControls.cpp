@@ -15,6 +15,33 @@ constexpr const char* kNimaTip =
     "Parámetros del NIMA, utilizados comúnmente por los GPS de mano y programas comerciales "
     "para administrar WayPoints";
 
+// Names screen readers announce, where a control has no caption to be announced by.
+constexpr const char* kHelmertSheetName = "Parámetros de la transformación de Helmert";
+constexpr const char* kMolodenskySheetName = "Parámetros de la transformación de Molodensky";
+constexpr const char* kMolodenskyFrameName = "Transformación de Molodensky";
+constexpr const char* kHeightName = "Altura (m)";
+constexpr const char* kEastName = "UTM Este (m)";
+constexpr const char* kNorthName = "UTM Norte (m)";
+constexpr const char* kZoneName = "Huso UTM";
+constexpr const char* kGeoInputName = "Entrada en coordenadas geográficas";
+constexpr const char* kUtmInputName = "Entrada en coordenadas UTM";
+constexpr const char* kLonHemisphereName = "Hemisferio de la longitud";
+
+// A sign a screen reader would spell out is announced by what it stands for.
+std::string SignName(std::string_view caption) {
+    if (caption == "º") return "grados";
+    if (caption == "'") return "minutos";
+    if (caption == "\"") return "segundos";
+    if (caption == kLat) return "fi";
+    if (caption == kLon) return "lambda";
+    return "";
+}
+
+Control& Named(Control& control, std::string name) {
+    control.accessibleName = std::move(name);
+    return control;
+}
+
 // Adds controls into one container on one tab.
 class Builder {
 public:
@@ -34,10 +61,15 @@ public:
         c.text = std::move(text);
         c.toolTip = std::move(toolTip);
         if (kind == Kind::OptionButton || kind == Kind::CommandButton) c.foreColor = kButtonText;
+        // Frames and buttons are announced by their captions, unless named otherwise.
+        if (kind == Kind::Frame || kind == Kind::OptionButton || kind == Kind::CommandButton)
+            c.accessibleName = c.text;
         return form_.Add(std::move(c));
     }
     Control& Label(std::string name, int index, std::string caption, std::string tip = {}) {
-        return Add(Kind::Label, std::move(name), index, std::move(caption), std::move(tip));
+        std::string sign = SignName(caption);
+        return Named(Add(Kind::Label, std::move(name), index, std::move(caption), std::move(tip)),
+                     std::move(sign));
     }
     Control& Text(std::string name, int index, std::string text, std::string tip = {}) {
         Control& c = Add(Kind::TextBox, std::move(name), index, std::move(text), std::move(tip));
@@ -64,14 +96,14 @@ public:
     }
 
     // A row of degrees, minutes and seconds fields with their unit labels:
-    // deg ºLabel min 'Label sec "Label.
-    void DmsRow(int deg, int degLbl, const char* degText, int min, int minLbl,
-                const char* minText, int sec, int secLbl) {
-        Text("TxtWGSg", deg, degText);
+    // deg ºLabel min 'Label sec "Label. `what` begins the fields' names ("Latitud").
+    void DmsRow(const std::string& what, int deg, int degLbl, const char* degText, int min,
+                int minLbl, const char* minText, int sec, int secLbl) {
+        Named(Text("TxtWGSg", deg, degText), what + ", grados");
         Label("LblLat", degLbl, "º");
-        Text("TxtWGSg", min, minText);
+        Named(Text("TxtWGSg", min, minText), what + ", minutos");
         Label("LblLat", minLbl, "'");
-        Text("TxtWGSg", sec, "0,0000");
+        Named(Text("TxtWGSg", sec, "0,0000"), what + ", segundos");
         Label("LblLat", secLbl, "\"");
     }
 
@@ -84,20 +116,38 @@ private:
 void BuildTab0(Builder tab) {
     tab.Label("Label3", 0, "Cálculo con:");
 
+    // The input-mode buttons come before the frames they enable, and the two input
+    // frames before the results and the buttons: creation order is the Tab order.
+    Named(tab.Option("OptUTM", 0, "", true, "Coordenadas geográficas"), kGeoInputName);
+    Named(tab.Option("OptUTM", 1, "", false, "Coordenadas UTM"), kUtmInputName);
+
     Control& geo = tab.Frame("Frame1", 0, "Coord. Geográficas Sistema Ref. Geodésico WGS84");
     Builder g = tab.In(geo);
     g.Label("LblLat", 3, "Latitud");
     g.Label("LblLat", 4, kLat);
-    g.DmsRow(0, 0, "38", 1, 1, "16", 2, 2);
+    g.DmsRow("Latitud", 0, 0, "38", 1, 1, "16", 2, 2);
     g.Label("LblLat", 21, "N");
     g.Label("LblLat", 8, "Longitud");
     g.Label("LblLat", 9, kLon);
-    g.DmsRow(3, 5, "1", 4, 6, "22", 5, 7);
-    Builder p1 = g.In(g.Picture("Picture1"));
-    p1.Option("OptLng", 0, "W", true);
-    p1.Option("OptLng", 1, "E", false);
+    g.DmsRow("Longitud", 3, 5, "1", 4, 6, "22", 5, 7);
+    Builder p1 = g.In(Named(g.Picture("Picture1"), kLonHemisphereName));
+    Named(p1.Option("OptLng", 0, "W", true), "Longitud oeste");
+    Named(p1.Option("OptLng", 1, "E", false), "Longitud este");
     g.Label("LblLat", 10, kHeightCaption);
-    g.Text("TxtWGSg", 6, "600,0", "metros");
+    Named(g.Text("TxtWGSg", 6, "600,0", "metros"), kHeightName);
+
+    Control& utmFrame = tab.Frame("Frame7", -1, "Coordenadas UTM Sist. Ref. Geodésico WGS84");
+    utmFrame.enabled = false;
+    Builder u = tab.In(utmFrame);
+    u.Label("LblUTM", 13, "E=");
+    Named(u.Text("TxtUTMx", -1, "636800", "metros"), kEastName);
+    u.Label("LblUTM", 14, "N=");
+    Named(u.Text("TxtUTMy", -1, "4234900", "metros"), kNorthName);
+    u.Label("LblUTM", 12, "Huso =");
+    Named(u.Combo("CmbHuso"), kZoneName);
+    u.Label("LblLat", 14, kHeightCaption);
+    Named(u.Text("TxtWGSg", 8, "600,0", "metros"), kHeightName);
+    for (Control* c : tab.Form().Children(utmFrame)) c->foreColor = kGrey;
 
     Control& utmRes = tab.Frame("Frame6", -1, "Coord. U.T.M. Datum ED50");
     utmRes.fixedPitch = true;
@@ -116,62 +166,46 @@ void BuildTab0(Builder tab) {
     res.Label("LblGeoLon", 0, kInitialGeoResult);
     res.Label("LblLat", 20, kHeightResult);
 
-    tab.Option("OptUTM", 0, "", true, "Coordenadas geográficas");
-    tab.Option("OptUTM", 1, "", false, "Coordenadas UTM");
+    Named(tab.Button("Command1", 0, "", kHelmertSheetTip), kHelmertSheetName);
 
-    Control& utmFrame = tab.Frame("Frame7", -1, "Coordenadas UTM Sist. Ref. Geodésico WGS84");
-    utmFrame.enabled = false;
-    Builder u = tab.In(utmFrame);
-    u.Label("LblUTM", 13, "E=");
-    u.Text("TxtUTMx", -1, "636800", "metros");
-    u.Label("LblUTM", 14, "N=");
-    u.Text("TxtUTMy", -1, "4234900", "metros");
-    u.Label("LblUTM", 12, "Huso =");
-    u.Combo("CmbHuso");
-    u.Label("LblLat", 14, kHeightCaption);
-    u.Text("TxtWGSg", 8, "600,0", "metros");
-    for (Control* c : tab.Form().Children(utmFrame)) c->foreColor = kGrey;
-
-    tab.Button("Command1", 0, "", kHelmertSheetTip);
-
-    Builder m = tab.In(tab.Frame("Frame3", -1, ""));
+    Builder m = tab.In(Named(tab.Frame("Frame3", -1, ""), kMolodenskyFrameName));
     m.Button("CmdED50Molodensky", -1, "Molodensky 3p", kMolodenskyTip);
-    m.Button("Command1", 1, "", kMolodenskySheetTip);
-    m.Option("OptMWGS84", 0, "IGN", false, kIgnTip);
-    m.Option("OptMWGS84", 1, "NIMA", true, kNimaTip);
+    Named(m.Button("Command1", 1, "", kMolodenskySheetTip), kMolodenskySheetName);
+    Named(m.Option("OptMWGS84", 0, "IGN", false, kIgnTip), "Parámetros del IGN");
+    Named(m.Option("OptMWGS84", 1, "NIMA", true, kNimaTip), "Parámetros del NIMA");
 }
 
 void BuildTab1(Builder tab) {
     tab.Label("Label3", 1, "Cálculo con:");
 
+    Named(tab.Option("OptCoord", 0, "", false, "Coordenadas UTM"), kUtmInputName);
+    Named(tab.Option("OptCoord", 1, "", false, "Coordenadas geográficas"), kGeoInputName);
+
     Builder u = tab.In(tab.Frame("Frame2", -1, "Coordenadas UTM Datum ED50"));
     u.Label("LblUTM", 10, "E=");
-    u.Text("TxtUTMe", -1, "637000", "metros");
+    Named(u.Text("TxtUTMe", -1, "637000", "metros"), kEastName);
     u.Label("LblUTM", 9, "N=");
-    u.Text("TxtUTMn", -1, "4234000", "metros");
+    Named(u.Text("TxtUTMn", -1, "4234000", "metros"), kNorthName);
     u.Label("LblUTM", 11, "Huso =");
-    u.Combo("CmbUsos2");
+    Named(u.Combo("CmbUsos2"), kZoneName);
     u.Label("LblLat", 65, kHeightCaption);
-    u.Text("TxtWGSg", 25, "0,0");
+    Named(u.Text("TxtWGSg", 25, "0,0"), kHeightName);
 
     Control& geoFrame = tab.Frame("Frame9", 1, "Coordenadas Geográf. Datum ED50");
     geoFrame.enabled = false;
     Builder g = tab.In(geoFrame);
     g.Label("LblLat", 47, "Latitud");
     g.Label("LblLat", 48, kLat);
-    g.DmsRow(7, 44, "38", 14, 45, "0", 15, 46);
+    g.DmsRow("Latitud", 7, 44, "38", 14, 45, "0", 15, 46);
     g.Label("LblLat", 54, "N");
     g.Label("LblLat", 52, "Longitud");
     g.Label("LblLat", 53, kLon);
-    g.DmsRow(16, 49, "1", 17, 50, "0", 18, 51);
-    Builder p2 = g.In(g.Picture("Picture2"));
-    p2.Option("OptLng", 4, "W", true);
-    p2.Option("OptLng", 5, "E", false);
+    g.DmsRow("Longitud", 16, 49, "1", 17, 50, "0", 18, 51);
+    Builder p2 = g.In(Named(g.Picture("Picture2"), kLonHemisphereName));
+    Named(p2.Option("OptLng", 4, "W", true), "Longitud oeste");
+    Named(p2.Option("OptLng", 5, "E", false), "Longitud este");
     g.Label("LblLat", 68, kHeightCaption);
-    g.Text("TxtWGSg", 26, "0,0");
-
-    tab.Option("OptCoord", 0, "", false, "Coordenadas UTM");
-    tab.Option("OptCoord", 1, "", false, "Coordenadas geográficas");
+    Named(g.Text("TxtWGSg", 26, "0,0"), kHeightName);
 
     Builder res = tab.In(tab.Frame("Frame1", 1, "Coord. Geográf. Sist. Ref. Geodésico WGS84"));
     res.Label("LblLat", 58, "Latitud");
@@ -190,13 +224,13 @@ void BuildTab1(Builder tab) {
     for (auto [i, caption] : {std::pair{6, "E="}, {7, "N="}, {8, "Huso="}})
         r.Label("LblUTM", i, caption).fixedPitch = true;
 
-    tab.Button("Command1", 2, "", kHelmertSheetTip);
+    Named(tab.Button("Command1", 2, "", kHelmertSheetTip), kHelmertSheetName);
 
-    Builder m = tab.In(tab.Frame("Frame8", -1, ""));
+    Builder m = tab.In(Named(tab.Frame("Frame8", -1, ""), kMolodenskyFrameName));
     m.Button("CmdWGS84Molodensky", -1, "Molodensky 3p", kMolodenskyTip);
-    m.Button("Command1", 3, "", kMolodenskySheetTip);
-    m.Option("OptMED50", 2, "IGN", false, kIgnTip);
-    m.Option("OptMED50", 3, "NIMA", true, kNimaTip);
+    Named(m.Button("Command1", 3, "", kMolodenskySheetTip), kMolodenskySheetName);
+    Named(m.Option("OptMED50", 2, "IGN", false, kIgnTip), "Parámetros del IGN");
+    Named(m.Option("OptMED50", 3, "NIMA", true, kNimaTip), "Parámetros del NIMA");
 }
 
 void BuildTab2(Builder tab) {
@@ -206,15 +240,15 @@ void BuildTab2(Builder tab) {
     p1.Label("Label5", -1, "1").bold = true;
     p1.Label("LblLat", 28, "Latitud");
     p1.Label("LblLat", 29, kLat);
-    p1.DmsRow(9, 25, "38", 10, 26, "25", 11, 27);
-    p1.Option("OptLng", 8, "N", true);
-    p1.Option("OptLng", 9, "S", false);
+    p1.DmsRow("Punto 1, latitud", 9, 25, "38", 10, 26, "25", 11, 27);
+    Named(p1.Option("OptLng", 8, "N", true), "Punto 1, latitud norte");
+    Named(p1.Option("OptLng", 9, "S", false), "Punto 1, latitud sur");
     p1.Label("LblLat", 34, "Longitud");
     p1.Label("LblLat", 35, kLon);
-    p1.DmsRow(12, 30, "1", 13, 31, "34", 27, 32);
-    Builder pic3 = p1.In(p1.Picture("Picture3"));
-    pic3.Option("OptLng", 3, "W", true);
-    pic3.Option("OptLng", 2, "E", false);
+    p1.DmsRow("Punto 1, longitud", 12, 30, "1", 13, 31, "34", 27, 32);
+    Builder pic3 = p1.In(Named(p1.Picture("Picture3"), "Punto 1, hemisferio de la longitud"));
+    Named(pic3.Option("OptLng", 3, "W", true), "Punto 1, longitud oeste");
+    Named(pic3.Option("OptLng", 2, "E", false), "Punto 1, longitud este");
     p1.Button("Command2", -1, "Longitudes de arco",
               "Calcula la longitud de arco en latitud y longitud del punto nº 1");
     p1.Button("Command5", -1, "Convertir a: ggg,gggggggº",
@@ -225,24 +259,24 @@ void BuildTab2(Builder tab) {
     p2.Label("Label6", -1, "2").bold = true;
     p2.Label("LblLat", 69, "Latitud");
     p2.Label("LblLat", 43, kLat);
-    p2.DmsRow(33, 72, "39", 32, 71, "16", 31, 70);
-    p2.Option("OptLng", 11, "N", true);
-    p2.Option("OptLng", 10, "S", false);
+    p2.DmsRow("Punto 2, latitud", 33, 72, "39", 32, 71, "16", 31, 70);
+    Named(p2.Option("OptLng", 11, "N", true), "Punto 2, latitud norte");
+    Named(p2.Option("OptLng", 10, "S", false), "Punto 2, latitud sur");
     p2.Label("LblLat", 39, "Longitud");
     p2.Label("LblLat", 38, kLon);
-    p2.DmsRow(30, 42, "2", 29, 41, "22", 28, 40);
-    Builder pic4 = p2.In(p2.Picture("Picture4"));
-    pic4.Option("OptLng", 6, "W", true);
-    pic4.Option("OptLng", 7, "E", false);
+    p2.DmsRow("Punto 2, longitud", 30, 42, "2", 29, 41, "22", 28, 40);
+    Builder pic4 = p2.In(Named(p2.Picture("Picture4"), "Punto 2, hemisferio de la longitud"));
+    Named(pic4.Option("OptLng", 6, "W", true), "Punto 2, longitud oeste");
+    Named(pic4.Option("OptLng", 7, "E", false), "Punto 2, longitud este");
 
     tab.Button("Command4", -1, "Distancia entre (1) y (2)");
 
     Builder cal = tab.In(tab.Frame("Frame10", -1, "Calendario solar"));
-    cal.Add(Kind::MonthView, "MonthView1", -1, "");
+    Named(cal.Add(Kind::MonthView, "MonthView1", -1, ""), "Calendario");
     cal.Label("LblZonaUTC", -1, "Zona UTC:", "Tiempo Universal Coordinado");
-    cal.Combo("CmbUTC", "España peninsular y Baleares UTC+1, Canarias UTC=0");
+    Named(cal.Combo("CmbUTC", "España peninsular y Baleares UTC+1, Canarias UTC=0"), "Zona UTC");
     cal.Label("Label4", 0, "Horario solar:");
-    cal.Combo("CmbHS");
+    Named(cal.Combo("CmbHS"), "Horario solar");
     cal.Label("Label4", 1, "Orto:");
     cal.Label("LblOrto", -1, "0:00 A.M.", "Hora Local").foreColor = kBlue;
     cal.Label("Label4", 3, "Culminación:");
@@ -259,10 +293,11 @@ void BuildFrmTalporControls(FormModel& form) {
     window.kind = Kind::Form;
     window.id = {"frmTalpor", -1};
     window.text = kFormCaption;
+    window.accessibleName = kFormCaption;
     form.Add(std::move(window));
 
     Builder top(form, "frmTalpor", -1);
-    Control& tabs = top.Add(Kind::TabControl, "SSTab1", -1, "");
+    Control& tabs = Named(top.Add(Kind::TabControl, "SSTab1", -1, ""), "Pestañas");
     tabs.tabCaptions = {"WGS84  ->  ED50", "ED50  ->  WGS84 ", "Utilidades"};
     tabs.currentTab = 0;
 

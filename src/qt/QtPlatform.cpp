@@ -5,18 +5,22 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
+#include <algorithm>
 #include <cstdio>
+
+#include <cerrno>
 
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include "qt/Fonts.h"
 
 namespace talpor_qt {
 namespace {
@@ -29,6 +33,46 @@ QString DisplayText(std::string_view text) {
     t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return t;
+}
+
+// Tables are written for a tab stop every eight characters.
+constexpr int kTabStop = 8;
+
+QString ExpandTabs(const QString& text) {
+    QString out;
+    int column = 0;
+    for (QChar ch : text) {
+        if (ch == QLatin1Char('\t')) {
+            do out += QLatin1Char(' ');
+            while (++column % kTabStop != 0);
+        } else {
+            out += ch;
+            column = ch == QLatin1Char('\n') ? 0 : column + 1;
+        }
+    }
+    return out;
+}
+
+// Lays out the text of a box. The lines of a text of several lines are written to be
+// read as they stand: none is wrapped, the box grows as wide as the widest. A text
+// with tabs is a table (the parameter sheets): shown in the fixed-pitch font with its
+// tabs expanded to the stops it was written for, so its columns stand under their
+// headings.
+void LayOutText(QMessageBox& box, const QString& text) {
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    const bool table = text.contains(QLatin1Char('\t'));
+    box.setText(table ? ExpandTabs(text) : text);
+    if (label == nullptr || !text.contains(QLatin1Char('\n'))) return;
+    if (table) label->setFont(FixedPitchFont());
+    // The box wraps any text wider than half the screen; a label at least as wide as
+    // its widest line leaves every line whole.
+    const QFontMetrics metrics(label->font());
+    int widest = 0;
+    for (const QString& line : box.text().split(QLatin1Char('\n')))
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    const QMargins margins = label->contentsMargins();
+    label->setMinimumWidth(widest + margins.left() + margins.right() + 2 * label->margin() +
+                           std::max(label->indent(), 0) + metrics.averageCharWidth());
 }
 
 }  // namespace
@@ -56,9 +100,10 @@ app::MsgResult QtPlatform::MsgBox(std::string_view text, std::string_view title,
         case app::MsgIcon::Critical: qIcon = QMessageBox::Critical; break;
         case app::MsgIcon::None: break;
     }
-    QMessageBox box(qIcon, Q(title), DisplayText(text), QMessageBox::NoButton, mainWindow_);
+    QMessageBox box(qIcon, Q(title), QString(), QMessageBox::NoButton, mainWindow_);
     box.setObjectName(QStringLiteral("TalporMsgBox"));
     box.setTextFormat(Qt::PlainText);
+    LayOutText(box, DisplayText(text));
     if (buttons == app::MsgButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(defaultButton == app::MsgResult::Yes ? QMessageBox::Yes

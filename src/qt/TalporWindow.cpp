@@ -5,7 +5,6 @@
 #include <QCalendarWidget>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFontDatabase>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,7 +15,9 @@
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTimer>
+#include <algorithm>
 
+#include "qt/Fonts.h"
 #include "qt/Icons.h"
 #include "qt/WindowLayout.h"
 
@@ -69,25 +70,6 @@ int ToUnits(const QString& text, int chars) {
     return units;
 }
 
-QFont FixedPitchFont() {
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setStyleHint(QFont::TypeWriter);
-    font.setPointSizeF(QApplication::font().pointSizeF());
-    return font;
-}
-
-QString Caption(const Control& c) {
-    switch (c.kind) {
-        case Kind::Label:
-        case Kind::Frame:
-        case Kind::OptionButton:
-        case Kind::CommandButton:
-            return Q(c.text);
-        default:
-            return {};
-    }
-}
-
 }  // namespace
 
 TalporWindow::TalporWindow(app::frmTalpor& frm, QWidget* parent) : QWidget(parent), frm_(frm) {
@@ -135,7 +117,7 @@ QWidget* TalporWindow::Create(Control& c, QWidget* parent) {
             tabBar_ = new QTabBar(box);
             tabBar_->setObjectName(QStringLiteral("SSTab1_tabs"));
             tabBar_->setExpanding(false);
-            tabBar_->setAccessibleName(QStringLiteral("Pestañas"));
+            tabBar_->setAccessibleName(Q(c.accessibleName));
             for (const auto& caption : c.tabCaptions) tabBar_->addTab(Q(caption));
             pages_ = new QStackedWidget(box);
             pages_->setFrameShape(QFrame::StyledPanel);
@@ -270,13 +252,17 @@ bool TalporWindow::eventFilter(QObject* watched, QEvent* event) {
             if (c != nullptr && c != frm_.Form().focused && c->kind != Kind::Form &&
                 c->kind != Kind::Frame && c->kind != Kind::Picture && c->kind != Kind::Label) {
                 refusedPress_ = nullptr;
+                selectingClick_ = nullptr;
                 Dispatch([this, c] { frm_.MoveFocus(c); });
                 // Qt gives the focus on a mouse press before it delivers the press. When
                 // the field being left kept the focus, that press must not reach the
-                // control (no click, no caret, no tab change).
-                if (static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason &&
-                    frm_.Form().focused != c)
-                    refusedPress_ = widget;
+                // control (no click, no caret, no tab change). A field that takes the
+                // focus by a click keeps the whole text its focus gain selected, as with
+                // Tab, so that typing replaces the value.
+                if (static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason) {
+                    if (frm_.Form().focused != c) refusedPress_ = widget;
+                    else if (c->kind == Kind::TextBox) selectingClick_ = widget;
+                }
             }
             return false;
         }
@@ -285,7 +271,11 @@ bool TalporWindow::eventFilter(QObject* watched, QEvent* event) {
                    (widget == refusedPress_ || refusedPress_->isAncestorOf(widget));
         case QEvent::KeyPress:
             return KeyPress(widget, static_cast<QKeyEvent*>(event));
+        case QEvent::MouseMove:
+        case QEvent::MouseButtonRelease:
+            return SelectingClick(widget, static_cast<QMouseEvent*>(event));
         case QEvent::MouseButtonPress: {
+            if (SelectingClick(widget, static_cast<QMouseEvent*>(event))) return true;
             if (refusedPress_ != nullptr) {
                 bool refused = widget == refusedPress_ || refusedPress_->isAncestorOf(widget);
                 refusedPress_ = nullptr;
@@ -307,11 +297,61 @@ bool TalporWindow::eventFilter(QObject* watched, QEvent* event) {
     }
 }
 
-bool TalporWindow::KeyPress(QWidget* widget, QKeyEvent* event) {
-    auto* edit = qobject_cast<QLineEdit*>(widget);
-    auto found = controls_.find(widget);
-    if (edit == nullptr || found == controls_.end() || found->second->kind != Kind::TextBox)
+bool TalporWindow::SelectingClick(QWidget* widget, QMouseEvent* event) {
+    if (selectingClick_ == nullptr) return false;
+    // The left button's press, the drag while it is held and its release: a press of
+    // another button or elsewhere ends it.
+    bool ours = widget == selectingClick_ &&
+                (event->type() == QEvent::MouseMove ? (event->buttons() & Qt::LeftButton) != 0
+                                                    : event->button() == Qt::LeftButton);
+    if (!ours) {
+        if (event->type() == QEvent::MouseButtonPress) selectingClick_ = nullptr;
         return false;
+    }
+    if (event->type() == QEvent::MouseButtonRelease) selectingClick_ = nullptr;
+    return true;
+}
+
+bool TalporWindow::KeyPress(QWidget* widget, QKeyEvent* event) {
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const int pressed = event->key();
+
+    // Ctrl+Tab and Ctrl+PgDown bring the next tab to the front, Ctrl+Shift+Tab and
+    // Ctrl+PgUp the previous one, wherever the focus is.
+    int step = 0;
+    if (modifiers == Qt::ControlModifier) {
+        if (pressed == Qt::Key_Tab || pressed == Qt::Key_PageDown) step = 1;
+        if (pressed == Qt::Key_PageUp) step = -1;
+    } else if (modifiers == (Qt::ControlModifier | Qt::ShiftModifier)) {
+        if (pressed == Qt::Key_Backtab || pressed == Qt::Key_Tab) step = -1;
+    }
+    if (step != 0) {
+        StepTab(step);
+        return true;
+    }
+
+    auto found = controls_.find(widget);
+    if (found == controls_.end()) return false;
+    Control* c = found->second;
+    const bool enter = (pressed == Qt::Key_Return || pressed == Qt::Key_Enter) &&
+                       modifiers == Qt::NoModifier;
+    // Enter presses a focused button, and moves on from a field as Tab does (the focus
+    // move runs the check of the field left).
+    if (enter && c->kind == Kind::CommandButton) {
+        if (!event->isAutoRepeat()) static_cast<QAbstractButton*>(widget)->click();
+        return true;
+    }
+    if (enter && c->kind == Kind::TextBox) {
+        focusNextPrevChild(true);
+        return true;
+    }
+    if (c->kind == Kind::OptionButton && modifiers == Qt::NoModifier) {
+        if (pressed == Qt::Key_Left || pressed == Qt::Key_Up) return StepOption(*c, -1);
+        if (pressed == Qt::Key_Right || pressed == Qt::Key_Down) return StepOption(*c, 1);
+    }
+
+    auto* edit = qobject_cast<QLineEdit*>(widget);
+    if (edit == nullptr || c->kind != Kind::TextBox) return false;
     int key = 0;
     if (event->key() == Qt::Key_Backspace) {
         key = 8;
@@ -324,7 +364,6 @@ bool TalporWindow::KeyPress(QWidget* widget, QKeyEvent* event) {
         if (cp < 32 || cp == 127) return false;
         key = static_cast<int>(cp);
     }
-    Control* c = found->second;
     int result = key;
     Dispatch([&] { result = frm_.KeyPress(*c, key); });
     if (result == 0) return true;  // refused
@@ -334,6 +373,41 @@ bool TalporWindow::KeyPress(QWidget* widget, QKeyEvent* event) {
         return true;
     }
     return false;
+}
+
+void TalporWindow::StepTab(int step) {
+    const Control* tabs = controls_.at(tabBar_);
+    const int count = static_cast<int>(tabs->tabCaptions.size());
+    if (count == 0) return;
+    const int tab = ((tabs->currentTab + step) % count + count) % count;
+    Dispatch([this, tab] { frm_.ChangeTab(tab); });
+}
+
+std::vector<Control*> TalporWindow::OptionGroup(const Control& option) const {
+    // The model's group is the container; the input-mode buttons of the two conversion
+    // tabs share SSTab1, but a user only reaches those of the tab in front.
+    std::vector<Control*> group;
+    for (const auto& owned : frm_.Form().Controls())
+        if (owned->kind == Kind::OptionButton && owned->container == option.container &&
+            owned->tab == option.tab)
+            group.push_back(owned.get());
+    return group;
+}
+
+bool TalporWindow::StepOption(const Control& option, int step) {
+    // Qt's own arrow keys for grouped buttons are not used: they click the next button
+    // and then give it the focus themselves, taking it from a field that the click's
+    // check has just given it to.
+    std::vector<Control*> group = OptionGroup(option);
+    const int count = static_cast<int>(group.size());
+    const int at = static_cast<int>(std::find(group.begin(), group.end(), &option) - group.begin());
+    for (int n = 1; n < count; ++n) {
+        Control* next = group[static_cast<std::size_t>(((at + step * n) % count + count) % count)];
+        if (!frm_.Form().IsUsable(*next)) continue;
+        Dispatch([this, next] { frm_.Click(*next); });
+        break;
+    }
+    return true;
 }
 
 bool TalporWindow::event(QEvent* event) {
@@ -403,6 +477,7 @@ void TalporWindow::MirrorControl(const Control& c, QWidget* w) {
     switch (c.kind) {
         case Kind::Form:
             if (windowTitle() != Q(c.text)) setWindowTitle(Q(c.text));
+            if (accessibleName() != Q(c.accessibleName)) setAccessibleName(Q(c.accessibleName));
             break;
         case Kind::TabControl:
             if (tabBar_->currentIndex() != c.currentTab) tabBar_->setCurrentIndex(c.currentTab);
@@ -436,6 +511,16 @@ void TalporWindow::MirrorControl(const Control& c, QWidget* w) {
             auto* option = static_cast<QRadioButton*>(w);
             if (option->text() != Q(c.text)) option->setText(Q(c.text));
             if (option->isChecked() != c.value) option->setChecked(c.value);
+            // A group of option buttons is one stop of the Tab order, at its selected
+            // button (at each while none is); the arrow keys move within it.
+            bool stop = c.value;
+            if (!stop) {
+                std::vector<Control*> group = OptionGroup(c);
+                stop = std::none_of(group.begin(), group.end(),
+                                    [](const Control* o) { return o->value; });
+            }
+            Qt::FocusPolicy policy = stop ? Qt::StrongFocus : Qt::ClickFocus;
+            if (option->focusPolicy() != policy) option->setFocusPolicy(policy);
             break;
         }
         case Kind::CommandButton: {
@@ -498,15 +583,8 @@ void TalporWindow::MirrorControl(const Control& c, QWidget* w) {
     }
     if (changed) w->setPalette(palette);
 
-    // Screen readers announce the caption, else the layout's name, else the tooltip.
-    QString name = Caption(c);
-    if (name.isEmpty()) {
-        auto place = WindowLayout().find(c.id.ObjectName());
-        if (place != WindowLayout().end()) name = place->second.accessible;
-    }
-    if (name.isEmpty()) name = Q(c.toolTip);
-    if (name.isEmpty()) name = Q(c.id.Text());
-    if (w->accessibleName() != name) w->setAccessibleName(name);
+    // The model's name; a label without one is announced by its caption.
+    if (w->accessibleName() != Q(c.accessibleName)) w->setAccessibleName(Q(c.accessibleName));
 }
 
 }  // namespace talpor_qt

@@ -51,6 +51,16 @@ private:
     void MirrorControl(const app::Control& control, QWidget* widget);
     void ApplyFocus();
     bool KeyPress(QWidget* widget, class QKeyEvent* event);
+    // The user's tab change to the tab `step` places after the current one (cyclic).
+    void StepTab(int step);
+    // The option buttons the arrow keys move between: those of one container on one tab.
+    std::vector<app::Control*> OptionGroup(const app::Control& option) const;
+    // Arrow keys in an option group: selects the next usable button `step` places on
+    // (cyclic), as a click on it would. Returns true (the key is used).
+    bool StepOption(const app::Control& option, int step);
+    // Whether a mouse event belongs to the click that gave a field the focus (and is
+    // kept from the field).
+    bool SelectingClick(QWidget* widget, class QMouseEvent* event);
 
     app::frmTalpor& frm_;
     std::unordered_map<const app::Control*, QWidget*> widgets_;
@@ -59,6 +69,9 @@ private:
     QStackedWidget* pages_ = nullptr;
     std::vector<QWidget*> pageWidgets_;
     QPointer<QWidget> refusedPress_;  // its focus move was refused: drop its mouse press
+    // A field the mouse gave the focus to: the click (press, drag, release) leaves the
+    // whole text selected instead of placing the caret.
+    QPointer<QWidget> selectingClick_;
     bool busy_ = false;  // an event is running on the model: Qt's own echoes are ignored
     bool painted_ = false;
     bool closing_ = false;

@@ -9,8 +9,8 @@ class Table {
 public:
     std::map<std::string, Placement> places;
 
-    void Put(const std::string& name, int x, int y, int w, int h, QString accessible = {}) {
-        places[name] = {QRect(x, y, w, h), std::move(accessible)};
+    void Put(const std::string& name, int x, int y, int w, int h) {
+        places[name] = {QRect(x, y, w, h)};
     }
     static std::string N(const char* name, int index = -1) {
         return index < 0 ? name : std::string(name) + "_" + std::to_string(index);
@@ -19,24 +19,23 @@ public:
     // A row of a geographic frame: caption, symbol, degrees º minutes ' seconds ".
     // `x` is where the caption starts; returns where the row's last sign ends.
     int DmsRow(int x, int y, int caption, int symbol, int deg, int degSign, int min,
-               int minSign, int sec, int secSign, const QString& what) {
+               int minSign, int sec, int secSign) {
         Put(N("LblLat", caption), x, y, 56, kRowHeight);
         Put(N("LblLat", symbol), x + 56, y, 14, kRowHeight);
         int f = x + 72;
-        Put(N("TxtWGSg", deg), f, y, 34, kRowHeight, what + QStringLiteral(", grados"));
+        Put(N("TxtWGSg", deg), f, y, 34, kRowHeight);
         Put(N("LblLat", degSign), f + 35, y, 8, kRowHeight);
-        Put(N("TxtWGSg", min), f + 44, y, 34, kRowHeight, what + QStringLiteral(", minutos"));
+        Put(N("TxtWGSg", min), f + 44, y, 34, kRowHeight);
         Put(N("LblLat", minSign), f + 79, y, 8, kRowHeight);
-        Put(N("TxtWGSg", sec), f + 88, y, 70, kRowHeight, what + QStringLiteral(", segundos"));
+        Put(N("TxtWGSg", sec), f + 88, y, 70, kRowHeight);
         Put(N("LblLat", secSign), f + 159, y, 8, kRowHeight);
         return f + 168;
     }
 
     // Two option buttons side by side in a borderless box (or straight in the frame).
-    void Pair(const std::string& box, int x, int y, const std::string& a, const std::string& b,
-              const QString& accessible) {
+    void Pair(const std::string& box, int x, int y, const std::string& a, const std::string& b) {
         if (!box.empty()) {
-            Put(box, x, y - 1, 90, kRowHeight + 2, accessible);
+            Put(box, x, y - 1, 90, kRowHeight + 2);
             Put(a, 2, 1, 42, kRowHeight);
             Put(b, 46, 1, 42, kRowHeight);
         } else {
@@ -51,16 +50,12 @@ public:
                   int east, int heightCaption, int height) {
         Put(N(frame, frameIndex), fx, 10, 344, 132);
         Put(N(option, optionIndex), fx - 20, 9, 18, 18);
-        int end = DmsRow(8, 26, lat[0], lat[1], lat[2], lat[3], lat[4], lat[5], lat[6], lat[7],
-                         QStringLiteral("Latitud"));
+        int end = DmsRow(8, 26, lat[0], lat[1], lat[2], lat[3], lat[4], lat[5], lat[6], lat[7]);
         Put(N("LblLat", north), end + 6, 26, 20, kRowHeight);
-        DmsRow(8, 58, lon[0], lon[1], lon[2], lon[3], lon[4], lon[5], lon[6], lon[7],
-               QStringLiteral("Longitud"));
-        Pair(picture, end + 2, 58, N("OptLng", west), N("OptLng", east),
-             QStringLiteral("Hemisferio de la longitud"));
+        DmsRow(8, 58, lon[0], lon[1], lon[2], lon[3], lon[4], lon[5], lon[6], lon[7]);
+        Pair(picture, end + 2, 58, N("OptLng", west), N("OptLng", east));
         Put(N("LblLat", heightCaption), 8, 96, 196, kRowHeight);
-        Put(N("TxtWGSg", height), 206, 96, 76, kRowHeight,
-            QStringLiteral("Altura sobre el elipsoide (m)"));
+        Put(N("TxtWGSg", height), 206, 96, 76, kRowHeight);
     }
 
     // UTM input frame of a conversion tab (Frame7 or Frame2).
@@ -70,14 +65,13 @@ public:
         Put(frame, fx, 10, 344, 132);
         Put(N(option, optionIndex), fx - 20, 9, 18, 18);
         Put(N("LblUTM", eastLbl), 8, 26, 26, kRowHeight);
-        Put(east, 36, 26, 110, kRowHeight, QStringLiteral("Coordenada Este (m)"));
+        Put(east, 36, 26, 110, kRowHeight);
         Put(N("LblUTM", northLbl), 8, 58, 26, kRowHeight);
-        Put(north, 36, 58, 110, kRowHeight, QStringLiteral("Coordenada Norte (m)"));
+        Put(north, 36, 58, 110, kRowHeight);
         Put(N("LblUTM", zoneLbl), 172, 58, 52, kRowHeight);
-        Put(zone, 226, 58, 64, kRowHeight + 2, QStringLiteral("Huso"));
+        Put(zone, 226, 58, 64, kRowHeight + 2);
         Put(N("LblLat", heightCaption), 8, 96, 196, kRowHeight);
-        Put(N("TxtWGSg", height), 206, 96, 76, kRowHeight,
-            QStringLiteral("Altura sobre el elipsoide (m)"));
+        Put(N("TxtWGSg", height), 206, 96, 76, kRowHeight);
     }
 
     // Geographic result frame (Frame5(0) or Frame1(1)).
@@ -109,7 +103,7 @@ public:
         Put(N("Label3", label), 30, 284, 200, 20);
         Put(helmert, 30, 306, 150, 36);
         Put(N("Command1", helmertSheet), 184, 306, 36, 36);
-        Put(molodenskyBox, 404, 292, 344, 58, QStringLiteral("Molodensky"));
+        Put(molodenskyBox, 404, 292, 344, 58);
         Put(molodensky, 10, 14, 150, 36);
         Put(N("Command1", molodenskySheet), 164, 14, 36, 36);
         Put(N(option, ign), 214, 20, 56, kRowHeight);
@@ -118,22 +112,18 @@ public:
 
     // A point frame of the utilities tab.
     int PointRows(const int lat[8], const char* north, int northIdx, const char* south,
-                  int southIdx, const int lon[8], const char* picture, int west, int east,
-                  const QString& point) {
-        int end = DmsRow(26, 26, lat[0], lat[1], lat[2], lat[3], lat[4], lat[5], lat[6], lat[7],
-                         point + QStringLiteral(", latitud"));
-        Pair({}, end + 2, 26, N(north, northIdx), N(south, southIdx), {});
-        DmsRow(26, 58, lon[0], lon[1], lon[2], lon[3], lon[4], lon[5], lon[6], lon[7],
-               point + QStringLiteral(", longitud"));
-        Pair(picture, end + 2, 58, N("OptLng", west), N("OptLng", east),
-             point + QStringLiteral(", hemisferio de la longitud"));
+                  int southIdx, const int lon[8], const char* picture, int west, int east) {
+        int end = DmsRow(26, 26, lat[0], lat[1], lat[2], lat[3], lat[4], lat[5], lat[6], lat[7]);
+        Pair({}, end + 2, 26, N(north, northIdx), N(south, southIdx));
+        DmsRow(26, 58, lon[0], lon[1], lon[2], lon[3], lon[4], lon[5], lon[6], lon[7]);
+        Pair(picture, end + 2, 58, N("OptLng", west), N("OptLng", east));
         return end;
     }
 };
 
 Table Build() {
     Table t;
-    t.Put("SSTab1", 8, 8, 760, 436, QStringLiteral("Pestañas"));
+    t.Put("SSTab1", 8, 8, 760, 436);
     t.Put("Command15", 676, 452, 92, 30);
 
     // Tab 0: WGS84 input on top (geographic left, UTM right), ED50 results below.
@@ -162,8 +152,7 @@ Table Build() {
         t.Put("Label5", 8, 26, 14, kRowHeight);
         const int lat1[8] = {28, 29, 9, 25, 10, 26, 11, 27};
         const int lon1[8] = {34, 35, 12, 30, 13, 31, 27, 32};
-        t.PointRows(lat1, "OptLng", 8, "OptLng", 9, lon1, "Picture3", 3, 2,
-                    QStringLiteral("Punto 1"));
+        t.PointRows(lat1, "OptLng", 8, "OptLng", 9, lon1, "Picture3", 3, 2);
         t.Put("Command2", 26, 92, 150, 32);
         t.Put("Command5", 180, 92, 184, 32);
 
@@ -171,18 +160,17 @@ Table Build() {
         t.Put("Label6", 8, 26, 14, kRowHeight);
         const int lat2[8] = {69, 43, 33, 72, 32, 71, 31, 70};
         const int lon2[8] = {39, 38, 30, 42, 29, 41, 28, 40};
-        t.PointRows(lat2, "OptLng", 11, "OptLng", 10, lon2, "Picture4", 6, 7,
-                    QStringLiteral("Punto 2"));
+        t.PointRows(lat2, "OptLng", 11, "OptLng", 10, lon2, "Picture4", 6, 7);
 
         t.Put("Command4", 12, 264, 186, 34);
         t.Put("LblDist", 206, 270, 178, kRowHeight);
 
         t.Put("Frame10", 396, 10, 352, 388);
-        t.Put("MonthView1", 10, 24, 332, 184, QStringLiteral("Calendario"));
+        t.Put("MonthView1", 10, 24, 332, 184);
         t.Put("LblZonaUTC", 10, 218, 110, kRowHeight);
         t.Put("CmbUTC", 122, 217, 90, kRowHeight + 2);
         t.Put("Label4_0", 10, 248, 110, kRowHeight);
-        t.Put("CmbHS", 122, 247, 120, kRowHeight + 2, QStringLiteral("Horario solar"));
+        t.Put("CmbHS", 122, 247, 120, kRowHeight + 2);
         t.Put("Label4_1", 10, 280, 110, 20);
         t.Put("LblOrto", 122, 280, 220, 20);
         t.Put("Label4_3", 10, 302, 110, 20);

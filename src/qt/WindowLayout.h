@@ -1,18 +1,15 @@
 // Where every control of the main window sits: a classic fixed layout that fits a
-// screen of 800 x 600 pixels, with the names screen readers announce for the
-// controls that have neither caption nor tooltip.
+// screen of 800 x 600 pixels.
 #pragma once
 
 #include <QRect>
-#include <QString>
 #include <map>
 #include <string>
 
 namespace talpor_qt {
 
 struct Placement {
-    QRect rect;          // pixels, relative to the container (a tab page for controls on SSTab1)
-    QString accessible;  // accessible name when the control has no caption of its own
+    QRect rect;  // pixels, relative to the container (a tab page for controls on SSTab1)
 };
 
 // By object name ("TxtWGSg_6", "Frame1_0").

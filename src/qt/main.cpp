@@ -10,10 +10,15 @@
 
 #include "app/frmTalpor.h"
 #include "qt/QtPlatform.h"
+#include "qt/QtTranslation.h"
 #include "qt/TalporWindow.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
+    if (!talpor_qt::InstallQtSpanish(application))
+        std::fputs("Talpor: no se encuentra la traducción de Qt al español (qtbase_es.qm); "
+                   "los botones de los mensajes se muestran en inglés.\n",
+                   stderr);
 
     QString screenshot;
     int tab = -1;

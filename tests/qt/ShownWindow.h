@@ -8,19 +8,29 @@
 #include <QTest>
 #include <memory>
 #include <optional>
+#include <ostream>
 
+#include "qt/QtTranslation.h"
 #include "qt/TalporWindow.h"
 #include "support/FakePlatform.h"
 
+// Failed expectations show a QString as its text.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
 namespace testing_support {
 
-// One QApplication per executable (GoogleTest owns main).
+// One QApplication per executable (GoogleTest owns main), with Qt's texts in Spanish
+// as the program has them.
 inline void QtApp() {
     static int argc = 1;
     static char name[] = "qt_tests";
     static char* argv[] = {name, nullptr};
-    [[maybe_unused]] static auto* app =
-        (QApplication::setStyle(QStringLiteral("Fusion")), new QApplication(argc, argv));
+    [[maybe_unused]] static auto* app = [] {
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        auto* application = new QApplication(argc, argv);
+        EXPECT_TRUE(talpor_qt::InstallQtSpanish(*application));
+        return application;
+    }();
 }
 
 // Sets environment variables (nullptr unsets them) until the end of the test.
