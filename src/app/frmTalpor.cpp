@@ -6,12 +6,14 @@
 
 #include "app/mEntorno.h"
 #include "convert/Conversions.h"
+#include "convert/CopyTexts.h"
 #include "convert/InputMode.h"
 #include "entry/Fields.h"
 #include "entry/PastePoint.h"
 #include "form/FrmTalporControls.h"
 #include "geo/Ellipsoid.h"
 #include "num/RuntimeError.h"
+#include "utilities/CopyTexts.h"
 #include "utilities/Utilities.h"
 
 namespace app {
@@ -367,6 +369,15 @@ bool frmTalpor::Paste(Control& control, std::string_view text) {
           [&] { result = entry::PastePoint(form_, platform_, control, text); });
     ApplyFocusRequest();
     return result != entry::PasteResult::NotHandled;
+}
+
+std::optional<frmTalpor::CopyChoices> frmTalpor::CopyChoicesOf(Control& control) {
+    std::optional<entry::CopyTexts> texts = convert::ConversionCopyTexts(form_, control);
+    if (!texts) texts = utilities::UtilitiesCopyTexts(form_, control);
+    if (!texts) return std::nullopt;
+    CopyChoices choices{control.kind == Kind::Label ? control.text : "", texts->result,
+                        texts->decimalDegrees, texts->utm};
+    return choices;
 }
 
 bool frmTalpor::ChangeTab(int newTab) {

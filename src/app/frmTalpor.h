@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -105,6 +106,15 @@ public:
     // Returns false when the text holds no whole point: the front end then pastes it
     // into the field as usual (EditText).
     bool Paste(Control& control, std::string_view text);
+
+    // What the copy menu of a control offers: "Copiar" gives `underMouse` (a label's
+    // caption, "" for other controls); the rest as convert::ConversionCopyTexts and
+    // utilities::UtilitiesCopyTexts say. nullopt when the control has no copy menu.
+    struct CopyChoices {
+        std::string underMouse;
+        std::string result, decimalDegrees, utm;
+    };
+    std::optional<CopyChoices> CopyChoicesOf(Control& control);
 
     // The user brings another tab to the front. The focused control loses the focus
     // first; when it is a corrected field and keeps it, the tab does not change.

@@ -139,13 +139,20 @@ void WriteResults(app::FormModel& form, app::Platform& platform, const TabContro
     }
     if (!r.point) throw *r.error;
     const Accuracy accuracy = AccuracyOf(*r.set);
+    // The UTM values of an earlier point must not outlive a projection that fails.
+    c.resE.values.clear();
+    c.resN.values.clear();
     c.resLat.text = LatitudeCaption(r.point->lat);
+    c.resLat.values = {r.point->lat};
     c.resLon.text = LongitudeCaption(r.point->lon);
+    c.resLon.values = {r.point->lon};
     c.resHeight.text = HeightCaption(r.point->h, accuracy.z);
     c.resHeight.toolTip = SetToolTip(*r.set);
     if (!r.utm) throw *r.error;
     c.resE.text = EastingCaption(r.utm->E, accuracy.x);
+    c.resE.values = {r.utm->E};
     c.resN.text = NorthingCaption(r.utm->N, accuracy.y);
+    c.resN.values = {r.utm->N};
     c.resZone.text = ZoneCaption(r.utm->zoneText);
     c.resZone.toolTip = GridFactorsToolTip(
         mGeo::UTMGridFactors(r.point->lat, r.point->lon, r.utm->zone, TargetEllipsoid(tab)));
@@ -220,6 +227,7 @@ void ShowInvalidArea(app::FormModel& form, app::Platform& platform, Tab tab) {
     c.resHeight.text = app::kHeightResult;  // no height stays beside results that were reset
     c.resHeight.toolTip.clear();
     c.resZone.toolTip.clear();
+    for (app::Control* result : {&c.resLat, &c.resLon, &c.resE, &c.resN}) result->values.clear();
     c.resE.text = tab0 ? "E= 0,0 ±1,5" : "E= 0,0";
     c.resN.text = tab0 ? "N= 0,0 ±1,5" : "N= 0,0";
     c.resZone.text = tab0 ? "Huso= ?" : "Huso=";

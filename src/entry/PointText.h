@@ -74,4 +74,11 @@ std::string DecimalDegreesText(double lat, double lon);
 // and a decimal point, no thousands separators.
 std::string UtmPointText(std::string_view zoneText, double E, double N);
 
+// What a copy menu gives for a frame or a result; "" where there is nothing in that form.
+struct CopyTexts {
+    std::string result;          // the lines of the frame(s), exactly as shown
+    std::string decimalDegrees;  // DecimalDegreesText
+    std::string utm;             // UtmPointText
+};
+
 }  // namespace entry

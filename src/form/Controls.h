@@ -74,6 +74,12 @@ struct Control {
     bool enabled = true;
     bool bold = false;
     bool fixedPitch = false;  // drawn in a fixed-pitch font so that result lines align
+    bool selectable = false;  // labels: a result the user can select and copy
+
+    // Result labels: the number behind the caption at full precision (latitude and
+    // longitude in decimal degrees, easting and northing in metres); empty while the
+    // label shows no result.
+    std::vector<double> values;
 
     bool value = false;  // option buttons: selected
 

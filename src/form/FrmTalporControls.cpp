@@ -306,6 +306,16 @@ void BuildFrmTalporControls(FormModel& form) {
     BuildTab2(Builder(form, "SSTab1", 2));
 
     top.Button("Command15", -1, "Cerrar");
+
+    // Results the user can select with the mouse and copy.
+    for (const auto& c : form.Controls()) {
+        const bool inResultFrame = c->container == "Frame5(0)" || c->container == "Frame6" ||
+                                   c->container == "Frame1(1)" || c->container == "Frame4";
+        const std::string& n = c->id.name;
+        if (c->kind == Kind::Label && (inResultFrame || n == "LblDist" || n == "LblOrto" ||
+                                       n == "LblCulmin" || n == "LblOcaso"))
+            c->selectable = true;
+    }
 }
 
 }  // namespace app

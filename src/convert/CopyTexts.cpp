@@ -1,0 +1,119 @@
+#include "convert/CopyTexts.h"
+
+#include <string_view>
+
+#include "convert/Captions.h"
+#include "convert/ConversionTab.h"
+#include "convert/InputMode.h"
+#include "entry/PointText.h"
+#include "entry/mText.h"
+#include "geo/Utm.h"
+
+namespace convert {
+namespace {
+
+using detail::Tab;
+
+// The conversion frame a control belongs to, as "Frame5(0)", and its tab.
+struct Frame {
+    std::string name;
+    int tab = -1;
+    bool result = false;
+};
+
+std::optional<Frame> FrameOf(app::FormModel& form, const app::Control& control) {
+    static constexpr struct {
+        std::string_view name;
+        int tab;
+        bool result;
+    } kFrames[] = {{"Frame5(0)", 0, true}, {"Frame6", 0, true},  {"Frame1(1)", 1, true},
+                   {"Frame4", 1, true},    {"Frame1(0)", 0, false}, {"Frame7", 0, false},
+                   {"Frame9(1)", 1, false}, {"Frame2", 1, false}};
+    for (const app::Control* c = &control; c != nullptr; c = form.Container(*c)) {
+        const std::string text = c->id.Text();
+        for (const auto& f : kFrames)
+            if (text == f.name) return Frame{text, f.tab, f.result};
+    }
+    return std::nullopt;
+}
+
+std::string Lines(std::initializer_list<std::string> lines) {
+    std::string out;
+    for (const std::string& line : lines) {
+        if (!out.empty()) out += "\n";
+        out += line;
+    }
+    return out;
+}
+
+std::string UtmText(const mGeo::UTMPoint& p) { return entry::UtmPointText(p.zoneText, p.E, p.N); }
+
+CopyTexts ResultTexts(app::FormModel& form, Tab tab) {
+    const detail::TabControls c = detail::ControlsOf(form, tab);
+    CopyTexts t;
+    t.result = Lines({"Latitud Ø = " + c.resLat.text, "Longitud λ= " + c.resLon.text, c.resHeight.text,
+                      c.resE.text, c.resN.text, c.resZone.text});
+    if (!c.resHeight.toolTip.empty()) t.result += "\n" + c.resHeight.toolTip;
+    if (!c.resLat.values.empty() && !c.resLon.values.empty())
+        t.decimalDegrees = entry::DecimalDegreesText(c.resLat.values[0], c.resLon.values[0]);
+    const std::string_view zone = std::string_view(c.resZone.text).substr(c.resZone.text.find(' ') + 1);
+    if (!c.resE.values.empty() && !c.resN.values.empty())
+        t.utm = entry::UtmPointText(zone, c.resE.values[0], c.resN.values[0]);
+    return t;
+}
+
+CopyTexts InputTexts(app::FormModel& form, Tab tab, const std::string& frame) {
+    const detail::TabControls c = detail::ControlsOf(form, tab);
+    CopyTexts t;
+    const bool geoFrame = frame == "Frame1(0)" || frame == "Frame9(1)";
+    // The clicked frame's lines as shown.
+    if (geoFrame) {
+        const auto dms = [](const app::Control& d, const app::Control& m, const app::Control& s) {
+            return d.text + "º " + m.text + "' " + s.text + "\"";
+        };
+        t.result = Lines({"Latitud " + dms(c.latDeg, c.latMin, c.latSec) + " N",
+                          "Longitud " + dms(c.lonDeg, c.lonMin, c.lonSec) +
+                              (c.west.value ? " W" : " E"),
+                          "Altura (m)= " + c.geoHeight.text});
+    } else {
+        t.result = Lines({"E= " + c.utmE.text, "N= " + c.utmN.text, "Huso = " + c.zoneList.ListText(),
+                          "Altura (m)= " + c.utmHeight.text});
+    }
+    // The typed point, read as the conversion buttons read it.
+    try {
+        const bool utm = tab == Tab::WGS84ToED50 ? Tab0ReadsUtm(form) : Tab1ReadsUtm(form);
+        if (utm) {
+            UtmInput p;
+            p.E = mText::FieldValue(c.utmE.text);
+            p.N = mText::FieldValue(c.utmN.text);
+            p.zone = detail::ZoneOfList(c.zoneList);
+            const mGeo::LatLon g = MirrorOf(p, tab);
+            t.decimalDegrees = entry::DecimalDegreesText(g.lat, g.lon);
+            mGeo::UTMPoint u;
+            u.E = p.E;
+            u.N = p.N;
+            u.zoneText = std::to_string(p.zone) + mGeo::UTMBandLetter(g.lat);
+            t.utm = UtmText(u);
+        } else {
+            GeographicInput p;
+            p.lat = detail::ReadLatitude(c, true);
+            p.lon = detail::ReadLongitude(c, true);
+            t.decimalDegrees = entry::DecimalDegreesText(p.lat, p.lon);
+            t.utm = UtmText(MirrorOf(p, tab));
+        }
+    } catch (const num::RuntimeError&) {
+        // A field that cannot be read: only the lines as shown.
+    }
+    return t;
+}
+
+}  // namespace
+
+std::optional<CopyTexts> ConversionCopyTexts(app::FormModel& form, const app::Control& control) {
+    const std::optional<Frame> f = FrameOf(form, control);
+    if (!f) return std::nullopt;
+    const Tab tab = f->tab == 0 ? Tab::WGS84ToED50 : Tab::ED50ToWGS84;
+    return f->result ? ResultTexts(form, tab) : InputTexts(form, tab, f->name);
+}
+
+}  // namespace convert

@@ -1,0 +1,24 @@
+// What the copy menu of a conversion tab offers: the tab's result or its typed point as
+// lines of text exactly as shown, as signed decimal degrees and as UTM.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "entry/PointText.h"
+#include "form/Controls.h"
+
+namespace convert {
+
+using entry::CopyTexts;
+
+// For a frame of a conversion tab or a control inside one. The result frames
+// (Frame5(0) and Frame6 on tab 0, Frame1(1) and Frame4 on tab 1) give the tab's last
+// result, both frames and the parameter set used; decimal degrees and UTM only once a
+// conversion has shown one. The input frames (Frame1(0) and Frame7, Frame9(1) and
+// Frame2) give the point typed in the frame the tab has enabled, in the form it was
+// typed and turned into the other (as the conversion buttons read it). nullopt for a
+// control of no conversion frame.
+std::optional<CopyTexts> ConversionCopyTexts(app::FormModel& form, const app::Control& control);
+
+}  // namespace convert

@@ -1,0 +1,55 @@
+#include "utilities/CopyTexts.h"
+
+#include "geo/Ellipsoid.h"
+#include "geo/Utm.h"
+#include "num/RuntimeError.h"
+#include "utilities/PointFields.h"
+
+namespace utilities {
+namespace {
+
+std::string AngleLine(const app::FormModel& form, const char* what, SexagesimalFields f,
+                      const char* hemisphere) {
+    auto text = [&](int index) { return form.Get("TxtWGSg", index).text; };
+    return std::string(what) + " " + text(f.deg) + "º " + text(f.min) + "' " + text(f.sec) + "\" " +
+           hemisphere;
+}
+
+entry::CopyTexts PointTexts(const app::FormModel& form, bool one) {
+    const SexagesimalFields lat = one ? kPoint1Latitude : kPoint2Latitude;
+    const SexagesimalFields lon = one ? kPoint1Longitude : kPoint2Longitude;
+    const bool south = one ? Point1IsSouth(form) : Point2IsSouth(form);
+    const bool west = one ? Point1IsWest(form) : Point2IsWest(form);
+    entry::CopyTexts t;
+    t.result = AngleLine(form, "Latitud", lat, south ? "S" : "N") + "\n" +
+               AngleLine(form, "Longitud", lon, west ? "W" : "E");
+    try {
+        const double latDeg = ReadAngle(form, lat, south);
+        const double lonDeg = ReadAngle(form, lon, west);
+        t.decimalDegrees = entry::DecimalDegreesText(latDeg, lonDeg);
+        mGeo::InitEllipsoids();
+        const mGeo::UTMPoint u = mGeo::GeoToUTM(latDeg, lonDeg, mGeo::Ellipsoids[mGeo::kWGS84]);
+        t.utm = entry::UtmPointText(u.zoneText, u.E, u.N);
+    } catch (const num::RuntimeError&) {
+        // A field that cannot be read: only the lines as shown.
+    }
+    return t;
+}
+
+}  // namespace
+
+std::optional<entry::CopyTexts> UtilitiesCopyTexts(app::FormModel& form, const app::Control& control) {
+    for (const app::Control* c = &control; c != nullptr; c = form.Container(*c)) {
+        const std::string frame = c->id.Text();
+        if (frame == "Frame1(2)" || frame == "Frame1(3)") return PointTexts(form, frame == "Frame1(2)");
+    }
+    const std::string& n = control.id.name;
+    if (n == "LblDist" || n == "LblOrto" || n == "LblCulmin" || n == "LblOcaso") {
+        entry::CopyTexts t;
+        t.result = control.text + (control.toolTip.empty() ? "" : "\n" + control.toolTip);
+        return t;
+    }
+    return std::nullopt;
+}
+
+}  // namespace utilities

@@ -1,0 +1,19 @@
+// What the copy menu of the "Utilidades" tab offers: a point as typed, as signed decimal
+// degrees and as WGS84 UTM, and the results as shown.
+#pragma once
+
+#include <optional>
+
+#include "entry/PointText.h"
+#include "form/Controls.h"
+
+namespace utilities {
+
+// For point 1's or point 2's frame (Frame1(2), Frame1(3)) or a control inside one: the
+// typed point (its lines as shown, decimal degrees, UTM on WGS84; the last two "" when
+// a field cannot be read). For a result of the tab (LblDist, LblOrto, LblCulmin,
+// LblOcaso): its caption, with its tooltip on a second line when it has one. nullopt for
+// any other control.
+std::optional<entry::CopyTexts> UtilitiesCopyTexts(app::FormModel& form, const app::Control& control);
+
+}  // namespace utilities
