@@ -3,12 +3,16 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCalendarWidget>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -147,6 +151,8 @@ QWidget* TalporWindow::Create(Control& c, QWidget* parent) {
             auto* label = new QLabel(parent);
             label->setTextFormat(Qt::PlainText);
             label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+            // A result can be selected with the mouse and copied with Ctrl+C.
+            if (c.selectable) label->setTextInteractionFlags(Qt::TextSelectableByMouse);
             return label;
         }
         case Kind::TextBox: {
@@ -271,6 +277,16 @@ bool TalporWindow::eventFilter(QObject* watched, QEvent* event) {
                    (widget == refusedPress_ || refusedPress_->isAncestorOf(widget));
         case QEvent::KeyPress:
             return KeyPress(widget, static_cast<QKeyEvent*>(event));
+        case QEvent::ContextMenu:
+            return ContextMenu(widget, static_cast<QContextMenuEvent*>(event));
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            Control* c = ControlOf(widget);
+            if (c == nullptr || c->kind != Kind::TextBox || !drop->mimeData()->hasText()) return false;
+            if (!PasteText(*c, drop->mimeData()->text())) return false;
+            drop->acceptProposedAction();
+            return true;
+        }
         case QEvent::MouseMove:
         case QEvent::MouseButtonRelease:
             return SelectingClick(widget, static_cast<QMouseEvent*>(event));
@@ -352,6 +368,8 @@ bool TalporWindow::KeyPress(QWidget* widget, QKeyEvent* event) {
 
     auto* edit = qobject_cast<QLineEdit*>(widget);
     if (edit == nullptr || c->kind != Kind::TextBox) return false;
+    if (event->matches(QKeySequence::Paste))
+        return PasteText(*c, QGuiApplication::clipboard()->text());
     int key = 0;
     if (event->key() == Qt::Key_Backspace) {
         key = 8;
@@ -373,6 +391,54 @@ bool TalporWindow::KeyPress(QWidget* widget, QKeyEvent* event) {
         return true;
     }
     return false;
+}
+
+bool TalporWindow::PasteText(Control& field, const QString& text) {
+    bool taken = false;
+    Dispatch([&] { taken = frm_.Paste(field, text.toStdString()); });
+    return taken;
+}
+
+bool TalporWindow::ContextMenu(QWidget* widget, QContextMenuEvent* event) {
+    Control* c = ControlOf(widget);
+    if (c == nullptr) return false;
+    const std::optional<app::frmTalpor::CopyChoices> choices = frm_.CopyChoicesOf(*c);
+    auto* edit = qobject_cast<QLineEdit*>(widget);
+    if (!choices && !(edit != nullptr && c->kind == Kind::TextBox)) return false;
+
+    auto copy = [](const std::string& text) {
+        QGuiApplication::clipboard()->setText(QString::fromStdString(text));
+    };
+    auto add = [&](QMenu* menu, const char* caption, const std::string& text) {
+        QAction* action = menu->addAction(QString::fromUtf8(caption), [copy, text] { copy(text); });
+        action->setEnabled(!text.empty());
+    };
+    QMenu* menu = nullptr;
+    if (edit != nullptr && c->kind == Kind::TextBox) {
+        // The field's own menu, its paste going through the model as Ctrl+V does.
+        menu = edit->createStandardContextMenu();
+        // The paste entry is known by its text, translated as the menu translated it.
+        for (QAction* paste : menu->actions()) {
+            if (paste->text().section(QLatin1Char('\t'), 0, 0) != QLineEdit::tr("&Paste")) continue;
+            paste->disconnect();
+            connect(paste, &QAction::triggered, this, [this, c, edit] {
+                if (!PasteText(*c, QGuiApplication::clipboard()->text())) edit->paste();
+            });
+        }
+        if (choices) menu->addSeparator();
+    } else {
+        menu = new QMenu(this);
+        add(menu, "Copiar", choices->underMouse);
+    }
+    if (choices) {
+        add(menu, "Copiar resultado", choices->result);
+        add(menu, "Copiar en grados decimales", choices->decimalDegrees);
+        add(menu, "Copiar UTM", choices->utm);
+    }
+    menu->setObjectName(QStringLiteral("TalporCopyMenu"));
+    menu->exec(event->globalPos());
+    delete menu;
+    return true;
 }
 
 void TalporWindow::StepTab(int step) {

@@ -51,6 +51,12 @@ private:
     void MirrorControl(const app::Control& control, QWidget* widget);
     void ApplyFocus();
     bool KeyPress(QWidget* widget, class QKeyEvent* event);
+    // Text pasted or dropped into a field: a whole point fills its point's fields.
+    // Returns whether the model took it (otherwise the field takes it as usual).
+    bool PasteText(app::Control& field, const QString& text);
+    // The copy menu of results, points and frames; the fields' own menu with pasting
+    // through the model. Returns whether a menu was shown.
+    bool ContextMenu(QWidget* widget, class QContextMenuEvent* event);
     // The user's tab change to the tab `step` places after the current one (cyclic).
     void StepTab(int step);
     // The option buttons the arrow keys move between: those of one container on one tab.

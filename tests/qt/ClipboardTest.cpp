@@ -1,0 +1,120 @@
+// Points pasted and dropped into the real window, and results copied from it: the
+// keyboard, the context menus and the clipboard (offscreen).
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QTimer>
+
+#include "ShownWindow.h"
+
+using testing_support::ShownWindow;
+
+namespace {
+
+// Right-clicks `widget` and, once its menu is open, triggers the entry `caption` (for a
+// field's own entries, its text before the shortcut), answering with the entries' captions.
+QStringList RightClick(QWidget* widget, const QString& caption, const QString& saveAs = {}) {
+    QStringList entries;
+    QTimer::singleShot(50, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        if (!saveAs.isEmpty()) menu->grab().save(saveAs);
+        QAction* chosen = nullptr;
+        for (QAction* a : menu->actions()) {
+            if (a->isSeparator()) continue;
+            entries << a->text() + (a->isEnabled() ? "" : " (-)");
+            if (a->text() == caption || a->text().section('\t', 0, 0) == caption) chosen = a;
+        }
+        menu->close();
+        if (chosen != nullptr) chosen->trigger();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), widget->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(widget, &event);
+    return entries;
+}
+
+}  // namespace
+
+TEST(ClipboardWindow, AWholePointPastedOrDroppedFillsTheFieldsOfItsPoint) {
+    ShownWindow<> s;
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    // Ctrl+V in the height field of tab 0.
+    clipboard->setText(QStringLiteral("N 40º 25' 00,5'' O 3º 42' 13''"));
+    s.Click("TxtWGSg", 6);
+    QTest::keyClick(s.Edit("TxtWGSg", 6), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(s.Edit("TxtWGSg", 0)->text() + " " + s.Edit("TxtWGSg", 1)->text() + " " +
+                  s.Edit("TxtWGSg", 2)->text(),
+              QStringLiteral("40 25 0,5000"));
+    EXPECT_EQ(s.Edit("TxtWGSg", 5)->text(), QStringLiteral("13,0000"));
+    EXPECT_EQ(s.Edit("TxtWGSg", 6)->text(), QStringLiteral("600,0"));  // heights stay
+
+    // The field's own menu pastes UTM through the model: the tab switches to UTM input.
+    clipboard->setText(QStringLiteral("30T 440721 4474447"));
+    RightClick(s.Edit("TxtWGSg", 1), QLineEdit::tr("&Paste"));
+    QTest::qWait(20);
+    EXPECT_TRUE(s.Widget<QWidget>("Frame7")->isEnabled());
+    EXPECT_EQ(s.Edit("TxtUTMy")->text(), QStringLiteral("4.474.447,00"));
+
+    // A plain number is pasted into the field as usual.
+    clipboard->setText(QStringLiteral("12"));
+    s.Click("TxtWGSg", 8);
+    s.Edit("TxtWGSg", 8)->selectAll();
+    QTest::keyClick(s.Edit("TxtWGSg", 8), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(s.Edit("TxtWGSg", 8)->text(), QStringLiteral("12"));
+
+    // Dropped on a utility point.
+    s.window->ChooseTab(2);
+    QTest::qWait(20);
+    QMimeData data;
+    data.setText(QStringLiteral("-33.8688, 151.2093"));
+    QLineEdit* target = s.Edit("TxtWGSg", 30);
+    // A drop follows the drag's entry into the field.
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    EXPECT_EQ(s.Edit("TxtWGSg", 33)->text(), QStringLiteral("33"));
+    EXPECT_EQ(target->text(), QStringLiteral("151"));
+    EXPECT_TRUE(s.platform.msgBoxes.empty());
+}
+
+TEST(ClipboardWindow, ResultsAreSelectableAndTheirMenuCopiesThemInEveryForm) {
+    ShownWindow<> s;
+    s.Click("CmdED50Helmert");  // the initial point of tab 0
+    auto* latitude = s.Widget<QLabel>("LblGeoLat", 0);
+    EXPECT_TRUE(latitude->textInteractionFlags() & Qt::TextSelectableByMouse);
+
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    const QString shots = qEnvironmentVariable("TALPOR_TEST_SHOTS");
+    const QStringList entries =
+        RightClick(latitude, QStringLiteral("Copiar en grados decimales"),
+                   shots.isEmpty() ? QString() : shots + "/copy-menu.png");
+    EXPECT_EQ(entries, (QStringList{"Copiar", "Copiar resultado", "Copiar en grados decimales",
+                                    "Copiar UTM"}));
+    // PROJ for this point (see convert_tests): -1.365438741876 38.267892379237.
+    EXPECT_EQ(clipboard->text(), QStringLiteral("38.26789238, -1.36543874"));
+    RightClick(s.Widget<QWidget>("Frame6"), QStringLiteral("Copiar UTM"));
+    EXPECT_EQ(clipboard->text(), QStringLiteral("30S 642997.45 4236872.96"));
+    RightClick(latitude, QStringLiteral("Copiar"));
+    EXPECT_EQ(clipboard->text(), latitude->text());
+    RightClick(s.Widget<QWidget>("Frame5", 0), QStringLiteral("Copiar resultado"));
+    EXPECT_TRUE(clipboard->text().endsWith(QStringLiteral("Huso= 30S\nParámetros regionales: EST99")))
+        << clipboard->text().toStdString();
+
+    // Ctrl+C on a label's selection.
+    latitude->setFocus();
+    latitude->setSelection(0, 3);
+    QTest::keyClick(latitude, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(clipboard->text(), QStringLiteral("38º"));
+
+    // The input frame's menu gives the typed point; before any result the result frame
+    // has no numbers to give.
+    ShownWindow<> fresh;
+    EXPECT_EQ(RightClick(fresh.Widget<QWidget>("Frame4"), {}),
+              (QStringList{"Copiar (-)", "Copiar resultado", "Copiar en grados decimales (-)",
+                           "Copiar UTM (-)"}));
+    RightClick(fresh.Widget<QWidget>("Frame1", 0), QStringLiteral("Copiar en grados decimales"));
+    EXPECT_EQ(clipboard->text(), QStringLiteral("38.26666667, -1.36666667"));
+}
