@@ -87,30 +87,62 @@ TalporWindow::~TalporWindow() { qApp->removeEventFilter(this); }
 
 void TalporWindow::Build() {
     setFixedSize(kWindowWidth, kWindowHeight);
-    app::FormModel& form = frm_.Form();
-    for (auto& owned : form.Controls()) {
-        Control& c = *owned;
-        if (c.kind == Kind::Form) {
-            widgets_[&c] = this;
-            controls_[this] = &c;
-            continue;
-        }
-        QWidget* parent = this;
-        if (c.container == "SSTab1" && c.tab >= 0 && c.tab < static_cast<int>(pageWidgets_.size())) {
-            parent = pageWidgets_[static_cast<std::size_t>(c.tab)];
-        } else if (Control* container = form.Container(c);
-                   container != nullptr && widgets_.count(container) != 0) {
-            parent = widgets_[container];
-        }
-        QWidget* w = Create(c, parent);
-        w->setObjectName(Q(c.id.ObjectName()));
-        const auto& layout = WindowLayout();
-        auto place = layout.find(c.id.ObjectName());
-        if (place != layout.end()) w->setGeometry(place->second.rect);
-        else qWarning("Talpor: no place in the layout for %s", c.id.ObjectName().c_str());
-        widgets_[&c] = w;
-        controls_[w] = &c;
+    // The first tab and everything around it now; the pages behind it once the window
+    // is on the screen, or when something needs them first (BuildPage).
+    for (auto& owned : frm_.Form().Controls())
+        if (owned->tab <= 0) BuildControl(*owned);
+    pageBuilt_.assign(pageWidgets_.size(), false);
+    if (!pageBuilt_.empty()) pageBuilt_[0] = true;
+}
+
+void TalporWindow::BuildControl(Control& c) {
+    if (c.kind == Kind::Form) {
+        widgets_[&c] = this;
+        controls_[this] = &c;
+        return;
     }
+    QWidget* parent = this;
+    if (c.container == "SSTab1" && c.tab >= 0 && c.tab < static_cast<int>(pageWidgets_.size())) {
+        parent = pageWidgets_[static_cast<std::size_t>(c.tab)];
+    } else if (Control* container = frm_.Form().Container(c);
+               container != nullptr && widgets_.count(container) != 0) {
+        parent = widgets_[container];
+    }
+    QWidget* w = Create(c, parent);
+    w->setObjectName(Q(c.id.ObjectName()));
+    const auto& layout = WindowLayout();
+    auto place = layout.find(c.id.ObjectName());
+    if (place != layout.end()) w->setGeometry(place->second.rect);
+    else qWarning("Talpor: no place in the layout for %s", c.id.ObjectName().c_str());
+    widgets_[&c] = w;
+    controls_[w] = &c;
+}
+
+void TalporWindow::BuildPage(int tab) {
+    if (tab < 0 || tab >= static_cast<int>(pageBuilt_.size()) || pageBuilt_[static_cast<std::size_t>(tab)])
+        return;
+    pageBuilt_[static_cast<std::size_t>(tab)] = true;
+    const bool wasBusy = busy_;
+    busy_ = true;  // the new widgets echo their first state back as events
+    std::vector<QWidget*> built;
+    for (auto& owned : frm_.Form().Controls()) {
+        if (owned->tab != tab) continue;
+        BuildControl(*owned);
+        QWidget* w = widgets_.at(owned.get());
+        MirrorControl(*owned, w);
+        w->show();
+        built.push_back(w);
+    }
+    // The focus chain follows the model's order whatever the order of building: each
+    // widget after the one before it in the model.
+    QWidget* previous = nullptr;
+    for (auto& owned : frm_.Form().Controls()) {
+        auto it = widgets_.find(owned.get());
+        if (it == widgets_.end() || it->second == this) continue;
+        if (previous != nullptr) setTabOrder(previous, it->second);
+        previous = it->second;
+    }
+    busy_ = wasBusy;
 }
 
 QWidget* TalporWindow::Create(Control& c, QWidget* parent) {
@@ -204,8 +236,9 @@ QWidget* TalporWindow::Create(Control& c, QWidget* parent) {
     return new QWidget(parent);
 }
 
-QWidget* TalporWindow::WidgetOf(std::string_view name, int index) const {
+QWidget* TalporWindow::WidgetOf(std::string_view name, int index) {
     const Control* c = frm_.Form().Find(name, index);
+    if (c != nullptr && c->tab > 0) BuildPage(c->tab);
     auto it = c == nullptr ? widgets_.end() : widgets_.find(c);
     return it == widgets_.end() ? nullptr : it->second;
 }
@@ -219,8 +252,9 @@ app::Control* TalporWindow::ControlOf(const QWidget* widget) const {
     return nullptr;
 }
 
-QWidget* TalporWindow::FocusTarget(const Control& c) const {
+QWidget* TalporWindow::FocusTarget(const Control& c) {
     if (c.kind == Kind::TabControl) return tabBar_;
+    if (c.tab > 0) BuildPage(c.tab);
     auto it = widgets_.find(&c);
     return it == widgets_.end() ? nullptr : it->second;
 }
@@ -495,6 +529,10 @@ void TalporWindow::paintEvent(QPaintEvent* event) {
     if (!painted_) {
         painted_ = true;
         if (onFirstPaint) QTimer::singleShot(0, this, [this] { if (onFirstPaint) onFirstPaint(); });
+        // The pages behind the first one a moment after the window shows, each in its
+        // own turn of the event loop (a tab chosen before then is built at once).
+        for (int tab = 1; tab < static_cast<int>(pageBuilt_.size()); ++tab)
+            QTimer::singleShot(50 * tab, this, [this, tab] { BuildPage(tab); });
     }
 }
 
@@ -546,6 +584,7 @@ void TalporWindow::MirrorControl(const Control& c, QWidget* w) {
             if (accessibleName() != Q(c.accessibleName)) setAccessibleName(Q(c.accessibleName));
             break;
         case Kind::TabControl:
+            BuildPage(c.currentTab);
             if (tabBar_->currentIndex() != c.currentTab) tabBar_->setCurrentIndex(c.currentTab);
             if (pages_->currentIndex() != c.currentTab) pages_->setCurrentIndex(c.currentTab);
             break;

@@ -24,7 +24,8 @@ public:
     ~TalporWindow() override;
 
     app::frmTalpor& Frm() { return frm_; }
-    QWidget* WidgetOf(std::string_view name, int index = -1) const;
+    // The widget of a control, building its page first when it is not built yet.
+    QWidget* WidgetOf(std::string_view name, int index = -1);
     // The control a widget (or a part of it, such as the calendar's day table) belongs to.
     app::Control* ControlOf(const QWidget* widget) const;
 
@@ -43,7 +44,11 @@ protected:
 private:
     void Build();
     QWidget* Create(app::Control& control, QWidget* parent);
-    QWidget* FocusTarget(const app::Control& control) const;
+    QWidget* FocusTarget(const app::Control& control);
+    void BuildControl(app::Control& control);
+    // Builds the widgets of a page of the tab control that are not built yet and shows
+    // the model's state in them.
+    void BuildPage(int tab);
     // Runs one user event on the model: widget state in, handler, model out.
     void Dispatch(const std::function<void()>& handler);
     void Pull();
@@ -74,6 +79,7 @@ private:
     QTabBar* tabBar_ = nullptr;
     QStackedWidget* pages_ = nullptr;
     std::vector<QWidget*> pageWidgets_;
+    std::vector<bool> pageBuilt_;
     QPointer<QWidget> refusedPress_;  // its focus move was refused: drop its mouse press
     // A field the mouse gave the focus to: the click (press, drag, release) leaves the
     // whole text selected instead of placing the caret.
