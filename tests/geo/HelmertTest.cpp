@@ -25,6 +25,8 @@ TEST(HelmertZone, GeographicBoundsPickTheSetAndOutsideTheBoxWritesNothing) {
         SCOPED_TRACE(testing::Message() << lat << " " << lon);
         HelmertParams = {};  // outside the box nothing is written
         HelmertParamsZone = Z::None;
+        EXPECT_EQ(HelmertZoneOfGeo(lat, lon), zone);  // leaves the selection alone
+        EXPECT_EQ(HelmertParamsZone, Z::None);
         EXPECT_EQ(HelmertZoneFromGeo(lat, lon), zone != Z::None);
         EXPECT_EQ(HelmertParamsZone, zone);
         EXPECT_EQ(std::memcmp(&HelmertParams, &kSets[int(zone)], sizeof HelmertParams), 0);
@@ -47,6 +49,8 @@ TEST(HelmertZone, UtmLinesPickTheSetAndBoundTheArea) {
         SCOPED_TRACE(testing::Message() << E << " " << N << " zone " << zone);
         HelmertParams = {};
         HelmertParamsZone = Z::None;
+        EXPECT_EQ(HelmertZoneOfUTM(E, N, zone), expected);
+        EXPECT_EQ(HelmertParamsZone, Z::None);
         EXPECT_EQ(HelmertZoneFromUTM(E, N, zone), expected != Z::None);
         EXPECT_EQ(HelmertParamsZone, expected);
         EXPECT_EQ(std::memcmp(&HelmertParams, &kSets[int(expected)], sizeof HelmertParams), 0);
