@@ -49,26 +49,18 @@ double MeridianArc(const EllipsoidConstants& c, double phi) {
     return MeridianArc(c, phi, ArcTrigAt(phi));
 }
 
-// num::Pow(w, y) of the radii. For w > 0 the power function can only fail by
-// overflowing, so it is called directly and num::Pow is left to raise the error.
-double RadiusPow(double w, double y) {
-    if (w > 0) {
-        const double v = std::pow(w, y);
-        if (std::isfinite(v)) return v;
-    }
-    return num::Pow(w, y);
-}
-
 // Radii of curvature times k0 at phi: nu (prime vertical), rho (meridian), eta2.
 struct Radii {
     double nu, rho, eta2;
 };
 
-Radii RadiiAt(const EllipsoidConstants& c, double sinPhi) {
+[[gnu::always_inline]] inline Radii RadiiAt(const EllipsoidConstants& c, double sinPhi) {
     Radii r;
     const double w = 1 - c.e2 * detail::Square(sinPhi);
-    r.nu = c.ak0 * RadiusPow(w, -0.5);
-    r.rho = c.ak0e * RadiusPow(w, -1.5);
+    double m05, m15;
+    detail::InverseRootPowers(w, m05, m15);
+    r.nu = c.ak0 * m05;
+    r.rho = c.ak0e * m15;
     r.eta2 = r.nu / r.rho - 1;
     return r;
 }
