@@ -33,8 +33,8 @@ UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell);
 
 // The zone number GeoToUTM gives lat, lon (degrees), without projecting. Throws the
 // overflow error for a non-finite input and where the number leaves 16 bits (an
-// absurdly large longitude). For finite lat within ±90, lon within ±360 and an
-// ellipsoid with 0 <= E2 < 1, GeoToUTM itself cannot fail.
+// absurdly large longitude). For lat within ±90, lon within ±360 and an ellipsoid
+// with 0 < A <= 1e10 m, 1 <= InvF and 0 <= E2 < 1, GeoToUTM itself cannot fail.
 std::int16_t UTMZoneOf(double lat, double lon);
 
 // Inverse projection of E, N (metres) in `zone` (used as given, not checked against
