@@ -112,10 +112,11 @@ mGeo::LatLon MirrorOf(const UtmInput& point, Direction direction);
 // True for zones 29, 30 and 31, the zones the conversions accept.
 bool InZones(const mGeo::UTMPoint& point);
 
-// One point's answer in a batch: the values of the one-point call's Result, flat, in
-// 56 bytes. The mirror is not part of it (MirrorOf gives it); a geographic point's
-// zone test takes only the zone of its projection, except where that projection could
-// fail, which then fails the point as the one-point call does.
+// One point's answer in a batch: the values of the one-point call's Result, flat (56
+// bytes here, against 208 of a Result). The mirror is not part of it (MirrorOf gives
+// it): a geographic point's zone test takes only the zone of its projection, except
+// where that projection could fail, which then fails the point as the one-point call
+// does.
 struct PointResult {
     mGeo::GeoPoint point;       // when hasPoint: the converted point, decimal degrees, metres
     double E = 0, N = 0;        // when hasUtm: its easting and northing (metres)
