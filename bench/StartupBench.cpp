@@ -3,9 +3,13 @@
 // peak resident memory of the whole process. A main window showing one label is
 // measured too: it separates what any window with text costs (fonts, glyphs) from
 // what Talpor's own controls cost. Runs rotate between the programs; medians compared.
+// A program that has not shown its window 20 s after its start is killed, and the
+// benchmark fails instead of waiting for it.
 //
 //   startup_bench <talpor> <empty_window> [runs]
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -22,6 +26,8 @@
 extern char** environ;
 
 namespace {
+
+constexpr auto kTimeout = std::chrono::seconds(20);  // from the start to the first paint
 
 struct Sample {
     double ms = 0;       // process start to first paint
@@ -75,8 +81,18 @@ bool Run(const std::string& exe, const std::vector<std::string>& args,
     std::string output;
     char buffer[256];
     bool shown = false;
-    ssize_t n = 0;
-    while (!shown && (n = read(pipeFd[0], buffer, sizeof buffer)) > 0) {
+    bool timedOut = false;
+    const auto deadline = start + kTimeout;
+    while (!shown) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd fd{pipeFd[0], POLLIN, 0};
+        if (left.count() <= 0 || poll(&fd, 1, static_cast<int>(left.count())) == 0) {
+            timedOut = true;
+            break;
+        }
+        const ssize_t n = read(pipeFd[0], buffer, sizeof buffer);
+        if (n <= 0) break;  // the program ended or closed its output without showing
         output.append(buffer, static_cast<std::size_t>(n));
         if (output.find("shown\n") != std::string::npos) {
             shown = true;
@@ -84,6 +100,11 @@ bool Run(const std::string& exe, const std::vector<std::string>& args,
         }
     }
     close(pipeFd[0]);
+    if (timedOut) {
+        std::fprintf(stderr, "startup_bench: %s showed no window within %lld s, killed\n", exe.c_str(),
+                     static_cast<long long>(kTimeout.count()));
+        kill(pid, SIGKILL);
+    }
     int status = 0;
     rusage usage{};
     wait4(pid, &status, 0, &usage);

@@ -5,6 +5,12 @@
 // latitude, longitude and height.
 #include "convert/Core.h"
 
+#include <algorithm>
+#include <exception>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
 #include "geo/mGeo.h"
 
 namespace convert {
@@ -22,25 +28,38 @@ ParameterSet SetOf(mGeo::HelmertZone zone) {
     return ParameterSet::EST99;
 }
 
-// Helmert with the set just chosen, from lat, lon (decimal degrees) and h (metres)
-// on the source datum.
-void HelmertFrom(Result& r, double lat, double lon, double h, Direction direction) {
-    r.set = SetOf(mGeo::HelmertParamsZone);
-    const mGeo::Ellipsoid& target = TargetEllipsoid(direction);
+ParameterSet SetOf(MolodenskySet set) {
+    return set == MolodenskySet::IGN ? ParameterSet::IGN : ParameterSet::NIMA;
+}
+
+// lat, lon (decimal degrees) and h (metres) on the source datum to geocentric
+// coordinates on the target datum with the set of `zone`.
+mGeo::Geocentric HelmertGeocentric(double lat, double lon, double h, Direction direction,
+                                   mGeo::HelmertZone zone) {
     const mGeo::Geocentric g = mGeo::GeoToGeocentric(lat, lon, h, SourceEllipsoid(direction));
-    const mGeo::Geocentric t = mGeo::HelmertTransform(g.X, g.Y, g.Z,
-                                                      direction == Direction::WGS84ToED50
-                                                          ? mGeo::HelmertDirection::WGS84ToED50
-                                                          : mGeo::HelmertDirection::ED50ToWGS84);
+    return mGeo::HelmertTransform(g.X, g.Y, g.Z,
+                                  direction == Direction::WGS84ToED50
+                                      ? mGeo::HelmertDirection::WGS84ToED50
+                                      : mGeo::HelmertDirection::ED50ToWGS84,
+                                  mGeo::ParametersOf(zone));
+}
+
+// Helmert with the set of `zone`, from lat, lon (decimal degrees) and h (metres) on
+// the source datum.
+void HelmertFrom(Result& r, double lat, double lon, double h, Direction direction,
+                 mGeo::HelmertZone zone) {
+    r.set = SetOf(zone);
+    const mGeo::Ellipsoid& target = TargetEllipsoid(direction);
+    const mGeo::Geocentric t = HelmertGeocentric(lat, lon, h, direction, zone);
     r.point = mGeo::GeocentricToGeo(t.X, t.Y, t.Z, target);
     r.utm = mGeo::GeoToUTM(r.point->lat, r.point->lon, target);
     r.status = Status::Converted;
 }
 
-// The shifts are always those of ED50 to WGS84 on the International ellipsoid.
-void MolodenskyFrom(Result& r, double lat, double lon, double h, Direction direction,
-                    MolodenskySet set) {
-    r.set = set == MolodenskySet::IGN ? ParameterSet::IGN : ParameterSet::NIMA;
+// The Molodensky point on the target datum. The shifts are always those of ED50 to
+// WGS84 on the International ellipsoid.
+mGeo::GeoPoint MolodenskyPoint(double lat, double lon, double h, Direction direction,
+                               MolodenskySet set) {
     const mGeo::MolodenskyShifts s =
         mGeo::MolodenskyShift(lat, lon, h, set == MolodenskySet::IGN ? mGeo::IGN : mGeo::NIMA);
     const bool inverse = direction == Direction::WGS84ToED50;
@@ -48,8 +67,14 @@ void MolodenskyFrom(Result& r, double lat, double lon, double h, Direction direc
     p.lat = inverse ? lat - ShiftDegrees(s.dLatSec) : lat + ShiftDegrees(s.dLatSec);
     p.lon = inverse ? lon - ShiftDegrees(s.dLonSec) : lon + ShiftDegrees(s.dLonSec);
     p.h = inverse ? h - s.dH : h + s.dH;
-    r.point = p;
-    r.utm = mGeo::GeoToUTM(p.lat, p.lon, TargetEllipsoid(direction));
+    return p;
+}
+
+void MolodenskyFrom(Result& r, double lat, double lon, double h, Direction direction,
+                    MolodenskySet set) {
+    r.set = SetOf(set);
+    r.point = MolodenskyPoint(lat, lon, h, direction, set);
+    r.utm = mGeo::GeoToUTM(r.point->lat, r.point->lon, TargetEllipsoid(direction));
     r.status = Status::Converted;
 }
 
@@ -132,7 +157,7 @@ GeographicConversion Helmert(const GeographicInput& point, Direction direction) 
                                   r.status = Status::OutsideArea;
                                   return;
                               }
-                              HelmertFrom(r, lat, lon, h, direction);
+                              HelmertFrom(r, lat, lon, h, direction, mGeo::HelmertParamsZone);
                           });
 }
 
@@ -145,7 +170,7 @@ UtmConversion Helmert(const UtmInput& point, Direction direction) {
                            r.status = Status::OutsideArea;
                            return;
                        }
-                       HelmertFrom(r, lat, lon, h, direction);
+                       HelmertFrom(r, lat, lon, h, direction, mGeo::HelmertParamsZone);
                    });
 }
 
@@ -160,6 +185,233 @@ GeographicConversion Molodensky(const GeographicInput& point, Direction directio
 UtmConversion Molodensky(const UtmInput& point, Direction direction, MolodenskySet set) {
     return FromUtm(point, direction, [direction, set](Result& r, double lat, double lon, double h) {
         MolodenskyFrom(r, lat, lon, h, direction, set);
+    });
+}
+
+// Batches. Each step of a point is the one-point call's, in its order; only the
+// latitude iterations of Helmert are run for several points together, by mGeo's batch
+// GeocentricToGeo, which gives the one-point call's doubles.
+namespace {
+
+void Fail(PointResult& r, const num::RuntimeError& e) {
+    r.status = Status::Failed;
+    r.error = static_cast<std::uint8_t>(e.Number());
+}
+
+void SetUtm(PointResult& r, const mGeo::UTMPoint& u) {
+    r.E = u.E;
+    r.N = u.N;
+    r.zone = u.zone;
+    r.band = u.zoneText.back();  // the zone text is the number, then the letter
+    r.hasUtm = true;
+}
+
+// The target point is known: its projection ends the conversion.
+void ProjectTarget(PointResult& r, const mGeo::GeoPoint& p, Direction direction) {
+    r.point = p;
+    r.hasPoint = true;
+    try {
+        SetUtm(r, mGeo::GeoToUTM(p.lat, p.lon, TargetEllipsoid(direction)));
+        r.status = Status::Converted;
+    } catch (const num::RuntimeError& e) {
+        Fail(r, e);
+    }
+}
+
+// An ellipsoid on which GeoToUTM cannot fail for latitudes within ±90 and
+// longitudes within ±360 (see UTMZoneOf).
+bool RegularEllipsoid(const mGeo::Ellipsoid& ell) {
+    return ell.A > 0 && ell.A <= 1e10 && ell.InvF >= 1 && ell.InvF <= 1e300 && ell.E2 >= 0 &&
+           ell.E2 < 1;
+}
+
+// The zone test of a geographic point, as the one-point call makes it with its mirror:
+// false where the point ends there, outside zones 29-31 or failed. Where the mirror's
+// projection cannot fail, only its zone is computed.
+bool PassesZoneTest(const GeographicInput& p, Direction direction, PointResult& r) {
+    int zone;
+    if (p.lat >= -90 && p.lat <= 90 && p.lon >= -360 && p.lon <= 360 &&
+        RegularEllipsoid(SourceEllipsoid(direction))) {
+        zone = mGeo::UTMZoneOf(p.lat, p.lon);
+    } else {
+        try {
+            zone = MirrorOf(p, direction).zone;
+        } catch (const num::RuntimeError& e) {
+            Fail(r, e);
+            return false;
+        }
+    }
+    if (zone < 29 || zone > 31) {
+        r.status = Status::OutsideZones;
+        return false;
+    }
+    return true;
+}
+
+// A typed point, up to the method: lat, lon (decimal degrees) and h (metres) on the
+// source datum.
+struct Typed {
+    double lat, lon, h;
+};
+
+// Runs points [begin, end) of a batch through Helmert, a block at a time.
+// `prepare(i, r, typed, zone)` takes point i up to its set (false where it ends there).
+template <typename Prepare>
+void HelmertPart(std::size_t begin, std::size_t end, Direction direction,
+                 std::span<PointResult> out, const Prepare& prepare) {
+    constexpr std::size_t kBlock = 256;
+    mGeo::Geocentric geocentric[kBlock];
+    mGeo::GeoPoint target[kBlock];
+    int error[kBlock];
+    std::size_t index[kBlock];
+    for (std::size_t b = begin; b < end; b += kBlock) {
+        const std::size_t e = std::min(end, b + kBlock);
+        std::size_t m = 0;
+        for (std::size_t i = b; i < e; ++i) {
+            PointResult& r = out[i];
+            r = PointResult{};
+            Typed t;
+            mGeo::HelmertZone zone;
+            if (!prepare(i, r, t, zone)) continue;
+            if (zone == mGeo::HelmertZone::None) {
+                r.status = Status::OutsideArea;
+                continue;
+            }
+            r.set = SetOf(zone);
+            r.hasSet = true;
+            try {
+                geocentric[m] = HelmertGeocentric(t.lat, t.lon, t.h, direction, zone);
+                index[m++] = i;
+            } catch (const num::RuntimeError& err) {
+                Fail(r, err);
+            }
+        }
+        mGeo::GeocentricToGeo(std::span(geocentric, m), TargetEllipsoid(direction),
+                              std::span(target, m), std::span(error, m));
+        for (std::size_t k = 0; k < m; ++k) {
+            PointResult& r = out[index[k]];
+            if (error[k] != 0) {
+                r.status = Status::Failed;
+                r.error = static_cast<std::uint8_t>(error[k]);
+            } else {
+                ProjectTarget(r, target[k], direction);
+            }
+        }
+    }
+}
+
+void MolodenskyTo(PointResult& r, const Typed& t, Direction direction, MolodenskySet set) {
+    r.set = SetOf(set);
+    r.hasSet = true;
+    mGeo::GeoPoint p;
+    try {
+        p = MolodenskyPoint(t.lat, t.lon, t.h, direction, set);
+    } catch (const num::RuntimeError& e) {
+        Fail(r, e);
+        return;
+    }
+    ProjectTarget(r, p, direction);
+}
+
+// A UTM point's mirror, the typed point in degrees: false where it fails.
+bool UtmTyped(const UtmInput& p, Direction direction, PointResult& r, Typed& t) {
+    try {
+        const mGeo::LatLon m = MirrorOf(p, direction);
+        t = {m.lat, m.lon, p.h};
+        return true;
+    } catch (const num::RuntimeError& e) {
+        Fail(r, e);
+        return false;
+    }
+}
+
+// Splits [0, n) between the threads and runs part(begin, end) on each; an exception
+// of a part is thrown again here once every thread has ended.
+template <typename Part>
+void RunParts(std::size_t n, std::size_t outSize, unsigned threads, const Part& part) {
+    if (outSize != n) throw std::invalid_argument("batch: out and points differ in length");
+    std::size_t t = threads;
+    if (t == 0) t = n >= kParallelFrom ? std::max(1u, std::thread::hardware_concurrency()) : 1;
+    t = std::min(t, std::max<std::size_t>(1, n / (kParallelFrom / 2)));
+    if (t == 1) {
+        part(std::size_t{0}, n);
+        return;
+    }
+    std::vector<std::exception_ptr> errors(t);
+    std::vector<std::thread> workers;
+    for (std::size_t k = 1; k < t; ++k) {
+        workers.emplace_back([&, k] {
+            try {
+                part(n * k / t, n * (k + 1) / t);
+            } catch (...) {
+                errors[k] = std::current_exception();
+            }
+        });
+    }
+    try {
+        part(std::size_t{0}, n / t);
+    } catch (...) {
+        errors[0] = std::current_exception();
+    }
+    for (std::thread& w : workers) w.join();
+    for (const std::exception_ptr& e : errors)
+        if (e) std::rethrow_exception(e);
+}
+
+}  // namespace
+
+std::string ZoneText(const PointResult& r) {
+    return std::to_string(r.zone) + r.band;
+}
+
+void Helmert(std::span<const GeographicInput> points, Direction direction,
+             std::span<PointResult> out, unsigned threads) {
+    RunParts(points.size(), out.size(), threads, [&](std::size_t begin, std::size_t end) {
+        HelmertPart(begin, end, direction, out,
+                    [&](std::size_t i, PointResult& r, Typed& t, mGeo::HelmertZone& zone) {
+                        const GeographicInput& p = points[i];
+                        if (!PassesZoneTest(p, direction, r)) return false;
+                        t = {p.lat, p.lon, p.h};
+                        zone = mGeo::HelmertZoneOfGeo(p.lat, p.lon);
+                        return true;
+                    });
+    });
+}
+
+void Helmert(std::span<const UtmInput> points, Direction direction, std::span<PointResult> out,
+             unsigned threads) {
+    RunParts(points.size(), out.size(), threads, [&](std::size_t begin, std::size_t end) {
+        HelmertPart(begin, end, direction, out,
+                    [&](std::size_t i, PointResult& r, Typed& t, mGeo::HelmertZone& zone) {
+                        const UtmInput& p = points[i];
+                        if (!UtmTyped(p, direction, r, t)) return false;
+                        zone = mGeo::HelmertZoneOfUTM(p.E, p.N, p.zone);
+                        return true;
+                    });
+    });
+}
+
+void Molodensky(std::span<const GeographicInput> points, Direction direction, MolodenskySet set,
+                std::span<PointResult> out, unsigned threads) {
+    RunParts(points.size(), out.size(), threads, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            PointResult& r = out[i];
+            r = PointResult{};
+            const GeographicInput& p = points[i];
+            if (PassesZoneTest(p, direction, r)) MolodenskyTo(r, {p.lat, p.lon, p.h}, direction, set);
+        }
+    });
+}
+
+void Molodensky(std::span<const UtmInput> points, Direction direction, MolodenskySet set,
+                std::span<PointResult> out, unsigned threads) {
+    RunParts(points.size(), out.size(), threads, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            PointResult& r = out[i];
+            r = PointResult{};
+            Typed t;
+            if (UtmTyped(points[i], direction, r, t)) MolodenskyTo(r, t, direction, set);
+        }
     });
 }
 

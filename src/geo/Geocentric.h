@@ -2,6 +2,8 @@
 // on a given ellipsoid.
 #pragma once
 
+#include <span>
+
 #include "geo/Ellipsoid.h"
 
 namespace mGeo {
@@ -30,5 +32,13 @@ Geocentric GeoToGeocentric(double lat, double lon, double h, const Ellipsoid& el
 // arctangent of Y / X; elsewhere the quadrant is completed (X = 0 gives ±90).
 // Throws the division error at the poles and the centre (no longitude there, p = 0).
 GeoPoint GeocentricToGeo(double X, double Y, double Z, const Ellipsoid& ell);
+
+// GeocentricToGeo of every point of `in`, bit for bit: out[i] gets what
+// GeocentricToGeo(in[i]) returns, or, where that throws, stays as it is and error[i]
+// gets the run-time error's number (error[i] is 0 for every other point). Four points
+// at a time go through the latitude iteration together, so that their library calls
+// overlap instead of waiting on each other. out and error must be as long as in.
+void GeocentricToGeo(std::span<const Geocentric> in, const Ellipsoid& ell, std::span<GeoPoint> out,
+                     std::span<int> error);
 
 }  // namespace mGeo

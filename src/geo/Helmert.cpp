@@ -14,19 +14,8 @@ HelmertZone HelmertParamsZone = HelmertZone::None;
 namespace {
 
 bool Select(HelmertZone zone) {
-    switch (zone) {
-        case HelmertZone::EST99:
-            HelmertParams = EST99;
-            break;
-        case HelmertZone::ZNW99:
-            HelmertParams = ZNW99;
-            break;
-        case HelmertZone::BAL99:
-            HelmertParams = BAL99;
-            break;
-        case HelmertZone::None:
-            return false;
-    }
+    if (zone == HelmertZone::None) return false;
+    HelmertParams = ParametersOf(zone);
     HelmertParamsZone = zone;
     return true;
 }
@@ -38,33 +27,58 @@ double SecondsToRad(double seconds) {
 
 }  // namespace
 
-bool HelmertZoneFromGeo(double lat, double lon) {
-    if (!(lon >= -10 && lon <= 6 && lat >= 35 && lat <= 44)) return false;
-    if (lon < -4.5 && lat > 41.5) return Select(HelmertZone::ZNW99);
-    if (lon > 1.0 && lat < 40.5) return Select(HelmertZone::BAL99);
-    return Select(HelmertZone::EST99);
+const HelmertParameters& ParametersOf(HelmertZone zone) {
+    static constexpr HelmertParameters kNone{};
+    switch (zone) {
+        case HelmertZone::EST99:
+            return EST99;
+        case HelmertZone::ZNW99:
+            return ZNW99;
+        case HelmertZone::BAL99:
+            return BAL99;
+        case HelmertZone::None:
+            break;
+    }
+    return kNone;
 }
 
-bool HelmertZoneFromUTM(double easting, double northing, std::int16_t zone) {
+HelmertZone HelmertZoneOfGeo(double lat, double lon) {
+    if (!(lon >= -10 && lon <= 6 && lat >= 35 && lat <= 44)) return HelmertZone::None;
+    if (lon < -4.5 && lat > 41.5) return HelmertZone::ZNW99;
+    if (lon > 1.0 && lat < 40.5) return HelmertZone::BAL99;
+    return HelmertZone::EST99;
+}
+
+HelmertZone HelmertZoneOfUTM(double easting, double northing, std::int16_t zone) {
     const bool northingInside = northing >= 3873000 && northing <= 4872000;
     switch (zone) {
         case 29:
-            if (!(easting >= 419000 && northingInside)) return false;
-            return Select(northing <= 4595557 ? HelmertZone::EST99 : HelmertZone::ZNW99);
+            if (!(easting >= 419000 && northingInside)) return HelmertZone::None;
+            return northing <= 4595557 ? HelmertZone::EST99 : HelmertZone::ZNW99;
         case 30:
-            if (!northingInside) return false;
-            return Select(easting >= 374900 ? HelmertZone::EST99 : HelmertZone::ZNW99);
+            if (!northingInside) return HelmertZone::None;
+            return easting >= 374900 ? HelmertZone::EST99 : HelmertZone::ZNW99;
         case 31:
-            if (!(easting <= 668300 && northingInside)) return false;
-            return Select(northing >= 4485000 || easting <= 328000 ? HelmertZone::EST99
-                                                                   : HelmertZone::BAL99);
+            if (!(easting <= 668300 && northingInside)) return HelmertZone::None;
+            return northing >= 4485000 || easting <= 328000 ? HelmertZone::EST99
+                                                            : HelmertZone::BAL99;
         default:
-            return false;
+            return HelmertZone::None;
     }
 }
 
+bool HelmertZoneFromGeo(double lat, double lon) { return Select(HelmertZoneOfGeo(lat, lon)); }
+
+bool HelmertZoneFromUTM(double easting, double northing, std::int16_t zone) {
+    return Select(HelmertZoneOfUTM(easting, northing, zone));
+}
+
 Geocentric HelmertTransform(double X, double Y, double Z, HelmertDirection direction) {
-    const HelmertParameters& p = HelmertParams;
+    return HelmertTransform(X, Y, Z, direction, HelmertParams);
+}
+
+Geocentric HelmertTransform(double X, double Y, double Z, HelmertDirection direction,
+                            const HelmertParameters& p) {
     const double rx = SecondsToRad(p.Rx);
     const double ry = SecondsToRad(p.Ry);
     const double rz = SecondsToRad(p.Rz);

@@ -31,6 +31,15 @@ enum class HelmertZone { None, EST99, ZNW99, BAL99 };
 extern HelmertParameters HelmertParams;
 extern HelmertZone HelmertParamsZone;
 
+// The parameters of `zone`: EST99, ZNW99 or BAL99, all zeros for None.
+const HelmertParameters& ParametersOf(HelmertZone zone);
+
+// The set the rules of HelmertZoneFromGeo and HelmertZoneFromUTM pick for a point
+// (None outside their area), without selecting it: they neither read nor write the
+// shared selection, so any number of threads may call them at once.
+HelmertZone HelmertZoneOfGeo(double lat, double lon);
+HelmertZone HelmertZoneOfUTM(double easting, double northing, std::int16_t zone);
+
 // Picks the set for lat, lon (decimal degrees, the point as typed): the box
 // −10..6 east, 35..44 north (bounds inside); ZNW99 north of 41.5 and west of −4.5,
 // BAL99 east of 1 and south of 40.5 (all strict), else EST99. False outside the box.
@@ -43,9 +52,13 @@ bool HelmertZoneFromUTM(double easting, double northing, std::int16_t zone);
 
 enum class HelmertDirection { ED50ToWGS84, WGS84ToED50 };
 
-// Transforms geocentric X, Y, Z (metres) with HelmertParams. ED50ToWGS84 takes
+// Transforms geocentric X, Y, Z (metres) with the set `p`. ED50ToWGS84 takes
 // International-ellipsoid coordinates to WGS84; WGS84ToED50 applies the same set
 // backwards to first order. Throws the overflow error for a non-finite result.
+Geocentric HelmertTransform(double X, double Y, double Z, HelmertDirection direction,
+                            const HelmertParameters& p);
+
+// The same with the shared selection, HelmertParams.
 Geocentric HelmertTransform(double X, double Y, double Z, HelmertDirection direction);
 
 }  // namespace mGeo

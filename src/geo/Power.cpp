@@ -25,6 +25,6 @@ void IntPowers(double x, int maxN, double* out) {
     Powers(x, maxN, out);
 }
 
-double PowByRuntime(double x, int k) { return num::Pow(x, k); }
+double PowByRuntime(double x, double y) { return num::Pow(x, y); }
 
 }  // namespace mGeo::detail

@@ -28,8 +28,8 @@ namespace mGeo::detail {
 // out[k] = num::Pow(x, k) for k = 2..maxN (maxN <= 7); out[0], out[1] are untouched.
 void IntPowers(double x, int maxN, double* out);
 
-// num::Pow(x, k) itself: the slow path of the powers below.
-double PowByRuntime(double x, int k);
+// num::Pow(x, y) itself: the slow path of the powers below.
+double PowByRuntime(double x, double y);
 
 // True when the double-double value r + t (|t| <= ulp(r)) lies within 0.44 ulp of r.
 inline bool SafelyRounded(double r, double t) {
@@ -83,6 +83,42 @@ inline double Square(double x) {
         if (SafelyRounded(p, err)) return p;
     }
     return PowByRuntime(x, 2);
+}
+
+// num::Pow(w, -0.5) and num::Pow(w, -1.5), the same doubles, for the radii of
+// curvature (w = 1 − e² sin² φ), for callers compiled with TALPOR_FMA_CLONES. Both
+// are formed from the square root: with s = √w rounded, y = 1 / s rounded and their
+// exact residuals ρ = 1 − s y and ε = w − s² (fused multiply-adds), w^−½ is
+// y (1 + ρ − ε y² / 2) and w^−3/2 is y³ (1 + 3 ρ − 3 ε y² / 2), each to a relative
+// error below 2^−100. A value within 0.44 ulp of a double is that double, as for the
+// whole powers above; otherwise, and for w outside 2^−100..2^100, the power function
+// is asked.
+[[gnu::always_inline]] inline void InverseRootPowers(double w, double& m05, double& m15) {
+    if (!(w >= 0x1p-100 && w <= 0x1p100)) [[unlikely]] {
+        m05 = PowByRuntime(w, -0.5);
+        m15 = PowByRuntime(w, -1.5);
+        return;
+    }
+    const double s = std::sqrt(w);
+    const double y = 1 / s;
+    const double rho = __builtin_fma(-s, y, 1);
+    const double eps = __builtin_fma(-s, s, w);
+    const double c = rho - 0.5 * eps * y * y;  // relative correction of y, |c| < 2^-50
+
+    const double lo05 = y * c;
+    const double r05 = y + lo05;
+    const double t05 = (y - r05) + lo05;
+    m05 = SafelyRounded(r05, t05) ? r05 : PowByRuntime(w, -0.5);
+
+    // y³ as a double-double, then the correction 3 c.
+    const double y2 = y * y;
+    const double y2e = __builtin_fma(y, y, -y2);
+    const double y3 = y2 * y;
+    const double y3e = __builtin_fma(y2, y, -y3) + y2e * y;
+    const double lo15 = y3e + y3 * (3 * c);
+    const double r15 = y3 + lo15;
+    const double t15 = (y3 - r15) + lo15;
+    m15 = SafelyRounded(r15, t15) ? r15 : PowByRuntime(w, -1.5);
 }
 
 }  // namespace mGeo::detail

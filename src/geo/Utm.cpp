@@ -49,26 +49,18 @@ double MeridianArc(const EllipsoidConstants& c, double phi) {
     return MeridianArc(c, phi, ArcTrigAt(phi));
 }
 
-// num::Pow(w, y) of the radii. For w > 0 the power function can only fail by
-// overflowing, so it is called directly and num::Pow is left to raise the error.
-double RadiusPow(double w, double y) {
-    if (w > 0) {
-        const double v = std::pow(w, y);
-        if (std::isfinite(v)) return v;
-    }
-    return num::Pow(w, y);
-}
-
 // Radii of curvature times k0 at phi: nu (prime vertical), rho (meridian), eta2.
 struct Radii {
     double nu, rho, eta2;
 };
 
-Radii RadiiAt(const EllipsoidConstants& c, double sinPhi) {
+[[gnu::always_inline]] inline Radii RadiiAt(const EllipsoidConstants& c, double sinPhi) {
     Radii r;
     const double w = 1 - c.e2 * detail::Square(sinPhi);
-    r.nu = c.ak0 * RadiusPow(w, -0.5);
-    r.rho = c.ak0e * RadiusPow(w, -1.5);
+    double m05, m15;
+    detail::InverseRootPowers(w, m05, m15);
+    r.nu = c.ak0 * m05;
+    r.rho = c.ak0e * m15;
     r.eta2 = r.nu / r.rho - 1;
     return r;
 }
@@ -79,7 +71,38 @@ int Checked16(int v) {
     return v;
 }
 
+// lon (degrees) in [−180, 180), as the projection takes it.
+double NormalisedLongitude(double lon) {
+    const double t = lon + 180;
+    return t - num::Int(t / 360) * 360 - 180;
+}
+
+// Zone of lat (degrees) and the normalised longitude lonN (degrees), with the Norway
+// and Svalbard exceptions. Overflow error when the number leaves 16 bits.
+int ZoneOf(double lat, double lonN) {
+    int z = num::CInt(num::Int((lonN + 180) / 6) + 1);
+    if (lat >= 56 && lat < 64 && lonN >= 3 && lonN < 12) z = 32;
+    if (lat >= 72 && lat < 84) {
+        if (lonN >= 0 && lonN < 9) {
+            z = 31;
+        } else if (lonN >= 9 && lonN < 21) {
+            z = 33;
+        } else if (lonN >= 21 && lonN < 33) {
+            z = 35;
+        } else if (lonN >= 33 && lonN < 42) {
+            z = 37;
+        }
+    }
+    return z;
+}
+
 }  // namespace
+
+std::int16_t UTMZoneOf(double lat, double lon) {
+    detail::Finite(lat, "UTMZoneOf lat");
+    detail::Finite(lon, "UTMZoneOf lon");
+    return static_cast<std::int16_t>(ZoneOf(lat, NormalisedLongitude(lon)));
+}
 
 char UTMBandLetter(double lat) {
     if (lat >= 72 && lat <= 84) return 'X';
@@ -100,8 +123,7 @@ TALPOR_FMA_CLONES UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell
     EllipsoidConstants scratch;
     const EllipsoidConstants& d = detail::ConstantsOf(ell, scratch);
 
-    const double t = lon + 180;
-    const double lonN = t - num::Int(t / 360) * 360 - 180;
+    const double lonN = NormalisedLongitude(lon);
     const double phi = DegToRad(lat);
     const double lambda = DegToRad(lonN);
 
@@ -119,19 +141,7 @@ TALPOR_FMA_CLONES UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell
     const double cos3 = pc[3];
     const double cos5 = pc[5];
 
-    int z = num::CInt(num::Int((lonN + 180) / 6) + 1);
-    if (lat >= 56 && lat < 64 && lonN >= 3 && lonN < 12) z = 32;
-    if (lat >= 72 && lat < 84) {
-        if (lonN >= 0 && lonN < 9) {
-            z = 31;
-        } else if (lonN >= 9 && lonN < 21) {
-            z = 33;
-        } else if (lonN >= 21 && lonN < 33) {
-            z = 35;
-        } else if (lonN >= 33 && lonN < 42) {
-            z = 37;
-        }
-    }
+    const int z = ZoneOf(lat, lonN);
     const double lambda0 = DegToRad(Checked16(Checked16(Checked16((z - 1) * 6) - 180) + 3));
 
     UTMPoint out;

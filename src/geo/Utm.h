@@ -31,6 +31,12 @@ struct LatLon {
 // Throws the overflow error for a non-finite or absurdly large input.
 UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell);
 
+// The zone number GeoToUTM gives lat, lon (degrees), without projecting. Throws the
+// overflow error for a non-finite input and where the number leaves 16 bits (an
+// absurdly large longitude). For lat within ±90, lon within ±360 and an ellipsoid
+// with 0 < A <= 1e10 m, 1 <= InvF and 0 <= E2 < 1, GeoToUTM itself cannot fail.
+std::int16_t UTMZoneOf(double lat, double lon);
+
 // Inverse projection of E, N (metres) in `zone` (used as given, not checked against
 // the easting) on `ell`. hemisphere "N" (exactly) is the northern hemisphere; any
 // other text the southern one, where the footpoint is only a first approximation.

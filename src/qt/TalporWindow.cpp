@@ -118,6 +118,15 @@ void TalporWindow::BuildControl(Control& c) {
     controls_[w] = &c;
 }
 
+void TalporWindow::BuildPageWhenIdle(int tab) {
+    // Not in the middle of an event or under a message box: a little later then.
+    if (busy_ || QApplication::activeModalWidget() != nullptr) {
+        QTimer::singleShot(50, this, [this, tab] { BuildPageWhenIdle(tab); });
+        return;
+    }
+    BuildPage(tab);
+}
+
 void TalporWindow::BuildPage(int tab) {
     if (tab < 0 || tab >= static_cast<int>(pageBuilt_.size()) || pageBuilt_[static_cast<std::size_t>(tab)])
         return;
@@ -532,7 +541,7 @@ void TalporWindow::paintEvent(QPaintEvent* event) {
         // The pages behind the first one a moment after the window shows, each in its
         // own turn of the event loop (a tab chosen before then is built at once).
         for (int tab = 1; tab < static_cast<int>(pageBuilt_.size()); ++tab)
-            QTimer::singleShot(50 * tab, this, [this, tab] { BuildPage(tab); });
+            QTimer::singleShot(50 * tab, this, [this, tab] { BuildPageWhenIdle(tab); });
     }
 }
 

@@ -49,6 +49,7 @@ private:
     // Builds the widgets of a page of the tab control that are not built yet and shows
     // the model's state in them.
     void BuildPage(int tab);
+    void BuildPageWhenIdle(int tab);
     // Runs one user event on the model: widget state in, handler, model out.
     void Dispatch(const std::function<void()>& handler);
     void Pull();

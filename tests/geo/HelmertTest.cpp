@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <random>
+#include <vector>
 
 #include "geo/GeoTest.h"
 #include "geo/Geocentric.h"
@@ -25,6 +27,8 @@ TEST(HelmertZone, GeographicBoundsPickTheSetAndOutsideTheBoxWritesNothing) {
         SCOPED_TRACE(testing::Message() << lat << " " << lon);
         HelmertParams = {};  // outside the box nothing is written
         HelmertParamsZone = Z::None;
+        EXPECT_EQ(HelmertZoneOfGeo(lat, lon), zone);  // leaves the selection alone
+        EXPECT_EQ(HelmertParamsZone, Z::None);
         EXPECT_EQ(HelmertZoneFromGeo(lat, lon), zone != Z::None);
         EXPECT_EQ(HelmertParamsZone, zone);
         EXPECT_EQ(std::memcmp(&HelmertParams, &kSets[int(zone)], sizeof HelmertParams), 0);
@@ -47,6 +51,8 @@ TEST(HelmertZone, UtmLinesPickTheSetAndBoundTheArea) {
         SCOPED_TRACE(testing::Message() << E << " " << N << " zone " << zone);
         HelmertParams = {};
         HelmertParamsZone = Z::None;
+        EXPECT_EQ(HelmertZoneOfUTM(E, N, zone), expected);
+        EXPECT_EQ(HelmertParamsZone, Z::None);
         EXPECT_EQ(HelmertZoneFromUTM(E, N, zone), expected != Z::None);
         EXPECT_EQ(HelmertParamsZone, expected);
         EXPECT_EQ(std::memcmp(&HelmertParams, &kSets[int(expected)], sizeof HelmertParams), 0);
@@ -95,6 +101,41 @@ TEST(Geocentric, RoundTripsInEveryQuadrantAndThePolarAxisRaisesTheDivisionError)
     EXPECT_NEAR(GeocentricToGeo(-6378137, 0, 1000, Wgs84()).lon, 180, 1e-12);
     EXPECT_EQ(ErrorNumber([] { GeocentricToGeo(0, 0, 6356752.314, Wgs84()); }), 11);
     EXPECT_EQ(ErrorNumber([] { GeocentricToGeo(0, 0, 0, Wgs84()); }), 11);
+}
+
+// The batch keeps four points in flight; every point must still come out as the
+// one-point call's doubles or its error, wherever in a group of four it falls.
+TEST(Geocentric, BatchGivesTheOnePointDoublesOrTheirErrors) {
+    std::vector<Geocentric> in;
+    std::mt19937_64 random(20240604);
+    std::uniform_real_distribution<double> lat(-90, 90), lon(-180, 180), h(-1000, 20000);
+    for (int i = 0; i < 4000; ++i) {
+        const Geocentric g = GeoToGeocentric(lat(random), lon(random), h(random), Wgs84());
+        in.push_back({g.X + h(random), g.Y - h(random), g.Z + h(random)});
+    }
+    // The centre and the polar axis (11), beyond the squares' range and not finite (6),
+    // on the equator, a point far off the Earth.
+    const double nan = std::nan("");
+    const Geocentric special[] = {{0, 0, 0},     {0, 0, 6.4e6},   {1e200, 1, 1},  {nan, 0, 0},
+                                  {1e300, 0, 1e-300}, {6.4e6, 0, 0}, {4e7, -2e7, 3e7}};
+    for (std::size_t k = 0; k < std::size(special); ++k) in.insert(in.begin() + 3 * k + k % 4, special[k]);
+
+    std::vector<GeoPoint> out(in.size());
+    std::vector<int> error(in.size(), -1);
+    GeocentricToGeo(in, Ed50(), out, error);
+    int failed = 0;
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        SCOPED_TRACE(testing::Message() << "point " << i);
+        const int expected = ErrorNumber([&] { GeocentricToGeo(in[i].X, in[i].Y, in[i].Z, Ed50()); });
+        ASSERT_EQ(error[i], expected);
+        if (expected != 0) {
+            ++failed;
+            continue;
+        }
+        const GeoPoint one = GeocentricToGeo(in[i].X, in[i].Y, in[i].Z, Ed50());
+        ASSERT_EQ(std::memcmp(&one, &out[i], sizeof one), 0);
+    }
+    EXPECT_EQ(failed, 5);
 }
 
 // Reference: PROJ 9.1.1 standard Molodensky, e.g. for IGN: echo "-3.7 40.4 600" | cct -d 10

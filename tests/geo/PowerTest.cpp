@@ -57,3 +57,24 @@ TEST(Power, SquaresBetween044And047UlpFromADoubleEqualTheRunTimePowerFunction) {
     }
     EXPECT_EQ(inBand, 2000);
 }
+
+// The radii's w^-1/2 and w^-3/2 from the square root must be num::Pow's doubles: over
+// the values 1 - e² sin² takes, a wider band, and arguments the fast path leaves out.
+TEST(Power, InverseRootPowersEqualTheRunTimePowerFunctionBitForBit) {
+    const auto same = [](double w) {
+        double m05 = 0, m15 = 0;
+        mGeo::detail::InverseRootPowers(w, m05, m15);
+        ASSERT_EQ(m05, num::Pow(w, -0.5)) << w;
+        ASSERT_EQ(m15, num::Pow(w, -1.5)) << w;
+    };
+    for (double w : {1.0, 0.25, 4.0, 1e-200, 1e200}) same(w);  // powers of two; out of range
+    const double ranges[][2] = {{0.99, 1}, {0.5, 2}, {1e-20, 1e20}};
+    std::mt19937_64 random(20240603);
+    for (const auto& range : ranges) {
+        std::uniform_real_distribution<double> pick(range[0], range[1]);
+        for (int i = 0; i < 20000; ++i) same(pick(random));
+    }
+    double m05 = 0, m15 = 0;
+    EXPECT_THROW(mGeo::detail::InverseRootPowers(0, m05, m15), num::RuntimeError);
+    EXPECT_THROW(mGeo::detail::InverseRootPowers(-0.5, m05, m15), num::RuntimeError);
+}

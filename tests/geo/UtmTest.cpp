@@ -82,8 +82,12 @@ TEST(Utm, ZoneFollowsLongitudeAndTheNorwaySvalbardExceptions) {
         {60, 12, "33V"},    {64, 5, "31W"},         {75, 10, "33X"},      {72, 0, "31X"},
         {75, 8.999, "31X"}, {75, 9, "33X"},         {75, 21, "35X"},      {75, 33, "37X"},
         {75, 42, "38X"},    {84, 10, "32X"},        {71.999, 10, "32W"}};
-    for (const auto& [lat, lon, zone] : cases)
-        EXPECT_EQ(GeoToUTM(lat, lon, Wgs84()).zoneText, zone) << lat << " " << lon;
+    for (const auto& [lat, lon, zone] : cases) {
+        const UTMPoint u = GeoToUTM(lat, lon, Wgs84());
+        EXPECT_EQ(u.zoneText, zone) << lat << " " << lon;
+        EXPECT_EQ(UTMZoneOf(lat, lon), u.zone) << lat << " " << lon;  // without projecting
+    }
+    EXPECT_EQ(ErrorNumber([] { UTMZoneOf(40, std::nan("")); }), 6);
 }
 
 TEST(Utm, BandLetterBoundsAreLowerInclusiveExceptX) {

@@ -34,8 +34,10 @@ TEST(Window, FitsIn800x600WithEveryControlNamedInsideItsContainerAndNoOverlaps) 
     std::map<QWidget*, std::vector<QWidget*>> siblings;
     for (auto& c : s.frm.Form().Controls()) {
         if (c->kind == app::Kind::Form) continue;
-        auto* w = s.window->findChild<QWidget*>(QString::fromStdString(c->id.ObjectName()));
+        // The pages behind the first are built after the first paint, or when asked for.
+        QWidget* w = s.window->WidgetOf(c->id.name, c->id.index);
         ASSERT_NE(w, nullptr) << c->id.Text();
+        EXPECT_EQ(w, s.window->findChild<QWidget*>(QString::fromStdString(c->id.ObjectName())));
         // Hidden pages get their size when shown; all pages are as large as the first.
         QWidget* room = c->container == "SSTab1" ? s.window->findChild<QWidget*>("SSTab1_page0")
                                                  : w->parentWidget();
