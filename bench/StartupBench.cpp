@@ -165,8 +165,8 @@ int main(int argc, char* argv[]) {
     std::printf("  empty Qt main window : %7.1f ms  %7.1f MB peak\n", eMs, eKb / 1024);
     std::printf("  main window, 1 label : %7.1f ms  %7.1f MB peak\n", lMs, lKb / 1024);
     std::printf("  Talpor window        : %7.1f ms  %7.1f MB peak\n", tMs, tKb / 1024);
-    std::printf("  Talpor / empty window:  time %.2f (target <= 1.30)  memory %.2f (target <= 1.20)\n",
-                tMs / eMs, tKb / eKb);
-    std::printf("  Talpor / window with a label:  time %.2f  memory %.2f\n", tMs / lMs, tKb / lKb);
+    std::printf("  Talpor / empty window:  time %.2f  memory %.2f\n", tMs / eMs, tKb / eKb);
+    std::printf("  Talpor / window with a label:  time %.2f (goal <= 1.30)  memory %.2f (goal <= 1.10)\n",
+                tMs / lMs, tKb / lKb);
     return 0;
 }
