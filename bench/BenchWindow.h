@@ -39,6 +39,8 @@ class SilentPlatform : public app::Platform {
     std::string DateText(const app::DateTime&) override { return ""; }
     std::string TimeText(const app::DateTime&) override { return ""; }
     bool AppendToFile(std::string_view, std::string_view) override { return true; }
+    std::string StateFolder() override { return ""; }
+    void WriteStdErr(std::string_view) override {}
     void ResetMousePointer() override {}
 };
 
