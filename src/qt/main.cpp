@@ -15,6 +15,8 @@
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
+    // Names the per-user folders Qt gives: ~/.local/share/Talpor for the user's grids.
+    QApplication::setApplicationName(QStringLiteral("Talpor"));
     if (!talpor_qt::InstallQtSpanish(application))
         std::fputs("Talpor: no se encuentra la traducción de Qt al español (qtbase_es.qm); "
                    "los botones de los mensajes se muestran en inglés.\n",
