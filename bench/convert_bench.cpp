@@ -1,6 +1,7 @@
 // One click of each conversion button, run on the window's control model as the
 // window runs it: fields read, the other input frame written, the result labels
-// written. Geographic input on tab 0 and tab 1 with the initial or Madrid's point.
+// written, the altitudes included. Geographic input on tab 0 and tab 1 with the
+// initial or Madrid's point.
 // The "allocs" counter shows the strings each click builds for its texts.
 #include <benchmark/benchmark.h>
 
@@ -27,8 +28,9 @@ struct Window : bench::Window {
 template <typename Click>
 void RunClick(benchmark::State& state, Click click) {
     Window w;
+    convert::Grids& grids = w.window.Grids();
     bench::MeasureAllocations(state, [&] {
-        click(w.form, w.platform);
+        click(w.form, w.platform, grids);
         benchmark::ClobberMemory();
     });
 }
@@ -52,5 +54,15 @@ void BM_CmdWGS84Molodensky_Click(benchmark::State& state) {
     RunClick(state, convert::CmdWGS84Molodensky_Click);
 }
 BENCHMARK(BM_CmdWGS84Molodensky_Click);
+
+void BM_CmdED50Rejilla_Click(benchmark::State& state) {
+    RunClick(state, convert::CmdED50Rejilla_Click);
+}
+BENCHMARK(BM_CmdED50Rejilla_Click);
+
+void BM_CmdWGS84Rejilla_Click(benchmark::State& state) {
+    RunClick(state, convert::CmdWGS84Rejilla_Click);
+}
+BENCHMARK(BM_CmdWGS84Rejilla_Click);
 
 }  // namespace

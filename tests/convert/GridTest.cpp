@@ -1,17 +1,93 @@
-// "Rejilla IGN" in the conversion core: its results against PROJ's own with the same
-// grid, both ways, for geographic and UTM input, and the points just outside the grid.
+// "Rejilla IGN" and the altitudes: the core against PROJ's own results with the same
+// grids, the user's 2009 grids (small NTv2 files written here), a grid that cannot be
+// opened, and the buttons, sheets and altitude lines of both tabs.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
 
+#include "ConversionTab.h"
+#include "convert/Captions.h"
 #include "convert/Core.h"
 #include "geo/mGeo.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using convert::Direction;
 using convert::Status;
+using testing_support::ConversionTab;
+using testing_support::kGrid;
+using testing_support::kHelmert;
+
+// A folder of its own for one test, removed at its end.
+struct TempFolder {
+    fs::path path;
+    explicit TempFolder(const std::string& name)
+        : path(fs::temp_directory_path() / ("talpor-" + name + "-" + std::to_string(::getpid()))) {
+        fs::remove_all(path);
+        fs::create_directories(path);
+    }
+    ~TempFolder() { fs::remove_all(path); }
+    std::string Str() const { return path.string(); }
+};
+
+// One NTv2 grid whose every node shifts by dLat, dLon (arc-seconds, east positive),
+// over south..north, west..east (degrees) with nodes `step` degrees apart.
+void WriteNtv2(const fs::path& file, const char* name, double south, double north, double west,
+               double east, double step, double dLat, double dLon) {
+    std::ofstream out(file, std::ios::binary);
+    auto key = [&](const char* k) { out.write((std::string(k) + "        ").c_str(), 8); };
+    auto text = [&](const char* k, const char* v) {
+        key(k);
+        out.write((std::string(v) + "        ").c_str(), 8);
+    };
+    auto integer = [&](const char* k, std::int32_t v) {
+        key(k);
+        const std::int32_t pad = 0;
+        out.write(reinterpret_cast<const char*>(&v), 4);
+        out.write(reinterpret_cast<const char*>(&pad), 4);
+    };
+    auto real = [&](const char* k, double v) {
+        key(k);
+        out.write(reinterpret_cast<const char*>(&v), 8);
+    };
+    const int rows = static_cast<int>(std::lround((north - south) / step)) + 1;
+    const int cols = static_cast<int>(std::lround((east - west) / step)) + 1;
+    integer("NUM_OREC", 11);
+    integer("NUM_SREC", 11);
+    integer("NUM_FILE", 1);
+    text("GS_TYPE", "SECONDS");
+    text("VERSION", "NTv2.0");
+    text("SYSTEM_F", "ED50");
+    text("SYSTEM_T", "ETRS89");
+    real("MAJOR_F", 6378388.0);
+    real("MINOR_F", 6356911.946);
+    real("MAJOR_T", 6378137.0);
+    real("MINOR_T", 6356752.314);
+    text("SUB_NAME", name);
+    text("PARENT", "NONE");
+    text("CREATED", "");
+    text("UPDATED", "");
+    // NTv2 counts longitudes positive west.
+    real("S_LAT", south * 3600);
+    real("N_LAT", north * 3600);
+    real("E_LONG", -east * 3600);
+    real("W_LONG", -west * 3600);
+    real("LAT_INC", step * 3600);
+    real("LONG_INC", step * 3600);
+    integer("GS_COUNT", rows * cols);
+    const float node[4] = {static_cast<float>(dLat), static_cast<float>(-dLon), 0, 0};
+    for (int i = 0; i < rows * cols; ++i) out.write(reinterpret_cast<const char*>(node), 16);
+    text("END", "");
+}
 
 // The horizontal distance (metres) between two nearby points, on a sphere of the
 // Earth's mean radius: good to a few parts in a thousand at these distances.
@@ -120,4 +196,161 @@ TEST(IgnGrid, PointsJustOutsideTheGridAreOutsideTheArea) {
             EXPECT_TRUE(r.mirror);
         }
     }
+}
+
+TEST_F(ConversionTab, EachTabConvertsWithTheGridAndSaysTheHeightIsNotTransformed) {
+    // PROJ as above, then +proj=utm +zone=30 on the target ellipsoid: tab 0 (inverse)
+    // -3.698690953296 40.417847906116, 440722.140422 4474447.495219; tab 1 (forward)
+    // -3.701309056390 40.415485385611, 440500.630359 4474109.780236.
+    const std::vector<std::string> expected[2] = {
+        {"40º 25' 4,2525\" N", "3º 41' 55,2874\" W", "Altura sin transformar = 650,0 m",
+         "E= 440.722,14  ±0,2m", "N= 4.474.447,50  ±0,2m", "Huso= 30T"},
+        {"40º 24' 55,7474\" N", "3º 42' 4,7126\" W", "Altura sin transformar = 650,0 m",
+         "E= 440.500,63  ±0,2m", "N= 4.474.109,78  ±0,2m", "Huso= 30T"},
+    };
+    // UTM input goes through the same core call: ConversionTab.CoreGivesWhatEachButton...
+    for (int tab : {0, 1}) {
+        SCOPED_TRACE(testing::Message() << "tab " << tab);
+        TypeGeographic(tab, "40 25 0", "3 42 0 W", "650,0");
+        kGrid[tab](form, platform, grids);
+        EXPECT_EQ(Results(tab), expected[tab]);
+        EXPECT_EQ(form.Get("LblLat", tab == 0 ? 20 : 24).toolTip,
+                  "Rejilla IGN: SPED2ETV2. La rejilla desplaza solo la latitud y la longitud: "
+                  "la altura es la escrita, sin transformar");
+    }
+    EXPECT_TRUE(platform.msgBoxes.empty());
+}
+
+TEST_F(ConversionTab, AltitudeOfTheTypedPointOnTab0AndOfTheResultOnTab1) {
+    // PROJ with the geoid (README of data/): at 40º 25' N, 3º 42' W, N = 51,1110 m, so
+    // 650 m above the ellipsoid is 598,889 m above sea level. West of 9º 30' W the
+    // geoid has no nodes.
+    const std::string madrid = "Altitud (EGM08-REDNAP) = 598,9 m";
+    const std::string madridTip =
+        "Ondulación del geoide N = 51,11 m; altitud sobre el nivel medio del mar en Alicante "
+        "= altura sobre el elipsoide WGS84 − N";
+    EXPECT_EQ(Text("LblAltitud", 0), "Altitud (EGM08-REDNAP) = ?");
+    TypeGeographic(0, "40 25 0", "3 42 0 W", "650,0");
+    kGrid[0](form, platform, grids);
+    for (int frame : {0, 1}) {
+        EXPECT_EQ(Text("LblAltitud", frame), madrid);
+        EXPECT_EQ(form.Get("LblAltitud", frame).toolTip, madridTip);
+    }
+    // The same point typed in UTM: the altitude of the point it stands for.
+    TypeUtm(0, "440.610,04", "4.474.317,25", 1, "650,0");
+    kHelmert[0](form, platform, grids);
+    EXPECT_EQ(Text("LblAltitud", 0) + Text("LblAltitud", 1), madrid + madrid);
+
+    // Inside the Helmert area and the grid, west of the geoid; then outside zones 29-31,
+    // where the UTM frame does not get the point's height.
+    TypeGeographic(0, "42 30 0", "9 36 0 W", "100,0");
+    kHelmert[0](form, platform, grids);
+    EXPECT_EQ(Text("LblAltitud", 0) + "|" + Text("LblAltitud", 1),
+              "Altitud (EGM08-REDNAP): fuera del geoide|Altitud (EGM08-REDNAP): fuera del geoide");
+    TypeGeographic(0, "28 0 0", "15 30 0 W", "100,0");
+    kHelmert[0](form, platform, grids);
+    EXPECT_EQ(Text("LblAltitud", 1), "Altitud (EGM08-REDNAP) = ?");
+
+    // Tab 1: Helmert gives a WGS84 height and its altitude (PROJ: the EST99 result
+    // 40.415486530404, -3.701304527884, 721.958 m, where N = 51.111311 m); the grid gives
+    // no WGS84 height.
+    TypeGeographic(1, "40 25 0", "3 42 0 W", "650,0");
+    kHelmert[1](form, platform, grids);
+    EXPECT_EQ(Text("LblAltitud", 2), "Altitud (EGM08-REDNAP) = 670,8 m");
+    kGrid[1](form, platform, grids);
+    EXPECT_EQ(Text("LblAltitud", 2), "Altitud (EGM08-REDNAP): sin altura WGS84");
+    EXPECT_EQ(platform.msgBoxes.size(), 1u);  // the Canary Islands point
+}
+
+TEST_F(ConversionTab, TheUsersGridsComeFirstTheBalearicOneBeforeThePeninsulasOne) {
+    // Constant shifts tell the grids apart: PENR2009 moves every point 10" north,
+    // BALR2009 20" north and 5" east; SPED2ETV2 moves them some 4" south.
+    TempFolder user("usergrids");
+    WriteNtv2(user.path / "PENR2009.gsb", "PENR2009", 36, 44, -10, 3.5, 0.5, 10, 0);
+    WriteNtv2(user.path / "BALR2009.gsb", "BALR2009", 38.5, 40.5, 1, 4.5, 0.5, 20, 5);
+    convert::Grids mine(TALPOR_DATA_DIR, user.Str());
+    const struct {
+        const char *lat, *lon;  // as typed
+        double latDeg, lonDeg;  // the same in decimal degrees
+        const char* grid;
+        double north, east;  // the shift from ED50 to WGS84 (arc-seconds)
+    } cases[] = {
+        {"39 34 0", "2 39 0 E", 39 + 34.0 / 60, 2.65, "BALR2009", 20, 5},  // Palma: in both
+        {"40 25 0", "3 42 0 W", 40 + 25.0 / 60, -3.7, "PENR2009", 10, 0},  // Madrid
+        // Cap de Creus, east of the test PENR2009: 4" south and west, as the table above.
+        {"42 0 0", "3 48 0 E", 42, 3.8, "SPED2ETV2", 0, 0},
+    };
+    for (const auto& c : cases) {
+        for (int tab : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << c.grid << ", tab " << tab);
+            TypeGeographic(tab, c.lat, c.lon, "0,0");
+            kGrid[tab](form, platform, mine);
+            EXPECT_TRUE(form.Get("LblLat", tab == 0 ? 20 : 24)
+                            .toolTip.starts_with(std::string("Rejilla IGN: ") + c.grid + "."));
+            if (c.north == 0) continue;
+            // Tab 0 takes the inverse: the same shift, the other way.
+            const Direction d = tab == 1 ? Direction::ED50ToWGS84 : Direction::WGS84ToED50;
+            const double sign = tab == 1 ? 1 : -1;
+            const auto r =
+                convert::IgnGrid(convert::GeographicInput{c.latDeg, c.lonDeg, 0}, d, mine.Shift());
+            ASSERT_TRUE(r.point);
+            EXPECT_NEAR((r.point->lat - c.latDeg) * 3600, sign * c.north, 1e-6);
+            EXPECT_NEAR((r.point->lon - c.lonDeg) * 3600, sign * c.east, 1e-6);
+        }
+    }
+    // The sheet names the grids in the order they are tried, with their files.
+    const std::string sheet = convert::GridSheet(mine);
+    const auto bal = sheet.find("BALR2009: Islas Baleares\r\n    EPSG 9409");
+    const auto pen = sheet.find("PENR2009: España peninsular\r\n    EPSG 9408");
+    const auto sped = sheet.find("SPED2ETV2: España peninsular y Baleares\r\n    EPSG 15932");
+    EXPECT_TRUE(bal < pen && pen < sped && sped != std::string::npos) << sheet;
+    EXPECT_NE(sheet.find((user.path / "PENR2009.gsb").string()), std::string::npos);
+    EXPECT_TRUE(platform.msgBoxes.empty());
+}
+
+TEST_F(ConversionTab, AGridThatCannotBeOpenedIsSaidAndTheOtherMethodsWorkOn) {
+    TempFolder broken("brokengrids");
+    std::ofstream(broken.path / "es_ign_SPED2ETV2.tif") << "no es una rejilla";
+    std::ofstream(broken.path / "PENR2009.gsb") << "tampoco";
+    const struct {
+        std::string data, user, says;
+    } cases[] = {
+        {"", "",
+         "No se encuentra la rejilla es_ign_SPED2ETV2.tif: no se conoce la carpeta de "
+         "datos del programa."},
+        {"/nonexistent", "",
+         "No se encuentra la rejilla es_ign_SPED2ETV2.tif en la carpeta de "
+         "datos del programa (/nonexistent)."},
+        {broken.Str(), broken.Str(),
+         "No se puede leer la rejilla " + (broken.path / "es_ign_SPED2ETV2.tif").string() +
+             ": el archivo no se puede abrir o no es una rejilla válida."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.says);
+        convert::Grids none(c.data, c.user);
+        for (int tab : {0, 1}) {
+            TypeGeographic(tab, "40 25 0", "3 42 0 W", "650,0");
+            kHelmert[tab](form, platform, none);
+            const auto helmert = Results(tab);
+            platform.msgBoxes.clear();
+            kGrid[tab](form, platform, none);
+            EXPECT_EQ(OnlyBox("Talpor", app::MsgIcon::Exclamation),
+                      c.says + "\r\nLos métodos Bursa Wolf 7p y Molodensky 3p siguen disponibles.");
+            EXPECT_EQ(Results(tab)[0], "00º 00' 0,0000\"");
+            EXPECT_EQ(Results(tab)[2], "Altura sobre el elipsoide = 0,0 m");
+            kHelmert[tab](form, platform, none);
+            EXPECT_EQ(Results(tab), helmert);
+            // Without the data folder the geoid is missing too: the line says so.
+            if (c.data != broken.Str()) {
+                EXPECT_EQ(Text("LblAltitud", tab == 0 ? 0 : 2),
+                          "Altitud (EGM08-REDNAP): no disponible");
+            }
+        }
+        EXPECT_NE(convert::GridSheet(none).find("No disponible: " + c.says), std::string::npos);
+    }
+    // A broken 2009 grid beside a good SPED2ETV2 is left out, and the sheet says so.
+    convert::Grids mixed(TALPOR_DATA_DIR, broken.Str());
+    ASSERT_EQ(mixed.Shift().Grids().size(), 1u);
+    EXPECT_NE(convert::GridSheet(mixed).find("PENR2009.gsb: no es una rejilla NTv2 válida"),
+              std::string::npos);
 }
