@@ -47,9 +47,9 @@ void CmdWGS84Molodensky_Click(app::FormModel& form, app::Platform& platform, Gri
 void CmdED50Rejilla_Click(app::FormModel& form, app::Platform& platform, Grids& grids);
 void CmdWGS84Rejilla_Click(app::FormModel& form, app::Platform& platform, Grids& grids);
 
-// Out of the parameters' area: resets the latitude, longitude, height and UTM result
-// labels of tab 0 (ED50 results) or tab 1 (WGS84 results) to their initial captions,
-// and tells the user in an exclamation box titled "Talpor".
+// Out of the parameters' area: resets the latitude, longitude, height (and on tab 1
+// altitude) and UTM result labels of tab 0 (ED50 results) or tab 1 (WGS84 results) to
+// their initial captions, and tells the user in an exclamation box titled "Talpor".
 void ShowInvalidAreaED50(app::FormModel& form, app::Platform& platform);
 void ShowInvalidAreaWGS84(app::FormModel& form, app::Platform& platform);
 
