@@ -24,6 +24,8 @@ class SilentPlatform : public app::Platform {
                      std::string_view) override {}
     bool PreviousInstance() override { return false; }
     std::string ProgramFolder() override { return "/opt/talpor/"; }
+    // The project's grids, so that the clicks compute their altitudes and grid shifts.
+    std::string DataFolder() override { return TALPOR_DATA_DIR; }
     std::string AppTitle() override { return "Talpor"; }
     // The separators start-up requires: decimal comma, thousands point.
     std::string Locale(app::LocaleItem item) override {

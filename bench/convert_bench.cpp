@@ -1,6 +1,6 @@
 // One click of each conversion button, run on the window's control model as the
 // window runs it: fields read, the other input frame written, the result labels
-// written. Geographic input on tab 0 and tab 1; before each click the fields get the
+// written, the altitudes included. Geographic input on tab 0 and tab 1; before each click the fields get the
 // next of 4096 points of the Spain set (SpainPoints.h), as degrees, minutes and
 // seconds with two decimals, so that no click repeats the one before it. Typing them
 // is a few short string copies, which never allocate. The "allocs" counter shows the
@@ -70,15 +70,16 @@ struct Window : bench::Window {
 template <typename Click>
 void RunClick(benchmark::State& state, int tab, Click click) {
     Window w;
+    convert::Grids& grids = w.window.Grids();
     const auto& points = TypedPoints();
     for (const TypedPoint& t : points) {  // every string at its longest before the timing
         w.Type(tab, t);
-        click(w.form, w.platform);
+        click(w.form, w.platform, grids);
     }
     std::size_t i = 0;
     bench::MeasureAllocations(state, [&] {
         w.Type(tab, points[i]);
-        click(w.form, w.platform);
+        click(w.form, w.platform, grids);
         benchmark::ClobberMemory();
         i = (i + 1) % points.size();
     });
@@ -103,5 +104,15 @@ void BM_CmdWGS84Molodensky_Click(benchmark::State& state) {
     RunClick(state, 1, convert::CmdWGS84Molodensky_Click);
 }
 BENCHMARK(BM_CmdWGS84Molodensky_Click);
+
+void BM_CmdED50Rejilla_Click(benchmark::State& state) {
+    RunClick(state, 0, convert::CmdED50Rejilla_Click);
+}
+BENCHMARK(BM_CmdED50Rejilla_Click);
+
+void BM_CmdWGS84Rejilla_Click(benchmark::State& state) {
+    RunClick(state, 1, convert::CmdWGS84Rejilla_Click);
+}
+BENCHMARK(BM_CmdWGS84Rejilla_Click);
 
 }  // namespace

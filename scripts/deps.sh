@@ -4,8 +4,9 @@ set -euo pipefail
 
 # Qt's CMake files need the OpenGL headers (libgl-dev); Xvfb and xauth show the
 # window on a machine without a display; the DejaVu fonts give it text to draw there;
-# qt6-translations-l10n holds Qt's own Spanish texts (the buttons of the message boxes).
-# PROJ (libproj-dev, with pkg-config to find it) runs beside the geodetic benchmarks.
+# qt6-translations-l10n holds Qt's own Spanish texts (the buttons of the message boxes);
+# libproj-dev is PROJ, which reads the IGN grids (and brings its library, libproj25) and
+# runs beside the geodetic benchmarks (pkg-config finds it for them).
 packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev
           libproj-dev xvfb xauth fonts-dejavu-core qt6-translations-l10n)
 

@@ -113,6 +113,13 @@ frmTalpor::frmTalpor(Platform& platform) : platform_(platform) {
     form_.onOptionClick = [this](Control& option) { OptionClick(option); };
 }
 
+convert::Grids& frmTalpor::Grids() {
+    if (!grids_)
+        grids_ = std::make_unique<convert::Grids>(
+            platform_.DataFolder(), convert::UserGridFolder(platform_.UserDataFolder()));
+    return *grids_;
+}
+
 void frmTalpor::End(EndReason reason) {
     if (endReason_ == EndReason::None) endReason_ = reason;
 }
@@ -249,11 +256,13 @@ void frmTalpor::RunButton(Control& button) {
     const std::string& n = button.id.name;
     FormModel& f = form_;
     Platform& p = platform_;
-    if (n == "CmdED50Helmert") convert::CmdED50Helmert_Click(f, p);
-    else if (n == "CmdWGS84Helmert") convert::CmdWGS84Helmert_Click(f, p);
-    else if (n == "CmdED50Molodensky") convert::CmdED50Molodensky_Click(f, p);
-    else if (n == "CmdWGS84Molodensky") convert::CmdWGS84Molodensky_Click(f, p);
-    else if (n == "Command1") convert::Command1_Click(f, p, button.id.index);
+    if (n == "CmdED50Helmert") convert::CmdED50Helmert_Click(f, p, Grids());
+    else if (n == "CmdWGS84Helmert") convert::CmdWGS84Helmert_Click(f, p, Grids());
+    else if (n == "CmdED50Molodensky") convert::CmdED50Molodensky_Click(f, p, Grids());
+    else if (n == "CmdWGS84Molodensky") convert::CmdWGS84Molodensky_Click(f, p, Grids());
+    else if (n == "CmdED50Rejilla") convert::CmdED50Rejilla_Click(f, p, Grids());
+    else if (n == "CmdWGS84Rejilla") convert::CmdWGS84Rejilla_Click(f, p, Grids());
+    else if (n == "Command1") convert::Command1_Click(f, p, button.id.index, Grids());
     else if (n == "Command4") utilities::Command4_Click(f, p);
     else if (n == "Command2") utilities::Command2_Click(f, p);
     else if (n == "Command5") utilities::Command5_Click(f, p);

@@ -5,10 +5,12 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "convert/Grids.h"
 #include "form/Controls.h"
 #include "form/Platform.h"
 
@@ -33,6 +35,10 @@ public:
     FormModel& Form() { return form_; }
     const FormModel& Form() const { return form_; }
     Platform& GetPlatform() { return platform_; }
+    // The IGN grids of the conversion tabs, from the platform's data folder and the
+    // "grids" folder in its user data folder; made at the first call, and each grid
+    // opened when it is first needed.
+    convert::Grids& Grids();
 
     // --- The program's life -------------------------------------------------------
     // Start-up, before the window is first shown.
@@ -142,6 +148,7 @@ private:
 
     Platform& platform_;
     FormModel form_;
+    std::unique_ptr<convert::Grids> grids_;
     EndReason endReason_ = EndReason::None;
     bool activated_ = false;
 };

@@ -11,6 +11,10 @@ namespace {
 
 // The EUREF accuracy of the regional Helmert sets, the same on every axis.
 constexpr std::string_view kHelmertAccuracy = "  ±1,5m";
+// The EPSG accuracy of the three IGN grids.
+constexpr std::string_view kGridAccuracy = "  ±0,2m";
+
+constexpr std::string_view kAltitude = "Altitud (EGM08-REDNAP)";
 
 // The parts in one string, sized once: a caption outgrows the small-string buffer
 // at most once.
@@ -39,6 +43,10 @@ Accuracy AccuracyOf(ParameterSet set) {
             return {mGeo::IGN.PrecX, mGeo::IGN.PrecY, mGeo::IGN.PrecZ};
         case ParameterSet::NIMA:
             return {mGeo::NIMA.PrecX, mGeo::NIMA.PrecY, mGeo::NIMA.PrecZ};
+        case ParameterSet::SPED2ETV2:
+        case ParameterSet::PENR2009:
+        case ParameterSet::BALR2009:
+            return {kGridAccuracy, kGridAccuracy, ""};
         case ParameterSet::EST99:
         case ParameterSet::ZNW99:
         case ParameterSet::BAL99:
@@ -60,6 +68,11 @@ std::string HeightCaption(double h, std::string_view accuracy) {
                   num::Format(num::Round(h, 1), "#,##0.0"), accuracy);
 }
 
+std::string UntransformedHeightCaption(double h) {
+    return Joined(std::string_view("Altura sin transformar = "),
+                  num::Format(num::Round(h, 1), "#,##0.0"), std::string_view(" m"));
+}
+
 std::string EastingCaption(double E, std::string_view accuracy) {
     return Joined(std::string_view("E= "), num::Format(num::Round(E, 2), kMetresPattern), accuracy);
 }
@@ -73,8 +86,42 @@ std::string ZoneCaption(std::string_view zoneText) {
 }
 
 std::string SetToolTip(ParameterSet set) {
+    if (IsGrid(set))
+        return Joined(std::string_view("Rejilla IGN: "), NameOf(set),
+                      std::string_view(". La rejilla desplaza solo la latitud y la longitud: la "
+                                       "altura es la escrita, sin transformar"));
     const bool helmert = set != ParameterSet::IGN && set != ParameterSet::NIMA;
     return Joined(std::string_view(helmert ? "Parámetros regionales: " : "Parámetros: "), NameOf(set));
+}
+
+std::string AltitudeCaption(const Altitude& altitude) {
+    switch (altitude.answer) {
+        case mGeo::GridAnswer::Done:
+            return Joined(kAltitude, std::string_view(" = "),
+                          num::Format(num::Round(altitude.H, 1), "#,##0.0"),
+                          std::string_view(" m"));
+        case mGeo::GridAnswer::Outside:
+            return Joined(kAltitude, std::string_view(": fuera del geoide"));
+        case mGeo::GridAnswer::Unavailable:
+            break;
+    }
+    return Joined(kAltitude, std::string_view(": no disponible"));
+}
+
+std::string AltitudeToolTip(const Altitude& altitude, std::string_view problem) {
+    switch (altitude.answer) {
+        case mGeo::GridAnswer::Done:
+            return Joined(std::string_view("Ondulación del geoide N = "),
+                          num::Format(num::Round(altitude.N, 2), "#,##0.00"),
+                          std::string_view(" m; altitud sobre el nivel medio del mar en Alicante "
+                                           "= altura sobre el elipsoide WGS84 − N"));
+        case mGeo::GridAnswer::Outside:
+            return "El punto queda fuera de la rejilla del geoide EGM08-REDNAP (España "
+                   "peninsular y Baleares)";
+        case mGeo::GridAnswer::Unavailable:
+            break;
+    }
+    return std::string(problem);
 }
 
 std::string GridFactorsToolTip(const mGeo::GridFactors& factors) {

@@ -1,7 +1,8 @@
 // The result captions of the conversion tabs, made from the values the conversion
-// core answers (convert/Core.h): sexagesimal latitude and longitude, the height and
-// the three UTM lines, each with the accuracy of the set that was used. Numbers are
-// written with the regional separators (decimal comma, thousands point).
+// core answers (convert/Core.h): sexagesimal latitude and longitude, the height, the
+// altitude above sea level and the three UTM lines, each with the accuracy of the set
+// that was used. Numbers are written with the regional separators (decimal comma,
+// thousands point).
 #pragma once
 
 #include <string>
@@ -16,7 +17,9 @@ inline constexpr const char* kSecondsPattern = "#,##0.0000";
 inline constexpr const char* kMetresPattern = "#,##0.00";
 
 // Accuracy suffixes of a set's results on the three axes: "  ±1,5m" on each for the
-// Helmert sets (the EUREF figure), PrecX, PrecY and PrecZ of a Molodensky set.
+// Helmert sets (the EUREF figure), PrecX, PrecY and PrecZ of a Molodensky set, and for
+// a grid "  ±0,2m" (the EPSG figure) on the two horizontal axes and none on the height,
+// which a grid does not transform.
 struct Accuracy {
     std::string_view x, y, z;
 };
@@ -33,6 +36,10 @@ std::string LongitudeCaption(double lon);
 // 1 decimal.
 std::string HeightCaption(double h, std::string_view accuracy);
 
+// "Altura sin transformar = 650,0 m": the typed height a grid's result carries
+// unchanged; h in metres, rounded to 1 decimal.
+std::string UntransformedHeightCaption(double h);
+
 // "E= 440.501,02" and "N= 4.474.109,90" followed by `accuracy`; metres rounded to 2
 // decimals.
 std::string EastingCaption(double E, std::string_view accuracy);
@@ -42,8 +49,24 @@ std::string NorthingCaption(double N, std::string_view accuracy);
 std::string ZoneCaption(std::string_view zoneText);
 
 // The height result's tooltip: the parameter set the conversion used,
-// "Parámetros regionales: EST99" (Helmert) or "Parámetros: NIMA" (Molodensky).
+// "Parámetros regionales: EST99" (Helmert) or "Parámetros: NIMA" (Molodensky); for a
+// grid, "Rejilla IGN: SPED2ETV2", followed by why the height is the typed one.
 std::string SetToolTip(ParameterSet set);
+
+// The altitude line: "Altitud (EGM08-REDNAP) = 598,9 m" (H rounded to 1 decimal), or
+// what stands in for the number: "Altitud (EGM08-REDNAP): fuera del geoide" or
+// "Altitud (EGM08-REDNAP): no disponible".
+std::string AltitudeCaption(const Altitude& altitude);
+// Its tooltip: the undulation, "Ondulación del geoide N = 51,11 m; ...", or why there is
+// no number; `problem` is the geoid's (IgnGeoid::Problem) when it is unavailable.
+std::string AltitudeToolTip(const Altitude& altitude, std::string_view problem);
+
+// The altitude line of a grid's WGS84 result, whose height is not a WGS84 one:
+// "Altitud (EGM08-REDNAP): sin altura WGS84", and its tooltip.
+inline constexpr const char* kNoWgs84HeightAltitude = "Altitud (EGM08-REDNAP): sin altura WGS84";
+inline constexpr const char* kNoWgs84HeightAltitudeTip =
+    "La rejilla no transforma la altura: el resultado no tiene altura sobre el elipsoide "
+    "WGS84 de la que obtener la altitud";
 
 // The zone result's tooltip: "Convergencia de meridianos = 1º 12' 30"; factor de escala
 // = 0,9996123", the convergence to whole seconds with a minus sign west of the central

@@ -20,17 +20,22 @@ TabControls ControlsOf(app::FormModel& form, Tab tab) {
         return form.Get(name, index);
     };
     if (tab == Tab::WGS84ToED50) {
-        return {F("TxtWGSg", 0), F("TxtWGSg", 1),   F("TxtWGSg", 2),   F("TxtWGSg", 3),
-                F("TxtWGSg", 4), F("TxtWGSg", 5),   F("OptLng", 0),    F("OptLng", 1),
-                F("TxtWGSg", 6), F("TxtUTMx"),      F("TxtUTMy"),      F("CmbHuso"),
-                F("TxtWGSg", 8), F("LblGeoLat", 0), F("LblGeoLon", 0), F("LblLat", 20),
-                F("LblUTM", 0),  F("LblUTM", 1),    F("LblUTM", 2)};
+        TabControls c{F("TxtWGSg", 0), F("TxtWGSg", 1),   F("TxtWGSg", 2),   F("TxtWGSg", 3),
+                      F("TxtWGSg", 4), F("TxtWGSg", 5),   F("OptLng", 0),    F("OptLng", 1),
+                      F("TxtWGSg", 6), F("TxtUTMx"),      F("TxtUTMy"),      F("CmbHuso"),
+                      F("TxtWGSg", 8), F("LblGeoLat", 0), F("LblGeoLon", 0), F("LblLat", 20),
+                      F("LblUTM", 0),  F("LblUTM", 1),    F("LblUTM", 2)};
+        c.geoAltitude = &F("LblAltitud", 0);
+        c.utmAltitude = &F("LblAltitud", 1);
+        return c;
     }
-    return {F("TxtWGSg", 7),  F("TxtWGSg", 14),  F("TxtWGSg", 15),  F("TxtWGSg", 16),
-            F("TxtWGSg", 17), F("TxtWGSg", 18),  F("OptLng", 4),    F("OptLng", 5),
-            F("TxtWGSg", 26), F("TxtUTMe"),      F("TxtUTMn"),      F("CmbUsos2"),
-            F("TxtWGSg", 25), F("LblGeoLat", 1), F("LblGeoLon", 1), F("LblLat", 24),
-            F("LblUTM", 6),   F("LblUTM", 7),    F("LblUTM", 8)};
+    TabControls c{F("TxtWGSg", 7),  F("TxtWGSg", 14),  F("TxtWGSg", 15),  F("TxtWGSg", 16),
+                  F("TxtWGSg", 17), F("TxtWGSg", 18),  F("OptLng", 4),    F("OptLng", 5),
+                  F("TxtWGSg", 26), F("TxtUTMe"),      F("TxtUTMn"),      F("CmbUsos2"),
+                  F("TxtWGSg", 25), F("LblGeoLat", 1), F("LblGeoLon", 1), F("LblLat", 24),
+                  F("LblUTM", 6),   F("LblUTM", 7),    F("LblUTM", 8)};
+    c.resAltitude = &F("LblAltitud", 2);
+    return c;
 }
 
 std::int16_t IntegerValue(const app::Control& field) {
@@ -103,25 +108,49 @@ Height ReadHeight(const app::Control& field) {
     }
 }
 
-GeographicConversion Convert(const Method& m, const GeographicInput& p, Tab tab) {
-    return m.helmert ? Helmert(p, tab) : Molodensky(p, tab, m.set);
+template <typename Input>
+auto Convert(const Method& m, const Input& p, Tab tab, Grids& grids) {
+    switch (m.kind) {
+        case Method::Molodensky:
+            return Molodensky(p, tab, m.set);
+        case Method::Grid:
+            return IgnGrid(p, tab, grids.Shift());
+        case Method::Helmert:
+            break;
+    }
+    return Helmert(p, tab);
 }
 
-UtmConversion Convert(const Method& m, const UtmInput& p, Tab tab) {
-    return m.helmert ? Helmert(p, tab) : Molodensky(p, tab, m.set);
+void WriteAltitude(app::Control& label, const Altitude& a, Grids& grids) {
+    label.text = AltitudeCaption(a);
+    label.toolTip = AltitudeToolTip(a, grids.Geoid().Problem());
+}
+
+// Tab 0: the altitude of the typed WGS84 point, in the frame it was typed in.
+void WriteTypedAltitude(app::Control* label, double lat, double lon, double h, Grids& grids) {
+    if (label != nullptr) WriteAltitude(*label, AltitudeOf(lat, lon, h, grids.Geoid()), grids);
 }
 
 // Writes the projected typed point into the UTM frame and gives it the geographic
-// frame's height; outside zones 29-31 the tab's out-of-area method runs instead of the
-// height copy. Answers whether the click goes on.
+// frame's height and altitude; outside zones 29-31 the tab's out-of-area method runs
+// instead of the height copy, and the UTM frame's altitude line goes back to its
+// initial text. Answers whether the click goes on.
 bool WriteUtmMirror(app::FormModel& form, app::Platform& platform, const TabControls& c, Tab tab,
                     const mGeo::UTMPoint& mirror, bool round) {
     MirrorToUTM(c, mirror, round);
     if (!InZones(mirror)) {
+        if (c.utmAltitude != nullptr) {
+            c.utmAltitude->text = app::kTypedAltitude;
+            c.utmAltitude->toolTip = app::kTypedAltitudeTip;
+        }
         ShowInvalidArea(form, platform, tab);
         return false;
     }
     c.utmHeight.text = c.geoHeight.text;
+    if (c.utmAltitude != nullptr && c.geoAltitude != nullptr) {
+        c.utmAltitude->text = c.geoAltitude->text;
+        c.utmAltitude->toolTip = c.geoAltitude->toolTip;
+    }
     return true;
 }
 
@@ -131,10 +160,23 @@ void WriteGeographicMirror(app::FormModel& form, const TabControls& c, mGeo::Lat
     c.geoHeight.text = c.utmHeight.text;
 }
 
-void WriteResults(app::FormModel& form, app::Platform& platform, const TabControls& c, Tab tab,
-                  const Result& r) {
+// The grid file could not be opened: nothing of an earlier conversion stays beside
+// the button the user pressed, and the box says why.
+void ShowGridUnavailable(app::FormModel& form, app::Platform& platform, Tab tab, Grids& grids) {
+    ResetResults(form, tab);
+    platform.MsgBox(grids.Shift().Problem() +
+                        "\r\nLos métodos Bursa Wolf 7p y Molodensky 3p siguen disponibles.",
+                    "Talpor", app::MsgIcon::Exclamation, app::MsgButtons::OK, app::MsgResult::OK);
+}
+
+void WriteResults(app::FormModel& form, app::Platform& platform, Grids& grids, const TabControls& c,
+                  Tab tab, const Result& r) {
     if (r.status == Status::OutsideArea) {
         ShowInvalidArea(form, platform, tab);
+        return;
+    }
+    if (r.status == Status::GridUnavailable) {
+        ShowGridUnavailable(form, platform, tab, grids);
         return;
     }
     if (!r.point) throw *r.error;
@@ -142,12 +184,23 @@ void WriteResults(app::FormModel& form, app::Platform& platform, const TabContro
     // The UTM values of an earlier point must not outlive a projection that fails.
     c.resE.values.clear();
     c.resN.values.clear();
+    const bool grid = IsGrid(*r.set);
     c.resLat.text = LatitudeCaption(r.point->lat);
     c.resLat.values = {r.point->lat};
     c.resLon.text = LongitudeCaption(r.point->lon);
     c.resLon.values = {r.point->lon};
-    c.resHeight.text = HeightCaption(r.point->h, accuracy.z);
+    c.resHeight.text =
+        grid ? UntransformedHeightCaption(r.point->h) : HeightCaption(r.point->h, accuracy.z);
     c.resHeight.toolTip = SetToolTip(*r.set);
+    if (c.resAltitude != nullptr) {
+        if (grid) {
+            c.resAltitude->text = kNoWgs84HeightAltitude;
+            c.resAltitude->toolTip = kNoWgs84HeightAltitudeTip;
+        } else {
+            WriteAltitude(*c.resAltitude,
+                          AltitudeOf(r.point->lat, r.point->lon, r.point->h, grids.Geoid()), grids);
+        }
+    }
     if (!r.utm) throw *r.error;
     c.resE.text = EastingCaption(r.utm->E, accuracy.x);
     c.resE.values = {r.utm->E};
@@ -158,8 +211,8 @@ void WriteResults(app::FormModel& form, app::Platform& platform, const TabContro
         mGeo::UTMGridFactors(r.point->lat, r.point->lon, r.utm->zone, TargetEllipsoid(tab)));
 }
 
-void ConvertGeographic(app::FormModel& form, app::Platform& platform, const TabControls& c, Tab tab,
-                       const Method& method, bool round) {
+void ConvertGeographic(app::FormModel& form, app::Platform& platform, Grids& grids,
+                       const TabControls& c, Tab tab, const Method& method, bool round) {
     const bool tab0 = tab == Tab::WGS84ToED50;
     GeographicInput p;
     p.lat = ReadLatitude(c, round);
@@ -177,15 +230,16 @@ void ConvertGeographic(app::FormModel& form, app::Platform& platform, const TabC
             std::rethrow_exception(h.error);
         return;
     }
+    WriteTypedAltitude(c.geoAltitude, p.lat, p.lon, p.h, grids);
 
-    const GeographicConversion r = Convert(method, p, tab);
+    const GeographicConversion r = Convert(method, p, tab, grids);
     if (!r.mirror) throw *r.error;
     if (!WriteUtmMirror(form, platform, c, tab, *r.mirror, round)) return;
-    WriteResults(form, platform, c, tab, r);
+    WriteResults(form, platform, grids, c, tab, r);
 }
 
-void ConvertUtm(app::FormModel& form, app::Platform& platform, const TabControls& c, Tab tab,
-                const Method& method, bool round) {
+void ConvertUtm(app::FormModel& form, app::Platform& platform, Grids& grids, const TabControls& c,
+                Tab tab, const Method& method, bool round) {
     UtmInput p;
     p.E = mText::FieldValue(c.utmE.text);
     p.N = mText::FieldValue(c.utmN.text);
@@ -197,40 +251,50 @@ void ConvertUtm(app::FormModel& form, app::Platform& platform, const TabControls
         std::rethrow_exception(h.error);
     }
 
-    const UtmConversion r = Convert(method, p, tab);
+    const UtmConversion r = Convert(method, p, tab, grids);
     if (!r.mirror) throw *r.error;
     WriteGeographicMirror(form, c, *r.mirror, round);
-    WriteResults(form, platform, c, tab, r);
+    WriteTypedAltitude(c.utmAltitude, r.mirror->lat, r.mirror->lon, p.h, grids);
+    WriteTypedAltitude(c.geoAltitude, r.mirror->lat, r.mirror->lon, p.h, grids);
+    WriteResults(form, platform, grids, c, tab, r);
 }
 
 }  // namespace
 
-void ConvertClick(app::FormModel& form, app::Platform& platform, Tab tab, const Method& method,
-                  bool round) {
+void ConvertClick(app::FormModel& form, app::Platform& platform, Grids& grids, Tab tab,
+                  const Method& method, bool round) {
     const TabControls c = ControlsOf(form, tab);
     const bool utm = tab == Tab::WGS84ToED50 ? Tab0ReadsUtm(form) : Tab1ReadsUtm(form);
     if (utm) {
-        ConvertUtm(form, platform, c, tab, method, round);
+        ConvertUtm(form, platform, grids, c, tab, method, round);
     } else {
-        ConvertGeographic(form, platform, c, tab, method, round);
+        ConvertGeographic(form, platform, grids, c, tab, method, round);
     }
 }
 
 // The latitude and longitude results go back to their initial captions and the UTM
-// results get the tab's own texts; the height label keeps the result of the last
-// conversion.
-void ShowInvalidArea(app::FormModel& form, app::Platform& platform, Tab tab) {
+// results get the tab's own texts; no height or altitude stays beside results that
+// were reset.
+void ResetResults(app::FormModel& form, Tab tab) {
     const bool tab0 = tab == Tab::WGS84ToED50;
     const TabControls c = ControlsOf(form, tab);
     c.resLat.text = app::kInitialGeoResult;
     c.resLon.text = app::kInitialGeoResult;
-    c.resHeight.text = app::kHeightResult;  // no height stays beside results that were reset
+    c.resHeight.text = app::kHeightResult;
     c.resHeight.toolTip.clear();
+    if (c.resAltitude != nullptr) {
+        c.resAltitude->text = app::kAltitudeResult;
+        c.resAltitude->toolTip.clear();
+    }
     c.resZone.toolTip.clear();
     for (app::Control* result : {&c.resLat, &c.resLon, &c.resE, &c.resN}) result->values.clear();
     c.resE.text = tab0 ? "E= 0,0 ±1,5" : "E= 0,0";
     c.resN.text = tab0 ? "N= 0,0 ±1,5" : "N= 0,0";
     c.resZone.text = tab0 ? "Huso= ?" : "Huso=";
+}
+
+void ShowInvalidArea(app::FormModel& form, app::Platform& platform, Tab tab) {
+    ResetResults(form, tab);
     platform.MsgBox("Transformación válida solamente para la península y Baleares", "Talpor",
                     app::MsgIcon::Exclamation, app::MsgButtons::OK, app::MsgResult::OK);
 }
@@ -239,27 +303,40 @@ void ShowInvalidArea(app::FormModel& form, app::Platform& platform, Tab tab) {
 
 using detail::Tab;
 
-void CmdED50Helmert_Click(app::FormModel& form, app::Platform& platform) {
-    detail::ConvertClick(form, platform, Tab::WGS84ToED50, {}, true);
+using detail::Method;
+
+void CmdED50Helmert_Click(app::FormModel& form, app::Platform& platform, Grids& grids) {
+    detail::ConvertClick(form, platform, grids, Tab::WGS84ToED50, {}, true);
 }
 
-void CmdWGS84Helmert_Click(app::FormModel& form, app::Platform& platform) {
-    detail::ConvertClick(form, platform, Tab::ED50ToWGS84, {}, true);
+void CmdWGS84Helmert_Click(app::FormModel& form, app::Platform& platform, Grids& grids) {
+    detail::ConvertClick(form, platform, grids, Tab::ED50ToWGS84, {}, true);
 }
 
 // Tab 1 takes its typed seconds as they are and writes its mirrored eastings,
 // northings and seconds without rounding them first; tab 0 rounds both. Where a value
 // falls on a half of the last shown digit the two tabs therefore show it differently.
-void CmdED50Molodensky_Click(app::FormModel& form, app::Platform& platform) {
+void CmdED50Molodensky_Click(app::FormModel& form, app::Platform& platform, Grids& grids) {
     const bool ign = form.Get("OptMWGS84", 0).value;
-    detail::ConvertClick(form, platform, Tab::WGS84ToED50,
-                         {false, ign ? MolodenskySet::IGN : MolodenskySet::NIMA}, true);
+    detail::ConvertClick(form, platform, grids, Tab::WGS84ToED50,
+                         {Method::Molodensky, ign ? MolodenskySet::IGN : MolodenskySet::NIMA},
+                         true);
 }
 
-void CmdWGS84Molodensky_Click(app::FormModel& form, app::Platform& platform) {
+void CmdWGS84Molodensky_Click(app::FormModel& form, app::Platform& platform, Grids& grids) {
     const bool ign = form.Get("OptMED50", 2).value;
-    detail::ConvertClick(form, platform, Tab::ED50ToWGS84,
-                         {false, ign ? MolodenskySet::IGN : MolodenskySet::NIMA}, false);
+    detail::ConvertClick(form, platform, grids, Tab::ED50ToWGS84,
+                         {Method::Molodensky, ign ? MolodenskySet::IGN : MolodenskySet::NIMA},
+                         false);
+}
+
+// Both tabs round as the Helmert buttons do.
+void CmdED50Rejilla_Click(app::FormModel& form, app::Platform& platform, Grids& grids) {
+    detail::ConvertClick(form, platform, grids, Tab::WGS84ToED50, {Method::Grid}, true);
+}
+
+void CmdWGS84Rejilla_Click(app::FormModel& form, app::Platform& platform, Grids& grids) {
+    detail::ConvertClick(form, platform, grids, Tab::ED50ToWGS84, {Method::Grid}, true);
 }
 
 void ShowInvalidAreaED50(app::FormModel& form, app::Platform& platform) {

@@ -1,4 +1,4 @@
-// What the Helmert and the Molodensky buttons of a conversion tab share: the tab's
+// What the conversion buttons of a conversion tab share: the tab's
 // controls, reading the typed point, writing it into the other input frame, and the
 // click itself: read the fields, convert with the core (convert/Core.h), write the
 // captions (convert/Captions.h). Private to the conversion workflows.
@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "convert/Core.h"
+#include "convert/Grids.h"
 #include "form/Controls.h"
 #include "form/Platform.h"
 #include "geo/Utm.h"
@@ -37,6 +38,11 @@ struct TabControls {
     app::Control& resE;
     app::Control& resN;
     app::Control& resZone;
+    // Altitude lines: tab 0 has one in each input frame (of the typed WGS84 point),
+    // tab 1 one beside its result height; nullptr where the tab has none.
+    app::Control* geoAltitude = nullptr;
+    app::Control* utmAltitude = nullptr;
+    app::Control* resAltitude = nullptr;
 };
 
 TabControls ControlsOf(app::FormModel& form, Tab tab);
@@ -65,9 +71,10 @@ void MirrorToUTM(const TabControls& c, const mGeo::UTMPoint& p, bool round);
 void MirrorToGeographic(app::FormModel& form, const TabControls& c, mGeo::LatLon p,
                         bool roundSeconds);
 
-// The button's method: Helmert, or Molodensky with the set of the tab's option buttons.
+// The button's method: Helmert, Molodensky with the set of the tab's option buttons,
+// or the IGN grid.
 struct Method {
-    bool helmert = true;
+    enum Kind { Helmert, Molodensky, Grid } kind = Helmert;
     MolodenskySet set = MolodenskySet::NIMA;  // Molodensky only
 };
 
@@ -78,15 +85,26 @@ struct Method {
 // `round`, typed seconds are rounded to 4 decimals and the mirrored eastings,
 // northings and seconds are rounded before they are formatted.
 //
+// The altitudes come from grids.Geoid(). On tab 0 both input frames show the altitude
+// of the typed point once the click has read it (a frame that was not given the
+// point's height, the UTM frame outside zones 29-31, shows the initial line); on tab
+// 1 the altitude of the result follows its height.
+//
 // Every text is written as soon as its value is known, so a run-time error leaves
 // the click at once with the texts not yet written unchanged: the typed fields are
 // read first, then the mirror is written, then the height is read, then the latitude,
-// longitude and height captions are written, then the three UTM lines.
-void ConvertClick(app::FormModel& form, app::Platform& platform, Tab tab, const Method& method,
-                  bool round);
+// longitude, height (and altitude) captions are written, then the three UTM lines.
+// On tab 0 the typed point's altitude is written as soon as the point and its height
+// are read.
+void ConvertClick(app::FormModel& form, app::Platform& platform, Grids& grids, Tab tab,
+                  const Method& method, bool round);
 
-// The out-of-area method of the tab: resets its latitude, longitude and UTM results
-// and tells the user.
+// The out-of-area method of the tab: resets its results (ResetResults) and tells the
+// user.
 void ShowInvalidArea(app::FormModel& form, app::Platform& platform, Tab tab);
+
+// Resets the latitude, longitude, height, altitude and UTM results of the tab to their
+// initial captions, with no tooltip.
+void ResetResults(app::FormModel& form, Tab tab);
 
 }  // namespace convert::detail

@@ -1,8 +1,9 @@
-// The two methods of the conversion tabs: the seven-parameter Helmert (Bursa-Wolf)
-// transformation through geocentric coordinates with the regional sets of Spain, and
-// the standard three-parameter Molodensky shifts. The typed point is first projected
-// or unprojected on its own datum, so that both input forms reach the methods as
-// latitude, longitude and height.
+// The three methods of the conversion tabs: the seven-parameter Helmert (Bursa-Wolf)
+// transformation through geocentric coordinates with the regional sets of Spain, the
+// standard three-parameter Molodensky shifts, and the IGN's NTv2 grids (through
+// PROJ, geo/IgnGrid.h). The typed point is first projected or unprojected on its own
+// datum, so that every input form reaches the methods as latitude, longitude and
+// height.
 #include "convert/Core.h"
 
 #include <algorithm>
@@ -78,6 +79,31 @@ void MolodenskyFrom(Result& r, double lat, double lon, double h, Direction direc
     r.status = Status::Converted;
 }
 
+ParameterSet SetOf(mGeo::ShiftGrid grid) {
+    if (grid == mGeo::ShiftGrid::PENR2009) return ParameterSet::PENR2009;
+    if (grid == mGeo::ShiftGrid::BALR2009) return ParameterSet::BALR2009;
+    return ParameterSet::SPED2ETV2;
+}
+
+// The grid moves latitude and longitude; the height goes through as typed.
+void GridFrom(Result& r, double lat, double lon, double h, Direction direction,
+              const mGeo::IgnShiftGrids& grids) {
+    const mGeo::GridShift s =
+        direction == Direction::ED50ToWGS84 ? grids.ToETRS89(lat, lon) : grids.ToED50(lat, lon);
+    if (s.answer == mGeo::GridAnswer::Unavailable) {
+        r.status = Status::GridUnavailable;
+        return;
+    }
+    if (s.answer == mGeo::GridAnswer::Outside) {
+        r.status = Status::OutsideArea;
+        return;
+    }
+    r.set = SetOf(s.grid);
+    r.point = mGeo::GeoPoint{s.point.lat, s.point.lon, h};
+    r.utm = mGeo::GeoToUTM(s.point.lat, s.point.lon, TargetEllipsoid(direction));
+    r.status = Status::Converted;
+}
+
 // Runs `method(r, lat, lon, h)` on the typed point once its mirror is known; a
 // run-time error ends the computation where it arises.
 template <typename Method>
@@ -134,8 +160,19 @@ std::string_view NameOf(ParameterSet set) {
             return "IGN";
         case ParameterSet::NIMA:
             return "NIMA";
+        case ParameterSet::SPED2ETV2:
+            return mGeo::NameOf(mGeo::ShiftGrid::SPED2ETV2);
+        case ParameterSet::PENR2009:
+            return mGeo::NameOf(mGeo::ShiftGrid::PENR2009);
+        case ParameterSet::BALR2009:
+            return mGeo::NameOf(mGeo::ShiftGrid::BALR2009);
     }
     return "";
+}
+
+bool IsGrid(ParameterSet set) {
+    return set == ParameterSet::SPED2ETV2 || set == ParameterSet::PENR2009 ||
+           set == ParameterSet::BALR2009;
 }
 
 mGeo::UTMPoint MirrorOf(const GeographicInput& point, Direction direction) {
@@ -413,6 +450,33 @@ void Molodensky(std::span<const UtmInput> points, Direction direction, Molodensk
             if (UtmTyped(points[i], direction, r, t)) MolodenskyTo(r, t, direction, set);
         }
     });
+}
+
+GeographicConversion IgnGrid(const GeographicInput& point, Direction direction,
+                             const mGeo::IgnShiftGrids& grids) {
+    return FromGeographic(point, direction,
+                          [direction, &grids](Result& r, double lat, double lon, double h) {
+                              GridFrom(r, lat, lon, h, direction, grids);
+                          });
+}
+
+UtmConversion IgnGrid(const UtmInput& point, Direction direction,
+                      const mGeo::IgnShiftGrids& grids) {
+    return FromUtm(point, direction,
+                   [direction, &grids](Result& r, double lat, double lon, double h) {
+                       GridFrom(r, lat, lon, h, direction, grids);
+                   });
+}
+
+Altitude AltitudeOf(double lat, double lon, double h, const mGeo::IgnGeoid& geoid) {
+    const mGeo::IgnGeoid::Undulation u = geoid.At(lat, lon);
+    Altitude a;
+    a.answer = u.answer;
+    if (u.answer == mGeo::GridAnswer::Done) {
+        a.N = u.N;
+        a.H = h - u.N;
+    }
+    return a;
 }
 
 }  // namespace convert

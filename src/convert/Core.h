@@ -16,6 +16,7 @@
 
 #include "geo/Ellipsoid.h"
 #include "geo/Geocentric.h"
+#include "geo/IgnGrid.h"
 #include "geo/Utm.h"
 #include "num/RuntimeError.h"
 
@@ -31,11 +32,17 @@ const mGeo::Ellipsoid& TargetEllipsoid(Direction direction);
 // The translation sets of "Molodensky 3p".
 enum class MolodenskySet { IGN, NIMA };
 
-// The parameter set a conversion used: a regional Helmert set or a Molodensky set.
-enum class ParameterSet { EST99, ZNW99, BAL99, IGN, NIMA };
+// The parameter set a conversion used: a regional Helmert set, a Molodensky set, or
+// the IGN grid that shifted the point ("Rejilla IGN").
+enum class ParameterSet { EST99, ZNW99, BAL99, IGN, NIMA, SPED2ETV2, PENR2009, BALR2009 };
 
-// "EST99", "ZNW99", "BAL99", "IGN" or "NIMA", as the parameter sheets name them.
+// "EST99", "ZNW99", "BAL99", "IGN" or "NIMA", as the parameter sheets name them;
+// "SPED2ETV2", "PENR2009" or "BALR2009" for a grid.
 std::string_view NameOf(ParameterSet set);
+
+// True for the three grids. A grid shifts latitude and longitude only: its results
+// carry the typed height unchanged, which is no height on the other datum.
+bool IsGrid(ParameterSet set);
 
 // A point typed as geographic coordinates on the source datum.
 struct GeographicInput {
@@ -53,10 +60,13 @@ struct UtmInput {
 };
 
 enum class Status {
-    Converted,     // every value below is set
-    OutsideZones,  // geographic input outside UTM zones 29-31: only the mirror is set
-    OutsideArea,   // Helmert, outside EST99, ZNW99 and BAL99: only the mirror is set
-    Failed,        // a run-time error stopped the computation: see Result::error
+    Converted,        // every value below is set
+    OutsideZones,     // geographic input outside UTM zones 29-31: only the mirror is set
+    OutsideArea,      // Helmert, outside EST99, ZNW99 and BAL99, or the grid, outside
+                      // every grid in use: only the mirror is set
+    Failed,           // a run-time error stopped the computation: see Result::error
+    GridUnavailable,  // the grid, whose file could not be opened (IgnShiftGrids::Problem):
+                      // only the mirror is set
 };
 
 // What the result frame shows, as values. A value is set once it is computed, in
@@ -103,6 +113,28 @@ UtmConversion Helmert(const UtmInput& point, Direction direction);
 GeographicConversion Molodensky(const GeographicInput& point, Direction direction,
                                 MolodenskySet set);
 UtmConversion Molodensky(const UtmInput& point, Direction direction, MolodenskySet set);
+
+// "Rejilla IGN": the official NTv2 shift of the IGN between ED50 and ETRS89, WGS84
+// taken as ETRS89 (in Spain the two differ by well under a metre, less than the
+// other methods' own error). ED50 to WGS84 is the grid's shift, WGS84 to ED50 its
+// inverse. Result::set names the grid that shifted the point. The grid is
+// horizontal: the result's height is the typed height, unchanged. Any point the
+// grids in use cover is converted; outside them the status is OutsideArea, and
+// GridUnavailable when `grids` has no grid open.
+GeographicConversion IgnGrid(const GeographicInput& point, Direction direction,
+                             const mGeo::IgnShiftGrids& grids);
+UtmConversion IgnGrid(const UtmInput& point, Direction direction, const mGeo::IgnShiftGrids& grids);
+
+// The altitude above mean sea level of a WGS84 point from the geoid EGM08-REDNAP
+// (WGS84 taken as ETRS89).
+struct Altitude {
+    mGeo::GridAnswer answer = mGeo::GridAnswer::Unavailable;  // Done: H and N are set
+    double H = 0;  // orthometric height (metres above mean sea level at Alicante)
+    double N = 0;  // geoid undulation (metres): H = h − N
+};
+
+// lat, lon (decimal degrees) and h (metres above the WGS84 ellipsoid).
+Altitude AltitudeOf(double lat, double lon, double h, const mGeo::IgnGeoid& geoid);
 
 // The mirror alone, as the calls above compute it. Throws the projection's run-time
 // error (overflow).

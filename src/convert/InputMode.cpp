@@ -20,12 +20,12 @@ const Group kTab0Geographic{
      {"LblLat", 0}, {"LblLat", 1}, {"LblLat", 2}, {"LblLat", 3}, {"LblLat", 4}, {"LblLat", 5},
      {"LblLat", 6}, {"LblLat", 7}, {"LblLat", 8}, {"LblLat", 9}, {"LblLat", 10}, {"LblLat", 21},
      {"TxtWGSg", 0}, {"TxtWGSg", 1}, {"TxtWGSg", 2}, {"TxtWGSg", 3}, {"TxtWGSg", 4},
-     {"TxtWGSg", 5}, {"TxtWGSg", 6}}};
+     {"TxtWGSg", 5}, {"TxtWGSg", 6}, {"LblAltitud", 0}}};
 
 const Group kTab0Utm{
     "Frame7", -1,
     {{"LblUTM", 12}, {"LblUTM", 13}, {"LblUTM", 14}, {"LblLat", 14}, {"TxtUTMx", -1},
-     {"TxtUTMy", -1}, {"CmbHuso", -1}, {"TxtWGSg", 8}}};
+     {"TxtUTMy", -1}, {"CmbHuso", -1}, {"TxtWGSg", 8}, {"LblAltitud", 1}}};
 
 const Group kTab1Geographic{
     "Frame9", 1,

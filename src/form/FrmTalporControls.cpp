@@ -10,6 +10,10 @@ constexpr const char* kHelmertTip = "Helmert Bursa-Wolf 7 parámetros";
 constexpr const char* kMolodenskyTip = "Molodensky 3 parámetros (IGN o NIMA)";
 constexpr const char* kHelmertSheetTip = "Párametros de transformación con Hermet Bursa-Wolf";
 constexpr const char* kMolodenskySheetTip = "Párametros de transformación con Molodensky";
+constexpr const char* kGridTip =
+    "Rejilla oficial del IGN entre ED50 y ETRS89 (NTv2, EPSG 15932): precisión 0,2 m en la "
+    "península y Baleares; transforma latitud y longitud, no la altura";
+constexpr const char* kGridSheetTip = "Rejilla del IGN: archivos, zona, precisión y licencia";
 constexpr const char* kIgnTip = "Parámetros del I.G.N. con Molodensky";
 constexpr const char* kNimaTip =
     "Parámetros del NIMA, utilizados comúnmente por los GPS de mano y programas comerciales "
@@ -18,6 +22,7 @@ constexpr const char* kNimaTip =
 // Names screen readers announce, where a control has no caption to be announced by.
 constexpr const char* kHelmertSheetName = "Parámetros de la transformación de Helmert";
 constexpr const char* kMolodenskySheetName = "Parámetros de la transformación de Molodensky";
+constexpr const char* kGridSheetName = "Datos de la rejilla del IGN";
 constexpr const char* kMolodenskyFrameName = "Transformación de Molodensky";
 constexpr const char* kHeightName = "Altura (m)";
 constexpr const char* kEastName = "UTM Este (m)";
@@ -135,6 +140,7 @@ void BuildTab0(Builder tab) {
     Named(p1.Option("OptLng", 1, "E", false), "Longitud este");
     g.Label("LblLat", 10, kHeightCaption);
     Named(g.Text("TxtWGSg", 6, "600,0", "metros"), kHeightName);
+    g.Label("LblAltitud", 0, kTypedAltitude, kTypedAltitudeTip);
 
     Control& utmFrame = tab.Frame("Frame7", -1, "Coordenadas UTM Sist. Ref. Geodésico WGS84");
     utmFrame.enabled = false;
@@ -147,6 +153,7 @@ void BuildTab0(Builder tab) {
     Named(u.Combo("CmbHuso"), kZoneName);
     u.Label("LblLat", 14, kHeightCaption);
     Named(u.Text("TxtWGSg", 8, "600,0", "metros"), kHeightName);
+    u.Label("LblAltitud", 1, kTypedAltitude, kTypedAltitudeTip);
     for (Control* c : tab.Form().Children(utmFrame)) c->foreColor = kGrey;
 
     Control& utmRes = tab.Frame("Frame6", -1, "Coord. U.T.M. Datum ED50");
@@ -167,6 +174,8 @@ void BuildTab0(Builder tab) {
     res.Label("LblLat", 20, kHeightResult);
 
     Named(tab.Button("Command1", 0, "", kHelmertSheetTip), kHelmertSheetName);
+    tab.Button("CmdED50Rejilla", -1, "Rejilla IGN", kGridTip);
+    Named(tab.Button("Command1", 4, "", kGridSheetTip), kGridSheetName);
 
     Builder m = tab.In(Named(tab.Frame("Frame3", -1, ""), kMolodenskyFrameName));
     m.Button("CmdED50Molodensky", -1, "Molodensky 3p", kMolodenskyTip);
@@ -215,6 +224,7 @@ void BuildTab1(Builder tab) {
     res.Label("LblLat", 64, std::string(kLon) + "=");
     res.Label("LblGeoLon", 1, kInitialGeoResult);
     res.Label("LblLat", 24, kHeightResult);
+    res.Label("LblAltitud", 2, kAltitudeResult);
 
     tab.Button("CmdWGS84Helmert", -1, "Bursa Wolf 7p", kHelmertTip);
 
@@ -225,6 +235,8 @@ void BuildTab1(Builder tab) {
         r.Label("LblUTM", i, caption).fixedPitch = true;
 
     Named(tab.Button("Command1", 2, "", kHelmertSheetTip), kHelmertSheetName);
+    tab.Button("CmdWGS84Rejilla", -1, "Rejilla IGN", kGridTip);
+    Named(tab.Button("Command1", 5, "", kGridSheetTip), kGridSheetName);
 
     Builder m = tab.In(Named(tab.Frame("Frame8", -1, ""), kMolodenskyFrameName));
     m.Button("CmdWGS84Molodensky", -1, "Molodensky 3p", kMolodenskyTip);

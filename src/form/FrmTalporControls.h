@@ -19,5 +19,12 @@ void BuildFrmTalporControls(FormModel& form);
 inline constexpr const char* kInitialGeoResult = "00º 00' 0,0000\"";
 // Initial caption of the height results.
 inline constexpr const char* kHeightResult = "Altura sobre el elipsoide = 0,0 m";
+// Initial caption of the altitude result of tab 1.
+inline constexpr const char* kAltitudeResult = "Altitud (EGM08-REDNAP) = 0,0 m";
+// Initial caption and tooltip of the altitude lines of tab 0's input frames, which show
+// the altitude of the typed point once it is converted.
+inline constexpr const char* kTypedAltitude = "Altitud (EGM08-REDNAP) = ?";
+inline constexpr const char* kTypedAltitudeTip =
+    "Altitud sobre el nivel del mar del punto escrito: se calcula al convertirlo";
 
 }  // namespace app

@@ -1,6 +1,7 @@
 // What the window logic needs from its platform: message boxes, the settings
 // store, the single-instance indication, regional settings, the screen size, the
-// program folder, starting a process, the clock, the error log and standard error.
+// program folder and the data folders, starting a process, the clock, the error log
+// and standard error.
 // The Qt front end implements it; tests use a fake that records calls and scripts
 // answers.
 #pragma once
@@ -47,6 +48,14 @@ public:
     virtual bool PreviousInstance() = 0;
     // The folder that holds the program file, as the platform reports it.
     virtual std::string ProgramFolder() = 0;
+    // The folder of the program's own data files (the IGN grids): ../share/talpor from
+    // the folder of the program file, in the build tree as in an installed prefix
+    // (PREFIX/bin/talpor, PREFIX/share/talpor). "" when the platform cannot tell.
+    virtual std::string DataFolder() { return ""; }
+    // The per-user folder of the program's data (on a Linux desktop
+    // $XDG_DATA_HOME/Talpor, by default ~/.local/share/Talpor), not created; "" when
+    // there is none.
+    virtual std::string UserDataFolder() { return ""; }
     // The application title, "Talpor".
     virtual std::string AppTitle() = 0;
 

@@ -193,6 +193,18 @@ std::string QtPlatform::ProgramFolder() {
     return QCoreApplication::applicationDirPath().toStdString();
 }
 
+std::string QtPlatform::DataFolder() {
+    // Where the program's data lies from its own folder, the same in the build tree and
+    // in an installed prefix (CMake works it out from the install folders).
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() + QLatin1Char('/') +
+                           QLatin1String(TALPOR_DATA_FROM_BIN))
+        .toStdString();
+}
+
+std::string QtPlatform::UserDataFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
+}
+
 QLocale QtPlatform::LocaleOf(const char* category) {
     for (const char* var : {"LC_ALL", category, "LANG"}) {
         QString value = qEnvironmentVariable(var);

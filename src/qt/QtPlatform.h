@@ -39,6 +39,12 @@ public:
     // permission) the program starts without the check and says so on standard error.
     bool PreviousInstance() override;
     std::string ProgramFolder() override;
+    // ProgramFolder()/../share/talpor: the build copies the data there, an install puts
+    // it in PREFIX/share/talpor beside PREFIX/bin.
+    std::string DataFolder() override;
+    // QStandardPaths::AppDataLocation: ~/.local/share/Talpor once main has named the
+    // application.
+    std::string UserDataFolder() override;
     std::string AppTitle() override { return "Talpor"; }
     std::string Locale(app::LocaleItem item) override;
     app::ScreenSize Screen() override;

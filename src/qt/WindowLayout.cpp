@@ -4,6 +4,10 @@ namespace talpor_qt {
 namespace {
 
 constexpr int kRowHeight = 24;
+// The input frames of the conversion tabs, and the result frames below them.
+constexpr int kInputHeight = 156;
+constexpr int kResultTop = 10 + kInputHeight + 12;
+constexpr int kResultHeight = 140;
 
 class Table {
 public:
@@ -44,11 +48,12 @@ public:
         }
     }
 
-    // Geographic input frame of a conversion tab (Frame1(0) or Frame9(1)).
+    // Geographic input frame of a conversion tab (Frame1(0) or Frame9(1)); the altitude
+    // line (-1: none) below the height.
     void GeoInput(const char* frame, int frameIndex, int fx, const char* option, int optionIndex,
                   const int lat[8], int north, const int lon[8], const char* picture, int west,
-                  int east, int heightCaption, int height) {
-        Put(N(frame, frameIndex), fx, 10, 344, 132);
+                  int east, int heightCaption, int height, int altitude) {
+        Put(N(frame, frameIndex), fx, 10, 344, kInputHeight);
         Put(N(option, optionIndex), fx - 20, 9, 18, 18);
         int end = DmsRow(8, 26, lat[0], lat[1], lat[2], lat[3], lat[4], lat[5], lat[6], lat[7]);
         Put(N("LblLat", north), end + 6, 26, 20, kRowHeight);
@@ -56,13 +61,14 @@ public:
         Pair(picture, end + 2, 58, N("OptLng", west), N("OptLng", east));
         Put(N("LblLat", heightCaption), 8, 96, 196, kRowHeight);
         Put(N("TxtWGSg", height), 206, 96, 76, kRowHeight);
+        if (altitude >= 0) Put(N("LblAltitud", altitude), 8, 124, 328, kRowHeight);
     }
 
     // UTM input frame of a conversion tab (Frame7 or Frame2).
     void UtmInput(const char* frame, int fx, const char* option, int optionIndex, int eastLbl,
                   const char* east, int northLbl, const char* north, int zoneLbl,
-                  const char* zone, int heightCaption, int height) {
-        Put(frame, fx, 10, 344, 132);
+                  const char* zone, int heightCaption, int height, int altitude) {
+        Put(frame, fx, 10, 344, kInputHeight);
         Put(N(option, optionIndex), fx - 20, 9, 18, 18);
         Put(N("LblUTM", eastLbl), 8, 26, 26, kRowHeight);
         Put(east, 36, 26, 110, kRowHeight);
@@ -72,13 +78,15 @@ public:
         Put(zone, 226, 58, 64, kRowHeight + 2);
         Put(N("LblLat", heightCaption), 8, 96, 196, kRowHeight);
         Put(N("TxtWGSg", height), 206, 96, 76, kRowHeight);
+        if (altitude >= 0) Put(N("LblAltitud", altitude), 8, 124, 328, kRowHeight);
     }
 
-    // Geographic result frame (Frame5(0) or Frame1(1)).
+    // Geographic result frame (Frame5(0) or Frame1(1)); the altitude line (-1: none)
+    // below the height.
     void GeoResult(const char* frame, int frameIndex, int fx, const std::string& latCaption,
                    int latSymbol, int latResult, int lonCaption, int lonSymbol, int lonResult,
-                   int height) {
-        Put(N(frame, frameIndex), fx, 154, 344, 116);
+                   int height, int altitude) {
+        Put(N(frame, frameIndex), fx, kResultTop, 344, kResultHeight);
         Put(latCaption, 8, 26, 60, kRowHeight);
         Put(N("LblLat", latSymbol), 70, 26, 30, kRowHeight);
         Put(N("LblGeoLat", latResult), 102, 26, 234, kRowHeight);
@@ -86,24 +94,29 @@ public:
         Put(N("LblLat", lonSymbol), 70, 54, 30, kRowHeight);
         Put(N("LblGeoLon", lonResult), 102, 54, 234, kRowHeight);
         Put(N("LblLat", height), 8, 84, 328, kRowHeight);
+        if (altitude >= 0) Put(N("LblAltitud", altitude), 8, 110, 328, kRowHeight);
     }
 
     // UTM result frame (Frame6 or Frame4), fixed-pitch lines.
     void UtmResult(const char* frame, int fx, int e, int n, int zone) {
-        Put(frame, fx, 154, 344, 116);
+        Put(frame, fx, kResultTop, 344, kResultHeight);
         Put(N("LblUTM", e), 10, 26, 326, kRowHeight);
         Put(N("LblUTM", n), 10, 54, 326, kRowHeight);
         Put(N("LblUTM", zone), 10, 84, 326, kRowHeight);
     }
 
-    // "Cálculo con:" and the calculation buttons of a conversion tab.
-    void Calculation(int label, const char* helmert, int helmertSheet, const char* molodensky,
-                     const char* molodenskyBox, int molodenskySheet, const char* option,
-                     int ign, int nima) {
-        Put(N("Label3", label), 30, 284, 200, 20);
-        Put(helmert, 30, 306, 150, 36);
-        Put(N("Command1", helmertSheet), 184, 306, 36, 36);
-        Put(molodenskyBox, 404, 292, 344, 58);
+    // "Cálculo con:" and the calculation buttons of a conversion tab: Helmert and the
+    // grid with their sheets on the left, the Molodensky box on the right.
+    void Calculation(int label, const char* helmert, int helmertSheet, const char* grid,
+                     int gridSheet, const char* molodensky, const char* molodenskyBox,
+                     int molodenskySheet, const char* option, int ign, int nima) {
+        const int top = kResultTop + kResultHeight;
+        Put(N("Label3", label), 30, top + 14, 200, 20);
+        Put(helmert, 30, top + 36, 150, 36);
+        Put(N("Command1", helmertSheet), 184, top + 36, 36, 36);
+        Put(grid, 232, top + 36, 120, 36);
+        Put(N("Command1", gridSheet), 356, top + 36, 36, 36);
+        Put(molodenskyBox, 404, top + 22, 344, 58);
         Put(molodensky, 10, 14, 150, 36);
         Put(N("Command1", molodenskySheet), 164, 14, 36, 36);
         Put(N(option, ign), 214, 20, 56, kRowHeight);
@@ -123,28 +136,32 @@ public:
 
 Table Build() {
     Table t;
-    t.Put("SSTab1", 8, 8, 760, 436);
-    t.Put("Command15", 676, 452, 92, 30);
+    t.Put("SSTab1", 8, 8, 760, kWindowHeight - 52);
+    t.Put("Command15", 676, kWindowHeight - 36, 92, 30);
 
     // Tab 0: WGS84 input on top (geographic left, UTM right), ED50 results below.
     {
         const int lat[8] = {3, 4, 0, 0, 1, 1, 2, 2};
         const int lon[8] = {8, 9, 3, 5, 4, 6, 5, 7};
-        t.GeoInput("Frame1", 0, 30, "OptUTM", 0, lat, 21, lon, "Picture1", 0, 1, 10, 6);
-        t.UtmInput("Frame7", 404, "OptUTM", 1, 13, "TxtUTMx", 14, "TxtUTMy", 12, "CmbHuso", 14, 8);
-        t.GeoResult("Frame5", 0, 30, "Label1_0", 11, 0, 12, 13, 0, 20);
+        t.GeoInput("Frame1", 0, 30, "OptUTM", 0, lat, 21, lon, "Picture1", 0, 1, 10, 6, 0);
+        t.UtmInput("Frame7", 404, "OptUTM", 1, 13, "TxtUTMx", 14, "TxtUTMy", 12, "CmbHuso", 14, 8,
+                   1);
+        t.GeoResult("Frame5", 0, 30, "Label1_0", 11, 0, 12, 13, 0, 20, -1);
         t.UtmResult("Frame6", 404, 0, 1, 2);
-        t.Calculation(0, "CmdED50Helmert", 0, "CmdED50Molodensky", "Frame3", 1, "OptMWGS84", 0, 1);
+        t.Calculation(0, "CmdED50Helmert", 0, "CmdED50Rejilla", 4, "CmdED50Molodensky", "Frame3",
+                      1, "OptMWGS84", 0, 1);
     }
     // Tab 1 mirrors tab 0 with the input frames swapped: UTM left, geographic right.
     {
         const int lat[8] = {47, 48, 7, 44, 14, 45, 15, 46};
         const int lon[8] = {52, 53, 16, 49, 17, 50, 18, 51};
-        t.UtmInput("Frame2", 30, "OptCoord", 0, 10, "TxtUTMe", 9, "TxtUTMn", 11, "CmbUsos2", 65, 25);
-        t.GeoInput("Frame9", 1, 404, "OptCoord", 1, lat, 54, lon, "Picture2", 4, 5, 68, 26);
-        t.GeoResult("Frame1", 1, 30, "LblLat_58", 59, 1, 63, 64, 1, 24);
+        t.UtmInput("Frame2", 30, "OptCoord", 0, 10, "TxtUTMe", 9, "TxtUTMn", 11, "CmbUsos2", 65, 25,
+                   -1);
+        t.GeoInput("Frame9", 1, 404, "OptCoord", 1, lat, 54, lon, "Picture2", 4, 5, 68, 26, -1);
+        t.GeoResult("Frame1", 1, 30, "LblLat_58", 59, 1, 63, 64, 1, 24, 2);
         t.UtmResult("Frame4", 404, 6, 7, 8);
-        t.Calculation(1, "CmdWGS84Helmert", 2, "CmdWGS84Molodensky", "Frame8", 3, "OptMED50", 2, 3);
+        t.Calculation(1, "CmdWGS84Helmert", 2, "CmdWGS84Rejilla", 5, "CmdWGS84Molodensky", "Frame8",
+                      3, "OptMED50", 2, 3);
     }
     // Tab 2: the two points and the distance on the left, the solar calendar on the right.
     {

@@ -17,6 +17,6 @@ const std::map<std::string, Placement>& WindowLayout();
 
 // Size of the window's client area and of the tab control's page area.
 inline constexpr int kWindowWidth = 776;
-inline constexpr int kWindowHeight = 488;
+inline constexpr int kWindowHeight = 536;
 
 }  // namespace talpor_qt

@@ -1,9 +1,15 @@
 // Talpor: converts points between WGS84 and ED50 (Helmert, Molodensky) with UTM.
 //
 // Developer options (the program itself takes no command line):
-//   --screenshot FILE [--tab N]  show the window (on tab N), save a picture of it, quit
+//   --screenshot FILE [--tab N] [--click NAME]...
+//                                show the window (on tab N), click the buttons named
+//                                (object names such as CmdED50Rejilla or Command1_4),
+//                                save a picture of it, and of a message box a click
+//                                left open as FILE with "-box" before its extension; quit
 //   --exit-when-shown            print "shown" once the window has painted, then quit
+#include <QAbstractButton>
 #include <QApplication>
+#include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
 #include <functional>
@@ -15,6 +21,8 @@
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
+    // Names the per-user folders Qt gives: ~/.local/share/Talpor for the user's grids.
+    QApplication::setApplicationName(QStringLiteral("Talpor"));
     if (!talpor_qt::InstallQtSpanish(application))
         std::fputs("Talpor: no se encuentra la traducción de Qt al español (qtbase_es.qm); "
                    "los botones de los mensajes se muestran en inglés.\n",
@@ -22,11 +30,13 @@ int main(int argc, char* argv[]) {
 
     QString screenshot;
     int tab = -1;
+    QStringList clicks;
     bool exitWhenShown = false;
     QStringList args = QApplication::arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--screenshot") && i + 1 < args.size()) screenshot = args[++i];
         else if (args[i] == QLatin1String("--tab") && i + 1 < args.size()) tab = args[++i].toInt();
+        else if (args[i] == QLatin1String("--click") && i + 1 < args.size()) clicks << args[++i];
         else if (args[i] == QLatin1String("--exit-when-shown")) exitWhenShown = true;
     }
 
@@ -46,14 +56,31 @@ int main(int argc, char* argv[]) {
             QApplication::exit(0);
         };
     } else if (!screenshot.isEmpty()) {
-        afterFirstPaint = [&window, screenshot, tab] {
+        afterFirstPaint = [&window, screenshot, tab, clicks] {
             if (tab >= 0) window.ChooseTab(tab);
-            // Let the tab change and its repaint settle before taking the picture.
+            // Let the tab change and its repaint settle before taking the picture. The
+            // timer is set first: a message box a click opens does not hold it up.
             QTimer::singleShot(300, &window, [&window, screenshot] {
                 bool saved = window.grab().save(screenshot);
+                if (QWidget* box = QApplication::activeModalWidget(); box != nullptr) {
+                    const QFileInfo file(screenshot);
+                    const QString boxFile = file.path() + QLatin1Char('/') + file.completeBaseName() +
+                                            QLatin1String("-box.") + file.suffix();
+                    saved = box->grab().save(boxFile) && saved;
+                }
                 std::fprintf(stderr, "%s %s\n", saved ? "Saved" : "Could not save",
                              screenshot.toLocal8Bit().constData());
                 QApplication::exit(saved ? 0 : 1);
+            });
+            QTimer::singleShot(0, &window, [&window, clicks] {
+                for (const QString& name : clicks) {
+                    auto* button = window.findChild<QAbstractButton*>(name);
+                    if (button == nullptr) {
+                        std::fprintf(stderr, "No button %s\n", name.toLocal8Bit().constData());
+                        continue;
+                    }
+                    button->click();
+                }
             });
         };
     }

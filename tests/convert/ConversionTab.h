@@ -14,10 +14,11 @@
 
 namespace testing_support {
 
-using Click = void (*)(app::FormModel&, app::Platform&);
+using Click = void (*)(app::FormModel&, app::Platform&, convert::Grids&);
 constexpr Click kHelmert[2] = {convert::CmdED50Helmert_Click, convert::CmdWGS84Helmert_Click};
 constexpr Click kMolodensky[2] = {convert::CmdED50Molodensky_Click,
                                   convert::CmdWGS84Molodensky_Click};
+constexpr Click kGrid[2] = {convert::CmdED50Rejilla_Click, convert::CmdWGS84Rejilla_Click};
 
 class ConversionTab : public ::testing::Test {
   protected:
@@ -72,6 +73,8 @@ class ConversionTab : public ::testing::Test {
     FakePlatform platform;
     app::frmTalpor window{platform};
     app::FormModel& form = window.Form();
+    // The grids of the fake platform's folders; a test may make others and pass them.
+    convert::Grids& grids = window.Grids();
 };
 
 }  // namespace testing_support

@@ -97,7 +97,7 @@ TEST_F(ConversionTab, AgreesWithProjToTheDigitsShown) {
         mGeo::HelmertParamsZone = HelmertZone::None;
         Tip(0) = Tip(3) = "";
         TypeGeographic(tab, lat[tab], lon[tab], h[tab]);
-        click(form, platform);
+        click(form, platform, grids);
         EXPECT_EQ(Results(tab), expected[i]);
         EXPECT_EQ(form.Get("LblLat", tab == 0 ? 20 : 24).toolTip,
                   i % 2 == 0 ? "Parámetros regionales: EST99" : "Parámetros: NIMA");
@@ -120,7 +120,7 @@ TEST_F(ConversionTab, AgreesWithProjToTheDigitsShown) {
         if (i % 2 == 0) continue;
         // The IGN set: its own accuracies, and results metres away from NIMA's.
         Select(tab == 0 ? "OptMWGS84" : "OptMED50", tab == 0 ? 0 : 2);
-        click(form, platform);
+        click(form, platform, grids);
         const auto ign = Results(tab);
         EXPECT_TRUE(ign[2].ends_with("  ±3,0m") && ign[3].ends_with("  ±3,5m") &&
                     ign[4].ends_with("  ±2,5m") && ign[3] != expected[i][3])
@@ -140,7 +140,7 @@ TEST_F(ConversionTab, HelmertSetFollowsTheTypedPoint) {
         for (int tab : {0, 1}) {
             SCOPED_TRACE(testing::Message() << c.lat << " " << c.lon << ", tab " << tab);
             TypeGeographic(tab, c.lat, c.lon, "100,0");
-            kHelmert[tab](form, platform);
+            kHelmert[tab](form, platform, grids);
             EXPECT_EQ(mGeo::HelmertParamsZone, c.zone);
             EXPECT_EQ(form.Get(tab == 0 ? "CmbHuso" : "CmbUsos2").ListText(), c.list);
         }
@@ -148,10 +148,10 @@ TEST_F(ConversionTab, HelmertSetFollowsTheTypedPoint) {
     // Easting 350000 in zone 30 lies west of the UTM rule's line 374900, far south of
     // 41º 30'; the same point in the geographic frame is judged by the geographic rule.
     TypeUtm(0, "350.000,00", "4.400.000,00", 1, "0,0");
-    kHelmert[0](form, platform);
+    kHelmert[0](form, platform, grids);
     EXPECT_EQ(mGeo::HelmertParamsZone, HelmertZone::ZNW99);
     Select("OptUTM", 0);
-    kHelmert[0](form, platform);
+    kHelmert[0](form, platform, grids);
     EXPECT_EQ(mGeo::HelmertParamsZone, HelmertZone::EST99);
     EXPECT_TRUE(platform.msgBoxes.empty());
 }
@@ -161,7 +161,7 @@ TEST_F(ConversionTab, LongitudeHemisphereFollowsItsSignAndZeroIsEast) {
     //   -> -1.436552442729 38.251718276762, that is 38º 15' 6,185796" N, 1º 26' 11,588794" W.
     Select("OptLng", 1);
     TypeUtm(0, "636.800,00", "4.234.900,00", 1, "600,0");
-    kMolodensky[0](form, platform);
+    kMolodensky[0](form, platform, grids);
     std::string geo;
     for (int i : {0, 1, 2, 3, 4, 5, 6}) geo += Text("TxtWGSg", i) + " ";
     EXPECT_EQ(geo, "38 15 6,1858 1 26 11,5888 600,0 ");
@@ -169,13 +169,13 @@ TEST_F(ConversionTab, LongitudeHemisphereFollowsItsSignAndZeroIsEast) {
     EXPECT_EQ(Tip(0) + Tip(3), "");  // UTM input sets no tooltip
     // East of longitude 0 the mirror selects "E" and the result ends in E.
     TypeUtm(1, "450.000,00", "4.400.000,00", 2, "0,0");
-    kHelmert[1](form, platform);
+    kHelmert[1](form, platform, grids);
     EXPECT_TRUE(form.Get("OptLng", 5).value && Results(1)[1].ends_with("\" E")) << Results(1)[1];
     // Found by iterating s = -dLonSec(40º 0' 1" N, s" E, 650 m, NIMA) to its fixed point:
     // the shift taken through the sexagesimal conversion, ((s / 60) + 0) / 60 + 0, as the
     // typed seconds are, gives exactly 0; as s / 3600 it would be -2.2e-19, a west longitude.
     TypeGeographic(1, "40 0 1", "0 0 4,5101410473732058 E", "650,0");
-    kMolodensky[1](form, platform);
+    kMolodensky[1](form, platform, grids);
     EXPECT_EQ(Results(1)[1], "0º 0' 0,0000\" E");
     EXPECT_EQ(Results(1)[5], "Huso= 31S");  // longitude 0 is zone 31; just south of 40º
 }
@@ -183,12 +183,12 @@ TEST_F(ConversionTab, LongitudeHemisphereFollowsItsSignAndZeroIsEast) {
 TEST_F(ConversionTab, PressingTwiceGivesTheSameResult) {
     // The first clicks start from the initial fields, whose frames hold different points.
     for (int tab : {0, 1}) {
-        for (Click click : {kHelmert[tab], kMolodensky[tab]}) {
+        for (Click click : {kHelmert[tab], kMolodensky[tab], testing_support::kGrid[tab]}) {
             for (bool utm : {false, true}) {
                 Select(tab == 0 ? "OptUTM" : "OptCoord", tab == 0 ? utm : !utm);
-                click(form, platform);
+                click(form, platform, grids);
                 const auto first = AllTexts();
-                click(form, platform);
+                click(form, platform, grids);
                 EXPECT_EQ(AllTexts(), first) << "tab " << tab << (utm ? " UTM" : "");
             }
         }
@@ -210,12 +210,12 @@ TEST_F(ConversionTab, OutOfAreaResetsTheResultsOfItsTab) {
                 SCOPED_TRACE(testing::Message() << c.what << ", tab " << tab);
                 // A conversion before, with the Helmert set BAL99 and zone 31 listed.
                 TypeGeographic(tab, "39 30 0", "2 40 0 E", "10,0");
-                kHelmert[tab](form, platform);
+                kHelmert[tab](form, platform, grids);
                 auto expected = Results(tab);
                 platform.msgBoxes.clear();
                 if (c.lat) TypeGeographic(tab, c.lat, c.lon, "0,0");
                 if (!c.lat) TypeUtm(tab, "400.000,00", "4.500.000,00", 0, "0,0");
-                click(form, platform);
+                click(form, platform, grids);
                 EXPECT_EQ(mGeo::HelmertParamsZone, HelmertZone::BAL99);
                 EXPECT_EQ(form.Get(tab == 0 ? "CmbHuso" : "CmbUsos2").ListText(),
                           c.lat ? "30" : "29");
@@ -254,7 +254,7 @@ TEST_F(ConversionTab, OnlyTab1MolodenskyWritesItsMirrorUnrounded) {
         for (Click click : {kHelmert[c.tab], kMolodensky[c.tab]}) {
             if (c.E) TypeUtm(c.tab, c.E, "4474321,04", 1, "0,0");
             if (!c.E) TypeGeographic(c.tab, "40 25 0,0028", "3 42 19,7702 W", "0,0");
-            click(form, platform);
+            click(form, platform, grids);
             EXPECT_EQ(Text(c.field, c.index), click == kMolodensky[1] ? c.unrounded : c.rounded);
         }
     }
@@ -290,16 +290,16 @@ TEST_F(ConversionTab, AnUnreadableHeightStopsTheClickOnceTheMirrorIsWritten) {
                     return out;
                 };
                 typeMadrid("650,0");
-                click(form, platform);
+                click(form, platform, grids);
                 auto mirror = otherFrame();
                 mirror.back() = "1e999";
                 // A conversion with BAL99 in between.
                 TypeGeographic(tab, "39 30 0", "2 40 0 E", "10,0");
-                kHelmert[tab](form, platform);
+                kHelmert[tab](form, platform, grids);
                 const auto results = Results(tab);
 
                 typeMadrid("1e999");
-                EXPECT_THROW(click(form, platform), num::RuntimeError);
+                EXPECT_THROW(click(form, platform, grids), num::RuntimeError);
                 EXPECT_EQ(otherFrame(), mirror);
                 EXPECT_EQ(Results(tab), results);
                 EXPECT_EQ(mGeo::HelmertParamsZone, HelmertZone::BAL99);
@@ -312,10 +312,25 @@ TEST_F(ConversionTab, AnUnreadableHeightStopsTheClickOnceTheMirrorIsWritten) {
 TEST_F(ConversionTab, EachPictureButtonShowsItsParameterSheet) {
     for (int index : {0, 1, 2, 3}) {
         platform.msgBoxes.clear();
-        convert::Command1_Click(form, platform, index);
+        convert::Command1_Click(form, platform, index, grids);
         EXPECT_EQ(OnlyBox("Parámetros o coeficientes de transformación ED50 <> WGS84 (ETRS89)",
                           app::MsgIcon::Information),
                   index % 2 == 0 ? kHelmertSheet : kMolodenskySheet);
+    }
+    // The grid's sheet: the grid in use and its file, what it does not transform, and
+    // the attribution the IGN's licence asks for.
+    for (int index : {4, 5}) {
+        platform.msgBoxes.clear();
+        convert::Command1_Click(form, platform, index, grids);
+        const std::string sheet =
+            OnlyBox("Rejilla IGN ED50 <> WGS84 (ETRS89)", app::MsgIcon::Information);
+        for (const std::string part :
+             {"SPED2ETV2: España peninsular y Baleares\r\n    EPSG 15932, ED50 to ETRS89 (12); "
+              "precisión 0,2 m\r\n    " TALPOR_DATA_DIR "/es_ign_SPED2ETV2.tif\r\n",
+              "la altura pasa sin transformar", "WGS84 se toma como ETRS89",
+              "Contiene datos derivados del Instituto Geográfico Nacional de España "
+              "(www.ign.es),\r\nlicencia CC BY 4.0"})
+            EXPECT_NE(sheet.find(part), std::string::npos) << part << "\n" << sheet;
     }
 }
 

@@ -21,6 +21,7 @@ using convert::MolodenskySet;
 using convert::Status;
 using testing_support::Click;
 using testing_support::ConversionTab;
+using testing_support::kGrid;
 using testing_support::kHelmert;
 using testing_support::kMolodensky;
 
@@ -55,8 +56,11 @@ std::string WrittenDMS(app::FormModel& form, int tab, bool longitude) {
 // The captions the core's values make, in the order of ConversionTab::Results.
 std::vector<std::string> Captions(const convert::Result& r) {
     const convert::Accuracy a = convert::AccuracyOf(*r.set);
+    const std::string height = convert::IsGrid(*r.set)
+                                   ? convert::UntransformedHeightCaption(r.point->h)
+                                   : convert::HeightCaption(r.point->h, a.z);
     return {convert::LatitudeCaption(r.point->lat),  convert::LongitudeCaption(r.point->lon),
-            convert::HeightCaption(r.point->h, a.z), convert::EastingCaption(r.utm->E, a.x),
+            height,                                  convert::EastingCaption(r.utm->E, a.x),
             convert::NorthingCaption(r.utm->N, a.y), convert::ZoneCaption(r.utm->zoneText)};
 }
 
@@ -69,39 +73,43 @@ TEST_F(ConversionTab, CoreGivesWhatEachButtonShowsAndWritesIntoTheOtherFrame) {
         const char *E, *N;      // UTM input in zone 29 + zoneItem
         int zoneItem;
         const char* helmertSet;  // nullptr: outside the Helmert area
-        bool inZones;            // false: outside zones 29-31, for both methods
+        bool inZones;            // false: outside zones 29-31, for every method
+        bool inGrid;             // false: outside the grid
     } cases[] = {
-        {"Madrid", "40 25 12,5", "3 42 0,25 W", nullptr, nullptr, 0, "EST99", true},
-        {"Galicia", "43 30 0", "7 0 0 W", nullptr, nullptr, 0, "ZNW99", true},
-        {"Mallorca", "39 30 0", "2 40 0 E", nullptr, nullptr, 0, "BAL99", true},
-        {"Canary Islands", "28 0 0", "15 30 0 W", nullptr, nullptr, 0, nullptr, false},
-        {"north of 44º", "44 30 0", "3 0 0 W", nullptr, nullptr, 0, nullptr, true},
-        {"Madrid, UTM", nullptr, nullptr, "440610,5", "4474317,25", 1, "EST99", true},
+        {"Madrid", "40 25 12,5", "3 42 0,25 W", nullptr, nullptr, 0, "EST99", true, true},
+        {"Galicia", "43 30 0", "7 0 0 W", nullptr, nullptr, 0, "ZNW99", true, true},
+        {"Mallorca", "39 30 0", "2 40 0 E", nullptr, nullptr, 0, "BAL99", true, true},
+        {"Canary Islands", "28 0 0", "15 30 0 W", nullptr, nullptr, 0, nullptr, false, false},
+        {"north of 44º", "44 30 0", "3 0 0 W", nullptr, nullptr, 0, nullptr, true, false},
+        {"Madrid, UTM", nullptr, nullptr, "440610,5", "4474317,25", 1, "EST99", true, true},
         // West of the UTM rule's line 374900 in zone 30, far south of 41º 30'.
-        {"zone 30 west, UTM", nullptr, nullptr, "350000", "4400000", 1, "ZNW99", true},
-        {"zone 29 west of 419000", nullptr, nullptr, "400000", "4500000", 0, nullptr, true},
+        {"zone 30 west, UTM", nullptr, nullptr, "350000", "4400000", 1, "ZNW99", true, true},
+        // 10º 10' 57" W: just inside the grid, whose nodes end at 10º 11' W.
+        {"zone 29 west of 419000", nullptr, nullptr, "400000", "4500000", 0, nullptr, true, true},
     };
     for (const Case& c : cases) {
         for (int tab : {0, 1}) {
             const Direction direction = tab == 0 ? Direction::WGS84ToED50 : Direction::ED50ToWGS84;
-            for (const std::string method : {"Helmert", "NIMA", "IGN"}) {
+            for (const std::string method : {"Helmert", "NIMA", "IGN", "Grid"}) {
                 SCOPED_TRACE(testing::Message() << c.what << ", tab " << tab << ", " << method);
                 const bool helmert = method == "Helmert";
+                const bool grid = method == "Grid";
                 const MolodenskySet set =
                     method == "IGN" ? MolodenskySet::IGN : MolodenskySet::NIMA;
                 Select(tab == 0 ? "OptMWGS84" : "OptMED50",
                        (tab == 0 ? 0 : 2) + (set == MolodenskySet::NIMA ? 1 : 0));
                 platform.msgBoxes.clear();
-                const Click click = (helmert ? kHelmert : kMolodensky)[tab];
+                const Click click = (helmert ? kHelmert : grid ? kGrid : kMolodensky)[tab];
 
                 convert::Result r;
                 if (c.lat) {
                     TypeGeographic(tab, c.lat, c.lon, "650,5");
                     const convert::GeographicInput p{Degrees(c.lat), Degrees(c.lon), 650.5};
                     const auto g = helmert ? convert::Helmert(p, direction)
+                                   : grid  ? convert::IgnGrid(p, direction, grids.Shift())
                                            : convert::Molodensky(p, direction, set);
                     r = g;
-                    click(form, platform);
+                    click(form, platform, grids);
                     ASSERT_TRUE(g.mirror);
                     EXPECT_EQ(convert::InZones(*g.mirror), c.inZones);
                     // The UTM fields show the mirror to the centimetre.
@@ -116,9 +124,10 @@ TEST_F(ConversionTab, CoreGivesWhatEachButtonShowsAndWritesIntoTheOtherFrame) {
                     const convert::UtmInput p{Number(c.E), Number(c.N),
                                               static_cast<std::int16_t>(29 + c.zoneItem), 650.5};
                     const auto u = helmert ? convert::Helmert(p, direction)
+                                   : grid  ? convert::IgnGrid(p, direction, grids.Shift())
                                            : convert::Molodensky(p, direction, set);
                     r = u;
-                    click(form, platform);
+                    click(form, platform, grids);
                     ASSERT_TRUE(u.mirror);
                     // The degree fields show the mirror to 0,0001 of a second.
                     EXPECT_NEAR(Degrees(WrittenDMS(form, tab, false)), u.mirror->lat,
@@ -126,7 +135,7 @@ TEST_F(ConversionTab, CoreGivesWhatEachButtonShowsAndWritesIntoTheOtherFrame) {
                     EXPECT_NEAR(Degrees(WrittenDMS(form, tab, true)), u.mirror->lon, 0.6e-4 / 3600);
                 }
 
-                if (!c.inZones || (helmert && !c.helmertSet)) {
+                if (!c.inZones || (helmert && !c.helmertSet) || (grid && !c.inGrid)) {
                     EXPECT_EQ(r.status, c.inZones ? Status::OutsideArea : Status::OutsideZones);
                     EXPECT_FALSE(r.set || r.point || r.utm || r.error);
                     EXPECT_EQ(platform.msgBoxes.size(), 1u);
@@ -135,7 +144,8 @@ TEST_F(ConversionTab, CoreGivesWhatEachButtonShowsAndWritesIntoTheOtherFrame) {
                 }
                 ASSERT_EQ(r.status, Status::Converted);
                 ASSERT_TRUE(r.set && r.point && r.utm && !r.error);
-                EXPECT_EQ(convert::NameOf(*r.set), helmert ? c.helmertSet : method);
+                EXPECT_EQ(convert::NameOf(*r.set),
+                          helmert ? c.helmertSet : grid ? "SPED2ETV2" : method);
                 EXPECT_EQ(Captions(r), Results(tab));
                 EXPECT_TRUE(platform.msgBoxes.empty());
             }

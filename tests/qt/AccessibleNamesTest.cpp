@@ -57,6 +57,8 @@ TEST(AccessibleNames, ControlsWithoutACaptionAreNamedForWhatTheyHold) {
          "Párametros de transformación con Molodensky"},
         {"Command1", 2, "Parámetros de la transformación de Helmert", nullptr},
         {"Command1", 3, "Parámetros de la transformación de Molodensky", nullptr},
+        {"Command1", 4, "Datos de la rejilla del IGN",
+         "Rejilla del IGN: archivos, zona, precisión y licencia"},
         {"CmbUTC", -1, "Zona UTC", "España peninsular y Baleares UTC+1, Canarias UTC=0"},
         {"CmbHS", -1, "Horario solar", nullptr},
         {"CmbHuso", -1, "Huso UTM", nullptr},

@@ -172,6 +172,30 @@ TEST(ConversionWindow, MadridTypedOnTab1AndConvertedWithBursaWolf) {
     EXPECT_EQ(label("LblUTM", 8), "Huso= 30T");
 }
 
+TEST(ConversionWindow, RejillaIgnConvertsTab0sPointAndItsPictureButtonShowsTheGridSheet) {
+    ShownWindow<> s;
+    s.Click("CmdED50Rejilla");  // the initial point, 38º 16' N 1º 22' W, 600 m
+    EXPECT_TRUE(s.platform.msgBoxes.empty());
+    auto label = [&](const char* name, int index) {
+        return s.Widget<QLabel>(name, index)->text().toStdString();
+    };
+    // PROJ 9.1.1, inverse hgridshift on es_ign_SPED2ETV2.tif: -1.365448790628
+    // 38.267884712287, UTM 642996.588716 4236872.089448 (ellps=intl); the geoid gives
+    // 549.914 m above sea level (convert_tests hold the method's agreement with PROJ).
+    EXPECT_EQ(label("LblGeoLat", 0), "38º 16' 4,3850\" N");
+    EXPECT_EQ(label("LblGeoLon", 0), "1º 21' 55,6156\" W");
+    EXPECT_EQ(label("LblLat", 20), "Altura sin transformar = 600,0 m");
+    EXPECT_EQ(label("LblUTM", 0), "E= 642.996,59  ±0,2m");
+    EXPECT_EQ(label("LblUTM", 1), "N= 4.236.872,09  ±0,2m");
+    EXPECT_EQ(label("LblAltitud", 0), "Altitud (EGM08-REDNAP) = 549,9 m");
+    EXPECT_TRUE(s.Widget<QLabel>("LblLat", 20)->toolTip().startsWith("Rejilla IGN: SPED2ETV2."));
+
+    s.Click("Command1", 4);
+    ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
+    EXPECT_EQ(s.platform.LastMsgBox().title, "Rejilla IGN ED50 <> WGS84 (ETRS89)");
+    EXPECT_FALSE(s.Widget<QPushButton>("Command1", 4)->icon().isNull());
+}
+
 // A visit to "Utilidades" clears the conversion tab's input-mode button (the four form
 // one group); back on the tab, its button shows again and the click converts what the
 // user typed in the frame that is enabled, not the greyed one.

@@ -28,6 +28,9 @@ public:
     std::map<std::string, std::string> settings;  // "app/section/key" -> value
     bool previousInstance = false;
     std::string programFolder = "/opt/talpor";
+    // The program's data: the project's own data folder, as the build tree has it.
+    std::string dataFolder = TALPOR_DATA_DIR;
+    std::string userDataFolder;  // none: a developer's own grids never reach a test
     std::map<app::LocaleItem, std::string> locale = {
         {app::LocaleItem::MonThousandSep, "."},
         {app::LocaleItem::DecimalSep, ","},
@@ -58,6 +61,8 @@ public:
     }
     bool PreviousInstance() override { return previousInstance; }
     std::string ProgramFolder() override { return programFolder; }
+    std::string DataFolder() override { return dataFolder; }
+    std::string UserDataFolder() override { return userDataFolder; }
     std::string AppTitle() override { return "Talpor"; }
     std::string Locale(app::LocaleItem item) override {
         auto it = locale.find(item);

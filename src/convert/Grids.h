@@ -1,0 +1,37 @@
+// The IGN grids of the conversion tabs, each opened the first time it is needed and
+// kept for the rest of the program: the shift grids of "Rejilla IGN" and the geoid of
+// the altitudes above sea level. Not for concurrent use (see geo/IgnGrid.h).
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "geo/IgnGrid.h"
+
+namespace convert {
+
+// The folder, inside the user's data folder, where a user puts the 2009 grids
+// (PENR2009.gsb, BALR2009.gsb): userDataFolder + "/grids"; "" when userDataFolder is "".
+std::string UserGridFolder(std::string_view userDataFolder);
+
+class Grids {
+  public:
+    // dataFolder: the program's data folder (es_ign_SPED2ETV2.tif, es_ign_egm08-rednap.tif);
+    // userGridFolder: the user's grid folder. "" for a folder there is none of.
+    Grids(std::string dataFolder, std::string userGridFolder);
+
+    const mGeo::IgnShiftGrids& Shift();
+    const mGeo::IgnGeoid& Geoid();
+
+    const std::string& DataFolder() const { return dataFolder_; }
+    const std::string& UserFolder() const { return userGridFolder_; }
+
+  private:
+    std::string dataFolder_;
+    std::string userGridFolder_;
+    std::unique_ptr<mGeo::IgnShiftGrids> shift_;
+    std::unique_ptr<mGeo::IgnGeoid> geoid_;
+};
+
+}  // namespace convert

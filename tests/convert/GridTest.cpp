@@ -1,0 +1,356 @@
+// "Rejilla IGN" and the altitudes: the core against PROJ's own results with the same
+// grids, the user's 2009 grids (small NTv2 files written here), a grid that cannot be
+// opened, and the buttons, sheets and altitude lines of both tabs.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "ConversionTab.h"
+#include "convert/Captions.h"
+#include "convert/Core.h"
+#include "geo/mGeo.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using convert::Direction;
+using convert::Status;
+using testing_support::ConversionTab;
+using testing_support::kGrid;
+using testing_support::kHelmert;
+
+// A folder of its own for one test, removed at its end.
+struct TempFolder {
+    fs::path path;
+    explicit TempFolder(const std::string& name)
+        : path(fs::temp_directory_path() / ("talpor-" + name + "-" + std::to_string(::getpid()))) {
+        fs::remove_all(path);
+        fs::create_directories(path);
+    }
+    ~TempFolder() { fs::remove_all(path); }
+    std::string Str() const { return path.string(); }
+};
+
+// One NTv2 grid whose every node shifts by dLat, dLon (arc-seconds, east positive),
+// over south..north, west..east (degrees) with nodes `step` degrees apart.
+void WriteNtv2(const fs::path& file, const char* name, double south, double north, double west,
+               double east, double step, double dLat, double dLon) {
+    std::ofstream out(file, std::ios::binary);
+    auto key = [&](const char* k) { out.write((std::string(k) + "        ").c_str(), 8); };
+    auto text = [&](const char* k, const char* v) {
+        key(k);
+        out.write((std::string(v) + "        ").c_str(), 8);
+    };
+    auto integer = [&](const char* k, std::int32_t v) {
+        key(k);
+        const std::int32_t pad = 0;
+        out.write(reinterpret_cast<const char*>(&v), 4);
+        out.write(reinterpret_cast<const char*>(&pad), 4);
+    };
+    auto real = [&](const char* k, double v) {
+        key(k);
+        out.write(reinterpret_cast<const char*>(&v), 8);
+    };
+    const int rows = static_cast<int>(std::lround((north - south) / step)) + 1;
+    const int cols = static_cast<int>(std::lround((east - west) / step)) + 1;
+    integer("NUM_OREC", 11);
+    integer("NUM_SREC", 11);
+    integer("NUM_FILE", 1);
+    text("GS_TYPE", "SECONDS");
+    text("VERSION", "NTv2.0");
+    text("SYSTEM_F", "ED50");
+    text("SYSTEM_T", "ETRS89");
+    real("MAJOR_F", 6378388.0);
+    real("MINOR_F", 6356911.946);
+    real("MAJOR_T", 6378137.0);
+    real("MINOR_T", 6356752.314);
+    text("SUB_NAME", name);
+    text("PARENT", "NONE");
+    text("CREATED", "");
+    text("UPDATED", "");
+    // NTv2 counts longitudes positive west.
+    real("S_LAT", south * 3600);
+    real("N_LAT", north * 3600);
+    real("E_LONG", -east * 3600);
+    real("W_LONG", -west * 3600);
+    real("LAT_INC", step * 3600);
+    real("LONG_INC", step * 3600);
+    integer("GS_COUNT", rows * cols);
+    const float node[4] = {static_cast<float>(dLat), static_cast<float>(-dLon), 0, 0};
+    for (int i = 0; i < rows * cols; ++i) out.write(reinterpret_cast<const char*>(node), 16);
+    text("END", "");
+}
+
+// The horizontal distance (metres) between two nearby points, on a sphere of the
+// Earth's mean radius: good to a few parts in a thousand at these distances.
+double Metres(double lat1, double lon1, double lat2, double lon2) {
+    constexpr double kDeg = 3.14159265358979323846 / 180 * 6371000.0;
+    const double north = (lat2 - lat1) * kDeg;
+    const double east = (lon2 - lon1) * kDeg * std::cos(lat1 * 3.14159265358979323846 / 180);
+    return std::hypot(north, east);
+}
+
+}  // namespace
+
+TEST(IgnGrid, AgreesWithProjBothWaysForGeographicAndUtmInputAndStaysNearHelmert) {
+    // PROJ 9.1.1 with PROJ_DATA=data: cct -d 10 +proj=pipeline +step +proj=unitconvert
+    // +xy_in=deg +xy_out=rad +step [+inv] +proj=hgridshift +grids=es_ign_SPED2ETV2.tif
+    // +step +proj=unitconvert +xy_in=rad +xy_out=deg, forward for the point taken as
+    // ED50 (to ETRS89), inverse for it taken as WGS84 (to ED50). cs2cs EPSG:4230
+    // EPSG:4258 and back gives the same digits for the cities. The last four lie just
+    // inside the edges of the grid (north, west, south; east, in the Balearic subgrid).
+    const struct {
+        const char* what;
+        double lat, lon;          // typed (decimal degrees)
+        double toLat, toLon;      // taken as ED50, on ETRS89
+        double backLat, backLon;  // taken as WGS84, on ED50
+    } cases[] = {
+        {"A Coruña", 43.3623, -8.4115, 43.3611621189, -8.4130342401, 43.3634378164, -8.4099657181},
+        {"Vigo", 42.2406, -8.7207, 42.2394147375, -8.7222116966, 42.2417852008, -8.7191883320},
+        {"Oviedo", 43.3614, -5.8494, 43.3603054008, -5.8508261170, 43.3624945410, -5.8479739230},
+        {"Santander", 43.4623, -3.8100, 43.4612245220, -3.8113346818, 43.4633753832, -3.8086654056},
+        {"Bilbao", 43.2630, -2.9350, 43.2619085519, -2.9363000426, 43.2640914108, -2.9336999925},
+        {"Pamplona", 42.8125, -1.6458, 42.8113962945, -1.6470646836, 42.8136036652, -1.6445353632},
+        {"Huesca", 42.1401, -0.4089, 42.1389840767, -0.4101282943, 42.1412158897, -0.4076717337},
+        {"Girona", 41.9794, 2.8214, 41.9782950334, 2.8202704407, 41.9805049153, 2.8225295340},
+        {"Barcelona", 41.3851, 2.1734, 41.3839759671, 2.1722553633, 41.3862239620, 2.1745445738},
+        {"Lleida", 41.6176, 0.6200, 41.6164745118, 0.6188050855, 41.6187254414, 0.6211948956},
+        {"Zaragoza", 41.6488, -0.8891, 41.6476702920, -0.8903405532, 41.6499296783, -0.8878594769},
+        {"León", 42.5987, -5.5671, 42.5975736790, -5.5685034833, 42.5998262502, -5.5656965530},
+        {"Salamanca", 40.9701, -5.6635, 40.9689191225, -5.6648761423, 40.9712808181, -5.6621238635},
+        {"Madrid", 40.4168, -3.7038, 40.4156187060, -3.7051091402, 40.4179812521, -3.7024908696},
+        {"Cáceres", 39.4753, -6.3724, 39.4740786001, -6.3737579152, 39.4765213539, -6.3710420935},
+        {"Badajoz", 38.8794, -6.9707, 38.8781607248, -6.9720597791, 38.8806392535, -6.9693402243},
+        {"Valencia", 39.4699, -0.3763, 39.4687153458, -0.3775001873, 39.4710846175, -0.3750998362},
+        {"Albacete", 38.9943, -1.8585, 38.9930946740, -1.8597384287, 38.9955052965, -1.8572616033},
+        {"Murcia", 37.9922, -1.1307, 37.9909772907, -1.1319094209, 37.9934226590, -1.1294906134},
+        {"Sevilla", 37.3891, -5.9845, 37.3878408392, -5.9858393035, 37.3903591475, -5.9831607272},
+        {"Huelva", 37.2614, -6.9447, 37.2601387767, -6.9460616596, 37.2626611971, -6.9433383455},
+        {"Granada", 37.1773, -3.5986, 37.1760434843, -3.5998783585, 37.1785564738, -3.5973216734},
+        {"Almería", 36.8340, -2.4637, 36.8327361512, -2.4649407725, 36.8352638127, -2.4624592586},
+        {"Cádiz", 36.5271, -6.2886, 36.5258226229, -6.2899560371, 36.5283773451, -6.2872439969},
+        {"Teruel", 40.3456, -1.1065, 40.3444316702, -1.1077340437, 40.3467682909, -1.1052659725},
+        {"Palma", 39.5696, 2.6502, 39.5684247335, 2.6490966524, 39.5707752403, 2.6513033346},
+        {"Ibiza", 38.9067, 1.4206, 38.9054817937, 1.4194723149, 38.9079181921, 1.4217276874},
+        {"Maó", 39.8885, 4.2658, 39.8873427138, 4.2647641740, 39.8896572435, 4.2668358310},
+        {"inside N", 44.44, -3.0, 44.4389489588, -3.0013377495, 44.4410509939, -2.9986622407},
+        {"inside W", 42.0, -10.18, 41.9988152752, -10.1815186350, 42.0011847012, -10.1784813503},
+        {"inside S", 35.56, -5.0, 35.5586952502, -5.0013006991, 35.5613047052, -4.9986993207},
+        {"inside E", 39.9, 4.66, 39.8988495863, 4.6589734998, 39.9011503648, 4.6610264883},
+    };
+    mGeo::InitEllipsoids();
+    const mGeo::IgnShiftGrids grids(TALPOR_DATA_DIR, "");
+    ASSERT_EQ(grids.Problem(), "");
+    double worstToHelmert = 0;
+    for (const auto& c : cases) {
+        for (Direction d : {Direction::ED50ToWGS84, Direction::WGS84ToED50}) {
+            const bool toWgs = d == Direction::ED50ToWGS84;
+            const double lat = toWgs ? c.toLat : c.backLat;
+            const double lon = toWgs ? c.toLon : c.backLon;
+            const convert::GeographicInput geo{c.lat, c.lon, 650.5};
+            const mGeo::UTMPoint typedUtm =
+                mGeo::GeoToUTM(c.lat, c.lon, convert::SourceEllipsoid(d));
+            const convert::UtmInput utm{typedUtm.E, typedUtm.N, typedUtm.zone, 650.5};
+            const convert::Result results[] = {convert::IgnGrid(geo, d, grids),
+                                               convert::IgnGrid(utm, d, grids)};
+            for (const convert::Result& r : results) {
+                SCOPED_TRACE(testing::Message() << c.what << (toWgs ? " to WGS84" : " to ED50")
+                                                << (&r == &results[1] ? ", UTM" : ""));
+                ASSERT_EQ(r.status, Status::Converted);
+                ASSERT_TRUE(r.point && r.utm && r.set);
+                EXPECT_EQ(*r.set, convert::ParameterSet::SPED2ETV2);
+                EXPECT_LT(Metres(lat, lon, r.point->lat, r.point->lon), 0.001);
+                EXPECT_EQ(r.point->h, 650.5);  // carried, not transformed
+            }
+            if (c.what[0] == 'i') continue;  // inside the grid, outside the Helmert sets
+            const auto helmert = convert::Helmert(geo, d);
+            ASSERT_TRUE(helmert.point);
+            const double apart = Metres(lat, lon, helmert.point->lat, helmert.point->lon);
+            EXPECT_LT(apart, 2.5);
+            worstToHelmert = std::max(worstToHelmert, apart);
+        }
+    }
+    EXPECT_GT(worstToHelmert, 1.0);  // the grid is not Helmert under another name
+}
+
+TEST(IgnGrid, PointsJustOutsideTheGridAreOutsideTheArea) {
+    // cct reports "Coordinate to transform falls outside grid" for each, both ways; the
+    // grid's nodes end at 44º 26' 40" N, 10º 11' W, 35º 33' 20" N and (Balearic subgrid)
+    // 4º 40' E.
+    mGeo::InitEllipsoids();
+    const mGeo::IgnShiftGrids grids(TALPOR_DATA_DIR, "");
+    const double outside[][2] = {{44.45, -3.0}, {42.0, -10.19}, {35.55, -5.0}, {39.9, 4.67}};
+    for (const auto& p : outside) {
+        for (Direction d : {Direction::ED50ToWGS84, Direction::WGS84ToED50}) {
+            const auto r = convert::IgnGrid(convert::GeographicInput{p[0], p[1], 0}, d, grids);
+            EXPECT_EQ(r.status, Status::OutsideArea) << p[0] << " " << p[1];
+            EXPECT_FALSE(r.set || r.point || r.utm || r.error);
+            EXPECT_TRUE(r.mirror);
+        }
+    }
+}
+
+TEST_F(ConversionTab, EachTabConvertsWithTheGridAndSaysTheHeightIsNotTransformed) {
+    // PROJ as above, then +proj=utm +zone=30 on the target ellipsoid: tab 0 (inverse)
+    // -3.698690953296 40.417847906116, 440722.140422 4474447.495219; tab 1 (forward)
+    // -3.701309056390 40.415485385611, 440500.630359 4474109.780236.
+    const std::vector<std::string> expected[2] = {
+        {"40º 25' 4,2525\" N", "3º 41' 55,2874\" W", "Altura sin transformar = 650,0 m",
+         "E= 440.722,14  ±0,2m", "N= 4.474.447,50  ±0,2m", "Huso= 30T"},
+        {"40º 24' 55,7474\" N", "3º 42' 4,7126\" W", "Altura sin transformar = 650,0 m",
+         "E= 440.500,63  ±0,2m", "N= 4.474.109,78  ±0,2m", "Huso= 30T"},
+    };
+    // UTM input goes through the same core call: ConversionTab.CoreGivesWhatEachButton...
+    for (int tab : {0, 1}) {
+        SCOPED_TRACE(testing::Message() << "tab " << tab);
+        TypeGeographic(tab, "40 25 0", "3 42 0 W", "650,0");
+        kGrid[tab](form, platform, grids);
+        EXPECT_EQ(Results(tab), expected[tab]);
+        EXPECT_EQ(form.Get("LblLat", tab == 0 ? 20 : 24).toolTip,
+                  "Rejilla IGN: SPED2ETV2. La rejilla desplaza solo la latitud y la longitud: "
+                  "la altura es la escrita, sin transformar");
+    }
+    EXPECT_TRUE(platform.msgBoxes.empty());
+}
+
+TEST_F(ConversionTab, AltitudeOfTheTypedPointOnTab0AndOfTheResultOnTab1) {
+    // PROJ with the geoid (README of data/): at 40º 25' N, 3º 42' W, N = 51,1110 m, so
+    // 650 m above the ellipsoid is 598,889 m above sea level. West of 9º 30' W the
+    // geoid has no nodes.
+    const std::string madrid = "Altitud (EGM08-REDNAP) = 598,9 m";
+    const std::string madridTip =
+        "Ondulación del geoide N = 51,11 m; altitud sobre el nivel medio del mar en Alicante "
+        "= altura sobre el elipsoide WGS84 − N";
+    EXPECT_EQ(Text("LblAltitud", 0), "Altitud (EGM08-REDNAP) = ?");
+    TypeGeographic(0, "40 25 0", "3 42 0 W", "650,0");
+    kGrid[0](form, platform, grids);
+    for (int frame : {0, 1}) {
+        EXPECT_EQ(Text("LblAltitud", frame), madrid);
+        EXPECT_EQ(form.Get("LblAltitud", frame).toolTip, madridTip);
+    }
+    // The same point typed in UTM: the altitude of the point it stands for.
+    TypeUtm(0, "440.610,04", "4.474.317,25", 1, "650,0");
+    kHelmert[0](form, platform, grids);
+    EXPECT_EQ(Text("LblAltitud", 0) + Text("LblAltitud", 1), madrid + madrid);
+
+    // Inside the Helmert area and the grid, west of the geoid; then outside zones 29-31,
+    // where the UTM frame does not get the point's height.
+    TypeGeographic(0, "42 30 0", "9 36 0 W", "100,0");
+    kHelmert[0](form, platform, grids);
+    EXPECT_EQ(Text("LblAltitud", 0) + "|" + Text("LblAltitud", 1),
+              "Altitud (EGM08-REDNAP): fuera del geoide|Altitud (EGM08-REDNAP): fuera del geoide");
+    TypeGeographic(0, "28 0 0", "15 30 0 W", "100,0");
+    kHelmert[0](form, platform, grids);
+    EXPECT_EQ(Text("LblAltitud", 1), "Altitud (EGM08-REDNAP) = ?");
+
+    // Tab 1: Helmert gives a WGS84 height and its altitude (PROJ: the EST99 result
+    // 40.415486530404, -3.701304527884, 721.958 m, where N = 51.111311 m); the grid gives
+    // no WGS84 height.
+    TypeGeographic(1, "40 25 0", "3 42 0 W", "650,0");
+    kHelmert[1](form, platform, grids);
+    EXPECT_EQ(Text("LblAltitud", 2), "Altitud (EGM08-REDNAP) = 670,8 m");
+    kGrid[1](form, platform, grids);
+    EXPECT_EQ(Text("LblAltitud", 2), "Altitud (EGM08-REDNAP): sin altura WGS84");
+    EXPECT_EQ(platform.msgBoxes.size(), 1u);  // the Canary Islands point
+}
+
+TEST_F(ConversionTab, TheUsersGridsComeFirstTheBalearicOneBeforeThePeninsulasOne) {
+    // Constant shifts tell the grids apart: PENR2009 moves every point 10" north,
+    // BALR2009 20" north and 5" east; SPED2ETV2 moves them some 4" south.
+    TempFolder user("usergrids");
+    WriteNtv2(user.path / "PENR2009.gsb", "PENR2009", 36, 44, -10, 3.5, 0.5, 10, 0);
+    WriteNtv2(user.path / "BALR2009.gsb", "BALR2009", 38.5, 40.5, 1, 4.5, 0.5, 20, 5);
+    convert::Grids mine(TALPOR_DATA_DIR, user.Str());
+    const struct {
+        const char *lat, *lon;  // as typed
+        double latDeg, lonDeg;  // the same in decimal degrees
+        const char* grid;
+        double north, east;  // the shift from ED50 to WGS84 (arc-seconds)
+    } cases[] = {
+        {"39 34 0", "2 39 0 E", 39 + 34.0 / 60, 2.65, "BALR2009", 20, 5},  // Palma: in both
+        {"40 25 0", "3 42 0 W", 40 + 25.0 / 60, -3.7, "PENR2009", 10, 0},  // Madrid
+        // Cap de Creus, east of the test PENR2009: 4" south and west, as the table above.
+        {"42 0 0", "3 48 0 E", 42, 3.8, "SPED2ETV2", 0, 0},
+    };
+    for (const auto& c : cases) {
+        for (int tab : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << c.grid << ", tab " << tab);
+            TypeGeographic(tab, c.lat, c.lon, "0,0");
+            kGrid[tab](form, platform, mine);
+            EXPECT_TRUE(form.Get("LblLat", tab == 0 ? 20 : 24)
+                            .toolTip.starts_with(std::string("Rejilla IGN: ") + c.grid + "."));
+            if (c.north == 0) continue;
+            // Tab 0 takes the inverse: the same shift, the other way.
+            const Direction d = tab == 1 ? Direction::ED50ToWGS84 : Direction::WGS84ToED50;
+            const double sign = tab == 1 ? 1 : -1;
+            const auto r =
+                convert::IgnGrid(convert::GeographicInput{c.latDeg, c.lonDeg, 0}, d, mine.Shift());
+            ASSERT_TRUE(r.point);
+            EXPECT_NEAR((r.point->lat - c.latDeg) * 3600, sign * c.north, 1e-6);
+            EXPECT_NEAR((r.point->lon - c.lonDeg) * 3600, sign * c.east, 1e-6);
+        }
+    }
+    // The sheet names the grids in the order they are tried, with their files.
+    const std::string sheet = convert::GridSheet(mine);
+    const auto bal = sheet.find("BALR2009: Islas Baleares\r\n    EPSG 9409");
+    const auto pen = sheet.find("PENR2009: España peninsular\r\n    EPSG 9408");
+    const auto sped = sheet.find("SPED2ETV2: España peninsular y Baleares\r\n    EPSG 15932");
+    EXPECT_TRUE(bal < pen && pen < sped && sped != std::string::npos) << sheet;
+    EXPECT_NE(sheet.find((user.path / "PENR2009.gsb").string()), std::string::npos);
+    EXPECT_TRUE(platform.msgBoxes.empty());
+}
+
+TEST_F(ConversionTab, AGridThatCannotBeOpenedIsSaidAndTheOtherMethodsWorkOn) {
+    TempFolder broken("brokengrids");
+    std::ofstream(broken.path / "es_ign_SPED2ETV2.tif") << "no es una rejilla";
+    std::ofstream(broken.path / "PENR2009.gsb") << "tampoco";
+    const struct {
+        std::string data, user, says;
+    } cases[] = {
+        {"", "",
+         "No se encuentra la rejilla es_ign_SPED2ETV2.tif: no se conoce la carpeta de "
+         "datos del programa."},
+        {"/nonexistent", "",
+         "No se encuentra la rejilla es_ign_SPED2ETV2.tif en la carpeta de "
+         "datos del programa (/nonexistent)."},
+        {broken.Str(), broken.Str(),
+         "No se puede leer la rejilla " + (broken.path / "es_ign_SPED2ETV2.tif").string() +
+             ": el archivo no se puede abrir o no es una rejilla válida."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.says);
+        convert::Grids none(c.data, c.user);
+        for (int tab : {0, 1}) {
+            TypeGeographic(tab, "40 25 0", "3 42 0 W", "650,0");
+            kHelmert[tab](form, platform, none);
+            const auto helmert = Results(tab);
+            platform.msgBoxes.clear();
+            kGrid[tab](form, platform, none);
+            EXPECT_EQ(OnlyBox("Talpor", app::MsgIcon::Exclamation),
+                      c.says + "\r\nLos métodos Bursa Wolf 7p y Molodensky 3p siguen disponibles.");
+            EXPECT_EQ(Results(tab)[0], "00º 00' 0,0000\"");
+            EXPECT_EQ(Results(tab)[2], "Altura sobre el elipsoide = 0,0 m");
+            kHelmert[tab](form, platform, none);
+            EXPECT_EQ(Results(tab), helmert);
+            // Without the data folder the geoid is missing too: the line says so.
+            if (c.data != broken.Str()) {
+                EXPECT_EQ(Text("LblAltitud", tab == 0 ? 0 : 2),
+                          "Altitud (EGM08-REDNAP): no disponible");
+            }
+        }
+        EXPECT_NE(convert::GridSheet(none).find("No disponible: " + c.says), std::string::npos);
+    }
+    // A broken 2009 grid beside a good SPED2ETV2 is left out, and the sheet says so.
+    convert::Grids mixed(TALPOR_DATA_DIR, broken.Str());
+    ASSERT_EQ(mixed.Shift().Grids().size(), 1u);
+    EXPECT_NE(convert::GridSheet(mixed).find("PENR2009.gsb: no es una rejilla NTv2 válida"),
+              std::string::npos);
+}
