@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace app {
 
@@ -85,6 +86,32 @@ public:
     virtual void WriteStdErr(std::string_view text) = 0;
 
     virtual void ResetMousePointer() = 0;
+
+    // File dialogs: the path the user chose, "" when cancelled. `filter` lists the kinds
+    // of file offered, as "Puntos (*.csv *.txt);;Todos los ficheros (*)".
+    virtual std::string OpenFileName(std::string_view title, std::string_view filter) {
+        (void)title, (void)filter;
+        return "";
+    }
+    virtual std::string SaveFileName(std::string_view title, std::string_view suggested,
+                                     std::string_view filter) {
+        (void)title, (void)suggested, (void)filter;
+        return "";
+    }
+    // A choice of one item of a list (`current` chosen at first); -1 when cancelled.
+    virtual int ChooseItem(std::string_view title, std::string_view label,
+                           const std::vector<std::string>& items, int current) {
+        (void)title, (void)label, (void)items;
+        return current;
+    }
+    // A progress window with a cancel button: shown at the first call, updated by the
+    // next (percent 0..100), closed by EndProgress. Answers false once the user has
+    // cancelled.
+    virtual bool ShowProgress(std::string_view text, int percent) {
+        (void)text, (void)percent;
+        return true;
+    }
+    virtual void EndProgress() {}
 };
 
 }  // namespace app

@@ -4,10 +4,13 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QInputDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
@@ -80,6 +83,7 @@ void LayOutText(QMessageBox& box, const QString& text) {
 QtPlatform::QtPlatform(QString lockPath) : lockPath_(std::move(lockPath)) {}
 
 QtPlatform::~QtPlatform() {
+    progress_.reset();
     FlushSettings();
     // The file stays: only the lock on it counted, and it goes with the descriptor.
     if (lockFd_ >= 0) ::close(lockFd_);
@@ -314,5 +318,44 @@ void QtPlatform::WriteStdErr(std::string_view text) {
 void QtPlatform::ResetMousePointer() {
     while (QGuiApplication::overrideCursor() != nullptr) QGuiApplication::restoreOverrideCursor();
 }
+
+std::string QtPlatform::OpenFileName(std::string_view title, std::string_view filter) {
+    return QFileDialog::getOpenFileName(mainWindow_, Q(title), QString(), Q(filter)).toStdString();
+}
+
+std::string QtPlatform::SaveFileName(std::string_view title, std::string_view suggested,
+                                     std::string_view filter) {
+    return QFileDialog::getSaveFileName(mainWindow_, Q(title), Q(suggested), Q(filter))
+        .toStdString();
+}
+
+int QtPlatform::ChooseItem(std::string_view title, std::string_view label,
+                           const std::vector<std::string>& items, int current) {
+    QStringList list;
+    for (const std::string& item : items) list << Q(item);
+    bool ok = false;
+    const QString chosen =
+        QInputDialog::getItem(mainWindow_, Q(title), Q(label), list, current, false, &ok);
+    return ok ? static_cast<int>(list.indexOf(chosen)) : -1;
+}
+
+bool QtPlatform::ShowProgress(std::string_view text, int percent) {
+    if (!progress_) {
+        progress_ = std::make_unique<QProgressDialog>(Q(text), QStringLiteral("Cancelar"), 0, 100,
+                                                      mainWindow_);
+        progress_->setObjectName(QStringLiteral("TalporProgress"));
+        progress_->setWindowTitle(QStringLiteral("Talpor"));
+        progress_->setWindowModality(Qt::WindowModal);
+        progress_->setMinimumDuration(0);
+        progress_->setAutoClose(false);
+        progress_->setAutoReset(false);
+    }
+    if (progress_->labelText() != Q(text)) progress_->setLabelText(Q(text));
+    progress_->setValue(std::clamp(percent, 0, 100));
+    QCoreApplication::processEvents();
+    return !progress_->wasCanceled();
+}
+
+void QtPlatform::EndProgress() { progress_.reset(); }
 
 }  // namespace talpor_qt

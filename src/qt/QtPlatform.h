@@ -11,6 +11,8 @@
 
 #include "form/Platform.h"
 
+class QProgressDialog;
+
 namespace talpor_qt {
 
 class QtPlatform : public app::Platform {
@@ -57,6 +59,14 @@ public:
     std::string StateFolder() override;
     void WriteStdErr(std::string_view text) override;
     void ResetMousePointer() override;
+    std::string OpenFileName(std::string_view title, std::string_view filter) override;
+    std::string SaveFileName(std::string_view title, std::string_view suggested,
+                             std::string_view filter) override;
+    int ChooseItem(std::string_view title, std::string_view label,
+                   const std::vector<std::string>& items, int current) override;
+    // Keeps the window answering (events are processed) while a long task runs.
+    bool ShowProgress(std::string_view text, int percent) override;
+    void EndProgress() override;
 
     // The user's locale for one category of the environment ("LC_NUMERIC",
     // "LC_MONETARY", "LC_TIME"): LC_ALL, then the category, then LANG, read through
@@ -69,7 +79,8 @@ private:
         QString appName, section, key, value;
     };
     std::vector<PendingSetting> pendingSettings_;
-    int lockFd_ = -1;  // the open lock file while this instance holds its lock
+    int lockFd_ = -1;
+    std::unique_ptr<QProgressDialog> progress_;  // the open lock file while this instance holds its lock
     bool checked_ = false;
     bool previous_ = false;
     QPointer<QWidget> mainWindow_;
