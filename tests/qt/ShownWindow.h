@@ -5,7 +5,11 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QSettings>
 #include <QTest>
+#include <QTimer>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -46,6 +50,29 @@ struct EnvGuard {
             it->second ? qputenv(it->first, *it->second) : qunsetenv(it->first);
     }
 };
+
+// A locale in the environment (Spanish: no start-up question) and a settings store of its
+// own in `folder`, until the end of the test.
+struct LocaleAndSettings {
+    EnvGuard env;
+    explicit LocaleAndSettings(const QString& folder, const char* lang = "es_ES.UTF-8") {
+        env.Set("LANG", lang);
+        for (const char* var : {"LC_ALL", "LC_NUMERIC", "LC_MONETARY"}) env.Set(var, nullptr);
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
+    }
+};
+
+// Calls `answer` with each message box shown while the returned timer lives; `answer`
+// closes it.
+inline std::unique_ptr<QTimer> OnEachBox(std::function<void(QMessageBox*)> answer) {
+    auto timer = std::make_unique<QTimer>();
+    QObject::connect(timer.get(), &QTimer::timeout, [answer] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box != nullptr && box->isVisible()) answer(box);
+    });
+    timer->start(30);
+    return timer;
+}
 
 // The window after start-up, shown and active (offscreen).
 template <class PlatformT = FakePlatform>
