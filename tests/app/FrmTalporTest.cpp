@@ -156,45 +156,17 @@ TEST(ErrorExits, RunTimeErrorsInStartUpAndActivationAreLoggedAndEndTheProgram) {
     }
 }
 
-TEST(TabChange, LeavingAConversionTabSetsTheInputModeOfTheOther) {
-    const struct {
-        std::vector<int> tabs;  // brought to the front in turn, starting on tab 0
-        const char* selected;   // the only input-mode button selected afterwards
-    } cases[] = {
-        {{1}, "OptCoord(0)"},
-        {{1, 0}, "OptUTM(0)"},
-        // Tab 2 already selected OptCoord(0), clearing tab 0's button; back on tab 0 the
-        // button of the frame it shows is selected again.
-        {{2, 0}, "OptUTM(0)"},
-        {{2, 1}, "OptCoord(0)"},
-        {{1, 2, 1}, "OptCoord(0)"},
-    };
-    for (const auto& c : cases) {
-        Started s;
-        for (int tab : c.tabs) ASSERT_TRUE(s.window.ChangeTab(tab));
-        std::string selected;
-        for (const char* name : {"OptUTM", "OptCoord"})
-            for (int i : {0, 1})
-                if (s.Get(name, i).value) selected += s.Get(name, i).id.Text();
-        EXPECT_EQ(selected, c.selected) << "last tab " << c.tabs.back();
-        EXPECT_FALSE(convert::Tab0ReadsUtm(s.window.Form()));
-        EXPECT_TRUE(convert::Tab1ReadsUtm(s.window.Form()));
-        EXPECT_TRUE(s.Get("Frame1", 0).enabled);  // tab 0 shows geographic input
-        EXPECT_FALSE(s.Get("Frame7").enabled);
-        EXPECT_TRUE(s.Get("Frame2").enabled);  // tab 1 shows UTM input, the other group grey
-        EXPECT_FALSE(s.Get("Frame9", 1).enabled);
-        EXPECT_EQ(s.Get("TxtWGSg", 7).foreColor, kGrey);
-    }
-}
-
-// After a detour between the tabs a conversion tab shows one selected input-mode button,
-// that of its enabled frame, and its buttons convert what was typed there, as without it.
-TEST(TabChange, AfterADetourTheButtonsConvertTheFrameTheTabShows) {
+// Leaving tab 0 puts tab 1 in UTM input, leaving tab 1 puts tab 0 in geographic input.
+// After any detour the tab in front shows the input-mode button of its enabled frame, and
+// its buttons convert what was typed there, as without the detour.
+TEST(TabChange, LeavingAConversionTabSetsTheOthersInputModeAndTheButtonsConvertTheFrameShown) {
     const struct {
         bool startUtm;  // tab 0 first left in UTM input
         std::vector<int> tabs;
-    } cases[] = {{false, {2, 0}}, {true, {2, 0}},    {true, {1, 0}},
-                 {false, {2, 1}}, {true, {1, 2, 1}}, {false, {1, 0, 2, 1}}};
+        bool utm;  // the tab in front reads UTM
+    } cases[] = {{false, {1}, true},       {false, {1, 0}, false},   {true, {1, 0}, false},
+                 {false, {2, 0}, false},   {true, {2, 0}, true},     {false, {2, 1}, true},
+                 {true, {1, 2, 1}, true},  {false, {1, 0, 2, 1}, true}};
     const char* buttons[2][2] = {{"CmdED50Helmert", "CmdED50Molodensky"},
                                  {"CmdWGS84Helmert", "CmdWGS84Molodensky"}};
     // Types into a field of the frame that tells it from the other, clicks, reads the tab.
@@ -220,8 +192,10 @@ TEST(TabChange, AfterADetourTheButtonsConvertTheFrameTheTabShows) {
             Started detour;
             if (c.startUtm) detour.window.Click("OptUTM", 1);
             for (int t : c.tabs) ASSERT_TRUE(detour.window.ChangeTab(t));
-            const bool utm = tab == 0 ? convert::Tab0ReadsUtm(detour.window.Form())
-                                      : convert::Tab1ReadsUtm(detour.window.Form());
+            const bool utm = c.utm;
+            EXPECT_EQ(tab == 0 ? convert::Tab0ReadsUtm(detour.window.Form())
+                               : convert::Tab1ReadsUtm(detour.window.Form()),
+                      utm);
             EXPECT_EQ(detour.Get(group, utmButton).value, utm);
             EXPECT_EQ(detour.Get(group, 1 - utmButton).value, !utm);
 
