@@ -219,23 +219,3 @@ TEST(PlainNumberText, ReadsTheNumberTheTextShowsInEachFieldKind) {
         EXPECT_EQ(entry::PlainNumberText('U', c.text), c.utm);
     }
 }
-
-// Paths no field uses: a check without a format, and the length check of kind "S".
-TEST_F(Fields, ValidateFieldWithoutFormatAndOfKindS) {
-    app::Control& field = Set("TxtUTMx", -1, "-7");
-    mText::ValidateField(form, platform, field, "N", "Segundos", 59.999999, -0.5, std::nullopt, "");
-    EXPECT_EQ(platform.LastMsgBox().text, "-0.5 < Segundos < 59.999999");
-    EXPECT_EQ(field.text, "-0,5");
-
-    field.text = "ñññññña";  // cut on a character boundary
-    mText::ValidateField(form, platform, field, "s", "Nombre", 5, 0, std::nullopt, "");
-    EXPECT_EQ(platform.LastMsgBox().text, "Nombre <= 5 caracteres");
-    EXPECT_EQ(field.text, "ñññññ");
-    field.text = "";
-    mText::ValidateField(form, platform, field, "S", "Nombre", 5, 0, std::string("sin"), "");
-    EXPECT_EQ(field.text, "sin");
-    for (const char* kind : {"", "X", "N,,"})  // other kinds: nothing happens
-        mText::ValidateField(form, platform, field, kind, "Grados", 44, 35, "0", "#,##0");
-    EXPECT_EQ(field.text, "sin");
-    EXPECT_EQ(platform.msgBoxes.size(), 2u);
-}
