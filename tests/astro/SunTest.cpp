@@ -126,6 +126,16 @@ TEST(SunTimes, EquatorAtTheMarchEquinoxRisesAndSetsSixHoursFromTransit) {
     EXPECT_NEAR(SunsetLocal(0, 0, 2024, 3, 20, 0, 0) * 1440 - transit, 363.3, 0.5);
 }
 
+// Madrid. Rise and set are at the geometric altitude −0.833º, which refraction lifts to
+// about −0.44º.
+TEST(SunTimes, AtRiseAndSetRefractionLiftsTheSunToAboutMinus044Degrees) {
+    const double lat = 40 + 25 / 60.0, lon = -(3 + 42 / 60.0);
+    for (auto [month, day, summer] : {std::tuple(6, 20, 1), std::tuple(12, 21, 0)}) {
+        EXPECT_NEAR(SunAt(SunriseLocal, lat, lon, month, day, summer).second, -0.44, 0.01) << month;
+        EXPECT_NEAR(SunAt(SunsetLocal, lat, lon, month, day, summer).second, -0.44, 0.01) << month;
+    }
+}
+
 TEST(SunTimes, PolarDayAndNightRaiseErrorFiveWithTheReason) {
     using enum NoRiseOrSetReason;  // latitude 100 below is clamped to 89.8
     const std::tuple<double, double, int, NoRiseOrSetReason> cases[] = {{75, 0, 6, SunNeverSets},
