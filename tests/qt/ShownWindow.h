@@ -62,13 +62,16 @@ struct LocaleAndSettings {
     }
 };
 
-// Calls `answer` with each message box shown while the returned timer lives; `answer`
-// closes it.
+// Calls `answer` with each message box shown while the returned timer lives, once the box
+// is active (it then has the focus) or has been shown for a second; `answer` closes it.
 inline std::unique_ptr<QTimer> OnEachBox(std::function<void(QMessageBox*)> answer) {
     auto timer = std::make_unique<QTimer>();
-    QObject::connect(timer.get(), &QTimer::timeout, [answer] {
+    QObject::connect(timer.get(), &QTimer::timeout, [answer, ticks = 0]() mutable {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box != nullptr && box->isVisible()) answer(box);
+        if (box == nullptr || !box->isVisible()) return;
+        if (!box->isActiveWindow() && ++ticks < 33) return;
+        ticks = 0;
+        answer(box);
     });
     timer->start(30);
     return timer;
