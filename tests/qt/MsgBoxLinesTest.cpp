@@ -46,7 +46,7 @@ ShownBox Inspect(QMessageBox* box) {
 // Clicks a button of the window and inspects the box it shows.
 ShownBox BoxOf(int tab, const char* button, int index) {
     QTemporaryDir dir;
-    testing_support::LocaleAndSettings spanish(dir.path());
+    testing_support::SpanishSettings spanish(dir.path());
     testing_support::ShownWindow<talpor_qt::QtPlatform> s(dir.path() + "/talpor.lock");
     s.platform.SetMainWindow(s.window.get());
     s.window->ChooseTab(tab);

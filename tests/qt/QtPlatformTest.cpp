@@ -173,7 +173,7 @@ TEST(QtPlatformLog, AnErrorInTheWindowIsRecordedWhereItsMessageSays) {
             QFile blocker(state);
             ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
         }
-        testing_support::LocaleAndSettings spanish(dir.path());
+        testing_support::SpanishSettings spanish(dir.path());
         spanish.env.Set("XDG_STATE_HOME", state.toUtf8().constData());
         testing_support::ShownWindow<FolderPlatform> s(program);
         ASSERT_FALSE(s.frm.MustEnd());

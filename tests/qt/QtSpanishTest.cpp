@@ -1,6 +1,6 @@
-// Qt's own texts in the program's language whatever the user's locale (here the plain C
-// locale): the standard buttons of the message boxes (Sí and No: QtPlatformMsgBox) and the
-// context menu of a field.
+// Qt's own texts in the program's language, whatever the locale the tests run under: the
+// standard buttons of the message boxes (Sí and No: QtPlatformMsgBox) and the context menu
+// of a field.
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -20,7 +20,6 @@ QString Shown(const QString& text) { return QString(text).remove(QLatin1Char('&'
 TEST(QtSpanish, AnInformationBoxIsClosedWithAceptar) {
     testing_support::QtApp();
     QTemporaryDir dir;
-    testing_support::LocaleAndSettings plain(dir.path(), "C.UTF-8");
     talpor_qt::QtPlatform platform(dir.path() + "/talpor.lock");
     QStringList buttons;
     auto closer = testing_support::OnEachBox([&](QMessageBox* box) {

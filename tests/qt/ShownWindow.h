@@ -51,12 +51,12 @@ struct EnvGuard {
     }
 };
 
-// A locale in the environment (Spanish: no start-up question) and a settings store of its
-// own in `folder`, until the end of the test.
-struct LocaleAndSettings {
+// Spanish regional settings in the environment (no start-up question) and a settings store
+// of its own in `folder`, until the end of the test.
+struct SpanishSettings {
     EnvGuard env;
-    explicit LocaleAndSettings(const QString& folder, const char* lang = "es_ES.UTF-8") {
-        env.Set("LANG", lang);
+    explicit SpanishSettings(const QString& folder) {
+        env.Set("LANG", "es_ES.UTF-8");
         for (const char* var : {"LC_ALL", "LC_NUMERIC", "LC_MONETARY"}) env.Set(var, nullptr);
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
     }
