@@ -23,8 +23,8 @@ TEST(Copy, AResultAsShownAsDecimalDegreesAndAsUtm) {
     Started s;  // Madrid, 40º 25' N 3º 42' W, 650 m, typed on tab 1 in geographic input
     s.window.ChangeTab(1);
     s.window.Click("OptCoord", 1);
-    for (auto [index, text] : {std::pair{7, "40"}, {14, "25"}, {15, "0"}, {16, "3"}, {17, "42"},
-                               {18, "0"}, {26, "650"}})
+    for (auto [index, text] :
+         {std::pair{7, "40"}, {14, "25"}, {15, "0"}, {16, "3"}, {17, "42"}, {18, "0"}, {26, "650"}})
         s.Text("TxtWGSg", index) = text;
     // Nothing converted yet: the captions as shown, no numbers to give.
     const auto before = Copy(s, "Frame4");
@@ -33,7 +33,8 @@ TEST(Copy, AResultAsShownAsDecimalDegreesAndAsUtm) {
 
     s.window.Click("CmdWGS84Helmert");
     // PROJ: -3.701304527884 40.415486530404; 440501.016 4474109.904 (see convert_tests).
-    for (auto [name, index] : {std::pair{"LblGeoLat", 1}, {"Frame1", 1}, {"LblUTM", 7}, {"Frame4", -1}}) {
+    for (auto [name, index] :
+         {std::pair{"LblGeoLat", 1}, {"Frame1", 1}, {"LblUTM", 7}, {"Frame4", -1}}) {
         const auto c = Copy(s, name, index);
         EXPECT_EQ(c.result,
                   "Latitud Ø = 40º 24' 55,7515\" N\nLongitud λ= 3º 42' 4,6963\" W\n"

@@ -50,7 +50,9 @@ TEST(FormLoad, SummerTimeFollowsTheMonthOfToday) {
     const struct {
         int month, day;
         const char* shown;
-    } cases[] = {{3, 31, "Invierno =0"}, {4, 1, "Verano   +1"}, {10, 31, "Verano   +1"},
+    } cases[] = {{3, 31, "Invierno =0"},
+                 {4, 1, "Verano   +1"},
+                 {10, 31, "Verano   +1"},
                  {11, 1, "Invierno =0"}};
     for (const auto& c : cases) {
         FakePlatform p;
@@ -164,9 +166,9 @@ TEST(TabChange, LeavingAConversionTabSetsTheOthersInputModeAndTheButtonsConvertT
         bool startUtm;  // tab 0 first left in UTM input
         std::vector<int> tabs;
         bool utm;  // the tab in front reads UTM
-    } cases[] = {{false, {1}, true},       {false, {1, 0}, false},   {true, {1, 0}, false},
-                 {false, {2, 0}, false},   {true, {2, 0}, true},     {false, {2, 1}, true},
-                 {true, {1, 2, 1}, true},  {false, {1, 0, 2, 1}, true}};
+    } cases[] = {{false, {1}, true},      {false, {1, 0}, false},     {true, {1, 0}, false},
+                 {false, {2, 0}, false},  {true, {2, 0}, true},       {false, {2, 1}, true},
+                 {true, {1, 2, 1}, true}, {false, {1, 0, 2, 1}, true}};
     const char* buttons[2][2] = {{"CmdED50Helmert", "CmdED50Molodensky"},
                                  {"CmdWGS84Helmert", "CmdWGS84Molodensky"}};
     // Types into a field of the frame that tells it from the other, clicks, reads the tab.
@@ -179,7 +181,8 @@ TEST(TabChange, LeavingAConversionTabSetsTheOthersInputModeAndTheButtonsConvertT
         s.window.Click(button);
         std::vector<std::string> shown;
         for (const auto& c : s.window.Form().Controls())
-            if (c->tab == tab) shown.push_back(c->id.Text() + "=" + c->text + (c->value ? "*" : ""));
+            if (c->tab == tab)
+                shown.push_back(c->id.Text() + "=" + c->text + (c->value ? "*" : ""));
         return shown;
     };
     for (const auto& c : cases) {
@@ -202,7 +205,8 @@ TEST(TabChange, LeavingAConversionTabSetsTheOthersInputModeAndTheButtonsConvertT
             Started direct;
             if (tab == 1) direct.window.ChangeTab(1);
             direct.window.Click(group, utm ? utmButton : 1 - utmButton);
-            EXPECT_EQ(typeAndClick(detour, tab, utm, button), typeAndClick(direct, tab, utm, button));
+            EXPECT_EQ(typeAndClick(detour, tab, utm, button),
+                      typeAndClick(direct, tab, utm, button));
             EXPECT_TRUE(detour.platform.msgBoxes.empty());
         }
     }
@@ -214,7 +218,8 @@ TEST(Hemisphere, ChoosingEastChecksTheLongitudeDegreesAgainstTheNewLimit) {
     const struct {
         int tab, degrees, west;  // east is OptLng(west + 1)
         const char *typed, *left;
-    } cases[] = {{0, 3, 0, "10", "5"}, {0, 3, 0, "4", "4"}, {1, 16, 4, "10", "5"}, {1, 16, 4, "4", "4"}};
+    } cases[] = {
+        {0, 3, 0, "10", "5"}, {0, 3, 0, "4", "4"}, {1, 16, 4, "10", "5"}, {1, 16, 4, "4", "4"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "tab " << c.tab << ", typed " << c.typed);
         Started s;

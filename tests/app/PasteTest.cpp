@@ -22,8 +22,8 @@ bool Paste(Started& s, std::string_view name, int index, const char* text) {
 std::vector<std::string> Snapshot(Started& s) {
     std::vector<std::string> all;
     for (const auto& c : s.window.Form().Controls())
-        all.push_back(c->id.Text() + c->text + (c->value ? "*" : "") + std::to_string(c->listIndex) +
-                      (c->enabled ? "" : "-"));
+        all.push_back(c->id.Text() + c->text + (c->value ? "*" : "") +
+                      std::to_string(c->listIndex) + (c->enabled ? "" : "-"));
     return all;
 }
 
@@ -31,7 +31,9 @@ std::vector<std::string> Snapshot(Started& s) {
 std::string Angle(Started& s, int deg, int min, int sec, int positive, int negative) {
     const auto selected = [&](int option) { return option >= 0 && s.Get("OptLng", option).value; };
     return s.Text("TxtWGSg", deg) + " " + s.Text("TxtWGSg", min) + " " + s.Text("TxtWGSg", sec) +
-           (selected(negative) ? " -" : selected(positive) ? " +" : " ?");
+           (selected(negative)   ? " -"
+            : selected(positive) ? " +"
+                                 : " ?");
 }
 
 }  // namespace
@@ -47,7 +49,7 @@ TEST(Paste, AGeographicPointFillsEachPointOfTheWindow) {
         int north, south, east, west;
     } points[] = {
         {0, "TxtWGSg", 6, "40.4168, -3.7038", {0, 1, 2}, {3, 4, 5}, -1, -1, 1, 0},
-        {0, "TxtUTMy", -1, "N 40º 25' 00,48'' O 3º 42' 13,68''", {0, 1, 2}, {3, 4, 5}, -1, -1, 1, 0},
+        {0, "TxtUTMy", -1, "40.4168N 3.7038W", {0, 1, 2}, {3, 4, 5}, -1, -1, 1, 0},
         {1, "TxtUTMe", -1, "40°25'0.48\"N 3°42'13.68\"W", {7, 14, 15}, {16, 17, 18}, -1, -1, 5, 4},
         {2, "TxtWGSg", 10, "N40 25.008 W3 42.228", {9, 10, 11}, {12, 13, 27}, 8, 9, 2, 3},
         {2, "TxtWGSg", 28, "40,4168 -3,7038", {33, 32, 31}, {30, 29, 28}, 11, 10, 7, 6},
@@ -78,7 +80,7 @@ TEST(Paste, UtmFillsTheUtmFrameOrTheUtilityPointsLatitudeAndLongitude) {
     EXPECT_EQ(s.Text("TxtUTMy"), "4.474.447,20");
     EXPECT_EQ(s.Get("CmbHuso").ListText(), "30");
     EXPECT_EQ(s.window.Form().focused, &s.Get("TxtUTMx"));  // its old frame is greyed
-    EXPECT_EQ(s.Text("TxtWGSg", 0), "38");                   // the geographic fields stay
+    EXPECT_EQ(s.Text("TxtWGSg", 0), "38");                  // the geographic fields stay
 
     Started u;
     u.window.ChangeTab(2);
@@ -137,7 +139,8 @@ TEST(Paste, ABrokenPointIsRefusedWithItsReasonAndChangesNothing) {
         EXPECT_TRUE(s.window.Paste(field, c.text));
         EXPECT_EQ(Snapshot(s), before);
         ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
-        EXPECT_EQ(s.platform.LastMsgBox().text, std::string("No se puede pegar la coordenada: ") + c.why);
+        EXPECT_EQ(s.platform.LastMsgBox().text,
+                  std::string("No se puede pegar la coordenada: ") + c.why);
         EXPECT_EQ(s.platform.LastMsgBox().icon, MsgIcon::Exclamation);
     }
 }

@@ -79,7 +79,7 @@ TEST_F(Fields, KeysByClassAndMode) {
         {"TxtUTMx", -1, "636800,", 7, 0, '.', 0},  // but never after the decimal comma
         {"TxtUTMx", -1, "636800,", 7, 0, '-', 0},
         {"TxtUTMx", -1, "636800,", 7, 0, '5', '5'},
-        {"TxtWGSg", 1, "5", 1, 0, ',', 0},  // minutes: digits only
+        {"TxtWGSg", 1, "5", 1, 0, ',', 0},    // minutes: digits only
         {"TxtWGSg", 2, "1", 1, 0, '.', ','},  // seconds
         {"TxtWGSg", 2, "1", 0, 0, '-', 0},
         {"TxtWGSg", 6, "600", 0, 0, '-', '-'},  // height: minus only in front
@@ -186,7 +186,7 @@ TEST(PlainNumberText, ReadsTheNumberTheTextShowsInEachFieldKind) {
     } cases[] = {
         {"40", "40", "40", "40", "40"},
         {"  12,5\t", "12,5", "12,5", "12,5", "12,5"},
-        {"3.5", "3,5", "3,5", "3,5", "3,5"},  // a point that groups nothing
+        {"3.5", "3,5", "3,5", "3,5", "3,5"},           // a point that groups nothing
         {"1.500", "1,500", "1,500", "1,500", "1500"},  // UTM: points group thousands
         {"4.474.000", "4474000", "4474000", "4474000", "4474000"},
         {"440721.5", "440721,5", "440721,5", "440721,5", "440721,5"},

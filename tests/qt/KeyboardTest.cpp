@@ -31,9 +31,10 @@ std::vector<std::string> TabStops(ShownWindow<>& s, int key, bool enter = false)
     QTest::qWait(10);
     std::vector<std::string> stops;
     for (int n = 0; n < 40; ++n) {
-        if (!enter || qobject_cast<QLineEdit*>(QApplication::focusWidget()) == nullptr) Key(key);
-        else if (n % 2 == 0) Key(Qt::Key_Return);
-        else Key(Qt::Key_Enter, Qt::KeypadModifier);
+        const bool field = enter && qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        const bool keypad = field && n % 2 == 1;
+        const int pressed = field ? (keypad ? Qt::Key_Enter : Qt::Key_Return) : key;
+        Key(pressed, keypad ? Qt::KeypadModifier : Qt::NoModifier);
         if (Focused(s) == "SSTab1") break;
         stops.push_back(Focused(s));
     }
@@ -95,9 +96,9 @@ TEST(KeyboardOptionGroups, ArrowKeysSelectTheOtherButtonAndTheGroupStopFollowsIt
         int key;
         const char* after;  // the stop after the group
     } cases[] = {
-        {0, "OptLng", 0, 1, Qt::Key_Right, "TxtWGSg_6"},  // W -> E
-        {0, "OptLng", 0, 1, Qt::Key_Left, "TxtWGSg_6"},   // cyclic
-        {2, "OptLng", 8, 9, Qt::Key_Down, "TxtWGSg_12"},  // N -> S
+        {0, "OptLng", 0, 1, Qt::Key_Right, "TxtWGSg_6"},    // W -> E
+        {0, "OptLng", 0, 1, Qt::Key_Left, "TxtWGSg_6"},     // cyclic
+        {2, "OptLng", 8, 9, Qt::Key_Down, "TxtWGSg_12"},    // N -> S
         {0, "OptMWGS84", 1, 0, Qt::Key_Left, "Command15"},  // NIMA -> IGN
         {0, "OptUTM", 0, 1, Qt::Key_Down, "TxtUTMx"},       // and the UTM frame opens
     };

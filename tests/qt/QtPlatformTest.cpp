@@ -82,8 +82,8 @@ TEST(QtPlatformInstance, OnlyARunningInstancesLockRefusesTheStart) {
     enum class Left { EmptyFile, Garbage, UnreadableGarbage, Folder, EmptyFileBeingWritten };
     const struct {
         Left left;
-        bool refused;    // the start is refused: another instance holds the lock
-        bool taken;      // the lock is ours afterwards
+        bool refused;     // the start is refused: another instance holds the lock
+        bool taken;       // the lock is ours afterwards
         const char* why;  // what standard error says ("" nothing)
     } cases[] = {
         {Left::EmptyFile, false, true, ""},
@@ -102,7 +102,8 @@ TEST(QtPlatformInstance, OnlyARunningInstancesLockRefusesTheStart) {
         } else {
             QFile f(lock);
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            if (c.left == Left::Garbage || c.left == Left::UnreadableGarbage) f.write("\x01\xff" "basura");
+            if (c.left == Left::Garbage || c.left == Left::UnreadableGarbage)
+                f.write(QByteArray("\x01\xff") + "basura");
             f.close();
             if (c.left == Left::UnreadableGarbage) f.setPermissions({});
         }
