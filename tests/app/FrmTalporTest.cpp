@@ -6,26 +6,15 @@
 #include <utility>
 #include <vector>
 
+#include "Started.h"
 #include "convert/InputMode.h"
 #include "num/RuntimeError.h"
-#include "support/FakePlatform.h"
 
 using namespace app;
 using testing_support::FakePlatform;
+using testing_support::Started;
 
 namespace {
-
-// The window after start-up and its first showing.
-struct Started {
-    FakePlatform platform;
-    frmTalpor window{platform};
-    Started() {
-        window.Form_Load();
-        window.Activate();
-    }
-    Control& Get(std::string_view name, int index = -1) { return window.Form().Get(name, index); }
-    std::string& Text(std::string_view name, int index = -1) { return Get(name, index).text; }
-};
 
 // The clock (start-up) or the screen query (activation) fails once, as a run-time error.
 struct FailingPlatform : FakePlatform {
@@ -61,8 +50,10 @@ TEST(FormLoad, SummerTimeFollowsTheMonthOfToday) {
     const struct {
         int month, day;
         const char* shown;
-    } cases[] = {{5, 14, "Verano   +1"}, {11, 1, "Invierno =0"},  {4, 1, "Verano   +1"},
-                 {3, 31, "Invierno =0"}, {10, 31, "Verano   +1"}, {1, 1, "Invierno =0"}};
+    } cases[] = {{3, 31, "Invierno =0"},
+                 {4, 1, "Verano   +1"},
+                 {10, 31, "Verano   +1"},
+                 {11, 1, "Invierno =0"}};
     for (const auto& c : cases) {
         FakePlatform p;
         p.now = {2026, c.month, c.day, 12, 0, 0};
@@ -167,148 +158,91 @@ TEST(ErrorExits, RunTimeErrorsInStartUpAndActivationAreLoggedAndEndTheProgram) {
     }
 }
 
-TEST(TabChange, LeavingAConversionTabSetsTheInputModeOfTheOther) {
+// Leaving tab 0 puts tab 1 in UTM input, leaving tab 1 puts tab 0 in geographic input.
+// After any detour the tab in front shows the input-mode button of its enabled frame, and
+// its buttons convert what was typed there, as without the detour.
+TEST(TabChange, LeavingAConversionTabSetsTheOthersInputModeAndTheButtonsConvertTheFrameShown) {
     const struct {
-        std::vector<int> tabs;  // brought to the front in turn, starting on tab 0
-        const char* selected;   // the only input-mode button selected afterwards
-    } cases[] = {
-        {{1}, "OptCoord(0)"},
-        {{1, 0}, "OptUTM(0)"},
-        // Tab 2 already selected OptCoord(0), clearing tab 0's button; back on tab 0 the
-        // button of the frame it shows is selected again.
-        {{2, 0}, "OptUTM(0)"},
-        {{2, 1}, "OptCoord(0)"},
-        {{1, 2, 1}, "OptCoord(0)"},
-    };
-    for (const auto& c : cases) {
-        Started s;
-        for (int tab : c.tabs) ASSERT_TRUE(s.window.ChangeTab(tab));
-        std::string selected;
-        for (const char* name : {"OptUTM", "OptCoord"})
-            for (int i : {0, 1})
-                if (s.Get(name, i).value) selected += s.Get(name, i).id.Text();
-        EXPECT_EQ(selected, c.selected) << "last tab " << c.tabs.back();
-        EXPECT_FALSE(convert::Tab0ReadsUtm(s.window.Form()));
-        EXPECT_TRUE(convert::Tab1ReadsUtm(s.window.Form()));
-        EXPECT_TRUE(s.Get("Frame1", 0).enabled);  // tab 0 shows geographic input
-        EXPECT_FALSE(s.Get("Frame7").enabled);
-        EXPECT_TRUE(s.Get("Frame2").enabled);  // tab 1 shows UTM input, the other group grey
-        EXPECT_FALSE(s.Get("Frame9", 1).enabled);
-        EXPECT_EQ(s.Get("TxtWGSg", 7).foreColor, kGrey);
-    }
-}
-
-// Whatever path the user took between the tabs, a conversion tab shows exactly one
-// selected input-mode button, that of the frame it shows enabled, and its buttons convert
-// what the user typed there: the same captions and fields as without the detour.
-TEST(TabChange, AfterAnyDetourTheButtonsConvertTheFrameTheTabShows) {
-    struct Fields {
-        std::vector<std::pair<const char*, int>> ids;
-        std::vector<const char*> texts;
-    };
-    // The point typed in each frame: 40º 25' N, 3º 42' W, 650 m (west is selected).
-    const Fields geo0{{{"TxtWGSg", 0}, {"TxtWGSg", 1}, {"TxtWGSg", 2}, {"TxtWGSg", 3},
-                       {"TxtWGSg", 4}, {"TxtWGSg", 5}, {"TxtWGSg", 6}},
-                      {"40", "25", "0", "3", "42", "0", "650"}};
-    const Fields geo1{{{"TxtWGSg", 7}, {"TxtWGSg", 14}, {"TxtWGSg", 15}, {"TxtWGSg", 16},
-                       {"TxtWGSg", 17}, {"TxtWGSg", 18}, {"TxtWGSg", 26}},
-                      {"40", "25", "0", "3", "42", "0", "650"}};
-    const Fields utm0{{{"TxtUTMx", -1}, {"TxtUTMy", -1}, {"TxtWGSg", 8}},
-                      {"440721", "4474447", "650"}};
-    const Fields utm1{{{"TxtUTMe", -1}, {"TxtUTMn", -1}, {"TxtWGSg", 25}},
-                      {"440721", "4474447", "650"}};
+        bool startUtm;  // tab 0 first left in UTM input
+        std::vector<int> tabs;
+        bool utm;  // the tab in front reads UTM
+    } cases[] = {{false, {1}, true},      {false, {1, 0}, false},     {true, {1, 0}, false},
+                 {false, {2, 0}, false},  {true, {2, 0}, true},       {false, {2, 1}, true},
+                 {true, {1, 2, 1}, true}, {false, {1, 0, 2, 1}, true}};
     const char* buttons[2][2] = {{"CmdED50Helmert", "CmdED50Molodensky"},
                                  {"CmdWGS84Helmert", "CmdWGS84Molodensky"}};
-
-    // What the tab shows after typing its point and pressing one button.
-    auto convert = [&](Started& s, int tab, bool utm, const char* button) {
-        const Fields& f = tab == 0 ? (utm ? utm0 : geo0) : (utm ? utm1 : geo1);
-        for (std::size_t i = 0; i < f.ids.size(); ++i) {
-            Control& field = s.Get(f.ids[i].first, f.ids[i].second);
-            EXPECT_TRUE(s.window.MoveFocus(&field)) << field.id.Text();
-            s.window.Type(field, f.texts[i]);
-        }
+    // Types into a field of the frame that tells it from the other, clicks, reads the tab.
+    const auto typeAndClick = [](Started& s, int tab, bool utm, const char* button) {
+        const std::pair<const char*, int> field[2][2] = {{{"TxtWGSg", 0}, {"TxtUTMy", -1}},
+                                                         {{"TxtWGSg", 7}, {"TxtUTMn", -1}}};
+        Control& typed = s.Get(field[tab][utm].first, field[tab][utm].second);
+        EXPECT_TRUE(s.window.MoveFocus(&typed));
+        s.window.Type(typed, utm ? "4474447" : "40");
         s.window.Click(button);
         std::vector<std::string> shown;
         for (const auto& c : s.window.Form().Controls())
-            if (c->tab == tab) shown.push_back(c->id.Text() + "=" + c->text + (c->value ? "*" : ""));
+            if (c->tab == tab)
+                shown.push_back(c->id.Text() + "=" + c->text + (c->value ? "*" : ""));
         return shown;
     };
+    for (const auto& c : cases) {
+        const int tab = c.tabs.back();
+        const char* group = tab == 0 ? "OptUTM" : "OptCoord";
+        const int utmButton = tab == 0 ? 1 : 0;
+        for (const char* button : buttons[tab]) {
+            SCOPED_TRACE(testing::Message() << "start in UTM " << c.startUtm << ", tabs "
+                                            << testing::PrintToString(c.tabs) << ", " << button);
+            Started detour;
+            if (c.startUtm) detour.window.Click("OptUTM", 1);
+            for (int t : c.tabs) ASSERT_TRUE(detour.window.ChangeTab(t));
+            const bool utm = c.utm;
+            EXPECT_EQ(tab == 0 ? convert::Tab0ReadsUtm(detour.window.Form())
+                               : convert::Tab1ReadsUtm(detour.window.Form()),
+                      utm);
+            EXPECT_EQ(detour.Get(group, utmButton).value, utm);
+            EXPECT_EQ(detour.Get(group, 1 - utmButton).value, !utm);
 
-    // Every sequence of one to four tab changes from tab 0, ending on a conversion tab,
-    // with tab 0 first left in geographic or in UTM input.
-    std::vector<std::vector<int>> paths{{}};
-    for (std::size_t n = 0; n < paths.size() && paths[n].size() < 4; ++n)
-        for (int tab : {0, 1, 2})
-            if (tab != (paths[n].empty() ? 0 : paths[n].back())) {
-                paths.push_back(paths[n]);
-                paths.back().push_back(tab);
-            }
-    int checked = 0;
-    for (bool startUtm : {false, true})
-        for (const auto& path : paths) {
-            if (path.empty() || path.back() == 2) continue;
-            const int tab = path.back();
-            const char* group = tab == 0 ? "OptUTM" : "OptCoord";
-            const int utmButton = tab == 0 ? 1 : 0;
-            for (const char* button : buttons[tab]) {
-                SCOPED_TRACE(testing::Message() << "start in UTM " << startUtm << ", tabs "
-                                                << testing::PrintToString(path) << ", " << button);
-                Started detour;
-                if (startUtm) detour.window.Click("OptUTM", 1);
-                for (int t : path) ASSERT_TRUE(detour.window.ChangeTab(t));
-                const bool utm = tab == 0 ? convert::Tab0ReadsUtm(detour.window.Form())
-                                          : convert::Tab1ReadsUtm(detour.window.Form());
-                EXPECT_EQ(detour.Get(group, utmButton).value, utm);
-                EXPECT_EQ(detour.Get(group, 1 - utmButton).value, !utm);
-
-                Started direct;
-                if (tab == 1) direct.window.ChangeTab(1);
-                direct.window.Click(group, utm ? utmButton : 1 - utmButton);
-                EXPECT_EQ(convert(detour, tab, utm, button), convert(direct, tab, utm, button));
-                EXPECT_TRUE(detour.platform.msgBoxes.empty());
-                ++checked;
-            }
+            Started direct;
+            if (tab == 1) direct.window.ChangeTab(1);
+            direct.window.Click(group, utm ? utmButton : 1 - utmButton);
+            EXPECT_EQ(typeAndClick(detour, tab, utm, button),
+                      typeAndClick(direct, tab, utm, button));
+            EXPECT_TRUE(detour.platform.msgBoxes.empty());
         }
-    EXPECT_EQ(checked, 2 * 2 * 20);
+    }
 }
 
-// The longitude degrees allow 10 west and 5 east: choosing the other hemisphere checks
-// the field again, with the message and the correction of leaving it.
+// The longitude degrees allow 10 west and 5 east: choosing east checks the field again,
+// with the message and the correction of leaving it; back west there is nothing to correct.
 TEST(Hemisphere, ChoosingEastChecksTheLongitudeDegreesAgainstTheNewLimit) {
     const struct {
-        int tab, degrees, west, east;
-    } cases[] = {{0, 3, 0, 1}, {1, 16, 4, 5}};
+        int tab, degrees, west;  // east is OptLng(west + 1)
+        const char *typed, *left;
+    } cases[] = {
+        {0, 3, 0, "10", "5"}, {0, 3, 0, "4", "4"}, {1, 16, 4, "10", "5"}, {1, 16, 4, "4", "4"}};
     for (const auto& c : cases) {
-        for (const char* typed : {"10", "4"}) {
-            SCOPED_TRACE(testing::Message() << "tab " << c.tab << ", typed " << typed);
-            Started s;
-            if (c.tab == 1) {
-                s.window.ChangeTab(1);
-                s.window.Click("OptCoord", 1);  // geographic input
-            }
-            Control& degrees = s.Get("TxtWGSg", c.degrees);
-            ASSERT_TRUE(s.window.MoveFocus(&degrees));
-            s.window.Type(degrees, typed);
-            s.window.Click("OptLng", c.west);  // already selected: leaving the field checks it
-            EXPECT_TRUE(s.platform.msgBoxes.empty());
-
-            s.window.Click("OptLng", c.east);
-            EXPECT_TRUE(s.Get("OptLng", c.east).value);
-            if (std::string(typed) == "10") {
-                ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
-                EXPECT_EQ(s.platform.LastMsgBox().text, "0 < Grados sexagesimales <5");
-                EXPECT_EQ(s.platform.LastMsgBox().title, "Limitaciones");
-                EXPECT_EQ(degrees.text, "5");
-                EXPECT_EQ(s.window.Form().focused, &degrees);  // given back, as on leaving it
-            } else {
-                EXPECT_TRUE(s.platform.msgBoxes.empty());
-                EXPECT_EQ(degrees.text, "4");
-            }
-            const std::size_t boxes = s.platform.msgBoxes.size();
-            s.window.Click("OptLng", c.west);  // back to the wider limit: nothing to correct
-            EXPECT_EQ(s.platform.msgBoxes.size(), boxes);
+        SCOPED_TRACE(testing::Message() << "tab " << c.tab << ", typed " << c.typed);
+        Started s;
+        if (c.tab == 1) {
+            s.window.ChangeTab(1);
+            s.window.Click("OptCoord", 1);  // geographic input
         }
+        Control& degrees = s.Get("TxtWGSg", c.degrees);
+        ASSERT_TRUE(s.window.MoveFocus(&degrees));
+        s.window.Type(degrees, c.typed);
+        s.window.Click("OptLng", c.west);  // already selected: leaving the field checks it
+        s.window.Click("OptLng", c.west + 1);
+        EXPECT_TRUE(s.Get("OptLng", c.west + 1).value);
+        EXPECT_EQ(degrees.text, c.left);
+        const std::size_t boxes = std::string(c.typed) == c.left ? 0 : 1;
+        ASSERT_EQ(s.platform.msgBoxes.size(), boxes);
+        if (boxes == 1) {
+            EXPECT_EQ(s.platform.LastMsgBox().text, "0 < Grados sexagesimales <5");
+            EXPECT_EQ(s.platform.LastMsgBox().title, "Limitaciones");
+            EXPECT_EQ(s.window.Form().focused, &degrees);  // given back, as on leaving it
+        }
+        s.window.Click("OptLng", c.west);
+        EXPECT_EQ(s.platform.msgBoxes.size(), boxes);
     }
 }
 

@@ -45,13 +45,11 @@ TEST(ParsePoint, EveryFormEachHemisphereAndBothDecimalSigns) {
         // Decimal degrees.
         {"40.4168, -3.7038", "40 25 0.4800 N / 3 42 13.6800 W"},
         {"40,4168 -3,7038", "40 25 0.4800 N / 3 42 13.6800 W"},
-        {"40.4168,-3.7038", "40 25 0.4800 N / 3 42 13.6800 W"},
         {"40.4168,3.7038", "40 25 0.4800 N / 3 42 13.6800 E"},
         {"40.4168N 3.7038W", "40 25 0.4800 N / 3 42 13.6800 W"},
         {"40.4168 N; 3.7038 O", "40 25 0.4800 N / 3 42 13.6800 W"},
         {"3.7038W 40.4168N", "40 25 0.4800 N / 3 42 13.6800 W"},  // letters say which is which
         {"-33.8688, 151.2093", "33 52 7.6800 S / 151 12 33.4800 E"},
-        {"40.4168° -3.7038°", "40 25 0.4800 N / 3 42 13.6800 W"},
         // Degrees, minutes, seconds.
         {"40°25'0.5\"N 3°42'13\"W", "40 25 0.5000 N / 3 42 13.0000 W"},
         {"N 40º 25' 00,5'' O 3º 42' 13''", "40 25 0.5000 N / 3 42 13.0000 W"},
@@ -59,16 +57,13 @@ TEST(ParsePoint, EveryFormEachHemisphereAndBothDecimalSigns) {
         {"40 25 0,5 N 3 42 13 W", "40 25 0.5000 N / 3 42 13.0000 W"},
         {"40 25 0.5 -3 42 13", "40 25 0.5000 N / 3 42 13.0000 W"},
         {"S 12 3 4 E 5 6 7", "12 3 4.0000 S / 5 6 7.0000 E"},
-        {"40°25'0.5\" -3°42'13\"", "40 25 0.5000 N / 3 42 13.0000 W"},
         {"40°25' 13\" 3°", "40 25 13.0000 N / 3 0 0.0000 E"},
         // Degrees and decimal minutes.
         {"N40 25.008 W3 42.228", "40 25 0.4800 N / 3 42 13.6800 W"},
-        {"40°25,008' N 3°42,228' W", "40 25 0.4800 N / 3 42 13.6800 W"},
         // UTM.
         {"30T 440721 4474447", "UTM 30T 440721.00 4474447.00"},
         {"30S 440.721,5 4.474.447,2", "UTM 30S 440721.50 4474447.20"},
         {"440721 4474447 30", "UTM 30 440721.00 4474447.00"},
-        {"440721.5 4474447.2 31", "UTM 31 440721.50 4474447.20"},
         {"30 T 440721 4474447", "UTM 30T 440721.00 4474447.00"},
         {"  29t\t440721;4474447 ", "UTM 29T 440721.00 4474447.00"},
         // Broken: one message that names what is wrong; never a point.
@@ -78,7 +73,6 @@ TEST(ParsePoint, EveryFormEachHemisphereAndBothDecimalSigns) {
         {"40.1, 190.2", "! longitud fuera de rango (190.2)"},
         {"90 0 1 N 3 0 0 W", "! latitud fuera de rango (90)"},
         {"32T 440721 4474447", "! huso fuera de rango (32): ha de ser 29, 30 o 31"},
-        {"440721 4474447 5", "! huso fuera de rango (5): ha de ser 29, 30 o 31"},
         {"30M 440721 4474447",
          "! la banda M es del hemisferio sur: solo se admiten puntos del hemisferio norte"},
         {"40.1N 3.2S", "! hay dos latitudes y ninguna longitud"},
@@ -92,12 +86,10 @@ TEST(ParsePoint, EveryFormEachHemisphereAndBothDecimalSigns) {
         {"40.4166667", "-"},
         {"40 25", "-"},  // two whole numbers may be degrees and minutes
         {"40 25 0", "-"},
-        {"hola", "-"},
         {"Lat 40.4 Lon -3.7", "-"},
         {"40.4168 -3.7038 12.5", "-"},
         {"40.4168 € -3.7038", "-"},
         {"40.4168 - -3.7038", "-"},
-        {"N", "-"},
         {"N 40 N", "-"},
         {"40°25' 13\"", "-"},
         {"25' 40° 3° 42'", "-"},
@@ -128,7 +120,7 @@ TEST(ParsePoint, RandomTextsGiveAPointInRangeOrNone) {
             }
             EXPECT_LE(p.lat.deg, 90) << text;
         }
-        if (p.kind == Kind::Utm) EXPECT_TRUE(p.utm.zone >= 29 && p.utm.zone <= 31) << text;
+        EXPECT_TRUE(p.kind != Kind::Utm || (p.utm.zone >= 29 && p.utm.zone <= 31)) << text;
     }
 }
 

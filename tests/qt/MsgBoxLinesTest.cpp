@@ -5,13 +5,10 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QScreen>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
-#include <QTimer>
-#include <functional>
 
 #include "ShownWindow.h"
 #include "qt/QtPlatform.h"
@@ -21,14 +18,12 @@ namespace {
 // The text of a box as the label lays it out: one block per line of the text.
 struct ShownBox {
     QStringList lines;
-    std::vector<int> laidOutLines;  // lines each line of the text takes on the screen
-    bool fixedPitch = false;
-    bool fitsTheScreen = false;
-    // Pixels from the left of the label to the `nth` (0 = first) occurrence of `what`
-    // in line `line`; -1 when it is not there.
-    std::function<qreal(int line, const QString& what, int nth)> x;
+    std::vector<int> laidOutLines;      // screen lines each line of the text takes
+    std::vector<std::vector<qreal>> x;  // pixels from the label's left to each character
+    bool fixedPitch = false, fitsTheScreen = false;
 };
 
+// Read while the box is open: the document goes with it.
 ShownBox Inspect(QMessageBox* box) {
     ShownBox shown;
     auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
@@ -38,52 +33,31 @@ ShownBox Inspect(QMessageBox* box) {
     for (QTextBlock b = document->begin(); b != document->end(); b = b.next()) {
         shown.lines << b.text();
         shown.laidOutLines.push_back(b.layout()->lineCount());
+        shown.x.emplace_back();
+        for (int i = 0; i <= b.text().size(); ++i)
+            shown.x.back().push_back(b.layout()->lineForTextPosition(i).cursorToX(i));
     }
     shown.fixedPitch = QFontInfo(label->font()).fixedPitch();
     shown.fitsTheScreen =
         box->frameGeometry().width() <= box->screen()->availableGeometry().width();
-    // The positions are read now: the document goes with the box.
-    std::vector<std::vector<qreal>> xs;
-    for (QTextBlock b = document->begin(); b != document->end(); b = b.next()) {
-        xs.emplace_back();
-        for (int i = 0; i <= b.text().size(); ++i)
-            xs.back().push_back(b.layout()->lineForTextPosition(i).cursorToX(i));
-    }
-    QStringList lines = shown.lines;
-    shown.x = [xs, lines](int line, const QString& what, int nth) -> qreal {
-        int at = -1;
-        for (int n = 0; n <= nth; ++n) {
-            at = lines.value(line).indexOf(what, at + 1);
-            if (at < 0) return -1;
-        }
-        return xs[static_cast<std::size_t>(line)][static_cast<std::size_t>(at)];
-    };
     return shown;
 }
 
 // Clicks a button of the window and inspects the box it shows.
 ShownBox BoxOf(int tab, const char* button, int index) {
     QTemporaryDir dir;
-    testing_support::EnvGuard env;  // Spanish regional settings: no start-up question
-    env.Set("LANG", "es_ES.UTF-8");
-    for (const char* var : {"LC_ALL", "LC_NUMERIC", "LC_MONETARY"}) env.Set(var, nullptr);
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+    testing_support::SpanishSettings spanish(dir.path());
     testing_support::ShownWindow<talpor_qt::QtPlatform> s(dir.path() + "/talpor.lock");
     s.platform.SetMainWindow(s.window.get());
     s.window->ChooseTab(tab);
     QTest::qWait(10);
-
     ShownBox shown;
     int boxes = 0;
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr || !box->isVisible()) return;
+    auto closer = testing_support::OnEachBox([&](QMessageBox* box) {
         ++boxes;
         shown = Inspect(box);
         box->accept();
     });
-    closer.start(30);
     s.Click(button, index);
     EXPECT_EQ(boxes, 1);
     return shown;
@@ -98,13 +72,16 @@ void ExpectWholeLines(const ShownBox& shown) {
     EXPECT_TRUE(shown.fitsTheScreen);
 }
 
-// The cells (line, text, occurrence) all start at one distance from the left.
+// The cells (line, text, occurrence: 0 for the first) all start at one distance from the left.
 void ExpectOneColumn(const ShownBox& shown,
                      const std::vector<std::tuple<int, const char*, int>>& cells) {
     std::vector<qreal> x;
     for (auto [line, what, nth] : cells) {
-        x.push_back(shown.x(line, QString::fromUtf8(what), nth));
-        EXPECT_GE(x.back(), 0) << "no " << what << " in line " << line;
+        int at = -1;
+        for (int n = 0; n <= nth && (n == 0 || at >= 0); ++n)
+            at = shown.lines.value(line).indexOf(QString::fromUtf8(what), at + 1);
+        ASSERT_GE(at, 0) << "no " << what << " in line " << line;
+        x.push_back(shown.x[static_cast<std::size_t>(line)][static_cast<std::size_t>(at)]);
         EXPECT_EQ(x.back(), x.front()) << what << " in line " << line << " is out of its column";
     }
 }
@@ -112,55 +89,37 @@ void ExpectOneColumn(const ShownBox& shown,
 }  // namespace
 
 TEST(MsgBoxLines, TheHelmertSheetKeepsItsLinesWholeAndItsColumnsAligned) {
-    for (int index : {0, 2}) {  // the sheet buttons of tabs 0 and 1
-        SCOPED_TRACE(index);
-        ShownBox shown = BoxOf(index == 0 ? 0 : 1, "Command1", index);
-        ExpectWholeLines(shown);
-        EXPECT_TRUE(shown.fixedPitch);
-        ASSERT_EQ(shown.lines.size(), 19);
-        EXPECT_EQ(shown.lines[0].toStdString(),
-                  "Zona EST99 España peninsular, excepto NW entre 41º 30' Lat y 4º 30' Lon");
-        // Rows 1-3, 7-9 and 13-15 hold dX gX, dY gY, dZ gZ: the rotations start in one
-        // column and both columns have their decimal points one under another.
-        std::vector<std::tuple<int, const char*, int>> rotations, shifts, angles;
-        for (int row : {1, 2, 3, 7, 8, 9, 13, 14, 15}) {
-            rotations.emplace_back(row, "g", 0);
-            shifts.emplace_back(row, ".", 0);
-            angles.emplace_back(row, ".", 1);
-        }
-        ExpectOneColumn(shown, rotations);
-        ExpectOneColumn(shown, shifts);
-        ExpectOneColumn(shown, angles);
-        ExpectOneColumn(shown, {{4, "0.", 0}, {10, "0.", 0}, {16, "0.", 0}});  // the scales
+    ShownBox shown = BoxOf(0, "Command1", 0);
+    ExpectWholeLines(shown);
+    EXPECT_TRUE(shown.fixedPitch);
+    ASSERT_EQ(shown.lines.size(), 19);
+    EXPECT_EQ(shown.lines[0].toStdString(),
+              "Zona EST99 España peninsular, excepto NW entre 41º 30' Lat y 4º 30' Lon");
+    // Rows 1-3, 7-9 and 13-15 hold dX gX, dY gY, dZ gZ: the rotations start in one
+    // column and both columns have their decimal points one under another.
+    std::vector<std::tuple<int, const char*, int>> rotations, shifts, angles;
+    for (int row : {1, 2, 3, 7, 8, 9, 13, 14, 15}) {
+        rotations.emplace_back(row, "g", 0);
+        shifts.emplace_back(row, ".", 0);
+        angles.emplace_back(row, ".", 1);
     }
+    ExpectOneColumn(shown, rotations);
+    ExpectOneColumn(shown, shifts);
+    ExpectOneColumn(shown, angles);
+    ExpectOneColumn(shown, {{4, "0.", 0}, {10, "0.", 0}, {16, "0.", 0}});  // the scales
 }
 
 TEST(MsgBoxLines, TheMolodenskySheetHasEachHeadingOverItsColumn) {
-    for (int index : {1, 3}) {
-        SCOPED_TRACE(index);
-        ShownBox shown = BoxOf(index == 1 ? 0 : 1, "Command1", index);
-        ExpectWholeLines(shown);
-        EXPECT_TRUE(shown.fixedPitch);
-        ASSERT_EQ(shown.lines.size(), 7);
-        ExpectOneColumn(shown, {{0, "IGN", 0}, {1, "dX", 0}, {2, "dY", 0}, {3, "dZ", 0}});
-        ExpectOneColumn(shown, {{0, "NIMA", 0}, {1, "dX", 1}, {2, "dY", 1}, {3, "dZ", 1}});
-        ExpectOneColumn(shown, {{1, ".", 0}, {2, ".", 0}, {3, ".", 0}});
-        ExpectOneColumn(shown, {{1, ".", 1}, {2, ".", 1}, {3, ".", 1}});
-        ExpectOneColumn(shown, {{5, "X±", 0}, {6, "X±", 0}});  // the precisions
-        ExpectOneColumn(shown, {{5, "Y±", 0}, {6, "Y±", 0}});
-    }
-}
-
-TEST(MsgBoxLines, TheArcLengthsKeepEachValueOnTheLineOfItsName) {
-    ShownBox shown = BoxOf(2, "Command2", -1);
+    ShownBox shown = BoxOf(1, "Command1", 3);
     ExpectWholeLines(shown);
-    EXPECT_FALSE(shown.fixedPitch);  // no table: the usual font
-    ASSERT_EQ(shown.lines.size(), 8);
-    EXPECT_TRUE(shown.lines[0].contains(QStringLiteral("Rp= ")));
-    EXPECT_TRUE(shown.lines[0].endsWith(QStringLiteral(" km")));
-    EXPECT_TRUE(shown.lines[3].endsWith(QStringLiteral(" m/seg")));
-    EXPECT_TRUE(shown.lines[5].contains(QStringLiteral("Rm= ")));
-    EXPECT_TRUE(shown.lines[5].endsWith(QStringLiteral(" km")));
+    EXPECT_TRUE(shown.fixedPitch);
+    ASSERT_EQ(shown.lines.size(), 7);
+    ExpectOneColumn(shown, {{0, "IGN", 0}, {1, "dX", 0}, {2, "dY", 0}, {3, "dZ", 0}});
+    ExpectOneColumn(shown, {{0, "NIMA", 0}, {1, "dX", 1}, {2, "dY", 1}, {3, "dZ", 1}});
+    ExpectOneColumn(shown, {{1, ".", 0}, {2, ".", 0}, {3, ".", 0}});
+    ExpectOneColumn(shown, {{1, ".", 1}, {2, ".", 1}, {3, ".", 1}});
+    ExpectOneColumn(shown, {{5, "X±", 0}, {6, "X±", 0}});  // the precisions
+    ExpectOneColumn(shown, {{5, "Y±", 0}, {6, "Y±", 0}});
 }
 
 // The rule by the shape of the text: tabs make a table; one line is left to the box.
@@ -185,9 +144,7 @@ TEST(MsgBoxLines, ATextWithTabsIsATableAndOneOfSeveralLinesIsNeverWrapped) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         ShownBox shown;
-        QTimer::singleShot(50, [&shown] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            ASSERT_NE(box, nullptr);
+        auto closer = testing_support::OnEachBox([&](QMessageBox* box) {
             shown = Inspect(box);
             box->accept();
         });

@@ -13,7 +13,6 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include "ShownWindow.h"
 
@@ -83,8 +82,8 @@ TEST(QtPlatformInstance, OnlyARunningInstancesLockRefusesTheStart) {
     enum class Left { EmptyFile, Garbage, UnreadableGarbage, Folder, EmptyFileBeingWritten };
     const struct {
         Left left;
-        bool refused;    // the start is refused: another instance holds the lock
-        bool taken;      // the lock is ours afterwards
+        bool refused;     // the start is refused: another instance holds the lock
+        bool taken;       // the lock is ours afterwards
         const char* why;  // what standard error says ("" nothing)
     } cases[] = {
         {Left::EmptyFile, false, true, ""},
@@ -103,7 +102,8 @@ TEST(QtPlatformInstance, OnlyARunningInstancesLockRefusesTheStart) {
         } else {
             QFile f(lock);
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            if (c.left == Left::Garbage || c.left == Left::UnreadableGarbage) f.write("\x01\xffbasura");
+            if (c.left == Left::Garbage || c.left == Left::UnreadableGarbage)
+                f.write(QByteArray("\x01\xff") + "basura");
             f.close();
             if (c.left == Left::UnreadableGarbage) f.setPermissions({});
         }
@@ -117,9 +117,8 @@ TEST(QtPlatformInstance, OnlyARunningInstancesLockRefusesTheStart) {
         auto first = std::make_unique<QtPlatform>(lock);
         EXPECT_EQ(first->PreviousInstance(), c.refused);
         const std::string said = testing::internal::GetCapturedStderr();
-        if (*c.why == 0) EXPECT_EQ(said, "");
-        else EXPECT_NE(said.find(c.why), std::string::npos) << said;
-        if (c.taken) EXPECT_TRUE(QtPlatform(lock).PreviousInstance());  // a second start
+        EXPECT_TRUE(*c.why == 0 ? said.empty() : said.find(c.why) != std::string::npos) << said;
+        EXPECT_TRUE(!c.taken || QtPlatform(lock).PreviousInstance());  // a second start
         if (holder >= 0) ::close(holder);
     }
 }
@@ -170,29 +169,22 @@ TEST(QtPlatformLog, AnErrorInTheWindowIsRecordedWhereItsMessageSays) {
         QTemporaryDir dir;
         const QString program = dir.path() + "/program", state = dir.path() + "/state";
         ASSERT_TRUE(QDir().mkpath(program));
-        if (!c.programFolderTakesIt) ASSERT_TRUE(QDir().mkpath(program + "/Error.log"));
+        ASSERT_TRUE(c.programFolderTakesIt || QDir().mkpath(program + "/Error.log"));
         if (!c.stateFolderTakesIt) {  // a plain file where the state folder would be
             QFile blocker(state);
             ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
         }
-        testing_support::EnvGuard env;  // Spanish regional settings, settings of its own
-        env.Set("LANG", "es_ES.UTF-8");
-        for (const char* var : {"LC_ALL", "LC_NUMERIC", "LC_MONETARY"}) env.Set(var, nullptr);
-        env.Set("XDG_STATE_HOME", state.toUtf8().constData());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+        testing_support::SpanishSettings spanish(dir.path());
+        spanish.env.Set("XDG_STATE_HOME", state.toUtf8().constData());
         testing_support::ShownWindow<FolderPlatform> s(program);
         ASSERT_FALSE(s.frm.MustEnd());
         s.platform.SetMainWindow(s.window.get());
 
         QString shown;
-        QTimer closer;
-        QObject::connect(&closer, &QTimer::timeout, [&] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                shown = box->text();
-                box->accept();
-            }
+        auto closer = testing_support::OnEachBox([&](QMessageBox* box) {
+            shown = box->text();
+            box->accept();
         });
-        closer.start(30);
         s.Edit("TxtWGSg", 0)->setText("99999");
         testing::internal::CaptureStderr();
         s.Click("CmdED50Helmert");
@@ -212,16 +204,16 @@ TEST(QtPlatformLog, AnErrorInTheWindowIsRecordedWhereItsMessageSays) {
     }
 }
 
-TEST(QtPlatformMsgBox, ShowsIconButtonsAndDefaultAndTakesTheFocus) {
+TEST(QtPlatformMsgBox, ShowsIconSpanishButtonsAndDefaultAndTakesTheFocus) {
     testing_support::QtApp();
     QtPlatform p(QDir::tempPath() + "/unused.lock");
-    QTimer::singleShot(50, [] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
+    auto closer = testing_support::OnEachBox([](QMessageBox* box) {
         EXPECT_EQ(box->text(), QStringLiteral("línea 1\nlínea 2"));
         EXPECT_EQ(box->windowTitle(), QStringLiteral("Título"));
         EXPECT_EQ(box->icon(), QMessageBox::Warning);
         EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+        EXPECT_EQ(box->button(QMessageBox::Yes)->text().remove('&'), QStringLiteral("Sí"));
+        EXPECT_EQ(box->button(QMessageBox::No)->text().remove('&'), QStringLiteral("No"));
         EXPECT_EQ(box->standardButton(box->defaultButton()), QMessageBox::No);
         EXPECT_TRUE(box->isAncestorOf(QApplication::focusWidget()));
         box->button(QMessageBox::Yes)->click();

@@ -5,7 +5,11 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QSettings>
 #include <QTest>
+#include <QTimer>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -46,6 +50,32 @@ struct EnvGuard {
             it->second ? qputenv(it->first, *it->second) : qunsetenv(it->first);
     }
 };
+
+// Spanish regional settings in the environment (no start-up question) and a settings store
+// of its own in `folder`, until the end of the test.
+struct SpanishSettings {
+    EnvGuard env;
+    explicit SpanishSettings(const QString& folder) {
+        env.Set("LANG", "es_ES.UTF-8");
+        for (const char* var : {"LC_ALL", "LC_NUMERIC", "LC_MONETARY"}) env.Set(var, nullptr);
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
+    }
+};
+
+// Calls `answer` with each message box shown while the returned timer lives, once the box
+// is active (it then has the focus) or has been shown for a second; `answer` closes it.
+inline std::unique_ptr<QTimer> OnEachBox(std::function<void(QMessageBox*)> answer) {
+    auto timer = std::make_unique<QTimer>();
+    QObject::connect(timer.get(), &QTimer::timeout, [answer, ticks = 0]() mutable {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible()) return;
+        if (!box->isActiveWindow() && ++ticks < 33) return;
+        ticks = 0;
+        answer(box);
+    });
+    timer->start(30);
+    return timer;
+}
 
 // The window after start-up, shown and active (offscreen).
 template <class PlatformT = FakePlatform>

@@ -7,7 +7,6 @@
 
 #include "app/frmTalpor.h"
 #include "support/FakePlatform.h"
-#include "utilities/PointFields.h"
 
 namespace testing_support {
 
@@ -21,13 +20,16 @@ struct UtilitiesTab {
     }
 
     // Types point 1 or 2 as "48 50 11,0000 N", "2 20 14,0000 E"; an empty angle is left alone.
+    // The fields as the window lays them out, not from the workflows' own index table.
     void Point(int point, const std::string& lat, const std::string& lon) {
-        using namespace utilities;
         const bool one = point == 1;  // the OptLng of N, S and of E, W follow the fields
-        Angle(one ? kPoint1Latitude : kPoint2Latitude, lat, one ? 8 : 11, one ? 9 : 10);
-        Angle(one ? kPoint1Longitude : kPoint2Longitude, lon, one ? 2 : 7, one ? 3 : 6);
+        Angle(one ? Fields{9, 10, 11} : Fields{33, 32, 31}, lat, one ? 8 : 11, one ? 9 : 10);
+        Angle(one ? Fields{12, 13, 27} : Fields{30, 29, 28}, lon, one ? 2 : 7, one ? 3 : 6);
     }
-    void Angle(utilities::SexagesimalFields f, const std::string& dms, int optNE, int optSW) {
+    struct Fields {
+        int deg, min, sec;  // TxtWGSg indices
+    };
+    void Angle(Fields f, const std::string& dms, int optNE, int optSW) {
         if (dms.empty()) return;
         std::istringstream in(dms);
         std::string h;
