@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "batch/Stream.h"
+#include "num/RuntimeError.h"
 
 namespace batch {
 namespace {
@@ -28,7 +29,8 @@ class InProcess : public Converter {
 };
 
 // What goes to the child and back: plain records, read by the same program that wrote
-// them. Rows that are already errors are not sent.
+// them, with the values of a convert::Result (a run-time error by its number). Rows that
+// are already errors are not sent.
 struct PointRecord {
     double a = 0, b = 0, h = 0;  // lat, lon (degrees) or E, N (metres); h (metres)
     std::int16_t zone = 0;
@@ -38,12 +40,21 @@ struct PointRecord {
 struct ResultRecord {
     double lat = 0, lon = 0, h = 0, E = 0, N = 0;
     std::int16_t zone = 0;
+    std::int16_t error = 0;  // the number of the run-time error that stopped it; 0: none
     std::uint8_t status = 0;
     std::uint8_t set = 0;  // ParameterSet + 1; 0: none
     bool point = false, projected = false;
     char zoneText[8] = {};
-    char error[160] = {};  // RowResult::error, cut to fit
 };
+
+// The run-time error of a number, with the description its factory gives.
+num::RuntimeError ErrorOf(int number) {
+    switch (number) {
+        case num::RuntimeError::kDivisionByZero: return num::DivisionByZero();
+        case num::RuntimeError::kInvalidCall: return num::InvalidCall();
+        default: return num::Overflow();
+    }
+}
 
 bool SendAll(int socket, const void* data, std::size_t size) {
     const char* p = static_cast<const char*>(data);
@@ -86,7 +97,7 @@ ResultRecord RecordOf(const RowResult& r) {
         out.zone = r.result.utm->zone;
         r.result.utm->zoneText.copy(out.zoneText, sizeof out.zoneText - 1);
     }
-    r.error.copy(out.error, sizeof out.error - 1);
+    if (r.result.error) out.error = static_cast<std::int16_t>(r.result.error->Number());
     return out;
 }
 
@@ -103,7 +114,8 @@ RowResult ResultOf(const ResultRecord& r) {
         u.zoneText = r.zoneText;
         out.result.utm = std::move(u);
     }
-    out.error = r.error;
+    if (r.error != 0) out.result.error = ErrorOf(r.error);
+    out.error = ConversionError(out.result);
     return out;
 }
 

@@ -235,20 +235,22 @@ RowResult ConvertPoint(const RowPoint& point, const Conversion& c) {
             out.result = Convert(point.utm, c);
             break;
     }
-    switch (out.result.status) {
+    out.error = ConversionError(out.result);
+    return out;
+}
+
+std::string ConversionError(const convert::Result& r) {
+    switch (r.status) {
         case convert::Status::Converted:
             break;
         case convert::Status::OutsideZones:
-            out.error = "fuera de los husos 29, 30 y 31";
-            break;
+            return "fuera de los husos 29, 30 y 31";
         case convert::Status::OutsideArea:
-            out.error = "fuera del área del método: transformación válida solamente para la península y Baleares";
-            break;
+            return "fuera del área del método: transformación válida solamente para la península y Baleares";
         case convert::Status::Failed:
-            out.error = "error de cálculo: " + (out.result.error ? out.result.error->Description() : std::string("?"));
-            break;
+            return "error de cálculo: " + (r.error ? r.error->Description() : std::string("?"));
     }
-    return out;
+    return {};
 }
 
 std::vector<std::string> ResultNames(const Outputs& o, convert::Direction direction) {

@@ -72,6 +72,11 @@ struct RowResult {
     std::string error;
 };
 
+// Why a result of the core is no converted point, as ConvertPoint says it: out of the
+// zones or of the method's area, or the run-time error that stopped it; "" for a
+// converted point.
+std::string ConversionError(const convert::Result& result);
+
 // Converts a point read by ReadPoint. Goes through the core's Helmert calls, which share
 // mGeo's set selection: not for concurrent use.
 RowResult ConvertPoint(const RowPoint& point, const Conversion& conversion);

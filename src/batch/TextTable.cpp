@@ -268,8 +268,9 @@ void SplitFields(std::string_view line, Separator separator, std::vector<std::st
 }
 
 void AppendField(std::string& out, std::string_view field, char separator) {
-    const bool quote = field.find_first_of(std::string{separator, '\r', '\n'}) != std::string_view::npos ||
-                       (!field.empty() && field.front() == '"');
+    const bool quote = (!field.empty() && field.front() == '"') ||
+                       std::any_of(field.begin(), field.end(),
+                                   [separator](char c) { return c == separator || c == '\n' || c == '\r'; });
     if (!quote) {
         out.append(field);
         return;
