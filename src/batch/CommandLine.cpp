@@ -251,8 +251,8 @@ resumen en la salida de errores: «puntos.csv:17: minutos fuera de rango (75)».
 Ejemplos:
   talpor-lote puntos.csv puntos-ed50.csv
       WGS84 a ED50 con Helmert; busca separador, cabecera y columnas del punto.
-  talpor-lote -s ed50-wgs84 --huso=30 -c Este,Norte -a Cota hitos.csv -o hitos-wgs84.csv
-      Hitos ED50 en UTM 30 con su altura, a WGS84.
+  talpor-lote -s ed50-wgs84 --huso=30 -c Este,Norte -a Cota hitos.csv -o hitos84.csv
+      Hitos ED50 en UTM 30, con su altura en la columna Cota, a WGS84.
   talpor-lote -m molodensky-ign --salida=utm --punto < ruta.txt > ruta-utm.txt
       Los puntos de una ruta a UTM ED50 con Molodensky (juego IGN), con punto
       decimal, de la entrada estándar a la salida estándar.
