@@ -242,6 +242,7 @@ RowResult ConvertPoint(const RowPoint& point, const Conversion& c) {
 std::string ConversionError(const convert::Result& r) {
     switch (r.status) {
         case convert::Status::Converted:
+            if (r.set && r.point && r.utm) return {};
             break;
         case convert::Status::OutsideZones:
             return "fuera de los husos 29, 30 y 31";
@@ -249,8 +250,10 @@ std::string ConversionError(const convert::Result& r) {
             return "fuera del área del método: transformación válida solamente para la península y Baleares";
         case convert::Status::Failed:
             return "error de cálculo: " + (r.error ? r.error->Description() : std::string("?"));
+        default:  // a status of a method the batch converter does not offer
+            break;
     }
-    return {};
+    return "no se pudo convertir el punto";
 }
 
 std::vector<std::string> ResultNames(const Outputs& o, convert::Direction direction) {
