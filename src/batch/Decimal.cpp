@@ -50,17 +50,18 @@ void AppendRounded(std::string& out, double x, int decimals, char decimalSign) {
                            separators);
         return;
     }
-    if (*q != 0 && x < 0) out += '-';
-    char digits[24];
-    int n = 0;
+    // Written backwards into a buffer, then appended at once.
+    char text[32];
+    char* p = text + sizeof text;
     std::int64_t v = *q;
+    for (int i = 0; i < decimals; ++i, v /= 10) *--p = static_cast<char>('0' + v % 10);
+    *--p = decimalSign;
     do {
-        digits[n++] = static_cast<char>('0' + v % 10);
+        *--p = static_cast<char>('0' + v % 10);
         v /= 10;
-    } while (v != 0 || n <= decimals);
-    while (n > decimals) out += digits[--n];
-    out += decimalSign;
-    while (n > 0) out += digits[--n];
+    } while (v != 0);
+    if (*q != 0 && x < 0) *--p = '-';
+    out.append(p, static_cast<std::size_t>(text + sizeof text - p));
 }
 
 }  // namespace batch
