@@ -59,7 +59,7 @@ class Reader {
             }
             if (text.size() > kMaxLineBytes)
                 throw RunError("fila " + std::to_string(nextLine_) +
-                               ": línea de más de 4 MiB; la entrada no parece una tabla de texto");
+                               ": línea de más de 2 MiB; la entrada no parece una tabla de texto");
             ReadMore(text);
         }
         pending_.assign(text, cut);

@@ -35,9 +35,9 @@ class RunError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Lines longer than this (4 MiB) stop a run: no text table has them, and memory must stay
+// Lines longer than this (2 MiB) stop a run: no text table has them, and memory must stay
 // bounded.
-inline constexpr std::size_t kMaxLineBytes = std::size_t{4} << 20;
+inline constexpr std::size_t kMaxLineBytes = std::size_t{2} << 20;
 
 struct RowError {
     std::uint64_t line = 0;  // from 1
