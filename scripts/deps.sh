@@ -4,9 +4,10 @@ set -euo pipefail
 
 # Qt's CMake files need the OpenGL headers (libgl-dev); Xvfb and xauth show the
 # window on a machine without a display; the DejaVu fonts give it text to draw there;
-# qt6-translations-l10n holds Qt's own Spanish texts (the buttons of the message boxes).
+# qt6-translations-l10n holds Qt's own Spanish texts (the buttons of the message boxes);
+# proj-bin gives cs2cs, which the batch converter's benchmark runs beside it.
 packages=(cmake g++ make qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev
-          xvfb xauth fonts-dejavu-core qt6-translations-l10n)
+          xvfb xauth fonts-dejavu-core qt6-translations-l10n proj-bin)
 
 missing=()
 for p in "${packages[@]}"; do
