@@ -121,7 +121,7 @@ RowPoint Utm(const entry::PastedPoint& p, double h) {
     return r;
 }
 
-// One number of PlainDegrees: optional minus, 1 to 3 digits, a decimal point or comma,
+// One number of ReadPlainDegrees: optional minus, 1 to 3 digits, a decimal point or comma,
 // 1 to 15 digits; its value as ParsePoint reads it (the digits with a point, from_chars).
 // Advances `i` past it.
 std::optional<double> PlainNumber(std::string_view text, std::size_t& i, bool& minus) {

@@ -205,8 +205,10 @@ class Run {
         // Two threads, each with its own converter when a child process can be had;
         // the child must be forked before any thread starts.
         converters_.push_back(std::make_unique<Slot>(LocalConverter(settings_.conversion)));
-        if (std::unique_ptr<Converter> child = ProcessConverter(settings_.conversion, {in_, out_}))
-            converters_.push_back(std::make_unique<Slot>(std::move(child)));
+        if (settings_.childConverter) {
+            if (std::unique_ptr<Converter> child = ProcessConverter(settings_.conversion, {in_, out_}))
+                converters_.push_back(std::make_unique<Slot>(std::move(child)));
+        }
         constexpr unsigned kWorkers = 2;
         running_ = kWorkers;
         std::vector<std::thread> threads;

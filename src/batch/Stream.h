@@ -25,6 +25,11 @@ struct Settings {
     Outputs outputs;
     LayoutChoice layout;
     char decimalSign = ',';  // of the result columns: "," or "."
+    // A second converter in a child process (batch/Converter.h). Only for a process with
+    // no other thread when the run starts, such as talpor-lote: fork copies the calling
+    // thread alone, and a lock another thread held (malloc's) would stay locked in the
+    // child. Without it the two threads share one converter, one chunk at a time.
+    bool childConverter = true;
 };
 
 // A failure that stops a run: unreadable input, an output that cannot be written, a

@@ -1,12 +1,14 @@
 // The batch library: every text of a converted row against the window's own for the
 // same point typed the same way, the exact rounding and reading shortcuts against the
-// functions they stand for, the layout found in sample files, fields and quotes, the
-// command line, and the child process's conversions against this process's.
+// functions they stand for, the child process's conversions against this process's, a
+// stream of many chunks, the layout found in sample files, fields and quotes, and the
+// command line.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "batch/Converter.h"
 #include "batch/Decimal.h"
 #include "batch/PointRow.h"
+#include "batch/Stream.h"
 #include "batch/TextTable.h"
 #include "entry/PointText.h"
 #include "geo/Ellipsoid.h"
@@ -255,6 +258,50 @@ TEST(BatchConverter, TheChildProcessConvertsAsThisProcess) {
             EXPECT_EQ(a, b);
         }
     }
+}
+
+// Many chunks through both threads: every row in its place, each with its own result, and
+// the same text whether the second converter is a child process or the threads share one.
+TEST(BatchStream, ChunksAreWrittenInOrderWithOrWithoutTheChildConverter) {
+    std::string input = "Punto;Latitud;Longitud\n";
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> lat(36.0, 44.9), lon(-9.3, 4.3);
+    for (int i = 1; i <= 30000; ++i) {
+        char row[64];
+        std::snprintf(row, sizeof row, "P%d;%.5f;%.5f\n", i, lat(random), lon(random));
+        input += row;
+    }
+    std::string outputs[2];
+    batch::Summary summaries[2];
+    for (int child = 0; child < 2; ++child) {
+        std::FILE* in = std::tmpfile();
+        std::FILE* out = std::tmpfile();
+        ASSERT_TRUE(in && out);
+        std::fwrite(input.data(), 1, input.size(), in);
+        std::rewind(in);
+        batch::Settings settings;
+        settings.outputs = {false, false, true, false, true};
+        settings.childConverter = child == 1;
+        summaries[child] = batch::ConvertStream(fileno(in), fileno(out), settings);
+        std::rewind(out);
+        char buffer[65536];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;) outputs[child].append(buffer, n);
+        std::fclose(in);
+        std::fclose(out);
+    }
+    EXPECT_EQ(outputs[0], outputs[1]);
+    EXPECT_EQ(summaries[0].converted + summaries[0].failed, 30000u);
+    EXPECT_GT(summaries[0].failed, 0u);  // the points north of 44º are outside Helmert's area
+    EXPECT_EQ(summaries[0].failed, summaries[1].failed);
+    std::istringstream in(input), out(outputs[0]);
+    std::size_t n = 0;
+    for (std::string a, b; std::getline(in, a) && std::getline(out, b); ++n) {
+        ASSERT_TRUE(b.starts_with(a + ";")) << "line " << n + 1 << ": " << b;
+        if (b.find("fila ") != std::string::npos) {
+            ASSERT_NE(b.find("fila " + std::to_string(n + 1) + ": "), std::string::npos) << b;
+        }
+    }
+    EXPECT_EQ(n, 30001u);
 }
 
 // --- Text tables -------------------------------------------------------------------------
