@@ -143,6 +143,7 @@ struct Chunk {
 // Splits a chunk into its rows (decoding lines that are not UTF-8).
 void SplitRows(Chunk& c) {
     c.rows.clear();
+    c.windows1252 = 0;
     const std::string_view text = c.text;
     std::size_t begin = 0;
     while (begin < text.size()) {

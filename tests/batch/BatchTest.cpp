@@ -269,7 +269,8 @@ TEST(BatchStream, ChunksAreWrittenInOrderWithOrWithoutTheChildConverter) {
     for (int i = 1; i <= 30000; ++i) {
         char row[64];
         std::snprintf(row, sizeof row, "P%d;%.5f;%.5f\n", i, lat(random), lon(random));
-        input += row;
+        // One line in Latin-1, in a later chunk.
+        input += i == 20000 ? "P20000;40\xBA 25' 0\" N;3\xBA 42' 0\" W\n" : row;
     }
     std::string outputs[2];
     batch::Summary summaries[2];
@@ -293,7 +294,9 @@ TEST(BatchStream, ChunksAreWrittenInOrderWithOrWithoutTheChildConverter) {
     EXPECT_EQ(summaries[0].converted + summaries[0].failed, 30000u);
     EXPECT_GT(summaries[0].failed, 0u);  // the points north of 44º are outside Helmert's area
     EXPECT_EQ(summaries[0].failed, summaries[1].failed);
-    std::istringstream in(input), out(outputs[0]);
+    EXPECT_EQ(summaries[0].windows1252, 1u);
+    EXPECT_EQ(summaries[1].windows1252, 1u);
+    std::istringstream in(batch::FromWindows1252(input)), out(outputs[0]);
     std::size_t n = 0;
     for (std::string a, b; std::getline(in, a) && std::getline(out, b); ++n) {
         ASSERT_TRUE(b.starts_with(a + ";")) << "line " << n + 1 << ": " << b;
