@@ -269,8 +269,8 @@ TEST(BatchStream, ChunksAreWrittenInOrderWithOrWithoutTheChildConverter) {
     for (int i = 1; i <= 30000; ++i) {
         char row[64];
         std::snprintf(row, sizeof row, "P%d;%.5f;%.5f\n", i, lat(random), lon(random));
-        // One line in Latin-1, in a later chunk.
-        input += i == 20000 ? "P20000;40\xBA 25' 0\" N;3\xBA 42' 0\" W\n" : row;
+        // One line in Latin-1, in the first chunk: the thread that reads it reads more.
+        input += i == 1 ? "P1;40\xBA 25' 0\" N;3\xBA 42' 0\" W\n" : row;
     }
     std::string outputs[2];
     batch::Summary summaries[2];
