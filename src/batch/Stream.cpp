@@ -39,31 +39,34 @@ class Reader {
     // The next chunk: kChunkLines whole lines, or fewer when they pass kChunkBytes or the
     // input ends. False at the end of the input.
     bool Next(std::string& text, std::uint64_t& firstLine) {
-        text.swap(pending_);
-        pending_.clear();
-        std::size_t scanned = 0, lines = 0, cut = 0;
+        std::size_t scanned = start_, lines = 0, cut = 0;
         while (true) {
             while (lines < kChunkLines) {
-                const void* newline = std::memchr(text.data() + scanned, '\n', text.size() - scanned);
+                const void* newline = std::memchr(buffer_.data() + scanned, '\n', buffer_.size() - scanned);
                 if (newline == nullptr) break;
-                scanned = static_cast<std::size_t>(static_cast<const char*>(newline) - text.data()) + 1;
+                scanned = static_cast<std::size_t>(static_cast<const char*>(newline) - buffer_.data()) + 1;
                 ++lines;
             }
-            if (lines == kChunkLines || (lines > 0 && text.size() >= kChunkBytes)) {
+            const std::size_t size = buffer_.size() - start_;
+            if (lines == kChunkLines || (lines > 0 && size >= kChunkBytes)) {
                 cut = scanned;
                 break;
             }
             if (eof_) {
-                cut = text.size();
+                cut = buffer_.size();
                 break;
             }
-            if (text.size() > kMaxLineBytes)
+            if (size > kMaxLineBytes)
                 throw RunError("fila " + std::to_string(nextLine_) +
                                ": línea de más de 2 MiB; la entrada no parece una tabla de texto");
-            ReadMore(text);
+            // What earlier chunks took goes before more is read.
+            buffer_.erase(0, start_);
+            scanned -= start_;
+            start_ = 0;
+            ReadMore();
         }
-        pending_.assign(text, cut);
-        text.resize(cut);
+        text.assign(buffer_, start_, cut - start_);
+        start_ = cut;
         if (text.empty()) return false;
         firstLine = nextLine_;
         nextLine_ += lines;
@@ -73,25 +76,26 @@ class Reader {
     std::uint64_t BytesRead() const { return bytesRead_.load(std::memory_order_relaxed); }
 
   private:
-    void ReadMore(std::string& text) {
-        const std::size_t old = text.size();
-        text.resize(old + kChunkBytes);
+    void ReadMore() {
+        const std::size_t old = buffer_.size();
+        buffer_.resize(old + kChunkBytes);
         ssize_t n;
         do {
-            n = ::read(fd_, text.data() + old, kChunkBytes);
+            n = ::read(fd_, buffer_.data() + old, kChunkBytes);
         } while (n < 0 && errno == EINTR);
         if (n < 0) {
             const int e = errno;
-            text.resize(old);
+            buffer_.resize(old);
             throw RunError("no se puede leer la entrada: " + SystemErrorText(e));
         }
-        text.resize(old + static_cast<std::size_t>(n));
+        buffer_.resize(old + static_cast<std::size_t>(n));
         eof_ = n == 0;
         bytesRead_.fetch_add(static_cast<std::uint64_t>(n), std::memory_order_relaxed);
     }
 
     int fd_;
-    std::string pending_;
+    std::string buffer_;     // read and not yet given out from start_ on
+    std::size_t start_ = 0;
     bool eof_ = false;
     std::uint64_t nextLine_ = 1;
     std::atomic<std::uint64_t> bytesRead_{0};
