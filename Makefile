@@ -23,6 +23,7 @@ bench: deps
 	cmake --build $(REL_DIR) -j $(JOBS)
 	$(REL_DIR)/bench/talpor_bench --benchmark_min_time=0.2
 	$(REL_DIR)/bench/startup_bench $(REL_DIR)/src/qt/talpor $(REL_DIR)/bench/empty_window
+	$(REL_DIR)/bench/lote_bench $(REL_DIR)/src/batch/talpor-lote
 
 run: deps
 	cmake -S . -B $(REL_DIR) -DCMAKE_BUILD_TYPE=Release -DTALPOR_TESTS=OFF -DTALPOR_QT=ON

@@ -6,9 +6,10 @@ set -euo pipefail
 # window on a machine without a display; the DejaVu fonts give it text to draw there;
 # qt6-translations-l10n holds Qt's own Spanish texts (the buttons of the message boxes);
 # libproj-dev is PROJ, which reads the IGN grids (and brings its library, libproj25) and
-# runs beside the geodetic benchmarks (pkg-config finds it for them).
+# runs beside the geodetic benchmarks (pkg-config finds it for them); proj-bin gives
+# cs2cs, which the batch converter's benchmark runs beside it.
 packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev
-          libproj-dev xvfb xauth fonts-dejavu-core qt6-translations-l10n)
+          libproj-dev proj-bin xvfb xauth fonts-dejavu-core qt6-translations-l10n)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,198 @@
+// talpor-lote against PROJ's cs2cs on the same million points, end to end from file to
+// file: random points over peninsular Spain (fixed seed), WGS84 to ED50 with Helmert,
+// UTM out. cs2cs runs the equivalent transformation: +towgs84 with the seven EST99
+// parameters (PROJ reads them in the position-vector convention, as mGeo applies them),
+// the International 1924 ellipsoid and UTM zone 30. talpor-lote picks ZNW99 or BAL99 where
+// they apply and the zone of each point; the work per point is the same. Before timing,
+// the two are compared on a few EST99 points of zone 30, so that the pipeline timed is
+// the same transformation. Wall time and peak resident memory (the process with the
+// processes it waited for), medians of the runs; the order of the two alternates.
+//
+//   lote_bench <talpor-lote> [runs] [lines]
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+const std::vector<std::string> kCs2cs = {
+    "cs2cs", "-f", "%.3f", "+proj=longlat", "+datum=WGS84", "+to", "+proj=utm", "+zone=30", "+ellps=intl",
+    "+towgs84=-131.032,-100.251,-163.354,-1.2438,-0.0195,-1.1436,9.39"};
+
+struct Sample {
+    double seconds = 0;
+    long maxRssKb = 0;
+    int status = -1;
+};
+
+// Runs `args` (the program first, looked up in PATH) with standard input and output
+// redirected to files, standard error discarded.
+Sample Run(const std::vector<std::string>& args, const std::string& in, const std::string& out) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, in.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    Sample s;
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return s;
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    s.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    s.maxRssKb = usage.ru_maxrss;
+    s.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return s;
+}
+
+std::vector<std::string> Lines(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// The largest difference (metres) between the two programs' eastings and northings on
+// EST99 points of zone 30; a negative value when a program failed.
+double PipelineCheck(const std::string& lote, const std::string& dir) {
+    const double points[][2] = {{40.4168, -3.7038},  {37.3891, -5.9845}, {41.6488, -0.8891},
+                                {38.9943, -1.8585},  {42.3439, -3.6969}, {37.9922, -1.1307}};
+    std::ofstream csv(dir + "/prueba.csv"), txt(dir + "/prueba.txt");
+    for (const auto& p : points) {
+        csv << p[0] << ";" << p[1] << "\n";
+        txt << p[1] << " " << p[0] << "\n";
+    }
+    csv.close();
+    txt.close();
+    if (Run({lote, "--salida=utm,parametros", "--punto", dir + "/prueba.csv"}, "/dev/null", dir + "/prueba-lote.csv")
+            .status != 0 ||
+        Run(kCs2cs, dir + "/prueba.txt", dir + "/prueba-cs2cs.txt").status != 0)
+        return -1;
+    const std::vector<std::string> ours = Lines(dir + "/prueba-lote.csv"), theirs = Lines(dir + "/prueba-cs2cs.txt");
+    if (ours.size() != std::size(points) || theirs.size() != std::size(points)) return -1;
+    double largest = 0;
+    std::printf("  pipeline check, EST99 points of zone 30 (talpor-lote rounds to centimetres):\n");
+    for (std::size_t i = 0; i < ours.size(); ++i) {
+        // lat;lon;30T;E;N;EST99;  and  E<tab>N h
+        std::vector<std::string> f;
+        std::stringstream row(ours[i]);
+        for (std::string x; std::getline(row, x, ';');) f.push_back(x);
+        double e = 0, n = 0;
+        std::sscanf(theirs[i].c_str(), "%lf %lf", &e, &n);
+        if (f.size() < 6 || !f[2].starts_with("30") || f[5] != "EST99") return -1;
+        const double dE = std::stod(f[3]) - e, dN = std::stod(f[4]) - n;
+        std::printf("    %8.4f %8.4f   talpor-lote %s %s   cs2cs %.3f %.3f\n", points[i][0], points[i][1],
+                    f[3].c_str(), f[4].c_str(), e, n);
+        largest = std::max({largest, std::fabs(dE), std::fabs(dN)});
+    }
+    return largest;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s <talpor-lote> [runs] [lines]\n", argv[0]);
+        return 2;
+    }
+    const std::string lote = argv[1];
+    const int runs = argc > 2 ? std::atoi(argv[2]) : 3;
+    const long lines = argc > 3 ? std::atol(argv[3]) : 1000000;
+    char dirTemplate[] = "/tmp/talpor-lote-bench-XXXXXX";
+    if (mkdtemp(dirTemplate) == nullptr) return 2;
+    const std::string dir = dirTemplate;
+
+    // The same decimal texts for both: "lat;lon" with a header for talpor-lote, "lon lat"
+    // for cs2cs.
+    {
+        std::mt19937_64 random(15);
+        std::uniform_real_distribution<double> lat(36.0, 43.5), lon(-9.2, 3.3);
+        std::FILE* csv = std::fopen((dir + "/puntos.csv").c_str(), "w");
+        std::FILE* txt = std::fopen((dir + "/puntos.txt").c_str(), "w");
+        if (csv == nullptr || txt == nullptr) return 2;
+        std::fputs("latitud;longitud\n", csv);
+        for (long i = 0; i < lines; ++i) {
+            const double a = lat(random), b = lon(random);
+            std::fprintf(csv, "%.6f;%.6f\n", a, b);
+            std::fprintf(txt, "%.6f %.6f\n", b, a);
+        }
+        std::fclose(csv);
+        std::fclose(txt);
+    }
+
+    std::printf("talpor-lote against cs2cs: %ld random points of Spain, WGS84 -> ED50, Helmert, UTM,\n"
+                "file to file (median of %d runs)\n", lines, runs);
+    const double check = PipelineCheck(lote, dir);
+    if (check < 0) {
+        std::fprintf(stderr, "lote_bench: the pipeline check could not run (is cs2cs installed? proj-bin)\n");
+        return 1;
+    }
+    std::printf("    largest difference %.3f m\n", check);
+    if (check > 0.01) {
+        std::fprintf(stderr, "lote_bench: cs2cs and talpor-lote disagree: not the same transformation\n");
+        return 1;
+    }
+
+    std::vector<double> loteSeconds, csSeconds, loteKb, csKb;
+    for (int i = 0; i < runs; ++i) {
+        for (int k = 0; k < 2; ++k) {
+            if ((i + k) % 2 == 0) {
+                const Sample s = Run({lote, "--salida=utm", dir + "/puntos.csv", dir + "/salida.csv"}, "/dev/null", "/dev/null");
+                if (s.status != 0) {
+                    std::fprintf(stderr, "lote_bench: talpor-lote ended with status %d\n", s.status);
+                    return 1;
+                }
+                loteSeconds.push_back(s.seconds);
+                loteKb.push_back(static_cast<double>(s.maxRssKb));
+            } else {
+                const Sample s = Run(kCs2cs, dir + "/puntos.txt", dir + "/cs2cs.txt");
+                if (s.status != 0) {
+                    std::fprintf(stderr, "lote_bench: cs2cs ended with status %d\n", s.status);
+                    return 1;
+                }
+                csSeconds.push_back(s.seconds);
+                csKb.push_back(static_cast<double>(s.maxRssKb));
+            }
+        }
+    }
+    const std::size_t rows = Lines(dir + "/salida.csv").size();
+    const std::string cleanup = "rm -rf " + dir;
+    if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir.c_str());
+    if (rows != static_cast<std::size_t>(lines) + 1) {
+        std::fprintf(stderr, "lote_bench: talpor-lote wrote %zu lines for %ld points\n", rows, lines);
+        return 1;
+    }
+
+    const double t = Median(loteSeconds), c = Median(csSeconds);
+    std::printf("  cs2cs        : %6.2f s  %6.1f MB peak\n", c, Median(csKb) / 1024);
+    std::printf("  talpor-lote  : %6.2f s  %6.1f MB peak\n", t, Median(loteKb) / 1024);
+    std::printf("  cs2cs / talpor-lote: time %.2f (target >= 3)   talpor-lote peak %.1f MB (target < 50 MB)\n", c / t,
+                Median(loteKb) / 1024);
+    return 0;
+}

@@ -1,0 +1,262 @@
+#include "batch/CommandLine.h"
+
+#include <algorithm>
+#include <optional>
+#include <string_view>
+
+namespace batch {
+namespace {
+
+struct Option {
+    char shortName;  // 0: none
+    std::string_view longName;
+    bool takesValue;
+};
+
+constexpr Option kOptions[] = {
+    {'s', "sentido", true},   {'m', "metodo", true},    {'e', "entrada", true},
+    {0, "huso", true},        {'c', "columnas", true},  {'a', "altura", true},
+    {0, "separador", true},   {0, "cabecera", false},   {0, "sin-cabecera", false},
+    {0, "salida", true},      {'p', "punto", false},    {'o', "destino", true},
+    {'h', "help", false},     {0, "ayuda", false},      {'V', "version", false},
+};
+
+const Option* LongOption(std::string_view name) {
+    if (name == "método") name = "metodo";
+    if (name == "versión") name = "version";
+    for (const Option& o : kOptions)
+        if (o.longName == name) return &o;
+    return nullptr;
+}
+
+const Option* ShortOption(char name) {
+    for (const Option& o : kOptions)
+        if (o.shortName == name) return &o;
+    return nullptr;
+}
+
+std::vector<std::string> CommaList(std::string_view option, const std::string& value) {
+    std::vector<std::string> items;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = value.find(',', start);
+        std::string item = value.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        item.erase(0, item.find_first_not_of(' '));
+        item.erase(item.find_last_not_of(' ') + 1);
+        if (item.empty()) throw UsageError("--" + std::string(option) + ": lista con un elemento vacío: «" + value + "»");
+        items.push_back(std::move(item));
+        if (comma == std::string::npos) return items;
+        start = comma + 1;
+    }
+}
+
+[[noreturn]] void BadValue(std::string_view option, const std::string& value, std::string_view choices) {
+    throw UsageError("--" + std::string(option) + ": valor no válido «" + value + "»; se admite " +
+                     std::string(choices));
+}
+
+Outputs OutputsOf(const std::string& value) {
+    Outputs o{false, false, false, false, false};
+    for (const std::string& form : CommaList("salida", value)) {
+        if (form == "gms") o.dms = true;
+        else if (form == "gd") o.degrees = true;
+        else if (form == "utm") o.utm = true;
+        else if (form == "altura") o.height = true;
+        else if (form == "parametros" || form == "parámetros") o.set = true;
+        else BadValue("salida", form, "gms, gd, utm, altura o parametros");
+    }
+    return o;
+}
+
+void Apply(CommandLine& cl, const Option& o, const std::string& v, bool& outputsGiven) {
+    Settings& s = cl.settings;
+    const std::string_view name = o.longName;
+    if (name == "sentido") {
+        if (v == "wgs84-ed50") s.conversion.direction = convert::Direction::WGS84ToED50;
+        else if (v == "ed50-wgs84") s.conversion.direction = convert::Direction::ED50ToWGS84;
+        else BadValue(name, v, "wgs84-ed50 o ed50-wgs84");
+    } else if (name == "metodo") {
+        const auto m = std::find_if(std::begin(kMethods), std::end(kMethods),
+                                    [&](const MethodName& n) { return n.name == v; });
+        if (m == std::end(kMethods)) BadValue(name, v, "helmert, molodensky-ign o molodensky-nima");
+        s.conversion.method = m->method;
+    } else if (name == "entrada") {
+        if (v == "auto") s.conversion.input = InputForm::Any;
+        else if (v == "geo") s.conversion.input = InputForm::Geographic;
+        else if (v == "utm") s.conversion.input = InputForm::Utm;
+        else BadValue(name, v, "auto, geo o utm");
+    } else if (name == "huso") {
+        if (v != "29" && v != "30" && v != "31") BadValue(name, v, "29, 30 o 31");
+        s.conversion.zone = std::stoi(v);
+    } else if (name == "columnas") {
+        s.layout.pointColumns = CommaList(name, v);
+    } else if (name == "altura") {
+        if (v.empty()) BadValue(name, v, "un número de columna o un nombre de la cabecera");
+        s.layout.heightColumn = v;
+    } else if (name == "separador") {
+        if (v == ";") s.layout.separator = Separator::Semicolon;
+        else if (v == ",") s.layout.separator = Separator::Comma;
+        else if (v == "tab" || v == "\t") s.layout.separator = Separator::Tab;
+        else if (v == "espacios" || v == " ") s.layout.separator = Separator::Blanks;
+        else BadValue(name, v, "«;», «,», tab o espacios");
+    } else if (name == "cabecera") {
+        s.layout.header = true;
+    } else if (name == "sin-cabecera") {
+        s.layout.header = false;
+    } else if (name == "salida") {
+        s.outputs = OutputsOf(v);
+        outputsGiven = true;
+    } else if (name == "punto") {
+        s.decimalSign = '.';
+    } else if (name == "destino") {
+        if (v.empty()) BadValue(name, v, "un nombre de fichero o «-»");
+        cl.output = v;
+    } else if (name == "help" || name == "ayuda") {
+        cl.help = true;
+    } else if (name == "version") {
+        cl.version = true;
+    }
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    CommandLine cl;
+    std::vector<std::string> positional;
+    bool outputsGiven = false, destinationGiven = false, optionsEnd = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnd || arg == "-" || arg.empty() || arg[0] != '-') {
+            positional.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnd = true;
+            continue;
+        }
+        const Option* o = nullptr;
+        std::optional<std::string> value;
+        std::string shown;
+        if (arg.starts_with("--")) {
+            const std::size_t eq = arg.find('=');
+            shown = arg.substr(0, eq);
+            o = LongOption(std::string_view(arg).substr(2, eq == std::string::npos ? std::string::npos : eq - 2));
+            if (eq != std::string::npos) value = arg.substr(eq + 1);
+        } else {
+            shown = arg.substr(0, 2);
+            o = ShortOption(arg[1]);
+            if (arg.size() > 2) {
+                if (o == nullptr || !o->takesValue)
+                    throw UsageError("opción desconocida «" + arg + "»");
+                value = arg.substr(2);
+            }
+        }
+        if (o == nullptr) throw UsageError("opción desconocida «" + shown + "»");
+        if (!o->takesValue && value) throw UsageError("la opción «" + shown + "» no lleva valor");
+        if (o->takesValue && !value) {
+            if (i + 1 == args.size()) throw UsageError("falta el valor de la opción «" + shown + "»");
+            value = args[++i];
+        }
+        Apply(cl, *o, value.value_or(""), outputsGiven);
+        destinationGiven = destinationGiven || o->longName == "destino";
+    }
+    if (positional.size() > 2) throw UsageError("sobra el argumento «" + positional[2] + "»");
+    if (!positional.empty()) cl.input = positional[0];
+    if (positional.size() == 2) {
+        if (destinationGiven) throw UsageError("la salida se da dos veces: con -o y como segundo argumento");
+        cl.output = positional[1];
+    }
+    Conversion& c = cl.settings.conversion;
+    if (c.zone != 0) {
+        if (c.input == InputForm::Geographic) throw UsageError("--huso es para puntos UTM y no va con --entrada=geo");
+        c.input = InputForm::Utm;
+    }
+    if (!outputsGiven) cl.settings.outputs.height = !cl.settings.layout.heightColumn.empty();
+    return cl;
+}
+
+std::string VersionLine() { return "talpor-lote " TALPOR_VERSION " (Talpor)"; }
+
+std::string HelpText() {
+    return R"(Uso: talpor-lote [OPCIÓN]... [ENTRADA [SALIDA]]
+Convierte entre WGS84 y ED50 los puntos de un fichero de texto o CSV, con los
+mismos cálculos y los mismos textos que la ventana de Talpor. Cada fila conserva
+sus columnas y recibe al final las del resultado y una columna Error, vacía si la
+fila se convirtió. Sin ENTRADA, o con «-», lee la entrada estándar; sin SALIDA
+escribe en la salida estándar. La salida se escribe con un nombre provisional y
+se renombra al terminar; nunca sobre el fichero de entrada.
+
+Conversión:
+  -s, --sentido=SENTIDO    wgs84-ed50 (por omisión) o ed50-wgs84
+  -m, --metodo=MÉTODO      helmert (por omisión): Bursa Wolf 7p con el juego
+                           regional de cada punto (EST99, ZNW99 o BAL99);
+                           molodensky-ign o molodensky-nima: Molodensky 3p
+  -e, --entrada=FORMA      auto (por omisión): geográficas o UTM, fila a fila;
+                           geo: solo geográficas; utm: solo UTM
+      --huso=HUSO          29, 30 o 31: huso de los puntos UTM escritos solo con
+                           Este y Norte (supone --entrada=utm)
+
+Columnas de la entrada:
+  -c, --columnas=LISTA     columnas del punto, por número (desde 1) o por nombre
+                           de la cabecera, separadas por comas: «2,3» (latitud y
+                           longitud), «Huso,Este,Norte»; sin esta opción se busca
+                           el punto en las primeras filas
+  -a, --altura=COLUMNA     columna de la altura sobre el elipsoide (m), por
+                           número o nombre; sin ella la altura es 0
+      --separador=SEP      «;», «,», tab o espacios; sin esta opción se averigua
+      --cabecera           la primera fila nombra las columnas
+      --sin-cabecera       la primera fila ya es un punto
+                           (sin ninguna de las dos se averigua)
+
+Resultado:
+      --salida=FORMAS      columnas del resultado, separadas por comas:
+                             gms         latitud y longitud como en la ventana
+                                         (40º 25' 3,1234" N)
+                             gd          latitud y longitud en grados decimales
+                             utm         huso, Este y Norte (m)
+                             altura      altura sobre el elipsoide (m)
+                             parametros  juego de parámetros usado
+                           por omisión gms,gd,utm,parametros, y altura si se da
+                           --altura
+  -p, --punto              punto decimal en el resultado (por omisión, coma
+                           decimal, como la ventana)
+  -o, --destino=FICHERO    fichero de salida (lo mismo que SALIDA)
+
+  -h, --help               muestra esta ayuda y termina
+  -V, --version            muestra la versión y termina
+
+Separadores, cabecera y codificación: «;», tabulador, «,» o blancos, con
+campos entre comillas dobles como en CSV; la coma entre cifras es coma decimal
+(«40,4168 -3,7038»). Se admite UTF-8 con o sin BOM, y las filas que no son
+UTF-8 se leen como Latin-1 (Windows-1252): el byte 0xBA es «º». La salida está
+en UTF-8, con los finales de línea de la entrada (CRLF o LF). Su separador es el
+de la entrada, salvo que los blancos pasan a tabulador y la coma a «;» si el
+resultado lleva coma decimal.
+
+Formas del punto (en una columna o en varias seguidas):
+  40.4168, -3.7038            40,4168 -3,7038          40.4168N 3.7038W
+  40°25'0.5"N 3°42'13"W       N 40º 25' 00,5'' O 3º 42' 13''
+  N40 25.008 W3 42.228        30T 440721 4474447       440721 4474447 30
+La primera coordenada es la latitud salvo que una letra diga otra cosa. Los
+valores se toman como los toman los campos de la ventana: segundos con 4
+decimales, Este y Norte con 2 y altura con 1; latitud de 35º a 44º N,
+longitud hasta 10º W o 5º E, Este de 186.062 a 813.939 m, Norte de
+2.211.509 a 6.651.567 m, altura de -500 a 3.000 m. Una fila fuera de esos
+límites o del área del método queda con su error.
+
+Estado de salida: 0 si se convirtieron todas las filas, 1 si alguna quedó con
+error, 2 si no se pudo convertir (opciones, entrada o salida). Los errores se
+resumen en la salida de errores: «puntos.csv:17: minutos fuera de rango (75)».
+
+Ejemplos:
+  talpor-lote puntos.csv puntos-ed50.csv
+      WGS84 a ED50 con Helmert; busca separador, cabecera y columnas del punto.
+  talpor-lote -s ed50-wgs84 --huso=30 -c Este,Norte -a Cota hitos.csv -o hitos84.csv
+      Hitos ED50 en UTM 30, con su altura en la columna Cota, a WGS84.
+  talpor-lote -m molodensky-ign --salida=utm --punto < ruta.txt > ruta-utm.txt
+      Los puntos de una ruta a UTM ED50 con Molodensky (juego IGN), con punto
+      decimal, de la entrada estándar a la salida estándar.
+)";
+}
+
+}  // namespace batch

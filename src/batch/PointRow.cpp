@@ -1,0 +1,303 @@
+#include "batch/PointRow.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "batch/Decimal.h"
+#include "convert/Captions.h"
+#include "entry/Fields.h"
+#include "entry/PointText.h"
+#include "entry/mText.h"
+#include "geo/Angles.h"
+#include "num/Number.h"
+#include "num/RuntimeError.h"
+
+namespace batch {
+namespace {
+
+// The limits of the window's fields (entry::RangeOf): latitude degrees on the
+// conversion tabs, longitude degrees by hemisphere, UTM metres, heights.
+constexpr int kMinLatitude = 35, kMaxLatitude = 44;
+constexpr int kMaxWest = 10, kMaxEast = 5;
+constexpr double kMinEasting = 186062, kMaxEasting = 813939;
+constexpr double kMinNorthing = 2211509, kMaxNorthing = 6651567;
+constexpr double kMinHeight = -500, kMaxHeight = 3000;
+constexpr const char* kHeightPattern = "#,##0.0";
+
+RowPoint Error(std::string message) {
+    RowPoint p;
+    p.error = std::move(message);
+    return p;
+}
+
+// An angle as the window's degree, minute and second fields hold it once a point is
+// pasted: seconds rounded to 4 decimals and carried into the minutes and the degrees
+// when they round to 60.
+struct FieldAngle {
+    int deg = 0;
+    int min = 0;
+    double sec = 0;
+};
+
+FieldAngle PastedAngle(entry::SexagesimalAngle a) {
+    double sec = Round(a.sec, 4);
+    if (sec >= 60) {
+        sec = 0;
+        a.min += 1;
+    }
+    if (a.min >= 60) {
+        a.min -= 60;
+        a.deg += 1;
+    }
+    return {a.deg, a.min, sec};
+}
+
+// Decimal degrees of a pasted angle as a conversion button reads its fields. The seconds
+// field shows the seconds with "#,##0.0000" and the button reads that text back (and may
+// round it to 4 decimals again): seconds already rounded to 4 decimals read back as
+// themselves, since their 15-digit form is those digits and zeros and the text's number
+// is the double nearest to them.
+double ReadAngle(const FieldAngle& a, bool negative) {
+    return mGeo::DMSToDeg(static_cast<std::int16_t>(a.deg), static_cast<std::int16_t>(a.min), a.sec, negative);
+}
+
+// A UTM coordinate as its field holds it once pasted: written with 2 decimals and read back.
+double PastedMetres(double metres) {
+    return mText::FieldValue(num::Format(metres, convert::kMetresPattern));
+}
+
+struct Height {
+    double value = 0;
+    std::string error;
+};
+
+// A height typed into the field and checked when it loses the focus.
+Height ReadHeight(std::string_view text) {
+    const std::optional<std::string> plain = entry::PlainNumberText('H', text);
+    if (!plain) return {0, "altura mal escrita " + Quoted(text)};
+    if (plain->empty()) return {};
+    double h = 0;
+    try {
+        h = mText::FieldValue(*plain);
+    } catch (const num::RuntimeError&) {
+        h = HUGE_VAL;
+    }
+    if (!(h >= kMinHeight && h <= kMaxHeight))
+        return {0, "altura fuera de límites " + Quoted(text) + " (de -500 a 3.000 m)"};
+    return {mText::FieldValue(num::Format(h, kHeightPattern)), {}};
+}
+
+RowPoint Geographic(const entry::PastedPoint& p, double h) {
+    if (p.lat.negative) return Error("solo se admiten latitudes norte");
+    const FieldAngle lat = PastedAngle(p.lat);
+    const FieldAngle lon = PastedAngle(p.lon);
+    if (lat.deg < kMinLatitude || lat.deg > kMaxLatitude)
+        return Error("latitud fuera de límites (" + std::to_string(lat.deg) + "º): de 35º a 44º N");
+    if (lon.deg > (p.lon.negative ? kMaxWest : kMaxEast))
+        return Error("longitud fuera de límites (" + std::to_string(lon.deg) +
+                     (p.lon.negative ? "º W" : "º E") + "): hasta 10º W o 5º E");
+    RowPoint r;
+    r.kind = RowPoint::Kind::Geographic;
+    r.geographic.lat = ReadAngle(lat, false);
+    r.geographic.lon = ReadAngle(lon, p.lon.negative);
+    r.geographic.h = h;
+    return r;
+}
+
+RowPoint Utm(const entry::PastedPoint& p, double h) {
+    RowPoint r;
+    r.utm.E = PastedMetres(p.utm.E);
+    r.utm.N = PastedMetres(p.utm.N);
+    if (!(r.utm.E >= kMinEasting && r.utm.E <= kMaxEasting))
+        return Error("coordenada Este fuera de límites (" + num::Format(r.utm.E, convert::kMetresPattern) +
+                     "): de 186.062 a 813.939 m");
+    if (!(r.utm.N >= kMinNorthing && r.utm.N <= kMaxNorthing))
+        return Error("coordenada Norte fuera de límites (" + num::Format(r.utm.N, convert::kMetresPattern) +
+                     "): de 2.211.509 a 6.651.567 m");
+    r.kind = RowPoint::Kind::Utm;
+    r.utm.zone = static_cast<std::int16_t>(p.utm.zone);
+    r.utm.h = h;
+    return r;
+}
+
+// One number of ReadPlainDegrees: optional minus, 1 to 3 digits, a decimal point or comma,
+// 1 to 15 digits; its value as ParsePoint reads it (the digits with a point, from_chars).
+// Advances `i` past it.
+std::optional<double> PlainNumber(std::string_view text, std::size_t& i, bool& minus) {
+    minus = i < text.size() && text[i] == '-';
+    if (minus) ++i;
+    char digits[24];
+    std::size_t n = 0, whole = 0, fraction = 0;
+    auto digit = [&] { return i < text.size() && text[i] >= '0' && text[i] <= '9'; };
+    while (digit() && whole < 4) digits[n++] = text[i++], ++whole;
+    if (whole == 0 || whole > 3 || i == text.size() || (text[i] != '.' && text[i] != ',')) return std::nullopt;
+    digits[n++] = '.';
+    ++i;
+    while (digit() && fraction < 16) digits[n++] = text[i++], ++fraction;
+    if (fraction == 0 || fraction > 15) return std::nullopt;
+    double v = 0;
+    std::from_chars(digits, digits + n, v);
+    return v;
+}
+
+bool IsBlank(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
+// The method's call on the point's input.
+template <typename Input>
+convert::Result Convert(const Input& input, const Conversion& c) {
+    switch (c.method) {
+        case Method::Helmert:
+            return convert::Helmert(input, c.direction);
+        case Method::MolodenskyIGN:
+            return convert::Molodensky(input, c.direction, convert::MolodenskySet::IGN);
+        case Method::MolodenskyNIMA:
+            return convert::Molodensky(input, c.direction, convert::MolodenskySet::NIMA);
+    }
+    return {};
+}
+
+}  // namespace
+
+std::optional<entry::PastedPoint> ReadPlainDegrees(std::string_view text) {
+    auto blank = [&](std::size_t i) { return i < text.size() && (text[i] == ' ' || text[i] == '\t'); };
+    std::size_t i = 0;
+    while (blank(i)) ++i;
+    bool latMinus = false, lonMinus = false;
+    const std::optional<double> lat = PlainNumber(text, i, latMinus);
+    if (!lat || !blank(i)) return std::nullopt;
+    while (blank(i)) ++i;
+    const std::optional<double> lon = PlainNumber(text, i, lonMinus);
+    if (!lon) return std::nullopt;
+    while (blank(i)) ++i;
+    // Beyond the ranges ParsePoint gives its message.
+    if (i != text.size() || *lat > 90 || *lon > 180) return std::nullopt;
+    entry::PastedPoint p;
+    p.kind = entry::PastedPoint::Kind::Geographic;
+    p.lat = entry::ToSexagesimal(*lat);
+    p.lat.negative = latMinus;
+    p.lon = entry::ToSexagesimal(*lon);
+    p.lon.negative = lonMinus;
+    return p;
+}
+
+std::string Quoted(std::string_view text) {
+    constexpr std::size_t kMaxChars = 40;
+    std::string out = "«";
+    std::size_t i = 0, chars = 0;
+    while (i < text.size() && chars < kMaxChars) {
+        // Control characters would garble a message line: a "?" stands for each.
+        const auto c = static_cast<unsigned char>(text[i++]);
+        out += c < 0x20 || c == 0x7F ? '?' : static_cast<char>(c);
+        while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) out += text[i++];
+        ++chars;
+    }
+    return out + (i < text.size() ? "…»" : "»");
+}
+
+RowPoint ReadPoint(std::string_view pointText, std::string_view heightText, const Conversion& c) {
+    if (IsBlank(pointText)) return Error("faltan las coordenadas del punto");
+    std::string withZone;
+    if (c.zone != 0) {
+        withZone = std::string(pointText) + " " + std::to_string(c.zone);
+        pointText = withZone;
+    }
+    const std::optional<entry::PastedPoint> plain = c.zone == 0 ? ReadPlainDegrees(pointText) : std::nullopt;
+    const entry::PastedPoint p = plain ? *plain : entry::ParsePoint(pointText);
+    using Kind = entry::PastedPoint::Kind;
+    if (p.kind == Kind::NotACoordinate) return Error("no se reconoce un punto en " + Quoted(pointText));
+    if (p.kind == Kind::Broken) return Error(p.message);
+    if (c.input == InputForm::Geographic && p.kind == Kind::Utm)
+        return Error("es un punto UTM y se esperaban coordenadas geográficas");
+    if (c.input == InputForm::Utm && p.kind == Kind::Geographic)
+        return Error("son coordenadas geográficas y se esperaba un punto UTM");
+    const Height h = ReadHeight(heightText);
+    if (!h.error.empty()) return Error(h.error);
+    try {
+        return p.kind == Kind::Geographic ? Geographic(p, h.value) : Utm(p, h.value);
+    } catch (const num::RuntimeError& e) {
+        return Error("error de cálculo: " + e.Description());
+    }
+}
+
+RowResult ConvertPoint(const RowPoint& point, const Conversion& c) {
+    RowResult out;
+    switch (point.kind) {
+        case RowPoint::Kind::Error:
+            out.error = point.error;
+            return out;
+        case RowPoint::Kind::Geographic:
+            out.result = Convert(point.geographic, c);
+            break;
+        case RowPoint::Kind::Utm:
+            out.result = Convert(point.utm, c);
+            break;
+    }
+    out.error = ConversionError(out.result);
+    return out;
+}
+
+std::string ConversionError(const convert::Result& r) {
+    switch (r.status) {
+        case convert::Status::Converted:
+            if (r.set && r.point && r.utm) return {};
+            break;
+        case convert::Status::OutsideZones:
+            return "fuera de los husos 29, 30 y 31";
+        case convert::Status::OutsideArea:
+            return "fuera del área del método: transformación válida solamente para la península y Baleares";
+        case convert::Status::Failed:
+            return "error de cálculo: " + (r.error ? r.error->Description() : std::string("?"));
+        default:  // a status of a method the batch converter does not offer
+            break;
+    }
+    return "no se pudo convertir el punto";
+}
+
+std::vector<std::string> ResultNames(const Outputs& o, convert::Direction direction) {
+    const std::string datum = direction == convert::Direction::WGS84ToED50 ? " ED50" : " WGS84";
+    std::vector<std::string> names;
+    if (o.dms) names.insert(names.end(), {"Latitud" + datum, "Longitud" + datum});
+    if (o.degrees) names.insert(names.end(), {"Latitud" + datum + " (grados)", "Longitud" + datum + " (grados)"});
+    if (o.utm) names.insert(names.end(), {"Huso" + datum, "Este" + datum, "Norte" + datum});
+    if (o.height) names.push_back("Altura" + datum);
+    if (o.set) names.push_back("Parámetros");
+    names.push_back("Error");
+    return names;
+}
+
+std::size_t ResultCount(const Outputs& o) {
+    return (o.dms ? 2 : 0) + (o.degrees ? 2 : 0) + (o.utm ? 3 : 0) + (o.height ? 1 : 0) + (o.set ? 1 : 0);
+}
+
+void AppendResultTexts(const convert::Result& r, const Outputs& o, char decimalSign,
+                       std::vector<std::string>& texts) {
+    if (o.dms) {
+        for (std::string caption : {convert::LatitudeCaption(r.point->lat), convert::LongitudeCaption(r.point->lon)}) {
+            if (decimalSign != ',') std::replace(caption.begin(), caption.end(), ',', decimalSign);
+            texts.push_back(std::move(caption));
+        }
+    }
+    if (o.degrees) {
+        // The copy menu's decimal degrees: "40.41784678, -3.69869548".
+        const std::string both = entry::DecimalDegreesText(r.point->lat, r.point->lon);
+        const std::size_t comma = both.find(", ");
+        for (std::string degrees : {both.substr(0, comma), both.substr(comma + 2)}) {
+            if (decimalSign != '.') std::replace(degrees.begin(), degrees.end(), '.', decimalSign);
+            texts.push_back(std::move(degrees));
+        }
+    }
+    if (o.utm) {
+        texts.push_back(r.utm->zoneText);
+        // The numbers of EastingCaption and NorthingCaption.
+        AppendRounded(texts.emplace_back(), r.utm->E, 2, decimalSign);
+        AppendRounded(texts.emplace_back(), r.utm->N, 2, decimalSign);
+    }
+    // The number of HeightCaption.
+    if (o.height) AppendRounded(texts.emplace_back(), r.point->h, 1, decimalSign);
+    if (o.set) texts.emplace_back(convert::NameOf(*r.set));
+}
+
+}  // namespace batch

@@ -1,0 +1,110 @@
+// The point of one row of a batch file: read from the text of its columns as the window
+// reads a point pasted into a conversion tab, converted by the conversion core
+// (convert/Core.h) with the chosen method, and written with the window's result
+// captions (convert/Captions.h), so that a point gives the same texts in a file as on
+// the screen.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "convert/Core.h"
+#include "entry/PointText.h"
+
+namespace batch {
+
+// The methods a batch conversion offers. A new method is one line in kMethods and one
+// case in ConvertPoint.
+enum class Method { Helmert, MolodenskyIGN, MolodenskyNIMA };
+
+struct MethodName {
+    std::string_view name;  // as the command line takes it
+    Method method;
+};
+inline constexpr MethodName kMethods[] = {
+    {"helmert", Method::Helmert},
+    {"molodensky-ign", Method::MolodenskyIGN},
+    {"molodensky-nima", Method::MolodenskyNIMA},
+};
+
+// The points a run takes: any point ParsePoint reads, or only one of its two kinds.
+enum class InputForm { Any, Geographic, Utm };
+
+// What is done to every point of a run.
+struct Conversion {
+    convert::Direction direction = convert::Direction::WGS84ToED50;
+    Method method = Method::Helmert;
+    InputForm input = InputForm::Any;
+    // Zone (29, 30 or 31) of UTM points written as easting and northing alone; 0 when
+    // the points carry their zone.
+    int zone = 0;
+};
+
+// A row's point as the conversion core takes it, or why it cannot be one.
+struct RowPoint {
+    enum class Kind { Geographic, Utm, Error };
+    Kind kind = Kind::Error;
+    convert::GeographicInput geographic;  // Kind::Geographic
+    convert::UtmInput utm;                // Kind::Utm
+    std::string error;                    // Kind::Error, Spanish: "minutos fuera de rango (75)"
+};
+
+// Reads a point from `pointText` (the row's point columns joined by blanks, any form
+// entry::ParsePoint reads) and `heightText` (metres above the source ellipsoid; "" is 0)
+// with the values and limits of the window's fields once the point is pasted and the
+// height typed: seconds to 4 decimals (carried into minutes and degrees), eastings and
+// northings to 2, the height to 1; latitude 35º to 44º north (whole degrees), longitude
+// up to 10º W or 5º E, easting 186.062 to 813.939 m, northing 2.211.509 to 6.651.567 m,
+// height −500 to 3.000 m. Beyond a limit, where the window clamps the field and says so,
+// the row gets an error. Never throws for any text.
+RowPoint ReadPoint(std::string_view pointText, std::string_view heightText, const Conversion& conversion);
+
+// ParsePoint's answer for the form most files hold, two numbers with decimals and blanks
+// between ("40.4168 -3.7038", "40,4168 -3,7038"), read without ParsePoint's general
+// machinery; nullopt for any other text (and beyond 90º or 180º, where ParsePoint says why).
+std::optional<entry::PastedPoint> ReadPlainDegrees(std::string_view text);
+
+// The converted point: status Converted with set, point and utm; else `error` says why.
+struct RowResult {
+    convert::Result result;
+    std::string error;
+};
+
+// Why a result of the core is no converted point, as ConvertPoint says it: out of the
+// zones or of the method's area, or the run-time error that stopped it; "" for a
+// converted point.
+std::string ConversionError(const convert::Result& result);
+
+// Converts a point read by ReadPoint. Goes through the core's Helmert calls, which share
+// mGeo's set selection: not for concurrent use.
+RowResult ConvertPoint(const RowPoint& point, const Conversion& conversion);
+
+// The result columns a run writes, in this order; "Error" always comes last.
+struct Outputs {
+    bool dms = true;      // latitude and longitude as the window's captions: 40º 25' 3,1234" N
+    bool degrees = true;  // signed decimal degrees, 8 decimals
+    bool utm = true;      // zone ("30T"), easting and northing (metres, 2 decimals)
+    bool height = false;  // metres above the target ellipsoid, 1 decimal
+    bool set = true;      // the parameter set used: EST99, ZNW99, BAL99, IGN or NIMA
+};
+
+// The names of the result columns, "Error" included, for the header line:
+// "Latitud ED50", "Longitud ED50", "Latitud ED50 (grados)", ...
+std::vector<std::string> ResultNames(const Outputs& outputs, convert::Direction direction);
+
+// Appends the texts of the result columns of a converted result (Error excluded):
+// the window's captions without their labels, accuracies and thousands points, with
+// `decimalSign` ("," as the window writes them, or ".") before the decimals.
+void AppendResultTexts(const convert::Result& result, const Outputs& outputs, char decimalSign,
+                       std::vector<std::string>& texts);
+
+// The number of result columns, Error excluded.
+std::size_t ResultCount(const Outputs& outputs);
+
+// The text cut to 40 characters for a message, within guillemets, control characters as
+// "?": «40,4x -3,7».
+std::string Quoted(std::string_view text);
+
+}  // namespace batch

@@ -1,0 +1,83 @@
+// A whole batch conversion from one file descriptor to another, streamed: the input is
+// read in chunks of whole lines; two threads take chunks in turn, each reads its rows,
+// has their points converted by its own converter (batch/Converter.h: one in this
+// process, one in a child process, since the core's Helmert calls share mGeo's set
+// selection) and writes the rows; the chunks are written in order. Memory stays near
+// a few chunks whatever the size of the input.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "batch/PointRow.h"
+#include "batch/TextTable.h"
+
+namespace batch {
+
+// Everything a run needs besides its input and output.
+struct Settings {
+    Conversion conversion;
+    Outputs outputs;
+    LayoutChoice layout;
+    char decimalSign = ',';  // of the result columns: "," or "."
+    // A second converter in a child process (batch/Converter.h). Only for a process with
+    // no other thread when the run starts, such as talpor-lote: fork copies the calling
+    // thread alone, and a lock another thread held (malloc's) would stay locked in the
+    // child. Without it the two threads share one converter, one chunk at a time.
+    bool childConverter = true;
+};
+
+// A failure that stops a run: unreadable input, an output that cannot be written, a
+// line longer than kMaxLineBytes, a file that is not text, a layout that cannot be found.
+// The message is Spanish and names the line where there is one.
+class RunError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Lines longer than this (2 MiB) stop a run: no text table has them, and memory must stay
+// bounded.
+inline constexpr std::size_t kMaxLineBytes = std::size_t{2} << 20;
+
+struct RowError {
+    std::uint64_t line = 0;  // from 1
+    std::string message;     // without the line: "minutos fuera de rango (75)"
+};
+
+// The summary lists this many errors at most; the output file has them all.
+inline constexpr std::size_t kListedErrors = 10;
+
+struct Summary {
+    std::uint64_t lines = 0;        // lines read
+    std::uint64_t converted = 0;    // rows converted
+    std::uint64_t failed = 0;       // rows left with an error
+    std::uint64_t windows1252 = 0;  // lines that were not UTF-8, read as Windows-1252
+    bool bom = false;               // the input started with a byte order mark (kept)
+    std::vector<RowError> firstErrors;  // the first kListedErrors, in file order
+    std::optional<Layout> layout;       // unset for an input with no line at all
+};
+
+// Called about five times a second while a run goes on, from the calling thread, with
+// the bytes read and the rows written so far.
+using Progress = std::function<void(std::uint64_t bytesRead, std::uint64_t rowsWritten)>;
+
+// Reads `in` to its end and writes `out`: every line in its place with its own line end
+// (CRLF, LF or none), a byte order mark where the input had one, everything in UTF-8.
+// Each row keeps its columns (joined by OutputSeparator, quoted where needed, or the line
+// as it was when the separator stays) and gets the result columns and the Error column:
+// "fila 17: minutos fuera de rango (75)" where it could not be converted. The header line
+// gets the result column names (ResultNames); blank lines stay as they are. Throws
+// RunError; on a throw `out` holds a part of the output.
+Summary ConvertStream(int in, int out, const Settings& settings, const Progress& progress = {});
+
+// The summary for standard error: the first errors in the compilers' form
+// ("entrada.csv:17: minutos fuera de rango (75)"), then one line with the counts and the
+// layout found ("talpor-lote: entrada.csv: 998 filas convertidas, 2 con error; ...").
+std::string SummaryText(const Summary& summary, std::string_view inputName);
+
+}  // namespace batch

@@ -1,0 +1,399 @@
+#include "batch/TextTable.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <map>
+
+#include "entry/PointText.h"
+
+namespace batch {
+namespace {
+
+bool IsBlankChar(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Windows-1252 in 0x80-0x9F; 0xFFFD where it defines nothing.
+constexpr char16_t kWindows1252[32] = {
+    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+
+// What one line shows of its separators, outside quoted fields.
+struct SeparatorMarks {
+    bool semicolon = false, tab = false, comma = false;
+    bool commasBetweenDigits = true;  // every comma has a digit on both sides
+    bool innerBlanks = false;         // a blank between two other characters
+};
+
+SeparatorMarks MarksOf(std::string_view line) {
+    SeparatorMarks m;
+    bool quoted = false;
+    const std::size_t first = line.find_first_not_of(" \t");
+    const std::size_t last = line.find_last_not_of(" \t");
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '"' && (quoted || i == 0 || line[i - 1] == ',' || line[i - 1] == ';' || line[i - 1] == '\t')) {
+            quoted = !quoted;
+            continue;
+        }
+        if (quoted) continue;
+        if (c == ';') m.semicolon = true;
+        if (c == '\t') m.tab = true;
+        if (c == ',') {
+            m.comma = true;
+            if (i == 0 || i + 1 == line.size() || !IsDigit(line[i - 1]) || !IsDigit(line[i + 1]))
+                m.commasBetweenDigits = false;
+        }
+        if (IsBlankChar(c) && i > first && i < last) m.innerBlanks = true;
+    }
+    return m;
+}
+
+Separator DetectSeparator(const std::vector<std::string_view>& lines) {
+    std::size_t semicolons = 0, tabs = 0, commas = 0, decimalCommas = 0;
+    for (std::string_view line : lines) {
+        const SeparatorMarks m = MarksOf(line);
+        semicolons += m.semicolon;
+        tabs += m.tab;
+        commas += m.comma;
+        decimalCommas += m.comma && m.commasBetweenDigits && m.innerBlanks;
+    }
+    const std::size_t half = lines.size() / 2;
+    if (semicolons > half) return Separator::Semicolon;
+    if (tabs > half) return Separator::Tab;
+    if (commas > half && decimalCommas * 2 <= commas) return Separator::Comma;
+    return Separator::Blanks;
+}
+
+bool HasWord(std::string_view text) {
+    for (std::size_t i = 0; i + 1 < text.size(); ++i)
+        if (IsLetter(text[i]) && IsLetter(text[i + 1])) return true;
+    return false;
+}
+
+std::string Trimmed(std::string_view s) {
+    const std::size_t first = s.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return std::string(s.substr(first, s.find_last_not_of(" \t") - first + 1));
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    const std::string x = Trimmed(a), y = Trimmed(b);
+    return x.size() == y.size() && std::equal(x.begin(), x.end(), y.begin(), [](char p, char q) {
+               auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+               return lower(p) == lower(q);
+           });
+}
+
+// A column given on the command line: a number from 1, or a name of the header line.
+std::size_t ColumnOf(const std::string& given, const std::vector<std::string>* header) {
+    if (!given.empty() && std::all_of(given.begin(), given.end(), IsDigit)) {
+        const unsigned long n = given.size() > 6 ? 0 : std::stoul(given);
+        if (n == 0) throw LayoutError("columna " + given + ": las columnas se numeran desde 1");
+        return n - 1;
+    }
+    if (header == nullptr)
+        throw LayoutError("la columna «" + given + "» se nombra por la cabecera, y el fichero no tiene");
+    for (std::size_t i = 0; i < header->size(); ++i)
+        if (SameName((*header)[i], given)) return i;
+    throw LayoutError("la columna «" + given + "» no está en la cabecera");
+}
+
+struct Run {
+    std::size_t start = 0, width = 0;
+    auto operator<=>(const Run&) const = default;
+};
+
+std::vector<std::size_t> Columns(Run r) {
+    std::vector<std::size_t> c(r.width);
+    for (std::size_t i = 0; i < r.width; ++i) c[i] = r.start + i;
+    return c;
+}
+
+bool ReadsAsPoint(const std::vector<std::string>& fields, const std::vector<std::size_t>& columns,
+                  const Conversion& conversion) {
+    std::string text;
+    PointText(fields, columns, text);
+    return !text.empty() && ReadPoint(text, "", conversion).kind != RowPoint::Kind::Error;
+}
+
+// The leftmost run of columns, longest first, that reads as a point; `why` gets the
+// error of the first run that looks like a point but cannot be one.
+std::optional<Run> PointRun(const std::vector<std::string>& fields, std::size_t maxWidth,
+                            const Conversion& conversion, std::string& why) {
+    for (std::size_t start = 0; start < fields.size(); ++start) {
+        for (std::size_t width = std::min(maxWidth, fields.size() - start); width > 0; --width) {
+            std::string text;
+            PointText(fields, Columns({start, width}), text);
+            const std::string zone = conversion.zone != 0 ? " " + std::to_string(conversion.zone) : "";
+            if (entry::ParsePoint(text + zone).kind == entry::PastedPoint::Kind::NotACoordinate) continue;
+            const RowPoint p = ReadPoint(text, "", conversion);
+            if (p.kind != RowPoint::Kind::Error) return Run{start, width};
+            if (why.empty()) why = p.error;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool IsUtf8(std::string_view text) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (i < n) {
+        // Eight ASCII bytes at a time: the common case.
+        if (i + 8 <= n) {
+            std::uint64_t block;
+            std::memcpy(&block, s + i, 8);
+            if ((block & 0x8080808080808080ULL) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        const unsigned char c = s[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t more;
+        char32_t min;
+        if ((c & 0xE0) == 0xC0) more = 1, min = 0x80;
+        else if ((c & 0xF0) == 0xE0) more = 2, min = 0x800;
+        else if ((c & 0xF8) == 0xF0) more = 3, min = 0x10000;
+        else return false;
+        if (n - i <= more) return false;
+        char32_t cp = c & (0x3F >> more);
+        for (std::size_t k = 1; k <= more; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (s[i + k] & 0x3F);
+        }
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += more + 1;
+    }
+    return true;
+}
+
+std::string FromWindows1252(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 16);
+    for (char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x80) out += ch;
+        else if (c < 0xA0) AppendUtf8(out, kWindows1252[c - 0x80]);
+        else AppendUtf8(out, c);
+    }
+    return out;
+}
+
+char SeparatorChar(Separator separator) {
+    switch (separator) {
+        case Separator::Semicolon: return ';';
+        case Separator::Comma: return ',';
+        case Separator::Tab: return '\t';
+        case Separator::Blanks: break;
+    }
+    return ' ';
+}
+
+std::string_view SeparatorName(Separator separator) {
+    switch (separator) {
+        case Separator::Semicolon: return "«;»";
+        case Separator::Comma: return "«,»";
+        case Separator::Tab: return "tabulador";
+        case Separator::Blanks: break;
+    }
+    return "espacios";
+}
+
+char OutputSeparator(Separator input, char decimalSign) {
+    switch (input) {
+        case Separator::Semicolon: return ';';
+        case Separator::Comma: return decimalSign == ',' ? ';' : ',';
+        case Separator::Tab:
+        case Separator::Blanks: break;
+    }
+    return '\t';
+}
+
+void SplitFields(std::string_view line, Separator separator, std::vector<std::string>& fields) {
+    fields.clear();
+    const bool blanks = separator == Separator::Blanks;
+    const char sep = SeparatorChar(separator);
+    auto ends = [&](std::size_t i) { return blanks ? IsBlankChar(line[i]) : line[i] == sep; };
+    std::size_t i = 0;
+    const std::size_t n = line.size();
+    while (true) {
+        if (blanks) {
+            while (i < n && IsBlankChar(line[i])) ++i;
+            if (i == n) return;
+        }
+        std::string field;
+        if (i < n && line[i] == '"') {
+            for (++i; i < n; ++i) {
+                if (line[i] != '"') {
+                    field += line[i];
+                } else if (i + 1 < n && line[i + 1] == '"') {
+                    field += '"';
+                    ++i;
+                } else {
+                    ++i;
+                    break;
+                }
+            }
+        }
+        const std::size_t start = i;
+        while (i < n && !ends(i)) ++i;
+        field.append(line.substr(start, i - start));
+        fields.push_back(std::move(field));
+        if (i == n) return;
+        ++i;  // the separator
+        if (blanks && i == n) return;
+    }
+}
+
+void AppendField(std::string& out, std::string_view field, char separator) {
+    const bool quote = (!field.empty() && field.front() == '"') ||
+                       std::any_of(field.begin(), field.end(),
+                                   [separator](char c) { return c == separator || c == '\n' || c == '\r'; });
+    if (!quote) {
+        out.append(field);
+        return;
+    }
+    out += '"';
+    for (char c : field) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+void PointText(const std::vector<std::string>& fields, const std::vector<std::size_t>& columns,
+               std::string& text) {
+    text.clear();
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (columns[i] >= fields.size()) {
+            text.clear();
+            return;
+        }
+        if (i > 0) text += ' ';
+        text += fields[columns[i]];
+    }
+}
+
+Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& choice,
+                  const Conversion& conversion) {
+    std::vector<std::string_view> nonBlank;
+    std::vector<std::size_t> lineNumbers;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].find_first_not_of(" \t") == std::string::npos) continue;
+        nonBlank.push_back(lines[i]);
+        lineNumbers.push_back(i + 1);
+    }
+    Layout layout;
+    layout.separator = choice.separator ? *choice.separator : DetectSeparator(nonBlank);
+
+    std::vector<std::vector<std::string>> rows(nonBlank.size());
+    std::map<std::size_t, std::size_t> counts;
+    for (std::size_t i = 0; i < nonBlank.size(); ++i) {
+        SplitFields(nonBlank[i], layout.separator, rows[i]);
+        ++counts[rows[i].size()];
+    }
+    for (const auto& [columns, lineCount] : counts)
+        if (lineCount > counts[layout.columns]) layout.columns = columns;
+
+    const bool namesAllowed = !rows.empty() && choice.header.value_or(true);
+    const std::vector<std::string>* names = namesAllowed ? &rows[0] : nullptr;
+    bool named = false;
+    auto resolve = [&](const std::string& given) {
+        named = named || !std::all_of(given.begin(), given.end(), IsDigit);
+        return ColumnOf(given, names);
+    };
+    for (const std::string& c : choice.pointColumns) layout.pointColumns.push_back(resolve(c));
+    if (!choice.heightColumn.empty()) layout.heightColumn = resolve(choice.heightColumn);
+    std::vector<std::size_t> given = layout.pointColumns;
+    if (layout.heightColumn) given.push_back(*layout.heightColumn);
+    for (std::size_t c : given)
+        if (!rows.empty() && c >= layout.columns)
+            throw LayoutError("no hay " + ColumnsText({c}) + ": las filas tienen " + std::to_string(layout.columns) +
+                              (layout.columns == 1 ? " columna" : " columnas"));
+
+    if (layout.pointColumns.empty() && !rows.empty()) {
+        // Each line votes for the run of columns where it holds a point.
+        const std::size_t maxWidth = layout.separator == Separator::Blanks ? 10 : 8;
+        std::map<Run, std::size_t> votes;
+        std::string why;
+        std::size_t whyLine = 0;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            std::string rowWhy;
+            if (const std::optional<Run> r = PointRun(rows[i], maxWidth, conversion, rowWhy)) {
+                ++votes[*r];
+            } else if (why.empty() && !rowWhy.empty()) {
+                why = rowWhy;
+                whyLine = lineNumbers[i];
+            }
+        }
+        if (votes.empty()) {
+            const bool onlyNames = rows.size() == 1 && choice.header.value_or(HasWord(nonBlank[0]));
+            if (!onlyNames) {
+                std::string message = "no se encuentra ningún punto en " +
+                                      (lines.size() == 1 ? std::string("la primera fila")
+                                                         : "las " + std::to_string(lines.size()) + " primeras filas");
+                if (!why.empty()) message += " (fila " + std::to_string(whyLine) + ": " + why + ")";
+                throw LayoutError(message + "; indique sus columnas con --columnas");
+            }
+            layout.headerLine = lineNumbers[0];
+            return layout;
+        }
+        Run best = votes.begin()->first;
+        for (const auto& [run, count] : votes)
+            if (count > votes[best]) best = run;
+        layout.pointColumns = Columns(best);
+        layout.columnsFound = true;
+    }
+
+    if (!rows.empty()) {
+        bool header = named;
+        if (choice.header) {
+            header = *choice.header;
+        } else if (!named) {
+            bool word = false;
+            for (std::size_t c : layout.pointColumns)
+                word = word || (c < rows[0].size() && HasWord(rows[0][c]));
+            header = word && !ReadsAsPoint(rows[0], layout.pointColumns, conversion);
+        }
+        if (header) layout.headerLine = lineNumbers[0];
+    }
+    return layout;
+}
+
+std::string ColumnsText(const std::vector<std::size_t>& columns) {
+    auto n = [](std::size_t c) { return std::to_string(c + 1); };
+    if (columns.size() == 1) return "columna " + n(columns[0]);
+    bool consecutive = true;
+    for (std::size_t i = 1; i < columns.size(); ++i) consecutive = consecutive && columns[i] == columns[i - 1] + 1;
+    if (consecutive && columns.size() > 2) return "columnas " + n(columns.front()) + " a " + n(columns.back());
+    std::string text = "columnas ";
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (i > 0) text += i + 1 == columns.size() ? " y " : ", ";
+        text += n(columns[i]);
+    }
+    return text;
+}
+
+}  // namespace batch

@@ -1,0 +1,94 @@
+// The text of a batch file as a table: lines, their ends and encodings, the separator
+// of their columns, quoted fields, the header line, and which columns hold the point.
+// Lines here never include their line end.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "batch/PointRow.h"
+
+namespace batch {
+
+// The UTF-8 byte order mark some programs write at the start of a file.
+inline constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+// True when the text is well-formed UTF-8 (ASCII included).
+bool IsUtf8(std::string_view text);
+
+// A line that is not UTF-8, read as Windows-1252 (Latin-1 with the typographic quotes of
+// 0x80-0x9F), in UTF-8: the byte 0xBA is "º". Bytes Windows-1252 leaves undefined become
+// U+FFFD.
+std::string FromWindows1252(std::string_view text);
+
+enum class Separator { Semicolon, Comma, Tab, Blanks };
+
+// ";", ",", a tab, or runs of blanks (spaces and tabs; blanks around the line ignored).
+char SeparatorChar(Separator separator);  // ' ' for Blanks
+std::string_view SeparatorName(Separator separator);  // "«;»", "«,»", "tabulador", "espacios"
+
+// The separator of the output: the input's, except that blanks become a tab (the
+// window's captions hold blanks) and a comma becomes ";" when the decimal sign is ",".
+char OutputSeparator(Separator input, char decimalSign);
+
+// Splits a line into its fields. A field that starts with a double quote is quoted, as
+// in CSV: it runs to the closing quote, a doubled quote inside stands for one, and what
+// follows the closing quote up to the separator is kept. Any other field is taken as it
+// is, quotes included (40°25'0.5"N). An empty line has one empty field, except with
+// blanks, where it has none.
+void SplitFields(std::string_view line, Separator separator, std::vector<std::string>& fields);
+
+// Appends a field for output, between double quotes (inner ones doubled) when it holds
+// the separator or a line break or starts with a double quote.
+void AppendField(std::string& out, std::string_view field, char separator);
+
+// Sets `text` to the point columns joined by blanks, as ReadPoint takes them; "" when a
+// row lacks one.
+void PointText(const std::vector<std::string>& fields, const std::vector<std::size_t>& columns,
+               std::string& text);
+
+// How the rows of a file are read.
+struct Layout {
+    Separator separator = Separator::Semicolon;
+    std::size_t headerLine = 0;                // number (from 1) of the header line; 0: none
+    std::vector<std::size_t> pointColumns;     // from 0, in order, joined for ReadPoint
+    std::optional<std::size_t> heightColumn;   // from 0
+    std::size_t columns = 0;                   // the columns every row must have
+    bool columnsFound = false;                 // the point columns were found, not given
+};
+
+// What the command line fixes of the layout; the rest is found from the first lines.
+struct LayoutChoice {
+    std::optional<Separator> separator;
+    std::optional<bool> header;
+    // Numbers from 1 or names in the header line; empty: found from the rows.
+    std::vector<std::string> pointColumns;
+    std::string heightColumn;  // a number from 1 or a name; "": no height column
+};
+
+// A layout that cannot be found or does not fit the file; the message is Spanish.
+class LayoutError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Decides the layout from the first lines of a file (UTF-8, no line ends, line 1 first;
+// blank lines are passed over). The separator: the one of ";", tab and "," found in most lines (a
+// comma only when it separates, not when every comma stands between digits of lines
+// with blanks: "40,4168 -3,7038"), else blanks. The point: in each line, the leftmost
+// run of adjacent columns, longest first, that reads as a point inside the window's
+// limits; the run found in most lines wins. The header: a first non-blank line that does
+// not read as a point there and holds a word (two letters) in those columns. The number of columns: the most
+// frequent. Throws LayoutError when no line holds a point (naming the first reason a
+// row gave, if any), or when a named column is not in the header.
+Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& choice,
+                  const Conversion& conversion);
+
+// "columnas 2 y 3", "columna 4", "columnas 2 a 9": column numbers from 1.
+std::string ColumnsText(const std::vector<std::size_t>& columns);
+
+}  // namespace batch

@@ -1,0 +1,98 @@
+// talpor-lote: the batch converter's command line around batch::ConvertStream.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "batch/CommandLine.h"
+#include "batch/OutputFile.h"
+#include "batch/Stream.h"
+#include "batch/SystemError.h"
+
+namespace {
+
+constexpr int kAllConverted = 0, kSomeFailed = 1, kCannotRun = 2;
+
+int CannotRun(const std::string& message) {
+    std::cerr << "talpor-lote: " << message << "\n";
+    return kCannotRun;
+}
+
+// The progress line on a terminal: rows written and, for a file, the share read.
+class ProgressLine {
+  public:
+    explicit ProgressLine(std::uint64_t size) : size_(size) {}
+    void Show(std::uint64_t bytes, std::uint64_t rows) {
+        std::string line = "\rtalpor-lote: " + std::to_string(rows) + " filas";
+        if (size_ > 0) line += " (" + std::to_string(bytes * 100 / size_) + " %)";
+        std::fputs(line.c_str(), stderr);
+        std::fflush(stderr);
+        shown_ = true;
+    }
+    void Clear() {
+        if (shown_) std::fputs("\r\033[K", stderr);
+        shown_ = false;
+    }
+
+  private:
+    std::uint64_t size_;
+    bool shown_ = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    batch::CommandLine cl;
+    try {
+        cl = batch::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const batch::UsageError& e) {
+        std::cerr << "talpor-lote: " << e.what() << "\nPruebe «talpor-lote --help».\n";
+        return kCannotRun;
+    }
+    if (cl.help) {
+        std::cout << batch::HelpText();
+        return kAllConverted;
+    }
+    if (cl.version) {
+        std::cout << batch::VersionLine() << "\n";
+        return kAllConverted;
+    }
+
+    const bool standardInput = cl.input == "-";
+    const std::string inputName = standardInput ? "entrada estándar" : cl.input;
+    int in = STDIN_FILENO;
+    if (!standardInput) {
+        in = ::open(cl.input.c_str(), O_RDONLY | O_CLOEXEC);
+        if (in < 0) return CannotRun("no se puede leer «" + cl.input + "»: " + batch::SystemErrorText(errno));
+    }
+    struct stat st {};
+    if (::fstat(in, &st) == 0 && S_ISDIR(st.st_mode))
+        return CannotRun("no se puede leer «" + inputName + "»: " + batch::SystemErrorText(EISDIR));
+    const std::uint64_t size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+
+    std::optional<batch::OutputFile> out;
+    try {
+        out.emplace(cl.output, batch::IdOf(in));
+    } catch (const batch::RunError& e) {
+        return CannotRun(e.what());
+    }
+    ProgressLine progress(size);
+    batch::Progress show;
+    if (::isatty(STDERR_FILENO)) show = [&](std::uint64_t b, std::uint64_t r) { progress.Show(b, r); };
+    try {
+        const batch::Summary summary = batch::ConvertStream(in, out->Fd(), cl.settings, show);
+        out->Commit();
+        progress.Clear();
+        std::cerr << batch::SummaryText(summary, inputName);
+        return summary.failed > 0 ? kSomeFailed : kAllConverted;
+    } catch (const batch::RunError& e) {
+        progress.Clear();
+        return CannotRun(inputName + ": " + e.what());
+    }
+}

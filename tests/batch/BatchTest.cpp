@@ -1,0 +1,447 @@
+// The batch library: every text of a converted row against the window's own for the
+// same point typed the same way, the exact rounding and reading shortcuts against the
+// functions they stand for, the child process's conversions against this process's, a
+// stream of many chunks, the layout found in sample files, fields and quotes, and the
+// command line.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/frmTalpor.h"
+#include "batch/CommandLine.h"
+#include "batch/Converter.h"
+#include "batch/Decimal.h"
+#include "batch/PointRow.h"
+#include "batch/Stream.h"
+#include "batch/TextTable.h"
+#include "entry/PointText.h"
+#include "geo/Ellipsoid.h"
+#include "num/Number.h"
+#include "support/FakePlatform.h"
+
+namespace {
+
+using batch::Conversion;
+using batch::Method;
+using convert::Direction;
+
+// --- The window ----------------------------------------------------------------------
+
+// The texts the window shows for a point pasted into a conversion tab, its height typed,
+// and a conversion button pressed: the six result captions with the set's tooltip and
+// the copy menu's decimal degrees, or the message box it showed instead.
+struct WindowTexts {
+    std::vector<std::string> captions;  // latitude, longitude, height, E, N, zone
+    std::string setTip, decimalDegrees, message;
+};
+
+WindowTexts InWindow(const std::string& point, const std::string& height, Direction d, Method m) {
+    testing_support::FakePlatform platform;
+    app::frmTalpor window{platform};
+    window.Form_Load();
+    window.Activate();
+    app::FormModel& form = window.Form();
+    const int tab = d == Direction::WGS84ToED50 ? 0 : 1;
+    if (tab == 1) window.ChangeTab(1);
+    // Paste into whichever frame the tab shows enabled; the paste switches the input mode.
+    app::Control& geo = form.Get("TxtWGSg", tab == 0 ? 0 : 7);
+    app::Control& field = form.IsUsable(geo) ? geo : form.Get(tab == 0 ? "TxtUTMx" : "TxtUTMe");
+    window.MoveFocus(&field);
+    window.Paste(field, point);
+    WindowTexts out;
+    if (!platform.msgBoxes.empty()) {
+        out.message = platform.msgBoxes[0].text;
+        return out;
+    }
+    const bool utm = form.IsUsable(form.Get(tab == 0 ? "TxtUTMx" : "TxtUTMe"));
+    app::Control& h = form.Get("TxtWGSg", tab == 0 ? (utm ? 8 : 6) : (utm ? 25 : 26));
+    window.MoveFocus(&h);
+    window.EditText(h, height);
+    if (m != Method::Helmert) window.Click(tab == 0 ? "OptMWGS84" : "OptMED50", (tab == 0 ? 0 : 2) + (m == Method::MolodenskyNIMA));
+    window.Click(m == Method::Helmert ? (tab == 0 ? "CmdED50Helmert" : "CmdWGS84Helmert")
+                                      : (tab == 0 ? "CmdED50Molodensky" : "CmdWGS84Molodensky"));
+    if (!platform.msgBoxes.empty()) {
+        out.message = platform.msgBoxes[0].text;
+        return out;
+    }
+    const int u = tab == 0 ? 0 : 6;
+    for (app::Control* c : {&form.Get("LblGeoLat", tab), &form.Get("LblGeoLon", tab), &form.Get("LblLat", tab == 0 ? 20 : 24),
+                            &form.Get("LblUTM", u), &form.Get("LblUTM", u + 1), &form.Get("LblUTM", u + 2)})
+        out.captions.push_back(c->text);
+    out.setTip = form.Get("LblLat", tab == 0 ? 20 : 24).toolTip;
+    out.decimalDegrees = window.CopyChoicesOf(form.Get("LblGeoLat", tab))->decimalDegrees;
+    return out;
+}
+
+// The number of a caption as the batch writes it: after "= ", up to the accuracy, without
+// thousands points ("E= 440.501,02  ±1,5m" gives "440501,02").
+std::string CaptionNumber(const std::string& caption) {
+    std::string n = caption.substr(caption.find("= ") + 2);
+    n = n.substr(0, n.find(' '));
+    std::erase(n, '.');
+    return n;
+}
+
+struct BatchTexts {
+    std::vector<std::string> texts;  // dms ×2, degrees ×2, zone, E, N, height, set
+    std::string error;
+};
+
+BatchTexts InBatch(const std::string& point, const std::string& height, Direction d, Method m) {
+    mGeo::InitEllipsoids();
+    Conversion c;
+    c.direction = d;
+    c.method = m;
+    const batch::RowResult r = batch::ConvertPoint(batch::ReadPoint(point, height, c), c);
+    BatchTexts out;
+    out.error = r.error;
+    if (r.error.empty()) batch::AppendResultTexts(r.result, {true, true, true, true, true}, ',', out.texts);
+    return out;
+}
+
+// Every text of the batch is the window's for the same point, or both refuse it.
+void ExpectSameTexts(const std::string& point, const std::string& height, Direction d, Method m) {
+    SCOPED_TRACE(point + " h=" + height + (d == Direction::WGS84ToED50 ? " WGS84->ED50" : " ED50->WGS84") +
+                 " method " + std::to_string(static_cast<int>(m)));
+    const WindowTexts w = InWindow(point, height, d, m);
+    const BatchTexts b = InBatch(point, height, d, m);
+    if (!w.message.empty()) {
+        EXPECT_FALSE(b.error.empty()) << "the window said: " << w.message;
+        return;
+    }
+    ASSERT_EQ(b.error, "");
+    ASSERT_EQ(b.texts.size(), 9u);
+    std::string degrees = w.decimalDegrees;
+    std::replace(degrees.begin(), degrees.end(), '.', ',');
+    const std::vector<std::string> expected = {
+        w.captions[0], w.captions[1], degrees.substr(0, degrees.find(", ")), degrees.substr(degrees.find(", ") + 2),
+        w.captions[5].substr(w.captions[5].find(' ') + 1), CaptionNumber(w.captions[3]),
+        CaptionNumber(w.captions[4]), CaptionNumber(w.captions[2]), w.setTip.substr(w.setTip.find(": ") + 2)};
+    EXPECT_EQ(b.texts, expected);
+}
+
+constexpr Direction kToED50 = Direction::WGS84ToED50, kToWGS84 = Direction::ED50ToWGS84;
+
+TEST(BatchWindow, EachPointGivesTheWindowsTextsOrBothRefuseIt) {
+    struct Case {
+        const char* point;
+        const char* height;
+        Direction direction;
+        Method method;
+    } cases[] = {
+        // The three Helmert sets by the geographic and by the UTM rule, both directions.
+        {"40.4168, -3.7038", "650", kToED50, Method::Helmert},            // EST99, Madrid
+        {"43.2 -8.5", "100,5", kToED50, Method::Helmert},                 // ZNW99, Galicia
+        {"39.5 2.8", "12.25", kToED50, Method::Helmert},                  // BAL99, Mallorca
+        {"40°25'0.5\"N 3°42'13\"W", "-12", kToWGS84, Method::Helmert},
+        {"N 40º 25' 00,5'' O 3º 42' 13''", "", kToED50, Method::Helmert},
+        {"N40 25.008 W3 42.228", "2999,96", kToWGS84, Method::Helmert},
+        {"30T 440721 4474447", "650", kToED50, Method::Helmert},
+        {"29T 540.747,2 4.783.360,1", "0", kToWGS84, Method::Helmert},
+        {"482897.67 4372488.98 31", "3", kToED50, Method::Helmert},
+        // Molodensky with either set: the ED50 -> WGS84 button reads its seconds unrounded.
+        {"41,38 2,17", "20", kToED50, Method::MolodenskyIGN},
+        {"41.38 2.17", "20", kToWGS84, Method::MolodenskyIGN},
+        {"36.72 -4.42 ", "1500", kToED50, Method::MolodenskyNIMA},
+        {"40 59 59.99996 N 0 0 0.00004 W", "0", kToWGS84, Method::MolodenskyNIMA},  // carries to 41º
+        {"30S 500000 4000000", "0", kToWGS84, Method::MolodenskyNIMA},
+        // Refused by both: out of the method's area, a broken point, beyond a field's limit.
+        {"44.5 -3.0", "0", kToED50, Method::Helmert},
+        {"30T 440721 4900000", "0", kToWGS84, Method::Helmert},
+        {"40 75 0 N 3 0 0 W", "0", kToED50, Method::Helmert},
+        {"-40.5 -3.7", "0", kToED50, Method::MolodenskyIGN},
+        {"45.5 -3.7", "0", kToED50, Method::MolodenskyIGN},
+        {"40.5 -11.5", "0", kToWGS84, Method::MolodenskyNIMA},
+        {"40.5 -3.7", "3000,1", kToED50, Method::Helmert},
+        {"30T 900000 4474447", "0", kToED50, Method::MolodenskyIGN},
+    };
+    for (const Case& c : cases) ExpectSameTexts(c.point, c.height, c.direction, c.method);
+}
+
+// Random points over peninsular Spain and the Balearic Islands, with 4 to 9 decimals as
+// files and receivers write them, and random UTM points: no rounding edge the table above
+// misses goes unseen.
+TEST(BatchWindow, RandomPointsGiveTheWindowsTexts) {
+    std::mt19937 random(15);
+    std::uniform_real_distribution<double> lat(36.0, 43.7), lon(-9.3, 4.3), h(-100, 2900), e(190000, 810000),
+        n(3900000, 4850000);
+    std::uniform_int_distribution<int> decimals(4, 9), zone(29, 31);
+    const Method methods[] = {Method::Helmert, Method::MolodenskyIGN, Method::MolodenskyNIMA};
+    for (int i = 0; i < 60; ++i) {
+        char point[96], height[32];
+        if (i % 4 == 3) {
+            std::snprintf(point, sizeof point, "%d %.3f %.3f", zone(random), e(random), n(random));
+        } else {
+            const int k = decimals(random);
+            std::snprintf(point, sizeof point, i % 2 ? "%.*f %.*f" : "%.*f, %.*f", k, lat(random), k, lon(random));
+        }
+        std::snprintf(height, sizeof height, "%.2f", h(random));
+        for (Direction d : {kToED50, kToWGS84}) ExpectSameTexts(point, height, d, methods[i % 3]);
+    }
+}
+
+// --- Shortcuts against what they stand for ---------------------------------------------
+
+TEST(BatchDecimal, RoundsAsNumRoundAndWritesAsNumFormat) {
+    // Halves of the 15-digit form (0.135 is 0.13500000000000001 in binary), values that
+    // round to zero with a sign, carries, and the metres and seconds the batch rounds.
+    const double table[] = {0.135,     2.675,   1.005,   -1.005,    -0.00004, -0.0004,  59.99995, 59.999949,
+                            0.00005,   12.5,    -12.5,   440501.025, 440501.015, 4474464.745, 3000, -500.05,
+                            0.1 + 0.2, 1e-20,   -0.0,    123456789.125};
+    for (double x : table) {
+        for (int d : {1, 2, 4}) {
+            SCOPED_TRACE(std::to_string(x) + " to " + std::to_string(d));
+            const double r = batch::Round(x, d);
+            const double expected = num::Round(x, d);
+            EXPECT_TRUE(r == expected && std::signbit(r) == std::signbit(expected)) << r << " " << expected;
+            std::string text;
+            batch::AppendRounded(text, x, d, ',');
+            EXPECT_EQ(text, num::Format(num::Round(x, d), "0." + std::string(static_cast<std::size_t>(d), '0')));
+        }
+    }
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> seconds(0, 60), metres(100000, 7000000);
+    for (int i = 0; i < 20000; ++i) {
+        const double s = seconds(random), m = metres(random);
+        ASSERT_EQ(batch::Round(s, 4), num::Round(s, 4)) << s;
+        std::string text;
+        batch::AppendRounded(text, m, 2, '.');
+        ASSERT_EQ(text, num::Format(num::Round(m, 2), "0.00", {".", ""})) << m;
+    }
+}
+
+TEST(BatchPoint, PlainDegreesAreReadAsParsePointReadsThem) {
+    const char* texts[] = {"40.4168 -3.7038", "40,4168 -3,7038", " 40.4 \t-3.7 ", "-0.5 0.25", "90.0 180.0",
+                           "40.123456789012345 -3.1", "001.5 -000.25", "1.500 2.5"};
+    for (const char* t : texts) {
+        SCOPED_TRACE(t);
+        const std::optional<entry::PastedPoint> fast = batch::ReadPlainDegrees(t);
+        const entry::PastedPoint slow = entry::ParsePoint(t);
+        ASSERT_TRUE(fast.has_value());
+        EXPECT_EQ(fast->kind, slow.kind);
+        EXPECT_EQ(fast->lat, slow.lat);
+        EXPECT_EQ(fast->lon, slow.lon);
+    }
+    // Any other form is left to ParsePoint: whole numbers, signs, letters, a third number,
+    // no blank between, beyond the ranges (ParsePoint says why).
+    for (const char* t : {"40 -3", "+40.5 -3.5", "40.5N 3.5W", "40.5 -3.5 650", "40.5,-3.5", "90.5 3.5",
+                          "40.5 180.5", "1.234.5 3.5", "4000.5 3.5", "40.5 -3.", ""})
+        EXPECT_FALSE(batch::ReadPlainDegrees(t).has_value()) << t;
+}
+
+TEST(BatchConverter, TheChildProcessConvertsAsThisProcess) {
+    mGeo::InitEllipsoids();
+    for (Method m : {Method::Helmert, Method::MolodenskyNIMA}) {
+        Conversion c;
+        c.method = m;
+        c.direction = kToWGS84;
+        std::vector<batch::RowPoint> points;
+        for (const char* p : {"40.4168 -3.7038", "30T 440721 4474447", "44.5 -3.0", "40 75 0 N 3 0 0 W", "39.5 2.8"})
+            points.push_back(batch::ReadPoint(p, "650,5", c));
+        std::vector<batch::RowResult> here, there;
+        batch::LocalConverter(c)->Convert(points, here);
+        const std::unique_ptr<batch::Converter> child = batch::ProcessConverter(c, {});
+        ASSERT_TRUE(child);
+        child->Convert(points, there);
+        ASSERT_EQ(here.size(), there.size());
+        for (std::size_t i = 0; i < here.size(); ++i) {
+            EXPECT_EQ(here[i].error, there[i].error);
+            if (!here[i].error.empty()) continue;
+            std::vector<std::string> a, b;
+            batch::AppendResultTexts(here[i].result, {true, true, true, true, true}, ',', a);
+            batch::AppendResultTexts(there[i].result, {true, true, true, true, true}, ',', b);
+            EXPECT_EQ(a, b);
+        }
+    }
+}
+
+// Many chunks through both threads: every row in its place, each with its own result, and
+// the same text whether the second converter is a child process or the threads share one.
+TEST(BatchStream, ChunksAreWrittenInOrderWithOrWithoutTheChildConverter) {
+    std::string input = "Punto;Latitud;Longitud\n";
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> lat(36.0, 44.9), lon(-9.3, 4.3);
+    for (int i = 1; i <= 30000; ++i) {
+        char row[64];
+        std::snprintf(row, sizeof row, "P%d;%.5f;%.5f\n", i, lat(random), lon(random));
+        // One line in Latin-1, in the first chunk: the thread that reads it reads more.
+        input += i == 1 ? "P1;40\xBA 25' 0\" N;3\xBA 42' 0\" W\n" : row;
+    }
+    std::string outputs[2];
+    batch::Summary summaries[2];
+    for (int child = 0; child < 2; ++child) {
+        std::FILE* in = std::tmpfile();
+        std::FILE* out = std::tmpfile();
+        ASSERT_TRUE(in && out);
+        std::fwrite(input.data(), 1, input.size(), in);
+        std::rewind(in);
+        batch::Settings settings;
+        settings.outputs = {false, false, true, false, true};
+        settings.childConverter = child == 1;
+        summaries[child] = batch::ConvertStream(fileno(in), fileno(out), settings);
+        std::rewind(out);
+        char buffer[65536];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;) outputs[child].append(buffer, n);
+        std::fclose(in);
+        std::fclose(out);
+    }
+    EXPECT_EQ(outputs[0], outputs[1]);
+    EXPECT_EQ(summaries[0].converted + summaries[0].failed, 30000u);
+    EXPECT_GT(summaries[0].failed, 0u);  // the points north of 44º are outside Helmert's area
+    EXPECT_EQ(summaries[0].failed, summaries[1].failed);
+    EXPECT_EQ(summaries[0].windows1252, 1u);
+    EXPECT_EQ(summaries[1].windows1252, 1u);
+    std::istringstream in(batch::FromWindows1252(input)), out(outputs[0]);
+    std::size_t n = 0;
+    for (std::string a, b; std::getline(in, a) && std::getline(out, b); ++n) {
+        ASSERT_TRUE(b.starts_with(a + ";")) << "line " << n + 1 << ": " << b;
+        if (b.find("fila ") != std::string::npos) {
+            ASSERT_NE(b.find("fila " + std::to_string(n + 1) + ": "), std::string::npos) << b;
+        }
+    }
+    EXPECT_EQ(n, 30001u);
+}
+
+// --- Text tables -------------------------------------------------------------------------
+
+TEST(BatchTable, SplitsFieldsAndQuotesThem) {
+    struct Case {
+        const char* line;
+        batch::Separator separator;
+        std::vector<std::string> fields;
+    } cases[] = {
+        {"a;b;;c;", batch::Separator::Semicolon, {"a", "b", "", "c", ""}},
+        {"\"Torre, norte\",40.5,-3.5", batch::Separator::Comma, {"Torre, norte", "40.5", "-3.5"}},
+        {"\"dice \"\"hola\"\"\";x", batch::Separator::Semicolon, {"dice \"hola\"", "x"}},
+        {"40°25'0.5\"N;3°42'13\"W", batch::Separator::Semicolon, {"40°25'0.5\"N", "3°42'13\"W"}},
+        {"  P1  40,5\t-3,5  ", batch::Separator::Blanks, {"P1", "40,5", "-3,5"}},
+        {"\"Casa del monte\" 40.5 -3.5", batch::Separator::Blanks, {"Casa del monte", "40.5", "-3.5"}},
+        {"\"sin cerrar;x", batch::Separator::Semicolon, {"sin cerrar;x"}},
+        {"", batch::Separator::Tab, {""}},
+    };
+    std::vector<std::string> fields;
+    for (const Case& c : cases) {
+        batch::SplitFields(c.line, c.separator, fields);
+        EXPECT_EQ(fields, c.fields) << c.line;
+    }
+    std::string out;
+    for (const char* f : {"40,5", "a;b", "\"q\"", "x\"y", "línea\nrota"}) {
+        batch::AppendField(out, f, ';');
+        out += '|';
+    }
+    EXPECT_EQ(out, "40,5|\"a;b\"|\"\"\"q\"\"\"|x\"y|\"línea\nrota\"|");
+}
+
+TEST(BatchTable, ReadsOtherEncodingsAsWindows1252) {
+    EXPECT_TRUE(batch::IsUtf8("40º 25' N; año €"));
+    EXPECT_FALSE(batch::IsUtf8("40\xBA 25'"));
+    EXPECT_FALSE(batch::IsUtf8("\xC0\x80"));          // overlong
+    EXPECT_FALSE(batch::IsUtf8("\xED\xA0\x80"));      // surrogate
+    EXPECT_FALSE(batch::IsUtf8("abcdefgh\xE2\x82"));  // cut short
+    EXPECT_EQ(batch::FromWindows1252("40\xBA 25\x92 3\x94 \x81"), "40º 25’ 3” \xEF\xBF\xBD");
+}
+
+TEST(BatchTable, FindsTheSeparatorTheHeaderAndThePoint) {
+    struct Case {
+        std::vector<std::string> lines;
+        batch::Separator separator;
+        std::size_t header;
+        std::vector<std::size_t> point;
+        std::size_t columns;
+    } cases[] = {
+        {{"Punto;Latitud WGS84;Longitud WGS84;Cota", "P1;40,4168;-3,7038;650", "P2;41,5;2,1;12"},
+         batch::Separator::Semicolon, 1, {1, 2}, 4},
+        {{"No,Latitude,Longitude,Name", "1,40.41,-3.70,WPT001", "2,40.42,-3.71,WPT002"}, batch::Separator::Comma, 1, {1, 2}, 4},
+        {{"17 40,4168 -3,7038", "18 40,5 -3,8"}, batch::Separator::Blanks, 0, {1, 2}, 3},
+        {{"id\tE\tN\tHuso", "a\t440721\t4474447\t30"}, batch::Separator::Tab, 1, {1, 2, 3}, 4},
+        {{"", "P1 30T 440721 4474447 650", "P2 30T 440722 4474448 651"}, batch::Separator::Blanks, 0, {1, 2, 3}, 5},
+        {{"40°25'0.5\"N 3°42'13\"W"}, batch::Separator::Blanks, 0, {0, 1}, 2},
+        // A broken first row is a row, not a header; the others vote for the columns.
+        {{"40 75 0,5 N;3 42 13 W", "40 25 0,5 N;3 42 13 W", "41 0 0 N;2 0 0 E"}, batch::Separator::Semicolon, 0, {0, 1}, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lines.back());
+        const batch::Layout l = batch::FindLayout(c.lines, {}, {});
+        EXPECT_EQ(l.separator, c.separator);
+        EXPECT_EQ(l.headerLine, c.header);
+        EXPECT_EQ(l.pointColumns, c.point);
+        EXPECT_EQ(l.columns, c.columns);
+    }
+    // Columns by name, the height column, and what cannot be.
+    batch::LayoutChoice named;
+    named.pointColumns = {"e", "N", "huso"};
+    named.heightColumn = "4";
+    const batch::Layout l = batch::FindLayout({"E;N;Huso;H", "440721;4474447;30;650"}, named, {});
+    EXPECT_EQ(l.pointColumns, (std::vector<std::size_t>{0, 1, 2}));
+    EXPECT_EQ(l.heightColumn, 3u);
+    EXPECT_EQ(l.headerLine, 1u);
+    const std::pair<std::vector<std::string>, const char*> failures[] = {
+        {{"hola;mundo", "adiós;mundo"}, "no se encuentra ningún punto en las 2 primeras filas"},
+        {{"P1;40 75 0 N;3 0 0 W", "P2;40 61 0 N;3 0 0 W"}, "(fila 1: minutos fuera de rango (75))"},
+    };
+    for (const auto& [lines, message] : failures) {
+        try {
+            batch::FindLayout(lines, {}, {});
+            ADD_FAILURE() << message;
+        } catch (const batch::LayoutError& e) {
+            EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+        }
+    }
+    named.pointColumns = {"Latitud"};
+    EXPECT_THROW(batch::FindLayout({"E;N;Huso;H"}, named, {}), batch::LayoutError);
+    named.pointColumns = {"1", "2"};
+    named.heightColumn = "7";
+    EXPECT_THROW(batch::FindLayout({"1;2;3"}, named, {}), batch::LayoutError);
+}
+
+// --- Command line ------------------------------------------------------------------------
+
+TEST(BatchCommandLine, ReadsEveryOptionAndNamesTheBadOne) {
+    const batch::CommandLine cl = batch::ParseCommandLine(
+        {"-s", "ed50-wgs84", "--metodo=molodensky-ign", "--huso", "30", "-c2,3", "--altura=Cota", "--separador=tab",
+         "--sin-cabecera", "--salida=utm,parametros", "-p", "entrada.txt", "-o", "salida.txt"});
+    EXPECT_EQ(cl.settings.conversion.direction, kToWGS84);
+    EXPECT_EQ(cl.settings.conversion.method, Method::MolodenskyIGN);
+    EXPECT_EQ(cl.settings.conversion.zone, 30);
+    EXPECT_EQ(cl.settings.conversion.input, batch::InputForm::Utm);
+    EXPECT_EQ(cl.settings.layout.pointColumns, (std::vector<std::string>{"2", "3"}));
+    EXPECT_EQ(cl.settings.layout.heightColumn, "Cota");
+    EXPECT_EQ(cl.settings.layout.separator, batch::Separator::Tab);
+    EXPECT_EQ(cl.settings.layout.header, false);
+    EXPECT_FALSE(cl.settings.outputs.dms || cl.settings.outputs.degrees || cl.settings.outputs.height);
+    EXPECT_TRUE(cl.settings.outputs.utm && cl.settings.outputs.set);
+    EXPECT_EQ(cl.settings.decimalSign, '.');
+    EXPECT_EQ(cl.input, "entrada.txt");
+    EXPECT_EQ(cl.output, "salida.txt");
+    // The height column adds the height result unless --salida chose the results.
+    EXPECT_TRUE(batch::ParseCommandLine({"-a", "4"}).settings.outputs.height);
+    EXPECT_EQ(batch::ParseCommandLine({}).input, "-");
+
+    const std::pair<std::vector<std::string>, const char*> bad[] = {
+        {{"--metodo=rejilla"}, "--metodo: valor no válido «rejilla»"},
+        {{"--sentido"}, "falta el valor de la opción «--sentido»"},
+        {{"--huso=32"}, "--huso: valor no válido «32»"},
+        {{"--salida=gms,,utm"}, "lista con un elemento vacío"},
+        {{"--salida=todo"}, "valor no válido «todo»"},
+        {{"-x"}, "opción desconocida «-x»"},
+        {{"--punto=si"}, "no lleva valor"},
+        {{"a", "b", "c"}, "sobra el argumento «c»"},
+        {{"a", "b", "-o", "c"}, "la salida se da dos veces"},
+        {{"--huso=30", "--entrada=geo"}, "--huso es para puntos UTM"},
+    };
+    for (const auto& [args, message] : bad) {
+        try {
+            batch::ParseCommandLine(args);
+            ADD_FAILURE() << message;
+        } catch (const batch::UsageError& e) {
+            EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,302 @@
+// The talpor-lote program as a user runs it, on real files in a fresh folder: bad input of
+// every kind gets its message and exit status and never a crash or a hang (each run is
+// stopped after a minute), outputs that cannot be written or would overwrite the input are
+// refused without leaving any file behind, and the text keeps its line ends, its byte order
+// mark and every row in its place.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Ran {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string Read(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void Write(const fs::path& p, const std::string& text) {
+    std::ofstream(p, std::ios::binary) << text;
+}
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class Lote : public ::testing::Test {
+  protected:
+    Lote() {
+        std::string pattern = (fs::temp_directory_path() / "talpor-lote-XXXXXX").string();
+        dir = mkdtemp(pattern.data());
+    }
+    ~Lote() override { fs::remove_all(dir); }
+
+    // Runs the program in the folder with `args` (shell words) and `redirect` for its
+    // standard input and output (standard output goes to "salida.txt" unless redirected).
+    Ran Run(const std::string& args, const std::string& redirect = "< /dev/null > salida.txt") {
+        const std::string command = "cd '" + dir.string() + "' && timeout 60 " TALPOR_LOTE " " + args + " " +
+                                    redirect + " 2> errores.txt";
+        const int status = std::system(command.c_str());
+        Ran r;
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = Read(dir / "salida.txt");
+        r.err = Read(dir / "errores.txt");
+        EXPECT_NE(r.status, 124) << "still running after a minute: " << args;
+        return r;
+    }
+
+    // Files other than those the tests write: a temporary output left behind would show here.
+    std::vector<std::string> Leftovers() {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir)) {
+            const std::string n = e.path().filename().string();
+            if (n != "entrada.csv" && n != "salida.txt" && n != "errores.txt" && n != "salida.csv" && n != "carpeta")
+                names.push_back(n);
+        }
+        return names;
+    }
+
+    fs::path dir;
+};
+
+std::string Garbage(bool withNul) {
+    std::mt19937 random(withNul ? 1 : 2);
+    std::string s;
+    for (int i = 0; i < 200000; ++i) {
+        char c = static_cast<char>(random() % 256);
+        if (!withNul && c == '\0') c = '\x7f';
+        s += c;
+    }
+    return s;
+}
+
+TEST_F(Lote, BadInputGetsItsMessageAndNothingIsLost) {
+    const std::string header = "Punto;Latitud;Longitud";
+    const std::string names =
+        ";Latitud ED50;Longitud ED50;Latitud ED50 (grados);Longitud ED50 (grados);Huso ED50;Este ED50;Norte ED50;"
+        "Parámetros;Error";
+    struct Case {
+        const char* what;
+        std::string input;
+        int status;
+        std::vector<std::string> messages;  // in standard error
+        std::vector<std::string> output;    // in salida.csv; none when status is 2
+    } cases[] = {
+        {"empty file", "", 0, {"entrada.csv: está vacía, ningún punto que convertir"}, {}},
+        {"header only", header + "\n", 0, {"solo hay cabecera"}, {header + names + "\n"}},
+        {"too few and too many columns",
+         header + "\nP1;40,41;-3,70\nP2;40,42\nP3;40,43;-3,72;x\n",
+         1,
+         {"entrada.csv:3: hay 2 columnas y se esperaban 3", "entrada.csv:4: hay 4 columnas y se esperaban 3",
+          "1 fila convertida, 2 con error"},
+         {"\nP2;40,42;;;;;;;;;fila 3: hay 2 columnas y se esperaban 3\n", "P3;40,43;-3,72;x;;;;;;;;;fila 4: hay 4"}},
+        {"letters in numbers",
+         "P1;40,41;-3,70\nP2;4O,41;-3,70\n",
+         1,
+         {"entrada.csv:2: no se reconoce un punto en «4O,41 -3,70»"},
+         {"\nP2;4O,41;-3,70;;;;;;;;;fila 2: no se reconoce"}},
+        {"a line of a megabyte",
+         "P1;40,41;-3,70;" + std::string(1 << 20, 'x') + "\nP2;40,42;-3,71;nota\n",
+         0,
+         {"2 filas convertidas"},
+         {"xxx;40º 24' 40,2", "P2;40,42;-3,71;nota;40º 25' 16,"}},
+        {"a line of three megabytes", "P1;40,41;-3,70\nP2;" + std::string(3 << 20, '1') + "\n", 2,
+         {"fila 2: línea de más de 2 MiB"}, {}},
+        {"binary garbage", Garbage(true), 2, {"la entrada no parece texto: tiene bytes nulos"}, {}},
+        {"binary garbage without NUL bytes", Garbage(false), 2, {"no se encuentra ningún punto"}, {}},
+        {"Latin-1 degree signs",
+         "P1;40\xBA 25' 0,5\" N;3\xBA 42' 13\" W\n",
+         0,
+         {"1 fila leída como Latin-1"},
+         {"P1;40º 25' 0,5\" N;3º 42' 13\" W;40º 25' 4,"}},
+        {"a point outside the area", "P1;44,5;-3,0\nP2;40,5;-3,0\n", 1,
+         {"entrada.csv:1: fuera del área del método: transformación válida solamente para la península y Baleares"},
+         {"P1;44,5;-3,0;;;;;;;;;fila 1: fuera del área"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Write(dir / "entrada.csv", c.input);
+        fs::remove(dir / "salida.csv");
+        const Ran r = Run("entrada.csv salida.csv");
+        EXPECT_EQ(r.status, c.status) << r.err;
+        for (const std::string& m : c.messages) EXPECT_TRUE(Has(r.err, m)) << r.err.substr(0, 2000);
+        EXPECT_EQ(fs::exists(dir / "salida.csv"), c.status != 2);
+        const std::string out = c.status == 2 ? "" : Read(dir / "salida.csv");
+        for (const std::string& part : c.output) EXPECT_TRUE(Has(out, part)) << out.substr(0, 300);
+        EXPECT_EQ(Leftovers(), std::vector<std::string>{});
+        // Every line stays, in its place.
+        if (c.status != 2) {
+            EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), std::count(c.input.begin(), c.input.end(), '\n'));
+        }
+    }
+}
+
+TEST_F(Lote, UnreadableInputIsRefused) {
+    fs::create_directory(dir / "carpeta");
+    const std::pair<const char*, const char*> cases[] = {
+        {"no_existe.csv", "talpor-lote: no se puede leer «no_existe.csv»: no existe"},
+        {"carpeta", "no se puede leer «carpeta»: es una carpeta"},
+    };
+    for (const auto& [input, message] : cases) {
+        const Ran r = Run(std::string(input) + " salida.csv");
+        EXPECT_EQ(r.status, 2);
+        EXPECT_TRUE(Has(r.err, message)) << r.err;
+        EXPECT_FALSE(fs::exists(dir / "salida.csv"));
+    }
+}
+
+TEST_F(Lote, AnInputWithoutReadPermissionIsRefused) {
+    if (geteuid() == 0) GTEST_SKIP() << "root reads files without read permission";
+    Write(dir / "entrada.csv", "40,41;-3,70\n");
+    fs::permissions(dir / "entrada.csv", fs::perms::none);
+    const Ran r = Run("entrada.csv salida.csv");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(Has(r.err, "no se puede leer «entrada.csv»: permiso denegado")) << r.err;
+}
+
+TEST_F(Lote, AnOutputThatCannotBeWrittenOrIsTheInputIsRefused) {
+    const std::string input = "P1;40,41;-3,70\n";
+    Write(dir / "entrada.csv", input);
+    fs::create_hard_link(dir / "entrada.csv", dir / "enlace.csv");
+    const std::pair<std::string, const char*> cases[] = {
+        {"entrada.csv entrada.csv/salida.csv", "no se puede escribir «entrada.csv/salida.csv»: una parte de la ruta no es una carpeta"},
+        {"entrada.csv ./entrada.csv", "«./entrada.csv» es el propio fichero de entrada"},
+        {"entrada.csv enlace.csv", "«enlace.csv» es el propio fichero de entrada"},
+        {"- entrada.csv < entrada.csv", "«entrada.csv» es el propio fichero de entrada"},
+        {"entrada.csv >> entrada.csv", "la salida estándar es el propio fichero de entrada"},
+        {"entrada.csv no/hay/carpeta.csv", "no se puede escribir «no/hay/carpeta.csv»: no existe"},
+    };
+    for (const auto& [args, message] : cases) {
+        SCOPED_TRACE(args);
+        const Ran r = Run(args, Has(args, "<") || Has(args, ">") ? "" : "< /dev/null");
+        EXPECT_EQ(r.status, 2);
+        EXPECT_TRUE(Has(r.err, message)) << r.err;
+        EXPECT_EQ(Read(dir / "entrada.csv"), input);
+    }
+    fs::remove(dir / "enlace.csv");
+    EXPECT_EQ(Leftovers(), std::vector<std::string>{});
+}
+
+TEST_F(Lote, AnOutputFolderWithoutWritePermissionIsRefused) {
+    if (geteuid() == 0) GTEST_SKIP() << "root writes into folders without write permission";
+    Write(dir / "entrada.csv", "P1;40,41;-3,70\n");
+    fs::create_directory(dir / "carpeta");
+    fs::permissions(dir / "carpeta", fs::perms::owner_read | fs::perms::owner_exec);
+    const Ran r = Run("entrada.csv carpeta/salida.csv");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(Has(r.err, "no se puede escribir «carpeta/salida.csv»: permiso denegado")) << r.err;
+    EXPECT_TRUE(fs::is_empty(dir / "carpeta"));
+}
+
+TEST_F(Lote, KeepsLineEndsAndTheByteOrderMark) {
+    Write(dir / "entrada.csv", "\xEF\xBB\xBFlat;lon\r\n40,4168;-3,7038\r\n\r\n39,5;2,8");
+    const Ran r = Run("entrada.csv salida.csv --salida=utm,parametros");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Read(dir / "salida.csv"),
+              "\xEF\xBB\xBFlat;lon;Huso ED50;Este ED50;Norte ED50;Parámetros;Error\r\n"
+              "40,4168;-3,7038;30T;440399,49;4474464,74;EST99;\r\n"
+              "\r\n"
+              "39,5;2,8;31S;482897,67;4372488,98;BAL99;");
+    EXPECT_TRUE(Has(r.err, "2 filas convertidas; punto en las columnas 1 y 2, separador «;», cabecera en la fila 1"));
+}
+
+TEST_F(Lote, ReadsUtmPointsAndHeightsByColumnName) {
+    // cs2cs with the EST99 set gives the same latitude and longitude: 40.41666327, -3.70000885.
+    Write(dir / "entrada.csv", "Punto;Este;Norte;Cota\nH1;440721;4474447;650\nH2;440721;4474447;3500\n");
+    const Ran r = Run("-s ed50-wgs84 --huso=30 -c Este,Norte -a Cota --salida=gd,altura entrada.csv salida.csv");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(Read(dir / "salida.csv"),
+              "Punto;Este;Norte;Cota;Latitud WGS84 (grados);Longitud WGS84 (grados);Altura WGS84;Error\n"
+              "H1;440721;4474447;650;40,41666327;-3,70000885;722,0;\n"
+              "H2;440721;4474447;3500;;;;fila 3: altura fuera de límites «3500» (de -500 a 3.000 m)\n");
+    EXPECT_TRUE(Has(r.err, "punto en las columnas 2 y 3, altura en la columna 4")) << r.err;
+}
+
+TEST_F(Lote, ReadsStandardInputAndWritesStandardOutput) {
+    // A comma file with decimal points (cs2cs with the EST99 set gives the same point to the
+    // last decimal: 40.41561972, -3.70510476; 440178.718, 4474127.254). With the decimal
+    // comma the output separator is ";"
+    // and the row keeps its columns; with --punto it stays ",".
+    Write(dir / "entrada.csv", "\"Puerta, Sol\",40.4168,-3.7038\n");
+    Ran r = Run("--salida=gd,utm -s ed50-wgs84", "< entrada.csv > salida.txt");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Puerta, Sol;40.4168;-3.7038;40,41561972;-3,70510476;30T;440178,72;4474127,25;\n");
+    r = Run("--salida=gd,utm -s ed50-wgs84 --punto -", "< entrada.csv > salida.txt");
+    EXPECT_EQ(r.out, "\"Puerta, Sol\",40.4168,-3.7038,40.41561972,-3.70510476,30T,440178.72,4474127.25,\n");
+    EXPECT_TRUE(Has(r.err, "talpor-lote: entrada estándar: 1 fila convertida"));
+}
+
+TEST_F(Lote, HelpVersionAndBadOptions) {
+    Ran r = Run("--help");
+    EXPECT_EQ(r.status, 0);
+    for (const char* part : {"Uso: talpor-lote [OPCIÓN]... [ENTRADA [SALIDA]]", "--metodo=MÉTODO", "Ejemplos:",
+                             "Estado de salida"})
+        EXPECT_TRUE(Has(r.out, part)) << part;
+    r = Run("--version");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.out.starts_with("talpor-lote ") && std::count(r.out.begin(), r.out.end(), '\n') == 1) << r.out;
+    r = Run("--metodo=rejilla");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "talpor-lote: --metodo: valor no válido «rejilla»; se admite helmert, molodensky-ign o "
+                     "molodensky-nima\nPruebe «talpor-lote --help».\n");
+    EXPECT_EQ(r.out, "");
+}
+
+// A run stopped by a signal while it writes leaves neither the output nor its temporary
+// file. The input is a pipe the test holds open, so the run waits on it when it is stopped.
+TEST_F(Lote, AStoppedRunLeavesNoFile) {
+    const fs::path fifo = dir / "entrada.csv";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string output = (dir / "salida.csv").string();
+    const char* argv[] = {TALPOR_LOTE, fifo.c_str(), output.c_str(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, TALPOR_LOTE, &actions, nullptr, const_cast<char**>(argv), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    const int writer = open(fifo.c_str(), O_WRONLY);
+    ASSERT_GE(writer, 0);
+    const std::string rows = "P1;40,41;-3,70\n";
+    ASSERT_EQ(write(writer, rows.data(), rows.size()), static_cast<ssize_t>(rows.size()));
+    // The temporary file appears once the run has started writing.
+    bool started = false;
+    for (int i = 0; i < 6000 && !started; ++i) {
+        for (const auto& e : fs::directory_iterator(dir)) started = started || e.path().filename().string().starts_with(".salida.csv.");
+        if (!started) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(started);
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(writer);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    EXPECT_FALSE(fs::exists(dir / "salida.csv"));
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(dir)) left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"entrada.csv"});
+}
+
+}  // namespace
