@@ -221,8 +221,20 @@ class Run {
             threads.emplace_back([this, i] { Work(*converters_[i % converters_.size()]); });
         {
             std::unique_lock lock(doneMutex_);
-            while (!doneCv_.wait_for(lock, std::chrono::milliseconds(200), [this] { return running_ == 0; }))
-                if (progress) progress(reader_.BytesRead(), rowsWritten_.load(std::memory_order_relaxed));
+            while (!doneCv_.wait_for(lock, std::chrono::milliseconds(200), [this] { return running_ == 0; })) {
+                if (!progress || failed_.load()) continue;
+                // A progress call that throws (a user who cancels) stops the run as a
+                // failing thread does: the threads finish their chunks and end, then the
+                // exception goes on to the caller.
+                try {
+                    progress(reader_.BytesRead(), rowsWritten_.load(std::memory_order_relaxed));
+                } catch (...) {
+                    std::lock_guard failing(writeMutex_);
+                    if (!failure_) failure_ = std::current_exception();
+                    failed_ = true;
+                    writeTurn_.notify_all();
+                }
+            }
         }
         for (std::thread& t : threads) t.join();
         if (failure_) std::rethrow_exception(failure_);

@@ -63,7 +63,8 @@ struct Summary {
 };
 
 // Called about five times a second while a run goes on, from the calling thread, with
-// the bytes read and the rows written so far.
+// the bytes read and the rows written so far. An exception it throws stops the run and
+// comes out of ConvertStream once the threads have ended (a cancelled run).
 using Progress = std::function<void(std::uint64_t bytesRead, std::uint64_t rowsWritten)>;
 
 // Reads `in` to its end and writes `out`: every line in its place with its own line end

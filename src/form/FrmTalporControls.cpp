@@ -7,6 +7,8 @@ constexpr const char* kLat = "Ø";     // latitude symbol
 constexpr const char* kLon = "λ";     // longitude symbol (Greek small lambda)
 constexpr const char* kHeightCaption = "Altura sobre el elipsoide (m)=";
 constexpr const char* kHelmertTip = "Helmert Bursa-Wolf 7 parámetros";
+constexpr const char* kFileTip =
+    "Convierte un fichero de puntos (texto o CSV) en el sentido de esta pestaña";
 constexpr const char* kMolodenskyTip = "Molodensky 3 parámetros (IGN o NIMA)";
 constexpr const char* kHelmertSheetTip = "Párametros de transformación con Hermet Bursa-Wolf";
 constexpr const char* kMolodenskySheetTip = "Párametros de transformación con Molodensky";
@@ -176,6 +178,7 @@ void BuildTab0(Builder tab) {
     Named(tab.Button("Command1", 0, "", kHelmertSheetTip), kHelmertSheetName);
     tab.Button("CmdED50Rejilla", -1, "Rejilla IGN", kGridTip);
     Named(tab.Button("Command1", 4, "", kGridSheetTip), kGridSheetName);
+    tab.Button("CmdFichero", 0, "Convertir fichero…", kFileTip);
 
     Builder m = tab.In(Named(tab.Frame("Frame3", -1, ""), kMolodenskyFrameName));
     m.Button("CmdED50Molodensky", -1, "Molodensky 3p", kMolodenskyTip);
@@ -237,6 +240,7 @@ void BuildTab1(Builder tab) {
     Named(tab.Button("Command1", 2, "", kHelmertSheetTip), kHelmertSheetName);
     tab.Button("CmdWGS84Rejilla", -1, "Rejilla IGN", kGridTip);
     Named(tab.Button("Command1", 5, "", kGridSheetTip), kGridSheetName);
+    tab.Button("CmdFichero", 1, "Convertir fichero…", kFileTip);
 
     Builder m = tab.In(Named(tab.Frame("Frame8", -1, ""), kMolodenskyFrameName));
     m.Button("CmdWGS84Molodensky", -1, "Molodensky 3p", kMolodenskyTip);

@@ -116,6 +116,7 @@ public:
         Put(N("Command1", helmertSheet), 184, top + 36, 36, 36);
         Put(grid, 232, top + 36, 120, 36);
         Put(N("Command1", gridSheet), 356, top + 36, 36, 36);
+        Put(N("CmdFichero", label), 30, top + 84, 190, 30);
         Put(molodenskyBox, 404, top + 22, 344, 58);
         Put(molodensky, 10, 14, 150, 36);
         Put(N("Command1", molodenskySheet), 164, 14, 36, 36);

@@ -89,9 +89,37 @@ public:
     void WriteStdErr(std::string_view text) override { stdErr += text; }
     void ResetMousePointer() override { ++mousePointerResets; }
 
+    // File dialogs and lists answer from these, in order ("" and -1 once they run out).
+    std::deque<std::string> fileNames;
+    std::deque<int> choices;
+    int cancelProgressAfter = -1;  // the progress window's Cancel after that many calls
+    int progressCalls = 0;
+    bool progressOpen = false;
+    std::string OpenFileName(std::string_view, std::string_view) override { return NextFile(); }
+    std::string SaveFileName(std::string_view, std::string_view, std::string_view) override {
+        return NextFile();
+    }
+    int ChooseItem(std::string_view, std::string_view, const std::vector<std::string>&, int) override {
+        if (choices.empty()) return -1;
+        const int c = choices.front();
+        choices.pop_front();
+        return c;
+    }
+    bool ShowProgress(std::string_view, int) override {
+        progressOpen = true;
+        return cancelProgressAfter < 0 || ++progressCalls <= cancelProgressAfter;
+    }
+    void EndProgress() override { progressOpen = false; }
+
     const MsgBoxCall& LastMsgBox() const { return msgBoxes.back(); }
 
 private:
+    std::string NextFile() {
+        if (fileNames.empty()) return "";
+        std::string f = fileNames.front();
+        fileNames.pop_front();
+        return f;
+    }
     static std::string Two(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
 };
 

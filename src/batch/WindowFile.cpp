@@ -1,0 +1,119 @@
+#include "batch/WindowFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "batch/OutputFile.h"
+#include "batch/Stream.h"
+#include "batch/SystemError.h"
+
+namespace batch {
+namespace {
+
+constexpr const char* kTitle = "Convertir fichero";
+constexpr const char* kFilter =
+    "Puntos (*.csv *.txt *.tsv *.dat);;Todos los ficheros (*)";
+
+// The user pressed "Cancelar" in the progress window.
+struct Cancelled {};
+
+// Closes a file descriptor at the end of its scope.
+struct Descriptor {
+    int fd = -1;
+    ~Descriptor() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+std::string FileName(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// "…/puntos.csv" -> "…/puntos_ED50.csv"
+std::string Suggested(const std::string& input, convert::Direction direction) {
+    const std::string suffix = direction == convert::Direction::WGS84ToED50 ? "_ED50" : "_WGS84";
+    const std::size_t slash = input.rfind('/');
+    const std::size_t dot = input.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == slash + 1)
+        return input + suffix;
+    return input.substr(0, dot) + suffix + input.substr(dot);
+}
+
+std::string SummaryMessage(const Summary& s, const std::string& input, const std::string& output) {
+    std::string m = std::to_string(s.converted) + " filas convertidas, " + std::to_string(s.failed) +
+                    " con error.\r\n\r\nResultado: " + output;
+    if (!s.firstErrors.empty()) {
+        m += "\r\n\r\nLas filas con error siguen en su sitio, con el motivo en la columna Error:";
+        for (const RowError& e : s.firstErrors)
+            m += "\r\n" + FileName(input) + ":" + std::to_string(e.line) + ": " + e.message;
+        if (s.failed > s.firstErrors.size()) m += "\r\n…";
+    }
+    return m;
+}
+
+}  // namespace
+
+void CmdFichero_Click(app::FormModel&, app::Platform& platform, int tab) {
+    const convert::Direction direction =
+        tab == 0 ? convert::Direction::WGS84ToED50 : convert::Direction::ED50ToWGS84;
+    const std::string input = platform.OpenFileName(
+        direction == convert::Direction::WGS84ToED50 ? "Fichero de puntos WGS84" : "Fichero de puntos ED50",
+        kFilter);
+    if (input.empty()) return;
+    static const std::vector<std::string> kMethodNames = {
+        "Bursa Wolf 7p (Helmert, EST99, ZNW99 o BAL99)", "Molodensky 3p, parámetros del IGN",
+        "Molodensky 3p, parámetros del NIMA"};
+    static const Method kMethodOf[] = {Method::Helmert, Method::MolodenskyIGN, Method::MolodenskyNIMA};
+    const int method = platform.ChooseItem(kTitle, "Método de transformación:", kMethodNames, 0);
+    if (method < 0 || method >= static_cast<int>(kMethodNames.size())) return;
+    const std::string output = platform.SaveFileName(kTitle, Suggested(input, direction), kFilter);
+    if (output.empty()) return;
+
+    auto fail = [&](const std::string& why) {
+        platform.EndProgress();
+        platform.MsgBox("No se ha podido convertir «" + FileName(input) + "»: " + why +
+                            "\r\nNo se ha escrito ningún fichero.",
+                        kTitle, app::MsgIcon::Exclamation, app::MsgButtons::OK, app::MsgResult::OK);
+    };
+    Descriptor in{::open(input.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (in.fd < 0) return fail(SystemErrorText(errno));
+    struct stat st {};
+    const std::uint64_t size =
+        ::fstat(in.fd, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+
+    Settings settings;
+    // Threads only: a second process forked from a window with threads of its own would
+    // copy only the calling thread.
+    settings.childConverter = false;
+    settings.conversion.direction = direction;
+    settings.conversion.method = kMethodOf[method];
+    const std::string text = "Convirtiendo «" + FileName(input) + "»…";
+    try {
+        OutputFile out(output, IdOf(in.fd));
+        if (!platform.ShowProgress(text, 0)) throw Cancelled{};
+        const Summary summary = ConvertStream(in.fd, out.Fd(), settings, [&](std::uint64_t bytes, std::uint64_t) {
+            const int percent = size > 0 ? static_cast<int>(bytes * 100 / size) : 0;
+            if (!platform.ShowProgress(text, percent)) throw Cancelled{};
+        });
+        out.Commit();
+        platform.EndProgress();
+        platform.MsgBox(SummaryMessage(summary, input, output), kTitle,
+                        summary.failed > 0 ? app::MsgIcon::Exclamation : app::MsgIcon::Information,
+                        app::MsgButtons::OK, app::MsgResult::OK);
+    } catch (const Cancelled&) {
+        platform.EndProgress();
+        platform.MsgBox("Conversión cancelada: no se ha escrito ningún fichero.", kTitle,
+                        app::MsgIcon::Information, app::MsgButtons::OK, app::MsgResult::OK);
+    } catch (const RunError& e) {
+        fail(e.what());
+    }
+}
+
+}  // namespace batch

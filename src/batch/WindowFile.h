@@ -1,0 +1,18 @@
+// "Convertir fichero…" on the conversion tabs: a file of points converted from the
+// window as talpor-lote converts it, in the tab's direction, with the method the user
+// picks, a progress window that can be cancelled and a summary at the end.
+#pragma once
+
+#include "form/Controls.h"
+#include "form/Platform.h"
+
+namespace batch {
+
+// CmdFichero(tab) on tab 0 (WGS84 to ED50) or tab 1 (ED50 to WGS84). Asks for the input
+// file, the method and the output file (suggested beside the input: "puntos_ED50.csv");
+// any of them cancelled ends it quietly. A cancelled or failed run leaves no output file
+// and says so; a finished one shows the counts, the first errors with their lines and the
+// file written.
+void CmdFichero_Click(app::FormModel& form, app::Platform& platform, int tab);
+
+}  // namespace batch

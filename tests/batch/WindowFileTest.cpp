@@ -1,0 +1,121 @@
+// "Convertir fichero…" in the window: a file converted as talpor-lote converts it, a
+// summary at the end, and a cancelled or failed run that leaves no file.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "app/frmTalpor.h"
+#include "batch/Stream.h"
+#include "support/FakePlatform.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Folder {
+    fs::path path = fs::temp_directory_path() / ("talpor-window-file-" + std::to_string(::getpid()));
+    Folder() { fs::create_directories(path); }
+    ~Folder() { fs::remove_all(path); }
+    std::string Write(const char* name, const std::string& text) const {
+        std::ofstream(path / name, std::ios::binary) << text;
+        return (path / name).string();
+    }
+};
+
+std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+struct Started {
+    testing_support::FakePlatform platform;
+    app::frmTalpor window{platform};
+    Started() { window.Form_Load(); }
+};
+
+}  // namespace
+
+TEST(WindowFile, ConvertsTheChosenFileAndSumsItUp) {
+    Folder folder;
+    const std::string in = folder.Write("puntos.csv",
+                                        "Punto;Latitud;Longitud\nA;40.4166667;-3.7\n"
+                                        "B;40 75 0 N;3 42 0 W\nC;38.5;-1.5\n");
+    const std::string out = (folder.path / "puntos_ED50.csv").string();
+    Started s;
+    s.platform.fileNames = {in, out};
+    s.platform.choices = {0};  // Helmert
+    s.window.Click("CmdFichero", 0);
+    const std::string written = Read(out);
+    EXPECT_NE(written.find("A;40.4166667;-3.7;"), std::string::npos) << written;
+    EXPECT_NE(written.find("fila 3: minutos fuera de rango (75)"), std::string::npos) << written;
+    ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
+    EXPECT_EQ(s.platform.LastMsgBox().icon, app::MsgIcon::Exclamation);
+    EXPECT_EQ(s.platform.LastMsgBox().text,
+              "2 filas convertidas, 1 con error.\r\n\r\nResultado: " + out +
+                  "\r\n\r\nLas filas con error siguen en su sitio, con el motivo en la columna "
+                  "Error:\r\npuntos.csv:3: minutos fuera de rango (75)");
+    EXPECT_FALSE(s.platform.progressOpen);
+
+    // Cancelled in a dialog: nothing happens. Cancelled in the progress window, or the
+    // input as output: no file, and the user is told.
+    Started quiet;
+    quiet.platform.fileNames = {in};
+    quiet.window.Click("CmdFichero", 0);  // no method chosen
+    EXPECT_TRUE(quiet.platform.msgBoxes.empty());
+
+    const struct {
+        std::string output;
+        int cancelAfter;
+        const char* message;
+    } cases[] = {
+        {(folder.path / "cancelado.csv").string(), 0,
+         "Conversión cancelada: no se ha escrito ningún fichero."},
+        {in, -1, "No se ha podido convertir «puntos.csv»: "},
+    };
+    for (const auto& c : cases) {
+        Started t;
+        t.window.ChangeTab(1);
+        t.platform.fileNames = {in, c.output};
+        t.platform.choices = {2};
+        t.platform.cancelProgressAfter = c.cancelAfter;
+        t.window.Click("CmdFichero", 1);
+        ASSERT_EQ(t.platform.msgBoxes.size(), 1u);
+        EXPECT_TRUE(t.platform.LastMsgBox().text.starts_with(c.message)) << t.platform.LastMsgBox().text;
+        EXPECT_FALSE(t.platform.progressOpen);
+    }
+    EXPECT_FALSE(fs::exists(folder.path / "cancelado.csv"));
+    EXPECT_EQ(Read(in).substr(0, 22), "Punto;Latitud;Longitud");
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& f : fs::directory_iterator(folder.path)) ++files;
+    EXPECT_EQ(files, 2u);  // the input and the first output: no temporary file left
+}
+
+// A progress call that throws (Cancelar) stops a run that is still going: the threads end
+// and the exception comes out of the run. The input is long enough (200,000 points) for
+// the first progress call, after 200 ms, to come well before its end.
+TEST(WindowFile, ACancelStopsARunThatIsStillGoing) {
+    std::FILE* in = std::tmpfile();
+    std::FILE* out = std::tmpfile();
+    ASSERT_TRUE(in && out);
+    std::fputs("Latitud;Longitud\n", in);
+    for (int i = 0; i < 200000; ++i) std::fprintf(in, "40.%05d;-3.%05d\n", i % 90000, i % 70000);
+    std::rewind(in);
+    struct Cancel {};
+    int calls = 0;
+    batch::Settings settings;
+    settings.childConverter = false;
+    EXPECT_THROW(batch::ConvertStream(fileno(in), fileno(out), settings,
+                                      [&](std::uint64_t, std::uint64_t) {
+                                          ++calls;
+                                          throw Cancel{};
+                                      }),
+                 Cancel);
+    EXPECT_EQ(calls, 1);
+    std::fclose(in);
+    std::fclose(out);
+}
