@@ -40,17 +40,9 @@ struct FieldAngle {
     double sec = 0;
 };
 
-FieldAngle PastedAngle(entry::SexagesimalAngle a) {
-    double sec = Round(a.sec, 4);
-    if (sec >= 60) {
-        sec = 0;
-        a.min += 1;
-    }
-    if (a.min >= 60) {
-        a.min -= 60;
-        a.deg += 1;
-    }
-    return {a.deg, a.min, sec};
+FieldAngle PastedAngle(const entry::SexagesimalAngle& pasted) {
+    const entry::SexagesimalAngle a = entry::WithRoundedSeconds(pasted, Round(pasted.sec, 4));
+    return {a.deg, a.min, a.sec};
 }
 
 // Decimal degrees of a pasted angle as a conversion button reads its fields. The seconds

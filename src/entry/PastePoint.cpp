@@ -72,15 +72,8 @@ const PointLayout* PointOf(const app::Control& field, int& degreesOf) {
 // minutes and degrees when they round to 60.
 void WriteAngle(app::FormModel& form, const AngleFields& f, SexagesimalAngle a,
                 std::vector<app::Control*>& filled) {
-    double sec = num::Round(a.sec, 4);
-    if (sec >= 60) {
-        sec = 0;
-        a.min += 1;
-    }
-    if (a.min >= 60) {
-        a.min -= 60;
-        a.deg += 1;
-    }
+    a = WithRoundedSeconds(a, num::Round(a.sec, 4));
+    const double sec = a.sec;
     const std::pair<int, std::string> texts[] = {{f.deg, std::to_string(a.deg)},
                                                  {f.min, std::to_string(a.min)},
                                                  {f.sec, num::Format(sec, "#,##0.0000")}};

@@ -390,6 +390,19 @@ std::optional<SexagesimalAngle> ParseDecimalDegrees(std::string_view text, bool 
     return a;
 }
 
+SexagesimalAngle WithRoundedSeconds(SexagesimalAngle a, double roundedSec) {
+    a.sec = roundedSec;
+    if (a.sec >= 60) {
+        a.sec = 0;
+        a.min += 1;
+    }
+    if (a.min >= 60) {
+        a.min -= 60;
+        a.deg += 1;
+    }
+    return a;
+}
+
 SexagesimalAngle ToSexagesimal(double degrees) {
     SexagesimalAngle a;
     a.negative = degrees < 0;

@@ -63,6 +63,10 @@ PastedPoint ParsePoint(std::string_view text);
 // nullopt for anything else (a whole number, two numbers, a letter of the other kind).
 std::optional<SexagesimalAngle> ParseDecimalDegrees(std::string_view text, bool latitude);
 
+// The angle with its seconds replaced by `roundedSec` (its seconds rounded as a field
+// shows them), carried into the minutes and the degrees when they reach 60.
+SexagesimalAngle WithRoundedSeconds(SexagesimalAngle a, double roundedSec);
+
 // The sexagesimal parts of signed decimal degrees (at most 360 in size), seconds unrounded.
 SexagesimalAngle ToSexagesimal(double degrees);
 
