@@ -56,14 +56,15 @@ std::vector<std::string> CommaList(std::string_view option, const std::string& v
 }
 
 Outputs OutputsOf(const std::string& value) {
-    Outputs o{false, false, false, false, false};
+    Outputs o{false, false, false, false, false, false};
     for (const std::string& form : CommaList("salida", value)) {
         if (form == "gms") o.dms = true;
         else if (form == "gd") o.degrees = true;
         else if (form == "utm") o.utm = true;
         else if (form == "altura") o.height = true;
         else if (form == "parametros" || form == "parámetros") o.set = true;
-        else BadValue("salida", form, "gms, gd, utm, altura o parametros");
+        else if (form == "altitud") o.altitude = true;
+        else BadValue("salida", form, "gms, gd, utm, altura, parametros o altitud");
     }
     return o;
 }
@@ -78,7 +79,7 @@ void Apply(CommandLine& cl, const Option& o, const std::string& v, bool& outputs
     } else if (name == "metodo") {
         const auto m = std::find_if(std::begin(kMethods), std::end(kMethods),
                                     [&](const MethodName& n) { return n.name == v; });
-        if (m == std::end(kMethods)) BadValue(name, v, "helmert, molodensky-ign o molodensky-nima");
+        if (m == std::end(kMethods)) BadValue(name, v, "helmert, molodensky-ign, molodensky-nima o rejilla");
         s.conversion.method = m->method;
     } else if (name == "entrada") {
         if (v == "auto") s.conversion.input = InputForm::Any;
@@ -171,7 +172,21 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         if (c.input == InputForm::Geographic) throw UsageError("--huso es para puntos UTM y no va con --entrada=geo");
         c.input = InputForm::Utm;
     }
-    if (!outputsGiven) cl.settings.outputs.height = !cl.settings.layout.heightColumn.empty();
+    // The grid leaves the height on the source datum; with no height column the WGS84
+    // side has no height to take an altitude from.
+    const bool heightGiven = !cl.settings.layout.heightColumn.empty();
+    const bool targetHeight = TransformsHeight(c.method);
+    const bool wgs84Height = heightGiven && (c.direction == convert::Direction::WGS84ToED50 || targetHeight);
+    Outputs& o = cl.settings.outputs;
+    if (!outputsGiven) {
+        o.height = heightGiven && targetHeight;
+        o.altitude = wgs84Height;
+    }
+    if (o.height && !targetHeight)
+        throw UsageError("--salida=altura: la rejilla del IGN no transforma la altura");
+    if (o.altitude && !wgs84Height)
+        throw UsageError(heightGiven ? "--salida=altitud: la rejilla del IGN no da altura sobre WGS84"
+                                     : "--salida=altitud necesita la altura del punto (--altura)");
     return cl;
 }
 
@@ -190,7 +205,9 @@ Conversión:
   -s, --sentido=SENTIDO    wgs84-ed50 (por omisión) o ed50-wgs84
   -m, --metodo=MÉTODO      helmert (por omisión): Bursa Wolf 7p con el juego
                            regional de cada punto (EST99, ZNW99 o BAL99);
-                           molodensky-ign o molodensky-nima: Molodensky 3p
+                           molodensky-ign o molodensky-nima: Molodensky 3p;
+                           rejilla: la rejilla oficial del IGN (NTv2), que
+                           no transforma la altura
   -e, --entrada=FORMA      auto (por omisión): geográficas o UTM, fila a fila;
                            geo: solo geográficas; utm: solo UTM
       --huso=HUSO          29, 30 o 31: huso de los puntos UTM escritos solo con
@@ -215,9 +232,13 @@ Resultado:
                              gd          latitud y longitud en grados decimales
                              utm         huso, Este y Norte (m)
                              altura      altura sobre el elipsoide (m)
-                             parametros  juego de parámetros usado
-                           por omisión gms,gd,utm,parametros, y altura si se da
-                           --altura
+                             parametros  juego de parámetros o rejilla usados
+                             altitud     altitud sobre el nivel del mar del
+                                         punto WGS84 (m, geoide EGM08-REDNAP;
+                                         vacía fuera del geoide)
+                           por omisión gms,gd,utm,parametros, y con --altura
+                           también altura y altitud (con la rejilla no hay
+                           altura transformada)
   -p, --punto              punto decimal en el resultado (por omisión, coma
                            decimal, como la ventana)
   -o, --destino=FICHERO    fichero de salida (lo mismo que SALIDA)
@@ -256,6 +277,8 @@ Ejemplos:
   talpor-lote -m molodensky-ign --salida=utm --punto < ruta.txt > ruta-utm.txt
       Los puntos de una ruta a UTM ED50 con Molodensky (juego IGN), con punto
       decimal, de la entrada estándar a la salida estándar.
+  talpor-lote -s ed50-wgs84 -m rejilla vertices.txt vertices84.txt
+      Vértices ED50 a WGS84 con la rejilla oficial del IGN.
 )";
 }
 

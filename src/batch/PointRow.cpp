@@ -147,8 +147,28 @@ convert::Result Convert(const Input& input, const Conversion& c) {
             return convert::Molodensky(input, c.direction, convert::MolodenskySet::IGN);
         case Method::MolodenskyNIMA:
             return convert::Molodensky(input, c.direction, convert::MolodenskySet::NIMA);
+        case Method::Grid:
+            if (c.grids == nullptr) break;
+            return convert::IgnGrid(input, c.direction, c.grids->Shift());
     }
     return {};
+}
+
+// The point on WGS84 whose altitude a row gets: the typed one (a UTM point's mirror) from
+// WGS84, the converted one to WGS84 (none from the grid, which leaves the height on ED50).
+std::optional<mGeo::GeoPoint> Wgs84Point(const RowPoint& point, const convert::Result& r, const Conversion& c) {
+    if (c.direction == convert::Direction::ED50ToWGS84) {
+        if (!TransformsHeight(c.method) || !r.point) return std::nullopt;
+        return r.point;
+    }
+    if (point.kind == RowPoint::Kind::Geographic)
+        return mGeo::GeoPoint{point.geographic.lat, point.geographic.lon, point.geographic.h};
+    try {
+        const mGeo::LatLon mirror = convert::MirrorOf(point.utm, c.direction);
+        return mGeo::GeoPoint{mirror.lat, mirror.lon, point.utm.h};
+    } catch (const num::RuntimeError&) {
+        return std::nullopt;
+    }
 }
 
 }  // namespace
@@ -228,6 +248,12 @@ RowResult ConvertPoint(const RowPoint& point, const Conversion& c) {
             break;
     }
     out.error = ConversionError(out.result);
+    if (c.altitude && c.grids != nullptr && out.error.empty()) {
+        if (const std::optional<mGeo::GeoPoint> p = Wgs84Point(point, out.result, c)) {
+            const convert::Altitude a = convert::AltitudeOf(p->lat, p->lon, p->h, c.grids->Geoid());
+            if (a.answer == mGeo::GridAnswer::Done) out.altitude = a.H;
+        }
+    }
     return out;
 }
 
@@ -242,8 +268,8 @@ std::string ConversionError(const convert::Result& r) {
             return "fuera del área del método: transformación válida solamente para la península y Baleares";
         case convert::Status::Failed:
             return "error de cálculo: " + (r.error ? r.error->Description() : std::string("?"));
-        default:  // a status of a method the batch converter does not offer
-            break;
+        case convert::Status::GridUnavailable:
+            return "la rejilla del IGN no está disponible";
     }
     return "no se pudo convertir el punto";
 }
@@ -256,16 +282,19 @@ std::vector<std::string> ResultNames(const Outputs& o, convert::Direction direct
     if (o.utm) names.insert(names.end(), {"Huso" + datum, "Este" + datum, "Norte" + datum});
     if (o.height) names.push_back("Altura" + datum);
     if (o.set) names.push_back("Parámetros");
+    if (o.altitude) names.push_back("Altitud WGS84 (EGM08-REDNAP)");
     names.push_back("Error");
     return names;
 }
 
 std::size_t ResultCount(const Outputs& o) {
-    return (o.dms ? 2 : 0) + (o.degrees ? 2 : 0) + (o.utm ? 3 : 0) + (o.height ? 1 : 0) + (o.set ? 1 : 0);
+    return (o.dms ? 2 : 0) + (o.degrees ? 2 : 0) + (o.utm ? 3 : 0) + (o.height ? 1 : 0) + (o.set ? 1 : 0) +
+           (o.altitude ? 1 : 0);
 }
 
-void AppendResultTexts(const convert::Result& r, const Outputs& o, char decimalSign,
+void AppendResultTexts(const RowResult& row, const Outputs& o, char decimalSign,
                        std::vector<std::string>& texts) {
+    const convert::Result& r = row.result;
     if (o.dms) {
         for (std::string caption : {convert::LatitudeCaption(r.point->lat), convert::LongitudeCaption(r.point->lon)}) {
             if (decimalSign != ',') std::replace(caption.begin(), caption.end(), ',', decimalSign);
@@ -290,6 +319,11 @@ void AppendResultTexts(const convert::Result& r, const Outputs& o, char decimalS
     // The number of HeightCaption.
     if (o.height) AppendRounded(texts.emplace_back(), r.point->h, 1, decimalSign);
     if (o.set) texts.emplace_back(convert::NameOf(*r.set));
+    // The number of AltitudeCaption; nothing outside the geoid.
+    if (o.altitude) {
+        std::string& altitude = texts.emplace_back();
+        if (row.altitude) AppendRounded(altitude, *row.altitude, 1, decimalSign);
+    }
 }
 
 }  // namespace batch

@@ -11,13 +11,14 @@
 #include <vector>
 
 #include "convert/Core.h"
+#include "convert/Grids.h"
 #include "entry/PointText.h"
 
 namespace batch {
 
 // The methods a batch conversion offers. A new method is one line in kMethods and one
 // case in ConvertPoint.
-enum class Method { Helmert, MolodenskyIGN, MolodenskyNIMA };
+enum class Method { Helmert, MolodenskyIGN, MolodenskyNIMA, Grid };
 
 struct MethodName {
     std::string_view name;  // as the command line takes it
@@ -27,6 +28,7 @@ inline constexpr MethodName kMethods[] = {
     {"helmert", Method::Helmert},
     {"molodensky-ign", Method::MolodenskyIGN},
     {"molodensky-nima", Method::MolodenskyNIMA},
+    {"rejilla", Method::Grid},
 };
 
 // The points a run takes: any point ParsePoint reads, or only one of its two kinds.
@@ -40,7 +42,18 @@ struct Conversion {
     // Zone (29, 30 or 31) of UTM points written as easting and northing alone; 0 when
     // the points carry their zone.
     int zone = 0;
+    // The IGN grids: the shift grids of Method::Grid and the geoid of the altitudes.
+    // Opened on first use and not for concurrent use, so a run that needs them converts
+    // one chunk at a time in one process. nullptr: the grid method is unavailable and
+    // no altitude is computed.
+    convert::Grids* grids = nullptr;
+    // Compute the altitude above sea level of the point on WGS84 (RowResult::altitude).
+    bool altitude = false;
 };
+
+// False for the IGN grid, which shifts latitude and longitude only: its result carries
+// the typed height, which is no height on the target datum.
+inline bool TransformsHeight(Method method) { return method != Method::Grid; }
 
 // A row's point as the conversion core takes it, or why it cannot be one.
 struct RowPoint {
@@ -70,6 +83,10 @@ std::optional<entry::PastedPoint> ReadPlainDegrees(std::string_view text);
 struct RowResult {
     convert::Result result;
     std::string error;
+    // With Conversion::altitude, the altitude above mean sea level (metres, EGM08-REDNAP)
+    // of the point on WGS84: the typed point from WGS84, the converted one to WGS84;
+    // unset outside the geoid.
+    std::optional<double> altitude;
 };
 
 // Why a result of the core is no converted point, as ConvertPoint says it: out of the
@@ -78,7 +95,7 @@ struct RowResult {
 std::string ConversionError(const convert::Result& result);
 
 // Converts a point read by ReadPoint. Goes through the core's Helmert calls, which share
-// mGeo's set selection: not for concurrent use.
+// mGeo's set selection, and the grids: not for concurrent use.
 RowResult ConvertPoint(const RowPoint& point, const Conversion& conversion);
 
 // The result columns a run writes, in this order; "Error" always comes last.
@@ -87,7 +104,8 @@ struct Outputs {
     bool degrees = true;  // signed decimal degrees, 8 decimals
     bool utm = true;      // zone ("30T"), easting and northing (metres, 2 decimals)
     bool height = false;  // metres above the target ellipsoid, 1 decimal
-    bool set = true;      // the parameter set used: EST99, ZNW99, BAL99, IGN or NIMA
+    bool set = true;      // the parameter set used: EST99, ZNW99, BAL99, IGN, NIMA or a grid
+    bool altitude = false;  // RowResult::altitude, metres, 1 decimal; empty outside the geoid
 };
 
 // The names of the result columns, "Error" included, for the header line:
@@ -97,7 +115,7 @@ std::vector<std::string> ResultNames(const Outputs& outputs, convert::Direction 
 // Appends the texts of the result columns of a converted result (Error excluded):
 // the window's captions without their labels, accuracies and thousands points, with
 // `decimalSign` ("," as the window writes them, or ".") before the decimals.
-void AppendResultTexts(const convert::Result& result, const Outputs& outputs, char decimalSign,
+void AppendResultTexts(const RowResult& result, const Outputs& outputs, char decimalSign,
                        std::vector<std::string>& texts);
 
 // The number of result columns, Error excluded.

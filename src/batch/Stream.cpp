@@ -208,10 +208,14 @@ class Run {
         havePrefetched_ = true;
 
         // Two threads, each with its own converter when a child process can be had;
-        // the child must be forked before any thread starts.
-        converters_.push_back(std::make_unique<Slot>(LocalConverter(settings_.conversion)));
-        if (settings_.childConverter) {
-            if (std::unique_ptr<Converter> child = ProcessConverter(settings_.conversion, {in_, out_}))
+        // the child must be forked before any thread starts. The grids stay in this
+        // process: a forked copy would share their open files' positions.
+        Conversion conversion = settings_.conversion;
+        conversion.altitude = settings_.outputs.altitude;
+        converters_.push_back(std::make_unique<Slot>(LocalConverter(conversion)));
+        const bool grids = conversion.method == Method::Grid || conversion.altitude;
+        if (settings_.childConverter && !grids) {
+            if (std::unique_ptr<Converter> child = ProcessConverter(conversion, {in_, out_}))
                 converters_.push_back(std::make_unique<Slot>(std::move(child)));
         }
         constexpr unsigned kWorkers = 2;
@@ -356,7 +360,7 @@ class Run {
             } else if (r.kind == Row::Kind::Point) {
                 const RowResult& result = c.results[r.point];
                 if (result.error.empty()) {
-                    AppendResultTexts(result.result, settings_.outputs, settings_.decimalSign, texts);
+                    AppendResultTexts(result, settings_.outputs, settings_.decimalSign, texts);
                     ++c.converted;
                 } else {
                     error = result.error;

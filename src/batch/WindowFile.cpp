@@ -60,7 +60,7 @@ std::string SummaryMessage(const Summary& s, const std::string& input, const std
 
 }  // namespace
 
-void CmdFichero_Click(app::FormModel&, app::Platform& platform, int tab) {
+void CmdFichero_Click(app::FormModel&, app::Platform& platform, int tab, convert::Grids& grids) {
     const convert::Direction direction =
         tab == 0 ? convert::Direction::WGS84ToED50 : convert::Direction::ED50ToWGS84;
     const std::string input = platform.OpenFileName(
@@ -69,10 +69,16 @@ void CmdFichero_Click(app::FormModel&, app::Platform& platform, int tab) {
     if (input.empty()) return;
     static const std::vector<std::string> kMethodNames = {
         "Bursa Wolf 7p (Helmert, EST99, ZNW99 o BAL99)", "Molodensky 3p, parámetros del IGN",
-        "Molodensky 3p, parámetros del NIMA"};
-    static const Method kMethodOf[] = {Method::Helmert, Method::MolodenskyIGN, Method::MolodenskyNIMA};
+        "Molodensky 3p, parámetros del NIMA", "Rejilla IGN (NTv2 oficial; no transforma la altura)"};
+    static const Method kMethodOf[] = {Method::Helmert, Method::MolodenskyIGN, Method::MolodenskyNIMA,
+                                       Method::Grid};
     const int method = platform.ChooseItem(kTitle, "Método de transformación:", kMethodNames, 0);
     if (method < 0 || method >= static_cast<int>(kMethodNames.size())) return;
+    if (kMethodOf[method] == Method::Grid && !grids.Shift().Problem().empty()) {
+        platform.MsgBox(grids.Shift().Problem(), kTitle, app::MsgIcon::Exclamation, app::MsgButtons::OK,
+                        app::MsgResult::OK);
+        return;
+    }
     const std::string output = platform.SaveFileName(kTitle, Suggested(input, direction), kFilter);
     if (output.empty()) return;
 
@@ -94,6 +100,7 @@ void CmdFichero_Click(app::FormModel&, app::Platform& platform, int tab) {
     settings.childConverter = false;
     settings.conversion.direction = direction;
     settings.conversion.method = kMethodOf[method];
+    settings.conversion.grids = &grids;
     const std::string text = "Convirtiendo «" + FileName(input) + "»…";
     try {
         OutputFile out(output, IdOf(in.fd));

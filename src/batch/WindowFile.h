@@ -3,6 +3,7 @@
 // picks, a progress window that can be cancelled and a summary at the end.
 #pragma once
 
+#include "convert/Grids.h"
 #include "form/Controls.h"
 #include "form/Platform.h"
 
@@ -12,7 +13,7 @@ namespace batch {
 // file, the method and the output file (suggested beside the input: "puntos_ED50.csv");
 // any of them cancelled ends it quietly. A cancelled or failed run leaves no output file
 // and says so; a finished one shows the counts, the first errors with their lines and the
-// file written.
-void CmdFichero_Click(app::FormModel& form, app::Platform& platform, int tab);
+// file written. `grids` serve the grid method.
+void CmdFichero_Click(app::FormModel& form, app::Platform& platform, int tab, convert::Grids& grids);
 
 }  // namespace batch

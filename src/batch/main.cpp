@@ -5,6 +5,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -14,6 +17,7 @@
 #include "batch/OutputFile.h"
 #include "batch/Stream.h"
 #include "batch/SystemError.h"
+#include "convert/Grids.h"
 
 namespace {
 
@@ -45,6 +49,24 @@ class ProgressLine {
     bool shown_ = false;
 };
 
+// The program's data folder, found from the program's own file as the window finds it.
+std::string DataFolder() {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) return {};
+    return (self.parent_path() / TALPOR_DATA_FROM_BIN).lexically_normal().string();
+}
+
+// The user's data folder of the window ($XDG_DATA_HOME/Talpor), which may hold the 2009
+// grids; "" when there is no home.
+std::string UserDataFolder() {
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg != nullptr && xdg[0] == '/') return std::string(xdg) + "/Talpor";
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] == '\0') return {};
+    return std::string(home) + "/.local/share/Talpor";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -62,6 +84,19 @@ int main(int argc, char** argv) {
     if (cl.version) {
         std::cout << batch::VersionLine() << "\n";
         return kAllConverted;
+    }
+
+    // The grids a run needs are opened before the input, so that a missing grid stops
+    // the run before any output is written.
+    std::unique_ptr<convert::Grids> grids;
+    batch::Conversion& conversion = cl.settings.conversion;
+    if (conversion.method == batch::Method::Grid || cl.settings.outputs.altitude) {
+        grids = std::make_unique<convert::Grids>(DataFolder(), convert::UserGridFolder(UserDataFolder()));
+        if (conversion.method == batch::Method::Grid && !grids->Shift().Problem().empty())
+            return CannotRun(grids->Shift().Problem());
+        if (cl.settings.outputs.altitude && !grids->Geoid().Problem().empty())
+            return CannotRun(grids->Geoid().Problem());
+        conversion.grids = grids.get();
     }
 
     const bool standardInput = cl.input == "-";

@@ -36,7 +36,7 @@ using convert::Direction;
 // and a conversion button pressed: the six result captions with the set's tooltip and
 // the copy menu's decimal degrees, or the message box it showed instead.
 struct WindowTexts {
-    std::vector<std::string> captions;  // latitude, longitude, height, E, N, zone
+    std::vector<std::string> captions;  // latitude, longitude, height, E, N, zone, altitude
     std::string setTip, decimalDegrees, message;
 };
 
@@ -64,6 +64,7 @@ WindowTexts InWindow(const std::string& point, const std::string& height, Direct
     window.EditText(h, height);
     if (m != Method::Helmert) window.Click(tab == 0 ? "OptMWGS84" : "OptMED50", (tab == 0 ? 0 : 2) + (m == Method::MolodenskyNIMA));
     window.Click(m == Method::Helmert ? (tab == 0 ? "CmdED50Helmert" : "CmdWGS84Helmert")
+                 : m == Method::Grid  ? (tab == 0 ? "CmdED50Rejilla" : "CmdWGS84Rejilla")
                                       : (tab == 0 ? "CmdED50Molodensky" : "CmdWGS84Molodensky"));
     if (!platform.msgBoxes.empty()) {
         out.message = platform.msgBoxes[0].text;
@@ -71,7 +72,8 @@ WindowTexts InWindow(const std::string& point, const std::string& height, Direct
     }
     const int u = tab == 0 ? 0 : 6;
     for (app::Control* c : {&form.Get("LblGeoLat", tab), &form.Get("LblGeoLon", tab), &form.Get("LblLat", tab == 0 ? 20 : 24),
-                            &form.Get("LblUTM", u), &form.Get("LblUTM", u + 1), &form.Get("LblUTM", u + 2)})
+                            &form.Get("LblUTM", u), &form.Get("LblUTM", u + 1), &form.Get("LblUTM", u + 2),
+                            &form.Get("LblAltitud", tab == 1 ? 2 : utm ? 1 : 0)})
         out.captions.push_back(c->text);
     out.setTip = form.Get("LblLat", tab == 0 ? 20 : 24).toolTip;
     out.decimalDegrees = window.CopyChoicesOf(form.Get("LblGeoLat", tab))->decimalDegrees;
@@ -92,15 +94,25 @@ struct BatchTexts {
     std::string error;
 };
 
+convert::Grids& TestGrids() {
+    static convert::Grids grids(TALPOR_DATA_DIR, "");
+    return grids;
+}
+
+// All the result columns, the height where the method transforms it.
+batch::Outputs AllOutputs(Method m) { return {true, true, true, batch::TransformsHeight(m), true, true}; }
+
 BatchTexts InBatch(const std::string& point, const std::string& height, Direction d, Method m) {
     mGeo::InitEllipsoids();
     Conversion c;
     c.direction = d;
     c.method = m;
+    c.grids = &TestGrids();
+    c.altitude = true;
     const batch::RowResult r = batch::ConvertPoint(batch::ReadPoint(point, height, c), c);
     BatchTexts out;
     out.error = r.error;
-    if (r.error.empty()) batch::AppendResultTexts(r.result, {true, true, true, true, true}, ',', out.texts);
+    if (r.error.empty()) batch::AppendResultTexts(r, AllOutputs(m), ',', out.texts);
     return out;
 }
 
@@ -115,13 +127,18 @@ void ExpectSameTexts(const std::string& point, const std::string& height, Direct
         return;
     }
     ASSERT_EQ(b.error, "");
-    ASSERT_EQ(b.texts.size(), 9u);
     std::string degrees = w.decimalDegrees;
     std::replace(degrees.begin(), degrees.end(), '.', ',');
-    const std::vector<std::string> expected = {
+    std::vector<std::string> expected = {
         w.captions[0], w.captions[1], degrees.substr(0, degrees.find(", ")), degrees.substr(degrees.find(", ") + 2),
         w.captions[5].substr(w.captions[5].find(' ') + 1), CaptionNumber(w.captions[3]),
-        CaptionNumber(w.captions[4]), CaptionNumber(w.captions[2]), w.setTip.substr(w.setTip.find(": ") + 2)};
+        CaptionNumber(w.captions[4])};
+    if (batch::TransformsHeight(m)) expected.push_back(CaptionNumber(w.captions[2]));
+    const std::string set = w.setTip.substr(w.setTip.find(": ") + 2);
+    expected.push_back(set.substr(0, set.find('.')));
+    // The altitude of the WGS84 side; the window has none of a grid's WGS84 result.
+    const std::string& altitude = w.captions[6];
+    expected.push_back(altitude.find(" = ") == std::string::npos ? "" : CaptionNumber(altitude));
     EXPECT_EQ(b.texts, expected);
 }
 
@@ -159,6 +176,12 @@ TEST(BatchWindow, EachPointGivesTheWindowsTextsOrBothRefuseIt) {
         {"40.5 -11.5", "0", kToWGS84, Method::MolodenskyNIMA},
         {"40.5 -3.7", "3000,1", kToED50, Method::Helmert},
         {"30T 900000 4474447", "0", kToED50, Method::MolodenskyIGN},
+        // The IGN grid, geographic and UTM, both ways; out of the grid; the sea, out of the geoid.
+        {"40.4168 -3.7038", "650", kToED50, Method::Grid},
+        {"30T 440721 4474447", "650", kToWGS84, Method::Grid},
+        {"39.57 2.65", "12", kToWGS84, Method::Grid},
+        {"36.1 -9.9", "0", kToED50, Method::Grid},
+        {"38.0 -9.9", "0", kToED50, Method::Helmert},
     };
     for (const Case& c : cases) ExpectSameTexts(c.point, c.height, c.direction, c.method);
 }
@@ -171,7 +194,7 @@ TEST(BatchWindow, RandomPointsGiveTheWindowsTexts) {
     std::uniform_real_distribution<double> lat(36.0, 43.7), lon(-9.3, 4.3), h(-100, 2900), e(190000, 810000),
         n(3900000, 4850000);
     std::uniform_int_distribution<int> decimals(4, 9), zone(29, 31);
-    const Method methods[] = {Method::Helmert, Method::MolodenskyIGN, Method::MolodenskyNIMA};
+    const Method methods[] = {Method::Helmert, Method::MolodenskyIGN, Method::MolodenskyNIMA, Method::Grid};
     for (int i = 0; i < 60; ++i) {
         char point[96], height[32];
         if (i % 4 == 3) {
@@ -181,7 +204,7 @@ TEST(BatchWindow, RandomPointsGiveTheWindowsTexts) {
             std::snprintf(point, sizeof point, i % 2 ? "%.*f %.*f" : "%.*f, %.*f", k, lat(random), k, lon(random));
         }
         std::snprintf(height, sizeof height, "%.2f", h(random));
-        for (Direction d : {kToED50, kToWGS84}) ExpectSameTexts(point, height, d, methods[i % 3]);
+        for (Direction d : {kToED50, kToWGS84}) ExpectSameTexts(point, height, d, methods[(i / 3) % 4]);
     }
 }
 
@@ -253,8 +276,8 @@ TEST(BatchConverter, TheChildProcessConvertsAsThisProcess) {
             EXPECT_EQ(here[i].error, there[i].error);
             if (!here[i].error.empty()) continue;
             std::vector<std::string> a, b;
-            batch::AppendResultTexts(here[i].result, {true, true, true, true, true}, ',', a);
-            batch::AppendResultTexts(there[i].result, {true, true, true, true, true}, ',', b);
+            batch::AppendResultTexts(here[i], {true, true, true, true, true, false}, ',', a);
+            batch::AppendResultTexts(there[i], {true, true, true, true, true, false}, ',', b);
             EXPECT_EQ(a, b);
         }
     }
@@ -419,11 +442,22 @@ TEST(BatchCommandLine, ReadsEveryOptionAndNamesTheBadOne) {
     EXPECT_EQ(cl.input, "entrada.txt");
     EXPECT_EQ(cl.output, "salida.txt");
     // The height column adds the height result unless --salida chose the results.
-    EXPECT_TRUE(batch::ParseCommandLine({"-a", "4"}).settings.outputs.height);
+    // With a height column the height and the altitude come too, unless --salida chose the
+    // results; the grid has no height on the target datum, nor on WGS84 when it goes there.
+    const batch::Outputs withHeight = batch::ParseCommandLine({"-a", "4"}).settings.outputs;
+    EXPECT_TRUE(withHeight.height && withHeight.altitude);
+    const batch::Outputs toED50 = batch::ParseCommandLine({"-m", "rejilla", "-a", "4"}).settings.outputs;
+    EXPECT_TRUE(!toED50.height && toED50.altitude);
+    const batch::Outputs toWGS84 =
+        batch::ParseCommandLine({"-m", "rejilla", "-s", "ed50-wgs84", "-a", "4"}).settings.outputs;
+    EXPECT_TRUE(!toWGS84.height && !toWGS84.altitude);
     EXPECT_EQ(batch::ParseCommandLine({}).input, "-");
 
     const std::pair<std::vector<std::string>, const char*> bad[] = {
-        {{"--metodo=rejilla"}, "--metodo: valor no válido «rejilla»"},
+        {{"--metodo=nube"}, "--metodo: valor no válido «nube»"},
+        {{"--salida=altitud"}, "necesita la altura del punto (--altura)"},
+        {{"-m", "rejilla", "-a", "4", "--salida=altura"}, "la rejilla del IGN no transforma la altura"},
+        {{"-m", "rejilla", "-s", "ed50-wgs84", "-a", "4", "--salida=altitud"}, "no da altura sobre WGS84"},
         {{"--sentido"}, "falta el valor de la opción «--sentido»"},
         {{"--huso=32"}, "--huso: valor no válido «32»"},
         {{"--salida=gms,,utm"}, "lista con un elemento vacío"},

@@ -234,6 +234,31 @@ TEST_F(Lote, ReadsUtmPointsAndHeightsByColumnName) {
     EXPECT_TRUE(Has(r.err, "punto en las columnas 2 y 3, altura en la columna 4")) << r.err;
 }
 
+// The IGN grid names the grid used and gives no height of its own; the altitude comes from
+// the typed WGS84 height and is empty off the geoid (at sea). A program whose data folder
+// has no grid refuses the run before it writes anything.
+TEST_F(Lote, TheIgnGridAndTheAltitudeAboveSeaLevel) {
+    Write(dir / "entrada.csv", "Punto;Lat;Lon;Cota\nP1;40.4168;-3.7038;650\nP2;38.0;-9.9;10\n");
+    Ran r = Run("-m rejilla -a Cota --salida=gd,parametros,altitud entrada.csv salida.csv");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Read(dir / "salida.csv"),
+              "Punto;Lat;Lon;Cota;Latitud ED50 (grados);Longitud ED50 (grados);Parámetros;"
+              "Altitud WGS84 (EGM08-REDNAP);Error\n"
+              "P1;40.4168;-3.7038;650;40,41798125;-3,70249087;SPED2ETV2;598,9;\n"
+              "P2;38.0;-9.9;10;38,00128412;-9,89855663;SPED2ETV2;;\n");
+
+    const fs::path alone = dir / "talpor-lote";
+    fs::copy_file(TALPOR_LOTE, alone);
+    fs::remove(dir / "salida.csv");
+    const std::string command =
+        "cd '" + dir.string() + "' && ./talpor-lote -m rejilla entrada.csv salida.csv 2> errores.txt";
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    const std::string errors = Read(dir / "errores.txt");
+    EXPECT_TRUE(Has(errors, "No se encuentra la rejilla es_ign_SPED2ETV2.tif")) << errors;
+    EXPECT_FALSE(fs::exists(dir / "salida.csv"));
+}
+
 TEST_F(Lote, ReadsStandardInputAndWritesStandardOutput) {
     // A comma file with decimal points (cs2cs with the EST99 set gives the same point to the
     // last decimal: 40.41561972, -3.70510476; 440178.718, 4474127.254). With the decimal
@@ -257,10 +282,10 @@ TEST_F(Lote, HelpVersionAndBadOptions) {
     r = Run("--version");
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.out.starts_with("talpor-lote ") && std::count(r.out.begin(), r.out.end(), '\n') == 1) << r.out;
-    r = Run("--metodo=rejilla");
+    r = Run("--metodo=nube");
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "talpor-lote: --metodo: valor no válido «rejilla»; se admite helmert, molodensky-ign o "
-                     "molodensky-nima\nPruebe «talpor-lote --help».\n");
+    EXPECT_EQ(r.err, "talpor-lote: --metodo: valor no válido «nube»; se admite helmert, molodensky-ign, "
+                     "molodensky-nima o rejilla\nPruebe «talpor-lote --help».\n");
     EXPECT_EQ(r.out, "");
 }
 

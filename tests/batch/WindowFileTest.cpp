@@ -61,6 +61,23 @@ TEST(WindowFile, ConvertsTheChosenFileAndSumsItUp) {
                   "Error:\r\npuntos.csv:3: minutos fuera de rango (75)");
     EXPECT_FALSE(s.platform.progressOpen);
 
+    // The IGN grid names the grid in the set column; without its file the user is told
+    // before any file is asked for.
+    Started grid;
+    grid.platform.fileNames = {in, out};
+    grid.platform.choices = {3};
+    grid.window.Click("CmdFichero", 0);
+    EXPECT_NE(Read(out).find("A;40.4166667;-3.7;40º 25' 4,2"), std::string::npos) << Read(out);
+    EXPECT_NE(Read(out).find(";SPED2ETV2;"), std::string::npos) << Read(out);
+    Started noGrid;
+    noGrid.platform.dataFolder = folder.path.string();
+    noGrid.platform.fileNames = {in, out};
+    noGrid.platform.choices = {3};
+    noGrid.window.Click("CmdFichero", 0);
+    ASSERT_EQ(noGrid.platform.msgBoxes.size(), 1u);
+    EXPECT_TRUE(noGrid.platform.LastMsgBox().text.starts_with("No se encuentra la rejilla"));
+    EXPECT_EQ(noGrid.platform.fileNames.size(), 1u);  // the output was not asked for
+
     // Cancelled in a dialog: nothing happens. Cancelled in the progress window, or the
     // input as output: no file, and the user is told.
     Started quiet;
