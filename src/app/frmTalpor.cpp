@@ -4,6 +4,7 @@
 #include <exception>
 #include <new>
 
+#include "app/About.h"
 #include "app/mEntorno.h"
 #include "batch/WindowFile.h"
 #include "convert/Conversions.h"
@@ -209,6 +210,8 @@ void frmTalpor::SSTab1_Click(int previousTab) {
 
 void frmTalpor::Command15_Click() { End(EndReason::Closed); }
 
+void frmTalpor::CmdAcerca_Click() { ShowAbout(platform_); }
+
 // --- Coordinate fields -----------------------------------------------------------------
 
 void frmTalpor::TxtWGSg_GotFocus(int index) { entry::FieldGotFocus(form_, form_.Get("TxtWGSg", index)); }
@@ -269,6 +272,7 @@ void frmTalpor::RunButton(Control& button) {
     else if (n == "Command2") utilities::Command2_Click(f, p);
     else if (n == "Command5") utilities::Command5_Click(f, p);
     else if (n == "Command3") utilities::Command3_Click(f, p);
+    else if (n == "CmdAcerca") CmdAcerca_Click();
     else if (n == "Command15") Command15_Click();
 }
 
@@ -400,6 +404,14 @@ bool frmTalpor::ChangeTab(int newTab) {
     int previous = tabs.currentTab;
     tabs.currentTab = newTab;
     Guard("frmTalpor.SSTab1_Click", [&] { SSTab1_Click(previous); });
+    ApplyFocusRequest();
+    return true;
+}
+
+bool frmTalpor::Form_KeyDown(int keyCode) {
+    if (MustEnd() || keyCode != kKeyF1) return false;
+    // The focus stays where it is: the box asks nothing of the field being typed in.
+    Guard("frmTalpor.Form_KeyDown", [&] { CmdAcerca_Click(); });
     ApplyFocusRequest();
     return true;
 }

@@ -26,6 +26,9 @@ enum class EndReason {
     Error,             // a run-time error in start-up or activation
 };
 
+// Key codes of Form_KeyDown (the virtual-key codes the system has always used).
+inline constexpr int kKeyF1 = 0x70;
+
 class frmTalpor {
 public:
     explicit frmTalpor(Platform& platform);
@@ -55,6 +58,8 @@ public:
     void SSTab1_Click(int previousTab);
     // "Cerrar", and closing by the window frame.
     void Command15_Click();
+    // "?" beside "Cerrar": the About box.
+    void CmdAcerca_Click();
     void Form_Unload() { End(EndReason::Closed); }
 
     bool MustEnd() const { return endReason_ != EndReason::None; }
@@ -126,6 +131,10 @@ public:
     // first; when it is a corrected field and keeps it, the tab does not change.
     // Returns whether the tab changed.
     bool ChangeTab(int newTab);
+
+    // A key pressed anywhere in the window, before the focused control sees it: F1 shows
+    // the About box. Returns whether the key was used (the control then never sees it).
+    bool Form_KeyDown(int keyCode);
 
     void SelectListItem(Control& combo, int index);
     // The user picks a date in the calendar; summer time follows it.

@@ -17,6 +17,7 @@ constexpr const char* kGridTip =
     "península y Baleares; transforma latitud y longitud, no la altura";
 constexpr const char* kGridSheetTip = "Rejilla del IGN: archivos, zona, precisión y licencia";
 constexpr const char* kIgnTip = "Parámetros del I.G.N. con Molodensky";
+constexpr const char* kAboutTip = "Acerca de Talpor (F1)";
 constexpr const char* kNimaTip =
     "Parámetros del NIMA, utilizados comúnmente por los GPS de mano y programas comerciales "
     "para administrar WayPoints";
@@ -33,6 +34,7 @@ constexpr const char* kZoneName = "Huso UTM";
 constexpr const char* kGeoInputName = "Entrada en coordenadas geográficas";
 constexpr const char* kUtmInputName = "Entrada en coordenadas UTM";
 constexpr const char* kLonHemisphereName = "Hemisferio de la longitud";
+constexpr const char* kAboutName = "Acerca de Talpor";
 
 // A sign a screen reader would spell out is announced by what it stands for.
 std::string SignName(std::string_view caption) {
@@ -321,6 +323,9 @@ void BuildFrmTalporControls(FormModel& form) {
     BuildTab1(Builder(form, "SSTab1", 1));
     BuildTab2(Builder(form, "SSTab1", 2));
 
+    // The About box, beside "Cerrar": before it in the Tab order, as it stands before it
+    // in the row.
+    Named(top.Button("CmdAcerca", -1, "?", kAboutTip), kAboutName);
     top.Button("Command15", -1, "Cerrar");
 
     // Results the user can select with the mouse and copy.

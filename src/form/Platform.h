@@ -1,4 +1,4 @@
-// What the window logic needs from its platform: message boxes, the settings
+// What the window logic needs from its platform: message boxes, the About box, the settings
 // store, the single-instance indication, regional settings, the screen size, the
 // program folder and the data folders, starting a process, the clock, the error log
 // and standard error.
@@ -40,6 +40,13 @@ public:
     virtual MsgResult MsgBox(std::string_view text, std::string_view title, MsgIcon icon,
                              MsgButtons buttons = MsgButtons::OK,
                              MsgResult defaultButton = MsgResult::OK) = 0;
+
+    // The About box: a modal window with `title` and `text`, closed by the user. The text
+    // is Markdown (CommonMark with tables): headings, bold, lists and a table, so that it
+    // reads as well unformatted. A platform without such a window shows it as a message.
+    virtual void ShowAbout(std::string_view title, std::string_view text) {
+        MsgBox(text, title, MsgIcon::Information);
+    }
 
     // Per-user settings store, addressed by application, section and key.
     virtual void SaveSetting(std::string_view appName, std::string_view section,

@@ -2,6 +2,9 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -14,7 +17,11 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTextBrowser>
+#include <QTextTable>
+#include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include <cerrno>
@@ -127,6 +134,60 @@ app::MsgResult QtPlatform::MsgBox(std::string_view text, std::string_view title,
         case QMessageBox::No: return app::MsgResult::No;
         default: return buttons == app::MsgButtons::YesNo ? app::MsgResult::No : app::MsgResult::OK;
     }
+}
+
+void QtPlatform::ShowAbout(std::string_view title, std::string_view text) {
+    // A line of about 80 characters reads well; the box keeps a margin of the screen free.
+    constexpr int kTextWidth = 640;  // pixels
+    constexpr int kScreenMargin = 80;
+
+    QDialog dialog(mainWindow_);
+    dialog.setObjectName(QStringLiteral("TalporAbout"));
+    dialog.setWindowTitle(Q(title));
+    auto* body = new QTextBrowser(&dialog);
+    body->setObjectName(QStringLiteral("TalporAboutText"));
+    body->setOpenExternalLinks(true);
+    body->setFrameShape(QFrame::NoFrame);
+    body->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // On the dialog's own background, as the text of a message box.
+    body->viewport()->setAutoFillBackground(false);
+    body->setMarkdown(Q(text));
+    // Tables (the shortcuts) as two columns of text, without the grid of lines.
+    for (QTextFrame* frame : body->document()->rootFrame()->childFrames()) {
+        auto* table = qobject_cast<QTextTable*>(frame);
+        if (table == nullptr) continue;
+        QTextTableFormat format = table->format();
+        format.setBorderStyle(QTextFrameFormat::BorderStyle_None);
+        format.setBorder(0);
+        format.setCellSpacing(0);
+        format.setCellPadding(3);
+        table->setFormat(format);
+    }
+    // The text browser lays the text out at its own width once shown; the height it
+    // will need is measured on a copy laid out at that width.
+    const std::unique_ptr<QTextDocument> probe(body->document()->clone());
+    probe->setTextWidth(kTextWidth);
+    const int textHeight = static_cast<int>(std::ceil(probe->size().height()));
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(body);
+    layout->addWidget(buttons);
+
+    const QScreen* screen = mainWindow_ != nullptr ? mainWindow_->screen()
+                                                   : QGuiApplication::primaryScreen();
+    const int room = screen == nullptr ? textHeight
+                                       : screen->availableGeometry().height() - kScreenMargin -
+                                             buttons->sizeHint().height() -
+                                             layout->contentsMargins().top() -
+                                             layout->contentsMargins().bottom() - layout->spacing();
+    body->setFixedSize(kTextWidth + 2 * body->frameWidth(), std::min(textHeight, room));
+    QPushButton* close = buttons->button(QDialogButtonBox::Close);
+    close->setDefault(true);
+    close->setFocus();
+    dialog.exec();
+    if (mainWindow_ != nullptr && mainWindow_->isVisible()) mainWindow_->activateWindow();
 }
 
 void QtPlatform::SaveSetting(std::string_view appName, std::string_view section,

@@ -1,4 +1,4 @@
-// The platform services of Talpor on a Qt desktop: message boxes, settings store,
+// The platform services of Talpor on a Qt desktop: message boxes, the About box, settings store,
 // single instance, regional settings, screen, processes, clock and the error log.
 #pragma once
 
@@ -29,6 +29,10 @@ public:
 
     app::MsgResult MsgBox(std::string_view text, std::string_view title, app::MsgIcon icon,
                           app::MsgButtons buttons, app::MsgResult defaultButton) override;
+    // A dialog (object name "TalporAbout") showing the Markdown text formatted, links
+    // opened in the browser, as tall as the text up to what the screen leaves; closed
+    // with "Cerrar", Intro or Esc.
+    void ShowAbout(std::string_view title, std::string_view text) override;
     // Kept until FlushSettings (or the end of the program) writes it.
     void SaveSetting(std::string_view appName, std::string_view section, std::string_view key,
                      std::string_view value) override;

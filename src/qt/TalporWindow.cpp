@@ -388,6 +388,11 @@ bool TalporWindow::KeyPress(QWidget* widget, QKeyEvent* event) {
         StepTab(step);
         return true;
     }
+    // F1: the About box, wherever the focus is.
+    if (pressed == Qt::Key_F1 && modifiers == Qt::NoModifier) {
+        if (!event->isAutoRepeat()) Dispatch([this] { frm_.Form_KeyDown(app::kKeyF1); });
+        return true;
+    }
 
     auto found = controls_.find(widget);
     if (found == controls_.end()) return false;

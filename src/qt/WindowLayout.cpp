@@ -138,6 +138,8 @@ public:
 Table Build() {
     Table t;
     t.Put("SSTab1", 8, 8, 760, kWindowHeight - 52);
+    // "?" (the About box) just left of "Cerrar", as tall, square.
+    t.Put("CmdAcerca", 636, kWindowHeight - 36, 30, 30);
     t.Put("Command15", 676, kWindowHeight - 36, 92, 30);
 
     // Tab 0: WGS84 input on top (geographic left, UTM right), ED50 results below.

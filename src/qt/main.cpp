@@ -4,8 +4,9 @@
 //   --screenshot FILE [--tab N] [--click NAME]...
 //                                show the window (on tab N), click the buttons named
 //                                (object names such as CmdED50Rejilla or Command1_4),
-//                                save a picture of it, and of a message box a click
-//                                left open as FILE with "-box" before its extension; quit
+//                                save a picture of it, and of a message box or the
+//                                About box a click left open as FILE with "-box"
+//                                before its extension; quit
 //   --exit-when-shown            print "shown" once the window has painted, then quit
 #include <QAbstractButton>
 #include <QApplication>

@@ -25,6 +25,11 @@ public:
     std::deque<app::MsgResult> answers;
     std::vector<MsgBoxCall> msgBoxes;
 
+    struct AboutCall {
+        std::string title, text;
+    };
+    std::vector<AboutCall> abouts;  // About boxes shown
+
     std::map<std::string, std::string> settings;  // "app/section/key" -> value
     bool previousInstance = false;
     std::string programFolder = "/opt/talpor";
@@ -53,6 +58,9 @@ public:
         app::MsgResult r = answers.front();
         answers.pop_front();
         return r;
+    }
+    void ShowAbout(std::string_view title, std::string_view text) override {
+        abouts.push_back({std::string(title), std::string(text)});
     }
     void SaveSetting(std::string_view appName, std::string_view section, std::string_view key,
                      std::string_view value) override {
