@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include "ShownWindow.h"
+#include "qt/Icons.h"
 #include "qt/QtPlatform.h"
 
 using testing_support::ShownWindow;
@@ -26,6 +27,8 @@ TEST(Window, FitsIn800x600WithEveryControlNamedInsideItsContainerAndNoOverlaps) 
     EXPECT_EQ(s.Widget<QLabel>("LblOrto")->palette().color(QPalette::WindowText),
               QColor(0, 0, 255));
     EXPECT_FALSE(s.Widget<QPushButton>("Command1", 0)->icon().isNull());
+    // The program's icon comes from resources linked into the static Qt library.
+    EXPECT_EQ(talpor_qt::ProgramIcon().availableSizes().size(), 6);
     // The UTM result lines align: every character they use is as wide as any other.
     QFontMetrics utm(s.Widget<QLabel>("LblUTM", 0)->font());
     for (QChar ch : QStringLiteral("0123456789.,= ±mENHuso"))
