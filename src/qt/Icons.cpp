@@ -57,7 +57,8 @@ QIcon TransformationParametersIcon() {
 QIcon ProgramIcon() {
     QIcon icon;
     for (int size : {16, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icon/%1x%1/apps/es.talpor.Talpor.png").arg(size), QSize(size, size));
+        icon.addFile(QStringLiteral(":/icon/%1x%1/apps/es.talpor.Talpor.png").arg(size),
+                     QSize(size, size));
     return icon;
 }
 
