@@ -39,6 +39,16 @@ echo "Depends: $depends"
 [[ $depends == *libqt6widgets6* && $depends == *qt6-qpa-plugins* ]] || fail "Depends lacks Qt: $depends"
 [[ $depends != *libasan* && $depends != *libubsan* ]] || fail "built with the sanitizers: $depends"
 [ "$(dpkg-deb -f "$deb" Section)" = science ] || fail "section is not science"
+# A new version needs its entry in the changelog and the AppStream releases, and the
+# manual pages' headers.
+version=$(dpkg-deb -f "$deb" Version)
+[ "$(dpkg-parsechangelog -l "$source_dir/dist/debian/changelog" -S Version)" = "$version" ] \
+  || fail "dist/debian/changelog does not begin with version $version"
+grep -q "<release version=\"$version\"" "$source_dir/dist/es.talpor.Talpor.metainfo.xml" \
+  || fail "the AppStream entry has no release $version"
+for page in "$source_dir"/dist/man/*.1; do
+  grep -q "^\.TH .*\"Talpor $version\"" "$page" || fail "$page is not for Talpor $version"
+done
 
 root=$work/root
 dpkg -x "$deb" "$root"
