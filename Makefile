@@ -1,11 +1,13 @@
-# Talpor: the two set-up commands are `make run` and `make test`.
-# Both install what is missing (Debian packages) before building.
+# Talpor: the two set-up commands are `make run` and `make test`; `make install` and
+# `make package` install it or build its Debian package. Each installs what is missing
+# (Debian packages) before building.
 
 JOBS      ?= $(shell nproc)
 DEBUG_DIR := build/debug
 REL_DIR   := build/release
+PREFIX    ?= /usr/local
 
-.PHONY: all run test bench deps clean
+.PHONY: all run test bench deps install package release clean
 
 all: test
 
@@ -32,3 +34,16 @@ run: deps
 
 clean:
 	rm -rf build
+
+# The Release build that install and package take their files from (no benchmarks).
+release: deps
+	cmake -S . -B $(REL_DIR) -DCMAKE_BUILD_TYPE=Release -DTALPOR_TESTS=OFF -DTALPOR_BENCH=OFF -DTALPOR_QT=ON
+	cmake --build $(REL_DIR) -j $(JOBS)
+
+# Installs into PREFIX (make install PREFIX=~/.local); sudo only for the copying, when needed.
+install: release
+	@scripts/install.sh $(REL_DIR) $(PREFIX)
+
+# The Debian package talpor_<version>_<arch>.deb, in build/release, with /usr as prefix.
+package: release
+	cd $(REL_DIR) && cpack -G DEB

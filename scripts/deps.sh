@@ -7,9 +7,13 @@ set -euo pipefail
 # qt6-translations-l10n holds Qt's own Spanish texts (the buttons of the message boxes);
 # libproj-dev is PROJ, which reads the IGN grids (and brings its library, libproj25) and
 # runs beside the geodetic benchmarks (pkg-config finds it for them); proj-bin gives
-# cs2cs, which the batch converter's benchmark runs beside it.
+# cs2cs, which the batch converter's benchmark runs beside it. `make package` builds the
+# Debian package with CPack, which finds its library dependencies with dpkg-shlibdeps
+# (dpkg-dev) and file; the tests check the menu and AppStream entries with
+# desktop-file-validate (desktop-file-utils) and appstreamcli (appstream).
 packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev
-          libproj-dev proj-bin xvfb xauth fonts-dejavu-core qt6-translations-l10n)
+          libproj-dev proj-bin xvfb xauth fonts-dejavu-core qt6-translations-l10n
+          dpkg-dev file desktop-file-utils appstream)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -54,4 +54,12 @@ QIcon TransformationParametersIcon() {
     return icon;
 }
 
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icon/%1x%1/apps/es.talpor.Talpor.png").arg(size),
+                     QSize(size, size));
+    return icon;
+}
+
 }  // namespace talpor_qt

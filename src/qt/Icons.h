@@ -1,4 +1,4 @@
-// Small pictures drawn for the window (no image files).
+// Pictures of the window: small ones drawn here, and the program's own icon.
 #pragma once
 
 #include <QIcon>
@@ -8,5 +8,9 @@ namespace talpor_qt {
 // The picture of the parameter-sheet buttons: three axes of a geocentric frame with
 // a shift arrow and a rotation arc, the ingredients of a datum transformation.
 QIcon TransformationParametersIcon();
+
+// The program's icon (a point pinned in two datums over a graticule) at 16 to 256 px,
+// the same pictures the desktop's icon theme gets from the installed package.
+QIcon ProgramIcon();
 
 }  // namespace talpor_qt

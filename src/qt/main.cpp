@@ -16,6 +16,7 @@
 #include <functional>
 
 #include "app/frmTalpor.h"
+#include "qt/Icons.h"
 #include "qt/QtPlatform.h"
 #include "qt/QtTranslation.h"
 #include "qt/TalporWindow.h"
@@ -24,6 +25,9 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     // Names the per-user folders Qt gives: ~/.local/share/Talpor for the user's grids.
     QApplication::setApplicationName(QStringLiteral("Talpor"));
+    // The menu entry the desktop shows the window under (its icon in the task bar).
+    QGuiApplication::setDesktopFileName(QStringLiteral("es.talpor.Talpor"));
+    QApplication::setWindowIcon(talpor_qt::ProgramIcon());
     if (!talpor_qt::InstallQtSpanish(application))
         std::fputs("Talpor: no se encuentra la traducción de Qt al español (qtbase_es.qm); "
                    "los botones de los mensajes se muestran en inglés.\n",
