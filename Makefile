@@ -1,5 +1,6 @@
-# Talpor: the two set-up commands are `make run` and `make test`.
-# Both install what is missing (Debian packages) before building.
+# Talpor: the two set-up commands are `./make run` and `./make test` (./make installs
+# GNU make first where it is missing); `make run` and `make test` do the same where
+# make is installed. Both install what is missing (Debian packages) before building.
 
 JOBS      ?= $(shell nproc)
 DEBUG_DIR := build/debug
