@@ -31,6 +31,6 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 echo "Installing missing packages with apt-get${as_root:+ via sudo}: ${missing[*]}"
 # Another apt-get at work (an update, another build's set-up) is waited for, not failed on.
-apt=(apt-get -qq -o DPkg::Lock::Timeout=600)
+apt=(apt-get -qq -o DPkg::Lock::Timeout=600 -o Dpkg::Use-Pty=0)
 "${as_root[@]}" "${apt[@]}" update
 "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive "${apt[@]}" install -y --no-install-recommends "${missing[@]}"
