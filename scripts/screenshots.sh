@@ -47,15 +47,20 @@ failed=0
 shot() {
   local name=$1
   shift
-  if "${env_spanish[@]}" timeout -k 5 60 xvfb-run -a -s "-screen 0 1024x768x24" \
-       "$exe" --screenshot "$work/$name.png" "$@" >"$work/$name.log" 2>&1 &&
-     [ -s "$work/$name.png" ] && ! grep -q '^No button' "$work/$name.log"; then
+  local rc=0
+  "${env_spanish[@]}" timeout -k 5 60 xvfb-run -a -s "-screen 0 1024x768x24" \
+    "$exe" --screenshot "$work/$name.png" "$@" >"$work/$name.log" 2>&1 || rc=$?
+  if [ $rc -eq 0 ] && [ -s "$work/$name.png" ] && ! grep -q '^No button' "$work/$name.log"; then
     echo "screenshots: $name.png"
-  else
-    echo "screenshots: $name.png FAILED (talpor $*; a hang is stopped after 60 s):" >&2
-    sed 's/^/  /' "$work/$name.log" >&2
-    failed=1
+    return
   fi
+  if [ $rc -eq 124 ] || [ $rc -eq 137 ]; then
+    echo "screenshots: $name.png FAILED: talpor $* hung for 60 s and was stopped." >&2
+  else
+    echo "screenshots: $name.png FAILED: talpor $* (exit status $rc):" >&2
+  fi
+  sed 's/^/  /' "$work/$name.log" >&2
+  failed=1
 }
 
 shot tab0-wgs84-ed50 --tab 0 --click CmdED50Helmert
