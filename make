@@ -17,8 +17,9 @@ real_make() {
 }
 
 if ! gnu_make=$(real_make); then
-  echo "GNU make is missing; installing it (Debian package make)."
-  scripts/deps.sh make
+  # Every target but clean needs the other packages too: one apt-get run for all.
+  echo "GNU make is missing; installing it with the other Debian packages Talpor needs."
+  scripts/deps.sh
   gnu_make=$(real_make) || { echo "make is still not found after installing it." >&2; exit 1; }
 fi
 exec "$gnu_make" "$@"

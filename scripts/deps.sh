@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Talpor needs to build, test and run, when any is missing
-# (or only the packages named as arguments). Runs apt-get as root, or through sudo.
+# Installs the Debian packages Talpor needs to build, test and run, when any is missing,
+# with apt-get as root or through sudo.
 set -euo pipefail
 
 # Qt's CMake files need the OpenGL headers (libgl-dev); Xvfb and xauth show the
@@ -11,7 +11,6 @@ set -euo pipefail
 # cs2cs, which the batch converter's benchmark runs beside it.
 packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev
           libproj-dev proj-bin xvfb xauth fonts-dejavu-core qt6-translations-l10n)
-[ $# -gt 0 ] && packages=("$@")
 
 missing=()
 for p in "${packages[@]}"; do
