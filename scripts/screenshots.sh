@@ -11,11 +11,12 @@
 # so a message box nobody can answer on the virtual screen fails the run instead of
 # hanging it.
 set -euo pipefail
+caller=$PWD
 cd "$(dirname "$0")/.."
 out=docs/screenshots
 
 if [ $# -gt 0 ]; then
-  build=$1
+  case $1 in /*) build=$1 ;; *) build=$caller/$1 ;; esac
 else
   build=build/release
   scripts/deps.sh
