@@ -1,6 +1,7 @@
-# Talpor: the two set-up commands are `make run` and `make test`; `make install` and
-# `make package` install it or build its Debian package. Each installs what is missing
-# (Debian packages) before building.
+# Talpor: the two set-up commands are `./make run` and `./make test` (./make installs
+# GNU make first where it is missing); `make run` and `make test` do the same where
+# make is installed. `make install` and `make package` install Talpor or build its
+# Debian package. Each installs what is missing (Debian packages) before building.
 
 JOBS      ?= $(shell nproc)
 DEBUG_DIR := build/debug

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Talpor needs to build, test and run, when any is missing.
+# Installs the Debian packages Talpor needs to build, test and run, when any is missing,
+# with apt-get as root or through sudo.
 set -euo pipefail
 
 # Qt's CMake files need the OpenGL headers (libgl-dev); Xvfb and xauth show the
@@ -21,8 +22,18 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-echo "Installing missing packages: ${missing[*]}"
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null 2>&1; then
+    echo "Missing Debian packages: ${missing[*]}" >&2
+    echo "Install them as root (sudo is not installed), then run the command again:" >&2
+    echo "  su -c 'apt-get update && apt-get install -y --no-install-recommends ${missing[*]}'" >&2
+    exit 1
+  fi
+  as_root=(sudo)
+fi
+echo "Installing missing packages with apt-get${as_root:+ via sudo}: ${missing[*]}"
+# Another apt-get at work (an update, another build's set-up) is waited for, not failed on.
+apt=(apt-get -qq -o DPkg::Lock::Timeout=600 -o Dpkg::Use-Pty=0)
+"${as_root[@]}" "${apt[@]}" update
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive "${apt[@]}" install -y --no-install-recommends "${missing[@]}"
