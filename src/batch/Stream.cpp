@@ -213,8 +213,7 @@ class Run {
         Conversion conversion = settings_.conversion;
         conversion.altitude = settings_.outputs.altitude;
         converters_.push_back(std::make_unique<Slot>(LocalConverter(conversion)));
-        const bool grids = conversion.method == Method::Grid || conversion.altitude;
-        if (settings_.childConverter && !grids) {
+        if (settings_.childConverter && !NeedsGrids(settings_)) {
             if (std::unique_ptr<Converter> child = ProcessConverter(conversion, {in_, out_}))
                 converters_.push_back(std::make_unique<Slot>(std::move(child)));
         }

@@ -32,6 +32,12 @@ struct Settings {
     bool childConverter = true;
 };
 
+// True when a run reads the IGN grids (Conversion::grids): the grid method or the
+// altitude column. Such a run converts in this process only.
+inline bool NeedsGrids(const Settings& settings) {
+    return settings.conversion.method == Method::Grid || settings.outputs.altitude;
+}
+
 // A failure that stops a run: unreadable input, an output that cannot be written, a
 // line longer than kMaxLineBytes, a file that is not text, a layout that cannot be found.
 // The message is Spanish and names the line where there is one.

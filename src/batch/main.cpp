@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
     // the run before any output is written.
     std::unique_ptr<convert::Grids> grids;
     batch::Conversion& conversion = cl.settings.conversion;
-    if (conversion.method == batch::Method::Grid || cl.settings.outputs.altitude) {
+    if (batch::NeedsGrids(cl.settings)) {
         grids = std::make_unique<convert::Grids>(DataFolder(), convert::UserGridFolder(UserDataFolder()));
         if (conversion.method == batch::Method::Grid && !grids->Shift().Problem().empty())
             return CannotRun(grids->Shift().Problem());
