@@ -7,6 +7,7 @@
 
 #include "entry/Fields.h"
 #include "entry/mText.h"
+#include "num/RuntimeError.h"
 
 namespace entry {
 namespace {
@@ -141,10 +142,22 @@ std::optional<std::vector<Token>> Tokens(std::string_view text) {
 
 // The value of a number token read as a field of that class reads it ('D' degrees,
 // 'U' UTM); nullopt when it is not one number.
+// A number too large for a double reads as infinity, so that every range check below
+// refuses it with the message of a value out of range.
 std::optional<double> ValueOf(const Token& t, char fieldClass) {
     const std::optional<std::string> plain = PlainNumberText(fieldClass, t.raw);
     if (!plain || plain->empty()) return std::nullopt;
-    return mText::FieldValue(*plain);
+    try {
+        return mText::FieldValue(*plain);
+    } catch (const num::RuntimeError&) {
+        return HUGE_VAL;
+    }
+}
+
+// A number as written, cut for a message: "(9999999999999999999…)".
+std::string Shown(const std::string& raw) {
+    constexpr std::size_t kMaxShown = 20;
+    return raw.size() <= kMaxShown ? raw : raw.substr(0, kMaxShown) + "…";
 }
 
 bool HasFraction(const Token& t, char fieldClass) {
@@ -201,12 +214,15 @@ std::optional<PastedPoint> Utm(const std::vector<Token>& t) {
     }
     const int zone = std::stoi(t[zoneAt].raw);
     if (zone < 29 || zone > 31)
-        return Broken("huso fuera de rango (" + t[zoneAt].raw + "): ha de ser 29, 30 o 31");
+        return Broken("huso fuera de rango (" + Shown(t[zoneAt].raw) + "): ha de ser 29, 30 o 31");
     if (!band.empty() && band[0] < 'N')
         return Broken("la banda " + band + " es del hemisferio sur: solo se admiten puntos del hemisferio norte");
     PastedPoint p;
     p.kind = PastedPoint::Kind::Utm;
     p.utm = {zone, band, *ValueOf(t[first], 'U'), *ValueOf(t[first + 1], 'U')};
+    for (std::size_t i : {first, first + 1})
+        if (!std::isfinite(*ValueOf(t[i], 'U')))
+            return Broken("coordenada fuera de rango (" + Shown(t[i].raw) + ")");
     return p;
 }
 
@@ -237,18 +253,18 @@ std::optional<PastedPoint> Coordinate(const Group& g, bool latitude, Sexagesimal
     double parts[3] = {0, 0, 0};
     for (std::size_t i = 0; i < n; ++i) {
         const std::optional<double> v = ValueOf(*g.numbers[i], 'D');
-        if (!v) return Broken("número mal escrito (" + g.numbers[i]->raw + ")");
+        if (!v) return Broken("número mal escrito (" + Shown(g.numbers[i]->raw) + ")");
         if (i + 1 < n && HasFraction(*g.numbers[i], 'D'))
             return Broken("solo el último número de una coordenada puede llevar decimales (" +
-                          g.numbers[i]->raw + ")");
+                          Shown(g.numbers[i]->raw) + ")");
         parts[part[i]] = *v;
     }
     if (parts[0] > (latitude ? 90 : 180) ||
         (parts[0] == (latitude ? 90 : 180) && (parts[1] > 0 || parts[2] > 0)))
         return Broken(std::string(latitude ? "latitud" : "longitud") + " fuera de rango (" +
-                      g.numbers[0]->raw + ")");
-    if (parts[1] >= 60) return Broken("minutos fuera de rango (" + g.numbers[1]->raw + ")");
-    if (parts[2] >= 60) return Broken("segundos fuera de rango (" + g.numbers[n - 1]->raw + ")");
+                      Shown(g.numbers[0]->raw) + ")");
+    if (parts[1] >= 60) return Broken("minutos fuera de rango (" + Shown(g.numbers[1]->raw) + ")");
+    if (parts[2] >= 60) return Broken("segundos fuera de rango (" + Shown(g.numbers[n - 1]->raw) + ")");
 
     const bool minus = g.numbers[0]->minus;
     if (minus && g.letter != 0) return Broken("la coordenada lleva signo y letra a la vez");
