@@ -8,7 +8,7 @@ DEBUG_DIR := build/debug
 REL_DIR   := build/release
 PREFIX    ?= /usr/local
 
-.PHONY: all run test bench deps install package release clean
+.PHONY: all run test bench fuzz deps install package release clean
 
 all: test
 
@@ -27,6 +27,13 @@ bench: deps
 	$(REL_DIR)/bench/talpor_bench --benchmark_min_time=0.2
 	$(REL_DIR)/bench/startup_bench $(REL_DIR)/src/qt/talpor $(REL_DIR)/bench/empty_window
 	$(REL_DIR)/bench/lote_bench $(REL_DIR)/src/batch/talpor-lote
+
+# Random events on the window's logic (sanitized build): 100.000 events for each of three
+# seeds; reports any broken rule with the events that led to it.
+fuzz: deps
+	cmake -S . -B $(DEBUG_DIR) -DCMAKE_BUILD_TYPE=Debug -DTALPOR_SANITIZE=ON -DTALPOR_TESTS=ON -DTALPOR_QT=ON
+	cmake --build $(DEBUG_DIR) -j $(JOBS) --target model_fuzz
+	for seed in 1 2 3; do $(DEBUG_DIR)/tests/app/model_fuzz 100000 $$seed || exit 1; done
 
 run: deps
 	cmake -S . -B $(REL_DIR) -DCMAKE_BUILD_TYPE=Release -DTALPOR_TESTS=OFF -DTALPOR_QT=ON

@@ -246,9 +246,21 @@ void frmTalpor::GotFocus(Control& control) {
 }
 
 void frmTalpor::LostFocus(Control& control) {
-    if (HasFieldEvents(control))
-        Guard(HandlerName(control, "LostFocus"),
-              [&] { entry::FieldLostFocus(form_, platform_, control); });
+    if (!HasFieldEvents(control)) return;
+    // A field whose frame was disabled under it (a paste that changed the input mode) is
+    // not checked: the user could correct nothing there, and its check would ask for the
+    // focus back to a control that cannot have it.
+    if (!form_.IsUsable(control)) {
+        control.backColor = kWhite;
+        return;
+    }
+    Guard(HandlerName(control, "LostFocus"), [&] { entry::FieldLostFocus(form_, platform_, control); });
+}
+
+Control* frmTalpor::TakeFocusRequest() {
+    Control* request = form_.focusRequest;
+    form_.focusRequest = nullptr;
+    return request != nullptr && form_.IsUsable(*request) ? request : nullptr;
 }
 
 void frmTalpor::OptionClick(Control& option) {
@@ -310,8 +322,7 @@ bool frmTalpor::MoveFocus(Control* to) {
     if (from != nullptr) LostFocus(*from);
 
     Control* target = to;
-    if (form_.focusRequest != nullptr) target = form_.focusRequest;
-    form_.focusRequest = nullptr;
+    if (Control* request = TakeFocusRequest()) target = request;
     form_.focused = target;
     if (target != nullptr) GotFocus(*target);
     ApplyFocusRequest();
@@ -322,16 +333,24 @@ void frmTalpor::ApplyFocusRequest() {
     // A handler outside a focus move asked for the focus. Followed a few times at most,
     // so that two fields asking for it in turn cannot hold the window in a loop.
     for (int hops = 0; hops < 4 && form_.focusRequest != nullptr; ++hops) {
-        Control* request = form_.focusRequest;
-        form_.focusRequest = nullptr;
-        if (request == form_.focused || !form_.IsUsable(*request)) continue;
+        Control* request = TakeFocusRequest();
+        if (request == nullptr || request == form_.focused) continue;
         Control* from = form_.focused;
         if (from != nullptr) LostFocus(*from);
-        if (form_.focusRequest != nullptr) continue;  // the control being left keeps it
+        if (form_.focusRequest != nullptr && form_.IsUsable(*form_.focusRequest))
+            continue;  // the control being left keeps it
+        form_.focusRequest = nullptr;
         form_.focused = request;
         GotFocus(*request);
     }
     form_.focusRequest = nullptr;
+    // The focus never stays on a control that was disabled under it: the toolkit moves it
+    // on, and the next focus gain runs as if nothing had it.
+    if (form_.focused != nullptr && !form_.IsUsable(*form_.focused)) {
+        LostFocus(*form_.focused);
+        form_.focusRequest = nullptr;
+        form_.focused = nullptr;
+    }
 }
 
 int frmTalpor::KeyPress(Control& control, int keyAscii) {

@@ -153,6 +153,9 @@ private:
     void GotFocus(Control& control);
     void LostFocus(Control& control);
     void ApplyFocusRequest();
+    // The pending focus request, cleared; nullptr when there is none or it names a
+    // control that cannot take the focus.
+    Control* TakeFocusRequest();
     Control& Field(const char* name) { return form_.Get(name); }
 
     Platform& platform_;

@@ -23,6 +23,33 @@ constexpr const char* kFilter =
 // The user pressed "Cancelar" in the progress window.
 struct Cancelled {};
 
+// Closes the progress window however the run ends: a summary, a cancel, a run error, or
+// an error of any other kind on its way to the handler's error box.
+class ProgressWindow {
+  public:
+    explicit ProgressWindow(app::Platform& platform) : platform_(platform) {}
+    ProgressWindow(const ProgressWindow&) = delete;
+    ProgressWindow& operator=(const ProgressWindow&) = delete;
+    ~ProgressWindow() { End(); }
+    bool Show(std::string_view text, int percent) {
+        shown_ = true;
+        return platform_.ShowProgress(text, percent);
+    }
+    void End() {
+        if (!shown_) return;
+        shown_ = false;
+        try {
+            platform_.EndProgress();
+        } catch (...) {
+            // Nothing more can be done for a window that will not close.
+        }
+    }
+
+  private:
+    app::Platform& platform_;
+    bool shown_ = false;
+};
+
 // Closes a file descriptor at the end of its scope.
 struct Descriptor {
     int fd = -1;
@@ -82,8 +109,9 @@ void CmdFichero_Click(app::FormModel&, app::Platform& platform, int tab, convert
     const std::string output = platform.SaveFileName(kTitle, Suggested(input, direction), kFilter);
     if (output.empty()) return;
 
+    ProgressWindow progress(platform);
     auto fail = [&](const std::string& why) {
-        platform.EndProgress();
+        progress.End();
         platform.MsgBox("No se ha podido convertir «" + FileName(input) + "»: " + why +
                             "\r\nNo se ha escrito ningún fichero.",
                         kTitle, app::MsgIcon::Exclamation, app::MsgButtons::OK, app::MsgResult::OK);
@@ -104,18 +132,18 @@ void CmdFichero_Click(app::FormModel&, app::Platform& platform, int tab, convert
     const std::string text = "Convirtiendo «" + FileName(input) + "»…";
     try {
         OutputFile out(output, IdOf(in.fd));
-        if (!platform.ShowProgress(text, 0)) throw Cancelled{};
+        if (!progress.Show(text, 0)) throw Cancelled{};
         const Summary summary = ConvertStream(in.fd, out.Fd(), settings, [&](std::uint64_t bytes, std::uint64_t) {
             const int percent = size > 0 ? static_cast<int>(bytes * 100 / size) : 0;
-            if (!platform.ShowProgress(text, percent)) throw Cancelled{};
+            if (!progress.Show(text, percent)) throw Cancelled{};
         });
         out.Commit();
-        platform.EndProgress();
+        progress.End();
         platform.MsgBox(SummaryMessage(summary, input, output), kTitle,
                         summary.failed > 0 ? app::MsgIcon::Exclamation : app::MsgIcon::Information,
                         app::MsgButtons::OK, app::MsgResult::OK);
     } catch (const Cancelled&) {
-        platform.EndProgress();
+        progress.End();
         platform.MsgBox("Conversión cancelada: no se ha escrito ningún fichero.", kTitle,
                         app::MsgIcon::Information, app::MsgButtons::OK, app::MsgResult::OK);
     } catch (const RunError& e) {

@@ -7,6 +7,7 @@
 #include "convert/Captions.h"
 #include "convert/Conversions.h"
 #include "convert/InputMode.h"
+#include "entry/Fields.h"
 #include "entry/mText.h"
 #include "form/FrmTalporControls.h"
 #include "geo/Angles.h"
@@ -68,8 +69,8 @@ std::int16_t ZoneOfList(const app::Control& list) {
 }
 
 void MirrorToUTM(const TabControls& c, const mGeo::UTMPoint& p, bool round) {
-    c.utmE.text = num::Format(round ? num::Round(p.E, 2) : p.E, kMetresPattern);
-    c.utmN.text = num::Format(round ? num::Round(p.N, 2) : p.N, kMetresPattern);
+    mText::SetFieldText(c.utmE, num::Format(round ? num::Round(p.E, 2) : p.E, kMetresPattern));
+    mText::SetFieldText(c.utmN, num::Format(round ? num::Round(p.N, 2) : p.N, kMetresPattern));
     // The list holds "29", "30" and "31".
     c.zoneList.listIndex = InZones(p) ? p.zone - 29 : 1;
 }
@@ -80,15 +81,15 @@ void MirrorToGeographic(app::FormModel& form, const TabControls& c, mGeo::LatLon
         return num::Format(roundSeconds ? num::Round(s, 4) : s, kSecondsPattern);
     };
     const mGeo::DMS lat = mGeo::DegToDMS(p.lat);
-    c.latDeg.text = std::to_string(lat.deg);
-    c.latMin.text = std::to_string(lat.min);
-    c.latSec.text = seconds(lat.sec);
+    mText::SetFieldText(c.latDeg, std::to_string(lat.deg));
+    mText::SetFieldText(c.latMin, std::to_string(lat.min));
+    mText::SetFieldText(c.latSec, seconds(lat.sec));
 
     const mGeo::DMS lon = mGeo::DegToDMS(p.lon);
-    c.lonDeg.text = std::to_string(std::abs(lon.deg));
+    mText::SetFieldText(c.lonDeg, std::to_string(std::abs(lon.deg)));
     form.SelectOption(p.lon < 0 ? c.west : c.east);
-    c.lonMin.text = std::to_string(lon.min);
-    c.lonSec.text = seconds(lon.sec);
+    mText::SetFieldText(c.lonMin, std::to_string(lon.min));
+    mText::SetFieldText(c.lonSec, seconds(lon.sec));
 }
 
 namespace {
@@ -146,7 +147,7 @@ bool WriteUtmMirror(app::FormModel& form, app::Platform& platform, const TabCont
         ShowInvalidArea(form, platform, tab);
         return false;
     }
-    c.utmHeight.text = c.geoHeight.text;
+    mText::SetFieldText(c.utmHeight, c.geoHeight.text);
     if (c.utmAltitude != nullptr && c.geoAltitude != nullptr) {
         c.utmAltitude->text = c.geoAltitude->text;
         c.utmAltitude->toolTip = c.geoAltitude->toolTip;
@@ -157,7 +158,16 @@ bool WriteUtmMirror(app::FormModel& form, app::Platform& platform, const TabCont
 void WriteGeographicMirror(app::FormModel& form, const TabControls& c, mGeo::LatLon mirror,
                            bool round) {
     MirrorToGeographic(form, c, mirror, round);
-    c.geoHeight.text = c.utmHeight.text;
+    // A typed UTM point beyond the geographic fields' limits (south of 35º, say) has no
+    // degrees those fields may hold: they are left empty rather than hold a value their
+    // own check would refuse.
+    app::Control* fields[] = {&c.latDeg, &c.latMin, &c.latSec, &c.lonDeg, &c.lonMin, &c.lonSec};
+    for (const app::Control* field : fields) {
+        if (entry::HoldsCheckedValue(form, *field)) continue;
+        for (app::Control* clear : fields) mText::SetFieldText(*clear, "");
+        break;
+    }
+    mText::SetFieldText(c.geoHeight, c.utmHeight.text);
 }
 
 // The grid file could not be opened: nothing of an earlier conversion stays beside
@@ -265,6 +275,11 @@ void ConvertClick(app::FormModel& form, app::Platform& platform, Grids& grids, T
                   const Method& method, bool round) {
     const TabControls c = ControlsOf(form, tab);
     const bool utm = tab == Tab::WGS84ToED50 ? Tab0ReadsUtm(form) : Tab1ReadsUtm(form);
+    const bool checked =
+        utm ? entry::FieldsReadable(form, platform, {&c.utmE, &c.utmN, &c.utmHeight})
+            : entry::FieldsReadable(form, platform,
+                                   {&c.latDeg, &c.latMin, &c.latSec, &c.lonDeg, &c.lonMin, &c.lonSec, &c.geoHeight});
+    if (!checked) return;
     if (utm) {
         ConvertUtm(form, platform, grids, c, tab, method, round);
     } else {

@@ -1,10 +1,12 @@
 #include "convert/CopyTexts.h"
 
 #include <string_view>
+#include <vector>
 
 #include "convert/Captions.h"
 #include "convert/ConversionTab.h"
 #include "convert/InputMode.h"
+#include "entry/Fields.h"
 #include "entry/PointText.h"
 #include "entry/mText.h"
 #include "geo/Utm.h"
@@ -79,10 +81,17 @@ CopyTexts InputTexts(app::FormModel& form, Tab tab, const std::string& frame) {
         t.result = Lines({"E= " + c.utmE.text, "N= " + c.utmN.text, "Huso = " + c.zoneList.ListText(),
                           "Altura (m)= " + c.utmHeight.text});
     }
-    // The typed point, read as the conversion buttons read it.
+    // The typed point, read as the conversion buttons read it, and only once every field
+    // read holds a value its check has passed: a field still being typed gives no point.
+    const bool utmInput = tab == Tab::WGS84ToED50 ? Tab0ReadsUtm(form) : Tab1ReadsUtm(form);
+    const std::vector<const app::Control*> read =
+        utmInput ? std::vector<const app::Control*>{&c.utmE, &c.utmN}
+                 : std::vector<const app::Control*>{&c.latDeg, &c.latMin, &c.latSec,
+                                                    &c.lonDeg, &c.lonMin, &c.lonSec};
+    for (const app::Control* field : read)
+        if (!entry::HoldsCheckedValue(form, *field)) return t;
     try {
-        const bool utm = tab == Tab::WGS84ToED50 ? Tab0ReadsUtm(form) : Tab1ReadsUtm(form);
-        if (utm) {
+        if (utmInput) {
             UtmInput p;
             p.E = mText::FieldValue(c.utmE.text);
             p.N = mText::FieldValue(c.utmN.text);

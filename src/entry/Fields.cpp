@@ -3,6 +3,7 @@
 #include <array>
 
 #include "entry/mText.h"
+#include "num/RuntimeError.h"
 
 namespace entry {
 namespace {
@@ -36,7 +37,7 @@ bool IsUtmNorth(const app::Control& f) {
 
 // Longitude degrees on a conversion tab: 10 degrees west or 5 degrees east at most.
 double LongitudeMax(const app::FormModel& form, int westOption) {
-    return form.Get("OptLng", westOption).value ? 10 : 5;
+    return form.Get("OptLng", westOption).value ? kMaxWest : kMaxEast;
 }
 
 }  // namespace
@@ -54,8 +55,8 @@ std::optional<FieldClass> ClassOf(const app::Control& field) {
 bool IsCoordinateField(const app::Control& field) { return ClassOf(field).has_value(); }
 
 std::optional<FieldRange> RangeOf(const app::FormModel& form, const app::Control& field) {
-    if (IsUtmEast(field)) return FieldRange{"Coord. Este", 186062, 813939, "#,##0.00"};
-    if (IsUtmNorth(field)) return FieldRange{"Coord. Norte", 2211509, 6651567, "#,##0.00"};
+    if (IsUtmEast(field)) return FieldRange{"Coord. Este", kMinEasting, kMaxEasting, "#,##0.00"};
+    if (IsUtmNorth(field)) return FieldRange{"Coord. Norte", kMinNorthing, kMaxNorthing, "#,##0.00"};
     std::optional<FieldClass> cls = ClassOf(field);
     if (!cls) return std::nullopt;
     switch (cls->name) {
@@ -67,7 +68,7 @@ std::optional<FieldRange> RangeOf(const app::FormModel& form, const app::Control
     const std::string degrees = "Grados sexagesimales";
     switch (field.id.index) {
     case 0:
-    case 7: return FieldRange{degrees, 35, 44, "#,##0"};  // latitude on the conversion tabs
+    case 7: return FieldRange{degrees, kMinLatitude, kMaxLatitude, "#,##0"};  // latitude on the conversion tabs
     case 3: return FieldRange{degrees, 0, LongitudeMax(form, 0), "#,##0"};
     case 16: return FieldRange{degrees, 0, LongitudeMax(form, 4), "#,##0"};
     case 9:
@@ -99,6 +100,30 @@ std::string WithoutPoints(std::string_view digits) {
     std::string out;
     for (char c : digits)
         if (c != '.') out += c;
+    return out;
+}
+
+// A number in exponent form as other programs write it ("-1e308", "4.05E1", "1,5e3"),
+// in the form FieldValue reads; nullopt for anything else.
+std::optional<std::string> ExponentNumberText(std::string_view text) {
+    std::string out;
+    std::size_t i = 0;
+    auto digits = [&] {
+        const std::size_t first = i;
+        while (i < text.size() && IsDigitChar(text[i])) out += text[i++];
+        return i > first;
+    };
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) out += text[i++];
+    bool mantissa = digits();
+    if (i < text.size() && (text[i] == '.' || text[i] == ',')) {
+        out += ',';
+        ++i;
+        mantissa = digits() || mantissa;
+    }
+    if (!mantissa || i == text.size() || (text[i] != 'e' && text[i] != 'E')) return std::nullopt;
+    out += text[i++];
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) out += text[i++];
+    if (!digits() || i != text.size()) return std::nullopt;
     return out;
 }
 
@@ -152,10 +177,63 @@ std::optional<std::string> PlainNumberText(char fieldClass, std::string_view tex
     return plain;
 }
 
+namespace {
+
+// The field's number, when its text reads as one number the same whichever way it is
+// read: as leaving the field will read it, and as the buttons read it as it stands
+// ("440721.5" reads 4407215 until leaving the field rewrites it).
+std::optional<double> ReadableValue(const app::Control& field) {
+    const std::optional<FieldClass> cls = ClassOf(field);
+    if (!cls) return std::nullopt;
+    const std::optional<std::string> plain = PlainNumberText(cls->name, field.text);
+    if (!plain) return std::nullopt;
+    try {
+        const double x = plain->empty() ? 0 : mText::FieldValue(*plain);
+        if (x != mText::FieldValue(field.text)) return std::nullopt;
+        return x;
+    } catch (const num::RuntimeError&) {
+        return std::nullopt;
+    }
+}
+
+}  // namespace
+
+bool HoldsCheckedValue(const app::FormModel& form, const app::Control& field) {
+    const std::optional<FieldRange> range = RangeOf(form, field);
+    const std::optional<double> x = ReadableValue(field);
+    return range && x && *x >= range->min && *x <= range->max;
+}
+
+bool FieldsReadable(app::FormModel& form, app::Platform& platform,
+                    std::initializer_list<app::Control*> fields) {
+    for (app::Control* field : fields) {
+        if (ReadableValue(*field)) continue;
+        form.focusRequest = nullptr;
+        FieldLostFocus(form, platform, *field);
+        // A text the check only rewrote ("40.5" as "40,5") goes on to the button.
+        if (form.focusRequest != nullptr || !ReadableValue(*field)) return false;
+    }
+    return true;
+}
+
 void FieldGotFocus(app::FormModel&, app::Control& field) {
     std::optional<FieldClass> cls = ClassOf(field);
     if (!cls) return;
-    mText::SelectFieldText(field, cls->focusPattern);
+    // Only the field's own number is rewritten for editing, from the value leaving the
+    // field will read ("3.5" in a degrees field is 3,5, not 35). Any other text
+    // ("-95287.080.,871") is left as written, for the check to report it as it is.
+    const std::optional<std::string> plain = PlainNumberText(cls->name, field.text);
+    if (plain && !plain->empty()) {
+        const std::string written = field.text;
+        field.text = *plain;
+        mText::SelectFieldText(field, cls->focusPattern);
+        if (field.maxLength > 0 && mText::CharLength(field.text) > field.maxLength) {
+            field.text = written;  // a number far beyond the field's range: shown as typed
+            field.selLength = mText::CharLength(written);
+        }
+    } else {
+        mText::SelectFieldText(field, "");
+    }
     field.backColor = app::kLightYellow;
 }
 
@@ -169,7 +247,8 @@ void FieldKeyPress(app::FormModel&, app::Control& field, int& keyAscii) {
 void FieldLostFocus(app::FormModel& form, app::Platform& platform, app::Control& field) {
     std::optional<FieldRange> range = RangeOf(form, field);
     if (!range) return;
-    const std::optional<std::string> plain = PlainNumberText(ClassOf(field)->name, field.text);
+    std::optional<std::string> plain = PlainNumberText(ClassOf(field)->name, field.text);
+    if (!plain) plain = ExponentNumberText(field.text);
     if (!plain) {
         mText::ShowLimits(platform, range->title, range->max, range->min, range->format);
         form.SetFocus(field);

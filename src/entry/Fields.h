@@ -3,6 +3,7 @@
 // and the tables that give every field its class and its range.
 #pragma once
 
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +28,13 @@ struct FieldRange {
     double max;
     std::string format;  // display pattern of the checked value
 };
+
+// The limits of the conversion tabs' fields, which talpor-lote's rows keep too: whole
+// degrees of north latitude, degrees of longitude by hemisphere, UTM metres.
+inline constexpr int kMinLatitude = 35, kMaxLatitude = 44;
+inline constexpr int kMaxWest = 10, kMaxEast = 5;
+inline constexpr double kMinEasting = 186062, kMaxEasting = 813939;
+inline constexpr double kMinNorthing = 2211509, kMaxNorthing = 6651567;
 
 // True for the controls these rules apply to: TxtWGSg(0..18, 25..33) and the four UTM fields.
 bool IsCoordinateField(const app::Control& field);
@@ -53,6 +61,20 @@ std::optional<FieldRange> RangeOf(const app::FormModel& form, const app::Control
 //     the decimal sign ("3.5", "650.5") and several group thousands.
 //   - A comma alone is the decimal sign.
 std::optional<std::string> PlainNumberText(char fieldClass, std::string_view text);
+
+// True when the field's text is one number inside its range, as the check of leaving
+// the field leaves it ("" reads as 0). False for a text still being typed that the
+// check would refuse or clamp.
+bool HoldsCheckedValue(const app::FormModel& form, const app::Control& field);
+
+// Before a button reads fields: each must read as one number its field takes, the same
+// whichever way it is read, and within a double (a text the user could leave unchecked,
+// say in a frame a paste disabled under it, may not). One that does not gets the check
+// of leaving it; when that corrects it or keeps it, with its message and focus, the
+// answer is false and the button reads nothing. Values beyond a field's limits are left
+// to the button.
+bool FieldsReadable(app::FormModel& form, app::Platform& platform,
+                    std::initializer_list<app::Control*> fields);
 
 // Focus gained: reformat without thousands points, select all, light-yellow background.
 void FieldGotFocus(app::FormModel& form, app::Control& field);

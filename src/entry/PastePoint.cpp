@@ -95,6 +95,55 @@ void Refuse(app::Platform& platform, const std::string& why) {
                     app::MsgButtons::OK, app::MsgResult::OK);
 }
 
+// --- What the conversion tabs' fields can hold -----------------------------------------
+// A pasted point is taken whole or not at all: a part beyond its field's limits refuses
+// the whole point, where a clamp would leave a point nobody typed.
+
+SexagesimalAngle Rounded(const SexagesimalAngle& a) { return WithRoundedSeconds(a, num::Round(a.sec, 4)); }
+
+// "28º 17' N"
+std::string DegreesAndMinutes(const SexagesimalAngle& a, const char* positive, const char* negative) {
+    return std::to_string(a.deg) + "º " + std::to_string(a.min) + "' " + (a.negative ? negative : positive);
+}
+
+std::string OutsideLatitude(const SexagesimalAngle& lat) {
+    const SexagesimalAngle a = Rounded(lat);
+    if (!a.negative && a.deg >= kMinLatitude && a.deg <= kMaxLatitude) return "";
+    return "latitud " + DegreesAndMinutes(a, "N", "S") + "; se admiten de 35º a 44º N (península y Baleares)";
+}
+
+std::string OutsideLongitude(const SexagesimalAngle& lon) {
+    const SexagesimalAngle a = Rounded(lon);
+    if (a.deg <= (a.negative ? kMaxWest : kMaxEast)) return "";
+    return "longitud " + DegreesAndMinutes(a, "E", "W") + "; se admiten hasta 10º W y 5º E";
+}
+
+std::string OutsideMetres(const char* name, double metres, double min, double max, const char* limits) {
+    const double shown = num::Round(metres, 2);
+    if (shown >= min && shown <= max) return "";
+    return std::string(name) + " " + num::Format(shown, "#,##0.00") + " m; se admiten " + limits;
+}
+
+// The Canary Islands' box: their points are never ED50.
+bool InCanaries(const SexagesimalAngle& lat, const SexagesimalAngle& lon) {
+    const double phi = lat.deg + lat.min / 60.0, lambda = lon.deg + lon.min / 60.0;
+    return !lat.negative && lon.negative && phi >= 27 && phi <= 29.5 && lambda >= 13 && lambda <= 18.5;
+}
+
+// Refuses the point when any part lies outside; answers whether it did.
+bool RefusedOutside(app::Platform& platform, std::initializer_list<std::string> parts, bool canaries) {
+    std::string why;
+    for (const std::string& part : parts)
+        if (!part.empty()) why += (why.empty() ? "" : "; ") + part;
+    if (why.empty()) return false;
+    const std::string text =
+        canaries ? "El punto pegado está en las islas Canarias, donde no se usa ED50 (su sistema es "
+                   "REGCAN95): Talpor convierte puntos de la península y Baleares."
+                 : "El punto pegado está fuera del área de Talpor: " + why;
+    platform.MsgBox(text, "Talpor", app::MsgIcon::Exclamation, app::MsgButtons::OK, app::MsgResult::OK);
+    return true;
+}
+
 }  // namespace
 
 PasteResult PastePoint(app::FormModel& form, app::Platform& platform, app::Control& field,
@@ -115,6 +164,9 @@ PasteResult PastePoint(app::FormModel& form, app::Platform& platform, app::Contr
             Refuse(platform, "esta pestaña solo admite latitudes norte");
             return PasteResult::Refused;
         }
+        if (IsConversionPoint(*p) &&
+            RefusedOutside(platform, {degreesOf == 1 ? OutsideLatitude(*a) : OutsideLongitude(*a)}, false))
+            return PasteResult::Refused;
         if (degreesOf == 1) {
             SelectHemisphere(form, p->north, p->south, a->negative);
             WriteAngle(form, p->lat, *a, filled);
@@ -126,6 +178,13 @@ PasteResult PastePoint(app::FormModel& form, app::Platform& platform, app::Contr
         Refuse(platform, point.message);
         return PasteResult::Refused;
     } else if (point.kind == PastedPoint::Kind::Utm && IsConversionPoint(*p)) {
+        if (RefusedOutside(platform,
+                           {OutsideMetres("coordenada Este", point.utm.E, kMinEasting, kMaxEasting,
+                                          "de 186.062 a 813.939 m"),
+                            OutsideMetres("coordenada Norte", point.utm.N, kMinNorthing, kMaxNorthing,
+                                          "de 2.211.509 a 6.651.567 m")},
+                           false))
+            return PasteResult::Refused;
         modeChanged = form.SelectOption(form.Get(p->modeGroup, p->utmMode));
         for (auto [name, value] : {std::pair{p->utmE, point.utm.E}, {p->utmN, point.utm.N}}) {
             app::Control& c = form.Get(name);
@@ -149,6 +208,10 @@ PasteResult PastePoint(app::FormModel& form, app::Platform& platform, app::Contr
             Refuse(platform, "esta pestaña solo admite latitudes norte");
             return PasteResult::Refused;
         }
+        if (IsConversionPoint(*p) &&
+            RefusedOutside(platform, {OutsideLatitude(point.lat), OutsideLongitude(point.lon)},
+                           InCanaries(point.lat, point.lon)))
+            return PasteResult::Refused;
         if (IsConversionPoint(*p)) modeChanged = form.SelectOption(form.Get(p->modeGroup, p->geoMode));
         SelectHemisphere(form, p->north, p->south, point.lat.negative);
         WriteAngle(form, p->lat, point.lat, filled);
@@ -159,6 +222,11 @@ PasteResult PastePoint(app::FormModel& form, app::Platform& platform, app::Contr
     // the focus goes to the first field filled, unless a check below wants it elsewhere.
     if (modeChanged) form.SetFocus(*filled.front());
     for (app::Control* c : filled) FieldLostFocus(form, platform, *c);
+    // The checks paint the fields white; the one that keeps the focus keeps its colour.
+    app::Control* focused = form.focused;
+    if (focused != nullptr && IsCoordinateField(*focused) && form.IsUsable(*focused) &&
+        (form.focusRequest == nullptr || form.focusRequest == focused))
+        focused->backColor = app::kLightYellow;
     return PasteResult::Filled;
 }
 

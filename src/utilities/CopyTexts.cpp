@@ -1,5 +1,8 @@
 #include "utilities/CopyTexts.h"
 
+#include <cmath>
+
+#include "entry/Fields.h"
 #include "geo/Ellipsoid.h"
 #include "geo/Utm.h"
 #include "num/RuntimeError.h"
@@ -23,9 +26,15 @@ entry::CopyTexts PointTexts(const app::FormModel& form, bool one) {
     entry::CopyTexts t;
     t.result = AngleLine(form, "Latitud", lat, south ? "S" : "N") + "\n" +
                AngleLine(form, "Longitud", lon, west ? "W" : "E");
+    // The point only from fields whose checks it has passed, and only when the whole
+    // angles are angles (90º 30' passes each field's check and is no latitude).
+    for (const SexagesimalFields& f : {lat, lon})
+        for (int index : {f.deg, f.min, f.sec})
+            if (!entry::HoldsCheckedValue(form, form.Get("TxtWGSg", index))) return t;
     try {
         const double latDeg = ReadAngle(form, lat, south);
         const double lonDeg = ReadAngle(form, lon, west);
+        if (std::fabs(latDeg) > 90 || std::fabs(lonDeg) > 180) return t;
         t.decimalDegrees = entry::DecimalDegreesText(latDeg, lonDeg);
         mGeo::InitEllipsoids();
         const mGeo::UTMPoint u = mGeo::GeoToUTM(latDeg, lonDeg, mGeo::Ellipsoids[mGeo::kWGS84]);

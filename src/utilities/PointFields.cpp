@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "entry/Fields.h"
 #include "entry/mText.h"
 #include "geo/Angles.h"
 #include "num/Number.h"
@@ -14,6 +15,16 @@ double ReadAngle(const app::FormModel& form, SexagesimalFields fields, bool nega
     std::int16_t min = num::CInt(value(fields.min));
     double sec = num::Round(value(fields.sec), 4);
     return mGeo::DMSToDeg(deg, min, sec, negative);
+}
+
+bool AnglesReadable(app::FormModel& form, app::Platform& platform,
+                   std::initializer_list<SexagesimalFields> angles) {
+    for (const SexagesimalFields& a : angles) {
+        app::Control* fields[] = {&form.Get("TxtWGSg", a.deg), &form.Get("TxtWGSg", a.min),
+                                  &form.Get("TxtWGSg", a.sec)};
+        if (!entry::FieldsReadable(form, platform, {fields[0], fields[1], fields[2]})) return false;
+    }
+    return true;
 }
 
 bool Point1IsSouth(const app::FormModel& form) {

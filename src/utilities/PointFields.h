@@ -1,7 +1,10 @@
 // Reading the two points of the "Utilidades" tab from their sexagesimal fields.
 #pragma once
 
+#include <initializer_list>
+
 #include "form/Controls.h"
+#include "form/Platform.h"
 
 namespace utilities {
 
@@ -22,6 +25,11 @@ inline constexpr SexagesimalFields kPoint2Longitude{30, 29, 28};
 // to even), negated when `negative`. A field that does not start with a number reads
 // as 0. Throws the overflow error for degrees or minutes beyond 16 bits.
 double ReadAngle(const app::FormModel& form, SexagesimalFields fields, bool negative);
+
+// Before a button reads them: the fields of the angles given read as their numbers, or
+// the first that does not gets its check (entry::FieldsReadable) and the answer is false.
+bool AnglesReadable(app::FormModel& form, app::Platform& platform,
+                   std::initializer_list<SexagesimalFields> angles);
 
 // Hemisphere choices: true when the angle is south or west.
 bool Point1IsSouth(const app::FormModel& form);  // OptLng(8) "N" not selected

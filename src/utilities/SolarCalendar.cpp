@@ -75,7 +75,8 @@ void Show(app::Control& label, LabelTexts texts) {
 
 }  // namespace
 
-void Command3_Click(app::FormModel& form, app::Platform&) {
+void Command3_Click(app::FormModel& form, app::Platform& platform) {
+    if (!AnglesReadable(form, platform, {kPoint1Latitude, kPoint1Longitude})) return;
     Place p{};
     // The calendar always takes point 1 as north; its N/S choice is not read.
     p.lat = ReadAngle(form, kPoint1Latitude, false);
@@ -102,11 +103,15 @@ void Command3_Click(app::FormModel& form, app::Platform&) {
 
 namespace {
 
-// Day of the week of a Gregorian date, 0 for Sunday (Sakamoto's method).
+// Day of the week of a Gregorian date, 0 for Sunday (Sakamoto's method). The calendar
+// repeats every 400 years, so any year (negative ones and those near the limits of int
+// included) is taken into 0..399 first and nothing overflows.
 int Weekday(int year, int month, int day) {
     static constexpr int kOffset[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
-    if (month < 3) year -= 1;
-    return (year + year / 4 - year / 100 + year / 400 + kOffset[month - 1] + day) % 7;
+    int y = year % 400;
+    if (y < 0) y += 400;
+    if (month < 3) y += 399;  // the year before, still within the cycle
+    return (y + y / 4 - y / 100 + y / 400 + kOffset[month - 1] + day) % 7;
 }
 
 // Day of the month of the last Sunday of a 31-day month.

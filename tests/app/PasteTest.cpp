@@ -116,17 +116,33 @@ TEST(Paste, DecimalDegreesFillOneAngleAndHemisphere) {
     EXPECT_EQ(Snapshot(s), before);
 }
 
-TEST(Paste, ABrokenPointIsRefusedWithItsReasonAndChangesNothing) {
+// A point is taken whole or not at all: a broken one, or one with any part beyond the
+// limits of the fields it would fill, is refused in one message and changes nothing.
+TEST(Paste, ABrokenPointOrOneOutsideTheFieldsIsRefusedAndChangesNothing) {
+    const std::string cannot = "No se puede pegar la coordenada: ";
+    const std::string outside = "El punto pegado está fuera del área de Talpor: ";
+    const std::string latitudes = "; se admiten de 35º a 44º N (península y Baleares)";
     const struct {
         int tab;
         int index;
-        const char* text;
-        const char* why;
+        std::string text;
+        std::string message;
     } cases[] = {
-        {0, 0, "40 75 0 N 3 42 13 W", "minutos fuera de rango (75)"},
-        {0, 6, "-33.8688, 151.2093", "esta pestaña solo admite latitudes norte"},
-        {1, 7, "-33.8688", "esta pestaña solo admite latitudes norte"},
-        {2, 9, "95.5, -3.7", "latitud fuera de rango (95.5)"},
+        {0, 0, "40 75 0 N 3 42 13 W", cannot + "minutos fuera de rango (75)"},
+        {0, 6, "-33.8688, 151.2093", cannot + "esta pestaña solo admite latitudes norte"},
+        {1, 7, "-33.8688", cannot + "esta pestaña solo admite latitudes norte"},
+        {2, 9, "95.5, -3.7", cannot + "latitud fuera de rango (95.5)"},
+        {0, 1, std::string(309, '9') + ", -3.7", cannot + "latitud fuera de rango (99999999999999999999…)"},
+        {0, 1, "30T " + std::string(400, '9') + " 4474447", cannot + "coordenada fuera de rango (99999999999999999999…)"},
+        {0, 6, "50.1, -3.7", outside + "latitud 50º 6' N" + latitudes},
+        {1, 7, "34.99999, 12.5",
+         outside + "latitud 34º 59' N" + latitudes + "; longitud 12º 30' E; se admiten hasta 10º W y 5º E"},
+        {0, 3, "40.4, -12.5", outside + "longitud 12º 30' W; se admiten hasta 10º W y 5º E"},
+        {1, 16, "6.5", outside + "longitud 6º 30' E; se admiten hasta 10º W y 5º E"},
+        {0, 0, "30T 100000 4474447", outside + "coordenada Este 100.000,00 m; se admiten de 186.062 a 813.939 m"},
+        {0, 2, "28.2916, -16.6291",
+         "El punto pegado está en las islas Canarias, donde no se usa ED50 (su sistema es REGCAN95): Talpor "
+         "convierte puntos de la península y Baleares."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -139,19 +155,8 @@ TEST(Paste, ABrokenPointIsRefusedWithItsReasonAndChangesNothing) {
         EXPECT_TRUE(s.window.Paste(field, c.text));
         EXPECT_EQ(Snapshot(s), before);
         ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
-        EXPECT_EQ(s.platform.LastMsgBox().text,
-                  std::string("No se puede pegar la coordenada: ") + c.why);
+        EXPECT_EQ(s.platform.LastMsgBox().text, c.message);
         EXPECT_EQ(s.platform.LastMsgBox().icon, MsgIcon::Exclamation);
     }
 }
 
-// The filled fields are checked as if typed: a latitude outside the tab's range gets the
-// field's message and is clamped, with the focus on it.
-TEST(Paste, FilledFieldsAreCheckedAsIfTyped) {
-    Started s;
-    ASSERT_TRUE(Paste(s, "TxtWGSg", 6, "50.1, -3.7"));
-    ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
-    EXPECT_EQ(s.platform.LastMsgBox().text, "35 < Grados sexagesimales <44");
-    EXPECT_EQ(s.Text("TxtWGSg", 0), "44");
-    EXPECT_EQ(s.window.Form().focused, &s.Get("TxtWGSg", 0));
-}

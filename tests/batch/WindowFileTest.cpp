@@ -78,8 +78,9 @@ TEST(WindowFile, ConvertsTheChosenFileAndSumsItUp) {
     EXPECT_TRUE(noGrid.platform.LastMsgBox().text.starts_with("No se encuentra la rejilla"));
     EXPECT_EQ(noGrid.platform.fileNames.size(), 1u);  // the output was not asked for
 
-    // Cancelled in a dialog: nothing happens. Cancelled in the progress window, or the
-    // input as output: no file, and the user is told.
+    // Cancelled in a dialog: nothing happens. Cancelled in the progress window, a fault
+    // in it, or the input as output: no file, the progress window closed, and the user
+    // is told.
     Started quiet;
     quiet.platform.fileNames = {in};
     quiet.window.Click("CmdFichero", 0);  // no method chosen
@@ -93,6 +94,7 @@ TEST(WindowFile, ConvertsTheChosenFileAndSumsItUp) {
         {(folder.path / "cancelado.csv").string(), 0,
          "Conversión cancelada: no se ha escrito ningún fichero."},
         {in, -1, "No se ha podido convertir «puntos.csv»: "},
+        {(folder.path / "fallo.csv").string(), -2, "Ha ocurrido un error en frmTalpor.CmdFichero_Click"},
     };
     for (const auto& c : cases) {
         Started t;
@@ -100,12 +102,14 @@ TEST(WindowFile, ConvertsTheChosenFileAndSumsItUp) {
         t.platform.fileNames = {in, c.output};
         t.platform.choices = {2};
         t.platform.cancelProgressAfter = c.cancelAfter;
+        t.platform.failProgress = c.cancelAfter == -2;
         t.window.Click("CmdFichero", 1);
         ASSERT_EQ(t.platform.msgBoxes.size(), 1u);
         EXPECT_TRUE(t.platform.LastMsgBox().text.starts_with(c.message)) << t.platform.LastMsgBox().text;
         EXPECT_FALSE(t.platform.progressOpen);
     }
     EXPECT_FALSE(fs::exists(folder.path / "cancelado.csv"));
+    EXPECT_FALSE(fs::exists(folder.path / "fallo.csv"));
     EXPECT_EQ(Read(in).substr(0, 22), "Punto;Latitud;Longitud");
     std::size_t files = 0;
     for ([[maybe_unused]] const auto& f : fs::directory_iterator(folder.path)) ++files;

@@ -53,8 +53,13 @@ TEST_F(Fields, FocusShowsTheNumberWithoutThousandPointsFullySelected) {
         {"TxtWGSg", 2, "1.234,5", "1234,5000"},
         {"TxtWGSg", 6, "-0,04", "0,0"},
         {"TxtWGSg", 0, " 38 ", "38"},
-        {"TxtWGSg", 6, "1.2.x", "12x"},  // not numbers: kept, only the points go
+        {"TxtUTMx", -1, "440721.5", "440721,50"},  // a point that groups nothing is the decimal sign
+        {"TxtWGSg", 6, "3.5", "3,5"},
+        // Not the field's number: kept as written, for leaving the field to report it.
+        {"TxtWGSg", 6, "1.2.x", "1.2.x"},
         {"TxtWGSg", 6, "1E999", "1E999"},
+        {"TxtWGSg", 0, "-95287.080.,871", "-95287.080.,871"},
+        {"TxtWGSg", 0, "-1e308", "-1e308"},
     };
     for (const auto& c : cases) {
         app::Control& field = Set(c.name, c.index, c.text, 3, 1);
@@ -125,6 +130,9 @@ TEST_F(Fields, RangeChecksClampWithTheLimitationsMessage) {
         {"TxtWGSg", 6, -1, "-600", height, "-500,0"},
         {"TxtWGSg", 8, -1, "3000,01", height, "3.000,0"},
         {"TxtWGSg", 6, -1, "-9" + std::string(400, '9'), height, "-500,0"},  // beyond a double
+        {"TxtWGSg", 0, -1, "-1e308", lat, "35"},  // other programs' exponents, clamped at once
+        {"TxtWGSg", 7, -1, "4.05E1", "", "41"},
+        {"TxtWGSg", 6, -1, "1e400", height, "3.000,0"},
         {"TxtWGSg", 26, -1, "12,34", "", "12,3"},
         {"TxtWGSg", 5, -1, "", "", "0,0000"},  // empty reads 0
         // 59.999999 would show as "60,0000" and fail its own check on the next focus

@@ -118,3 +118,39 @@ TEST(ClipboardWindow, ResultsAreSelectableAndTheirMenuCopiesThemInEveryForm) {
     RightClick(fresh.Widget<QWidget>("Frame1", 0), QStringLiteral("Copiar en grados decimales"));
     EXPECT_EQ(clipboard->text(), QStringLiteral("38.26666667, -1.36666667"));
 }
+
+TEST(ClipboardWindow, APointPastedOverAHalfTypedFieldLeavesEveryControlUsable) {
+    ShownWindow<> s;
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    // Not a point: goes into the minutes field as text; then a whole UTM point pasted into
+    // the same field switches tab 0 to UTM input and disables that field under the focus.
+    s.Click("TxtWGSg", 1);
+    for (const char* text : {"12 5", "30T 440721 4474447"}) {
+        clipboard->setText(QString::fromUtf8(text));
+        QTest::keyClick(s.Edit("TxtWGSg", 1), Qt::Key_V, Qt::ControlModifier);
+        QTest::qWait(20);
+    }
+    EXPECT_FALSE(s.Edit("TxtWGSg", 1)->isEnabled());
+    EXPECT_TRUE(QApplication::focusWidget() == nullptr || QApplication::focusWidget()->isEnabled());
+    // Every click works: a method converts the pasted point, the mode button and a tab.
+    s.Click("CmdED50Helmert");
+    EXPECT_EQ(s.Widget<QLabel>("LblUTM", 2)->text(), QStringLiteral("Huso= 30T"));
+    s.Click("OptUTM", 0);
+    EXPECT_TRUE(s.Edit("TxtWGSg", 1)->isEnabled());
+    s.window->ChooseTab(2);
+    QTest::qWait(20);
+    EXPECT_EQ(s.frm.Form().Get("SSTab1").currentTab, 2);
+    EXPECT_TRUE(s.platform.msgBoxes.empty());
+
+    // A point beyond the fields' limits is refused whole: the Teide, on tab 1.
+    s.window->ChooseTab(1);
+    QTest::qWait(20);
+    QLineEdit* field = s.Edit("TxtWGSg", 14)->isEnabled() ? s.Edit("TxtWGSg", 14) : s.Edit("TxtUTMe");
+    QTest::mouseClick(field, Qt::LeftButton);
+    const QString before = s.Edit("TxtWGSg", 7)->text() + s.Edit("TxtUTMe")->text();
+    clipboard->setText(QStringLiteral("28.2916, -16.6291"));
+    QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+    ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
+    EXPECT_NE(s.platform.LastMsgBox().text.find("islas Canarias"), std::string::npos);
+    EXPECT_EQ(s.Edit("TxtWGSg", 7)->text() + s.Edit("TxtUTMe")->text(), before);
+}

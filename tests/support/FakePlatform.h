@@ -4,6 +4,7 @@
 #include <deque>
 #include <map>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -113,8 +114,10 @@ public:
         choices.pop_front();
         return c;
     }
+    bool failProgress = false;  // the progress window's call fails (an injected fault)
     bool ShowProgress(std::string_view, int) override {
         progressOpen = true;
+        if (failProgress) throw std::runtime_error("fallo inyectado");
         return cancelProgressAfter < 0 || ++progressCalls <= cancelProgressAfter;
     }
     void EndProgress() override { progressOpen = false; }
