@@ -151,7 +151,7 @@ TEST(BatchWindow, EachPointGivesTheWindowsTextsOrBothRefuseIt) {
         Direction direction;
         Method method;
     } cases[] = {
-        // The three Helmert sets by the geographic and by the UTM rule, both directions.
+        // The three Helmert sets, typed in degrees and in UTM, both directions.
         {"40.4168, -3.7038", "650", kToED50, Method::Helmert},            // EST99, Madrid
         {"43.2 -8.5", "100,5", kToED50, Method::Helmert},                 // ZNW99, Galicia
         {"39.5 2.8", "12.25", kToED50, Method::Helmert},                  // BAL99, Mallorca
