@@ -28,6 +28,11 @@ struct FieldRange {
     std::string format;  // display pattern of the checked value
 };
 
+// The heights a height field takes, metres above the ellipsoid (limits inclusive). The
+// top clears the highest peaks of the area, Mulhacén (3479 m) and Aneto (3404 m),
+// whose ellipsoidal heights are some 50 m more.
+inline constexpr double kMinHeight = -500, kMaxHeight = 4000;
+
 // True for the controls these rules apply to: TxtWGSg(0..18, 25..33) and the four UTM fields.
 bool IsCoordinateField(const app::Control& field);
 
