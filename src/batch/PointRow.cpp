@@ -16,13 +16,9 @@
 namespace batch {
 namespace {
 
-// The limits of the window's fields (entry::RangeOf): latitude degrees on the
-// conversion tabs, longitude degrees by hemisphere, UTM metres, heights.
-constexpr int kMinLatitude = 35, kMaxLatitude = 44;
-constexpr int kMaxWest = 10, kMaxEast = 5;
-constexpr double kMinEasting = 186062, kMaxEasting = 813939;
-constexpr double kMinNorthing = 2211509, kMaxNorthing = 6651567;
-constexpr double kMinHeight = -500, kMaxHeight = 3000;
+// The limits of the window's fields.
+using entry::kMaxEast, entry::kMaxWest, entry::kMinLatitude, entry::kMaxLatitude;
+using entry::kMinEasting, entry::kMaxEasting, entry::kMinNorthing, entry::kMaxNorthing;
 constexpr const char* kHeightPattern = "#,##0.0";
 
 RowPoint Error(std::string message) {
@@ -75,8 +71,9 @@ Height ReadHeight(std::string_view text) {
     } catch (const num::RuntimeError&) {
         h = HUGE_VAL;
     }
-    if (!(h >= kMinHeight && h <= kMaxHeight))
-        return {0, "altura fuera de límites " + Quoted(text) + " (de -500 a 3.000 m)"};
+    if (!(h >= entry::kMinHeight && h <= entry::kMaxHeight))
+        return {0, "altura fuera de límites " + Quoted(text) + " (de " + num::Format(entry::kMinHeight, "#,##0") +
+                       " a " + num::Format(entry::kMaxHeight, "#,##0") + " m)"};
     return {mText::FieldValue(num::Format(h, kHeightPattern)), {}};
 }
 

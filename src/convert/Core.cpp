@@ -57,6 +57,17 @@ void HelmertFrom(Result& r, double lat, double lon, double h, Direction directio
     r.status = Status::Converted;
 }
 
+// Helmert with the set the geographic rule gives lat, lon (decimal degrees, source
+// datum). A UTM point comes here as its mirror, so typed in UTM or in degrees a point
+// gets one set and one area.
+void HelmertAt(Result& r, double lat, double lon, double h, Direction direction) {
+    if (!mGeo::HelmertZoneFromGeo(lat, lon)) {
+        r.status = Status::OutsideArea;
+        return;
+    }
+    HelmertFrom(r, lat, lon, h, direction, mGeo::HelmertParamsZone);
+}
+
 // The Molodensky point on the target datum. The shifts are always those of ED50 to
 // WGS84 on the International ellipsoid.
 mGeo::GeoPoint MolodenskyPoint(double lat, double lon, double h, Direction direction,
@@ -190,25 +201,14 @@ bool InZones(const mGeo::UTMPoint& point) {
 GeographicConversion Helmert(const GeographicInput& point, Direction direction) {
     return FromGeographic(point, direction,
                           [direction](Result& r, double lat, double lon, double h) {
-                              if (!mGeo::HelmertZoneFromGeo(lat, lon)) {
-                                  r.status = Status::OutsideArea;
-                                  return;
-                              }
-                              HelmertFrom(r, lat, lon, h, direction, mGeo::HelmertParamsZone);
+                              HelmertAt(r, lat, lon, h, direction);
                           });
 }
 
-// The zone lines of the UTM rule are not those of the geographic rule: in zone 30
-// every point west of easting 374900 gets ZNW99, however far south it lies.
 UtmConversion Helmert(const UtmInput& point, Direction direction) {
-    return FromUtm(point, direction,
-                   [&point, direction](Result& r, double lat, double lon, double h) {
-                       if (!mGeo::HelmertZoneFromUTM(point.E, point.N, point.zone)) {
-                           r.status = Status::OutsideArea;
-                           return;
-                       }
-                       HelmertFrom(r, lat, lon, h, direction, mGeo::HelmertParamsZone);
-                   });
+    return FromUtm(point, direction, [direction](Result& r, double lat, double lon, double h) {
+        HelmertAt(r, lat, lon, h, direction);
+    });
 }
 
 GeographicConversion Molodensky(const GeographicInput& point, Direction direction,
@@ -292,7 +292,8 @@ struct Typed {
 };
 
 // Runs points [begin, end) of a batch through Helmert, a block at a time.
-// `prepare(i, r, typed, zone)` takes point i up to its set (false where it ends there).
+// `prepare(i, r, typed)` takes point i up to its degrees (false where it ends there);
+// the set is the one the geographic rule gives them, whatever form the point was typed in.
 template <typename Prepare>
 void HelmertPart(std::size_t begin, std::size_t end, Direction direction,
                  std::span<PointResult> out, const Prepare& prepare) {
@@ -308,8 +309,8 @@ void HelmertPart(std::size_t begin, std::size_t end, Direction direction,
             PointResult& r = out[i];
             r = PointResult{};
             Typed t;
-            mGeo::HelmertZone zone;
-            if (!prepare(i, r, t, zone)) continue;
+            if (!prepare(i, r, t)) continue;
+            const mGeo::HelmertZone zone = mGeo::HelmertZoneOfGeo(t.lat, t.lon);
             if (zone == mGeo::HelmertZone::None) {
                 r.status = Status::OutsideArea;
                 continue;
@@ -405,11 +406,10 @@ void Helmert(std::span<const GeographicInput> points, Direction direction,
              std::span<PointResult> out, unsigned threads) {
     RunParts(points.size(), out.size(), threads, [&](std::size_t begin, std::size_t end) {
         HelmertPart(begin, end, direction, out,
-                    [&](std::size_t i, PointResult& r, Typed& t, mGeo::HelmertZone& zone) {
+                    [&](std::size_t i, PointResult& r, Typed& t) {
                         const GeographicInput& p = points[i];
                         if (!PassesZoneTest(p, direction, r)) return false;
                         t = {p.lat, p.lon, p.h};
-                        zone = mGeo::HelmertZoneOfGeo(p.lat, p.lon);
                         return true;
                     });
     });
@@ -419,11 +419,8 @@ void Helmert(std::span<const UtmInput> points, Direction direction, std::span<Po
              unsigned threads) {
     RunParts(points.size(), out.size(), threads, [&](std::size_t begin, std::size_t end) {
         HelmertPart(begin, end, direction, out,
-                    [&](std::size_t i, PointResult& r, Typed& t, mGeo::HelmertZone& zone) {
-                        const UtmInput& p = points[i];
-                        if (!UtmTyped(p, direction, r, t)) return false;
-                        zone = mGeo::HelmertZoneOfUTM(p.E, p.N, p.zone);
-                        return true;
+                    [&](std::size_t i, PointResult& r, Typed& t) {
+                        return UtmTyped(points[i], direction, r, t);
                     });
     });
 }

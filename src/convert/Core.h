@@ -99,11 +99,11 @@ struct UtmConversion : Result {
 };
 
 // "Bursa Wolf 7p": the seven-parameter Helmert transformation through geocentric
-// coordinates with the regional set of the point. The set is chosen from the typed
-// coordinates: from latitude and longitude for geographic input, from easting,
-// northing and zone for UTM input (the two rules draw different lines). The choice
-// goes through mGeo's shared selection (mGeo::HelmertParams), so these calls are not
-// for concurrent use (the batch calls below are).
+// coordinates with the regional set of the point. The set, and the area, come from
+// latitude and longitude on the source datum: for UTM input, those of its mirror, so a
+// point typed in UTM gets the set it gets typed in degrees. The choice goes through
+// mGeo's shared selection (mGeo::HelmertParams), so these calls are not for concurrent
+// use (the batch calls below are).
 GeographicConversion Helmert(const GeographicInput& point, Direction direction);
 UtmConversion Helmert(const UtmInput& point, Direction direction);
 

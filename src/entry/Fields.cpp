@@ -62,7 +62,7 @@ std::optional<FieldRange> RangeOf(const app::FormModel& form, const app::Control
     switch (cls->name) {
     case 'M': return FieldRange{"Minutos", 0, 59, "#,##0"};
     case 'S': return FieldRange{"Segundos", 0, kMaxSeconds, "#,##0.0000"};
-    case 'H': return FieldRange{"Altura sobre el elipsoide ", -500, 3000, "#,##0.0"};
+    case 'H': return FieldRange{"Altura sobre el elipsoide ", kMinHeight, kMaxHeight, "#,##0.0"};
     default: break;
     }
     const std::string degrees = "Grados sexagesimales";

@@ -30,11 +30,15 @@ struct FieldRange {
 };
 
 // The limits of the conversion tabs' fields, which talpor-lote's rows keep too: whole
-// degrees of north latitude, degrees of longitude by hemisphere, UTM metres.
+// degrees of north latitude, degrees of longitude by hemisphere, UTM metres, and heights
+// in metres above the ellipsoid (limits inclusive). The top height clears the highest
+// peaks of the area, Mulhacén (3479 m) and Aneto (3404 m), whose ellipsoidal heights are
+// some 50 m more.
 inline constexpr int kMinLatitude = 35, kMaxLatitude = 44;
 inline constexpr int kMaxWest = 10, kMaxEast = 5;
 inline constexpr double kMinEasting = 186062, kMaxEasting = 813939;
 inline constexpr double kMinNorthing = 2211509, kMaxNorthing = 6651567;
+inline constexpr double kMinHeight = -500, kMaxHeight = 4000;
 
 // True for the controls these rules apply to: TxtWGSg(0..18, 25..33) and the four UTM fields.
 bool IsCoordinateField(const app::Control& field);

@@ -49,29 +49,7 @@ HelmertZone HelmertZoneOfGeo(double lat, double lon) {
     return HelmertZone::EST99;
 }
 
-HelmertZone HelmertZoneOfUTM(double easting, double northing, std::int16_t zone) {
-    const bool northingInside = northing >= 3873000 && northing <= 4872000;
-    switch (zone) {
-        case 29:
-            if (!(easting >= 419000 && northingInside)) return HelmertZone::None;
-            return northing <= 4595557 ? HelmertZone::EST99 : HelmertZone::ZNW99;
-        case 30:
-            if (!northingInside) return HelmertZone::None;
-            return easting >= 374900 ? HelmertZone::EST99 : HelmertZone::ZNW99;
-        case 31:
-            if (!(easting <= 668300 && northingInside)) return HelmertZone::None;
-            return northing >= 4485000 || easting <= 328000 ? HelmertZone::EST99
-                                                            : HelmertZone::BAL99;
-        default:
-            return HelmertZone::None;
-    }
-}
-
 bool HelmertZoneFromGeo(double lat, double lon) { return Select(HelmertZoneOfGeo(lat, lon)); }
-
-bool HelmertZoneFromUTM(double easting, double northing, std::int16_t zone) {
-    return Select(HelmertZoneOfUTM(easting, northing, zone));
-}
 
 Geocentric HelmertTransform(double X, double Y, double Z, HelmertDirection direction) {
     return HelmertTransform(X, Y, Z, direction, HelmertParams);

@@ -1,9 +1,7 @@
 // Seven-parameter Helmert (Bursa-Wolf) transformation between ED50 and WGS84
 // geocentric coordinates, with the regional parameter sets EST99, ZNW99 and BAL99
-// for peninsular Spain and the Balearic Islands and the rules that pick one.
+// for peninsular Spain and the Balearic Islands and the rule that picks one.
 #pragma once
-
-#include <cstdint>
 
 #include "geo/Geocentric.h"
 
@@ -26,29 +24,23 @@ inline constexpr HelmertParameters BAL99{-181.4609, -90.2931, -187.1902, 0.1435,
 enum class HelmertZone { None, EST99, ZNW99, BAL99 };
 
 // The set of the last successful zone selection (all zeros until the first one),
-// and which set that was. Only HelmertZoneFromGeo and HelmertZoneFromUTM write them,
-// and only when they answer true.
+// and which set that was. Only HelmertZoneFromGeo writes them, and only when it
+// answers true.
 extern HelmertParameters HelmertParams;
 extern HelmertZone HelmertParamsZone;
 
 // The parameters of `zone`: EST99, ZNW99 or BAL99, all zeros for None.
 const HelmertParameters& ParametersOf(HelmertZone zone);
 
-// The set the rules of HelmertZoneFromGeo and HelmertZoneFromUTM pick for a point
-// (None outside their area), without selecting it: they neither read nor write the
-// shared selection, so any number of threads may call them at once.
+// The set the rule of HelmertZoneFromGeo picks for a point (None outside its area),
+// without selecting it: it neither reads nor writes the shared selection, so any
+// number of threads may call it at once.
 HelmertZone HelmertZoneOfGeo(double lat, double lon);
-HelmertZone HelmertZoneOfUTM(double easting, double northing, std::int16_t zone);
 
-// Picks the set for lat, lon (decimal degrees, the point as typed): the box
+// Picks the set for lat, lon (decimal degrees on the point's own datum): the box
 // −10..6 east, 35..44 north (bounds inside); ZNW99 north of 41.5 and west of −4.5,
 // BAL99 east of 1 and south of 40.5 (all strict), else EST99. False outside the box.
 bool HelmertZoneFromGeo(double lat, double lon);
-
-// Picks the set from UTM easting, northing (metres) in zone 29, 30 or 31 with fixed
-// coordinate lines that approximate the geographic rule. False for other zones and
-// outside 3873000..4872000 north (zone 29 from easting 419000, zone 31 to 668300).
-bool HelmertZoneFromUTM(double easting, double northing, std::int16_t zone);
 
 enum class HelmertDirection { ED50ToWGS84, WGS84ToED50 };
 

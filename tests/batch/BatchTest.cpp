@@ -151,7 +151,7 @@ TEST(BatchWindow, EachPointGivesTheWindowsTextsOrBothRefuseIt) {
         Direction direction;
         Method method;
     } cases[] = {
-        // The three Helmert sets by the geographic and by the UTM rule, both directions.
+        // The three Helmert sets, typed in degrees and in UTM, both directions; Mulhacén.
         {"40.4168, -3.7038", "650", kToED50, Method::Helmert},            // EST99, Madrid
         {"43.2 -8.5", "100,5", kToED50, Method::Helmert},                 // ZNW99, Galicia
         {"39.5 2.8", "12.25", kToED50, Method::Helmert},                  // BAL99, Mallorca
@@ -161,6 +161,7 @@ TEST(BatchWindow, EachPointGivesTheWindowsTextsOrBothRefuseIt) {
         {"30T 440721 4474447", "650", kToED50, Method::Helmert},
         {"29T 540.747,2 4.783.360,1", "0", kToWGS84, Method::Helmert},
         {"482897.67 4372488.98 31", "3", kToED50, Method::Helmert},
+        {"37.0533 -3.3114", "3530", kToWGS84, Method::Helmert},
         // Molodensky with either set: the ED50 -> WGS84 button reads its seconds unrounded.
         {"41,38 2,17", "20", kToED50, Method::MolodenskyIGN},
         {"41.38 2.17", "20", kToWGS84, Method::MolodenskyIGN},
@@ -174,7 +175,7 @@ TEST(BatchWindow, EachPointGivesTheWindowsTextsOrBothRefuseIt) {
         {"-40.5 -3.7", "0", kToED50, Method::MolodenskyIGN},
         {"45.5 -3.7", "0", kToED50, Method::MolodenskyIGN},
         {"40.5 -11.5", "0", kToWGS84, Method::MolodenskyNIMA},
-        {"40.5 -3.7", "3000,1", kToED50, Method::Helmert},
+        {"40.5 -3.7", "4000,1", kToED50, Method::Helmert},
         {"30T 900000 4474447", "0", kToED50, Method::MolodenskyIGN},
         // The IGN grid, geographic and UTM, both ways; out of the grid; the sea, out of the geoid.
         {"40.4168 -3.7038", "650", kToED50, Method::Grid},

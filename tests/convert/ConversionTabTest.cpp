@@ -145,14 +145,23 @@ TEST_F(ConversionTab, HelmertSetFollowsTheTypedPoint) {
             EXPECT_EQ(form.Get(tab == 0 ? "CmbHuso" : "CmbUsos2").ListText(), c.list);
         }
     }
-    // Easting 350000 in zone 30 lies west of the UTM rule's line 374900, far south of
-    // 41º 30'; the same point in the geographic frame is judged by the geographic rule.
-    TypeUtm(0, "350.000,00", "4.400.000,00", 1, "0,0");
-    kHelmert[0](form, platform, grids);
-    EXPECT_EQ(mGeo::HelmertParamsZone, HelmertZone::ZNW99);
-    Select("OptUTM", 0);
-    kHelmert[0](form, platform, grids);
-    EXPECT_EQ(mGeo::HelmertParamsZone, HelmertZone::EST99);
+    // Córdoba in ED50 UTM, west of 4º 30' but south of 41º 30': EST99 typed in UTM as in
+    // the degrees its mirror shows. PROJ 9.1.1, the pipeline above from inverse utm
+    // zone=30 ellps=intl: -4.780711650132 37.886949940163 179.666; 343412.318 4194766.587.
+    std::vector<std::string> cordoba = {
+        "37º 53' 13,0198\" N",    "4º 46' 50,5619\" W",     "Altura sobre el elipsoide = 179,7  ±1,5m",
+        "E= 343.412,32  ±1,5m", "N= 4.194.766,59  ±1,5m", "Huso= 30S"};
+    TypeUtm(1, "343.523,32", "4.194.972,57", 1, "100,0");
+    kHelmert[1](form, platform, grids);
+    EXPECT_EQ(Results(1), cordoba);
+    EXPECT_EQ(form.Get("LblLat", 24).toolTip, "Parámetros regionales: EST99");
+    // The mirror shows 4º 46' 45,8400" W for 45,83998": 0,45 mm west, which carries the
+    // result's last digit over.
+    Select("OptCoord", 1);
+    kHelmert[1](form, platform, grids);
+    cordoba[1] = "4º 46' 50,5620\" W";
+    EXPECT_EQ(Results(1), cordoba);
+    EXPECT_EQ(form.Get("LblLat", 24).toolTip, "Parámetros regionales: EST99");
     EXPECT_TRUE(platform.msgBoxes.empty());
 }
 
@@ -203,7 +212,7 @@ TEST_F(ConversionTab, OutOfAreaResetsTheResultsOfItsTab) {
         const char *lat, *lon;  // geographic input; UTM input in zone 29 without them
     } cases[] = {{"zone 28, Canary Islands", false, "28 0 0", "15 30 0 W"},
                  {"north of 44º", true, "44 30 0", "3 0 0 W"},
-                 {"zone 29 west of 419000", true, nullptr, nullptr}};
+                 {"zone 29 west of 10º W", true, nullptr, nullptr}};
     for (const Case& c : cases) {
         for (int tab : {0, 1}) {
             for (Click click : {kHelmert[tab], kMolodensky[tab]}) {
@@ -269,7 +278,7 @@ TEST_F(ConversionTab, AFieldLeftUnreadableGetsItsCheckBeforeAnythingIsConverted)
         const char* typed;
         const char* message;  // "" when the point converts
         const char* left;
-    } cases[] = {{true, "1e999", "-500,0 < Altura sobre el elipsoide  <3.000,0", "3.000,0"},
+    } cases[] = {{true, "1e999", "-500,0 < Altura sobre el elipsoide  <4.000,0", "4.000,0"},
                  {false, "4x5", "0,0000 < Segundos <60,0000", "4x5"},
                  {false, "40.5", "", "40,5000"}};
     for (int tab : {0, 1}) {

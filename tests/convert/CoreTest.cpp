@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -82,10 +83,10 @@ TEST_F(ConversionTab, CoreGivesWhatEachButtonShowsAndWritesIntoTheOtherFrame) {
         {"Canary Islands", "28 0 0", "15 30 0 W", nullptr, nullptr, 0, nullptr, false, false},
         {"north of 44º", "44 30 0", "3 0 0 W", nullptr, nullptr, 0, nullptr, true, false},
         {"Madrid, UTM", nullptr, nullptr, "440610,5", "4474317,25", 1, "EST99", true, true},
-        // West of the UTM rule's line 374900 in zone 30, far south of 41º 30'.
-        {"zone 30 west, UTM", nullptr, nullptr, "350000", "4400000", 1, "ZNW99", true, true},
+        // 4º 45' W, 39º 45' N: west of 4º 30' but south of 41º 30', EST99 as in degrees.
+        {"zone 30 west, UTM", nullptr, nullptr, "350000", "4400000", 1, "EST99", true, true},
         // 10º 10' 57" W: just inside the grid, whose nodes end at 10º 11' W.
-        {"zone 29 west of 419000", nullptr, nullptr, "400000", "4500000", 0, nullptr, true, true},
+        {"zone 29 west of 10º W", nullptr, nullptr, "400000", "4500000", 0, nullptr, true, true},
     };
     for (const Case& c : cases) {
         for (int tab : {0, 1}) {
@@ -149,6 +150,51 @@ TEST_F(ConversionTab, CoreGivesWhatEachButtonShowsAndWritesIntoTheOtherFrame) {
                 EXPECT_EQ(Captions(r), Results(tab));
                 EXPECT_TRUE(platform.msgBoxes.empty());
             }
+        }
+    }
+}
+
+// Typed in UTM, a point gets the Helmert set, the area and the result of its mirror, the
+// same point in degrees: 0,1 m either side of the lines of ZNW99 (41º 30' N, 4º 30' W),
+// BAL99 (40º 30' N, 1º E) and the box, and at random points of zones 29-31.
+TEST(ConversionCore, UtmInputGetsTheHelmertSetAndPointOfItsDegrees) {
+    mGeo::InitEllipsoids();
+    auto same = [](const convert::UtmInput& p, Direction direction, const char* set) {
+        const auto u = convert::Helmert(p, direction);
+        ASSERT_TRUE(u.mirror);
+        const auto g =
+            convert::Helmert(convert::GeographicInput{u.mirror->lat, u.mirror->lon, p.h}, direction);
+        ASSERT_EQ(u.status == Status::Converted, g.status == Status::Converted);
+        if (set) {
+            ASSERT_EQ(u.set ? convert::NameOf(*u.set) : "none", set);
+        }
+        if (u.status != Status::Converted) return;
+        ASSERT_EQ(*u.set, *g.set);
+        ASSERT_TRUE(u.point->lat == g.point->lat && u.point->lon == g.point->lon &&
+                    u.point->h == g.point->h && u.utm->E == g.utm->E && u.utm->N == g.utm->N);
+    };
+    constexpr double d = 1e-6;  // degrees
+    const std::tuple<double, double, const char*> lines[] = {
+        {41.5 + d, -5, "ZNW99"},  {41.5 - d, -5, "EST99"}, {42, -4.5 - d, "ZNW99"},
+        {42, -4.5 + d, "EST99"},  {40.5 - d, 2, "BAL99"},  {40.5 + d, 2, "EST99"},
+        {39.5, 1 + d, "BAL99"},   {39.5, 1 - d, "EST99"},  {35 + d, -3, "EST99"},
+        {35 - d, -3, "none"},     {44 - d, -3, "EST99"},   {44 + d, -3, "none"},
+        {43, -10 + d, "ZNW99"},   {43, -10 - d, "none"},   {39, 6 - d, "BAL99"},
+        {39, 6 + d, "none"}};
+    for (const Direction direction : {Direction::WGS84ToED50, Direction::ED50ToWGS84}) {
+        for (const auto& [lat, lon, set] : lines) {
+            SCOPED_TRACE(testing::Message() << lat << " " << lon << ", tab " << int(direction));
+            const mGeo::UTMPoint m = convert::MirrorOf(convert::GeographicInput{lat, lon}, direction);
+            same({m.E, m.N, m.zone, 650.5}, direction, set);
+        }
+        std::mt19937_64 random(20240701);
+        std::uniform_real_distribution<double> E(186062, 813939), N(3800000, 4950000), h(-500, 4000);
+        std::uniform_int_distribution<int> zone(29, 31);
+        for (int i = 0; i < 10000; ++i) {
+            const convert::UtmInput p{E(random), N(random), static_cast<std::int16_t>(zone(random)),
+                                      h(random)};
+            SCOPED_TRACE(testing::Message() << p.E << " " << p.N << " " << p.zone);
+            same(p, direction, nullptr);
         }
     }
 }

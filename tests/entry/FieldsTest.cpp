@@ -110,7 +110,7 @@ TEST_F(Fields, KeysByClassAndMode) {
 
 TEST_F(Fields, RangeChecksClampWithTheLimitationsMessage) {
     const std::string lat = "35 < Grados sexagesimales <44", lon = "0 < Grados sexagesimales <5",
-                      height = "-500,0 < Altura sobre el elipsoide  <3.000,0";
+                      height = "-500,0 < Altura sobre el elipsoide  <4.000,0";
     struct {
         const char* name;
         int index;
@@ -128,11 +128,12 @@ TEST_F(Fields, RangeChecksClampWithTheLimitationsMessage) {
         {"TxtWGSg", 30, -1, "1.234,5", "0 < Grados sexagesimales <180", "180"},
         {"TxtWGSg", 32, -1, "60", "0 < Minutos <59", "59"},
         {"TxtWGSg", 6, -1, "-600", height, "-500,0"},
-        {"TxtWGSg", 8, -1, "3000,01", height, "3.000,0"},
+        {"TxtWGSg", 8, -1, "4000,01", height, "4.000,0"},
+        {"TxtWGSg", 25, -1, "3530", "", "3.530,0"},  // Mulhacén, above the ellipsoid
         {"TxtWGSg", 6, -1, "-9" + std::string(400, '9'), height, "-500,0"},  // beyond a double
         {"TxtWGSg", 0, -1, "-1e308", lat, "35"},  // other programs' exponents, clamped at once
         {"TxtWGSg", 7, -1, "4.05E1", "", "41"},
-        {"TxtWGSg", 6, -1, "1e400", height, "3.000,0"},
+        {"TxtWGSg", 6, -1, "1e400", height, "4.000,0"},
         {"TxtWGSg", 26, -1, "12,34", "", "12,3"},
         {"TxtWGSg", 5, -1, "", "", "0,0000"},  // empty reads 0
         // 59.999999 would show as "60,0000" and fail its own check on the next focus

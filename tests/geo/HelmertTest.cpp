@@ -35,30 +35,6 @@ TEST(HelmertZone, GeographicBoundsPickTheSetAndOutsideTheBoxWritesNothing) {
     }
 }
 
-TEST(HelmertZone, UtmLinesPickTheSetAndBoundTheArea) {
-    // Zone 30 takes any easting, west of 374900 even far south. None: the answer is false.
-    const std::tuple<double, double, std::int16_t, Z> cases[] = {
-        {374899.99, 4000000, 30, Z::ZNW99}, {100000, 3873000, 30, Z::ZNW99},
-        {374900, 4000000, 30, Z::EST99},    {900000, 4872000, 30, Z::EST99},
-        {500000, 3872999.99, 30, Z::None},  {500000, 4872000.01, 30, Z::None},
-        {500000, 4595557, 29, Z::EST99},    {500000, 4595557.01, 29, Z::ZNW99},
-        {419000, 4000000, 29, Z::EST99},    {418999.99, 4000000, 29, Z::None},
-        {328001, 4484999, 31, Z::BAL99},    {328001, 4485000, 31, Z::EST99},
-        {328000, 4484999, 31, Z::EST99},    {668300, 4400000, 31, Z::BAL99},
-        {668300.01, 4400000, 31, Z::None},  {500000, 4400000, 28, Z::None},
-        {500000, 4400000, 32, Z::None}};
-    for (const auto& [E, N, zone, expected] : cases) {
-        SCOPED_TRACE(testing::Message() << E << " " << N << " zone " << zone);
-        HelmertParams = {};
-        HelmertParamsZone = Z::None;
-        EXPECT_EQ(HelmertZoneOfUTM(E, N, zone), expected);
-        EXPECT_EQ(HelmertParamsZone, Z::None);
-        EXPECT_EQ(HelmertZoneFromUTM(E, N, zone), expected != Z::None);
-        EXPECT_EQ(HelmertParamsZone, expected);
-        EXPECT_EQ(std::memcmp(&HelmertParams, &kSets[int(expected)], sizeof HelmertParams), 0);
-    }
-}
-
 // Reference: PROJ 9.1.1, e.g. for EST99: echo "-3.7 40.4 600" | cct -d 10 +proj=pipeline
 //   +step +proj=cart +ellps=intl +step +proj=helmert +convention=position_vector +x=-131.032
 //   +y=-100.251 +z=-163.354 +rx=-1.2438 +ry=-0.0195 +rz=-1.1436 +s=9.39 +step +inv +proj=cart
