@@ -263,6 +263,11 @@ Control* frmTalpor::TakeFocusRequest() {
     return request != nullptr && form_.IsUsable(*request) ? request : nullptr;
 }
 
+void frmTalpor::InputChanged(const Control& control) {
+    if (control.tab == 0 || control.tab == 1) convert::MarkResultsStale(form_, control.tab);
+    if (control.tab == 2) utilities::MarkResultsStale(form_, control);
+}
+
 void frmTalpor::OptionClick(Control& option) {
     if (option.id.name == "OptUTM") OptUTM_Click(option.id.index);
     if (option.id.name == "OptCoord") OptCoord_Click(option.id.index);
@@ -307,7 +312,11 @@ void frmTalpor::Click(Control& control) {
     } else if (control.kind == Kind::OptionButton) {
         if (!MoveFocus(&control)) return;
         Guard(HandlerName(control, "Click"), [&] {
-            if (form_.SelectOption(control)) entry::HemisphereClick(form_, platform_, control);
+            if (!form_.SelectOption(control)) return;
+            // The hemispheres and the input mode are part of the point; the Molodensky
+            // set is the method's.
+            if (control.id.name != "OptMWGS84" && control.id.name != "OptMED50") InputChanged(control);
+            entry::HemisphereClick(form_, platform_, control);
         });
     }
     ApplyFocusRequest();
@@ -365,6 +374,7 @@ void frmTalpor::Type(Control& control, std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
         int key = KeyPress(control, NextCodePoint(text, i));
         if (key == 0) continue;
+        if (HasFieldEvents(control)) InputChanged(control);
         std::string& t = control.text;
         int length = CharCount(t);
         int start = std::min(std::max(control.selStart, 0), length);
@@ -387,7 +397,12 @@ void frmTalpor::Type(Control& control, std::string_view text) {
     }
 }
 
+void frmTalpor::TextEdited(Control& control) {
+    if (!MustEnd() && HasFieldEvents(control)) InputChanged(control);
+}
+
 void frmTalpor::EditText(Control& control, std::string_view text) {
+    TextEdited(control);
     std::string t(text);
     if (control.maxLength > 0 && CharCount(t) > control.maxLength)
         t.resize(ByteOffset(t, control.maxLength));
@@ -401,6 +416,7 @@ bool frmTalpor::Paste(Control& control, std::string_view text) {
     entry::PasteResult result = entry::PasteResult::NotHandled;
     Guard(HandlerName(control, "Paste"),
           [&] { result = entry::PastePoint(form_, platform_, control, text); });
+    if (result == entry::PasteResult::Filled) InputChanged(control);
     ApplyFocusRequest();
     return result != entry::PasteResult::NotHandled;
 }
@@ -409,8 +425,12 @@ std::optional<frmTalpor::CopyChoices> frmTalpor::CopyChoicesOf(Control& control)
     std::optional<entry::CopyTexts> texts = convert::ConversionCopyTexts(form_, control);
     if (!texts) texts = utilities::UtilitiesCopyTexts(form_, control);
     if (!texts) return std::nullopt;
-    CopyChoices choices{control.kind == Kind::Label ? control.text : "", texts->result,
+    CopyChoices choices{control.kind == Kind::Label && !control.stale ? control.text : "", texts->result,
                         texts->decimalDegrees, texts->utm};
+    if (!texts->datum.empty()) {
+        choices.decimalDegreesCaption += " (" + texts->datum + ")";
+        choices.utmCaption += " (" + texts->datum + ")";
+    }
     return choices;
 }
 
@@ -437,11 +457,14 @@ bool frmTalpor::Form_KeyDown(int keyCode) {
 
 void frmTalpor::SelectListItem(Control& combo, int index) {
     if (!form_.IsUsable(combo)) return;
-    if (index >= -1 && index < static_cast<int>(combo.items.size())) combo.listIndex = index;
+    if (index < -1 || index >= static_cast<int>(combo.items.size()) || index == combo.listIndex) return;
+    combo.listIndex = index;
+    InputChanged(combo);
 }
 
 void frmTalpor::SetDate(Control& monthView, Date date) {
     if (!form_.IsUsable(monthView)) return;
+    if (!(monthView.date == date)) InputChanged(monthView);
     monthView.date = date;
     if (monthView.id.name == "MonthView1") utilities::MonthView1_DateClick(form_);
 }

@@ -110,6 +110,9 @@ public:
     // when accepted, replaces the selection (backspace deletes it or the character
     // before the caret). For tests and tools; the front end's widgets do this themselves.
     void Type(Control& control, std::string_view text);
+    // The front end's text box changed its text by the user's hand (its own typing,
+    // cutting, deleting): the results of the point it belongs to are now stale.
+    void TextEdited(Control& control);
     // The user changed a text box's text (typing, pasting); cut to its maxLength.
     void EditText(Control& control, std::string_view text);
     // The user pastes or drops text into a text box. A whole point fills every field of
@@ -124,6 +127,8 @@ public:
     struct CopyChoices {
         std::string underMouse;
         std::string result, decimalDegrees, utm;
+        // The entries' captions, naming the datum of the point they copy.
+        std::string decimalDegreesCaption = "Copiar en grados decimales", utmCaption = "Copiar UTM";
     };
     std::optional<CopyChoices> CopyChoicesOf(Control& control);
 
@@ -149,6 +154,8 @@ private:
     void End(EndReason reason);
     void RunLoad();
     void OptionClick(Control& option);
+    // An input of a tab changed: what its results showed is now stale.
+    void InputChanged(const Control& control);
     void RunButton(Control& button);
     void GotFocus(Control& control);
     void LostFocus(Control& control);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "convert/Captions.h"
 #include "convert/Conversions.h"
@@ -271,6 +272,13 @@ void ConvertUtm(app::FormModel& form, app::Platform& platform, Grids& grids, con
 
 }  // namespace
 
+std::vector<app::Control*> ResultLabels(const TabControls& c) {
+    std::vector<app::Control*> labels = {&c.resLat, &c.resLon, &c.resHeight, &c.resE, &c.resN, &c.resZone};
+    for (app::Control* line : {c.geoAltitude, c.utmAltitude, c.resAltitude})
+        if (line != nullptr) labels.push_back(line);
+    return labels;
+}
+
 void ConvertClick(app::FormModel& form, app::Platform& platform, Grids& grids, Tab tab,
                   const Method& method, bool round) {
     const TabControls c = ControlsOf(form, tab);
@@ -280,6 +288,8 @@ void ConvertClick(app::FormModel& form, app::Platform& platform, Grids& grids, T
             : entry::FieldsReadable(form, platform,
                                    {&c.latDeg, &c.latMin, &c.latSec, &c.lonDeg, &c.lonMin, &c.lonSec, &c.geoHeight});
     if (!checked) return;
+    // Whatever the click writes next is of the point as typed now.
+    for (app::Control* label : ResultLabels(c)) label->stale = false;
     if (utm) {
         ConvertUtm(form, platform, grids, c, tab, method, round);
     } else {
@@ -352,6 +362,11 @@ void CmdED50Rejilla_Click(app::FormModel& form, app::Platform& platform, Grids& 
 
 void CmdWGS84Rejilla_Click(app::FormModel& form, app::Platform& platform, Grids& grids) {
     detail::ConvertClick(form, platform, grids, Tab::ED50ToWGS84, {Method::Grid}, true);
+}
+
+void MarkResultsStale(app::FormModel& form, int tab) {
+    const detail::TabControls c = detail::ControlsOf(form, tab == 0 ? Tab::WGS84ToED50 : Tab::ED50ToWGS84);
+    for (app::Control* label : detail::ResultLabels(c)) label->stale = true;
 }
 
 void ShowInvalidAreaED50(app::FormModel& form, app::Platform& platform) {

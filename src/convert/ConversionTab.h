@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "convert/Core.h"
 #include "convert/Grids.h"
@@ -106,5 +107,8 @@ void ShowInvalidArea(app::FormModel& form, app::Platform& platform, Tab tab);
 // Resets the latitude, longitude, height, altitude and UTM results of the tab to their
 // initial captions, with no tooltip.
 void ResetResults(app::FormModel& form, Tab tab);
+
+// The result labels and altitude lines of a tab: what goes stale when its point changes.
+std::vector<app::Control*> ResultLabels(const TabControls& c);
 
 }  // namespace convert::detail

@@ -53,6 +53,11 @@ void CmdWGS84Rejilla_Click(app::FormModel& form, app::Platform& platform, Grids&
 void ShowInvalidAreaED50(app::FormModel& form, app::Platform& platform);
 void ShowInvalidAreaWGS84(app::FormModel& form, app::Platform& platform);
 
+// The user changed the typed point of tab 0 or 1 (a field, the west/east button, the
+// zone, the input mode): its result labels and altitude lines are marked stale until
+// a method converts the point again.
+void MarkResultsStale(app::FormModel& form, int tab);
+
 // The picture buttons Command1(0..5): the Helmert sheet (0, 2), the Molodensky sheet
 // (1, 3) or the grid's sheet (4, 5) in an information box. Any other index shows nothing.
 void Command1_Click(app::FormModel& form, app::Platform& platform, int index, Grids& grids);

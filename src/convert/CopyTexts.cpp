@@ -53,6 +53,7 @@ std::string UtmText(const mGeo::UTMPoint& p) { return entry::UtmPointText(p.zone
 CopyTexts ResultTexts(app::FormModel& form, Tab tab) {
     const detail::TabControls c = detail::ControlsOf(form, tab);
     CopyTexts t;
+    if (c.resLat.stale) return t;  // the previous point's: nothing to copy until converted again
     t.result = Lines({"Latitud Ø = " + c.resLat.text, "Longitud λ= " + c.resLon.text, c.resHeight.text,
                       c.resE.text, c.resN.text, c.resZone.text});
     if (!c.resHeight.toolTip.empty()) t.result += "\n" + c.resHeight.toolTip;
@@ -122,7 +123,10 @@ std::optional<CopyTexts> ConversionCopyTexts(app::FormModel& form, const app::Co
     const std::optional<Frame> f = FrameOf(form, control);
     if (!f) return std::nullopt;
     const Tab tab = f->tab == 0 ? Tab::WGS84ToED50 : Tab::ED50ToWGS84;
-    return f->result ? ResultTexts(form, tab) : InputTexts(form, tab, f->name);
+    CopyTexts t = f->result ? ResultTexts(form, tab) : InputTexts(form, tab, f->name);
+    // Tab 0 turns WGS84 into ED50, tab 1 ED50 into WGS84.
+    t.datum = (f->tab == 0) == f->result ? "ED50" : "WGS84";
+    return t;
 }
 
 }  // namespace convert

@@ -83,6 +83,7 @@ struct CopyTexts {
     std::string result;          // the lines of the frame(s), exactly as shown
     std::string decimalDegrees;  // DecimalDegreesText
     std::string utm;             // UtmPointText
+    std::string datum;           // of the point copied: "ED50" or "WGS84"
 };
 
 }  // namespace entry

@@ -70,4 +70,10 @@ bool FormModel::SelectOption(Control& option) {
     return true;
 }
 
+std::string ShownToolTip(const Control& control) {
+    if (!control.stale) return control.toolTip;
+    return control.tab == 2 ? "Resultado de los datos anteriores: pulse su botón para calcularlo de nuevo"
+                            : "Resultado del punto anterior: pulse un método para convertir el punto escrito";
+}
+
 }  // namespace app

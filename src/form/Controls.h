@@ -80,6 +80,10 @@ struct Control {
     // longitude in decimal degrees, easting and northing in metres); empty while the
     // label shows no result.
     std::vector<double> values;
+    // Result labels: the result belongs to the point (or the data) as it was before the
+    // user changed it; shown greyed with ShownToolTip, and not copied, until the next
+    // calculation writes it again.
+    bool stale = false;
 
     bool value = false;  // option buttons: selected
 
@@ -98,6 +102,9 @@ struct Control {
     // The selected item of a combo box ("" when none is selected).
     std::string ListText() const;
 };
+
+// The tooltip a control shows: its own, or for a stale result what it is.
+std::string ShownToolTip(const Control& control);
 
 // All controls of one window, in creation order (which is also the tab order).
 class FormModel {

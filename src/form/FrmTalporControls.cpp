@@ -180,13 +180,14 @@ void BuildTab0(Builder tab) {
     Named(tab.Button("Command1", 0, "", kHelmertSheetTip), kHelmertSheetName);
     tab.Button("CmdED50Rejilla", -1, "Rejilla IGN", kGridTip);
     Named(tab.Button("Command1", 4, "", kGridSheetTip), kGridSheetName);
-    tab.Button("CmdFichero", 0, "Convertir fichero…", kFileTip);
 
     Builder m = tab.In(Named(tab.Frame("Frame3", -1, ""), kMolodenskyFrameName));
     m.Button("CmdED50Molodensky", -1, "Molodensky 3p", kMolodenskyTip);
     Named(m.Button("Command1", 1, "", kMolodenskySheetTip), kMolodenskySheetName);
     Named(m.Option("OptMWGS84", 0, "IGN", false, kIgnTip), "Parámetros del IGN");
     Named(m.Option("OptMWGS84", 1, "NIMA", true, kNimaTip), "Parámetros del NIMA");
+    // After the three methods in the Tab order: a file is the less common path.
+    tab.Button("CmdFichero", 0, "Convertir fichero…", kFileTip);
 }
 
 void BuildTab1(Builder tab) {
@@ -242,13 +243,13 @@ void BuildTab1(Builder tab) {
     Named(tab.Button("Command1", 2, "", kHelmertSheetTip), kHelmertSheetName);
     tab.Button("CmdWGS84Rejilla", -1, "Rejilla IGN", kGridTip);
     Named(tab.Button("Command1", 5, "", kGridSheetTip), kGridSheetName);
-    tab.Button("CmdFichero", 1, "Convertir fichero…", kFileTip);
 
     Builder m = tab.In(Named(tab.Frame("Frame8", -1, ""), kMolodenskyFrameName));
     m.Button("CmdWGS84Molodensky", -1, "Molodensky 3p", kMolodenskyTip);
     Named(m.Button("Command1", 3, "", kMolodenskySheetTip), kMolodenskySheetName);
     Named(m.Option("OptMED50", 2, "IGN", false, kIgnTip), "Parámetros del IGN");
     Named(m.Option("OptMED50", 3, "NIMA", true, kNimaTip), "Parámetros del NIMA");
+    tab.Button("CmdFichero", 1, "Convertir fichero…", kFileTip);
 }
 
 void BuildTab2(Builder tab) {

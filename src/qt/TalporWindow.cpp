@@ -33,6 +33,9 @@ using app::Kind;
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
+// The desktop's colour for greyed text (system colour 17).
+constexpr app::Color kGreyedText = app::kSystemColorBit | 17;
+
 QColor ToQColor(app::Color c) {
     if (app::IsSystemColor(c)) {
         // System colours by index, as the desktop's palette gives them.
@@ -199,6 +202,10 @@ QWidget* TalporWindow::Create(Control& c, QWidget* parent) {
         case Kind::TextBox: {
             auto* edit = new QLineEdit(parent);
             edit->setMaxLength(c.maxLength > 0 ? c.maxLength : 32767);
+            // Typing, cutting and deleting change the point: its results go stale.
+            connect(edit, &QLineEdit::textEdited, this, [this, control] {
+                if (!busy_) Dispatch([this, control] { frm_.TextEdited(*control); });
+            });
             return edit;
         }
         case Kind::OptionButton: {
@@ -480,8 +487,8 @@ bool TalporWindow::ContextMenu(QWidget* widget, QContextMenuEvent* event) {
     }
     if (choices) {
         add(menu, "Copiar resultado", choices->result);
-        add(menu, "Copiar en grados decimales", choices->decimalDegrees);
-        add(menu, "Copiar UTM", choices->utm);
+        add(menu, choices->decimalDegreesCaption.c_str(), choices->decimalDegrees);
+        add(menu, choices->utmCaption.c_str(), choices->utm);
     }
     menu->setObjectName(QStringLiteral("TalporCopyMenu"));
     menu->exec(event->globalPos());
@@ -670,7 +677,8 @@ void TalporWindow::MirrorControl(const Control& c, QWidget* w) {
     }
 
     if (c.kind == Kind::Form) return;
-    if (w->toolTip() != Q(c.toolTip)) w->setToolTip(Q(c.toolTip));
+    const QString toolTip = Q(app::ShownToolTip(c));
+    if (w->toolTip() != toolTip) w->setToolTip(toolTip);
     if (w->isEnabledTo(w->parentWidget()) != c.enabled) w->setEnabled(c.enabled);
 
     QFont font = c.fixedPitch ? FixedPitchFont() : QApplication::font();
@@ -679,7 +687,8 @@ void TalporWindow::MirrorControl(const Control& c, QWidget* w) {
 
     QPalette palette = w->palette();
     bool changed = false;
-    QColor fore = ToQColor(c.foreColor);
+    // A stale result is greyed as a disabled text is.
+    QColor fore = c.stale ? ToQColor(kGreyedText) : ToQColor(c.foreColor);
     switch (c.kind) {
         case Kind::Label:
         case Kind::OptionButton:

@@ -24,6 +24,7 @@ entry::CopyTexts PointTexts(const app::FormModel& form, bool one) {
     const bool south = one ? Point1IsSouth(form) : Point2IsSouth(form);
     const bool west = one ? Point1IsWest(form) : Point2IsWest(form);
     entry::CopyTexts t;
+    t.datum = "WGS84";
     t.result = AngleLine(form, "Latitud", lat, south ? "S" : "N") + "\n" +
                AngleLine(form, "Longitud", lon, west ? "W" : "E");
     // The point only from fields whose checks it has passed, and only when the whole
@@ -55,6 +56,7 @@ std::optional<entry::CopyTexts> UtilitiesCopyTexts(app::FormModel& form, const a
     const std::string& n = control.id.name;
     if (n == "LblDist" || n == "LblOrto" || n == "LblCulmin" || n == "LblOcaso") {
         entry::CopyTexts t;
+        if (control.stale) return t;
         t.result = control.text + (control.toolTip.empty() ? "" : "\n" + control.toolTip);
         return t;
     }

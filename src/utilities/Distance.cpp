@@ -36,6 +36,7 @@ void Command4_Click(app::FormModel& form, app::Platform& platform) {
 
     double dist = mGeo::GeoDistance(lat1, lon1, lat2, lon2, "Km");
     form.Get("LblDist").text = "Distancia= " + num::Format(dist, "#,##0.000 Km");
+    form.Get("LblDist").stale = false;
 }
 
 }  // namespace utilities

@@ -69,6 +69,7 @@ LabelTexts Transit(const Place& p) {
 }
 
 void Show(app::Control& label, LabelTexts texts) {
+    label.stale = false;
     label.text = std::move(texts.caption);
     label.toolTip = std::move(texts.toolTip);
 }
@@ -124,6 +125,20 @@ bool SpanishSummerTime(const app::Date& date) {
     if (date.month > 3 && date.month < 10) return true;
     const int change = LastSunday(date.year, date.month);
     return date.month == 3 ? date.day >= change : date.day < change;
+}
+
+void MarkResultsStale(app::FormModel& form, const app::Control& changed) {
+    const std::string& n = changed.id.name;
+    const int i = changed.id.index;
+    // Point 2 is the distance's alone; the date and the clock lists are the sun's alone.
+    bool point2 = false;
+    for (const SexagesimalFields& f : {kPoint2Latitude, kPoint2Longitude})
+        point2 = point2 || (n == "TxtWGSg" && (i == f.deg || i == f.min || i == f.sec));
+    point2 = point2 || (n == "OptLng" && i >= 6 && i <= 11 && i != 8 && i != 9);
+    const bool sunOnly = n == "MonthView1" || n == "CmbUTC" || n == "CmbHS";
+    if (!sunOnly) form.Get("LblDist").stale = true;
+    if (!point2)
+        for (const char* label : {"LblOrto", "LblCulmin", "LblOcaso"}) form.Get(label).stale = true;
 }
 
 void MonthView1_DateClick(app::FormModel& form) {

@@ -16,6 +16,11 @@ void Command3_Click(app::FormModel& form, app::Platform& platform);  // sunrise,
 // on those Sundays, so the first is a summer day and the second a winter day).
 bool SpanishSummerTime(const app::Date& date);
 
+// The user changed an input of "Utilidades" (a field or hemisphere of a point, the date,
+// the time zone or summer time): the results it feeds are marked stale, the distance
+// for the points, the sun's times for point 1 and the date and clock lists.
+void MarkResultsStale(app::FormModel& form, const app::Control& changed);
+
 // The user picked a date in the calendar: summer or winter time follows it (the user
 // may still change it afterwards).
 void MonthView1_DateClick(app::FormModel& form);

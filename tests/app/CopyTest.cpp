@@ -2,6 +2,7 @@
 // degrees and as UTM.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "Started.h"
@@ -76,4 +77,57 @@ TEST(Copy, UtilityPointsAndResults) {
     EXPECT_EQ(sunrise.result, s.Get("LblOrto").text + "\n" + s.Get("LblOrto").toolTip);
     EXPECT_FALSE(s.window.CopyChoicesOf(s.Get("Command15")).has_value());
     EXPECT_FALSE(s.window.CopyChoicesOf(s.Get("CmbUTC")).has_value());
+}
+
+// After any change to the typed point the results are the previous point's: marked stale
+// (greyed, with a tooltip that says so) and not copied until a method converts again.
+TEST(Copy, AChangedPointLeavesItsResultsStaleAndUncopied) {
+    const std::string staleTip = "Resultado del punto anterior: pulse un método para convertir el punto escrito";
+    const std::function<void(Started&)> changes[] = {
+        [](Started& s) {
+            s.window.MoveFocus("TxtWGSg", 7);
+            s.window.Type(s.Get("TxtWGSg", 7), "41");
+        },
+        [](Started& s) { s.window.Paste(s.Get("TxtWGSg", 14), "40.5, -3.7"); },
+        [](Started& s) { s.window.Click("OptLng", 5); },
+        [](Started& s) {  // the zone, in UTM input
+            s.window.Click("OptCoord", 0);
+            s.window.Click("CmdWGS84Helmert");
+            s.window.SelectListItem(s.Get("CmbUsos2"), 2);
+        },
+        [](Started& s) { s.window.Click("OptCoord", 0); },
+    };
+    for (std::size_t i = 0; i < std::size(changes); ++i) {
+        SCOPED_TRACE(i);
+        const auto& change = changes[i];
+        Started s;
+        s.window.ChangeTab(1);
+        s.window.Click("OptCoord", 1);
+        s.window.Click("CmdWGS84Helmert");
+        ASSERT_FALSE(Copy(s, "Frame4").utm.empty());
+        change(s);
+        for (auto [name, index] : {std::pair{"LblGeoLat", 1}, {"LblUTM", 8}, {"LblAltitud", 2}}) {
+            EXPECT_TRUE(s.Get(name, index).stale) << name;
+            EXPECT_EQ(ShownToolTip(s.Get(name, index)), staleTip);
+        }
+        const auto stale = Copy(s, "LblGeoLat", 1);
+        EXPECT_EQ(stale.underMouse + stale.result + stale.decimalDegrees + stale.utm, "");
+        s.window.Click("CmdWGS84Helmert");
+        EXPECT_FALSE(s.Get("LblGeoLat", 1).stale);
+        EXPECT_FALSE(Copy(s, "Frame4").utm.empty());
+    }
+
+    // "Utilidades": the date is the sun's alone, point 2 the distance's alone.
+    Started s;
+    s.window.ChangeTab(2);
+    s.window.Click("Command3");
+    s.window.Click("Command4");
+    s.window.SetDate(s.Get("MonthView1"), {2026, 6, 21});
+    EXPECT_TRUE(s.Get("LblOrto").stale);
+    EXPECT_FALSE(s.Get("LblDist").stale);
+    EXPECT_EQ(Copy(s, "LblOrto").result, "");
+    s.window.Click("Command3");
+    s.window.Click("OptLng", 7);
+    EXPECT_FALSE(s.Get("LblOrto").stale);
+    EXPECT_TRUE(s.Get("LblDist").stale);
 }

@@ -89,13 +89,13 @@ TEST(ClipboardWindow, ResultsAreSelectableAndTheirMenuCopiesThemInEveryForm) {
     QClipboard* clipboard = QGuiApplication::clipboard();
     const QString shots = qEnvironmentVariable("TALPOR_TEST_SHOTS");
     const QStringList entries =
-        RightClick(latitude, QStringLiteral("Copiar en grados decimales"),
+        RightClick(latitude, QStringLiteral("Copiar en grados decimales (ED50)"),
                    shots.isEmpty() ? QString() : shots + "/copy-menu.png");
-    EXPECT_EQ(entries, (QStringList{"Copiar", "Copiar resultado", "Copiar en grados decimales",
-                                    "Copiar UTM"}));
+    EXPECT_EQ(entries, (QStringList{"Copiar", "Copiar resultado", "Copiar en grados decimales (ED50)",
+                                    "Copiar UTM (ED50)"}));
     // PROJ for this point (see convert_tests): -1.365438741876 38.267892379237.
     EXPECT_EQ(clipboard->text(), QStringLiteral("38.26789238, -1.36543874"));
-    RightClick(s.Widget<QWidget>("Frame6"), QStringLiteral("Copiar UTM"));
+    RightClick(s.Widget<QWidget>("Frame6"), QStringLiteral("Copiar UTM (ED50)"));
     EXPECT_EQ(clipboard->text(), QStringLiteral("30S 642997.45 4236872.96"));
     RightClick(latitude, QStringLiteral("Copiar"));
     EXPECT_EQ(clipboard->text(), latitude->text());
@@ -113,9 +113,9 @@ TEST(ClipboardWindow, ResultsAreSelectableAndTheirMenuCopiesThemInEveryForm) {
     // has no numbers to give.
     ShownWindow<> fresh;
     EXPECT_EQ(RightClick(fresh.Widget<QWidget>("Frame4"), {}),
-              (QStringList{"Copiar (-)", "Copiar resultado", "Copiar en grados decimales (-)",
-                           "Copiar UTM (-)"}));
-    RightClick(fresh.Widget<QWidget>("Frame1", 0), QStringLiteral("Copiar en grados decimales"));
+              (QStringList{"Copiar (-)", "Copiar resultado", "Copiar en grados decimales (WGS84) (-)",
+                           "Copiar UTM (WGS84) (-)"}));
+    RightClick(fresh.Widget<QWidget>("Frame1", 0), QStringLiteral("Copiar en grados decimales (WGS84)"));
     EXPECT_EQ(clipboard->text(), QStringLiteral("38.26666667, -1.36666667"));
 }
 

@@ -62,16 +62,16 @@ TEST(KeyboardTabOrder, EachTabIsWalkedInReadingOrderWithOneStopPerOptionGroup) {
         {0, false,
          {"OptUTM_0", "TxtWGSg_0", "TxtWGSg_1", "TxtWGSg_2", "TxtWGSg_3", "TxtWGSg_4",
           "TxtWGSg_5", "OptLng_0", "TxtWGSg_6", "CmdED50Helmert", "Command1_0",
-          "CmdED50Rejilla", "Command1_4", "CmdFichero_0", "CmdED50Molodensky", "Command1_1", "OptMWGS84_1",
+          "CmdED50Rejilla", "Command1_4", "CmdED50Molodensky", "Command1_1", "OptMWGS84_1", "CmdFichero_0",
           "CmdAcerca", "Command15"}},
         {0, true,
          {"OptUTM_1", "TxtUTMx", "TxtUTMy", "CmbHuso", "TxtWGSg_8", "CmdED50Helmert",
-          "Command1_0", "CmdED50Rejilla", "Command1_4", "CmdFichero_0", "CmdED50Molodensky", "Command1_1",
-          "OptMWGS84_1", "CmdAcerca", "Command15"}},
+          "Command1_0", "CmdED50Rejilla", "Command1_4", "CmdED50Molodensky", "Command1_1",
+          "OptMWGS84_1", "CmdFichero_0", "CmdAcerca", "Command15"}},
         {1, false,
          {"OptCoord_0", "TxtUTMe", "TxtUTMn", "CmbUsos2", "TxtWGSg_25", "CmdWGS84Helmert",
-          "Command1_2", "CmdWGS84Rejilla", "Command1_5", "CmdFichero_1", "CmdWGS84Molodensky", "Command1_3",
-          "OptMED50_3", "CmdAcerca", "Command15"}},
+          "Command1_2", "CmdWGS84Rejilla", "Command1_5", "CmdWGS84Molodensky", "Command1_3",
+          "OptMED50_3", "CmdFichero_1", "CmdAcerca", "Command15"}},
         {2, false,
          {"TxtWGSg_9", "TxtWGSg_10", "TxtWGSg_11", "OptLng_8", "TxtWGSg_12", "TxtWGSg_13",
           "TxtWGSg_27", "OptLng_3", "Command2", "Command5", "TxtWGSg_33", "TxtWGSg_32",
@@ -102,7 +102,7 @@ TEST(KeyboardOptionGroups, ArrowKeysSelectTheOtherButtonAndTheGroupStopFollowsIt
         {0, "OptLng", 0, 1, Qt::Key_Right, "TxtWGSg_6"},    // W -> E
         {0, "OptLng", 0, 1, Qt::Key_Left, "TxtWGSg_6"},     // cyclic
         {2, "OptLng", 8, 9, Qt::Key_Down, "TxtWGSg_12"},    // N -> S
-        {0, "OptMWGS84", 1, 0, Qt::Key_Left, "CmdAcerca"},  // NIMA -> IGN
+        {0, "OptMWGS84", 1, 0, Qt::Key_Left, "CmdFichero_0"},  // NIMA -> IGN
         {0, "OptUTM", 0, 1, Qt::Key_Down, "TxtUTMx"},       // and the UTM frame opens
     };
     for (const auto& c : cases) {
