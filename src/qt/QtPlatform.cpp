@@ -63,17 +63,48 @@ QString ExpandTabs(const QString& text) {
     return out;
 }
 
+// A line wider than `width` pixels, broken after the last blank or "/" (a path's
+// folders) that keeps each piece within it; where there is none, at the width itself.
+QString Broken(const QString& line, const QFontMetrics& metrics, int width) {
+    QString out, rest = line;
+    while (rest.size() > 1 && metrics.horizontalAdvance(rest) > width) {
+        int fits = 1;
+        while (fits < rest.size() && metrics.horizontalAdvance(rest.left(fits + 1)) <= width) ++fits;
+        int cut = fits;
+        for (int i = fits; i > 0; --i) {
+            if (rest[i - 1] == QLatin1Char(' ') || rest[i - 1] == QLatin1Char('/')) {
+                cut = i;
+                break;
+            }
+        }
+        out += rest.left(cut) + QLatin1Char('\n');
+        rest = rest.mid(cut);
+    }
+    return out + rest;
+}
+
 // Lays out the text of a box. The lines of a text of several lines are written to be
-// read as they stand: none is wrapped, the box grows as wide as the widest. A text
-// with tabs is a table (the parameter sheets): shown in the fixed-pitch font with its
-// tabs expanded to the stops it was written for, so its columns stand under their
-// headings.
+// read as they stand: none is wrapped, the box grows as wide as the widest, up to the
+// screen's width; a line wider than that is broken at a word or a path's "/", so that
+// nothing is cut at the box's edge. A text with tabs is a table (the parameter sheets):
+// shown in the fixed-pitch font with its tabs expanded to the stops it was written for,
+// so its columns stand under their headings.
 void LayOutText(QMessageBox& box, const QString& text) {
     auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
     const bool table = text.contains(QLatin1Char('\t'));
-    box.setText(table ? ExpandTabs(text) : text);
-    if (label == nullptr || !text.contains(QLatin1Char('\n'))) return;
-    if (table) label->setFont(FixedPitchFont());
+    QString shown = table ? ExpandTabs(text) : text;
+    if (label != nullptr) {
+        if (table) label->setFont(FixedPitchFont());
+        // What the screen leaves for the text beside the icon, within the box's frame.
+        constexpr int kBesideText = 200;
+        const QScreen* screen = box.screen() != nullptr ? box.screen() : QGuiApplication::primaryScreen();
+        const int width = (screen != nullptr ? screen->availableGeometry().width() : 800) - kBesideText;
+        QStringList lines = shown.split(QLatin1Char('\n'));
+        for (QString& line : lines) line = Broken(line, QFontMetrics(label->font()), width);
+        shown = lines.join(QLatin1Char('\n'));
+    }
+    box.setText(shown);
+    if (label == nullptr || !shown.contains(QLatin1Char('\n'))) return;
     // The box wraps any text wider than half the screen; a label at least as wide as
     // its widest line leaves every line whole.
     const QFontMetrics metrics(label->font());

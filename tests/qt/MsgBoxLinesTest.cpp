@@ -155,4 +155,21 @@ TEST(MsgBoxLines, ATextWithTabsIsATableAndOneOfSeveralLinesIsNeverWrapped) {
         EXPECT_EQ(shown.fixedPitch, c.fixedPitch);
         if (shown.lines.size() > 1) ExpectWholeLines(shown);
     }
+
+    // A line wider than the screen is broken at a word or after a path's "/": the whole
+    // text is shown, within the screen.
+    const QString folder = QStringLiteral("/carpeta-de-proyectos-cartograficos-del-ayuntamiento").repeated(8);
+    const QString text = QStringLiteral("No se ha podido convertir «hitos.csv»: no se puede escribir en ") + folder +
+                         QStringLiteral("/hitos_ED50.csv\nNo se ha escrito ningún fichero.");
+    ShownBox shown;
+    auto closer = testing_support::OnEachBox([&](QMessageBox* box) {
+        shown = Inspect(box);
+        box->accept();
+    });
+    platform.MsgBox(text.toStdString(), "Talpor", app::MsgIcon::Exclamation, app::MsgButtons::OK,
+                    app::MsgResult::OK);
+    EXPECT_GT(shown.lines.size(), 3);
+    EXPECT_EQ(shown.lines.join(QString()), QString(text).remove(QLatin1Char('\n')));
+    EXPECT_TRUE(shown.lines[1].startsWith(QLatin1Char('/')) || shown.lines[0].endsWith(QLatin1Char('/')));
+    ExpectWholeLines(shown);
 }
