@@ -98,7 +98,10 @@ void LayOutText(QMessageBox& box, const QString& text) {
         // What the screen leaves for the text beside the icon, within the box's frame.
         constexpr int kBesideText = 200;
         const QScreen* screen = box.screen() != nullptr ? box.screen() : QGuiApplication::primaryScreen();
-        const int width = (screen != nullptr ? screen->availableGeometry().width() : 800) - kBesideText;
+        // A text of one line reads best at the half screen a box wraps it at.
+        constexpr int kOneLineWidth = 500;
+        int width = (screen != nullptr ? screen->availableGeometry().width() : 800) - kBesideText;
+        if (!shown.contains(QLatin1Char('\n'))) width = std::min(width, kOneLineWidth);
         QStringList lines = shown.split(QLatin1Char('\n'));
         for (QString& line : lines) line = Broken(line, QFontMetrics(label->font()), width);
         shown = lines.join(QLatin1Char('\n'));
