@@ -284,8 +284,8 @@ void ConvertClick(app::FormModel& form, app::Platform& platform, Grids& grids, T
     const TabControls c = ControlsOf(form, tab);
     const bool utm = tab == Tab::WGS84ToED50 ? Tab0ReadsUtm(form) : Tab1ReadsUtm(form);
     const bool checked =
-        utm ? entry::FieldsReadable(form, platform, {&c.utmE, &c.utmN, &c.utmHeight})
-            : entry::FieldsReadable(form, platform,
+        utm ? entry::FieldsChecked(form, platform, {&c.utmE, &c.utmN, &c.utmHeight})
+            : entry::FieldsChecked(form, platform,
                                    {&c.latDeg, &c.latMin, &c.latSec, &c.lonDeg, &c.lonMin, &c.lonSec, &c.geoHeight});
     if (!checked) return;
     // Whatever the click writes next is of the point as typed now.

@@ -204,14 +204,14 @@ bool HoldsCheckedValue(const app::FormModel& form, const app::Control& field) {
     return range && x && *x >= range->min && *x <= range->max;
 }
 
-bool FieldsReadable(app::FormModel& form, app::Platform& platform,
+bool FieldsChecked(app::FormModel& form, app::Platform& platform,
                     std::initializer_list<app::Control*> fields) {
     for (app::Control* field : fields) {
-        if (ReadableValue(*field)) continue;
+        if (HoldsCheckedValue(form, *field)) continue;
         form.focusRequest = nullptr;
         FieldLostFocus(form, platform, *field);
         // A text the check only rewrote ("40.5" as "40,5") goes on to the button.
-        if (form.focusRequest != nullptr || !ReadableValue(*field)) return false;
+        if (form.focusRequest != nullptr || !HoldsCheckedValue(form, *field)) return false;
     }
     return true;
 }

@@ -71,13 +71,12 @@ std::optional<std::string> PlainNumberText(char fieldClass, std::string_view tex
 // check would refuse or clamp.
 bool HoldsCheckedValue(const app::FormModel& form, const app::Control& field);
 
-// Before a button reads fields: each must read as one number its field takes, the same
-// whichever way it is read, and within a double (a text the user could leave unchecked,
-// say in a frame a paste disabled under it, may not). One that does not gets the check
-// of leaving it; when that corrects it or keeps it, with its message and focus, the
-// answer is false and the button reads nothing. Values beyond a field's limits are left
-// to the button.
-bool FieldsReadable(app::FormModel& form, app::Platform& platform,
+// Before a button reads fields: each must hold a value its check has passed
+// (HoldsCheckedValue). A text the user could leave unchecked (say in a frame a paste
+// disabled while it was being typed) gets the check of leaving it; when that corrects
+// it or keeps it, with its message and focus, the answer is false and the button reads
+// nothing.
+bool FieldsChecked(app::FormModel& form, app::Platform& platform,
                     std::initializer_list<app::Control*> fields);
 
 // Focus gained: reformat without thousands points, select all, light-yellow background.

@@ -20,7 +20,7 @@ constexpr const char* kNewLine = "\r\n";
 }  // namespace
 
 void Command2_Click(app::FormModel& form, app::Platform& platform) {
-    if (!AnglesReadable(form, platform, {kPoint1Latitude})) return;
+    if (!AnglesChecked(form, platform, {kPoint1Latitude})) return;
     // The radii are the same at ±latitude: the N/S choice is not read.
     double lat = ReadAngle(form, kPoint1Latitude, false);
     const mGeo::Ellipsoid& wgs84 = mGeo::Ellipsoids[mGeo::kWGS84];

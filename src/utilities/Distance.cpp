@@ -22,7 +22,7 @@ void Warn(app::Platform& platform, const char* text) {
 }  // namespace
 
 void Command4_Click(app::FormModel& form, app::Platform& platform) {
-    if (!AnglesReadable(form, platform, {kPoint1Latitude, kPoint1Longitude, kPoint2Latitude, kPoint2Longitude}))
+    if (!AnglesChecked(form, platform, {kPoint1Latitude, kPoint1Longitude, kPoint2Latitude, kPoint2Longitude}))
         return;
     // Each angle is checked as soon as it is read: a bad latitude of point 1 is
     // reported before anything else of the tab is looked at.

@@ -14,7 +14,7 @@ constexpr const char* kNewLine = "\r\n";
 }  // namespace
 
 void Command5_Click(app::FormModel& form, app::Platform& platform) {
-    if (!AnglesReadable(form, platform, {kPoint1Latitude, kPoint1Longitude})) return;
+    if (!AnglesChecked(form, platform, {kPoint1Latitude, kPoint1Longitude})) return;
     double lat = ReadAngle(form, kPoint1Latitude, Point1IsSouth(form));
     double lon = ReadAngle(form, kPoint1Longitude, Point1IsWest(form));
     // Decimals 0 rounds the packed values to four decimals; the fifth printed one is

@@ -17,12 +17,12 @@ double ReadAngle(const app::FormModel& form, SexagesimalFields fields, bool nega
     return mGeo::DMSToDeg(deg, min, sec, negative);
 }
 
-bool AnglesReadable(app::FormModel& form, app::Platform& platform,
+bool AnglesChecked(app::FormModel& form, app::Platform& platform,
                    std::initializer_list<SexagesimalFields> angles) {
     for (const SexagesimalFields& a : angles) {
         app::Control* fields[] = {&form.Get("TxtWGSg", a.deg), &form.Get("TxtWGSg", a.min),
                                   &form.Get("TxtWGSg", a.sec)};
-        if (!entry::FieldsReadable(form, platform, {fields[0], fields[1], fields[2]})) return false;
+        if (!entry::FieldsChecked(form, platform, {fields[0], fields[1], fields[2]})) return false;
     }
     return true;
 }

@@ -26,9 +26,9 @@ inline constexpr SexagesimalFields kPoint2Longitude{30, 29, 28};
 // as 0. Throws the overflow error for degrees or minutes beyond 16 bits.
 double ReadAngle(const app::FormModel& form, SexagesimalFields fields, bool negative);
 
-// Before a button reads them: the fields of the angles given read as their numbers, or
-// the first that does not gets its check (entry::FieldsReadable) and the answer is false.
-bool AnglesReadable(app::FormModel& form, app::Platform& platform,
+// Before a button reads them: the fields of the angles given hold checked values, or
+// the first that does not gets its check (entry::FieldsChecked) and the answer is false.
+bool AnglesChecked(app::FormModel& form, app::Platform& platform,
                    std::initializer_list<SexagesimalFields> angles);
 
 // Hemisphere choices: true when the angle is south or west.

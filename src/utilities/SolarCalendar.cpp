@@ -77,7 +77,7 @@ void Show(app::Control& label, LabelTexts texts) {
 }  // namespace
 
 void Command3_Click(app::FormModel& form, app::Platform& platform) {
-    if (!AnglesReadable(form, platform, {kPoint1Latitude, kPoint1Longitude})) return;
+    if (!AnglesChecked(form, platform, {kPoint1Latitude, kPoint1Longitude})) return;
     Place p{};
     // The calendar always takes point 1 as north; its N/S choice is not read.
     p.lat = ReadAngle(form, kPoint1Latitude, false);

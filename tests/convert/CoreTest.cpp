@@ -80,7 +80,6 @@ TEST_F(ConversionTab, CoreGivesWhatEachButtonShowsAndWritesIntoTheOtherFrame) {
         {"Madrid", "40 25 12,5", "3 42 0,25 W", nullptr, nullptr, 0, "EST99", true, true},
         {"Galicia", "43 30 0", "7 0 0 W", nullptr, nullptr, 0, "ZNW99", true, true},
         {"Mallorca", "39 30 0", "2 40 0 E", nullptr, nullptr, 0, "BAL99", true, true},
-        {"Canary Islands", "28 0 0", "15 30 0 W", nullptr, nullptr, 0, nullptr, false, false},
         {"north of 44º", "44 30 0", "3 0 0 W", nullptr, nullptr, 0, nullptr, true, false},
         {"Madrid, UTM", nullptr, nullptr, "440610,5", "4474317,25", 1, "EST99", true, true},
         // 4º 45' W, 39º 45' N: west of 4º 30' but south of 41º 30', EST99 as in degrees.

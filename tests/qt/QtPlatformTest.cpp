@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 
 #include "ShownWindow.h"
+#include "num/RuntimeError.h"
 
 using talpor_qt::QtPlatform;
 
@@ -185,9 +186,8 @@ TEST(QtPlatformLog, AnErrorInTheWindowIsRecordedWhereItsMessageSays) {
             shown = box->text();
             box->accept();
         });
-        s.Edit("TxtWGSg", 0)->setText("99999");
         testing::internal::CaptureStderr();
-        s.Click("CmdED50Helmert");
+        s.frm.Guard("frmTalpor.CmdED50Helmert_Click", [] { throw num::Overflow(); });
         const std::string stdErr = testing::internal::GetCapturedStderr();
 
         EXPECT_EQ(shown, QStringLiteral("Ha ocurrido un error en frmTalpor.CmdED50Helmert_Click\n"
