@@ -256,8 +256,7 @@ void FieldLostFocus(app::FormModel& form, app::Platform& platform, app::Control&
         return;
     }
     if (*plain != field.text) mText::SetFieldText(field, *plain);
-    mText::ValidateField(form, platform, field, "N,", range->title, range->max, range->min,
-                         std::nullopt, range->format);
+    mText::ValidateNumber(form, platform, field, range->title, range->max, range->min, range->format);
     field.backColor = app::kWhite;
 }
 

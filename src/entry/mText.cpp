@@ -13,24 +13,6 @@ bool IsDigit(int c) { return c >= '0' && c <= '9'; }
 
 bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
-// Byte offset where character number `chars` starts (the text's size when it is shorter).
-std::size_t ByteOffsetOfChar(std::string_view text, int chars) {
-    std::size_t i = 0;
-    for (int n = 0; i < text.size() && n < chars; ++n) {
-        ++i;
-        while (i < text.size() && IsContinuationByte(text[i])) ++i;
-    }
-    return i;
-}
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
-
 // The number a text holds under the regional separators, when it reads as one.
 std::optional<double> RegionalValue(std::string_view text) {
     const num::Separators& sep = num::RegionalSeparators();
@@ -120,52 +102,12 @@ std::string InRangeText(double x, std::string_view format, double min, double ma
     return fixedValue >= min && fixedValue <= max ? fixed : text;
 }
 
-// A limit written without a pattern: its decimal text with "," before the decimals.
-std::string PlainLimitText(double limit) {
-    std::string t = num::Str(limit);
-    if (!t.empty() && t[0] == ' ') t.erase(0, 1);
-    if (auto point = t.find('.'); point != std::string::npos) t[point] = ',';
-    return t;
-}
-
-void ValidateNumber(app::FormModel& form, app::Platform& platform, app::Control& field,
-                    std::string_view title, double max, double min, std::string_view format) {
-    double x = FieldNumber(field.text);
-    if (x < min || x > max) {
-        ShowLimits(platform, title, max, min, format);
-        double limit = x < min ? min : max;
-        SetFieldText(field, format.empty() ? PlainLimitText(limit) : InRangeText(limit, format, min, max));
-        form.SetFocus(field);
-    } else if (!format.empty()) {
-        SetFieldText(field, InRangeText(x, format, min, max));
-    }
-}
-
-void ValidateLength(app::FormModel& form, app::Platform& platform, app::Control& field,
-                    std::string_view title, double max,
-                    const std::optional<std::string>& defaultText) {
-    if (field.text.empty()) {
-        if (defaultText) {
-            SetFieldText(field, *defaultText);
-            form.SetFocus(field);
-        }
-        return;
-    }
-    int maxChars = max <= 0 ? 0 : max >= 1e9 ? 1000000000 : static_cast<int>(max);
-    if (CharLength(field.text) <= maxChars) return;
-    platform.MsgBox(std::string(title) + " <= " + num::NumberToText(max) + " caracteres",
-                    "Limitaciones", app::MsgIcon::Information, app::MsgButtons::OK,
-                    app::MsgResult::OK);
-    SetFieldText(field, field.text.substr(0, ByteOffsetOfChar(field.text, maxChars)));
-    form.SetFocus(field);
-}
 
 }  // namespace
 
 void ShowLimits(app::Platform& platform, std::string_view title, double max, double min,
                 std::string_view format) {
-    auto limitText = [&](double v) { return format.empty() ? num::Str(v) : num::Format(v, format); };
-    std::string message = limitText(min) + " < " + std::string(title) + " <" + limitText(max);
+    std::string message = num::Format(min, format) + " < " + std::string(title) + " <" + num::Format(max, format);
     platform.MsgBox(message, "Limitaciones", app::MsgIcon::Information, app::MsgButtons::OK,
                     app::MsgResult::OK);
 }
@@ -217,7 +159,7 @@ void FilterKey(const app::Control& field, int& keyCode, std::string_view mode) {
         return !text.empty() && field.selStart != 0;
     };
 
-    const std::string m = Lower(mode);
+    const std::string m(mode);
     if (m == "09") {
         if (!IsDigit(c)) refuse();
     } else if (m == "0,9") {
@@ -226,23 +168,21 @@ void FilterKey(const app::Control& field, int& keyCode, std::string_view mode) {
         // Points group the thousands, before the decimal comma only.
         const bool pointRefused = c == '.' && text.find(',') != std::string::npos && !wholeSelected;
         if (commaRefused() || pointRefused || !(IsDigit(c) || c == ',' || c == '.')) refuse();
-    } else if (m == "-09") {
-        if (minusRefused() || !(IsDigit(c) || c == '-')) refuse();
     } else if (m == "-0,9") {
         if (commaRefused() || minusRefused() || !(IsDigit(c) || c == ',' || c == '-')) refuse();
-    } else if (m == "0/9") {
-        if (!(IsDigit(c) || c == '/')) refuse();
     }
 }
 
-void ValidateField(app::FormModel& form, app::Platform& platform, app::Control& field,
-                   std::string_view kind, std::string_view title, double max, double min,
-                   const std::optional<std::string>& defaultText, std::string_view format) {
-    const std::string k = Lower(kind);
-    if (k == "n" || k == "n,")
-        ValidateNumber(form, platform, field, title, max, min, format);
-    else if (k == "s")
-        ValidateLength(form, platform, field, title, max, defaultText);
+void ValidateNumber(app::FormModel& form, app::Platform& platform, app::Control& field,
+                    std::string_view title, double max, double min, std::string_view format) {
+    double x = FieldNumber(field.text);
+    if (x < min || x > max) {
+        ShowLimits(platform, title, max, min, format);
+        SetFieldText(field, InRangeText(x < min ? min : max, format, min, max));
+        form.SetFocus(field);
+    } else {
+        SetFieldText(field, InRangeText(x, format, min, max));
+    }
 }
 
 void SelectFieldText(app::Control& field, std::string_view format) {

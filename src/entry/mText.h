@@ -32,35 +32,25 @@ double FieldValue(std::string_view text);
 inline constexpr int kBackspace = 8;
 
 // Decides whether a typed character may enter the field; a refused key sets keyCode
-// to 0. Backspace (8) always passes. Modes, compared without regard to letter case:
+// to 0. Backspace (8) always passes. Modes:
 //   "09"    digits only;
 //   "0,9"   digits and one "," (a second one only when the whole text is selected);
 //   "0.,9"  the rules of "0,9", and "." as well while the text has no ",";
-//   "-09"   digits and one "-", only at the start of the text;
-//   "-0,9"  the rules of "0,9" and "-09" together;
-//   "0/9"   digits and "/";
-//   any other mode accepts every key.
+//   "-0,9"  the rules of "0,9", and one "-", only at the start of the text.
 // The whole text counts as selected when the selection length equals the text length.
 void FilterKey(const app::Control& field, int& keyCode, std::string_view mode);
 
-// Checks a field that loses the focus. Kind, compared without regard to letter case:
-//   "N" or "N,": the field's number (FieldValue) must lie in [min, max]. Outside, a
-//     "Limitaciones" message names both limits, the text becomes the nearer limit and
-//     the field asks for the focus back (form.SetFocus). Inside, the text is rewritten
-//     with `format` (left alone when `format` is empty). A text written with `format`
-//     never reads outside [min, max]: where rounding to the format would push it out
-//     (59.999999 as "#,##0.0000" would read 60), the last shown decimal is cut
-//     towards the inside instead ("59,9999").
-//   "S": a text of at most `max` characters; a longer one is reported and cut, and
-//     the field asks for the focus back; an empty one takes `defaultText` when given
-//     (and asks for the focus back).
-//   any other kind: nothing happens.
-void ValidateField(app::FormModel& form, app::Platform& platform, app::Control& field,
-                   std::string_view kind, std::string_view title, double max, double min,
-                   const std::optional<std::string>& defaultText, std::string_view format);
+// Checks a field that loses the focus: the field's number (FieldValue) must lie in
+// [min, max]. Outside, a "Limitaciones" message names both limits, the text becomes the
+// nearer limit and the field asks for the focus back (form.SetFocus). Inside, the text is
+// rewritten with `format`. A text written with `format` never reads outside [min, max]:
+// where rounding to the format would push it out (59.999999 as "#,##0.0000" would read
+// 60), the last shown decimal is cut towards the inside instead ("59,9999").
+void ValidateNumber(app::FormModel& form, app::Platform& platform, app::Control& field,
+                    std::string_view title, double max, double min, std::string_view format);
 
 // The "Limitaciones" message of a number outside [min, max], naming both limits
-// ("35 < Grados sexagesimales <44"), written with `format` (or plainly when it is empty).
+// ("35 < Grados sexagesimales <44"), written with `format`.
 void ShowLimits(app::Platform& platform, std::string_view title, double max, double min,
                 std::string_view format);
 
