@@ -231,24 +231,85 @@ char OutputSeparator(Separator input, char decimalSign) {
     return '\t';
 }
 
-void SplitFields(std::string_view line, Separator separator, std::vector<std::string>& fields) {
+namespace {
+
+// Just past the quote that closes the quoted field opening at `quote`, a doubled quote
+// standing for one; `quote` itself when it opens no field (kMaxQuotedLines: too many line
+// breaks, `maxBytes` from `recordBegin`, or the end of the input); nullopt when `text`
+// ends first and more may follow.
+std::optional<std::size_t> QuotedEnd(std::string_view text, std::size_t quote, std::size_t recordBegin,
+                                     std::size_t maxBytes, bool atEnd) {
+    const std::size_t n = text.size();
+    std::size_t breaks = 0, i = quote + 1;
+    while (true) {
+        i = text.find_first_of("\"\n", i);
+        if (i == std::string_view::npos)
+            return atEnd || n - recordBegin >= maxBytes ? std::optional(quote) : std::nullopt;
+        if (i - recordBegin >= maxBytes) return quote;
+        if (text[i] == '\n') {
+            if (++breaks > kMaxQuotedLines) return quote;
+            ++i;
+        } else if (i + 1 < n && text[i + 1] == '"') {
+            i += 2;
+        } else if (i + 1 == n && !atEnd) {
+            return std::nullopt;  // it may be the first of a doubled quote
+        } else {
+            return i + 1;
+        }
+    }
+}
+
+}  // namespace
+
+std::optional<std::size_t> RecordEnd(std::string_view text, std::size_t begin, Separator separator, bool atEnd) {
+    const std::size_t n = text.size();
+    const std::size_t lineEnd = std::min(text.find('\n', begin), n);
+    // Most lines hold no quote, and then their record is the line.
+    if (std::memchr(text.data() + begin, '"', lineEnd - begin) == nullptr) {
+        if (lineEnd < n) return lineEnd + 1;
+        return atEnd ? std::optional(n) : std::nullopt;
+    }
+    const bool blanks = separator == Separator::Blanks;
+    const char sep = SeparatorChar(separator);
+    bool fieldStart = true;
+    for (std::size_t i = begin; i < n;) {
+        const char c = text[i];
+        if (c == '\n') return i + 1;
+        if (fieldStart && c == '"') {
+            const std::optional<std::size_t> end = QuotedEnd(text, i, begin, kMaxRecordBytes, atEnd);
+            if (!end) return std::nullopt;
+            if (*end != i) {
+                i = *end;
+                fieldStart = false;
+                continue;
+            }
+        }
+        fieldStart = blanks ? IsBlankChar(c) : c == sep;
+        ++i;
+    }
+    return atEnd ? std::optional(n) : std::nullopt;
+}
+
+void SplitFields(std::string_view record, Separator separator, std::vector<std::string>& fields) {
     fields.clear();
     const bool blanks = separator == Separator::Blanks;
     const char sep = SeparatorChar(separator);
-    auto ends = [&](std::size_t i) { return blanks ? IsBlankChar(line[i]) : line[i] == sep; };
+    auto ends = [&](std::size_t i) { return blanks ? IsBlankChar(record[i]) : record[i] == sep; };
     std::size_t i = 0;
-    const std::size_t n = line.size();
+    const std::size_t n = record.size();
     while (true) {
         if (blanks) {
-            while (i < n && IsBlankChar(line[i])) ++i;
+            while (i < n && IsBlankChar(record[i])) ++i;
             if (i == n) return;
         }
         std::string field;
-        if (i < n && line[i] == '"') {
+        // A quote that does not close in the record is a plain character (RecordEnd;
+        // the record, whole and under the size limit, decides alone).
+        if (i < n && record[i] == '"' && QuotedEnd(record, i, 0, std::string_view::npos, true) != i) {
             for (++i; i < n; ++i) {
-                if (line[i] != '"') {
-                    field += line[i];
-                } else if (i + 1 < n && line[i + 1] == '"') {
+                if (record[i] != '"') {
+                    field += record[i];
+                } else if (i + 1 < n && record[i + 1] == '"') {
                     field += '"';
                     ++i;
                 } else {
@@ -259,7 +320,7 @@ void SplitFields(std::string_view line, Separator separator, std::vector<std::st
         }
         const std::size_t start = i;
         while (i < n && !ends(i)) ++i;
-        field.append(line.substr(start, i - start));
+        field.append(record.substr(start, i - start));
         fields.push_back(std::move(field));
         if (i == n) return;
         ++i;  // the separator
@@ -298,24 +359,29 @@ void PointText(const std::vector<std::string>& fields, const std::vector<std::si
 
 Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& choice,
                   const Conversion& conversion) {
-    std::vector<std::string_view> nonBlank;
-    std::vector<std::size_t> lineNumbers;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].find_first_not_of(" \t") == std::string::npos) continue;
-        nonBlank.push_back(lines[i]);
-        lineNumbers.push_back(i + 1);
-    }
+    std::vector<std::string_view> nonBlankLines;
+    for (const std::string& line : lines)
+        if (line.find_first_not_of(" \t") != std::string::npos) nonBlankLines.push_back(line);
     Layout layout;
-    layout.separator = choice.separator ? *choice.separator : DetectSeparator(nonBlank);
+    layout.separator = choice.separator ? *choice.separator : DetectSeparator(nonBlankLines);
 
-    std::vector<std::vector<std::string>> rows(nonBlank.size());
-    std::map<std::size_t, std::size_t> counts;
-    for (std::size_t i = 0; i < nonBlank.size(); ++i) {
-        SplitFields(nonBlank[i], layout.separator, rows[i]);
-        ++counts[rows[i].size()];
+    // The records, as the run will cut them, numbered by their first line.
+    std::string text;
+    for (const std::string& line : lines) text.append(line).append(1, '\n');
+    std::vector<std::string> records;
+    std::vector<std::size_t> lineNumbers;
+    for (std::size_t begin = 0, line = 1; begin < text.size();) {
+        const std::size_t end = *RecordEnd(text, begin, layout.separator, true);
+        const std::string_view record = std::string_view(text).substr(begin, end - begin - 1);
+        if (record.find_first_not_of(" \t") != std::string_view::npos) {
+            records.emplace_back(record);
+            lineNumbers.push_back(line);
+        }
+        line += static_cast<std::size_t>(std::count(record.begin(), record.end(), '\n')) + 1;
+        begin = end;
     }
-    for (const auto& [columns, lineCount] : counts)
-        if (lineCount > counts[layout.columns]) layout.columns = columns;
+    std::vector<std::vector<std::string>> rows(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) SplitFields(records[i], layout.separator, rows[i]);
 
     const bool namesAllowed = !rows.empty() && choice.header.value_or(true);
     const std::vector<std::string>* names = namesAllowed ? &rows[0] : nullptr;
@@ -326,15 +392,9 @@ Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& cho
     };
     for (const std::string& c : choice.pointColumns) layout.pointColumns.push_back(resolve(c));
     if (!choice.heightColumn.empty()) layout.heightColumn = resolve(choice.heightColumn);
-    std::vector<std::size_t> given = layout.pointColumns;
-    if (layout.heightColumn) given.push_back(*layout.heightColumn);
-    for (std::size_t c : given)
-        if (!rows.empty() && c >= layout.columns)
-            throw LayoutError("no hay " + ColumnsText({c}) + ": las filas tienen " + std::to_string(layout.columns) +
-                              (layout.columns == 1 ? " columna" : " columnas"));
 
     if (layout.pointColumns.empty() && !rows.empty()) {
-        // Each line votes for the run of columns where it holds a point.
+        // Each record votes for the run of columns where it holds a point.
         const std::size_t maxWidth = layout.separator == Separator::Blanks ? 10 : 8;
         std::map<Run, std::size_t> votes;
         std::string why;
@@ -349,7 +409,7 @@ Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& cho
             }
         }
         if (votes.empty()) {
-            const bool onlyNames = rows.size() == 1 && choice.header.value_or(HasWord(nonBlank[0]));
+            const bool onlyNames = rows.size() == 1 && choice.header.value_or(HasWord(records[0]));
             if (!onlyNames) {
                 std::string message = "no se encuentra ningún punto en " +
                                       (lines.size() == 1 ? std::string("la primera fila")
@@ -358,6 +418,7 @@ Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& cho
                 throw LayoutError(message + "; indique sus columnas con --columnas");
             }
             layout.headerLine = lineNumbers[0];
+            layout.columns = rows[0].size();
             return layout;
         }
         Run best = votes.begin()->first;
@@ -366,19 +427,43 @@ Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& cho
         layout.pointColumns = Columns(best);
         layout.columnsFound = true;
     }
+    if (rows.empty()) return layout;
 
-    if (!rows.empty()) {
-        bool header = named;
-        if (choice.header) {
-            header = *choice.header;
-        } else if (!named) {
-            bool word = false;
-            for (std::size_t c : layout.pointColumns)
-                word = word || (c < rows[0].size() && HasWord(rows[0][c]));
-            header = word && !ReadsAsPoint(rows[0], layout.pointColumns, conversion);
-        }
-        if (header) layout.headerLine = lineNumbers[0];
+    bool header = named;
+    if (choice.header) {
+        header = *choice.header;
+    } else if (!named) {
+        bool word = false;
+        for (std::size_t c : layout.pointColumns) word = word || (c < rows[0].size() && HasWord(rows[0][c]));
+        header = word && !ReadsAsPoint(rows[0], layout.pointColumns, conversion);
     }
+    if (header) layout.headerLine = lineNumbers[0];
+
+    // The header, or the rows that hold a point, say how many columns a row has: not
+    // the broken lines of a file, however many.
+    std::vector<std::size_t> needed = layout.pointColumns;
+    if (layout.heightColumn) needed.push_back(*layout.heightColumn);
+    const std::size_t widest = *std::max_element(needed.begin(), needed.end());
+    if (header && (layout.separator != Separator::Blanks || rows.size() == 1) && widest < rows[0].size()) {
+        layout.columns = rows[0].size();
+    } else {
+        std::map<std::size_t, std::size_t> counts, withPoint;
+        for (std::size_t i = header && rows.size() > 1 ? 1 : 0; i < rows.size(); ++i) {
+            ++counts[rows[i].size()];
+            if (ReadsAsPoint(rows[i], layout.pointColumns, conversion)) ++withPoint[rows[i].size()];
+        }
+        std::size_t most = 0;
+        for (const auto& [columns, count] : withPoint.empty() ? counts : withPoint) {
+            if (count > most) {
+                most = count;
+                layout.columns = columns;
+            }
+        }
+    }
+    for (std::size_t c : needed)
+        if (c >= layout.columns)
+            throw LayoutError("no hay " + ColumnsText({c}) + ": las filas tienen " + std::to_string(layout.columns) +
+                              (layout.columns == 1 ? " columna" : " columnas"));
     return layout;
 }
 
