@@ -99,6 +99,9 @@ class Reader {
         return true;
     }
 
+    // True once the whole input is read.
+    bool AtEnd() const { return eof_; }
+
     std::uint64_t BytesRead() const { return bytesRead_.load(std::memory_order_relaxed); }
 
   private:
@@ -238,7 +241,7 @@ class Run {
             sample.push_back(IsUtf8(line) ? std::string(line) : FromWindows1252(line));
         }
         try {
-            layout_ = FindLayout(sample, settings_.layout, settings_.conversion);
+            layout_ = FindLayout(sample, settings_.layout, settings_.conversion, reader_.AtEnd() && head.empty());
         } catch (const LayoutError& e) {
             throw RunError(e.what());
         }

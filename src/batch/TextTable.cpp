@@ -64,19 +64,43 @@ SeparatorMarks MarksOf(std::string_view line) {
     return m;
 }
 
-Separator DetectSeparator(const std::vector<std::string_view>& lines) {
-    std::size_t semicolons = 0, tabs = 0, commas = 0, decimalCommas = 0;
-    for (std::string_view line : lines) {
-        const SeparatorMarks m = MarksOf(line);
-        semicolons += m.semicolon;
-        tabs += m.tab;
-        commas += m.comma;
-        decimalCommas += m.comma && m.commasBetweenDigits && m.innerBlanks;
+// The records of a file's first lines as `separator` cuts them (RecordEnd), blank ones
+// left out, each with the number of its first line. Unless the lines are the whole
+// input, a last record whose quoted field goes on beyond them is left out too.
+struct NumberedRecord {
+    std::string text;
+    std::size_t line = 0;
+};
+
+std::vector<NumberedRecord> Records(const std::vector<std::string>& lines, Separator separator, bool whole) {
+    std::string text;
+    for (const std::string& line : lines) text.append(line).append(1, '\n');
+    std::vector<NumberedRecord> records;
+    for (std::size_t begin = 0, line = 1; begin < text.size();) {
+        const std::optional<std::size_t> end = RecordEnd(text, begin, separator, whole);
+        if (!end) break;
+        const std::string_view record = std::string_view(text).substr(begin, *end - begin - 1);
+        if (record.find_first_not_of(" \t") != std::string_view::npos) records.push_back({std::string(record), line});
+        line += static_cast<std::size_t>(std::count(record.begin(), record.end(), '\n')) + 1;
+        begin = *end;
     }
-    const std::size_t half = lines.size() / 2;
-    if (semicolons > half) return Separator::Semicolon;
-    if (tabs > half) return Separator::Tab;
-    if (commas > half && decimalCommas * 2 <= commas) return Separator::Comma;
+    return records;
+}
+
+// Each separator counts in the records it would cut: the lines of a quoted field that
+// holds line breaks have none.
+Separator DetectSeparator(const std::vector<std::string>& lines, bool whole) {
+    for (Separator s : {Separator::Semicolon, Separator::Tab, Separator::Comma}) {
+        const std::vector<NumberedRecord> records = Records(lines, s, whole);
+        std::size_t found = 0, decimalCommas = 0;
+        for (const NumberedRecord& r : records) {
+            const SeparatorMarks m = MarksOf(r.text);
+            const bool has = s == Separator::Semicolon ? m.semicolon : s == Separator::Tab ? m.tab : m.comma;
+            found += has;
+            decimalCommas += has && s == Separator::Comma && m.commasBetweenDigits && m.innerBlanks;
+        }
+        if (found > records.size() / 2 && decimalCommas * 2 <= found) return s;
+    }
     return Separator::Blanks;
 }
 
@@ -357,31 +381,13 @@ void PointText(const std::vector<std::string>& fields, const std::vector<std::si
     }
 }
 
-Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& choice,
-                  const Conversion& conversion) {
-    std::vector<std::string_view> nonBlankLines;
-    for (const std::string& line : lines)
-        if (line.find_first_not_of(" \t") != std::string::npos) nonBlankLines.push_back(line);
+Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& choice, const Conversion& conversion,
+                  bool whole) {
     Layout layout;
-    layout.separator = choice.separator ? *choice.separator : DetectSeparator(nonBlankLines);
-
-    // The records, as the run will cut them, numbered by their first line.
-    std::string text;
-    for (const std::string& line : lines) text.append(line).append(1, '\n');
-    std::vector<std::string> records;
-    std::vector<std::size_t> lineNumbers;
-    for (std::size_t begin = 0, line = 1; begin < text.size();) {
-        const std::size_t end = *RecordEnd(text, begin, layout.separator, true);
-        const std::string_view record = std::string_view(text).substr(begin, end - begin - 1);
-        if (record.find_first_not_of(" \t") != std::string_view::npos) {
-            records.emplace_back(record);
-            lineNumbers.push_back(line);
-        }
-        line += static_cast<std::size_t>(std::count(record.begin(), record.end(), '\n')) + 1;
-        begin = end;
-    }
+    layout.separator = choice.separator ? *choice.separator : DetectSeparator(lines, whole);
+    const std::vector<NumberedRecord> records = Records(lines, layout.separator, whole);
     std::vector<std::vector<std::string>> rows(records.size());
-    for (std::size_t i = 0; i < records.size(); ++i) SplitFields(records[i], layout.separator, rows[i]);
+    for (std::size_t i = 0; i < records.size(); ++i) SplitFields(records[i].text, layout.separator, rows[i]);
 
     const bool namesAllowed = !rows.empty() && choice.header.value_or(true);
     const std::vector<std::string>* names = namesAllowed ? &rows[0] : nullptr;
@@ -405,11 +411,11 @@ Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& cho
                 ++votes[*r];
             } else if (why.empty() && !rowWhy.empty()) {
                 why = rowWhy;
-                whyLine = lineNumbers[i];
+                whyLine = records[i].line;
             }
         }
         if (votes.empty()) {
-            const bool onlyNames = rows.size() == 1 && choice.header.value_or(HasWord(records[0]));
+            const bool onlyNames = rows.size() == 1 && choice.header.value_or(HasWord(records[0].text));
             if (!onlyNames) {
                 std::string message = "no se encuentra ningún punto en " +
                                       (lines.size() == 1 ? std::string("la primera fila")
@@ -417,7 +423,7 @@ Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& cho
                 if (!why.empty()) message += " (fila " + std::to_string(whyLine) + ": " + why + ")";
                 throw LayoutError(message + "; indique sus columnas con --columnas");
             }
-            layout.headerLine = lineNumbers[0];
+            layout.headerLine = records[0].line;
             layout.columns = rows[0].size();
             return layout;
         }
@@ -437,7 +443,7 @@ Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& cho
         for (std::size_t c : layout.pointColumns) word = word || (c < rows[0].size() && HasWord(rows[0][c]));
         header = word && !ReadsAsPoint(rows[0], layout.pointColumns, conversion);
     }
-    if (header) layout.headerLine = lineNumbers[0];
+    if (header) layout.headerLine = records[0].line;
 
     // The header, or the rows that hold a point, say how many columns a row has: not
     // the broken lines of a file, however many.
