@@ -259,17 +259,15 @@ namespace {
 
 // Just past the quote that closes the quoted field opening at `quote`, a doubled quote
 // standing for one; `quote` itself when it opens no field (kMaxQuotedLines: too many line
-// breaks, `maxBytes` from `recordBegin`, or the end of the input); nullopt when `text`
-// ends first and more may follow.
-std::optional<std::size_t> QuotedEnd(std::string_view text, std::size_t quote, std::size_t recordBegin,
-                                     std::size_t maxBytes, bool atEnd) {
+// breaks, kMaxRecordBytes from `recordBegin`, or the end of the input); nullopt when
+// `text` ends first and more may follow.
+std::optional<std::size_t> QuotedEnd(std::string_view text, std::size_t quote, std::size_t recordBegin, bool atEnd) {
     const std::size_t n = text.size();
     std::size_t breaks = 0, i = quote + 1;
     while (true) {
-        i = text.find_first_of("\"\n", i);
-        if (i == std::string_view::npos)
-            return atEnd || n - recordBegin >= maxBytes ? std::optional(quote) : std::nullopt;
-        if (i - recordBegin >= maxBytes) return quote;
+        while (i < n && text[i] != '"' && text[i] != '\n') ++i;
+        if (i == n) return atEnd || n - recordBegin >= kMaxRecordBytes ? std::optional(quote) : std::nullopt;
+        if (i - recordBegin >= kMaxRecordBytes) return quote;
         if (text[i] == '\n') {
             if (++breaks > kMaxQuotedLines) return quote;
             ++i;
@@ -285,33 +283,30 @@ std::optional<std::size_t> QuotedEnd(std::string_view text, std::size_t quote, s
 
 }  // namespace
 
+// Only a quote that starts a field matters, and a field starts at the record's start or
+// after a separator: outside quoted fields, the scan goes from quote to quote.
 std::optional<std::size_t> RecordEnd(std::string_view text, std::size_t begin, Separator separator, bool atEnd) {
     const std::size_t n = text.size();
-    const std::size_t lineEnd = std::min(text.find('\n', begin), n);
-    // Most lines hold no quote, and then their record is the line.
-    if (std::memchr(text.data() + begin, '"', lineEnd - begin) == nullptr) {
-        if (lineEnd < n) return lineEnd + 1;
-        return atEnd ? std::optional(n) : std::nullopt;
-    }
-    const bool blanks = separator == Separator::Blanks;
     const char sep = SeparatorChar(separator);
-    bool fieldStart = true;
-    for (std::size_t i = begin; i < n;) {
-        const char c = text[i];
-        if (c == '\n') return i + 1;
-        if (fieldStart && c == '"') {
-            const std::optional<std::size_t> end = QuotedEnd(text, i, begin, kMaxRecordBytes, atEnd);
-            if (!end) return std::nullopt;
-            if (*end != i) {
-                i = *end;
-                fieldStart = false;
-                continue;
-            }
+    const bool blanks = separator == Separator::Blanks;
+    std::size_t i = begin, lineEnd = std::min(text.find('\n', begin), n);
+    while (true) {
+        const void* found = std::memchr(text.data() + i, '"', lineEnd - i);
+        if (found == nullptr) {
+            if (lineEnd < n) return lineEnd + 1;
+            return atEnd ? std::optional(n) : std::nullopt;
         }
-        fieldStart = blanks ? IsBlankChar(c) : c == sep;
-        ++i;
+        const std::size_t quote = static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+        i = quote + 1;
+        const char before = quote == begin ? sep : text[quote - 1];
+        if (before != sep && !(blanks && IsBlankChar(before))) continue;
+        const std::optional<std::size_t> end = QuotedEnd(text, quote, begin, atEnd);
+        if (!end) return std::nullopt;
+        if (*end != quote) {
+            i = *end;
+            if (i > lineEnd) lineEnd = std::min(text.find('\n', i), n);
+        }
     }
-    return atEnd ? std::optional(n) : std::nullopt;
 }
 
 void SplitFields(std::string_view record, Separator separator, std::vector<std::string>& fields) {
@@ -327,19 +322,23 @@ void SplitFields(std::string_view record, Separator separator, std::vector<std::
             if (i == n) return;
         }
         std::string field;
-        // A quote that does not close in the record is a plain character (RecordEnd;
-        // the record, whole and under the size limit, decides alone).
-        if (i < n && record[i] == '"' && QuotedEnd(record, i, 0, std::string_view::npos, true) != i) {
-            for (++i; i < n; ++i) {
+        if (i < n && record[i] == '"') {
+            const std::size_t quote = i;
+            bool closed = false;
+            for (++i; i < n && !closed; ++i) {
                 if (record[i] != '"') {
                     field += record[i];
                 } else if (i + 1 < n && record[i + 1] == '"') {
                     field += '"';
                     ++i;
                 } else {
-                    ++i;
-                    break;
+                    closed = true;
                 }
+            }
+            // A quote that does not close in the record is a plain character (RecordEnd).
+            if (!closed) {
+                field.clear();
+                i = quote;
             }
         }
         const std::size_t start = i;
