@@ -156,11 +156,15 @@ bool ReadsAsPoint(const std::vector<std::string>& fields, const std::vector<std:
     return !text.empty() && ReadPoint(text, "", conversion).kind != RowPoint::Kind::Error;
 }
 
+// A point is looked for where it starts in one of the first columns: a line of a million
+// separators would otherwise take minutes.
+constexpr std::size_t kSearchedColumns = 100;
+
 // The leftmost run of columns, longest first, that reads as a point; `why` gets the
 // error of the first run that looks like a point but cannot be one.
 std::optional<Run> PointRun(const std::vector<std::string>& fields, std::size_t maxWidth,
                             const Conversion& conversion, std::string& why) {
-    for (std::size_t start = 0; start < fields.size(); ++start) {
+    for (std::size_t start = 0; start < std::min(fields.size(), kSearchedColumns); ++start) {
         for (std::size_t width = std::min(maxWidth, fields.size() - start); width > 0; --width) {
             std::string text;
             PointText(fields, Columns({start, width}), text);

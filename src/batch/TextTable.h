@@ -97,16 +97,16 @@ class LayoutError : public std::runtime_error {
 // line. The separator: the one of ";", tab and "," found in most of the records it would
 // cut (a comma only when it separates, not when every comma stands between digits of
 // records with blanks: "40,4168 -3,7038"), else blanks. The point: in each record, the
-// leftmost run of adjacent columns, longest first, that reads as a point inside the
-// window's limits; the run found in most records wins. The header: a first non-blank
-// record that does not read as a point there and holds a word (two letters) in those
-// columns. The number of columns: the header's, when it has the point's (and the
-// height's) columns and the separator is not blanks (names and points may hold blanks);
-// else the most frequent among the records that hold a point in the point's columns, so
-// that a few broken lines do not reject the good rows. Throws LayoutError when no record
-// holds a point (naming the first reason a row gave, if any), or when a named column is
-// not in the header. Unless `whole` (the lines are the whole input), a last record whose
-// quoted field goes on beyond the lines is left out.
+// leftmost run of adjacent columns starting in the first 100, longest first, that reads
+// as a point inside the window's limits; the run found in most records wins. The header:
+// a first non-blank record that does not read as a point there and holds a word (two
+// letters) in those columns. The number of columns: the header's, when it has the point's
+// (and the height's) columns and the separator is not blanks (names and points may hold
+// blanks); else the most frequent among the records that hold a point in the point's
+// columns, so that a few broken lines do not reject the good rows. Throws LayoutError
+// when no record holds a point (naming the first reason a row gave, if any), or when a
+// named column is not in the header. Unless `whole` (the lines are the whole input), a
+// last record whose quoted field goes on beyond the lines is left out.
 Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& choice, const Conversion& conversion,
                   bool whole = true);
 
