@@ -86,7 +86,7 @@ std::string Unexpected(const std::exception_ptr& thrown) {
     } catch (const std::bad_alloc&) {
         return "no hay memoria suficiente";
     } catch (const std::exception& e) {
-        return std::string("error interno (") + e.what() + ")";
+        return "error interno " + batch::Quoted(e.what());
     } catch (...) {
     }
     return "error interno";
