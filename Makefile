@@ -8,7 +8,7 @@ DEBUG_DIR := build/debug
 REL_DIR   := build/release
 PREFIX    ?= /usr/local
 
-.PHONY: all run test bench fuzz deps install package release clean
+.PHONY: all run test bench fuzz fuzz-lote deps install package release clean
 
 all: test
 
@@ -20,6 +20,16 @@ test: deps
 	cmake -S . -B $(DEBUG_DIR) -DCMAKE_BUILD_TYPE=Debug -DTALPOR_SANITIZE=ON -DTALPOR_TESTS=ON -DTALPOR_QT=ON
 	cmake --build $(DEBUG_DIR) -j $(JOBS)
 	cd $(DEBUG_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# Malformed point files through the sanitized talpor-lote (scripts/fuzz_lote.py): a few
+# minutes for the 2000 files, so not part of `make test`. FUZZ_FILES and FUZZ_SEED vary it.
+FUZZ_FILES ?= 2000
+FUZZ_SEED  ?= 1
+fuzz-lote: deps
+	cmake -S . -B $(DEBUG_DIR) -DCMAKE_BUILD_TYPE=Debug -DTALPOR_SANITIZE=ON -DTALPOR_TESTS=ON -DTALPOR_QT=ON
+	cmake --build $(DEBUG_DIR) -j $(JOBS) --target talpor-lote
+	python3 scripts/fuzz_lote.py $(DEBUG_DIR)/src/batch/talpor-lote --files $(FUZZ_FILES) --seed $(FUZZ_SEED) \
+		--jobs $(JOBS) --keep build/fuzz-lote
 
 bench: deps
 	cmake -S . -B $(REL_DIR) -DCMAKE_BUILD_TYPE=Release -DTALPOR_BENCH=ON -DTALPOR_TESTS=OFF -DTALPOR_QT=ON

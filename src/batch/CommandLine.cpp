@@ -246,13 +246,16 @@ Resultado:
   -h, --help               muestra esta ayuda y termina
   -V, --version            muestra la versión y termina
 
-Separadores, cabecera y codificación: «;», tabulador, «,» o blancos, con
-campos entre comillas dobles como en CSV; la coma entre cifras es coma decimal
-(«40,4168 -3,7038»). Se admite UTF-8 con o sin BOM, y las filas que no son
-UTF-8 se leen como Latin-1 (Windows-1252): el byte 0xBA es «º». La salida está
-en UTF-8, con los finales de línea de la entrada (CRLF o LF). Su separador es el
-de la entrada, salvo que los blancos pasan a tabulador y la coma a «;» si el
-resultado lleva coma decimal.
+Separadores, cabecera y codificación: «;», tabulador, «,» o blancos, con campos
+entre comillas dobles como en CSV; la coma entre cifras es coma decimal
+(«40,4168 -3,7038»). Un campo entre comillas puede tener saltos de línea: su
+fila ocupa varias líneas y se numera por la primera. Unas comillas que abren un
+campo y no se cierran en 50 líneas se leen como un carácter más. Se admite
+UTF-8 con o sin BOM, y las filas que no son UTF-8 se leen como Latin-1
+(Windows-1252): el byte 0xBA es «º». La salida está en UTF-8, con los finales
+de línea de la entrada (CRLF o LF). Su separador es el de la entrada, salvo que
+los blancos pasan a tabulador y la coma a «;» si el resultado lleva coma
+decimal.
 
 Formas del punto (en una columna o en varias seguidas):
   40.4168, -3.7038            40,4168 -3,7038          40.4168N 3.7038W

@@ -16,12 +16,26 @@
 namespace batch {
 namespace {
 
+// The error of a point whose conversion threw what the core never throws: that row's
+// error, not the run's.
+constexpr const char* kUnexpected = "error interno al convertir el punto";
+
+RowResult Guarded(const RowPoint& point, const Conversion& conversion) {
+    try {
+        return ConvertPoint(point, conversion);
+    } catch (...) {
+        RowResult r;
+        r.error = kUnexpected;
+        return r;
+    }
+}
+
 class InProcess : public Converter {
   public:
     explicit InProcess(const Conversion& c) : conversion_(c) {}
     void Convert(const std::vector<RowPoint>& points, std::vector<RowResult>& results) override {
         results.resize(points.size());
-        for (std::size_t i = 0; i < points.size(); ++i) results[i] = ConvertPoint(points[i], conversion_);
+        for (std::size_t i = 0; i < points.size(); ++i) results[i] = Guarded(points[i], conversion_);
     }
 
   private:
@@ -44,6 +58,7 @@ struct ResultRecord {
     std::uint8_t status = 0;
     std::uint8_t set = 0;  // ParameterSet + 1; 0: none
     bool point = false, projected = false;
+    bool unexpected = false;  // the conversion threw (kUnexpected)
     char zoneText[8] = {};
 };
 
@@ -82,6 +97,7 @@ bool ReceiveAll(int socket, void* data, std::size_t size) {
 
 ResultRecord RecordOf(const RowResult& r) {
     ResultRecord out;
+    out.unexpected = r.error == kUnexpected;
     out.status = static_cast<std::uint8_t>(r.result.status);
     if (r.result.set) out.set = static_cast<std::uint8_t>(static_cast<int>(*r.result.set) + 1);
     if (r.result.point) {
@@ -115,7 +131,7 @@ RowResult ResultOf(const ResultRecord& r) {
         out.result.utm = std::move(u);
     }
     if (r.error != 0) out.result.error = ErrorOf(r.error);
-    out.error = ConversionError(out.result);
+    out.error = r.unexpected ? kUnexpected : ConversionError(out.result);
     return out;
 }
 
@@ -139,7 +155,7 @@ RowResult ResultOf(const ResultRecord& r) {
                     p.kind = RowPoint::Kind::Geographic;
                     p.geographic = {q.a, q.b, q.h};
                 }
-                answers[i] = RecordOf(ConvertPoint(p, conversion));
+                answers[i] = RecordOf(Guarded(p, conversion));
             }
             if (!SendAll(socket, answers.data(), count * sizeof(ResultRecord))) break;
         }

@@ -17,19 +17,23 @@ namespace batch {
 namespace {
 
 // The temporary file a signal must remove before the process ends: its name lives where
-// the handler can read it without allocating.
+// the handler can read it without allocating. Only the process that created it removes
+// it: a forked child (batch/Converter.h) inherits the handlers and the name.
 char g_temporary[PATH_MAX + 1];
 volatile std::sig_atomic_t g_haveTemporary = 0;
+volatile pid_t g_owner = 0;
 
 extern "C" void RemoveTemporaryAndDie(int signal) {
-    if (g_haveTemporary) ::unlink(g_temporary);
+    RemoveTemporaryOutput();
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
 
+// SIGABRT too: an abort (std::terminate's default among them) ends the process without
+// running any destructor.
 void RemoveTemporaryOnSignals() {
     static const bool installed = [] {
-        for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGABRT}) {
             struct sigaction action {};
             action.sa_handler = RemoveTemporaryAndDie;
             sigemptyset(&action.sa_mask);
@@ -62,6 +66,10 @@ mode_t NewFileMode() {
 }
 
 }  // namespace
+
+void RemoveTemporaryOutput() {
+    if (g_haveTemporary && g_owner == ::getpid()) ::unlink(g_temporary);
+}
 
 std::optional<FileId> IdOf(int fd) {
     struct stat st {};
@@ -96,12 +104,19 @@ OutputFile::OutputFile(const std::string& path, std::optional<FileId> input) {
     const std::string temporary = Folder(target) + "/." + Name(target) + ".XXXXXX";
     if (temporary.size() > PATH_MAX) Fail(path, SystemErrorText(ENAMETOOLONG));
     RemoveTemporaryOnSignals();
+    // Nothing that can throw between the file's creation and the end of the constructor,
+    // or no destructor would remove it.
+    target_ = target;
+    temporary_ = temporary;
     std::memcpy(g_temporary, temporary.c_str(), temporary.size() + 1);
     fd_ = ::mkostemp(g_temporary, O_CLOEXEC);
-    if (fd_ < 0) Fail(path, SystemErrorText(errno));
+    if (fd_ < 0) {
+        temporary_.clear();
+        Fail(path, SystemErrorText(errno));
+    }
+    g_owner = ::getpid();
     g_haveTemporary = 1;
-    target_ = target;
-    temporary_ = g_temporary;
+    std::memcpy(temporary_.data(), g_temporary, temporary_.size());
     ::fchmod(fd_, exists ? (st.st_mode & 07777) : NewFileMode());
 }
 

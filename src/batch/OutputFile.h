@@ -21,6 +21,11 @@ struct FileId {
 // The identity of an open file; nullopt when fstat fails.
 std::optional<FileId> IdOf(int fd);
 
+// Removes the temporary file of the OutputFile this process writes, if any, for a
+// process that ends without running destructors (a signal, std::terminate). Safe in a
+// signal handler.
+void RemoveTemporaryOutput();
+
 class OutputFile {
   public:
     // Opens `path` ("-": standard output). A regular file (existing or not) is written

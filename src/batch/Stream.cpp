@@ -15,14 +15,15 @@
 #include "batch/Converter.h"
 #include "batch/SystemError.h"
 #include "geo/Ellipsoid.h"
+#include "num/RuntimeError.h"
 
 namespace batch {
 namespace {
 
-// A chunk holds a few thousand lines, or fewer lines of up to a megabyte: enough to keep
-// the threads' hand-overs rare, few enough that the chunks in flight, with a converted
-// result for each row, cost a few megabytes.
-constexpr std::size_t kChunkLines = 8192;
+// A chunk holds a few thousand records, or fewer of up to a megabyte: enough to keep the
+// threads' hand-overs rare, few enough that the chunks in flight, with a converted result
+// for each row, cost a few megabytes.
+constexpr std::size_t kChunkRecords = 8192;
 constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 
 // The first lines the layout is found from.
@@ -31,47 +32,75 @@ constexpr std::size_t kSampleLines = 64;
 // A NUL byte among the first bytes: the input is binary or UTF-16, not a text table.
 constexpr std::size_t kTextCheckBytes = 64 * 1024;
 
-// Reads whole lines, a chunk at a time.
+[[noreturn]] void TooLong(std::uint64_t line) {
+    throw RunError("fila " + std::to_string(line) + ": línea de más de 2 MiB; la entrada no parece una tabla de texto");
+}
+
+// Reads the input: first its head, by lines, to find the layout from; then, from the
+// start again, chunks of whole records (RecordEnd), cut where the layout's separator
+// says a record ends.
 class Reader {
   public:
     explicit Reader(int fd) : fd_(fd) {}
 
-    // The next chunk: kChunkLines whole lines, or fewer when they pass kChunkBytes or the
-    // input ends. False at the end of the input.
-    bool Next(std::string& text, std::uint64_t& firstLine) {
-        std::size_t scanned = start_, lines = 0, cut = 0;
-        while (true) {
-            while (lines < kChunkLines) {
+    // The first kTextCheckBytes of the input, or more up to kSampleLines line ends, cut
+    // at the last line end (all of it at the end of the input); "" for an empty input.
+    // Nothing is taken: Next gives it again.
+    std::string_view Head() {
+        std::size_t lines = 0, scanned = 0;
+        while (!eof_ && (lines < kSampleLines || buffer_.size() < kTextCheckBytes) &&
+               buffer_.size() <= kMaxRecordBytes) {
+            ReadMore();
+            while (lines < kSampleLines) {
                 const void* newline = std::memchr(buffer_.data() + scanned, '\n', buffer_.size() - scanned);
                 if (newline == nullptr) break;
                 scanned = static_cast<std::size_t>(static_cast<const char*>(newline) - buffer_.data()) + 1;
                 ++lines;
             }
+        }
+        if (eof_) return buffer_;
+        const std::size_t cut = buffer_.rfind('\n');
+        if (cut == std::string::npos) TooLong(1);
+        return std::string_view(buffer_).substr(0, cut + 1);
+    }
+
+    // Passes over the first bytes (a byte order mark) and cuts the chunks at the ends of
+    // the records of `separator`.
+    void Start(std::size_t skip, Separator separator) {
+        start_ = skip;
+        separator_ = separator;
+    }
+
+    // The next chunk: kChunkRecords whole records, or fewer when they pass kChunkBytes or
+    // the input ends. False at the end of the input.
+    bool Next(std::string& text, std::uint64_t& firstLine) {
+        std::size_t scanned = start_, records = 0;
+        while (true) {
+            while (records < kChunkRecords && scanned < buffer_.size()) {
+                const std::optional<std::size_t> end = RecordEnd(buffer_, scanned, separator_, eof_);
+                if (!end) break;
+                scanned = *end;
+                ++records;
+            }
             const std::size_t size = buffer_.size() - start_;
-            if (lines == kChunkLines || (lines > 0 && size >= kChunkBytes)) {
-                cut = scanned;
-                break;
-            }
-            if (eof_) {
-                cut = buffer_.size();
-                break;
-            }
-            if (size > kMaxLineBytes)
-                throw RunError("fila " + std::to_string(nextLine_) +
-                               ": línea de más de 2 MiB; la entrada no parece una tabla de texto");
+            if (records == kChunkRecords || (records > 0 && size >= kChunkBytes) || eof_) break;
+            if (size > kMaxRecordBytes) TooLong(nextLine_);
             // What earlier chunks took goes before more is read.
             buffer_.erase(0, start_);
             scanned -= start_;
             start_ = 0;
             ReadMore();
         }
-        text.assign(buffer_, start_, cut - start_);
-        start_ = cut;
+        text.assign(buffer_, start_, scanned - start_);
+        start_ = scanned;
         if (text.empty()) return false;
         firstLine = nextLine_;
-        nextLine_ += lines;
+        nextLine_ += static_cast<std::uint64_t>(std::count(text.begin(), text.end(), '\n'));
         return true;
     }
+
+    // True once the whole input is read.
+    bool AtEnd() const { return eof_; }
 
     std::uint64_t BytesRead() const { return bytesRead_.load(std::memory_order_relaxed); }
 
@@ -94,6 +123,7 @@ class Reader {
     }
 
     int fd_;
+    Separator separator_ = Separator::Semicolon;
     std::string buffer_;     // read and not yet given out from start_ on
     std::size_t start_ = 0;
     bool eof_ = false;
@@ -112,13 +142,14 @@ void WriteAll(int fd, std::string_view data) {
     }
 }
 
-// One line of a chunk.
+// One record of a chunk: a line, or more when a quoted field holds line breaks.
 struct Row {
     enum class Kind { Blank, Header, Point, Error };
     Kind kind = Kind::Blank;
-    std::size_t begin = 0, size = 0;  // the line's text in the chunk, without its end
+    std::uint64_t line = 0;           // of the input, where the record starts
+    std::size_t begin = 0, size = 0;  // the record's text in the chunk, without its end
     std::string_view end;             // "\r\n", "\n" or ""
-    std::string decoded;              // the line in UTF-8 when it was Windows-1252
+    std::string decoded;              // the record in UTF-8 when it was Windows-1252
     std::string error;                // Kind::Error, before any conversion
     std::size_t point = 0;            // Kind::Point: index in Chunk::points
 };
@@ -144,35 +175,50 @@ struct Chunk {
     }
 };
 
-// Splits a chunk into its rows (decoding lines that are not UTF-8).
-void SplitRows(Chunk& c) {
+// Splits a chunk into its records, as the reader cut it (decoding those that are not UTF-8).
+void SplitRows(Chunk& c, Separator separator) {
     c.rows.clear();
     c.windows1252 = 0;
     const std::string_view text = c.text;
-    std::size_t begin = 0;
-    while (begin < text.size()) {
-        std::size_t newline = text.find('\n', begin);
+    std::uint64_t line = c.firstLine;
+    for (std::size_t begin = 0; begin < text.size();) {
+        const std::size_t end = *RecordEnd(text, begin, separator, true);
         Row r;
+        r.line = line;
         r.begin = begin;
-        if (newline == std::string_view::npos) {
-            newline = text.size();
-            r.end = "";
-        } else {
-            r.end = "\n";
-        }
-        r.size = newline - begin;
-        if (r.size > 0 && text[begin + r.size - 1] == '\r' && !r.end.empty()) {
+        r.size = end - begin;
+        if (text[end - 1] == '\n') {
             --r.size;
-            r.end = "\r\n";
+            r.end = "\n";
+            if (r.size > 0 && text[begin + r.size - 1] == '\r') {
+                --r.size;
+                r.end = "\r\n";
+            }
         }
-        const std::string_view line = text.substr(r.begin, r.size);
-        if (!IsUtf8(line)) {
-            r.decoded = FromWindows1252(line);
+        const std::string_view record = text.substr(r.begin, r.size);
+        if (std::memchr(record.data(), '\n', record.size()) != nullptr)
+            line += static_cast<std::uint64_t>(std::count(record.begin(), record.end(), '\n'));
+        ++line;
+        if (!IsUtf8(record)) {
+            r.decoded = FromWindows1252(record);
             ++c.windows1252;
         }
         c.rows.push_back(std::move(r));
-        begin = newline + 1;
+        begin = end;
     }
+}
+
+// The error of a row whose reading or writing threw what no row should.
+std::string UnexpectedError(const std::exception_ptr& thrown) {
+    try {
+        std::rethrow_exception(thrown);
+    } catch (const num::RuntimeError& e) {
+        return "error de cálculo: " + e.Description();
+    } catch (const std::exception& e) {
+        return "error interno " + Quoted(e.what());
+    } catch (...) {
+    }
+    return "error interno";
 }
 
 class Run {
@@ -181,22 +227,21 @@ class Run {
 
     Summary Go(const Progress& progress) {
         mGeo::InitEllipsoids();
-        Chunk first;
-        if (!reader_.Next(first.text, first.firstLine)) return summary_;
-        if (first.text.starts_with(kBom)) {
-            summary_.bom = true;
-            first.text.erase(0, kBom.size());
-        }
-        if (first.text.find('\0') < kTextCheckBytes)
+        std::string_view head = reader_.Head();
+        if (head.empty()) return summary_;
+        summary_.bom = head.starts_with(kBom);
+        if (summary_.bom) head.remove_prefix(kBom.size());
+        if (head.find('\0') < kTextCheckBytes)
             throw RunError("la entrada no parece texto: tiene bytes nulos (¿es UTF-16 o un fichero binario?)");
-        SplitRows(first);
         std::vector<std::string> sample;
-        for (const Row& r : first.rows) {
-            if (sample.size() == kSampleLines) break;
-            sample.emplace_back(first.Line(r));
+        while (!head.empty() && sample.size() < kSampleLines) {
+            std::string_view line = head.substr(0, head.find('\n'));
+            head.remove_prefix(std::min(line.size() + 1, head.size()));
+            if (line.ends_with('\r')) line.remove_suffix(1);
+            sample.push_back(IsUtf8(line) ? std::string(line) : FromWindows1252(line));
         }
         try {
-            layout_ = FindLayout(sample, settings_.layout, settings_.conversion);
+            layout_ = FindLayout(sample, settings_.layout, settings_.conversion, reader_.AtEnd() && head.empty());
         } catch (const LayoutError& e) {
             throw RunError(e.what());
         }
@@ -204,8 +249,7 @@ class Run {
         outSeparator_ = OutputSeparator(layout_.separator, settings_.decimalSign);
         sameSeparator_ = outSeparator_ == SeparatorChar(layout_.separator);
         resultNames_ = ResultNames(settings_.outputs, settings_.conversion.direction);
-        firstChunk_ = std::move(first);
-        havePrefetched_ = true;
+        reader_.Start(summary_.bom ? kBom.size() : 0, layout_.separator);
 
         // Two threads, each with its own converter when a child process can be had;
         // the child must be forked before any thread starts. The grids stay in this
@@ -241,6 +285,8 @@ class Run {
         }
         for (std::thread& t : threads) t.join();
         if (failure_) std::rethrow_exception(failure_);
+        // An input of a byte order mark alone has no chunk to write it with.
+        if (nextIndex_ == 0 && summary_.bom) WriteAll(out_, kBom);
         return summary_;
     }
 
@@ -256,20 +302,12 @@ class Run {
         Chunk c;
         try {
             while (!failed_.load()) {
-                bool split = false;
                 {
                     std::lock_guard lock(readMutex_);
-                    if (failed_.load()) break;
-                    if (havePrefetched_) {
-                        c = std::move(firstChunk_);
-                        havePrefetched_ = false;
-                        split = true;
-                    } else if (!reader_.Next(c.text, c.firstLine)) {
-                        break;
-                    }
+                    if (failed_.load() || !reader_.Next(c.text, c.firstLine)) break;
                     c.index = nextIndex_++;
                 }
-                if (!split) SplitRows(c);
+                SplitRows(c, layout_.separator);
                 ReadPoints(c);
                 {
                     std::lock_guard lock(slot.mutex);
@@ -295,34 +333,38 @@ class Run {
         c.errors.clear();
         std::vector<std::string> fields;
         std::string pointText;
-        for (std::size_t i = 0; i < c.rows.size(); ++i) {
-            Row& r = c.rows[i];
-            const std::uint64_t line = c.firstLine + i;
+        for (Row& r : c.rows) {
             const std::string_view text = c.Line(r);
             r.error.clear();
             if (text.find_first_not_of(" \t") == std::string_view::npos) {
                 r.kind = Row::Kind::Blank;
                 continue;
             }
-            if (line == layout_.headerLine) {
+            if (r.line == layout_.headerLine) {
                 r.kind = Row::Kind::Header;
                 continue;
             }
-            SplitFields(text, layout_.separator, fields);
-            if (layout_.pointColumns.empty()) {
-                r.kind = Row::Kind::Error;
-                r.error = "no se sabe en qué columnas está el punto; indíquelas con --columnas";
-            } else if (fields.size() != layout_.columns) {
-                r.kind = Row::Kind::Error;
-                r.error = "hay " + std::to_string(fields.size()) + (fields.size() == 1 ? " columna" : " columnas") +
-                          " y se esperaban " + std::to_string(layout_.columns);
-            } else {
-                r.kind = Row::Kind::Point;
-                r.point = c.points.size();
-                std::string_view height;
-                if (layout_.heightColumn && *layout_.heightColumn < fields.size()) height = fields[*layout_.heightColumn];
-                PointText(fields, layout_.pointColumns, pointText);
-                c.points.push_back(ReadPoint(pointText, height, settings_.conversion));
+            r.kind = Row::Kind::Error;
+            // Whatever a row holds, what goes wrong with it is its own error, never the run's.
+            try {
+                SplitFields(text, layout_.separator, fields);
+                if (layout_.pointColumns.empty()) {
+                    r.error = "no se sabe en qué columnas está el punto; indíquelas con --columnas";
+                } else if (fields.size() != layout_.columns) {
+                    r.error = "hay " + std::to_string(fields.size()) +
+                              (fields.size() == 1 ? " columna" : " columnas") + " y se esperaban " +
+                              std::to_string(layout_.columns);
+                } else {
+                    std::string_view height;
+                    if (layout_.heightColumn && *layout_.heightColumn < fields.size())
+                        height = fields[*layout_.heightColumn];
+                    PointText(fields, layout_.pointColumns, pointText);
+                    c.points.push_back(ReadPoint(pointText, height, settings_.conversion));
+                    r.kind = Row::Kind::Point;
+                    r.point = c.points.size() - 1;
+                }
+            } catch (...) {
+                r.error = UnexpectedError(std::current_exception());
             }
         }
     }
@@ -332,10 +374,10 @@ class Run {
         out.clear();
         if (c.index == 0 && summary_.bom) out += kBom;
         std::vector<std::string> fields, texts;
+        std::string unexpected;
         const std::size_t results = ResultCount(settings_.outputs);
         const char sep = outSeparator_;
-        for (std::size_t i = 0; i < c.rows.size(); ++i) {
-            const Row& r = c.rows[i];
+        for (const Row& r : c.rows) {
             const std::string_view text = c.Line(r);
             if (r.kind == Row::Kind::Blank) {
                 out.append(text).append(r.end);
@@ -358,18 +400,22 @@ class Run {
                 error = resultNames_.back();
             } else if (r.kind == Row::Kind::Point) {
                 const RowResult& result = c.results[r.point];
-                if (result.error.empty()) {
-                    AppendResultTexts(result, settings_.outputs, settings_.decimalSign, texts);
-                    ++c.converted;
-                } else {
-                    error = result.error;
+                error = result.error;
+                if (error.empty()) {
+                    try {
+                        AppendResultTexts(result, settings_.outputs, settings_.decimalSign, texts);
+                        ++c.converted;
+                    } catch (...) {
+                        texts.clear();
+                        unexpected = UnexpectedError(std::current_exception());
+                        error = unexpected;
+                    }
                 }
             }
             std::string numbered;
             if (r.kind != Row::Kind::Header && !error.empty()) {
-                const std::uint64_t line = c.firstLine + i;
-                numbered = "fila " + std::to_string(line) + ": " + std::string(error);
-                c.AddError(line, std::string(error));
+                numbered = "fila " + std::to_string(r.line) + ": " + std::string(error);
+                c.AddError(r.line, std::string(error));
                 error = numbered;
             }
             texts.resize(results);
@@ -412,9 +458,7 @@ class Run {
     std::vector<std::string> resultNames_;
     Summary summary_;
 
-    std::mutex readMutex_;  // the reader, the prefetched first chunk, nextIndex_
-    Chunk firstChunk_;
-    bool havePrefetched_ = false;
+    std::mutex readMutex_;  // the reader, nextIndex_
     std::size_t nextIndex_ = 0;
 
     std::vector<std::unique_ptr<Slot>> converters_;

@@ -1,5 +1,6 @@
 // A whole batch conversion from one file descriptor to another, streamed: the input is
-// read in chunks of whole lines; two threads take chunks in turn, each reads its rows,
+// read in chunks of whole records (lines, or more where a quoted field holds line
+// breaks); two threads take chunks in turn, each reads its rows,
 // has their points converted by its own converter (batch/Converter.h: one in this
 // process, one in a child process, since the core's Helmert calls share mGeo's set
 // selection) and writes the rows; the chunks are written in order. Memory stays near
@@ -39,19 +40,15 @@ inline bool NeedsGrids(const Settings& settings) {
 }
 
 // A failure that stops a run: unreadable input, an output that cannot be written, a
-// line longer than kMaxLineBytes, a file that is not text, a layout that cannot be found.
-// The message is Spanish and names the line where there is one.
+// record longer than kMaxRecordBytes, a file that is not text, a layout that cannot be
+// found. The message is Spanish and names the line where there is one.
 class RunError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
 
-// Lines longer than this (2 MiB) stop a run: no text table has them, and memory must stay
-// bounded.
-inline constexpr std::size_t kMaxLineBytes = std::size_t{2} << 20;
-
 struct RowError {
-    std::uint64_t line = 0;  // from 1
+    std::uint64_t line = 0;  // from 1; where the row's record starts
     std::string message;     // without the line: "minutos fuera de rango (75)"
 };
 
@@ -59,10 +56,10 @@ struct RowError {
 inline constexpr std::size_t kListedErrors = 10;
 
 struct Summary {
-    std::uint64_t lines = 0;        // lines read
+    std::uint64_t lines = 0;        // records read (rows, blank and header included)
     std::uint64_t converted = 0;    // rows converted
     std::uint64_t failed = 0;       // rows left with an error
-    std::uint64_t windows1252 = 0;  // lines that were not UTF-8, read as Windows-1252
+    std::uint64_t windows1252 = 0;  // records that were not UTF-8, read as Windows-1252
     bool bom = false;               // the input started with a byte order mark (kept)
     std::vector<RowError> firstErrors;  // the first kListedErrors, in file order
     std::optional<Layout> layout;       // unset for an input with no line at all
@@ -73,13 +70,14 @@ struct Summary {
 // comes out of ConvertStream once the threads have ended (a cancelled run).
 using Progress = std::function<void(std::uint64_t bytesRead, std::uint64_t rowsWritten)>;
 
-// Reads `in` to its end and writes `out`: every line in its place with its own line end
-// (CRLF, LF or none), a byte order mark where the input had one, everything in UTF-8.
-// Each row keeps its columns (joined by OutputSeparator, quoted where needed, or the line
-// as it was when the separator stays) and gets the result columns and the Error column:
-// "fila 17: minutos fuera de rango (75)" where it could not be converted. The header line
-// gets the result column names (ResultNames); blank lines stay as they are. Throws
-// RunError; on a throw `out` holds a part of the output.
+// Reads `in` to its end and writes `out`: every record (RecordEnd) in its place with its
+// own line end (CRLF, LF or none), a byte order mark where the input had one, everything
+// in UTF-8. Each row keeps its columns (joined by OutputSeparator, quoted where needed, or
+// the record as it was when the separator stays) and gets the result columns and the
+// Error column: "fila 17: minutos fuera de rango (75)" where it could not be converted,
+// numbered by the line where its record starts; whatever a row holds is at worst that
+// row's error. The header gets the result column names (ResultNames); blank lines stay
+// as they are. Throws RunError; on a throw `out` holds a part of the output.
 Summary ConvertStream(int in, int out, const Settings& settings, const Progress& progress = {});
 
 // The summary for standard error: the first errors in the compilers' form

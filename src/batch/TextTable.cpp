@@ -64,19 +64,43 @@ SeparatorMarks MarksOf(std::string_view line) {
     return m;
 }
 
-Separator DetectSeparator(const std::vector<std::string_view>& lines) {
-    std::size_t semicolons = 0, tabs = 0, commas = 0, decimalCommas = 0;
-    for (std::string_view line : lines) {
-        const SeparatorMarks m = MarksOf(line);
-        semicolons += m.semicolon;
-        tabs += m.tab;
-        commas += m.comma;
-        decimalCommas += m.comma && m.commasBetweenDigits && m.innerBlanks;
+// The records of a file's first lines as `separator` cuts them (RecordEnd), blank ones
+// left out, each with the number of its first line. Unless the lines are the whole
+// input, a last record whose quoted field goes on beyond them is left out too.
+struct NumberedRecord {
+    std::string text;
+    std::size_t line = 0;
+};
+
+std::vector<NumberedRecord> Records(const std::vector<std::string>& lines, Separator separator, bool whole) {
+    std::string text;
+    for (const std::string& line : lines) text.append(line).append(1, '\n');
+    std::vector<NumberedRecord> records;
+    for (std::size_t begin = 0, line = 1; begin < text.size();) {
+        const std::optional<std::size_t> end = RecordEnd(text, begin, separator, whole);
+        if (!end) break;
+        const std::string_view record = std::string_view(text).substr(begin, *end - begin - 1);
+        if (record.find_first_not_of(" \t") != std::string_view::npos) records.push_back({std::string(record), line});
+        line += static_cast<std::size_t>(std::count(record.begin(), record.end(), '\n')) + 1;
+        begin = *end;
     }
-    const std::size_t half = lines.size() / 2;
-    if (semicolons > half) return Separator::Semicolon;
-    if (tabs > half) return Separator::Tab;
-    if (commas > half && decimalCommas * 2 <= commas) return Separator::Comma;
+    return records;
+}
+
+// Each separator counts in the records it would cut: the lines of a quoted field that
+// holds line breaks have none.
+Separator DetectSeparator(const std::vector<std::string>& lines, bool whole) {
+    for (Separator s : {Separator::Semicolon, Separator::Tab, Separator::Comma}) {
+        const std::vector<NumberedRecord> records = Records(lines, s, whole);
+        std::size_t found = 0, decimalCommas = 0;
+        for (const NumberedRecord& r : records) {
+            const SeparatorMarks m = MarksOf(r.text);
+            const bool has = s == Separator::Semicolon ? m.semicolon : s == Separator::Tab ? m.tab : m.comma;
+            found += has;
+            decimalCommas += has && s == Separator::Comma && m.commasBetweenDigits && m.innerBlanks;
+        }
+        if (found > records.size() / 2 && decimalCommas * 2 <= found) return s;
+    }
     return Separator::Blanks;
 }
 
@@ -132,11 +156,15 @@ bool ReadsAsPoint(const std::vector<std::string>& fields, const std::vector<std:
     return !text.empty() && ReadPoint(text, "", conversion).kind != RowPoint::Kind::Error;
 }
 
+// A point is looked for where it starts in one of the first columns: a line of a million
+// separators would otherwise take minutes.
+constexpr std::size_t kSearchedColumns = 100;
+
 // The leftmost run of columns, longest first, that reads as a point; `why` gets the
 // error of the first run that looks like a point but cannot be one.
 std::optional<Run> PointRun(const std::vector<std::string>& fields, std::size_t maxWidth,
                             const Conversion& conversion, std::string& why) {
-    for (std::size_t start = 0; start < fields.size(); ++start) {
+    for (std::size_t start = 0; start < std::min(fields.size(), kSearchedColumns); ++start) {
         for (std::size_t width = std::min(maxWidth, fields.size() - start); width > 0; --width) {
             std::string text;
             PointText(fields, Columns({start, width}), text);
@@ -231,35 +259,95 @@ char OutputSeparator(Separator input, char decimalSign) {
     return '\t';
 }
 
-void SplitFields(std::string_view line, Separator separator, std::vector<std::string>& fields) {
+namespace {
+
+// Just past the quote that closes the quoted field opening at `quote`, a doubled quote
+// standing for one; `quote` itself when it opens no field (kMaxQuotedLines: too many line
+// breaks, kMaxRecordBytes from `recordBegin`, or the end of the input); nullopt when
+// `text` ends first and more may follow.
+std::optional<std::size_t> QuotedEnd(std::string_view text, std::size_t quote, std::size_t recordBegin, bool atEnd) {
+    const std::size_t n = text.size();
+    std::size_t breaks = 0, i = quote + 1;
+    while (true) {
+        while (i < n && text[i] != '"' && text[i] != '\n') ++i;
+        if (i == n) return atEnd || n - recordBegin >= kMaxRecordBytes ? std::optional(quote) : std::nullopt;
+        if (i - recordBegin >= kMaxRecordBytes) return quote;
+        if (text[i] == '\n') {
+            if (++breaks > kMaxQuotedLines) return quote;
+            ++i;
+        } else if (i + 1 < n && text[i + 1] == '"') {
+            i += 2;
+        } else if (i + 1 == n && !atEnd) {
+            return std::nullopt;  // it may be the first of a doubled quote
+        } else {
+            return i + 1;
+        }
+    }
+}
+
+}  // namespace
+
+// Only a quote that starts a field matters, and a field starts at the record's start or
+// after a separator: outside quoted fields, the scan goes from quote to quote.
+std::optional<std::size_t> RecordEnd(std::string_view text, std::size_t begin, Separator separator, bool atEnd) {
+    const std::size_t n = text.size();
+    const char sep = SeparatorChar(separator);
+    const bool blanks = separator == Separator::Blanks;
+    std::size_t i = begin, lineEnd = std::min(text.find('\n', begin), n);
+    while (true) {
+        const void* found = std::memchr(text.data() + i, '"', lineEnd - i);
+        if (found == nullptr) {
+            if (lineEnd < n) return lineEnd + 1;
+            return atEnd ? std::optional(n) : std::nullopt;
+        }
+        const std::size_t quote = static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+        i = quote + 1;
+        const char before = quote == begin ? sep : text[quote - 1];
+        if (before != sep && !(blanks && IsBlankChar(before))) continue;
+        const std::optional<std::size_t> end = QuotedEnd(text, quote, begin, atEnd);
+        if (!end) return std::nullopt;
+        if (*end != quote) {
+            i = *end;
+            if (i > lineEnd) lineEnd = std::min(text.find('\n', i), n);
+        }
+    }
+}
+
+void SplitFields(std::string_view record, Separator separator, std::vector<std::string>& fields) {
     fields.clear();
     const bool blanks = separator == Separator::Blanks;
     const char sep = SeparatorChar(separator);
-    auto ends = [&](std::size_t i) { return blanks ? IsBlankChar(line[i]) : line[i] == sep; };
+    auto ends = [&](std::size_t i) { return blanks ? IsBlankChar(record[i]) : record[i] == sep; };
     std::size_t i = 0;
-    const std::size_t n = line.size();
+    const std::size_t n = record.size();
     while (true) {
         if (blanks) {
-            while (i < n && IsBlankChar(line[i])) ++i;
+            while (i < n && IsBlankChar(record[i])) ++i;
             if (i == n) return;
         }
         std::string field;
-        if (i < n && line[i] == '"') {
-            for (++i; i < n; ++i) {
-                if (line[i] != '"') {
-                    field += line[i];
-                } else if (i + 1 < n && line[i + 1] == '"') {
+        if (i < n && record[i] == '"') {
+            const std::size_t quote = i;
+            bool closed = false;
+            for (++i; i < n && !closed; ++i) {
+                if (record[i] != '"') {
+                    field += record[i];
+                } else if (i + 1 < n && record[i + 1] == '"') {
                     field += '"';
                     ++i;
                 } else {
-                    ++i;
-                    break;
+                    closed = true;
                 }
+            }
+            // A quote that does not close in the record is a plain character (RecordEnd).
+            if (!closed) {
+                field.clear();
+                i = quote;
             }
         }
         const std::size_t start = i;
         while (i < n && !ends(i)) ++i;
-        field.append(line.substr(start, i - start));
+        field.append(record.substr(start, i - start));
         fields.push_back(std::move(field));
         if (i == n) return;
         ++i;  // the separator
@@ -296,26 +384,13 @@ void PointText(const std::vector<std::string>& fields, const std::vector<std::si
     }
 }
 
-Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& choice,
-                  const Conversion& conversion) {
-    std::vector<std::string_view> nonBlank;
-    std::vector<std::size_t> lineNumbers;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].find_first_not_of(" \t") == std::string::npos) continue;
-        nonBlank.push_back(lines[i]);
-        lineNumbers.push_back(i + 1);
-    }
+Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& choice, const Conversion& conversion,
+                  bool whole) {
     Layout layout;
-    layout.separator = choice.separator ? *choice.separator : DetectSeparator(nonBlank);
-
-    std::vector<std::vector<std::string>> rows(nonBlank.size());
-    std::map<std::size_t, std::size_t> counts;
-    for (std::size_t i = 0; i < nonBlank.size(); ++i) {
-        SplitFields(nonBlank[i], layout.separator, rows[i]);
-        ++counts[rows[i].size()];
-    }
-    for (const auto& [columns, lineCount] : counts)
-        if (lineCount > counts[layout.columns]) layout.columns = columns;
+    layout.separator = choice.separator ? *choice.separator : DetectSeparator(lines, whole);
+    const std::vector<NumberedRecord> records = Records(lines, layout.separator, whole);
+    std::vector<std::vector<std::string>> rows(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) SplitFields(records[i].text, layout.separator, rows[i]);
 
     const bool namesAllowed = !rows.empty() && choice.header.value_or(true);
     const std::vector<std::string>* names = namesAllowed ? &rows[0] : nullptr;
@@ -326,15 +401,9 @@ Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& cho
     };
     for (const std::string& c : choice.pointColumns) layout.pointColumns.push_back(resolve(c));
     if (!choice.heightColumn.empty()) layout.heightColumn = resolve(choice.heightColumn);
-    std::vector<std::size_t> given = layout.pointColumns;
-    if (layout.heightColumn) given.push_back(*layout.heightColumn);
-    for (std::size_t c : given)
-        if (!rows.empty() && c >= layout.columns)
-            throw LayoutError("no hay " + ColumnsText({c}) + ": las filas tienen " + std::to_string(layout.columns) +
-                              (layout.columns == 1 ? " columna" : " columnas"));
 
     if (layout.pointColumns.empty() && !rows.empty()) {
-        // Each line votes for the run of columns where it holds a point.
+        // Each record votes for the run of columns where it holds a point.
         const std::size_t maxWidth = layout.separator == Separator::Blanks ? 10 : 8;
         std::map<Run, std::size_t> votes;
         std::string why;
@@ -345,11 +414,11 @@ Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& cho
                 ++votes[*r];
             } else if (why.empty() && !rowWhy.empty()) {
                 why = rowWhy;
-                whyLine = lineNumbers[i];
+                whyLine = records[i].line;
             }
         }
         if (votes.empty()) {
-            const bool onlyNames = rows.size() == 1 && choice.header.value_or(HasWord(nonBlank[0]));
+            const bool onlyNames = rows.size() == 1 && choice.header.value_or(HasWord(records[0].text));
             if (!onlyNames) {
                 std::string message = "no se encuentra ningún punto en " +
                                       (lines.size() == 1 ? std::string("la primera fila")
@@ -357,7 +426,8 @@ Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& cho
                 if (!why.empty()) message += " (fila " + std::to_string(whyLine) + ": " + why + ")";
                 throw LayoutError(message + "; indique sus columnas con --columnas");
             }
-            layout.headerLine = lineNumbers[0];
+            layout.headerLine = records[0].line;
+            layout.columns = rows[0].size();
             return layout;
         }
         Run best = votes.begin()->first;
@@ -366,19 +436,43 @@ Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& cho
         layout.pointColumns = Columns(best);
         layout.columnsFound = true;
     }
+    if (rows.empty()) return layout;
 
-    if (!rows.empty()) {
-        bool header = named;
-        if (choice.header) {
-            header = *choice.header;
-        } else if (!named) {
-            bool word = false;
-            for (std::size_t c : layout.pointColumns)
-                word = word || (c < rows[0].size() && HasWord(rows[0][c]));
-            header = word && !ReadsAsPoint(rows[0], layout.pointColumns, conversion);
-        }
-        if (header) layout.headerLine = lineNumbers[0];
+    bool header = named;
+    if (choice.header) {
+        header = *choice.header;
+    } else if (!named) {
+        bool word = false;
+        for (std::size_t c : layout.pointColumns) word = word || (c < rows[0].size() && HasWord(rows[0][c]));
+        header = word && !ReadsAsPoint(rows[0], layout.pointColumns, conversion);
     }
+    if (header) layout.headerLine = records[0].line;
+
+    // The header, or the rows that hold a point, say how many columns a row has: not
+    // the broken lines of a file, however many.
+    std::vector<std::size_t> needed = layout.pointColumns;
+    if (layout.heightColumn) needed.push_back(*layout.heightColumn);
+    const std::size_t widest = *std::max_element(needed.begin(), needed.end());
+    if (header && (layout.separator != Separator::Blanks || rows.size() == 1) && widest < rows[0].size()) {
+        layout.columns = rows[0].size();
+    } else {
+        std::map<std::size_t, std::size_t> counts, withPoint;
+        for (std::size_t i = header && rows.size() > 1 ? 1 : 0; i < rows.size(); ++i) {
+            ++counts[rows[i].size()];
+            if (ReadsAsPoint(rows[i], layout.pointColumns, conversion)) ++withPoint[rows[i].size()];
+        }
+        std::size_t most = 0;
+        for (const auto& [columns, count] : withPoint.empty() ? counts : withPoint) {
+            if (count > most) {
+                most = count;
+                layout.columns = columns;
+            }
+        }
+    }
+    for (std::size_t c : needed)
+        if (c >= layout.columns)
+            throw LayoutError("no hay " + ColumnsText({c}) + ": las filas tienen " + std::to_string(layout.columns) +
+                              (layout.columns == 1 ? " columna" : " columnas"));
     return layout;
 }
 

@@ -35,12 +35,28 @@ std::string_view SeparatorName(Separator separator);  // "«;»", "«,»", "tabu
 // window's captions hold blanks) and a comma becomes ";" when the decimal sign is ",".
 char OutputSeparator(Separator input, char decimalSign);
 
-// Splits a line into its fields. A field that starts with a double quote is quoted, as
-// in CSV: it runs to the closing quote, a doubled quote inside stands for one, and what
-// follows the closing quote up to the separator is kept. Any other field is taken as it
-// is, quotes included (40°25'0.5"N). An empty line has one empty field, except with
-// blanks, where it has none.
-void SplitFields(std::string_view line, Separator separator, std::vector<std::string>& fields);
+// Splits a record into its fields. A field that starts with a double quote is quoted, as
+// in CSV: it runs to the closing quote, line breaks included, a doubled quote inside
+// stands for one, and what follows the closing quote up to the separator is kept. Any
+// other field is taken as it is, quotes included (40°25'0.5"N), and so is a field whose
+// quote does not close in the record (RecordEnd). An empty record has one empty field,
+// except with blanks, where it has none.
+void SplitFields(std::string_view record, Separator separator, std::vector<std::string>& fields);
+
+// Records longer than this (2 MiB) stop a run: no text table has them, and memory must
+// stay bounded.
+inline constexpr std::size_t kMaxRecordBytes = std::size_t{2} << 20;
+
+// A quoted field may hold line breaks, as CSV allows, and then its record (one row) takes
+// several lines. A quote still open after this many line breaks, past kMaxRecordBytes
+// from the start of its record, or at the end of the input opened no field: it is a
+// plain character of its line, so that one stray quote cannot swallow the rest of a file.
+inline constexpr std::size_t kMaxQuotedLines = 50;
+
+// Where the record that starts at `begin` of `text` ends: just past its line end ("\n"),
+// or at the end of `text` for a last record without one. nullopt when `text` ends before
+// that is known and `atEnd` is false (more text follows).
+std::optional<std::size_t> RecordEnd(std::string_view text, std::size_t begin, Separator separator, bool atEnd);
 
 // Appends a field for output, between double quotes (inner ones doubled) when it holds
 // the separator or a line break or starts with a double quote.
@@ -54,7 +70,7 @@ void PointText(const std::vector<std::string>& fields, const std::vector<std::si
 // How the rows of a file are read.
 struct Layout {
     Separator separator = Separator::Semicolon;
-    std::size_t headerLine = 0;                // number (from 1) of the header line; 0: none
+    std::size_t headerLine = 0;                // number (from 1) of the header's first line; 0: none
     std::vector<std::size_t> pointColumns;     // from 0, in order, joined for ReadPoint
     std::optional<std::size_t> heightColumn;   // from 0
     std::size_t columns = 0;                   // the columns every row must have
@@ -77,16 +93,22 @@ class LayoutError : public std::runtime_error {
 };
 
 // Decides the layout from the first lines of a file (UTF-8, no line ends, line 1 first;
-// blank lines are passed over). The separator: the one of ";", tab and "," found in most lines (a
-// comma only when it separates, not when every comma stands between digits of lines
-// with blanks: "40,4168 -3,7038"), else blanks. The point: in each line, the leftmost
-// run of adjacent columns, longest first, that reads as a point inside the window's
-// limits; the run found in most lines wins. The header: a first non-blank line that does
-// not read as a point there and holds a word (two letters) in those columns. The number of columns: the most
-// frequent. Throws LayoutError when no line holds a point (naming the first reason a
-// row gave, if any), or when a named column is not in the header.
-Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& choice,
-                  const Conversion& conversion);
+// blank lines are passed over), taken as records (RecordEnd) numbered by their first
+// line. The separator: the one of ";", tab and "," found in most of the records it would
+// cut (a comma only when it separates, not when every comma stands between digits of
+// records with blanks: "40,4168 -3,7038"), else blanks. The point: in each record, the
+// leftmost run of adjacent columns starting in the first 100, longest first, that reads
+// as a point inside the window's limits; the run found in most records wins. The header:
+// a first non-blank record that does not read as a point there and holds a word (two
+// letters) in those columns. The number of columns: the header's, when it has the point's
+// (and the height's) columns and the separator is not blanks (names and points may hold
+// blanks); else the most frequent among the records that hold a point in the point's
+// columns, so that a few broken lines do not reject the good rows. Throws LayoutError
+// when no record holds a point (naming the first reason a row gave, if any), or when a
+// named column is not in the header. Unless `whole` (the lines are the whole input), a
+// last record whose quoted field goes on beyond the lines is left out.
+Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& choice, const Conversion& conversion,
+                  bool whole = true);
 
 // "columnas 2 y 3", "columna 4", "columnas 2 a 9": column numbers from 1.
 std::string ColumnsText(const std::vector<std::size_t>& columns);

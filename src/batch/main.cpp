@@ -6,11 +6,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
-#include <memory>
 #include <iostream>
+#include <memory>
+#include <new>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "batch/CommandLine.h"
@@ -67,9 +70,29 @@ std::string UserDataFolder() {
     return std::string(home) + "/.local/share/Talpor";
 }
 
-}  // namespace
+// What escapes every handler ends the program as a run that cannot be done, exit status
+// 2, with its temporary output removed: talpor-lote ends with 0, 1 or 2 whatever it reads.
+[[noreturn]] void Terminate() {
+    batch::RemoveTemporaryOutput();
+    constexpr std::string_view kMessage = "talpor-lote: error interno\n";
+    (void)!::write(STDERR_FILENO, kMessage.data(), kMessage.size());
+    ::_exit(kCannotRun);
+}
 
-int main(int argc, char** argv) {
+// The one-line message of an exception no part of the program expected.
+std::string Unexpected(const std::exception_ptr& thrown) {
+    try {
+        std::rethrow_exception(thrown);
+    } catch (const std::bad_alloc&) {
+        return "no hay memoria suficiente";
+    } catch (const std::exception& e) {
+        return "error interno " + batch::Quoted(e.what());
+    } catch (...) {
+    }
+    return "error interno";
+}
+
+int Run(int argc, char** argv) {
     batch::CommandLine cl;
     try {
         cl = batch::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
@@ -129,5 +152,19 @@ int main(int argc, char** argv) {
     } catch (const batch::RunError& e) {
         progress.Clear();
         return CannotRun(inputName + ": " + e.what());
+    } catch (...) {
+        progress.Clear();
+        return CannotRun(inputName + ": " + Unexpected(std::current_exception()));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::set_terminate(Terminate);
+    try {
+        return Run(argc, argv);
+    } catch (...) {
+        return CannotRun(Unexpected(std::current_exception()));
     }
 }

@@ -345,7 +345,8 @@ TEST(BatchTable, SplitsFieldsAndQuotesThem) {
         {"40°25'0.5\"N;3°42'13\"W", batch::Separator::Semicolon, {"40°25'0.5\"N", "3°42'13\"W"}},
         {"  P1  40,5\t-3,5  ", batch::Separator::Blanks, {"P1", "40,5", "-3,5"}},
         {"\"Casa del monte\" 40.5 -3.5", batch::Separator::Blanks, {"Casa del monte", "40.5", "-3.5"}},
-        {"\"sin cerrar;x", batch::Separator::Semicolon, {"sin cerrar;x"}},
+        {"\"sin cerrar;x", batch::Separator::Semicolon, {"\"sin cerrar", "x"}},
+        {"\"Casa\r\ndel monte\";x", batch::Separator::Semicolon, {"Casa\r\ndel monte", "x"}},
         {"", batch::Separator::Tab, {""}},
     };
     std::vector<std::string> fields;

@@ -93,7 +93,9 @@ std::string Garbage(bool withNul) {
 }
 
 TEST_F(Lote, BadInputGetsItsMessageAndNothingIsLost) {
-    const std::string header = "Punto;Latitud;Longitud";
+    const std::string header = "Punto;Latitud;Longitud", nines(309, '9');
+    std::string rows;
+    for (int i = 0; i < 60; ++i) rows += "P;40,41;-3,70\n";
     const std::string names =
         ";Latitud ED50;Longitud ED50;Latitud ED50 (grados);Longitud ED50 (grados);Huso ED50;Este ED50;Norte ED50;"
         "Parámetros;Error";
@@ -103,6 +105,7 @@ TEST_F(Lote, BadInputGetsItsMessageAndNothingIsLost) {
         int status;
         std::vector<std::string> messages;  // in standard error
         std::vector<std::string> output;    // in salida.csv; none when status is 2
+        std::string options = "";  // more arguments
     } cases[] = {
         {"empty file", "", 0, {"entrada.csv: está vacía, ningún punto que convertir"}, {}},
         {"header only", header + "\n", 0, {"solo hay cabecera"}, {header + names + "\n"}},
@@ -134,12 +137,35 @@ TEST_F(Lote, BadInputGetsItsMessageAndNothingIsLost) {
         {"a point outside the area", "P1;44,5;-3,0\nP2;40,5;-3,0\n", 1,
          {"entrada.csv:1: fuera del área del método: transformación válida solamente para la península y Baleares"},
          {"P1;44,5;-3,0;;;;;;;;;fila 1: fuera del área"}},
+        // Numbers too long for a double are the row's error, never the run's.
+        {"309 nines in a point column", header + "\nP1;40,41;-3,70\nP2;" + nines + ";-3.7\n", 1,
+         {"entrada.csv:3: latitud fuera de rango (99999999999999999999…)"}, {}},
+        {"309 nines in a height column", header + ";h\nP1;40,41;-3,70;1\nP2;40,41;-3,70;" + nines + "\n", 1,
+         {"entrada.csv:3: altura fuera de límites «9999999999999999999999999999999999999999…»"}, {}, "-a 4"},
+        {"1e309", header + "\nP1;40,41;-3,70\nP2;1e309;-3.7\n", 1,
+         {"entrada.csv:3: no se reconoce un punto en «1e309 -3.7»"}, {}},
+        {"a 400-digit easting",
+         "Este;Norte;Huso\n440721;4474447;30\n" + nines + std::string(91, '9') + ";4474447;30\n", 1,
+         {"entrada.csv:3: coordenada fuera de rango (99999999999999999999…)"}, {}},
+        // The header and the rows that hold a point say how many columns a row has.
+        {"broken lines", "id;Latitud;Longitud;cota\n1;40.1;-3.2;5\nnota;x\nnota;y\n", 1,
+         {"entrada.csv:3: hay 2 columnas y se esperaban 4",
+          "1 fila convertida, 2 con error; punto en las columnas 2 y 3"},
+         {"\n1;40.1;-3.2;5;40º 6' 4,2706\" N;", "\nnota;x;;;;;;;;;fila 3: hay 2 columnas y se esperaban 4\n"}},
+        // A quoted field may hold a line break; a quote open for more than 50 lines is a character.
+        {"a record of four lines", header + "\r\n\"Casa\r\nde\r\nla\r\nsierra\";40,41;-3,70\r\nP2;4O,42;-3,71\r\n", 1,
+         {"entrada.csv:6: no se reconoce un punto en «4O,42 -3,71»", "separador «;»"},
+         {"\r\n\"Casa\r\nde\r\nla\r\nsierra\";40,41;-3,70;40º 24' 40,2495\" N;",
+          "\r\nP2;4O,42;-3,71;;;;;;;;;fila 6: no se"}},
+        {"a quote left open", header + "\nP1;\"abierta;40,41;-3,70\n" + rows + "\"P2 cerrada\";40,42;-3,71\n", 1,
+         {"entrada.csv:2: hay 4 columnas y se esperaban 3", "61 filas convertidas, 1 con error"},
+         {"\n\"P2 cerrada\";40,42;-3,71;40º 25' 16,"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Write(dir / "entrada.csv", c.input);
         fs::remove(dir / "salida.csv");
-        const Ran r = Run("entrada.csv salida.csv");
+        const Ran r = Run("entrada.csv salida.csv " + c.options);
         EXPECT_EQ(r.status, c.status) << r.err;
         for (const std::string& m : c.messages) EXPECT_TRUE(Has(r.err, m)) << r.err.substr(0, 2000);
         EXPECT_EQ(fs::exists(dir / "salida.csv"), c.status != 2);
