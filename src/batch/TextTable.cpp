@@ -448,25 +448,25 @@ Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& cho
     }
     if (header) layout.headerLine = records[0].line;
 
-    // The header, or the rows that hold a point, say how many columns a row has: not
-    // the broken lines of a file, however many.
+    // The rows that hold a point say how many columns a row has, not the broken lines of
+    // a file, however many; the header settles a tie, and speaks alone when no row of
+    // the sample holds a point. A header with a separator more or less than its rows
+    // (a trailing ";") does not reject them.
     std::vector<std::size_t> needed = layout.pointColumns;
     if (layout.heightColumn) needed.push_back(*layout.heightColumn);
-    const std::size_t widest = *std::max_element(needed.begin(), needed.end());
-    if (header && (layout.separator != Separator::Blanks || rows.size() == 1) && widest < rows[0].size()) {
-        layout.columns = rows[0].size();
-    } else {
-        std::map<std::size_t, std::size_t> counts, withPoint;
-        for (std::size_t i = header && rows.size() > 1 ? 1 : 0; i < rows.size(); ++i) {
-            ++counts[rows[i].size()];
-            if (ReadsAsPoint(rows[i], layout.pointColumns, conversion)) ++withPoint[rows[i].size()];
-        }
-        std::size_t most = 0;
-        for (const auto& [columns, count] : withPoint.empty() ? counts : withPoint) {
-            if (count > most) {
-                most = count;
-                layout.columns = columns;
-            }
+    const bool headerCounts = header && (layout.separator != Separator::Blanks || rows.size() == 1);
+    std::map<std::size_t, std::size_t> counts, withPoint;
+    for (std::size_t i = header && rows.size() > 1 ? 1 : 0; i < rows.size(); ++i) {
+        ++counts[rows[i].size()];
+        if (ReadsAsPoint(rows[i], layout.pointColumns, conversion)) ++withPoint[rows[i].size()];
+    }
+    if (withPoint.empty() && headerCounts) withPoint[rows[0].size()] = 1;
+    std::size_t most = 0;
+    for (const auto& [columns, count] : withPoint.empty() ? counts : withPoint) {
+        const bool headers = headerCounts && columns == rows[0].size();
+        if (count > most || (count == most && headers)) {
+            most = count;
+            layout.columns = columns;
         }
     }
     for (std::size_t c : needed)

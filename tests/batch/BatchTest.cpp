@@ -388,6 +388,9 @@ TEST(BatchTable, FindsTheSeparatorTheHeaderAndThePoint) {
         {{"40°25'0.5\"N 3°42'13\"W"}, batch::Separator::Blanks, 0, {0, 1}, 2},
         // A broken first row is a row, not a header; the others vote for the columns.
         {{"40 75 0,5 N;3 42 13 W", "40 25 0,5 N;3 42 13 W", "41 0 0 N;2 0 0 E"}, batch::Separator::Semicolon, 0, {0, 1}, 2},
+        // The rows with a point count their columns, not broken lines nor a header's trailing ";".
+        {{"id;Latitud;Longitud;cota", "1;40.1;-3.2;5", "nota;x", "nota;y"}, batch::Separator::Semicolon, 1, {1, 2}, 4},
+        {{"id;lat;lon;", "1;40.1;-3.2", "2;40.2;-3.3"}, batch::Separator::Semicolon, 1, {1, 2}, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.lines.back());
