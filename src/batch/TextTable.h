@@ -100,10 +100,11 @@ class LayoutError : public std::runtime_error {
 // leftmost run of adjacent columns starting in the first 100, longest first, that reads
 // as a point inside the window's limits; the run found in most records wins. The header:
 // a first non-blank record that does not read as a point there and holds a word (two
-// letters) in those columns. The number of columns: the header's, when it has the point's
-// (and the height's) columns and the separator is not blanks (names and points may hold
-// blanks); else the most frequent among the records that hold a point in the point's
-// columns, so that a few broken lines do not reject the good rows. Throws LayoutError
+// letters) in those columns. The number of columns: the most frequent among the records
+// that hold a point in the point's columns, so that a few broken lines do not reject the
+// good rows; the header's settles a tie, and counts alone when no record of the sample
+// holds a point (not with blanks as separator: names and points may hold blanks).
+// Throws LayoutError
 // when no record holds a point (naming the first reason a row gave, if any), or when a
 // named column is not in the header. Unless `whole` (the lines are the whole input), a
 // last record whose quoted field goes on beyond the lines is left out.
