@@ -8,7 +8,7 @@ DEBUG_DIR := build/debug
 REL_DIR   := build/release
 PREFIX    ?= /usr/local
 
-.PHONY: all run test bench fuzz fuzz-lote deps install package release clean
+.PHONY: all run test bench fuzz fuzz-lote mutants deps install package release clean
 
 all: test
 
@@ -44,6 +44,13 @@ fuzz: deps
 	cmake -S . -B $(DEBUG_DIR) -DCMAKE_BUILD_TYPE=Debug -DTALPOR_SANITIZE=ON -DTALPOR_TESTS=ON -DTALPOR_QT=ON
 	cmake --build $(DEBUG_DIR) -j $(JOBS) --target model_fuzz
 	for seed in 1 2 3; do $(DEBUG_DIR)/tests/app/model_fuzz 100000 $$seed || exit 1; done
+
+# Mutation testing, on demand (not part of make test): each mutant of scripts/mutants.txt
+# applied alone to a copy of the sources in build/mutants, rebuilt and tested; the table
+# goes to build/mutants/report.md, and any mutant docs/mutants-baseline.md caught that
+# survives now fails the target. MUTANTS="3 7-9 geo" picks some by number or area.
+mutants: deps
+	scripts/mutants.sh -j $(JOBS) -b docs/mutants-baseline.md $(MUTANTS)
 
 run: deps
 	cmake -S . -B $(REL_DIR) -DCMAKE_BUILD_TYPE=Release -DTALPOR_TESTS=OFF -DTALPOR_QT=ON

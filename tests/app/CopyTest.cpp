@@ -126,6 +126,8 @@ TEST(Copy, AChangedPointLeavesItsResultsStaleAndUncopied) {
     EXPECT_TRUE(s.Get("LblOrto").stale);
     EXPECT_FALSE(s.Get("LblDist").stale);
     EXPECT_EQ(Copy(s, "LblOrto").result, "");
+    s.window.SelectListItem(s.Get("CmbHS"), 1 - s.Get("CmbHS").listIndex);
+    EXPECT_FALSE(s.Get("LblDist").stale);
     s.window.Click("Command3");
     s.window.Click("OptLng", 7);
     EXPECT_FALSE(s.Get("LblOrto").stale);

@@ -155,7 +155,7 @@ TEST(BatchWindow, EachPointGivesTheWindowsTextsOrBothRefuseIt) {
         {"40.4168, -3.7038", "650", kToED50, Method::Helmert},            // EST99, Madrid
         {"43.2 -8.5", "100,5", kToED50, Method::Helmert},                 // ZNW99, Galicia
         {"39.5 2.8", "12.25", kToED50, Method::Helmert},                  // BAL99, Mallorca
-        {"40°25'0.5\"N 3°42'13\"W", "-12", kToWGS84, Method::Helmert},
+        {"40°25'0.5\"N 3°42'13\"W", "-500", kToWGS84, Method::Helmert},  // the lowest height taken
         {"N 40º 25' 00,5'' O 3º 42' 13''", "", kToED50, Method::Helmert},
         {"N40 25.008 W3 42.228", "2999,96", kToWGS84, Method::Helmert},
         {"30T 440721 4474447", "650", kToED50, Method::Helmert},
@@ -170,6 +170,7 @@ TEST(BatchWindow, EachPointGivesTheWindowsTextsOrBothRefuseIt) {
         {"30S 500000 4000000", "0", kToWGS84, Method::MolodenskyNIMA},
         // Refused by both: out of the method's area, a broken point, beyond a field's limit.
         {"44.5 -3.0", "0", kToED50, Method::Helmert},
+        {"44.5 -3.0", "0", kToED50, Method::MolodenskyIGN},  // 44º is a latitude the fields take
         {"30T 440721 4900000", "0", kToWGS84, Method::Helmert},
         {"40 75 0 N 3 0 0 W", "0", kToED50, Method::Helmert},
         {"-40.5 -3.7", "0", kToED50, Method::MolodenskyIGN},

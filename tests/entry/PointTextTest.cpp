@@ -67,8 +67,8 @@ TEST(ParsePoint, EveryFormEachHemisphereAndBothDecimalSigns) {
         {"30 T 440721 4474447", "UTM 30T 440721.00 4474447.00"},
         {"  29t\t440721;4474447 ", "UTM 29T 440721.00 4474447.00"},
         // Broken: one message that names what is wrong; never a point.
-        {"40 75 0 N 3 42 13 W", "! minutos fuera de rango (75)"},
-        {"40 25 61 N 3 42 13 W", "! segundos fuera de rango (61)"},
+        {"40 60 0 N 3 42 13 W", "! minutos fuera de rango (60)"},  // 60 is the first refused
+        {"40 25 60 N 3 42 13 W", "! segundos fuera de rango (60)"},
         {"95.5, -3.7", "! latitud fuera de rango (95.5)"},
         {"40.1, 190.2", "! longitud fuera de rango (190.2)"},
         {"90 0 1 N 3 0 0 W", "! latitud fuera de rango (90)"},

@@ -137,6 +137,9 @@ TEST(ClipboardWindow, APointPastedOverAHalfTypedFieldLeavesEveryControlUsable) {
     EXPECT_EQ(s.Widget<QLabel>("LblUTM", 2)->text(), QStringLiteral("Huso= 30T"));
     s.Click("OptUTM", 0);
     EXPECT_TRUE(s.Edit("TxtWGSg", 1)->isEnabled());
+    // The input mode changed: the result is the previous point's, greyed.
+    EXPECT_EQ(s.Widget<QLabel>("LblUTM", 2)->palette().color(QPalette::WindowText),
+              QApplication::palette().color(QPalette::Disabled, QPalette::Text));
     s.window->ChooseTab(2);
     QTest::qWait(20);
     EXPECT_EQ(s.frm.Form().Get("SSTab1").currentTab, 2);

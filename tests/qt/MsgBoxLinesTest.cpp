@@ -170,6 +170,7 @@ TEST(MsgBoxLines, ATextWithTabsIsATableAndOneOfSeveralLinesIsNeverWrapped) {
                     app::MsgResult::OK);
     EXPECT_GT(shown.lines.size(), 3);
     EXPECT_EQ(shown.lines.join(QString()), QString(text).remove(QLatin1Char('\n')));
-    EXPECT_TRUE(shown.lines[1].startsWith(QLatin1Char('/')) || shown.lines[0].endsWith(QLatin1Char('/')));
+    for (int i = 1; i + 2 < shown.lines.size(); ++i)  // inside the path: broken after a "/"
+        EXPECT_TRUE(shown.lines[i].endsWith(QLatin1Char('/'))) << shown.lines[i].toStdString();
     ExpectWholeLines(shown);
 }
