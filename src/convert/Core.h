@@ -101,9 +101,7 @@ struct UtmConversion : Result {
 // "Bursa Wolf 7p": the seven-parameter Helmert transformation through geocentric
 // coordinates with the regional set of the point. The set, and the area, come from
 // latitude and longitude on the source datum: for UTM input, those of its mirror, so a
-// point typed in UTM gets the set it gets typed in degrees. The choice goes through
-// mGeo's shared selection (mGeo::HelmertParams), so these calls are not for concurrent
-// use (the batch calls below are).
+// point typed in UTM gets the set it gets typed in degrees.
 GeographicConversion Helmert(const GeographicInput& point, Direction direction);
 UtmConversion Helmert(const UtmInput& point, Direction direction);
 
@@ -167,8 +165,7 @@ std::string ZoneText(const PointResult& r);
 inline constexpr std::size_t kParallelFrom = 20000;
 
 // Batch conversions: out[i] gets, for every i, what the one-point call above gives
-// for points[i], bit for bit. They leave mGeo's shared selection alone, so they may run
-// in several threads at once. With `threads` 0 a batch of kParallelFrom points or more
+// for points[i], bit for bit. They may run in several threads at once. With `threads` 0 a batch of kParallelFrom points or more
 // is split in as many parts as the machine has cores, each converted by its own thread;
 // 1 keeps it in the calling thread; n > 1 uses up to n threads, never fewer than
 // kParallelFrom / 2 points each. Within a thread, the latitude iterations of Helmert run
