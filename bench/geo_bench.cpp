@@ -145,7 +145,6 @@ void Compare(benchmark::State& state, ProjPipeline& proj, std::vector<Contender>
 
 // GeoToUTM of every point on WGS84 (its own zone, 29 to 31) against PROJ's UTM 30.
 void BM_GeoToUTM_vsPROJ(benchmark::State& state) {
-    InitEllipsoids();
     const auto& points = SpainPoints();
     std::vector<double> E(points.size()), N(points.size());
     ProjPipeline proj(kProjUtm, false);
@@ -168,7 +167,6 @@ BENCHMARK(BM_GeoToUTM_vsPROJ)->Iterations(1)->Unit(benchmark::kMillisecond);
 // batch call (which also makes each point's zone test and answer) in one thread and
 // in two.
 void BM_HelmertChain_vsPROJ(benchmark::State& state) {
-    InitEllipsoids();
     const auto& points = SpainPoints();
     std::vector<convert::GeographicInput> typed;
     for (const auto& p : points) typed.push_back({p.lat, p.lon, p.h});
@@ -206,7 +204,6 @@ BENCHMARK(BM_HelmertChain_vsPROJ)->Iterations(1)->Unit(benchmark::kMillisecond);
 // One call at a time, stepping through the set.
 template <typename Body>
 void Step(benchmark::State& state, Body body) {
-    InitEllipsoids();
     const auto& points = SpainPoints();
     std::size_t i = 0;
     bench::MeasureAllocations(state, [&] {
@@ -217,7 +214,6 @@ void Step(benchmark::State& state, Body body) {
 
 void BM_UTMToGeo(benchmark::State& state) {
     // The set projected once, outside the timing.
-    InitEllipsoids();
     std::vector<UTMPoint> utm;
     for (const auto& p : SpainPoints()) utm.push_back(GeoToUTM(p.lat, p.lon, Ellipsoids[kWGS84]));
     std::size_t i = 0;

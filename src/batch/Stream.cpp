@@ -180,7 +180,6 @@ class Run {
     Run(int in, int out, const Settings& settings) : reader_(in), in_(in), out_(out), settings_(settings) {}
 
     Summary Go(const Progress& progress) {
-        mGeo::InitEllipsoids();
         Chunk first;
         if (!reader_.Next(first.text, first.firstLine)) return summary_;
         if (first.text.starts_with(kBom)) {

@@ -2,9 +2,9 @@
 // control and no message: a typed point on one datum in, the point on the other datum
 // out, with everything the result frame shows and the typed point in the form it was
 // not typed in. Being outside a method's area and a run-time error are answers, not
-// messages, so the window's buttons and any other caller share these calls.
-//
-// The ellipsoid table must be filled (mGeo::InitEllipsoids) before any call.
+// messages, so the window's buttons and any other caller share these calls. They keep
+// no state between calls: Helmert and Molodensky may run in any number of threads at
+// once; the grid calls as far as the grids they are given allow (geo/IgnGrid.h).
 #pragma once
 
 #include <cstddef>
