@@ -163,9 +163,10 @@ void BM_GeoToUTM_vsPROJ(benchmark::State& state) {
 BENCHMARK(BM_GeoToUTM_vsPROJ)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // The Helmert chain WGS84 -> ED50 -> UTM: one point at a time as the window's button
-// computes it (set, geocentric, transform, geographic, projection), and the core's
-// batch call (which also makes each point's zone test and answer) in one thread and
-// in two.
+// computes it (set, geocentric, transform, geographic, projection); the one-point core
+// call per point, as the window and talpor-lote make it (with the typed point's
+// projection for the zone test, and the whole Result); and the core's batch call (zone
+// test and answer of each point too) in one thread and in two.
 void BM_HelmertChain_vsPROJ(benchmark::State& state) {
     const auto& points = SpainPoints();
     std::vector<convert::GeographicInput> typed;
@@ -173,6 +174,7 @@ void BM_HelmertChain_vsPROJ(benchmark::State& state) {
     std::vector<GeoPoint> target(points.size());
     std::vector<double> E(points.size()), N(points.size());
     std::vector<convert::PointResult> out(points.size());
+    std::vector<convert::GeographicConversion> one(points.size());
     const auto batch = [&](unsigned threads) {
         return [&, threads] {
             convert::Helmert(typed, convert::Direction::WGS84ToED50, out, threads);
@@ -193,6 +195,13 @@ void BM_HelmertChain_vsPROJ(benchmark::State& state) {
                       E[i] = u.E;
                       N[i] = u.N;
                   }
+              },
+              {},
+              0},
+             {"core1pt",
+              [&] {
+                  for (std::size_t i = 0; i < typed.size(); ++i)
+                      one[i] = convert::Helmert(typed[i], convert::Direction::WGS84ToED50);
               },
               {},
               0},
