@@ -13,7 +13,6 @@
 #include "entry/Fields.h"
 #include "entry/PastePoint.h"
 #include "form/FrmTalporControls.h"
-#include "geo/Ellipsoid.h"
 #include "num/RuntimeError.h"
 #include "utilities/CopyTexts.h"
 #include "utilities/Utilities.h"
@@ -153,8 +152,6 @@ void frmTalpor::RunLoad() {
         End(EndReason::RegionalSettings);
         return;
     }
-
-    mGeo::InitEllipsoids();
 
     for (const char* name : {"CmbHuso", "CmbUsos2"}) {
         Control& zones = Field(name);

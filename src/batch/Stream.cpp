@@ -226,7 +226,6 @@ class Run {
     Run(int in, int out, const Settings& settings) : reader_(in), in_(in), out_(out), settings_(settings) {}
 
     Summary Go(const Progress& progress) {
-        mGeo::InitEllipsoids();
         std::string_view head = reader_.Head();
         if (head.empty()) return summary_;
         summary_.bom = head.starts_with(kBom);

@@ -13,8 +13,7 @@
 // is the core's (convert/Core.h) and the result texts are its captions
 // (convert/Captions.h); the handlers read the fields and write the texts.
 //
-// The ellipsoid table must be filled (mGeo::InitEllipsoids) before any click. A
-// run-time error (num::RuntimeError: an overflow from a degree field beyond 16 bits, a
+// A run-time error (num::RuntimeError: an overflow from a degree field beyond 16 bits, a
 // zero divisor) leaves the handler at once, with the labels not yet written unchanged;
 // the window reports it.
 #pragma once

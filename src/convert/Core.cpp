@@ -61,11 +61,12 @@ void HelmertFrom(Result& r, double lat, double lon, double h, Direction directio
 // datum). A UTM point comes here as its mirror, so typed in UTM or in degrees a point
 // gets one set and one area.
 void HelmertAt(Result& r, double lat, double lon, double h, Direction direction) {
-    if (!mGeo::HelmertZoneFromGeo(lat, lon)) {
+    const mGeo::HelmertZone zone = mGeo::HelmertZoneOfGeo(lat, lon);
+    if (zone == mGeo::HelmertZone::None) {
         r.status = Status::OutsideArea;
         return;
     }
-    HelmertFrom(r, lat, lon, h, direction, mGeo::HelmertParamsZone);
+    HelmertFrom(r, lat, lon, h, direction, zone);
 }
 
 // The Molodensky point on the target datum. The shifts are always those of ED50 to

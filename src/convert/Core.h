@@ -2,9 +2,9 @@
 // control and no message: a typed point on one datum in, the point on the other datum
 // out, with everything the result frame shows and the typed point in the form it was
 // not typed in. Being outside a method's area and a run-time error are answers, not
-// messages, so the window's buttons and any other caller share these calls.
-//
-// The ellipsoid table must be filled (mGeo::InitEllipsoids) before any call.
+// messages, so the window's buttons and any other caller share these calls. They keep
+// no state between calls: Helmert and Molodensky may run in any number of threads at
+// once; the grid calls as far as the grids they are given allow (geo/IgnGrid.h).
 #pragma once
 
 #include <cstddef>
@@ -101,9 +101,7 @@ struct UtmConversion : Result {
 // "Bursa Wolf 7p": the seven-parameter Helmert transformation through geocentric
 // coordinates with the regional set of the point. The set, and the area, come from
 // latitude and longitude on the source datum: for UTM input, those of its mirror, so a
-// point typed in UTM gets the set it gets typed in degrees. The choice goes through
-// mGeo's shared selection (mGeo::HelmertParams), so these calls are not for concurrent
-// use (the batch calls below are).
+// point typed in UTM gets the set it gets typed in degrees.
 GeographicConversion Helmert(const GeographicInput& point, Direction direction);
 UtmConversion Helmert(const UtmInput& point, Direction direction);
 
@@ -167,8 +165,7 @@ std::string ZoneText(const PointResult& r);
 inline constexpr std::size_t kParallelFrom = 20000;
 
 // Batch conversions: out[i] gets, for every i, what the one-point call above gives
-// for points[i], bit for bit. They leave mGeo's shared selection alone, so they may run
-// in several threads at once. With `threads` 0 a batch of kParallelFrom points or more
+// for points[i], bit for bit. They may run in several threads at once. With `threads` 0 a batch of kParallelFrom points or more
 // is split in as many parts as the machine has cores, each converted by its own thread;
 // 1 keeps it in the calling thread; n > 1 uses up to n threads, never fewer than
 // kParallelFrom / 2 points each. Within a thread, the latitude iterations of Helmert run

@@ -197,7 +197,6 @@ PasteResult PastePoint(app::FormModel& form, app::Platform& platform, app::Contr
     } else {
         if (point.kind == PastedPoint::Kind::Utm) {
             // A utility point is WGS84 latitude and longitude.
-            mGeo::InitEllipsoids();
             const mGeo::LatLon g = mGeo::UTMToGeo(point.utm.E, point.utm.N,
                                                   static_cast<std::int16_t>(point.utm.zone),
                                                   mGeo::Ellipsoids[mGeo::kWGS84], "N");

@@ -2,23 +2,10 @@
 
 #include <cmath>
 
-#include "geo/Ellipsoid.h"
-#include "geo/EllipsoidConstants.h"
 #include "num/Number.h"
 #include "num/RuntimeError.h"
 
 namespace mGeo {
-
-std::array<Ellipsoid, 3> Ellipsoids;
-
-void InitEllipsoids() {
-    Ellipsoids = {{
-        {"WGS84", 6378137, 0.00669437999014, 298.257223563},
-        {"International ED50", 6378388, 0.00672267002234, 297},
-        {"GRS80", 6378137, 0.0066943800229034, 298.25722210088},
-    }};
-    detail::DeriveTableConstants();
-}
 
 double Sec(double x) { return num::Div(1, std::cos(x)); }
 

@@ -8,17 +8,7 @@
 
 namespace mGeo {
 
-HelmertParameters HelmertParams;
-HelmertZone HelmertParamsZone = HelmertZone::None;
-
 namespace {
-
-bool Select(HelmertZone zone) {
-    if (zone == HelmertZone::None) return false;
-    HelmertParams = ParametersOf(zone);
-    HelmertParamsZone = zone;
-    return true;
-}
 
 // Arc-seconds to radians through degrees, as every rotation of the system is taken.
 double SecondsToRad(double seconds) {
@@ -47,12 +37,6 @@ HelmertZone HelmertZoneOfGeo(double lat, double lon) {
     if (lon < -4.5 && lat > 41.5) return HelmertZone::ZNW99;
     if (lon > 1.0 && lat < 40.5) return HelmertZone::BAL99;
     return HelmertZone::EST99;
-}
-
-bool HelmertZoneFromGeo(double lat, double lon) { return Select(HelmertZoneOfGeo(lat, lon)); }
-
-Geocentric HelmertTransform(double X, double Y, double Z, HelmertDirection direction) {
-    return HelmertTransform(X, Y, Z, direction, HelmertParams);
 }
 
 Geocentric HelmertTransform(double X, double Y, double Z, HelmertDirection direction,

@@ -23,24 +23,13 @@ inline constexpr HelmertParameters BAL99{-181.4609, -90.2931, -187.1902, 0.1435,
 
 enum class HelmertZone { None, EST99, ZNW99, BAL99 };
 
-// The set of the last successful zone selection (all zeros until the first one),
-// and which set that was. Only HelmertZoneFromGeo writes them, and only when it
-// answers true.
-extern HelmertParameters HelmertParams;
-extern HelmertZone HelmertParamsZone;
-
 // The parameters of `zone`: EST99, ZNW99 or BAL99, all zeros for None.
 const HelmertParameters& ParametersOf(HelmertZone zone);
 
-// The set the rule of HelmertZoneFromGeo picks for a point (None outside its area),
-// without selecting it: it neither reads nor writes the shared selection, so any
-// number of threads may call it at once.
+// The set for lat, lon (decimal degrees on the point's own datum): the box −10..6
+// east, 35..44 north (bounds inside); ZNW99 north of 41.5 and west of −4.5, BAL99 east
+// of 1 and south of 40.5 (all strict), else EST99. None outside the box.
 HelmertZone HelmertZoneOfGeo(double lat, double lon);
-
-// Picks the set for lat, lon (decimal degrees on the point's own datum): the box
-// −10..6 east, 35..44 north (bounds inside); ZNW99 north of 41.5 and west of −4.5,
-// BAL99 east of 1 and south of 40.5 (all strict), else EST99. False outside the box.
-bool HelmertZoneFromGeo(double lat, double lon);
 
 enum class HelmertDirection { ED50ToWGS84, WGS84ToED50 };
 
@@ -49,8 +38,5 @@ enum class HelmertDirection { ED50ToWGS84, WGS84ToED50 };
 // backwards to first order. Throws the overflow error for a non-finite result.
 Geocentric HelmertTransform(double X, double Y, double Z, HelmertDirection direction,
                             const HelmertParameters& p);
-
-// The same with the shared selection, HelmertParams.
-Geocentric HelmertTransform(double X, double Y, double Z, HelmertDirection direction);
 
 }  // namespace mGeo

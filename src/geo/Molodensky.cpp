@@ -16,7 +16,6 @@ MolodenskyShifts MolodenskyShift(double latDeg, double lonDeg, double h,
                                  const MolodenskyParams& p) {
     const Ellipsoid& wgs = Ellipsoids[kWGS84];
     const Ellipsoid& ed50 = Ellipsoids[kED50];
-    // Taken from the table on every call, never cached.
     const double a = ed50.A;
     const double e2 = ed50.E2;
     const double b = a * (1 - num::Div(1, ed50.InvF));

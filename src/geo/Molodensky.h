@@ -24,10 +24,10 @@ struct MolodenskyShifts {
 };
 
 // Shifts for latDeg, lonDeg (decimal degrees) and h (metres above the ellipsoid)
-// with set `p`, on the International ellipsoid; the ellipsoid constants come from
-// Ellipsoids (InitEllipsoids must have run). The WGS84-to-ED50 direction evaluates
-// the same shifts at its WGS84 point and subtracts them. Throws the division error
-// when h cancels a radius of curvature, the overflow error for a non-finite result.
+// with set `p`, from the International ellipsoid to WGS84 (Ellipsoids). The
+// WGS84-to-ED50 direction evaluates the same shifts at its WGS84 point and subtracts
+// them. Throws the division error when h cancels a radius of curvature, the overflow
+// error for a non-finite result.
 MolodenskyShifts MolodenskyShift(double latDeg, double lonDeg, double h, const MolodenskyParams& p);
 
 }  // namespace mGeo

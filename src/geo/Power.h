@@ -10,9 +10,9 @@
 // power in eight takes that slow path.
 #pragma once
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 
 // The fused multiply-add is a single instruction where the processor has it and an
 // exact library routine elsewhere; the result is the same either way. Functions that
@@ -31,16 +31,13 @@ void IntPowers(double x, int maxN, double* out);
 // num::Pow(x, y) itself: the slow path of the powers below.
 double PowByRuntime(double x, double y);
 
-// True when the double-double value r + t (|t| <= ulp(r)) lies within 0.44 ulp of r.
-inline bool SafelyRounded(double r, double t) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &r, sizeof bits);
+// True when the double-double value r + t (|t| <= ulp(r)) lies within `within` ulp of r.
+constexpr bool SafelyRounded(double r, double t, double within = 0.44) {
+    const auto bits = std::bit_cast<std::uint64_t>(r);
     // A power of two has a closer neighbour below it: leave it to the slow path.
     if ((bits & 0x000fffffffffffffULL) == 0) return false;
-    const std::uint64_t ulpBits = (bits & 0x7ff0000000000000ULL) - (52ULL << 52);
-    double ulp;
-    std::memcpy(&ulp, &ulpBits, sizeof ulp);
-    return std::fabs(t) < 0.44 * ulp;
+    const double ulp = std::bit_cast<double>((bits & 0x7ff0000000000000ULL) - (52ULL << 52));
+    return (t < 0 ? -t : t) < within * ulp;
 }
 
 // IntPowers for a fixed MaxN, inline, for callers compiled with TALPOR_FMA_CLONES
@@ -83,6 +80,38 @@ inline double Square(double x) {
         if (SafelyRounded(p, err)) return p;
     }
     return PowByRuntime(x, 2);
+}
+
+// num::Pow(x, k) for k = 2 or 3 while the program is compiled: the double-double powers
+// of IntPowersInline, with Dekker's exact product of Veltkamp halves for the fused
+// multiply-add a constant expression cannot use (exact for 2^-100 <= |x| <= 2^100).
+// With no slow path to fall back on, the bound is 0.45 ulp: every other double is then
+// more than 0.55 ulp away, still beyond pow's 0.54 (GRS80's n³ lies 0.445 ulp from its
+// double). A power farther from a double is pow's alone to round: it is no constant,
+// and the program does not compile.
+consteval double CompileTimePower(double x, int k) {
+    const auto split = [](double v, double& hi, double& lo) {
+        const double c = 134217729.0 * v;  // 2^27 + 1
+        hi = c - (c - v);
+        lo = v - hi;
+    };
+    double xh, xl;
+    split(x, xh, xl);
+    double hi = x, lo = 0;
+    for (int j = 2; j <= k; ++j) {
+        double hh, hl;
+        split(hi, hh, hl);
+        const double p = hi * x;
+        const double e = hl * xl - (((p - hh * xh) - hl * xh) - hh * xl);
+        const double l = lo * x + e;
+        const double r = p + l;
+        lo = (p - r) + l;
+        hi = r;
+    }
+    const double ax = x < 0 ? -x : x;
+    if (!(k >= 2 && k <= 3 && ax >= 0x1p-100 && ax <= 0x1p100 && SafelyRounded(hi, lo, 0.45)))
+        throw "the power is not a compile-time constant";
+    return hi;
 }
 
 // num::Pow(w, -0.5) and num::Pow(w, -1.5), the same doubles, for the radii of

@@ -120,8 +120,7 @@ char UTMBandLetter(double lat) {
 TALPOR_FMA_CLONES UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell) {
     detail::Finite(lat, "GeoToUTM lat");
     detail::Finite(lon, "GeoToUTM lon");
-    EllipsoidConstants scratch;
-    const EllipsoidConstants& d = detail::ConstantsOf(ell, scratch);
+    const EllipsoidConstants& d = ell.Derived;
 
     const double lonN = NormalisedLongitude(lon);
     const double phi = DegToRad(lat);
@@ -176,8 +175,7 @@ TALPOR_FMA_CLONES LatLon UTMToGeo(double E, double N, std::int16_t zone, const E
                                   std::string_view hemisphere) {
     detail::Finite(E, "UTMToGeo E");
     detail::Finite(N, "UTMToGeo N");
-    EllipsoidConstants scratch;
-    const EllipsoidConstants& d = detail::ConstantsOf(ell, scratch);
+    const EllipsoidConstants& d = ell.Derived;
     const double n0 = hemisphere == "N" ? 0 : kFalseNorthingSouth;
     const double ak0 = d.ak0;
 
@@ -227,8 +225,7 @@ TALPOR_FMA_CLONES LatLon UTMToGeo(double E, double N, std::int16_t zone, const E
 GridFactors UTMGridFactors(double lat, double lon, int zone, const Ellipsoid& ell) {
     detail::Finite(lat, "UTMGridFactors lat");
     detail::Finite(lon, "UTMGridFactors lon");
-    EllipsoidConstants scratch;
-    const EllipsoidConstants& d = detail::ConstantsOf(ell, scratch);
+    const EllipsoidConstants& d = ell.Derived;
     const double phi = lat * (M_PI / 180);
     double dLon = lon - (6.0 * zone - 183);
     dLon -= 360 * std::floor((dLon + 180) / 360);

@@ -37,7 +37,6 @@ entry::CopyTexts PointTexts(const app::FormModel& form, bool one) {
         const double lonDeg = ReadAngle(form, lon, west);
         if (std::fabs(latDeg) > 90 || std::fabs(lonDeg) > 180) return t;
         t.decimalDegrees = entry::DecimalDegreesText(latDeg, lonDeg);
-        mGeo::InitEllipsoids();
         const mGeo::UTMPoint u = mGeo::GeoToUTM(latDeg, lonDeg, mGeo::Ellipsoids[mGeo::kWGS84]);
         t.utm = entry::UtmPointText(u.zoneText, u.E, u.N);
     } catch (const num::RuntimeError&) {

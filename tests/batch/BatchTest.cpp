@@ -103,7 +103,6 @@ convert::Grids& TestGrids() {
 batch::Outputs AllOutputs(Method m) { return {true, true, true, batch::TransformsHeight(m), true, true}; }
 
 BatchTexts InBatch(const std::string& point, const std::string& height, Direction d, Method m) {
-    mGeo::InitEllipsoids();
     Conversion c;
     c.direction = d;
     c.method = m;
@@ -260,7 +259,6 @@ TEST(BatchPoint, PlainDegreesAreReadAsParsePointReadsThem) {
 }
 
 TEST(BatchConverter, TheChildProcessConvertsAsThisProcess) {
-    mGeo::InitEllipsoids();
     for (Method m : {Method::Helmert, Method::MolodenskyNIMA}) {
         Conversion c;
         c.method = m;

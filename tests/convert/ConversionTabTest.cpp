@@ -7,12 +7,10 @@
 
 #include "ConversionTab.h"
 #include "convert/InputMode.h"
-#include "geo/mGeo.h"
 #include "num/RuntimeError.h"
 
 namespace {
 
-using mGeo::HelmertZone;
 using testing_support::ConversionTab;
 using testing_support::kHelmert;
 using testing_support::kMolodensky;
@@ -94,7 +92,6 @@ TEST_F(ConversionTab, AgreesWithProjToTheDigitsShown) {
     for (int i = 0; i < 4; ++i) {
         const int tab = i / 2;
         const Click click = i % 2 == 0 ? kHelmert[tab] : kMolodensky[tab];
-        mGeo::HelmertParamsZone = HelmertZone::None;
         Tip(0) = Tip(3) = "";
         TypeGeographic(tab, lat[tab], lon[tab], h[tab]);
         click(form, platform, grids);
@@ -115,8 +112,6 @@ TEST_F(ConversionTab, AgreesWithProjToTheDigitsShown) {
             mirror[tab]);
         EXPECT_EQ(form.Get(tab == 0 ? "CmbHuso" : "CmbUsos2").ListText(), "30");
         EXPECT_EQ(Text("TxtWGSg", tab == 0 ? 8 : 25), h[tab]);  // the UTM frame's height
-        // Only the Helmert buttons choose a regional set; both points lie in EST99.
-        EXPECT_EQ(mGeo::HelmertParamsZone, i % 2 == 0 ? HelmertZone::EST99 : HelmertZone::None);
         if (i % 2 == 0) continue;
         // The IGN set: its own accuracies, and results metres away from NIMA's.
         Select(tab == 0 ? "OptMWGS84" : "OptMED50", tab == 0 ? 0 : 2);
@@ -132,16 +127,15 @@ TEST_F(ConversionTab, AgreesWithProjToTheDigitsShown) {
 TEST_F(ConversionTab, HelmertSetFollowsTheTypedPoint) {
     struct Case {
         const char *lat, *lon;
-        HelmertZone zone;
-        const char* list;
-    } cases[] = {{"43 30 0", "7 0 0 W", HelmertZone::ZNW99, "29"},
-                 {"39 30 0", "2 40 0 E", HelmertZone::BAL99, "31"}};
+        const char *set, *list;
+    } cases[] = {{"43 30 0", "7 0 0 W", "ZNW99", "29"}, {"39 30 0", "2 40 0 E", "BAL99", "31"}};
     for (const Case& c : cases) {
         for (int tab : {0, 1}) {
             SCOPED_TRACE(testing::Message() << c.lat << " " << c.lon << ", tab " << tab);
             TypeGeographic(tab, c.lat, c.lon, "100,0");
             kHelmert[tab](form, platform, grids);
-            EXPECT_EQ(mGeo::HelmertParamsZone, c.zone);
+            EXPECT_EQ(form.Get("LblLat", tab == 0 ? 20 : 24).toolTip,
+                      std::string("Parámetros regionales: ") + c.set);
             EXPECT_EQ(form.Get(tab == 0 ? "CmbHuso" : "CmbUsos2").ListText(), c.list);
         }
     }
@@ -224,7 +218,6 @@ TEST_F(ConversionTab, OutOfAreaResetsTheResultsOfItsTab) {
                 if (c.lat) TypeGeographic(tab, c.lat, c.lon, "0,0");
                 if (!c.lat) TypeUtm(tab, "400.000,00", "4.500.000,00", 0, "0,0");
                 click(form, platform, grids);
-                EXPECT_EQ(mGeo::HelmertParamsZone, HelmertZone::BAL99);
                 EXPECT_EQ(form.Get(tab == 0 ? "CmbHuso" : "CmbUsos2").ListText(),
                           c.lat ? "30" : "29");
                 if (c.helmertOnly && click != kHelmert[tab]) {

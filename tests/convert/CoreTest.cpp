@@ -157,7 +157,6 @@ TEST_F(ConversionTab, CoreGivesWhatEachButtonShowsAndWritesIntoTheOtherFrame) {
 // same point in degrees: 0,1 m either side of the lines of ZNW99 (41º 30' N, 4º 30' W),
 // BAL99 (40º 30' N, 1º E) and the box, and at random points of zones 29-31.
 TEST(ConversionCore, UtmInputGetsTheHelmertSetAndPointOfItsDegrees) {
-    mGeo::InitEllipsoids();
     auto same = [](const convert::UtmInput& p, Direction direction, const char* set) {
         const auto u = convert::Helmert(p, direction);
         ASSERT_TRUE(u.mirror);
@@ -199,7 +198,6 @@ TEST(ConversionCore, UtmInputGetsTheHelmertSetAndPointOfItsDegrees) {
 }
 
 TEST(ConversionCore, RunTimeErrorIsAnAnswerWithTheValuesComputedBeforeIt) {
-    mGeo::InitEllipsoids();
     // A zone whose central meridian leaves 16 bits: no mirror, nothing after it.
     const auto zone = convert::Molodensky(convert::UtmInput{500000, 4400000, 32767, 0},
                                           Direction::ED50ToWGS84, MolodenskySet::NIMA);

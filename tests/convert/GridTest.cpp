@@ -146,7 +146,6 @@ TEST(IgnGrid, AgreesWithProjBothWaysForGeographicAndUtmInputAndStaysNearHelmert)
         {"inside S", 35.56, -5.0, 35.5586952502, -5.0013006991, 35.5613047052, -4.9986993207},
         {"inside E", 39.9, 4.66, 39.8988495863, 4.6589734998, 39.9011503648, 4.6610264883},
     };
-    mGeo::InitEllipsoids();
     const mGeo::IgnShiftGrids grids(TALPOR_DATA_DIR, "");
     ASSERT_EQ(grids.Problem(), "");
     double worstToHelmert = 0;
@@ -185,7 +184,6 @@ TEST(IgnGrid, PointsJustOutsideTheGridAreOutsideTheArea) {
     // cct reports "Coordinate to transform falls outside grid" for each, both ways; the
     // grid's nodes end at 44º 26' 40" N, 10º 11' W, 35º 33' 20" N and (Balearic subgrid)
     // 4º 40' E.
-    mGeo::InitEllipsoids();
     const mGeo::IgnShiftGrids grids(TALPOR_DATA_DIR, "");
     const double outside[][2] = {{44.45, -3.0}, {42.0, -10.19}, {35.55, -5.0}, {39.9, 4.67}};
     for (const auto& p : outside) {

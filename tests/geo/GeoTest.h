@@ -10,15 +10,8 @@
 
 namespace geotest {
 
-inline const mGeo::Ellipsoid& Wgs84() {
-    mGeo::InitEllipsoids();
-    return mGeo::Ellipsoids[mGeo::kWGS84];
-}
-
-inline const mGeo::Ellipsoid& Ed50() {
-    mGeo::InitEllipsoids();
-    return mGeo::Ellipsoids[mGeo::kED50];
-}
+inline const mGeo::Ellipsoid& Wgs84() { return mGeo::Ellipsoids[mGeo::kWGS84]; }
+inline const mGeo::Ellipsoid& Ed50() { return mGeo::Ellipsoids[mGeo::kED50]; }
 
 // The run-time error number `call` raises, 0 when it returns.
 inline int ErrorNumber(auto&& call) try {

@@ -58,7 +58,6 @@ TEST(Utm, GridFactorsMatchProjInTheDigitsShown) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.lat << " " << c.lon << " zone " << c.zone);
-        mGeo::InitEllipsoids();
         const mGeo::GridFactors f =
             mGeo::UTMGridFactors(c.lat, c.lon, c.zone, mGeo::Ellipsoids[c.ellipsoid]);
         EXPECT_NEAR(f.scale, c.k, 0.6e-8);
@@ -108,23 +107,4 @@ TEST(Utm, AbsurdNumbersRaiseOverflowInsteadOfNonFiniteResults) {
     EXPECT_EQ(ErrorNumber([] { UTMToGeo(1e300, 4e6, 30, Wgs84()); }), 6);
     EXPECT_EQ(ErrorNumber([] { GeoToUTM(1e308, 0, Wgs84()); }), 6);
     EXPECT_EQ(ErrorNumber([] { GeoToUTM(40, std::nan(""), Wgs84()); }), 6);
-    EXPECT_EQ(ErrorNumber([] { GeoToUTM(40, -3, Ellipsoid{}); }), 11);  // never initialised
-}
-
-// The derived constants are looked up by the record's numbers: a copy projects like the
-// table record, and a record changed after start-up is not served stale constants.
-TEST(Utm, ConstantsFollowTheRecordsNumbersNotItsPlace) {
-    const UTMPoint fromTable = GeoToUTM(40.5, -3.5, Ed50());
-    Ellipsoid copy = Ed50();
-    copy.Name = "copia";
-    const UTMPoint fromCopy = GeoToUTM(40.5, -3.5, copy);
-    EXPECT_EQ(fromCopy.E, fromTable.E);
-    EXPECT_EQ(fromCopy.N, fromTable.N);
-
-    Ellipsoids[kED50].InvF = 298.257223563;  // the WGS84 flattening on the ED50 axis
-    const UTMPoint changed = GeoToUTM(40.5, -3.5, Ellipsoids[kED50]);
-    InitEllipsoids();
-    EXPECT_NE(changed.N, fromTable.N);
-    copy.InvF = 298.257223563;
-    EXPECT_EQ(GeoToUTM(40.5, -3.5, copy).N, changed.N);
 }
