@@ -1,7 +1,7 @@
-// Where the points of a chunk are converted. The core's Helmert calls choose their set
-// through mGeo's shared selection, so one process can run only one conversion at a time;
-// a second converter runs in a child process forked for it, with its own copy of that
-// selection, and the two convert at the same time.
+// Where the points of a chunk are converted: in this process, or in a child process
+// forked for it, so that two converters run at the same time. (The conversions share no
+// state any more, so threads alone could do the same; the child stays until that change
+// is measured.)
 #pragma once
 
 #include <memory>

@@ -94,8 +94,8 @@ struct RowResult {
 // converted point.
 std::string ConversionError(const convert::Result& result);
 
-// Converts a point read by ReadPoint. Goes through the core's Helmert calls, which share
-// mGeo's set selection, and the grids: not for concurrent use.
+// Converts a point read by ReadPoint, through the core and the grids; the grids are not
+// for concurrent use.
 RowResult ConvertPoint(const RowPoint& point, const Conversion& conversion);
 
 // The result columns a run writes, in this order; "Error" always comes last.

@@ -14,7 +14,6 @@
 
 #include "batch/Converter.h"
 #include "batch/SystemError.h"
-#include "geo/Ellipsoid.h"
 #include "num/RuntimeError.h"
 
 namespace batch {

@@ -2,8 +2,7 @@
 // read in chunks of whole records (lines, or more where a quoted field holds line
 // breaks); two threads take chunks in turn, each reads its rows,
 // has their points converted by its own converter (batch/Converter.h: one in this
-// process, one in a child process, since the core's Helmert calls share mGeo's set
-// selection) and writes the rows; the chunks are written in order. Memory stays near
+// process, one in a child process) and writes the rows; the chunks are written in order. Memory stays near
 // a few chunks whatever the size of the input.
 #pragma once
 
