@@ -31,11 +31,10 @@
 #include <unistd.h>
 
 #include "qt/Fonts.h"
+#include "qt/QtText.h"
 
 namespace talpor_qt {
 namespace {
-
-QString Q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // The system's texts break lines with CR LF, or a CR alone.
 QString DisplayText(std::string_view text) {

@@ -1,0 +1,13 @@
+// The model's texts (UTF-8) as Qt's.
+#pragma once
+
+#include <QString>
+#include <string_view>
+
+namespace talpor_qt {
+
+inline QString Q(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+}  // namespace talpor_qt
