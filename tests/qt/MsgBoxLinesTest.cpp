@@ -2,8 +2,6 @@
 // lines keeps every line whole, and a text with tabs (the parameter sheets) is a table
 // whose columns stand under their headings.
 #include <QFontInfo>
-#include <QLabel>
-#include <QMessageBox>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -11,14 +9,12 @@
 #include <QTextLayout>
 
 #include "ShownWindow.h"
-#include "qt/QtPlatform.h"
 
 namespace {
 
 // The text of a box as the label lays it out: one block per line of the text.
 struct ShownBox {
-    QStringList lines;
-    std::vector<int> laidOutLines;      // screen lines each line of the text takes
+    QStringList lines, wrapped;         // wrapped: the lines laid out on more than one
     std::vector<std::vector<qreal>> x;  // pixels from the label's left to each character
     bool fixedPitch = false, fitsTheScreen = false;
 };
@@ -32,7 +28,7 @@ ShownBox Inspect(QMessageBox* box) {
     if (document == nullptr) return shown;
     for (QTextBlock b = document->begin(); b != document->end(); b = b.next()) {
         shown.lines << b.text();
-        shown.laidOutLines.push_back(b.layout()->lineCount());
+        if (b.layout()->lineCount() > 1) shown.wrapped << b.text();
         shown.x.emplace_back();
         for (int i = 0; i <= b.text().size(); ++i)
             shown.x.back().push_back(b.layout()->lineForTextPosition(i).cursorToX(i));
@@ -48,33 +44,29 @@ ShownBox BoxOf(int tab, const char* button, int index) {
     QTemporaryDir dir;
     testing_support::SpanishSettings spanish(dir.path());
     testing_support::ShownWindow<talpor_qt::QtPlatform> s(dir.path() + "/talpor.lock");
-    s.platform.SetMainWindow(s.window.get());
     s.window->ChooseTab(tab);
     QTest::qWait(10);
     ShownBox shown;
-    int boxes = 0;
     auto closer = testing_support::OnEachBox([&](QMessageBox* box) {
-        ++boxes;
         shown = Inspect(box);
         box->accept();
     });
     s.Click(button, index);
-    EXPECT_EQ(boxes, 1);
     return shown;
 }
 
-// Every line of the text is laid out as one line.
+// Every line of the text is laid out as one line, within the screen.
 void ExpectWholeLines(const ShownBox& shown) {
-    ASSERT_FALSE(shown.lines.isEmpty());
-    for (int i = 0; i < shown.lines.size(); ++i)
-        EXPECT_EQ(shown.laidOutLines[static_cast<std::size_t>(i)], 1)
-            << "wrapped: " << shown.lines[i].toStdString();
+    EXPECT_FALSE(shown.lines.isEmpty());
+    EXPECT_EQ(shown.wrapped, QStringList());
     EXPECT_TRUE(shown.fitsTheScreen);
 }
 
-// The cells (line, text, occurrence: 0 for the first) all start at one distance from the left.
-void ExpectOneColumn(const ShownBox& shown,
-                     const std::vector<std::tuple<int, const char*, int>>& cells) {
+// A column: the cells (line, text, occurrence: 0 for the first) start at one distance
+// from the left.
+using Column = std::vector<std::tuple<int, const char*, int>>;
+
+void ExpectOneColumn(const ShownBox& shown, const Column& cells) {
     std::vector<qreal> x;
     for (auto [line, what, nth] : cells) {
         int at = -1;
@@ -88,86 +80,68 @@ void ExpectOneColumn(const ShownBox& shown,
 
 }  // namespace
 
-TEST(MsgBoxLines, TheHelmertSheetKeepsItsLinesWholeAndItsColumnsAligned) {
-    ShownBox shown = BoxOf(0, "Command1", 0);
-    ExpectWholeLines(shown);
-    EXPECT_TRUE(shown.fixedPitch);
-    ASSERT_EQ(shown.lines.size(), 19);
-    EXPECT_EQ(shown.lines[0].toStdString(),
-              "Zona EST99 España peninsular, excepto NW entre 41º 30' Lat y 4º 30' Lon");
-    // Rows 1-3, 7-9 and 13-15 hold dX gX, dY gY, dZ gZ: the rotations start in one
-    // column and both columns have their decimal points one under another.
-    std::vector<std::tuple<int, const char*, int>> rotations, shifts, angles;
+TEST(MsgBoxLines, TheParameterSheetsKeepTheirLinesWholeAndTheirColumnsUnderTheirHeadings) {
+    // Helmert: rows 1-3, 7-9 and 13-15 hold dX gX, dY gY, dZ gZ; the rotations start in
+    // one column, and both columns have their decimal points one under another.
+    Column rotations, shifts, angles;
     for (int row : {1, 2, 3, 7, 8, 9, 13, 14, 15}) {
         rotations.emplace_back(row, "g", 0);
         shifts.emplace_back(row, ".", 0);
         angles.emplace_back(row, ".", 1);
     }
-    ExpectOneColumn(shown, rotations);
-    ExpectOneColumn(shown, shifts);
-    ExpectOneColumn(shown, angles);
-    ExpectOneColumn(shown, {{4, "0.", 0}, {10, "0.", 0}, {16, "0.", 0}});  // the scales
+    const struct {
+        int tab, index, lines;
+        std::vector<Column> columns;
+    } sheets[] = {
+        {0, 0, 19,
+         {rotations, shifts, angles, {{4, "0.", 0}, {10, "0.", 0}, {16, "0.", 0}}}},  // scales
+        {1, 3, 7,
+         {{{0, "IGN", 0}, {1, "dX", 0}, {2, "dY", 0}, {3, "dZ", 0}},
+          {{0, "NIMA", 0}, {1, "dX", 1}, {2, "dY", 1}, {3, "dZ", 1}},
+          {{1, ".", 0}, {2, ".", 0}, {3, ".", 0}},
+          {{1, ".", 1}, {2, ".", 1}, {3, ".", 1}},
+          {{5, "X±", 0}, {6, "X±", 0}},  // the precisions
+          {{5, "Y±", 0}, {6, "Y±", 0}}}},
+    };
+    for (const auto& sheet : sheets) {
+        SCOPED_TRACE(sheet.lines);
+        ShownBox shown = BoxOf(sheet.tab, "Command1", sheet.index);
+        ExpectWholeLines(shown);
+        EXPECT_TRUE(shown.fixedPitch);
+        ASSERT_EQ(shown.lines.size(), sheet.lines);
+        for (const Column& column : sheet.columns) ExpectOneColumn(shown, column);
+    }
 }
 
-TEST(MsgBoxLines, TheMolodenskySheetHasEachHeadingOverItsColumn) {
-    ShownBox shown = BoxOf(1, "Command1", 3);
-    ExpectWholeLines(shown);
-    EXPECT_TRUE(shown.fixedPitch);
-    ASSERT_EQ(shown.lines.size(), 7);
-    ExpectOneColumn(shown, {{0, "IGN", 0}, {1, "dX", 0}, {2, "dY", 0}, {3, "dZ", 0}});
-    ExpectOneColumn(shown, {{0, "NIMA", 0}, {1, "dX", 1}, {2, "dY", 1}, {3, "dZ", 1}});
-    ExpectOneColumn(shown, {{1, ".", 0}, {2, ".", 0}, {3, ".", 0}});
-    ExpectOneColumn(shown, {{1, ".", 1}, {2, ".", 1}, {3, ".", 1}});
-    ExpectOneColumn(shown, {{5, "X±", 0}, {6, "X±", 0}});  // the precisions
-    ExpectOneColumn(shown, {{5, "Y±", 0}, {6, "Y±", 0}});
-}
-
-// The rule by the shape of the text: tabs make a table; one line is left to the box.
-TEST(MsgBoxLines, ATextWithTabsIsATableAndOneOfSeveralLinesIsNeverWrapped) {
+// A text of several lines is never wrapped, even where a line is wider than the half
+// screen at which a box wraps; a line wider than the screen is broken at a word or after
+// a path's "/": the whole text is shown, within the screen.
+TEST(MsgBoxLines, TheLinesOfATextStayWholeAndOneWiderThanTheScreenIsBrokenAtASlash) {
     testing_support::QtApp();
     QTemporaryDir dir;
     talpor_qt::QtPlatform platform(dir.path() + "/talpor.lock");
-    const struct {
-        std::string text;
-        bool fixedPitch;
-        const char* firstLine;  // as shown
-    } cases[] = {
-        {"a\tb\r\nccccccccc\td", true, "a       b"},
-        {"IGN: España peninsular\tNIMA\r\n", true, "IGN: España peninsular  NIMA"},
-        {"35 < Grados sexagesimales <44", false, "35 < Grados sexagesimales <44"},
-        // Its last line is wider than the half screen at which a box wraps.
-        {"Ha ocurrido un error en frmTalpor.CmdED50Helmert_Click\r\nError núm. (6) : "
-         "Desbordamiento\rHa quedado registrado en el archivo "
-         "/home/ana.garcia.lopez/.local/state/Talpor/Error.log",
-         false, "Ha ocurrido un error en frmTalpor.CmdED50Helmert_Click"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        ShownBox shown;
-        auto closer = testing_support::OnEachBox([&](QMessageBox* box) {
-            shown = Inspect(box);
-            box->accept();
-        });
-        platform.MsgBox(c.text, "Talpor", app::MsgIcon::Information, app::MsgButtons::OK,
-                        app::MsgResult::OK);
-        ASSERT_FALSE(shown.lines.isEmpty());
-        EXPECT_EQ(shown.lines[0], QString::fromUtf8(c.firstLine));
-        EXPECT_EQ(shown.fixedPitch, c.fixedPitch);
-        if (shown.lines.size() > 1) ExpectWholeLines(shown);
-    }
-
-    // A line wider than the screen is broken at a word or after a path's "/": the whole
-    // text is shown, within the screen.
-    const QString folder = QStringLiteral("/carpeta-de-proyectos-cartograficos-del-ayuntamiento").repeated(8);
-    const QString text = QStringLiteral("No se ha podido convertir «hitos.csv»: no se puede escribir en ") + folder +
-                         QStringLiteral("/hitos_ED50.csv\nNo se ha escrito ningún fichero.");
     ShownBox shown;
     auto closer = testing_support::OnEachBox([&](QMessageBox* box) {
         shown = Inspect(box);
         box->accept();
     });
-    platform.MsgBox(text.toStdString(), "Talpor", app::MsgIcon::Exclamation, app::MsgButtons::OK,
-                    app::MsgResult::OK);
+    const auto show = [&](const QString& text) {
+        shown = {};
+        platform.MsgBox(text.toStdString(), "Talpor", app::MsgIcon::Exclamation,
+                        app::MsgButtons::OK, app::MsgResult::OK);
+    };
+    show(QStringLiteral("Ha ocurrido un error en frmTalpor.CmdED50Helmert_Click\r\nError núm. "
+                        "(6) : Desbordamiento\rHa quedado registrado en el archivo "
+                        "/home/ana.garcia.lopez/.local/state/Talpor/Error.log"));
+    EXPECT_EQ(shown.lines.size(), 3);
+    EXPECT_FALSE(shown.fixedPitch);
+    ExpectWholeLines(shown);
+
+    const QString folder =
+        QStringLiteral("/carpeta-de-proyectos-cartograficos-del-ayuntamiento").repeated(8);
+    const QString text = QStringLiteral("No se ha podido convertir «hitos.csv»: no se puede escribir en ") +
+                         folder + QStringLiteral("/hitos_ED50.csv\nNo se ha escrito ningún fichero.");
+    show(text);
     EXPECT_GT(shown.lines.size(), 3);
     EXPECT_EQ(shown.lines.join(QString()), QString(text).remove(QLatin1Char('\n')));
     for (int i = 1; i + 2 < shown.lines.size(); ++i)  // inside the path: broken after a "/"

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSettings>
@@ -13,7 +14,9 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <type_traits>
 
+#include "qt/QtPlatform.h"
 #include "qt/QtTranslation.h"
 #include "qt/TalporWindow.h"
 #include "support/FakePlatform.h"
@@ -62,14 +65,16 @@ struct SpanishSettings {
     }
 };
 
-// Calls `answer` with each message box shown while the returned timer lives, once the box
-// is active (it then has the focus) or has been shown for a second; `answer` closes it.
-inline std::unique_ptr<QTimer> OnEachBox(std::function<void(QMessageBox*)> answer) {
+// Calls `answer` with each modal Box shown while the returned timer lives, once the focus
+// is inside it (on a busy machine that can be a tick after it shows) or it has been shown
+// for a second; `answer` closes it.
+template <class Box = QMessageBox>
+std::unique_ptr<QTimer> OnEachBox(std::type_identity_t<std::function<void(Box*)>> answer) {
     auto timer = std::make_unique<QTimer>();
     QObject::connect(timer.get(), &QTimer::timeout, [answer, ticks = 0]() mutable {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        auto* box = qobject_cast<Box*>(QApplication::activeModalWidget());
         if (box == nullptr || !box->isVisible()) return;
-        if (!box->isActiveWindow() && ++ticks < 33) return;
+        if (!box->isAncestorOf(QApplication::focusWidget()) && ++ticks < 33) return;
         ticks = 0;
         answer(box);
     });
@@ -77,7 +82,8 @@ inline std::unique_ptr<QTimer> OnEachBox(std::function<void(QMessageBox*)> answe
     return timer;
 }
 
-// The window after start-up, shown and active (offscreen).
+// The window after start-up, shown and active (offscreen); a Qt platform centres its
+// boxes on it.
 template <class PlatformT = FakePlatform>
 struct ShownWindow {
     PlatformT platform;
@@ -88,7 +94,10 @@ struct ShownWindow {
     explicit ShownWindow(Args&&... args) : platform(std::forward<Args>(args)...) {
         QtApp();
         frm.Form_Load();
+        EXPECT_FALSE(frm.MustEnd());
         window = std::make_unique<talpor_qt::TalporWindow>(frm);
+        if constexpr (std::is_base_of_v<talpor_qt::QtPlatform, PlatformT>)
+            platform.SetMainWindow(window.get());
         window->show();
         window->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -103,6 +112,10 @@ struct ShownWindow {
     QLineEdit* Edit(std::string_view name, int index = -1) {
         return Widget<QLineEdit>(name, index);
     }
+    QString Text(std::string_view name, int index = -1) {
+        auto* edit = qobject_cast<QLineEdit*>(window->WidgetOf(name, index));
+        return edit != nullptr ? edit->text() : Widget<QLabel>(name, index)->text();
+    }
     void Click(std::string_view name, int index = -1) {
         QTest::mouseClick(Widget(name, index), Qt::LeftButton);
         QTest::qWait(10);
@@ -112,6 +125,11 @@ struct ShownWindow {
         Click(name, index);
         Edit(name, index)->selectAll();
         QTest::keyClicks(Edit(name, index), text);
+    }
+    // Gives the focus to a control as Tab does.
+    void Focus(std::string_view name, int index = -1) {
+        Widget(name, index)->setFocus(Qt::TabFocusReason);
+        QTest::qWait(10);
     }
 };
 
