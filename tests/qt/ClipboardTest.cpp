@@ -1,11 +1,8 @@
-// Points pasted and dropped into the real window, and results copied from it: the
-// keyboard, the context menus and the clipboard (offscreen).
+// Points pasted and dropped into the real window and results copied from it (offscreen).
 #include <QClipboard>
 #include <QContextMenuEvent>
-#include <QLabel>
 #include <QMenu>
 #include <QMimeData>
-#include <QTimer>
 
 #include "ShownWindow.h"
 
@@ -31,7 +28,7 @@ QStringList RightClick(QWidget* widget, const QString& caption, const QString& s
         menu->close();
         if (chosen != nullptr) chosen->trigger();
     });
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), widget->mapToGlobal(QPoint(5, 5)));
+    QContextMenuEvent event(QContextMenuEvent::Mouse, {5, 5}, widget->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(widget, &event);
     return entries;
 }
@@ -45,14 +42,11 @@ TEST(ClipboardWindow, AWholePointPastedOrDroppedFillsTheFieldsOfItsPoint) {
     clipboard->setText(QStringLiteral("N 40º 25' 00,5'' O 3º 42' 13''"));
     s.Click("TxtWGSg", 6);
     QTest::keyClick(s.Edit("TxtWGSg", 6), Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(s.Edit("TxtWGSg", 0)->text() + " " + s.Edit("TxtWGSg", 1)->text() + " " +
-                  s.Edit("TxtWGSg", 2)->text(),
-              QStringLiteral("40 25 0,5000"));
-    EXPECT_EQ(s.Edit("TxtWGSg", 5)->text(), QStringLiteral("13,0000"));
-    EXPECT_EQ(s.Edit("TxtWGSg", 6)->text(), QStringLiteral("600,0"));  // heights stay
+    EXPECT_EQ(s.Text("TxtWGSg", 0) + " " + s.Text("TxtWGSg", 1) + " " + s.Text("TxtWGSg", 2) +
+                  " " + s.Text("TxtWGSg", 5) + " " + s.Text("TxtWGSg", 6),  // heights stay
+              QStringLiteral("40 25 0,5000 13,0000 600,0"));
 
-    // The field's own menu, in Spanish, pastes UTM through the model: the tab switches to
-    // UTM input.
+    // The field's own menu, in Spanish, pastes UTM through the model: UTM input.
     clipboard->setText(QStringLiteral("30T 440721 4474447"));
     EXPECT_EQ(RightClick(s.Edit("TxtWGSg", 1), QStringLiteral("Pegar")).replaceInStrings(" (-)", ""),
               (QStringList{"Deshacer", "Rehacer", "Cortar", "Copiar", "Pegar", "Borrar",
@@ -60,20 +54,18 @@ TEST(ClipboardWindow, AWholePointPastedOrDroppedFillsTheFieldsOfItsPoint) {
                            "Copiar en grados decimales (WGS84)", "Copiar UTM (WGS84)"}));
     QTest::qWait(20);
     EXPECT_TRUE(s.Widget<QWidget>("Frame7")->isEnabled());
-    EXPECT_EQ(s.Edit("TxtUTMy")->text(), QStringLiteral("4.474.447,00"));
+    EXPECT_EQ(s.Text("TxtUTMy"), QStringLiteral("4.474.447,00"));
 
-    // Dropped on a utility point.
+    // Dropped on a utility point: a drop follows the drag's entry into the field.
     s.window->ChooseTab(2);
-    QTest::qWait(20);
     QMimeData data;
     data.setText(QStringLiteral("-33.8688, 151.2093"));
     QLineEdit* target = s.Edit("TxtWGSg", 30);
-    // A drop follows the drag's entry into the field.
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &enter);
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &drop);
-    EXPECT_EQ(s.Edit("TxtWGSg", 33)->text(), QStringLiteral("33"));
+    EXPECT_EQ(s.Text("TxtWGSg", 33), QStringLiteral("33"));
     EXPECT_EQ(target->text(), QStringLiteral("151"));
     EXPECT_TRUE(s.platform.msgBoxes.empty());
 }
@@ -126,20 +118,18 @@ TEST(ClipboardWindow, APointPastedOverAHalfTypedFieldLeavesEveryControlUsable) {
     EXPECT_TRUE(QApplication::focusWidget() == nullptr || QApplication::focusWidget()->isEnabled());
     // Every click works: a method converts the pasted point, the mode button and a tab.
     s.Click("CmdED50Helmert");
-    EXPECT_EQ(s.Widget<QLabel>("LblUTM", 2)->text(), QStringLiteral("Huso= 30T"));
+    EXPECT_EQ(s.Text("LblUTM", 2), QStringLiteral("Huso= 30T"));
     s.Click("OptUTM", 0);
     EXPECT_TRUE(s.Edit("TxtWGSg", 1)->isEnabled());
     // The input mode changed: the result is the previous point's, greyed.
     EXPECT_EQ(s.Widget<QLabel>("LblUTM", 2)->palette().color(QPalette::WindowText),
               QApplication::palette().color(QPalette::Disabled, QPalette::Text));
-    s.window->ChooseTab(2);
-    QTest::qWait(20);
-    EXPECT_EQ(s.frm.Form().Get("SSTab1").currentTab, 2);
     EXPECT_TRUE(s.platform.msgBoxes.empty());
 
     // A point beyond the fields' limits is refused whole: the Teide, on tab 1.
     s.window->ChooseTab(1);
     QTest::qWait(20);
+    EXPECT_EQ(s.frm.Form().Get("SSTab1").currentTab, 1);
     QLineEdit* field = s.Edit("TxtWGSg", 14)->isEnabled() ? s.Edit("TxtWGSg", 14) : s.Edit("TxtUTMe");
     QTest::mouseClick(field, Qt::LeftButton);
     const QString before = s.Edit("TxtWGSg", 7)->text() + s.Edit("TxtUTMe")->text();

@@ -79,28 +79,6 @@ TEST(KeyboardTabOrder, EachTabIsWalkedInReadingOrderWithOneStopPerOptionGroup) {
     }
 }
 
-// The arrow selects the next button of the group (the UTM input-mode button opens its
-// frame); Tab goes on after the group, Shift+Tab comes back to the selected button.
-TEST(KeyboardOptionGroups, ArrowKeysSelectTheOtherButtonAndTheGroupStopFollowsIt) {
-    for (auto [tab, group, from, after] :
-         {std::tuple{2, "OptLng", 8, "TxtWGSg_12"}, {0, "OptUTM", 0, "TxtUTMx"}}) {
-        const std::string to = group + ("_" + std::to_string(from + 1));
-        SCOPED_TRACE(to);
-        ShownWindow<> s;
-        s.window->ChooseTab(tab);
-        s.Focus(group, from);
-        Key(Qt::Key_Down);
-        EXPECT_EQ(Focused(s), to);
-        EXPECT_TRUE(s.Widget<QRadioButton>(group, from + 1)->isChecked());
-        EXPECT_FALSE(s.Widget<QRadioButton>(group, from)->isChecked());
-        EXPECT_TRUE(s.frm.Form().Get(group, from + 1).value);
-        Key(Qt::Key_Tab);
-        EXPECT_EQ(Focused(s), after);
-        Key(Qt::Key_Backtab);
-        EXPECT_EQ(Focused(s), to);
-    }
-}
-
 // The arrow's selection is a click: choosing E checks the longitude degrees again
 // against the new limit (5 degrees east, 10 west), and the corrected field takes the focus.
 TEST(KeyboardOptionGroups, AnArrowThatChangesTheHemisphereRunsItsCheck) {

@@ -62,11 +62,9 @@ void ExpectWholeLines(const ShownBox& shown) {
     EXPECT_TRUE(shown.fitsTheScreen);
 }
 
-// A column: the cells (line, text, occurrence: 0 for the first) start at one distance
-// from the left.
-using Column = std::vector<std::tuple<int, const char*, int>>;
-
-void ExpectOneColumn(const ShownBox& shown, const Column& cells) {
+// The cells (line, text, occurrence: 0 for the first) all start at one distance from the left.
+void ExpectOneColumn(const ShownBox& shown,
+                     const std::vector<std::tuple<int, const char*, int>>& cells) {
     std::vector<qreal> x;
     for (auto [line, what, nth] : cells) {
         int at = -1;
@@ -80,37 +78,17 @@ void ExpectOneColumn(const ShownBox& shown, const Column& cells) {
 
 }  // namespace
 
-TEST(MsgBoxLines, TheParameterSheetsKeepTheirLinesWholeAndTheirColumnsUnderTheirHeadings) {
-    // Helmert: rows 1-3, 7-9 and 13-15 hold dX gX, dY gY, dZ gZ; the rotations start in
-    // one column, and both columns have their decimal points one under another.
-    Column rotations, shifts, angles;
-    for (int row : {1, 2, 3, 7, 8, 9, 13, 14, 15}) {
-        rotations.emplace_back(row, "g", 0);
-        shifts.emplace_back(row, ".", 0);
-        angles.emplace_back(row, ".", 1);
-    }
-    const struct {
-        int tab, index, lines;
-        std::vector<Column> columns;
-    } sheets[] = {
-        {0, 0, 19,
-         {rotations, shifts, angles, {{4, "0.", 0}, {10, "0.", 0}, {16, "0.", 0}}}},  // scales
-        {1, 3, 7,
-         {{{0, "IGN", 0}, {1, "dX", 0}, {2, "dY", 0}, {3, "dZ", 0}},
-          {{0, "NIMA", 0}, {1, "dX", 1}, {2, "dY", 1}, {3, "dZ", 1}},
-          {{1, ".", 0}, {2, ".", 0}, {3, ".", 0}},
-          {{1, ".", 1}, {2, ".", 1}, {3, ".", 1}},
-          {{5, "X±", 0}, {6, "X±", 0}},  // the precisions
-          {{5, "Y±", 0}, {6, "Y±", 0}}}},
-    };
-    for (const auto& sheet : sheets) {
-        SCOPED_TRACE(sheet.lines);
-        ShownBox shown = BoxOf(sheet.tab, "Command1", sheet.index);
-        ExpectWholeLines(shown);
-        EXPECT_TRUE(shown.fixedPitch);
-        ASSERT_EQ(shown.lines.size(), sheet.lines);
-        for (const Column& column : sheet.columns) ExpectOneColumn(shown, column);
-    }
+TEST(MsgBoxLines, TheMolodenskySheetKeepsItsLinesWholeAndEachHeadingOverItsColumn) {
+    ShownBox shown = BoxOf(1, "Command1", 3);
+    ExpectWholeLines(shown);
+    EXPECT_TRUE(shown.fixedPitch);
+    ASSERT_EQ(shown.lines.size(), 7);
+    ExpectOneColumn(shown, {{0, "IGN", 0}, {1, "dX", 0}, {2, "dY", 0}, {3, "dZ", 0}});
+    ExpectOneColumn(shown, {{0, "NIMA", 0}, {1, "dX", 1}, {2, "dY", 1}, {3, "dZ", 1}});
+    ExpectOneColumn(shown, {{1, ".", 0}, {2, ".", 0}, {3, ".", 0}});
+    ExpectOneColumn(shown, {{1, ".", 1}, {2, ".", 1}, {3, ".", 1}});
+    ExpectOneColumn(shown, {{5, "X±", 0}, {6, "X±", 0}});  // the precisions
+    ExpectOneColumn(shown, {{5, "Y±", 0}, {6, "Y±", 0}});
 }
 
 // A text of several lines is never wrapped, even where a line is wider than the half
