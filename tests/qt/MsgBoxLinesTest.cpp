@@ -1,14 +1,17 @@
-// How a message box lays out its text, in the real window (offscreen): a text of several
-// lines keeps every line whole, and a text with tabs (the parameter sheets) is a table
+// The message boxes of the Qt platform (offscreen): Spanish buttons, and a text laid out
+// so that every line stays whole and a text with tabs (the parameter sheets) is a table
 // whose columns stand under their headings.
+#include <QDir>
 #include <QFontInfo>
+#include <QPushButton>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
 
 #include "ShownWindow.h"
+
+using app::MsgIcon, app::MsgButtons, app::MsgResult;
 
 namespace {
 
@@ -39,29 +42,6 @@ ShownBox Inspect(QMessageBox* box) {
     return shown;
 }
 
-// Clicks a button of the window and inspects the box it shows.
-ShownBox BoxOf(int tab, const char* button, int index) {
-    QTemporaryDir dir;
-    testing_support::SpanishSettings spanish(dir.path());
-    testing_support::ShownWindow<talpor_qt::QtPlatform> s(dir.path() + "/talpor.lock");
-    s.window->ChooseTab(tab);
-    QTest::qWait(10);
-    ShownBox shown;
-    auto closer = testing_support::OnEachBox([&](QMessageBox* box) {
-        shown = Inspect(box);
-        box->accept();
-    });
-    s.Click(button, index);
-    return shown;
-}
-
-// Every line of the text is laid out as one line, within the screen.
-void ExpectWholeLines(const ShownBox& shown) {
-    EXPECT_FALSE(shown.lines.isEmpty());
-    EXPECT_EQ(shown.wrapped, QStringList());
-    EXPECT_TRUE(shown.fitsTheScreen);
-}
-
 // The cells (line, text, occurrence: 0 for the first) all start at one distance from the left.
 void ExpectOneColumn(const ShownBox& shown,
                      const std::vector<std::tuple<int, const char*, int>>& cells) {
@@ -78,51 +58,70 @@ void ExpectOneColumn(const ShownBox& shown,
 
 }  // namespace
 
-TEST(MsgBoxLines, TheMolodenskySheetKeepsItsLinesWholeAndEachHeadingOverItsColumn) {
-    ShownBox shown = BoxOf(1, "Command1", 3);
-    ExpectWholeLines(shown);
+// A text of several lines is never wrapped, even where a line is wider than the half
+// screen at which a box wraps.
+TEST(QtPlatformMsgBox, ShowsIconSpanishButtonsAndDefaultTakesTheFocusAndKeepsEachLineWhole) {
+    testing_support::QtApp();
+    talpor_qt::QtPlatform p(QDir::tempPath() + "/unused.lock");
+    ShownBox shown;
+    auto closer = testing_support::OnEachBox([&](QMessageBox* box) {
+        shown = Inspect(box);
+        EXPECT_EQ(box->windowTitle(), QStringLiteral("Título"));
+        EXPECT_EQ(box->icon(), QMessageBox::Warning);
+        EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+        EXPECT_EQ(box->button(QMessageBox::Yes)->text().remove('&'), QStringLiteral("Sí"));
+        EXPECT_EQ(box->button(QMessageBox::No)->text().remove('&'), QStringLiteral("No"));
+        EXPECT_EQ(box->standardButton(box->defaultButton()), QMessageBox::No);
+        EXPECT_TRUE(box->isAncestorOf(QApplication::focusWidget()));
+        box->button(QMessageBox::Yes)->click();
+    });
+    EXPECT_EQ(p.MsgBox("Ha ocurrido un error en frmTalpor.CmdED50Helmert_Click\r\nError núm. (6) : "
+                       "Desbordamiento\rHa quedado registrado en el archivo "
+                       "/home/ana.garcia.lopez/.local/state/Talpor/Error.log",
+                       "Título", MsgIcon::Exclamation, MsgButtons::YesNo, MsgResult::No),
+              MsgResult::Yes);
+    EXPECT_EQ(shown.lines.size(), 3);
+    EXPECT_EQ(shown.wrapped, QStringList());
+    EXPECT_FALSE(shown.fixedPitch);
+}
+
+// The Molodensky sheet, with tabs, is a table: each heading over its column. A line wider
+// than the screen is broken at a word or after a path's "/": the whole text is shown,
+// within the screen.
+TEST(MsgBoxLines, ASheetIsATableAndALineWiderThanTheScreenIsBrokenAfterASlash) {
+    testing_support::ShownWindow<> s;
+    s.window->ChooseTab(1);
+    s.Click("Command1", 3);
+    ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
+    talpor_qt::QtPlatform platform(QDir::tempPath() + "/unused.lock");
+    ShownBox shown;
+    auto closer = testing_support::OnEachBox([&](QMessageBox* box) {
+        shown = Inspect(box);
+        box->accept();
+    });
+    platform.MsgBox(s.platform.LastMsgBox().text, "Talpor", MsgIcon::Information, MsgButtons::OK,
+                    MsgResult::OK);
     EXPECT_TRUE(shown.fixedPitch);
     ASSERT_EQ(shown.lines.size(), 7);
+    EXPECT_EQ(shown.wrapped, QStringList());
     ExpectOneColumn(shown, {{0, "IGN", 0}, {1, "dX", 0}, {2, "dY", 0}, {3, "dZ", 0}});
     ExpectOneColumn(shown, {{0, "NIMA", 0}, {1, "dX", 1}, {2, "dY", 1}, {3, "dZ", 1}});
     ExpectOneColumn(shown, {{1, ".", 0}, {2, ".", 0}, {3, ".", 0}});
     ExpectOneColumn(shown, {{1, ".", 1}, {2, ".", 1}, {3, ".", 1}});
     ExpectOneColumn(shown, {{5, "X±", 0}, {6, "X±", 0}});  // the precisions
     ExpectOneColumn(shown, {{5, "Y±", 0}, {6, "Y±", 0}});
-}
-
-// A text of several lines is never wrapped, even where a line is wider than the half
-// screen at which a box wraps; a line wider than the screen is broken at a word or after
-// a path's "/": the whole text is shown, within the screen.
-TEST(MsgBoxLines, TheLinesOfATextStayWholeAndOneWiderThanTheScreenIsBrokenAtASlash) {
-    testing_support::QtApp();
-    QTemporaryDir dir;
-    talpor_qt::QtPlatform platform(dir.path() + "/talpor.lock");
-    ShownBox shown;
-    auto closer = testing_support::OnEachBox([&](QMessageBox* box) {
-        shown = Inspect(box);
-        box->accept();
-    });
-    const auto show = [&](const QString& text) {
-        shown = {};
-        platform.MsgBox(text.toStdString(), "Talpor", app::MsgIcon::Exclamation,
-                        app::MsgButtons::OK, app::MsgResult::OK);
-    };
-    show(QStringLiteral("Ha ocurrido un error en frmTalpor.CmdED50Helmert_Click\r\nError núm. "
-                        "(6) : Desbordamiento\rHa quedado registrado en el archivo "
-                        "/home/ana.garcia.lopez/.local/state/Talpor/Error.log"));
-    EXPECT_EQ(shown.lines.size(), 3);
-    EXPECT_FALSE(shown.fixedPitch);
-    ExpectWholeLines(shown);
 
     const QString folder =
         QStringLiteral("/carpeta-de-proyectos-cartograficos-del-ayuntamiento").repeated(8);
     const QString text = QStringLiteral("No se ha podido convertir «hitos.csv»: no se puede escribir en ") +
                          folder + QStringLiteral("/hitos_ED50.csv\nNo se ha escrito ningún fichero.");
-    show(text);
+    shown = {};
+    platform.MsgBox(text.toStdString(), "Talpor", MsgIcon::Exclamation, MsgButtons::OK,
+                    MsgResult::OK);
     EXPECT_GT(shown.lines.size(), 3);
     EXPECT_EQ(shown.lines.join(QString()), QString(text).remove(QLatin1Char('\n')));
     for (int i = 1; i + 2 < shown.lines.size(); ++i)  // inside the path: broken after a "/"
         EXPECT_TRUE(shown.lines[i].endsWith(QLatin1Char('/'))) << shown.lines[i].toStdString();
-    ExpectWholeLines(shown);
+    EXPECT_EQ(shown.wrapped, QStringList());
+    EXPECT_TRUE(shown.fitsTheScreen);
 }

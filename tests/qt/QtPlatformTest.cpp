@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QPushButton>
 #include <QTemporaryDir>
 
 #include "ShownWindow.h"
@@ -146,24 +145,4 @@ TEST(QtPlatformLog, AnErrorInTheWindowIsRecordedWhereItsMessageSays) {
         EXPECT_EQ(record.startsWith(earlier), c.programFolderTakesIt);
         EXPECT_EQ(read(state + "/Talpor/Error.log").isEmpty(), c.programFolderTakesIt);
     }
-}
-
-TEST(QtPlatformMsgBox, ShowsIconSpanishButtonsAndDefaultAndTakesTheFocus) {
-    testing_support::QtApp();
-    QtPlatform p(QDir::tempPath() + "/unused.lock");
-    auto closer = testing_support::OnEachBox([](QMessageBox* box) {
-        EXPECT_EQ(box->text(), QStringLiteral("línea 1\nlínea 2"));
-        EXPECT_EQ(box->windowTitle(), QStringLiteral("Título"));
-        EXPECT_EQ(box->icon(), QMessageBox::Warning);
-        EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
-        EXPECT_EQ(box->button(QMessageBox::Yes)->text().remove('&'), QStringLiteral("Sí"));
-        EXPECT_EQ(box->button(QMessageBox::No)->text().remove('&'), QStringLiteral("No"));
-        EXPECT_EQ(box->standardButton(box->defaultButton()), QMessageBox::No);
-        EXPECT_TRUE(box->isAncestorOf(QApplication::focusWidget()));
-        box->button(QMessageBox::Yes)->click();
-    });
-    using app::MsgIcon, app::MsgButtons, app::MsgResult;
-    EXPECT_EQ(p.MsgBox("línea 1\r\nlínea 2", "Título", MsgIcon::Exclamation, MsgButtons::YesNo,
-                       MsgResult::No),
-              MsgResult::Yes);
 }
