@@ -12,9 +12,9 @@ namespace {
 
 // The control that has the keyboard focus, by its widget's object name
 // ("TxtWGSg_6"; "SSTab1" for the tab bar).
-std::string Focused(ShownWindow<>& s) {
+QString Focused(ShownWindow<>& s) {
     const app::Control* c = s.window->ControlOf(QApplication::focusWidget());
-    return c == nullptr ? "(none)" : c->id.ObjectName();
+    return QString::fromStdString(c == nullptr ? "(none)" : c->id.ObjectName());
 }
 
 void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -22,21 +22,21 @@ void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QTest::qWait(10);
 }
 
-// The stops of the Tab order, from the tab bar round to it again; with `enter`, each field
-// is left with Return or the keypad's Enter (in turn) instead.
-std::vector<std::string> TabStops(ShownWindow<>& s, int key, bool enter = false) {
+// The stops of the Tab order, from the tab bar round to it again, in the order of Tab;
+// with `enter`, each field is left with Return or the keypad's Enter (in turn) instead.
+QString TabStops(ShownWindow<>& s, int key, bool enter = false) {
     s.window->findChild<QTabBar*>()->setFocus(Qt::OtherFocusReason);
     QTest::qWait(10);
-    std::vector<std::string> stops;
+    QStringList stops;
     for (int n = 0; n < 40; ++n) {
         const bool field = enter && qobject_cast<QLineEdit*>(QApplication::focusWidget());
         const bool keypad = field && n % 2 == 1;
         const int pressed = field ? (keypad ? Qt::Key_Enter : Qt::Key_Return) : key;
         Key(pressed, keypad ? Qt::KeypadModifier : Qt::NoModifier);
         if (Focused(s) == "SSTab1") break;
-        stops.push_back(Focused(s));
+        key == Qt::Key_Backtab ? stops.prepend(Focused(s)) : stops.append(Focused(s));
     }
-    return stops;
+    return stops.join(' ');
 }
 
 }  // namespace
@@ -45,33 +45,27 @@ std::vector<std::string> TabStops(ShownWindow<>& s, int key, bool enter = false)
 // before the fields they enable; Enter in a field goes where Tab goes; Shift+Tab goes the
 // same way back.
 TEST(KeyboardTabOrder, EachTabIsWalkedInReadingOrderWithOneStopPerOptionGroup) {
-    const struct {
-        int tab;
-        std::vector<std::string> stops;
-    } cases[] = {
-        {0,
-         {"OptUTM_0", "TxtWGSg_0", "TxtWGSg_1", "TxtWGSg_2", "TxtWGSg_3", "TxtWGSg_4",
-          "TxtWGSg_5", "OptLng_0", "TxtWGSg_6", "CmdED50Helmert", "Command1_0",
-          "CmdED50Rejilla", "Command1_4", "CmdED50Molodensky", "Command1_1", "OptMWGS84_1", "CmdFichero_0",
-          "CmdAcerca", "Command15"}},
-        {1,
-         {"OptCoord_0", "TxtUTMe", "TxtUTMn", "CmbUsos2", "TxtWGSg_25", "CmdWGS84Helmert",
-          "Command1_2", "CmdWGS84Rejilla", "Command1_5", "CmdWGS84Molodensky", "Command1_3",
-          "OptMED50_3", "CmdFichero_1", "CmdAcerca", "Command15"}},
-        {2,
-         {"TxtWGSg_9", "TxtWGSg_10", "TxtWGSg_11", "OptLng_8", "TxtWGSg_12", "TxtWGSg_13",
-          "TxtWGSg_27", "OptLng_3", "Command2", "Command5", "TxtWGSg_33", "TxtWGSg_32",
-          "TxtWGSg_31", "OptLng_11", "TxtWGSg_30", "TxtWGSg_29", "TxtWGSg_28", "OptLng_6",
-          "Command4", "MonthView1", "CmbUTC", "CmbHS", "Command3", "CmdAcerca", "Command15"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.tab);
+    for (auto [tab, stops] : {
+             std::pair{0,
+                       "OptUTM_0 TxtWGSg_0 TxtWGSg_1 TxtWGSg_2 TxtWGSg_3 TxtWGSg_4 TxtWGSg_5 "
+                       "OptLng_0 TxtWGSg_6 CmdED50Helmert Command1_0 CmdED50Rejilla Command1_4 "
+                       "CmdED50Molodensky Command1_1 OptMWGS84_1 CmdFichero_0 CmdAcerca Command15"},
+             {1,
+              "OptCoord_0 TxtUTMe TxtUTMn CmbUsos2 TxtWGSg_25 CmdWGS84Helmert Command1_2 "
+              "CmdWGS84Rejilla Command1_5 CmdWGS84Molodensky Command1_3 OptMED50_3 CmdFichero_1 "
+              "CmdAcerca Command15"},
+             {2,
+              "TxtWGSg_9 TxtWGSg_10 TxtWGSg_11 OptLng_8 TxtWGSg_12 TxtWGSg_13 TxtWGSg_27 OptLng_3 "
+              "Command2 Command5 TxtWGSg_33 TxtWGSg_32 TxtWGSg_31 OptLng_11 TxtWGSg_30 TxtWGSg_29 "
+              "TxtWGSg_28 OptLng_6 Command4 MonthView1 CmbUTC CmbHS Command3 CmdAcerca Command15"},
+         }) {
+        SCOPED_TRACE(tab);
         ShownWindow<> s;
-        s.window->ChooseTab(c.tab);
+        s.window->ChooseTab(tab);
         QTest::qWait(10);
-        EXPECT_EQ(TabStops(s, Qt::Key_Tab), c.stops);
-        EXPECT_EQ(TabStops(s, Qt::Key_Tab, true), c.stops);
-        EXPECT_EQ(TabStops(s, Qt::Key_Backtab), std::vector(c.stops.rbegin(), c.stops.rend()));
+        EXPECT_EQ(TabStops(s, Qt::Key_Tab), stops);
+        EXPECT_EQ(TabStops(s, Qt::Key_Tab, true), stops);
+        EXPECT_EQ(TabStops(s, Qt::Key_Backtab), stops);
         EXPECT_TRUE(s.platform.msgBoxes.empty());
     }
 }
@@ -124,7 +118,8 @@ TEST(KeyboardTabs, CtrlKeysChangeTabsAndAKeyLeavingACorrectedFieldIsSpentOnItsCh
         auto* tabs = s.window->findChild<QTabBar*>();
         s.window->ChooseTab(from);
         QTest::qWait(10);
-        (std::string(focus) == "SSTab1" ? tabs : s.Widget(focus, index))->setFocus(Qt::TabFocusReason);
+        (std::string(focus) == "SSTab1" ? tabs : s.Widget(focus, index))
+            ->setFocus(Qt::TabFocusReason);
         QTest::qWait(10);
         if (std::string(focus) == "TxtWGSg") {
             QTest::keyClicks(s.Edit(focus, index), "50");
@@ -140,7 +135,8 @@ TEST(KeyboardTabs, CtrlKeysChangeTabsAndAKeyLeavingACorrectedFieldIsSpentOnItsCh
         EXPECT_EQ(tabs->currentIndex(), to);
         EXPECT_EQ(s.frm.Form().Get("SSTab1").currentTab, to);
         // The tab that came to the front shows its input-mode button selected.
-        EXPECT_TRUE(to == 2 || s.Widget<QRadioButton>(to == 0 ? "OptUTM" : "OptCoord", 0)->isChecked());
+        EXPECT_TRUE(to == 2 ||
+                    s.Widget<QRadioButton>(to == 0 ? "OptUTM" : "OptCoord", 0)->isChecked());
         EXPECT_TRUE(s.platform.msgBoxes.empty());
     }
 }

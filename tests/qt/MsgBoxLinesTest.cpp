@@ -113,8 +113,9 @@ TEST(MsgBoxLines, ASheetIsATableAndALineWiderThanTheScreenIsBrokenAfterASlash) {
 
     const QString folder =
         QStringLiteral("/carpeta-de-proyectos-cartograficos-del-ayuntamiento").repeated(8);
-    const QString text = QStringLiteral("No se ha podido convertir «hitos.csv»: no se puede escribir en ") +
-                         folder + QStringLiteral("/hitos_ED50.csv\nNo se ha escrito ningún fichero.");
+    const QString text =
+        QStringLiteral("No se ha podido convertir «hitos.csv»: no se puede escribir en ") + folder +
+        QStringLiteral("/hitos_ED50.csv\nNo se ha escrito ningún fichero.");
     shown = {};
     platform.MsgBox(text.toStdString(), "Talpor", MsgIcon::Exclamation, MsgButtons::OK,
                     MsgResult::OK);

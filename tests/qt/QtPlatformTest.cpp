@@ -43,7 +43,10 @@ TEST(QtPlatformLocale, ReadsSeparatorsFromTheEnvironmentThroughQtsOwnData) {
     }
 }
 
-TEST(QtPlatformInstance, RunningProgramStoresItsFolderHoldsTheLockAndOnceKilledDoesNotLockUsOut) {
+// Only a lock held by a running instance refuses the start: one no instance holds (left by
+// a crash, even one we cannot read) is taken over; where no lock can be used (a folder in
+// its place), the program starts without the check and says why.
+TEST(QtPlatformInstance, TheRunningProgramStoresItsFolderAndOnlyALockItHoldsRefusesAStart) {
     testing_support::QtApp();
     QTemporaryDir dir;  // the program's runtime and settings folder (private, as Qt wants)
     QString lock = dir.path() + "/talpor.lock", conf = dir.path() + "/Talpor/Talpor.conf";
@@ -61,7 +64,6 @@ TEST(QtPlatformInstance, RunningProgramStoresItsFolderHoldsTheLockAndOnceKilledD
     QString folder = QFileInfo(QStringLiteral(TALPOR_EXE)).canonicalPath() + "/";
     EXPECT_EQ(QSettings(conf, QSettings::IniFormat).value("Setting/AppPath").toString(), folder);
     EXPECT_TRUE(QtPlatform(lock).PreviousInstance());
-
     ::kill(static_cast<pid_t>(talpor.processId()), SIGKILL);
     ASSERT_TRUE(talpor.waitForFinished(10000));
     EXPECT_TRUE(QFile::exists(lock));  // left behind by the crash
@@ -70,28 +72,23 @@ TEST(QtPlatformInstance, RunningProgramStoresItsFolderHoldsTheLockAndOnceKilledD
     EXPECT_TRUE(QtPlatform(lock).PreviousInstance());
     next.reset();  // an ordinary end frees the lock
     EXPECT_FALSE(QtPlatform(lock).PreviousInstance());
-}
 
-// Only a lock held by a running instance refuses the start: one no instance holds is taken
-// over, even one we cannot read; where no lock can be used (a folder in its place), the
-// program starts without the check and says why.
-TEST(QtPlatformInstance, OnlyARunningInstancesLockRefusesTheStart) {
-    QTemporaryDir dir;
-    const QString unreadable = dir.path() + "/a.lock", folder = dir.path() + "/b.lock";
-    QFile f(unreadable);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("\x01\xff" "basura") > 0);
-    f.close();
-    ASSERT_TRUE(f.setPermissions({}) && QDir().mkpath(folder));
+    QFile unreadable(dir.path() + "/a.lock");
+    ASSERT_TRUE(unreadable.open(QIODevice::WriteOnly) && unreadable.write("\x01\xff"
+                                                                          "basura") > 0);
+    unreadable.close();
+    ASSERT_TRUE(unreadable.setPermissions({}) && QDir().mkpath(dir.path() + "/b.lock"));
     testing::internal::CaptureStderr();
-    QtPlatform first(unreadable);
+    QtPlatform first(unreadable.fileName());
     EXPECT_FALSE(first.PreviousInstance());
-    EXPECT_TRUE(QtPlatform(unreadable).PreviousInstance());  // a second start
+    EXPECT_TRUE(QtPlatform(unreadable.fileName()).PreviousInstance());  // a second start
     // A starting instance holds its still empty file locked from the moment it creates it.
-    const int held = ::open(QFile::encodeName(dir.path() + "/c.lock").constData(), O_CREAT | O_RDONLY, 0600);
+    const int held =
+        ::open(QFile::encodeName(dir.path() + "/c.lock").constData(), O_CREAT | O_RDONLY, 0600);
     ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
     EXPECT_TRUE(QtPlatform(dir.path() + "/c.lock").PreviousInstance());
     ::close(held);
-    EXPECT_FALSE(QtPlatform(folder).PreviousInstance());
+    EXPECT_FALSE(QtPlatform(dir.path() + "/b.lock").PreviousInstance());
     EXPECT_NE(testing::internal::GetCapturedStderr().find("hay una carpeta con su nombre"),
               std::string::npos);
 }

@@ -12,7 +12,6 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <ostream>
 #include <type_traits>
 
@@ -22,12 +21,13 @@
 #include "support/FakePlatform.h"
 
 // Failed expectations show a QString as its text.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace testing_support {
 
-// One QApplication per executable (GoogleTest owns main), with Qt's texts in Spanish
-// as the program has them.
+// One QApplication per executable (GoogleTest owns main), with Qt's texts in Spanish.
 inline void QtApp() {
     static int argc = 1;
     static char name[] = "qt_tests";
@@ -42,15 +42,14 @@ inline void QtApp() {
 
 // Sets environment variables (nullptr unsets them) until the end of the test.
 struct EnvGuard {
-    std::vector<std::pair<const char*, std::optional<QByteArray>>> saved;
+    std::vector<std::pair<const char*, QByteArray>> saved;  // a null value: unset
     void Set(const char* name, const char* value) {
-        saved.emplace_back(
-            name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
+        saved.emplace_back(name, qgetenv(name));
         value != nullptr ? qputenv(name, value) : qunsetenv(name);
     }
     ~EnvGuard() {
         for (auto it = saved.rbegin(); it != saved.rend(); ++it)
-            it->second ? qputenv(it->first, *it->second) : qunsetenv(it->first);
+            it->second.isNull() ? qunsetenv(it->first) : qputenv(it->first, it->second);
     }
 };
 
@@ -82,8 +81,7 @@ std::unique_ptr<QTimer> OnEachBox(std::type_identity_t<std::function<void(Box*)>
     return timer;
 }
 
-// The window after start-up, shown and active (offscreen); a Qt platform centres its
-// boxes on it.
+// The window after start-up, shown and active (offscreen); a Qt platform's boxes go over it.
 template <class PlatformT = FakePlatform>
 struct ShownWindow {
     PlatformT platform;
