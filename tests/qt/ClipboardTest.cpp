@@ -37,7 +37,6 @@ QStringList RightClick(QWidget* widget, const QString& caption) {
 TEST(ClipboardWindow, AWholePointPastedOrDroppedFillsTheFieldsOfItsPoint) {
     ShownWindow<> s;
     QClipboard* clipboard = QGuiApplication::clipboard();
-    // Ctrl+V in the height field of tab 0.
     clipboard->setText(QStringLiteral("N 40º 25' 00,5'' O 3º 42' 13''"));
     s.Click("TxtWGSg", 6);
     QTest::keyClick(s.Edit("TxtWGSg", 6), Qt::Key_V, Qt::ControlModifier);
@@ -91,8 +90,8 @@ TEST(ClipboardWindow, ResultsAreSelectableAndTheirMenuCopiesThemInEveryForm) {
         clipboard->text().endsWith(QStringLiteral("Huso= 30S\nParámetros regionales: EST99")))
         << clipboard->text().toStdString();
 
-    // The input frame's menu gives the typed point; before any result the result frame
-    // has no numbers to give.
+    // Before any result the result frame has no numbers to give; the input frame's, the typed
+    // point.
     ShownWindow<> fresh;
     EXPECT_EQ(RightClick(fresh.Widget<QWidget>("Frame4"), {}),
               (QStringList{"Copiar (-)", "Copiar resultado",
@@ -105,8 +104,7 @@ TEST(ClipboardWindow, ResultsAreSelectableAndTheirMenuCopiesThemInEveryForm) {
 TEST(ClipboardWindow, APointPastedOverAHalfTypedFieldLeavesEveryControlUsable) {
     ShownWindow<> s;
     QClipboard* clipboard = QGuiApplication::clipboard();
-    // Not a point: goes into the minutes field as text; then a whole UTM point pasted into
-    // the same field switches tab 0 to UTM input and disables that field under the focus.
+    // Text that is no point goes in as text; a UTM point then disables the field under the focus.
     s.Click("TxtWGSg", 1);
     for (const char* text : {"12 5", "30T 440721 4474447"}) {
         clipboard->setText(QString::fromUtf8(text));

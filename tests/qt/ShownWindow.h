@@ -53,8 +53,7 @@ struct EnvGuard {
     }
 };
 
-// Spanish regional settings in the environment (no start-up question) and a settings store
-// of its own in `folder`, until the end of the test.
+// Spanish regional settings (no start-up question) and a settings store in `folder`.
 struct SpanishSettings {
     EnvGuard env;
     explicit SpanishSettings(const QString& folder) {
@@ -64,9 +63,8 @@ struct SpanishSettings {
     }
 };
 
-// Calls `answer` with each modal Box shown while the returned timer lives, once the focus
-// is inside it (on a busy machine that can be a tick after it shows) or it has been shown
-// for a second; `answer` closes it.
+// Calls `answer`, which closes it, with each modal Box shown while the timer lives, once
+// the focus is in it (on a busy machine a tick after it shows) or after a second.
 template <class Box = QMessageBox>
 std::unique_ptr<QTimer> OnEachBox(std::type_identity_t<std::function<void(Box*)>> answer) {
     auto timer = std::make_unique<QTimer>();
