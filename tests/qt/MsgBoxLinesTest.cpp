@@ -1,24 +1,22 @@
-// How a message box lays out its text, in the real window (offscreen): a text of several
-// lines keeps every line whole, and a text with tabs (the parameter sheets) is a table
-// whose columns stand under their headings.
+// The message boxes of the Qt platform (offscreen): Spanish buttons, every line whole, and
+// a text with tabs (the parameter sheets) a table whose columns stand under their headings.
+#include <QDir>
 #include <QFontInfo>
-#include <QLabel>
-#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
 
 #include "ShownWindow.h"
-#include "qt/QtPlatform.h"
+
+using app::MsgIcon, app::MsgButtons, app::MsgResult;
 
 namespace {
 
 // The text of a box as the label lays it out: one block per line of the text.
 struct ShownBox {
-    QStringList lines;
-    std::vector<int> laidOutLines;      // screen lines each line of the text takes
+    QStringList lines, wrapped;         // wrapped: the lines laid out on more than one
     std::vector<std::vector<qreal>> x;  // pixels from the label's left to each character
     bool fixedPitch = false, fitsTheScreen = false;
 };
@@ -32,7 +30,7 @@ ShownBox Inspect(QMessageBox* box) {
     if (document == nullptr) return shown;
     for (QTextBlock b = document->begin(); b != document->end(); b = b.next()) {
         shown.lines << b.text();
-        shown.laidOutLines.push_back(b.layout()->lineCount());
+        if (b.layout()->lineCount() > 1) shown.wrapped << b.text();
         shown.x.emplace_back();
         for (int i = 0; i <= b.text().size(); ++i)
             shown.x.back().push_back(b.layout()->lineForTextPosition(i).cursorToX(i));
@@ -41,35 +39,6 @@ ShownBox Inspect(QMessageBox* box) {
     shown.fitsTheScreen =
         box->frameGeometry().width() <= box->screen()->availableGeometry().width();
     return shown;
-}
-
-// Clicks a button of the window and inspects the box it shows.
-ShownBox BoxOf(int tab, const char* button, int index) {
-    QTemporaryDir dir;
-    testing_support::SpanishSettings spanish(dir.path());
-    testing_support::ShownWindow<talpor_qt::QtPlatform> s(dir.path() + "/talpor.lock");
-    s.platform.SetMainWindow(s.window.get());
-    s.window->ChooseTab(tab);
-    QTest::qWait(10);
-    ShownBox shown;
-    int boxes = 0;
-    auto closer = testing_support::OnEachBox([&](QMessageBox* box) {
-        ++boxes;
-        shown = Inspect(box);
-        box->accept();
-    });
-    s.Click(button, index);
-    EXPECT_EQ(boxes, 1);
-    return shown;
-}
-
-// Every line of the text is laid out as one line.
-void ExpectWholeLines(const ShownBox& shown) {
-    ASSERT_FALSE(shown.lines.isEmpty());
-    for (int i = 0; i < shown.lines.size(); ++i)
-        EXPECT_EQ(shown.laidOutLines[static_cast<std::size_t>(i)], 1)
-            << "wrapped: " << shown.lines[i].toStdString();
-    EXPECT_TRUE(shown.fitsTheScreen);
 }
 
 // The cells (line, text, occurrence: 0 for the first) all start at one distance from the left.
@@ -88,89 +57,68 @@ void ExpectOneColumn(const ShownBox& shown,
 
 }  // namespace
 
-TEST(MsgBoxLines, TheHelmertSheetKeepsItsLinesWholeAndItsColumnsAligned) {
-    ShownBox shown = BoxOf(0, "Command1", 0);
-    ExpectWholeLines(shown);
-    EXPECT_TRUE(shown.fixedPitch);
-    ASSERT_EQ(shown.lines.size(), 19);
-    EXPECT_EQ(shown.lines[0].toStdString(),
-              "Zona EST99 España peninsular, excepto NW entre 41º 30' Lat y 4º 30' Lon");
-    // Rows 1-3, 7-9 and 13-15 hold dX gX, dY gY, dZ gZ: the rotations start in one
-    // column and both columns have their decimal points one under another.
-    std::vector<std::tuple<int, const char*, int>> rotations, shifts, angles;
-    for (int row : {1, 2, 3, 7, 8, 9, 13, 14, 15}) {
-        rotations.emplace_back(row, "g", 0);
-        shifts.emplace_back(row, ".", 0);
-        angles.emplace_back(row, ".", 1);
-    }
-    ExpectOneColumn(shown, rotations);
-    ExpectOneColumn(shown, shifts);
-    ExpectOneColumn(shown, angles);
-    ExpectOneColumn(shown, {{4, "0.", 0}, {10, "0.", 0}, {16, "0.", 0}});  // the scales
-}
-
-TEST(MsgBoxLines, TheMolodenskySheetHasEachHeadingOverItsColumn) {
-    ShownBox shown = BoxOf(1, "Command1", 3);
-    ExpectWholeLines(shown);
-    EXPECT_TRUE(shown.fixedPitch);
-    ASSERT_EQ(shown.lines.size(), 7);
-    ExpectOneColumn(shown, {{0, "IGN", 0}, {1, "dX", 0}, {2, "dY", 0}, {3, "dZ", 0}});
-    ExpectOneColumn(shown, {{0, "NIMA", 0}, {1, "dX", 1}, {2, "dY", 1}, {3, "dZ", 1}});
-    ExpectOneColumn(shown, {{1, ".", 0}, {2, ".", 0}, {3, ".", 0}});
-    ExpectOneColumn(shown, {{1, ".", 1}, {2, ".", 1}, {3, ".", 1}});
-    ExpectOneColumn(shown, {{5, "X±", 0}, {6, "X±", 0}});  // the precisions
-    ExpectOneColumn(shown, {{5, "Y±", 0}, {6, "Y±", 0}});
-}
-
-// The rule by the shape of the text: tabs make a table; one line is left to the box.
-TEST(MsgBoxLines, ATextWithTabsIsATableAndOneOfSeveralLinesIsNeverWrapped) {
+// A text of several lines is never wrapped, even where a line is wider than the half
+// screen at which a box wraps.
+TEST(QtPlatformMsgBox, ShowsIconSpanishButtonsAndDefaultTakesTheFocusAndKeepsEachLineWhole) {
     testing_support::QtApp();
-    QTemporaryDir dir;
-    talpor_qt::QtPlatform platform(dir.path() + "/talpor.lock");
-    const struct {
-        std::string text;
-        bool fixedPitch;
-        const char* firstLine;  // as shown
-    } cases[] = {
-        {"a\tb\r\nccccccccc\td", true, "a       b"},
-        {"IGN: España peninsular\tNIMA\r\n", true, "IGN: España peninsular  NIMA"},
-        {"35 < Grados sexagesimales <44", false, "35 < Grados sexagesimales <44"},
-        // Its last line is wider than the half screen at which a box wraps.
-        {"Ha ocurrido un error en frmTalpor.CmdED50Helmert_Click\r\nError núm. (6) : "
-         "Desbordamiento\rHa quedado registrado en el archivo "
-         "/home/ana.garcia.lopez/.local/state/Talpor/Error.log",
-         false, "Ha ocurrido un error en frmTalpor.CmdED50Helmert_Click"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        ShownBox shown;
-        auto closer = testing_support::OnEachBox([&](QMessageBox* box) {
-            shown = Inspect(box);
-            box->accept();
-        });
-        platform.MsgBox(c.text, "Talpor", app::MsgIcon::Information, app::MsgButtons::OK,
-                        app::MsgResult::OK);
-        ASSERT_FALSE(shown.lines.isEmpty());
-        EXPECT_EQ(shown.lines[0], QString::fromUtf8(c.firstLine));
-        EXPECT_EQ(shown.fixedPitch, c.fixedPitch);
-        if (shown.lines.size() > 1) ExpectWholeLines(shown);
-    }
+    talpor_qt::QtPlatform p(QDir::tempPath() + "/unused.lock");
+    ShownBox shown;
+    auto closer = testing_support::OnEachBox([&](QMessageBox* box) {
+        shown = Inspect(box);
+        EXPECT_EQ(box->windowTitle(), QStringLiteral("Título"));
+        EXPECT_EQ(box->icon(), QMessageBox::Warning);
+        EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+        EXPECT_EQ(box->button(QMessageBox::Yes)->text().remove('&'), QStringLiteral("Sí"));
+        EXPECT_EQ(box->button(QMessageBox::No)->text().remove('&'), QStringLiteral("No"));
+        EXPECT_EQ(box->standardButton(box->defaultButton()), QMessageBox::No);
+        EXPECT_TRUE(box->isAncestorOf(QApplication::focusWidget()));
+        box->button(QMessageBox::Yes)->click();
+    });
+    EXPECT_EQ(p.MsgBox("Ha ocurrido un error en frmTalpor.CmdED50Helmert_Click\r\nError núm. (6) : "
+                       "Desbordamiento\rHa quedado registrado en el archivo "
+                       "/home/ana.garcia.lopez/.local/state/Talpor/Error.log",
+                       "Título", MsgIcon::Exclamation, MsgButtons::YesNo, MsgResult::No),
+              MsgResult::Yes);
+    EXPECT_EQ(shown.lines.size(), 3);
+    EXPECT_EQ(shown.wrapped, QStringList());
+    EXPECT_FALSE(shown.fixedPitch);
+}
 
-    // A line wider than the screen is broken at a word or after a path's "/": the whole
-    // text is shown, within the screen.
-    const QString folder = QStringLiteral("/carpeta-de-proyectos-cartograficos-del-ayuntamiento").repeated(8);
-    const QString text = QStringLiteral("No se ha podido convertir «hitos.csv»: no se puede escribir en ") + folder +
-                         QStringLiteral("/hitos_ED50.csv\nNo se ha escrito ningún fichero.");
+// A line wider than the screen is broken at a word or after a path's "/": the whole text
+// is shown, within the screen.
+TEST(MsgBoxLines, ASheetIsATableAndALineWiderThanTheScreenIsBrokenAfterASlash) {
+    testing_support::ShownWindow<> s;
+    s.window->ChooseTab(1);
+    s.Click("Command1", 3);
+    ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
+    talpor_qt::QtPlatform platform(QDir::tempPath() + "/unused.lock");
     ShownBox shown;
     auto closer = testing_support::OnEachBox([&](QMessageBox* box) {
         shown = Inspect(box);
         box->accept();
     });
-    platform.MsgBox(text.toStdString(), "Talpor", app::MsgIcon::Exclamation, app::MsgButtons::OK,
-                    app::MsgResult::OK);
+    platform.MsgBox(s.platform.LastMsgBox().text, "Talpor", MsgIcon::Information, MsgButtons::OK,
+                    MsgResult::OK);
+    EXPECT_TRUE(shown.fixedPitch);
+    ASSERT_EQ(shown.lines.size(), 7);
+    EXPECT_EQ(shown.wrapped, QStringList());
+    ExpectOneColumn(shown, {{0, "IGN", 0}, {1, "dX", 0}, {2, "dY", 0}, {3, "dZ", 0}});
+    ExpectOneColumn(shown, {{0, "NIMA", 0}, {1, "dX", 1}, {2, "dY", 1}, {3, "dZ", 1}});
+    ExpectOneColumn(shown, {{1, ".", 1}, {2, ".", 1}, {3, ".", 1}});  // the NIMA's decimals
+    ExpectOneColumn(shown, {{5, "X±", 0}, {6, "X±", 0}});             // the precisions
+
+    const QString folder =
+        QStringLiteral("/carpeta-de-proyectos-cartograficos-del-ayuntamiento").repeated(8);
+    const QString text =
+        QStringLiteral("No se ha podido convertir «hitos.csv»: no se puede escribir en ") + folder +
+        QStringLiteral("/hitos_ED50.csv\nNo se ha escrito ningún fichero.");
+    shown = {};
+    platform.MsgBox(text.toStdString(), "Talpor", MsgIcon::Exclamation, MsgButtons::OK,
+                    MsgResult::OK);
     EXPECT_GT(shown.lines.size(), 3);
     EXPECT_EQ(shown.lines.join(QString()), QString(text).remove(QLatin1Char('\n')));
     for (int i = 1; i + 2 < shown.lines.size(); ++i)  // inside the path: broken after a "/"
         EXPECT_TRUE(shown.lines[i].endsWith(QLatin1Char('/'))) << shown.lines[i].toStdString();
-    ExpectWholeLines(shown);
+    EXPECT_EQ(shown.wrapped, QStringList());
+    EXPECT_TRUE(shown.fitsTheScreen);
 }

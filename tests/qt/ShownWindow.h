@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSettings>
@@ -11,20 +12,22 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <ostream>
+#include <type_traits>
 
+#include "qt/QtPlatform.h"
 #include "qt/QtTranslation.h"
 #include "qt/TalporWindow.h"
 #include "support/FakePlatform.h"
 
 // Failed expectations show a QString as its text.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace testing_support {
 
-// One QApplication per executable (GoogleTest owns main), with Qt's texts in Spanish
-// as the program has them.
+// One QApplication per executable (GoogleTest owns main), with Qt's texts in Spanish.
 inline void QtApp() {
     static int argc = 1;
     static char name[] = "qt_tests";
@@ -39,20 +42,18 @@ inline void QtApp() {
 
 // Sets environment variables (nullptr unsets them) until the end of the test.
 struct EnvGuard {
-    std::vector<std::pair<const char*, std::optional<QByteArray>>> saved;
+    std::vector<std::pair<const char*, QByteArray>> saved;  // a null value: unset
     void Set(const char* name, const char* value) {
-        saved.emplace_back(
-            name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
+        saved.emplace_back(name, qgetenv(name));
         value != nullptr ? qputenv(name, value) : qunsetenv(name);
     }
     ~EnvGuard() {
         for (auto it = saved.rbegin(); it != saved.rend(); ++it)
-            it->second ? qputenv(it->first, *it->second) : qunsetenv(it->first);
+            it->second.isNull() ? qunsetenv(it->first) : qputenv(it->first, it->second);
     }
 };
 
-// Spanish regional settings in the environment (no start-up question) and a settings store
-// of its own in `folder`, until the end of the test.
+// Spanish regional settings (no start-up question) and a settings store in `folder`.
 struct SpanishSettings {
     EnvGuard env;
     explicit SpanishSettings(const QString& folder) {
@@ -62,14 +63,15 @@ struct SpanishSettings {
     }
 };
 
-// Calls `answer` with each message box shown while the returned timer lives, once the box
-// is active (it then has the focus) or has been shown for a second; `answer` closes it.
-inline std::unique_ptr<QTimer> OnEachBox(std::function<void(QMessageBox*)> answer) {
+// Calls `answer`, which closes it, with each modal Box shown while the timer lives, once
+// the focus is in it (on a busy machine a tick after it shows) or after a second.
+template <class Box = QMessageBox>
+std::unique_ptr<QTimer> OnEachBox(std::type_identity_t<std::function<void(Box*)>> answer) {
     auto timer = std::make_unique<QTimer>();
     QObject::connect(timer.get(), &QTimer::timeout, [answer, ticks = 0]() mutable {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        auto* box = qobject_cast<Box*>(QApplication::activeModalWidget());
         if (box == nullptr || !box->isVisible()) return;
-        if (!box->isActiveWindow() && ++ticks < 33) return;
+        if (!box->isAncestorOf(QApplication::focusWidget()) && ++ticks < 33) return;
         ticks = 0;
         answer(box);
     });
@@ -77,7 +79,7 @@ inline std::unique_ptr<QTimer> OnEachBox(std::function<void(QMessageBox*)> answe
     return timer;
 }
 
-// The window after start-up, shown and active (offscreen).
+// The window after start-up, shown and active (offscreen); a Qt platform's boxes go over it.
 template <class PlatformT = FakePlatform>
 struct ShownWindow {
     PlatformT platform;
@@ -88,7 +90,10 @@ struct ShownWindow {
     explicit ShownWindow(Args&&... args) : platform(std::forward<Args>(args)...) {
         QtApp();
         frm.Form_Load();
+        EXPECT_FALSE(frm.MustEnd());
         window = std::make_unique<talpor_qt::TalporWindow>(frm);
+        if constexpr (std::is_base_of_v<talpor_qt::QtPlatform, PlatformT>)
+            platform.SetMainWindow(window.get());
         window->show();
         window->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -103,6 +108,10 @@ struct ShownWindow {
     QLineEdit* Edit(std::string_view name, int index = -1) {
         return Widget<QLineEdit>(name, index);
     }
+    QString Text(std::string_view name, int index = -1) {
+        auto* edit = qobject_cast<QLineEdit*>(window->WidgetOf(name, index));
+        return edit != nullptr ? edit->text() : Widget<QLabel>(name, index)->text();
+    }
     void Click(std::string_view name, int index = -1) {
         QTest::mouseClick(Widget(name, index), Qt::LeftButton);
         QTest::qWait(10);
@@ -112,6 +121,11 @@ struct ShownWindow {
         Click(name, index);
         Edit(name, index)->selectAll();
         QTest::keyClicks(Edit(name, index), text);
+    }
+    // Gives the focus to a control as Tab does.
+    void Focus(std::string_view name, int index = -1) {
+        Widget(name, index)->setFocus(Qt::TabFocusReason);
+        QTest::qWait(10);
     }
 };
 
