@@ -1,72 +1,91 @@
-// The IGN grids through PROJ's grid operations: hgridshift (bilinear interpolation of
-// the latitude and longitude offsets of an NTv2 or GeoTIFF grid, its inverse by
-// iteration) and vgridshift (bilinear interpolation of the geoid undulation), each
-// wrapped in a pipeline that takes and gives decimal degrees, as cct does with
-// +proj=unitconvert +xy_in=deg +xy_out=rad.
+// The IGN grids: which files are opened, in which order, and what the user is told
+// when one cannot be; the grid operations themselves run in the PROJ module
+// (geo/ProjModule.h), loaded here the first time a grid is opened.
 #include "geo/IgnGrid.h"
 
-#include <proj.h>
+#include <dlfcn.h>
 
-#include <cmath>
+#include <array>
 #include <filesystem>
 #include <optional>
 #include <utility>
+
+#include "geo/ProjModule.h"
 
 namespace mGeo {
 namespace {
 
 namespace fs = std::filesystem;
 
-// The grid step `step` (such as "+proj=hgridshift") on the grid file at `path`, between
-// decimal degrees. The file goes by its full path, quoted as PROJ strings quote (a
-// double quote doubled): PROJ remembers every grid name it has opened for the rest of
-// the process and, given the same name again, no longer checks the file it stands for.
-std::string Pipeline(std::string_view step, const std::string& path) {
-    std::string s = "+proj=pipeline +step +proj=unitconvert +xy_in=deg +xy_out=rad +step ";
-    s += step;
-    s += " +grids=\"";
-    for (char c : path) s += c == '"' ? std::string("\"\"") : std::string(1, c);
-    s += "\" +step +proj=unitconvert +xy_in=rad +xy_out=deg";
-    return s;
+// The PROJ module, or why it cannot be used: the end of a sentence that begins "No se
+// puede leer la rejilla X: ".
+struct Module {
+    const TalporProjFunctions* functions = nullptr;
+    std::string problem;
+};
+
+// The module lies at the same place relative to the program's own file in the build
+// tree and once installed, as the grids do: PREFIX/bin finds PREFIX/lib/talpor. Never
+// relative to the current folder, and never through the library search path.
+Module Load() {
+    Module m;
+    std::error_code error;
+    const fs::path self = fs::read_symlink("/proc/self/exe", error);
+    const std::string path =
+        (self.parent_path() / TALPOR_PROJ_MODULE_FROM_BIN).lexically_normal().string();
+    if (error || !fs::is_regular_file(path, error)) {
+        m.problem = "no se encuentra " + path + ", el módulo del programa que lee las rejillas.";
+        return m;
+    }
+    dlerror();
+    // Never closed: the grids opened through it last as long as the process.
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    const auto entry = handle != nullptr
+                           ? reinterpret_cast<TalporProjEntry>(dlsym(handle, kTalporProjEntry))
+                           : nullptr;
+    const TalporProjFunctions* functions = entry != nullptr ? entry() : nullptr;
+    if (functions == nullptr || functions->version != kTalporProjVersion) {
+        const char* why = dlerror();
+        m.problem = "no se puede cargar " + path +
+                    ", el módulo del programa que lee las rejillas" +
+                    (why != nullptr ? std::string(" (") + why + ")." : std::string("."));
+        if (handle != nullptr) dlclose(handle);
+        return m;
+    }
+    m.functions = functions;
+    return m;
 }
 
-// PROJ's messages go nowhere: a grid that cannot be used is reported by the caller,
-// in Spanish, when the user asks for it.
-void Silent(void*, int, const char*) {}
+// Loaded once for the process, by whichever thread first needs it.
+const Module& Proj() {
+    static const Module module = Load();
+    return module;
+}
 
-// One grid file as one PROJ transformation, in a context that searches only the
-// folder of the file and never the network.
+// One grid file as one PROJ transformation, opened through the module.
 class ProjGrid {
   public:
-    ProjGrid(const std::string& folder, std::string_view step, const std::string& path) {
-        context_ = proj_context_create();
-        if (context_ == nullptr) return;
-        proj_log_func(context_, nullptr, Silent);
-        proj_context_set_enable_network(context_, 0);
-        const char* paths[] = {folder.c_str()};
-        proj_context_set_search_paths(context_, 1, paths);
-        pj_ = proj_create(context_, Pipeline(step, path).c_str());
-    }
+    ProjGrid(TalporProjStep step, const std::string& folder, const std::string& path)
+        : proj_(*Proj().functions), grid_(proj_.open(step, folder.c_str(), path.c_str())) {}
     ~ProjGrid() {
-        if (pj_ != nullptr) proj_destroy(pj_);
-        if (context_ != nullptr) proj_context_destroy(context_);
+        if (grid_ != nullptr) proj_.close(grid_);
     }
     ProjGrid(const ProjGrid&) = delete;
     ProjGrid& operator=(const ProjGrid&) = delete;
 
-    bool Open() const { return pj_ != nullptr; }
+    bool Open() const { return grid_ != nullptr; }
 
-    // x, y, z through the grid; nullopt where it gives no value (outside, or no data).
-    std::optional<PJ_XYZ> Trans(PJ_DIRECTION direction, double x, double y, double z) const {
-        proj_errno_reset(pj_);
-        const PJ_COORD out = proj_trans(pj_, direction, proj_coord(x, y, z, 0));
-        if (proj_errno(pj_) != 0 || out.xyz.x == HUGE_VAL) return std::nullopt;
-        return out.xyz;
+    // Longitude, latitude (decimal degrees) through the grid: longitude, latitude,
+    // height; nullopt where it gives no value (outside, or no data).
+    std::optional<std::array<double, 3>> Trans(bool inverse, double x, double y) const {
+        std::array<double, 3> out{};
+        if (proj_.trans(grid_, inverse ? 1 : 0, x, y, out.data()) == 0) return std::nullopt;
+        return out;
     }
 
   private:
-    PJ_CONTEXT* context_ = nullptr;
-    PJ* pj_ = nullptr;
+    const TalporProjFunctions& proj_;
+    TalporProjGrid* grid_;
 };
 
 // Where a grid of the program's data folder is, or why it cannot be used.
@@ -76,7 +95,7 @@ struct Opened {
     std::string problem;
 };
 
-Opened OpenDataGrid(const std::string& folder, std::string_view file, std::string_view step) {
+Opened OpenDataGrid(const std::string& folder, std::string_view file, TalporProjStep step) {
     Opened o;
     const std::string name(file);
     if (folder.empty()) {
@@ -91,7 +110,11 @@ Opened OpenDataGrid(const std::string& folder, std::string_view file, std::strin
                     " en la carpeta de datos del programa (" + folder + ").";
         return o;
     }
-    o.grid = std::make_unique<ProjGrid>(folder, step, o.path);
+    if (Proj().functions == nullptr) {
+        o.problem = "No se puede leer la rejilla " + o.path + ": " + Proj().problem;
+        return o;
+    }
+    o.grid = std::make_unique<ProjGrid>(step, folder, o.path);
     if (!o.grid->Open()) {
         o.grid.reset();
         o.problem = "No se puede leer la rejilla " + o.path +
@@ -99,8 +122,6 @@ Opened OpenDataGrid(const std::string& folder, std::string_view file, std::strin
     }
     return o;
 }
-
-constexpr std::string_view kHGridShift = "+proj=hgridshift";
 
 }  // namespace
 
@@ -136,16 +157,16 @@ struct IgnShiftGrids::Impl {
     std::string problem;
     std::vector<std::string> warnings;
 
-    GridShift Shift(PJ_DIRECTION direction, double lat, double lon) const {
+    GridShift Shift(bool inverse, double lat, double lon) const {
         GridShift s;
         if (grids.empty()) return s;
         s.answer = GridAnswer::Outside;
         for (std::size_t i = 0; i < grids.size(); ++i) {
             // The pipeline's axes are PROJ's: longitude first.
-            const std::optional<PJ_XYZ> out = grids[i]->Trans(direction, lon, lat, 0);
+            const auto out = grids[i]->Trans(inverse, lon, lat);
             if (!out) continue;
             s.answer = GridAnswer::Done;
-            s.point = {out->y, out->x};
+            s.point = {(*out)[1], (*out)[0]};
             s.grid = inUse[i].grid;
             return s;
         }
@@ -155,13 +176,15 @@ struct IgnShiftGrids::Impl {
 
 IgnShiftGrids::IgnShiftGrids(const std::string& dataFolder, const std::string& userGridFolder)
     : impl_(std::make_unique<Impl>()) {
-    if (!userGridFolder.empty()) {
+    // Without the module the method does not run (Problem, below): the 2009 grids are
+    // not looked at, so that they get no warning for a fault that is not theirs.
+    if (!userGridFolder.empty() && Proj().functions != nullptr) {
         for (ShiftGrid g : {ShiftGrid::BALR2009, ShiftGrid::PENR2009}) {
             const std::string file(FileOf(g));
             std::error_code error;
             const std::string path = fs::absolute(fs::path(userGridFolder) / file, error).string();
             if (!fs::is_regular_file(path, error)) continue;
-            auto grid = std::make_unique<ProjGrid>(userGridFolder, kHGridShift, path);
+            auto grid = std::make_unique<ProjGrid>(TalporHGridShift, userGridFolder, path);
             if (!grid->Open()) {
                 impl_->warnings.push_back("No se puede leer la rejilla " + path +
                                           ": no es una rejilla NTv2 válida; no se usa.");
@@ -171,7 +194,7 @@ IgnShiftGrids::IgnShiftGrids(const std::string& dataFolder, const std::string& u
             impl_->inUse.push_back({g, path});
         }
     }
-    Opened sped = OpenDataGrid(dataFolder, FileOf(ShiftGrid::SPED2ETV2), kHGridShift);
+    Opened sped = OpenDataGrid(dataFolder, FileOf(ShiftGrid::SPED2ETV2), TalporHGridShift);
     if (sped.grid) {
         impl_->grids.push_back(std::move(sped.grid));
         impl_->inUse.push_back({ShiftGrid::SPED2ETV2, sped.path});
@@ -187,11 +210,11 @@ IgnShiftGrids::IgnShiftGrids(const std::string& dataFolder, const std::string& u
 IgnShiftGrids::~IgnShiftGrids() = default;
 
 GridShift IgnShiftGrids::ToETRS89(double lat, double lon) const {
-    return impl_->Shift(PJ_FWD, lat, lon);
+    return impl_->Shift(false, lat, lon);
 }
 
 GridShift IgnShiftGrids::ToED50(double lat, double lon) const {
-    return impl_->Shift(PJ_INV, lat, lon);
+    return impl_->Shift(true, lat, lon);
 }
 
 const std::vector<IgnShiftGrids::InUse>& IgnShiftGrids::Grids() const {
@@ -212,8 +235,7 @@ struct IgnGeoid::Impl {
 };
 
 IgnGeoid::IgnGeoid(const std::string& dataFolder) : impl_(std::make_unique<Impl>()) {
-    // With +multiplier=1 the step adds N to the height it is given: from 0, N itself.
-    Opened o = OpenDataGrid(dataFolder, kGeoidFile, "+proj=vgridshift +multiplier=1");
+    Opened o = OpenDataGrid(dataFolder, kGeoidFile, TalporGeoidHeight);
     impl_->grid = std::move(o.grid);
     impl_->problem = std::move(o.problem);
 }
@@ -222,9 +244,9 @@ IgnGeoid::~IgnGeoid() = default;
 
 IgnGeoid::Undulation IgnGeoid::At(double lat, double lon) const {
     if (!impl_->grid) return {};
-    const std::optional<PJ_XYZ> out = impl_->grid->Trans(PJ_FWD, lon, lat, 0);
+    const auto out = impl_->grid->Trans(false, lon, lat);
     if (!out) return {GridAnswer::Outside, 0};
-    return {GridAnswer::Done, out->z};
+    return {GridAnswer::Done, (*out)[2]};
 }
 
 const std::string& IgnGeoid::Problem() const {

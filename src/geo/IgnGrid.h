@@ -10,6 +10,10 @@
 // transformations keep state between calls). PROJ remembers for the rest of the
 // process that a grid file exists: a file replaced by a broken one after it was first
 // opened is only found broken when a point is converted (the point is then outside).
+//
+// PROJ lives in the program's module talpor-proj.so (geo/ProjModule.h), loaded by the
+// first grid object made, whatever its thread. A module that cannot be loaded is no
+// exception: every grid is then unavailable, and Problem() names the module.
 #pragma once
 
 #include <memory>
@@ -62,8 +66,8 @@ class IgnShiftGrids {
     // dataFolder: the program's data folder, which holds es_ign_SPED2ETV2.tif ("" when
     // unknown). userGridFolder: the folder a user puts PENR2009.gsb and BALR2009.gsb in
     // ("" when there is none). Opens every grid found; a missing or unreadable file is
-    // no exception: SPED2ETV2's makes the method unavailable (Problem), a 2009 grid's is
-    // left out with a warning (Warnings).
+    // no exception: SPED2ETV2's, or the PROJ module's, makes the method unavailable
+    // (Problem), a 2009 grid's is left out with a warning (Warnings).
     IgnShiftGrids(const std::string& dataFolder, const std::string& userGridFolder);
     ~IgnShiftGrids();
     IgnShiftGrids(const IgnShiftGrids&) = delete;
@@ -98,7 +102,7 @@ class IgnGeoid {
     };
 
     // dataFolder: the program's data folder, which holds es_ign_egm08-rednap.tif ("" when
-    // unknown). A missing or unreadable file is no exception: see Problem.
+    // unknown). A missing or unreadable file, or PROJ module, is no exception: see Problem.
     explicit IgnGeoid(const std::string& dataFolder);
     ~IgnGeoid();
     IgnGeoid(const IgnGeoid&) = delete;

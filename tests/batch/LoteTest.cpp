@@ -265,7 +265,7 @@ TEST_F(Lote, ReadsUtmPointsAndHeightsByColumnName) {
 
 // The IGN grid names the grid used and gives no height of its own; the altitude comes from
 // the typed WGS84 height and is empty off the geoid (at sea). A program whose data folder
-// has no grid refuses the run before it writes anything.
+// has no grid, or no PROJ module, refuses the run before it writes anything.
 TEST_F(Lote, TheIgnGridAndTheAltitudeAboveSeaLevel) {
     Write(dir / "entrada.csv", "Punto;Lat;Lon;Cota\nP1;40.4168;-3.7038;650\nP2;38.0;-9.9;10\n");
     Ran r = Run("-m rejilla -a Cota --salida=gd,parametros,altitud entrada.csv salida.csv");
@@ -276,16 +276,29 @@ TEST_F(Lote, TheIgnGridAndTheAltitudeAboveSeaLevel) {
               "P1;40.4168;-3.7038;650;40,41798125;-3,70249087;SPED2ETV2;598,9;\n"
               "P2;38.0;-9.9;10;38,00128412;-9,89855663;SPED2ETV2;;\n");
 
-    const fs::path alone = dir / "talpor-lote";
-    fs::copy_file(TALPOR_LOTE, alone);
+    // The program alone in a folder, then with the grids beside it but not the module
+    // that reads them (PROJ): either way the grid stops the run, and Helmert converts.
+    fs::create_directories(dir / "bin");
+    fs::copy_file(TALPOR_LOTE, dir / "bin/talpor-lote");
     fs::remove(dir / "salida.csv");
-    const std::string command =
-        "cd '" + dir.string() + "' && ./talpor-lote -m rejilla entrada.csv salida.csv 2> errores.txt";
-    const int status = std::system(command.c_str());
-    EXPECT_EQ(WEXITSTATUS(status), 2);
-    const std::string errors = Read(dir / "errores.txt");
-    EXPECT_TRUE(Has(errors, "No se encuentra la rejilla es_ign_SPED2ETV2.tif")) << errors;
+    const auto alone = [&](const std::string& method) {
+        const std::string command = "cd '" + dir.string() + "' && bin/talpor-lote -m " + method +
+                                    " entrada.csv salida.csv 2> errores.txt";
+        return WEXITSTATUS(std::system(command.c_str()));
+    };
+    EXPECT_EQ(alone("rejilla"), 2);
+    EXPECT_TRUE(Has(Read(dir / "errores.txt"), "No se encuentra la rejilla es_ign_SPED2ETV2.tif"));
+    fs::create_directories(dir / "share");
+    fs::create_directory_symlink(TALPOR_DATA_DIR, dir / "share/talpor");
+    EXPECT_EQ(alone("rejilla"), 2);
+    EXPECT_TRUE(Has(Read(dir / "errores.txt"),
+                    "No se puede leer la rejilla " + (dir / "share/talpor").string() +
+                        "/es_ign_SPED2ETV2.tif: no se encuentra " + (dir / "lib/talpor").string() +
+                        "/talpor-proj.so, el módulo del programa que lee las rejillas."))
+        << Read(dir / "errores.txt");
     EXPECT_FALSE(fs::exists(dir / "salida.csv"));
+    EXPECT_EQ(alone("helmert"), 0);
+    EXPECT_TRUE(Has(Read(dir / "salida.csv"), "P1;40.4168;-3.7038;650;40º 25' 4,7289\" N;"));
 }
 
 TEST_F(Lote, ReadsStandardInputAndWritesStandardOutput) {

@@ -24,7 +24,7 @@ echo "package: $deb"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 dpkg-deb -c "$deb" | awk '{print $6}' >"$work/contents"
-for f in usr/bin/talpor usr/bin/talpor-lote \
+for f in usr/bin/talpor usr/bin/talpor-lote usr/lib/talpor/talpor-proj.so \
          usr/share/talpor/es_ign_SPED2ETV2.tif usr/share/talpor/es_ign_egm08-rednap.tif \
          usr/share/applications/es.talpor.Talpor.desktop \
          usr/share/metainfo/es.talpor.Talpor.metainfo.xml \
@@ -37,6 +37,8 @@ done
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 [[ $depends == *libqt6widgets6* && $depends == *qt6-qpa-plugins* ]] || fail "Depends lacks Qt: $depends"
+# PROJ is linked by the grid module alone, which the programs load when a grid is needed.
+[[ $depends == *libproj* ]] || fail "Depends lacks PROJ: $depends"
 [[ $depends != *libasan* && $depends != *libubsan* ]] || fail "built with the sanitizers: $depends"
 [ "$(dpkg-deb -f "$deb" Section)" = science ] || fail "section is not science"
 # A new version needs its entry in the changelog and the AppStream releases, and the
@@ -79,6 +81,8 @@ printf 'Punto;Latitud;Longitud\nSol;40,4168;-3,7038\n' >"$work/puntos.csv"
 cat "$work/ed50.csv"
 # Helmert EST99 from WGS84 to ED50: the UTM of the Puerta del Sol, zone 30.
 grep -qx 'Sol;40,4168;-3,7038;30T;440399,49;4474464,74;' "$work/ed50.csv" || fail "talpor-lote wrote no ED50 UTM row"
+"${spanish[@]}" timeout 60 "$root/usr/bin/talpor-lote" -m rejilla "$work/puntos.csv" "$work/grid.csv" \
+  || fail "talpor-lote did not convert with the grid"
 
 # lintian, when installed: no errors.
 if command -v lintian >/dev/null; then

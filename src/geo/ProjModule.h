@@ -1,0 +1,40 @@
+// The C interface between the program and its PROJ module, talpor-proj.so: the one
+// part of the program that links PROJ, loaded (dlopen) the first time a grid is opened
+// (geo/IgnGrid.h). PROJ brings some thirty libraries (SQLite, curl, TLS) that would
+// otherwise be mapped at every start although most sessions open no grid. Plain C
+// types only, so that no exception and no C++ object crosses between the two.
+#pragma once
+
+extern "C" {
+
+// One grid file as one PROJ transformation, in a context of its own.
+struct TalporProjGrid;
+
+// The grid operations the program runs, each between decimal degrees.
+enum TalporProjStep {
+    TalporHGridShift = 0,  // latitude and longitude shifted by an NTv2 or GeoTIFF grid
+    TalporGeoidHeight = 1  // the geoid undulation N of a vertical grid, as the height
+};
+
+struct TalporProjFunctions {
+    // kTalporProjVersion of the build the module comes from: a module of another build
+    // is not used.
+    int version;
+    // The step on the grid file at `path` (full path), in a context whose only search
+    // path is `folder` and that never uses the network; null when PROJ cannot build it
+    // (a file that is no grid). Not for concurrent use.
+    TalporProjGrid* (*open)(TalporProjStep step, const char* folder, const char* path);
+    // x, y (longitude, latitude: decimal degrees) at a height of 0 through the grid,
+    // forward or inverse (by iteration): 1 with out = longitude, latitude, height
+    // (metres: for the geoid, N); 0 where the grid gives no value (outside, no data).
+    int (*trans)(TalporProjGrid* grid, int inverse, double x, double y, double out[3]);
+    void (*close)(TalporProjGrid* grid);
+};
+
+// The module's only exported symbol, kTalporProjEntry.
+typedef const TalporProjFunctions* (*TalporProjEntry)(void);
+
+}  // extern "C"
+
+inline constexpr int kTalporProjVersion = 1;
+inline constexpr const char* kTalporProjEntry = "talpor_proj_functions";
