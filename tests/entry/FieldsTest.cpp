@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <string_view>
+#include <utility>
 
 #include "entry/mText.h"
 #include "form/FrmTalporControls.h"
