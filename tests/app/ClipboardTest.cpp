@@ -1,6 +1,5 @@
-// Points pasted into the window's fields and copied from its menus, beyond ClipboardWindow
-// in qt_tests (tab 0's paste, a refusal and copies on the real clipboard): each point's
-// fields, each refusal, tab 1's and the utilities' copies, and results of a changed point.
+// Pasting into each point's fields and copying from each result, each refusal and results
+// of a changed point (the real clipboard, tab 0 mostly: ClipboardWindow in qt_tests).
 #include <gtest/gtest.h>
 
 #include <functional>

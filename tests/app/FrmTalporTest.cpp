@@ -120,11 +120,21 @@ TEST(StartUp, AFailedCheckOrARunTimeErrorShowsOneBoxAndEndsTheProgramButOneInAHa
 
 // The log is comma-separated: a quote inside a text is written twice. (Where the record
 // goes and what the box says: QtPlatformLog in qt_tests.)
-TEST(mEntorno, LogRecordsDoubleQuotesAndAFolderEndsInOneSeparator) {
+TEST(mEntorno, LogRecordsDoubleTheQuotesInsideTheirTexts) {
     EXPECT_EQ(mEntorno::LogRecord("t", "p", -1, "el campo \"x\", vacío"),
               "\"t\",\"p\",-1,\"el campo \"\"x\"\", vacío\"\r\n");
-    for (auto [folder, with] : {std::pair{"/opt/talpor  ", "/opt/talpor/"}, {"/", "/"}})
-        EXPECT_EQ(mEntorno::FolderWithSeparator(folder), with);
+}
+
+// Choosing east checks the longitude degrees again as leaving them does, and gives them the
+// focus back (each tab's field and limits: Fields in entry_tests).
+TEST(Hemisphere, ChoosingEastChecksTheLongitudeDegreesAgainstItsLimitOf5) {
+    Started s;
+    s.Text("TxtWGSg", 3) = "8";
+    s.window.Click("OptLng", 1);
+    ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
+    EXPECT_EQ(s.platform.LastMsgBox().text, "0 < Grados sexagesimales <5");
+    EXPECT_EQ(s.Text("TxtWGSg", 3), "5");
+    EXPECT_EQ(s.window.Form().focused, &s.Get("TxtWGSg", 3));
 }
 
 // Leaving tab 0 puts tab 1 in UTM input, leaving tab 1 puts tab 0 in geographic input; a
@@ -151,6 +161,5 @@ TEST(TabChange, LeavingAConversionTabSetsTheOthersInputMode) {
         EXPECT_TRUE(s.Get(tab0 ? "OptUTM" : "OptCoord", c.utm ? utmButton : 1 - utmButton).value);
         EXPECT_EQ(form.IsUsable(s.Get(tab0 ? "TxtUTMx" : "TxtUTMe")), c.utm);
         EXPECT_EQ(form.IsUsable(s.Get("TxtWGSg", tab0 ? 0 : 7)), !c.utm);
-        EXPECT_TRUE(s.platform.msgBoxes.empty());
     }
 }

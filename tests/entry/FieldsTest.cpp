@@ -123,8 +123,7 @@ TEST_F(Fields, RangeChecksOnLeavingOrOnAHemisphereClampWithTheLimitationsMessage
         {"TxtUTMn", -1, -1, "4234000", "", "4.234.000,00"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.name) + "(" + std::to_string(c.index) + ") = \"" +
-                     c.typed.substr(0, 12) + "\"");
+        SCOPED_TRACE(std::string(c.name) + std::to_string(c.index) + " " + c.typed.substr(0, 12));
         platform.msgBoxes.clear();
         form.focusRequest = nullptr;
         app::Control& field = Set(c.name, c.index, c.typed);

@@ -106,7 +106,6 @@ TEST(ParseDecimalDegrees, OneNumberWithDecimalsFillsDegreesMinutesAndSeconds) {
     };
     EXPECT_EQ(read("40,4166667", true), "40 25 0.0001 +");
     EXPECT_EQ(read("-3.7038", false), "3 42 13.6800 -");
-    EXPECT_EQ(read("3.7038W", false), "3 42 13.6800 -");
     EXPECT_EQ(read("O 3.7038º", false), "3 42 13.6800 -");
     for (const char* text : {"3.7038N", "3.7 4.2", "-3.7W"})  // N: a latitude's letter
         EXPECT_EQ(read(text, false), "-") << text;

@@ -47,7 +47,6 @@ public:
         return answer.value_or(defaultButton);
     }
     void ShowAbout(std::string_view, std::string_view) override {}  // AboutWindow in qt_tests
-    // The program folder stored at start-up: QtPlatformInstance in qt_tests, on the real program.
     void SaveSetting(std::string_view, std::string_view, std::string_view,
                      std::string_view) override {}
     bool PreviousInstance() override { return previousInstance; }
