@@ -43,7 +43,7 @@ bench: deps
 fuzz: deps
 	cmake -S . -B $(DEBUG_DIR) -DCMAKE_BUILD_TYPE=Debug -DTALPOR_SANITIZE=ON -DTALPOR_TESTS=ON -DTALPOR_QT=ON
 	cmake --build $(DEBUG_DIR) -j $(JOBS) --target model_fuzz
-	for seed in 1 2 3; do $(DEBUG_DIR)/tests/app/model_fuzz 100000 $$seed || exit 1; done
+	for seed in 1 2 3; do $(DEBUG_DIR)/fuzz/model_fuzz 100000 $$seed || exit 1; done
 
 # Mutation testing, on demand (not part of make test): each mutant of scripts/mutants.txt
 # applied alone to a copy of the sources in build/mutants, rebuilt and tested; the table

@@ -12,10 +12,7 @@ namespace testing_support {
 struct Started {
     FakePlatform platform;
     app::frmTalpor window{platform};
-    Started() {
-        window.Form_Load();
-        window.Activate();
-    }
+    Started() { window.Form_Load(); window.Activate(); }
     app::Control& Get(std::string_view name, int index = -1) {
         return window.Form().Get(name, index);
     }

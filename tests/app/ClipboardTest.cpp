@@ -1,6 +1,8 @@
-// Pasting whole points and decimal degrees into the fields of the window.
+// Pasting into each point's fields and copying from each result, each refusal and results
+// of a changed point (the real clipboard, tab 0 mostly: ClipboardWindow in qt_tests).
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,7 +20,7 @@ bool Paste(Started& s, std::string_view name, int index, const char* text) {
     return s.window.Paste(field, text);
 }
 
-// Texts and selections of every control: what a paste may change.
+// Texts, options, lists and enabled states of every control: what a paste may change.
 std::vector<std::string> Snapshot(Started& s) {
     std::vector<std::string> all;
     for (const auto& c : s.window.Form().Controls())
@@ -36,6 +38,13 @@ std::string Angle(Started& s, int deg, int min, int sec, int positive, int negat
                                  : " ?");
 }
 
+// What the copy menu of a control offers.
+frmTalpor::CopyChoices Copy(Started& s, std::string_view name, int index = -1) {
+    auto choices = s.window.CopyChoicesOf(s.Get(name, index));
+    EXPECT_TRUE(choices.has_value()) << name << " " << index;
+    return choices.value_or(frmTalpor::CopyChoices{});
+}
+
 }  // namespace
 
 // Each point of the window, pasted in one of the forms the point reader takes.
@@ -48,7 +57,6 @@ TEST(Paste, AGeographicPointFillsEachPointOfTheWindow) {
         int lat[3], lon[3];
         int north, south, east, west;
     } points[] = {
-        {0, "TxtWGSg", 6, "40.4168, -3.7038", {0, 1, 2}, {3, 4, 5}, -1, -1, 1, 0},
         {0, "TxtUTMy", -1, "40.4168N 3.7038W", {0, 1, 2}, {3, 4, 5}, -1, -1, 1, 0},
         {1, "TxtUTMe", -1, "40°25'0.48\"N 3°42'13.68\"W", {7, 14, 15}, {16, 17, 18}, -1, -1, 5, 4},
         {2, "TxtWGSg", 10, "N40 25.008 W3 42.228", {9, 10, 11}, {12, 13, 27}, 8, 9, 2, 3},
@@ -70,29 +78,21 @@ TEST(Paste, AGeographicPointFillsEachPointOfTheWindow) {
     }
 }
 
+// (Tab 0's mode switched by a UTM paste: ClipboardWindow in qt_tests.)
 TEST(Paste, UtmFillsTheUtmFrameOrTheUtilityPointsLatitudeAndLongitude) {
     Started s;
     ASSERT_TRUE(Paste(s, "TxtWGSg", 0, "30S 440.721,5 4.474.447,2"));  // tab 0 in geographic input
-    EXPECT_TRUE(s.Get("OptUTM", 1).value);
-    EXPECT_TRUE(s.Get("Frame7").enabled);
-    EXPECT_FALSE(s.Get("Frame1", 0).enabled);
-    EXPECT_EQ(s.Text("TxtUTMx"), "440721,50");  // has the focus: no points
-    EXPECT_EQ(s.Text("TxtUTMy"), "4.474.447,20");
-    EXPECT_EQ(s.Get("CmbHuso").ListText(), "30");
     EXPECT_EQ(s.window.Form().focused, &s.Get("TxtUTMx"));  // its old frame is greyed
+    EXPECT_EQ(s.Text("TxtUTMx"), "440721,50");              // has the focus: no points
     EXPECT_EQ(s.Text("TxtWGSg", 0), "38");                  // the geographic fields stay
-
-    Started u;
-    u.window.ChangeTab(2);
-    ASSERT_TRUE(Paste(u, "TxtWGSg", 9, "440721 4474447 30"));
-    EXPECT_EQ(Angle(u, 9, 10, 11, 8, 9).substr(0, 6), "40 25 ");
-    EXPECT_EQ(Angle(u, 12, 13, 27, 2, 3).substr(0, 5), "3 41 ");
-    EXPECT_TRUE(u.Get("OptLng", 3).value);  // west
-
-    Started t;
-    t.window.ChangeTab(1);
-    ASSERT_TRUE(Paste(t, "TxtUTMn", -1, "31T 440721 4474447"));
-    EXPECT_EQ(t.Get("CmbUsos2").ListText(), "31");
+    s.window.ChangeTab(1);
+    ASSERT_TRUE(Paste(s, "TxtUTMn", -1, "31T 440721 4474447"));
+    EXPECT_EQ(s.Get("CmbUsos2").ListText(), "31");
+    s.window.ChangeTab(2);
+    ASSERT_TRUE(Paste(s, "TxtWGSg", 9, "440721 4474447 30"));
+    EXPECT_EQ(Angle(s, 9, 10, 11, 8, 9).substr(0, 6), "40 25 ");
+    EXPECT_EQ(Angle(s, 12, 13, 27, 2, 3).substr(0, 5), "3 41 ");
+    EXPECT_TRUE(s.Get("OptLng", 3).value);  // west
 }
 
 TEST(Paste, DecimalDegreesFillOneAngleAndHemisphere) {
@@ -112,7 +112,6 @@ TEST(Paste, DecimalDegreesFillOneAngleAndHemisphere) {
     EXPECT_FALSE(Paste(s, "TxtWGSg", 11, "3.5"));
     EXPECT_FALSE(Paste(s, "TxtWGSg", 9, "40"));
     EXPECT_FALSE(Paste(s, "TxtWGSg", 10, "40.5"));  // a minutes field
-    EXPECT_FALSE(Paste(s, "Command3", -1, "40.5 3.5"));
     EXPECT_EQ(Snapshot(s), before);
 }
 
@@ -131,10 +130,7 @@ TEST(Paste, ABrokenPointOrOneOutsideTheFieldsIsRefusedAndChangesNothing) {
         {0, 0, "40 75 0 N 3 42 13 W", cannot + "minutos fuera de rango (75)"},
         {0, 6, "-33.8688, 151.2093", cannot + "esta pestaña solo admite latitudes norte"},
         {1, 7, "-33.8688", cannot + "esta pestaña solo admite latitudes norte"},
-        {2, 9, "95.5, -3.7", cannot + "latitud fuera de rango (95.5)"},
-        {0, 1, std::string(309, '9') + ", -3.7", cannot + "latitud fuera de rango (99999999999999999999…)"},
         {0, 1, "30T " + std::string(400, '9') + " 4474447", cannot + "coordenada fuera de rango (99999999999999999999…)"},
-        {0, 6, "50.1, -3.7", outside + "latitud 50º 6' N" + latitudes},
         {1, 7, "34.99999, 12.5",
          outside + "latitud 34º 59' N" + latitudes + "; longitud 12º 30' E; se admiten hasta 10º W y 5º E"},
         {0, 3, "40.4, -12.5", outside + "longitud 12º 30' W; se admiten hasta 10º W y 5º E"},
@@ -149,10 +145,8 @@ TEST(Paste, ABrokenPointOrOneOutsideTheFieldsIsRefusedAndChangesNothing) {
         Started s;
         if (c.tab > 0) s.window.ChangeTab(c.tab);
         if (c.tab == 1) s.window.Click("OptCoord", 1);
-        Control& field = s.Get("TxtWGSg", c.index);
-        ASSERT_TRUE(s.window.MoveFocus(&field));
         const auto before = Snapshot(s);
-        EXPECT_TRUE(s.window.Paste(field, c.text));
+        EXPECT_TRUE(Paste(s, "TxtWGSg", c.index, c.text.c_str()));
         EXPECT_EQ(Snapshot(s), before);
         ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
         EXPECT_EQ(s.platform.LastMsgBox().text, c.message);
@@ -160,3 +154,96 @@ TEST(Paste, ABrokenPointOrOneOutsideTheFieldsIsRefusedAndChangesNothing) {
     }
 }
 
+
+TEST(Copy, AResultAsShownAsDecimalDegreesAndAsUtm) {
+    Started s;  // Madrid, 40º 25' N 3º 42' W, 650 m, typed on tab 1 in geographic input
+    s.window.ChangeTab(1);
+    s.window.Click("OptCoord", 1);
+    for (auto [index, text] :
+         {std::pair{7, "40"}, {14, "25"}, {15, "0"}, {16, "3"}, {17, "42"}, {18, "0"}, {26, "650"}})
+        s.Text("TxtWGSg", index) = text;
+    s.window.Click("CmdWGS84Helmert");
+    // PROJ: -3.701304527884 40.415486530404; 440501.016 4474109.904 (see convert_tests).
+    for (auto [name, index] : {std::pair{"LblGeoLat", 1}, {"Frame4", -1}}) {
+        EXPECT_EQ(Copy(s, name, index).decimalDegrees, "40.41548653, -3.70130453");
+        EXPECT_EQ(Copy(s, name, index).utm, "30T 440501.02 4474109.90");
+    }
+
+    // The typed point, from either input frame: the geographic one is enabled.
+    for (auto [name, index] : {std::pair{"Frame9", 1}, {"Frame2", -1}}) {
+        const auto c = Copy(s, name, index);
+        EXPECT_EQ(c.decimalDegrees, "40.41666667, -3.70000000");
+        EXPECT_EQ(c.utm, "30T 440610.04 4474317.25");  // PROJ: 440610.039615 4474317.253326
+    }
+
+    // Out of the area the numbers go with the captions.
+    s.Get("TxtWGSg", 7).text = "44";
+    s.Get("TxtWGSg", 14).text = "30";
+    s.window.Click("CmdWGS84Helmert");
+    EXPECT_EQ(Copy(s, "Frame4").utm, "");
+    EXPECT_EQ(Copy(s, "Frame1", 1).decimalDegrees, "");
+}
+
+// After any change to the typed point the results are the previous point's: marked stale
+// (greyed, with a tooltip that says so) and not copied until a method converts again.
+TEST(Copy, AChangedPointLeavesItsResultsStaleAndUncopied) {
+    const std::string staleTip = "Resultado del punto anterior: pulse un método para convertir el punto escrito";
+    const std::function<void(Started&)> changes[] = {
+        [](Started& s) {
+            s.window.MoveFocus("TxtWGSg", 7);
+            s.window.Type(s.Get("TxtWGSg", 7), "41");
+        },
+        [](Started& s) { s.window.Paste(s.Get("TxtWGSg", 14), "40.5, -3.7"); },
+        [](Started& s) {  // the zone, in UTM input
+            s.window.Click("OptCoord", 0);
+            s.window.Click("CmdWGS84Helmert");
+            s.window.SelectListItem(s.Get("CmbUsos2"), 2);
+        },
+        [](Started& s) { s.window.Click("OptCoord", 0); },
+    };
+    for (std::size_t i = 0; i < std::size(changes); ++i) {
+        SCOPED_TRACE(i);
+        Started s;
+        s.window.ChangeTab(1);
+        s.window.Click("OptCoord", 1);
+        s.window.Click("CmdWGS84Helmert");
+        changes[i](s);
+        for (auto [name, index] : {std::pair{"LblGeoLat", 1}, {"LblUTM", 8}, {"LblAltitud", 2}}) {
+            EXPECT_TRUE(s.Get(name, index).stale) << name;
+            EXPECT_EQ(ShownToolTip(s.Get(name, index)), staleTip);
+        }
+        const auto stale = Copy(s, "LblGeoLat", 1);
+        EXPECT_EQ(stale.underMouse + stale.result + stale.decimalDegrees + stale.utm, "");
+        s.window.Click("CmdWGS84Helmert");
+        EXPECT_FALSE(s.Get("LblGeoLat", 1).stale);
+        EXPECT_FALSE(Copy(s, "Frame4").utm.empty());
+    }
+}
+
+// "Utilidades": a point as typed and as numbers; a result until its own data change (the
+// date is the sun's alone, point 2 the distance's alone).
+TEST(Copy, UtilityPointsAndTheirResultsUntilTheirOwnDataChange) {
+    Started s;
+    s.window.ChangeTab(2);
+    const auto p1 = Copy(s, "LblLat", 28);  // a label of point 1's frame: 38º 25' N, 1º 34' W
+    EXPECT_EQ(p1.result, "Latitud 38º 25' 0,0000\" N\nLongitud 1º 34' 0,0000\" W");
+    EXPECT_EQ(p1.decimalDegrees, "38.41666667, -1.56666667");
+    EXPECT_EQ(p1.utm.substr(0, 4), "30S ");
+    for (const char* name : {"Command15", "CmbUTC"})
+        EXPECT_FALSE(s.window.CopyChoicesOf(s.Get(name)).has_value()) << name;
+    s.window.Click("Command3");
+    s.window.Click("Command4");
+    const auto sunrise = Copy(s, "LblOrto");
+    EXPECT_EQ(sunrise.underMouse, s.Get("LblOrto").text);
+    EXPECT_EQ(sunrise.result, s.Get("LblOrto").text + "\n" + s.Get("LblOrto").toolTip);
+    s.window.SetDate(s.Get("MonthView1"), {2026, 6, 21});
+    EXPECT_TRUE(s.Get("LblOrto").stale);
+    EXPECT_FALSE(s.Get("LblDist").stale);
+    EXPECT_EQ(Copy(s, "LblOrto").result, "");
+    s.window.SelectListItem(s.Get("CmbHS"), 1 - s.Get("CmbHS").listIndex);
+    EXPECT_FALSE(s.Get("LblDist").stale);
+    s.window.Click("Command3");
+    s.window.Click("OptLng", 7);
+    EXPECT_FALSE(s.Get("LblOrto").stale);
+    EXPECT_TRUE(s.Get("LblDist").stale);
+}
