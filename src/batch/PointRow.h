@@ -43,9 +43,9 @@ struct Conversion {
     // the points carry their zone.
     int zone = 0;
     // The IGN grids: the shift grids of Method::Grid and the geoid of the altitudes.
-    // Opened on first use and not for concurrent use, so a run that needs them converts
-    // one chunk at a time in one process. nullptr: the grid method is unavailable and
-    // no altitude is computed.
+    // Opened on first use and not for concurrent use: ConvertStream gives each of its
+    // further threads grids of its own, opened from the same folders. nullptr: the grid
+    // method is unavailable and no altitude is computed.
     convert::Grids* grids = nullptr;
     // Compute the altitude above sea level of the point on WGS84 (RowResult::altitude).
     bool altitude = false;

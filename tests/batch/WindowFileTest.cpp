@@ -128,9 +128,7 @@ TEST(WindowFile, ACancelStopsARunThatIsStillGoing) {
     std::rewind(in);
     struct Cancel {};
     int calls = 0;
-    batch::Settings settings;
-    settings.childConverter = false;
-    EXPECT_THROW(batch::ConvertStream(fileno(in), fileno(out), settings,
+    EXPECT_THROW(batch::ConvertStream(fileno(in), fileno(out), {},
                                       [&](std::uint64_t, std::uint64_t) {
                                           ++calls;
                                           throw Cancel{};
