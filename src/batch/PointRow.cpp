@@ -168,6 +168,15 @@ std::optional<mGeo::GeoPoint> Wgs84Point(const RowPoint& point, const convert::R
     }
 }
 
+// With Conversion::altitude, the altitude of a converted point (RowResult::altitude).
+void AddAltitude(const RowPoint& point, const Conversion& c, RowResult& out) {
+    if (!c.altitude || c.grids == nullptr || !out.error.empty()) return;
+    if (const std::optional<mGeo::GeoPoint> p = Wgs84Point(point, out.result, c)) {
+        const convert::Altitude a = convert::AltitudeOf(p->lat, p->lon, p->h, c.grids->Geoid());
+        if (a.answer == mGeo::GridAnswer::Done) out.altitude = a.H;
+    }
+}
+
 }  // namespace
 
 std::optional<entry::PastedPoint> ReadPlainDegrees(std::string_view text) {
@@ -245,13 +254,54 @@ RowResult ConvertPoint(const RowPoint& point, const Conversion& c) {
             break;
     }
     out.error = ConversionError(out.result);
-    if (c.altitude && c.grids != nullptr && out.error.empty()) {
-        if (const std::optional<mGeo::GeoPoint> p = Wgs84Point(point, out.result, c)) {
-            const convert::Altitude a = convert::AltitudeOf(p->lat, p->lon, p->h, c.grids->Geoid());
-            if (a.answer == mGeo::GridAnswer::Done) out.altitude = a.H;
+    AddAltitude(point, c, out);
+    return out;
+}
+
+void ConvertPoints(std::span<const RowPoint> points, const Conversion& c, std::vector<RowResult>& results) {
+    results.assign(points.size(), RowResult{});
+    if (c.method == Method::Grid) {
+        for (std::size_t i = 0; i < points.size(); ++i) results[i] = ConvertPoint(points[i], c);
+        return;
+    }
+    std::vector<convert::GeographicInput> geographic;
+    std::vector<convert::UtmInput> utm;
+    std::vector<std::size_t> geographicRow, utmRow;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const RowPoint& p = points[i];
+        if (p.kind == RowPoint::Kind::Geographic) {
+            geographic.push_back(p.geographic);
+            geographicRow.push_back(i);
+        } else if (p.kind == RowPoint::Kind::Utm) {
+            utm.push_back(p.utm);
+            utmRow.push_back(i);
+        } else {
+            results[i].error = p.error;
         }
     }
-    return out;
+    std::vector<convert::PointResult> fromGeographic(geographic.size()), fromUtm(utm.size());
+    constexpr unsigned kThisThread = 1;
+    if (c.method == Method::Helmert) {
+        convert::Helmert(std::span<const convert::GeographicInput>(geographic), c.direction, fromGeographic,
+                         kThisThread);
+        convert::Helmert(std::span<const convert::UtmInput>(utm), c.direction, fromUtm, kThisThread);
+    } else {
+        const convert::MolodenskySet set =
+            c.method == Method::MolodenskyIGN ? convert::MolodenskySet::IGN : convert::MolodenskySet::NIMA;
+        convert::Molodensky(std::span<const convert::GeographicInput>(geographic), c.direction, set,
+                            fromGeographic, kThisThread);
+        convert::Molodensky(std::span<const convert::UtmInput>(utm), c.direction, set, fromUtm, kThisThread);
+    }
+    auto take = [&](const std::vector<convert::PointResult>& answers, const std::vector<std::size_t>& rows) {
+        for (std::size_t k = 0; k < rows.size(); ++k) {
+            RowResult& out = results[rows[k]];
+            out.result = convert::ResultOf(answers[k]);
+            out.error = ConversionError(out.result);
+            AddAltitude(points[rows[k]], c, out);
+        }
+    };
+    take(fromGeographic, geographicRow);
+    take(fromUtm, utmRow);
 }
 
 std::string ConversionError(const convert::Result& r) {

@@ -363,8 +363,13 @@ class Run {
     }
 
     // A point whose conversion throws what the core never throws gets that as its
-    // row's error, not the run's.
+    // row's error, not the run's: a chunk whose batch throws goes again point by point.
     static void Convert(Chunk& c, const Conversion& conversion) {
+        try {
+            ConvertPoints(c.points, conversion, c.results);
+            return;
+        } catch (...) {
+        }
         c.results.resize(c.points.size());
         for (std::size_t i = 0; i < c.points.size(); ++i) {
             try {

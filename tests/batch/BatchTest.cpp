@@ -106,7 +106,10 @@ BatchTexts InBatch(const std::string& point, const std::string& height, Directio
     c.method = m;
     c.grids = &TestGrids();
     c.altitude = true;
-    const batch::RowResult r = batch::ConvertPoint(batch::ReadPoint(point, height, c), c);
+    // Through the batch calls a run converts its chunks with.
+    std::vector<batch::RowResult> results;
+    batch::ConvertPoints(std::vector{batch::ReadPoint(point, height, c)}, c, results);
+    const batch::RowResult& r = results.at(0);
     BatchTexts out;
     out.error = r.error;
     if (r.error.empty()) batch::AppendResultTexts(r, AllOutputs(m), ',', out.texts);
