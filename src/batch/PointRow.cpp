@@ -6,9 +6,9 @@
 
 #include "batch/Decimal.h"
 #include "convert/Captions.h"
-#include "entry/Fields.h"
+#include "entry/FieldLimits.h"
+#include "entry/NumberText.h"
 #include "entry/PointText.h"
-#include "entry/mText.h"
 #include "geo/Angles.h"
 #include "num/Number.h"
 #include "num/RuntimeError.h"
@@ -16,7 +16,6 @@
 namespace batch {
 namespace {
 
-// The limits of the window's fields.
 using entry::kMaxEast, entry::kMaxWest, entry::kMinLatitude, entry::kMaxLatitude;
 using entry::kMinEasting, entry::kMaxEasting, entry::kMinNorthing, entry::kMaxNorthing;
 constexpr const char* kHeightPattern = "#,##0.0";
@@ -72,8 +71,7 @@ Height ReadHeight(std::string_view text) {
         h = HUGE_VAL;
     }
     if (!(h >= entry::kMinHeight && h <= entry::kMaxHeight))
-        return {0, "altura fuera de límites " + Quoted(text) + " (de " + num::Format(entry::kMinHeight, "#,##0") +
-                       " a " + num::Format(entry::kMaxHeight, "#,##0") + " m)"};
+        return {0, "altura fuera de límites " + Quoted(text) + " (" + entry::HeightRangeText() + ")"};
     return {mText::FieldValue(num::Format(h, kHeightPattern)), {}};
 }
 
@@ -82,10 +80,10 @@ RowPoint Geographic(const entry::PastedPoint& p, double h) {
     const FieldAngle lat = PastedAngle(p.lat);
     const FieldAngle lon = PastedAngle(p.lon);
     if (lat.deg < kMinLatitude || lat.deg > kMaxLatitude)
-        return Error("latitud fuera de límites (" + std::to_string(lat.deg) + "º): de 35º a 44º N");
+        return Error("latitud fuera de límites (" + std::to_string(lat.deg) + "º): " + entry::LatitudeRangeText());
     if (lon.deg > (p.lon.negative ? kMaxWest : kMaxEast))
         return Error("longitud fuera de límites (" + std::to_string(lon.deg) +
-                     (p.lon.negative ? "º W" : "º E") + "): hasta 10º W o 5º E");
+                     (p.lon.negative ? "º W" : "º E") + "): " + entry::LongitudeRangeText());
     RowPoint r;
     r.kind = RowPoint::Kind::Geographic;
     r.geographic.lat = ReadAngle(lat, false);
@@ -100,10 +98,10 @@ RowPoint Utm(const entry::PastedPoint& p, double h) {
     r.utm.N = PastedMetres(p.utm.N);
     if (!(r.utm.E >= kMinEasting && r.utm.E <= kMaxEasting))
         return Error("coordenada Este fuera de límites (" + num::Format(r.utm.E, convert::kMetresPattern) +
-                     "): de 186.062 a 813.939 m");
+                     "): " + entry::EastingRangeText());
     if (!(r.utm.N >= kMinNorthing && r.utm.N <= kMaxNorthing))
         return Error("coordenada Norte fuera de límites (" + num::Format(r.utm.N, convert::kMetresPattern) +
-                     "): de 2.211.509 a 6.651.567 m");
+                     "): " + entry::NorthingRangeText());
     r.kind = RowPoint::Kind::Utm;
     r.utm.zone = static_cast<std::int16_t>(p.utm.zone);
     r.utm.h = h;

@@ -69,10 +69,9 @@ struct RowPoint {
 // entry::ParsePoint reads) and `heightText` (metres above the source ellipsoid; "" is 0)
 // with the values and limits of the window's fields once the point is pasted and the
 // height typed: seconds to 4 decimals (carried into minutes and degrees), eastings and
-// northings to 2, the height to 1; latitude 35º to 44º north (whole degrees), longitude
-// up to 10º W or 5º E, easting 186.062 to 813.939 m, northing 2.211.509 to 6.651.567 m,
-// height −500 to 3.000 m. Beyond a limit, where the window clamps the field and says so,
-// the row gets an error. Never throws for any text.
+// northings to 2, the height to 1; within the limits of entry/FieldLimits.h. Beyond a
+// limit, where the window clamps the field and says so, the row gets an error. Never
+// throws for any text.
 RowPoint ReadPoint(std::string_view pointText, std::string_view heightText, const Conversion& conversion);
 
 // ParsePoint's answer for the form most files hold, two numbers with decimals and blanks

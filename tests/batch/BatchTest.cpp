@@ -298,6 +298,29 @@ TEST(BatchStream, ChunksAreWrittenInOrder) {
     EXPECT_EQ(n, 30001u);
 }
 
+// A progress call that throws (Cancelar) stops a run that is still going: the threads end
+// and the exception comes out of the run. The input is long enough (200,000 points) for
+// the first progress call, after 200 ms, to come well before its end.
+TEST(BatchStream, ACancelStopsARunThatIsStillGoing) {
+    std::FILE* in = std::tmpfile();
+    std::FILE* out = std::tmpfile();
+    ASSERT_TRUE(in && out);
+    std::fputs("Latitud;Longitud\n", in);
+    for (int i = 0; i < 200000; ++i) std::fprintf(in, "40.%05d;-3.%05d\n", i % 90000, i % 70000);
+    std::rewind(in);
+    struct Cancel {};
+    int calls = 0;
+    EXPECT_THROW(batch::ConvertStream(fileno(in), fileno(out), {},
+                                      [&](std::uint64_t, std::uint64_t) {
+                                          ++calls;
+                                          throw Cancel{};
+                                      }),
+                 Cancel);
+    EXPECT_EQ(calls, 1);
+    std::fclose(in);
+    std::fclose(out);
+}
+
 // --- Text tables -------------------------------------------------------------------------
 
 TEST(BatchTable, SplitsFieldsAndQuotesThem) {

@@ -1,4 +1,4 @@
-#include "batch/WindowFile.h"
+#include "convert/FileConversion.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
