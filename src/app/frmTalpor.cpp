@@ -6,7 +6,7 @@
 
 #include "app/About.h"
 #include "app/mEntorno.h"
-#include "batch/WindowFile.h"
+#include "convert/FileConversion.h"
 #include "convert/Conversions.h"
 #include "convert/CopyTexts.h"
 #include "convert/InputMode.h"

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string_view>
 
+#include "entry/FieldLimits.h"
+
 namespace batch {
 namespace {
 
@@ -263,10 +265,10 @@ Formas del punto (en una columna o en varias seguidas):
   N40 25.008 W3 42.228        30T 440721 4474447       440721 4474447 30
 La primera coordenada es la latitud salvo que una letra diga otra cosa. Los
 valores se toman como los toman los campos de la ventana: segundos con 4
-decimales, Este y Norte con 2 y altura con 1; latitud de 35º a 44º N,
-longitud hasta 10º W o 5º E, Este de 186.062 a 813.939 m, Norte de
-2.211.509 a 6.651.567 m, altura de -500 a 4.000 m. Una fila fuera de esos
-límites o del área del método queda con su error.
+decimales, Este y Norte con 2 y altura con 1; latitud )" + entry::LatitudeRangeText() + R"(,
+longitud )" + entry::LongitudeRangeText() + ", Este " + entry::EastingRangeText() + R"(,
+Norte )" + entry::NorthingRangeText() + ", altura " + entry::HeightRangeText() + R"(. Una fila
+fuera de esos límites o del área del método queda con su error.
 
 Estado de salida: 0 si se convirtieron todas las filas, 1 si alguna quedó con
 error, 2 si no se pudo convertir (opciones, entrada o salida). Los errores se

@@ -17,11 +17,9 @@ namespace batch {
 namespace {
 
 // The temporary file a signal must remove before the process ends: its name lives where
-// the handler can read it without allocating. Only the process that created it removes
-// it: a forked child (batch/Converter.h) inherits the handlers and the name.
+// the handler can read it without allocating.
 char g_temporary[PATH_MAX + 1];
 volatile std::sig_atomic_t g_haveTemporary = 0;
-volatile pid_t g_owner = 0;
 
 extern "C" void RemoveTemporaryAndDie(int signal) {
     RemoveTemporaryOutput();
@@ -68,7 +66,7 @@ mode_t NewFileMode() {
 }  // namespace
 
 void RemoveTemporaryOutput() {
-    if (g_haveTemporary && g_owner == ::getpid()) ::unlink(g_temporary);
+    if (g_haveTemporary) ::unlink(g_temporary);
 }
 
 std::optional<FileId> IdOf(int fd) {
@@ -114,7 +112,6 @@ OutputFile::OutputFile(const std::string& path, std::optional<FileId> input) {
         temporary_.clear();
         Fail(path, SystemErrorText(errno));
     }
-    g_owner = ::getpid();
     g_haveTemporary = 1;
     std::memcpy(temporary_.data(), g_temporary, temporary_.size());
     ::fchmod(fd_, exists ? (st.st_mode & 07777) : NewFileMode());

@@ -6,9 +6,9 @@
 
 #include "batch/Decimal.h"
 #include "convert/Captions.h"
-#include "entry/Fields.h"
+#include "entry/FieldLimits.h"
+#include "entry/NumberText.h"
 #include "entry/PointText.h"
-#include "entry/mText.h"
 #include "geo/Angles.h"
 #include "num/Number.h"
 #include "num/RuntimeError.h"
@@ -16,7 +16,6 @@
 namespace batch {
 namespace {
 
-// The limits of the window's fields.
 using entry::kMaxEast, entry::kMaxWest, entry::kMinLatitude, entry::kMaxLatitude;
 using entry::kMinEasting, entry::kMaxEasting, entry::kMinNorthing, entry::kMaxNorthing;
 constexpr const char* kHeightPattern = "#,##0.0";
@@ -72,8 +71,7 @@ Height ReadHeight(std::string_view text) {
         h = HUGE_VAL;
     }
     if (!(h >= entry::kMinHeight && h <= entry::kMaxHeight))
-        return {0, "altura fuera de límites " + Quoted(text) + " (de " + num::Format(entry::kMinHeight, "#,##0") +
-                       " a " + num::Format(entry::kMaxHeight, "#,##0") + " m)"};
+        return {0, "altura fuera de límites " + Quoted(text) + " (" + entry::HeightRangeText() + ")"};
     return {mText::FieldValue(num::Format(h, kHeightPattern)), {}};
 }
 
@@ -82,10 +80,10 @@ RowPoint Geographic(const entry::PastedPoint& p, double h) {
     const FieldAngle lat = PastedAngle(p.lat);
     const FieldAngle lon = PastedAngle(p.lon);
     if (lat.deg < kMinLatitude || lat.deg > kMaxLatitude)
-        return Error("latitud fuera de límites (" + std::to_string(lat.deg) + "º): de 35º a 44º N");
+        return Error("latitud fuera de límites (" + std::to_string(lat.deg) + "º): " + entry::LatitudeRangeText());
     if (lon.deg > (p.lon.negative ? kMaxWest : kMaxEast))
         return Error("longitud fuera de límites (" + std::to_string(lon.deg) +
-                     (p.lon.negative ? "º W" : "º E") + "): hasta 10º W o 5º E");
+                     (p.lon.negative ? "º W" : "º E") + "): " + entry::LongitudeRangeText());
     RowPoint r;
     r.kind = RowPoint::Kind::Geographic;
     r.geographic.lat = ReadAngle(lat, false);
@@ -100,10 +98,10 @@ RowPoint Utm(const entry::PastedPoint& p, double h) {
     r.utm.N = PastedMetres(p.utm.N);
     if (!(r.utm.E >= kMinEasting && r.utm.E <= kMaxEasting))
         return Error("coordenada Este fuera de límites (" + num::Format(r.utm.E, convert::kMetresPattern) +
-                     "): de 186.062 a 813.939 m");
+                     "): " + entry::EastingRangeText());
     if (!(r.utm.N >= kMinNorthing && r.utm.N <= kMaxNorthing))
         return Error("coordenada Norte fuera de límites (" + num::Format(r.utm.N, convert::kMetresPattern) +
-                     "): de 2.211.509 a 6.651.567 m");
+                     "): " + entry::NorthingRangeText());
     r.kind = RowPoint::Kind::Utm;
     r.utm.zone = static_cast<std::int16_t>(p.utm.zone);
     r.utm.h = h;
@@ -165,6 +163,15 @@ std::optional<mGeo::GeoPoint> Wgs84Point(const RowPoint& point, const convert::R
         return mGeo::GeoPoint{mirror.lat, mirror.lon, point.utm.h};
     } catch (const num::RuntimeError&) {
         return std::nullopt;
+    }
+}
+
+// With Conversion::altitude, the altitude of a converted point (RowResult::altitude).
+void AddAltitude(const RowPoint& point, const Conversion& c, RowResult& out) {
+    if (!c.altitude || c.grids == nullptr || !out.error.empty()) return;
+    if (const std::optional<mGeo::GeoPoint> p = Wgs84Point(point, out.result, c)) {
+        const convert::Altitude a = convert::AltitudeOf(p->lat, p->lon, p->h, c.grids->Geoid());
+        if (a.answer == mGeo::GridAnswer::Done) out.altitude = a.H;
     }
 }
 
@@ -245,13 +252,54 @@ RowResult ConvertPoint(const RowPoint& point, const Conversion& c) {
             break;
     }
     out.error = ConversionError(out.result);
-    if (c.altitude && c.grids != nullptr && out.error.empty()) {
-        if (const std::optional<mGeo::GeoPoint> p = Wgs84Point(point, out.result, c)) {
-            const convert::Altitude a = convert::AltitudeOf(p->lat, p->lon, p->h, c.grids->Geoid());
-            if (a.answer == mGeo::GridAnswer::Done) out.altitude = a.H;
+    AddAltitude(point, c, out);
+    return out;
+}
+
+void ConvertPoints(std::span<const RowPoint> points, const Conversion& c, std::vector<RowResult>& results) {
+    results.assign(points.size(), RowResult{});
+    if (c.method == Method::Grid) {
+        for (std::size_t i = 0; i < points.size(); ++i) results[i] = ConvertPoint(points[i], c);
+        return;
+    }
+    std::vector<convert::GeographicInput> geographic;
+    std::vector<convert::UtmInput> utm;
+    std::vector<std::size_t> geographicRow, utmRow;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const RowPoint& p = points[i];
+        if (p.kind == RowPoint::Kind::Geographic) {
+            geographic.push_back(p.geographic);
+            geographicRow.push_back(i);
+        } else if (p.kind == RowPoint::Kind::Utm) {
+            utm.push_back(p.utm);
+            utmRow.push_back(i);
+        } else {
+            results[i].error = p.error;
         }
     }
-    return out;
+    std::vector<convert::PointResult> fromGeographic(geographic.size()), fromUtm(utm.size());
+    constexpr unsigned kThisThread = 1;
+    if (c.method == Method::Helmert) {
+        convert::Helmert(std::span<const convert::GeographicInput>(geographic), c.direction, fromGeographic,
+                         kThisThread);
+        convert::Helmert(std::span<const convert::UtmInput>(utm), c.direction, fromUtm, kThisThread);
+    } else {
+        const convert::MolodenskySet set =
+            c.method == Method::MolodenskyIGN ? convert::MolodenskySet::IGN : convert::MolodenskySet::NIMA;
+        convert::Molodensky(std::span<const convert::GeographicInput>(geographic), c.direction, set,
+                            fromGeographic, kThisThread);
+        convert::Molodensky(std::span<const convert::UtmInput>(utm), c.direction, set, fromUtm, kThisThread);
+    }
+    auto take = [&](const std::vector<convert::PointResult>& answers, const std::vector<std::size_t>& rows) {
+        for (std::size_t k = 0; k < rows.size(); ++k) {
+            RowResult& out = results[rows[k]];
+            out.result = convert::ResultOf(answers[k]);
+            out.error = ConversionError(out.result);
+            AddAltitude(points[rows[k]], c, out);
+        }
+    };
+    take(fromGeographic, geographicRow);
+    take(fromUtm, utmRow);
 }
 
 std::string ConversionError(const convert::Result& r) {

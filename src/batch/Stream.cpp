@@ -12,12 +12,16 @@
 #include <mutex>
 #include <thread>
 
-#include "batch/Converter.h"
 #include "batch/SystemError.h"
 #include "num/RuntimeError.h"
 
 namespace batch {
 namespace {
+
+// The threads that read, convert and write chunks: the machine's cores, at least two so
+// that reading and writing overlap the conversion, at most a few so that the chunks in
+// flight stay a few megabytes.
+constexpr unsigned kMaxWorkers = 8;
 
 // A chunk holds a few thousand records, or fewer of up to a megabyte: enough to keep the
 // threads' hand-overs rare, few enough that the chunks in flight, with a converted result
@@ -222,7 +226,7 @@ std::string UnexpectedError(const std::exception_ptr& thrown) {
 
 class Run {
   public:
-    Run(int in, int out, const Settings& settings) : reader_(in), in_(in), out_(out), settings_(settings) {}
+    Run(int in, int out, const Settings& settings) : reader_(in), out_(out), settings_(settings) {}
 
     Summary Go(const Progress& progress) {
         std::string_view head = reader_.Head();
@@ -249,21 +253,21 @@ class Run {
         resultNames_ = ResultNames(settings_.outputs, settings_.conversion.direction);
         reader_.Start(summary_.bom ? kBom.size() : 0, layout_.separator);
 
-        // Two threads, each with its own converter when a child process can be had;
-        // the child must be forked before any thread starts. The grids stay in this
-        // process: a forked copy would share their open files' positions.
-        Conversion conversion = settings_.conversion;
-        conversion.altitude = settings_.outputs.altitude;
-        converters_.push_back(std::make_unique<Slot>(LocalConverter(conversion)));
-        if (settings_.childConverter && !NeedsGrids(settings_)) {
-            if (std::unique_ptr<Converter> child = ProcessConverter(conversion, {in_, out_}))
-                converters_.push_back(std::make_unique<Slot>(std::move(child)));
+        // Every thread converts its own chunks through the core, which shares nothing
+        // between calls; only the grids hold state, so each further thread opens its own
+        // from the folders of the caller's.
+        const unsigned workers = std::clamp(std::thread::hardware_concurrency(), 2u, kMaxWorkers);
+        std::vector<Conversion> conversions(workers, settings_.conversion);
+        for (unsigned i = 0; i < workers; ++i) {
+            Conversion& c = conversions[i];
+            c.altitude = settings_.outputs.altitude;
+            if (i == 0 || c.grids == nullptr) continue;
+            grids_.push_back(std::make_unique<convert::Grids>(c.grids->DataFolder(), c.grids->UserFolder()));
+            c.grids = grids_.back().get();
         }
-        constexpr unsigned kWorkers = 2;
-        running_ = kWorkers;
+        running_ = workers;
         std::vector<std::thread> threads;
-        for (unsigned i = 0; i < kWorkers; ++i)
-            threads.emplace_back([this, i] { Work(*converters_[i % converters_.size()]); });
+        for (unsigned i = 0; i < workers; ++i) threads.emplace_back([this, &conversions, i] { Work(conversions[i]); });
         {
             std::unique_lock lock(doneMutex_);
             while (!doneCv_.wait_for(lock, std::chrono::milliseconds(200), [this] { return running_ == 0; })) {
@@ -289,14 +293,8 @@ class Run {
     }
 
   private:
-    struct Slot {
-        explicit Slot(std::unique_ptr<Converter> c) : converter(std::move(c)) {}
-        std::unique_ptr<Converter> converter;
-        std::mutex mutex;  // one conversion at a time (the local converter may be shared)
-    };
-
     // Takes chunks until the input ends or a thread fails.
-    void Work(Slot& slot) {
+    void Work(const Conversion& conversion) {
         Chunk c;
         try {
             while (!failed_.load()) {
@@ -307,10 +305,7 @@ class Run {
                 }
                 SplitRows(c, layout_.separator);
                 ReadPoints(c);
-                {
-                    std::lock_guard lock(slot.mutex);
-                    slot.converter->Convert(c.points, c.results);
-                }
+                Convert(c, conversion);
                 Write(c);
                 WriteInTurn(c);
             }
@@ -363,6 +358,25 @@ class Run {
                 }
             } catch (...) {
                 r.error = UnexpectedError(std::current_exception());
+            }
+        }
+    }
+
+    // A point whose conversion throws what the core never throws gets that as its
+    // row's error, not the run's: a chunk whose batch throws goes again point by point.
+    static void Convert(Chunk& c, const Conversion& conversion) {
+        try {
+            ConvertPoints(c.points, conversion, c.results);
+            return;
+        } catch (...) {
+        }
+        c.results.resize(c.points.size());
+        for (std::size_t i = 0; i < c.points.size(); ++i) {
+            try {
+                c.results[i] = ConvertPoint(c.points[i], conversion);
+            } catch (...) {
+                c.results[i] = RowResult{};
+                c.results[i].error = "error interno al convertir el punto";
             }
         }
     }
@@ -448,7 +462,7 @@ class Run {
     }
 
     Reader reader_;
-    int in_, out_;
+    int out_;
     const Settings& settings_;
     Layout layout_;
     char outSeparator_ = ';';
@@ -459,7 +473,7 @@ class Run {
     std::mutex readMutex_;  // the reader, nextIndex_
     std::size_t nextIndex_ = 0;
 
-    std::vector<std::unique_ptr<Slot>> converters_;
+    std::vector<std::unique_ptr<convert::Grids>> grids_;  // of the threads after the first
 
     std::mutex writeMutex_;  // nextWrite_, failure_
     std::condition_variable writeTurn_;

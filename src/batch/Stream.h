@@ -1,9 +1,9 @@
 // A whole batch conversion from one file descriptor to another, streamed: the input is
 // read in chunks of whole records (lines, or more where a quoted field holds line
-// breaks); two threads take chunks in turn, each reads its rows,
-// has their points converted by its own converter (batch/Converter.h: one in this
-// process, one in a child process) and writes the rows; the chunks are written in order. Memory stays near
-// a few chunks whatever the size of the input.
+// breaks); a few threads (one a core, at least two) take chunks in turn, each reads its
+// rows, converts their points through the conversion core and writes the rows; the
+// chunks are written in order. Memory stays near a few chunks a thread whatever the size
+// of the input.
 #pragma once
 
 #include <cstdint>
@@ -25,15 +25,10 @@ struct Settings {
     Outputs outputs;
     LayoutChoice layout;
     char decimalSign = ',';  // of the result columns: "," or "."
-    // A second converter in a child process (batch/Converter.h). Only for a process with
-    // no other thread when the run starts, such as talpor-lote: fork copies the calling
-    // thread alone, and a lock another thread held (malloc's) would stay locked in the
-    // child. Without it the two threads share one converter, one chunk at a time.
-    bool childConverter = true;
 };
 
 // True when a run reads the IGN grids (Conversion::grids): the grid method or the
-// altitude column. Such a run converts in this process only.
+// altitude column.
 inline bool NeedsGrids(const Settings& settings) {
     return settings.conversion.method == Method::Grid || settings.outputs.altitude;
 }

@@ -403,6 +403,29 @@ std::string ZoneText(const PointResult& r) {
     return std::to_string(r.zone) + r.band;
 }
 
+Result ResultOf(const PointResult& b) {
+    Result r;
+    r.status = b.status;
+    if (b.hasSet) r.set = b.set;
+    if (b.hasPoint) r.point = b.point;
+    if (b.hasUtm) {
+        mGeo::UTMPoint u;
+        u.E = b.E;
+        u.N = b.N;
+        u.zone = b.zone;
+        u.zoneText = ZoneText(b);
+        r.utm = std::move(u);
+    }
+    if (b.status == Status::Failed) {
+        switch (b.error) {
+            case num::RuntimeError::kDivisionByZero: r.error = num::DivisionByZero(); break;
+            case num::RuntimeError::kInvalidCall: r.error = num::InvalidCall(); break;
+            default: r.error = num::Overflow(); break;
+        }
+    }
+    return r;
+}
+
 void Helmert(std::span<const GeographicInput> points, Direction direction,
              std::span<PointResult> out, unsigned threads) {
     RunParts(points.size(), out.size(), threads, [&](std::size_t begin, std::size_t end) {

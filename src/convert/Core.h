@@ -161,6 +161,10 @@ struct PointResult {
 // The zone text of a batch answer with hasUtm, as UTMPoint::zoneText has it ("30T").
 std::string ZoneText(const PointResult& r);
 
+// A batch answer as the one-point call's Result (without the mirror): the same status,
+// values and run-time error (by its number, with its factory's description).
+Result ResultOf(const PointResult& r);
+
 // Points at which a batch starts sharing its work between threads.
 inline constexpr std::size_t kParallelFrom = 20000;
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "entry/FieldLimits.h"
 #include "form/Controls.h"
 #include "form/Platform.h"
 
@@ -29,17 +30,6 @@ struct FieldRange {
     std::string format;  // display pattern of the checked value
 };
 
-// The limits of the conversion tabs' fields, which talpor-lote's rows keep too: whole
-// degrees of north latitude, degrees of longitude by hemisphere, UTM metres, and heights
-// in metres above the ellipsoid (limits inclusive). The top height clears the highest
-// peaks of the area, Mulhacén (3479 m) and Aneto (3404 m), whose ellipsoidal heights are
-// some 50 m more.
-inline constexpr int kMinLatitude = 35, kMaxLatitude = 44;
-inline constexpr int kMaxWest = 10, kMaxEast = 5;
-inline constexpr double kMinEasting = 186062, kMaxEasting = 813939;
-inline constexpr double kMinNorthing = 2211509, kMaxNorthing = 6651567;
-inline constexpr double kMinHeight = -500, kMaxHeight = 4000;
-
 // True for the controls these rules apply to: TxtWGSg(0..18, 25..33) and the four UTM fields.
 bool IsCoordinateField(const app::Control& field);
 
@@ -51,20 +41,6 @@ std::optional<FieldClass> ClassOf(const app::Control& field);
 // selected and up to 5 otherwise. Degrees, minutes and seconds of arc; heights and
 // UTM coordinates in metres. nullopt for any other control.
 std::optional<FieldRange> RangeOf(const app::FormModel& form, const app::Control& field);
-
-// The number a coordinate field's text shows, whatever path the text came by (typed,
-// pasted, dropped), written plainly: sign, digits and "," before any decimals
-// ("-1500,25"); "" for an empty text (which reads as 0); nullopt when the text is not
-// one number (letters, two decimal signs, a broken thousands grouping). Blanks around
-// the number are ignored. `fieldClass` is FieldClass::name.
-//   - Points and a comma: the program's own form, the points group thousands
-//     ("4.474.000,00", "1.500,0").
-//   - Points and no comma: in UTM fields (values of six or seven digits) the points group
-//     thousands ("4.474.000"), and a single point that groups nothing is the decimal
-//     sign ("440721.5"); in degree, minute, second and height fields a single point is
-//     the decimal sign ("3.5", "650.5") and several group thousands.
-//   - A comma alone is the decimal sign.
-std::optional<std::string> PlainNumberText(char fieldClass, std::string_view text);
 
 // True when the field's text is one number inside its range, as the check of leaving
 // the field leaves it ("" reads as 0). False for a text still being typed that the

@@ -109,16 +109,17 @@ std::string DegreesAndMinutes(const SexagesimalAngle& a, const char* positive, c
 std::string OutsideLatitude(const SexagesimalAngle& lat) {
     const SexagesimalAngle a = Rounded(lat);
     if (!a.negative && a.deg >= kMinLatitude && a.deg <= kMaxLatitude) return "";
-    return "latitud " + DegreesAndMinutes(a, "N", "S") + "; se admiten de 35º a 44º N (península y Baleares)";
+    return "latitud " + DegreesAndMinutes(a, "N", "S") + "; se admiten " + LatitudeRangeText() + " (península y Baleares)";
 }
 
 std::string OutsideLongitude(const SexagesimalAngle& lon) {
     const SexagesimalAngle a = Rounded(lon);
     if (a.deg <= (a.negative ? kMaxWest : kMaxEast)) return "";
-    return "longitud " + DegreesAndMinutes(a, "E", "W") + "; se admiten hasta 10º W y 5º E";
+    return "longitud " + DegreesAndMinutes(a, "E", "W") + "; se admiten hasta " + std::to_string(kMaxWest) + "º W y " +
+           std::to_string(kMaxEast) + "º E";
 }
 
-std::string OutsideMetres(const char* name, double metres, double min, double max, const char* limits) {
+std::string OutsideMetres(const char* name, double metres, double min, double max, const std::string& limits) {
     const double shown = num::Round(metres, 2);
     if (shown >= min && shown <= max) return "";
     return std::string(name) + " " + num::Format(shown, "#,##0.00") + " m; se admiten " + limits;
@@ -180,9 +181,9 @@ PasteResult PastePoint(app::FormModel& form, app::Platform& platform, app::Contr
     } else if (point.kind == PastedPoint::Kind::Utm && IsConversionPoint(*p)) {
         if (RefusedOutside(platform,
                            {OutsideMetres("coordenada Este", point.utm.E, kMinEasting, kMaxEasting,
-                                          "de 186.062 a 813.939 m"),
+                                          EastingRangeText()),
                             OutsideMetres("coordenada Norte", point.utm.N, kMinNorthing, kMaxNorthing,
-                                          "de 2.211.509 a 6.651.567 m")},
+                                          NorthingRangeText())},
                            false))
             return PasteResult::Refused;
         modeChanged = form.SelectOption(form.Get(p->modeGroup, p->utmMode));

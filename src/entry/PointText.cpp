@@ -5,8 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "entry/Fields.h"
-#include "entry/mText.h"
+#include "entry/NumberText.h"
 #include "num/RuntimeError.h"
 
 namespace entry {

@@ -1,5 +1,5 @@
-// Text rules of the coordinate fields: how a field's text becomes a number, which
-// typed keys a field accepts, how a field is prepared when it gains the focus and
+// Text rules of the coordinate fields: how a field's text becomes a number (the rules
+// without a field are in entry/NumberText.h), which typed keys a field accepts, how a field is prepared when it gains the focus and
 // how its content is checked, clamped and rewritten when it loses the focus.
 //
 // Texts are UTF-8; caret positions, selection lengths and text lengths are counted
@@ -11,22 +11,11 @@
 #include <string>
 #include <string_view>
 
+#include "entry/NumberText.h"
 #include "form/Controls.h"
 #include "form/Platform.h"
 
 namespace mText {
-
-// The text without any "." (thousands points).
-std::string RemoveDots(std::string_view text);
-
-// RemoveDots, then the first "," turned into "."; later commas stay. The result is
-// meant for the leading-number parse: "636.800,45" gives "636800.45".
-std::string NormalizeNumber(std::string_view text);
-
-// The number a field's text holds: the leading-number parse of NormalizeNumber(text);
-// 0 when the text does not start with a number. Throws the overflow error when the
-// number does not fit a double.
-double FieldValue(std::string_view text);
 
 // Key codes the filter knows.
 inline constexpr int kBackspace = 8;

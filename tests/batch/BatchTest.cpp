@@ -1,8 +1,7 @@
 // The batch library: every text of a converted row against the window's own for the
 // same point typed the same way, the exact rounding and reading shortcuts against the
-// functions they stand for, the child process's conversions against this process's, a
-// stream of many chunks, the layout found in sample files, fields and quotes, and the
-// command line.
+// functions they stand for, a stream of many chunks, the layout found in sample files,
+// fields and quotes, and the command line.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,7 +13,6 @@
 
 #include "app/frmTalpor.h"
 #include "batch/CommandLine.h"
-#include "batch/Converter.h"
 #include "batch/Decimal.h"
 #include "batch/PointRow.h"
 #include "batch/Stream.h"
@@ -108,7 +106,10 @@ BatchTexts InBatch(const std::string& point, const std::string& height, Directio
     c.method = m;
     c.grids = &TestGrids();
     c.altitude = true;
-    const batch::RowResult r = batch::ConvertPoint(batch::ReadPoint(point, height, c), c);
+    // Through the batch calls a run converts its chunks with.
+    std::vector<batch::RowResult> results;
+    batch::ConvertPoints(std::vector{batch::ReadPoint(point, height, c)}, c, results);
+    const batch::RowResult& r = results.at(0);
     BatchTexts out;
     out.error = r.error;
     if (r.error.empty()) batch::AppendResultTexts(r, AllOutputs(m), ',', out.texts);
@@ -258,34 +259,8 @@ TEST(BatchPoint, PlainDegreesAreReadAsParsePointReadsThem) {
         EXPECT_FALSE(batch::ReadPlainDegrees(t).has_value()) << t;
 }
 
-TEST(BatchConverter, TheChildProcessConvertsAsThisProcess) {
-    for (Method m : {Method::Helmert, Method::MolodenskyNIMA}) {
-        Conversion c;
-        c.method = m;
-        c.direction = kToWGS84;
-        std::vector<batch::RowPoint> points;
-        for (const char* p : {"40.4168 -3.7038", "30T 440721 4474447", "44.5 -3.0", "40 75 0 N 3 0 0 W", "39.5 2.8"})
-            points.push_back(batch::ReadPoint(p, "650,5", c));
-        std::vector<batch::RowResult> here, there;
-        batch::LocalConverter(c)->Convert(points, here);
-        const std::unique_ptr<batch::Converter> child = batch::ProcessConverter(c, {});
-        ASSERT_TRUE(child);
-        child->Convert(points, there);
-        ASSERT_EQ(here.size(), there.size());
-        for (std::size_t i = 0; i < here.size(); ++i) {
-            EXPECT_EQ(here[i].error, there[i].error);
-            if (!here[i].error.empty()) continue;
-            std::vector<std::string> a, b;
-            batch::AppendResultTexts(here[i], {true, true, true, true, true, false}, ',', a);
-            batch::AppendResultTexts(there[i], {true, true, true, true, true, false}, ',', b);
-            EXPECT_EQ(a, b);
-        }
-    }
-}
-
-// Many chunks through both threads: every row in its place, each with its own result, and
-// the same text whether the second converter is a child process or the threads share one.
-TEST(BatchStream, ChunksAreWrittenInOrderWithOrWithoutTheChildConverter) {
+// Many chunks through the threads: every row in its place, each with its own result.
+TEST(BatchStream, ChunksAreWrittenInOrder) {
     std::string input = "Punto;Latitud;Longitud\n";
     std::mt19937 random(3);
     std::uniform_real_distribution<double> lat(36.0, 44.9), lon(-9.3, 4.3);
@@ -295,31 +270,24 @@ TEST(BatchStream, ChunksAreWrittenInOrderWithOrWithoutTheChildConverter) {
         // One line in Latin-1, in the first chunk: the thread that reads it reads more.
         input += i == 1 ? "P1;40\xBA 25' 0\" N;3\xBA 42' 0\" W\n" : row;
     }
-    std::string outputs[2];
-    batch::Summary summaries[2];
-    for (int child = 0; child < 2; ++child) {
-        std::FILE* in = std::tmpfile();
-        std::FILE* out = std::tmpfile();
-        ASSERT_TRUE(in && out);
-        std::fwrite(input.data(), 1, input.size(), in);
-        std::rewind(in);
-        batch::Settings settings;
-        settings.outputs = {false, false, true, false, true};
-        settings.childConverter = child == 1;
-        summaries[child] = batch::ConvertStream(fileno(in), fileno(out), settings);
-        std::rewind(out);
-        char buffer[65536];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;) outputs[child].append(buffer, n);
-        std::fclose(in);
-        std::fclose(out);
-    }
-    EXPECT_EQ(outputs[0], outputs[1]);
-    EXPECT_EQ(summaries[0].converted + summaries[0].failed, 30000u);
-    EXPECT_GT(summaries[0].failed, 0u);  // the points north of 44º are outside Helmert's area
-    EXPECT_EQ(summaries[0].failed, summaries[1].failed);
-    EXPECT_EQ(summaries[0].windows1252, 1u);
-    EXPECT_EQ(summaries[1].windows1252, 1u);
-    std::istringstream in(batch::FromWindows1252(input)), out(outputs[0]);
+    std::FILE* inFile = std::tmpfile();
+    std::FILE* outFile = std::tmpfile();
+    ASSERT_TRUE(inFile && outFile);
+    std::fwrite(input.data(), 1, input.size(), inFile);
+    std::rewind(inFile);
+    batch::Settings settings;
+    settings.outputs = {false, false, true, false, true};
+    const batch::Summary summary = batch::ConvertStream(fileno(inFile), fileno(outFile), settings);
+    std::string output;
+    std::rewind(outFile);
+    char buffer[65536];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, outFile)) > 0;) output.append(buffer, n);
+    std::fclose(inFile);
+    std::fclose(outFile);
+    EXPECT_EQ(summary.converted + summary.failed, 30000u);
+    EXPECT_GT(summary.failed, 0u);  // the points north of 44º are outside Helmert's area
+    EXPECT_EQ(summary.windows1252, 1u);
+    std::istringstream in(batch::FromWindows1252(input)), out(output);
     std::size_t n = 0;
     for (std::string a, b; std::getline(in, a) && std::getline(out, b); ++n) {
         ASSERT_TRUE(b.starts_with(a + ";")) << "line " << n + 1 << ": " << b;
@@ -328,6 +296,29 @@ TEST(BatchStream, ChunksAreWrittenInOrderWithOrWithoutTheChildConverter) {
         }
     }
     EXPECT_EQ(n, 30001u);
+}
+
+// A progress call that throws (Cancelar) stops a run that is still going: the threads end
+// and the exception comes out of the run. The input is long enough (200,000 points) for
+// the first progress call, after 200 ms, to come well before its end.
+TEST(BatchStream, ACancelStopsARunThatIsStillGoing) {
+    std::FILE* in = std::tmpfile();
+    std::FILE* out = std::tmpfile();
+    ASSERT_TRUE(in && out);
+    std::fputs("Latitud;Longitud\n", in);
+    for (int i = 0; i < 200000; ++i) std::fprintf(in, "40.%05d;-3.%05d\n", i % 90000, i % 70000);
+    std::rewind(in);
+    struct Cancel {};
+    int calls = 0;
+    EXPECT_THROW(batch::ConvertStream(fileno(in), fileno(out), {},
+                                      [&](std::uint64_t, std::uint64_t) {
+                                          ++calls;
+                                          throw Cancel{};
+                                      }),
+                 Cancel);
+    EXPECT_EQ(calls, 1);
+    std::fclose(in);
+    std::fclose(out);
 }
 
 // --- Text tables -------------------------------------------------------------------------

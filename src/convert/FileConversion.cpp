@@ -1,4 +1,4 @@
-#include "batch/WindowFile.h"
+#include "convert/FileConversion.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -123,9 +123,6 @@ void CmdFichero_Click(app::FormModel&, app::Platform& platform, int tab, convert
         ::fstat(in.fd, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
 
     Settings settings;
-    // Threads only: a second process forked from a window with threads of its own would
-    // copy only the calling thread.
-    settings.childConverter = false;
     settings.conversion.direction = direction;
     settings.conversion.method = kMethodOf[method];
     settings.conversion.grids = &grids;

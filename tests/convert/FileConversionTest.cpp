@@ -10,7 +10,6 @@
 #include <string>
 
 #include "app/frmTalpor.h"
-#include "batch/Stream.h"
 #include "support/FakePlatform.h"
 
 namespace {
@@ -40,7 +39,7 @@ struct Started {
 
 }  // namespace
 
-TEST(WindowFile, ConvertsTheChosenFileAndSumsItUp) {
+TEST(FileConversion, ConvertsTheChosenFileAndSumsItUp) {
     Folder folder;
     const std::string in = folder.Write("puntos.csv",
                                         "Punto;Latitud;Longitud\nA;40.4166667;-3.7\n"
@@ -114,29 +113,4 @@ TEST(WindowFile, ConvertsTheChosenFileAndSumsItUp) {
     std::size_t files = 0;
     for ([[maybe_unused]] const auto& f : fs::directory_iterator(folder.path)) ++files;
     EXPECT_EQ(files, 2u);  // the input and the first output: no temporary file left
-}
-
-// A progress call that throws (Cancelar) stops a run that is still going: the threads end
-// and the exception comes out of the run. The input is long enough (200,000 points) for
-// the first progress call, after 200 ms, to come well before its end.
-TEST(WindowFile, ACancelStopsARunThatIsStillGoing) {
-    std::FILE* in = std::tmpfile();
-    std::FILE* out = std::tmpfile();
-    ASSERT_TRUE(in && out);
-    std::fputs("Latitud;Longitud\n", in);
-    for (int i = 0; i < 200000; ++i) std::fprintf(in, "40.%05d;-3.%05d\n", i % 90000, i % 70000);
-    std::rewind(in);
-    struct Cancel {};
-    int calls = 0;
-    batch::Settings settings;
-    settings.childConverter = false;
-    EXPECT_THROW(batch::ConvertStream(fileno(in), fileno(out), settings,
-                                      [&](std::uint64_t, std::uint64_t) {
-                                          ++calls;
-                                          throw Cancel{};
-                                      }),
-                 Cancel);
-    EXPECT_EQ(calls, 1);
-    std::fclose(in);
-    std::fclose(out);
 }
