@@ -117,15 +117,6 @@ TEST(SunTimes, AgreeWithTheNationalObservatoryTableForCuenca2018) {
     }
 }
 
-// Transit is 12 h minus the equation of time (about −7.3 minutes); with the Sun on the
-// equator the rise hour angle is the zenith distance itself, 90.833º = 363.3 minutes.
-TEST(SunTimes, EquatorAtTheMarchEquinoxRisesAndSetsSixHoursFromTransit) {
-    const double transit = TransitLocal(0, 0, 2024, 3, 20, 0, 0) * 1440;
-    EXPECT_NEAR(transit, 12 * 60 + 7.3, 0.1);
-    EXPECT_NEAR(transit - SunriseLocal(0, 0, 2024, 3, 20, 0, 0) * 1440, 363.3, 0.5);
-    EXPECT_NEAR(SunsetLocal(0, 0, 2024, 3, 20, 0, 0) * 1440 - transit, 363.3, 0.5);
-}
-
 // Madrid. Rise and set are at the geometric altitude −0.833º, which refraction lifts to
 // about −0.44º.
 TEST(SunTimes, AtRiseAndSetRefractionLiftsTheSunToAboutMinus044Degrees) {

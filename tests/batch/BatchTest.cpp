@@ -240,25 +240,6 @@ TEST(BatchDecimal, RoundsAsNumRoundAndWritesAsNumFormat) {
     }
 }
 
-TEST(BatchPoint, PlainDegreesAreReadAsParsePointReadsThem) {
-    const char* texts[] = {"40.4168 -3.7038", "40,4168 -3,7038", " 40.4 \t-3.7 ", "-0.5 0.25", "90.0 180.0",
-                           "40.123456789012345 -3.1", "001.5 -000.25", "1.500 2.5"};
-    for (const char* t : texts) {
-        SCOPED_TRACE(t);
-        const std::optional<entry::PastedPoint> fast = batch::ReadPlainDegrees(t);
-        const entry::PastedPoint slow = entry::ParsePoint(t);
-        ASSERT_TRUE(fast.has_value());
-        EXPECT_EQ(fast->kind, slow.kind);
-        EXPECT_EQ(fast->lat, slow.lat);
-        EXPECT_EQ(fast->lon, slow.lon);
-    }
-    // Any other form is left to ParsePoint: whole numbers, signs, letters, a third number,
-    // no blank between, beyond the ranges (ParsePoint says why).
-    for (const char* t : {"40 -3", "+40.5 -3.5", "40.5N 3.5W", "40.5 -3.5 650", "40.5,-3.5", "90.5 3.5",
-                          "40.5 180.5", "1.234.5 3.5", "4000.5 3.5", "40.5 -3.", ""})
-        EXPECT_FALSE(batch::ReadPlainDegrees(t).has_value()) << t;
-}
-
 // Many chunks through the threads: every row in its place, each with its own result.
 TEST(BatchStream, ChunksAreWrittenInOrder) {
     std::string input = "Punto;Latitud;Longitud\n";

@@ -44,45 +44,27 @@ struct TempFolder {
 void WriteNtv2(const fs::path& file, const char* name, double south, double north, double west,
                double east, double step, double dLat, double dLon) {
     std::ofstream out(file, std::ios::binary);
-    auto key = [&](const char* k) { out.write((std::string(k) + "        ").c_str(), 8); };
-    auto text = [&](const char* k, const char* v) {
-        key(k);
-        out.write((std::string(v) + "        ").c_str(), 8);
+    // Records of 16 bytes: a key of 8, then a text of 8, a 32-bit integer and padding, or a double.
+    const auto key = [&](const char* k, const void* v, int size, const char* text = nullptr) {
+        out.write((std::string(k) + "        ").c_str(), 8);
+        if (text) return void(out.write((std::string(text) + "        ").c_str(), 8));
+        const char zero[8] = {};
+        out.write(static_cast<const char*>(v), size).write(zero, 8 - size);
     };
-    auto integer = [&](const char* k, std::int32_t v) {
-        key(k);
-        const std::int32_t pad = 0;
-        out.write(reinterpret_cast<const char*>(&v), 4);
-        out.write(reinterpret_cast<const char*>(&pad), 4);
-    };
-    auto real = [&](const char* k, double v) {
-        key(k);
-        out.write(reinterpret_cast<const char*>(&v), 8);
-    };
+    const auto integer = [&](const char* k, std::int32_t v) { key(k, &v, 4); };
+    const auto real = [&](const char* k, double v) { key(k, &v, 8); };
+    const auto text = [&](const char* k, const char* v) { key(k, nullptr, 0, v); };
     const int rows = static_cast<int>(std::lround((north - south) / step)) + 1;
     const int cols = static_cast<int>(std::lround((east - west) / step)) + 1;
-    integer("NUM_OREC", 11);
-    integer("NUM_SREC", 11);
-    integer("NUM_FILE", 1);
-    text("GS_TYPE", "SECONDS");
-    text("VERSION", "NTv2.0");
-    text("SYSTEM_F", "ED50");
-    text("SYSTEM_T", "ETRS89");
-    real("MAJOR_F", 6378388.0);
-    real("MINOR_F", 6356911.946);
-    real("MAJOR_T", 6378137.0);
-    real("MINOR_T", 6356752.314);
-    text("SUB_NAME", name);
-    text("PARENT", "NONE");
-    text("CREATED", "");
-    text("UPDATED", "");
+    integer("NUM_OREC", 11), integer("NUM_SREC", 11), integer("NUM_FILE", 1);
+    text("GS_TYPE", "SECONDS"), text("VERSION", "NTv2.0"), text("SYSTEM_F", "ED50");
+    text("SYSTEM_T", "ETRS89"), real("MAJOR_F", 6378388.0), real("MINOR_F", 6356911.946);
+    real("MAJOR_T", 6378137.0), real("MINOR_T", 6356752.314);
+    text("SUB_NAME", name), text("PARENT", "NONE"), text("CREATED", ""), text("UPDATED", "");
     // NTv2 counts longitudes positive west.
-    real("S_LAT", south * 3600);
-    real("N_LAT", north * 3600);
-    real("E_LONG", -east * 3600);
-    real("W_LONG", -west * 3600);
-    real("LAT_INC", step * 3600);
-    real("LONG_INC", step * 3600);
+    real("S_LAT", south * 3600), real("N_LAT", north * 3600);
+    real("E_LONG", -east * 3600), real("W_LONG", -west * 3600);
+    real("LAT_INC", step * 3600), real("LONG_INC", step * 3600);
     integer("GS_COUNT", rows * cols);
     const float node[4] = {static_cast<float>(dLat), static_cast<float>(-dLon), 0, 0};
     for (int i = 0; i < rows * cols; ++i) out.write(reinterpret_cast<const char*>(node), 16);

@@ -69,41 +69,6 @@ TEST(Geocentric, RoundTripsInEveryQuadrantAndThePolarAxisRaisesTheDivisionError)
     EXPECT_EQ(ErrorNumber([] { GeocentricToGeo(0, 0, 0, Wgs84()); }), 11);
 }
 
-// The batch keeps four points in flight; every point must still come out as the
-// one-point call's doubles or its error, wherever in a group of four it falls.
-TEST(Geocentric, BatchGivesTheOnePointDoublesOrTheirErrors) {
-    std::vector<Geocentric> in;
-    std::mt19937_64 random(20240604);
-    std::uniform_real_distribution<double> lat(-90, 90), lon(-180, 180), h(-1000, 20000);
-    for (int i = 0; i < 4000; ++i) {
-        const Geocentric g = GeoToGeocentric(lat(random), lon(random), h(random), Wgs84());
-        in.push_back({g.X + h(random), g.Y - h(random), g.Z + h(random)});
-    }
-    // The centre and the polar axis (11), beyond the squares' range and not finite (6),
-    // on the equator, a point far off the Earth.
-    const double nan = std::nan("");
-    const Geocentric special[] = {{0, 0, 0},     {0, 0, 6.4e6},   {1e200, 1, 1},  {nan, 0, 0},
-                                  {1e300, 0, 1e-300}, {6.4e6, 0, 0}, {4e7, -2e7, 3e7}};
-    for (std::size_t k = 0; k < std::size(special); ++k) in.insert(in.begin() + 3 * k + k % 4, special[k]);
-
-    std::vector<GeoPoint> out(in.size());
-    std::vector<int> error(in.size(), -1);
-    GeocentricToGeo(in, Ed50(), out, error);
-    int failed = 0;
-    for (std::size_t i = 0; i < in.size(); ++i) {
-        SCOPED_TRACE(testing::Message() << "point " << i);
-        const int expected = ErrorNumber([&] { GeocentricToGeo(in[i].X, in[i].Y, in[i].Z, Ed50()); });
-        ASSERT_EQ(error[i], expected);
-        if (expected != 0) {
-            ++failed;
-            continue;
-        }
-        const GeoPoint one = GeocentricToGeo(in[i].X, in[i].Y, in[i].Z, Ed50());
-        ASSERT_EQ(std::memcmp(&one, &out[i], sizeof one), 0);
-    }
-    EXPECT_EQ(failed, 5);
-}
-
 // Reference: PROJ 9.1.1 standard Molodensky, e.g. for IGN: echo "-3.7 40.4 600" | cct -d 10
 //   +proj=molodensky +ellps=intl +dx=-87.835 +dy=-105.771 +dz=-122.5 +da=-251
 //   +df=-1.4192702255886366e-05 (e² from 1/297 and radians: far below 1e-9 degrees apart).
