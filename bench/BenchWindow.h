@@ -13,10 +13,10 @@
 
 namespace bench {
 
-class SilentPlatform : public app::Platform {
+class SilentPlatform : public form::Platform {
   public:
-    app::MsgResult MsgBox(std::string_view text, std::string_view, app::MsgIcon, app::MsgButtons,
-                          app::MsgResult defaultButton) override {
+    form::MsgResult MsgBox(std::string_view text, std::string_view, form::MsgIcon, form::MsgButtons,
+                          form::MsgResult defaultButton) override {
         benchmark::DoNotOptimize(text.data());
         return defaultButton;
     }
@@ -28,18 +28,18 @@ class SilentPlatform : public app::Platform {
     std::string DataFolder() override { return TALPOR_DATA_DIR; }
     std::string AppTitle() override { return "Talpor"; }
     // The separators start-up requires: decimal comma, thousands point.
-    std::string Locale(app::LocaleItem item) override {
-        if (item == app::LocaleItem::DecimalSep) return ",";
-        if (item == app::LocaleItem::MonThousandSep) return ".";
+    std::string Locale(form::LocaleItem item) override {
+        if (item == form::LocaleItem::DecimalSep) return ",";
+        if (item == form::LocaleItem::MonThousandSep) return ".";
         return "";
     }
-    app::ScreenSize Screen() override { return {1024, 768}; }
+    form::ScreenSize Screen() override { return {1024, 768}; }
     void StartProcess(std::string_view) override {}
     std::string RegionalSettingsCommand() override { return ""; }
     // A summer day: start-up shows 21 June 2024 and selects "Verano   +1".
-    app::DateTime Now() override { return {2024, 6, 21, 12, 0, 0}; }
-    std::string DateText(const app::DateTime&) override { return ""; }
-    std::string TimeText(const app::DateTime&) override { return ""; }
+    form::DateTime Now() override { return {2024, 6, 21, 12, 0, 0}; }
+    std::string DateText(const form::DateTime&) override { return ""; }
+    std::string TimeText(const form::DateTime&) override { return ""; }
     bool AppendToFile(std::string_view, std::string_view) override { return true; }
     std::string StateFolder() override { return ""; }
     void WriteStdErr(std::string_view) override {}
@@ -50,7 +50,7 @@ struct Window {
     Window() { window.Form_Load(); }
     SilentPlatform platform;
     app::frmTalpor window{platform};
-    app::FormModel& form = window.Form();
+    form::FormModel& form = window.Form();
 };
 
 }  // namespace bench

@@ -1,7 +1,7 @@
 // talpor-lote against PROJ's cs2cs on the same million points, end to end from file to
 // file: random points over peninsular Spain (fixed seed), WGS84 to ED50 with Helmert,
 // UTM out. cs2cs runs the equivalent transformation: +towgs84 with the seven EST99
-// parameters (PROJ reads them in the position-vector convention, as mGeo applies them),
+// parameters (PROJ reads them in the position-vector convention, as the geo library applies them),
 // the International 1924 ellipsoid and UTM zone 30. talpor-lote picks ZNW99 or BAL99 where
 // they apply and the zone of each point; the work per point is the same. Before timing,
 // the two are compared on a few EST99 points of zone 30, so that the pipeline timed is

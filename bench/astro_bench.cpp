@@ -8,7 +8,7 @@
 
 namespace {
 
-using namespace mAAlgorit;
+using namespace astro;
 
 // Madrid on the June solstice, Zone 1 + summer time; the day changes every call so
 // that nothing can be hoisted out of the loop.

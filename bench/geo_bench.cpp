@@ -31,7 +31,7 @@
 
 namespace {
 
-using namespace mGeo;
+using namespace geo;
 using bench::SpainPoints;
 using Clock = std::chrono::steady_clock;
 

@@ -21,8 +21,8 @@
 
 namespace {
 
-using app::Control;
-using app::Kind;
+using form::Control;
+using form::Kind;
 
 const std::vector<std::string> kPastes = {
     "40.4168, -3.7038", "40,4168 -3,7038", "N 40º 25' 00,5'' O 3º 42' 13''", "30T 440721 4474447",
@@ -145,9 +145,9 @@ struct Fuzz {
                 // The calendar offers 4713 BC to 9999; the years near the limits of int
                 // reach the summer-time rule through the model alone, and are put back.
                 static const int kYears[] = {2026, 1900, 2100, 1, -4000, 9999, 2147483647, -2147483647 - 1};
-                app::Control& calendar = window.Form().Get("MonthView1");
-                const app::Date before = calendar.date;
-                app::Date d{kYears[Pick(std::size(kYears))], 1 + static_cast<int>(Pick(12)),
+                form::Control& calendar = window.Form().Get("MonthView1");
+                const form::Date before = calendar.date;
+                form::Date d{kYears[Pick(std::size(kYears))], 1 + static_cast<int>(Pick(12)),
                             1 + static_cast<int>(Pick(28))};
                 Note("date " + std::to_string(d.year) + "-" + std::to_string(d.month));
                 window.SetDate(calendar, d);
@@ -194,7 +194,7 @@ struct Fuzz {
             }
         platform.msgBoxes.clear();
         platform.files.clear();
-        app::FormModel& form = window.Form();
+        form::FormModel& form = window.Form();
         if (form.focused != nullptr && !form.IsUsable(*form.focused))
             Break("focus on unusable " + form.focused->id.Text());
         for (Control* f : fields) {

@@ -73,6 +73,6 @@ std::string AboutText() {
     return s;
 }
 
-void ShowAbout(Platform& platform) { platform.ShowAbout(kAboutTitle, AboutText()); }
+void ShowAbout(form::Platform& platform) { platform.ShowAbout(kAboutTitle, AboutText()); }
 
 }  // namespace app

@@ -22,6 +22,6 @@ inline constexpr const char* kIgnAttribution =
 std::string AboutText();
 
 // Shows the About box ("?" beside "Cerrar", and F1).
-void ShowAbout(Platform& platform);
+void ShowAbout(form::Platform& platform);
 
 }  // namespace app

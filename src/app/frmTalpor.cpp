@@ -93,25 +93,25 @@ int NextCodePoint(std::string_view s, std::size_t& i) {
     return cp;
 }
 
-bool IsUtmField(const Control& c) {
-    return c.kind == Kind::TextBox && c.id.index < 0 &&
+bool IsUtmField(const form::Control& c) {
+    return c.kind == form::Kind::TextBox && c.id.index < 0 &&
            (c.id.name == "TxtUTMx" || c.id.name == "TxtUTMy" || c.id.name == "TxtUTMe" ||
             c.id.name == "TxtUTMn");
 }
 
-bool HasFieldEvents(const Control& c) {
-    return c.kind == Kind::TextBox && (c.id.name == "TxtWGSg" || IsUtmField(c));
+bool HasFieldEvents(const form::Control& c) {
+    return c.kind == form::Kind::TextBox && (c.id.name == "TxtWGSg" || IsUtmField(c));
 }
 
-std::string HandlerName(const Control& c, const char* event) {
+std::string HandlerName(const form::Control& c, const char* event) {
     return "frmTalpor." + c.id.name + "_" + event;
 }
 
 }  // namespace
 
-frmTalpor::frmTalpor(Platform& platform) : platform_(platform) {
-    BuildFrmTalporControls(form_);
-    form_.onOptionClick = [this](Control& option) { OptionClick(option); };
+frmTalpor::frmTalpor(form::Platform& platform) : platform_(platform) {
+    form::BuildFrmTalporControls(form_);
+    form_.onOptionClick = [this](form::Control& option) { OptionClick(option); };
 }
 
 convert::Grids& frmTalpor::Grids() {
@@ -132,7 +132,7 @@ void frmTalpor::Form_Load() {
         RunLoad();
     } catch (...) {
         ErrorInfo e = Describe(std::current_exception());
-        mEntorno::LogError(platform_, "Talpor Form_load", e.number, e.description);
+        app::LogError(platform_, "Talpor Form_load", e.number, e.description);
         End(EndReason::Error);
     }
 }
@@ -140,34 +140,34 @@ void frmTalpor::Form_Load() {
 void frmTalpor::RunLoad() {
     if (platform_.PreviousInstance()) {
         platform_.MsgBox("No se puede cargar el programa de nuevo", "La aplicación ya está abierta",
-                         MsgIcon::Exclamation);
+                         form::MsgIcon::Exclamation);
         End(EndReason::SecondInstance);
         return;
     }
 
     platform_.SaveSetting("Talpor", "Setting", "AppPath",
-                          mEntorno::FolderWithSeparator(platform_.ProgramFolder()));
+                          app::FolderWithSeparator(platform_.ProgramFolder()));
 
-    if (!mEntorno::RegionalSettingsRule(platform_)) {
+    if (!app::RegionalSettingsRule(platform_)) {
         End(EndReason::RegionalSettings);
         return;
     }
 
     for (const char* name : {"CmbHuso", "CmbUsos2"}) {
-        Control& zones = Field(name);
+        form::Control& zones = Field(name);
         for (int n = 29; n <= 31; ++n) zones.items.push_back(std::to_string(n));
         zones.listIndex = 1;
     }
 
-    Control& utc = Field("CmbUTC");
+    form::Control& utc = Field("CmbUTC");
     utc.items = {"UTC-2", "UTC-1", "UTC=0", "UTC+1", "UTC+2", "UTC+3"};
     utc.listIndex = 3;
 
-    DateTime now = platform_.Now();
-    Control& calendar = Field("MonthView1");
+    form::DateTime now = platform_.Now();
+    form::Control& calendar = Field("MonthView1");
     calendar.date = {now.year, now.month, now.day};
 
-    Control& summer = Field("CmbHS");
+    form::Control& summer = Field("CmbHS");
     summer.items = {"Invierno =0", "Verano   +1"};
     int month = calendar.date.month;
     bool winter = month <= 3 || month >= 11;
@@ -176,10 +176,10 @@ void frmTalpor::RunLoad() {
 
 void frmTalpor::Form_Activate() {
     try {
-        if (!mEntorno::ScreenResolutionOK(platform_, 800, 600)) {
+        if (!app::ScreenResolutionOK(platform_, 800, 600)) {
             platform_.ResetMousePointer();
             platform_.MsgBox("Incorrecta resolución: Se requiere 800x600 o superior",
-                             "Resolución del monitor", MsgIcon::Critical);
+                             "Resolución del monitor", form::MsgIcon::Critical);
             End(EndReason::Screen);
         }
     } catch (...) {
@@ -188,7 +188,7 @@ void frmTalpor::Form_Activate() {
             platform_.ResetMousePointer();
         } catch (...) {
         }
-        mEntorno::LogError(platform_, "frmTalpor.Form_Activate", e.number, e.description);
+        app::LogError(platform_, "frmTalpor.Form_Activate", e.number, e.description);
         End(EndReason::Error);
     }
 }
@@ -237,43 +237,43 @@ void frmTalpor::OptCoord_Click(int index) { convert::OptCoord_Click(form_, index
 
 // The field events all go through the entry rules; the named handlers above are the
 // same calls for one field each.
-void frmTalpor::GotFocus(Control& control) {
+void frmTalpor::GotFocus(form::Control& control) {
     if (HasFieldEvents(control))
         Guard(HandlerName(control, "GotFocus"), [&] { entry::FieldGotFocus(form_, control); });
 }
 
-void frmTalpor::LostFocus(Control& control) {
+void frmTalpor::LostFocus(form::Control& control) {
     if (!HasFieldEvents(control)) return;
     // A field whose frame was disabled under it (a paste that changed the input mode) is
     // not checked: the user could correct nothing there, and its check would ask for the
     // focus back to a control that cannot have it.
     if (!form_.IsUsable(control)) {
-        control.backColor = kWhite;
+        control.backColor = form::kWhite;
         return;
     }
     Guard(HandlerName(control, "LostFocus"), [&] { entry::FieldLostFocus(form_, platform_, control); });
 }
 
-Control* frmTalpor::TakeFocusRequest() {
-    Control* request = form_.focusRequest;
+form::Control* frmTalpor::TakeFocusRequest() {
+    form::Control* request = form_.focusRequest;
     form_.focusRequest = nullptr;
     return request != nullptr && form_.IsUsable(*request) ? request : nullptr;
 }
 
-void frmTalpor::InputChanged(const Control& control) {
+void frmTalpor::InputChanged(const form::Control& control) {
     if (control.tab == 0 || control.tab == 1) convert::MarkResultsStale(form_, control.tab);
     if (control.tab == 2) utilities::MarkResultsStale(form_, control);
 }
 
-void frmTalpor::OptionClick(Control& option) {
+void frmTalpor::OptionClick(form::Control& option) {
     if (option.id.name == "OptUTM") OptUTM_Click(option.id.index);
     if (option.id.name == "OptCoord") OptCoord_Click(option.id.index);
 }
 
-void frmTalpor::RunButton(Control& button) {
+void frmTalpor::RunButton(form::Control& button) {
     const std::string& n = button.id.name;
-    FormModel& f = form_;
-    Platform& p = platform_;
+    form::FormModel& f = form_;
+    form::Platform& p = platform_;
     if (n == "CmdED50Helmert") convert::CmdED50Helmert_Click(f, p, Grids());
     else if (n == "CmdWGS84Helmert") convert::CmdWGS84Helmert_Click(f, p, Grids());
     else if (n == "CmdED50Molodensky") convert::CmdED50Molodensky_Click(f, p, Grids());
@@ -297,16 +297,16 @@ void frmTalpor::Guard(std::string_view procName, const std::function<void()>& ha
         handler();
     } catch (...) {
         ErrorInfo e = Describe(std::current_exception());
-        mEntorno::LogError(platform_, procName, e.number, e.description);
+        app::LogError(platform_, procName, e.number, e.description);
     }
 }
 
-void frmTalpor::Click(Control& control) {
+void frmTalpor::Click(form::Control& control) {
     if (MustEnd() || !form_.IsUsable(control)) return;
-    if (control.kind == Kind::CommandButton) {
+    if (control.kind == form::Kind::CommandButton) {
         if (!MoveFocus(&control)) return;
         Guard(HandlerName(control, "Click"), [&] { RunButton(control); });
-    } else if (control.kind == Kind::OptionButton) {
+    } else if (control.kind == form::Kind::OptionButton) {
         if (!MoveFocus(&control)) return;
         Guard(HandlerName(control, "Click"), [&] {
             if (!form_.SelectOption(control)) return;
@@ -319,16 +319,16 @@ void frmTalpor::Click(Control& control) {
     ApplyFocusRequest();
 }
 
-bool frmTalpor::MoveFocus(Control* to) {
+bool frmTalpor::MoveFocus(form::Control* to) {
     if (to == form_.focused) return true;
     if (to != nullptr && !form_.IsUsable(*to)) return false;
 
-    Control* from = form_.focused;
+    form::Control* from = form_.focused;
     form_.focusRequest = nullptr;
     if (from != nullptr) LostFocus(*from);
 
-    Control* target = to;
-    if (Control* request = TakeFocusRequest()) target = request;
+    form::Control* target = to;
+    if (form::Control* request = TakeFocusRequest()) target = request;
     form_.focused = target;
     if (target != nullptr) GotFocus(*target);
     ApplyFocusRequest();
@@ -339,9 +339,9 @@ void frmTalpor::ApplyFocusRequest() {
     // A handler outside a focus move asked for the focus. Followed a few times at most,
     // so that two fields asking for it in turn cannot hold the window in a loop.
     for (int hops = 0; hops < 4 && form_.focusRequest != nullptr; ++hops) {
-        Control* request = TakeFocusRequest();
+        form::Control* request = TakeFocusRequest();
         if (request == nullptr || request == form_.focused) continue;
-        Control* from = form_.focused;
+        form::Control* from = form_.focused;
         if (from != nullptr) LostFocus(*from);
         if (form_.focusRequest != nullptr && form_.IsUsable(*form_.focusRequest))
             continue;  // the control being left keeps it
@@ -359,7 +359,7 @@ void frmTalpor::ApplyFocusRequest() {
     }
 }
 
-int frmTalpor::KeyPress(Control& control, int keyAscii) {
+int frmTalpor::KeyPress(form::Control& control, int keyAscii) {
     if (!HasFieldEvents(control) || !form_.IsUsable(control)) return keyAscii;
     Guard(HandlerName(control, "KeyPress"),
           [&] { entry::FieldKeyPress(form_, control, keyAscii); });
@@ -367,7 +367,7 @@ int frmTalpor::KeyPress(Control& control, int keyAscii) {
     return keyAscii;
 }
 
-void frmTalpor::Type(Control& control, std::string_view text) {
+void frmTalpor::Type(form::Control& control, std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
         int key = KeyPress(control, NextCodePoint(text, i));
         if (key == 0) continue;
@@ -394,11 +394,11 @@ void frmTalpor::Type(Control& control, std::string_view text) {
     }
 }
 
-void frmTalpor::TextEdited(Control& control) {
+void frmTalpor::TextEdited(form::Control& control) {
     if (!MustEnd() && HasFieldEvents(control)) InputChanged(control);
 }
 
-void frmTalpor::EditText(Control& control, std::string_view text) {
+void frmTalpor::EditText(form::Control& control, std::string_view text) {
     TextEdited(control);
     std::string t(text);
     if (control.maxLength > 0 && CharCount(t) > control.maxLength)
@@ -408,7 +408,7 @@ void frmTalpor::EditText(Control& control, std::string_view text) {
     control.selLength = 0;
 }
 
-bool frmTalpor::Paste(Control& control, std::string_view text) {
+bool frmTalpor::Paste(form::Control& control, std::string_view text) {
     if (MustEnd() || !HasFieldEvents(control)) return false;
     entry::PasteResult result = entry::PasteResult::NotHandled;
     Guard(HandlerName(control, "Paste"),
@@ -418,11 +418,11 @@ bool frmTalpor::Paste(Control& control, std::string_view text) {
     return result != entry::PasteResult::NotHandled;
 }
 
-std::optional<frmTalpor::CopyChoices> frmTalpor::CopyChoicesOf(Control& control) {
+std::optional<frmTalpor::CopyChoices> frmTalpor::CopyChoicesOf(form::Control& control) {
     std::optional<entry::CopyTexts> texts = convert::ConversionCopyTexts(form_, control);
     if (!texts) texts = utilities::UtilitiesCopyTexts(form_, control);
     if (!texts) return std::nullopt;
-    CopyChoices choices{control.kind == Kind::Label && !control.stale ? control.text : "", texts->result,
+    CopyChoices choices{control.kind == form::Kind::Label && !control.stale ? control.text : "", texts->result,
                         texts->decimalDegrees, texts->utm};
     if (!texts->datum.empty()) {
         choices.decimalDegreesCaption += " (" + texts->datum + ")";
@@ -432,7 +432,7 @@ std::optional<frmTalpor::CopyChoices> frmTalpor::CopyChoicesOf(Control& control)
 }
 
 bool frmTalpor::ChangeTab(int newTab) {
-    Control& tabs = form_.Get("SSTab1");
+    form::Control& tabs = form_.Get("SSTab1");
     if (MustEnd() || newTab == tabs.currentTab || newTab < 0 ||
         newTab >= static_cast<int>(tabs.tabCaptions.size()))
         return false;
@@ -452,14 +452,14 @@ bool frmTalpor::Form_KeyDown(int keyCode) {
     return true;
 }
 
-void frmTalpor::SelectListItem(Control& combo, int index) {
+void frmTalpor::SelectListItem(form::Control& combo, int index) {
     if (!form_.IsUsable(combo)) return;
     if (index < -1 || index >= static_cast<int>(combo.items.size()) || index == combo.listIndex) return;
     combo.listIndex = index;
     InputChanged(combo);
 }
 
-void frmTalpor::SetDate(Control& monthView, Date date) {
+void frmTalpor::SetDate(form::Control& monthView, form::Date date) {
     if (!form_.IsUsable(monthView)) return;
     if (!(monthView.date == date)) InputChanged(monthView);
     monthView.date = date;

@@ -31,13 +31,13 @@ inline constexpr int kKeyF1 = 0x70;
 
 class frmTalpor {
 public:
-    explicit frmTalpor(Platform& platform);
+    explicit frmTalpor(form::Platform& platform);
     frmTalpor(const frmTalpor&) = delete;
     frmTalpor& operator=(const frmTalpor&) = delete;
 
-    FormModel& Form() { return form_; }
-    const FormModel& Form() const { return form_; }
-    Platform& GetPlatform() { return platform_; }
+    form::FormModel& Form() { return form_; }
+    const form::FormModel& Form() const { return form_; }
+    form::Platform& GetPlatform() { return platform_; }
     // The IGN grids of the conversion tabs, from the platform's data folder and the
     // "grids" folder in its user data folder; made at the first call, and each grid
     // opened when it is first needed.
@@ -93,33 +93,33 @@ public:
     // selected, which runs their click when the selection changes; a changed longitude
     // hemisphere checks its degrees field again. Unusable controls
     // (disabled or inside a disabled frame) ignore clicks.
-    void Click(Control& control);
+    void Click(form::Control& control);
     void Click(std::string_view name, int index = -1) { Click(form_.Get(name, index)); }
 
     // Moves the focus: focus lost of the control that has it, then focus gained of
     // `to`. When the control being left asks for the focus back (a corrected field),
     // the focus returns to it and `to` never gets it, so nothing is checked twice.
     // Returns whether `to` has the focus afterwards. nullptr takes the focus away.
-    bool MoveFocus(Control* to);
+    bool MoveFocus(form::Control* to);
     bool MoveFocus(std::string_view name, int index = -1) { return MoveFocus(&form_.Get(name, index)); }
 
     // A typed character (code point; 8 = backspace) for the focused text box. Returns
     // the character the field takes: 0 when refused, possibly replaced ("." -> ",").
-    int KeyPress(Control& control, int keyAscii);
+    int KeyPress(form::Control& control, int keyAscii);
     // Types characters into a text box as a user would: each goes through KeyPress and,
     // when accepted, replaces the selection (backspace deletes it or the character
     // before the caret). For tests and tools; the front end's widgets do this themselves.
-    void Type(Control& control, std::string_view text);
+    void Type(form::Control& control, std::string_view text);
     // The front end's text box changed its text by the user's hand (its own typing,
     // cutting, deleting): the results of the point it belongs to are now stale.
-    void TextEdited(Control& control);
+    void TextEdited(form::Control& control);
     // The user changed a text box's text (typing, pasting); cut to its maxLength.
-    void EditText(Control& control, std::string_view text);
+    void EditText(form::Control& control, std::string_view text);
     // The user pastes or drops text into a text box. A whole point fills every field of
     // the field's point (and its input mode); a broken one is refused with a message.
     // Returns false when the text holds no whole point: the front end then pastes it
     // into the field as usual (EditText).
-    bool Paste(Control& control, std::string_view text);
+    bool Paste(form::Control& control, std::string_view text);
 
     // What the copy menu of a control offers: "Copiar" gives `underMouse` (a label's
     // caption, "" for other controls); the rest as convert::ConversionCopyTexts and
@@ -130,7 +130,7 @@ public:
         // The entries' captions, naming the datum of the point they copy.
         std::string decimalDegreesCaption = "Copiar en grados decimales", utmCaption = "Copiar UTM";
     };
-    std::optional<CopyChoices> CopyChoicesOf(Control& control);
+    std::optional<CopyChoices> CopyChoicesOf(form::Control& control);
 
     // The user brings another tab to the front. The focused control loses the focus
     // first; when it is a corrected field and keeps it, the tab does not change.
@@ -141,9 +141,9 @@ public:
     // the About box. Returns whether the key was used (the control then never sees it).
     bool Form_KeyDown(int keyCode);
 
-    void SelectListItem(Control& combo, int index);
+    void SelectListItem(form::Control& combo, int index);
     // The user picks a date in the calendar; summer time follows it.
-    void SetDate(Control& monthView, Date date);
+    void SetDate(form::Control& monthView, form::Date date);
 
     // Runs a handler; a run-time error it raises is shown and logged with the handler's
     // name, and the program keeps running. The name is the handler's, such as
@@ -153,20 +153,20 @@ public:
 private:
     void End(EndReason reason);
     void RunLoad();
-    void OptionClick(Control& option);
+    void OptionClick(form::Control& option);
     // An input of a tab changed: what its results showed is now stale.
-    void InputChanged(const Control& control);
-    void RunButton(Control& button);
-    void GotFocus(Control& control);
-    void LostFocus(Control& control);
+    void InputChanged(const form::Control& control);
+    void RunButton(form::Control& button);
+    void GotFocus(form::Control& control);
+    void LostFocus(form::Control& control);
     void ApplyFocusRequest();
     // The pending focus request, cleared; nullptr when there is none or it names a
     // control that cannot take the focus.
-    Control* TakeFocusRequest();
-    Control& Field(const char* name) { return form_.Get(name); }
+    form::Control* TakeFocusRequest();
+    form::Control& Field(const char* name) { return form_.Get(name); }
 
-    Platform& platform_;
-    FormModel form_;
+    form::Platform& platform_;
+    form::FormModel form_;
     std::unique_ptr<convert::Grids> grids_;
     EndReason endReason_ = EndReason::None;
     bool activated_ = false;

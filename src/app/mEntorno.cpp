@@ -1,9 +1,9 @@
 #include "app/mEntorno.h"
 
-namespace mEntorno {
+namespace app {
 namespace {
 
-std::string LocaleItem(app::Platform& platform, app::LocaleItem item) {
+std::string LocaleItem(form::Platform& platform, form::LocaleItem item) {
     try {
         return platform.Locale(item);
     } catch (...) {
@@ -23,16 +23,16 @@ std::string Quoted(std::string_view text) {
 
 }  // namespace
 
-std::string GetLocaleMonThousandSep(app::Platform& platform) {
-    return LocaleItem(platform, app::LocaleItem::MonThousandSep);
+std::string GetLocaleMonThousandSep(form::Platform& platform) {
+    return LocaleItem(platform, form::LocaleItem::MonThousandSep);
 }
 
-std::string GetLocaleDecimalSep(app::Platform& platform) {
-    return LocaleItem(platform, app::LocaleItem::DecimalSep);
+std::string GetLocaleDecimalSep(form::Platform& platform) {
+    return LocaleItem(platform, form::LocaleItem::DecimalSep);
 }
 
-std::string GetLocaleLanguage(app::Platform& platform) {
-    return LocaleItem(platform, app::LocaleItem::Language);
+std::string GetLocaleLanguage(form::Platform& platform) {
+    return LocaleItem(platform, form::LocaleItem::Language);
 }
 
 std::string RegionalSettingsMessage(std::string_view language) {
@@ -47,17 +47,17 @@ std::string RegionalSettingsMessage(std::string_view language) {
     return m;
 }
 
-bool RegionalSettingsRule(app::Platform& platform) {
+bool RegionalSettingsRule(form::Platform& platform) {
     // Both items are always read, even when the first already fails.
     bool thousandsOk = GetLocaleMonThousandSep(platform) == ".";
     bool decimalOk = GetLocaleDecimalSep(platform) == ",";
     if (thousandsOk && decimalOk) return true;
 
     std::string language = GetLocaleLanguage(platform);
-    app::MsgResult answer =
-        platform.MsgBox(RegionalSettingsMessage(language), kRegionalTitle, app::MsgIcon::Critical,
-                        app::MsgButtons::YesNo, app::MsgResult::No);
-    if (answer == app::MsgResult::Yes) {
+    form::MsgResult answer =
+        platform.MsgBox(RegionalSettingsMessage(language), kRegionalTitle, form::MsgIcon::Critical,
+                        form::MsgButtons::YesNo, form::MsgResult::No);
+    if (answer == form::MsgResult::Yes) {
         try {
             std::string command = platform.RegionalSettingsCommand();
             if (!command.empty()) platform.StartProcess(command);
@@ -68,8 +68,8 @@ bool RegionalSettingsRule(app::Platform& platform) {
     return false;
 }
 
-bool ScreenResolutionOK(app::Platform& platform, int minWidth, int minHeight) {
-    app::ScreenSize s = platform.Screen();
+bool ScreenResolutionOK(form::Platform& platform, int minWidth, int minHeight) {
+    form::ScreenSize s = platform.Screen();
     return s.width >= minWidth && s.height >= minHeight;
 }
 
@@ -79,11 +79,11 @@ std::string FolderWithSeparator(std::string folder) {
     return folder;
 }
 
-std::string LogPath(app::Platform& platform) {
+std::string LogPath(form::Platform& platform) {
     return FolderWithSeparator(platform.ProgramFolder()) + "Error.log";
 }
 
-std::string StateLogPath(app::Platform& platform) {
+std::string StateLogPath(form::Platform& platform) {
     const std::string folder = platform.StateFolder();
     return folder.empty() ? "" : FolderWithSeparator(folder) + "Error.log";
 }
@@ -109,11 +109,11 @@ std::string LogErrorMessage(std::string_view procName, int errNumber,
     return m;
 }
 
-void LogError(app::Platform& platform, std::string_view procName, int errNumber,
+void LogError(form::Platform& platform, std::string_view procName, int errNumber,
               std::string_view errDescription) {
     std::string timestamp;
     try {
-        const app::DateTime now = platform.Now();
+        const form::DateTime now = platform.Now();
         timestamp = platform.DateText(now) + " @ " + platform.TimeText(now);
     } catch (...) {
     }
@@ -140,7 +140,7 @@ void LogError(app::Platform& platform, std::string_view procName, int errNumber,
     }
     try {
         platform.MsgBox(LogErrorMessage(procName, errNumber, errDescription, written),
-                        platform.AppTitle() + " Error", app::MsgIcon::Critical);
+                        platform.AppTitle() + " Error", form::MsgIcon::Critical);
     } catch (...) {
     }
     try {
@@ -149,4 +149,4 @@ void LogError(app::Platform& platform, std::string_view procName, int errNumber,
     }
 }
 
-}  // namespace mEntorno
+}  // namespace app

@@ -8,12 +8,12 @@
 
 #include "form/Platform.h"
 
-namespace mEntorno {
+namespace app {
 
 // Items of the user's regional settings, each "" when it cannot be read.
-std::string GetLocaleMonThousandSep(app::Platform& platform);  // currency thousands separator
-std::string GetLocaleDecimalSep(app::Platform& platform);      // number decimal separator
-std::string GetLocaleLanguage(app::Platform& platform);        // displayable language name
+std::string GetLocaleMonThousandSep(form::Platform& platform);  // currency thousands separator
+std::string GetLocaleDecimalSep(form::Platform& platform);      // number decimal separator
+std::string GetLocaleLanguage(form::Platform& platform);        // displayable language name
 
 inline constexpr const char* kRegionalTitle =
     "Error: Incompatibilidad con la configuración regional de Windows";
@@ -25,20 +25,20 @@ std::string RegionalSettingsMessage(std::string_view language);
 // change the settings now (Yes/No, No by default), opens the desktop's
 // regional-settings panel on Yes when one is installed, and returns false: the
 // caller ends the program either way.
-bool RegionalSettingsRule(app::Platform& platform);
+bool RegionalSettingsRule(form::Platform& platform);
 
 // True when the screen is at least minWidth x minHeight pixels.
-bool ScreenResolutionOK(app::Platform& platform, int minWidth, int minHeight);
+bool ScreenResolutionOK(form::Platform& platform, int minWidth, int minHeight);
 
 // The folder right-trimmed of blanks and ending in a path separator ("/" is added
 // unless it already ends in "/" or "\").
 std::string FolderWithSeparator(std::string folder);
 
 // The error log: "Error.log" in the program folder.
-std::string LogPath(app::Platform& platform);
+std::string LogPath(form::Platform& platform);
 // Where the record goes when the program folder cannot take it: "Error.log" in the
 // per-user state folder; "" when there is none.
-std::string StateLogPath(app::Platform& platform);
+std::string StateLogPath(form::Platform& platform);
 
 // One record of the error log, CR LF included: "timestamp","procName",number,"description".
 // A double quote inside a text field is written twice, so that the record stays four
@@ -59,7 +59,7 @@ std::string LogErrorMessage(std::string_view procName, int errNumber,
 // written, or says the error could not be recorded. Never fails: a step that fails is
 // skipped. The callers end the program afterwards, except the click guard, which keeps
 // it running.
-void LogError(app::Platform& platform, std::string_view procName, int errNumber,
+void LogError(form::Platform& platform, std::string_view procName, int errNumber,
               std::string_view errDescription);
 
-}  // namespace mEntorno
+}  // namespace app

@@ -2,7 +2,7 @@
 
 #include "num/Number.h"
 
-namespace mAAlgorit {
+namespace astro {
 
 HMS DayFractionToHMS(double x) {
     num::Finite(x, "DayFractionToHMS");
@@ -13,4 +13,4 @@ HMS DayFractionToHMS(double x) {
     return r;
 }
 
-}  // namespace mAAlgorit
+}  // namespace astro

@@ -1,7 +1,7 @@
 // Clock time of a fraction of a day.
 #pragma once
 
-namespace mAAlgorit {
+namespace astro {
 
 // Hours, minutes and seconds of a fraction of a day. H and M are whole numbers
 // (floored, held in doubles); S keeps its fraction. A fraction outside 0..1 gives an
@@ -15,4 +15,4 @@ struct HMS {
 // Throws the overflow error for a non-finite fraction.
 HMS DayFractionToHMS(double x);
 
-}  // namespace mAAlgorit
+}  // namespace astro

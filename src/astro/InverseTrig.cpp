@@ -9,21 +9,21 @@
 #include "num/Number.h"
 #include "num/RuntimeError.h"
 
-namespace mAAlgorit {
+namespace astro {
 
 double ArcCos(double x) {
     if (x == 1) return 0;
-    if (x == -1) return mGeo::kPi;
+    if (x == -1) return geo::kPi;
     if (std::isnan(x)) throw num::InvalidCall("ArcCos: NaN");
     // num::Sqr raises error 5 when |x| > 1.
     return std::atan(-x / num::Sqr(-x * x + 1)) + 2 * std::atan(1.0);
 }
 
 double ArcSin(double x) {
-    if (x == 1) return mGeo::kPi / 2;
-    if (x == -1) return -mGeo::kPi / 2;
+    if (x == 1) return geo::kPi / 2;
+    if (x == -1) return -geo::kPi / 2;
     if (std::isnan(x)) throw num::InvalidCall("ArcSin: NaN");
     return std::atan(x / num::Sqr(1 - num::Pow(x, 2)));
 }
 
-}  // namespace mAAlgorit
+}  // namespace astro

@@ -7,7 +7,7 @@
 #include "num/Number.h"
 #include "num/RuntimeError.h"
 
-namespace mAAlgorit {
+namespace astro {
 
 namespace {
 
@@ -53,4 +53,4 @@ double JulianCentury(double JD) { return num::Finite((JD - kJ2000) / kDaysPerCen
 
 double JulianCenturyToJD(double T) { return num::Finite(T * kDaysPerCentury + kJ2000, "JulianCenturyToJD"); }
 
-}  // namespace mAAlgorit
+}  // namespace astro

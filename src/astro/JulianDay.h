@@ -1,7 +1,7 @@
 // Julian Day and Julian centuries: the time scale of the solar ephemeris.
 #pragma once
 
-namespace mAAlgorit {
+namespace astro {
 
 // Julian Day (days) of a calendar date. Year and Month are rounded to whole numbers
 // (halves to even; Month to 16 bits, Year to 32 bits); Day may carry a fraction of a
@@ -17,4 +17,4 @@ double JulianCentury(double JD);
 // JulianCentury up to rounding.
 double JulianCenturyToJD(double T);
 
-}  // namespace mAAlgorit
+}  // namespace astro

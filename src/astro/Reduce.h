@@ -10,7 +10,7 @@
 
 #include <cmath>
 
-namespace mAAlgorit {
+namespace astro {
 
 // x while x <= period; otherwise x minus as many periods as leave it in (0, period]
 // (an exact multiple gives `period`, not 0). Negative x is returned unchanged.
@@ -29,4 +29,4 @@ inline double ReduceTo0To360(double x) {
     return r == 0 ? 0.0 : r + 360;
 }
 
-}  // namespace mAAlgorit
+}  // namespace astro

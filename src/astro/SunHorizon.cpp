@@ -12,10 +12,10 @@
 #include "geo/Angles.h"
 #include "num/Number.h"
 
-using mGeo::DegToRad;
-using mGeo::RadToDeg;
+using geo::DegToRad;
+using geo::RadToDeg;
 
-namespace mAAlgorit {
+namespace astro {
 
 namespace {
 
@@ -100,4 +100,4 @@ double SunElevation(double Latitude, double Longitude, double Year, double Month
     return 90 - (h.zenith - r);
 }
 
-}  // namespace mAAlgorit
+}  // namespace astro

@@ -5,7 +5,7 @@
 // clock time (summer time included), Zone and Summer (hours, as in SunTimes.h).
 #pragma once
 
-namespace mAAlgorit {
+namespace astro {
 
 // Azimuth of the Sun, degrees from north through east, 0..360. Where
 // cos(latitude) * sin(zenith distance) is 0.001 or less (the Sun within a few
@@ -19,4 +19,4 @@ double SunAzimuth(double Latitude, double Longitude, double Year, double Month, 
 double SunElevation(double Latitude, double Longitude, double Year, double Month, double Day,
                     double Hours, double Minutes, double Seconds, double Zone, double Summer);
 
-}  // namespace mAAlgorit
+}  // namespace astro

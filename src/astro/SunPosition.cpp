@@ -12,10 +12,10 @@
 #include "geo/Angles.h"
 #include "num/Number.h"
 
-using mGeo::DegToRad;
-using mGeo::RadToDeg;
+using geo::DegToRad;
+using geo::RadToDeg;
 
-namespace mAAlgorit {
+namespace astro {
 
 namespace {
 
@@ -81,4 +81,4 @@ double EquationOfTime(double T) {
     return 4 * RadToDeg(E);
 }
 
-}  // namespace mAAlgorit
+}  // namespace astro

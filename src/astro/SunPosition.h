@@ -3,7 +3,7 @@
 // Angles are in degrees; the non-finite results of absurd T raise the overflow error.
 #pragma once
 
-namespace mAAlgorit {
+namespace astro {
 
 // Geometric mean longitude L0 of the Sun, degrees, reduced to 0..360 (360 itself
 // can be returned, 0 only for an exact multiple of 360 below zero or zero itself).
@@ -38,4 +38,4 @@ double SunDeclination(double T);
 // solar time is ahead of mean time.
 double EquationOfTime(double T);
 
-}  // namespace mAAlgorit
+}  // namespace astro

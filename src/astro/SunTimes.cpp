@@ -12,10 +12,10 @@
 #include "geo/Angles.h"
 #include "num/Number.h"
 
-using mGeo::DegToRad;
-using mGeo::RadToDeg;
+using geo::DegToRad;
+using geo::RadToDeg;
 
-namespace mAAlgorit {
+namespace astro {
 
 namespace {
 
@@ -119,4 +119,4 @@ double TransitLocal(double /*Latitude*/, double Longitude, double Year, double M
     return ToLocalFraction(m, Zone, Summer);
 }
 
-}  // namespace mAAlgorit
+}  // namespace astro

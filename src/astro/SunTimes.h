@@ -17,7 +17,7 @@
 
 #include "num/RuntimeError.h"
 
-namespace mAAlgorit {
+namespace astro {
 
 // Why a date has no sunrise and sunset at a place.
 enum class NoRiseOrSetReason {
@@ -67,4 +67,4 @@ double TransitLocal(double Latitude, double Longitude, double Year, double Month
 double SunsetLocal(double Latitude, double Longitude, double Year, double Month, double Day,
                    double Zone, double Summer);
 
-}  // namespace mAAlgorit
+}  // namespace astro

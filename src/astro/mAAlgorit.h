@@ -1,4 +1,4 @@
-// mAAlgorit, the solar ephemeris of Talpor: Julian Day, the Sun's position, the
+// The solar ephemeris of Talpor: Julian Day, the Sun's position, the
 // local times of sunrise, transit and sunset, and its azimuth and elevation.
 #pragma once
 

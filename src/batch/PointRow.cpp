@@ -46,12 +46,12 @@ FieldAngle PastedAngle(const entry::SexagesimalAngle& pasted) {
 // themselves, since their 15-digit form is those digits and zeros and the text's number
 // is the double nearest to them.
 double ReadAngle(const FieldAngle& a, bool negative) {
-    return mGeo::DMSToDeg(static_cast<std::int16_t>(a.deg), static_cast<std::int16_t>(a.min), a.sec, negative);
+    return geo::DMSToDeg(static_cast<std::int16_t>(a.deg), static_cast<std::int16_t>(a.min), a.sec, negative);
 }
 
 // A UTM coordinate as its field holds it once pasted: written with 2 decimals and read back.
 double PastedMetres(double metres) {
-    return mText::FieldValue(num::Format(metres, convert::kMetresPattern));
+    return entry::FieldValue(num::Format(metres, convert::kMetresPattern));
 }
 
 struct Height {
@@ -66,13 +66,13 @@ Height ReadHeight(std::string_view text) {
     if (plain->empty()) return {};
     double h = 0;
     try {
-        h = mText::FieldValue(*plain);
+        h = entry::FieldValue(*plain);
     } catch (const num::RuntimeError&) {
         h = HUGE_VAL;
     }
     if (!(h >= entry::kMinHeight && h <= entry::kMaxHeight))
         return {0, "altura fuera de límites " + Quoted(text) + " (" + entry::HeightRangeText() + ")"};
-    return {mText::FieldValue(num::Format(h, kHeightPattern)), {}};
+    return {entry::FieldValue(num::Format(h, kHeightPattern)), {}};
 }
 
 RowPoint Geographic(const entry::PastedPoint& p, double h) {
@@ -151,16 +151,16 @@ convert::Result Convert(const Input& input, const Conversion& c) {
 
 // The point on WGS84 whose altitude a row gets: the typed one (a UTM point's mirror) from
 // WGS84, the converted one to WGS84 (none from the grid, which leaves the height on ED50).
-std::optional<mGeo::GeoPoint> Wgs84Point(const RowPoint& point, const convert::Result& r, const Conversion& c) {
+std::optional<geo::GeoPoint> Wgs84Point(const RowPoint& point, const convert::Result& r, const Conversion& c) {
     if (c.direction == convert::Direction::ED50ToWGS84) {
         if (!TransformsHeight(c.method) || !r.point) return std::nullopt;
         return r.point;
     }
     if (point.kind == RowPoint::Kind::Geographic)
-        return mGeo::GeoPoint{point.geographic.lat, point.geographic.lon, point.geographic.h};
+        return geo::GeoPoint{point.geographic.lat, point.geographic.lon, point.geographic.h};
     try {
-        const mGeo::LatLon mirror = convert::MirrorOf(point.utm, c.direction);
-        return mGeo::GeoPoint{mirror.lat, mirror.lon, point.utm.h};
+        const geo::LatLon mirror = convert::MirrorOf(point.utm, c.direction);
+        return geo::GeoPoint{mirror.lat, mirror.lon, point.utm.h};
     } catch (const num::RuntimeError&) {
         return std::nullopt;
     }
@@ -169,9 +169,9 @@ std::optional<mGeo::GeoPoint> Wgs84Point(const RowPoint& point, const convert::R
 // With Conversion::altitude, the altitude of a converted point (RowResult::altitude).
 void AddAltitude(const RowPoint& point, const Conversion& c, RowResult& out) {
     if (!c.altitude || c.grids == nullptr || !out.error.empty()) return;
-    if (const std::optional<mGeo::GeoPoint> p = Wgs84Point(point, out.result, c)) {
+    if (const std::optional<geo::GeoPoint> p = Wgs84Point(point, out.result, c)) {
         const convert::Altitude a = convert::AltitudeOf(p->lat, p->lon, p->h, c.grids->Geoid());
-        if (a.answer == mGeo::GridAnswer::Done) out.altitude = a.H;
+        if (a.answer == geo::GridAnswer::Done) out.altitude = a.H;
     }
 }
 

@@ -28,7 +28,7 @@ std::string Joined(const Parts&... parts) {
 
 // 40º 25' 3,1234" followed by the hemisphere (degrees and minutes never negative).
 std::string DMSCaption(double value, std::string_view hemisphere) {
-    const mGeo::DMS d = mGeo::DegToDMS(value);
+    const geo::DMS d = geo::DegToDMS(value);
     const std::string deg = num::Format(std::abs(d.deg), "#,##0º ");
     const std::string min = num::Format(d.min, "#,##0' ");
     const std::string sec = num::Format(num::Round(d.sec, 4), kSecondsPattern);
@@ -40,9 +40,9 @@ std::string DMSCaption(double value, std::string_view hemisphere) {
 Accuracy AccuracyOf(ParameterSet set) {
     switch (set) {
         case ParameterSet::IGN:
-            return {mGeo::IGN.PrecX, mGeo::IGN.PrecY, mGeo::IGN.PrecZ};
+            return {geo::IGN.PrecX, geo::IGN.PrecY, geo::IGN.PrecZ};
         case ParameterSet::NIMA:
-            return {mGeo::NIMA.PrecX, mGeo::NIMA.PrecY, mGeo::NIMA.PrecZ};
+            return {geo::NIMA.PrecX, geo::NIMA.PrecY, geo::NIMA.PrecZ};
         case ParameterSet::SPED2ETV2:
         case ParameterSet::PENR2009:
         case ParameterSet::BALR2009:
@@ -96,13 +96,13 @@ std::string SetToolTip(ParameterSet set) {
 
 std::string AltitudeCaption(const Altitude& altitude) {
     switch (altitude.answer) {
-        case mGeo::GridAnswer::Done:
+        case geo::GridAnswer::Done:
             return Joined(kAltitude, std::string_view(" = "),
                           num::Format(num::Round(altitude.H, 1), "#,##0.0"),
                           std::string_view(" m"));
-        case mGeo::GridAnswer::Outside:
+        case geo::GridAnswer::Outside:
             return Joined(kAltitude, std::string_view(": fuera del geoide"));
-        case mGeo::GridAnswer::Unavailable:
+        case geo::GridAnswer::Unavailable:
             break;
     }
     return Joined(kAltitude, std::string_view(": no disponible"));
@@ -110,21 +110,21 @@ std::string AltitudeCaption(const Altitude& altitude) {
 
 std::string AltitudeToolTip(const Altitude& altitude, std::string_view problem) {
     switch (altitude.answer) {
-        case mGeo::GridAnswer::Done:
+        case geo::GridAnswer::Done:
             return Joined(std::string_view("Ondulación del geoide N = "),
                           num::Format(num::Round(altitude.N, 2), "#,##0.00"),
                           std::string_view(" m; altitud sobre el nivel medio del mar en Alicante "
                                            "= altura sobre el elipsoide WGS84 − N"));
-        case mGeo::GridAnswer::Outside:
+        case geo::GridAnswer::Outside:
             return "El punto queda fuera de la rejilla del geoide EGM08-REDNAP (España "
                    "peninsular y Baleares)";
-        case mGeo::GridAnswer::Unavailable:
+        case geo::GridAnswer::Unavailable:
             break;
     }
     return std::string(problem);
 }
 
-std::string GridFactorsToolTip(const mGeo::GridFactors& factors) {
+std::string GridFactorsToolTip(const geo::GridFactors& factors) {
     // Whole seconds first, so that 59,6" carries into the minutes.
     const double total = std::round(std::fabs(factors.convergence) * 3600);
     const double deg = std::floor(total / 3600);

@@ -71,6 +71,6 @@ inline constexpr const char* kNoWgs84HeightAltitudeTip =
 // The zone result's tooltip: "Convergencia de meridianos = 1º 12' 30"; factor de escala
 // = 0,9996123", the convergence to whole seconds with a minus sign west of the central
 // meridian, the point scale factor to 7 decimals.
-std::string GridFactorsToolTip(const mGeo::GridFactors& factors);
+std::string GridFactorsToolTip(const geo::GridFactors& factors);
 
 }  // namespace convert

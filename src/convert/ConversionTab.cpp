@@ -17,8 +17,8 @@
 namespace convert {
 namespace detail {
 
-TabControls ControlsOf(app::FormModel& form, Tab tab) {
-    auto F = [&form](const char* name, int index = -1) -> app::Control& {
+TabControls ControlsOf(form::FormModel& form, Tab tab) {
+    auto F = [&form](const char* name, int index = -1) -> form::Control& {
         return form.Get(name, index);
     };
     if (tab == Tab::WGS84ToED50) {
@@ -40,14 +40,14 @@ TabControls ControlsOf(app::FormModel& form, Tab tab) {
     return c;
 }
 
-std::int16_t IntegerValue(const app::Control& field) {
-    return num::CInt(mText::FieldValue(field.text));
+std::int16_t IntegerValue(const form::Control& field) {
+    return num::CInt(entry::FieldValue(field.text));
 }
 
 namespace {
 
-double SecondsValue(const app::Control& field, bool round) {
-    const double s = mText::FieldValue(field.text);
+double SecondsValue(const form::Control& field, bool round) {
+    const double s = entry::FieldValue(field.text);
     return round ? num::Round(s, 4) : s;
 }
 
@@ -56,41 +56,41 @@ double SecondsValue(const app::Control& field, bool round) {
 double ReadLatitude(const TabControls& c, bool roundSeconds) {
     const std::int16_t deg = IntegerValue(c.latDeg);
     const std::int16_t min = IntegerValue(c.latMin);
-    return mGeo::DMSToDeg(deg, min, SecondsValue(c.latSec, roundSeconds), false);
+    return geo::DMSToDeg(deg, min, SecondsValue(c.latSec, roundSeconds), false);
 }
 
 double ReadLongitude(const TabControls& c, bool roundSeconds) {
     const std::int16_t deg = IntegerValue(c.lonDeg);
     const std::int16_t min = IntegerValue(c.lonMin);
-    return mGeo::DMSToDeg(deg, min, SecondsValue(c.lonSec, roundSeconds), c.west.value);
+    return geo::DMSToDeg(deg, min, SecondsValue(c.lonSec, roundSeconds), c.west.value);
 }
 
-std::int16_t ZoneOfList(const app::Control& list) {
+std::int16_t ZoneOfList(const form::Control& list) {
     return num::CInt(num::Val(list.ListText()));
 }
 
-void MirrorToUTM(const TabControls& c, const mGeo::UTMPoint& p, bool round) {
-    mText::SetFieldText(c.utmE, num::Format(round ? num::Round(p.E, 2) : p.E, kMetresPattern));
-    mText::SetFieldText(c.utmN, num::Format(round ? num::Round(p.N, 2) : p.N, kMetresPattern));
+void MirrorToUTM(const TabControls& c, const geo::UTMPoint& p, bool round) {
+    entry::SetFieldText(c.utmE, num::Format(round ? num::Round(p.E, 2) : p.E, kMetresPattern));
+    entry::SetFieldText(c.utmN, num::Format(round ? num::Round(p.N, 2) : p.N, kMetresPattern));
     // The list holds "29", "30" and "31".
     c.zoneList.listIndex = InZones(p) ? p.zone - 29 : 1;
 }
 
-void MirrorToGeographic(app::FormModel& form, const TabControls& c, mGeo::LatLon p,
+void MirrorToGeographic(form::FormModel& form, const TabControls& c, geo::LatLon p,
                         bool roundSeconds) {
     auto seconds = [roundSeconds](double s) {
         return num::Format(roundSeconds ? num::Round(s, 4) : s, kSecondsPattern);
     };
-    const mGeo::DMS lat = mGeo::DegToDMS(p.lat);
-    mText::SetFieldText(c.latDeg, std::to_string(lat.deg));
-    mText::SetFieldText(c.latMin, std::to_string(lat.min));
-    mText::SetFieldText(c.latSec, seconds(lat.sec));
+    const geo::DMS lat = geo::DegToDMS(p.lat);
+    entry::SetFieldText(c.latDeg, std::to_string(lat.deg));
+    entry::SetFieldText(c.latMin, std::to_string(lat.min));
+    entry::SetFieldText(c.latSec, seconds(lat.sec));
 
-    const mGeo::DMS lon = mGeo::DegToDMS(p.lon);
-    mText::SetFieldText(c.lonDeg, std::to_string(std::abs(lon.deg)));
+    const geo::DMS lon = geo::DegToDMS(p.lon);
+    entry::SetFieldText(c.lonDeg, std::to_string(std::abs(lon.deg)));
     form.SelectOption(p.lon < 0 ? c.west : c.east);
-    mText::SetFieldText(c.lonMin, std::to_string(lon.min));
-    mText::SetFieldText(c.lonSec, seconds(lon.sec));
+    entry::SetFieldText(c.lonMin, std::to_string(lon.min));
+    entry::SetFieldText(c.lonSec, seconds(lon.sec));
 }
 
 namespace {
@@ -102,9 +102,9 @@ struct Height {
     std::exception_ptr error;
 };
 
-Height ReadHeight(const app::Control& field) {
+Height ReadHeight(const form::Control& field) {
     try {
-        return {mText::FieldValue(field.text), nullptr};
+        return {entry::FieldValue(field.text), nullptr};
     } catch (...) {
         return {0, std::current_exception()};
     }
@@ -123,13 +123,13 @@ auto Convert(const Method& m, const Input& p, Tab tab, Grids& grids) {
     return Helmert(p, tab);
 }
 
-void WriteAltitude(app::Control& label, const Altitude& a, Grids& grids) {
+void WriteAltitude(form::Control& label, const Altitude& a, Grids& grids) {
     label.text = AltitudeCaption(a);
     label.toolTip = AltitudeToolTip(a, grids.Geoid().Problem());
 }
 
 // Tab 0: the altitude of the typed WGS84 point, in the frame it was typed in.
-void WriteTypedAltitude(app::Control* label, double lat, double lon, double h, Grids& grids) {
+void WriteTypedAltitude(form::Control* label, double lat, double lon, double h, Grids& grids) {
     if (label != nullptr) WriteAltitude(*label, AltitudeOf(lat, lon, h, grids.Geoid()), grids);
 }
 
@@ -137,18 +137,18 @@ void WriteTypedAltitude(app::Control* label, double lat, double lon, double h, G
 // frame's height and altitude; outside zones 29-31 the tab's out-of-area method runs
 // instead of the height copy, and the UTM frame's altitude line goes back to its
 // initial text. Answers whether the click goes on.
-bool WriteUtmMirror(app::FormModel& form, app::Platform& platform, const TabControls& c, Tab tab,
-                    const mGeo::UTMPoint& mirror, bool round) {
+bool WriteUtmMirror(form::FormModel& form, form::Platform& platform, const TabControls& c, Tab tab,
+                    const geo::UTMPoint& mirror, bool round) {
     MirrorToUTM(c, mirror, round);
     if (!InZones(mirror)) {
         if (c.utmAltitude != nullptr) {
-            c.utmAltitude->text = app::kTypedAltitude;
-            c.utmAltitude->toolTip = app::kTypedAltitudeTip;
+            c.utmAltitude->text = form::kTypedAltitude;
+            c.utmAltitude->toolTip = form::kTypedAltitudeTip;
         }
         ShowInvalidArea(form, platform, tab);
         return false;
     }
-    mText::SetFieldText(c.utmHeight, c.geoHeight.text);
+    entry::SetFieldText(c.utmHeight, c.geoHeight.text);
     if (c.utmAltitude != nullptr && c.geoAltitude != nullptr) {
         c.utmAltitude->text = c.geoAltitude->text;
         c.utmAltitude->toolTip = c.geoAltitude->toolTip;
@@ -156,31 +156,31 @@ bool WriteUtmMirror(app::FormModel& form, app::Platform& platform, const TabCont
     return true;
 }
 
-void WriteGeographicMirror(app::FormModel& form, const TabControls& c, mGeo::LatLon mirror,
+void WriteGeographicMirror(form::FormModel& form, const TabControls& c, geo::LatLon mirror,
                            bool round) {
     MirrorToGeographic(form, c, mirror, round);
     // A typed UTM point beyond the geographic fields' limits (south of 35º, say) has no
     // degrees those fields may hold: they are left empty rather than hold a value their
     // own check would refuse.
-    app::Control* fields[] = {&c.latDeg, &c.latMin, &c.latSec, &c.lonDeg, &c.lonMin, &c.lonSec};
-    for (const app::Control* field : fields) {
+    form::Control* fields[] = {&c.latDeg, &c.latMin, &c.latSec, &c.lonDeg, &c.lonMin, &c.lonSec};
+    for (const form::Control* field : fields) {
         if (entry::HoldsCheckedValue(form, *field)) continue;
-        for (app::Control* clear : fields) mText::SetFieldText(*clear, "");
+        for (form::Control* clear : fields) entry::SetFieldText(*clear, "");
         break;
     }
-    mText::SetFieldText(c.geoHeight, c.utmHeight.text);
+    entry::SetFieldText(c.geoHeight, c.utmHeight.text);
 }
 
 // The grid file could not be opened: nothing of an earlier conversion stays beside
 // the button the user pressed, and the box says why.
-void ShowGridUnavailable(app::FormModel& form, app::Platform& platform, Tab tab, Grids& grids) {
+void ShowGridUnavailable(form::FormModel& form, form::Platform& platform, Tab tab, Grids& grids) {
     ResetResults(form, tab);
     platform.MsgBox(grids.Shift().Problem() +
                         "\r\nLos métodos Bursa Wolf 7p y Molodensky 3p siguen disponibles.",
-                    "Talpor", app::MsgIcon::Exclamation, app::MsgButtons::OK, app::MsgResult::OK);
+                    "Talpor", form::MsgIcon::Exclamation, form::MsgButtons::OK, form::MsgResult::OK);
 }
 
-void WriteResults(app::FormModel& form, app::Platform& platform, Grids& grids, const TabControls& c,
+void WriteResults(form::FormModel& form, form::Platform& platform, Grids& grids, const TabControls& c,
                   Tab tab, const Result& r) {
     if (r.status == Status::OutsideArea) {
         ShowInvalidArea(form, platform, tab);
@@ -219,10 +219,10 @@ void WriteResults(app::FormModel& form, app::Platform& platform, Grids& grids, c
     c.resN.values = {r.utm->N};
     c.resZone.text = ZoneCaption(r.utm->zoneText);
     c.resZone.toolTip = GridFactorsToolTip(
-        mGeo::UTMGridFactors(r.point->lat, r.point->lon, r.utm->zone, TargetEllipsoid(tab)));
+        geo::UTMGridFactors(r.point->lat, r.point->lon, r.utm->zone, TargetEllipsoid(tab)));
 }
 
-void ConvertGeographic(app::FormModel& form, app::Platform& platform, Grids& grids,
+void ConvertGeographic(form::FormModel& form, form::Platform& platform, Grids& grids,
                        const TabControls& c, Tab tab, const Method& method, bool round) {
     const bool tab0 = tab == Tab::WGS84ToED50;
     GeographicInput p;
@@ -249,11 +249,11 @@ void ConvertGeographic(app::FormModel& form, app::Platform& platform, Grids& gri
     WriteResults(form, platform, grids, c, tab, r);
 }
 
-void ConvertUtm(app::FormModel& form, app::Platform& platform, Grids& grids, const TabControls& c,
+void ConvertUtm(form::FormModel& form, form::Platform& platform, Grids& grids, const TabControls& c,
                 Tab tab, const Method& method, bool round) {
     UtmInput p;
-    p.E = mText::FieldValue(c.utmE.text);
-    p.N = mText::FieldValue(c.utmN.text);
+    p.E = entry::FieldValue(c.utmE.text);
+    p.N = entry::FieldValue(c.utmN.text);
     p.zone = ZoneOfList(c.zoneList);
     const Height h = ReadHeight(c.utmHeight);
     p.h = h.value;
@@ -272,14 +272,14 @@ void ConvertUtm(app::FormModel& form, app::Platform& platform, Grids& grids, con
 
 }  // namespace
 
-std::vector<app::Control*> ResultLabels(const TabControls& c) {
-    std::vector<app::Control*> labels = {&c.resLat, &c.resLon, &c.resHeight, &c.resE, &c.resN, &c.resZone};
-    for (app::Control* line : {c.geoAltitude, c.utmAltitude, c.resAltitude})
+std::vector<form::Control*> ResultLabels(const TabControls& c) {
+    std::vector<form::Control*> labels = {&c.resLat, &c.resLon, &c.resHeight, &c.resE, &c.resN, &c.resZone};
+    for (form::Control* line : {c.geoAltitude, c.utmAltitude, c.resAltitude})
         if (line != nullptr) labels.push_back(line);
     return labels;
 }
 
-void ConvertClick(app::FormModel& form, app::Platform& platform, Grids& grids, Tab tab,
+void ConvertClick(form::FormModel& form, form::Platform& platform, Grids& grids, Tab tab,
                   const Method& method, bool round) {
     const TabControls c = ControlsOf(form, tab);
     const bool utm = tab == Tab::WGS84ToED50 ? Tab0ReadsUtm(form) : Tab1ReadsUtm(form);
@@ -289,7 +289,7 @@ void ConvertClick(app::FormModel& form, app::Platform& platform, Grids& grids, T
                                    {&c.latDeg, &c.latMin, &c.latSec, &c.lonDeg, &c.lonMin, &c.lonSec, &c.geoHeight});
     if (!checked) return;
     // Whatever the click writes next is of the point as typed now.
-    for (app::Control* label : ResultLabels(c)) label->stale = false;
+    for (form::Control* label : ResultLabels(c)) label->stale = false;
     if (utm) {
         ConvertUtm(form, platform, grids, c, tab, method, round);
     } else {
@@ -300,28 +300,28 @@ void ConvertClick(app::FormModel& form, app::Platform& platform, Grids& grids, T
 // The latitude and longitude results go back to their initial captions and the UTM
 // results get the tab's own texts; no height or altitude stays beside results that
 // were reset.
-void ResetResults(app::FormModel& form, Tab tab) {
+void ResetResults(form::FormModel& form, Tab tab) {
     const bool tab0 = tab == Tab::WGS84ToED50;
     const TabControls c = ControlsOf(form, tab);
-    c.resLat.text = app::kInitialGeoResult;
-    c.resLon.text = app::kInitialGeoResult;
-    c.resHeight.text = app::kHeightResult;
+    c.resLat.text = form::kInitialGeoResult;
+    c.resLon.text = form::kInitialGeoResult;
+    c.resHeight.text = form::kHeightResult;
     c.resHeight.toolTip.clear();
     if (c.resAltitude != nullptr) {
-        c.resAltitude->text = app::kAltitudeResult;
+        c.resAltitude->text = form::kAltitudeResult;
         c.resAltitude->toolTip.clear();
     }
     c.resZone.toolTip.clear();
-    for (app::Control* result : {&c.resLat, &c.resLon, &c.resE, &c.resN}) result->values.clear();
+    for (form::Control* result : {&c.resLat, &c.resLon, &c.resE, &c.resN}) result->values.clear();
     c.resE.text = tab0 ? "E= 0,0 ±1,5" : "E= 0,0";
     c.resN.text = tab0 ? "N= 0,0 ±1,5" : "N= 0,0";
     c.resZone.text = tab0 ? "Huso= ?" : "Huso=";
 }
 
-void ShowInvalidArea(app::FormModel& form, app::Platform& platform, Tab tab) {
+void ShowInvalidArea(form::FormModel& form, form::Platform& platform, Tab tab) {
     ResetResults(form, tab);
     platform.MsgBox("Transformación válida solamente para la península y Baleares", "Talpor",
-                    app::MsgIcon::Exclamation, app::MsgButtons::OK, app::MsgResult::OK);
+                    form::MsgIcon::Exclamation, form::MsgButtons::OK, form::MsgResult::OK);
 }
 
 }  // namespace detail
@@ -330,25 +330,25 @@ using detail::Tab;
 
 using detail::Method;
 
-void CmdED50Helmert_Click(app::FormModel& form, app::Platform& platform, Grids& grids) {
+void CmdED50Helmert_Click(form::FormModel& form, form::Platform& platform, Grids& grids) {
     detail::ConvertClick(form, platform, grids, Tab::WGS84ToED50, {}, true);
 }
 
-void CmdWGS84Helmert_Click(app::FormModel& form, app::Platform& platform, Grids& grids) {
+void CmdWGS84Helmert_Click(form::FormModel& form, form::Platform& platform, Grids& grids) {
     detail::ConvertClick(form, platform, grids, Tab::ED50ToWGS84, {}, true);
 }
 
 // Tab 1 takes its typed seconds as they are and writes its mirrored eastings,
 // northings and seconds without rounding them first; tab 0 rounds both. Where a value
 // falls on a half of the last shown digit the two tabs therefore show it differently.
-void CmdED50Molodensky_Click(app::FormModel& form, app::Platform& platform, Grids& grids) {
+void CmdED50Molodensky_Click(form::FormModel& form, form::Platform& platform, Grids& grids) {
     const bool ign = form.Get("OptMWGS84", 0).value;
     detail::ConvertClick(form, platform, grids, Tab::WGS84ToED50,
                          {Method::Molodensky, ign ? MolodenskySet::IGN : MolodenskySet::NIMA},
                          true);
 }
 
-void CmdWGS84Molodensky_Click(app::FormModel& form, app::Platform& platform, Grids& grids) {
+void CmdWGS84Molodensky_Click(form::FormModel& form, form::Platform& platform, Grids& grids) {
     const bool ign = form.Get("OptMED50", 2).value;
     detail::ConvertClick(form, platform, grids, Tab::ED50ToWGS84,
                          {Method::Molodensky, ign ? MolodenskySet::IGN : MolodenskySet::NIMA},
@@ -356,24 +356,24 @@ void CmdWGS84Molodensky_Click(app::FormModel& form, app::Platform& platform, Gri
 }
 
 // Both tabs round as the Helmert buttons do.
-void CmdED50Rejilla_Click(app::FormModel& form, app::Platform& platform, Grids& grids) {
+void CmdED50Rejilla_Click(form::FormModel& form, form::Platform& platform, Grids& grids) {
     detail::ConvertClick(form, platform, grids, Tab::WGS84ToED50, {Method::Grid}, true);
 }
 
-void CmdWGS84Rejilla_Click(app::FormModel& form, app::Platform& platform, Grids& grids) {
+void CmdWGS84Rejilla_Click(form::FormModel& form, form::Platform& platform, Grids& grids) {
     detail::ConvertClick(form, platform, grids, Tab::ED50ToWGS84, {Method::Grid}, true);
 }
 
-void MarkResultsStale(app::FormModel& form, int tab) {
+void MarkResultsStale(form::FormModel& form, int tab) {
     const detail::TabControls c = detail::ControlsOf(form, tab == 0 ? Tab::WGS84ToED50 : Tab::ED50ToWGS84);
-    for (app::Control* label : detail::ResultLabels(c)) label->stale = true;
+    for (form::Control* label : detail::ResultLabels(c)) label->stale = true;
 }
 
-void ShowInvalidAreaED50(app::FormModel& form, app::Platform& platform) {
+void ShowInvalidAreaED50(form::FormModel& form, form::Platform& platform) {
     detail::ShowInvalidArea(form, platform, Tab::WGS84ToED50);
 }
 
-void ShowInvalidAreaWGS84(app::FormModel& form, app::Platform& platform) {
+void ShowInvalidAreaWGS84(form::FormModel& form, form::Platform& platform) {
     detail::ShowInvalidArea(form, platform, Tab::ED50ToWGS84);
 }
 

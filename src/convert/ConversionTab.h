@@ -20,37 +20,37 @@ using Tab = Direction;
 
 // The controls one conversion tab reads and writes.
 struct TabControls {
-    app::Control& latDeg;  // latitude degrees, minutes, seconds (always north)
-    app::Control& latMin;
-    app::Control& latSec;
-    app::Control& lonDeg;  // longitude degrees, minutes, seconds
-    app::Control& lonMin;
-    app::Control& lonSec;
-    app::Control& west;  // longitude hemisphere buttons
-    app::Control& east;
-    app::Control& geoHeight;  // height (metres) of the geographic frame
-    app::Control& utmE;       // easting, northing (metres) and zone list of the UTM frame
-    app::Control& utmN;
-    app::Control& zoneList;
-    app::Control& utmHeight;  // height (metres) of the UTM frame
-    app::Control& resLat;     // result labels
-    app::Control& resLon;
-    app::Control& resHeight;
-    app::Control& resE;
-    app::Control& resN;
-    app::Control& resZone;
+    form::Control& latDeg;  // latitude degrees, minutes, seconds (always north)
+    form::Control& latMin;
+    form::Control& latSec;
+    form::Control& lonDeg;  // longitude degrees, minutes, seconds
+    form::Control& lonMin;
+    form::Control& lonSec;
+    form::Control& west;  // longitude hemisphere buttons
+    form::Control& east;
+    form::Control& geoHeight;  // height (metres) of the geographic frame
+    form::Control& utmE;       // easting, northing (metres) and zone list of the UTM frame
+    form::Control& utmN;
+    form::Control& zoneList;
+    form::Control& utmHeight;  // height (metres) of the UTM frame
+    form::Control& resLat;     // result labels
+    form::Control& resLon;
+    form::Control& resHeight;
+    form::Control& resE;
+    form::Control& resN;
+    form::Control& resZone;
     // Altitude lines: tab 0 has one in each input frame (of the typed WGS84 point),
     // tab 1 one beside its result height; nullptr where the tab has none.
-    app::Control* geoAltitude = nullptr;
-    app::Control* utmAltitude = nullptr;
-    app::Control* resAltitude = nullptr;
+    form::Control* geoAltitude = nullptr;
+    form::Control* utmAltitude = nullptr;
+    form::Control* resAltitude = nullptr;
 };
 
-TabControls ControlsOf(app::FormModel& form, Tab tab);
+TabControls ControlsOf(form::FormModel& form, Tab tab);
 
 // Whole degrees or minutes in a field: its number to 16 bits, halves to even. Throws
 // the overflow error beyond −32768..32767.
-std::int16_t IntegerValue(const app::Control& field);
+std::int16_t IntegerValue(const form::Control& field);
 
 // Latitude (decimal degrees, north) and longitude (decimal degrees, negative when the
 // west button is selected) from the degree, minute and second fields. With
@@ -59,17 +59,17 @@ double ReadLatitude(const TabControls& c, bool roundSeconds);
 double ReadLongitude(const TabControls& c, bool roundSeconds);
 
 // Zone number from the selected item of the zone list (no thousands handling).
-std::int16_t ZoneOfList(const app::Control& list);
+std::int16_t ZoneOfList(const form::Control& list);
 
 // Writes the projected point (metres) into the UTM fields with "#,##0.00", rounded to
 // 2 decimals first when `round`, and selects the list item of its zone; outside zones
 // 29-31 the list shows "30".
-void MirrorToUTM(const TabControls& c, const mGeo::UTMPoint& p, bool round);
+void MirrorToUTM(const TabControls& c, const geo::UTMPoint& p, bool round);
 
 // Writes a point (decimal degrees) into the degree, minute and second fields (seconds
 // with "#,##0.0000", rounded to 4 decimals first when `roundSeconds`) and selects the
 // west button for a negative longitude, the east one otherwise.
-void MirrorToGeographic(app::FormModel& form, const TabControls& c, mGeo::LatLon p,
+void MirrorToGeographic(form::FormModel& form, const TabControls& c, geo::LatLon p,
                         bool roundSeconds);
 
 // The button's method: Helmert, Molodensky with the set of the tab's option buttons,
@@ -97,18 +97,18 @@ struct Method {
 // longitude, height (and altitude) captions are written, then the three UTM lines.
 // On tab 0 the typed point's altitude is written as soon as the point and its height
 // are read.
-void ConvertClick(app::FormModel& form, app::Platform& platform, Grids& grids, Tab tab,
+void ConvertClick(form::FormModel& form, form::Platform& platform, Grids& grids, Tab tab,
                   const Method& method, bool round);
 
 // The out-of-area method of the tab: resets its results (ResetResults) and tells the
 // user.
-void ShowInvalidArea(app::FormModel& form, app::Platform& platform, Tab tab);
+void ShowInvalidArea(form::FormModel& form, form::Platform& platform, Tab tab);
 
 // Resets the latitude, longitude, height, altitude and UTM results of the tab to their
 // initial captions, with no tooltip.
-void ResetResults(app::FormModel& form, Tab tab);
+void ResetResults(form::FormModel& form, Tab tab);
 
 // The result labels and altitude lines of a tab: what goes stale when its point changes.
-std::vector<app::Control*> ResultLabels(const TabControls& c);
+std::vector<form::Control*> ResultLabels(const TabControls& c);
 
 }  // namespace convert::detail

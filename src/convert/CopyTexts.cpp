@@ -23,7 +23,7 @@ struct Frame {
     bool result = false;
 };
 
-std::optional<Frame> FrameOf(app::FormModel& form, const app::Control& control) {
+std::optional<Frame> FrameOf(form::FormModel& form, const form::Control& control) {
     static constexpr struct {
         std::string_view name;
         int tab;
@@ -31,7 +31,7 @@ std::optional<Frame> FrameOf(app::FormModel& form, const app::Control& control) 
     } kFrames[] = {{"Frame5(0)", 0, true}, {"Frame6", 0, true},  {"Frame1(1)", 1, true},
                    {"Frame4", 1, true},    {"Frame1(0)", 0, false}, {"Frame7", 0, false},
                    {"Frame9(1)", 1, false}, {"Frame2", 1, false}};
-    for (const app::Control* c = &control; c != nullptr; c = form.Container(*c)) {
+    for (const form::Control* c = &control; c != nullptr; c = form.Container(*c)) {
         const std::string text = c->id.Text();
         for (const auto& f : kFrames)
             if (text == f.name) return Frame{text, f.tab, f.result};
@@ -48,9 +48,9 @@ std::string Lines(std::initializer_list<std::string> lines) {
     return out;
 }
 
-std::string UtmText(const mGeo::UTMPoint& p) { return entry::UtmPointText(p.zoneText, p.E, p.N); }
+std::string UtmText(const geo::UTMPoint& p) { return entry::UtmPointText(p.zoneText, p.E, p.N); }
 
-CopyTexts ResultTexts(app::FormModel& form, Tab tab) {
+CopyTexts ResultTexts(form::FormModel& form, Tab tab) {
     const detail::TabControls c = detail::ControlsOf(form, tab);
     CopyTexts t;
     if (c.resLat.stale) return t;  // the previous point's: nothing to copy until converted again
@@ -65,13 +65,13 @@ CopyTexts ResultTexts(app::FormModel& form, Tab tab) {
     return t;
 }
 
-CopyTexts InputTexts(app::FormModel& form, Tab tab, const std::string& frame) {
+CopyTexts InputTexts(form::FormModel& form, Tab tab, const std::string& frame) {
     const detail::TabControls c = detail::ControlsOf(form, tab);
     CopyTexts t;
     const bool geoFrame = frame == "Frame1(0)" || frame == "Frame9(1)";
     // The clicked frame's lines as shown.
     if (geoFrame) {
-        const auto dms = [](const app::Control& d, const app::Control& m, const app::Control& s) {
+        const auto dms = [](const form::Control& d, const form::Control& m, const form::Control& s) {
             return d.text + "º " + m.text + "' " + s.text + "\"";
         };
         t.result = Lines({"Latitud " + dms(c.latDeg, c.latMin, c.latSec) + " N",
@@ -85,24 +85,24 @@ CopyTexts InputTexts(app::FormModel& form, Tab tab, const std::string& frame) {
     // The typed point, read as the conversion buttons read it, and only once every field
     // read holds a value its check has passed: a field still being typed gives no point.
     const bool utmInput = tab == Tab::WGS84ToED50 ? Tab0ReadsUtm(form) : Tab1ReadsUtm(form);
-    const std::vector<const app::Control*> read =
-        utmInput ? std::vector<const app::Control*>{&c.utmE, &c.utmN}
-                 : std::vector<const app::Control*>{&c.latDeg, &c.latMin, &c.latSec,
+    const std::vector<const form::Control*> read =
+        utmInput ? std::vector<const form::Control*>{&c.utmE, &c.utmN}
+                 : std::vector<const form::Control*>{&c.latDeg, &c.latMin, &c.latSec,
                                                     &c.lonDeg, &c.lonMin, &c.lonSec};
-    for (const app::Control* field : read)
+    for (const form::Control* field : read)
         if (!entry::HoldsCheckedValue(form, *field)) return t;
     try {
         if (utmInput) {
             UtmInput p;
-            p.E = mText::FieldValue(c.utmE.text);
-            p.N = mText::FieldValue(c.utmN.text);
+            p.E = entry::FieldValue(c.utmE.text);
+            p.N = entry::FieldValue(c.utmN.text);
             p.zone = detail::ZoneOfList(c.zoneList);
-            const mGeo::LatLon g = MirrorOf(p, tab);
+            const geo::LatLon g = MirrorOf(p, tab);
             t.decimalDegrees = entry::DecimalDegreesText(g.lat, g.lon);
-            mGeo::UTMPoint u;
+            geo::UTMPoint u;
             u.E = p.E;
             u.N = p.N;
-            u.zoneText = std::to_string(p.zone) + mGeo::UTMBandLetter(g.lat);
+            u.zoneText = std::to_string(p.zone) + geo::UTMBandLetter(g.lat);
             t.utm = UtmText(u);
         } else {
             GeographicInput p;
@@ -119,7 +119,7 @@ CopyTexts InputTexts(app::FormModel& form, Tab tab, const std::string& frame) {
 
 }  // namespace
 
-std::optional<CopyTexts> ConversionCopyTexts(app::FormModel& form, const app::Control& control) {
+std::optional<CopyTexts> ConversionCopyTexts(form::FormModel& form, const form::Control& control) {
     const std::optional<Frame> f = FrameOf(form, control);
     if (!f) return std::nullopt;
     const Tab tab = f->tab == 0 ? Tab::WGS84ToED50 : Tab::ED50ToWGS84;

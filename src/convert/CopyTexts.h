@@ -19,6 +19,6 @@ using entry::CopyTexts;
 // Frame2) give the point typed in the frame the tab has enabled, in the form it was
 // typed and turned into the other (as the conversion buttons read it). nullopt for a
 // control of no conversion frame.
-std::optional<CopyTexts> ConversionCopyTexts(app::FormModel& form, const app::Control& control);
+std::optional<CopyTexts> ConversionCopyTexts(form::FormModel& form, const form::Control& control);
 
 }  // namespace convert

@@ -20,12 +20,12 @@ namespace {
 // An angular shift (arc-seconds) in decimal degrees, sign kept. Taken through the
 // sexagesimal conversion, not as shift / 3600: the two differ in the last bit.
 double ShiftDegrees(double seconds) {
-    return mGeo::DMSToDeg(0, 0, seconds, false);
+    return geo::DMSToDeg(0, 0, seconds, false);
 }
 
-ParameterSet SetOf(mGeo::HelmertZone zone) {
-    if (zone == mGeo::HelmertZone::ZNW99) return ParameterSet::ZNW99;
-    if (zone == mGeo::HelmertZone::BAL99) return ParameterSet::BAL99;
+ParameterSet SetOf(geo::HelmertZone zone) {
+    if (zone == geo::HelmertZone::ZNW99) return ParameterSet::ZNW99;
+    if (zone == geo::HelmertZone::BAL99) return ParameterSet::BAL99;
     return ParameterSet::EST99;
 }
 
@@ -35,25 +35,25 @@ ParameterSet SetOf(MolodenskySet set) {
 
 // lat, lon (decimal degrees) and h (metres) on the source datum to geocentric
 // coordinates on the target datum with the set of `zone`.
-mGeo::Geocentric HelmertGeocentric(double lat, double lon, double h, Direction direction,
-                                   mGeo::HelmertZone zone) {
-    const mGeo::Geocentric g = mGeo::GeoToGeocentric(lat, lon, h, SourceEllipsoid(direction));
-    return mGeo::HelmertTransform(g.X, g.Y, g.Z,
+geo::Geocentric HelmertGeocentric(double lat, double lon, double h, Direction direction,
+                                   geo::HelmertZone zone) {
+    const geo::Geocentric g = geo::GeoToGeocentric(lat, lon, h, SourceEllipsoid(direction));
+    return geo::HelmertTransform(g.X, g.Y, g.Z,
                                   direction == Direction::WGS84ToED50
-                                      ? mGeo::HelmertDirection::WGS84ToED50
-                                      : mGeo::HelmertDirection::ED50ToWGS84,
-                                  mGeo::ParametersOf(zone));
+                                      ? geo::HelmertDirection::WGS84ToED50
+                                      : geo::HelmertDirection::ED50ToWGS84,
+                                  geo::ParametersOf(zone));
 }
 
 // Helmert with the set of `zone`, from lat, lon (decimal degrees) and h (metres) on
 // the source datum.
 void HelmertFrom(Result& r, double lat, double lon, double h, Direction direction,
-                 mGeo::HelmertZone zone) {
+                 geo::HelmertZone zone) {
     r.set = SetOf(zone);
-    const mGeo::Ellipsoid& target = TargetEllipsoid(direction);
-    const mGeo::Geocentric t = HelmertGeocentric(lat, lon, h, direction, zone);
-    r.point = mGeo::GeocentricToGeo(t.X, t.Y, t.Z, target);
-    r.utm = mGeo::GeoToUTM(r.point->lat, r.point->lon, target);
+    const geo::Ellipsoid& target = TargetEllipsoid(direction);
+    const geo::Geocentric t = HelmertGeocentric(lat, lon, h, direction, zone);
+    r.point = geo::GeocentricToGeo(t.X, t.Y, t.Z, target);
+    r.utm = geo::GeoToUTM(r.point->lat, r.point->lon, target);
     r.status = Status::Converted;
 }
 
@@ -61,8 +61,8 @@ void HelmertFrom(Result& r, double lat, double lon, double h, Direction directio
 // datum). A UTM point comes here as its mirror, so typed in UTM or in degrees a point
 // gets one set and one area.
 void HelmertAt(Result& r, double lat, double lon, double h, Direction direction) {
-    const mGeo::HelmertZone zone = mGeo::HelmertZoneOfGeo(lat, lon);
-    if (zone == mGeo::HelmertZone::None) {
+    const geo::HelmertZone zone = geo::HelmertZoneOfGeo(lat, lon);
+    if (zone == geo::HelmertZone::None) {
         r.status = Status::OutsideArea;
         return;
     }
@@ -71,12 +71,12 @@ void HelmertAt(Result& r, double lat, double lon, double h, Direction direction)
 
 // The Molodensky point on the target datum. The shifts are always those of ED50 to
 // WGS84 on the International ellipsoid.
-mGeo::GeoPoint MolodenskyPoint(double lat, double lon, double h, Direction direction,
+geo::GeoPoint MolodenskyPoint(double lat, double lon, double h, Direction direction,
                                MolodenskySet set) {
-    const mGeo::MolodenskyShifts s =
-        mGeo::MolodenskyShift(lat, lon, h, set == MolodenskySet::IGN ? mGeo::IGN : mGeo::NIMA);
+    const geo::MolodenskyShifts s =
+        geo::MolodenskyShift(lat, lon, h, set == MolodenskySet::IGN ? geo::IGN : geo::NIMA);
     const bool inverse = direction == Direction::WGS84ToED50;
-    mGeo::GeoPoint p;
+    geo::GeoPoint p;
     p.lat = inverse ? lat - ShiftDegrees(s.dLatSec) : lat + ShiftDegrees(s.dLatSec);
     p.lon = inverse ? lon - ShiftDegrees(s.dLonSec) : lon + ShiftDegrees(s.dLonSec);
     p.h = inverse ? h - s.dH : h + s.dH;
@@ -87,32 +87,32 @@ void MolodenskyFrom(Result& r, double lat, double lon, double h, Direction direc
                     MolodenskySet set) {
     r.set = SetOf(set);
     r.point = MolodenskyPoint(lat, lon, h, direction, set);
-    r.utm = mGeo::GeoToUTM(r.point->lat, r.point->lon, TargetEllipsoid(direction));
+    r.utm = geo::GeoToUTM(r.point->lat, r.point->lon, TargetEllipsoid(direction));
     r.status = Status::Converted;
 }
 
-ParameterSet SetOf(mGeo::ShiftGrid grid) {
-    if (grid == mGeo::ShiftGrid::PENR2009) return ParameterSet::PENR2009;
-    if (grid == mGeo::ShiftGrid::BALR2009) return ParameterSet::BALR2009;
+ParameterSet SetOf(geo::ShiftGrid grid) {
+    if (grid == geo::ShiftGrid::PENR2009) return ParameterSet::PENR2009;
+    if (grid == geo::ShiftGrid::BALR2009) return ParameterSet::BALR2009;
     return ParameterSet::SPED2ETV2;
 }
 
 // The grid moves latitude and longitude; the height goes through as typed.
 void GridFrom(Result& r, double lat, double lon, double h, Direction direction,
-              const mGeo::IgnShiftGrids& grids) {
-    const mGeo::GridShift s =
+              const geo::IgnShiftGrids& grids) {
+    const geo::GridShift s =
         direction == Direction::ED50ToWGS84 ? grids.ToETRS89(lat, lon) : grids.ToED50(lat, lon);
-    if (s.answer == mGeo::GridAnswer::Unavailable) {
+    if (s.answer == geo::GridAnswer::Unavailable) {
         r.status = Status::GridUnavailable;
         return;
     }
-    if (s.answer == mGeo::GridAnswer::Outside) {
+    if (s.answer == geo::GridAnswer::Outside) {
         r.status = Status::OutsideArea;
         return;
     }
     r.set = SetOf(s.grid);
-    r.point = mGeo::GeoPoint{s.point.lat, s.point.lon, h};
-    r.utm = mGeo::GeoToUTM(s.point.lat, s.point.lon, TargetEllipsoid(direction));
+    r.point = geo::GeoPoint{s.point.lat, s.point.lon, h};
+    r.utm = geo::GeoToUTM(s.point.lat, s.point.lon, TargetEllipsoid(direction));
     r.status = Status::Converted;
 }
 
@@ -152,12 +152,12 @@ UtmConversion FromUtm(const UtmInput& point, Direction direction, const Method& 
 
 }  // namespace
 
-const mGeo::Ellipsoid& SourceEllipsoid(Direction direction) {
-    return mGeo::Ellipsoids[direction == Direction::WGS84ToED50 ? mGeo::kWGS84 : mGeo::kED50];
+const geo::Ellipsoid& SourceEllipsoid(Direction direction) {
+    return geo::Ellipsoids[direction == Direction::WGS84ToED50 ? geo::kWGS84 : geo::kED50];
 }
 
-const mGeo::Ellipsoid& TargetEllipsoid(Direction direction) {
-    return mGeo::Ellipsoids[direction == Direction::WGS84ToED50 ? mGeo::kED50 : mGeo::kWGS84];
+const geo::Ellipsoid& TargetEllipsoid(Direction direction) {
+    return geo::Ellipsoids[direction == Direction::WGS84ToED50 ? geo::kED50 : geo::kWGS84];
 }
 
 std::string_view NameOf(ParameterSet set) {
@@ -173,11 +173,11 @@ std::string_view NameOf(ParameterSet set) {
         case ParameterSet::NIMA:
             return "NIMA";
         case ParameterSet::SPED2ETV2:
-            return mGeo::NameOf(mGeo::ShiftGrid::SPED2ETV2);
+            return geo::NameOf(geo::ShiftGrid::SPED2ETV2);
         case ParameterSet::PENR2009:
-            return mGeo::NameOf(mGeo::ShiftGrid::PENR2009);
+            return geo::NameOf(geo::ShiftGrid::PENR2009);
         case ParameterSet::BALR2009:
-            return mGeo::NameOf(mGeo::ShiftGrid::BALR2009);
+            return geo::NameOf(geo::ShiftGrid::BALR2009);
     }
     return "";
 }
@@ -187,15 +187,15 @@ bool IsGrid(ParameterSet set) {
            set == ParameterSet::BALR2009;
 }
 
-mGeo::UTMPoint MirrorOf(const GeographicInput& point, Direction direction) {
-    return mGeo::GeoToUTM(point.lat, point.lon, SourceEllipsoid(direction));
+geo::UTMPoint MirrorOf(const GeographicInput& point, Direction direction) {
+    return geo::GeoToUTM(point.lat, point.lon, SourceEllipsoid(direction));
 }
 
-mGeo::LatLon MirrorOf(const UtmInput& point, Direction direction) {
-    return mGeo::UTMToGeo(point.E, point.N, point.zone, SourceEllipsoid(direction), "N");
+geo::LatLon MirrorOf(const UtmInput& point, Direction direction) {
+    return geo::UTMToGeo(point.E, point.N, point.zone, SourceEllipsoid(direction), "N");
 }
 
-bool InZones(const mGeo::UTMPoint& point) {
+bool InZones(const geo::UTMPoint& point) {
     return point.zone >= 29 && point.zone <= 31;
 }
 
@@ -227,7 +227,7 @@ UtmConversion Molodensky(const UtmInput& point, Direction direction, MolodenskyS
 }
 
 // Batches. Each step of a point is the one-point call's, in its order; only the
-// latitude iterations of Helmert are run for several points together, by mGeo's batch
+// latitude iterations of Helmert are run for several points together, by geo's batch
 // GeocentricToGeo, which gives the one-point call's doubles.
 namespace {
 
@@ -236,7 +236,7 @@ void Fail(PointResult& r, const num::RuntimeError& e) {
     r.error = static_cast<std::uint8_t>(e.Number());
 }
 
-void SetUtm(PointResult& r, const mGeo::UTMPoint& u) {
+void SetUtm(PointResult& r, const geo::UTMPoint& u) {
     r.E = u.E;
     r.N = u.N;
     r.zone = u.zone;
@@ -245,11 +245,11 @@ void SetUtm(PointResult& r, const mGeo::UTMPoint& u) {
 }
 
 // The target point is known: its projection ends the conversion.
-void ProjectTarget(PointResult& r, const mGeo::GeoPoint& p, Direction direction) {
+void ProjectTarget(PointResult& r, const geo::GeoPoint& p, Direction direction) {
     r.point = p;
     r.hasPoint = true;
     try {
-        SetUtm(r, mGeo::GeoToUTM(p.lat, p.lon, TargetEllipsoid(direction)));
+        SetUtm(r, geo::GeoToUTM(p.lat, p.lon, TargetEllipsoid(direction)));
         r.status = Status::Converted;
     } catch (const num::RuntimeError& e) {
         Fail(r, e);
@@ -258,7 +258,7 @@ void ProjectTarget(PointResult& r, const mGeo::GeoPoint& p, Direction direction)
 
 // An ellipsoid on which GeoToUTM cannot fail for latitudes within ±90 and
 // longitudes within ±360 (see UTMZoneOf).
-bool RegularEllipsoid(const mGeo::Ellipsoid& ell) {
+bool RegularEllipsoid(const geo::Ellipsoid& ell) {
     return ell.A > 0 && ell.A <= 1e10 && ell.InvF >= 1 && ell.InvF <= 1e300 && ell.E2 >= 0 &&
            ell.E2 < 1;
 }
@@ -270,7 +270,7 @@ bool PassesZoneTest(const GeographicInput& p, Direction direction, PointResult& 
     int zone;
     if (p.lat >= -90 && p.lat <= 90 && p.lon >= -360 && p.lon <= 360 &&
         RegularEllipsoid(SourceEllipsoid(direction))) {
-        zone = mGeo::UTMZoneOf(p.lat, p.lon);
+        zone = geo::UTMZoneOf(p.lat, p.lon);
     } else {
         try {
             zone = MirrorOf(p, direction).zone;
@@ -299,8 +299,8 @@ template <typename Prepare>
 void HelmertPart(std::size_t begin, std::size_t end, Direction direction,
                  std::span<PointResult> out, const Prepare& prepare) {
     constexpr std::size_t kBlock = 256;
-    mGeo::Geocentric geocentric[kBlock];
-    mGeo::GeoPoint target[kBlock];
+    geo::Geocentric geocentric[kBlock];
+    geo::GeoPoint target[kBlock];
     int error[kBlock];
     std::size_t index[kBlock];
     for (std::size_t b = begin; b < end; b += kBlock) {
@@ -311,8 +311,8 @@ void HelmertPart(std::size_t begin, std::size_t end, Direction direction,
             r = PointResult{};
             Typed t;
             if (!prepare(i, r, t)) continue;
-            const mGeo::HelmertZone zone = mGeo::HelmertZoneOfGeo(t.lat, t.lon);
-            if (zone == mGeo::HelmertZone::None) {
+            const geo::HelmertZone zone = geo::HelmertZoneOfGeo(t.lat, t.lon);
+            if (zone == geo::HelmertZone::None) {
                 r.status = Status::OutsideArea;
                 continue;
             }
@@ -325,7 +325,7 @@ void HelmertPart(std::size_t begin, std::size_t end, Direction direction,
                 Fail(r, err);
             }
         }
-        mGeo::GeocentricToGeo(std::span(geocentric, m), TargetEllipsoid(direction),
+        geo::GeocentricToGeo(std::span(geocentric, m), TargetEllipsoid(direction),
                               std::span(target, m), std::span(error, m));
         for (std::size_t k = 0; k < m; ++k) {
             PointResult& r = out[index[k]];
@@ -342,7 +342,7 @@ void HelmertPart(std::size_t begin, std::size_t end, Direction direction,
 void MolodenskyTo(PointResult& r, const Typed& t, Direction direction, MolodenskySet set) {
     r.set = SetOf(set);
     r.hasSet = true;
-    mGeo::GeoPoint p;
+    geo::GeoPoint p;
     try {
         p = MolodenskyPoint(t.lat, t.lon, t.h, direction, set);
     } catch (const num::RuntimeError& e) {
@@ -355,7 +355,7 @@ void MolodenskyTo(PointResult& r, const Typed& t, Direction direction, Molodensk
 // A UTM point's mirror, the typed point in degrees: false where it fails.
 bool UtmTyped(const UtmInput& p, Direction direction, PointResult& r, Typed& t) {
     try {
-        const mGeo::LatLon m = MirrorOf(p, direction);
+        const geo::LatLon m = MirrorOf(p, direction);
         t = {m.lat, m.lon, p.h};
         return true;
     } catch (const num::RuntimeError& e) {
@@ -409,7 +409,7 @@ Result ResultOf(const PointResult& b) {
     if (b.hasSet) r.set = b.set;
     if (b.hasPoint) r.point = b.point;
     if (b.hasUtm) {
-        mGeo::UTMPoint u;
+        geo::UTMPoint u;
         u.E = b.E;
         u.N = b.N;
         u.zone = b.zone;
@@ -474,7 +474,7 @@ void Molodensky(std::span<const UtmInput> points, Direction direction, Molodensk
 }
 
 GeographicConversion IgnGrid(const GeographicInput& point, Direction direction,
-                             const mGeo::IgnShiftGrids& grids) {
+                             const geo::IgnShiftGrids& grids) {
     return FromGeographic(point, direction,
                           [direction, &grids](Result& r, double lat, double lon, double h) {
                               GridFrom(r, lat, lon, h, direction, grids);
@@ -482,18 +482,18 @@ GeographicConversion IgnGrid(const GeographicInput& point, Direction direction,
 }
 
 UtmConversion IgnGrid(const UtmInput& point, Direction direction,
-                      const mGeo::IgnShiftGrids& grids) {
+                      const geo::IgnShiftGrids& grids) {
     return FromUtm(point, direction,
                    [direction, &grids](Result& r, double lat, double lon, double h) {
                        GridFrom(r, lat, lon, h, direction, grids);
                    });
 }
 
-Altitude AltitudeOf(double lat, double lon, double h, const mGeo::IgnGeoid& geoid) {
-    const mGeo::IgnGeoid::Undulation u = geoid.At(lat, lon);
+Altitude AltitudeOf(double lat, double lon, double h, const geo::IgnGeoid& geoid) {
+    const geo::IgnGeoid::Undulation u = geoid.At(lat, lon);
     Altitude a;
     a.answer = u.answer;
-    if (u.answer == mGeo::GridAnswer::Done) {
+    if (u.answer == geo::GridAnswer::Done) {
         a.N = u.N;
         a.H = h - u.N;
     }

@@ -26,8 +26,8 @@ namespace convert {
 enum class Direction { WGS84ToED50 = 0, ED50ToWGS84 = 1 };
 
 // Ellipsoid of the typed point (source) and of the results (target).
-const mGeo::Ellipsoid& SourceEllipsoid(Direction direction);
-const mGeo::Ellipsoid& TargetEllipsoid(Direction direction);
+const geo::Ellipsoid& SourceEllipsoid(Direction direction);
+const geo::Ellipsoid& TargetEllipsoid(Direction direction);
 
 // The translation sets of "Molodensky 3p".
 enum class MolodenskySet { IGN, NIMA };
@@ -77,10 +77,10 @@ struct Result {
     Status status = Status::Failed;
     std::optional<ParameterSet> set;
     // The converted point on the target datum: decimal degrees, metres.
-    std::optional<mGeo::GeoPoint> point;
+    std::optional<geo::GeoPoint> point;
     // The converted point projected on the target ellipsoid: easting and northing
     // (metres), zone and zone text ("30T").
-    std::optional<mGeo::UTMPoint> utm;
+    std::optional<geo::UTMPoint> utm;
     // The error that stopped the computation (overflow, division by zero).
     std::optional<num::RuntimeError> error;
 };
@@ -89,13 +89,13 @@ struct Result {
 // ellipsoid, set also outside zones 29-31; only an error of that projection leaves it
 // unset.
 struct GeographicConversion : Result {
-    std::optional<mGeo::UTMPoint> mirror;
+    std::optional<geo::UTMPoint> mirror;
 };
 
 // UTM input: the mirror is the typed point in decimal degrees on the source
 // ellipsoid; only an error of the inverse projection leaves it unset.
 struct UtmConversion : Result {
-    std::optional<mGeo::LatLon> mirror;
+    std::optional<geo::LatLon> mirror;
 };
 
 // "Bursa Wolf 7p": the seven-parameter Helmert transformation through geocentric
@@ -120,27 +120,27 @@ UtmConversion Molodensky(const UtmInput& point, Direction direction, MolodenskyS
 // grids in use cover is converted; outside them the status is OutsideArea, and
 // GridUnavailable when `grids` has no grid open.
 GeographicConversion IgnGrid(const GeographicInput& point, Direction direction,
-                             const mGeo::IgnShiftGrids& grids);
-UtmConversion IgnGrid(const UtmInput& point, Direction direction, const mGeo::IgnShiftGrids& grids);
+                             const geo::IgnShiftGrids& grids);
+UtmConversion IgnGrid(const UtmInput& point, Direction direction, const geo::IgnShiftGrids& grids);
 
 // The altitude above mean sea level of a WGS84 point from the geoid EGM08-REDNAP
 // (WGS84 taken as ETRS89).
 struct Altitude {
-    mGeo::GridAnswer answer = mGeo::GridAnswer::Unavailable;  // Done: H and N are set
+    geo::GridAnswer answer = geo::GridAnswer::Unavailable;  // Done: H and N are set
     double H = 0;  // orthometric height (metres above mean sea level at Alicante)
     double N = 0;  // geoid undulation (metres): H = h − N
 };
 
 // lat, lon (decimal degrees) and h (metres above the WGS84 ellipsoid).
-Altitude AltitudeOf(double lat, double lon, double h, const mGeo::IgnGeoid& geoid);
+Altitude AltitudeOf(double lat, double lon, double h, const geo::IgnGeoid& geoid);
 
 // The mirror alone, as the calls above compute it. Throws the projection's run-time
 // error (overflow).
-mGeo::UTMPoint MirrorOf(const GeographicInput& point, Direction direction);
-mGeo::LatLon MirrorOf(const UtmInput& point, Direction direction);
+geo::UTMPoint MirrorOf(const GeographicInput& point, Direction direction);
+geo::LatLon MirrorOf(const UtmInput& point, Direction direction);
 
 // True for zones 29, 30 and 31, the zones the conversions accept.
-bool InZones(const mGeo::UTMPoint& point);
+bool InZones(const geo::UTMPoint& point);
 
 // One point's answer in a batch: the values of the one-point call's Result, flat (56
 // bytes here, against 208 of a Result). The mirror is not part of it (MirrorOf gives
@@ -148,7 +148,7 @@ bool InZones(const mGeo::UTMPoint& point);
 // where that projection could fail, which then fails the point as the one-point call
 // does.
 struct PointResult {
-    mGeo::GeoPoint point;       // when hasPoint: the converted point, decimal degrees, metres
+    geo::GeoPoint point;       // when hasPoint: the converted point, decimal degrees, metres
     double E = 0, N = 0;        // when hasUtm: its easting and northing (metres)
     Status status = Status::Failed;
     std::int16_t zone = 0;      // when hasUtm: its zone number

@@ -27,7 +27,7 @@ struct Cancelled {};
 // an error of any other kind on its way to the handler's error box.
 class ProgressWindow {
   public:
-    explicit ProgressWindow(app::Platform& platform) : platform_(platform) {}
+    explicit ProgressWindow(form::Platform& platform) : platform_(platform) {}
     ProgressWindow(const ProgressWindow&) = delete;
     ProgressWindow& operator=(const ProgressWindow&) = delete;
     ~ProgressWindow() { End(); }
@@ -46,7 +46,7 @@ class ProgressWindow {
     }
 
   private:
-    app::Platform& platform_;
+    form::Platform& platform_;
     bool shown_ = false;
 };
 
@@ -87,7 +87,7 @@ std::string SummaryMessage(const Summary& s, const std::string& input, const std
 
 }  // namespace
 
-void CmdFichero_Click(app::FormModel&, app::Platform& platform, int tab, convert::Grids& grids) {
+void CmdFichero_Click(form::FormModel&, form::Platform& platform, int tab, convert::Grids& grids) {
     const convert::Direction direction =
         tab == 0 ? convert::Direction::WGS84ToED50 : convert::Direction::ED50ToWGS84;
     const std::string input = platform.OpenFileName(
@@ -102,8 +102,8 @@ void CmdFichero_Click(app::FormModel&, app::Platform& platform, int tab, convert
     const int method = platform.ChooseItem(kTitle, "Método de transformación:", kMethodNames, 0);
     if (method < 0 || method >= static_cast<int>(kMethodNames.size())) return;
     if (kMethodOf[method] == Method::Grid && !grids.Shift().Problem().empty()) {
-        platform.MsgBox(grids.Shift().Problem(), kTitle, app::MsgIcon::Exclamation, app::MsgButtons::OK,
-                        app::MsgResult::OK);
+        platform.MsgBox(grids.Shift().Problem(), kTitle, form::MsgIcon::Exclamation, form::MsgButtons::OK,
+                        form::MsgResult::OK);
         return;
     }
     const std::string output = platform.SaveFileName(kTitle, Suggested(input, direction), kFilter);
@@ -114,7 +114,7 @@ void CmdFichero_Click(app::FormModel&, app::Platform& platform, int tab, convert
         progress.End();
         platform.MsgBox("No se ha podido convertir «" + FileName(input) + "»: " + why +
                             "\r\nNo se ha escrito ningún fichero.",
-                        kTitle, app::MsgIcon::Exclamation, app::MsgButtons::OK, app::MsgResult::OK);
+                        kTitle, form::MsgIcon::Exclamation, form::MsgButtons::OK, form::MsgResult::OK);
     };
     Descriptor in{::open(input.c_str(), O_RDONLY | O_CLOEXEC)};
     if (in.fd < 0) return fail(SystemErrorText(errno));
@@ -137,12 +137,12 @@ void CmdFichero_Click(app::FormModel&, app::Platform& platform, int tab, convert
         out.Commit();
         progress.End();
         platform.MsgBox(SummaryMessage(summary, input, output), kTitle,
-                        summary.failed > 0 ? app::MsgIcon::Exclamation : app::MsgIcon::Information,
-                        app::MsgButtons::OK, app::MsgResult::OK);
+                        summary.failed > 0 ? form::MsgIcon::Exclamation : form::MsgIcon::Information,
+                        form::MsgButtons::OK, form::MsgResult::OK);
     } catch (const Cancelled&) {
         progress.End();
         platform.MsgBox("Conversión cancelada: no se ha escrito ningún fichero.", kTitle,
-                        app::MsgIcon::Information, app::MsgButtons::OK, app::MsgResult::OK);
+                        form::MsgIcon::Information, form::MsgButtons::OK, form::MsgResult::OK);
     } catch (const RunError& e) {
         fail(e.what());
     }

@@ -14,6 +14,6 @@ namespace batch {
 // any of them cancelled ends it quietly. A cancelled or failed run leaves no output file
 // and says so; a finished one shows the counts, the first errors with their lines and the
 // file written. `grids` serve the grid method.
-void CmdFichero_Click(app::FormModel& form, app::Platform& platform, int tab, convert::Grids& grids);
+void CmdFichero_Click(form::FormModel& form, form::Platform& platform, int tab, convert::Grids& grids);
 
 }  // namespace batch

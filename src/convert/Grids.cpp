@@ -12,13 +12,13 @@ std::string UserGridFolder(std::string_view userDataFolder) {
 Grids::Grids(std::string dataFolder, std::string userGridFolder)
     : dataFolder_(std::move(dataFolder)), userGridFolder_(std::move(userGridFolder)) {}
 
-const mGeo::IgnShiftGrids& Grids::Shift() {
-    if (!shift_) shift_ = std::make_unique<mGeo::IgnShiftGrids>(dataFolder_, userGridFolder_);
+const geo::IgnShiftGrids& Grids::Shift() {
+    if (!shift_) shift_ = std::make_unique<geo::IgnShiftGrids>(dataFolder_, userGridFolder_);
     return *shift_;
 }
 
-const mGeo::IgnGeoid& Grids::Geoid() {
-    if (!geoid_) geoid_ = std::make_unique<mGeo::IgnGeoid>(dataFolder_);
+const geo::IgnGeoid& Grids::Geoid() {
+    if (!geoid_) geoid_ = std::make_unique<geo::IgnGeoid>(dataFolder_);
     return *geoid_;
 }
 

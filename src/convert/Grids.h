@@ -21,8 +21,8 @@ class Grids {
     // userGridFolder: the user's grid folder. "" for a folder there is none of.
     Grids(std::string dataFolder, std::string userGridFolder);
 
-    const mGeo::IgnShiftGrids& Shift();
-    const mGeo::IgnGeoid& Geoid();
+    const geo::IgnShiftGrids& Shift();
+    const geo::IgnGeoid& Geoid();
 
     const std::string& DataFolder() const { return dataFolder_; }
     const std::string& UserFolder() const { return userGridFolder_; }
@@ -30,8 +30,8 @@ class Grids {
   private:
     std::string dataFolder_;
     std::string userGridFolder_;
-    std::unique_ptr<mGeo::IgnShiftGrids> shift_;
-    std::unique_ptr<mGeo::IgnGeoid> geoid_;
+    std::unique_ptr<geo::IgnShiftGrids> shift_;
+    std::unique_ptr<geo::IgnGeoid> geoid_;
 };
 
 }  // namespace convert

@@ -41,18 +41,18 @@ const Group kTab1Utm{
     {{"LblUTM", 9}, {"LblUTM", 10}, {"LblUTM", 11}, {"LblLat", 65}, {"TxtUTMe", -1},
      {"TxtUTMn", -1}, {"CmbUsos2", -1}, {"TxtWGSg", 25}}};
 
-void Paint(app::FormModel& form, const Group& group, bool active) {
+void Paint(form::FormModel& form, const Group& group, bool active) {
     for (auto [name, index] : group.members)
-        form.Get(name, index).foreColor = active ? app::kButtonText : app::kGrey;
+        form.Get(name, index).foreColor = active ? form::kButtonText : form::kGrey;
 }
 
-void Show(app::FormModel& form, const Group& geographic, const Group& utm, InputMode mode,
+void Show(form::FormModel& form, const Group& geographic, const Group& utm, InputMode mode,
           bool utmFrameFirst) {
     bool geo = mode == InputMode::Geographic;
     Paint(form, geographic, geo);
     Paint(form, utm, !geo);
-    app::Control& geoFrame = form.Get(geographic.frame, geographic.frameIndex);
-    app::Control& utmFrame = form.Get(utm.frame, utm.frameIndex);
+    form::Control& geoFrame = form.Get(geographic.frame, geographic.frameIndex);
+    form::Control& utmFrame = form.Get(utm.frame, utm.frameIndex);
     if (utmFrameFirst) {
         utmFrame.enabled = !geo;
         geoFrame.enabled = geo;
@@ -64,33 +64,33 @@ void Show(app::FormModel& form, const Group& geographic, const Group& utm, Input
 
 }  // namespace
 
-void ShowInputModeTab0(app::FormModel& form, InputMode mode) {
+void ShowInputModeTab0(form::FormModel& form, InputMode mode) {
     Show(form, kTab0Geographic, kTab0Utm, mode, false);
 }
 
-void ShowInputModeTab1(app::FormModel& form, InputMode mode) {
+void ShowInputModeTab1(form::FormModel& form, InputMode mode) {
     Show(form, kTab1Geographic, kTab1Utm, mode, true);
 }
 
-void OptUTM_Click(app::FormModel& form, int index) {
+void OptUTM_Click(form::FormModel& form, int index) {
     if (index == 0) ShowInputModeTab0(form, InputMode::Geographic);
     if (index == 1) ShowInputModeTab0(form, InputMode::Utm);
 }
 
-void OptCoord_Click(app::FormModel& form, int index) {
+void OptCoord_Click(form::FormModel& form, int index) {
     if (index == 0) ShowInputModeTab1(form, InputMode::Utm);
     if (index == 1) ShowInputModeTab1(form, InputMode::Geographic);
 }
 
-bool Tab0ReadsUtm(const app::FormModel& form) {
+bool Tab0ReadsUtm(const form::FormModel& form) {
     return !form.Get(kTab0Geographic.frame, kTab0Geographic.frameIndex).enabled;
 }
 
-bool Tab1ReadsUtm(const app::FormModel& form) {
+bool Tab1ReadsUtm(const form::FormModel& form) {
     return !form.Get(kTab1Geographic.frame, kTab1Geographic.frameIndex).enabled;
 }
 
-void SelectShownMode(app::FormModel& form, int tab) {
+void SelectShownMode(form::FormModel& form, int tab) {
     if (tab == 0) form.SelectOption(form.Get("OptUTM", Tab0ReadsUtm(form) ? 1 : 0));
     if (tab == 1) form.SelectOption(form.Get("OptCoord", Tab1ReadsUtm(form) ? 0 : 1));
 }

@@ -10,25 +10,25 @@ namespace convert {
 enum class InputMode { Geographic, Utm };
 
 // Tab 0 ("WGS84  ->  ED50"): Frame1(0) geographic, Frame7 UTM.
-void ShowInputModeTab0(app::FormModel& form, InputMode mode);
+void ShowInputModeTab0(form::FormModel& form, InputMode mode);
 // Tab 1 ("ED50  ->  WGS84 "): Frame9(1) geographic, Frame2 UTM.
-void ShowInputModeTab1(app::FormModel& form, InputMode mode);
+void ShowInputModeTab1(form::FormModel& form, InputMode mode);
 
 // Click of OptUTM(index): 0 shows tab 0 geographic, 1 shows tab 0 UTM, others nothing.
-void OptUTM_Click(app::FormModel& form, int index);
+void OptUTM_Click(form::FormModel& form, int index);
 // Click of OptCoord(index): 0 shows tab 1 UTM, 1 shows tab 1 geographic, others nothing.
-void OptCoord_Click(app::FormModel& form, int index);
+void OptCoord_Click(form::FormModel& form, int index);
 
 // The mode a tab shows, read from its frames: tab 0 reads its UTM fields when Frame1(0)
 // is disabled, tab 1 when Frame9(1) is. The conversion buttons convert the frame the
 // user sees enabled, whatever the option buttons of the shared group say.
-bool Tab0ReadsUtm(const app::FormModel& form);
-bool Tab1ReadsUtm(const app::FormModel& form);
+bool Tab0ReadsUtm(const form::FormModel& form);
+bool Tab1ReadsUtm(const form::FormModel& form);
 
 // Selects the input-mode button of the frame the tab shows enabled (tab 0: OptUTM(0)
 // geographic or OptUTM(1) UTM; tab 1: OptCoord(1) or OptCoord(0)); other tabs nothing.
 // The four buttons are one group across both tabs, so leaving a tab for the other one
 // clears its button; run when a tab comes to the front, it shows one again.
-void SelectShownMode(app::FormModel& form, int tab);
+void SelectShownMode(form::FormModel& form, int tab);
 
 }  // namespace convert

@@ -50,13 +50,13 @@ struct GridEntry {
     const char* epsg;
 };
 
-GridEntry EntryOf(mGeo::ShiftGrid grid) {
+GridEntry EntryOf(geo::ShiftGrid grid) {
     switch (grid) {
-        case mGeo::ShiftGrid::PENR2009:
+        case geo::ShiftGrid::PENR2009:
             return {"España peninsular", "EPSG 9408, ED50 to ETRS89 (16)"};
-        case mGeo::ShiftGrid::BALR2009:
+        case geo::ShiftGrid::BALR2009:
             return {"Islas Baleares", "EPSG 9409, ED50 to ETRS89 (17)"};
-        case mGeo::ShiftGrid::SPED2ETV2:
+        case geo::ShiftGrid::SPED2ETV2:
             break;
     }
     return {"España peninsular y Baleares", "EPSG 15932, ED50 to ETRS89 (12)"};
@@ -65,13 +65,13 @@ GridEntry EntryOf(mGeo::ShiftGrid grid) {
 }  // namespace
 
 std::string GridSheet(Grids& grids) {
-    const mGeo::IgnShiftGrids& shift = grids.Shift();
+    const geo::IgnShiftGrids& shift = grids.Shift();
     std::string s =
         "Rejilla oficial del IGN (NTv2) entre ED50 y ETRS89\r\n"
         "Fuente: Instituto Geográfico Nacional de España (www.ign.es)\r\n";
-    for (const mGeo::IgnShiftGrids::InUse& g : shift.Grids()) {
+    for (const geo::IgnShiftGrids::InUse& g : shift.Grids()) {
         const GridEntry e = EntryOf(g.grid);
-        s += "\r\n" + std::string(mGeo::NameOf(g.grid)) + ": " + e.area + "\r\n";
+        s += "\r\n" + std::string(geo::NameOf(g.grid)) + ": " + e.area + "\r\n";
         s += "    " + std::string(e.epsg) + "; precisión 0,2 m\r\n";
         s += "    " + g.path + "\r\n";
     }
@@ -98,18 +98,18 @@ std::string GridSheet(Grids& grids) {
     return s;
 }
 
-void Command1_Click(app::FormModel&, app::Platform& platform, int index, Grids& grids) {
+void Command1_Click(form::FormModel&, form::Platform& platform, int index, Grids& grids) {
     if (index == 4 || index == 5) {
-        platform.MsgBox(GridSheet(grids), kGridTitle, app::MsgIcon::Information,
-                        app::MsgButtons::OK, app::MsgResult::OK);
+        platform.MsgBox(GridSheet(grids), kGridTitle, form::MsgIcon::Information,
+                        form::MsgButtons::OK, form::MsgResult::OK);
         return;
     }
     const char* sheet = nullptr;
     if (index == 0 || index == 2) sheet = kHelmertSheet;
     if (index == 1 || index == 3) sheet = kMolodenskySheet;
     if (!sheet) return;
-    platform.MsgBox(sheet, kTitle, app::MsgIcon::Information, app::MsgButtons::OK,
-                    app::MsgResult::OK);
+    platform.MsgBox(sheet, kTitle, form::MsgIcon::Information, form::MsgButtons::OK,
+                    form::MsgResult::OK);
 }
 
 }  // namespace convert

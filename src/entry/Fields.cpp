@@ -28,21 +28,21 @@ constexpr std::array<const FieldClass*, 34> kTxtWGSgClass = {
 // Seconds stay below 60: the largest value the field takes.
 constexpr double kMaxSeconds = 59.999999;
 
-bool IsUtmEast(const app::Control& f) {
+bool IsUtmEast(const form::Control& f) {
     return f.id.index == -1 && (f.id.name == "TxtUTMx" || f.id.name == "TxtUTMe");
 }
-bool IsUtmNorth(const app::Control& f) {
+bool IsUtmNorth(const form::Control& f) {
     return f.id.index == -1 && (f.id.name == "TxtUTMy" || f.id.name == "TxtUTMn");
 }
 
 // Longitude degrees on a conversion tab: 10 degrees west or 5 degrees east at most.
-double LongitudeMax(const app::FormModel& form, int westOption) {
+double LongitudeMax(const form::FormModel& form, int westOption) {
     return form.Get("OptLng", westOption).value ? kMaxWest : kMaxEast;
 }
 
 }  // namespace
 
-std::optional<FieldClass> ClassOf(const app::Control& field) {
+std::optional<FieldClass> ClassOf(const form::Control& field) {
     if (IsUtmEast(field) || IsUtmNorth(field)) return kUtm;
     if (field.id.name != "TxtWGSg") return std::nullopt;
     const int i = field.id.index;
@@ -52,9 +52,9 @@ std::optional<FieldClass> ClassOf(const app::Control& field) {
     return *cls;
 }
 
-bool IsCoordinateField(const app::Control& field) { return ClassOf(field).has_value(); }
+bool IsCoordinateField(const form::Control& field) { return ClassOf(field).has_value(); }
 
-std::optional<FieldRange> RangeOf(const app::FormModel& form, const app::Control& field) {
+std::optional<FieldRange> RangeOf(const form::FormModel& form, const form::Control& field) {
     if (IsUtmEast(field)) return FieldRange{"Coord. Este", kMinEasting, kMaxEasting, "#,##0.00"};
     if (IsUtmNorth(field)) return FieldRange{"Coord. Norte", kMinNorthing, kMaxNorthing, "#,##0.00"};
     std::optional<FieldClass> cls = ClassOf(field);
@@ -112,14 +112,14 @@ namespace {
 // The field's number, when its text reads as one number the same whichever way it is
 // read: as leaving the field will read it, and as the buttons read it as it stands
 // ("440721.5" reads 4407215 until leaving the field rewrites it).
-std::optional<double> ReadableValue(const app::Control& field) {
+std::optional<double> ReadableValue(const form::Control& field) {
     const std::optional<FieldClass> cls = ClassOf(field);
     if (!cls) return std::nullopt;
     const std::optional<std::string> plain = PlainNumberText(cls->name, field.text);
     if (!plain) return std::nullopt;
     try {
-        const double x = plain->empty() ? 0 : mText::FieldValue(*plain);
-        if (x != mText::FieldValue(field.text)) return std::nullopt;
+        const double x = plain->empty() ? 0 : entry::FieldValue(*plain);
+        if (x != entry::FieldValue(field.text)) return std::nullopt;
         return x;
     } catch (const num::RuntimeError&) {
         return std::nullopt;
@@ -128,15 +128,15 @@ std::optional<double> ReadableValue(const app::Control& field) {
 
 }  // namespace
 
-bool HoldsCheckedValue(const app::FormModel& form, const app::Control& field) {
+bool HoldsCheckedValue(const form::FormModel& form, const form::Control& field) {
     const std::optional<FieldRange> range = RangeOf(form, field);
     const std::optional<double> x = ReadableValue(field);
     return range && x && *x >= range->min && *x <= range->max;
 }
 
-bool FieldsChecked(app::FormModel& form, app::Platform& platform,
-                    std::initializer_list<app::Control*> fields) {
-    for (app::Control* field : fields) {
+bool FieldsChecked(form::FormModel& form, form::Platform& platform,
+                    std::initializer_list<form::Control*> fields) {
+    for (form::Control* field : fields) {
         if (HoldsCheckedValue(form, *field)) continue;
         form.focusRequest = nullptr;
         FieldLostFocus(form, platform, *field);
@@ -146,7 +146,7 @@ bool FieldsChecked(app::FormModel& form, app::Platform& platform,
     return true;
 }
 
-void FieldGotFocus(app::FormModel&, app::Control& field) {
+void FieldGotFocus(form::FormModel&, form::Control& field) {
     std::optional<FieldClass> cls = ClassOf(field);
     if (!cls) return;
     // Only the field's own number is rewritten for editing, from the value leaving the
@@ -156,41 +156,41 @@ void FieldGotFocus(app::FormModel&, app::Control& field) {
     if (plain && !plain->empty()) {
         const std::string written = field.text;
         field.text = *plain;
-        mText::SelectFieldText(field, cls->focusPattern);
-        if (field.maxLength > 0 && mText::CharLength(field.text) > field.maxLength) {
+        entry::SelectFieldText(field, cls->focusPattern);
+        if (field.maxLength > 0 && entry::CharLength(field.text) > field.maxLength) {
             field.text = written;  // a number far beyond the field's range: shown as typed
-            field.selLength = mText::CharLength(written);
+            field.selLength = entry::CharLength(written);
         }
     } else {
-        mText::SelectFieldText(field, "");
+        entry::SelectFieldText(field, "");
     }
-    field.backColor = app::kLightYellow;
+    field.backColor = form::kLightYellow;
 }
 
-void FieldKeyPress(app::FormModel&, app::Control& field, int& keyAscii) {
+void FieldKeyPress(form::FormModel&, form::Control& field, int& keyAscii) {
     std::optional<FieldClass> cls = ClassOf(field);
     if (!cls) return;
     if (cls->pointBecomesComma && keyAscii == '.') keyAscii = ',';
-    mText::FilterKey(field, keyAscii, cls->keyMode);
+    entry::FilterKey(field, keyAscii, cls->keyMode);
 }
 
-void FieldLostFocus(app::FormModel& form, app::Platform& platform, app::Control& field) {
+void FieldLostFocus(form::FormModel& form, form::Platform& platform, form::Control& field) {
     std::optional<FieldRange> range = RangeOf(form, field);
     if (!range) return;
     std::optional<std::string> plain = PlainNumberText(ClassOf(field)->name, field.text);
     if (!plain) plain = ExponentNumberText(field.text);
     if (!plain) {
-        mText::ShowLimits(platform, range->title, range->max, range->min, range->format);
+        entry::ShowLimits(platform, range->title, range->max, range->min, range->format);
         form.SetFocus(field);
-        field.backColor = app::kWhite;
+        field.backColor = form::kWhite;
         return;
     }
-    if (*plain != field.text) mText::SetFieldText(field, *plain);
-    mText::ValidateNumber(form, platform, field, range->title, range->max, range->min, range->format);
-    field.backColor = app::kWhite;
+    if (*plain != field.text) entry::SetFieldText(field, *plain);
+    entry::ValidateNumber(form, platform, field, range->title, range->max, range->min, range->format);
+    field.backColor = form::kWhite;
 }
 
-void HemisphereClick(app::FormModel& form, app::Platform& platform, const app::Control& option) {
+void HemisphereClick(form::FormModel& form, form::Platform& platform, const form::Control& option) {
     if (option.id.name != "OptLng") return;
     int degrees = -1;
     if (option.id.index == 0 || option.id.index == 1) degrees = 3;

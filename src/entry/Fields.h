@@ -18,7 +18,7 @@ namespace entry {
 struct FieldClass {
     char name;                 // 'D' degrees, 'M' minutes, 'S' seconds, 'H' height (m), 'U' UTM (m)
     const char* focusPattern;  // display pattern used when the field gains the focus
-    const char* keyMode;       // mText::FilterKey mode
+    const char* keyMode;       // entry::FilterKey mode
     bool pointBecomesComma;    // a typed "." enters as ","
 };
 
@@ -31,47 +31,47 @@ struct FieldRange {
 };
 
 // True for the controls these rules apply to: TxtWGSg(0..18, 25..33) and the four UTM fields.
-bool IsCoordinateField(const app::Control& field);
+bool IsCoordinateField(const form::Control& field);
 
 // The class of a coordinate field; nullopt for any other control.
-std::optional<FieldClass> ClassOf(const app::Control& field);
+std::optional<FieldClass> ClassOf(const form::Control& field);
 
 // The range of a coordinate field, read now: the longitude degrees TxtWGSg(3) and
 // TxtWGSg(16) allow up to 10 degrees when their "W" button (OptLng(0), OptLng(4)) is
 // selected and up to 5 otherwise. Degrees, minutes and seconds of arc; heights and
 // UTM coordinates in metres. nullopt for any other control.
-std::optional<FieldRange> RangeOf(const app::FormModel& form, const app::Control& field);
+std::optional<FieldRange> RangeOf(const form::FormModel& form, const form::Control& field);
 
 // True when the field's text is one number inside its range, as the check of leaving
 // the field leaves it ("" reads as 0). False for a text still being typed that the
 // check would refuse or clamp.
-bool HoldsCheckedValue(const app::FormModel& form, const app::Control& field);
+bool HoldsCheckedValue(const form::FormModel& form, const form::Control& field);
 
 // Before a button reads fields: each must hold a value its check has passed
 // (HoldsCheckedValue). A text the user could leave unchecked (say in a frame a paste
 // disabled while it was being typed) gets the check of leaving it; when that corrects
 // it or keeps it, with its message and focus, the answer is false and the button reads
 // nothing.
-bool FieldsChecked(app::FormModel& form, app::Platform& platform,
-                    std::initializer_list<app::Control*> fields);
+bool FieldsChecked(form::FormModel& form, form::Platform& platform,
+                    std::initializer_list<form::Control*> fields);
 
 // Focus gained: reformat without thousands points, select all, light-yellow background.
-void FieldGotFocus(app::FormModel& form, app::Control& field);
+void FieldGotFocus(form::FormModel& form, form::Control& field);
 
 // Key typed (character code in keyAscii, 8 = backspace): may turn "." into "," and
 // sets keyAscii to 0 when the key is refused.
-void FieldKeyPress(app::FormModel& form, app::Control& field, int& keyAscii);
+void FieldKeyPress(form::FormModel& form, form::Control& field, int& keyAscii);
 
 // Focus lost: the text is read by PlainNumberText; then the range check with the
 // "Limitaciones" message, clamp, reformat, white background. A corrected field asks for
 // the focus back (form.SetFocus). A text that is not one number gets the same message
 // and stays as it is, with the focus given back, so the user sees it was not taken.
-void FieldLostFocus(app::FormModel& form, app::Platform& platform, app::Control& field);
+void FieldLostFocus(form::FormModel& form, form::Platform& platform, form::Control& field);
 
 // A user's click that changed the hemisphere of a conversion tab's longitude (OptLng(0),
 // (1) on tab 0, OptLng(4), (5) on tab 1): its degrees field, TxtWGSg(3) or TxtWGSg(16),
 // is checked again against the new hemisphere's limit, with the message and correction
 // of leaving the field. Any other control: nothing.
-void HemisphereClick(app::FormModel& form, app::Platform& platform, const app::Control& option);
+void HemisphereClick(form::FormModel& form, form::Platform& platform, const form::Control& option);
 
 }  // namespace entry

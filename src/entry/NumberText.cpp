@@ -2,7 +2,7 @@
 
 #include "num/Number.h"
 
-namespace mText {
+namespace entry {
 
 std::string RemoveDots(std::string_view text) {
     std::string out;
@@ -20,7 +20,7 @@ std::string NormalizeNumber(std::string_view text) {
 
 double FieldValue(std::string_view text) { return num::Val(NormalizeNumber(text)); }
 
-}  // namespace mText
+}  // namespace entry
 
 namespace entry {
 namespace {
@@ -86,7 +86,7 @@ std::optional<std::string> PlainNumberText(char fieldClass, std::string_view tex
             return std::nullopt;
         }
     }
-    std::string digits = mText::RemoveDots(whole);
+    std::string digits = entry::RemoveDots(whole);
     std::string plain = sign + (digits.empty() ? "0" : digits);
     if (hasDecimals && !decimals.empty()) plain += "," + std::string(decimals);
     return plain;

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace mText {
+namespace entry {
 
 // The text without any "." (thousands points).
 std::string RemoveDots(std::string_view text);
@@ -20,7 +20,7 @@ std::string NormalizeNumber(std::string_view text);
 // number does not fit a double.
 double FieldValue(std::string_view text);
 
-}  // namespace mText
+}  // namespace entry
 
 namespace entry {
 

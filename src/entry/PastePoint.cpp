@@ -50,7 +50,7 @@ bool InAngle(const AngleFields& a, int i) { return i == a.deg || i == a.min || i
 
 // The point `field` belongs to, and whether it is the degrees field of its latitude (1)
 // or longitude (2) (0 otherwise).
-const PointLayout* PointOf(const app::Control& field, int& degreesOf) {
+const PointLayout* PointOf(const form::Control& field, int& degreesOf) {
     degreesOf = 0;
     for (const PointLayout& p : kPoints) {
         if (field.id.name == "TxtWGSg") {
@@ -70,15 +70,15 @@ const PointLayout* PointOf(const app::Control& field, int& degreesOf) {
 
 // Whole degrees and minutes and seconds to four decimals, the seconds carried into the
 // minutes and degrees when they round to 60.
-void WriteAngle(app::FormModel& form, const AngleFields& f, SexagesimalAngle a,
-                std::vector<app::Control*>& filled) {
+void WriteAngle(form::FormModel& form, const AngleFields& f, SexagesimalAngle a,
+                std::vector<form::Control*>& filled) {
     a = WithRoundedSeconds(a, num::Round(a.sec, 4));
     const double sec = a.sec;
     const std::pair<int, std::string> texts[] = {{f.deg, std::to_string(a.deg)},
                                                  {f.min, std::to_string(a.min)},
                                                  {f.sec, num::Format(sec, "#,##0.0000")}};
     for (const auto& [index, text] : texts) {
-        app::Control& c = form.Get("TxtWGSg", index);
+        form::Control& c = form.Get("TxtWGSg", index);
         c.text = text;
         c.selStart = 0;
         c.selLength = 0;
@@ -86,13 +86,13 @@ void WriteAngle(app::FormModel& form, const AngleFields& f, SexagesimalAngle a,
     }
 }
 
-void SelectHemisphere(app::FormModel& form, int positive, int negative, bool isNegative) {
+void SelectHemisphere(form::FormModel& form, int positive, int negative, bool isNegative) {
     if (positive >= 0) form.SelectOption(form.Get("OptLng", isNegative ? negative : positive));
 }
 
-void Refuse(app::Platform& platform, const std::string& why) {
-    platform.MsgBox("No se puede pegar la coordenada: " + why, "Talpor", app::MsgIcon::Exclamation,
-                    app::MsgButtons::OK, app::MsgResult::OK);
+void Refuse(form::Platform& platform, const std::string& why) {
+    platform.MsgBox("No se puede pegar la coordenada: " + why, "Talpor", form::MsgIcon::Exclamation,
+                    form::MsgButtons::OK, form::MsgResult::OK);
 }
 
 // --- What the conversion tabs' fields can hold -----------------------------------------
@@ -132,7 +132,7 @@ bool InCanaries(const SexagesimalAngle& lat, const SexagesimalAngle& lon) {
 }
 
 // Refuses the point when any part lies outside; answers whether it did.
-bool RefusedOutside(app::Platform& platform, std::initializer_list<std::string> parts, bool canaries) {
+bool RefusedOutside(form::Platform& platform, std::initializer_list<std::string> parts, bool canaries) {
     std::string why;
     for (const std::string& part : parts)
         if (!part.empty()) why += (why.empty() ? "" : "; ") + part;
@@ -141,19 +141,19 @@ bool RefusedOutside(app::Platform& platform, std::initializer_list<std::string> 
         canaries ? "El punto pegado está en las islas Canarias, donde no se usa ED50 (su sistema es "
                    "REGCAN95): Talpor convierte puntos de la península y Baleares."
                  : "El punto pegado está fuera del área de Talpor: " + why;
-    platform.MsgBox(text, "Talpor", app::MsgIcon::Exclamation, app::MsgButtons::OK, app::MsgResult::OK);
+    platform.MsgBox(text, "Talpor", form::MsgIcon::Exclamation, form::MsgButtons::OK, form::MsgResult::OK);
     return true;
 }
 
 }  // namespace
 
-PasteResult PastePoint(app::FormModel& form, app::Platform& platform, app::Control& field,
+PasteResult PastePoint(form::FormModel& form, form::Platform& platform, form::Control& field,
                        std::string_view text) {
     int degreesOf = 0;
     const PointLayout* p = PointOf(field, degreesOf);
     if (p == nullptr || !form.IsUsable(field)) return PasteResult::NotHandled;
 
-    std::vector<app::Control*> filled;
+    std::vector<form::Control*> filled;
     bool modeChanged = false;
     PastedPoint point = ParsePoint(text);
     if (point.kind == PastedPoint::Kind::NotACoordinate) {
@@ -188,7 +188,7 @@ PasteResult PastePoint(app::FormModel& form, app::Platform& platform, app::Contr
             return PasteResult::Refused;
         modeChanged = form.SelectOption(form.Get(p->modeGroup, p->utmMode));
         for (auto [name, value] : {std::pair{p->utmE, point.utm.E}, {p->utmN, point.utm.N}}) {
-            app::Control& c = form.Get(name);
+            form::Control& c = form.Get(name);
             c.text = num::Format(value, "#,##0.00");
             c.selStart = 0;
             c.selLength = 0;
@@ -198,9 +198,9 @@ PasteResult PastePoint(app::FormModel& form, app::Platform& platform, app::Contr
     } else {
         if (point.kind == PastedPoint::Kind::Utm) {
             // A utility point is WGS84 latitude and longitude.
-            const mGeo::LatLon g = mGeo::UTMToGeo(point.utm.E, point.utm.N,
+            const geo::LatLon g = geo::UTMToGeo(point.utm.E, point.utm.N,
                                                   static_cast<std::int16_t>(point.utm.zone),
-                                                  mGeo::Ellipsoids[mGeo::kWGS84], "N");
+                                                  geo::Ellipsoids[geo::kWGS84], "N");
             point.lat = ToSexagesimal(g.lat);
             point.lon = ToSexagesimal(g.lon);
         }
@@ -221,12 +221,12 @@ PasteResult PastePoint(app::FormModel& form, app::Platform& platform, app::Contr
     // The frame of the pasted field may have been disabled by the change of input mode:
     // the focus goes to the first field filled, unless a check below wants it elsewhere.
     if (modeChanged) form.SetFocus(*filled.front());
-    for (app::Control* c : filled) FieldLostFocus(form, platform, *c);
+    for (form::Control* c : filled) FieldLostFocus(form, platform, *c);
     // The checks paint the fields white; the one that keeps the focus keeps its colour.
-    app::Control* focused = form.focused;
+    form::Control* focused = form.focused;
     if (focused != nullptr && IsCoordinateField(*focused) && form.IsUsable(*focused) &&
         (form.focusRequest == nullptr || form.focusRequest == focused))
-        focused->backColor = app::kLightYellow;
+        focused->backColor = form::kLightYellow;
     return PasteResult::Filled;
 }
 

@@ -25,7 +25,7 @@ enum class PasteResult {
 // latitude and longitude. Heights are never changed. Every filled field then gets the
 // check of leaving it (message, clamp, focus back), as if the user had typed it.
 // Any other control: NotHandled.
-PasteResult PastePoint(app::FormModel& form, app::Platform& platform, app::Control& field,
+PasteResult PastePoint(form::FormModel& form, form::Platform& platform, form::Control& field,
                        std::string_view text);
 
 }  // namespace entry

@@ -147,7 +147,7 @@ std::optional<double> ValueOf(const Token& t, char fieldClass) {
     const std::optional<std::string> plain = PlainNumberText(fieldClass, t.raw);
     if (!plain || plain->empty()) return std::nullopt;
     try {
-        return mText::FieldValue(*plain);
+        return entry::FieldValue(*plain);
     } catch (const num::RuntimeError&) {
         return HUGE_VAL;
     }

@@ -6,7 +6,7 @@
 #include "num/Number.h"
 #include "num/RuntimeError.h"
 
-namespace mText {
+namespace entry {
 namespace {
 
 bool IsDigit(int c) { return c >= '0' && c <= '9'; }
@@ -105,14 +105,14 @@ std::string InRangeText(double x, std::string_view format, double min, double ma
 
 }  // namespace
 
-void ShowLimits(app::Platform& platform, std::string_view title, double max, double min,
+void ShowLimits(form::Platform& platform, std::string_view title, double max, double min,
                 std::string_view format) {
     std::string message = num::Format(min, format) + " < " + std::string(title) + " <" + num::Format(max, format);
-    platform.MsgBox(message, "Limitaciones", app::MsgIcon::Information, app::MsgButtons::OK,
-                    app::MsgResult::OK);
+    platform.MsgBox(message, "Limitaciones", form::MsgIcon::Information, form::MsgButtons::OK,
+                    form::MsgResult::OK);
 }
 
-void SetFieldText(app::Control& field, std::string text) {
+void SetFieldText(form::Control& field, std::string text) {
     if (field.text == text) return;
     field.text = std::move(text);
     field.selStart = 0;
@@ -128,7 +128,7 @@ int CharLength(std::string_view text) {
 
 bool IsRegionalNumber(std::string_view text) { return RegionalValue(text).has_value(); }
 
-void FilterKey(const app::Control& field, int& keyCode, std::string_view mode) {
+void FilterKey(const form::Control& field, int& keyCode, std::string_view mode) {
     if (keyCode == kBackspace) return;
     const int c = keyCode;
     const std::string& text = field.text;
@@ -157,7 +157,7 @@ void FilterKey(const app::Control& field, int& keyCode, std::string_view mode) {
     }
 }
 
-void ValidateNumber(app::FormModel& form, app::Platform& platform, app::Control& field,
+void ValidateNumber(form::FormModel& form, form::Platform& platform, form::Control& field,
                     std::string_view title, double max, double min, std::string_view format) {
     double x = FieldNumber(field.text);
     if (x < min || x > max) {
@@ -169,7 +169,7 @@ void ValidateNumber(app::FormModel& form, app::Platform& platform, app::Control&
     }
 }
 
-void SelectFieldText(app::Control& field, std::string_view format) {
+void SelectFieldText(form::Control& field, std::string_view format) {
     field.selStart = 0;
     if (!format.empty()) {
         std::string text = field.text;
@@ -179,4 +179,4 @@ void SelectFieldText(app::Control& field, std::string_view format) {
     field.selLength = CharLength(field.text);
 }
 
-}  // namespace mText
+}  // namespace entry

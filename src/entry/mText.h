@@ -15,7 +15,7 @@
 #include "form/Controls.h"
 #include "form/Platform.h"
 
-namespace mText {
+namespace entry {
 
 // Key codes the filter knows.
 inline constexpr int kBackspace = 8;
@@ -27,7 +27,7 @@ inline constexpr int kBackspace = 8;
 //   "0.,9"  the rules of "0,9", and "." as well while the text has no ",";
 //   "-0,9"  the rules of "0,9", and one "-", only at the start of the text.
 // The whole text counts as selected when the selection length equals the text length.
-void FilterKey(const app::Control& field, int& keyCode, std::string_view mode);
+void FilterKey(const form::Control& field, int& keyCode, std::string_view mode);
 
 // Checks a field that loses the focus: the field's number (FieldValue) must lie in
 // [min, max]. Outside, a "Limitaciones" message names both limits, the text becomes the
@@ -35,23 +35,23 @@ void FilterKey(const app::Control& field, int& keyCode, std::string_view mode);
 // rewritten with `format`. A text written with `format` never reads outside [min, max]:
 // where rounding to the format would push it out (59.999999 as "#,##0.0000" would read
 // 60), the last shown decimal is cut towards the inside instead ("59,9999").
-void ValidateNumber(app::FormModel& form, app::Platform& platform, app::Control& field,
+void ValidateNumber(form::FormModel& form, form::Platform& platform, form::Control& field,
                     std::string_view title, double max, double min, std::string_view format);
 
 // The "Limitaciones" message of a number outside [min, max], naming both limits
 // ("35 < Grados sexagesimales <44"), written with `format`.
-void ShowLimits(app::Platform& platform, std::string_view title, double max, double min,
+void ShowLimits(form::Platform& platform, std::string_view title, double max, double min,
                 std::string_view format);
 
 // Replaces a field's text as the program does: caret at the start, nothing selected.
 // A text equal to the old one leaves the field alone.
-void SetFieldText(app::Control& field, std::string text);
+void SetFieldText(form::Control& field, std::string text);
 
 // Prepares a field that has just gained the focus: caret at the start; when `format`
 // is not empty a text that reads as a number under the regional separators is
 // rewritten with `format` and without thousands points ("636.800,00" becomes
 // "636800,00"), any other text is kept; then the whole text is selected.
-void SelectFieldText(app::Control& field, std::string_view format);
+void SelectFieldText(form::Control& field, std::string_view format);
 
 // True when the text reads as a number under the regional separators: blanks around
 // it, an optional sign, digits (thousands separators between them allowed), an
@@ -62,4 +62,4 @@ bool IsRegionalNumber(std::string_view text);
 // Text length in characters.
 int CharLength(std::string_view text);
 
-}  // namespace mText
+}  // namespace entry

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-namespace app {
+namespace form {
 
 std::string ControlId::Text() const {
     return index < 0 ? name : name + "(" + std::to_string(index) + ")";
@@ -76,4 +76,4 @@ std::string ShownToolTip(const Control& control) {
                             : "Resultado del punto anterior: pulse un método para convertir el punto escrito";
 }
 
-}  // namespace app
+}  // namespace form

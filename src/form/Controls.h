@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace app {
+namespace form {
 
 // Colours: 0x00BBGGRR for an RGB value, or a system colour with the high bit set.
 using Color = std::uint32_t;
@@ -146,4 +146,4 @@ private:
     std::vector<std::unique_ptr<Control>> controls_;
 };
 
-}  // namespace app
+}  // namespace form

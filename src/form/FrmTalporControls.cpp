@@ -1,6 +1,6 @@
 #include "form/FrmTalporControls.h"
 
-namespace app {
+namespace form {
 namespace {
 
 constexpr const char* kLat = "Ø";     // latitude symbol
@@ -340,4 +340,4 @@ void BuildFrmTalporControls(FormModel& form) {
     }
 }
 
-}  // namespace app
+}  // namespace form

@@ -4,7 +4,7 @@
 
 #include "form/Controls.h"
 
-namespace app {
+namespace form {
 
 inline constexpr const char* kFormCaption = "Talpor - Transformación de coordenadas";
 
@@ -27,4 +27,4 @@ inline constexpr const char* kTypedAltitude = "Altitud (EGM08-REDNAP) = ?";
 inline constexpr const char* kTypedAltitudeTip =
     "Altitud sobre el nivel del mar del punto escrito: se calcula al convertirlo";
 
-}  // namespace app
+}  // namespace form

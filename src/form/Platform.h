@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace app {
+namespace form {
 
 enum class MsgIcon { None, Information, Exclamation, Critical };
 enum class MsgButtons { OK, YesNo };
@@ -121,4 +121,4 @@ public:
     virtual void EndProgress() {}
 };
 
-}  // namespace app
+}  // namespace form

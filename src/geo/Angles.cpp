@@ -5,7 +5,7 @@
 #include "num/Number.h"
 #include "num/RuntimeError.h"
 
-namespace mGeo {
+namespace geo {
 
 double Sec(double x) { return num::Div(1, std::cos(x)); }
 
@@ -32,4 +32,4 @@ DMS DegToDMS(double value) {
     return r;
 }
 
-}  // namespace mGeo
+}  // namespace geo

@@ -7,7 +7,7 @@
 
 #include "geo/Checked.h"
 
-namespace mGeo {
+namespace geo {
 
 // pi as the system uses it everywhere (fourteen decimals, not the double closest to pi).
 inline constexpr double kPi = 3.14159265358979;
@@ -41,4 +41,4 @@ struct DMS {
 // Throws the overflow error when the whole degrees do not fit 16 bits.
 DMS DegToDMS(double value);
 
-}  // namespace mGeo
+}  // namespace geo

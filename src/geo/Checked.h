@@ -7,7 +7,7 @@
 
 #include "num/Number.h"
 
-namespace mGeo::detail {
+namespace geo::detail {
 
 inline double Finite(double x, std::string_view what = {}) {
     if (std::isfinite(x)) [[likely]]
@@ -15,4 +15,4 @@ inline double Finite(double x, std::string_view what = {}) {
     return num::Finite(x, what);
 }
 
-}  // namespace mGeo::detail
+}  // namespace geo::detail

@@ -5,7 +5,7 @@
 #include "num/Number.h"
 #include "num/RuntimeError.h"
 
-namespace mGeo {
+namespace geo {
 
 double DegToDegMin(double value, std::int16_t decimals) {
     if (decimals < 0) throw num::InvalidCall("DegToDegMin decimales");
@@ -21,4 +21,4 @@ double DegToDegMin(double value, std::int16_t decimals) {
     return num::Round(packed, decimals != 0 ? decimals : 4);
 }
 
-}  // namespace mGeo
+}  // namespace geo

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-namespace mGeo {
+namespace geo {
 
 // value (signed decimal degrees) as degrees × 100 + minutes with the sign of the
 // angle: 38.4166667 gives 3825, −1.5666667 gives −134. The minutes are single
@@ -12,4 +12,4 @@ namespace mGeo {
 // more (degrees × 100 leaves 16 bits) and the invalid-call error for decimals < 0.
 double DegToDegMin(double value, std::int16_t decimals);
 
-}  // namespace mGeo
+}  // namespace geo

@@ -8,7 +8,7 @@
 #include "geo/Power.h"
 #include "num/Number.h"
 
-namespace mGeo {
+namespace geo {
 namespace {
 
 constexpr double kA = 6378.137;                  // WGS84 semi-major axis (km)
@@ -58,4 +58,4 @@ double GeoDistance(double lat1, double lon1, double lat2, double lon2, std::stri
     return num::Finite(s / factor, "GeoDistance");
 }
 
-}  // namespace mGeo
+}  // namespace geo

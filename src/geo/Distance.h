@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-namespace mGeo {
+namespace geo {
 
 // Distance between (lat1, lon1) and (lat2, lon2), decimal degrees on WGS84, in
 // kilometres; units "Millas T" gives statute miles and "Millas N" nautical miles
@@ -13,4 +13,4 @@ namespace mGeo {
 double GeoDistance(double lat1, double lon1, double lat2, double lon2,
                    std::string_view units = "Km");
 
-}  // namespace mGeo
+}  // namespace geo

@@ -7,7 +7,7 @@
 
 #include "geo/EllipsoidConstants.h"
 
-namespace mGeo {
+namespace geo {
 
 // An ellipsoid is made only while the program is compiled, and never changes: its
 // derived constants cannot fall out of step with its numbers, and any number of threads
@@ -35,4 +35,4 @@ inline constexpr std::array<Ellipsoid, 3> Ellipsoids{{
     {"GRS80", 6378137, 0.0066943800229034, 298.25722210088},
 }};
 
-}  // namespace mGeo
+}  // namespace geo

@@ -6,7 +6,7 @@
 
 #include "geo/Power.h"
 
-namespace mGeo::detail {
+namespace geo::detail {
 
 inline constexpr double kK0 = 0.9996;  // UTM scale on the central meridian
 
@@ -48,4 +48,4 @@ consteval EllipsoidConstants DeriveConstants(double a, double e2, double invF) {
     return c;
 }
 
-}  // namespace mGeo::detail
+}  // namespace geo::detail

@@ -12,7 +12,7 @@
 #include "num/Number.h"
 #include "num/RuntimeError.h"
 
-namespace mGeo {
+namespace geo {
 namespace {
 
 // Prime vertical radius of curvature (metres) at the latitude whose sine is sinPhi.
@@ -222,4 +222,4 @@ void GeocentricToGeo(std::span<const Geocentric> in, const Ellipsoid& ell, std::
     finish();
 }
 
-}  // namespace mGeo
+}  // namespace geo

@@ -6,7 +6,7 @@
 
 #include "geo/Ellipsoid.h"
 
-namespace mGeo {
+namespace geo {
 
 // Geocentric Cartesian coordinates (metres): X towards longitude 0 in the equator,
 // Y towards longitude 90 east, Z towards the north pole.
@@ -41,4 +41,4 @@ GeoPoint GeocentricToGeo(double X, double Y, double Z, const Ellipsoid& ell);
 void GeocentricToGeo(std::span<const Geocentric> in, const Ellipsoid& ell, std::span<GeoPoint> out,
                      std::span<int> error);
 
-}  // namespace mGeo
+}  // namespace geo

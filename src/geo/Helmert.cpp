@@ -6,7 +6,7 @@
 #include "geo/Checked.h"
 #include "num/Number.h"
 
-namespace mGeo {
+namespace geo {
 
 namespace {
 
@@ -66,4 +66,4 @@ Geocentric HelmertTransform(double X, double Y, double Z, HelmertDirection direc
     return g;
 }
 
-}  // namespace mGeo
+}  // namespace geo

@@ -5,7 +5,7 @@
 
 #include "geo/Geocentric.h"
 
-namespace mGeo {
+namespace geo {
 
 // One parameter set, for the direction ED50 to WGS84.
 struct HelmertParameters {
@@ -39,4 +39,4 @@ enum class HelmertDirection { ED50ToWGS84, WGS84ToED50 };
 Geocentric HelmertTransform(double X, double Y, double Z, HelmertDirection direction,
                             const HelmertParameters& p);
 
-}  // namespace mGeo
+}  // namespace geo

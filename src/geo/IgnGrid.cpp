@@ -12,7 +12,7 @@
 
 #include "geo/ProjModule.h"
 
-namespace mGeo {
+namespace geo {
 namespace {
 
 namespace fs = std::filesystem;
@@ -253,4 +253,4 @@ const std::string& IgnGeoid::Problem() const {
     return impl_->problem;
 }
 
-}  // namespace mGeo
+}  // namespace geo

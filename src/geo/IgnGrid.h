@@ -23,7 +23,7 @@
 
 #include "geo/Utm.h"
 
-namespace mGeo {
+namespace geo {
 
 // The shift grids between ED50 and ETRS89.
 enum class ShiftGrid {
@@ -120,4 +120,4 @@ class IgnGeoid {
     std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace mGeo
+}  // namespace geo

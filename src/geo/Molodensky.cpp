@@ -10,7 +10,7 @@
 #include "geo/Power.h"
 #include "num/Number.h"
 
-namespace mGeo {
+namespace geo {
 
 MolodenskyShifts MolodenskyShift(double latDeg, double lonDeg, double h,
                                  const MolodenskyParams& p) {
@@ -47,4 +47,4 @@ MolodenskyShifts MolodenskyShift(double latDeg, double lonDeg, double h,
     return s;
 }
 
-}  // namespace mGeo
+}  // namespace geo

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-namespace mGeo {
+namespace geo {
 
 // A translation set: X(WGS84) = X(ED50) + DX (metres), and the accuracy texts that
 // the results carry (two blanks, then the value with a decimal comma).
@@ -30,4 +30,4 @@ struct MolodenskyShifts {
 // error for a non-finite result.
 MolodenskyShifts MolodenskyShift(double latDeg, double lonDeg, double h, const MolodenskyParams& p);
 
-}  // namespace mGeo
+}  // namespace geo

@@ -4,7 +4,7 @@
 
 #include "num/Number.h"
 
-namespace mGeo::detail {
+namespace geo::detail {
 namespace {
 
 TALPOR_FMA_CLONES void Powers(double x, int maxN, double* out) {
@@ -27,4 +27,4 @@ void IntPowers(double x, int maxN, double* out) {
 
 double PowByRuntime(double x, double y) { return num::Pow(x, y); }
 
-}  // namespace mGeo::detail
+}  // namespace geo::detail

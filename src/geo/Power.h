@@ -23,7 +23,7 @@
 #define TALPOR_FMA_CLONES
 #endif
 
-namespace mGeo::detail {
+namespace geo::detail {
 
 // out[k] = num::Pow(x, k) for k = 2..maxN (maxN <= 7); out[0], out[1] are untouched.
 void IntPowers(double x, int maxN, double* out);
@@ -150,4 +150,4 @@ consteval double CompileTimePower(double x, int k) {
     m15 = SafelyRounded(r15, t15) ? r15 : PowByRuntime(w, -1.5);
 }
 
-}  // namespace mGeo::detail
+}  // namespace geo::detail

@@ -8,7 +8,7 @@
 #include "geo/Power.h"
 #include "num/Number.h"
 
-namespace mGeo {
+namespace geo {
 namespace {
 
 // 1 − e²·sin²φ with e = Sqr(2f − f²) and e² = e^2.
@@ -38,4 +38,4 @@ double MeridianRadius(double lat, const Ellipsoid& ell) {
     return num::Div(ell.A * (1 - c.e2), num::Pow(c.w, 3.0 / 2));
 }
 
-}  // namespace mGeo
+}  // namespace geo

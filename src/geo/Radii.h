@@ -3,7 +3,7 @@
 
 #include "geo/Ellipsoid.h"
 
-namespace mGeo {
+namespace geo {
 
 // Radius of the parallel at lat (decimal degrees) on `ell`, metres: N·cos(lat).
 // Equals A at the equator. e² is derived from InvF, not the stored E2.
@@ -13,4 +13,4 @@ double ParallelRadius(double lat, const Ellipsoid& ell);
 // smallest at the equator. e² is derived from InvF, not the stored E2.
 double MeridianRadius(double lat, const Ellipsoid& ell);
 
-}  // namespace mGeo
+}  // namespace geo

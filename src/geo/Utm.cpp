@@ -18,7 +18,7 @@
 #include "num/Number.h"
 #include "num/RuntimeError.h"
 
-namespace mGeo {
+namespace geo {
 namespace {
 
 constexpr double kFalseEasting = 500000;          // metres
@@ -245,4 +245,4 @@ GridFactors UTMGridFactors(double lat, double lon, int zone, const Ellipsoid& el
     return {detail::Finite(gamma * (180 / M_PI), "UTMGridFactors"), detail::Finite(k, "UTMGridFactors")};
 }
 
-}  // namespace mGeo
+}  // namespace geo

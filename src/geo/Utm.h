@@ -8,7 +8,7 @@
 
 #include "geo/Ellipsoid.h"
 
-namespace mGeo {
+namespace geo {
 
 // A projected position. zoneText is the zone number followed by the band letter
 // ("30T"); it always fits the small-string buffer, so making one never allocates.
@@ -63,4 +63,4 @@ GridFactors UTMGridFactors(double lat, double lon, int zone, const Ellipsoid& el
 // both bounds), Z above 84 or below −80.
 char UTMBandLetter(double lat);
 
-}  // namespace mGeo
+}  // namespace geo

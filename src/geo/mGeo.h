@@ -1,4 +1,4 @@
-// mGeo, the geodetic library: ellipsoids, angles, UTM, geocentric coordinates and
+// The geodetic library: ellipsoids, angles, UTM, geocentric coordinates and
 // the Helmert transformation, Molodensky shifts, distance, radii, packed degrees.
 #pragma once
 

@@ -4,7 +4,7 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 
-namespace talpor_qt {
+namespace qt {
 
 QFont FixedPitchFont() {
     // DejaVu Sans Mono comes with the program's packages and every glyph the results use
@@ -18,4 +18,4 @@ QFont FixedPitchFont() {
     return font;
 }
 
-}  // namespace talpor_qt
+}  // namespace qt

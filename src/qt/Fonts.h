@@ -3,10 +3,10 @@
 
 #include <QFont>
 
-namespace talpor_qt {
+namespace qt {
 
 // The desktop's fixed-pitch font at the size of the application's font: for texts
 // whose characters must line up in columns (result lines, tables in message boxes).
 QFont FixedPitchFont();
 
-}  // namespace talpor_qt
+}  // namespace qt

@@ -4,7 +4,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 
-namespace talpor_qt {
+namespace qt {
 namespace {
 
 void Arrow(QPainter& p, QPointF from, QPointF to) {
@@ -62,4 +62,4 @@ QIcon ProgramIcon() {
     return icon;
 }
 
-}  // namespace talpor_qt
+}  // namespace qt

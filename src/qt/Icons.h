@@ -3,7 +3,7 @@
 
 #include <QIcon>
 
-namespace talpor_qt {
+namespace qt {
 
 // The picture of the parameter-sheet buttons: three axes of a geocentric frame with
 // a shift arrow and a rotation arc, the ingredients of a datum transformation.
@@ -13,4 +13,4 @@ QIcon TransformationParametersIcon();
 // the same pictures the desktop's icon theme gets from the installed package.
 QIcon ProgramIcon();
 
-}  // namespace talpor_qt
+}  // namespace qt

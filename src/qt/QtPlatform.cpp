@@ -33,7 +33,7 @@
 #include "qt/Fonts.h"
 #include "qt/QtText.h"
 
-namespace talpor_qt {
+namespace qt {
 namespace {
 
 // The system's texts break lines with CR LF, or a CR alone.
@@ -135,22 +135,22 @@ QString QtPlatform::DefaultLockPath() {
     return dir + QLatin1String("/talpor.lock");
 }
 
-app::MsgResult QtPlatform::MsgBox(std::string_view text, std::string_view title, app::MsgIcon icon,
-                                  app::MsgButtons buttons, app::MsgResult defaultButton) {
+form::MsgResult QtPlatform::MsgBox(std::string_view text, std::string_view title, form::MsgIcon icon,
+                                  form::MsgButtons buttons, form::MsgResult defaultButton) {
     QMessageBox::Icon qIcon = QMessageBox::NoIcon;
     switch (icon) {
-        case app::MsgIcon::Information: qIcon = QMessageBox::Information; break;
-        case app::MsgIcon::Exclamation: qIcon = QMessageBox::Warning; break;
-        case app::MsgIcon::Critical: qIcon = QMessageBox::Critical; break;
-        case app::MsgIcon::None: break;
+        case form::MsgIcon::Information: qIcon = QMessageBox::Information; break;
+        case form::MsgIcon::Exclamation: qIcon = QMessageBox::Warning; break;
+        case form::MsgIcon::Critical: qIcon = QMessageBox::Critical; break;
+        case form::MsgIcon::None: break;
     }
     QMessageBox box(qIcon, Q(title), QString(), QMessageBox::NoButton, mainWindow_);
     box.setObjectName(QStringLiteral("TalporMsgBox"));
     box.setTextFormat(Qt::PlainText);
     LayOutText(box, DisplayText(text));
-    if (buttons == app::MsgButtons::YesNo) {
+    if (buttons == form::MsgButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(defaultButton == app::MsgResult::Yes ? QMessageBox::Yes
+        box.setDefaultButton(defaultButton == form::MsgResult::Yes ? QMessageBox::Yes
                                                                   : QMessageBox::No);
         box.setEscapeButton(QMessageBox::No);
     } else {
@@ -163,9 +163,9 @@ app::MsgResult QtPlatform::MsgBox(std::string_view text, std::string_view title,
     // control the window logic chose.
     if (mainWindow_ != nullptr && mainWindow_->isVisible()) mainWindow_->activateWindow();
     switch (box.standardButton(box.clickedButton())) {
-        case QMessageBox::Yes: return app::MsgResult::Yes;
-        case QMessageBox::No: return app::MsgResult::No;
-        default: return buttons == app::MsgButtons::YesNo ? app::MsgResult::No : app::MsgResult::OK;
+        case QMessageBox::Yes: return form::MsgResult::Yes;
+        case QMessageBox::No: return form::MsgResult::No;
+        default: return buttons == form::MsgButtons::YesNo ? form::MsgResult::No : form::MsgResult::OK;
     }
 }
 
@@ -315,13 +315,13 @@ QLocale QtPlatform::LocaleOf(const char* category) {
     return QLocale::c();
 }
 
-std::string QtPlatform::Locale(app::LocaleItem item) {
+std::string QtPlatform::Locale(form::LocaleItem item) {
     switch (item) {
-        case app::LocaleItem::MonThousandSep:
+        case form::LocaleItem::MonThousandSep:
             return LocaleOf("LC_MONETARY").groupSeparator().toStdString();
-        case app::LocaleItem::DecimalSep:
+        case form::LocaleItem::DecimalSep:
             return LocaleOf("LC_NUMERIC").decimalPoint().toStdString();
-        case app::LocaleItem::Language: {
+        case form::LocaleItem::Language: {
             QLocale l = LocaleOf("LC_NUMERIC");
             QString language = l.nativeLanguageName();
             if (language.isEmpty()) language = QLocale::languageToString(l.language());
@@ -334,7 +334,7 @@ std::string QtPlatform::Locale(app::LocaleItem item) {
     return "";
 }
 
-app::ScreenSize QtPlatform::Screen() {
+form::ScreenSize QtPlatform::Screen() {
     QScreen* screen = QGuiApplication::primaryScreen();
     if (screen == nullptr) return {};
     QSize s = screen->size();
@@ -362,20 +362,20 @@ std::string QtPlatform::RegionalSettingsCommand() {
     return "";
 }
 
-app::DateTime QtPlatform::Now() {
+form::DateTime QtPlatform::Now() {
     QDateTime now = QDateTime::currentDateTime();
     QDate d = now.date();
     QTime t = now.time();
     return {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()};
 }
 
-std::string QtPlatform::DateText(const app::DateTime& t) {
+std::string QtPlatform::DateText(const form::DateTime& t) {
     return LocaleOf("LC_TIME")
         .toString(QDate(t.year, t.month, t.day), QLocale::ShortFormat)
         .toStdString();
 }
 
-std::string QtPlatform::TimeText(const app::DateTime& t) {
+std::string QtPlatform::TimeText(const form::DateTime& t) {
     // The long time format with seconds, without the time zone Qt adds to it.
     QLocale l = LocaleOf("LC_TIME");
     QString format = l.timeFormat(QLocale::LongFormat);
@@ -452,4 +452,4 @@ bool QtPlatform::ShowProgress(std::string_view text, int percent) {
 
 void QtPlatform::EndProgress() { progress_.reset(); }
 
-}  // namespace talpor_qt
+}  // namespace qt

@@ -13,9 +13,9 @@
 
 class QProgressDialog;
 
-namespace talpor_qt {
+namespace qt {
 
-class QtPlatform : public app::Platform {
+class QtPlatform : public form::Platform {
 public:
     // lockPath: the single-instance lock file; by default one per user in the
     // runtime folder (XDG_RUNTIME_DIR).
@@ -27,8 +27,8 @@ public:
     // Message boxes are centred on this window once it exists.
     void SetMainWindow(QWidget* window) { mainWindow_ = window; }
 
-    app::MsgResult MsgBox(std::string_view text, std::string_view title, app::MsgIcon icon,
-                          app::MsgButtons buttons, app::MsgResult defaultButton) override;
+    form::MsgResult MsgBox(std::string_view text, std::string_view title, form::MsgIcon icon,
+                          form::MsgButtons buttons, form::MsgResult defaultButton) override;
     // A dialog (object name "TalporAbout") showing the Markdown text formatted, links
     // opened in the browser, as tall as the text up to what the screen leaves; closed
     // with "Cerrar", Intro or Esc.
@@ -52,13 +52,13 @@ public:
     // application.
     std::string UserDataFolder() override;
     std::string AppTitle() override { return "Talpor"; }
-    std::string Locale(app::LocaleItem item) override;
-    app::ScreenSize Screen() override;
+    std::string Locale(form::LocaleItem item) override;
+    form::ScreenSize Screen() override;
     void StartProcess(std::string_view commandLine) override;
     std::string RegionalSettingsCommand() override;
-    app::DateTime Now() override;
-    std::string DateText(const app::DateTime& t) override;
-    std::string TimeText(const app::DateTime& t) override;
+    form::DateTime Now() override;
+    std::string DateText(const form::DateTime& t) override;
+    std::string TimeText(const form::DateTime& t) override;
     bool AppendToFile(std::string_view path, std::string_view text) override;
     std::string StateFolder() override;
     void WriteStdErr(std::string_view text) override;
@@ -90,4 +90,4 @@ private:
     QPointer<QWidget> mainWindow_;
 };
 
-}  // namespace talpor_qt
+}  // namespace qt

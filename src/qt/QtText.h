@@ -4,10 +4,10 @@
 #include <QString>
 #include <string_view>
 
-namespace talpor_qt {
+namespace qt {
 
 inline QString Q(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-}  // namespace talpor_qt
+}  // namespace qt

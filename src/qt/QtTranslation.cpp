@@ -5,7 +5,7 @@
 #include <QLocale>
 #include <QTranslator>
 
-namespace talpor_qt {
+namespace qt {
 
 bool InstallQtSpanish(QCoreApplication& application) {
     auto* translator = new QTranslator(&application);
@@ -18,4 +18,4 @@ bool InstallQtSpanish(QCoreApplication& application) {
     return QCoreApplication::installTranslator(translator);
 }
 
-}  // namespace talpor_qt
+}  // namespace qt

@@ -5,7 +5,7 @@
 
 class QCoreApplication;
 
-namespace talpor_qt {
+namespace qt {
 
 // Installs Qt's Spanish translation (qtbase_es.qm from Qt's translations folder, on
 // Debian /usr/share/qt6/translations, package qt6-translations-l10n) in `application`,
@@ -13,4 +13,4 @@ namespace talpor_qt {
 // then stay in English.
 bool InstallQtSpanish(QCoreApplication& application);
 
-}  // namespace talpor_qt
+}  // namespace qt

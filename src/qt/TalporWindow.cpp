@@ -20,10 +20,10 @@
 #include "qt/QtText.h"
 #include "qt/WindowLayout.h"
 
-namespace talpor_qt {
+namespace qt {
 
-using app::Control;
-using app::Kind;
+using form::Control;
+using form::Kind;
 
 TalporWindow::TalporWindow(app::frmTalpor& frm, QWidget* parent) : QWidget(parent), frm_(frm) {
     setObjectName(QStringLiteral("frmTalpor"));
@@ -205,7 +205,7 @@ QWidget* TalporWindow::WidgetOf(std::string_view name, int index) {
     return it == widgets_.end() ? nullptr : it->second;
 }
 
-app::Control* TalporWindow::ControlOf(const QWidget* widget) const {
+form::Control* TalporWindow::ControlOf(const QWidget* widget) const {
     for (const QWidget* w = widget; w != nullptr; w = w->parentWidget()) {
         auto it = controls_.find(w);
         if (it != controls_.end()) return it->second;
@@ -237,4 +237,4 @@ void TalporWindow::paintEvent(QPaintEvent* event) {
     }
 }
 
-}  // namespace talpor_qt
+}  // namespace qt

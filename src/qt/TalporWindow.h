@@ -16,7 +16,7 @@
 class QStackedWidget;
 class QTabBar;
 
-namespace talpor_qt {
+namespace qt {
 
 class TalporWindow : public QWidget {
 public:
@@ -27,7 +27,7 @@ public:
     // The widget of a control, building its page first when it is not built yet.
     QWidget* WidgetOf(std::string_view name, int index = -1);
     // The control a widget (or a part of it, such as the calendar's day table) belongs to.
-    app::Control* ControlOf(const QWidget* widget) const;
+    form::Control* ControlOf(const QWidget* widget) const;
 
     // Brings a tab to the front as a click on its tab would.
     void ChooseTab(int tab);
@@ -43,9 +43,9 @@ protected:
 
 private:
     void Build();
-    QWidget* Create(app::Control& control, QWidget* parent);
-    QWidget* FocusTarget(const app::Control& control);
-    void BuildControl(app::Control& control);
+    QWidget* Create(form::Control& control, QWidget* parent);
+    QWidget* FocusTarget(const form::Control& control);
+    void BuildControl(form::Control& control);
     // Builds the widgets of a page of the tab control that are not built yet and shows
     // the model's state in them.
     void BuildPage(int tab);
@@ -54,29 +54,29 @@ private:
     void Dispatch(const std::function<void()>& handler);
     void Pull();
     void Mirror();
-    void MirrorControl(const app::Control& control, QWidget* widget);
+    void MirrorControl(const form::Control& control, QWidget* widget);
     void ApplyFocus();
     bool KeyPress(QWidget* widget, class QKeyEvent* event);
     // Text pasted or dropped into a field: a whole point fills its point's fields.
     // Returns whether the model took it (otherwise the field takes it as usual).
-    bool PasteText(app::Control& field, const QString& text);
+    bool PasteText(form::Control& field, const QString& text);
     // The copy menu of results, points and frames; the fields' own menu with pasting
     // through the model. Returns whether a menu was shown.
     bool ContextMenu(QWidget* widget, class QContextMenuEvent* event);
     // The user's tab change to the tab `step` places after the current one (cyclic).
     void StepTab(int step);
     // The option buttons the arrow keys move between: those of one container on one tab.
-    std::vector<app::Control*> OptionGroup(const app::Control& option) const;
+    std::vector<form::Control*> OptionGroup(const form::Control& option) const;
     // Arrow keys in an option group: selects the next usable button `step` places on
     // (cyclic), as a click on it would. Returns true (the key is used).
-    bool StepOption(const app::Control& option, int step);
+    bool StepOption(const form::Control& option, int step);
     // Whether a mouse event belongs to the click that gave a field the focus (and is
     // kept from the field).
     bool SelectingClick(QWidget* widget, class QMouseEvent* event);
 
     app::frmTalpor& frm_;
-    std::unordered_map<const app::Control*, QWidget*> widgets_;
-    std::unordered_map<const QWidget*, app::Control*> controls_;
+    std::unordered_map<const form::Control*, QWidget*> widgets_;
+    std::unordered_map<const QWidget*, form::Control*> controls_;
     QTabBar* tabBar_ = nullptr;
     QStackedWidget* pages_ = nullptr;
     std::vector<QWidget*> pageWidgets_;
@@ -90,4 +90,4 @@ private:
     bool closing_ = false;
 };
 
-}  // namespace talpor_qt
+}  // namespace qt

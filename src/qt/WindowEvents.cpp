@@ -19,10 +19,10 @@
 
 #include "qt/QtText.h"
 
-namespace talpor_qt {
+namespace qt {
 
-using app::Control;
-using app::Kind;
+using form::Control;
+using form::Kind;
 
 void TalporWindow::Dispatch(const std::function<void()>& handler) {
     if (busy_ || closing_) return;
@@ -288,4 +288,4 @@ void TalporWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-}  // namespace talpor_qt
+}  // namespace qt

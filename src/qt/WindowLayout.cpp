@@ -1,6 +1,6 @@
 #include "qt/WindowLayout.h"
 
-namespace talpor_qt {
+namespace qt {
 namespace {
 
 constexpr int kRowHeight = 24;
@@ -209,4 +209,4 @@ const std::map<std::string, Placement>& WindowLayout() {
     return layout;
 }
 
-}  // namespace talpor_qt
+}  // namespace qt

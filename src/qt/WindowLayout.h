@@ -6,7 +6,7 @@
 #include <map>
 #include <string>
 
-namespace talpor_qt {
+namespace qt {
 
 struct Placement {
     QRect rect;  // pixels, relative to the container (a tab page for controls on SSTab1)
@@ -19,4 +19,4 @@ const std::map<std::string, Placement>& WindowLayout();
 inline constexpr int kWindowWidth = 776;
 inline constexpr int kWindowHeight = 536;
 
-}  // namespace talpor_qt
+}  // namespace qt

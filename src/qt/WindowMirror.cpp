@@ -18,17 +18,17 @@
 #include "qt/Icons.h"
 #include "qt/QtText.h"
 
-namespace talpor_qt {
+namespace qt {
 
-using app::Control;
-using app::Kind;
+using form::Control;
+using form::Kind;
 namespace {
 
 // The desktop's colour for greyed text (system colour 17).
-constexpr app::Color kGreyedText = app::kSystemColorBit | 17;
+constexpr form::Color kGreyedText = form::kSystemColorBit | 17;
 
-QColor ToQColor(app::Color c) {
-    if (app::IsSystemColor(c)) {
+QColor ToQColor(form::Color c) {
+    if (form::IsSystemColor(c)) {
         // System colours by index, as the desktop's palette gives them.
         QPalette p = QApplication::palette();
         switch (c & 0xFF) {
@@ -188,7 +188,7 @@ void TalporWindow::MirrorControl(const Control& c, QWidget* w) {
     }
 
     if (c.kind == Kind::Form) return;
-    const QString toolTip = Q(app::ShownToolTip(c));
+    const QString toolTip = Q(form::ShownToolTip(c));
     if (w->toolTip() != toolTip) w->setToolTip(toolTip);
     if (w->isEnabledTo(w->parentWidget()) != c.enabled) w->setEnabled(c.enabled);
 
@@ -226,4 +226,4 @@ void TalporWindow::MirrorControl(const Control& c, QWidget* w) {
     if (w->accessibleName() != Q(c.accessibleName)) w->setAccessibleName(Q(c.accessibleName));
 }
 
-}  // namespace talpor_qt
+}  // namespace qt

@@ -27,8 +27,8 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Talpor"));
     // The menu entry the desktop shows the window under (its icon in the task bar).
     QGuiApplication::setDesktopFileName(QStringLiteral("es.talpor.Talpor"));
-    QApplication::setWindowIcon(talpor_qt::ProgramIcon());
-    if (!talpor_qt::InstallQtSpanish(application))
+    QApplication::setWindowIcon(qt::ProgramIcon());
+    if (!qt::InstallQtSpanish(application))
         std::fputs("Talpor: no se encuentra la traducción de Qt al español (qtbase_es.qm); "
                    "los botones de los mensajes se muestran en inglés.\n",
                    stderr);
@@ -45,12 +45,12 @@ int main(int argc, char* argv[]) {
         else if (args[i] == QLatin1String("--exit-when-shown")) exitWhenShown = true;
     }
 
-    talpor_qt::QtPlatform platform;
+    qt::QtPlatform platform;
     app::frmTalpor frm(platform);
     frm.Form_Load();
     if (frm.MustEnd()) return 1;
 
-    talpor_qt::TalporWindow window(frm);
+    qt::TalporWindow window(frm);
     platform.SetMainWindow(&window);
 
     std::function<void()> afterFirstPaint;

@@ -19,17 +19,17 @@ constexpr const char* kNewLine = "\r\n";
 
 }  // namespace
 
-void Command2_Click(app::FormModel& form, app::Platform& platform) {
+void Command2_Click(form::FormModel& form, form::Platform& platform) {
     if (!AnglesChecked(form, platform, {kPoint1Latitude})) return;
     // The radii are the same at ±latitude: the N/S choice is not read.
     double lat = ReadAngle(form, kPoint1Latitude, false);
-    const mGeo::Ellipsoid& wgs84 = mGeo::Ellipsoids[mGeo::kWGS84];
-    double rp = mGeo::ParallelRadius(lat, wgs84);  // metres
-    double rm = mGeo::MeridianRadius(lat, wgs84);  // metres
+    const geo::Ellipsoid& wgs84 = geo::Ellipsoids[geo::kWGS84];
+    double rp = geo::ParallelRadius(lat, wgs84);  // metres
+    double rm = geo::MeridianRadius(lat, wgs84);  // metres
 
-    double lon1Deg = rp * mGeo::kPi / 180;  // metres per degree of longitude
+    double lon1Deg = rp * geo::kPi / 180;  // metres per degree of longitude
     double lon1Sec = lon1Deg / kSecondsPerDegree;
-    double lat1Deg = rm * mGeo::kPi / 180;  // metres per degree of latitude
+    double lat1Deg = rm * geo::kPi / 180;  // metres per degree of latitude
     double lat1Sec = lat1Deg / kSecondsPerDegree;
 
     std::string text;
@@ -48,8 +48,8 @@ void Command2_Click(app::FormModel& form, app::Platform& platform) {
             " km" + kNewLine;
     text += "1'' de latitud equivale a " + num::Format(lat1Sec, "#,##0.00") + " m";
 
-    platform.MsgBox(text, "Longitudes de arco para el punto nº 1", app::MsgIcon::Information,
-                    app::MsgButtons::OK, app::MsgResult::OK);
+    platform.MsgBox(text, "Longitudes de arco para el punto nº 1", form::MsgIcon::Information,
+                    form::MsgButtons::OK, form::MsgResult::OK);
 }
 
 }  // namespace utilities

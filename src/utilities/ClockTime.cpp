@@ -6,7 +6,7 @@
 
 namespace utilities {
 
-ClockTime ToClockTime(const mAAlgorit::HMS& t) {
+ClockTime ToClockTime(const astro::HMS& t) {
     double seconds = std::round(num::Finite(t.S, "segundos"));
     double minutes = num::Finite(t.M, "minutos");
     double hours = num::Finite(t.H, "horas");

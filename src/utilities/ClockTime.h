@@ -25,7 +25,7 @@ struct ClockTime {
 // 60 minutes into the hour; the hour is then taken on the 24-hour dial, so 24:00:00
 // reads 0:00:00 of the day after and -1 h reads 23 h of the day before. Throws the
 // overflow error for a non-finite value.
-ClockTime ToClockTime(const mAAlgorit::HMS& t);
+ClockTime ToClockTime(const astro::HMS& t);
 
 // "6:58:03 AM", "12:00:00 PM", "9:41:07 PM": hours 0..11 as they stand with " AM"
 // (midnight shows 0, as the labels' initial captions do), 12 with " PM", 13..23

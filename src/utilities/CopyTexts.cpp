@@ -11,14 +11,14 @@
 namespace utilities {
 namespace {
 
-std::string AngleLine(const app::FormModel& form, const char* what, SexagesimalFields f,
+std::string AngleLine(const form::FormModel& form, const char* what, SexagesimalFields f,
                       const char* hemisphere) {
     auto text = [&](int index) { return form.Get("TxtWGSg", index).text; };
     return std::string(what) + " " + text(f.deg) + "º " + text(f.min) + "' " + text(f.sec) + "\" " +
            hemisphere;
 }
 
-entry::CopyTexts PointTexts(const app::FormModel& form, bool one) {
+entry::CopyTexts PointTexts(const form::FormModel& form, bool one) {
     const SexagesimalFields lat = one ? kPoint1Latitude : kPoint2Latitude;
     const SexagesimalFields lon = one ? kPoint1Longitude : kPoint2Longitude;
     const bool south = one ? Point1IsSouth(form) : Point2IsSouth(form);
@@ -37,7 +37,7 @@ entry::CopyTexts PointTexts(const app::FormModel& form, bool one) {
         const double lonDeg = ReadAngle(form, lon, west);
         if (std::fabs(latDeg) > 90 || std::fabs(lonDeg) > 180) return t;
         t.decimalDegrees = entry::DecimalDegreesText(latDeg, lonDeg);
-        const mGeo::UTMPoint u = mGeo::GeoToUTM(latDeg, lonDeg, mGeo::Ellipsoids[mGeo::kWGS84]);
+        const geo::UTMPoint u = geo::GeoToUTM(latDeg, lonDeg, geo::Ellipsoids[geo::kWGS84]);
         t.utm = entry::UtmPointText(u.zoneText, u.E, u.N);
     } catch (const num::RuntimeError&) {
         // A field that cannot be read: only the lines as shown.
@@ -47,8 +47,8 @@ entry::CopyTexts PointTexts(const app::FormModel& form, bool one) {
 
 }  // namespace
 
-std::optional<entry::CopyTexts> UtilitiesCopyTexts(app::FormModel& form, const app::Control& control) {
-    for (const app::Control* c = &control; c != nullptr; c = form.Container(*c)) {
+std::optional<entry::CopyTexts> UtilitiesCopyTexts(form::FormModel& form, const form::Control& control) {
+    for (const form::Control* c = &control; c != nullptr; c = form.Container(*c)) {
         const std::string frame = c->id.Text();
         if (frame == "Frame1(2)" || frame == "Frame1(3)") return PointTexts(form, frame == "Frame1(2)");
     }

@@ -14,14 +14,14 @@ namespace {
 constexpr const char* kLatitudeMessage = "La latitud no puede ser mayor que 90º";
 constexpr const char* kLongitudeMessage = "La longitud no puede ser mayor que 180º";
 
-void Warn(app::Platform& platform, const char* text) {
-    platform.MsgBox(text, platform.AppTitle(), app::MsgIcon::Exclamation, app::MsgButtons::OK,
-                    app::MsgResult::OK);
+void Warn(form::Platform& platform, const char* text) {
+    platform.MsgBox(text, platform.AppTitle(), form::MsgIcon::Exclamation, form::MsgButtons::OK,
+                    form::MsgResult::OK);
 }
 
 }  // namespace
 
-void Command4_Click(app::FormModel& form, app::Platform& platform) {
+void Command4_Click(form::FormModel& form, form::Platform& platform) {
     if (!AnglesChecked(form, platform, {kPoint1Latitude, kPoint1Longitude, kPoint2Latitude, kPoint2Longitude}))
         return;
     // Each angle is checked as soon as it is read: a bad latitude of point 1 is
@@ -34,7 +34,7 @@ void Command4_Click(app::FormModel& form, app::Platform& platform) {
     if (std::abs(lat2) > 90) return Warn(platform, kLatitudeMessage);
     double lon2 = ReadAngle(form, kPoint2Longitude, Point2IsWest(form));
 
-    double dist = mGeo::GeoDistance(lat1, lon1, lat2, lon2, "Km");
+    double dist = geo::GeoDistance(lat1, lon1, lat2, lon2, "Km");
     form.Get("LblDist").text = "Distancia= " + num::Format(dist, "#,##0.000 Km");
     form.Get("LblDist").stale = false;
 }

@@ -13,14 +13,14 @@ namespace {
 constexpr const char* kNewLine = "\r\n";
 }  // namespace
 
-void Command5_Click(app::FormModel& form, app::Platform& platform) {
+void Command5_Click(form::FormModel& form, form::Platform& platform) {
     if (!AnglesChecked(form, platform, {kPoint1Latitude, kPoint1Longitude})) return;
     double lat = ReadAngle(form, kPoint1Latitude, Point1IsSouth(form));
     double lon = ReadAngle(form, kPoint1Longitude, Point1IsWest(form));
     // Decimals 0 rounds the packed values to four decimals; the fifth printed one is
     // therefore always 0.
-    double latGM = mGeo::DegToDegMin(lat, 0);
-    double lonGM = mGeo::DegToDegMin(lon, 0);
+    double latGM = geo::DegToDegMin(lat, 0);
+    double lonGM = geo::DegToDegMin(lon, 0);
 
     std::string text = std::string("(ggg,gggggggº)") + kNewLine;
     text += "Latitud= " + num::Format(lat, "#,##0.0000000") + kNewLine;
@@ -30,8 +30,8 @@ void Command5_Click(app::FormModel& form, app::Platform& platform) {
     text += "Latitud= " + num::Format(latGM, "#0.00000") + kNewLine;
     text += "Longitud= " + num::Format(lonGM, "#0.00000");
 
-    platform.MsgBox(text, "Coordenadas del punto nº 1", app::MsgIcon::Information,
-                    app::MsgButtons::OK, app::MsgResult::OK);
+    platform.MsgBox(text, "Coordenadas del punto nº 1", form::MsgIcon::Information,
+                    form::MsgButtons::OK, form::MsgResult::OK);
 }
 
 }  // namespace utilities

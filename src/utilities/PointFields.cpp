@@ -9,34 +9,34 @@
 
 namespace utilities {
 
-double ReadAngle(const app::FormModel& form, SexagesimalFields fields, bool negative) {
-    auto value = [&](int index) { return mText::FieldValue(form.Get("TxtWGSg", index).text); };
+double ReadAngle(const form::FormModel& form, SexagesimalFields fields, bool negative) {
+    auto value = [&](int index) { return entry::FieldValue(form.Get("TxtWGSg", index).text); };
     std::int16_t deg = num::CInt(value(fields.deg));
     std::int16_t min = num::CInt(value(fields.min));
     double sec = num::Round(value(fields.sec), 4);
-    return mGeo::DMSToDeg(deg, min, sec, negative);
+    return geo::DMSToDeg(deg, min, sec, negative);
 }
 
-bool AnglesChecked(app::FormModel& form, app::Platform& platform,
+bool AnglesChecked(form::FormModel& form, form::Platform& platform,
                    std::initializer_list<SexagesimalFields> angles) {
     for (const SexagesimalFields& a : angles) {
-        app::Control* fields[] = {&form.Get("TxtWGSg", a.deg), &form.Get("TxtWGSg", a.min),
+        form::Control* fields[] = {&form.Get("TxtWGSg", a.deg), &form.Get("TxtWGSg", a.min),
                                   &form.Get("TxtWGSg", a.sec)};
         if (!entry::FieldsChecked(form, platform, {fields[0], fields[1], fields[2]})) return false;
     }
     return true;
 }
 
-bool Point1IsSouth(const app::FormModel& form) {
+bool Point1IsSouth(const form::FormModel& form) {
     return !form.Get("OptLng", 8).value;
 }
-bool Point1IsWest(const app::FormModel& form) {
+bool Point1IsWest(const form::FormModel& form) {
     return form.Get("OptLng", 3).value;
 }
-bool Point2IsSouth(const app::FormModel& form) {
+bool Point2IsSouth(const form::FormModel& form) {
     return !form.Get("OptLng", 11).value;
 }
-bool Point2IsWest(const app::FormModel& form) {
+bool Point2IsWest(const form::FormModel& form) {
     return form.Get("OptLng", 6).value;
 }
 

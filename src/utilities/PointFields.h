@@ -24,17 +24,17 @@ inline constexpr SexagesimalFields kPoint2Longitude{30, 29, 28};
 // nearest 16-bit integer (halves to even), seconds rounded to four decimals (halves
 // to even), negated when `negative`. A field that does not start with a number reads
 // as 0. Throws the overflow error for degrees or minutes beyond 16 bits.
-double ReadAngle(const app::FormModel& form, SexagesimalFields fields, bool negative);
+double ReadAngle(const form::FormModel& form, SexagesimalFields fields, bool negative);
 
 // Before a button reads them: the fields of the angles given hold checked values, or
 // the first that does not gets its check (entry::FieldsChecked) and the answer is false.
-bool AnglesChecked(app::FormModel& form, app::Platform& platform,
+bool AnglesChecked(form::FormModel& form, form::Platform& platform,
                    std::initializer_list<SexagesimalFields> angles);
 
 // Hemisphere choices: true when the angle is south or west.
-bool Point1IsSouth(const app::FormModel& form);  // OptLng(8) "N" not selected
-bool Point1IsWest(const app::FormModel& form);   // OptLng(3) "W" selected
-bool Point2IsSouth(const app::FormModel& form);  // OptLng(11) "N" not selected
-bool Point2IsWest(const app::FormModel& form);   // OptLng(6) "W" selected
+bool Point1IsSouth(const form::FormModel& form);  // OptLng(8) "N" not selected
+bool Point1IsWest(const form::FormModel& form);   // OptLng(3) "W" selected
+bool Point2IsSouth(const form::FormModel& form);  // OptLng(11) "N" not selected
+bool Point2IsWest(const form::FormModel& form);   // OptLng(6) "W" selected
 
 }  // namespace utilities

@@ -38,8 +38,8 @@ double At(EventTime event, const Place& p) {
 }
 
 // Polar day or night: the label says so instead of keeping a time of another date.
-LabelTexts NoRiseOrSet(mAAlgorit::NoRiseOrSetReason reason, const std::string& accuracy) {
-    if (reason == mAAlgorit::NoRiseOrSetReason::SunNeverRises)
+LabelTexts NoRiseOrSet(astro::NoRiseOrSetReason reason, const std::string& accuracy) {
+    if (reason == astro::NoRiseOrSetReason::SunNeverRises)
         return {"No sale", accuracy + "; el Sol no sale en todo el día (noche polar)"};
     return {"No se pone", accuracy + "; el Sol no se pone en todo el día (día polar)"};
 }
@@ -49,26 +49,26 @@ LabelTexts RiseOrSet(EventTime event, const Place& p, const std::string& accurac
     double fraction;
     try {
         fraction = At(event, p);
-    } catch (const mAAlgorit::NoRiseOrSetError& e) {
+    } catch (const astro::NoRiseOrSetError& e) {
         return NoRiseOrSet(e.Reason(), accuracy);
     }
     // The azimuth is taken at the unrounded instant.
-    mAAlgorit::HMS t = mAAlgorit::DayFractionToHMS(fraction);
-    double az = mAAlgorit::SunAzimuth(p.lat, p.lon, p.year, p.month, p.day, t.H, t.M, t.S, p.zone,
+    astro::HMS t = astro::DayFractionToHMS(fraction);
+    double az = astro::SunAzimuth(p.lat, p.lon, p.year, p.month, p.day, t.H, t.M, t.S, p.zone,
                                       p.summer);
     return {TwelveHourText(ToClockTime(t)), accuracy + "; Azimut= " + num::Format(az, "#,##0.00º")};
 }
 
 // Transit with the Sun's elevation; its azimuth is due south by definition.
 LabelTexts Transit(const Place& p) {
-    mAAlgorit::HMS t = mAAlgorit::DayFractionToHMS(At(mAAlgorit::TransitLocal, p));
-    double el = mAAlgorit::SunElevation(p.lat, p.lon, p.year, p.month, p.day, t.H, t.M, t.S, p.zone,
+    astro::HMS t = astro::DayFractionToHMS(At(astro::TransitLocal, p));
+    double el = astro::SunElevation(p.lat, p.lon, p.year, p.month, p.day, t.H, t.M, t.S, p.zone,
                                         p.summer);
     return {TwelveHourText(ToClockTime(t)),
             "Elevación=" + num::Format(el, "#,##0.00º") + "; Azimut= 180º"};
 }
 
-void Show(app::Control& label, LabelTexts texts) {
+void Show(form::Control& label, LabelTexts texts) {
     label.stale = false;
     label.text = std::move(texts.caption);
     label.toolTip = std::move(texts.toolTip);
@@ -76,13 +76,13 @@ void Show(app::Control& label, LabelTexts texts) {
 
 }  // namespace
 
-void Command3_Click(app::FormModel& form, app::Platform& platform) {
+void Command3_Click(form::FormModel& form, form::Platform& platform) {
     if (!AnglesChecked(form, platform, {kPoint1Latitude, kPoint1Longitude})) return;
     Place p{};
     // The calendar always takes point 1 as north; its N/S choice is not read.
     p.lat = ReadAngle(form, kPoint1Latitude, false);
     p.lon = ReadAngle(form, kPoint1Longitude, Point1IsWest(form));
-    const app::Date& date = form.Get("MonthView1").date;
+    const form::Date& date = form.Get("MonthView1").date;
     p.year = date.year;
     p.month = date.month;
     p.day = date.day;
@@ -93,9 +93,9 @@ void Command3_Click(app::FormModel& form, app::Platform& platform) {
         std::abs(p.lat) > kLowAccuracyLatitude ? "Precisión: ±10 minuto" : "Precisión: ±1 minuto";
     // Everything is computed before any label changes, so that a failure leaves the
     // three labels as they were rather than half of them updated.
-    LabelTexts rise = RiseOrSet(mAAlgorit::SunriseLocal, p, accuracy);
+    LabelTexts rise = RiseOrSet(astro::SunriseLocal, p, accuracy);
     LabelTexts transit = Transit(p);
-    LabelTexts set = RiseOrSet(mAAlgorit::SunsetLocal, p, accuracy);
+    LabelTexts set = RiseOrSet(astro::SunsetLocal, p, accuracy);
 
     Show(form.Get("LblOrto"), std::move(rise));
     Show(form.Get("LblCulmin"), std::move(transit));
@@ -120,14 +120,14 @@ int LastSunday(int year, int month) { return 31 - Weekday(year, month, 31); }
 
 }  // namespace
 
-bool SpanishSummerTime(const app::Date& date) {
+bool SpanishSummerTime(const form::Date& date) {
     if (date.month < 3 || date.month > 10) return false;
     if (date.month > 3 && date.month < 10) return true;
     const int change = LastSunday(date.year, date.month);
     return date.month == 3 ? date.day >= change : date.day < change;
 }
 
-void MarkResultsStale(app::FormModel& form, const app::Control& changed) {
+void MarkResultsStale(form::FormModel& form, const form::Control& changed) {
     const std::string& n = changed.id.name;
     const int i = changed.id.index;
     // Point 2 is the distance's alone; the date and the clock lists are the sun's alone.
@@ -141,7 +141,7 @@ void MarkResultsStale(app::FormModel& form, const app::Control& changed) {
         for (const char* label : {"LblOrto", "LblCulmin", "LblOcaso"}) form.Get(label).stale = true;
 }
 
-void MonthView1_DateClick(app::FormModel& form) {
+void MonthView1_DateClick(form::FormModel& form) {
     form.Get("CmbHS").listIndex = SpanishSummerTime(form.Get("MonthView1").date) ? 1 : 0;
 }
 

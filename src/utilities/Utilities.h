@@ -6,23 +6,23 @@
 
 namespace utilities {
 
-void Command4_Click(app::FormModel& form, app::Platform& platform);  // distance between 1 and 2
-void Command2_Click(app::FormModel& form, app::Platform& platform);  // arc lengths at point 1
-void Command5_Click(app::FormModel& form, app::Platform& platform);  // point 1 in decimal formats
-void Command3_Click(app::FormModel& form, app::Platform& platform);  // sunrise, transit, sunset
+void Command4_Click(form::FormModel& form, form::Platform& platform);  // distance between 1 and 2
+void Command2_Click(form::FormModel& form, form::Platform& platform);  // arc lengths at point 1
+void Command5_Click(form::FormModel& form, form::Platform& platform);  // point 1 in decimal formats
+void Command3_Click(form::FormModel& form, form::Platform& platform);  // sunrise, transit, sunset
 
 // True when mainland Spain keeps summer time on that date: from the last Sunday of
 // March up to the Saturday before the last Sunday of October (the clocks change early
 // on those Sundays, so the first is a summer day and the second a winter day).
-bool SpanishSummerTime(const app::Date& date);
+bool SpanishSummerTime(const form::Date& date);
 
 // The user changed an input of "Utilidades" (a field or hemisphere of a point, the date,
 // the time zone or summer time): the results it feeds are marked stale, the distance
 // for the points, the sun's times for point 1 and the date and clock lists.
-void MarkResultsStale(app::FormModel& form, const app::Control& changed);
+void MarkResultsStale(form::FormModel& form, const form::Control& changed);
 
 // The user picked a date in the calendar: summer or winter time follows it (the user
 // may still change it afterwards).
-void MonthView1_DateClick(app::FormModel& form);
+void MonthView1_DateClick(form::FormModel& form);
 
 }  // namespace utilities

@@ -9,6 +9,7 @@
 #include "Started.h"
 
 using namespace app;
+using namespace form;
 using testing_support::Started;
 
 namespace {

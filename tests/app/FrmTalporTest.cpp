@@ -14,6 +14,7 @@
 #include "num/RuntimeError.h"
 
 using namespace app;
+using namespace form;
 using testing_support::FakePlatform;
 using testing_support::Started;
 
@@ -80,8 +81,8 @@ TEST(StartUp, AFailedCheckOrARunTimeErrorShowsOneBoxAndEndsTheProgramButOneInAHa
         {screen(800, 600), None, "", "", ""},
         {[](FailingPlatform& p) { p.previousInstance = true; }, SecondInstance,
          "No se puede cargar el programa de nuevo", "La aplicación ya está abierta", ""},
-        {locale(" ", ",", "panel"), RegionalSettings, regional, mEntorno::kRegionalTitle, ""},
-        {locale(".", ", ", ""), RegionalSettings, regional, mEntorno::kRegionalTitle, ""},
+        {locale(" ", ",", "panel"), RegionalSettings, regional, app::kRegionalTitle, ""},
+        {locale(".", ", ", ""), RegionalSettings, regional, app::kRegionalTitle, ""},
         {screen(799, 600), Screen, resolution, "Resolución del monitor", ""},
         {screen(1024, 576), Screen, resolution, "Resolución del monitor", ""},
         {[](FailingPlatform& p) { p.clockFails = true; }, Error, "en Talpor Form_load",
@@ -121,7 +122,7 @@ TEST(StartUp, AFailedCheckOrARunTimeErrorShowsOneBoxAndEndsTheProgramButOneInAHa
 // The log is comma-separated: a quote inside a text is written twice. (Where the record
 // goes and what the box says: QtPlatformLog in qt_tests.)
 TEST(mEntorno, LogRecordsDoubleTheQuotesInsideTheirTexts) {
-    EXPECT_EQ(mEntorno::LogRecord("t", "p", -1, "el campo \"x\", vacío"),
+    EXPECT_EQ(app::LogRecord("t", "p", -1, "el campo \"x\", vacío"),
               "\"t\",\"p\",-1,\"el campo \"\"x\"\", vacío\"\r\n");
 }
 

@@ -13,7 +13,7 @@ struct Started {
     FakePlatform platform;
     app::frmTalpor window{platform};
     Started() { window.Form_Load(); window.Activate(); }
-    app::Control& Get(std::string_view name, int index = -1) {
+    form::Control& Get(std::string_view name, int index = -1) {
         return window.Form().Get(name, index);
     }
     std::string& Text(std::string_view name, int index = -1) { return Get(name, index).text; }

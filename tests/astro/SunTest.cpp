@@ -14,7 +14,7 @@
 #include "geo/GeoTest.h"
 #include "num/RuntimeError.h"
 
-using namespace mAAlgorit;
+using namespace astro;
 
 using geotest::ErrorNumber;
 
@@ -94,8 +94,8 @@ TEST(Reduce, GivesExactlyWhatRepeatedStepsGive) {
 }
 
 TEST(ArcCosArcSin, AnswerTheEndpointsExactlyAndRejectArgumentsBeyondThem) {
-    EXPECT_EQ(std::tuple(ArcCos(1), ArcCos(-1)), std::tuple(0.0, mGeo::kPi));
-    EXPECT_EQ(std::tuple(ArcSin(1), ArcSin(-1)), std::tuple(mGeo::kPi / 2, -mGeo::kPi / 2));
+    EXPECT_EQ(std::tuple(ArcCos(1), ArcCos(-1)), std::tuple(0.0, geo::kPi));
+    EXPECT_EQ(std::tuple(ArcSin(1), ArcSin(-1)), std::tuple(geo::kPi / 2, -geo::kPi / 2));
     for (double x : {1.0000001, -1.5, std::nan("")}) {
         EXPECT_EQ(ErrorNumber([x] { ArcCos(x); }), 5) << x;
         EXPECT_EQ(ErrorNumber([x] { ArcSin(x); }), 5) << x;
@@ -107,7 +107,7 @@ TEST(ArcCosArcSin, AnswerTheEndpointsExactlyAndRejectArgumentsBeyondThem) {
 TEST(SunTimes, AgreeWithTheNationalObservatoryTableForCuenca2018) {
     const int rise[12] = {831, 817, 742, 753, 709, 642, 643, 707, 736, 805, 737, 811};
     const int set[12] = {1754, 1827, 1900, 2033, 2103, 2131, 2142, 2123, 2040, 1951, 1806, 1744};
-    const double lat = mGeo::DMSToDeg(40, 4, 40, false), lon = mGeo::DMSToDeg(2, 7, 49, true);
+    const double lat = geo::DMSToDeg(40, 4, 40, false), lon = geo::DMSToDeg(2, 7, 49, true);
     const auto minutes = [](int hhmm) { return hhmm / 100 * 60 + hhmm % 100; };
     for (int m = 1; m <= 12; ++m) {
         SCOPED_TRACE(m);

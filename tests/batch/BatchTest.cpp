@@ -43,12 +43,12 @@ WindowTexts InWindow(const std::string& point, const std::string& height, Direct
     app::frmTalpor window{platform};
     window.Form_Load();
     window.Activate();
-    app::FormModel& form = window.Form();
+    form::FormModel& form = window.Form();
     const int tab = d == Direction::WGS84ToED50 ? 0 : 1;
     if (tab == 1) window.ChangeTab(1);
     // Paste into whichever frame the tab shows enabled; the paste switches the input mode.
-    app::Control& geo = form.Get("TxtWGSg", tab == 0 ? 0 : 7);
-    app::Control& field = form.IsUsable(geo) ? geo : form.Get(tab == 0 ? "TxtUTMx" : "TxtUTMe");
+    form::Control& geo = form.Get("TxtWGSg", tab == 0 ? 0 : 7);
+    form::Control& field = form.IsUsable(geo) ? geo : form.Get(tab == 0 ? "TxtUTMx" : "TxtUTMe");
     window.MoveFocus(&field);
     window.Paste(field, point);
     WindowTexts out;
@@ -57,7 +57,7 @@ WindowTexts InWindow(const std::string& point, const std::string& height, Direct
         return out;
     }
     const bool utm = form.IsUsable(form.Get(tab == 0 ? "TxtUTMx" : "TxtUTMe"));
-    app::Control& h = form.Get("TxtWGSg", tab == 0 ? (utm ? 8 : 6) : (utm ? 25 : 26));
+    form::Control& h = form.Get("TxtWGSg", tab == 0 ? (utm ? 8 : 6) : (utm ? 25 : 26));
     window.MoveFocus(&h);
     window.EditText(h, height);
     if (m != Method::Helmert) window.Click(tab == 0 ? "OptMWGS84" : "OptMED50", (tab == 0 ? 0 : 2) + (m == Method::MolodenskyNIMA));
@@ -69,7 +69,7 @@ WindowTexts InWindow(const std::string& point, const std::string& height, Direct
         return out;
     }
     const int u = tab == 0 ? 0 : 6;
-    for (app::Control* c : {&form.Get("LblGeoLat", tab), &form.Get("LblGeoLon", tab), &form.Get("LblLat", tab == 0 ? 20 : 24),
+    for (form::Control* c : {&form.Get("LblGeoLat", tab), &form.Get("LblGeoLon", tab), &form.Get("LblLat", tab == 0 ? 20 : 24),
                             &form.Get("LblUTM", u), &form.Get("LblUTM", u + 1), &form.Get("LblUTM", u + 2),
                             &form.Get("LblAltitud", tab == 1 ? 2 : utm ? 1 : 0)})
         out.captions.push_back(c->text);

@@ -14,7 +14,7 @@
 
 namespace testing_support {
 
-using Click = void (*)(app::FormModel&, app::Platform&, convert::Grids&);
+using Click = void (*)(form::FormModel&, form::Platform&, convert::Grids&);
 constexpr Click kHelmert[2] = {convert::CmdED50Helmert_Click, convert::CmdWGS84Helmert_Click};
 constexpr Click kMolodensky[2] = {convert::CmdED50Molodensky_Click,
                                   convert::CmdWGS84Molodensky_Click};
@@ -62,17 +62,17 @@ class ConversionTab : public ::testing::Test {
         return out;
     }
     // The text of the one message box shown, with an OK button and this title and icon.
-    std::string OnlyBox(const std::string& title, app::MsgIcon icon) {
+    std::string OnlyBox(const std::string& title, form::MsgIcon icon) {
         const auto& boxes = platform.msgBoxes;
         EXPECT_TRUE(boxes.size() == 1 && boxes[0].title == title && boxes[0].icon == icon &&
-                    boxes[0].buttons == app::MsgButtons::OK)
+                    boxes[0].buttons == form::MsgButtons::OK)
             << boxes.size() << " boxes, expected one titled " << title;
         return boxes.empty() ? "" : boxes[0].text;
     }
 
     FakePlatform platform;
     app::frmTalpor window{platform};
-    app::FormModel& form = window.Form();
+    form::FormModel& form = window.Form();
     // The grids of the fake platform's folders; a test may make others and pass them.
     convert::Grids& grids = window.Grids();
 };

@@ -17,12 +17,12 @@ using testing_support::kMolodensky;
 using Click = testing_support::Click;
 
 // Every control drawn inside a frame, the hemisphere buttons of its picture included.
-std::vector<app::Control*> Inside(app::FormModel& form, const char* frame, int index) {
-    std::vector<app::Control*> out;
-    for (app::Control* c : form.Children(form.Get(frame, index))) {
+std::vector<form::Control*> Inside(form::FormModel& form, const char* frame, int index) {
+    std::vector<form::Control*> out;
+    for (form::Control* c : form.Children(form.Get(frame, index))) {
         const auto inner = form.Children(*c);
-        if (c->kind == app::Kind::Picture) out.insert(out.end(), inner.begin(), inner.end());
-        if (c->kind != app::Kind::Picture) out.push_back(c);
+        if (c->kind == form::Kind::Picture) out.insert(out.end(), inner.begin(), inner.end());
+        if (c->kind != form::Kind::Picture) out.push_back(c);
     }
     return out;
 }
@@ -199,7 +199,7 @@ TEST_F(ConversionTab, OutOfAreaResetsTheResultsOfItsTab) {
                 expected[4] = tab == 0 ? "N= 0,0 ±1,5" : "N= 0,0";
                 expected[5] = tab == 0 ? "Huso= ?" : "Huso=";
                 EXPECT_EQ(Results(tab), expected);
-                EXPECT_EQ(OnlyBox("Talpor", app::MsgIcon::Exclamation),
+                EXPECT_EQ(OnlyBox("Talpor", form::MsgIcon::Exclamation),
                           "Transformación válida solamente para la península y Baleares");
             }
         }
@@ -260,7 +260,7 @@ TEST_F(ConversionTab, AFieldLeftUnreadableGetsItsCheckBeforeAnythingIsConverted)
                 EXPECT_EQ(Results(tab), converted);
                 continue;
             }
-            EXPECT_EQ(OnlyBox("Limitaciones", app::MsgIcon::Information), c.message);
+            EXPECT_EQ(OnlyBox("Limitaciones", form::MsgIcon::Information), c.message);
             EXPECT_EQ(form.focusRequest, &form.Get("TxtWGSg", field));
             EXPECT_EQ(Results(tab), labels);
         }
@@ -272,7 +272,7 @@ TEST_F(ConversionTab, EachPictureButtonShowsItsParameterSheet) {
         platform.msgBoxes.clear();
         convert::Command1_Click(form, platform, index, grids);
         const std::string sheet = OnlyBox(
-            "Parámetros o coeficientes de transformación ED50 <> WGS84 (ETRS89)", app::MsgIcon::Information);
+            "Parámetros o coeficientes de transformación ED50 <> WGS84 (ETRS89)", form::MsgIcon::Information);
         EXPECT_NE(sheet.find(index % 2 == 0 ? "Zona BAL99" : "NIMA: Portugal & Spain"), std::string::npos);
     }
     // The grid's sheet: the grid in use and its file, what it does not transform, and
@@ -281,7 +281,7 @@ TEST_F(ConversionTab, EachPictureButtonShowsItsParameterSheet) {
         platform.msgBoxes.clear();
         convert::Command1_Click(form, platform, index, grids);
         const std::string sheet =
-            OnlyBox("Rejilla IGN ED50 <> WGS84 (ETRS89)", app::MsgIcon::Information);
+            OnlyBox("Rejilla IGN ED50 <> WGS84 (ETRS89)", form::MsgIcon::Information);
         for (const std::string part :
              {"SPED2ETV2: España peninsular y Baleares\r\n    EPSG 15932, ED50 to ETRS89 (12); "
               "precisión 0,2 m\r\n    " TALPOR_DATA_DIR "/es_ign_SPED2ETV2.tif\r\n",
@@ -294,7 +294,7 @@ TEST_F(ConversionTab, EachPictureButtonShowsItsParameterSheet) {
 
 TEST_F(ConversionTab, EachInputModeButtonGreysTheOtherFrameOfItsTabAndKeepsEveryText) {
     struct Case {
-        void (*click)(app::FormModel&, int);
+        void (*click)(form::FormModel&, int);
         int index;
         const char *on, *off;  // the frame the mode enables, and the one it disables
         int onIndex, offIndex;
@@ -306,10 +306,10 @@ TEST_F(ConversionTab, EachInputModeButtonGreysTheOtherFrameOfItsTabAndKeepsEvery
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.on << " enabled");
         c.click(form, c.index);
-        for (app::Control* m : Inside(form, c.on, c.onIndex))
-            EXPECT_EQ(m->foreColor, app::kButtonText) << m->id.Text();
-        for (app::Control* m : Inside(form, c.off, c.offIndex))
-            EXPECT_EQ(m->foreColor, app::kGrey) << m->id.Text();
+        for (form::Control* m : Inside(form, c.on, c.onIndex))
+            EXPECT_EQ(m->foreColor, form::kButtonText) << m->id.Text();
+        for (form::Control* m : Inside(form, c.off, c.offIndex))
+            EXPECT_EQ(m->foreColor, form::kGrey) << m->id.Text();
         EXPECT_TRUE(form.Get(c.on, c.onIndex).enabled && !form.Get(c.off, c.offIndex).enabled);
     }
     EXPECT_EQ(AllTexts(), texts);

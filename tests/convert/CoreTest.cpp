@@ -42,7 +42,7 @@ TEST(ConversionCore, UtmInputGetsTheHelmertSetAndPointOfItsDegrees) {
     for (const Direction direction : {Direction::WGS84ToED50, Direction::ED50ToWGS84}) {
         for (const auto& [lat, lon, set] : lines) {
             SCOPED_TRACE(testing::Message() << lat << " " << lon << ", tab " << int(direction));
-            const mGeo::UTMPoint m = convert::MirrorOf(convert::GeographicInput{lat, lon}, direction);
+            const geo::UTMPoint m = convert::MirrorOf(convert::GeographicInput{lat, lon}, direction);
             same({m.E, m.N, m.zone, 650.5}, direction, set);
         }
         std::mt19937_64 random(20240701);

@@ -53,7 +53,7 @@ TEST(FileConversion, ConvertsTheChosenFileAndSumsItUp) {
     EXPECT_NE(written.find("A;40.4166667;-3.7;"), std::string::npos) << written;
     EXPECT_NE(written.find("fila 3: minutos fuera de rango (75)"), std::string::npos) << written;
     ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
-    EXPECT_EQ(s.platform.LastMsgBox().icon, app::MsgIcon::Exclamation);
+    EXPECT_EQ(s.platform.LastMsgBox().icon, form::MsgIcon::Exclamation);
     EXPECT_EQ(s.platform.LastMsgBox().text,
               "2 filas convertidas, 1 con error.\r\n\r\nResultado: " + out +
                   "\r\n\r\nLas filas con error siguen en su sitio, con el motivo en la columna "

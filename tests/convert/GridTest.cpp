@@ -128,7 +128,7 @@ TEST(IgnGrid, AgreesWithProjBothWaysForGeographicAndUtmInputStaysNearHelmertAndE
         {"inside S", 35.56, -5.0, 35.5586952502, -5.0013006991, 35.5613047052, -4.9986993207},
         {"inside E", 39.9, 4.66, 39.8988495863, 4.6589734998, 39.9011503648, 4.6610264883},
     };
-    const mGeo::IgnShiftGrids grids(TALPOR_DATA_DIR, "");
+    const geo::IgnShiftGrids grids(TALPOR_DATA_DIR, "");
     ASSERT_EQ(grids.Problem(), "");
     double worstToHelmert = 0;
     for (const auto& c : cases) {
@@ -137,8 +137,8 @@ TEST(IgnGrid, AgreesWithProjBothWaysForGeographicAndUtmInputStaysNearHelmertAndE
             const double lat = toWgs ? c.toLat : c.backLat;
             const double lon = toWgs ? c.toLon : c.backLon;
             const convert::GeographicInput geo{c.lat, c.lon, 650.5};
-            const mGeo::UTMPoint typedUtm =
-                mGeo::GeoToUTM(c.lat, c.lon, convert::SourceEllipsoid(d));
+            const geo::UTMPoint typedUtm =
+                geo::GeoToUTM(c.lat, c.lon, convert::SourceEllipsoid(d));
             const convert::UtmInput utm{typedUtm.E, typedUtm.N, typedUtm.zone, 650.5};
             const convert::Result results[] = {convert::IgnGrid(geo, d, grids),
                                                convert::IgnGrid(utm, d, grids)};
@@ -307,7 +307,7 @@ TEST_F(ConversionTab, AGridThatCannotBeOpenedIsSaidAndTheOtherMethodsWorkOn) {
             const auto helmert = Results(tab);
             platform.msgBoxes.clear();
             kGrid[tab](form, platform, none);
-            EXPECT_EQ(OnlyBox("Talpor", app::MsgIcon::Exclamation),
+            EXPECT_EQ(OnlyBox("Talpor", form::MsgIcon::Exclamation),
                       c.says + "\r\nLos métodos Bursa Wolf 7p y Molodensky 3p siguen disponibles.");
             EXPECT_EQ(Results(tab)[0], "00º 00' 0,0000\"");
             EXPECT_EQ(Results(tab)[2], "Altura sobre el elipsoide = 0,0 m");

@@ -13,16 +13,16 @@
 namespace {
 
 struct Fields : ::testing::Test {
-    Fields() { app::BuildFrmTalporControls(form); }
-    app::Control& Set(const char* name, int index, std::string text, int selStart = 0,
+    Fields() { form::BuildFrmTalporControls(form); }
+    form::Control& Set(const char* name, int index, std::string text, int selStart = 0,
                       int selLength = 0) {
-        app::Control& field = form.Get(name, index);
+        form::Control& field = form.Get(name, index);
         field.text = std::move(text);
         field.selStart = selStart;
         field.selLength = selLength;
         return field;
     }
-    app::FormModel form;
+    form::FormModel form;
     testing_support::FakePlatform platform;
 };
 
@@ -44,7 +44,7 @@ TEST_F(Fields, FocusShowsTheNumberWithoutThousandPoints) {
         {"TxtWGSg", 0, "-95287.080.,871", "-95287.080.,871"},
     };
     for (const auto& c : cases) {
-        app::Control& field = Set(c.name, c.index, c.text);
+        form::Control& field = Set(c.name, c.index, c.text);
         entry::FieldGotFocus(form, field);
         EXPECT_EQ(field.text, c.shown) << c.text;
     }
@@ -69,7 +69,7 @@ TEST_F(Fields, KeysByClassAndMode) {
         {"TxtWGSg", 6, "600", 1, 0, '-', 0},
         {"TxtWGSg", 6, "-600", 0, 0, '-', 0},
         {"TxtWGSg", 6, "-600", 0, 4, '-', '-'},  // the whole text selected: typing replaces it
-        {"TxtWGSg", 6, "600,0", 0, 5, mText::kBackspace, mText::kBackspace},
+        {"TxtWGSg", 6, "600,0", 0, 5, entry::kBackspace, entry::kBackspace},
         {"TxtWGSg", 2, "1,ñ", 0, 3, ',', ','},  // three characters, four bytes: all selected
         {"TxtWGSg", 2, "1,ñ", 0, 2, ',', 0},
     };
@@ -126,13 +126,13 @@ TEST_F(Fields, RangeChecksOnLeavingOrOnAHemisphereClampWithTheLimitationsMessage
         SCOPED_TRACE(std::string(c.name) + std::to_string(c.index) + " " + c.typed.substr(0, 12));
         platform.msgBoxes.clear();
         form.focusRequest = nullptr;
-        app::Control& field = Set(c.name, c.index, c.typed);
-        field.backColor = app::kLightYellow;
+        form::Control& field = Set(c.name, c.index, c.typed);
+        field.backColor = form::kLightYellow;
         if (c.lng < 0) entry::FieldLostFocus(form, platform, field);
         if (c.lng >= 0 && form.SelectOption(form.Get("OptLng", c.lng)))
             entry::HemisphereClick(form, platform, form.Get("OptLng", c.lng));
         EXPECT_EQ(field.text, c.left);
-        EXPECT_EQ(field.backColor, app::kWhite);
+        EXPECT_EQ(field.backColor, form::kWhite);
         EXPECT_EQ(form.focusRequest, c.message.empty() ? nullptr : &field);
         ASSERT_EQ(platform.msgBoxes.size(), c.message.empty() ? 0u : 1u);
         if (c.message.empty()) continue;

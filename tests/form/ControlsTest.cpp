@@ -7,7 +7,7 @@
 
 #include "form/FrmTalporControls.h"
 
-using namespace app;
+using namespace form;
 
 // (Each control's own widget, inside its container: Window in qt_tests.)
 TEST(FrmTalporControls, ContainersExistAndOptionButtonsAreExclusiveWithinTheirContainer) {

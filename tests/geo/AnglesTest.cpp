@@ -3,7 +3,7 @@
 #include "geo/DegMin.h"
 #include "geo/GeoTest.h"
 
-using namespace mGeo;
+using namespace geo;
 using namespace geotest;
 
 TEST(DegToDMS, CarriesRoundingNoiseAndKeepsTheSignInTheTextOnly) {

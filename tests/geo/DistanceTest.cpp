@@ -4,7 +4,7 @@
 #include "geo/GeoTest.h"
 #include "geo/Radii.h"
 
-using namespace mGeo;
+using namespace geo;
 using namespace geotest;
 
 // Meeus, Astronomical Algorithms, example 11.c (6181.63 km), and exact geodesics from

@@ -10,8 +10,8 @@
 
 namespace geotest {
 
-inline const mGeo::Ellipsoid& Wgs84() { return mGeo::Ellipsoids[mGeo::kWGS84]; }
-inline const mGeo::Ellipsoid& Ed50() { return mGeo::Ellipsoids[mGeo::kED50]; }
+inline const geo::Ellipsoid& Wgs84() { return geo::Ellipsoids[geo::kWGS84]; }
+inline const geo::Ellipsoid& Ed50() { return geo::Ellipsoids[geo::kED50]; }
 
 // The run-time error number `call` raises, 0 when it returns.
 inline int ErrorNumber(auto&& call) try {

@@ -9,7 +9,7 @@
 #include "geo/Geocentric.h"
 #include "geo/Molodensky.h"
 
-using namespace mGeo;
+using namespace geo;
 using namespace geotest;
 using Z = HelmertZone;
 

@@ -15,13 +15,13 @@
 TEST(Power, FastPowersEqualTheRunTimePowerFunctionBitForBit) {
     double out[8];
     const auto same = [&](double x) {
-        mGeo::detail::IntPowers(x, 7, out);
+        geo::detail::IntPowers(x, 7, out);
         for (int k = 2; k <= 7; ++k) ASSERT_EQ(out[k], num::Pow(x, k)) << x << "^" << k;
-        ASSERT_EQ(mGeo::detail::Square(x), out[2]) << x;
+        ASSERT_EQ(geo::detail::Square(x), out[2]) << x;
     };
     const auto sameRoots = [](double w) {
         double m05 = 0, m15 = 0;
-        mGeo::detail::InverseRootPowers(w, m05, m15);
+        geo::detail::InverseRootPowers(w, m05, m15);
         ASSERT_EQ(m05, num::Pow(w, -0.5)) << w;
         ASSERT_EQ(m15, num::Pow(w, -1.5)) << w;
     };
@@ -53,8 +53,8 @@ TEST(Power, FastPowersEqualTheRunTimePowerFunctionBitForBit) {
     }
     EXPECT_GT(nearMidpoint, 0);
     EXPECT_GE(inBand, 2000);
-    EXPECT_THROW(mGeo::detail::IntPowers(1e200, 2, out), num::RuntimeError);
+    EXPECT_THROW(geo::detail::IntPowers(1e200, 2, out), num::RuntimeError);
     double m05 = 0, m15 = 0;
-    EXPECT_THROW(mGeo::detail::InverseRootPowers(0, m05, m15), num::RuntimeError);
-    EXPECT_THROW(mGeo::detail::InverseRootPowers(-0.5, m05, m15), num::RuntimeError);
+    EXPECT_THROW(geo::detail::InverseRootPowers(0, m05, m15), num::RuntimeError);
+    EXPECT_THROW(geo::detail::InverseRootPowers(-0.5, m05, m15), num::RuntimeError);
 }

@@ -4,7 +4,7 @@
 
 #include "geo/GeoTest.h"
 
-using namespace mGeo;
+using namespace geo;
 using namespace geotest;
 
 // Reference values from PROJ 9.1.1 (Debian proj-bin), e.g.
@@ -42,24 +42,24 @@ TEST(Utm, GridFactorsMatchProjInTheDigitsShown) {
         int ellipsoid, zone;
         double lat, lon, k, convergence;
     } cases[] = {
-        {mGeo::kED50, 29, 43.3, -9.2, 0.99960324, -0.13716397},
-        {mGeo::kED50, 29, 36.1, -6.0, 1.00049889, 1.76865821},
-        {mGeo::kED50, 30, 40.4168, -3.7038, 0.99964389, -0.45631738},
-        {mGeo::kED50, 30, 38.9, 1.45, 1.00143481, 2.79788411},
-        {mGeo::kED50, 30, 36.1, -6.0, 1.00049889, -1.76865821},
-        {mGeo::kED50, 30, 42.5, -1.0, 0.99993228, 1.35148207},
-        {mGeo::kED50, 31, 38.9, 1.45, 0.99982246, -0.97348834},
-        {mGeo::kED50, 31, 39.9, 4.3, 0.99975204, 0.83396975},
-        {mGeo::kED50, 31, 42.5, -1.0, 1.00092948, -2.70477520},
-        {mGeo::kED50, 31, 41.8, 2.9, 0.99960085, -0.06665329},
-        {mGeo::kWGS84, 29, 36.1, -6.0, 1.00049887, 1.76865815},
-        {mGeo::kWGS84, 30, 38.9, 1.45, 1.00143478, 2.79788393},
-        {mGeo::kWGS84, 31, 42.5, -1.0, 1.00092946, -2.70477508},
+        {geo::kED50, 29, 43.3, -9.2, 0.99960324, -0.13716397},
+        {geo::kED50, 29, 36.1, -6.0, 1.00049889, 1.76865821},
+        {geo::kED50, 30, 40.4168, -3.7038, 0.99964389, -0.45631738},
+        {geo::kED50, 30, 38.9, 1.45, 1.00143481, 2.79788411},
+        {geo::kED50, 30, 36.1, -6.0, 1.00049889, -1.76865821},
+        {geo::kED50, 30, 42.5, -1.0, 0.99993228, 1.35148207},
+        {geo::kED50, 31, 38.9, 1.45, 0.99982246, -0.97348834},
+        {geo::kED50, 31, 39.9, 4.3, 0.99975204, 0.83396975},
+        {geo::kED50, 31, 42.5, -1.0, 1.00092948, -2.70477520},
+        {geo::kED50, 31, 41.8, 2.9, 0.99960085, -0.06665329},
+        {geo::kWGS84, 29, 36.1, -6.0, 1.00049887, 1.76865815},
+        {geo::kWGS84, 30, 38.9, 1.45, 1.00143478, 2.79788393},
+        {geo::kWGS84, 31, 42.5, -1.0, 1.00092946, -2.70477508},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.lat << " " << c.lon << " zone " << c.zone);
-        const mGeo::GridFactors f =
-            mGeo::UTMGridFactors(c.lat, c.lon, c.zone, mGeo::Ellipsoids[c.ellipsoid]);
+        const geo::GridFactors f =
+            geo::UTMGridFactors(c.lat, c.lon, c.zone, geo::Ellipsoids[c.ellipsoid]);
         EXPECT_NEAR(f.scale, c.k, 0.6e-8);
         EXPECT_NEAR(f.convergence, c.convergence, 1e-7);  // 0,0004"
     }

@@ -12,7 +12,7 @@ namespace {
 
 // The control that has the keyboard focus ("TxtWGSg_6"; "SSTab1" for the tab bar).
 QString Focused(ShownWindow<>& s) {
-    const app::Control* c = s.window->ControlOf(QApplication::focusWidget());
+    const form::Control* c = s.window->ControlOf(QApplication::focusWidget());
     return QString::fromStdString(c == nullptr ? "(none)" : c->id.ObjectName());
 }
 

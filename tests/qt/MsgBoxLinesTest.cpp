@@ -10,7 +10,7 @@
 
 #include "ShownWindow.h"
 
-using app::MsgIcon, app::MsgButtons, app::MsgResult;
+using form::MsgIcon, form::MsgButtons, form::MsgResult;
 
 namespace {
 
@@ -61,7 +61,7 @@ void ExpectOneColumn(const ShownBox& shown,
 // screen at which a box wraps.
 TEST(QtPlatformMsgBox, ShowsIconSpanishButtonsAndDefaultTakesTheFocusAndKeepsEachLineWhole) {
     testing_support::QtApp();
-    talpor_qt::QtPlatform p(QDir::tempPath() + "/unused.lock");
+    qt::QtPlatform p(QDir::tempPath() + "/unused.lock");
     ShownBox shown;
     auto closer = testing_support::OnEachBox([&](QMessageBox* box) {
         shown = Inspect(box);
@@ -91,7 +91,7 @@ TEST(MsgBoxLines, ASheetIsATableAndALineWiderThanTheScreenIsBrokenAfterASlash) {
     s.window->ChooseTab(1);
     s.Click("Command1", 3);
     ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
-    talpor_qt::QtPlatform platform(QDir::tempPath() + "/unused.lock");
+    qt::QtPlatform platform(QDir::tempPath() + "/unused.lock");
     ShownBox shown;
     auto closer = testing_support::OnEachBox([&](QMessageBox* box) {
         shown = Inspect(box);

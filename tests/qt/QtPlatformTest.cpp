@@ -14,7 +14,7 @@
 #include "ShownWindow.h"
 #include "num/RuntimeError.h"
 
-using talpor_qt::QtPlatform;
+using qt::QtPlatform;
 
 TEST(QtPlatformLocale, ReadsSeparatorsFromTheEnvironmentThroughQtsOwnData) {
     const struct {
@@ -36,9 +36,9 @@ TEST(QtPlatformLocale, ReadsSeparatorsFromTheEnvironmentThroughQtsOwnData) {
                                    {"LC_MONETARY", c.lcMonetary}})
             env.Set(name, value);
         QtPlatform p(QDir::tempPath() + "/unused.lock");
-        EXPECT_EQ(p.Locale(app::LocaleItem::DecimalSep), c.decimal);
-        EXPECT_EQ(p.Locale(app::LocaleItem::MonThousandSep), c.thousands);
-        EXPECT_EQ(p.Locale(app::LocaleItem::Language), c.language);
+        EXPECT_EQ(p.Locale(form::LocaleItem::DecimalSep), c.decimal);
+        EXPECT_EQ(p.Locale(form::LocaleItem::MonThousandSep), c.thousands);
+        EXPECT_EQ(p.Locale(form::LocaleItem::Language), c.language);
     }
 }
 

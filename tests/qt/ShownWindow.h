@@ -35,7 +35,7 @@ inline void QtApp() {
     [[maybe_unused]] static auto* app = [] {
         QApplication::setStyle(QStringLiteral("Fusion"));
         auto* application = new QApplication(argc, argv);
-        EXPECT_TRUE(talpor_qt::InstallQtSpanish(*application));
+        EXPECT_TRUE(qt::InstallQtSpanish(*application));
         return application;
     }();
 }
@@ -84,15 +84,15 @@ template <class PlatformT = FakePlatform>
 struct ShownWindow {
     PlatformT platform;
     app::frmTalpor frm{platform};
-    std::unique_ptr<talpor_qt::TalporWindow> window;
+    std::unique_ptr<qt::TalporWindow> window;
 
     template <class... Args>
     explicit ShownWindow(Args&&... args) : platform(std::forward<Args>(args)...) {
         QtApp();
         frm.Form_Load();
         EXPECT_FALSE(frm.MustEnd());
-        window = std::make_unique<talpor_qt::TalporWindow>(frm);
-        if constexpr (std::is_base_of_v<talpor_qt::QtPlatform, PlatformT>)
+        window = std::make_unique<qt::TalporWindow>(frm);
+        if constexpr (std::is_base_of_v<qt::QtPlatform, PlatformT>)
             platform.SetMainWindow(window.get());
         window->show();
         window->activateWindow();

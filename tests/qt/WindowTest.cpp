@@ -41,7 +41,7 @@ TEST(Window, FitsIn800x600WithEveryControlInItsPlaceAndAShortAccessibleName) {
     EXPECT_EQ(s.Widget<QLabel>("LblOrto")->palette().color(QPalette::WindowText), QColor(Qt::blue));
     EXPECT_FALSE(s.Widget<QPushButton>("Command1", 0)->icon().isNull());
     // The program's icon comes from resources linked into the static Qt library.
-    EXPECT_EQ(talpor_qt::ProgramIcon().availableSizes().size(), 6);
+    EXPECT_EQ(qt::ProgramIcon().availableSizes().size(), 6);
     // The UTM result lines align: every character they use is as wide as any other.
     QFontMetrics utm(s.Widget<QLabel>("LblUTM", 0)->font());
     for (QChar ch : QStringLiteral("0123456789.,= ±mENHuso"))
@@ -51,14 +51,14 @@ TEST(Window, FitsIn800x600WithEveryControlInItsPlaceAndAShortAccessibleName) {
     for (auto& c : s.frm.Form().Controls()) {
         SCOPED_TRACE(c->id.ObjectName());
         // The pages behind the first are built after the first paint, or when asked for.
-        QWidget* w = c->kind == app::Kind::Form ? s.window.get()
+        QWidget* w = c->kind == form::Kind::Form ? s.window.get()
                                                 : s.window->WidgetOf(c->id.name, c->id.index);
         ASSERT_NE(w, nullptr);
         const QString name = NameOf(w), tip = QString::fromStdString(c->toolTip);
         EXPECT_FALSE(name.trimmed().isEmpty());
         EXPECT_LE(name.size(), 60) << name.toStdString();
         EXPECT_TRUE(tip.size() <= 30 || name != tip) << name.toStdString();
-        if (c->kind == app::Kind::Form) continue;
+        if (c->kind == form::Kind::Form) continue;
         EXPECT_EQ(w, s.window->findChild<QWidget*>(QString::fromStdString(c->id.ObjectName())));
         // Hidden pages get their size when shown; all pages are as large as the first.
         QWidget* room = c->container == "SSTab1" ? s.window->findChild<QWidget*>("SSTab1_page0")
@@ -158,7 +158,7 @@ TEST(WindowFields, FocusTypingPastingAndLeavingFollowTheFieldRulesAndACorrectedF
 TEST(WindowBoxes, TheAboutBoxAndARangeMessageTakeTheFocusAndGiveItBackToTheField) {
     QTemporaryDir dir;
     testing_support::SpanishSettings spanish(dir.path());
-    ShownWindow<talpor_qt::QtPlatform> s(dir.path() + "/talpor.lock");
+    ShownWindow<qt::QtPlatform> s(dir.path() + "/talpor.lock");
     EXPECT_EQ(s.Widget("CmdAcerca")->toolTip(), QStringLiteral("Acerca de Talpor (F1)"));
     QList<Qt::Key> keys = {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Return};
     QStringList shown;

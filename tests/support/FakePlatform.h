@@ -17,32 +17,32 @@ namespace testing_support {
 struct MsgBoxCall {
     std::string text;
     std::string title;
-    app::MsgIcon icon = app::MsgIcon::None;
-    app::MsgButtons buttons = app::MsgButtons::OK;
-    app::MsgResult defaultButton = app::MsgResult::OK;
+    form::MsgIcon icon = form::MsgIcon::None;
+    form::MsgButtons buttons = form::MsgButtons::OK;
+    form::MsgResult defaultButton = form::MsgResult::OK;
 };
 
-class FakePlatform : public app::Platform {
+class FakePlatform : public form::Platform {
 public:
-    std::optional<app::MsgResult> answer;  // every box's answer; none: its default button
+    std::optional<form::MsgResult> answer;  // every box's answer; none: its default button
     std::vector<MsgBoxCall> msgBoxes;
 
     bool previousInstance = false;
     // The program's data: the project's own data folder, as the build tree has it.
     std::string dataFolder = TALPOR_DATA_DIR;
-    std::map<app::LocaleItem, std::string> locale = {
-        {app::LocaleItem::MonThousandSep, "."},
-        {app::LocaleItem::DecimalSep, ","},
-        {app::LocaleItem::Language, "español (España)"},
+    std::map<form::LocaleItem, std::string> locale = {
+        {form::LocaleItem::MonThousandSep, "."},
+        {form::LocaleItem::DecimalSep, ","},
+        {form::LocaleItem::Language, "español (España)"},
     };
-    app::ScreenSize screen{1024, 768};
+    form::ScreenSize screen{1024, 768};
     std::vector<std::string> startedProcesses;
     std::string regionalSettingsCommand = "regional-settings-panel";
-    app::DateTime now{2026, 5, 14, 10, 30, 15};
+    form::DateTime now{2026, 5, 14, 10, 30, 15};
     std::map<std::string, std::string> files;  // path -> contents
 
-    app::MsgResult MsgBox(std::string_view text, std::string_view title, app::MsgIcon icon,
-                          app::MsgButtons buttons, app::MsgResult defaultButton) override {
+    form::MsgResult MsgBox(std::string_view text, std::string_view title, form::MsgIcon icon,
+                          form::MsgButtons buttons, form::MsgResult defaultButton) override {
         msgBoxes.push_back({std::string(text), std::string(title), icon, buttons, defaultButton});
         return answer.value_or(defaultButton);
     }
@@ -55,17 +55,17 @@ public:
     // A developer's own grids never reach a test.
     std::string UserDataFolder() override { return ""; }
     std::string AppTitle() override { return "Talpor"; }
-    std::string Locale(app::LocaleItem item) override { return locale[item]; }
-    app::ScreenSize Screen() override { return screen; }
+    std::string Locale(form::LocaleItem item) override { return locale[item]; }
+    form::ScreenSize Screen() override { return screen; }
     void StartProcess(std::string_view commandLine) override {
         startedProcesses.emplace_back(commandLine);
     }
     std::string RegionalSettingsCommand() override { return regionalSettingsCommand; }
-    app::DateTime Now() override { return now; }
-    std::string DateText(const app::DateTime& t) override {
+    form::DateTime Now() override { return now; }
+    std::string DateText(const form::DateTime& t) override {
         return Two(t.day) + "/" + Two(t.month) + "/" + std::to_string(t.year);
     }
-    std::string TimeText(const app::DateTime& t) override {
+    std::string TimeText(const form::DateTime& t) override {
         return Two(t.hour) + ":" + Two(t.minute) + ":" + Two(t.second);
     }
     bool AppendToFile(std::string_view path, std::string_view text) override {

@@ -42,17 +42,17 @@ struct UtilitiesTab {
     std::string ToolTip(const char* name) const { return form.Get(name).toolTip; }
 
     // The text of the one message box shown, with an OK button and this title and icon.
-    std::string OnlyBoxText(const std::string& title, app::MsgIcon icon) const {
+    std::string OnlyBoxText(const std::string& title, form::MsgIcon icon) const {
         const auto& boxes = platform.msgBoxes;
         EXPECT_TRUE(boxes.size() == 1 && boxes[0].title == title && boxes[0].icon == icon &&
-                    boxes[0].buttons == app::MsgButtons::OK)
+                    boxes[0].buttons == form::MsgButtons::OK)
             << boxes.size() << " boxes, expected one titled " << title;
         return boxes.empty() ? "" : boxes[0].text;
     }
 
     FakePlatform platform;
     app::frmTalpor window{platform};
-    app::FormModel& form = window.Form();
+    form::FormModel& form = window.Form();
 };
 
 }  // namespace testing_support

@@ -17,16 +17,16 @@ std::string Distance(const char* lat1, const char* lon1, const char* lat2, const
     tab.Point(2, lat2, lon2);
     utilities::Command4_Click(tab.form, tab.platform);
     const bool box = !tab.platform.msgBoxes.empty();
-    EXPECT_EQ(box ? tab.OnlyBoxText("Talpor", app::MsgIcon::Exclamation) : "", message);
+    EXPECT_EQ(box ? tab.OnlyBoxText("Talpor", form::MsgIcon::Exclamation) : "", message);
     return tab.form.Get("LblDist").text;
 }
 
 // The text of the one box a button of point 1 shows.
-std::string BoxOf(void (*click)(app::FormModel&, app::Platform&), const char* title,
+std::string BoxOf(void (*click)(form::FormModel&, form::Platform&), const char* title,
                   const char* lat, const char* lon = "") {
     testing_support::UtilitiesTab tab(lat, lon);
     click(tab.form, tab.platform);
-    return tab.OnlyBoxText(title, app::MsgIcon::Information);
+    return tab.OnlyBoxText(title, form::MsgIcon::Information);
 }
 
 struct Result {
@@ -36,7 +36,7 @@ struct Result {
 
 // Point 1's latitude ("deg min sec N"; empty keeps the initial 38º 25' N, 1º 34' W),
 // the date, the zone in hours and summer time (0 or 1 hour).
-Result Press(const char* lat, app::Date date, int zone, int summer) {
+Result Press(const char* lat, form::Date date, int zone, int summer) {
     testing_support::UtilitiesTab tab(lat);
     tab.form.Get("MonthView1").date = date;
     tab.form.Get("CmbUTC").listIndex = zone + 2;  // "UTC-2" is item 0
@@ -163,7 +163,7 @@ TEST(SolarCalendar, SummerTimeFollowsThePickedDateBySpainsRule) {
     // Summer time from the last Sunday of March to the last Sunday of October (exclusive):
     // 31 March and 27 October in 2024, 29 March and 25 October in 2026.
     const struct {
-        app::Date date;
+        form::Date date;
         bool summer;
     } rule[] = {{{2024, 3, 30}, false}, {{2024, 3, 31}, true},  {{2024, 10, 26}, true},
                 {{2024, 10, 27}, false}, {{2026, 3, 28}, false}, {{2026, 3, 29}, true},
@@ -174,8 +174,8 @@ TEST(SolarCalendar, SummerTimeFollowsThePickedDateBySpainsRule) {
             << c.date.year << "-" << c.date.month << "-" << c.date.day;
 
     testing_support::UtilitiesTab tab;  // started on 21 June 2024: "Verano   +1"
-    app::Control& summer = tab.form.Get("CmbHS");
-    app::Control& calendar = tab.form.Get("MonthView1");
+    form::Control& summer = tab.form.Get("CmbHS");
+    form::Control& calendar = tab.form.Get("MonthView1");
     tab.window.SetDate(calendar, {2024, 12, 21});
     EXPECT_EQ(summer.ListText(), "Invierno =0");
     tab.window.SelectListItem(summer, 1);  // the user may still choose otherwise
