@@ -61,14 +61,7 @@ class ConversionTab : public ::testing::Test {
         for (const auto& c : form.Controls()) out.push_back(c->text);
         return out;
     }
-    // The text of the one message box shown, with an OK button and this title and icon.
-    std::string OnlyBox(const std::string& title, form::MsgIcon icon) {
-        const auto& boxes = platform.msgBoxes;
-        EXPECT_TRUE(boxes.size() == 1 && boxes[0].title == title && boxes[0].icon == icon &&
-                    boxes[0].buttons == form::MsgButtons::OK)
-            << boxes.size() << " boxes, expected one titled " << title;
-        return boxes.empty() ? "" : boxes[0].text;
-    }
+    std::string OnlyBox(const std::string& title, form::MsgIcon icon) { return platform.OnlyBox(title, icon); }
 
     FakePlatform platform;
     app::frmTalpor window{platform};

@@ -151,22 +151,6 @@ TEST_F(ConversionTab, LongitudeHemisphereFollowsItsSignAndZeroIsEast) {
     EXPECT_EQ(Results(1)[5], "Huso= 31S");  // longitude 0 is zone 31; just south of 40º
 }
 
-TEST_F(ConversionTab, PressingTwiceGivesTheSameResult) {
-    // The first clicks start from the initial fields, whose frames hold different points.
-    for (int tab : {0, 1}) {
-        for (Click click : {kHelmert[tab], kMolodensky[tab], testing_support::kGrid[tab]}) {
-            for (bool utm : {false, true}) {
-                Select(tab == 0 ? "OptUTM" : "OptCoord", tab == 0 ? utm : !utm);
-                click(form, platform, grids);
-                const auto first = AllTexts();
-                click(form, platform, grids);
-                EXPECT_EQ(AllTexts(), first) << "tab " << tab << (utm ? " UTM" : "");
-            }
-        }
-    }
-    EXPECT_TRUE(platform.msgBoxes.empty());
-}
-
 TEST_F(ConversionTab, OutOfAreaResetsTheResultsOfItsTab) {
     struct Case {
         const char* what;

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "form/Platform.h"
 
 namespace testing_support {
@@ -100,6 +102,13 @@ public:
     void EndProgress() override { progressOpen = false; }
 
     const MsgBoxCall& LastMsgBox() const { return msgBoxes.back(); }
+    // The text of the one message box shown, with an OK button and this title and icon.
+    std::string OnlyBox(const std::string& title, form::MsgIcon icon) const {
+        EXPECT_TRUE(msgBoxes.size() == 1 && msgBoxes[0].title == title && msgBoxes[0].icon == icon &&
+                    msgBoxes[0].buttons == form::MsgButtons::OK)
+            << msgBoxes.size() << " boxes, expected one titled " << title;
+        return msgBoxes.empty() ? "" : msgBoxes[0].text;
+    }
 
 private:
     int progressCalls_ = 0;

@@ -41,14 +41,7 @@ struct UtilitiesTab {
     std::string Caption(const char* name) const { return form.Get(name).text; }
     std::string ToolTip(const char* name) const { return form.Get(name).toolTip; }
 
-    // The text of the one message box shown, with an OK button and this title and icon.
-    std::string OnlyBoxText(const std::string& title, form::MsgIcon icon) const {
-        const auto& boxes = platform.msgBoxes;
-        EXPECT_TRUE(boxes.size() == 1 && boxes[0].title == title && boxes[0].icon == icon &&
-                    boxes[0].buttons == form::MsgButtons::OK)
-            << boxes.size() << " boxes, expected one titled " << title;
-        return boxes.empty() ? "" : boxes[0].text;
-    }
+    std::string OnlyBoxText(const std::string& title, form::MsgIcon icon) const { return platform.OnlyBox(title, icon); }
 
     FakePlatform platform;
     app::frmTalpor window{platform};
