@@ -278,17 +278,15 @@ void ConvertPoints(std::span<const RowPoint> points, const Conversion& c, std::v
         }
     }
     std::vector<convert::PointResult> fromGeographic(geographic.size()), fromUtm(utm.size());
-    constexpr unsigned kThisThread = 1;
     if (c.method == Method::Helmert) {
-        convert::Helmert(std::span<const convert::GeographicInput>(geographic), c.direction, fromGeographic,
-                         kThisThread);
-        convert::Helmert(std::span<const convert::UtmInput>(utm), c.direction, fromUtm, kThisThread);
+        convert::Helmert(std::span<const convert::GeographicInput>(geographic), c.direction, fromGeographic);
+        convert::Helmert(std::span<const convert::UtmInput>(utm), c.direction, fromUtm);
     } else {
         const convert::MolodenskySet set =
             c.method == Method::MolodenskyIGN ? convert::MolodenskySet::IGN : convert::MolodenskySet::NIMA;
         convert::Molodensky(std::span<const convert::GeographicInput>(geographic), c.direction, set,
-                            fromGeographic, kThisThread);
-        convert::Molodensky(std::span<const convert::UtmInput>(utm), c.direction, set, fromUtm, kThisThread);
+                            fromGeographic);
+        convert::Molodensky(std::span<const convert::UtmInput>(utm), c.direction, set, fromUtm);
     }
     auto take = [&](const std::vector<convert::PointResult>& answers, const std::vector<std::size_t>& rows) {
         for (std::size_t k = 0; k < rows.size(); ++k) {

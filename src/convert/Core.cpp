@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <exception>
 #include <stdexcept>
-#include <thread>
 #include <vector>
 
 #include "geo/mGeo.h"
@@ -364,37 +363,11 @@ bool UtmTyped(const UtmInput& p, Direction direction, PointResult& r, Typed& t) 
     }
 }
 
-// Splits [0, n) between the threads and runs part(begin, end) on each; an exception
-// of a part is thrown again here once every thread has ended.
+// Runs part(0, n) once out is known to hold an answer for each of the n points.
 template <typename Part>
-void RunParts(std::size_t n, std::size_t outSize, unsigned threads, const Part& part) {
+void RunParts(std::size_t n, std::size_t outSize, const Part& part) {
     if (outSize != n) throw std::invalid_argument("batch: out and points differ in length");
-    std::size_t t = threads;
-    if (t == 0) t = n >= kParallelFrom ? std::max(1u, std::thread::hardware_concurrency()) : 1;
-    t = std::min(t, std::max<std::size_t>(1, n / (kParallelFrom / 2)));
-    if (t == 1) {
-        part(std::size_t{0}, n);
-        return;
-    }
-    std::vector<std::exception_ptr> errors(t);
-    std::vector<std::thread> workers;
-    for (std::size_t k = 1; k < t; ++k) {
-        workers.emplace_back([&, k] {
-            try {
-                part(n * k / t, n * (k + 1) / t);
-            } catch (...) {
-                errors[k] = std::current_exception();
-            }
-        });
-    }
-    try {
-        part(std::size_t{0}, n / t);
-    } catch (...) {
-        errors[0] = std::current_exception();
-    }
-    for (std::thread& w : workers) w.join();
-    for (const std::exception_ptr& e : errors)
-        if (e) std::rethrow_exception(e);
+    part(std::size_t{0}, n);
 }
 
 }  // namespace
@@ -427,8 +400,8 @@ Result ResultOf(const PointResult& b) {
 }
 
 void Helmert(std::span<const GeographicInput> points, Direction direction,
-             std::span<PointResult> out, unsigned threads) {
-    RunParts(points.size(), out.size(), threads, [&](std::size_t begin, std::size_t end) {
+             std::span<PointResult> out) {
+    RunParts(points.size(), out.size(), [&](std::size_t begin, std::size_t end) {
         HelmertPart(begin, end, direction, out,
                     [&](std::size_t i, PointResult& r, Typed& t) {
                         const GeographicInput& p = points[i];
@@ -439,9 +412,8 @@ void Helmert(std::span<const GeographicInput> points, Direction direction,
     });
 }
 
-void Helmert(std::span<const UtmInput> points, Direction direction, std::span<PointResult> out,
-             unsigned threads) {
-    RunParts(points.size(), out.size(), threads, [&](std::size_t begin, std::size_t end) {
+void Helmert(std::span<const UtmInput> points, Direction direction, std::span<PointResult> out) {
+    RunParts(points.size(), out.size(), [&](std::size_t begin, std::size_t end) {
         HelmertPart(begin, end, direction, out,
                     [&](std::size_t i, PointResult& r, Typed& t) {
                         return UtmTyped(points[i], direction, r, t);
@@ -450,8 +422,8 @@ void Helmert(std::span<const UtmInput> points, Direction direction, std::span<Po
 }
 
 void Molodensky(std::span<const GeographicInput> points, Direction direction, MolodenskySet set,
-                std::span<PointResult> out, unsigned threads) {
-    RunParts(points.size(), out.size(), threads, [&](std::size_t begin, std::size_t end) {
+                std::span<PointResult> out) {
+    RunParts(points.size(), out.size(), [&](std::size_t begin, std::size_t end) {
         for (std::size_t i = begin; i < end; ++i) {
             PointResult& r = out[i];
             r = PointResult{};
@@ -462,8 +434,8 @@ void Molodensky(std::span<const GeographicInput> points, Direction direction, Mo
 }
 
 void Molodensky(std::span<const UtmInput> points, Direction direction, MolodenskySet set,
-                std::span<PointResult> out, unsigned threads) {
-    RunParts(points.size(), out.size(), threads, [&](std::size_t begin, std::size_t end) {
+                std::span<PointResult> out) {
+    RunParts(points.size(), out.size(), [&](std::size_t begin, std::size_t end) {
         for (std::size_t i = begin; i < end; ++i) {
             PointResult& r = out[i];
             r = PointResult{};

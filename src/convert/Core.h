@@ -165,23 +165,16 @@ std::string ZoneText(const PointResult& r);
 // values and run-time error (by its number, with its factory's description).
 Result ResultOf(const PointResult& r);
 
-// Points at which a batch starts sharing its work between threads.
-inline constexpr std::size_t kParallelFrom = 20000;
-
 // Batch conversions: out[i] gets, for every i, what the one-point call above gives
-// for points[i], bit for bit. They may run in several threads at once. With `threads` 0 a batch of kParallelFrom points or more
-// is split in as many parts as the machine has cores, each converted by its own thread;
-// 1 keeps it in the calling thread; n > 1 uses up to n threads, never fewer than
-// kParallelFrom / 2 points each. Within a thread, the latitude iterations of Helmert run
-// four points at a time. Throws std::invalid_argument when out and points differ in
-// length.
+// for points[i], bit for bit, in the calling thread; several batches may run in
+// several threads at once. The latitude iterations of Helmert run four points at a
+// time. Throws std::invalid_argument when out and points differ in length.
 void Helmert(std::span<const GeographicInput> points, Direction direction,
-             std::span<PointResult> out, unsigned threads = 0);
-void Helmert(std::span<const UtmInput> points, Direction direction, std::span<PointResult> out,
-             unsigned threads = 0);
+             std::span<PointResult> out);
+void Helmert(std::span<const UtmInput> points, Direction direction, std::span<PointResult> out);
 void Molodensky(std::span<const GeographicInput> points, Direction direction, MolodenskySet set,
-                std::span<PointResult> out, unsigned threads = 0);
+                std::span<PointResult> out);
 void Molodensky(std::span<const UtmInput> points, Direction direction, MolodenskySet set,
-                std::span<PointResult> out, unsigned threads = 0);
+                std::span<PointResult> out);
 
 }  // namespace convert

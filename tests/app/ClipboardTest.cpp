@@ -156,35 +156,6 @@ TEST(Paste, ABrokenPointOrOneOutsideTheFieldsIsRefusedAndChangesNothing) {
 }
 
 
-TEST(Copy, AResultAsShownAsDecimalDegreesAndAsUtm) {
-    Started s;  // Madrid, 40º 25' N 3º 42' W, 650 m, typed on tab 1 in geographic input
-    s.window.ChangeTab(1);
-    s.window.Click("OptCoord", 1);
-    for (auto [index, text] :
-         {std::pair{7, "40"}, {14, "25"}, {15, "0"}, {16, "3"}, {17, "42"}, {18, "0"}, {26, "650"}})
-        s.Text("TxtWGSg", index) = text;
-    s.window.Click("CmdWGS84Helmert");
-    // PROJ: -3.701304527884 40.415486530404; 440501.016 4474109.904 (see convert_tests).
-    for (auto [name, index] : {std::pair{"LblGeoLat", 1}, {"Frame4", -1}}) {
-        EXPECT_EQ(Copy(s, name, index).decimalDegrees, "40.41548653, -3.70130453");
-        EXPECT_EQ(Copy(s, name, index).utm, "30T 440501.02 4474109.90");
-    }
-
-    // The typed point, from either input frame: the geographic one is enabled.
-    for (auto [name, index] : {std::pair{"Frame9", 1}, {"Frame2", -1}}) {
-        const auto c = Copy(s, name, index);
-        EXPECT_EQ(c.decimalDegrees, "40.41666667, -3.70000000");
-        EXPECT_EQ(c.utm, "30T 440610.04 4474317.25");  // PROJ: 440610.039615 4474317.253326
-    }
-
-    // Out of the area the numbers go with the captions.
-    s.Get("TxtWGSg", 7).text = "44";
-    s.Get("TxtWGSg", 14).text = "30";
-    s.window.Click("CmdWGS84Helmert");
-    EXPECT_EQ(Copy(s, "Frame4").utm, "");
-    EXPECT_EQ(Copy(s, "Frame1", 1).decimalDegrees, "");
-}
-
 // After any change to the typed point the results are the previous point's: marked stale
 // (greyed, with a tooltip that says so) and not copied until a method converts again.
 TEST(Copy, AChangedPointLeavesItsResultsStaleAndUncopied) {

@@ -117,25 +117,9 @@ TEST(StartUp, AFailedCheckOrARunTimeErrorShowsOneBoxAndEndsTheProgramButOneInAHa
     s.window.Guard("frmTalpor.CmdED50Helmert_Click", [] { throw num::Overflow(); });
     EXPECT_EQ(s.platform.msgBoxes.size(), 1u);
     EXPECT_FALSE(s.window.MustEnd());
-}
-
-// The log is comma-separated: a quote inside a text is written twice. (Where the record
-// goes and what the box says: QtPlatformLog in qt_tests.)
-TEST(mEntorno, LogRecordsDoubleTheQuotesInsideTheirTexts) {
+    // The log is comma-separated: a quote inside a text is written twice.
     EXPECT_EQ(app::LogRecord("t", "p", -1, "el campo \"x\", vacío"),
               "\"t\",\"p\",-1,\"el campo \"\"x\"\", vacío\"\r\n");
-}
-
-// Choosing east checks the longitude degrees again as leaving them does, and gives them the
-// focus back (each tab's field and limits: Fields in entry_tests).
-TEST(Hemisphere, ChoosingEastChecksTheLongitudeDegreesAgainstItsLimitOf5) {
-    Started s;
-    s.Text("TxtWGSg", 3) = "8";
-    s.window.Click("OptLng", 1);
-    ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
-    EXPECT_EQ(s.platform.LastMsgBox().text, "0 < Grados sexagesimales <5");
-    EXPECT_EQ(s.Text("TxtWGSg", 3), "5");
-    EXPECT_EQ(s.window.Form().focused, &s.Get("TxtWGSg", 3));
 }
 
 // Leaving tab 0 puts tab 1 in UTM input, leaving tab 1 puts tab 0 in geographic input; a

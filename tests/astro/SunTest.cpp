@@ -6,7 +6,6 @@
 #include "astro/DayFraction.h"
 #include "astro/InverseTrig.h"
 #include "astro/JulianDay.h"
-#include "astro/Reduce.h"
 #include "astro/SunHorizon.h"
 #include "astro/SunPosition.h"
 #include "astro/SunTimes.h"
@@ -77,20 +76,6 @@ TEST(SunPosition, EquationOfTimeAndDeclinationOver2024HaveTheirKnownExtremes) {
     EXPECT_LE(SunMeanLongitude(1e12), 360);  // where a loop of 360º steps would never end
     EXPECT_EQ(ErrorNumber([] { SunMeanLongitude(1e300); }), 6);
     EXPECT_EQ(ErrorNumber([] { EquationOfTime(-1e300); }), 6);
-}
-
-// The reductions stand for loops of whole-turn steps and must give the same bits.
-TEST(Reduce, GivesExactlyWhatRepeatedStepsGive) {
-    const auto loop = [](double x, double period, bool raiseNegative) {
-        while (x > period || (raiseNegative && x < 0)) x += x > period ? -period : period;
-        return x;
-    };
-    for (double x : {0.0, 360.0, 720.0, -720.0, 365.5, -5.5, -1e-20, -359.99999999999994,
-                     98765.4321, -98765.4321, 1440.0, 2881.0}) {
-        EXPECT_EQ(ReduceTo0To360(x), loop(x, 360, true)) << x;
-        EXPECT_FALSE(std::signbit(ReduceTo0To360(x))) << x;
-        EXPECT_EQ(ReduceFromAbove(x, 1440), loop(x, 1440, false)) << x;
-    }
 }
 
 TEST(ArcCosArcSin, AnswerTheEndpointsExactlyAndRejectArgumentsBeyondThem) {

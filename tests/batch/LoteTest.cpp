@@ -17,9 +17,10 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <thread>
+
+#include "support/Files.h"
 
 extern char** environ;
 
@@ -32,27 +33,13 @@ struct Ran {
     std::string out, err;
 };
 
-std::string Read(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void Write(const fs::path& p, const std::string& text) {
-    std::ofstream(p, std::ios::binary) << text;
-}
+using testing_support::ReadFile;
+using testing_support::WriteFile;
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 class Lote : public ::testing::Test {
   protected:
-    Lote() {
-        std::string pattern = (fs::temp_directory_path() / "talpor-lote-XXXXXX").string();
-        dir = mkdtemp(pattern.data());
-    }
-    ~Lote() override { fs::remove_all(dir); }
-
     // Runs the program in the folder with `args` (shell words) and `redirect` for its
     // standard input and output (standard output goes to "salida.txt" unless redirected).
     Ran Run(const std::string& args, const std::string& redirect = "< /dev/null > salida.txt") {
@@ -61,8 +48,8 @@ class Lote : public ::testing::Test {
         const int status = std::system(command.c_str());
         Ran r;
         r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = Read(dir / "salida.txt");
-        r.err = Read(dir / "errores.txt");
+        r.out = ReadFile(dir / "salida.txt");
+        r.err = ReadFile(dir / "errores.txt");
         EXPECT_NE(r.status, 124) << "still running after a minute: " << args;
         return r;
     }
@@ -78,17 +65,14 @@ class Lote : public ::testing::Test {
         return names;
     }
 
-    fs::path dir;
+    testing_support::TempFolder folder;
+    const fs::path& dir = folder.path;
 };
 
-std::string Garbage(bool withNul) {
-    std::mt19937 random(withNul ? 1 : 2);
+std::string Garbage() {
+    std::mt19937 random(1);
     std::string s;
-    for (int i = 0; i < 200000; ++i) {
-        char c = static_cast<char>(random() % 256);
-        if (!withNul && c == '\0') c = '\x7f';
-        s += c;
-    }
+    for (int i = 0; i < 200000; ++i) s += static_cast<char>(random() % 256);
     return s;
 }
 
@@ -115,11 +99,6 @@ TEST_F(Lote, BadInputGetsItsMessageAndNothingIsLost) {
          {"entrada.csv:3: hay 2 columnas y se esperaban 3", "entrada.csv:4: hay 4 columnas y se esperaban 3",
           "1 fila convertida, 2 con error"},
          {"\nP2;40,42;;;;;;;;;fila 3: hay 2 columnas y se esperaban 3\n", "P3;40,43;-3,72;x;;;;;;;;;fila 4: hay 4"}},
-        {"letters in numbers",
-         "P1;40,41;-3,70\nP2;4O,41;-3,70\n",
-         1,
-         {"entrada.csv:2: no se reconoce un punto en «4O,41 -3,70»"},
-         {"\nP2;4O,41;-3,70;;;;;;;;;fila 2: no se reconoce"}},
         {"a line of a megabyte",
          "P1;40,41;-3,70;" + std::string(1 << 20, 'x') + "\nP2;40,42;-3,71;nota\n",
          0,
@@ -127,8 +106,7 @@ TEST_F(Lote, BadInputGetsItsMessageAndNothingIsLost) {
          {"xxx;40º 24' 40,2", "P2;40,42;-3,71;nota;40º 25' 16,"}},
         {"a line of three megabytes", "P1;40,41;-3,70\nP2;" + std::string(3 << 20, '1') + "\n", 2,
          {"fila 2: línea de más de 2 MiB"}, {}},
-        {"binary garbage", Garbage(true), 2, {"la entrada no parece texto: tiene bytes nulos"}, {}},
-        {"binary garbage without NUL bytes", Garbage(false), 2, {"no se encuentra ningún punto"}, {}},
+        {"binary garbage", Garbage(), 2, {"la entrada no parece texto: tiene bytes nulos"}, {}},
         {"Latin-1 degree signs",
          "P1;40\xBA 25' 0,5\" N;3\xBA 42' 13\" W\n",
          0,
@@ -163,13 +141,13 @@ TEST_F(Lote, BadInputGetsItsMessageAndNothingIsLost) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Write(dir / "entrada.csv", c.input);
+        WriteFile(dir / "entrada.csv", c.input);
         fs::remove(dir / "salida.csv");
         const Ran r = Run("entrada.csv salida.csv " + c.options);
         EXPECT_EQ(r.status, c.status) << r.err;
         for (const std::string& m : c.messages) EXPECT_TRUE(Has(r.err, m)) << r.err.substr(0, 2000);
         EXPECT_EQ(fs::exists(dir / "salida.csv"), c.status != 2);
-        const std::string out = c.status == 2 ? "" : Read(dir / "salida.csv");
+        const std::string out = c.status == 2 ? "" : ReadFile(dir / "salida.csv");
         for (const std::string& part : c.output) EXPECT_TRUE(Has(out, part)) << out.substr(0, 300);
         EXPECT_EQ(Leftovers(), std::vector<std::string>{});
         // Every line stays, in its place.
@@ -183,8 +161,8 @@ TEST_F(Lote, BadInputGetsItsMessageAndNothingIsLost) {
 // anything is written; the input stays as it was.
 TEST_F(Lote, AnInputOrOutputThatCannotBeUsedIsRefused) {
     const std::string input = "P1;40,41;-3,70\n";
-    Write(dir / "entrada.csv", input);
-    Write(dir / "cerrada.csv", input);
+    WriteFile(dir / "entrada.csv", input);
+    WriteFile(dir / "cerrada.csv", input);
     fs::permissions(dir / "cerrada.csv", fs::perms::none);
     fs::create_hard_link(dir / "entrada.csv", dir / "enlace.csv");
     fs::create_directory(dir / "carpeta");
@@ -210,7 +188,7 @@ TEST_F(Lote, AnInputOrOutputThatCannotBeUsedIsRefused) {
         const Ran r = Run(args, Has(args, "<") || Has(args, ">") ? "" : "< /dev/null");
         EXPECT_EQ(r.status, 2);
         EXPECT_TRUE(Has(r.err, message)) << r.err;
-        EXPECT_EQ(Read(dir / "entrada.csv"), input);
+        EXPECT_EQ(ReadFile(dir / "entrada.csv"), input);
         EXPECT_FALSE(fs::exists(dir / "salida.csv"));
         EXPECT_TRUE(fs::is_empty(dir / "carpeta"));
     }
@@ -220,10 +198,10 @@ TEST_F(Lote, AnInputOrOutputThatCannotBeUsedIsRefused) {
 }
 
 TEST_F(Lote, KeepsLineEndsAndTheByteOrderMark) {
-    Write(dir / "entrada.csv", "\xEF\xBB\xBFlat;lon\r\n40,4168;-3,7038\r\n\r\n39,5;2,8");
+    WriteFile(dir / "entrada.csv", "\xEF\xBB\xBFlat;lon\r\n40,4168;-3,7038\r\n\r\n39,5;2,8");
     const Ran r = Run("entrada.csv salida.csv --salida=utm,parametros");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(Read(dir / "salida.csv"),
+    EXPECT_EQ(ReadFile(dir / "salida.csv"),
               "\xEF\xBB\xBFlat;lon;Huso ED50;Este ED50;Norte ED50;Parámetros;Error\r\n"
               "40,4168;-3,7038;30T;440399,49;4474464,74;EST99;\r\n"
               "\r\n"
@@ -234,11 +212,11 @@ TEST_F(Lote, KeepsLineEndsAndTheByteOrderMark) {
 TEST_F(Lote, ReadsUtmPointsAndHeightsByColumnName) {
     // cs2cs with the EST99 set gives the same latitude and longitude: 40.41666327, -3.70000885;
     // at Mulhacén's height above the ellipsoid, 40.416663812, -3.700008276, 3601.981 m.
-    Write(dir / "entrada.csv",
+    WriteFile(dir / "entrada.csv",
           "Punto;Este;Norte;Cota\nH1;440721;4474447;650\nH2;440721;4474447;4000,1\nH3;440721;4474447;3530\n");
     const Ran r = Run("-s ed50-wgs84 --huso=30 -c Este,Norte -a Cota --salida=gd,altura entrada.csv salida.csv");
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_EQ(Read(dir / "salida.csv"),
+    EXPECT_EQ(ReadFile(dir / "salida.csv"),
               "Punto;Este;Norte;Cota;Latitud WGS84 (grados);Longitud WGS84 (grados);Altura WGS84;Error\n"
               "H1;440721;4474447;650;40,41666327;-3,70000885;722,0;\n"
               "H2;440721;4474447;4000,1;;;;fila 3: altura fuera de límites «4000,1» (de -500 a 4.000 m)\n"
@@ -250,10 +228,10 @@ TEST_F(Lote, ReadsUtmPointsAndHeightsByColumnName) {
 // the typed WGS84 height and is empty off the geoid (at sea). A program whose data folder
 // has no grid, or no PROJ module, refuses the run before it writes anything.
 TEST_F(Lote, TheIgnGridAndTheAltitudeAboveSeaLevel) {
-    Write(dir / "entrada.csv", "Punto;Lat;Lon;Cota\nP1;40.4168;-3.7038;650\nP2;38.0;-9.9;10\n");
+    WriteFile(dir / "entrada.csv", "Punto;Lat;Lon;Cota\nP1;40.4168;-3.7038;650\nP2;38.0;-9.9;10\n");
     Ran r = Run("-m rejilla -a Cota --salida=gd,parametros,altitud entrada.csv salida.csv");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(Read(dir / "salida.csv"),
+    EXPECT_EQ(ReadFile(dir / "salida.csv"),
               "Punto;Lat;Lon;Cota;Latitud ED50 (grados);Longitud ED50 (grados);Parámetros;"
               "Altitud WGS84 (EGM08-REDNAP);Error\n"
               "P1;40.4168;-3.7038;650;40,41798125;-3,70249087;SPED2ETV2;598,9;\n"
@@ -270,18 +248,18 @@ TEST_F(Lote, TheIgnGridAndTheAltitudeAboveSeaLevel) {
         return WEXITSTATUS(std::system(command.c_str()));
     };
     EXPECT_EQ(alone("rejilla"), 2);
-    EXPECT_TRUE(Has(Read(dir / "errores.txt"), "No se encuentra la rejilla es_ign_SPED2ETV2.tif"));
+    EXPECT_TRUE(Has(ReadFile(dir / "errores.txt"), "No se encuentra la rejilla es_ign_SPED2ETV2.tif"));
     fs::create_directories(dir / "share");
     fs::create_directory_symlink(TALPOR_DATA_DIR, dir / "share/talpor");
     EXPECT_EQ(alone("rejilla"), 2);
-    EXPECT_TRUE(Has(Read(dir / "errores.txt"),
+    EXPECT_TRUE(Has(ReadFile(dir / "errores.txt"),
                     "No se puede leer la rejilla " + (dir / "share/talpor").string() +
                         "/es_ign_SPED2ETV2.tif: no se encuentra " + (dir / "lib/talpor").string() +
                         "/talpor-proj.so, el módulo del programa que lee las rejillas."))
-        << Read(dir / "errores.txt");
+        << ReadFile(dir / "errores.txt");
     EXPECT_FALSE(fs::exists(dir / "salida.csv"));
     EXPECT_EQ(alone("helmert"), 0);
-    EXPECT_TRUE(Has(Read(dir / "salida.csv"), "P1;40.4168;-3.7038;650;40º 25' 4,7289\" N;"));
+    EXPECT_TRUE(Has(ReadFile(dir / "salida.csv"), "P1;40.4168;-3.7038;650;40º 25' 4,7289\" N;"));
 }
 
 TEST_F(Lote, ReadsStandardInputAndWritesStandardOutput) {
@@ -289,7 +267,7 @@ TEST_F(Lote, ReadsStandardInputAndWritesStandardOutput) {
     // last decimal: 40.41561972, -3.70510476; 440178.718, 4474127.254). With the decimal
     // comma the output separator is ";"
     // and the row keeps its columns; with --punto it stays ",".
-    Write(dir / "entrada.csv", "\"Puerta, Sol\",40.4168,-3.7038\n");
+    WriteFile(dir / "entrada.csv", "\"Puerta, Sol\",40.4168,-3.7038\n");
     Ran r = Run("--salida=gd,utm -s ed50-wgs84", "< entrada.csv > salida.txt");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Puerta, Sol;40.4168;-3.7038;40,41561972;-3,70510476;30T;440178,72;4474127,25;\n");
@@ -298,15 +276,12 @@ TEST_F(Lote, ReadsStandardInputAndWritesStandardOutput) {
     EXPECT_TRUE(Has(r.err, "talpor-lote: entrada estándar: 1 fila convertida"));
 }
 
-TEST_F(Lote, HelpAndVersion) {
+TEST_F(Lote, Help) {
     Ran r = Run("--help");
     EXPECT_EQ(r.status, 0);
     for (const char* part : {"Uso: talpor-lote [OPCIÓN]... [ENTRADA [SALIDA]]", "--metodo=MÉTODO", "Ejemplos:",
                              "Estado de salida"})
         EXPECT_TRUE(Has(r.out, part)) << part;
-    r = Run("--version");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(r.out.starts_with("talpor-lote ") && std::count(r.out.begin(), r.out.end(), '\n') == 1) << r.out;
 }
 
 // A run stopped by a signal while it writes leaves neither the output nor its temporary

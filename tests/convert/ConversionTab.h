@@ -55,12 +55,6 @@ class ConversionTab : public ::testing::Test {
                 Text("LblUTM", u),      Text("LblUTM", u + 1),  Text("LblUTM", u + 2)};
     }
 
-    // Every caption and field text of the window.
-    std::vector<std::string> AllTexts() {
-        std::vector<std::string> out;
-        for (const auto& c : form.Controls()) out.push_back(c->text);
-        return out;
-    }
     std::string OnlyBox(const std::string& title, form::MsgIcon icon) { return platform.OnlyBox(title, icon); }
 
     FakePlatform platform;

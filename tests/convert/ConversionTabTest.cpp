@@ -1,33 +1,17 @@
 // The conversion tabs on the window after start-up: "Bursa Wolf 7p" and "Molodensky 3p"
-// on both tabs, the parameter sheets of the picture buttons and the input-mode buttons.
+// on both tabs and the sheet of the grid's picture buttons.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "ConversionTab.h"
-#include "convert/InputMode.h"
 #include "num/RuntimeError.h"
-
-namespace {
 
 using testing_support::ConversionTab;
 using testing_support::kHelmert;
 using testing_support::kMolodensky;
 using Click = testing_support::Click;
-
-// Every control drawn inside a frame, the hemisphere buttons of its picture included.
-std::vector<form::Control*> Inside(form::FormModel& form, const char* frame, int index) {
-    std::vector<form::Control*> out;
-    for (form::Control* c : form.Children(form.Get(frame, index))) {
-        const auto inner = form.Children(*c);
-        if (c->kind == form::Kind::Picture) out.insert(out.end(), inner.begin(), inner.end());
-        if (c->kind != form::Kind::Picture) out.push_back(c);
-    }
-    return out;
-}
-
-}  // namespace
 
 TEST_F(ConversionTab, AgreesWithProjToTheDigitsShown) {
     // The captions are PROJ 9.1.1's results rounded to the digits shown: cct -d 12 on
@@ -68,9 +52,10 @@ TEST_F(ConversionTab, AgreesWithProjToTheDigitsShown) {
                   i % 2 == 0 ? "Parámetros regionales: EST99" : "Parámetros: NIMA");
         // PROJ at the tab-1 EST99 result, proj -V +proj=utm +zone=30 +ellps=WGS84:
         // convergence -0d27'16.873", parallel scale 0.99964358.
-        if (i == 2)
+        if (i == 2) {
             EXPECT_EQ(form.Get("LblUTM", 8).toolTip,
                       "Convergencia de meridianos = -0º 27' 17\"; factor de escala = 0,9996436");
+        }
         // Tab 0 puts the typed point into the degree fields' tooltips (decimal comma, 15
         // significant digits); tab 1 sets none.
         EXPECT_EQ(Tip(tab == 0 ? 0 : 7) + " " + Tip(tab == 0 ? 3 : 16),
@@ -93,55 +78,21 @@ TEST_F(ConversionTab, AgreesWithProjToTheDigitsShown) {
 }
 
 TEST_F(ConversionTab, HelmertSetFollowsTheTypedPoint) {
-    struct Case {
-        const char *lat, *lon;
-        const char *set, *list;
-    } cases[] = {{"43 30 0", "7 0 0 W", "ZNW99", "29"}, {"39 30 0", "2 40 0 E", "BAL99", "31"}};
-    for (const Case& c : cases) {
-        for (int tab : {0, 1}) {
-            SCOPED_TRACE(testing::Message() << c.lat << " " << c.lon << ", tab " << tab);
-            TypeGeographic(tab, c.lat, c.lon, "100,0");
-            kHelmert[tab](form, platform, grids);
-            EXPECT_EQ(form.Get("LblLat", tab == 0 ? 20 : 24).toolTip,
-                      std::string("Parámetros regionales: ") + c.set);
-            EXPECT_EQ(form.Get(tab == 0 ? "CmbHuso" : "CmbUsos2").ListText(), c.list);
-        }
-    }
     // Córdoba in ED50 UTM, west of 4º 30' but south of 41º 30': EST99 typed in UTM as in
     // the degrees its mirror shows. PROJ 9.1.1, the pipeline above from inverse utm
     // zone=30 ellps=intl: -4.780711650132 37.886949940163 179.666; 343412.318 4194766.587.
-    std::vector<std::string> cordoba = {
+    const std::vector<std::string> cordoba = {
         "37º 53' 13,0198\" N",    "4º 46' 50,5619\" W",     "Altura sobre el elipsoide = 179,7  ±1,5m",
         "E= 343.412,32  ±1,5m", "N= 4.194.766,59  ±1,5m", "Huso= 30S"};
     TypeUtm(1, "343.523,32", "4.194.972,57", 1, "100,0");
     kHelmert[1](form, platform, grids);
     EXPECT_EQ(Results(1), cordoba);
     EXPECT_EQ(form.Get("LblLat", 24).toolTip, "Parámetros regionales: EST99");
-    // The mirror shows 4º 46' 45,8400" W for 45,83998": 0,45 mm west, which carries the
-    // result's last digit over.
-    Select("OptCoord", 1);
-    kHelmert[1](form, platform, grids);
-    cordoba[1] = "4º 46' 50,5620\" W";
-    EXPECT_EQ(Results(1), cordoba);
-    EXPECT_EQ(form.Get("LblLat", 24).toolTip, "Parámetros regionales: EST99");
     EXPECT_TRUE(platform.msgBoxes.empty());
 }
 
-TEST_F(ConversionTab, LongitudeHemisphereFollowsItsSignAndZeroIsEast) {
-    // PROJ 9.1.1: echo "636800 4234900 0 0" | cct -d 12 -I +proj=utm +zone=30 +ellps=WGS84
-    //   -> -1.436552442729 38.251718276762, that is 38º 15' 6,185796" N, 1º 26' 11,588794" W.
-    Select("OptLng", 1);
-    TypeUtm(0, "636.800,00", "4.234.900,00", 1, "600,0");
-    kMolodensky[0](form, platform, grids);
-    std::string geo;
-    for (int i : {0, 1, 2, 3, 4, 5, 6}) geo += Text("TxtWGSg", i) + " ";
-    EXPECT_EQ(geo, "38 15 6,1858 1 26 11,5888 600,0 ");
-    EXPECT_TRUE(form.Get("OptLng", 0).value);
-    EXPECT_EQ(Tip(0) + Tip(3), "");  // UTM input sets no tooltip
-    // East of longitude 0 the mirror selects "E" and the result ends in E.
-    TypeUtm(1, "450.000,00", "4.400.000,00", 2, "0,0");
-    kHelmert[1](form, platform, grids);
-    EXPECT_TRUE(form.Get("OptLng", 5).value && Results(1)[1].ends_with("\" E")) << Results(1)[1];
+// A longitude of exactly 0 is east.
+TEST_F(ConversionTab, LongitudeZeroIsEast) {
     // Found by iterating s = -dLonSec(40º 0' 1" N, s" E, 650 m, NIMA) to its fixed point:
     // the shift taken through the sexagesimal conversion, ((s / 60) + 0) / 60 + 0, as the
     // typed seconds are, gives exactly 0; as s / 3600 it would be -2.2e-19, a west longitude.
@@ -190,29 +141,6 @@ TEST_F(ConversionTab, OutOfAreaResetsTheResultsOfItsTab) {
     }
 }
 
-TEST_F(ConversionTab, OnlyTab1MolodenskyWritesItsMirrorUnrounded) {
-    // Points found by search whose mirrored value falls on an exact half of the last digit
-    // shown: rounded half to even first it shows the even digit, formatted directly the
-    // next one up. The UTM points give longitude seconds of 19.711649999999992; the
-    // geographic one, 40º 25' 0,0028" N 3º 42' 19,7702" W, a northing of 4474321.0450000046.
-    struct Case {
-        int tab;
-        const char *E, *field;  // geographic input without E
-        int index;
-        const char *rounded, *unrounded;
-    } cases[] = {{0, "440148,81219344953", "TxtWGSg", 5, "19,7116", "19,7117"},
-                 {1, "440145,48335532908", "TxtWGSg", 18, "19,7116", "19,7117"},
-                 {1, nullptr, "TxtUTMn", -1, "4.474.321,04", "4.474.321,05"}};
-    for (const Case& c : cases) {
-        for (Click click : {kHelmert[c.tab], kMolodensky[c.tab]}) {
-            if (c.E) TypeUtm(c.tab, c.E, "4474321,04", 1, "0,0");
-            if (!c.E) TypeGeographic(c.tab, "40 25 0,0028", "3 42 19,7702 W", "0,0");
-            click(form, platform, grids);
-            EXPECT_EQ(Text(c.field, c.index), click == kMolodensky[1] ? c.unrounded : c.rounded);
-        }
-    }
-}
-
 TEST_F(ConversionTab, AFieldLeftUnreadableGetsItsCheckBeforeAnythingIsConverted) {
     // A text the field's check never saw: the click gives the field's message and
     // correction instead of converting ("1e999", "4x5"), leaving the labels of the
@@ -251,16 +179,9 @@ TEST_F(ConversionTab, AFieldLeftUnreadableGetsItsCheckBeforeAnythingIsConverted)
     }
 }
 
-TEST_F(ConversionTab, EachPictureButtonShowsItsParameterSheet) {
-    for (int index : {0, 1, 2, 3}) {
-        platform.msgBoxes.clear();
-        convert::Command1_Click(form, platform, index, grids);
-        const std::string sheet = OnlyBox(
-            "Parámetros o coeficientes de transformación ED50 <> WGS84 (ETRS89)", form::MsgIcon::Information);
-        EXPECT_NE(sheet.find(index % 2 == 0 ? "Zona BAL99" : "NIMA: Portugal & Spain"), std::string::npos);
-    }
-    // The grid's sheet: the grid in use and its file, what it does not transform, and
-    // the attribution the IGN's licence asks for.
+// The grid's sheet: the grid in use and its file, what it does not transform, and the
+// attribution the IGN's licence asks for.
+TEST_F(ConversionTab, TheGridsPictureButtonsShowItsSheet) {
     for (int index : {4, 5}) {
         platform.msgBoxes.clear();
         convert::Command1_Click(form, platform, index, grids);
@@ -276,25 +197,3 @@ TEST_F(ConversionTab, EachPictureButtonShowsItsParameterSheet) {
     }
 }
 
-TEST_F(ConversionTab, EachInputModeButtonGreysTheOtherFrameOfItsTabAndKeepsEveryText) {
-    struct Case {
-        void (*click)(form::FormModel&, int);
-        int index;
-        const char *on, *off;  // the frame the mode enables, and the one it disables
-        int onIndex, offIndex;
-    } cases[] = {{convert::OptUTM_Click, 1, "Frame7", "Frame1", -1, 0},
-                 {convert::OptUTM_Click, 0, "Frame1", "Frame7", 0, -1},
-                 {convert::OptCoord_Click, 0, "Frame2", "Frame9", -1, 1},
-                 {convert::OptCoord_Click, 1, "Frame9", "Frame2", 1, -1}};
-    const auto texts = AllTexts();
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.on << " enabled");
-        c.click(form, c.index);
-        for (form::Control* m : Inside(form, c.on, c.onIndex))
-            EXPECT_EQ(m->foreColor, form::kButtonText) << m->id.Text();
-        for (form::Control* m : Inside(form, c.off, c.offIndex))
-            EXPECT_EQ(m->foreColor, form::kGrey) << m->id.Text();
-        EXPECT_TRUE(form.Get(c.on, c.onIndex).enabled && !form.Get(c.off, c.offIndex).enabled);
-    }
-    EXPECT_EQ(AllTexts(), texts);
-}

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <sstream>
+#include <vector>
 #include <tuple>
 
 #include "geo/mGeo.h"
@@ -74,4 +76,43 @@ TEST(ConversionCore, RunTimeErrorIsAnAnswerWithTheValuesComputedBeforeIt) {
     EXPECT_EQ(high.error->Number(), num::RuntimeError::kOverflow);
     EXPECT_EQ(convert::NameOf(*high.set), "EST99");
     EXPECT_FALSE(high.point || high.utm);
+}
+
+// The batch calls talpor-lote converts its chunks with give, in every lane, the bits of
+// the one-point calls, failures included: random points in and around Spain, both
+// methods and directions, degrees and UTM (zones 28 and 32 too).
+TEST(ConversionCore, TheBatchCallsGiveTheOnePointAnswersBitForBit) {
+    const auto bits = [](const convert::Result& r) {
+        std::ostringstream s;
+        s << std::hexfloat << int(r.status) << (r.set ? convert::NameOf(*r.set) : "-");
+        if (r.point) s << ' ' << r.point->lat << ' ' << r.point->lon << ' ' << r.point->h;
+        if (r.utm) s << ' ' << r.utm->E << ' ' << r.utm->N << ' ' << r.utm->zoneText;
+        if (r.error) s << " error " << r.error->Number();
+        return s.str();
+    };
+    std::mt19937_64 random(20240613);
+    std::uniform_real_distribution<double> lat(33, 46), lon(-12, 8), h(-100, 3500), E(150000, 850000),
+        N(3800000, 4950000);
+    std::uniform_int_distribution<int> zone(28, 32);
+    for (const Direction d : {Direction::WGS84ToED50, Direction::ED50ToWGS84}) {
+        for (const int method : {0, 1, 2}) {
+            const MolodenskySet set = method == 1 ? MolodenskySet::IGN : MolodenskySet::NIMA;
+            std::vector<convert::GeographicInput> g(3000);
+            std::vector<convert::UtmInput> u(3000);
+            for (auto& p : g) p = {lat(random), lon(random), h(random)};
+            for (auto& p : u) p = {E(random), N(random), static_cast<std::int16_t>(zone(random)), h(random)};
+            g[7].h = u[9].h = 1e300;  // an overflow amid the lanes
+            std::vector<convert::PointResult> bg(g.size()), bu(u.size());
+            if (method == 0) convert::Helmert(g, d, bg), convert::Helmert(u, d, bu);
+            else convert::Molodensky(g, d, set, bg), convert::Molodensky(u, d, set, bu);
+            for (std::size_t i = 0; i < g.size(); ++i) {
+                ASSERT_EQ(bits(convert::ResultOf(bg[i])),
+                          bits(method ? convert::Molodensky(g[i], d, set) : convert::Helmert(g[i], d)))
+                    << "degrees " << i << ", method " << method;
+                ASSERT_EQ(bits(convert::ResultOf(bu[i])),
+                          bits(method ? convert::Molodensky(u[i], d, set) : convert::Helmert(u[i], d)))
+                    << "UTM " << i << ", method " << method;
+            }
+        }
+    }
 }

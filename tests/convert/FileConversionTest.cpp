@@ -1,35 +1,19 @@
 // "Convertir fichero…" in the window: a file converted as talpor-lote converts it, a
 // summary at the end, and a cancelled or failed run that leaves no file.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "app/frmTalpor.h"
 #include "support/FakePlatform.h"
+#include "support/Files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Folder {
-    fs::path path = fs::temp_directory_path() / ("talpor-window-file-" + std::to_string(::getpid()));
-    Folder() { fs::create_directories(path); }
-    ~Folder() { fs::remove_all(path); }
-    std::string Write(const char* name, const std::string& text) const {
-        std::ofstream(path / name, std::ios::binary) << text;
-        return (path / name).string();
-    }
-};
-
-std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using testing_support::ReadFile;
 
 struct Started {
     testing_support::FakePlatform platform;
@@ -40,16 +24,15 @@ struct Started {
 }  // namespace
 
 TEST(FileConversion, ConvertsTheChosenFileAndSumsItUp) {
-    Folder folder;
-    const std::string in = folder.Write("puntos.csv",
-                                        "Punto;Latitud;Longitud\nA;40.4166667;-3.7\n"
-                                        "B;40 75 0 N;3 42 0 W\nC;38.5;-1.5\n");
+    testing_support::TempFolder folder;
+    const std::string in = (folder.path / "puntos.csv").string();
+    testing_support::WriteFile(in, "Punto;Latitud;Longitud\nA;40.4166667;-3.7\nB;40 75 0 N;3 42 0 W\nC;38.5;-1.5\n");
     const std::string out = (folder.path / "puntos_ED50.csv").string();
     Started s;
     s.platform.fileNames = {in, out};
     s.platform.choices = {0};  // Helmert
     s.window.Click("CmdFichero", 0);
-    const std::string written = Read(out);
+    const std::string written = ReadFile(out);
     EXPECT_NE(written.find("A;40.4166667;-3.7;"), std::string::npos) << written;
     EXPECT_NE(written.find("fila 3: minutos fuera de rango (75)"), std::string::npos) << written;
     ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
@@ -66,8 +49,8 @@ TEST(FileConversion, ConvertsTheChosenFileAndSumsItUp) {
     grid.platform.fileNames = {in, out};
     grid.platform.choices = {3};
     grid.window.Click("CmdFichero", 0);
-    EXPECT_NE(Read(out).find("A;40.4166667;-3.7;40º 25' 4,2"), std::string::npos) << Read(out);
-    EXPECT_NE(Read(out).find(";SPED2ETV2;"), std::string::npos) << Read(out);
+    EXPECT_NE(ReadFile(out).find("A;40.4166667;-3.7;40º 25' 4,2"), std::string::npos) << ReadFile(out);
+    EXPECT_NE(ReadFile(out).find(";SPED2ETV2;"), std::string::npos) << ReadFile(out);
     Started noGrid;
     noGrid.platform.dataFolder = folder.path.string();
     noGrid.platform.fileNames = {in, out};
@@ -109,7 +92,7 @@ TEST(FileConversion, ConvertsTheChosenFileAndSumsItUp) {
     }
     EXPECT_FALSE(fs::exists(folder.path / "cancelado.csv"));
     EXPECT_FALSE(fs::exists(folder.path / "fallo.csv"));
-    EXPECT_EQ(Read(in).substr(0, 22), "Punto;Latitud;Longitud");
+    EXPECT_EQ(ReadFile(in).substr(0, 22), "Punto;Latitud;Longitud");
     std::size_t files = 0;
     for ([[maybe_unused]] const auto& f : fs::directory_iterator(folder.path)) ++files;
     EXPECT_EQ(files, 2u);  // the input and the first output: no temporary file left

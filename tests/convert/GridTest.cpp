@@ -2,7 +2,6 @@
 // grids, the user's 2009 grids (small NTv2 files written here), a grid that cannot be
 // opened, and the buttons, sheets and altitude lines of both tabs.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -17,6 +16,7 @@
 #include "convert/Captions.h"
 #include "convert/Core.h"
 #include "geo/mGeo.h"
+#include "support/Files.h"
 
 namespace {
 
@@ -26,18 +26,6 @@ using convert::Status;
 using testing_support::ConversionTab;
 using testing_support::kGrid;
 using testing_support::kHelmert;
-
-// A folder of its own for one test, removed at its end.
-struct TempFolder {
-    fs::path path;
-    explicit TempFolder(const std::string& name)
-        : path(fs::temp_directory_path() / ("talpor-" + name + "-" + std::to_string(::getpid()))) {
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~TempFolder() { fs::remove_all(path); }
-    std::string Str() const { return path.string(); }
-};
 
 // One NTv2 grid whose every node shifts by dLat, dLon (arc-seconds, east positive),
 // over south..north, west..east (degrees) with nodes `step` degrees apart.
@@ -98,28 +86,15 @@ TEST(IgnGrid, AgreesWithProjBothWaysForGeographicAndUtmInputStaysNearHelmertAndE
         {"A Coruña", 43.3623, -8.4115, 43.3611621189, -8.4130342401, 43.3634378164, -8.4099657181},
         {"Vigo", 42.2406, -8.7207, 42.2394147375, -8.7222116966, 42.2417852008, -8.7191883320},
         {"Oviedo", 43.3614, -5.8494, 43.3603054008, -5.8508261170, 43.3624945410, -5.8479739230},
-        {"Santander", 43.4623, -3.8100, 43.4612245220, -3.8113346818, 43.4633753832, -3.8086654056},
         {"Bilbao", 43.2630, -2.9350, 43.2619085519, -2.9363000426, 43.2640914108, -2.9336999925},
-        {"Pamplona", 42.8125, -1.6458, 42.8113962945, -1.6470646836, 42.8136036652, -1.6445353632},
-        {"Huesca", 42.1401, -0.4089, 42.1389840767, -0.4101282943, 42.1412158897, -0.4076717337},
-        {"Girona", 41.9794, 2.8214, 41.9782950334, 2.8202704407, 41.9805049153, 2.8225295340},
         {"Barcelona", 41.3851, 2.1734, 41.3839759671, 2.1722553633, 41.3862239620, 2.1745445738},
-        {"Lleida", 41.6176, 0.6200, 41.6164745118, 0.6188050855, 41.6187254414, 0.6211948956},
-        {"Zaragoza", 41.6488, -0.8891, 41.6476702920, -0.8903405532, 41.6499296783, -0.8878594769},
         {"León", 42.5987, -5.5671, 42.5975736790, -5.5685034833, 42.5998262502, -5.5656965530},
-        {"Salamanca", 40.9701, -5.6635, 40.9689191225, -5.6648761423, 40.9712808181, -5.6621238635},
         {"Madrid", 40.4168, -3.7038, 40.4156187060, -3.7051091402, 40.4179812521, -3.7024908696},
-        {"Cáceres", 39.4753, -6.3724, 39.4740786001, -6.3737579152, 39.4765213539, -6.3710420935},
         {"Badajoz", 38.8794, -6.9707, 38.8781607248, -6.9720597791, 38.8806392535, -6.9693402243},
         {"Valencia", 39.4699, -0.3763, 39.4687153458, -0.3775001873, 39.4710846175, -0.3750998362},
-        {"Albacete", 38.9943, -1.8585, 38.9930946740, -1.8597384287, 38.9955052965, -1.8572616033},
-        {"Murcia", 37.9922, -1.1307, 37.9909772907, -1.1319094209, 37.9934226590, -1.1294906134},
         {"Sevilla", 37.3891, -5.9845, 37.3878408392, -5.9858393035, 37.3903591475, -5.9831607272},
-        {"Huelva", 37.2614, -6.9447, 37.2601387767, -6.9460616596, 37.2626611971, -6.9433383455},
         {"Granada", 37.1773, -3.5986, 37.1760434843, -3.5998783585, 37.1785564738, -3.5973216734},
-        {"Almería", 36.8340, -2.4637, 36.8327361512, -2.4649407725, 36.8352638127, -2.4624592586},
         {"Cádiz", 36.5271, -6.2886, 36.5258226229, -6.2899560371, 36.5283773451, -6.2872439969},
-        {"Teruel", 40.3456, -1.1065, 40.3444316702, -1.1077340437, 40.3467682909, -1.1052659725},
         {"Palma", 39.5696, 2.6502, 39.5684247335, 2.6490966524, 39.5707752403, 2.6513033346},
         {"Ibiza", 38.9067, 1.4206, 38.9054817937, 1.4194723149, 38.9079181921, 1.4217276874},
         {"Maó", 39.8885, 4.2658, 39.8873427138, 4.2647641740, 39.8896572435, 4.2668358310},
@@ -175,7 +150,9 @@ TEST(IgnGrid, AgreesWithProjBothWaysForGeographicAndUtmInputStaysNearHelmertAndE
     }
 }
 
-TEST_F(ConversionTab, EachTabConvertsWithTheGridAndSaysTheHeightIsNotTransformed) {
+// Each tab converts with the grid and says that the height is not transformed; the
+// altitude lines are those of the typed point on tab 0 and of the result on tab 1.
+TEST_F(ConversionTab, EachTabConvertsWithTheGridAndShowsTheAltitudes) {
     // PROJ as above, then +proj=utm +zone=30 on the target ellipsoid: tab 0 (inverse)
     // -3.698690953296 40.417847906116, 440722.140422 4474447.495219; tab 1 (forward)
     // -3.701309056390 40.415485385611, 440500.630359 4474109.780236.
@@ -185,20 +162,13 @@ TEST_F(ConversionTab, EachTabConvertsWithTheGridAndSaysTheHeightIsNotTransformed
         {"40º 24' 55,7474\" N", "3º 42' 4,7126\" W", "Altura sin transformar = 650,0 m",
          "E= 440.500,63  ±0,2m", "N= 4.474.109,78  ±0,2m", "Huso= 30T"},
     };
-    // UTM input goes through the same core call: ConversionTab.CoreGivesWhatEachButton...
-    for (int tab : {0, 1}) {
-        SCOPED_TRACE(testing::Message() << "tab " << tab);
-        TypeGeographic(tab, "40 25 0", "3 42 0 W", "650,0");
+    const auto grid = [&](int tab) {
         kGrid[tab](form, platform, grids);
         EXPECT_EQ(Results(tab), expected[tab]);
         EXPECT_EQ(form.Get("LblLat", tab == 0 ? 20 : 24).toolTip,
                   "Rejilla IGN: SPED2ETV2. La rejilla desplaza solo la latitud y la longitud: "
                   "la altura es la escrita, sin transformar");
-    }
-    EXPECT_TRUE(platform.msgBoxes.empty());
-}
-
-TEST_F(ConversionTab, AltitudeOfTheTypedPointOnTab0AndOfTheResultOnTab1) {
+    };
     // PROJ with the geoid (README of data/): at 40º 25' N, 3º 42' W, N = 51,1110 m, so
     // 650 m above the ellipsoid is 598,889 m above sea level. West of 9º 30' W the
     // geoid has no nodes.
@@ -208,7 +178,7 @@ TEST_F(ConversionTab, AltitudeOfTheTypedPointOnTab0AndOfTheResultOnTab1) {
         "= altura sobre el elipsoide WGS84 − N";
     EXPECT_EQ(Text("LblAltitud", 0), "Altitud (EGM08-REDNAP) = ?");
     TypeGeographic(0, "40 25 0", "3 42 0 W", "650,0");
-    kGrid[0](form, platform, grids);
+    grid(0);
     for (int frame : {0, 1}) {
         EXPECT_EQ(Text("LblAltitud", frame), madrid);
         EXPECT_EQ(form.Get("LblAltitud", frame).toolTip, madridTip);
@@ -230,7 +200,7 @@ TEST_F(ConversionTab, AltitudeOfTheTypedPointOnTab0AndOfTheResultOnTab1) {
     TypeGeographic(1, "40 25 0", "3 42 0 W", "650,0");
     kHelmert[1](form, platform, grids);
     EXPECT_EQ(Text("LblAltitud", 2), "Altitud (EGM08-REDNAP) = 670,8 m");
-    kGrid[1](form, platform, grids);
+    grid(1);
     EXPECT_EQ(Text("LblAltitud", 2), "Altitud (EGM08-REDNAP): sin altura WGS84");
     EXPECT_TRUE(platform.msgBoxes.empty());
 }
@@ -238,7 +208,7 @@ TEST_F(ConversionTab, AltitudeOfTheTypedPointOnTab0AndOfTheResultOnTab1) {
 TEST_F(ConversionTab, TheUsersGridsComeFirstTheBalearicOneBeforeThePeninsulasOne) {
     // Constant shifts tell the grids apart: PENR2009 moves every point 10" north,
     // BALR2009 20" north and 5" east; SPED2ETV2 moves them some 4" south.
-    TempFolder user("usergrids");
+    testing_support::TempFolder user;
     WriteNtv2(user.path / "PENR2009.gsb", "PENR2009", 36, 44, -10, 3.5, 0.5, 10, 0);
     WriteNtv2(user.path / "BALR2009.gsb", "BALR2009", 38.5, 40.5, 1, 4.5, 0.5, 20, 5);
     convert::Grids mine(TALPOR_DATA_DIR, user.Str());
@@ -282,7 +252,7 @@ TEST_F(ConversionTab, TheUsersGridsComeFirstTheBalearicOneBeforeThePeninsulasOne
 }
 
 TEST_F(ConversionTab, AGridThatCannotBeOpenedIsSaidAndTheOtherMethodsWorkOn) {
-    TempFolder broken("brokengrids");
+    testing_support::TempFolder broken;
     std::ofstream(broken.path / "es_ign_SPED2ETV2.tif") << "no es una rejilla";
     std::ofstream(broken.path / "PENR2009.gsb") << "tampoco";
     const struct {

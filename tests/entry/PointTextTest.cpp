@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <random>
 #include <string>
 
 namespace {
@@ -79,24 +78,6 @@ TEST(ParsePoint, EveryFormEachHemisphereAndBothDecimalSigns) {
                              "25' 40° 3° 42'", "40 -25 0 3 42 0", "440721 4474447", "30T 440721",
                              "30X 440721 4474447 12"})
         EXPECT_EQ(Read(text), "-") << text;
-}
-
-// Random texts of the characters points are written with: never a crash, and every point
-// read has its minutes and seconds inside their ranges.
-TEST(ParsePoint, RandomTextsGiveAPointInRangeOrNone) {
-    const char* alphabet[] = {"1", "4", "0", "9", ".", ",", " ", "-", "+", "N", "S", "E",
-                              "W", "O", "T", "º", "'", "\"", "''", "″", ";", "5", "6", "3"};
-    std::minstd_rand random(12345);
-    for (int n = 0; n < 20000; ++n) {
-        std::string text;
-        for (int k = random() % 24; k > 0; --k) text += alphabet[random() % std::size(alphabet)];
-        const PastedPoint p = entry::ParsePoint(text);
-        for (const auto& a : {p.lat, p.lon})
-            EXPECT_TRUE(p.kind != Kind::Geographic ||
-                        (a.min >= 0 && a.min < 60 && a.sec >= 0 && a.sec < 60 && p.lat.deg <= 90))
-                << text;
-        EXPECT_TRUE(p.kind != Kind::Utm || (p.utm.zone >= 29 && p.utm.zone <= 31)) << text;
-    }
 }
 
 TEST(ParseDecimalDegrees, OneNumberWithDecimalsFillsDegreesMinutesAndSeconds) {

@@ -202,26 +202,6 @@ TEST(WindowBoxes, TheAboutBoxAndARangeMessageTakeTheFocusAndGiveItBackToTheField
     EXPECT_EQ(shown, (QStringList{"TalporAbout", "35 < Grados sexagesimales <44", "TalporAbout"}));
 }
 
-TEST(ConversionWindow, RejillaIgnConvertsTab0sPointAndItsPictureButtonShowsTheGridSheet) {
-    ShownWindow<> s;
-    s.Click("CmdED50Rejilla");  // the initial point, 38º 16' N 1º 22' W, 600 m
-    // PROJ 9.1.1, inverse hgridshift on es_ign_SPED2ETV2.tif: -1.365448790628
-    // 38.267884712287, UTM 642996.588716 4236872.089448 (ellps=intl); the geoid gives
-    // 549.914 m above sea level (convert_tests hold the method's agreement with PROJ).
-    EXPECT_EQ(s.Text("LblGeoLat", 0), QStringLiteral("38º 16' 4,3850\" N"));
-    EXPECT_EQ(s.Text("LblGeoLon", 0), QStringLiteral("1º 21' 55,6156\" W"));
-    EXPECT_EQ(s.Text("LblLat", 20), QStringLiteral("Altura sin transformar = 600,0 m"));
-    EXPECT_EQ(s.Text("LblUTM", 0), QStringLiteral("E= 642.996,59  ±0,2m"));
-    EXPECT_EQ(s.Text("LblUTM", 1), QStringLiteral("N= 4.236.872,09  ±0,2m"));
-    EXPECT_EQ(s.Text("LblAltitud", 0), QStringLiteral("Altitud (EGM08-REDNAP) = 549,9 m"));
-    EXPECT_TRUE(s.Widget<QLabel>("LblLat", 20)->toolTip().startsWith("Rejilla IGN: SPED2ETV2."));
-    EXPECT_TRUE(s.platform.msgBoxes.empty());
-    s.Click("Command1", 4);
-    ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
-    EXPECT_EQ(s.platform.LastMsgBox().title, "Rejilla IGN ED50 <> WGS84 (ETRS89)");
-    EXPECT_FALSE(s.Widget<QPushButton>("Command1", 4)->icon().isNull());
-}
-
 TEST(SolarCalendarWindow, PickedDayAndButtonFillTheThreeLabels) {
     ShownWindow<> s;  // today is 14 May 2026: summer time, UTC+1
     s.window->ChooseTab(2);

@@ -48,7 +48,7 @@ Result Press(const char* lat, form::Date date, int zone, int summer) {
 
 }  // namespace
 
-TEST(Distance, KnownDistancesOnTheEllipsoid) {
+TEST(Distance, KnownDistancesOnTheEllipsoidAndOutOfRangeAnglesWarn) {
     // Meeus, Astronomical Algorithms, ch. 11: Paris to Washington, 6181.63 km.
     EXPECT_EQ(Distance("48 50 11 N", "2 20 14 E", "38 55 17 N", "77 3 56 W"),
               "Distancia= 6.181,626 Km");
@@ -59,9 +59,7 @@ TEST(Distance, KnownDistancesOnTheEllipsoid) {
     // Nearly antipodal: the formula tends to pi a (1 - f/2 sin^2 10º) = 20036.495 km (the
     // exact geodesic, 20003.931459 km by PROJ's geod, is what Andoyer's correction misses).
     EXPECT_EQ(Distance("10 0 0 N", "0 0 0 E", "10 0 0 S", "180 0 0 E"), "Distancia= 20.036,495 Km");
-}
-
-TEST(Distance, OutOfRangeAnglesWarnAndKeepTheLastDistance) {
+    // An angle out of range warns and keeps the last distance.
     const char* lat = "La latitud no puede ser mayor que 90º";
     const char* kept = "Distancia= 123,456 Km";
     EXPECT_EQ(Distance("90 0 0,0001 S", "", "", "", lat), kept);
@@ -104,7 +102,7 @@ TEST(Formats, DecimalAndPackedDegreesOfPointOne) {
               "(gggmm,mmmmm)\r\nLatitud= 1234,94650\r\nLongitud= -18000,00000");
 }
 
-TEST(SolarCalendar, InitialPointInSummerAndInWinter) {
+TEST(SolarCalendar, InitialPointInSummerAndWinterInEachZoneWithSecondsRoundingTo60) {
     // 38º 25' N, 1º 34' W. By hand: solar noon is 12:06 plus the equation of time (+2 min
     // in June, -2 min in December) plus the zone and summer hours; the noon elevation is
     // 90º - 38,42º ± 23,44º plus refraction; cos(azimuth) = sin(declination) / cos(latitude)
@@ -117,10 +115,8 @@ TEST(SolarCalendar, InitialPointInSummerAndInWinter) {
               (Result{"8:20:01 AM", "Precisión: ±1 minuto; Azimut= 119,75º", "1:04:35 PM",
                       "Elevación=28,17º; Azimut= 180º", "5:49:10 PM",
                       "Precisión: ±1 minuto; Azimut= 240,25º"}));
-}
-
-TEST(SolarCalendar, SummerTimeAndEachZoneStepMoveTheTimesOneHour) {
-    // 15 October 2024 at the initial point: the same instants on other clocks.
+    // Summer time and each zone step move the times one hour: on 15 October 2024 at the
+    // initial point, the same instants on other clocks.
     const Result base = Press("", {2024, 10, 15}, 0, 0);
     struct Row {
         int zone, summer;
@@ -131,6 +127,10 @@ TEST(SolarCalendar, SummerTimeAndEachZoneStepMoveTheTimesOneHour) {
     for (const Row& r : rows)
         EXPECT_EQ(Press("", {2024, 10, 15}, r.zone, r.summer),
                   (Result{r.orto, base.ortoTip, r.culmin, base.culminTip, r.ocaso, base.ocasoTip}));
+    // The ephemeris puts the transit at the initial point on 8 November 2024 at 12:49:59,98.
+    EXPECT_EQ(Press("", {2024, 11, 8}, 1, 0).culmin, "12:50:00 PM");
+    // Far north in winter the Sun may set before noon: a morning time, not "-1:05:00 PM".
+    EXPECT_EQ(utilities::TwelveHourText({11, 5, 0}), "11:05:00 AM");
 }
 
 TEST(SolarCalendar, AccuracyAboveSeventyTwoDegreesAndPolarDayAndNight) {
@@ -150,13 +150,6 @@ TEST(SolarCalendar, AccuracyAboveSeventyTwoDegreesAndPolarDayAndNight) {
     EXPECT_EQ(Press("70 0 0 N", {2024, 12, 21}, 1, 0),
               (Result{"No sale", night, "1:04:35 PM", "Elevación=-3,34º; Azimut= 180º", "No sale",
                       night}));
-}
-
-TEST(SolarCalendar, TransitInTheTwelveOClockHourWithSecondsRoundingTo60) {
-    // The ephemeris puts the transit at the initial point on 8 November 2024 at 12:49:59,98.
-    EXPECT_EQ(Press("", {2024, 11, 8}, 1, 0).culmin, "12:50:00 PM");
-    // Far north in winter the Sun may set before noon: a morning time, not "-1:05:00 PM".
-    EXPECT_EQ(utilities::TwelveHourText({11, 5, 0}), "11:05:00 AM");
 }
 
 TEST(SolarCalendar, SummerTimeFollowsThePickedDateBySpainsRule) {

@@ -1,0 +1,33 @@
+// Files for the tests that read and write real ones: a fresh folder of a test's own,
+// removed at its end, and whole files read and written as bytes.
+#pragma once
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace testing_support {
+
+struct TempFolder {
+    std::filesystem::path path;
+    TempFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "talpor-test-XXXXXX").string();
+        path = ::mkdtemp(pattern.data());
+    }
+    ~TempFolder() { std::filesystem::remove_all(path); }
+    std::string Str() const { return path.string(); }
+};
+
+inline std::string ReadFile(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+inline void WriteFile(const std::filesystem::path& p, const std::string& text) {
+    std::ofstream(p, std::ios::binary) << text;
+}
+
+}  // namespace testing_support
