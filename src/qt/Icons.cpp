@@ -1,5 +1,6 @@
 #include "qt/Icons.h"
 
+#include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -55,11 +56,18 @@ QIcon TransformationParametersIcon() {
 }
 
 QIcon ProgramIcon() {
+    // The installed program's larger icons come from the icon theme, through the
+    // desktop entry.
     QIcon icon;
-    for (int size : {16, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icon/%1x%1/apps/es.talpor.Talpor.png").arg(size),
-                     QSize(size, size));
+    for (int size : {16, 32, 48, 64})
+        icon.addPixmap(ReadPng(QStringLiteral(":/icon/%1x%1/apps/es.talpor.Talpor.png").arg(size)));
     return icon;
+}
+
+QPixmap ReadPng(const QString& path) {
+    QImageReader reader(path, "PNG");
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
 }
 
 }  // namespace qt

@@ -9,8 +9,13 @@ namespace qt {
 // a shift arrow and a rotation arc, the ingredients of a datum transformation.
 QIcon TransformationParametersIcon();
 
-// The program's icon (a point pinned in two datums over a graticule) at 16 to 256 px,
+// The program's icon (a point pinned in two datums over a graticule) at 16 to 64 px,
 // the same pictures the desktop's icon theme gets from the installed package.
 QIcon ProgramIcon();
+
+// A PNG picture read as PNG, without guessing: a reader left to find the format itself
+// (as QIcon::addFile and QPixmap's loading do) first asks every image plugin, and so
+// loads them all, with their libraries.
+QPixmap ReadPng(const QString& path);
 
 }  // namespace qt

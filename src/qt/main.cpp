@@ -19,10 +19,12 @@
 #include "qt/Icons.h"
 #include "qt/QtPlatform.h"
 #include "qt/QtTranslation.h"
+#include "qt/Style.h"
 #include "qt/TalporWindow.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
+    qt::UseStyle(application);
     // Names the per-user folders Qt gives: ~/.local/share/Talpor for the user's grids.
     QApplication::setApplicationName(QStringLiteral("Talpor"));
     // The menu entry the desktop shows the window under (its icon in the task bar).
