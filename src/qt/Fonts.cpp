@@ -5,8 +5,9 @@
 #include <QFontInfo>
 
 namespace qt {
+namespace {
 
-QFont FixedPitchFont() {
+QFont FindFixedPitchFont() {
     // DejaVu Sans Mono comes with the program's packages and every glyph the results use
     // has one width in it. The desktop's fixed font is only the fallback: depending on the
     // fonts installed, fontconfig may resolve it to a family that is not fixed-pitch
@@ -15,6 +16,13 @@ QFont FixedPitchFont() {
     if (!QFontInfo(font).fixedPitch()) font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setStyleHint(QFont::TypeWriter);
     font.setPointSizeF(QApplication::font().pointSizeF());
+    return font;
+}
+
+}  // namespace
+
+QFont FixedPitchFont() {
+    static const QFont font = FindFixedPitchFont();  // each match asks the font database
     return font;
 }
 

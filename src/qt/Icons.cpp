@@ -1,5 +1,6 @@
 #include "qt/Icons.h"
 
+#include <QGuiApplication>
 #include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
@@ -50,8 +51,12 @@ QPixmap Draw(int size) {
 }  // namespace
 
 QIcon TransformationParametersIcon() {
-    QIcon icon;
-    for (int size : {16, 24, 32, 48}) icon.addPixmap(Draw(size));
+    // Drawn once for every button, at the buttons' size and twice it.
+    static const QIcon icon = [] {
+        QIcon drawn;
+        for (int size : {24, 48}) drawn.addPixmap(Draw(size));
+        return drawn;
+    }();
     return icon;
 }
 
@@ -62,6 +67,10 @@ QIcon ProgramIcon() {
     for (int size : {16, 32, 48, 64})
         icon.addPixmap(ReadPng(QStringLiteral(":/icon/%1x%1/apps/es.talpor.Talpor.png").arg(size)));
     return icon;
+}
+
+void ShowProgramIcon() {
+    if (QGuiApplication::windowIcon().isNull()) QGuiApplication::setWindowIcon(ProgramIcon());
 }
 
 QPixmap ReadPng(const QString& path) {

@@ -13,6 +13,9 @@ QIcon TransformationParametersIcon();
 // the same pictures the desktop's icon theme gets from the installed package.
 QIcon ProgramIcon();
 
+// Gives the program's windows its icon, once.
+void ShowProgramIcon();
+
 // A PNG picture read as PNG, without guessing: a reader left to find the format itself
 // (as QIcon::addFile and QPixmap's loading do) first asks every image plugin, and so
 // loads them all, with their libraries.

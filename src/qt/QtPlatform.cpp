@@ -31,6 +31,7 @@
 #include <unistd.h>
 
 #include "qt/Fonts.h"
+#include "qt/Icons.h"
 #include "qt/QtText.h"
 
 namespace qt {
@@ -137,6 +138,7 @@ QString QtPlatform::DefaultLockPath() {
 
 form::MsgResult QtPlatform::MsgBox(std::string_view text, std::string_view title, form::MsgIcon icon,
                                   form::MsgButtons buttons, form::MsgResult defaultButton) {
+    ShowProgramIcon();  // a box before the window's first paint
     QMessageBox::Icon qIcon = QMessageBox::NoIcon;
     switch (icon) {
         case form::MsgIcon::Information: qIcon = QMessageBox::Information; break;

@@ -4,15 +4,29 @@
 
 #include <QApplication>
 #include <QGroupBox>
+#include <QImage>
+#include <QPainter>
 #include <QPixmap>
 #include <QProxyStyle>
 #include <QStyleOption>
 #include <qdrawutil.h>
 
-#include "qt/Icons.h"
-
 namespace qt {
 namespace {
+
+// Fusion's frame as a nine-patch with 6-pixel corners: a faint one-pixel line
+// rounded at the corners over a fainter shade, one pixel in from the top and left.
+QPixmap FramePatch() {
+    QImage patch(13, 13, QImage::Format_ARGB32_Premultiplied);
+    patch.fill(Qt::transparent);
+    QPainter p(&patch);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QColor(0x75, 0x75, 0x75, 0x32));
+    p.setBrush(QColor(0, 0, 0, 3));
+    p.drawRoundedRect(QRectF(1.5, 1.5, 11, 11), 2, 2);
+    p.end();
+    return QPixmap::fromImage(patch);
+}
 
 class FrameStyle : public QProxyStyle {
   public:
@@ -23,8 +37,7 @@ class FrameStyle : public QProxyStyle {
             QProxyStyle::drawPrimitive(element, option, painter, widget);
             return;
         }
-        static const QPixmap frame =
-            ReadPng(QStringLiteral(":/qt-project.org/styles/commonstyle/images/fusion_groupbox.png"));
+        static const QPixmap frame = FramePatch();
         // Fusion's frame starts under the title (or a check box, if taller), 3 pixels down;
         // a box with neither keeps only the 3 pixels.
         constexpr int kTopMargin = 3;

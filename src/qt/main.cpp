@@ -29,7 +29,6 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Talpor"));
     // The menu entry the desktop shows the window under (its icon in the task bar).
     QGuiApplication::setDesktopFileName(QStringLiteral("es.talpor.Talpor"));
-    QApplication::setWindowIcon(qt::ProgramIcon());
     if (!qt::InstallQtSpanish(application))
         std::fputs("Talpor: no se encuentra la traducción de Qt al español (qtbase_es.qm); "
                    "los botones de los mensajes se muestran en inglés.\n",
@@ -93,8 +92,12 @@ int main(int argc, char* argv[]) {
     }
     // The settings entry is written once the window is on the screen (and at the end,
     // if the program ends before that).
+    // So is the program's icon (a box shown before takes it when it opens).
     window.onFirstPaint = [&window, &platform, afterFirstPaint] {
-        QTimer::singleShot(0, &window, [&platform] { platform.FlushSettings(); });
+        QTimer::singleShot(0, &window, [&platform] {
+            platform.FlushSettings();
+            qt::ShowProgramIcon();
+        });
         if (afterFirstPaint) afterFirstPaint();
     };
 
