@@ -279,7 +279,7 @@ void frmTalpor::RunButton(form::Control& button) {
     else if (n == "CmdED50Molodensky") convert::CmdED50Molodensky_Click(f, p, Grids());
     else if (n == "CmdWGS84Molodensky") convert::CmdWGS84Molodensky_Click(f, p, Grids());
     else if (n == "CmdED50Rejilla") convert::CmdED50Rejilla_Click(f, p, Grids());
-    else if (n == "CmdFichero") batch::CmdFichero_Click(f, p, button.id.index, Grids());
+    else if (n == "CmdFichero") convert::CmdFichero_Click(f, p, button.id.index, Grids());
     else if (n == "CmdWGS84Rejilla") convert::CmdWGS84Rejilla_Click(f, p, Grids());
     else if (n == "Command1") convert::Command1_Click(f, p, button.id.index, Grids());
     else if (n == "Command4") utilities::Command4_Click(f, p);

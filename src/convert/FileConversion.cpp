@@ -13,8 +13,18 @@
 #include "batch/Stream.h"
 #include "batch/SystemError.h"
 
-namespace batch {
+namespace convert {
 namespace {
+
+using batch::ConvertStream;
+using batch::IdOf;
+using batch::Method;
+using batch::OutputFile;
+using batch::RowError;
+using batch::RunError;
+using batch::Settings;
+using batch::Summary;
+using batch::SystemErrorText;
 
 constexpr const char* kTitle = "Convertir fichero";
 constexpr const char* kFilter =
@@ -148,4 +158,4 @@ void CmdFichero_Click(form::FormModel&, form::Platform& platform, int tab, conve
     }
 }
 
-}  // namespace batch
+}  // namespace convert

@@ -7,13 +7,13 @@
 #include "form/Controls.h"
 #include "form/Platform.h"
 
-namespace batch {
+namespace convert {
 
 // CmdFichero(tab) on tab 0 (WGS84 to ED50) or tab 1 (ED50 to WGS84). Asks for the input
 // file, the method and the output file (suggested beside the input: "puntos_ED50.csv");
 // any of them cancelled ends it quietly. A cancelled or failed run leaves no output file
 // and says so; a finished one shows the counts, the first errors with their lines and the
 // file written. `grids` serve the grid method.
-void CmdFichero_Click(form::FormModel& form, form::Platform& platform, int tab, convert::Grids& grids);
+void CmdFichero_Click(form::FormModel& form, form::Platform& platform, int tab, Grids& grids);
 
-}  // namespace batch
+}  // namespace convert
