@@ -221,7 +221,9 @@ Columnas de la entrada:
                            longitud), «Huso,Este,Norte»; sin esta opción se busca
                            el punto en las primeras filas
   -a, --altura=COLUMNA     columna de la altura sobre el elipsoide (m), por
-                           número o nombre; sin ella la altura es 0
+                           número o nombre; sin ella, o con la celda vacía, el
+                           punto se convierte a altura 0 y sus columnas de
+                           altura y altitud quedan vacías
       --separador=SEP      «;», «,», tab o espacios; sin esta opción se averigua
       --cabecera           la primera fila nombra las columnas
       --sin-cabecera       la primera fila ya es un punto

@@ -168,7 +168,7 @@ std::optional<geo::GeoPoint> Wgs84Point(const RowPoint& point, const convert::Re
 
 // With Conversion::altitude, the altitude of a converted point (RowResult::altitude).
 void AddAltitude(const RowPoint& point, const Conversion& c, RowResult& out) {
-    if (!c.altitude || c.grids == nullptr || !out.error.empty()) return;
+    if (!c.altitude || c.grids == nullptr || !out.error.empty() || !point.hasHeight) return;
     if (const std::optional<geo::GeoPoint> p = Wgs84Point(point, out.result, c)) {
         const convert::Altitude a = convert::AltitudeOf(p->lat, p->lon, p->h, c.grids->Geoid());
         if (a.answer == geo::GridAnswer::Done) out.altitude = a.H;
@@ -232,7 +232,9 @@ RowPoint ReadPoint(std::string_view pointText, std::string_view heightText, cons
     const Height h = ReadHeight(heightText);
     if (!h.error.empty()) return Error(h.error);
     try {
-        return p.kind == Kind::Geographic ? Geographic(p, h.value) : Utm(p, h.value);
+        RowPoint point = p.kind == Kind::Geographic ? Geographic(p, h.value) : Utm(p, h.value);
+        point.hasHeight = !IsBlank(heightText);
+        return point;
     } catch (const num::RuntimeError& e) {
         return Error("error de cálculo: " + e.Description());
     }
@@ -240,6 +242,7 @@ RowPoint ReadPoint(std::string_view pointText, std::string_view heightText, cons
 
 RowResult ConvertPoint(const RowPoint& point, const Conversion& c) {
     RowResult out;
+    out.hasHeight = point.hasHeight;
     switch (point.kind) {
         case RowPoint::Kind::Error:
             out.error = point.error;
@@ -291,6 +294,7 @@ void ConvertPoints(std::span<const RowPoint> points, const Conversion& c, std::v
     auto take = [&](const std::vector<convert::PointResult>& answers, const std::vector<std::size_t>& rows) {
         for (std::size_t k = 0; k < rows.size(); ++k) {
             RowResult& out = results[rows[k]];
+            out.hasHeight = points[rows[k]].hasHeight;
             out.result = convert::ResultOf(answers[k]);
             out.error = ConversionError(out.result);
             AddAltitude(points[rows[k]], c, out);
@@ -359,10 +363,13 @@ void AppendResultTexts(const RowResult& row, const Outputs& o, char decimalSign,
         AppendRounded(texts.emplace_back(), r.utm->E, 2, decimalSign);
         AppendRounded(texts.emplace_back(), r.utm->N, 2, decimalSign);
     }
-    // The number of HeightCaption.
-    if (o.height) AppendRounded(texts.emplace_back(), r.point->h, 1, decimalSign);
+    // The number of HeightCaption; nothing for a point without height.
+    if (o.height) {
+        std::string& height = texts.emplace_back();
+        if (row.hasHeight) AppendRounded(height, r.point->h, 1, decimalSign);
+    }
     if (o.set) texts.emplace_back(convert::NameOf(*r.set));
-    // The number of AltitudeCaption; nothing outside the geoid.
+    // The number of AltitudeCaption; nothing outside the geoid or without a height.
     if (o.altitude) {
         std::string& altitude = texts.emplace_back();
         if (row.altitude) AppendRounded(altitude, *row.altitude, 1, decimalSign);

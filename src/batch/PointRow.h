@@ -63,12 +63,15 @@ struct RowPoint {
     convert::GeographicInput geographic;  // Kind::Geographic
     convert::UtmInput utm;                // Kind::Utm
     std::string error;                    // Kind::Error, Spanish: "minutos fuera de rango (75)"
+    // False when the row gave no height (an empty cell, or no height column): the point is
+    // converted at height 0 for its horizontal result, and has no height results.
+    bool hasHeight = false;
 };
 
 // Reads a point from `pointText` (the row's point columns joined by blanks, any form
-// entry::ParsePoint reads) and `heightText` (metres above the source ellipsoid; "" is 0)
+// entry::ParsePoint reads) and `heightText` (metres above the source ellipsoid)
 // with the values and limits of the window's fields once the point is pasted and the
-// height typed: seconds to 4 decimals (carried into minutes and degrees), eastings and
+// height typed (a blank height is none: RowPoint::hasHeight): seconds to 4 decimals (carried into minutes and degrees), eastings and
 // northings to 2, the height to 1; within the limits of entry/FieldLimits.h. Beyond a
 // limit, where the window clamps the field and says so, the row gets an error. Never
 // throws for any text.
@@ -85,8 +88,9 @@ struct RowResult {
     std::string error;
     // With Conversion::altitude, the altitude above mean sea level (metres, EGM08-REDNAP)
     // of the point on WGS84: the typed point from WGS84, the converted one to WGS84;
-    // unset outside the geoid.
+    // unset outside the geoid, and for a point without height.
     std::optional<double> altitude;
+    bool hasHeight = false;  // RowPoint::hasHeight: the height result is empty without it
 };
 
 // Why a result of the core is no converted point, as ConvertPoint says it: out of the
@@ -110,7 +114,7 @@ struct Outputs {
     bool dms = true;      // latitude and longitude as the window's captions: 40º 25' 3,1234" N
     bool degrees = true;  // signed decimal degrees, 8 decimals
     bool utm = true;      // zone ("30T"), easting and northing (metres, 2 decimals)
-    bool height = false;  // metres above the target ellipsoid, 1 decimal
+    bool height = false;  // metres above the target ellipsoid, 1 decimal; empty without a height
     bool set = true;      // the parameter set used: EST99, ZNW99, BAL99, IGN, NIMA or a grid
     bool altitude = false;  // RowResult::altitude, metres, 1 decimal; empty outside the geoid
 };

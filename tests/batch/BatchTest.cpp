@@ -141,12 +141,14 @@ void ExpectSameTexts(const std::vector<Typed>& points, Direction d, Method m) {
             w.captions[0], w.captions[1], degrees.substr(0, degrees.find(", ")), degrees.substr(degrees.find(", ") + 2),
             w.captions[5].substr(w.captions[5].find(' ') + 1), CaptionNumber(w.captions[3]),
             CaptionNumber(w.captions[4])};
-        if (batch::TransformsHeight(m)) expected.push_back(CaptionNumber(w.captions[2]));
+        // A row without height (the window types 0 for it) has no height results.
+        const bool typed = !height.empty();
+        if (batch::TransformsHeight(m)) expected.push_back(typed ? CaptionNumber(w.captions[2]) : "");
         const std::string set = w.setTip.substr(w.setTip.find(": ") + 2);
         expected.push_back(set.substr(0, set.find('.')));
         // The altitude of the WGS84 side; the window has none of a grid's WGS84 result.
         const std::string& altitude = w.captions[6];
-        expected.push_back(altitude.find(" = ") == std::string::npos ? "" : CaptionNumber(altitude));
+        expected.push_back(typed && altitude.find(" = ") != std::string::npos ? CaptionNumber(altitude) : "");
         EXPECT_EQ(b.texts, expected);
     }
 }

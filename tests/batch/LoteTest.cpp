@@ -213,14 +213,16 @@ TEST_F(Lote, ReadsUtmPointsAndHeightsByColumnName) {
     // cs2cs with the EST99 set gives the same latitude and longitude: 40.41666327, -3.70000885;
     // at Mulhacén's height above the ellipsoid, 40.416663812, -3.700008276, 3601.981 m.
     WriteFile(dir / "entrada.csv",
-          "Punto;Este;Norte;Cota\nH1;440721;4474447;650\nH2;440721;4474447;4000,1\nH3;440721;4474447;3530\n");
+          "Punto;Este;Norte;Cota\nH1;440721;4474447;650\nH2;440721;4474447;4000,1\nH3;440721;4474447;3530\n"
+          "H4;440721;4474447;\n");
     const Ran r = Run("-s ed50-wgs84 --huso=30 -c Este,Norte -a Cota --salida=gd,altura entrada.csv salida.csv");
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(ReadFile(dir / "salida.csv"),
               "Punto;Este;Norte;Cota;Latitud WGS84 (grados);Longitud WGS84 (grados);Altura WGS84;Error\n"
               "H1;440721;4474447;650;40,41666327;-3,70000885;722,0;\n"
               "H2;440721;4474447;4000,1;;;;fila 3: altura fuera de límites «4000,1» (de -500 a 4.000 m)\n"
-              "H3;440721;4474447;3530;40,41666381;-3,70000828;3602,0;\n");
+              "H3;440721;4474447;3530;40,41666381;-3,70000828;3602,0;\n"
+              "H4;440721;4474447;;40,41666314;-3,70000898;;\n");  // no height: no height result
     EXPECT_TRUE(Has(r.err, "punto en las columnas 2 y 3, altura en la columna 4")) << r.err;
 }
 
