@@ -33,7 +33,7 @@ const std::vector<std::string> kPastes = {
     "90, 180", "-90.0001 0.5", "40°25'0.5\"N 3°42'13\"W", "N40 25.008 W3 42.228", "0x1A",
     "\xC2\xBA\xC2\xBA", "  7  ", "-", ",", "..", "1,2,3"};
 
-const char kKeys[] = "0123456789,.-+eE \x08\x08abN";
+const char kKeys[] = "0123456789,.-+eE \x08\x08" "abN";  // two backspaces
 
 int CharCount(const std::string& s) {
     int n = 0;

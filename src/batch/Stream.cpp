@@ -245,7 +245,7 @@ class Run {
         try {
             layout_ = FindLayout(sample, settings_.layout, settings_.conversion, reader_.AtEnd() && head.empty());
         } catch (const LayoutError& e) {
-            throw RunError(e.what());
+            throw RunError(e.what(), e.missing);
         }
         summary_.layout = layout_;
         outSeparator_ = OutputSeparator(layout_.separator, settings_.decimalSign);

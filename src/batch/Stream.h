@@ -38,7 +38,9 @@ inline bool NeedsGrids(const Settings& settings) {
 // found. The message is Spanish and names the line where there is one.
 class RunError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    explicit RunError(const std::string& message, Missing missing = Missing::Nothing)
+        : std::runtime_error(message), missing(missing) {}
+    Missing missing;  // what the user can give for the run to go (TextTable.h)
 };
 
 struct RowError {

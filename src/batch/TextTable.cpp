@@ -5,7 +5,10 @@
 #include <cstring>
 #include <map>
 
+#include "entry/FieldLimits.h"
+#include "entry/NumberText.h"
 #include "entry/PointText.h"
+#include "num/RuntimeError.h"
 
 namespace batch {
 namespace {
@@ -176,6 +179,38 @@ std::optional<Run> PointRun(const std::vector<std::string>& fields, std::size_t 
         }
     }
     return std::nullopt;
+}
+
+// The number a field holds as a UTM field reads it ("440721,00", "4.474.447"); nullopt
+// for anything else.
+std::optional<double> NumberOf(const std::string& field) {
+    const std::optional<std::string> plain = entry::PlainNumberText('U', field);
+    if (!plain || plain->empty()) return std::nullopt;
+    try {
+        return entry::FieldValue(*plain);
+    } catch (const num::RuntimeError&) {
+        return std::nullopt;
+    }
+}
+
+// Whether most records that hold numbers hold two side by side that read as a UTM
+// easting and northing of the area (zones 29 to 31, 35º to 44º N) with no zone beside.
+bool HoldsEastingAndNorthing(const std::vector<std::vector<std::string>>& rows) {
+    std::size_t numeric = 0, utm = 0;
+    for (const std::vector<std::string>& fields : rows) {
+        bool anyNumber = false, pair = false;
+        for (std::size_t i = 0; i < std::min(fields.size(), kSearchedColumns); ++i) {
+            const std::optional<double> e = NumberOf(fields[i]);
+            anyNumber = anyNumber || e.has_value();
+            if (i + 1 >= fields.size() || !e) continue;
+            const std::optional<double> n = NumberOf(fields[i + 1]);
+            pair = pair || (n && *e >= entry::kMinEasting && *e <= entry::kMaxEasting && *n >= 3800000 &&
+                            *n <= 4950000);
+        }
+        numeric += anyNumber;
+        utm += pair;
+    }
+    return utm > 0 && 2 * utm >= numeric;
 }
 
 }  // namespace
@@ -423,8 +458,11 @@ Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& cho
                 std::string message = "no se encuentra ningún punto en " +
                                       (lines.size() == 1 ? std::string("la primera fila")
                                                          : "las " + std::to_string(lines.size()) + " primeras filas");
+                if (conversion.zone == 0 && HoldsEastingAndNorthing(rows))
+                    throw LayoutError(message + ": las filas parecen coordenadas UTM, Este y Norte, sin huso",
+                                      Missing::Zone);
                 if (!why.empty()) message += " (fila " + std::to_string(whyLine) + ": " + why + ")";
-                throw LayoutError(message + "; indique sus columnas con --columnas");
+                throw LayoutError(message, Missing::Columns);
             }
             layout.headerLine = records[0].line;
             layout.columns = rows[0].size();

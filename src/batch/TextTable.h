@@ -86,10 +86,19 @@ struct LayoutChoice {
     std::string heightColumn;  // a number from 1 or a name; "": no height column
 };
 
+// What the user must give for a layout to be found; each program says how it is given.
+enum class Missing {
+    Nothing,
+    Columns,  // no record holds a point: the columns of the point
+    Zone,     // the records hold an easting and a northing without a zone: the zone
+};
+
 // A layout that cannot be found or does not fit the file; the message is Spanish.
 class LayoutError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    explicit LayoutError(const std::string& message, Missing missing = Missing::Nothing)
+        : std::runtime_error(message), missing(missing) {}
+    Missing missing;
 };
 
 // Decides the layout from the first lines of a file (UTF-8, no line ends, line 1 first;
@@ -105,8 +114,9 @@ class LayoutError : public std::runtime_error {
 // good rows; the header's settles a tie, and counts alone when no record of the sample
 // holds a point (not with blanks as separator: names and points may hold blanks).
 // Throws LayoutError
-// when no record holds a point (naming the first reason a row gave, if any), or when a
-// named column is not in the header. Unless `whole` (the lines are the whole input), a
+// when no record holds a point (naming the first reason a row gave, if any; Missing::Zone
+// when the records hold numbers that read as an easting and a northing, Missing::Columns
+// otherwise), or when a named column is not in the header. Unless `whole` (the lines are the whole input), a
 // last record whose quoted field goes on beyond the lines is left out.
 Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& choice, const Conversion& conversion,
                   bool whole = true);

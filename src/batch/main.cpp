@@ -151,7 +151,10 @@ int Run(int argc, char** argv) {
         return summary.failed > 0 ? kSomeFailed : kAllConverted;
     } catch (const batch::RunError& e) {
         progress.Clear();
-        return CannotRun(inputName + ": " + e.what());
+        const char* give = e.missing == batch::Missing::Zone      ? "; indique el huso con --huso (29, 30 o 31)"
+                           : e.missing == batch::Missing::Columns ? "; indique sus columnas con --columnas"
+                                                                  : "";
+        return CannotRun(inputName + ": " + e.what() + give);
     } catch (...) {
         progress.Clear();
         return CannotRun(inputName + ": " + Unexpected(std::current_exception()));

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 #include <string>
@@ -95,9 +96,47 @@ std::string SummaryMessage(const Summary& s, const std::string& input, const std
     return m;
 }
 
+// Said by Run when the points are eastings and northings without a zone.
+constexpr const char* kZoneMissing = "sin huso";
+
+// Converts `input` into `output` with a progress window and says how it ended: the
+// summary, or the cancel, in a box of its own (nullopt); why it failed, with no file
+// written, otherwise (kZoneMissing when a zone would let it go on).
+std::optional<std::string> Run(form::Platform& platform, const std::string& input, const std::string& output,
+                               const Settings& settings) {
+    ProgressWindow progress(platform);
+    Descriptor in{::open(input.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (in.fd < 0) return SystemErrorText(errno);
+    struct stat st {};
+    const std::uint64_t size =
+        ::fstat(in.fd, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+    const std::string text = "Convirtiendo «" + FileName(input) + "»…";
+    try {
+        OutputFile out(output, IdOf(in.fd));
+        if (!progress.Show(text, 0)) throw Cancelled{};
+        const Summary summary = ConvertStream(in.fd, out.Fd(), settings, [&](std::uint64_t bytes, std::uint64_t) {
+            const int percent = size > 0 ? static_cast<int>(bytes * 100 / size) : 0;
+            if (!progress.Show(text, percent)) throw Cancelled{};
+        });
+        out.Commit();
+        progress.End();
+        platform.MsgBox(SummaryMessage(summary, input, output), kTitle,
+                        summary.failed > 0 ? form::MsgIcon::Exclamation : form::MsgIcon::Information,
+                        form::MsgButtons::OK, form::MsgResult::OK);
+    } catch (const Cancelled&) {
+        progress.End();
+        platform.MsgBox("Conversión cancelada: no se ha escrito ningún fichero.", kTitle,
+                        form::MsgIcon::Information, form::MsgButtons::OK, form::MsgResult::OK);
+    } catch (const RunError& e) {
+        if (e.missing == batch::Missing::Zone && settings.conversion.zone == 0) return kZoneMissing;
+        return e.what();
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
-void CmdFichero_Click(form::FormModel&, form::Platform& platform, int tab, convert::Grids& grids) {
+void CmdFichero_Click(form::FormModel& form, form::Platform& platform, int tab, convert::Grids& grids) {
     const convert::Direction direction =
         tab == 0 ? convert::Direction::WGS84ToED50 : convert::Direction::ED50ToWGS84;
     const std::string input = platform.OpenFileName(
@@ -119,42 +158,29 @@ void CmdFichero_Click(form::FormModel&, form::Platform& platform, int tab, conve
     const std::string output = platform.SaveFileName(kTitle, Suggested(input, direction), kFilter);
     if (output.empty()) return;
 
-    ProgressWindow progress(platform);
-    auto fail = [&](const std::string& why) {
-        progress.End();
-        platform.MsgBox("No se ha podido convertir «" + FileName(input) + "»: " + why +
-                            "\r\nNo se ha escrito ningún fichero.",
-                        kTitle, form::MsgIcon::Exclamation, form::MsgButtons::OK, form::MsgResult::OK);
-    };
-    Descriptor in{::open(input.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (in.fd < 0) return fail(SystemErrorText(errno));
-    struct stat st {};
-    const std::uint64_t size =
-        ::fstat(in.fd, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
-
     Settings settings;
     settings.conversion.direction = direction;
     settings.conversion.method = kMethodOf[method];
     settings.conversion.grids = &grids;
-    const std::string text = "Convirtiendo «" + FileName(input) + "»…";
-    try {
-        OutputFile out(output, IdOf(in.fd));
-        if (!progress.Show(text, 0)) throw Cancelled{};
-        const Summary summary = ConvertStream(in.fd, out.Fd(), settings, [&](std::uint64_t bytes, std::uint64_t) {
-            const int percent = size > 0 ? static_cast<int>(bytes * 100 / size) : 0;
-            if (!progress.Show(text, percent)) throw Cancelled{};
-        });
-        out.Commit();
-        progress.End();
-        platform.MsgBox(SummaryMessage(summary, input, output), kTitle,
-                        summary.failed > 0 ? form::MsgIcon::Exclamation : form::MsgIcon::Information,
-                        form::MsgButtons::OK, form::MsgResult::OK);
-    } catch (const Cancelled&) {
-        progress.End();
-        platform.MsgBox("Conversión cancelada: no se ha escrito ningún fichero.", kTitle,
-                        form::MsgIcon::Information, form::MsgButtons::OK, form::MsgResult::OK);
-    } catch (const RunError& e) {
-        fail(e.what());
+    // Eastings and northings without a zone take the one the user gives, the tab's
+    // offered first; the run starts again with it.
+    for (;;) {
+        const std::optional<std::string> failure = Run(platform, input, output, settings);
+        if (!failure) return;
+        if (*failure != kZoneMissing) {
+            platform.MsgBox("No se ha podido convertir «" + FileName(input) + "»: " + *failure +
+                                "\r\nNo se ha escrito ningún fichero.",
+                            kTitle, form::MsgIcon::Exclamation, form::MsgButtons::OK, form::MsgResult::OK);
+            return;
+        }
+        static const std::vector<std::string> kZones = {"29", "30", "31"};
+        const std::string shown = form.Get(tab == 0 ? "CmbHuso" : "CmbUsos2").ListText();
+        const auto offered = std::find(kZones.begin(), kZones.end(), shown);
+        const int zone = platform.ChooseItem(
+            kTitle, "Los puntos de «" + FileName(input) + "» son coordenadas UTM, Este y Norte, sin huso. Huso:",
+            kZones, offered == kZones.end() ? 1 : static_cast<int>(offered - kZones.begin()));
+        if (zone < 0 || zone >= static_cast<int>(kZones.size())) return;
+        settings.conversion.zone = 29 + zone;
     }
 }
 

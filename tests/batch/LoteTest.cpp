@@ -107,6 +107,8 @@ TEST_F(Lote, BadInputGetsItsMessageAndNothingIsLost) {
         {"a line of three megabytes", "P1;40,41;-3,70\nP2;" + std::string(3 << 20, '1') + "\n", 2,
          {"fila 2: línea de más de 2 MiB"}, {}},
         {"binary garbage", Garbage(), 2, {"la entrada no parece texto: tiene bytes nulos"}, {}},
+        {"eastings and northings without a zone", "Hito;Este;Norte;Cota\nH-01;440721,00;4474447,00;650,2\n", 2,
+         {"parecen coordenadas UTM, Este y Norte, sin huso; indique el huso con --huso (29, 30 o 31)"}, {}},
         {"Latin-1 degree signs",
          "P1;40\xBA 25' 0,5\" N;3\xBA 42' 13\" W\n",
          0,

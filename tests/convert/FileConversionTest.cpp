@@ -60,6 +60,21 @@ TEST(FileConversion, ConvertsTheChosenFileAndSumsItUp) {
     EXPECT_TRUE(noGrid.platform.LastMsgBox().text.starts_with("No se encuentra la rejilla"));
     EXPECT_EQ(noGrid.platform.fileNames.size(), 1u);  // the output was not asked for
 
+    // Eastings and northings without a zone: the zone is asked, the tab's offered first,
+    // and the row is the one talpor-lote writes with --huso=30.
+    const std::string hitos = (folder.path / "hitos.csv").string();
+    testing_support::WriteFile(hitos, "Hito;Este;Norte;Cota\nH-01;440721,00;4474447,00;650,2\n");
+    Started zone;
+    zone.window.ChangeTab(1);
+    zone.platform.fileNames = {hitos, out};
+    zone.platform.choices = {0, 1};  // Helmert, zone 30
+    zone.window.Click("CmdFichero", 1);
+    EXPECT_EQ(zone.platform.offered, (std::vector<int>{0, 1}));
+    EXPECT_NE(ReadFile(out).find("\nH-01;440721,00;4474447,00;650,2;40º 24' 59,9873\" N;3º 42' 0,0323\" W;"
+                                 "40,41666314;-3,70000898;30T;440611,97;4474239,64;EST99;\n"),
+              std::string::npos)
+        << ReadFile(out);
+
     // Cancelled in a dialog: nothing happens. Cancelled in the progress window, a fault
     // in it, or the input as output: no file, the progress window closed, and the user
     // is told.
@@ -95,5 +110,5 @@ TEST(FileConversion, ConvertsTheChosenFileAndSumsItUp) {
     EXPECT_EQ(ReadFile(in).substr(0, 22), "Punto;Latitud;Longitud");
     std::size_t files = 0;
     for ([[maybe_unused]] const auto& f : fs::directory_iterator(folder.path)) ++files;
-    EXPECT_EQ(files, 2u);  // the input and the first output: no temporary file left
+    EXPECT_EQ(files, 3u);  // the two inputs and the output: no temporary file left
 }

@@ -82,6 +82,7 @@ public:
     // File dialogs and lists answer from these, in order ("" and -1 once they run out).
     std::deque<std::string> fileNames;
     std::deque<int> choices;
+    std::vector<int> offered;  // the item each ChooseItem offered first
     int cancelProgressAfter = -1;  // the progress window's Cancel after that many calls
     bool failProgress = false;     // the progress window's call fails (an injected fault)
     bool progressOpen = false;
@@ -91,7 +92,8 @@ public:
     std::string SaveFileName(std::string_view, std::string_view, std::string_view) override {
         return Next(fileNames);
     }
-    int ChooseItem(std::string_view, std::string_view, const std::vector<std::string>&, int) override {
+    int ChooseItem(std::string_view, std::string_view, const std::vector<std::string>&, int first) override {
+        offered.push_back(first);
         return Next(choices, -1);
     }
     bool ShowProgress(std::string_view, int) override {
