@@ -423,10 +423,11 @@ std::optional<frmTalpor::CopyChoices> frmTalpor::CopyChoicesOf(form::Control& co
     if (!texts) texts = utilities::UtilitiesCopyTexts(form_, control);
     if (!texts) return std::nullopt;
     CopyChoices choices{control.kind == form::Kind::Label && !control.stale ? control.text : "", texts->result,
-                        texts->decimalDegrees, texts->utm};
+                        texts->decimalDegrees, texts->degreesMinutes, texts->utm};
     if (!texts->datum.empty()) {
-        choices.decimalDegreesCaption += " (" + texts->datum + ")";
-        choices.utmCaption += " (" + texts->datum + ")";
+        for (std::string* caption :
+             {&choices.decimalDegreesCaption, &choices.degreesMinutesCaption, &choices.utmCaption})
+            *caption += " (" + texts->datum + ")";
     }
     return choices;
 }

@@ -126,9 +126,10 @@ public:
     // utilities::UtilitiesCopyTexts say. nullopt when the control has no copy menu.
     struct CopyChoices {
         std::string underMouse;
-        std::string result, decimalDegrees, utm;
+        std::string result, decimalDegrees, degreesMinutes, utm;
         // The entries' captions, naming the datum of the point they copy.
-        std::string decimalDegreesCaption = "Copiar en grados decimales", utmCaption = "Copiar UTM";
+        std::string decimalDegreesCaption = "Copiar en grados decimales",
+                    degreesMinutesCaption = "Copiar en grados y minutos", utmCaption = "Copiar UTM";
     };
     std::optional<CopyChoices> CopyChoicesOf(form::Control& control);
 

@@ -62,11 +62,12 @@ Outputs OutputsOf(const std::string& value) {
     for (const std::string& form : CommaList("salida", value)) {
         if (form == "gms") o.dms = true;
         else if (form == "gd") o.degrees = true;
+        else if (form == "gm") o.degreesMinutes = true;
         else if (form == "utm") o.utm = true;
         else if (form == "altura") o.height = true;
         else if (form == "parametros" || form == "parámetros") o.set = true;
         else if (form == "altitud") o.altitude = true;
-        else BadValue("salida", form, "gms, gd, utm, altura, parametros o altitud");
+        else BadValue("salida", form, "gms, gd, gm, utm, altura, parametros o altitud");
     }
     return o;
 }
@@ -234,6 +235,8 @@ Resultado:
                              gms         latitud y longitud como en la ventana
                                          (40º 25' 3,1234" N)
                              gd          latitud y longitud en grados decimales
+                             gm          latitud y longitud en grados y minutos
+                                         (N 40º 25,00820'), como los GPS
                              utm         huso, Este y Norte (m)
                              altura      altura sobre el elipsoide (m)
                              parametros  juego de parámetros o rejilla usados

@@ -326,6 +326,10 @@ std::vector<std::string> ResultNames(const Outputs& o, convert::Direction direct
     std::vector<std::string> names;
     if (o.dms) names.insert(names.end(), {"Latitud" + datum, "Longitud" + datum});
     if (o.degrees) names.insert(names.end(), {"Latitud" + datum + " (grados)", "Longitud" + datum + " (grados)"});
+    if (o.degreesMinutes) {
+        names.insert(names.end(),
+                     {"Latitud" + datum + " (grados y minutos)", "Longitud" + datum + " (grados y minutos)"});
+    }
     if (o.utm) names.insert(names.end(), {"Huso" + datum, "Este" + datum, "Norte" + datum});
     if (o.height) names.push_back("Altura" + datum);
     if (o.set) names.push_back("Parámetros");
@@ -335,7 +339,7 @@ std::vector<std::string> ResultNames(const Outputs& o, convert::Direction direct
 }
 
 std::size_t ResultCount(const Outputs& o) {
-    return (o.dms ? 2 : 0) + (o.degrees ? 2 : 0) + (o.utm ? 3 : 0) + (o.height ? 1 : 0) + (o.set ? 1 : 0) +
+    return (o.dms ? 2 : 0) + (o.degrees ? 2 : 0) + (o.degreesMinutes ? 2 : 0) + (o.utm ? 3 : 0) + (o.height ? 1 : 0) + (o.set ? 1 : 0) +
            (o.altitude ? 1 : 0);
 }
 
@@ -355,6 +359,15 @@ void AppendResultTexts(const RowResult& row, const Outputs& o, char decimalSign,
         for (std::string degrees : {both.substr(0, comma), both.substr(comma + 2)}) {
             if (decimalSign != '.') std::replace(degrees.begin(), degrees.end(), '.', decimalSign);
             texts.push_back(std::move(degrees));
+        }
+    }
+    if (o.degreesMinutes) {
+        // The copy menu's "N 40º 25,00820' W 3º 42,22800'", cut before the longitude.
+        const std::string both = entry::DegreesMinutesText(r.point->lat, r.point->lon);
+        const std::size_t cut = both.find("' ") + 1;
+        for (std::string part : {both.substr(0, cut), both.substr(cut + 1)}) {
+            if (decimalSign != ',') std::replace(part.begin(), part.end(), ',', decimalSign);
+            texts.push_back(std::move(part));
         }
     }
     if (o.utm) {

@@ -117,6 +117,9 @@ struct Outputs {
     bool height = false;  // metres above the target ellipsoid, 1 decimal; empty without a height
     bool set = true;      // the parameter set used: EST99, ZNW99, BAL99, IGN, NIMA or a grid
     bool altitude = false;  // RowResult::altitude, metres, 1 decimal; empty outside the geoid
+    // Degrees and decimal minutes as the copy menu gives them, written after the decimal
+    // degrees: N 40º 25,00820'
+    bool degreesMinutes = false;
 };
 
 // The names of the result columns, "Error" included, for the header line:

@@ -58,7 +58,7 @@ CopyTexts ResultTexts(form::FormModel& form, Tab tab) {
                       c.resE.text, c.resN.text, c.resZone.text});
     if (!c.resHeight.toolTip.empty()) t.result += "\n" + c.resHeight.toolTip;
     if (!c.resLat.values.empty() && !c.resLon.values.empty())
-        t.decimalDegrees = entry::DecimalDegreesText(c.resLat.values[0], c.resLon.values[0]);
+        entry::SetDegreesTexts(t, c.resLat.values[0], c.resLon.values[0]);
     const std::string_view zone = std::string_view(c.resZone.text).substr(c.resZone.text.find(' ') + 1);
     if (!c.resE.values.empty() && !c.resN.values.empty())
         t.utm = entry::UtmPointText(zone, c.resE.values[0], c.resN.values[0]);
@@ -98,7 +98,7 @@ CopyTexts InputTexts(form::FormModel& form, Tab tab, const std::string& frame) {
             p.N = entry::FieldValue(c.utmN.text);
             p.zone = detail::ZoneOfList(c.zoneList);
             const geo::LatLon g = MirrorOf(p, tab);
-            t.decimalDegrees = entry::DecimalDegreesText(g.lat, g.lon);
+            entry::SetDegreesTexts(t, g.lat, g.lon);
             geo::UTMPoint u;
             u.E = p.E;
             u.N = p.N;
@@ -108,7 +108,7 @@ CopyTexts InputTexts(form::FormModel& form, Tab tab, const std::string& frame) {
             GeographicInput p;
             p.lat = detail::ReadLatitude(c, true);
             p.lon = detail::ReadLongitude(c, true);
-            t.decimalDegrees = entry::DecimalDegreesText(p.lat, p.lon);
+            entry::SetDegreesTexts(t, p.lat, p.lon);
             t.utm = UtmText(MirrorOf(p, tab));
         }
     } catch (const num::RuntimeError&) {

@@ -1,6 +1,7 @@
 #include "entry/PointText.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -76,7 +77,7 @@ void PushNumber(std::vector<Token>& tokens, std::string raw, bool minus, bool pl
         PushNumber(tokens, raw.substr(comma + 1), false, false, false);
         return;
     }
-    Token t{Token::Type::Number};
+    Token t{Token::Type::Number, {}};
     t.raw = std::move(raw);
     t.minus = minus;
     t.plus = plus;
@@ -114,7 +115,7 @@ std::optional<std::vector<Token>> Tokens(std::string_view text) {
             PushNumber(tokens, std::move(raw), minus, plus, glued);
             glued = true;
         } else if (c == kDegMark || c == kMinMark || c == kSecMark) {
-            Token t{Token::Type::Mark};
+            Token t{Token::Type::Mark, {}};
             t.mark = c == kDegMark ? Mark::Deg : c == kMinMark ? Mark::Min : Mark::Sec;
             t.glued = glued;
             tokens.push_back(t);
@@ -124,7 +125,7 @@ std::optional<std::vector<Token>> Tokens(std::string_view text) {
             // Single letters only: a word is no part of a point.
             if (i + 1 < s.size() && ((s[i + 1] >= 'A' && s[i + 1] <= 'Z') || (s[i + 1] >= 'a' && s[i + 1] <= 'z')))
                 return std::nullopt;
-            Token t{Token::Type::Letter};
+            Token t{Token::Type::Letter, {}};
             t.letter = static_cast<char>(c >= 'a' ? c - 'a' + 'A' : c);
             t.glued = glued;
             tokens.push_back(t);
@@ -430,6 +431,25 @@ SexagesimalAngle ToSexagesimal(double degrees) {
 }
 
 std::string DecimalDegreesText(double lat, double lon) { return Fixed(lat, 8) + ", " + Fixed(lon, 8); }
+
+std::string DegreesMinutesText(double lat, double lon) {
+    const auto angle = [](double degrees, const char* positive, const char* negative) {
+        // Whole hundred-thousandths of a minute, so that 59,999996' carries into the degree.
+        const auto units = static_cast<std::int64_t>(std::llround(std::fabs(degrees) * 60 * 100000));
+        const std::int64_t minutes = units % (60 * 100000);
+        char fraction[8];
+        std::snprintf(fraction, sizeof fraction, "%05lld", static_cast<long long>(minutes % 100000));
+        return std::string(units == 0 || degrees >= 0 ? positive : negative) + " " +
+               std::to_string(units / (60 * 100000)) + "º " + std::to_string(minutes / 100000) + "," + fraction +
+               "'";
+    };
+    return angle(lat, "N", "S") + " " + angle(lon, "E", "W");
+}
+
+void SetDegreesTexts(CopyTexts& texts, double lat, double lon) {
+    texts.decimalDegrees = DecimalDegreesText(lat, lon);
+    texts.degreesMinutes = DegreesMinutesText(lat, lon);
+}
 
 std::string UtmPointText(std::string_view zoneText, double E, double N) {
     return std::string(zoneText) + " " + Fixed(E, 2) + " " + Fixed(N, 2);

@@ -78,12 +78,20 @@ std::string DecimalDegreesText(double lat, double lon);
 // and a decimal point, no thousands separators.
 std::string UtmPointText(std::string_view zoneText, double E, double N);
 
+// Degrees and decimal minutes, the form hand-held GPS units take a point in, with a
+// decimal comma and 5 decimals of a minute (1,9 cm): "N 40º 25,00820' W 3º 42,22800'".
+std::string DegreesMinutesText(double lat, double lon);
+
 // What a copy menu gives for a frame or a result; "" where there is nothing in that form.
 struct CopyTexts {
     std::string result;          // the lines of the frame(s), exactly as shown
     std::string decimalDegrees;  // DecimalDegreesText
+    std::string degreesMinutes;  // DegreesMinutesText
     std::string utm;             // UtmPointText
     std::string datum;           // of the point copied: "ED50" or "WGS84"
 };
+
+// Sets the texts of a point in degrees: decimalDegrees and degreesMinutes.
+void SetDegreesTexts(CopyTexts& texts, double lat, double lon);
 
 }  // namespace entry

@@ -231,6 +231,7 @@ bool TalporWindow::ContextMenu(QWidget* widget, QContextMenuEvent* event) {
     if (choices) {
         add(menu, "Copiar resultado", choices->result);
         add(menu, choices->decimalDegreesCaption.c_str(), choices->decimalDegrees);
+        add(menu, choices->degreesMinutesCaption.c_str(), choices->degreesMinutes);
         add(menu, choices->utmCaption.c_str(), choices->utm);
     }
     menu->setObjectName(QStringLiteral("TalporCopyMenu"));

@@ -36,7 +36,7 @@ entry::CopyTexts PointTexts(const form::FormModel& form, bool one) {
         const double latDeg = ReadAngle(form, lat, south);
         const double lonDeg = ReadAngle(form, lon, west);
         if (std::fabs(latDeg) > 90 || std::fabs(lonDeg) > 180) return t;
-        t.decimalDegrees = entry::DecimalDegreesText(latDeg, lonDeg);
+        entry::SetDegreesTexts(t, latDeg, lonDeg);
         const geo::UTMPoint u = geo::GeoToUTM(latDeg, lonDeg, geo::Ellipsoids[geo::kWGS84]);
         t.utm = entry::UtmPointText(u.zoneText, u.E, u.N);
     } catch (const num::RuntimeError&) {

@@ -275,6 +275,8 @@ TEST_F(Lote, ReadsStandardInputAndWritesStandardOutput) {
     Ran r = Run("--salida=gd,utm -s ed50-wgs84", "< entrada.csv > salida.txt");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Puerta, Sol;40.4168;-3.7038;40,41561972;-3,70510476;30T;440178,72;4474127,25;\n");
+    r = Run("--salida=gm -s ed50-wgs84", "< entrada.csv > salida.txt");  // as a GPS takes it
+    EXPECT_EQ(r.out, "Puerta, Sol;40.4168;-3.7038;N 40º 24,93718';W 3º 42,30629';\n");
     r = Run("--salida=gd,utm -s ed50-wgs84 --punto -", "< entrada.csv > salida.txt");
     EXPECT_EQ(r.out, "\"Puerta, Sol\",40.4168,-3.7038,40.41561972,-3.70510476,30T,440178.72,4474127.25,\n");
     EXPECT_TRUE(Has(r.err, "talpor-lote: entrada estándar: 1 fila convertida"));

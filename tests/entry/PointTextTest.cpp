@@ -93,7 +93,13 @@ TEST(ParseDecimalDegrees, OneNumberWithDecimalsFillsDegreesMinutesAndSeconds) {
     EXPECT_EQ(read("95.5", true), "-");
 }
 
-TEST(PointTextOut, DecimalDegreesAndUtmForOtherPrograms) {
+TEST(PointTextOut, DecimalDegreesDegreesAndMinutesAndUtmForOtherProgramsAndReadBack) {
     EXPECT_EQ(entry::DecimalDegreesText(-0.000000001, 0), "0.00000000, 0.00000000");
     EXPECT_EQ(entry::UtmPointText("30T", 440721.755, 4474447.365), "30T 440721.76 4474447.37");
+    // 40.4168 N 3.7038 W; 59,999997' carries into the next degree; a south-west point.
+    EXPECT_EQ(entry::DegreesMinutesText(40.4168, -3.7038), "N 40º 25,00800' W 3º 42,22800'");
+    EXPECT_EQ(entry::DegreesMinutesText(40.99999995, -0.0000000001), "N 41º 0,00000' E 0º 0,00000'");
+    EXPECT_EQ(entry::DegreesMinutesText(-33.8688, 151.2093), "S 33º 52,12800' E 151º 12,55800'");
+    // Pasted back, the point comes again to the 5 decimals of a minute (25,07887', 42,14945').
+    EXPECT_EQ(Read(entry::DegreesMinutesText(40.41798125, -3.70249087)), "40 25 4.7322 N / 3 42 8.9670 W");
 }

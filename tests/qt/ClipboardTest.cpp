@@ -50,7 +50,7 @@ TEST(ClipboardWindow, AWholePointPastedOrDroppedFillsTheFieldsOfItsPoint) {
         RightClick(s.Edit("TxtWGSg", 1), QStringLiteral("Pegar")).replaceInStrings(" (-)", ""),
         (QStringList{"Deshacer", "Rehacer", "Cortar", "Copiar", "Pegar", "Borrar",
                      "Seleccionar todo", "Copiar resultado", "Copiar en grados decimales (WGS84)",
-                     "Copiar UTM (WGS84)"}));
+                     "Copiar en grados y minutos (WGS84)", "Copiar UTM (WGS84)"}));
     QTest::qWait(20);
     EXPECT_TRUE(s.Widget<QWidget>("Frame7")->isEnabled());
     EXPECT_EQ(s.Text("TxtUTMy"), QStringLiteral("4.474.447,00"));
@@ -78,11 +78,14 @@ TEST(ClipboardWindow, ResultsAreSelectableAndTheirMenuCopiesThemInEveryForm) {
     QClipboard* clipboard = QGuiApplication::clipboard();
     EXPECT_EQ(RightClick(latitude, QStringLiteral("Copiar en grados decimales (ED50)")),
               (QStringList{"Copiar", "Copiar resultado", "Copiar en grados decimales (ED50)",
-                           "Copiar UTM (ED50)"}));
+                           "Copiar en grados y minutos (ED50)", "Copiar UTM (ED50)"}));
     // PROJ for this point (see convert_tests): -1.365438741876 38.267892379237.
     EXPECT_EQ(clipboard->text(), QStringLiteral("38.26789238, -1.36543874"));
     RightClick(s.Widget<QWidget>("Frame6"), QStringLiteral("Copiar UTM (ED50)"));
     EXPECT_EQ(clipboard->text(), QStringLiteral("30S 642997.45 4236872.96"));
+    // As a hand-held GPS takes a point (the same PROJ values in minutes).
+    RightClick(latitude, QStringLiteral("Copiar en grados y minutos (ED50)"));
+    EXPECT_EQ(clipboard->text(), QStringLiteral("N 38º 16,07354' W 1º 21,92632'"));
     RightClick(latitude, QStringLiteral("Copiar"));
     EXPECT_EQ(clipboard->text(), latitude->text());
     RightClick(s.Widget<QWidget>("Frame5", 0), QStringLiteral("Copiar resultado"));
@@ -94,8 +97,8 @@ TEST(ClipboardWindow, ResultsAreSelectableAndTheirMenuCopiesThemInEveryForm) {
     // point.
     ShownWindow<> fresh;
     EXPECT_EQ(RightClick(fresh.Widget<QWidget>("Frame4"), {}),
-              (QStringList{"Copiar (-)", "Copiar resultado",
-                           "Copiar en grados decimales (WGS84) (-)", "Copiar UTM (WGS84) (-)"}));
+              (QStringList{"Copiar (-)", "Copiar resultado", "Copiar en grados decimales (WGS84) (-)",
+                           "Copiar en grados y minutos (WGS84) (-)", "Copiar UTM (WGS84) (-)"}));
     RightClick(fresh.Widget<QWidget>("Frame1", 0),
                QStringLiteral("Copiar en grados decimales (WGS84)"));
     EXPECT_EQ(clipboard->text(), QStringLiteral("38.26666667, -1.36666667"));
