@@ -18,9 +18,10 @@ struct Option {
 constexpr Option kOptions[] = {
     {'s', "sentido", true},   {'m', "metodo", true},    {'e', "entrada", true},
     {0, "huso", true},        {'c', "columnas", true},  {'a', "altura", true},
-    {0, "separador", true},   {0, "cabecera", false},   {0, "sin-cabecera", false},
-    {0, "salida", true},      {'p', "punto", false},    {'o', "destino", true},
-    {'h', "help", false},     {0, "ayuda", false},      {'V', "version", false},
+    {0, "altitud", true},     {0, "separador", true},   {0, "cabecera", false},
+    {0, "sin-cabecera", false}, {0, "salida", true},    {'p', "punto", false},
+    {'o', "destino", true},   {'h', "help", false},     {0, "ayuda", false},
+    {'V', "version", false},
 };
 
 const Option* LongOption(std::string_view name) {
@@ -94,9 +95,13 @@ void Apply(CommandLine& cl, const Option& o, const std::string& v, bool& outputs
         s.conversion.zone = std::stoi(v);
     } else if (name == "columnas") {
         s.layout.pointColumns = CommaList(name, v);
-    } else if (name == "altura") {
+    } else if (name == "altura" || name == "altitud") {
         if (v.empty()) BadValue(name, v, "un número de columna o un nombre de la cabecera");
+        if (!s.layout.heightColumn.empty() && s.conversion.heightIsAltitude != (name == "altitud"))
+            throw UsageError("--altura y --altitud no van juntas: la columna es de alturas sobre el elipsoide "
+                             "o de altitudes sobre el nivel del mar");
         s.layout.heightColumn = v;
+        s.conversion.heightIsAltitude = name == "altitud";
     } else if (name == "separador") {
         if (v == ";") s.layout.separator = Separator::Semicolon;
         else if (v == ",") s.layout.separator = Separator::Comma;
@@ -179,7 +184,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     // side has no height to take an altitude from.
     const bool heightGiven = !cl.settings.layout.heightColumn.empty();
     const bool targetHeight = TransformsHeight(c.method);
-    const bool wgs84Height = heightGiven && (c.direction == convert::Direction::WGS84ToED50 || targetHeight);
+    // An altitude read is the WGS84 side's altitude whatever the method.
+    const bool wgs84Height = heightGiven && (c.direction == convert::Direction::WGS84ToED50 || targetHeight ||
+                                             c.heightIsAltitude);
     Outputs& o = cl.settings.outputs;
     if (!outputsGiven) {
         o.height = heightGiven && targetHeight;
@@ -189,7 +196,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         throw UsageError("--salida=altura: la rejilla del IGN no transforma la altura");
     if (o.altitude && !wgs84Height)
         throw UsageError(heightGiven ? "--salida=altitud: la rejilla del IGN no da altura sobre WGS84"
-                                     : "--salida=altitud necesita la altura del punto (--altura)");
+                                     : "--salida=altitud necesita la altura del punto (--altura o --altitud)");
     return cl;
 }
 
@@ -222,9 +229,14 @@ Columnas de la entrada:
                            longitud), «Huso,Este,Norte»; sin esta opción se busca
                            el punto en las primeras filas
   -a, --altura=COLUMNA     columna de la altura sobre el elipsoide (m), por
-                           número o nombre; sin ella, o con la celda vacía, el
+                           número o nombre, como la da un GPS en bruto o un
+                           listado geodésico; sin ella, o con la celda vacía, el
                            punto se convierte a altura 0 y sus columnas de
                            altura y altitud quedan vacías
+      --altitud=COLUMNA    columna de la altitud sobre el nivel del mar (m,
+                           EGM08-REDNAP): la cota de un mapa o la altitud de un
+                           GPS; se pasa a altura sobre el elipsoide por el
+                           geoide (la rejilla la deja como está)
       --separador=SEP      «;», «,», tab o espacios; sin esta opción se averigua
       --cabecera           la primera fila nombra las columnas
       --sin-cabecera       la primera fila ya es un punto
@@ -244,7 +256,7 @@ Resultado:
                                          punto WGS84 (m, geoide EGM08-REDNAP;
                                          vacía fuera del geoide)
                            por omisión gms,gd,utm,parametros, y con --altura
-                           también altura y altitud (con la rejilla no hay
+                           o --altitud también altura y altitud (con la rejilla no hay
                            altura transformada)
   -p, --punto              punto decimal en el resultado (por omisión, coma
                            decimal, como la ventana)
@@ -282,8 +294,8 @@ resumen en la salida de errores: «puntos.csv:17: minutos fuera de rango (75)».
 Ejemplos:
   talpor-lote puntos.csv puntos-ed50.csv
       WGS84 a ED50 con Helmert; busca separador, cabecera y columnas del punto.
-  talpor-lote -s ed50-wgs84 --huso=30 -c Este,Norte -a Cota hitos.csv -o hitos84.csv
-      Hitos ED50 en UTM 30, con su altura en la columna Cota, a WGS84.
+  talpor-lote -s ed50-wgs84 --huso=30 -c Este,Norte --altitud=Cota hitos.csv -o hitos84.csv
+      Hitos ED50 en UTM 30, con la cota del mapa en la columna Cota, a WGS84.
   talpor-lote -m molodensky-ign --salida=utm --punto < ruta.txt > ruta-utm.txt
       Los puntos de una ruta a UTM ED50 con Molodensky (juego IGN), con punto
       decimal, de la entrada estándar a la salida estándar.

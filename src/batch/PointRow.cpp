@@ -240,7 +240,58 @@ RowPoint ReadPoint(std::string_view pointText, std::string_view heightText, cons
     }
 }
 
-RowResult ConvertPoint(const RowPoint& point, const Conversion& c) {
+namespace {
+
+// The point typed at height h.
+RowPoint AtHeight(RowPoint point, double h) {
+    point.geographic.h = point.utm.h = h;
+    return point;
+}
+
+RowResult ConvertTyped(const RowPoint& point, const Conversion& c);
+
+// A point typed with its altitude, converted at the height above the ellipsoid that the
+// altitude stands for; the grid carries the altitude itself (then the point's altitude on
+// WGS84 is the one typed, where the geoid has the point).
+RowResult ConvertAltitude(const RowPoint& point, const Conversion& c) {
+    const double H = point.kind == RowPoint::Kind::Utm ? point.utm.h : point.geographic.h;
+    const auto wgs84At = [&](double h) -> std::optional<geo::GeoPoint> {
+        const RowPoint at = AtHeight(point, h);
+        const RowResult r = ConvertTyped(at, c);
+        if (!r.error.empty()) return std::nullopt;
+        return Wgs84Point(at, r.result, c);
+    };
+    RowResult out;
+    out.hasHeight = true;
+    if (c.grids == nullptr) {
+        out.error = "sin el geoide no se puede tomar la altitud";
+        return out;
+    }
+    const geo::IgnGeoid& geoid = c.grids->Geoid();
+    std::optional<double> h;
+    if (c.method == Method::Grid) {
+        out = ConvertTyped(point, c);
+        if (!out.error.empty()) return out;
+        // The typed point from WGS84, the converted one to it: where the geoid is asked.
+        const std::optional<geo::GeoPoint> p =
+            c.direction == convert::Direction::WGS84ToED50 ? Wgs84Point(point, out.result, c) : out.result.point;
+        if (p && geoid.At(p->lat, p->lon).answer == geo::GridAnswer::Done) {
+            if (c.altitude) out.altitude = H;
+            return out;
+        }
+    } else if ((h = convert::HeightOfAltitude(H, c.direction, geoid, wgs84At))) {
+        out = ConvertTyped(AtHeight(point, *h), c);
+        if (out.error.empty() && c.altitude) out.altitude = H;
+        return out;
+    } else if (const RowResult plain = ConvertTyped(point, c); !plain.error.empty()) {
+        return plain;  // not a point the method converts: its own reason
+    }
+    out = RowResult{};
+    out.error = "fuera del geoide EGM08-REDNAP: la altitud no se puede pasar a altura sobre el elipsoide";
+    return out;
+}
+
+RowResult ConvertTyped(const RowPoint& point, const Conversion& c) {
     RowResult out;
     out.hasHeight = point.hasHeight;
     switch (point.kind) {
@@ -255,13 +306,20 @@ RowResult ConvertPoint(const RowPoint& point, const Conversion& c) {
             break;
     }
     out.error = ConversionError(out.result);
-    AddAltitude(point, c, out);
+    if (!c.heightIsAltitude) AddAltitude(point, c, out);
     return out;
+}
+
+}  // namespace
+
+RowResult ConvertPoint(const RowPoint& point, const Conversion& c) {
+    if (c.heightIsAltitude && point.hasHeight && point.kind != RowPoint::Kind::Error) return ConvertAltitude(point, c);
+    return ConvertTyped(point, c);
 }
 
 void ConvertPoints(std::span<const RowPoint> points, const Conversion& c, std::vector<RowResult>& results) {
     results.assign(points.size(), RowResult{});
-    if (c.method == Method::Grid) {
+    if (c.method == Method::Grid || c.heightIsAltitude) {
         for (std::size_t i = 0; i < points.size(); ++i) results[i] = ConvertPoint(points[i], c);
         return;
     }

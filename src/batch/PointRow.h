@@ -50,6 +50,11 @@ struct Conversion {
     convert::Grids* grids = nullptr;
     // Compute the altitude above sea level of the point on WGS84 (RowResult::altitude).
     bool altitude = false;
+    // The heights read are altitudes above mean sea level (EGM08-REDNAP), not heights
+    // above the source ellipsoid: each becomes the height above the ellipsoid that
+    // convert::HeightOfAltitude gives before the point is converted; the grid, which
+    // moves no height, carries the altitude as it is. Needs `grids` (the geoid).
+    bool heightIsAltitude = false;
 };
 
 // False for the IGN grid, which shifts latitude and longitude only: its result carries

@@ -248,6 +248,7 @@ class Run {
             throw RunError(e.what(), e.missing);
         }
         summary_.layout = layout_;
+        summary_.altitudes = settings_.conversion.heightIsAltitude;
         outSeparator_ = OutputSeparator(layout_.separator, settings_.decimalSign);
         sameSeparator_ = outSeparator_ == SeparatorChar(layout_.separator);
         resultNames_ = ResultNames(settings_.outputs, settings_.conversion.direction);
@@ -514,7 +515,7 @@ std::string SummaryText(const Summary& s, std::string_view inputName) {
     if (s.failed > 0) text += ", " + Count(s.failed, "con error", "con error");
     const Layout& l = *s.layout;
     text += "; punto en " + std::string(l.pointColumns.size() == 1 ? "la " : "las ") + ColumnsText(l.pointColumns);
-    if (l.heightColumn) text += ", altura en la " + ColumnsText({*l.heightColumn});
+    if (l.heightColumn) text += (s.altitudes ? ", altitud en la " : ", altura en la ") + ColumnsText({*l.heightColumn});
     text += ", separador " + std::string(SeparatorName(l.separator));
     text += l.headerLine != 0 ? ", cabecera en la fila " + std::to_string(l.headerLine) : ", sin cabecera";
     if (s.windows1252 > 0)

@@ -27,10 +27,11 @@ struct Settings {
     char decimalSign = ',';  // of the result columns: "," or "."
 };
 
-// True when a run reads the IGN grids (Conversion::grids): the grid method or the
-// altitude column.
+// True when a run reads the IGN grids (Conversion::grids): the grid method, the altitude
+// column, or altitudes read.
 inline bool NeedsGrids(const Settings& settings) {
-    return settings.conversion.method == Method::Grid || settings.outputs.altitude;
+    return settings.conversion.method == Method::Grid || settings.outputs.altitude ||
+           settings.conversion.heightIsAltitude;
 }
 
 // A failure that stops a run: unreadable input, an output that cannot be written, a
@@ -57,6 +58,7 @@ struct Summary {
     std::uint64_t failed = 0;       // rows left with an error
     std::uint64_t windows1252 = 0;  // records that were not UTF-8, read as Windows-1252
     bool bom = false;               // the input started with a byte order mark (kept)
+    bool altitudes = false;         // the height column held altitudes (heightIsAltitude)
     std::vector<RowError> firstErrors;  // the first kListedErrors, in file order
     std::optional<Layout> layout;       // unset for an input with no line at all
 };

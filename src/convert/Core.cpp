@@ -7,6 +7,7 @@
 #include "convert/Core.h"
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 #include <stdexcept>
 #include <vector>
@@ -470,6 +471,22 @@ Altitude AltitudeOf(double lat, double lon, double h, const geo::IgnGeoid& geoid
         a.H = h - u.N;
     }
     return a;
+}
+
+std::optional<double> HeightOfAltitude(double H, Direction direction, const geo::IgnGeoid& geoid,
+                                       const std::function<std::optional<geo::GeoPoint>(double h)>& wgs84At) {
+    double h = H;
+    for (int step = 0; step < 6; ++step) {
+        const std::optional<geo::GeoPoint> p = wgs84At(h);
+        if (!p) return std::nullopt;
+        const geo::IgnGeoid::Undulation u = geoid.At(p->lat, p->lon);
+        if (u.answer != geo::GridAnswer::Done) return std::nullopt;
+        if (direction == Direction::WGS84ToED50) return H + u.N;
+        const double off = H + u.N - p->h;  // metres the WGS84 height misses by
+        if (std::fabs(off) < 1e-4) return h;
+        h += off;
+    }
+    return h;
 }
 
 }  // namespace convert

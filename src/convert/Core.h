@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -133,6 +134,16 @@ struct Altitude {
 
 // lat, lon (decimal degrees) and h (metres above the WGS84 ellipsoid).
 Altitude AltitudeOf(double lat, double lon, double h, const geo::IgnGeoid& geoid);
+
+// The height above the source ellipsoid of a point typed with its altitude H above mean
+// sea level. `wgs84At(h)` converts the point typed at height h and gives its point on
+// WGS84: the typed one (a UTM point's mirror) from WGS84, the converted one to WGS84;
+// nullopt when it cannot. From WGS84 the height is H + N at the point; from ED50 it is
+// the height the method carries to H + N at the converted point, found in a few steps to
+// 0,1 mm (the method's height shift hardly changes with the height). nullopt outside the
+// geoid, or where wgs84At gives nothing.
+std::optional<double> HeightOfAltitude(double H, Direction direction, const geo::IgnGeoid& geoid,
+                                       const std::function<std::optional<geo::GeoPoint>(double h)>& wgs84At);
 
 // The mirror alone, as the calls above compute it. Throws the projection's run-time
 // error (overflow).

@@ -413,7 +413,7 @@ TEST(BatchCommandLine, ReadsEveryOptionAndNamesTheBadOne) {
 
     const std::pair<std::vector<std::string>, const char*> bad[] = {
         {{"--metodo=nube"}, "--metodo: valor no válido «nube»"},
-        {{"--salida=altitud"}, "necesita la altura del punto (--altura)"},
+        {{"--salida=altitud"}, "necesita la altura del punto (--altura o --altitud)"},
         {{"-m", "rejilla", "-a", "4", "--salida=altura"}, "la rejilla del IGN no transforma la altura"},
         {{"-m", "rejilla", "-s", "ed50-wgs84", "-a", "4", "--salida=altitud"}, "no da altura sobre WGS84"},
         {{"--sentido"}, "falta el valor de la opción «--sentido»"},
@@ -423,6 +423,7 @@ TEST(BatchCommandLine, ReadsEveryOptionAndNamesTheBadOne) {
         {{"--punto=si"}, "no lleva valor"},
         {{"a", "b", "-o", "c"}, "la salida se da dos veces"},
         {{"--huso=30", "--entrada=geo"}, "--huso es para puntos UTM"},
+        {{"-a", "4", "--altitud=4"}, "--altura y --altitud no van juntas"},
     };
     for (const auto& [args, message] : bad) {
         try {

@@ -266,6 +266,36 @@ TEST_F(Lote, TheIgnGridAndTheAltitudeAboveSeaLevel) {
     EXPECT_TRUE(Has(ReadFile(dir / "salida.csv"), "P1;40.4168;-3.7038;650;40º 25' 4,7289\" N;"));
 }
 
+// A map's cota or a GPS's altitude is above mean sea level: --altitud takes it through
+// the geoid. PROJ 9.1.1 with the shipped geoid (vgridshift +multiplier=1, h = H + N) and the
+// EST99 Helmert (inverse, then utm zone=30 ellps=intl) takes each WGS84 point of the ED50 run
+// with its height back to the typed easting and northing within 0,5 mm: H-01 at
+// h = 701,3110 m, H-02 at 1064,0317 m; and the WGS84 point (40.4168, -3.7038, 650 + N) to ED50
+// 40.41798012, -3.70249539, 629.153 m. The grid carries the altitude as it is.
+TEST_F(Lote, AltitudesAboveSeaLevelBecomeHeightsThroughTheGeoid) {
+    WriteFile(dir / "entrada.csv", "Hito;Este;Norte;Cota\nH-01;440721,00;4474447,00;650,2\nH-02;455310,50;4486210,75;1012,8\n");
+    Ran r = Run("-s ed50-wgs84 --huso=30 -c Este,Norte --altitud=Cota --salida=gd,altura,altitud entrada.csv salida.csv");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadFile(dir / "salida.csv"),
+              "Hito;Este;Norte;Cota;Latitud WGS84 (grados);Longitud WGS84 (grados);Altura WGS84;"
+              "Altitud WGS84 (EGM08-REDNAP);Error\n"
+              "H-01;440721,00;4474447,00;650,2;40,41666326;-3,70000886;701,3;650,2;\n"
+              "H-02;455310,50;4486210,75;1012,8;40,52355126;-3,52887978;1064,0;1012,8;\n");
+    EXPECT_TRUE(Has(r.err, "altitud en la columna 4")) << r.err;
+    r = Run("-s ed50-wgs84 -m rejilla --huso=30 -c Este,Norte --altitud=Cota --salida=parametros,altitud entrada.csv salida.csv");
+    EXPECT_TRUE(Has(ReadFile(dir / "salida.csv"), "H-01;440721,00;4474447,00;650,2;SPED2ETV2;650,2;")) << r.err;
+    // From WGS84; at sea, off the geoid, the altitude is refused; no height is no height.
+    WriteFile(dir / "entrada.csv", "P;Lat;Lon;Alt\nA;40.4168;-3.7038;650\nB;38.0;-9.9;10\nC;40.4168;-3.7038;\n");
+    r = Run("--altitud=Alt --salida=gd,altura,altitud entrada.csv salida.csv");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(ReadFile(dir / "salida.csv"),
+              "P;Lat;Lon;Alt;Latitud ED50 (grados);Longitud ED50 (grados);Altura ED50;Altitud WGS84 (EGM08-REDNAP);Error\n"
+              "A;40.4168;-3.7038;650;40,41798012;-3,70249539;629,2;650,0;\n"
+              "B;38.0;-9.9;10;;;;;fila 3: fuera del geoide EGM08-REDNAP: la altitud no se puede pasar a altura "
+              "sobre el elipsoide\n"
+              "C;40.4168;-3.7038;;40,41798025;-3,70249525;;;\n");
+}
+
 TEST_F(Lote, ReadsStandardInputAndWritesStandardOutput) {
     // A comma file with decimal points (cs2cs with the EST99 set gives the same point to the
     // last decimal: 40.41561972, -3.70510476; 440178.718, 4474127.254). With the decimal
