@@ -254,40 +254,32 @@ RowResult ConvertTyped(const RowPoint& point, const Conversion& c);
 // altitude stands for; the grid carries the altitude itself (then the point's altitude on
 // WGS84 is the one typed, where the geoid has the point).
 RowResult ConvertAltitude(const RowPoint& point, const Conversion& c) {
+    // At the altitude itself first: the grid's answer, and the reason of a point the
+    // method does not convert.
+    RowResult out = ConvertTyped(point, c);
+    if (!out.error.empty()) return out;
     const double H = point.kind == RowPoint::Kind::Utm ? point.utm.h : point.geographic.h;
-    const auto wgs84At = [&](double h) -> std::optional<geo::GeoPoint> {
-        const RowPoint at = AtHeight(point, h);
-        const RowResult r = ConvertTyped(at, c);
-        if (!r.error.empty()) return std::nullopt;
-        return Wgs84Point(at, r.result, c);
-    };
-    RowResult out;
-    out.hasHeight = true;
-    if (c.grids == nullptr) {
-        out.error = "sin el geoide no se puede tomar la altitud";
-        return out;
-    }
-    const geo::IgnGeoid& geoid = c.grids->Geoid();
     std::optional<double> h;
-    if (c.method == Method::Grid) {
-        out = ConvertTyped(point, c);
-        if (!out.error.empty()) return out;
+    if (c.grids != nullptr && c.method == Method::Grid) {
         // The typed point from WGS84, the converted one to it: where the geoid is asked.
         const std::optional<geo::GeoPoint> p =
             c.direction == convert::Direction::WGS84ToED50 ? Wgs84Point(point, out.result, c) : out.result.point;
-        if (p && geoid.At(p->lat, p->lon).answer == geo::GridAnswer::Done) {
-            if (c.altitude) out.altitude = H;
-            return out;
-        }
-    } else if ((h = convert::HeightOfAltitude(H, c.direction, geoid, wgs84At))) {
-        out = ConvertTyped(AtHeight(point, *h), c);
-        if (out.error.empty() && c.altitude) out.altitude = H;
-        return out;
-    } else if (const RowResult plain = ConvertTyped(point, c); !plain.error.empty()) {
-        return plain;  // not a point the method converts: its own reason
+        if (p && c.grids->Geoid().At(p->lat, p->lon).answer == geo::GridAnswer::Done) h = H;
+    } else if (c.grids != nullptr) {
+        h = convert::HeightOfAltitude(H, c.direction, c.grids->Geoid(), [&](double at) {
+            const RowPoint typed = AtHeight(point, at);
+            const RowResult r = ConvertTyped(typed, c);
+            return r.error.empty() ? Wgs84Point(typed, r.result, c) : std::nullopt;
+        });
+        if (h) out = ConvertTyped(AtHeight(point, *h), c);
     }
-    out = RowResult{};
-    out.error = "fuera del geoide EGM08-REDNAP: la altitud no se puede pasar a altura sobre el elipsoide";
+    if (!h) {
+        out = RowResult{};
+        out.error = "fuera del geoide EGM08-REDNAP: la altitud no se puede pasar a altura sobre el elipsoide";
+    } else if (out.error.empty() && c.altitude) {
+        out.altitude = H;
+    }
+    out.hasHeight = true;
     return out;
 }
 
