@@ -48,6 +48,15 @@ QPixmap Draw(int size) {
     return pm;
 }
 
+// A PNG picture read as PNG, without guessing: a reader left to find the format itself
+// (as QIcon::addFile and QPixmap's loading do) first asks every image plugin, and so
+// loads them all, with their libraries.
+QPixmap ReadPng(const QString& path) {
+    QImageReader reader(path, "PNG");
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
+}
+
 }  // namespace
 
 QIcon TransformationParametersIcon() {
@@ -73,10 +82,5 @@ void ShowProgramIcon() {
     if (QGuiApplication::windowIcon().isNull()) QGuiApplication::setWindowIcon(ProgramIcon());
 }
 
-QPixmap ReadPng(const QString& path) {
-    QImageReader reader(path, "PNG");
-    reader.setAutoDetectImageFormat(false);
-    return QPixmap::fromImage(reader.read());
-}
 
 }  // namespace qt

@@ -16,9 +16,4 @@ QIcon ProgramIcon();
 // Gives the program's windows its icon, once.
 void ShowProgramIcon();
 
-// A PNG picture read as PNG, without guessing: a reader left to find the format itself
-// (as QIcon::addFile and QPixmap's loading do) first asks every image plugin, and so
-// loads them all, with their libraries.
-QPixmap ReadPng(const QString& path);
-
 }  // namespace qt

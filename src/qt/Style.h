@@ -5,10 +5,10 @@ class QApplication;
 
 namespace qt {
 
-// Puts the desktop's style behind a proxy that draws Fusion's group-box frame from its
-// picture read as PNG. Fusion reads that picture leaving Qt to guess its format, and Qt
-// guesses by loading every image plugin it has (with their libraries) at the window's
-// first paint; nothing else in the window needs one.
+// Puts the desktop's style behind a proxy that draws Fusion's group-box frame itself.
+// Fusion reads that frame from a picture, leaving Qt to guess its format, and Qt guesses
+// by loading every image plugin it has (with their libraries) at the window's first
+// paint; nothing else in the window needs one.
 void UseStyle(QApplication& application);
 
 }  // namespace qt
