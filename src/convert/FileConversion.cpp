@@ -28,6 +28,7 @@ using batch::Summary;
 using batch::SystemErrorText;
 
 constexpr const char* kTitle = "Convertir fichero";
+constexpr const char* kSettings = "Fichero";  // the section of the user's settings
 constexpr const char* kFilter =
     "Puntos (*.csv *.txt *.tsv *.dat);;Todos los ficheros (*)";
 
@@ -139,17 +140,24 @@ std::optional<std::string> Run(form::Platform& platform, const std::string& inpu
 void CmdFichero_Click(form::FormModel& form, form::Platform& platform, int tab, convert::Grids& grids) {
     const convert::Direction direction =
         tab == 0 ? convert::Direction::WGS84ToED50 : convert::Direction::ED50ToWGS84;
+    // The folder and the method of the last conversion are offered again, in this run
+    // and the next.
     const std::string input = platform.OpenFileName(
         direction == convert::Direction::WGS84ToED50 ? "Fichero de puntos WGS84" : "Fichero de puntos ED50",
-        kFilter);
+        platform.GetSetting("Talpor", kSettings, "Carpeta"), kFilter);
     if (input.empty()) return;
+    platform.SaveSetting("Talpor", kSettings, "Carpeta", input.substr(0, input.find_last_of('/') + 1));
     static const std::vector<std::string> kMethodNames = {
         "Bursa Wolf 7p (Helmert, EST99, ZNW99 o BAL99)", "Molodensky 3p, parámetros del IGN",
         "Molodensky 3p, parámetros del NIMA", "Rejilla IGN (NTv2 oficial; no transforma la altura)"};
     static const Method kMethodOf[] = {Method::Helmert, Method::MolodenskyIGN, Method::MolodenskyNIMA,
                                        Method::Grid};
-    const int method = platform.ChooseItem(kTitle, "Método de transformación:", kMethodNames, 0);
+    const std::string last = platform.GetSetting("Talpor", kSettings, "Metodo");
+    const int remembered = last.size() == 1 ? last[0] - '0' : 0;
+    const int offered = remembered >= 0 && remembered < static_cast<int>(kMethodNames.size()) ? remembered : 0;
+    const int method = platform.ChooseItem(kTitle, "Método de transformación:", kMethodNames, offered);
     if (method < 0 || method >= static_cast<int>(kMethodNames.size())) return;
+    platform.SaveSetting("Talpor", kSettings, "Metodo", std::to_string(method));
     if (kMethodOf[method] == Method::Grid && !grids.Shift().Problem().empty()) {
         platform.MsgBox(grids.Shift().Problem(), kTitle, form::MsgIcon::Exclamation, form::MsgButtons::OK,
                         form::MsgResult::OK);

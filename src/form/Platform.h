@@ -48,9 +48,14 @@ public:
         MsgBox(text, title, MsgIcon::Information);
     }
 
-    // Per-user settings store, addressed by application, section and key.
+    // Per-user settings store, addressed by application, section and key. GetSetting
+    // gives the value last saved, kept between starts, or "" when there is none.
     virtual void SaveSetting(std::string_view appName, std::string_view section,
                              std::string_view key, std::string_view value) = 0;
+    virtual std::string GetSetting(std::string_view appName, std::string_view section, std::string_view key) {
+        (void)appName, (void)section, (void)key;
+        return "";
+    }
 
     // True when another instance of the program is already running.
     virtual bool PreviousInstance() = 0;
@@ -95,9 +100,10 @@ public:
     virtual void ResetMousePointer() = 0;
 
     // File dialogs: the path the user chose, "" when cancelled. `filter` lists the kinds
-    // of file offered, as "Puntos (*.csv *.txt);;Todos los ficheros (*)".
-    virtual std::string OpenFileName(std::string_view title, std::string_view filter) {
-        (void)title, (void)filter;
+    // of file offered, as "Puntos (*.csv *.txt);;Todos los ficheros (*)"; the open dialog
+    // starts in `folder` ("": the platform's choice).
+    virtual std::string OpenFileName(std::string_view title, std::string_view folder, std::string_view filter) {
+        (void)title, (void)folder, (void)filter;
         return "";
     }
     virtual std::string SaveFileName(std::string_view title, std::string_view suggested,

@@ -232,6 +232,14 @@ void QtPlatform::SaveSetting(std::string_view appName, std::string_view section,
     pendingSettings_.push_back({Q(appName), Q(section), Q(key), Q(value)});
 }
 
+std::string QtPlatform::GetSetting(std::string_view appName, std::string_view section, std::string_view key) {
+    // A value saved in this run and not yet written is the newest.
+    for (auto s = pendingSettings_.rbegin(); s != pendingSettings_.rend(); ++s)
+        if (s->appName == Q(appName) && s->section == Q(section) && s->key == Q(key)) return s->value.toStdString();
+    QSettings settings(Q(appName), Q(appName));
+    return settings.value(Q(section) + QLatin1Char('/') + Q(key)).toString().toStdString();
+}
+
 void QtPlatform::FlushSettings() {
     for (const PendingSetting& s : pendingSettings_) {
         // ~/.config/Talpor/Talpor.conf, [Setting] AppPath=...
@@ -415,8 +423,8 @@ void QtPlatform::ResetMousePointer() {
     while (QGuiApplication::overrideCursor() != nullptr) QGuiApplication::restoreOverrideCursor();
 }
 
-std::string QtPlatform::OpenFileName(std::string_view title, std::string_view filter) {
-    return QFileDialog::getOpenFileName(mainWindow_, Q(title), QString(), Q(filter)).toStdString();
+std::string QtPlatform::OpenFileName(std::string_view title, std::string_view folder, std::string_view filter) {
+    return QFileDialog::getOpenFileName(mainWindow_, Q(title), Q(folder), Q(filter)).toStdString();
 }
 
 std::string QtPlatform::SaveFileName(std::string_view title, std::string_view suggested,

@@ -36,6 +36,7 @@ public:
     // Kept until FlushSettings (or the end of the program) writes it.
     void SaveSetting(std::string_view appName, std::string_view section, std::string_view key,
                      std::string_view value) override;
+    std::string GetSetting(std::string_view appName, std::string_view section, std::string_view key) override;
     // Writes the settings saved so far to the per-user store; main calls it once the
     // window has painted.
     void FlushSettings();
@@ -63,7 +64,7 @@ public:
     std::string StateFolder() override;
     void WriteStdErr(std::string_view text) override;
     void ResetMousePointer() override;
-    std::string OpenFileName(std::string_view title, std::string_view filter) override;
+    std::string OpenFileName(std::string_view title, std::string_view folder, std::string_view filter) override;
     std::string SaveFileName(std::string_view title, std::string_view suggested,
                              std::string_view filter) override;
     int ChooseItem(std::string_view title, std::string_view label,

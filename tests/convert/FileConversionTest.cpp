@@ -51,6 +51,11 @@ TEST(FileConversion, ConvertsTheChosenFileAndSumsItUp) {
     grid.window.Click("CmdFichero", 0);
     EXPECT_NE(ReadFile(out).find("A;40.4166667;-3.7;40º 25' 4,2"), std::string::npos) << ReadFile(out);
     EXPECT_NE(ReadFile(out).find(";SPED2ETV2;"), std::string::npos) << ReadFile(out);
+    // The next time the open dialog starts in the file's folder and the grid is offered.
+    grid.platform.fileNames = {in};
+    grid.window.Click("CmdFichero", 0);  // then cancelled at the method
+    EXPECT_EQ(grid.platform.openedIn, (std::vector<std::string>{"", folder.Str() + "/"}));
+    EXPECT_EQ(grid.platform.offered, (std::vector<int>{0, 3}));
     Started noGrid;
     noGrid.platform.dataFolder = folder.path.string();
     noGrid.platform.fileNames = {in, out};

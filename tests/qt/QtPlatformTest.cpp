@@ -62,6 +62,9 @@ TEST(QtPlatformInstance, TheRunningProgramStoresItsFolderAndOnlyALockItHoldsRefu
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(conf); }, 30000));
     QString folder = QFileInfo(QStringLiteral(TALPOR_EXE)).canonicalPath() + "/";
     EXPECT_EQ(QSettings(conf, QSettings::IniFormat).value("Setting/AppPath").toString(), folder);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());  // read back
+    EXPECT_EQ(QtPlatform(dir.path() + "/other.lock").GetSetting("Talpor", "Setting", "AppPath"),
+              folder.toStdString());
     EXPECT_TRUE(QtPlatform(lock).PreviousInstance());
     ::kill(static_cast<pid_t>(talpor.processId()), SIGKILL);
     ASSERT_TRUE(talpor.waitForFinished(10000));

@@ -42,6 +42,8 @@ public:
     std::string regionalSettingsCommand = "regional-settings-panel";
     form::DateTime now{2026, 5, 14, 10, 30, 15};
     std::map<std::string, std::string> files;  // path -> contents
+    std::map<std::string, std::string> settings;  // "app/section/key" -> value
+    std::vector<std::string> openedIn;           // the folder each open dialog started in
 
     form::MsgResult MsgBox(std::string_view text, std::string_view title, form::MsgIcon icon,
                           form::MsgButtons buttons, form::MsgResult defaultButton) override {
@@ -49,8 +51,13 @@ public:
         return answer.value_or(defaultButton);
     }
     void ShowAbout(std::string_view, std::string_view) override {}  // AboutWindow in qt_tests
-    void SaveSetting(std::string_view, std::string_view, std::string_view,
-                     std::string_view) override {}
+    void SaveSetting(std::string_view app, std::string_view section, std::string_view key,
+                     std::string_view value) override {
+        settings[std::string(app) + "/" + std::string(section) + "/" + std::string(key)] = value;
+    }
+    std::string GetSetting(std::string_view app, std::string_view section, std::string_view key) override {
+        return settings[std::string(app) + "/" + std::string(section) + "/" + std::string(key)];
+    }
     bool PreviousInstance() override { return previousInstance; }
     std::string ProgramFolder() override { return "/opt/talpor"; }
     std::string DataFolder() override { return dataFolder; }
@@ -86,7 +93,8 @@ public:
     int cancelProgressAfter = -1;  // the progress window's Cancel after that many calls
     bool failProgress = false;     // the progress window's call fails (an injected fault)
     bool progressOpen = false;
-    std::string OpenFileName(std::string_view, std::string_view) override {
+    std::string OpenFileName(std::string_view, std::string_view folder, std::string_view) override {
+        openedIn.emplace_back(folder);
         return Next(fileNames);
     }
     std::string SaveFileName(std::string_view, std::string_view, std::string_view) override {
