@@ -268,6 +268,7 @@ void frmTalpor::InputChanged(const form::Control& control) {
 void frmTalpor::OptionClick(form::Control& option) {
     if (option.id.name == "OptUTM") OptUTM_Click(option.id.index);
     if (option.id.name == "OptCoord") OptCoord_Click(option.id.index);
+    if (option.id.name == "OptAltura") convert::OptAltura_Click(form_, option.id.index);
 }
 
 void frmTalpor::RunButton(form::Control& button) {

@@ -263,7 +263,8 @@ RowResult ConvertAltitude(const RowPoint& point, const Conversion& c) {
     if (c.grids != nullptr && c.method == Method::Grid) {
         // The typed point from WGS84, the converted one to it: where the geoid is asked.
         const std::optional<geo::GeoPoint> p =
-            c.direction == convert::Direction::WGS84ToED50 ? Wgs84Point(point, out.result, c) : out.result.point;
+            c.direction == convert::Direction::WGS84ToED50 ? Wgs84Point(point, out.result, c)
+                                                           : out.result.point;
         if (p && c.grids->Geoid().At(p->lat, p->lon).answer == geo::GridAnswer::Done) h = H;
     } else if (c.grids != nullptr) {
         h = convert::HeightOfAltitude(H, c.direction, c.grids->Geoid(), [&](double at) {
@@ -305,7 +306,8 @@ RowResult ConvertTyped(const RowPoint& point, const Conversion& c) {
 }  // namespace
 
 RowResult ConvertPoint(const RowPoint& point, const Conversion& c) {
-    if (c.heightIsAltitude && point.hasHeight && point.kind != RowPoint::Kind::Error) return ConvertAltitude(point, c);
+    if (c.heightIsAltitude && point.hasHeight && point.kind != RowPoint::Kind::Error)
+        return ConvertAltitude(point, c);
     return ConvertTyped(point, c);
 }
 

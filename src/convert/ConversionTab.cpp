@@ -29,6 +29,7 @@ TabControls ControlsOf(form::FormModel& form, Tab tab) {
                       F("LblUTM", 0),  F("LblUTM", 1),    F("LblUTM", 2)};
         c.geoAltitude = &F("LblAltitud", 0);
         c.utmAltitude = &F("LblAltitud", 1);
+        c.altitude = HeightsAreAltitudes(form, 0);
         return c;
     }
     TabControls c{F("TxtWGSg", 7),  F("TxtWGSg", 14),  F("TxtWGSg", 15),  F("TxtWGSg", 16),
@@ -37,6 +38,7 @@ TabControls ControlsOf(form::FormModel& form, Tab tab) {
                   F("TxtWGSg", 25), F("LblGeoLat", 1), F("LblGeoLon", 1), F("LblLat", 24),
                   F("LblUTM", 6),   F("LblUTM", 7),    F("LblUTM", 8)};
     c.resAltitude = &F("LblAltitud", 2);
+    c.altitude = HeightsAreAltitudes(form, 1);
     return c;
 }
 
@@ -133,6 +135,49 @@ void WriteTypedAltitude(form::Control* label, double lat, double lon, double h, 
     if (label != nullptr) WriteAltitude(*label, AltitudeOf(lat, lon, h, grids.Geoid()), grids);
 }
 
+// The typed point's place on WGS84 (tab 0): the point itself, or a UTM point's mirror.
+geo::GeoPoint TypedPlace(const GeographicInput& p, Tab) { return {p.lat, p.lon, p.h}; }
+geo::GeoPoint TypedPlace(const UtmInput& p, Tab tab) {
+    const geo::LatLon m = MirrorOf(p, tab);
+    return {m.lat, m.lon, p.h};
+}
+
+// With the tab's "sobre el mar" option, the height the method is given for the typed
+// altitude p.h (HeightOfAltitude; the grid keeps it). Off the geoid the box says so, the
+// results are reset and nothing is given. A point the method does not convert keeps its
+// altitude, for the click to give its own reason.
+template <typename Input>
+std::optional<double> HeightOfTypedAltitude(form::FormModel& form, form::Platform& platform, Grids& grids,
+                                            Tab tab, const Method& method, Input p) {
+    const double H = p.h;
+    const auto wgs84At = [&](double h) -> std::optional<geo::GeoPoint> {
+        p.h = h;
+        if (tab == Tab::WGS84ToED50) return TypedPlace(p, tab);
+        const Result r = Convert(method, p, tab, grids);
+        return r.point;
+    };
+    std::optional<double> h;
+    if (method.kind == Method::Grid) {
+        const std::optional<geo::GeoPoint> place = wgs84At(H);
+        if (place && grids.Geoid().At(place->lat, place->lon).answer == geo::GridAnswer::Done) h = H;
+    } else {
+        h = HeightOfAltitude(H, tab, grids.Geoid(), wgs84At);
+    }
+    p.h = H;
+    if (h || Convert(method, p, tab, grids).status != Status::Converted) return h ? h : H;
+    ResetResults(form, tab);
+    platform.MsgBox("La altitud escrita no se puede pasar a altura sobre el elipsoide: el punto está fuera "
+                    "del geoide EGM08-REDNAP.",
+                    "Talpor", form::MsgIcon::Exclamation, form::MsgButtons::OK, form::MsgResult::OK);
+    return std::nullopt;
+}
+
+// The typed point's height above WGS84 for tab 0's altitude lines: the typed height, or
+// for an altitude H, H + N.
+double TypedWgs84Height(const TabControls& c, const geo::GeoPoint& place, double typed, Grids& grids) {
+    return c.altitude ? typed + AltitudeOf(place.lat, place.lon, 0, grids.Geoid()).N : typed;
+}
+
 // Writes the projected typed point into the UTM frame and gives it the geographic
 // frame's height and altitude; outside zones 29-31 the tab's out-of-area method runs
 // instead of the height copy, and the UTM frame's altitude line goes back to its
@@ -181,7 +226,7 @@ void ShowGridUnavailable(form::FormModel& form, form::Platform& platform, Tab ta
 }
 
 void WriteResults(form::FormModel& form, form::Platform& platform, Grids& grids, const TabControls& c,
-                  Tab tab, const Result& r) {
+                  Tab tab, const Result& r, double typed) {
     if (r.status == Status::OutsideArea) {
         ShowInvalidArea(form, platform, tab);
         return;
@@ -204,7 +249,12 @@ void WriteResults(form::FormModel& form, form::Platform& platform, Grids& grids,
         grid ? UntransformedHeightCaption(r.point->h) : HeightCaption(r.point->h, accuracy.z);
     c.resHeight.toolTip = SetToolTip(*r.set);
     if (c.resAltitude != nullptr) {
-        if (grid) {
+        if (grid && c.altitude) {
+            // The grid carries the typed altitude: the result's altitude, over its N.
+            Altitude a = AltitudeOf(r.point->lat, r.point->lon, 0, grids.Geoid());
+            a.H = typed;
+            WriteAltitude(*c.resAltitude, a, grids);
+        } else if (grid) {
             c.resAltitude->text = kNoWgs84HeightAltitude;
             c.resAltitude->toolTip = kNoWgs84HeightAltitudeTip;
         } else {
@@ -241,12 +291,19 @@ void ConvertGeographic(form::FormModel& form, form::Platform& platform, Grids& g
             std::rethrow_exception(h.error);
         return;
     }
-    WriteTypedAltitude(c.geoAltitude, p.lat, p.lon, p.h, grids);
+    const double typed = p.h;
+    if (c.altitude) {
+        const std::optional<double> e = HeightOfTypedAltitude(form, platform, grids, tab, method, p);
+        if (!e) return;
+        p.h = *e;
+    }
+    WriteTypedAltitude(c.geoAltitude, p.lat, p.lon, TypedWgs84Height(c, TypedPlace(p, tab), typed, grids),
+                       grids);
 
     const GeographicConversion r = Convert(method, p, tab, grids);
     if (!r.mirror) throw *r.error;
     if (!WriteUtmMirror(form, platform, c, tab, *r.mirror, round)) return;
-    WriteResults(form, platform, grids, c, tab, r);
+    WriteResults(form, platform, grids, c, tab, r, typed);
 }
 
 void ConvertUtm(form::FormModel& form, form::Platform& platform, Grids& grids, const TabControls& c,
@@ -262,12 +319,19 @@ void ConvertUtm(form::FormModel& form, form::Platform& platform, Grids& grids, c
         std::rethrow_exception(h.error);
     }
 
+    const double typed = p.h;
+    if (c.altitude) {
+        const std::optional<double> e = HeightOfTypedAltitude(form, platform, grids, tab, method, p);
+        if (!e) return;
+        p.h = *e;
+    }
     const UtmConversion r = Convert(method, p, tab, grids);
     if (!r.mirror) throw *r.error;
     WriteGeographicMirror(form, c, *r.mirror, round);
-    WriteTypedAltitude(c.utmAltitude, r.mirror->lat, r.mirror->lon, p.h, grids);
-    WriteTypedAltitude(c.geoAltitude, r.mirror->lat, r.mirror->lon, p.h, grids);
-    WriteResults(form, platform, grids, c, tab, r);
+    const double wgs84 = TypedWgs84Height(c, {r.mirror->lat, r.mirror->lon, 0}, typed, grids);
+    WriteTypedAltitude(c.utmAltitude, r.mirror->lat, r.mirror->lon, wgs84, grids);
+    WriteTypedAltitude(c.geoAltitude, r.mirror->lat, r.mirror->lon, wgs84, grids);
+    WriteResults(form, platform, grids, c, tab, r, typed);
 }
 
 }  // namespace

@@ -44,6 +44,8 @@ struct TabControls {
     form::Control* geoAltitude = nullptr;
     form::Control* utmAltitude = nullptr;
     form::Control* resAltitude = nullptr;
+    // The tab's "sobre el mar" option: the typed heights are altitudes above mean sea level.
+    bool altitude = false;
 };
 
 TabControls ControlsOf(form::FormModel& form, Tab tab);
@@ -99,6 +101,12 @@ struct Method {
 // are read.
 void ConvertClick(form::FormModel& form, form::Platform& platform, Grids& grids, Tab tab,
                   const Method& method, bool round);
+
+// With the tab's "sobre el mar" option (TabControls::altitude) a click takes the typed
+// height as an altitude H (EGM08-REDNAP) and converts the height above the source
+// ellipsoid it stands for (convert::HeightOfAltitude); the grid, which moves no height,
+// carries H itself. Tab 0's altitude lines then show H, tab 1's the altitude of the
+// result, H again. A point off the geoid gets a box and the tab's results are reset.
 
 // The out-of-area method of the tab: resets its results (ResetResults) and tells the
 // user.

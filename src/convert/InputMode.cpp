@@ -3,6 +3,8 @@
 #include <initializer_list>
 #include <utility>
 
+#include "form/FrmTalporControls.h"
+
 namespace convert {
 namespace {
 
@@ -80,6 +82,18 @@ void OptUTM_Click(form::FormModel& form, int index) {
 void OptCoord_Click(form::FormModel& form, int index) {
     if (index == 0) ShowInputModeTab1(form, InputMode::Utm);
     if (index == 1) ShowInputModeTab1(form, InputMode::Geographic);
+}
+
+void OptAltura_Click(form::FormModel& form, int index) {
+    if (index < 0 || index > 3) return;
+    const int tab = index / 2;
+    constexpr int kCaptions[2][2] = {{10, 14}, {65, 68}};  // LblLat of each tab's two height fields
+    for (int label : kCaptions[tab])
+        form.Get("LblLat", label).text = index % 2 == 1 ? form::kAltitudeCaption : form::kHeightCaption;
+}
+
+bool HeightsAreAltitudes(const form::FormModel& form, int tab) {
+    return form.Get("OptAltura", 2 * tab + 1).value;
 }
 
 bool Tab0ReadsUtm(const form::FormModel& form) {

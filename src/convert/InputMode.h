@@ -19,6 +19,14 @@ void OptUTM_Click(form::FormModel& form, int index);
 // Click of OptCoord(index): 0 shows tab 1 UTM, 1 shows tab 1 geographic, others nothing.
 void OptCoord_Click(form::FormModel& form, int index);
 
+// Click of OptAltura(index), what the typed heights of a tab are: 0 and 2 heights above
+// the ellipsoid (tabs 0 and 1), 1 and 3 altitudes above the sea. The captions of the
+// tab's two height fields say which.
+void OptAltura_Click(form::FormModel& form, int index);
+
+// Whether the typed heights of tab 0 or 1 are altitudes (OptAltura).
+bool HeightsAreAltitudes(const form::FormModel& form, int tab);
+
 // The mode a tab shows, read from its frames: tab 0 reads its UTM fields when Frame1(0)
 // is disabled, tab 1 when Frame9(1) is. The conversion buttons convert the frame the
 // user sees enabled, whatever the option buttons of the shared group say.

@@ -5,7 +5,6 @@ namespace {
 
 constexpr const char* kLat = "Ø";     // latitude symbol
 constexpr const char* kLon = "λ";     // longitude symbol (Greek small lambda)
-constexpr const char* kHeightCaption = "Altura sobre el elipsoide (m)=";
 constexpr const char* kHelmertTip = "Helmert Bursa-Wolf 7 parámetros";
 constexpr const char* kFileTip =
     "Convierte un fichero de puntos (texto o CSV) en el sentido de esta pestaña";
@@ -99,7 +98,24 @@ public:
     Control& Frame(std::string name, int index, std::string caption) {
         return Add(Kind::Frame, std::move(name), index, std::move(caption));
     }
-    Control& Picture(std::string name) { return Add(Kind::Picture, std::move(name), -1, ""); }
+    Control& Picture(std::string name, int index = -1) {
+        return Add(Kind::Picture, std::move(name), index, "");
+    }
+
+    // What the tab's typed heights are: above the ellipsoid (the start) or above the sea;
+    // options `first` and `first` + 1 of OptAltura in picture PicAltura(`picture`).
+    void HeightKind(int picture, int first) {
+        Builder b = In(Named(Picture("PicAltura", picture), "Qué es la altura escrita"));
+        b.Label("LblAltura", picture, "Altura:");
+        Named(b.Option("OptAltura", first, "elipsoidal", true,
+                       "La altura escrita es sobre el elipsoide: la de un GPS en bruto o un listado "
+                       "geodésico"),
+              "Altura sobre el elipsoide");
+        Named(b.Option("OptAltura", first + 1, "sobre el mar", false,
+                       "La altura escrita es una altitud sobre el nivel del mar (EGM08-REDNAP): la cota "
+                       "de un mapa o la altitud de un GPS"),
+              "Altitud sobre el nivel del mar");
+    }
     Control& Combo(std::string name, std::string tip = {}) {
         return Add(Kind::ComboBox, std::move(name), -1, "", std::move(tip));
     }
@@ -166,6 +182,7 @@ void BuildTab0(Builder tab) {
     for (auto [i, caption] : {std::pair{0, "E="}, {1, "N="}, {2, "Huso="}})
         r.Label("LblUTM", i, caption).fixedPitch = true;
 
+    tab.HeightKind(0, 0);
     tab.Button("CmdED50Helmert", -1, "Bursa Wolf 7p", kHelmertTip);
 
     Builder res = tab.In(tab.Frame("Frame5", 0, "Coord. Geográficas Datum ED50"));
@@ -232,6 +249,7 @@ void BuildTab1(Builder tab) {
     res.Label("LblLat", 24, kHeightResult);
     res.Label("LblAltitud", 2, kAltitudeResult);
 
+    tab.HeightKind(1, 2);
     tab.Button("CmdWGS84Helmert", -1, "Bursa Wolf 7p", kHelmertTip);
 
     Control& utmRes = tab.Frame("Frame4", -1, "Coord. U.T.M. WGS84");

@@ -15,6 +15,11 @@ inline constexpr int kMaxFieldLength = 255;
 // Adds every control of frmTalpor, with its initial texts, colours and states, to `form`.
 void BuildFrmTalporControls(FormModel& form);
 
+// Captions of the height fields: the start, a height above the ellipsoid, and what
+// they say once the tab's "sobre el mar" option makes the typed heights altitudes.
+inline constexpr const char* kHeightCaption = "Altura sobre el elipsoide (m)=";
+inline constexpr const char* kAltitudeCaption = "Altitud sobre el mar (m)=";
+
 // Initial caption of the sexagesimal result labels: 00º 00' 0,0000".
 inline constexpr const char* kInitialGeoResult = "00º 00' 0,0000\"";
 // Initial caption of the height results.

@@ -111,7 +111,12 @@ public:
                      int gridSheet, const char* molodensky, const char* molodenskyBox,
                      int molodenskySheet, const char* option, int ign, int nima) {
         const int top = kResultTop + kResultHeight;
-        Put(N("Label3", label), 30, top + 14, 200, 20);
+        Put(N("Label3", label), 30, top + 14, 96, 20);
+        // What the typed heights are, on the row of "Cálculo con:".
+        Put(N("PicAltura", label), 128, top + 10, 262, kRowHeight + 2);
+        Put(N("LblAltura", label), 2, 1, 50, kRowHeight);
+        Put(N("OptAltura", 2 * label), 54, 1, 88, kRowHeight);
+        Put(N("OptAltura", 2 * label + 1), 146, 1, 112, kRowHeight);
         Put(helmert, 30, top + 36, 150, 36);
         Put(N("Command1", helmertSheet), 184, top + 36, 36, 36);
         Put(grid, 232, top + 36, 120, 36);

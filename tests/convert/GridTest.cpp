@@ -205,6 +205,41 @@ TEST_F(ConversionTab, EachTabConvertsWithTheGridAndShowsTheAltitudes) {
     EXPECT_TRUE(platform.msgBoxes.empty());
 }
 
+// With "sobre el mar" the typed height is an altitude: PROJ 9.1.1 with the shipped geoid
+// (vgridshift +multiplier=1: h = H + N) and EST99's Helmert, as in lote_tests: the WGS84
+// point 40.4168, -3.7038 at altitude 650 is on ED50 40.41798012, -3.70249539, 629.153 m;
+// ED50 UTM 30 440721, 4474447 at altitude 650,2 is on WGS84 40.41666326, -3.70000886,
+// 701.311 m. The grid carries the altitude itself; off the geoid the altitude is refused.
+TEST_F(ConversionTab, AnAltitudeTypedIsTakenThroughTheGeoid) {
+    Select("OptAltura", 1);
+    EXPECT_EQ(Text("LblLat", 10) + "|" + Text("LblLat", 14),
+              "Altitud sobre el mar (m)=|Altitud sobre el mar (m)=");
+    TypeGeographic(0, "40 25 0,48", "3 42 13,68 W", "650,0");
+    kHelmert[0](form, platform, grids);
+    EXPECT_EQ(Results(0)[0] + " " + Results(0)[1] + " " + Results(0)[2],
+              "40º 25' 4,7284\" N 3º 42' 8,9834\" W Altura sobre el elipsoide = 629,2  ±1,5m");
+    EXPECT_EQ(Text("LblAltitud", 0), "Altitud (EGM08-REDNAP) = 650,0 m");
+    TypeGeographic(0, "42 30 0", "9 36 0 W", "100,0");  // west of the geoid's nodes
+    kHelmert[0](form, platform, grids);
+    EXPECT_EQ(OnlyBox("Talpor", form::MsgIcon::Exclamation),
+              "La altitud escrita no se puede pasar a altura sobre el elipsoide: el punto está fuera del "
+              "geoide EGM08-REDNAP.");
+    EXPECT_EQ(Results(0)[0], "00º 00' 0,0000\"");
+
+    Select("OptAltura", 3);
+    TypeUtm(1, "440.721,00", "4.474.447,00", 1, "650,2");
+    kHelmert[1](form, platform, grids);
+    EXPECT_EQ(Results(1)[0] + " " + Results(1)[1] + " " + Results(1)[2],
+              "40º 24' 59,9877\" N 3º 42' 0,0319\" W Altura sobre el elipsoide = 701,3  ±1,5m");
+    EXPECT_EQ(Text("LblAltitud", 2), "Altitud (EGM08-REDNAP) = 650,2 m");
+    kGrid[1](form, platform, grids);
+    EXPECT_EQ(Results(1)[2] + "|" + Text("LblAltitud", 2),
+              "Altura sin transformar = 650,2 m|Altitud (EGM08-REDNAP) = 650,2 m");
+    Select("OptAltura", 2);  // back to heights above the ellipsoid: the captions too
+    EXPECT_EQ(Text("LblLat", 65) + "|" + Text("LblLat", 68),
+              "Altura sobre el elipsoide (m)=|Altura sobre el elipsoide (m)=");
+}
+
 TEST_F(ConversionTab, TheUsersGridsComeFirstTheBalearicOneBeforeThePeninsulasOne) {
     // Constant shifts tell the grids apart: PENR2009 moves every point 10" north,
     // BALR2009 20" north and 5" east; SPED2ETV2 moves them some 4" south.
