@@ -166,8 +166,11 @@ std::optional<double> HeightOfTypedAltitude(form::FormModel& form, form::Platfor
     p.h = H;
     if (h || Convert(method, p, tab, grids).status != Status::Converted) return h ? h : H;
     ResetResults(form, tab);
-    platform.MsgBox("La altitud escrita no se puede pasar a altura sobre el elipsoide: el punto está fuera "
-                    "del geoide EGM08-REDNAP.",
+    // Without the geoid's file, what is wrong with it; else the point is off the geoid.
+    const std::string problem = grids.Geoid().Problem();
+    platform.MsgBox(problem.empty() ? "La altitud escrita no se puede pasar a altura sobre el elipsoide: el "
+                                      "punto está fuera del geoide EGM08-REDNAP."
+                                    : problem,
                     "Talpor", form::MsgIcon::Exclamation, form::MsgButtons::OK, form::MsgResult::OK);
     return std::nullopt;
 }
