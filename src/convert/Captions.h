@@ -61,6 +61,12 @@ std::string AltitudeCaption(const Altitude& altitude);
 // no number; `problem` is the geoid's (IgnGeoid::Problem) when it is unavailable.
 std::string AltitudeToolTip(const Altitude& altitude, std::string_view problem);
 
+// A point typed without height: converted at 0 m, with no height or altitude results.
+inline constexpr const char* kNoHeightCaption = "Altura sobre el elipsoide: sin altura";
+inline constexpr const char* kNoHeightAltitude = "Altitud (EGM08-REDNAP): sin altura";
+inline constexpr const char* kNoHeightTip =
+    "El punto no tiene altura: se convierte a altura 0 y no da altura ni altitud";
+
 // The altitude line of a grid's WGS84 result, whose height is not a WGS84 one:
 // "Altitud (EGM08-REDNAP): sin altura WGS84", and its tooltip.
 inline constexpr const char* kNoWgs84HeightAltitude = "Altitud (EGM08-REDNAP): sin altura WGS84";

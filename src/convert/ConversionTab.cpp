@@ -131,9 +131,18 @@ void WriteAltitude(form::Control& label, const Altitude& a, Grids& grids) {
 }
 
 // Tab 0: the altitude of the typed WGS84 point, in the frame it was typed in.
-void WriteTypedAltitude(form::Control* label, double lat, double lon, double h, Grids& grids) {
-    if (label != nullptr) WriteAltitude(*label, AltitudeOf(lat, lon, h, grids.Geoid()), grids);
+void WriteTypedAltitude(form::Control* label, double lat, double lon, double h, bool hasHeight,
+                        Grids& grids) {
+    if (label == nullptr) return;
+    if (!hasHeight) {
+        label->text = kNoHeightAltitude;
+        label->toolTip = kNoHeightTip;
+        return;
+    }
+    WriteAltitude(*label, AltitudeOf(lat, lon, h, grids.Geoid()), grids);
 }
+
+bool IsBlank(const std::string& text) { return text.find_first_not_of(" \t") == std::string::npos; }
 
 // The typed point's place on WGS84 (tab 0): the point itself, or a UTM point's mirror.
 geo::GeoPoint TypedPlace(const GeographicInput& p, Tab) { return {p.lat, p.lon, p.h}; }
@@ -229,7 +238,7 @@ void ShowGridUnavailable(form::FormModel& form, form::Platform& platform, Tab ta
 }
 
 void WriteResults(form::FormModel& form, form::Platform& platform, Grids& grids, const TabControls& c,
-                  Tab tab, const Result& r, double typed) {
+                  Tab tab, const Result& r, double typed, bool hasHeight) {
     if (r.status == Status::OutsideArea) {
         ShowInvalidArea(form, platform, tab);
         return;
@@ -251,8 +260,12 @@ void WriteResults(form::FormModel& form, form::Platform& platform, Grids& grids,
     c.resHeight.text =
         grid ? UntransformedHeightCaption(r.point->h) : HeightCaption(r.point->h, accuracy.z);
     c.resHeight.toolTip = SetToolTip(*r.set);
+    if (!hasHeight) c.resHeight.text = kNoHeightCaption;
     if (c.resAltitude != nullptr) {
-        if (grid && c.altitude) {
+        if (!hasHeight) {
+            c.resAltitude->text = kNoHeightAltitude;
+            c.resAltitude->toolTip = kNoHeightTip;
+        } else if (grid && c.altitude) {
             // The grid carries the typed altitude: the result's altitude, over its N.
             Altitude a = AltitudeOf(r.point->lat, r.point->lon, 0, grids.Geoid());
             a.H = typed;
@@ -295,18 +308,19 @@ void ConvertGeographic(form::FormModel& form, form::Platform& platform, Grids& g
         return;
     }
     const double typed = p.h;
-    if (c.altitude) {
+    const bool hasHeight = !IsBlank(c.geoHeight.text);
+    if (c.altitude && hasHeight) {
         const std::optional<double> e = HeightOfTypedAltitude(form, platform, grids, tab, method, p);
         if (!e) return;
         p.h = *e;
     }
     WriteTypedAltitude(c.geoAltitude, p.lat, p.lon, TypedWgs84Height(c, TypedPlace(p, tab), typed, grids),
-                       grids);
+                       hasHeight, grids);
 
     const GeographicConversion r = Convert(method, p, tab, grids);
     if (!r.mirror) throw *r.error;
     if (!WriteUtmMirror(form, platform, c, tab, *r.mirror, round)) return;
-    WriteResults(form, platform, grids, c, tab, r, typed);
+    WriteResults(form, platform, grids, c, tab, r, typed, hasHeight);
 }
 
 void ConvertUtm(form::FormModel& form, form::Platform& platform, Grids& grids, const TabControls& c,
@@ -323,7 +337,8 @@ void ConvertUtm(form::FormModel& form, form::Platform& platform, Grids& grids, c
     }
 
     const double typed = p.h;
-    if (c.altitude) {
+    const bool hasHeight = !IsBlank(c.utmHeight.text);
+    if (c.altitude && hasHeight) {
         const std::optional<double> e = HeightOfTypedAltitude(form, platform, grids, tab, method, p);
         if (!e) return;
         p.h = *e;
@@ -332,9 +347,9 @@ void ConvertUtm(form::FormModel& form, form::Platform& platform, Grids& grids, c
     if (!r.mirror) throw *r.error;
     WriteGeographicMirror(form, c, *r.mirror, round);
     const double wgs84 = TypedWgs84Height(c, {r.mirror->lat, r.mirror->lon, 0}, typed, grids);
-    WriteTypedAltitude(c.utmAltitude, r.mirror->lat, r.mirror->lon, wgs84, grids);
-    WriteTypedAltitude(c.geoAltitude, r.mirror->lat, r.mirror->lon, wgs84, grids);
-    WriteResults(form, platform, grids, c, tab, r, typed);
+    WriteTypedAltitude(c.utmAltitude, r.mirror->lat, r.mirror->lon, wgs84, hasHeight, grids);
+    WriteTypedAltitude(c.geoAltitude, r.mirror->lat, r.mirror->lon, wgs84, hasHeight, grids);
+    WriteResults(form, platform, grids, c, tab, r, typed, hasHeight);
 }
 
 }  // namespace

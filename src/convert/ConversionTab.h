@@ -107,6 +107,8 @@ void ConvertClick(form::FormModel& form, form::Platform& platform, Grids& grids,
 // ellipsoid it stands for (convert::HeightOfAltitude); the grid, which moves no height,
 // carries H itself. Tab 0's altitude lines then show H, tab 1's the altitude of the
 // result, H again. A point off the geoid gets a box and the tab's results are reset.
+// An empty height field is a point without height: converted at 0 m, its height and
+// altitude lines say "sin altura".
 
 // The out-of-area method of the tab: resets its results (ResetResults) and tells the
 // user.

@@ -186,6 +186,11 @@ void FieldLostFocus(form::FormModel& form, form::Platform& platform, form::Contr
         return;
     }
     if (*plain != field.text) entry::SetFieldText(field, *plain);
+    // An empty height is a point without height, not 0 m: it stays empty.
+    if (plain->empty() && ClassOf(field)->name == kHeight.name) {
+        field.backColor = form::kWhite;
+        return;
+    }
     entry::ValidateNumber(form, platform, field, range->title, range->max, range->min, range->format);
     field.backColor = form::kWhite;
 }

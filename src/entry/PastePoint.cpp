@@ -7,6 +7,7 @@
 
 #include "entry/Fields.h"
 #include "entry/PointText.h"
+#include "entry/mText.h"
 #include "geo/Ellipsoid.h"
 #include "geo/Utm.h"
 #include "num/Number.h"
@@ -217,6 +218,11 @@ PasteResult PastePoint(form::FormModel& form, form::Platform& platform, form::Co
         WriteAngle(form, p->lat, point.lat, filled);
         SelectHemisphere(form, p->east, p->west, point.lon.negative);
         WriteAngle(form, p->lon, point.lon, filled);
+    }
+    // A whole point pasted into a conversion tab comes without a height: the tab's height
+    // fields are emptied, and the point has none until one is typed.
+    if (IsConversionPoint(*p) && point.kind != PastedPoint::Kind::NotACoordinate) {
+        for (int height : {p->geoHeight, p->utmHeight}) SetFieldText(form.Get("TxtWGSg", height), "");
     }
     // The frame of the pasted field may have been disabled by the change of input mode:
     // the focus goes to the first field filled, unless a check below wants it elsewhere.

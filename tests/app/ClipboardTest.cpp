@@ -116,6 +116,26 @@ TEST(Paste, DecimalDegreesFillOneAngleAndHemisphere) {
     EXPECT_EQ(Snapshot(s), before);
 }
 
+// A whole point pasted comes without a height: the tab's height fields are emptied (and
+// stay so when left), and the results have no height nor altitude until one is typed;
+// the point is converted at 0 m, as talpor-lote converts an empty height cell.
+TEST(Paste, AWholePointComesWithoutHeightAndItsResultsHaveNone) {
+    Started s;
+    s.window.ChangeTab(1);
+    ASSERT_TRUE(Paste(s, "TxtUTMe", -1, "30T 440721 4474447"));
+    s.window.MoveFocus("TxtWGSg", 25);
+    s.window.Click("CmdWGS84Helmert");
+    EXPECT_EQ(s.Text("TxtWGSg", 25) + "|" + s.Text("TxtWGSg", 26), "|");
+    EXPECT_EQ(s.Text("LblGeoLat", 1) + "|" + s.Text("LblLat", 24) + "|" + s.Text("LblAltitud", 2),
+              "40º 24' 59,9873\" N|Altura sobre el elipsoide: sin altura|"
+              "Altitud (EGM08-REDNAP): sin altura");
+    EXPECT_TRUE(s.platform.msgBoxes.empty());
+    s.window.MoveFocus("TxtWGSg", 25);
+    s.window.Type(s.Get("TxtWGSg", 25), "650");
+    s.window.Click("CmdWGS84Helmert");
+    EXPECT_EQ(s.Text("LblLat", 24), "Altura sobre el elipsoide = 722,0  ±1,5m");
+}
+
 // A point is taken whole or not at all: a broken one, or one with any part beyond the
 // limits of the fields it would fill, is refused in one message and changes nothing.
 TEST(Paste, ABrokenPointOrOneOutsideTheFieldsIsRefusedAndChangesNothing) {

@@ -41,8 +41,8 @@ TEST(ClipboardWindow, AWholePointPastedOrDroppedFillsTheFieldsOfItsPoint) {
     s.Click("TxtWGSg", 6);
     QTest::keyClick(s.Edit("TxtWGSg", 6), Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(s.Text("TxtWGSg", 0) + " " + s.Text("TxtWGSg", 1) + " " + s.Text("TxtWGSg", 2) + " " +
-                  s.Text("TxtWGSg", 5) + " " + s.Text("TxtWGSg", 6),  // heights stay
-              QStringLiteral("40 25 0,5000 13,0000 600,0"));
+                  s.Text("TxtWGSg", 5) + " [" + s.Text("TxtWGSg", 6) + "]",  // a point without height
+              QStringLiteral("40 25 0,5000 13,0000 []"));
 
     // The field's own menu, in Spanish, pastes UTM through the model: UTM input.
     clipboard->setText(QStringLiteral("30T 440721 4474447"));
