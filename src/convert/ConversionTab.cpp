@@ -184,6 +184,16 @@ std::optional<double> HeightOfTypedAltitude(form::FormModel& form, form::Platfor
     return std::nullopt;
 }
 
+// Replaces the typed altitude p.h by the height the method is given for it; false, with
+// the box shown and the results reset, when the point is off the geoid.
+template <typename Input>
+bool TakeTypedAltitude(form::FormModel& form, form::Platform& platform, Grids& grids, Tab tab,
+                       const Method& method, Input& p) {
+    const std::optional<double> h = HeightOfTypedAltitude(form, platform, grids, tab, method, p);
+    if (h) p.h = *h;
+    return h.has_value();
+}
+
 // The typed point's height above WGS84 for tab 0's altitude lines: the typed height, or
 // for an altitude H, H + N.
 double TypedWgs84Height(const TabControls& c, const geo::GeoPoint& place, double typed, Grids& grids) {
@@ -309,11 +319,7 @@ void ConvertGeographic(form::FormModel& form, form::Platform& platform, Grids& g
     }
     const double typed = p.h;
     const bool hasHeight = !IsBlank(c.geoHeight.text);
-    if (c.altitude && hasHeight) {
-        const std::optional<double> e = HeightOfTypedAltitude(form, platform, grids, tab, method, p);
-        if (!e) return;
-        p.h = *e;
-    }
+    if (c.altitude && hasHeight && !TakeTypedAltitude(form, platform, grids, tab, method, p)) return;
     WriteTypedAltitude(c.geoAltitude, p.lat, p.lon, TypedWgs84Height(c, TypedPlace(p, tab), typed, grids),
                        hasHeight, grids);
 
@@ -338,11 +344,7 @@ void ConvertUtm(form::FormModel& form, form::Platform& platform, Grids& grids, c
 
     const double typed = p.h;
     const bool hasHeight = !IsBlank(c.utmHeight.text);
-    if (c.altitude && hasHeight) {
-        const std::optional<double> e = HeightOfTypedAltitude(form, platform, grids, tab, method, p);
-        if (!e) return;
-        p.h = *e;
-    }
+    if (c.altitude && hasHeight && !TakeTypedAltitude(form, platform, grids, tab, method, p)) return;
     const UtmConversion r = Convert(method, p, tab, grids);
     if (!r.mirror) throw *r.error;
     WriteGeographicMirror(form, c, *r.mirror, round);
