@@ -180,23 +180,17 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         if (c.input == InputForm::Geographic) throw UsageError("--huso es para puntos UTM y no va con --entrada=geo");
         c.input = InputForm::Utm;
     }
-    // The grid leaves the height on the source datum; with no height column the WGS84
-    // side has no height to take an altitude from.
-    const bool heightGiven = !cl.settings.layout.heightColumn.empty();
-    const bool targetHeight = TransformsHeight(c.method);
-    // An altitude read is the WGS84 side's altitude whatever the method.
-    const bool wgs84Height = heightGiven && (c.direction == convert::Direction::WGS84ToED50 || targetHeight ||
-                                             c.heightIsAltitude);
     Outputs& o = cl.settings.outputs;
     if (!outputsGiven) {
-        o.height = heightGiven && targetHeight;
-        o.altitude = wgs84Height;
+        o.height = HeightResultPossible(cl.settings);
+        o.altitude = AltitudeResultPossible(cl.settings);
     }
-    if (o.height && !targetHeight)
+    if (o.height && !TransformsHeight(c.method))
         throw UsageError("--salida=altura: la rejilla del IGN no transforma la altura");
-    if (o.altitude && !wgs84Height)
-        throw UsageError(heightGiven ? "--salida=altitud: la rejilla del IGN no da altura sobre WGS84"
-                                     : "--salida=altitud necesita la altura del punto (--altura o --altitud)");
+    if (o.altitude && !AltitudeResultPossible(cl.settings))
+        throw UsageError(cl.settings.layout.heightColumn.empty()
+                             ? "--salida=altitud necesita la altura del punto (--altura o --altitud)"
+                             : "--salida=altitud: la rejilla del IGN no da altura sobre WGS84");
     return cl;
 }
 

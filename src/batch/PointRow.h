@@ -55,6 +55,7 @@ struct Conversion {
     // convert::HeightOfAltitude gives before the point is converted; the grid, which
     // moves no height, carries the altitude as it is. Needs `grids` (the geoid).
     bool heightIsAltitude = false;
+    bool operator==(const Conversion&) const = default;
 };
 
 // False for the IGN grid, which shifts latitude and longitude only: its result carries
@@ -125,6 +126,7 @@ struct Outputs {
     // Degrees and decimal minutes as the copy menu gives them, written after the decimal
     // degrees: N 40º 25,00820'
     bool degreesMinutes = false;
+    bool operator==(const Outputs&) const = default;
 };
 
 // The names of the result columns, "Error" included, for the header line:

@@ -229,21 +229,12 @@ class Run {
     Run(int in, int out, const Settings& settings) : reader_(in), out_(out), settings_(settings) {}
 
     Summary Go(const Progress& progress) {
-        std::string_view head = reader_.Head();
+        const std::string_view head = reader_.Head();
         if (head.empty()) return summary_;
-        summary_.bom = head.starts_with(kBom);
-        if (summary_.bom) head.remove_prefix(kBom.size());
-        if (head.find('\0') < kTextCheckBytes)
-            throw RunError("la entrada no parece texto: tiene bytes nulos (¿es UTF-16 o un fichero binario?)");
-        std::vector<std::string> sample;
-        while (!head.empty() && sample.size() < kSampleLines) {
-            std::string_view line = head.substr(0, head.find('\n'));
-            head.remove_prefix(std::min(line.size() + 1, head.size()));
-            if (line.ends_with('\r')) line.remove_suffix(1);
-            sample.push_back(IsUtf8(line) ? std::string(line) : FromWindows1252(line));
-        }
+        const Sample sample = SampleOf(head, reader_.AtEnd());
+        summary_.bom = sample.bom;
         try {
-            layout_ = FindLayout(sample, settings_.layout, settings_.conversion, reader_.AtEnd() && head.empty());
+            layout_ = FindLayout(sample.lines, settings_.layout, settings_.conversion, sample.whole);
         } catch (const LayoutError& e) {
             throw RunError(e.what(), e.missing);
         }
@@ -493,6 +484,22 @@ std::string Count(std::uint64_t n, std::string_view one, std::string_view many) 
 }
 
 }  // namespace
+
+Sample SampleOf(std::string_view head, bool headIsAll) {
+    Sample sample;
+    sample.bom = head.starts_with(kBom);
+    if (sample.bom) head.remove_prefix(kBom.size());
+    if (head.find('\0') < kTextCheckBytes)
+        throw RunError("la entrada no parece texto: tiene bytes nulos (¿es UTF-16 o un fichero binario?)");
+    while (!head.empty() && sample.lines.size() < kSampleLines) {
+        std::string_view line = head.substr(0, head.find('\n'));
+        head.remove_prefix(std::min(line.size() + 1, head.size()));
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        sample.lines.push_back(IsUtf8(line) ? std::string(line) : FromWindows1252(line));
+    }
+    sample.whole = headIsAll && head.empty();
+    return sample;
+}
 
 Summary ConvertStream(int in, int out, const Settings& settings, const Progress& progress) {
     Run run(in, out, settings);

@@ -25,6 +25,7 @@ struct Settings {
     Outputs outputs;
     LayoutChoice layout;
     char decimalSign = ',';  // of the result columns: "," or "."
+    bool operator==(const Settings&) const = default;
 };
 
 // True when a run reads the IGN grids (Conversion::grids): the grid method, the altitude
@@ -32,6 +33,34 @@ struct Settings {
 inline bool NeedsGrids(const Settings& settings) {
     return settings.conversion.method == Method::Grid || settings.outputs.altitude ||
            settings.conversion.heightIsAltitude;
+}
+
+// The first lines of an input, as a run finds its layout from them.
+struct Sample {
+    std::vector<std::string> lines;  // UTF-8, without line ends (lines that are not UTF-8
+                                     // read as Windows-1252)
+    bool bom = false;                // the input starts with a byte order mark (not in lines)
+    bool whole = false;              // the lines are the whole input
+};
+
+// The first lines (64 at most) of `head`, the start of an input cut after a line end
+// (`headIsAll`: the whole input). Throws RunError for an input with null bytes among its
+// first 64 KiB, which is no text table.
+Sample SampleOf(std::string_view head, bool headIsAll);
+
+// Whether the results can hold the height above the target ellipsoid: there is a height
+// column, and the method transforms heights (the grid leaves them on the source datum).
+inline bool HeightResultPossible(const Settings& settings) {
+    return !settings.layout.heightColumn.empty() && TransformsHeight(settings.conversion.method);
+}
+
+// Whether the results can hold the altitude above sea level: there is a height column
+// and the point's height on WGS84 is known (the typed one, a transformed one, or an
+// altitude read, which is the WGS84 side's whatever the method).
+inline bool AltitudeResultPossible(const Settings& settings) {
+    const Conversion& c = settings.conversion;
+    return !settings.layout.heightColumn.empty() &&
+           (c.direction == convert::Direction::WGS84ToED50 || TransformsHeight(c.method) || c.heightIsAltitude);
 }
 
 // A failure that stops a run: unreadable input, an output that cannot be written, a

@@ -84,6 +84,7 @@ struct LayoutChoice {
     // Numbers from 1 or names in the header line; empty: found from the rows.
     std::vector<std::string> pointColumns;
     std::string heightColumn;  // a number from 1 or a name; "": no height column
+    bool operator==(const LayoutChoice&) const = default;
 };
 
 // What the user must give for a layout to be found; each program says how it is given.

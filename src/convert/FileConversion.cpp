@@ -13,13 +13,13 @@
 #include "batch/OutputFile.h"
 #include "batch/Stream.h"
 #include "batch/SystemError.h"
+#include "convert/FileDialog.h"
 
 namespace convert {
 namespace {
 
 using batch::ConvertStream;
 using batch::IdOf;
-using batch::Method;
 using batch::OutputFile;
 using batch::RowError;
 using batch::RunError;
@@ -75,16 +75,6 @@ std::string FileName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// "…/puntos.csv" -> "…/puntos_ED50.csv"
-std::string Suggested(const std::string& input, convert::Direction direction) {
-    const std::string suffix = direction == convert::Direction::WGS84ToED50 ? "_ED50" : "_WGS84";
-    const std::size_t slash = input.rfind('/');
-    const std::size_t dot = input.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == slash + 1)
-        return input + suffix;
-    return input.substr(0, dot) + suffix + input.substr(dot);
-}
-
 std::string SummaryMessage(const Summary& s, const std::string& input, const std::string& output) {
     std::string m = std::to_string(s.converted) + " filas convertidas, " + std::to_string(s.failed) +
                     " con error.\r\n\r\nResultado: " + output;
@@ -97,12 +87,9 @@ std::string SummaryMessage(const Summary& s, const std::string& input, const std
     return m;
 }
 
-// Said by Run when the points are eastings and northings without a zone.
-constexpr const char* kZoneMissing = "sin huso";
-
 // Converts `input` into `output` with a progress window and says how it ended: the
 // summary, or the cancel, in a box of its own (nullopt); why it failed, with no file
-// written, otherwise (kZoneMissing when a zone would let it go on).
+// written, otherwise.
 std::optional<std::string> Run(form::Platform& platform, const std::string& input, const std::string& output,
                                const Settings& settings) {
     ProgressWindow progress(platform);
@@ -129,7 +116,6 @@ std::optional<std::string> Run(form::Platform& platform, const std::string& inpu
         platform.MsgBox("Conversión cancelada: no se ha escrito ningún fichero.", kTitle,
                         form::MsgIcon::Information, form::MsgButtons::OK, form::MsgResult::OK);
     } catch (const RunError& e) {
-        if (e.missing == batch::Missing::Zone && settings.conversion.zone == 0) return kZoneMissing;
         return e.what();
     }
     return std::nullopt;
@@ -140,56 +126,20 @@ std::optional<std::string> Run(form::Platform& platform, const std::string& inpu
 void CmdFichero_Click(form::FormModel& form, form::Platform& platform, int tab, convert::Grids& grids) {
     const convert::Direction direction =
         tab == 0 ? convert::Direction::WGS84ToED50 : convert::Direction::ED50ToWGS84;
-    // The folder and the method of the last conversion are offered again, in this run
-    // and the next.
+    // The file first, from the folder of the last conversion; then the dialog with its
+    // preview and every choice.
     const std::string input = platform.OpenFileName(
         direction == convert::Direction::WGS84ToED50 ? "Fichero de puntos WGS84" : "Fichero de puntos ED50",
         platform.GetSetting("Talpor", kSettings, "Carpeta"), kFilter);
     if (input.empty()) return;
-    platform.SaveSetting("Talpor", kSettings, "Carpeta", input.substr(0, input.find_last_of('/') + 1));
-    static const std::vector<std::string> kMethodNames = {
-        "Bursa Wolf 7p (Helmert, EST99, ZNW99 o BAL99)", "Molodensky 3p, parámetros del IGN",
-        "Molodensky 3p, parámetros del NIMA", "Rejilla IGN (NTv2 oficial; no transforma la altura)"};
-    static const Method kMethodOf[] = {Method::Helmert, Method::MolodenskyIGN, Method::MolodenskyNIMA,
-                                       Method::Grid};
-    const std::string last = platform.GetSetting("Talpor", kSettings, "Metodo");
-    const int remembered = last.size() == 1 ? last[0] - '0' : 0;
-    const int offered = remembered >= 0 && remembered < static_cast<int>(kMethodNames.size()) ? remembered : 0;
-    const int method = platform.ChooseItem(kTitle, "Método de transformación:", kMethodNames, offered);
-    if (method < 0 || method >= static_cast<int>(kMethodNames.size())) return;
-    platform.SaveSetting("Talpor", kSettings, "Metodo", std::to_string(method));
-    if (kMethodOf[method] == Method::Grid && !grids.Shift().Problem().empty()) {
-        platform.MsgBox(grids.Shift().Problem(), kTitle, form::MsgIcon::Exclamation, form::MsgButtons::OK,
-                        form::MsgResult::OK);
-        return;
-    }
-    const std::string output = platform.SaveFileName(kTitle, Suggested(input, direction), kFilter);
-    if (output.empty()) return;
-
-    Settings settings;
-    settings.conversion.direction = direction;
-    settings.conversion.method = kMethodOf[method];
-    settings.conversion.grids = &grids;
-    // Eastings and northings without a zone take the one the user gives, the tab's
-    // offered first; the run starts again with it.
-    for (;;) {
-        const std::optional<std::string> failure = Run(platform, input, output, settings);
-        if (!failure) return;
-        if (*failure != kZoneMissing) {
-            platform.MsgBox("No se ha podido convertir «" + FileName(input) + "»: " + *failure +
-                                "\r\nNo se ha escrito ningún fichero.",
-                            kTitle, form::MsgIcon::Exclamation, form::MsgButtons::OK, form::MsgResult::OK);
-            return;
-        }
-        static const std::vector<std::string> kZones = {"29", "30", "31"};
-        const std::string shown = form.Get(tab == 0 ? "CmbHuso" : "CmbUsos2").ListText();
-        const auto offered = std::find(kZones.begin(), kZones.end(), shown);
-        const int zone = platform.ChooseItem(
-            kTitle, "Los puntos de «" + FileName(input) + "» son coordenadas UTM, Este y Norte, sin huso. Huso:",
-            kZones, offered == kZones.end() ? 1 : static_cast<int>(offered - kZones.begin()));
-        if (zone < 0 || zone >= static_cast<int>(kZones.size())) return;
-        settings.conversion.zone = 29 + zone;
-    }
+    const std::string zone = form.Get(tab == 0 ? "CmbHuso" : "CmbUsos2").ListText();
+    FileDialog dialog(platform, grids, direction, zone.empty() ? 30 : std::stoi(zone), input);
+    if (!platform.ShowDialog(dialog.Model(), [&](form::Control& c) { return dialog.Changed(c); })) return;
+    const std::string in = dialog.Input(), out = dialog.Output();
+    if (const std::optional<std::string> failure = Run(platform, in, out, dialog.Settings()))
+        platform.MsgBox("No se ha podido convertir «" + FileName(in) + "»: " + *failure +
+                            "\r\nNo se ha escrito ningún fichero.",
+                        kTitle, form::MsgIcon::Exclamation, form::MsgButtons::OK, form::MsgResult::OK);
 }
 
 }  // namespace convert

@@ -10,10 +10,10 @@
 namespace convert {
 
 // CmdFichero(tab) on tab 0 (WGS84 to ED50) or tab 1 (ED50 to WGS84). Asks for the input
-// file, the method and the output file (suggested beside the input: "puntos_ED50.csv");
-// any of them cancelled ends it quietly. A cancelled or failed run leaves no output file
-// and says so; a finished one shows the counts, the first errors with their lines and the
-// file written. `grids` serve the grid method.
+// file, then shows FileDialog with the tab's zone; cancelled, it ends quietly. A
+// cancelled or failed run leaves no output file and says so; a finished one shows the
+// counts, the first errors with their lines and the file written. `grids` serve the
+// grid method and the altitudes.
 void CmdFichero_Click(form::FormModel& form, form::Platform& platform, int tab, Grids& grids);
 
 }  // namespace convert

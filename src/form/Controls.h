@@ -35,6 +35,7 @@ enum class Kind {
     Label,
     TextBox,
     OptionButton,
+    CheckBox,  // ticked or not: `value`
     ComboBox,  // drop-down list: the user picks an item, never types
     CommandButton,
     MonthView,
@@ -85,7 +86,7 @@ struct Control {
     // calculation writes it again.
     bool stale = false;
 
-    bool value = false;  // option buttons: selected
+    bool value = false;  // option buttons: selected; check boxes: ticked
 
     std::vector<std::string> items;  // combo boxes
     int listIndex = -1;

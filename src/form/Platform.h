@@ -6,15 +6,21 @@
 // answers.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "form/Controls.h"
 
 namespace form {
 
 enum class MsgIcon { None, Information, Exclamation, Critical };
 enum class MsgButtons { OK, YesNo };
 enum class MsgResult { OK, Yes, No };
+
+// What a dialog does after one of its events: stays open, or closes accepted or cancelled.
+enum class DialogEnd { Stay, Accept, Cancel };
 
 enum class LocaleItem {
     MonThousandSep,  // thousands separator of currency amounts
@@ -125,6 +131,17 @@ public:
         return true;
     }
     virtual void EndProgress() {}
+
+    // A modal dialog of the controls of `dialog`, the Form control first (its caption is
+    // the title), each placed by its name. Every change the user makes (an item picked,
+    // a box ticked, an option chosen, a field's text left changed, a button pressed) is
+    // written to its control, then `changed` runs with it; the dialog then shows the
+    // controls as they are and closes when `changed` says so. Esc and the window's close
+    // button cancel without a call. True when the dialog closed accepted.
+    virtual bool ShowDialog(FormModel& dialog, const std::function<DialogEnd(Control&)>& changed) {
+        (void)dialog, (void)changed;
+        return false;
+    }
 };
 
 }  // namespace form

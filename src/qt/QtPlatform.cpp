@@ -32,6 +32,7 @@
 
 #include "qt/Fonts.h"
 #include "qt/Icons.h"
+#include "qt/ModelDialog.h"
 #include "qt/QtText.h"
 
 namespace qt {
@@ -461,5 +462,10 @@ bool QtPlatform::ShowProgress(std::string_view text, int percent) {
 }
 
 void QtPlatform::EndProgress() { progress_.reset(); }
+
+bool QtPlatform::ShowDialog(form::FormModel& dialog, const std::function<form::DialogEnd(form::Control&)>& changed) {
+    ModelDialog window(dialog, changed, mainWindow_);
+    return window.exec() == QDialog::Accepted;
+}
 
 }  // namespace qt

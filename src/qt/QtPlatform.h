@@ -71,6 +71,8 @@ public:
                    const std::vector<std::string>& items, int current) override;
     // Keeps the window answering (events are processed) while a long task runs.
     bool ShowProgress(std::string_view text, int percent) override;
+    // A ModelDialog over the main window.
+    bool ShowDialog(form::FormModel& dialog, const std::function<form::DialogEnd(form::Control&)>& changed) override;
     void EndProgress() override;
 
     // The user's locale for one category of the environment ("LC_NUMERIC",

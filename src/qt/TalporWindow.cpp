@@ -193,6 +193,7 @@ QWidget* TalporWindow::Create(Control& c, QWidget* parent) {
             return calendar;
         }
         case Kind::Form:
+        case Kind::CheckBox:  // none on the main window
             break;
     }
     return new QWidget(parent);

@@ -184,6 +184,7 @@ void TalporWindow::MirrorControl(const Control& c, QWidget* w) {
             break;
         }
         case Kind::Picture:
+        case Kind::CheckBox:  // none on the main window
             break;
     }
 

@@ -1,11 +1,14 @@
-// "Convertir fichero…" in the window: a file converted as talpor-lote converts it, a
-// summary at the end, and a cancelled or failed run that leaves no file.
+// "Convertir fichero…" in the window: a file converted as talpor-lote converts it, chosen
+// on one dialog, a summary at the end, and a cancelled or failed run that leaves no file.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "app/frmTalpor.h"
+#include "batch/CommandLine.h"
+#include "convert/FileDialog.h"
 #include "support/FakePlatform.h"
 #include "support/Files.h"
 
@@ -14,12 +17,42 @@ namespace {
 namespace fs = std::filesystem;
 
 using testing_support::ReadFile;
+using Changed = std::function<form::DialogEnd(form::Control&)>;
 
 struct Started {
     testing_support::FakePlatform platform;
     app::frmTalpor window{platform};
     Started() { window.Form_Load(); }
+    // Opens "Convertir fichero…" on `file` and plays `user` on its dialog, which then
+    // presses "Convertir"; `shown` sees the dialog as it was left.
+    void Convert(int tab, const std::string& file, const std::function<void(form::FormModel&, const Changed&)>& user,
+                 const std::function<void(form::FormModel&)>& shown = {}) {
+        platform.fileNames.push_back(file);
+        platform.dialog = [&](form::FormModel& m, const Changed& changed) {
+            user(m, changed);
+            if (shown) shown(m);
+            return changed(m.Get("CmdConvertir")) == form::DialogEnd::Accept;
+        };
+        window.ChangeTab(tab);
+        window.Click("CmdFichero", tab);
+    }
 };
+
+// The user picks the item of a list that starts with `item`, ticks a box, types a field.
+void Pick(form::FormModel& m, const Changed& changed, const char* name, std::string_view item) {
+    form::Control& c = m.Get(name);
+    for (std::size_t i = 0; i < c.items.size(); ++i)
+        if (c.items[i].starts_with(item)) c.listIndex = static_cast<int>(i);
+    changed(c);
+}
+void Set(form::FormModel& m, const Changed& changed, const char* name, int index, bool value) {
+    m.Get(name, index).value = value;
+    changed(m.Get(name, index));
+}
+void Type(form::FormModel& m, const Changed& changed, const char* name, const std::string& text) {
+    m.Get(name).text = text;
+    changed(m.Get(name));
+}
 
 }  // namespace
 
@@ -29,91 +62,116 @@ TEST(FileConversion, ConvertsTheChosenFileAndSumsItUp) {
     testing_support::WriteFile(in, "Punto;Latitud;Longitud\nA;40.4166667;-3.7\nB;40 75 0 N;3 42 0 W\nC;38.5;-1.5\n");
     const std::string out = (folder.path / "puntos_ED50.csv").string();
     Started s;
-    s.platform.fileNames = {in, out};
-    s.platform.choices = {0};  // Helmert
-    s.window.Click("CmdFichero", 0);
+    s.Convert(0, in, [](form::FormModel&, const Changed&) {}, [](form::FormModel& m) {
+        // The preview heads each column with its part; the destination is offered.
+        EXPECT_TRUE(m.Get("LblPrevia").text.starts_with("[1]    [2 punto]   [3 punto]\nPunto  Latitud     Longitud\n"));
+        EXPECT_EQ(m.Get("LblFormato").text, "Separador «;» · cabecera en la fila 1 · punto en columnas 2 y 3");
+    });
     const std::string written = ReadFile(out);
     EXPECT_NE(written.find("A;40.4166667;-3.7;"), std::string::npos) << written;
     EXPECT_NE(written.find("fila 3: minutos fuera de rango (75)"), std::string::npos) << written;
-    ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
-    EXPECT_EQ(s.platform.LastMsgBox().icon, form::MsgIcon::Exclamation);
-    EXPECT_EQ(s.platform.LastMsgBox().text,
+    EXPECT_EQ(s.platform.OnlyBox("Convertir fichero", form::MsgIcon::Exclamation),
               "2 filas convertidas, 1 con error.\r\n\r\nResultado: " + out +
                   "\r\n\r\nLas filas con error siguen en su sitio, con el motivo en la columna "
                   "Error:\r\npuntos.csv:3: minutos fuera de rango (75)");
     EXPECT_FALSE(s.platform.progressOpen);
 
-    // The IGN grid names the grid in the set column; without its file the user is told
-    // before any file is asked for.
-    Started grid;
-    grid.platform.fileNames = {in, out};
-    grid.platform.choices = {3};
-    grid.window.Click("CmdFichero", 0);
+    // The grid names itself in the set column; the next time the folder, the method and
+    // the result columns are offered again.
+    s.Convert(0, in, [](form::FormModel& m, const Changed& changed) {
+        Pick(m, changed, "CmbMetodo", "Rejilla");
+        Set(m, changed, "ChkSalida", 1, false);
+    });
     EXPECT_NE(ReadFile(out).find("A;40.4166667;-3.7;40º 25' 4,2"), std::string::npos) << ReadFile(out);
-    EXPECT_NE(ReadFile(out).find(";SPED2ETV2;"), std::string::npos) << ReadFile(out);
-    // The next time the open dialog starts in the file's folder and the grid is offered.
-    grid.platform.fileNames = {in};
-    grid.window.Click("CmdFichero", 0);  // then cancelled at the method
-    EXPECT_EQ(grid.platform.openedIn, (std::vector<std::string>{"", folder.Str() + "/"}));
-    EXPECT_EQ(grid.platform.offered, (std::vector<int>{0, 3}));
-    Started noGrid;
-    noGrid.platform.dataFolder = folder.path.string();
-    noGrid.platform.fileNames = {in, out};
-    noGrid.platform.choices = {3};
-    noGrid.window.Click("CmdFichero", 0);
-    ASSERT_EQ(noGrid.platform.msgBoxes.size(), 1u);
-    EXPECT_TRUE(noGrid.platform.LastMsgBox().text.starts_with("No se encuentra la rejilla"));
-    EXPECT_EQ(noGrid.platform.fileNames.size(), 1u);  // the output was not asked for
-
-    // Eastings and northings without a zone: the zone is asked, the tab's offered first,
-    // and the row is the one talpor-lote writes with --huso=30.
-    const std::string hitos = (folder.path / "hitos.csv").string();
-    testing_support::WriteFile(hitos, "Hito;Este;Norte;Cota\nH-01;440721,00;4474447,00;650,2\n");
-    Started zone;
-    zone.window.ChangeTab(1);
-    zone.platform.fileNames = {hitos, out};
-    zone.platform.choices = {0, 1};  // Helmert, zone 30
-    zone.window.Click("CmdFichero", 1);
-    EXPECT_EQ(zone.platform.offered, (std::vector<int>{0, 1}));
-    EXPECT_NE(ReadFile(out).find("\nH-01;440721,00;4474447,00;650,2;40º 24' 59,9873\" N;3º 42' 0,0323\" W;"
-                                 "40,41666314;-3,70000898;30T;440611,97;4474239,64;EST99;\n"),
-              std::string::npos)
-        << ReadFile(out);
-
-    // Cancelled in a dialog: nothing happens. Cancelled in the progress window, a fault
-    // in it, or the input as output: no file, the progress window closed, and the user
-    // is told.
-    Started quiet;
-    quiet.platform.fileNames = {in};
-    quiet.window.Click("CmdFichero", 0);  // no method chosen
-    EXPECT_TRUE(quiet.platform.msgBoxes.empty());
-
-    const struct {
-        std::string output;
-        int cancelAfter;
-        const char* message;
-    } cases[] = {
-        {(folder.path / "cancelado.csv").string(), 0,
-         "Conversión cancelada: no se ha escrito ningún fichero."},
-        {in, -1, "No se ha podido convertir «puntos.csv»: "},
-        {(folder.path / "fallo.csv").string(), -2, "Ha ocurrido un error en frmTalpor.CmdFichero_Click"},
+    EXPECT_NE(ReadFile(out).find(";30T;440722,14;4474447,50;SPED2ETV2;"), std::string::npos) << ReadFile(out);
+    s.platform.fileNames = {in};
+    s.platform.dialog = [](form::FormModel& m, const Changed&) {
+        EXPECT_EQ(m.Get("CmbMetodo").listIndex, 3);
+        EXPECT_FALSE(m.Get("ChkSalida", 1).value);
+        return false;
     };
-    for (const auto& c : cases) {
+    s.window.Click("CmdFichero", 0);
+    EXPECT_EQ(s.platform.openedIn, (std::vector<std::string>{"", folder.Str() + "/", folder.Str() + "/"}));
+
+    // What cannot be run is said on the dialog, in its own words, and "Convertir" waits.
+    Started noGrid;
+    noGrid.platform.dataFolder = folder.Str();
+    const std::string geo = (folder.path / "geo.txt").string();
+    testing_support::WriteFile(geo, "uno dos\ntres cuatro\n");
+    const struct {
+        std::string file, method, destination, problem;
+    } refused[] = {
+        {in, "Rejilla", out, "No se encuentra la rejilla"},
+        {in, "Bursa", in, "El destino es el propio fichero de puntos: elija otro."},
+        {geo, "Bursa", out, "no se encuentra ningún punto en las 2 primeras filas: escriba en «Columnas del punto»"},
+    };
+    for (const auto& r : refused) {
+        noGrid.Convert(0, r.file, [&](form::FormModel& m, const Changed& changed) {
+            Pick(m, changed, "CmbMetodo", r.method);
+            Type(m, changed, "TxtDestino", r.destination);
+            EXPECT_TRUE(m.Get("LblAviso").text.starts_with(r.problem)) << m.Get("LblAviso").text;
+            EXPECT_FALSE(m.Get("CmdConvertir").enabled);
+        });
+    }
+    EXPECT_TRUE(noGrid.platform.msgBoxes.empty());
+
+    // Cancelled in the progress window, or a fault in it: no file, the progress window
+    // closed, and the user is told.
+    for (const int cancelAfter : {0, -2}) {
         Started t;
-        t.window.ChangeTab(1);
-        t.platform.fileNames = {in, c.output};
-        t.platform.choices = {2};
-        t.platform.cancelProgressAfter = c.cancelAfter;
-        t.platform.failProgress = c.cancelAfter == -2;
-        t.window.Click("CmdFichero", 1);
-        ASSERT_EQ(t.platform.msgBoxes.size(), 1u);
-        EXPECT_TRUE(t.platform.LastMsgBox().text.starts_with(c.message)) << t.platform.LastMsgBox().text;
+        t.platform.cancelProgressAfter = cancelAfter;
+        t.platform.failProgress = cancelAfter == -2;
+        t.Convert(1, in, [&](form::FormModel& m, const Changed& changed) {
+            Type(m, changed, "TxtDestino", (folder.path / "fallo.csv").string());
+        });
+        EXPECT_TRUE(t.platform.OnlyBox(cancelAfter == 0 ? "Convertir fichero" : "Talpor Error",
+                                       cancelAfter == 0 ? form::MsgIcon::Information : form::MsgIcon::Critical)
+                        .starts_with(cancelAfter == 0 ? "Conversión cancelada: no se ha escrito ningún fichero."
+                                                      : "Ha ocurrido un error en frmTalpor.CmdFichero_Click"));
         EXPECT_FALSE(t.platform.progressOpen);
     }
-    EXPECT_FALSE(fs::exists(folder.path / "cancelado.csv"));
-    EXPECT_FALSE(fs::exists(folder.path / "fallo.csv"));
-    EXPECT_EQ(ReadFile(in).substr(0, 22), "Punto;Latitud;Longitud");
     std::size_t files = 0;
     for ([[maybe_unused]] const auto& f : fs::directory_iterator(folder.path)) ++files;
-    EXPECT_EQ(files, 3u);  // the two inputs and the output: no temporary file left
+    EXPECT_EQ(files, 3u);  // the inputs and the output: no temporary file left
+}
+
+// A surveyor's list of eastings, northings and map heights without a zone: the zone and
+// the Cota column set on the dialog give talpor-lote's settings and talpor-lote's file.
+TEST(FileConversion, TheDialogsChoicesAreTalporLotesOptions) {
+    testing_support::TempFolder folder;
+    const std::string hitos = (folder.path / "hitos.csv").string();
+    fs::copy_file(TALPOR_SOURCE_DIR "/docs/ejemplos/hitos.csv", hitos);
+    const std::string out = (folder.path / "hitos_WGS84.csv").string();
+    const std::string lote = (folder.path / "lote.csv").string();
+    const std::string options = "--sentido=ed50-wgs84 --huso=30 --altitud=Cota --punto";
+    Started s;
+    s.Convert(1, hitos, [&](form::FormModel& m, const Changed& changed) {
+        EXPECT_TRUE(m.Get("CmbHuso").enabled);
+        EXPECT_EQ(m.Get("CmbHuso").ListText(), "30");  // the tab's
+        EXPECT_EQ(m.Get("LblFormato").text,
+                  "Separador «;» · cabecera en la fila 1 · punto en columnas 2 y 3 (Este y Norte sin huso: elija el "
+                  "huso abajo)");
+        EXPECT_FALSE(m.Get("ChkSalida", 5).enabled);  // no height column yet
+        Pick(m, changed, "CmbAltura", "4: Cota");
+        Set(m, changed, "OptAltura", 1, true);
+        Pick(m, changed, "CmbDecimal", "Punto");
+        EXPECT_EQ(m.Get("LblOrden").text, "Orden equivalente: talpor-lote --sentido=ed50-wgs84 --metodo=helmert "
+                                          "--huso=30 --altitud=Cota --salida=gms,gd,utm,altura,altitud,parametros "
+                                          "--punto hitos.csv -o hitos_WGS84.csv");
+    });
+    ASSERT_EQ(std::system(("'" TALPOR_LOTE "' " + options + " " + hitos + " -o " + lote + " 2>/dev/null").c_str()), 0);
+    EXPECT_EQ(ReadFile(out), ReadFile(lote));
+    EXPECT_NE(ReadFile(out).find("H-01;440721,00;4474447,00;650,2;40º 24' 59.9877\" N;"), std::string::npos)
+        << ReadFile(out);
+
+    // The same choices are the same settings, and they are offered again the next time.
+    std::vector<std::string> args = {"--sentido=ed50-wgs84", "--huso=30", "--altitud=Cota", "--punto", hitos};
+    const batch::Settings fromCommandLine = batch::ParseCommandLine(args).settings;
+    convert::Grids grids(TALPOR_DATA_DIR, "");
+    convert::FileDialog again(s.platform, grids, convert::Direction::ED50ToWGS84, 30, hitos);
+    batch::Settings fromDialog = again.Settings();
+    EXPECT_TRUE(again.Model().Get("OptAltura", 1).value);
+    EXPECT_EQ(again.Model().Get("CmbAltura").ListText(), "4: Cota");
+    fromDialog.conversion.grids = nullptr;
+    EXPECT_TRUE(fromDialog == fromCommandLine);
 }

@@ -15,6 +15,7 @@
 
 #include "ShownWindow.h"
 #include "qt/Icons.h"
+#include "qt/ModelDialog.h"
 
 using testing_support::ShownWindow;
 
@@ -224,4 +225,36 @@ TEST(SolarCalendarWindow, PickedDayAndButtonFillTheThreeLabels) {
     EXPECT_EQ(s.Widget<QLabel>("LblCulmin")->toolTip(),
               QStringLiteral("Elevación=75,02º; Azimut= 180º"));
     EXPECT_TRUE(s.platform.msgBoxes.empty());
+}
+
+// "Convertir fichero…" on the real dialog, by keyboard and mouse: the list of eastings and
+// northings gets its zone and its Cota column there, and the file is written.
+TEST(FileDialogWindow, TheUsersChoicesReachTheFile) {
+    struct DialogPlatform : testing_support::FakePlatform {
+        bool ShowDialog(form::FormModel& model, const std::function<form::DialogEnd(form::Control&)>& changed) override {
+            qt::ModelDialog window(model, changed, QApplication::activeWindow());
+            return window.exec() == QDialog::Accepted;
+        }
+    };
+    QTemporaryDir folder;
+    const QString hitos = folder.filePath(QStringLiteral("hitos.csv"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TALPOR_SOURCE_DIR "/docs/ejemplos/hitos.csv"), hitos));
+    ShownWindow<DialogPlatform> s;
+    s.window->ChooseTab(1);
+    s.platform.fileNames = {hitos.toStdString()};
+    const char* shots = std::getenv("TALPOR_SCREENSHOTS");  // a folder for a look at the dialog
+    auto timer = testing_support::OnEachBox<QDialog>([&](QDialog* dialog) {
+        auto* height = dialog->findChild<QComboBox*>(QStringLiteral("CmbAltura"));
+        ASSERT_NE(height, nullptr);
+        height->setFocus();
+        for (int i = 0; i < 4; ++i) QTest::keyClick(height, Qt::Key_Down);
+        QTest::mouseClick(dialog->findChild<QRadioButton*>(QStringLiteral("OptAltura_1")), Qt::LeftButton);
+        if (shots != nullptr) dialog->grab().save(QString::fromUtf8(shots) + QStringLiteral("/dialogo-fichero.png"));
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("CmdConvertir")), Qt::LeftButton);
+    });
+    s.Click("CmdFichero", 1);
+    QFile written(folder.filePath(QStringLiteral("hitos_WGS84.csv")));
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(written.readAll().contains(";40º 24' 59,9877\" N;3º 42' 0,0319\" W;")) << s.platform.LastMsgBox().text;
+    EXPECT_TRUE(s.platform.LastMsgBox().text.starts_with("3 filas convertidas, 0 con error."));
 }

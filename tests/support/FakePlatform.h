@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -110,6 +111,12 @@ public:
         return cancelProgressAfter < 0 || ++progressCalls_ <= cancelProgressAfter;
     }
     void EndProgress() override { progressOpen = false; }
+    // The user's part in a dialog, played on its model through `changed`; answers
+    // whether the dialog closed accepted. None: the dialog is cancelled at once.
+    std::function<bool(form::FormModel&, const std::function<form::DialogEnd(form::Control&)>&)> dialog;
+    bool ShowDialog(form::FormModel& model, const std::function<form::DialogEnd(form::Control&)>& changed) override {
+        return dialog ? dialog(model, changed) : false;
+    }
 
     const MsgBoxCall& LastMsgBox() const { return msgBoxes.back(); }
     // The text of the one message box shown, with an OK button and this title and icon.

@@ -1,0 +1,470 @@
+#include "convert/FileDialog.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "batch/CommandLine.h"
+#include "batch/SystemError.h"
+#include "batch/TextTable.h"
+
+namespace convert {
+namespace {
+
+using form::Control;
+using form::Kind;
+
+constexpr const char* kSection = "Fichero";  // of the user's settings
+constexpr const char* kFilter = "Puntos (*.csv *.txt *.tsv *.dat);;Todos los ficheros (*)";
+
+// The start of a file read for its sample: enough for 64 lines of any table.
+constexpr std::size_t kHeadBytes = std::size_t{256} << 10;
+// The preview shows this many lines and columns, each column this many characters.
+constexpr std::size_t kPreviewLines = 6;
+constexpr std::size_t kPreviewColumns = 8;
+constexpr std::size_t kPreviewWidth = 16;
+
+const char* const kSeparators[] = {"Automático", "«;»", "«,»", "Tabulador", "Espacios"};
+const char* const kSeparatorArguments[] = {"", ";", ",", "tab", "espacios"};
+const char* const kHeaders[] = {"Automática", "En la primera fila", "Sin cabecera"};
+const char* const kMethodNames[] = {"Bursa Wolf 7p (Helmert, EST99, ZNW99 o BAL99)",
+                                    "Molodensky 3p, parámetros del IGN", "Molodensky 3p, parámetros del NIMA",
+                                    "Rejilla IGN (NTv2 oficial; no transforma la altura)"};
+// The result columns: caption and --salida's name.
+const char* const kOutputs[][2] = {
+    {"Grados, minutos y segundos", "gms"}, {"Grados decimales", "gd"},     {"Grados y minutos", "gm"},
+    {"UTM (huso, Este y Norte)", "utm"},   {"Altura sobre el elipsoide", "altura"},
+    {"Altitud sobre el mar", "altitud"},   {"Parámetros usados", "parametros"},
+};
+constexpr int kHeightOutput = 4;
+constexpr int kAltitudeOutput = 5;
+const char* const kDefaultOutputs = "gms,gd,utm,altura,altitud,parametros";
+
+std::string FileName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+// "…/puntos.csv" -> "…/puntos_ED50.csv"
+std::string Suggested(const std::string& input, Direction direction) {
+    const std::string suffix = direction == Direction::WGS84ToED50 ? "_ED50" : "_WGS84";
+    const std::size_t slash = input.rfind('/');
+    const std::size_t dot = input.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == slash + 1)
+        return input + suffix;
+    return input.substr(0, dot) + suffix + input.substr(dot);
+}
+
+// Characters (code points) of UTF-8 text.
+std::size_t Chars(std::string_view text) {
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+// The text cut to `width` characters, the last one "…" when cut, and padded with blanks.
+std::string Cell(std::string_view text, std::size_t width) {
+    std::string cell;
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((text[i] & 0xC0) != 0x80 && ++chars == width && Chars(text.substr(i)) > 1) {
+            cell += "…";
+            break;
+        }
+        cell += text[i] == '\t' ? ' ' : text[i];
+    }
+    return cell + std::string(width - std::min(width, Chars(cell)), ' ');
+}
+
+// An argument as a POSIX shell takes it: within single quotes unless it is plain.
+std::string ShellWord(const std::string& word) {
+    const bool plain = !word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                                               "0123456789_-.,/=:+@%") == std::string::npos;
+    if (plain) return word;
+    std::string quoted = "'";
+    for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+Control& Add(form::FormModel& m, Kind kind, const std::string& container, const char* name, std::string text,
+             int index = -1) {
+    Control c;
+    c.kind = kind;
+    c.id = {name, index};
+    c.container = container;
+    c.text = std::move(text);
+    c.backColor = form::kWhite;
+    return m.Add(std::move(c));
+}
+
+// A label and the field it names, which screen readers announce by the label.
+Control& Field(form::FormModel& m, Kind kind, const std::string& container, const char* label, const char* name,
+               const std::string& caption) {
+    Add(m, Kind::Label, container, label, caption);
+    Control& field = Add(m, kind, container, name, "");
+    field.accessibleName = caption.substr(0, caption.size() - 1);  // without the colon
+    return field;
+}
+
+void Items(Control& combo, const auto& items, int chosen) {
+    combo.items.assign(std::begin(items), std::end(items));
+    combo.listIndex = chosen;
+}
+
+}  // namespace
+
+FileDialog::FileDialog(form::Platform& platform, Grids& grids, Direction direction, int tabZone,
+                       const std::string& input)
+    : platform_(platform), grids_(grids), direction_(direction) {
+    Build(tabZone);
+    model_.Get("TxtEntrada").text = input;
+    ReadInput();
+    Update();
+}
+
+std::string FileDialog::Setting(const char* key) const { return platform_.GetSetting("Talpor", kSection, key); }
+
+void FileDialog::Build(int tabZone) {
+    form::FormModel& m = model_;
+    Add(m, Kind::Form, "", "frmFichero",
+        direction_ == Direction::WGS84ToED50 ? "Convertir fichero de WGS84 a ED50" : "Convertir fichero de ED50 a WGS84");
+    Field(m, Kind::TextBox, "frmFichero", "LblEntrada", "TxtEntrada", "Fichero de puntos:");
+    Add(m, Kind::CommandButton, "frmFichero", "CmdEntrada", "Examinar…").accessibleName = "Elegir el fichero de puntos";
+
+    Add(m, Kind::Frame, "frmFichero", "FraPrevia", "Primeras filas");
+    Control& preview = Add(m, Kind::Label, "FraPrevia", "LblPrevia", "");
+    preview.fixedPitch = true;
+    preview.selectable = true;
+    preview.accessibleName = "Primeras filas del fichero";
+    Add(m, Kind::Label, "FraPrevia", "LblFormato", "");
+    Items(Field(m, Kind::ComboBox, "FraPrevia", "LblSeparador", "CmbSeparador", "Separador:"), kSeparators, 0);
+    Items(Field(m, Kind::ComboBox, "FraPrevia", "LblCabecera", "CmbCabecera", "Cabecera:"), kHeaders, 0);
+    Field(m, Kind::TextBox, "FraPrevia", "LblColumnas", "TxtColumnas", "Columnas del punto:").toolTip =
+        "Vacío: las que se encuentran. Si no, sus números (desde 1) o sus nombres en la cabecera, "
+        "separados por comas: 2,3";
+
+    Add(m, Kind::Frame, "frmFichero", "FraConversion", "Conversión");
+    Control& zone = Field(m, Kind::ComboBox, "FraConversion", "LblHuso", "CmbHuso", "Huso de Este y Norte:");
+    Items(zone, std::vector<std::string>{"29", "30", "31"}, std::clamp(tabZone, 29, 31) - 29);
+    zone.toolTip = "Para filas con Este y Norte sin huso";
+    Items(Field(m, Kind::ComboBox, "FraConversion", "LblAltura", "CmbAltura", "Columna de altura:"),
+          std::vector<std::string>{"(ninguna)"}, 0);
+    Add(m, Kind::Picture, "FraConversion", "PicAltura", "");
+    Add(m, Kind::OptionButton, "PicAltura", "OptAltura", "Altura sobre el elipsoide", 0);
+    Add(m, Kind::OptionButton, "PicAltura", "OptAltura", "Altitud sobre el mar (EGM08-REDNAP)", 1);
+    const bool altitude = Setting("Altitud") == "1";
+    m.Get("OptAltura", altitude ? 1 : 0).value = true;
+    const std::string method = Setting("Metodo");
+    Items(Field(m, Kind::ComboBox, "FraConversion", "LblMetodo", "CmbMetodo", "Método:"), kMethodNames,
+          method.size() == 1 && method[0] >= '0' && method[0] <= '3' ? method[0] - '0' : 0);
+
+    Add(m, Kind::Frame, "frmFichero", "FraResultado", "Columnas de resultado");
+    std::string outputs = Setting("Salida");
+    outputs = "," + (outputs.empty() ? std::string(kDefaultOutputs) : outputs) + ",";
+    for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i)
+        Add(m, Kind::CheckBox, "FraResultado", "ChkSalida", kOutputs[i][0], i).value =
+            outputs.find("," + std::string(kOutputs[i][1]) + ",") != std::string::npos;
+    Items(Field(m, Kind::ComboBox, "FraResultado", "LblDecimal", "CmbDecimal", "Signo decimal:"),
+          std::vector<std::string>{"Coma (1234,56)", "Punto (1234.56)"}, Setting("Decimal") == "." ? 1 : 0);
+    Field(m, Kind::TextBox, "FraResultado", "LblDestino", "TxtDestino", "Destino:");
+    Add(m, Kind::CommandButton, "FraResultado", "CmdDestino", "Examinar…").accessibleName = "Elegir el destino";
+
+    Control& command = Add(m, Kind::Label, "frmFichero", "LblOrden", "");
+    command.selectable = true;
+    command.foreColor = form::kGrey;
+    Add(m, Kind::Label, "frmFichero", "LblAviso", "").foreColor = form::Rgb(192, 0, 0);
+    Add(m, Kind::CommandButton, "frmFichero", "CmdConvertir", "Convertir");
+    Add(m, Kind::CommandButton, "frmFichero", "CmdCancelar", "Cancelar");
+}
+
+void FileDialog::ReadInput() {
+    sample_.reset();
+    readProblem_.clear();
+    const std::string input = Input();
+    if (input.empty()) return;
+    const int fd = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        readProblem_ = "No se puede leer «" + FileName(input) + "»: " + batch::SystemErrorText(errno) + ".";
+        return;
+    }
+    std::string head(kHeadBytes, '\0');
+    std::size_t size = 0;
+    ssize_t n = 0;
+    while (size < head.size() && (n = ::read(fd, head.data() + size, head.size() - size)) != 0) {
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) break;
+        size += static_cast<std::size_t>(n);
+    }
+    const int readErrno = errno;
+    ::close(fd);
+    if (n < 0) {
+        readProblem_ = "No se puede leer «" + FileName(input) + "»: " + batch::SystemErrorText(readErrno) + ".";
+        return;
+    }
+    head.resize(size);
+    const bool whole = n == 0;
+    if (!whole) head.resize(head.rfind('\n') == std::string::npos ? 0 : head.rfind('\n') + 1);
+    try {
+        sample_ = batch::SampleOf(head, whole);
+    } catch (const batch::RunError& e) {
+        readProblem_ = "«" + FileName(input) + "» no se puede convertir: " + e.what() + ".";
+        return;
+    }
+    if (!whole && head.empty())
+        readProblem_ = "«" + FileName(input) + "» no parece una tabla de texto: su primera línea pasa de 256 KiB.";
+    // A new file gets its own destination, unless the user chose one.
+    Control& destination = model_.Get("TxtDestino");
+    if (destination.text.empty() || destination.text == suggested_) destination.text = Suggested(input, direction_);
+    suggested_ = Suggested(input, direction_);
+}
+
+std::string FileDialog::Input() const { return model_.Get("TxtEntrada").text; }
+std::string FileDialog::Output() const { return model_.Get("TxtDestino").text; }
+
+std::vector<std::string> FileDialog::Arguments() const {
+    const form::FormModel& m = model_;
+    std::vector<std::string> args = {
+        direction_ == Direction::WGS84ToED50 ? "--sentido=wgs84-ed50" : "--sentido=ed50-wgs84",
+        "--metodo=" + std::string(batch::kMethods[std::max(0, m.Get("CmbMetodo").listIndex)].name)};
+    if (zoneMissing_) args.push_back("--huso=" + m.Get("CmbHuso").ListText());
+    if (const int s = m.Get("CmbSeparador").listIndex; s > 0) args.push_back("--separador=" + std::string(kSeparatorArguments[s]));
+    if (const int h = m.Get("CmbCabecera").listIndex; h > 0) args.push_back(h == 1 ? "--cabecera" : "--sin-cabecera");
+    // "2, 3" or "2,,3" as "2,3".
+    std::string columns;
+    for (char c : m.Get("TxtColumnas").text + ",") {
+        if (c == ',' && !columns.empty() && columns.back() != ',') columns += c;
+        else if (c != ',' && c != ' ') columns += c;
+    }
+    if (!columns.empty()) args.push_back("--columnas=" + columns.substr(0, columns.size() - 1));
+    const int height = m.Get("CmbAltura").listIndex;
+    if (height > 0 && static_cast<std::size_t>(height) < heightColumns_.size())
+        args.push_back((m.Get("OptAltura", 1).value ? "--altitud=" : "--altura=") +
+                       heightColumns_[static_cast<std::size_t>(height)]);
+    std::string outputs;
+    for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i) {
+        const Control& box = m.Get("ChkSalida", i);
+        if (box.value && box.enabled) outputs += (outputs.empty() ? "" : ",") + std::string(kOutputs[i][1]);
+    }
+    if (!outputs.empty()) args.push_back("--salida=" + outputs);
+    if (m.Get("CmbDecimal").listIndex == 1) args.push_back("--punto");
+    args.push_back(Input());
+    args.push_back("-o");
+    args.push_back(Output());
+    return args;
+}
+
+batch::Settings FileDialog::Settings() const {
+    batch::Settings settings = batch::ParseCommandLine(Arguments()).settings;
+    settings.conversion.grids = &grids_;
+    return settings;
+}
+
+batch::Layout FileDialog::FindLayout(bool withHeight) {
+    batch::Settings settings = Settings();
+    if (!withHeight) settings.layout.heightColumn.clear();
+    return batch::FindLayout(sample_->lines, settings.layout, settings.conversion, sample_->whole);
+}
+
+void FileDialog::Update() {
+    try {
+        Show();
+    } catch (const batch::UsageError& e) {
+        // Choices the fields should not allow; said as talpor-lote says it.
+        problem_ = e.what();
+        model_.Get("LblAviso").text = problem_;
+        model_.Get("CmdConvertir").enabled = false;
+    }
+}
+
+void FileDialog::Show() {
+    form::FormModel& m = model_;
+    problem_.clear();
+    // The height and altitude results are offered below once a height column allows them.
+    Control& heightOut = m.Get("ChkSalida", kHeightOutput);
+    Control& altitudeOut = m.Get("ChkSalida", kAltitudeOutput);
+    heightOut.enabled = altitudeOut.enabled = false;
+    std::string preview, format;
+    std::optional<batch::Layout> layout;
+    if (Input().empty()) {
+        problem_ = "Elija el fichero de puntos.";
+    } else if (!readProblem_.empty()) {
+        problem_ = readProblem_;
+    } else if (sample_->lines.empty()) {
+        problem_ = "«" + FileName(Input()) + "» está vacío.";
+    } else {
+        // The layout without the height column first, whose items come from it.
+        zoneMissing_ = false;
+        try {
+            layout = FindLayout(false);
+        } catch (const batch::LayoutError& e) {
+            if (e.missing != batch::Missing::Zone) {
+                problem_ = std::string(e.what()) + ".";
+                if (e.missing == batch::Missing::Columns)
+                    problem_ = std::string(e.what()) + ": escriba en «Columnas del punto» las que lo forman (como 2,3).";
+            } else {
+                zoneMissing_ = true;
+                try {
+                    layout = FindLayout(false);
+                } catch (const batch::LayoutError& again) {
+                    problem_ = std::string(again.what()) + ".";
+                }
+            }
+        }
+    }
+    Control& heightCombo = m.Get("CmbAltura");
+    const std::string heightChosen =
+        heightCombo.listIndex > 0 && static_cast<std::size_t>(heightCombo.listIndex) < heightColumns_.size()
+            ? heightColumns_[static_cast<std::size_t>(heightCombo.listIndex)]
+            : Setting("ColumnaAltura");
+    heightColumns_ = {""};
+    std::vector<std::string> heightItems = {"(ninguna)"};
+    std::vector<std::string> header;
+    if (layout && layout->headerLine > 0) batch::SplitFields(sample_->lines[layout->headerLine - 1], layout->separator, header);
+    if (layout) {
+        for (std::size_t c = 0; c < layout->columns; ++c) {
+            if (std::find(layout->pointColumns.begin(), layout->pointColumns.end(), c) != layout->pointColumns.end())
+                continue;
+            const std::string number = std::to_string(c + 1);
+            // A column is named by its header where the name says which one it is.
+            const bool named = c < header.size() && !header[c].empty() && header[c].find(',') == std::string::npos &&
+                               std::count(header.begin(), header.end(), header[c]) == 1 &&
+                               header[c].find_first_not_of("0123456789") != std::string::npos;
+            heightColumns_.push_back(named ? header[c] : number);
+            heightItems.push_back(named ? number + ": " + header[c] : "Columna " + number);
+        }
+    }
+    const auto kept = std::find(heightColumns_.begin(), heightColumns_.end(), heightChosen);
+    Items(heightCombo, heightItems, kept == heightColumns_.end() || heightChosen.empty()
+                                        ? 0
+                                        : static_cast<int>(kept - heightColumns_.begin()));
+    heightCombo.enabled = layout.has_value();
+
+    // The result columns a height allows.
+    const bool hasHeight = heightCombo.listIndex > 0;
+    m.Get("OptAltura", 0).enabled = m.Get("OptAltura", 1).enabled = hasHeight;
+    batch::Settings settings = Settings();
+    heightOut.enabled = batch::HeightResultPossible(settings);
+    altitudeOut.enabled = batch::AltitudeResultPossible(settings);
+    settings = Settings();
+    bool anyOutput = false;
+    for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i)
+        anyOutput = anyOutput || (m.Get("ChkSalida", i).value && m.Get("ChkSalida", i).enabled);
+    m.Get("CmbHuso").enabled = m.Get("LblHuso").enabled = zoneMissing_;
+
+    if (layout && problem_.empty()) {
+        try {
+            layout = FindLayout(true);
+        } catch (const batch::LayoutError& e) {
+            problem_ = std::string(e.what()) + ".";
+        }
+    }
+    if (layout) {
+        const bool altitude = m.Get("OptAltura", 1).value;
+        format = "Separador " + std::string(batch::SeparatorName(layout->separator)) + " · " +
+                 (layout->headerLine > 0 ? "cabecera en la fila " + std::to_string(layout->headerLine)
+                                         : std::string("sin cabecera")) +
+                 " · punto en " + batch::ColumnsText(layout->pointColumns) +
+                 (zoneMissing_ ? " (Este y Norte sin huso: elija el huso abajo)" : "") +
+                 (layout->heightColumn ? (altitude ? " · altitud en " : " · altura en ") +
+                                             batch::ColumnsText({*layout->heightColumn})
+                                       : "");
+    }
+    if (sample_) {
+        // The first lines in columns, each headed by its number and its part in the point.
+        std::vector<std::vector<std::string>> rows;
+        std::vector<std::string> fields;
+        for (const std::string& line : sample_->lines) {
+            if (rows.size() == kPreviewLines) break;
+            if (layout) batch::SplitFields(line, layout->separator, fields);
+            else fields = {line};
+            rows.push_back(fields);
+        }
+        std::size_t columns = 0;
+        for (const auto& row : rows) columns = std::max(columns, row.size());
+        if (layout) {
+            std::vector<std::string> heads;
+            for (std::size_t c = 0; c < columns; ++c) {
+                const auto& p = layout->pointColumns;
+                heads.push_back("[" + std::to_string(c + 1) +
+                                (std::find(p.begin(), p.end(), c) != p.end() ? " punto]"
+                                 : layout->heightColumn == c                ? (m.Get("OptAltura", 1).value ? " altitud]" : " altura]")
+                                                                            : "]"));
+            }
+            rows.insert(rows.begin(), heads);
+        }
+        std::vector<std::size_t> widths(columns, 0);
+        for (const auto& row : rows)
+            for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], Chars(row[c]));
+        for (const auto& row : rows) {
+            std::string line;
+            for (std::size_t c = 0; c < row.size() && c < kPreviewColumns; ++c)
+                line += Cell(row[c], layout ? std::min(widths[c], kPreviewWidth) + 2 : 100);
+            if (row.size() > kPreviewColumns) line += "…";
+            line.erase(line.find_last_not_of(' ') + 1);
+            preview += (preview.empty() ? "" : "\n") + line;
+        }
+    }
+    m.Get("LblPrevia").text = preview;
+    m.Get("LblFormato").text = format;
+
+    // What else stops the run, in the order of the fields.
+    const batch::Conversion& c = settings.conversion;
+    if (problem_.empty() && c.method == batch::Method::Grid && !grids_.Shift().Problem().empty())
+        problem_ = grids_.Shift().Problem();
+    if (problem_.empty() && (c.heightIsAltitude || settings.outputs.altitude) && !grids_.Geoid().Problem().empty())
+        problem_ = grids_.Geoid().Problem();
+    if (problem_.empty() && !anyOutput)
+        problem_ = "Marque al menos una columna de resultado.";
+    if (problem_.empty() && Output().empty()) problem_ = "Elija el destino.";
+    if (problem_.empty() && Output() == Input())
+        problem_ = "El destino es el propio fichero de puntos: elija otro.";
+    m.Get("LblAviso").text = problem_;
+    m.Get("CmdConvertir").enabled = problem_.empty();
+
+    std::string command = "talpor-lote";
+    for (std::string arg : Arguments()) {
+        if (arg == Input() || arg == Output()) arg = FileName(arg);
+        command += " " + ShellWord(arg);
+    }
+    m.Get("LblOrden").text = "Orden equivalente: " + command;
+}
+
+void FileDialog::Remember() {
+    const form::FormModel& m = model_;
+    auto save = [&](const char* key, const std::string& value) { platform_.SaveSetting("Talpor", kSection, key, value); };
+    save("Carpeta", Input().substr(0, Input().rfind('/') + 1));
+    save("Metodo", std::to_string(m.Get("CmbMetodo").listIndex));
+    save("Altitud", m.Get("OptAltura", 1).value ? "1" : "0");
+    const int height = m.Get("CmbAltura").listIndex;
+    save("ColumnaAltura", height > 0 ? heightColumns_[static_cast<std::size_t>(height)] : "");
+    std::string outputs;
+    for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i)
+        if (m.Get("ChkSalida", i).value) outputs += (outputs.empty() ? "" : ",") + std::string(kOutputs[i][1]);
+    save("Salida", outputs.empty() ? "ninguna" : outputs);
+    save("Decimal", m.Get("CmbDecimal").listIndex == 1 ? "." : ",");
+}
+
+form::DialogEnd FileDialog::Changed(Control& control) {
+    const std::string& name = control.id.name;
+    if (name == "CmdCancelar") return form::DialogEnd::Cancel;
+    if (name == "CmdEntrada") {
+        const std::string input = Input();
+        const std::string chosen = platform_.OpenFileName(
+            direction_ == Direction::WGS84ToED50 ? "Fichero de puntos WGS84" : "Fichero de puntos ED50",
+            input.empty() ? Setting("Carpeta") : input.substr(0, input.rfind('/') + 1), kFilter);
+        if (chosen.empty()) return form::DialogEnd::Stay;
+        model_.Get("TxtEntrada").text = chosen;
+    } else if (name == "CmdDestino") {
+        const std::string chosen = platform_.SaveFileName("Destino", Output().empty() ? suggested_ : Output(), kFilter);
+        if (chosen.empty()) return form::DialogEnd::Stay;
+        model_.Get("TxtDestino").text = chosen;
+    } else if (name == "OptAltura") {
+        // One of the two, whichever the platform wrote.
+        for (int i = 0; i < 2; ++i) model_.Get("OptAltura", i).value = i == control.id.index;
+    }
+    if (name == "CmdEntrada" || name == "TxtEntrada") ReadInput();
+    Update();
+    if (name != "CmdConvertir" || !problem_.empty()) return form::DialogEnd::Stay;
+    Remember();
+    return form::DialogEnd::Accept;
+}
+
+}  // namespace convert

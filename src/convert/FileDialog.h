@@ -1,0 +1,75 @@
+// The dialog of "Convertir fichero…": everything talpor-lote offers, on one window. The
+// file with a preview of its first rows and the layout found there (separator, header,
+// point columns), which the user can correct; the zone of eastings and northings that
+// carry none; the height column and whether it holds heights above the ellipsoid or
+// altitudes; the method; the result columns; the decimal sign; the destination.
+//
+// The choices become talpor-lote's own arguments, and the run's settings are what
+// talpor-lote reads from them (batch::ParseCommandLine), so that the window and the
+// command line cannot convert a file differently. The dialog shows that command line.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "batch/Stream.h"
+#include "convert/Grids.h"
+#include "form/Controls.h"
+#include "form/Platform.h"
+
+namespace convert {
+
+class FileDialog {
+  public:
+    // `input`: the file chosen ("" for none yet); `tabZone`: the tab's zone (29 to 31),
+    // offered for eastings and northings without one. The choices of the last
+    // conversion (method, height kind and column, result columns, decimal sign) come
+    // from the user's settings.
+    FileDialog(form::Platform& platform, Grids& grids, Direction direction, int tabZone, const std::string& input);
+
+    form::FormModel& Model() { return model_; }
+
+    // What the dialog does after the user changed `control` (Platform::ShowDialog):
+    // "Examinar…" asks for a file, "Convertir" closes it accepted once the choices can
+    // be run (and keeps them for the next time), "Cancelar" closes it; any other change
+    // shows the file and the choices again.
+    form::DialogEnd Changed(form::Control& control);
+
+    // talpor-lote's arguments for the choices: options, input file, "-o", destination.
+    std::vector<std::string> Arguments() const;
+    // The settings talpor-lote reads from Arguments(), with the window's grids.
+    batch::Settings Settings() const;
+    std::string Input() const;
+    std::string Output() const;
+
+    // Why the choices cannot be run yet, in one sentence about the dialog's own fields;
+    // "" when "Convertir" can go.
+    const std::string& Problem() const { return problem_; }
+
+  private:
+    void Build(int tabZone);
+    void ReadInput();
+    // Shows the file and the choices: the preview, the layout found, the fields each
+    // choice allows, what stops the run and the command line.
+    void Update();
+    void Show();
+    void Remember();
+    // The layout of the sample for the choices, the height column left out when
+    // `withHeight` is false; the zone is found to be missing on the way.
+    batch::Layout FindLayout(bool withHeight);
+    std::string Setting(const char* key) const;
+
+    form::Platform& platform_;
+    Grids& grids_;
+    Direction direction_;
+    form::FormModel model_;
+    std::optional<batch::Sample> sample_;
+    std::string readProblem_;  // why the input could not be read
+    std::string suggested_;    // the destination offered for the input
+    bool zoneMissing_ = false;  // the points are eastings and northings without a zone
+    std::vector<std::string> heightColumns_;  // the height combo's items as arguments; "" first
+    std::string problem_;
+};
+
+}  // namespace convert
