@@ -115,6 +115,7 @@ FileDialog::FileDialog(form::Platform& platform, Grids& grids, Direction directi
                        const std::string& input)
     : platform_(platform), grids_(grids), direction_(direction) {
     Build(tabZone);
+    heightWanted_ = Setting("ColumnaAltura");
     model_.Get("TxtEntrada").text = input;
     ReadInput();
     Update();
@@ -310,10 +311,7 @@ void FileDialog::Show() {
         }
     }
     Control& heightCombo = m.Get("CmbAltura");
-    const std::string heightChosen =
-        heightCombo.listIndex > 0 && static_cast<std::size_t>(heightCombo.listIndex) < heightColumns_.size()
-            ? heightColumns_[static_cast<std::size_t>(heightCombo.listIndex)]
-            : Setting("ColumnaAltura");
+    const std::string& heightChosen = heightWanted_;
     heightColumns_ = {""};
     std::vector<std::string> heightItems = {"(ninguna)"};
     std::vector<std::string> header;
@@ -456,6 +454,9 @@ form::DialogEnd FileDialog::Changed(Control& control) {
         const std::string chosen = platform_.SaveFileName("Destino", Output().empty() ? suggested_ : Output(), kFilter);
         if (chosen.empty()) return form::DialogEnd::Stay;
         model_.Get("TxtDestino").text = chosen;
+    } else if (name == "CmbAltura") {
+        const auto chosen = static_cast<std::size_t>(std::max(0, control.listIndex));
+        heightWanted_ = chosen < heightColumns_.size() ? heightColumns_[chosen] : "";
     } else if (name == "OptAltura") {
         // One of the two, whichever the platform wrote.
         for (int i = 0; i < 2; ++i) model_.Get("OptAltura", i).value = i == control.id.index;

@@ -69,6 +69,9 @@ class FileDialog {
     std::string suggested_;    // the destination offered for the input
     bool zoneMissing_ = false;  // the points are eastings and northings without a zone
     std::vector<std::string> heightColumns_;  // the height combo's items as arguments; "" first
+    // The height column the user chose (or chose last time), kept while another file or
+    // layout lacks it; "" for none.
+    std::string heightWanted_;
     std::string problem_;
 };
 

@@ -62,7 +62,12 @@ std::optional<FieldRange> RangeOf(const form::FormModel& form, const form::Contr
     switch (cls->name) {
     case 'M': return FieldRange{"Minutos", 0, 59, "#,##0"};
     case 'S': return FieldRange{"Segundos", 0, kMaxSeconds, "#,##0.0000"};
-    case 'H': return FieldRange{"Altura sobre el elipsoide ", kMinHeight, kMaxHeight, "#,##0.0"};
+    case 'H': {
+        // The tab's second height option says its heights are altitudes.
+        const form::Control* altitude = field.tab >= 0 ? form.Find("OptAltura", 2 * field.tab + 1) : nullptr;
+        return FieldRange{altitude != nullptr && altitude->value ? "Altitud sobre el mar " : "Altura sobre el elipsoide ",
+                          kMinHeight, kMaxHeight, "#,##0.0"};
+    }
     default: break;
     }
     const std::string degrees = "Grados sexagesimales";

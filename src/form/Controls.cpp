@@ -28,6 +28,10 @@ Control* FormModel::Find(std::string_view name, int index) {
     return nullptr;
 }
 
+const Control* FormModel::Find(std::string_view name, int index) const {
+    return const_cast<FormModel*>(this)->Find(name, index);
+}
+
 Control* FormModel::FindByText(std::string_view text) {
     for (auto& c : controls_)
         if (c->id.Text() == text) return c.get();

@@ -120,6 +120,7 @@ public:
     Control& Get(std::string_view name, int index = -1);
     const Control& Get(std::string_view name, int index = -1) const;
     Control* Find(std::string_view name, int index = -1);
+    const Control* Find(std::string_view name, int index = -1) const;
     // By ControlId::Text(), as stored in Control::container.
     Control* FindByText(std::string_view text);
 

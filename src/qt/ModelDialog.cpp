@@ -121,6 +121,7 @@ ModelDialog::ModelDialog(form::FormModel& model, std::function<form::DialogEnd(C
             case Kind::CommandButton: {
                 auto* button = new QPushButton;
                 button->setAutoDefault(false);
+                button->setDefault(c.id.name == "CmdConvertir");  // Intro converts
                 connect(button, &QAbstractButton::clicked, this, [this, control] { Dispatch(*control); });
                 w = button;
                 break;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ConversionTab.h"
+#include "entry/Fields.h"
 #include "convert/Captions.h"
 #include "convert/Core.h"
 #include "geo/mGeo.h"
@@ -214,6 +215,7 @@ TEST_F(ConversionTab, AnAltitudeTypedIsTakenThroughTheGeoid) {
     Select("OptAltura", 1);
     EXPECT_EQ(Text("LblLat", 10) + "|" + Text("LblLat", 14),
               "Altitud sobre el mar (m)=|Altitud sobre el mar (m)=");
+    EXPECT_EQ(entry::RangeOf(form, form.Get("TxtWGSg", 6))->title, "Altitud sobre el mar ");  // its limits box
     TypeGeographic(0, "40 25 0,48", "3 42 13,68 W", "650,0");
     kHelmert[0](form, platform, grids);
     EXPECT_EQ(Results(0)[0] + " " + Results(0)[1] + " " + Results(0)[2],
@@ -238,6 +240,7 @@ TEST_F(ConversionTab, AnAltitudeTypedIsTakenThroughTheGeoid) {
     Select("OptAltura", 2);  // back to heights above the ellipsoid: the captions too
     EXPECT_EQ(Text("LblLat", 65) + "|" + Text("LblLat", 68),
               "Altura sobre el elipsoide (m)=|Altura sobre el elipsoide (m)=");
+    EXPECT_EQ(entry::RangeOf(form, form.Get("TxtWGSg", 25))->title, "Altura sobre el elipsoide ");
 }
 
 TEST_F(ConversionTab, TheUsersGridsComeFirstTheBalearicOneBeforeThePeninsulasOne) {
