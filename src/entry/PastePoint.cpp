@@ -91,6 +91,19 @@ void SelectHemisphere(form::FormModel& form, int positive, int negative, bool is
     if (positive >= 0) form.SelectOption(form.Get("OptLng", isNegative ? negative : positive));
 }
 
+// A text a coordinate field may take and check: digits with signs, decimal and
+// thousands marks, degree, minute and second marks, blanks.
+bool IsNumberText(std::string_view text) {
+    bool digit = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') digit = true;
+        else if (text.substr(i).starts_with("º") || text.substr(i).starts_with("°")) ++i;
+        else if (std::string_view(".,-+'\" \t").find(c) == std::string_view::npos) return false;
+    }
+    return digit;
+}
+
 void Refuse(form::Platform& platform, const std::string& why) {
     platform.MsgBox("No se puede pegar la coordenada: " + why, "Talpor", form::MsgIcon::Exclamation,
                     form::MsgButtons::OK, form::MsgResult::OK);
@@ -156,12 +169,19 @@ PasteResult PastePoint(form::FormModel& form, form::Platform& platform, form::Co
 
     std::vector<form::Control*> filled;
     bool modeChanged = false;
-    PastedPoint point = ParsePoint(text);
+    PastedPoint point = ParsePastedPoint(text);
     if (point.kind == PastedPoint::Kind::NotACoordinate) {
         // One number with decimals in a degrees field: that angle in decimal degrees.
-        if (degreesOf == 0) return PasteResult::NotHandled;
-        const std::optional<SexagesimalAngle> a = ParseDecimalDegrees(text, degreesOf == 1);
-        if (!a) return PasteResult::NotHandled;
+        const std::optional<SexagesimalAngle> a =
+            degreesOf == 0 ? std::nullopt : ParseDecimalDegrees(text, degreesOf == 1);
+        if (!a) {
+            // A number goes into the field as pasted, to be checked there; any other text
+            // is no point and no number, and stays out.
+            if (IsNumberText(text)) return PasteResult::NotHandled;
+            Refuse(platform, "«" + std::string(text.substr(0, 40)) + (text.size() > 40 ? "…" : "") +
+                                 "» no es un punto ni un número.");
+            return PasteResult::Refused;
+        }
         if (degreesOf == 1 && a->negative && p->south < 0) {
             Refuse(platform, "esta pestaña solo admite latitudes norte");
             return PasteResult::Refused;
@@ -210,7 +230,11 @@ PasteResult PastePoint(form::FormModel& form, form::Platform& platform, form::Co
             return PasteResult::Refused;
         }
         if (IsConversionPoint(*p) &&
-            RefusedOutside(platform, {OutsideLatitude(point.lat), OutsideLongitude(point.lon)},
+            RefusedOutside(platform,
+                           {OutsideLatitude(point.lat), OutsideLongitude(point.lon),
+                            point.altitude ? OutsideMetres("altitud", *point.altitude, kMinHeight, kMaxHeight,
+                                                           HeightRangeText())
+                                           : ""},
                            InCanaries(point.lat, point.lon)))
             return PasteResult::Refused;
         if (IsConversionPoint(*p)) modeChanged = form.SelectOption(form.Get(p->modeGroup, p->geoMode));
@@ -223,6 +247,14 @@ PasteResult PastePoint(form::FormModel& form, form::Platform& platform, form::Co
     // fields are emptied, and the point has none until one is typed.
     if (IsConversionPoint(*p) && point.kind != PastedPoint::Kind::NotACoordinate) {
         for (int height : {p->geoHeight, p->utmHeight}) SetFieldText(form.Get("TxtWGSg", height), "");
+        // One that comes with its altitude (a phone's, a geo: URI's) fills the height,
+        // which the tab then takes as an altitude above the sea.
+        if (point.altitude) {
+            form::Control& height = form.Get("TxtWGSg", p->geoHeight);
+            SetFieldText(height, num::Format(num::Round(*point.altitude, 1), "#,##0.0"));
+            filled.push_back(&height);
+            form.SelectOption(form.Get("OptAltura", 2 * field.tab + 1));
+        }
     }
     // The frame of the pasted field may have been disabled by the change of input mode:
     // the focus goes to the first field filled, unless a check below wants it elsewhere.

@@ -1,5 +1,8 @@
 #include "entry/PointText.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include <charconv>
 #include <cstdint>
 #include <cmath>
@@ -378,6 +381,161 @@ PastedPoint ParsePoint(std::string_view text) {
     if (!tokens || tokens->empty()) return {};
     if (auto utm = Utm(*tokens)) return *utm;
     return Geographic(*tokens);
+}
+
+namespace {
+
+std::string_view Trimmed(std::string_view t) {
+    while (!t.empty() && std::isspace(static_cast<unsigned char>(t.front()))) t.remove_prefix(1);
+    while (!t.empty() && std::isspace(static_cast<unsigned char>(t.back()))) t.remove_suffix(1);
+    return t;
+}
+
+// A whole decimal number: an optional sign, digits, and `decimal` with more digits.
+std::optional<double> PlainNumber(std::string_view t, char decimal) {
+    t = Trimmed(t);
+    std::string c(t);
+    std::size_t i = c.empty() || (c[0] != '-' && c[0] != '+') ? 0 : 1;
+    bool digits = false, point = false;
+    for (; i < c.size(); ++i) {
+        if (std::isdigit(static_cast<unsigned char>(c[i]))) digits = true;
+        else if (c[i] == decimal && !point) point = true, c[i] = '.';
+        else return std::nullopt;
+    }
+    if (!digits) return std::nullopt;
+    double v = 0;  // from_chars: the C locale's decimal point whatever the user's
+    const char* first = c.data() + (c[0] == '+' ? 1 : 0);
+    if (std::from_chars(first, c.data() + c.size(), v).ec != std::errc()) return std::nullopt;
+    return v;
+}
+
+std::vector<std::string_view> Split(std::string_view t, char separator) {
+    std::vector<std::string_view> parts;
+    for (std::size_t at; (at = t.find(separator)) != std::string_view::npos; t.remove_prefix(at + 1))
+        parts.push_back(t.substr(0, at));
+    parts.push_back(t);
+    return parts;
+}
+
+PastedPoint BrokenPoint(std::string message) {
+    PastedPoint p;
+    p.kind = PastedPoint::Kind::Broken;
+    p.message = std::move(message);
+    return p;
+}
+
+// Latitude and longitude in decimal degrees, and the altitude when there is one.
+PastedPoint Wgs84Point(double lat, double lon, std::optional<double> altitude) {
+    if (std::fabs(lat) > 90) return BrokenPoint("latitud de más de 90º (" + Fixed(lat, 6) + ")");
+    if (std::fabs(lon) > 180) return BrokenPoint("longitud de más de 180º (" + Fixed(lon, 6) + ")");
+    PastedPoint p;
+    p.kind = PastedPoint::Kind::Geographic;
+    p.lat = ToSexagesimal(lat);
+    p.lon = ToSexagesimal(lon);
+    p.altitude = altitude;
+    return p;
+}
+
+// "lat<sep>lon" or "lat<sep>lon<sep>alt" in decimal degrees with a decimal point.
+std::optional<PastedPoint> NumbersPoint(std::string_view text, char separator, bool altitudeAllowed) {
+    const std::vector<std::string_view> parts = Split(text, separator);
+    if (parts.size() < 2 || parts.size() > (altitudeAllowed ? 3u : 2u)) return std::nullopt;
+    const std::optional<double> lat = PlainNumber(parts[0], '.'), lon = PlainNumber(parts[1], '.');
+    std::optional<double> altitude;
+    if (parts.size() == 3 && !(altitude = PlainNumber(parts[2], '.'))) return std::nullopt;
+    if (!lat || !lon) return std::nullopt;
+    return Wgs84Point(*lat, *lon, altitude);
+}
+
+// %2C as ",", and so on: the addresses web maps copy.
+std::string PercentDecoded(std::string_view t) {
+    std::string out;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        if (t[i] == '%' && i + 2 < t.size() && std::isxdigit(static_cast<unsigned char>(t[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(t[i + 2]))) {
+            out += static_cast<char>(std::stoi(std::string(t.substr(i + 1, 2)), nullptr, 16));
+            i += 2;
+        } else {
+            out += t[i];
+        }
+    }
+    return out;
+}
+
+// The value of a query parameter ("mlat" in "?mlat=40.4&mlon=-3.7"), up to the next
+// parameter or fragment.
+std::optional<std::string_view> Parameter(std::string_view url, std::string_view name) {
+    for (std::size_t at = 0; (at = url.find(name, at)) != std::string_view::npos; at += name.size()) {
+        const bool starts = at > 0 && (url[at - 1] == '?' || url[at - 1] == '&' || url[at - 1] == '#' || url[at - 1] == ';');
+        if (!starts || url.substr(at + name.size(), 1) != "=") continue;
+        std::string_view value = url.substr(at + name.size() + 1);
+        return value.substr(0, value.find_first_of("&#;"));
+    }
+    return std::nullopt;
+}
+
+std::optional<PastedPoint> WebMapPoint(std::string_view text) {
+    const std::string url = PercentDecoded(text);
+    if (url.find(' ') != std::string::npos) return std::nullopt;
+    // OpenStreetMap's marker, then the map's centre.
+    const auto mlat = Parameter(url, "mlat"), mlon = Parameter(url, "mlon");
+    if (mlat && mlon) {
+        if (auto p = NumbersPoint(std::string(*mlat) + "," + std::string(*mlon), ',', false)) return p;
+    }
+    if (const auto map = Parameter(url, "map")) {
+        const std::vector<std::string_view> parts = Split(*map, '/');
+        if (parts.size() == 3) {
+            if (auto p = NumbersPoint(std::string(parts[1]) + "," + std::string(parts[2]), ',', false)) return p;
+        }
+    }
+    for (const char* name : {"query", "center", "ll", "q", "sll"}) {
+        if (const auto value = Parameter(url, name)) {
+            if (auto p = NumbersPoint(*value, ',', false)) return p;
+        }
+    }
+    if (const auto cp = Parameter(url, "cp")) {
+        if (auto p = NumbersPoint(*cp, '~', false)) return p;
+    }
+    // Google Maps' view: ".../@40.4168,-3.7038,15z".
+    if (const std::size_t at = url.find("/@"); at != std::string::npos) {
+        const std::vector<std::string_view> parts = Split(std::string_view(url).substr(at + 2), ',');
+        if (parts.size() >= 2) {
+            if (auto p = NumbersPoint(std::string(parts[0]) + "," + std::string(parts[1]), ',', false)) return p;
+        }
+    }
+    return BrokenPoint("la dirección no lleva la latitud y la longitud de un punto");
+}
+
+}  // namespace
+
+PastedPoint ParsePastedPoint(std::string_view text) {
+    const std::string_view t = Trimmed(text);
+    std::string lower;
+    for (char c : t.substr(0, 8)) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower.starts_with("geo:")) {
+        // geo:lat,lon[,alt][;crs=wgs84][;u=uncertainty]
+        std::string_view rest = t.substr(4);
+        const std::string_view coordinates = rest.substr(0, rest.find_first_of(";?"));
+        const std::string params = PercentDecoded(rest.substr(coordinates.size()));
+        if (const auto crs = Parameter(params, "crs")) {
+            std::string name(*crs);
+            for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (name != "wgs84") return BrokenPoint("enlace geo: en el sistema «" + std::string(*crs) + "»; se admite wgs84");
+        }
+        if (auto p = NumbersPoint(coordinates, ',', true)) return *p;
+        return BrokenPoint("el enlace geo: no lleva latitud y longitud en grados");
+    }
+    if (lower.starts_with("http://") || lower.starts_with("https://")) return *WebMapPoint(t);
+    // A phone's "40.4168, -3.7038, 650", or with a decimal comma "40,4168; -3,7038; 650".
+    if (std::count(t.begin(), t.end(), ',') == 2 && t.find('.') != std::string_view::npos) {
+        if (auto p = NumbersPoint(t, ',', true); p && p->altitude) return *p;
+    }
+    if (std::count(t.begin(), t.end(), ';') == 2) {
+        std::string points(t);
+        std::replace(points.begin(), points.end(), ',', '.');
+        if (auto p = NumbersPoint(points, ';', true); p && p->altitude) return *p;
+    }
+    return ParsePoint(text);
 }
 
 std::optional<SexagesimalAngle> ParseDecimalDegrees(std::string_view text, bool latitude) {

@@ -40,6 +40,9 @@ struct PastedPoint {
     std::string message;  // Spanish, names what is wrong: "minutos fuera de rango (75)"
     SexagesimalAngle lat, lon;
     UtmText utm;
+    // Geographic: the altitude above sea level that came with the point (metres; a GPS
+    // app's third number, a geo: URI's altitude).
+    std::optional<double> altitude;
 };
 
 // Reads a whole point. Accepted, with "º", "°", "'", "′", "\"", "″" or "''" as marks,
@@ -56,6 +59,17 @@ struct PastedPoint {
 // or a longitude beyond 180 degrees, a zone other than 29, 30 or 31, a band of the
 // southern hemisphere, two latitudes or two longitudes, a sign and a letter together.
 PastedPoint ParsePoint(std::string_view text);
+
+// Reads a point as it is pasted from a phone or a web map, WGS84 latitude and longitude
+// in decimal degrees, then any form ParsePoint reads:
+//   latitude, longitude, altitude   "40.4168, -3.7038, 650", "40,4168; -3,7038; 650"
+//   geo: URI (RFC 5870)             "geo:40.4168,-3.7038", "geo:40.4168,-3.7038,650;u=35"
+//   a web map's address with the point in it: OpenStreetMap ("mlat=40.4168&mlon=-3.7038",
+//   "#map=15/40.4168/-3.7038"), Google Maps ("query=40.4168,-3.7038", "/@40.4168,-3.7038,15z"),
+//   Apple Maps ("ll=40.4168,-3.7038"), Bing Maps ("cp=40.4168~-3.7038").
+// Broken: a geo: URI in another reference system, an address with no point in it, a
+// latitude beyond 90 or a longitude beyond 180 degrees.
+PastedPoint ParsePastedPoint(std::string_view text);
 
 // A single number with decimals pasted into a degrees field: decimal degrees, with an
 // optional sign, degree mark or hemisphere letter (N/S for a latitude, E/W/O for a

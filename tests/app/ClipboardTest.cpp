@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Started.h"
+#include "entry/FieldLimits.h"
 
 using namespace app;
 using namespace form;
@@ -136,6 +137,33 @@ TEST(Paste, AWholePointComesWithoutHeightAndItsResultsHaveNone) {
     EXPECT_EQ(s.Text("LblLat", 24), "Altura sobre el elipsoide = 722,0  ±1,5m");
 }
 
+// What phones and web maps copy: WGS84 degrees, with the altitude where there is one,
+// which the tab then takes as an altitude above the sea.
+TEST(Paste, APointAsPhonesAndWebMapsGiveIt) {
+    for (const char* text : {"40.4168, -3.7038, 650", "40,4168; -3,7038; 650", "geo:40.4168,-3.7038,650;u=35",
+                             "GEO:40.4168,-3.7038", "https://www.openstreetmap.org/?mlat=40.4168&mlon=-3.7038#map=12/41/-4",
+                             "https://www.openstreetmap.org/#map=17/40.4168/-3.7038",
+                             "https://www.google.com/maps/search/?api=1&query=40.4168%2C-3.7038",
+                             "https://www.google.es/maps/place/Sol/@40.4168,-3.7038,17z/data=!3m1",
+                             "https://maps.apple.com/?ll=40.4168,-3.7038&z=15", "https://bing.com/maps?cp=40.4168~-3.7038"}) {
+        SCOPED_TRACE(text);
+        Started s;
+        ASSERT_TRUE(Paste(s, "TxtWGSg", 1, text));
+        EXPECT_EQ(s.Text("TxtWGSg", 0) + " " + s.Text("TxtWGSg", 1) + " " + s.Text("TxtWGSg", 2) + " " +
+                      s.Text("TxtWGSg", 3) + " " + s.Text("TxtWGSg", 4) + " " + s.Text("TxtWGSg", 5),
+                  "40 25 0,4800 3 42 13,6800");
+        EXPECT_TRUE(s.Get("OptLng", 0).value);  // west
+        const bool altitude = std::string_view(text).find("650") != std::string_view::npos;
+        EXPECT_EQ(s.Text("TxtWGSg", 6), altitude ? "650,0" : "");
+        EXPECT_EQ(s.Get("OptAltura", 1).value, altitude);
+        EXPECT_TRUE(s.platform.msgBoxes.empty());
+    }
+    Started s;
+    ASSERT_TRUE(Paste(s, "TxtWGSg", 0, "40.4168, -3.7038, 650"));
+    s.window.Click("CmdED50Helmert");
+    EXPECT_EQ(s.Text("LblAltitud", 0), "Altitud (EGM08-REDNAP) = 650,0 m");
+}
+
 // A point is taken whole or not at all: a broken one, or one with any part beyond the
 // limits of the fields it would fill, is refused in one message and changes nothing.
 TEST(Paste, ABrokenPointOrOneOutsideTheFieldsIsRefusedAndChangesNothing) {
@@ -157,6 +185,10 @@ TEST(Paste, ABrokenPointOrOneOutsideTheFieldsIsRefusedAndChangesNothing) {
         {0, 3, "40.4, -12.5", outside + "longitud 12º 30' W; se admiten hasta 10º W y 5º E"},
         {1, 16, "6.5", outside + "longitud 6º 30' E; se admiten hasta 10º W y 5º E"},
         {0, 0, "30T 100000 4474447", outside + "coordenada Este 100.000,00 m; se admiten de 186.062 a 813.939 m"},
+        {0, 0, "hola", cannot + "«hola» no es un punto ni un número."},
+        {1, 7, "https://www.openstreetmap.org/about", cannot + "la dirección no lleva la latitud y la longitud de un punto"},
+        {0, 4, "geo:40.4,-3.7;crs=etrs89", cannot + "enlace geo: en el sistema «etrs89»; se admite wgs84"},
+        {0, 0, "40.4168, -3.7038, 4500", outside + "altitud 4.500,00 m; se admiten " + entry::HeightRangeText()},
         {0, 2, "28.2916, -16.6291",
          "El punto pegado está en las islas Canarias, donde no se usa ED50 (su sistema es REGCAN95): Talpor "
          "convierte puntos de la península y Baleares."},
