@@ -21,7 +21,7 @@ constexpr Option kOptions[] = {
     {0, "altitud", true},     {0, "separador", true},   {0, "cabecera", false},
     {0, "sin-cabecera", false}, {0, "salida", true},    {'p', "punto", false},
     {'o', "destino", true},   {'h', "help", false},     {0, "ayuda", false},
-    {'V', "version", false},
+    {'V', "version", false},    {'f', "formato", true},
 };
 
 const Option* LongOption(std::string_view name) {
@@ -115,6 +115,11 @@ void Apply(CommandLine& cl, const Option& o, const std::string& v, bool& outputs
     } else if (name == "salida") {
         s.outputs = OutputsOf(v);
         outputsGiven = true;
+    } else if (name == "formato") {
+        const auto f = std::find_if(std::begin(kFormats), std::end(kFormats),
+                                    [&](const FormatName& n) { return n.name == v; });
+        if (f == std::end(kFormats)) BadValue(name, v, "csv, texto, gpx, kml o geojson");
+        s.format = f->format;
     } else if (name == "punto") {
         s.decimalSign = '.';
     } else if (name == "destino") {
@@ -180,6 +185,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         if (c.input == InputForm::Geographic) throw UsageError("--huso es para puntos UTM y no va con --entrada=geo");
         c.input = InputForm::Utm;
     }
+    if (cl.settings.format != Format::Text && c.direction != convert::Direction::ED50ToWGS84)
+        throw UsageError("--formato=" + std::string(FormatTitle(cl.settings.format)) +
+                         ": GPX, KML y GeoJSON son WGS84, y los resultados de wgs84-ed50 son ED50");
     Outputs& o = cl.settings.outputs;
     if (!outputsGiven) {
         o.height = HeightResultPossible(cl.settings);
@@ -187,10 +195,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     }
     if (o.height && !TransformsHeight(c.method))
         throw UsageError("--salida=altura: la rejilla del IGN no transforma la altura");
-    if (o.altitude && !AltitudeResultPossible(cl.settings))
-        throw UsageError(cl.settings.layout.heightColumn.empty()
-                             ? "--salida=altitud necesita la altura del punto (--altura o --altitud)"
-                             : "--salida=altitud: la rejilla del IGN no da altura sobre WGS84");
+    // Without a height column (a GPX or KML file brings its elevations) the column is
+    // asked for as it is: empty for a table without heights.
+    if (o.altitude && !cl.settings.layout.heightColumn.empty() && !AltitudeResultPossible(cl.settings))
+        throw UsageError("--salida=altitud: la rejilla del IGN no da altura sobre WGS84");
     return cl;
 }
 

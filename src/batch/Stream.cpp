@@ -230,7 +230,11 @@ class Run {
 
     Summary Go(const Progress& progress) {
         const std::string_view head = reader_.Head();
-        if (head.empty()) return summary_;
+        if (head.empty()) {
+            // A GPS file without points is still a file of its format.
+            if (settings_.format != Format::Text) WriteAll(out_, FormatHead(settings_.format) + FormatTail(settings_.format));
+            return summary_;
+        }
         const Sample sample = SampleOf(head, reader_.AtEnd());
         summary_.bom = sample.bom;
         try {
@@ -244,6 +248,7 @@ class Run {
         sameSeparator_ = outSeparator_ == SeparatorChar(layout_.separator);
         resultNames_ = ResultNames(settings_.outputs, settings_.conversion.direction);
         reader_.Start(summary_.bom ? kBom.size() : 0, layout_.separator);
+        if (settings_.format != Format::Text) NameColumns(sample.lines);
 
         // Every thread converts its own chunks through the core, which shares nothing
         // between calls; only the grids hold state, so each further thread opens its own
@@ -279,12 +284,64 @@ class Run {
         }
         for (std::thread& t : threads) t.join();
         if (failure_) std::rethrow_exception(failure_);
-        // An input of a byte order mark alone has no chunk to write it with.
-        if (nextIndex_ == 0 && summary_.bom) WriteAll(out_, kBom);
+        if (settings_.format != Format::Text) {
+            if (nextIndex_ == 0) WriteAll(out_, FormatHead(settings_.format));
+            WriteAll(out_, FormatTail(settings_.format));
+        } else if (nextIndex_ == 0 && summary_.bom) {
+            // An input of a byte order mark alone has no chunk to write it with.
+            WriteAll(out_, kBom);
+        }
         return summary_;
     }
 
   private:
+    // The names of the input's columns for a GPS format (from the header, else "Columna
+    // 2"), and the one that names the points.
+    void NameColumns(const std::vector<std::string>& lines) {
+        std::vector<std::string> header;
+        if (layout_.headerLine > 0 && layout_.headerLine <= lines.size())
+            SplitFields(lines[layout_.headerLine - 1], layout_.separator, header);
+        header.resize(layout_.columns);
+        for (std::size_t i = 0; i < header.size(); ++i) {
+            if (header[i].empty()) header[i] = "Columna " + std::to_string(i + 1);
+            const auto& p = layout_.pointColumns;
+            if (!nameColumn_ && IsNameColumn(header[i]) && std::find(p.begin(), p.end(), i) == p.end())
+                nameColumn_ = i;
+        }
+        columnNames_ = std::move(header);
+    }
+
+    // A row of a GPS format: a feature, or the error of a row that is no point.
+    void WriteFeature(Chunk& c, const Row& r, std::vector<std::string>& fields, std::vector<std::string>& texts) {
+        Feature f;
+        SplitFields(c.Line(r), layout_.separator, fields);
+        std::string error = r.error;
+        if (r.kind == Row::Kind::Point) {
+            const RowResult& result = c.results[r.point];
+            error = result.error;
+            if (error.empty()) {
+                f.lat = result.result.point->lat;
+                f.lon = result.result.point->lon;
+                f.altitude = result.altitude;
+                texts.clear();
+                AppendResultTexts(result, settings_.outputs, settings_.decimalSign, texts);
+                ++c.converted;
+            }
+        }
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            if (nameColumn_ == i) f.name = fields[i];
+            else if (!fields[i].empty()) f.columns.emplace_back(i < columnNames_.size() ? columnNames_[i] : "Columna " + std::to_string(i + 1), fields[i]);
+        }
+        if (error.empty()) {
+            for (std::size_t i = 0; i < texts.size(); ++i)
+                if (!texts[i].empty()) f.columns.emplace_back(resultNames_[i], texts[i]);
+        } else {
+            f.error = "fila " + std::to_string(r.line) + ": " + error;
+            c.AddError(r.line, error);
+        }
+        AppendFeature(c.out, settings_.format, f);
+    }
+
     // Takes chunks until the input ends or a thread fails.
     void Work(const Conversion& conversion) {
         Chunk c;
@@ -376,8 +433,16 @@ class Run {
     void Write(Chunk& c) {
         std::string& out = c.out;
         out.clear();
-        if (c.index == 0 && summary_.bom) out += kBom;
         std::vector<std::string> fields, texts;
+        if (settings_.format != Format::Text) {
+            if (c.index == 0) out += FormatHead(settings_.format);
+            for (const Row& r : c.rows) {
+                if (r.kind == Row::Kind::Blank || r.kind == Row::Kind::Header) continue;
+                WriteFeature(c, r, fields, texts);
+            }
+            return;
+        }
+        if (c.index == 0 && summary_.bom) out += kBom;
         std::string unexpected;
         const std::size_t results = ResultCount(settings_.outputs);
         const char sep = outSeparator_;
@@ -440,7 +505,17 @@ class Run {
             writeTurn_.wait(lock, [&] { return nextWrite_ == c.index || failed_.load(); });
             if (failed_.load()) return;
         }
-        WriteAll(out_, c.out);
+        std::string_view text = c.out;
+        if (settings_.format == Format::GeoJson && !featureWritten_) {
+            // The file's first feature follows the head without a comma.
+            const std::size_t comma = text.find(",\n{");
+            if (comma != std::string_view::npos) {
+                WriteAll(out_, text.substr(0, comma));
+                text.remove_prefix(comma + 1);
+                featureWritten_ = true;
+            }
+        }
+        WriteAll(out_, text);
         summary_.lines += c.rows.size();
         summary_.converted += c.converted;
         summary_.failed += c.failed;
@@ -461,6 +536,10 @@ class Run {
     bool sameSeparator_ = true;
     std::vector<std::string> resultNames_;
     Summary summary_;
+    // GPS formats: the input's column names, and the column of the points' names.
+    std::vector<std::string> columnNames_;
+    std::optional<std::size_t> nameColumn_;
+    bool featureWritten_ = false;  // GeoJSON: a feature is in the file
 
     std::mutex readMutex_;  // the reader, nextIndex_
     std::size_t nextIndex_ = 0;
@@ -520,6 +599,7 @@ std::string SummaryText(const Summary& s, std::string_view inputName) {
     }
     text += Count(s.converted, "fila convertida", "filas convertidas");
     if (s.failed > 0) text += ", " + Count(s.failed, "con error", "con error");
+    if (s.input != Format::Text) return text + "; fichero " + std::string(FormatTitle(s.input)) + "\n";
     const Layout& l = *s.layout;
     text += "; punto en " + std::string(l.pointColumns.size() == 1 ? "la " : "las ") + ColumnsText(l.pointColumns);
     if (l.heightColumn) text += (s.altitudes ? ", altitud en la " : ", altura en la ") + ColumnsText({*l.heightColumn});

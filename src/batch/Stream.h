@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "batch/Gps.h"
 #include "batch/PointRow.h"
 #include "batch/TextTable.h"
 
@@ -25,6 +26,9 @@ struct Settings {
     Outputs outputs;
     LayoutChoice layout;
     char decimalSign = ',';  // of the result columns: "," or "."
+    // The output's form: the input's table with the result columns, or a GPS format
+    // (WGS84 results only), one feature a row.
+    Format format = Format::Text;
     bool operator==(const Settings&) const = default;
 };
 
@@ -88,6 +92,7 @@ struct Summary {
     std::uint64_t windows1252 = 0;  // records that were not UTF-8, read as Windows-1252
     bool bom = false;               // the input started with a byte order mark (kept)
     bool altitudes = false;         // the height column held altitudes (heightIsAltitude)
+    Format input = Format::Text;    // GPX and KML are read as the table XmlPoints writes
     std::vector<RowError> firstErrors;  // the first kListedErrors, in file order
     std::optional<Layout> layout;       // unset for an input with no line at all
 };
@@ -106,6 +111,13 @@ using Progress = std::function<void(std::uint64_t bytesRead, std::uint64_t rowsW
 // row's error. The header gets the result column names (ResultNames); blank lines stay
 // as they are. Throws RunError; on a throw `out` holds a part of the output.
 Summary ConvertStream(int in, int out, const Settings& settings, const Progress& progress = {});
+
+// ConvertStream for every input ConvertFile reads: a text table as ConvertStream reads
+// it, or a GPX or KML file (InputFormat) read as the table XmlPoints makes of it, its
+// elevations taken as altitudes; the first errors of the summary then name the XML
+// line of their element. GPX and KML are WGS84: they are refused for the other direction.
+// Throws RunError, for XML that is not well formed too.
+Summary ConvertFile(int in, int out, const Settings& settings, const Progress& progress = {});
 
 // The summary for standard error: the first errors in the compilers' form
 // ("entrada.csv:17: minutos fuera de rango (75)"), then one line with the counts and the

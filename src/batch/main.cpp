@@ -113,8 +113,11 @@ int Run(int argc, char** argv) {
     // the run before any output is written.
     std::unique_ptr<convert::Grids> grids;
     batch::Conversion& conversion = cl.settings.conversion;
+    // The geoid may be needed for the elevations of a GPX or KML file: the grids are
+    // opened on first use.
+    grids = std::make_unique<convert::Grids>(DataFolder(), convert::UserGridFolder(UserDataFolder()));
+    conversion.grids = grids.get();
     if (batch::NeedsGrids(cl.settings)) {
-        grids = std::make_unique<convert::Grids>(DataFolder(), convert::UserGridFolder(UserDataFolder()));
         if (conversion.method == batch::Method::Grid && !grids->Shift().Problem().empty())
             return CannotRun(grids->Shift().Problem());
         if (cl.settings.outputs.altitude && !grids->Geoid().Problem().empty())
@@ -144,7 +147,7 @@ int Run(int argc, char** argv) {
     batch::Progress show;
     if (::isatty(STDERR_FILENO)) show = [&](std::uint64_t b, std::uint64_t r) { progress.Show(b, r); };
     try {
-        const batch::Summary summary = batch::ConvertStream(in, out->Fd(), cl.settings, show);
+        const batch::Summary summary = batch::ConvertFile(in, out->Fd(), cl.settings, show);
         out->Commit();
         progress.Clear();
         std::cerr << batch::SummaryText(summary, inputName);

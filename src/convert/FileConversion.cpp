@@ -18,7 +18,7 @@
 namespace convert {
 namespace {
 
-using batch::ConvertStream;
+using batch::ConvertFile;
 using batch::IdOf;
 using batch::OutputFile;
 using batch::RowError;
@@ -102,7 +102,7 @@ std::optional<std::string> Run(form::Platform& platform, const std::string& inpu
     try {
         OutputFile out(output, IdOf(in.fd));
         if (!progress.Show(text, 0)) throw Cancelled{};
-        const Summary summary = ConvertStream(in.fd, out.Fd(), settings, [&](std::uint64_t bytes, std::uint64_t) {
+        const Summary summary = ConvertFile(in.fd, out.Fd(), settings, [&](std::uint64_t bytes, std::uint64_t) {
             const int percent = size > 0 ? static_cast<int>(bytes * 100 / size) : 0;
             if (!progress.Show(text, percent)) throw Cancelled{};
         });

@@ -18,7 +18,12 @@ using form::Control;
 using form::Kind;
 
 constexpr const char* kSection = "Fichero";  // of the user's settings
-constexpr const char* kFilter = "Puntos (*.csv *.txt *.tsv *.dat);;Todos los ficheros (*)";
+constexpr const char* kFilter =
+    "Puntos (*.csv *.txt *.tsv *.dat *.gpx *.kml);;GPS (*.gpx *.kml);;Todos los ficheros (*)";
+const char* const kFormatNames[] = {"CSV o texto (como el fichero de puntos)", "GPX (GPS)", "KML (visores de globo)",
+                                    "GeoJSON (SIG y mapas web)"};
+const batch::Format kFormatOf[] = {batch::Format::Text, batch::Format::Gpx, batch::Format::Kml,
+                                   batch::Format::GeoJson};
 
 // The start of a file read for its sample: enough for 64 lines of any table.
 constexpr std::size_t kHeadBytes = std::size_t{256} << 10;
@@ -45,14 +50,18 @@ const char* const kDefaultOutputs = "gms,gd,utm,altura,altitud,parametros";
 
 std::string FileName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
-// "…/puntos.csv" -> "…/puntos_ED50.csv"
-std::string Suggested(const std::string& input, Direction direction) {
+// "…/puntos.csv" -> "…/puntos_ED50.csv"; "…/ruta.gpx" -> "…/ruta_ED50.csv"; with a GPS
+// format its extension: "…/hitos_WGS84.kml".
+std::string Suggested(const std::string& input, Direction direction, batch::Format input_format,
+                      batch::Format output) {
     const std::string suffix = direction == Direction::WGS84ToED50 ? "_ED50" : "_WGS84";
     const std::size_t slash = input.rfind('/');
     const std::size_t dot = input.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == slash + 1)
-        return input + suffix;
-    return input.substr(0, dot) + suffix + input.substr(dot);
+    const bool extension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+    const std::string stem = extension ? input.substr(0, dot) : input;
+    if (output != batch::Format::Text) return stem + suffix + std::string(batch::FormatExtension(output));
+    if (input_format != batch::Format::Text) return stem + suffix + ".csv";
+    return stem + suffix + (extension ? input.substr(dot) : "");
 }
 
 // Characters (code points) of UTF-8 text.
@@ -165,6 +174,12 @@ void FileDialog::Build(int tabZone) {
             outputs.find("," + std::string(kOutputs[i][1]) + ",") != std::string::npos;
     Items(Field(m, Kind::ComboBox, "FraResultado", "LblDecimal", "CmbDecimal", "Signo decimal:"),
           std::vector<std::string>{"Coma (1234,56)", "Punto (1234.56)"}, Setting("Decimal") == "." ? 1 : 0);
+    Control& format = Field(m, Kind::ComboBox, "FraResultado", "LblFormato2", "CmbFormato", "Formato:");
+    Items(format, kFormatNames, 0);
+    format.enabled = m.Get("LblFormato2").enabled = direction_ == Direction::ED50ToWGS84;
+    format.toolTip = direction_ == Direction::ED50ToWGS84
+                         ? "GPX, KML y GeoJSON llevan cada punto convertido con sus columnas"
+                         : "GPX, KML y GeoJSON son WGS84: los resultados ED50 salen en CSV o texto";
     Field(m, Kind::TextBox, "FraResultado", "LblDestino", "TxtDestino", "Destino:");
     Add(m, Kind::CommandButton, "FraResultado", "CmdDestino", "Examinar…").accessibleName = "Elegir el destino";
 
@@ -179,6 +194,7 @@ void FileDialog::Build(int tabZone) {
 void FileDialog::ReadInput() {
     sample_.reset();
     readProblem_.clear();
+    inputFormat_ = batch::Format::Text;
     const std::string input = Input();
     if (input.empty()) return;
     const int fd = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
@@ -202,19 +218,33 @@ void FileDialog::ReadInput() {
     }
     head.resize(size);
     const bool whole = n == 0;
-    if (!whole) head.resize(head.rfind('\n') == std::string::npos ? 0 : head.rfind('\n') + 1);
+    inputFormat_ = batch::InputFormat(head);
+    if (!whole) head.resize(head.rfind(inputFormat_ == batch::Format::Text ? '\n' : '>') + 1);
     try {
+        if (inputFormat_ != batch::Format::Text) {
+            // A GPS file shows the rows it is read as.
+            batch::XmlPoints xml(inputFormat_);
+            std::string table;
+            xml.Feed(head, whole, table);
+            head = std::move(table);
+        }
         sample_ = batch::SampleOf(head, whole);
     } catch (const batch::RunError& e) {
         readProblem_ = "«" + FileName(input) + "» no se puede convertir: " + e.what() + ".";
         return;
     }
-    if (!whole && head.empty())
+    if (!whole && head.empty() && inputFormat_ == batch::Format::Text)
         readProblem_ = "«" + FileName(input) + "» no parece una tabla de texto: su primera línea pasa de 256 KiB.";
-    // A new file gets its own destination, unless the user chose one.
+    Suggest();
+}
+
+void FileDialog::Suggest() {
+    // The destination follows the input and the format, unless the user chose one.
+    const std::string suggested = Suggested(Input(), direction_, inputFormat_,
+                                            kFormatOf[std::max(0, model_.Get("CmbFormato").listIndex)]);
     Control& destination = model_.Get("TxtDestino");
-    if (destination.text.empty() || destination.text == suggested_) destination.text = Suggested(input, direction_);
-    suggested_ = Suggested(input, direction_);
+    if (destination.text.empty() || destination.text == suggested_) destination.text = suggested;
+    suggested_ = suggested;
 }
 
 std::string FileDialog::Input() const { return model_.Get("TxtEntrada").text; }
@@ -226,17 +256,19 @@ std::vector<std::string> FileDialog::Arguments() const {
         direction_ == Direction::WGS84ToED50 ? "--sentido=wgs84-ed50" : "--sentido=ed50-wgs84",
         "--metodo=" + std::string(batch::kMethods[std::max(0, m.Get("CmbMetodo").listIndex)].name)};
     if (zoneMissing_) args.push_back("--huso=" + m.Get("CmbHuso").ListText());
-    if (const int s = m.Get("CmbSeparador").listIndex; s > 0) args.push_back("--separador=" + std::string(kSeparatorArguments[s]));
-    if (const int h = m.Get("CmbCabecera").listIndex; h > 0) args.push_back(h == 1 ? "--cabecera" : "--sin-cabecera");
+    // A GPS file's layout and altitudes are its format's.
+    const bool table = inputFormat_ == batch::Format::Text;
+    if (const int s = m.Get("CmbSeparador").listIndex; table && s > 0) args.push_back("--separador=" + std::string(kSeparatorArguments[s]));
+    if (const int h = m.Get("CmbCabecera").listIndex; table && h > 0) args.push_back(h == 1 ? "--cabecera" : "--sin-cabecera");
     // "2, 3" or "2,,3" as "2,3".
     std::string columns;
     for (char c : m.Get("TxtColumnas").text + ",") {
         if (c == ',' && !columns.empty() && columns.back() != ',') columns += c;
         else if (c != ',' && c != ' ') columns += c;
     }
-    if (!columns.empty()) args.push_back("--columnas=" + columns.substr(0, columns.size() - 1));
+    if (table && !columns.empty()) args.push_back("--columnas=" + columns.substr(0, columns.size() - 1));
     const int height = m.Get("CmbAltura").listIndex;
-    if (height > 0 && static_cast<std::size_t>(height) < heightColumns_.size())
+    if (table && height > 0 && static_cast<std::size_t>(height) < heightColumns_.size())
         args.push_back((m.Get("OptAltura", 1).value ? "--altitud=" : "--altura=") +
                        heightColumns_[static_cast<std::size_t>(height)]);
     std::string outputs;
@@ -246,6 +278,8 @@ std::vector<std::string> FileDialog::Arguments() const {
     }
     if (!outputs.empty()) args.push_back("--salida=" + outputs);
     if (m.Get("CmbDecimal").listIndex == 1) args.push_back("--punto");
+    if (const int f = m.Get("CmbFormato").listIndex; f > 0 && m.Get("CmbFormato").enabled)
+        args.push_back("--formato=" + std::string(batch::kFormats[f + 1].name));
     args.push_back(Input());
     args.push_back("-o");
     args.push_back(Output());
@@ -336,9 +370,22 @@ void FileDialog::Show() {
     heightCombo.enabled = layout.has_value();
 
     // The result columns a height allows.
+    const bool gps = inputFormat_ != batch::Format::Text && sample_;
+    if (gps) {
+        // Its elevations are altitudes, in the column they are read into.
+        const auto altitudes = std::find(heightColumns_.begin(), heightColumns_.end(), "Altitud");
+        heightCombo.listIndex = altitudes == heightColumns_.end() ? 0 : static_cast<int>(altitudes - heightColumns_.begin());
+        m.Get("OptAltura", 0).value = false;
+        m.Get("OptAltura", 1).value = true;
+    }
+    for (const char* name : {"CmbSeparador", "CmbCabecera", "TxtColumnas", "CmbAltura"}) m.Get(name).enabled = !gps;
     const bool hasHeight = heightCombo.listIndex > 0;
-    m.Get("OptAltura", 0).enabled = m.Get("OptAltura", 1).enabled = hasHeight;
+    m.Get("OptAltura", 0).enabled = m.Get("OptAltura", 1).enabled = hasHeight && !gps;
     batch::Settings settings = Settings();
+    if (gps) {
+        settings.layout.heightColumn = "Altitud";
+        settings.conversion.heightIsAltitude = true;
+    }
     heightOut.enabled = batch::HeightResultPossible(settings);
     altitudeOut.enabled = batch::AltitudeResultPossible(settings);
     settings = Settings();
@@ -405,9 +452,12 @@ void FileDialog::Show() {
 
     // What else stops the run, in the order of the fields.
     const batch::Conversion& c = settings.conversion;
+    if (problem_.empty() && gps && direction_ != Direction::WGS84ToED50)
+        problem_ = "Los ficheros " + std::string(batch::FormatTitle(inputFormat_)) +
+                   " son WGS84: conviértalo en la pestaña «WGS84 -> ED50».";
     if (problem_.empty() && c.method == batch::Method::Grid && !grids_.Shift().Problem().empty())
         problem_ = grids_.Shift().Problem();
-    if (problem_.empty() && (c.heightIsAltitude || settings.outputs.altitude) && !grids_.Geoid().Problem().empty())
+    if (problem_.empty() && (c.heightIsAltitude || gps || settings.outputs.altitude) && !grids_.Geoid().Problem().empty())
         problem_ = grids_.Geoid().Problem();
     if (problem_.empty() && !anyOutput)
         problem_ = "Marque al menos una columna de resultado.";
@@ -462,6 +512,7 @@ form::DialogEnd FileDialog::Changed(Control& control) {
         for (int i = 0; i < 2; ++i) model_.Get("OptAltura", i).value = i == control.id.index;
     }
     if (name == "CmdEntrada" || name == "TxtEntrada") ReadInput();
+    if (name == "CmbFormato") Suggest();
     Update();
     if (name != "CmdConvertir" || !problem_.empty()) return form::DialogEnd::Stay;
     Remember();

@@ -50,6 +50,8 @@ class FileDialog {
   private:
     void Build(int tabZone);
     void ReadInput();
+    // Offers the destination for the input and the format chosen.
+    void Suggest();
     // Shows the file and the choices: the preview, the layout found, the fields each
     // choice allows, what stops the run and the command line.
     void Update();
@@ -65,6 +67,7 @@ class FileDialog {
     Direction direction_;
     form::FormModel model_;
     std::optional<batch::Sample> sample_;
+    batch::Format inputFormat_ = batch::Format::Text;  // of the file chosen
     std::string readProblem_;  // why the input could not be read
     std::string suggested_;    // the destination offered for the input
     bool zoneMissing_ = false;  // the points are eastings and northings without a zone

@@ -1,0 +1,397 @@
+#include "batch/Gps.h"
+
+#include <libxml/parser.h>
+#include <libxml/xmlwriter.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdio>
+#include <memory>
+
+#include "batch/Stream.h"
+#include "batch/TextTable.h"
+
+namespace batch {
+namespace {
+
+const xmlChar* B(const char* s) { return reinterpret_cast<const xmlChar*>(s); }
+std::string_view S(const xmlChar* s) { return s == nullptr ? std::string_view() : reinterpret_cast<const char*>(s); }
+
+// Blanks and line breaks as one blank, none at the ends.
+void AppendText(std::string& to, std::string_view text) {
+    for (char c : text) {
+        const bool blank = c == ' ' || c == '\t' || c == '\n' || c == '\r';
+        if (!blank) to += c;
+        else if (!to.empty() && to.back() != ' ') to += ' ';
+    }
+}
+
+std::string Trim(std::string s) {
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
+}
+
+// Characters XML 1.0 cannot hold (controls but tab and line ends) as "?".
+std::string XmlSafe(std::string_view text) {
+    std::string s(text);
+    for (char& c : s)
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') c = '?';
+    return s;
+}
+
+std::string Fixed(double v, int decimals) {
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, v);
+    return buffer;
+}
+
+}  // namespace
+
+// The state of one file's SAX parse: which point is open and the texts of its children.
+struct XmlPoints::Parser {
+    Format format = Format::Gpx;
+    xmlParserCtxtPtr ctxt = nullptr;
+    std::string* table = nullptr;  // where the rows go during a Feed
+    std::vector<std::uint32_t>* lines = nullptr;
+    std::vector<std::string> path;  // the open elements' local names
+    // The point open, if any: its element and the depth it opened at.
+    std::string element;
+    std::size_t depth = 0;
+    std::array<std::string, std::size(kXmlColumns)> row;
+    std::string* text = nullptr;  // the cell the characters go to
+    std::string route;            // the name of the route, track or folder
+    int segment = 0;
+    std::string firstError;  // libxml2's message of the first fault
+
+    void Start(std::string_view name, int attributeCount, const xmlChar** attributes) {
+        path.emplace_back(name);
+        text = nullptr;
+        if (element.empty()) {
+            if (format == Format::Gpx && (name == "rte" || name == "trk")) {
+                route.clear();
+                segment = 0;
+            } else if (name == "trkseg") {
+                ++segment;
+            } else if (format == Format::Kml && name == "Folder") {
+                route.clear();
+            }
+            const bool point = format == Format::Gpx ? name == "wpt" || name == "rtept" || name == "trkpt"
+                                                     : name == "Placemark";
+            if (point) {
+                element = std::string(name);
+                depth = path.size();
+                row.fill("");
+                row[0] = name == "wpt" ? "waypoint" : name == "rtept" ? "ruta" : name == "trkpt" ? "track" : "marca";
+                row[1] = route;
+                if (name == "trkpt") row[2] = std::to_string(segment);
+                for (int i = 0; i < attributeCount; ++i) {
+                    const xmlChar** a = attributes + 5 * i;
+                    const std::string_view value(reinterpret_cast<const char*>(a[3]),
+                                                 static_cast<std::size_t>(a[4] - a[3]));
+                    if (S(a[0]) == "lat") AppendText(row[4], value);
+                    if (S(a[0]) == "lon") AppendText(row[5], value);
+                }
+                lines->push_back(static_cast<std::uint32_t>(xmlSAX2GetLineNumber(ctxt)));
+                return;
+            }
+            // The name of a route, track or folder: its own, not one of its points'.
+            const std::size_t parent = path.size() >= 2 ? path.size() - 2 : 0;
+            if (name == "name" && path.size() >= 2 &&
+                (path[parent] == "rte" || path[parent] == "trk" || path[parent] == "Folder"))
+                text = &route;
+            return;
+        }
+        // A placemark's point: the coordinates of its Point, not of a line or a polygon.
+        if (name == "coordinates") {
+            if (path.size() == depth + 2 && path[depth] == "Point") text = &row[4];  // "lon,lat[,alt]"
+            return;
+        }
+        if (path.size() != depth + 1) return;
+        if (name == "name") text = &row[3];
+        else if (name == "ele") text = &row[6];
+        else if (name == "time" || name == "when") text = &row[7];
+        else if (name == "desc" || name == "description") text = &row[8];
+    }
+
+    void End() {
+        if (!element.empty() && path.size() == depth) {
+            if (format == Format::Kml) {
+                // A placemark with a point: "lon,lat[,alt]".
+                const std::string coordinates = Trim(row[4]);
+                row[4].clear();
+                if (coordinates.empty()) {
+                    lines->pop_back();  // a line or a polygon: no point of its own
+                    element.clear();
+                    path.pop_back();
+                    return;
+                }
+                std::vector<std::string> parts;
+                std::size_t start = 0;
+                for (std::size_t comma; (comma = coordinates.find(',', start)) != std::string::npos; start = comma + 1)
+                    parts.push_back(Trim(coordinates.substr(start, comma - start)));
+                parts.push_back(Trim(coordinates.substr(start)));
+                if (parts.size() >= 2) {
+                    row[4] = parts[1];
+                    row[5] = parts[0];
+                    if (parts.size() >= 3) row[6] = parts[2];
+                } else {
+                    row[4] = coordinates;
+                }
+            }
+            for (std::size_t i = 0; i < row.size(); ++i) {
+                if (i > 0) *table += ';';
+                AppendField(*table, Trim(row[i]), ';');
+            }
+            *table += '\n';
+            element.clear();
+        }
+        text = nullptr;
+        path.pop_back();
+    }
+};
+
+namespace {
+
+XmlPoints::Parser& Of(void* ctx) { return *static_cast<XmlPoints::Parser*>(ctx); }
+
+void OnStart(void* ctx, const xmlChar* localname, const xmlChar*, const xmlChar*, int, const xmlChar**,
+             int attributeCount, int, const xmlChar** attributes) {
+    Of(ctx).Start(S(localname), attributeCount, attributes);
+}
+
+void OnEnd(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) { Of(ctx).End(); }
+
+void OnCharacters(void* ctx, const xmlChar* ch, int len) {
+    XmlPoints::Parser& p = Of(ctx);
+    if (p.text != nullptr) AppendText(*p.text, std::string_view(reinterpret_cast<const char*>(ch), static_cast<std::size_t>(len)));
+}
+
+void OnError(void* ctx, xmlErrorPtr error) {
+    XmlPoints::Parser& p = Of(ctx);
+    if (p.firstError.empty() && error != nullptr && error->level >= XML_ERR_ERROR)
+        p.firstError = "XML mal formado en la línea " + std::to_string(error->line) + ", columna " +
+                       std::to_string(error->int2) + ": " + Trim(std::string(error->message ? error->message : ""));
+}
+
+}  // namespace
+
+XmlPoints::XmlPoints(Format format) : parser_(new Parser()) {
+    parser_->format = format;
+    parser_->lines = &lines_;
+}
+
+XmlPoints::~XmlPoints() {
+    if (parser_->ctxt != nullptr) {
+        xmlFreeDoc(parser_->ctxt->myDoc);
+        xmlFreeParserCtxt(parser_->ctxt);
+    }
+    delete parser_;
+}
+
+void XmlPoints::Feed(std::string_view bytes, bool last, std::string& table) {
+    Parser& p = *parser_;
+    p.table = &table;
+    if (p.ctxt == nullptr) {
+        xmlSAXHandler handler{};
+        handler.initialized = XML_SAX2_MAGIC;
+        handler.startElementNs = OnStart;
+        handler.endElementNs = OnEnd;
+        handler.characters = OnCharacters;
+        handler.cdataBlock = OnCharacters;
+        handler.serror = OnError;
+        p.ctxt = xmlCreatePushParserCtxt(&handler, &p, nullptr, 0, nullptr);
+        if (p.ctxt == nullptr) throw std::bad_alloc();
+        // No file or network is ever read for an entity or a DTD.
+        xmlCtxtUseOptions(p.ctxt, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+        table += "Elemento;Recorrido;Tramo;Nombre;Latitud;Longitud;Altitud;Fecha;Descripción\n";
+    }
+    while (!bytes.empty() || last) {
+        const std::size_t size = std::min<std::size_t>(bytes.size(), 1 << 20);
+        const bool end = last && size == bytes.size();
+        const int failed = xmlParseChunk(p.ctxt, bytes.data(), static_cast<int>(size), end ? 1 : 0);
+        bytes.remove_prefix(size);
+        if (failed != 0 || !p.firstError.empty())
+            throw RunError(p.firstError.empty() ? std::string("XML mal formado") : p.firstError);
+        if (end) break;
+    }
+}
+
+std::string_view FormatTitle(Format format) {
+    switch (format) {
+        case Format::Gpx: return "GPX";
+        case Format::Kml: return "KML";
+        case Format::GeoJson: return "GeoJSON";
+        case Format::Text: break;
+    }
+    return "texto";
+}
+
+std::string_view FormatExtension(Format format) {
+    switch (format) {
+        case Format::Gpx: return ".gpx";
+        case Format::Kml: return ".kml";
+        case Format::GeoJson: return ".geojson";
+        case Format::Text: break;
+    }
+    return "";
+}
+
+Format InputFormat(std::string_view head) {
+    if (head.starts_with(kBom)) head.remove_prefix(kBom.size());
+    // The first element after the declaration, comments and blanks.
+    std::size_t at = 0;
+    while (at < head.size()) {
+        at = head.find_first_not_of(" \t\r\n", at);
+        if (at == std::string_view::npos || head[at] != '<') return Format::Text;
+        if (head.substr(at).starts_with("<?") || head.substr(at).starts_with("<!")) {
+            const std::size_t close = head.find('>', at);
+            if (close == std::string_view::npos) return Format::Text;
+            at = close + 1;
+            continue;
+        }
+        std::string_view name = head.substr(at + 1);
+        name = name.substr(0, name.find_first_of(" \t\r\n>/"));
+        if (const std::size_t colon = name.find(':'); colon != std::string_view::npos) name.remove_prefix(colon + 1);
+        return name == "gpx" ? Format::Gpx : name == "kml" ? Format::Kml : Format::Text;
+    }
+    return Format::Text;
+}
+
+std::string FormatHead(Format format) {
+    switch (format) {
+        case Format::Gpx:
+            return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                   "<gpx version=\"1.1\" creator=\"Talpor\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n";
+        case Format::Kml:
+            return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                   "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document>\n";
+        case Format::GeoJson: return "{\"type\": \"FeatureCollection\", \"features\": [";
+        case Format::Text: break;
+    }
+    return "";
+}
+
+std::string FormatTail(Format format) {
+    switch (format) {
+        case Format::Gpx: return "</gpx>\n";
+        case Format::Kml: return "</Document>\n</kml>\n";
+        case Format::GeoJson: return "\n]}\n";
+        case Format::Text: break;
+    }
+    return "";
+}
+
+namespace {
+
+void AppendJsonString(std::string& out, std::string_view s) {
+    out += '"';
+    for (char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char buffer[8];
+            std::snprintf(buffer, sizeof buffer, "\\u%04x", static_cast<unsigned>(c));
+            out += buffer;
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+void AppendGeoJson(std::string& out, const Feature& f) {
+    out += ",\n{\"type\": \"Feature\", \"geometry\": ";
+    if (f.error.empty()) {
+        out += "{\"type\": \"Point\", \"coordinates\": [" + Fixed(f.lon, 8) + ", " + Fixed(f.lat, 8);
+        if (f.altitude) out += ", " + Fixed(*f.altitude, 1);
+        out += "]}";
+    } else {
+        out += "null";
+    }
+    out += ", \"properties\": {";
+    bool first = true;
+    const auto property = [&](std::string_view name, std::string_view value) {
+        if (!first) out += ", ";
+        first = false;
+        AppendJsonString(out, name);
+        out += ": ";
+        AppendJsonString(out, value);
+    };
+    if (!f.name.empty()) property("name", f.name);
+    for (const auto& [name, value] : f.columns) property(name, value);
+    if (!f.error.empty()) property("Error", f.error);
+    out += "}}";
+}
+
+struct WriterDeleter {
+    void operator()(xmlTextWriter* w) const { xmlFreeTextWriter(w); }
+};
+struct BufferDeleter {
+    void operator()(xmlBuffer* b) const { xmlBufferFree(b); }
+};
+
+}  // namespace
+
+void AppendFeature(std::string& out, Format format, const Feature& f) {
+    if (format == Format::GeoJson) return AppendGeoJson(out, f);
+    std::unique_ptr<xmlBuffer, BufferDeleter> buffer(xmlBufferCreate());
+    if (!buffer) throw std::bad_alloc();
+    std::unique_ptr<xmlTextWriter, WriterDeleter> w(xmlNewTextWriterMemory(buffer.get(), 0));
+    if (!w) throw std::bad_alloc();
+    xmlTextWriter* x = w.get();
+    if (!f.error.empty()) {
+        // A comment holds no "--".
+        std::string comment = " " + XmlSafe(f.error) + " ";
+        for (std::size_t at; (at = comment.find("--")) != std::string::npos;) comment.replace(at, 2, "- -");
+        xmlTextWriterWriteComment(x, B(comment.c_str()));
+    } else if (format == Format::Gpx) {
+        // GPX 1.1 orders a waypoint's children: ele, ..., name, cmt, desc.
+        xmlTextWriterStartElement(x, B("wpt"));
+        xmlTextWriterWriteAttribute(x, B("lat"), B(Fixed(f.lat, 8).c_str()));
+        xmlTextWriterWriteAttribute(x, B("lon"), B(Fixed(f.lon, 8).c_str()));
+        if (f.altitude) xmlTextWriterWriteElement(x, B("ele"), B(Fixed(*f.altitude, 1).c_str()));
+        if (!f.name.empty()) xmlTextWriterWriteElement(x, B("name"), B(XmlSafe(f.name).c_str()));
+        std::string desc;
+        for (const auto& [name, value] : f.columns) desc += (desc.empty() ? "" : "; ") + name + ": " + value;
+        if (!desc.empty()) xmlTextWriterWriteElement(x, B("desc"), B(XmlSafe(desc).c_str()));
+        xmlTextWriterEndElement(x);
+    } else {
+        xmlTextWriterStartElement(x, B("Placemark"));
+        if (!f.name.empty()) xmlTextWriterWriteElement(x, B("name"), B(XmlSafe(f.name).c_str()));
+        if (!f.columns.empty()) {
+            xmlTextWriterStartElement(x, B("ExtendedData"));
+            for (const auto& [name, value] : f.columns) {
+                xmlTextWriterStartElement(x, B("Data"));
+                xmlTextWriterWriteAttribute(x, B("name"), B(XmlSafe(name).c_str()));
+                xmlTextWriterWriteElement(x, B("value"), B(XmlSafe(value).c_str()));
+                xmlTextWriterEndElement(x);
+            }
+            xmlTextWriterEndElement(x);
+        }
+        xmlTextWriterStartElement(x, B("Point"));
+        // An altitude is above sea level; without one the point lies on the ground.
+        if (f.altitude) xmlTextWriterWriteElement(x, B("altitudeMode"), B("absolute"));
+        std::string coordinates = Fixed(f.lon, 8) + "," + Fixed(f.lat, 8);
+        if (f.altitude) coordinates += "," + Fixed(*f.altitude, 1);
+        xmlTextWriterWriteElement(x, B("coordinates"), B(coordinates.c_str()));
+        xmlTextWriterEndElement(x);
+        xmlTextWriterEndElement(x);
+    }
+    if (xmlTextWriterFlush(x) < 0) throw std::bad_alloc();
+    out.append(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
+               static_cast<std::size_t>(xmlBufferLength(buffer.get())));
+    out += '\n';
+}
+
+bool IsNameColumn(std::string_view header) {
+    std::string h;
+    for (char c : header) h += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* name : {"nombre", "name", "hito", "punto", "id", "código", "codigo", "etiqueta", "label",
+                             "vértice", "vertice", "estación", "estacion"})
+        if (h == name) return true;
+    return false;
+}
+
+}  // namespace batch

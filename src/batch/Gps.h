@@ -1,0 +1,92 @@
+// The files of GPS units and globe viewers: GPX and KML read as rows of points, and GPX,
+// KML and GeoJSON written from converted rows. All three are WGS84 latitude and
+// longitude by definition, with altitudes above sea level. XML is read and written by
+// libxml2, streaming.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace batch {
+
+// The form of a file: a text table (CSV and the like) or a GPS format.
+enum class Format { Text, Gpx, Kml, GeoJson };
+
+struct FormatName {
+    std::string_view name;  // as --formato takes it
+    Format format;
+};
+inline constexpr FormatName kFormats[] = {
+    {"csv", Format::Text}, {"texto", Format::Text}, {"gpx", Format::Gpx},
+    {"kml", Format::Kml},  {"geojson", Format::GeoJson},
+};
+
+// "GPX", "KML", "GeoJSON"; "texto" for a table.
+std::string_view FormatTitle(Format format);
+// The file name extension the format is saved with: ".gpx", ".kml", ".geojson"; "" for a
+// table, which keeps its input's.
+std::string_view FormatExtension(Format format);
+
+// The form of an input from its first bytes: GPX or KML for XML whose first element is
+// <gpx> or <kml>, text for anything else.
+Format InputFormat(std::string_view head);
+
+// The columns of the rows a GPX or KML file becomes, in this order.
+inline constexpr const char* kXmlColumns[] = {"Elemento", "Recorrido", "Tramo", "Nombre", "Latitud",
+                                               "Longitud", "Altitud", "Fecha", "Descripción"};
+
+// Reads a GPX or KML file in pieces and writes its points as the rows of a table with the
+// columns kXmlColumns, ";" between them, a header first: every waypoint, route point
+// and track point of a GPX file (with the name of its route or track, and the number of
+// its track segment), and every placemark of a KML file that holds a point (with the
+// name of its folder). Texts keep their accents and the XML entities read; blanks and
+// line breaks inside them become one blank. An element without elevation gets an empty
+// Altitud.
+class XmlPoints {
+  public:
+    explicit XmlPoints(Format format);
+    ~XmlPoints();
+    XmlPoints(const XmlPoints&) = delete;
+    XmlPoints& operator=(const XmlPoints&) = delete;
+
+    // Parses the next bytes (`last`: the end of the file) and appends the rows of the
+    // points that ended in them to `table`. Throws RunError for XML that is not well
+    // formed, naming the line and column of the fault.
+    void Feed(std::string_view bytes, bool last, std::string& table);
+
+    // The line of the XML file where each point written so far starts.
+    const std::vector<std::uint32_t>& Lines() const { return lines_; }
+
+    struct Parser;  // the SAX handlers' state
+
+  private:
+    Parser* parser_;
+    std::vector<std::uint32_t> lines_;
+};
+
+// One row written to a GPS format: a converted point on WGS84 with the columns of its
+// row, or the error of a row that could not be converted.
+struct Feature {
+    double lat = 0, lon = 0;          // degrees
+    std::optional<double> altitude;   // metres above sea level
+    std::string name;                 // "" when the row has none
+    // The row's other columns, name and text, results included; empty texts left out.
+    std::vector<std::pair<std::string, std::string>> columns;
+    std::string error;  // "fila 17: ...": the row was not converted
+};
+
+// The start and the end of a GPS file.
+std::string FormatHead(Format format);
+std::string FormatTail(Format format);
+// Appends a feature: a waypoint, a placemark or a GeoJSON point feature; a failed row as
+// an XML comment, or a feature without geometry whose Error property says why. GeoJSON
+// features each start with a comma, which the first one of the file must lose.
+void AppendFeature(std::string& out, Format format, const Feature& feature);
+
+// Whether a column of a header names the point: "Nombre", "Name", "Hito", "Punto", "Id"...
+bool IsNameColumn(std::string_view header);
+
+}  // namespace batch
