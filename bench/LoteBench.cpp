@@ -9,6 +9,8 @@
 // processes it waited for), medians of the runs (and talpor-lote's fastest), and the
 // minimum and median of the speed-up of each round; the order of the two alternates.
 //
+// Then a GPX track of as many points against the same points as CSV (TrackBench).
+//
 //   lote_bench <talpor-lote> [runs] [lines]
 #include <fcntl.h>
 #include <spawn.h>
@@ -115,6 +117,69 @@ double PipelineCheck(const std::string& lote, const std::string& dir) {
     return largest;
 }
 
+// A GPS track against the same points as a table: a GPX file of `lines` track points with
+// their elevations, and a CSV file of the same latitudes, longitudes and altitudes
+// (--altitud), both to ED50 UTM. Medians of `runs` rounds, in alternating order; the
+// ratio is the GPX file's time over the table's (target <= 2), and the peak memory of
+// each (target < 50 MB). False when a run failed.
+bool TrackBench(const std::string& lote, const std::string& dir, int runs, long lines) {
+    {
+        std::mt19937_64 random(16);
+        std::uniform_real_distribution<double> lat(36.0, 43.5), lon(-9.2, 3.3), ele(0, 2500);
+        std::FILE* gpx = std::fopen((dir + "/track.gpx").c_str(), "w");
+        std::FILE* csv = std::fopen((dir + "/track.csv").c_str(), "w");
+        if (gpx == nullptr || csv == nullptr) return false;
+        std::fputs("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gpx version=\"1.1\" creator=\"lote_bench\" "
+                   "xmlns=\"http://www.topografix.com/GPX/1/1\">\n<trk><name>Ruta</name><trkseg>\n", gpx);
+        std::fputs("latitud;longitud;altitud\n", csv);
+        for (long i = 0; i < lines; ++i) {
+            const double a = lat(random), b = lon(random), h = ele(random);
+            std::fprintf(gpx, "<trkpt lat=\"%.6f\" lon=\"%.6f\"><ele>%.1f</ele></trkpt>\n", a, b, h);
+            std::fprintf(csv, "%.6f;%.6f;%.1f\n", a, b, h);
+        }
+        std::fputs("</trkseg></trk>\n</gpx>\n", gpx);
+        std::fclose(gpx);
+        std::fclose(csv);
+    }
+    std::printf("\nA GPX track against the same points as CSV: %ld points with elevations (altitudes),\n"
+                "WGS84 -> ED50, Helmert, UTM and heights, file to file (median of %d runs)\n", lines, runs);
+    std::vector<double> gpxSeconds, csvSeconds, gpxKb, csvKb;
+    for (int i = 0; i < runs; ++i) {
+        for (int k = 0; k < 2; ++k) {
+            const bool gpx = (i + k) % 2 == 0;
+            const std::vector<std::string> args =
+                gpx ? std::vector<std::string>{lote, "--salida=utm,altura", dir + "/track.gpx", dir + "/track-gpx.csv"}
+                    : std::vector<std::string>{lote, "--salida=utm,altura", "--altitud=altitud", dir + "/track.csv",
+                                               dir + "/track-csv.csv"};
+            const Sample s = Run(args, "/dev/null", "/dev/null");
+            if (s.status != 0) {
+                std::fprintf(stderr, "lote_bench: talpor-lote ended with status %d on the %s file\n", s.status,
+                             gpx ? "GPX" : "CSV");
+                return false;
+            }
+            (gpx ? gpxSeconds : csvSeconds).push_back(s.seconds);
+            (gpx ? gpxKb : csvKb).push_back(static_cast<double>(s.maxRssKb));
+        }
+    }
+    std::size_t rows = 0;
+    {
+        std::ifstream out(dir + "/track-gpx.csv");
+        for (std::string line; std::getline(out, line);) ++rows;
+    }
+    if (rows != static_cast<std::size_t>(lines) + 1) {
+        std::fprintf(stderr, "lote_bench: the GPX track did not give a row a point\n");
+        return false;
+    }
+    std::vector<double> ratios;
+    for (int i = 0; i < runs; ++i) ratios.push_back(gpxSeconds[i] / csvSeconds[i]);
+    std::printf("  CSV          : %6.2f s  %6.1f MB peak\n", Median(csvSeconds), Median(csvKb) / 1024);
+    std::printf("  GPX          : %6.2f s  %6.1f MB peak (largest %.1f MB, target < 50)\n", Median(gpxSeconds),
+                Median(gpxKb) / 1024, *std::max_element(gpxKb.begin(), gpxKb.end()) / 1024);
+    std::printf("  GPX / CSV, time: min %.2f, median %.2f (target <= 2)\n", *std::min_element(ratios.begin(), ratios.end()),
+                Median(ratios));
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -182,6 +247,9 @@ int main(int argc, char* argv[]) {
             }
         }
     }
+    // Before the parent reads a file whole: a child's peak memory counts the parent's
+    // pages until it starts its program.
+    const bool track = TrackBench(lote, dir, runs, lines);
     const std::size_t rows = Lines(dir + "/salida.csv").size();
     const std::string cleanup = "rm -rf " + dir;
     if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir.c_str());
@@ -199,5 +267,5 @@ int main(int argc, char* argv[]) {
                 *std::max_element(loteKb.begin(), loteKb.end()) / 1024);
     std::printf("  cs2cs / talpor-lote, time: min %.2f, median %.2f (target >= 3)\n",
                 *std::min_element(ratios.begin(), ratios.end()), Median(ratios));
-    return 0;
+    return track ? 0 : 1;
 }

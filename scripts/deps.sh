@@ -11,10 +11,12 @@ set -euo pipefail
 # cs2cs, which the batch converter's benchmark runs beside it. `make package` builds the
 # Debian package with CPack, which finds its library dependencies with dpkg-shlibdeps
 # (dpkg-dev) and file; the tests check the menu and AppStream entries with
-# desktop-file-validate (desktop-file-utils) and appstreamcli (appstream).
+# desktop-file-validate (desktop-file-utils) and appstreamcli (appstream). libxml2-dev
+# reads and writes GPX and KML; gdal-bin's ogrinfo lists, in the tests, the GPS files
+# talpor-lote writes.
 packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev
           libproj-dev proj-bin xvfb xauth fonts-dejavu-core qt6-translations-l10n
-          dpkg-dev file desktop-file-utils appstream)
+          dpkg-dev file desktop-file-utils appstream libxml2-dev gdal-bin)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -206,8 +206,9 @@ std::string VersionLine() { return "talpor-lote " TALPOR_VERSION " (Talpor)"; }
 
 std::string HelpText() {
     return R"(Uso: talpor-lote [OPCIÓN]... [ENTRADA [SALIDA]]
-Convierte entre WGS84 y ED50 los puntos de un fichero de texto o CSV, con los
-mismos cálculos y los mismos textos que la ventana de Talpor. Cada fila conserva
+Convierte entre WGS84 y ED50 los puntos de un fichero de texto o CSV, o de un
+fichero GPX o KML, con los mismos cálculos y los mismos textos que la ventana de
+Talpor. Cada fila conserva
 sus columnas y recibe al final las del resultado y una columna Error, vacía si la
 fila se convirtió. Sin ENTRADA, o con «-», lee la entrada estándar; sin SALIDA
 escribe en la salida estándar. La salida se escribe con un nombre provisional y
@@ -262,6 +263,14 @@ Resultado:
                            altura transformada)
   -p, --punto              punto decimal en el resultado (por omisión, coma
                            decimal, como la ventana)
+  -f, --formato=FORMATO    csv (o texto, por omisión): la tabla de la entrada
+                           con las columnas del resultado; gpx, kml o geojson:
+                           un punto por fila convertida, con el nombre de su
+                           columna Nombre, Hito, Punto o Id, las demás columnas
+                           como descripción o propiedades y la altitud como
+                           elevación; las filas con error quedan como
+                           comentario (o con la propiedad Error). Son WGS84:
+                           solo con --sentido=ed50-wgs84
   -o, --destino=FICHERO    fichero de salida (lo mismo que SALIDA)
 
   -h, --help               muestra esta ayuda y termina
@@ -277,6 +286,15 @@ UTF-8 con o sin BOM, y las filas que no son UTF-8 se leen como Latin-1
 de línea de la entrada (CRLF o LF). Su separador es el de la entrada, salvo que
 los blancos pasan a tabulador y la coma a «;» si el resultado lleva coma
 decimal.
+
+GPX y KML: se reconocen por su contenido. Cada waypoint, punto de ruta, punto de
+track y marca con un punto es una fila con las columnas Elemento, Recorrido
+(nombre de la ruta, del track o de la carpeta), Tramo, Nombre, Latitud,
+Longitud, Altitud, Fecha y Descripción. Son WGS84, así que se convierten de
+WGS84 a ED50, y su elevación es una altitud sobre el nivel del mar (una celda
+vacía, sin altura); con las columnas de resultado por omisión salen también la
+altura ED50 y la altitud. Un XML mal formado detiene la conversión con su línea
+y columna; los errores de las filas nombran la línea de su elemento.
 
 Formas del punto (en una columna o en varias seguidas):
   40.4168, -3.7038            40,4168 -3,7038          40.4168N 3.7038W
@@ -303,6 +321,10 @@ Ejemplos:
       decimal, de la entrada estándar a la salida estándar.
   talpor-lote -s ed50-wgs84 -m rejilla vertices.txt vertices84.txt
       Vértices ED50 a WGS84 con la rejilla oficial del IGN.
+  talpor-lote --salida=utm,altura ruta.gpx ruta-ed50.csv
+      Un track de GPS a UTM ED50, con la altura de cada punto.
+  talpor-lote -s ed50-wgs84 --huso=30 --altitud=Cota --formato=gpx hitos.csv -o hitos.gpx
+      Hitos ED50 a waypoints de GPS (también kml para un visor de globo).
 )";
 }
 

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -356,3 +357,96 @@ TEST_F(Lote, AStoppedRunLeavesNoFile) {
 }
 
 }  // namespace
+
+// A hiker's GPX and KML files: every waypoint, route point, track point and placemark
+// point is a row with its own columns, converted as the same points of a CSV file with
+// their elevations as altitudes; a malformed file stops with its line and column and
+// leaves no file; the other direction is refused.
+TEST_F(Lote, GpxAndKmlFilesAreReadAsTheirPoints) {
+    WriteFile(dir / "ruta.gpx",
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gpx version=\"1.1\" creator=\"t\" "
+              "xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
+              "<wpt lat=\"40.4168\" lon=\"-3.7038\"><ele>650</ele><name>Sol &amp; &#201;l &lt;1&gt;</name>"
+              "<desc>Kil&#243;metro\n  cero</desc></wpt>\n"
+              "<rte><name>Ca&#241;ada</name><rtept lat=\"40.5\" lon=\"-3.8\"/></rte>\n"
+              "<trk><name>Subida</name><trkseg><trkpt lat=\"40.8502\" lon=\"-3.9557\"><ele>2428</ele>"
+              "<time>2026-05-01T10:00:00Z</time></trkpt></trkseg>\n"
+              "<trkseg><trkpt lat=\"95\" lon=\"-3.9\"><ele>1</ele></trkpt>\n"
+              "<trkpt lat=\"39.57\" lon=\"2.65\"><ele>12.5</ele></trkpt></trkseg></trk>\n</gpx>\n");
+    WriteFile(dir / "puntos.kml",
+              "<?xml version=\"1.0\"?><kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document><Folder><name>V</name>\n"
+              "<Placemark><name>Sol</name><Point><coordinates>-3.7038,40.4168,650</coordinates></Point></Placemark>\n"
+              "<Placemark><name>Linea</name><LineString><coordinates>-3,40 -4,41</coordinates></LineString>"
+              "</Placemark>\n<Placemark><name>Bajo</name><Point><coordinates> -3.8,40.5 </coordinates></Point>"
+              "</Placemark>\n</Folder></Document></kml>\n");
+    WriteFile(dir / "puntos.csv",
+              "Nombre;Lat;Lon;Alt\nA;40.4168;-3.7038;650\nB;40.5;-3.8;\nC;40.8502;-3.9557;2428\nD;39.57;2.65;12.5\n");
+    // The result columns of each row, after its own.
+    const auto results = [](const std::string& out, std::size_t own) {
+        std::vector<std::string> rows;
+        std::istringstream in(out);
+        for (std::string line; std::getline(in, line);) {
+            std::size_t at = 0;
+            for (std::size_t i = 0; i < own; ++i) at = line.find(';', at) + 1;
+            rows.push_back(line.substr(at));
+        }
+        return rows;
+    };
+    const std::vector<std::string> csv = results(Run("--altitud=Alt puntos.csv").out, 4);
+    Ran gpx = Run("ruta.gpx");
+    EXPECT_EQ(gpx.status, 1);
+    EXPECT_TRUE(Has(gpx.err, "ruta.gpx:7: latitud fuera de rango (95)")) << gpx.err;  // the element's line
+    EXPECT_TRUE(Has(gpx.err, "4 filas convertidas, 1 con error; fichero GPX")) << gpx.err;
+    EXPECT_TRUE(Has(gpx.out, "\nwaypoint;;;Sol & Él <1>;40.4168;-3.7038;650;;Kilómetro cero;")) << gpx.out;
+    EXPECT_TRUE(Has(gpx.out, "\nruta;Cañada;;;40.5;-3.8;;;;")) << gpx.out;
+    EXPECT_TRUE(Has(gpx.out, "\ntrack;Subida;1;;40.8502;-3.9557;2428;2026-05-01T10:00:00Z;;")) << gpx.out;
+    EXPECT_TRUE(Has(gpx.out, "\ntrack;Subida;2;;95;-3.9;1;;;;;;;;;;;;;fila 5: latitud")) << gpx.out;
+    std::vector<std::string> read = results(gpx.out, 9);
+    read.erase(read.begin() + 4);
+    EXPECT_EQ(read, csv);
+    Ran kml = Run("puntos.kml");
+    EXPECT_EQ(kml.status, 0) << kml.err;
+    read = results(kml.out, 9);
+    EXPECT_EQ(read, (std::vector<std::string>{csv[0], csv[1], csv[2]}));
+
+    WriteFile(dir / "mal.gpx", "<?xml version=\"1.0\"?>\n<gpx>\n<wpt lat=\"40\" lon=\"-3\"><name>a</wpt>\n</gpx>\n");
+    const Ran bad = Run("mal.gpx -o mal.csv");
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_TRUE(Has(bad.err, "mal.gpx: XML mal formado en la línea 3, columna 37: ")) << bad.err;
+    EXPECT_FALSE(fs::exists(dir / "mal.csv"));
+    EXPECT_TRUE(Has(Run("-s ed50-wgs84 ruta.gpx").err, "los ficheros GPX son WGS84: se convierten en el sentido WGS84 a ED50"));
+}
+
+// ED50 landmarks to a GPS and a globe viewer: one waypoint, placemark or feature a row,
+// named by the row's name, its altitude as elevation, the failed row kept with its
+// error; what is written reads back as the points written, and GDAL lists them.
+TEST_F(Lote, ConvertedPointsGoToGpxKmlAndGeoJson) {
+    WriteFile(dir / "hitos.csv", "Hito;Este;Norte;Cota\nH-01;440721,00;4474447,00;650,2\nH-02;x;4486210,75;1\n"
+                                 "Fuente del Caño;498002,10;4501120,40;\n");
+    const std::string options = "-s ed50-wgs84 --huso=30 --altitud=Cota hitos.csv --formato=";
+    for (const char* format : {"gpx", "kml", "geojson"}) {
+        SCOPED_TRACE(format);
+        const Ran r = Run(options + format + " -o hitos." + format);
+        EXPECT_EQ(r.status, 1) << r.err;
+        const std::string out = ReadFile(dir / ("hitos." + std::string(format)));
+        EXPECT_TRUE(Has(out, "fila 3: ")) << out;
+        if (std::string(format) != "geojson") {
+            // Read back: the WGS84 points of H-01 (PROJ: 40.41666326, -3.70000886) and of
+            // the fountain (at height 0, as it has none), the altitude where there was one.
+            WriteFile(dir / "vuelta.csv", "");
+            const Ran back = Run("hitos." + std::string(format), "< /dev/null > vuelta.csv");
+            EXPECT_TRUE(Has(ReadFile(dir / "vuelta.csv"), ";;H-01;40.41666326;-3.70000886;650.2;")) << ReadFile(dir / "vuelta.csv");
+            EXPECT_TRUE(Has(ReadFile(dir / "vuelta.csv"), ";;Fuente del Caño;40.65907459;-3.02492287;;")) << back.err;
+        } else {
+            EXPECT_TRUE(Has(out, "\"coordinates\": [-3.70000886, 40.41666326, 650.2]}, \"properties\": {\"name\": \"H-01\"")) << out;
+            EXPECT_TRUE(Has(out, "\"geometry\": null, \"properties\": {\"name\": \"H-02\"")) << out;
+        }
+        if (std::system("command -v ogrinfo > /dev/null 2>&1") != 0) continue;
+        const std::string listing = "cd '" + dir.string() + "' && ogrinfo -ro -al -q hitos." + format + " > ogr.txt 2>&1";
+        ASSERT_EQ(std::system(listing.c_str()), 0) << ReadFile(dir / "ogr.txt");
+        const std::string ogr = ReadFile(dir / "ogr.txt");
+        EXPECT_TRUE(Has(ogr, "H-01") && Has(ogr, "Fuente del Caño")) << ogr;
+        EXPECT_TRUE(Has(ogr, "-3.70000886 40.41666326") && Has(ogr, "650.2") && Has(ogr, "POINT (-3.02492287 40.65907459)"))
+            << ogr;
+    }
+}
