@@ -118,7 +118,7 @@ Summary ConvertFile(int in, int out, const Settings& settings, const Progress& p
                        " son WGS84: se convierten en el sentido WGS84 a ED50");
     // The table of the points: latitude and longitude, the elevation an altitude.
     Settings table = settings;
-    table.layout = {Separator::Semicolon, true, {"Latitud", "Longitud"}, "Altitud"};
+    table.layout = XmlLayout();
     table.conversion.heightIsAltitude = true;
     table.conversion.input = InputForm::Geographic;
     table.conversion.zone = 0;

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "batch/TextTable.h"
+
 namespace batch {
 
 // The form of a file: a text table (CSV and the like) or a GPS format.
@@ -37,6 +39,10 @@ Format InputFormat(std::string_view head);
 // The columns of the rows a GPX or KML file becomes, in this order.
 inline constexpr const char* kXmlColumns[] = {"Elemento", "Recorrido", "Tramo", "Nombre", "Latitud",
                                                "Longitud", "Altitud", "Fecha", "Descripción"};
+
+// How those rows are read: ";" between the columns, a header, the point in Latitud and
+// Longitud, the height in Altitud (altitudes above sea level).
+inline LayoutChoice XmlLayout() { return {Separator::Semicolon, true, {"Latitud", "Longitud"}, "Altitud"}; }
 
 // Reads a GPX or KML file in pieces and writes its points as the rows of a table with the
 // columns kXmlColumns, ";" between them, a header first: every waypoint, route point

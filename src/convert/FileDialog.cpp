@@ -69,8 +69,9 @@ std::size_t Chars(std::string_view text) {
     return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
 }
 
-// The text cut to `width` characters, the last one "…" when cut, and padded with blanks.
-std::string Cell(std::string_view text, std::size_t width) {
+// The text cut to `width` characters, the last one "…" when cut, and padded with blanks
+// to `width` + `gap`.
+std::string Cell(std::string_view text, std::size_t width, std::size_t gap) {
     std::string cell;
     std::size_t chars = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -80,7 +81,7 @@ std::string Cell(std::string_view text, std::size_t width) {
         }
         cell += text[i] == '\t' ? ' ' : text[i];
     }
-    return cell + std::string(width - std::min(width, Chars(cell)), ' ');
+    return cell + std::string(width + gap - std::min(width + gap, Chars(cell)), ' ');
 }
 
 // An argument as a POSIX shell takes it: within single quotes unless it is plain.
@@ -294,6 +295,10 @@ batch::Settings FileDialog::Settings() const {
 
 batch::Layout FileDialog::FindLayout(bool withHeight) {
     batch::Settings settings = Settings();
+    if (inputFormat_ != batch::Format::Text) {
+        settings.layout = batch::XmlLayout();
+        settings.conversion.heightIsAltitude = true;
+    }
     if (!withHeight) settings.layout.heightColumn.clear();
     return batch::FindLayout(sample_->lines, settings.layout, settings.conversion, sample_->whole);
 }
@@ -441,7 +446,7 @@ void FileDialog::Show() {
         for (const auto& row : rows) {
             std::string line;
             for (std::size_t c = 0; c < row.size() && c < kPreviewColumns; ++c)
-                line += Cell(row[c], layout ? std::min(widths[c], kPreviewWidth) + 2 : 100);
+                line += Cell(row[c], layout ? std::min(widths[c], kPreviewWidth) : 100, 2);
             if (row.size() > kPreviewColumns) line += "…";
             line.erase(line.find_last_not_of(' ') + 1);
             preview += (preview.empty() ? "" : "\n") + line;
@@ -480,9 +485,12 @@ void FileDialog::Remember() {
     auto save = [&](const char* key, const std::string& value) { platform_.SaveSetting("Talpor", kSection, key, value); };
     save("Carpeta", Input().substr(0, Input().rfind('/') + 1));
     save("Metodo", std::to_string(m.Get("CmbMetodo").listIndex));
-    save("Altitud", m.Get("OptAltura", 1).value ? "1" : "0");
-    const int height = m.Get("CmbAltura").listIndex;
-    save("ColumnaAltura", height > 0 ? heightColumns_[static_cast<std::size_t>(height)] : "");
+    // A GPS file's heights are its format's, not a choice.
+    if (inputFormat_ == batch::Format::Text) {
+        save("Altitud", m.Get("OptAltura", 1).value ? "1" : "0");
+        const int height = m.Get("CmbAltura").listIndex;
+        save("ColumnaAltura", height > 0 ? heightColumns_[static_cast<std::size_t>(height)] : "");
+    }
     std::string outputs;
     for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i)
         if (m.Get("ChkSalida", i).value) outputs += (outputs.empty() ? "" : ",") + std::string(kOutputs[i][1]);

@@ -164,6 +164,28 @@ TEST(FileConversion, TheDialogsChoicesAreTalporLotesOptions) {
     EXPECT_NE(ReadFile(out).find("H-01;440721,00;4474447,00;650,2;40º 24' 59.9877\" N;"), std::string::npos)
         << ReadFile(out);
 
+    // The landmarks as waypoints; a GPS track, which is WGS84, on the other tab.
+    s.Convert(1, hitos, [&](form::FormModel& m, const Changed& changed) {
+        Pick(m, changed, "CmbFormato", "GPX");
+        EXPECT_EQ(m.Get("TxtDestino").text, folder.Str() + "/hitos_WGS84.gpx");
+    });
+    ASSERT_EQ(std::system(("'" TALPOR_LOTE "' " + options + " --formato=gpx " + hitos + " -o " + lote + " 2>/dev/null").c_str()), 0);
+    EXPECT_EQ(ReadFile(folder.path / "hitos_WGS84.gpx"), ReadFile(lote));
+    const std::string track = (folder.path / "ruta.gpx").string();
+    testing_support::WriteFile(track, "<gpx><trk><trkseg><trkpt lat=\"40.4168\" lon=\"-3.7038\"><ele>650</ele></trkpt>"
+                                      "</trkseg></trk></gpx>");
+    s.Convert(1, track, [&](form::FormModel& m, const Changed&) {
+        EXPECT_EQ(m.Get("LblAviso").text, "Los ficheros GPX son WGS84: conviértalo en la pestaña «WGS84 -> ED50».");
+    });
+    s.Convert(0, track, [&](form::FormModel& m, const Changed&) {
+        EXPECT_FALSE(m.Get("CmbAltura").enabled);
+        EXPECT_TRUE(m.Get("LblOrden").text.starts_with("Orden equivalente: talpor-lote --sentido=wgs84-ed50 "
+                                                       "--metodo=helmert --salida=gms,gd,utm,altura,altitud,p"));
+    });
+    ASSERT_EQ(std::system(("'" TALPOR_LOTE "' --salida=gms,gd,utm,altura,altitud,parametros --punto " + track + " -o " +
+                           lote + " 2>/dev/null").c_str()), 0);
+    EXPECT_EQ(ReadFile(folder.path / "ruta_ED50.csv"), ReadFile(lote));
+
     // The same choices are the same settings, and they are offered again the next time.
     std::vector<std::string> args = {"--sentido=ed50-wgs84", "--huso=30", "--altitud=Cota", "--punto", hitos};
     const batch::Settings fromCommandLine = batch::ParseCommandLine(args).settings;

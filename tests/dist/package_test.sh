@@ -39,6 +39,7 @@ echo "Depends: $depends"
 [[ $depends == *libqt6widgets6* && $depends == *qt6-qpa-plugins* ]] || fail "Depends lacks Qt: $depends"
 # PROJ is linked by the grid module alone, which the programs load when a grid is needed.
 [[ $depends == *libproj* ]] || fail "Depends lacks PROJ: $depends"
+[[ $depends == *libxml2* ]] || fail "Depends lacks libxml2 (GPX and KML): $depends"
 [[ $depends != *libasan* && $depends != *libubsan* ]] || fail "built with the sanitizers: $depends"
 [ "$(dpkg-deb -f "$deb" Section)" = science ] || fail "section is not science"
 # A new version needs its entry in the changelog and the AppStream releases, and the
