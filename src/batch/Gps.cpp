@@ -28,7 +28,7 @@ void AppendText(std::string& to, std::string_view text) {
 }
 
 std::string Trim(std::string s) {
-    while (!s.empty() && s.back() == ' ') s.pop_back();
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\n')) s.pop_back();
     return s;
 }
 
@@ -244,10 +244,16 @@ Format InputFormat(std::string_view head) {
     while (at < head.size()) {
         at = head.find_first_not_of(" \t\r\n", at);
         if (at == std::string_view::npos || head[at] != '<') return Format::Text;
-        if (head.substr(at).starts_with("<?") || head.substr(at).starts_with("<!")) {
-            const std::size_t close = head.find('>', at);
+        // Declarations, comments and a document type (with its internal subset).
+        const std::string_view rest = head.substr(at);
+        const std::size_t subset = rest.find('['), gt = rest.find('>');
+        const std::string_view end = rest.starts_with("<!--")                               ? "-->"
+                                     : rest.starts_with("<!DOCTYPE") && subset < gt ? "]>"
+                                                                                            : ">";
+        if (rest.starts_with("<?") || rest.starts_with("<!")) {
+            const std::size_t close = rest.find(end);
             if (close == std::string_view::npos) return Format::Text;
-            at = close + 1;
+            at += close + end.size();
             continue;
         }
         std::string_view name = head.substr(at + 1);

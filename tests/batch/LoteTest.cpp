@@ -409,11 +409,17 @@ TEST_F(Lote, GpxAndKmlFilesAreReadAsTheirPoints) {
     read = results(kml.out, 9);
     EXPECT_EQ(read, (std::vector<std::string>{csv[0], csv[1], csv[2]}));
 
+    // Malformed, or an entity that would swell or read a file: stopped where it is.
     WriteFile(dir / "mal.gpx", "<?xml version=\"1.0\"?>\n<gpx>\n<wpt lat=\"40\" lon=\"-3\"><name>a</wpt>\n</gpx>\n");
-    const Ran bad = Run("mal.gpx -o mal.csv");
-    EXPECT_EQ(bad.status, 2);
-    EXPECT_TRUE(Has(bad.err, "mal.gpx: XML mal formado en la línea 3, columna 37: ")) << bad.err;
-    EXPECT_FALSE(fs::exists(dir / "mal.csv"));
+    WriteFile(dir / "entidad.gpx", "<!DOCTYPE gpx [<!ENTITY a \"aaaa\"><!ENTITY x SYSTEM \"file:///etc/passwd\">]>\n"
+                                   "<gpx><wpt lat=\"40\" lon=\"-3\"><name>&a;&x;</name></wpt></gpx>\n");
+    for (const char* file : {"mal.gpx", "entidad.gpx"}) {
+        const Ran bad = Run(std::string(file) + " -o mal.csv");
+        EXPECT_EQ(bad.status, 2);
+        EXPECT_TRUE(Has(bad.err, std::string(file) + ": XML mal formado en la línea ")) << bad.err;
+        EXPECT_FALSE(fs::exists(dir / "mal.csv"));
+    }
+    EXPECT_TRUE(Has(Run("mal.gpx").err, "línea 3, columna 37: Opening and ending tag mismatch"));
     EXPECT_TRUE(Has(Run("-s ed50-wgs84 ruta.gpx").err, "los ficheros GPX son WGS84: se convierten en el sentido WGS84 a ED50"));
 }
 
