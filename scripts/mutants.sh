@@ -149,7 +149,7 @@ if $check_only; then
 fi
 
 # --- The copy and its build ---------------------------------------------------------------
-parts=(CMakeLists.txt src tests fuzz data dist)
+parts=(CMakeLists.txt src tests fuzz data dist docs/ejemplos)  # the tests read the example files
 
 # Makes the copy equal to the working tree. A file is copied only where it differs, with
 # a new time stamp, so that the build recompiles exactly what changed, a mutated file left
