@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Regenerates the README's pictures of the window, one per tab, in docs/screenshots/:
+# Regenerates the README's pictures of the window, one per tab, and of the map, in docs/screenshots/:
 # the window of a Release build on a virtual screen (Xvfb, 1024x768), with a point
 # converted on each conversion tab and the sun times and a distance on the utilities tab.
 #
@@ -67,6 +67,12 @@ shot() {
 shot tab0-wgs84-ed50 --tab 0 --click CmdED50Helmert
 shot tab1-ed50-wgs84 --tab 1 --click CmdWGS84Rejilla
 shot tab2-utilidades --tab 2 --click Command3 --click Command4
+# The map of tab 0's point, whole and at the point; only the map windows are kept.
+shot mapa --tab 0 --click CmdED50Helmert --click CmdMapa_0
+shot mapa-punto --tab 0 --click CmdED50Helmert --click CmdMapa_0 --click CmdAlPunto
+for m in mapa mapa-punto; do
+  [ -f "$work/$m-mapa.png" ] && mv "$work/$m-mapa.png" "$work/$m.png" || { echo "screenshots: no map in $m" >&2; failed=1; }
+done
 
 if [ $failed -ne 0 ]; then
   echo "screenshots: $out left as it was." >&2

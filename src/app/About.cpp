@@ -29,6 +29,7 @@ constexpr const char* kShortcuts =
     "| Intro | En un campo, pasa al siguiente (como Tab); en un botón, lo pulsa |\n"
     "| Espacio | Pulsa el botón o elige la opción que tiene el foco |\n"
     "| Flechas | Eligen otra opción del grupo (W/E, N/S, IGN/NIMA, modo de entrada) |\n"
+    "| Ctrl+M | Muestra el punto de la pestaña en el mapa |\n"
     "| Ctrl+Tab, Ctrl+AvPág | Pestaña siguiente |\n"
     "| Ctrl+Mayús+Tab, Ctrl+RePág | Pestaña anterior |\n"
     "| Ctrl+V | En un campo, pega un punto entero en todos sus campos, o el texto en el campo |\n"
@@ -61,6 +62,8 @@ std::string AboutText() {
     s += "- **Rejilla IGN**: la rejilla oficial NTv2 del IGN (EPSG 15932); precisión " +
          Spelled(grid.x) + " en latitud y longitud; la altura no se transforma.\n\n";
     s += std::string(kIgnAttribution) + "\n\n";
+    s += "Las costas y fronteras del mapa son de Natural Earth (www.naturalearthdata.com, dominio "
+         "público), en el paquete world-atlas 2.0.2 (licencia ISC), reducidas para Talpor.\n\n";
 
     s += "### Licencia\n\n";
     s += "Talpor es software libre: puede redistribuirlo y modificarlo según los términos de la "

@@ -1,5 +1,8 @@
 #include "app/frmTalpor.h"
 
+#include <fstream>
+#include <sstream>
+
 #include <algorithm>
 #include <exception>
 #include <new>
@@ -119,6 +122,26 @@ convert::Grids& frmTalpor::Grids() {
         grids_ = std::make_unique<convert::Grids>(
             platform_.DataFolder(), convert::UserGridFolder(platform_.UserDataFolder()));
     return *grids_;
+}
+
+const std::vector<geo::MapLine>& frmTalpor::MapLines() {
+    if (!mapLines_) {
+        std::ifstream file(platform_.DataFolder() + "/" + std::string(geo::kMapFile), std::ios::binary);
+        std::ostringstream text;
+        text << file.rdbuf();
+        mapLines_ = geo::ReadMapLines(text.str());
+    }
+    return *mapLines_;
+}
+
+convert::MapScene frmTalpor::MapOfTab(int tab, const convert::MapView& view) {
+    convert::MapScene scene = convert::DrawMap(view, MapLines(), convert::PointsOfTab(form_, tab));
+    if (MapLines().empty()) scene.caption += " (sin costas: falta " + std::string(geo::kMapFile) + ")";
+    return scene;
+}
+
+void frmTalpor::OpenWebMap(int tab, convert::WebMap map) {
+    Guard("frmTalpor.OpenWebMap", [&] { convert::OpenWebMap(form_, platform_, tab, map); });
 }
 
 void frmTalpor::End(EndReason reason) {
@@ -281,6 +304,7 @@ void frmTalpor::RunButton(form::Control& button) {
     else if (n == "CmdWGS84Molodensky") convert::CmdWGS84Molodensky_Click(f, p, Grids());
     else if (n == "CmdED50Rejilla") convert::CmdED50Rejilla_Click(f, p, Grids());
     else if (n == "CmdFichero") convert::CmdFichero_Click(f, p, button.id.index, Grids());
+    else if (n == "CmdMapa") p.ShowMap(button.id.index);
     else if (n == "CmdWGS84Rejilla") convert::CmdWGS84Rejilla_Click(f, p, Grids());
     else if (n == "Command1") convert::Command1_Click(f, p, button.id.index, Grids());
     else if (n == "Command4") utilities::Command4_Click(f, p);
@@ -425,6 +449,7 @@ std::optional<frmTalpor::CopyChoices> frmTalpor::CopyChoicesOf(form::Control& co
     if (!texts) return std::nullopt;
     CopyChoices choices{control.kind == form::Kind::Label && !control.stale ? control.text : "", texts->result,
                         texts->decimalDegrees, texts->degreesMinutes, texts->utm};
+    if (control.tab == 0 || control.tab == 1) choices.webMapTab = control.tab;
     if (!texts->datum.empty()) {
         for (std::string* caption :
              {&choices.decimalDegreesCaption, &choices.degreesMinutesCaption, &choices.utmCaption})

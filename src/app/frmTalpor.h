@@ -9,8 +9,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "convert/Grids.h"
+#include "convert/PointMap.h"
 #include "form/Controls.h"
 #include "form/Platform.h"
 
@@ -42,6 +44,15 @@ public:
     // "grids" folder in its user data folder; made at the first call, and each grid
     // opened when it is first needed.
     convert::Grids& Grids();
+    // The coasts and borders of the map, read from the data folder the first time the
+    // map asks for them (never at start-up); none when the file cannot be read.
+    const std::vector<geo::MapLine>& MapLines();
+    // The scene of tab 0 or 1's point in `view`, as the map shows it now.
+    convert::MapScene MapOfTab(int tab, const convert::MapView& view);
+    // Opens the WGS84 side of tab 0 or 1's point (its typed point on tab 0, its result on
+    // tab 1) in a web map; without a browser the user gets the address, and without a
+    // WGS84 point a sentence that says how to have one.
+    void OpenWebMap(int tab, convert::WebMap map);
 
     // --- The program's life -------------------------------------------------------
     // Start-up, before the window is first shown.
@@ -127,6 +138,7 @@ public:
     struct CopyChoices {
         std::string underMouse;
         std::string result, decimalDegrees, degreesMinutes, utm;
+        int webMapTab = -1;  // the conversion tab whose point the menu can open in a web map
         // The entries' captions, naming the datum of the point they copy.
         std::string decimalDegreesCaption = "Copiar en grados decimales",
                     degreesMinutesCaption = "Copiar en grados y minutos", utmCaption = "Copiar UTM";
@@ -169,6 +181,7 @@ private:
     form::Platform& platform_;
     form::FormModel form_;
     std::unique_ptr<convert::Grids> grids_;
+    std::optional<std::vector<geo::MapLine>> mapLines_;
     EndReason endReason_ = EndReason::None;
     bool activated_ = false;
 };

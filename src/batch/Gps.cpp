@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "batch/Stream.h"
+#include "entry/PointText.h"
 #include "batch/TextTable.h"
 
 namespace batch {
@@ -40,11 +41,7 @@ std::string XmlSafe(std::string_view text) {
     return s;
 }
 
-std::string Fixed(double v, int decimals) {
-    char buffer[48];
-    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, v);
-    return buffer;
-}
+std::string Fixed(double v, int decimals) { return entry::DecimalText(v, decimals); }
 
 }  // namespace
 

@@ -82,42 +82,47 @@ CopyTexts InputTexts(form::FormModel& form, Tab tab, const std::string& frame) {
         t.result = Lines({"E= " + c.utmE.text, "N= " + c.utmN.text, "Huso = " + c.zoneList.ListText(),
                           "Altura (m)= " + c.utmHeight.text});
     }
-    // The typed point, read as the conversion buttons read it, and only once every field
-    // read holds a value its check has passed: a field still being typed gives no point.
+    if (const std::optional<TypedPoint> p = ReadTypedPoint(form, tab)) {
+        entry::SetDegreesTexts(t, p->point.lat, p->point.lon);
+        t.utm = UtmText(p->utm);
+    }
+    return t;
+}
+
+}  // namespace
+
+std::optional<TypedPoint> ReadTypedPoint(form::FormModel& form, Direction tab) {
+    const detail::TabControls c = detail::ControlsOf(form, tab);
     const bool utmInput = tab == Tab::WGS84ToED50 ? Tab0ReadsUtm(form) : Tab1ReadsUtm(form);
     const std::vector<const form::Control*> read =
         utmInput ? std::vector<const form::Control*>{&c.utmE, &c.utmN}
                  : std::vector<const form::Control*>{&c.latDeg, &c.latMin, &c.latSec,
                                                     &c.lonDeg, &c.lonMin, &c.lonSec};
     for (const form::Control* field : read)
-        if (!entry::HoldsCheckedValue(form, *field)) return t;
+        if (!entry::HoldsCheckedValue(form, *field)) return std::nullopt;
     try {
+        TypedPoint t;
         if (utmInput) {
             UtmInput p;
             p.E = entry::FieldValue(c.utmE.text);
             p.N = entry::FieldValue(c.utmN.text);
             p.zone = detail::ZoneOfList(c.zoneList);
-            const geo::LatLon g = MirrorOf(p, tab);
-            entry::SetDegreesTexts(t, g.lat, g.lon);
-            geo::UTMPoint u;
-            u.E = p.E;
-            u.N = p.N;
-            u.zoneText = std::to_string(p.zone) + geo::UTMBandLetter(g.lat);
-            t.utm = UtmText(u);
+            t.point = MirrorOf(p, tab);
+            t.utm.E = p.E;
+            t.utm.N = p.N;
+            t.utm.zoneText = std::to_string(p.zone) + geo::UTMBandLetter(t.point.lat);
         } else {
             GeographicInput p;
             p.lat = detail::ReadLatitude(c, true);
             p.lon = detail::ReadLongitude(c, true);
-            entry::SetDegreesTexts(t, p.lat, p.lon);
-            t.utm = UtmText(MirrorOf(p, tab));
+            t.point = {p.lat, p.lon};
+            t.utm = MirrorOf(p, tab);
         }
+        return t;
     } catch (const num::RuntimeError&) {
-        // A field that cannot be read: only the lines as shown.
+        return std::nullopt;  // a field that cannot be read
     }
-    return t;
 }
-
-}  // namespace
 
 std::optional<CopyTexts> ConversionCopyTexts(form::FormModel& form, const form::Control& control) {
     const std::optional<Frame> f = FrameOf(form, control);

@@ -5,7 +5,9 @@
 #include <optional>
 #include <string>
 
+#include "convert/Core.h"
 #include "entry/PointText.h"
+#include "geo/Utm.h"
 #include "form/Controls.h"
 
 namespace convert {
@@ -20,5 +22,16 @@ using entry::CopyTexts;
 // typed and turned into the other (as the conversion buttons read it). nullopt for a
 // control of no conversion frame.
 std::optional<CopyTexts> ConversionCopyTexts(form::FormModel& form, const form::Control& control);
+
+// The point typed on a conversion tab, on its source datum, in degrees and in UTM.
+struct TypedPoint {
+    geo::LatLon point;  // decimal degrees
+    geo::UTMPoint utm;
+};
+
+// The point typed on tab 0 (WGS84) or 1 (ED50) in the frame the tab has enabled, read
+// as the conversion buttons read it, once every field read holds a value its check has
+// passed (a field still being typed gives none), and turned into the other form.
+std::optional<TypedPoint> ReadTypedPoint(form::FormModel& form, Direction tab);
 
 }  // namespace convert

@@ -364,15 +364,6 @@ PastedPoint Geographic(const std::vector<Token>& t) {
     return p;
 }
 
-std::string Fixed(double v, int decimals) {
-    if (v == 0) v = 0;  // no "-0"
-    char buffer[64];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed, decimals);
-    std::string text(buffer, ec == std::errc() ? end : buffer);
-    // A value that rounds to zero is written without its sign.
-    if (text.starts_with('-') && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
-    return text;
-}
 
 }  // namespace
 
@@ -426,8 +417,8 @@ PastedPoint BrokenPoint(std::string message) {
 
 // Latitude and longitude in decimal degrees, and the altitude when there is one.
 PastedPoint Wgs84Point(double lat, double lon, std::optional<double> altitude) {
-    if (std::fabs(lat) > 90) return BrokenPoint("latitud de más de 90º (" + Fixed(lat, 6) + ")");
-    if (std::fabs(lon) > 180) return BrokenPoint("longitud de más de 180º (" + Fixed(lon, 6) + ")");
+    if (std::fabs(lat) > 90) return BrokenPoint("latitud de más de 90º (" + DecimalText(lat, 6) + ")");
+    if (std::fabs(lon) > 180) return BrokenPoint("longitud de más de 180º (" + DecimalText(lon, 6) + ")");
     PastedPoint p;
     p.kind = PastedPoint::Kind::Geographic;
     p.lat = ToSexagesimal(lat);
@@ -588,7 +579,7 @@ SexagesimalAngle ToSexagesimal(double degrees) {
     return a;
 }
 
-std::string DecimalDegreesText(double lat, double lon) { return Fixed(lat, 8) + ", " + Fixed(lon, 8); }
+std::string DecimalDegreesText(double lat, double lon) { return DecimalText(lat, 8) + ", " + DecimalText(lon, 8); }
 
 std::string DegreesMinutesText(double lat, double lon) {
     const auto angle = [](double degrees, const char* positive, const char* negative) {
@@ -610,7 +601,17 @@ void SetDegreesTexts(CopyTexts& texts, double lat, double lon) {
 }
 
 std::string UtmPointText(std::string_view zoneText, double E, double N) {
-    return std::string(zoneText) + " " + Fixed(E, 2) + " " + Fixed(N, 2);
+    return std::string(zoneText) + " " + DecimalText(E, 2) + " " + DecimalText(N, 2);
+}
+
+std::string DecimalText(double v, int decimals) {
+    if (v == 0) v = 0;  // no "-0"
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed, decimals);
+    std::string text(buffer, ec == std::errc() ? end : buffer);
+    // A value that rounds to zero is written without its sign.
+    if (text.starts_with('-') && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
+    return text;
 }
 
 }  // namespace entry

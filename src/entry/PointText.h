@@ -88,6 +88,10 @@ SexagesimalAngle ToSexagesimal(double degrees);
 // web maps accept: "40.41784678, -3.69869548".
 std::string DecimalDegreesText(double lat, double lon);
 
+// A number with `decimals` decimals and a decimal point, whatever the user's locale; no
+// "-0": "40.41666326".
+std::string DecimalText(double v, int decimals);
+
 // "30T 440721.76 4474447.37": zone text, easting and northing (metres) with 2 decimals
 // and a decimal point, no thousands separators.
 std::string UtmPointText(std::string_view zoneText, double E, double N);

@@ -39,6 +39,12 @@ enum class Kind {
     ComboBox,  // drop-down list: the user picks an item, never types
     CommandButton,
     MonthView,
+    // A chart of the Sun's year: `values` holds four numbers a day of the year, in
+    // order: sunrise, transit and sunset in hours of local clock time (NaN where there is
+    // none), and 0 for an ordinary day, 1 for a polar day, -1 for a polar night;
+    // `listIndex` is the chosen day (0 for 1 January); `stale` as for a result; `items`
+    // name the months along the bottom; `text` stands in while there are no values.
+    Chart,
 };
 
 // A control's name and its index within a control array (-1 when not an array).

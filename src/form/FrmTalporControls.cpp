@@ -6,6 +6,11 @@ namespace {
 constexpr const char* kLat = "Ø";     // latitude symbol
 constexpr const char* kLon = "λ";     // longitude symbol (Greek small lambda)
 constexpr const char* kHelmertTip = "Helmert Bursa-Wolf 7 parámetros";
+constexpr const char* kSunYearTip =
+    "Orto (naranja), culminación (gris) y ocaso (rojo) de cada día del año del calendario en el "
+    "punto 1, en hora local con el horario de verano de España; la línea azul es el día elegido";
+constexpr const char* kMapTip =
+    "Muestra el punto en un mapa de España con las áreas de los parámetros y de la rejilla (Ctrl+M)";
 constexpr const char* kFileTip =
     "Convierte un fichero de puntos (texto o CSV) en el sentido de esta pestaña";
 constexpr const char* kMolodenskyTip = "Molodensky 3 parámetros (IGN o NIMA)";
@@ -205,6 +210,7 @@ void BuildTab0(Builder tab) {
     Named(m.Option("OptMWGS84", 1, "NIMA", true, kNimaTip), "Parámetros del NIMA");
     // After the three methods in the Tab order: a file is the less common path.
     tab.Button("CmdFichero", 0, "Convertir fichero…", kFileTip);
+    tab.Button("CmdMapa", 0, "Ver en el mapa", kMapTip);
 }
 
 void BuildTab1(Builder tab) {
@@ -268,6 +274,7 @@ void BuildTab1(Builder tab) {
     Named(m.Option("OptMED50", 2, "IGN", false, kIgnTip), "Parámetros del IGN");
     Named(m.Option("OptMED50", 3, "NIMA", true, kNimaTip), "Parámetros del NIMA");
     tab.Button("CmdFichero", 1, "Convertir fichero…", kFileTip);
+    tab.Button("CmdMapa", 1, "Ver en el mapa", kMapTip);
 }
 
 void BuildTab2(Builder tab) {
@@ -321,6 +328,11 @@ void BuildTab2(Builder tab) {
     cal.Label("Label4", 2, "Ocaso:");
     cal.Label("LblOcaso", -1, "0:00 P.M.", "Hora Local").foreColor = kBlue;
     cal.Button("Command3", -1, "Salida y puesta del Sol  (pto. 1)");
+    // The year at a glance, filled by the same button.
+    Control& year = Named(tab.Add(Kind::Chart, "PicAnual", -1, "Pulse «Salida y puesta del Sol» para ver el año",
+                                  kSunYearTip),
+                          "Año solar del punto 1");
+    year.items = {"E", "F", "M", "A", "M", "J", "J", "A", "S", "O", "N", "D"};  // the months along the bottom
 }
 
 }  // namespace

@@ -132,6 +132,15 @@ public:
     }
     virtual void EndProgress() {}
 
+    // The map of a conversion tab's point (tab 0 or 1), opened or brought to the front;
+    // it follows the tab's point as the window changes. Ignored where there is none.
+    virtual void ShowMap(int tab) { (void)tab; }
+    // Opens a web address in the desktop's browser; false when none could be started.
+    virtual bool OpenUrl(std::string_view url) {
+        (void)url;
+        return false;
+    }
+
     // A modal dialog of the controls of `dialog`, the Form control first (its caption is
     // the title), each placed by its name. Every change the user makes (an item picked,
     // a box ticked, an option chosen, a field's text left changed, a button pressed) is

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QPushButton>
@@ -462,6 +464,8 @@ bool QtPlatform::ShowProgress(std::string_view text, int percent) {
 }
 
 void QtPlatform::EndProgress() { progress_.reset(); }
+
+bool QtPlatform::OpenUrl(std::string_view url) { return QDesktopServices::openUrl(QUrl(Q(url))); }
 
 bool QtPlatform::ShowDialog(form::FormModel& dialog, const std::function<form::DialogEnd(form::Control&)>& changed) {
     ModelDialog window(dialog, changed, mainWindow_);

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -71,6 +72,13 @@ public:
                    const std::vector<std::string>& items, int current) override;
     // Keeps the window answering (events are processed) while a long task runs.
     bool ShowProgress(std::string_view text, int percent) override;
+    // Calls onShowMap, which the window sets.
+    void ShowMap(int tab) override {
+        if (onShowMap) onShowMap(tab);
+    }
+    std::function<void(int)> onShowMap;
+    // QDesktopServices::openUrl: the desktop's browser.
+    bool OpenUrl(std::string_view url) override;
     // A ModelDialog over the main window.
     bool ShowDialog(form::FormModel& dialog, const std::function<form::DialogEnd(form::Control&)>& changed) override;
     void EndProgress() override;

@@ -17,6 +17,8 @@
 
 #include "qt/Fonts.h"
 #include "qt/Icons.h"
+#include "qt/MapWindow.h"
+#include "qt/SunChart.h"
 #include "qt/QtText.h"
 #include "qt/WindowLayout.h"
 
@@ -96,7 +98,8 @@ void TalporWindow::BuildPage(int tab) {
     QWidget* previous = nullptr;
     for (auto& owned : frm_.Form().Controls()) {
         auto it = widgets_.find(owned.get());
-        if (it == widgets_.end() || it->second == this) continue;
+        // The chart takes no focus and stays out of the chain.
+        if (it == widgets_.end() || it->second == this || owned->kind == Kind::Chart) continue;
         if (previous != nullptr) setTabOrder(previous, it->second);
         previous = it->second;
     }
@@ -192,6 +195,8 @@ QWidget* TalporWindow::Create(Control& c, QWidget* parent) {
             });
             return calendar;
         }
+        case Kind::Chart:
+            return new SunChart(c, parent);
         case Kind::Form:
         case Kind::CheckBox:  // none on the main window
             break;
@@ -236,6 +241,14 @@ void TalporWindow::paintEvent(QPaintEvent* event) {
         for (int tab = 1; tab < static_cast<int>(pageBuilt_.size()); ++tab)
             QTimer::singleShot(50 * tab, this, [this, tab] { BuildPageWhenIdle(tab); });
     }
+}
+
+void TalporWindow::ShowMap(int tab) {
+    if (!map_) map_ = new MapWindow(frm_, this);
+    map_->SetTab(tab);
+    map_->show();
+    map_->raise();
+    map_->activateWindow();
 }
 
 }  // namespace qt

@@ -31,6 +31,8 @@ public:
 
     // Brings a tab to the front as a click on its tab would.
     void ChooseTab(int tab);
+    // The map of tab 0 or 1's point, opened or brought to the front.
+    void ShowMap(int tab);
 
     // Called once, when the window has painted for the first time.
     std::function<void()> onFirstPaint;
@@ -81,6 +83,7 @@ private:
     QStackedWidget* pages_ = nullptr;
     std::vector<QWidget*> pageWidgets_;
     std::vector<bool> pageBuilt_;
+    QPointer<class MapWindow> map_;  // once opened, follows every event
     QPointer<QWidget> refusedPress_;  // its focus move was refused: drop its mouse press
     // A field the mouse gave the focus to: the click (press, drag, release) leaves the
     // whole text selected instead of placing the caret.

@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "qt/MapWindow.h"
 #include "qt/QtText.h"
 
 namespace qt {
@@ -31,6 +32,7 @@ void TalporWindow::Dispatch(const std::function<void()>& handler) {
     handler();
     Mirror();
     busy_ = false;
+    if (map_) map_->Follow();
     if (frm_.MustEnd() && !closing_) {
         closing_ = true;
         QTimer::singleShot(0, this, &QWidget::close);
@@ -138,6 +140,12 @@ bool TalporWindow::KeyPress(QWidget* widget, QKeyEvent* event) {
         StepTab(step);
         return true;
     }
+    // Ctrl+M: the map of a conversion tab's point.
+    if (pressed == Qt::Key_M && modifiers == Qt::ControlModifier) {
+        const int tab = frm_.Form().Get("SSTab1").currentTab;
+        if (tab == 0 || tab == 1) ShowMap(tab);
+        return true;
+    }
     // F1: the About box, wherever the focus is.
     if (pressed == Qt::Key_F1 && modifiers == Qt::NoModifier) {
         if (!event->isAutoRepeat()) Dispatch([this] { frm_.Form_KeyDown(app::kKeyF1); });
@@ -233,6 +241,15 @@ bool TalporWindow::ContextMenu(QWidget* widget, QContextMenuEvent* event) {
         add(menu, choices->decimalDegreesCaption.c_str(), choices->decimalDegrees);
         add(menu, choices->degreesMinutesCaption.c_str(), choices->degreesMinutes);
         add(menu, choices->utmCaption.c_str(), choices->utm);
+        if (choices->webMapTab >= 0) {
+            // The WGS84 side of the tab's point in the browser.
+            menu->addSeparator();
+            for (const convert::WebMap map : {convert::WebMap::OpenStreetMap, convert::WebMap::GoogleMaps}) {
+                const int tab = choices->webMapTab;
+                menu->addAction(QStringLiteral("Ver en %1 (WGS84)").arg(QString::fromUtf8(convert::kWebMapNames[int(map)])),
+                                [this, tab, map] { Dispatch([this, tab, map] { frm_.OpenWebMap(tab, map); }); });
+            }
+        }
     }
     menu->setObjectName(QStringLiteral("TalporCopyMenu"));
     menu->exec(event->globalPos());

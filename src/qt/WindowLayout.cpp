@@ -122,6 +122,7 @@ public:
         Put(grid, 232, top + 36, 120, 36);
         Put(N("Command1", gridSheet), 356, top + 36, 36, 36);
         Put(N("CmdFichero", label), 30, top + 84, 190, 30);
+        Put(N("CmdMapa", label), 232, top + 84, 160, 30);
         Put(molodenskyBox, 404, top + 22, 344, 58);
         Put(molodensky, 10, 14, 150, 36);
         Put(N("Command1", molodenskySheet), 164, 14, 36, 36);
@@ -203,6 +204,7 @@ Table Build() {
         t.Put("Label4_2", 10, 324, 110, 20);
         t.Put("LblOcaso", 122, 324, 220, 20);
         t.Put("Command3", 10, 350, 240, 30);
+        t.Put("PicAnual", 12, 308, 372, 142);
     }
     return t;
 }

@@ -183,6 +183,9 @@ void TalporWindow::MirrorControl(const Control& c, QWidget* w) {
             if (calendar->selectedDate() != d) calendar->setSelectedDate(d);
             break;
         }
+        case Kind::Chart:
+            w->update();  // it paints the model's values
+            break;
         case Kind::Picture:
         case Kind::CheckBox:  // none on the main window
             break;

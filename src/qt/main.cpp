@@ -53,6 +53,7 @@ int main(int argc, char* argv[]) {
 
     qt::TalporWindow window(frm);
     platform.SetMainWindow(&window);
+    platform.onShowMap = [&window](int tab) { window.ShowMap(tab); };
 
     std::function<void()> afterFirstPaint;
     if (exitWhenShown) {
@@ -68,6 +69,13 @@ int main(int argc, char* argv[]) {
             // timer is set first: a message box a click opens does not hold it up.
             QTimer::singleShot(300, &window, [&window, screenshot] {
                 bool saved = window.grab().save(screenshot);
+                // The map a click opened, beside: NAME-mapa.png.
+                if (auto* map = window.findChild<QWidget*>(QStringLiteral("TalporMapa")); map && map->isVisible()) {
+                    const QFileInfo file(screenshot);
+                    saved = map->grab().save(file.path() + QLatin1Char('/') + file.completeBaseName() +
+                                             QLatin1String("-mapa.") + file.suffix()) &&
+                            saved;
+                }
                 if (QWidget* box = QApplication::activeModalWidget(); box != nullptr) {
                     const QFileInfo file(screenshot);
                     const QString boxFile = file.path() + QLatin1Char('/') + file.completeBaseName() +

@@ -3,6 +3,7 @@
 // the solar ephemeris. Azimuths and the transit elevation go into the tooltips.
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "astro/mAAlgorit.h"
 #include "num/Number.h"
@@ -100,6 +101,33 @@ void Command3_Click(form::FormModel& form, form::Platform& platform) {
     Show(form.Get("LblOrto"), std::move(rise));
     Show(form.Get("LblCulmin"), std::move(transit));
     Show(form.Get("LblOcaso"), std::move(set));
+    SunYear(form.Get("PicAnual"), p.lat, p.lon, date, p.zone);
+}
+
+void SunYear(form::Control& chart, double lat, double lon, const form::Date& chosen, double zone) {
+    std::vector<double> values;
+    const int days = IsLeapYear(chosen.year) ? 366 : 365;
+    values.reserve(static_cast<std::size_t>(days) * 4);
+    int chosenIndex = 0;
+    form::Date d{chosen.year, 1, 1};
+    for (int i = 0; i < days; ++i) {
+        // Each day as the calendar gives it: that date, Spain's summer-time rule.
+        const Place p{lat, lon, double(d.year), double(d.month), double(d.day), zone, SpanishSummerTime(d) ? 1.0 : 0.0};
+        double rise = NAN, set = NAN, kind = 0;
+        try {
+            rise = At(astro::SunriseLocal, p) * 24;
+            set = At(astro::SunsetLocal, p) * 24;
+        } catch (const astro::NoRiseOrSetError& e) {
+            rise = set = NAN;
+            kind = e.Reason() == astro::NoRiseOrSetReason::SunNeverSets ? 1 : -1;
+        }
+        values.insert(values.end(), {rise, At(astro::TransitLocal, p) * 24, set, kind});
+        if (d == chosen) chosenIndex = i;
+        d = NextDay(d);
+    }
+    chart.values = std::move(values);
+    chart.listIndex = chosenIndex;
+    chart.stale = false;
 }
 
 namespace {
@@ -120,6 +148,19 @@ int LastSunday(int year, int month) { return 31 - Weekday(year, month, 31); }
 
 }  // namespace
 
+bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+form::Date NextDay(form::Date d) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const int length = d.month == 2 && IsLeapYear(d.year) ? 29 : kDays[d.month - 1];
+    if (++d.day <= length) return d;
+    d.day = 1;
+    if (++d.month <= 12) return d;
+    d.month = 1;
+    ++d.year;
+    return d;
+}
+
 bool SpanishSummerTime(const form::Date& date) {
     if (date.month < 3 || date.month > 10) return false;
     if (date.month > 3 && date.month < 10) return true;
@@ -138,7 +179,7 @@ void MarkResultsStale(form::FormModel& form, const form::Control& changed) {
     const bool sunOnly = n == "MonthView1" || n == "CmbUTC" || n == "CmbHS";
     if (!sunOnly) form.Get("LblDist").stale = true;
     if (!point2)
-        for (const char* label : {"LblOrto", "LblCulmin", "LblOcaso"}) form.Get(label).stale = true;
+        for (const char* label : {"LblOrto", "LblCulmin", "LblOcaso", "PicAnual"}) form.Get(label).stale = true;
 }
 
 void MonthView1_DateClick(form::FormModel& form) {

@@ -16,6 +16,15 @@ void Command3_Click(form::FormModel& form, form::Platform& platform);  // sunris
 // on those Sundays, so the first is a summer day and the second a winter day).
 bool SpanishSummerTime(const form::Date& date);
 
+// The Sun's year at a place (degrees, east positive) in a time zone (hours east of UT):
+// every day of `chosen`'s year, sunrise, transit and sunset as the calendar gives them
+// for that day with Spain's summer-time rule, into the chart (form::Kind::Chart), the
+// chosen day marked. "Salida y puesta del Sol" fills it for point 1.
+void SunYear(form::Control& chart, double lat, double lon, const form::Date& chosen, double zone);
+
+bool IsLeapYear(int year);
+form::Date NextDay(form::Date date);  // the Gregorian day after
+
 // The user changed an input of "Utilidades" (a field or hemisphere of a point, the date,
 // the time zone or summer time): the results it feeds are marked stale, the distance
 // for the points, the sun's times for point 1 and the date and clock lists.

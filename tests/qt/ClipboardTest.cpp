@@ -50,7 +50,7 @@ TEST(ClipboardWindow, AWholePointPastedOrDroppedFillsTheFieldsOfItsPoint) {
         RightClick(s.Edit("TxtWGSg", 1), QStringLiteral("Pegar")).replaceInStrings(" (-)", ""),
         (QStringList{"Deshacer", "Rehacer", "Cortar", "Copiar", "Pegar", "Borrar",
                      "Seleccionar todo", "Copiar resultado", "Copiar en grados decimales (WGS84)",
-                     "Copiar en grados y minutos (WGS84)", "Copiar UTM (WGS84)"}));
+                     "Copiar en grados y minutos (WGS84)", "Copiar UTM (WGS84)", "Ver en OpenStreetMap (WGS84)", "Ver en Google Maps (WGS84)"}));
     QTest::qWait(20);
     EXPECT_TRUE(s.Widget<QWidget>("Frame7")->isEnabled());
     EXPECT_EQ(s.Text("TxtUTMy"), QStringLiteral("4.474.447,00"));
@@ -78,7 +78,7 @@ TEST(ClipboardWindow, ResultsAreSelectableAndTheirMenuCopiesThemInEveryForm) {
     QClipboard* clipboard = QGuiApplication::clipboard();
     EXPECT_EQ(RightClick(latitude, QStringLiteral("Copiar en grados decimales (ED50)")),
               (QStringList{"Copiar", "Copiar resultado", "Copiar en grados decimales (ED50)",
-                           "Copiar en grados y minutos (ED50)", "Copiar UTM (ED50)"}));
+                           "Copiar en grados y minutos (ED50)", "Copiar UTM (ED50)", "Ver en OpenStreetMap (WGS84)", "Ver en Google Maps (WGS84)"}));
     // PROJ for this point (see convert_tests): -1.365438741876 38.267892379237.
     EXPECT_EQ(clipboard->text(), QStringLiteral("38.26789238, -1.36543874"));
     RightClick(s.Widget<QWidget>("Frame6"), QStringLiteral("Copiar UTM (ED50)"));
@@ -98,7 +98,7 @@ TEST(ClipboardWindow, ResultsAreSelectableAndTheirMenuCopiesThemInEveryForm) {
     ShownWindow<> fresh;
     EXPECT_EQ(RightClick(fresh.Widget<QWidget>("Frame4"), {}),
               (QStringList{"Copiar (-)", "Copiar resultado", "Copiar en grados decimales (WGS84) (-)",
-                           "Copiar en grados y minutos (WGS84) (-)", "Copiar UTM (WGS84) (-)"}));
+                           "Copiar en grados y minutos (WGS84) (-)", "Copiar UTM (WGS84) (-)", "Ver en OpenStreetMap (WGS84)", "Ver en Google Maps (WGS84)"}));
     RightClick(fresh.Widget<QWidget>("Frame1", 0),
                QStringLiteral("Copiar en grados decimales (WGS84)"));
     EXPECT_EQ(clipboard->text(), QStringLiteral("38.26666667, -1.36666667"));

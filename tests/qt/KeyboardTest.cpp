@@ -47,12 +47,12 @@ TEST(KeyboardTabOrder, EachTabIsWalkedInReadingOrderWithOneStopPerOptionGroup) {
              std::pair{0,
                        "OptUTM_0 TxtWGSg_0 TxtWGSg_1 TxtWGSg_2 TxtWGSg_3 TxtWGSg_4 TxtWGSg_5 "
                        "OptLng_0 TxtWGSg_6 OptAltura_0 CmdED50Helmert Command1_0 CmdED50Rejilla "
-                       "Command1_4 CmdED50Molodensky Command1_1 OptMWGS84_1 CmdFichero_0 CmdAcerca "
-                       "Command15"},
+                       "Command1_4 CmdED50Molodensky Command1_1 OptMWGS84_1 CmdFichero_0 CmdMapa_0 "
+                       "CmdAcerca Command15"},
              {1,
               "OptCoord_0 TxtUTMe TxtUTMn CmbUsos2 TxtWGSg_25 OptAltura_2 CmdWGS84Helmert Command1_2 "
               "CmdWGS84Rejilla Command1_5 CmdWGS84Molodensky Command1_3 OptMED50_3 CmdFichero_1 "
-              "CmdAcerca Command15"},
+              "CmdMapa_1 CmdAcerca Command15"},
              {2,
               "TxtWGSg_9 TxtWGSg_10 TxtWGSg_11 OptLng_8 TxtWGSg_12 TxtWGSg_13 TxtWGSg_27 OptLng_3 "
               "Command2 Command5 TxtWGSg_33 TxtWGSg_32 TxtWGSg_31 OptLng_11 TxtWGSg_30 TxtWGSg_29 "

@@ -111,6 +111,14 @@ public:
         return cancelProgressAfter < 0 || ++progressCalls_ <= cancelProgressAfter;
     }
     void EndProgress() override { progressOpen = false; }
+    std::vector<int> shownMaps;          // the tab of each map shown
+    std::vector<std::string> openedUrls;  // each address opened
+    bool browser = true;                  // OpenUrl finds a browser
+    void ShowMap(int tab) override { shownMaps.push_back(tab); }
+    bool OpenUrl(std::string_view url) override {
+        if (browser) openedUrls.emplace_back(url);
+        return browser;
+    }
     // The user's part in a dialog, played on its model through `changed`; answers
     // whether the dialog closed accepted. None: the dialog is cancelled at once.
     std::function<bool(form::FormModel&, const std::function<form::DialogEnd(form::Control&)>&)> dialog;

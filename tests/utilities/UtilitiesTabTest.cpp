@@ -1,6 +1,8 @@
 // The distance, arc-length and format buttons and the solar calendar of "Utilidades".
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "UtilitiesTab.h"
@@ -196,4 +198,54 @@ TEST(SolarCalendar, ATimeOnTheDayBeforeOrAfterSaysSo) {
     EXPECT_EQ(utilities::TwelveHourText(utilities::ToClockTime({-1, 5, 0})), "11:05:00 PM (día anterior)");
     EXPECT_EQ(utilities::TwelveHourText(utilities::ToClockTime({23, 59, 59.6})), "0:00:00 AM (día siguiente)");
     EXPECT_EQ(utilities::TwelveHourText(utilities::ToClockTime({23, 59, 59.4})), "11:59:59 PM");
+}
+
+// The year chart: each day's three times are the calendar's for that day with Spain's
+// summer-time rule (the labels' times read back to the second), the chosen day marked,
+// the clock change visible as an hour's step, polar days and nights marked as such.
+TEST(SolarCalendar, TheYearChartGivesTheCalendarsTimesForEachDay) {
+    const auto hours = [](const std::string& twelve) {  // "9:33:39 PM"
+        int h = 0, m = 0, s = 0;
+        std::sscanf(twelve.c_str(), "%d:%d:%d", &h, &m, &s);
+        const bool pm = twelve.ends_with("PM");
+        return (h % 12 + (pm ? 12 : 0)) + m / 60.0 + s / 3600.0;
+    };
+    const struct {
+        const char* lat;
+        form::Date date;
+        int dayOfYear;  // from 0
+    } days[] = {{"", {2026, 6, 21}, 171},         {"", {2026, 12, 21}, 354}, {"", {2026, 3, 29}, 87},
+                {"", {2026, 10, 25}, 297},        {"", {2024, 12, 31}, 365}, {"75 0 0 N", {2024, 6, 21}, 172},
+                {"70 0 0 N", {2024, 12, 21}, 355}};
+    for (const auto& d : days) {
+        SCOPED_TRACE(std::to_string(d.date.year) + "-" + std::to_string(d.date.month) + "-" + std::to_string(d.date.day));
+        testing_support::UtilitiesTab tab(d.lat);
+        tab.window.SetDate(tab.form.Get("MonthView1"), d.date);  // summer time by the rule
+        tab.window.Click("Command3");
+        const form::Control& chart = tab.form.Get("PicAnual");
+        ASSERT_EQ(chart.values.size(), (d.date.year == 2024 ? 366u : 365u) * 4);
+        EXPECT_EQ(chart.listIndex, d.dayOfYear);
+        const double* day = &chart.values[4 * static_cast<std::size_t>(d.dayOfYear)];
+        EXPECT_NEAR(day[1], hours(tab.Caption("LblCulmin")), 1 / 3600.0);
+        if (tab.Caption("LblOrto") == "No se pone" || tab.Caption("LblOrto") == "No sale") {
+            EXPECT_TRUE(std::isnan(day[0]) && std::isnan(day[2]));
+            EXPECT_EQ(day[3], tab.Caption("LblOrto") == "No se pone" ? 1 : -1);
+        } else {
+            EXPECT_NEAR(day[0], hours(tab.Caption("LblOrto")), 1 / 3600.0);
+            EXPECT_NEAR(day[2], hours(tab.Caption("LblOcaso")), 1 / 3600.0);
+            EXPECT_EQ(day[3], 0);
+        }
+    }
+    // 2026's clock changes: the transit an hour later on 29 March than on the 28th, an
+    // hour earlier on 25 October than on the 24th.
+    testing_support::UtilitiesTab tab;
+    tab.window.SetDate(tab.form.Get("MonthView1"), {2026, 1, 1});
+    tab.window.Click("Command3");
+    const std::vector<double>& v = tab.form.Get("PicAnual").values;
+    EXPECT_NEAR(v[4 * 87 + 1] - v[4 * 86 + 1], 1, 0.01);
+    EXPECT_NEAR(v[4 * 297 + 1] - v[4 * 296 + 1], -1, 0.01);
+    // A change of point 1 leaves the chart stale until the button computes it again.
+    tab.window.MoveFocus(&tab.form.Get("TxtWGSg", 9));
+    tab.window.Type(tab.form.Get("TxtWGSg", 9), "39");
+    EXPECT_TRUE(tab.form.Get("PicAnual").stale);
 }

@@ -1,0 +1,44 @@
+#include "geo/MapLines.h"
+
+#include <charconv>
+
+namespace geo {
+namespace {
+
+// The next whole number of `text` from `at`, blanks before it passed over.
+bool Next(std::string_view text, std::size_t& at, long& value) {
+    while (at < text.size() && text[at] == ' ') ++at;
+    const char* end = text.data() + text.size();
+    const auto [next, error] = std::from_chars(text.data() + at, end, value);
+    if (error != std::errc()) return false;
+    at = static_cast<std::size_t>(next - text.data());
+    return true;
+}
+
+}  // namespace
+
+std::vector<MapLine> ReadMapLines(std::string_view text) {
+    std::vector<MapLine> lines;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        const std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (line.size() < 2 || (line[0] != 'C' && line[0] != 'B') || line[1] != ' ') continue;
+        MapLine m;
+        m.border = line[0] == 'B';
+        std::size_t at = 2;
+        long count = 0, x = 0, y = 0, dx = 0, dy = 0;
+        if (!Next(line, at, count) || count < 2 || !Next(line, at, x) || !Next(line, at, y)) continue;
+        m.points.push_back({y / 1e4, x / 1e4});
+        for (long i = 1; i < count; ++i) {
+            if (!Next(line, at, dx) || !Next(line, at, dy)) break;
+            x += dx;
+            y += dy;
+            m.points.push_back({y / 1e4, x / 1e4});
+        }
+        if (static_cast<long>(m.points.size()) == count) lines.push_back(std::move(m));
+    }
+    return lines;
+}
+
+}  // namespace geo

@@ -1,0 +1,26 @@
+// The coasts and borders of the map of the conversion tabs, as the data file holds them
+// (data/mapa-iberia.txt, made by scripts/mapdata.py from Natural Earth).
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "geo/Utm.h"
+
+namespace geo {
+
+// The file of the map's lines, in the program's data folder.
+inline constexpr std::string_view kMapFile = "mapa-iberia.txt";
+
+struct MapLine {
+    bool border = false;          // a border between countries; a coast otherwise
+    std::vector<LatLon> points;   // decimal degrees
+};
+
+// Reads the lines of the file's text: one a line, "C" or "B", the number of points, the
+// first point (longitude, latitude) in ten-thousandths of a degree and each next one as
+// the step from the one before; "#" starts a comment. A line that does not read so is
+// left out, and so is the rest of a text that ends in the middle of one.
+std::vector<MapLine> ReadMapLines(std::string_view text);
+
+}  // namespace geo
