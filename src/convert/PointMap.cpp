@@ -167,7 +167,7 @@ MapScene DrawMap(const MapView& view, const std::vector<geo::MapLine>& lines, co
     for (const Box& b : {kPeninsularGrid, kBalearicGrid})
         scene.areas.push_back({MapAreaKind::Grid, "Rejilla IGN",
                                Outline(view, {{b.south, b.west}, {b.south, b.east}, {b.north, b.east}, {b.north, b.west}}),
-                               view.ToScreen({b.north - 0.25, b.west + 0.08})});
+                               view.ToScreen({b.south + 1.5, b.west + 0.08})});
     scene.areas.back().name.clear();  // the Balearic subgrid goes unnamed: one name is enough
 
     // The points, the shift and where the point lies.
