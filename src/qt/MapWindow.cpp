@@ -72,7 +72,10 @@ void MapWindow::SetTab(int tab) {
     Follow();
 }
 
-void MapWindow::Follow() { update(); }
+void MapWindow::Follow() {
+    caption_->setText(Q(frm_.MapOfTab(tab_, view_).caption));
+    update();
+}
 
 QRect MapWindow::MapRect() const { return {8, kTop, width() - 16, height() - kTop - kBottom}; }
 
@@ -96,7 +99,6 @@ void MapWindow::ToPoint() {
 
 void MapWindow::paintEvent(QPaintEvent*) {
     const convert::MapScene scene = frm_.MapOfTab(tab_, view_);
-    caption_->setText(Q(scene.caption));
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRect r = MapRect();

@@ -259,3 +259,20 @@ TEST(FileDialogWindow, TheUsersChoicesReachTheFile) {
     EXPECT_TRUE(written.readAll().contains(";40º 24' 59,9877\" N;3º 42' 0,0319\" W;")) << s.platform.LastMsgBox().text;
     EXPECT_TRUE(s.platform.LastMsgBox().text.starts_with("3 filas convertidas, 0 con error."));
 }
+
+// Ctrl+M opens the map of the tab in front; it follows the point typed in the window.
+TEST(MapWindow, CtrlMShowsTheTabsPointAndTheMapFollowsIt) {
+    ShownWindow<> s;
+    QTest::keyClick(s.window.get(), Qt::Key_M, Qt::ControlModifier);
+    auto* map = s.window->findChild<QWidget*>(QStringLiteral("TalporMapa"));
+    ASSERT_TRUE(map != nullptr && map->isVisible());
+    auto* caption = map->findChild<QLabel*>(QStringLiteral("LblMapa"));
+    EXPECT_EQ(caption->text(), "Punto escrito (WGS84): 38,2667º N 1,3667º W · juego regional EST99, dentro de la "
+                               "rejilla IGN");
+    s.window->activateWindow();
+    s.Type("TxtWGSg", 0, "43");
+    s.Type("TxtWGSg", 3, "8");
+    s.Focus("TxtWGSg", 4);
+    EXPECT_TRUE(caption->text().startsWith("Punto escrito (WGS84): 43,2667º N 8,3667º W · juego regional ZNW99"))
+        << caption->text().toStdString();
+}
