@@ -144,6 +144,11 @@ struct XmlPoints::Parser {
             element.clear();
         }
         text = nullptr;
+        // A waypoint after a route, a track or a folder belongs to none of them.
+        if (element.empty() && (path.back() == "rte" || path.back() == "trk" || path.back() == "Folder")) {
+            route.clear();
+            segment = 0;
+        }
         path.pop_back();
     }
 };

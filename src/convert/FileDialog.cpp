@@ -52,7 +52,7 @@ std::string FileName(const std::string& path) { return path.substr(path.rfind('/
 
 // "…/puntos.csv" -> "…/puntos_ED50.csv"; "…/ruta.gpx" -> "…/ruta_ED50.csv"; with a GPS
 // format its extension: "…/hitos_WGS84.kml".
-std::string Suggested(const std::string& input, Direction direction, batch::Format input_format,
+std::string Suggested(const std::string& input, Direction direction, batch::Format inputFormat,
                       batch::Format output) {
     const std::string suffix = direction == Direction::WGS84ToED50 ? "_ED50" : "_WGS84";
     const std::size_t slash = input.rfind('/');
@@ -60,7 +60,7 @@ std::string Suggested(const std::string& input, Direction direction, batch::Form
     const bool extension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
     const std::string stem = extension ? input.substr(0, dot) : input;
     if (output != batch::Format::Text) return stem + suffix + std::string(batch::FormatExtension(output));
-    if (input_format != batch::Format::Text) return stem + suffix + ".csv";
+    if (inputFormat != batch::Format::Text) return stem + suffix + ".csv";
     return stem + suffix + (extension ? input.substr(dot) : "");
 }
 

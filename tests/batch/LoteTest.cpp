@@ -372,15 +372,16 @@ TEST_F(Lote, GpxAndKmlFilesAreReadAsTheirPoints) {
               "<trk><name>Subida</name><trkseg><trkpt lat=\"40.8502\" lon=\"-3.9557\"><ele>2428</ele>"
               "<time>2026-05-01T10:00:00Z</time></trkpt></trkseg>\n"
               "<trkseg><trkpt lat=\"95\" lon=\"-3.9\"><ele>1</ele></trkpt>\n"
-              "<trkpt lat=\"39.57\" lon=\"2.65\"><ele>12.5</ele></trkpt></trkseg></trk>\n</gpx>\n");
+              "<trkpt lat=\"39.57\" lon=\"2.65\"><ele>12.5</ele></trkpt></trkseg></trk>\n"
+              "<wpt lat=\"40.5\" lon=\"-3.8\"><name>Fuente</name></wpt>\n</gpx>\n");
     WriteFile(dir / "puntos.kml",
               "<?xml version=\"1.0\"?><kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document><Folder><name>V</name>\n"
               "<Placemark><name>Sol</name><Point><coordinates>-3.7038,40.4168,650</coordinates></Point></Placemark>\n"
               "<Placemark><name>Linea</name><LineString><coordinates>-3,40 -4,41</coordinates></LineString>"
               "</Placemark>\n<Placemark><name>Bajo</name><Point><coordinates> -3.8,40.5 </coordinates></Point>"
               "</Placemark>\n</Folder></Document></kml>\n");
-    WriteFile(dir / "puntos.csv",
-              "Nombre;Lat;Lon;Alt\nA;40.4168;-3.7038;650\nB;40.5;-3.8;\nC;40.8502;-3.9557;2428\nD;39.57;2.65;12.5\n");
+    WriteFile(dir / "puntos.csv", "Nombre;Lat;Lon;Alt\nA;40.4168;-3.7038;650\nB;40.5;-3.8;\nC;40.8502;-3.9557;2428\n"
+                                  "D;39.57;2.65;12.5\nE;40.5;-3.8;\n");
     // The result columns of each row, after its own.
     const auto results = [](const std::string& out, std::size_t own) {
         std::vector<std::string> rows;
@@ -396,7 +397,8 @@ TEST_F(Lote, GpxAndKmlFilesAreReadAsTheirPoints) {
     Ran gpx = Run("ruta.gpx");
     EXPECT_EQ(gpx.status, 1);
     EXPECT_TRUE(Has(gpx.err, "ruta.gpx:7: latitud fuera de rango (95)")) << gpx.err;  // the element's line
-    EXPECT_TRUE(Has(gpx.err, "4 filas convertidas, 1 con error; fichero GPX")) << gpx.err;
+    EXPECT_TRUE(Has(gpx.err, "5 filas convertidas, 1 con error; fichero GPX")) << gpx.err;
+    EXPECT_TRUE(Has(gpx.out, "\nwaypoint;;;Fuente;40.5;-3.8;;")) << gpx.out;  // after the track, not in it
     EXPECT_TRUE(Has(gpx.out, "\nwaypoint;;;Sol & Él <1>;40.4168;-3.7038;650;;Kilómetro cero;")) << gpx.out;
     EXPECT_TRUE(Has(gpx.out, "\nruta;Cañada;;;40.5;-3.8;;;;")) << gpx.out;
     EXPECT_TRUE(Has(gpx.out, "\ntrack;Subida;1;;40.8502;-3.9557;2428;2026-05-01T10:00:00Z;;")) << gpx.out;
