@@ -1,5 +1,7 @@
 #include "batch/Gps.h"
 
+#include <dlfcn.h>
+#include <libxml/SAX2.h>
 #include <libxml/parser.h>
 #include <libxml/xmlwriter.h>
 
@@ -15,6 +17,42 @@
 
 namespace batch {
 namespace {
+
+// The functions of libxml2 the program calls.
+#define TALPOR_XML_FUNCTIONS(F) F(xmlBufferContent) F(xmlBufferCreate) F(xmlBufferFree) F(xmlBufferLength) \
+    F(xmlCreatePushParserCtxt) F(xmlCtxtUseOptions) F(xmlFreeDoc) F(xmlFreeParserCtxt) F(xmlFreeTextWriter) \
+    F(xmlNewTextWriterMemory) F(xmlParseChunk) F(xmlSAX2GetLineNumber) F(xmlTextWriterEndElement) \
+    F(xmlTextWriterFlush) F(xmlTextWriterStartElement) F(xmlTextWriterWriteAttribute) \
+    F(xmlTextWriterWriteComment) F(xmlTextWriterWriteElement)
+
+// libxml2, opened the first time a GPS file is read or written: the window maps no
+// library at start that its first paint does not need (libxml2 and liblzma, here).
+struct LibXml {
+#define TALPOR_XML_FUNCTION(name) decltype(&::name) name = nullptr;
+    TALPOR_XML_FUNCTIONS(TALPOR_XML_FUNCTION)
+#undef TALPOR_XML_FUNCTION
+    std::string problem;  // why it cannot be used; "" when it can
+};
+
+const LibXml& Xml() {
+    static const LibXml xml = [] {
+        LibXml x;
+        void* handle = dlopen("libxml2.so.2", RTLD_NOW | RTLD_LOCAL);
+        if (handle == nullptr) {
+            x.problem = "no se pueden leer ni escribir ficheros GPX y KML: falta la biblioteca libxml2 (paquete libxml2)";
+            return x;
+        }
+#define TALPOR_XML_FUNCTION(name)                                               \
+    x.name = reinterpret_cast<decltype(&::name)>(dlsym(handle, #name));         \
+    if (x.name == nullptr && x.problem.empty())                                 \
+        x.problem = "la biblioteca libxml2 de este sistema no tiene " #name;
+        TALPOR_XML_FUNCTIONS(TALPOR_XML_FUNCTION)
+#undef TALPOR_XML_FUNCTION
+        return x;
+    }();
+    if (!xml.problem.empty()) throw RunError(xml.problem);
+    return xml;
+}
 
 const xmlChar* B(const char* s) { return reinterpret_cast<const xmlChar*>(s); }
 std::string_view S(const xmlChar* s) { return s == nullptr ? std::string_view() : reinterpret_cast<const char*>(s); }
@@ -89,7 +127,7 @@ struct XmlPoints::Parser {
                     if (S(a[0]) == "lat") AppendText(row[4], value);
                     if (S(a[0]) == "lon") AppendText(row[5], value);
                 }
-                lines->push_back(static_cast<std::uint32_t>(xmlSAX2GetLineNumber(ctxt)));
+                lines->push_back(static_cast<std::uint32_t>(Xml().xmlSAX2GetLineNumber(ctxt)));
                 return;
             }
             // The name of a route, track or folder: its own, not one of its points'.
@@ -185,8 +223,8 @@ XmlPoints::XmlPoints(Format format) : parser_(new Parser()) {
 
 XmlPoints::~XmlPoints() {
     if (parser_->ctxt != nullptr) {
-        xmlFreeDoc(parser_->ctxt->myDoc);
-        xmlFreeParserCtxt(parser_->ctxt);
+        Xml().xmlFreeDoc(parser_->ctxt->myDoc);
+        Xml().xmlFreeParserCtxt(parser_->ctxt);
     }
     delete parser_;
 }
@@ -202,16 +240,16 @@ void XmlPoints::Feed(std::string_view bytes, bool last, std::string& table) {
         handler.characters = OnCharacters;
         handler.cdataBlock = OnCharacters;
         handler.serror = OnError;
-        p.ctxt = xmlCreatePushParserCtxt(&handler, &p, nullptr, 0, nullptr);
+        p.ctxt = Xml().xmlCreatePushParserCtxt(&handler, &p, nullptr, 0, nullptr);
         if (p.ctxt == nullptr) throw std::bad_alloc();
         // No file or network is ever read for an entity or a DTD.
-        xmlCtxtUseOptions(p.ctxt, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+        Xml().xmlCtxtUseOptions(p.ctxt, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
         table += "Elemento;Recorrido;Tramo;Nombre;Latitud;Longitud;Altitud;Fecha;Descripción\n";
     }
     while (!bytes.empty() || last) {
         const std::size_t size = std::min<std::size_t>(bytes.size(), 1 << 20);
         const bool end = last && size == bytes.size();
-        const int failed = xmlParseChunk(p.ctxt, bytes.data(), static_cast<int>(size), end ? 1 : 0);
+        const int failed = Xml().xmlParseChunk(p.ctxt, bytes.data(), static_cast<int>(size), end ? 1 : 0);
         bytes.remove_prefix(size);
         if (failed != 0 || !p.firstError.empty())
             throw RunError(p.firstError.empty() ? std::string("XML mal formado") : p.firstError);
@@ -334,62 +372,62 @@ void AppendGeoJson(std::string& out, const Feature& f) {
 }
 
 struct WriterDeleter {
-    void operator()(xmlTextWriter* w) const { xmlFreeTextWriter(w); }
+    void operator()(xmlTextWriter* w) const { Xml().xmlFreeTextWriter(w); }
 };
 struct BufferDeleter {
-    void operator()(xmlBuffer* b) const { xmlBufferFree(b); }
+    void operator()(xmlBuffer* b) const { Xml().xmlBufferFree(b); }
 };
 
 }  // namespace
 
 void AppendFeature(std::string& out, Format format, const Feature& f) {
     if (format == Format::GeoJson) return AppendGeoJson(out, f);
-    std::unique_ptr<xmlBuffer, BufferDeleter> buffer(xmlBufferCreate());
+    std::unique_ptr<xmlBuffer, BufferDeleter> buffer(Xml().xmlBufferCreate());
     if (!buffer) throw std::bad_alloc();
-    std::unique_ptr<xmlTextWriter, WriterDeleter> w(xmlNewTextWriterMemory(buffer.get(), 0));
+    std::unique_ptr<xmlTextWriter, WriterDeleter> w(Xml().xmlNewTextWriterMemory(buffer.get(), 0));
     if (!w) throw std::bad_alloc();
     xmlTextWriter* x = w.get();
     if (!f.error.empty()) {
         // A comment holds no "--".
         std::string comment = " " + XmlSafe(f.error) + " ";
         for (std::size_t at; (at = comment.find("--")) != std::string::npos;) comment.replace(at, 2, "- -");
-        xmlTextWriterWriteComment(x, B(comment.c_str()));
+        Xml().xmlTextWriterWriteComment(x, B(comment.c_str()));
     } else if (format == Format::Gpx) {
         // GPX 1.1 orders a waypoint's children: ele, ..., name, cmt, desc.
-        xmlTextWriterStartElement(x, B("wpt"));
-        xmlTextWriterWriteAttribute(x, B("lat"), B(Fixed(f.lat, 8).c_str()));
-        xmlTextWriterWriteAttribute(x, B("lon"), B(Fixed(f.lon, 8).c_str()));
-        if (f.altitude) xmlTextWriterWriteElement(x, B("ele"), B(Fixed(*f.altitude, 1).c_str()));
-        if (!f.name.empty()) xmlTextWriterWriteElement(x, B("name"), B(XmlSafe(f.name).c_str()));
+        Xml().xmlTextWriterStartElement(x, B("wpt"));
+        Xml().xmlTextWriterWriteAttribute(x, B("lat"), B(Fixed(f.lat, 8).c_str()));
+        Xml().xmlTextWriterWriteAttribute(x, B("lon"), B(Fixed(f.lon, 8).c_str()));
+        if (f.altitude) Xml().xmlTextWriterWriteElement(x, B("ele"), B(Fixed(*f.altitude, 1).c_str()));
+        if (!f.name.empty()) Xml().xmlTextWriterWriteElement(x, B("name"), B(XmlSafe(f.name).c_str()));
         std::string desc;
         for (const auto& [name, value] : f.columns) desc += (desc.empty() ? "" : "; ") + name + ": " + value;
-        if (!desc.empty()) xmlTextWriterWriteElement(x, B("desc"), B(XmlSafe(desc).c_str()));
-        xmlTextWriterEndElement(x);
+        if (!desc.empty()) Xml().xmlTextWriterWriteElement(x, B("desc"), B(XmlSafe(desc).c_str()));
+        Xml().xmlTextWriterEndElement(x);
     } else {
-        xmlTextWriterStartElement(x, B("Placemark"));
-        if (!f.name.empty()) xmlTextWriterWriteElement(x, B("name"), B(XmlSafe(f.name).c_str()));
+        Xml().xmlTextWriterStartElement(x, B("Placemark"));
+        if (!f.name.empty()) Xml().xmlTextWriterWriteElement(x, B("name"), B(XmlSafe(f.name).c_str()));
         if (!f.columns.empty()) {
-            xmlTextWriterStartElement(x, B("ExtendedData"));
+            Xml().xmlTextWriterStartElement(x, B("ExtendedData"));
             for (const auto& [name, value] : f.columns) {
-                xmlTextWriterStartElement(x, B("Data"));
-                xmlTextWriterWriteAttribute(x, B("name"), B(XmlSafe(name).c_str()));
-                xmlTextWriterWriteElement(x, B("value"), B(XmlSafe(value).c_str()));
-                xmlTextWriterEndElement(x);
+                Xml().xmlTextWriterStartElement(x, B("Data"));
+                Xml().xmlTextWriterWriteAttribute(x, B("name"), B(XmlSafe(name).c_str()));
+                Xml().xmlTextWriterWriteElement(x, B("value"), B(XmlSafe(value).c_str()));
+                Xml().xmlTextWriterEndElement(x);
             }
-            xmlTextWriterEndElement(x);
+            Xml().xmlTextWriterEndElement(x);
         }
-        xmlTextWriterStartElement(x, B("Point"));
+        Xml().xmlTextWriterStartElement(x, B("Point"));
         // An altitude is above sea level; without one the point lies on the ground.
-        if (f.altitude) xmlTextWriterWriteElement(x, B("altitudeMode"), B("absolute"));
+        if (f.altitude) Xml().xmlTextWriterWriteElement(x, B("altitudeMode"), B("absolute"));
         std::string coordinates = Fixed(f.lon, 8) + "," + Fixed(f.lat, 8);
         if (f.altitude) coordinates += "," + Fixed(*f.altitude, 1);
-        xmlTextWriterWriteElement(x, B("coordinates"), B(coordinates.c_str()));
-        xmlTextWriterEndElement(x);
-        xmlTextWriterEndElement(x);
+        Xml().xmlTextWriterWriteElement(x, B("coordinates"), B(coordinates.c_str()));
+        Xml().xmlTextWriterEndElement(x);
+        Xml().xmlTextWriterEndElement(x);
     }
-    if (xmlTextWriterFlush(x) < 0) throw std::bad_alloc();
-    out.append(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
-               static_cast<std::size_t>(xmlBufferLength(buffer.get())));
+    if (Xml().xmlTextWriterFlush(x) < 0) throw std::bad_alloc();
+    out.append(reinterpret_cast<const char*>(Xml().xmlBufferContent(buffer.get())),
+               static_cast<std::size_t>(Xml().xmlBufferLength(buffer.get())));
     out += '\n';
 }
 
