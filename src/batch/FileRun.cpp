@@ -1,6 +1,7 @@
 // ConvertFile: the input's form found from its first bytes; GPX and KML read as a table
 // on a thread of their own, which hands the table to the run through a socket pair so
 // that memory stays bounded whatever the size of the file.
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -20,21 +21,39 @@ namespace {
 constexpr std::size_t kSniffBytes = 4096;
 constexpr std::size_t kReadBytes = std::size_t{1} << 20;
 
-// Reads up to `size` bytes (fewer only at the end of the input). Throws RunError.
-std::string ReadSome(int fd, std::size_t size) {
-    std::string bytes(size, '\0');
+// What one read of the input gave.
+struct Piece {
+    std::string bytes;
+    bool end = false;  // the input ended
+};
+
+// Reads what the input has, at most `size` bytes: with `fill`, as many unless the input
+// ends first; otherwise as soon as any came, so that a pipe's rows go on while its writer
+// pauses. Empty once `stop` is set: a pipe whose writer goes on is not waited on after the
+// run has ended. Throws RunError.
+Piece ReadPiece(int fd, std::size_t size, bool fill, const std::atomic<bool>& stop) {
+    Piece piece;
+    piece.bytes.resize(size);
     std::size_t got = 0;
     while (got < size) {
-        const ssize_t n = ::read(fd, bytes.data() + got, size - got);
-        if (n == 0) break;
+        pollfd ready{fd, POLLIN, 0};
+        const int polled = ::poll(&ready, 1, 100);
+        if (stop.load()) break;
+        if (polled == 0 || (polled < 0 && errno == EINTR)) continue;
+        const ssize_t n = ::read(fd, piece.bytes.data() + got, size - got);
+        if (n == 0) {
+            piece.end = true;
+            break;
+        }
         if (n < 0) {
             if (errno == EINTR) continue;
             throw RunError("no se puede leer la entrada: " + SystemErrorText(errno));
         }
         got += static_cast<std::size_t>(n);
+        if (!fill) break;
     }
-    bytes.resize(got);
-    return bytes;
+    piece.bytes.resize(got);
+    return piece;
 }
 
 // Sends all of `bytes`; false once the reading end is closed (the run ended early).
@@ -73,9 +92,10 @@ template <class Feed>
 Summary RunFed(Feed feed, int out, const Settings& settings, const Progress& progress) {
     SocketPair pair;
     std::exception_ptr fed;
+    std::atomic<bool> stop{false};
     std::thread feeder([&] {
         try {
-            feed(pair.fd[1]);
+            feed(pair.fd[1], stop);
         } catch (...) {
             fed = std::current_exception();
         }
@@ -85,11 +105,13 @@ Summary RunFed(Feed feed, int out, const Settings& settings, const Progress& pro
     try {
         summary = ConvertStream(pair.fd[0], out, settings, progress);
     } catch (...) {
+        stop = true;
         pair.Close(0);  // the feeder's next send fails, and it ends
         feeder.join();
         if (fed) std::rethrow_exception(fed);
         throw;
     }
+    stop = true;
     pair.Close(0);
     feeder.join();
     if (fed) std::rethrow_exception(fed);
@@ -99,17 +121,17 @@ Summary RunFed(Feed feed, int out, const Settings& settings, const Progress& pro
 }  // namespace
 
 Summary ConvertFile(int in, int out, const Settings& settings, const Progress& progress) {
-    std::string head = ReadSome(in, kSniffBytes);
-    const Format input = InputFormat(head);
+    const std::atomic<bool> never{false};
+    Piece head = ReadPiece(in, kSniffBytes, true, never);
+    const Format input = InputFormat(head.bytes);
     if (input == Format::Text) {
         // A file is read again from its start; a pipe gets its first bytes back through
         // the pair.
         if (::lseek(in, 0, SEEK_SET) == 0) return ConvertStream(in, out, settings, progress);
         return RunFed(
-            [&](int to) {
-                if (!SendAll(to, head)) return;
-                for (std::string more; !(more = ReadSome(in, kReadBytes)).empty();)
-                    if (!SendAll(to, more)) return;
+            [&](int to, const std::atomic<bool>& stop) {
+                for (Piece piece = std::move(head); SendAll(to, piece.bytes) && !piece.end && !stop.load();)
+                    piece = ReadPiece(in, kReadBytes, false, stop);
             },
             out, settings, progress);
     }
@@ -133,16 +155,14 @@ Summary ConvertFile(int in, int out, const Settings& settings, const Progress& p
     std::atomic<std::uint64_t> bytesRead{0};
     const Progress shown = !progress ? Progress() : [&](std::uint64_t, std::uint64_t rows) { progress(bytesRead.load(), rows); };
     Summary summary = RunFed(
-        [&](int to) {
+        [&](int to, const std::atomic<bool>& stop) {
             std::string rows;
-            std::string bytes = std::move(head);
-            for (;;) {
-                const bool last = bytes.size() < (bytesRead.load() == 0 ? kSniffBytes : kReadBytes);
-                bytesRead += bytes.size();
-                xml.Feed(bytes, last, rows);
-                if (!SendAll(to, rows) || last) return;
+            for (Piece piece = std::move(head);;) {
+                bytesRead += piece.bytes.size();
+                xml.Feed(piece.bytes, piece.end, rows);
+                if (!SendAll(to, rows) || piece.end || stop.load()) return;
                 rows.clear();
-                bytes = ReadSome(in, kReadBytes);
+                piece = ReadPiece(in, kReadBytes, false, stop);
             }
         },
         out, table, shown);

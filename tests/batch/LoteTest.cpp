@@ -311,6 +311,13 @@ TEST_F(Lote, ReadsStandardInputAndWritesStandardOutput) {
     r = Run("--salida=gd,utm -s ed50-wgs84 --punto -", "< entrada.csv > salida.txt");
     EXPECT_EQ(r.out, "\"Puerta, Sol\",40.4168,-3.7038,40.41561972,-3.70510476,30T,440178.72,4474127.25,\n");
     EXPECT_TRUE(Has(r.err, "talpor-lote: entrada estándar: 1 fila convertida"));
+    // From a pipe: the same rows; a run that stops does not wait for a writer that goes on.
+    const std::string in = "cd '" + dir.string() + "' && ";
+    EXPECT_EQ(std::system((in + "cat entrada.csv | " TALPOR_LOTE " -s ed50-wgs84 --punto > tubo.txt 2>/dev/null").c_str()), 0);
+    EXPECT_TRUE(Has(ReadFile(dir / "tubo.txt"), ",40.41561972,-3.70510476,30T,440178.72,4474127.25,EST99,"));
+    const int stopped = std::system(
+        (in + "(yes '40.4;-3.7' | head -n 10000; sleep 3) | timeout 2 " TALPOR_LOTE " -c 9 > /dev/null 2>&1").c_str());
+    EXPECT_EQ(WEXITSTATUS(stopped), 2);
 }
 
 TEST_F(Lote, Help) {
