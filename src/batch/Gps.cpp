@@ -257,25 +257,32 @@ void XmlPoints::Feed(std::string_view bytes, bool last, std::string& table) {
     }
 }
 
-std::string_view FormatTitle(Format format) {
-    switch (format) {
-        case Format::Gpx: return "GPX";
-        case Format::Kml: return "KML";
-        case Format::GeoJson: return "GeoJSON";
-        case Format::Text: break;
-    }
-    return "texto";
-}
+namespace {
 
-std::string_view FormatExtension(Format format) {
-    switch (format) {
-        case Format::Gpx: return ".gpx";
-        case Format::Kml: return ".kml";
-        case Format::GeoJson: return ".geojson";
-        case Format::Text: break;
-    }
-    return "";
-}
+// What each form writes and is called, in the order of Format.
+struct FormatTexts {
+    std::string_view title, extension, head, tail;
+};
+constexpr FormatTexts kFormatTexts[] = {
+    {"texto", "", "", ""},
+    {"GPX", ".gpx",
+     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+     "<gpx version=\"1.1\" creator=\"Talpor\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n",
+     "</gpx>\n"},
+    {"KML", ".kml",
+     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document>\n",
+     "</Document>\n</kml>\n"},
+    {"GeoJSON", ".geojson", "{\"type\": \"FeatureCollection\", \"features\": [", "\n]}\n"},
+};
+
+const FormatTexts& TextsOf(Format format) { return kFormatTexts[static_cast<int>(format)]; }
+
+}  // namespace
+
+std::string_view FormatTitle(Format format) { return TextsOf(format).title; }
+std::string_view FormatExtension(Format format) { return TextsOf(format).extension; }
+std::string FormatHead(Format format) { return std::string(TextsOf(format).head); }
+std::string FormatTail(Format format) { return std::string(TextsOf(format).tail); }
 
 Format InputFormat(std::string_view head) {
     if (head.starts_with(kBom)) head.remove_prefix(kBom.size());
@@ -302,30 +309,6 @@ Format InputFormat(std::string_view head) {
         return name == "gpx" ? Format::Gpx : name == "kml" ? Format::Kml : Format::Text;
     }
     return Format::Text;
-}
-
-std::string FormatHead(Format format) {
-    switch (format) {
-        case Format::Gpx:
-            return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                   "<gpx version=\"1.1\" creator=\"Talpor\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n";
-        case Format::Kml:
-            return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                   "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document>\n";
-        case Format::GeoJson: return "{\"type\": \"FeatureCollection\", \"features\": [";
-        case Format::Text: break;
-    }
-    return "";
-}
-
-std::string FormatTail(Format format) {
-    switch (format) {
-        case Format::Gpx: return "</gpx>\n";
-        case Format::Kml: return "</Document>\n</kml>\n";
-        case Format::GeoJson: return "\n]}\n";
-        case Format::Text: break;
-    }
-    return "";
 }
 
 namespace {
