@@ -179,13 +179,20 @@ struct Chunk {
 };
 
 // Splits a chunk into its records, as the reader cut it (decoding those that are not UTF-8).
-void SplitRows(Chunk& c, Separator separator) {
+// A record read across lines that does not have the table's `columns` was opened by a
+// stray quote, not by a field with line breaks: its lines are read one by one, so that
+// the broken line is an error of its own and the good lines after it convert.
+void SplitRows(Chunk& c, Separator separator, std::size_t columns, std::vector<std::string>& fields) {
     c.rows.clear();
     c.windows1252 = 0;
     const std::string_view text = c.text;
     std::uint64_t line = c.firstLine;
     for (std::size_t begin = 0; begin < text.size();) {
-        const std::size_t end = *RecordEnd(text, begin, separator, true);
+        std::size_t end = *RecordEnd(text, begin, separator, true);
+        if (const std::size_t lineEnd = text.find('\n', begin); lineEnd != std::string_view::npos && lineEnd + 1 < end) {
+            SplitFields(text.substr(begin, end - begin - (text[end - 1] == '\n')), separator, fields);
+            if (fields.size() != columns) end = lineEnd + 1;
+        }
         Row r;
         r.line = line;
         r.begin = begin;
@@ -345,6 +352,7 @@ class Run {
     // Takes chunks until the input ends or a thread fails.
     void Work(const Conversion& conversion) {
         Chunk c;
+        std::vector<std::string> fields;
         try {
             while (!failed_.load()) {
                 {
@@ -352,7 +360,7 @@ class Run {
                     if (failed_.load() || !reader_.Next(c.text, c.firstLine)) break;
                     c.index = nextIndex_++;
                 }
-                SplitRows(c, layout_.separator);
+                SplitRows(c, layout_.separator, layout_.columns, fields);
                 ReadPoints(c);
                 Convert(c, conversion);
                 Write(c);

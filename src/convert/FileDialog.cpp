@@ -1,7 +1,10 @@
 #include "convert/FileDialog.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <ctime>
 
 #include <algorithm>
 #include <cerrno>
@@ -112,6 +115,12 @@ Control& Field(form::FormModel& m, Kind kind, const std::string& container, cons
     Control& field = Add(m, kind, container, name, "");
     field.accessibleName = caption.substr(0, caption.size() - 1);  // without the colon
     return field;
+}
+
+// The item chosen in a list of `count` items; the first for an index outside it.
+std::size_t Chosen(const Control& list, std::size_t count) {
+    const int i = list.listIndex;
+    return i >= 0 && static_cast<std::size_t>(i) < count ? static_cast<std::size_t>(i) : 0;
 }
 
 void Items(Control& combo, const auto& items, int chosen) {
@@ -242,7 +251,7 @@ void FileDialog::ReadInput() {
 void FileDialog::Suggest() {
     // The destination follows the input and the format, unless the user chose one.
     const std::string suggested = Suggested(Input(), direction_, inputFormat_,
-                                            kFormatOf[std::max(0, model_.Get("CmbFormato").listIndex)]);
+                                            kFormatOf[Chosen(model_.Get("CmbFormato"), std::size(kFormatOf))]);
     Control& destination = model_.Get("TxtDestino");
     if (destination.text.empty() || destination.text == suggested_) destination.text = suggested;
     suggested_ = suggested;
@@ -255,12 +264,14 @@ std::vector<std::string> FileDialog::Arguments() const {
     const form::FormModel& m = model_;
     std::vector<std::string> args = {
         direction_ == Direction::WGS84ToED50 ? "--sentido=wgs84-ed50" : "--sentido=ed50-wgs84",
-        "--metodo=" + std::string(batch::kMethods[std::max(0, m.Get("CmbMetodo").listIndex)].name)};
+        "--metodo=" + std::string(batch::kMethods[Chosen(m.Get("CmbMetodo"), std::size(batch::kMethods))].name)};
     if (zoneMissing_) args.push_back("--huso=" + m.Get("CmbHuso").ListText());
     // A GPS file's layout and altitudes are its format's.
     const bool table = inputFormat_ == batch::Format::Text;
-    if (const int s = m.Get("CmbSeparador").listIndex; table && s > 0) args.push_back("--separador=" + std::string(kSeparatorArguments[s]));
-    if (const int h = m.Get("CmbCabecera").listIndex; table && h > 0) args.push_back(h == 1 ? "--cabecera" : "--sin-cabecera");
+    if (const std::size_t s = Chosen(m.Get("CmbSeparador"), std::size(kSeparatorArguments)); table && s > 0)
+        args.push_back("--separador=" + std::string(kSeparatorArguments[s]));
+    if (const std::size_t h = Chosen(m.Get("CmbCabecera"), std::size(kHeaders)); table && h > 0)
+        args.push_back(h == 1 ? "--cabecera" : "--sin-cabecera");
     // "2, 3" or "2,,3" as "2,3".
     std::string columns;
     for (char c : m.Get("TxtColumnas").text + ",") {
@@ -279,7 +290,7 @@ std::vector<std::string> FileDialog::Arguments() const {
     }
     if (!outputs.empty()) args.push_back("--salida=" + outputs);
     if (m.Get("CmbDecimal").listIndex == 1) args.push_back("--punto");
-    if (const int f = m.Get("CmbFormato").listIndex; f > 0 && m.Get("CmbFormato").enabled)
+    if (const std::size_t f = Chosen(m.Get("CmbFormato"), std::size(kFormatOf)); f > 0 && m.Get("CmbFormato").enabled)
         args.push_back("--formato=" + std::string(batch::kFormats[f + 1].name));
     args.push_back(Input());
     args.push_back("-o");
@@ -484,7 +495,7 @@ void FileDialog::Remember() {
     const form::FormModel& m = model_;
     auto save = [&](const char* key, const std::string& value) { platform_.SaveSetting("Talpor", kSection, key, value); };
     save("Carpeta", Input().substr(0, Input().rfind('/') + 1));
-    save("Metodo", std::to_string(m.Get("CmbMetodo").listIndex));
+    save("Metodo", std::to_string(Chosen(m.Get("CmbMetodo"), std::size(kMethodNames))));
     // A GPS file's heights are its format's, not a choice.
     if (inputFormat_ == batch::Format::Text) {
         save("Altitud", m.Get("OptAltura", 1).value ? "1" : "0");
@@ -496,6 +507,21 @@ void FileDialog::Remember() {
         if (m.Get("ChkSalida", i).value) outputs += (outputs.empty() ? "" : ",") + std::string(kOutputs[i][1]);
     save("Salida", outputs.empty() ? "ninguna" : outputs);
     save("Decimal", m.Get("CmbDecimal").listIndex == 1 ? "." : ",");
+}
+
+bool FileDialog::ReplaceAllowed() {
+    struct stat st {};
+    if (::stat(Output().c_str(), &st) != 0) return true;
+    std::tm local{};
+    const std::time_t modified = st.st_mtime;
+    ::localtime_r(&modified, &local);
+    const form::DateTime when{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                              local.tm_hour,        local.tm_min,       local.tm_sec};
+    const std::string question = "«" + FileName(Output()) + "» ya existe (modificado el " + platform_.DateText(when) +
+                                 " a las " + platform_.TimeText(when) +
+                                 ").\r\n¿Quiere reemplazarlo por el resultado de la conversión?";
+    return platform_.MsgBox(question, "Convertir fichero", form::MsgIcon::Exclamation, form::MsgButtons::YesNo,
+                            form::MsgResult::No) == form::MsgResult::Yes;
 }
 
 form::DialogEnd FileDialog::Changed(Control& control) {
@@ -522,7 +548,7 @@ form::DialogEnd FileDialog::Changed(Control& control) {
     if (name == "CmdEntrada" || name == "TxtEntrada") ReadInput();
     if (name == "CmbFormato") Suggest();
     Update();
-    if (name != "CmdConvertir" || !problem_.empty()) return form::DialogEnd::Stay;
+    if (name != "CmdConvertir" || !problem_.empty() || !ReplaceAllowed()) return form::DialogEnd::Stay;
     Remember();
     return form::DialogEnd::Accept;
 }

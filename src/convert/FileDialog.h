@@ -32,7 +32,8 @@ class FileDialog {
 
     // What the dialog does after the user changed `control` (Platform::ShowDialog):
     // "Examinar…" asks for a file, "Convertir" closes it accepted once the choices can
-    // be run (and keeps them for the next time), "Cancelar" closes it; any other change
+    // be run and a destination that exists may be replaced (and keeps them for the next
+    // time), "Cancelar" closes it; any other change
     // shows the file and the choices again.
     form::DialogEnd Changed(form::Control& control);
 
@@ -57,6 +58,9 @@ class FileDialog {
     void Update();
     void Show();
     void Remember();
+    // Whether the destination may be written: it does not exist, or the user said so
+    // when asked, the file's name and date in the question and "No" the default.
+    bool ReplaceAllowed();
     // The layout of the sample for the choices, the height column left out when
     // `withHeight` is false; the zone is found to be missing on the way.
     batch::Layout FindLayout(bool withHeight);

@@ -465,33 +465,43 @@ std::optional<std::string_view> Parameter(std::string_view url, std::string_view
     return std::nullopt;
 }
 
-std::optional<PastedPoint> WebMapPoint(std::string_view text) {
+// A web map's address, decoded; blanks inside its values ("query=40.4168,%2040.4168",
+// the blank people type after the comma) are the values' own.
+PastedPoint WebMapPoint(std::string_view text) {
     const std::string url = PercentDecoded(text);
-    if (url.find(' ') != std::string::npos) return std::nullopt;
     // OpenStreetMap's marker, then the map's centre.
     const auto mlat = Parameter(url, "mlat"), mlon = Parameter(url, "mlon");
     if (mlat && mlon) {
-        if (auto p = NumbersPoint(std::string(*mlat) + "," + std::string(*mlon), ',', false)) return p;
+        if (auto p = NumbersPoint(std::string(*mlat) + "," + std::string(*mlon), ',', false)) return *p;
     }
     if (const auto map = Parameter(url, "map")) {
         const std::vector<std::string_view> parts = Split(*map, '/');
         if (parts.size() == 3) {
-            if (auto p = NumbersPoint(std::string(parts[1]) + "," + std::string(parts[2]), ',', false)) return p;
+            if (auto p = NumbersPoint(std::string(parts[1]) + "," + std::string(parts[2]), ',', false)) return *p;
         }
     }
     for (const char* name : {"query", "center", "ll", "q", "sll"}) {
         if (const auto value = Parameter(url, name)) {
-            if (auto p = NumbersPoint(*value, ',', false)) return p;
+            if (auto p = NumbersPoint(*value, ',', false)) return *p;
         }
     }
     if (const auto cp = Parameter(url, "cp")) {
-        if (auto p = NumbersPoint(*cp, '~', false)) return p;
+        if (auto p = NumbersPoint(*cp, '~', false)) return *p;
+    }
+    // A Google Maps place: its point ("!3d40.4169019!4d-3.7035834"), not the view's centre.
+    if (const std::size_t at = url.find("!3d"); at != std::string::npos) {
+        const std::string_view rest = std::string_view(url).substr(at + 3);
+        const std::size_t lon = rest.find("!4d");
+        if (lon != std::string_view::npos) {
+            const std::string_view lonText = rest.substr(lon + 3, rest.substr(lon + 3).find_first_of("!?&#/"));
+            if (auto p = NumbersPoint(std::string(rest.substr(0, lon)) + "," + std::string(lonText), ',', false)) return *p;
+        }
     }
     // Google Maps' view: ".../@40.4168,-3.7038,15z".
     if (const std::size_t at = url.find("/@"); at != std::string::npos) {
         const std::vector<std::string_view> parts = Split(std::string_view(url).substr(at + 2), ',');
         if (parts.size() >= 2) {
-            if (auto p = NumbersPoint(std::string(parts[0]) + "," + std::string(parts[1]), ',', false)) return p;
+            if (auto p = NumbersPoint(std::string(parts[0]) + "," + std::string(parts[1]), ',', false)) return *p;
         }
     }
     return BrokenPoint("la dirección no lleva la latitud y la longitud de un punto");
@@ -516,7 +526,7 @@ PastedPoint ParsePastedPoint(std::string_view text) {
         if (auto p = NumbersPoint(coordinates, ',', true)) return *p;
         return BrokenPoint("el enlace geo: no lleva latitud y longitud en grados");
     }
-    if (lower.starts_with("http://") || lower.starts_with("https://")) return *WebMapPoint(t);
+    if (lower.starts_with("http://") || lower.starts_with("https://")) return WebMapPoint(t);
     // A phone's "40.4168, -3.7038, 650", or with a decimal comma "40,4168; -3,7038; 650".
     if (std::count(t.begin(), t.end(), ',') == 2 && t.find('.') != std::string_view::npos) {
         if (auto p = NumbersPoint(t, ',', true); p && p->altitude) return *p;

@@ -107,7 +107,8 @@ public:
 
     // File dialogs: the path the user chose, "" when cancelled. `filter` lists the kinds
     // of file offered, as "Puntos (*.csv *.txt);;Todos los ficheros (*)"; the open dialog
-    // starts in `folder` ("": the platform's choice).
+    // starts in `folder` ("": the platform's choice). The save dialog does not ask about
+    // a file that exists: its caller asks when it is about to replace it.
     virtual std::string OpenFileName(std::string_view title, std::string_view folder, std::string_view filter) {
         (void)title, (void)folder, (void)filter;
         return "";

@@ -230,9 +230,11 @@ void QtPlatform::ShowAbout(std::string_view title, std::string_view text) {
 
 void QtPlatform::SaveSetting(std::string_view appName, std::string_view section,
                              std::string_view key, std::string_view value) {
-    // Written by FlushSettings, once the window is on the screen: the settings store
-    // forces its file to disk, which can take longer than drawing the window.
+    // Written by FlushSettings once the window is on the screen (the settings store
+    // forces its file to disk, which can take longer than drawing the window), and at
+    // once after that, so that a program ended by a signal keeps what it saved.
     pendingSettings_.push_back({Q(appName), Q(section), Q(key), Q(value)});
+    if (settingsFlushed_) FlushSettings();
 }
 
 std::string QtPlatform::GetSetting(std::string_view appName, std::string_view section, std::string_view key) {
@@ -253,6 +255,7 @@ void QtPlatform::FlushSettings() {
         settings.sync();
     }
     pendingSettings_.clear();
+    settingsFlushed_ = true;
 }
 
 bool QtPlatform::PreviousInstance() {
@@ -432,7 +435,8 @@ std::string QtPlatform::OpenFileName(std::string_view title, std::string_view fo
 
 std::string QtPlatform::SaveFileName(std::string_view title, std::string_view suggested,
                                      std::string_view filter) {
-    return QFileDialog::getSaveFileName(mainWindow_, Q(title), Q(suggested), Q(filter))
+    return QFileDialog::getSaveFileName(mainWindow_, Q(title), Q(suggested), Q(filter), nullptr,
+                                        QFileDialog::DontConfirmOverwrite)
         .toStdString();
 }
 

@@ -34,7 +34,8 @@ public:
     // opened in the browser, as tall as the text up to what the screen leaves; closed
     // with "Cerrar", Intro or Esc.
     void ShowAbout(std::string_view title, std::string_view text) override;
-    // Kept until FlushSettings (or the end of the program) writes it.
+    // Kept until the first FlushSettings (or the end of the program) writes it; written
+    // at once after that.
     void SaveSetting(std::string_view appName, std::string_view section, std::string_view key,
                      std::string_view value) override;
     std::string GetSetting(std::string_view appName, std::string_view section, std::string_view key) override;
@@ -94,6 +95,7 @@ private:
         QString appName, section, key, value;
     };
     std::vector<PendingSetting> pendingSettings_;
+    bool settingsFlushed_ = false;  // the window is on the screen: settings go to disk as saved
     int lockFd_ = -1;
     std::unique_ptr<QProgressDialog> progress_;  // the open lock file while this instance holds its lock
     bool checked_ = false;

@@ -144,7 +144,11 @@ TEST(Paste, APointAsPhonesAndWebMapsGiveIt) {
                              "GEO:40.4168,-3.7038", "https://www.openstreetmap.org/?mlat=40.4168&mlon=-3.7038#map=12/41/-4",
                              "https://www.openstreetmap.org/#map=17/40.4168/-3.7038",
                              "https://www.google.com/maps/search/?api=1&query=40.4168%2C-3.7038",
+                             "https://www.google.com/maps/search/?api=1&query=40.4168,%20-3.7038",
+                             "https://www.google.com/maps/search/?api=1&query=40.4168, -3.7038",
                              "https://www.google.es/maps/place/Sol/@40.4168,-3.7038,17z/data=!3m1",
+                             "https://www.google.com/maps/place/Puerta+del+Sol/@40.4169019,-3.7056721,17z/"
+                             "data=!3m1!4b1!4m6!3m5!1s0xd42287e!8m2!3d40.4168!4d-3.7038!16zL20vMDJ3OWo?entry=ttu",
                              "https://maps.apple.com/?ll=40.4168,-3.7038&z=15", "https://bing.com/maps?cp=40.4168~-3.7038"}) {
         SCOPED_TRACE(text);
         Started s;
@@ -187,6 +191,7 @@ TEST(Paste, ABrokenPointOrOneOutsideTheFieldsIsRefusedAndChangesNothing) {
         {0, 0, "30T 100000 4474447", outside + "coordenada Este 100.000,00 m; se admiten de 186.062 a 813.939 m"},
         {0, 0, "hola", cannot + "«hola» no es un punto ni un número."},
         {1, 7, "https://www.openstreetmap.org/about", cannot + "la dirección no lleva la latitud y la longitud de un punto"},
+        {0, 1, "http://a b", cannot + "la dirección no lleva la latitud y la longitud de un punto"},
         {0, 4, "geo:40.4,-3.7;crs=etrs89", cannot + "enlace geo: en el sistema «etrs89»; se admite wgs84"},
         {0, 0, "40.4168, -3.7038, 4500", outside + "altitud 4.500,00 m; se admiten " + entry::HeightRangeText()},
         {0, 2, "28.2916, -16.6291",

@@ -138,6 +138,10 @@ TEST_F(Lote, BadInputGetsItsMessageAndNothingIsLost) {
          {"entrada.csv:6: no se reconoce un punto en «4O,42 -3,71»", "separador «;»"},
          {"\r\n\"Casa\r\nde\r\nla\r\nsierra\";40,41;-3,70;40º 24' 40,2495\" N;",
           "\r\nP2;4O,42;-3,71;;;;;;;;;fila 6: no se"}},
+        // A stray quote opens no record across good rows: its line is read alone.
+        {"a stray quote", "Latitud;Longitud\n40.1;-3.2\n91;\"\n40.2;-3.3\n40.3;-3.4\n\"40.4\";-3.5\n", 1,
+         {"entrada.csv:3: ", "4 filas convertidas, 1 con error"},
+         {"\n91;\";;;;;;;;;fila 3: ", "\n40.2;-3.3;40º", "\n40.3;-3.4;40º", "\n\"40.4\";-3.5;40º"}},
         {"a quote left open", header + "\nP1;\"abierta;40,41;-3,70\n" + rows + "\"P2 cerrada\";40,42;-3,71\n", 1,
          {"entrada.csv:2: hay 4 columnas y se esperaban 3", "61 filas convertidas, 1 con error"},
          {"\n\"P2 cerrada\";40,42;-3,71;40º 25' 16,"}},

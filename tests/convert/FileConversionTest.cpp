@@ -2,7 +2,10 @@
 // on one dialog, a summary at the end, and a cancelled or failed run that leaves no file.
 #include <gtest/gtest.h>
 
+#include <utime.h>
+
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <string>
 
@@ -76,6 +79,24 @@ TEST(FileConversion, ConvertsTheChosenFileAndSumsItUp) {
                   "Error:\r\npuntos.csv:3: minutos fuera de rango (75)");
     EXPECT_FALSE(s.platform.progressOpen);
 
+    // A file under the destination's name is replaced only when the user says so, asked
+    // with its name and date and "No" as the default, whichever way the name was given.
+    testing_support::WriteFile(out, "MIS DATOS, NO BORRAR\n");
+    std::tm when{};
+    when.tm_year = 2025 - 1900, when.tm_mon = 2, when.tm_mday = 9, when.tm_hour = 8, when.tm_min = 7, when.tm_sec = 6;
+    when.tm_isdst = -1;
+    const utimbuf times{std::mktime(&when), std::mktime(&when)};
+    ASSERT_EQ(::utime(out.c_str(), &times), 0);
+    s.platform.msgBoxes.clear();
+    s.Convert(0, in, [&](form::FormModel& m, const Changed& changed) { Type(m, changed, "TxtDestino", out); });
+    EXPECT_EQ(ReadFile(out), "MIS DATOS, NO BORRAR\n");
+    ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
+    EXPECT_EQ(s.platform.msgBoxes[0].text, "«puntos_ED50.csv» ya existe (modificado el 09/03/2025 a las 08:07:06)."
+                                           "\r\n¿Quiere reemplazarlo por el resultado de la conversión?");
+    EXPECT_TRUE(s.platform.msgBoxes[0].buttons == form::MsgButtons::YesNo &&
+                s.platform.msgBoxes[0].defaultButton == form::MsgResult::No);
+    s.platform.answer = form::MsgResult::Yes;
+
     // The grid names itself in the set column; the next time the folder, the method and
     // the result columns are offered again.
     s.Convert(0, in, [](form::FormModel& m, const Changed& changed) {
@@ -91,7 +112,7 @@ TEST(FileConversion, ConvertsTheChosenFileAndSumsItUp) {
         return false;
     };
     s.window.Click("CmdFichero", 0);
-    EXPECT_EQ(s.platform.openedIn, (std::vector<std::string>{"", folder.Str() + "/", folder.Str() + "/"}));
+    EXPECT_EQ(s.platform.openedIn, (std::vector<std::string>{"", folder.Str() + "/", folder.Str() + "/", folder.Str() + "/"}));
 
     // What cannot be run is said on the dialog, in its own words, and "Convertir" waits.
     Started noGrid;
@@ -196,4 +217,11 @@ TEST(FileConversion, TheDialogsChoicesAreTalporLotesOptions) {
     EXPECT_EQ(again.Model().Get("CmbAltura").ListText(), "4: Cota");
     fromDialog.conversion.grids = nullptr;
     EXPECT_TRUE(fromDialog == fromCommandLine);
+
+    // An index past a list's items (the window's lists send none) reads as its first item.
+    for (const char* list : {"CmbSeparador", "CmbCabecera", "CmbMetodo", "CmbFormato", "CmbDecimal"}) {
+        again.Model().Get(list).listIndex = 99;
+        again.Changed(again.Model().Get(list));
+    }
+    EXPECT_EQ(again.Arguments()[1], "--metodo=helmert");
 }

@@ -66,6 +66,14 @@ TEST(QtPlatformInstance, TheRunningProgramStoresItsFolderAndOnlyALockItHoldsRefu
     EXPECT_EQ(QtPlatform(dir.path() + "/other.lock").GetSetting("Talpor", "Setting", "AppPath"),
               folder.toStdString());
     EXPECT_TRUE(QtPlatform(lock).PreviousInstance());
+    {
+        // Once the window is on the screen a setting is on disk as soon as it is saved:
+        // a program ended by a signal keeps it.
+        QtPlatform shown(dir.path() + "/other.lock");
+        shown.FlushSettings();
+        shown.SaveSetting("Talpor", "Fichero", "Metodo", "3");
+        EXPECT_EQ(QSettings(conf, QSettings::IniFormat).value("Fichero/Metodo").toString(), QStringLiteral("3"));
+    }
     ::kill(static_cast<pid_t>(talpor.processId()), SIGKILL);
     ASSERT_TRUE(talpor.waitForFinished(10000));
     EXPECT_TRUE(QFile::exists(lock));  // left behind by the crash

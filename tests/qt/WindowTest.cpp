@@ -239,6 +239,9 @@ TEST(FileDialogWindow, TheUsersChoicesReachTheFile) {
     QTemporaryDir folder;
     const QString hitos = folder.filePath(QStringLiteral("hitos.csv"));
     ASSERT_TRUE(QFile::copy(QStringLiteral(TALPOR_SOURCE_DIR "/docs/ejemplos/hitos.csv"), hitos));
+    QFile written(folder.filePath(QStringLiteral("hitos_WGS84.csv")));
+    ASSERT_TRUE(written.open(QIODevice::WriteOnly) && written.write("MIS DATOS, NO BORRAR\n") == 21);
+    written.close();
     ShownWindow<DialogPlatform> s;
     s.window->ChooseTab(1);
     s.platform.fileNames = {hitos.toStdString()};
@@ -250,11 +253,19 @@ TEST(FileDialogWindow, TheUsersChoicesReachTheFile) {
         for (int i = 0; i < 4; ++i) QTest::keyClick(height, Qt::Key_Down);
         QTest::mouseClick(dialog->findChild<QRadioButton*>(QStringLiteral("OptAltura_1")), Qt::LeftButton);
         if (shots != nullptr) dialog->grab().save(QString::fromUtf8(shots) + QStringLiteral("/dialogo-fichero.png"));
-        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("CmdConvertir")), Qt::LeftButton);
+        auto* convert = dialog->findChild<QPushButton*>(QStringLiteral("CmdConvertir"));
+        QTest::mouseClick(convert, Qt::LeftButton);
+        // The destination's name is a file of the user's: "No", the default, keeps it and
+        // the dialog; "Sí" replaces it.
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(written.size(), 21);
+        s.platform.answer = form::MsgResult::Yes;
+        QTest::mouseClick(convert, Qt::LeftButton);
         if (dialog->isVisible()) dialog->reject();  // "Convertir" refused: the test fails below, not hangs
     });
     s.Click("CmdFichero", 1);
-    QFile written(folder.filePath(QStringLiteral("hitos_WGS84.csv")));
+    ASSERT_GE(s.platform.msgBoxes.size(), 2u);
+    EXPECT_TRUE(s.platform.msgBoxes[0].text.starts_with("«hitos_WGS84.csv» ya existe (modificado el "));
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_TRUE(written.readAll().contains(";40º 24' 59,9877\" N;3º 42' 0,0319\" W;")) << s.platform.LastMsgBox().text;
     EXPECT_TRUE(s.platform.LastMsgBox().text.starts_with("3 filas convertidas, 0 con error."));
