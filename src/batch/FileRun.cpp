@@ -170,6 +170,8 @@ Summary ConvertFile(int in, int out, const Settings& settings, const Progress& p
     // An error's line: the element's in the XML file (the table's line 2 is point 0).
     for (RowError& e : summary.firstErrors)
         if (e.line >= 2 && e.line - 2 < xml.Lines().size()) e.line = xml.Lines()[e.line - 2];
+    for (const XmlNote& n : xml.Notes()) summary.notes.push_back({n.line, n.message});
+    summary.noted = xml.Noted();
     return summary;
 }
 

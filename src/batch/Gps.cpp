@@ -21,7 +21,7 @@ namespace {
 // The functions of libxml2 the program calls.
 #define TALPOR_XML_FUNCTIONS(F) F(xmlBufferContent) F(xmlBufferCreate) F(xmlBufferFree) F(xmlBufferLength) \
     F(xmlCreatePushParserCtxt) F(xmlCtxtUseOptions) F(xmlFreeDoc) F(xmlFreeParserCtxt) F(xmlFreeTextWriter) \
-    F(xmlNewTextWriterMemory) F(xmlParseChunk) F(xmlSAX2GetLineNumber) F(xmlTextWriterEndElement) \
+    F(xmlNewTextWriterMemory) F(xmlParseChunk) F(xmlSAX2GetLineNumber) F(xmlStopParser) F(xmlTextWriterEndElement) \
     F(xmlTextWriterFlush) F(xmlTextWriterStartElement) F(xmlTextWriterWriteAttribute) \
     F(xmlTextWriterWriteComment) F(xmlTextWriterWriteElement)
 
@@ -83,7 +83,25 @@ std::string Fixed(double v, int decimals) { return entry::DecimalText(v, decimal
 
 }  // namespace
 
+// The longest text or attribute value a GPS file's element may hold: far more than any
+// name or description, and what keeps memory bounded whatever the file holds.
+constexpr std::size_t kMaxXmlText = std::size_t{1} << 20;
+// The file is given to libxml2 in pieces of this size; more than kMaxXmlText and a piece
+// read without a single element or text (a comment, a tag or an attribute that never
+// ends) is refused, since libxml2 keeps such a part whole until it ends.
+constexpr std::size_t kXmlPiece = std::size_t{64} << 10;
+
+// The elements of a point that hold one value, and the cell each goes to.
+struct PointChild {
+    std::string_view name;
+    std::size_t cell;
+};
+constexpr PointChild kPointChildren[] = {{"name", 3}, {"ele", 6},         {"time", 7},
+                                         {"when", 7}, {"desc", 8},        {"description", 8}};
+
 // The state of one file's SAX parse: which point is open and the texts of its children.
+// Only elements of the root's namespace are read (those of other namespaces, and all
+// they hold, are passed over); of an element a point holds once, the first is taken.
 struct XmlPoints::Parser {
     Format format = Format::Gpx;
     xmlParserCtxtPtr ctxt = nullptr;
@@ -97,11 +115,51 @@ struct XmlPoints::Parser {
     std::string* text = nullptr;  // the cell the characters go to
     std::string route;            // the name of the route, track or folder
     int segment = 0;
-    std::string firstError;  // libxml2's message of the first fault
+    std::string firstError;  // libxml2's message of the first fault, or ours
+    std::vector<XmlNote>* notes = nullptr;
+    std::uint64_t noted = 0;  // notes taken, listed or not
+    // The root's namespace, and the depth of an element of another one being passed over
+    // (0: none).
+    std::string ns;
+    std::size_t foreignDepth = 0;
+    std::uint32_t pointLine = 0;   // where the open point starts
+    std::uint32_t openedLine = 0;  // where the innermost open element starts
+    std::size_t textBytes = 0;     // of the innermost open element's text so far
+    unsigned seen = 0;             // the open point's single-valued children met (bit: cell)
+    std::uint64_t fed = 0, fedAtEvent = 0;  // bytes given to libxml2, in all and at its last event
 
-    void Start(std::string_view name, int attributeCount, const xmlChar** attributes) {
+    std::uint32_t Line() { return static_cast<std::uint32_t>(Xml().xmlSAX2GetLineNumber(ctxt)); }
+
+    void Fail(std::string message) {
+        if (firstError.empty()) firstError = std::move(message);
+        Xml().xmlStopParser(ctxt);
+    }
+
+    void Note(std::string message) {
+        if (++noted <= kListedNotes) notes->push_back({Line(), std::move(message)});
+    }
+
+    // The point's element, as the note names it.
+    std::string_view PointName() const {
+        return element == "wpt" ? "waypoint" : element == "rtept" ? "punto de ruta" : element == "trkpt" ? "punto de track"
+                                                                                                           : "marca";
+    }
+
+    void Start(std::string_view name, std::string_view uri, int attributeCount, const xmlChar** attributes) {
+        fedAtEvent = fed;
+        if (path.empty()) ns = std::string(uri);
         path.emplace_back(name);
         text = nullptr;
+        textBytes = 0;
+        openedLine = Line();
+        for (int i = 0; i < attributeCount; ++i) {
+            const xmlChar** a = attributes + 5 * i;
+            if (static_cast<std::size_t>(a[4] - a[3]) > kMaxXmlText)
+                return Fail("el atributo " + std::string(S(a[0])) + " de <" + std::string(name) + "> en la línea " +
+                            std::to_string(openedLine) + " pasa de 1 MiB; un fichero GPS no lleva valores tan largos");
+        }
+        if (foreignDepth == 0 && uri != ns) foreignDepth = path.size();
+        if (foreignDepth != 0) return;
         if (element.empty()) {
             if (format == Format::Gpx && (name == "rte" || name == "trk")) {
                 route.clear();
@@ -120,14 +178,17 @@ struct XmlPoints::Parser {
                 row[0] = name == "wpt" ? "waypoint" : name == "rtept" ? "ruta" : name == "trkpt" ? "track" : "marca";
                 row[1] = route;
                 if (name == "trkpt") row[2] = std::to_string(segment);
+                seen = 0;
                 for (int i = 0; i < attributeCount; ++i) {
                     const xmlChar** a = attributes + 5 * i;
+                    if (a[2] != nullptr) continue;  // another namespace's lat or lon
                     const std::string_view value(reinterpret_cast<const char*>(a[3]),
                                                  static_cast<std::size_t>(a[4] - a[3]));
                     if (S(a[0]) == "lat") AppendText(row[4], value);
                     if (S(a[0]) == "lon") AppendText(row[5], value);
                 }
-                lines->push_back(static_cast<std::uint32_t>(Xml().xmlSAX2GetLineNumber(ctxt)));
+                pointLine = openedLine;
+                lines->push_back(pointLine);
                 return;
             }
             // The name of a route, track or folder: its own, not one of its points'.
@@ -139,17 +200,43 @@ struct XmlPoints::Parser {
         }
         // A placemark's point: the coordinates of its Point, not of a line or a polygon.
         if (name == "coordinates") {
-            if (path.size() == depth + 2 && path[depth] == "Point") text = &row[4];  // "lon,lat[,alt]"
+            if (path.size() == depth + 2 && path[depth] == "Point") Take(name, 4);  // "lon,lat[,alt]"
             return;
         }
         if (path.size() != depth + 1) return;
-        if (name == "name") text = &row[3];
-        else if (name == "ele") text = &row[6];
-        else if (name == "time" || name == "when") text = &row[7];
-        else if (name == "desc" || name == "description") text = &row[8];
+        for (const PointChild& child : kPointChildren)
+            if (name == child.name) Take(name, child.cell);
+    }
+
+    // The text of `name` goes to `cell`, unless the point had one already.
+    void Take(std::string_view name, std::size_t cell) {
+        if ((seen & (1u << cell)) == 0) {
+            seen |= 1u << cell;
+            text = &row[cell];
+            return;
+        }
+        Note("<" + std::string(name) + "> repetido en el " + std::string(PointName()) + " de la línea " +
+             std::to_string(pointLine) + ": se toma el primero (" + (format == Format::Gpx ? "GPX" : "KML") +
+             " admite uno)");
+    }
+
+    void Characters(std::string_view chars) {
+        fedAtEvent = fed;
+        textBytes += chars.size();
+        if (textBytes > kMaxXmlText)
+            return Fail("el texto de <" + (path.empty() ? std::string("?") : path.back()) + "> en la línea " +
+                        std::to_string(openedLine) + " pasa de 1 MiB; un fichero GPS no lleva textos tan largos");
+        if (text != nullptr) AppendText(*text, chars);
     }
 
     void End() {
+        fedAtEvent = fed;
+        textBytes = 0;
+        if (foreignDepth != 0) {
+            if (path.size() == foreignDepth) foreignDepth = 0;
+            path.pop_back();
+            return;
+        }
         if (!element.empty() && path.size() == depth) {
             if (format == Format::Kml) {
                 // A placemark with a point: "lon,lat[,alt]".
@@ -195,16 +282,15 @@ namespace {
 
 XmlPoints::Parser& Of(void* ctx) { return *static_cast<XmlPoints::Parser*>(ctx); }
 
-void OnStart(void* ctx, const xmlChar* localname, const xmlChar*, const xmlChar*, int, const xmlChar**,
+void OnStart(void* ctx, const xmlChar* localname, const xmlChar*, const xmlChar* uri, int, const xmlChar**,
              int attributeCount, int, const xmlChar** attributes) {
-    Of(ctx).Start(S(localname), attributeCount, attributes);
+    Of(ctx).Start(S(localname), S(uri), attributeCount, attributes);
 }
 
 void OnEnd(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) { Of(ctx).End(); }
 
 void OnCharacters(void* ctx, const xmlChar* ch, int len) {
-    XmlPoints::Parser& p = Of(ctx);
-    if (p.text != nullptr) AppendText(*p.text, std::string_view(reinterpret_cast<const char*>(ch), static_cast<std::size_t>(len)));
+    Of(ctx).Characters(std::string_view(reinterpret_cast<const char*>(ch), static_cast<std::size_t>(len)));
 }
 
 void OnError(void* ctx, xmlErrorPtr error) {
@@ -219,7 +305,10 @@ void OnError(void* ctx, xmlErrorPtr error) {
 XmlPoints::XmlPoints(Format format) : parser_(new Parser()) {
     parser_->format = format;
     parser_->lines = &lines_;
+    parser_->notes = &notes_;
 }
+
+std::uint64_t XmlPoints::Noted() const { return parser_->noted; }
 
 XmlPoints::~XmlPoints() {
     if (parser_->ctxt != nullptr) {
@@ -245,16 +334,29 @@ void XmlPoints::Feed(std::string_view bytes, bool last, std::string& table) {
         // No file or network is ever read for an entity or a DTD.
         Xml().xmlCtxtUseOptions(p.ctxt, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
         table += "Elemento;Recorrido;Tramo;Nombre;Latitud;Longitud;Altitud;Fecha;Descripción\n";
+        // UTF-16 without a byte order mark, which libxml2 finds only before "<?xml":
+        // the mark it would have.
+        if (bytes.size() >= 2 && bytes[0] == '<' && bytes[1] == '\0') Parse("\xFF\xFE", false);
+        else if (bytes.size() >= 2 && bytes[0] == '\0' && bytes[1] == '<') Parse("\xFE\xFF", false);
     }
     while (!bytes.empty() || last) {
-        const std::size_t size = std::min<std::size_t>(bytes.size(), 1 << 20);
+        const std::size_t size = std::min(bytes.size(), kXmlPiece);
         const bool end = last && size == bytes.size();
-        const int failed = Xml().xmlParseChunk(p.ctxt, bytes.data(), static_cast<int>(size), end ? 1 : 0);
+        Parse(bytes.substr(0, size), end);
         bytes.remove_prefix(size);
-        if (failed != 0 || !p.firstError.empty())
-            throw RunError(p.firstError.empty() ? std::string("XML mal formado") : p.firstError);
+        if (p.fed - p.fedAtEvent > kMaxXmlText + kXmlPiece)
+            throw RunError("más de 1 MiB sin un elemento ni un texto (un comentario o una etiqueta sin fin) tras la "
+                           "línea " + std::to_string(p.Line()) + "; un fichero GPS no lleva partes tan largas");
         if (end) break;
     }
+}
+
+void XmlPoints::Parse(std::string_view bytes, bool end) {
+    Parser& p = *parser_;
+    p.fed += bytes.size();
+    const int failed = Xml().xmlParseChunk(p.ctxt, bytes.data(), static_cast<int>(bytes.size()), end ? 1 : 0);
+    if (failed != 0 || !p.firstError.empty())
+        throw RunError(p.firstError.empty() ? std::string("XML mal formado") : p.firstError);
 }
 
 namespace {
@@ -284,7 +386,27 @@ std::string_view FormatExtension(Format format) { return TextsOf(format).extensi
 std::string FormatHead(Format format) { return std::string(TextsOf(format).head); }
 std::string FormatTail(Format format) { return std::string(TextsOf(format).tail); }
 
+namespace {
+
+// The ASCII characters of UTF-16 text (others as "?"), which the form is found from;
+// `head` itself when it is not UTF-16.
+std::string_view Narrow(std::string_view head, std::string& narrow) {
+    bool little = head.starts_with("\xFF\xFE") || head.starts_with(std::string_view("<\0", 2));
+    bool big = head.starts_with("\xFE\xFF") || head.starts_with(std::string_view("\0<", 2));
+    if (!little && !big) return head;
+    if (head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF")) head.remove_prefix(2);
+    for (std::size_t i = 0; i + 1 < head.size(); i += 2) {
+        const char low = little ? head[i] : head[i + 1], high = little ? head[i + 1] : head[i];
+        narrow += high == 0 && static_cast<unsigned char>(low) < 0x80 ? low : '?';
+    }
+    return narrow;
+}
+
+}  // namespace
+
 Format InputFormat(std::string_view head) {
+    std::string narrow;
+    head = Narrow(head, narrow);
     if (head.starts_with(kBom)) head.remove_prefix(kBom.size());
     // The first element after the declaration, comments and blanks.
     std::size_t at = 0;

@@ -44,13 +44,24 @@ inline constexpr const char* kXmlColumns[] = {"Elemento", "Recorrido", "Tramo", 
 // Longitud, the height in Altitud (altitudes above sea level).
 inline LayoutChoice XmlLayout() { return {Separator::Semicolon, true, {"Latitud", "Longitud"}, "Altitud"}; }
 
+// Something a GPS file holds that its reading passed over, at a line of the file.
+struct XmlNote {
+    std::uint64_t line = 0;
+    std::string message;  // "<ele> repetido en el waypoint de la línea 3: se toma el primero (GPX admite uno)"
+};
+
+// A reading keeps this many notes at most; it counts them all.
+inline constexpr std::size_t kListedNotes = 10;
+
 // Reads a GPX or KML file in pieces and writes its points as the rows of a table with the
 // columns kXmlColumns, ";" between them, a header first: every waypoint, route point
 // and track point of a GPX file (with the name of its route or track, and the number of
 // its track segment), and every placemark of a KML file that holds a point (with the
 // name of its folder). Texts keep their accents and the XML entities read; blanks and
 // line breaks inside them become one blank. An element without elevation gets an empty
-// Altitud.
+// Altitud. The file may be UTF-8 or UTF-16, with or without a byte order mark. Only the
+// elements of the root's namespace are read, and of an element a point holds once
+// (name, ele, time, desc, coordinates) the first one, with a note.
 class XmlPoints {
   public:
     explicit XmlPoints(Format format);
@@ -60,17 +71,24 @@ class XmlPoints {
 
     // Parses the next bytes (`last`: the end of the file) and appends the rows of the
     // points that ended in them to `table`. Throws RunError for XML that is not well
-    // formed, naming the line and column of the fault.
+    // formed, naming the line and column of the fault, and for a text or an attribute
+    // of more than 1 MiB, naming its element and line, as soon as it is read.
     void Feed(std::string_view bytes, bool last, std::string& table);
 
     // The line of the XML file where each point written so far starts.
     const std::vector<std::uint32_t>& Lines() const { return lines_; }
+    // The first kListedNotes notes of the reading so far, and how many there are.
+    const std::vector<XmlNote>& Notes() const { return notes_; }
+    std::uint64_t Noted() const;
 
     struct Parser;  // the SAX handlers' state
 
   private:
+    void Parse(std::string_view bytes, bool end);
+
     Parser* parser_;
     std::vector<std::uint32_t> lines_;
+    std::vector<XmlNote> notes_;
 };
 
 // One row written to a GPS format: a converted point on WGS84 with the columns of its

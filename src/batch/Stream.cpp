@@ -600,6 +600,9 @@ std::string SummaryText(const Summary& s, std::string_view inputName) {
     if (s.failed > s.firstErrors.size())
         text += "... y " + Count(s.failed - s.firstErrors.size(), "error más", "errores más") +
                 " (columna Error de la salida)\n";
+    for (const RowError& n : s.notes)
+        text += std::string(inputName) + ":" + std::to_string(n.line) + ": aviso: " + n.message + "\n";
+    if (s.noted > s.notes.size()) text += "... y " + Count(s.noted - s.notes.size(), "aviso más", "avisos más") + "\n";
     text += "talpor-lote: " + std::string(inputName) + ": ";
     if (!s.layout || (s.converted == 0 && s.failed == 0)) {
         text += s.layout && s.layout->headerLine != 0 ? "solo hay cabecera" : "está vacía";

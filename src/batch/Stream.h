@@ -94,6 +94,9 @@ struct Summary {
     bool altitudes = false;         // the height column held altitudes (heightIsAltitude)
     Format input = Format::Text;    // GPX and KML are read as the table XmlPoints writes
     std::vector<RowError> firstErrors;  // the first kListedErrors, in file order
+    // What the reading of a GPS file passed over (XmlPoints::Notes), and how many in all.
+    std::vector<RowError> notes;
+    std::uint64_t noted = 0;
     std::optional<Layout> layout;       // unset for an input with no line at all
 };
 
@@ -120,7 +123,8 @@ Summary ConvertStream(int in, int out, const Settings& settings, const Progress&
 Summary ConvertFile(int in, int out, const Settings& settings, const Progress& progress = {});
 
 // The summary for standard error: the first errors in the compilers' form
-// ("entrada.csv:17: minutos fuera de rango (75)"), then one line with the counts and the
+// ("entrada.csv:17: minutos fuera de rango (75)"), the notes so too ("ruta.gpx:9: aviso:
+// <ele> repetido…"), then one line with the counts and the
 // layout found ("talpor-lote: entrada.csv: 998 filas convertidas, 2 con error; ...").
 std::string SummaryText(const Summary& summary, std::string_view inputName);
 

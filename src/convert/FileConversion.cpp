@@ -84,6 +84,11 @@ std::string SummaryMessage(const Summary& s, const std::string& input, const std
             m += "\r\n" + FileName(input) + ":" + std::to_string(e.line) + ": " + e.message;
         if (s.failed > s.firstErrors.size()) m += "\r\n…";
     }
+    if (!s.notes.empty()) {
+        m += "\r\n\r\nAvisos:";
+        for (const RowError& n : s.notes) m += "\r\n" + FileName(input) + ":" + std::to_string(n.line) + ": " + n.message;
+        if (s.noted > s.notes.size()) m += "\r\n…";
+    }
     return m;
 }
 
@@ -109,7 +114,7 @@ std::optional<std::string> Run(form::Platform& platform, const std::string& inpu
         out.Commit();
         progress.End();
         platform.MsgBox(SummaryMessage(summary, input, output), kTitle,
-                        summary.failed > 0 ? form::MsgIcon::Exclamation : form::MsgIcon::Information,
+                        summary.failed > 0 || summary.noted > 0 ? form::MsgIcon::Exclamation : form::MsgIcon::Information,
                         form::MsgButtons::OK, form::MsgResult::OK);
     } catch (const Cancelled&) {
         progress.End();

@@ -434,6 +434,47 @@ TEST_F(Lote, GpxAndKmlFilesAreReadAsTheirPoints) {
     }
     EXPECT_TRUE(Has(Run("mal.gpx").err, "línea 3, columna 37: Opening and ending tag mismatch"));
     EXPECT_TRUE(Has(Run("-s ed50-wgs84 ruta.gpx").err, "los ficheros GPX son WGS84: se convierten en el sentido WGS84 a ED50"));
+
+    // UTF-16, little-endian with its mark or big-endian without: the same points.
+    std::string little = "\xFF\xFE", big;
+    for (char c : ReadFile(dir / "ruta.gpx")) {  // ASCII but for the entities
+        little += {c, '\0'};
+        big += {'\0', c};
+    }
+    WriteFile(dir / "le.gpx", little);
+    WriteFile(dir / "be.gpx", big);
+    EXPECT_EQ(Run("le.gpx").out, gpx.out);
+    EXPECT_EQ(Run("be.gpx").out, gpx.out);
+
+    // Only GPX's own elements are read; of an element a point holds once, the first.
+    WriteFile(dir / "otros.gpx",
+              "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\" xmlns:o=\"urn:o\">\n<wpt lat=\"40.4\" lon=\"-3.7\">"
+              "<ele>1</ele>\n<ele>2</ele><o:name>otro</o:name><name>mío</name></wpt>\n<o:wpt lat=\"41\" lon=\"-3\"/>\n"
+              "<wpt lat=\"40.5\" o:lat=\"10\" lon=\"-3.6\"><extensions><o:x><wpt lat=\"1\" lon=\"1\"/></o:x>"
+              "</extensions></wpt></gpx>\n");
+    const Ran others = Run("otros.gpx");
+    EXPECT_EQ(others.status, 0);
+    EXPECT_TRUE(Has(others.err, "otros.gpx:3: aviso: <ele> repetido en el waypoint de la línea 2: se toma el primero"))
+        << others.err;
+    EXPECT_TRUE(Has(others.err, "2 filas convertidas")) << others.err;
+    EXPECT_TRUE(Has(others.out, "\nwaypoint;;;mío;40.4;-3.7;1;;;40º 24' 4,2504\" N;")) << others.out;
+    EXPECT_TRUE(Has(others.out, "\nwaypoint;;;;40.5;-3.6;;;;40º 30' 4,2389\" N;")) << others.out;
+
+    // A text of 64 MiB is refused once it passes 1 MiB, naming its element, in bounded
+    // memory; so is a comment that never ends.
+    for (const char* open : {"<wpt lat=\"40\" lon=\"-3\">\n<name>", "<!--"}) {
+        std::string huge = "<gpx>\n" + std::string(open);
+        huge.resize(huge.size() + (64 << 20), 'x');
+        WriteFile(dir / "enorme.gpx", huge + "</name></wpt></gpx>\n");
+        const int status = std::system(("cd '" + dir.string() + "' && " PEAK_MEMORY " " TALPOR_LOTE
+                                        " enorme.gpx -o enorme.csv > pico.txt 2> errores.txt").c_str());
+        EXPECT_EQ(WEXITSTATUS(status), 2);
+        EXPECT_LT(std::atol(ReadFile(dir / "pico.txt").c_str()), 100 << 10);  // KiB; the text alone is 64 MiB
+        EXPECT_TRUE(Has(ReadFile(dir / "errores.txt"), open[1] != '!' ? "enorme.gpx: el texto de <name> en la línea 3 pasa de 1 MiB"
+                                                                   : "enorme.gpx: más de 1 MiB sin un elemento"))
+            << ReadFile(dir / "errores.txt");
+        EXPECT_FALSE(fs::exists(dir / "enorme.csv"));
+    }
 }
 
 // ED50 landmarks to a GPS and a globe viewer: one waypoint, placemark or feature a row,
