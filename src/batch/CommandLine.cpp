@@ -21,7 +21,7 @@ constexpr Option kOptions[] = {
     {0, "altitud", true},     {0, "separador", true},   {0, "cabecera", false},
     {0, "sin-cabecera", false}, {0, "salida", true},    {'p', "punto", false},
     {'o', "destino", true},   {'h', "help", false},     {0, "ayuda", false},
-    {'V', "version", false},    {'f', "formato", true},
+    {'V', "version", false},    {'f', "formato", true},   {0, "coma", false},
 };
 
 const Option* LongOption(std::string_view name) {
@@ -122,6 +122,8 @@ void Apply(CommandLine& cl, const Option& o, const std::string& v, bool& outputs
         s.format = f->format;
     } else if (name == "punto") {
         s.decimalSign = '.';
+    } else if (name == "coma") {
+        s.decimalSign = ',';
     } else if (name == "destino") {
         if (v.empty()) BadValue(name, v, "un nombre de fichero o «-»");
         cl.output = v;
@@ -261,8 +263,10 @@ Resultado:
                            por omisión gms,gd,utm,parametros, y con --altura
                            o --altitud también altura y altitud (con la rejilla no hay
                            altura transformada)
-  -p, --punto              punto decimal en el resultado (por omisión, coma
-                           decimal, como la ventana)
+  -p, --punto              punto decimal en el resultado
+      --coma               coma decimal en el resultado, como la ventana
+                           (sin ninguna de las dos, el signo decimal de los
+                           puntos de la entrada; coma para GPX y KML)
   -f, --formato=FORMATO    csv (o texto, por omisión): la tabla de la entrada
                            con las columnas del resultado; gpx, kml o geojson:
                            un punto por fila convertida, con el nombre de su
@@ -282,7 +286,8 @@ entre comillas dobles como en CSV; la coma entre cifras es coma decimal
 fila ocupa varias líneas y se numera por la primera. Unas comillas que abren un
 campo y no se cierran en 50 líneas se leen como un carácter más. Se admite
 UTF-8 con o sin BOM, y las filas que no son UTF-8 se leen como Latin-1
-(Windows-1252): el byte 0xBA es «º». La salida está en UTF-8, con los finales
+(Windows-1252): el byte 0xBA es «º». La salida está en UTF-8, o en
+Windows-1252 si lo están las primeras filas de la entrada, con los finales
 de línea de la entrada (CRLF o LF). Su separador es el de la entrada, salvo que
 los blancos pasan a tabulador y la coma a «;» si el resultado lleva coma
 decimal.

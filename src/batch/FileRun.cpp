@@ -144,6 +144,7 @@ Summary ConvertFile(int in, int out, const Settings& settings, const Progress& p
     table.conversion.heightIsAltitude = true;
     table.conversion.input = InputForm::Geographic;
     table.conversion.zone = 0;
+    if (table.decimalSign == 0) table.decimalSign = ',';  // the window's, not XML's
     // The command line's result columns, left as they are when no height is read, get
     // the height an elevation gives.
     const Outputs noHeight{true, true, true, false, true, false, false};
@@ -170,8 +171,11 @@ Summary ConvertFile(int in, int out, const Settings& settings, const Progress& p
     // An error's line: the element's in the XML file (the table's line 2 is point 0).
     for (RowError& e : summary.firstErrors)
         if (e.line >= 2 && e.line - 2 < xml.Lines().size()) e.line = xml.Lines()[e.line - 2];
-    for (const XmlNote& n : xml.Notes()) summary.notes.push_back({n.line, n.message});
-    summary.noted = xml.Noted();
+    for (RowError& n : summary.notes)
+        if (n.line >= 2 && n.line - 2 < xml.Lines().size()) n.line = xml.Lines()[n.line - 2];
+    for (const XmlNote& n : xml.Notes())
+        if (summary.notes.size() < kListedNotes) summary.notes.push_back({n.line, n.message});
+    summary.noted += xml.Noted();
     return summary;
 }
 

@@ -275,11 +275,16 @@ RowResult ConvertAltitude(const RowPoint& point, const Conversion& c) {
         if (h) out = ConvertTyped(AtHeight(point, *h), c);
     }
     if (!h) {
-        out = RowResult{};
-        out.error = "fuera del geoide EGM08-REDNAP: la altitud no se puede pasar a altura sobre el elipsoide";
-    } else if (out.error.empty() && c.altitude) {
-        out.altitude = H;
+        // The horizontal result at the altitude itself, which is within metres of the
+        // height it stands for: a few millimetres off at most.
+        const std::string problem = c.grids != nullptr ? c.grids->Geoid().Problem() : "";
+        out.note = problem.empty() ? "altitud fuera del geoide: altura sin calcular"
+                                   : "altura sin calcular: " + problem;
+        out.altitude.reset();
+        out.hasHeight = false;
+        return out;
     }
+    if (out.error.empty() && c.altitude) out.altitude = H;
     out.hasHeight = true;
     return out;
 }

@@ -92,6 +92,9 @@ std::optional<entry::PastedPoint> ReadPlainDegrees(std::string_view text);
 struct RowResult {
     convert::Result result;
     std::string error;
+    // A converted point whose height could not be taken (an altitude off the geoid): what
+    // the row's Error column says beside its horizontal result, its height results empty.
+    std::string note;
     // With Conversion::altitude, the altitude above mean sea level (metres, EGM08-REDNAP)
     // of the point on WGS84: the typed point from WGS84, the converted one to WGS84;
     // unset outside the geoid, and for a point without height.

@@ -172,6 +172,11 @@ struct Chunk {
     std::string_view Line(const Row& r) const {
         return r.decoded.empty() ? std::string_view(text).substr(r.begin, r.size) : std::string_view(r.decoded);
     }
+    std::uint64_t noted = 0;
+    std::vector<RowError> notes;  // the first kListedNotes
+    void AddNote(std::uint64_t line, const std::string& message) {
+        if (++noted <= kListedNotes) notes.push_back({line, message});
+    }
     void AddError(std::uint64_t line, std::string message) {
         ++failed;
         if (errors.size() < kListedErrors) errors.push_back({line, std::move(message)});
@@ -251,6 +256,8 @@ class Run {
         }
         summary_.layout = layout_;
         summary_.altitudes = settings_.conversion.heightIsAltitude;
+        if (settings_.decimalSign == 0) settings_.decimalSign = DecimalSignOf(sample.lines, layout_);
+        summary_.windows1252Out = sample.windows1252 && !sample.bom && settings_.format == Format::Text;
         outSeparator_ = OutputSeparator(layout_.separator, settings_.decimalSign);
         sameSeparator_ = outSeparator_ == SeparatorChar(layout_.separator);
         resultNames_ = ResultNames(settings_.outputs, settings_.conversion.direction);
@@ -333,6 +340,7 @@ class Run {
                 texts.clear();
                 AppendResultTexts(result, settings_.outputs, settings_.decimalSign, texts);
                 ++c.converted;
+                if (!result.note.empty()) c.AddNote(r.line, result.note);
             }
         }
         for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -342,6 +350,8 @@ class Run {
         if (error.empty()) {
             for (std::size_t i = 0; i < texts.size(); ++i)
                 if (!texts[i].empty()) f.columns.emplace_back(resultNames_[i], texts[i]);
+            if (r.kind == Row::Kind::Point && !c.results[r.point].note.empty())
+                f.columns.emplace_back("Aviso", c.results[r.point].note);
         } else {
             f.error = "fila " + std::to_string(r.line) + ": " + error;
             c.AddError(r.line, error);
@@ -381,6 +391,8 @@ class Run {
         c.points.clear();
         c.converted = c.failed = 0;
         c.errors.clear();
+        c.notes.clear();
+        c.noted = 0;
         std::vector<std::string> fields;
         std::string pointText;
         for (Row& r : c.rows) {
@@ -482,6 +494,7 @@ class Run {
                     try {
                         AppendResultTexts(result, settings_.outputs, settings_.decimalSign, texts);
                         ++c.converted;
+                        if (!result.note.empty()) c.AddNote(r.line, result.note);
                     } catch (...) {
                         texts.clear();
                         unexpected = UnexpectedError(std::current_exception());
@@ -501,9 +514,10 @@ class Run {
                 AppendField(out, t, sep);
             }
             out += sep;
-            AppendField(out, error, sep);
+            AppendField(out, error.empty() && r.kind == Row::Kind::Point ? c.results[r.point].note : error, sep);
             out.append(r.end);
         }
+        if (summary_.windows1252Out) out = ToWindows1252(out);
     }
 
     // Writes the chunk once every chunk before it is written, and adds it to the summary.
@@ -530,6 +544,9 @@ class Run {
         summary_.windows1252 += c.windows1252;
         for (RowError& e : c.errors)
             if (summary_.firstErrors.size() < kListedErrors) summary_.firstErrors.push_back(std::move(e));
+        summary_.noted += c.noted;
+        for (RowError& n : c.notes)
+            if (summary_.notes.size() < kListedNotes) summary_.notes.push_back(std::move(n));
         rowsWritten_.fetch_add(c.rows.size(), std::memory_order_relaxed);
         std::lock_guard lock(writeMutex_);
         ++nextWrite_;
@@ -538,7 +555,7 @@ class Run {
 
     Reader reader_;
     int out_;
-    const Settings& settings_;
+    Settings settings_;  // the run's: the decimal sign decided
     Layout layout_;
     char outSeparator_ = ';';
     bool sameSeparator_ = true;
@@ -582,7 +599,9 @@ Sample SampleOf(std::string_view head, bool headIsAll) {
         std::string_view line = head.substr(0, head.find('\n'));
         head.remove_prefix(std::min(line.size() + 1, head.size()));
         if (line.ends_with('\r')) line.remove_suffix(1);
-        sample.lines.push_back(IsUtf8(line) ? std::string(line) : FromWindows1252(line));
+        const bool utf8 = IsUtf8(line);
+        sample.windows1252 = sample.windows1252 || !utf8;
+        sample.lines.push_back(utf8 ? std::string(line) : FromWindows1252(line));
     }
     sample.whole = headIsAll && head.empty();
     return sample;
@@ -617,7 +636,8 @@ std::string SummaryText(const Summary& s, std::string_view inputName) {
     text += ", separador " + std::string(SeparatorName(l.separator));
     text += l.headerLine != 0 ? ", cabecera en la fila " + std::to_string(l.headerLine) : ", sin cabecera";
     if (s.windows1252 > 0)
-        text += "; " + Count(s.windows1252, "fila leída", "filas leídas") + " como Latin-1 (no eran UTF-8)";
+        text += "; " + Count(s.windows1252, "fila leída", "filas leídas") + " como Latin-1 (no eran UTF-8)" +
+                (s.windows1252Out ? ", y la salida en Windows-1252 como la entrada" : "");
     return text + "\n";
 }
 

@@ -25,7 +25,8 @@ struct Settings {
     Conversion conversion;
     Outputs outputs;
     LayoutChoice layout;
-    char decimalSign = ',';  // of the result columns: "," or "."
+    // Of the result columns: "," or "."; 0: a table's own (DecimalSignOf), "," for a GPS file.
+    char decimalSign = 0;
     // The output's form: the input's table with the result columns, or a GPS format
     // (WGS84 results only), one feature a row.
     Format format = Format::Text;
@@ -45,6 +46,7 @@ struct Sample {
                                      // read as Windows-1252)
     bool bom = false;                // the input starts with a byte order mark (not in lines)
     bool whole = false;              // the lines are the whole input
+    bool windows1252 = false;        // a line was not UTF-8 and was read as Windows-1252
 };
 
 // The first lines (64 at most) of `head`, the start of an input cut after a line end
@@ -90,11 +92,13 @@ struct Summary {
     std::uint64_t converted = 0;    // rows converted
     std::uint64_t failed = 0;       // rows left with an error
     std::uint64_t windows1252 = 0;  // records that were not UTF-8, read as Windows-1252
+    bool windows1252Out = false;    // the output is in Windows-1252, as its input
     bool bom = false;               // the input started with a byte order mark (kept)
     bool altitudes = false;         // the height column held altitudes (heightIsAltitude)
     Format input = Format::Text;    // GPX and KML are read as the table XmlPoints writes
     std::vector<RowError> firstErrors;  // the first kListedErrors, in file order
-    // What the reading of a GPS file passed over (XmlPoints::Notes), and how many in all.
+    // The first notes (kListedNotes): rows converted without their height, and what the
+    // reading of a GPS file passed over (XmlPoints::Notes); how many in all.
     std::vector<RowError> notes;
     std::uint64_t noted = 0;
     std::optional<Layout> layout;       // unset for an input with no line at all
@@ -107,7 +111,7 @@ using Progress = std::function<void(std::uint64_t bytesRead, std::uint64_t rowsW
 
 // Reads `in` to its end and writes `out`: every record (RecordEnd) in its place with its
 // own line end (CRLF, LF or none), a byte order mark where the input had one, everything
-// in UTF-8. Each row keeps its columns (joined by OutputSeparator, quoted where needed, or
+// in UTF-8, or in Windows-1252 when the input's first lines are (and it has no mark). Each row keeps its columns (joined by OutputSeparator, quoted where needed, or
 // the record as it was when the separator stays) and gets the result columns and the
 // Error column: "fila 17: minutos fuera de rango (75)" where it could not be converted,
 // numbered by the line where its record starts; whatever a row holds is at worst that

@@ -264,6 +264,27 @@ std::string FromWindows1252(std::string_view text) {
     return out;
 }
 
+std::string ToWindows1252(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x80) {
+            out += utf8[i++];
+            continue;
+        }
+        const std::size_t more = (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : 3;
+        char32_t cp = c & (0x3F >> more);
+        for (std::size_t k = 1; k <= more && i + k < utf8.size(); ++k) cp = (cp << 6) | (utf8[i + k] & 0x3F);
+        i += more + 1;
+        const auto in = std::find(std::begin(kWindows1252), std::end(kWindows1252), cp);
+        if (cp >= 0xA0 && cp <= 0xFF) out += static_cast<char>(cp);
+        else if (cp != 0xFFFD && in != std::end(kWindows1252)) out += static_cast<char>(0x80 + (in - std::begin(kWindows1252)));
+        else out += '?';
+    }
+    return out;
+}
+
 char SeparatorChar(Separator separator) {
     switch (separator) {
         case Separator::Semicolon: return ';';
@@ -512,6 +533,29 @@ Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& cho
             throw LayoutError("no hay " + ColumnsText({c}) + ": las filas tienen " + std::to_string(layout.columns) +
                               (layout.columns == 1 ? " columna" : " columnas"));
     return layout;
+}
+
+char DecimalSignOf(const std::vector<std::string>& lines, const Layout& layout) {
+    std::vector<std::size_t> columns = layout.pointColumns;
+    if (layout.heightColumn) columns.push_back(*layout.heightColumn);
+    int points = 0, commas = 0;
+    std::vector<std::string> fields;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i + 1 == layout.headerLine) continue;
+        SplitFields(lines[i], layout.separator, fields);
+        for (std::size_t c : columns) {
+            if (c >= fields.size()) continue;
+            const std::string& f = fields[c];
+            for (std::size_t k = 1; k + 1 < f.size(); ++k) {
+                if (!IsDigit(f[k - 1]) || !IsDigit(f[k + 1])) continue;
+                std::size_t digits = 0;
+                while (k + 1 + digits < f.size() && IsDigit(f[k + 1 + digits])) ++digits;
+                if (f[k] == ',') ++commas;
+                else if (f[k] == '.' && digits != 3) ++points;
+            }
+        }
+    }
+    return points > commas ? '.' : ',';
 }
 
 std::string ColumnsText(const std::vector<std::size_t>& columns) {

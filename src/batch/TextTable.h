@@ -25,6 +25,10 @@ bool IsUtf8(std::string_view text);
 // U+FFFD.
 std::string FromWindows1252(std::string_view text);
 
+// UTF-8 text in Windows-1252, for an output that keeps its input's encoding; what
+// Windows-1252 cannot hold becomes "?".
+std::string ToWindows1252(std::string_view utf8);
+
 enum class Separator { Semicolon, Comma, Tab, Blanks };
 
 // ";", ",", a tab, or runs of blanks (spaces and tabs; blanks around the line ignored).
@@ -121,6 +125,11 @@ class LayoutError : public std::runtime_error {
 // last record whose quoted field goes on beyond the lines is left out.
 Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& choice, const Conversion& conversion,
                   bool whole = true);
+
+// The decimal sign of a table's numbers: "." when more of the point and height cells of
+// its rows (the header's left out) hold a decimal point than a decimal comma, "," otherwise.
+// A point between a digit and three digits (4.474.447) groups thousands and tells nothing.
+char DecimalSignOf(const std::vector<std::string>& lines, const Layout& layout);
 
 // "columnas 2 y 3", "columna 4", "columnas 2 a 9": column numbers from 1.
 std::string ColumnsText(const std::vector<std::size_t>& columns);

@@ -67,6 +67,14 @@ inline constexpr const char* kNoHeightAltitude = "Altitud (EGM08-REDNAP): sin al
 inline constexpr const char* kNoHeightTip =
     "El punto no tiene altura: se convierte a altura 0 y no da altura ni altitud";
 
+// A point typed with an altitude where the geoid has no value: its position converted
+// with the altitude as its height (millimetres from the true one), no height computed.
+inline constexpr const char* kOffGeoidHeightCaption = "Altura sobre el elipsoide: sin calcular, altitud fuera del geoide";
+inline constexpr const char* kOffGeoidAltitude = "Altitud (EGM08-REDNAP): fuera del geoide";
+inline constexpr const char* kOffGeoidTip =
+    "El geoide EGM08-REDNAP no llega a este punto: la altitud escrita no se puede pasar a altura sobre el "
+    "elipsoide. La posición se ha convertido tomando la altitud como altura, a pocos milímetros de la verdadera.";
+
 // The altitude line of a grid's WGS84 result, whose height is not a WGS84 one:
 // "Altitud (EGM08-REDNAP): sin altura WGS84", and its tooltip.
 inline constexpr const char* kNoWgs84HeightAltitude = "Altitud (EGM08-REDNAP): sin altura WGS84";

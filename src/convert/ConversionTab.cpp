@@ -151,13 +151,21 @@ geo::GeoPoint TypedPlace(const UtmInput& p, Tab tab) {
     return {m.lat, m.lon, p.h};
 }
 
-// With the tab's "sobre el mar" option, the height the method is given for the typed
-// altitude p.h (HeightOfAltitude; the grid keeps it). Off the geoid the box says so, the
-// results are reset and nothing is given. A point the method does not convert keeps its
-// altitude, for the click to give its own reason.
+// What became of a typed altitude.
+enum class TypedAltitude {
+    Taken,     // p.h is the height the method is given for it
+    OffGeoid,  // the point is off the geoid: p.h stays the altitude, for the position alone
+    Refused,   // the geoid's file cannot be read: the box said so, the results are reset
+};
+
+// With the tab's "sobre el mar" option, replaces the typed altitude p.h by the height the
+// method is given for it (HeightOfAltitude; the grid keeps it). Off the geoid the point
+// keeps its altitude as a height, which moves its position by millimetres at most, and
+// its height is not computed. A point the method does not convert keeps its altitude, for
+// the click to give its own reason.
 template <typename Input>
-std::optional<double> HeightOfTypedAltitude(form::FormModel& form, form::Platform& platform, Grids& grids,
-                                            Tab tab, const Method& method, Input p) {
+TypedAltitude TakeTypedAltitude(form::FormModel& form, form::Platform& platform, Grids& grids, Tab tab,
+                                const Method& method, Input& p) {
     const double H = p.h;
     const auto wgs84At = [&](double h) -> std::optional<geo::GeoPoint> {
         p.h = h;
@@ -173,25 +181,25 @@ std::optional<double> HeightOfTypedAltitude(form::FormModel& form, form::Platfor
         h = HeightOfAltitude(H, tab, grids.Geoid(), wgs84At);
     }
     p.h = H;
-    if (h || Convert(method, p, tab, grids).status != Status::Converted) return h ? h : H;
-    ResetResults(form, tab);
-    // Without the geoid's file, what is wrong with it; else the point is off the geoid.
+    if (h) p.h = *h;
+    if (h || Convert(method, p, tab, grids).status != Status::Converted) return TypedAltitude::Taken;
     const std::string problem = grids.Geoid().Problem();
-    platform.MsgBox(problem.empty() ? "La altitud escrita no se puede pasar a altura sobre el elipsoide: el "
-                                      "punto está fuera del geoide EGM08-REDNAP."
-                                    : problem,
-                    "Talpor", form::MsgIcon::Exclamation, form::MsgButtons::OK, form::MsgResult::OK);
-    return std::nullopt;
+    if (problem.empty()) return TypedAltitude::OffGeoid;
+    ResetResults(form, tab);
+    platform.MsgBox(problem, "Talpor", form::MsgIcon::Exclamation, form::MsgButtons::OK, form::MsgResult::OK);
+    return TypedAltitude::Refused;
 }
 
-// Replaces the typed altitude p.h by the height the method is given for it; false, with
-// the box shown and the results reset, when the point is off the geoid.
+// Whether the click goes on with the typed height: false once a box has stopped it.
+// `offGeoid` tells an altitude that could not be taken.
 template <typename Input>
-bool TakeTypedAltitude(form::FormModel& form, form::Platform& platform, Grids& grids, Tab tab,
-                       const Method& method, Input& p) {
-    const std::optional<double> h = HeightOfTypedAltitude(form, platform, grids, tab, method, p);
-    if (h) p.h = *h;
-    return h.has_value();
+bool TakeHeight(form::FormModel& form, form::Platform& platform, Grids& grids, const TabControls& c, Tab tab,
+                const Method& method, bool hasHeight, Input& p, bool& offGeoid) {
+    offGeoid = false;
+    if (!c.altitude || !hasHeight) return true;
+    const TypedAltitude taken = TakeTypedAltitude(form, platform, grids, tab, method, p);
+    offGeoid = taken == TypedAltitude::OffGeoid;
+    return taken != TypedAltitude::Refused;
 }
 
 // The typed point's height above WGS84 for tab 0's altitude lines: the typed height, or
@@ -248,7 +256,7 @@ void ShowGridUnavailable(form::FormModel& form, form::Platform& platform, Tab ta
 }
 
 void WriteResults(form::FormModel& form, form::Platform& platform, Grids& grids, const TabControls& c,
-                  Tab tab, const Result& r, double typed, bool hasHeight) {
+                  Tab tab, const Result& r, double typed, bool hasHeight, bool offGeoid) {
     if (r.status == Status::OutsideArea) {
         ShowInvalidArea(form, platform, tab);
         return;
@@ -271,8 +279,15 @@ void WriteResults(form::FormModel& form, form::Platform& platform, Grids& grids,
         grid ? UntransformedHeightCaption(r.point->h) : HeightCaption(r.point->h, accuracy.z);
     c.resHeight.toolTip = SetToolTip(*r.set);
     if (!hasHeight) c.resHeight.text = kNoHeightCaption;
+    if (offGeoid) {
+        c.resHeight.text = kOffGeoidHeightCaption;
+        c.resHeight.toolTip = kOffGeoidTip;
+    }
     if (c.resAltitude != nullptr) {
-        if (!hasHeight) {
+        if (offGeoid) {
+            c.resAltitude->text = kOffGeoidAltitude;
+            c.resAltitude->toolTip = kOffGeoidTip;
+        } else if (!hasHeight) {
             c.resAltitude->text = kNoHeightAltitude;
             c.resAltitude->toolTip = kNoHeightTip;
         } else if (grid && c.altitude) {
@@ -319,14 +334,15 @@ void ConvertGeographic(form::FormModel& form, form::Platform& platform, Grids& g
     }
     const double typed = p.h;
     const bool hasHeight = !IsBlank(c.geoHeight.text);
-    if (c.altitude && hasHeight && !TakeTypedAltitude(form, platform, grids, tab, method, p)) return;
+    bool offGeoid = false;
+    if (!TakeHeight(form, platform, grids, c, tab, method, hasHeight, p, offGeoid)) return;
     WriteTypedAltitude(c.geoAltitude, p.lat, p.lon, TypedWgs84Height(c, TypedPlace(p, tab), typed, grids),
                        hasHeight, grids);
 
     const GeographicConversion r = Convert(method, p, tab, grids);
     if (!r.mirror) throw *r.error;
     if (!WriteUtmMirror(form, platform, c, tab, *r.mirror, round)) return;
-    WriteResults(form, platform, grids, c, tab, r, typed, hasHeight);
+    WriteResults(form, platform, grids, c, tab, r, typed, hasHeight, offGeoid);
 }
 
 void ConvertUtm(form::FormModel& form, form::Platform& platform, Grids& grids, const TabControls& c,
@@ -344,14 +360,15 @@ void ConvertUtm(form::FormModel& form, form::Platform& platform, Grids& grids, c
 
     const double typed = p.h;
     const bool hasHeight = !IsBlank(c.utmHeight.text);
-    if (c.altitude && hasHeight && !TakeTypedAltitude(form, platform, grids, tab, method, p)) return;
+    bool offGeoid = false;
+    if (!TakeHeight(form, platform, grids, c, tab, method, hasHeight, p, offGeoid)) return;
     const UtmConversion r = Convert(method, p, tab, grids);
     if (!r.mirror) throw *r.error;
     WriteGeographicMirror(form, c, *r.mirror, round);
     const double wgs84 = TypedWgs84Height(c, {r.mirror->lat, r.mirror->lon, 0}, typed, grids);
     WriteTypedAltitude(c.utmAltitude, r.mirror->lat, r.mirror->lon, wgs84, hasHeight, grids);
     WriteTypedAltitude(c.geoAltitude, r.mirror->lat, r.mirror->lon, wgs84, hasHeight, grids);
-    WriteResults(form, platform, grids, c, tab, r, typed, hasHeight);
+    WriteResults(form, platform, grids, c, tab, r, typed, hasHeight, offGeoid);
 }
 
 }  // namespace

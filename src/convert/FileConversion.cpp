@@ -29,8 +29,6 @@ using batch::SystemErrorText;
 
 constexpr const char* kTitle = "Convertir fichero";
 constexpr const char* kSettings = "Fichero";  // the section of the user's settings
-constexpr const char* kFilter =
-    "Puntos (*.csv *.txt *.tsv *.dat);;Todos los ficheros (*)";
 
 // The user pressed "Cancelar" in the progress window.
 struct Cancelled {};
@@ -135,7 +133,7 @@ void CmdFichero_Click(form::FormModel& form, form::Platform& platform, int tab, 
     // preview and every choice.
     const std::string input = platform.OpenFileName(
         direction == convert::Direction::WGS84ToED50 ? "Fichero de puntos WGS84" : "Fichero de puntos ED50",
-        platform.GetSetting("Talpor", kSettings, "Carpeta"), kFilter);
+        platform.GetSetting("Talpor", kSettings, "Carpeta"), kPointFiles);
     if (input.empty()) return;
     const std::string zone = form.Get(tab == 0 ? "CmbHuso" : "CmbUsos2").ListText();
     FileDialog dialog(platform, grids, direction, zone.empty() ? 30 : std::stoi(zone), input);

@@ -21,8 +21,6 @@ using form::Control;
 using form::Kind;
 
 constexpr const char* kSection = "Fichero";  // of the user's settings
-constexpr const char* kFilter =
-    "Puntos (*.csv *.txt *.tsv *.dat *.gpx *.kml);;GPS (*.gpx *.kml);;Todos los ficheros (*)";
 const char* const kFormatNames[] = {"CSV o texto (como el fichero de puntos)", "GPX (GPS)", "KML (visores de globo)",
                                     "GeoJSON (SIG y mapas web)"};
 const batch::Format kFormatOf[] = {batch::Format::Text, batch::Format::Gpx, batch::Format::Kml,
@@ -38,6 +36,11 @@ constexpr std::size_t kPreviewWidth = 16;
 const char* const kSeparators[] = {"Automático", "«;»", "«,»", "Tabulador", "Espacios"};
 const char* const kSeparatorArguments[] = {"", ";", ",", "tab", "espacios"};
 const char* const kHeaders[] = {"Automática", "En la primera fila", "Sin cabecera"};
+// The decimal sign of the results: the input's, or one of the two; the setting and
+// talpor-lote's option of each.
+const char* const kDecimals[] = {"El del fichero de puntos", "Coma (1234,56)", "Punto (1234.56)"};
+const char* const kDecimalSettings[] = {"", ",", "."};
+const char* const kDecimalOptions[] = {"", "--coma", "--punto"};
 const char* const kMethodNames[] = {"Bursa Wolf 7p (Helmert, EST99, ZNW99 o BAL99)",
                                     "Molodensky 3p, parámetros del IGN", "Molodensky 3p, parámetros del NIMA",
                                     "Rejilla IGN (NTv2 oficial; no transforma la altura)"};
@@ -182,8 +185,9 @@ void FileDialog::Build(int tabZone) {
     for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i)
         Add(m, Kind::CheckBox, "FraResultado", "ChkSalida", kOutputs[i][0], i).value =
             outputs.find("," + std::string(kOutputs[i][1]) + ",") != std::string::npos;
-    Items(Field(m, Kind::ComboBox, "FraResultado", "LblDecimal", "CmbDecimal", "Signo decimal:"),
-          std::vector<std::string>{"Coma (1234,56)", "Punto (1234.56)"}, Setting("Decimal") == "." ? 1 : 0);
+    const std::string decimal = Setting("Decimal");
+    Items(Field(m, Kind::ComboBox, "FraResultado", "LblDecimal", "CmbDecimal", "Signo decimal:"), kDecimals,
+          decimal == "," ? 1 : decimal == "." ? 2 : 0);
     Control& format = Field(m, Kind::ComboBox, "FraResultado", "LblFormato2", "CmbFormato", "Formato:");
     Items(format, kFormatNames, 0);
     format.enabled = m.Get("LblFormato2").enabled = direction_ == Direction::ED50ToWGS84;
@@ -289,7 +293,8 @@ std::vector<std::string> FileDialog::Arguments() const {
         if (box.value && box.enabled) outputs += (outputs.empty() ? "" : ",") + std::string(kOutputs[i][1]);
     }
     if (!outputs.empty()) args.push_back("--salida=" + outputs);
-    if (m.Get("CmbDecimal").listIndex == 1) args.push_back("--punto");
+    if (const std::size_t d = Chosen(m.Get("CmbDecimal"), std::size(kDecimals)); d > 0)
+        args.push_back(kDecimalOptions[d]);
     if (const std::size_t f = Chosen(m.Get("CmbFormato"), std::size(kFormatOf)); f > 0 && m.Get("CmbFormato").enabled)
         args.push_back("--formato=" + std::string(batch::kFormats[f + 1].name));
     args.push_back(Input());
@@ -506,7 +511,7 @@ void FileDialog::Remember() {
     for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i)
         if (m.Get("ChkSalida", i).value) outputs += (outputs.empty() ? "" : ",") + std::string(kOutputs[i][1]);
     save("Salida", outputs.empty() ? "ninguna" : outputs);
-    save("Decimal", m.Get("CmbDecimal").listIndex == 1 ? "." : ",");
+    save("Decimal", kDecimalSettings[Chosen(m.Get("CmbDecimal"), std::size(kDecimals))]);
 }
 
 bool FileDialog::ReplaceAllowed() {
@@ -531,11 +536,11 @@ form::DialogEnd FileDialog::Changed(Control& control) {
         const std::string input = Input();
         const std::string chosen = platform_.OpenFileName(
             direction_ == Direction::WGS84ToED50 ? "Fichero de puntos WGS84" : "Fichero de puntos ED50",
-            input.empty() ? Setting("Carpeta") : input.substr(0, input.rfind('/') + 1), kFilter);
+            input.empty() ? Setting("Carpeta") : input.substr(0, input.rfind('/') + 1), kPointFiles);
         if (chosen.empty()) return form::DialogEnd::Stay;
         model_.Get("TxtEntrada").text = chosen;
     } else if (name == "CmdDestino") {
-        const std::string chosen = platform_.SaveFileName("Destino", Output().empty() ? suggested_ : Output(), kFilter);
+        const std::string chosen = platform_.SaveFileName("Destino", Output().empty() ? suggested_ : Output(), kPointFiles);
         if (chosen.empty()) return form::DialogEnd::Stay;
         model_.Get("TxtDestino").text = chosen;
     } else if (name == "CmbAltura") {

@@ -20,6 +20,11 @@
 
 namespace convert {
 
+// The kinds of file the file dialogs offer: every form talpor-lote reads.
+inline constexpr const char* kPointFiles =
+    "Puntos (*.csv *.txt *.tsv *.dat *.gpx *.kml);;CSV y texto (*.csv *.txt *.tsv *.dat);;GPS (*.gpx *.kml);;"
+    "Todos los ficheros (*)";
+
 class FileDialog {
   public:
     // `input`: the file chosen ("" for none yet); `tabZone`: the tab's zone (29 to 31),

@@ -113,8 +113,8 @@ TEST_F(Lote, BadInputGetsItsMessageAndNothingIsLost) {
         {"Latin-1 degree signs",
          "P1;40\xBA 25' 0,5\" N;3\xBA 42' 13\" W\n",
          0,
-         {"1 fila leída como Latin-1"},
-         {"P1;40º 25' 0,5\" N;3º 42' 13\" W;40º 25' 4,"}},
+         {"1 fila leída como Latin-1 (no eran UTF-8), y la salida en Windows-1252 como la entrada"},
+         {"P1;40\xBA 25' 0,5\" N;3\xBA 42' 13\" W;40\xBA 25' 4,"}},
         {"a point outside the area", "P1;44,5;-3,0\nP2;40,5;-3,0\n", 1,
          {"entrada.csv:1: fuera del área del método: transformación válida solamente para la península y Baleares"},
          {"P1;44,5;-3,0;;;;;;;;;fila 1: fuera del área"}},
@@ -132,7 +132,7 @@ TEST_F(Lote, BadInputGetsItsMessageAndNothingIsLost) {
         {"broken lines", "id;Latitud;Longitud;cota\n1;40.1;-3.2;5\nnota;x\nnota;y\n", 1,
          {"entrada.csv:3: hay 2 columnas y se esperaban 4",
           "1 fila convertida, 2 con error; punto en las columnas 2 y 3"},
-         {"\n1;40.1;-3.2;5;40º 6' 4,2706\" N;", "\nnota;x;;;;;;;;;fila 3: hay 2 columnas y se esperaban 4\n"}},
+         {"\n1;40.1;-3.2;5;40º 6' 4.2706\" N;", "\nnota;x;;;;;;;;;fila 3: hay 2 columnas y se esperaban 4\n"}},
         // A quoted field may hold a line break; a quote open for more than 50 lines is a character.
         {"a record of four lines", header + "\r\n\"Casa\r\nde\r\nla\r\nsierra\";40,41;-3,70\r\nP2;4O,42;-3,71\r\n", 1,
          {"entrada.csv:6: no se reconoce un punto en «4O,42 -3,71»", "separador «;»"},
@@ -243,8 +243,8 @@ TEST_F(Lote, TheIgnGridAndTheAltitudeAboveSeaLevel) {
     EXPECT_EQ(ReadFile(dir / "salida.csv"),
               "Punto;Lat;Lon;Cota;Latitud ED50 (grados);Longitud ED50 (grados);Parámetros;"
               "Altitud WGS84 (EGM08-REDNAP);Error\n"
-              "P1;40.4168;-3.7038;650;40,41798125;-3,70249087;SPED2ETV2;598,9;\n"
-              "P2;38.0;-9.9;10;38,00128412;-9,89855663;SPED2ETV2;;\n");
+              "P1;40.4168;-3.7038;650;40.41798125;-3.70249087;SPED2ETV2;598.9;\n"
+              "P2;38.0;-9.9;10;38.00128412;-9.89855663;SPED2ETV2;;\n");
 
     // The program alone in a folder, then with the grids beside it but not the module
     // that reads them (PROJ): either way the grid stops the run, and Helmert converts.
@@ -268,7 +268,7 @@ TEST_F(Lote, TheIgnGridAndTheAltitudeAboveSeaLevel) {
         << ReadFile(dir / "errores.txt");
     EXPECT_FALSE(fs::exists(dir / "salida.csv"));
     EXPECT_EQ(alone("helmert"), 0);
-    EXPECT_TRUE(Has(ReadFile(dir / "salida.csv"), "P1;40.4168;-3.7038;650;40º 25' 4,7289\" N;"));
+    EXPECT_TRUE(Has(ReadFile(dir / "salida.csv"), "P1;40.4168;-3.7038;650;40º 25' 4.7289\" N;"));
 }
 
 // A map's cota or a GPS's altitude is above mean sea level: --altitud takes it through
@@ -289,30 +289,32 @@ TEST_F(Lote, AltitudesAboveSeaLevelBecomeHeightsThroughTheGeoid) {
     EXPECT_TRUE(Has(r.err, "altitud en la columna 4")) << r.err;
     r = Run("-s ed50-wgs84 -m rejilla --huso=30 -c Este,Norte --altitud=Cota --salida=parametros,altitud entrada.csv salida.csv");
     EXPECT_TRUE(Has(ReadFile(dir / "salida.csv"), "H-01;440721,00;4474447,00;650,2;SPED2ETV2;650,2;")) << r.err;
-    // From WGS84; at sea, off the geoid, the altitude is refused; no height is no height.
+    // From WGS84, with the input's decimal points. At sea, off the geoid, the position is
+    // converted (PROJ's EST99 Helmert at h = 10 m: 38.00127430, -9.89856490) and the
+    // height is not; no height is no height.
     WriteFile(dir / "entrada.csv", "P;Lat;Lon;Alt\nA;40.4168;-3.7038;650\nB;38.0;-9.9;10\nC;40.4168;-3.7038;\n");
     r = Run("--altitud=Alt --salida=gd,altura,altitud entrada.csv salida.csv");
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 0);
     EXPECT_EQ(ReadFile(dir / "salida.csv"),
               "P;Lat;Lon;Alt;Latitud ED50 (grados);Longitud ED50 (grados);Altura ED50;Altitud WGS84 (EGM08-REDNAP);Error\n"
-              "A;40.4168;-3.7038;650;40,41798012;-3,70249539;629,2;650,0;\n"
-              "B;38.0;-9.9;10;;;;;fila 3: fuera del geoide EGM08-REDNAP: la altitud no se puede pasar a altura "
-              "sobre el elipsoide\n"
-              "C;40.4168;-3.7038;;40,41798025;-3,70249525;;;\n");
+              "A;40.4168;-3.7038;650;40.41798012;-3.70249539;629.2;650.0;\n"
+              "B;38.0;-9.9;10;38.00127430;-9.89856490;;;altitud fuera del geoide: altura sin calcular\n"
+              "C;40.4168;-3.7038;;40.41798025;-3.70249525;;;\n");
+    EXPECT_TRUE(Has(r.err, "entrada.csv:3: aviso: altitud fuera del geoide: altura sin calcular")) << r.err;
 }
 
 TEST_F(Lote, ReadsStandardInputAndWritesStandardOutput) {
     // A comma file with decimal points (cs2cs with the EST99 set gives the same point to the
-    // last decimal: 40.41561972, -3.70510476; 440178.718, 4474127.254). With the decimal
-    // comma the output separator is ";"
-    // and the row keeps its columns; with --punto it stays ",".
+    // last decimal: 40.41561972, -3.70510476; 440178.718, 4474127.254) comes back as it came,
+    // "," between columns and decimal points; with the decimal comma of --coma the output
+    // separator is ";" and the row keeps its columns.
     WriteFile(dir / "entrada.csv", "\"Puerta, Sol\",40.4168,-3.7038\n");
-    Ran r = Run("--salida=gd,utm -s ed50-wgs84", "< entrada.csv > salida.txt");
+    Ran r = Run("--salida=gd,utm -s ed50-wgs84 --coma", "< entrada.csv > salida.txt");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Puerta, Sol;40.4168;-3.7038;40,41561972;-3,70510476;30T;440178,72;4474127,25;\n");
-    r = Run("--salida=gm -s ed50-wgs84", "< entrada.csv > salida.txt");  // as a GPS takes it
+    r = Run("--salida=gm -s ed50-wgs84 --coma", "< entrada.csv > salida.txt");  // as a GPS takes it
     EXPECT_EQ(r.out, "Puerta, Sol;40.4168;-3.7038;N 40º 24,93718';W 3º 42,30629';\n");
-    r = Run("--salida=gd,utm -s ed50-wgs84 --punto -", "< entrada.csv > salida.txt");
+    r = Run("--salida=gd,utm -s ed50-wgs84 -", "< entrada.csv > salida.txt");
     EXPECT_EQ(r.out, "\"Puerta, Sol\",40.4168,-3.7038,40.41561972,-3.70510476,30T,440178.72,4474127.25,\n");
     EXPECT_TRUE(Has(r.err, "talpor-lote: entrada estándar: 1 fila convertida"));
     // From a pipe: the same rows; a run that stops does not wait for a writer that goes on.
@@ -404,7 +406,7 @@ TEST_F(Lote, GpxAndKmlFilesAreReadAsTheirPoints) {
         }
         return rows;
     };
-    const std::vector<std::string> csv = results(Run("--altitud=Alt puntos.csv").out, 4);
+    const std::vector<std::string> csv = results(Run("--coma --altitud=Alt puntos.csv").out, 4);
     Ran gpx = Run("ruta.gpx");
     EXPECT_EQ(gpx.status, 1);
     EXPECT_TRUE(Has(gpx.err, "ruta.gpx:7: latitud fuera de rango (95)")) << gpx.err;  // the element's line

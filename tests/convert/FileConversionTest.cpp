@@ -103,8 +103,9 @@ TEST(FileConversion, ConvertsTheChosenFileAndSumsItUp) {
         Pick(m, changed, "CmbMetodo", "Rejilla");
         Set(m, changed, "ChkSalida", 1, false);
     });
-    EXPECT_NE(ReadFile(out).find("A;40.4166667;-3.7;40º 25' 4,2"), std::string::npos) << ReadFile(out);
-    EXPECT_NE(ReadFile(out).find(";30T;440722,14;4474447,50;SPED2ETV2;"), std::string::npos) << ReadFile(out);
+    // The input's decimal points in the results.
+    EXPECT_NE(ReadFile(out).find("A;40.4166667;-3.7;40º 25' 4.2"), std::string::npos) << ReadFile(out);
+    EXPECT_NE(ReadFile(out).find(";30T;440722.14;4474447.50;SPED2ETV2;"), std::string::npos) << ReadFile(out);
     s.platform.fileNames = {in};
     s.platform.dialog = [](form::FormModel& m, const Changed&) {
         EXPECT_EQ(m.Get("CmbMetodo").listIndex, 3);

@@ -221,12 +221,19 @@ TEST_F(ConversionTab, AnAltitudeTypedIsTakenThroughTheGeoid) {
     EXPECT_EQ(Results(0)[0] + " " + Results(0)[1] + " " + Results(0)[2],
               "40º 25' 4,7284\" N 3º 42' 8,9834\" W Altura sobre el elipsoide = 629,2  ±1,5m");
     EXPECT_EQ(Text("LblAltitud", 0), "Altitud (EGM08-REDNAP) = 650,0 m");
-    TypeGeographic(0, "42 30 0", "9 36 0 W", "100,0");  // west of the geoid's nodes
+    // West of the geoid's nodes: the position as for a height of 100 m (a height of
+    // 100 + N would move it by a millimetre), and a line instead of the height.
+    TypeGeographic(0, "42 30 0", "9 36 0 W", "100,0");
     kHelmert[0](form, platform, grids);
-    EXPECT_EQ(OnlyBox("Talpor", form::MsgIcon::Exclamation),
-              "La altitud escrita no se puede pasar a altura sobre el elipsoide: el punto está fuera del "
-              "geoide EGM08-REDNAP.");
-    EXPECT_EQ(Results(0)[0], "00º 00' 0,0000\"");
+    EXPECT_TRUE(platform.msgBoxes.empty());
+    EXPECT_EQ(Results(0)[2] + "|" + Text("LblAltitud", 0),
+              "Altura sobre el elipsoide: sin calcular, altitud fuera del geoide|Altitud (EGM08-REDNAP): fuera "
+              "del geoide");
+    const std::string offGeoid = Results(0)[0] + Results(0)[1];
+    Select("OptAltura", 0);
+    kHelmert[0](form, platform, grids);
+    EXPECT_EQ(Results(0)[0] + Results(0)[1], offGeoid);
+    Select("OptAltura", 1);
 
     Select("OptAltura", 3);
     TypeUtm(1, "440.721,00", "4.474.447,00", 1, "650,2");
