@@ -24,6 +24,8 @@ namespace app {
 namespace {
 
 constexpr int kBackspace = 8;
+// The settings that keep each conversion tab's kind of height.
+constexpr const char* kHeightKindKeys[] = {"AlturaWGS84", "AlturaED50"};
 
 // Errors that are not the system's own run-time errors get the numbers the users
 // know from it: 7 for memory, 51 for any other internal failure.
@@ -182,6 +184,13 @@ void frmTalpor::RunLoad() {
         zones.listIndex = 1;
     }
 
+    // The kind of height each conversion tab took the last time.
+    for (int tab : {0, 1}) {
+        if (platform_.GetSetting("Talpor", "Ventana", kHeightKindKeys[tab]) != "sobre el mar") continue;
+        form_.SelectOption(form_.Get("OptAltura", 2 * tab + 1));
+        convert::OptAltura_Click(form_, 2 * tab + 1);
+    }
+
     form::Control& utc = Field("CmbUTC");
     utc.items = {"UTC-2", "UTC-1", "UTC=0", "UTC+1", "UTC+2", "UTC+3"};
     utc.listIndex = 3;
@@ -291,7 +300,12 @@ void frmTalpor::InputChanged(const form::Control& control) {
 void frmTalpor::OptionClick(form::Control& option) {
     if (option.id.name == "OptUTM") OptUTM_Click(option.id.index);
     if (option.id.name == "OptCoord") OptCoord_Click(option.id.index);
-    if (option.id.name == "OptAltura") convert::OptAltura_Click(form_, option.id.index);
+    if (option.id.name == "OptAltura") {
+        convert::OptAltura_Click(form_, option.id.index);
+        // Each tab's kind of height is kept for the next start.
+        platform_.SaveSetting("Talpor", "Ventana", kHeightKindKeys[option.id.index / 2],
+                              option.id.index % 2 == 1 ? "sobre el mar" : "elipsoidal");
+    }
 }
 
 void frmTalpor::RunButton(form::Control& button) {

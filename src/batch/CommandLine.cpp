@@ -22,6 +22,7 @@ constexpr Option kOptions[] = {
     {0, "sin-cabecera", false}, {0, "salida", true},    {'p', "punto", false},
     {'o', "destino", true},   {'h', "help", false},     {0, "ayuda", false},
     {'V', "version", false},    {'f', "formato", true},   {0, "coma", false},
+    {0, "sin-altura", false},
 };
 
 const Option* LongOption(std::string_view name) {
@@ -102,6 +103,8 @@ void Apply(CommandLine& cl, const Option& o, const std::string& v, bool& outputs
                              "o de altitudes sobre el nivel del mar");
         s.layout.heightColumn = v;
         s.conversion.heightIsAltitude = name == "altitud";
+    } else if (name == "sin-altura") {
+        s.layout.findHeight = false;
     } else if (name == "separador") {
         if (v == ";") s.layout.separator = Separator::Semicolon;
         else if (v == ",") s.layout.separator = Separator::Comma;
@@ -114,7 +117,7 @@ void Apply(CommandLine& cl, const Option& o, const std::string& v, bool& outputs
         s.layout.header = false;
     } else if (name == "salida") {
         s.outputs = OutputsOf(v);
-        outputsGiven = true;
+        s.outputsChosen = outputsGiven = true;
     } else if (name == "formato") {
         const auto f = std::find_if(std::begin(kFormats), std::end(kFormats),
                                     [&](const FormatName& n) { return n.name == v; });
@@ -235,13 +238,20 @@ Columnas de la entrada:
                            el punto en las primeras filas
   -a, --altura=COLUMNA     columna de la altura sobre el elipsoide (m), por
                            número o nombre, como la da un GPS en bruto o un
-                           listado geodésico; sin ella, o con la celda vacía, el
-                           punto se convierte a altura 0 y sus columnas de
-                           altura y altitud quedan vacías
+                           listado geodésico; con la celda vacía, el punto se
+                           convierte a altura 0 y sus columnas de altura y
+                           altitud quedan vacías
       --altitud=COLUMNA    columna de la altitud sobre el nivel del mar (m,
                            EGM08-REDNAP): la cota de un mapa o la altitud de un
                            GPS; se pasa a altura sobre el elipsoide por el
-                           geoide (la rejilla la deja como está)
+                           geoide (la rejilla la deja como está); fuera del
+                           geoide el punto se convierte sin altura, con un aviso
+      --sin-altura         ninguna columna de altura
+                           (sin ninguna de las tres, la primera columna cuyo
+                           nombre en la cabecera es de altura: Altitud, Cota,
+                           Elevación, Elevation, ele, Alt, Z o H son altitudes
+                           sobre el mar; h, Altura elipsoidal o Ellipsoidal
+                           height, alturas sobre el elipsoide)
       --separador=SEP      «;», «,», tab o espacios; sin esta opción se averigua
       --cabecera           la primera fila nombra las columnas
       --sin-cabecera       la primera fila ya es un punto

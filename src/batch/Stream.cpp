@@ -255,6 +255,7 @@ class Run {
             throw RunError(e.what(), e.missing);
         }
         summary_.layout = layout_;
+        if (layout_.heightKind != HeightKind::None) TakeFoundHeight(sample.lines);
         summary_.altitudes = settings_.conversion.heightIsAltitude;
         if (settings_.decimalSign == 0) settings_.decimalSign = DecimalSignOf(sample.lines, layout_);
         summary_.windows1252Out = sample.windows1252 && !sample.bom && settings_.format == Format::Text;
@@ -309,6 +310,20 @@ class Run {
     }
 
   private:
+    // A height column found by its name holds what the name says, and brings the height
+    // results the command line gives for a column named there.
+    void TakeFoundHeight(const std::vector<std::string>& lines) {
+        std::vector<std::string> header;
+        SplitFields(lines[layout_.headerLine - 1], layout_.separator, header);
+        summary_.heightName = header[*layout_.heightColumn];
+        settings_.conversion.heightIsAltitude = layout_.heightKind == HeightKind::Altitude;
+        settings_.layout.heightColumn = std::to_string(*layout_.heightColumn + 1);
+        if (!settings_.outputsChosen) {
+            settings_.outputs.height = HeightResultPossible(settings_);
+            settings_.outputs.altitude = AltitudeResultPossible(settings_);
+        }
+    }
+
     // The names of the input's columns for a GPS format (from the header, else "Columna
     // 2"), and the one that names the points.
     void NameColumns(const std::vector<std::string>& lines) {
@@ -632,7 +647,11 @@ std::string SummaryText(const Summary& s, std::string_view inputName) {
     if (s.input != Format::Text) return text + "; fichero " + std::string(FormatTitle(s.input)) + "\n";
     const Layout& l = *s.layout;
     text += "; punto en " + std::string(l.pointColumns.size() == 1 ? "la " : "las ") + ColumnsText(l.pointColumns);
-    if (l.heightColumn) text += (s.altitudes ? ", altitud en la " : ", altura en la ") + ColumnsText({*l.heightColumn});
+    if (l.heightColumn) {
+        text += (s.altitudes ? ", altitud sobre el mar en la " : ", altura sobre el elipsoide en la ") +
+                ColumnsText({*l.heightColumn});
+        if (!s.heightName.empty()) text += " («" + s.heightName + "», por su nombre)";
+    }
     text += ", separador " + std::string(SeparatorName(l.separator));
     text += l.headerLine != 0 ? ", cabecera en la fila " + std::to_string(l.headerLine) : ", sin cabecera";
     if (s.windows1252 > 0)

@@ -30,6 +30,9 @@ struct Settings {
     // The output's form: the input's table with the result columns, or a GPS format
     // (WGS84 results only), one feature a row.
     Format format = Format::Text;
+    // The result columns were chosen (--salida); otherwise a height column found by its
+    // name brings the height and altitude results, as one given does.
+    bool outputsChosen = false;
     bool operator==(const Settings&) const = default;
 };
 
@@ -95,6 +98,7 @@ struct Summary {
     bool windows1252Out = false;    // the output is in Windows-1252, as its input
     bool bom = false;               // the input started with a byte order mark (kept)
     bool altitudes = false;         // the height column held altitudes (heightIsAltitude)
+    std::string heightName;         // the height column's name, when it was found by it
     Format input = Format::Text;    // GPX and KML are read as the table XmlPoints writes
     std::vector<RowError> firstErrors;  // the first kListedErrors, in file order
     // The first notes (kListedNotes): rows converted without their height, and what the

@@ -506,6 +506,15 @@ Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& cho
         header = word && !ReadsAsPoint(rows[0], layout.pointColumns, conversion);
     }
     if (header) layout.headerLine = records[0].line;
+    if (header && choice.heightColumn.empty() && choice.findHeight) {
+        const auto& p = layout.pointColumns;
+        for (std::size_t c = 0; c < rows[0].size() && !layout.heightColumn; ++c) {
+            const HeightKind kind = HeightKindOf(rows[0][c]);
+            if (kind == HeightKind::None || std::find(p.begin(), p.end(), c) != p.end()) continue;
+            layout.heightColumn = c;
+            layout.heightKind = kind;
+        }
+    }
 
     // The rows that hold a point say how many columns a row has, not the broken lines of
     // a file, however many; the header settles a tie, and speaks alone when no row of
@@ -556,6 +565,43 @@ char DecimalSignOf(const std::vector<std::string>& lines, const Layout& layout) 
         }
     }
     return points > commas ? '.' : ',';
+}
+
+HeightKind HeightKindOf(std::string_view header) {
+    const std::string name = Trimmed(header);
+    if (name == "H") return HeightKind::Altitude;
+    if (name == "h") return HeightKind::Ellipsoidal;
+    // Lower case, without accents, words apart.
+    std::string words;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const std::string_view rest = std::string_view(name).substr(i);
+        char c = name[i];
+        for (const auto& [accented, plain] : {std::pair{"á", 'a'}, {"é", 'e'}, {"í", 'i'}, {"ó", 'o'}, {"ú", 'u'},
+                                               {"Á", 'a'}, {"É", 'e'}, {"Í", 'i'}, {"Ó", 'o'}, {"Ú", 'u'}}) {
+            if (rest.starts_with(accented)) {
+                c = plain;
+                ++i;
+            }
+        }
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        words += c == '_' || c == '.' || c == '-' || c == '\t' ? ' ' : c;
+    }
+    // The unit: "(m)", "[m]", " m".
+    for (const char* unit : {"(m)", "[m]", "(metros)", " m"}) {
+        words = Trimmed(words);
+        if (words.ends_with(unit)) words.erase(words.size() - std::string_view(unit).size());
+    }
+    std::string collapsed;
+    for (char c : Trimmed(words))
+        if (c != ' ' || (!collapsed.empty() && collapsed.back() != ' ')) collapsed += c;
+    if (collapsed.find("elips") != std::string::npos || collapsed.find("ellips") != std::string::npos)
+        return HeightKind::Ellipsoidal;
+    for (const char* altitude :
+         {"altitud", "altitude", "alt", "cota", "elevacion", "elevation", "elev", "ele", "z", "altura", "height",
+          "msnm", "altitud msnm", "altitud sobre el mar", "altura sobre el mar", "altitud sobre el nivel del mar",
+          "orthometric height", "altura ortometrica", "h orto", "cota ortometrica"})
+        if (collapsed == altitude) return HeightKind::Altitude;
+    return HeightKind::None;
 }
 
 std::string ColumnsText(const std::vector<std::size_t>& columns) {

@@ -71,12 +71,27 @@ void AppendField(std::string& out, std::string_view field, char separator);
 void PointText(const std::vector<std::string>& fields, const std::vector<std::size_t>& columns,
                std::string& text);
 
+// What a column's name says of the heights it holds.
+enum class HeightKind {
+    None,         // nothing: no height, or a height of either kind
+    Altitude,     // above sea level: "Altitud", "Cota", "Elevación", "Elevation", "ele", "Alt", "Z", "H"…
+    Ellipsoidal,  // above the ellipsoid: "h", "Altura elipsoidal", "Ellipsoidal height"…
+};
+
+// The kind a header names, read without case, accents, a unit ("(m)", "[m]", "m") or
+// "_", "." and "-" between words; "H" and "h" alone keep their case, as surveyors write
+// them. A column whose name says neither (or names a result, "Altura ED50") is None.
+HeightKind HeightKindOf(std::string_view header);
+
 // How the rows of a file are read.
 struct Layout {
     Separator separator = Separator::Semicolon;
     std::size_t headerLine = 0;                // number (from 1) of the header's first line; 0: none
     std::vector<std::size_t> pointColumns;     // from 0, in order, joined for ReadPoint
     std::optional<std::size_t> heightColumn;   // from 0
+    // The height column found by its name (LayoutChoice::findHeight), and what it holds;
+    // None for a column given by the user.
+    HeightKind heightKind = HeightKind::None;
     std::size_t columns = 0;                   // the columns every row must have
     bool columnsFound = false;                 // the point columns were found, not given
 };
@@ -87,7 +102,8 @@ struct LayoutChoice {
     std::optional<bool> header;
     // Numbers from 1 or names in the header line; empty: found from the rows.
     std::vector<std::string> pointColumns;
-    std::string heightColumn;  // a number from 1 or a name; "": no height column
+    std::string heightColumn;  // a number from 1 or a name; "": found by its header, if findHeight
+    bool findHeight = true;    // with no heightColumn, the header's first height column is the height
     bool operator==(const LayoutChoice&) const = default;
 };
 
@@ -117,7 +133,9 @@ class LayoutError : public std::runtime_error {
 // letters) in those columns. The number of columns: the most frequent among the records
 // that hold a point in the point's columns, so that a few broken lines do not reject the
 // good rows; the header's settles a tie, and counts alone when no record of the sample
-// holds a point (not with blanks as separator: names and points may hold blanks).
+// holds a point (not with blanks as separator: names and points may hold blanks). The
+// height column, when none is given and findHeight: the header's first column, of those
+// not in the point, whose name says it holds heights (HeightKindOf).
 // Throws LayoutError
 // when no record holds a point (naming the first reason a row gave, if any; Missing::Zone
 // when the records hold numbers that read as an easting and a northing, Missing::Columns

@@ -173,8 +173,7 @@ void FileDialog::Build(int tabZone) {
     Add(m, Kind::Picture, "FraConversion", "PicAltura", "");
     Add(m, Kind::OptionButton, "PicAltura", "OptAltura", "Altura sobre el elipsoide", 0);
     Add(m, Kind::OptionButton, "PicAltura", "OptAltura", "Altitud sobre el mar (EGM08-REDNAP)", 1);
-    const bool altitude = Setting("Altitud") == "1";
-    m.Get("OptAltura", altitude ? 1 : 0).value = true;
+    m.Get("OptAltura", 1).value = true;  // what maps and GPS units give
     const std::string method = Setting("Metodo");
     Items(Field(m, Kind::ComboBox, "FraConversion", "LblMetodo", "CmbMetodo", "Método:"), kMethodNames,
           method.size() == 1 && method[0] >= '0' && method[0] <= '3' ? method[0] - '0' : 0);
@@ -287,6 +286,8 @@ std::vector<std::string> FileDialog::Arguments() const {
     if (table && height > 0 && static_cast<std::size_t>(height) < heightColumns_.size())
         args.push_back((m.Get("OptAltura", 1).value ? "--altitud=" : "--altura=") +
                        heightColumns_[static_cast<std::size_t>(height)]);
+    else if (table && heightFindable_)
+        args.push_back("--sin-altura");  // talpor-lote would take the one its name gives
     std::string outputs;
     for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i) {
         const Control& box = m.Get("ChkSalida", i);
@@ -315,7 +316,10 @@ batch::Layout FileDialog::FindLayout(bool withHeight) {
         settings.layout = batch::XmlLayout();
         settings.conversion.heightIsAltitude = true;
     }
-    if (!withHeight) settings.layout.heightColumn.clear();
+    if (!withHeight) {
+        settings.layout.heightColumn.clear();
+        settings.layout.findHeight = true;
+    }
     return batch::FindLayout(sample_->lines, settings.layout, settings.conversion, sample_->whole);
 }
 
@@ -366,11 +370,11 @@ void FileDialog::Show() {
         }
     }
     Control& heightCombo = m.Get("CmbAltura");
-    const std::string& heightChosen = heightWanted_;
     heightColumns_ = {""};
     std::vector<std::string> heightItems = {"(ninguna)"};
     std::vector<std::string> header;
     if (layout && layout->headerLine > 0) batch::SplitFields(sample_->lines[layout->headerLine - 1], layout->separator, header);
+    heightHeader_ = header;
     if (layout) {
         for (std::size_t c = 0; c < layout->columns; ++c) {
             if (std::find(layout->pointColumns.begin(), layout->pointColumns.end(), c) != layout->pointColumns.end())
@@ -384,10 +388,15 @@ void FileDialog::Show() {
             heightItems.push_back(named ? number + ": " + header[c] : "Columna " + number);
         }
     }
-    const auto kept = std::find(heightColumns_.begin(), heightColumns_.end(), heightChosen);
-    Items(heightCombo, heightItems, kept == heightColumns_.end() || heightChosen.empty()
+    // Until the user picks one, the column whose name says it holds heights, with the
+    // kind its name says; else the one of the last conversion, if the file has it.
+    heightFindable_ = layout && layout->heightKind != batch::HeightKind::None;
+    if (!heightPicked_ && heightFindable_) heightWanted_ = heightColumns_[HeightItem(*layout->heightColumn)];
+    const auto kept = std::find(heightColumns_.begin(), heightColumns_.end(), heightWanted_);
+    Items(heightCombo, heightItems, kept == heightColumns_.end() || heightWanted_.empty()
                                         ? 0
                                         : static_cast<int>(kept - heightColumns_.begin()));
+    if (!heightPicked_ && heightCombo.listIndex > 0) SetHeightKind(header, heightWanted_);
     heightCombo.enabled = layout.has_value();
 
     // The result columns a height allows.
@@ -431,7 +440,11 @@ void FileDialog::Show() {
                  (zoneMissing_ ? " (Este y Norte sin huso: elija el huso abajo)" : "") +
                  (layout->heightColumn ? (altitude ? " · altitud en " : " · altura en ") +
                                              batch::ColumnsText({*layout->heightColumn})
-                                       : "");
+                                       : "") +
+                 (layout->heightColumn && !heightPicked_ && heightFindable_ &&
+                          *layout->heightColumn < heightHeader_.size()
+                      ? " («" + heightHeader_[*layout->heightColumn] + "», por su nombre)"
+                      : "");
     }
     if (sample_) {
         // The first lines in columns, each headed by its number and its part in the point.
@@ -496,6 +509,21 @@ void FileDialog::Show() {
     m.Get("LblOrden").text = "Orden equivalente: " + command;
 }
 
+std::size_t FileDialog::HeightItem(std::size_t column) const {
+    const std::string number = std::to_string(column + 1);
+    for (std::size_t i = 1; i < heightColumns_.size(); ++i)
+        if (heightColumns_[i] == number || (column < heightHeader_.size() && heightColumns_[i] == heightHeader_[column]))
+            return i;
+    return 0;
+}
+
+void FileDialog::SetHeightKind(const std::vector<std::string>& header, const std::string& column) {
+    const bool named = std::find(header.begin(), header.end(), column) != header.end();
+    const bool ellipsoidal = named && batch::HeightKindOf(column) == batch::HeightKind::Ellipsoidal;
+    model_.Get("OptAltura", 0).value = ellipsoidal;
+    model_.Get("OptAltura", 1).value = !ellipsoidal;
+}
+
 void FileDialog::Remember() {
     const form::FormModel& m = model_;
     auto save = [&](const char* key, const std::string& value) { platform_.SaveSetting("Talpor", kSection, key, value); };
@@ -503,7 +531,6 @@ void FileDialog::Remember() {
     save("Metodo", std::to_string(Chosen(m.Get("CmbMetodo"), std::size(kMethodNames))));
     // A GPS file's heights are its format's, not a choice.
     if (inputFormat_ == batch::Format::Text) {
-        save("Altitud", m.Get("OptAltura", 1).value ? "1" : "0");
         const int height = m.Get("CmbAltura").listIndex;
         save("ColumnaAltura", height > 0 ? heightColumns_[static_cast<std::size_t>(height)] : "");
     }
@@ -544,9 +571,13 @@ form::DialogEnd FileDialog::Changed(Control& control) {
         if (chosen.empty()) return form::DialogEnd::Stay;
         model_.Get("TxtDestino").text = chosen;
     } else if (name == "CmbAltura") {
+        // A column picked holds what its name says; a name that says neither, altitudes.
         const auto chosen = static_cast<std::size_t>(std::max(0, control.listIndex));
         heightWanted_ = chosen < heightColumns_.size() ? heightColumns_[chosen] : "";
+        heightPicked_ = true;
+        if (!heightWanted_.empty()) SetHeightKind(heightHeader_, heightWanted_);
     } else if (name == "OptAltura") {
+        heightPicked_ = true;
         // One of the two, whichever the platform wrote.
         for (int i = 0; i < 2; ++i) model_.Get("OptAltura", i).value = i == control.id.index;
     }

@@ -81,9 +81,15 @@ class FileDialog {
     std::string suggested_;    // the destination offered for the input
     bool zoneMissing_ = false;  // the points are eastings and northings without a zone
     std::vector<std::string> heightColumns_;  // the height combo's items as arguments; "" first
-    // The height column the user chose (or chose last time), kept while another file or
-    // layout lacks it; "" for none.
+    // The height column the user chose (or chose last time, or the one found by its
+    // name), kept while another file or layout lacks it; "" for none.
     std::string heightWanted_;
+    bool heightPicked_ = false;    // the user chose the column or its kind on this dialog
+    bool heightFindable_ = false;  // the file's header names a height column
+    std::vector<std::string> heightHeader_;  // the header the height items come from
+    // The height item of a column (0: none); sets the kind the column's name says.
+    std::size_t HeightItem(std::size_t column) const;
+    void SetHeightKind(const std::vector<std::string>& header, const std::string& column);
     std::string problem_;
 };
 

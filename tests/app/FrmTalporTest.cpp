@@ -47,6 +47,21 @@ TEST(FormLoad, TodayIsPickedAndGivesSummerTimeFromAprilToOctober) {
     }
 }
 
+// Each conversion tab's kind of height is the one it had when the program last ran.
+TEST(FormLoad, EachTabsKindOfHeightIsKeptBetweenStarts) {
+    FakePlatform p;
+    {
+        frmTalpor w(p);
+        w.Form_Load();
+        w.Click("OptAltura", 3);  // tab 1: altitudes above the sea
+    }
+    frmTalpor again(p);
+    again.Form_Load();
+    EXPECT_TRUE(again.Form().Get("OptAltura", 0).value && again.Form().Get("OptAltura", 3).value);
+    EXPECT_EQ(again.Form().Get("LblLat", 65).text, "Altitud sobre el mar (m)=");
+    EXPECT_EQ(again.Form().Get("LblLat", 10).text, "Altura sobre el elipsoide (m)=");
+}
+
 // Each start-up check that fails, and a run-time error in start-up or activation, shows
 // one box and ends the program; the regional and screen rules look at nothing else.
 TEST(StartUp, AFailedCheckOrARunTimeErrorShowsOneBoxAndEndsTheProgramButOneInAHandlerDoesNot) {

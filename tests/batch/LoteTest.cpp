@@ -128,11 +128,14 @@ TEST_F(Lote, BadInputGetsItsMessageAndNothingIsLost) {
         {"a 400-digit easting",
          "Este;Norte;Huso\n440721;4474447;30\n" + nines + std::string(91, '9') + ";4474447;30\n", 1,
          {"entrada.csv:3: coordenada fuera de rango (99999999999999999999…)"}, {}},
-        // The header and the rows that hold a point say how many columns a row has.
+        // The header and the rows that hold a point say how many columns a row has; the
+        // cota is an altitude by its name (PROJ: 40.10118628, -3.19871102 at 5 + N m).
         {"broken lines", "id;Latitud;Longitud;cota\n1;40.1;-3.2;5\nnota;x\nnota;y\n", 1,
          {"entrada.csv:3: hay 2 columnas y se esperaban 4",
-          "1 fila convertida, 2 con error; punto en las columnas 2 y 3"},
-         {"\n1;40.1;-3.2;5;40º 6' 4.2706\" N;", "\nnota;x;;;;;;;;;fila 3: hay 2 columnas y se esperaban 4\n"}},
+          "1 fila convertida, 2 con error; punto en las columnas 2 y 3, altitud sobre el mar en la columna 4 "
+          "(«cota», por su nombre)"},
+         {"\n1;40.1;-3.2;5;40º 6' 4.2706\" N;3º 11' 55.3597\" W;40.10118628;-3.19871102;30T;483062.38;4439083.14;",
+          "\nnota;x;;;;;;;;;;;fila 3: hay 2 columnas y se esperaban 4\n"}},
         // A quoted field may hold a line break; a quote open for more than 50 lines is a character.
         {"a record of four lines", header + "\r\n\"Casa\r\nde\r\nla\r\nsierra\";40,41;-3,70\r\nP2;4O,42;-3,71\r\n", 1,
          {"entrada.csv:6: no se reconoce un punto en «4O,42 -3,71»", "separador «;»"},
@@ -230,7 +233,7 @@ TEST_F(Lote, ReadsUtmPointsAndHeightsByColumnName) {
               "H2;440721;4474447;4000,1;;;;fila 3: altura fuera de límites «4000,1» (de -500 a 4.000 m)\n"
               "H3;440721;4474447;3530;40,41666381;-3,70000828;3602,0;\n"
               "H4;440721;4474447;;40,41666314;-3,70000898;;\n");  // no height: no height result
-    EXPECT_TRUE(Has(r.err, "punto en las columnas 2 y 3, altura en la columna 4")) << r.err;
+    EXPECT_TRUE(Has(r.err, "punto en las columnas 2 y 3, altura sobre el elipsoide en la columna 4")) << r.err;
 }
 
 // The IGN grid names the grid used and gives no height of its own; the altitude comes from
@@ -268,7 +271,10 @@ TEST_F(Lote, TheIgnGridAndTheAltitudeAboveSeaLevel) {
         << ReadFile(dir / "errores.txt");
     EXPECT_FALSE(fs::exists(dir / "salida.csv"));
     EXPECT_EQ(alone("helmert"), 0);
-    EXPECT_TRUE(Has(ReadFile(dir / "salida.csv"), "P1;40.4168;-3.7038;650;40º 25' 4.7289\" N;"));
+    // The cota is an altitude by its name; without the geoid the position is converted at
+    // the altitude itself (40.41798012 at 650 + N, as below) and its height is not.
+    EXPECT_TRUE(Has(ReadFile(dir / "salida.csv"), "P1;40.4168;-3.7038;650;40º 25' 4.7285\" N;"));
+    EXPECT_TRUE(Has(ReadFile(dir / "salida.csv"), ";EST99;;altura sin calcular: No se puede leer la rejilla "));
 }
 
 // A map's cota or a GPS's altitude is above mean sea level: --altitud takes it through
@@ -286,7 +292,7 @@ TEST_F(Lote, AltitudesAboveSeaLevelBecomeHeightsThroughTheGeoid) {
               "Altitud WGS84 (EGM08-REDNAP);Error\n"
               "H-01;440721,00;4474447,00;650,2;40,41666326;-3,70000886;701,3;650,2;\n"
               "H-02;455310,50;4486210,75;1012,8;40,52355126;-3,52887978;1064,0;1012,8;\n");
-    EXPECT_TRUE(Has(r.err, "altitud en la columna 4")) << r.err;
+    EXPECT_TRUE(Has(r.err, "altitud sobre el mar en la columna 4,")) << r.err;
     r = Run("-s ed50-wgs84 -m rejilla --huso=30 -c Este,Norte --altitud=Cota --salida=parametros,altitud entrada.csv salida.csv");
     EXPECT_TRUE(Has(ReadFile(dir / "salida.csv"), "H-01;440721,00;4474447,00;650,2;SPED2ETV2;650,2;")) << r.err;
     // From WGS84, with the input's decimal points. At sea, off the geoid, the position is

@@ -170,12 +170,12 @@ TEST(FileConversion, TheDialogsChoicesAreTalporLotesOptions) {
     s.Convert(1, hitos, [&](form::FormModel& m, const Changed& changed) {
         EXPECT_TRUE(m.Get("CmbHuso").enabled);
         EXPECT_EQ(m.Get("CmbHuso").ListText(), "30");  // the tab's
+        // The cota is found by its name, an altitude.
         EXPECT_EQ(m.Get("LblFormato").text,
                   "Separador «;» · cabecera en la fila 1 · punto en columnas 2 y 3 (Este y Norte sin huso: elija el "
-                  "huso abajo)");
-        EXPECT_FALSE(m.Get("ChkSalida", 5).enabled);  // no height column yet
-        Pick(m, changed, "CmbAltura", "4: Cota");
-        Set(m, changed, "OptAltura", 1, true);
+                  "huso abajo) · altitud en columna 4 («Cota», por su nombre)");
+        EXPECT_EQ(m.Get("CmbAltura").ListText() + (m.Get("OptAltura", 1).value ? " altitud" : ""), "4: Cota altitud");
+        EXPECT_TRUE(m.Get("ChkSalida", 5).enabled);
         Pick(m, changed, "CmbDecimal", "Punto");
         EXPECT_EQ(m.Get("LblOrden").text, "Orden equivalente: talpor-lote --sentido=ed50-wgs84 --metodo=helmert "
                                           "--huso=30 --altitud=Cota --salida=gms,gd,utm,altura,altitud,parametros "
@@ -209,7 +209,8 @@ TEST(FileConversion, TheDialogsChoicesAreTalporLotesOptions) {
     EXPECT_EQ(ReadFile(folder.path / "ruta_ED50.csv"), ReadFile(lote));
 
     // The same choices are the same settings, and they are offered again the next time.
-    std::vector<std::string> args = {"--sentido=ed50-wgs84", "--huso=30", "--altitud=Cota", "--punto", hitos};
+    std::vector<std::string> args = {"--sentido=ed50-wgs84", "--huso=30", "--altitud=Cota",
+                                     "--salida=gms,gd,utm,altura,altitud,parametros", "--punto", hitos};
     const batch::Settings fromCommandLine = batch::ParseCommandLine(args).settings;
     convert::Grids grids(TALPOR_DATA_DIR, "");
     convert::FileDialog again(s.platform, grids, convert::Direction::ED50ToWGS84, 30, hitos);
