@@ -7,10 +7,13 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <sstream>
 #include <string>
 
 #include "app/frmTalpor.h"
 #include "batch/CommandLine.h"
+#include "batch/TextTable.h"
+#include "num/Number.h"
 #include "convert/FileDialog.h"
 #include "support/FakePlatform.h"
 #include "support/Files.h"
@@ -155,6 +158,40 @@ TEST(FileConversion, ConvertsTheChosenFileAndSumsItUp) {
     std::size_t files = 0;
     for ([[maybe_unused]] const auto& f : fs::directory_iterator(folder.path)) ++files;
     EXPECT_EQ(files, 3u);  // the inputs and the output: no temporary file left
+}
+
+// A Spanish spreadsheet's export (Windows-1252, decimal commas, CRLF) with its summits'
+// altitudes, converted with no choice made: the altitude is taken as one, and the file
+// comes back as it came. PROJ 9.1.1 with the shipped geoid (vgridshift +multiplier=1,
+// h = H + N) and EST99's Helmert puts the two points on ED50 at 2410.2256 and 629.1529 m.
+TEST(FileConversion, ASpreadsheetsAltitudesAreTakenAsAltitudesAndComeBackAsTheyCame) {
+    testing_support::TempFolder folder;
+    const std::string in = (folder.path / "cumbres.csv").string();
+    testing_support::WriteFile(in, "Nombre;Latitud;Longitud;Altitud (m);Observaciones\r\n"
+                                   "Pe\xF1" "alara;40,8502;-3,9557;2428,0;Cumbre m\xE1s alta\r\n"
+                                   "V\xE9rtice Sol;40,4168;-3,7038;650,0;Kil\xF3metro cero\r\n");
+    Started s;
+    s.Convert(0, in, [](form::FormModel&, const Changed&) {}, [](form::FormModel& m) {
+        EXPECT_TRUE(m.Get("LblFormato").text.ends_with(" · altitud en columna 4 («Altitud (m)», por su nombre)"))
+            << m.Get("LblFormato").text;
+    });
+    const std::string out = ReadFile(folder.path / "cumbres_ED50.csv");
+    EXPECT_NE(out.find("\r\nV\xE9rtice Sol;40,4168;-3,7038;650,0;Kil\xF3metro cero;40\xBA 25' 4,7284\" N;"),
+              std::string::npos) << out;
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) batch::SplitFields(line, batch::Separator::Semicolon, rows.emplace_back());
+    ASSERT_EQ(rows.size(), 3u);
+    const auto column = [&](const char* name) {
+        return std::find(rows[0].begin(), rows[0].end(), name) - rows[0].begin();
+    };
+    const double proj[] = {2410.2256, 629.1529}, typed[] = {2428.0, 650.0};
+    for (int i = 0; i < 2; ++i) {
+        const std::string& height = rows[i + 1][column("Altura ED50")];
+        ASSERT_NE(height.find(','), std::string::npos) << height;
+        EXPECT_NEAR(std::stod(std::string(height).replace(height.find(','), 1, ".")), proj[i], 0.05);
+        EXPECT_EQ(rows[i + 1][column("Altitud WGS84 (EGM08-REDNAP)")], num::Format(typed[i], "0.0"));
+    }
 }
 
 // A surveyor's list of eastings, northings and map heights without a zone: the zone and
