@@ -159,6 +159,29 @@ bool RefusedOutside(form::Platform& platform, std::initializer_list<std::string>
     return true;
 }
 
+// Whether a conversion tab takes the point as it is: north, within the limits, not in the
+// Canary Islands.
+bool Inside(const SexagesimalAngle& lat, const SexagesimalAngle& lon) {
+    return !lat.negative && OutsideLatitude(lat).empty() && OutsideLongitude(lon).empty() && !InCanaries(lat, lon);
+}
+
+// A point outside that would be inside with its two numbers the other way round: its
+// longitude was written first, as some programs and GIS layers write it. The user is
+// asked, the swapped reading offered; nullopt when that is not the case.
+std::optional<bool> SwapAccepted(form::Platform& platform, PastedPoint& point) {
+    if (Inside(point.lat, point.lon) || !Inside(point.lon, point.lat)) return std::nullopt;
+    const SexagesimalAngle lat = Rounded(point.lon), lon = Rounded(point.lat);
+    const std::string question =
+        "¿Está la longitud antes que la latitud? Leído como latitud y longitud, el punto pegado cae fuera del "
+        "área de Talpor.\r\n¿Pegar el punto con la longitud primero: latitud " + DegreesAndMinutes(lat, "N", "S") +
+        ", longitud " + DegreesAndMinutes(lon, "E", "W") + "?";
+    if (platform.MsgBox(question, "Talpor", form::MsgIcon::Question, form::MsgButtons::YesNo, form::MsgResult::Yes) !=
+        form::MsgResult::Yes)
+        return false;
+    std::swap(point.lat, point.lon);
+    return true;
+}
+
 }  // namespace
 
 PasteResult PastePoint(form::FormModel& form, form::Platform& platform, form::Control& field,
@@ -224,6 +247,10 @@ PasteResult PastePoint(form::FormModel& form, form::Platform& platform, form::Co
                                                   geo::Ellipsoids[geo::kWGS84], "N");
             point.lat = ToSexagesimal(g.lat);
             point.lon = ToSexagesimal(g.lon);
+        }
+        if (IsConversionPoint(*p) && point.kind == PastedPoint::Kind::Geographic) {
+            if (const std::optional<bool> swapped = SwapAccepted(platform, point); swapped && !*swapped)
+                return PasteResult::Refused;
         }
         if (point.lat.negative && p->south < 0) {
             Refuse(platform, "esta pestaña solo admite latitudes norte");

@@ -465,22 +465,48 @@ std::optional<std::string_view> Parameter(std::string_view url, std::string_view
     return std::nullopt;
 }
 
-// A web map's address, decoded; blanks inside its values ("query=40.4168,%2040.4168",
-// the blank people type after the comma) are the values' own.
+// A web map's address, decoded; blanks inside its values ("query=40.4168,%20-3.7038",
+// the blank people type after the comma) are the values' own. A marked place (a marker,
+// a pin, a place's own point) comes before the centre of the view around it.
 PastedPoint WebMapPoint(std::string_view text) {
     const std::string url = PercentDecoded(text);
-    // OpenStreetMap's marker, then the map's centre.
+    const auto pair = [](std::string_view lat, std::string_view lon) {
+        return NumbersPoint(std::string(lat) + "," + std::string(lon), ',', false);
+    };
+    // The marked place: OpenStreetMap's marker ("mlat=40.4&mlon=-3.7"), a Google Maps
+    // place ("!3d40.4169019!4d-3.7035834"), a search or pin (Google's "query" and "q",
+    // Apple's "ll"), a Bing pushpin ("sp=point.40.4_-3.7_Sol").
     const auto mlat = Parameter(url, "mlat"), mlon = Parameter(url, "mlon");
     if (mlat && mlon) {
-        if (auto p = NumbersPoint(std::string(*mlat) + "," + std::string(*mlon), ',', false)) return *p;
+        if (auto p = pair(*mlat, *mlon)) return *p;
     }
+    if (const std::size_t at = url.find("!3d"); at != std::string::npos) {
+        const std::string_view rest = std::string_view(url).substr(at + 3);
+        if (const std::size_t lon = rest.find("!4d"); lon != std::string_view::npos) {
+            if (auto p = pair(rest.substr(0, lon), rest.substr(lon + 3, rest.substr(lon + 3).find_first_of("!?&#/"))))
+                return *p;
+        }
+    }
+    for (const char* name : {"query", "q", "ll"}) {
+        if (const auto value = Parameter(url, name)) {
+            if (auto p = NumbersPoint(*value, ',', false)) return *p;
+        }
+    }
+    if (const auto sp = Parameter(url, "sp"); sp && sp->starts_with("point.")) {
+        const std::vector<std::string_view> parts = Split(sp->substr(6), '_');
+        if (parts.size() >= 2) {
+            if (auto p = pair(parts[0], parts[1])) return *p;
+        }
+    }
+    // The view's centre: OpenStreetMap's "#map=15/40.4/-3.7", "center" and "sll",
+    // Bing's "cp=40.4~-3.7", Google Maps' ".../@40.4168,-3.7038,15z".
     if (const auto map = Parameter(url, "map")) {
         const std::vector<std::string_view> parts = Split(*map, '/');
         if (parts.size() == 3) {
-            if (auto p = NumbersPoint(std::string(parts[1]) + "," + std::string(parts[2]), ',', false)) return *p;
+            if (auto p = pair(parts[1], parts[2])) return *p;
         }
     }
-    for (const char* name : {"query", "center", "ll", "q", "sll"}) {
+    for (const char* name : {"center", "sll"}) {
         if (const auto value = Parameter(url, name)) {
             if (auto p = NumbersPoint(*value, ',', false)) return *p;
         }
@@ -488,20 +514,10 @@ PastedPoint WebMapPoint(std::string_view text) {
     if (const auto cp = Parameter(url, "cp")) {
         if (auto p = NumbersPoint(*cp, '~', false)) return *p;
     }
-    // A Google Maps place: its point ("!3d40.4169019!4d-3.7035834"), not the view's centre.
-    if (const std::size_t at = url.find("!3d"); at != std::string::npos) {
-        const std::string_view rest = std::string_view(url).substr(at + 3);
-        const std::size_t lon = rest.find("!4d");
-        if (lon != std::string_view::npos) {
-            const std::string_view lonText = rest.substr(lon + 3, rest.substr(lon + 3).find_first_of("!?&#/"));
-            if (auto p = NumbersPoint(std::string(rest.substr(0, lon)) + "," + std::string(lonText), ',', false)) return *p;
-        }
-    }
-    // Google Maps' view: ".../@40.4168,-3.7038,15z".
     if (const std::size_t at = url.find("/@"); at != std::string::npos) {
         const std::vector<std::string_view> parts = Split(std::string_view(url).substr(at + 2), ',');
         if (parts.size() >= 2) {
-            if (auto p = NumbersPoint(std::string(parts[0]) + "," + std::string(parts[1]), ',', false)) return *p;
+            if (auto p = pair(parts[0], parts[1])) return *p;
         }
     }
     return BrokenPoint("la dirección no lleva la latitud y la longitud de un punto");

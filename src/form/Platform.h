@@ -15,7 +15,7 @@
 
 namespace form {
 
-enum class MsgIcon { None, Information, Exclamation, Critical };
+enum class MsgIcon { None, Information, Exclamation, Critical, Question };
 enum class MsgButtons { OK, YesNo };
 enum class MsgResult { OK, Yes, No };
 

@@ -147,6 +147,7 @@ form::MsgResult QtPlatform::MsgBox(std::string_view text, std::string_view title
         case form::MsgIcon::Information: qIcon = QMessageBox::Information; break;
         case form::MsgIcon::Exclamation: qIcon = QMessageBox::Warning; break;
         case form::MsgIcon::Critical: qIcon = QMessageBox::Critical; break;
+        case form::MsgIcon::Question: qIcon = QMessageBox::Question; break;
         case form::MsgIcon::None: break;
     }
     QMessageBox box(qIcon, Q(title), QString(), QMessageBox::NoButton, mainWindow_);

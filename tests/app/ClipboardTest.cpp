@@ -149,7 +149,11 @@ TEST(Paste, APointAsPhonesAndWebMapsGiveIt) {
                              "https://www.google.es/maps/place/Sol/@40.4168,-3.7038,17z/data=!3m1",
                              "https://www.google.com/maps/place/Puerta+del+Sol/@40.4169019,-3.7056721,17z/"
                              "data=!3m1!4b1!4m6!3m5!1s0xd42287e!8m2!3d40.4168!4d-3.7038!16zL20vMDJ3OWo?entry=ttu",
-                             "https://maps.apple.com/?ll=40.4168,-3.7038&z=15", "https://bing.com/maps?cp=40.4168~-3.7038"}) {
+                             "https://maps.apple.com/?ll=40.4168,-3.7038&z=15", "https://bing.com/maps?cp=40.4168~-3.7038",
+                             // The marked place, not the centre of the view around it.
+                             "https://maps.apple.com/?center=40.5,-3.5&ll=40.4168,-3.7038&q=Sol",
+                             "https://www.bing.com/maps?cp=40.5~-3.5&lvl=15&sp=point.40.4168_-3.7038_Sol",
+                             "https://www.google.com/maps/@40.5,-3.5,15z?q=40.4168,-3.7038"}) {
         SCOPED_TRACE(text);
         Started s;
         ASSERT_TRUE(Paste(s, "TxtWGSg", 1, text));
@@ -212,6 +216,29 @@ TEST(Paste, ABrokenPointOrOneOutsideTheFieldsIsRefusedAndChangesNothing) {
     }
 }
 
+// A point written longitude first ("-3.7038, 40.4168", as GIS layers and some programs
+// write it) is outside read as latitude and longitude, and inside the other way round:
+// the box asks, "Sí" pastes it swapped, "No" pastes nothing.
+TEST(Paste, ALongitudeWrittenFirstIsOfferedTheOtherWayRound) {
+    for (const form::MsgResult answer : {form::MsgResult::Yes, form::MsgResult::No}) {
+        Started s;
+        s.platform.answer = answer;
+        const auto before = Snapshot(s);
+        const bool yes = answer == form::MsgResult::Yes;
+        EXPECT_TRUE(Paste(s, "TxtWGSg", 0, "-3.7038, 40.4168"));
+        ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
+        EXPECT_EQ(s.platform.msgBoxes[0].text,
+                  "¿Está la longitud antes que la latitud? Leído como latitud y longitud, el punto pegado cae fuera "
+                  "del área de Talpor.\r\n¿Pegar el punto con la longitud primero: latitud 40º 25' N, longitud "
+                  "3º 42' W?");
+        EXPECT_EQ(s.platform.msgBoxes[0].buttons, form::MsgButtons::YesNo);
+        if (!yes) EXPECT_EQ(Snapshot(s), before);
+        if (yes)
+            EXPECT_EQ(s.Text("TxtWGSg", 0) + " " + s.Text("TxtWGSg", 2) + " " + s.Text("TxtWGSg", 3) + " " +
+                          s.Text("TxtWGSg", 5) + (s.Get("OptLng", 0).value ? " W" : " E"),
+                      "40 0,4800 3 13,6800 W");
+    }
+}
 
 // After any change to the typed point the results are the previous point's: marked stale
 // (greyed, with a tooltip that says so) and not copied until a method converts again.
