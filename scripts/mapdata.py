@@ -11,10 +11,16 @@ outline is coast, an arc two countries share is border. Each is cut to the box a
 simplified (Douglas-Peucker, 0.003 degrees, some 300 m) so that the file stays a few
 tens of kilobytes.
 
-The file, one line a polyline:
+The outlines of the countries in the box are kept too, as areas: each ring of each
+country's polygons cut to the box (Sutherland-Hodgman) and simplified the same way, so
+that a point can be told to be on Spain's land or another country's, or at sea.
+
+The file, one line a polyline or a ring:
     C|B <n> lon lat dlon dlat ...
+    P <country> <n> lon lat dlon dlat ...
 in ten-thousandths of a degree, the first point whole and each next one as the step from
-the one before; lines starting with "#" are comments.
+the one before (a ring closes on its first point); <country> is the ISO 3166 code;
+lines starting with "#" are comments.
 """
 import json
 import os
@@ -25,6 +31,7 @@ import tempfile
 
 WEST, EAST, SOUTH, NORTH = -10.5, 5.5, 34.8, 44.6
 TOLERANCE = 0.003
+SMALL = 0.1  # degrees: a ring this small is not simplified
 PACKAGE = "world-atlas@2.0.2"
 OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "mapa-iberia.txt")
 
@@ -118,6 +125,70 @@ def simplify(points, tolerance):
     return [p for p, k in zip(points, keep) if k]
 
 
+# The countries of the box, by their Natural Earth names.
+COUNTRIES = {"Spain": "ES", "Portugal": "PT", "France": "FR", "Andorra": "AD", "Morocco": "MA",
+             "Algeria": "DZ", "Gibraltar": "GI"}
+
+
+def islet(lon, lat, half=0.004):
+    """A Spanish islet Natural Earth's 1:10m leaves out, as a square some 900 m across."""
+    return ("ES", [(lon - half, lat - half), (lon + half, lat - half), (lon + half, lat + half), (lon - half, lat + half)])
+
+
+# Alborán, the Columbretes, the Chafarinas, Alhucemas and Vélez de la Gomera.
+ISLETS = [islet(-3.0353, 35.9394), islet(0.6858, 39.8967), islet(-2.4300, 35.1800), islet(-3.9053, 35.2150),
+          islet(-4.3003, 35.1725)]
+
+
+def rings_of(topology, arcs):
+    """Each country of COUNTRIES with its rings as lists of points."""
+    for geometry in topology["objects"]["countries"]["geometries"]:
+        code = COUNTRIES.get(geometry.get("properties", {}).get("name"))
+        if code is None:
+            continue
+        polygons = [geometry["arcs"]] if geometry["type"] == "Polygon" else geometry["arcs"]
+        for polygon in polygons:
+            for ring in polygon:
+                points = []
+                for index in ring:
+                    arc = arcs[index] if index >= 0 else list(reversed(arcs[~index]))
+                    points += arc if not points else arc[1:]
+                yield code, points
+
+
+def clip_ring(points):
+    """The ring cut to the box, closed along its edges (Sutherland-Hodgman)."""
+    edges = [(lambda p: p[0] >= WEST, lambda a, b: WEST), (lambda p: p[0] <= EAST, lambda a, b: EAST),
+             (lambda p: p[1] >= SOUTH, lambda a, b: SOUTH), (lambda p: p[1] <= NORTH, lambda a, b: NORTH)]
+    for i, (keep, _) in enumerate(edges):
+        vertical = i < 2
+        limit = [WEST, EAST, SOUTH, NORTH][i]
+        out = []
+        for j, p in enumerate(points):
+            q = points[j - 1]
+            if keep(p) != keep(q):
+                if vertical:
+                    t = (limit - q[0]) / (p[0] - q[0])
+                    out.append((limit, q[1] + t * (p[1] - q[1])))
+                else:
+                    t = (limit - q[1]) / (p[1] - q[1])
+                    out.append((q[0] + t * (p[0] - q[0]), limit))
+            if keep(p):
+                out.append(p)
+        points = out
+        if not points:
+            break
+    return points
+
+
+def encode(words, run):
+    q = [(round(x * 10000), round(y * 10000)) for x, y in run]
+    words += [str(len(q)), str(q[0][0]), str(q[0][1])]
+    for (x0, y0), (x1, y1) in zip(q, q[1:]):
+        words += [str(x1 - x0), str(y1 - y0)]
+    return " ".join(words), len(q)
+
+
 def main():
     topology = load(sys.argv[1] if len(sys.argv) > 1 else None)
     arcs = decode_arcs(topology)
@@ -127,7 +198,8 @@ def main():
         "# Fuente: Natural Earth 1:10m, países (dominio público), en el paquete npm " + PACKAGE + " (ISC).",
         "# Hecho por scripts/mapdata.py: cada línea, C (costa) o B (frontera), su número de",
         "# puntos y los puntos en diezmilésimas de grado, el primero entero y los demás como",
-        "# diferencia con el anterior.",
+        "# diferencia con el anterior; P, el contorno de un país (su código ISO 3166) cortado",
+        "# al recuadro del mapa, cerrado sobre su primer punto.",
     ]
     total = 0
     for index, points in enumerate(arcs):
@@ -142,9 +214,24 @@ def main():
                 words += [str(x1 - x0), str(y1 - y0)]
             lines.append(" ".join(words))
             total += len(q)
+    for code, ring in list(rings_of(topology, arcs)) + ISLETS:
+        if ring[0] == ring[-1]:
+            ring = ring[:-1]
+        ring = clip_ring(ring)
+        if len(ring) < 3:
+            continue
+        # A small territory (Gibraltar, an islet) keeps its outline as it is.
+        xs, ys = [x for x, _ in ring], [y for _, y in ring]
+        if max(xs) - min(xs) > SMALL or max(ys) - min(ys) > SMALL:
+            ring = simplify(ring + [ring[0]], TOLERANCE)[:-1]
+        if len(ring) < 3:
+            continue
+        line, n = encode(["P", code], ring)
+        lines.append(line)
+        total += n
     with open(OUT, "w", encoding="utf-8") as f:
         f.write("\n".join(lines) + "\n")
-    print(f"{OUT}: {len(lines) - 5} líneas, {total} puntos, {os.path.getsize(OUT)} bytes")
+    print(f"{OUT}: {len(lines) - 7} líneas y contornos, {total} puntos, {os.path.getsize(OUT)} bytes")
 
 
 if __name__ == "__main__":

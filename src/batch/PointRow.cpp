@@ -6,6 +6,7 @@
 
 #include "batch/Decimal.h"
 #include "convert/Captions.h"
+#include "convert/Places.h"
 #include "entry/FieldLimits.h"
 #include "entry/NumberText.h"
 #include "entry/PointText.h"
@@ -175,6 +176,16 @@ void AddAltitude(const RowPoint& point, const Conversion& c, RowResult& out) {
     }
 }
 
+// A converted point that lands outside Spain's land and sea gets the warning as a note.
+void AddPlaceNote(const RowPoint& point, const Conversion& c, RowResult& out) {
+    if (c.grids == nullptr || !out.error.empty() || !out.result.point) return;
+    std::optional<convert::UtmInput> typed;
+    if (point.kind == RowPoint::Kind::Utm) typed = point.utm;
+    const std::string warning =
+        convert::PlaceWarning(c.grids->Places(), out.result.point->lat, out.result.point->lon, c.direction, typed);
+    if (!warning.empty()) out.note += (out.note.empty() ? "" : ". ") + warning;
+}
+
 }  // namespace
 
 std::optional<entry::PastedPoint> ReadPlainDegrees(std::string_view text) {
@@ -311,9 +322,11 @@ RowResult ConvertTyped(const RowPoint& point, const Conversion& c) {
 }  // namespace
 
 RowResult ConvertPoint(const RowPoint& point, const Conversion& c) {
-    if (c.heightIsAltitude && point.hasHeight && point.kind != RowPoint::Kind::Error)
-        return ConvertAltitude(point, c);
-    return ConvertTyped(point, c);
+    RowResult out = c.heightIsAltitude && point.hasHeight && point.kind != RowPoint::Kind::Error
+                        ? ConvertAltitude(point, c)
+                        : ConvertTyped(point, c);
+    AddPlaceNote(point, c, out);
+    return out;
 }
 
 void ConvertPoints(std::span<const RowPoint> points, const Conversion& c, std::vector<RowResult>& results) {
@@ -355,6 +368,7 @@ void ConvertPoints(std::span<const RowPoint> points, const Conversion& c, std::v
             out.result = convert::ResultOf(answers[k]);
             out.error = ConversionError(out.result);
             AddAltitude(points[rows[k]], c, out);
+            AddPlaceNote(points[rows[k]], c, out);
         }
     };
     take(fromGeographic, geographicRow);

@@ -8,6 +8,7 @@
 #include "convert/Captions.h"
 #include "convert/Conversions.h"
 #include "convert/InputMode.h"
+#include "convert/Places.h"
 #include "entry/Fields.h"
 #include "entry/mText.h"
 #include "form/FrmTalporControls.h"
@@ -30,6 +31,7 @@ TabControls ControlsOf(form::FormModel& form, Tab tab) {
         c.geoAltitude = &F("LblAltitud", 0);
         c.utmAltitude = &F("LblAltitud", 1);
         c.altitude = HeightsAreAltitudes(form, 0);
+        c.place = &F("LblLugar", 0);
         return c;
     }
     TabControls c{F("TxtWGSg", 7),  F("TxtWGSg", 14),  F("TxtWGSg", 15),  F("TxtWGSg", 16),
@@ -39,6 +41,7 @@ TabControls ControlsOf(form::FormModel& form, Tab tab) {
                   F("LblUTM", 6),   F("LblUTM", 7),    F("LblUTM", 8)};
     c.resAltitude = &F("LblAltitud", 2);
     c.altitude = HeightsAreAltitudes(form, 1);
+    c.place = &F("LblLugar", 1);
     return c;
 }
 
@@ -256,7 +259,8 @@ void ShowGridUnavailable(form::FormModel& form, form::Platform& platform, Tab ta
 }
 
 void WriteResults(form::FormModel& form, form::Platform& platform, Grids& grids, const TabControls& c,
-                  Tab tab, const Result& r, double typed, bool hasHeight, bool offGeoid) {
+                  Tab tab, const Result& r, double typed, bool hasHeight, bool offGeoid,
+                  const std::optional<UtmInput>& typedUtm) {
     if (r.status == Status::OutsideArea) {
         ShowInvalidArea(form, platform, tab);
         return;
@@ -311,6 +315,8 @@ void WriteResults(form::FormModel& form, form::Platform& platform, Grids& grids,
     c.resZone.text = ZoneCaption(r.utm->zoneText);
     c.resZone.toolTip = GridFactorsToolTip(
         geo::UTMGridFactors(r.point->lat, r.point->lon, r.utm->zone, TargetEllipsoid(tab)));
+    c.place->text = PlaceWarning(grids.Places(), r.point->lat, r.point->lon, tab, typedUtm);
+    c.place->toolTip = c.place->text.empty() ? "" : "El punto se ha convertido: compruebe que es el que quería.";
 }
 
 void ConvertGeographic(form::FormModel& form, form::Platform& platform, Grids& grids,
@@ -342,7 +348,7 @@ void ConvertGeographic(form::FormModel& form, form::Platform& platform, Grids& g
     const GeographicConversion r = Convert(method, p, tab, grids);
     if (!r.mirror) throw *r.error;
     if (!WriteUtmMirror(form, platform, c, tab, *r.mirror, round)) return;
-    WriteResults(form, platform, grids, c, tab, r, typed, hasHeight, offGeoid);
+    WriteResults(form, platform, grids, c, tab, r, typed, hasHeight, offGeoid, std::nullopt);
 }
 
 void ConvertUtm(form::FormModel& form, form::Platform& platform, Grids& grids, const TabControls& c,
@@ -368,7 +374,7 @@ void ConvertUtm(form::FormModel& form, form::Platform& platform, Grids& grids, c
     const double wgs84 = TypedWgs84Height(c, {r.mirror->lat, r.mirror->lon, 0}, typed, grids);
     WriteTypedAltitude(c.utmAltitude, r.mirror->lat, r.mirror->lon, wgs84, hasHeight, grids);
     WriteTypedAltitude(c.geoAltitude, r.mirror->lat, r.mirror->lon, wgs84, hasHeight, grids);
-    WriteResults(form, platform, grids, c, tab, r, typed, hasHeight, offGeoid);
+    WriteResults(form, platform, grids, c, tab, r, typed, hasHeight, offGeoid, p);
 }
 
 }  // namespace
@@ -417,6 +423,8 @@ void ResetResults(form::FormModel& form, Tab tab) {
     c.resE.text = tab0 ? "E= 0,0 ±1,5" : "E= 0,0";
     c.resN.text = tab0 ? "N= 0,0 ±1,5" : "N= 0,0";
     c.resZone.text = tab0 ? "Huso= ?" : "Huso=";
+    c.place->text.clear();
+    c.place->toolTip.clear();
 }
 
 void ShowInvalidArea(form::FormModel& form, form::Platform& platform, Tab tab) {
@@ -468,6 +476,8 @@ void CmdWGS84Rejilla_Click(form::FormModel& form, form::Platform& platform, Grid
 void MarkResultsStale(form::FormModel& form, int tab) {
     const detail::TabControls c = detail::ControlsOf(form, tab == 0 ? Tab::WGS84ToED50 : Tab::ED50ToWGS84);
     for (form::Control* label : detail::ResultLabels(c)) label->stale = true;
+    c.place->text.clear();  // of the point before
+    c.place->toolTip.clear();
 }
 
 void ShowInvalidAreaED50(form::FormModel& form, form::Platform& platform) {

@@ -44,6 +44,8 @@ struct TabControls {
     form::Control* geoAltitude = nullptr;
     form::Control* utmAltitude = nullptr;
     form::Control* resAltitude = nullptr;
+    // The warning of a point that lands outside Spain (PlaceWarning); "" otherwise.
+    form::Control* place = nullptr;
     // The tab's "sobre el mar" option: the typed heights are altitudes above mean sea level.
     bool altitude = false;
 };

@@ -1,5 +1,7 @@
 #include "convert/Grids.h"
 
+#include <fstream>
+#include <sstream>
 #include <utility>
 
 namespace convert {
@@ -20,6 +22,16 @@ const geo::IgnShiftGrids& Grids::Shift() {
 const geo::IgnGeoid& Grids::Geoid() {
     if (!geoid_) geoid_ = std::make_unique<geo::IgnGeoid>(dataFolder_);
     return *geoid_;
+}
+
+const geo::PlaceMap& Grids::Places() {
+    if (!places_) {
+        std::ifstream file(dataFolder_ + "/" + std::string(geo::kMapFile), std::ios::binary);
+        std::ostringstream text;
+        text << file.rdbuf();
+        places_ = std::make_unique<geo::PlaceMap>(geo::ReadMapAreas(text.str()), geo::ReadMapLines(text.str()));
+    }
+    return *places_;
 }
 
 }  // namespace convert

@@ -1,6 +1,6 @@
 // The IGN grids of the conversion tabs, each opened the first time it is needed and
-// kept for the rest of the program: the shift grids of "Rejilla IGN" and the geoid of
-// the altitudes above sea level. Not for concurrent use (see geo/IgnGrid.h).
+// kept for the rest of the program: the shift grids of "Rejilla IGN", the geoid of
+// the altitudes above sea level, and the map's outlines that tell where a point lies. Not for concurrent use (see geo/IgnGrid.h).
 #pragma once
 
 #include <memory>
@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "geo/IgnGrid.h"
+#include "geo/Places.h"
 
 namespace convert {
 
@@ -23,6 +24,9 @@ class Grids {
 
     const geo::IgnShiftGrids& Shift();
     const geo::IgnGeoid& Geoid();
+    // The places of the map's data file (geo::kMapFile), read at the first call; it knows
+    // no place without the file.
+    const geo::PlaceMap& Places();
 
     const std::string& DataFolder() const { return dataFolder_; }
     const std::string& UserFolder() const { return userGridFolder_; }
@@ -32,6 +36,7 @@ class Grids {
     std::string userGridFolder_;
     std::unique_ptr<geo::IgnShiftGrids> shift_;
     std::unique_ptr<geo::IgnGeoid> geoid_;
+    std::unique_ptr<geo::PlaceMap> places_;
 };
 
 }  // namespace convert

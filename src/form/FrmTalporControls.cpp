@@ -145,6 +145,10 @@ private:
 
 void BuildTab0(Builder tab) {
     tab.Label("Label3", 0, "Cálculo con:");
+    // Where the converted point lands, when that is outside Spain.
+    Control& place0 = tab.Label("LblLugar", 0, "");
+    place0.foreColor = Rgb(192, 0, 0);
+    place0.accessibleName = "Aviso del lugar del punto";
 
     // The input-mode buttons come before the frames they enable, and the two input
     // frames before the results and the buttons: creation order is the Tab order.
@@ -215,6 +219,10 @@ void BuildTab0(Builder tab) {
 
 void BuildTab1(Builder tab) {
     tab.Label("Label3", 1, "Cálculo con:");
+    // Where the converted point lands, when that is outside Spain.
+    Control& place1 = tab.Label("LblLugar", 1, "");
+    place1.foreColor = Rgb(192, 0, 0);
+    place1.accessibleName = "Aviso del lugar del punto";
 
     Named(tab.Option("OptCoord", 0, "", false, "Coordenadas UTM"), kUtmInputName);
     Named(tab.Option("OptCoord", 1, "", false, "Coordenadas geográficas"), kGeoInputName);

@@ -15,7 +15,38 @@ bool Next(std::string_view text, std::size_t& at, long& value) {
     return true;
 }
 
+// The points of a line or a ring from `at`: their number, the first whole, the steps.
+bool ReadPoints(std::string_view line, std::size_t at, std::size_t least, std::vector<LatLon>& points) {
+    long count = 0, x = 0, y = 0, dx = 0, dy = 0;
+    if (!Next(line, at, count) || count < static_cast<long>(least) || !Next(line, at, x) || !Next(line, at, y))
+        return false;
+    points.push_back({y / 1e4, x / 1e4});
+    for (long i = 1; i < count; ++i) {
+        if (!Next(line, at, dx) || !Next(line, at, dy)) return false;
+        x += dx;
+        y += dy;
+        points.push_back({y / 1e4, x / 1e4});
+    }
+    return true;
+}
+
 }  // namespace
+
+std::vector<MapArea> ReadMapAreas(std::string_view text) {
+    std::vector<MapArea> areas;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        const std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (!line.starts_with("P ")) continue;
+        const std::size_t code = line.find(' ', 2);
+        if (code == std::string_view::npos) continue;
+        MapArea a;
+        a.country = std::string(line.substr(2, code - 2));
+        if (ReadPoints(line, code, 3, a.points)) areas.push_back(std::move(a));
+    }
+    return areas;
+}
 
 std::vector<MapLine> ReadMapLines(std::string_view text) {
     std::vector<MapLine> lines;

@@ -2,6 +2,7 @@
 // (data/mapa-iberia.txt, made by scripts/mapdata.py from Natural Earth).
 #pragma once
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -22,5 +23,15 @@ struct MapLine {
 // the step from the one before; "#" starts a comment. A line that does not read so is
 // left out, and so is the rest of a text that ends in the middle of one.
 std::vector<MapLine> ReadMapLines(std::string_view text);
+
+// One ring of a country's outline, cut to the map's box and closed on its first point.
+struct MapArea {
+    std::string country;         // ISO 3166 code: "ES", "PT", "FR", "AD", "MA", "DZ", "GI"
+    std::vector<LatLon> points;  // decimal degrees
+};
+
+// Reads the rings of the file's text, the lines that start with "P", the country's code
+// and then as the lines; others are left out.
+std::vector<MapArea> ReadMapAreas(std::string_view text);
 
 }  // namespace geo

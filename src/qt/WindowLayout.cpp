@@ -8,6 +8,7 @@ constexpr int kRowHeight = 24;
 constexpr int kInputHeight = 156;
 constexpr int kResultTop = 10 + kInputHeight + 12;
 constexpr int kResultHeight = 140;
+constexpr int kWarningHeight = 18;  // the line under the results that warns of a point outside Spain
 
 class Table {
 public:
@@ -110,7 +111,9 @@ public:
     void Calculation(int label, const char* helmert, int helmertSheet, const char* grid,
                      int gridSheet, const char* molodensky, const char* molodenskyBox,
                      int molodenskySheet, const char* option, int ign, int nima) {
-        const int top = kResultTop + kResultHeight;
+        // The warning of a point outside Spain, under the results across the tab.
+        Put(N("LblLugar", label), 30, kResultTop + kResultHeight + 2, 718, 20);
+        const int top = kResultTop + kResultHeight + kWarningHeight;
         Put(N("Label3", label), 30, top + 14, 96, 20);
         // What the typed heights are, on the row of "Cálculo con:".
         Put(N("PicAltura", label), 128, top + 10, 262, kRowHeight + 2);

@@ -247,7 +247,8 @@ TEST_F(Lote, TheIgnGridAndTheAltitudeAboveSeaLevel) {
               "Punto;Lat;Lon;Cota;Latitud ED50 (grados);Longitud ED50 (grados);Parámetros;"
               "Altitud WGS84 (EGM08-REDNAP);Error\n"
               "P1;40.4168;-3.7038;650;40.41798125;-3.70249087;SPED2ETV2;598.9;\n"
-              "P2;38.0;-9.9;10;38.00128412;-9.89855663;SPED2ETV2;;\n");
+              "P2;38.0;-9.9;10;38.00128412;-9.89855663;SPED2ETV2;;El punto cae en el océano Atlántico, a 75 km de "
+              "la costa\n");
 
     // The program alone in a folder, then with the grids beside it but not the module
     // that reads them (PROJ): either way the grid stops the run, and Helmert converts.
@@ -304,9 +305,50 @@ TEST_F(Lote, AltitudesAboveSeaLevelBecomeHeightsThroughTheGeoid) {
     EXPECT_EQ(ReadFile(dir / "salida.csv"),
               "P;Lat;Lon;Alt;Latitud ED50 (grados);Longitud ED50 (grados);Altura ED50;Altitud WGS84 (EGM08-REDNAP);Error\n"
               "A;40.4168;-3.7038;650;40.41798012;-3.70249539;629.2;650.0;\n"
-              "B;38.0;-9.9;10;38.00127430;-9.89856490;;;altitud fuera del geoide: altura sin calcular\n"
+              "B;38.0;-9.9;10;38.00127430;-9.89856490;;;altitud fuera del geoide: altura sin calcular. El punto cae "
+              "en el océano Atlántico, a 75 km de la costa\n"
               "C;40.4168;-3.7038;;40.41798025;-3.70249525;;;\n");
     EXPECT_TRUE(Has(r.err, "entrada.csv:3: aviso: altitud fuera del geoide: altura sin calcular")) << r.err;
+}
+
+// A point that lands outside Spain's land and its 12-mile sea is converted, and its Error
+// column says where it lands; an easting and northing in another zone name the zone that
+// would put them in Spain. The sea's distance: geod gives 75.5 km to Cabo Espichel.
+TEST_F(Lote, APointThatLandsOutsideSpainIsConvertedAndSaidSo) {
+    const std::pair<const char*, const char*> places[] = {
+        {"Madrid;40.4168;-3.7038", ""},
+        {"Lisboa;38.7223;-9.1393", "El punto cae en Portugal"},
+        {"Tánger;35.7595;-5.8340", "El punto cae en Marruecos"},
+        {"Lourdes;43.0947;-0.0459", "El punto cae en Francia"},
+        {"Andorra la Vella;42.5063;1.5218", "El punto cae en Andorra"},
+        {"Gibraltar;36.1300;-5.3500", "El punto cae en Gibraltar (Reino Unido)"},
+        {"Llívia;42.4641;1.9806", ""},
+        {"Ceuta;35.8894;-5.3213", ""},
+        {"Burela, el puerto;43.6633;-7.3550", ""},
+        {"Isla de Alborán;35.9390;-3.0350", ""},
+        {"10 km de Barcelona;41.3800;2.3100", ""},
+        {"40 km de Barcelona;41.3800;2.6700", "El punto cae en el mar Mediterráneo, a "},
+        {"Frente a Castellón;39.98;0.95", "El punto cae en el mar Mediterráneo, a "},
+        {"Frente a Sines;38.0;-9.9", "El punto cae en el océano Atlántico, a 75 km de la costa"},
+    };
+    std::string input = "Lugar;Latitud;Longitud\n";
+    for (const auto& [row, warning] : places) input += std::string(row) + "\n";
+    WriteFile(dir / "entrada.csv", input);
+    const Ran r = Run("--salida=parametros entrada.csv salida.csv");
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::istringstream out(ReadFile(dir / "salida.csv"));
+    std::string line;
+    std::getline(out, line);
+    for (const auto& [row, warning] : places) {
+        ASSERT_TRUE(std::getline(out, line));
+        const std::string error = line.substr(line.rfind(';') + 1);
+        EXPECT_TRUE(*warning == 0 ? error.empty() : error.starts_with(warning)) << line;
+    }
+    // Madrid's ED50 easting and northing given zone 29: in the Atlantic, and zone 30 named.
+    WriteFile(dir / "entrada.csv", "Hito;Este;Norte\nH-01;440721;4474447\n");
+    EXPECT_TRUE(Has(Run("-s ed50-wgs84 --huso=29 --salida=gd entrada.csv salida.csv").err,
+                    "entrada.csv:2: aviso: El punto cae en el océano Atlántico, a 71 km de la costa: ¿es correcto el huso "
+                    "29? Con el huso 30 caería en España"));
 }
 
 TEST_F(Lote, ReadsStandardInputAndWritesStandardOutput) {

@@ -91,6 +91,22 @@ TEST_F(ConversionTab, HelmertSetFollowsTheTypedPoint) {
     EXPECT_TRUE(platform.msgBoxes.empty());
 }
 
+// Madrid's easting and northing typed with zone 29 land in the Atlantic: converted, with
+// a line under the results that names zone 30; the line goes with the next point.
+TEST_F(ConversionTab, APointThatLandsOutsideSpainIsSaidSo) {
+    TypeUtm(1, "440.721,00", "4.474.447,00", 0, "0,0");
+    kHelmert[1](form, platform, grids);
+    EXPECT_EQ(Text("LblLugar", 1), "El punto cae en el océano Atlántico, a 71 km de la costa: ¿es correcto el huso "
+                                   "29? Con el huso 30 caería en España");
+    EXPECT_TRUE(platform.msgBoxes.empty());
+    form.Get("CmbUsos2").listIndex = 1;
+    kHelmert[1](form, platform, grids);
+    EXPECT_EQ(Text("LblLugar", 1), "");
+    TypeGeographic(0, "38 43 20", "9 8 21 W", "0,0");  // Lisbon
+    kHelmert[0](form, platform, grids);
+    EXPECT_EQ(Text("LblLugar", 0), "El punto cae en Portugal");
+}
+
 // A longitude of exactly 0 is east.
 TEST_F(ConversionTab, LongitudeZeroIsEast) {
     // Found by iterating s = -dLonSec(40º 0' 1" N, s" E, 650 m, NIMA) to its fixed point:

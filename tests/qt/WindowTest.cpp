@@ -271,6 +271,30 @@ TEST(FileDialogWindow, TheUsersChoicesReachTheFile) {
     EXPECT_TRUE(s.platform.LastMsgBox().text.starts_with("3 filas convertidas, 0 con error."));
 }
 
+// Madrid's easting and northing typed with zone 29 on the real window: the warning line
+// under the results says where the point lands and names zone 30, whole and clear of
+// the buttons below it.
+TEST(Window, APointThatLandsOutsideSpainIsSaidSoUnderTheResults) {
+    ShownWindow<> s;
+    s.window->ChooseTab(1);
+    s.Click("OptCoord", 0);
+    s.Type("TxtUTMe", -1, "440721");
+    s.Type("TxtUTMn", -1, "4474447");
+    auto* zone = s.Widget<QComboBox>("CmbUsos2");
+    zone->setFocus();
+    QTest::keyClick(zone, Qt::Key_Up);
+    s.Click("CmdWGS84Helmert");
+    auto* line = s.Widget<QLabel>("LblLugar", 1);
+    EXPECT_TRUE(line->isVisible());
+    EXPECT_EQ(line->text().toStdString(), "El punto cae en el océano Atlántico, a 71 km de la costa: ¿es correcto el "
+                                          "huso 29? Con el huso 30 caería en España");
+    EXPECT_LE(line->fontMetrics().horizontalAdvance(line->text()), line->width());
+    for (const char* below : {"Label3", "PicAltura"})
+        EXPECT_FALSE(line->geometry().intersects(s.Widget(below, 1)->geometry())) << below;
+    if (const char* shots = std::getenv("TALPOR_SCREENSHOTS"))
+        s.window->grab().save(QString::fromUtf8(shots) + QStringLiteral("/fuera-de-espana.png"));
+}
+
 // Ctrl+M opens the map of the tab in front; it follows the point typed in the window.
 TEST(MapWindow, CtrlMShowsTheTabsPointAndTheMapFollowsIt) {
     ShownWindow<> s;

@@ -1,0 +1,65 @@
+// Where a point lies: on Spain's land or in its sea, in another country of the map, or at
+// sea, from the outlines of the map's data file (Natural Earth 1:10m, simplified to some
+// 300 m). The outlines are drawn once into cells of 0.02º (some 2 km), so that a point is
+// told in a few reads whatever the number of points of a file; a point whose cells around
+// are of more than one place is told by the outlines themselves.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "geo/MapLines.h"
+
+namespace geo {
+
+// Spain's territorial sea: 12 nautical miles from its coast.
+inline constexpr double kTerritorialSeaKm = 12 * 1.852;
+// What the outlines may be off by: a point this close to Spain's is Spain's.
+inline constexpr double kOutlineMarginKm = 0.5;
+
+struct Place {
+    enum class Kind {
+        Spain,    // Spain's land or its territorial sea
+        Country,  // another country's land
+        Sea,      // the sea beyond Spain's
+        Unknown,  // off the map, or without its data
+    };
+    Kind kind = Kind::Unknown;
+    std::string country;  // Country: its ISO 3166 code
+};
+
+class PlaceMap {
+  public:
+    PlaceMap() = default;  // knows no place
+    // The countries' rings and the coasts (for the distance to the coast).
+    PlaceMap(const std::vector<MapArea>& areas, std::vector<MapLine> lines);
+
+    bool Empty() const { return cells_.empty(); }
+
+    // The place of a point (degrees); within kOutlineMarginKm of Spain's land or sea, Spain.
+    Place Of(double lat, double lon) const;
+    // Whether the point is on Spain's land, with that margin.
+    bool OnSpanishLand(double lat, double lon) const;
+    // The distance (km) from the point to the nearest coast of the map's lines.
+    double KmToCoast(double lat, double lon) const;
+
+  private:
+    enum : std::uint8_t { kSea = 0, kSpain = 1, kSpanishSea = 2, kFirstCountry = 3, kOutline = 254 };
+    // The cell of a point; false off the map.
+    bool CellOf(double lat, double lon, int& row, int& col) const;
+    // The code of the cells within one of (row, col) when they all have one, else 255.
+    std::uint8_t Around(int row, int col) const;
+    // The code of a point from the outlines: Spain's land, another country's, the sea.
+    std::uint8_t Exact(double lat, double lon) const;
+    // The distance (km) from the point to the nearest side of `rings`.
+    static double KmToRings(double lat, double lon, const std::vector<MapArea>& rings);
+
+    std::vector<std::uint8_t> cells_;  // row by row from the south-west corner
+    std::vector<std::string> countries_;  // of the codes from kFirstCountry
+    std::vector<MapArea> spain_;
+    std::vector<std::vector<MapArea>> others_;  // by code from kFirstCountry
+    std::vector<MapLine> coasts_;
+};
+
+}  // namespace geo
