@@ -556,7 +556,7 @@ char DecimalSignOf(const std::vector<std::string>& lines, const Layout& layout) 
             if (c >= fields.size()) continue;
             const std::string& f = fields[c];
             for (std::size_t k = 1; k + 1 < f.size(); ++k) {
-                if (!IsDigit(f[k - 1]) || !IsDigit(f[k + 1])) continue;
+                if ((f[k] != '.' && f[k] != ',') || !IsDigit(f[k - 1]) || !IsDigit(f[k + 1])) continue;
                 std::size_t digits = 0;
                 while (k + 1 + digits < f.size() && IsDigit(f[k + 1 + digits])) ++digits;
                 if (f[k] == ',') ++commas;

@@ -30,45 +30,38 @@ bool ReadPoints(std::string_view line, std::size_t at, std::size_t least, std::v
     return true;
 }
 
+// Calls `read` with each line of the text.
+template <class Read>
+void EachLine(std::string_view text, Read read) {
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        read(text.substr(0, end));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    }
+}
+
 }  // namespace
 
 std::vector<MapArea> ReadMapAreas(std::string_view text) {
     std::vector<MapArea> areas;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        const std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (!line.starts_with("P ")) continue;
+    EachLine(text, [&](std::string_view line) {
         const std::size_t code = line.find(' ', 2);
-        if (code == std::string_view::npos) continue;
+        if (!line.starts_with("P ") || code == std::string_view::npos) return;
         MapArea a;
         a.country = std::string(line.substr(2, code - 2));
         if (ReadPoints(line, code, 3, a.points)) areas.push_back(std::move(a));
-    }
+    });
     return areas;
 }
 
 std::vector<MapLine> ReadMapLines(std::string_view text) {
     std::vector<MapLine> lines;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        const std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (line.size() < 2 || (line[0] != 'C' && line[0] != 'B') || line[1] != ' ') continue;
+    EachLine(text, [&](std::string_view line) {
+        if (line.size() < 2 || (line[0] != 'C' && line[0] != 'B') || line[1] != ' ') return;
         MapLine m;
         m.border = line[0] == 'B';
-        std::size_t at = 2;
-        long count = 0, x = 0, y = 0, dx = 0, dy = 0;
-        if (!Next(line, at, count) || count < 2 || !Next(line, at, x) || !Next(line, at, y)) continue;
-        m.points.push_back({y / 1e4, x / 1e4});
-        for (long i = 1; i < count; ++i) {
-            if (!Next(line, at, dx) || !Next(line, at, dy)) break;
-            x += dx;
-            y += dy;
-            m.points.push_back({y / 1e4, x / 1e4});
-        }
-        if (static_cast<long>(m.points.size()) == count) lines.push_back(std::move(m));
-    }
+        if (ReadPoints(line, 2, 2, m.points)) lines.push_back(std::move(m));
+    });
     return lines;
 }
 
