@@ -311,6 +311,37 @@ TEST_F(Lote, AltitudesAboveSeaLevelBecomeHeightsThroughTheGeoid) {
     EXPECT_TRUE(Has(r.err, "entrada.csv:3: aviso: altitud fuera del geoide: altura sin calcular")) << r.err;
 }
 
+// Each table's height column is read as its name says, with no option: a survey
+// listing's "h" above the ellipsoid, a map's "Cota" and a "Z" above the sea, a column
+// whose name says neither not at all. PROJ 9.1.1 (EST99's Helmert, the shipped geoid:
+// h = H + N, N = 51.1117 m here) puts 40.4168, -3.7038 on ED50 at 629.1412 m from
+// h = 701.1 and at 629.1529 m from an altitude of 650.
+TEST_F(Lote, HeightsAreReadAsTheirColumnsNameSays) {
+    const struct {
+        const char* header;
+        const char* height;
+        const char* reading;  // in the summary; "" for none
+        const char* result;   // Altura ED50;Parámetros;Altitud WGS84
+    } tables[] = {
+        {"h", "701.1", "altura sobre el elipsoide en la columna 4 («h», por su nombre)", ";629.1;EST99;650.0;"},
+        {"Cota", "650", "altitud sobre el mar en la columna 4 («Cota», por su nombre)", ";629.2;EST99;650.0;"},
+        {"Z (m)", "650", "altitud sobre el mar en la columna 4 («Z (m)», por su nombre)", ";629.2;EST99;650.0;"},
+        {"Dato", "650", "", ""},
+    };
+    for (const auto& t : tables) {
+        SCOPED_TRACE(t.header);
+        WriteFile(dir / "entrada.csv", std::string("Vértice;Latitud;Longitud;") + t.header + "\nV1;40.4168;-3.7038;" +
+                                           t.height + "\n");
+        const Ran r = Run("--salida=gd,parametros entrada.csv salida.csv");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(Has(r.err, "columna 4"), *t.reading != 0) << r.err;
+        EXPECT_TRUE(Has(r.err, t.reading)) << r.err;
+        // With the default result columns the height and the altitude come along.
+        Run("entrada.csv salida.csv");
+        if (*t.result != 0) EXPECT_TRUE(Has(ReadFile(dir / "salida.csv"), t.result)) << ReadFile(dir / "salida.csv");
+    }
+}
+
 // A point that lands outside Spain's land and its 12-mile sea is converted, and its Error
 // column says where it lands; an easting and northing in another zone name the zone that
 // would put them in Spain. The sea's distance: geod gives 75.5 km to Cabo Espichel.
