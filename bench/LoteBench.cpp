@@ -25,6 +25,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <random>
+
+#include "SpainPoints.h"
 #include <sstream>
 #include <string>
 #include <vector>
@@ -125,7 +127,8 @@ double PipelineCheck(const std::string& lote, const std::string& dir) {
 bool TrackBench(const std::string& lote, const std::string& dir, int runs, long lines) {
     {
         std::mt19937_64 random(16);
-        std::uniform_real_distribution<double> lat(36.0, 43.5), lon(-9.2, 3.3), ele(0, 2500);
+        std::uniform_real_distribution<double> ele(0, 2500);
+        const std::vector<bench::SpainPoint>& points = bench::SpainPoints();
         std::FILE* gpx = std::fopen((dir + "/track.gpx").c_str(), "w");
         std::FILE* csv = std::fopen((dir + "/track.csv").c_str(), "w");
         if (gpx == nullptr || csv == nullptr) return false;
@@ -133,7 +136,8 @@ bool TrackBench(const std::string& lote, const std::string& dir, int runs, long 
                    "xmlns=\"http://www.topografix.com/GPX/1/1\">\n<trk><name>Ruta</name><trkseg>\n", gpx);
         std::fputs("latitud;longitud;altitud\n", csv);
         for (long i = 0; i < lines; ++i) {
-            const double a = lat(random), b = lon(random), h = ele(random);
+            const bench::SpainPoint& p = points[static_cast<std::size_t>(i) % points.size()];
+            const double a = p.lat, b = p.lon, h = ele(random);
             std::fprintf(gpx, "<trkpt lat=\"%.6f\" lon=\"%.6f\"><ele>%.1f</ele></trkpt>\n", a, b, h);
             std::fprintf(csv, "%.6f;%.6f;%.1f\n", a, b, h);
         }
@@ -197,14 +201,16 @@ int main(int argc, char* argv[]) {
     // The same decimal texts for both: "lat;lon" with a header for talpor-lote, "lon lat"
     // for cs2cs.
     {
-        std::mt19937_64 random(15);
-        std::uniform_real_distribution<double> lat(36.0, 43.5), lon(-9.2, 3.3);
+        // The points of the geodetic benchmarks, in Spain: a box around it would put half
+        // of them at sea or in Portugal and France, each with its warning.
+        const std::vector<bench::SpainPoint>& points = bench::SpainPoints();
         std::FILE* csv = std::fopen((dir + "/puntos.csv").c_str(), "w");
         std::FILE* txt = std::fopen((dir + "/puntos.txt").c_str(), "w");
         if (csv == nullptr || txt == nullptr) return 2;
         std::fputs("latitud;longitud\n", csv);
         for (long i = 0; i < lines; ++i) {
-            const double a = lat(random), b = lon(random);
+            const bench::SpainPoint& p = points[static_cast<std::size_t>(i) % points.size()];
+            const double a = p.lat, b = p.lon;
             std::fprintf(csv, "%.6f;%.6f\n", a, b);
             std::fprintf(txt, "%.6f %.6f\n", b, a);
         }

@@ -275,6 +275,7 @@ class Run {
             c.altitude = settings_.outputs.altitude;
             if (i == 0 || c.grids == nullptr) continue;
             grids_.push_back(std::make_unique<convert::Grids>(c.grids->DataFolder(), c.grids->UserFolder()));
+            grids_.back()->SharePlaces(*c.grids);
             c.grids = grids_.back().get();
         }
         running_ = workers;

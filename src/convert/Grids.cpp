@@ -29,9 +29,14 @@ const geo::PlaceMap& Grids::Places() {
         std::ifstream file(dataFolder_ + "/" + std::string(geo::kMapFile), std::ios::binary);
         std::ostringstream text;
         text << file.rdbuf();
-        places_ = std::make_unique<geo::PlaceMap>(geo::ReadMapAreas(text.str()), geo::ReadMapLines(text.str()));
+        places_ = std::make_shared<const geo::PlaceMap>(geo::ReadMapAreas(text.str()), geo::ReadMapLines(text.str()));
     }
     return *places_;
+}
+
+void Grids::SharePlaces(Grids& other) {
+    other.Places();
+    places_ = other.places_;
 }
 
 }  // namespace convert

@@ -27,6 +27,9 @@ class Grids {
     // The places of the map's data file (geo::kMapFile), read at the first call; it knows
     // no place without the file.
     const geo::PlaceMap& Places();
+    // Takes the places of `other`, read there if they were not yet: they are only read
+    // once made, so that the grids of several threads can share them.
+    void SharePlaces(Grids& other);
 
     const std::string& DataFolder() const { return dataFolder_; }
     const std::string& UserFolder() const { return userGridFolder_; }
@@ -36,7 +39,7 @@ class Grids {
     std::string userGridFolder_;
     std::unique_ptr<geo::IgnShiftGrids> shift_;
     std::unique_ptr<geo::IgnGeoid> geoid_;
-    std::unique_ptr<geo::PlaceMap> places_;
+    std::shared_ptr<const geo::PlaceMap> places_;
 };
 
 }  // namespace convert

@@ -42,14 +42,17 @@ void Fill(std::vector<std::uint8_t>& cells, const std::vector<const MapArea*>& r
 
 }  // namespace
 
-PlaceMap::PlaceMap(const std::vector<MapArea>& areas, std::vector<MapLine> lines) {
+PlaceMap::PlaceMap(const std::vector<MapArea>& areas, const std::vector<MapLine>& lines) {
     if (areas.empty()) return;
     cells_.assign(static_cast<std::size_t>(kRows) * kCols, kSea);
     std::vector<const MapArea*> spain;
+    const auto addRing = [](Sides& sides, const std::vector<LatLon>& p) {
+        for (std::size_t i = 0, j = p.size() - 1; i < p.size(); j = i++) sides.Add(p[j], p[i]);
+    };
     for (const MapArea& a : areas) {
         if (a.country == "ES") {
             spain.push_back(&a);
-            spain_.push_back(a);
+            addRing(spain_, a.points);
             continue;
         }
         auto code = std::find(countries_.begin(), countries_.end(), a.country);
@@ -57,7 +60,7 @@ PlaceMap::PlaceMap(const std::vector<MapArea>& areas, std::vector<MapLine> lines
             code = countries_.insert(countries_.end(), a.country);
             others_.emplace_back();
         }
-        others_[static_cast<std::size_t>(code - countries_.begin())].push_back(a);
+        addRing(others_[static_cast<std::size_t>(code - countries_.begin())], a.points);
     }
     for (std::size_t k = 0; k < countries_.size(); ++k) {
         std::vector<const MapArea*> rings;
@@ -78,8 +81,8 @@ PlaceMap::PlaceMap(const std::vector<MapArea>& areas, std::vector<MapLine> lines
         }
     }
     std::vector<bool> spanishOutline(cells_.size(), false);
-    for (const MapArea& a : spain_) {
-        for (const LatLon& p : a.points) {
+    for (const MapArea* a : spain) {
+        for (const LatLon& p : a->points) {
             int row = 0, col = 0;
             if (CellOf(p.lat, p.lon, row, col)) spanishOutline[static_cast<std::size_t>(row) * kCols + col] = true;
         }
@@ -109,8 +112,8 @@ PlaceMap::PlaceMap(const std::vector<MapArea>& areas, std::vector<MapLine> lines
     // the outlines themselves.
     for (std::size_t i = 0; i < cells_.size(); ++i)
         if (outline[i]) cells_[i] = kOutline;
-    for (MapLine& line : lines)
-        if (!line.border) coasts_.push_back(std::move(line));
+    for (const MapLine& line : lines)
+        for (std::size_t i = 1; !line.border && i < line.points.size(); ++i) coasts_.Add(line.points[i - 1], line.points[i]);
 }
 
 bool PlaceMap::CellOf(double lat, double lon, int& row, int& col) const {
@@ -134,19 +137,6 @@ std::uint8_t PlaceMap::Around(int row, int col) const {
 
 namespace {
 
-// Whether the point is inside the rings (even-odd across them).
-bool Inside(double lat, double lon, const std::vector<MapArea>& rings) {
-    bool inside = false;
-    for (const MapArea& ring : rings) {
-        const std::vector<LatLon>& p = ring.points;
-        for (std::size_t i = 0, j = p.size() - 1; i < p.size(); j = i++)
-            if ((p[i].lat > lat) != (p[j].lat > lat) &&
-                lon < p[j].lon + (lat - p[j].lat) / (p[i].lat - p[j].lat) * (p[i].lon - p[j].lon))
-                inside = !inside;
-    }
-    return inside;
-}
-
 // The distance (km) from the origin to the segment a-b, on a plane tangent at the origin.
 double KmToSegment(double ax, double ay, double bx, double by) {
     const double dx = bx - ax, dy = by - ay, length2 = dx * dx + dy * dy;
@@ -154,26 +144,69 @@ double KmToSegment(double ax, double ay, double bx, double by) {
     return std::hypot(ax + t * dx, ay + t * dy);
 }
 
+// The squares the sides are found by for distances.
+constexpr double kBucket = 0.2;  // degrees
+constexpr int kBucketRows = static_cast<int>((kNorth - kSouth) / kBucket + 0.5);
+constexpr int kBucketCols = static_cast<int>((kEast - kWest) / kBucket + 0.5);
+
+int Clamped(double v, int count) { return std::clamp(static_cast<int>(std::floor(v)), 0, count - 1); }
+
 }  // namespace
 
-double PlaceMap::KmToRings(double lat, double lon, const std::vector<MapArea>& rings) {
-    const double kx = kKmPerDegree * std::cos(lat * M_PI / 180), ky = kKmPerDegree;
+void PlaceMap::Sides::Add(const LatLon& a, const LatLon& b) {
+    if (byRow_.empty()) {
+        byRow_.resize(kRows);
+        byBucket_.resize(static_cast<std::size_t>(kBucketRows) * kBucketCols);
+    }
+    const Side side{a, b};
+    const auto [south, north] = std::minmax(a.lat, b.lat);
+    const auto [west, east] = std::minmax(a.lon, b.lon);
+    for (int row = Clamped((south - kSouth) / kCell, kRows); row <= Clamped((north - kSouth) / kCell, kRows); ++row)
+        byRow_[row].push_back(side);
+    for (int r = Clamped((south - kSouth) / kBucket, kBucketRows); r <= Clamped((north - kSouth) / kBucket, kBucketRows); ++r)
+        for (int c = Clamped((west - kWest) / kBucket, kBucketCols); c <= Clamped((east - kWest) / kBucket, kBucketCols); ++c)
+            byBucket_[static_cast<std::size_t>(r) * kBucketCols + c].push_back(side);
+}
+
+bool PlaceMap::Sides::Inside(double lat, double lon) const {
+    if (byRow_.empty()) return false;
+    bool inside = false;
+    for (const Side& s : byRow_[Clamped((lat - kSouth) / kCell, kRows)])
+        if ((s.a.lat > lat) != (s.b.lat > lat) &&
+            lon < s.a.lon + (lat - s.a.lat) / (s.b.lat - s.a.lat) * (s.b.lon - s.a.lon))
+            inside = !inside;
+    return inside;
+}
+
+double PlaceMap::Sides::Km(double lat, double lon, double limitKm) const {
     double nearest = std::numeric_limits<double>::infinity();
-    for (const MapArea& ring : rings) {
-        const std::vector<LatLon>& p = ring.points;
-        for (std::size_t i = 0, j = p.size() - 1; i < p.size(); j = i++)
-            nearest = std::min(nearest, KmToSegment((p[j].lon - lon) * kx, (p[j].lat - lat) * ky,
-                                                    (p[i].lon - lon) * kx, (p[i].lat - lat) * ky));
+    if (byBucket_.empty()) return nearest;
+    const double kx = kKmPerDegree * std::cos(lat * M_PI / 180), ky = kKmPerDegree;
+    const int row = Clamped((lat - kSouth) / kBucket, kBucketRows), col = Clamped((lon - kWest) / kBucket, kBucketCols);
+    // Ring by ring of squares around the point's: a side beyond ring r is at least r
+    // squares' width away.
+    const double ringKm = kBucket * std::min(kx, ky);
+    for (int ring = 0; ring < std::max(kBucketRows, kBucketCols); ++ring) {
+        for (int r = row - ring; r <= row + ring; ++r) {
+            for (int c = col - ring; c <= col + ring; ++c) {
+                if (r < 0 || r >= kBucketRows || c < 0 || c >= kBucketCols) continue;
+                if (std::max(std::abs(r - row), std::abs(c - col)) != ring) continue;
+                for (const Side& s : byBucket_[static_cast<std::size_t>(r) * kBucketCols + c])
+                    nearest = std::min(nearest, KmToSegment((s.a.lon - lon) * kx, (s.a.lat - lat) * ky,
+                                                            (s.b.lon - lon) * kx, (s.b.lat - lat) * ky));
+            }
+        }
+        if (nearest <= ring * ringKm || limitKm < ring * ringKm) break;
     }
     return nearest;
 }
 
 std::uint8_t PlaceMap::Exact(double lat, double lon) const {
-    if (Inside(lat, lon, spain_)) return kSpain;
-    const double toSpain = KmToRings(lat, lon, spain_);
+    if (spain_.Inside(lat, lon)) return kSpain;
+    const double toSpain = spain_.Km(lat, lon, kTerritorialSeaKm + kOutlineMarginKm);
     if (toSpain <= kOutlineMarginKm) return kSpain;
     for (std::size_t k = 0; k < others_.size(); ++k)
-        if (Inside(lat, lon, others_[k])) return static_cast<std::uint8_t>(kFirstCountry + k);
+        if (others_[k].Inside(lat, lon)) return static_cast<std::uint8_t>(kFirstCountry + k);
     return toSpain <= kTerritorialSeaKm + kOutlineMarginKm ? kSpain : kSea;
 }
 
@@ -191,19 +224,11 @@ bool PlaceMap::OnSpanishLand(double lat, double lon) const {
     int row = 0, col = 0;
     if (!CellOf(lat, lon, row, col)) return false;
     const std::uint8_t cell = cells_[static_cast<std::size_t>(row) * kCols + col];
-    return cell == kSpain || Inside(lat, lon, spain_) || KmToRings(lat, lon, spain_) <= kOutlineMarginKm;
+    return cell == kSpain || spain_.Inside(lat, lon) || spain_.Km(lat, lon, kOutlineMarginKm) <= kOutlineMarginKm;
 }
 
 double PlaceMap::KmToCoast(double lat, double lon) const {
-    // On a plane tangent at the point: enough for a distance of kilometres.
-    const double kx = kKmPerDegree * std::cos(lat * M_PI / 180), ky = kKmPerDegree;
-    double nearest = std::numeric_limits<double>::infinity();
-    for (const MapLine& line : coasts_) {
-        for (std::size_t i = 1; i < line.points.size(); ++i)
-            nearest = std::min(nearest, KmToSegment((line.points[i - 1].lon - lon) * kx, (line.points[i - 1].lat - lat) * ky,
-                                                    (line.points[i].lon - lon) * kx, (line.points[i].lat - lat) * ky));
-    }
-    return nearest;
+    return coasts_.Km(lat, lon, std::numeric_limits<double>::infinity());
 }
 
 }  // namespace geo

@@ -33,7 +33,7 @@ class PlaceMap {
   public:
     PlaceMap() = default;  // knows no place
     // The countries' rings and the coasts (for the distance to the coast).
-    PlaceMap(const std::vector<MapArea>& areas, std::vector<MapLine> lines);
+    PlaceMap(const std::vector<MapArea>& areas, const std::vector<MapLine>& lines);
 
     bool Empty() const { return cells_.empty(); }
 
@@ -46,20 +46,37 @@ class PlaceMap {
 
   private:
     enum : std::uint8_t { kSea = 0, kSpain = 1, kSpanishSea = 2, kFirstCountry = 3, kOutline = 254 };
+    // The sides of outlines, found by where they lie, so that a point is tested against
+    // the few near it.
+    class Sides {
+      public:
+        void Add(const LatLon& a, const LatLon& b);
+        // Whether the point is inside the outlines (even-odd across them).
+        bool Inside(double lat, double lon) const;
+        // The distance (km) from the point to the nearest side; anything over `limitKm`
+        // when none is that near.
+        double Km(double lat, double lon, double limitKm) const;
+
+      private:
+        struct Side {
+            LatLon a, b;
+        };
+        std::vector<std::vector<Side>> byRow_;     // by the cell rows their latitudes span
+        std::vector<std::vector<Side>> byBucket_;  // by the squares of kBucket their boxes touch
+    };
+
     // The cell of a point; false off the map.
     bool CellOf(double lat, double lon, int& row, int& col) const;
     // The code of the cells within one of (row, col) when they all have one, else 255.
     std::uint8_t Around(int row, int col) const;
     // The code of a point from the outlines: Spain's land, another country's, the sea.
     std::uint8_t Exact(double lat, double lon) const;
-    // The distance (km) from the point to the nearest side of `rings`.
-    static double KmToRings(double lat, double lon, const std::vector<MapArea>& rings);
 
     std::vector<std::uint8_t> cells_;  // row by row from the south-west corner
     std::vector<std::string> countries_;  // of the codes from kFirstCountry
-    std::vector<MapArea> spain_;
-    std::vector<std::vector<MapArea>> others_;  // by code from kFirstCountry
-    std::vector<MapLine> coasts_;
+    Sides spain_;
+    std::vector<Sides> others_;  // by code from kFirstCountry
+    Sides coasts_;
 };
 
 }  // namespace geo
