@@ -516,12 +516,12 @@ TEST_F(Lote, GpxAndKmlFilesAreReadAsTheirPoints) {
     EXPECT_TRUE(Has(Run("mal.gpx").err, "línea 3, columna 37: Opening and ending tag mismatch"));
     EXPECT_TRUE(Has(Run("-s ed50-wgs84 ruta.gpx").err, "los ficheros GPX son WGS84: se convierten en el sentido WGS84 a ED50"));
 
-    // UTF-16, little-endian with its mark or big-endian without: the same points.
+    // UTF-16, little-endian with its mark or big-endian without it and without the XML
+    // declaration (where libxml2 alone would not know it): the same points.
     std::string little = "\xFF\xFE", big;
-    for (char c : ReadFile(dir / "ruta.gpx")) {  // ASCII but for the entities
-        little += {c, '\0'};
-        big += {'\0', c};
-    }
+    const std::string utf8 = ReadFile(dir / "ruta.gpx");  // ASCII but for the entities
+    for (char c : utf8) little += {c, '\0'};
+    for (char c : utf8.substr(utf8.find('\n') + 1)) big += {'\0', c};
     WriteFile(dir / "le.gpx", little);
     WriteFile(dir / "be.gpx", big);
     EXPECT_EQ(Run("le.gpx").out, gpx.out);
