@@ -252,6 +252,10 @@ TEST(FileDialogWindow, TheUsersChoicesReachTheFile) {
         height->setFocus();
         for (int i = 0; i < 4; ++i) QTest::keyClick(height, Qt::Key_Down);
         QTest::mouseClick(dialog->findChild<QRadioButton*>(QStringLiteral("OptAltura_1")), Qt::LeftButton);
+        // Decimal points in the results, picked by keyboard from the list.
+        auto* decimal = dialog->findChild<QComboBox*>(QStringLiteral("CmbDecimal"));
+        decimal->setFocus();
+        for (int i = 0; i < 2; ++i) QTest::keyClick(decimal, Qt::Key_Down);
         if (shots != nullptr) dialog->grab().save(QString::fromUtf8(shots) + QStringLiteral("/dialogo-fichero.png"));
         auto* convert = dialog->findChild<QPushButton*>(QStringLiteral("CmdConvertir"));
         QTest::mouseClick(convert, Qt::LeftButton);
@@ -267,7 +271,7 @@ TEST(FileDialogWindow, TheUsersChoicesReachTheFile) {
     ASSERT_GE(s.platform.msgBoxes.size(), 2u);
     EXPECT_TRUE(s.platform.msgBoxes[0].text.starts_with("«hitos_WGS84.csv» ya existe (modificado el "));
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(written.readAll().contains(";40º 24' 59,9877\" N;3º 42' 0,0319\" W;")) << s.platform.LastMsgBox().text;
+    EXPECT_TRUE(written.readAll().contains(";40º 24' 59.9877\" N;3º 42' 0.0319\" W;")) << s.platform.LastMsgBox().text;
     EXPECT_TRUE(s.platform.LastMsgBox().text.starts_with("3 filas convertidas, 0 con error."));
 }
 
