@@ -73,20 +73,20 @@ PlaceMap::PlaceMap(const std::vector<MapArea>& areas, const std::vector<MapLine>
     // coast (one with sea beside it, or one a point of its outline is in: an islet
     // smaller than a cell).
     const auto at = [&](int row, int col) -> std::uint8_t& { return cells_[static_cast<std::size_t>(row) * kCols + col]; };
-    std::vector<bool> outline(cells_.size(), false);
-    for (const MapArea& a : areas) {
-        for (const LatLon& p : a.points) {
-            int row = 0, col = 0;
-            if (CellOf(p.lat, p.lon, row, col)) outline[static_cast<std::size_t>(row) * kCols + col] = true;
+    // The cells the points of some rings lie in.
+    const auto cellsOf = [&](const auto& rings) {
+        std::vector<bool> marked(cells_.size(), false);
+        for (const MapArea& a : rings) {
+            for (const LatLon& p : a.points) {
+                int row = 0, col = 0;
+                if (CellOf(p.lat, p.lon, row, col)) marked[static_cast<std::size_t>(row) * kCols + col] = true;
+            }
         }
-    }
-    std::vector<bool> spanishOutline(cells_.size(), false);
-    for (const MapArea* a : spain) {
-        for (const LatLon& p : a->points) {
-            int row = 0, col = 0;
-            if (CellOf(p.lat, p.lon, row, col)) spanishOutline[static_cast<std::size_t>(row) * kCols + col] = true;
-        }
-    }
+        return marked;
+    };
+    std::vector<MapArea> spanishRings;
+    for (const MapArea* a : spain) spanishRings.push_back(*a);
+    const std::vector<bool> outline = cellsOf(areas), spanishOutline = cellsOf(spanishRings);
     const int rowsAround = static_cast<int>(std::ceil(kTerritorialSeaKm / (kCell * kKmPerDegree)));
     for (int row = 0; row < kRows; ++row) {
         for (int col = 0; col < kCols; ++col) {
