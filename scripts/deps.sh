@@ -12,11 +12,12 @@ set -euo pipefail
 # Debian package with CPack, which finds its library dependencies with dpkg-shlibdeps
 # (dpkg-dev) and file; the tests check the menu and AppStream entries with
 # desktop-file-validate (desktop-file-utils) and appstreamcli (appstream). libxml2-dev
-# reads and writes GPX and KML; gdal-bin's ogrinfo lists, in the tests, the GPS files
-# talpor-lote writes.
+# reads and writes GPX and KML; libgdal-dev is GDAL, which reads and writes GIS layers
+# (Shapefile, GeoPackage, KML and KMZ, GeoJSON, DXF); gdal-bin's ogrinfo and ogr2ogr make
+# and check layers in the tests and run beside talpor-lote in the layer benchmark.
 packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev
           libproj-dev proj-bin xvfb xauth fonts-dejavu-core qt6-translations-l10n
-          dpkg-dev file desktop-file-utils appstream libxml2-dev gdal-bin)
+          dpkg-dev file desktop-file-utils appstream libxml2-dev gdal-bin libgdal-dev)
 
 missing=()
 for p in "${packages[@]}"; do

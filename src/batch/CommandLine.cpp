@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "batch/Layers.h"
 #include "entry/FieldLimits.h"
 
 namespace batch {
@@ -22,7 +23,8 @@ constexpr Option kOptions[] = {
     {0, "sin-cabecera", false}, {0, "salida", true},    {'p', "punto", false},
     {'o', "destino", true},   {'h', "help", false},     {0, "ayuda", false},
     {'V', "version", false},    {'f', "formato", true},   {0, "coma", false},
-    {0, "sin-altura", false},
+    {0, "sin-altura", false}, {0, "omitir-fuera", false}, {0, "etiqueta", true},
+    {0, "z-elipsoidal", false},
 };
 
 const Option* LongOption(std::string_view name) {
@@ -78,6 +80,7 @@ void Apply(CommandLine& cl, const Option& o, const std::string& v, bool& outputs
     Settings& s = cl.settings;
     const std::string_view name = o.longName;
     if (name == "sentido") {
+        s.layers.directionGiven = true;
         if (v == "wgs84-ed50") s.conversion.direction = convert::Direction::WGS84ToED50;
         else if (v == "ed50-wgs84") s.conversion.direction = convert::Direction::ED50ToWGS84;
         else BadValue(name, v, "wgs84-ed50 o ed50-wgs84");
@@ -121,8 +124,19 @@ void Apply(CommandLine& cl, const Option& o, const std::string& v, bool& outputs
     } else if (name == "formato") {
         const auto f = std::find_if(std::begin(kFormats), std::end(kFormats),
                                     [&](const FormatName& n) { return n.name == v; });
-        if (f == std::end(kFormats)) BadValue(name, v, "csv, texto, gpx, kml o geojson");
-        s.format = f->format;
+        const LayerFormat* layer = LayerFormatNamed(v);
+        if (f == std::end(kFormats) && layer == nullptr)
+            BadValue(name, v, "csv, texto, gpx, kml o geojson; para capas también shp, gpkg, kmz y dxf");
+        if (f != std::end(kFormats)) s.format = f->format;
+        s.layers.format = layer != nullptr ? v : std::string();
+    } else if (name == "omitir-fuera") {
+        s.layers.leaveOutside = true;
+    } else if (name == "etiqueta") {
+        if (v == "etrs89") s.layers.wgs84Label = false;
+        else if (v == "wgs84") s.layers.wgs84Label = true;
+        else BadValue(name, v, "etrs89 o wgs84");
+    } else if (name == "z-elipsoidal") {
+        s.layers.zEllipsoidal = true;
     } else if (name == "punto") {
         s.decimalSign = '.';
     } else if (name == "coma") {
@@ -190,7 +204,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         if (c.input == InputForm::Geographic) throw UsageError("--huso es para puntos UTM y no va con --entrada=geo");
         c.input = InputForm::Utm;
     }
-    if (cl.settings.format != Format::Text && c.direction != convert::Direction::ED50ToWGS84)
+    const bool layers = IsLayerFile(cl.input);
+    if (!layers && !cl.settings.layers.format.empty() && cl.settings.format == Format::Text)
+        throw UsageError("--formato=" + cl.settings.layers.format +
+                         ": es un formato de capas, y la entrada no es una capa (Shapefile, GeoPackage, KML, "
+                         "KMZ, GeoJSON o DXF)");
+    if (!layers && cl.settings.format != Format::Text && c.direction != convert::Direction::ED50ToWGS84)
         throw UsageError("--formato=" + std::string(FormatTitle(cl.settings.format)) +
                          ": GPX, KML y GeoJSON son WGS84, y los resultados de wgs84-ed50 son ED50");
     Outputs& o = cl.settings.outputs;

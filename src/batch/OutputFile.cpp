@@ -1,5 +1,6 @@
 #include "batch/OutputFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
@@ -9,6 +10,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <set>
+#include <string_view>
 
 #include "batch/Stream.h"
 #include "batch/SystemError.h"
@@ -20,6 +23,21 @@ namespace {
 // the handler can read it without allocating.
 char g_temporary[PATH_MAX + 1];
 volatile std::sig_atomic_t g_haveTemporary = 0;
+// The temporary folder of an OutputFolder, emptied and removed so too.
+char g_temporaryFolder[PATH_MAX + 1];
+volatile std::sig_atomic_t g_haveTemporaryFolder = 0;
+
+// Removes `folder` and the files in it (GDAL writes no subfolders).
+void RemoveFolder(const char* folder) {
+    if (DIR* d = ::opendir(folder)) {
+        const int fd = ::dirfd(d);
+        while (const dirent* e = ::readdir(d)) {
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) ::unlinkat(fd, e->d_name, 0);
+        }
+        ::closedir(d);
+    }
+    ::rmdir(folder);
+}
 
 extern "C" void RemoveTemporaryAndDie(int signal) {
     RemoveTemporaryOutput();
@@ -67,6 +85,7 @@ mode_t NewFileMode() {
 
 void RemoveTemporaryOutput() {
     if (g_haveTemporary) ::unlink(g_temporary);
+    if (g_haveTemporaryFolder) RemoveFolder(g_temporaryFolder);
 }
 
 std::optional<FileId> IdOf(int fd) {
@@ -148,6 +167,84 @@ void OutputFile::Commit() {
     }
     committed_ = true;
     g_haveTemporary = 0;
+}
+
+OutputFolder::OutputFolder(const std::string& path) {
+    std::string target = path;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char resolved[PATH_MAX];
+        if (::realpath(path.c_str(), resolved) != nullptr) target = resolved;
+    }
+    if (::stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) Fail(path, SystemErrorText(EISDIR));
+    const std::string folder = Folder(target) + "/." + Name(target) + ".XXXXXX";
+    if (folder.size() + Name(target).size() + 1 > PATH_MAX) Fail(path, SystemErrorText(ENAMETOOLONG));
+    RemoveTemporaryOnSignals();
+    std::memcpy(g_temporaryFolder, folder.c_str(), folder.size() + 1);
+    if (::mkdtemp(g_temporaryFolder) == nullptr) Fail(path, SystemErrorText(errno));
+    g_haveTemporaryFolder = 1;
+    target_ = target;
+    folder_ = g_temporaryFolder;
+    path_ = folder_ + "/" + Name(target);
+}
+
+OutputFolder::~OutputFolder() {
+    if (committed_) return;
+    RemoveFolder(folder_.c_str());
+    g_haveTemporaryFolder = 0;
+}
+
+namespace {
+
+// The file name without its extension, and its extension in lower case (".shp").
+std::pair<std::string, std::string> StemAndExtension(const std::string& name) {
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) return {name, ""};
+    std::string extension = name.substr(dot);
+    for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return {name.substr(0, dot), extension};
+}
+
+// The files a shapefile is made of, besides the ones GDAL writes: indexes and
+// descriptions other programs add, which describe the file they were made for.
+constexpr std::string_view kShapefileParts[] = {".shp", ".shx", ".dbf", ".prj", ".cpg", ".qpj", ".qix",
+                                                ".sbn", ".sbx", ".fix", ".aih", ".ain", ".atx", ".shp.xml"};
+
+}  // namespace
+
+void OutputFolder::Commit() {
+    std::vector<std::string> written;
+    if (DIR* d = ::opendir(folder_.c_str())) {
+        while (const dirent* e = ::readdir(d)) {
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) written.emplace_back(e->d_name);
+        }
+        ::closedir(d);
+    }
+    const std::string destination = Folder(target_);
+    const auto [stem, extension] = StemAndExtension(Name(target_));
+    if (extension == ".shp") {
+        const std::set<std::string> kept(written.begin(), written.end());
+        for (std::string_view part : kShapefileParts) {
+            for (const std::string& name : {stem + std::string(part), stem + [&] {
+                                                std::string upper(part);
+                                                for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+                                                return upper;
+                                            }()}) {
+                if (kept.count(name) == 0) ::unlink((destination + "/" + name).c_str());
+            }
+        }
+    }
+    for (const std::string& name : written) {
+        const std::string from = folder_ + "/" + name;
+        const std::string to = destination + "/" + name;
+        struct stat old {};
+        const bool replaced = ::stat(to.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+        if (replaced) ::chmod(from.c_str(), old.st_mode & 07777);
+        if (::rename(from.c_str(), to.c_str()) != 0) Fail(to, SystemErrorText(errno));
+    }
+    ::rmdir(folder_.c_str());
+    committed_ = true;
+    g_haveTemporaryFolder = 0;
 }
 
 }  // namespace batch

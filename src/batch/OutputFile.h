@@ -51,4 +51,32 @@ class OutputFile {
     bool committed_ = false;
 };
 
+// The destination of a layer, which GDAL writes as one file or several (a shapefile is
+// five: NAME.shp, .shx, .dbf, .prj, .cpg): written in a temporary folder ".NAME.XXXXXX"
+// beside it and moved into place once complete. A symbolic link is followed.
+class OutputFolder {
+  public:
+    // Throws RunError when the destination is a folder or its folder cannot be written.
+    explicit OutputFolder(const std::string& path);
+    OutputFolder(const OutputFolder&) = delete;
+    OutputFolder& operator=(const OutputFolder&) = delete;
+    // Removes the temporary folder and everything in it unless Commit ran.
+    ~OutputFolder();
+
+    // Where GDAL writes: the destination's name inside the temporary folder.
+    const std::string& Path() const { return path_; }
+
+    // Moves every file written into the destination's folder, each replacing the file of
+    // its name; of a shapefile replaced, the old files of its name that were not written
+    // again (an index, a .qpj) are removed, as they would describe another file. Throws
+    // RunError.
+    void Commit();
+
+  private:
+    std::string target_;  // the destination, links followed
+    std::string folder_;  // the temporary folder
+    std::string path_;
+    bool committed_ = false;
+};
+
 }  // namespace batch

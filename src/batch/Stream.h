@@ -20,6 +20,16 @@
 
 namespace batch {
 
+// How a run reads and writes GIS layers (batch/Layers.h).
+struct LayerChoice {
+    std::string format;           // --formato's name of a layer format; "" for the output's extension
+    bool directionGiven = false;  // the direction was chosen (a layer without a system needs it)
+    bool leaveOutside = false;    // features with a vertex outside the method's area are left out
+    bool wgs84Label = false;      // the WGS84 side written as WGS84 (4326, 326xx), not ETRS89
+    bool zEllipsoidal = false;    // Z is a height above the ellipsoid, not an altitude above the sea
+    bool operator==(const LayerChoice&) const = default;
+};
+
 // Everything a run needs besides its input and output.
 struct Settings {
     Conversion conversion;
@@ -33,6 +43,7 @@ struct Settings {
     // The result columns were chosen (--salida); otherwise a height column found by its
     // name brings the height and altitude results, as one given does.
     bool outputsChosen = false;
+    LayerChoice layers;
     bool operator==(const Settings&) const = default;
 };
 

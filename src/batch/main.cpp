@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "batch/CommandLine.h"
+#include "batch/Layers.h"
 #include "batch/OutputFile.h"
 #include "batch/Stream.h"
 #include "batch/SystemError.h"
@@ -92,6 +93,27 @@ std::string Unexpected(const std::exception_ptr& thrown) {
     return "error interno";
 }
 
+// A layer file: read and written through GDAL, each layer whole.
+int RunLayers(const batch::CommandLine& cl) {
+    ProgressLine progress(0);
+    batch::LayerProgress show;
+    if (::isatty(STDERR_FILENO)) show = [&](std::uint64_t features) { progress.Show(0, features); };
+    try {
+        const batch::LayerSummary summary = batch::ConvertLayers(cl.input, cl.output, cl.settings, show);
+        progress.Clear();
+        std::cerr << batch::LayerSummaryText(summary, cl.input);
+        for (const batch::LayerReport& r : summary.layers)
+            if (!r.leftOut.empty()) return kSomeFailed;
+        return kAllConverted;
+    } catch (const batch::RunError& e) {
+        progress.Clear();
+        return CannotRun(cl.input + ": " + e.what());
+    } catch (...) {
+        progress.Clear();
+        return CannotRun(cl.input + ": " + Unexpected(std::current_exception()));
+    }
+}
+
 int Run(int argc, char** argv) {
     batch::CommandLine cl;
     try {
@@ -124,6 +146,8 @@ int Run(int argc, char** argv) {
             return CannotRun(grids->Geoid().Problem());
         conversion.grids = grids.get();
     }
+
+    if (batch::IsLayerFile(cl.input)) return RunLayers(cl);
 
     const bool standardInput = cl.input == "-";
     const std::string inputName = standardInput ? "entrada estándar" : cl.input;

@@ -117,7 +117,10 @@ char UTMBandLetter(double lat) {
     return 'Z';
 }
 
-TALPOR_FMA_CLONES UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell) {
+namespace {
+
+// The projection in `zone`, or in the zone of the point when `zone` is 0.
+[[gnu::always_inline]] inline UTMPoint Project(double lat, double lon, const Ellipsoid& ell, int zone) {
     detail::Finite(lat, "GeoToUTM lat");
     detail::Finite(lon, "GeoToUTM lon");
     const EllipsoidConstants& d = ell.Derived;
@@ -140,7 +143,7 @@ TALPOR_FMA_CLONES UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell
     const double cos3 = pc[3];
     const double cos5 = pc[5];
 
-    const int z = ZoneOf(lat, lonN);
+    const int z = zone != 0 ? zone : ZoneOf(lat, lonN);
     const double lambda0 = DegToRad(Checked16(Checked16(Checked16((z - 1) * 6) - 180) + 3));
 
     UTMPoint out;
@@ -169,6 +172,14 @@ TALPOR_FMA_CLONES UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell
     out.E = detail::Finite(E, "GeoToUTM E");
     out.N = detail::Finite(N, "GeoToUTM N");
     return out;
+}
+
+}  // namespace
+
+TALPOR_FMA_CLONES UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell) { return Project(lat, lon, ell, 0); }
+
+TALPOR_FMA_CLONES UTMPoint GeoToUTMInZone(double lat, double lon, std::int16_t zone, const Ellipsoid& ell) {
+    return Project(lat, lon, ell, zone);
 }
 
 TALPOR_FMA_CLONES LatLon UTMToGeo(double E, double N, std::int16_t zone, const Ellipsoid& ell,

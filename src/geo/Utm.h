@@ -31,6 +31,10 @@ struct LatLon {
 // Throws the overflow error for a non-finite or absurdly large input.
 UTMPoint GeoToUTM(double lat, double lon, const Ellipsoid& ell);
 
+// GeoToUTM in the zone given (1..60) whatever the point's own: a layer is projected in
+// one zone, its points beyond the zone's band too.
+UTMPoint GeoToUTMInZone(double lat, double lon, std::int16_t zone, const Ellipsoid& ell);
+
 // The zone number GeoToUTM gives lat, lon (degrees), without projecting. Throws the
 // overflow error for a non-finite input and where the number leaves 16 bits (an
 // absurdly large longitude). For lat within ±90, lon within ±360 and an ellipsoid

@@ -498,10 +498,15 @@ TEST_F(Lote, GpxAndKmlFilesAreReadAsTheirPoints) {
     std::vector<std::string> read = results(gpx.out, 9);
     read.erase(read.begin() + 4);
     EXPECT_EQ(read, csv);
+    // KML is a layer: a row a vertex, the line's two too; a point without altitudeMode
+    // lies on the ground, whatever its third number, and has no height.
     Ran kml = Run("puntos.kml");
     EXPECT_EQ(kml.status, 0) << kml.err;
-    read = results(kml.out, 9);
-    EXPECT_EQ(read, (std::vector<std::string>{csv[0], csv[1], csv[2]}));
+    const std::string bajo = "40º 30' 4,2425\" N;3º 47' 55,2913\" W;40,50117848;-3,79869203;30T;432321,51;4483769,41;";
+    EXPECT_TRUE(Has(csv[2], bajo) && Has(kml.out, "\nV;3;1;0;1;Bajo;") && Has(kml.out, bajo)) << kml.out;
+    EXPECT_TRUE(Has(kml.out, "\nV;2;1;0;1;Linea;") && Has(kml.out, "\nV;2;1;0;2;Linea;")) << kml.out;
+    EXPECT_TRUE(Has(kml.out, "40,41680000;-3,70380000;;40º 25' 4,7289\" N")) << kml.out;
+    EXPECT_TRUE(Has(kml.out, "sin altura (pegado al suelo)\n")) << kml.out;
 
     // Malformed, or an entity that would swell or read a file: stopped where it is.
     WriteFile(dir / "mal.gpx", "<?xml version=\"1.0\"?>\n<gpx>\n<wpt lat=\"40\" lon=\"-3\"><name>a</wpt>\n</gpx>\n");
@@ -574,10 +579,16 @@ TEST_F(Lote, ConvertedPointsGoToGpxKmlAndGeoJson) {
         if (std::string(format) != "geojson") {
             // Read back: the WGS84 points of H-01 (PROJ: 40.41666326, -3.70000886) and of
             // the fountain (at height 0, as it has none), the altitude where there was one.
-            WriteFile(dir / "vuelta.csv", "");
-            const Ran back = Run("hitos." + std::string(format), "< /dev/null > vuelta.csv");
-            EXPECT_TRUE(Has(ReadFile(dir / "vuelta.csv"), ";;H-01;40.41666326;-3.70000886;650.2;")) << ReadFile(dir / "vuelta.csv");
-            EXPECT_TRUE(Has(ReadFile(dir / "vuelta.csv"), ";;Fuente del Caño;40.65907459;-3.02492287;;")) << back.err;
+            // (KML as a layer: its absolute altitude is one, in the window's digits.)
+            const bool gpx = std::string(format) == "gpx";
+            const Ran back = Run("hitos." + std::string(format) + " -o vuelta.csv");
+            const std::string vuelta = ReadFile(dir / "vuelta.csv");
+            EXPECT_TRUE(gpx ? Has(vuelta, ";;H-01;40.41666326;-3.70000886;650.2;")
+                            : Has(vuelta, ";H-01;") && Has(vuelta, ";absolute;") && Has(vuelta, ";40,41666326;-3,70000886;650,2;"))
+                << vuelta << back.err;
+            EXPECT_TRUE(gpx ? Has(vuelta, ";;Fuente del Caño;40.65907459;-3.02492287;;")
+                            : Has(vuelta, ";Fuente del Caño;") && Has(vuelta, ";40,65907459;-3,02492287;;"))
+                << vuelta << back.err;
         } else {
             EXPECT_TRUE(Has(out, "\"coordinates\": [-3.70000886, 40.41666326, 650.2]}, \"properties\": {\"name\": \"H-01\"")) << out;
             EXPECT_TRUE(Has(out, "\"geometry\": null, \"properties\": {\"name\": \"H-02\"")) << out;

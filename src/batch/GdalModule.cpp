@@ -1,0 +1,347 @@
+// talpor-gdal.so: layers read and written through GDAL's vector C API (OGR). Geometries
+// are walked in their own order (parts of a multi-geometry, rings of a polygon, points
+// of a line) into flat arrays and written back along the same walk, so that every
+// vertex, and nothing else, changes.
+#include "batch/GdalModule.h"
+
+#include <cpl_conv.h>
+#include <cpl_error.h>
+#include <cpl_string.h>
+#include <gdal.h>
+#include <ogr_api.h>
+#include <ogr_srs_api.h>
+
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <vector>
+
+struct TalporGdalData {
+    GDALDatasetH dataset = nullptr;
+};
+
+namespace {
+
+void CopyText(const char* text, char* to, int size) {
+    if (to == nullptr || size <= 0) return;
+    std::snprintf(to, static_cast<std::size_t>(size), "%s", text != nullptr ? text : "");
+}
+
+// GDAL's last error, or `otherwise` when it gave none.
+void LastError(const char* otherwise, char* error, int size) {
+    const char* message = CPLGetLastErrorMsg();
+    CopyText(message != nullptr && message[0] != '\0' ? message : otherwise, error, size);
+}
+
+// GDAL's messages go nowhere: the program says what went wrong, in Spanish, from the
+// last one.
+void Quiet(CPLErr, CPLErrorNum, const char*) {}
+
+void Register() {
+    static const bool done = [] {
+        GDALAllRegister();
+        CPLSetErrorHandler(Quiet);
+        // The drivers follow the program's own path rules: no network, no configuration.
+        CPLSetConfigOption("GDAL_HTTP_TIMEOUT", "1");
+        return true;
+    }();
+    (void)done;
+}
+
+TalporGdalData* Open(const char* path, const char* const* drivers, char* error, int size) {
+    try {
+        Register();
+        CPLErrorReset();
+        GDALDatasetH dataset = GDALOpenEx(path, GDAL_OF_VECTOR | GDAL_OF_READONLY, drivers, nullptr, nullptr);
+        if (dataset == nullptr) {
+            LastError("no es una capa que GDAL sepa leer", error, size);
+            return nullptr;
+        }
+        auto* data = new TalporGdalData;
+        data->dataset = dataset;
+        return data;
+    } catch (const std::exception& e) {
+        CopyText(e.what(), error, size);
+        return nullptr;
+    }
+}
+
+int Layers(TalporGdalData* data) { return GDALDatasetGetLayerCount(data->dataset); }
+
+// The EPSG code of `srs`: the one it carries, else the one GDAL recognises with full
+// confidence (a shapefile's .prj is ESRI's text, without codes).
+int EpsgOf(OGRSpatialReferenceH srs) {
+    const auto code = [&](OGRSpatialReferenceH s) {
+        const char* authority = OSRGetAuthorityName(s, nullptr);
+        const char* value = OSRGetAuthorityCode(s, nullptr);
+        if (authority != nullptr && value != nullptr && std::strcmp(authority, "EPSG") == 0) return std::atoi(value);
+        return 0;
+    };
+    if (int c = code(srs); c != 0) return c;
+    int found = 0;
+    int* confidence = nullptr;
+    OGRSpatialReferenceH* matches = OSRFindMatches(srs, nullptr, &found, &confidence);
+    int epsg = -1;
+    if (matches != nullptr && found > 0 && confidence[0] >= 90) epsg = code(matches[0]);
+    if (matches != nullptr) OSRFreeSRSArray(matches);
+    CPLFree(confidence);
+    return epsg == 0 ? -1 : epsg;
+}
+
+int Layer(TalporGdalData* data, int index, TalporGdalLayerInfo* info) {
+    OGRLayerH layer = GDALDatasetGetLayer(data->dataset, index);
+    if (layer == nullptr) return 0;
+    *info = TalporGdalLayerInfo{};
+    CopyText(OGR_L_GetName(layer), info->name, sizeof info->name);
+    CopyText(OGRGeometryTypeToName(OGR_L_GetGeomType(layer)), info->geometry, sizeof info->geometry);
+    if (OGRSpatialReferenceH srs = OGR_L_GetSpatialRef(layer); srs != nullptr) {
+        CopyText(OSRGetName(srs), info->system, sizeof info->system);
+        info->epsg = EpsgOf(srs);
+        info->geographic = OSRIsGeographic(srs);
+    }
+    info->features = OGR_L_GetFeatureCount(layer, FALSE);
+    info->fields = OGR_FD_GetFieldCount(OGR_L_GetLayerDefn(layer));
+    return 1;
+}
+
+const char* Field(TalporGdalData* data, int layer, int field) {
+    OGRLayerH l = GDALDatasetGetLayer(data->dataset, layer);
+    if (l == nullptr) return "";
+    OGRFieldDefnH defn = OGR_FD_GetFieldDefn(OGR_L_GetLayerDefn(l), field);
+    return defn != nullptr ? OGR_Fld_GetNameRef(defn) : "";
+}
+
+// A feature's vertices, flattened.
+struct Vertices {
+    std::vector<double> x, y, z;
+    std::vector<int> part, ring;
+    std::vector<long long> vertex;
+    void Clear() {
+        x.clear(), y.clear(), z.clear(), part.clear(), ring.clear(), vertex.clear();
+    }
+};
+
+bool IsPolygon(OGRGeometryH g) {
+    const OGRwkbGeometryType t = wkbFlatten(OGR_G_GetGeometryType(g));
+    return t == wkbPolygon || t == wkbCurvePolygon || t == wkbTriangle;
+}
+
+// Calls at(g, part, ring) for each geometry that holds points, in order. A polygon's
+// rings are numbered from 1; the members of a multi-geometry or collection are its parts.
+template <typename At>
+void Walk(OGRGeometryH g, int part, int ring, bool top, At&& at) {
+    const int children = OGR_G_GetGeometryCount(g);
+    if (children == 0) {
+        at(g, part, ring);
+        return;
+    }
+    const bool polygon = IsPolygon(g);
+    for (int i = 0; i < children; ++i) {
+        OGRGeometryH child = OGR_G_GetGeometryRef(g, i);
+        if (polygon) Walk(child, part, i + 1, false, at);
+        else Walk(child, top ? i + 1 : part, ring, false, at);
+    }
+}
+
+void Read(OGRGeometryH geometry, Vertices& v) {
+    v.Clear();
+    if (geometry == nullptr) return;
+    Walk(geometry, 1, 0, true, [&](OGRGeometryH g, int part, int ring) {
+        const int n = OGR_G_GetPointCount(g);
+        for (int i = 0; i < n; ++i) {
+            double x = 0, y = 0, z = 0;
+            OGR_G_GetPoint(g, i, &x, &y, &z);
+            v.x.push_back(x), v.y.push_back(y), v.z.push_back(z);
+            v.part.push_back(part), v.ring.push_back(ring), v.vertex.push_back(i + 1);
+        }
+    });
+}
+
+void WriteBack(OGRGeometryH geometry, const Vertices& v, bool hasZ) {
+    if (geometry == nullptr) return;
+    std::size_t k = 0;
+    Walk(geometry, 1, 0, true, [&](OGRGeometryH g, int, int) {
+        const int n = OGR_G_GetPointCount(g);
+        for (int i = 0; i < n; ++i, ++k) {
+            if (hasZ) OGR_G_SetPoint(g, i, v.x[k], v.y[k], v.z[k]);
+            else OGR_G_SetPoint_2D(g, i, v.x[k], v.y[k]);
+        }
+    });
+}
+
+// The options as GDAL's string lists take them.
+char** List(const char* const* options) {
+    char** list = nullptr;
+    for (const char* const* o = options; o != nullptr && *o != nullptr; ++o) list = CSLAddString(list, *o);
+    return list;
+}
+
+OGRSpatialReferenceH SystemOf(int epsg) {
+    if (epsg <= 0) return nullptr;
+    OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+    if (OSRImportFromEPSG(srs, epsg) != OGRERR_NONE) {
+        OSRDestroySpatialReference(srs);
+        return nullptr;
+    }
+    OSRSetAxisMappingStrategy(srs, OAMS_TRADITIONAL_GIS_ORDER);
+    return srs;
+}
+
+// The output being written, closed (and so flushed) by Finish.
+struct Output {
+    GDALDatasetH dataset = nullptr;
+    std::vector<OGRLayerH> layers;
+    bool transaction = false;
+    ~Output() {
+        if (dataset != nullptr) GDALClose(dataset);
+    }
+};
+
+// Creates the output's layers from the input's: names, geometry types, attributes and
+// their types, the FID column where the driver keeps one.
+bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* error, int size) {
+    GDALDriverH driver = GDALGetDriverByName(job.driver);
+    if (driver == nullptr) {
+        CopyText((std::string("GDAL no tiene el formato ") + job.driver).c_str(), error, size);
+        return false;
+    }
+    char** datasetOptions = List(job.datasetOptions);
+    out.dataset = GDALCreate(driver, job.output, 0, 0, 0, GDT_Unknown, datasetOptions);
+    CSLDestroy(datasetOptions);
+    if (out.dataset == nullptr) {
+        LastError("no se puede crear", error, size);
+        return false;
+    }
+    for (int i = 0; i < GDALDatasetGetLayerCount(data->dataset); ++i) {
+        OGRLayerH in = GDALDatasetGetLayer(data->dataset, i);
+        OGRFeatureDefnH defn = OGR_L_GetLayerDefn(in);
+        OGRSpatialReferenceH srs = SystemOf(job.epsg != nullptr ? job.epsg[i] : 0);
+        char** options = List(job.layerOptions);
+        const char* fid = OGR_L_GetFIDColumn(in);
+        if (fid != nullptr && fid[0] != '\0' && std::strcmp(job.driver, "GPKG") == 0)
+            options = CSLSetNameValue(options, "FID", fid);
+        OGRLayerH layer = GDALDatasetCreateLayer(out.dataset, OGR_L_GetName(in), srs, OGR_L_GetGeomType(in), options);
+        CSLDestroy(options);
+        if (srs != nullptr) OSRRelease(srs);
+        if (layer == nullptr) {
+            LastError("no se puede crear la capa", error, size);
+            return false;
+        }
+        for (int f = 0; f < OGR_FD_GetFieldCount(defn); ++f) {
+            if (OGR_L_CreateField(layer, OGR_FD_GetFieldDefn(defn, f), TRUE) != OGRERR_NONE) {
+                LastError("no se puede crear el campo", error, size);
+                return false;
+            }
+        }
+        out.layers.push_back(layer);
+    }
+    return true;
+}
+
+// Features are written in transactions of this many, as ogr2ogr writes them.
+constexpr long long kTransaction = 100000;
+
+int RunJob(TalporGdalData* data, const TalporGdalJob* job, char* error, int size) {
+    CopyText("", error, size);
+    CPLErrorReset();
+    Output out;
+    if (job->output != nullptr && !Create(data, *job, out, error, size)) return 0;
+    const bool transactions = out.dataset != nullptr && GDALDatasetTestCapability(out.dataset, ODsCTransactions);
+    long long written = 0;
+    Vertices v;
+    std::vector<std::string> texts;
+    std::vector<const char*> values;
+    std::vector<int> isSet;
+    for (int l = 0; l < GDALDatasetGetLayerCount(data->dataset); ++l) {
+        OGRLayerH in = GDALDatasetGetLayer(data->dataset, l);
+        OGR_L_ResetReading(in);
+        OGRFeatureDefnH defn = OGR_L_GetLayerDefn(in);
+        const int fields = OGR_FD_GetFieldCount(defn);
+        long long index = 0;
+        while (OGRFeatureH feature = OGR_L_GetNextFeature(in)) {
+            texts.assign(static_cast<std::size_t>(fields), std::string());
+            values.assign(static_cast<std::size_t>(fields), nullptr);
+            isSet.assign(static_cast<std::size_t>(fields), 0);
+            for (int f = 0; f < fields; ++f) {
+                isSet[f] = OGR_F_IsFieldSetAndNotNull(feature, f);
+                if (isSet[f]) texts[f] = OGR_F_GetFieldAsString(feature, f);
+                values[f] = texts[f].c_str();
+            }
+            OGRGeometryH geometry = OGR_F_GetGeometryRef(feature);
+            Read(geometry, v);
+            TalporGdalFeature handed{};
+            handed.layer = l;
+            handed.index = index++;
+            handed.fid = OGR_F_GetFID(feature);
+            handed.fields = fields;
+            handed.values = values.data();
+            handed.isSet = isSet.data();
+            handed.count = static_cast<long long>(v.x.size());
+            handed.x = v.x.data(), handed.y = v.y.data(), handed.z = v.z.data();
+            handed.part = v.part.data(), handed.ring = v.ring.data(), handed.vertex = v.vertex.data();
+            handed.hasZ = geometry != nullptr && OGR_G_Is3D(geometry);
+            const int answer = job->feature(job->context, &handed);
+            if (answer == TalporGdalStop) {
+                OGR_F_Destroy(feature);
+                return 0;
+            }
+            if (answer == TalporGdalWrite && out.dataset != nullptr) {
+                WriteBack(geometry, v, handed.hasZ != 0);
+                if (transactions && written % kTransaction == 0) {
+                    if (out.transaction) GDALDatasetCommitTransaction(out.dataset);
+                    out.transaction = GDALDatasetStartTransaction(out.dataset, FALSE) == OGRERR_NONE;
+                }
+                OGRFeatureH copy = OGR_F_Create(OGR_L_GetLayerDefn(out.layers[l]));
+                OGRErr e = OGR_F_SetFrom(copy, feature, TRUE);
+                OGR_F_SetFID(copy, OGR_F_GetFID(feature));
+                if (e == OGRERR_NONE) e = OGR_L_CreateFeature(out.layers[l], copy);
+                OGR_F_Destroy(copy);
+                if (e != OGRERR_NONE) {
+                    OGR_F_Destroy(feature);
+                    LastError("no se puede escribir una entidad", error, size);
+                    return 0;
+                }
+                ++written;
+            }
+            OGR_F_Destroy(feature);
+        }
+    }
+    if (out.dataset != nullptr) {
+        if (out.transaction && GDALDatasetCommitTransaction(out.dataset) != OGRERR_NONE) {
+            LastError("no se puede terminar de escribir", error, size);
+            return 0;
+        }
+        CPLErrorReset();
+        GDALClose(out.dataset);  // writes what the driver held back
+        out.dataset = nullptr;
+        if (CPLGetLastErrorType() >= CE_Failure) {
+            LastError("no se puede terminar de escribir", error, size);
+            return 0;
+        }
+    }
+    return 1;
+}
+
+int Run(TalporGdalData* data, const TalporGdalJob* job, char* error, int size) {
+    try {
+        return RunJob(data, job, error, size);
+    } catch (const std::exception& e) {
+        CopyText(e.what(), error, size);
+        return 0;
+    }
+}
+
+void Close(TalporGdalData* data) {
+    if (data == nullptr) return;
+    if (data->dataset != nullptr) GDALClose(data->dataset);
+    delete data;
+}
+
+constexpr TalporGdalFunctions kFunctions = {kTalporGdalVersion, Open, Layers, Layer, Field, Run, Close};
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) const TalporGdalFunctions* talpor_gdal_functions() {
+    return &kFunctions;
+}

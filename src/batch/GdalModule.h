@@ -1,0 +1,95 @@
+// The C interface between talpor-lote's layers (batch/Layers.h) and its GDAL module,
+// talpor-gdal.so: the one part of the program that links GDAL, loaded (dlopen) the first
+// time a layer is read. GDAL brings a hundred libraries that a run on a CSV file, and the
+// window's start, have no use for. Plain C types only, so that no exception and no C++
+// object crosses between the two.
+//
+// The module reads every layer of a file feature by feature, hands each feature's
+// vertices to the program in flat arrays, and writes the features it gives back, with
+// their attributes, ids and geometry types, to a new file of the driver asked for.
+#pragma once
+
+extern "C" {
+
+// An input file opened by the module.
+struct TalporGdalData;
+
+// What a layer says of itself, read without going through its features.
+struct TalporGdalLayerInfo {
+    char name[256];
+    char geometry[64];   // OGR's name of its geometry type: "Polygon", "3D Line String"
+    char system[256];    // the name of its coordinate system; "" without one
+    int epsg;            // the system's EPSG code, by its authority or recognised; 0 without
+                         // a system; -1 for a system with no EPSG code
+    int geographic;      // the system is geographic (longitude, latitude in degrees)
+    long long features;  // -1 when the driver cannot tell without reading them all
+    int fields;          // attributes (TalporGdalFunctions::field names them)
+};
+
+// One feature as the module hands it over. The vertex arrays are the program's to change:
+// what they hold when the call returns is written.
+struct TalporGdalFeature {
+    int layer;           // from 0
+    long long index;     // from 0, in the layer's order
+    long long fid;       // the feature's id in the file
+    int fields;
+    const char* const* values;  // each attribute as text, "" when unset
+    const int* isSet;           // 1 where the attribute has a value
+    long long count;            // vertices, in the geometry's order
+    double* x;                  // longitude or easting
+    double* y;                  // latitude or northing
+    double* z;                  // 0 for a geometry without Z
+    const int* part;            // from 1: the part of a multi-geometry (1 for a single one)
+    const int* ring;            // from 1 for a polygon's rings (1 the outer); 0 for lines, points
+    const long long* vertex;    // from 1 in its line or ring
+    int hasZ;                   // the geometry is 3D
+};
+
+// What the program answers to a feature.
+enum TalporGdalAnswer {
+    TalporGdalWrite = 0,  // written with its vertices as they now are
+    TalporGdalLeave = 1,  // left out of the output
+    TalporGdalStop = 2    // the run stops: nothing is left of the output
+};
+
+struct TalporGdalJob {
+    // The output file, written by `driver` (GDAL's short name), with the creation
+    // options of dataset and layers ("NAME=VALUE", null-terminated lists); null: the
+    // features are only read (handed over, and nothing is written).
+    const char* output;
+    const char* driver;
+    const char* const* datasetOptions;
+    const char* const* layerOptions;
+    // For each input layer, the EPSG code of its output's system (0: none).
+    const int* epsg;
+    void* context;
+    int (*feature)(void* context, TalporGdalFeature* feature);  // a TalporGdalAnswer
+};
+
+struct TalporGdalFunctions {
+    // kTalporGdalVersion of the build the module comes from.
+    int version;
+    // Opens a vector file for reading, through the drivers named (null-terminated; null:
+    // any). Null when it cannot be read: `error` (of `size` bytes) then says why, as GDAL
+    // puts it.
+    TalporGdalData* (*open)(const char* path, const char* const* drivers, char* error, int size);
+    int (*layers)(TalporGdalData* data);
+    // The layer `layer` as it describes itself: 1, or 0 for no such layer.
+    int (*layer)(TalporGdalData* data, int layer, TalporGdalLayerInfo* info);
+    // The name of attribute `field` of layer `layer`; "" for none.
+    const char* (*field)(TalporGdalData* data, int layer, int field);
+    // Reads every feature of every layer in order and, with an output, writes them. 1 when
+    // done; 0 when GDAL failed or the program stopped it, `error` saying why for GDAL
+    // ("" when stopped). A failed run may leave part of the output: the caller writes it
+    // where it can remove it.
+    int (*run)(TalporGdalData* data, const TalporGdalJob* job, char* error, int size);
+    void (*close)(TalporGdalData* data);
+};
+
+// The module's only exported symbol, kTalporGdalEntry.
+typedef const TalporGdalFunctions* (*TalporGdalEntry)(void);
+
+}  // extern "C"
+
+inline constexpr int kTalporGdalVersion = 1;
+inline constexpr const char* kTalporGdalEntry = "talpor_gdal_functions";

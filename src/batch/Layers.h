@@ -1,0 +1,91 @@
+// GIS layers: Shapefile, GeoPackage, KML and KMZ, GeoJSON and DXF files, read and
+// written through GDAL (its module, batch/GdalModule.h, loaded on first use). Every
+// vertex of every geometry goes through the conversion core as a typed point; the
+// features keep their attributes, ids, order and geometry types, the layers their
+// names. The source system is read from the layer; the output carries its own.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "batch/Stream.h"
+
+namespace batch {
+
+// A layer format: how --formato and the extensions name it, and GDAL's driver.
+struct LayerFormat {
+    std::string_view name;       // as --formato takes it
+    std::string_view driver;     // GDAL's short name
+    std::string_view extension;  // of the files it is saved as
+    std::string_view title;      // for messages
+    bool wgs84 = false;          // the format is WGS84 longitude and latitude by definition
+};
+
+inline constexpr LayerFormat kLayerFormats[] = {
+    {"shp", "ESRI Shapefile", ".shp", "Shapefile", false},
+    {"gpkg", "GPKG", ".gpkg", "GeoPackage", false},
+    {"kml", "LIBKML", ".kml", "KML", true},
+    {"kmz", "LIBKML", ".kmz", "KMZ", true},
+    {"geojson", "GeoJSON", ".geojson", "GeoJSON", true},
+    {"dxf", "DXF", ".dxf", "DXF", false},
+};
+
+// The layer format of a file name by its extension (any case; ".json" is GeoJSON);
+// nullptr for none.
+const LayerFormat* LayerFormatOfPath(std::string_view path);
+// The layer format --formato names; nullptr for none.
+const LayerFormat* LayerFormatNamed(std::string_view name);
+
+// True for an input read as layers: a layer format's extension.
+inline bool IsLayerFile(std::string_view path) { return LayerFormatOfPath(path) != nullptr; }
+
+// What GDAL finds in a file, for the dialog's preview: each layer with its geometry
+// type, counts and system.
+struct LayerInfo {
+    std::string name;
+    std::string geometry;     // "Polygon", "3D Line String"
+    std::string system;       // "ED50 / UTM zone 30N (EPSG:23030)"; "sin sistema"
+    std::int64_t features = -1;  // -1: unknown until read
+};
+
+// The layers of `path`. Throws RunError when GDAL cannot be loaded or the file read.
+std::vector<LayerInfo> LayersOf(const std::string& path);
+
+// What a layer run did to one layer.
+struct LayerReport {
+    std::string name;
+    std::string from, to;  // "ED50 UTM 30 (EPSG:23030)", "ETRS89 UTM 30 (EPSG:25830)"
+    std::int64_t features = 0, vertices = 0;
+    int zone = 0;                       // the output's UTM zone; 0 for degrees
+    std::int64_t outsideBand = 0;       // vertices beyond the zone's 6º band
+    std::vector<std::int64_t> leftOut;  // ids of the features left out (--omitir-fuera)
+    std::int64_t withoutHeight = 0;     // vertices whose Z is no height (clamped to the ground)
+};
+
+struct LayerSummary {
+    std::vector<LayerReport> layers;
+    std::vector<RowError> notes;  // the first kListedNotes notes; `noted` in all
+    std::uint64_t noted = 0;
+    std::string output;           // what was written: the format's title, or "tabla"
+};
+
+// Called with the features read so far, now and then; what it throws stops the run.
+using LayerProgress = std::function<void(std::uint64_t features)>;
+
+// Converts every layer of `input` to `output` ("-": standard output, as a table):
+// a layer file in the format settings.layerFormat names or the output's extension
+// gives (else the input's), written in a temporary folder beside it and moved into
+// place once complete; a table (.csv, .txt, standard output) of one row per vertex.
+// The direction follows the layers' system (settings.conversion.direction for a layer
+// without one, settings.layers.directionGiven required). Throws RunError, leaving no
+// part of the output.
+LayerSummary ConvertLayers(const std::string& input, const std::string& output, const Settings& settings,
+                           const LayerProgress& progress = {});
+
+// The summary for standard error, one line a layer.
+std::string LayerSummaryText(const LayerSummary& summary, std::string_view inputName);
+
+}  // namespace batch
