@@ -415,7 +415,9 @@ TEST(BatchCommandLine, ReadsEveryOptionAndNamesTheBadOne) {
     const std::pair<std::vector<std::string>, const char*> bad[] = {
         {{"--metodo=nube"}, "--metodo: valor no válido «nube»"},
         {{"--formato=gpx"}, "GPX, KML y GeoJSON son WGS84, y los resultados de wgs84-ed50 son ED50"},
-        {{"-s", "ed50-wgs84", "--formato=shp"}, "--formato: valor no válido «shp»"},
+        {{"-s", "ed50-wgs84", "--formato=shp"}, "--formato=shp: es un formato de capas, y la entrada no es una capa"},
+        {{"--formato=xls"}, "--formato: valor no válido «xls»"},
+        {{"--etiqueta=ed50", "a.shp"}, "--etiqueta: valor no válido «ed50»"},
         {{"-m", "rejilla", "-a", "4", "--salida=altura"}, "la rejilla del IGN no transforma la altura"},
         {{"-m", "rejilla", "-s", "ed50-wgs84", "-a", "4", "--salida=altitud"}, "no da altura sobre WGS84"},
         {{"--sentido"}, "falta el valor de la opción «--sentido»"},

@@ -1,0 +1,270 @@
+// GIS layers as users hold them, made by GDAL itself and converted by the real talpor-lote:
+// every vertex against ogr2ogr with PROJ and the same IGN grid, the output's system by its
+// EPSG code, attributes, ids and counts as they were, and nothing left of a refused run.
+#include <cpl_vsi.h>
+#include <gdal.h>
+#include <ogr_api.h>
+#include <ogr_srs_api.h>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/Files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ReadFile;
+using testing_support::WriteFile;
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+struct Vertex {
+    double x, y, z;
+};
+
+struct Layer {
+    std::string name;
+    int epsg = 0;
+    std::vector<Vertex> vertices;
+    std::vector<long long> fids;
+    std::vector<std::string> attributes;  // every feature's fields as text, "|" between
+    std::vector<std::string> types;       // the fields' types
+    std::string geometry;
+};
+
+void Walk(OGRGeometryH g, std::vector<Vertex>& out) {
+    if (OGR_G_GetGeometryCount(g) > 0) {
+        for (int i = 0; i < OGR_G_GetGeometryCount(g); ++i) Walk(OGR_G_GetGeometryRef(g, i), out);
+        return;
+    }
+    for (int i = 0; i < OGR_G_GetPointCount(g); ++i) out.push_back({OGR_G_GetX(g, i), OGR_G_GetY(g, i), OGR_G_GetZ(g, i)});
+}
+
+// Every layer of a file as GDAL reads it.
+std::vector<Layer> Read(const fs::path& path) {
+    GDALAllRegister();
+    std::vector<Layer> layers;
+    GDALDatasetH ds = GDALOpenEx(path.c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr);
+    if (ds == nullptr) return layers;
+    for (int l = 0; l < GDALDatasetGetLayerCount(ds); ++l) {
+        OGRLayerH layer = GDALDatasetGetLayer(ds, l);
+        Layer out;
+        out.name = OGR_L_GetName(layer);
+        out.geometry = OGRGeometryTypeToName(OGR_L_GetGeomType(layer));
+        if (OGRSpatialReferenceH srs = OGR_L_GetSpatialRef(layer)) {
+            OGRSpatialReferenceH copy = OSRClone(srs);
+            if (OSRAutoIdentifyEPSG(copy) == OGRERR_NONE || OSRGetAuthorityCode(copy, nullptr) != nullptr)
+                out.epsg = std::atoi(OSRGetAuthorityCode(copy, nullptr));
+            OSRRelease(copy);
+        }
+        OGRFeatureDefnH defn = OGR_L_GetLayerDefn(layer);
+        for (int f = 0; f < OGR_FD_GetFieldCount(defn); ++f)
+            out.types.push_back(OGR_GetFieldTypeName(OGR_Fld_GetType(OGR_FD_GetFieldDefn(defn, f))));
+        while (OGRFeatureH feature = OGR_L_GetNextFeature(layer)) {
+            out.fids.push_back(OGR_F_GetFID(feature));
+            std::string text;
+            for (int f = 0; f < OGR_F_GetFieldCount(feature); ++f) text += std::string(OGR_F_GetFieldAsString(feature, f)) + "|";
+            out.attributes.push_back(text);
+            if (OGRGeometryH g = OGR_F_GetGeometryRef(feature)) Walk(g, out.vertices);
+            OGR_F_Destroy(feature);
+        }
+        layers.push_back(std::move(out));
+    }
+    GDALClose(ds);
+    return layers;
+}
+
+double Farthest(const std::vector<Vertex>& a, const std::vector<Vertex>& b) {
+    double d = a.size() == b.size() ? 0 : 1e9;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
+        d = std::max({d, std::abs(a[i].x - b[i].x), std::abs(a[i].y - b[i].y)});
+    return d;
+}
+
+class Layers : public ::testing::Test {
+  protected:
+    struct Ran {
+        int status = -1;
+        std::string out, err;
+    };
+    Ran Run(const std::string& args) {
+        const std::string command = "cd '" + dir.string() + "' && timeout 120 " TALPOR_LOTE " " + args +
+                                    " < /dev/null > salida.txt 2> errores.txt";
+        const int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(dir / "salida.txt"), ReadFile(dir / "errores.txt")};
+    }
+    // GDAL's own programs, quiet; false when they fail.
+    bool Ogr(const std::string& args) {
+        return std::system(("cd '" + dir.string() + "' && " + args + " > ogr.txt 2>&1").c_str()) == 0;
+    }
+    testing_support::TempFolder folder;
+    const fs::path& dir = folder.path;
+    const std::string grid = std::string(TALPOR_DATA_DIR) + "/es_ign_SPED2ETV2.tif";
+};
+
+// A forester's stands: ED50 UTM 30 polygons, one with a hole, one in two parts of which one
+// lies 200 km west of the zone's centre, with text, real, integer and date attributes.
+// To ETRS89 UTM 30 with the grid, as ogr2ogr does it with PROJ and the same grid.
+TEST_F(Layers, ShapefileOfStandsGoesToEtrs89AsOgr2ogrWithTheGrid) {
+    WriteFile(dir / "montes.csv",
+              "WKT,nombre,superficie,codigo,alta\n"
+              "\"POLYGON ((440000 4474000,441000 4474000,441000 4475000,440000 4475000,440000 4474000),"
+              "(440200 4474200,440400 4474200,440400 4474400,440200 4474200))\",Monte de Valsaín,123.45,7,2020-03-01\n"
+              "\"MULTIPOLYGON (((500000.12 4600000.34,500100 4600000,500100 4600100,500000.12 4600000.34)),"
+              "((200000 4700000,200100 4700000,200100 4700100,200000 4700000)))\",\"Dehesa \"\"Ñ\"\", 2\",0.5,12,"
+              "1999-12-31\n");
+    ASSERT_TRUE(Ogr("ogr2ogr -f 'ESRI Shapefile' montes.shp montes.csv -oo GEOM_POSSIBLE_NAMES=WKT "
+                    "-oo KEEP_GEOM_COLUMNS=NO -oo AUTODETECT_TYPE=YES -a_srs EPSG:23030 -nlt PROMOTE_TO_MULTI"))
+        << ReadFile(dir / "ogr.txt");
+    ASSERT_TRUE(Ogr("ogr2ogr -f 'ESRI Shapefile' ogr.shp montes.shp -a_srs EPSG:25830 -ct '+proj=pipeline +step "
+                    "+inv +proj=utm +zone=30 +ellps=intl +step +proj=hgridshift +grids=" + grid +
+                    " +step +proj=utm +zone=30 +ellps=GRS80'"))
+        << ReadFile(dir / "ogr.txt");
+    // A destination already there, with an index of its own that would describe the old file.
+    WriteFile(dir / "montes-etrs89.qix", "viejo");
+    const Ran r = Run("-m rejilla montes.shp montes-etrs89.shp");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.err, "capa «montes»: 2 entidades, 17 vértices convertidos; ED50 UTM 30 (EPSG:23030) a ETRS89 "
+                           "UTM 30 (EPSG:25830); 4 vértices fuera de la franja del huso 30"))
+        << r.err;
+    const std::vector<Layer> in = Read(dir / "montes.shp"), out = Read(dir / "montes-etrs89.shp"), ogr = Read(dir / "ogr.shp");
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].epsg, 25830);
+    EXPECT_LT(Farthest(out[0].vertices, ogr[0].vertices), 0.001);
+    EXPECT_EQ(out[0].attributes, in[0].attributes);
+    EXPECT_EQ(out[0].types, in[0].types);
+    EXPECT_EQ(out[0].geometry, in[0].geometry);
+    EXPECT_TRUE(Has(out[0].attributes[1], "Dehesa \"Ñ\", 2|0.5")) << out[0].attributes[1];
+    EXPECT_FALSE(fs::exists(dir / "montes-etrs89.qix"));
+    for (const auto& e : fs::directory_iterator(dir)) EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
+
+    // The same stands in degrees, to a GeoPackage labelled WGS84, and back from it to ED50:
+    // within a millimetre of where they started.
+    ASSERT_TRUE(Ogr("ogr2ogr -f GPKG grados.gpkg montes.shp -t_srs EPSG:4230 -nln rodales"));
+    ASSERT_EQ(Run("-m rejilla --etiqueta=wgs84 grados.gpkg wgs84.gpkg").status, 0);
+    EXPECT_EQ(Read(dir / "wgs84.gpkg")[0].epsg, 4326);
+    EXPECT_EQ(Read(dir / "wgs84.gpkg")[0].name, "rodales");
+    const Ran back = Run("-m rejilla wgs84.gpkg vuelta.gpkg");
+    ASSERT_EQ(back.status, 0) << back.err;
+    EXPECT_EQ(Read(dir / "vuelta.gpkg")[0].epsg, 4230);
+    EXPECT_LT(Farthest(Read(dir / "vuelta.gpkg")[0].vertices, Read(dir / "grados.gpkg")[0].vertices), 1e-8);
+}
+
+// A Google Earth KMZ: a folder with a point on the ground (written lon,lat,0), a summit
+// with its absolute altitude, a line, a polygon with a hole, a multi-geometry and a
+// gx:Track, to ED50 UTM rows, one a vertex, as PROJ puts them with the grid.
+TEST_F(Layers, GoogleEarthKmzGivesEd50RowsAVertex) {
+    const std::string kml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\" "
+        "xmlns:gx=\"http://www.google.com/kml/ext/2.2\"><Document><Folder><name>Sierra</name>\n"
+        "<Placemark><name>Peñalara</name><ExtendedData><Data name=\"dificultad\"><value>alta</value></Data>"
+        "</ExtendedData><Point><coordinates>-3.955833,40.850278,0</coordinates></Point></Placemark>\n"
+        "<Placemark><name>Cumbre</name><Point><altitudeMode>absolute</altitudeMode>"
+        "<coordinates>-3.955833,40.850278,2428</coordinates></Point></Placemark>\n"
+        "<Placemark><name>Ruta</name><LineString><coordinates>-3.95,40.85,0 -3.96,40.86,0 -3.97,40.87,0"
+        "</coordinates></LineString></Placemark>\n"
+        "<Placemark><name>Zona</name><Polygon><outerBoundaryIs><LinearRing><coordinates>-3.9,40.8 -3.8,40.8 "
+        "-3.8,40.9 -3.9,40.8</coordinates></LinearRing></outerBoundaryIs><innerBoundaryIs><LinearRing><coordinates>"
+        "-3.85,40.82 -3.84,40.82 -3.84,40.83 -3.85,40.82</coordinates></LinearRing></innerBoundaryIs></Polygon>"
+        "</Placemark>\n<Placemark><name>Varias</name><MultiGeometry><Point><coordinates>-3.7,40.4</coordinates>"
+        "</Point><LineString><coordinates>-3.7,40.4 -3.71,40.41</coordinates></LineString></MultiGeometry>"
+        "</Placemark>\n<Placemark><name>Track</name><gx:Track><when>2024-05-01T10:00:00Z</when>"
+        "<when>2024-05-01T10:01:00Z</when><gx:coord>-3.7 40.4 650</gx:coord><gx:coord>-3.701 40.401 655</gx:coord>"
+        "</gx:Track></Placemark>\n</Folder></Document></kml>\n";
+    GDALAllRegister();
+    VSILFILE* zip = VSIFOpenL(("/vsizip/" + (dir / "excursion.kmz").string() + "/doc.kml").c_str(), "wb");
+    ASSERT_NE(zip, nullptr);
+    VSIFWriteL(kml.data(), 1, kml.size(), zip);
+    VSIFCloseL(zip);
+    ASSERT_TRUE(Ogr("ogr2ogr -f GPKG ogr.gpkg excursion.kmz -a_srs EPSG:23030 -ct '+proj=pipeline +step +proj=axisswap +order=2,1 "
+                    "+step +proj=unitconvert "
+                    "+xy_in=deg +xy_out=rad +step +inv +proj=hgridshift +grids=" + grid +
+                    " +step +proj=utm +zone=30 +ellps=intl'"))
+        << ReadFile(dir / "ogr.txt");
+    const Ran r = Run("-m rejilla --salida=utm excursion.kmz -o excursion.csv");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.err, "6 entidades, 18 vértices convertidos; WGS84 geográficas (EPSG:4326) a ED50 UTM 30")) << r.err;
+    std::istringstream rows(ReadFile(dir / "excursion.csv"));
+    std::string line;
+    std::getline(rows, line);
+    EXPECT_TRUE(Has(line, "Capa;Entidad;Parte;Anillo;Vértice;Name;") && Has(line, ";dificultad;Latitud;Longitud;Altitud;"
+                                                                               "Huso ED50;Este ED50;Norte ED50;Error"))
+        << line;
+    std::vector<std::string> all;
+    std::vector<Vertex> talpor;
+    while (std::getline(rows, line)) {
+        all.push_back(line);
+        std::vector<std::string> cells;
+        std::stringstream cut(line);
+        for (std::string cell; std::getline(cut, cell, ';');) cells.push_back(cell);
+        if (line.back() == ';') cells.emplace_back();
+        ASSERT_GE(cells.size(), 4u);
+        const auto number = [](std::string s) { return std::stod(s.replace(s.find(','), 1, ".")); };
+        talpor.push_back({number(cells[cells.size() - 3]), number(cells[cells.size() - 2]), 0});
+    }
+    ASSERT_EQ(all.size(), 18u);
+    EXPECT_LT(Farthest(talpor, Read(dir / "ogr.gpkg")[0].vertices), 0.006);  // to the centimetre shown
+    EXPECT_TRUE(Has(all[0], "Sierra;1;1;0;1;Peñalara;") && Has(all[0], ";alta;40,85027800;-3,95583300;;30T;") &&
+                Has(all[0], ";sin altura (pegado al suelo)"))
+        << all[0];
+    EXPECT_TRUE(Has(all[1], ";absolute;") && Has(all[1], ";2428,0;30T;")) << all[1];
+    EXPECT_TRUE(Has(all[4], "Sierra;3;1;0;3;Ruta;") && Has(all[4], "sin altura")) << all[4];
+    EXPECT_TRUE(Has(all[9], "Sierra;4;1;2;1;Zona;")) << all[9];  // the hole's first vertex
+    EXPECT_TRUE(Has(all[15], "Sierra;5;2;0;2;Varias;")) << all[15];
+    EXPECT_TRUE(Has(all[17], "Sierra;6;1;0;2;Track;")) << all[17];
+
+    // To WGS84 layers the KMZ is WGS84 already; to GeoJSON from ED50 the summit's third
+    // coordinate is its height above the ellipsoid (PROJ, EGM08-REDNAP: 2481.554 m for
+    // 2428 m) and the attributes stay numbers.
+    EXPECT_TRUE(Has(Run("excursion.kmz -o x.gpkg -s ed50-wgs84").err, "se convierte en el sentido wgs84-ed50"));
+    ASSERT_TRUE(Ogr("ogr2ogr -f GPKG cumbre.gpkg excursion.kmz -t_srs EPSG:4230 -where \"Name = 'Cumbre'\" "
+                    "-nln cumbre -dim XYZ"));
+    const Ran json = Run("cumbre.gpkg cumbre.geojson");
+    ASSERT_EQ(json.status, 0) << json.err;
+    const std::vector<Layer> geojson = Read(dir / "cumbre.geojson");
+    ASSERT_EQ(geojson.size(), 1u);
+    ASSERT_EQ(geojson[0].vertices.size(), 1u);
+    EXPECT_EQ(geojson[0].epsg, 4979);  // WGS84 with heights above its ellipsoid
+    EXPECT_NEAR(geojson[0].vertices[0].z, 2481.554, 0.01);
+    EXPECT_TRUE(Has(ReadFile(dir / "cumbre.geojson"), "\"tessellate\": -1")) << ReadFile(dir / "cumbre.geojson");
+}
+
+// What cannot be converted whole is refused in one sentence and leaves nothing: another
+// system, a layer without one, a vertex outside the grid; asked to, the feature outside is
+// left out and named.
+TEST_F(Layers, WhatCannotBeTakenWholeIsRefusedAndLeavesNothing) {
+    WriteFile(dir / "p.csv", "WKT,id\n\"POINT (440000 4474000)\",1\n\"LINESTRING (440000 4474000,440000 5500000)\",2\n"
+                             "\"POINT (441000 4475000)\",3\n");
+    ASSERT_TRUE(Ogr("ogr2ogr -f DXF plano.dxf p.csv -oo GEOM_POSSIBLE_NAMES=WKT"));
+    ASSERT_TRUE(Ogr("ogr2ogr -f GPKG web.gpkg p.csv -oo GEOM_POSSIBLE_NAMES=WKT -a_srs EPSG:3857"));
+    ASSERT_TRUE(Ogr("ogr2ogr -f GPKG ed50.gpkg p.csv -oo GEOM_POSSIBLE_NAMES=WKT -oo AUTODETECT_TYPE=YES "
+                    "-a_srs EPSG:23030 -nln puntos"));
+    EXPECT_TRUE(Has(Run("web.gpkg x.gpkg").err, "está en «WGS 84 / Pseudo-Mercator» (EPSG:3857), que Talpor no convierte"));
+    EXPECT_TRUE(Has(Run("plano.dxf x.shp").err, "no dice en qué sistema están sus coordenadas: indique el sentido"));
+    const Ran outside = Run("-m rejilla ed50.gpkg x.gpkg");
+    EXPECT_EQ(outside.status, 2);
+    EXPECT_TRUE(Has(outside.err, "la entidad 2 de la capa «puntos», vértice 2: fuera del área del método")) << outside.err;
+    for (const auto& e : fs::directory_iterator(dir)) EXPECT_NE(e.path().filename().string().rfind("x.", 0), 0u);
+
+    const Ran left = Run("-m rejilla --omitir-fuera ed50.gpkg x.gpkg");
+    EXPECT_EQ(left.status, 1);
+    EXPECT_TRUE(Has(left.err, "2 entidades, 2 vértices convertidos") && Has(left.err, "dejadas fuera: 2")) << left.err;
+    EXPECT_EQ(Read(dir / "x.gpkg")[0].fids, (std::vector<long long>{1, 3}));
+
+    // A survey without a system, given its datum and zone: to ETRS89 UTM 30 as a shapefile.
+    const Ran dxf = Run("-s ed50-wgs84 --huso=30 -m rejilla plano.dxf --omitir-fuera plano.shp");
+    EXPECT_EQ(dxf.status, 1) << dxf.err;
+    EXPECT_EQ(Read(dir / "plano.shp")[0].epsg, 25830);
+    EXPECT_EQ(Read(dir / "plano.shp")[0].vertices.size(), 2u);
+}
+
+}  // namespace
