@@ -36,7 +36,7 @@ bench: deps
 	cmake --build $(REL_DIR) -j $(JOBS)
 	$(REL_DIR)/bench/talpor_bench --benchmark_min_time=0.2
 	$(REL_DIR)/bench/startup_bench $(REL_DIR)/src/qt/talpor $(REL_DIR)/bench/empty_window
-	$(REL_DIR)/bench/lote_bench $(REL_DIR)/src/batch/talpor-lote
+	$(REL_DIR)/bench/lote_bench $(REL_DIR)/src/batch/talpor-lote 5 1000000 $(CURDIR)/data/es_ign_SPED2ETV2.tif
 
 # Random events on the window's logic (sanitized build): 100.000 events for each of three
 # seeds; reports any broken rule with the events that led to it.

@@ -11,7 +11,9 @@
 //
 // Then a GPX track of as many points against the same points as CSV (TrackBench).
 //
-//   lote_bench <talpor-lote> [runs] [lines]
+// Then a GeoPackage of lines / 100 polygons against ogr2ogr with the IGN grid (LayerBench).
+//
+//   lote_bench <talpor-lote> [runs] [lines] [IGN grid file]
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -184,11 +186,81 @@ bool TrackBench(const std::string& lote, const std::string& dir, int runs, long 
     return true;
 }
 
+// A forest map against ogr2ogr: a GeoPackage of `polygons` polygons of 100 vertices each
+// (fixed seed, round stands of 100 m to 1 km about points of Spain, ED50 UTM 30) to ETRS89
+// UTM 30 with the IGN grid. ogr2ogr runs PROJ's pipeline with the same grid (inverse UTM,
+// hgridshift, UTM), as a GIS user would write it. Both read and write the GeoPackage through
+// GDAL; the ratio is talpor-lote's time over ogr2ogr's (target <= 1), and the peak
+// memory of each (bounded: not growing with the layer). False when a run failed.
+bool LayerBench(const std::string& lote, const std::string& grid, const std::string& dir, int runs, long polygons) {
+    {
+        std::mt19937_64 random(33);
+        std::uniform_real_distribution<double> radius(0.001, 0.009), wobble(0.9, 1.1);
+        const std::vector<bench::SpainPoint>& points = bench::SpainPoints();
+        std::FILE* csv = std::fopen((dir + "/rodales.csv").c_str(), "w");
+        if (csv == nullptr) return false;
+        std::fputs("WKT,rodal,especie,superficie\n", csv);
+        long written = 0;
+        for (std::size_t i = 0; written < polygons && i < 100 * points.size(); ++i) {
+            const bench::SpainPoint& p = points[i % points.size()];
+            if (p.lon > 3.3 || p.lat < 36.0) continue;  // the peninsula's grid
+            const double r = radius(random);
+            std::fprintf(csv, "\"POLYGON ((");
+            for (int k = 0; k < 100; ++k) {
+                const double a = k == 99 ? 0 : 2 * M_PI * k / 99, w = k == 99 ? 1 : wobble(random);
+                std::fprintf(csv, "%s%.7f %.7f", k == 0 ? "" : ",", p.lon + r * w * std::cos(a) / 0.76,
+                             p.lat + r * (k == 99 ? 1 : w) * std::sin(a));
+            }
+            std::fprintf(csv, "))\",R-%ld,Pinus sylvestris,%.2f\n", written, r * 1e4);
+            ++written;
+        }
+        std::fclose(csv);
+    }
+    const std::string make = "cd " + dir + " && ogr2ogr -f GPKG rodales.gpkg rodales.csv -oo GEOM_POSSIBLE_NAMES=WKT "
+                             "-oo KEEP_GEOM_COLUMNS=NO -oo AUTODETECT_TYPE=YES -s_srs EPSG:4230 -t_srs EPSG:23030 "
+                             "-nln rodales > /dev/null 2>&1";
+    if (std::system(make.c_str()) != 0) {
+        std::fprintf(stderr, "lote_bench: ogr2ogr could not make the GeoPackage (gdal-bin)\n");
+        return false;
+    }
+    const std::vector<std::string> ogr = {"ogr2ogr", "-f", "GPKG", dir + "/ogr.gpkg", dir + "/rodales.gpkg", "-a_srs",
+                                          "EPSG:25830", "-ct",
+                                          "+proj=pipeline +step +inv +proj=utm +zone=30 +ellps=intl +step "
+                                          "+proj=hgridshift +grids=" + grid + " +step +proj=utm +zone=30 +ellps=GRS80"};
+    std::printf("\nA GeoPackage of %ld polygons of 100 vertices, ED50 UTM 30 -> ETRS89 UTM 30 with the IGN grid,\n"
+                "talpor-lote against ogr2ogr with PROJ and the same grid (median of %d runs)\n", polygons, runs);
+    std::vector<double> loteSeconds, ogrSeconds, loteKb, ogrKb;
+    for (int i = 0; i < runs; ++i) {
+        for (int k = 0; k < 2; ++k) {
+            const bool ours = (i + k) % 2 == 0;
+            std::remove((dir + "/ogr.gpkg").c_str());
+            const Sample s = ours ? Run({lote, "-m", "rejilla", dir + "/rodales.gpkg", dir + "/talpor.gpkg"}, "/dev/null",
+                                        "/dev/null")
+                                  : Run(ogr, "/dev/null", "/dev/null");
+            if (s.status != 0) {
+                std::fprintf(stderr, "lote_bench: %s ended with status %d on the GeoPackage\n",
+                             ours ? "talpor-lote" : "ogr2ogr", s.status);
+                return false;
+            }
+            (ours ? loteSeconds : ogrSeconds).push_back(s.seconds);
+            (ours ? loteKb : ogrKb).push_back(static_cast<double>(s.maxRssKb));
+        }
+    }
+    std::vector<double> ratios;
+    for (int i = 0; i < runs; ++i) ratios.push_back(loteSeconds[i] / ogrSeconds[i]);
+    std::printf("  ogr2ogr      : %6.2f s  %6.1f MB peak\n", Median(ogrSeconds), Median(ogrKb) / 1024);
+    std::printf("  talpor-lote  : %6.2f s  %6.1f MB peak (largest %.1f MB)\n", Median(loteSeconds), Median(loteKb) / 1024,
+                *std::max_element(loteKb.begin(), loteKb.end()) / 1024);
+    std::printf("  talpor-lote / ogr2ogr, time: min %.2f, median %.2f (target <= 1)\n",
+                *std::min_element(ratios.begin(), ratios.end()), Median(ratios));
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <talpor-lote> [runs] [lines]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s <talpor-lote> [runs] [lines] [IGN grid file]\n", argv[0]);
         return 2;
     }
     const std::string lote = argv[1];
@@ -256,6 +328,8 @@ int main(int argc, char* argv[]) {
     // Before the parent reads a file whole: a child's peak memory counts the parent's
     // pages until it starts its program.
     const bool track = TrackBench(lote, dir, runs, lines);
+    const std::string grid = argc > 4 ? argv[4] : "";
+    const bool layers = grid.empty() || LayerBench(lote, grid, dir, runs, lines / 100);
     const std::size_t rows = Lines(dir + "/salida.csv").size();
     const std::string cleanup = "rm -rf " + dir;
     if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir.c_str());
@@ -273,5 +347,5 @@ int main(int argc, char* argv[]) {
                 *std::max_element(loteKb.begin(), loteKb.end()) / 1024);
     std::printf("  cs2cs / talpor-lote, time: min %.2f, median %.2f (target >= 3)\n",
                 *std::min_element(ratios.begin(), ratios.end()), Median(ratios));
-    return track ? 0 : 1;
+    return track && layers ? 0 : 1;
 }

@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 #include <exception>
 #include <string>
 #include <vector>
@@ -242,6 +243,89 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
 // Features are written in transactions of this many, as ogr2ogr writes them.
 constexpr long long kTransaction = 100000;
 
+// A feature read and not yet handed over: what the program is given of it.
+struct Pending {
+    OGRFeatureH feature = nullptr;
+    Vertices vertices;
+    std::vector<std::string> texts;
+    std::vector<const char*> values;
+    std::vector<int> isSet;
+};
+
+void Take(OGRFeatureH feature, int fields, Pending& p) {
+    p.feature = feature;
+    p.texts.assign(static_cast<std::size_t>(fields), std::string());
+    p.values.assign(static_cast<std::size_t>(fields), nullptr);
+    p.isSet.assign(static_cast<std::size_t>(fields), 0);
+    for (int f = 0; f < fields; ++f) {
+        p.isSet[f] = OGR_F_IsFieldSetAndNotNull(feature, f);
+        if (p.isSet[f]) p.texts[f] = OGR_F_GetFieldAsString(feature, f);
+        p.values[f] = p.texts[f].c_str();
+    }
+    Read(OGR_F_GetGeometryRef(feature), p.vertices);
+}
+
+void Hand(const Pending& p, int layer, long long index, TalporGdalFeature& out) {
+    const Vertices& v = p.vertices;
+    OGRGeometryH geometry = OGR_F_GetGeometryRef(p.feature);
+    out = TalporGdalFeature{};
+    out.layer = layer;
+    out.index = index;
+    out.fid = OGR_F_GetFID(p.feature);
+    out.fields = static_cast<int>(p.values.size());
+    out.values = p.values.data();
+    out.isSet = p.isSet.data();
+    out.count = static_cast<long long>(v.x.size());
+    out.x = const_cast<double*>(v.x.data()), out.y = const_cast<double*>(v.y.data());
+    out.z = const_cast<double*>(v.z.data());
+    out.part = v.part.data(), out.ring = v.ring.data(), out.vertex = v.vertex.data();
+    out.hasZ = geometry != nullptr && OGR_G_Is3D(geometry);
+}
+
+struct Batch {
+    std::vector<Pending> pending = std::vector<Pending>(kTalporGdalBatch);
+    std::vector<TalporGdalFeature> handed = std::vector<TalporGdalFeature>(kTalporGdalBatch);
+    std::vector<int> answers = std::vector<int>(kTalporGdalBatch);
+    int count = 0;
+    ~Batch() { Clear(); }
+    void Clear() {
+        for (int i = 0; i < count; ++i) OGR_F_Destroy(pending[i].feature);
+        count = 0;
+    }
+};
+
+// Hands the batch over and writes what the program answers; false when the run stops.
+bool Flush(const TalporGdalJob& job, int layer, long long first, Batch& b, Output& out, long long& written,
+           bool transactions, char* error, int size) {
+    if (b.count == 0) return true;
+    for (int i = 0; i < b.count; ++i) Hand(b.pending[i], layer, first + i, b.handed[i]);
+    std::fill(b.answers.begin(), b.answers.end(), TalporGdalWrite);
+    if (job.features(job.context, b.handed.data(), b.count, b.answers.data()) != 0) return false;
+    for (int i = 0; i < b.count && out.dataset != nullptr; ++i) {
+        if (b.answers[i] == TalporGdalStop) return false;
+        if (b.answers[i] != TalporGdalWrite) continue;
+        OGRFeatureH feature = b.pending[i].feature;
+        OGRGeometryH geometry = OGR_F_GetGeometryRef(feature);
+        WriteBack(geometry, b.pending[i].vertices, b.handed[i].hasZ != 0);
+        if (transactions && written % kTransaction == 0) {
+            if (out.transaction) GDALDatasetCommitTransaction(out.dataset);
+            out.transaction = GDALDatasetStartTransaction(out.dataset, FALSE) == OGRERR_NONE;
+        }
+        OGRFeatureH copy = OGR_F_Create(OGR_L_GetLayerDefn(out.layers[layer]));
+        OGRErr e = OGR_F_SetFrom(copy, feature, TRUE);
+        OGR_F_SetFID(copy, OGR_F_GetFID(feature));
+        if (e == OGRERR_NONE) e = OGR_L_CreateFeature(out.layers[layer], copy);
+        OGR_F_Destroy(copy);
+        if (e != OGRERR_NONE) {
+            LastError("no se puede escribir una entidad", error, size);
+            return false;
+        }
+        ++written;
+    }
+    b.Clear();
+    return true;
+}
+
 int RunJob(TalporGdalData* data, const TalporGdalJob* job, char* error, int size) {
     CopyText("", error, size);
     CPLErrorReset();
@@ -249,63 +333,20 @@ int RunJob(TalporGdalData* data, const TalporGdalJob* job, char* error, int size
     if (job->output != nullptr && !Create(data, *job, out, error, size)) return 0;
     const bool transactions = out.dataset != nullptr && GDALDatasetTestCapability(out.dataset, ODsCTransactions);
     long long written = 0;
-    Vertices v;
-    std::vector<std::string> texts;
-    std::vector<const char*> values;
-    std::vector<int> isSet;
+    Batch batch;
     for (int l = 0; l < GDALDatasetGetLayerCount(data->dataset); ++l) {
         OGRLayerH in = GDALDatasetGetLayer(data->dataset, l);
         OGR_L_ResetReading(in);
-        OGRFeatureDefnH defn = OGR_L_GetLayerDefn(in);
-        const int fields = OGR_FD_GetFieldCount(defn);
+        const int fields = OGR_FD_GetFieldCount(OGR_L_GetLayerDefn(in));
         long long index = 0;
         while (OGRFeatureH feature = OGR_L_GetNextFeature(in)) {
-            texts.assign(static_cast<std::size_t>(fields), std::string());
-            values.assign(static_cast<std::size_t>(fields), nullptr);
-            isSet.assign(static_cast<std::size_t>(fields), 0);
-            for (int f = 0; f < fields; ++f) {
-                isSet[f] = OGR_F_IsFieldSetAndNotNull(feature, f);
-                if (isSet[f]) texts[f] = OGR_F_GetFieldAsString(feature, f);
-                values[f] = texts[f].c_str();
+            Take(feature, fields, batch.pending[batch.count++]);
+            if (batch.count == kTalporGdalBatch) {
+                if (!Flush(*job, l, index, batch, out, written, transactions, error, size)) return 0;
+                index += kTalporGdalBatch;
             }
-            OGRGeometryH geometry = OGR_F_GetGeometryRef(feature);
-            Read(geometry, v);
-            TalporGdalFeature handed{};
-            handed.layer = l;
-            handed.index = index++;
-            handed.fid = OGR_F_GetFID(feature);
-            handed.fields = fields;
-            handed.values = values.data();
-            handed.isSet = isSet.data();
-            handed.count = static_cast<long long>(v.x.size());
-            handed.x = v.x.data(), handed.y = v.y.data(), handed.z = v.z.data();
-            handed.part = v.part.data(), handed.ring = v.ring.data(), handed.vertex = v.vertex.data();
-            handed.hasZ = geometry != nullptr && OGR_G_Is3D(geometry);
-            const int answer = job->feature(job->context, &handed);
-            if (answer == TalporGdalStop) {
-                OGR_F_Destroy(feature);
-                return 0;
-            }
-            if (answer == TalporGdalWrite && out.dataset != nullptr) {
-                WriteBack(geometry, v, handed.hasZ != 0);
-                if (transactions && written % kTransaction == 0) {
-                    if (out.transaction) GDALDatasetCommitTransaction(out.dataset);
-                    out.transaction = GDALDatasetStartTransaction(out.dataset, FALSE) == OGRERR_NONE;
-                }
-                OGRFeatureH copy = OGR_F_Create(OGR_L_GetLayerDefn(out.layers[l]));
-                OGRErr e = OGR_F_SetFrom(copy, feature, TRUE);
-                OGR_F_SetFID(copy, OGR_F_GetFID(feature));
-                if (e == OGRERR_NONE) e = OGR_L_CreateFeature(out.layers[l], copy);
-                OGR_F_Destroy(copy);
-                if (e != OGRERR_NONE) {
-                    OGR_F_Destroy(feature);
-                    LastError("no se puede escribir una entidad", error, size);
-                    return 0;
-                }
-                ++written;
-            }
-            OGR_F_Destroy(feature);
         }
+        if (!Flush(*job, l, index, batch, out, written, transactions, error, size)) return 0;
     }
     if (out.dataset != nullptr) {
         if (out.transaction && GDALDatasetCommitTransaction(out.dataset) != OGRERR_NONE) {

@@ -4,8 +4,8 @@
 // window's start, have no use for. Plain C types only, so that no exception and no C++
 // object crosses between the two.
 //
-// The module reads every layer of a file feature by feature, hands each feature's
-// vertices to the program in flat arrays, and writes the features it gives back, with
+// The module reads every layer of a file feature by feature, hands the features' vertices
+// to the program in flat arrays, a few hundred features at a time, and writes the features it gives back, with
 // their attributes, ids and geometry types, to a new file of the driver asked for.
 #pragma once
 
@@ -63,7 +63,10 @@ struct TalporGdalJob {
     // For each input layer, the EPSG code of its output's system (0: none).
     const int* epsg;
     void* context;
-    int (*feature)(void* context, TalporGdalFeature* feature);  // a TalporGdalAnswer
+    // The next features of a layer, in order (`count` of them, at most kTalporGdalBatch):
+    // the program sets each one's TalporGdalAnswer in `answers`, and returns 0, or 1 to stop
+    // the run.
+    int (*features)(void* context, TalporGdalFeature* features, int count, int* answers);
 };
 
 struct TalporGdalFunctions {
@@ -91,5 +94,8 @@ typedef const TalporGdalFunctions* (*TalporGdalEntry)(void);
 
 }  // extern "C"
 
-inline constexpr int kTalporGdalVersion = 1;
+inline constexpr int kTalporGdalVersion = 2;
+// Features are handed over this many at a time, so that the program may convert them on
+// several threads while GDAL reads and writes on one.
+inline constexpr int kTalporGdalBatch = 256;
 inline constexpr const char* kTalporGdalEntry = "talpor_gdal_functions";

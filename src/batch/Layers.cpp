@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <thread>
 
 #include "batch/Decimal.h"
 #include "batch/GdalModule.h"
@@ -165,6 +166,12 @@ struct Table {
 
 constexpr const char* kAltitudeModes[] = {"clampToGround", "clampToSeaFloor", "relativeToGround", "absolute"};
 
+// A feature's vertices as points, and their results.
+struct Converted {
+    std::vector<RowPoint> points;
+    std::vector<RowResult> results;
+};
+
 struct Job {
     const Settings* settings = nullptr;
     std::vector<Plan> plans;
@@ -180,9 +187,10 @@ struct Job {
     std::uint64_t features = 0;
     std::exception_ptr thrown;
     std::vector<std::string> layerNames;
-    // Per feature, reused.
-    std::vector<RowPoint> points;
-    std::vector<RowResult> results;
+    // The features of a batch, converted.
+    std::vector<Converted> converted;
+    // The grids of the second thread (convert::Grids is not for concurrent use).
+    std::unique_ptr<convert::Grids> otherGrids;
 };
 
 void Note(Job& job, std::uint64_t feature, std::string message) {
@@ -214,7 +222,7 @@ void AppendNumber(std::string& out, double x, int decimals, char sign) { AppendR
 
 // One row a vertex: layer, feature, part, ring, vertex, the attributes, the vertex as
 // read, the results and the Error column.
-void WriteRows(Job& job, const TalporGdalFeature& f, const Plan& plan) {
+void WriteRows(Job& job, const TalporGdalFeature& f, const Plan& plan, const Converted& v) {
     const Settings& s = *job.settings;
     std::vector<std::string> texts;
     for (long long k = 0; k < f.count; ++k) {
@@ -228,14 +236,14 @@ void WriteRows(Job& job, const TalporGdalFeature& f, const Plan& plan) {
             out += ';';
             AppendField(out, cell, ';');
         }
-        const RowResult& r = job.results[k];
+        const RowResult& r = v.results[k];
         const int decimals = plan.from.zone == 0 ? 8 : 2;
         out += ';';
         AppendNumber(out, plan.from.zone == 0 ? f.y[k] : f.x[k], decimals, job.decimalSign);
         out += ';';
         AppendNumber(out, plan.from.zone == 0 ? f.x[k] : f.y[k], decimals, job.decimalSign);
         out += ';';
-        if (job.points[k].hasHeight) AppendNumber(out, f.z[k], 1, job.decimalSign);
+        if (v.points[k].hasHeight) AppendNumber(out, f.z[k], 1, job.decimalSign);
         texts.clear();
         if (r.error.empty()) AppendResultTexts(r, s.outputs, job.decimalSign, texts);
         else texts.assign(ResultCount(s.outputs), std::string());
@@ -245,7 +253,7 @@ void WriteRows(Job& job, const TalporGdalFeature& f, const Plan& plan) {
         }
         out += ';';
         std::string error = r.error.empty() ? r.note : r.error;
-        if (r.error.empty() && f.hasZ && !job.points[k].hasHeight) {
+        if (r.error.empty() && f.hasZ && !v.points[k].hasHeight) {
             const std::string why = "sin altura (" + std::string(plan.clampedByDefault ? "pegado al suelo" : "sin Z") + ")";
             error = error.empty() ? why : why + ". " + error;
         }
@@ -261,21 +269,30 @@ std::string_view AltitudeMode(const TalporGdalFeature& f, const Plan& plan) {
     return plan.clampedByDefault ? "clampToGround" : "absolute";
 }
 
-int Feature(Job& job, TalporGdalFeature& f) {
+// The conversion of a feature's vertices, which the threads share out: nothing of the
+// job is changed.
+Conversion ConversionOf(const Job& job, const Plan& plan, convert::Grids* grids) {
     const Settings& s = *job.settings;
-    const Plan& plan = job.plans[f.layer];
-    LayerReport& report = job.reports[f.layer];
     Conversion c = s.conversion;
     c.direction = plan.direction;
     c.heightIsAltitude = !s.layers.zEllipsoidal;
     c.altitude = s.outputs.altitude;
-    const std::string_view mode = AltitudeMode(f, plan);
-    const bool geoJson = job.geoJson;
-    const bool noHeight = mode == "clampToGround" || mode == "clampToSeaFloor" || mode == "relativeToGround";
+    c.places = job.fd >= 0;
+    c.grids = grids;
+    return c;
+}
+
+bool WithoutHeight(std::string_view mode) {
+    return mode == "clampToGround" || mode == "clampToSeaFloor" || mode == "relativeToGround";
+}
+
+void ConvertFeature(const Job& job, const TalporGdalFeature& f, convert::Grids* grids, Converted& v) {
+    const Plan& plan = job.plans[f.layer];
+    const bool noHeight = WithoutHeight(AltitudeMode(f, plan));
     const auto n = static_cast<std::size_t>(f.count);
-    job.points.assign(n, RowPoint{});
+    v.points.assign(n, RowPoint{});
     for (std::size_t k = 0; k < n; ++k) {
-        RowPoint& p = job.points[k];
+        RowPoint& p = v.points[k];
         p.hasHeight = f.hasZ != 0 && !noHeight;
         if (plan.from.zone == 0) {
             if (!(std::abs(f.y[k]) <= 90 && std::abs(f.x[k]) <= 180)) {
@@ -290,7 +307,28 @@ int Feature(Job& job, TalporGdalFeature& f) {
             p.utm = {f.x[k], f.y[k], static_cast<std::int16_t>(plan.from.zone), p.hasHeight ? f.z[k] : 0};
         }
     }
-    ConvertPoints(job.points, c, job.results);
+    ConvertPoints(v.points, ConversionOf(job, plan, grids), v.results);
+    // One zone a layer: the points of another zone projected in the layer's.
+    if (plan.to.zone <= 0) return;
+    const geo::Ellipsoid& ell = convert::TargetEllipsoid(plan.direction);
+    for (RowResult& row : v.results) {
+        convert::Result& r = row.result;
+        if (row.error.empty() && r.utm->zone != plan.to.zone)
+            r.utm = geo::GeoToUTMInZone(r.point->lat, r.point->lon, static_cast<std::int16_t>(plan.to.zone), ell);
+    }
+}
+
+// What is done with a converted feature, in the file's order: the summary, the rows, or
+// the vertices given back.
+int Feature(Job& job, TalporGdalFeature& f, Converted& v) {
+    const Settings& s = *job.settings;
+    const Plan& plan = job.plans[f.layer];
+    LayerReport& report = job.reports[f.layer];
+    const Conversion c = ConversionOf(job, plan, s.conversion.grids);
+    const std::string_view mode = AltitudeMode(f, plan);
+    const bool geoJson = job.geoJson;
+    const bool noHeight = WithoutHeight(mode);
+    const auto n = static_cast<std::size_t>(f.count);
     if (noHeight && f.hasZ) report.withoutHeight += f.count;
     if (mode == "relativeToGround" && f.hasZ && n > 0)
         Note(job, static_cast<std::uint64_t>(f.fid),
@@ -298,7 +336,7 @@ int Feature(Job& job, TalporGdalFeature& f) {
                  "» tiene altitudeMode relativeToGround: su Z es una altura sobre el terreno, no una altitud, y se "
                  "convierte sin altura");
     for (std::size_t k = 0; k < n; ++k) {
-        const RowResult& r = job.results[k];
+        const RowResult& r = v.results[k];
         if (r.error.empty()) continue;
         const std::string sentence = WhereText(job, f, static_cast<long long>(k)) + ": " + r.error;
         if (!s.layers.leaveOutside)
@@ -307,28 +345,25 @@ int Feature(Job& job, TalporGdalFeature& f) {
         return TalporGdalLeave;
     }
     for (std::size_t k = 0; k < n; ++k) {
-        const RowResult& r = job.results[k];
+        const RowResult& r = v.results[k];
         if (!r.note.empty() && (job.fd >= 0 || r.note.find("geoide") != std::string::npos))
             Note(job, static_cast<std::uint64_t>(f.fid), WhereText(job, f, static_cast<long long>(k)) + ": " + r.note);
     }
-    if (plan.to.zone != 0) {
-        const geo::Ellipsoid& ell = convert::TargetEllipsoid(plan.direction);
+    if (plan.to.zone > 0) {
         const double west = 6.0 * plan.to.zone - 186, east = west + 6;
         for (std::size_t k = 0; k < n; ++k) {
-            convert::Result& r = job.results[k].result;
+            const convert::Result& r = v.results[k].result;
             if (r.point->lon < west || r.point->lon > east) ++report.outsideBand;
-            if (r.utm->zone != plan.to.zone)
-                r.utm = geo::GeoToUTMInZone(r.point->lat, r.point->lon, static_cast<std::int16_t>(plan.to.zone), ell);
         }
     }
     report.features += 1;
     report.vertices += f.count;
     if (job.fd >= 0) {
-        WriteRows(job, f, plan);
+        WriteRows(job, f, plan, v);
         return TalporGdalWrite;
     }
     for (std::size_t k = 0; k < n; ++k) {
-        const convert::Result& r = job.results[k].result;
+        const convert::Result& r = v.results[k].result;
         if (plan.to.zone == 0) {
             f.x[k] = r.point->lon;
             f.y[k] = r.point->lat;
@@ -336,7 +371,7 @@ int Feature(Job& job, TalporGdalFeature& f) {
             f.x[k] = r.utm->E;
             f.y[k] = r.utm->N;
         }
-        if (!job.points[k].hasHeight) continue;
+        if (!v.points[k].hasHeight) continue;
         // A height above the ellipsoid becomes the height above the other one; an
         // altitude stays the altitude it was, but in GeoJSON, whose third coordinate is by
         // definition the height above the WGS84 ellipsoid: the altitude plus the geoid's N.
@@ -350,28 +385,56 @@ int Feature(Job& job, TalporGdalFeature& f) {
     return TalporGdalWrite;
 }
 
-extern "C" int FeatureCallback(void* context, TalporGdalFeature* feature) {
+extern "C" int FeaturesCallback(void* context, TalporGdalFeature* features, int count, int* answers) {
     auto& job = *static_cast<Job*>(context);
     try {
-        const int answer = Feature(job, *feature);
-        ++job.features;
-        if (job.progress != nullptr && *job.progress && job.features % 256 == 0) (*job.progress)(job.features);
-        return answer;
+        job.converted.resize(static_cast<std::size_t>(count));
+        // Half the features on a second thread, with grids of its own.
+        const int half = job.otherGrids != nullptr && count > 1 ? count / 2 : count;
+        std::exception_ptr failed;
+        std::thread other;
+        if (half < count) {
+            other = std::thread([&] {
+                try {
+                    for (int i = half; i < count; ++i) ConvertFeature(job, features[i], job.otherGrids.get(), job.converted[i]);
+                } catch (...) {
+                    failed = std::current_exception();
+                }
+            });
+        }
+        try {
+            for (int i = 0; i < half; ++i)
+                ConvertFeature(job, features[i], job.settings->conversion.grids, job.converted[i]);
+        } catch (...) {
+            if (other.joinable()) other.join();
+            throw;
+        }
+        if (other.joinable()) other.join();
+        if (failed) std::rethrow_exception(failed);
+        for (int i = 0; i < count; ++i) {
+            answers[i] = Feature(job, features[i], job.converted[i]);
+            ++job.features;
+        }
+        if (job.progress != nullptr && *job.progress) (*job.progress)(job.features);
+        return 0;
     } catch (...) {
         job.thrown = std::current_exception();
-        return TalporGdalStop;
+        return 1;
     }
 }
 
 // Counts each layer's vertices by zone, for layers in degrees whose zone is not given.
-extern "C" int CountCallback(void* context, TalporGdalFeature* f) {
+extern "C" int CountCallback(void* context, TalporGdalFeature* features, int count, int*) {
     auto& counts = *static_cast<std::vector<ZoneCount>*>(context);
-    for (long long k = 0; k < f->count; ++k) {
-        if (!(std::abs(f->y[k]) <= 90 && std::abs(f->x[k]) <= 180)) continue;
-        const int zone = std::clamp(static_cast<int>(std::floor((f->x[k] + 180) / 6)) + 1, 1, 60);
-        ++counts[f->layer].vertices[zone];
+    for (int i = 0; i < count; ++i) {
+        const TalporGdalFeature& f = features[i];
+        for (long long k = 0; k < f.count; ++k) {
+            if (!(std::abs(f.y[k]) <= 90 && std::abs(f.x[k]) <= 180)) continue;
+            const int zone = std::clamp(static_cast<int>(std::floor((f.x[k] + 180) / 6)) + 1, 1, 60);
+            ++counts[f.layer].vertices[zone];
+        }
     }
-    return TalporGdalWrite;
+    return 0;
 }
 
 const LayerFormat& FormatOfDriver(std::string_view driver, const std::string& path) {
@@ -494,7 +557,7 @@ LayerSummary ConvertLayers(const std::string& inputPath, const std::string& outp
     if (needCount) {
         TalporGdalJob count{};
         count.context = &counts;
-        count.feature = CountCallback;
+        count.features = CountCallback;
         std::exception_ptr none;
         input.Run(count, none);
         for (std::size_t i = 0; i < job.plans.size(); ++i) {
@@ -515,9 +578,13 @@ LayerSummary ConvertLayers(const std::string& inputPath, const std::string& outp
         job.reports.push_back(std::move(r));
     }
 
+    if (convert::Grids* grids = settings.conversion.grids; grids != nullptr && std::thread::hardware_concurrency() > 1) {
+        job.otherGrids = std::make_unique<convert::Grids>(grids->DataFolder(), grids->UserFolder());
+        if (table) job.otherGrids->SharePlaces(*grids);
+    }
     TalporGdalJob run{};
     run.context = &job;
-    run.feature = FeatureCallback;
+    run.features = FeaturesCallback;
     if (table) {
         Table t;
         std::map<std::string, int> index;

@@ -178,7 +178,7 @@ void AddAltitude(const RowPoint& point, const Conversion& c, RowResult& out) {
 
 // A converted point that lands outside Spain's land and sea gets the warning as a note.
 void AddPlaceNote(const RowPoint& point, const Conversion& c, RowResult& out) {
-    if (c.grids == nullptr || !out.error.empty() || !out.result.point) return;
+    if (c.grids == nullptr || !c.places || !out.error.empty() || !out.result.point) return;
     std::optional<convert::UtmInput> typed;
     if (point.kind == RowPoint::Kind::Utm) typed = point.utm;
     const std::string warning =

@@ -55,6 +55,9 @@ struct Conversion {
     // convert::HeightOfAltitude gives before the point is converted; the grid, which
     // moves no height, carries the altitude as it is. Needs `grids` (the geoid).
     bool heightIsAltitude = false;
+    // Say of a point converted outside Spain's land and sea where it fell (RowResult::note):
+    // a row's warning; a layer written as a layer has no row to hold it.
+    bool places = true;
     bool operator==(const Conversion&) const = default;
 };
 
