@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/Layers.h"
 #include "batch/OutputFile.h"
 #include "batch/Stream.h"
 #include "batch/SystemError.h"
@@ -90,11 +91,66 @@ std::string SummaryMessage(const Summary& s, const std::string& input, const std
     return m;
 }
 
+std::string LayerMessage(const batch::LayerSummary& s, const std::string& output) {
+    std::string m;
+    for (const batch::LayerReport& r : s.layers) {
+        m += (m.empty() ? "" : "\r\n") + ("Capa «" + r.name + "»: " + std::to_string(r.features) + " entidades, " +
+                                          std::to_string(r.vertices) + " vértices convertidos, de " + r.from + " a " + r.to +
+                                          ".");
+        if (r.zone > 0 && r.outsideBand > 0)
+            m += " " + std::to_string(r.outsideBand) + " vértices quedan fuera de la franja del huso " +
+                 std::to_string(r.zone) + " y se proyectan en él.";
+        if (r.withoutHeight > 0) m += " " + std::to_string(r.withoutHeight) + " vértices sin altura (pegados al suelo).";
+        if (!r.leftOut.empty()) {
+            m += " Dejadas fuera por caer fuera del área del método: ";
+            for (std::size_t i = 0; i < r.leftOut.size(); ++i) m += (i == 0 ? "" : ", ") + std::to_string(r.leftOut[i]);
+            m += ".";
+        }
+    }
+    m += "\r\n\r\nResultado: " + output;
+    if (!s.notes.empty()) {
+        m += "\r\n\r\nAvisos:";
+        for (const RowError& n : s.notes) m += "\r\n" + n.message;
+        if (s.noted > s.notes.size()) m += "\r\n…";
+    }
+    return m;
+}
+
+// A layer file, converted as talpor-lote converts it; the progress counts features.
+std::optional<std::string> RunLayers(form::Platform& platform, const std::string& input, const std::string& output,
+                                     const Settings& settings) {
+    ProgressWindow progress(platform);
+    const std::string text = "Convirtiendo «" + FileName(input) + "»…";
+    try {
+        std::uint64_t total = 0;
+        for (const batch::LayerInfo& l : batch::LayersOf(input)) total += l.features > 0 ? static_cast<std::uint64_t>(l.features) : 0;
+        if (!progress.Show(text, 0)) throw Cancelled{};
+        const batch::LayerSummary summary = batch::ConvertLayers(input, output, settings, [&](std::uint64_t features) {
+            const int percent = total > 0 ? static_cast<int>(std::min<std::uint64_t>(features * 100 / total, 100)) : 0;
+            if (!progress.Show(text + " " + std::to_string(features) + " entidades", percent)) throw Cancelled{};
+        });
+        progress.End();
+        bool leftOut = false;
+        for (const batch::LayerReport& r : summary.layers) leftOut = leftOut || !r.leftOut.empty();
+        platform.MsgBox(LayerMessage(summary, output), kTitle,
+                        leftOut || summary.noted > 0 ? form::MsgIcon::Exclamation : form::MsgIcon::Information,
+                        form::MsgButtons::OK, form::MsgResult::OK);
+    } catch (const Cancelled&) {
+        progress.End();
+        platform.MsgBox("Conversión cancelada: no se ha escrito ningún fichero.", kTitle,
+                        form::MsgIcon::Information, form::MsgButtons::OK, form::MsgResult::OK);
+    } catch (const RunError& e) {
+        return e.what();
+    }
+    return std::nullopt;
+}
+
 // Converts `input` into `output` with a progress window and says how it ended: the
 // summary, or the cancel, in a box of its own (nullopt); why it failed, with no file
 // written, otherwise.
 std::optional<std::string> Run(form::Platform& platform, const std::string& input, const std::string& output,
                                const Settings& settings) {
+    if (batch::IsLayerFile(input)) return RunLayers(platform, input, output, settings);
     ProgressWindow progress(platform);
     Descriptor in{::open(input.c_str(), O_RDONLY | O_CLOEXEC)};
     if (in.fd < 0) return SystemErrorText(errno);

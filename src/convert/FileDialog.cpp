@@ -25,6 +25,11 @@ const char* const kFormatNames[] = {"CSV o texto (como el fichero de puntos)", "
                                     "GeoJSON (SIG y mapas web)"};
 const batch::Format kFormatOf[] = {batch::Format::Text, batch::Format::Gpx, batch::Format::Kml,
                                    batch::Format::GeoJson};
+// For a layer: the output's format, --formato's name ("" for the input's own).
+const char* const kLayerFormatNames[] = {"El de la capa",   "Shapefile", "GeoPackage", "KML",
+                                         "KMZ",             "GeoJSON",   "DXF",        "CSV (una fila por vértice)"};
+const char* const kLayerFormatOf[] = {"", "shp", "gpkg", "kml", "kmz", "geojson", "dxf", "csv"};
+const char* const kLabels[] = {"ETRS89 (EPSG 4258, 25829 a 25831)", "WGS84 (EPSG 4326, 32629 a 32631)"};
 
 // The start of a file read for its sample: enough for 64 lines of any table.
 constexpr std::size_t kHeadBytes = std::size_t{256} << 10;
@@ -193,6 +198,11 @@ void FileDialog::Build(int tabZone) {
     format.toolTip = direction_ == Direction::ED50ToWGS84
                          ? "GPX, KML y GeoJSON llevan cada punto convertido con sus columnas"
                          : "GPX, KML y GeoJSON son WGS84: los resultados ED50 salen en CSV o texto";
+    Add(m, Kind::CheckBox, "FraConversion", "ChkOmitir", "Dejar fuera las entidades con algún vértice fuera del área")
+        .toolTip = "Sin marcar, una entidad fuera del área del método detiene la conversión";
+    Control& label = Field(m, Kind::ComboBox, "FraResultado", "LblEtiqueta", "CmbEtiqueta", "Sistema de la capa WGS84:");
+    Items(label, kLabels, 0);
+    label.toolTip = "ETRS89, el oficial en España, o WGS84: las coordenadas son las mismas";
     Field(m, Kind::TextBox, "FraResultado", "LblDestino", "TxtDestino", "Destino:");
     Add(m, Kind::CommandButton, "FraResultado", "CmdDestino", "Examinar…").accessibleName = "Elegir el destino";
 
@@ -206,10 +216,24 @@ void FileDialog::Build(int tabZone) {
 
 void FileDialog::ReadInput() {
     sample_.reset();
+    layers_.reset();
     readProblem_.clear();
     inputFormat_ = batch::Format::Text;
     const std::string input = Input();
     if (input.empty()) return;
+    Control& format = model_.Get("CmbFormato");
+    if (batch::IsLayerFile(input)) {
+        if (format.items.size() != std::size(kLayerFormatNames)) Items(format, kLayerFormatNames, 0);
+        try {
+            layers_ = batch::LayersOf(input);
+        } catch (const batch::RunError& e) {
+            readProblem_ = "«" + FileName(input) + "» no se puede convertir: " + e.what() + ".";
+            return;
+        }
+        Suggest();
+        return;
+    }
+    if (format.items.size() != std::size(kFormatNames)) Items(format, kFormatNames, 0);
     const int fd = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         readProblem_ = "No se puede leer «" + FileName(input) + "»: " + batch::SystemErrorText(errno) + ".";
@@ -253,8 +277,15 @@ void FileDialog::ReadInput() {
 
 void FileDialog::Suggest() {
     // The destination follows the input and the format, unless the user chose one.
-    const std::string suggested = Suggested(Input(), direction_, inputFormat_,
-                                            kFormatOf[Chosen(model_.Get("CmbFormato"), std::size(kFormatOf))]);
+    std::string suggested = Suggested(Input(), direction_, inputFormat_,
+                                      kFormatOf[Chosen(model_.Get("CmbFormato"), std::size(kFormatOf))]);
+    if (layers_) {
+        const std::string name = kLayerFormatOf[Chosen(model_.Get("CmbFormato"), std::size(kLayerFormatOf))];
+        const batch::LayerFormat* f = batch::LayerFormatNamed(name);
+        const std::string extension = name == "csv" ? ".csv" : f != nullptr ? std::string(f->extension) : "";
+        const std::size_t dot = suggested.rfind('.');
+        if (!extension.empty() && dot != std::string::npos && dot > suggested.rfind('/')) suggested = suggested.substr(0, dot) + extension;
+    }
     Control& destination = model_.Get("TxtDestino");
     if (destination.text.empty() || destination.text == suggested_) destination.text = suggested;
     suggested_ = suggested;
@@ -269,6 +300,25 @@ std::vector<std::string> FileDialog::Arguments() const {
         direction_ == Direction::WGS84ToED50 ? "--sentido=wgs84-ed50" : "--sentido=ed50-wgs84",
         "--metodo=" + std::string(batch::kMethods[Chosen(m.Get("CmbMetodo"), std::size(batch::kMethods))].name)};
     if (zoneMissing_) args.push_back("--huso=" + m.Get("CmbHuso").ListText());
+    if (layers_) {
+        // A layer's system, geometry and heights are its own.
+        const std::string format = kLayerFormatOf[Chosen(m.Get("CmbFormato"), std::size(kLayerFormatOf))];
+        if (format == "csv") {
+            std::string outputs;
+            for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i) {
+                const Control& box = m.Get("ChkSalida", i);
+                if (box.value && box.enabled) outputs += (outputs.empty() ? "" : ",") + std::string(kOutputs[i][1]);
+            }
+            if (!outputs.empty()) args.push_back("--salida=" + outputs);
+            if (const std::size_t d = Chosen(m.Get("CmbDecimal"), std::size(kDecimals)); d > 0)
+                args.push_back(kDecimalOptions[d]);
+        }
+        if (!format.empty()) args.push_back("--formato=" + format);
+        if (Chosen(m.Get("CmbEtiqueta"), std::size(kLabels)) == 1) args.push_back("--etiqueta=wgs84");
+        if (m.Get("ChkOmitir").value) args.push_back("--omitir-fuera");
+        args.insert(args.end(), {Input(), "-o", Output()});
+        return args;
+    }
     // A GPS file's layout and altitudes are its format's.
     const bool table = inputFormat_ == batch::Format::Text;
     if (const std::size_t s = Chosen(m.Get("CmbSeparador"), std::size(kSeparatorArguments)); table && s > 0)
@@ -337,6 +387,10 @@ void FileDialog::Update() {
 void FileDialog::Show() {
     form::FormModel& m = model_;
     problem_.clear();
+    const bool layer = layers_.has_value();
+    for (const char* name : {"ChkOmitir", "CmbEtiqueta", "LblEtiqueta"}) m.Get(name).enabled = layer;
+    m.Get("CmbFormato").enabled = m.Get("LblFormato2").enabled = layer || direction_ == Direction::ED50ToWGS84;
+    if (layer) return ShowLayers();
     // The height and altitude results are offered below once a height column allows them.
     Control& heightOut = m.Get("ChkSalida", kHeightOutput);
     Control& altitudeOut = m.Get("ChkSalida", kAltitudeOutput);
@@ -501,6 +555,43 @@ void FileDialog::Show() {
     m.Get("LblAviso").text = problem_;
     m.Get("CmdConvertir").enabled = problem_.empty();
 
+    std::string command = "talpor-lote";
+    for (std::string arg : Arguments()) {
+        if (arg == Input() || arg == Output()) arg = FileName(arg);
+        command += " " + ShellWord(arg);
+    }
+    m.Get("LblOrden").text = "Orden equivalente: " + command;
+}
+
+void FileDialog::ShowLayers() {
+    form::FormModel& m = model_;
+    std::string preview;
+    zoneMissing_ = false;
+    for (const batch::LayerInfo& l : *layers_) {
+        preview += (preview.empty() ? "" : "\n") + ("Capa «" + l.name + "»: " + l.geometry) +
+                   (l.features >= 0 ? ", " + std::to_string(l.features) + " entidades" : std::string()) + "; " + l.system;
+        zoneMissing_ = zoneMissing_ || l.system == "sin sistema";
+    }
+    if (layers_->empty()) preview = "(sin capas)";
+    m.Get("LblPrevia").text = preview;
+    m.Get("LblFormato").text = zoneMissing_ ? "Capa sin sistema: se toma como del datum de esta pestaña, en UTM del huso "
+                                              "elegido abajo; se convierte cada vértice"
+                                            : "Capas SIG: se convierte cada vértice de cada geometría";
+    for (const char* name : {"CmbSeparador", "CmbCabecera", "TxtColumnas", "CmbAltura"}) m.Get(name).enabled = false;
+    m.Get("OptAltura", 0).enabled = m.Get("OptAltura", 1).enabled = false;
+    m.Get("CmbHuso").enabled = m.Get("LblHuso").enabled = zoneMissing_;
+    const bool table = std::string(kLayerFormatOf[Chosen(m.Get("CmbFormato"), std::size(kLayerFormatOf))]) == "csv";
+    for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i)
+        m.Get("ChkSalida", i).enabled = table && i != kHeightOutput && i != kAltitudeOutput;
+    m.Get("CmbDecimal").enabled = m.Get("LblDecimal").enabled = table;
+    const batch::Settings settings = Settings();
+    if (problem_.empty() && settings.conversion.method == batch::Method::Grid && !grids_.Shift().Problem().empty())
+        problem_ = grids_.Shift().Problem();
+    if (problem_.empty() && !grids_.Geoid().Problem().empty()) problem_ = grids_.Geoid().Problem();
+    if (problem_.empty() && Output().empty()) problem_ = "Elija el destino.";
+    if (problem_.empty() && Output() == Input()) problem_ = "El destino es la propia capa: elija otro.";
+    m.Get("LblAviso").text = problem_;
+    m.Get("CmdConvertir").enabled = problem_.empty();
     std::string command = "talpor-lote";
     for (std::string arg : Arguments()) {
         if (arg == Input() || arg == Output()) arg = FileName(arg);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/Layers.h"
 #include "batch/Stream.h"
 #include "convert/Grids.h"
 #include "form/Controls.h"
@@ -22,8 +23,9 @@ namespace convert {
 
 // The kinds of file the file dialogs offer: every form talpor-lote reads.
 inline constexpr const char* kPointFiles =
-    "Puntos (*.csv *.txt *.tsv *.dat *.gpx *.kml);;CSV y texto (*.csv *.txt *.tsv *.dat);;GPS (*.gpx *.kml);;"
-    "Todos los ficheros (*)";
+    "Puntos y capas (*.csv *.txt *.tsv *.dat *.gpx *.kml *.kmz *.shp *.gpkg *.geojson *.json *.dxf);;"
+    "CSV y texto (*.csv *.txt *.tsv *.dat);;GPS (*.gpx *.kml *.kmz);;"
+    "Capas SIG (*.shp *.gpkg *.geojson *.json *.dxf *.kml *.kmz);;Todos los ficheros (*)";
 
 class FileDialog {
   public:
@@ -77,6 +79,9 @@ class FileDialog {
     form::FormModel model_;
     std::optional<batch::Sample> sample_;
     batch::Format inputFormat_ = batch::Format::Text;  // of the file chosen
+    // The layers of a layer file (Shapefile, GeoPackage, KML…), converted vertex by vertex.
+    std::optional<std::vector<batch::LayerInfo>> layers_;
+    void ShowLayers();
     std::string readProblem_;  // why the input could not be read
     std::string suggested_;    // the destination offered for the input
     bool zoneMissing_ = false;  // the points are eastings and northings without a zone

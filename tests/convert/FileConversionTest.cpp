@@ -264,3 +264,51 @@ TEST(FileConversion, TheDialogsChoicesAreTalporLotesOptions) {
     }
     EXPECT_EQ(again.Arguments()[1], "--metodo=helmert");
 }
+
+// A forester's shapefile from the window: the dialog lists its layer and system, and the
+// stands come out as talpor-lote gives them, ETRS89 UTM 30; cancelled half way, nothing of
+// the output is left, however many files a shapefile is.
+TEST(FileConversion, AShapefileIsConvertedFromTheWindowAsTalporLoteDoes) {
+    testing_support::TempFolder folder;
+    std::string csv = "WKT,rodal\n";
+    for (int i = 0; i < 1000; ++i) {
+        const int e = 430000 + 20 * i, n = 4470000 + 10 * i;
+        csv += "\"POLYGON ((" + std::to_string(e) + " " + std::to_string(n) + "," + std::to_string(e + 15) + " " +
+               std::to_string(n) + "," + std::to_string(e) + " " + std::to_string(n + 9) + "," + std::to_string(e) + " " +
+               std::to_string(n) + "))\",R-" + std::to_string(i) + "\n";
+    }
+    testing_support::WriteFile(folder.path / "montes.csv", csv);
+    ASSERT_EQ(std::system(("cd " + folder.Str() + " && ogr2ogr -f 'ESRI Shapefile' montes.shp montes.csv -oo "
+                           "GEOM_POSSIBLE_NAMES=WKT -oo KEEP_GEOM_COLUMNS=NO -a_srs EPSG:23030 > /dev/null 2>&1")
+                              .c_str()),
+              0);
+    const std::string in = (folder.path / "montes.shp").string();
+    Started s;
+    s.Convert(1, in, [&](form::FormModel& m, const Changed& changed) {
+        EXPECT_EQ(m.Get("LblPrevia").text, "Capa «montes»: Polygon, 1000 entidades; ED50 UTM 30 (EPSG:23030)");
+        Pick(m, changed, "CmbMetodo", "Rejilla");
+        EXPECT_EQ(m.Get("TxtDestino").text, folder.Str() + "/montes_WGS84.shp");
+        EXPECT_EQ(m.Get("LblOrden").text,
+                  "Orden equivalente: talpor-lote --sentido=ed50-wgs84 --metodo=rejilla montes.shp -o montes_WGS84.shp");
+    });
+    EXPECT_TRUE(s.platform.OnlyBox("Convertir fichero", form::MsgIcon::Information)
+                    .starts_with("Capa «montes»: 1000 entidades, 4000 vértices convertidos, de ED50 UTM 30 (EPSG:23030) "
+                                 "a ETRS89 UTM 30 (EPSG:25830)."));
+    ASSERT_EQ(std::system(("cd " + folder.Str() + " && '" TALPOR_LOTE "' -s ed50-wgs84 -m rejilla montes.shp lote.shp "
+                           "2> /dev/null").c_str()),
+              0);
+    EXPECT_EQ(ReadFile(folder.path / "montes_WGS84.shp"), ReadFile(folder.path / "lote.shp"));
+    EXPECT_EQ(ReadFile(folder.path / "montes_WGS84.prj"), ReadFile(folder.path / "lote.prj"));
+
+    Started t;
+    t.platform.cancelProgressAfter = 2;
+    t.Convert(1, in, [&](form::FormModel& m, const Changed& changed) {
+        Type(m, changed, "TxtDestino", (folder.path / "cancelado.shp").string());
+    });
+    EXPECT_EQ(t.platform.OnlyBox("Convertir fichero", form::MsgIcon::Information),
+              "Conversión cancelada: no se ha escrito ningún fichero.");
+    for (const auto& e : fs::directory_iterator(folder.path)) {
+        const std::string name = e.path().filename().string();
+        EXPECT_TRUE(name.find("cancelado") == std::string::npos) << name;
+    }
+}
