@@ -388,6 +388,7 @@ void FileDialog::Show() {
     form::FormModel& m = model_;
     problem_.clear();
     const bool layer = layers_.has_value();
+    m.Get("FraPrevia").text = layer ? "Capas" : "Primeras filas";
     for (const char* name : {"ChkOmitir", "CmbEtiqueta", "LblEtiqueta"}) m.Get(name).enabled = layer;
     m.Get("CmbFormato").enabled = m.Get("LblFormato2").enabled = layer || direction_ == Direction::ED50ToWGS84;
     if (layer) return ShowLayers();
