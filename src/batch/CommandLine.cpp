@@ -230,9 +230,9 @@ std::string VersionLine() { return "talpor-lote " TALPOR_VERSION " (Talpor)"; }
 
 std::string HelpText() {
     return R"(Uso: talpor-lote [OPCIÓN]... [ENTRADA [SALIDA]]
-Convierte entre WGS84 y ED50 los puntos de un fichero de texto o CSV, o de un
-fichero GPX o KML, con los mismos cálculos y los mismos textos que la ventana de
-Talpor. Cada fila conserva
+Convierte entre WGS84 y ED50 los puntos de un fichero de texto o CSV, de un
+fichero GPX o de una capa SIG, con los mismos cálculos y los mismos textos que la
+ventana de Talpor. Cada fila conserva
 sus columnas y recibe al final las del resultado y una columna Error, vacía si la
 fila se convirtió. Sin ENTRADA, o con «-», lee la entrada estándar; sin SALIDA
 escribe en la salida estándar. La salida se escribe con un nombre provisional y
@@ -306,6 +306,22 @@ Resultado:
                            solo con --sentido=ed50-wgs84
   -o, --destino=FICHERO    fichero de salida (lo mismo que SALIDA)
 
+Capas SIG (Shapefile, GeoPackage, KML, KMZ, GeoJSON y DXF, por su extensión):
+  se convierte cada vértice de cada geometría; cada entidad conserva atributos e
+  identificador. El sistema se lee de la capa (ED50: EPSG 4230, 23029 a 23031;
+  ETRS89: 4258, 25829 a 25831; WGS84: 4326, 32629 a 32631) y de él sale el
+  sentido; una capa sin sistema (DXF, shapefile sin .prj) necesita --sentido y,
+  en UTM, --huso. La salida es otra capa (formato de la entrada, de la extensión
+  de SALIDA o de --formato: shp, gpkg, kml, kmz, geojson, dxf) o, con SALIDA .csv
+  o la salida estándar, una fila por vértice. Una capa UTM sale en un solo huso.
+      --etiqueta=SISTEMA   etrs89 (por omisión) o wgs84: sistema del lado WGS84
+                           en Shapefile, GeoPackage y DXF (las cifras son iguales)
+      --omitir-fuera       deja fuera, y nombra, las entidades con algún vértice
+                           fuera del área del método (sin ella, la conversión se
+                           detiene)
+      --z-elipsoidal       la Z es altura sobre el elipsoide (por omisión, altitud
+                           sobre el mar); en KML manda altitudeMode
+
   -h, --help               muestra esta ayuda y termina
   -V, --version            muestra la versión y termina
 
@@ -321,9 +337,9 @@ de línea de la entrada (CRLF o LF). Su separador es el de la entrada, salvo que
 los blancos pasan a tabulador y la coma a «;» si el resultado lleva coma
 decimal.
 
-GPX y KML: se reconocen por su contenido. Cada waypoint, punto de ruta, punto de
-track y marca con un punto es una fila con las columnas Elemento, Recorrido
-(nombre de la ruta, del track o de la carpeta), Tramo, Nombre, Latitud,
+GPX: se reconoce por su contenido. Cada waypoint, punto de ruta y punto de
+track es una fila con las columnas Elemento, Recorrido
+(nombre de la ruta o del track), Tramo, Nombre, Latitud,
 Longitud, Altitud, Fecha y Descripción. Son WGS84, así que se convierten de
 WGS84 a ED50, y su elevación es una altitud sobre el nivel del mar (una celda
 vacía, sin altura); con las columnas de resultado por omisión salen también la
@@ -359,6 +375,8 @@ Ejemplos:
       Un track de GPS a UTM ED50, con la altura de cada punto.
   talpor-lote -s ed50-wgs84 --huso=30 --altitud=Cota --formato=gpx hitos.csv -o hitos.gpx
       Hitos ED50 a waypoints de GPS (también kml para un visor de globo).
+  talpor-lote -m rejilla montes.shp montes-etrs89.shp
+      Rodales ED50 UTM 30 a ETRS89 UTM 30 (EPSG 25830) con la rejilla del IGN.
 )";
 }
 

@@ -136,6 +136,17 @@ void Items(Control& combo, const auto& items, int chosen) {
     combo.listIndex = chosen;
 }
 
+// --salida with the result columns ticked, and the decimal sign's option.
+void AddResultArguments(const form::FormModel& m, std::vector<std::string>& args) {
+    std::string outputs;
+    for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i) {
+        const Control& box = m.Get("ChkSalida", i);
+        if (box.value && box.enabled) outputs += (outputs.empty() ? "" : ",") + std::string(kOutputs[i][1]);
+    }
+    if (!outputs.empty()) args.push_back("--salida=" + outputs);
+    if (const std::size_t d = Chosen(m.Get("CmbDecimal"), std::size(kDecimals)); d > 0) args.push_back(kDecimalOptions[d]);
+}
+
 }  // namespace
 
 FileDialog::FileDialog(form::Platform& platform, Grids& grids, Direction direction, int tabZone,
@@ -303,16 +314,7 @@ std::vector<std::string> FileDialog::Arguments() const {
     if (layers_) {
         // A layer's system, geometry and heights are its own.
         const std::string format = kLayerFormatOf[Chosen(m.Get("CmbFormato"), std::size(kLayerFormatOf))];
-        if (format == "csv") {
-            std::string outputs;
-            for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i) {
-                const Control& box = m.Get("ChkSalida", i);
-                if (box.value && box.enabled) outputs += (outputs.empty() ? "" : ",") + std::string(kOutputs[i][1]);
-            }
-            if (!outputs.empty()) args.push_back("--salida=" + outputs);
-            if (const std::size_t d = Chosen(m.Get("CmbDecimal"), std::size(kDecimals)); d > 0)
-                args.push_back(kDecimalOptions[d]);
-        }
+        if (format == "csv") AddResultArguments(m, args);
         if (!format.empty()) args.push_back("--formato=" + format);
         if (Chosen(m.Get("CmbEtiqueta"), std::size(kLabels)) == 1) args.push_back("--etiqueta=wgs84");
         if (m.Get("ChkOmitir").value) args.push_back("--omitir-fuera");
@@ -338,14 +340,7 @@ std::vector<std::string> FileDialog::Arguments() const {
                        heightColumns_[static_cast<std::size_t>(height)]);
     else if (table && heightFindable_)
         args.push_back("--sin-altura");  // talpor-lote would take the one its name gives
-    std::string outputs;
-    for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i) {
-        const Control& box = m.Get("ChkSalida", i);
-        if (box.value && box.enabled) outputs += (outputs.empty() ? "" : ",") + std::string(kOutputs[i][1]);
-    }
-    if (!outputs.empty()) args.push_back("--salida=" + outputs);
-    if (const std::size_t d = Chosen(m.Get("CmbDecimal"), std::size(kDecimals)); d > 0)
-        args.push_back(kDecimalOptions[d]);
+    AddResultArguments(m, args);
     if (const std::size_t f = Chosen(m.Get("CmbFormato"), std::size(kFormatOf)); f > 0 && m.Get("CmbFormato").enabled)
         args.push_back("--formato=" + std::string(batch::kFormats[f + 1].name));
     args.push_back(Input());
@@ -556,12 +551,7 @@ void FileDialog::Show() {
     m.Get("LblAviso").text = problem_;
     m.Get("CmdConvertir").enabled = problem_.empty();
 
-    std::string command = "talpor-lote";
-    for (std::string arg : Arguments()) {
-        if (arg == Input() || arg == Output()) arg = FileName(arg);
-        command += " " + ShellWord(arg);
-    }
-    m.Get("LblOrden").text = "Orden equivalente: " + command;
+    ShowCommand();
 }
 
 void FileDialog::ShowLayers() {
@@ -593,12 +583,16 @@ void FileDialog::ShowLayers() {
     if (problem_.empty() && Output() == Input()) problem_ = "El destino es la propia capa: elija otro.";
     m.Get("LblAviso").text = problem_;
     m.Get("CmdConvertir").enabled = problem_.empty();
+    ShowCommand();
+}
+
+void FileDialog::ShowCommand() {
     std::string command = "talpor-lote";
     for (std::string arg : Arguments()) {
         if (arg == Input() || arg == Output()) arg = FileName(arg);
         command += " " + ShellWord(arg);
     }
-    m.Get("LblOrden").text = "Orden equivalente: " + command;
+    model_.Get("LblOrden").text = "Orden equivalente: " + command;
 }
 
 std::size_t FileDialog::HeightItem(std::size_t column) const {

@@ -82,6 +82,8 @@ class FileDialog {
     // The layers of a layer file (Shapefile, GeoPackage, KML…), converted vertex by vertex.
     std::optional<std::vector<batch::LayerInfo>> layers_;
     void ShowLayers();
+    // The equivalent talpor-lote command under the fields.
+    void ShowCommand();
     std::string readProblem_;  // why the input could not be read
     std::string suggested_;    // the destination offered for the input
     bool zoneMissing_ = false;  // the points are eastings and northings without a zone
