@@ -455,24 +455,28 @@ void AppendJsonString(std::string& out, std::string_view s) {
 void AppendGeoJson(std::string& out, const Feature& f) {
     out += ",\n{\"type\": \"Feature\", \"geometry\": ";
     if (f.error.empty()) {
+        // RFC 7946: the third coordinate is the height above the WGS84 ellipsoid; the
+        // altitude above the sea is a property (the altitude result column).
         out += "{\"type\": \"Point\", \"coordinates\": [" + Fixed(f.lon, 8) + ", " + Fixed(f.lat, 8);
-        if (f.altitude) out += ", " + Fixed(*f.altitude, 1);
+        if (f.height) out += ", " + Fixed(*f.height, 1);
         out += "]}";
     } else {
         out += "null";
     }
     out += ", \"properties\": {";
     bool first = true;
-    const auto property = [&](std::string_view name, std::string_view value) {
+    const auto property = [&](std::string_view name, std::string_view value, bool number) {
         if (!first) out += ", ";
         first = false;
         AppendJsonString(out, name);
         out += ": ";
-        AppendJsonString(out, value);
+        if (number) out += value;
+        else AppendJsonString(out, value);
     };
-    if (!f.name.empty()) property("name", f.name);
-    for (const auto& [name, value] : f.columns) property(name, value);
-    if (!f.error.empty()) property("Error", f.error);
+    if (!f.name.empty()) property("name", f.name, false);
+    for (std::size_t i = 0; i < f.columns.size(); ++i)
+        property(f.columns[i].first, f.columns[i].second, i < f.isNumber.size() && f.isNumber[i]);
+    if (!f.error.empty()) property("Error", f.error, false);
     out += "}}";
 }
 

@@ -96,9 +96,12 @@ class XmlPoints {
 struct Feature {
     double lat = 0, lon = 0;          // degrees
     std::optional<double> altitude;   // metres above sea level
+    std::optional<double> height;     // metres above the WGS84 ellipsoid
     std::string name;                 // "" when the row has none
     // The row's other columns, name and text, results included; empty texts left out.
     std::vector<std::pair<std::string, std::string>> columns;
+    // Of each column (missing: false), whether it is a number GeoJSON writes as one.
+    std::vector<bool> isNumber;
     std::string error;  // "fila 17: ...": the row was not converted
 };
 

@@ -29,6 +29,33 @@ constexpr unsigned kMaxWorkers = 8;
 constexpr std::size_t kChunkRecords = 8192;
 constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 
+// A result text that is a plain decimal number ("-3.70000886", "440611.98"), written as a
+// JSON number; a caption ("40º 24' …", "30T", "EST99") is not.
+bool IsJsonNumber(std::string_view text) {
+    std::size_t i = text.starts_with('-') ? 1 : 0;
+    const std::size_t digits = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+    if (i == digits) return false;
+    if (i < text.size() && text[i] == '.') {
+        const std::size_t decimals = ++i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+        if (i == decimals) return false;
+    }
+    return i == text.size();
+}
+
+// The height above the WGS84 ellipsoid of a converted point, which GeoJSON's third
+// coordinate is: the transformed height, or the altitude plus the geoid's N where the
+// method moves no height (the grid carries the altitude as it is); none without a height.
+std::optional<double> WGS84Height(const RowResult& r, const Conversion& c) {
+    if (!r.hasHeight || !r.result.point || c.direction != convert::Direction::ED50ToWGS84) return std::nullopt;
+    if (TransformsHeight(c.method)) return r.result.point->h;
+    if (!c.heightIsAltitude || c.grids == nullptr) return std::nullopt;
+    const convert::Altitude a = convert::AltitudeOf(r.result.point->lat, r.result.point->lon, 0, c.grids->Geoid());
+    if (a.answer != geo::GridAnswer::Done) return std::nullopt;
+    return r.result.point->h + a.N;
+}
+
 // The first lines the layout is found from.
 constexpr std::size_t kSampleLines = 64;
 
@@ -342,10 +369,12 @@ class Run {
     }
 
     // A row of a GPS format: a feature, or the error of a row that is no point.
-    void WriteFeature(Chunk& c, const Row& r, std::vector<std::string>& fields, std::vector<std::string>& texts) {
+    void WriteFeature(Chunk& c, const Row& r, const Conversion& conversion, std::vector<std::string>& fields,
+                      std::vector<std::string>& texts) {
         Feature f;
         SplitFields(c.Line(r), layout_.separator, fields);
         std::string error = r.error;
+        const bool json = settings_.format == Format::GeoJson;
         if (r.kind == Row::Kind::Point) {
             const RowResult& result = c.results[r.point];
             error = result.error;
@@ -353,8 +382,10 @@ class Run {
                 f.lat = result.result.point->lat;
                 f.lon = result.result.point->lon;
                 f.altitude = result.altitude;
+                f.height = WGS84Height(result, conversion);
                 texts.clear();
-                AppendResultTexts(result, settings_.outputs, settings_.decimalSign, texts);
+                // GeoJSON's numbers are JSON numbers, whatever the text's decimal sign.
+                AppendResultTexts(result, settings_.outputs, json ? '.' : settings_.decimalSign, texts);
                 ++c.converted;
                 if (!result.note.empty()) c.AddNote(r.line, result.note);
             }
@@ -364,8 +395,12 @@ class Run {
             else if (!fields[i].empty()) f.columns.emplace_back(i < columnNames_.size() ? columnNames_[i] : "Columna " + std::to_string(i + 1), fields[i]);
         }
         if (error.empty()) {
-            for (std::size_t i = 0; i < texts.size(); ++i)
-                if (!texts[i].empty()) f.columns.emplace_back(resultNames_[i], texts[i]);
+            for (std::size_t i = 0; i < texts.size(); ++i) {
+                if (texts[i].empty()) continue;
+                f.columns.emplace_back(resultNames_[i], texts[i]);
+                f.isNumber.resize(f.columns.size(), false);
+                f.isNumber.back() = json && IsJsonNumber(texts[i]);
+            }
             if (r.kind == Row::Kind::Point && !c.results[r.point].note.empty())
                 f.columns.emplace_back("Aviso", c.results[r.point].note);
         } else {
@@ -389,7 +424,7 @@ class Run {
                 SplitRows(c, layout_.separator, layout_.columns, fields);
                 ReadPoints(c);
                 Convert(c, conversion);
-                Write(c);
+                Write(c, conversion);
                 WriteInTurn(c);
             }
         } catch (...) {
@@ -466,7 +501,7 @@ class Run {
         }
     }
 
-    void Write(Chunk& c) {
+    void Write(Chunk& c, const Conversion& conversion) {
         std::string& out = c.out;
         out.clear();
         std::vector<std::string> fields, texts;
@@ -474,7 +509,7 @@ class Run {
             if (c.index == 0) out += FormatHead(settings_.format);
             for (const Row& r : c.rows) {
                 if (r.kind == Row::Kind::Blank || r.kind == Row::Kind::Header) continue;
-                WriteFeature(c, r, fields, texts);
+                WriteFeature(c, r, conversion, fields, texts);
             }
             return;
         }
