@@ -340,7 +340,8 @@ decimal.
 GPX: se reconoce por su contenido. Cada waypoint, punto de ruta y punto de
 track es una fila con las columnas Elemento, Recorrido
 (nombre de la ruta o del track), Tramo, Nombre, Latitud,
-Longitud, Altitud, Fecha y Descripción. Son WGS84, así que se convierten de
+Longitud, Altitud, Fecha, Descripción, Comentario, Símbolo, Tipo, Fuente y
+Enlace. Son WGS84, así que se convierten de
 WGS84 a ED50, y su elevación es una altitud sobre el nivel del mar (una celda
 vacía, sin altura); con las columnas de resultado por omisión salen también la
 altura ED50 y la altitud. Un XML mal formado detiene la conversión con su línea

@@ -135,6 +135,8 @@ Summary ConvertFile(int in, int out, const Settings& settings, const Progress& p
             },
             out, settings, progress);
     }
+    if (input == Format::Kml)
+        throw RunError("es KML, que se convierte como capa: dé el fichero por su nombre, con la extensión .kml o .kmz");
     if (settings.conversion.direction != convert::Direction::WGS84ToED50)
         throw RunError("los ficheros " + std::string(FormatTitle(input)) +
                        " son WGS84: se convierten en el sentido WGS84 a ED50");
@@ -152,7 +154,7 @@ Summary ConvertFile(int in, int out, const Settings& settings, const Progress& p
         table.outputs.height = TransformsHeight(settings.conversion.method);
         table.outputs.altitude = true;
     }
-    XmlPoints xml(input);
+    XmlPoints xml;
     std::atomic<std::uint64_t> bytesRead{0};
     const Progress shown = !progress ? Progress() : [&](std::uint64_t, std::uint64_t rows) { progress(bytesRead.load(), rows); };
     Summary summary = RunFed(

@@ -96,14 +96,14 @@ struct PointChild {
     std::string_view name;
     std::size_t cell;
 };
-constexpr PointChild kPointChildren[] = {{"name", 3}, {"ele", 6},         {"time", 7},
-                                         {"when", 7}, {"desc", 8},        {"description", 8}};
+constexpr PointChild kPointChildren[] = {{"name", 3}, {"ele", 6},  {"time", 7},  {"desc", 8},
+                                         {"cmt", 9},  {"sym", 10}, {"type", 11}, {"src", 12}};
+constexpr std::size_t kLinkCell = 13;  // a <link>'s href
 
 // The state of one file's SAX parse: which point is open and the texts of its children.
 // Only elements of the root's namespace are read (those of other namespaces, and all
 // they hold, are passed over); of an element a point holds once, the first is taken.
 struct XmlPoints::Parser {
-    Format format = Format::Gpx;
     xmlParserCtxtPtr ctxt = nullptr;
     std::string* table = nullptr;  // where the rows go during a Feed
     std::vector<std::uint32_t>* lines = nullptr;
@@ -141,8 +141,7 @@ struct XmlPoints::Parser {
 
     // The point's element, as the note names it.
     std::string_view PointName() const {
-        return element == "wpt" ? "waypoint" : element == "rtept" ? "punto de ruta" : element == "trkpt" ? "punto de track"
-                                                                                                           : "marca";
+        return element == "wpt" ? "waypoint" : element == "rtept" ? "punto de ruta" : "punto de track";
     }
 
     void Start(std::string_view name, std::string_view uri, int attributeCount, const xmlChar** attributes) {
@@ -161,21 +160,18 @@ struct XmlPoints::Parser {
         if (foreignDepth == 0 && uri != ns) foreignDepth = path.size();
         if (foreignDepth != 0) return;
         if (element.empty()) {
-            if (format == Format::Gpx && (name == "rte" || name == "trk")) {
+            if (name == "rte" || name == "trk") {
                 route.clear();
                 segment = 0;
             } else if (name == "trkseg") {
                 ++segment;
-            } else if (format == Format::Kml && name == "Folder") {
-                route.clear();
             }
-            const bool point = format == Format::Gpx ? name == "wpt" || name == "rtept" || name == "trkpt"
-                                                     : name == "Placemark";
+            const bool point = name == "wpt" || name == "rtept" || name == "trkpt";
             if (point) {
                 element = std::string(name);
                 depth = path.size();
                 row.fill("");
-                row[0] = name == "wpt" ? "waypoint" : name == "rtept" ? "ruta" : name == "trkpt" ? "track" : "marca";
+                row[0] = name == "wpt" ? "waypoint" : name == "rtept" ? "ruta" : "track";
                 row[1] = route;
                 if (name == "trkpt") row[2] = std::to_string(segment);
                 seen = 0;
@@ -191,21 +187,24 @@ struct XmlPoints::Parser {
                 lines->push_back(pointLine);
                 return;
             }
-            // The name of a route, track or folder: its own, not one of its points'.
+            // The name of a route or track: its own, not one of its points'.
             const std::size_t parent = path.size() >= 2 ? path.size() - 2 : 0;
-            if (name == "name" && path.size() >= 2 &&
-                (path[parent] == "rte" || path[parent] == "trk" || path[parent] == "Folder"))
-                text = &route;
-            return;
-        }
-        // A placemark's point: the coordinates of its Point, not of a line or a polygon.
-        if (name == "coordinates") {
-            if (path.size() == depth + 2 && path[depth] == "Point") Take(name, 4);  // "lon,lat[,alt]"
+            if (name == "name" && path.size() >= 2 && (path[parent] == "rte" || path[parent] == "trk")) text = &route;
             return;
         }
         if (path.size() != depth + 1) return;
         for (const PointChild& child : kPointChildren)
             if (name == child.name) Take(name, child.cell);
+        // A point's first link, by its address.
+        if (name == "link" && (seen & (1u << kLinkCell)) == 0) {
+            seen |= 1u << kLinkCell;
+            for (int i = 0; i < attributeCount; ++i) {
+                const xmlChar** a = attributes + 5 * i;
+                if (a[2] == nullptr && S(a[0]) == "href")
+                    AppendText(row[kLinkCell], std::string_view(reinterpret_cast<const char*>(a[3]),
+                                                                static_cast<std::size_t>(a[4] - a[3])));
+            }
+        }
     }
 
     // The text of `name` goes to `cell`, unless the point had one already.
@@ -216,8 +215,7 @@ struct XmlPoints::Parser {
             return;
         }
         Note("<" + std::string(name) + "> repetido en el " + std::string(PointName()) + " de la línea " +
-             std::to_string(pointLine) + ": se toma el primero (" + (format == Format::Gpx ? "GPX" : "KML") +
-             " admite uno)");
+             std::to_string(pointLine) + ": se toma el primero (GPX admite uno)");
     }
 
     void Characters(std::string_view chars) {
@@ -238,29 +236,6 @@ struct XmlPoints::Parser {
             return;
         }
         if (!element.empty() && path.size() == depth) {
-            if (format == Format::Kml) {
-                // A placemark with a point: "lon,lat[,alt]".
-                const std::string coordinates = Trim(row[4]);
-                row[4].clear();
-                if (coordinates.empty()) {
-                    lines->pop_back();  // a line or a polygon: no point of its own
-                    element.clear();
-                    path.pop_back();
-                    return;
-                }
-                std::vector<std::string> parts;
-                std::size_t start = 0;
-                for (std::size_t comma; (comma = coordinates.find(',', start)) != std::string::npos; start = comma + 1)
-                    parts.push_back(Trim(coordinates.substr(start, comma - start)));
-                parts.push_back(Trim(coordinates.substr(start)));
-                if (parts.size() >= 2) {
-                    row[4] = parts[1];
-                    row[5] = parts[0];
-                    if (parts.size() >= 3) row[6] = parts[2];
-                } else {
-                    row[4] = coordinates;
-                }
-            }
             for (std::size_t i = 0; i < row.size(); ++i) {
                 if (i > 0) *table += ';';
                 AppendField(*table, Trim(row[i]), ';');
@@ -269,8 +244,8 @@ struct XmlPoints::Parser {
             element.clear();
         }
         text = nullptr;
-        // A waypoint after a route, a track or a folder belongs to none of them.
-        if (element.empty() && (path.back() == "rte" || path.back() == "trk" || path.back() == "Folder")) {
+        // A waypoint after a route or a track belongs to neither.
+        if (element.empty() && (path.back() == "rte" || path.back() == "trk")) {
             route.clear();
             segment = 0;
         }
@@ -302,8 +277,7 @@ void OnError(void* ctx, xmlErrorPtr error) {
 
 }  // namespace
 
-XmlPoints::XmlPoints(Format format) : parser_(new Parser()) {
-    parser_->format = format;
+XmlPoints::XmlPoints() : parser_(new Parser()) {
     parser_->lines = &lines_;
     parser_->notes = &notes_;
 }
@@ -333,7 +307,8 @@ void XmlPoints::Feed(std::string_view bytes, bool last, std::string& table) {
         if (p.ctxt == nullptr) throw std::bad_alloc();
         // No file or network is ever read for an entity or a DTD.
         Xml().xmlCtxtUseOptions(p.ctxt, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
-        table += "Elemento;Recorrido;Tramo;Nombre;Latitud;Longitud;Altitud;Fecha;Descripción\n";
+        for (std::size_t i = 0; i < std::size(kXmlColumns); ++i) table += (i == 0 ? "" : ";") + std::string(kXmlColumns[i]);
+        table += '\n';
         // UTF-16 without a byte order mark, which libxml2 finds only before "<?xml":
         // the mark it would have.
         if (bytes.size() >= 2 && bytes[0] == '<' && bytes[1] == '\0') Parse("\xFF\xFE", false);

@@ -37,8 +37,9 @@ std::string_view FormatExtension(Format format);
 Format InputFormat(std::string_view head);
 
 // The columns of the rows a GPX or KML file becomes, in this order.
-inline constexpr const char* kXmlColumns[] = {"Elemento", "Recorrido", "Tramo", "Nombre", "Latitud",
-                                               "Longitud", "Altitud", "Fecha", "Descripción"};
+inline constexpr const char* kXmlColumns[] = {"Elemento", "Recorrido", "Tramo",      "Nombre", "Latitud",
+                                               "Longitud", "Altitud",   "Fecha",      "Descripción", "Comentario",
+                                               "Símbolo",  "Tipo",      "Fuente",     "Enlace"};
 
 // How those rows are read: ";" between the columns, a header, the point in Latitud and
 // Longitud, the height in Altitud (altitudes above sea level).
@@ -53,18 +54,18 @@ struct XmlNote {
 // A reading keeps this many notes at most; it counts them all.
 inline constexpr std::size_t kListedNotes = 10;
 
-// Reads a GPX or KML file in pieces and writes its points as the rows of a table with the
+// Reads a GPX file in pieces and writes its points as the rows of a table with the
 // columns kXmlColumns, ";" between them, a header first: every waypoint, route point
-// and track point of a GPX file (with the name of its route or track, and the number of
-// its track segment), and every placemark of a KML file that holds a point (with the
-// name of its folder). Texts keep their accents and the XML entities read; blanks and
-// line breaks inside them become one blank. An element without elevation gets an empty
-// Altitud. The file may be UTF-8 or UTF-16, with or without a byte order mark. Only the
-// elements of the root's namespace are read, and of an element a point holds once
-// (name, ele, time, desc, coordinates) the first one, with a note.
+// and track point (with the name of its route or track, and the number of its track
+// segment), with each child a point has (name, ele, time, desc, cmt, sym, type, src, and
+// the first link's address). Texts keep their accents and the XML entities read; blanks
+// and line breaks inside them become one blank. An element without elevation gets an
+// empty Altitud. The file may be UTF-8 or UTF-16, with or without a byte order mark. Only
+// the elements of the root's namespace are read, and of an element a point holds once the
+// first one, with a note. (KML is read as a layer: batch/Layers.h.)
 class XmlPoints {
   public:
-    explicit XmlPoints(Format format);
+    XmlPoints();
     ~XmlPoints();
     XmlPoints(const XmlPoints&) = delete;
     XmlPoints& operator=(const XmlPoints&) = delete;

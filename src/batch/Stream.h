@@ -110,7 +110,7 @@ struct Summary {
     bool bom = false;               // the input started with a byte order mark (kept)
     bool altitudes = false;         // the height column held altitudes (heightIsAltitude)
     std::string heightName;         // the height column's name, when it was found by it
-    Format input = Format::Text;    // GPX and KML are read as the table XmlPoints writes
+    Format input = Format::Text;    // GPX is read as the table XmlPoints writes
     std::vector<RowError> firstErrors;  // the first kListedErrors, in file order
     // The first notes (kListedNotes): rows converted without their height, and what the
     // reading of a GPS file passed over (XmlPoints::Notes); how many in all.
@@ -135,9 +135,10 @@ using Progress = std::function<void(std::uint64_t bytesRead, std::uint64_t rowsW
 Summary ConvertStream(int in, int out, const Settings& settings, const Progress& progress = {});
 
 // ConvertStream for every input ConvertFile reads: a text table as ConvertStream reads
-// it, or a GPX or KML file (InputFormat) read as the table XmlPoints makes of it, its
+// it, or a GPX file (InputFormat) read as the table XmlPoints makes of it, its
 // elevations taken as altitudes; the first errors of the summary then name the XML
-// line of their element. GPX and KML are WGS84: they are refused for the other direction.
+// line of their element. GPX is WGS84: it is refused for the other direction; KML content
+// is refused (it is read as a layer, by its name: batch/Layers.h).
 // Throws RunError, for XML that is not well formed too.
 Summary ConvertFile(int in, int out, const Settings& settings, const Progress& progress = {});
 

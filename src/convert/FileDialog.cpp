@@ -271,7 +271,9 @@ void FileDialog::ReadInput() {
     try {
         if (inputFormat_ != batch::Format::Text) {
             // A GPS file shows the rows it is read as.
-            batch::XmlPoints xml(inputFormat_);
+            if (inputFormat_ == batch::Format::Kml)
+                throw batch::RunError("es KML, que se convierte como capa: dele la extensión .kml o .kmz");
+            batch::XmlPoints xml;
             std::string table;
             xml.Feed(head, whole, table);
             head = std::move(table);

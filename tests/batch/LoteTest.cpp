@@ -465,7 +465,8 @@ TEST_F(Lote, GpxAndKmlFilesAreReadAsTheirPoints) {
               "<time>2026-05-01T10:00:00Z</time></trkpt></trkseg>\n"
               "<trkseg><trkpt lat=\"95\" lon=\"-3.9\"><ele>1</ele></trkpt>\n"
               "<trkpt lat=\"39.57\" lon=\"2.65\"><ele>12.5</ele></trkpt></trkseg></trk>\n"
-              "<wpt lat=\"40.5\" lon=\"-3.8\"><name>Fuente</name></wpt>\n</gpx>\n");
+              "<wpt lat=\"40.5\" lon=\"-3.8\"><name>Fuente</name><cmt>agua</cmt><link href=\"https://example.org/f\">"
+              "<text>f</text></link><sym>Drinking Water</sym><type>Fuente</type></wpt>\n</gpx>\n");
     WriteFile(dir / "puntos.kml",
               "<?xml version=\"1.0\"?><kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document><Folder><name>V</name>\n"
               "<Placemark><name>Sol</name><Point><coordinates>-3.7038,40.4168,650</coordinates></Point></Placemark>\n"
@@ -490,12 +491,14 @@ TEST_F(Lote, GpxAndKmlFilesAreReadAsTheirPoints) {
     EXPECT_EQ(gpx.status, 1);
     EXPECT_TRUE(Has(gpx.err, "ruta.gpx:7: latitud fuera de rango (95)")) << gpx.err;  // the element's line
     EXPECT_TRUE(Has(gpx.err, "5 filas convertidas, 1 con error; fichero GPX")) << gpx.err;
-    EXPECT_TRUE(Has(gpx.out, "\nwaypoint;;;Fuente;40.5;-3.8;;")) << gpx.out;  // after the track, not in it
+    // After the track, not in it; with every child a hand-held unit writes.
+    EXPECT_TRUE(Has(gpx.out, "\nwaypoint;;;Fuente;40.5;-3.8;;;;agua;Drinking Water;Fuente;;https://example.org/f;"))
+        << gpx.out;
     EXPECT_TRUE(Has(gpx.out, "\nwaypoint;;;Sol & Él <1>;40.4168;-3.7038;650;;Kilómetro cero;")) << gpx.out;
     EXPECT_TRUE(Has(gpx.out, "\nruta;Cañada;;;40.5;-3.8;;;;")) << gpx.out;
     EXPECT_TRUE(Has(gpx.out, "\ntrack;Subida;1;;40.8502;-3.9557;2428;2026-05-01T10:00:00Z;;")) << gpx.out;
-    EXPECT_TRUE(Has(gpx.out, "\ntrack;Subida;2;;95;-3.9;1;;;;;;;;;;;;;fila 5: latitud")) << gpx.out;
-    std::vector<std::string> read = results(gpx.out, 9);
+    EXPECT_TRUE(Has(gpx.out, "\ntrack;Subida;2;;95;-3.9;1;;;;;;;;;;;;;;;;;;fila 5: latitud")) << gpx.out;
+    std::vector<std::string> read = results(gpx.out, 14);
     read.erase(read.begin() + 4);
     EXPECT_EQ(read, csv);
     // KML is a layer: a row a vertex, the line's two too; a point without altitudeMode
@@ -543,8 +546,8 @@ TEST_F(Lote, GpxAndKmlFilesAreReadAsTheirPoints) {
     EXPECT_TRUE(Has(others.err, "otros.gpx:3: aviso: <ele> repetido en el waypoint de la línea 2: se toma el primero"))
         << others.err;
     EXPECT_TRUE(Has(others.err, "2 filas convertidas")) << others.err;
-    EXPECT_TRUE(Has(others.out, "\nwaypoint;;;mío;40.4;-3.7;1;;;40º 24' 4,2504\" N;")) << others.out;
-    EXPECT_TRUE(Has(others.out, "\nwaypoint;;;;40.5;-3.6;;;;40º 30' 4,2389\" N;")) << others.out;
+    EXPECT_TRUE(Has(others.out, "\nwaypoint;;;mío;40.4;-3.7;1;;;;;;;;40º 24' 4,2504\" N;")) << others.out;
+    EXPECT_TRUE(Has(others.out, "\nwaypoint;;;;40.5;-3.6;;;;;;;;;40º 30' 4,2389\" N;")) << others.out;
 
     // A text of 64 MiB is refused once it passes 1 MiB, naming its element, in bounded
     // memory; so is a comment that never ends.
