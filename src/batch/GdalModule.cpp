@@ -193,6 +193,7 @@ OGRSpatialReferenceH SystemOf(int epsg) {
 struct Output {
     GDALDatasetH dataset = nullptr;
     std::vector<OGRLayerH> layers;
+    std::vector<int> altitudeMode;  // of each layer, the attribute added for it; -1: none
     bool transaction = false;
     ~Output() {
         if (dataset != nullptr) GDALClose(dataset);
@@ -235,7 +236,16 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
                 return false;
             }
         }
+        int mode = -1;
+        if (job.altitudeMode != nullptr && std::strcmp(job.driver, "LIBKML") == 0 &&
+            OGR_FD_GetFieldIndex(defn, "altitudeMode") < 0) {
+            OGRFieldDefnH field = OGR_Fld_Create("altitudeMode", OFTString);
+            if (OGR_L_CreateField(layer, field, TRUE) == OGRERR_NONE)
+                mode = OGR_FD_GetFieldIndex(OGR_L_GetLayerDefn(layer), "altitudeMode");
+            OGR_Fld_Destroy(field);
+        }
         out.layers.push_back(layer);
+        out.altitudeMode.push_back(mode);
     }
     return true;
 }
@@ -314,6 +324,8 @@ bool Flush(const TalporGdalJob& job, int layer, long long first, Batch& b, Outpu
         OGRFeatureH copy = OGR_F_Create(OGR_L_GetLayerDefn(out.layers[layer]));
         OGRErr e = OGR_F_SetFrom(copy, feature, TRUE);
         OGR_F_SetFID(copy, OGR_F_GetFID(feature));
+        if (out.altitudeMode[layer] >= 0 && geometry != nullptr && OGR_G_Is3D(geometry))
+            OGR_F_SetFieldString(copy, out.altitudeMode[layer], job.altitudeMode);
         if (e == OGRERR_NONE) e = OGR_L_CreateFeature(out.layers[layer], copy);
         OGR_F_Destroy(copy);
         if (e != OGRERR_NONE) {

@@ -62,6 +62,9 @@ struct TalporGdalJob {
     const char* const* layerOptions;
     // For each input layer, the EPSG code of its output's system (0: none).
     const int* epsg;
+    // KML: the altitudeMode of the 3D features of a layer without that attribute (null:
+    // none, which KML reads as on the ground).
+    const char* altitudeMode;
     void* context;
     // The next features of a layer, in order (`count` of them, at most kTalporGdalBatch):
     // the program sets each one's TalporGdalAnswer in `answers`, and returns 0, or 1 to stop
@@ -94,7 +97,7 @@ typedef const TalporGdalFunctions* (*TalporGdalEntry)(void);
 
 }  // extern "C"
 
-inline constexpr int kTalporGdalVersion = 2;
+inline constexpr int kTalporGdalVersion = 3;
 // Features are handed over this many at a time, so that the program may convert them on
 // several threads while GDAL reads and writes on one.
 inline constexpr int kTalporGdalBatch = 256;

@@ -156,6 +156,7 @@ struct Plan {
 // of its vertices (counted by a first reading).
 struct ZoneCount {
     std::array<std::int64_t, 61> vertices{};
+    std::int64_t all = 0;
 };
 
 // Table output: the columns of every layer's rows, one header for all.
@@ -428,6 +429,7 @@ extern "C" int CountCallback(void* context, TalporGdalFeature* features, int cou
     auto& counts = *static_cast<std::vector<ZoneCount>*>(context);
     for (int i = 0; i < count; ++i) {
         const TalporGdalFeature& f = features[i];
+        counts[f.layer].all += f.count;
         for (long long k = 0; k < f.count; ++k) {
             if (!(std::abs(f.y[k]) <= 90 && std::abs(f.x[k]) <= 180)) continue;
             const int zone = std::clamp(static_cast<int>(std::floor((f.x[k] + 180) / 6)) + 1, 1, 60);
@@ -480,6 +482,16 @@ std::vector<LayerInfo> LayersOf(const std::string& path) {
         if (l.system.empty()) l.system = "sin sistema";
         layers.push_back(std::move(l));
     }
+    std::int64_t features = 0;
+    for (const LayerInfo& l : layers) features = l.features < 0 || features < 0 ? -1 : features + l.features;
+    if (features < 0 || features > kCountedFeatures) return layers;
+    std::vector<ZoneCount> counts(layers.size());
+    TalporGdalJob count{};
+    count.context = &counts;
+    count.features = CountCallback;
+    std::exception_ptr none;
+    input.Run(count, none);
+    for (std::size_t i = 0; i < layers.size(); ++i) layers[i].vertices = counts[i].all;
     return layers;
 }
 
@@ -634,6 +646,9 @@ LayerSummary ConvertLayers(const std::string& inputPath, const std::string& outp
         run.datasetOptions = datasetOptions.data();
         run.layerOptions = layerOptions.data();
         run.epsg = epsg.data();
+        // A Z that is an altitude is KML's absolute altitude; without the mode, a globe
+        // viewer would lay the feature on the ground.
+        run.altitudeMode = settings.layers.zEllipsoidal ? nullptr : "absolute";
         input.Run(run, job.thrown);
         out.Commit();
     }

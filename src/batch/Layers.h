@@ -49,7 +49,12 @@ struct LayerInfo {
     std::string geometry;     // "Polygon", "3D Line String"
     std::string system;       // "ED50 / UTM zone 30N (EPSG:23030)"; "sin sistema"
     std::int64_t features = -1;  // -1: unknown until read
+    std::int64_t vertices = -1;  // -1: not counted (a file of more than kCountedFeatures)
 };
+
+// LayersOf counts the vertices of files of at most this many features: more would keep a
+// dialog waiting.
+inline constexpr std::int64_t kCountedFeatures = 200000;
 
 // The layers of `path`. Throws RunError when GDAL cannot be loaded or the file read.
 std::vector<LayerInfo> LayersOf(const std::string& path);

@@ -562,7 +562,8 @@ void FileDialog::ShowLayers() {
     zoneMissing_ = false;
     for (const batch::LayerInfo& l : *layers_) {
         preview += (preview.empty() ? "" : "\n") + ("Capa «" + l.name + "»: " + l.geometry) +
-                   (l.features >= 0 ? ", " + std::to_string(l.features) + " entidades" : std::string()) + "; " + l.system;
+                   (l.features >= 0 ? ", " + std::to_string(l.features) + " entidades" : std::string()) +
+                   (l.vertices >= 0 ? ", " + std::to_string(l.vertices) + " vértices" : std::string()) + "; " + l.system;
         zoneMissing_ = zoneMissing_ || l.system == "sin sistema";
     }
     if (layers_->empty()) preview = "(sin capas)";

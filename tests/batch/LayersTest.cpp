@@ -236,6 +236,11 @@ TEST_F(Layers, GoogleEarthKmzGivesEd50RowsAVertex) {
     EXPECT_EQ(geojson[0].epsg, 4979);  // WGS84 with heights above its ellipsoid
     EXPECT_NEAR(geojson[0].vertices[0].z, 2481.554, 0.01);
     EXPECT_TRUE(Has(ReadFile(dir / "cumbre.geojson"), "\"tessellate\": -1")) << ReadFile(dir / "cumbre.geojson");
+    // Back to KML, the summit keeps its altitude as an absolute one: not laid on the ground.
+    ASSERT_TRUE(Ogr("ogr2ogr -f GPKG cumbre2d.gpkg cumbre.gpkg -select Name"));
+    ASSERT_EQ(Run("cumbre2d.gpkg cumbre.kml").status, 0);
+    const std::string summit = ReadFile(dir / "cumbre.kml");
+    EXPECT_TRUE(Has(summit, "<altitudeMode>absolute</altitudeMode>") && Has(summit, ",2428\n")) << summit;
 }
 
 // What cannot be converted whole is refused in one sentence and leaves nothing: another
