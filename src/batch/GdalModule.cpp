@@ -297,6 +297,8 @@ struct Batch {
     std::vector<TalporGdalFeature> handed = std::vector<TalporGdalFeature>(kTalporGdalBatch);
     std::vector<int> answers = std::vector<int>(kTalporGdalBatch);
     int count = 0;
+    int layer = 0;
+    bool started = false;  // handed over and not yet finished
     ~Batch() { Clear(); }
     void Clear() {
         for (int i = 0; i < count; ++i) OGR_F_Destroy(pending[i].feature);
@@ -304,16 +306,24 @@ struct Batch {
     }
 };
 
-// Hands the batch over and writes what the program answers; false when the run stops.
-bool Flush(const TalporGdalJob& job, int layer, long long first, Batch& b, Output& out, long long& written,
-           bool transactions, char* error, int size) {
-    if (b.count == 0) return true;
-    for (int i = 0; i < b.count; ++i) Hand(b.pending[i], layer, first + i, b.handed[i]);
+// Hands a batch over to the program; false when the run stops.
+bool Start(const TalporGdalJob& job, int number, Batch& b, long long first) {
+    for (int i = 0; i < b.count; ++i) Hand(b.pending[i], b.layer, first + i, b.handed[i]);
+    b.started = true;
+    return job.start(job.context, number, b.handed.data(), b.count) == 0;
+}
+
+// Takes the program's answers to a batch handed over and writes its features; false when
+// the run stops.
+bool Finish(const TalporGdalJob& job, int number, Batch& b, Output& out, long long& written, bool transactions,
+            char* error, int size) {
+    b.started = false;
     std::fill(b.answers.begin(), b.answers.end(), TalporGdalWrite);
-    if (job.features(job.context, b.handed.data(), b.count, b.answers.data()) != 0) return false;
+    if (job.finish(job.context, number, b.answers.data()) != 0) return false;
     for (int i = 0; i < b.count && out.dataset != nullptr; ++i) {
         if (b.answers[i] == TalporGdalStop) return false;
         if (b.answers[i] != TalporGdalWrite) continue;
+        const int layer = b.layer;
         OGRFeatureH feature = b.pending[i].feature;
         OGRGeometryH geometry = OGR_F_GetGeometryRef(feature);
         WriteBack(geometry, b.pending[i].vertices, b.handed[i].hasZ != 0);
@@ -338,28 +348,52 @@ bool Flush(const TalporGdalJob& job, int layer, long long first, Batch& b, Outpu
     return true;
 }
 
-int RunJob(TalporGdalData* data, const TalporGdalJob* job, char* error, int size) {
-    CopyText("", error, size);
-    CPLErrorReset();
-    Output out;
-    if (job->output != nullptr && !Create(data, *job, out, error, size)) return 0;
+// Reads the features into two batches in turn: while the program converts one, the one
+// before is written and the next read.
+bool ReadAll(TalporGdalData* data, const TalporGdalJob& job, Batch (&batches)[2], Output& out, char* error, int size) {
     const bool transactions = out.dataset != nullptr && GDALDatasetTestCapability(out.dataset, ODsCTransactions);
     long long written = 0;
-    Batch batch;
+    int filling = 0;  // the batch being read; the other may be in the program's hands
+    const auto handOver = [&](long long first) {
+        const int other = 1 - filling;
+        if (!Start(job, filling, batches[filling], first)) return false;
+        if (batches[other].started && !Finish(job, other, batches[other], out, written, transactions, error, size))
+            return false;
+        filling = other;
+        return true;
+    };
     for (int l = 0; l < GDALDatasetGetLayerCount(data->dataset); ++l) {
         OGRLayerH in = GDALDatasetGetLayer(data->dataset, l);
         OGR_L_ResetReading(in);
         const int fields = OGR_FD_GetFieldCount(OGR_L_GetLayerDefn(in));
         long long index = 0;
         while (OGRFeatureH feature = OGR_L_GetNextFeature(in)) {
-            Take(feature, fields, batch.pending[batch.count++]);
-            if (batch.count == kTalporGdalBatch) {
-                if (!Flush(*job, l, index, batch, out, written, transactions, error, size)) return 0;
+            Batch& b = batches[filling];
+            b.layer = l;
+            Take(feature, fields, b.pending[b.count++]);
+            if (b.count == kTalporGdalBatch) {
+                if (!handOver(index)) return false;
                 index += kTalporGdalBatch;
             }
         }
-        if (!Flush(*job, l, index, batch, out, written, transactions, error, size)) return 0;
+        if (batches[filling].count > 0 && !handOver(index)) return false;
     }
+    const int last = 1 - filling;
+    return !batches[last].started || Finish(job, last, batches[last], out, written, transactions, error, size);
+}
+
+int RunJob(TalporGdalData* data, const TalporGdalJob* job, char* error, int size) {
+    CopyText("", error, size);
+    CPLErrorReset();
+    Output out;
+    if (job->output != nullptr && !Create(data, *job, out, error, size)) return 0;
+    Batch batches[2];
+    const bool done = ReadAll(data, *job, batches, out, error, size);
+    // A batch still in the program's hands is taken back before its features go.
+    for (int i = 0; i < 2; ++i) {
+        if (batches[i].started) job->finish(job->context, i, batches[i].answers.data());
+    }
+    if (!done) return 0;
     if (out.dataset != nullptr) {
         if (out.transaction && GDALDatasetCommitTransaction(out.dataset) != OGRERR_NONE) {
             LastError("no se puede terminar de escribir", error, size);

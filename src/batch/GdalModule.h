@@ -66,10 +66,15 @@ struct TalporGdalJob {
     // none, which KML reads as on the ground).
     const char* altitudeMode;
     void* context;
-    // The next features of a layer, in order (`count` of them, at most kTalporGdalBatch):
-    // the program sets each one's TalporGdalAnswer in `answers`, and returns 0, or 1 to stop
-    // the run.
-    int (*features)(void* context, TalporGdalFeature* features, int count, int* answers);
+    // The next features, in order (`count` of them, at most kTalporGdalBatch), handed over
+    // as `batch` (0 or 1) for the program to convert while the module reads and writes on;
+    // their arrays stay the program's until `finish` of the same batch returns. 0, or 1 to
+    // stop the run.
+    int (*start)(void* context, int batch, TalporGdalFeature* features, int count);
+    // Waits for the features handed as `batch` and sets each one's TalporGdalAnswer in
+    // `answers`: 0, or 1 to stop the run. Every batch started is finished, a stopped run's
+    // too, before the run returns.
+    int (*finish)(void* context, int batch, int* answers);
 };
 
 struct TalporGdalFunctions {
@@ -97,8 +102,8 @@ typedef const TalporGdalFunctions* (*TalporGdalEntry)(void);
 
 }  // extern "C"
 
-inline constexpr int kTalporGdalVersion = 3;
-// Features are handed over this many at a time, so that the program may convert them on
-// several threads while GDAL reads and writes on one.
+inline constexpr int kTalporGdalVersion = 4;
+// Features are handed over this many at a time, two batches in flight, so that the program
+// converts one while GDAL writes the one before and reads the next.
 inline constexpr int kTalporGdalBatch = 256;
 inline constexpr const char* kTalporGdalEntry = "talpor_gdal_functions";

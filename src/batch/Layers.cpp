@@ -12,6 +12,10 @@
 #include <memory>
 #include <optional>
 #include <thread>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 
 #include "batch/Decimal.h"
 #include "batch/GdalModule.h"
@@ -188,10 +192,6 @@ struct Job {
     std::uint64_t features = 0;
     std::exception_ptr thrown;
     std::vector<std::string> layerNames;
-    // The features of a batch, converted.
-    std::vector<Converted> converted;
-    // The grids of the second thread (convert::Grids is not for concurrent use).
-    std::unique_ptr<convert::Grids> otherGrids;
 };
 
 void Note(Job& job, std::uint64_t feature, std::string message) {
@@ -386,46 +386,140 @@ int Feature(Job& job, TalporGdalFeature& f, Converted& v) {
     return TalporGdalWrite;
 }
 
-extern "C" int FeaturesCallback(void* context, TalporGdalFeature* features, int count, int* answers) {
-    auto& job = *static_cast<Job*>(context);
-    try {
-        job.converted.resize(static_cast<std::size_t>(count));
-        // Half the features on a second thread, with grids of its own.
-        const int half = job.otherGrids != nullptr && count > 1 ? count / 2 : count;
-        std::exception_ptr failed;
-        std::thread other;
-        if (half < count) {
-            other = std::thread([&] {
-                try {
-                    for (int i = half; i < count; ++i) ConvertFeature(job, features[i], job.otherGrids.get(), job.converted[i]);
-                } catch (...) {
-                    failed = std::current_exception();
+// A batch of features in the program's hands: taken one by one, by the second thread
+// as soon as it is handed over and by the calling thread when it comes to finish it.
+struct InFlight {
+    TalporGdalFeature* features = nullptr;
+    int count = 0;
+    std::atomic<int> next{0};  // the next feature to take
+    std::atomic<int> done{0};  // features converted
+    std::vector<Converted> converted;
+    std::exception_ptr failed;  // of the second thread, under Converter's lock
+};
+
+// The second thread of a run, converting with grids of its own the batches handed over
+// while GDAL reads and writes on the calling thread.
+class Converter {
+  public:
+    Converter(const Job& job, convert::Grids* grids) : job_(job), grids_(grids) {
+        if (grids_ != nullptr) thread_ = std::thread([this] { Loop(); });
+    }
+    ~Converter() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        work_.notify_all();
+        if (thread_.joinable()) thread_.join();
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    void Start(InFlight& b, TalporGdalFeature* features, int count) {
+        {
+            std::lock_guard lock(mutex_);
+            b.features = features;
+            b.count = count;
+            b.next = 0;
+            b.done = 0;
+            b.failed = nullptr;
+            b.converted.resize(static_cast<std::size_t>(count));
+            if (thread_.joinable()) queue_.push_back(&b);
+        }
+        work_.notify_one();
+    }
+
+    // Converts what the second thread has not taken of `b`, and waits for the rest.
+    void Finish(InFlight& b, convert::Grids* grids) {
+        std::exception_ptr mine;
+        for (int i; (i = b.next++) < b.count; ++b.done) {
+            try {
+                if (!mine) ConvertFeature(job_, b.features[i], grids, b.converted[static_cast<std::size_t>(i)]);
+            } catch (...) {
+                mine = std::current_exception();
+            }
+        }
+        std::unique_lock lock(mutex_);
+        done_.wait(lock, [&] { return b.done.load() >= b.count; });
+        queue_.erase(std::remove(queue_.begin(), queue_.end(), &b), queue_.end());
+        if (mine) std::rethrow_exception(mine);
+        if (b.failed) std::rethrow_exception(b.failed);
+    }
+
+  private:
+    void Loop() {
+        while (true) {
+            // A feature is taken under the lock, so that a batch is never taken from as
+            // it is handed over again.
+            InFlight* b = nullptr;
+            int i = 0;
+            {
+                std::unique_lock lock(mutex_);
+                work_.wait(lock, [&] { return stop_ || !queue_.empty(); });
+                if (stop_) return;
+                b = queue_.front();
+                i = b->next++;
+                if (i >= b->count) {
+                    queue_.pop_front();
+                    continue;
                 }
-            });
+            }
+            try {
+                ConvertFeature(job_, b->features[i], grids_, b->converted[static_cast<std::size_t>(i)]);
+            } catch (...) {
+                std::lock_guard lock(mutex_);
+                if (!b->failed) b->failed = std::current_exception();
+            }
+            if (++b->done >= b->count) {
+                std::lock_guard lock(mutex_);
+                done_.notify_all();
+            }
         }
-        try {
-            for (int i = 0; i < half; ++i)
-                ConvertFeature(job, features[i], job.settings->conversion.grids, job.converted[i]);
-        } catch (...) {
-            if (other.joinable()) other.join();
-            throw;
-        }
-        if (other.joinable()) other.join();
-        if (failed) std::rethrow_exception(failed);
-        for (int i = 0; i < count; ++i) {
-            answers[i] = Feature(job, features[i], job.converted[i]);
+    }
+
+    const Job& job_;
+    convert::Grids* grids_;
+    std::mutex mutex_;
+    std::condition_variable work_, done_;
+    std::deque<InFlight*> queue_;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
+// The run's callbacks: the job, its two batches and its second thread.
+struct Run {
+    Job& job;
+    Converter converter;
+    InFlight batches[2];
+};
+
+extern "C" int StartCallback(void* context, int batch, TalporGdalFeature* features, int count) {
+    auto& run = *static_cast<Run*>(context);
+    run.converter.Start(run.batches[batch], features, count);
+    return 0;
+}
+
+extern "C" int FinishCallback(void* context, int batch, int* answers) {
+    auto& run = *static_cast<Run*>(context);
+    Job& job = run.job;
+    InFlight& b = run.batches[batch];
+    try {
+        run.converter.Finish(b, job.settings->conversion.grids);
+        if (job.thrown) return 1;  // a batch taken back after the run stopped
+        for (int i = 0; i < b.count; ++i) {
+            answers[i] = Feature(job, b.features[i], b.converted[static_cast<std::size_t>(i)]);
             ++job.features;
         }
         if (job.progress != nullptr && *job.progress) (*job.progress)(job.features);
         return 0;
     } catch (...) {
-        job.thrown = std::current_exception();
+        if (!job.thrown) job.thrown = std::current_exception();
         return 1;
     }
 }
 
 // Counts each layer's vertices by zone, for layers in degrees whose zone is not given.
-extern "C" int CountCallback(void* context, TalporGdalFeature* features, int count, int*) {
+extern "C" int CountCallback(void* context, int, TalporGdalFeature* features, int count) {
     auto& counts = *static_cast<std::vector<ZoneCount>*>(context);
     for (int i = 0; i < count; ++i) {
         const TalporGdalFeature& f = features[i];
@@ -438,6 +532,8 @@ extern "C" int CountCallback(void* context, TalporGdalFeature* features, int cou
     }
     return 0;
 }
+
+extern "C" int CountedCallback(void*, int, int*) { return 0; }
 
 const LayerFormat& FormatOfDriver(std::string_view driver, const std::string& path) {
     if (const LayerFormat* f = LayerFormatOfPath(path)) return *f;
@@ -488,7 +584,8 @@ std::vector<LayerInfo> LayersOf(const std::string& path) {
     std::vector<ZoneCount> counts(layers.size());
     TalporGdalJob count{};
     count.context = &counts;
-    count.features = CountCallback;
+    count.start = CountCallback;
+    count.finish = CountedCallback;
     std::exception_ptr none;
     input.Run(count, none);
     for (std::size_t i = 0; i < layers.size(); ++i) layers[i].vertices = counts[i].all;
@@ -569,7 +666,8 @@ LayerSummary ConvertLayers(const std::string& inputPath, const std::string& outp
     if (needCount) {
         TalporGdalJob count{};
         count.context = &counts;
-        count.features = CountCallback;
+        count.start = CountCallback;
+        count.finish = CountedCallback;
         std::exception_ptr none;
         input.Run(count, none);
         for (std::size_t i = 0; i < job.plans.size(); ++i) {
@@ -590,13 +688,17 @@ LayerSummary ConvertLayers(const std::string& inputPath, const std::string& outp
         job.reports.push_back(std::move(r));
     }
 
+    // A second thread, with grids of its own (convert::Grids is not for concurrent use).
+    std::unique_ptr<convert::Grids> otherGrids;
     if (convert::Grids* grids = settings.conversion.grids; grids != nullptr && std::thread::hardware_concurrency() > 1) {
-        job.otherGrids = std::make_unique<convert::Grids>(grids->DataFolder(), grids->UserFolder());
-        if (table) job.otherGrids->SharePlaces(*grids);
+        otherGrids = std::make_unique<convert::Grids>(grids->DataFolder(), grids->UserFolder());
+        if (table) otherGrids->SharePlaces(*grids);
     }
+    Run running{job, Converter(job, otherGrids.get()), {}};
     TalporGdalJob run{};
-    run.context = &job;
-    run.features = FeaturesCallback;
+    run.context = &running;
+    run.start = StartCallback;
+    run.finish = FinishCallback;
     if (table) {
         Table t;
         std::map<std::string, int> index;
