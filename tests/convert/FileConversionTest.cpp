@@ -299,9 +299,15 @@ TEST(FileConversion, AShapefileIsConvertedFromTheWindowAsTalporLoteDoes) {
               0);
     EXPECT_EQ(ReadFile(folder.path / "montes_WGS84.shp"), ReadFile(folder.path / "lote.shp"));
     EXPECT_EQ(ReadFile(folder.path / "montes_WGS84.prj"), ReadFile(folder.path / "lote.prj"));
-    // Another format, chosen in the dialog: the destination follows it.
+    // Another format, chosen in the dialog: the destination follows it, and a name typed
+    // without its extension still gets the format chosen.
     s.Convert(1, in, [&](form::FormModel& m, const Changed& changed) { Pick(m, changed, "CmbFormato", "GeoPackage"); });
     EXPECT_EQ(ReadFile(folder.path / "montes_WGS84.gpkg").substr(0, 15), "SQLite format 3");
+    s.Convert(1, in, [&](form::FormModel& m, const Changed& changed) {
+        Pick(m, changed, "CmbFormato", "GeoPackage");
+        Type(m, changed, "TxtDestino", (folder.path / "rodales").string());
+    });
+    EXPECT_EQ(ReadFile(folder.path / "rodales").substr(0, 15), "SQLite format 3");
 
     Started t;
     t.platform.cancelProgressAfter = 2;
