@@ -535,6 +535,34 @@ extern "C" int CountCallback(void* context, int, TalporGdalFeature* features, in
 
 extern "C" int CountedCallback(void*, int, int*) { return 0; }
 
+// OGR's name of a geometry type, in Spanish: "3D Line String" -> "líneas 3D".
+std::string GeometryText(std::string_view geometry) {
+    const bool three = geometry.starts_with("3D ");
+    if (three) geometry.remove_prefix(3);
+    static constexpr std::pair<std::string_view, std::string_view> kNames[] = {
+        {"Point", "puntos"},
+        {"Line String", "líneas"},
+        {"Polygon", "polígonos"},
+        {"Multi Point", "multipuntos"},
+        {"Multi Line String", "multilíneas"},
+        {"Multi Polygon", "multipolígonos"},
+        {"Geometry Collection", "colecciones de geometrías"},
+        {"Unknown (any)", "geometrías de varios tipos"},
+        {"None", "sin geometría"},
+    };
+    std::string text(geometry);
+    for (const auto& [ogr, spanish] : kNames)
+        if (geometry == ogr) text = spanish;
+    return three ? text + " 3D" : text;
+}
+
+// Whether GDAL writes a layer of this geometry type (OGR's name) to GPX: points as
+// waypoints, lines as routes, multi-lines as tracks.
+bool GpxKeeps(std::string_view geometry) {
+    if (geometry.starts_with("3D ")) geometry.remove_prefix(3);
+    return geometry == "Point" || geometry == "Line String" || geometry == "Multi Line String";
+}
+
 const LayerFormat& FormatOfDriver(std::string_view driver, const std::string& path) {
     if (const LayerFormat* f = LayerFormatOfPath(path)) return *f;
     for (const LayerFormat& f : kLayerFormats)
@@ -570,7 +598,7 @@ std::vector<LayerInfo> LayersOf(const std::string& path) {
     std::vector<LayerInfo> layers;
     for (int i = 0; i < input.Layers(); ++i) {
         const TalporGdalLayerInfo info = input.Layer(i);
-        LayerInfo l{info.name, info.geometry, info.system, info.features};
+        LayerInfo l{info.name, GeometryText(info.geometry), info.system, info.features};
         const System s = SystemOfEpsg(info.epsg);
         if (s.datum != System::Datum::None && s.datum != System::Datum::Other)
             l.system = SystemText(s.datum, s.zone, info.epsg);
@@ -639,6 +667,9 @@ LayerSummary ConvertLayers(const std::string& inputPath, const std::string& outp
                                (plan.direction == convert::Direction::ED50ToWGS84 ? "ed50-wgs84" : "wgs84-ed50"));
         }
         const bool toEd50 = plan.direction == convert::Direction::WGS84ToED50;
+        if (outFormat != nullptr && outFormat->name == "gpx" && !GpxKeeps(info.geometry))
+            throw RunError("GPX solo tiene waypoints, rutas y tracks (puntos, líneas y multilíneas), y la capa «" +
+                           name + "» es de " + GeometryText(info.geometry) + ": elija KML, KMZ o GeoJSON");
         if (outFormat != nullptr && outFormat->wgs84 && toEd50)
             throw RunError(std::string(outFormat->title) + " es WGS84 y la capa «" + name +
                            "» se convierte a ED50: elija Shapefile, GeoPackage, DXF o una tabla CSV");
@@ -738,9 +769,9 @@ LayerSummary ConvertLayers(const std::string& inputPath, const std::string& outp
         const std::string driver(outFormat->driver);
         std::vector<const char*> datasetOptions, layerOptions;
         job.geoJson = outFormat->name == "geojson";
-        if (job.geoJson) {
-            layerOptions = {"RFC7946=YES", "COORDINATE_PRECISION=9", "WRITE_NAME=NO"};
-        }
+        if (job.geoJson) layerOptions = {"RFC7946=YES", "COORDINATE_PRECISION=9", "WRITE_NAME=NO"};
+        // The attributes GPX has no element for go in its extensions: nothing is lost.
+        if (outFormat->name == "gpx") datasetOptions = {"GPX_USE_EXTENSIONS=YES"};
         datasetOptions.push_back(nullptr);
         layerOptions.push_back(nullptr);
         run.output = out.Path().c_str();

@@ -22,6 +22,7 @@ struct LayerFormat {
     std::string_view extension;  // of the files it is saved as
     std::string_view title;      // for messages
     bool wgs84 = false;          // the format is WGS84 longitude and latitude by definition
+    bool read = true;            // read as a layer (GPX is read as points: batch/Gps.h)
 };
 
 inline constexpr LayerFormat kLayerFormats[] = {
@@ -31,6 +32,8 @@ inline constexpr LayerFormat kLayerFormats[] = {
     {"kmz", "LIBKML", ".kmz", "KMZ", true},
     {"geojson", "GeoJSON", ".geojson", "GeoJSON", true},
     {"dxf", "DXF", ".dxf", "DXF", false},
+    // Written for a GPS unit: points as waypoints, lines as routes, multi-lines as tracks.
+    {"gpx", "GPX", ".gpx", "GPX", true, false},
 };
 
 // The layer format of a file name by its extension (any case; ".json" is GeoJSON);
@@ -39,14 +42,17 @@ const LayerFormat* LayerFormatOfPath(std::string_view path);
 // The layer format --formato names; nullptr for none.
 const LayerFormat* LayerFormatNamed(std::string_view name);
 
-// True for an input read as layers: a layer format's extension.
-inline bool IsLayerFile(std::string_view path) { return LayerFormatOfPath(path) != nullptr; }
+// True for an input read as layers: the extension of a layer format read as one.
+inline bool IsLayerFile(std::string_view path) {
+    const LayerFormat* f = LayerFormatOfPath(path);
+    return f != nullptr && f->read;
+}
 
 // What GDAL finds in a file, for the dialog's preview: each layer with its geometry
 // type, counts and system.
 struct LayerInfo {
     std::string name;
-    std::string geometry;     // "Polygon", "3D Line String"
+    std::string geometry;     // its geometry type: "polígonos", "líneas 3D"
     std::string system;       // "ED50 / UTM zone 30N (EPSG:23030)"; "sin sistema"
     std::int64_t features = -1;  // -1: unknown until read
     std::int64_t vertices = -1;  // -1: not counted (a file of more than kCountedFeatures)

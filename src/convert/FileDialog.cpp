@@ -26,9 +26,10 @@ const char* const kFormatNames[] = {"CSV o texto (como el fichero de puntos)", "
 const batch::Format kFormatOf[] = {batch::Format::Text, batch::Format::Gpx, batch::Format::Kml,
                                    batch::Format::GeoJson};
 // For a layer: the output's format, --formato's name ("" for the input's own).
-const char* const kLayerFormatNames[] = {"El de la capa",   "Shapefile", "GeoPackage", "KML",
-                                         "KMZ",             "GeoJSON",   "DXF",        "CSV (una fila por vértice)"};
-const char* const kLayerFormatOf[] = {"", "shp", "gpkg", "kml", "kmz", "geojson", "dxf", "csv"};
+const char* const kLayerFormatNames[] = {"El de la capa", "Shapefile", "GeoPackage", "KML",
+                                         "KMZ",           "GeoJSON",   "DXF",        "GPX (puntos y líneas)",
+                                         "CSV (una fila por vértice)"};
+const char* const kLayerFormatOf[] = {"", "shp", "gpkg", "kml", "kmz", "geojson", "dxf", "gpx", "csv"};
 const char* const kLabels[] = {"ETRS89 (EPSG 4258, 25829 a 25831)", "WGS84 (EPSG 4326, 32629 a 32631)"};
 
 // The start of a file read for its sample: enough for 64 lines of any table.

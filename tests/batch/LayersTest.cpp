@@ -236,6 +236,26 @@ TEST_F(Layers, GoogleEarthKmzGivesEd50RowsAVertex) {
     EXPECT_EQ(geojson[0].epsg, 4979);  // WGS84 with heights above its ellipsoid
     EXPECT_NEAR(geojson[0].vertices[0].z, 2481.554, 0.01);
     EXPECT_TRUE(Has(ReadFile(dir / "cumbre.geojson"), "\"tessellate\": -1")) << ReadFile(dir / "cumbre.geojson");
+    // ED50 lines to a GPS unit: a route in GPX, as ogr2ogr puts it with the grid; polygons
+    // have no place there.
+    ASSERT_TRUE(Ogr("ogr2ogr -f GPKG ruta.gpkg excursion.kmz -where \"Name = 'Ruta'\" -nln ruta -nlt LINESTRING "
+                    "-a_srs EPSG:4230 -ct '+proj=pipeline +step +proj=axisswap +order=2,1 +step +proj=unitconvert "
+                    "+xy_in=deg +xy_out=rad +step +inv +proj=hgridshift +grids=" + grid +
+                    " +step +proj=unitconvert +xy_in=rad +xy_out=deg +step +proj=axisswap +order=2,1'"))
+        << ReadFile(dir / "ogr.txt");
+    ASSERT_EQ(Run("-m rejilla ruta.gpkg ruta.gpx").status, 0);
+    std::map<std::string, std::size_t> features;  // of each of GDAL's GPX layers
+    std::vector<Vertex> route;
+    for (const Layer& l : Read(dir / "ruta.gpx")) {
+        features[l.name] = l.fids.size();
+        if (l.name == "routes") route = l.vertices;
+    }
+    EXPECT_EQ(features, (std::map<std::string, std::size_t>{
+                            {"waypoints", 0}, {"routes", 1}, {"tracks", 0}, {"route_points", 3}, {"track_points", 0}}));
+    // Back where Google Earth had them.
+    EXPECT_LT(Farthest(route, {{-3.95, 40.85, 0}, {-3.96, 40.86, 0}, {-3.97, 40.87, 0}}), 1e-8);
+    EXPECT_TRUE(Has(Run("-m rejilla excursion.kmz -o zona.gpx").err, "GPX solo tiene waypoints, rutas y tracks"));
+
     // Back to KML, the summit keeps its altitude as an absolute one: not laid on the ground.
     ASSERT_TRUE(Ogr("ogr2ogr -f GPKG cumbre2d.gpkg cumbre.gpkg -select Name"));
     ASSERT_EQ(Run("cumbre2d.gpkg cumbre.kml").status, 0);

@@ -285,7 +285,7 @@ TEST(FileConversion, AShapefileIsConvertedFromTheWindowAsTalporLoteDoes) {
     const std::string in = (folder.path / "montes.shp").string();
     Started s;
     s.Convert(1, in, [&](form::FormModel& m, const Changed& changed) {
-        EXPECT_EQ(m.Get("LblPrevia").text, "Capa «montes»: Polygon, 1000 entidades, 4000 vértices; ED50 UTM 30 (EPSG:23030)");
+        EXPECT_EQ(m.Get("LblPrevia").text, "Capa «montes»: polígonos, 1000 entidades, 4000 vértices; ED50 UTM 30 (EPSG:23030)");
         Pick(m, changed, "CmbMetodo", "Rejilla");
         EXPECT_EQ(m.Get("TxtDestino").text, folder.Str() + "/montes_WGS84.shp");
         EXPECT_EQ(m.Get("LblOrden").text,
