@@ -149,10 +149,15 @@ TEST_F(Layers, ShapefileOfStandsGoesToEtrs89AsOgr2ogrWithTheGrid) {
 
     // The same stands in degrees, to a GeoPackage labelled WGS84, and back from it to ED50:
     // within a millimetre of where they started.
+    // A second layer in the same GeoPackage, in UTM: each layer keeps its own kind.
     ASSERT_TRUE(Ogr("ogr2ogr -f GPKG grados.gpkg montes.shp -t_srs EPSG:4230 -nln rodales"));
+    ASSERT_TRUE(Ogr("ogr2ogr -update -f GPKG grados.gpkg montes.shp -nln rodales_utm"));
     ASSERT_EQ(Run("-m rejilla --etiqueta=wgs84 grados.gpkg wgs84.gpkg").status, 0);
-    EXPECT_EQ(Read(dir / "wgs84.gpkg")[0].epsg, 4326);
-    EXPECT_EQ(Read(dir / "wgs84.gpkg")[0].name, "rodales");
+    const std::vector<Layer> two = Read(dir / "wgs84.gpkg");
+    ASSERT_EQ(two.size(), 2u);
+    EXPECT_TRUE(two[0].name == "rodales" && two[0].epsg == 4326 && two[0].fids.size() == 2) << two[0].name;
+    EXPECT_TRUE(two[1].name == "rodales_utm" && two[1].epsg == 32630) << two[1].name;
+    EXPECT_LT(Farthest(two[1].vertices, ogr[0].vertices), 0.001);
     const Ran back = Run("-m rejilla wgs84.gpkg vuelta.gpkg");
     ASSERT_EQ(back.status, 0) << back.err;
     EXPECT_EQ(Read(dir / "vuelta.gpkg")[0].epsg, 4230);
