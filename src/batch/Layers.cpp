@@ -563,6 +563,18 @@ bool GpxKeeps(std::string_view geometry) {
     return geometry == "Point" || geometry == "Line String" || geometry == "Multi Line String";
 }
 
+// Each layer's vertices, in all and by zone, from a reading of the whole file.
+std::vector<ZoneCount> CountVertices(const Input& input, std::size_t layers) {
+    std::vector<ZoneCount> counts(layers);
+    TalporGdalJob count{};
+    count.context = &counts;
+    count.start = CountCallback;
+    count.finish = CountedCallback;
+    std::exception_ptr none;
+    input.Run(count, none);
+    return counts;
+}
+
 const LayerFormat& FormatOfDriver(std::string_view driver, const std::string& path) {
     if (const LayerFormat* f = LayerFormatOfPath(path)) return *f;
     for (const LayerFormat& f : kLayerFormats)
@@ -609,13 +621,7 @@ std::vector<LayerInfo> LayersOf(const std::string& path) {
     std::int64_t features = 0;
     for (const LayerInfo& l : layers) features = l.features < 0 || features < 0 ? -1 : features + l.features;
     if (features < 0 || features > kCountedFeatures) return layers;
-    std::vector<ZoneCount> counts(layers.size());
-    TalporGdalJob count{};
-    count.context = &counts;
-    count.start = CountCallback;
-    count.finish = CountedCallback;
-    std::exception_ptr none;
-    input.Run(count, none);
+    const std::vector<ZoneCount> counts = CountVertices(input, layers.size());
     for (std::size_t i = 0; i < layers.size(); ++i) layers[i].vertices = counts[i].all;
     return layers;
 }
@@ -695,12 +701,7 @@ LayerSummary ConvertLayers(const std::string& inputPath, const std::string& outp
         throw RunError("la rejilla del IGN no transforma la altura sobre el elipsoide: quite --z-elipsoidal, o elija "
                        "Helmert o Molodensky");
     if (needCount) {
-        TalporGdalJob count{};
-        count.context = &counts;
-        count.start = CountCallback;
-        count.finish = CountedCallback;
-        std::exception_ptr none;
-        input.Run(count, none);
+        counts = CountVertices(input, counts.size());
         for (std::size_t i = 0; i < job.plans.size(); ++i) {
             Plan& plan = job.plans[i];
             if (plan.to.zone != -1) continue;

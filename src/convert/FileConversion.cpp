@@ -91,6 +91,11 @@ std::string SummaryMessage(const Summary& s, const std::string& input, const std
     return m;
 }
 
+void SayCancelled(form::Platform& platform) {
+    platform.MsgBox("Conversión cancelada: no se ha escrito ningún fichero.", kTitle, form::MsgIcon::Information,
+                    form::MsgButtons::OK, form::MsgResult::OK);
+}
+
 std::string LayerMessage(const batch::LayerSummary& s, const std::string& output) {
     std::string m;
     for (const batch::LayerReport& r : s.layers) {
@@ -137,8 +142,7 @@ std::optional<std::string> RunLayers(form::Platform& platform, const std::string
                         form::MsgButtons::OK, form::MsgResult::OK);
     } catch (const Cancelled&) {
         progress.End();
-        platform.MsgBox("Conversión cancelada: no se ha escrito ningún fichero.", kTitle,
-                        form::MsgIcon::Information, form::MsgButtons::OK, form::MsgResult::OK);
+        SayCancelled(platform);
     } catch (const RunError& e) {
         return e.what();
     }
@@ -172,8 +176,7 @@ std::optional<std::string> Run(form::Platform& platform, const std::string& inpu
                         form::MsgButtons::OK, form::MsgResult::OK);
     } catch (const Cancelled&) {
         progress.End();
-        platform.MsgBox("Conversión cancelada: no se ha escrito ningún fichero.", kTitle,
-                        form::MsgIcon::Information, form::MsgButtons::OK, form::MsgResult::OK);
+        SayCancelled(platform);
     } catch (const RunError& e) {
         return e.what();
     }
