@@ -612,8 +612,11 @@ std::vector<LayerInfo> LayersOf(const std::string& path) {
         const TalporGdalLayerInfo info = input.Layer(i);
         LayerInfo l{info.name, GeometryText(info.geometry), info.system, info.features};
         const System s = SystemOfEpsg(info.epsg);
-        if (s.datum != System::Datum::None && s.datum != System::Datum::Other)
+        if (s.datum != System::Datum::None && s.datum != System::Datum::Other) {
             l.system = SystemText(s.datum, s.zone, info.epsg);
+            l.direction = s.datum == System::Datum::ED50 ? convert::Direction::ED50ToWGS84
+                                                         : convert::Direction::WGS84ToED50;
+        }
         else if (info.epsg > 0) l.system += " (EPSG:" + std::to_string(info.epsg) + ")";
         if (l.system.empty()) l.system = "sin sistema";
         layers.push_back(std::move(l));

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,6 +57,9 @@ struct LayerInfo {
     std::string system;       // "ED50 / UTM zone 30N (EPSG:23030)"; "sin sistema"
     std::int64_t features = -1;  // -1: unknown until read
     std::int64_t vertices = -1;  // -1: not counted (a file of more than kCountedFeatures)
+    // The direction its system is converted in; none for a layer without a system (or with
+    // one Talpor does not convert).
+    std::optional<convert::Direction> direction;
 };
 
 // LayersOf counts the vertices of files of at most this many features: more would keep a

@@ -242,6 +242,14 @@ void FileDialog::ReadInput() {
             readProblem_ = "«" + FileName(input) + "» no se puede convertir: " + e.what() + ".";
             return;
         }
+        // A WGS84 format (Google Earth's KMZ) to ED50 goes where ED50 can: a table of its
+        // vertices, unless the user chose a format of the other kind.
+        const batch::LayerFormat* in = batch::LayerFormatOfPath(input);
+        const batch::LayerFormat* out =
+            batch::LayerFormatNamed(kLayerFormatOf[Chosen(format, std::size(kLayerFormatOf))]);
+        if (direction_ == Direction::WGS84ToED50 && in->wgs84 && (out == nullptr || out->wgs84) &&
+            std::string(kLayerFormatOf[Chosen(format, std::size(kLayerFormatOf))]) != "csv")
+            format.listIndex = static_cast<int>(std::size(kLayerFormatOf)) - 1;
         Suggest();
         return;
     }
@@ -579,6 +587,18 @@ void FileDialog::ShowLayers() {
     for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i)
         m.Get("ChkSalida", i).enabled = table && i != kHeightOutput && i != kAltitudeOutput;
     m.Get("CmbDecimal").enabled = m.Get("LblDecimal").enabled = table;
+    for (const batch::LayerInfo& l : *layers_) {
+        if (problem_.empty() && l.direction && *l.direction != direction_)
+            problem_ = "La capa «" + l.name + "» está en " + l.system + ": conviértala en la pestaña «" +
+                       (*l.direction == Direction::WGS84ToED50 ? "WGS84 -> ED50" : "ED50 -> WGS84") + "».";
+    }
+    // The format chosen, or the layer's own.
+    const std::string name = kLayerFormatOf[Chosen(m.Get("CmbFormato"), std::size(kLayerFormatOf))];
+    const batch::LayerFormat* out =
+        name.empty() ? batch::LayerFormatOfPath(Input()) : batch::LayerFormatNamed(name);
+    if (problem_.empty() && direction_ == Direction::WGS84ToED50 && out != nullptr && out->wgs84)
+        problem_ = std::string(out->title) + " es WGS84 y el resultado es ED50: elija en «Formato» Shapefile, "
+                   "GeoPackage, DXF o CSV.";
     const batch::Settings settings = Settings();
     if (problem_.empty() && settings.conversion.method == batch::Method::Grid && !grids_.Shift().Problem().empty())
         problem_ = grids_.Shift().Problem();

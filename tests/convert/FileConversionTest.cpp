@@ -309,6 +309,28 @@ TEST(FileConversion, AShapefileIsConvertedFromTheWindowAsTalporLoteDoes) {
     });
     EXPECT_EQ(ReadFile(folder.path / "rodales").substr(0, 15), "SQLite format 3");
 
+    // A Google Earth file is WGS84: on the other tab it is sent to this one, and here it
+    // becomes a table of ED50 rows, since KML cannot hold ED50.
+    const std::string kml = (folder.path / "ruta.kml").string();
+    testing_support::WriteFile(kml, "<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document><Placemark><name>Ruta"
+                                    "</name><LineString><coordinates>-3.95,40.85,0 -3.96,40.86,0</coordinates>"
+                                    "</LineString></Placemark></Document></kml>");
+    s.Convert(1, kml, [&](form::FormModel& m, const Changed&) {
+        EXPECT_EQ(m.Get("LblAviso").text, "La capa «ruta» está en WGS84 geográficas (EPSG:4326): conviértala en la "
+                                          "pestaña «WGS84 -> ED50».");
+        EXPECT_FALSE(m.Get("CmdConvertir").enabled);
+    });
+    s.Convert(0, kml, [&](form::FormModel& m, const Changed& changed) {
+        EXPECT_EQ(m.Get("CmbFormato").ListText(), "CSV (una fila por vértice)");
+        EXPECT_EQ(m.Get("TxtDestino").text, folder.Str() + "/ruta_ED50.csv");
+        Pick(m, changed, "CmbFormato", "KMZ");
+        EXPECT_EQ(m.Get("LblAviso").text, "KMZ es WGS84 y el resultado es ED50: elija en «Formato» Shapefile, "
+                                          "GeoPackage, DXF o CSV.");
+        Pick(m, changed, "CmbFormato", "CSV");
+    });
+    const std::string rows = ReadFile(folder.path / "ruta_ED50.csv");
+    EXPECT_NE(rows.find("ruta;1;1;0;2;Ruta;"), std::string::npos) << rows;
+
     Started t;
     t.platform.cancelProgressAfter = 2;
     t.Convert(1, in, [&](form::FormModel& m, const Changed& changed) {
