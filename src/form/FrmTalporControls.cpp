@@ -143,146 +143,192 @@ private:
     int tab_;
 };
 
-void BuildTab0(Builder tab) {
-    tab.Label("Label3", 0, "Cálculo con:");
-    // Where the converted point lands, when that is outside Spain.
-    Control& place0 = tab.Label("LblLugar", 0, "");
-    place0.foreColor = Rgb(192, 0, 0);
-    place0.accessibleName = "Aviso del lugar del punto";
+// The names and first texts of a conversion tab's controls. The two tabs hold the same
+// controls, mirrored (each converts from the datum the other converts to), under the names
+// they have always had; one builder makes both from their rows below.
+struct DmsNames {  // the fields and unit labels of one angle (Builder::DmsRow)
+    int deg, degLabel;
+    const char* degText;
+    int min, minLabel;
+    const char* minText;
+    int sec, secLabel;
+};
+struct GeoFieldNames {  // the frame of the typed latitude, longitude and height
+    const char* frame;
+    int frameIndex;
+    const char* caption;
+    int latLabel;  // LblLat(latLabel): "Latitud"; latLabel + 1: its symbol
+    DmsNames lat;
+    int northLabel;
+    int lonLabel;  // as latLabel
+    DmsNames lon;
+    const char* hemispheres;
+    int west;  // OptLng(west): "W", west + 1: "E"
+    int heightLabel, height;
+    const char* heightText;
+    const char* heightTip;
+    int altitude;  // LblAltitud(altitude) under the height; -1: none
+};
+struct UtmFieldNames {  // the frame of the typed easting, northing, zone and height
+    const char* frame;
+    const char* caption;
+    int eastLabel;
+    const char* east;
+    const char* eastText;
+    int northLabel;
+    const char* north;
+    const char* northText;
+    int zoneLabel;
+    const char* zone;
+    int heightLabel, height;
+    const char* heightText;
+    const char* heightTip;
+    int altitude;
+};
+struct GeoResultNames {  // the frame of the converted latitude, longitude and height
+    const char* frame;
+    int frameIndex;  // also the index of its LblGeoLat and LblGeoLon
+    const char* caption;
+    ControlId latCaption;  // "Latitud"
+    int latSign, lonCaption, lonSign, height;  // LblLat indices
+    int altitude;          // LblAltitud(altitude): the altitude of a WGS84 result; -1: none
+};
+struct ConversionTabNames {
+    int tab;
+    const char* inputOption;  // (inputOption, 0) and (inputOption, 1): the input modes
+    bool geoFirst;            // option 0 and the first frame are the geographic input's
+    GeoFieldNames geo;
+    UtmFieldNames utm;
+    bool greyUtm;  // the UTM input starts greyed, not only disabled
+    const char* utmResults;
+    const char* utmResultsCaption;
+    int utmResultLabel;  // LblUTM(utmResultLabel ...+2): "E=", "N=", "Huso="
+    GeoResultNames geoResults;
+    const char* helmert;
+    const char* grid;
+    int helmertSheet, molodenskySheet, gridSheet;  // Command1 indices
+    const char* molodenskyFrame;
+    const char* molodensky;
+    const char* molodenskySet;  // its IGN and NIMA options, from molodenskySetIndex
+    int molodenskySetIndex;
+};
 
-    // The input-mode buttons come before the frames they enable, and the two input
-    // frames before the results and the buttons: creation order is the Tab order.
-    Named(tab.Option("OptUTM", 0, "", true, "Coordenadas geográficas"), kGeoInputName);
-    Named(tab.Option("OptUTM", 1, "", false, "Coordenadas UTM"), kUtmInputName);
+const ConversionTabNames kConversionTabs[] = {
+    {0, "OptUTM", true,
+     {"Frame1", 0, "Coord. Geográficas Sistema Ref. Geodésico WGS84", 3, {0, 0, "38", 1, 1, "16", 2, 2}, 21, 8,
+      {3, 5, "1", 4, 6, "22", 5, 7}, "Picture1", 0, 10, 6, "600,0", "metros", 0},
+     {"Frame7", "Coordenadas UTM Sist. Ref. Geodésico WGS84", 13, "TxtUTMx", "636800", 14, "TxtUTMy", "4234900", 12,
+      "CmbHuso", 14, 8, "600,0", "metros", 1},
+     true, "Frame6", "Coord. U.T.M. Datum ED50", 0,
+     {"Frame5", 0, "Coord. Geográficas Datum ED50", {"Label1", 0}, 11, 12, 13, 20, -1},
+     "CmdED50Helmert", "CmdED50Rejilla", 0, 1, 4, "Frame3", "CmdED50Molodensky", "OptMWGS84", 0},
+    {1, "OptCoord", false,
+     {"Frame9", 1, "Coordenadas Geográf. Datum ED50", 47, {7, 44, "38", 14, 45, "0", 15, 46}, 54, 52,
+      {16, 49, "1", 17, 50, "0", 18, 51}, "Picture2", 4, 68, 26, "0,0", "", -1},
+     {"Frame2", "Coordenadas UTM Datum ED50", 10, "TxtUTMe", "637000", 9, "TxtUTMn", "4234000", 11, "CmbUsos2", 65,
+      25, "0,0", "", -1},
+     false, "Frame4", "Coord. U.T.M. WGS84", 6,
+     {"Frame1", 1, "Coord. Geográf. Sist. Ref. Geodésico WGS84", {"LblLat", 58}, 59, 63, 64, 24, 2},
+     "CmdWGS84Helmert", "CmdWGS84Rejilla", 2, 3, 5, "Frame8", "CmdWGS84Molodensky", "OptMED50", 2},
+};
 
-    Control& geo = tab.Frame("Frame1", 0, "Coord. Geográficas Sistema Ref. Geodésico WGS84");
-    Builder g = tab.In(geo);
-    g.Label("LblLat", 3, "Latitud");
-    g.Label("LblLat", 4, kLat);
-    g.DmsRow("Latitud", 0, 0, "38", 1, 1, "16", 2, 2);
-    g.Label("LblLat", 21, "N");
-    g.Label("LblLat", 8, "Longitud");
-    g.Label("LblLat", 9, kLon);
-    g.DmsRow("Longitud", 3, 5, "1", 4, 6, "22", 5, 7);
-    Builder p1 = g.In(Named(g.Picture("Picture1"), kLonHemisphereName));
-    Named(p1.Option("OptLng", 0, "W", true), "Longitud oeste");
-    Named(p1.Option("OptLng", 1, "E", false), "Longitud este");
-    g.Label("LblLat", 10, kHeightCaption);
-    Named(g.Text("TxtWGSg", 6, "600,0", "metros"), kHeightName);
-    g.Label("LblAltitud", 0, kTypedAltitude, kTypedAltitudeTip);
-
-    Control& utmFrame = tab.Frame("Frame7", -1, "Coordenadas UTM Sist. Ref. Geodésico WGS84");
-    utmFrame.enabled = false;
-    Builder u = tab.In(utmFrame);
-    u.Label("LblUTM", 13, "E=");
-    Named(u.Text("TxtUTMx", -1, "636800", "metros"), kEastName);
-    u.Label("LblUTM", 14, "N=");
-    Named(u.Text("TxtUTMy", -1, "4234900", "metros"), kNorthName);
-    u.Label("LblUTM", 12, "Huso =");
-    Named(u.Combo("CmbHuso"), kZoneName);
-    u.Label("LblLat", 14, kHeightCaption);
-    Named(u.Text("TxtWGSg", 8, "600,0", "metros"), kHeightName);
-    u.Label("LblAltitud", 1, kTypedAltitude, kTypedAltitudeTip);
-    for (Control* c : tab.Form().Children(utmFrame)) c->foreColor = kGrey;
-
-    Control& utmRes = tab.Frame("Frame6", -1, "Coord. U.T.M. Datum ED50");
-    utmRes.fixedPitch = true;
-    Builder r = tab.In(utmRes);
-    for (auto [i, caption] : {std::pair{0, "E="}, {1, "N="}, {2, "Huso="}})
-        r.Label("LblUTM", i, caption).fixedPitch = true;
-
-    tab.HeightKind(0, 0);
-    tab.Button("CmdED50Helmert", -1, "Bursa Wolf 7p", kHelmertTip);
-
-    Builder res = tab.In(tab.Frame("Frame5", 0, "Coord. Geográficas Datum ED50"));
-    res.Label("Label1", 0, "Latitud");
-    res.Label("LblLat", 11, std::string(kLat) + " =");
-    res.Label("LblGeoLat", 0, kInitialGeoResult);
-    res.Label("LblLat", 12, "Longitud");
-    res.Label("LblLat", 13, std::string(kLon) + "=");
-    res.Label("LblGeoLon", 0, kInitialGeoResult);
-    res.Label("LblLat", 20, kHeightResult);
-
-    Named(tab.Button("Command1", 0, "", kHelmertSheetTip), kHelmertSheetName);
-    tab.Button("CmdED50Rejilla", -1, "Rejilla IGN", kGridTip);
-    Named(tab.Button("Command1", 4, "", kGridSheetTip), kGridSheetName);
-
-    Builder m = tab.In(Named(tab.Frame("Frame3", -1, ""), kMolodenskyFrameName));
-    m.Button("CmdED50Molodensky", -1, "Molodensky 3p", kMolodenskyTip);
-    Named(m.Button("Command1", 1, "", kMolodenskySheetTip), kMolodenskySheetName);
-    Named(m.Option("OptMWGS84", 0, "IGN", false, kIgnTip), "Parámetros del IGN");
-    Named(m.Option("OptMWGS84", 1, "NIMA", true, kNimaTip), "Parámetros del NIMA");
-    // After the three methods in the Tab order: a file is the less common path.
-    tab.Button("CmdFichero", 0, "Convertir fichero…", kFileTip);
-    tab.Button("CmdMapa", 0, "Ver en el mapa", kMapTip);
+void BuildGeoFields(Builder tab, const GeoFieldNames& n, bool enabled) {
+    Control& frame = tab.Frame(n.frame, n.frameIndex, n.caption);
+    frame.enabled = enabled;
+    Builder g = tab.In(frame);
+    g.Label("LblLat", n.latLabel, "Latitud");
+    g.Label("LblLat", n.latLabel + 1, kLat);
+    g.DmsRow("Latitud", n.lat.deg, n.lat.degLabel, n.lat.degText, n.lat.min, n.lat.minLabel, n.lat.minText,
+             n.lat.sec, n.lat.secLabel);
+    g.Label("LblLat", n.northLabel, "N");
+    g.Label("LblLat", n.lonLabel, "Longitud");
+    g.Label("LblLat", n.lonLabel + 1, kLon);
+    g.DmsRow("Longitud", n.lon.deg, n.lon.degLabel, n.lon.degText, n.lon.min, n.lon.minLabel, n.lon.minText,
+             n.lon.sec, n.lon.secLabel);
+    Builder p = g.In(Named(g.Picture(n.hemispheres), kLonHemisphereName));
+    Named(p.Option("OptLng", n.west, "W", true), "Longitud oeste");
+    Named(p.Option("OptLng", n.west + 1, "E", false), "Longitud este");
+    g.Label("LblLat", n.heightLabel, kHeightCaption);
+    Named(g.Text("TxtWGSg", n.height, n.heightText, n.heightTip), kHeightName);
+    if (n.altitude >= 0) g.Label("LblAltitud", n.altitude, kTypedAltitude, kTypedAltitudeTip);
 }
 
-void BuildTab1(Builder tab) {
-    tab.Label("Label3", 1, "Cálculo con:");
+void BuildUtmFields(Builder tab, const UtmFieldNames& n, bool enabled, bool grey) {
+    Control& frame = tab.Frame(n.frame, -1, n.caption);
+    frame.enabled = enabled;
+    Builder u = tab.In(frame);
+    u.Label("LblUTM", n.eastLabel, "E=");
+    Named(u.Text(n.east, -1, n.eastText, "metros"), kEastName);
+    u.Label("LblUTM", n.northLabel, "N=");
+    Named(u.Text(n.north, -1, n.northText, "metros"), kNorthName);
+    u.Label("LblUTM", n.zoneLabel, "Huso =");
+    Named(u.Combo(n.zone), kZoneName);
+    u.Label("LblLat", n.heightLabel, kHeightCaption);
+    Named(u.Text("TxtWGSg", n.height, n.heightText, n.heightTip), kHeightName);
+    if (n.altitude >= 0) u.Label("LblAltitud", n.altitude, kTypedAltitude, kTypedAltitudeTip);
+    if (grey)
+        for (Control* c : tab.Form().Children(frame)) c->foreColor = kGrey;
+}
+
+void BuildUtmResults(Builder tab, const ConversionTabNames& n) {
+    Control& frame = tab.Frame(n.utmResults, -1, n.utmResultsCaption);
+    frame.fixedPitch = true;
+    Builder r = tab.In(frame);
+    for (auto [i, caption] : {std::pair{0, "E="}, {1, "N="}, {2, "Huso="}})
+        r.Label("LblUTM", n.utmResultLabel + i, caption).fixedPitch = true;
+}
+
+void BuildGeoResults(Builder tab, const GeoResultNames& n) {
+    Builder res = tab.In(tab.Frame(n.frame, n.frameIndex, n.caption));
+    res.Label(n.latCaption.name, n.latCaption.index, "Latitud");
+    res.Label("LblLat", n.latSign, std::string(kLat) + " =");
+    res.Label("LblGeoLat", n.frameIndex, kInitialGeoResult);
+    res.Label("LblLat", n.lonCaption, "Longitud");
+    res.Label("LblLat", n.lonSign, std::string(kLon) + "=");
+    res.Label("LblGeoLon", n.frameIndex, kInitialGeoResult);
+    res.Label("LblLat", n.height, kHeightResult);
+    if (n.altitude >= 0) res.Label("LblAltitud", n.altitude, kAltitudeResult);
+}
+
+// One conversion tab. Creation order is the Tab order: the input-mode buttons before the
+// frames they enable, the two input frames before the results and the buttons.
+void BuildConversionTab(Builder tab, const ConversionTabNames& n) {
+    tab.Label("Label3", n.tab, "Cálculo con:");
     // Where the converted point lands, when that is outside Spain.
-    Control& place1 = tab.Label("LblLugar", 1, "");
-    place1.foreColor = Rgb(192, 0, 0);
-    place1.accessibleName = "Aviso del lugar del punto";
+    Control& place = tab.Label("LblLugar", n.tab, "");
+    place.foreColor = Rgb(192, 0, 0);
+    place.accessibleName = "Aviso del lugar del punto";
 
-    Named(tab.Option("OptCoord", 0, "", false, "Coordenadas UTM"), kUtmInputName);
-    Named(tab.Option("OptCoord", 1, "", false, "Coordenadas geográficas"), kGeoInputName);
+    if (n.geoFirst) {
+        Named(tab.Option(n.inputOption, 0, "", true, "Coordenadas geográficas"), kGeoInputName);
+        Named(tab.Option(n.inputOption, 1, "", false, "Coordenadas UTM"), kUtmInputName);
+        BuildGeoFields(tab, n.geo, true);
+        BuildUtmFields(tab, n.utm, false, n.greyUtm);
+        BuildUtmResults(tab, n);
+    } else {
+        Named(tab.Option(n.inputOption, 0, "", false, "Coordenadas UTM"), kUtmInputName);
+        Named(tab.Option(n.inputOption, 1, "", false, "Coordenadas geográficas"), kGeoInputName);
+        BuildUtmFields(tab, n.utm, true, n.greyUtm);
+        BuildGeoFields(tab, n.geo, false);
+        BuildGeoResults(tab, n.geoResults);
+    }
+    tab.HeightKind(n.tab, 2 * n.tab);
+    tab.Button(n.helmert, -1, "Bursa Wolf 7p", kHelmertTip);
+    if (n.geoFirst) BuildGeoResults(tab, n.geoResults);
+    else BuildUtmResults(tab, n);
 
-    Builder u = tab.In(tab.Frame("Frame2", -1, "Coordenadas UTM Datum ED50"));
-    u.Label("LblUTM", 10, "E=");
-    Named(u.Text("TxtUTMe", -1, "637000", "metros"), kEastName);
-    u.Label("LblUTM", 9, "N=");
-    Named(u.Text("TxtUTMn", -1, "4234000", "metros"), kNorthName);
-    u.Label("LblUTM", 11, "Huso =");
-    Named(u.Combo("CmbUsos2"), kZoneName);
-    u.Label("LblLat", 65, kHeightCaption);
-    Named(u.Text("TxtWGSg", 25, "0,0"), kHeightName);
+    Named(tab.Button("Command1", n.helmertSheet, "", kHelmertSheetTip), kHelmertSheetName);
+    tab.Button(n.grid, -1, "Rejilla IGN", kGridTip);
+    Named(tab.Button("Command1", n.gridSheet, "", kGridSheetTip), kGridSheetName);
 
-    Control& geoFrame = tab.Frame("Frame9", 1, "Coordenadas Geográf. Datum ED50");
-    geoFrame.enabled = false;
-    Builder g = tab.In(geoFrame);
-    g.Label("LblLat", 47, "Latitud");
-    g.Label("LblLat", 48, kLat);
-    g.DmsRow("Latitud", 7, 44, "38", 14, 45, "0", 15, 46);
-    g.Label("LblLat", 54, "N");
-    g.Label("LblLat", 52, "Longitud");
-    g.Label("LblLat", 53, kLon);
-    g.DmsRow("Longitud", 16, 49, "1", 17, 50, "0", 18, 51);
-    Builder p2 = g.In(Named(g.Picture("Picture2"), kLonHemisphereName));
-    Named(p2.Option("OptLng", 4, "W", true), "Longitud oeste");
-    Named(p2.Option("OptLng", 5, "E", false), "Longitud este");
-    g.Label("LblLat", 68, kHeightCaption);
-    Named(g.Text("TxtWGSg", 26, "0,0"), kHeightName);
-
-    Builder res = tab.In(tab.Frame("Frame1", 1, "Coord. Geográf. Sist. Ref. Geodésico WGS84"));
-    res.Label("LblLat", 58, "Latitud");
-    res.Label("LblLat", 59, std::string(kLat) + " =");
-    res.Label("LblGeoLat", 1, kInitialGeoResult);
-    res.Label("LblLat", 63, "Longitud");
-    res.Label("LblLat", 64, std::string(kLon) + "=");
-    res.Label("LblGeoLon", 1, kInitialGeoResult);
-    res.Label("LblLat", 24, kHeightResult);
-    res.Label("LblAltitud", 2, kAltitudeResult);
-
-    tab.HeightKind(1, 2);
-    tab.Button("CmdWGS84Helmert", -1, "Bursa Wolf 7p", kHelmertTip);
-
-    Control& utmRes = tab.Frame("Frame4", -1, "Coord. U.T.M. WGS84");
-    utmRes.fixedPitch = true;
-    Builder r = tab.In(utmRes);
-    for (auto [i, caption] : {std::pair{6, "E="}, {7, "N="}, {8, "Huso="}})
-        r.Label("LblUTM", i, caption).fixedPitch = true;
-
-    Named(tab.Button("Command1", 2, "", kHelmertSheetTip), kHelmertSheetName);
-    tab.Button("CmdWGS84Rejilla", -1, "Rejilla IGN", kGridTip);
-    Named(tab.Button("Command1", 5, "", kGridSheetTip), kGridSheetName);
-
-    Builder m = tab.In(Named(tab.Frame("Frame8", -1, ""), kMolodenskyFrameName));
-    m.Button("CmdWGS84Molodensky", -1, "Molodensky 3p", kMolodenskyTip);
-    Named(m.Button("Command1", 3, "", kMolodenskySheetTip), kMolodenskySheetName);
-    Named(m.Option("OptMED50", 2, "IGN", false, kIgnTip), "Parámetros del IGN");
-    Named(m.Option("OptMED50", 3, "NIMA", true, kNimaTip), "Parámetros del NIMA");
-    tab.Button("CmdFichero", 1, "Convertir fichero…", kFileTip);
-    tab.Button("CmdMapa", 1, "Ver en el mapa", kMapTip);
+    Builder m = tab.In(Named(tab.Frame(n.molodenskyFrame, -1, ""), kMolodenskyFrameName));
+    m.Button(n.molodensky, -1, "Molodensky 3p", kMolodenskyTip);
+    Named(m.Button("Command1", n.molodenskySheet, "", kMolodenskySheetTip), kMolodenskySheetName);
+    Named(m.Option(n.molodenskySet, n.molodenskySetIndex, "IGN", false, kIgnTip), "Parámetros del IGN");
+    Named(m.Option(n.molodenskySet, n.molodenskySetIndex + 1, "NIMA", true, kNimaTip), "Parámetros del NIMA");
+    // After the three methods in the Tab order: a file is the less common path.
+    tab.Button("CmdFichero", n.tab, "Convertir fichero…", kFileTip);
+    tab.Button("CmdMapa", n.tab, "Ver en el mapa", kMapTip);
 }
 
 void BuildTab2(Builder tab) {
@@ -358,8 +404,7 @@ void BuildFrmTalporControls(FormModel& form) {
     tabs.tabCaptions = {"WGS84  ->  ED50", "ED50  ->  WGS84 ", "Utilidades"};
     tabs.currentTab = 0;
 
-    BuildTab0(Builder(form, "SSTab1", 0));
-    BuildTab1(Builder(form, "SSTab1", 1));
+    for (const ConversionTabNames& names : kConversionTabs) BuildConversionTab(Builder(form, "SSTab1", names.tab), names);
     BuildTab2(Builder(form, "SSTab1", 2));
 
     // The About box, beside "Cerrar": before it in the Tab order, as it stands before it
