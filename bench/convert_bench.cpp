@@ -70,7 +70,7 @@ struct Window : bench::Window {
 template <typename Click>
 void RunClick(benchmark::State& state, int tab, Click click) {
     Window w;
-    convert::Grids& grids = w.window.Grids();
+    core::Grids& grids = w.window.Grids();
     const auto& points = TypedPoints();
     for (const TypedPoint& t : points) {  // every string at its longest before the timing
         w.Type(tab, t);

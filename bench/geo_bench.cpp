@@ -26,7 +26,7 @@
 
 #include "AllocationCounter.h"
 #include "SpainPoints.h"
-#include "convert/Core.h"
+#include "core/Core.h"
 #include "geo/mGeo.h"
 
 namespace {
@@ -169,12 +169,12 @@ BENCHMARK(BM_GeoToUTM_vsPROJ)->Iterations(1)->Unit(benchmark::kMillisecond);
 // test and answer of each point too).
 void BM_HelmertChain_vsPROJ(benchmark::State& state) {
     const auto& points = SpainPoints();
-    std::vector<convert::GeographicInput> typed;
+    std::vector<core::GeographicInput> typed;
     for (const auto& p : points) typed.push_back({p.lat, p.lon, p.h});
     std::vector<GeoPoint> target(points.size());
     std::vector<double> E(points.size()), N(points.size());
-    std::vector<convert::PointResult> out(points.size());
-    std::vector<convert::GeographicConversion> one(points.size());
+    std::vector<core::PointResult> out(points.size());
+    std::vector<core::GeographicConversion> one(points.size());
     ProjPipeline proj(kProjHelmertChain, true);
     Compare(state, proj,
             {{"point",
@@ -196,11 +196,11 @@ void BM_HelmertChain_vsPROJ(benchmark::State& state) {
              {"core1pt",
               [&] {
                   for (std::size_t i = 0; i < typed.size(); ++i)
-                      one[i] = convert::Helmert(typed[i], convert::Direction::WGS84ToED50);
+                      one[i] = core::Helmert(typed[i], core::Direction::WGS84ToED50);
               },
               {},
               0},
-             {"batch", [&] { convert::Helmert(typed, convert::Direction::WGS84ToED50, out); }, {}, 0}});
+             {"batch", [&] { core::Helmert(typed, core::Direction::WGS84ToED50, out); }, {}, 0}});
 }
 BENCHMARK(BM_HelmertChain_vsPROJ)->Iterations(1)->Unit(benchmark::kMillisecond);
 
@@ -248,7 +248,7 @@ BENCHMARK(BM_GeoDistance);
 void BM_CoreHelmertWGS84ToED50(benchmark::State& state) {
     Step(state, [](const bench::SpainPoint& p, const bench::SpainPoint&) {
         benchmark::DoNotOptimize(
-            convert::Helmert(convert::GeographicInput{p.lat, p.lon, p.h}, convert::Direction::WGS84ToED50));
+            core::Helmert(core::GeographicInput{p.lat, p.lon, p.h}, core::Direction::WGS84ToED50));
     });
 }
 BENCHMARK(BM_CoreHelmertWGS84ToED50);

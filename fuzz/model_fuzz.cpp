@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/frmTalpor.h"
-#include "entry/PointText.h"
+#include "text/PointText.h"
 #include "support/FakePlatform.h"
 
 namespace {
@@ -170,7 +170,7 @@ struct Fuzz {
         for (const std::string* t : {&choices->decimalDegrees, &choices->utm}) {
             if (t->empty()) continue;
             const bool degrees = t == &choices->decimalDegrees;
-            const bool point = !degrees || entry::ParsePoint(*t).kind == entry::PastedPoint::Kind::Geographic;
+            const bool point = !degrees || text::ParsePoint(*t).kind == text::PastedPoint::Kind::Geographic;
             if (!point || t->find("nan") != std::string::npos || t->find("inf") != std::string::npos ||
                 t->size() > 40)
             {

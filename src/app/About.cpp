@@ -1,14 +1,14 @@
 // The About box's text. The accuracies come from the captions of the results
-// (convert::AccuracyOf), so that the box says what the results say.
+// (core::AccuracyOf), so that the box says what the results say.
 #include "app/About.h"
 
-#include "convert/Captions.h"
-#include "convert/Core.h"
+#include "core/Captions.h"
+#include "core/Core.h"
 
 namespace app {
 namespace {
 
-using convert::ParameterSet;
+using core::ParameterSet;
 
 // A caption's accuracy suffix ("  ±1,5m") as running text: "±1,5 m".
 std::string Spelled(std::string_view suffix) {
@@ -18,7 +18,7 @@ std::string Spelled(std::string_view suffix) {
     return s;
 }
 
-std::string Name(ParameterSet set) { return std::string(convert::NameOf(set)); }
+std::string Name(ParameterSet set) { return std::string(core::NameOf(set)); }
 
 // The shortcuts of the window, each as the user presses it, with what it does.
 constexpr const char* kShortcuts =
@@ -41,10 +41,10 @@ constexpr const char* kShortcuts =
 }  // namespace
 
 std::string AboutText() {
-    const convert::Accuracy helmert = convert::AccuracyOf(ParameterSet::EST99);
-    const convert::Accuracy ign = convert::AccuracyOf(ParameterSet::IGN);
-    const convert::Accuracy nima = convert::AccuracyOf(ParameterSet::NIMA);
-    const convert::Accuracy grid = convert::AccuracyOf(ParameterSet::SPED2ETV2);
+    const core::Accuracy helmert = core::AccuracyOf(ParameterSet::EST99);
+    const core::Accuracy ign = core::AccuracyOf(ParameterSet::IGN);
+    const core::Accuracy nima = core::AccuracyOf(ParameterSet::NIMA);
+    const core::Accuracy grid = core::AccuracyOf(ParameterSet::SPED2ETV2);
 
     std::string s = "## Talpor " TALPOR_VERSION "\n\n";
     s += "Convierte puntos entre WGS84 (ETRS89) y ED50 en España, en coordenadas geográficas "

@@ -13,8 +13,8 @@
 #include "convert/Conversions.h"
 #include "convert/CopyTexts.h"
 #include "convert/InputMode.h"
-#include "entry/Fields.h"
-#include "entry/PastePoint.h"
+#include "fields/Fields.h"
+#include "fields/PastePoint.h"
 #include "form/FrmTalporControls.h"
 #include "num/RuntimeError.h"
 #include "utilities/CopyTexts.h"
@@ -119,10 +119,10 @@ frmTalpor::frmTalpor(form::Platform& platform) : platform_(platform) {
     form_.onOptionClick = [this](form::Control& option) { OptionClick(option); };
 }
 
-convert::Grids& frmTalpor::Grids() {
+core::Grids& frmTalpor::Grids() {
     if (!grids_)
-        grids_ = std::make_unique<convert::Grids>(
-            platform_.DataFolder(), convert::UserGridFolder(platform_.UserDataFolder()));
+        grids_ = std::make_unique<core::Grids>(
+            platform_.DataFolder(), core::UserGridFolder(platform_.UserDataFolder()));
     return *grids_;
 }
 
@@ -243,26 +243,26 @@ void frmTalpor::CmdAcerca_Click() { ShowAbout(platform_); }
 
 // --- Coordinate fields -----------------------------------------------------------------
 
-void frmTalpor::TxtWGSg_GotFocus(int index) { entry::FieldGotFocus(form_, form_.Get("TxtWGSg", index)); }
+void frmTalpor::TxtWGSg_GotFocus(int index) { fields::FieldGotFocus(form_, form_.Get("TxtWGSg", index)); }
 void frmTalpor::TxtWGSg_KeyPress(int index, int& keyAscii) {
-    entry::FieldKeyPress(form_, form_.Get("TxtWGSg", index), keyAscii);
+    fields::FieldKeyPress(form_, form_.Get("TxtWGSg", index), keyAscii);
 }
 void frmTalpor::TxtWGSg_LostFocus(int index) {
-    entry::FieldLostFocus(form_, platform_, form_.Get("TxtWGSg", index));
+    fields::FieldLostFocus(form_, platform_, form_.Get("TxtWGSg", index));
 }
 
-void frmTalpor::TxtUTMx_GotFocus() { entry::FieldGotFocus(form_, Field("TxtUTMx")); }
-void frmTalpor::TxtUTMx_KeyPress(int& keyAscii) { entry::FieldKeyPress(form_, Field("TxtUTMx"), keyAscii); }
-void frmTalpor::TxtUTMx_LostFocus() { entry::FieldLostFocus(form_, platform_, Field("TxtUTMx")); }
-void frmTalpor::TxtUTMy_GotFocus() { entry::FieldGotFocus(form_, Field("TxtUTMy")); }
-void frmTalpor::TxtUTMy_KeyPress(int& keyAscii) { entry::FieldKeyPress(form_, Field("TxtUTMy"), keyAscii); }
-void frmTalpor::TxtUTMy_LostFocus() { entry::FieldLostFocus(form_, platform_, Field("TxtUTMy")); }
-void frmTalpor::TxtUTMe_GotFocus() { entry::FieldGotFocus(form_, Field("TxtUTMe")); }
-void frmTalpor::TxtUTMe_KeyPress(int& keyAscii) { entry::FieldKeyPress(form_, Field("TxtUTMe"), keyAscii); }
-void frmTalpor::TxtUTMe_LostFocus() { entry::FieldLostFocus(form_, platform_, Field("TxtUTMe")); }
-void frmTalpor::TxtUTMn_GotFocus() { entry::FieldGotFocus(form_, Field("TxtUTMn")); }
-void frmTalpor::TxtUTMn_KeyPress(int& keyAscii) { entry::FieldKeyPress(form_, Field("TxtUTMn"), keyAscii); }
-void frmTalpor::TxtUTMn_LostFocus() { entry::FieldLostFocus(form_, platform_, Field("TxtUTMn")); }
+void frmTalpor::TxtUTMx_GotFocus() { fields::FieldGotFocus(form_, Field("TxtUTMx")); }
+void frmTalpor::TxtUTMx_KeyPress(int& keyAscii) { fields::FieldKeyPress(form_, Field("TxtUTMx"), keyAscii); }
+void frmTalpor::TxtUTMx_LostFocus() { fields::FieldLostFocus(form_, platform_, Field("TxtUTMx")); }
+void frmTalpor::TxtUTMy_GotFocus() { fields::FieldGotFocus(form_, Field("TxtUTMy")); }
+void frmTalpor::TxtUTMy_KeyPress(int& keyAscii) { fields::FieldKeyPress(form_, Field("TxtUTMy"), keyAscii); }
+void frmTalpor::TxtUTMy_LostFocus() { fields::FieldLostFocus(form_, platform_, Field("TxtUTMy")); }
+void frmTalpor::TxtUTMe_GotFocus() { fields::FieldGotFocus(form_, Field("TxtUTMe")); }
+void frmTalpor::TxtUTMe_KeyPress(int& keyAscii) { fields::FieldKeyPress(form_, Field("TxtUTMe"), keyAscii); }
+void frmTalpor::TxtUTMe_LostFocus() { fields::FieldLostFocus(form_, platform_, Field("TxtUTMe")); }
+void frmTalpor::TxtUTMn_GotFocus() { fields::FieldGotFocus(form_, Field("TxtUTMn")); }
+void frmTalpor::TxtUTMn_KeyPress(int& keyAscii) { fields::FieldKeyPress(form_, Field("TxtUTMn"), keyAscii); }
+void frmTalpor::TxtUTMn_LostFocus() { fields::FieldLostFocus(form_, platform_, Field("TxtUTMn")); }
 
 void frmTalpor::OptUTM_Click(int index) { convert::OptUTM_Click(form_, index); }
 void frmTalpor::OptCoord_Click(int index) { convert::OptCoord_Click(form_, index); }
@@ -271,7 +271,7 @@ void frmTalpor::OptCoord_Click(int index) { convert::OptCoord_Click(form_, index
 // same calls for one field each.
 void frmTalpor::GotFocus(form::Control& control) {
     if (HasFieldEvents(control))
-        Guard(HandlerName(control, "GotFocus"), [&] { entry::FieldGotFocus(form_, control); });
+        Guard(HandlerName(control, "GotFocus"), [&] { fields::FieldGotFocus(form_, control); });
 }
 
 void frmTalpor::LostFocus(form::Control& control) {
@@ -283,7 +283,7 @@ void frmTalpor::LostFocus(form::Control& control) {
         control.backColor = form::kWhite;
         return;
     }
-    Guard(HandlerName(control, "LostFocus"), [&] { entry::FieldLostFocus(form_, platform_, control); });
+    Guard(HandlerName(control, "LostFocus"), [&] { fields::FieldLostFocus(form_, platform_, control); });
 }
 
 form::Control* frmTalpor::TakeFocusRequest() {
@@ -352,7 +352,7 @@ void frmTalpor::Click(form::Control& control) {
             // The hemispheres and the input mode are part of the point; the Molodensky
             // set is the method's.
             if (control.id.name != "OptMWGS84" && control.id.name != "OptMED50") InputChanged(control);
-            entry::HemisphereClick(form_, platform_, control);
+            fields::HemisphereClick(form_, platform_, control);
         });
     }
     ApplyFocusRequest();
@@ -401,7 +401,7 @@ void frmTalpor::ApplyFocusRequest() {
 int frmTalpor::KeyPress(form::Control& control, int keyAscii) {
     if (!HasFieldEvents(control) || !form_.IsUsable(control)) return keyAscii;
     Guard(HandlerName(control, "KeyPress"),
-          [&] { entry::FieldKeyPress(form_, control, keyAscii); });
+          [&] { fields::FieldKeyPress(form_, control, keyAscii); });
     ApplyFocusRequest();
     return keyAscii;
 }
@@ -449,16 +449,16 @@ void frmTalpor::EditText(form::Control& control, std::string_view text) {
 
 bool frmTalpor::Paste(form::Control& control, std::string_view text) {
     if (MustEnd() || !HasFieldEvents(control)) return false;
-    entry::PasteResult result = entry::PasteResult::NotHandled;
+    fields::PasteResult result = fields::PasteResult::NotHandled;
     Guard(HandlerName(control, "Paste"),
-          [&] { result = entry::PastePoint(form_, platform_, control, text); });
-    if (result == entry::PasteResult::Filled) InputChanged(control);
+          [&] { result = fields::PastePoint(form_, platform_, control, text); });
+    if (result == fields::PasteResult::Filled) InputChanged(control);
     ApplyFocusRequest();
-    return result != entry::PasteResult::NotHandled;
+    return result != fields::PasteResult::NotHandled;
 }
 
 std::optional<frmTalpor::CopyChoices> frmTalpor::CopyChoicesOf(form::Control& control) {
-    std::optional<entry::CopyTexts> texts = convert::ConversionCopyTexts(form_, control);
+    std::optional<text::CopyTexts> texts = convert::ConversionCopyTexts(form_, control);
     if (!texts) texts = utilities::UtilitiesCopyTexts(form_, control);
     if (!texts) return std::nullopt;
     CopyChoices choices{control.kind == form::Kind::Label && !control.stale ? control.text : "", texts->result,

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/Grids.h"
+#include "core/Grids.h"
 #include "convert/PointMap.h"
 #include "form/Controls.h"
 #include "form/Platform.h"
@@ -43,7 +43,7 @@ public:
     // The IGN grids of the conversion tabs, from the platform's data folder and the
     // "grids" folder in its user data folder; made at the first call, and each grid
     // opened when it is first needed.
-    convert::Grids& Grids();
+    core::Grids& Grids();
     // The coasts and borders of the map, read from the data folder the first time the
     // map asks for them (never at start-up); none when the file cannot be read.
     const std::vector<geo::MapLine>& MapLines();
@@ -180,7 +180,7 @@ private:
 
     form::Platform& platform_;
     form::FormModel form_;
-    std::unique_ptr<convert::Grids> grids_;
+    std::unique_ptr<core::Grids> grids_;
     std::optional<std::vector<geo::MapLine>> mapLines_;
     EndReason endReason_ = EndReason::None;
     bool activated_ = false;

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "batch/Layers.h"
-#include "entry/FieldLimits.h"
+#include "text/FieldLimits.h"
 
 namespace batch {
 namespace {
@@ -81,8 +81,8 @@ void Apply(CommandLine& cl, const Option& o, const std::string& v, bool& outputs
     const std::string_view name = o.longName;
     if (name == "sentido") {
         s.layers.directionGiven = true;
-        if (v == "wgs84-ed50") s.conversion.direction = convert::Direction::WGS84ToED50;
-        else if (v == "ed50-wgs84") s.conversion.direction = convert::Direction::ED50ToWGS84;
+        if (v == "wgs84-ed50") s.conversion.direction = core::Direction::WGS84ToED50;
+        else if (v == "ed50-wgs84") s.conversion.direction = core::Direction::ED50ToWGS84;
         else BadValue(name, v, "wgs84-ed50 o ed50-wgs84");
     } else if (name == "metodo") {
         const auto m = std::find_if(std::begin(kMethods), std::end(kMethods),
@@ -209,7 +209,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         throw UsageError("--formato=" + cl.settings.layers.format +
                          ": es un formato de capas, y la entrada no es una capa (Shapefile, GeoPackage, KML, "
                          "KMZ, GeoJSON o DXF)");
-    if (!layers && cl.settings.format != Format::Text && c.direction != convert::Direction::ED50ToWGS84)
+    if (!layers && cl.settings.format != Format::Text && c.direction != core::Direction::ED50ToWGS84)
         throw UsageError("--formato=" + std::string(FormatTitle(cl.settings.format)) +
                          ": GPX, KML y GeoJSON son WGS84, y los resultados de wgs84-ed50 son ED50");
     Outputs& o = cl.settings.outputs;
@@ -353,9 +353,9 @@ Formas del punto (en una columna o en varias seguidas):
   N40 25.008 W3 42.228        30T 440721 4474447       440721 4474447 30
 La primera coordenada es la latitud salvo que una letra diga otra cosa. Los
 valores se toman como los toman los campos de la ventana: segundos con 4
-decimales, Este y Norte con 2 y altura con 1; latitud )" + entry::LatitudeRangeText() + R"(,
-longitud )" + entry::LongitudeRangeText() + ", Este " + entry::EastingRangeText() + R"(,
-Norte )" + entry::NorthingRangeText() + ", altura " + entry::HeightRangeText() + R"(. Una fila
+decimales, Este y Norte con 2 y altura con 1; latitud )" + text::LatitudeRangeText() + R"(,
+longitud )" + text::LongitudeRangeText() + ", Este " + text::EastingRangeText() + R"(,
+Norte )" + text::NorthingRangeText() + ", altura " + text::HeightRangeText() + R"(. Una fila
 fuera de esos límites o del área del método queda con su error.
 
 Estado de salida: 0 si se convirtieron todas las filas, 1 si alguna quedó con

@@ -137,7 +137,7 @@ Summary ConvertFile(int in, int out, const Settings& settings, const Progress& p
     }
     if (input == Format::Kml)
         throw RunError("es KML, que se convierte como capa: dé el fichero por su nombre, con la extensión .kml o .kmz");
-    if (settings.conversion.direction != convert::Direction::WGS84ToED50)
+    if (settings.conversion.direction != core::Direction::WGS84ToED50)
         throw RunError("los ficheros " + std::string(FormatTitle(input)) +
                        " son WGS84: se convierten en el sentido WGS84 a ED50");
     // The table of the points: latitude and longitude, the elevation an altitude.

@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "batch/Stream.h"
-#include "entry/PointText.h"
+#include "text/PointText.h"
 #include "batch/TextTable.h"
 
 namespace batch {
@@ -79,7 +79,7 @@ std::string XmlSafe(std::string_view text) {
     return s;
 }
 
-std::string Fixed(double v, int decimals) { return entry::DecimalText(v, decimals); }
+std::string Fixed(double v, int decimals) { return text::DecimalText(v, decimals); }
 
 }  // namespace
 

@@ -151,7 +151,7 @@ std::string SystemText(System::Datum datum, int zone, int epsg) {
 struct Plan {
     System from, to;
     int toEpsg = 0;
-    convert::Direction direction = convert::Direction::WGS84ToED50;
+    core::Direction direction = core::Direction::WGS84ToED50;
     bool clampedByDefault = false;  // KML: a geometry without altitudeMode lies on the ground
     int altitudeModeField = -1;     // libkml's altitudeMode attribute
 };
@@ -272,7 +272,7 @@ std::string_view AltitudeMode(const TalporGdalFeature& f, const Plan& plan) {
 
 // The conversion of a feature's vertices, which the threads share out: nothing of the
 // job is changed.
-Conversion ConversionOf(const Job& job, const Plan& plan, convert::Grids* grids) {
+Conversion ConversionOf(const Job& job, const Plan& plan, core::Grids* grids) {
     const Settings& s = *job.settings;
     Conversion c = s.conversion;
     c.direction = plan.direction;
@@ -287,7 +287,7 @@ bool WithoutHeight(std::string_view mode) {
     return mode == "clampToGround" || mode == "clampToSeaFloor" || mode == "relativeToGround";
 }
 
-void ConvertFeature(const Job& job, const TalporGdalFeature& f, convert::Grids* grids, Converted& v) {
+void ConvertFeature(const Job& job, const TalporGdalFeature& f, core::Grids* grids, Converted& v) {
     const Plan& plan = job.plans[f.layer];
     const bool noHeight = WithoutHeight(AltitudeMode(f, plan));
     const auto n = static_cast<std::size_t>(f.count);
@@ -311,9 +311,9 @@ void ConvertFeature(const Job& job, const TalporGdalFeature& f, convert::Grids* 
     ConvertPoints(v.points, ConversionOf(job, plan, grids), v.results);
     // One zone a layer: the points of another zone projected in the layer's.
     if (plan.to.zone <= 0) return;
-    const geo::Ellipsoid& ell = convert::TargetEllipsoid(plan.direction);
+    const geo::Ellipsoid& ell = core::TargetEllipsoid(plan.direction);
     for (RowResult& row : v.results) {
-        convert::Result& r = row.result;
+        core::Result& r = row.result;
         if (row.error.empty() && r.utm->zone != plan.to.zone)
             r.utm = geo::GeoToUTMInZone(r.point->lat, r.point->lon, static_cast<std::int16_t>(plan.to.zone), ell);
     }
@@ -353,7 +353,7 @@ int Feature(Job& job, TalporGdalFeature& f, Converted& v) {
     if (plan.to.zone > 0) {
         const double west = 6.0 * plan.to.zone - 186, east = west + 6;
         for (std::size_t k = 0; k < n; ++k) {
-            const convert::Result& r = v.results[k].result;
+            const core::Result& r = v.results[k].result;
             if (r.point->lon < west || r.point->lon > east) ++report.outsideBand;
         }
     }
@@ -364,7 +364,7 @@ int Feature(Job& job, TalporGdalFeature& f, Converted& v) {
         return TalporGdalWrite;
     }
     for (std::size_t k = 0; k < n; ++k) {
-        const convert::Result& r = v.results[k].result;
+        const core::Result& r = v.results[k].result;
         if (plan.to.zone == 0) {
             f.x[k] = r.point->lon;
             f.y[k] = r.point->lat;
@@ -379,7 +379,7 @@ int Feature(Job& job, TalporGdalFeature& f, Converted& v) {
         if (s.layers.zEllipsoidal) {
             f.z[k] = r.point->h;
         } else if (geoJson && c.grids != nullptr) {
-            const convert::Altitude a = convert::AltitudeOf(r.point->lat, r.point->lon, 0, c.grids->Geoid());
+            const core::Altitude a = core::AltitudeOf(r.point->lat, r.point->lon, 0, c.grids->Geoid());
             if (a.answer == geo::GridAnswer::Done) f.z[k] += a.N;
         }
     }
@@ -401,7 +401,7 @@ struct InFlight {
 // while GDAL reads and writes on the calling thread.
 class Converter {
   public:
-    Converter(const Job& job, convert::Grids* grids) : job_(job), grids_(grids) {
+    Converter(const Job& job, core::Grids* grids) : job_(job), grids_(grids) {
         if (grids_ != nullptr) thread_ = std::thread([this] { Loop(); });
     }
     ~Converter() {
@@ -430,7 +430,7 @@ class Converter {
     }
 
     // Converts what the second thread has not taken of `b`, and waits for the rest.
-    void Finish(InFlight& b, convert::Grids* grids) {
+    void Finish(InFlight& b, core::Grids* grids) {
         std::exception_ptr mine;
         for (int i; (i = b.next++) < b.count; ++b.done) {
             try {
@@ -478,7 +478,7 @@ class Converter {
     }
 
     const Job& job_;
-    convert::Grids* grids_;
+    core::Grids* grids_;
     std::mutex mutex_;
     std::condition_variable work_, done_;
     std::deque<InFlight*> queue_;
@@ -614,8 +614,8 @@ std::vector<LayerInfo> LayersOf(const std::string& path) {
         const System s = SystemOfEpsg(info.epsg);
         if (s.datum != System::Datum::None && s.datum != System::Datum::Other) {
             l.system = SystemText(s.datum, s.zone, info.epsg);
-            l.direction = s.datum == System::Datum::ED50 ? convert::Direction::ED50ToWGS84
-                                                         : convert::Direction::WGS84ToED50;
+            l.direction = s.datum == System::Datum::ED50 ? core::Direction::ED50ToWGS84
+                                                         : core::Direction::WGS84ToED50;
         }
         else if (info.epsg > 0) l.system += " (EPSG:" + std::to_string(info.epsg) + ")";
         if (l.system.empty()) l.system = "sin sistema";
@@ -665,17 +665,17 @@ LayerSummary ConvertLayers(const std::string& inputPath, const std::string& outp
                 throw RunError("la capa «" + name + "» no dice en qué sistema están sus coordenadas: indique el sentido "
                                "con --sentido y, si son UTM, el huso con --huso");
             plan.direction = settings.conversion.direction;
-            plan.from.datum = plan.direction == convert::Direction::ED50ToWGS84 ? System::Datum::ED50 : System::Datum::ETRS89;
+            plan.from.datum = plan.direction == core::Direction::ED50ToWGS84 ? System::Datum::ED50 : System::Datum::ETRS89;
             plan.from.zone = settings.conversion.zone;
         } else {
-            plan.direction = plan.from.datum == System::Datum::ED50 ? convert::Direction::ED50ToWGS84
-                                                                     : convert::Direction::WGS84ToED50;
+            plan.direction = plan.from.datum == System::Datum::ED50 ? core::Direction::ED50ToWGS84
+                                                                     : core::Direction::WGS84ToED50;
             if (settings.layers.directionGiven && plan.direction != settings.conversion.direction)
                 throw RunError("la capa «" + name + "» está en " + SystemText(plan.from.datum, plan.from.zone, info.epsg) +
                                ": se convierte en el sentido " +
-                               (plan.direction == convert::Direction::ED50ToWGS84 ? "ed50-wgs84" : "wgs84-ed50"));
+                               (plan.direction == core::Direction::ED50ToWGS84 ? "ed50-wgs84" : "wgs84-ed50"));
         }
-        const bool toEd50 = plan.direction == convert::Direction::WGS84ToED50;
+        const bool toEd50 = plan.direction == core::Direction::WGS84ToED50;
         if (outFormat != nullptr && outFormat->name == "gpx" && !GpxKeeps(info.geometry))
             throw RunError("GPX solo tiene waypoints, rutas y tracks (puntos, líneas y multilíneas), y la capa «" +
                            name + "» es de " + GeometryText(info.geometry) + ": elija KML, KMZ o GeoJSON");
@@ -723,10 +723,10 @@ LayerSummary ConvertLayers(const std::string& inputPath, const std::string& outp
         job.reports.push_back(std::move(r));
     }
 
-    // A second thread, with grids of its own (convert::Grids is not for concurrent use).
-    std::unique_ptr<convert::Grids> otherGrids;
-    if (convert::Grids* grids = settings.conversion.grids; grids != nullptr && std::thread::hardware_concurrency() > 1) {
-        otherGrids = std::make_unique<convert::Grids>(grids->DataFolder(), grids->UserFolder());
+    // A second thread, with grids of its own (core::Grids is not for concurrent use).
+    std::unique_ptr<core::Grids> otherGrids;
+    if (core::Grids* grids = settings.conversion.grids; grids != nullptr && std::thread::hardware_concurrency() > 1) {
+        otherGrids = std::make_unique<core::Grids>(grids->DataFolder(), grids->UserFolder());
         if (table) otherGrids->SharePlaces(*grids);
     }
     Run running{job, Converter(job, otherGrids.get()), {}};
@@ -757,7 +757,7 @@ LayerSummary ConvertLayers(const std::string& inputPath, const std::string& outp
             AppendField(head, name, ';');
         }
         head += degrees ? ";Latitud;Longitud;Altitud" : ";Este;Norte;Altitud";
-        const convert::Direction direction = job.plans.empty() ? settings.conversion.direction : job.plans[0].direction;
+        const core::Direction direction = job.plans.empty() ? settings.conversion.direction : job.plans[0].direction;
         for (const std::string& name : ResultNames(settings.outputs, direction)) {
             head += ';';
             AppendField(head, name, ';');

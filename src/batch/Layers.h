@@ -59,7 +59,7 @@ struct LayerInfo {
     std::int64_t vertices = -1;  // -1: not counted (a file of more than kCountedFeatures)
     // The direction its system is converted in; none for a layer without a system (or with
     // one Talpor does not convert).
-    std::optional<convert::Direction> direction;
+    std::optional<core::Direction> direction;
 };
 
 // LayersOf counts the vertices of files of at most this many features: more would keep a

@@ -5,11 +5,11 @@
 #include <cmath>
 
 #include "batch/Decimal.h"
-#include "convert/Captions.h"
-#include "convert/Places.h"
-#include "entry/FieldLimits.h"
-#include "entry/NumberText.h"
-#include "entry/PointText.h"
+#include "core/Captions.h"
+#include "core/Places.h"
+#include "text/FieldLimits.h"
+#include "text/NumberText.h"
+#include "text/PointText.h"
 #include "geo/Angles.h"
 #include "num/Number.h"
 #include "num/RuntimeError.h"
@@ -17,8 +17,8 @@
 namespace batch {
 namespace {
 
-using entry::kMaxEast, entry::kMaxWest, entry::kMinLatitude, entry::kMaxLatitude;
-using entry::kMinEasting, entry::kMaxEasting, entry::kMinNorthing, entry::kMaxNorthing;
+using text::kMaxEast, text::kMaxWest, text::kMinLatitude, text::kMaxLatitude;
+using text::kMinEasting, text::kMaxEasting, text::kMinNorthing, text::kMaxNorthing;
 constexpr const char* kHeightPattern = "#,##0.0";
 
 RowPoint Error(std::string message) {
@@ -36,8 +36,8 @@ struct FieldAngle {
     double sec = 0;
 };
 
-FieldAngle PastedAngle(const entry::SexagesimalAngle& pasted) {
-    const entry::SexagesimalAngle a = entry::WithRoundedSeconds(pasted, Round(pasted.sec, 4));
+FieldAngle PastedAngle(const text::SexagesimalAngle& pasted) {
+    const text::SexagesimalAngle a = text::WithRoundedSeconds(pasted, Round(pasted.sec, 4));
     return {a.deg, a.min, a.sec};
 }
 
@@ -52,7 +52,7 @@ double ReadAngle(const FieldAngle& a, bool negative) {
 
 // A UTM coordinate as its field holds it once pasted: written with 2 decimals and read back.
 double PastedMetres(double metres) {
-    return entry::FieldValue(num::Format(metres, convert::kMetresPattern));
+    return text::FieldValue(num::Format(metres, core::kMetresPattern));
 }
 
 struct Height {
@@ -62,29 +62,29 @@ struct Height {
 
 // A height typed into the field and checked when it loses the focus.
 Height ReadHeight(std::string_view text) {
-    const std::optional<std::string> plain = entry::PlainNumberText('H', text);
+    const std::optional<std::string> plain = text::PlainNumberText('H', text);
     if (!plain) return {0, "altura mal escrita " + Quoted(text)};
     if (plain->empty()) return {};
     double h = 0;
     try {
-        h = entry::FieldValue(*plain);
+        h = text::FieldValue(*plain);
     } catch (const num::RuntimeError&) {
         h = HUGE_VAL;
     }
-    if (!(h >= entry::kMinHeight && h <= entry::kMaxHeight))
-        return {0, "altura fuera de límites " + Quoted(text) + " (" + entry::HeightRangeText() + ")"};
-    return {entry::FieldValue(num::Format(h, kHeightPattern)), {}};
+    if (!(h >= text::kMinHeight && h <= text::kMaxHeight))
+        return {0, "altura fuera de límites " + Quoted(text) + " (" + text::HeightRangeText() + ")"};
+    return {text::FieldValue(num::Format(h, kHeightPattern)), {}};
 }
 
-RowPoint Geographic(const entry::PastedPoint& p, double h) {
+RowPoint Geographic(const text::PastedPoint& p, double h) {
     if (p.lat.negative) return Error("solo se admiten latitudes norte");
     const FieldAngle lat = PastedAngle(p.lat);
     const FieldAngle lon = PastedAngle(p.lon);
     if (lat.deg < kMinLatitude || lat.deg > kMaxLatitude)
-        return Error("latitud fuera de límites (" + std::to_string(lat.deg) + "º): " + entry::LatitudeRangeText());
+        return Error("latitud fuera de límites (" + std::to_string(lat.deg) + "º): " + text::LatitudeRangeText());
     if (lon.deg > (p.lon.negative ? kMaxWest : kMaxEast))
         return Error("longitud fuera de límites (" + std::to_string(lon.deg) +
-                     (p.lon.negative ? "º W" : "º E") + "): " + entry::LongitudeRangeText());
+                     (p.lon.negative ? "º W" : "º E") + "): " + text::LongitudeRangeText());
     RowPoint r;
     r.kind = RowPoint::Kind::Geographic;
     r.geographic.lat = ReadAngle(lat, false);
@@ -93,16 +93,16 @@ RowPoint Geographic(const entry::PastedPoint& p, double h) {
     return r;
 }
 
-RowPoint Utm(const entry::PastedPoint& p, double h) {
+RowPoint Utm(const text::PastedPoint& p, double h) {
     RowPoint r;
     r.utm.E = PastedMetres(p.utm.E);
     r.utm.N = PastedMetres(p.utm.N);
     if (!(r.utm.E >= kMinEasting && r.utm.E <= kMaxEasting))
-        return Error("coordenada Este fuera de límites (" + num::Format(r.utm.E, convert::kMetresPattern) +
-                     "): " + entry::EastingRangeText());
+        return Error("coordenada Este fuera de límites (" + num::Format(r.utm.E, core::kMetresPattern) +
+                     "): " + text::EastingRangeText());
     if (!(r.utm.N >= kMinNorthing && r.utm.N <= kMaxNorthing))
-        return Error("coordenada Norte fuera de límites (" + num::Format(r.utm.N, convert::kMetresPattern) +
-                     "): " + entry::NorthingRangeText());
+        return Error("coordenada Norte fuera de límites (" + num::Format(r.utm.N, core::kMetresPattern) +
+                     "): " + text::NorthingRangeText());
     r.kind = RowPoint::Kind::Utm;
     r.utm.zone = static_cast<std::int16_t>(p.utm.zone);
     r.utm.h = h;
@@ -135,32 +135,32 @@ bool IsBlank(std::string_view text) {
 
 // The method's call on the point's input.
 template <typename Input>
-convert::Result Convert(const Input& input, const Conversion& c) {
+core::Result Convert(const Input& input, const Conversion& c) {
     switch (c.method) {
         case Method::Helmert:
-            return convert::Helmert(input, c.direction);
+            return core::Helmert(input, c.direction);
         case Method::MolodenskyIGN:
-            return convert::Molodensky(input, c.direction, convert::MolodenskySet::IGN);
+            return core::Molodensky(input, c.direction, core::MolodenskySet::IGN);
         case Method::MolodenskyNIMA:
-            return convert::Molodensky(input, c.direction, convert::MolodenskySet::NIMA);
+            return core::Molodensky(input, c.direction, core::MolodenskySet::NIMA);
         case Method::Grid:
             if (c.grids == nullptr) break;
-            return convert::IgnGrid(input, c.direction, c.grids->Shift());
+            return core::IgnGrid(input, c.direction, c.grids->Shift());
     }
     return {};
 }
 
 // The point on WGS84 whose altitude a row gets: the typed one (a UTM point's mirror) from
 // WGS84, the converted one to WGS84 (none from the grid, which leaves the height on ED50).
-std::optional<geo::GeoPoint> Wgs84Point(const RowPoint& point, const convert::Result& r, const Conversion& c) {
-    if (c.direction == convert::Direction::ED50ToWGS84) {
+std::optional<geo::GeoPoint> Wgs84Point(const RowPoint& point, const core::Result& r, const Conversion& c) {
+    if (c.direction == core::Direction::ED50ToWGS84) {
         if (!TransformsHeight(c.method) || !r.point) return std::nullopt;
         return r.point;
     }
     if (point.kind == RowPoint::Kind::Geographic)
         return geo::GeoPoint{point.geographic.lat, point.geographic.lon, point.geographic.h};
     try {
-        const geo::LatLon mirror = convert::MirrorOf(point.utm, c.direction);
+        const geo::LatLon mirror = core::MirrorOf(point.utm, c.direction);
         return geo::GeoPoint{mirror.lat, mirror.lon, point.utm.h};
     } catch (const num::RuntimeError&) {
         return std::nullopt;
@@ -171,7 +171,7 @@ std::optional<geo::GeoPoint> Wgs84Point(const RowPoint& point, const convert::Re
 void AddAltitude(const RowPoint& point, const Conversion& c, RowResult& out) {
     if (!c.altitude || c.grids == nullptr || !out.error.empty() || !point.hasHeight) return;
     if (const std::optional<geo::GeoPoint> p = Wgs84Point(point, out.result, c)) {
-        const convert::Altitude a = convert::AltitudeOf(p->lat, p->lon, p->h, c.grids->Geoid());
+        const core::Altitude a = core::AltitudeOf(p->lat, p->lon, p->h, c.grids->Geoid());
         if (a.answer == geo::GridAnswer::Done) out.altitude = a.H;
     }
 }
@@ -179,16 +179,16 @@ void AddAltitude(const RowPoint& point, const Conversion& c, RowResult& out) {
 // A converted point that lands outside Spain's land and sea gets the warning as a note.
 void AddPlaceNote(const RowPoint& point, const Conversion& c, RowResult& out) {
     if (c.grids == nullptr || !c.places || !out.error.empty() || !out.result.point) return;
-    std::optional<convert::UtmInput> typed;
+    std::optional<core::UtmInput> typed;
     if (point.kind == RowPoint::Kind::Utm) typed = point.utm;
     const std::string warning =
-        convert::PlaceWarning(c.grids->Places(), out.result.point->lat, out.result.point->lon, c.direction, typed);
+        core::PlaceWarning(c.grids->Places(), out.result.point->lat, out.result.point->lon, c.direction, typed);
     if (!warning.empty()) out.note += (out.note.empty() ? "" : ". ") + warning;
 }
 
 }  // namespace
 
-std::optional<entry::PastedPoint> ReadPlainDegrees(std::string_view text) {
+std::optional<text::PastedPoint> ReadPlainDegrees(std::string_view text) {
     auto blank = [&](std::size_t i) { return i < text.size() && (text[i] == ' ' || text[i] == '\t'); };
     std::size_t i = 0;
     while (blank(i)) ++i;
@@ -201,11 +201,11 @@ std::optional<entry::PastedPoint> ReadPlainDegrees(std::string_view text) {
     while (blank(i)) ++i;
     // Beyond the ranges ParsePoint gives its message.
     if (i != text.size() || *lat > 90 || *lon > 180) return std::nullopt;
-    entry::PastedPoint p;
-    p.kind = entry::PastedPoint::Kind::Geographic;
-    p.lat = entry::ToSexagesimal(*lat);
+    text::PastedPoint p;
+    p.kind = text::PastedPoint::Kind::Geographic;
+    p.lat = text::ToSexagesimal(*lat);
     p.lat.negative = latMinus;
-    p.lon = entry::ToSexagesimal(*lon);
+    p.lon = text::ToSexagesimal(*lon);
     p.lon.negative = lonMinus;
     return p;
 }
@@ -231,9 +231,9 @@ RowPoint ReadPoint(std::string_view pointText, std::string_view heightText, cons
         withZone = std::string(pointText) + " " + std::to_string(c.zone);
         pointText = withZone;
     }
-    const std::optional<entry::PastedPoint> plain = c.zone == 0 ? ReadPlainDegrees(pointText) : std::nullopt;
-    const entry::PastedPoint p = plain ? *plain : entry::ParsePoint(pointText);
-    using Kind = entry::PastedPoint::Kind;
+    const std::optional<text::PastedPoint> plain = c.zone == 0 ? ReadPlainDegrees(pointText) : std::nullopt;
+    const text::PastedPoint p = plain ? *plain : text::ParsePoint(pointText);
+    using Kind = text::PastedPoint::Kind;
     if (p.kind == Kind::NotACoordinate) return Error("no se reconoce un punto en " + Quoted(pointText));
     if (p.kind == Kind::Broken) return Error(p.message);
     if (c.input == InputForm::Geographic && p.kind == Kind::Utm)
@@ -274,11 +274,11 @@ RowResult ConvertAltitude(const RowPoint& point, const Conversion& c) {
     if (c.grids != nullptr && c.method == Method::Grid) {
         // The typed point from WGS84, the converted one to it: where the geoid is asked.
         const std::optional<geo::GeoPoint> p =
-            c.direction == convert::Direction::WGS84ToED50 ? Wgs84Point(point, out.result, c)
+            c.direction == core::Direction::WGS84ToED50 ? Wgs84Point(point, out.result, c)
                                                            : out.result.point;
         if (p && c.grids->Geoid().At(p->lat, p->lon).answer == geo::GridAnswer::Done) h = H;
     } else if (c.grids != nullptr) {
-        h = convert::HeightOfAltitude(H, c.direction, c.grids->Geoid(), [&](double at) {
+        h = core::HeightOfAltitude(H, c.direction, c.grids->Geoid(), [&](double at) {
             const RowPoint typed = AtHeight(point, at);
             const RowResult r = ConvertTyped(typed, c);
             return r.error.empty() ? Wgs84Point(typed, r.result, c) : std::nullopt;
@@ -335,8 +335,8 @@ void ConvertPoints(std::span<const RowPoint> points, const Conversion& c, std::v
         for (std::size_t i = 0; i < points.size(); ++i) results[i] = ConvertPoint(points[i], c);
         return;
     }
-    std::vector<convert::GeographicInput> geographic;
-    std::vector<convert::UtmInput> utm;
+    std::vector<core::GeographicInput> geographic;
+    std::vector<core::UtmInput> utm;
     std::vector<std::size_t> geographicRow, utmRow;
     for (std::size_t i = 0; i < points.size(); ++i) {
         const RowPoint& p = points[i];
@@ -350,22 +350,22 @@ void ConvertPoints(std::span<const RowPoint> points, const Conversion& c, std::v
             results[i].error = p.error;
         }
     }
-    std::vector<convert::PointResult> fromGeographic(geographic.size()), fromUtm(utm.size());
+    std::vector<core::PointResult> fromGeographic(geographic.size()), fromUtm(utm.size());
     if (c.method == Method::Helmert) {
-        convert::Helmert(std::span<const convert::GeographicInput>(geographic), c.direction, fromGeographic);
-        convert::Helmert(std::span<const convert::UtmInput>(utm), c.direction, fromUtm);
+        core::Helmert(std::span<const core::GeographicInput>(geographic), c.direction, fromGeographic);
+        core::Helmert(std::span<const core::UtmInput>(utm), c.direction, fromUtm);
     } else {
-        const convert::MolodenskySet set =
-            c.method == Method::MolodenskyIGN ? convert::MolodenskySet::IGN : convert::MolodenskySet::NIMA;
-        convert::Molodensky(std::span<const convert::GeographicInput>(geographic), c.direction, set,
+        const core::MolodenskySet set =
+            c.method == Method::MolodenskyIGN ? core::MolodenskySet::IGN : core::MolodenskySet::NIMA;
+        core::Molodensky(std::span<const core::GeographicInput>(geographic), c.direction, set,
                             fromGeographic);
-        convert::Molodensky(std::span<const convert::UtmInput>(utm), c.direction, set, fromUtm);
+        core::Molodensky(std::span<const core::UtmInput>(utm), c.direction, set, fromUtm);
     }
-    auto take = [&](const std::vector<convert::PointResult>& answers, const std::vector<std::size_t>& rows) {
+    auto take = [&](const std::vector<core::PointResult>& answers, const std::vector<std::size_t>& rows) {
         for (std::size_t k = 0; k < rows.size(); ++k) {
             RowResult& out = results[rows[k]];
             out.hasHeight = points[rows[k]].hasHeight;
-            out.result = convert::ResultOf(answers[k]);
+            out.result = core::ResultOf(answers[k]);
             out.error = ConversionError(out.result);
             AddAltitude(points[rows[k]], c, out);
             AddPlaceNote(points[rows[k]], c, out);
@@ -375,25 +375,25 @@ void ConvertPoints(std::span<const RowPoint> points, const Conversion& c, std::v
     take(fromUtm, utmRow);
 }
 
-std::string ConversionError(const convert::Result& r) {
+std::string ConversionError(const core::Result& r) {
     switch (r.status) {
-        case convert::Status::Converted:
+        case core::Status::Converted:
             if (r.set && r.point && r.utm) return {};
             break;
-        case convert::Status::OutsideZones:
+        case core::Status::OutsideZones:
             return "fuera de los husos 29, 30 y 31";
-        case convert::Status::OutsideArea:
+        case core::Status::OutsideArea:
             return "fuera del área del método: transformación válida solamente para la península y Baleares";
-        case convert::Status::Failed:
+        case core::Status::Failed:
             return "error de cálculo: " + (r.error ? r.error->Description() : std::string("?"));
-        case convert::Status::GridUnavailable:
+        case core::Status::GridUnavailable:
             return "la rejilla del IGN no está disponible";
     }
     return "no se pudo convertir el punto";
 }
 
-std::vector<std::string> ResultNames(const Outputs& o, convert::Direction direction) {
-    const std::string datum = direction == convert::Direction::WGS84ToED50 ? " ED50" : " WGS84";
+std::vector<std::string> ResultNames(const Outputs& o, core::Direction direction) {
+    const std::string datum = direction == core::Direction::WGS84ToED50 ? " ED50" : " WGS84";
     std::vector<std::string> names;
     if (o.dms) names.insert(names.end(), {"Latitud" + datum, "Longitud" + datum});
     if (o.degrees) names.insert(names.end(), {"Latitud" + datum + " (grados)", "Longitud" + datum + " (grados)"});
@@ -416,16 +416,16 @@ std::size_t ResultCount(const Outputs& o) {
 
 void AppendResultTexts(const RowResult& row, const Outputs& o, char decimalSign,
                        std::vector<std::string>& texts) {
-    const convert::Result& r = row.result;
+    const core::Result& r = row.result;
     if (o.dms) {
-        for (std::string caption : {convert::LatitudeCaption(r.point->lat), convert::LongitudeCaption(r.point->lon)}) {
+        for (std::string caption : {core::LatitudeCaption(r.point->lat), core::LongitudeCaption(r.point->lon)}) {
             if (decimalSign != ',') std::replace(caption.begin(), caption.end(), ',', decimalSign);
             texts.push_back(std::move(caption));
         }
     }
     if (o.degrees) {
         // The copy menu's decimal degrees: "40.41784678, -3.69869548".
-        const std::string both = entry::DecimalDegreesText(r.point->lat, r.point->lon);
+        const std::string both = text::DecimalDegreesText(r.point->lat, r.point->lon);
         const std::size_t comma = both.find(", ");
         for (std::string degrees : {both.substr(0, comma), both.substr(comma + 2)}) {
             if (decimalSign != '.') std::replace(degrees.begin(), degrees.end(), '.', decimalSign);
@@ -434,7 +434,7 @@ void AppendResultTexts(const RowResult& row, const Outputs& o, char decimalSign,
     }
     if (o.degreesMinutes) {
         // The copy menu's "N 40º 25,00820' W 3º 42,22800'", cut before the longitude.
-        const std::string both = entry::DegreesMinutesText(r.point->lat, r.point->lon);
+        const std::string both = text::DegreesMinutesText(r.point->lat, r.point->lon);
         const std::size_t cut = both.find("' ") + 1;
         for (std::string part : {both.substr(0, cut), both.substr(cut + 1)}) {
             if (decimalSign != ',') std::replace(part.begin(), part.end(), ',', decimalSign);
@@ -452,7 +452,7 @@ void AppendResultTexts(const RowResult& row, const Outputs& o, char decimalSign,
         std::string& height = texts.emplace_back();
         if (row.hasHeight) AppendRounded(height, r.point->h, 1, decimalSign);
     }
-    if (o.set) texts.emplace_back(convert::NameOf(*r.set));
+    if (o.set) texts.emplace_back(core::NameOf(*r.set));
     // The number of AltitudeCaption; nothing outside the geoid or without a height.
     if (o.altitude) {
         std::string& altitude = texts.emplace_back();

@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/Core.h"
-#include "convert/Grids.h"
-#include "entry/PointText.h"
+#include "core/Core.h"
+#include "core/Grids.h"
+#include "text/PointText.h"
 
 namespace batch {
 
@@ -37,7 +37,7 @@ enum class InputForm { Any, Geographic, Utm };
 
 // What is done to every point of a run.
 struct Conversion {
-    convert::Direction direction = convert::Direction::WGS84ToED50;
+    core::Direction direction = core::Direction::WGS84ToED50;
     Method method = Method::Helmert;
     InputForm input = InputForm::Any;
     // Zone (29, 30 or 31) of UTM points written as easting and northing alone; 0 when
@@ -47,12 +47,12 @@ struct Conversion {
     // Opened on first use and not for concurrent use: ConvertStream gives each of its
     // further threads grids of its own, opened from the same folders. nullptr: the grid
     // method is unavailable and no altitude is computed.
-    convert::Grids* grids = nullptr;
+    core::Grids* grids = nullptr;
     // Compute the altitude above sea level of the point on WGS84 (RowResult::altitude).
     bool altitude = false;
     // The heights read are altitudes above mean sea level (EGM08-REDNAP), not heights
     // above the source ellipsoid: each becomes the height above the ellipsoid that
-    // convert::HeightOfAltitude gives before the point is converted; the grid, which
+    // core::HeightOfAltitude gives before the point is converted; the grid, which
     // moves no height, carries the altitude as it is. Needs `grids` (the geoid).
     bool heightIsAltitude = false;
     // Say of a point converted outside Spain's land and sea where it fell (RowResult::note):
@@ -69,8 +69,8 @@ inline bool TransformsHeight(Method method) { return method != Method::Grid; }
 struct RowPoint {
     enum class Kind { Geographic, Utm, Error };
     Kind kind = Kind::Error;
-    convert::GeographicInput geographic;  // Kind::Geographic
-    convert::UtmInput utm;                // Kind::Utm
+    core::GeographicInput geographic;  // Kind::Geographic
+    core::UtmInput utm;                // Kind::Utm
     std::string error;                    // Kind::Error, Spanish: "minutos fuera de rango (75)"
     // False when the row gave no height (an empty cell, or no height column): the point is
     // converted at height 0 for its horizontal result, and has no height results.
@@ -78,7 +78,7 @@ struct RowPoint {
 };
 
 // Reads a point from `pointText` (the row's point columns joined by blanks, any form
-// entry::ParsePoint reads) and `heightText` (metres above the source ellipsoid)
+// text::ParsePoint reads) and `heightText` (metres above the source ellipsoid)
 // with the values and limits of the window's fields once the point is pasted and the
 // height typed (a blank height is none: RowPoint::hasHeight): seconds to 4 decimals (carried into minutes and degrees), eastings and
 // northings to 2, the height to 1; within the limits of entry/FieldLimits.h. Beyond a
@@ -89,11 +89,11 @@ RowPoint ReadPoint(std::string_view pointText, std::string_view heightText, cons
 // ParsePoint's answer for the form most files hold, two numbers with decimals and blanks
 // between ("40.4168 -3.7038", "40,4168 -3,7038"), read without ParsePoint's general
 // machinery; nullopt for any other text (and beyond 90º or 180º, where ParsePoint says why).
-std::optional<entry::PastedPoint> ReadPlainDegrees(std::string_view text);
+std::optional<text::PastedPoint> ReadPlainDegrees(std::string_view text);
 
 // The converted point: status Converted with set, point and utm; else `error` says why.
 struct RowResult {
-    convert::Result result;
+    core::Result result;
     std::string error;
     // A converted point whose height could not be taken (an altitude off the geoid): what
     // the row's Error column says beside its horizontal result, its height results empty.
@@ -108,7 +108,7 @@ struct RowResult {
 // Why a result of the core is no converted point, as ConvertPoint says it: out of the
 // zones or of the method's area, or the run-time error that stopped it; "" for a
 // converted point.
-std::string ConversionError(const convert::Result& result);
+std::string ConversionError(const core::Result& result);
 
 // Converts a point read by ReadPoint, through the core and the grids; the grids are not
 // for concurrent use.
@@ -137,7 +137,7 @@ struct Outputs {
 
 // The names of the result columns, "Error" included, for the header line:
 // "Latitud ED50", "Longitud ED50", "Latitud ED50 (grados)", ...
-std::vector<std::string> ResultNames(const Outputs& outputs, convert::Direction direction);
+std::vector<std::string> ResultNames(const Outputs& outputs, core::Direction direction);
 
 // Appends the texts of the result columns of a converted result (Error excluded):
 // the window's captions without their labels, accuracies and thousands points, with

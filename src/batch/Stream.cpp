@@ -48,10 +48,10 @@ bool IsJsonNumber(std::string_view text) {
 // coordinate is: the transformed height, or the altitude plus the geoid's N where the
 // method moves no height (the grid carries the altitude as it is); none without a height.
 std::optional<double> WGS84Height(const RowResult& r, const Conversion& c) {
-    if (!r.hasHeight || !r.result.point || c.direction != convert::Direction::ED50ToWGS84) return std::nullopt;
+    if (!r.hasHeight || !r.result.point || c.direction != core::Direction::ED50ToWGS84) return std::nullopt;
     if (TransformsHeight(c.method)) return r.result.point->h;
     if (!c.heightIsAltitude || c.grids == nullptr) return std::nullopt;
-    const convert::Altitude a = convert::AltitudeOf(r.result.point->lat, r.result.point->lon, 0, c.grids->Geoid());
+    const core::Altitude a = core::AltitudeOf(r.result.point->lat, r.result.point->lon, 0, c.grids->Geoid());
     if (a.answer != geo::GridAnswer::Done) return std::nullopt;
     return r.result.point->h + a.N;
 }
@@ -301,7 +301,7 @@ class Run {
             Conversion& c = conversions[i];
             c.altitude = settings_.outputs.altitude;
             if (i == 0 || c.grids == nullptr) continue;
-            grids_.push_back(std::make_unique<convert::Grids>(c.grids->DataFolder(), c.grids->UserFolder()));
+            grids_.push_back(std::make_unique<core::Grids>(c.grids->DataFolder(), c.grids->UserFolder()));
             grids_.back()->SharePlaces(*c.grids);
             c.grids = grids_.back().get();
         }
@@ -620,7 +620,7 @@ class Run {
     std::mutex readMutex_;  // the reader, nextIndex_
     std::size_t nextIndex_ = 0;
 
-    std::vector<std::unique_ptr<convert::Grids>> grids_;  // of the threads after the first
+    std::vector<std::unique_ptr<core::Grids>> grids_;  // of the threads after the first
 
     std::mutex writeMutex_;  // nextWrite_, failure_
     std::condition_variable writeTurn_;

@@ -80,7 +80,7 @@ inline bool HeightResultPossible(const Settings& settings) {
 inline bool AltitudeResultPossible(const Settings& settings) {
     const Conversion& c = settings.conversion;
     return !settings.layout.heightColumn.empty() &&
-           (c.direction == convert::Direction::WGS84ToED50 || TransformsHeight(c.method) || c.heightIsAltitude);
+           (c.direction == core::Direction::WGS84ToED50 || TransformsHeight(c.method) || c.heightIsAltitude);
 }
 
 // A failure that stops a run: unreadable input, an output that cannot be written, a

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <map>
 
-#include "entry/FieldLimits.h"
-#include "entry/NumberText.h"
-#include "entry/PointText.h"
+#include "text/FieldLimits.h"
+#include "text/NumberText.h"
+#include "text/PointText.h"
 #include "num/RuntimeError.h"
 
 namespace batch {
@@ -172,7 +172,7 @@ std::optional<Run> PointRun(const std::vector<std::string>& fields, std::size_t 
             std::string text;
             PointText(fields, Columns({start, width}), text);
             const std::string zone = conversion.zone != 0 ? " " + std::to_string(conversion.zone) : "";
-            if (entry::ParsePoint(text + zone).kind == entry::PastedPoint::Kind::NotACoordinate) continue;
+            if (text::ParsePoint(text + zone).kind == text::PastedPoint::Kind::NotACoordinate) continue;
             const RowPoint p = ReadPoint(text, "", conversion);
             if (p.kind != RowPoint::Kind::Error) return Run{start, width};
             if (why.empty()) why = p.error;
@@ -184,10 +184,10 @@ std::optional<Run> PointRun(const std::vector<std::string>& fields, std::size_t 
 // The number a field holds as a UTM field reads it ("440721,00", "4.474.447"); nullopt
 // for anything else.
 std::optional<double> NumberOf(const std::string& field) {
-    const std::optional<std::string> plain = entry::PlainNumberText('U', field);
+    const std::optional<std::string> plain = text::PlainNumberText('U', field);
     if (!plain || plain->empty()) return std::nullopt;
     try {
-        return entry::FieldValue(*plain);
+        return text::FieldValue(*plain);
     } catch (const num::RuntimeError&) {
         return std::nullopt;
     }
@@ -204,7 +204,7 @@ bool HoldsEastingAndNorthing(const std::vector<std::vector<std::string>>& rows) 
             anyNumber = anyNumber || e.has_value();
             if (i + 1 >= fields.size() || !e) continue;
             const std::optional<double> n = NumberOf(fields[i + 1]);
-            pair = pair || (n && *e >= entry::kMinEasting && *e <= entry::kMaxEasting && *n >= 3800000 &&
+            pair = pair || (n && *e >= text::kMinEasting && *e <= text::kMaxEasting && *n >= 3800000 &&
                             *n <= 4950000);
         }
         numeric += anyNumber;

@@ -21,7 +21,7 @@
 #include "batch/OutputFile.h"
 #include "batch/Stream.h"
 #include "batch/SystemError.h"
-#include "convert/Grids.h"
+#include "core/Grids.h"
 
 namespace {
 
@@ -133,11 +133,11 @@ int Run(int argc, char** argv) {
 
     // The grids a run needs are opened before the input, so that a missing grid stops
     // the run before any output is written.
-    std::unique_ptr<convert::Grids> grids;
+    std::unique_ptr<core::Grids> grids;
     batch::Conversion& conversion = cl.settings.conversion;
     // The geoid may be needed for the elevations of a GPX or KML file: the grids are
     // opened on first use.
-    grids = std::make_unique<convert::Grids>(DataFolder(), convert::UserGridFolder(UserDataFolder()));
+    grids = std::make_unique<core::Grids>(DataFolder(), core::UserGridFolder(UserDataFolder()));
     conversion.grids = grids.get();
     if (batch::NeedsGrids(cl.settings)) {
         if (conversion.method == batch::Method::Grid && !grids->Shift().Problem().empty())

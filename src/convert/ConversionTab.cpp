@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "convert/Captions.h"
+#include "core/Captions.h"
 #include "convert/Conversions.h"
 #include "convert/InputMode.h"
-#include "convert/Places.h"
-#include "entry/Fields.h"
-#include "entry/mText.h"
+#include "core/Places.h"
+#include "fields/Fields.h"
+#include "fields/mText.h"
 #include "form/FrmTalporControls.h"
 #include "geo/Angles.h"
 #include "num/Number.h"
@@ -46,13 +46,13 @@ TabControls ControlsOf(form::FormModel& form, Tab tab) {
 }
 
 std::int16_t IntegerValue(const form::Control& field) {
-    return num::CInt(entry::FieldValue(field.text));
+    return num::CInt(text::FieldValue(field.text));
 }
 
 namespace {
 
 double SecondsValue(const form::Control& field, bool round) {
-    const double s = entry::FieldValue(field.text);
+    const double s = text::FieldValue(field.text);
     return round ? num::Round(s, 4) : s;
 }
 
@@ -75,27 +75,27 @@ std::int16_t ZoneOfList(const form::Control& list) {
 }
 
 void MirrorToUTM(const TabControls& c, const geo::UTMPoint& p, bool round) {
-    entry::SetFieldText(c.utmE, num::Format(round ? num::Round(p.E, 2) : p.E, kMetresPattern));
-    entry::SetFieldText(c.utmN, num::Format(round ? num::Round(p.N, 2) : p.N, kMetresPattern));
+    fields::SetFieldText(c.utmE, num::Format(round ? num::Round(p.E, 2) : p.E, core::kMetresPattern));
+    fields::SetFieldText(c.utmN, num::Format(round ? num::Round(p.N, 2) : p.N, core::kMetresPattern));
     // The list holds "29", "30" and "31".
-    c.zoneList.listIndex = InZones(p) ? p.zone - 29 : 1;
+    c.zoneList.listIndex = core::InZones(p) ? p.zone - 29 : 1;
 }
 
 void MirrorToGeographic(form::FormModel& form, const TabControls& c, geo::LatLon p,
                         bool roundSeconds) {
     auto seconds = [roundSeconds](double s) {
-        return num::Format(roundSeconds ? num::Round(s, 4) : s, kSecondsPattern);
+        return num::Format(roundSeconds ? num::Round(s, 4) : s, core::kSecondsPattern);
     };
     const geo::DMS lat = geo::DegToDMS(p.lat);
-    entry::SetFieldText(c.latDeg, std::to_string(lat.deg));
-    entry::SetFieldText(c.latMin, std::to_string(lat.min));
-    entry::SetFieldText(c.latSec, seconds(lat.sec));
+    fields::SetFieldText(c.latDeg, std::to_string(lat.deg));
+    fields::SetFieldText(c.latMin, std::to_string(lat.min));
+    fields::SetFieldText(c.latSec, seconds(lat.sec));
 
     const geo::DMS lon = geo::DegToDMS(p.lon);
-    entry::SetFieldText(c.lonDeg, std::to_string(std::abs(lon.deg)));
+    fields::SetFieldText(c.lonDeg, std::to_string(std::abs(lon.deg)));
     form.SelectOption(p.lon < 0 ? c.west : c.east);
-    entry::SetFieldText(c.lonMin, std::to_string(lon.min));
-    entry::SetFieldText(c.lonSec, seconds(lon.sec));
+    fields::SetFieldText(c.lonMin, std::to_string(lon.min));
+    fields::SetFieldText(c.lonSec, seconds(lon.sec));
 }
 
 namespace {
@@ -109,48 +109,48 @@ struct Height {
 
 Height ReadHeight(const form::Control& field) {
     try {
-        return {entry::FieldValue(field.text), nullptr};
+        return {text::FieldValue(field.text), nullptr};
     } catch (...) {
         return {0, std::current_exception()};
     }
 }
 
 template <typename Input>
-auto Convert(const Method& m, const Input& p, Tab tab, Grids& grids) {
+auto Convert(const Method& m, const Input& p, Tab tab, core::Grids& grids) {
     switch (m.kind) {
         case Method::Molodensky:
-            return Molodensky(p, tab, m.set);
+            return core::Molodensky(p, tab, m.set);
         case Method::Grid:
-            return IgnGrid(p, tab, grids.Shift());
+            return core::IgnGrid(p, tab, grids.Shift());
         case Method::Helmert:
             break;
     }
-    return Helmert(p, tab);
+    return core::Helmert(p, tab);
 }
 
-void WriteAltitude(form::Control& label, const Altitude& a, Grids& grids) {
-    label.text = AltitudeCaption(a);
-    label.toolTip = AltitudeToolTip(a, grids.Geoid().Problem());
+void WriteAltitude(form::Control& label, const core::Altitude& a, core::Grids& grids) {
+    label.text = core::AltitudeCaption(a);
+    label.toolTip = core::AltitudeToolTip(a, grids.Geoid().Problem());
 }
 
 // Tab 0: the altitude of the typed WGS84 point, in the frame it was typed in.
 void WriteTypedAltitude(form::Control* label, double lat, double lon, double h, bool hasHeight,
-                        Grids& grids) {
+                        core::Grids& grids) {
     if (label == nullptr) return;
     if (!hasHeight) {
-        label->text = kNoHeightAltitude;
-        label->toolTip = kNoHeightTip;
+        label->text = core::kNoHeightAltitude;
+        label->toolTip = core::kNoHeightTip;
         return;
     }
-    WriteAltitude(*label, AltitudeOf(lat, lon, h, grids.Geoid()), grids);
+    WriteAltitude(*label, core::AltitudeOf(lat, lon, h, grids.Geoid()), grids);
 }
 
 bool IsBlank(const std::string& text) { return text.find_first_not_of(" \t") == std::string::npos; }
 
 // The typed point's place on WGS84 (tab 0): the point itself, or a UTM point's mirror.
-geo::GeoPoint TypedPlace(const GeographicInput& p, Tab) { return {p.lat, p.lon, p.h}; }
-geo::GeoPoint TypedPlace(const UtmInput& p, Tab tab) {
-    const geo::LatLon m = MirrorOf(p, tab);
+geo::GeoPoint TypedPlace(const core::GeographicInput& p, Tab) { return {p.lat, p.lon, p.h}; }
+geo::GeoPoint TypedPlace(const core::UtmInput& p, Tab tab) {
+    const geo::LatLon m = core::MirrorOf(p, tab);
     return {m.lat, m.lon, p.h};
 }
 
@@ -167,13 +167,13 @@ enum class TypedAltitude {
 // its height is not computed. A point the method does not convert keeps its altitude, for
 // the click to give its own reason.
 template <typename Input>
-TypedAltitude TakeTypedAltitude(form::FormModel& form, form::Platform& platform, Grids& grids, Tab tab,
+TypedAltitude TakeTypedAltitude(form::FormModel& form, form::Platform& platform, core::Grids& grids, Tab tab,
                                 const Method& method, Input& p) {
     const double H = p.h;
     const auto wgs84At = [&](double h) -> std::optional<geo::GeoPoint> {
         p.h = h;
         if (tab == Tab::WGS84ToED50) return TypedPlace(p, tab);
-        const Result r = Convert(method, p, tab, grids);
+        const core::Result r = Convert(method, p, tab, grids);
         return r.point;
     };
     std::optional<double> h;
@@ -181,11 +181,11 @@ TypedAltitude TakeTypedAltitude(form::FormModel& form, form::Platform& platform,
         const std::optional<geo::GeoPoint> place = wgs84At(H);
         if (place && grids.Geoid().At(place->lat, place->lon).answer == geo::GridAnswer::Done) h = H;
     } else {
-        h = HeightOfAltitude(H, tab, grids.Geoid(), wgs84At);
+        h = core::HeightOfAltitude(H, tab, grids.Geoid(), wgs84At);
     }
     p.h = H;
     if (h) p.h = *h;
-    if (h || Convert(method, p, tab, grids).status != Status::Converted) return TypedAltitude::Taken;
+    if (h || Convert(method, p, tab, grids).status != core::Status::Converted) return TypedAltitude::Taken;
     const std::string problem = grids.Geoid().Problem();
     if (problem.empty()) return TypedAltitude::OffGeoid;
     ResetResults(form, tab);
@@ -196,7 +196,7 @@ TypedAltitude TakeTypedAltitude(form::FormModel& form, form::Platform& platform,
 // Whether the click goes on with the typed height: false once a box has stopped it.
 // `offGeoid` tells an altitude that could not be taken.
 template <typename Input>
-bool TakeHeight(form::FormModel& form, form::Platform& platform, Grids& grids, const TabControls& c, Tab tab,
+bool TakeHeight(form::FormModel& form, form::Platform& platform, core::Grids& grids, const TabControls& c, Tab tab,
                 const Method& method, bool hasHeight, Input& p, bool& offGeoid) {
     offGeoid = false;
     if (!c.altitude || !hasHeight) return true;
@@ -207,8 +207,8 @@ bool TakeHeight(form::FormModel& form, form::Platform& platform, Grids& grids, c
 
 // The typed point's height above WGS84 for tab 0's altitude lines: the typed height, or
 // for an altitude H, H + N.
-double TypedWgs84Height(const TabControls& c, const geo::GeoPoint& place, double typed, Grids& grids) {
-    return c.altitude ? typed + AltitudeOf(place.lat, place.lon, 0, grids.Geoid()).N : typed;
+double TypedWgs84Height(const TabControls& c, const geo::GeoPoint& place, double typed, core::Grids& grids) {
+    return c.altitude ? typed + core::AltitudeOf(place.lat, place.lon, 0, grids.Geoid()).N : typed;
 }
 
 // Writes the projected typed point into the UTM frame and gives it the geographic
@@ -218,7 +218,7 @@ double TypedWgs84Height(const TabControls& c, const geo::GeoPoint& place, double
 bool WriteUtmMirror(form::FormModel& form, form::Platform& platform, const TabControls& c, Tab tab,
                     const geo::UTMPoint& mirror, bool round) {
     MirrorToUTM(c, mirror, round);
-    if (!InZones(mirror)) {
+    if (!core::InZones(mirror)) {
         if (c.utmAltitude != nullptr) {
             c.utmAltitude->text = form::kTypedAltitude;
             c.utmAltitude->toolTip = form::kTypedAltitudeTip;
@@ -226,7 +226,7 @@ bool WriteUtmMirror(form::FormModel& form, form::Platform& platform, const TabCo
         ShowInvalidArea(form, platform, tab);
         return false;
     }
-    entry::SetFieldText(c.utmHeight, c.geoHeight.text);
+    fields::SetFieldText(c.utmHeight, c.geoHeight.text);
     if (c.utmAltitude != nullptr && c.geoAltitude != nullptr) {
         c.utmAltitude->text = c.geoAltitude->text;
         c.utmAltitude->toolTip = c.geoAltitude->toolTip;
@@ -242,87 +242,87 @@ void WriteGeographicMirror(form::FormModel& form, const TabControls& c, geo::Lat
     // own check would refuse.
     form::Control* fields[] = {&c.latDeg, &c.latMin, &c.latSec, &c.lonDeg, &c.lonMin, &c.lonSec};
     for (const form::Control* field : fields) {
-        if (entry::HoldsCheckedValue(form, *field)) continue;
-        for (form::Control* clear : fields) entry::SetFieldText(*clear, "");
+        if (fields::HoldsCheckedValue(form, *field)) continue;
+        for (form::Control* clear : fields) fields::SetFieldText(*clear, "");
         break;
     }
-    entry::SetFieldText(c.geoHeight, c.utmHeight.text);
+    fields::SetFieldText(c.geoHeight, c.utmHeight.text);
 }
 
 // The grid file could not be opened: nothing of an earlier conversion stays beside
 // the button the user pressed, and the box says why.
-void ShowGridUnavailable(form::FormModel& form, form::Platform& platform, Tab tab, Grids& grids) {
+void ShowGridUnavailable(form::FormModel& form, form::Platform& platform, Tab tab, core::Grids& grids) {
     ResetResults(form, tab);
     platform.MsgBox(grids.Shift().Problem() +
                         "\r\nLos métodos Bursa Wolf 7p y Molodensky 3p siguen disponibles.",
                     "Talpor", form::MsgIcon::Exclamation, form::MsgButtons::OK, form::MsgResult::OK);
 }
 
-void WriteResults(form::FormModel& form, form::Platform& platform, Grids& grids, const TabControls& c,
-                  Tab tab, const Result& r, double typed, bool hasHeight, bool offGeoid,
-                  const std::optional<UtmInput>& typedUtm) {
-    if (r.status == Status::OutsideArea) {
+void WriteResults(form::FormModel& form, form::Platform& platform, core::Grids& grids, const TabControls& c,
+                  Tab tab, const core::Result& r, double typed, bool hasHeight, bool offGeoid,
+                  const std::optional<core::UtmInput>& typedUtm) {
+    if (r.status == core::Status::OutsideArea) {
         ShowInvalidArea(form, platform, tab);
         return;
     }
-    if (r.status == Status::GridUnavailable) {
+    if (r.status == core::Status::GridUnavailable) {
         ShowGridUnavailable(form, platform, tab, grids);
         return;
     }
     if (!r.point) throw *r.error;
-    const Accuracy accuracy = AccuracyOf(*r.set);
+    const core::Accuracy accuracy = core::AccuracyOf(*r.set);
     // The UTM values of an earlier point must not outlive a projection that fails.
     c.resE.values.clear();
     c.resN.values.clear();
-    const bool grid = IsGrid(*r.set);
-    c.resLat.text = LatitudeCaption(r.point->lat);
+    const bool grid = core::IsGrid(*r.set);
+    c.resLat.text = core::LatitudeCaption(r.point->lat);
     c.resLat.values = {r.point->lat};
-    c.resLon.text = LongitudeCaption(r.point->lon);
+    c.resLon.text = core::LongitudeCaption(r.point->lon);
     c.resLon.values = {r.point->lon};
     c.resHeight.text =
-        grid ? UntransformedHeightCaption(r.point->h) : HeightCaption(r.point->h, accuracy.z);
-    c.resHeight.toolTip = SetToolTip(*r.set);
-    if (!hasHeight) c.resHeight.text = kNoHeightCaption;
+        grid ? core::UntransformedHeightCaption(r.point->h) : core::HeightCaption(r.point->h, accuracy.z);
+    c.resHeight.toolTip = core::SetToolTip(*r.set);
+    if (!hasHeight) c.resHeight.text = core::kNoHeightCaption;
     if (offGeoid) {
-        c.resHeight.text = kOffGeoidHeightCaption;
-        c.resHeight.toolTip = kOffGeoidTip;
+        c.resHeight.text = core::kOffGeoidHeightCaption;
+        c.resHeight.toolTip = core::kOffGeoidTip;
     }
     if (c.resAltitude != nullptr) {
         if (offGeoid) {
-            c.resAltitude->text = kOffGeoidAltitude;
-            c.resAltitude->toolTip = kOffGeoidTip;
+            c.resAltitude->text = core::kOffGeoidAltitude;
+            c.resAltitude->toolTip = core::kOffGeoidTip;
         } else if (!hasHeight) {
-            c.resAltitude->text = kNoHeightAltitude;
-            c.resAltitude->toolTip = kNoHeightTip;
+            c.resAltitude->text = core::kNoHeightAltitude;
+            c.resAltitude->toolTip = core::kNoHeightTip;
         } else if (grid && c.altitude) {
             // The grid carries the typed altitude: the result's altitude, over its N.
-            Altitude a = AltitudeOf(r.point->lat, r.point->lon, 0, grids.Geoid());
+            core::Altitude a = core::AltitudeOf(r.point->lat, r.point->lon, 0, grids.Geoid());
             a.H = typed;
             WriteAltitude(*c.resAltitude, a, grids);
         } else if (grid) {
-            c.resAltitude->text = kNoWgs84HeightAltitude;
-            c.resAltitude->toolTip = kNoWgs84HeightAltitudeTip;
+            c.resAltitude->text = core::kNoWgs84HeightAltitude;
+            c.resAltitude->toolTip = core::kNoWgs84HeightAltitudeTip;
         } else {
             WriteAltitude(*c.resAltitude,
-                          AltitudeOf(r.point->lat, r.point->lon, r.point->h, grids.Geoid()), grids);
+                          core::AltitudeOf(r.point->lat, r.point->lon, r.point->h, grids.Geoid()), grids);
         }
     }
     if (!r.utm) throw *r.error;
-    c.resE.text = EastingCaption(r.utm->E, accuracy.x);
+    c.resE.text = core::EastingCaption(r.utm->E, accuracy.x);
     c.resE.values = {r.utm->E};
-    c.resN.text = NorthingCaption(r.utm->N, accuracy.y);
+    c.resN.text = core::NorthingCaption(r.utm->N, accuracy.y);
     c.resN.values = {r.utm->N};
-    c.resZone.text = ZoneCaption(r.utm->zoneText);
-    c.resZone.toolTip = GridFactorsToolTip(
-        geo::UTMGridFactors(r.point->lat, r.point->lon, r.utm->zone, TargetEllipsoid(tab)));
-    c.place->text = PlaceWarning(grids.Places(), r.point->lat, r.point->lon, tab, typedUtm);
+    c.resZone.text = core::ZoneCaption(r.utm->zoneText);
+    c.resZone.toolTip = core::GridFactorsToolTip(
+        geo::UTMGridFactors(r.point->lat, r.point->lon, r.utm->zone, core::TargetEllipsoid(tab)));
+    c.place->text = core::PlaceWarning(grids.Places(), r.point->lat, r.point->lon, tab, typedUtm);
     c.place->toolTip = c.place->text.empty() ? "" : "El punto se ha convertido: compruebe que es el que quería.";
 }
 
-void ConvertGeographic(form::FormModel& form, form::Platform& platform, Grids& grids,
+void ConvertGeographic(form::FormModel& form, form::Platform& platform, core::Grids& grids,
                        const TabControls& c, Tab tab, const Method& method, bool round) {
     const bool tab0 = tab == Tab::WGS84ToED50;
-    GeographicInput p;
+    core::GeographicInput p;
     p.lat = ReadLatitude(c, round);
     if (tab0) c.latDeg.toolTip = num::NumberToText(p.lat);
     p.lon = ReadLongitude(c, round);
@@ -334,7 +334,7 @@ void ConvertGeographic(form::FormModel& form, form::Platform& platform, Grids& g
     // An unreadable height stops the click once the mirror is written: no conversion
     // runs, so no Helmert set is chosen either.
     if (h.error) {
-        if (WriteUtmMirror(form, platform, c, tab, MirrorOf(p, tab), round))
+        if (WriteUtmMirror(form, platform, c, tab, core::MirrorOf(p, tab), round))
             std::rethrow_exception(h.error);
         return;
     }
@@ -345,22 +345,22 @@ void ConvertGeographic(form::FormModel& form, form::Platform& platform, Grids& g
     WriteTypedAltitude(c.geoAltitude, p.lat, p.lon, TypedWgs84Height(c, TypedPlace(p, tab), typed, grids),
                        hasHeight, grids);
 
-    const GeographicConversion r = Convert(method, p, tab, grids);
+    const core::GeographicConversion r = Convert(method, p, tab, grids);
     if (!r.mirror) throw *r.error;
     if (!WriteUtmMirror(form, platform, c, tab, *r.mirror, round)) return;
     WriteResults(form, platform, grids, c, tab, r, typed, hasHeight, offGeoid, std::nullopt);
 }
 
-void ConvertUtm(form::FormModel& form, form::Platform& platform, Grids& grids, const TabControls& c,
+void ConvertUtm(form::FormModel& form, form::Platform& platform, core::Grids& grids, const TabControls& c,
                 Tab tab, const Method& method, bool round) {
-    UtmInput p;
-    p.E = entry::FieldValue(c.utmE.text);
-    p.N = entry::FieldValue(c.utmN.text);
+    core::UtmInput p;
+    p.E = text::FieldValue(c.utmE.text);
+    p.N = text::FieldValue(c.utmN.text);
     p.zone = ZoneOfList(c.zoneList);
     const Height h = ReadHeight(c.utmHeight);
     p.h = h.value;
     if (h.error) {
-        WriteGeographicMirror(form, c, MirrorOf(p, tab), round);
+        WriteGeographicMirror(form, c, core::MirrorOf(p, tab), round);
         std::rethrow_exception(h.error);
     }
 
@@ -368,7 +368,7 @@ void ConvertUtm(form::FormModel& form, form::Platform& platform, Grids& grids, c
     const bool hasHeight = !IsBlank(c.utmHeight.text);
     bool offGeoid = false;
     if (!TakeHeight(form, platform, grids, c, tab, method, hasHeight, p, offGeoid)) return;
-    const UtmConversion r = Convert(method, p, tab, grids);
+    const core::UtmConversion r = Convert(method, p, tab, grids);
     if (!r.mirror) throw *r.error;
     WriteGeographicMirror(form, c, *r.mirror, round);
     const double wgs84 = TypedWgs84Height(c, {r.mirror->lat, r.mirror->lon, 0}, typed, grids);
@@ -386,13 +386,13 @@ std::vector<form::Control*> ResultLabels(const TabControls& c) {
     return labels;
 }
 
-void ConvertClick(form::FormModel& form, form::Platform& platform, Grids& grids, Tab tab,
+void ConvertClick(form::FormModel& form, form::Platform& platform, core::Grids& grids, Tab tab,
                   const Method& method, bool round) {
     const TabControls c = ControlsOf(form, tab);
     const bool utm = tab == Tab::WGS84ToED50 ? Tab0ReadsUtm(form) : Tab1ReadsUtm(form);
     const bool checked =
-        utm ? entry::FieldsChecked(form, platform, {&c.utmE, &c.utmN, &c.utmHeight})
-            : entry::FieldsChecked(form, platform,
+        utm ? fields::FieldsChecked(form, platform, {&c.utmE, &c.utmN, &c.utmHeight})
+            : fields::FieldsChecked(form, platform,
                                    {&c.latDeg, &c.latMin, &c.latSec, &c.lonDeg, &c.lonMin, &c.lonSec, &c.geoHeight});
     if (!checked) return;
     // Whatever the click writes next is of the point as typed now.
@@ -439,37 +439,37 @@ using detail::Tab;
 
 using detail::Method;
 
-void CmdED50Helmert_Click(form::FormModel& form, form::Platform& platform, Grids& grids) {
+void CmdED50Helmert_Click(form::FormModel& form, form::Platform& platform, core::Grids& grids) {
     detail::ConvertClick(form, platform, grids, Tab::WGS84ToED50, {}, true);
 }
 
-void CmdWGS84Helmert_Click(form::FormModel& form, form::Platform& platform, Grids& grids) {
+void CmdWGS84Helmert_Click(form::FormModel& form, form::Platform& platform, core::Grids& grids) {
     detail::ConvertClick(form, platform, grids, Tab::ED50ToWGS84, {}, true);
 }
 
 // Tab 1 takes its typed seconds as they are and writes its mirrored eastings,
 // northings and seconds without rounding them first; tab 0 rounds both. Where a value
 // falls on a half of the last shown digit the two tabs therefore show it differently.
-void CmdED50Molodensky_Click(form::FormModel& form, form::Platform& platform, Grids& grids) {
+void CmdED50Molodensky_Click(form::FormModel& form, form::Platform& platform, core::Grids& grids) {
     const bool ign = form.Get("OptMWGS84", 0).value;
     detail::ConvertClick(form, platform, grids, Tab::WGS84ToED50,
-                         {Method::Molodensky, ign ? MolodenskySet::IGN : MolodenskySet::NIMA},
+                         {Method::Molodensky, ign ? core::MolodenskySet::IGN : core::MolodenskySet::NIMA},
                          true);
 }
 
-void CmdWGS84Molodensky_Click(form::FormModel& form, form::Platform& platform, Grids& grids) {
+void CmdWGS84Molodensky_Click(form::FormModel& form, form::Platform& platform, core::Grids& grids) {
     const bool ign = form.Get("OptMED50", 2).value;
     detail::ConvertClick(form, platform, grids, Tab::ED50ToWGS84,
-                         {Method::Molodensky, ign ? MolodenskySet::IGN : MolodenskySet::NIMA},
+                         {Method::Molodensky, ign ? core::MolodenskySet::IGN : core::MolodenskySet::NIMA},
                          false);
 }
 
 // Both tabs round as the Helmert buttons do.
-void CmdED50Rejilla_Click(form::FormModel& form, form::Platform& platform, Grids& grids) {
+void CmdED50Rejilla_Click(form::FormModel& form, form::Platform& platform, core::Grids& grids) {
     detail::ConvertClick(form, platform, grids, Tab::WGS84ToED50, {Method::Grid}, true);
 }
 
-void CmdWGS84Rejilla_Click(form::FormModel& form, form::Platform& platform, Grids& grids) {
+void CmdWGS84Rejilla_Click(form::FormModel& form, form::Platform& platform, core::Grids& grids) {
     detail::ConvertClick(form, platform, grids, Tab::ED50ToWGS84, {Method::Grid}, true);
 }
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "convert/Core.h"
-#include "convert/Grids.h"
+#include "core/Core.h"
+#include "core/Grids.h"
 #include "form/Controls.h"
 #include "form/Platform.h"
 #include "geo/Utm.h"
@@ -16,7 +16,7 @@
 namespace convert::detail {
 
 // A conversion tab is named by its direction: tab 0 WGS84 -> ED50, tab 1 ED50 -> WGS84.
-using Tab = Direction;
+using Tab = core::Direction;
 
 // The controls one conversion tab reads and writes.
 struct TabControls {
@@ -80,7 +80,7 @@ void MirrorToGeographic(form::FormModel& form, const TabControls& c, geo::LatLon
 // or the IGN grid.
 struct Method {
     enum Kind { Helmert, Molodensky, Grid } kind = Helmert;
-    MolodenskySet set = MolodenskySet::NIMA;  // Molodensky only
+    core::MolodenskySet set = core::MolodenskySet::NIMA;  // Molodensky only
 };
 
 // A conversion button's click on its tab. Reads the point in the tab's input mode,
@@ -101,12 +101,12 @@ struct Method {
 // longitude, height (and altitude) captions are written, then the three UTM lines.
 // On tab 0 the typed point's altitude is written as soon as the point and its height
 // are read.
-void ConvertClick(form::FormModel& form, form::Platform& platform, Grids& grids, Tab tab,
+void ConvertClick(form::FormModel& form, form::Platform& platform, core::Grids& grids, Tab tab,
                   const Method& method, bool round);
 
 // With the tab's "sobre el mar" option (TabControls::altitude) a click takes the typed
 // height as an altitude H (EGM08-REDNAP) and converts the height above the source
-// ellipsoid it stands for (convert::HeightOfAltitude); the grid, which moves no height,
+// ellipsoid it stands for (core::HeightOfAltitude); the grid, which moves no height,
 // carries H itself. Tab 0's altitude lines then show H, tab 1's the altitude of the
 // result, H again. A point off the geoid gets a box and the tab's results are reset.
 // An empty height field is a point without height: converted at 0 m, its height and

@@ -20,7 +20,7 @@
 
 #include <string>
 
-#include "convert/Grids.h"
+#include "core/Grids.h"
 #include "form/Controls.h"
 #include "form/Platform.h"
 
@@ -29,22 +29,22 @@ namespace convert {
 // "Bursa Wolf 7p": seven-parameter Helmert with the regional set EST99, ZNW99 or BAL99
 // of the point; tab 0 (WGS84 to ED50) and tab 1 (ED50 to WGS84). Outside peninsular
 // Spain and the Balearic Islands the tab's out-of-area method runs instead.
-void CmdED50Helmert_Click(form::FormModel& form, form::Platform& platform, Grids& grids);
-void CmdWGS84Helmert_Click(form::FormModel& form, form::Platform& platform, Grids& grids);
+void CmdED50Helmert_Click(form::FormModel& form, form::Platform& platform, core::Grids& grids);
+void CmdWGS84Helmert_Click(form::FormModel& form, form::Platform& platform, core::Grids& grids);
 
 // "Molodensky 3p": standard Molodensky with the IGN or the NIMA translation set (the
 // tab's option buttons), tab 0 and tab 1. Geographic input outside UTM zones 29-31
 // runs the tab's out-of-area method.
-void CmdED50Molodensky_Click(form::FormModel& form, form::Platform& platform, Grids& grids);
-void CmdWGS84Molodensky_Click(form::FormModel& form, form::Platform& platform, Grids& grids);
+void CmdED50Molodensky_Click(form::FormModel& form, form::Platform& platform, core::Grids& grids);
+void CmdWGS84Molodensky_Click(form::FormModel& form, form::Platform& platform, core::Grids& grids);
 
 // "Rejilla IGN": the IGN's NTv2 grid (SPED2ETV2, or the user's 2009 grids), tab 0 and
 // tab 1. Latitude and longitude are shifted; the height result is the typed height,
 // captioned as not transformed, and the height tooltip names the grid used. Outside
 // the grids the tab's out-of-area method runs; when the grid file cannot be opened,
 // the results are reset and an exclamation box says why (the other methods work on).
-void CmdED50Rejilla_Click(form::FormModel& form, form::Platform& platform, Grids& grids);
-void CmdWGS84Rejilla_Click(form::FormModel& form, form::Platform& platform, Grids& grids);
+void CmdED50Rejilla_Click(form::FormModel& form, form::Platform& platform, core::Grids& grids);
+void CmdWGS84Rejilla_Click(form::FormModel& form, form::Platform& platform, core::Grids& grids);
 
 // Out of the parameters' area: resets the latitude, longitude, height (and on tab 1
 // altitude) and UTM result labels of tab 0 (ED50 results) or tab 1 (WGS84 results) to
@@ -59,11 +59,11 @@ void MarkResultsStale(form::FormModel& form, int tab);
 
 // The picture buttons Command1(0..5): the Helmert sheet (0, 2), the Molodensky sheet
 // (1, 3) or the grid's sheet (4, 5) in an information box. Any other index shows nothing.
-void Command1_Click(form::FormModel& form, form::Platform& platform, int index, Grids& grids);
+void Command1_Click(form::FormModel& form, form::Platform& platform, int index, core::Grids& grids);
 
 // The grid's sheet: the grids in use with their files, area, EPSG code and accuracy,
 // why the method is unavailable if it is, the user's folder for the 2009 grids, what
 // happens to the height and to WGS84, and the IGN attribution. Opens the grids.
-std::string GridSheet(Grids& grids);
+std::string GridSheet(core::Grids& grids);
 
 }  // namespace convert

@@ -3,12 +3,12 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/Captions.h"
+#include "core/Captions.h"
 #include "convert/ConversionTab.h"
 #include "convert/InputMode.h"
-#include "entry/Fields.h"
-#include "entry/PointText.h"
-#include "entry/mText.h"
+#include "fields/Fields.h"
+#include "text/PointText.h"
+#include "fields/mText.h"
 #include "geo/Utm.h"
 
 namespace convert {
@@ -48,7 +48,7 @@ std::string Lines(std::initializer_list<std::string> lines) {
     return out;
 }
 
-std::string UtmText(const geo::UTMPoint& p) { return entry::UtmPointText(p.zoneText, p.E, p.N); }
+std::string UtmText(const geo::UTMPoint& p) { return text::UtmPointText(p.zoneText, p.E, p.N); }
 
 CopyTexts ResultTexts(form::FormModel& form, Tab tab) {
     const detail::TabControls c = detail::ControlsOf(form, tab);
@@ -58,10 +58,10 @@ CopyTexts ResultTexts(form::FormModel& form, Tab tab) {
                       c.resE.text, c.resN.text, c.resZone.text});
     if (!c.resHeight.toolTip.empty()) t.result += "\n" + c.resHeight.toolTip;
     if (!c.resLat.values.empty() && !c.resLon.values.empty())
-        entry::SetDegreesTexts(t, c.resLat.values[0], c.resLon.values[0]);
+        text::SetDegreesTexts(t, c.resLat.values[0], c.resLon.values[0]);
     const std::string_view zone = std::string_view(c.resZone.text).substr(c.resZone.text.find(' ') + 1);
     if (!c.resE.values.empty() && !c.resN.values.empty())
-        t.utm = entry::UtmPointText(zone, c.resE.values[0], c.resN.values[0]);
+        t.utm = text::UtmPointText(zone, c.resE.values[0], c.resN.values[0]);
     return t;
 }
 
@@ -83,7 +83,7 @@ CopyTexts InputTexts(form::FormModel& form, Tab tab, const std::string& frame) {
                           "Altura (m)= " + c.utmHeight.text});
     }
     if (const std::optional<TypedPoint> p = ReadTypedPoint(form, tab)) {
-        entry::SetDegreesTexts(t, p->point.lat, p->point.lon);
+        text::SetDegreesTexts(t, p->point.lat, p->point.lon);
         t.utm = UtmText(p->utm);
     }
     return t;
@@ -91,7 +91,7 @@ CopyTexts InputTexts(form::FormModel& form, Tab tab, const std::string& frame) {
 
 }  // namespace
 
-std::optional<TypedPoint> ReadTypedPoint(form::FormModel& form, Direction tab) {
+std::optional<TypedPoint> ReadTypedPoint(form::FormModel& form, core::Direction tab) {
     const detail::TabControls c = detail::ControlsOf(form, tab);
     const bool utmInput = tab == Tab::WGS84ToED50 ? Tab0ReadsUtm(form) : Tab1ReadsUtm(form);
     const std::vector<const form::Control*> read =
@@ -99,24 +99,24 @@ std::optional<TypedPoint> ReadTypedPoint(form::FormModel& form, Direction tab) {
                  : std::vector<const form::Control*>{&c.latDeg, &c.latMin, &c.latSec,
                                                     &c.lonDeg, &c.lonMin, &c.lonSec};
     for (const form::Control* field : read)
-        if (!entry::HoldsCheckedValue(form, *field)) return std::nullopt;
+        if (!fields::HoldsCheckedValue(form, *field)) return std::nullopt;
     try {
         TypedPoint t;
         if (utmInput) {
-            UtmInput p;
-            p.E = entry::FieldValue(c.utmE.text);
-            p.N = entry::FieldValue(c.utmN.text);
+            core::UtmInput p;
+            p.E = text::FieldValue(c.utmE.text);
+            p.N = text::FieldValue(c.utmN.text);
             p.zone = detail::ZoneOfList(c.zoneList);
-            t.point = MirrorOf(p, tab);
+            t.point = core::MirrorOf(p, tab);
             t.utm.E = p.E;
             t.utm.N = p.N;
             t.utm.zoneText = std::to_string(p.zone) + geo::UTMBandLetter(t.point.lat);
         } else {
-            GeographicInput p;
+            core::GeographicInput p;
             p.lat = detail::ReadLatitude(c, true);
             p.lon = detail::ReadLongitude(c, true);
             t.point = {p.lat, p.lon};
-            t.utm = MirrorOf(p, tab);
+            t.utm = core::MirrorOf(p, tab);
         }
         return t;
     } catch (const num::RuntimeError&) {

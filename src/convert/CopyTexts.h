@@ -5,14 +5,14 @@
 #include <optional>
 #include <string>
 
-#include "convert/Core.h"
-#include "entry/PointText.h"
+#include "core/Core.h"
+#include "text/PointText.h"
 #include "geo/Utm.h"
 #include "form/Controls.h"
 
 namespace convert {
 
-using entry::CopyTexts;
+using text::CopyTexts;
 
 // For a frame of a conversion tab or a control inside one. The result frames
 // (Frame5(0) and Frame6 on tab 0, Frame1(1) and Frame4 on tab 1) give the tab's last
@@ -32,6 +32,6 @@ struct TypedPoint {
 // The point typed on tab 0 (WGS84) or 1 (ED50) in the frame the tab has enabled, read
 // as the conversion buttons read it, once every field read holds a value its check has
 // passed (a field still being typed gives none), and turned into the other form.
-std::optional<TypedPoint> ReadTypedPoint(form::FormModel& form, Direction tab);
+std::optional<TypedPoint> ReadTypedPoint(form::FormModel& form, core::Direction tab);
 
 }  // namespace convert

@@ -185,13 +185,13 @@ std::optional<std::string> Run(form::Platform& platform, const std::string& inpu
 
 }  // namespace
 
-void CmdFichero_Click(form::FormModel& form, form::Platform& platform, int tab, convert::Grids& grids) {
-    const convert::Direction direction =
-        tab == 0 ? convert::Direction::WGS84ToED50 : convert::Direction::ED50ToWGS84;
+void CmdFichero_Click(form::FormModel& form, form::Platform& platform, int tab, core::Grids& grids) {
+    const core::Direction direction =
+        tab == 0 ? core::Direction::WGS84ToED50 : core::Direction::ED50ToWGS84;
     // The file first, from the folder of the last conversion; then the dialog with its
     // preview and every choice.
     const std::string input = platform.OpenFileName(
-        direction == convert::Direction::WGS84ToED50 ? "Fichero de puntos WGS84" : "Fichero de puntos ED50",
+        direction == core::Direction::WGS84ToED50 ? "Fichero de puntos WGS84" : "Fichero de puntos ED50",
         platform.GetSetting("Talpor", kSettings, "Carpeta"), kPointFiles);
     if (input.empty()) return;
     const std::string zone = form.Get(tab == 0 ? "CmbHuso" : "CmbUsos2").ListText();

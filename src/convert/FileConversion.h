@@ -3,7 +3,7 @@
 // picks, a progress window that can be cancelled and a summary at the end.
 #pragma once
 
-#include "convert/Grids.h"
+#include "core/Grids.h"
 #include "form/Controls.h"
 #include "form/Platform.h"
 
@@ -14,6 +14,6 @@ namespace convert {
 // cancelled or failed run leaves no output file and says so; a finished one shows the
 // counts, the first errors with their lines and the file written. `grids` serve the
 // grid method and the altitudes.
-void CmdFichero_Click(form::FormModel& form, form::Platform& platform, int tab, Grids& grids);
+void CmdFichero_Click(form::FormModel& form, form::Platform& platform, int tab, core::Grids& grids);
 
 }  // namespace convert

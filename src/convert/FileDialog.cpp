@@ -64,9 +64,9 @@ std::string FileName(const std::string& path) { return path.substr(path.rfind('/
 
 // "…/puntos.csv" -> "…/puntos_ED50.csv"; "…/ruta.gpx" -> "…/ruta_ED50.csv"; with a GPS
 // format its extension: "…/hitos_WGS84.kml".
-std::string Suggested(const std::string& input, Direction direction, batch::Format inputFormat,
+std::string Suggested(const std::string& input, core::Direction direction, batch::Format inputFormat,
                       batch::Format output) {
-    const std::string suffix = direction == Direction::WGS84ToED50 ? "_ED50" : "_WGS84";
+    const std::string suffix = direction == core::Direction::WGS84ToED50 ? "_ED50" : "_WGS84";
     const std::size_t slash = input.rfind('/');
     const std::size_t dot = input.rfind('.');
     const bool extension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
@@ -150,7 +150,7 @@ void AddResultArguments(const form::FormModel& m, std::vector<std::string>& args
 
 }  // namespace
 
-FileDialog::FileDialog(form::Platform& platform, Grids& grids, Direction direction, int tabZone,
+FileDialog::FileDialog(form::Platform& platform, core::Grids& grids, core::Direction direction, int tabZone,
                        const std::string& input)
     : platform_(platform), grids_(grids), direction_(direction) {
     Build(tabZone);
@@ -165,7 +165,7 @@ std::string FileDialog::Setting(const char* key) const { return platform_.GetSet
 void FileDialog::Build(int tabZone) {
     form::FormModel& m = model_;
     Add(m, Kind::Form, "", "frmFichero",
-        direction_ == Direction::WGS84ToED50 ? "Convertir fichero de WGS84 a ED50" : "Convertir fichero de ED50 a WGS84");
+        direction_ == core::Direction::WGS84ToED50 ? "Convertir fichero de WGS84 a ED50" : "Convertir fichero de ED50 a WGS84");
     Field(m, Kind::TextBox, "frmFichero", "LblEntrada", "TxtEntrada", "Fichero de puntos:");
     Add(m, Kind::CommandButton, "frmFichero", "CmdEntrada", "Examinar…").accessibleName = "Elegir el fichero de puntos";
 
@@ -206,8 +206,8 @@ void FileDialog::Build(int tabZone) {
           decimal == "," ? 1 : decimal == "." ? 2 : 0);
     Control& format = Field(m, Kind::ComboBox, "FraResultado", "LblFormato2", "CmbFormato", "Formato:");
     Items(format, kFormatNames, 0);
-    format.enabled = m.Get("LblFormato2").enabled = direction_ == Direction::ED50ToWGS84;
-    format.toolTip = direction_ == Direction::ED50ToWGS84
+    format.enabled = m.Get("LblFormato2").enabled = direction_ == core::Direction::ED50ToWGS84;
+    format.toolTip = direction_ == core::Direction::ED50ToWGS84
                          ? "GPX, KML y GeoJSON llevan cada punto convertido con sus columnas"
                          : "GPX, KML y GeoJSON son WGS84: los resultados ED50 salen en CSV o texto";
     Add(m, Kind::CheckBox, "FraConversion", "ChkOmitir", "Dejar fuera las entidades con algún vértice fuera del área")
@@ -247,7 +247,7 @@ void FileDialog::ReadInput() {
         const batch::LayerFormat* in = batch::LayerFormatOfPath(input);
         const batch::LayerFormat* out =
             batch::LayerFormatNamed(kLayerFormatOf[Chosen(format, std::size(kLayerFormatOf))]);
-        if (direction_ == Direction::WGS84ToED50 && in->wgs84 && (out == nullptr || out->wgs84) &&
+        if (direction_ == core::Direction::WGS84ToED50 && in->wgs84 && (out == nullptr || out->wgs84) &&
             std::string(kLayerFormatOf[Chosen(format, std::size(kLayerFormatOf))]) != "csv")
             format.listIndex = static_cast<int>(std::size(kLayerFormatOf)) - 1;
         Suggest();
@@ -319,7 +319,7 @@ std::string FileDialog::Output() const { return model_.Get("TxtDestino").text; }
 std::vector<std::string> FileDialog::Arguments() const {
     const form::FormModel& m = model_;
     std::vector<std::string> args = {
-        direction_ == Direction::WGS84ToED50 ? "--sentido=wgs84-ed50" : "--sentido=ed50-wgs84",
+        direction_ == core::Direction::WGS84ToED50 ? "--sentido=wgs84-ed50" : "--sentido=ed50-wgs84",
         "--metodo=" + std::string(batch::kMethods[Chosen(m.Get("CmbMetodo"), std::size(batch::kMethods))].name)};
     if (zoneMissing_) args.push_back("--huso=" + m.Get("CmbHuso").ListText());
     if (layers_) {
@@ -396,72 +396,18 @@ void FileDialog::Show() {
     const bool layer = layers_.has_value();
     m.Get("FraPrevia").text = layer ? "Capas" : "Primeras filas";
     for (const char* name : {"ChkOmitir", "CmbEtiqueta", "LblEtiqueta"}) m.Get(name).enabled = layer;
-    m.Get("CmbFormato").enabled = m.Get("LblFormato2").enabled = layer || direction_ == Direction::ED50ToWGS84;
+    m.Get("CmbFormato").enabled = m.Get("LblFormato2").enabled = layer || direction_ == core::Direction::ED50ToWGS84;
     if (layer) return ShowLayers();
     // The height and altitude results are offered below once a height column allows them.
     Control& heightOut = m.Get("ChkSalida", kHeightOutput);
     Control& altitudeOut = m.Get("ChkSalida", kAltitudeOutput);
     heightOut.enabled = altitudeOut.enabled = false;
-    std::string preview, format;
-    std::optional<batch::Layout> layout;
-    if (Input().empty()) {
-        problem_ = "Elija el fichero de puntos.";
-    } else if (!readProblem_.empty()) {
-        problem_ = readProblem_;
-    } else if (sample_->lines.empty()) {
-        problem_ = "«" + FileName(Input()) + "» está vacío.";
-    } else {
-        // The layout without the height column first, whose items come from it.
-        zoneMissing_ = false;
-        try {
-            layout = FindLayout(false);
-        } catch (const batch::LayoutError& e) {
-            if (e.missing != batch::Missing::Zone) {
-                problem_ = std::string(e.what()) + ".";
-                if (e.missing == batch::Missing::Columns)
-                    problem_ = std::string(e.what()) + ": escriba en «Columnas del punto» las que lo forman (como 2,3).";
-            } else {
-                zoneMissing_ = true;
-                try {
-                    layout = FindLayout(false);
-                } catch (const batch::LayoutError& again) {
-                    problem_ = std::string(again.what()) + ".";
-                }
-            }
-        }
-    }
-    Control& heightCombo = m.Get("CmbAltura");
-    heightColumns_ = {""};
-    std::vector<std::string> heightItems = {"(ninguna)"};
-    std::vector<std::string> header;
-    if (layout && layout->headerLine > 0) batch::SplitFields(sample_->lines[layout->headerLine - 1], layout->separator, header);
-    heightHeader_ = header;
-    if (layout) {
-        for (std::size_t c = 0; c < layout->columns; ++c) {
-            if (std::find(layout->pointColumns.begin(), layout->pointColumns.end(), c) != layout->pointColumns.end())
-                continue;
-            const std::string number = std::to_string(c + 1);
-            // A column is named by its header where the name says which one it is.
-            const bool named = c < header.size() && !header[c].empty() && header[c].find(',') == std::string::npos &&
-                               std::count(header.begin(), header.end(), header[c]) == 1 &&
-                               header[c].find_first_not_of("0123456789") != std::string::npos;
-            heightColumns_.push_back(named ? header[c] : number);
-            heightItems.push_back(named ? number + ": " + header[c] : "Columna " + number);
-        }
-    }
-    // Until the user picks one, the column whose name says it holds heights, with the
-    // kind its name says; else the one of the last conversion, if the file has it.
-    heightFindable_ = layout && layout->heightKind != batch::HeightKind::None;
-    if (!heightPicked_ && heightFindable_) heightWanted_ = heightColumns_[HeightItem(*layout->heightColumn)];
-    const auto kept = std::find(heightColumns_.begin(), heightColumns_.end(), heightWanted_);
-    Items(heightCombo, heightItems, kept == heightColumns_.end() || heightWanted_.empty()
-                                        ? 0
-                                        : static_cast<int>(kept - heightColumns_.begin()));
-    if (!heightPicked_ && heightCombo.listIndex > 0) SetHeightKind(header, heightWanted_);
-    heightCombo.enabled = layout.has_value();
+    std::optional<batch::Layout> layout = SampleLayout();
+    ShowHeightColumns(layout);
 
     // The result columns a height allows.
     const bool gps = inputFormat_ != batch::Format::Text && sample_;
+    Control& heightCombo = m.Get("CmbAltura");
     if (gps) {
         // Its elevations are altitudes, in the column they are read into.
         const auto altitudes = std::find(heightColumns_.begin(), heightColumns_.end(), "Altitud");
@@ -492,62 +438,137 @@ void FileDialog::Show() {
             problem_ = std::string(e.what()) + ".";
         }
     }
-    if (layout) {
-        const bool altitude = m.Get("OptAltura", 1).value;
-        format = "Separador " + std::string(batch::SeparatorName(layout->separator)) + " · " +
-                 (layout->headerLine > 0 ? "cabecera en la fila " + std::to_string(layout->headerLine)
-                                         : std::string("sin cabecera")) +
-                 " · punto en " + batch::ColumnsText(layout->pointColumns) +
-                 (zoneMissing_ ? " (Este y Norte sin huso: elija el huso abajo)" : "") +
-                 (layout->heightColumn ? (altitude ? " · altitud en " : " · altura en ") +
-                                             batch::ColumnsText({*layout->heightColumn})
-                                       : "") +
-                 (layout->heightColumn && !heightPicked_ && heightFindable_ &&
-                          *layout->heightColumn < heightHeader_.size()
-                      ? " («" + heightHeader_[*layout->heightColumn] + "», por su nombre)"
-                      : "");
-    }
-    if (sample_) {
-        // The first lines in columns, each headed by its number and its part in the point.
-        std::vector<std::vector<std::string>> rows;
-        std::vector<std::string> fields;
-        for (const std::string& line : sample_->lines) {
-            if (rows.size() == kPreviewLines) break;
-            if (layout) batch::SplitFields(line, layout->separator, fields);
-            else fields = {line};
-            rows.push_back(fields);
-        }
-        std::size_t columns = 0;
-        for (const auto& row : rows) columns = std::max(columns, row.size());
-        if (layout) {
-            std::vector<std::string> heads;
-            for (std::size_t c = 0; c < columns; ++c) {
-                const auto& p = layout->pointColumns;
-                heads.push_back("[" + std::to_string(c + 1) +
-                                (std::find(p.begin(), p.end(), c) != p.end() ? " punto]"
-                                 : layout->heightColumn == c                ? (m.Get("OptAltura", 1).value ? " altitud]" : " altura]")
-                                                                            : "]"));
-            }
-            rows.insert(rows.begin(), heads);
-        }
-        std::vector<std::size_t> widths(columns, 0);
-        for (const auto& row : rows)
-            for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], Chars(row[c]));
-        for (const auto& row : rows) {
-            std::string line;
-            for (std::size_t c = 0; c < row.size() && c < kPreviewColumns; ++c)
-                line += Cell(row[c], layout ? std::min(widths[c], kPreviewWidth) : 100, 2);
-            if (row.size() > kPreviewColumns) line += "…";
-            line.erase(line.find_last_not_of(' ') + 1);
-            preview += (preview.empty() ? "" : "\n") + line;
-        }
-    }
-    m.Get("LblPrevia").text = preview;
-    m.Get("LblFormato").text = format;
+    m.Get("LblPrevia").text = sample_ ? Preview(layout) : "";
+    m.Get("LblFormato").text = layout ? LayoutText(*layout) : "";
+    CheckRun(settings, gps, anyOutput);
+    m.Get("LblAviso").text = problem_;
+    m.Get("CmdConvertir").enabled = problem_.empty();
 
+    ShowCommand();
+}
+
+std::optional<batch::Layout> FileDialog::SampleLayout() {
+    std::optional<batch::Layout> layout;
+    if (Input().empty()) {
+        problem_ = "Elija el fichero de puntos.";
+    } else if (!readProblem_.empty()) {
+        problem_ = readProblem_;
+    } else if (sample_->lines.empty()) {
+        problem_ = "«" + FileName(Input()) + "» está vacío.";
+    } else {
+        // The layout without the height column first, whose items come from it.
+        zoneMissing_ = false;
+        try {
+            layout = FindLayout(false);
+        } catch (const batch::LayoutError& e) {
+            if (e.missing != batch::Missing::Zone) {
+                problem_ = std::string(e.what()) + ".";
+                if (e.missing == batch::Missing::Columns)
+                    problem_ = std::string(e.what()) + ": escriba en «Columnas del punto» las que lo forman (como 2,3).";
+            } else {
+                zoneMissing_ = true;
+                try {
+                    layout = FindLayout(false);
+                } catch (const batch::LayoutError& again) {
+                    problem_ = std::string(again.what()) + ".";
+                }
+            }
+        }
+    }
+    return layout;
+}
+
+void FileDialog::ShowHeightColumns(const std::optional<batch::Layout>& layout) {
+    form::FormModel& m = model_;
+    Control& heightCombo = m.Get("CmbAltura");
+    heightColumns_ = {""};
+    std::vector<std::string> heightItems = {"(ninguna)"};
+    std::vector<std::string> header;
+    if (layout && layout->headerLine > 0) batch::SplitFields(sample_->lines[layout->headerLine - 1], layout->separator, header);
+    heightHeader_ = header;
+    if (layout) {
+        for (std::size_t c = 0; c < layout->columns; ++c) {
+            if (std::find(layout->pointColumns.begin(), layout->pointColumns.end(), c) != layout->pointColumns.end())
+                continue;
+            const std::string number = std::to_string(c + 1);
+            // A column is named by its header where the name says which one it is.
+            const bool named = c < header.size() && !header[c].empty() && header[c].find(',') == std::string::npos &&
+                               std::count(header.begin(), header.end(), header[c]) == 1 &&
+                               header[c].find_first_not_of("0123456789") != std::string::npos;
+            heightColumns_.push_back(named ? header[c] : number);
+            heightItems.push_back(named ? number + ": " + header[c] : "Columna " + number);
+        }
+    }
+    // Until the user picks one, the column whose name says it holds heights, with the
+    // kind its name says; else the one of the last conversion, if the file has it.
+    heightFindable_ = layout && layout->heightKind != batch::HeightKind::None;
+    if (!heightPicked_ && heightFindable_) heightWanted_ = heightColumns_[HeightItem(*layout->heightColumn)];
+    const auto kept = std::find(heightColumns_.begin(), heightColumns_.end(), heightWanted_);
+    Items(heightCombo, heightItems, kept == heightColumns_.end() || heightWanted_.empty()
+                                        ? 0
+                                        : static_cast<int>(kept - heightColumns_.begin()));
+    if (!heightPicked_ && heightCombo.listIndex > 0) SetHeightKind(header, heightWanted_);
+    heightCombo.enabled = layout.has_value();
+}
+
+std::string FileDialog::LayoutText(const batch::Layout& layout) const {
+    const bool altitude = model_.Get("OptAltura", 1).value;
+    return "Separador " + std::string(batch::SeparatorName(layout.separator)) + " · " +
+           (layout.headerLine > 0 ? "cabecera en la fila " + std::to_string(layout.headerLine)
+                                  : std::string("sin cabecera")) +
+           " · punto en " + batch::ColumnsText(layout.pointColumns) +
+           (zoneMissing_ ? " (Este y Norte sin huso: elija el huso abajo)" : "") +
+           (layout.heightColumn
+                ? (altitude ? " · altitud en " : " · altura en ") + batch::ColumnsText({*layout.heightColumn})
+                : "") +
+           (layout.heightColumn && !heightPicked_ && heightFindable_ && *layout.heightColumn < heightHeader_.size()
+                ? " («" + heightHeader_[*layout.heightColumn] + "», por su nombre)"
+                : "");
+}
+
+// The first lines in columns, each headed by its number and its part in the point.
+std::string FileDialog::Preview(const std::optional<batch::Layout>& layout) const {
+    const form::FormModel& m = model_;
+    std::string preview;
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::string> fields;
+    for (const std::string& line : sample_->lines) {
+        if (rows.size() == kPreviewLines) break;
+        if (layout) batch::SplitFields(line, layout->separator, fields);
+        else fields = {line};
+        rows.push_back(fields);
+    }
+    std::size_t columns = 0;
+    for (const auto& row : rows) columns = std::max(columns, row.size());
+    if (layout) {
+        std::vector<std::string> heads;
+        for (std::size_t c = 0; c < columns; ++c) {
+            const auto& p = layout->pointColumns;
+            heads.push_back("[" + std::to_string(c + 1) +
+                            (std::find(p.begin(), p.end(), c) != p.end() ? " punto]"
+                             : layout->heightColumn == c                ? (m.Get("OptAltura", 1).value ? " altitud]" : " altura]")
+                                                                        : "]"));
+        }
+        rows.insert(rows.begin(), heads);
+    }
+    std::vector<std::size_t> widths(columns, 0);
+    for (const auto& row : rows)
+        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], Chars(row[c]));
+    for (const auto& row : rows) {
+        std::string line;
+        for (std::size_t c = 0; c < row.size() && c < kPreviewColumns; ++c)
+            line += Cell(row[c], layout ? std::min(widths[c], kPreviewWidth) : 100, 2);
+        if (row.size() > kPreviewColumns) line += "…";
+        line.erase(line.find_last_not_of(' ') + 1);
+        preview += (preview.empty() ? "" : "\n") + line;
+    }
+    return preview;
+}
+
+void FileDialog::CheckRun(const batch::Settings& settings, bool gps, bool anyOutput) {
     // What else stops the run, in the order of the fields.
     const batch::Conversion& c = settings.conversion;
-    if (problem_.empty() && gps && direction_ != Direction::WGS84ToED50)
+    if (problem_.empty() && gps && direction_ != core::Direction::WGS84ToED50)
         problem_ = "Los ficheros " + std::string(batch::FormatTitle(inputFormat_)) +
                    " son WGS84: conviértalo en la pestaña «WGS84 -> ED50».";
     if (problem_.empty() && c.method == batch::Method::Grid && !grids_.Shift().Problem().empty())
@@ -559,10 +580,6 @@ void FileDialog::Show() {
     if (problem_.empty() && Output().empty()) problem_ = "Elija el destino.";
     if (problem_.empty() && Output() == Input())
         problem_ = "El destino es el propio fichero de puntos: elija otro.";
-    m.Get("LblAviso").text = problem_;
-    m.Get("CmdConvertir").enabled = problem_.empty();
-
-    ShowCommand();
 }
 
 void FileDialog::ShowLayers() {
@@ -590,13 +607,13 @@ void FileDialog::ShowLayers() {
     for (const batch::LayerInfo& l : *layers_) {
         if (problem_.empty() && l.direction && *l.direction != direction_)
             problem_ = "La capa «" + l.name + "» está en " + l.system + ": conviértala en la pestaña «" +
-                       (*l.direction == Direction::WGS84ToED50 ? "WGS84 -> ED50" : "ED50 -> WGS84") + "».";
+                       (*l.direction == core::Direction::WGS84ToED50 ? "WGS84 -> ED50" : "ED50 -> WGS84") + "».";
     }
     // The format chosen, or the layer's own.
     const std::string name = kLayerFormatOf[Chosen(m.Get("CmbFormato"), std::size(kLayerFormatOf))];
     const batch::LayerFormat* out =
         name.empty() ? batch::LayerFormatOfPath(Input()) : batch::LayerFormatNamed(name);
-    if (problem_.empty() && direction_ == Direction::WGS84ToED50 && out != nullptr && out->wgs84)
+    if (problem_.empty() && direction_ == core::Direction::WGS84ToED50 && out != nullptr && out->wgs84)
         problem_ = std::string(out->title) + " es WGS84 y el resultado es ED50: elija en «Formato» Shapefile, "
                    "GeoPackage, DXF o CSV.";
     const batch::Settings settings = Settings();
@@ -672,7 +689,7 @@ form::DialogEnd FileDialog::Changed(Control& control) {
     if (name == "CmdEntrada") {
         const std::string input = Input();
         const std::string chosen = platform_.OpenFileName(
-            direction_ == Direction::WGS84ToED50 ? "Fichero de puntos WGS84" : "Fichero de puntos ED50",
+            direction_ == core::Direction::WGS84ToED50 ? "Fichero de puntos WGS84" : "Fichero de puntos ED50",
             input.empty() ? Setting("Carpeta") : input.substr(0, input.rfind('/') + 1), kPointFiles);
         if (chosen.empty()) return form::DialogEnd::Stay;
         model_.Get("TxtEntrada").text = chosen;

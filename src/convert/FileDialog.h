@@ -15,7 +15,7 @@
 
 #include "batch/Layers.h"
 #include "batch/Stream.h"
-#include "convert/Grids.h"
+#include "core/Grids.h"
 #include "form/Controls.h"
 #include "form/Platform.h"
 
@@ -33,7 +33,7 @@ class FileDialog {
     // offered for eastings and northings without one. The choices of the last
     // conversion (method, height kind and column, result columns, decimal sign) come
     // from the user's settings.
-    FileDialog(form::Platform& platform, Grids& grids, Direction direction, int tabZone, const std::string& input);
+    FileDialog(form::Platform& platform, core::Grids& grids, core::Direction direction, int tabZone, const std::string& input);
 
     form::FormModel& Model() { return model_; }
 
@@ -64,6 +64,13 @@ class FileDialog {
     // choice allows, what stops the run and the command line.
     void Update();
     void Show();
+    // Its parts: the layout of the sample (or why there is none, in problem_), the height
+    // column's list, the texts of the preview frame, and what else stops the run.
+    std::optional<batch::Layout> SampleLayout();
+    void ShowHeightColumns(const std::optional<batch::Layout>& layout);
+    std::string Preview(const std::optional<batch::Layout>& layout) const;
+    std::string LayoutText(const batch::Layout& layout) const;
+    void CheckRun(const batch::Settings& settings, bool gps, bool anyOutput);
     void Remember();
     // Whether the destination may be written: it does not exist, or the user said so
     // when asked, the file's name and date in the question and "No" the default.
@@ -74,8 +81,8 @@ class FileDialog {
     std::string Setting(const char* key) const;
 
     form::Platform& platform_;
-    Grids& grids_;
-    Direction direction_;
+    core::Grids& grids_;
+    core::Direction direction_;
     form::FormModel model_;
     std::optional<batch::Sample> sample_;
     batch::Format inputFormat_ = batch::Format::Text;  // of the file chosen

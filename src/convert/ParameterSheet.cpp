@@ -64,7 +64,7 @@ GridEntry EntryOf(geo::ShiftGrid grid) {
 
 }  // namespace
 
-std::string GridSheet(Grids& grids) {
+std::string GridSheet(core::Grids& grids) {
     const geo::IgnShiftGrids& shift = grids.Shift();
     std::string s =
         "Rejilla oficial del IGN (NTv2) entre ED50 y ETRS89\r\n"
@@ -98,7 +98,7 @@ std::string GridSheet(Grids& grids) {
     return s;
 }
 
-void Command1_Click(form::FormModel&, form::Platform& platform, int index, Grids& grids) {
+void Command1_Click(form::FormModel&, form::Platform& platform, int index, core::Grids& grids) {
     if (index == 4 || index == 5) {
         platform.MsgBox(GridSheet(grids), kGridTitle, form::MsgIcon::Information,
                         form::MsgButtons::OK, form::MsgResult::OK);

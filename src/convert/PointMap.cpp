@@ -6,7 +6,7 @@
 
 #include "convert/ConversionTab.h"
 #include "convert/CopyTexts.h"
-#include "entry/PointText.h"
+#include "text/PointText.h"
 #include "geo/Ellipsoid.h"
 #include "num/Number.h"
 
@@ -124,7 +124,7 @@ double ShiftMetres(geo::LatLon a, geo::LatLon b) {
 
 MapPoints PointsOfTab(form::FormModel& form, int tab) {
     MapPoints m;
-    m.direction = tab == 0 ? Direction::WGS84ToED50 : Direction::ED50ToWGS84;
+    m.direction = tab == 0 ? core::Direction::WGS84ToED50 : core::Direction::ED50ToWGS84;
     if (const std::optional<TypedPoint> t = ReadTypedPoint(form, m.direction)) m.typed = t->point;
     const detail::TabControls c = detail::ControlsOf(form, m.direction);
     if (!c.resLat.values.empty() && !c.resLon.values.empty()) {
@@ -171,7 +171,7 @@ MapScene DrawMap(const MapView& view, const std::vector<geo::MapLine>& lines, co
     scene.areas.back().name.clear();  // the Balearic subgrid goes unnamed: one name is enough
 
     // The points, the shift and where the point lies.
-    const char* from = points.direction == Direction::WGS84ToED50 ? "WGS84" : "ED50";
+    const char* from = points.direction == core::Direction::WGS84ToED50 ? "WGS84" : "ED50";
     if (points.typed) {
         const geo::LatLon p = *points.typed;
         scene.typed = view.ToScreen(p);
@@ -214,7 +214,7 @@ MapScene DrawMap(const MapView& view, const std::vector<geo::MapLine>& lines, co
 }
 
 std::string WebMapAddress(WebMap map, geo::LatLon p) {
-    const std::string lat = entry::DecimalText(p.lat, 6), lon = entry::DecimalText(p.lon, 6);
+    const std::string lat = text::DecimalText(p.lat, 6), lon = text::DecimalText(p.lon, 6);
     if (map == WebMap::GoogleMaps)
         return "https://www.google.com/maps/search/?api=1&query=" + lat + "%2C" + lon;
     return "https://www.openstreetmap.org/?mlat=" + lat + "&mlon=" + lon + "#map=17/" + lat + "/" + lon;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/Core.h"
+#include "core/Core.h"
 #include "form/Controls.h"
 #include "form/Platform.h"
 #include "geo/Helmert.h"
@@ -82,7 +82,7 @@ struct MapScene {
 // What the map shows of a conversion tab: the typed point on the tab's source datum and
 // the result on the target one.
 struct MapPoints {
-    Direction direction = Direction::WGS84ToED50;
+    core::Direction direction = core::Direction::WGS84ToED50;
     std::optional<geo::LatLon> typed;
     std::optional<geo::LatLon> converted;
     bool stale = false;

@@ -1,4 +1,4 @@
-#include "convert/Captions.h"
+#include "core/Captions.h"
 
 #include <cmath>
 
@@ -6,7 +6,7 @@
 #include "geo/Molodensky.h"
 #include "num/Number.h"
 
-namespace convert {
+namespace core {
 namespace {
 
 // The EUREF accuracy of the regional Helmert sets, the same on every axis.
@@ -136,4 +136,4 @@ std::string GridFactorsToolTip(const geo::GridFactors& factors) {
                   std::string_view("\"; factor de escala = "), num::Format(factors.scale, "0.0000000"));
 }
 
-}  // namespace convert
+}  // namespace core

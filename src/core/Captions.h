@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "convert/Core.h"
+#include "core/Core.h"
 
-namespace convert {
+namespace core {
 
 // Patterns of the seconds and of the UTM metres, in the captions and in the fields.
 inline constexpr const char* kSecondsPattern = "#,##0.0000";
@@ -87,4 +87,4 @@ inline constexpr const char* kNoWgs84HeightAltitudeTip =
 // meridian, the point scale factor to 7 decimals.
 std::string GridFactorsToolTip(const geo::GridFactors& factors);
 
-}  // namespace convert
+}  // namespace core

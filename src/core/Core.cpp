@@ -4,7 +4,7 @@
 // PROJ, geo/IgnGrid.h). The typed point is first projected or unprojected on its own
 // datum, so that every input form reaches the methods as latitude, longitude and
 // height.
-#include "convert/Core.h"
+#include "core/Core.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,7 +14,7 @@
 
 #include "geo/mGeo.h"
 
-namespace convert {
+namespace core {
 namespace {
 
 // An angular shift (arc-seconds) in decimal degrees, sign kept. Taken through the
@@ -489,4 +489,4 @@ std::optional<double> HeightOfAltitude(double H, Direction direction, const geo:
     return h;
 }
 
-}  // namespace convert
+}  // namespace core

@@ -21,7 +21,7 @@
 #include "geo/Utm.h"
 #include "num/RuntimeError.h"
 
-namespace convert {
+namespace core {
 
 // Tab 0 converts WGS84 to ED50, tab 1 ED50 (International ellipsoid) to WGS84.
 enum class Direction { WGS84ToED50 = 0, ED50ToWGS84 = 1 };
@@ -188,4 +188,4 @@ void Molodensky(std::span<const GeographicInput> points, Direction direction, Mo
 void Molodensky(std::span<const UtmInput> points, Direction direction, MolodenskySet set,
                 std::span<PointResult> out);
 
-}  // namespace convert
+}  // namespace core

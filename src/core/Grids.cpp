@@ -1,10 +1,10 @@
-#include "convert/Grids.h"
+#include "core/Grids.h"
 
 #include <fstream>
 #include <sstream>
 #include <utility>
 
-namespace convert {
+namespace core {
 
 std::string UserGridFolder(std::string_view userDataFolder) {
     if (userDataFolder.empty()) return "";
@@ -39,4 +39,4 @@ void Grids::SharePlaces(Grids& other) {
     places_ = other.places_;
 }
 
-}  // namespace convert
+}  // namespace core

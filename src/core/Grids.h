@@ -10,7 +10,7 @@
 #include "geo/IgnGrid.h"
 #include "geo/Places.h"
 
-namespace convert {
+namespace core {
 
 // The folder, inside the user's data folder, where a user puts the 2009 grids
 // (PENR2009.gsb, BALR2009.gsb): userDataFolder + "/grids"; "" when userDataFolder is "".
@@ -42,4 +42,4 @@ class Grids {
     std::shared_ptr<const geo::PlaceMap> places_;
 };
 
-}  // namespace convert
+}  // namespace core

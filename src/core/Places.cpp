@@ -1,10 +1,10 @@
-#include "convert/Places.h"
+#include "core/Places.h"
 
 #include <cmath>
 
 #include "geo/Utm.h"
 
-namespace convert {
+namespace core {
 namespace {
 
 std::string CountryName(const std::string& code) {
@@ -48,4 +48,4 @@ std::string PlaceWarning(const geo::PlaceMap& places, double lat, double lon, Di
     return text;
 }
 
-}  // namespace convert
+}  // namespace core

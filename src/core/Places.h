@@ -6,10 +6,10 @@
 #include <optional>
 #include <string>
 
-#include "convert/Core.h"
+#include "core/Core.h"
 #include "geo/Places.h"
 
-namespace convert {
+namespace core {
 
 // "El punto cae en el océano Atlántico, a 84 km de la costa: ¿es correcto el huso 29?
 // Con el huso 30 caería en España"; "El punto cae en Portugal";
@@ -19,4 +19,4 @@ namespace convert {
 std::string PlaceWarning(const geo::PlaceMap& places, double lat, double lon, Direction direction,
                          const std::optional<UtmInput>& typed);
 
-}  // namespace convert
+}  // namespace core

@@ -1,11 +1,11 @@
-#include "entry/Fields.h"
+#include "fields/Fields.h"
 
 #include <array>
 
-#include "entry/mText.h"
+#include "fields/mText.h"
 #include "num/RuntimeError.h"
 
-namespace entry {
+namespace fields {
 namespace {
 
 constexpr FieldClass kDegrees{'D', "#,##0", "09", false};
@@ -37,7 +37,7 @@ bool IsUtmNorth(const form::Control& f) {
 
 // Longitude degrees on a conversion tab: 10 degrees west or 5 degrees east at most.
 double LongitudeMax(const form::FormModel& form, int westOption) {
-    return form.Get("OptLng", westOption).value ? kMaxWest : kMaxEast;
+    return form.Get("OptLng", westOption).value ? text::kMaxWest : text::kMaxEast;
 }
 
 }  // namespace
@@ -55,8 +55,8 @@ std::optional<FieldClass> ClassOf(const form::Control& field) {
 bool IsCoordinateField(const form::Control& field) { return ClassOf(field).has_value(); }
 
 std::optional<FieldRange> RangeOf(const form::FormModel& form, const form::Control& field) {
-    if (IsUtmEast(field)) return FieldRange{"Coord. Este", kMinEasting, kMaxEasting, "#,##0.00"};
-    if (IsUtmNorth(field)) return FieldRange{"Coord. Norte", kMinNorthing, kMaxNorthing, "#,##0.00"};
+    if (IsUtmEast(field)) return FieldRange{"Coord. Este", text::kMinEasting, text::kMaxEasting, "#,##0.00"};
+    if (IsUtmNorth(field)) return FieldRange{"Coord. Norte", text::kMinNorthing, text::kMaxNorthing, "#,##0.00"};
     std::optional<FieldClass> cls = ClassOf(field);
     if (!cls) return std::nullopt;
     switch (cls->name) {
@@ -66,14 +66,14 @@ std::optional<FieldRange> RangeOf(const form::FormModel& form, const form::Contr
         // The tab's second height option says its heights are altitudes.
         const form::Control* altitude = field.tab >= 0 ? form.Find("OptAltura", 2 * field.tab + 1) : nullptr;
         return FieldRange{altitude != nullptr && altitude->value ? "Altitud sobre el mar " : "Altura sobre el elipsoide ",
-                          kMinHeight, kMaxHeight, "#,##0.0"};
+                          text::kMinHeight, text::kMaxHeight, "#,##0.0"};
     }
     default: break;
     }
     const std::string degrees = "Grados sexagesimales";
     switch (field.id.index) {
     case 0:
-    case 7: return FieldRange{degrees, kMinLatitude, kMaxLatitude, "#,##0"};  // latitude on the conversion tabs
+    case 7: return FieldRange{degrees, text::kMinLatitude, text::kMaxLatitude, "#,##0"};  // latitude on the conversion tabs
     case 3: return FieldRange{degrees, 0, LongitudeMax(form, 0), "#,##0"};
     case 16: return FieldRange{degrees, 0, LongitudeMax(form, 4), "#,##0"};
     case 9:
@@ -120,11 +120,11 @@ namespace {
 std::optional<double> ReadableValue(const form::Control& field) {
     const std::optional<FieldClass> cls = ClassOf(field);
     if (!cls) return std::nullopt;
-    const std::optional<std::string> plain = PlainNumberText(cls->name, field.text);
+    const std::optional<std::string> plain = text::PlainNumberText(cls->name, field.text);
     if (!plain) return std::nullopt;
     try {
-        const double x = plain->empty() ? 0 : entry::FieldValue(*plain);
-        if (x != entry::FieldValue(field.text)) return std::nullopt;
+        const double x = plain->empty() ? 0 : text::FieldValue(*plain);
+        if (x != text::FieldValue(field.text)) return std::nullopt;
         return x;
     } catch (const num::RuntimeError&) {
         return std::nullopt;
@@ -157,17 +157,17 @@ void FieldGotFocus(form::FormModel&, form::Control& field) {
     // Only the field's own number is rewritten for editing, from the value leaving the
     // field will read ("3.5" in a degrees field is 3,5, not 35). Any other text
     // ("-95287.080.,871") is left as written, for the check to report it as it is.
-    const std::optional<std::string> plain = PlainNumberText(cls->name, field.text);
+    const std::optional<std::string> plain = text::PlainNumberText(cls->name, field.text);
     if (plain && !plain->empty()) {
         const std::string written = field.text;
         field.text = *plain;
-        entry::SelectFieldText(field, cls->focusPattern);
-        if (field.maxLength > 0 && entry::CharLength(field.text) > field.maxLength) {
+        fields::SelectFieldText(field, cls->focusPattern);
+        if (field.maxLength > 0 && fields::CharLength(field.text) > field.maxLength) {
             field.text = written;  // a number far beyond the field's range: shown as typed
-            field.selLength = entry::CharLength(written);
+            field.selLength = fields::CharLength(written);
         }
     } else {
-        entry::SelectFieldText(field, "");
+        fields::SelectFieldText(field, "");
     }
     field.backColor = form::kLightYellow;
 }
@@ -176,27 +176,27 @@ void FieldKeyPress(form::FormModel&, form::Control& field, int& keyAscii) {
     std::optional<FieldClass> cls = ClassOf(field);
     if (!cls) return;
     if (cls->pointBecomesComma && keyAscii == '.') keyAscii = ',';
-    entry::FilterKey(field, keyAscii, cls->keyMode);
+    fields::FilterKey(field, keyAscii, cls->keyMode);
 }
 
 void FieldLostFocus(form::FormModel& form, form::Platform& platform, form::Control& field) {
     std::optional<FieldRange> range = RangeOf(form, field);
     if (!range) return;
-    std::optional<std::string> plain = PlainNumberText(ClassOf(field)->name, field.text);
+    std::optional<std::string> plain = text::PlainNumberText(ClassOf(field)->name, field.text);
     if (!plain) plain = ExponentNumberText(field.text);
     if (!plain) {
-        entry::ShowLimits(platform, range->title, range->max, range->min, range->format);
+        fields::ShowLimits(platform, range->title, range->max, range->min, range->format);
         form.SetFocus(field);
         field.backColor = form::kWhite;
         return;
     }
-    if (*plain != field.text) entry::SetFieldText(field, *plain);
+    if (*plain != field.text) fields::SetFieldText(field, *plain);
     // An empty height is a point without height, not 0 m: it stays empty.
     if (plain->empty() && ClassOf(field)->name == kHeight.name) {
         field.backColor = form::kWhite;
         return;
     }
-    entry::ValidateNumber(form, platform, field, range->title, range->max, range->min, range->format);
+    fields::ValidateNumber(form, platform, field, range->title, range->max, range->min, range->format);
     field.backColor = form::kWhite;
 }
 
@@ -208,4 +208,4 @@ void HemisphereClick(form::FormModel& form, form::Platform& platform, const form
     if (degrees >= 0) FieldLostFocus(form, platform, form.Get("TxtWGSg", degrees));
 }
 
-}  // namespace entry
+}  // namespace fields

@@ -8,17 +8,17 @@
 #include <string>
 #include <string_view>
 
-#include "entry/FieldLimits.h"
+#include "text/FieldLimits.h"
 #include "form/Controls.h"
 #include "form/Platform.h"
 
-namespace entry {
+namespace fields {
 
 // How a field is shown while it has the focus and which keys it takes.
 struct FieldClass {
     char name;                 // 'D' degrees, 'M' minutes, 'S' seconds, 'H' height (m), 'U' UTM (m)
     const char* focusPattern;  // display pattern used when the field gains the focus
-    const char* keyMode;       // entry::FilterKey mode
+    const char* keyMode;       // fields::FilterKey mode
     bool pointBecomesComma;    // a typed "." enters as ","
 };
 
@@ -74,4 +74,4 @@ void FieldLostFocus(form::FormModel& form, form::Platform& platform, form::Contr
 // of leaving the field. Any other control: nothing.
 void HemisphereClick(form::FormModel& form, form::Platform& platform, const form::Control& option);
 
-}  // namespace entry
+}  // namespace fields

@@ -1,18 +1,18 @@
-#include "entry/PastePoint.h"
+#include "fields/PastePoint.h"
 
 #include <array>
 #include <cmath>
 #include <string>
 #include <vector>
 
-#include "entry/Fields.h"
-#include "entry/PointText.h"
-#include "entry/mText.h"
+#include "fields/Fields.h"
+#include "text/PointText.h"
+#include "fields/mText.h"
 #include "geo/Ellipsoid.h"
 #include "geo/Utm.h"
 #include "num/Number.h"
 
-namespace entry {
+namespace fields {
 namespace {
 
 // Indices in TxtWGSg of an angle's degrees, minutes and seconds.
@@ -71,9 +71,9 @@ const PointLayout* PointOf(const form::Control& field, int& degreesOf) {
 
 // Whole degrees and minutes and seconds to four decimals, the seconds carried into the
 // minutes and degrees when they round to 60.
-void WriteAngle(form::FormModel& form, const AngleFields& f, SexagesimalAngle a,
+void WriteAngle(form::FormModel& form, const AngleFields& f, text::SexagesimalAngle a,
                 std::vector<form::Control*>& filled) {
-    a = WithRoundedSeconds(a, num::Round(a.sec, 4));
+    a = text::WithRoundedSeconds(a, num::Round(a.sec, 4));
     const double sec = a.sec;
     const std::pair<int, std::string> texts[] = {{f.deg, std::to_string(a.deg)},
                                                  {f.min, std::to_string(a.min)},
@@ -113,24 +113,24 @@ void Refuse(form::Platform& platform, const std::string& why) {
 // A pasted point is taken whole or not at all: a part beyond its field's limits refuses
 // the whole point, where a clamp would leave a point nobody typed.
 
-SexagesimalAngle Rounded(const SexagesimalAngle& a) { return WithRoundedSeconds(a, num::Round(a.sec, 4)); }
+text::SexagesimalAngle Rounded(const text::SexagesimalAngle& a) { return text::WithRoundedSeconds(a, num::Round(a.sec, 4)); }
 
 // "28º 17' N"
-std::string DegreesAndMinutes(const SexagesimalAngle& a, const char* positive, const char* negative) {
+std::string DegreesAndMinutes(const text::SexagesimalAngle& a, const char* positive, const char* negative) {
     return std::to_string(a.deg) + "º " + std::to_string(a.min) + "' " + (a.negative ? negative : positive);
 }
 
-std::string OutsideLatitude(const SexagesimalAngle& lat) {
-    const SexagesimalAngle a = Rounded(lat);
-    if (!a.negative && a.deg >= kMinLatitude && a.deg <= kMaxLatitude) return "";
-    return "latitud " + DegreesAndMinutes(a, "N", "S") + "; se admiten " + LatitudeRangeText() + " (península y Baleares)";
+std::string OutsideLatitude(const text::SexagesimalAngle& lat) {
+    const text::SexagesimalAngle a = Rounded(lat);
+    if (!a.negative && a.deg >= text::kMinLatitude && a.deg <= text::kMaxLatitude) return "";
+    return "latitud " + DegreesAndMinutes(a, "N", "S") + "; se admiten " + text::LatitudeRangeText() + " (península y Baleares)";
 }
 
-std::string OutsideLongitude(const SexagesimalAngle& lon) {
-    const SexagesimalAngle a = Rounded(lon);
-    if (a.deg <= (a.negative ? kMaxWest : kMaxEast)) return "";
-    return "longitud " + DegreesAndMinutes(a, "E", "W") + "; se admiten hasta " + std::to_string(kMaxWest) + "º W y " +
-           std::to_string(kMaxEast) + "º E";
+std::string OutsideLongitude(const text::SexagesimalAngle& lon) {
+    const text::SexagesimalAngle a = Rounded(lon);
+    if (a.deg <= (a.negative ? text::kMaxWest : text::kMaxEast)) return "";
+    return "longitud " + DegreesAndMinutes(a, "E", "W") + "; se admiten hasta " + std::to_string(text::kMaxWest) + "º W y " +
+           std::to_string(text::kMaxEast) + "º E";
 }
 
 std::string OutsideMetres(const char* name, double metres, double min, double max, const std::string& limits) {
@@ -140,7 +140,7 @@ std::string OutsideMetres(const char* name, double metres, double min, double ma
 }
 
 // The Canary Islands' box: their points are never ED50.
-bool InCanaries(const SexagesimalAngle& lat, const SexagesimalAngle& lon) {
+bool InCanaries(const text::SexagesimalAngle& lat, const text::SexagesimalAngle& lon) {
     const double phi = lat.deg + lat.min / 60.0, lambda = lon.deg + lon.min / 60.0;
     return !lat.negative && lon.negative && phi >= 27 && phi <= 29.5 && lambda >= 13 && lambda <= 18.5;
 }
@@ -161,16 +161,16 @@ bool RefusedOutside(form::Platform& platform, std::initializer_list<std::string>
 
 // Whether a conversion tab takes the point as it is: north, within the limits, not in the
 // Canary Islands.
-bool Inside(const SexagesimalAngle& lat, const SexagesimalAngle& lon) {
+bool Inside(const text::SexagesimalAngle& lat, const text::SexagesimalAngle& lon) {
     return !lat.negative && OutsideLatitude(lat).empty() && OutsideLongitude(lon).empty() && !InCanaries(lat, lon);
 }
 
 // A point outside that would be inside with its two numbers the other way round: its
 // longitude was written first, as some programs and GIS layers write it. The user is
 // asked, the swapped reading offered; nullopt when that is not the case.
-std::optional<bool> SwapAccepted(form::Platform& platform, PastedPoint& point) {
+std::optional<bool> SwapAccepted(form::Platform& platform, text::PastedPoint& point) {
     if (Inside(point.lat, point.lon) || !Inside(point.lon, point.lat)) return std::nullopt;
-    const SexagesimalAngle lat = Rounded(point.lon), lon = Rounded(point.lat);
+    const text::SexagesimalAngle lat = Rounded(point.lon), lon = Rounded(point.lat);
     const std::string question =
         "¿Está la longitud antes que la latitud? Leído como latitud y longitud, el punto pegado cae fuera del "
         "área de Talpor.\r\n¿Pegar el punto con la longitud primero: latitud " + DegreesAndMinutes(lat, "N", "S") +
@@ -192,11 +192,11 @@ PasteResult PastePoint(form::FormModel& form, form::Platform& platform, form::Co
 
     std::vector<form::Control*> filled;
     bool modeChanged = false;
-    PastedPoint point = ParsePastedPoint(text);
-    if (point.kind == PastedPoint::Kind::NotACoordinate) {
+    text::PastedPoint point = text::ParsePastedPoint(text);
+    if (point.kind == text::PastedPoint::Kind::NotACoordinate) {
         // One number with decimals in a degrees field: that angle in decimal degrees.
-        const std::optional<SexagesimalAngle> a =
-            degreesOf == 0 ? std::nullopt : ParseDecimalDegrees(text, degreesOf == 1);
+        const std::optional<text::SexagesimalAngle> a =
+            degreesOf == 0 ? std::nullopt : text::ParseDecimalDegrees(text, degreesOf == 1);
         if (!a) {
             // A number goes into the field as pasted, to be checked there; any other text
             // is no point and no number, and stays out.
@@ -219,15 +219,15 @@ PasteResult PastePoint(form::FormModel& form, form::Platform& platform, form::Co
             SelectHemisphere(form, p->east, p->west, a->negative);
             WriteAngle(form, p->lon, *a, filled);
         }
-    } else if (point.kind == PastedPoint::Kind::Broken) {
+    } else if (point.kind == text::PastedPoint::Kind::Broken) {
         Refuse(platform, point.message);
         return PasteResult::Refused;
-    } else if (point.kind == PastedPoint::Kind::Utm && IsConversionPoint(*p)) {
+    } else if (point.kind == text::PastedPoint::Kind::Utm && IsConversionPoint(*p)) {
         if (RefusedOutside(platform,
-                           {OutsideMetres("coordenada Este", point.utm.E, kMinEasting, kMaxEasting,
-                                          EastingRangeText()),
-                            OutsideMetres("coordenada Norte", point.utm.N, kMinNorthing, kMaxNorthing,
-                                          NorthingRangeText())},
+                           {OutsideMetres("coordenada Este", point.utm.E, text::kMinEasting, text::kMaxEasting,
+                                          text::EastingRangeText()),
+                            OutsideMetres("coordenada Norte", point.utm.N, text::kMinNorthing, text::kMaxNorthing,
+                                          text::NorthingRangeText())},
                            false))
             return PasteResult::Refused;
         modeChanged = form.SelectOption(form.Get(p->modeGroup, p->utmMode));
@@ -240,15 +240,15 @@ PasteResult PastePoint(form::FormModel& form, form::Platform& platform, form::Co
         }
         form.Get(p->zoneList).listIndex = point.utm.zone - 29;
     } else {
-        if (point.kind == PastedPoint::Kind::Utm) {
+        if (point.kind == text::PastedPoint::Kind::Utm) {
             // A utility point is WGS84 latitude and longitude.
             const geo::LatLon g = geo::UTMToGeo(point.utm.E, point.utm.N,
                                                   static_cast<std::int16_t>(point.utm.zone),
                                                   geo::Ellipsoids[geo::kWGS84], "N");
-            point.lat = ToSexagesimal(g.lat);
-            point.lon = ToSexagesimal(g.lon);
+            point.lat = text::ToSexagesimal(g.lat);
+            point.lon = text::ToSexagesimal(g.lon);
         }
-        if (IsConversionPoint(*p) && point.kind == PastedPoint::Kind::Geographic) {
+        if (IsConversionPoint(*p) && point.kind == text::PastedPoint::Kind::Geographic) {
             if (const std::optional<bool> swapped = SwapAccepted(platform, point); swapped && !*swapped)
                 return PasteResult::Refused;
         }
@@ -259,8 +259,8 @@ PasteResult PastePoint(form::FormModel& form, form::Platform& platform, form::Co
         if (IsConversionPoint(*p) &&
             RefusedOutside(platform,
                            {OutsideLatitude(point.lat), OutsideLongitude(point.lon),
-                            point.altitude ? OutsideMetres("altitud", *point.altitude, kMinHeight, kMaxHeight,
-                                                           HeightRangeText())
+                            point.altitude ? OutsideMetres("altitud", *point.altitude, text::kMinHeight, text::kMaxHeight,
+                                                           text::HeightRangeText())
                                            : ""},
                            InCanaries(point.lat, point.lon)))
             return PasteResult::Refused;
@@ -272,7 +272,7 @@ PasteResult PastePoint(form::FormModel& form, form::Platform& platform, form::Co
     }
     // A whole point pasted into a conversion tab comes without a height: the tab's height
     // fields are emptied, and the point has none until one is typed.
-    if (IsConversionPoint(*p) && point.kind != PastedPoint::Kind::NotACoordinate) {
+    if (IsConversionPoint(*p) && point.kind != text::PastedPoint::Kind::NotACoordinate) {
         for (int height : {p->geoHeight, p->utmHeight}) SetFieldText(form.Get("TxtWGSg", height), "");
         // One that comes with its altitude (a phone's, a geo: URI's) fills the height,
         // which the tab then takes as an altitude above the sea.
@@ -295,4 +295,4 @@ PasteResult PastePoint(form::FormModel& form, form::Platform& platform, form::Co
     return PasteResult::Filled;
 }
 
-}  // namespace entry
+}  // namespace fields

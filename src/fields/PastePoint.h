@@ -9,7 +9,7 @@
 #include "form/Controls.h"
 #include "form/Platform.h"
 
-namespace entry {
+namespace fields {
 
 enum class PasteResult {
     NotHandled,  // no whole point here: the text goes into the field as pasted
@@ -28,4 +28,4 @@ enum class PasteResult {
 PasteResult PastePoint(form::FormModel& form, form::Platform& platform, form::Control& field,
                        std::string_view text);
 
-}  // namespace entry
+}  // namespace fields

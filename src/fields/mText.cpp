@@ -1,4 +1,4 @@
-#include "entry/mText.h"
+#include "fields/mText.h"
 
 #include <cmath>
 #include <optional>
@@ -6,7 +6,7 @@
 #include "num/Number.h"
 #include "num/RuntimeError.h"
 
-namespace entry {
+namespace fields {
 namespace {
 
 bool IsDigit(int c) { return c >= '0' && c <= '9'; }
@@ -68,9 +68,9 @@ std::optional<double> RegionalValue(std::string_view text) {
 // its sign, so that it is reported and clamped like any other value out of range.
 double FieldNumber(std::string_view text) {
     try {
-        return FieldValue(text);
+        return text::FieldValue(text);
     } catch (const num::RuntimeError&) {
-        std::string n = NormalizeNumber(text);
+        std::string n = text::NormalizeNumber(text);
         std::size_t first = n.find_first_not_of(" \t\n");
         bool negative = first != std::string::npos && n[first] == '-';
         return negative ? -HUGE_VAL : HUGE_VAL;
@@ -93,12 +93,12 @@ int PatternDecimals(std::string_view pattern) {
 // focus loss, so the value shown is the last one of the grid inside the limit.
 std::string InRangeText(double x, std::string_view format, double min, double max) {
     std::string text = num::Format(x, format);
-    double shown = FieldValue(text);
+    double shown = text::FieldValue(text);
     if (shown >= min && shown <= max) return text;
     double scale = std::pow(10.0, PatternDecimals(format));
     double inside = shown > max ? num::Int(max * scale) / scale : -num::Int(-min * scale) / scale;
     std::string fixed = num::Format(inside, format);
-    double fixedValue = FieldValue(fixed);
+    double fixedValue = text::FieldValue(fixed);
     return fixedValue >= min && fixedValue <= max ? fixed : text;
 }
 
@@ -174,9 +174,9 @@ void SelectFieldText(form::Control& field, std::string_view format) {
     if (!format.empty()) {
         std::string text = field.text;
         if (auto value = RegionalValue(text)) text = num::Format(*value, format);
-        field.text = RemoveDots(text);
+        field.text = text::RemoveDots(text);
     }
     field.selLength = CharLength(field.text);
 }
 
-}  // namespace entry
+}  // namespace fields

@@ -11,11 +11,11 @@
 #include <string>
 #include <string_view>
 
-#include "entry/NumberText.h"
+#include "text/NumberText.h"
 #include "form/Controls.h"
 #include "form/Platform.h"
 
-namespace entry {
+namespace fields {
 
 // Key codes the filter knows.
 inline constexpr int kBackspace = 8;
@@ -62,4 +62,4 @@ bool IsRegionalNumber(std::string_view text);
 // Text length in characters.
 int CharLength(std::string_view text);
 
-}  // namespace entry
+}  // namespace fields

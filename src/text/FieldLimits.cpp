@@ -1,8 +1,8 @@
-#include "entry/FieldLimits.h"
+#include "text/FieldLimits.h"
 
 #include "num/Number.h"
 
-namespace entry {
+namespace text {
 namespace {
 
 std::string MetresRange(double min, double max) {
@@ -24,4 +24,4 @@ std::string EastingRangeText() { return MetresRange(kMinEasting, kMaxEasting); }
 std::string NorthingRangeText() { return MetresRange(kMinNorthing, kMaxNorthing); }
 std::string HeightRangeText() { return MetresRange(kMinHeight, kMaxHeight); }
 
-}  // namespace entry
+}  // namespace text

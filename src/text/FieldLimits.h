@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace entry {
+namespace text {
 
 // Whole degrees of north latitude, degrees of longitude by hemisphere, UTM metres, and
 // heights in metres above the ellipsoid (limits inclusive). The top height clears the
@@ -26,4 +26,4 @@ std::string EastingRangeText();
 std::string NorthingRangeText();
 std::string HeightRangeText();
 
-}  // namespace entry
+}  // namespace text

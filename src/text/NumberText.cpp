@@ -1,8 +1,8 @@
-#include "entry/NumberText.h"
+#include "text/NumberText.h"
 
 #include "num/Number.h"
 
-namespace entry {
+namespace text {
 
 std::string RemoveDots(std::string_view text) {
     std::string out;
@@ -20,9 +20,9 @@ std::string NormalizeNumber(std::string_view text) {
 
 double FieldValue(std::string_view text) { return num::Val(NormalizeNumber(text)); }
 
-}  // namespace entry
+}  // namespace text
 
-namespace entry {
+namespace text {
 namespace {
 
 bool IsDigitChar(char c) { return c >= '0' && c <= '9'; }
@@ -86,10 +86,10 @@ std::optional<std::string> PlainNumberText(char fieldClass, std::string_view tex
             return std::nullopt;
         }
     }
-    std::string digits = entry::RemoveDots(whole);
+    std::string digits = text::RemoveDots(whole);
     std::string plain = sign + (digits.empty() ? "0" : digits);
     if (hasDecimals && !decimals.empty()) plain += "," + std::string(decimals);
     return plain;
 }
 
-}  // namespace entry
+}  // namespace text

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace entry {
+namespace text {
 
 // The text without any "." (thousands points).
 std::string RemoveDots(std::string_view text);
@@ -20,9 +20,9 @@ std::string NormalizeNumber(std::string_view text);
 // number does not fit a double.
 double FieldValue(std::string_view text);
 
-}  // namespace entry
+}  // namespace text
 
-namespace entry {
+namespace text {
 
 // The number a coordinate field's text shows, whatever path the text came by (typed,
 // pasted, dropped), written plainly: sign, digits and "," before any decimals
@@ -39,4 +39,4 @@ namespace entry {
 //   - A comma alone is the decimal sign.
 std::optional<std::string> PlainNumberText(char fieldClass, std::string_view text);
 
-}  // namespace entry
+}  // namespace text

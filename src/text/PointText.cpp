@@ -1,4 +1,4 @@
-#include "entry/PointText.h"
+#include "text/PointText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,10 +9,10 @@
 #include <cstdio>
 #include <vector>
 
-#include "entry/NumberText.h"
+#include "text/NumberText.h"
 #include "num/RuntimeError.h"
 
-namespace entry {
+namespace text {
 namespace {
 
 // --- Tokens ----------------------------------------------------------------------------
@@ -151,7 +151,7 @@ std::optional<double> ValueOf(const Token& t, char fieldClass) {
     const std::optional<std::string> plain = PlainNumberText(fieldClass, t.raw);
     if (!plain || plain->empty()) return std::nullopt;
     try {
-        return entry::FieldValue(*plain);
+        return text::FieldValue(*plain);
     } catch (const num::RuntimeError&) {
         return HUGE_VAL;
     }
@@ -640,4 +640,4 @@ std::string DecimalText(double v, int decimals) {
     return text;
 }
 
-}  // namespace entry
+}  // namespace text

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace entry {
+namespace text {
 
 // An angle as the degree, minute and second fields hold it: whole degrees and minutes,
 // seconds with their fraction (0 <= sec < 60), the sign apart.
@@ -112,4 +112,4 @@ struct CopyTexts {
 // Sets the texts of a point in degrees: decimalDegrees and degreesMinutes.
 void SetDegreesTexts(CopyTexts& texts, double lat, double lon);
 
-}  // namespace entry
+}  // namespace text

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "entry/Fields.h"
+#include "fields/Fields.h"
 #include "geo/Ellipsoid.h"
 #include "geo/Utm.h"
 #include "num/RuntimeError.h"
@@ -18,12 +18,12 @@ std::string AngleLine(const form::FormModel& form, const char* what, Sexagesimal
            hemisphere;
 }
 
-entry::CopyTexts PointTexts(const form::FormModel& form, bool one) {
+text::CopyTexts PointTexts(const form::FormModel& form, bool one) {
     const SexagesimalFields lat = one ? kPoint1Latitude : kPoint2Latitude;
     const SexagesimalFields lon = one ? kPoint1Longitude : kPoint2Longitude;
     const bool south = one ? Point1IsSouth(form) : Point2IsSouth(form);
     const bool west = one ? Point1IsWest(form) : Point2IsWest(form);
-    entry::CopyTexts t;
+    text::CopyTexts t;
     t.datum = "WGS84";
     t.result = AngleLine(form, "Latitud", lat, south ? "S" : "N") + "\n" +
                AngleLine(form, "Longitud", lon, west ? "W" : "E");
@@ -31,14 +31,14 @@ entry::CopyTexts PointTexts(const form::FormModel& form, bool one) {
     // angles are angles (90º 30' passes each field's check and is no latitude).
     for (const SexagesimalFields& f : {lat, lon})
         for (int index : {f.deg, f.min, f.sec})
-            if (!entry::HoldsCheckedValue(form, form.Get("TxtWGSg", index))) return t;
+            if (!fields::HoldsCheckedValue(form, form.Get("TxtWGSg", index))) return t;
     try {
         const double latDeg = ReadAngle(form, lat, south);
         const double lonDeg = ReadAngle(form, lon, west);
         if (std::fabs(latDeg) > 90 || std::fabs(lonDeg) > 180) return t;
-        entry::SetDegreesTexts(t, latDeg, lonDeg);
+        text::SetDegreesTexts(t, latDeg, lonDeg);
         const geo::UTMPoint u = geo::GeoToUTM(latDeg, lonDeg, geo::Ellipsoids[geo::kWGS84]);
-        t.utm = entry::UtmPointText(u.zoneText, u.E, u.N);
+        t.utm = text::UtmPointText(u.zoneText, u.E, u.N);
     } catch (const num::RuntimeError&) {
         // A field that cannot be read: only the lines as shown.
     }
@@ -47,14 +47,14 @@ entry::CopyTexts PointTexts(const form::FormModel& form, bool one) {
 
 }  // namespace
 
-std::optional<entry::CopyTexts> UtilitiesCopyTexts(form::FormModel& form, const form::Control& control) {
+std::optional<text::CopyTexts> UtilitiesCopyTexts(form::FormModel& form, const form::Control& control) {
     for (const form::Control* c = &control; c != nullptr; c = form.Container(*c)) {
         const std::string frame = c->id.Text();
         if (frame == "Frame1(2)" || frame == "Frame1(3)") return PointTexts(form, frame == "Frame1(2)");
     }
     const std::string& n = control.id.name;
     if (n == "LblDist" || n == "LblOrto" || n == "LblCulmin" || n == "LblOcaso") {
-        entry::CopyTexts t;
+        text::CopyTexts t;
         if (control.stale) return t;
         t.result = control.text + (control.toolTip.empty() ? "" : "\n" + control.toolTip);
         return t;

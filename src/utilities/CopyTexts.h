@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "entry/PointText.h"
+#include "text/PointText.h"
 #include "form/Controls.h"
 
 namespace utilities {
@@ -14,6 +14,6 @@ namespace utilities {
 // a field cannot be read). For a result of the tab (LblDist, LblOrto, LblCulmin,
 // LblOcaso): its caption, with its tooltip on a second line when it has one. nullopt for
 // any other control.
-std::optional<entry::CopyTexts> UtilitiesCopyTexts(form::FormModel& form, const form::Control& control);
+std::optional<text::CopyTexts> UtilitiesCopyTexts(form::FormModel& form, const form::Control& control);
 
 }  // namespace utilities

@@ -2,15 +2,15 @@
 
 #include <cstdint>
 
-#include "entry/Fields.h"
-#include "entry/mText.h"
+#include "fields/Fields.h"
+#include "fields/mText.h"
 #include "geo/Angles.h"
 #include "num/Number.h"
 
 namespace utilities {
 
 double ReadAngle(const form::FormModel& form, SexagesimalFields fields, bool negative) {
-    auto value = [&](int index) { return entry::FieldValue(form.Get("TxtWGSg", index).text); };
+    auto value = [&](int index) { return text::FieldValue(form.Get("TxtWGSg", index).text); };
     std::int16_t deg = num::CInt(value(fields.deg));
     std::int16_t min = num::CInt(value(fields.min));
     double sec = num::Round(value(fields.sec), 4);
@@ -22,7 +22,7 @@ bool AnglesChecked(form::FormModel& form, form::Platform& platform,
     for (const SexagesimalFields& a : angles) {
         form::Control* fields[] = {&form.Get("TxtWGSg", a.deg), &form.Get("TxtWGSg", a.min),
                                   &form.Get("TxtWGSg", a.sec)};
-        if (!entry::FieldsChecked(form, platform, {fields[0], fields[1], fields[2]})) return false;
+        if (!fields::FieldsChecked(form, platform, {fields[0], fields[1], fields[2]})) return false;
     }
     return true;
 }

@@ -27,7 +27,7 @@ inline constexpr SexagesimalFields kPoint2Longitude{30, 29, 28};
 double ReadAngle(const form::FormModel& form, SexagesimalFields fields, bool negative);
 
 // Before a button reads them: the fields of the angles given hold checked values, or
-// the first that does not gets its check (entry::FieldsChecked) and the answer is false.
+// the first that does not gets its check (fields::FieldsChecked) and the answer is false.
 bool AnglesChecked(form::FormModel& form, form::Platform& platform,
                    std::initializer_list<SexagesimalFields> angles);
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "Started.h"
-#include "entry/FieldLimits.h"
+#include "text/FieldLimits.h"
 
 using namespace app;
 using namespace form;
@@ -197,7 +197,7 @@ TEST(Paste, ABrokenPointOrOneOutsideTheFieldsIsRefusedAndChangesNothing) {
         {1, 7, "https://www.openstreetmap.org/about", cannot + "la dirección no lleva la latitud y la longitud de un punto"},
         {0, 1, "http://a b", cannot + "la dirección no lleva la latitud y la longitud de un punto"},
         {0, 4, "geo:40.4,-3.7;crs=etrs89", cannot + "enlace geo: en el sistema «etrs89»; se admite wgs84"},
-        {0, 0, "40.4168, -3.7038, 4500", outside + "altitud 4.500,00 m; se admiten " + entry::HeightRangeText()},
+        {0, 0, "40.4168, -3.7038, 4500", outside + "altitud 4.500,00 m; se admiten " + text::HeightRangeText()},
         {0, 2, "28.2916, -16.6291",
          "El punto pegado está en las islas Canarias, donde no se usa ED50 (su sistema es REGCAN95): Talpor "
          "convierte puntos de la península y Baleares."},

@@ -17,7 +17,7 @@
 #include "batch/PointRow.h"
 #include "batch/Stream.h"
 #include "batch/TextTable.h"
-#include "entry/PointText.h"
+#include "text/PointText.h"
 #include "geo/Ellipsoid.h"
 #include "num/Number.h"
 #include "support/FakePlatform.h"
@@ -26,7 +26,7 @@ namespace {
 
 using batch::Conversion;
 using batch::Method;
-using convert::Direction;
+using core::Direction;
 
 // --- The window ----------------------------------------------------------------------
 
@@ -92,8 +92,8 @@ struct BatchTexts {
     std::string error;
 };
 
-convert::Grids& TestGrids() {
-    static convert::Grids grids(TALPOR_DATA_DIR, "");
+core::Grids& TestGrids() {
+    static core::Grids grids(TALPOR_DATA_DIR, "");
     return grids;
 }
 

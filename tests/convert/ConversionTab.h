@@ -14,7 +14,7 @@
 
 namespace testing_support {
 
-using Click = void (*)(form::FormModel&, form::Platform&, convert::Grids&);
+using Click = void (*)(form::FormModel&, form::Platform&, core::Grids&);
 constexpr Click kHelmert[2] = {convert::CmdED50Helmert_Click, convert::CmdWGS84Helmert_Click};
 constexpr Click kMolodensky[2] = {convert::CmdED50Molodensky_Click,
                                   convert::CmdWGS84Molodensky_Click};
@@ -61,7 +61,7 @@ class ConversionTab : public ::testing::Test {
     app::frmTalpor window{platform};
     form::FormModel& form = window.Form();
     // The grids of the fake platform's folders; a test may make others and pass them.
-    convert::Grids& grids = window.Grids();
+    core::Grids& grids = window.Grids();
 };
 
 }  // namespace testing_support

@@ -249,8 +249,8 @@ TEST(FileConversion, TheDialogsChoicesAreTalporLotesOptions) {
     std::vector<std::string> args = {"--sentido=ed50-wgs84", "--huso=30", "--altitud=Cota",
                                      "--salida=gms,gd,utm,altura,altitud,parametros", "--punto", hitos};
     const batch::Settings fromCommandLine = batch::ParseCommandLine(args).settings;
-    convert::Grids grids(TALPOR_DATA_DIR, "");
-    convert::FileDialog again(s.platform, grids, convert::Direction::ED50ToWGS84, 30, hitos);
+    core::Grids grids(TALPOR_DATA_DIR, "");
+    convert::FileDialog again(s.platform, grids, core::Direction::ED50ToWGS84, 30, hitos);
     batch::Settings fromDialog = again.Settings();
     EXPECT_TRUE(again.Model().Get("OptAltura", 1).value);
     EXPECT_EQ(again.Model().Get("CmbAltura").ListText(), "4: Cota");

@@ -13,17 +13,17 @@
 #include <vector>
 
 #include "ConversionTab.h"
-#include "entry/Fields.h"
-#include "convert/Captions.h"
-#include "convert/Core.h"
+#include "fields/Fields.h"
+#include "core/Captions.h"
+#include "core/Core.h"
 #include "geo/mGeo.h"
 #include "support/Files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using convert::Direction;
-using convert::Status;
+using core::Direction;
+using core::Status;
 using testing_support::ConversionTab;
 using testing_support::kGrid;
 using testing_support::kHelmert;
@@ -112,23 +112,23 @@ TEST(IgnGrid, AgreesWithProjBothWaysForGeographicAndUtmInputStaysNearHelmertAndE
             const bool toWgs = d == Direction::ED50ToWGS84;
             const double lat = toWgs ? c.toLat : c.backLat;
             const double lon = toWgs ? c.toLon : c.backLon;
-            const convert::GeographicInput geo{c.lat, c.lon, 650.5};
+            const core::GeographicInput geo{c.lat, c.lon, 650.5};
             const geo::UTMPoint typedUtm =
-                geo::GeoToUTM(c.lat, c.lon, convert::SourceEllipsoid(d));
-            const convert::UtmInput utm{typedUtm.E, typedUtm.N, typedUtm.zone, 650.5};
-            const convert::Result results[] = {convert::IgnGrid(geo, d, grids),
-                                               convert::IgnGrid(utm, d, grids)};
-            for (const convert::Result& r : results) {
+                geo::GeoToUTM(c.lat, c.lon, core::SourceEllipsoid(d));
+            const core::UtmInput utm{typedUtm.E, typedUtm.N, typedUtm.zone, 650.5};
+            const core::Result results[] = {core::IgnGrid(geo, d, grids),
+                                               core::IgnGrid(utm, d, grids)};
+            for (const core::Result& r : results) {
                 SCOPED_TRACE(testing::Message() << c.what << (toWgs ? " to WGS84" : " to ED50")
                                                 << (&r == &results[1] ? ", UTM" : ""));
                 ASSERT_EQ(r.status, Status::Converted);
                 ASSERT_TRUE(r.point && r.utm && r.set);
-                EXPECT_EQ(*r.set, convert::ParameterSet::SPED2ETV2);
+                EXPECT_EQ(*r.set, core::ParameterSet::SPED2ETV2);
                 EXPECT_LT(Metres(lat, lon, r.point->lat, r.point->lon), 0.001);
                 EXPECT_EQ(r.point->h, 650.5);  // carried, not transformed
             }
             if (c.what[0] == 'i') continue;  // inside the grid, outside the Helmert sets
-            const auto helmert = convert::Helmert(geo, d);
+            const auto helmert = core::Helmert(geo, d);
             ASSERT_TRUE(helmert.point);
             const double apart = Metres(lat, lon, helmert.point->lat, helmert.point->lon);
             EXPECT_LT(apart, 2.5);
@@ -143,7 +143,7 @@ TEST(IgnGrid, AgreesWithProjBothWaysForGeographicAndUtmInputStaysNearHelmertAndE
     const double outside[][2] = {{44.45, -3.0}, {42.0, -10.19}, {35.55, -5.0}, {39.9, 4.67}};
     for (const auto& p : outside) {
         for (Direction d : {Direction::ED50ToWGS84, Direction::WGS84ToED50}) {
-            const auto r = convert::IgnGrid(convert::GeographicInput{p[0], p[1], 0}, d, grids);
+            const auto r = core::IgnGrid(core::GeographicInput{p[0], p[1], 0}, d, grids);
             EXPECT_EQ(r.status, Status::OutsideArea) << p[0] << " " << p[1];
             EXPECT_FALSE(r.set || r.point || r.utm || r.error);
             EXPECT_TRUE(r.mirror);
@@ -215,7 +215,7 @@ TEST_F(ConversionTab, AnAltitudeTypedIsTakenThroughTheGeoid) {
     Select("OptAltura", 1);
     EXPECT_EQ(Text("LblLat", 10) + "|" + Text("LblLat", 14),
               "Altitud sobre el mar (m)=|Altitud sobre el mar (m)=");
-    EXPECT_EQ(entry::RangeOf(form, form.Get("TxtWGSg", 6))->title, "Altitud sobre el mar ");  // its limits box
+    EXPECT_EQ(fields::RangeOf(form, form.Get("TxtWGSg", 6))->title, "Altitud sobre el mar ");  // its limits box
     TypeGeographic(0, "40 25 0,48", "3 42 13,68 W", "650,0");
     kHelmert[0](form, platform, grids);
     EXPECT_EQ(Results(0)[0] + " " + Results(0)[1] + " " + Results(0)[2],
@@ -247,7 +247,7 @@ TEST_F(ConversionTab, AnAltitudeTypedIsTakenThroughTheGeoid) {
     Select("OptAltura", 2);  // back to heights above the ellipsoid: the captions too
     EXPECT_EQ(Text("LblLat", 65) + "|" + Text("LblLat", 68),
               "Altura sobre el elipsoide (m)=|Altura sobre el elipsoide (m)=");
-    EXPECT_EQ(entry::RangeOf(form, form.Get("TxtWGSg", 25))->title, "Altura sobre el elipsoide ");
+    EXPECT_EQ(fields::RangeOf(form, form.Get("TxtWGSg", 25))->title, "Altura sobre el elipsoide ");
 }
 
 TEST_F(ConversionTab, TheUsersGridsComeFirstTheBalearicOneBeforeThePeninsulasOne) {
@@ -256,7 +256,7 @@ TEST_F(ConversionTab, TheUsersGridsComeFirstTheBalearicOneBeforeThePeninsulasOne
     testing_support::TempFolder user;
     WriteNtv2(user.path / "PENR2009.gsb", "PENR2009", 36, 44, -10, 3.5, 0.5, 10, 0);
     WriteNtv2(user.path / "BALR2009.gsb", "BALR2009", 38.5, 40.5, 1, 4.5, 0.5, 20, 5);
-    convert::Grids mine(TALPOR_DATA_DIR, user.Str());
+    core::Grids mine(TALPOR_DATA_DIR, user.Str());
     const struct {
         const char *lat, *lon;  // as typed
         double latDeg, lonDeg;  // the same in decimal degrees
@@ -280,7 +280,7 @@ TEST_F(ConversionTab, TheUsersGridsComeFirstTheBalearicOneBeforeThePeninsulasOne
             const Direction d = tab == 1 ? Direction::ED50ToWGS84 : Direction::WGS84ToED50;
             const double sign = tab == 1 ? 1 : -1;
             const auto r =
-                convert::IgnGrid(convert::GeographicInput{c.latDeg, c.lonDeg, 0}, d, mine.Shift());
+                core::IgnGrid(core::GeographicInput{c.latDeg, c.lonDeg, 0}, d, mine.Shift());
             ASSERT_TRUE(r.point);
             EXPECT_NEAR((r.point->lat - c.latDeg) * 3600, sign * c.north, 1e-6);
             EXPECT_NEAR((r.point->lon - c.lonDeg) * 3600, sign * c.east, 1e-6);
@@ -315,7 +315,7 @@ TEST_F(ConversionTab, AGridThatCannotBeOpenedIsSaidAndTheOtherMethodsWorkOn) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.says);
-        convert::Grids none(c.data, c.user);
+        core::Grids none(c.data, c.user);
         for (int tab : {0, 1}) {
             TypeGeographic(tab, "40 25 0", "3 42 0 W", "650,0");
             kHelmert[tab](form, platform, none);
@@ -337,7 +337,7 @@ TEST_F(ConversionTab, AGridThatCannotBeOpenedIsSaidAndTheOtherMethodsWorkOn) {
         EXPECT_NE(convert::GridSheet(none).find("No disponible: " + c.says), std::string::npos);
     }
     // A broken 2009 grid beside a good SPED2ETV2 is left out, and the sheet says so.
-    convert::Grids mixed(TALPOR_DATA_DIR, broken.Str());
+    core::Grids mixed(TALPOR_DATA_DIR, broken.Str());
     ASSERT_EQ(mixed.Shift().Grids().size(), 1u);
     EXPECT_NE(convert::GridSheet(mixed).find("PENR2009.gsb: no es una rejilla NTv2 válida"),
               std::string::npos);

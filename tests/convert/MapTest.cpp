@@ -48,7 +48,7 @@ TEST_F(ConversionTab, TheMapShowsWhereAPointLiesAndWhichAreasHoldIt) {
     double lastX = -1;
     for (const auto& p : places) {
         SCOPED_TRACE(p.place);
-        const convert::MapScene scene = convert::DrawMap(view, lines, {convert::Direction::WGS84ToED50, p.point, {}, false});
+        const convert::MapScene scene = convert::DrawMap(view, lines, {core::Direction::WGS84ToED50, p.point, {}, false});
         EXPECT_TRUE(scene.caption.ends_with(p.area)) << scene.caption;
         // The map's areas are the ones the conversions use: the set of the point, and the
         // grid file's own answer.

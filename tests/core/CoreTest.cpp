@@ -1,6 +1,6 @@
 // The conversion core: a point typed in UTM gets what its degrees get, and being out of
 // area or failing are answers.
-#include "convert/Core.h"
+#include "core/Core.h"
 
 #include <gtest/gtest.h>
 
@@ -11,22 +11,22 @@
 
 #include "geo/mGeo.h"
 
-using convert::Direction;
-using convert::MolodenskySet;
-using convert::Status;
+using core::Direction;
+using core::MolodenskySet;
+using core::Status;
 
 // Typed in UTM, a point gets the Helmert set, the area and the result of its mirror, the
 // same point in degrees: 0,1 m either side of the lines of ZNW99 (41º 30' N, 4º 30' W),
 // BAL99 (40º 30' N, 1º E) and the box, and at random points of zones 29-31.
 TEST(ConversionCore, UtmInputGetsTheHelmertSetAndPointOfItsDegrees) {
-    auto same = [](const convert::UtmInput& p, Direction direction, const char* set) {
-        const auto u = convert::Helmert(p, direction);
+    auto same = [](const core::UtmInput& p, Direction direction, const char* set) {
+        const auto u = core::Helmert(p, direction);
         ASSERT_TRUE(u.mirror);
         const auto g =
-            convert::Helmert(convert::GeographicInput{u.mirror->lat, u.mirror->lon, p.h}, direction);
+            core::Helmert(core::GeographicInput{u.mirror->lat, u.mirror->lon, p.h}, direction);
         ASSERT_EQ(u.status == Status::Converted, g.status == Status::Converted);
         if (set) {
-            ASSERT_EQ(u.set ? convert::NameOf(*u.set) : "none", set);
+            ASSERT_EQ(u.set ? core::NameOf(*u.set) : "none", set);
         }
         if (u.status != Status::Converted) return;
         ASSERT_EQ(*u.set, *g.set);
@@ -44,14 +44,14 @@ TEST(ConversionCore, UtmInputGetsTheHelmertSetAndPointOfItsDegrees) {
     for (const Direction direction : {Direction::WGS84ToED50, Direction::ED50ToWGS84}) {
         for (const auto& [lat, lon, set] : lines) {
             SCOPED_TRACE(testing::Message() << lat << " " << lon << ", tab " << int(direction));
-            const geo::UTMPoint m = convert::MirrorOf(convert::GeographicInput{lat, lon}, direction);
+            const geo::UTMPoint m = core::MirrorOf(core::GeographicInput{lat, lon}, direction);
             same({m.E, m.N, m.zone, 650.5}, direction, set);
         }
         std::mt19937_64 random(20240701);
         std::uniform_real_distribution<double> E(186062, 813939), N(3800000, 4950000), h(-500, 4000);
         std::uniform_int_distribution<int> zone(29, 31);
         for (int i = 0; i < 10000; ++i) {
-            const convert::UtmInput p{E(random), N(random), static_cast<std::int16_t>(zone(random)),
+            const core::UtmInput p{E(random), N(random), static_cast<std::int16_t>(zone(random)),
                                       h(random)};
             SCOPED_TRACE(testing::Message() << p.E << " " << p.N << " " << p.zone);
             same(p, direction, nullptr);
@@ -61,7 +61,7 @@ TEST(ConversionCore, UtmInputGetsTheHelmertSetAndPointOfItsDegrees) {
 
 TEST(ConversionCore, RunTimeErrorIsAnAnswerWithTheValuesComputedBeforeIt) {
     // A zone whose central meridian leaves 16 bits: no mirror, nothing after it.
-    const auto zone = convert::Molodensky(convert::UtmInput{500000, 4400000, 32767, 0},
+    const auto zone = core::Molodensky(core::UtmInput{500000, 4400000, 32767, 0},
                                           Direction::ED50ToWGS84, MolodenskySet::NIMA);
     EXPECT_EQ(zone.status, Status::Failed);
     ASSERT_TRUE(zone.error);
@@ -69,12 +69,12 @@ TEST(ConversionCore, RunTimeErrorIsAnAnswerWithTheValuesComputedBeforeIt) {
     EXPECT_FALSE(zone.mirror || zone.set || zone.point || zone.utm);
 
     // 1e300 m above Madrid: the set is chosen, the geocentric distance overflows.
-    const auto high = convert::Helmert(convert::GeographicInput{40.4, -3.7, 1e300},
+    const auto high = core::Helmert(core::GeographicInput{40.4, -3.7, 1e300},
                                        Direction::WGS84ToED50);
     EXPECT_EQ(high.status, Status::Failed);
     ASSERT_TRUE(high.error && high.mirror && high.set);
     EXPECT_EQ(high.error->Number(), num::RuntimeError::kOverflow);
-    EXPECT_EQ(convert::NameOf(*high.set), "EST99");
+    EXPECT_EQ(core::NameOf(*high.set), "EST99");
     EXPECT_FALSE(high.point || high.utm);
 }
 
@@ -82,9 +82,9 @@ TEST(ConversionCore, RunTimeErrorIsAnAnswerWithTheValuesComputedBeforeIt) {
 // the one-point calls, failures included: random points in and around Spain, both
 // methods and directions, degrees and UTM (zones 28 and 32 too).
 TEST(ConversionCore, TheBatchCallsGiveTheOnePointAnswersBitForBit) {
-    const auto bits = [](const convert::Result& r) {
+    const auto bits = [](const core::Result& r) {
         std::ostringstream s;
-        s << std::hexfloat << int(r.status) << (r.set ? convert::NameOf(*r.set) : "-");
+        s << std::hexfloat << int(r.status) << (r.set ? core::NameOf(*r.set) : "-");
         if (r.point) s << ' ' << r.point->lat << ' ' << r.point->lon << ' ' << r.point->h;
         if (r.utm) s << ' ' << r.utm->E << ' ' << r.utm->N << ' ' << r.utm->zoneText;
         if (r.error) s << " error " << r.error->Number();
@@ -97,20 +97,20 @@ TEST(ConversionCore, TheBatchCallsGiveTheOnePointAnswersBitForBit) {
     for (const Direction d : {Direction::WGS84ToED50, Direction::ED50ToWGS84}) {
         for (const int method : {0, 1, 2}) {
             const MolodenskySet set = method == 1 ? MolodenskySet::IGN : MolodenskySet::NIMA;
-            std::vector<convert::GeographicInput> g(3000);
-            std::vector<convert::UtmInput> u(3000);
+            std::vector<core::GeographicInput> g(3000);
+            std::vector<core::UtmInput> u(3000);
             for (auto& p : g) p = {lat(random), lon(random), h(random)};
             for (auto& p : u) p = {E(random), N(random), static_cast<std::int16_t>(zone(random)), h(random)};
             g[7].h = u[9].h = 1e300;  // an overflow amid the lanes
-            std::vector<convert::PointResult> bg(g.size()), bu(u.size());
-            if (method == 0) convert::Helmert(g, d, bg), convert::Helmert(u, d, bu);
-            else convert::Molodensky(g, d, set, bg), convert::Molodensky(u, d, set, bu);
+            std::vector<core::PointResult> bg(g.size()), bu(u.size());
+            if (method == 0) core::Helmert(g, d, bg), core::Helmert(u, d, bu);
+            else core::Molodensky(g, d, set, bg), core::Molodensky(u, d, set, bu);
             for (std::size_t i = 0; i < g.size(); ++i) {
-                ASSERT_EQ(bits(convert::ResultOf(bg[i])),
-                          bits(method ? convert::Molodensky(g[i], d, set) : convert::Helmert(g[i], d)))
+                ASSERT_EQ(bits(core::ResultOf(bg[i])),
+                          bits(method ? core::Molodensky(g[i], d, set) : core::Helmert(g[i], d)))
                     << "degrees " << i << ", method " << method;
-                ASSERT_EQ(bits(convert::ResultOf(bu[i])),
-                          bits(method ? convert::Molodensky(u[i], d, set) : convert::Helmert(u[i], d)))
+                ASSERT_EQ(bits(core::ResultOf(bu[i])),
+                          bits(method ? core::Molodensky(u[i], d, set) : core::Helmert(u[i], d)))
                     << "UTM " << i << ", method " << method;
             }
         }

@@ -1,12 +1,12 @@
 // The coordinate fields of the main window: focus, keys and range checks.
-#include "entry/Fields.h"
+#include "fields/Fields.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <utility>
 
-#include "entry/mText.h"
+#include "fields/mText.h"
 #include "form/FrmTalporControls.h"
 #include "support/FakePlatform.h"
 
@@ -45,7 +45,7 @@ TEST_F(Fields, FocusShowsTheNumberWithoutThousandPoints) {
     };
     for (const auto& c : cases) {
         form::Control& field = Set(c.name, c.index, c.text);
-        entry::FieldGotFocus(form, field);
+        fields::FieldGotFocus(form, field);
         EXPECT_EQ(field.text, c.shown) << c.text;
     }
 }
@@ -69,13 +69,13 @@ TEST_F(Fields, KeysByClassAndMode) {
         {"TxtWGSg", 6, "600", 1, 0, '-', 0},
         {"TxtWGSg", 6, "-600", 0, 0, '-', 0},
         {"TxtWGSg", 6, "-600", 0, 4, '-', '-'},  // the whole text selected: typing replaces it
-        {"TxtWGSg", 6, "600,0", 0, 5, entry::kBackspace, entry::kBackspace},
+        {"TxtWGSg", 6, "600,0", 0, 5, fields::kBackspace, fields::kBackspace},
         {"TxtWGSg", 2, "1,ñ", 0, 3, ',', ','},  // three characters, four bytes: all selected
         {"TxtWGSg", 2, "1,ñ", 0, 2, ',', 0},
     };
     for (const auto& c : cases) {
         int key = c.key;
-        entry::FieldKeyPress(form, Set(c.name, c.index, c.text, c.selStart, c.selLength), key);
+        fields::FieldKeyPress(form, Set(c.name, c.index, c.text, c.selStart, c.selLength), key);
         EXPECT_EQ(key, c.enters) << c.name << "(" << c.index << ") \"" << c.text << "\" " << c.key;
     }
 }
@@ -128,9 +128,9 @@ TEST_F(Fields, RangeChecksOnLeavingOrOnAHemisphereClampWithTheLimitationsMessage
         form.focusRequest = nullptr;
         form::Control& field = Set(c.name, c.index, c.typed);
         field.backColor = form::kLightYellow;
-        if (c.lng < 0) entry::FieldLostFocus(form, platform, field);
+        if (c.lng < 0) fields::FieldLostFocus(form, platform, field);
         if (c.lng >= 0 && form.SelectOption(form.Get("OptLng", c.lng)))
-            entry::HemisphereClick(form, platform, form.Get("OptLng", c.lng));
+            fields::HemisphereClick(form, platform, form.Get("OptLng", c.lng));
         EXPECT_EQ(field.text, c.left);
         EXPECT_EQ(field.backColor, form::kWhite);
         EXPECT_EQ(form.focusRequest, c.message.empty() ? nullptr : &field);

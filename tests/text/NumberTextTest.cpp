@@ -1,5 +1,5 @@
 // How a coordinate field's text reads as a number, with no field.
-#include "entry/NumberText.h"
+#include "text/NumberText.h"
 
 #include <gtest/gtest.h>
 
@@ -23,12 +23,12 @@ TEST(PlainNumberText, ReadsTheNumberTheTextShowsInEachFieldKind) {
     };
     for (const auto& c : cases) {
         for (char kind : {'D', 'M', 'S', 'H'})
-            EXPECT_EQ(entry::PlainNumberText(kind, c.text), c.plain) << c.text << kind;
-        EXPECT_EQ(entry::PlainNumberText('U', c.text), c.utm) << c.text;
+            EXPECT_EQ(text::PlainNumberText(kind, c.text), c.plain) << c.text << kind;
+        EXPECT_EQ(text::PlainNumberText('U', c.text), c.utm) << c.text;
     }
     // Not one number ("1.2.3": neither thousands nor one decimal point).
     for (const char* text :
          {"12a", "1,2,3", "1,5.3", "1.2.3", "44.74.000", "1.5,0", "-", "1e3", "--5"})
         for (char kind : {'D', 'M', 'S', 'H', 'U'})
-            EXPECT_FALSE(entry::PlainNumberText(kind, text)) << text << kind;
+            EXPECT_FALSE(text::PlainNumberText(kind, text)) << text << kind;
 }

@@ -1,5 +1,5 @@
 // Whole points read from pasted text and written for other programs.
-#include "entry/PointText.h"
+#include "text/PointText.h"
 
 #include <gtest/gtest.h>
 
@@ -8,11 +8,11 @@
 
 namespace {
 
-using entry::PastedPoint;
+using text::PastedPoint;
 using Kind = PastedPoint::Kind;
 
 // "40 25 0,5 N" for an angle; seconds to 4 decimals.
-std::string Dms(const entry::SexagesimalAngle& a, const char* positive, const char* negative) {
+std::string Dms(const text::SexagesimalAngle& a, const char* positive, const char* negative) {
     char sec[32];
     std::snprintf(sec, sizeof sec, "%.4f", a.sec);
     return std::to_string(a.deg) + " " + std::to_string(a.min) + " " + sec + " " +
@@ -20,7 +20,7 @@ std::string Dms(const entry::SexagesimalAngle& a, const char* positive, const ch
 }
 
 std::string Read(const std::string& text) {
-    const PastedPoint p = entry::ParsePoint(text);
+    const PastedPoint p = text::ParsePoint(text);
     switch (p.kind) {
         case Kind::NotACoordinate: return "-";
         case Kind::Broken: return "! " + p.message;
@@ -82,7 +82,7 @@ TEST(ParsePoint, EveryFormEachHemisphereAndBothDecimalSigns) {
 
 TEST(ParseDecimalDegrees, OneNumberWithDecimalsFillsDegreesMinutesAndSeconds) {
     const auto read = [](const char* text, bool latitude) {
-        const auto a = entry::ParseDecimalDegrees(text, latitude);
+        const auto a = text::ParseDecimalDegrees(text, latitude);
         return a ? Dms(*a, "+", "-") : std::string("-");
     };
     EXPECT_EQ(read("40,4166667", true), "40 25 0.0001 +");
@@ -94,12 +94,12 @@ TEST(ParseDecimalDegrees, OneNumberWithDecimalsFillsDegreesMinutesAndSeconds) {
 }
 
 TEST(PointTextOut, DecimalDegreesDegreesAndMinutesAndUtmForOtherProgramsAndReadBack) {
-    EXPECT_EQ(entry::DecimalDegreesText(-0.000000001, 0), "0.00000000, 0.00000000");
-    EXPECT_EQ(entry::UtmPointText("30T", 440721.755, 4474447.365), "30T 440721.76 4474447.37");
+    EXPECT_EQ(text::DecimalDegreesText(-0.000000001, 0), "0.00000000, 0.00000000");
+    EXPECT_EQ(text::UtmPointText("30T", 440721.755, 4474447.365), "30T 440721.76 4474447.37");
     // 40.4168 N 3.7038 W; 59,999997' carries into the next degree; a south-west point.
-    EXPECT_EQ(entry::DegreesMinutesText(40.4168, -3.7038), "N 40º 25,00800' W 3º 42,22800'");
-    EXPECT_EQ(entry::DegreesMinutesText(40.99999995, -0.0000000001), "N 41º 0,00000' E 0º 0,00000'");
-    EXPECT_EQ(entry::DegreesMinutesText(-33.8688, 151.2093), "S 33º 52,12800' E 151º 12,55800'");
+    EXPECT_EQ(text::DegreesMinutesText(40.4168, -3.7038), "N 40º 25,00800' W 3º 42,22800'");
+    EXPECT_EQ(text::DegreesMinutesText(40.99999995, -0.0000000001), "N 41º 0,00000' E 0º 0,00000'");
+    EXPECT_EQ(text::DegreesMinutesText(-33.8688, 151.2093), "S 33º 52,12800' E 151º 12,55800'");
     // Pasted back, the point comes again to the 5 decimals of a minute (25,07887', 42,14945').
-    EXPECT_EQ(Read(entry::DegreesMinutesText(40.41798125, -3.70249087)), "40 25 4.7322 N / 3 42 8.9670 W");
+    EXPECT_EQ(Read(text::DegreesMinutesText(40.41798125, -3.70249087)), "40 25 4.7322 N / 3 42 8.9670 W");
 }
