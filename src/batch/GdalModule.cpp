@@ -194,6 +194,10 @@ struct Output {
     GDALDatasetH dataset = nullptr;
     std::vector<OGRLayerH> layers;
     std::vector<int> altitudeMode;  // of each layer, the attribute added for it; -1: none
+    // DXF holds one layer of entities, each naming its CAD layer in the attribute Layer:
+    // of each input layer, that attribute's index (-1: other formats) and the name it gets.
+    std::vector<int> cadLayerField;
+    std::vector<std::string> cadLayerName;
     bool transaction = false;
     ~Output() {
         if (dataset != nullptr) GDALClose(dataset);
@@ -215,9 +219,17 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
         LastError("no se puede crear", error, size);
         return false;
     }
+    const bool cad = std::strcmp(job.driver, "DXF") == 0;
     for (int i = 0; i < GDALDatasetGetLayerCount(data->dataset); ++i) {
         OGRLayerH in = GDALDatasetGetLayer(data->dataset, i);
         OGRFeatureDefnH defn = OGR_L_GetLayerDefn(in);
+        if (cad && !out.layers.empty()) {
+            out.layers.push_back(out.layers.front());
+            out.altitudeMode.push_back(-1);
+            out.cadLayerField.push_back(out.cadLayerField.front());
+            out.cadLayerName.push_back(OGR_L_GetName(in));
+            continue;
+        }
         OGRSpatialReferenceH srs = SystemOf(job.epsg != nullptr ? job.epsg[i] : 0);
         char** options = List(job.layerOptions);
         const char* fid = OGR_L_GetFIDColumn(in);
@@ -230,7 +242,9 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
             LastError("no se puede crear la capa", error, size);
             return false;
         }
-        for (int f = 0; f < OGR_FD_GetFieldCount(defn); ++f) {
+        // A format of fixed attributes (DXF) keeps those of the input's of the same names.
+        const bool newFields = OGR_L_TestCapability(layer, OLCCreateField) != 0;
+        for (int f = 0; newFields && f < OGR_FD_GetFieldCount(defn); ++f) {
             if (OGR_L_CreateField(layer, OGR_FD_GetFieldDefn(defn, f), TRUE) != OGRERR_NONE) {
                 LastError("no se puede crear el campo", error, size);
                 return false;
@@ -246,6 +260,8 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
         }
         out.layers.push_back(layer);
         out.altitudeMode.push_back(mode);
+        out.cadLayerField.push_back(cad ? OGR_FD_GetFieldIndex(OGR_L_GetLayerDefn(layer), "Layer") : -1);
+        out.cadLayerName.push_back(OGR_L_GetName(in));
     }
     return true;
 }
@@ -334,6 +350,9 @@ bool Finish(const TalporGdalJob& job, int number, Batch& b, Output& out, long lo
         OGRFeatureH copy = OGR_F_Create(OGR_L_GetLayerDefn(out.layers[layer]));
         OGRErr e = OGR_F_SetFrom(copy, feature, TRUE);
         OGR_F_SetFID(copy, OGR_F_GetFID(feature));
+        const int cadLayer = out.cadLayerField[layer];
+        if (cadLayer >= 0 && !OGR_F_IsFieldSetAndNotNull(copy, cadLayer))
+            OGR_F_SetFieldString(copy, cadLayer, out.cadLayerName[layer].c_str());
         if (out.altitudeMode[layer] >= 0 && geometry != nullptr && OGR_G_Is3D(geometry))
             OGR_F_SetFieldString(copy, out.altitudeMode[layer], job.altitudeMode);
         if (e == OGRERR_NONE) e = OGR_L_CreateFeature(out.layers[layer], copy);

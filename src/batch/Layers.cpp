@@ -9,6 +9,7 @@
 #include <cmath>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -720,6 +721,15 @@ LayerSummary ConvertLayers(const std::string& inputPath, const std::string& outp
         r.from = SystemText(plan.from.datum, plan.from.zone, EpsgOf(plan.from.datum, plan.from.zone));
         r.to = SystemText(plan.to.datum, plan.to.zone, plan.toEpsg);
         r.zone = plan.to.zone;
+        if (outFormat != nullptr && outFormat->driver == "DXF") {
+            // The attributes of GDAL's DXF entities, which it keeps by name.
+            static const std::set<std::string> kCadFields = {"Layer",      "PaperSpace", "SubClasses",
+                                                             "Linetype",   "EntityHandle", "Text"};
+            r.cad = true;
+            for (int f = 0; f < input.Layer(static_cast<int>(i)).fields; ++f)
+                if (!kCadFields.contains(input.Field(static_cast<int>(i), f)))
+                    r.notKept.push_back(input.Field(static_cast<int>(i), f));
+        }
         job.reports.push_back(std::move(r));
     }
 
@@ -793,6 +803,14 @@ LayerSummary ConvertLayers(const std::string& inputPath, const std::string& outp
     return summary;
 }
 
+std::string CadText(const LayerReport& r) {
+    std::string text = "en la capa DXF «" + r.name + "», sin el sistema";
+    for (std::size_t i = 0; i < r.notKept.size(); ++i)
+        text += (i == 0 ? " ni los atributos, que DXF no guarda: «" : i + 1 == r.notKept.size() ? " y «" : ", «") +
+                r.notKept[i] + "»";
+    return r.notKept.empty() ? text + ", que DXF no guarda" : text;
+}
+
 std::string LayerSummaryText(const LayerSummary& summary, std::string_view inputName) {
     std::string text;
     for (const RowError& note : summary.notes) text += std::string(inputName) + ": aviso: " + note.message + "\n";
@@ -804,6 +822,7 @@ std::string LayerSummaryText(const LayerSummary& summary, std::string_view input
         if (r.zone > 0 && r.outsideBand > 0)
             text += "; " + std::to_string(r.outsideBand) + " vértices fuera de la franja del huso " + std::to_string(r.zone);
         if (r.withoutHeight > 0) text += "; " + std::to_string(r.withoutHeight) + " vértices sin altura (pegados al suelo)";
+        if (r.cad) text += "; " + CadText(r);
         if (!r.leftOut.empty()) {
             text += "; " + std::to_string(r.leftOut.size()) + " entidades fuera del área del método, dejadas fuera:";
             for (std::size_t i = 0; i < r.leftOut.size(); ++i) text += (i == 0 ? " " : ", ") + std::to_string(r.leftOut[i]);

@@ -78,6 +78,10 @@ struct LayerReport {
     std::int64_t outsideBand = 0;       // vertices beyond the zone's 6º band
     std::vector<std::int64_t> leftOut;  // ids of the features left out (--omitir-fuera)
     std::int64_t withoutHeight = 0;     // vertices whose Z is no height (clamped to the ground)
+    // Written to DXF, which keeps no system and only attributes of its own: the
+    // attributes it does not keep; the layer's name goes in each entity's Layer.
+    bool cad = false;
+    std::vector<std::string> notKept;
 };
 
 struct LayerSummary {
@@ -101,6 +105,9 @@ LayerSummary ConvertLayers(const std::string& input, const std::string& output, 
                            const LayerProgress& progress = {});
 
 // The summary for standard error, one line a layer.
+// A layer written to DXF: "en la capa DXF «montes», sin el sistema ni los atributos, que
+// DXF no guarda: «WKT» y «id»".
+std::string CadText(const LayerReport& report);
 std::string LayerSummaryText(const LayerSummary& summary, std::string_view inputName);
 
 }  // namespace batch

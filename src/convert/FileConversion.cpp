@@ -106,6 +106,7 @@ std::string LayerMessage(const batch::LayerSummary& s, const std::string& output
             m += " " + std::to_string(r.outsideBand) + " vértices quedan fuera de la franja del huso " +
                  std::to_string(r.zone) + " y se proyectan en él.";
         if (r.withoutHeight > 0) m += " " + std::to_string(r.withoutHeight) + " vértices sin altura (pegados al suelo).";
+        if (r.cad) m += " Escrita " + batch::CadText(r) + ".";
         if (!r.leftOut.empty()) {
             m += " Dejadas fuera por caer fuera del área del método: ";
             for (std::size_t i = 0; i < r.leftOut.size(); ++i) m += (i == 0 ? "" : ", ") + std::to_string(r.leftOut[i]);

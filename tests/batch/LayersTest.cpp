@@ -291,6 +291,21 @@ TEST_F(Layers, WhatCannotBeTakenWholeIsRefusedAndLeavesNothing) {
     EXPECT_TRUE(Has(left.err, "2 entidades, 2 vértices convertidos") && Has(left.err, "dejadas fuera: 2")) << left.err;
     EXPECT_EQ(Read(dir / "x.gpkg")[0].fids, (std::vector<long long>{1, 3}));
 
+    // To DXF, which holds one layer of entities and no attributes of the user's: every
+    // layer's entities, each in the CAD layer of its name, and what is not kept said.
+    ASSERT_TRUE(Ogr("ogr2ogr -update ed50.gpkg p.csv -oo GEOM_POSSIBLE_NAMES=WKT -a_srs EPSG:23030 -nln cotas"));
+    const Ran cad = Run("-m rejilla --omitir-fuera ed50.gpkg cad.dxf");
+    EXPECT_EQ(cad.status, 1) << cad.err;
+    EXPECT_TRUE(Has(cad.err, "en la capa DXF «cotas», sin el sistema ni los atributos, que DXF no guarda: «WKT» y «id»"))
+        << cad.err;
+    const std::vector<Layer> entities = Read(dir / "cad.dxf");
+    ASSERT_EQ(entities.size(), 1u);
+    ASSERT_EQ(entities[0].attributes.size(), 4u);
+    for (int k = 0; k < 4; ++k) {
+        const std::string& a = entities[0].attributes[k];
+        EXPECT_EQ(a.substr(0, a.find('|')), k < 2 ? "puntos" : "cotas") << k;
+    }
+
     // A survey without a system, given its datum and zone: to ETRS89 UTM 30 as a shapefile.
     const Ran dxf = Run("-s ed50-wgs84 --huso=30 -m rejilla plano.dxf --omitir-fuera plano.shp");
     EXPECT_EQ(dxf.status, 1) << dxf.err;
