@@ -98,7 +98,8 @@ TEST(SunTimes, AgreeWithTheNationalObservatorysTables) {
         int d = 0, m = 0;
         double s = 0;
         std::istringstream(dms) >> d >> m >> s;
-        return geo::DMSToDeg(static_cast<std::int16_t>(std::abs(d)), static_cast<std::int16_t>(m), s, dms.starts_with("-"));
+        return geo::DMSToDeg(static_cast<std::int16_t>(std::abs(d)), static_cast<std::int16_t>(m), s,
+                             dms.starts_with("-"));
     };
     for (const testing_support::DataRecord& r : testing_support::ReadDataFile("sun-oan-cuenca-2018.txt")) {
         SCOPED_TRACE(r.where);
