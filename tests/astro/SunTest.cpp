@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <sstream>
+#include <string>
 #include <tuple>
 
 #include "astro/DayFraction.h"
@@ -12,6 +15,7 @@
 #include "geo/Angles.h"
 #include "geo/GeoTest.h"
 #include "num/RuntimeError.h"
+#include "support/DataFile.h"
 
 using namespace astro;
 
@@ -87,18 +91,25 @@ TEST(ArcCosArcSin, AnswerTheEndpointsExactlyAndRejectArgumentsBeyondThem) {
     }
 }
 
-// "Cuenca, salida y puesta de Sol para 2018", Observatorio Astronómico Nacional (IGN), to the
-// minute: 40º 04' 40'' N, 2º 07' 49'' W, UTC+1, summer time 25 March–28 October, 1st of month.
-TEST(SunTimes, AgreeWithTheNationalObservatoryTableForCuenca2018) {
-    const int rise[12] = {831, 817, 742, 753, 709, 642, 643, 707, 736, 805, 737, 811};
-    const int set[12] = {1754, 1827, 1900, 2033, 2103, 2131, 2142, 2123, 2040, 1951, 1806, 1744};
-    const double lat = geo::DMSToDeg(40, 4, 40, false), lon = geo::DMSToDeg(2, 7, 49, true);
-    const auto minutes = [](int hhmm) { return hhmm / 100 * 60 + hhmm % 100; };
-    for (int m = 1; m <= 12; ++m) {
-        SCOPED_TRACE(m);
-        const double summer = (m >= 4 && m <= 10) ? 1 : 0;
-        EXPECT_NEAR(SunriseLocal(lat, lon, 2018, m, 1, 1, summer) * 1440, minutes(rise[m - 1]), 1);
-        EXPECT_NEAR(SunsetLocal(lat, lon, 2018, m, 1, 1, summer) * 1440, minutes(set[m - 1]), 1);
+// The national observatory's tables of sunrise and sunset (tests/data/sun-oan-*.txt), to
+// the minute they give, on the clock they state (UTC+1, or UTC+2 in summer).
+TEST(SunTimes, AgreeWithTheNationalObservatorysTables) {
+    const auto angle = [](const std::string& dms) {
+        int d = 0, m = 0;
+        double s = 0;
+        std::istringstream(dms) >> d >> m >> s;
+        return geo::DMSToDeg(static_cast<std::int16_t>(std::abs(d)), static_cast<std::int16_t>(m), s,
+                             dms.starts_with("-"));
+    };
+    for (const testing_support::DataRecord& r : testing_support::ReadDataFile("sun-oan-cuenca-2018.txt")) {
+        SCOPED_TRACE(r.where);
+        int y = 0, mo = 0, d = 0, h = 0, mi = 0;
+        std::sscanf(r[2].c_str(), "%d-%d-%d", &y, &mo, &d);
+        const double lat = angle(r[0]), lon = angle(r[1]), summer = r.Number(3) - 1;
+        std::sscanf(r[4].c_str(), "%d:%d", &h, &mi);
+        EXPECT_NEAR(SunriseLocal(lat, lon, y, mo, d, 1, summer) * 1440, h * 60 + mi, 1);
+        std::sscanf(r[5].c_str(), "%d:%d", &h, &mi);
+        EXPECT_NEAR(SunsetLocal(lat, lon, y, mo, d, 1, summer) * 1440, h * 60 + mi, 1);
     }
 }
 
