@@ -70,8 +70,8 @@ TEST(MapGeometry, TheShiftArrowRunsAlongTheGeodesicToTheResult) {
     for (const testing_support::DataRecord& r : testing_support::ReadDataFile("map-shifts.txt")) {
         SCOPED_TRACE(r.where + ": " + r[0]);
         const geo::LatLon typed{r.Number(2), r.Number(3)};
-        const convert::MapPoints points{r[1] == "WGS84>ED50" ? convert::Direction::WGS84ToED50
-                                                             : convert::Direction::ED50ToWGS84,
+        const convert::MapPoints points{r[1] == "WGS84>ED50" ? core::Direction::WGS84ToED50
+                                                             : core::Direction::ED50ToWGS84,
                                         typed, geo::LatLon{r.Number(4), r.Number(5)}, false};
         const std::string metres = num::Format(r.Number(7), "#,##0") + " m";
         convert::MapView view;
