@@ -817,14 +817,15 @@ std::string LayerSummaryText(const LayerSummary& summary, std::string_view input
     if (summary.noted > summary.notes.size())
         text += "... y " + std::to_string(summary.noted - summary.notes.size()) + " avisos más\n";
     for (const LayerReport& r : summary.layers) {
-        text += "talpor-lote: " + std::string(inputName) + ": capa «" + r.name + "»: " + std::to_string(r.features) +
-                " entidades, " + std::to_string(r.vertices) + " vértices convertidos; " + r.from + " a " + r.to;
+        text += "talpor-lote: " + std::string(inputName) + ": capa «" + r.name + "»: " + Count(r.features, "entidad", "entidades") +
+                ", " + Count(r.vertices, "vértice convertido", "vértices convertidos") + "; " + r.from + " a " + r.to;
         if (r.zone > 0 && r.outsideBand > 0)
-            text += "; " + std::to_string(r.outsideBand) + " vértices fuera de la franja del huso " + std::to_string(r.zone);
-        if (r.withoutHeight > 0) text += "; " + std::to_string(r.withoutHeight) + " vértices sin altura (pegados al suelo)";
+            text += "; " + Count(r.outsideBand, "vértice", "vértices") + " fuera de la franja del huso " + std::to_string(r.zone);
+        if (r.withoutHeight > 0) text += "; " + Count(r.withoutHeight, "vértice", "vértices") + " sin altura (pegados al suelo)";
         if (r.cad) text += "; " + CadText(r);
         if (!r.leftOut.empty()) {
-            text += "; " + std::to_string(r.leftOut.size()) + " entidades fuera del área del método, dejadas fuera:";
+            text += "; " + Count(r.leftOut.size(), "entidad fuera del área del método, dejada fuera:",
+                                 "entidades fuera del área del método, dejadas fuera:");
             for (std::size_t i = 0; i < r.leftOut.size(); ++i) text += (i == 0 ? " " : ", ") + std::to_string(r.leftOut[i]);
         }
         text += "\n";

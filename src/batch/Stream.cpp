@@ -634,11 +634,11 @@ class Run {
     std::atomic<std::uint64_t> rowsWritten_{0};
 };
 
+}  // namespace
+
 std::string Count(std::uint64_t n, std::string_view one, std::string_view many) {
     return std::to_string(n) + " " + std::string(n == 1 ? one : many);
 }
-
-}  // namespace
 
 Sample SampleOf(std::string_view head, bool headIsAll) {
     Sample sample;

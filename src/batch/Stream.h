@@ -147,5 +147,7 @@ Summary ConvertFile(int in, int out, const Settings& settings, const Progress& p
 // <ele> repetido…"), then one line with the counts and the
 // layout found ("talpor-lote: entrada.csv: 998 filas convertidas, 2 con error; ...").
 std::string SummaryText(const Summary& summary, std::string_view inputName);
+// "1 fila convertida", "3 filas convertidas".
+std::string Count(std::uint64_t n, std::string_view one, std::string_view many);
 
 }  // namespace batch

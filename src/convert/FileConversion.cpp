@@ -99,13 +99,13 @@ void SayCancelled(form::Platform& platform) {
 std::string LayerMessage(const batch::LayerSummary& s, const std::string& output) {
     std::string m;
     for (const batch::LayerReport& r : s.layers) {
-        m += (m.empty() ? "" : "\r\n") + ("Capa «" + r.name + "»: " + std::to_string(r.features) + " entidades, " +
-                                          std::to_string(r.vertices) + " vértices convertidos, de " + r.from + " a " + r.to +
-                                          ".");
+        m += (m.empty() ? "" : "\r\n") + ("Capa «" + r.name + "»: " + batch::Count(r.features, "entidad", "entidades") + ", " +
+                                          batch::Count(r.vertices, "vértice convertido", "vértices convertidos") + ", de " +
+                                          r.from + " a " + r.to + ".");
         if (r.zone > 0 && r.outsideBand > 0)
-            m += " " + std::to_string(r.outsideBand) + " vértices quedan fuera de la franja del huso " +
-                 std::to_string(r.zone) + " y se proyectan en él.";
-        if (r.withoutHeight > 0) m += " " + std::to_string(r.withoutHeight) + " vértices sin altura (pegados al suelo).";
+            m += " " + batch::Count(r.outsideBand, "vértice queda", "vértices quedan") + " fuera de la franja del huso " +
+                 std::to_string(r.zone) + (r.outsideBand == 1 ? " y se proyecta en él." : " y se proyectan en él.");
+        if (r.withoutHeight > 0) m += " " + batch::Count(r.withoutHeight, "vértice", "vértices") + " sin altura (pegados al suelo).";
         if (r.cad) m += " Escrita " + batch::CadText(r) + ".";
         if (!r.leftOut.empty()) {
             m += " Dejadas fuera por caer fuera del área del método: ";

@@ -288,7 +288,7 @@ TEST_F(Layers, WhatCannotBeTakenWholeIsRefusedAndLeavesNothing) {
 
     const Ran left = Run("-m rejilla --omitir-fuera ed50.gpkg x.gpkg");
     EXPECT_EQ(left.status, 1);
-    EXPECT_TRUE(Has(left.err, "2 entidades, 2 vértices convertidos") && Has(left.err, "dejadas fuera: 2")) << left.err;
+    EXPECT_TRUE(Has(left.err, "2 entidades, 2 vértices convertidos") && Has(left.err, "1 entidad fuera del área del método, dejada fuera: 2")) << left.err;
     EXPECT_EQ(Read(dir / "x.gpkg")[0].fids, (std::vector<long long>{1, 3}));
 
     // To DXF, which holds one layer of entities and no attributes of the user's: every
