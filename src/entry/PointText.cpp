@@ -517,6 +517,20 @@ PastedPoint WebMapPoint(std::string_view text) {
             if (auto p = pair(parts[0], parts[1])) return *p;
         }
     }
+    // Google Maps' search or place named by the point typed into its search box:
+    // ".../maps/search/40.4168,+-3.7038", ".../maps/place/40°25'00.5"N+3°42'13.7"W/@...".
+    for (const std::string_view path : {"/maps/search/", "/maps/place/"}) {
+        if (const std::size_t at = url.find(path); at != std::string::npos) {
+            std::string name = url.substr(at + path.size());
+            name = name.substr(0, name.find_first_of("/?#&"));
+            std::replace(name.begin(), name.end(), '+', ' ');
+            if (PastedPoint p = ParsePoint(name); p.kind == PastedPoint::Kind::Geographic) return p;
+        }
+    }
+    // A route ("/maps/dir/40.4,-3.7/41.4,2.2/@..."): its points are several, and the view's
+    // centre none of them.
+    if (url.find("/maps/dir/") != std::string::npos)
+        return BrokenPoint("la dirección es una ruta, con más de un punto: pegue uno solo");
     // The view's centre: OpenStreetMap's "#map=15/40.4/-3.7", "center" and "sll",
     // Bing's "cp=40.4~-3.7", Google Maps' ".../@40.4168,-3.7038,15z".
     if (const auto map = Parameter(url, "map")) {
