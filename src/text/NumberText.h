@@ -29,7 +29,7 @@ namespace text {
 // ("-1500,25"); "" for an empty text (which reads as 0); nullopt when the text is not
 // one number (letters, two decimal signs, a broken thousands grouping). Blanks around
 // the number are ignored. `fieldClass` is the field's class letter (FieldClass::name in
-// entry/Fields.h): 'U' for UTM metres, 'D', 'M', 'S' or 'H' for the others.
+// fields/Fields.h): 'U' for UTM metres, 'D', 'M', 'S' or 'H' for the others.
 //   - Points and a comma: the program's own form, the points group thousands
 //     ("4.474.000,00", "1.500,0").
 //   - Points and no comma: in UTM fields (values of six or seven digits) the points group

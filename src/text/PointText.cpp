@@ -357,6 +357,15 @@ PastedPoint Geographic(const std::vector<Token>& t) {
         !HasFraction(*latGroup->numbers[0], 'D') && !HasFraction(*lonGroup->numbers[0], 'D'))
         return {};
 
+    // Four plain numbers with decimals are two points in decimal degrees, not one.
+    if (a == 0 && b == 0 && latGroup->numbers.size() == 2 && lonGroup->numbers.size() == 2) {
+        bool allDecimal = true;
+        for (const Group* g : {latGroup, lonGroup})
+            for (std::size_t i = 0; i < 2; ++i)
+                allDecimal = allDecimal && g->marks[i] == Mark::None && HasFraction(*g->numbers[i], 'D');
+        if (allDecimal) return Broken("el texto lleva dos puntos: pegue uno solo");
+    }
+
     PastedPoint p;
     if (auto bad = Coordinate(*latGroup, true, p.lat)) return *bad;
     if (auto bad = Coordinate(*lonGroup, false, p.lon)) return *bad;
@@ -465,6 +474,13 @@ std::optional<std::string_view> Parameter(std::string_view url, std::string_view
     return std::nullopt;
 }
 
+// "lat,lon" as a marked place's parameter holds it, with Google's "loc:" before it and a
+// label after it ("loc:40.4168,-3.7038 (Sol)", geo:'s "q=40.4168,-3.7038(Sol)").
+std::optional<PastedPoint> PlaceValuePoint(std::string_view value) {
+    if (value.starts_with("loc:")) value.remove_prefix(4);
+    return NumbersPoint(value.substr(0, value.find('(')), ',', false);
+}
+
 // A web map's address, decoded; blanks inside its values ("query=40.4168,%20-3.7038",
 // the blank people type after the comma) are the values' own. A marked place (a marker,
 // a pin, a place's own point) comes before the centre of the view around it.
@@ -473,12 +489,15 @@ PastedPoint WebMapPoint(std::string_view text) {
     const auto pair = [](std::string_view lat, std::string_view lon) {
         return NumbersPoint(std::string(lat) + "," + std::string(lon), ',', false);
     };
-    // The marked place: OpenStreetMap's marker ("mlat=40.4&mlon=-3.7"), a Google Maps
+    // The marked place: OpenStreetMap's marker ("mlat=40.4&mlon=-3.7"), the point of its
+    // older permalinks and of "Query features" ("lat=40.4&lon=-3.7"), a Google Maps
     // place ("!3d40.4169019!4d-3.7035834"), a search or pin (Google's "query" and "q",
-    // Apple's "ll"), a Bing pushpin ("sp=point.40.4_-3.7_Sol").
-    const auto mlat = Parameter(url, "mlat"), mlon = Parameter(url, "mlon");
-    if (mlat && mlon) {
-        if (auto p = pair(*mlat, *mlon)) return *p;
+    // Apple's "ll", OsmAnd's "pin"), Street View's "viewpoint", a Bing pushpin
+    // ("sp=point.40.4_-3.7_Sol").
+    for (const auto& [latName, lonName] : {std::pair{"mlat", "mlon"}, {"lat", "lon"}}) {
+        const auto lat = Parameter(url, latName), lon = Parameter(url, lonName);
+        if (!lat || !lon) continue;
+        if (auto p = pair(*lat, *lon)) return *p;
     }
     if (const std::size_t at = url.find("!3d"); at != std::string::npos) {
         const std::string_view rest = std::string_view(url).substr(at + 3);
@@ -487,9 +506,9 @@ PastedPoint WebMapPoint(std::string_view text) {
                 return *p;
         }
     }
-    for (const char* name : {"query", "q", "ll"}) {
+    for (const char* name : {"query", "q", "ll", "pin", "viewpoint"}) {
         if (const auto value = Parameter(url, name)) {
-            if (auto p = NumbersPoint(*value, ',', false)) return *p;
+            if (auto p = PlaceValuePoint(*value)) return *p;
         }
     }
     if (const auto sp = Parameter(url, "sp"); sp && sp->starts_with("point.")) {
@@ -498,6 +517,20 @@ PastedPoint WebMapPoint(std::string_view text) {
             if (auto p = pair(parts[0], parts[1])) return *p;
         }
     }
+    // Google Maps' search or place named by the point typed into its search box:
+    // ".../maps/search/40.4168,+-3.7038", ".../maps/place/40°25'00.5"N+3°42'13.7"W/@...".
+    for (const std::string_view path : {"/maps/search/", "/maps/place/"}) {
+        if (const std::size_t at = url.find(path); at != std::string::npos) {
+            std::string name = url.substr(at + path.size());
+            name = name.substr(0, name.find_first_of("/?#&"));
+            std::replace(name.begin(), name.end(), '+', ' ');
+            if (PastedPoint p = ParsePoint(name); p.kind == PastedPoint::Kind::Geographic) return p;
+        }
+    }
+    // A route ("/maps/dir/40.4,-3.7/41.4,2.2/@..."): its points are several, and the view's
+    // centre none of them.
+    if (url.find("/maps/dir/") != std::string::npos)
+        return BrokenPoint("la dirección es una ruta, con más de un punto: pegue uno solo");
     // The view's centre: OpenStreetMap's "#map=15/40.4/-3.7", "center" and "sll",
     // Bing's "cp=40.4~-3.7", Google Maps' ".../@40.4168,-3.7038,15z".
     if (const auto map = Parameter(url, "map")) {
@@ -523,6 +556,35 @@ PastedPoint WebMapPoint(std::string_view text) {
     return BrokenPoint("la dirección no lleva la latitud y la longitud de un punto");
 }
 
+// A UTM point as Spanish survey and council listings write it, "UTM 30 X=440291
+// Y=4474254", "UTM huso 30, X = 440.291; Y = 4.474.254": the words and the labels of
+// easting and northing taken away, what is left read by ParsePoint; nullopt for any
+// other text, or when that is no UTM point.
+std::optional<PastedPoint> SurveyListingPoint(std::string_view text) {
+    std::string lower;
+    for (char c : text) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (!lower.starts_with("utm ")) return std::nullopt;
+    std::string_view rest = std::string_view(lower).substr(4);
+    while (rest.starts_with(" ")) rest.remove_prefix(1);
+    if (rest.starts_with("huso ") || rest.starts_with("zona ")) rest.remove_prefix(5);
+    std::string plain;
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        if (rest[i] == 'x' || rest[i] == 'y') {
+            std::size_t j = i + 1;
+            while (j < rest.size() && rest[j] == ' ') ++j;
+            if (j < rest.size() && (rest[j] == '=' || rest[j] == ':')) {
+                plain += ' ';
+                i = j;
+                continue;
+            }
+        }
+        plain += rest[i];
+    }
+    PastedPoint p = ParsePoint(plain);
+    if (p.kind != PastedPoint::Kind::Utm) return std::nullopt;
+    return p;
+}
+
 }  // namespace
 
 PastedPoint ParsePastedPoint(std::string_view text) {
@@ -539,6 +601,10 @@ PastedPoint ParsePastedPoint(std::string_view text) {
             for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             if (name != "wgs84") return BrokenPoint("enlace geo: en el sistema «" + std::string(*crs) + "»; se admite wgs84");
         }
+        // Android's "geo:0,0?q=lat,lon(label)": the point is the query's.
+        if (const auto q = Parameter(params, "q"); q && coordinates == "0,0") {
+            if (auto p = PlaceValuePoint(*q)) return *p;
+        }
         if (auto p = NumbersPoint(coordinates, ',', true)) return *p;
         return BrokenPoint("el enlace geo: no lleva latitud y longitud en grados");
     }
@@ -552,6 +618,7 @@ PastedPoint ParsePastedPoint(std::string_view text) {
         std::replace(points.begin(), points.end(), ',', '.');
         if (auto p = NumbersPoint(points, ';', true); p && p->altitude) return *p;
     }
+    if (auto listing = SurveyListingPoint(t)) return *listing;
     return ParsePoint(text);
 }
 

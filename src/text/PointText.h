@@ -57,16 +57,21 @@ struct PastedPoint {
 // northings are read as the UTM fields read them (points group thousands); their ranges
 // are left to the fields. Broken: minutes or seconds of 60 or more, a latitude beyond 90
 // or a longitude beyond 180 degrees, a zone other than 29, 30 or 31, a band of the
-// southern hemisphere, two latitudes or two longitudes, a sign and a letter together.
+// southern hemisphere, two latitudes or two longitudes, a sign and a letter together,
+// two points in decimal degrees ("40.4168 -3.7038 41.3874 2.1686").
 PastedPoint ParsePoint(std::string_view text);
 
 // Reads a point as it is pasted from a phone or a web map, WGS84 latitude and longitude
 // in decimal degrees, then any form ParsePoint reads:
 //   latitude, longitude, altitude   "40.4168, -3.7038, 650", "40,4168; -3,7038; 650"
-//   geo: URI (RFC 5870)             "geo:40.4168,-3.7038", "geo:40.4168,-3.7038,650;u=35"
+//   geo: URI (RFC 5870)             "geo:40.4168,-3.7038", "geo:40.4168,-3.7038,650;u=35",
+//                                   Android's "geo:0,0?q=40.4168,-3.7038(label)"
 //   a web map's address with the point in it: OpenStreetMap ("mlat=40.4168&mlon=-3.7038",
-//   "#map=15/40.4168/-3.7038"), Google Maps ("query=40.4168,-3.7038", "/@40.4168,-3.7038,15z"),
-//   Apple Maps ("ll=40.4168,-3.7038"), Bing Maps ("cp=40.4168~-3.7038").
+//   "lat=40.4168&lon=-3.7038", "#map=15/40.4168/-3.7038"), Google Maps
+//   ("query=40.4168,-3.7038", "q=loc:40.4168,-3.7038", "viewpoint=40.4168,-3.7038",
+//   "/@40.4168,-3.7038,15z"), Apple Maps ("ll=40.4168,-3.7038"), OsmAnd
+//   ("pin=40.4168,-3.7038"), Bing Maps ("cp=40.4168~-3.7038").
+//   a survey listing's UTM point       "UTM 30 X=440291 Y=4474254", "UTM huso 30, X = 440.291; Y = 4.474.254"
 // Broken: a geo: URI in another reference system, an address with no point in it, a
 // latitude beyond 90 or a longitude beyond 180 degrees.
 PastedPoint ParsePastedPoint(std::string_view text);

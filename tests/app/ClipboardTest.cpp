@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "Started.h"
-#include "text/FieldLimits.h"
+#include "num/Number.h"
+#include "support/DataFile.h"
 
 using namespace app;
 using namespace form;
@@ -97,26 +99,6 @@ TEST(Paste, UtmFillsTheUtmFrameOrTheUtilityPointsLatitudeAndLongitude) {
     EXPECT_TRUE(s.Get("OptLng", 3).value);  // west
 }
 
-TEST(Paste, DecimalDegreesFillOneAngleAndHemisphere) {
-    Started s;
-    ASSERT_TRUE(Paste(s, "TxtWGSg", 0, "40.4166667"));
-    EXPECT_EQ(Angle(s, 0, 1, 2, 1, 0).substr(0, 12), "40 25 0,0001");
-    ASSERT_TRUE(Paste(s, "TxtWGSg", 3, "3.7038E"));
-    EXPECT_EQ(Angle(s, 3, 4, 5, 1, 0), "3 42 13,6800 +");
-    s.window.ChangeTab(2);
-    ASSERT_TRUE(Paste(s, "TxtWGSg", 12, "-3,5"));
-    EXPECT_EQ(Angle(s, 12, 13, 27, 2, 3), "3 30 0,0000 -");
-    ASSERT_TRUE(Paste(s, "TxtWGSg", 9, "12.25S"));
-    EXPECT_EQ(Angle(s, 9, 10, 11, 8, 9), "12 15 0,0000 -");
-    EXPECT_TRUE(s.platform.msgBoxes.empty());
-    // Not a whole point nor decimal degrees: left to the field's own rules.
-    const auto before = Snapshot(s);
-    EXPECT_FALSE(Paste(s, "TxtWGSg", 11, "3.5"));
-    EXPECT_FALSE(Paste(s, "TxtWGSg", 9, "40"));
-    EXPECT_FALSE(Paste(s, "TxtWGSg", 10, "40.5"));  // a minutes field
-    EXPECT_EQ(Snapshot(s), before);
-}
-
 // A whole point pasted comes without a height: the tab's height fields are emptied (and
 // stay so when left), and the results have no height nor altitude until one is typed;
 // the point is converted at 0 m, as talpor-lote converts an empty height cell.
@@ -137,83 +119,88 @@ TEST(Paste, AWholePointComesWithoutHeightAndItsResultsHaveNone) {
     EXPECT_EQ(s.Text("LblLat", 24), "Altura sobre el elipsoide = 722,0  ±1,5m");
 }
 
-// What phones and web maps copy: WGS84 degrees, with the altitude where there is one,
-// which the tab then takes as an altitude above the sea.
-TEST(Paste, APointAsPhonesAndWebMapsGiveIt) {
-    for (const char* text : {"40.4168, -3.7038, 650", "40,4168; -3,7038; 650", "geo:40.4168,-3.7038,650;u=35",
-                             "GEO:40.4168,-3.7038", "https://www.openstreetmap.org/?mlat=40.4168&mlon=-3.7038#map=12/41/-4",
-                             "https://www.openstreetmap.org/#map=17/40.4168/-3.7038",
-                             "https://www.google.com/maps/search/?api=1&query=40.4168%2C-3.7038",
-                             "https://www.google.com/maps/search/?api=1&query=40.4168,%20-3.7038",
-                             "https://www.google.com/maps/search/?api=1&query=40.4168, -3.7038",
-                             "https://www.google.es/maps/place/Sol/@40.4168,-3.7038,17z/data=!3m1",
-                             "https://www.google.com/maps/place/Puerta+del+Sol/@40.4169019,-3.7056721,17z/"
-                             "data=!3m1!4b1!4m6!3m5!1s0xd42287e!8m2!3d40.4168!4d-3.7038!16zL20vMDJ3OWo?entry=ttu",
-                             "https://maps.apple.com/?ll=40.4168,-3.7038&z=15", "https://bing.com/maps?cp=40.4168~-3.7038",
-                             // The marked place, not the centre of the view around it.
-                             "https://maps.apple.com/?center=40.5,-3.5&ll=40.4168,-3.7038&q=Sol",
-                             "https://www.bing.com/maps?cp=40.5~-3.5&lvl=15&sp=point.40.4168_-3.7038_Sol",
-                             "https://www.google.com/maps/@40.5,-3.5,15z?q=40.4168,-3.7038"}) {
-        SCOPED_TRACE(text);
+namespace {
+
+// The fields of a point of tabs 0, 1 and 2 (point 1), as PastePoint fills them.
+struct PointFields {
+    int lat[3], lon[3];
+    int south, west;  // OptLng of the negative hemispheres; -1: northern latitudes only
+    int height;       // TxtWGSg; -1: none
+    const char *utmE, *utmN, *zoneList;
+};
+constexpr PointFields kPointFields[] = {
+    {{0, 1, 2}, {3, 4, 5}, -1, 0, 6, "TxtUTMx", "TxtUTMy", "CmbHuso"},
+    {{7, 14, 15}, {16, 17, 18}, -1, 4, 26, "TxtUTMe", "TxtUTMn", "CmbUsos2"},
+    {{9, 10, 11}, {12, 13, 27}, 9, 3, -1, "", "", ""},
+};
+
+// A field's number as the window shows it: "4.474.447,20" is 4474447.2.
+double Shown(const std::string& text) {
+    std::string plain;
+    for (char c : text)
+        if (c != '.') plain += c == ',' ? '.' : c;
+    return std::stod(plain);
+}
+
+}  // namespace
+
+// Every text of tests/data/pastes.txt (phones, web maps, GPS units, spreadsheets, survey
+// listings, limits and refusals) pasted into its field, and the point it gives or the
+// sentence that refuses it.
+TEST(Paste, EachTextAsPeoplePasteItGivesItsPointOrItsRefusal) {
+    for (const auto& r : testing_support::ReadDataFile("pastes.txt")) {
+        SCOPED_TRACE(r.where + ": " + r[2]);
+        const int tab = std::stoi(r[0]);
+        const PointFields& f = kPointFields[tab];
         Started s;
-        ASSERT_TRUE(Paste(s, "TxtWGSg", 1, text));
-        EXPECT_EQ(s.Text("TxtWGSg", 0) + " " + s.Text("TxtWGSg", 1) + " " + s.Text("TxtWGSg", 2) + " " +
-                      s.Text("TxtWGSg", 3) + " " + s.Text("TxtWGSg", 4) + " " + s.Text("TxtWGSg", 5),
-                  "40 25 0,4800 3 42 13,6800");
-        EXPECT_TRUE(s.Get("OptLng", 0).value);  // west
-        const bool altitude = std::string_view(text).find("650") != std::string_view::npos;
-        EXPECT_EQ(s.Text("TxtWGSg", 6), altitude ? "650,0" : "");
-        EXPECT_EQ(s.Get("OptAltura", 1).value, altitude);
-        EXPECT_TRUE(s.platform.msgBoxes.empty());
+        if (tab > 0) s.window.ChangeTab(tab);
+        if (tab == 1) s.window.Click("OptCoord", 1);
+        const auto before = Snapshot(s);
+        const bool handled = Paste(s, "TxtWGSg", std::stoi(r[1]), r[2].c_str());
+        if (r[3] == "-" || r[3].starts_with("! ")) {
+            EXPECT_EQ(handled, r[3] != "-");
+            EXPECT_EQ(Snapshot(s), before);
+            EXPECT_EQ(s.platform.msgBoxes.empty() ? "-" : "! " + s.platform.LastMsgBox().text, r[3]);
+            continue;
+        }
+        EXPECT_TRUE(handled);
+        EXPECT_EQ(s.platform.msgBoxes.size(), 0u) << s.platform.LastMsgBox().text;
+        std::istringstream want(r[3]);
+        if (r[3].starts_with("UTM ")) {
+            std::string utm;
+            int zone = 0;
+            double E = 0, N = 0;
+            want >> utm >> zone >> E >> N;
+            EXPECT_EQ(s.Get(f.zoneList).listIndex + 29, zone);
+            EXPECT_NEAR(Shown(s.Text(f.utmE)), E, 0.005);
+            EXPECT_NEAR(Shown(s.Text(f.utmN)), N, 0.005);
+            EXPECT_TRUE(s.Get(f.utmE).enabled);  // UTM input
+            continue;
+        }
+        const auto angle = [&](const int (&i)[3], int negative) {
+            const double v = Shown(s.Text("TxtWGSg", i[0])) + Shown(s.Text("TxtWGSg", i[1])) / 60 +
+                             Shown(s.Text("TxtWGSg", i[2])) / 3600;
+            return negative >= 0 && s.Get("OptLng", negative).value ? -v : v;
+        };
+        double lat = 0, lon = 0, altitude = 0;
+        want >> lat >> lon;
+        const double halfOfTheLastDigit = 0.00005 / 3600 + 1e-12;
+        EXPECT_NEAR(angle(f.lat, f.south), lat, halfOfTheLastDigit);
+        EXPECT_NEAR(angle(f.lon, f.west), lon, halfOfTheLastDigit);
+        if (f.height < 0) continue;
+        // A whole point empties the height; one with its altitude fills it, as an altitude.
+        const bool whole = std::stoi(r[1]) != f.lat[0] && std::stoi(r[1]) != f.lon[0];
+        const std::string height = want >> altitude ? num::Format(altitude, "#,##0.0") : "";
+        if (whole) EXPECT_EQ(s.Text("TxtWGSg", f.height), height);
+        EXPECT_EQ(s.Get("OptAltura", 2 * tab + 1).value, !height.empty());
     }
+}
+
+TEST(Paste, AnAltitudePastedWithThePointIsConvertedAsAnAltitude) {
     Started s;
     ASSERT_TRUE(Paste(s, "TxtWGSg", 0, "40.4168, -3.7038, 650"));
     s.window.Click("CmdED50Helmert");
     EXPECT_EQ(s.Text("LblAltitud", 0), "Altitud (EGM08-REDNAP) = 650,0 m");
-}
-
-// A point is taken whole or not at all: a broken one, or one with any part beyond the
-// limits of the fields it would fill, is refused in one message and changes nothing.
-TEST(Paste, ABrokenPointOrOneOutsideTheFieldsIsRefusedAndChangesNothing) {
-    const std::string cannot = "No se puede pegar la coordenada: ";
-    const std::string outside = "El punto pegado está fuera del área de Talpor: ";
-    const std::string latitudes = "; se admiten de 35º a 44º N (península y Baleares)";
-    const struct {
-        int tab;
-        int index;
-        std::string text;
-        std::string message;
-    } cases[] = {
-        {0, 0, "40 75 0 N 3 42 13 W", cannot + "minutos fuera de rango (75)"},
-        {0, 6, "-33.8688, 151.2093", cannot + "esta pestaña solo admite latitudes norte"},
-        {1, 7, "-33.8688", cannot + "esta pestaña solo admite latitudes norte"},
-        {0, 1, "30T " + std::string(400, '9') + " 4474447", cannot + "coordenada fuera de rango (99999999999999999999…)"},
-        {1, 7, "34.99999, 12.5",
-         outside + "latitud 34º 59' N" + latitudes + "; longitud 12º 30' E; se admiten hasta 10º W y 5º E"},
-        {0, 3, "40.4, -12.5", outside + "longitud 12º 30' W; se admiten hasta 10º W y 5º E"},
-        {1, 16, "6.5", outside + "longitud 6º 30' E; se admiten hasta 10º W y 5º E"},
-        {0, 0, "30T 100000 4474447", outside + "coordenada Este 100.000,00 m; se admiten de 186.062 a 813.939 m"},
-        {0, 0, "hola", cannot + "«hola» no es un punto ni un número."},
-        {1, 7, "https://www.openstreetmap.org/about", cannot + "la dirección no lleva la latitud y la longitud de un punto"},
-        {0, 1, "http://a b", cannot + "la dirección no lleva la latitud y la longitud de un punto"},
-        {0, 4, "geo:40.4,-3.7;crs=etrs89", cannot + "enlace geo: en el sistema «etrs89»; se admite wgs84"},
-        {0, 0, "40.4168, -3.7038, 4500", outside + "altitud 4.500,00 m; se admiten " + text::HeightRangeText()},
-        {0, 2, "28.2916, -16.6291",
-         "El punto pegado está en las islas Canarias, donde no se usa ED50 (su sistema es REGCAN95): Talpor "
-         "convierte puntos de la península y Baleares."},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        Started s;
-        if (c.tab > 0) s.window.ChangeTab(c.tab);
-        if (c.tab == 1) s.window.Click("OptCoord", 1);
-        const auto before = Snapshot(s);
-        EXPECT_TRUE(Paste(s, "TxtWGSg", c.index, c.text.c_str()));
-        EXPECT_EQ(Snapshot(s), before);
-        ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
-        EXPECT_EQ(s.platform.LastMsgBox().text, c.message);
-        EXPECT_EQ(s.platform.LastMsgBox().icon, MsgIcon::Exclamation);
-    }
 }
 
 // A point written longitude first ("-3.7038, 40.4168", as GIS layers and some programs
