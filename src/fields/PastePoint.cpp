@@ -201,7 +201,10 @@ PasteResult PastePoint(form::FormModel& form, form::Platform& platform, form::Co
             // A number goes into the field as pasted, to be checked there; any other text
             // is no point and no number, and stays out.
             if (IsNumberText(text)) return PasteResult::NotHandled;
-            Refuse(platform, "«" + std::string(text.substr(0, 40)) + (text.size() > 40 ? "…" : "") +
+            // Cut at 40 bytes, never inside a character.
+            std::size_t cut = std::min<std::size_t>(text.size(), 40);
+            while (cut < text.size() && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+            Refuse(platform, "«" + std::string(text.substr(0, cut)) + (cut < text.size() ? "…" : "") +
                                  "» no es un punto ni un número.");
             return PasteResult::Refused;
         }
