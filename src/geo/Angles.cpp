@@ -17,8 +17,9 @@ DMS DegToDMS(double value) {
     r.deg = num::CInt(num::Int(s));
     r.min = num::CInt(num::Int((s - r.deg) * 60));
     r.sec = ((s - r.deg) * 60 - r.min) * 60;
-    // Carry the rounding noise of values such as 40.99999999.
-    if (std::fabs(r.sec - 60) < 0.001) {
+    // Carry the seconds that round to 60 at the four decimals the results and the fields
+    // show, the rounding noise of values such as 40.99999999; 59,9995" stays.
+    if (r.sec >= 59.9999 && num::Round(r.sec, 4) == 60) {
         r.sec = 0;
         r.min = static_cast<std::int16_t>(r.min + 1);
     }

@@ -30,7 +30,8 @@ inline double DMSToDeg(std::int16_t deg, std::int16_t min, double sec, bool nega
 
 // The sexagesimal parts of a value in decimal degrees. deg and min are never
 // negative (only `text` carries the sign); sec keeps the unrounded seconds (0 after
-// a carry). `text` reads like 40º 30' 00,00'' or -03º 42' 09,18''.
+// a carry: seconds that round to 60 at four decimals go into the minute). `text` reads
+// like 40º 30' 00,00'' or -03º 42' 09,18''.
 struct DMS {
     std::int16_t deg = 0;
     std::int16_t min = 0;

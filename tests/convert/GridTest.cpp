@@ -1,9 +1,9 @@
 // "Rejilla IGN" and the altitudes: the core against PROJ's own results with the same
-// grids, the user's 2009 grids (small NTv2 files written here), a grid that cannot be
-// opened, and the buttons, sheets and altitude lines of both tabs.
+// grids (tests/data/grid.txt and geoid.txt), the user's 2009 grids (small NTv2 files
+// written here), a grid that cannot be opened, and the buttons, sheets and altitude lines
+// of both tabs.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -17,6 +17,7 @@
 #include "core/Captions.h"
 #include "core/Core.h"
 #include "geo/mGeo.h"
+#include "support/DataFile.h"
 #include "support/Files.h"
 
 namespace {
@@ -71,83 +72,67 @@ double Metres(double lat1, double lon1, double lat2, double lon2) {
 
 }  // namespace
 
-TEST(IgnGrid, AgreesWithProjBothWaysForGeographicAndUtmInputStaysNearHelmertAndEndsWhereItDoes) {
-    // PROJ 9.1.1 with PROJ_DATA=data: cct -d 10 +proj=pipeline +step +proj=unitconvert
-    // +xy_in=deg +xy_out=rad +step [+inv] +proj=hgridshift +grids=es_ign_SPED2ETV2.tif
-    // +step +proj=unitconvert +xy_in=rad +xy_out=deg, forward for the point taken as
-    // ED50 (to ETRS89), inverse for it taken as WGS84 (to ED50). cs2cs EPSG:4230
-    // EPSG:4258 and back gives the same digits for the cities. The last four lie just
-    // inside the edges of the grid (north, west, south; east, in the Balearic subgrid).
-    const struct {
-        const char* what;
-        double lat, lon;          // typed (decimal degrees)
-        double toLat, toLon;      // taken as ED50, on ETRS89
-        double backLat, backLon;  // taken as WGS84, on ED50
-    } cases[] = {
-        {"A Coruña", 43.3623, -8.4115, 43.3611621189, -8.4130342401, 43.3634378164, -8.4099657181},
-        {"Vigo", 42.2406, -8.7207, 42.2394147375, -8.7222116966, 42.2417852008, -8.7191883320},
-        {"Oviedo", 43.3614, -5.8494, 43.3603054008, -5.8508261170, 43.3624945410, -5.8479739230},
-        {"Bilbao", 43.2630, -2.9350, 43.2619085519, -2.9363000426, 43.2640914108, -2.9336999925},
-        {"Barcelona", 41.3851, 2.1734, 41.3839759671, 2.1722553633, 41.3862239620, 2.1745445738},
-        {"León", 42.5987, -5.5671, 42.5975736790, -5.5685034833, 42.5998262502, -5.5656965530},
-        {"Madrid", 40.4168, -3.7038, 40.4156187060, -3.7051091402, 40.4179812521, -3.7024908696},
-        {"Badajoz", 38.8794, -6.9707, 38.8781607248, -6.9720597791, 38.8806392535, -6.9693402243},
-        {"Valencia", 39.4699, -0.3763, 39.4687153458, -0.3775001873, 39.4710846175, -0.3750998362},
-        {"Sevilla", 37.3891, -5.9845, 37.3878408392, -5.9858393035, 37.3903591475, -5.9831607272},
-        {"Granada", 37.1773, -3.5986, 37.1760434843, -3.5998783585, 37.1785564738, -3.5973216734},
-        {"Cádiz", 36.5271, -6.2886, 36.5258226229, -6.2899560371, 36.5283773451, -6.2872439969},
-        {"Palma", 39.5696, 2.6502, 39.5684247335, 2.6490966524, 39.5707752403, 2.6513033346},
-        {"Ibiza", 38.9067, 1.4206, 38.9054817937, 1.4194723149, 38.9079181921, 1.4217276874},
-        {"Maó", 39.8885, 4.2658, 39.8873427138, 4.2647641740, 39.8896572435, 4.2668358310},
-        {"inside N", 44.44, -3.0, 44.4389489588, -3.0013377495, 44.4410509939, -2.9986622407},
-        {"inside W", 42.0, -10.18, 41.9988152752, -10.1815186350, 42.0011847012, -10.1784813503},
-        {"inside S", 35.56, -5.0, 35.5586952502, -5.0013006991, 35.5613047052, -4.9986993207},
-        {"inside E", 39.9, 4.66, 39.8988495863, 4.6589734998, 39.9011503648, 4.6610264883},
-    };
+// tests/data/grid.txt: the grid's shift both ways against PROJ's with the same grid, at
+// the cities of the peninsula and the islands and just inside its edges, typed in
+// degrees and in UTM, within a millimetre; the height carried as typed. Outside the
+// grid, nothing but the mirror.
+TEST(IgnGrid, MeetsProjOnEveryReferencePointBothWays) {
     const geo::IgnShiftGrids grids(TALPOR_DATA_DIR, "");
     ASSERT_EQ(grids.Problem(), "");
-    double worstToHelmert = 0;
-    for (const auto& c : cases) {
+    for (const auto& c : testing_support::ReadDataFile("grid.txt")) {
         for (Direction d : {Direction::ED50ToWGS84, Direction::WGS84ToED50}) {
             const bool toWgs = d == Direction::ED50ToWGS84;
-            const double lat = toWgs ? c.toLat : c.backLat;
-            const double lon = toWgs ? c.toLon : c.backLon;
-            const core::GeographicInput geo{c.lat, c.lon, 650.5};
-            const geo::UTMPoint typedUtm =
-                geo::GeoToUTM(c.lat, c.lon, core::SourceEllipsoid(d));
+            SCOPED_TRACE(c.where + (toWgs ? ", to WGS84" : ", to ED50"));
+            const double lat = c.Number(1), lon = c.Number(2);
+            const core::GeographicInput geo{lat, lon, 650.5};
+            const geo::UTMPoint typedUtm = geo::GeoToUTM(lat, lon, core::SourceEllipsoid(d));
             const core::UtmInput utm{typedUtm.E, typedUtm.N, typedUtm.zone, 650.5};
             const core::Result results[] = {core::IgnGrid(geo, d, grids),
                                                core::IgnGrid(utm, d, grids)};
+            if (c[toWgs ? 3 : 5] == "outside") {
+                const geo::GridShift s = toWgs ? grids.ToETRS89(lat, lon) : grids.ToED50(lat, lon);
+                EXPECT_EQ(s.answer, geo::GridAnswer::Outside);
+                const bool inZones = core::InZones(typedUtm);
+                EXPECT_EQ(results[0].status, inZones ? Status::OutsideArea : Status::OutsideZones);
+                EXPECT_EQ(results[1].status, Status::OutsideArea);
+                for (const core::Result& r : results)
+                    EXPECT_FALSE(r.set || r.point || r.utm || r.error);
+                continue;
+            }
+            const double toLat = c.Number(toWgs ? 3 : 5), toLon = c.Number(toWgs ? 4 : 6);
             for (const core::Result& r : results) {
-                SCOPED_TRACE(testing::Message() << c.what << (toWgs ? " to WGS84" : " to ED50")
-                                                << (&r == &results[1] ? ", UTM" : ""));
+                SCOPED_TRACE(&r == &results[1] ? "typed in UTM" : "typed in degrees");
                 ASSERT_EQ(r.status, Status::Converted);
                 ASSERT_TRUE(r.point && r.utm && r.set);
                 EXPECT_EQ(*r.set, core::ParameterSet::SPED2ETV2);
-                EXPECT_LT(Metres(lat, lon, r.point->lat, r.point->lon), 0.001);
+                EXPECT_LT(Metres(toLat, toLon, r.point->lat, r.point->lon), 0.001);
                 EXPECT_EQ(r.point->h, 650.5);  // carried, not transformed
             }
-            if (c.what[0] == 'i') continue;  // inside the grid, outside the Helmert sets
-            const auto helmert = core::Helmert(geo, d);
-            ASSERT_TRUE(helmert.point);
-            const double apart = Metres(lat, lon, helmert.point->lat, helmert.point->lon);
-            EXPECT_LT(apart, 2.5);
-            worstToHelmert = std::max(worstToHelmert, apart);
         }
     }
-    EXPECT_GT(worstToHelmert, 1.0);  // the grid is not Helmert under another name
+}
 
-    // cct reports "Coordinate to transform falls outside grid" for each, both ways; the
-    // grid's nodes end at 44º 26' 40" N, 10º 11' W, 35º 33' 20" N and (Balearic subgrid)
-    // 4º 40' E.
-    const double outside[][2] = {{44.45, -3.0}, {42.0, -10.19}, {35.55, -5.0}, {39.9, 4.67}};
-    for (const auto& p : outside) {
-        for (Direction d : {Direction::ED50ToWGS84, Direction::WGS84ToED50}) {
-            const auto r = core::IgnGrid(core::GeographicInput{p[0], p[1], 0}, d, grids);
-            EXPECT_EQ(r.status, Status::OutsideArea) << p[0] << " " << p[1];
-            EXPECT_FALSE(r.set || r.point || r.utm || r.error);
-            EXPECT_TRUE(r.mirror);
+// tests/data/geoid.txt: the undulation against PROJ's with the same geoid, at places, at
+// the nodes of a cell and between them, at its edges; the altitude is the height less it.
+// Outside the nodes, no value.
+TEST(IgnGeoid, MeetsProjOnEveryReferencePoint) {
+    const geo::IgnGeoid geoid(TALPOR_DATA_DIR);
+    ASSERT_EQ(geoid.Problem(), "");
+    for (const auto& c : testing_support::ReadDataFile("geoid.txt")) {
+        SCOPED_TRACE(c.where);
+        const double lat = c.Number(1), lon = c.Number(2);
+        const geo::IgnGeoid::Undulation u = geoid.At(lat, lon);
+        const core::Altitude a = core::AltitudeOf(lat, lon, 1000.0, geoid);
+        if (c[3] == "outside") {
+            EXPECT_EQ(u.answer, geo::GridAnswer::Outside);
+            EXPECT_EQ(a.answer, geo::GridAnswer::Outside);
+            continue;
         }
+        ASSERT_EQ(u.answer, geo::GridAnswer::Done);
+        ASSERT_EQ(a.answer, geo::GridAnswer::Done);
+        EXPECT_NEAR(u.N, c.Number(3), 2e-6);  // PROJ's six decimals
+        EXPECT_NEAR(a.N, c.Number(3), 2e-6);
+        EXPECT_NEAR(a.H, 1000.0 - c.Number(3), 2e-6);
     }
 }
 

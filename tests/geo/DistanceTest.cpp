@@ -1,22 +1,30 @@
 #include "geo/Distance.h"
 
-#include "geo/Angles.h"
+#include <algorithm>
+#include <cmath>
+#include <string>
+
 #include "geo/GeoTest.h"
 #include "geo/Radii.h"
+#include "support/DataFile.h"
 
 using namespace geo;
 using namespace geotest;
+using testing_support::ReadDataFile;
 
-// Meeus, Astronomical Algorithms, example 11.c (6181.63 km), and exact geodesics from
-// PROJ 9.1.1 (geod +ellps=WGS84 -I), which Andoyer's formula meets within f² × distance.
-TEST(GeoDistance, MatchesTheWorkedExampleAndProjGeodesics) {
-    const double d = GeoDistance(DMSToDeg(48, 50, 11, false), DMSToDeg(2, 20, 14, false),
-                                 DMSToDeg(38, 55, 17, false), DMSToDeg(77, 3, 56, true), "Km");
-    EXPECT_NEAR(d, 6181.63, 0.01);
-    EXPECT_NEAR(d, 6181.631685, 0.05);
-    EXPECT_NEAR(GeoDistance(40, -3, 41, -3, "Km"), 111.044261, 0.01);
-    EXPECT_NEAR(GeoDistance(0, 0, 1, 0, "Km"), 110.574389, 0.01);  // along the meridian
-    EXPECT_NEAR(GeoDistance(0, 0, 0, 1, "Km"), 111.319491, 0.01);  // along the equator
+// tests/data/distance.txt: PROJ's exact geodesics, which Andoyer's formula meets within
+// f² (1,2e-5) of the distance and a few decimetres, and published values, met to half
+// their last digit.
+TEST(GeoDistance, MeetsEveryReferenceDistance) {
+    for (const auto& r : ReadDataFile("distance.txt")) {
+        SCOPED_TRACE(r.where);
+        const double km = r.Number(5);
+        const std::size_t point = std::min(r[5].find('.'), r[5].size() - 1);
+        const double last = std::pow(10.0, double(point) + 1 - double(r[5].size()));  // its digit
+        const double within = r[0] == "geod" ? 1.2e-5 * km + 0.0003 : last / 2;
+        EXPECT_NEAR(GeoDistance(r.Number(1), r.Number(2), r.Number(3), r.Number(4), "Km"), km,
+                    within);
+    }
 }
 
 TEST(GeoDistance, UnitsAreTrimmedAndCaseInsensitive) {
@@ -26,9 +34,15 @@ TEST(GeoDistance, UnitsAreTrimmedAndCaseInsensitive) {
     EXPECT_EQ(GeoDistance(40, -3, 41, -2, "Millas"), km);
 }
 
-// WGS84 principal radii (NIMA TR8350.2): meridian radius 6335439.327 m at the equator
-// and 6399593.626 m (= polar radius of curvature) at the pole.
-TEST(Radii, EquatorAndPoleOfWgs84) {
-    EXPECT_NEAR(MeridianRadius(0, Wgs84()), 6335439.327, 0.001);
-    EXPECT_NEAR(MeridianRadius(90, Wgs84()), 6399593.626, 0.001);
+// tests/data/radii.txt: the parallels' radii from PROJ, the meridian's as NIMA publishes
+// them, within a millimetre.
+TEST(Radii, MeetEveryReferenceRadius) {
+    for (const auto& r : ReadDataFile("radii.txt")) {
+        SCOPED_TRACE(r.where);
+        const Ellipsoid& ell = EllipsoidNamed(r[1]);
+        ASSERT_TRUE(r[0] == "parallel" || r[0] == "meridian");
+        const double lat = r.Number(2);
+        EXPECT_NEAR(r[0] == "parallel" ? ParallelRadius(lat, ell) : MeridianRadius(lat, ell),
+                    r.Number(3), 0.001);
+    }
 }
