@@ -46,10 +46,10 @@ extern "C" void RemoveTemporaryAndDie(int signal) {
 }
 
 // SIGABRT too: an abort (std::terminate's default among them) ends the process without
-// running any destructor.
+// running any destructor; and SIGXFSZ, which a file size limit (ulimit -f) ends it with.
 void RemoveTemporaryOnSignals() {
     static const bool installed = [] {
-        for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGABRT}) {
+        for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGABRT, SIGXFSZ}) {
             struct sigaction action {};
             action.sa_handler = RemoveTemporaryAndDie;
             sigemptyset(&action.sa_mask);
