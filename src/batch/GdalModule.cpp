@@ -194,6 +194,7 @@ struct Output {
     GDALDatasetH dataset = nullptr;
     std::vector<OGRLayerH> layers;
     std::vector<int> altitudeMode;  // of each layer, the attribute added for it; -1: none
+    std::vector<std::vector<int>> fields;  // of each layer, each input field's index in the output; -1: none
     // DXF holds one layer of entities, each naming its CAD layer in the attribute Layer:
     // of each input layer, that attribute's index (-1: other formats) and the name it gets.
     std::vector<int> cadLayerField;
@@ -226,6 +227,7 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
         if (cad && !out.layers.empty()) {
             out.layers.push_back(out.layers.front());
             out.altitudeMode.push_back(-1);
+            out.fields.emplace_back();
             out.cadLayerField.push_back(out.cadLayerField.front());
             out.cadLayerName.push_back(OGR_L_GetName(in));
             continue;
@@ -242,13 +244,21 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
             LastError("no se puede crear la capa", error, size);
             return false;
         }
-        // A format of fixed attributes (DXF) keeps those of the input's of the same names.
+        // A driver may give a field another name (a shapefile's ten characters) or take it as
+        // one of its own (GPX's name): its values follow it by where it was created. A format
+        // of fixed attributes (DXF) keeps those of the input's of the same names (no map).
         const bool newFields = OGR_L_TestCapability(layer, OLCCreateField) != 0;
+        std::vector<int> fields;
         for (int f = 0; newFields && f < OGR_FD_GetFieldCount(defn); ++f) {
-            if (OGR_L_CreateField(layer, OGR_FD_GetFieldDefn(defn, f), TRUE) != OGRERR_NONE) {
+            OGRFieldDefnH field = OGR_FD_GetFieldDefn(defn, f);
+            const int before = OGR_FD_GetFieldCount(OGR_L_GetLayerDefn(layer));
+            if (OGR_L_CreateField(layer, field, TRUE) != OGRERR_NONE) {
                 LastError("no se puede crear el campo", error, size);
                 return false;
             }
+            OGRFeatureDefnH created = OGR_L_GetLayerDefn(layer);
+            fields.push_back(OGR_FD_GetFieldCount(created) > before ? OGR_FD_GetFieldCount(created) - 1
+                                                                   : OGR_FD_GetFieldIndex(created, OGR_Fld_GetNameRef(field)));
         }
         int mode = -1;
         if (job.altitudeMode != nullptr && std::strcmp(job.driver, "LIBKML") == 0 &&
@@ -260,6 +270,7 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
         }
         out.layers.push_back(layer);
         out.altitudeMode.push_back(mode);
+        out.fields.push_back(std::move(fields));
         out.cadLayerField.push_back(cad ? OGR_FD_GetFieldIndex(OGR_L_GetLayerDefn(layer), "Layer") : -1);
         out.cadLayerName.push_back(OGR_L_GetName(in));
     }
@@ -348,7 +359,8 @@ bool Finish(const TalporGdalJob& job, int number, Batch& b, Output& out, long lo
             out.transaction = GDALDatasetStartTransaction(out.dataset, FALSE) == OGRERR_NONE;
         }
         OGRFeatureH copy = OGR_F_Create(OGR_L_GetLayerDefn(out.layers[layer]));
-        OGRErr e = OGR_F_SetFrom(copy, feature, TRUE);
+        const std::vector<int>& fields = out.fields[layer];
+        OGRErr e = fields.empty() ? OGR_F_SetFrom(copy, feature, TRUE) : OGR_F_SetFromWithMap(copy, feature, TRUE, fields.data());
         OGR_F_SetFID(copy, OGR_F_GetFID(feature));
         const int cadLayer = out.cadLayerField[layer];
         if (cadLayer >= 0 && !OGR_F_IsFieldSetAndNotNull(copy, cadLayer))

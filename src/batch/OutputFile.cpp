@@ -46,10 +46,14 @@ extern "C" void RemoveTemporaryAndDie(int signal) {
 }
 
 // SIGABRT too: an abort (std::terminate's default among them) ends the process without
-// running any destructor.
+// running any destructor; and SIGXFSZ, which a file size limit (ulimit -f) ends it with.
+// A signal ignored from the start stays ignored: nohup's SIGHUP, or a SIGXFSZ ignored so
+// that the write itself fails.
 void RemoveTemporaryOnSignals() {
     static const bool installed = [] {
-        for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGABRT}) {
+        for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGABRT, SIGXFSZ}) {
+            struct sigaction old {};
+            if (::sigaction(s, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
             struct sigaction action {};
             action.sa_handler = RemoveTemporaryAndDie;
             sigemptyset(&action.sa_mask);

@@ -14,6 +14,7 @@ std::string SystemErrorText(int error) {
         case EISDIR: return "es una carpeta";
         case ENOSPC: return "no queda espacio en el disco";
         case EDQUOT: return "cuota de disco agotada";
+        case EFBIG: return "el fichero pasa del tamaño máximo permitido";
         case EROFS: return "sistema de archivos de solo lectura";
         case EIO: return "error de entrada/salida";
         case ENAMETOOLONG: return "nombre demasiado largo";

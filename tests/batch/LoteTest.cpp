@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -21,6 +23,7 @@
 #include <string>
 #include <thread>
 
+#include "support/DataFile.h"
 #include "support/Files.h"
 
 extern char** environ;
@@ -42,10 +45,12 @@ bool Has(const std::string& text, const std::string& part) { return text.find(pa
 class Lote : public ::testing::Test {
   protected:
     // Runs the program in the folder with `args` (shell words) and `redirect` for its
-    // standard input and output (standard output goes to "salida.txt" unless redirected).
-    Ran Run(const std::string& args, const std::string& redirect = "< /dev/null > salida.txt") {
-        const std::string command = "cd '" + dir.string() + "' && timeout 60 " TALPOR_LOTE " " + args + " " +
-                                    redirect + " 2> errores.txt";
+    // standard input and output (standard output goes to "salida.txt" unless redirected),
+    // after the shell commands `before` (limits).
+    Ran Run(const std::string& args, const std::string& redirect = "< /dev/null > salida.txt",
+            const std::string& before = "") {
+        const std::string command = "cd '" + dir.string() + "' && " + before + "timeout 60 " TALPOR_LOTE " " + args +
+                                    " " + redirect + " 2> errores.txt";
         const int status = std::system(command.c_str());
         Ran r;
         r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -610,4 +615,141 @@ TEST_F(Lote, ConvertedPointsGoToGpxKmlAndGeoJson) {
             EXPECT_TRUE(Has(ogr, "Este WGS84 (Real) = 440611.98") && Has(ogr, "Altitud WGS84 (EGM08-REDNAP) (Real) = 650.2"))
                 << ogr;
     }
+}
+
+// Texts that break files written carelessly (tests/data/hostile-texts.txt, blanks alone and
+// a terminal's colour code besides), as the names and notes of points and in a column's
+// name, read back by parsers that are not Talpor's (tests/batch/read_back.py: Python's csv,
+// json and ElementTree, xmllint, ogrinfo): each text comes back as it went in, from tables
+// of each separator, GPX, KML and GeoJSON and every kind of layer. A leading "=" stays text:
+// Talpor writes what the table holds, and whether a spreadsheet runs it is the
+// spreadsheet's choice. XML holds no control character: GPX and KML get "?" for it.
+TEST_F(Lote, HostileTextsComeBackFromEveryFormatTalporWrites) {
+    std::vector<std::string> texts;
+    for (const auto& r : testing_support::ReadDataFile("hostile-texts.txt")) texts.push_back(r[0]);
+    texts.insert(texts.end(), {"   ", "esc \x1b[31m rojo"});
+    const auto write = [&](const std::string& name, char sep, const std::string& note, std::vector<std::string> cells) {
+        const auto quoted = [](const std::string& s) {
+            std::string q = "\"";
+            for (char c : s) q += c == '"' ? std::string(2, c) : std::string(1, c);
+            return q + "\"";
+        };
+        std::string t = std::string("Nombre") + sep + "Latitud" + sep + "Longitud" + sep + quoted(note) + "\n";
+        for (std::size_t i = 0; i < cells.size(); ++i)
+            t += quoted(cells[i]) + sep + "40.4" + std::to_string(i) + sep + "-3.7" + sep + quoted(cells[cells.size() - 1 - i]) + "\n";
+        WriteFile(dir / name, t);
+    };
+    const std::string note = "Nota «1» \"a\" & <b>\t'c'";
+    write("tabla.csv", ';', note, texts);
+    write("comas.csv", ',', note, texts);
+    write("blancos.txt", ' ', note, texts);
+    const auto readBack = [&](const std::string& table, const std::string& output, const std::string& format) {
+        const std::string sep = table == "comas.csv" ? "," : table == "blancos.txt" ? " " : ";";
+        return std::system(("cd '" + dir.string() + "' && python3 '" TALPOR_TEST_DATA "/../batch/read_back.py' " + table + " '" +
+                            sep + "' " + output + " '" + format + "' > leido.txt 2>&1").c_str()) == 0;
+    };
+    const std::array<std::string, 4> tables[] = {
+        // The table, talpor-lote's options, its output and how it is read back.
+        {"tabla.csv", "", "x.csv", "csv;"},
+        {"comas.csv", "--punto", "x.csv", "csv,"},
+        {"comas.csv", "--coma", "x.csv", "csv;"},  // fields quoted again for the new separator
+        {"blancos.txt", "", "x.txt", "csv\\t"},
+        {"tabla.csv", "-s ed50-wgs84 --formato=gpx", "x.gpx", "gpx"},
+        {"tabla.csv", "-s ed50-wgs84 --formato=kml", "x.kml", "kml"},
+        {"tabla.csv", "-s ed50-wgs84 --formato=geojson", "x.geojson", "geojson"},
+    };
+    for (const auto& [table, options, output, format] : tables) {
+        SCOPED_TRACE(table + " " + options);
+        const Ran r = Run(table + " " + options + " -o " + output);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(readBack(table, output, format)) << ReadFile(dir / "leido.txt") << ReadFile(dir / output);
+    }
+
+    // A layer of the same texts, but for those GDAL 3.6's own KML and GPX writers put in the
+    // file as they come, which is then no XML ("]]>" inside its CDATA, a control
+    // character), and with a plain column name, which they do not escape either. GDAL writes
+    // DXF without attributes.
+    std::vector<std::string> layerTexts;
+    std::copy_if(texts.begin(), texts.end() - 1, std::back_inserter(layerTexts),
+                 [](const std::string& t) { return t.find("]]>") == std::string::npos; });
+    write("capa.csv", ';', "Observaciones del punto", layerTexts);
+    const std::string csvToLayer = "ogr2ogr -f GPKG capa.gpkg capa.csv -oo X_POSSIBLE_NAMES=Longitud -oo "
+                                   "Y_POSSIBLE_NAMES=Latitud -oo KEEP_GEOM_COLUMNS=NO -a_srs EPSG:4230 -nln capa";
+    ASSERT_EQ(std::system(("cd '" + dir.string() + "' && " + csvToLayer + " > ogr.txt 2>&1 && ogr2ogr -f GPKG "
+                           "puntos.gpkg capa.gpkg -sql 'SELECT geom FROM capa' -nln capa >> ogr.txt 2>&1").c_str()), 0)
+        << ReadFile(dir / "ogr.txt");
+    for (const char* format : {"shp", "gpkg", "kml", "kmz", "geojson", "gpx", "dxf"}) {
+        SCOPED_TRACE(format);
+        const std::string output = std::string("capa-etrs89.") + format;
+        const Ran r = Run((format == std::string("dxf") ? "puntos.gpkg " : "capa.gpkg ") + output);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(readBack("capa.csv", output, std::string("layer ") + format)) << ReadFile(dir / "leido.txt");
+    }
+}
+
+// The output file's promises, as a user meets them: a replaced file keeps its permissions
+// and a link stays a link to the file written; a run that cannot write keeps the old file
+// as it was, says why and leaves no temporary file: a folder it may not write in, a name
+// too long for the temporary file beside it (the same failure, even for root), a file
+// size limit reached halfway (a full disk: ulimit -f, its SIGXFSZ ignored so that the
+// writes fail, or left to stop the run). The same for a shapefile's files.
+TEST_F(Lote, AReplacedFileKeepsItsModeAndAFailedRunTheOldFile) {
+    std::string rows;
+    for (int i = 0; i < 3000; ++i) rows += "P" + std::to_string(i) + ";40,41;-3,70\n";
+    WriteFile(dir / "entrada.csv", rows);
+    fs::create_directories(dir / "real");
+    fs::create_symlink("real/destino.csv", dir / "enlace.csv");
+    const std::string old = "el fichero de antes\n", tooLong(251, 'n');
+    const std::string full = "trap '' XFSZ; ulimit -f 16; ";
+    const bool root = geteuid() == 0;
+    std::signal(SIGXFSZ, SIG_DFL);  // as a shell leaves it (Python, for one, ignores it)
+    struct Case {
+        std::string before, output;
+        int status;
+        std::string message;
+    } cases[] = {
+        {"", "salida.csv", 0, ""},
+        {"", "enlace.csv", 0, ""},
+        {"", tooLong + ".csv", 2, "no se puede escribir «" + tooLong + ".csv»: nombre demasiado largo"},
+        {full, "salida.csv", 2, "no se puede escribir la salida: el fichero pasa del tamaño máximo permitido"},
+        {"ulimit -f 16; ", "salida.csv", 128 + SIGXFSZ, ""},
+        {"", root ? "" : "carpeta/salida.csv", 2, "no se puede escribir «carpeta/salida.csv»: permiso denegado"},
+    };
+    for (const auto& [before, output, status, message] : cases) {
+        if (output.empty()) continue;  // root writes in a read-only folder: the long name fails alike
+        SCOPED_TRACE(before + output);
+        fs::create_directories((dir / output).parent_path());
+        WriteFile(dir / output, old);
+        fs::permissions(dir / output, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+        if (output.starts_with("carpeta")) fs::permissions(dir / "carpeta", fs::perms::owner_read | fs::perms::owner_exec);
+        const Ran r = Run("entrada.csv " + output, "< /dev/null > salida.txt", before);
+        EXPECT_EQ(r.status, status) << r.err;
+        EXPECT_TRUE(Has(r.err, message)) << r.err;
+        EXPECT_EQ(fs::status(dir / output).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+        EXPECT_EQ(ReadFile(dir / output).starts_with("P0;40,41;-3,70;40º 24' 40,2495\" N;"), status == 0);
+        if (status != 0) EXPECT_EQ(ReadFile(dir / output), old);
+        if (fs::exists(dir / "carpeta")) fs::permissions(dir / "carpeta", fs::perms::owner_all);
+    }
+    EXPECT_TRUE(fs::is_symlink(dir / "enlace.csv"));
+
+    // A shapefile replaced: each of its files keeps its mode, and all stay as they were when
+    // the run cannot write them whole.
+    std::string points = "WKT,nombre\n";
+    for (int i = 0; i < 3000; ++i) points += "\"POINT (440000 4474000)\",punto " + std::to_string(i) + "\n";
+    WriteFile(dir / "puntos.csv", points);
+    ASSERT_EQ(std::system(("cd '" + dir.string() + "' && ogr2ogr -f 'ESRI Shapefile' puntos.shp puntos.csv -oo "
+                           "GEOM_POSSIBLE_NAMES=WKT -oo KEEP_GEOM_COLUMNS=NO -a_srs EPSG:23030 > ogr.txt 2>&1").c_str()), 0);
+    for (const char* part : {"shp", "shx", "dbf", "prj", "cpg"}) {
+        WriteFile(dir / (std::string("etrs89.") + part), old);
+        fs::permissions(dir / (std::string("etrs89.") + part), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    }
+    EXPECT_EQ(Run("puntos.shp etrs89.shp", "< /dev/null > salida.txt", full).status, 2);
+    for (const char* part : {"shp", "shx", "dbf", "prj", "cpg"}) EXPECT_EQ(ReadFile(dir / (std::string("etrs89.") + part)), old) << part;
+    EXPECT_EQ(Run("puntos.shp etrs89.shp").status, 0);
+    for (const char* part : {"shp", "dbf"}) {
+        EXPECT_NE(ReadFile(dir / (std::string("etrs89.") + part)), old);
+        EXPECT_EQ(fs::status(dir / (std::string("etrs89.") + part)).permissions(),
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read) << part;
+    }
+    for (const auto& e : fs::recursive_directory_iterator(dir)) EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
 }
