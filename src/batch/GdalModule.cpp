@@ -381,9 +381,9 @@ bool Finish(const TalporGdalJob& job, int number, Batch& b, Output& out, long lo
 
 // Reads the features into two batches in turn: while the program converts one, the one
 // before is written and the next read.
-bool ReadAll(TalporGdalData* data, const TalporGdalJob& job, Batch (&batches)[2], Output& out, char* error, int size) {
+bool ReadAll(TalporGdalData* data, const TalporGdalJob& job, Batch (&batches)[2], Output& out, long long& written,
+             char* error, int size) {
     const bool transactions = out.dataset != nullptr && GDALDatasetTestCapability(out.dataset, ODsCTransactions);
-    long long written = 0;
     int filling = 0;  // the batch being read; the other may be in the program's hands
     const auto handOver = [&](long long first) {
         const int other = 1 - filling;
@@ -413,13 +413,29 @@ bool ReadAll(TalporGdalData* data, const TalporGdalJob& job, Batch (&batches)[2]
     return !batches[last].started || Finish(job, last, batches[last], out, written, transactions, error, size);
 }
 
+// Whether the file written holds every feature. GDAL's GeoJSON and KML writers do not
+// report a write that failed (a full disk), and would leave a truncated file: those are
+// read back and counted.
+bool Whole(const TalporGdalJob& job, long long written) {
+    if (std::strcmp(job.driver, "GeoJSON") != 0 && std::strcmp(job.driver, "LIBKML") != 0) return true;
+    const char* drivers[] = {job.driver, nullptr};
+    GDALDatasetH back = GDALOpenEx(job.output, GDAL_OF_VECTOR, drivers, nullptr, nullptr);
+    if (back == nullptr) return false;
+    long long count = 0;
+    for (int l = 0; l < GDALDatasetGetLayerCount(back); ++l)
+        count += OGR_L_GetFeatureCount(GDALDatasetGetLayer(back, l), TRUE);
+    GDALClose(back);
+    return count == written;
+}
+
 int RunJob(TalporGdalData* data, const TalporGdalJob* job, char* error, int size) {
     CopyText("", error, size);
     CPLErrorReset();
     Output out;
     if (job->output != nullptr && !Create(data, *job, out, error, size)) return 0;
     Batch batches[2];
-    const bool done = ReadAll(data, *job, batches, out, error, size);
+    long long written = 0;
+    const bool done = ReadAll(data, *job, batches, out, written, error, size);
     // A batch still in the program's hands is taken back before its features go.
     for (int i = 0; i < 2; ++i) {
         if (batches[i].started) job->finish(job->context, i, batches[i].answers.data());
@@ -435,6 +451,10 @@ int RunJob(TalporGdalData* data, const TalporGdalJob* job, char* error, int size
         out.dataset = nullptr;
         if (CPLGetLastErrorType() >= CE_Failure) {
             LastError("no se puede terminar de escribir", error, size);
+            return 0;
+        }
+        if (!Whole(*job, written)) {
+            CopyText("no se puede terminar de escribir: el fichero escrito está incompleto (¿disco lleno?)", error, size);
             return 0;
         }
     }

@@ -745,6 +745,14 @@ TEST_F(Lote, AReplacedFileKeepsItsModeAndAFailedRunTheOldFile) {
     }
     EXPECT_EQ(Run("puntos.shp etrs89.shp", "< /dev/null > salida.txt", full).status, 2);
     for (const char* part : {"shp", "shx", "dbf", "prj", "cpg"}) EXPECT_EQ(ReadFile(dir / (std::string("etrs89.") + part)), old) << part;
+    // GDAL's GeoJSON and KML writers say nothing of a failed write: the file is counted.
+    for (const char* layer : {"wgs84.geojson", "wgs84.kml"}) {
+        WriteFile(dir / layer, old);
+        const Ran r = Run(std::string("puntos.shp ") + layer, "< /dev/null > salida.txt", full);
+        EXPECT_EQ(r.status, 2) << layer;
+        EXPECT_TRUE(Has(r.err, "el fichero escrito está incompleto")) << r.err;
+        EXPECT_EQ(ReadFile(dir / layer), old) << layer;
+    }
     EXPECT_EQ(Run("puntos.shp etrs89.shp").status, 0);
     for (const char* part : {"shp", "dbf"}) {
         EXPECT_NE(ReadFile(dir / (std::string("etrs89.") + part)), old);
