@@ -1,7 +1,7 @@
 // The point of one row of a batch file: read from the text of its columns as the window
 // reads a point pasted into a conversion tab, converted by the conversion core
-// (convert/Core.h) with the chosen method, and written with the window's result
-// captions (convert/Captions.h), so that a point gives the same texts in a file as on
+// (core/Core.h) with the chosen method, and written with the window's result
+// captions (core/Captions.h), so that a point gives the same texts in a file as on
 // the screen.
 #pragma once
 
@@ -81,7 +81,7 @@ struct RowPoint {
 // text::ParsePoint reads) and `heightText` (metres above the source ellipsoid)
 // with the values and limits of the window's fields once the point is pasted and the
 // height typed (a blank height is none: RowPoint::hasHeight): seconds to 4 decimals (carried into minutes and degrees), eastings and
-// northings to 2, the height to 1; within the limits of entry/FieldLimits.h. Beyond a
+// northings to 2, the height to 1; within the limits of text/FieldLimits.h. Beyond a
 // limit, where the window clamps the field and says so, the row gets an error. Never
 // throws for any text.
 RowPoint ReadPoint(std::string_view pointText, std::string_view heightText, const Conversion& conversion);

@@ -1,7 +1,7 @@
 // What the conversion buttons of a conversion tab share: the tab's
 // controls, reading the typed point, writing it into the other input frame, and the
-// click itself: read the fields, convert with the core (convert/Core.h), write the
-// captions (convert/Captions.h). Private to the conversion workflows.
+// click itself: read the fields, convert with the core (core/Core.h), write the
+// captions (core/Captions.h). Private to the conversion workflows.
 #pragma once
 
 #include <cstdint>

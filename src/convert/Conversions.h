@@ -1,5 +1,5 @@
 // Click handlers of the two conversion tabs, run on the window's control model, with
-// the IGN grids the window opens once (convert/Grids.h).
+// the IGN grids the window opens once (core/Grids.h).
 //
 // Tab 0 "WGS84  ->  ED50" takes a WGS84 point and shows it in ED50; tab 1
 // "ED50  ->  WGS84 " the reverse. Each handler reads the point in the tab's input
@@ -10,8 +10,8 @@
 // tab's result labels, one after the other in that order. Tab 0 also writes the
 // altitude above sea level of the typed WGS84 point into its input frames, tab 1 that
 // of its WGS84 result beside the result's height. The conversion itself
-// is the core's (convert/Core.h) and the result texts are its captions
-// (convert/Captions.h); the handlers read the fields and write the texts.
+// is the core's (core/Core.h) and the result texts are its captions
+// (core/Captions.h); the handlers read the fields and write the texts.
 //
 // A run-time error (num::RuntimeError: an overflow from a degree field beyond 16 bits, a
 // zero divisor) leaves the handler at once, with the labels not yet written unchanged;

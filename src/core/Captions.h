@@ -1,5 +1,5 @@
 // The result captions of the conversion tabs, made from the values the conversion
-// core answers (convert/Core.h): sexagesimal latitude and longitude, the height, the
+// core answers (core/Core.h): sexagesimal latitude and longitude, the height, the
 // altitude above sea level and the three UTM lines, each with the accuracy of the set
 // that was used. Numbers are written with the regional separators (decimal comma,
 // thousands point).

@@ -1,5 +1,5 @@
 // Text rules of the coordinate fields: how a field's text becomes a number (the rules
-// without a field are in entry/NumberText.h), which typed keys a field accepts, how a field is prepared when it gains the focus and
+// without a field are in text/NumberText.h), which typed keys a field accepts, how a field is prepared when it gains the focus and
 // how its content is checked, clamped and rewritten when it loses the focus.
 //
 // Texts are UTF-8; caret positions, selection lengths and text lengths are counted

@@ -1,6 +1,6 @@
 // Geocentric coordinates, which the Helmert chain goes through, and the limits of the
 // datum formulas; the conversions themselves are met against PROJ in
-// tests/convert/CoreTest.cpp.
+// tests/core/CoreTest.cpp.
 #include <cmath>
 
 #include "geo/GeoTest.h"
