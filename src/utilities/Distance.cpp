@@ -18,8 +18,9 @@ constexpr const char* kLongitudeMessage = "La longitud no puede ser mayor que 18
 constexpr const char* kGeodesicTip =
     "Método de Karney. Acimut en (2): el inverso, hacia (1); desde el norte, positivo hacia el "
     "este";
+// Two lines, as the geodesic's own: the label is as wide as the points' frames.
 constexpr const char* kNoGeodesic =
-    "Geodésica WGS84: no se puede calcular sin el módulo talpor-proj.so";
+    "Geodésica WGS84: no se puede calcular\nsin el módulo de PROJ, talpor-proj.so.";
 
 void Warn(form::Platform& platform, const char* text) {
     platform.MsgBox(text, platform.AppTitle(), form::MsgIcon::Exclamation, form::MsgButtons::OK,
