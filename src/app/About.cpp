@@ -48,8 +48,8 @@ std::string AboutText() {
 
     std::string s = "## Talpor " TALPOR_VERSION "\n\n";
     s += "Convierte puntos entre WGS84 (ETRS89) y ED50 en España, en coordenadas geográficas "
-         "y UTM, uno a uno o en ficheros; calcula además distancias, longitudes de arco y la "
-         "salida y puesta del Sol.\n\n";
+         "y UTM, uno a uno o en ficheros; calcula además distancias, la geodésica con sus "
+         "acimutes, longitudes de arco y la salida y puesta del Sol.\n\n";
 
     s += "### Métodos\n\n";
     s += "- **Bursa Wolf 7p**: transformación de Helmert de 7 parámetros con los juegos "

@@ -333,6 +333,8 @@ void BuildConversionTab(Builder tab, const ConversionTabNames& n) {
 
 void BuildTab2(Builder tab) {
     tab.Label("LblDist", -1, "Distancia= 0,000 Km");
+    // The exact geodesic and its azimuths, written by the same button.
+    tab.Label("LblGeodesica", -1, "Geodésica y acimutes: pulse\n«Distancia entre (1) y (2)»");
 
     Builder p1 = tab.In(tab.Frame("Frame1", 2, "Coord. Geográficas WGS84"));
     p1.Label("Label5", -1, "1").bold = true;
@@ -417,8 +419,9 @@ void BuildFrmTalporControls(FormModel& form) {
         const bool inResultFrame = c->container == "Frame5(0)" || c->container == "Frame6" ||
                                    c->container == "Frame1(1)" || c->container == "Frame4";
         const std::string& n = c->id.name;
-        if (c->kind == Kind::Label && (inResultFrame || n == "LblDist" || n == "LblOrto" ||
-                                       n == "LblCulmin" || n == "LblOcaso"))
+        if (c->kind == Kind::Label &&
+            (inResultFrame || n == "LblDist" || n == "LblGeodesica" || n == "LblOrto" ||
+             n == "LblCulmin" || n == "LblOcaso"))
             c->selectable = true;
     }
 }

@@ -1,66 +1,21 @@
 // The IGN grids: which files are opened, in which order, and what the user is told
 // when one cannot be; the grid operations themselves run in the PROJ module
-// (geo/ProjModule.h), loaded here the first time a grid is opened.
+// (geo/ProjModule.h), loaded (geo/ProjLoader.h) the first time a grid is opened.
 #include "geo/IgnGrid.h"
-
-#include <dlfcn.h>
 
 #include <array>
 #include <filesystem>
 #include <optional>
 #include <utility>
 
+#include "geo/ProjLoader.h"
 #include "geo/ProjModule.h"
 
 namespace geo {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The PROJ module, or why it cannot be used: the end of a sentence that begins "No se
-// puede leer la rejilla X: ".
-struct Module {
-    const TalporProjFunctions* functions = nullptr;
-    std::string problem;
-};
-
-// The module lies at the same place relative to the program's own file in the build
-// tree and once installed, as the grids do: PREFIX/bin finds PREFIX/lib/talpor. Never
-// relative to the current folder, and never through the library search path.
-Module Load() {
-    Module m;
-    std::error_code error;
-    const fs::path self = fs::read_symlink("/proc/self/exe", error);
-    const std::string path =
-        (self.parent_path() / TALPOR_PROJ_MODULE_FROM_BIN).lexically_normal().string();
-    if (error || !fs::is_regular_file(path, error)) {
-        m.problem = "no se encuentra " + path + ", el módulo del programa que lee las rejillas.";
-        return m;
-    }
-    dlerror();
-    // Never closed: the grids opened through it last as long as the process.
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    const auto entry = handle != nullptr
-                           ? reinterpret_cast<TalporProjEntry>(dlsym(handle, kTalporProjEntry))
-                           : nullptr;
-    const TalporProjFunctions* functions = entry != nullptr ? entry() : nullptr;
-    if (functions == nullptr || functions->version != kTalporProjVersion) {
-        const char* why = dlerror();
-        m.problem = "no se puede cargar " + path +
-                    ", el módulo del programa que lee las rejillas" +
-                    (why != nullptr ? std::string(" (") + why + ")." : std::string("."));
-        if (handle != nullptr) dlclose(handle);
-        return m;
-    }
-    m.functions = functions;
-    return m;
-}
-
-// Loaded once for the process, by whichever thread first needs it.
-const Module& Proj() {
-    static const Module module = Load();
-    return module;
-}
+using detail::Proj;
 
 // One grid file as one PROJ transformation, opened through the module.
 class ProjGrid {

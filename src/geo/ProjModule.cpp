@@ -2,9 +2,11 @@
 // interpolation of the latitude and longitude offsets of an NTv2 or GeoTIFF grid, its
 // inverse by iteration) and vgridshift (bilinear interpolation of the geoid
 // undulation), each wrapped in a pipeline that takes and gives decimal degrees, as cct
-// does with +proj=unitconvert +xy_in=deg +xy_out=rad.
+// does with +proj=unitconvert +xy_in=deg +xy_out=rad; and geodesics, through PROJ's
+// geodesic routines (Karney's, those of its geod).
 #include "geo/ProjModule.h"
 
+#include <geodesic.h>
 #include <proj.h>
 
 #include <cmath>
@@ -75,7 +77,14 @@ int Trans(TalporProjGrid* grid, int inverse, double x, double y, double out[3]) 
     return 1;
 }
 
-constexpr TalporProjFunctions kFunctions = {kTalporProjVersion, Open, Trans, Close};
+void Inverse(double a, double f, double lat1, double lon1, double lat2, double lon2,
+             double out[3]) {
+    geod_geodesic g;  // a handful of series coefficients: cheaper made again than shared
+    geod_init(&g, a, f);
+    geod_inverse(&g, lat1, lon1, lat2, lon2, &out[0], &out[1], &out[2]);
+}
+
+constexpr TalporProjFunctions kFunctions = {kTalporProjVersion, Open, Trans, Close, Inverse};
 
 }  // namespace
 

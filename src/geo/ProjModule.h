@@ -1,8 +1,9 @@
 // The C interface between the program and its PROJ module, talpor-proj.so: the one
-// part of the program that links PROJ, loaded (dlopen) the first time a grid is opened
-// (geo/IgnGrid.h). PROJ brings some thirty libraries (SQLite, curl, TLS) that would
-// otherwise be mapped at every start although most sessions open no grid. Plain C
-// types only, so that no exception and no C++ object crosses between the two.
+// part of the program that links PROJ, loaded (dlopen, geo/ProjLoader.h) the first time
+// a grid is opened (geo/IgnGrid.h) or a geodesic asked for (geo/Geodesic.h). PROJ
+// brings some thirty libraries (SQLite, curl, TLS) that would otherwise be mapped at
+// every start although most sessions need neither. Plain C types only, so that no
+// exception and no C++ object crosses between the two.
 #pragma once
 
 extern "C" {
@@ -29,6 +30,12 @@ struct TalporProjFunctions {
     // (metres: for the geoid, N); 0 where the grid gives no value (outside, no data).
     int (*trans)(TalporProjGrid* grid, int inverse, double x, double y, double out[3]);
     void (*close)(TalporProjGrid* grid);
+    // The geodesic from (lat1, lon1) to (lat2, lon2), decimal degrees, on the ellipsoid
+    // of semi-major axis a (metres) and flattening f, by PROJ's geod_inverse (Karney's
+    // method): out = distance (metres), azimuth at the first point and azimuth of the
+    // geodesic continued at the second (degrees clockwise from north, [-180, 180]).
+    void (*inverse)(double a, double f, double lat1, double lon1, double lat2, double lon2,
+                    double out[3]);
 };
 
 // The module's only exported symbol, kTalporProjEntry.
@@ -36,5 +43,5 @@ typedef const TalporProjFunctions* (*TalporProjEntry)(void);
 
 }  // extern "C"
 
-inline constexpr int kTalporProjVersion = 1;
+inline constexpr int kTalporProjVersion = 2;
 inline constexpr const char* kTalporProjEntry = "talpor_proj_functions";

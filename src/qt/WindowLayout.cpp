@@ -175,7 +175,8 @@ Table Build() {
         t.Calculation(1, "CmdWGS84Helmert", 2, "CmdWGS84Rejilla", 5, "CmdWGS84Molodensky", "Frame8",
                       3, "OptMED50", 2, 3);
     }
-    // Tab 2: the two points and the distance on the left, the solar calendar on the right.
+    // Tab 2: the two points, the distance and the geodesic on the left, the solar calendar on
+    // the right.
     {
         t.Put("Frame1_2", 12, 10, 372, 134);
         t.Put("Label5", 8, 26, 14, kRowHeight);
@@ -191,8 +192,10 @@ Table Build() {
         const int lon2[8] = {39, 38, 30, 42, 29, 41, 28, 40};
         t.PointRows(lat2, "OptLng", 11, "OptLng", 10, lon2, "Picture4", 6, 7);
 
-        t.Put("Command4", 12, 264, 186, 34);
-        t.Put("LblDist", 206, 270, 178, kRowHeight);
+        t.Put("Command4", 12, 258, 186, 30);
+        t.Put("LblDist", 206, 261, 178, kRowHeight);
+        // The geodesic's two lines under the button, the width of the points' frames.
+        t.Put("LblGeodesica", 14, 292, 370, 34);
 
         t.Put("Frame10", 396, 10, 352, 388);
         t.Put("MonthView1", 10, 24, 332, 184);
@@ -207,7 +210,7 @@ Table Build() {
         t.Put("Label4_2", 10, 324, 110, 20);
         t.Put("LblOcaso", 122, 324, 220, 20);
         t.Put("Command3", 10, 350, 240, 30);
-        t.Put("PicAnual", 12, 308, 372, 142);
+        t.Put("PicAnual", 12, 332, 372, 118);
     }
     return t;
 }

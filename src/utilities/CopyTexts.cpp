@@ -53,7 +53,8 @@ std::optional<text::CopyTexts> UtilitiesCopyTexts(form::FormModel& form, const f
         if (frame == "Frame1(2)" || frame == "Frame1(3)") return PointTexts(form, frame == "Frame1(2)");
     }
     const std::string& n = control.id.name;
-    if (n == "LblDist" || n == "LblOrto" || n == "LblCulmin" || n == "LblOcaso") {
+    if (n == "LblDist" || n == "LblGeodesica" || n == "LblOrto" || n == "LblCulmin" ||
+        n == "LblOcaso") {
         text::CopyTexts t;
         if (control.stale) return t;
         t.result = control.text + (control.toolTip.empty() ? "" : "\n" + control.toolTip);

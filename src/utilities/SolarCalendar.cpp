@@ -171,13 +171,15 @@ bool SpanishSummerTime(const form::Date& date) {
 void MarkResultsStale(form::FormModel& form, const form::Control& changed) {
     const std::string& n = changed.id.name;
     const int i = changed.id.index;
-    // Point 2 is the distance's alone; the date and the clock lists are the sun's alone.
+    // Point 2 is the distance's and the geodesic's alone; the date and the clock lists are
+    // the sun's alone.
     bool point2 = false;
     for (const SexagesimalFields& f : {kPoint2Latitude, kPoint2Longitude})
         point2 = point2 || (n == "TxtWGSg" && (i == f.deg || i == f.min || i == f.sec));
     point2 = point2 || (n == "OptLng" && i >= 6 && i <= 11 && i != 8 && i != 9);
     const bool sunOnly = n == "MonthView1" || n == "CmbUTC" || n == "CmbHS";
-    if (!sunOnly) form.Get("LblDist").stale = true;
+    if (!sunOnly)
+        for (const char* label : {"LblDist", "LblGeodesica"}) form.Get(label).stale = true;
     if (!point2)
         for (const char* label : {"LblOrto", "LblCulmin", "LblOcaso", "PicAnual"}) form.Get(label).stale = true;
 }

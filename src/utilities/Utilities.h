@@ -6,7 +6,7 @@
 
 namespace utilities {
 
-void Command4_Click(form::FormModel& form, form::Platform& platform);  // distance between 1 and 2
+void Command4_Click(form::FormModel& form, form::Platform& platform);  // distance, geodesic 1-2
 void Command2_Click(form::FormModel& form, form::Platform& platform);  // arc lengths at point 1
 void Command5_Click(form::FormModel& form, form::Platform& platform);  // point 1 in decimal formats
 void Command3_Click(form::FormModel& form, form::Platform& platform);  // sunrise, transit, sunset
@@ -27,7 +27,7 @@ form::Date NextDay(form::Date date);  // the Gregorian day after
 
 // The user changed an input of "Utilidades" (a field or hemisphere of a point, the date,
 // the time zone or summer time): the results it feeds are marked stale, the distance
-// for the points, the sun's times for point 1 and the date and clock lists.
+// and the geodesic for the points, the sun's times for point 1 and the date and clock lists.
 void MarkResultsStale(form::FormModel& form, const form::Control& changed);
 
 // The user picked a date in the calendar: summer or winter time follows it (the user

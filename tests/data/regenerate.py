@@ -136,6 +136,13 @@ def distance_record(f):  # source | lat1 | lon1 | lat2 | lon2 | km
     return f[:5] + [run("geod +ellps=WGS84 -I -F %.6f +units=km".split(), " ".join(f[1:5]) + "\n")[0].split()[2]]
 
 
+def geodesic_record(f):  # source | lat1 | lon1 | lat2 | lon2 | azimuth | back azimuth | metres
+    if not f[0].startswith("geod"):
+        return f
+    cmd = "geod +ellps=WGS84 -I +units=m -f %.12f -F %.6f"
+    return f[:5] + run(cmd.split(), " ".join(f[1:5]) + "\n")[0].split()[:3]
+
+
 def radii_record(f):  # radius | ellipsoid | lat | metres
     if f[0] != "parallel":
         return f
@@ -156,6 +163,7 @@ KINDS = {
     "grid.txt": grid_record,
     "geoid.txt": geoid_record,
     "distance.txt": distance_record,
+    "geodesics.txt": geodesic_record,
     "radii.txt": radii_record,
     "dms.txt": dms_record,
 }

@@ -25,6 +25,15 @@ std::string Distance(const char* lat1, const char* lon1, const char* lat2, const
     return tab.form.Get("LblDist").text;
 }
 
+// The distance line and the geodesic under it after the click, as the user reads them.
+std::string DistanceLines(const char* lat1, const char* lon1, const char* lat2, const char* lon2) {
+    testing_support::UtilitiesTab tab(lat1, lon1);
+    tab.Point(2, lat2, lon2);
+    utilities::Command4_Click(tab.form, tab.platform);
+    EXPECT_FALSE(tab.form.Get("LblGeodesica").stale);
+    return tab.Caption("LblDist") + "\n" + tab.Caption("LblGeodesica");
+}
+
 // The text of the one box a button of point 1 shows.
 std::string BoxOf(void (*click)(form::FormModel&, form::Platform&), const char* title,
                   const char* lat, const char* lon = "") {
@@ -90,6 +99,28 @@ TEST(Distance, KnownDistancesOnTheEllipsoidAndOutOfRangeAnglesWarn) {
         Distance("10 0 0 N", "180 0 0,0001 E", "", "", "La longitud no puede ser mayor que 180º"),
         kept);
     EXPECT_EQ(Distance("", "", "90 0 1 N", "", lat), kept);
+}
+
+// The geodesic as PROJ's geod gives it, under the distance line, which stays as it was:
+//   echo "38d25N 1d34W 39d16N 2d22W" | geod +ellps=WGS84 -I +units=m
+//   -36d6'18.749"  143d23'34.932"  117165.142
+TEST(Distance, TheGeodesicAndItsAzimuthsFollowGeodUnderTheDistance) {
+    EXPECT_EQ(DistanceLines("38 25 0 N", "1 34 0 W", "39 16 0 N", "2 22 0 W"),
+              "Distancia= 117,166 Km\nGeodésica WGS84= 117.165,142 m\n"
+              "Acimut en (1) -36º 6' 18,749\", en (2) 143º 23' 34,932\"");
+    // The same point twice: no distance, and geod's azimuths, 180d and 0d.
+    EXPECT_EQ(DistanceLines("38 25 0 N", "1 34 0 W", "38 25 0 N", "1 34 0 W"),
+              "Distancia= 0,000 Km\nGeodésica WGS84= 0,000 m\n"
+              "Acimut en (1) 180º 0' 0,000\", en (2) 0º 0' 0,000\"");
+    // geod -f %.12f: 89.999999919316 (89º 59' 59,99971"), which rounds up to 90º as geod's 90d.
+    EXPECT_EQ(DistanceLines("0 0 0 N", "0 0 0 E", "0 0 0,0001 N", "20 0 0 E"),
+              "Distancia= 2.226,390 Km\nGeodésica WGS84= 2.226.389,816 m\n"
+              "Acimut en (1) 90º 0' 0,000\", en (2) -90º 0' 0,000\"");
+    // A latitude out of range warns and changes neither line.
+    testing_support::UtilitiesTab tab("90 0 0,0001 S");
+    const std::string before = tab.Caption("LblDist") + tab.Caption("LblGeodesica");
+    utilities::Command4_Click(tab.form, tab.platform);
+    EXPECT_EQ(tab.Caption("LblDist") + tab.Caption("LblGeodesica"), before);
 }
 
 TEST(ArcLengths, MessageAtTheInitialLatitude) {
