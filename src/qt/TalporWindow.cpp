@@ -243,6 +243,16 @@ void TalporWindow::paintEvent(QPaintEvent* event) {
     }
 }
 
+void TalporWindow::BringForward() {
+    if (isMinimized()) showNormal();
+    raise();
+    // A message box or dialog open over the window holds the input: that one is activated.
+    QWidget* modal = QApplication::activeModalWidget();
+    QWidget* front = modal != nullptr ? modal : this;
+    front->raise();
+    front->activateWindow();
+}
+
 void TalporWindow::ShowMap(int tab) {
     if (!map_) map_ = new MapWindow(frm_, this);
     map_->SetTab(tab);

@@ -33,6 +33,9 @@ public:
     void ChooseTab(int tab);
     // The map of tab 0 or 1's point, opened or brought to the front.
     void ShowMap(int tab);
+    // Another start asked for the window: shown again if minimised, raised and made the
+    // active window (or the message box or dialog open over it, which holds the input).
+    void BringForward();
 
     // Called once, when the window has painted for the first time.
     std::function<void()> onFirstPaint;
