@@ -127,6 +127,16 @@ void Line(const char* name, const std::vector<double>& ms, const std::vector<dou
                 Min(ms), Median(kb) / 1024, Min(kb) / 1024);
 }
 
+// The machine's load average over 1, 5 and 15 minutes: the figures are comparable only
+// between quiet runs.
+std::string LoadAverage() {
+    double load[3] = {0, 0, 0};
+    if (getloadavg(load, 3) != 3) return "unknown";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f %.2f %.2f", load[0], load[1], load[2]);
+    return text;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -170,12 +180,14 @@ int main(int argc, char* argv[]) {
     double tKb = Median(talporKb), eKb = Median(emptyKb);
     double lMs = Median(labelMs), lKb = Median(labelKb);
     const char* display = std::getenv("DISPLAY");
-    std::printf("Start-up to first paint (%s, median and minimum of %d runs)\n",
-                display != nullptr && *display != '\0' ? "X11 display" : "offscreen", runs);
+    std::printf("Start-up to first paint (%s, median and minimum of %d runs; load average %s)\n",
+                display != nullptr && *display != '\0' ? "X11 display" : "offscreen", runs,
+                LoadAverage().c_str());
     Line("empty Qt main window", emptyMs, emptyKb);
     Line("main window, 1 label", labelMs, labelKb);
     Line("Talpor window", talporMs, talporKb);
-    std::printf("  Talpor / empty window:  time %.2f  memory %.2f\n", tMs / eMs, tKb / eKb);
+    std::printf("  Talpor / empty window:  time %.2f (minima %.2f)  memory %.2f (minima %.2f)\n",
+                tMs / eMs, Min(talporMs) / Min(emptyMs), tKb / eKb, Min(talporKb) / Min(emptyKb));
     std::printf("  Talpor / window with a label:  time %.2f (minima %.2f, goal <= 1.30)"
                 "  memory %.2f (minima %.2f, goal <= 1.15)\n",
                 tMs / lMs, Min(talporMs) / Min(labelMs), tKb / lKb, Min(talporKb) / Min(labelKb));

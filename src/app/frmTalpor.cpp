@@ -164,6 +164,12 @@ void frmTalpor::Form_Load() {
 
 void frmTalpor::RunLoad() {
     if (platform_.PreviousInstance()) {
+        // A second start brings the running window forward and ends quietly; only where
+        // that instance cannot be reached is the start refused.
+        if (platform_.RaiseRunningInstance()) {
+            End(EndReason::HandedOver);
+            return;
+        }
         platform_.MsgBox("No se puede cargar el programa de nuevo", "La aplicación ya está abierta",
                          form::MsgIcon::Exclamation);
         End(EndReason::SecondInstance);

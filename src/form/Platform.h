@@ -1,7 +1,7 @@
 // What the window logic needs from its platform: message boxes, the About box, the settings
-// store, the single-instance indication, regional settings, the screen size, the
-// program folder and the data folders, starting a process, the clock, the error log
-// and standard error.
+// store, the single-instance indication and the hand-over to the running instance,
+// regional settings, the screen size, the program folder and the data folders, starting a
+// process, the clock, the error log and standard error.
 // The Qt front end implements it; tests use a fake that records calls and scripts
 // answers.
 #pragma once
@@ -65,6 +65,10 @@ public:
 
     // True when another instance of the program is already running.
     virtual bool PreviousInstance() = 0;
+    // Asks that running instance to bring its window to the front: true when it answered,
+    // false when it could not be reached (a lock held by a program that does not answer;
+    // an instance that is still starting is waited for a moment).
+    virtual bool RaiseRunningInstance() { return false; }
     // The folder that holds the program file, as the platform reports it.
     virtual std::string ProgramFolder() = 0;
     // The folder of the program's own data files (the IGN grids): ../share/talpor from

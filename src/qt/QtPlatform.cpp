@@ -28,12 +28,14 @@
 
 #include <cerrno>
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include "qt/Fonts.h"
 #include "qt/Icons.h"
+#include "qt/InstanceModule.h"
 #include "qt/ModelDialog.h"
 #include "qt/QtText.h"
 
@@ -122,6 +124,27 @@ void LayOutText(QMessageBox& box, const QString& text) {
                            std::max(label->indent(), 0) + metrics.averageCharWidth());
 }
 
+// talpor-instance.so, loaded once for the process the first time it is needed; null
+// (with the reason on standard error) when it cannot be.
+const TalporInstanceFunctions* InstanceModule() {
+    static const TalporInstanceFunctions* const functions = [] {
+        const QByteArray path = QFile::encodeName(QDir::cleanPath(
+            QCoreApplication::applicationDirPath() + QLatin1String("/" TALPOR_INSTANCE_MODULE_FROM_BIN)));
+        // Never closed: its server lasts as long as the process.
+        void* handle = ::dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
+        const auto entry = handle != nullptr ? reinterpret_cast<TalporInstanceEntry>(
+                                                   ::dlsym(handle, kTalporInstanceEntry))
+                                             : nullptr;
+        const TalporInstanceFunctions* loaded = entry != nullptr ? entry() : nullptr;
+        if (loaded != nullptr && loaded->version == kTalporInstanceVersion) return loaded;
+        const char* why = ::dlerror();
+        std::fprintf(stderr, "Talpor: no se puede cargar %s (%s).\n", path.constData(),
+                     why != nullptr ? why : "de otra versión");
+        return static_cast<const TalporInstanceFunctions*>(nullptr);
+    }();
+    return functions;
+}
+
 }  // namespace
 
 QtPlatform::QtPlatform(QString lockPath) : lockPath_(std::move(lockPath)) {}
@@ -129,6 +152,7 @@ QtPlatform::QtPlatform(QString lockPath) : lockPath_(std::move(lockPath)) {}
 QtPlatform::~QtPlatform() {
     progress_.reset();
     FlushSettings();
+    if (server_ != nullptr) InstanceModule()->close(server_);
     // The file stays: only the lock on it counted, and it goes with the descriptor.
     if (lockFd_ >= 0) ::close(lockFd_);
 }
@@ -302,6 +326,32 @@ bool QtPlatform::PreviousInstance() {
                  "comprobar si el programa ya está abierto.\n",
                  path.constData(), why);
     return previous_ = false;
+}
+
+QString QtPlatform::InstanceSocketPath() const {
+    const QFileInfo lock(lockPath_);
+    return lock.absolutePath() +
+           QStringLiteral("/%1-%2.socket").arg(lock.completeBaseName()).arg(::getuid());
+}
+
+bool QtPlatform::RaiseRunningInstance() {
+    // An instance listens from its first paint on: one that has just taken the lock is
+    // waited for that long.
+    constexpr int kStartingMs = 2000;
+    const TalporInstanceFunctions* module = InstanceModule();
+    return module != nullptr &&
+           module->ask(QFile::encodeName(InstanceSocketPath()).constData(), kStartingMs) != 0;
+}
+
+bool QtPlatform::ListenForOtherStarts(std::function<void()> raise) {
+    // Without the lock, a socket there may be another instance's.
+    if (lockFd_ < 0 || server_ != nullptr) return false;
+    const TalporInstanceFunctions* module = InstanceModule();
+    if (module == nullptr) return false;
+    raise_ = std::move(raise);
+    server_ = module->listen(QFile::encodeName(InstanceSocketPath()).constData(),
+                             [](void* self) { static_cast<QtPlatform*>(self)->raise_(); }, this);
+    return server_ != nullptr;
 }
 
 std::string QtPlatform::ProgramFolder() {

@@ -13,6 +13,7 @@
 #include "form/Platform.h"
 
 class QProgressDialog;
+struct TalporInstanceServer;  // qt/InstanceModule.h
 
 namespace qt {
 
@@ -47,6 +48,16 @@ public:
     // is taken over; when no lock can be used at all (a folder in its place, no
     // permission) the program starts without the check and says so on standard error.
     bool PreviousInstance() override;
+    // Asks the instance holding the lock, through talpor-instance.so, to bring its window
+    // forward; waits for it up to two seconds while it may still be starting.
+    bool RaiseRunningInstance() override;
+    // Answers the requests of later starts by running `raise`, once the window has
+    // painted: loads talpor-instance.so and listens. Only while this instance holds the
+    // lock; false where it cannot listen (later starts then get the box).
+    bool ListenForOtherStarts(std::function<void()> raise);
+    // The local socket of the instance holding the lock: beside the lock file, one per
+    // user and lock file.
+    QString InstanceSocketPath() const;
     std::string ProgramFolder() override;
     // ProgramFolder()/../share/talpor: the build copies the data there, an install puts
     // it in PREFIX/share/talpor beside PREFIX/bin.
@@ -99,6 +110,8 @@ private:
     int lockFd_ = -1;
     std::unique_ptr<QProgressDialog> progress_;  // the open lock file while this instance holds its lock
     bool checked_ = false;
+    TalporInstanceServer* server_ = nullptr;  // listening while this instance holds the lock
+    std::function<void()> raise_;
     bool previous_ = false;
     QPointer<QWidget> mainWindow_;
 };

@@ -6,17 +6,15 @@
 #include <QGroupBox>
 #include <QImage>
 #include <QPainter>
-#include <QPixmap>
 #include <QProxyStyle>
 #include <QStyleOption>
-#include <qdrawutil.h>
 
 namespace qt {
 namespace {
 
 // Fusion's frame as a nine-patch with 6-pixel corners: a faint one-pixel line
 // rounded at the corners over a fainter shade, one pixel in from the top and left.
-QPixmap FramePatch() {
+QImage FramePatch() {
     QImage patch(13, 13, QImage::Format_ARGB32_Premultiplied);
     patch.fill(Qt::transparent);
     QPainter p(&patch);
@@ -25,7 +23,39 @@ QPixmap FramePatch() {
     p.setBrush(QColor(0, 0, 0, 3));
     p.drawRoundedRect(QRectF(1.5, 1.5, 11, 11), 2, 2);
     p.end();
-    return QPixmap::fromImage(patch);
+    return patch;
+}
+
+// The nine-patch `patch` (6-pixel corners, one row and column between them) over `r`: the
+// corners as they are, each row of the top and bottom edges, each column of the sides and
+// the centre as the one pixel that stands for it, stretched. The same pixels as
+// qDrawBorderPixmap, whose stretched edges and centre are fills of a hundred rows and
+// more: the raster engine shares a fill of 96 rows or more out to a pool of threads,
+// which it starts for the first one (in the first paint) and wakes and waits for at each.
+// Here every fill is a band of fewer rows, done at once.
+void DrawNinePatch(QPainter& painter, const QRect& r, const QImage& patch) {
+    constexpr int kCorner = 6, kFar = kCorner + 1;  // the far corners start past the middle
+    const int x = r.x(), y = r.y(), w = r.width(), h = r.height();
+    const int right = x + w - kCorner, bottom = y + h - kCorner;
+    painter.drawImage(QPoint(x, y), patch, QRect(0, 0, kCorner, kCorner));
+    painter.drawImage(QPoint(right, y), patch, QRect(kFar, 0, kCorner, kCorner));
+    painter.drawImage(QPoint(x, bottom), patch, QRect(0, kFar, kCorner, kCorner));
+    painter.drawImage(QPoint(right, bottom), patch, QRect(kFar, kFar, kCorner, kCorner));
+    constexpr int kBand = 64;  // rows
+    const auto stretch = [&](const QRect& target, int px, int py) {
+        if (target.isEmpty()) return;
+        for (int top = target.top(); top <= target.bottom(); top += kBand) {
+            const QRect band(target.left(), top, target.width(), std::min(kBand, target.bottom() + 1 - top));
+            painter.drawImage(band, patch, QRect(px, py, 1, 1));
+        }
+    };
+    for (int i = 0; i < kCorner; ++i) {
+        stretch(QRect(x + kCorner, y + i, w - 2 * kCorner, 1), kCorner, i);
+        stretch(QRect(x + kCorner, bottom + i, w - 2 * kCorner, 1), kCorner, kFar + i);
+        stretch(QRect(x + i, y + kCorner, 1, h - 2 * kCorner), i, kCorner);
+        stretch(QRect(right + i, y + kCorner, 1, h - 2 * kCorner), kFar + i, kCorner);
+    }
+    stretch(QRect(x + kCorner, y + kCorner, w - 2 * kCorner, h - 2 * kCorner), kCorner, kCorner);
 }
 
 class FrameStyle : public QProxyStyle {
@@ -37,7 +67,7 @@ class FrameStyle : public QProxyStyle {
             QProxyStyle::drawPrimitive(element, option, painter, widget);
             return;
         }
-        static const QPixmap frame = FramePatch();
+        static const QImage frame = FramePatch();
         // Fusion's frame starts under the title (or a check box, if taller), 3 pixels down;
         // a box with neither keeps only the 3 pixels.
         constexpr int kTopMargin = 3;
@@ -45,7 +75,7 @@ class FrameStyle : public QProxyStyle {
         const bool bare = box != nullptr && !box->isCheckable() && box->title().isEmpty();
         const int top = kTopMargin + (bare ? 0 : std::max(pixelMetric(PM_ExclusiveIndicatorHeight),
                                                           option->fontMetrics.height()));
-        qDrawBorderPixmap(painter, option->rect.adjusted(0, top, 0, 0), QMargins(6, 6, 6, 6), frame);
+        DrawNinePatch(*painter, option->rect.adjusted(0, top, 0, 0), frame);
     }
 };
 

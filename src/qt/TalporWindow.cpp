@@ -144,8 +144,9 @@ QWidget* TalporWindow::Create(Control& c, QWidget* parent) {
             auto* label = new QLabel(parent);
             label->setTextFormat(Qt::PlainText);
             label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-            // A result can be selected with the mouse and copied with Ctrl+C.
-            if (c.selectable) label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+            // A result can be selected with the mouse and copied with Ctrl+C: from the
+            // first paint on (MakeResultsSelectable), as nobody selects before it.
+            if (c.selectable && painted_) label->setTextInteractionFlags(Qt::TextSelectableByMouse);
             return label;
         }
         case Kind::TextBox: {
@@ -235,12 +236,31 @@ void TalporWindow::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
     if (!painted_) {
         painted_ = true;
-        if (onFirstPaint) QTimer::singleShot(0, this, [this] { if (onFirstPaint) onFirstPaint(); });
+        QTimer::singleShot(0, this, [this] {
+            MakeResultsSelectable();
+            if (onFirstPaint) onFirstPaint();
+        });
         // The pages behind the first one a moment after the window shows, each in its
         // own turn of the event loop (a tab chosen before then is built at once).
         for (int tab = 1; tab < static_cast<int>(pageBuilt_.size()); ++tab)
             QTimer::singleShot(50 * tab, this, [this, tab] { BuildPageWhenIdle(tab); });
     }
+}
+
+void TalporWindow::BringForward() {
+    if (isMinimized()) showNormal();
+    raise();
+    // A message box or dialog open over the window holds the input: that one is activated.
+    QWidget* modal = QApplication::activeModalWidget();
+    QWidget* front = modal != nullptr ? modal : this;
+    front->raise();
+    front->activateWindow();
+}
+
+void TalporWindow::MakeResultsSelectable() {
+    for (auto& [control, widget] : widgets_)
+        if (control->kind == Kind::Label && control->selectable)
+            static_cast<QLabel*>(widget)->setTextInteractionFlags(Qt::TextSelectableByMouse);
 }
 
 void TalporWindow::ShowMap(int tab) {

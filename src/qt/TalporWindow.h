@@ -33,6 +33,9 @@ public:
     void ChooseTab(int tab);
     // The map of tab 0 or 1's point, opened or brought to the front.
     void ShowMap(int tab);
+    // Another start asked for the window: shown again if minimised, raised and made the
+    // active window (or the message box or dialog open over it, which holds the input).
+    void BringForward();
 
     // Called once, when the window has painted for the first time.
     std::function<void()> onFirstPaint;
@@ -52,6 +55,11 @@ private:
     // the model's state in them.
     void BuildPage(int tab);
     void BuildPageWhenIdle(int tab);
+    // The result labels built before the first paint, made selectable. A selectable label
+    // draws its text through a text document of its own, a third of what mirroring the
+    // model into the first tab costs; drawn as plain text, the first paint has the same
+    // pixels without it.
+    void MakeResultsSelectable();
     // Runs one user event on the model: widget state in, handler, model out.
     void Dispatch(const std::function<void()>& handler);
     void Pull();

@@ -8,6 +8,10 @@
 //                                About box a click left open as FILE with "-box"
 //                                before its extension; quit
 //   --exit-when-shown            print "shown" once the window has painted, then quit
+//   --print-raised               print "raised" each time a later start has brought the
+//                                window forward (with " minimised" or " inactive" when it
+//                                is still so); once the window has painted, minimise it
+//                                and activate another, as a user who left it would
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileInfo>
@@ -21,6 +25,22 @@
 #include "qt/QtTranslation.h"
 #include "qt/Style.h"
 #include "qt/TalporWindow.h"
+
+namespace {
+
+// --print-raised: "raised" once the window is shown normally and active (the desktop
+// answers a moment after the requests), or what it still is after a second.
+void PrintWhenForward(QWidget& window, int triesLeft) {
+    const bool minimised = window.isMinimized(), inactive = !window.isActiveWindow();
+    if ((minimised || inactive) && triesLeft > 0) {
+        QTimer::singleShot(10, &window, [&window, triesLeft] { PrintWhenForward(window, triesLeft - 1); });
+        return;
+    }
+    std::printf("raised%s%s\n", minimised ? " minimised" : "", inactive ? " inactive" : "");
+    std::fflush(stdout);
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
@@ -38,18 +58,21 @@ int main(int argc, char* argv[]) {
     int tab = -1;
     QStringList clicks;
     bool exitWhenShown = false;
+    bool printRaised = false;
     QStringList args = QApplication::arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--screenshot") && i + 1 < args.size()) screenshot = args[++i];
         else if (args[i] == QLatin1String("--tab") && i + 1 < args.size()) tab = args[++i].toInt();
         else if (args[i] == QLatin1String("--click") && i + 1 < args.size()) clicks << args[++i];
         else if (args[i] == QLatin1String("--exit-when-shown")) exitWhenShown = true;
+        else if (args[i] == QLatin1String("--print-raised")) printRaised = true;
     }
 
     qt::QtPlatform platform;
     app::frmTalpor frm(platform);
     frm.Form_Load();
-    if (frm.MustEnd()) return 1;
+    // A start that handed over to the running instance ends as it meant to.
+    if (frm.MustEnd()) return frm.GetEndReason() == app::EndReason::HandedOver ? 0 : 1;
 
     qt::TalporWindow window(frm);
     platform.SetMainWindow(&window);
@@ -61,6 +84,14 @@ int main(int argc, char* argv[]) {
             std::fputs("shown\n", stdout);
             std::fflush(stdout);
             QApplication::exit(0);
+        };
+    } else if (printRaised) {
+        afterFirstPaint = [&window] {
+            // Another window takes the input and this one is minimised, as a user leaves it.
+            auto* other = new QWidget(&window, Qt::Window);
+            other->show();
+            other->activateWindow();
+            window.showMinimized();
         };
     } else if (!screenshot.isEmpty()) {
         afterFirstPaint = [&window, screenshot, tab, clicks] {
@@ -100,11 +131,16 @@ int main(int argc, char* argv[]) {
     }
     // The settings entry is written once the window is on the screen (and at the end,
     // if the program ends before that).
-    // So is the program's icon (a box shown before takes it when it opens).
-    window.onFirstPaint = [&window, &platform, afterFirstPaint] {
-        QTimer::singleShot(0, &window, [&platform] {
+    // So is the program's icon (a box shown before takes it when it opens), and so does
+    // the program start listening for later starts, which bring this window forward.
+    window.onFirstPaint = [&window, &platform, afterFirstPaint, printRaised] {
+        QTimer::singleShot(0, &window, [&window, &platform, printRaised] {
             platform.FlushSettings();
             qt::ShowProgramIcon();
+            platform.ListenForOtherStarts([&window, printRaised] {
+                window.BringForward();
+                if (printRaised) PrintWhenForward(window, 100);
+            });
         });
         if (afterFirstPaint) afterFirstPaint();
     };

@@ -96,6 +96,8 @@ TEST(StartUp, AFailedCheckOrARunTimeErrorShowsOneBoxAndEndsTheProgramButOneInAHa
         {screen(800, 600), None, "", "", ""},
         {[](FailingPlatform& p) { p.previousInstance = true; }, SecondInstance,
          "No se puede cargar el programa de nuevo", "La aplicación ya está abierta", ""},
+        {[](FailingPlatform& p) { p.previousInstance = p.runningInstanceAnswers = true; },
+         HandedOver, "", "", ""},
         {locale(" ", ",", "panel"), RegionalSettings, regional, app::kRegionalTitle, ""},
         {locale(".", ", ", ""), RegionalSettings, regional, app::kRegionalTitle, ""},
         {screen(799, 600), Screen, resolution, "Resolución del monitor", ""},

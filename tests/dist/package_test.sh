@@ -24,7 +24,7 @@ echo "package: $deb"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 dpkg-deb -c "$deb" | awk '{print $6}' >"$work/contents"
-for f in usr/bin/talpor usr/bin/talpor-lote usr/lib/talpor/talpor-proj.so \
+for f in usr/bin/talpor usr/bin/talpor-lote usr/lib/talpor/talpor-proj.so usr/lib/talpor/talpor-instance.so \
          usr/share/talpor/es_ign_SPED2ETV2.tif usr/share/talpor/es_ign_egm08-rednap.tif \
          usr/share/applications/es.talpor.Talpor.desktop \
          usr/share/metainfo/es.talpor.Talpor.metainfo.xml \
@@ -39,6 +39,8 @@ echo "Depends: $depends"
 [[ $depends == *libqt6widgets6* && $depends == *qt6-qpa-plugins* ]] || fail "Depends lacks Qt: $depends"
 # PROJ is linked by the grid module alone, which the programs load when a grid is needed.
 [[ $depends == *libproj* ]] || fail "Depends lacks PROJ: $depends"
+# Qt Network likewise, by the module a second start hands over to the running window with.
+[[ $depends == *libqt6network6* ]] || fail "Depends lacks Qt Network: $depends"
 [[ $depends == *libxml2* ]] || fail "Depends lacks libxml2 (GPX and KML): $depends"
 [[ $depends != *libasan* && $depends != *libubsan* ]] || fail "built with the sanitizers: $depends"
 [ "$(dpkg-deb -f "$deb" Section)" = science ] || fail "section is not science"
@@ -75,6 +77,16 @@ english=("${spanish[@]}" LANG=en_US.UTF-8 PATH="$root/usr/bin:$PATH")
 # shellcheck disable=SC2086 # the command line is split into words as the desktop does
 shown=$("${english[@]}" timeout 60 $exec_line --exit-when-shown) || fail "the menu entry did not start the window"
 [ "$shown" = shown ] || fail "the menu entry's window printed «$shown»"
+
+# A second start finds the module where the package puts it: it brings the running window
+# forward and ends at once, with status 0 and no box.
+"${spanish[@]}" "$root/usr/bin/talpor" --print-raised >"$work/first.out" 2>/dev/null &
+first=$!
+for _ in $(seq 300); do [ -S "$work/runtime/talpor-$(id -u).socket" ] && break; sleep 0.1; done
+"${spanish[@]}" timeout 20 "$root/usr/bin/talpor" || fail "a second start did not hand over to the running window"
+for _ in $(seq 100); do grep -q raised "$work/first.out" && break; sleep 0.1; done
+kill "$first"
+[ "$(cat "$work/first.out")" = raised ] || fail "the running window said «$(cat "$work/first.out")» when raised"
 
 printf 'Punto;Latitud;Longitud\nSol;40,4168;-3,7038\n' >"$work/puntos.csv"
 "${spanish[@]}" timeout 60 "$root/usr/bin/talpor-lote" --salida=utm "$work/puntos.csv" "$work/ed50.csv" \

@@ -16,6 +16,21 @@
 
 using qt::QtPlatform;
 
+namespace {
+
+// The program's environment in the test: its runtime and settings folder, offscreen, Spanish.
+QProcessEnvironment TalporEnvironment(const QString& folder) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME"}) env.insert(name, folder);
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("LANG", "es_ES.UTF-8");
+    env.insert("ASAN_OPTIONS", "detect_leaks=0");
+    for (const char* name : {"LC_ALL", "LC_NUMERIC", "LC_MONETARY"}) env.remove(name);
+    return env;
+}
+
+}  // namespace
+
 TEST(QtPlatformLocale, ReadsSeparatorsFromTheEnvironmentThroughQtsOwnData) {
     const struct {
         const char *lcAll, *lang, *lcNumeric, *lcMonetary, *decimal, *thousands, *language;
@@ -49,14 +64,8 @@ TEST(QtPlatformInstance, TheRunningProgramStoresItsFolderAndOnlyALockItHoldsRefu
     testing_support::QtApp();
     QTemporaryDir dir;  // the program's runtime and settings folder (private, as Qt wants)
     QString lock = dir.path() + "/talpor.lock", conf = dir.path() + "/Talpor/Talpor.conf";
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME"}) env.insert(name, dir.path());
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("LANG", "es_ES.UTF-8");
-    env.insert("ASAN_OPTIONS", "detect_leaks=0");
-    for (const char* name : {"LC_ALL", "LC_NUMERIC", "LC_MONETARY"}) env.remove(name);
     QProcess talpor;
-    talpor.setProcessEnvironment(env);
+    talpor.setProcessEnvironment(TalporEnvironment(dir.path()));
     talpor.start(QStringLiteral(TALPOR_EXE), {});
     // The window is up once the program has written its settings entry.
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(conf); }, 30000));
@@ -101,6 +110,57 @@ TEST(QtPlatformInstance, TheRunningProgramStoresItsFolderAndOnlyALockItHoldsRefu
     EXPECT_FALSE(QtPlatform(dir.path() + "/b.lock").PreviousInstance());
     EXPECT_NE(testing::internal::GetCapturedStderr().find("hay una carpeta con su nombre"),
               std::string::npos);
+}
+
+// A second start brings the running window forward and ends at once with status 0 and no
+// box, even while the first is still starting (it has the lock, and listens once its window
+// has painted); a socket left by a killed instance is replaced. Where the lock's holder
+// does not answer, the start is refused as before (the box: StartUp in app_tests).
+TEST(QtPlatformInstance, ASecondStartBringsTheRunningWindowForwardAndEnds) {
+    testing_support::QtApp();
+    QTemporaryDir dir;
+    const QString lock = dir.path() + "/talpor.lock";
+    for (int round = 0; round < 2; ++round) {  // the second after a killed instance
+        SCOPED_TRACE(round);
+        QProcess first, second;
+        first.setProcessEnvironment(TalporEnvironment(dir.path()));
+        first.start(QStringLiteral(TALPOR_EXE), {QStringLiteral("--print-raised")});
+        // The lock taken (the file names the process); the window not painted yet.
+        const QByteArray owner = QByteArray::number(first.processId()) + "\n";
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                QFile f(lock);
+                return f.open(QIODevice::ReadOnly) && f.readAll() == owner;
+            },
+            30000));
+        QByteArray said;
+        const auto raised = [&] {
+            const auto line = [&] { return (said += first.readAllStandardOutput()).contains('\n'); };
+            EXPECT_TRUE(QTest::qWaitFor(line, 10000));
+            return std::exchange(said, {});
+        };
+        if (round == 0) {
+            QtPlatform starting(lock);  // asks while the first is still starting
+            EXPECT_TRUE(starting.PreviousInstance() && starting.RaiseRunningInstance());
+            EXPECT_EQ(raised(), "raised\n");  // shown normally again and active
+        }
+        second.setProcessEnvironment(TalporEnvironment(dir.path()));
+        second.start(QStringLiteral(TALPOR_EXE), {});
+        ASSERT_TRUE(second.waitForFinished(20000));
+        EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(second.exitCode(), 0);
+        EXPECT_EQ(raised(), "raised\n");
+        ::kill(static_cast<pid_t>(first.processId()), SIGKILL);  // leaves its socket behind
+        ASSERT_TRUE(first.waitForFinished(10000));
+    }
+    // A lock held by a program that does not answer: no hand-over, after the wait.
+    const QString stalePath = dir.path() + "/c.lock";
+    const int held = ::open(QFile::encodeName(stalePath).constData(), O_CREAT | O_RDONLY, 0600);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    QtPlatform stale(stalePath);
+    EXPECT_TRUE(stale.PreviousInstance());
+    EXPECT_FALSE(stale.RaiseRunningInstance());
+    ::close(held);
 }
 
 struct FolderPlatform : QtPlatform {

@@ -31,6 +31,7 @@ public:
     std::vector<MsgBoxCall> msgBoxes;
 
     bool previousInstance = false;
+    bool runningInstanceAnswers = false;  // to the request to bring its window forward
     // The program's data: the project's own data folder, as the build tree has it.
     std::string dataFolder = TALPOR_DATA_DIR;
     std::map<form::LocaleItem, std::string> locale = {
@@ -60,6 +61,7 @@ public:
         return settings[std::string(app) + "/" + std::string(section) + "/" + std::string(key)];
     }
     bool PreviousInstance() override { return previousInstance; }
+    bool RaiseRunningInstance() override { return runningInstanceAnswers; }
     std::string ProgramFolder() override { return "/opt/talpor"; }
     std::string DataFolder() override { return dataFolder; }
     // A developer's own grids never reach a test.
