@@ -306,12 +306,12 @@ TEST(MapWindow, CtrlMShowsTheTabsPointAndTheMapFollowsIt) {
     auto* map = s.window->findChild<QWidget*>(QStringLiteral("TalporMapa"));
     ASSERT_TRUE(map != nullptr && map->isVisible());
     auto* caption = map->findChild<QLabel*>(QStringLiteral("LblMapa"));
-    EXPECT_EQ(caption->text(), "Punto escrito (WGS84): 38,2667º N 1,3667º W · juego regional EST99, dentro de la "
-                               "rejilla IGN");
+    EXPECT_EQ(caption->text(), "Punto escrito (WGS84): 38,2667º N 1,3667º W · en España · juego regional EST99, "
+                               "dentro de la rejilla IGN");
     s.window->activateWindow();
     s.Type("TxtWGSg", 0, "43");
     s.Type("TxtWGSg", 3, "8");
     s.Focus("TxtWGSg", 4);
-    EXPECT_TRUE(caption->text().startsWith("Punto escrito (WGS84): 43,2667º N 8,3667º W · juego regional ZNW99"))
+    EXPECT_TRUE(caption->text().startsWith("Punto escrito (WGS84): 43,2667º N 8,3667º W · en España · juego regional ZNW99"))
         << caption->text().toStdString();
 }
