@@ -78,7 +78,7 @@ Frente a Castellón, 75 km mar adentro|39.9|0.9|sea|mar Mediterráneo|Peñíscol
 Cabrera, el puerto|39.1436|2.9447|ES|Cabrera|-|-|-|-
 Palma|39.5696|2.6502|ES|Mallorca|-|-|-|-
 Delta del Ebro, Deltebre|40.7200|0.7100|ES|España|-|-|-|-
-Bahía de Algeciras|36.12|-5.40|sea|bahía de Algeciras|Punta de Europa, el faro (36º 06' 38" N 5º 20' 44" W)|36.1106|-5.3456|2
+Bahía de Algeciras|36.12|-5.40|sea|bahía de Algeciras|Punta de Europa, el faro (36º 06' 38" N 5º 20' 44" W)|36.1106|-5.3456|2.5
 Gibraltar, el peñón|36.1400|-5.3500|GI|Gibraltar (Reino Unido)|-|-|-|-
 PLACES
 } >tests/data/map-places.txt
@@ -89,7 +89,7 @@ PLACES
 #   tests/data/map-arrows.txt
 est99_from_wgs84="+proj=pipeline +step +proj=cart +ellps=WGS84 +step +inv +proj=helmert +convention=position_vector
   +x=-131.032 +y=-100.251 +z=-163.354 +rx=-1.2438 +ry=-0.0195 +rz=-1.1436 +s=9.39 +step +inv +proj=cart +ellps=intl"
-molodensky_from_wgs84="+inv +proj=molodensky +ellps=intl +dx=-87.835 +dy=-105.771 +dz=-122.5 +da=-251
+molodensky_from_wgs84="+inv +proj=molodensky +ellps=intl +dx=-84 +dy=-107 +dz=-120 +da=-251
   +df=-1.4192702255886366e-05"
 grid_from_ed50="+proj=pipeline +step +proj=unitconvert +xy_in=deg +xy_out=rad +step +proj=hgridshift
   +grids=es_ign_SPED2ETV2.tif +step +proj=unitconvert +xy_in=rad +xy_out=deg"
@@ -98,7 +98,7 @@ grid_from_ed50="+proj=pipeline +step +proj=unitconvert +xy_in=deg +xy_out=rad +s
   echo "# tab's method does it, with PROJ 9 (Debian proj-bin; the grid of data/):"
   echo "#   Rejilla IGN, ED50 to ETRS89: cct -d 10 $(echo $grid_from_ed50)"
   echo "#   Bursa Wolf 7p, EST99 from WGS84: cct -d 10 $(echo $est99_from_wgs84)"
-  echo "#   Molodensky 3p, IGN set from WGS84: cct -d 10 $(echo $molodensky_from_wgs84)"
+  echo "#   Molodensky 3p, NIMA set (the tab's default) from WGS84: cct -d 10 $(echo $molodensky_from_wgs84)"
   echo "# the typed point and the converted one in degrees and projected on their own datums in the"
   echo "# typed zone (cs2cs +proj=utm, ellipsoids intl and WGS84), the change of the UTM coordinates"
   echo "# (converted minus typed) and the geodesic between the two points on WGS84 (geod -I), then"
@@ -127,7 +127,7 @@ label = f"{int(float(metres) + 0.5)} m \u00b7 \u0394E {signed(dE)}, \u0394N {sig
 print(" | ".join([place, direction, method, zone, E, N, lat, lon, lat2, lon2, f"{dE:.3f}", f"{dN:.3f}", metres, label]))
 PY
   done <<'ARROWS'
-Frente a Castellón, 75 km mar adentro|ED50-WGS84|grid|30|833449|4424020
+Frente a Castellón, 75 km mar adentro|ED50-WGS84|grid|31|320468|4418845
 Madrid, Puerta del Sol|WGS84-ED50|helmert|30|440300|4474250
 Palma|WGS84-ED50|molodensky|31|470000|4380000
 ARROWS

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
+#include <QHelpEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -12,6 +13,8 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QToolTip>
+#include <tuple>
 
 #include "ShownWindow.h"
 #include "qt/Icons.h"
@@ -314,4 +317,23 @@ TEST(MapWindow, CtrlMShowsTheTabsPointAndTheMapFollowsIt) {
     s.Focus("TxtWGSg", 4);
     EXPECT_TRUE(caption->text().startsWith("Punto escrito (WGS84): 43,2667º N 8,3667º W · en España · juego regional ZNW99"))
         << caption->text().toStdString();
+    // Converted and zoomed in to the point: the arrow's tooltip says why its two figures
+    // differ. With TALPOR_SCREENSHOTS, the map of a point on land, at sea and on Mallorca.
+    const char* shots = std::getenv("TALPOR_SCREENSHOTS");
+    for (const auto& [name, lat, lon, east] : {std::tuple{"tierra", "40 25", "3 42", false},
+                                               {"mar", "39 54", "0 54", true}, {"mallorca", "39 34", "2 39", true}}) {
+        s.window->activateWindow();
+        const QStringList typed = (QString(lat) + " 0 " + lon + " 0").split(' ');
+        for (int field = 0; field < 6; ++field) s.Type("TxtWGSg", field, typed[field].toUtf8().constData());
+        s.Click("OptLng", east ? 1 : 0);
+        s.Click("CmdED50Helmert");
+        QTest::mouseClick(map->findChild<QPushButton*>(QStringLiteral("CmdEspana")), Qt::LeftButton);
+        if (shots) map->grab().save(QString::fromUtf8(shots) + "/mapa-espana-" + name + ".png");
+        QTest::mouseClick(map->findChild<QPushButton*>(QStringLiteral("CmdAlPunto")), Qt::LeftButton);
+        if (shots) map->grab().save(QString::fromUtf8(shots) + "/mapa-" + name + ".png");
+    }
+    const QPoint arrow = map->rect().center() + QPoint(20, -30);  // by the arrow, north-east of the point
+    QHelpEvent help(QEvent::ToolTip, arrow, map->mapToGlobal(arrow));
+    QApplication::sendEvent(map, &help);
+    EXPECT_TRUE(QToolTip::text().contains("elipsoides distintos")) << QToolTip::text().toStdString();
 }
