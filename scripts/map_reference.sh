@@ -66,20 +66,22 @@ geodesic() { echo "$1 $2 $3 $4" | geod +ellps=WGS84 -I +units=m -f %.4f | awk '{
   echo "# from PROJ's geod, in kilometres:"
   echo "#   echo \"lat1 lon1 lat2 lon2\" | geod +ellps=WGS84 -I +units=km -f %.2f"
   echo "# The map's distance may be up to 'less' km shorter: the coast point is near the nearest,"
-  echo "# not it. Made by scripts/map_reference.sh; the coast points from their published positions."
-  echo "# place | lat | lon | land | name | coast point | lat | lon | km | less"
-  while IFS='|' read -r place lat lon land name coast clat clon less; do
-    km=-
-    [ "$coast" = - ] || km=$(echo "$lat $lon $clat $clon" | geod +ellps=WGS84 -I +units=km -f %.2f | awk '{print $3}')
-    echo "$place | $lat | $lon | $land | $name | $coast | $clat | $clon | $km | $less"
+  echo "# not it. An islet nearer than the coast (the map's coasts leave the islets out) is named"
+  echo "# with the geodesic to its lighthouse (l'Illa Grossa's for the Columbretes). Made by scripts/map_reference.sh; the coast points"
+  echo "# and lighthouses from their published positions."
+  echo "# place | lat | lon | land | name | coast point | lat | lon | km | less | islet | lat | lon | km"
+  geodesic_km() { [ "$3" = - ] && echo - || echo "$1 $2 $3 $4" | geod +ellps=WGS84 -I +units=km | awk '{print $3}'; }
+  while IFS='|' read -r place lat lon land name coast clat clon less islet ilat ilon; do
+    echo "$place | $lat | $lon | $land | $name | $coast | $clat | $clon | $(geodesic_km "$lat" "$lon" "$clat" "$clon") |" \
+         "$less | $islet | $ilat | $ilon | $(geodesic_km "$lat" "$lon" "$ilat" "$ilon")"
   done <<'PLACES'
-Madrid, Puerta del Sol|40.4169|-3.7036|ES|España|-|-|-|-
-Frente a Castellón, 75 km mar adentro|39.9|0.9|sea|mar Mediterráneo|Peñíscola, el peñón (40º 21' 32" N 0º 24' 25" E)|40.3589|0.4069|5
-Cabrera, el puerto|39.1436|2.9447|ES|Cabrera|-|-|-|-
-Palma|39.5696|2.6502|ES|Mallorca|-|-|-|-
-Delta del Ebro, Deltebre|40.7200|0.7100|ES|España|-|-|-|-
-Bahía de Algeciras|36.12|-5.40|sea|bahía de Algeciras|Punta de Europa, el faro (36º 06' 38" N 5º 20' 44" W)|36.1106|-5.3456|2.5
-Gibraltar, el peñón|36.1400|-5.3500|GI|Gibraltar (Reino Unido)|-|-|-|-
+Madrid, Puerta del Sol|40.4169|-3.7036|ES|España|-|-|-|-|-|-|-
+Frente a Castellón, 75 km mar adentro|39.9|0.9|sea|mar Mediterráneo|Peñíscola, el peñón (40º 21' 32" N 0º 24' 25" E)|40.3589|0.4069|5|islas Columbretes|39.8967|0.6858
+Cabrera, el puerto|39.1436|2.9447|ES|Cabrera|-|-|-|-|-|-|-
+Palma|39.5696|2.6502|ES|Mallorca|-|-|-|-|-|-|-
+Delta del Ebro, Deltebre|40.7200|0.7100|ES|España|-|-|-|-|-|-|-
+Bahía de Algeciras|36.12|-5.40|sea|bahía de Algeciras|Punta de Europa, el faro (36º 06' 38" N 5º 20' 44" W)|36.1106|-5.3456|2.5|-|-|-
+Gibraltar, el peñón|36.1400|-5.3500|GI|Gibraltar (Reino Unido)|-|-|-|-|-|-|-
 PLACES
 } >tests/data/map-places.txt
 

@@ -94,7 +94,8 @@ TEST(MapGeometry, TheShiftArrowRunsAlongTheGeodesicToTheResult) {
 // map shows them at the scale of Spain and zoomed in to the point: the land's fill under
 // the point is its country's, or none at sea; the caption and the name over a zoomed-in
 // view say the place; at sea the caption's distance to the coast is at most the geodesic
-// to a real coast point near the nearest (and at least `less` km shorter).
+// to a real coast point near the nearest (and at least `less` km shorter), and an islet
+// nearer than the coast is named at the geodesic to its lighthouse.
 TEST_F(ConversionTab, TheMapTellsLandFromSeaAndNamesThePlace) {
     for (const testing_support::DataRecord& r : testing_support::ReadDataFile("map-places.txt")) {
         SCOPED_TRACE(r.where + ": " + r[0]);
@@ -125,6 +126,9 @@ TEST_F(ConversionTab, TheMapTellsLandFromSeaAndNamesThePlace) {
             const double km = std::stod(scene.caption.substr(at));
             EXPECT_LE(km, r.Number(8) + 1) << scene.caption;
             EXPECT_GE(km, r.Number(8) - r.Number(9)) << scene.caption;
+            if (r[10] == "-") continue;  // an islet nearer than the coast, by its lighthouse
+            EXPECT_NEAR(std::stod(scene.caption.substr(scene.caption.find("(a ") + 3)), r.Number(13), 1) << scene.caption;
+            EXPECT_NE(scene.caption.find(" km de las " + r[10] + ")"), std::string::npos) << scene.caption;
         }
     }
 }
