@@ -21,8 +21,8 @@ std::string CountryName(const std::string& code) {
 }
 
 // The Spanish rings of the map's data that have a name of their own, each by a point on
-// it. The islets are the squares scripts/mapdata.py adds at these centres (no coast
-// line of the data goes round them).
+// it. The islets are the squares scripts/mapdata.py adds at these centres where Natural
+// Earth has no outline of the rock (no coast line of the data goes round them).
 struct Named {
     const char* article;  // "las " in "en las islas Columbretes"
     const char* name;
@@ -41,9 +41,9 @@ constexpr Named kIslands[] = {
     {"la ", "isla de Perejil", 35.913, -5.418, false},
     {"la ", "isla de Alborán", 35.9394, -3.0353, true},
     {"las ", "islas Columbretes", 39.8967, 0.6858, true},
-    {"las ", "islas Chafarinas", 35.18, -2.43, true},
-    {"el ", "peñón de Alhucemas", 35.215, -3.9053, true},
-    {"el ", "peñón de Vélez de la Gomera", 35.1725, -4.3003, true},
+    {"las ", "islas Chafarinas", 35.1824, -2.4318, false},
+    {"el ", "peñón de Alhucemas", 35.2152, -3.903, false},
+    {"el ", "peñón de Vélez de la Gomera", 35.1725, -4.3003, false},
 };
 
 struct Sea {
@@ -104,7 +104,8 @@ std::optional<PlaceName> NameOfPlace(const geo::PlaceMap& places, double lat, do
     if (country == "ES") {
         const int ring = places.RingAt(lat, lon, "ES");
         for (const Named& n : kIslands)
-            if (ring == places.RingAt(n.lat, n.lon, "ES")) return PlaceName{false, n.name, "en " + std::string(n.article) + n.name};
+            if (ring >= 0 && ring == places.RingAt(n.lat, n.lon, "ES"))
+                return PlaceName{false, n.name, "en " + std::string(n.article) + n.name};
     }
     const std::string name = CountryName(country);
     return PlaceName{false, name, "en " + name};

@@ -333,6 +333,7 @@ TEST(MapWindow, CtrlMShowsTheTabsPointAndTheMapFollowsIt) {
         if (shots) map->grab().save(QString::fromUtf8(shots) + "/mapa-" + name + ".png");
     }
     const QPoint arrow = map->rect().center() + QPoint(20, -30);  // by the arrow, north-east of the point
+    map->repaint();  // the arrow where the last click put it
     QHelpEvent help(QEvent::ToolTip, arrow, map->mapToGlobal(arrow));
     QApplication::sendEvent(map, &help);
     EXPECT_TRUE(QToolTip::text().contains("elipsoides distintos")) << QToolTip::text().toStdString();
