@@ -132,5 +132,6 @@ PY
 Frente a Castellón, 75 km mar adentro|ED50-WGS84|grid|31|320468|4418845
 Madrid, Puerta del Sol|WGS84-ED50|helmert|30|440300|4474250
 Palma|WGS84-ED50|molodensky|31|470000|4380000
+València, en el huso 31 (el suyo es el 30)|ED50-WGS84|grid|31|209538|4374442
 ARROWS
 } >tests/data/map-arrows.txt
