@@ -196,7 +196,7 @@ void MapWindow::paintEvent(QPaintEvent*) {
         const QString label = Q(scene.shift->label);
         const double width = painter.fontMetrics().horizontalAdvance(label);
         QPointF at = to + QPointF(to.x() >= from.x() ? 8 : -8 - width, to.y() >= from.y() ? 14 : -6);
-        at.setX(std::clamp(at.x(), 4.0, std::max(4.0, r.width() - width - 4)));
+        at.setX(std::clamp(at.x(), 8.0, std::max(8.0, r.width() - width - 10)));
         arrowBox_ = BoxedText(painter, at, label, kArrow.darker(120)).united(QRectF(from, to).normalized())
                         .translated(r.topLeft());
     }
