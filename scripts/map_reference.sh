@@ -55,3 +55,83 @@ geodesic() { echo "$1 $2 $3 $4" | geod +ellps=WGS84 -I +units=m -f %.4f | awk '{
     echo "$(field "$p" 1) | $direction | $lat | $lon | $lat2 | $lon2 | $az | $metres"
   done
 } >tests/data/map-shifts.txt
+
+# Where places lie by the map's outlines, and how far from the coast a point at sea is:
+# the geodesic to a real coast point near the nearest (a headland, a lighthouse).
+#   tests/data/map-places.txt
+{
+  echo "# Places as the map shows them: land (the country's ISO 3166 code) or sea, the name the"
+  echo "# map gives the place (Natural Earth's outlines; the islands by their Spanish names), and"
+  echo "# for a point at sea a real coast point near the nearest one with the geodesic to it"
+  echo "# from PROJ's geod, in kilometres:"
+  echo "#   echo \"lat1 lon1 lat2 lon2\" | geod +ellps=WGS84 -I +units=km -f %.2f"
+  echo "# The map's distance may be up to 'less' km shorter: the coast point is near the nearest,"
+  echo "# not it. An islet nearer than the coast (the map's coasts leave the islets out) is named"
+  echo "# with the geodesic to its lighthouse (l'Illa Grossa's for the Columbretes). Made by scripts/map_reference.sh; the coast points"
+  echo "# and lighthouses from their published positions."
+  echo "# place | lat | lon | land | name | coast point | lat | lon | km | less | islet | lat | lon | km"
+  geodesic_km() { [ "$3" = - ] && echo - || echo "$1 $2 $3 $4" | geod +ellps=WGS84 -I +units=km | awk '{print $3}'; }
+  while IFS='|' read -r place lat lon land name coast clat clon less islet ilat ilon; do
+    echo "$place | $lat | $lon | $land | $name | $coast | $clat | $clon | $(geodesic_km "$lat" "$lon" "$clat" "$clon") |" \
+         "$less | $islet | $ilat | $ilon | $(geodesic_km "$lat" "$lon" "$ilat" "$ilon")"
+  done <<'PLACES'
+Madrid, Puerta del Sol|40.4169|-3.7036|ES|España|-|-|-|-|-|-|-
+Frente a Castellón, 75 km mar adentro|39.9|0.9|sea|mar Mediterráneo|Peñíscola, el peñón (40º 21' 32" N 0º 24' 25" E)|40.3589|0.4069|5|islas Columbretes|39.8967|0.6858
+Cabrera, el puerto|39.1436|2.9447|ES|Cabrera|-|-|-|-|-|-|-
+Palma|39.5696|2.6502|ES|Mallorca|-|-|-|-|-|-|-
+Delta del Ebro, Deltebre|40.7200|0.7100|ES|España|-|-|-|-|-|-|-
+Bahía de Algeciras|36.12|-5.40|sea|bahía de Algeciras|Punta de Europa, el faro (36º 06' 38" N 5º 20' 44" W)|36.1106|-5.3456|2.5|-|-|-
+Gibraltar, el peñón|36.1400|-5.3500|GI|Gibraltar (Reino Unido)|-|-|-|-|-|-|-
+PLACES
+} >tests/data/map-places.txt
+
+# The arrow's two figures: a point typed in UTM on a tab, converted by a method as the tab
+# does it, then the shift on the ground (geod) and the change of the UTM coordinates in the
+# typed zone, each point projected on its own datum (cs2cs).
+#   tests/data/map-arrows.txt
+est99_from_wgs84="+proj=pipeline +step +proj=cart +ellps=WGS84 +step +inv +proj=helmert +convention=position_vector
+  +x=-131.032 +y=-100.251 +z=-163.354 +rx=-1.2438 +ry=-0.0195 +rz=-1.1436 +s=9.39 +step +inv +proj=cart +ellps=intl"
+molodensky_from_wgs84="+inv +proj=molodensky +ellps=intl +dx=-84 +dy=-107 +dz=-120 +da=-251
+  +df=-1.4192702255886366e-05"
+grid_from_ed50="+proj=pipeline +step +proj=unitconvert +xy_in=deg +xy_out=rad +step +proj=hgridshift
+  +grids=es_ign_SPED2ETV2.tif +step +proj=unitconvert +xy_in=rad +xy_out=deg"
+{
+  echo "# The datum shift's arrow: a point typed in UTM (zone, E, N) on a tab, converted as the"
+  echo "# tab's method does it, with PROJ 9 (Debian proj-bin; the grid of data/):"
+  echo "#   Rejilla IGN, ED50 to ETRS89: cct -d 10 $(echo $grid_from_ed50)"
+  echo "#   Bursa Wolf 7p, EST99 from WGS84: cct -d 10 $(echo $est99_from_wgs84)"
+  echo "#   Molodensky 3p, NIMA set (the tab's default) from WGS84: cct -d 10 $(echo $molodensky_from_wgs84)"
+  echo "# the typed point and the converted one in degrees and projected on their own datums in the"
+  echo "# typed zone (cs2cs +proj=utm, ellipsoids intl and WGS84), the change of the UTM coordinates"
+  echo "# (converted minus typed) and the geodesic between the two points on WGS84 (geod -I), then"
+  echo "# the arrow's label they make, each figure rounded to the metre. Made by scripts/map_reference.sh."
+  echo "# place | direction | method | zone | E | N | typed lat | typed lon | lat | lon | dE | dN | metres | label"
+  while IFS='|' read -r place direction method zone E N; do
+    if [ "$direction" = ED50-WGS84 ]; then from=intl to=WGS84; else from=WGS84 to=intl; fi
+    read -r lon lat _ < <(echo "$E $N" | cs2cs -f %.10f +proj=utm +zone="$zone" +ellps=$from +to +proj=longlat +ellps=$from)
+    case $method in
+      grid) pipeline=$grid_from_ed50 ;;
+      helmert) pipeline=$est99_from_wgs84 ;;
+      molodensky) pipeline=$molodensky_from_wgs84 ;;
+    esac
+    # shellcheck disable=SC2086
+    read -r lon2 lat2 _ < <(echo "$lon $lat 0" | PROJ_DATA="$PWD/data:/usr/share/proj" cct -d 10 $pipeline)
+    read -r E2 N2 _ < <(echo "$lon2 $lat2" | cs2cs -f %.4f +proj=longlat +ellps=$to +to +proj=utm +zone="$zone" +ellps=$to)
+    read -r _ _ metres < <(echo "$lat $lon $lat2 $lon2" | geod +ellps=WGS84 -I +units=m -f %.4f)
+    python3 - "$place" "$direction" "$method" "$zone" "$E" "$N" "$lat" "$lon" "$lat2" "$lon2" "$E2" "$N2" "$metres" <<'PY'
+import sys
+place, direction, method, zone, E, N, lat, lon, lat2, lon2, E2, N2, metres = sys.argv[1:]
+dE, dN = float(E2) - float(E), float(N2) - float(N)
+def signed(v):
+    r = int(abs(v) + 0.5) * (1 if v >= 0 else -1)
+    return ("\u2212" if r < 0 else "+" if r > 0 else "") + str(abs(r)) + " m"
+label = f"{int(float(metres) + 0.5)} m \u00b7 \u0394E {signed(dE)}, \u0394N {signed(dN)}"
+print(" | ".join([place, direction, method, zone, E, N, lat, lon, lat2, lon2, f"{dE:.3f}", f"{dN:.3f}", metres, label]))
+PY
+  done <<'ARROWS'
+Frente a Castellón, 75 km mar adentro|ED50-WGS84|grid|31|320468|4418845
+Madrid, Puerta del Sol|WGS84-ED50|helmert|30|440300|4474250
+Palma|WGS84-ED50|molodensky|31|470000|4380000
+València, en el huso 31 (el suyo es el 30)|ED50-WGS84|grid|31|209538|4374442
+ARROWS
+} >tests/data/map-arrows.txt

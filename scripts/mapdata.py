@@ -135,9 +135,25 @@ def islet(lon, lat, half=0.004):
     return ("ES", [(lon - half, lat - half), (lon + half, lat - half), (lon + half, lat + half), (lon - half, lat + half)])
 
 
-# Alborán, the Columbretes, the Chafarinas, Alhucemas and Vélez de la Gomera.
+# Alborán, the Columbretes, the Chafarinas, Alhucemas and Vélez de la Gomera; those the
+# source does hold are left to its outline (see main).
 ISLETS = [islet(-3.0353, 35.9394), islet(0.6858, 39.8967), islet(-2.4300, 35.1800), islet(-3.9053, 35.2150),
           islet(-4.3003, 35.1725)]
+
+
+def area(ring):
+    """The area (square degrees) the ring encloses."""
+    return abs(sum(x0 * y1 - x1 * y0 for (x0, y0), (x1, y1) in zip(ring, ring[1:] + ring[:1]))) / 2
+
+
+def holds(ring, point):
+    """Whether the ring holds the point (even-odd)."""
+    x, y = point
+    inside = False
+    for (x0, y0), (x1, y1) in zip(ring, ring[1:] + ring[:1]):
+        if (y0 > y) != (y1 > y) and x < x0 + (y - y0) / (y1 - y0) * (x1 - x0):
+            inside = not inside
+    return inside
 
 
 def rings_of(topology, arcs):
@@ -214,7 +230,13 @@ def main():
                 words += [str(x1 - x0), str(y1 - y0)]
             lines.append(" ".join(words))
             total += len(q)
-    for code, ring in list(rings_of(topology, arcs)) + ISLETS:
+    rings = list(rings_of(topology, arcs))
+    # An islet's square only where no Spanish ring of the source with an area reaches into
+    # it: one drawn over Natural Earth's own outline of the rock would make a hole of it by
+    # the even-odd rule the map fills with. (Vélez de la Gomera's ring has none: a line.)
+    rings += [(code, square) for code, square in ISLETS
+              if not any(c == "ES" and area(ring) > 1e-7 and any(holds(square, p) for p in ring) for c, ring in rings)]
+    for code, ring in rings:
         if ring[0] == ring[-1]:
             ring = ring[:-1]
         ring = clip_ring(ring)

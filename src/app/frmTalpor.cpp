@@ -126,19 +126,19 @@ core::Grids& frmTalpor::Grids() {
     return *grids_;
 }
 
-const std::vector<geo::MapLine>& frmTalpor::MapLines() {
-    if (!mapLines_) {
+const convert::MapData& frmTalpor::MapData() {
+    if (!mapData_) {
         std::ifstream file(platform_.DataFolder() + "/" + std::string(geo::kMapFile), std::ios::binary);
         std::ostringstream text;
         text << file.rdbuf();
-        mapLines_ = geo::ReadMapLines(text.str());
+        mapData_ = convert::MapData{geo::ReadMapLines(text.str()), geo::ReadMapAreas(text.str())};
     }
-    return *mapLines_;
+    return *mapData_;
 }
 
 convert::MapScene frmTalpor::MapOfTab(int tab, const convert::MapView& view) {
-    convert::MapScene scene = convert::DrawMap(view, MapLines(), convert::PointsOfTab(form_, tab));
-    if (MapLines().empty()) scene.caption += " (sin costas: falta " + std::string(geo::kMapFile) + ")";
+    convert::MapScene scene = convert::DrawMap(view, MapData(), Grids().Places(), convert::PointsOfTab(form_, tab));
+    if (MapData().lines.empty()) scene.caption += " (sin costas: falta " + std::string(geo::kMapFile) + ")";
     return scene;
 }
 

@@ -45,9 +45,10 @@ public:
     // "grids" folder in its user data folder; made at the first call, and each grid
     // opened when it is first needed.
     core::Grids& Grids();
-    // The coasts and borders of the map, read from the data folder the first time the
-    // map asks for them (never at start-up); none when the file cannot be read.
-    const std::vector<geo::MapLine>& MapLines();
+    // The coasts, borders and countries' rings of the map, read from the data folder the
+    // first time the map asks for them (never at start-up); none when the file cannot be
+    // read.
+    const convert::MapData& MapData();
     // The scene of tab 0 or 1's point in `view`, as the map shows it now.
     convert::MapScene MapOfTab(int tab, const convert::MapView& view);
     // Opens the WGS84 side of tab 0 or 1's point (its typed point on tab 0, its result on
@@ -182,7 +183,7 @@ private:
     form::Platform& platform_;
     form::FormModel form_;
     std::unique_ptr<core::Grids> grids_;
-    std::optional<std::vector<geo::MapLine>> mapLines_;
+    std::optional<convert::MapData> mapData_;
     EndReason endReason_ = EndReason::None;
     bool activated_ = false;
 };

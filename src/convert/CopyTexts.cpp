@@ -110,6 +110,7 @@ std::optional<TypedPoint> ReadTypedPoint(form::FormModel& form, core::Direction 
             t.point = core::MirrorOf(p, tab);
             t.utm.E = p.E;
             t.utm.N = p.N;
+            t.utm.zone = p.zone;
             t.utm.zoneText = std::to_string(p.zone) + geo::UTMBandLetter(t.point.lat);
         } else {
             core::GeographicInput p;

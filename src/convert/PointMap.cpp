@@ -6,6 +6,7 @@
 
 #include "convert/ConversionTab.h"
 #include "convert/CopyTexts.h"
+#include "core/Places.h"
 #include "text/PointText.h"
 #include "geo/Ellipsoid.h"
 #include "num/Number.h"
@@ -50,6 +51,51 @@ double RoundLength(double metres) {
 
 std::string Length(double metres) {
     return metres >= 1000 ? num::Format(metres / 1000, "#,##0.#") + " km" : num::Format(metres, "#,##0") + " m";
+}
+
+// A name is put on the place at the view's centre from this close in (a view some 150 km
+// across): at the scale of Spain one name would say little.
+constexpr double kNamedMetresPerPixel = 250;
+
+// The ring cut to the window and `margin` pixels around it (Sutherland-Hodgman against
+// each side in turn), closed along the window's edges: what lies of it in view, with
+// coordinates a painter handles however far the map is zoomed in.
+std::vector<MapXY> ClipToView(std::vector<MapXY> ring, double width, double height, double margin = 4) {
+    const auto clip = [&ring](auto inside, auto cross) {
+        std::vector<MapXY> out;
+        for (std::size_t i = 0; i < ring.size(); ++i) {
+            const MapXY& p = ring[i];
+            const MapXY& q = ring[i == 0 ? ring.size() - 1 : i - 1];
+            if (inside(p) != inside(q)) out.push_back(cross(q, p));
+            if (inside(p)) out.push_back(p);
+        }
+        ring = std::move(out);
+    };
+    const auto atX = [](double x) {
+        return [x](MapXY a, MapXY b) { return MapXY{x, a.y + (x - a.x) / (b.x - a.x) * (b.y - a.y)}; };
+    };
+    const auto atY = [](double y) {
+        return [y](MapXY a, MapXY b) { return MapXY{a.x + (y - a.y) / (b.y - a.y) * (b.x - a.x), y}; };
+    };
+    clip([&](MapXY p) { return p.x >= -margin; }, atX(-margin));
+    clip([&](MapXY p) { return p.x <= width + margin; }, atX(width + margin));
+    clip([&](MapXY p) { return p.y >= -margin; }, atY(-margin));
+    clip([&](MapXY p) { return p.y <= height + margin; }, atY(height + margin));
+    return ring;
+}
+
+// The area (pixels²) a ring encloses.
+double Area(const std::vector<MapXY>& ring) {
+    double twice = 0;
+    for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++)
+        twice += (ring[j].x - ring[i].x) * (ring[j].y + ring[i].y);
+    return std::fabs(twice) / 2;
+}
+
+// "−109 m", "+12 m", "0 m": a change of a coordinate with its sign, in whole metres.
+std::string Signed(double metres) {
+    const long m = std::lround(metres);
+    return (m < 0 ? "−" : m > 0 ? "+" : "") + std::to_string(std::labs(m)) + " m";
 }
 
 std::vector<MapXY> Outline(const MapView& view, std::initializer_list<geo::LatLon> corners) {
@@ -125,7 +171,10 @@ double ShiftMetres(geo::LatLon a, geo::LatLon b) {
 MapPoints PointsOfTab(form::FormModel& form, int tab) {
     MapPoints m;
     m.direction = tab == 0 ? core::Direction::WGS84ToED50 : core::Direction::ED50ToWGS84;
-    if (const std::optional<TypedPoint> t = ReadTypedPoint(form, m.direction)) m.typed = t->point;
+    if (const std::optional<TypedPoint> t = ReadTypedPoint(form, m.direction)) {
+        m.typed = t->point;
+        m.zone = t->utm.zone;
+    }
     const detail::TabControls c = detail::ControlsOf(form, m.direction);
     if (!c.resLat.values.empty() && !c.resLon.values.empty()) {
         m.converted = geo::LatLon{c.resLat.values[0], c.resLon.values[0]};
@@ -134,16 +183,29 @@ MapPoints PointsOfTab(form::FormModel& form, int tab) {
     return m;
 }
 
-MapScene DrawMap(const MapView& view, const std::vector<geo::MapLine>& lines, const MapPoints& points) {
+MapScene DrawMap(const MapView& view, const MapData& data, const geo::PlaceMap& places, const MapPoints& points) {
     MapScene scene;
+    const double width = view.Width(), height = view.Height();
+    // The land: each country's rings cut to the window, so that however far the view is
+    // zoomed in a point inland lies inside its country's fill.
+    for (const geo::MapArea& area : data.areas) {
+        std::vector<MapXY> ring;
+        for (const geo::LatLon& p : area.points) ring.push_back(view.ToScreen(p));
+        ring = ClipToView(std::move(ring), width, height);
+        if (ring.size() < 3) continue;
+        auto land = std::find_if(scene.land.begin(), scene.land.end(), [&](const MapLand& l) { return l.country == area.country; });
+        if (land == scene.land.end()) land = scene.land.insert(scene.land.end(), MapLand{area.country, {}});
+        land->rings.push_back(std::move(ring));
+    }
+
     // The lines: only their pieces near the window, so that a zoomed view stays cheap.
-    const geo::LatLon corner = view.ToGeo({0, 0}), far = view.ToGeo({double(view.Width()), double(view.Height())});
+    const geo::LatLon corner = view.ToGeo({0, 0}), far = view.ToGeo({width, height});
     const double margin = 0.05 * (corner.lat - far.lat) + 0.01;
     const auto near = [&](const geo::LatLon& p) {
         return p.lat <= corner.lat + margin && p.lat >= far.lat - margin && p.lon >= corner.lon - margin &&
                p.lon <= far.lon + margin;
     };
-    for (const geo::MapLine& line : lines) {
+    for (const geo::MapLine& line : data.lines) {
         auto& to = line.border ? scene.borders : scene.coasts;
         std::vector<MapXY> run;
         for (std::size_t i = 0; i < line.points.size(); ++i) {
@@ -171,16 +233,23 @@ MapScene DrawMap(const MapView& view, const std::vector<geo::MapLine>& lines, co
     scene.areas.back().name.clear();  // the Balearic subgrid goes unnamed: one name is enough
 
     // The points, the shift and where the point lies.
-    const char* from = points.direction == core::Direction::WGS84ToED50 ? "WGS84" : "ED50";
+    const bool fromWgs84 = points.direction == core::Direction::WGS84ToED50;
+    const std::string from = fromWgs84 ? "WGS84" : "ED50", to = fromWgs84 ? "ED50" : "WGS84";
     if (points.typed) {
         const geo::LatLon p = *points.typed;
         scene.typed = view.ToScreen(p);
+        scene.legend.push_back({MapSymbol::Typed, {}, "Punto escrito (" + from + ")"});
         const geo::HelmertZone zone = geo::HelmertZoneOfGeo(p.lat, p.lon);
         const char* set = zone == geo::HelmertZone::EST99   ? "EST99"
                           : zone == geo::HelmertZone::ZNW99 ? "ZNW99"
                           : zone == geo::HelmertZone::BAL99 ? "BAL99"
                                                             : nullptr;
-        scene.caption = std::string("Punto escrito (") + from + "): " + Degrees(p) + " · ";
+        scene.caption = "Punto escrito (" + from + "): " + Degrees(p) + " · ";
+        if (const std::optional<core::PlaceName> place = core::NameOfPlace(places, p.lat, p.lon)) {
+            scene.caption += place->in;
+            if (place->sea) scene.caption += ", " + core::DistanceToCoast(places, p.lat, p.lon);
+            scene.caption += " · ";
+        }
         if (set == nullptr && !InGrid(p.lat, p.lon)) {
             scene.caption += "fuera de las áreas de los juegos regionales y de la rejilla";
         } else {
@@ -193,23 +262,63 @@ MapScene DrawMap(const MapView& view, const std::vector<geo::MapLine>& lines, co
     if (points.converted) {
         scene.converted = view.ToScreen(*points.converted);
         scene.stale = points.stale;
+        scene.legend.push_back({points.stale ? MapSymbol::StaleConverted : MapSymbol::Converted, {},
+                                "Punto convertido (" + to + ")" + (points.stale ? ", del punto anterior" : "")});
         if (points.typed && !points.stale) {
-            const double metres = ShiftMetres(*points.typed, *points.converted);
+            const geo::LatLon typed = *points.typed, converted = *points.converted;
+            const double metres = ShiftMetres(typed, converted);
             const MapXY a = *scene.typed, b = *scene.converted;
             const double pixels = std::hypot(b.x - a.x, b.y - a.y);
             if (metres > 0 && pixels > 0) {
                 const double drawn = std::max(pixels, kArrowPixels);
-                scene.shift = MapArrow{a, {a.x + (b.x - a.x) * drawn / pixels, a.y + (b.y - a.y) * drawn / pixels},
-                                       num::Format(metres, "#,##0") + " m" + (drawn > pixels ? "" : " (a escala)")};
+                // Each point projected on its own datum's ellipsoid, in the typed point's zone.
+                const std::int16_t zone = points.zone != 0 ? points.zone : geo::UTMZoneOf(typed.lat, typed.lon);
+                const geo::UTMPoint utmTyped =
+                    geo::GeoToUTMInZone(typed.lat, typed.lon, zone, core::SourceEllipsoid(points.direction));
+                const geo::UTMPoint utmConverted =
+                    geo::GeoToUTMInZone(converted.lat, converted.lon, zone, core::TargetEllipsoid(points.direction));
+                const double dE = utmConverted.E - utmTyped.E, dN = utmConverted.N - utmTyped.N;
+                const std::string shift = num::Format(metres, "#,##0") + " m";
+                MapArrow arrow{a, {a.x + (b.x - a.x) * drawn / pixels, a.y + (b.y - a.y) * drawn / pixels},
+                               shift + (drawn > pixels ? "" : " (a escala)") + " · ΔE " + Signed(dE) + ", ΔN " + Signed(dN),
+                               ""};
+                arrow.tooltip =
+                    "La flecha va del punto escrito (" + from + ") al convertido (" + to + ").\n" + shift +
+                    ": lo que se desplaza el punto sobre el terreno al pasar de " + from + " a " + to + ".\nΔE " +
+                    Signed(dE) + ", ΔN " + Signed(dN) + ": lo que cambian sus coordenadas UTM en el huso " +
+                    std::to_string(zone) + ", cada una en su datum (" + num::Format(std::hypot(dE, dN), "#,##0") +
+                    " m en total).\nNo coinciden porque ED50 y WGS84 tienen elipsoides distintos (el internacional "
+                    "de 1924 y el WGS84): la proyección UTM de cada elipsoide pone el mismo lugar en otras "
+                    "coordenadas, y al desplazamiento real se suma esa diferencia de las proyecciones.";
+                scene.shift = std::move(arrow);
+                scene.legend.push_back({MapSymbol::Arrow, {}, "Desplazamiento de " + from + " a " + to});
             }
         }
     }
 
+    // The areas in view, once each (the grid's two subgrids are one).
+    for (const MapArea& area : scene.areas) {
+        const bool listed = std::any_of(scene.legend.begin(), scene.legend.end(), [&](const MapLegendEntry& e) {
+            return e.symbol == MapSymbol::Area && e.area == area.kind;
+        });
+        if (listed || Area(ClipToView(area.outline, width, height, 0)) < 1) continue;
+        scene.legend.push_back({MapSymbol::Area, area.kind,
+                                area.kind == MapAreaKind::Grid ? "Área de la rejilla IGN"
+                                                               : "Área del juego " + area.name});
+    }
+
     // The scale bar, bottom left, about a sixth of the width.
-    const double metres = RoundLength(view.MetresPerPixel() * view.Width() / 6);
-    scene.scaleFrom = {12, view.Height() - 14.0};
-    scene.scaleTo = {12 + metres / view.MetresPerPixel(), view.Height() - 14.0};
+    const double metres = RoundLength(view.MetresPerPixel() * width / 6);
+    scene.scaleFrom = {12, height - 14.0};
+    scene.scaleTo = {12 + metres / view.MetresPerPixel(), height - 14.0};
     scene.scaleLabel = Length(metres);
+
+    // The name of the place in the middle of a zoomed-in view.
+    if (view.MetresPerPixel() <= kNamedMetresPerPixel) {
+        const geo::LatLon centre = view.ToGeo({width / 2, height / 2});
+        if (const std::optional<core::PlaceName> place = core::NameOfPlace(places, centre.lat, centre.lon))
+            scene.placeName = place->name;
+    }
     return scene;
 }
 

@@ -14,6 +14,7 @@
 #include "form/Platform.h"
 #include "geo/Helmert.h"
 #include "geo/MapLines.h"
+#include "geo/Places.h"
 #include "geo/Utm.h"
 
 namespace convert {
@@ -64,10 +65,30 @@ struct MapArea {
 // length that can be seen (its true length when the map is zoomed in enough).
 struct MapArrow {
     MapXY from, to;
-    std::string label;  // "127 m"
+    // The shift on the ground and the change of the UTM coordinates, each point on its
+    // own datum in the typed point's zone: "173 m · ΔE −109 m, ΔN −207 m".
+    std::string label;
+    std::string tooltip;  // why the two differ
+};
+
+// A country's land in the view: its rings cut to the window, filled by the even-odd rule
+// across them (a ring inside another is a hole: Llívia in France).
+struct MapLand {
+    std::string country;  // ISO 3166 code: "ES", "PT"
+    std::vector<std::vector<MapXY>> rings;
+};
+
+// What the legend names, with the symbol the map draws it with.
+enum class MapSymbol { Typed, Converted, StaleConverted, Arrow, Area };
+
+struct MapLegendEntry {
+    MapSymbol symbol = MapSymbol::Typed;
+    MapAreaKind area = MapAreaKind::EST99;  // for Area
+    std::string text;  // "Punto escrito (ED50)", "Área del juego EST99"
 };
 
 struct MapScene {
+    std::vector<MapLand> land;  // over the sea, which is all the rest
     std::vector<std::vector<MapXY>> coasts, borders;
     std::vector<MapArea> areas;
     std::optional<MapXY> typed;      // the typed point
@@ -76,7 +97,18 @@ struct MapScene {
     std::optional<MapArrow> shift;
     std::string caption;  // where the point lies, in a sentence
     MapXY scaleFrom, scaleTo;  // the scale bar
-    std::string scaleLabel;    // "10 km"
+    std::string scaleLabel;    // "10 km", "50 m"
+    // The place at the centre of a zoomed-in view ("Mallorca", "mar Mediterráneo"); ""
+    // at the scale of Spain or where the outlines name none.
+    std::string placeName;
+    std::vector<MapLegendEntry> legend;  // the points, the arrow and the areas in view
+};
+
+// The map's outlines (data/mapa-iberia.txt): the lines drawn and the countries' rings
+// filled as land.
+struct MapData {
+    std::vector<geo::MapLine> lines;
+    std::vector<geo::MapArea> areas;
 };
 
 // What the map shows of a conversion tab: the typed point on the tab's source datum and
@@ -86,6 +118,7 @@ struct MapPoints {
     std::optional<geo::LatLon> typed;
     std::optional<geo::LatLon> converted;
     bool stale = false;
+    std::int16_t zone = 0;  // the typed point's UTM zone; 0: its own by its longitude
 };
 
 // The points of tab 0 or 1 as its fields and results hold them now: the typed point in
@@ -93,10 +126,11 @@ struct MapPoints {
 // while a field does not hold a number; the result when the tab shows one.
 MapPoints PointsOfTab(form::FormModel& form, int tab);
 
-// The scene of `points` in `view`: the lines, the areas, the points, the shift and a
-// caption that says which set's area and whether the grid covers the typed point, or
-// that it lies outside them.
-MapScene DrawMap(const MapView& view, const std::vector<geo::MapLine>& lines, const MapPoints& points);
+// The scene of `points` in `view`: the land, the lines, the areas, the points, the shift,
+// the legend and a caption that says where the typed point lies (the land or sea that
+// holds it by `places`, at sea how far from the coast), which set's area and whether the
+// grid covers it, or that it lies outside them.
+MapScene DrawMap(const MapView& view, const MapData& data, const geo::PlaceMap& places, const MapPoints& points);
 
 // Whether the shipped grid (SPED2ETV2) covers a point: inside the nodes of its
 // peninsular or Balearic subgrid.

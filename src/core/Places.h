@@ -1,6 +1,7 @@
 // Points that land outside Spain: a converted point on another country's land or at sea
 // beyond Spain's territorial sea is still converted, and said so, with the zone that
-// would put a typed easting and northing in Spain where another one would.
+// would put a typed easting and northing in Spain where another one would. And the names
+// the map gives places: countries, Spain's islands, seas.
 #pragma once
 
 #include <optional>
@@ -18,5 +19,24 @@ namespace core {
 // northing and zone typed, on `direction`'s source datum, whose other zones are tried.
 std::string PlaceWarning(const geo::PlaceMap& places, double lat, double lon, Direction direction,
                          const std::optional<UtmInput>& typed);
+
+// A place as a map names it: `name` to label it ("Mallorca", "mar Mediterráneo"),
+// `in` to say a point lies there ("en Mallorca", "en el mar Mediterráneo").
+struct PlaceName {
+    bool sea = false;
+    std::string name, in;
+};
+
+// The place of a point (degrees) by the outlines alone: a country ("España",
+// "Portugal"), one of the Spanish islands and towns the outlines hold apart (Mallorca,
+// Menorca, Ibiza, Formentera, Cabrera, the islets, Ceuta, Melilla, Llívia), or the sea
+// (el mar Cantábrico, el océano Atlántico, la bahía de Algeciras, el mar de Alborán, el
+// mar Mediterráneo). Off the map or without its data, none.
+std::optional<PlaceName> NameOfPlace(const geo::PlaceMap& places, double lat, double lon);
+
+// How far a point at sea (degrees) lies from land: "a 64 km de la costa", with the islet
+// nearer than that coast when there is one ("a 64 km de la costa (a 18 km de las islas
+// Columbretes)"): the map's coasts leave the islets out.
+std::string DistanceToCoast(const geo::PlaceMap& places, double lat, double lon);
 
 }  // namespace core

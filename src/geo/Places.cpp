@@ -42,7 +42,7 @@ void Fill(std::vector<std::uint8_t>& cells, const std::vector<const MapArea*>& r
 
 }  // namespace
 
-PlaceMap::PlaceMap(const std::vector<MapArea>& areas, const std::vector<MapLine>& lines) {
+PlaceMap::PlaceMap(const std::vector<MapArea>& areas, const std::vector<MapLine>& lines) : rings_(areas) {
     if (areas.empty()) return;
     cells_.assign(static_cast<std::size_t>(kRows) * kCols, kSea);
     std::vector<const MapArea*> spain;
@@ -229,6 +229,36 @@ bool PlaceMap::OnSpanishLand(double lat, double lon) const {
 
 double PlaceMap::KmToCoast(double lat, double lon) const {
     return coasts_.Km(lat, lon, std::numeric_limits<double>::infinity());
+}
+
+std::string PlaceMap::LandAt(double lat, double lon) const {
+    int row = 0, col = 0;
+    if (!CellOf(lat, lon, row, col)) return "";
+    if (spain_.Inside(lat, lon)) return "ES";
+    for (std::size_t k = 0; k < others_.size(); ++k)
+        if (others_[k].Inside(lat, lon)) return countries_[k];
+    return "";
+}
+
+int PlaceMap::RingAt(double lat, double lon, const std::string& country) const {
+    int found = -1;
+    double smallest = std::numeric_limits<double>::infinity();
+    for (std::size_t k = 0; k < rings_.size(); ++k) {
+        const std::vector<LatLon>& p = rings_[k].points;
+        if (rings_[k].country != country) continue;
+        bool inside = false;
+        double south = lat, north = lat, west = lon, east = lon;
+        for (std::size_t i = 0, j = p.size() - 1; i < p.size(); j = i++) {
+            if ((p[i].lat > lat) != (p[j].lat > lat) &&
+                lon < p[j].lon + (lat - p[j].lat) / (p[i].lat - p[j].lat) * (p[i].lon - p[j].lon))
+                inside = !inside;
+            south = std::min(south, p[i].lat), north = std::max(north, p[i].lat);
+            west = std::min(west, p[i].lon), east = std::max(east, p[i].lon);
+        }
+        const double size = (north - south) * (east - west);
+        if (inside && size < smallest) found = static_cast<int>(k), smallest = size;
+    }
+    return found;
 }
 
 }  // namespace geo

@@ -43,6 +43,13 @@ class PlaceMap {
     bool OnSpanishLand(double lat, double lon) const;
     // The distance (km) from the point to the nearest coast of the map's lines.
     double KmToCoast(double lat, double lon) const;
+    // The country whose land holds the point by the outlines alone, without margin nor
+    // territorial sea: its ISO 3166 code; "" at sea or off the map.
+    std::string LandAt(double lat, double lon) const;
+    // The ring of `country` that holds the point (its index among the rings the map was
+    // made of; the smallest one where rings nest), or -1. Two points on one island give
+    // the same ring.
+    int RingAt(double lat, double lon, const std::string& country) const;
 
   private:
     enum : std::uint8_t { kSea = 0, kSpain = 1, kSpanishSea = 2, kFirstCountry = 3, kOutline = 254 };
@@ -77,6 +84,7 @@ class PlaceMap {
     Sides spain_;
     std::vector<Sides> others_;  // by code from kFirstCountry
     Sides coasts_;
+    std::vector<MapArea> rings_;  // as given, for RingAt
 };
 
 }  // namespace geo

@@ -5,7 +5,9 @@
 // the user's alone.
 #pragma once
 
+#include <QRectF>
 #include <QWidget>
+#include <string>
 
 #include "app/frmTalpor.h"
 #include "convert/PointMap.h"
@@ -24,6 +26,7 @@ class MapWindow : public QWidget {
     void Follow();
 
   protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
@@ -42,6 +45,10 @@ class MapWindow : public QWidget {
     bool fitted_ = false;
     QPoint dragFrom_;
     QLabel* caption_ = nullptr;
+    // Where the last paint put the arrow with its label, and the arrow's line of the
+    // legend (window coordinates), and what their tooltip says.
+    QRectF arrowBox_, legendArrow_;
+    std::string arrowTip_;
 };
 
 }  // namespace qt

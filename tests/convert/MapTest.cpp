@@ -18,6 +18,7 @@
 namespace {
 
 using testing_support::ConversionTab;
+using testing_support::kGrid;
 using testing_support::kHelmert;
 
 // The distance (km) from a place to the nearest point of the map's coasts.
@@ -56,7 +57,7 @@ TEST(MapGeometry, PlacesStandAsTheirGeodesicsSayByTheScaleBar) {
         convert::MapView view;
         view.Fit(720, 460);
         view.CenterOn({(a.lat + b.lat) / 2, (a.lon + b.lon) / 2});
-        const convert::MapScene scene = convert::DrawMap(view, {}, {});
+        const convert::MapScene scene = convert::DrawMap(view, {}, {}, {});
         EXPECT_NEAR(ByScaleBar(scene, view.ToScreen(a), view.ToScreen(b)) / r.Number(8), 1, 0.005);
         const double halfWay = r.Number(6) + std::remainder(r.Number(7) + 180 - r.Number(6), 360) / 2;
         EXPECT_NEAR(std::remainder(Bearing(view.ToScreen(a), view.ToScreen(b)) - halfWay, 360), 0, 0.3);
@@ -64,8 +65,9 @@ TEST(MapGeometry, PlacesStandAsTheirGeodesicsSayByTheScaleBar) {
 }
 
 // The datum shift's arrow against PROJ (tests/data/map-shifts.txt): its label gives the
-// geodesic's metres; zoomed in to the point as "Al punto" does (2 m a pixel) it points
-// along the geodesic's azimuth and spans its length by the scale bar.
+// geodesic's metres; zoomed in to the point as "Al punto" does (2 m a pixel), and as far
+// as the map zooms, it points along the geodesic's azimuth and spans its length by the
+// scale bar.
 TEST(MapGeometry, TheShiftArrowRunsAlongTheGeodesicToTheResult) {
     for (const testing_support::DataRecord& r : testing_support::ReadDataFile("map-shifts.txt")) {
         SCOPED_TRACE(r.where + ": " + r[0]);
@@ -76,18 +78,85 @@ TEST(MapGeometry, TheShiftArrowRunsAlongTheGeodesicToTheResult) {
         const std::string metres = num::Format(r.Number(7), "#,##0") + " m";
         convert::MapView view;
         view.Fit(720, 460);
-        EXPECT_EQ(convert::DrawMap(view, {}, points).shift->label, metres);  // drawn longer than it is
-        view.Show(typed, 2);
-        const convert::MapScene scene = convert::DrawMap(view, {}, points);
-        ASSERT_TRUE(scene.shift);
-        EXPECT_EQ(scene.shift->label, metres + " (a escala)");
-        EXPECT_NEAR(ByScaleBar(scene, scene.shift->from, scene.shift->to) / r.Number(7), 1, 0.005);
-        EXPECT_NEAR(std::remainder(Bearing(scene.shift->from, scene.shift->to) - r.Number(6), 360), 0, 0.3);
+        EXPECT_TRUE(convert::DrawMap(view, {}, {}, points).shift->label.starts_with(metres + " · "));  // drawn longer
+        for (const double metresPerPixel : {2.0, 0.1}) {
+            view.Show(typed, metresPerPixel);
+            const convert::MapScene scene = convert::DrawMap(view, {}, {}, points);
+            ASSERT_TRUE(scene.shift);
+            EXPECT_TRUE(scene.shift->label.starts_with(metres + " (a escala) · ")) << scene.shift->label;
+            EXPECT_NEAR(ByScaleBar(scene, scene.shift->from, scene.shift->to) / r.Number(7), 1, 0.005);
+            EXPECT_NEAR(std::remainder(Bearing(scene.shift->from, scene.shift->to) - r.Number(6), 360), 0, 0.3);
+        }
+    }
+}
+
+// Places against the outline data and the real coast (tests/data/map-places.txt), as the
+// map shows them at the scale of Spain and zoomed in to the point: the land's fill under
+// the point is its country's, or none at sea; the caption and the name over a zoomed-in
+// view say the place; at sea the caption's distance to the coast is at most the geodesic
+// to a real coast point near the nearest (and at least `less` km shorter), and an islet
+// nearer than the coast is named at the geodesic to its lighthouse.
+TEST_F(ConversionTab, TheMapTellsLandFromSeaAndNamesThePlace) {
+    for (const testing_support::DataRecord& r : testing_support::ReadDataFile("map-places.txt")) {
+        SCOPED_TRACE(r.where + ": " + r[0]);
+        const geo::LatLon p{r.Number(1), r.Number(2)};
+        convert::MapView view;
+        view.Fit(720, 460);
+        for (const double metresPerPixel : {0.0, 2.0}) {
+            if (metresPerPixel > 0) view.Show(p, metresPerPixel);
+            const convert::MapScene scene =
+                convert::DrawMap(view, window.MapData(), grids.Places(), {core::Direction::WGS84ToED50, p, {}, false});
+            // The country whose fill (even-odd across its rings) holds the point's pixel.
+            std::string filled = "sea";
+            for (const convert::MapLand& land : scene.land) {
+                bool inside = false;
+                for (const auto& ring : land.rings)
+                    for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++)
+                        if ((ring[i].y > scene.typed->y) != (ring[j].y > scene.typed->y) &&
+                            scene.typed->x < ring[j].x + (scene.typed->y - ring[j].y) / (ring[i].y - ring[j].y) *
+                                                             (ring[i].x - ring[j].x))
+                            inside = !inside;
+                if (inside) filled = land.country;
+            }
+            EXPECT_EQ(filled, r[3]) << metresPerPixel << " m a pixel";
+            EXPECT_NE(scene.caption.find(r[4] + (r[3] == "sea" ? ", a " : " · ")), std::string::npos) << scene.caption;
+            EXPECT_EQ(scene.placeName, metresPerPixel > 0 ? r[4] : "");
+            if (r[3] != "sea") continue;
+            const std::size_t at = scene.caption.find(", a ") + 4;
+            const double km = std::stod(scene.caption.substr(at));
+            EXPECT_LE(km, r.Number(8) + 1) << scene.caption;
+            EXPECT_GE(km, r.Number(8) - r.Number(9)) << scene.caption;
+            if (r[10] == "-") continue;  // an islet nearer than the coast, by its lighthouse
+            EXPECT_NEAR(std::stod(scene.caption.substr(scene.caption.find("(a ") + 3)), r.Number(13), 1) << scene.caption;
+            EXPECT_NE(scene.caption.find(" km de las " + r[10] + ")"), std::string::npos) << scene.caption;
+        }
+    }
+}
+
+// The arrow's two figures as PROJ gives them (tests/data/map-arrows.txt) for a point typed
+// in UTM and converted on its tab: the shift on the ground and the change of the UTM
+// coordinates, each point on its own datum in the zone typed; the legend names the points
+// with their datums.
+TEST_F(ConversionTab, TheArrowGivesTheShiftAndTheUtmChangeAsProjDoes) {
+    for (const testing_support::DataRecord& r : testing_support::ReadDataFile("map-arrows.txt")) {
+        SCOPED_TRACE(r.where + ": " + r[0]);
+        const int tab = r[1] == "ED50-WGS84" ? 1 : 0;
+        TypeUtm(tab, r[4].c_str(), r[5].c_str(), static_cast<int>(r.Number(3)) - 29, "0,0");
+        (r[2] == "grid" ? kGrid : r[2] == "helmert" ? kHelmert : testing_support::kMolodensky)[tab](form, platform, grids);
+        convert::MapView view;
+        view.Fit(720, 460);
+        const convert::MapScene scene = window.MapOfTab(tab, view);
+        ASSERT_TRUE(scene.shift) << platform.LastMsgBox().text;
+        EXPECT_EQ(scene.shift->label, r[13]);
+        EXPECT_NE(scene.shift->tooltip.find("en el huso " + r[3]), std::string::npos) << scene.shift->tooltip;
+        const char* datums[2][2] = {{"WGS84", "ED50"}, {"ED50", "WGS84"}};
+        EXPECT_EQ(scene.legend[0].text, "Punto escrito (" + std::string(datums[tab][0]) + ")");
+        EXPECT_EQ(scene.legend[1].text, "Punto convertido (" + std::string(datums[tab][1]) + ")");
     }
 }
 
 TEST_F(ConversionTab, TheMapShowsWhereAPointLiesAndWhichAreasHoldIt) {
-    const std::vector<geo::MapLine>& lines = window.MapLines();
+    const std::vector<geo::MapLine>& lines = window.MapData().lines;
     ASSERT_GT(lines.size(), 20u);
     convert::MapView view;
     view.Fit(720, 460);
@@ -106,7 +175,7 @@ TEST_F(ConversionTab, TheMapShowsWhereAPointLiesAndWhichAreasHoldIt) {
     };
     for (const auto& p : places) {
         SCOPED_TRACE(p.place);
-        const convert::MapScene scene = convert::DrawMap(view, lines, {core::Direction::WGS84ToED50, p.point, {}, false});
+        const convert::MapScene scene = convert::DrawMap(view, window.MapData(), grids.Places(), {core::Direction::WGS84ToED50, p.point, {}, false});
         EXPECT_TRUE(scene.caption.ends_with(p.area)) << scene.caption;
         // The map's areas are the ones the conversions use: the set of the point, and the
         // grid file's own answer.
@@ -131,10 +200,10 @@ TEST_F(ConversionTab, TheMapShowsWhereAPointLiesAndWhichAreasHoldIt) {
     ASSERT_TRUE(points.typed && points.converted);
     EXPECT_NEAR(points.converted->lat, 40.41798012, 1e-8);
     convert::MapScene scene = window.MapOfTab(0, view);
-    EXPECT_EQ(scene.shift->label, "172 m");
+    EXPECT_TRUE(scene.shift->label.starts_with("172 m · "));
     view.Show(*points.typed, 2);
     scene = window.MapOfTab(0, view);
-    EXPECT_EQ(scene.shift->label, "172 m (a escala)");
+    EXPECT_TRUE(scene.shift->label.starts_with("172 m (a escala) · "));
     // A changed point leaves the result stale and no arrow.
     window.MoveFocus(&form.Get("TxtWGSg", 1));
     window.Type(form.Get("TxtWGSg", 1), "26");

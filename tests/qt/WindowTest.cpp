@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
+#include <QHelpEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -12,6 +13,8 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QToolTip>
+#include <tuple>
 
 #include "ShownWindow.h"
 #include "qt/Icons.h"
@@ -306,12 +309,32 @@ TEST(MapWindow, CtrlMShowsTheTabsPointAndTheMapFollowsIt) {
     auto* map = s.window->findChild<QWidget*>(QStringLiteral("TalporMapa"));
     ASSERT_TRUE(map != nullptr && map->isVisible());
     auto* caption = map->findChild<QLabel*>(QStringLiteral("LblMapa"));
-    EXPECT_EQ(caption->text(), "Punto escrito (WGS84): 38,2667º N 1,3667º W · juego regional EST99, dentro de la "
-                               "rejilla IGN");
+    EXPECT_EQ(caption->text(), "Punto escrito (WGS84): 38,2667º N 1,3667º W · en España · juego regional EST99, "
+                               "dentro de la rejilla IGN");
     s.window->activateWindow();
     s.Type("TxtWGSg", 0, "43");
     s.Type("TxtWGSg", 3, "8");
     s.Focus("TxtWGSg", 4);
-    EXPECT_TRUE(caption->text().startsWith("Punto escrito (WGS84): 43,2667º N 8,3667º W · juego regional ZNW99"))
+    EXPECT_TRUE(caption->text().startsWith("Punto escrito (WGS84): 43,2667º N 8,3667º W · en España · juego regional ZNW99"))
         << caption->text().toStdString();
+    // Converted and zoomed in to the point: the arrow's tooltip says why its two figures
+    // differ. With TALPOR_SCREENSHOTS, the map of a point on land, at sea and on Mallorca.
+    const char* shots = std::getenv("TALPOR_SCREENSHOTS");
+    for (const auto& [name, lat, lon, east] : {std::tuple{"tierra", "40 25", "3 42", false},
+                                               {"mar", "39 54", "0 54", true}, {"mallorca", "39 34", "2 39", true}}) {
+        s.window->activateWindow();
+        const QStringList typed = (QString(lat) + " 0 " + lon + " 0").split(' ');
+        for (int field = 0; field < 6; ++field) s.Type("TxtWGSg", field, typed[field].toUtf8().constData());
+        s.Click("OptLng", east ? 1 : 0);
+        s.Click("CmdED50Helmert");
+        QTest::mouseClick(map->findChild<QPushButton*>(QStringLiteral("CmdEspana")), Qt::LeftButton);
+        if (shots) map->grab().save(QString::fromUtf8(shots) + "/mapa-espana-" + name + ".png");
+        QTest::mouseClick(map->findChild<QPushButton*>(QStringLiteral("CmdAlPunto")), Qt::LeftButton);
+        if (shots) map->grab().save(QString::fromUtf8(shots) + "/mapa-" + name + ".png");
+    }
+    const QPoint arrow = map->rect().center() + QPoint(20, -30);  // by the arrow, north-east of the point
+    map->repaint();  // the arrow where the last click put it
+    QHelpEvent help(QEvent::ToolTip, arrow, map->mapToGlobal(arrow));
+    QApplication::sendEvent(map, &help);
+    EXPECT_TRUE(QToolTip::text().contains("elipsoides distintos")) << QToolTip::text().toStdString();
 }
