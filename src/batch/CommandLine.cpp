@@ -24,7 +24,7 @@ constexpr Option kOptions[] = {
     {'o', "destino", true},   {'h', "help", false},     {0, "ayuda", false},
     {'V', "version", false},    {'f', "formato", true},   {0, "coma", false},
     {0, "sin-altura", false}, {0, "omitir-fuera", false}, {0, "etiqueta", true},
-    {0, "z-elipsoidal", false},
+    {0, "z-elipsoidal", false}, {0, "reemplazar", false},
 };
 
 const Option* LongOption(std::string_view name) {
@@ -129,6 +129,8 @@ void Apply(CommandLine& cl, const Option& o, const std::string& v, bool& outputs
             BadValue(name, v, "csv, texto, gpx, kml o geojson; para capas también shp, gpkg, kmz y dxf");
         if (f != std::end(kFormats)) s.format = f->format;
         s.layers.format = layer != nullptr ? v : std::string();
+        // A table for a layer whatever the destination's name.
+        s.layers.table = f != std::end(kFormats) && f->format == Format::Text;
     } else if (name == "omitir-fuera") {
         s.layers.leaveOutside = true;
     } else if (name == "etiqueta") {
@@ -137,6 +139,8 @@ void Apply(CommandLine& cl, const Option& o, const std::string& v, bool& outputs
         else BadValue(name, v, "etrs89 o wgs84");
     } else if (name == "z-elipsoidal") {
         s.layers.zEllipsoidal = true;
+    } else if (name == "reemplazar") {
+        s.layers.replace = true;
     } else if (name == "punto") {
         s.decimalSign = '.';
     } else if (name == "coma") {
@@ -312,8 +316,10 @@ Capas SIG (Shapefile, GeoPackage, KML, KMZ, GeoJSON y DXF, por su extensión):
   ETRS89: 4258, 25829 a 25831; WGS84: 4326, 32629 a 32631) y de él sale el
   sentido; una capa sin sistema (DXF, shapefile sin .prj) necesita --sentido y,
   en UTM, --huso. La salida es otra capa (formato de la entrada, de la extensión
-  de SALIDA o de --formato: shp, gpkg, kml, kmz, geojson, dxf) o, con SALIDA .csv
-  o la salida estándar, una fila por vértice. Una capa UTM sale en un solo huso.
+  de SALIDA o de --formato: shp, gpkg, kml, kmz, geojson, dxf) o, con SALIDA .csv,
+  --formato=csv o la salida estándar, una fila por vértice; a la salida estándar
+  va también una capa GeoJSON, KML o GPX. Una capa UTM sale en un solo huso. GDAL
+  la lee en un proceso aparte: lo que no puede leer se nombra y el estado es 1.
       --etiqueta=SISTEMA   etrs89 (por omisión) o wgs84: sistema del lado WGS84
                            en Shapefile, GeoPackage y DXF (las cifras son iguales)
       --omitir-fuera       deja fuera, y nombra, las entidades con algún vértice
@@ -321,6 +327,9 @@ Capas SIG (Shapefile, GeoPackage, KML, KMZ, GeoJSON y DXF, por su extensión):
                            detiene)
       --z-elipsoidal       la Z es altura sobre el elipsoide (por omisión, altitud
                            sobre el mar); en KML manda altitudeMode
+      --reemplazar         reemplaza los ficheros que la conversión escribe
+                           además del de SALIDA (un shapefile por capa) si ya
+                           existen (sin ella, se detiene sin escribir nada)
 
   -h, --help               muestra esta ayuda y termina
   -V, --version            muestra la versión y termina

@@ -4,6 +4,9 @@
 // vertex, and nothing else, changes.
 #include "batch/GdalModule.h"
 
+#include "batch/Encoding.h"
+#include "batch/KmlWriter.h"
+
 #include <cpl_conv.h>
 #include <cpl_error.h>
 #include <cpl_string.h>
@@ -12,14 +15,17 @@
 #include <ogr_srs_api.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <algorithm>
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
 struct TalporGdalData {
     GDALDatasetH dataset = nullptr;
+    std::string fieldName;  // the last one Field gave
 };
 
 namespace {
@@ -35,14 +41,37 @@ void LastError(const char* otherwise, char* error, int size) {
     CopyText(message != nullptr && message[0] != '\0' ? message : otherwise, error, size);
 }
 
-// GDAL's messages go nowhere: the program says what went wrong, in Spanish, from the
-// last one.
-void Quiet(CPLErr, CPLErrorNum, const char*) {}
+// What GDAL reported while the module read one record.
+struct Reports {
+    std::string messages;  // "; " between them
+    bool failure = false;  // one was an error, not a warning
+};
+
+// Where GDAL's messages go while a record is read; null: nowhere, the program says what
+// went wrong, in Spanish, from the last one.
+thread_local Reports* t_reports = nullptr;
+
+void Collect(CPLErr level, CPLErrorNum, const char* message) {
+    if (t_reports == nullptr || level < CE_Warning) return;
+    std::string text = batch::ValidUtf8(message != nullptr ? message : "");
+    if (t_reports->messages.find(text) == std::string::npos && t_reports->messages.size() < 1000)
+        t_reports->messages += (t_reports->messages.empty() ? "" : "; ") + text;
+    t_reports->failure = t_reports->failure || level >= CE_Failure;
+}
+
+// Collects GDAL's messages in `reports` for as long as it lives.
+class Collecting {
+  public:
+    explicit Collecting(Reports& reports) { t_reports = &reports; }
+    ~Collecting() { t_reports = nullptr; }
+    Collecting(const Collecting&) = delete;
+    Collecting& operator=(const Collecting&) = delete;
+};
 
 void Register() {
     static const bool done = [] {
         GDALAllRegister();
-        CPLSetErrorHandler(Quiet);
+        CPLSetErrorHandler(Collect);
         // The drivers follow the program's own path rules: no network, no configuration.
         CPLSetConfigOption("GDAL_HTTP_TIMEOUT", "1");
         return true;
@@ -94,14 +123,16 @@ int Layer(TalporGdalData* data, int index, TalporGdalLayerInfo* info) {
     OGRLayerH layer = GDALDatasetGetLayer(data->dataset, index);
     if (layer == nullptr) return 0;
     *info = TalporGdalLayerInfo{};
-    CopyText(OGR_L_GetName(layer), info->name, sizeof info->name);
+    CopyText(batch::ValidUtf8(OGR_L_GetName(layer)).c_str(), info->name, sizeof info->name);
     CopyText(OGRGeometryTypeToName(OGR_L_GetGeomType(layer)), info->geometry, sizeof info->geometry);
     if (OGRSpatialReferenceH srs = OGR_L_GetSpatialRef(layer); srs != nullptr) {
         CopyText(OSRGetName(srs), info->system, sizeof info->system);
         info->epsg = EpsgOf(srs);
         info->geographic = OSRIsGeographic(srs);
     }
-    info->features = OGR_L_GetFeatureCount(layer, FALSE);
+    // Counted only where the driver knows: a view of a GeoPackage would run its query, which
+    // may never end.
+    info->features = OGR_L_TestCapability(layer, OLCFastFeatureCount) ? OGR_L_GetFeatureCount(layer, FALSE) : -1;
     info->fields = OGR_FD_GetFieldCount(OGR_L_GetLayerDefn(layer));
     return 1;
 }
@@ -110,7 +141,19 @@ const char* Field(TalporGdalData* data, int layer, int field) {
     OGRLayerH l = GDALDatasetGetLayer(data->dataset, layer);
     if (l == nullptr) return "";
     OGRFieldDefnH defn = OGR_FD_GetFieldDefn(OGR_L_GetLayerDefn(l), field);
-    return defn != nullptr ? OGR_Fld_GetNameRef(defn) : "";
+    data->fieldName = batch::ValidUtf8(defn != nullptr ? OGR_Fld_GetNameRef(defn) : "");
+    return data->fieldName.c_str();
+}
+
+long long Bytes(TalporGdalData* data) {
+    long long bytes = 0;
+    char** files = GDALGetFileList(data->dataset);
+    for (char** f = files; f != nullptr && *f != nullptr; ++f) {
+        VSIStatBufL st;
+        if (VSIStatL(*f, &st) == 0 && VSI_ISREG(st.st_mode)) bytes += static_cast<long long>(st.st_size);
+    }
+    CSLDestroy(files);
+    return bytes;
 }
 
 // A feature's vertices, flattened.
@@ -193,13 +236,18 @@ OGRSpatialReferenceH SystemOf(int epsg) {
 struct Output {
     GDALDatasetH dataset = nullptr;
     std::vector<OGRLayerH> layers;
-    std::vector<int> altitudeMode;  // of each layer, the attribute added for it; -1: none
     std::vector<std::vector<int>> fields;  // of each layer, each input field's index in the output; -1: none
     // DXF holds one layer of entities, each naming its CAD layer in the attribute Layer:
     // of each input layer, that attribute's index (-1: other formats) and the name it gets.
     std::vector<int> cadLayerField;
     std::vector<std::string> cadLayerName;
+    // Of each input layer, the attribute holding a DXF entity's handle, which a DXF written
+    // keeps (-1: none, or not written to DXF).
+    std::vector<int> handleField;
+    // KML and KMZ, written by the module itself.
+    std::unique_ptr<batch::KmlWriter> kml;
     bool transaction = false;
+    bool Writing() const { return dataset != nullptr || kml != nullptr; }
     ~Output() {
         if (dataset != nullptr) GDALClose(dataset);
     }
@@ -207,7 +255,28 @@ struct Output {
 
 // Creates the output's layers from the input's: names, geometry types, attributes and
 // their types, the FID column where the driver keeps one.
+// KML's output: a layer a Folder, written as the features come.
+bool CreateKml(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* error, int size) {
+    out.kml = std::make_unique<batch::KmlWriter>();
+    if (!out.kml->Open(job.output)) {
+        LastError("no se puede crear", error, size);
+        return false;
+    }
+    for (int i = 0; i < GDALDatasetGetLayerCount(data->dataset); ++i) {
+        OGRLayerH in = GDALDatasetGetLayer(data->dataset, i);
+        OGRFeatureDefnH defn = OGR_L_GetLayerDefn(in);
+        std::vector<std::string> names;
+        const char* const* given = job.fieldNames != nullptr ? job.fieldNames[i] : nullptr;
+        for (int f = 0; f < OGR_FD_GetFieldCount(defn); ++f)
+            names.emplace_back(given != nullptr && given[f] != nullptr ? given[f] : "");
+        out.kml->AddLayer(batch::ValidUtf8(OGR_L_GetName(in)), defn, names);
+    }
+    out.kml->Begin();
+    return true;
+}
+
 bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* error, int size) {
+    if (std::strcmp(job.driver, "LIBKML") == 0) return CreateKml(data, job, out, error, size);
     GDALDriverH driver = GDALGetDriverByName(job.driver);
     if (driver == nullptr) {
         CopyText((std::string("GDAL no tiene el formato ") + job.driver).c_str(), error, size);
@@ -226,10 +295,10 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
         OGRFeatureDefnH defn = OGR_L_GetLayerDefn(in);
         if (cad && !out.layers.empty()) {
             out.layers.push_back(out.layers.front());
-            out.altitudeMode.push_back(-1);
             out.fields.emplace_back();
             out.cadLayerField.push_back(out.cadLayerField.front());
-            out.cadLayerName.push_back(OGR_L_GetName(in));
+            out.cadLayerName.push_back(batch::ValidUtf8(OGR_L_GetName(in)));
+            out.handleField.push_back(OGR_FD_GetFieldIndex(defn, "EntityHandle"));
             continue;
         }
         OGRSpatialReferenceH srs = SystemOf(job.epsg != nullptr ? job.epsg[i] : 0);
@@ -237,7 +306,10 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
         const char* fid = OGR_L_GetFIDColumn(in);
         if (fid != nullptr && fid[0] != '\0' && std::strcmp(job.driver, "GPKG") == 0)
             options = CSLSetNameValue(options, "FID", fid);
-        OGRLayerH layer = GDALDatasetCreateLayer(out.dataset, OGR_L_GetName(in), srs, OGR_L_GetGeomType(in), options);
+        OGRwkbGeometryType type = OGR_L_GetGeomType(in);
+        if (const int given = job.geometryTypes != nullptr ? job.geometryTypes[i] : 0; given > 0)
+            type = given >= 1000 ? OGR_GT_SetZ(static_cast<OGRwkbGeometryType>(given - 1000)) : static_cast<OGRwkbGeometryType>(given);
+        OGRLayerH layer = GDALDatasetCreateLayer(out.dataset, batch::ValidUtf8(OGR_L_GetName(in)).c_str(), srs, type, options);
         CSLDestroy(options);
         if (srs != nullptr) OSRRelease(srs);
         if (layer == nullptr) {
@@ -251,30 +323,48 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
         std::vector<int> fields;
         for (int f = 0; newFields && f < OGR_FD_GetFieldCount(defn); ++f) {
             OGRFieldDefnH field = OGR_FD_GetFieldDefn(defn, f);
+            // The name the program gives it (valid UTF-8, and apart from the others where
+            // the format does not tell case), else its own.
+            const char* const* names = job.fieldNames != nullptr ? job.fieldNames[i] : nullptr;
+            const char* name = names != nullptr && names[f] != nullptr ? names[f] : OGR_Fld_GetNameRef(field);
+            OGRFieldDefnH renamed = nullptr;
+            if (std::strcmp(name, OGR_Fld_GetNameRef(field)) != 0) {
+                renamed = OGR_Fld_Create(name, OGR_Fld_GetType(field));
+                OGR_Fld_SetSubType(renamed, OGR_Fld_GetSubType(field));
+                OGR_Fld_SetWidth(renamed, OGR_Fld_GetWidth(field));
+                OGR_Fld_SetPrecision(renamed, OGR_Fld_GetPrecision(field));
+                OGR_Fld_SetNullable(renamed, OGR_Fld_IsNullable(field));
+                if (const char* value = OGR_Fld_GetDefault(field)) OGR_Fld_SetDefault(renamed, value);
+            }
             const int before = OGR_FD_GetFieldCount(OGR_L_GetLayerDefn(layer));
-            if (OGR_L_CreateField(layer, field, TRUE) != OGRERR_NONE) {
+            const OGRErr created = OGR_L_CreateField(layer, renamed != nullptr ? renamed : field, TRUE);
+            if (renamed != nullptr) OGR_Fld_Destroy(renamed);
+            if (created != OGRERR_NONE) {
                 LastError("no se puede crear el campo", error, size);
                 return false;
             }
-            OGRFeatureDefnH created = OGR_L_GetLayerDefn(layer);
-            fields.push_back(OGR_FD_GetFieldCount(created) > before ? OGR_FD_GetFieldCount(created) - 1
-                                                                   : OGR_FD_GetFieldIndex(created, OGR_Fld_GetNameRef(field)));
-        }
-        int mode = -1;
-        if (job.altitudeMode != nullptr && std::strcmp(job.driver, "LIBKML") == 0 &&
-            OGR_FD_GetFieldIndex(defn, "altitudeMode") < 0) {
-            OGRFieldDefnH field = OGR_Fld_Create("altitudeMode", OFTString);
-            if (OGR_L_CreateField(layer, field, TRUE) == OGRERR_NONE)
-                mode = OGR_FD_GetFieldIndex(OGR_L_GetLayerDefn(layer), "altitudeMode");
-            OGR_Fld_Destroy(field);
+            OGRFeatureDefnH defnOut = OGR_L_GetLayerDefn(layer);
+            fields.push_back(OGR_FD_GetFieldCount(defnOut) > before ? OGR_FD_GetFieldCount(defnOut) - 1
+                                                                   : OGR_FD_GetFieldIndex(defnOut, name));
         }
         out.layers.push_back(layer);
-        out.altitudeMode.push_back(mode);
         out.fields.push_back(std::move(fields));
         out.cadLayerField.push_back(cad ? OGR_FD_GetFieldIndex(OGR_L_GetLayerDefn(layer), "Layer") : -1);
-        out.cadLayerName.push_back(OGR_L_GetName(in));
+        out.cadLayerName.push_back(batch::ValidUtf8(OGR_L_GetName(in)));
+        out.handleField.push_back(cad ? OGR_FD_GetFieldIndex(defn, "EntityHandle") : -1);
     }
     return true;
+}
+
+// The handle a DXF entity is written with: the one it had in the DXF it was read from,
+// else none, for GDAL to give it one of its own. Never a feature's id: a shapefile's first
+// is 0, which is no handle.
+GIntBig HandleOf(OGRFeatureH feature, int field) {
+    if (field < 0 || !OGR_F_IsFieldSetAndNotNull(feature, field)) return OGRNullFID;
+    const char* text = OGR_F_GetFieldAsString(feature, field);
+    char* end = nullptr;
+    const long long handle = std::strtoll(text, &end, 16);
+    return end != text && *end == '\0' && handle > 0 ? handle : OGRNullFID;
 }
 
 // Features are written in transactions of this many, as ogr2ogr writes them.
@@ -287,18 +377,36 @@ struct Pending {
     std::vector<std::string> texts;
     std::vector<const char*> values;
     std::vector<int> isSet;
+    int recoded = 0, replaced = 0;
+    bool noGeometry = false;
 };
 
-void Take(OGRFeatureH feature, int fields, Pending& p) {
+// The vertices of a geometry, counted without reading them.
+long long CountVertices(OGRGeometryH geometry) {
+    long long n = 0;
+    if (geometry != nullptr) Walk(geometry, 1, 0, true, [&](OGRGeometryH g, int, int) { n += OGR_G_GetPointCount(g); });
+    return n;
+}
+
+void Take(OGRFeatureH feature, int fields, bool geometryExpected, Pending& p) {
     p.feature = feature;
     p.texts.assign(static_cast<std::size_t>(fields), std::string());
     p.values.assign(static_cast<std::size_t>(fields), nullptr);
     p.isSet.assign(static_cast<std::size_t>(fields), 0);
+    p.recoded = p.replaced = 0;
     for (int f = 0; f < fields; ++f) {
         p.isSet[f] = OGR_F_IsFieldSetAndNotNull(feature, f);
         if (p.isSet[f]) p.texts[f] = OGR_F_GetFieldAsString(feature, f);
+        // A text whose bytes are not what its encoding (a shapefile's .cpg) says: read as
+        // Windows-1252, and written so, never as bytes no UTF-8 reader takes.
+        if (p.isSet[f] && !batch::IsUtf8(p.texts[f])) {
+            p.texts[f] = batch::ValidUtf8(p.texts[f], &p.replaced);
+            ++p.recoded;
+            if (OGR_Fld_GetType(OGR_F_GetFieldDefnRef(feature, f)) == OFTString) OGR_F_SetFieldString(feature, f, p.texts[f].c_str());
+        }
         p.values[f] = p.texts[f].c_str();
     }
+    p.noGeometry = geometryExpected && OGR_F_GetGeometryRef(feature) == nullptr;
     Read(OGR_F_GetGeometryRef(feature), p.vertices);
 }
 
@@ -317,6 +425,10 @@ void Hand(const Pending& p, int layer, long long index, TalporGdalFeature& out) 
     out.z = const_cast<double*>(v.z.data());
     out.part = v.part.data(), out.ring = v.ring.data(), out.vertex = v.vertex.data();
     out.hasZ = geometry != nullptr && OGR_G_Is3D(geometry);
+    out.noGeometry = p.noGeometry;
+    out.type = geometry != nullptr ? static_cast<int>(wkbFlatten(OGR_G_GetGeometryType(geometry))) : 0;
+    out.recoded = p.recoded;
+    out.replaced = p.replaced;
 }
 
 struct Batch {
@@ -347,13 +459,21 @@ bool Finish(const TalporGdalJob& job, int number, Batch& b, Output& out, long lo
     b.started = false;
     std::fill(b.answers.begin(), b.answers.end(), TalporGdalWrite);
     if (job.finish(job.context, number, b.answers.data()) != 0) return false;
-    for (int i = 0; i < b.count && out.dataset != nullptr; ++i) {
+    for (int i = 0; i < b.count && out.Writing(); ++i) {
         if (b.answers[i] == TalporGdalStop) return false;
         if (b.answers[i] != TalporGdalWrite) continue;
         const int layer = b.layer;
         OGRFeatureH feature = b.pending[i].feature;
         OGRGeometryH geometry = OGR_F_GetGeometryRef(feature);
         WriteBack(geometry, b.pending[i].vertices, b.handed[i].hasZ != 0);
+        if (out.kml != nullptr) {
+            if (!out.kml->Write(layer, feature, job.altitudeMode)) {
+                CopyText("no se puede terminar de escribir: el fichero escrito está incompleto (¿disco lleno?)", error, size);
+                return false;
+            }
+            ++written;
+            continue;
+        }
         if (transactions && written % kTransaction == 0) {
             if (out.transaction) GDALDatasetCommitTransaction(out.dataset);
             out.transaction = GDALDatasetStartTransaction(out.dataset, FALSE) == OGRERR_NONE;
@@ -361,12 +481,10 @@ bool Finish(const TalporGdalJob& job, int number, Batch& b, Output& out, long lo
         OGRFeatureH copy = OGR_F_Create(OGR_L_GetLayerDefn(out.layers[layer]));
         const std::vector<int>& fields = out.fields[layer];
         OGRErr e = fields.empty() ? OGR_F_SetFrom(copy, feature, TRUE) : OGR_F_SetFromWithMap(copy, feature, TRUE, fields.data());
-        OGR_F_SetFID(copy, OGR_F_GetFID(feature));
+        OGR_F_SetFID(copy, out.cadLayerField[layer] >= 0 ? HandleOf(feature, out.handleField[layer]) : OGR_F_GetFID(feature));
         const int cadLayer = out.cadLayerField[layer];
         if (cadLayer >= 0 && !OGR_F_IsFieldSetAndNotNull(copy, cadLayer))
             OGR_F_SetFieldString(copy, cadLayer, out.cadLayerName[layer].c_str());
-        if (out.altitudeMode[layer] >= 0 && geometry != nullptr && OGR_G_Is3D(geometry))
-            OGR_F_SetFieldString(copy, out.altitudeMode[layer], job.altitudeMode);
         if (e == OGRERR_NONE) e = OGR_L_CreateFeature(out.layers[layer], copy);
         OGR_F_Destroy(copy);
         if (e != OGRERR_NONE) {
@@ -393,15 +511,55 @@ bool ReadAll(TalporGdalData* data, const TalporGdalJob& job, Batch (&batches)[2]
         filling = other;
         return true;
     };
+    GDALDriverH driver = GDALGetDatasetDriver(data->dataset);
+    const bool shapefile = driver != nullptr && std::strcmp(GDALGetDriverShortName(driver), "ESRI Shapefile") == 0;
     for (int l = 0; l < GDALDatasetGetLayerCount(data->dataset); ++l) {
         OGRLayerH in = GDALDatasetGetLayer(data->dataset, l);
         OGR_L_ResetReading(in);
-        const int fields = OGR_FD_GetFieldCount(OGR_L_GetLayerDefn(in));
-        long long index = 0;
-        while (OGRFeatureH feature = OGR_L_GetNextFeature(in)) {
+        OGRFeatureDefnH defn = OGR_L_GetLayerDefn(in);
+        const int fields = OGR_FD_GetFieldCount(defn);
+        const bool geometryExpected = OGR_FD_GetGeomFieldCount(defn) > 0 && OGR_L_GetGeomType(in) != wkbNone;
+        // The records a shapefile's .dbf says it has: those GDAL stops short of were lost.
+        // (Other formats' counts are kept beside the data, and may be out of date.)
+        const long long declared = shapefile ? OGR_L_GetFeatureCount(in, FALSE) : -1;
+        const bool skippable = declared > 0 && OGR_L_TestCapability(in, OLCFastSetNextByIndex);
+        long long index = 0;   // of the next feature handed over, in the layer's order
+        long long record = 0;  // of the next record read, lost ones included
+        while (true) {
+            Reports reports;
+            OGRFeatureH feature = nullptr;
+            {
+                Collecting collecting(reports);
+                feature = OGR_L_GetNextFeature(in);
+            }
+            if (feature == nullptr && reports.failure) {
+                // A record GDAL could not read: said, and passed over where the driver can.
+                if (job.problem != nullptr) job.problem(job.context, l, record, -1, 1, 1, reports.messages.c_str());
+                ++record;
+                if (skippable && record < declared && OGR_L_SetNextByIndex(in, record) == OGRERR_NONE) continue;
+                if (declared > record && job.problem != nullptr)
+                    job.problem(job.context, l, record, -1, declared - record, 1, "");
+                break;
+            }
+            if (feature == nullptr) {
+                if (declared > record && job.problem != nullptr)
+                    job.problem(job.context, l, record, -1, declared - record, 1, "");
+                break;
+            }
+            if (!reports.messages.empty() && job.problem != nullptr)
+                job.problem(job.context, l, record, OGR_F_GetFID(feature), 0, reports.failure, reports.messages.c_str());
+            ++record;
+            if (job.maxFeatureVertices > 0 && CountVertices(OGR_F_GetGeometryRef(feature)) > job.maxFeatureVertices) {
+                const std::string text = "la entidad " + std::to_string(OGR_F_GetFID(feature)) + " de la capa «" +
+                                         batch::ValidUtf8(OGR_L_GetName(in)) + "» tiene más de " +
+                                         std::to_string(job.maxFeatureVertices) + " vértices";
+                OGR_F_Destroy(feature);
+                CopyText(text.c_str(), error, size);
+                return false;
+            }
             Batch& b = batches[filling];
             b.layer = l;
-            Take(feature, fields, b.pending[b.count++]);
+            Take(feature, fields, geometryExpected, b.pending[b.count++]);
             if (b.count == kTalporGdalBatch) {
                 if (!handOver(index)) return false;
                 index += kTalporGdalBatch;
@@ -441,6 +599,14 @@ int RunJob(TalporGdalData* data, const TalporGdalJob* job, char* error, int size
         if (batches[i].started) job->finish(job->context, i, batches[i].answers.data());
     }
     if (!done) return 0;
+    if (out.kml != nullptr) {
+        const bool closed = out.kml->Close();
+        out.kml.reset();
+        if (!closed || !Whole(*job, written)) {
+            CopyText("no se puede terminar de escribir: el fichero escrito está incompleto (¿disco lleno?)", error, size);
+            return 0;
+        }
+    }
     if (out.dataset != nullptr) {
         if (out.transaction && GDALDatasetCommitTransaction(out.dataset) != OGRERR_NONE) {
             LastError("no se puede terminar de escribir", error, size);
@@ -476,7 +642,7 @@ void Close(TalporGdalData* data) {
     delete data;
 }
 
-constexpr TalporGdalFunctions kFunctions = {kTalporGdalVersion, Open, Layers, Layer, Field, Run, Close};
+constexpr TalporGdalFunctions kFunctions = {kTalporGdalVersion, Open, Layers, Layer, Bytes, Field, Run, Close};
 
 }  // namespace
 

@@ -5,8 +5,11 @@
 // object crosses between the two.
 //
 // The module reads every layer of a file feature by feature, hands the features' vertices
-// to the program in flat arrays, a few hundred features at a time, and writes the features it gives back, with
-// their attributes, ids and geometry types, to a new file of the driver asked for.
+// to the program in flat arrays, a few hundred features at a time, and writes the features
+// it gives back, with their attributes, ids and geometry types, to a new file of the
+// driver asked for. What GDAL reports while reading is handed over too, record by record.
+// The module runs in talpor-capas, the program's worker process for layers, so that
+// whatever GDAL does to a file it cannot read reaches neither the window nor talpor-lote.
 #pragma once
 
 extern "C" {
@@ -22,7 +25,8 @@ struct TalporGdalLayerInfo {
     int epsg;            // the system's EPSG code, by its authority or recognised; 0 without
                          // a system; -1 for a system with no EPSG code
     int geographic;      // the system is geographic (longitude, latitude in degrees)
-    long long features;  // -1 when the driver cannot tell without reading them all
+    long long features;  // -1 when the driver cannot tell without reading them all (a
+                         // view of a GeoPackage is counted only by reading it)
     int fields;          // attributes (TalporGdalFunctions::field names them)
 };
 
@@ -43,6 +47,12 @@ struct TalporGdalFeature {
     const int* ring;            // from 1 for a polygon's rings (1 the outer); 0 for lines, points
     const long long* vertex;    // from 1 in its line or ring
     int hasZ;                   // the geometry is 3D
+    int noGeometry;             // the feature has none, though its layer has a geometry type
+    int type;                   // OGR's flat geometry type (wkbFlatten); 0 without a geometry
+    // Texts (attribute values) that were not valid UTF-8 and were read as Windows-1252,
+    // and the bytes of those that Windows-1252 leaves undefined, written as U+FFFD.
+    int recoded;
+    int replaced;
 };
 
 // What the program answers to a feature.
@@ -62,10 +72,25 @@ struct TalporGdalJob {
     const char* const* layerOptions;
     // For each input layer, the EPSG code of its output's system (0: none).
     const int* epsg;
+    // For each input layer, the names its attributes are created with (null: their own;
+    // a null name: its own).
+    const char* const* const* fieldNames;
+    // For each input layer, the geometry type its output layer is created with: OGR's flat
+    // code, plus 1000 for one with Z (ISO's codes); 0: the input layer's own.
+    const int* geometryTypes;
     // KML: the altitudeMode of the 3D features of a layer without that attribute (null:
     // none, which KML reads as on the ground).
     const char* altitudeMode;
+    // A feature of more vertices than this stops the run before its vertices are handed
+    // over (0: no limit).
+    long long maxFeatureVertices;
     void* context;
+    // What GDAL reported while reading the record at `record` (from 0) of `layer`: the
+    // feature `fid` it gave (-1: none), and `lost` records from there that could not be
+    // read at all (0 when the feature was read); `message`: GDAL's own words, "" when it
+    // gave none. `failure`: an error, not a warning. May be null.
+    void (*problem)(void* context, int layer, long long record, long long fid, long long lost, int failure,
+                    const char* message);
     // The next features, in order (`count` of them, at most kTalporGdalBatch), handed over
     // as `batch` (0 or 1) for the program to convert while the module reads and writes on;
     // their arrays stay the program's until `finish` of the same batch returns. 0, or 1 to
@@ -87,6 +112,8 @@ struct TalporGdalFunctions {
     int (*layers)(TalporGdalData* data);
     // The layer `layer` as it describes itself: 1, or 0 for no such layer.
     int (*layer)(TalporGdalData* data, int layer, TalporGdalLayerInfo* info);
+    // The bytes of the files the input is made of (a shapefile's .shp, .dbf, ...).
+    long long (*bytes)(TalporGdalData* data);
     // The name of attribute `field` of layer `layer`; "" for none.
     const char* (*field)(TalporGdalData* data, int layer, int field);
     // Reads every feature of every layer in order and, with an output, writes them. 1 when
@@ -102,7 +129,7 @@ typedef const TalporGdalFunctions* (*TalporGdalEntry)(void);
 
 }  // extern "C"
 
-inline constexpr int kTalporGdalVersion = 4;
+inline constexpr int kTalporGdalVersion = 5;
 // Features are handed over this many at a time, two batches in flight, so that the program
 // converts one while GDAL writes the one before and reads the next.
 inline constexpr int kTalporGdalBatch = 256;

@@ -1,8 +1,15 @@
 // GIS layers: Shapefile, GeoPackage, KML and KMZ, GeoJSON and DXF files, read and
-// written through GDAL (its module, batch/GdalModule.h, loaded on first use). Every
-// vertex of every geometry goes through the conversion core as a typed point; the
-// features keep their attributes, ids, order and geometry types, the layers their
-// names. The source system is read from the layer; the output carries its own.
+// written through GDAL. Every vertex of every geometry goes through the conversion core
+// as a typed point; the features keep their attributes, ids, order and geometry types,
+// the layers their names. The source system is read from the layer; the output carries
+// its own.
+//
+// GDAL reads the files in talpor-capas, a process of its own (batch/LayerEngine.h does
+// the work there), so that a file GDAL crashes or hangs on, or one that grows without end
+// as it is read, costs a sentence and no more: neither the window nor talpor-lote goes
+// down with it. The calling process keeps the destination: it checks it before the run,
+// gives the worker a temporary folder beside it and moves the files into place once
+// they are whole.
 #pragma once
 
 #include <cstdint>
@@ -24,17 +31,19 @@ struct LayerFormat {
     std::string_view title;      // for messages
     bool wgs84 = false;          // the format is WGS84 longitude and latitude by definition
     bool read = true;            // read as a layer (GPX is read as points: batch/Gps.h)
+    bool streams = false;        // one file that can go to standard output
+    bool caseBlind = false;      // attribute names that differ only in case are one name
 };
 
 inline constexpr LayerFormat kLayerFormats[] = {
-    {"shp", "ESRI Shapefile", ".shp", "Shapefile", false},
-    {"gpkg", "GPKG", ".gpkg", "GeoPackage", false},
-    {"kml", "LIBKML", ".kml", "KML", true},
+    {"shp", "ESRI Shapefile", ".shp", "Shapefile", false, true, false, true},
+    {"gpkg", "GPKG", ".gpkg", "GeoPackage", false, true, false, true},
+    {"kml", "LIBKML", ".kml", "KML", true, true, true},
     {"kmz", "LIBKML", ".kmz", "KMZ", true},
-    {"geojson", "GeoJSON", ".geojson", "GeoJSON", true},
+    {"geojson", "GeoJSON", ".geojson", "GeoJSON", true, true, true},
     {"dxf", "DXF", ".dxf", "DXF", false},
     // Written for a GPS unit: points as waypoints, lines as routes, multi-lines as tracks.
-    {"gpx", "GPX", ".gpx", "GPX", true, false},
+    {"gpx", "GPX", ".gpx", "GPX", true, false, true},
 };
 
 // The layer format of a file name by its extension (any case; ".json" is GeoJSON);
@@ -48,6 +57,14 @@ inline bool IsLayerFile(std::string_view path) {
     const LayerFormat* f = LayerFormatOfPath(path);
     return f != nullptr && f->read;
 }
+
+// What a run writes for a layer input: a table of its vertices (CSV or text), or layers in
+// `format`: the one --formato names, else the destination's extension's, else the input's.
+struct LayerOutput {
+    bool table = false;
+    const LayerFormat* format = nullptr;  // null for a table
+};
+LayerOutput LayerOutputOf(const std::string& input, const std::string& output, const Settings& settings);
 
 // What GDAL finds in a file, for the dialog's preview: each layer with its geometry
 // type, counts and system.
@@ -66,8 +83,35 @@ struct LayerInfo {
 // dialog waiting.
 inline constexpr std::int64_t kCountedFeatures = 200000;
 
-// The layers of `path`. Throws RunError when GDAL cannot be loaded or the file read.
-std::vector<LayerInfo> LayersOf(const std::string& path);
+// What one input may cost, far above what any real file needs: beyond any of these it is
+// refused in one sentence, before its output grows far. Features and vertices in all are
+// allowed a fixed number and two more for each byte of the input (of its KML, for a KMZ):
+// every real format spends tens of bytes on each (a shapefile's point 28 and more, a
+// GeoPackage's 50, KML's coordinates 20 a vertex), so that only a file that multiplies
+// what it holds (a DXF block inserted as an array of thousands by thousands, a
+// GeoPackage view whose query repeats without end) comes near. The memory and the time
+// without a feature read bound what no count can: GDAL's own work on a file.
+struct LayerLimits {
+    std::int64_t featureVertices = 10'000'000;  // in one feature
+    std::int64_t features = 250'000;            // in all, plus perByte for each byte
+    std::int64_t vertices = 5'000'000;          // in all, plus perByte for each byte
+    std::int64_t perByte = 2;
+    std::int64_t kmlBytes = std::int64_t{128} << 20;  // of a KML, or of a KMZ's, inflated
+    std::uint64_t memory = std::uint64_t{2} << 30;    // resident in the worker, bytes
+    // Time the worker may go without reading a feature: this, and as much again for each
+    // `idleBytesPerSecond` of the input (opening a large KML or GeoJSON reads it whole).
+    double idleSeconds = 15;
+    double idleBytesPerSecond = 8 << 20;
+};
+
+// Called now and then while GDAL reads: the features read so far, and the features the
+// input holds where its layers tell (0: unknown). What it throws stops the run and leaves
+// no part of the output (a cancelled run).
+using LayerProgress = std::function<void(std::uint64_t features, std::uint64_t total)>;
+
+// The layers of `path`. Throws RunError when the file cannot be read.
+std::vector<LayerInfo> LayersOf(const std::string& path, const LayerProgress& progress = {},
+                                const LayerLimits& limits = {});
 
 // What a layer run did to one layer.
 struct LayerReport {
@@ -78,6 +122,14 @@ struct LayerReport {
     std::int64_t outsideBand = 0;       // vertices beyond the zone's 6º band
     std::vector<std::int64_t> leftOut;  // ids of the features left out (--omitir-fuera)
     std::int64_t withoutHeight = 0;     // vertices whose Z is no height (clamped to the ground)
+    std::int64_t withoutGeometry = 0;   // features with no geometry, written as they are
+    std::int64_t unread = 0;            // records GDAL could not read at all
+    // Texts that were not valid in their encoding (a .cpg that lies), read as
+    // Windows-1252; bytes of them it leaves undefined, written as U+FFFD.
+    std::int64_t recoded = 0, replaced = 0;
+    // Attributes written under another name: "Name" as "Name_2" beside "name" in a format
+    // that does not tell case.
+    std::vector<std::pair<std::string, std::string>> renamed;
     // Written to DXF, which keeps no system and only attributes of its own: the
     // attributes it does not keep; the layer's name goes in each entity's Layer.
     bool cad = false;
@@ -88,26 +140,42 @@ struct LayerSummary {
     std::vector<LayerReport> layers;
     std::vector<RowError> notes;  // the first kListedNotes notes; `noted` in all
     std::uint64_t noted = 0;
+    // What GDAL could not read, record by record: the first kListedErrors; `failed` in all.
+    // A run with any is not whole.
+    std::vector<RowError> errors;
+    std::uint64_t failed = 0;
     std::string output;           // what was written: the format's title, or "tabla"
+    // The files written besides the one named (a shapefile a layer, and their parts), by
+    // their names in the destination's folder.
+    std::vector<std::string> written;
 };
 
-// Called with the features read so far, now and then; what it throws stops the run.
-using LayerProgress = std::function<void(std::uint64_t features)>;
+// Whether the run converted every feature whole: nothing left out, nothing unread.
+bool Whole(const LayerSummary& summary);
 
-// Converts every layer of `input` to `output` ("-": standard output, as a table):
-// a layer file in the format settings.layerFormat names or the output's extension
-// gives (else the input's), written in a temporary folder beside it and moved into
-// place once complete; a table (.csv, .txt, standard output) of one row per vertex.
-// The direction follows the layers' system (settings.conversion.direction for a layer
-// without one, settings.layers.directionGiven required). Throws RunError, leaving no
-// part of the output.
+// Asked before files other than the one named are replaced: their names in the
+// destination's folder; true to replace them. Without one, such a run is refused unless
+// settings.layers.replace allows it.
+using ReplaceQuestion = std::function<bool(const std::vector<std::string>& existing)>;
+
+// Converts every layer of `input` to `output` (LayerOutputOf): layers written in a
+// temporary folder beside it and moved into place once complete (to standard output,
+// "-", a format that streams: GeoJSON, KML, GPX); a table (.csv, .txt, standard output)
+// of one row per vertex. The direction follows the layers' system
+// (settings.conversion.direction for a layer without one, settings.layers.directionGiven
+// required). Never writes over the input (any of its files, by any name), nor replaces a
+// device, a pipe or a socket. Throws RunError, leaving no part of the output.
 LayerSummary ConvertLayers(const std::string& input, const std::string& output, const Settings& settings,
-                           const LayerProgress& progress = {});
+                           const LayerProgress& progress = {}, const ReplaceQuestion& replace = {},
+                           const LayerLimits& limits = {});
 
 // The summary for standard error, one line a layer.
 // A layer written to DXF: "en la capa DXF «montes», sin el sistema ni los atributos, que
 // DXF no guarda: «WKT» y «id»".
 std::string CadText(const LayerReport& report);
+// What else a layer's line says: "3 entidades sin geometría", "2 registros que GDAL no
+// ha podido leer", texts recoded, attributes renamed; "" when nothing.
+std::string LayerNotesText(const LayerReport& report);
 std::string LayerSummaryText(const LayerSummary& summary, std::string_view inputName);
 
 }  // namespace batch

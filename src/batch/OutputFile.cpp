@@ -3,13 +3,17 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <pthread.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <set>
 #include <string_view>
 
@@ -27,19 +31,52 @@ volatile std::sig_atomic_t g_haveTemporary = 0;
 char g_temporaryFolder[PATH_MAX + 1];
 volatile std::sig_atomic_t g_haveTemporaryFolder = 0;
 
-// Removes `folder` and the files in it (GDAL writes no subfolders).
-void RemoveFolder(const char* folder) {
-    if (DIR* d = ::opendir(folder)) {
-        const int fd = ::dirfd(d);
-        while (const dirent* e = ::readdir(d)) {
-            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) ::unlinkat(fd, e->d_name, 0);
+// A worker writing the temporary folder, killed by the handler; and the signal kept while
+// the caller waits for it.
+volatile pid_t g_worker = -1;
+volatile std::sig_atomic_t g_deferring = 0;
+volatile std::sig_atomic_t g_pending = 0;
+
+// Removes `name` in the folder `at` and, if it is a folder, everything in it, with system
+// calls alone (no allocation, no lock): safe in a signal handler. GDAL writes subfolders
+// (a folder of shapefiles); deeper than any of its own is left.
+void RemoveTreeNow(int at, const char* name, int depth) {
+    if (::unlinkat(at, name, 0) == 0 || errno == ENOENT) return;
+    const int fd = ::openat(at, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0) {
+        alignas(8) char buffer[4096];
+        // Entries removed while the folder is listed may hide others: listed again until
+        // a listing removes nothing.
+        for (bool removed = true; removed;) {
+            removed = false;
+            ::lseek(fd, 0, SEEK_SET);
+            ssize_t n;
+            while ((n = ::getdents64(fd, buffer, sizeof buffer)) > 0) {
+                for (ssize_t off = 0; off < n;) {
+                    const auto* e = reinterpret_cast<const dirent64*>(buffer + off);
+                    off += e->d_reclen;
+                    if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+                    if (::unlinkat(fd, e->d_name, 0) == 0) removed = true;
+                    else if (errno == EISDIR && depth < 8) RemoveTreeNow(fd, e->d_name, depth + 1), removed = true;
+                }
+            }
         }
-        ::closedir(d);
+        ::close(fd);
     }
-    ::rmdir(folder);
+    ::unlinkat(at, name, AT_REMOVEDIR);
 }
 
-extern "C" void RemoveTemporaryAndDie(int signal) {
+extern "C" void OnEndingSignal(int signal) {
+    if (g_deferring && g_pending == 0) {
+        // The waiting loop acts on it: the worker stops writing now.
+        g_pending = signal;
+        if (g_worker > 0) ::kill(g_worker, SIGKILL);
+        return;
+    }
+    if (g_worker > 0) {
+        ::kill(g_worker, SIGKILL);
+        ::waitpid(g_worker, nullptr, 0);
+    }
     RemoveTemporaryOutput();
     std::signal(signal, SIG_DFL);
     std::raise(signal);
@@ -55,7 +92,7 @@ void RemoveTemporaryOnSignals() {
             struct sigaction old {};
             if (::sigaction(s, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
             struct sigaction action {};
-            action.sa_handler = RemoveTemporaryAndDie;
+            action.sa_handler = OnEndingSignal;
             sigemptyset(&action.sa_mask);
             ::sigaction(s, &action, nullptr);
         }
@@ -89,8 +126,22 @@ mode_t NewFileMode() {
 
 void RemoveTemporaryOutput() {
     if (g_haveTemporary) ::unlink(g_temporary);
-    if (g_haveTemporaryFolder) RemoveFolder(g_temporaryFolder);
+    if (g_haveTemporaryFolder) RemoveTreeNow(AT_FDCWD, g_temporaryFolder, 0);
 }
+
+void DeferSignals(pid_t worker) {
+    RemoveTemporaryOnSignals();
+    g_pending = 0;
+    g_worker = worker;
+    g_deferring = 1;
+}
+
+void StopDeferringSignals() {
+    g_deferring = 0;
+    g_worker = -1;
+}
+
+int PendingSignal() { return g_pending; }
 
 std::optional<FileId> IdOf(int fd) {
     struct stat st {};
@@ -98,11 +149,23 @@ std::optional<FileId> IdOf(int fd) {
     return FileId{st.st_dev, st.st_ino};
 }
 
-OutputFile::OutputFile(const std::string& path, std::optional<FileId> input) {
+std::optional<FileId> IdOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return FileId{st.st_dev, st.st_ino};
+}
+
+OutputFile::OutputFile(const std::string& path, std::optional<FileId> input)
+    : OutputFile(path, input ? std::vector<FileId>{*input} : std::vector<FileId>{}) {}
+
+OutputFile::OutputFile(const std::string& path, const std::vector<FileId>& inputs) {
+    const auto isInput = [&](const struct stat& st) {
+        return std::find(inputs.begin(), inputs.end(), FileId{st.st_dev, st.st_ino}) != inputs.end();
+    };
     if (path == "-") {
         fd_ = STDOUT_FILENO;
         struct stat st {};
-        if (input && ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && FileId{st.st_dev, st.st_ino} == *input)
+        if (::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && isInput(st))
             throw RunError("la salida estándar es el propio fichero de entrada; escriba la salida en otro fichero");
         return;
     }
@@ -113,7 +176,7 @@ OutputFile::OutputFile(const std::string& path, std::optional<FileId> input) {
         if (::realpath(path.c_str(), resolved) != nullptr) target = resolved;
     }
     const bool exists = ::stat(target.c_str(), &st) == 0;
-    if (exists && input && FileId{st.st_dev, st.st_ino} == *input)
+    if (exists && isInput(st))
         throw RunError("«" + path + "» es el propio fichero de entrada; escriba la salida en otro fichero");
     if (exists && S_ISDIR(st.st_mode)) Fail(path, SystemErrorText(EISDIR));
     if (exists && !S_ISREG(st.st_mode)) {
@@ -173,14 +236,17 @@ void OutputFile::Commit() {
     g_haveTemporary = 0;
 }
 
-OutputFolder::OutputFolder(const std::string& path) {
+OutputFolder::OutputFolder(const std::string& path, bool temporaryOnly) {
     std::string target = path;
     struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (temporaryOnly) {
+        const char* tmp = std::getenv("TMPDIR");
+        target = std::string(tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp") + "/" + Name(path);
+    } else if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
         char resolved[PATH_MAX];
         if (::realpath(path.c_str(), resolved) != nullptr) target = resolved;
     }
-    if (::stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) Fail(path, SystemErrorText(EISDIR));
+    if (!temporaryOnly && ::stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) Fail(path, SystemErrorText(EISDIR));
     const std::string folder = Folder(target) + "/." + Name(target) + ".XXXXXX";
     if (folder.size() + Name(target).size() + 1 > PATH_MAX) Fail(path, SystemErrorText(ENAMETOOLONG));
     RemoveTemporaryOnSignals();
@@ -194,9 +260,12 @@ OutputFolder::OutputFolder(const std::string& path) {
 
 OutputFolder::~OutputFolder() {
     if (committed_) return;
-    RemoveFolder(folder_.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
     g_haveTemporaryFolder = 0;
 }
+
+std::string OutputFolder::Destination() const { return Folder(target_); }
 
 namespace {
 
@@ -216,7 +285,7 @@ constexpr std::string_view kShapefileParts[] = {".shp", ".shx", ".dbf", ".prj", 
 
 }  // namespace
 
-void OutputFolder::Commit() {
+std::vector<std::string> OutputFolder::Written() const {
     std::vector<std::string> written;
     if (DIR* d = ::opendir(folder_.c_str())) {
         while (const dirent* e = ::readdir(d)) {
@@ -224,6 +293,33 @@ void OutputFolder::Commit() {
         }
         ::closedir(d);
     }
+    std::sort(written.begin(), written.end());
+    const auto named = std::find(written.begin(), written.end(), Name(target_));
+    if (named != written.end()) std::rotate(written.begin(), named, named + 1);
+    return written;
+}
+
+bool OutputFolder::OfDestination(const std::string& name) const {
+    if (name == Name(target_)) return true;
+    const auto [stem, extension] = StemAndExtension(Name(target_));
+    if (extension != ".shp") return false;
+    const auto [otherStem, otherExtension] = StemAndExtension(name);
+    return otherStem == stem && std::find(std::begin(kShapefileParts), std::end(kShapefileParts), otherExtension) !=
+                                    std::end(kShapefileParts);
+}
+
+void OutputFolder::Commit() {
+    // Ctrl+C or a kill waits for the files to be in place: a shapefile half moved would
+    // be neither the old one nor the new.
+    sigset_t ending, before;
+    sigemptyset(&ending);
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&ending, s);
+    ::pthread_sigmask(SIG_BLOCK, &ending, &before);
+    struct Restore {
+        sigset_t mask;
+        ~Restore() { ::pthread_sigmask(SIG_SETMASK, &mask, nullptr); }
+    } restore{before};
+    const std::vector<std::string> written = Written();
     const std::string destination = Folder(target_);
     const auto [stem, extension] = StemAndExtension(Name(target_));
     if (extension == ".shp") {

@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace batch {
 
@@ -20,11 +21,23 @@ struct FileId {
 
 // The identity of an open file; nullopt when fstat fails.
 std::optional<FileId> IdOf(int fd);
+// The identity of the file at `path`, links followed; nullopt when there is none.
+std::optional<FileId> IdOf(const std::string& path);
 
-// Removes the temporary file of the OutputFile this process writes, if any, for a
-// process that ends without running destructors (a signal, std::terminate). Safe in a
-// signal handler.
+// Removes the temporary file of the OutputFile this process writes, and the temporary
+// folder of its OutputFolder, if any, for a process that ends without running
+// destructors (a signal, std::terminate). Safe in a signal handler.
 void RemoveTemporaryOutput();
+
+// While a worker process writes an OutputFolder's files, a signal that would end the
+// process (Ctrl+C, a kill) only stops the worker and is kept for the caller, which
+// leaves by unwinding (batch::Interrupted) so that the folder is removed outside the
+// handler; a second such signal ends the process at once, removing what it can. Between
+// DeferSignals and StopDeferringSignals.
+void DeferSignals(pid_t worker);
+void StopDeferringSignals();
+// The signal kept, or 0.
+int PendingSignal();
 
 class OutputFile {
   public:
@@ -34,6 +47,8 @@ class OutputFile {
     // written directly. Throws RunError when the destination is the input (`input`, same
     // device and inode), a folder, or cannot be created.
     OutputFile(const std::string& path, std::optional<FileId> input);
+    // The same for an input made of several files (a shapefile's .shp, .dbf, ...).
+    OutputFile(const std::string& path, const std::vector<FileId>& input);
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
     // Removes the temporary file unless Commit ran.
@@ -57,7 +72,10 @@ class OutputFile {
 class OutputFolder {
   public:
     // Throws RunError when the destination is a folder or its folder cannot be written.
-    explicit OutputFolder(const std::string& path);
+    // `temporaryOnly`: the destination is only a name, in the folder of temporary files
+    // ($TMPDIR or /tmp), for a file that goes elsewhere (standard output) and is never
+    // committed.
+    explicit OutputFolder(const std::string& path, bool temporaryOnly = false);
     OutputFolder(const OutputFolder&) = delete;
     OutputFolder& operator=(const OutputFolder&) = delete;
     // Removes the temporary folder and everything in it unless Commit ran.
@@ -65,11 +83,21 @@ class OutputFolder {
 
     // Where GDAL writes: the destination's name inside the temporary folder.
     const std::string& Path() const { return path_; }
+    // The destination, links followed, and its folder.
+    const std::string& Target() const { return target_; }
+    std::string Destination() const;
+
+    // The names of the files (and folders) written, as they will be in the destination's
+    // folder; the destination's own name first when it was written.
+    std::vector<std::string> Written() const;
+    // Of those, the ones that belong to the destination named: itself and, for a
+    // shapefile, the files of its name (.shx, .dbf, .prj, .cpg, ...).
+    bool OfDestination(const std::string& name) const;
 
     // Moves every file written into the destination's folder, each replacing the file of
     // its name; of a shapefile replaced, the old files of its name that were not written
-    // again (an index, a .qpj) are removed, as they would describe another file. Throws
-    // RunError.
+    // again (an index, a .qpj) are removed, as they would describe another file. Signals
+    // wait until it is done, so that no shapefile is left half moved. Throws RunError.
     void Commit();
 
   private:

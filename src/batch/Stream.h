@@ -27,6 +27,8 @@ struct LayerChoice {
     bool leaveOutside = false;    // features with a vertex outside the method's area are left out
     bool wgs84Label = false;      // the WGS84 side written as WGS84 (4326, 326xx), not ETRS89
     bool zEllipsoidal = false;    // Z is a height above the ellipsoid, not an altitude above the sea
+    bool table = false;           // a table of vertices was asked for (--formato=csv), whatever the name
+    bool replace = false;         // files besides the one named may be replaced (--reemplazar)
     bool operator==(const LayerChoice&) const = default;
 };
 

@@ -10,24 +10,13 @@
 #include <string_view>
 #include <vector>
 
+#include "batch/Encoding.h"
 #include "batch/PointRow.h"
 
 namespace batch {
 
 // The UTF-8 byte order mark some programs write at the start of a file.
 inline constexpr std::string_view kBom = "\xEF\xBB\xBF";
-
-// True when the text is well-formed UTF-8 (ASCII included).
-bool IsUtf8(std::string_view text);
-
-// A line that is not UTF-8, read as Windows-1252 (Latin-1 with the typographic quotes of
-// 0x80-0x9F), in UTF-8: the byte 0xBA is "º". Bytes Windows-1252 leaves undefined become
-// U+FFFD.
-std::string FromWindows1252(std::string_view text);
-
-// UTF-8 text in Windows-1252, for an output that keeps its input's encoding; what
-// Windows-1252 cannot hold becomes "?".
-std::string ToWindows1252(std::string_view utf8);
 
 enum class Separator { Semicolon, Comma, Tab, Blanks };
 

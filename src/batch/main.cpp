@@ -97,14 +97,12 @@ std::string Unexpected(const std::exception_ptr& thrown) {
 int RunLayers(const batch::CommandLine& cl) {
     ProgressLine progress(0);
     batch::LayerProgress show;
-    if (::isatty(STDERR_FILENO)) show = [&](std::uint64_t features) { progress.Show(0, features); };
+    if (::isatty(STDERR_FILENO)) show = [&](std::uint64_t features, std::uint64_t) { progress.Show(0, features); };
     try {
         const batch::LayerSummary summary = batch::ConvertLayers(cl.input, cl.output, cl.settings, show);
         progress.Clear();
         std::cerr << batch::LayerSummaryText(summary, cl.input);
-        for (const batch::LayerReport& r : summary.layers)
-            if (!r.leftOut.empty()) return kSomeFailed;
-        return kAllConverted;
+        return batch::Whole(summary) ? kAllConverted : kSomeFailed;
     } catch (const batch::RunError& e) {
         progress.Clear();
         return CannotRun(cl.input + ": " + e.what());

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <optional>
 #include <string>
@@ -107,6 +108,10 @@ std::string LayerMessage(const batch::LayerSummary& s, const std::string& output
                  std::to_string(r.zone) + (r.outsideBand == 1 ? " y se proyecta en él." : " y se proyectan en él.");
         if (r.withoutHeight > 0) m += " " + batch::Count(r.withoutHeight, "vértice", "vértices") + " sin altura (pegados al suelo).";
         if (r.cad) m += " Escrita " + batch::CadText(r) + ".";
+        if (std::string notes = batch::LayerNotesText(r); !notes.empty()) {
+            notes[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(notes[0])));
+            m += " " + notes + ".";
+        }
         if (!r.leftOut.empty()) {
             m += " Dejadas fuera por caer fuera del área del método: ";
             for (std::size_t i = 0; i < r.leftOut.size(); ++i) m += (i == 0 ? "" : ", ") + std::to_string(r.leftOut[i]);
@@ -114,6 +119,15 @@ std::string LayerMessage(const batch::LayerSummary& s, const std::string& output
         }
     }
     m += "\r\n\r\nResultado: " + output;
+    if (!s.written.empty()) {
+        m += "\r\nEscritos también junto a él:";
+        for (std::size_t i = 0; i < s.written.size(); ++i) m += (i == 0 ? " " : ", ") + s.written[i];
+    }
+    if (!s.errors.empty()) {
+        m += "\r\n\r\nLo que GDAL no ha podido leer:";
+        for (const RowError& e : s.errors) m += "\r\n" + e.message;
+        if (s.failed > s.errors.size()) m += "\r\n…";
+    }
     if (!s.notes.empty()) {
         m += "\r\n\r\nAvisos:";
         for (const RowError& n : s.notes) m += "\r\n" + n.message;
@@ -128,18 +142,28 @@ std::optional<std::string> RunLayers(form::Platform& platform, const std::string
     ProgressWindow progress(platform);
     const std::string text = "Convirtiendo «" + FileName(input) + "»…";
     try {
-        std::uint64_t total = 0;
-        for (const batch::LayerInfo& l : batch::LayersOf(input)) total += l.features > 0 ? static_cast<std::uint64_t>(l.features) : 0;
         if (!progress.Show(text, 0)) throw Cancelled{};
-        const batch::LayerSummary summary = batch::ConvertLayers(input, output, settings, [&](std::uint64_t features) {
-            const int percent = total > 0 ? static_cast<int>(std::min<std::uint64_t>(features * 100 / total, 100)) : 0;
-            if (!progress.Show(text + " " + std::to_string(features) + " entidades", percent)) throw Cancelled{};
-        });
+        // Files written besides the one named that exist already are replaced only when the
+        // user says so.
+        const auto replace = [&](const std::vector<std::string>& existing) {
+            progress.End();
+            std::string list;
+            for (const std::string& name : existing) list += "\r\n" + name;
+            return platform.MsgBox("La conversión escribe también, junto a «" + FileName(output) +
+                                       "», estos ficheros, que ya existen:" + list + "\r\n\r\n¿Quiere reemplazarlos?",
+                                   kTitle, form::MsgIcon::Exclamation, form::MsgButtons::YesNo,
+                                   form::MsgResult::No) == form::MsgResult::Yes;
+        };
+        const batch::LayerSummary summary = batch::ConvertLayers(
+            input, output, settings,
+            [&](std::uint64_t features, std::uint64_t total) {
+                const int percent = total > 0 ? static_cast<int>(std::min<std::uint64_t>(features * 100 / total, 100)) : 0;
+                if (!progress.Show(text + " " + std::to_string(features) + " entidades", percent)) throw Cancelled{};
+            },
+            replace);
         progress.End();
-        bool leftOut = false;
-        for (const batch::LayerReport& r : summary.layers) leftOut = leftOut || !r.leftOut.empty();
         platform.MsgBox(LayerMessage(summary, output), kTitle,
-                        leftOut || summary.noted > 0 ? form::MsgIcon::Exclamation : form::MsgIcon::Information,
+                        !batch::Whole(summary) || summary.noted > 0 ? form::MsgIcon::Exclamation : form::MsgIcon::Information,
                         form::MsgButtons::OK, form::MsgResult::OK);
     } catch (const Cancelled&) {
         progress.End();

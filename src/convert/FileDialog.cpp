@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 
@@ -226,6 +227,29 @@ void FileDialog::Build(int tabZone) {
     Add(m, Kind::CommandButton, "frmFichero", "CmdCancelar", "Cancelar");
 }
 
+std::vector<batch::LayerInfo> FileDialog::ReadLayers(const std::string& input) {
+    // GDAL reads the file in its own process; a file that takes a while to read shows its
+    // progress, with a button that stops it.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point started = Clock::now();
+    bool shown = false;
+    struct Ending {
+        form::Platform& platform;
+        const bool& shown;
+        ~Ending() {
+            if (shown) platform.EndProgress();
+        }
+    } ending{platform_, shown};
+    const std::string text = "Leyendo «" + FileName(input) + "»…";
+    return batch::LayersOf(input, [&](std::uint64_t features, std::uint64_t total) {
+        if (!shown && Clock::now() - started < std::chrono::milliseconds(400)) return;
+        shown = true;
+        const int percent = total > 0 ? static_cast<int>(std::min<std::uint64_t>(features * 100 / total, 100)) : 0;
+        if (!platform_.ShowProgress(features > 0 ? text + " " + std::to_string(features) + " entidades" : text, percent))
+            throw ReadCancelled{};
+    });
+}
+
 void FileDialog::ReadInput() {
     sample_.reset();
     layers_.reset();
@@ -237,9 +261,12 @@ void FileDialog::ReadInput() {
     if (batch::IsLayerFile(input)) {
         if (format.items.size() != std::size(kLayerFormatNames)) Items(format, kLayerFormatNames, 0);
         try {
-            layers_ = batch::LayersOf(input);
+            layers_ = ReadLayers(input);
         } catch (const batch::RunError& e) {
             readProblem_ = "«" + FileName(input) + "» no se puede convertir: " + e.what() + ".";
+            return;
+        } catch (const ReadCancelled&) {
+            readProblem_ = "Lectura de «" + FileName(input) + "» cancelada: elija el fichero otra vez para verlo.";
             return;
         }
         // A WGS84 format (Google Earth's KMZ) to ED50 goes where ED50 can: a table of its

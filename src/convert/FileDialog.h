@@ -58,6 +58,10 @@ class FileDialog {
   private:
     void Build(int tabZone);
     void ReadInput();
+    // The layers of a layer file, read with a progress window when it takes a while;
+    // throws batch::RunError, or ReadCancelled when the user stops it.
+    struct ReadCancelled {};
+    std::vector<batch::LayerInfo> ReadLayers(const std::string& input);
     // Offers the destination for the input and the format chosen.
     void Suggest();
     // Shows the file and the choices: the preview, the layout found, the fields each

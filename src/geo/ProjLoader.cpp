@@ -16,8 +16,11 @@ ProjModule Load() {
     ProjModule m;
     std::error_code error;
     const fs::path self = fs::read_symlink("/proc/self/exe", error);
-    const std::string path =
-        (self.parent_path() / TALPOR_PROJ_MODULE_FROM_BIN).lexically_normal().string();
+    // Beside a program that lives among the modules (talpor-capas), else where they lie
+    // from the programs' folder.
+    std::string path = (self.parent_path() / "talpor-proj.so").string();
+    if (std::error_code absent; !fs::is_regular_file(path, absent))
+        path = (self.parent_path() / TALPOR_PROJ_MODULE_FROM_BIN).lexically_normal().string();
     if (error || !fs::is_regular_file(path, error)) {
         m.problem = "no se encuentra " + path + ", el módulo del programa que lee las rejillas.";
         return m;

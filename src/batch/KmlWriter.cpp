@@ -1,0 +1,202 @@
+#include "batch/KmlWriter.h"
+
+#include <cpl_conv.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "batch/Encoding.h"
+
+namespace batch {
+namespace {
+
+// Text for XML content and attribute values: the five special characters escaped, and
+// the control characters XML 1.0 has no place for written as U+FFFD.
+std::string Escaped(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\'': out += "&apos;"; break;
+            default:
+                if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') out += "\xEF\xBF\xBD";
+                else out += c;
+        }
+    }
+    return out;
+}
+
+// KML's SimpleField type of an OGR field; what KML has no type for is text.
+const char* KmlType(OGRFieldDefnH field) {
+    switch (OGR_Fld_GetType(field)) {
+        case OFTInteger: return OGR_Fld_GetSubType(field) == OFSTBoolean ? "bool" : "int";
+        case OFTReal: return "double";
+        default: return "string";
+    }
+}
+
+// An OGR colour, "#RRGGBB" or "#RRGGBBAA", as KML writes it: "aabbggrr".
+std::string KmlColour(std::string_view ogr) {
+    if (ogr.size() != 7 && ogr.size() != 9) return "";
+    const std::string_view alpha = ogr.size() == 9 ? ogr.substr(7, 2) : "ff";
+    return std::string(alpha) + std::string(ogr.substr(5, 2)) + std::string(ogr.substr(3, 2)) + std::string(ogr.substr(1, 2));
+}
+
+// The value of parameter `name` of tool `tool` in an OGR style string: `PEN(c:#ff0000,w:2px)`.
+std::string StyleParameter(std::string_view style, std::string_view tool, std::string_view name) {
+    const std::size_t at = style.find(std::string(tool) + "(");
+    if (at == std::string_view::npos) return "";
+    const std::size_t end = style.find(')', at);
+    std::string_view params = style.substr(at + tool.size() + 1, end == std::string_view::npos ? std::string_view::npos
+                                                                                                : end - at - tool.size() - 1);
+    while (!params.empty()) {
+        const std::size_t comma = params.find(',');
+        const std::string_view p = params.substr(0, comma);
+        if (p.starts_with(std::string(name) + ":")) {
+            std::string_view v = p.substr(name.size() + 1);
+            if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
+            return std::string(v);
+        }
+        if (comma == std::string_view::npos) break;
+        params.remove_prefix(comma + 1);
+    }
+    return "";
+}
+
+// A feature's style as KML: the pen's colour and width for its lines, the brush's colour
+// for its areas; "" for none.
+std::string KmlStyle(const char* ogrStyle) {
+    if (ogrStyle == nullptr || ogrStyle[0] == '\0') return "";
+    const std::string pen = KmlColour(StyleParameter(ogrStyle, "PEN", "c"));
+    const std::string width = StyleParameter(ogrStyle, "PEN", "w");
+    const std::string brush = KmlColour(StyleParameter(ogrStyle, "BRUSH", "fc"));
+    std::string kml;
+    if (!pen.empty()) {
+        kml += "<LineStyle><color>" + pen + "</color>";
+        if (const double w = std::atof(width.c_str()); w > 0) kml += "<width>" + std::to_string(w) + "</width>";
+        kml += "</LineStyle>";
+    }
+    if (!brush.empty()) kml += "<PolyStyle><color>" + brush + "</color></PolyStyle>";
+    return kml.empty() ? "" : "<Style>" + kml + "</Style>";
+}
+
+}  // namespace
+
+bool KmlWriter::Open(const std::string& path) {
+    const bool kmz = path.size() > 4 && EQUAL(path.c_str() + path.size() - 4, ".kmz");
+    // The archive's name within braces: the temporary folder's own name ends in ".kmz.XXXXXX".
+    file_ = VSIFOpenL((kmz ? "/vsizip/{" + path + "}/doc.kml" : path).c_str(), "wb");
+    return file_ != nullptr;
+}
+
+void KmlWriter::AddLayer(const std::string& name, OGRFeatureDefnH definition, const std::vector<std::string>& fieldNames) {
+    Layer l;
+    l.name = name;
+    for (int f = 0; f < OGR_FD_GetFieldCount(definition); ++f) {
+        OGRFieldDefnH field = OGR_FD_GetFieldDefn(definition, f);
+        const std::string written = f < static_cast<int>(fieldNames.size()) && !fieldNames[f].empty()
+                                        ? fieldNames[f]
+                                        : ValidUtf8(OGR_Fld_GetNameRef(field));
+        // The fields GDAL's libkml reader takes from KML's own elements go back to them.
+        if (written == "Name") l.nameField = f;
+        else if (written == "description") l.descriptionField = f;
+        else if (written == "altitudeMode") l.altitudeModeField = f;
+        l.fields.push_back(written);
+        l.types.push_back(KmlType(field));
+    }
+    layers_.push_back(std::move(l));
+}
+
+void KmlWriter::Begin() {
+    Put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document id=\"root_doc\">\n");
+}
+
+void KmlWriter::OpenLayersUpTo(int layer) {
+    while (open_ < layer) {
+        if (open_ >= 0) Put("</Document>\n");
+        ++open_;
+        // A Document a layer with its Schema inside: GDAL's libkml reader finds the schema of
+        // a KMZ's features only there.
+        const Layer& l = layers_[static_cast<std::size_t>(open_)];
+        const std::string n = std::to_string(open_);
+        Put("<Document id=\"capa" + n + "\"><name>" + Escaped(l.name) + "</name>\n<Schema id=\"esquema" + n + "\">\n");
+        for (std::size_t f = 0; f < l.fields.size(); ++f) {
+            if (static_cast<int>(f) == l.nameField || static_cast<int>(f) == l.descriptionField ||
+                static_cast<int>(f) == l.altitudeModeField)
+                continue;
+            Put("<SimpleField name=\"" + Escaped(l.fields[f]) + "\" type=\"" + l.types[f] + "\"></SimpleField>\n");
+        }
+        Put("</Schema>\n");
+    }
+}
+
+bool KmlWriter::Write(int layer, OGRFeatureH feature, const char* altitudeMode) {
+    OpenLayersUpTo(layer);
+    const Layer& l = layers_[static_cast<std::size_t>(layer)];
+    const auto text = [&](int f) { return Escaped(OGR_F_GetFieldAsString(feature, f)); };
+    const auto set = [&](int f) { return f >= 0 && OGR_F_IsFieldSetAndNotNull(feature, f); };
+    std::string kml = "<Placemark>";
+    if (set(l.nameField)) kml += "<name>" + text(l.nameField) + "</name>";
+    if (set(l.descriptionField)) kml += "<description>" + text(l.descriptionField) + "</description>";
+    kml += KmlStyle(OGR_F_GetStyleString(feature));
+    std::string data;
+    for (int f = 0; f < static_cast<int>(l.fields.size()); ++f) {
+        if (f == l.nameField || f == l.descriptionField || f == l.altitudeModeField || !set(f)) continue;
+        data += "<SimpleData name=\"" + Escaped(l.fields[static_cast<std::size_t>(f)]) + "\">" + text(f) + "</SimpleData>";
+    }
+    if (!data.empty())
+        kml += "<ExtendedData><SchemaData schemaUrl=\"#esquema" + std::to_string(layer) + "\">" + data +
+               "</SchemaData></ExtendedData>";
+    if (OGRGeometryH geometry = OGR_F_GetGeometryRef(feature); geometry != nullptr && !OGR_G_IsEmpty(geometry)) {
+        const char* mode = nullptr;
+        if (OGR_G_Is3D(geometry)) {
+            mode = altitudeMode;
+            if (set(l.altitudeModeField)) {
+                const char* own = OGR_F_GetFieldAsString(feature, l.altitudeModeField);
+                for (const char* kml22 : {"clampToGround", "relativeToGround", "absolute"})
+                    if (std::strcmp(own, kml22) == 0) mode = kml22;
+            }
+        }
+        if (char* exported = OGR_G_ExportToKML(geometry, mode)) {
+            kml += exported;
+            CPLFree(exported);
+        }
+    }
+    kml += "</Placemark>\n";
+    Put(kml);
+    return !failed_;
+}
+
+bool KmlWriter::Close() {
+    if (file_ == nullptr) return false;
+    OpenLayersUpTo(static_cast<int>(layers_.size()) - 1);
+    if (open_ >= 0) Put("</Document>\n");
+    Put("</Document>\n</kml>\n");
+    Flush();
+    const bool closed = VSIFCloseL(file_) == 0;
+    file_ = nullptr;
+    return closed && !failed_;
+}
+
+KmlWriter::~KmlWriter() {
+    if (file_ != nullptr) VSIFCloseL(file_);
+}
+
+void KmlWriter::Put(const std::string& text) {
+    buffer_ += text;
+    if (buffer_.size() >= (1u << 16)) Flush();
+}
+
+void KmlWriter::Flush() {
+    if (file_ == nullptr || buffer_.empty()) return;
+    if (VSIFWriteL(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) failed_ = true;
+    buffer_.clear();
+}
+
+}  // namespace batch

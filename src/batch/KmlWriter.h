@@ -1,0 +1,54 @@
+// KML and KMZ written by the GDAL module itself, feature by feature, in time that grows
+// with the features (GDAL's libkml writer rebuilds its document at every feature, and
+// takes minutes for tens of thousands). What it writes is what GDAL's libkml reader
+// reads back as the same layers and attributes: a Document holding a Document a layer,
+// with the typed Schema of its attributes, each feature a Placemark with its name, description, style
+// (a pen's and a brush's colours), its attributes as SchemaData and its geometry as GDAL
+// exports it, with the altitudeMode its height needs. A KMZ is the same doc.kml in a zip
+// file, deflated as it is written.
+#pragma once
+
+#include <cpl_vsi.h>
+#include <ogr_api.h>
+
+#include <string>
+#include <vector>
+
+namespace batch {
+
+class KmlWriter {
+  public:
+    // Creates `path` (a KMZ when it ends in ".kmz"); false when it cannot be.
+    bool Open(const std::string& path);
+    // A layer of the output, in the order of the input's: its name, the definition of its
+    // features and the names its attributes are written with (one a field).
+    void AddLayer(const std::string& name, OGRFeatureDefnH definition, const std::vector<std::string>& fieldNames);
+    // Writes the Document's head once every layer is added.
+    void Begin();
+    // Writes a feature of layer `layer` (layers come in order); `altitudeMode` for a 3D
+    // geometry without an altitudeMode of its own (null: KML's default, on the ground).
+    // False once a write failed.
+    bool Write(int layer, OGRFeatureH feature, const char* altitudeMode);
+    // Ends the document and closes the file; false when a write failed.
+    bool Close();
+    ~KmlWriter();
+
+  private:
+    struct Layer {
+        std::string name;
+        std::vector<std::string> fields;  // names written
+        std::vector<std::string> types;   // KML's SimpleField types
+        int nameField = -1, descriptionField = -1, altitudeModeField = -1;
+    };
+    void Put(const std::string& text);
+    void Flush();
+    void OpenLayersUpTo(int layer);
+
+    VSILFILE* file_ = nullptr;
+    std::vector<Layer> layers_;
+    std::string buffer_;
+    int open_ = -1;  // the layer whose Document is open; layers before it are written
+    bool failed_ = false;
+};
+
+}  // namespace batch

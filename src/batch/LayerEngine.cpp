@@ -1,0 +1,1019 @@
+#include "batch/LayerEngine.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <limits>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
+#include "batch/Decimal.h"
+#include "batch/GdalModule.h"
+#include "batch/SystemError.h"
+#include "geo/Utm.h"
+
+namespace batch {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Lower(std::string_view text) {
+    std::string s(text);
+    for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return s;
+}
+
+// The module, loaded once; its functions, or why there are none.
+struct Module {
+    const TalporGdalFunctions* functions = nullptr;
+    std::string problem;
+};
+
+// The module lies beside talpor-capas, in the build tree and once installed.
+Module Load() {
+    Module m;
+    std::error_code error;
+    const fs::path self = fs::read_symlink("/proc/self/exe", error);
+    const std::string path = (self.parent_path() / "talpor-gdal.so").lexically_normal().string();
+    if (error || !fs::is_regular_file(path, error)) {
+        m.problem = "no se encuentra " + path + ", el módulo del programa que lee las capas";
+        return m;
+    }
+    dlerror();
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    const auto entry = handle != nullptr ? reinterpret_cast<TalporGdalEntry>(dlsym(handle, kTalporGdalEntry)) : nullptr;
+    const TalporGdalFunctions* functions = entry != nullptr ? entry() : nullptr;
+    if (functions == nullptr || functions->version != kTalporGdalVersion) {
+        const char* why = dlerror();
+        m.problem = "no se puede cargar GDAL, la biblioteca que lee las capas" +
+                    (why != nullptr ? std::string(" (") + why + ")" : std::string());
+        if (handle != nullptr) dlclose(handle);
+        return m;
+    }
+    m.functions = functions;
+    return m;
+}
+
+const TalporGdalFunctions& Gdal() {
+    static const Module module = Load();
+    if (module.functions == nullptr)
+        throw RunError(module.problem + "; los ficheros CSV y de texto se convierten sin ella");
+    return *module.functions;
+}
+
+// The drivers a layer of each extension is read with: KML through libkml, which reads
+// altitudeMode, ExtendedData and folders.
+const char* const* DriversFor(const std::string& path) {
+    static const char* const kKml[] = {"LIBKML", nullptr};
+    const LayerFormat* f = LayerFormatOfPath(path);
+    return f != nullptr && f->driver == "LIBKML" ? kKml : nullptr;
+}
+
+// An input open through the module.
+class Input {
+  public:
+    explicit Input(const std::string& path) : gdal_(Gdal()) {
+        char error[512] = "";
+        data_ = gdal_.open(path.c_str(), DriversFor(path), error, sizeof error);
+        if (data_ == nullptr) throw RunError(std::string("no se puede leer como capa: ") + error);
+    }
+    ~Input() { gdal_.close(data_); }
+    Input(const Input&) = delete;
+    Input& operator=(const Input&) = delete;
+
+    int Layers() const { return gdal_.layers(data_); }
+    TalporGdalLayerInfo Layer(int i) const {
+        TalporGdalLayerInfo info{};
+        gdal_.layer(data_, i, &info);
+        return info;
+    }
+    std::string Field(int layer, int field) const { return gdal_.field(data_, layer, field); }
+    std::int64_t Bytes() const { return gdal_.bytes(data_); }
+    // Runs `job`; a feature callback's exception comes out here.
+    void Run(TalporGdalJob& job, std::exception_ptr& thrown) const {
+        char error[512] = "";
+        const int done = gdal_.run(data_, &job, error, sizeof error);
+        if (thrown) std::rethrow_exception(thrown);
+        if (done == 0) throw RunError(std::string("GDAL: ") + error);
+    }
+
+  private:
+    const TalporGdalFunctions& gdal_;
+    TalporGdalData* data_ = nullptr;
+};
+
+// A layer's coordinate system as Talpor knows it.
+struct System {
+    enum class Datum { None, ED50, ETRS89, WGS84, Other } datum = Datum::None;
+    int zone = 0;  // UTM zone; 0 for degrees
+};
+
+System SystemOfEpsg(int epsg) {
+    if (epsg == 4230) return {System::Datum::ED50, 0};
+    if (epsg == 4258) return {System::Datum::ETRS89, 0};
+    if (epsg == 4326) return {System::Datum::WGS84, 0};
+    if (epsg >= 23029 && epsg <= 23031) return {System::Datum::ED50, epsg - 23000};
+    if (epsg >= 25829 && epsg <= 25831) return {System::Datum::ETRS89, epsg - 25800};
+    if (epsg >= 32629 && epsg <= 32631) return {System::Datum::WGS84, epsg - 32600};
+    return {epsg == 0 ? System::Datum::None : System::Datum::Other, 0};
+}
+
+int EpsgOf(System::Datum datum, int zone) {
+    switch (datum) {
+        case System::Datum::ED50: return zone == 0 ? 4230 : 23000 + zone;
+        case System::Datum::ETRS89: return zone == 0 ? 4258 : 25800 + zone;
+        case System::Datum::WGS84: return zone == 0 ? 4326 : 32600 + zone;
+        default: return 0;
+    }
+}
+
+std::string SystemText(System::Datum datum, int zone, int epsg) {
+    const char* name = datum == System::Datum::ED50     ? "ED50"
+                       : datum == System::Datum::ETRS89 ? "ETRS89"
+                                                        : "WGS84";
+    std::string text = std::string(name) + (zone == 0 ? " geográficas" : " UTM " + std::to_string(zone));
+    if (epsg != 0) text += " (EPSG:" + std::to_string(epsg) + ")";
+    return text;
+}
+
+// What is done to one layer.
+struct Plan {
+    System from, to;
+    int toEpsg = 0;
+    core::Direction direction = core::Direction::WGS84ToED50;
+    bool clampedByDefault = false;  // KML: a geometry without altitudeMode lies on the ground
+    int altitudeModeField = -1;     // libkml's altitudeMode attribute
+};
+
+// The zone a layer in degrees is projected in: the one given, else the zone holding most
+// of its vertices (counted by a first reading).
+struct ZoneCount {
+    std::array<std::int64_t, 61> vertices{};
+    std::int64_t all = 0;
+    std::uint64_t types = 0;  // bit t set for each OGR geometry type t held (flat, 1 to 17)
+    bool threeD = false;      // a geometry held is 3D
+};
+
+// Table output: the columns of every layer's rows, one header for all.
+struct Table {
+    std::vector<std::string> fields;  // the attributes of all layers, by name, in order met
+    std::vector<std::vector<int>> column;  // [layer][field] -> index in fields
+};
+
+constexpr const char* kAltitudeModes[] = {"clampToGround", "clampToSeaFloor", "relativeToGround", "absolute"};
+
+// What the input has grown into as it is read, against what its bytes allow
+// (LayerLimits).
+struct Growth {
+    std::int64_t features = 0, vertices = 0;
+    std::int64_t maxFeatures = 0, maxVertices = 0;
+    std::int64_t bytes = 0;
+    std::uint64_t total = 0;  // the features the layers say they have; 0: unknown
+
+    Growth() = default;
+    Growth(const LayerLimits& limits, std::int64_t inputBytes) : bytes(inputBytes) {
+        maxFeatures = limits.features + limits.perByte * inputBytes;
+        maxVertices = limits.vertices + limits.perByte * inputBytes;
+    }
+    // Counts a batch of features; throws RunError beyond the limits.
+    void Add(const TalporGdalFeature* features, int count) {
+        this->features += count;
+        for (int i = 0; i < count; ++i) vertices += features[i].count;
+        if (this->features > maxFeatures) Refuse(std::to_string(maxFeatures) + " entidades");
+        if (vertices > maxVertices) Refuse(std::to_string(maxVertices) + " vértices");
+    }
+    [[noreturn]] void Refuse(const std::string& what) const {
+        throw RunError("no se puede leer como capa: da más de " + what + ", muchas más de las que caben en " +
+                       Count(static_cast<std::uint64_t>(bytes), "byte", "bytes") +
+                       " (¿un bloque DXF insertado en una matriz enorme, una vista de GeoPackage que no acaba?)");
+    }
+};
+
+// A feature's vertices as points, and their results.
+struct Converted {
+    std::vector<RowPoint> points;
+    std::vector<RowResult> results;
+};
+
+struct Job {
+    const Settings* settings = nullptr;
+    std::vector<Plan> plans;
+    std::vector<LayerReport> reports;
+    LayerSummary* summary = nullptr;
+    // Table output (fd >= 0): the rows as they are written.
+    int fd = -1;
+    const Table* table = nullptr;
+    std::string buffer;
+    char decimalSign = ',';
+    const LayerProgress* progress = nullptr;
+    bool geoJson = false;  // the output is GeoJSON
+    std::uint64_t features = 0;
+    std::exception_ptr thrown;
+    std::vector<std::string> layerNames;
+    Growth growth;
+};
+
+void Note(Job& job, std::uint64_t feature, std::string message) {
+    ++job.summary->noted;
+    if (job.summary->notes.size() < kListedNotes) job.summary->notes.push_back({feature, std::move(message)});
+}
+
+std::string WhereText(const Job& job, const TalporGdalFeature& f, long long k) {
+    std::string where = "la entidad " + std::to_string(f.fid) + " de la capa «" + job.layerNames[f.layer] + "»";
+    where += ", vértice " + std::to_string(f.vertex[k]);
+    if (f.ring[k] > 0) where += " del anillo " + std::to_string(f.ring[k]);
+    if (f.part[k] > 1 || f.ring[k] > 0) where += " de la parte " + std::to_string(f.part[k]);
+    return where;
+}
+
+void Flush(Job& job, bool all) {
+    if (job.fd < 0 || (!all && job.buffer.size() < (1u << 16))) return;
+    std::size_t done = 0;
+    while (done < job.buffer.size()) {
+        const ssize_t n = ::write(job.fd, job.buffer.data() + done, job.buffer.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) throw RunError("no se puede escribir la salida: " + SystemErrorText(errno));
+        done += static_cast<std::size_t>(n);
+    }
+    job.buffer.clear();
+}
+
+void AppendNumber(std::string& out, double x, int decimals, char sign) { AppendRounded(out, x, decimals, sign); }
+
+// One row a vertex: layer, feature, part, ring, vertex, the attributes, the vertex as
+// read, the results and the Error column.
+void WriteRows(Job& job, const TalporGdalFeature& f, const Plan& plan, const Converted& v) {
+    const Settings& s = *job.settings;
+    std::vector<std::string> texts;
+    for (long long k = 0; k < f.count; ++k) {
+        std::string& out = job.buffer;
+        AppendField(out, job.layerNames[f.layer], ';');
+        out += ';' + std::to_string(f.fid) + ';' + std::to_string(f.part[k]) + ';' + std::to_string(f.ring[k]) + ';' +
+               std::to_string(f.vertex[k]);
+        std::vector<std::string> cells(job.table->fields.size());
+        for (int i = 0; i < f.fields; ++i) cells[job.table->column[f.layer][i]] = f.values[i];
+        for (const std::string& cell : cells) {
+            out += ';';
+            AppendField(out, cell, ';');
+        }
+        const RowResult& r = v.results[k];
+        const int decimals = plan.from.zone == 0 ? 8 : 2;
+        out += ';';
+        AppendNumber(out, plan.from.zone == 0 ? f.y[k] : f.x[k], decimals, job.decimalSign);
+        out += ';';
+        AppendNumber(out, plan.from.zone == 0 ? f.x[k] : f.y[k], decimals, job.decimalSign);
+        out += ';';
+        if (v.points[k].hasHeight) AppendNumber(out, f.z[k], 1, job.decimalSign);
+        texts.clear();
+        if (r.error.empty()) AppendResultTexts(r, s.outputs, job.decimalSign, texts);
+        else texts.assign(ResultCount(s.outputs), std::string());
+        for (const std::string& t : texts) {
+            out += ';';
+            AppendField(out, t, ';');
+        }
+        out += ';';
+        std::string error = r.error.empty() ? r.note : r.error;
+        if (r.error.empty() && f.hasZ && !v.points[k].hasHeight) {
+            const std::string why = "sin altura (" + std::string(plan.clampedByDefault ? "pegado al suelo" : "sin Z") + ")";
+            error = error.empty() ? why : why + ". " + error;
+        }
+        AppendField(out, error, ';');
+        out += '\n';
+        Flush(job, false);
+    }
+}
+
+// The altitudeMode of a feature: its attribute, else the format's default.
+std::string_view AltitudeMode(const TalporGdalFeature& f, const Plan& plan) {
+    if (plan.altitudeModeField >= 0 && f.isSet[plan.altitudeModeField]) return f.values[plan.altitudeModeField];
+    return plan.clampedByDefault ? "clampToGround" : "absolute";
+}
+
+// The conversion of a feature's vertices, which the threads share out: nothing of the
+// job is changed.
+Conversion ConversionOf(const Job& job, const Plan& plan, core::Grids* grids) {
+    const Settings& s = *job.settings;
+    Conversion c = s.conversion;
+    c.direction = plan.direction;
+    c.heightIsAltitude = !s.layers.zEllipsoidal;
+    c.altitude = s.outputs.altitude;
+    c.places = job.fd >= 0;
+    c.grids = grids;
+    return c;
+}
+
+bool WithoutHeight(std::string_view mode) {
+    return mode == "clampToGround" || mode == "clampToSeaFloor" || mode == "relativeToGround";
+}
+
+void ConvertFeature(const Job& job, const TalporGdalFeature& f, core::Grids* grids, Converted& v) {
+    const Plan& plan = job.plans[f.layer];
+    const bool noHeight = WithoutHeight(AltitudeMode(f, plan));
+    const auto n = static_cast<std::size_t>(f.count);
+    v.points.assign(n, RowPoint{});
+    for (std::size_t k = 0; k < n; ++k) {
+        RowPoint& p = v.points[k];
+        p.hasHeight = f.hasZ != 0 && !noHeight;
+        if (plan.from.zone == 0) {
+            if (!(std::abs(f.y[k]) <= 90 && std::abs(f.x[k]) <= 180)) {
+                p.error = "no son grados (" + std::to_string(f.x[k]) + ", " + std::to_string(f.y[k]) +
+                          "): indique el huso de sus coordenadas UTM";
+                continue;
+            }
+            p.kind = RowPoint::Kind::Geographic;
+            p.geographic = {f.y[k], f.x[k], p.hasHeight ? f.z[k] : 0};
+        } else {
+            p.kind = RowPoint::Kind::Utm;
+            p.utm = {f.x[k], f.y[k], static_cast<std::int16_t>(plan.from.zone), p.hasHeight ? f.z[k] : 0};
+        }
+    }
+    ConvertPoints(v.points, ConversionOf(job, plan, grids), v.results);
+    // One zone a layer: the points of another zone projected in the layer's.
+    if (plan.to.zone <= 0) return;
+    const geo::Ellipsoid& ell = core::TargetEllipsoid(plan.direction);
+    for (RowResult& row : v.results) {
+        core::Result& r = row.result;
+        if (row.error.empty() && r.utm->zone != plan.to.zone)
+            r.utm = geo::GeoToUTMInZone(r.point->lat, r.point->lon, static_cast<std::int16_t>(plan.to.zone), ell);
+    }
+}
+
+// What is done with a converted feature, in the file's order: the summary, the rows, or
+// the vertices given back.
+int Feature(Job& job, TalporGdalFeature& f, Converted& v) {
+    const Settings& s = *job.settings;
+    const Plan& plan = job.plans[f.layer];
+    LayerReport& report = job.reports[f.layer];
+    const Conversion c = ConversionOf(job, plan, s.conversion.grids);
+    const std::string_view mode = AltitudeMode(f, plan);
+    const bool geoJson = job.geoJson;
+    const bool noHeight = WithoutHeight(mode);
+    const auto n = static_cast<std::size_t>(f.count);
+    report.recoded += f.recoded;
+    report.replaced += f.replaced;
+    if (noHeight && f.hasZ) report.withoutHeight += f.count;
+    if (mode == "relativeToGround" && f.hasZ && n > 0)
+        Note(job, static_cast<std::uint64_t>(f.fid),
+             "la entidad " + std::to_string(f.fid) + " de la capa «" + job.layerNames[f.layer] +
+                 "» tiene altitudeMode relativeToGround: su Z es una altura sobre el terreno, no una altitud, y se "
+                 "convierte sin altura");
+    for (std::size_t k = 0; k < n; ++k) {
+        const RowResult& r = v.results[k];
+        if (r.error.empty()) continue;
+        const std::string sentence = WhereText(job, f, static_cast<long long>(k)) + ": " + r.error;
+        if (!s.layers.leaveOutside)
+            throw RunError(sentence + "; con --omitir-fuera se deja fuera la entidad y se convierten las demás");
+        report.leftOut.push_back(f.fid);
+        return TalporGdalLeave;
+    }
+    for (std::size_t k = 0; k < n; ++k) {
+        const RowResult& r = v.results[k];
+        if (!r.note.empty() && (job.fd >= 0 || r.note.find("geoide") != std::string::npos))
+            Note(job, static_cast<std::uint64_t>(f.fid), WhereText(job, f, static_cast<long long>(k)) + ": " + r.note);
+    }
+    if (plan.to.zone > 0) {
+        const double west = 6.0 * plan.to.zone - 186, east = west + 6;
+        for (std::size_t k = 0; k < n; ++k) {
+            const core::Result& r = v.results[k].result;
+            if (r.point->lon < west || r.point->lon > east) ++report.outsideBand;
+        }
+    }
+    report.features += 1;
+    report.vertices += f.count;
+    report.withoutGeometry += f.noGeometry;
+    if (job.fd >= 0) {
+        WriteRows(job, f, plan, v);
+        return TalporGdalWrite;
+    }
+    for (std::size_t k = 0; k < n; ++k) {
+        const core::Result& r = v.results[k].result;
+        if (plan.to.zone == 0) {
+            f.x[k] = r.point->lon;
+            f.y[k] = r.point->lat;
+        } else {
+            f.x[k] = r.utm->E;
+            f.y[k] = r.utm->N;
+        }
+        if (!v.points[k].hasHeight) continue;
+        // A height above the ellipsoid becomes the height above the other one; an
+        // altitude stays the altitude it was, but in GeoJSON, whose third coordinate is by
+        // definition the height above the WGS84 ellipsoid: the altitude plus the geoid's N.
+        if (s.layers.zEllipsoidal) {
+            f.z[k] = r.point->h;
+        } else if (geoJson && c.grids != nullptr) {
+            const core::Altitude a = core::AltitudeOf(r.point->lat, r.point->lon, 0, c.grids->Geoid());
+            if (a.answer == geo::GridAnswer::Done) f.z[k] += a.N;
+        }
+    }
+    return TalporGdalWrite;
+}
+
+// A batch of features in the program's hands: taken one by one, by the second thread
+// as soon as it is handed over and by the calling thread when it comes to finish it.
+struct InFlight {
+    TalporGdalFeature* features = nullptr;
+    int count = 0;
+    std::atomic<int> next{0};  // the next feature to take
+    std::atomic<int> done{0};  // features converted
+    std::vector<Converted> converted;
+    std::exception_ptr failed;  // of the second thread, under Converter's lock
+};
+
+// The second thread of a run, converting with grids of its own the batches handed over
+// while GDAL reads and writes on the calling thread.
+class Converter {
+  public:
+    Converter(const Job& job, core::Grids* grids) : job_(job), grids_(grids) {
+        if (grids_ != nullptr) thread_ = std::thread([this] { Loop(); });
+    }
+    ~Converter() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        work_.notify_all();
+        if (thread_.joinable()) thread_.join();
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    void Start(InFlight& b, TalporGdalFeature* features, int count) {
+        {
+            std::lock_guard lock(mutex_);
+            b.features = features;
+            b.count = count;
+            b.next = 0;
+            b.done = 0;
+            b.failed = nullptr;
+            b.converted.resize(static_cast<std::size_t>(count));
+            if (thread_.joinable()) queue_.push_back(&b);
+        }
+        work_.notify_one();
+    }
+
+    // Converts what the second thread has not taken of `b`, and waits for the rest.
+    void Finish(InFlight& b, core::Grids* grids) {
+        std::exception_ptr mine;
+        for (int i; (i = b.next++) < b.count; ++b.done) {
+            try {
+                if (!mine) ConvertFeature(job_, b.features[i], grids, b.converted[static_cast<std::size_t>(i)]);
+            } catch (...) {
+                mine = std::current_exception();
+            }
+        }
+        std::unique_lock lock(mutex_);
+        done_.wait(lock, [&] { return b.done.load() >= b.count; });
+        queue_.erase(std::remove(queue_.begin(), queue_.end(), &b), queue_.end());
+        if (mine) std::rethrow_exception(mine);
+        if (b.failed) std::rethrow_exception(b.failed);
+    }
+
+  private:
+    void Loop() {
+        while (true) {
+            // A feature is taken under the lock, so that a batch is never taken from as
+            // it is handed over again.
+            InFlight* b = nullptr;
+            int i = 0;
+            {
+                std::unique_lock lock(mutex_);
+                work_.wait(lock, [&] { return stop_ || !queue_.empty(); });
+                if (stop_) return;
+                b = queue_.front();
+                i = b->next++;
+                if (i >= b->count) {
+                    queue_.pop_front();
+                    continue;
+                }
+            }
+            try {
+                ConvertFeature(job_, b->features[i], grids_, b->converted[static_cast<std::size_t>(i)]);
+            } catch (...) {
+                std::lock_guard lock(mutex_);
+                if (!b->failed) b->failed = std::current_exception();
+            }
+            if (++b->done >= b->count) {
+                std::lock_guard lock(mutex_);
+                done_.notify_all();
+            }
+        }
+    }
+
+    const Job& job_;
+    core::Grids* grids_;
+    std::mutex mutex_;
+    std::condition_variable work_, done_;
+    std::deque<InFlight*> queue_;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
+// The run's callbacks: the job, its two batches and its second thread.
+struct Run {
+    Job& job;
+    Converter converter;
+    InFlight batches[2];
+};
+
+extern "C" int StartCallback(void* context, int batch, TalporGdalFeature* features, int count) {
+    auto& run = *static_cast<Run*>(context);
+    try {
+        run.job.growth.Add(features, count);
+    } catch (...) {
+        if (!run.job.thrown) run.job.thrown = std::current_exception();
+        return 1;
+    }
+    run.converter.Start(run.batches[batch], features, count);
+    return 0;
+}
+
+// What GDAL reported while reading: an error goes to the summary's errors (the run is not
+// whole), a warning to its notes.
+extern "C" void ProblemCallback(void* context, int layer, long long record, long long fid, long long lost, int failure,
+                                const char* message) {
+    Job& job = static_cast<Run*>(context)->job;
+    LayerSummary& s = *job.summary;
+    std::string text = "capa «" + job.layerNames[static_cast<std::size_t>(layer)] + "», ";
+    if (lost > 0) {
+        job.reports[static_cast<std::size_t>(layer)].unread += lost;
+        text += lost == 1 ? "registro " + std::to_string(record + 1) + ": GDAL no ha podido leerlo y queda fuera"
+                          : "registros " + std::to_string(record + 1) + " a " + std::to_string(record + lost) +
+                                ": GDAL no ha podido leerlos y quedan fuera";
+    } else {
+        text += "entidad " + std::to_string(fid) + ": " +
+                (failure ? std::string("GDAL no ha podido leerla entera") : std::string("aviso de GDAL al leerla"));
+    }
+    if (message != nullptr && message[0] != '\0') text += " (" + std::string(message) + ")";
+    const std::uint64_t where = static_cast<std::uint64_t>(fid >= 0 ? fid : record + 1);
+    if (failure) {
+        ++s.failed;
+        if (s.errors.size() < kListedErrors) s.errors.push_back({where, std::move(text)});
+    } else {
+        ++s.noted;
+        if (s.notes.size() < kListedNotes) s.notes.push_back({where, std::move(text)});
+    }
+}
+
+extern "C" int FinishCallback(void* context, int batch, int* answers) {
+    auto& run = *static_cast<Run*>(context);
+    Job& job = run.job;
+    InFlight& b = run.batches[batch];
+    try {
+        run.converter.Finish(b, job.settings->conversion.grids);
+        if (job.thrown) return 1;  // a batch taken back after the run stopped
+        for (int i = 0; i < b.count; ++i) {
+            answers[i] = Feature(job, b.features[i], b.converted[static_cast<std::size_t>(i)]);
+            ++job.features;
+        }
+        if (job.progress != nullptr && *job.progress) (*job.progress)(job.features, job.growth.total);
+        return 0;
+    } catch (...) {
+        if (!job.thrown) job.thrown = std::current_exception();
+        return 1;
+    }
+}
+
+// A reading that only counts: each layer's vertices in all and by zone, for layers in
+// degrees whose zone is not given and for the dialog's preview, and the geometry types
+// each layer holds.
+struct Counting {
+    std::vector<ZoneCount> counts;
+    Growth growth;
+    const LayerProgress* progress = nullptr;
+    std::exception_ptr thrown;
+};
+
+extern "C" int CountCallback(void* context, int, TalporGdalFeature* features, int count) {
+    auto& counting = *static_cast<Counting*>(context);
+    auto& counts = counting.counts;
+    try {
+        counting.growth.Add(features, count);
+        if (counting.progress != nullptr && *counting.progress)
+            (*counting.progress)(static_cast<std::uint64_t>(counting.growth.features), counting.growth.total);
+    } catch (...) {
+        counting.thrown = std::current_exception();
+        return 1;
+    }
+    for (int i = 0; i < count; ++i) {
+        const TalporGdalFeature& f = features[i];
+        counts[f.layer].all += f.count;
+        if (f.type > 0 && f.type < 64) counts[f.layer].types |= std::uint64_t{1} << f.type;
+        counts[f.layer].threeD = counts[f.layer].threeD || f.hasZ;
+        for (long long k = 0; k < f.count; ++k) {
+            if (!(std::abs(f.y[k]) <= 90 && std::abs(f.x[k]) <= 180)) continue;
+            const int zone = std::clamp(static_cast<int>(std::floor((f.x[k] + 180) / 6)) + 1, 1, 60);
+            ++counts[f.layer].vertices[zone];
+        }
+    }
+    return 0;
+}
+
+extern "C" int CountedCallback(void*, int, int*) { return 0; }
+
+// OGR's name of a geometry type, in Spanish: "3D Line String" -> "líneas 3D".
+std::string GeometryText(std::string_view geometry) {
+    const bool three = geometry.starts_with("3D ");
+    if (three) geometry.remove_prefix(3);
+    static constexpr std::pair<std::string_view, std::string_view> kNames[] = {
+        {"Point", "puntos"},
+        {"Line String", "líneas"},
+        {"Polygon", "polígonos"},
+        {"Multi Point", "multipuntos"},
+        {"Multi Line String", "multilíneas"},
+        {"Multi Polygon", "multipolígonos"},
+        {"Geometry Collection", "colecciones de geometrías"},
+        {"Unknown (any)", "geometrías de varios tipos"},
+        {"None", "sin geometría"},
+    };
+    std::string text(geometry);
+    for (const auto& [ogr, spanish] : kNames)
+        if (geometry == ogr) text = spanish;
+    return three ? text + " 3D" : text;
+}
+
+// The geometry type GPX writes a layer as: points as waypoints, lines as routes,
+// multi-lines as tracks (OGR's flat codes 1, 2 and 5); 0 for a layer of any other kind.
+// A layer declared of no one type (a GeoPackage's generic geometry) is judged by the
+// geometries it holds (`held`: bit t for type t), when they are all of one such type.
+int GpxType(std::string_view declared, std::uint64_t held) {
+    if (declared.starts_with("3D ")) declared.remove_prefix(3);
+    if (declared == "Point") return 1;
+    if (declared == "Line String") return 2;
+    if (declared == "Multi Line String") return 5;
+    if (declared != "Unknown (any)" && declared != "Geometry") return 0;
+    for (int t : {1, 2, 5})
+        if (held == (std::uint64_t{1} << t)) return t;
+    return 0;
+}
+
+// Each layer's vertices, in all and by zone, from a reading of the whole file.
+std::vector<ZoneCount> CountVertices(const Input& input, std::size_t layers, const LayerLimits& limits,
+                                     const Growth& growth, const LayerProgress& progress) {
+    Counting counting;
+    counting.counts.resize(layers);
+    counting.growth = growth;
+    counting.progress = &progress;
+    TalporGdalJob count{};
+    count.context = &counting;
+    count.start = CountCallback;
+    count.finish = CountedCallback;
+    count.maxFeatureVertices = limits.featureVertices;
+    input.Run(count, counting.thrown);
+    return std::move(counting.counts);
+}
+
+std::string Megabytes(std::int64_t bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB"; }
+
+// The bytes an input is allowed to grow from: its KML inflated, for a KMZ. A KML beyond
+// LayerLimits::kmlBytes is refused here, before GDAL reads it whole into memory.
+std::int64_t GrowthBytes(const std::string& path, const Input& input, const LayerLimits& limits) {
+    const LayerFormat* format = LayerFormatOfPath(path);
+    std::int64_t kml = 0;
+    if (format != nullptr && format->name == "kmz") kml = InflatedKmlBytes(path);
+    else if (format != nullptr && format->name == "kml") kml = input.Bytes();
+    if (kml > limits.kmlBytes)
+        throw RunError("no se puede leer como capa: su KML ocupa " + Megabytes(kml) +
+                       (format->name == "kmz" ? " descomprimido" : "") + ", y Talpor lee KML de hasta " +
+                       Megabytes(limits.kmlBytes));
+    return std::max(kml, input.Bytes());
+}
+
+// An input open for reading, its KML first checked for size where it can be done without
+// GDAL (a KMZ's zip directory).
+std::unique_ptr<Input> OpenInput(const std::string& path, const LayerLimits& limits) {
+    const LayerFormat* format = LayerFormatOfPath(path);
+    if (format != nullptr && format->name == "kmz") {
+        const std::int64_t kml = InflatedKmlBytes(path);
+        if (kml > limits.kmlBytes)
+            throw RunError("no se puede leer como capa: su KML ocupa " + Megabytes(kml) +
+                           " descomprimido, y Talpor lee KML de hasta " + Megabytes(limits.kmlBytes));
+    }
+    return std::make_unique<Input>(path);
+}
+
+// The names a layer's attributes are written with: their own, but where the format takes
+// names that differ only in case for one (a GeoPackage's columns, a shapefile's fields),
+// the second and later such get "_2", "_3", ... (reported in `renamed`).
+std::vector<std::string> FieldNames(const std::vector<std::string>& names, bool caseBlind,
+                                    std::vector<std::pair<std::string, std::string>>& renamed) {
+    if (!caseBlind) return names;
+    std::set<std::string> taken;
+    for (const std::string& n : names) taken.insert(Lower(n));
+    std::set<std::string> used;
+    std::vector<std::string> out;
+    for (const std::string& n : names) {
+        std::string name = n;
+        if (!used.insert(Lower(n)).second) {
+            for (int k = 2;; ++k) {
+                name = n + "_" + std::to_string(k);
+                if (!taken.contains(Lower(name)) && used.insert(Lower(name)).second) break;
+            }
+            renamed.emplace_back(n, name);
+        }
+        out.push_back(std::move(name));
+    }
+    return out;
+}
+
+}  // namespace
+
+std::int64_t InflatedKmlBytes(const std::string& path) {
+    // The end of the central directory: its record lies in the last 64 KiB + 22 bytes.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    const off_t size = ::lseek(fd, 0, SEEK_END);
+    if (size < 22) return -1;
+    const off_t tailStart = std::max<off_t>(0, size - (65535 + 22 + 20));
+    std::string tail(static_cast<std::size_t>(size - tailStart), '\0');
+    if (::pread(fd, tail.data(), tail.size(), tailStart) != static_cast<ssize_t>(tail.size())) return -1;
+    const auto u16 = [](const std::string& b, std::size_t at) {
+        return static_cast<std::uint64_t>(static_cast<unsigned char>(b[at])) |
+               static_cast<std::uint64_t>(static_cast<unsigned char>(b[at + 1])) << 8;
+    };
+    const auto u32 = [&](const std::string& b, std::size_t at) { return u16(b, at) | u16(b, at + 2) << 16; };
+    const auto u64 = [&](const std::string& b, std::size_t at) { return u32(b, at) | u32(b, at + 4) << 32; };
+    std::size_t end = std::string::npos;
+    for (std::size_t at = tail.size() - 22 + 1; at-- > 0;) {
+        if (u32(tail, at) == 0x06054b50) {
+            end = at;
+            break;
+        }
+    }
+    if (end == std::string::npos) return -1;
+    std::uint64_t entries = u16(tail, end + 10), cdSize = u32(tail, end + 12), cdOffset = u32(tail, end + 16);
+    // ZIP64: the locator just before points to the record of 64-bit values.
+    if (end >= 20 && u32(tail, end - 20) == 0x07064b50) {
+        std::string record(56, '\0');
+        const auto at = static_cast<off_t>(u64(tail, end - 20 + 8));
+        if (::pread(fd, record.data(), record.size(), at) != 56 || u32(record, 0) != 0x06064b50) return -1;
+        entries = u64(record, 32), cdSize = u64(record, 40), cdOffset = u64(record, 48);
+    }
+    if (cdSize > (std::uint64_t{64} << 20) || cdOffset + cdSize > static_cast<std::uint64_t>(size)) return -1;
+    std::string cd(cdSize, '\0');
+    if (::pread(fd, cd.data(), cd.size(), static_cast<off_t>(cdOffset)) != static_cast<ssize_t>(cd.size())) return -1;
+    std::uint64_t total = 0;
+    std::size_t at = 0;
+    for (std::uint64_t e = 0; e < entries; ++e) {
+        if (at + 46 > cd.size() || u32(cd, at) != 0x02014b50) return -1;
+        std::uint64_t inflated = u32(cd, at + 24);
+        const std::size_t name = u16(cd, at + 28), extra = u16(cd, at + 30), comment = u16(cd, at + 32);
+        if (at + 46 + name + extra + comment > cd.size()) return -1;
+        if (inflated == 0xFFFFFFFF) {
+            // The 64-bit size, first in the ZIP64 extra field.
+            for (std::size_t x = at + 46 + name; x + 4 <= at + 46 + name + extra;) {
+                const std::size_t id = u16(cd, x), length = u16(cd, x + 2);
+                if (id == 0x0001 && length >= 8 && x + 12 <= cd.size()) inflated = u64(cd, x + 4);
+                x += 4 + length;
+            }
+        }
+        // Every entry counts: GDAL reads the KML, and whatever it links to, inflated.
+        total += inflated;
+        if (total > (std::uint64_t{1} << 62)) return std::numeric_limits<std::int64_t>::max();
+        at += 46 + name + extra + comment;
+    }
+    return static_cast<std::int64_t>(total);
+}
+
+std::vector<LayerInfo> ReadLayers(const std::string& path, const LayerLimits& limits, const LayerProgress& progress) {
+    const std::unique_ptr<Input> opened = OpenInput(path, limits);
+    const Input& input = *opened;
+    Growth growth(limits, GrowthBytes(path, input, limits));
+    std::vector<LayerInfo> layers;
+    for (int i = 0; i < input.Layers(); ++i) {
+        const TalporGdalLayerInfo info = input.Layer(i);
+        LayerInfo l{info.name, GeometryText(info.geometry), info.system, info.features, -1, std::nullopt};
+        const System s = SystemOfEpsg(info.epsg);
+        if (s.datum != System::Datum::None && s.datum != System::Datum::Other) {
+            l.system = SystemText(s.datum, s.zone, info.epsg);
+            l.direction = s.datum == System::Datum::ED50 ? core::Direction::ED50ToWGS84
+                                                         : core::Direction::WGS84ToED50;
+        }
+        else if (info.epsg > 0) l.system += " (EPSG:" + std::to_string(info.epsg) + ")";
+        if (l.system.empty()) l.system = "sin sistema";
+        layers.push_back(std::move(l));
+    }
+    std::int64_t features = 0;
+    for (const LayerInfo& l : layers) features = l.features < 0 || features < 0 ? -1 : features + l.features;
+    if (features < 0 || features > kCountedFeatures) return layers;
+    growth.total = static_cast<std::uint64_t>(features);
+    const std::vector<ZoneCount> counts = CountVertices(input, layers.size(), limits, growth, progress);
+    for (std::size_t i = 0; i < layers.size(); ++i) layers[i].vertices = counts[i].all;
+    return layers;
+}
+
+LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output, const Settings& settings,
+                       const LayerLimits& limits, const LayerProgress& progress) {
+    const std::unique_ptr<Input> opened = OpenInput(inputPath, limits);
+    const Input& input = *opened;
+    const bool table = output.table;
+    const LayerFormat* inFormat = LayerFormatOfPath(inputPath);
+    const LayerFormat* outFormat = output.format;
+    LayerSummary summary;
+    summary.output = table ? "tabla" : std::string(outFormat->title);
+    Job job;
+    job.settings = &settings;
+    job.summary = &summary;
+    job.progress = &progress;
+    job.decimalSign = settings.decimalSign == 0 ? ',' : settings.decimalSign;
+    job.growth = Growth(limits, GrowthBytes(inputPath, input, limits));
+    std::vector<ZoneCount> counts(static_cast<std::size_t>(std::max(input.Layers(), 0)));
+    std::vector<int> geometryTypes(counts.size(), 0);
+    bool needCount = false, gpxByHeld = false;
+    std::int64_t total = 0;
+    for (int i = 0; i < input.Layers(); ++i) {
+        const TalporGdalLayerInfo info = input.Layer(i);
+        total = info.features < 0 || total < 0 ? -1 : total + info.features;
+        Plan plan;
+        plan.from = SystemOfEpsg(info.epsg);
+        const std::string name = info.name;
+        job.layerNames.push_back(name);
+        if (plan.from.datum == System::Datum::Other)
+            throw RunError("la capa «" + name + "» está en «" + info.system + "»" +
+                           (info.epsg > 0 ? " (EPSG:" + std::to_string(info.epsg) + ")" : std::string()) +
+                           ", que Talpor no convierte: lee ED50 (EPSG 4230 y 23029 a 23031) y ETRS89 o WGS84 "
+                           "(4258, 25829 a 25831, 4326 y 32629 a 32631)");
+        if (plan.from.datum == System::Datum::None) {
+            if (!settings.layers.directionGiven)
+                throw RunError("la capa «" + name + "» no dice en qué sistema están sus coordenadas: indique el sentido "
+                               "con --sentido y, si son UTM, el huso con --huso");
+            plan.direction = settings.conversion.direction;
+            plan.from.datum = plan.direction == core::Direction::ED50ToWGS84 ? System::Datum::ED50 : System::Datum::ETRS89;
+            plan.from.zone = settings.conversion.zone;
+        } else {
+            plan.direction = plan.from.datum == System::Datum::ED50 ? core::Direction::ED50ToWGS84
+                                                                     : core::Direction::WGS84ToED50;
+            if (settings.layers.directionGiven && plan.direction != settings.conversion.direction)
+                throw RunError("la capa «" + name + "» está en " + SystemText(plan.from.datum, plan.from.zone, info.epsg) +
+                               ": se convierte en el sentido " +
+                               (plan.direction == core::Direction::ED50ToWGS84 ? "ed50-wgs84" : "wgs84-ed50"));
+        }
+        const bool toEd50 = plan.direction == core::Direction::WGS84ToED50;
+        if (outFormat != nullptr && outFormat->name == "gpx" && GpxType(info.geometry, 0) == 0) {
+            // A layer of no one geometry type is judged by what it holds, from a first reading.
+            const std::string_view declared = std::string_view(info.geometry).substr(
+                std::string_view(info.geometry).starts_with("3D ") ? 3 : 0);
+            if (declared != "Unknown (any)" && declared != "Geometry")
+                throw RunError("GPX solo tiene waypoints, rutas y tracks (puntos, líneas y multilíneas), y la capa «" +
+                               name + "» es de " + GeometryText(info.geometry) + ": elija KML, KMZ o GeoJSON");
+            gpxByHeld = true;
+        }
+        if (outFormat != nullptr && outFormat->wgs84 && toEd50)
+            throw RunError(std::string(outFormat->title) + " es WGS84 y la capa «" + name +
+                           "» se convierte a ED50: elija Shapefile, GeoPackage, DXF o una tabla CSV");
+        plan.to.datum = toEd50 ? System::Datum::ED50
+                        : (settings.layers.wgs84Label || (outFormat != nullptr && outFormat->wgs84)) ? System::Datum::WGS84
+                                                                                                    : System::Datum::ETRS89;
+        // One zone a layer: the input's, or the one given; for a layer in degrees
+        // written as a table, the zone of most of its vertices.
+        const bool degreesOut = outFormat != nullptr && outFormat->wgs84;
+        if (!degreesOut) {
+            const bool hasSystem = SystemOfEpsg(info.epsg).datum != System::Datum::None;
+            if (hasSystem && settings.conversion.zone != 0) plan.to.zone = settings.conversion.zone;
+            else if (plan.from.zone != 0) plan.to.zone = plan.from.zone;
+            else if (table) needCount = true, plan.to.zone = -1;
+        }
+        plan.toEpsg = EpsgOf(plan.to.datum, std::max(plan.to.zone, 0));
+        plan.clampedByDefault = inFormat != nullptr && inFormat->driver == "LIBKML";
+        for (int f = 0; f < info.fields; ++f)
+            if (input.Field(i, f) == "altitudeMode") plan.altitudeModeField = f;
+        job.plans.push_back(plan);
+    }
+    job.growth.total = total > 0 ? static_cast<std::uint64_t>(total) : 0;
+    if (settings.conversion.method == Method::Grid && settings.layers.zEllipsoidal)
+        throw RunError("la rejilla del IGN no transforma la altura sobre el elipsoide: quite --z-elipsoidal, o elija "
+                       "Helmert o Molodensky");
+    if (needCount || gpxByHeld) {
+        counts = CountVertices(input, counts.size(), limits, job.growth, {});
+        for (std::size_t i = 0; i < job.plans.size(); ++i) {
+            Plan& plan = job.plans[i];
+            if (gpxByHeld && GpxType(input.Layer(static_cast<int>(i)).geometry, 0) == 0) {
+                geometryTypes[i] = GpxType(input.Layer(static_cast<int>(i)).geometry, counts[i].types);
+                if (geometryTypes[i] == 0)
+                    throw RunError("GPX solo tiene waypoints, rutas y tracks (puntos, líneas y multilíneas), y la capa «" +
+                                   job.layerNames[i] + "» tiene geometrías de otros tipos o de varios: elija KML, KMZ o "
+                                   "GeoJSON");
+                if (counts[i].threeD) geometryTypes[i] += 1000;  // ISO's code of the type with Z
+            }
+            if (plan.to.zone != -1) continue;
+            const auto& v = counts[i].vertices;
+            plan.to.zone = static_cast<int>(std::max_element(v.begin() + 29, v.begin() + 32) - v.begin());
+            plan.toEpsg = EpsgOf(plan.to.datum, plan.to.zone);
+        }
+    }
+    std::vector<std::vector<std::string>> fieldNames;
+    for (std::size_t i = 0; i < job.plans.size(); ++i) {
+        const Plan& plan = job.plans[i];
+        const int layer = static_cast<int>(i);
+        LayerReport r;
+        r.name = job.layerNames[i];
+        r.from = SystemText(plan.from.datum, plan.from.zone, EpsgOf(plan.from.datum, plan.from.zone));
+        r.to = SystemText(plan.to.datum, plan.to.zone, plan.toEpsg);
+        r.zone = plan.to.zone;
+        std::vector<std::string> names;
+        for (int f = 0; f < input.Layer(layer).fields; ++f) names.push_back(input.Field(layer, f));
+        if (outFormat != nullptr && outFormat->driver == "DXF") {
+            // The attributes of GDAL's DXF entities, which it keeps by name.
+            static const std::set<std::string> kCadFields = {"Layer",      "PaperSpace", "SubClasses",
+                                                             "Linetype",   "EntityHandle", "Text"};
+            r.cad = true;
+            for (const std::string& name : names)
+                if (!kCadFields.contains(name)) r.notKept.push_back(name);
+        }
+        fieldNames.push_back(FieldNames(names, outFormat != nullptr && outFormat->caseBlind, r.renamed));
+        job.reports.push_back(std::move(r));
+    }
+
+    // A second thread, with grids of its own (core::Grids is not for concurrent use).
+    std::unique_ptr<core::Grids> otherGrids;
+    if (core::Grids* grids = settings.conversion.grids; grids != nullptr && std::thread::hardware_concurrency() > 1) {
+        otherGrids = std::make_unique<core::Grids>(grids->DataFolder(), grids->UserFolder());
+        if (table) otherGrids->SharePlaces(*grids);
+    }
+    Run running{job, Converter(job, otherGrids.get()), {}};
+    TalporGdalJob run{};
+    run.context = &running;
+    run.start = StartCallback;
+    run.finish = FinishCallback;
+    run.problem = ProblemCallback;
+    run.maxFeatureVertices = limits.featureVertices;
+    if (table) {
+        Table t;
+        std::map<std::string, int> index;
+        t.column.resize(job.plans.size());
+        for (int i = 0; i < input.Layers(); ++i) {
+            for (int f = 0; f < input.Layer(i).fields; ++f) {
+                const std::string name = input.Field(i, f);
+                auto [at, added] = index.emplace(name, static_cast<int>(t.fields.size()));
+                if (added) t.fields.push_back(name);
+                t.column[i].push_back(at->second);
+            }
+        }
+        job.table = &t;
+        job.fd = output.fd;
+        const bool degrees = !job.plans.empty() && job.plans[0].from.zone == 0;
+        std::string& head = job.buffer;
+        head = "Capa;Entidad;Parte;Anillo;Vértice";
+        for (const std::string& name : t.fields) {
+            head += ';';
+            AppendField(head, name, ';');
+        }
+        head += degrees ? ";Latitud;Longitud;Altitud" : ";Este;Norte;Altitud";
+        const core::Direction direction = job.plans.empty() ? settings.conversion.direction : job.plans[0].direction;
+        for (const std::string& name : ResultNames(settings.outputs, direction)) {
+            head += ';';
+            AppendField(head, name, ';');
+        }
+        head += '\n';
+        input.Run(run, job.thrown);
+        Flush(job, true);
+    } else {
+        std::vector<int> epsg;
+        for (const Plan& p : job.plans) epsg.push_back(p.toEpsg);
+        const std::string driver(outFormat->driver);
+        std::vector<const char*> datasetOptions, layerOptions;
+        job.geoJson = outFormat->name == "geojson";
+        if (job.geoJson) layerOptions = {"RFC7946=YES", "COORDINATE_PRECISION=9", "WRITE_NAME=NO"};
+        // The attributes GPX has no element for go in its extensions: nothing is lost.
+        if (outFormat->name == "gpx") datasetOptions = {"GPX_USE_EXTENSIONS=YES"};
+        datasetOptions.push_back(nullptr);
+        layerOptions.push_back(nullptr);
+        std::vector<std::vector<const char*>> names(fieldNames.size());
+        std::vector<const char* const*> namesOfLayers;
+        for (std::size_t i = 0; i < fieldNames.size(); ++i) {
+            for (const std::string& n : fieldNames[i]) names[i].push_back(n.c_str());
+            namesOfLayers.push_back(names[i].data());
+        }
+        run.output = output.path.c_str();
+        run.driver = driver.c_str();
+        run.datasetOptions = datasetOptions.data();
+        run.layerOptions = layerOptions.data();
+        run.epsg = epsg.data();
+        run.fieldNames = namesOfLayers.data();
+        run.geometryTypes = geometryTypes.data();
+        // A Z that is an altitude is KML's absolute altitude; without the mode, a globe
+        // viewer would lay the feature on the ground.
+        run.altitudeMode = settings.layers.zEllipsoidal ? nullptr : "absolute";
+        input.Run(run, job.thrown);
+    }
+    summary.layers = std::move(job.reports);
+    return summary;
+}
+
+}  // namespace batch

@@ -1,0 +1,37 @@
+// The work on layers that talpor-capas does, in its own process (batch/Layers.h runs it
+// there): the layers read through GDAL's module (batch/GdalModule.h, loaded on first
+// use from talpor-capas' own folder), every vertex converted by the conversion core, the
+// output written where the calling process asked.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "batch/Layers.h"
+
+namespace batch {
+
+// Where the engine writes: a table to an open file, or layers to a file path in the
+// temporary folder the calling process made.
+struct EngineOutput {
+    bool table = false;
+    int fd = -1;                          // the table's
+    std::string path;                     // the layers'
+    const LayerFormat* format = nullptr;  // the layers'
+};
+
+// The layers of `path`, their vertices counted when the file has few enough features.
+// `progress` is told of the features read. Throws RunError.
+std::vector<LayerInfo> ReadLayers(const std::string& path, const LayerLimits& limits, const LayerProgress& progress);
+
+// Converts every layer of `input` to `output`, as ConvertLayers promises. Throws RunError;
+// the output is then the caller's to remove.
+LayerSummary RunLayers(const std::string& input, const EngineOutput& output, const Settings& settings,
+                       const LayerLimits& limits, const LayerProgress& progress);
+
+// The bytes of KML a KMZ (a zip file) holds once inflated, by the sizes its central
+// directory declares; -1 when it is no zip file that can be read so.
+std::int64_t InflatedKmlBytes(const std::string& path);
+
+}  // namespace batch

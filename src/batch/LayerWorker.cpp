@@ -1,0 +1,418 @@
+#include "batch/LayerWorker.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <new>
+
+#include "batch/LayerEngine.h"
+#include "batch/OutputFile.h"
+#include "batch/SystemError.h"
+
+extern char** environ;
+
+namespace batch {
+namespace {
+
+// The worker lies at the same place relative to the program's own file in the build tree
+// and once installed, beside the modules.
+std::string WorkerPath() {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return (self.parent_path() / TALPOR_LAYER_WORKER_FROM_BIN).lexically_normal().string();
+}
+
+long long Number(const std::string& text) { return std::strtoll(text.c_str(), nullptr, 10); }
+
+// The worker's resident memory, in bytes; 0 when it cannot be read.
+std::uint64_t Resident(pid_t pid) {
+    const std::string path = "/proc/" + std::to_string(pid) + "/statm";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    char text[128] = {};
+    const ssize_t n = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (n <= 0) return 0;
+    unsigned long long size = 0, resident = 0;
+    if (std::sscanf(text, "%llu %llu", &size, &resident) != 2) return 0;
+    return resident * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+}
+
+std::string SignalText(int signal) {
+    switch (signal) {
+        case SIGSEGV: return "violación de segmento";
+        case SIGBUS: return "error de bus";
+        case SIGABRT: return "abortada";
+        case SIGFPE: return "excepción aritmética";
+        case SIGILL: return "instrucción no válida";
+        case SIGKILL: return "detenida por otro programa";
+        default: return "señal " + std::to_string(signal);
+    }
+}
+
+// Writes the worker's records to its standard output.
+void Send(const Record& record) {
+    const std::string line = EncodeRecord(record);
+    std::size_t done = 0;
+    while (done < line.size()) {
+        const ssize_t n = ::write(STDOUT_FILENO, line.data() + done, line.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ::_exit(2);  // the caller is gone
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+}  // namespace
+
+std::string EncodeRecord(const Record& record) {
+    std::string line;
+    for (std::size_t i = 0; i < record.size(); ++i) {
+        if (i > 0) line += '\t';
+        for (char c : record[i]) {
+            if (c == '\\') line += "\\\\";
+            else if (c == '\t') line += "\\t";
+            else if (c == '\n') line += "\\n";
+            else line += c;
+        }
+    }
+    return line + '\n';
+}
+
+Record DecodeRecord(std::string_view line) {
+    Record record(1);
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '\t') record.emplace_back();
+        else if (c != '\\' || i + 1 == line.size()) record.back() += c;
+        else {
+            const char e = line[++i];
+            record.back() += e == 't' ? '\t' : e == 'n' ? '\n' : e;
+        }
+    }
+    return record;
+}
+
+std::string EncodeSettings(const Settings& s) {
+    const Conversion& c = s.conversion;
+    const Outputs& o = s.outputs;
+    const LayoutChoice& l = s.layout;
+    const LayerChoice& y = s.layers;
+    const auto b = [](bool v) { return std::string(v ? "1" : "0"); };
+    Record r = {std::to_string(static_cast<int>(c.direction)), std::to_string(static_cast<int>(c.method)),
+                std::to_string(static_cast<int>(c.input)), std::to_string(c.zone), b(c.altitude),
+                b(c.heightIsAltitude), b(c.places),
+                b(o.dms) + b(o.degrees) + b(o.utm) + b(o.height) + b(o.set) + b(o.altitude) + b(o.degreesMinutes),
+                l.separator ? std::to_string(static_cast<int>(*l.separator)) : "-",
+                l.header ? b(*l.header) : "-", l.heightColumn, b(l.findHeight),
+                std::to_string(static_cast<int>(static_cast<unsigned char>(s.decimalSign))),
+                std::to_string(static_cast<int>(s.format)), b(s.outputsChosen), y.format,
+                b(y.directionGiven) + b(y.leaveOutside) + b(y.wgs84Label) + b(y.zEllipsoidal) + b(y.table) + b(y.replace)};
+    r.insert(r.end(), l.pointColumns.begin(), l.pointColumns.end());
+    // One argument: a record without its line end.
+    std::string text = EncodeRecord(r);
+    text.pop_back();
+    return text;
+}
+
+Settings DecodeSettings(std::string_view text) {
+    const Record r = DecodeRecord(text);
+    if (r.size() < 17) throw RunError("ajustes incompletos para talpor-capas");
+    Settings s;
+    Conversion& c = s.conversion;
+    c.direction = static_cast<core::Direction>(Number(r[0]));
+    c.method = static_cast<Method>(Number(r[1]));
+    c.input = static_cast<InputForm>(Number(r[2]));
+    c.zone = static_cast<int>(Number(r[3]));
+    c.altitude = r[4] == "1";
+    c.heightIsAltitude = r[5] == "1";
+    c.places = r[6] == "1";
+    const std::string& o = r[7];
+    s.outputs = {o[0] == '1', o[1] == '1', o[2] == '1', o[3] == '1', o[4] == '1', o[5] == '1', o[6] == '1'};
+    if (r[8] != "-") s.layout.separator = static_cast<Separator>(Number(r[8]));
+    if (r[9] != "-") s.layout.header = r[9] == "1";
+    s.layout.heightColumn = r[10];
+    s.layout.findHeight = r[11] == "1";
+    s.decimalSign = static_cast<char>(Number(r[12]));
+    s.format = static_cast<Format>(Number(r[13]));
+    s.outputsChosen = r[14] == "1";
+    s.layers.format = r[15];
+    const std::string& y = r[16];
+    s.layers.directionGiven = y[0] == '1', s.layers.leaveOutside = y[1] == '1', s.layers.wgs84Label = y[2] == '1';
+    s.layers.zEllipsoidal = y[3] == '1', s.layers.table = y[4] == '1', s.layers.replace = y[5] == '1';
+    s.layout.pointColumns.assign(r.begin() + 17, r.end());
+    return s;
+}
+
+LayerWorker::LayerWorker(const std::vector<std::string>& arguments, int table) {
+    const std::string program = WorkerPath();
+    int pipe[2];
+    if (::pipe2(pipe, O_CLOEXEC) != 0) throw RunError("no se puede leer como capa: " + SystemErrorText(errno));
+    // The table's descriptor is given as 3, from a copy above any the actions use.
+    const int tableCopy = table >= 0 ? ::fcntl(table, F_DUPFD_CLOEXEC, 10) : -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, pipe[1], STDOUT_FILENO);
+    if (tableCopy >= 0) posix_spawn_file_actions_adddup2(&actions, tableCopy, 3);
+    // None blocked; the ones this process ignores stay ignored (nohup's SIGHUP, a SIGXFSZ
+    // ignored so that a write beyond the size limit fails), as for any program it starts.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    std::vector<char*> argv = {const_cast<char*>(program.c_str())};
+    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const int spawned = ::posix_spawn(&pid_, program.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    ::close(pipe[1]);
+    if (tableCopy >= 0) ::close(tableCopy);
+    if (spawned != 0) {
+        ::close(pipe[0]);
+        pid_ = -1;
+        throw RunError("no se puede leer como capa: no se puede iniciar " + program + ", el programa que lee las capas (" +
+                       SystemErrorText(spawned) + ")");
+    }
+    from_ = pipe[0];
+}
+
+LayerWorker::~LayerWorker() {
+    if (pid_ > 0 && !ended_) {
+        ::kill(pid_, SIGKILL);
+        while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    if (from_ >= 0) ::close(from_);
+}
+
+void LayerWorker::Wait(const LayerLimits& limits, std::int64_t inputBytes, const std::function<void(const Record&)>& record,
+                       const LayerProgress& progress) {
+    using Clock = std::chrono::steady_clock;
+    DeferSignals(pid_);
+    struct Undefer {
+        ~Undefer() { StopDeferringSignals(); }
+    } undefer;
+    const double idle = limits.idleSeconds + static_cast<double>(std::max<std::int64_t>(inputBytes, 0)) / limits.idleBytesPerSecond;
+    Clock::time_point last = Clock::now();
+    std::uint64_t features = 0, total = 0;
+    std::string pending, failure;
+    Missing missing = Missing::Nothing;
+    bool finished = false;
+    const auto stop = [&](const std::string& why) {
+        ::kill(pid_, SIGKILL);
+        throw RunError("no se puede leer como capa: " + why);
+    };
+    while (true) {
+        if (const int s = PendingSignal()) throw Interrupted{s};
+        pollfd ready{from_, POLLIN, 0};
+        const int polled = ::poll(&ready, 1, 100);
+        if (polled < 0 && errno != EINTR) stop(SystemErrorText(errno));
+        bool gone = false;
+        if (polled > 0) {
+            char chunk[1 << 16];
+            const ssize_t n = ::read(from_, chunk, sizeof chunk);
+            if (n == 0) gone = true;
+            else if (n < 0 && errno != EINTR && errno != EAGAIN) gone = true;
+            else if (n > 0) {
+                pending.append(chunk, static_cast<std::size_t>(n));
+                std::size_t start = 0;
+                for (std::size_t end; (end = pending.find('\n', start)) != std::string::npos; start = end + 1) {
+                    const Record r = DecodeRecord(std::string_view(pending).substr(start, end - start));
+                    last = Clock::now();
+                    if (r[0] == "leidas" && r.size() >= 3) {
+                        features = static_cast<std::uint64_t>(Number(r[1]));
+                        total = static_cast<std::uint64_t>(Number(r[2]));
+                    } else if (r[0] == "fin") {
+                        finished = true;
+                    } else if (r[0] == "fallo" && r.size() >= 3) {
+                        missing = static_cast<Missing>(Number(r[1]));
+                        failure = r[2];
+                    } else {
+                        record(r);
+                    }
+                }
+                pending.erase(0, start);
+            }
+        }
+        if (gone) break;
+        if (Resident(pid_) > limits.memory)
+            stop("GDAL necesita para leerla más de " + std::to_string(limits.memory >> 20) + " MB de memoria");
+        const double quiet = std::chrono::duration<double>(Clock::now() - last).count();
+        if (quiet > idle) stop("GDAL lleva " + std::to_string(static_cast<long long>(quiet)) + " s sin leer ninguna entidad");
+        if (progress) progress(features, total);
+    }
+    int status = 0;
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    ended_ = true;
+    if (const int s = PendingSignal()) throw Interrupted{s};
+    if (!failure.empty()) throw RunError(failure, missing);
+    if (finished && WIFEXITED(status) && WEXITSTATUS(status) == 0) return;
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ)
+        throw RunError("no se puede escribir la salida: " + SystemErrorText(EFBIG));
+    throw RunError("no se puede leer como capa: GDAL ha fallado al leerla (" +
+                   (WIFSIGNALED(status) ? SignalText(WTERMSIG(status))
+                                        : "terminada con el estado " + std::to_string(WEXITSTATUS(status))) +
+                   ")");
+}
+
+void ResendSignal(int signal) {
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+    ::_exit(128 + signal);
+}
+
+int LayerWorkerMain(int argc, char** argv) {
+    // Gone with the process that started it, whatever GDAL is doing.
+    const pid_t parent = ::getppid();
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) return 2;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() < 2) {
+        std::fputs("talpor-capas: lo usan el programa Talpor y talpor-lote para leer capas\n", stderr);
+        return 2;
+    }
+    std::string settingsText, dataFolder, userFolder, output, format;
+    bool table = false, haveGrids = false;
+    LayerLimits limits;
+    for (std::size_t i = 2; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const auto value = [&](std::string_view name) { return a.substr(name.size()); };
+        if (a.starts_with("--ajustes=")) settingsText = value("--ajustes=");
+        else if (a.starts_with("--datos=")) dataFolder = value("--datos="), haveGrids = true;
+        else if (a.starts_with("--datos-usuario=")) userFolder = value("--datos-usuario=");
+        else if (a.starts_with("--salida=")) output = value("--salida=");
+        else if (a.starts_with("--formato=")) format = value("--formato=");
+        else if (a == "--tabla") table = true;
+        else if (a.starts_with("--limites=")) {
+            const Record r = DecodeRecord(value("--limites="));
+            if (r.size() >= 5) {
+                limits.featureVertices = Number(r[0]), limits.features = Number(r[1]), limits.vertices = Number(r[2]);
+                limits.perByte = Number(r[3]), limits.kmlBytes = Number(r[4]);
+            }
+        }
+    }
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point said{};
+    const LayerProgress progress = [&](std::uint64_t features, std::uint64_t total) {
+        // Often enough for the caller to see it at work, not a record a batch.
+        if (Clock::now() - said < std::chrono::milliseconds(50)) return;
+        said = Clock::now();
+        Send({"leidas", std::to_string(features), std::to_string(total)});
+    };
+    try {
+        Send({"leidas", "0", "0"});
+        if (args[0] == "capas") {
+            for (const LayerInfo& l : ReadLayers(args[1], limits, progress)) Send(RecordOf(l));
+        } else {
+            Settings settings = DecodeSettings(settingsText);
+            std::unique_ptr<core::Grids> grids;
+            if (haveGrids) grids = std::make_unique<core::Grids>(dataFolder, userFolder);
+            settings.conversion.grids = grids.get();
+            EngineOutput out;
+            out.table = table;
+            out.fd = table ? 3 : -1;
+            out.path = output;
+            out.format = LayerFormatNamed(format);
+            if (!table && out.format == nullptr) throw RunError("formato de capa desconocido: " + format);
+            for (const Record& r : RecordsOf(RunLayers(args[1], out, settings, limits, progress))) Send(r);
+        }
+    } catch (const RunError& e) {
+        Send({"fallo", std::to_string(static_cast<int>(e.missing)), e.what()});
+    } catch (const std::bad_alloc&) {
+        Send({"fallo", "0", "no hay memoria suficiente"});
+    } catch (const std::exception& e) {
+        Send({"fallo", "0", "error interno " + Quoted(e.what())});
+    }
+    Send({"fin"});
+    return 0;
+}
+
+std::string EncodeLimits(const LayerLimits& limits) {
+    std::string text = EncodeRecord({std::to_string(limits.featureVertices), std::to_string(limits.features),
+                                     std::to_string(limits.vertices), std::to_string(limits.perByte),
+                                     std::to_string(limits.kmlBytes)});
+    text.pop_back();
+    return text;
+}
+
+Record RecordOf(const LayerInfo& l) {
+    return {"capa",
+            l.name,
+            l.geometry,
+            l.system,
+            std::to_string(l.features),
+            std::to_string(l.vertices),
+            l.direction ? std::to_string(static_cast<int>(*l.direction)) : "-"};
+}
+
+LayerInfo InfoOf(const Record& r) {
+    LayerInfo l;
+    if (r.size() < 7) return l;
+    l.name = r[1], l.geometry = r[2], l.system = r[3];
+    l.features = Number(r[4]), l.vertices = Number(r[5]);
+    if (r[6] != "-") l.direction = static_cast<core::Direction>(Number(r[6]));
+    return l;
+}
+
+std::vector<Record> RecordsOf(const LayerSummary& s) {
+    std::vector<Record> records;
+    for (std::size_t i = 0; i < s.layers.size(); ++i) {
+        const LayerReport& r = s.layers[i];
+        const std::string layer = std::to_string(i);
+        records.push_back({"informe", r.name, r.from, r.to, std::to_string(r.features), std::to_string(r.vertices),
+                           std::to_string(r.zone), std::to_string(r.outsideBand), std::to_string(r.withoutHeight),
+                           std::to_string(r.withoutGeometry), std::to_string(r.unread), std::to_string(r.recoded),
+                           std::to_string(r.replaced), r.cad ? "1" : "0"});
+        for (std::int64_t id : r.leftOut) records.push_back({"dejada", layer, std::to_string(id)});
+        for (const std::string& name : r.notKept) records.push_back({"sin-guardar", layer, name});
+        for (const auto& [from, to] : r.renamed) records.push_back({"renombrado", layer, from, to});
+    }
+    for (const RowError& n : s.notes) records.push_back({"aviso", std::to_string(n.line), n.message});
+    for (const RowError& e : s.errors) records.push_back({"error", std::to_string(e.line), e.message});
+    records.push_back({"cuentas", std::to_string(s.noted), std::to_string(s.failed), s.output});
+    return records;
+}
+
+void AddRecord(LayerSummary& s, const Record& r) {
+    const auto layer = [&]() -> LayerReport* {
+        const auto i = static_cast<std::size_t>(Number(r[1]));
+        return i < s.layers.size() ? &s.layers[i] : nullptr;
+    };
+    if (r[0] == "informe" && r.size() >= 14) {
+        LayerReport l;
+        l.name = r[1], l.from = r[2], l.to = r[3];
+        l.features = Number(r[4]), l.vertices = Number(r[5]), l.zone = static_cast<int>(Number(r[6]));
+        l.outsideBand = Number(r[7]), l.withoutHeight = Number(r[8]), l.withoutGeometry = Number(r[9]);
+        l.unread = Number(r[10]), l.recoded = Number(r[11]), l.replaced = Number(r[12]), l.cad = r[13] == "1";
+        s.layers.push_back(std::move(l));
+    } else if (r[0] == "dejada" && r.size() >= 3 && layer()) {
+        layer()->leftOut.push_back(Number(r[2]));
+    } else if (r[0] == "sin-guardar" && r.size() >= 3 && layer()) {
+        layer()->notKept.push_back(r[2]);
+    } else if (r[0] == "renombrado" && r.size() >= 4 && layer()) {
+        layer()->renamed.emplace_back(r[2], r[3]);
+    } else if ((r[0] == "aviso" || r[0] == "error") && r.size() >= 3) {
+        (r[0] == "aviso" ? s.notes : s.errors).push_back({static_cast<std::uint64_t>(Number(r[1])), r[2]});
+    } else if (r[0] == "cuentas" && r.size() >= 4) {
+        s.noted = static_cast<std::uint64_t>(Number(r[1]));
+        s.failed = static_cast<std::uint64_t>(Number(r[2]));
+        s.output = r[3];
+    }
+}
+
+}  // namespace batch
