@@ -256,8 +256,10 @@ std::string LayerNotesText(const LayerReport& r) {
         parts.push_back(Count(static_cast<std::uint64_t>(r.withoutGeometry), "entidad sin geometría, escrita sin ella",
                               "entidades sin geometría, escritas sin ella"));
     if (r.recoded > 0) {
-        std::string text = Count(static_cast<std::uint64_t>(r.recoded), "texto", "textos") +
-                           " que no eran de la codificación del fichero, leídos como Windows-1252";
+        std::string text = Count(static_cast<std::uint64_t>(r.recoded),
+                                 "texto que no era de la codificación del fichero, leído",
+                                 "textos que no eran de la codificación del fichero, leídos") +
+                           " como Windows-1252";
         if (r.replaced > 0)
             text += " (" + Count(static_cast<std::uint64_t>(r.replaced), "byte sin carácter escrito", "bytes sin carácter escritos") +
                     " como �)";
