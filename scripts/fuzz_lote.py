@@ -2,7 +2,9 @@
 """Feeds talpor-lote (best a build with AddressSanitizer and UBSan) malformed point files
 and checks what it promises on any input: exit status 0, 1 or 2; no sanitizer report,
 abort or hang; no temporary output left in the folder; the input untouched; and, when
-it converts, an output with every line of the input in its place.
+it converts, an output with every line of the input in its place that Python's csv
+module reads back as one record for each record of the input, each error in its own
+record (tests/batch/read_back.py).
 
 The files are mutations of realistic CSV and text point files (long digit runs, random
 bytes, stray quotes, quoted fields with line breaks, CRLF mixes, NUL bytes, huge lines,
@@ -17,11 +19,13 @@ import collections
 import concurrent.futures
 import os
 import random
+import re
 import shutil
 import subprocess
 import sys
 import tempfile
 
+READ_BACK = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "batch", "read_back.py")
 SANITIZER_MARKS = ("AddressSanitizer", "LeakSanitizer", "UndefinedBehaviorSanitizer", "runtime error:",
                    "terminate called", "Aborted", "Segmentation fault")
 NAMES = ("P1", "Sol", "Vértice 12", "hito-3", "Casa \"grande\"", "Puerta, Sol", "Cañada", "Ñ", "")
@@ -208,6 +212,29 @@ def case(seed, index):
     return data, options, standard
 
 
+def read_back(output, err):
+    """What breaks in the output read back by Python's csv module: the records that are not
+    blank must be the summary's rows (converted, failed and the header), and each error in
+    its own record. A comma-separated table is written with ";" where its decimal sign is
+    the comma, which the summary does not say: either reading must hold then."""
+    summary = err[err.rfind("talpor-lote: "):]
+    if "; fichero " in summary:  # a GPS file, read as its points
+        return []
+    counts = re.search(r"(\d+) filas? convertidas?(?:, (\d+) con error)?", summary)
+    converted, failed = (int(counts[1]), int(counts[2] or 0)) if counts else (0, 0)
+    records = converted + failed + bool(re.search("cabecera en la fila|solo hay cabecera", summary))
+    separator = re.search("separador («.»|tabulador|espacios)", summary)
+    separators = {"«;»": ";", "«,»": ",;"}.get(separator[1], "\t") if separator else ";,\t"
+    said = ""
+    for sep in separators:
+        run = subprocess.run([sys.executable, READ_BACK, "-", sep, output, f"records {records} {failed}"],
+                             capture_output=True, text=True)
+        if run.returncode == 0:
+            return []
+        said = said or run.stdout.strip().replace("\n", "; ") or run.stderr.strip()[-300:]
+    return [f"read back by Python's csv module: {said}"]
+
+
 def check(binary, data, options, standard):
     """Runs one case in a fresh folder; returns its exit status, what it broke and its standard error."""
     folder = tempfile.mkdtemp(prefix="fuzz-lote-")
@@ -243,6 +270,7 @@ def check(binary, data, options, standard):
                 lines_in, lines_out = data.count(b"\n"), out.count(b"\n")
                 if lines_out != lines_in:
                     problems.append(f"{lines_in} line ends in, {lines_out} out")
+                problems += read_back(output, err)
         elif run.returncode == 2 and not standard and os.path.exists(output):
             problems.append("output written by a run that could not convert")
         if run.returncode == 2 and len(err.strip().splitlines()) != 1:

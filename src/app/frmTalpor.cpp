@@ -468,7 +468,7 @@ std::optional<frmTalpor::CopyChoices> frmTalpor::CopyChoicesOf(form::Control& co
     if (!texts) texts = utilities::UtilitiesCopyTexts(form_, control);
     if (!texts) return std::nullopt;
     CopyChoices choices{control.kind == form::Kind::Label && !control.stale ? control.text : "", texts->result,
-                        texts->decimalDegrees, texts->degreesMinutes, texts->utm};
+                        texts->decimalDegrees, texts->degreesMinutes, texts->utm, texts->utmRefusal};
     if (control.tab == 0 || control.tab == 1) choices.webMapTab = control.tab;
     if (!texts->datum.empty()) {
         for (std::string* caption :
@@ -476,6 +476,13 @@ std::optional<frmTalpor::CopyChoices> frmTalpor::CopyChoicesOf(form::Control& co
             *caption += " (" + texts->datum + ")";
     }
     return choices;
+}
+
+std::string frmTalpor::CopyUtm(const CopyChoices& choices) {
+    if (MustEnd()) return "";
+    if (choices.utmRefusal.empty()) return choices.utm;
+    platform_.MsgBox(choices.utmRefusal, platform_.AppTitle(), form::MsgIcon::Exclamation);
+    return "";
 }
 
 bool frmTalpor::ChangeTab(int newTab) {

@@ -140,12 +140,17 @@ public:
     struct CopyChoices {
         std::string underMouse;
         std::string result, decimalDegrees, degreesMinutes, utm;
+        // Why the UTM entry gives nothing, for a point beyond UTM's latitudes (CopyUtm).
+        std::string utmRefusal;
         int webMapTab = -1;  // the conversion tab whose point the menu can open in a web map
         // The entries' captions, naming the datum of the point they copy.
         std::string decimalDegreesCaption = "Copiar en grados decimales",
                     degreesMinutesCaption = "Copiar en grados y minutos", utmCaption = "Copiar UTM";
     };
     std::optional<CopyChoices> CopyChoicesOf(form::Control& control);
+    // The user picked "Copiar UTM" in a menu of `choices`: the text for the clipboard, or
+    // "" for a point beyond UTM's latitudes (84º N, 80º S), which a box then says.
+    std::string CopyUtm(const CopyChoices& choices);
 
     // The user brings another tab to the front. The focused control loses the focus
     // first; when it is a corrected field and keeps it, the tab does not change.

@@ -523,7 +523,7 @@ class Run {
                 out.append(text).append(r.end);
                 continue;
             }
-            if (sameSeparator_) {
+            if (sameSeparator_ && ReadsAsCsv(text, sep)) {
                 out.append(text);
             } else {
                 SplitFields(text, layout_.separator, fields);

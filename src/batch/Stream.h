@@ -128,12 +128,14 @@ using Progress = std::function<void(std::uint64_t bytesRead, std::uint64_t rowsW
 
 // Reads `in` to its end and writes `out`: every record (RecordEnd) in its place with its
 // own line end (CRLF, LF or none), a byte order mark where the input had one, everything
-// in UTF-8, or in Windows-1252 when the input's first lines are (and it has no mark). Each row keeps its columns (joined by OutputSeparator, quoted where needed, or
-// the record as it was when the separator stays) and gets the result columns and the
-// Error column: "fila 17: minutos fuera de rango (75)" where it could not be converted,
-// numbered by the line where its record starts; whatever a row holds is at worst that
-// row's error. The header gets the result column names (ResultNames); blank lines stay
-// as they are. Throws RunError; on a throw `out` holds a part of the output.
+// in UTF-8, or in Windows-1252 when the input's first lines are (and it has no mark). Each
+// row keeps its columns (joined by OutputSeparator, quoted where needed, or the record as
+// it was when the separator stays and the record reads as CSV: ReadsAsCsv) and gets the
+// result columns and the Error column: "fila 17: minutos fuera de rango (75)" where it
+// could not be converted, numbered by the line where its record starts; whatever a row
+// holds is at worst that row's error. The header gets the result column names
+// (ResultNames); blank lines stay as they are. Throws RunError; on a throw `out` holds a
+// part of the output.
 Summary ConvertStream(int in, int out, const Settings& settings, const Progress& progress = {});
 
 // ConvertStream for every input ConvertFile reads: a text table as ConvertStream reads

@@ -338,6 +338,27 @@ void AppendField(std::string& out, std::string_view field, char separator) {
     out += '"';
 }
 
+bool ReadsAsCsv(std::string_view record, char separator) {
+    const std::size_t n = record.size();
+    if (record.find_first_of("\"\r\n") == std::string_view::npos) return true;
+    for (std::size_t i = 0;; ++i) {  // i: the start of a field
+        if (i < n && record[i] == '"') {
+            // To the closing quote, past doubled ones: line breaks inside are the field's.
+            for (++i;; ++i) {
+                if (i == n) return false;
+                if (record[i] != '"') continue;
+                if (i + 1 < n && record[i + 1] == '"') ++i;
+                else break;
+            }
+            ++i;
+        }
+        // What is left of the field up to the separator; a quote there is a character.
+        for (; i < n && record[i] != separator; ++i)
+            if (record[i] == '\r' || record[i] == '\n') return false;
+        if (i == n) return true;
+    }
+}
+
 void PointText(const std::vector<std::string>& fields, const std::vector<std::size_t>& columns,
                std::string& text) {
     text.clear();

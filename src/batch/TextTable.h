@@ -55,6 +55,14 @@ std::optional<std::size_t> RecordEnd(std::string_view text, std::size_t begin, S
 // the separator or a line break or starts with a double quote.
 void AppendField(std::string& out, std::string_view field, char separator);
 
+// True when a record read with the separator `separator` (not blanks) reads in CSV, as
+// RFC 4180 and any CSV reader take it, into the fields SplitFields gives, so that it can
+// be written as it is: every field that starts with a double quote closes it in the
+// record, and no line break ("\r" or "\n") stands outside a quoted field. A record that
+// does not is written field by field (AppendField): a quote SplitFields takes as a plain
+// character would open a field for another reader and join the rows after it.
+bool ReadsAsCsv(std::string_view record, char separator);
+
 // Sets `text` to the point columns joined by blanks, as ReadPoint takes them; "" when a
 // row lacks one.
 void PointText(const std::vector<std::string>& fields, const std::vector<std::size_t>& columns,

@@ -48,8 +48,6 @@ std::string Lines(std::initializer_list<std::string> lines) {
     return out;
 }
 
-std::string UtmText(const geo::UTMPoint& p) { return text::UtmPointText(p.zoneText, p.E, p.N); }
-
 CopyTexts ResultTexts(form::FormModel& form, Tab tab) {
     const detail::TabControls c = detail::ControlsOf(form, tab);
     CopyTexts t;
@@ -60,8 +58,8 @@ CopyTexts ResultTexts(form::FormModel& form, Tab tab) {
     if (!c.resLat.values.empty() && !c.resLon.values.empty())
         text::SetDegreesTexts(t, c.resLat.values[0], c.resLon.values[0]);
     const std::string_view zone = std::string_view(c.resZone.text).substr(c.resZone.text.find(' ') + 1);
-    if (!c.resE.values.empty() && !c.resN.values.empty())
-        t.utm = text::UtmPointText(zone, c.resE.values[0], c.resN.values[0]);
+    if (!c.resLat.values.empty() && !c.resE.values.empty() && !c.resN.values.empty())
+        text::SetUtmText(t, c.resLat.values[0], zone, c.resE.values[0], c.resN.values[0]);
     return t;
 }
 
@@ -84,7 +82,7 @@ CopyTexts InputTexts(form::FormModel& form, Tab tab, const std::string& frame) {
     }
     if (const std::optional<TypedPoint> p = ReadTypedPoint(form, tab)) {
         text::SetDegreesTexts(t, p->point.lat, p->point.lon);
-        t.utm = UtmText(p->utm);
+        text::SetUtmText(t, p->point.lat, p->utm.zoneText, p->utm.E, p->utm.N);
     }
     return t;
 }

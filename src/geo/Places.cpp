@@ -66,7 +66,8 @@ PlaceMap::PlaceMap(const std::vector<MapArea>& areas, const std::vector<MapLine>
         std::vector<const MapArea*> rings;
         for (const MapArea& a : areas)
             if (a.country == countries_[k]) rings.push_back(&a);
-        Fill(cells_, rings, static_cast<std::uint8_t>(kFirstCountry + k));
+        const bool coded = k < kOutline - kFirstCountry;
+        Fill(cells_, rings, coded ? static_cast<std::uint8_t>(kFirstCountry + k) : kOutline);
     }
     Fill(cells_, spain, kSpain);
     // The territorial sea: the sea cells within 12 nautical miles of a cell of Spain's
@@ -124,12 +125,13 @@ bool PlaceMap::CellOf(double lat, double lon, int& row, int& col) const {
 }
 
 std::uint8_t PlaceMap::Around(int row, int col) const {
-    std::uint8_t code = 255;
+    std::uint8_t code = kMixed;
     for (int r = std::max(0, row - 1); r <= std::min(kRows - 1, row + 1); ++r)
         for (int c = std::max(0, col - 1); c <= std::min(kCols - 1, col + 1); ++c) {
             std::uint8_t cell = cells_[static_cast<std::size_t>(r) * kCols + c];
             if (cell == kSpanishSea) cell = kSpain;  // one place, Spain's
-            if (code != 255 && cell != code) return 255;
+            // An outline's cell holds more than one place, even when all nine are such.
+            if (cell == kOutline || (code != kMixed && cell != code)) return kMixed;
             code = cell;
         }
     return code;
@@ -201,22 +203,24 @@ double PlaceMap::Sides::Km(double lat, double lon, double limitKm) const {
     return nearest;
 }
 
-std::uint8_t PlaceMap::Exact(double lat, double lon) const {
+std::size_t PlaceMap::Exact(double lat, double lon) const {
     if (spain_.Inside(lat, lon)) return kSpain;
     const double toSpain = spain_.Km(lat, lon, kTerritorialSeaKm + kOutlineMarginKm);
     if (toSpain <= kOutlineMarginKm) return kSpain;
     for (std::size_t k = 0; k < others_.size(); ++k)
-        if (others_[k].Inside(lat, lon)) return static_cast<std::uint8_t>(kFirstCountry + k);
+        if (others_[k].Inside(lat, lon)) return kFirstCountry + k;
     return toSpain <= kTerritorialSeaKm + kOutlineMarginKm ? kSpain : kSea;
 }
 
 Place PlaceMap::Of(double lat, double lon) const {
     int row = 0, col = 0;
     if (!CellOf(lat, lon, row, col)) return {};
-    std::uint8_t code = Around(row, col);
-    if (code == 255) code = Exact(lat, lon);
+    const std::uint8_t cells = Around(row, col);
+    const std::size_t code = cells == kMixed ? Exact(lat, lon) : cells;
     if (code == kSpain) return {Place::Kind::Spain, "ES"};
-    if (code >= kFirstCountry) return {Place::Kind::Country, countries_[code - kFirstCountry]};
+    // A country's code names one of countries_, whatever code the cells hold.
+    if (code >= kFirstCountry && code - kFirstCountry < countries_.size())
+        return {Place::Kind::Country, countries_[code - kFirstCountry]};
     return {Place::Kind::Sea, ""};
 }
 

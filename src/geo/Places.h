@@ -5,6 +5,7 @@
 // are of more than one place is told by the outlines themselves.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -52,7 +53,10 @@ class PlaceMap {
     int RingAt(double lat, double lon, const std::string& country) const;
 
   private:
-    enum : std::uint8_t { kSea = 0, kSpain = 1, kSpanishSea = 2, kFirstCountry = 3, kOutline = 254 };
+    // The codes of the cells. A country has its code from kFirstCountry (as many as fit
+    // below kOutline); one beyond them, and every cell an outline goes through, is
+    // kOutline: told by the outlines themselves.
+    enum : std::uint8_t { kSea = 0, kSpain = 1, kSpanishSea = 2, kFirstCountry = 3, kOutline = 254, kMixed = 255 };
     // The sides of outlines, found by where they lie, so that a point is tested against
     // the few near it.
     class Sides {
@@ -74,10 +78,12 @@ class PlaceMap {
 
     // The cell of a point; false off the map.
     bool CellOf(double lat, double lon, int& row, int& col) const;
-    // The code of the cells within one of (row, col) when they all have one, else 255.
+    // The code of the cells within one of (row, col) when they all have one place's,
+    // else kMixed (cells of more than one place, or an outline's).
     std::uint8_t Around(int row, int col) const;
-    // The code of a point from the outlines: Spain's land, another country's, the sea.
-    std::uint8_t Exact(double lat, double lon) const;
+    // The place of a point from the outlines: kSea, kSpain, or kFirstCountry plus the
+    // country's index in countries_ (which may be past the cells' codes).
+    std::size_t Exact(double lat, double lon) const;
 
     std::vector<std::uint8_t> cells_;  // row by row from the south-west corner
     std::vector<std::string> countries_;  // of the codes from kFirstCountry

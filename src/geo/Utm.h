@@ -67,4 +67,9 @@ GridFactors UTMGridFactors(double lat, double lon, int zone, const Ellipsoid& el
 // both bounds), Z above 84 or below −80.
 char UTMBandLetter(double lat);
 
+// The latitudes UTM is defined for (degrees, both bounds included): 80º S to 84º N. The
+// polar caps beyond are no UTM point's, whatever GeoToUTM projects there.
+inline constexpr double kUtmSouth = -80, kUtmNorth = 84;
+inline bool InUtmLatitudes(double lat) { return lat >= kUtmSouth && lat <= kUtmNorth; }
+
 }  // namespace geo

@@ -3,10 +3,16 @@
 // "raised" once the window has been brought forward.
 #include "qt/InstanceModule.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDeadlineTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
+
+#include <cstdio>
+#include <string>
 
 namespace {
 
@@ -17,10 +23,27 @@ constexpr int kRetryMs = 50;
 // What an instance that took the request has to answer in.
 constexpr int kAnswerMs = 2000;
 
+// A folder at the socket's path, which no server can bind over and every later start would
+// fail to reach: removed when empty, else renamed aside with what it holds, as
+// "NAME.apartado" (or "NAME.apartado2", ...: a name not taken).
+void SetFolderAside(const char* path) {
+    struct stat st {};
+    if (::lstat(path, &st) != 0 || !S_ISDIR(st.st_mode) || ::rmdir(path) == 0) return;
+    for (int n = 1; n <= 100; ++n) {
+        const std::string aside = std::string(path) + ".apartado" + (n > 1 ? std::to_string(n) : "");
+        if (::lstat(aside.c_str(), &st) == 0) continue;
+        if (::rename(path, aside.c_str()) == 0) return;
+        break;
+    }
+    std::fprintf(stderr, "Talpor: no se puede apartar la carpeta %s, que ocupa el lugar del socket.\n", path);
+}
+
 TalporInstanceServer* Listen(const char* path, void (*raise)(void*), void* context) {
     const QString name = QString::fromLocal8Bit(path);
-    // A socket file left by an instance that was killed: the caller holds the lock, so it
-    // is nobody's. (Qt also replaces it, binding beside it and renaming over it.)
+    // Whatever stands at the path, the caller holds the lock, so it is nobody's: a socket
+    // file left by an instance that was killed, or any other file, is removed (Qt also
+    // replaces a socket, binding beside it and renaming over it); a folder is set aside.
+    SetFolderAside(path);
     QLocalServer::removeServer(name);
     auto* server = new QLocalServer;
     server->setSocketOptions(QLocalServer::UserAccessOption);  // this user's starts only

@@ -15,9 +15,11 @@ struct TalporInstanceFunctions {
     // kTalporInstanceVersion of the build the module comes from: a module of another
     // build is not used.
     int version;
-    // Listens on the socket at `path` (a socket file left there before is removed: the
-    // caller holds the single-instance lock); each start that asks runs raise(context) on
-    // the calling thread's event loop, then gets its answer. Null when it cannot listen.
+    // Listens on the socket at `path` (what stands there is nobody's, as the caller holds
+    // the single-instance lock: a socket or any other file left there is removed, a folder
+    // removed when empty, else renamed aside as "PATH.apartado"); each start that asks runs
+    // raise(context) on the calling thread's event loop, then gets its answer. Null when
+    // it cannot listen.
     TalporInstanceServer* (*listen)(const char* path, void (*raise)(void* context), void* context);
     // Stops listening and removes the socket file.
     void (*close)(TalporInstanceServer* server);

@@ -52,8 +52,9 @@ public:
     // forward; waits for it up to two seconds while it may still be starting.
     bool RaiseRunningInstance() override;
     // Answers the requests of later starts by running `raise`, once the window has
-    // painted: loads talpor-instance.so and listens. Only while this instance holds the
-    // lock; false where it cannot listen (later starts then get the box).
+    // painted: loads talpor-instance.so and listens, a file or folder at the socket's
+    // path moved out of the way first. Only while this instance holds the lock; false
+    // where it cannot listen (later starts then get the box).
     bool ListenForOtherStarts(std::function<void()> raise);
     // The local socket of the instance holding the lock: beside the lock file, one per
     // user and lock file.

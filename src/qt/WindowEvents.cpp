@@ -240,7 +240,13 @@ bool TalporWindow::ContextMenu(QWidget* widget, QContextMenuEvent* event) {
         add(menu, "Copiar resultado", choices->result);
         add(menu, choices->decimalDegreesCaption.c_str(), choices->decimalDegrees);
         add(menu, choices->degreesMinutesCaption.c_str(), choices->degreesMinutes);
-        add(menu, choices->utmCaption.c_str(), choices->utm);
+        // A point beyond UTM's latitudes keeps its entry, which says why it copies nothing.
+        QAction* utm = menu->addAction(QString::fromUtf8(choices->utmCaption.c_str()), [this, copy, c = *choices] {
+            std::string text;
+            Dispatch([&] { text = frm_.CopyUtm(c); });
+            if (!text.empty()) copy(text);
+        });
+        utm->setEnabled(!choices->utm.empty() || !choices->utmRefusal.empty());
         if (choices->webMapTab >= 0) {
             // The WGS84 side of the tab's point in the browser.
             menu->addSeparator();

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "geo/Utm.h"
 #include "text/NumberText.h"
 #include "num/RuntimeError.h"
 
@@ -695,6 +696,13 @@ void SetDegreesTexts(CopyTexts& texts, double lat, double lon) {
 
 std::string UtmPointText(std::string_view zoneText, double E, double N) {
     return std::string(zoneText) + " " + DecimalText(E, 2) + " " + DecimalText(N, 2);
+}
+
+void SetUtmText(CopyTexts& texts, double lat, std::string_view zoneText, double E, double N) {
+    texts.utm.clear();
+    texts.utmRefusal.clear();
+    if (geo::InUtmLatitudes(lat)) texts.utm = UtmPointText(zoneText, E, N);
+    else texts.utmRefusal = "Este punto no tiene coordenadas UTM: la proyección UTM solo abarca de 80º S a 84º N.";
 }
 
 std::string DecimalText(double v, int decimals) {

@@ -111,10 +111,16 @@ struct CopyTexts {
     std::string decimalDegrees;  // DecimalDegreesText
     std::string degreesMinutes;  // DegreesMinutesText
     std::string utm;             // UtmPointText
+    std::string utmRefusal;      // why there is no UTM text: the point is beyond UTM's latitudes
     std::string datum;           // of the point copied: "ED50" or "WGS84"
 };
 
 // Sets the texts of a point in degrees: decimalDegrees and degreesMinutes.
 void SetDegreesTexts(CopyTexts& texts, double lat, double lon);
+
+// Sets the UTM text of a point at latitude `lat` (degrees) whose projection is zoneText,
+// E, N: utm where UTM is defined (geo::InUtmLatitudes), else utmRefusal, the sentence that
+// refuses the copy, and no utm.
+void SetUtmText(CopyTexts& texts, double lat, std::string_view zoneText, double E, double N);
 
 }  // namespace text

@@ -38,7 +38,7 @@ text::CopyTexts PointTexts(const form::FormModel& form, bool one) {
         if (std::fabs(latDeg) > 90 || std::fabs(lonDeg) > 180) return t;
         text::SetDegreesTexts(t, latDeg, lonDeg);
         const geo::UTMPoint u = geo::GeoToUTM(latDeg, lonDeg, geo::Ellipsoids[geo::kWGS84]);
-        t.utm = text::UtmPointText(u.zoneText, u.E, u.N);
+        text::SetUtmText(t, latDeg, u.zoneText, u.E, u.N);
     } catch (const num::RuntimeError&) {
         // A field that cannot be read: only the lines as shown.
     }

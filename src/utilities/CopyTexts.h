@@ -11,7 +11,7 @@ namespace utilities {
 
 // For point 1's or point 2's frame (Frame1(2), Frame1(3)) or a control inside one: the
 // typed point (its lines as shown, decimal degrees, UTM on WGS84; the last two "" when
-// a field cannot be read). For a result of the tab (LblDist, LblGeodesica, LblOrto,
+// a field cannot be read; UTM refused beyond 84º N and 80º S). For a result of the tab (LblDist, LblGeodesica, LblOrto,
 // LblCulmin, LblOcaso): its caption, with its tooltip on a second line when it has one. nullopt for
 // any other control.
 std::optional<text::CopyTexts> UtilitiesCopyTexts(form::FormModel& form, const form::Control& control);

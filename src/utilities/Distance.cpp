@@ -58,6 +58,7 @@ void Command4_Click(form::FormModel& form, form::Platform& platform) {
     double lat2 = ReadAngle(form, kPoint2Latitude, Point2IsSouth(form));
     if (std::abs(lat2) > 90) return Warn(platform, kLatitudeMessage);
     double lon2 = ReadAngle(form, kPoint2Longitude, Point2IsWest(form));
+    if (std::abs(lon2) > 180) return Warn(platform, kLongitudeMessage);
 
     double dist = geo::GeoDistance(lat1, lon1, lat2, lon2, "Km");
     const geo::Geodesic geodesic = geo::InverseGeodesic(lat1, lon1, lat2, lon2);

@@ -290,3 +290,33 @@ TEST(Copy, UtilityPointsAndTheirResultsUntilTheirOwnDataChange) {
     EXPECT_FALSE(s.Get("LblOrto").stale);
     EXPECT_TRUE(s.Get("LblDist").stale);
 }
+
+// UTM is defined from 80º S to 84º N, both included: beyond them "Copiar UTM" of a utility
+// point says so in a box and gives nothing to copy. At the edges, PROJ's figures:
+//   echo "-1.56666666666667 84" | proj +proj=utm +zone=30 +ellps=WGS84 -f %.4f
+//   516725.4372	9328301.9006
+//   echo "-2.36666666666667 -80" | proj +proj=utm +zone=30 +south +ellps=WGS84 -f %.4f
+//   512277.3929	1118347.3585
+TEST(Copy, UtmOfAUtilityPointOnlyFrom80SouthTo84North) {
+    const struct {
+        int frame, deg, min, sec, south;  // Frame1's index, TxtWGSg of the latitude, OptLng of south
+        const char *degrees, *seconds, *utm;  // "": refused
+    } cases[] = {
+        {2, 9, 10, 11, -1, "84", "0", "30X 516725.44 9328301.90"},
+        {2, 9, 10, 11, -1, "84", "0,1", ""},
+        {3, 33, 32, 31, 10, "80", "0", "30C 512277.39 1118347.36"},
+        {3, 33, 32, 31, 10, "80", "0,1", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.degrees) + "º 0' " + c.seconds + "\"" + (c.south < 0 ? " N" : " S"));
+        Started s;
+        s.window.ChangeTab(2);
+        s.Text("TxtWGSg", c.deg) = c.degrees;
+        s.Text("TxtWGSg", c.min) = "0";
+        s.Text("TxtWGSg", c.sec) = c.seconds;
+        if (c.south >= 0) s.window.Form().SelectOption(s.Get("OptLng", c.south));
+        EXPECT_EQ(s.window.CopyUtm(Copy(s, "Frame1", c.frame)), c.utm);
+        EXPECT_EQ(s.platform.msgBoxes.empty() ? "" : s.platform.OnlyBox("Talpor", MsgIcon::Exclamation),
+                  *c.utm ? "" : "Este punto no tiene coordenadas UTM: la proyección UTM solo abarca de 80º S a 84º N.");
+    }
+}

@@ -65,7 +65,8 @@ class Lote : public ::testing::Test {
         std::vector<std::string> names;
         for (const auto& e : fs::directory_iterator(dir)) {
             const std::string n = e.path().filename().string();
-            if (n != "entrada.csv" && n != "salida.txt" && n != "errores.txt" && n != "salida.csv" && n != "carpeta")
+            if (n != "entrada.csv" && n != "salida.txt" && n != "errores.txt" && n != "salida.csv" && n != "carpeta" &&
+                n != "leido.txt")
                 names.push_back(n);
         }
         return names;
@@ -96,6 +97,7 @@ TEST_F(Lote, BadInputGetsItsMessageAndNothingIsLost) {
         std::vector<std::string> messages;  // in standard error
         std::vector<std::string> output;    // in salida.csv; none when status is 2
         std::string options = "";  // more arguments
+        int joined = 0;            // lines that go on a record of the line before (in a quoted field)
     } cases[] = {
         {"empty file", "", 0, {"entrada.csv: está vacía, ningún punto que convertir"}, {}},
         {"header only", header + "\n", 0, {"solo hay cabecera"}, {header + names + "\n"}},
@@ -145,14 +147,21 @@ TEST_F(Lote, BadInputGetsItsMessageAndNothingIsLost) {
         {"a record of four lines", header + "\r\n\"Casa\r\nde\r\nla\r\nsierra\";40,41;-3,70\r\nP2;4O,42;-3,71\r\n", 1,
          {"entrada.csv:6: no se reconoce un punto en «4O,42 -3,71»", "separador «;»"},
          {"\r\n\"Casa\r\nde\r\nla\r\nsierra\";40,41;-3,70;40º 24' 40,2495\" N;",
-          "\r\nP2;4O,42;-3,71;;;;;;;;;fila 6: no se"}},
-        // A stray quote opens no record across good rows: its line is read alone.
+          "\r\nP2;4O,42;-3,71;;;;;;;;;fila 6: no se"},
+         "",
+         3},
+        // A stray quote opens no record across good rows: its line is read alone, and written
+        // back with the quote quoted, so that no other reader joins the rows after it either.
         {"a stray quote", "Latitud;Longitud\n40.1;-3.2\n91;\"\n40.2;-3.3\n40.3;-3.4\n\"40.4\";-3.5\n", 1,
          {"entrada.csv:3: ", "4 filas convertidas, 1 con error"},
-         {"\n91;\";;;;;;;;;fila 3: ", "\n40.2;-3.3;40º", "\n40.3;-3.4;40º", "\n\"40.4\";-3.5;40º"}},
+         {"\n91;\"\"\"\";;;;;;;;;fila 3: ", "\n40.2;-3.3;40º", "\n40.3;-3.4;40º", "\n\"40.4\";-3.5;40º"}},
         {"a quote left open", header + "\nP1;\"abierta;40,41;-3,70\n" + rows + "\"P2 cerrada\";40,42;-3,71\n", 1,
          {"entrada.csv:2: hay 4 columnas y se esperaban 3", "61 filas convertidas, 1 con error"},
-         {"\n\"P2 cerrada\";40,42;-3,71;40º 25' 16,"}},
+         {"\nP1;\"\"\"abierta\";40,41;-3,70;;", "\n\"P2 cerrada\";40,42;-3,71;40º 25' 16,"}},
+        // A good row with a quote that opens no field keeps its fields, quoted where that quote
+        // and a lone carriage return would mislead a reader.
+        {"a good row with a lone quote", header + "\n\"P1;40,41;-3,70\nP\r2;40,42;-3,71\n", 0, {"2 filas convertidas"},
+         {"\n\"\"\"P1\";40,41;-3,70;40º 24' 40,", "\n\"P\r2\";40,42;-3,71;40º 25' 16,"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -165,9 +174,17 @@ TEST_F(Lote, BadInputGetsItsMessageAndNothingIsLost) {
         const std::string out = c.status == 2 ? "" : ReadFile(dir / "salida.csv");
         for (const std::string& part : c.output) EXPECT_TRUE(Has(out, part)) << out.substr(0, 300);
         EXPECT_EQ(Leftovers(), std::vector<std::string>{});
-        // Every line stays, in its place.
+        // Every line stays, in its place, and Python's csv module reads back a record for each.
         if (c.status != 2) {
-            EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), std::count(c.input.begin(), c.input.end(), '\n'));
+            const auto lines = std::count(c.input.begin(), c.input.end(), '\n');
+            EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), lines);
+            // The rows the summary counts as failed: "61 filas convertidas, 1 con error".
+            const std::size_t end = r.err.find(" con error"), begin = r.err.rfind(", ", end) + 2;
+            const std::string errors = end == std::string::npos ? "0" : r.err.substr(begin, end - begin);
+            const std::string readBack = "cd '" + dir.string() + "' && python3 '" TALPOR_TEST_DATA
+                                         "/../batch/read_back.py' - ';' salida.csv 'records " +
+                                         std::to_string(lines - c.joined) + " " + errors + "' > leido.txt 2>&1";
+            EXPECT_EQ(std::system(readBack.c_str()), 0) << ReadFile(dir / "leido.txt");
         }
     }
 }

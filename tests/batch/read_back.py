@@ -10,24 +10,58 @@ module: its first row names the columns, its column "Nombre" names the points, i
 columns "Latitud" and "Longitud" hold the point. FORMAT is the output's: "csv;", "csv,",
 "csv\\t" (a table with that separator, whose first columns are the input's), gpx, kml or
 geojson (a point per row), or "layer EXT" (a layer of that extension, listed by ogrinfo).
+FORMAT "records N E" reads only OUTPUT, a table separated by SEP whose input may be no
+CSV at all (TABLE is not read): it must read back as N records that are not blank, E of
+them with an error in their last field ("fila 17: ..."), which names the line its record
+starts on.
 Prints every difference and exits with 1 when there is one."""
 import collections
 import csv
+import io
 import json
+import re
 import subprocess
 import sys
 import xml.etree.ElementTree as ET
 
 table, sep, output, form = sys.argv[1:5]
-with open(table, newline="", encoding="utf-8") as f:
-    rows = list(csv.reader(f, delimiter=sep))
-header, rows = rows[0], rows[1:]
 wrong = []
 
 
 def same(what, got, expected):
     if got != expected:
         wrong.append(f"{what}: {got!r} instead of {expected!r}")
+
+
+if form.startswith("records "):
+    with open(output, "rb") as f:
+        # UTF-8 or Windows-1252: the separators, quotes and line ends are ASCII either way.
+        text = f.read().removeprefix(b"\xef\xbb\xbf").decode("latin-1")
+    csv.field_size_limit(1 << 30)
+    feeds = [0]  # the line feeds of the lines the reader has taken
+
+    def lines():
+        # As a file opened with newline="": a lone "\r" ends a line too.
+        for line in io.StringIO(text, newline=""):
+            feeds[0] += line.count("\n")
+            yield line
+
+    count, errors, start = 0, 0, 1
+    for record in csv.reader(lines(), delimiter=sep):
+        if any(field.strip(" \t") for field in record):
+            count += 1
+            error = re.match(r"fila (\d+): ", record[-1])
+            errors += error is not None
+            same(f"the error of the record on line {start}", int(error[1]) if error else start, start)
+        start = feeds[0] + 1
+    same("records", count, int(form.split()[1]))
+    same("errors", errors, int(form.split()[2]))
+    print("\n".join(wrong))
+    sys.exit(1 if wrong else 0)
+
+with open(table, newline="", encoding="utf-8") as f:
+    rows = list(csv.reader(f, delimiter=sep))
+header, rows = rows[0], rows[1:]
 
 
 def xml_text(text):

@@ -12,6 +12,7 @@
 #include "ConversionTab.h"
 #include "convert/PointMap.h"
 #include "geo/Distance.h"
+#include "geo/Places.h"
 #include "num/Number.h"
 #include "support/DataFile.h"
 
@@ -62,6 +63,26 @@ TEST(MapGeometry, PlacesStandAsTheirGeodesicsSayByTheScaleBar) {
         const double halfWay = r.Number(6) + std::remainder(r.Number(7) + 180 - r.Number(6), 360) / 2;
         EXPECT_NEAR(std::remainder(Bearing(view.ToScreen(a), view.ToScreen(b)) - halfWay, 360), 0, 0.3);
     }
+}
+
+// Outlines the map's data does not have: a point whose nine cells around (0,02º) all hold
+// a point of an outline (a square with a spike into its middle cell) is told by the
+// outlines, and so is a country beyond the 251 the cells have room for.
+TEST(MapGeometry, APlaceIsToldWhateverTheOutlinesAround) {
+    const geo::PlaceMap spiked({{"FR", {{40.001, 0.001}, {40.001, 0.029}, {40.025, 0.03}, {40.001, 0.031},
+                                        {40.001, 0.059}, {40.03, 0.059}, {40.059, 0.059}, {40.059, 0.03},
+                                        {40.059, 0.001}, {40.03, 0.001}}}},
+                               {});
+    EXPECT_EQ(spiked.Of(40.035, 0.025).country, "FR");
+    std::vector<geo::MapArea> squares;  // 0,3º a side, 15 rows of 20
+    for (int k = 0; k < 300; ++k) {
+        const double lat = 35 + k / 20 * 0.6, lon = -10 + k % 20 * 0.6;
+        squares.push_back(
+            {"C" + std::to_string(k), {{lat, lon}, {lat, lon + 0.3}, {lat + 0.3, lon + 0.3}, {lat + 0.3, lon}}});
+    }
+    const geo::PlaceMap many(squares, {});
+    for (int k : {0, 250, 251, 299})
+        EXPECT_EQ(many.Of(35.15 + k / 20 * 0.6, -9.85 + k % 20 * 0.6).country, "C" + std::to_string(k));
 }
 
 // The datum shift's arrow against PROJ (tests/data/map-shifts.txt): its label gives the

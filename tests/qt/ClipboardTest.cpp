@@ -102,6 +102,14 @@ TEST(ClipboardWindow, ResultsAreSelectableAndTheirMenuCopiesThemInEveryForm) {
     RightClick(fresh.Widget<QWidget>("Frame1", 0),
                QStringLiteral("Copiar en grados decimales (WGS84)"));
     EXPECT_EQ(clipboard->text(), QStringLiteral("38.26666667, -1.36666667"));
+
+    // A utility point beyond 84º N: its UTM entry says why in a box, and copies nothing.
+    fresh.window->ChooseTab(2);
+    fresh.Type("TxtWGSg", 9, "85");
+    RightClick(fresh.Widget<QWidget>("Frame1", 2), QStringLiteral("Copiar UTM (WGS84)"));
+    EXPECT_EQ(clipboard->text(), QStringLiteral("38.26666667, -1.36666667"));
+    ASSERT_EQ(fresh.platform.msgBoxes.size(), 1u);
+    EXPECT_NE(fresh.platform.LastMsgBox().text.find("no tiene coordenadas UTM"), std::string::npos);
 }
 
 TEST(ClipboardWindow, APointPastedOverAHalfTypedFieldLeavesEveryControlUsable) {

@@ -114,14 +114,21 @@ TEST(QtPlatformInstance, TheRunningProgramStoresItsFolderAndOnlyALockItHoldsRefu
 
 // A second start brings the running window forward and ends at once with status 0 and no
 // box, even while the first is still starting (it has the lock, and listens once its window
-// has painted); a socket left by a killed instance is replaced. Where the lock's holder
-// does not answer, the start is refused as before (the box: StartUp in app_tests).
+// has painted); a socket left by a killed instance is replaced, and a folder at the
+// socket's path removed, or set aside with what it holds. Where the lock's holder does not
+// answer, the start is refused as before (the box: StartUp in app_tests).
 TEST(QtPlatformInstance, ASecondStartBringsTheRunningWindowForwardAndEnds) {
     testing_support::QtApp();
     QTemporaryDir dir;
-    const QString lock = dir.path() + "/talpor.lock";
-    for (int round = 0; round < 2; ++round) {  // the second after a killed instance
+    const QString lock = dir.path() + "/talpor.lock", socket = QtPlatform(lock).InstanceSocketPath();
+    // After a killed instance, then with a folder at the socket's path, holding a file and empty.
+    for (int round = 0; round < 4; ++round) {
         SCOPED_TRACE(round);
+        if (round >= 2) {
+            ASSERT_TRUE(QFile::remove(socket) && QDir().mkpath(socket));
+            QFile note(socket + "/nota.txt");
+            ASSERT_TRUE(round == 3 || note.open(QIODevice::WriteOnly));
+        }
         QProcess first, second;
         first.setProcessEnvironment(TalporEnvironment(dir.path()));
         first.start(QStringLiteral(TALPOR_EXE), {QStringLiteral("--print-raised")});
@@ -153,6 +160,7 @@ TEST(QtPlatformInstance, ASecondStartBringsTheRunningWindowForwardAndEnds) {
         ::kill(static_cast<pid_t>(first.processId()), SIGKILL);  // leaves its socket behind
         ASSERT_TRUE(first.waitForFinished(10000));
     }
+    EXPECT_TRUE(QFile::exists(socket + ".apartado/nota.txt"));
     // A lock held by a program that does not answer: no hand-over, after the wait.
     const QString stalePath = dir.path() + "/c.lock";
     const int held = ::open(QFile::encodeName(stalePath).constData(), O_CREAT | O_RDONLY, 0600);

@@ -95,10 +95,10 @@ TEST(Distance, KnownDistancesOnTheEllipsoidAndOutOfRangeAnglesWarn) {
     const char* lat = "La latitud no puede ser mayor que 90º";
     const char* kept = "Distancia= 123,456 Km";
     EXPECT_EQ(Distance("90 0 0,0001 S", "", "", "", lat), kept);
-    EXPECT_EQ(
-        Distance("10 0 0 N", "180 0 0,0001 E", "", "", "La longitud no puede ser mayor que 180º"),
-        kept);
+    const char* lon = "La longitud no puede ser mayor que 180º";
+    EXPECT_EQ(Distance("10 0 0 N", "180 0 0,0001 E", "", "", lon), kept);
     EXPECT_EQ(Distance("", "", "90 0 1 N", "", lat), kept);
+    EXPECT_EQ(Distance("", "", "10 0 0 N", "180 30 0 W", lon), kept);
 }
 
 // The geodesic as PROJ's geod gives it, under the distance line, which stays as it was:
