@@ -15,7 +15,6 @@ constexpr int kRows = static_cast<int>((kNorth - kSouth) / kCell + 0.5);
 constexpr double kKmPerDegree = 111.195;  // of latitude, on the mean sphere
 
 double CellLat(int row) { return kSouth + (row + 0.5) * kCell; }
-double CellLon(int col) { return kWest + (col + 0.5) * kCell; }
 
 // Fills with `code` the cells whose centre is inside the rings (even-odd rule across
 // them, so that a ring inside another is a hole).
@@ -67,7 +66,7 @@ PlaceMap::PlaceMap(const std::vector<MapArea>& areas, const std::vector<MapLine>
         for (const MapArea& a : areas)
             if (a.country == countries_[k]) rings.push_back(&a);
         const bool coded = k < kOutline - kFirstCountry;
-        Fill(cells_, rings, coded ? static_cast<std::uint8_t>(kFirstCountry + k) : kOutline);
+        Fill(cells_, rings, static_cast<std::uint8_t>(coded ? kFirstCountry + k : std::size_t{kOutline}));
     }
     Fill(cells_, spain, kSpain);
     // The territorial sea: the sea cells within 12 nautical miles of a cell of Spain's
