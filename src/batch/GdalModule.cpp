@@ -130,9 +130,12 @@ int Layer(TalporGdalData* data, int index, TalporGdalLayerInfo* info) {
         info->epsg = EpsgOf(srs);
         info->geographic = OSRIsGeographic(srs);
     }
-    // Counted only where the driver knows: a view of a GeoPackage would run its query, which
-    // may never end.
-    info->features = OGR_L_TestCapability(layer, OLCFastFeatureCount) ? OGR_L_GetFeatureCount(layer, FALSE) : -1;
+    // A GeoPackage's layer is counted only where the count is kept: a view would run its
+    // query, which may never end.
+    GDALDriverH driver = GDALGetDatasetDriver(data->dataset);
+    const bool sql = driver != nullptr && (std::strcmp(GDALGetDriverShortName(driver), "GPKG") == 0 ||
+                                           std::strcmp(GDALGetDriverShortName(driver), "SQLite") == 0);
+    info->features = !sql || OGR_L_TestCapability(layer, OLCFastFeatureCount) ? OGR_L_GetFeatureCount(layer, FALSE) : -1;
     info->fields = OGR_FD_GetFieldCount(OGR_L_GetLayerDefn(layer));
     return 1;
 }

@@ -675,7 +675,11 @@ std::vector<ZoneCount> CountVertices(const Input& input, std::size_t layers, con
     return std::move(counting.counts);
 }
 
-std::string Megabytes(std::int64_t bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB"; }
+// "600 MB", "132 bytes".
+std::string Megabytes(std::int64_t bytes) {
+    if (bytes < (1 << 20)) return Count(static_cast<std::uint64_t>(bytes), "byte", "bytes");
+    return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB";
+}
 
 // The bytes an input is allowed to grow from: its KML inflated, for a KMZ. A KML beyond
 // LayerLimits::kmlBytes is refused here, before GDAL reads it whole into memory.

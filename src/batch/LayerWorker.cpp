@@ -33,6 +33,12 @@ std::string WorkerPath() {
     return (self.parent_path() / TALPOR_LAYER_WORKER_FROM_BIN).lexically_normal().string();
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kPassErrors = true;
+#else
+constexpr bool kPassErrors = false;
+#endif
+
 long long Number(const std::string& text) { return std::strtoll(text.c_str(), nullptr, 10); }
 
 // The worker's resident memory, in bytes; 0 when it cannot be read.
@@ -156,14 +162,19 @@ Settings DecodeSettings(std::string_view text) {
 
 LayerWorker::LayerWorker(const std::vector<std::string>& arguments, int table) {
     const std::string program = WorkerPath();
-    int pipe[2];
+    int pipe[2], errors[2];
     if (::pipe2(pipe, O_CLOEXEC) != 0) throw RunError("no se puede leer como capa: " + SystemErrorText(errno));
+    if (::pipe2(errors, O_CLOEXEC) != 0) {
+        ::close(pipe[0]), ::close(pipe[1]);
+        throw RunError("no se puede leer como capa: " + SystemErrorText(errno));
+    }
     // The table's descriptor is given as 3, from a copy above any the actions use.
     const int tableCopy = table >= 0 ? ::fcntl(table, F_DUPFD_CLOEXEC, 10) : -1;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, pipe[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, errors[1], STDERR_FILENO);
     if (tableCopy >= 0) posix_spawn_file_actions_adddup2(&actions, tableCopy, 3);
     // None blocked; the ones this process ignores stay ignored (nohup's SIGHUP, a SIGXFSZ
     // ignored so that a write beyond the size limit fails), as for any program it starts.
@@ -180,14 +191,17 @@ LayerWorker::LayerWorker(const std::vector<std::string>& arguments, int table) {
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     ::close(pipe[1]);
+    ::close(errors[1]);
     if (tableCopy >= 0) ::close(tableCopy);
     if (spawned != 0) {
         ::close(pipe[0]);
+        ::close(errors[0]);
         pid_ = -1;
         throw RunError("no se puede leer como capa: no se puede iniciar " + program + ", el programa que lee las capas (" +
                        SystemErrorText(spawned) + ")");
     }
     from_ = pipe[0];
+    errors_ = errors[0];
 }
 
 LayerWorker::~LayerWorker() {
@@ -197,6 +211,7 @@ LayerWorker::~LayerWorker() {
         }
     }
     if (from_ >= 0) ::close(from_);
+    if (errors_ >= 0) ::close(errors_);
 }
 
 void LayerWorker::Wait(const LayerLimits& limits, std::int64_t inputBytes, const std::function<void(const Record&)>& record,
@@ -218,11 +233,23 @@ void LayerWorker::Wait(const LayerLimits& limits, std::int64_t inputBytes, const
     };
     while (true) {
         if (const int s = PendingSignal()) throw Interrupted{s};
-        pollfd ready{from_, POLLIN, 0};
-        const int polled = ::poll(&ready, 1, 100);
+        pollfd ready[2] = {{from_, POLLIN, 0}, {errors_, POLLIN, 0}};
+        const int polled = ::poll(ready, errors_ >= 0 ? 2 : 1, 100);
         if (polled < 0 && errno != EINTR) stop(SystemErrorText(errno));
+        if (polled > 0 && ready[1].revents != 0) {
+            // What GDAL and its libraries print is theirs, in English: the program says what
+            // went wrong. A sanitized build passes on its reports, for the tests to see.
+            char chunk[4096];
+            const ssize_t n = ::read(errors_, chunk, sizeof chunk);
+            if (n <= 0) {
+                ::close(errors_);
+                errors_ = -1;
+            } else if (kPassErrors) {
+                (void)!::write(STDERR_FILENO, chunk, static_cast<std::size_t>(n));
+            }
+        }
         bool gone = false;
-        if (polled > 0) {
+        if (polled > 0 && ready[0].revents != 0) {
             char chunk[1 << 16];
             const ssize_t n = ::read(from_, chunk, sizeof chunk);
             if (n == 0) gone = true;

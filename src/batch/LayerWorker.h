@@ -66,6 +66,7 @@ class LayerWorker {
   private:
     pid_t pid_ = -1;
     int from_ = -1;  // the pipe the worker writes its records to
+    int errors_ = -1;  // its standard error
     bool ended_ = false;
 };
 

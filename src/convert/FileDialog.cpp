@@ -410,8 +410,9 @@ void FileDialog::Update() {
     try {
         Show();
     } catch (const batch::UsageError& e) {
-        // Choices the fields should not allow; said as talpor-lote says it.
-        problem_ = e.what();
+        // Choices the fields should not allow; said as talpor-lote says it. A file that could
+        // not be read says so first: its choices are none of the user's making.
+        problem_ = readProblem_.empty() ? e.what() : readProblem_;
         model_.Get("LblAviso").text = problem_;
         model_.Get("CmdConvertir").enabled = false;
     }

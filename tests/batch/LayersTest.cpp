@@ -5,10 +5,15 @@
 #include <gdal.h>
 #include <ogr_api.h>
 #include <ogr_srs_api.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +24,8 @@
 
 #include "support/Files.h"
 
+extern char** environ;
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -26,6 +33,12 @@ using testing_support::ReadFile;
 using testing_support::WriteFile;
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::size_t Occurrences(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
 
 struct Vertex {
     double x, y, z;
@@ -312,6 +325,183 @@ TEST_F(Layers, WhatCannotBeTakenWholeIsRefusedAndLeavesNothing) {
     EXPECT_EQ(dxf.status, 1) << dxf.err;
     EXPECT_EQ(Read(dir / "plano.shp")[0].epsg, 25830);
     EXPECT_EQ(Read(dir / "plano.shp")[0].vertices.size(), 2u);
+}
+
+// Files GDAL cannot read whole, as users meet them (a shapefile cut short by a failed
+// copy, a .cpg that lies) and as fuzzing and hostile senders make them (a KML track GDAL
+// crashes on, a KMZ that would inflate to 600 MB): each ends within seconds, in one
+// sentence or with what was lost named, and leaves nothing behind. (What grows without
+// end as it is read: LayerWorkerTest.cpp.)
+TEST_F(Layers, WhatGdalCannotReadIsContainedOrNamed) {
+    std::string stands = "WKT,nombre\n";
+    for (int i = 0; i < 10; ++i)
+        stands += "\"POLYGON ((44000" + std::to_string(i) + " 4474000,441000 4474000,441000 4475000,44000" +
+                  std::to_string(i) + " 4474000))\",rodal " + std::to_string(i) + "\n";
+    WriteFile(dir / "r.csv", stands);
+    ASSERT_TRUE(Ogr("ogr2ogr -f 'ESRI Shapefile' r.shp r.csv -oo GEOM_POSSIBLE_NAMES=WKT -oo KEEP_GEOM_COLUMNS=NO "
+                    "-a_srs EPSG:23030"));
+    for (const std::string cut : {"dbf", "shp"}) {
+        for (const char* part : {"shp", "shx", "dbf", "prj"})
+            fs::copy_file(dir / (std::string("r.") + part), dir / (cut + "." + part));
+        const std::string bytes = ReadFile(dir / ("r." + cut));
+        WriteFile(dir / (cut + "." + cut), bytes.substr(0, bytes.size() - 40));
+    }
+    // Stand names in Windows-1252 under a .cpg that says UTF-8.
+    WriteFile(dir / "w.csv", "WKT,nombre\n\"POINT (440000 4474000)\",Rodal Pe\xF1" "alara \x80 \x93pino\x94\n");
+    ASSERT_TRUE(Ogr("ogr2ogr -f 'ESRI Shapefile' w.shp w.csv -oo GEOM_POSSIBLE_NAMES=WKT -oo KEEP_GEOM_COLUMNS=NO "
+                    "-a_srs EPSG:23030 -lco ENCODING=''"));
+    WriteFile(dir / "w.cpg", "UTF-8\n");
+    WriteFile(dir / "track.kml",
+              "<kml xmlns=\"http://www.opengis.net/kml/2.2\" xmlns:gx=\"http://www.google.com/kml/ext/2.2\"><Document>"
+              "<Placemark><gx:Track><when>2024-05-01T10:00:00Z</when><gx:coord>-3.7 40.4 650</gx:coord>"
+              "<gx:coord>-3.701 40.401 655</gx:coord><gx:coord>-3.702 40.402 655</gx:coord></gx:Track></Placemark>"
+              "</Document></kml>");
+    // A KMZ whose zip directory says its doc.kml inflates to 600 MB.
+    WriteFile(dir / "bomba.py",
+              "import zipfile, struct\nz = zipfile.ZipFile('bomba.kmz', 'w')\nz.writestr('doc.kml', '<kml/>')\nz.close()\n"
+              "b = bytearray(open('bomba.kmz', 'rb').read())\nat = b.rfind(b'PK\\x01\\x02')\n"
+              "b[at + 24:at + 28] = struct.pack('<I', 600 << 20)\nopen('bomba.kmz', 'wb').write(b)\n");
+    ASSERT_TRUE(Ogr("python3 bomba.py")) << ReadFile(dir / "ogr.txt");
+    const struct {
+        std::string args;
+        int status;
+        std::vector<std::string> said;
+    } cases[] = {
+        {"track.kml t.csv", 2, {"no se puede leer como capa: GDAL ha fallado al leerla ("}},
+        {"bomba.kmz b.csv", 2, {"no se puede leer como capa: su KML ocupa 600 MB descomprimido, y Talpor lee KML de hasta 128 MB"}},
+        {"-m helmert dbf.shp d.gpkg", 1,
+         {"error: capa «dbf», registro 10: GDAL no ha podido leerlo y queda fuera (", "capa «dbf»: 9 entidades",
+          "; 1 registro que GDAL no ha podido leer, fuera"}},
+        {"-m helmert shp.shp s.gpkg", 1,
+         {"error: capa «shp», entidad 9: GDAL no ha podido leerla entera (", "capa «shp»: 10 entidades",
+          "; 1 entidad sin geometría, escrita sin ella"}},
+        {"-m helmert w.shp w.geojson", 0,
+         {"; 1 texto que no era de la codificación del fichero, leído como Windows-1252"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const Ran r = Run(c.args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        for (const std::string& s : c.said) EXPECT_TRUE(Has(r.err, s)) << r.err;
+        // One sentence, whatever GDAL said (a sanitized build adds the worker's own report).
+        if (c.status == 2) EXPECT_EQ(Occurrences(r.err, "talpor-lote: "), 1u) << r.err;
+        for (const auto& e : fs::directory_iterator(dir)) EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
+    }
+    EXPECT_TRUE(Ogr("python3 -c \"import json; p = json.load(open('w.geojson', encoding='utf-8'))['features'][0]"
+                    "['properties']; assert p['nombre'] == 'Rodal Peñalara € “pino”', p\""))
+        << ReadFile(dir / "ogr.txt");
+    EXPECT_EQ(Read(dir / "d.gpkg").at(0).fids.size(), 9u);
+    // Ctrl+C while GDAL hangs on a view that never gives its first row: the run ends as the
+    // signal says, its temporary folder and its worker gone.
+    WriteFile(dir / "vista.py",
+              "import sqlite3\nc = sqlite3.connect(\"vista.gpkg\")\n"
+              "c.execute(\"CREATE VIEW v AS WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r) "
+              "SELECT n AS fid, (SELECT geom FROM w LIMIT 1) AS geom FROM r ORDER BY n DESC\")\n"
+              "c.execute(\"INSERT INTO gpkg_contents (table_name, data_type, identifier, srs_id) VALUES "
+              "('v', 'features', 'v', 23030)\")\n"
+              "c.execute(\"INSERT INTO gpkg_geometry_columns VALUES ('v', 'geom', 'POINT', 23030, 0, 0)\")\n"
+              "c.commit()\n");
+    ASSERT_TRUE(Ogr("ogr2ogr -f GPKG vista.gpkg w.shp && python3 vista.py")) << ReadFile(dir / "ogr.txt");
+    const std::string output = (dir / "v.gpkg").string(), input = (dir / "vista.gpkg").string();
+    const char* argv[] = {TALPOR_LOTE, "-m", "helmert", input.c_str(), output.c_str(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, TALPOR_LOTE, &actions, nullptr, const_cast<char**>(argv), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    std::string temporary;
+    for (int i = 0; i < 3000 && temporary.empty(); ++i) {
+        for (const auto& e : fs::directory_iterator(dir))
+            if (e.path().filename().string().starts_with(".v.gpkg.")) temporary = e.path().filename().string();
+        if (temporary.empty()) usleep(10000);
+    }
+    usleep(500000);  // GDAL at work on the view
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    usleep(200000);
+    for (const auto& e : fs::directory_iterator(dir)) EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
+    for (const auto& e : fs::directory_iterator("/proc")) {  // no worker still at it
+        const std::string command = ReadFile(e.path() / "cmdline");
+        EXPECT_FALSE(!temporary.empty() && Has(command, temporary)) << command;
+    }
+}
+
+
+// A layer's destination is what the user named and nothing else: never the input by any
+// name, never a device or a pipe, standard output only for a format that streams, no file
+// beside it replaced without a word; what a format cannot hold apart (names that differ
+// only in case in a GeoPackage) is renamed and said; the DXF written opens in a second
+// reader.
+TEST_F(Layers, ALayerGoesWhereItIsToldAndNowhereElse) {
+    WriteFile(dir / "p.csv", "WKT,nombre\n\"POINT (440000 4474000)\",a\n\"POINT (441000 4475000)\",b\n");
+    // Properties as OpenStreetMap exports have them, one name in two cases.
+    WriteFile(dir / "osm.geojson", "{\"type\": \"FeatureCollection\", \"features\": [{\"type\": \"Feature\", "
+                                   "\"properties\": {\"name\": \"a\", \"Name\": \"A\"}, \"geometry\": {\"type\": "
+                                   "\"Point\", \"coordinates\": [-3.7, 40.4]}}]}");
+    ASSERT_TRUE(Ogr("ogr2ogr -f GPKG dos.gpkg p.csv -oo GEOM_POSSIBLE_NAMES=WKT -a_srs EPSG:23030 -nln 'Puntos de interés' "
+                    "&& ogr2ogr -update dos.gpkg p.csv -oo GEOM_POSSIBLE_NAMES=WKT -a_srs EPSG:23030 -nln Recorridos "
+                    "&& ogr2ogr -f 'ESRI Shapefile' montes.shp p.csv -oo GEOM_POSSIBLE_NAMES=WKT -a_srs EPSG:23030 "
+                    "&& ln -s montes.shp enlace.shp && ln montes.dbf duro.dbf && mkfifo tuberia.gpkg"))
+        << ReadFile(dir / "ogr.txt");
+    const std::string before = ReadFile(dir / "montes.shp") + ReadFile(dir / "montes.dbf") + ReadFile(dir / "dos.gpkg");
+    const struct {
+        std::string args;
+        std::string said;
+    } refused[] = {
+        {"montes.shp montes.shp", "«montes.shp» es el propio fichero de entrada"},
+        {"montes.shp enlace.shp", "«enlace.shp» es el propio fichero de entrada"},
+        {"montes.shp duro.shp", "«duro.dbf» es el propio fichero de entrada"},
+        {"dos.gpkg dos.gpkg", "«dos.gpkg» es el propio fichero de entrada"},
+        {"montes.shp /dev/null", "«/dev/null» es un dispositivo, no un fichero"},
+        {"montes.shp tuberia.gpkg", "«tuberia.gpkg» es una tubería (FIFO), no un fichero"},
+        {"montes.shp --formato=shp -", "Shapefile no se puede escribir en la salida estándar"},
+    };
+    for (const auto& c : refused) {
+        const Ran r = Run("-m helmert " + c.args);
+        EXPECT_EQ(r.status, 2) << c.args;
+        EXPECT_TRUE(Has(r.err, c.said)) << r.err;
+    }
+    EXPECT_EQ(ReadFile(dir / "montes.shp") + ReadFile(dir / "montes.dbf") + ReadFile(dir / "dos.gpkg"), before);
+    EXPECT_TRUE(fs::is_character_file("/dev/null") && fs::is_fifo(dir / "tuberia.gpkg") && !fs::exists(dir / "-"));
+
+    // A GeoJSON on standard output, read by a JSON parser.
+    const Ran json = Run("-m helmert montes.shp --formato=geojson -");
+    EXPECT_EQ(json.status, 0) << json.err;
+    EXPECT_TRUE(Ogr("python3 -c \"import json; assert len(json.load(open('salida.txt'))['features']) == 2\""));
+
+    // Two layers to one shapefile name: the second beside it, never over the user's own.
+    fs::copy_file(dir / "montes.shp", dir / "Recorridos.shp");
+    const Ran kept = Run("-m helmert dos.gpkg x.shp");
+    EXPECT_EQ(kept.status, 2);
+    EXPECT_TRUE(Has(kept.err, "ya existe «Recorridos.shp»: elija otro destino, o añada --reemplazar")) << kept.err;
+    EXPECT_EQ(ReadFile(dir / "Recorridos.shp"), ReadFile(dir / "montes.shp"));
+    EXPECT_FALSE(fs::exists(dir / "x.shp"));
+    const Ran replaced = Run("-m helmert --reemplazar dos.gpkg x.shp");
+    EXPECT_EQ(replaced.status, 0) << replaced.err;
+    EXPECT_TRUE(Has(replaced.err, "escritos también, junto al destino: «Recorridos.dbf», «Recorridos.prj», "
+                                  "«Recorridos.shp» y «Recorridos.shx»"))
+        << replaced.err;
+    EXPECT_EQ(Read(dir / "Recorridos.shp").at(0).fids.size(), 2u);
+
+    // Names that a GeoPackage takes for one; a folder of shapefiles, which GDAL writes as a
+    // subfolder, left whole when the run fails at its end.
+    const Ran cased = Run("-m helmert osm.geojson cased.gpkg");
+    EXPECT_TRUE(Has(cased.err, "el atributo «Name» escrito como «Name_2», pues el formato no distingue mayúsculas"))
+        << cased.err;
+    EXPECT_EQ(Read(dir / "cased.gpkg").at(0).attributes.at(0), "a|A|");
+    WriteFile(dir / "lejos.csv", "WKT,id\n\"POINT (440000 9000000)\",1\n");
+    ASSERT_TRUE(Ogr("ogr2ogr -update dos.gpkg lejos.csv -oo GEOM_POSSIBLE_NAMES=WKT -a_srs EPSG:23030 -nln zz"));
+    EXPECT_EQ(Run("-m helmert --formato=shp dos.gpkg carpeta").status, 2);
+    for (const auto& e : fs::directory_iterator(dir)) EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
+
+    // DXF: each entity with a handle another reader takes (a shapefile's first id is 0).
+    ASSERT_EQ(Run("-m helmert montes.shp plano.dxf").status, 0);
+    EXPECT_TRUE(Ogr("/usr/bin/python3 -c \"import ezdxf; d = ezdxf.readfile('plano.dxf'); "
+                    "assert len(d.modelspace()) == 2\""))
+        << ReadFile(dir / "ogr.txt");
 }
 
 }  // namespace

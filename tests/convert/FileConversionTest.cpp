@@ -342,4 +342,35 @@ TEST(FileConversion, AShapefileIsConvertedFromTheWindowAsTalporLoteDoes) {
         const std::string name = e.path().filename().string();
         EXPECT_TRUE(name.find("cancelado") == std::string::npos) << name;
     }
+
+    // A file GDAL crashes on: the dialog says so and the window goes on. A layer written
+    // beside the one named where the user has a file of that name: asked before, and
+    // "No" (the default) leaves it and writes nothing.
+    const std::string track = (folder.path / "track.kml").string();
+    testing_support::WriteFile(track, "<kml xmlns=\"http://www.opengis.net/kml/2.2\" xmlns:gx=\"http://www.google.com/kml/"
+                                      "ext/2.2\"><Document><Placemark><gx:Track><when>2024-05-01T10:00:00Z</when><gx:coord>"
+                                      "-3.7 40.4 650</gx:coord><gx:coord>-3.701 40.401 655</gx:coord></gx:Track>"
+                                      "</Placemark></Document></kml>");
+    Started u;
+    u.Convert(0, track, [&](form::FormModel& m, const Changed&) {
+        EXPECT_TRUE(m.Get("LblAviso").text.starts_with(
+            "«track.kml» no se puede convertir: no se puede leer como capa: GDAL ha fallado al leerla ("))
+            << m.Get("LblAviso").text;
+        EXPECT_FALSE(m.Get("CmdConvertir").enabled);
+    });
+    ASSERT_EQ(std::system(("cd " + folder.Str() + " && ogr2ogr -f GPKG dos.gpkg montes.shp -nln rodales && ogr2ogr "
+                           "-update dos.gpkg montes.shp -nln Recorridos && cp montes.shp Recorridos.shp").c_str()),
+              0);
+    u.Convert(1, (folder.path / "dos.gpkg").string(), [&](form::FormModel& m, const Changed& changed) {
+        Pick(m, changed, "CmbFormato", "Shapefile");
+        Type(m, changed, "TxtDestino", (folder.path / "x.shp").string());
+    });
+    ASSERT_EQ(u.platform.msgBoxes.size(), 2u);
+    EXPECT_EQ(u.platform.msgBoxes[0].text, "La conversión escribe también, junto a «x.shp», estos ficheros, que ya "
+                                           "existen:\r\nRecorridos.shp\r\n\r\n¿Quiere reemplazarlos?");
+    EXPECT_EQ(u.platform.msgBoxes[0].defaultButton, form::MsgResult::No);
+    EXPECT_EQ(u.platform.msgBoxes[1].text, "No se ha podido convertir «dos.gpkg»: no se ha reemplazado «Recorridos.shp»"
+                                           "\r\nNo se ha escrito ningún fichero.");
+    EXPECT_EQ(ReadFile(folder.path / "Recorridos.shp"), ReadFile(folder.path / "montes.shp"));
+    EXPECT_FALSE(fs::exists(folder.path / "x.shp"));
 }
