@@ -497,6 +497,12 @@ TEST_F(Layers, ALayerGoesWhereItIsToldAndNowhereElse) {
     EXPECT_EQ(Run("-m helmert --formato=shp dos.gpkg carpeta").status, 2);
     for (const auto& e : fs::directory_iterator(dir)) EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
 
+    // Points in a GeoPackage layer declared of any geometry go to a GPS as waypoints.
+    ASSERT_TRUE(Ogr("ogr2ogr -f GPKG generica.gpkg montes.shp -nlt GEOMETRY -t_srs EPSG:4230"));
+    const Ran gpx = Run("-m helmert generica.gpkg puntos.gpx");
+    EXPECT_EQ(gpx.status, 0) << gpx.err;
+    EXPECT_EQ(Read(dir / "puntos.gpx").at(0).fids.size(), 2u);  // GDAL's "waypoints" layer
+
     // DXF: each entity with a handle another reader takes (a shapefile's first id is 0).
     ASSERT_EQ(Run("-m helmert montes.shp plano.dxf").status, 0);
     EXPECT_TRUE(Ogr("/usr/bin/python3 -c \"import ezdxf; d = ezdxf.readfile('plano.dxf'); "
