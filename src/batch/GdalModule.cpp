@@ -553,7 +553,8 @@ bool ReadAll(TalporGdalData* data, const TalporGdalJob& job, Batch (&batches)[2]
                 job.problem(job.context, l, record, OGR_F_GetFID(feature), 0, reports.failure, reports.messages.c_str());
             ++record;
             if (job.maxFeatureVertices > 0 && CountVertices(OGR_F_GetGeometryRef(feature)) > job.maxFeatureVertices) {
-                const std::string text = "la entidad " + std::to_string(OGR_F_GetFID(feature)) + " de la capa «" +
+                const std::string text = "no se puede leer como capa: la entidad " + std::to_string(OGR_F_GetFID(feature)) +
+                                         " de la capa «" +
                                          batch::ValidUtf8(OGR_L_GetName(in)) + "» tiene más de " +
                                          std::to_string(job.maxFeatureVertices) + " vértices";
                 OGR_F_Destroy(feature);

@@ -107,7 +107,9 @@ class Input {
         char error[512] = "";
         const int done = gdal_.run(data_, &job, error, sizeof error);
         if (thrown) std::rethrow_exception(thrown);
-        if (done == 0) throw RunError(std::string("GDAL: ") + error);
+        // The module's own refusals are sentences of their own; GDAL's words are said as its.
+        const std::string text = error;
+        if (done == 0) throw RunError(text.starts_with("no se puede leer como capa: ") ? text : "GDAL: " + text);
     }
 
   private:

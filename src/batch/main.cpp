@@ -32,12 +32,13 @@ int CannotRun(const std::string& message) {
     return kCannotRun;
 }
 
-// The progress line on a terminal: rows written and, for a file, the share read.
+// The progress line on a terminal: rows written (features read, for layers) and, for a
+// file, the share read.
 class ProgressLine {
   public:
-    explicit ProgressLine(std::uint64_t size) : size_(size) {}
+    explicit ProgressLine(std::uint64_t size, const char* unit = " filas") : size_(size), unit_(unit) {}
     void Show(std::uint64_t bytes, std::uint64_t rows) {
-        std::string line = "\rtalpor-lote: " + std::to_string(rows) + " filas";
+        std::string line = "\rtalpor-lote: " + std::to_string(rows) + unit_;
         if (size_ > 0) line += " (" + std::to_string(bytes * 100 / size_) + " %)";
         std::fputs(line.c_str(), stderr);
         std::fflush(stderr);
@@ -50,6 +51,7 @@ class ProgressLine {
 
   private:
     std::uint64_t size_;
+    const char* unit_;
     bool shown_ = false;
 };
 
@@ -95,7 +97,7 @@ std::string Unexpected(const std::exception_ptr& thrown) {
 
 // A layer file: read and written through GDAL, each layer whole.
 int RunLayers(const batch::CommandLine& cl) {
-    ProgressLine progress(0);
+    ProgressLine progress(0, " entidades");
     batch::LayerProgress show;
     if (::isatty(STDERR_FILENO)) show = [&](std::uint64_t features, std::uint64_t) { progress.Show(0, features); };
     try {
