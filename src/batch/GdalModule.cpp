@@ -21,6 +21,8 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 struct TalporGdalData {
@@ -79,10 +81,79 @@ void Register() {
     (void)done;
 }
 
+// A gx:Track of more positions than times, in a KML file read through VSI (`name` as the
+// message gives it): "" when there is none. GDAL's libkml reader takes a time for each
+// position, and past the last one reads memory that is not there: a crash, or texts of
+// garbage. Such a track is refused before GDAL reads the file. A streamed count of the
+// elements, a few megabytes at a time.
+std::string TrackProblem(const std::string& vsiPath, const std::string& name) {
+    VSILFILE* f = VSIFOpenL(vsiPath.c_str(), "rb");
+    if (f == nullptr) return "";
+    std::string text, carried;
+    std::vector<char> chunk(std::size_t{4} << 20);
+    long long line = 1, trackLine = 0, positions = 0, times = 0;
+    bool inTrack = false;
+    std::string problem;
+    while (problem.empty()) {
+        const std::size_t n = VSIFReadL(chunk.data(), 1, chunk.size(), f);
+        if (n == 0) break;
+        // What a tag cut at the chunk's end needs of the next.
+        text = carried + std::string(chunk.data(), n);
+        const std::size_t keep = std::min<std::size_t>(text.size(), 16);
+        const std::size_t end = text.size() - (n == chunk.size() ? keep : 0);
+        const auto opens = [&](std::size_t at, std::string_view tag) {
+            return text.compare(at, tag.size(), tag) == 0 && at + tag.size() < text.size() &&
+                   std::strchr(" \t\r\n>/", text[at + tag.size()]) != nullptr;
+        };
+        for (std::size_t at = 0; at < end && problem.empty(); ++at) {
+            const char c = text[at];
+            if (c == '\n') ++line;
+            if (c != '<') continue;
+            if (opens(at, "<gx:Track")) inTrack = true, trackLine = line, positions = times = 0;
+            else if (inTrack && opens(at, "<when")) ++times;
+            else if (inTrack && opens(at, "<gx:coord")) ++positions;
+            else if (inTrack && opens(at, "</gx:Track")) {
+                inTrack = false;
+                if (positions > times)
+                    problem = "el gx:Track de la línea " + std::to_string(trackLine) + " de " + name + " tiene " +
+                              std::to_string(positions) + " posiciones (gx:coord) y " + std::to_string(times) +
+                              (times == 1 ? " tiempo" : " tiempos") + " (when), que KML quiere iguales, y GDAL lo leería mal";
+            }
+        }
+        carried = text.substr(end);
+    }
+    VSIFCloseL(f);
+    return problem;
+}
+
+// The KML files of a KML or KMZ input, as VSI paths with the names they go by.
+std::vector<std::pair<std::string, std::string>> KmlFiles(const char* path) {
+    const std::string p = path;
+    const bool kmz = p.size() > 4 && EQUAL(p.c_str() + p.size() - 4, ".kmz");
+    if (!kmz) return {{p, CPLGetFilename(path)}};
+    std::vector<std::pair<std::string, std::string>> files;
+    const std::string root = "/vsizip/{" + p + "}";
+    char** inside = VSIReadDirRecursive(root.c_str());
+    for (char** f = inside; f != nullptr && *f != nullptr; ++f) {
+        const std::string name = *f;
+        if (name.size() > 4 && EQUAL(name.c_str() + name.size() - 4, ".kml")) files.emplace_back(root + "/" + name, name);
+    }
+    CSLDestroy(inside);
+    return files;
+}
+
 TalporGdalData* Open(const char* path, const char* const* drivers, char* error, int size) {
     try {
         Register();
         CPLErrorReset();
+        if (drivers != nullptr && drivers[0] != nullptr && std::strcmp(drivers[0], "LIBKML") == 0) {
+            for (const auto& [file, name] : KmlFiles(path)) {
+                if (const std::string problem = TrackProblem(file, name); !problem.empty()) {
+                    CopyText(problem.c_str(), error, size);
+                    return nullptr;
+                }
+            }
+        }
         GDALDatasetH dataset = GDALOpenEx(path, GDAL_OF_VECTOR | GDAL_OF_READONLY, drivers, nullptr, nullptr);
         if (dataset == nullptr) {
             LastError("no es una capa que GDAL sepa leer", error, size);
@@ -399,7 +470,10 @@ void Take(OGRFeatureH feature, int fields, bool geometryExpected, Pending& p) {
     p.recoded = p.replaced = 0;
     for (int f = 0; f < fields; ++f) {
         p.isSet[f] = OGR_F_IsFieldSetAndNotNull(feature, f);
-        if (p.isSet[f]) p.texts[f] = OGR_F_GetFieldAsString(feature, f);
+        if (p.isSet[f]) {
+            const char* text = OGR_F_GetFieldAsString(feature, f);
+            p.texts[f] = text != nullptr ? text : "";
+        }
         // A text whose bytes are not what its encoding (a shapefile's .cpg) says: read as
         // Windows-1252, and written so, never as bytes no UTF-8 reader takes.
         if (p.isSet[f] && !batch::IsUtf8(p.texts[f])) {

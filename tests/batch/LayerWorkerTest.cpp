@@ -5,9 +5,13 @@
 // a user's cancel stops it the same way.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "batch/LayerWorker.h"
 #include "batch/Layers.h"
@@ -104,6 +108,23 @@ TEST_F(LayerLimits, WhatGrowsHangsOrSwellsEndsInOneSentence) {
     WriteFile(dir / "p.kml", "<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document><Placemark><Point><coordinates>"
                              "-3.7,40.4</coordinates></Point></Placemark></Document></kml>");
     EXPECT_EQ(Refusal("p.kml", few, "p.csv"), unread + "su KML ocupa 145 bytes, y Talpor lee KML de hasta 100 bytes");
+    // The worker killed as GDAL kills it when it fails (a signal of its own): one sentence.
+    std::thread killer([&] {
+        for (int i = 0; i < 500; ++i) {
+            usleep(20000);
+            for (const auto& e : fs::directory_iterator("/proc")) {
+                const std::string command = testing_support::ReadFile(e.path() / "cmdline");
+                if (command.find("talpor-capas") != std::string::npos && command.find(dir.string()) != std::string::npos) {
+                    usleep(300000);
+                    kill(std::atoi(e.path().filename().c_str()), SIGABRT);
+                    return;
+                }
+            }
+        }
+    });
+    const std::string crashed = Refusal("sin_primera.gpkg", {});
+    killer.join();
+    EXPECT_EQ(crashed, unread + "GDAL ha fallado al leerla (abortada)");
     // The user's cancel, from the progress the window shows.
     struct Cancelled {};
     EXPECT_THROW(Refusal("sin_fin.gpkg", {}, "z.gpkg",

@@ -343,7 +343,7 @@ TEST(FileConversion, AShapefileIsConvertedFromTheWindowAsTalporLoteDoes) {
         EXPECT_TRUE(name.find("cancelado") == std::string::npos) << name;
     }
 
-    // A file GDAL crashes on: the dialog says so and the window goes on. A layer written
+    // A file GDAL would crash on: the dialog says why and the window goes on. A layer written
     // beside the one named where the user has a file of that name: asked before, and
     // "No" (the default) leaves it and writes nothing.
     const std::string track = (folder.path / "track.kml").string();
@@ -354,7 +354,7 @@ TEST(FileConversion, AShapefileIsConvertedFromTheWindowAsTalporLoteDoes) {
     Started u;
     u.Convert(0, track, [&](form::FormModel& m, const Changed&) {
         EXPECT_TRUE(m.Get("LblAviso").text.starts_with(
-            "«track.kml» no se puede convertir: no se puede leer como capa: GDAL ha fallado al leerla ("))
+            "«track.kml» no se puede convertir: no se puede leer como capa: el gx:Track de la línea 1 de track.kml"))
             << m.Get("LblAviso").text;
         EXPECT_FALSE(m.Get("CmdConvertir").enabled);
     });
