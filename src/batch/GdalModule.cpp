@@ -37,10 +37,20 @@ void CopyText(const char* text, char* to, int size) {
     std::snprintf(to, static_cast<std::size_t>(size), "%s", text != nullptr ? text : "");
 }
 
-// GDAL's last error, or `otherwise` when it gave none.
-void LastError(const char* otherwise, char* error, int size) {
-    const char* message = CPLGetLastErrorMsg();
-    CopyText(message != nullptr && message[0] != '\0' ? message : otherwise, error, size);
+// GDAL's words as a message may hold them: valid UTF-8 on one line, control characters
+// (a line break inside, a byte of a damaged file) as blanks.
+std::string OneLine(const char* text) {
+    std::string line = batch::ValidUtf8(text != nullptr ? text : "");
+    for (char& c : line)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    return line;
+}
+
+// `what` failed, in a sentence, with GDAL's last error in brackets when it gave one.
+void LastError(const char* what, char* error, int size) {
+    const std::string message = OneLine(CPLGetLastErrorMsg());
+    CopyText((message.empty() ? std::string(what) : std::string(what) + " (" + message + ")").c_str(), error, size);
 }
 
 // What GDAL reported while the module read one record.
@@ -55,7 +65,7 @@ thread_local Reports* t_reports = nullptr;
 
 void Collect(CPLErr level, CPLErrorNum, const char* message) {
     if (t_reports == nullptr || level < CE_Warning) return;
-    std::string text = batch::ValidUtf8(message != nullptr ? message : "");
+    const std::string text = OneLine(message);
     if (t_reports->messages.find(text) == std::string::npos && t_reports->messages.size() < 1000)
         t_reports->messages += (t_reports->messages.empty() ? "" : "; ") + text;
     t_reports->failure = t_reports->failure || level >= CE_Failure;
@@ -156,7 +166,7 @@ TalporGdalData* Open(const char* path, const char* const* drivers, char* error, 
         }
         GDALDatasetH dataset = GDALOpenEx(path, GDAL_OF_VECTOR | GDAL_OF_READONLY, drivers, nullptr, nullptr);
         if (dataset == nullptr) {
-            LastError("no es una capa que GDAL sepa leer", error, size);
+            LastError("GDAL no la reconoce como una capa que sepa leer", error, size);
             return nullptr;
         }
         auto* data = new TalporGdalData;
@@ -333,7 +343,7 @@ struct Output {
 bool CreateKml(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* error, int size) {
     out.kml = std::make_unique<batch::KmlWriter>();
     if (!out.kml->Open(job.output)) {
-        LastError("no se puede crear", error, size);
+        LastError("no se puede crear el fichero de salida", error, size);
         return false;
     }
     for (int i = 0; i < GDALDatasetGetLayerCount(data->dataset); ++i) {
@@ -360,7 +370,7 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
     out.dataset = GDALCreate(driver, job.output, 0, 0, 0, GDT_Unknown, datasetOptions);
     CSLDestroy(datasetOptions);
     if (out.dataset == nullptr) {
-        LastError("no se puede crear", error, size);
+        LastError("no se puede crear el fichero de salida", error, size);
         return false;
     }
     const bool cad = std::strcmp(job.driver, "DXF") == 0;
@@ -387,7 +397,7 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
         CSLDestroy(options);
         if (srs != nullptr) OSRRelease(srs);
         if (layer == nullptr) {
-            LastError("no se puede crear la capa", error, size);
+            LastError("GDAL no puede crear la capa en la salida", error, size);
             return false;
         }
         // A driver may give a field another name (a shapefile's ten characters) or take it as
@@ -414,7 +424,7 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
             const OGRErr created = OGR_L_CreateField(layer, renamed != nullptr ? renamed : field, TRUE);
             if (renamed != nullptr) OGR_Fld_Destroy(renamed);
             if (created != OGRERR_NONE) {
-                LastError("no se puede crear el campo", error, size);
+                LastError("GDAL no puede crear un atributo en la salida", error, size);
                 return false;
             }
             OGRFeatureDefnH defnOut = OGR_L_GetLayerDefn(layer);
@@ -565,7 +575,8 @@ bool Finish(const TalporGdalJob& job, int number, Batch& b, Output& out, long lo
         if (e == OGRERR_NONE) e = OGR_L_CreateFeature(out.layers[layer], copy);
         OGR_F_Destroy(copy);
         if (e != OGRERR_NONE) {
-            LastError("no se puede escribir una entidad", error, size);
+            LastError(("GDAL no puede escribir la entidad " + std::to_string(OGR_F_GetFID(feature)) + " en la salida").c_str(),
+                      error, size);
             return false;
         }
         ++written;
@@ -687,14 +698,14 @@ int RunJob(TalporGdalData* data, const TalporGdalJob* job, char* error, int size
     }
     if (out.dataset != nullptr) {
         if (out.transaction && GDALDatasetCommitTransaction(out.dataset) != OGRERR_NONE) {
-            LastError("no se puede terminar de escribir", error, size);
+            LastError("GDAL no puede terminar de escribir la salida", error, size);
             return 0;
         }
         CPLErrorReset();
         GDALClose(out.dataset);  // writes what the driver held back
         out.dataset = nullptr;
         if (CPLGetLastErrorType() >= CE_Failure) {
-            LastError("no se puede terminar de escribir", error, size);
+            LastError("GDAL no puede terminar de escribir la salida", error, size);
             return 0;
         }
         if (!Whole(*job, written)) {

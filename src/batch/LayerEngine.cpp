@@ -107,9 +107,8 @@ class Input {
         char error[512] = "";
         const int done = gdal_.run(data_, &job, error, sizeof error);
         if (thrown) std::rethrow_exception(thrown);
-        // The module's own refusals are sentences of their own; GDAL's words are said as its.
-        const std::string text = error;
-        if (done == 0) throw RunError(text.starts_with("no se puede leer como capa: ") ? text : "GDAL: " + text);
+        // The module's sentences, GDAL's words in brackets.
+        if (done == 0) throw RunError(error);
     }
 
   private:
@@ -222,6 +221,7 @@ struct Job {
     char decimalSign = ',';
     const LayerProgress* progress = nullptr;
     bool geoJson = false;  // the output is GeoJSON
+    bool cad = false;      // the output is DXF
     std::uint64_t features = 0;
     std::exception_ptr thrown;
     std::vector<std::string> layerNames;
@@ -392,6 +392,11 @@ int Feature(Job& job, TalporGdalFeature& f, Converted& v) {
             const core::Result& r = v.results[k].result;
             if (r.point->lon < west || r.point->lon > east) ++report.outsideBand;
         }
+    }
+    if (f.noGeometry && job.cad) {
+        // DXF has no entity without a geometry.
+        report.droppedWithoutGeometry.push_back(f.fid);
+        return TalporGdalLeave;
     }
     report.features += 1;
     report.vertices += f.count;
@@ -661,6 +666,30 @@ int GpxType(std::string_view declared, std::uint64_t held) {
     return 0;
 }
 
+// Whether a layer is declared of no one geometry type (KML's, a GeoPackage's generic
+// geometry), and is then judged by what it holds.
+bool Generic(std::string_view declared) {
+    if (declared.starts_with("3D ")) declared.remove_prefix(3);
+    return declared == "Unknown (any)" || declared == "Geometry" || declared == "Geometry Collection";
+}
+
+// The type a shapefile of a layer holding `held` (bit t for OGR's flat type t) is created
+// with: a shapefile holds points, multipoints, lines (multi or not) or areas (multi or
+// not), one kind a file. 0: none fits (several kinds); -1: the layer holds no geometry.
+int ShapefileType(std::uint64_t held) {
+    const auto only = [&](std::initializer_list<int> types) {
+        std::uint64_t mask = 0;
+        for (int t : types) mask |= std::uint64_t{1} << t;
+        return (held & ~mask) == 0;
+    };
+    if (held == 0) return -1;
+    if (only({1})) return 1;
+    if (only({1, 4})) return 4;
+    if (only({2, 5})) return 5;
+    if (only({3, 6})) return 6;
+    return 0;
+}
+
 // Each layer's vertices, in all and by zone, from a reading of the whole file.
 std::vector<ZoneCount> CountVertices(const Input& input, std::size_t layers, const LayerLimits& limits,
                                      const Growth& growth, const LayerProgress& progress) {
@@ -902,13 +931,28 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
         job.plans.push_back(plan);
     }
     job.growth.total = total > 0 ? static_cast<std::uint64_t>(total) : 0;
+    if (input.Layers() == 0) throw RunError("no se puede leer como capa: GDAL no encuentra en ella ninguna capa");
+    if (outFormat != nullptr && outFormat->name == "geojson" && input.Layers() > 1)
+        throw RunError("GeoJSON guarda una sola capa, y la entrada tiene " + std::to_string(input.Layers()) +
+                       ": elija GeoPackage, KML o KMZ, o una tabla CSV");
+    // A shapefile of a layer of no one type gets its type from the geometries the layer holds.
+    const bool shapefile = outFormat != nullptr && outFormat->name == "shp";
+    bool shapefileByHeld = false;
+    for (int i = 0; shapefile && i < input.Layers(); ++i) shapefileByHeld = shapefileByHeld || Generic(input.Layer(i).geometry);
     if (settings.conversion.method == Method::Grid && settings.layers.zEllipsoidal)
         throw RunError("la rejilla del IGN no transforma la altura sobre el elipsoide: quite --z-elipsoidal, o elija "
                        "Helmert o Molodensky");
-    if (needCount || gpxByHeld) {
+    if (needCount || gpxByHeld || shapefileByHeld) {
         counts = CountVertices(input, counts.size(), limits, job.growth, {});
         for (std::size_t i = 0; i < job.plans.size(); ++i) {
             Plan& plan = job.plans[i];
+            if (shapefileByHeld && Generic(input.Layer(static_cast<int>(i)).geometry)) {
+                const int type = ShapefileType(counts[i].types);
+                if (type == 0)
+                    throw RunError("la capa «" + job.layerNames[i] + "» tiene geometrías de varias clases (puntos, líneas o "
+                                   "áreas), y un shapefile guarda una sola: elija GeoPackage, KML, GeoJSON o DXF");
+                if (type > 0) geometryTypes[i] = type + (counts[i].threeD ? 1000 : 0);
+            }
             if (gpxByHeld && GpxType(input.Layer(static_cast<int>(i)).geometry, 0) == 0) {
                 geometryTypes[i] = GpxType(input.Layer(static_cast<int>(i)).geometry, counts[i].types);
                 if (geometryTypes[i] == 0)
@@ -995,6 +1039,7 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
         const std::string driver(outFormat->driver);
         std::vector<const char*> datasetOptions, layerOptions;
         job.geoJson = outFormat->name == "geojson";
+        job.cad = outFormat->name == "dxf";
         if (job.geoJson) layerOptions = {"RFC7946=YES", "COORDINATE_PRECISION=9", "WRITE_NAME=NO"};
         // The attributes GPX has no element for go in its extensions: nothing is lost.
         if (outFormat->name == "gpx") datasetOptions = {"GPX_USE_EXTENSIONS=YES"};

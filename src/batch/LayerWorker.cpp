@@ -41,6 +41,15 @@ constexpr bool kPassErrors = false;
 
 long long Number(const std::string& text) { return std::strtoll(text.c_str(), nullptr, 10); }
 
+// A text from the file (a layer's or an attribute's name, GDAL's words on it) as a message
+// shows it: no control character of a damaged file reaches the user's terminal or splits
+// a line of the summary.
+std::string Shown(std::string text) {
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return text;
+}
+
 // The worker's resident memory, in bytes; 0 when it cannot be read.
 std::uint64_t Resident(pid_t pid) {
     const std::string path = "/proc/" + std::to_string(pid) + "/statm";
@@ -267,7 +276,7 @@ void LayerWorker::Wait(const LayerLimits& limits, std::int64_t inputBytes, const
                         finished = true;
                     } else if (r[0] == "fallo" && r.size() >= 3) {
                         missing = static_cast<Missing>(Number(r[1]));
-                        failure = r[2];
+                        failure = Shown(r[2]);
                     } else {
                         record(r);
                     }
@@ -288,7 +297,9 @@ void LayerWorker::Wait(const LayerLimits& limits, std::int64_t inputBytes, const
     ended_ = true;
     if (const int s = PendingSignal()) throw Interrupted{s};
     if (!failure.empty()) throw RunError(failure, missing);
-    if (finished && WIFEXITED(status) && WEXITSTATUS(status) == 0) return;
+    // Its last record said, the work is done: how the worker then ends (a sanitizer's
+    // report on GDAL's libraries at exit) changes nothing of it.
+    if (finished) return;
     if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ)
         throw RunError("no se puede escribir la salida: " + SystemErrorText(EFBIG));
     throw RunError("no se puede leer como capa: GDAL ha fallado al leerla (" +
@@ -366,7 +377,8 @@ int LayerWorkerMain(int argc, char** argv) {
         Send({"fallo", "0", "error interno " + Quoted(e.what())});
     }
     Send({"fin"});
-    return 0;
+    // Everything is closed and said: no library's teardown is waited for.
+    ::_exit(0);
 }
 
 std::string EncodeLimits(const LayerLimits& limits) {
@@ -390,7 +402,7 @@ Record RecordOf(const LayerInfo& l) {
 LayerInfo InfoOf(const Record& r) {
     LayerInfo l;
     if (r.size() < 7) return l;
-    l.name = r[1], l.geometry = r[2], l.system = r[3];
+    l.name = Shown(r[1]), l.geometry = r[2], l.system = Shown(r[3]);
     l.features = Number(r[4]), l.vertices = Number(r[5]);
     if (r[6] != "-") l.direction = static_cast<core::Direction>(Number(r[6]));
     return l;
@@ -406,6 +418,7 @@ std::vector<Record> RecordsOf(const LayerSummary& s) {
                            std::to_string(r.withoutGeometry), std::to_string(r.unread), std::to_string(r.recoded),
                            std::to_string(r.replaced), r.cad ? "1" : "0"});
         for (std::int64_t id : r.leftOut) records.push_back({"dejada", layer, std::to_string(id)});
+        for (std::int64_t id : r.droppedWithoutGeometry) records.push_back({"sin-geometria", layer, std::to_string(id)});
         for (const std::string& name : r.notKept) records.push_back({"sin-guardar", layer, name});
         for (const auto& [from, to] : r.renamed) records.push_back({"renombrado", layer, from, to});
     }
@@ -422,19 +435,21 @@ void AddRecord(LayerSummary& s, const Record& r) {
     };
     if (r[0] == "informe" && r.size() >= 14) {
         LayerReport l;
-        l.name = r[1], l.from = r[2], l.to = r[3];
+        l.name = Shown(r[1]), l.from = r[2], l.to = r[3];
         l.features = Number(r[4]), l.vertices = Number(r[5]), l.zone = static_cast<int>(Number(r[6]));
         l.outsideBand = Number(r[7]), l.withoutHeight = Number(r[8]), l.withoutGeometry = Number(r[9]);
         l.unread = Number(r[10]), l.recoded = Number(r[11]), l.replaced = Number(r[12]), l.cad = r[13] == "1";
         s.layers.push_back(std::move(l));
     } else if (r[0] == "dejada" && r.size() >= 3 && layer()) {
         layer()->leftOut.push_back(Number(r[2]));
+    } else if (r[0] == "sin-geometria" && r.size() >= 3 && layer()) {
+        layer()->droppedWithoutGeometry.push_back(Number(r[2]));
     } else if (r[0] == "sin-guardar" && r.size() >= 3 && layer()) {
-        layer()->notKept.push_back(r[2]);
+        layer()->notKept.push_back(Shown(r[2]));
     } else if (r[0] == "renombrado" && r.size() >= 4 && layer()) {
-        layer()->renamed.emplace_back(r[2], r[3]);
+        layer()->renamed.emplace_back(Shown(r[2]), Shown(r[3]));
     } else if ((r[0] == "aviso" || r[0] == "error") && r.size() >= 3) {
-        (r[0] == "aviso" ? s.notes : s.errors).push_back({static_cast<std::uint64_t>(Number(r[1])), r[2]});
+        (r[0] == "aviso" ? s.notes : s.errors).push_back({static_cast<std::uint64_t>(Number(r[1])), Shown(r[2])});
     } else if (r[0] == "cuentas" && r.size() >= 4) {
         s.noted = static_cast<std::uint64_t>(Number(r[1]));
         s.failed = static_cast<std::uint64_t>(Number(r[2]));

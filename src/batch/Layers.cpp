@@ -212,7 +212,7 @@ LayerOutput LayerOutputOf(const std::string& input, const std::string& output, c
 bool Whole(const LayerSummary& summary) {
     if (summary.failed > 0) return false;
     for (const LayerReport& r : summary.layers)
-        if (!r.leftOut.empty() || r.unread > 0) return false;
+        if (!r.leftOut.empty() || r.unread > 0 || !r.droppedWithoutGeometry.empty()) return false;
     return true;
 }
 
@@ -255,6 +255,15 @@ std::string LayerNotesText(const LayerReport& r) {
     if (r.withoutGeometry > 0)
         parts.push_back(Count(static_cast<std::uint64_t>(r.withoutGeometry), "entidad sin geometría, escrita sin ella",
                               "entidades sin geometría, escritas sin ella"));
+    if (!r.droppedWithoutGeometry.empty()) {
+        std::string ids;
+        for (std::size_t i = 0; i < r.droppedWithoutGeometry.size() && i < 10; ++i)
+            ids += (i == 0 ? " " : ", ") + std::to_string(r.droppedWithoutGeometry[i]);
+        if (r.droppedWithoutGeometry.size() > 10) ids += "…";
+        parts.push_back(Count(r.droppedWithoutGeometry.size(), "entidad sin geometría, que DXF no guarda, dejada fuera:",
+                              "entidades sin geometría, que DXF no guarda, dejadas fuera:") +
+                        ids);
+    }
     if (r.recoded > 0) {
         std::string text = Count(static_cast<std::uint64_t>(r.recoded),
                                  "texto que no era de la codificación del fichero, leído",
