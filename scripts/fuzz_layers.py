@@ -717,7 +717,11 @@ def check(binary, base, files, options, output):
         except UnicodeDecodeError as e:
             problems.append(f"standard error is not UTF-8 ({e})")
             err = run.stderr.decode("utf-8", "replace")
-        lines = err.splitlines()
+        # Lines end at "\n" alone: a carriage return or another control character inside
+        # one is a text of the file printed as it came, which a terminal would obey.
+        lines = err.split("\n")[:-1] if err.endswith("\n") else err.split("\n") if err else []
+        if re.search(r"[\x00-\x08\x0b-\x1f\x7f\x80-\x9f]", err):
+            problems.append("a control character in standard error")
         for mark in ("runtime error:", "AddressSanitizer", "LeakSanitizer", "terminate called", "error interno"):
             if mark in err:
                 problems.append(f"standard error says «{mark}»")
@@ -782,6 +786,11 @@ def first_error(text):
     return text.strip().splitlines()[0][:200] if text.strip() else "(empty)"
 
 
+def shown(text):
+    """The text with its control characters written as escapes, for this script's own output."""
+    return re.sub(r"[\x00-\x08\x0b-\x1f\x7f\x80-\x9f]", lambda m: f"\\x{ord(m[0]):02x}", text)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("binary")
@@ -823,9 +832,9 @@ def main():
                 with open(os.path.join(args.keep, f"caso-{index}.{name}"), "w") as f:
                     f.write(text)
             command = " ".join(["talpor-lote"] + options + [base.main, output])
-            print(f"{kept}: {command} ({'; '.join(said)}), status {status}: {'; '.join(problems)}")
-            for line in err.splitlines()[:8]:
-                print("    " + line[:200])
+            print(shown(f"{kept}: {command} ({'; '.join(said)}), status {status}: {'; '.join(problems)}"))
+            for line in err.rstrip("\n").split("\n")[:8]:
+                print("    " + shown(line[:200]))
             for problem in problems:
                 kinds[re.sub(r"«.*?»|\d+|\(.*\)", "…", problem)[:70]] += 1
     counts = ", ".join(f"{n} with status {s}" for s, n in sorted(statuses.items(), key=lambda x: str(x[0])))
