@@ -19,8 +19,8 @@ of zeros, bytes changed or inserted, a sidecar missing, emptied or lying (.shx, 
 .cpg), text edits of GeoJSON, KML and DXF (a closing bracket or tag gone, a block
 repeated, huge numbers, NaN), a KMZ's zip directory cut or flipped, a GeoPackage's
 geometries or texts spoilt. The cases are drawn from a fixed seed, so that a run can be
-repeated; a case that breaks a promise is kept in the failures folder, one folder each,
-and its command line printed.
+repeated; a case that breaks a promise is kept in the failures folder, one folder each
+(with the good layers in originales/), and its command line printed.
 
     scripts/fuzz_layers.py TALPOR_LOTE [--files N] [--seed S] [--jobs J] [--keep DIR]
 """
@@ -837,6 +837,14 @@ def main():
                 print("    " + shown(line[:200]))
             for problem in problems:
                 kinds[re.sub(r"«.*?»|\d+|\(.*\)", "…", problem)[:70]] += 1
+    if failures:
+        # The good layers the cases were made from, to compare a failing case with.
+        folder = os.path.join(args.keep, "originales")
+        os.makedirs(folder, exist_ok=True)
+        for base in bases:
+            for name, data in base.files.items():
+                with open(os.path.join(folder, name), "wb") as f:
+                    f.write(data)
     counts = ", ".join(f"{n} with status {s}" for s, n in sorted(statuses.items(), key=lambda x: str(x[0])))
     print(f"fuzz-layers: {args.files} files (seed {args.seed}): {counts}; {crashes} GDAL crashes and {leaks} GDAL "
           f"leaks contained by the worker; {failures} failing")
