@@ -33,7 +33,7 @@ fuzz-lote: deps
 
 # Damaged GIS layers (shapefile, GeoPackage, GeoJSON, KML, KMZ, DXF) through the sanitized
 # talpor-lote and its worker talpor-capas (scripts/fuzz_layers.py): some minutes for the
-# 1000 files, so not part of `make test`. FUZZ_LAYERS and FUZZ_SEED vary it.
+# 1000 files, so not run by `make test`. FUZZ_LAYERS and FUZZ_SEED vary it.
 FUZZ_LAYERS ?= 1000
 fuzz-layers: deps
 	cmake -S . -B $(DEBUG_DIR) -DCMAKE_BUILD_TYPE=Debug -DTALPOR_SANITIZE=ON -DTALPOR_TESTS=ON -DTALPOR_QT=ON

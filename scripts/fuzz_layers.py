@@ -92,7 +92,7 @@ def polygon(rnd, e, n):
 
 
 def centre(rnd):
-    # Inside the peninsula's part of zone 30, well away from the coasts.
+    # Within zone 30 on the peninsula, well away from the coasts.
     return rnd.uniform(350000, 650000), rnd.uniform(4200000, 4680000)
 
 
@@ -118,14 +118,12 @@ def csv_layer(rnd, folder, name, kind, count, empty=0):
         wkt = "" if i < empty else geometry(rnd, kind)
         rows.append([wkt, text, str(rnd.randrange(-5, 100000)), f"{rnd.uniform(0, 5000):.3f}",
                      f"{rnd.randrange(1950, 2025)}-{rnd.randrange(1, 13):02d}-{rnd.randrange(1, 29):02d}", note])
-    path = os.path.join(folder, name + ".csv")
-    with open(path, "w", newline="", encoding="utf-8") as f:
+    with open(os.path.join(folder, name + ".csv"), "w", newline="", encoding="utf-8") as f:
         writer = csv.writer(f, quoting=csv.QUOTE_ALL)
         writer.writerow(["WKT", "nombre", "codigo", "superficie", "fecha", "nota"])
         writer.writerows(rows)
     with open(os.path.join(folder, name + ".csvt"), "w") as f:
         f.write('"WKT","String(254)","Integer","Real","Date","String(254)"\n')
-    return path
 
 
 def ogr(folder, *args):
@@ -152,10 +150,10 @@ class Base:
 def make_bases(folder, seed):
     """The handful of good layers every case starts from."""
     rnd = random.Random(seed)
-    sources = {"hitos": csv_layer(rnd, folder, "hitos", "point", 30, empty=1),
-               "caminos": csv_layer(rnd, folder, "caminos", "line", 20),
-               "rodales": csv_layer(rnd, folder, "rodales", "polygon", 15),
-               "fincas": csv_layer(rnd, folder, "fincas", "multipolygon", 10)}
+    csv_layer(rnd, folder, "hitos", "point", 30, empty=1)  # the first without geometry
+    csv_layer(rnd, folder, "caminos", "line", 20)
+    csv_layer(rnd, folder, "rodales", "polygon", 15)
+    csv_layer(rnd, folder, "fincas", "multipolygon", 10)
     layers = []
 
     def base(fmt, main, system, options=(), names=None):
@@ -552,7 +550,7 @@ OTHER_LINES = [r"talpor-lote: {f}: escritos también, junto al destino: «.*»",
 # Words of GDAL's own messages that no sentence of the program's has.
 ENGLISH = re.compile(r"\b(?:the|of|to|with|is|are|not|no known|failed|cannot|can't|unable|unsupported|invalid|"
                      r"driver|feature|layer|write|read|file|found|attempt)\b", re.IGNORECASE)
-SINGULAR = {"entidad": "entidades", "vértice": "vértices", "registro": "registros", "texto": "textos", "byte": "bytes"}
+SINGULAR = ("entidad", "vértice", "registro", "texto", "byte")
 
 
 def numbers_agree(line):
@@ -622,8 +620,11 @@ def read_layers(folder, names):
     """Features ogrinfo counts in the layers of these files, or why it cannot read them."""
     total = 0
     for name in names:
-        run = subprocess.run(["ogrinfo", "-ro", "-al", "-so", name], cwd=folder, capture_output=True, text=True,
-                             errors="replace", timeout=120)
+        try:
+            run = subprocess.run(["ogrinfo", "-ro", "-al", "-so", name], cwd=folder, capture_output=True, text=True,
+                                 errors="replace", timeout=120)
+        except subprocess.TimeoutExpired:
+            return None, f"ogrinfo still reading {name} after two minutes"
         errors = [l for l in run.stderr.splitlines() if l.startswith("ERROR")]
         if run.returncode != 0 or errors:
             said = errors or (run.stderr.strip() or run.stdout.strip() or "?").splitlines()
