@@ -8,7 +8,7 @@ DEBUG_DIR := build/debug
 REL_DIR   := build/release
 PREFIX    ?= /usr/local
 
-.PHONY: all run test bench fuzz fuzz-lote mutants deps install package release clean
+.PHONY: all run test bench fuzz fuzz-lote fuzz-layers mutants deps install package release clean
 
 all: test
 
@@ -30,6 +30,16 @@ fuzz-lote: deps
 	cmake --build $(DEBUG_DIR) -j $(JOBS) --target talpor-lote
 	python3 scripts/fuzz_lote.py $(DEBUG_DIR)/src/batch/talpor-lote --files $(FUZZ_FILES) --seed $(FUZZ_SEED) \
 		--jobs $(JOBS) --keep build/fuzz-lote
+
+# Damaged GIS layers (shapefile, GeoPackage, GeoJSON, KML, KMZ, DXF) through the sanitized
+# talpor-lote and its worker talpor-capas (scripts/fuzz_layers.py): some minutes for the
+# 1000 files, so not run by `make test`. FUZZ_LAYERS and FUZZ_SEED vary it.
+FUZZ_LAYERS ?= 1000
+fuzz-layers: deps
+	cmake -S . -B $(DEBUG_DIR) -DCMAKE_BUILD_TYPE=Debug -DTALPOR_SANITIZE=ON -DTALPOR_TESTS=ON -DTALPOR_QT=ON
+	cmake --build $(DEBUG_DIR) -j $(JOBS) --target talpor-lote talpor-capas
+	python3 scripts/fuzz_layers.py $(DEBUG_DIR)/src/batch/talpor-lote --files $(FUZZ_LAYERS) --seed $(FUZZ_SEED) \
+		--jobs $(JOBS) --keep build/fuzz-layers
 
 # The start-up is measured offscreen and on a virtual X display (see the README).
 bench: deps
