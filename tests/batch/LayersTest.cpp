@@ -443,7 +443,8 @@ TEST_F(Layers, ALayerGoesWhereItIsToldAndNowhereElse) {
     WriteFile(dir / "p.csv", "WKT,nombre\n\"POINT (440000 4474000)\",a\n\"POINT (441000 4475000)\",b\n");
     // Properties as OpenStreetMap exports have them, one name in two cases.
     WriteFile(dir / "osm.geojson", "{\"type\": \"FeatureCollection\", \"features\": [{\"type\": \"Feature\", "
-                                   "\"properties\": {\"name\": \"a\", \"Name\": \"A\"}, \"geometry\": {\"type\": "
+                                   "\"properties\": {\"name\": \"a\", \"Name\": \"A\", \"nota\\nlarga\": 1}, "
+                                   "\"geometry\": {\"type\": "
                                    "\"Point\", \"coordinates\": [-3.7, 40.4]}}]}");
     ASSERT_TRUE(Ogr("ogr2ogr -f GPKG dos.gpkg p.csv -oo GEOM_POSSIBLE_NAMES=WKT -a_srs EPSG:23030 -nln 'Puntos de interés' "
                     "&& ogr2ogr -update dos.gpkg p.csv -oo GEOM_POSSIBLE_NAMES=WKT -a_srs EPSG:23030 -nln Recorridos "
@@ -495,7 +496,9 @@ TEST_F(Layers, ALayerGoesWhereItIsToldAndNowhereElse) {
     const Ran cased = Run("-m helmert osm.geojson cased.gpkg");
     EXPECT_TRUE(Has(cased.err, "el atributo «Name» escrito como «Name_2», pues el formato no distingue mayúsculas"))
         << cased.err;
-    EXPECT_EQ(Read(dir / "cased.gpkg").at(0).attributes.at(0), "a|A|");
+    EXPECT_EQ(Read(dir / "cased.gpkg").at(0).attributes.at(0), "a|A|1|");
+    // A name with a line break in it, named on its line of the summary.
+    EXPECT_TRUE(Has(Run("-m helmert osm.geojson osm.dxf").err, "que DXF no guarda: «name», «Name» y «nota?larga»\n"));
     WriteFile(dir / "lejos.csv", "WKT,id\n\"POINT (440000 9000000)\",1\n");
     ASSERT_TRUE(Ogr("ogr2ogr -update dos.gpkg lejos.csv -oo GEOM_POSSIBLE_NAMES=WKT -a_srs EPSG:23030 -nln zz"));
     EXPECT_EQ(Run("-m helmert --formato=shp dos.gpkg carpeta").status, 2);
