@@ -320,11 +320,15 @@ TEST_F(Layers, WhatCannotBeTakenWholeIsRefusedAndLeavesNothing) {
         EXPECT_EQ(a.substr(0, a.find('|')), k < 2 ? "puntos" : "cotas") << k;
     }
 
-    // A survey without a system, given its datum and zone: to ETRS89 UTM 30 as a shapefile.
-    const Ran dxf = Run("-s ed50-wgs84 --huso=30 -m rejilla plano.dxf --omitir-fuera plano.shp");
+    // A survey without a system, given its datum and zone: to ETRS89 UTM 30. Its points and
+    // line are no shapefile, which holds one kind of geometry; they are a GeoPackage.
+    EXPECT_TRUE(Has(Run("-s ed50-wgs84 --huso=30 -m rejilla plano.dxf --omitir-fuera plano.shp").err,
+                    "la capa «entities» tiene geometrías de varias clases (puntos, líneas o áreas), y un shapefile "
+                    "guarda una sola: elija GeoPackage"));
+    const Ran dxf = Run("-s ed50-wgs84 --huso=30 -m rejilla plano.dxf --omitir-fuera plano.gpkg");
     EXPECT_EQ(dxf.status, 1) << dxf.err;
-    EXPECT_EQ(Read(dir / "plano.shp")[0].epsg, 25830);
-    EXPECT_EQ(Read(dir / "plano.shp")[0].vertices.size(), 2u);
+    EXPECT_EQ(Read(dir / "plano.gpkg")[0].epsg, 25830);
+    EXPECT_EQ(Read(dir / "plano.gpkg")[0].vertices.size(), 2u);
 }
 
 // Files GDAL cannot read whole, as users meet them (a shapefile cut short by a failed
