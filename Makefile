@@ -32,14 +32,18 @@ fuzz-lote: deps
 		--jobs $(JOBS) --keep build/fuzz-lote
 
 # Damaged GIS layers (shapefile, GeoPackage, GeoJSON, KML, KMZ, DXF) through the sanitized
-# talpor-lote and its worker talpor-capas (scripts/fuzz_layers.py): some minutes for the
-# 1000 files, so not run by `make test`. FUZZ_LAYERS and FUZZ_SEED vary it.
+# talpor-lote and its worker talpor-capas (scripts/fuzz_layers.py), then layer runs
+# interrupted by Ctrl+C or a kill at random moments (scripts/interrupts.py): some minutes
+# for the 1000 files and 200 interrupts, so not run by `make test`. FUZZ_LAYERS,
+# INTERRUPTS and FUZZ_SEED vary them.
 FUZZ_LAYERS ?= 1000
+INTERRUPTS ?= 200
 fuzz-layers: deps
 	cmake -S . -B $(DEBUG_DIR) -DCMAKE_BUILD_TYPE=Debug -DTALPOR_SANITIZE=ON -DTALPOR_TESTS=ON -DTALPOR_QT=ON
 	cmake --build $(DEBUG_DIR) -j $(JOBS) --target talpor-lote talpor-capas
 	python3 scripts/fuzz_layers.py $(DEBUG_DIR)/src/batch/talpor-lote --files $(FUZZ_LAYERS) --seed $(FUZZ_SEED) \
 		--jobs $(JOBS) --keep build/fuzz-layers
+	python3 scripts/interrupts.py $(DEBUG_DIR)/src/batch/talpor-lote --runs $(INTERRUPTS) --seed $(FUZZ_SEED)
 
 # The start-up is measured offscreen and on a virtual X display (see the README).
 bench: deps

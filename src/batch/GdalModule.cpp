@@ -610,9 +610,8 @@ bool ReadAll(TalporGdalData* data, const TalporGdalJob& job, Batch (&batches)[2]
         // The records a shapefile's .dbf says it has: those GDAL stops short of were lost.
         // (Other formats' counts are kept beside the data, and may be out of date.)
         const long long declared = shapefile ? OGR_L_GetFeatureCount(in, FALSE) : -1;
-        const bool skippable = declared > 0 && OGR_L_TestCapability(in, OLCFastSetNextByIndex);
         long long index = 0;   // of the next feature handed over, in the layer's order
-        long long record = 0;  // of the next record read, lost ones included
+        long long record = 0;  // of the next record read
         while (true) {
             Reports reports;
             OGRFeatureH feature = nullptr;
@@ -620,18 +619,12 @@ bool ReadAll(TalporGdalData* data, const TalporGdalJob& job, Batch (&batches)[2]
                 Collecting collecting(reports);
                 feature = OGR_L_GetNextFeature(in);
             }
-            if (feature == nullptr && reports.failure) {
-                // A record GDAL could not read: said, and passed over where the driver can.
-                if (job.problem != nullptr) job.problem(job.context, l, record, -1, 1, 1, reports.messages.c_str());
-                ++record;
-                if (skippable && record < declared && OGR_L_SetNextByIndex(in, record) == OGRERR_NONE) continue;
-                if (declared > record && job.problem != nullptr)
-                    job.problem(job.context, l, record, -1, declared - record, 1, "");
-                break;
-            }
             if (feature == nullptr) {
-                if (declared > record && job.problem != nullptr)
-                    job.problem(job.context, l, record, -1, declared - record, 1, "");
+                // GDAL stops at a record it cannot read (a .dbf cut short), or short of the
+                // records the .dbf says it has: all those left are lost, and said so.
+                const long long lost = std::max(declared - record, reports.failure ? 1LL : 0LL);
+                if (lost > 0 && job.problem != nullptr)
+                    job.problem(job.context, l, record, -1, lost, 1, reports.messages.c_str());
                 break;
             }
             if (!reports.messages.empty() && job.problem != nullptr)

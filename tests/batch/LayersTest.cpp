@@ -348,7 +348,7 @@ TEST_F(Layers, WhatGdalCannotReadIsContainedOrNamed) {
         for (const char* part : {"shp", "shx", "dbf", "prj"})
             fs::copy_file(dir / (std::string("r.") + part), dir / (cut + "." + part));
         const std::string bytes = ReadFile(dir / ("r." + cut));
-        WriteFile(dir / (cut + "." + cut), bytes.substr(0, bytes.size() - 40));
+        WriteFile(dir / (cut + "." + cut), bytes.substr(0, bytes.size() - (cut == "dbf" ? 200 : 40)));
     }
     // Stand names in Windows-1252 under a .cpg that says UTF-8.
     WriteFile(dir / "w.csv", "WKT,nombre\n\"POINT (440000 4474000)\",Rodal Pe\xF1" "alara \x80 \x93pino\x94\n");
@@ -376,8 +376,8 @@ TEST_F(Layers, WhatGdalCannotReadIsContainedOrNamed) {
           "(when), que KML quiere iguales, y GDAL lo leería mal\n"}},
         {"bomba.kmz b.csv", 2, {"no se puede leer como capa: su KML ocupa 600 MB descomprimido, y Talpor lee KML de hasta 128 MB"}},
         {"-m helmert dbf.shp d.gpkg", 1,
-         {"error: capa «dbf», registro 10: GDAL no ha podido leerlo y queda fuera (", "capa «dbf»: 9 entidades",
-          "; 1 registro que GDAL no ha podido leer, fuera"}},
+         {"error: capa «dbf», registros 8 a 10: GDAL no ha podido leerlos y quedan fuera (", "capa «dbf»: 7 entidades",
+          "; 3 registros que GDAL no ha podido leer, fuera"}},
         {"-m helmert shp.shp s.gpkg", 1,
          {"error: capa «shp», entidad 9: GDAL no ha podido leerla entera (", "capa «shp»: 10 entidades",
           "; 1 entidad sin geometría, escrita sin ella"}},
@@ -398,7 +398,7 @@ TEST_F(Layers, WhatGdalCannotReadIsContainedOrNamed) {
     EXPECT_TRUE(Ogr("python3 -c \"import json; p = json.load(open('w.geojson', encoding='utf-8'))['features'][0]"
                     "['properties']; assert p['nombre'] == 'Rodal Peñalara € “pino”', p\""))
         << ReadFile(dir / "ogr.txt");
-    EXPECT_EQ(Read(dir / "d.gpkg").at(0).fids.size(), 9u);
+    EXPECT_EQ(Read(dir / "d.gpkg").at(0).fids.size(), 7u);
     // Ctrl+C while GDAL hangs on a view that never gives its first row: the run ends as the
     // signal says, its temporary folder and its worker gone.
     WriteFile(dir / "vista.py",
@@ -509,16 +509,55 @@ TEST_F(Layers, ALayerGoesWhereItIsToldAndNowhereElse) {
     for (const auto& e : fs::directory_iterator(dir)) EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
 
     // Points in a GeoPackage layer declared of any geometry go to a GPS as waypoints.
-    ASSERT_TRUE(Ogr("ogr2ogr -f GPKG generica.gpkg montes.shp -nlt GEOMETRY -t_srs EPSG:4230"));
+    ASSERT_TRUE(Ogr("ogr2ogr -f GPKG generica.gpkg montes.shp -nlt GEOMETRY -t_srs EPSG:4230 -nln generica"));
     const Ran gpx = Run("-m helmert generica.gpkg puntos.gpx");
     EXPECT_EQ(gpx.status, 0) << gpx.err;
     EXPECT_EQ(Read(dir / "puntos.gpx").at(0).fids.size(), 2u);  // GDAL's "waypoints" layer
+    WriteFile(dir / "area.csv", "WKT,id\n\"POLYGON ((440000 4474000,441000 4474000,441000 4475000,440000 4474000))\",9\n");
+    ASSERT_TRUE(Ogr("ogr2ogr -append generica.gpkg area.csv -oo GEOM_POSSIBLE_NAMES=WKT -s_srs EPSG:23030 -t_srs EPSG:4230 "
+                    "-nln generica"));
+    EXPECT_TRUE(Has(Run("-m helmert generica.gpkg mixta.gpx").err,
+                    "y la capa «generica» tiene geometrías de otros tipos o de varios: elija KML, KMZ o GeoJSON"));
+    // A table asked for, whatever the destination's name.
+    ASSERT_EQ(Run("-m helmert --formato=csv montes.shp tabla.gpkg").status, 0);
+    EXPECT_TRUE(ReadFile(dir / "tabla.gpkg").starts_with("Capa;Entidad;Parte;Anillo;Vértice;"));
 
     // DXF: each entity with a handle another reader takes (a shapefile's first id is 0).
     ASSERT_EQ(Run("-m helmert montes.shp plano.dxf").status, 0);
     EXPECT_TRUE(Ogr("/usr/bin/python3 -c \"import ezdxf; d = ezdxf.readfile('plano.dxf'); "
                     "assert len(d.modelspace()) == 2\""))
         << ReadFile(dir / "ogr.txt");
+    // A DXF's own handles kept, hexadecimal as DXF writes them.
+    WriteFile(dir / "hitos.dxf", "0\nSECTION\n2\nENTITIES\n0\nPOINT\n5\n2A\n8\n0\n10\n440000\n20\n4474000\n0\nPOINT\n5\n1F0\n"
+                                 "8\n0\n10\n440001\n20\n4474001\n0\nENDSEC\n0\nEOF\n");
+    ASSERT_EQ(Run("-s ed50-wgs84 --huso=30 -m helmert hitos.dxf hitos-etrs89.dxf").status, 0);
+    EXPECT_TRUE(Ogr("/usr/bin/python3 -c \"import ezdxf; d = ezdxf.readfile('hitos-etrs89.dxf'); "
+                    "h = [e.dxf.handle for e in d.modelspace()]; assert h == ['2A', '1F0'], h\""))
+        << ReadFile(dir / "ogr.txt");
+}
+
+// KML as Talpor writes it, read back by xmllint and by GDAL: the texts XML escapes, each
+// feature's own altitudeMode where it has one (absolute where its Z is an altitude), and
+// every layer, an empty one too.
+TEST_F(Layers, KmlKeepsTextsHeightsAndLayers) {
+    const std::string name = "Pérez & Hijos <S.A.> ]]> \"a\" 'b'";
+    WriteFile(dir / "p.csv", "WKT,Name,altitudeMode\n\"POINT Z (-3.7 40.4 10)\",\"Pérez & Hijos <S.A.> ]]> \"\"a\"\" 'b'\","
+                             "relativeToGround\n"
+                             "\"POINT Z (-3.71 40.41 650)\",Cumbre,\n");
+    ASSERT_TRUE(Ogr("ogr2ogr -f GPKG p.gpkg p.csv -oo GEOM_POSSIBLE_NAMES=WKT -oo KEEP_GEOM_COLUMNS=NO -a_srs EPSG:4230 "
+                    "-nln rodales && ogr2ogr -update p.gpkg p.csv -oo GEOM_POSSIBLE_NAMES=WKT -oo KEEP_GEOM_COLUMNS=NO "
+                    "-a_srs EPSG:4230 -nln vacia -where 'Name IS NULL'"))
+        << ReadFile(dir / "ogr.txt");
+    ASSERT_EQ(Run("-m helmert p.gpkg p.kml").status, 0);
+    EXPECT_TRUE(Ogr("xmllint --noout p.kml")) << ReadFile(dir / "ogr.txt");
+    const std::string kml = ReadFile(dir / "p.kml");
+    EXPECT_TRUE(Has(kml, "<altitudeMode>relativeToGround</altitudeMode>") && Has(kml, "<altitudeMode>absolute</altitudeMode>"))
+        << kml;
+    const std::vector<Layer> back = Read(dir / "p.kml");
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[0].fids.size(), 2u);
+    EXPECT_TRUE(Has(back[0].attributes.at(0), name)) << back[0].attributes.at(0);
+    EXPECT_EQ(back[1].name, "vacia");
 }
 
 }  // namespace

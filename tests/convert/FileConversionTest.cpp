@@ -373,4 +373,30 @@ TEST(FileConversion, AShapefileIsConvertedFromTheWindowAsTalporLoteDoes) {
                                            "\r\nNo se ha escrito ningún fichero.");
     EXPECT_EQ(ReadFile(folder.path / "Recorridos.shp"), ReadFile(folder.path / "montes.shp"));
     EXPECT_FALSE(fs::exists(folder.path / "x.shp"));
+
+    // A shapefile cut short: what GDAL could not read is named, under a warning's icon.
+    ASSERT_EQ(std::system(("cd " + folder.Str() + " && for e in shp shx prj; do cp montes.$e corto.$e; done && "
+                           "head -c -1000 montes.dbf > corto.dbf").c_str()),
+              0);
+    Started v;
+    v.Convert(1, (folder.path / "corto.shp").string(), [&](form::FormModel&, const Changed&) {});
+    ASSERT_EQ(v.platform.msgBoxes.size(), 1u);
+    EXPECT_EQ(v.platform.msgBoxes[0].icon, form::MsgIcon::Exclamation);
+    EXPECT_NE(v.platform.msgBoxes[0].text.find("Lo que GDAL no ha podido leer:\r\ncapa «corto», registros "),
+              std::string::npos)
+        << v.platform.msgBoxes[0].text;
+
+    // The reading of a file for the dialog, cancelled: said in the dialog, nothing converted.
+    std::string many = "WKT,id\n";
+    for (int i = 0; i < 200000; ++i) many += "\"POINT (" + std::to_string(400000 + i % 1000) + " 4400000)\"," + std::to_string(i) + "\n";
+    testing_support::WriteFile(folder.path / "muchos.csv", many);
+    ASSERT_EQ(std::system(("cd " + folder.Str() + " && ogr2ogr -f GPKG muchos.gpkg muchos.csv -oo GEOM_POSSIBLE_NAMES=WKT "
+                           "-a_srs EPSG:23030").c_str()),
+              0);
+    Started w;
+    w.platform.cancelProgressAfter = 0;
+    w.Convert(1, (folder.path / "muchos.gpkg").string(), [&](form::FormModel& m, const Changed&) {
+        EXPECT_EQ(m.Get("LblAviso").text, "Lectura de «muchos.gpkg» cancelada: elija el fichero otra vez para verlo.");
+        EXPECT_FALSE(m.Get("CmdConvertir").enabled);
+    });
 }
