@@ -538,6 +538,7 @@ NOTES = [r"\d+ vértices? fuera de la franja del huso \d+",
          r"en la capa DXF «.*», sin el sistema(?: ni los atributos, que DXF no guarda: «.*»|, que DXF no guarda)",
          r"\d+ registros? que GDAL no ha podido leer, fuera",
          r"\d+ entidad(?:es)? sin geometría, escritas? sin ella",
+         r"\d+ entidad(?:es)? sin geometría, que DXF no guarda, dejadas? fuera: -?\d+(?:, -?\d+)*…?",
          r"\d+ textos? que no eran? de la codificación del fichero, leídos? como Windows-1252"
          r"(?: \(\d+ bytes? sin carácter escritos? como �\))?",
          r"el atributo «.*» escrito como «.*», pues el formato no distingue mayúsculas",
@@ -564,7 +565,12 @@ def numbers_agree(line):
 def spanish(sentence):
     """The sentence without its quoted names and its parentheses (where GDAL's words may be
     given as GDAL said them) has none of GDAL's English."""
-    bare = re.sub(r"«[^»]*»|\([^()]*\)", "", sentence)
+    bare = re.sub(r"«[^»]*»", "", sentence)
+    while True:  # GDAL's words may hold brackets of their own
+        inner = re.sub(r"\([^()]*\)", "", bare)
+        if inner == bare:
+            break
+        bare = inner
     return not ENGLISH.search(bare)
 
 
