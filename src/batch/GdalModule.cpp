@@ -5,6 +5,7 @@
 #include "batch/GdalModule.h"
 
 #include "batch/Encoding.h"
+#include "batch/KmlStructure.h"
 #include "batch/KmlWriter.h"
 
 #include <cpl_conv.h>
@@ -14,6 +15,7 @@
 #include <ogr_api.h>
 #include <ogr_srs_api.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,6 +30,10 @@
 struct TalporGdalData {
     GDALDatasetH dataset = nullptr;
     std::string fieldName;  // the last one Field gave
+    // A KML's containers, one a layer: their folders and their tracks' altitude modes
+    // (empty where they could not be told apart).
+    batch::KmlStructure kml;
+    std::vector<std::string> folders;  // of each layer
 };
 
 namespace {
@@ -91,49 +97,15 @@ void Register() {
     (void)done;
 }
 
-// A gx:Track of more positions than times, in a KML file read through VSI (`name` as the
-// message gives it): "" when there is none. GDAL's libkml reader takes a time for each
-// position, and past the last one reads memory that is not there: a crash, or texts of
-// garbage. Such a track is refused before GDAL reads the file. A streamed count of the
-// elements, a few megabytes at a time.
-std::string TrackProblem(const std::string& vsiPath, const std::string& name) {
+// The whole text of a file read through VSI; "" when it cannot be read.
+std::string ReadAllOf(const std::string& vsiPath) {
+    std::string text;
     VSILFILE* f = VSIFOpenL(vsiPath.c_str(), "rb");
-    if (f == nullptr) return "";
-    std::string text, carried;
-    std::vector<char> chunk(std::size_t{4} << 20);
-    long long line = 1, trackLine = 0, positions = 0, times = 0;
-    bool inTrack = false;
-    std::string problem;
-    while (problem.empty()) {
-        const std::size_t n = VSIFReadL(chunk.data(), 1, chunk.size(), f);
-        if (n == 0) break;
-        // What a tag cut at the chunk's end needs of the next.
-        text = carried + std::string(chunk.data(), n);
-        const std::size_t keep = std::min<std::size_t>(text.size(), 16);
-        const std::size_t end = text.size() - (n == chunk.size() ? keep : 0);
-        const auto opens = [&](std::size_t at, std::string_view tag) {
-            return text.compare(at, tag.size(), tag) == 0 && at + tag.size() < text.size() &&
-                   std::strchr(" \t\r\n>/", text[at + tag.size()]) != nullptr;
-        };
-        for (std::size_t at = 0; at < end && problem.empty(); ++at) {
-            const char c = text[at];
-            if (c == '\n') ++line;
-            if (c != '<') continue;
-            if (opens(at, "<gx:Track")) inTrack = true, trackLine = line, positions = times = 0;
-            else if (inTrack && opens(at, "<when")) ++times;
-            else if (inTrack && opens(at, "<gx:coord")) ++positions;
-            else if (inTrack && opens(at, "</gx:Track")) {
-                inTrack = false;
-                if (positions > times)
-                    problem = "el gx:Track de la línea " + std::to_string(trackLine) + " de " + name + " tiene " +
-                              std::to_string(positions) + " posiciones (gx:coord) y " + std::to_string(times) +
-                              (times == 1 ? " tiempo" : " tiempos") + " (when), que KML quiere iguales, y GDAL lo leería mal";
-            }
-        }
-        carried = text.substr(end);
-    }
+    if (f == nullptr) return text;
+    std::vector<char> chunk(std::size_t{1} << 20);
+    for (std::size_t n; (n = VSIFReadL(chunk.data(), 1, chunk.size(), f)) > 0;) text.append(chunk.data(), n);
     VSIFCloseL(f);
-    return problem;
+    return text;
 }
 
 // The KML files of a KML or KMZ input, as VSI paths with the names they go by.
@@ -156,12 +128,20 @@ TalporGdalData* Open(const char* path, const char* const* drivers, char* error, 
     try {
         Register();
         CPLErrorReset();
-        if (drivers != nullptr && drivers[0] != nullptr && std::strcmp(drivers[0], "LIBKML") == 0) {
-            for (const auto& [file, name] : KmlFiles(path)) {
-                if (const std::string problem = TrackProblem(file, name); !problem.empty()) {
-                    CopyText(problem.c_str(), error, size);
+        // A KML's structure, read from its text first: what GDAL's reader leaves out, and
+        // a track it would read past the end of.
+        batch::KmlStructure kml;
+        const bool isKml = drivers != nullptr && drivers[0] != nullptr && std::strcmp(drivers[0], "LIBKML") == 0;
+        if (isKml) {
+            const auto files = KmlFiles(path);
+            for (std::size_t i = 0; i < files.size(); ++i) {
+                batch::KmlStructure scanned = batch::ScanKml(ReadAllOf(files[i].first), files[i].second);
+                if (!scanned.problem.empty()) {
+                    CopyText(scanned.problem.c_str(), error, size);
                     return nullptr;
                 }
+                // The one GDAL reads layers from: a KMZ's doc.kml, else its first.
+                if (i == 0 || files[i].second == "doc.kml") kml = std::move(scanned);
             }
         }
         GDALDatasetH dataset = GDALOpenEx(path, GDAL_OF_VECTOR | GDAL_OF_READONLY, drivers, nullptr, nullptr);
@@ -171,6 +151,14 @@ TalporGdalData* Open(const char* path, const char* const* drivers, char* error, 
         }
         auto* data = new TalporGdalData;
         data->dataset = dataset;
+        // GDAL's layers are the containers in the order they open, when they are as many.
+        const int layers = GDALDatasetGetLayerCount(dataset);
+        if (isKml && static_cast<int>(kml.containers.size()) == layers) {
+            std::vector<std::string> names;
+            for (int l = 0; l < layers; ++l) names.emplace_back(OGR_L_GetName(GDALDatasetGetLayer(dataset, l)));
+            for (int l = 0; l < layers; ++l) data->folders.push_back(batch::ValidUtf8(batch::FolderPath(kml, l, names)));
+            data->kml = std::move(kml);
+        }
         return data;
     } catch (const std::exception& e) {
         CopyText(e.what(), error, size);
@@ -180,8 +168,37 @@ TalporGdalData* Open(const char* path, const char* const* drivers, char* error, 
 
 int Layers(TalporGdalData* data) { return GDALDatasetGetLayerCount(data->dataset); }
 
+// The systems Talpor converts: ED50, ETRS89 and WGS84, in degrees or in UTM 29 to 31.
+bool Ours(int epsg) {
+    return epsg == 4230 || epsg == 4258 || epsg == 4326 || epsg == 4937 || epsg == 4979 ||
+           (epsg >= 23029 && epsg <= 23031) || (epsg >= 25829 && epsg <= 25831) || (epsg >= 32629 && epsg <= 32631);
+}
+
+// Whether `srs` has, parameter by parameter, the ellipsoid, prime meridian, units and
+// projection of `reference`: the same system under another name.
+bool SameParameters(OGRSpatialReferenceH srs, OGRSpatialReferenceH reference) {
+    const auto near = [](double a, double b, double tolerance) { return std::abs(a - b) <= tolerance; };
+    OGRErr e1 = OGRERR_NONE, e2 = OGRERR_NONE;
+    if (!near(OSRGetSemiMajor(srs, &e1), OSRGetSemiMajor(reference, &e2), 1e-3) || e1 != OGRERR_NONE) return false;
+    if (!near(OSRGetInvFlattening(srs, &e1), OSRGetInvFlattening(reference, &e2), 1e-8) || e1 != OGRERR_NONE) return false;
+    if (!near(OSRGetPrimeMeridian(srs, nullptr), OSRGetPrimeMeridian(reference, nullptr), 1e-9)) return false;
+    if (!near(OSRGetAngularUnits(srs, nullptr), OSRGetAngularUnits(reference, nullptr), 1e-12)) return false;
+    if (OSRIsProjected(srs) != OSRIsProjected(reference)) return false;
+    if (!OSRIsProjected(srs)) return OSRIsGeographic(srs) != 0;
+    const char* projection = OSRGetAttrValue(srs, "PROJECTION", 0);
+    if (projection == nullptr || !EQUAL(projection, SRS_PT_TRANSVERSE_MERCATOR)) return false;
+    if (!near(OSRGetLinearUnits(srs, nullptr), 1.0, 1e-12)) return false;
+    for (const char* parameter : {SRS_PP_CENTRAL_MERIDIAN, SRS_PP_SCALE_FACTOR, SRS_PP_FALSE_EASTING, SRS_PP_FALSE_NORTHING,
+                                  SRS_PP_LATITUDE_OF_ORIGIN})
+        if (!near(OSRGetProjParm(srs, parameter, 0, nullptr), OSRGetProjParm(reference, parameter, 0, nullptr), 1e-9))
+            return false;
+    return true;
+}
+
 // The EPSG code of `srs`: the one it carries, else the one GDAL recognises with full
-// confidence (a shapefile's .prj is ESRI's text, without codes).
+// confidence (a shapefile's .prj is ESRI's text, without codes), else one of Talpor's
+// systems GDAL finds equivalent under another name (a .prj that calls ED50 / UTM 30
+// something else) and whose parameters are the same, one by one.
 int EpsgOf(OGRSpatialReferenceH srs) {
     const auto code = [&](OGRSpatialReferenceH s) {
         const char* authority = OSRGetAuthorityName(s, nullptr);
@@ -195,6 +212,8 @@ int EpsgOf(OGRSpatialReferenceH srs) {
     OGRSpatialReferenceH* matches = OSRFindMatches(srs, nullptr, &found, &confidence);
     int epsg = -1;
     if (matches != nullptr && found > 0 && confidence[0] >= 90) epsg = code(matches[0]);
+    for (int i = 0; epsg <= 0 && matches != nullptr && i < found && confidence[i] >= 70; ++i)
+        if (const int c = code(matches[i]); Ours(c) && SameParameters(srs, matches[i])) epsg = c;
     if (matches != nullptr) OSRFreeSRSArray(matches);
     CPLFree(confidence);
     return epsg == 0 ? -1 : epsg;
@@ -218,6 +237,7 @@ int Layer(TalporGdalData* data, int index, TalporGdalLayerInfo* info) {
                                            std::strcmp(GDALGetDriverShortName(driver), "SQLite") == 0);
     info->features = !sql || OGR_L_TestCapability(layer, OLCFastFeatureCount) ? OGR_L_GetFeatureCount(layer, FALSE) : -1;
     info->fields = OGR_FD_GetFieldCount(OGR_L_GetLayerDefn(layer));
+    if (static_cast<std::size_t>(index) < data->folders.size()) CopyText(data->folders[index].c_str(), info->folder, sizeof info->folder);
     return 1;
 }
 
@@ -321,6 +341,11 @@ struct Output {
     GDALDatasetH dataset = nullptr;
     std::vector<OGRLayerH> layers;
     std::vector<std::vector<int>> fields;  // of each layer, each input field's index in the output; -1: none
+    std::vector<std::vector<int>> isoFields;  // of each layer, the output's text fields of dates with times
+    // A KML's folders: of each layer, the attribute "Carpeta" added for them (-1: none) and
+    // its value.
+    std::vector<int> folderField;
+    std::vector<std::string> folder;
     // DXF holds one layer of entities, each naming its CAD layer in the attribute Layer:
     // of each input layer, that attribute's index (-1: other formats) and the name it gets.
     std::vector<int> cadLayerField;
@@ -339,6 +364,37 @@ struct Output {
 
 // Creates the output's layers from the input's: names, geometry types, attributes and
 // their types, the FID column where the driver keeps one.
+// A field type, for a sentence.
+std::string TypeText(OGRFieldType type) {
+    switch (type) {
+        case OFTInteger: return "entero";
+        case OFTInteger64: return "entero de 64 bits";
+        case OFTReal: return "número real";
+        case OFTString: return "texto";
+        case OFTDate: return "fecha";
+        case OFTTime: return "hora";
+        case OFTDateTime: return "fecha y hora";
+        default: return std::string("lista o dato binario (") + OGR_GetFieldTypeName(type) + ")";
+    }
+}
+
+// A date and time as ISO 8601 text: 2024-05-01T10:00:00, its seconds' decimals and its
+// zone where it has them (OGR's: 1 local, 100 UTC, 100 ± 4 a hour).
+std::string IsoDateTime(int y, int mo, int d, int h, int mi, float sec, int tz) {
+    char text[64];
+    const int whole = static_cast<int>(sec);
+    if (sec != static_cast<float>(whole)) std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%06.3f", y, mo, d, h, mi, sec);
+    else std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", y, mo, d, h, mi, whole);
+    std::string iso = text;
+    if (tz == 100) iso += "Z";
+    else if (tz > 1) {
+        const int minutes = (tz - 100) * 15;
+        std::snprintf(text, sizeof text, "%c%02d:%02d", minutes < 0 ? '-' : '+', std::abs(minutes) / 60, std::abs(minutes) % 60);
+        iso += text;
+    }
+    return iso;
+}
+
 // KML's output: a layer a Folder, written as the features come.
 bool CreateKml(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* error, int size) {
     out.kml = std::make_unique<batch::KmlWriter>();
@@ -353,7 +409,9 @@ bool CreateKml(TalporGdalData* data, const TalporGdalJob& job, Output& out, char
         const char* const* given = job.fieldNames != nullptr ? job.fieldNames[i] : nullptr;
         for (int f = 0; f < OGR_FD_GetFieldCount(defn); ++f)
             names.emplace_back(given != nullptr && given[f] != nullptr ? given[f] : "");
-        out.kml->AddLayer(batch::ValidUtf8(OGR_L_GetName(in)), defn, names);
+        for (const std::string& text :
+             out.kml->AddLayer(batch::ValidUtf8(OGR_L_GetName(in)), defn, names, job.skip != nullptr && job.skip[i] != 0))
+            if (job.changed != nullptr) job.changed(job.context, i, text.c_str());
     }
     out.kml->Begin();
     return true;
@@ -374,13 +432,30 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
         return false;
     }
     const bool cad = std::strcmp(job.driver, "DXF") == 0;
+    const bool shapefile = std::strcmp(job.driver, "ESRI Shapefile") == 0;
     for (int i = 0; i < GDALDatasetGetLayerCount(data->dataset); ++i) {
         OGRLayerH in = GDALDatasetGetLayer(data->dataset, i);
         OGRFeatureDefnH defn = OGR_L_GetLayerDefn(in);
-        if (cad && !out.layers.empty()) {
-            out.layers.push_back(out.layers.front());
+        if (job.skip != nullptr && job.skip[i] != 0) {
+            out.layers.push_back(nullptr);
             out.fields.emplace_back();
-            out.cadLayerField.push_back(out.cadLayerField.front());
+            out.isoFields.emplace_back();
+            out.folderField.push_back(-1);
+            out.folder.emplace_back();
+            out.cadLayerField.push_back(-1);
+            out.cadLayerName.emplace_back();
+            out.handleField.push_back(-1);
+            continue;
+        }
+        const auto written = std::find_if(out.layers.begin(), out.layers.end(), [](OGRLayerH h) { return h != nullptr; });
+        if (cad && written != out.layers.end()) {
+            const auto first = static_cast<std::size_t>(written - out.layers.begin());
+            out.layers.push_back(out.layers[first]);
+            out.fields.emplace_back();
+            out.isoFields.emplace_back();
+            out.folderField.push_back(-1);
+            out.folder.emplace_back();
+            out.cadLayerField.push_back(out.cadLayerField[first]);
             out.cadLayerName.push_back(batch::ValidUtf8(OGR_L_GetName(in)));
             out.handleField.push_back(OGR_FD_GetFieldIndex(defn, "EntityHandle"));
             continue;
@@ -404,18 +479,21 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
         // one of its own (GPX's name): its values follow it by where it was created. A format
         // of fixed attributes (DXF) keeps those of the input's of the same names (no map).
         const bool newFields = OGR_L_TestCapability(layer, OLCCreateField) != 0;
-        std::vector<int> fields;
+        std::vector<int> fields, isoFields;
         for (int f = 0; newFields && f < OGR_FD_GetFieldCount(defn); ++f) {
             OGRFieldDefnH field = OGR_FD_GetFieldDefn(defn, f);
             // The name the program gives it (valid UTF-8, and apart from the others where
             // the format does not tell case), else its own.
             const char* const* names = job.fieldNames != nullptr ? job.fieldNames[i] : nullptr;
             const char* name = names != nullptr && names[f] != nullptr ? names[f] : OGR_Fld_GetNameRef(field);
+            // A shapefile keeps a date, not a date with its time: the time is kept as ISO 8601
+            // text rather than lost.
+            const bool isoText = shapefile && OGR_Fld_GetType(field) == OFTDateTime;
             OGRFieldDefnH renamed = nullptr;
-            if (std::strcmp(name, OGR_Fld_GetNameRef(field)) != 0) {
-                renamed = OGR_Fld_Create(name, OGR_Fld_GetType(field));
+            if (std::strcmp(name, OGR_Fld_GetNameRef(field)) != 0 || isoText) {
+                renamed = OGR_Fld_Create(name, isoText ? OFTString : OGR_Fld_GetType(field));
                 OGR_Fld_SetSubType(renamed, OGR_Fld_GetSubType(field));
-                OGR_Fld_SetWidth(renamed, OGR_Fld_GetWidth(field));
+                OGR_Fld_SetWidth(renamed, isoText ? 25 : OGR_Fld_GetWidth(field));
                 OGR_Fld_SetPrecision(renamed, OGR_Fld_GetPrecision(field));
                 OGR_Fld_SetNullable(renamed, OGR_Fld_IsNullable(field));
                 if (const char* value = OGR_Fld_GetDefault(field)) OGR_Fld_SetDefault(renamed, value);
@@ -430,9 +508,41 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
             OGRFeatureDefnH defnOut = OGR_L_GetLayerDefn(layer);
             fields.push_back(OGR_FD_GetFieldCount(defnOut) > before ? OGR_FD_GetFieldCount(defnOut) - 1
                                                                    : OGR_FD_GetFieldIndex(defnOut, name));
+            // What the format made of it, said: another name (a shapefile's ten characters),
+            // another type (a 64-bit integer, a date and time).
+            if (isoText) isoFields.push_back(fields.back());
+            if (OGRFieldDefnH made = fields.back() >= 0 ? OGR_FD_GetFieldDefn(defnOut, fields.back()) : nullptr;
+                made != nullptr && job.changed != nullptr) {
+                const std::string was = batch::ValidUtf8(name);
+                const std::string is = batch::ValidUtf8(OGR_Fld_GetNameRef(made));
+                if (was != is)
+                    job.changed(job.context, i, ("el atributo «" + was + "» se llama «" + is + "», el nombre que " +
+                                                 std::string(GDALGetDriverShortName(driver)) + " le da")
+                                                    .c_str());
+                if (isoText)
+                    job.changed(job.context, i, ("el atributo «" + is + "», fecha y hora, escrito como texto ISO 8601: " +
+                                                 "un shapefile guarda fechas sin hora")
+                                                    .c_str());
+                else if (OGR_Fld_GetType(made) != OGR_Fld_GetType(field))
+                    job.changed(job.context, i, ("el atributo «" + is + "», " + TypeText(OGR_Fld_GetType(field)) +
+                                                 ", escrito como " + TypeText(OGR_Fld_GetType(made)))
+                                                    .c_str());
+            }
         }
+        // The KML folders the layer lay in, as an attribute of its own.
+        int folderField = -1;
+        if (static_cast<std::size_t>(i) < data->folders.size() && newFields && !cad &&
+            OGR_FD_GetFieldIndex(defn, "Carpeta") < 0) {
+            OGRFieldDefnH field = OGR_Fld_Create("Carpeta", OFTString);
+            if (OGR_L_CreateField(layer, field, TRUE) == OGRERR_NONE)
+                folderField = OGR_FD_GetFieldIndex(OGR_L_GetLayerDefn(layer), "Carpeta");
+            OGR_Fld_Destroy(field);
+        }
+        out.folderField.push_back(folderField);
+        out.folder.push_back(static_cast<std::size_t>(i) < data->folders.size() ? data->folders[i] : "");
         out.layers.push_back(layer);
         out.fields.push_back(std::move(fields));
+        out.isoFields.push_back(std::move(isoFields));
         out.cadLayerField.push_back(cad ? OGR_FD_GetFieldIndex(OGR_L_GetLayerDefn(layer), "Layer") : -1);
         out.cadLayerName.push_back(batch::ValidUtf8(OGR_L_GetName(in)));
         out.handleField.push_back(cad ? OGR_FD_GetFieldIndex(defn, "EntityHandle") : -1);
@@ -463,6 +573,7 @@ struct Pending {
     std::vector<int> isSet;
     int recoded = 0, replaced = 0;
     bool noGeometry = false;
+    const std::string* trackMode = nullptr;
 };
 
 // The vertices of a geometry, counted without reading them.
@@ -513,6 +624,7 @@ void Hand(const Pending& p, int layer, long long index, TalporGdalFeature& out) 
     out.part = v.part.data(), out.ring = v.ring.data(), out.vertex = v.vertex.data();
     out.hasZ = geometry != nullptr && OGR_G_Is3D(geometry);
     out.noGeometry = p.noGeometry;
+    out.trackAltitudeMode = p.trackMode != nullptr && !p.trackMode->empty() ? p.trackMode->c_str() : nullptr;
     out.type = geometry != nullptr ? static_cast<int>(wkbFlatten(OGR_G_GetGeometryType(geometry))) : 0;
     out.recoded = p.recoded;
     out.replaced = p.replaced;
@@ -568,11 +680,30 @@ bool Finish(const TalporGdalJob& job, int number, Batch& b, Output& out, long lo
         OGRFeatureH copy = OGR_F_Create(OGR_L_GetLayerDefn(out.layers[layer]));
         const std::vector<int>& fields = out.fields[layer];
         OGRErr e = fields.empty() ? OGR_F_SetFrom(copy, feature, TRUE) : OGR_F_SetFromWithMap(copy, feature, TRUE, fields.data());
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+            if (std::find(out.isoFields[layer].begin(), out.isoFields[layer].end(), fields[f]) == out.isoFields[layer].end() ||
+                !OGR_F_IsFieldSetAndNotNull(feature, static_cast<int>(f)))
+                continue;
+            int y = 0, mo = 0, d = 0, h = 0, mi = 0, tz = 0;
+            float sec = 0;
+            OGR_F_GetFieldAsDateTimeEx(feature, static_cast<int>(f), &y, &mo, &d, &h, &mi, &sec, &tz);
+            OGR_F_SetFieldString(copy, fields[f], IsoDateTime(y, mo, d, h, mi, sec, tz).c_str());
+        }
         OGR_F_SetFID(copy, out.cadLayerField[layer] >= 0 ? HandleOf(feature, out.handleField[layer]) : OGR_F_GetFID(feature));
+        if (out.folderField[layer] >= 0) OGR_F_SetFieldString(copy, out.folderField[layer], out.folder[layer].c_str());
         const int cadLayer = out.cadLayerField[layer];
         if (cadLayer >= 0 && !OGR_F_IsFieldSetAndNotNull(copy, cadLayer))
             OGR_F_SetFieldString(copy, cadLayer, out.cadLayerName[layer].c_str());
-        if (e == OGRERR_NONE) e = OGR_L_CreateFeature(out.layers[layer], copy);
+        if (e == OGRERR_NONE) {
+            // What the driver says as it writes (a text cut to a shapefile's 254 characters).
+            Reports reports;
+            {
+                Collecting collecting(reports);
+                e = OGR_L_CreateFeature(out.layers[layer], copy);
+            }
+            if (e == OGRERR_NONE && !reports.messages.empty() && job.problem != nullptr)
+                job.problem(job.context, layer, -1, OGR_F_GetFID(feature), 0, 0, reports.messages.c_str(), 1);
+        }
         OGR_F_Destroy(copy);
         if (e != OGRERR_NONE) {
             LastError(("GDAL no puede escribir la entidad " + std::to_string(OGR_F_GetFID(feature)) + " en la salida").c_str(),
@@ -601,7 +732,9 @@ bool ReadAll(TalporGdalData* data, const TalporGdalJob& job, Batch (&batches)[2]
     };
     GDALDriverH driver = GDALGetDatasetDriver(data->dataset);
     const bool shapefile = driver != nullptr && std::strcmp(GDALGetDriverShortName(driver), "ESRI Shapefile") == 0;
-    for (int l = 0; l < GDALDatasetGetLayerCount(data->dataset); ++l) {
+    for (int n = 0; n < GDALDatasetGetLayerCount(data->dataset); ++n) {
+        const int l = job.order != nullptr ? job.order[n] : n;
+        if (job.skip != nullptr && job.skip[l] != 0) continue;
         OGRLayerH in = GDALDatasetGetLayer(data->dataset, l);
         OGR_L_ResetReading(in);
         OGRFeatureDefnH defn = OGR_L_GetLayerDefn(in);
@@ -612,6 +745,13 @@ bool ReadAll(TalporGdalData* data, const TalporGdalJob& job, Batch (&batches)[2]
         const long long declared = shapefile ? OGR_L_GetFeatureCount(in, FALSE) : -1;
         long long index = 0;   // of the next feature handed over, in the layer's order
         long long record = 0;  // of the next record read
+        // A KML container's tracks, feature by feature, where its features are as many.
+        const std::vector<std::string>* tracks = nullptr;
+        if (static_cast<std::size_t>(l) < data->kml.containers.size() &&
+            static_cast<long long>(data->kml.containers[static_cast<std::size_t>(l)].trackModes.size()) ==
+                OGR_L_GetFeatureCount(in, TRUE))
+            tracks = &data->kml.containers[static_cast<std::size_t>(l)].trackModes;
+        OGR_L_ResetReading(in);
         while (true) {
             Reports reports;
             OGRFeatureH feature = nullptr;
@@ -624,11 +764,11 @@ bool ReadAll(TalporGdalData* data, const TalporGdalJob& job, Batch (&batches)[2]
                 // records the .dbf says it has: all those left are lost, and said so.
                 const long long lost = std::max(declared - record, reports.failure ? 1LL : 0LL);
                 if (lost > 0 && job.problem != nullptr)
-                    job.problem(job.context, l, record, -1, lost, 1, reports.messages.c_str());
+                    job.problem(job.context, l, record, -1, lost, 1, reports.messages.c_str(), 0);
                 break;
             }
             if (!reports.messages.empty() && job.problem != nullptr)
-                job.problem(job.context, l, record, OGR_F_GetFID(feature), 0, reports.failure, reports.messages.c_str());
+                job.problem(job.context, l, record, OGR_F_GetFID(feature), 0, reports.failure, reports.messages.c_str(), 0);
             ++record;
             if (job.maxFeatureVertices > 0 && CountVertices(OGR_F_GetGeometryRef(feature)) > job.maxFeatureVertices) {
                 const std::string text = "no se puede leer como capa: la entidad " + std::to_string(OGR_F_GetFID(feature)) +
@@ -641,7 +781,11 @@ bool ReadAll(TalporGdalData* data, const TalporGdalJob& job, Batch (&batches)[2]
             }
             Batch& b = batches[filling];
             b.layer = l;
-            Take(feature, fields, geometryExpected, b.pending[b.count++]);
+            Pending& p = b.pending[b.count++];
+            Take(feature, fields, geometryExpected, p);
+            p.trackMode = tracks != nullptr && record - 1 < static_cast<long long>(tracks->size())
+                              ? &(*tracks)[static_cast<std::size_t>(record - 1)]
+                              : nullptr;
             if (b.count == kTalporGdalBatch) {
                 if (!handOver(index)) return false;
                 index += kTalporGdalBatch;

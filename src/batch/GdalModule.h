@@ -25,6 +25,8 @@ struct TalporGdalLayerInfo {
     int epsg;            // the system's EPSG code, by its authority or recognised; 0 without
                          // a system; -1 for a system with no EPSG code
     int geographic;      // the system is geographic (longitude, latitude in degrees)
+    // A KML's: the folders it lies in, "Sierra/Picos" ("" at the top, or not told).
+    char folder[1024];
     long long features;  // -1 when the driver cannot tell without reading them all (a
                          // view of a GeoPackage is counted only by reading it)
     int fields;          // attributes (TalporGdalFunctions::field names them)
@@ -48,6 +50,8 @@ struct TalporGdalFeature {
     const long long* vertex;    // from 1 in its line or ring
     int hasZ;                   // the geometry is 3D
     int noGeometry;             // the feature has none, though its layer has a geometry type
+    // A KML feature's gx:Track altitudeMode, which GDAL leaves unset; null for none.
+    const char* trackAltitudeMode;
     int type;                   // OGR's flat geometry type (wkbFlatten); 0 without a geometry
     // Texts (attribute values) that were not valid UTF-8 and were read as Windows-1252,
     // and the bytes of those that Windows-1252 leaves undefined, written as U+FFFD.
@@ -78,6 +82,14 @@ struct TalporGdalJob {
     // For each input layer, the geometry type its output layer is created with: OGR's flat
     // code, plus 1000 for one with Z (ISO's codes); 0: the input layer's own.
     const int* geometryTypes;
+    // What an output format made of an attribute of layer `layer`, said in a Spanish
+    // sentence: another name, another type. May be null.
+    void (*changed)(void* context, int layer, const char* text);
+    // For each input layer, 1 to leave it out: neither read nor written (null: none).
+    const int* skip;
+    // The order the layers are read and written in, their indexes (null: the input's):
+    // GPX's waypoints before its routes and tracks.
+    const int* order;
     // KML: the altitudeMode of the 3D features of a layer without that attribute (null:
     // none, which KML reads as on the ground).
     const char* altitudeMode;
@@ -89,8 +101,9 @@ struct TalporGdalJob {
     // feature `fid` it gave (-1: none), and `lost` records from there that could not be
     // read at all (0 when the feature was read); `message`: GDAL's own words, "" when it
     // gave none. `failure`: an error, not a warning. May be null.
+    // `writing`: reported as the feature was written, not read.
     void (*problem)(void* context, int layer, long long record, long long fid, long long lost, int failure,
-                    const char* message);
+                    const char* message, int writing);
     // The next features, in order (`count` of them, at most kTalporGdalBatch), handed over
     // as `batch` (0 or 1) for the program to convert while the module reads and writes on;
     // their arrays stay the program's until `finish` of the same batch returns. 0, or 1 to
@@ -129,7 +142,7 @@ typedef const TalporGdalFunctions* (*TalporGdalEntry)(void);
 
 }  // extern "C"
 
-inline constexpr int kTalporGdalVersion = 5;
+inline constexpr int kTalporGdalVersion = 6;
 // Features are handed over this many at a time, two batches in flight, so that the program
 // converts one while GDAL writes the one before and reads the next.
 inline constexpr int kTalporGdalBatch = 256;

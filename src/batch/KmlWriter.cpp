@@ -2,6 +2,7 @@
 
 #include <cpl_conv.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -95,9 +96,12 @@ bool KmlWriter::Open(const std::string& path) {
     return file_ != nullptr;
 }
 
-void KmlWriter::AddLayer(const std::string& name, OGRFeatureDefnH definition, const std::vector<std::string>& fieldNames) {
+std::vector<std::string> KmlWriter::AddLayer(const std::string& name, OGRFeatureDefnH definition,
+                                             const std::vector<std::string>& fieldNames, bool skipped) {
+    std::vector<std::string> asText;
     Layer l;
     l.name = name;
+    l.skipped = skipped;
     for (int f = 0; f < OGR_FD_GetFieldCount(definition); ++f) {
         OGRFieldDefnH field = OGR_FD_GetFieldDefn(definition, f);
         const std::string written = f < static_cast<int>(fieldNames.size()) && !fieldNames[f].empty()
@@ -107,20 +111,52 @@ void KmlWriter::AddLayer(const std::string& name, OGRFeatureDefnH definition, co
         if (written == "Name") l.nameField = f;
         else if (written == "description") l.descriptionField = f;
         else if (written == "altitudeMode") l.altitudeModeField = f;
+        else if (written == "Carpeta" && OGR_Fld_GetType(field) == OFTString) l.folderField = f;
         l.fields.push_back(written);
         l.types.push_back(KmlType(field));
+        const OGRFieldType type = OGR_Fld_GetType(field);
+        if (type != OFTInteger && type != OFTReal && type != OFTString && written != "altitudeMode")
+            asText.push_back("el atributo «" + written + "», " +
+                             (type == OFTInteger64 ? std::string("entero de 64 bits")
+                              : type == OFTDate    ? std::string("fecha")
+                              : type == OFTTime    ? std::string("hora")
+                              : type == OFTDateTime ? std::string("fecha y hora")
+                                                    : std::string(OGR_GetFieldTypeName(type))) +
+                             ", escrito como texto: KML no tiene ese tipo");
     }
     layers_.push_back(std::move(l));
+    return skipped ? std::vector<std::string>{} : asText;
 }
 
 void KmlWriter::Begin() {
     Put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document id=\"root_doc\">\n");
 }
 
+void KmlWriter::EnterFolders(const std::string& path) {
+    std::vector<std::string> wanted;
+    for (std::size_t start = 0; start < path.size();) {
+        const std::size_t slash = std::min(path.find('/', start), path.size());
+        if (slash > start) wanted.push_back(path.substr(start, slash - start));
+        start = slash + 1;
+    }
+    std::size_t same = 0;
+    while (same < folders_.size() && same < wanted.size() && folders_[same] == wanted[same]) ++same;
+    while (folders_.size() > same) {
+        Put("</Folder>\n");
+        folders_.pop_back();
+    }
+    for (std::size_t i = same; i < wanted.size(); ++i) {
+        Put("<Folder><name>" + Escaped(wanted[i]) + "</name>\n");
+        folders_.push_back(wanted[i]);
+    }
+}
+
 void KmlWriter::OpenLayersUpTo(int layer) {
+    if (open_ < layer) EnterFolders("");
     while (open_ < layer) {
-        if (open_ >= 0) Put("</Document>\n");
+        if (open_ >= 0 && !layers_[static_cast<std::size_t>(open_)].skipped) Put("</Document>\n");
         ++open_;
+        if (layers_[static_cast<std::size_t>(open_)].skipped) continue;
         // A Document a layer with its Schema inside: GDAL's libkml reader finds the schema of
         // a KMZ's features only there.
         const Layer& l = layers_[static_cast<std::size_t>(open_)];
@@ -141,6 +177,7 @@ bool KmlWriter::Write(int layer, OGRFeatureH feature, const char* altitudeMode) 
     const Layer& l = layers_[static_cast<std::size_t>(layer)];
     const auto text = [&](int f) { return Escaped(OGR_F_GetFieldAsString(feature, f)); };
     const auto set = [&](int f) { return f >= 0 && OGR_F_IsFieldSetAndNotNull(feature, f); };
+    if (l.folderField >= 0) EnterFolders(set(l.folderField) ? OGR_F_GetFieldAsString(feature, l.folderField) : "");
     std::string kml = "<Placemark>";
     if (set(l.nameField)) kml += "<name>" + text(l.nameField) + "</name>";
     if (set(l.descriptionField)) kml += "<description>" + text(l.descriptionField) + "</description>";
@@ -176,7 +213,8 @@ bool KmlWriter::Write(int layer, OGRFeatureH feature, const char* altitudeMode) 
 bool KmlWriter::Close() {
     if (file_ == nullptr) return false;
     OpenLayersUpTo(static_cast<int>(layers_.size()) - 1);
-    if (open_ >= 0) Put("</Document>\n");
+    EnterFolders("");
+    if (open_ >= 0 && !layers_[static_cast<std::size_t>(open_)].skipped) Put("</Document>\n");
     Put("</Document>\n</kml>\n");
     Flush();
     const bool closed = VSIFCloseL(file_) == 0;

@@ -4,8 +4,9 @@
 // reads back as the same layers and attributes: a Document holding a Document a layer,
 // with the typed Schema of its attributes, each feature a Placemark with its name, description, style
 // (a pen's and a brush's colours), its attributes as SchemaData and its geometry as GDAL
-// exports it, with the altitudeMode its height needs. A KMZ is the same doc.kml in a zip
-// file, deflated as it is written.
+// exports it, with the altitudeMode its height needs. Features that came from a KML's
+// folders (their attribute "Carpeta") go back into nested Folders of those names. A KMZ is
+// the same doc.kml in a zip file, deflated as it is written.
 #pragma once
 
 #include <cpl_vsi.h>
@@ -22,7 +23,10 @@ class KmlWriter {
     bool Open(const std::string& path);
     // A layer of the output, in the order of the input's: its name, the definition of its
     // features and the names its attributes are written with (one a field).
-    void AddLayer(const std::string& name, OGRFeatureDefnH definition, const std::vector<std::string>& fieldNames);
+    // `skipped`: a layer left out of the file. Answers the attributes KML has no type for,
+    // written as text, each said in a sentence.
+    std::vector<std::string> AddLayer(const std::string& name, OGRFeatureDefnH definition,
+                                      const std::vector<std::string>& fieldNames, bool skipped = false);
     // Writes the Document's head once every layer is added.
     void Begin();
     // Writes a feature of layer `layer` (layers come in order); `altitudeMode` for a 3D
@@ -39,15 +43,20 @@ class KmlWriter {
         std::vector<std::string> fields;  // names written
         std::vector<std::string> types;   // KML's SimpleField types
         int nameField = -1, descriptionField = -1, altitudeModeField = -1;
+        int folderField = -1;  // "Carpeta": the KML folders a feature came from, "Sierra/Picos"
+        bool skipped = false;
     };
     void Put(const std::string& text);
     void Flush();
     void OpenLayersUpTo(int layer);
+    // Closes and opens Folders so that the next feature lies in `path` ("" for none).
+    void EnterFolders(const std::string& path);
 
     VSILFILE* file_ = nullptr;
     std::vector<Layer> layers_;
     std::string buffer_;
     int open_ = -1;  // the layer whose Document is open; layers before it are written
+    std::vector<std::string> folders_;  // the Folders open inside it
     bool failed_ = false;
 };
 

@@ -120,12 +120,16 @@ class Input {
 struct System {
     enum class Datum { None, ED50, ETRS89, WGS84, Other } datum = Datum::None;
     int zone = 0;  // UTM zone; 0 for degrees
+    bool ellipsoidal = false;  // a 3D system: its Z is the height above its ellipsoid
 };
 
 System SystemOfEpsg(int epsg) {
     if (epsg == 4230) return {System::Datum::ED50, 0};
     if (epsg == 4258) return {System::Datum::ETRS89, 0};
     if (epsg == 4326) return {System::Datum::WGS84, 0};
+    // The 3D systems of the same datums: GeoJSON's (RFC 7946) is WGS84's, 4979.
+    if (epsg == 4979) return {System::Datum::WGS84, 0, true};
+    if (epsg == 4937) return {System::Datum::ETRS89, 0, true};
     if (epsg >= 23029 && epsg <= 23031) return {System::Datum::ED50, epsg - 23000};
     if (epsg >= 25829 && epsg <= 25831) return {System::Datum::ETRS89, epsg - 25800};
     if (epsg >= 32629 && epsg <= 32631) return {System::Datum::WGS84, epsg - 32600};
@@ -157,6 +161,11 @@ struct Plan {
     core::Direction direction = core::Direction::WGS84ToED50;
     bool clampedByDefault = false;  // KML: a geometry without altitudeMode lies on the ground
     int altitudeModeField = -1;     // libkml's altitudeMode attribute
+    // Its Z is the height above the WGS84 ellipsoid by its system or its format (GeoJSON),
+    // taken through the geoid as the altitude it is; the user's --z-elipsoidal aside.
+    bool zFromEllipsoid = false;
+    int fromEpsg = 0;
+    bool skipped = false;  // a layer without geometry, left out
 };
 
 // The zone a layer in degrees is projected in: the one given, else the zone holding most
@@ -169,9 +178,14 @@ struct ZoneCount {
 };
 
 // Table output: the columns of every layer's rows, one header for all.
+// A table being written: its file, the attributes of its layers by name (in the order
+// met), and its rows not yet written.
 struct Table {
-    std::vector<std::string> fields;  // the attributes of all layers, by name, in order met
-    std::vector<std::vector<int>> column;  // [layer][field] -> index in fields
+    int fd = -1;
+    std::vector<std::string> fields;
+    std::map<int, std::vector<int>> column;  // [layer][field] -> index in fields
+    std::map<int, int> folderColumn;         // [layer] -> index in fields of a KML's "Carpeta"
+    std::string buffer;
 };
 
 constexpr const char* kAltitudeModes[] = {"clampToGround", "clampToSeaFloor", "relativeToGround", "absolute"};
@@ -207,6 +221,8 @@ struct Growth {
 struct Converted {
     std::vector<RowPoint> points;
     std::vector<RowResult> results;
+    std::vector<double> altitudes;  // of a layer whose Z is an ellipsoidal height: each vertex's altitude
+    std::vector<std::int64_t> outsideGeoid;  // its vertices whose height the geoid cannot take
 };
 
 struct Job {
@@ -214,10 +230,10 @@ struct Job {
     std::vector<Plan> plans;
     std::vector<LayerReport> reports;
     LayerSummary* summary = nullptr;
-    // Table output (fd >= 0): the rows as they are written.
-    int fd = -1;
-    const Table* table = nullptr;
-    std::string buffer;
+    // Table output: the tables, and the one each layer's rows go to.
+    bool tables = false;
+    std::vector<Table> table;
+    std::vector<std::size_t> tableOf;
     char decimalSign = ',';
     const LayerProgress* progress = nullptr;
     bool geoJson = false;  // the output is GeoJSON
@@ -225,6 +241,7 @@ struct Job {
     std::uint64_t features = 0;
     std::exception_ptr thrown;
     std::vector<std::string> layerNames;
+    std::vector<std::string> folders;  // of each layer, a KML's folders ("" for none)
     Growth growth;
 };
 
@@ -241,16 +258,16 @@ std::string WhereText(const Job& job, const TalporGdalFeature& f, long long k) {
     return where;
 }
 
-void Flush(Job& job, bool all) {
-    if (job.fd < 0 || (!all && job.buffer.size() < (1u << 16))) return;
+void Flush(Table& t, bool all) {
+    if (t.fd < 0 || (!all && t.buffer.size() < (1u << 16))) return;
     std::size_t done = 0;
-    while (done < job.buffer.size()) {
-        const ssize_t n = ::write(job.fd, job.buffer.data() + done, job.buffer.size() - done);
+    while (done < t.buffer.size()) {
+        const ssize_t n = ::write(t.fd, t.buffer.data() + done, t.buffer.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) throw RunError("no se puede escribir la salida: " + SystemErrorText(errno));
         done += static_cast<std::size_t>(n);
     }
-    job.buffer.clear();
+    t.buffer.clear();
 }
 
 void AppendNumber(std::string& out, double x, int decimals, char sign) { AppendRounded(out, x, decimals, sign); }
@@ -259,14 +276,17 @@ void AppendNumber(std::string& out, double x, int decimals, char sign) { AppendR
 // read, the results and the Error column.
 void WriteRows(Job& job, const TalporGdalFeature& f, const Plan& plan, const Converted& v) {
     const Settings& s = *job.settings;
+    Table& table = job.table[job.tableOf[static_cast<std::size_t>(f.layer)]];
     std::vector<std::string> texts;
     for (long long k = 0; k < f.count; ++k) {
-        std::string& out = job.buffer;
+        std::string& out = table.buffer;
         AppendField(out, job.layerNames[f.layer], ';');
         out += ';' + std::to_string(f.fid) + ';' + std::to_string(f.part[k]) + ';' + std::to_string(f.ring[k]) + ';' +
                std::to_string(f.vertex[k]);
-        std::vector<std::string> cells(job.table->fields.size());
-        for (int i = 0; i < f.fields; ++i) cells[job.table->column[f.layer][i]] = f.values[i];
+        std::vector<std::string> cells(table.fields.size());
+        for (int i = 0; i < f.fields; ++i) cells[table.column[f.layer][i]] = f.values[i];
+        if (const auto folder = table.folderColumn.find(f.layer); folder != table.folderColumn.end())
+            cells[static_cast<std::size_t>(folder->second)] = job.folders[static_cast<std::size_t>(f.layer)];
         for (const std::string& cell : cells) {
             out += ';';
             AppendField(out, cell, ';');
@@ -278,7 +298,8 @@ void WriteRows(Job& job, const TalporGdalFeature& f, const Plan& plan, const Con
         out += ';';
         AppendNumber(out, plan.from.zone == 0 ? f.x[k] : f.y[k], decimals, job.decimalSign);
         out += ';';
-        if (v.points[k].hasHeight) AppendNumber(out, f.z[k], 1, job.decimalSign);
+        if (v.points[k].hasHeight)
+            AppendNumber(out, plan.zFromEllipsoid ? v.altitudes[static_cast<std::size_t>(k)] : f.z[k], 1, job.decimalSign);
         texts.clear();
         if (r.error.empty()) AppendResultTexts(r, s.outputs, job.decimalSign, texts);
         else texts.assign(ResultCount(s.outputs), std::string());
@@ -294,13 +315,14 @@ void WriteRows(Job& job, const TalporGdalFeature& f, const Plan& plan, const Con
         }
         AppendField(out, error, ';');
         out += '\n';
-        Flush(job, false);
+        Flush(table, false);
     }
 }
 
 // The altitudeMode of a feature: its attribute, else the format's default.
 std::string_view AltitudeMode(const TalporGdalFeature& f, const Plan& plan) {
     if (plan.altitudeModeField >= 0 && f.isSet[plan.altitudeModeField]) return f.values[plan.altitudeModeField];
+    if (f.trackAltitudeMode != nullptr) return f.trackAltitudeMode;  // a gx:Track's own
     return plan.clampedByDefault ? "clampToGround" : "absolute";
 }
 
@@ -312,7 +334,7 @@ Conversion ConversionOf(const Job& job, const Plan& plan, core::Grids* grids) {
     c.direction = plan.direction;
     c.heightIsAltitude = !s.layers.zEllipsoidal;
     c.altitude = s.outputs.altitude;
-    c.places = job.fd >= 0;
+    c.places = job.tables;
     c.grids = grids;
     return c;
 }
@@ -326,9 +348,17 @@ void ConvertFeature(const Job& job, const TalporGdalFeature& f, core::Grids* gri
     const bool noHeight = WithoutHeight(AltitudeMode(f, plan));
     const auto n = static_cast<std::size_t>(f.count);
     v.points.assign(n, RowPoint{});
+    v.altitudes.assign(plan.zFromEllipsoid ? n : 0, 0.0);
+    v.outsideGeoid.clear();
     for (std::size_t k = 0; k < n; ++k) {
         RowPoint& p = v.points[k];
         p.hasHeight = f.hasZ != 0 && !noHeight;
+        if (p.hasHeight && plan.zFromEllipsoid && plan.from.zone == 0) {
+            // A height above WGS84's ellipsoid, through the geoid, is the altitude the run takes.
+            const core::Altitude a = grids != nullptr ? core::AltitudeOf(f.y[k], f.x[k], f.z[k], grids->Geoid()) : core::Altitude{};
+            if (a.answer == geo::GridAnswer::Done) v.altitudes[k] = a.H;
+            else p.hasHeight = false, v.outsideGeoid.push_back(static_cast<std::int64_t>(k));
+        }
         if (plan.from.zone == 0) {
             if (!(std::abs(f.y[k]) <= 90 && std::abs(f.x[k]) <= 180)) {
                 p.error = "no son grados (" + std::to_string(f.x[k]) + ", " + std::to_string(f.y[k]) +
@@ -336,7 +366,7 @@ void ConvertFeature(const Job& job, const TalporGdalFeature& f, core::Grids* gri
                 continue;
             }
             p.kind = RowPoint::Kind::Geographic;
-            p.geographic = {f.y[k], f.x[k], p.hasHeight ? f.z[k] : 0};
+            p.geographic = {f.y[k], f.x[k], p.hasHeight ? (plan.zFromEllipsoid ? v.altitudes[k] : f.z[k]) : 0};
         } else {
             p.kind = RowPoint::Kind::Utm;
             p.utm = {f.x[k], f.y[k], static_cast<std::int16_t>(plan.from.zone), p.hasHeight ? f.z[k] : 0};
@@ -367,6 +397,11 @@ int Feature(Job& job, TalporGdalFeature& f, Converted& v) {
     report.recoded += f.recoded;
     report.replaced += f.replaced;
     if (noHeight && f.hasZ) report.withoutHeight += f.count;
+    for (std::int64_t k : v.outsideGeoid)
+        Note(job, static_cast<std::uint64_t>(f.fid),
+             WhereText(job, f, static_cast<long long>(k)) +
+                 ": su altura sobre el elipsoide no se puede pasar a altitud fuera del geoide EGM08-REDNAP, y se "
+                 "convierte sin altura");
     if (mode == "relativeToGround" && f.hasZ && n > 0)
         Note(job, static_cast<std::uint64_t>(f.fid),
              "la entidad " + std::to_string(f.fid) + " de la capa «" + job.layerNames[f.layer] +
@@ -383,7 +418,7 @@ int Feature(Job& job, TalporGdalFeature& f, Converted& v) {
     }
     for (std::size_t k = 0; k < n; ++k) {
         const RowResult& r = v.results[k];
-        if (!r.note.empty() && (job.fd >= 0 || r.note.find("geoide") != std::string::npos))
+        if (!r.note.empty() && (job.tables || r.note.find("geoide") != std::string::npos))
             Note(job, static_cast<std::uint64_t>(f.fid), WhereText(job, f, static_cast<long long>(k)) + ": " + r.note);
     }
     if (plan.to.zone > 0) {
@@ -401,7 +436,7 @@ int Feature(Job& job, TalporGdalFeature& f, Converted& v) {
     report.features += 1;
     report.vertices += f.count;
     report.withoutGeometry += f.noGeometry;
-    if (job.fd >= 0) {
+    if (job.tables) {
         WriteRows(job, f, plan, v);
         return TalporGdalWrite;
     }
@@ -415,6 +450,7 @@ int Feature(Job& job, TalporGdalFeature& f, Converted& v) {
             f.y[k] = r.utm->N;
         }
         if (!v.points[k].hasHeight) continue;
+        if (plan.zFromEllipsoid) f.z[k] = v.altitudes[k];
         // A height above the ellipsoid becomes the height above the other one; an
         // altitude stays the altitude it was, but in GeoJSON, whose third coordinate is by
         // definition the height above the WGS84 ellipsoid: the altitude plus the geoid's N.
@@ -547,10 +583,16 @@ extern "C" int StartCallback(void* context, int batch, TalporGdalFeature* featur
     return 0;
 }
 
+// What an output format made of an attribute, for the layer's line of the summary.
+extern "C" void ChangedCallback(void* context, int layer, const char* text) {
+    Job& job = static_cast<Run*>(context)->job;
+    job.reports[static_cast<std::size_t>(layer)].changes.emplace_back(text);
+}
+
 // What GDAL reported while reading: an error goes to the summary's errors (the run is not
 // whole), a warning to its notes.
 extern "C" void ProblemCallback(void* context, int layer, long long record, long long fid, long long lost, int failure,
-                                const char* message) {
+                                const char* message, int writing) {
     Job& job = static_cast<Run*>(context)->job;
     LayerSummary& s = *job.summary;
     std::string text = "capa «" + job.layerNames[static_cast<std::size_t>(layer)] + "», ";
@@ -561,7 +603,9 @@ extern "C" void ProblemCallback(void* context, int layer, long long record, long
                                 ": GDAL no ha podido leerlos y quedan fuera";
     } else {
         text += "entidad " + std::to_string(fid) + ": " +
-                (failure ? std::string("GDAL no ha podido leerla entera") : std::string("aviso de GDAL al leerla"));
+                (failure    ? std::string("GDAL no ha podido leerla entera")
+                 : writing ? std::string("aviso de GDAL al escribirla")
+                           : std::string("aviso de GDAL al leerla"));
     }
     if (message != nullptr && message[0] != '\0') text += " (" + std::string(message) + ")";
     const std::uint64_t where = static_cast<std::uint64_t>(fid >= 0 ? fid : record + 1);
@@ -704,6 +748,14 @@ std::vector<ZoneCount> CountVertices(const Input& input, std::size_t layers, con
     count.maxFeatureVertices = limits.featureVertices;
     input.Run(count, counting.thrown);
     return std::move(counting.counts);
+}
+
+// A layer's name as part of a file name: no folder separator, no control character.
+std::string FileNamePart(const std::string& name) {
+    std::string part = name.empty() ? "capa" : name;
+    for (char& c : part)
+        if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) c = '_';
+    return part.substr(0, 100);
 }
 
 // "600 MB", "132 bytes".
@@ -869,16 +921,30 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
     job.decimalSign = settings.decimalSign == 0 ? ',' : settings.decimalSign;
     job.growth = Growth(limits, GrowthBytes(inputPath, input, limits));
     std::vector<ZoneCount> counts(static_cast<std::size_t>(std::max(input.Layers(), 0)));
-    std::vector<int> geometryTypes(counts.size(), 0);
+    std::vector<int> geometryTypes(counts.size(), 0), skip(counts.size(), 0);
     bool needCount = false, gpxByHeld = false;
     std::int64_t total = 0;
     for (int i = 0; i < input.Layers(); ++i) {
         const TalporGdalLayerInfo info = input.Layer(i);
         total = info.features < 0 || total < 0 ? -1 : total + info.features;
         Plan plan;
+        // A table of attributes alone (a GeoPackage's) has nothing to convert: left out,
+        // and said, rather than the file refused.
+        if (std::string_view(info.geometry) == "None") {
+            skip[static_cast<std::size_t>(i)] = 1;
+            plan.skipped = true;
+            job.layerNames.push_back(info.name);
+            job.folders.emplace_back(info.folder);
+            job.plans.push_back(plan);
+            continue;
+        }
         plan.from = SystemOfEpsg(info.epsg);
+        plan.fromEpsg = info.epsg;
+        plan.zFromEllipsoid = !settings.layers.zEllipsoidal &&
+                              (plan.from.ellipsoidal || (inFormat != nullptr && inFormat->name == "geojson"));
         const std::string name = info.name;
         job.layerNames.push_back(name);
+        job.folders.emplace_back(info.folder);
         if (plan.from.datum == System::Datum::Other)
             throw RunError("la capa «" + name + "» está en «" + info.system + "»" +
                            (info.epsg > 0 ? " (EPSG:" + std::to_string(info.epsg) + ")" : std::string()) +
@@ -900,6 +966,9 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
                                (plan.direction == core::Direction::ED50ToWGS84 ? "ed50-wgs84" : "wgs84-ed50"));
         }
         const bool toEd50 = plan.direction == core::Direction::WGS84ToED50;
+        if (outFormat != nullptr && outFormat->wgs84 && toEd50)
+            throw RunError(std::string(outFormat->title) + " es WGS84 y la capa «" + name +
+                           "» se convierte a ED50: elija Shapefile, GeoPackage, DXF o una tabla CSV");
         if (outFormat != nullptr && outFormat->name == "gpx" && GpxType(info.geometry, 0) == 0) {
             // A layer of no one geometry type is judged by what it holds, from a first reading.
             const std::string_view declared = std::string_view(info.geometry).substr(
@@ -909,9 +978,6 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
                                name + "» es de " + GeometryText(info.geometry) + ": elija KML, KMZ o GeoJSON");
             gpxByHeld = true;
         }
-        if (outFormat != nullptr && outFormat->wgs84 && toEd50)
-            throw RunError(std::string(outFormat->title) + " es WGS84 y la capa «" + name +
-                           "» se convierte a ED50: elija Shapefile, GeoPackage, DXF o una tabla CSV");
         plan.to.datum = toEd50 ? System::Datum::ED50
                         : (settings.layers.wgs84Label || (outFormat != nullptr && outFormat->wgs84)) ? System::Datum::WGS84
                                                                                                     : System::Datum::ETRS89;
@@ -932,13 +998,19 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
     }
     job.growth.total = total > 0 ? static_cast<std::uint64_t>(total) : 0;
     if (input.Layers() == 0) throw RunError("no se puede leer como capa: GDAL no encuentra en ella ninguna capa");
-    if (outFormat != nullptr && outFormat->name == "geojson" && input.Layers() > 1)
-        throw RunError("GeoJSON guarda una sola capa, y la entrada tiene " + std::to_string(input.Layers()) +
+    const auto converted = static_cast<int>(std::count(skip.begin(), skip.end(), 0));
+    if (converted == 0)
+        throw RunError("no hay nada que convertir: " +
+                       std::string(input.Layers() == 1 ? "su capa es una tabla" : "sus capas son tablas") +
+                       " sin geometría");
+    if (outFormat != nullptr && outFormat->name == "geojson" && converted > 1)
+        throw RunError("GeoJSON guarda una sola capa, y la entrada tiene " + std::to_string(converted) +
                        ": elija GeoPackage, KML o KMZ, o una tabla CSV");
     // A shapefile of a layer of no one type gets its type from the geometries the layer holds.
     const bool shapefile = outFormat != nullptr && outFormat->name == "shp";
     bool shapefileByHeld = false;
-    for (int i = 0; shapefile && i < input.Layers(); ++i) shapefileByHeld = shapefileByHeld || Generic(input.Layer(i).geometry);
+    for (int i = 0; shapefile && i < input.Layers(); ++i)
+        shapefileByHeld = shapefileByHeld || (skip[static_cast<std::size_t>(i)] == 0 && Generic(input.Layer(i).geometry));
     if (settings.conversion.method == Method::Grid && settings.layers.zEllipsoidal)
         throw RunError("la rejilla del IGN no transforma la altura sobre el elipsoide: quite --z-elipsoidal, o elija "
                        "Helmert o Molodensky");
@@ -946,6 +1018,7 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
         counts = CountVertices(input, counts.size(), limits, job.growth, {});
         for (std::size_t i = 0; i < job.plans.size(); ++i) {
             Plan& plan = job.plans[i];
+            if (plan.skipped) continue;
             if (shapefileByHeld && Generic(input.Layer(static_cast<int>(i)).geometry)) {
                 const int type = ShapefileType(counts[i].types);
                 if (type == 0)
@@ -963,7 +1036,8 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
             }
             if (plan.to.zone != -1) continue;
             const auto& v = counts[i].vertices;
-            plan.to.zone = static_cast<int>(std::max_element(v.begin() + 29, v.begin() + 32) - v.begin());
+            // An empty layer has no zone: nothing of it is projected.
+            plan.to.zone = counts[i].all == 0 ? 0 : static_cast<int>(std::max_element(v.begin() + 29, v.begin() + 32) - v.begin());
             plan.toEpsg = EpsgOf(plan.to.datum, plan.to.zone);
         }
     }
@@ -973,7 +1047,9 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
         const int layer = static_cast<int>(i);
         LayerReport r;
         r.name = job.layerNames[i];
-        r.from = SystemText(plan.from.datum, plan.from.zone, EpsgOf(plan.from.datum, plan.from.zone));
+        r.skipped = plan.skipped;
+        r.from = SystemText(plan.from.datum, plan.from.zone,
+                            plan.fromEpsg > 0 ? plan.fromEpsg : EpsgOf(plan.from.datum, plan.from.zone));
         r.to = SystemText(plan.to.datum, plan.to.zone, plan.toEpsg);
         r.zone = plan.to.zone;
         std::vector<std::string> names;
@@ -1002,37 +1078,89 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
     run.start = StartCallback;
     run.finish = FinishCallback;
     run.problem = ProblemCallback;
+    run.changed = ChangedCallback;
     run.maxFeatureVertices = limits.featureVertices;
+    run.skip = skip.data();
+    // GPX holds its waypoints before its routes and its tracks: layers in that order.
+    std::vector<int> order(job.plans.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+    if (outFormat != nullptr && outFormat->name == "gpx") {
+        const auto kind = [&](int i) {
+            const int t = geometryTypes[static_cast<std::size_t>(i)] % 1000;
+            return t != 0 ? t : GpxType(input.Layer(i).geometry, 0);
+        };
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return kind(a) < kind(b); });
+        run.order = order.data();
+    }
     if (table) {
-        Table t;
-        std::map<std::string, int> index;
-        t.column.resize(job.plans.size());
+        // One table for the layers converted as the first is (direction, degrees or UTM),
+        // under a header true of all their rows; a layer converted otherwise gets a table of
+        // its own, named after the output and the layer.
+        job.tables = true;
+        job.tableOf.assign(job.plans.size(), 0);
+        const bool kmlFolders = std::any_of(job.folders.begin(), job.folders.end(), [](const std::string& f) { return !f.empty(); });
+        const auto first = std::find_if(job.plans.begin(), job.plans.end(), [](const Plan& p) { return !p.skipped; });
+        const auto kind = [](const Plan& p) { return std::pair(p.direction, p.from.zone == 0); };
+        job.table.emplace_back().fd = output.fd;
+        std::vector<std::size_t> headOf = {static_cast<std::size_t>(first - job.plans.begin())};
+        std::set<std::string> names;
+        for (std::size_t i = 0; i < job.plans.size(); ++i) {
+            if (job.plans[i].skipped || kind(job.plans[i]) == kind(*first)) continue;
+            if (output.extraTables.empty())
+                throw RunError("la capa «" + job.layerNames[i] + "» se convierte de otro sistema que «" +
+                               job.layerNames[headOf[0]] + "» y va a una tabla aparte, que la salida estándar no "
+                               "puede llevar: dé un fichero de destino");
+            std::string name = output.extraTables + "-" + FileNamePart(job.layerNames[i]);
+            for (int n = 2; !names.insert(name).second; ++n) name = output.extraTables + "-" + FileNamePart(job.layerNames[i]) + "-" + std::to_string(n);
+            Table& extra = job.table.emplace_back();
+            extra.fd = ::open((name + output.extension).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (extra.fd < 0) throw RunError("no se puede escribir la salida: " + SystemErrorText(errno));
+            job.tableOf[i] = job.table.size() - 1;
+            headOf.push_back(i);
+        }
+        struct Closer {
+            std::vector<Table>& tables;
+            ~Closer() {
+                for (std::size_t t = 1; t < tables.size(); ++t) ::close(tables[t].fd);
+            }
+        } closer{job.table};
         for (int i = 0; i < input.Layers(); ++i) {
+            if (skip[static_cast<std::size_t>(i)] != 0) continue;
+            Table& t = job.table[job.tableOf[static_cast<std::size_t>(i)]];
+            std::map<std::string, int> index;
+            for (std::size_t c = 0; c < t.fields.size(); ++c) index.emplace(t.fields[c], static_cast<int>(c));
+            std::vector<int>& column = t.column[i];
             for (int f = 0; f < input.Layer(i).fields; ++f) {
                 const std::string name = input.Field(i, f);
                 auto [at, added] = index.emplace(name, static_cast<int>(t.fields.size()));
                 if (added) t.fields.push_back(name);
-                t.column[i].push_back(at->second);
+                column.push_back(at->second);
+            }
+            // A KML's folders, "Sierra/Picos", in a column of their own (unless the layer has
+            // an attribute of that name).
+            if (kmlFolders) {
+                auto [at, added] = index.emplace("Carpeta", static_cast<int>(t.fields.size()));
+                if (added) t.fields.emplace_back("Carpeta");
+                if (std::find(column.begin(), column.end(), at->second) == column.end()) t.folderColumn[i] = at->second;
             }
         }
-        job.table = &t;
-        job.fd = output.fd;
-        const bool degrees = !job.plans.empty() && job.plans[0].from.zone == 0;
-        std::string& head = job.buffer;
-        head = "Capa;Entidad;Parte;Anillo;Vértice";
-        for (const std::string& name : t.fields) {
-            head += ';';
-            AppendField(head, name, ';');
+        for (std::size_t t = 0; t < job.table.size(); ++t) {
+            const Plan& plan = job.plans[headOf[t]];
+            std::string& head = job.table[t].buffer;
+            head = "Capa;Entidad;Parte;Anillo;Vértice";
+            for (const std::string& name : job.table[t].fields) {
+                head += ';';
+                AppendField(head, name, ';');
+            }
+            head += plan.from.zone == 0 ? ";Latitud;Longitud;Altitud" : ";Este;Norte;Altitud";
+            for (const std::string& name : ResultNames(settings.outputs, plan.direction)) {
+                head += ';';
+                AppendField(head, name, ';');
+            }
+            head += '\n';
         }
-        head += degrees ? ";Latitud;Longitud;Altitud" : ";Este;Norte;Altitud";
-        const core::Direction direction = job.plans.empty() ? settings.conversion.direction : job.plans[0].direction;
-        for (const std::string& name : ResultNames(settings.outputs, direction)) {
-            head += ';';
-            AppendField(head, name, ';');
-        }
-        head += '\n';
         input.Run(run, job.thrown);
-        Flush(job, true);
+        for (Table& t : job.table) Flush(t, true);
     } else {
         std::vector<int> epsg;
         for (const Plan& p : job.plans) epsg.push_back(p.toEpsg);
@@ -1041,6 +1169,8 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
         job.geoJson = outFormat->name == "geojson";
         job.cad = outFormat->name == "dxf";
         if (job.geoJson) layerOptions = {"RFC7946=YES", "COORDINATE_PRECISION=9", "WRITE_NAME=NO"};
+        // A shapefile's texts in UTF-8, said so by its .cpg: nothing becomes "?".
+        if (outFormat->name == "shp") layerOptions = {"ENCODING=UTF-8"};
         // The attributes GPX has no element for go in its extensions: nothing is lost.
         if (outFormat->name == "gpx") datasetOptions = {"GPX_USE_EXTENSIONS=YES"};
         datasetOptions.push_back(nullptr);

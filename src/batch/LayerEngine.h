@@ -17,6 +17,10 @@ namespace batch {
 struct EngineOutput {
     bool table = false;
     int fd = -1;                          // the table's
+    // Tables of layers converted otherwise than the first: written as this prefix, "-", the
+    // layer's name and `extension`; "" where there is no place for them (standard output).
+    std::string extraTables;
+    std::string extension;
     std::string path;                     // the layers'
     const LayerFormat* format = nullptr;  // the layers'
 };

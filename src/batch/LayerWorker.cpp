@@ -324,7 +324,7 @@ int LayerWorkerMain(int argc, char** argv) {
         std::fputs("talpor-capas: lo usan el programa Talpor y talpor-lote para leer capas\n", stderr);
         return 2;
     }
-    std::string settingsText, dataFolder, userFolder, output, format;
+    std::string settingsText, dataFolder, userFolder, output, format, extraTables, extension;
     bool table = false, haveGrids = false;
     LayerLimits limits;
     for (std::size_t i = 2; i < args.size(); ++i) {
@@ -336,6 +336,8 @@ int LayerWorkerMain(int argc, char** argv) {
         else if (a.starts_with("--salida=")) output = value("--salida=");
         else if (a.starts_with("--formato=")) format = value("--formato=");
         else if (a == "--tabla") table = true;
+        else if (a.starts_with("--tablas=")) extraTables = value("--tablas=");
+        else if (a.starts_with("--extension=")) extension = value("--extension=");
         else if (a.starts_with("--limites=")) {
             const Record r = DecodeRecord(value("--limites="));
             if (r.size() >= 5) {
@@ -365,6 +367,8 @@ int LayerWorkerMain(int argc, char** argv) {
             out.table = table;
             out.fd = table ? 3 : -1;
             out.path = output;
+            out.extraTables = extraTables;
+            out.extension = extension;
             out.format = LayerFormatNamed(format);
             if (!table && out.format == nullptr) throw RunError("formato de capa desconocido: " + format);
             for (const Record& r : RecordsOf(RunLayers(args[1], out, settings, limits, progress))) Send(r);
@@ -417,10 +421,12 @@ std::vector<Record> RecordsOf(const LayerSummary& s) {
                            std::to_string(r.zone), std::to_string(r.outsideBand), std::to_string(r.withoutHeight),
                            std::to_string(r.withoutGeometry), std::to_string(r.unread), std::to_string(r.recoded),
                            std::to_string(r.replaced), r.cad ? "1" : "0"});
+        if (r.skipped) records.push_back({"omitida", layer});
         for (std::int64_t id : r.leftOut) records.push_back({"dejada", layer, std::to_string(id)});
         for (std::int64_t id : r.droppedWithoutGeometry) records.push_back({"sin-geometria", layer, std::to_string(id)});
         for (const std::string& name : r.notKept) records.push_back({"sin-guardar", layer, name});
         for (const auto& [from, to] : r.renamed) records.push_back({"renombrado", layer, from, to});
+        for (const std::string& change : r.changes) records.push_back({"cambio", layer, change});
     }
     for (const RowError& n : s.notes) records.push_back({"aviso", std::to_string(n.line), n.message});
     for (const RowError& e : s.errors) records.push_back({"error", std::to_string(e.line), e.message});
@@ -442,10 +448,14 @@ void AddRecord(LayerSummary& s, const Record& r) {
         s.layers.push_back(std::move(l));
     } else if (r[0] == "dejada" && r.size() >= 3 && layer()) {
         layer()->leftOut.push_back(Number(r[2]));
+    } else if (r[0] == "omitida" && r.size() >= 2 && layer()) {
+        layer()->skipped = true;
     } else if (r[0] == "sin-geometria" && r.size() >= 3 && layer()) {
         layer()->droppedWithoutGeometry.push_back(Number(r[2]));
     } else if (r[0] == "sin-guardar" && r.size() >= 3 && layer()) {
         layer()->notKept.push_back(Shown(r[2]));
+    } else if (r[0] == "cambio" && r.size() >= 3 && layer()) {
+        layer()->changes.push_back(Shown(r[2]));
     } else if (r[0] == "renombrado" && r.size() >= 4 && layer()) {
         layer()->renamed.emplace_back(Shown(r[2]), Shown(r[3]));
     } else if ((r[0] == "aviso" || r[0] == "error") && r.size() >= 3) {

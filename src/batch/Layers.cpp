@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 
 #include "batch/LayerWorker.h"
 #include "batch/OutputFile.h"
@@ -131,13 +132,54 @@ void CopyToStandardOutput(const std::string& path) {
     ::close(in);
 }
 
+// Every file written is one the user asked for: the destination's, or others named in the
+// summary (`written`), and none of those replaced without a word. Throws RunError.
+void CommitBeside(const OutputFolder& out, const std::vector<FileId>& inputs, const Settings& settings,
+                  const ReplaceQuestion& replace, LayerSummary& summary) {
+    std::vector<std::string> existing;
+    for (const std::string& name : out.Written()) {
+        const std::string path = out.Destination() + "/" + name;
+        struct stat st {};
+        const bool exists = ::lstat(path.c_str(), &st) == 0;
+        if (exists) CheckDestination(path, name, inputs);
+        if (out.OfDestination(name)) continue;
+        summary.written.push_back(name);
+        if (exists) existing.push_back(name);
+    }
+    if (existing.empty() || settings.layers.replace) return;
+    const std::string them = Names(existing);
+    if (!replace)
+        throw RunError("la conversión escribiría también " + Names(summary.written) + ", y ya " +
+                       (existing.size() == 1 ? "existe " : "existen ") + them +
+                       ": elija otro destino, o añada --reemplazar para reemplazar" + (existing.size() == 1 ? "lo" : "los"));
+    if (!replace(existing)) throw RunError("no se ha" + std::string(existing.size() == 1 ? "" : "n") + " reemplazado " + them);
+}
+
 LayerSummary ConvertInto(const std::string& input, const std::string& output, const Settings& settings,
                          const LayerProgress& progress, const ReplaceQuestion& replace, const LayerLimits& limits) {
     const LayerOutput kind = LayerOutputOf(input, output, settings);
     const std::vector<FileId> inputs = InputIds(input);
     if (kind.table) {
         OutputFile out(output, inputs);
-        LayerSummary summary = Work(input, {"--tabla"}, out.Fd(), settings, progress, limits);
+        // A layer converted otherwise than the first goes to a table of its own beside the
+        // output: written in a temporary folder, moved into place with it.
+        std::optional<OutputFolder> extras;
+        std::vector<std::string> arguments = {"--tabla"};
+        struct stat st {};
+        const bool device = ::stat(output.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+        if (output != "-" && !device) {
+            extras.emplace(output);
+            const std::string path = extras->Path();
+            const std::size_t dot = path.rfind('.');
+            const bool hasExtension = dot != std::string::npos && dot > path.rfind('/');
+            arguments.push_back("--tablas=" + path.substr(0, hasExtension ? dot : path.size()));
+            arguments.push_back("--extension=" + (hasExtension ? path.substr(dot) : std::string(".csv")));
+        }
+        LayerSummary summary = Work(input, arguments, out.Fd(), settings, progress, limits);
+        if (extras) {
+            CommitBeside(*extras, inputs, settings, replace, summary);
+            if (!summary.written.empty()) extras->Commit();
+        }
         out.Commit();
         return summary;
     }
@@ -154,28 +196,7 @@ LayerSummary ConvertInto(const std::string& input, const std::string& output, co
         CopyToStandardOutput(out.Path());
         return summary;
     }
-    // Every file written is one the user asked for: the destination's, or others named in
-    // the summary, and none of those replaced without a word.
-    std::vector<std::string> existing;
-    for (const std::string& name : out.Written()) {
-        const std::string path = out.Destination() + "/" + name;
-        struct stat st {};
-        const bool exists = ::lstat(path.c_str(), &st) == 0;
-        if (exists) CheckDestination(path, name, inputs);
-        if (out.OfDestination(name)) continue;
-        summary.written.push_back(name);
-        if (exists) existing.push_back(name);
-    }
-    if (!existing.empty() && !settings.layers.replace) {
-        const std::string them = Names(existing);
-        if (!replace)
-            throw RunError("la conversión escribiría también " + Names(summary.written) + ", y ya " +
-                           (existing.size() == 1 ? "existe " : "existen ") + them +
-                           ": elija otro destino, o añada --reemplazar para reemplazar" +
-                           (existing.size() == 1 ? "lo" : "los"));
-        if (!replace(existing))
-            throw RunError("no se ha" + std::string(existing.size() == 1 ? "" : "n") + " reemplazado " + them);
-    }
+    CommitBeside(out, inputs, settings, replace, summary);
     out.Commit();
     return summary;
 }
@@ -207,6 +228,10 @@ LayerOutput LayerOutputOf(const std::string& input, const std::string& output, c
     const LayerFormat* f = LayerFormatOfPath(output);
     if (f == nullptr) f = LayerFormatOfPath(input);
     return {false, f != nullptr ? f : &kLayerFormats[0]};
+}
+
+bool Empty(const LayerReport& r) {
+    return !r.skipped && r.features == 0 && r.unread == 0 && r.leftOut.empty() && r.droppedWithoutGeometry.empty();
 }
 
 bool Whole(const LayerSummary& summary) {
@@ -274,6 +299,7 @@ std::string LayerNotesText(const LayerReport& r) {
                     " como �)";
         parts.push_back(text);
     }
+    for (const std::string& change : r.changes) parts.push_back(change);
     for (const auto& [from, to] : r.renamed)
         parts.push_back("el atributo «" + from + "» escrito como «" + to + "», pues el formato no distingue mayúsculas");
     std::string text;
@@ -290,6 +316,14 @@ std::string LayerSummaryText(const LayerSummary& summary, std::string_view input
     if (summary.noted > summary.notes.size())
         text += "... y " + std::to_string(summary.noted - summary.notes.size()) + " avisos más\n";
     for (const LayerReport& r : summary.layers) {
+        if (r.skipped) {
+            text += "talpor-lote: " + std::string(inputName) + ": capa «" + r.name + "»: " + kSkippedText + "\n";
+            continue;
+        }
+        if (Empty(r)) {
+            text += "talpor-lote: " + std::string(inputName) + ": capa «" + r.name + "»: " + kEmptyText + "\n";
+            continue;
+        }
         text += "talpor-lote: " + std::string(inputName) + ": capa «" + r.name + "»: " + Count(r.features, "entidad", "entidades") +
                 ", " + Count(r.vertices, "vértice convertido", "vértices convertidos") + "; " + r.from + " a " + r.to;
         if (r.zone > 0 && r.outsideBand > 0)

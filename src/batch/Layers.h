@@ -132,6 +132,11 @@ struct LayerReport {
     // Attributes written under another name: "Name" as "Name_2" beside "name" in a format
     // that does not tell case.
     std::vector<std::pair<std::string, std::string>> renamed;
+    // What the output format made of attributes, each in a sentence: another name (a
+    // shapefile's ten characters), another type (a date and time as ISO text).
+    std::vector<std::string> changes;
+    // A table of attributes without geometry (a GeoPackage's), left out of the run.
+    bool skipped = false;
     // Written to DXF, which keeps no system and only attributes of its own: the
     // attributes it does not keep; the layer's name goes in each entity's Layer.
     bool cad = false;
@@ -170,6 +175,15 @@ using ReplaceQuestion = std::function<bool(const std::vector<std::string>& exist
 LayerSummary ConvertLayers(const std::string& input, const std::string& output, const Settings& settings,
                            const LayerProgress& progress = {}, const ReplaceQuestion& replace = {},
                            const LayerLimits& limits = {});
+
+// What the summary says of a layer without a feature (an empty KML folder): no system,
+// no zone, for there was nothing to convert.
+inline constexpr const char* kEmptyText = "vacía, sin entidades";
+// Whether a layer had no feature to convert.
+bool Empty(const LayerReport& report);
+
+// What the summary says of a table without geometry, left out.
+inline constexpr const char* kSkippedText = "una tabla de atributos sin geometría, que no se convierte ni se escribe";
 
 // The summary for standard error, one line a layer.
 // A layer written to DXF: "en la capa DXF «montes», sin el sistema ni los atributos, que

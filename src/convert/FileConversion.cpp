@@ -100,6 +100,10 @@ void SayCancelled(form::Platform& platform) {
 std::string LayerMessage(const batch::LayerSummary& s, const std::string& output) {
     std::string m;
     for (const batch::LayerReport& r : s.layers) {
+        if (r.skipped || batch::Empty(r)) {
+            m += (m.empty() ? "" : "\r\n") + ("Capa «" + r.name + "»: " + (r.skipped ? batch::kSkippedText : batch::kEmptyText) + ".");
+            continue;
+        }
         m += (m.empty() ? "" : "\r\n") + ("Capa «" + r.name + "»: " + batch::Count(r.features, "entidad", "entidades") + ", " +
                                           batch::Count(r.vertices, "vértice convertido", "vértices convertidos") + ", de " +
                                           r.from + " a " + r.to + ".");

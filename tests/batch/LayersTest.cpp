@@ -490,7 +490,7 @@ TEST_F(Layers, ALayerGoesWhereItIsToldAndNowhereElse) {
     EXPECT_FALSE(fs::exists(dir / "x.shp"));
     const Ran replaced = Run("-m helmert --reemplazar dos.gpkg x.shp");
     EXPECT_EQ(replaced.status, 0) << replaced.err;
-    EXPECT_TRUE(Has(replaced.err, "escritos también, junto al destino: «Recorridos.dbf», «Recorridos.prj», "
+    EXPECT_TRUE(Has(replaced.err, "escritos también, junto al destino: «Recorridos.cpg», «Recorridos.dbf», «Recorridos.prj», "
                                   "«Recorridos.shp» y «Recorridos.shx»"))
         << replaced.err;
     EXPECT_EQ(Read(dir / "Recorridos.shp").at(0).fids.size(), 2u);

@@ -112,14 +112,17 @@ elif form.startswith("layer "):
     kind = form[6:]
     listing = subprocess.run(["ogrinfo", "-ro", "-al", output], capture_output=True, text=True)
     same("ogrinfo", listing.returncode, 0)
+    if kind == "shp":  # its texts' encoding said
+        with open(output[:-4] + ".cpg") as f:
+            same(".cpg", f.read().strip(), "UTF-8")
     if kind == "dxf":  # GDAL writes DXF without attributes
         same("points", listing.stdout.count("POINT ("), len(rows))
     expected = collections.Counter()
     for row in rows if kind != "dxf" else []:
         for name, value in zip(header, row):
             if kind == "shp":
-                # dBase pads a text with blanks, and GDAL writes it in Latin-1 unless told otherwise.
-                value = value.encode("latin-1", "replace").decode("latin-1").rstrip(" ") or "(null)"
+                # dBase pads a text with blanks; Talpor writes it in UTF-8, with a .cpg that says so.
+                value = value.rstrip(" ") or "(null)"
             if kind in ("kml", "kmz"):
                 value = value.strip(" ")  # libkml, which GDAL reads KML with, trims its blanks
             if kind == "gpx":
