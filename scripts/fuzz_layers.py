@@ -533,21 +533,24 @@ def case(seed, index, bases):
 # ---------------------------------------------------------------- the promises
 
 SYSTEM = r"(?:ED50|ETRS89|WGS84) (?:geográficas|UTM \d+)(?: \(EPSG:\d+\))?"
-NOTES = [r"\d+ vértices? fuera de la franja del huso \d+",
-         r"\d+ vértices? sin altura \(pegados al suelo\)",
+# A count, its thousands grouped by points: "12.345".
+N = r"\d{1,3}(?:\.\d{3})*"
+NOTES = [N + r" vértices? fuera de la franja del huso \d+",
+         N + r" vértices? sin altura \(pegados? al suelo\)",
          r"en la capa DXF «.*», sin el sistema(?: ni los atributos, que DXF no guarda: «.*»|, que DXF no guarda)",
-         r"\d+ registros? que GDAL no ha podido leer, fuera",
-         r"\d+ entidad(?:es)? sin geometría, escritas? sin ella",
-         r"\d+ entidad(?:es)? sin geometría, que DXF no guarda, dejadas? fuera: -?\d+(?:, -?\d+)*…?",
-         r"\d+ textos? que no eran? de la codificación del fichero, leídos? como Windows-1252"
-         r"(?: \(\d+ bytes? sin carácter escritos? como �\))?",
+         N + r" registros? que GDAL no ha podido leer, fuera",
+         N + r" entidad(?:es)? sin geometría, escritas? sin ella",
+         N + r" entidad(?:es)? sin geometría, que DXF no guarda, dejadas? fuera: -?\d+(?:, -?\d+)*…?",
+         N + r" textos? que no eran? de la codificación del fichero, leídos? como Windows-1252"
+         r"(?: \(" + N + r" bytes? sin carácter escritos? como �\))?",
          r"el atributo «.*» escrito como «.*», pues el formato no distingue mayúsculas",
-         r"\d+ entidad(?:es)? fuera del área del método, dejadas? fuera: -?\d+(?:, -?\d+)*"]
-LAYER_LINE = re.compile(r"talpor-lote: (?P<file>[^:]+): capa «(?P<name>.*)»: (?P<n>\d+) entidad(?:es)?, "
-                        r"(?P<m>\d+) vértices? convertidos?; " + SYSTEM + " a " + SYSTEM +
+         N + r" entidad(?:es)? fuera del área del método, dejadas? fuera: -?\d+(?:, -?\d+)*"]
+LAYER_LINE = re.compile(r"talpor-lote: (?P<file>[^:]+): capa «(?P<name>.*)»: (?P<n>" + N + ") entidad(?:es)?, "
+                        r"(?P<m>" + N + ") vértices? convertidos?; " + SYSTEM + " a " + SYSTEM +
                         "(?:; (?:" + "|".join(NOTES) + "))*")
 OTHER_LINES = [r"talpor-lote: {f}: escritos también, junto al destino: «.*»", r"{f}: error: .+", r"{f}: aviso: .+",
-               r"\.\.\. y \d+ (?:errores|avisos) más"]
+               # format() leaves the count's braces as they are
+               r"\.\.\. y (?:1 (?:error|aviso)|(?!1 )" + N.replace("{", "{{").replace("}", "}}") + r" (?:errores|avisos)) más"]
 # Words of GDAL's own messages that no sentence of the program's has.
 ENGLISH = re.compile(r"\b(?:the|of|to|with|is|are|not|no known|failed|cannot|can't|unable|unsupported|invalid|"
                      r"driver|feature|layer|write|read|file|found|attempt)\b", re.IGNORECASE)
@@ -555,11 +558,13 @@ SINGULAR = ("entidad", "vértice", "registro", "texto", "byte")
 
 
 def numbers_agree(line):
-    """'1 entidad', '2 entidades': the count and its noun agree."""
-    for n, word in re.findall(r"\b(\d+) (entidad(?:es)?|vértices?|registros?|textos?|bytes?)\b", line):
-        if (int(n) == 1) != (word in SINGULAR):
+    """'1 entidad', '2 entidades', '1 vértice sin altura (pegado al suelo)': the count and
+    its noun agree, and so does a participle after it."""
+    for n, word in re.findall(r"(?<![\d.])(" + N + r") (entidad(?:es)?|vértices?|registros?|textos?|bytes?)\b", line):
+        if (n == "1") != (word in SINGULAR):
             return False
-    return True
+    return all((n == "1") == (p == "pegado")
+               for n, p in re.findall(r"(?<![\d.])(" + N + r") vértices? sin altura \((pegados?) al suelo", line))
 
 
 def spanish(sentence):
@@ -582,7 +587,7 @@ def summary_problems(lines, source, status):
     for line in lines:
         m = LAYER_LINE.fullmatch(line)
         if m and m["file"] == source:
-            layers.append((m["name"], int(m["n"]), int(m["m"])))
+            layers.append((m["name"], int(m["n"].replace(".", "")), int(m["m"].replace(".", ""))))
             if not numbers_agree(line):
                 problems.append(f"a count and its noun disagree: «{line[:160]}»")
         elif not any(o.fullmatch(line) for o in others):

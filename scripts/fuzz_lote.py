@@ -212,22 +212,33 @@ def case(seed, index):
     return data, options, standard
 
 
+# A count of the summary, its thousands grouped by points: "1.010.000".
+COUNT = r"\d{1,3}(?:\.\d{3})*"
+
+
+def number(count):
+    return int(count.replace(".", ""))
+
+
 def read_back(output, err):
     """What breaks in the output read back by Python's csv module: the records that are not
-    blank must be the summary's rows (converted, failed and the header), and each error in
-    its own record. A comma-separated table is written with ";" where its decimal sign is
+    blank must be the summary's rows (converted, failed and the header), each error in
+    its own record and each note the summary counts in the Aviso field of a record
+    without error. A comma-separated table is written with ";" where its decimal sign is
     the comma, which the summary does not say: either reading must hold then."""
     summary = err[err.rfind("talpor-lote: "):]
     if "; fichero " in summary:  # a GPS file, read as its points
         return []
-    counts = re.search(r"(\d+) filas? convertidas?(?:, (\d+) con error)?", summary)
-    converted, failed = (int(counts[1]), int(counts[2] or 0)) if counts else (0, 0)
+    counts = re.search(rf"({COUNT}) filas? convertidas?(?:, ({COUNT}) con error)?", summary)
+    converted, failed = (number(counts[1]), number(counts[2] or "0")) if counts else (0, 0)
     records = converted + failed + bool(re.search("cabecera en la fila|solo hay cabecera", summary))
+    more = re.search(rf"^\.\.\. y ({COUNT}) avisos? más$", err, re.M)
+    notes = len(re.findall(r"^(?:entrada\.csv|entrada estándar):\d+: aviso: ", err, re.M)) + (number(more[1]) if more else 0)
     separator = re.search("separador («.»|tabulador|espacios)", summary)
     separators = {"«;»": ";", "«,»": ",;"}.get(separator[1], "\t") if separator else ";,\t"
     said = ""
     for sep in separators:
-        run = subprocess.run([sys.executable, READ_BACK, "-", sep, output, f"records {records} {failed}"],
+        run = subprocess.run([sys.executable, READ_BACK, "-", sep, output, f"records {records} {failed} {notes}"],
                              capture_output=True, text=True)
         if run.returncode == 0:
             return []

@@ -571,6 +571,7 @@ struct Pending {
     std::vector<std::string> texts;
     std::vector<const char*> values;
     std::vector<int> isSet;
+    std::vector<int> isReal;
     int recoded = 0, replaced = 0;
     bool noGeometry = false;
     const std::string* trackMode = nullptr;
@@ -588,9 +589,11 @@ void Take(OGRFeatureH feature, int fields, bool geometryExpected, Pending& p) {
     p.texts.assign(static_cast<std::size_t>(fields), std::string());
     p.values.assign(static_cast<std::size_t>(fields), nullptr);
     p.isSet.assign(static_cast<std::size_t>(fields), 0);
+    p.isReal.assign(static_cast<std::size_t>(fields), 0);
     p.recoded = p.replaced = 0;
     for (int f = 0; f < fields; ++f) {
         p.isSet[f] = OGR_F_IsFieldSetAndNotNull(feature, f);
+        p.isReal[f] = OGR_Fld_GetType(OGR_F_GetFieldDefnRef(feature, f)) == OFTReal;
         if (p.isSet[f]) {
             const char* text = OGR_F_GetFieldAsString(feature, f);
             p.texts[f] = text != nullptr ? text : "";
@@ -618,6 +621,7 @@ void Hand(const Pending& p, int layer, long long index, TalporGdalFeature& out) 
     out.fields = static_cast<int>(p.values.size());
     out.values = p.values.data();
     out.isSet = p.isSet.data();
+    out.isReal = p.isReal.data();
     out.count = static_cast<long long>(v.x.size());
     out.x = const_cast<double*>(v.x.data()), out.y = const_cast<double*>(v.y.data());
     out.z = const_cast<double*>(v.z.data());

@@ -41,6 +41,7 @@ struct TalporGdalFeature {
     int fields;
     const char* const* values;  // each attribute as text, "" when unset
     const int* isSet;           // 1 where the attribute has a value
+    const int* isReal;          // 1 where the attribute is a real number: its text has "." before the decimals
     long long count;            // vertices, in the geometry's order
     double* x;                  // longitude or easting
     double* y;                  // latitude or northing
@@ -142,7 +143,7 @@ typedef const TalporGdalFunctions* (*TalporGdalEntry)(void);
 
 }  // extern "C"
 
-inline constexpr int kTalporGdalVersion = 6;
+inline constexpr int kTalporGdalVersion = 7;
 // Features are handed over this many at a time, two batches in flight, so that the program
 // converts one while GDAL writes the one before and reads the next.
 inline constexpr int kTalporGdalBatch = 256;

@@ -207,8 +207,8 @@ struct Growth {
     void Add(const TalporGdalFeature* features, int count) {
         this->features += count;
         for (int i = 0; i < count; ++i) vertices += features[i].count;
-        if (this->features > maxFeatures) Refuse(std::to_string(maxFeatures) + " entidades");
-        if (vertices > maxVertices) Refuse(std::to_string(maxVertices) + " vértices");
+        if (this->features > maxFeatures) Refuse(Grouped(static_cast<std::uint64_t>(maxFeatures)) + " entidades");
+        if (vertices > maxVertices) Refuse(Grouped(static_cast<std::uint64_t>(maxVertices)) + " vértices");
     }
     [[noreturn]] void Refuse(const std::string& what) const {
         throw RunError("no se puede leer como capa: da más de " + what + ", muchas más de las que caben en " +
@@ -273,7 +273,8 @@ void Flush(Table& t, bool all) {
 void AppendNumber(std::string& out, double x, int decimals, char sign) { AppendRounded(out, x, decimals, sign); }
 
 // One row a vertex: layer, feature, part, ring, vertex, the attributes, the vertex as
-// read, the results and the Error column.
+// read, the results, the Error column and the Aviso column, which holds the notes of a
+// converted vertex (a vertex on the ground has no height).
 void WriteRows(Job& job, const TalporGdalFeature& f, const Plan& plan, const Converted& v) {
     const Settings& s = *job.settings;
     Table& table = job.table[job.tableOf[static_cast<std::size_t>(f.layer)]];
@@ -284,7 +285,12 @@ void WriteRows(Job& job, const TalporGdalFeature& f, const Plan& plan, const Con
         out += ';' + std::to_string(f.fid) + ';' + std::to_string(f.part[k]) + ';' + std::to_string(f.ring[k]) + ';' +
                std::to_string(f.vertex[k]);
         std::vector<std::string> cells(table.fields.size());
-        for (int i = 0; i < f.fields; ++i) cells[table.column[f.layer][i]] = f.values[i];
+        for (int i = 0; i < f.fields; ++i) {
+            std::string& cell = cells[table.column[f.layer][i]];
+            cell = f.values[i];
+            // A real as GDAL writes it ("0.5"), with the table's decimal sign.
+            if (f.isReal[i]) std::replace(cell.begin(), cell.end(), '.', job.decimalSign);
+        }
         if (const auto folder = table.folderColumn.find(f.layer); folder != table.folderColumn.end())
             cells[static_cast<std::size_t>(folder->second)] = job.folders[static_cast<std::size_t>(f.layer)];
         for (const std::string& cell : cells) {
@@ -308,12 +314,14 @@ void WriteRows(Job& job, const TalporGdalFeature& f, const Plan& plan, const Con
             AppendField(out, t, ';');
         }
         out += ';';
-        std::string error = r.error.empty() ? r.note : r.error;
+        AppendField(out, r.error, ';');
+        std::string note = r.error.empty() ? r.note : "";
         if (r.error.empty() && f.hasZ && !v.points[k].hasHeight) {
             const std::string why = "sin altura (" + std::string(plan.clampedByDefault ? "pegado al suelo" : "sin Z") + ")";
-            error = error.empty() ? why : why + ". " + error;
+            note = note.empty() ? why : why + ". " + note;
         }
-        AppendField(out, error, ';');
+        out += ';';
+        AppendField(out, note, ';');
         out += '\n';
         Flush(table, false);
     }
@@ -761,7 +769,7 @@ std::string FileNamePart(const std::string& name) {
 // "600 MB", "132 bytes".
 std::string Megabytes(std::int64_t bytes) {
     if (bytes < (1 << 20)) return Count(static_cast<std::uint64_t>(bytes), "byte", "bytes");
-    return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB";
+    return Grouped(static_cast<std::uint64_t>((bytes + (1 << 20) - 1) >> 20)) + " MB";
 }
 
 // The bytes an input is allowed to grow from: its KML inflated, for a KMZ. A KML beyond

@@ -311,10 +311,10 @@ std::string LayerSummaryText(const LayerSummary& summary, std::string_view input
     std::string text;
     for (const RowError& e : summary.errors) text += std::string(inputName) + ": error: " + e.message + "\n";
     if (summary.failed > summary.errors.size())
-        text += "... y " + std::to_string(summary.failed - summary.errors.size()) + " errores más\n";
+        text += "... y " + Count(summary.failed - summary.errors.size(), "error más", "errores más") + "\n";
     for (const RowError& note : summary.notes) text += std::string(inputName) + ": aviso: " + note.message + "\n";
     if (summary.noted > summary.notes.size())
-        text += "... y " + std::to_string(summary.noted - summary.notes.size()) + " avisos más\n";
+        text += "... y " + Count(summary.noted - summary.notes.size(), "aviso más", "avisos más") + "\n";
     for (const LayerReport& r : summary.layers) {
         if (r.skipped) {
             text += "talpor-lote: " + std::string(inputName) + ": capa «" + r.name + "»: " + kSkippedText + "\n";
@@ -328,7 +328,8 @@ std::string LayerSummaryText(const LayerSummary& summary, std::string_view input
                 ", " + Count(r.vertices, "vértice convertido", "vértices convertidos") + "; " + r.from + " a " + r.to;
         if (r.zone > 0 && r.outsideBand > 0)
             text += "; " + Count(r.outsideBand, "vértice", "vértices") + " fuera de la franja del huso " + std::to_string(r.zone);
-        if (r.withoutHeight > 0) text += "; " + Count(r.withoutHeight, "vértice", "vértices") + " sin altura (pegados al suelo)";
+        if (r.withoutHeight > 0)
+            text += "; " + Count(r.withoutHeight, "vértice sin altura (pegado al suelo)", "vértices sin altura (pegados al suelo)");
         if (r.cad) text += "; " + CadText(r);
         if (const std::string notes = LayerNotesText(r); !notes.empty()) text += "; " + notes;
         if (!r.leftOut.empty()) {

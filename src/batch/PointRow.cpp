@@ -405,7 +405,7 @@ std::vector<std::string> ResultNames(const Outputs& o, core::Direction direction
     if (o.height) names.push_back("Altura" + datum);
     if (o.set) names.push_back("Parámetros");
     if (o.altitude) names.push_back("Altitud WGS84 (EGM08-REDNAP)");
-    names.push_back("Error");
+    names.insert(names.end(), {"Error", "Aviso"});
     return names;
 }
 

@@ -95,8 +95,9 @@ std::optional<text::PastedPoint> ReadPlainDegrees(std::string_view text);
 struct RowResult {
     core::Result result;
     std::string error;
-    // A converted point whose height could not be taken (an altitude off the geoid): what
-    // the row's Error column says beside its horizontal result, its height results empty.
+    // What a converted point's row says in its Aviso column: a height that could not be
+    // taken (an altitude off the geoid; its height results empty), a point that lands
+    // outside Spain. Its Error column stays empty: the row is converted.
     std::string note;
     // With Conversion::altitude, the altitude above mean sea level (metres, EGM08-REDNAP)
     // of the point on WGS84: the typed point from WGS84, the converted one to WGS84;
@@ -121,7 +122,7 @@ RowResult ConvertPoint(const RowPoint& point, const Conversion& conversion);
 void ConvertPoints(std::span<const RowPoint> points, const Conversion& conversion,
                    std::vector<RowResult>& results);
 
-// The result columns a run writes, in this order; "Error" always comes last.
+// The result columns a run writes, in this order; "Error" and "Aviso" always come last.
 struct Outputs {
     bool dms = true;      // latitude and longitude as the window's captions: 40º 25' 3,1234" N
     bool degrees = true;  // signed decimal degrees, 8 decimals
@@ -135,17 +136,17 @@ struct Outputs {
     bool operator==(const Outputs&) const = default;
 };
 
-// The names of the result columns, "Error" included, for the header line:
-// "Latitud ED50", "Longitud ED50", "Latitud ED50 (grados)", ...
+// The names of the result columns, "Error" and "Aviso" included, for the header line:
+// "Latitud ED50", "Longitud ED50", "Latitud ED50 (grados)", ..., "Error", "Aviso".
 std::vector<std::string> ResultNames(const Outputs& outputs, core::Direction direction);
 
-// Appends the texts of the result columns of a converted result (Error excluded):
+// Appends the texts of the result columns of a converted result (Error and Aviso excluded):
 // the window's captions without their labels, accuracies and thousands points, with
 // `decimalSign` ("," as the window writes them, or ".") before the decimals.
 void AppendResultTexts(const RowResult& result, const Outputs& outputs, char decimalSign,
                        std::vector<std::string>& texts);
 
-// The number of result columns, Error excluded.
+// The number of result columns, Error and Aviso excluded.
 std::size_t ResultCount(const Outputs& outputs);
 
 // The text cut to 40 characters for a message, within guillemets, control characters as

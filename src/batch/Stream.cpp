@@ -532,12 +532,12 @@ class Run {
                     AppendField(out, fields[f], sep);
                 }
             }
-            std::string_view error = r.error;
+            std::string_view error = r.error, note;
             texts.clear();
             if (r.kind == Row::Kind::Header) {
-                texts = resultNames_;
-                texts.pop_back();
-                error = resultNames_.back();
+                texts.assign(resultNames_.begin(), resultNames_.end() - 2);
+                error = resultNames_.end()[-2];
+                note = resultNames_.back();
             } else if (r.kind == Row::Kind::Point) {
                 const RowResult& result = c.results[r.point];
                 error = result.error;
@@ -545,7 +545,8 @@ class Run {
                     try {
                         AppendResultTexts(result, settings_.outputs, settings_.decimalSign, texts);
                         ++c.converted;
-                        if (!result.note.empty()) c.AddNote(r.line, result.note);
+                        note = result.note;
+                        if (!note.empty()) c.AddNote(r.line, result.note);
                     } catch (...) {
                         texts.clear();
                         unexpected = UnexpectedError(std::current_exception());
@@ -565,7 +566,9 @@ class Run {
                 AppendField(out, t, sep);
             }
             out += sep;
-            AppendField(out, error.empty() && r.kind == Row::Kind::Point ? c.results[r.point].note : error, sep);
+            AppendField(out, error, sep);
+            out += sep;
+            AppendField(out, note, sep);
             out.append(r.end);
         }
         if (summary_.windows1252Out) out = ToWindows1252(out);
@@ -636,8 +639,14 @@ class Run {
 
 }  // namespace
 
+std::string Grouped(std::uint64_t n) {
+    std::string digits = std::to_string(n);
+    for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, '.');
+    return digits;
+}
+
 std::string Count(std::uint64_t n, std::string_view one, std::string_view many) {
-    return std::to_string(n) + " " + std::string(n == 1 ? one : many);
+    return Grouped(n) + " " + std::string(n == 1 ? one : many);
 }
 
 Sample SampleOf(std::string_view head, bool headIsAll) {

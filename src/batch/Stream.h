@@ -131,9 +131,10 @@ using Progress = std::function<void(std::uint64_t bytesRead, std::uint64_t rowsW
 // in UTF-8, or in Windows-1252 when the input's first lines are (and it has no mark). Each
 // row keeps its columns (joined by OutputSeparator, quoted where needed, or the record as
 // it was when the separator stays and the record reads as CSV: ReadsAsCsv) and gets the
-// result columns and the Error column: "fila 17: minutos fuera de rango (75)" where it
-// could not be converted, numbered by the line where its record starts; whatever a row
-// holds is at worst that row's error. The header gets the result column names
+// result columns, the Error column: "fila 17: minutos fuera de rango (75)" where it
+// could not be converted, numbered by the line where its record starts (whatever a row
+// holds is at worst that row's error), and the Aviso column: the note of a converted
+// row (RowResult::note), whose Error stays empty. The header gets the result column names
 // (ResultNames); blank lines stay as they are. Throws RunError; on a throw `out` holds a
 // part of the output.
 Summary ConvertStream(int in, int out, const Settings& settings, const Progress& progress = {});
@@ -151,7 +152,10 @@ Summary ConvertFile(int in, int out, const Settings& settings, const Progress& p
 // <ele> repetido…"), then one line with the counts and the
 // layout found ("talpor-lote: entrada.csv: 998 filas convertidas, 2 con error; ...").
 std::string SummaryText(const Summary& summary, std::string_view inputName);
-// "1 fila convertida", "3 filas convertidas".
+// A count as Spanish writes it, thousands grouped by points from 1.000 up: "999",
+// "1.000", "1.010.000".
+std::string Grouped(std::uint64_t n);
+// "1 fila convertida", "3 filas convertidas", "12.345 filas convertidas".
 std::string Count(std::uint64_t n, std::string_view one, std::string_view many);
 
 }  // namespace batch

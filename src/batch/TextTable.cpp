@@ -100,6 +100,42 @@ std::string Trimmed(std::string_view s) {
     return std::string(s.substr(first, s.find_last_not_of(" \t") - first + 1));
 }
 
+// A column's name in lower case, without accents, a unit ("(m)", "[m]", " m") or "_", "."
+// and "-" between words, and its words one blank apart: "Altitud_(m)" is "altitud".
+std::string NameWords(std::string_view header) {
+    const std::string name = Trimmed(header);
+    std::string words;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const std::string_view rest = std::string_view(name).substr(i);
+        char c = name[i];
+        for (const auto& [accented, plain] : {std::pair{"á", 'a'}, {"é", 'e'}, {"í", 'i'}, {"ó", 'o'}, {"ú", 'u'},
+                                               {"Á", 'a'}, {"É", 'e'}, {"Í", 'i'}, {"Ó", 'o'}, {"Ú", 'u'}}) {
+            if (rest.starts_with(accented)) {
+                c = plain;
+                ++i;
+            }
+        }
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        words += c == '_' || c == '.' || c == '-' || c == '\t' ? ' ' : c;
+    }
+    // The unit: "(m)", "[m]", " m".
+    for (const char* unit : {"(m)", "[m]", "(metros)", " m"}) {
+        words = Trimmed(words);
+        if (words.ends_with(unit)) words.erase(words.size() - std::string_view(unit).size());
+    }
+    std::string collapsed;
+    for (char c : Trimmed(words))
+        if (c != ' ' || (!collapsed.empty() && collapsed.back() != ' ')) collapsed += c;
+    return collapsed;
+}
+
+// The surveyors' short names of a header, which hold no word: X and E for the easting,
+// Y and N for the northing ("X (m)" too), and the heights' Z, H and h. No number is one.
+bool IsShortName(std::string_view cell) {
+    const std::string name = NameWords(cell);
+    return name == "x" || name == "y" || name == "e" || name == "n" || HeightKindOf(cell) != HeightKind::None;
+}
+
 bool SameName(std::string_view a, std::string_view b) {
     const std::string x = Trimmed(a), y = Trimmed(b);
     return x.size() == y.size() && std::equal(x.begin(), x.end(), y.begin(), [](char p, char q) {
@@ -406,7 +442,9 @@ Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& cho
             }
         }
         if (votes.empty()) {
-            const bool onlyNames = rows.size() == 1 && choice.header.value_or(HasWord(records[0].text));
+            const bool onlyNames =
+                rows.size() == 1 && choice.header.value_or(HasWord(records[0].text) ||
+                                                           std::all_of(rows[0].begin(), rows[0].end(), IsShortName));
             if (!onlyNames) {
                 std::string message = "no se encuentra ningún punto en " +
                                       (lines.size() == 1 ? std::string("la primera fila")
@@ -433,9 +471,14 @@ Layout FindLayout(const std::vector<std::string>& lines, const LayoutChoice& cho
     if (choice.header) {
         header = *choice.header;
     } else if (!named) {
-        bool word = false;
-        for (std::size_t c : layout.pointColumns) word = word || (c < rows[0].size() && HasWord(rows[0][c]));
-        header = word && !ReadsAsPoint(rows[0], layout.pointColumns, conversion);
+        // A word names a column; so do the surveyors' short names, when every column of
+        // the point has one ("Vértice;X;Y;Cota").
+        bool word = false, shortNames = true;
+        for (std::size_t c : layout.pointColumns) {
+            word = word || (c < rows[0].size() && HasWord(rows[0][c]));
+            shortNames = shortNames && c < rows[0].size() && IsShortName(rows[0][c]);
+        }
+        header = (word || shortNames) && !ReadsAsPoint(rows[0], layout.pointColumns, conversion);
     }
     if (header) layout.headerLine = records[0].line;
     if (header && choice.heightColumn.empty() && choice.findHeight) {
@@ -503,29 +546,7 @@ HeightKind HeightKindOf(std::string_view header) {
     const std::string name = Trimmed(header);
     if (name == "H") return HeightKind::Altitude;
     if (name == "h") return HeightKind::Ellipsoidal;
-    // Lower case, without accents, words apart.
-    std::string words;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const std::string_view rest = std::string_view(name).substr(i);
-        char c = name[i];
-        for (const auto& [accented, plain] : {std::pair{"á", 'a'}, {"é", 'e'}, {"í", 'i'}, {"ó", 'o'}, {"ú", 'u'},
-                                               {"Á", 'a'}, {"É", 'e'}, {"Í", 'i'}, {"Ó", 'o'}, {"Ú", 'u'}}) {
-            if (rest.starts_with(accented)) {
-                c = plain;
-                ++i;
-            }
-        }
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        words += c == '_' || c == '.' || c == '-' || c == '\t' ? ' ' : c;
-    }
-    // The unit: "(m)", "[m]", " m".
-    for (const char* unit : {"(m)", "[m]", "(metros)", " m"}) {
-        words = Trimmed(words);
-        if (words.ends_with(unit)) words.erase(words.size() - std::string_view(unit).size());
-    }
-    std::string collapsed;
-    for (char c : Trimmed(words))
-        if (c != ' ' || (!collapsed.empty() && collapsed.back() != ' ')) collapsed += c;
+    const std::string collapsed = NameWords(name);
     if (collapsed.find("elips") != std::string::npos || collapsed.find("ellips") != std::string::npos)
         return HeightKind::Ellipsoidal;
     for (const char* altitude :

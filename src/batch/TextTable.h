@@ -127,7 +127,8 @@ class LayoutError : public std::runtime_error {
 // leftmost run of adjacent columns starting in the first 100, longest first, that reads
 // as a point inside the window's limits; the run found in most records wins. The header:
 // a first non-blank record that does not read as a point there and holds a word (two
-// letters) in those columns. The number of columns: the most frequent among the records
+// letters) in those columns, or a surveyor's short name in each of them (X or E for the
+// easting, Y or N for the northing: "Vértice;X;Y;Cota", "E;N;H"), never a number. The number of columns: the most frequent among the records
 // that hold a point in the point's columns, so that a few broken lines do not reject the
 // good rows; the header's settles a tie, and counts alone when no record of the sample
 // holds a point (not with blanks as separator: names and points may hold blanks). The

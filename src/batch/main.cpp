@@ -36,9 +36,10 @@ int CannotRun(const std::string& message) {
 // file, the share read.
 class ProgressLine {
   public:
-    explicit ProgressLine(std::uint64_t size, const char* unit = " filas") : size_(size), unit_(unit) {}
+    explicit ProgressLine(std::uint64_t size, const char* one = "fila", const char* many = "filas")
+        : size_(size), one_(one), many_(many) {}
     void Show(std::uint64_t bytes, std::uint64_t rows) {
-        std::string line = "\rtalpor-lote: " + std::to_string(rows) + unit_;
+        std::string line = "\rtalpor-lote: " + batch::Count(rows, one_, many_);
         if (size_ > 0) line += " (" + std::to_string(bytes * 100 / size_) + " %)";
         std::fputs(line.c_str(), stderr);
         std::fflush(stderr);
@@ -51,7 +52,8 @@ class ProgressLine {
 
   private:
     std::uint64_t size_;
-    const char* unit_;
+    const char* one_;
+    const char* many_;
     bool shown_ = false;
 };
 
@@ -97,7 +99,7 @@ std::string Unexpected(const std::exception_ptr& thrown) {
 
 // A layer file: read and written through GDAL, each layer whole.
 int RunLayers(const batch::CommandLine& cl) {
-    ProgressLine progress(0, " entidades");
+    ProgressLine progress(0, "entidad", "entidades");
     batch::LayerProgress show;
     if (::isatty(STDERR_FILENO)) show = [&](std::uint64_t features, std::uint64_t) { progress.Show(0, features); };
     try {

@@ -76,8 +76,8 @@ std::string FileName(const std::string& path) {
 }
 
 std::string SummaryMessage(const Summary& s, const std::string& input, const std::string& output) {
-    std::string m = std::to_string(s.converted) + " filas convertidas, " + std::to_string(s.failed) +
-                    " con error.\r\n\r\nResultado: " + output;
+    std::string m = batch::Count(s.converted, "fila convertida", "filas convertidas") + ", " +
+                    batch::Count(s.failed, "con error", "con error") + ".\r\n\r\nResultado: " + output;
     if (!s.firstErrors.empty()) {
         m += "\r\n\r\nLas filas con error siguen en su sitio, con el motivo en la columna Error:";
         for (const RowError& e : s.firstErrors)
@@ -110,7 +110,8 @@ std::string LayerMessage(const batch::LayerSummary& s, const std::string& output
         if (r.zone > 0 && r.outsideBand > 0)
             m += " " + batch::Count(r.outsideBand, "vértice queda", "vértices quedan") + " fuera de la franja del huso " +
                  std::to_string(r.zone) + (r.outsideBand == 1 ? " y se proyecta en él." : " y se proyectan en él.");
-        if (r.withoutHeight > 0) m += " " + batch::Count(r.withoutHeight, "vértice", "vértices") + " sin altura (pegados al suelo).";
+        if (r.withoutHeight > 0)
+            m += " " + batch::Count(r.withoutHeight, "vértice sin altura (pegado al suelo)", "vértices sin altura (pegados al suelo)") + ".";
         if (r.cad) m += " Escrita " + batch::CadText(r) + ".";
         if (std::string notes = batch::LayerNotesText(r); !notes.empty()) {
             notes[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(notes[0])));
@@ -162,7 +163,7 @@ std::optional<std::string> RunLayers(form::Platform& platform, const std::string
             input, output, settings,
             [&](std::uint64_t features, std::uint64_t total) {
                 const int percent = total > 0 ? static_cast<int>(std::min<std::uint64_t>(features * 100 / total, 100)) : 0;
-                if (!progress.Show(text + " " + std::to_string(features) + " entidades", percent)) throw Cancelled{};
+                if (!progress.Show(text + " " + batch::Count(features, "entidad", "entidades"), percent)) throw Cancelled{};
             },
             replace);
         progress.End();

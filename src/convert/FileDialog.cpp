@@ -245,7 +245,7 @@ std::vector<batch::LayerInfo> FileDialog::ReadLayers(const std::string& input) {
         if (!shown && Clock::now() - started < std::chrono::milliseconds(400)) return;
         shown = true;
         const int percent = total > 0 ? static_cast<int>(std::min<std::uint64_t>(features * 100 / total, 100)) : 0;
-        if (!platform_.ShowProgress(features > 0 ? text + " " + std::to_string(features) + " entidades" : text, percent))
+        if (!platform_.ShowProgress(features > 0 ? text + " " + batch::Count(features, "entidad", "entidades") : text, percent))
             throw ReadCancelled{};
     });
 }
@@ -616,8 +616,11 @@ void FileDialog::ShowLayers() {
     zoneMissing_ = false;
     for (const batch::LayerInfo& l : *layers_) {
         preview += (preview.empty() ? "" : "\n") + ("Capa «" + l.name + "»: " + l.geometry) +
-                   (l.features >= 0 ? ", " + std::to_string(l.features) + " entidades" : std::string()) +
-                   (l.vertices >= 0 ? ", " + std::to_string(l.vertices) + " vértices" : std::string()) + "; " + l.system;
+                   (l.features >= 0 ? ", " + batch::Count(static_cast<std::uint64_t>(l.features), "entidad", "entidades")
+                                    : std::string()) +
+                   (l.vertices >= 0 ? ", " + batch::Count(static_cast<std::uint64_t>(l.vertices), "vértice", "vértices")
+                                    : std::string()) +
+                   "; " + l.system;
         zoneMissing_ = zoneMissing_ || l.system == "sin sistema";
     }
     if (layers_->empty()) preview = "(sin capas)";

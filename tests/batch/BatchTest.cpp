@@ -326,6 +326,7 @@ TEST(BatchTable, FindsTheSeparatorTheHeaderAndThePoint) {
         std::size_t header;
         std::vector<std::size_t> point;
         std::size_t columns;
+        int zone = 0;  // of eastings and northings without one
     } cases[] = {
         {{"Punto;Latitud WGS84;Longitud WGS84;Cota", "P1;40,4168;-3,7038;650", "P2;41,5;2,1;12"},
          batch::Separator::Semicolon, 1, {1, 2}, 4},
@@ -339,10 +340,18 @@ TEST(BatchTable, FindsTheSeparatorTheHeaderAndThePoint) {
         // The rows with a point count their columns, not broken lines nor a header's trailing ";".
         {{"id;Latitud;Longitud;cota", "1;40.1;-3.2;5", "nota;x", "nota;y"}, batch::Separator::Semicolon, 1, {1, 2}, 4},
         {{"id;lat;lon;", "1;40.1;-3.2", "2;40.2;-3.3"}, batch::Separator::Semicolon, 1, {1, 2}, 3},
+        // Surveyors' short names are a header; a row of numbers, even a broken one, never is.
+        {{"Vértice;X;Y;Cota", "V1;440721,00;4474447,00;650,2"}, batch::Separator::Semicolon, 1, {1, 2}, 4, 30},
+        {{"Punto\tx (m)\tY\tZ", "1\t440721.5\t4474447.5\t650"}, batch::Separator::Tab, 1, {1, 2}, 4, 30},
+        {{"E N H", "440721 4474447 650"}, batch::Separator::Blanks, 1, {0, 1}, 3, 30},
+        {{"E;N;H"}, batch::Separator::Semicolon, 1, {}, 3},  // a header alone
+        {{"99440721;4474447;650", "440721;4474447;650"}, batch::Separator::Semicolon, 0, {0, 1}, 3, 30},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.lines.back());
-        const batch::Layout l = batch::FindLayout(c.lines, {}, {});
+        Conversion conversion;
+        conversion.zone = c.zone;
+        const batch::Layout l = batch::FindLayout(c.lines, {}, conversion);
         EXPECT_EQ(l.separator, c.separator);
         EXPECT_EQ(l.headerLine, c.header);
         EXPECT_EQ(l.pointColumns, c.point);

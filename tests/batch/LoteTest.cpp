@@ -86,10 +86,10 @@ std::string Garbage() {
 TEST_F(Lote, BadInputGetsItsMessageAndNothingIsLost) {
     const std::string header = "Punto;Latitud;Longitud", nines(309, '9');
     std::string rows;
-    for (int i = 0; i < 60; ++i) rows += "P;40,41;-3,70\n";
+    for (int i = 0; i < 1000; ++i) rows += "P;40,41;-3,70\n";
     const std::string names =
         ";Latitud ED50;Longitud ED50;Latitud ED50 (grados);Longitud ED50 (grados);Huso ED50;Este ED50;Norte ED50;"
-        "Parámetros;Error";
+        "Parámetros;Error;Aviso";
     struct Case {
         const char* what;
         std::string input;
@@ -106,7 +106,7 @@ TEST_F(Lote, BadInputGetsItsMessageAndNothingIsLost) {
          1,
          {"entrada.csv:3: hay 2 columnas y se esperaban 3", "entrada.csv:4: hay 4 columnas y se esperaban 3",
           "1 fila convertida, 2 con error"},
-         {"\nP2;40,42;;;;;;;;;fila 3: hay 2 columnas y se esperaban 3\n", "P3;40,43;-3,72;x;;;;;;;;;fila 4: hay 4"}},
+         {"\nP2;40,42;;;;;;;;;fila 3: hay 2 columnas y se esperaban 3;\n", "P3;40,43;-3,72;x;;;;;;;;;fila 4: hay 4"}},
         {"a line of a megabyte",
          "P1;40,41;-3,70;" + std::string(1 << 20, 'x') + "\nP2;40,42;-3,71;nota\n",
          0,
@@ -122,9 +122,11 @@ TEST_F(Lote, BadInputGetsItsMessageAndNothingIsLost) {
          0,
          {"1 fila leída como Latin-1 (no eran UTF-8), y la salida en Windows-1252 como la entrada"},
          {"P1;40\xBA 25' 0,5\" N;3\xBA 42' 13\" W;40\xBA 25' 4,"}},
-        {"a point outside the area", "P1;44,5;-3,0\nP2;40,5;-3,0\n", 1,
-         {"entrada.csv:1: fuera del área del método: transformación válida solamente para la península y Baleares"},
-         {"P1;44,5;-3,0;;;;;;;;;fila 1: fuera del área"}},
+        // A point at sea is converted: its note goes in Aviso, and its Error stays empty.
+        {"a point outside the area and one at sea", "P1;44,5;-3,0\nP2;40,5;-3,0\nP3;38,0;-9,9\n", 1,
+         {"entrada.csv:1: fuera del área del método: transformación válida solamente para la península y Baleares",
+          "entrada.csv:3: aviso: El punto cae en el océano Atlántico"},
+         {"P1;44,5;-3,0;;;;;;;;;fila 1: fuera del área", ";EST99;;El punto cae en el océano Atlántico, a 75 km de la costa\n"}},
         // Numbers too long for a double are the row's error, never the run's.
         {"309 nines in a point column", header + "\nP1;40,41;-3,70\nP2;" + nines + ";-3.7\n", 1,
          {"entrada.csv:3: latitud fuera de rango (99999999999999999999…)"}, {}},
@@ -142,7 +144,7 @@ TEST_F(Lote, BadInputGetsItsMessageAndNothingIsLost) {
           "1 fila convertida, 2 con error; punto en las columnas 2 y 3, altitud sobre el mar en la columna 4 "
           "(«cota», por su nombre)"},
          {"\n1;40.1;-3.2;5;40º 6' 4.2706\" N;3º 11' 55.3597\" W;40.10118628;-3.19871102;30T;483062.38;4439083.14;",
-          "\nnota;x;;;;;;;;;;;fila 3: hay 2 columnas y se esperaban 4\n"}},
+          "\nnota;x;;;;;;;;;;;fila 3: hay 2 columnas y se esperaban 4;\n"}},
         // A quoted field may hold a line break; a quote open for more than 50 lines is a character.
         {"a record of four lines", header + "\r\n\"Casa\r\nde\r\nla\r\nsierra\";40,41;-3,70\r\nP2;4O,42;-3,71\r\n", 1,
          {"entrada.csv:6: no se reconoce un punto en «4O,42 -3,71»", "separador «;»"},
@@ -156,7 +158,7 @@ TEST_F(Lote, BadInputGetsItsMessageAndNothingIsLost) {
          {"entrada.csv:3: ", "4 filas convertidas, 1 con error"},
          {"\n91;\"\"\"\";;;;;;;;;fila 3: ", "\n40.2;-3.3;40º", "\n40.3;-3.4;40º", "\n\"40.4\";-3.5;40º"}},
         {"a quote left open", header + "\nP1;\"abierta;40,41;-3,70\n" + rows + "\"P2 cerrada\";40,42;-3,71\n", 1,
-         {"entrada.csv:2: hay 4 columnas y se esperaban 3", "61 filas convertidas, 1 con error"},
+         {"entrada.csv:2: hay 4 columnas y se esperaban 3", "1.001 filas convertidas, 1 con error"},
          {"\nP1;\"\"\"abierta\";40,41;-3,70;;", "\n\"P2 cerrada\";40,42;-3,71;40º 25' 16,"}},
         // A good row with a quote that opens no field keeps its fields, quoted where that quote
         // and a lone carriage return would mislead a reader.
@@ -178,12 +180,16 @@ TEST_F(Lote, BadInputGetsItsMessageAndNothingIsLost) {
         if (c.status != 2) {
             const auto lines = std::count(c.input.begin(), c.input.end(), '\n');
             EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), lines);
-            // The rows the summary counts as failed: "61 filas convertidas, 1 con error".
+            // The rows the summary counts as failed: "1.001 filas convertidas, 1 con error"; the
+            // rows it notes, each in the Aviso column of a row without error.
             const std::size_t end = r.err.find(" con error"), begin = r.err.rfind(", ", end) + 2;
             const std::string errors = end == std::string::npos ? "0" : r.err.substr(begin, end - begin);
+            std::size_t notes = 0;
+            for (std::size_t at = 0; (at = r.err.find(": aviso: ", at)) != std::string::npos; ++at) ++notes;
             const std::string readBack = "cd '" + dir.string() + "' && python3 '" TALPOR_TEST_DATA
                                          "/../batch/read_back.py' - ';' salida.csv 'records " +
-                                         std::to_string(lines - c.joined) + " " + errors + "' > leido.txt 2>&1";
+                                         std::to_string(lines - c.joined) + " " + errors + " " + std::to_string(notes) +
+                                         "' > leido.txt 2>&1";
             EXPECT_EQ(std::system(readBack.c_str()), 0) << ReadFile(dir / "leido.txt");
         }
     }
@@ -234,10 +240,10 @@ TEST_F(Lote, KeepsLineEndsAndTheByteOrderMark) {
     const Ran r = Run("entrada.csv salida.csv --salida=utm,parametros");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(ReadFile(dir / "salida.csv"),
-              "\xEF\xBB\xBFlat;lon;Huso ED50;Este ED50;Norte ED50;Parámetros;Error\r\n"
-              "40,4168;-3,7038;30T;440399,49;4474464,74;EST99;\r\n"
+              "\xEF\xBB\xBFlat;lon;Huso ED50;Este ED50;Norte ED50;Parámetros;Error;Aviso\r\n"
+              "40,4168;-3,7038;30T;440399,49;4474464,74;EST99;;\r\n"
               "\r\n"
-              "39,5;2,8;31S;482897,67;4372488,98;BAL99;");
+              "39,5;2,8;31S;482897,67;4372488,98;BAL99;;");
     EXPECT_TRUE(Has(r.err, "2 filas convertidas; punto en las columnas 1 y 2, separador «;», cabecera en la fila 1"));
 }
 
@@ -250,11 +256,11 @@ TEST_F(Lote, ReadsUtmPointsAndHeightsByColumnName) {
     const Ran r = Run("-s ed50-wgs84 --huso=30 -c Este,Norte -a Cota --salida=gd,altura entrada.csv salida.csv");
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(ReadFile(dir / "salida.csv"),
-              "Punto;Este;Norte;Cota;Latitud WGS84 (grados);Longitud WGS84 (grados);Altura WGS84;Error\n"
-              "H1;440721;4474447;650;40,41666327;-3,70000885;722,0;\n"
-              "H2;440721;4474447;4000,1;;;;fila 3: altura fuera de límites «4000,1» (de -500 a 4.000 m)\n"
-              "H3;440721;4474447;3530;40,41666381;-3,70000828;3602,0;\n"
-              "H4;440721;4474447;;40,41666314;-3,70000898;;\n");  // no height: no height result
+              "Punto;Este;Norte;Cota;Latitud WGS84 (grados);Longitud WGS84 (grados);Altura WGS84;Error;Aviso\n"
+              "H1;440721;4474447;650;40,41666327;-3,70000885;722,0;;\n"
+              "H2;440721;4474447;4000,1;;;;fila 3: altura fuera de límites «4000,1» (de -500 a 4.000 m);\n"
+              "H3;440721;4474447;3530;40,41666381;-3,70000828;3602,0;;\n"
+              "H4;440721;4474447;;40,41666314;-3,70000898;;;\n");  // no height: no height result
     EXPECT_TRUE(Has(r.err, "punto en las columnas 2 y 3, altura sobre el elipsoide en la columna 4")) << r.err;
 }
 
@@ -267,9 +273,9 @@ TEST_F(Lote, TheIgnGridAndTheAltitudeAboveSeaLevel) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(ReadFile(dir / "salida.csv"),
               "Punto;Lat;Lon;Cota;Latitud ED50 (grados);Longitud ED50 (grados);Parámetros;"
-              "Altitud WGS84 (EGM08-REDNAP);Error\n"
-              "P1;40.4168;-3.7038;650;40.41798125;-3.70249087;SPED2ETV2;598.9;\n"
-              "P2;38.0;-9.9;10;38.00128412;-9.89855663;SPED2ETV2;;El punto cae en el océano Atlántico, a 75 km de "
+              "Altitud WGS84 (EGM08-REDNAP);Error;Aviso\n"
+              "P1;40.4168;-3.7038;650;40.41798125;-3.70249087;SPED2ETV2;598.9;;\n"
+              "P2;38.0;-9.9;10;38.00128412;-9.89855663;SPED2ETV2;;;El punto cae en el océano Atlántico, a 75 km de "
               "la costa\n");
 
     // The program alone in a folder, then with the grids beside it but not the module
@@ -297,7 +303,7 @@ TEST_F(Lote, TheIgnGridAndTheAltitudeAboveSeaLevel) {
     // The cota is an altitude by its name; without the geoid the position is converted at
     // the altitude itself (40.41798012 at 650 + N, as below) and its height is not.
     EXPECT_TRUE(Has(ReadFile(dir / "salida.csv"), "P1;40.4168;-3.7038;650;40º 25' 4.7285\" N;"));
-    EXPECT_TRUE(Has(ReadFile(dir / "salida.csv"), ";EST99;;altura sin calcular: No se puede leer la rejilla "));
+    EXPECT_TRUE(Has(ReadFile(dir / "salida.csv"), ";EST99;;;altura sin calcular: No se puede leer la rejilla "));
 }
 
 // A map's cota or a GPS's altitude is above mean sea level: --altitud takes it through
@@ -312,9 +318,9 @@ TEST_F(Lote, AltitudesAboveSeaLevelBecomeHeightsThroughTheGeoid) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(ReadFile(dir / "salida.csv"),
               "Hito;Este;Norte;Cota;Latitud WGS84 (grados);Longitud WGS84 (grados);Altura WGS84;"
-              "Altitud WGS84 (EGM08-REDNAP);Error\n"
-              "H-01;440721,00;4474447,00;650,2;40,41666326;-3,70000886;701,3;650,2;\n"
-              "H-02;455310,50;4486210,75;1012,8;40,52355126;-3,52887978;1064,0;1012,8;\n");
+              "Altitud WGS84 (EGM08-REDNAP);Error;Aviso\n"
+              "H-01;440721,00;4474447,00;650,2;40,41666326;-3,70000886;701,3;650,2;;\n"
+              "H-02;455310,50;4486210,75;1012,8;40,52355126;-3,52887978;1064,0;1012,8;;\n");
     EXPECT_TRUE(Has(r.err, "altitud sobre el mar en la columna 4,")) << r.err;
     r = Run("-s ed50-wgs84 -m rejilla --huso=30 -c Este,Norte --altitud=Cota --salida=parametros,altitud entrada.csv salida.csv");
     EXPECT_TRUE(Has(ReadFile(dir / "salida.csv"), "H-01;440721,00;4474447,00;650,2;SPED2ETV2;650,2;")) << r.err;
@@ -325,48 +331,58 @@ TEST_F(Lote, AltitudesAboveSeaLevelBecomeHeightsThroughTheGeoid) {
     r = Run("--altitud=Alt --salida=gd,altura,altitud entrada.csv salida.csv");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(ReadFile(dir / "salida.csv"),
-              "P;Lat;Lon;Alt;Latitud ED50 (grados);Longitud ED50 (grados);Altura ED50;Altitud WGS84 (EGM08-REDNAP);Error\n"
-              "A;40.4168;-3.7038;650;40.41798012;-3.70249539;629.2;650.0;\n"
-              "B;38.0;-9.9;10;38.00127430;-9.89856490;;;altitud fuera del geoide: altura sin calcular. El punto cae "
+              "P;Lat;Lon;Alt;Latitud ED50 (grados);Longitud ED50 (grados);Altura ED50;Altitud WGS84 (EGM08-REDNAP);Error;"
+              "Aviso\n"
+              "A;40.4168;-3.7038;650;40.41798012;-3.70249539;629.2;650.0;;\n"
+              "B;38.0;-9.9;10;38.00127430;-9.89856490;;;;altitud fuera del geoide: altura sin calcular. El punto cae "
               "en el océano Atlántico, a 75 km de la costa\n"
-              "C;40.4168;-3.7038;;40.41798025;-3.70249525;;;\n");
+              "C;40.4168;-3.7038;;40.41798025;-3.70249525;;;;\n");
     EXPECT_TRUE(Has(r.err, "entrada.csv:3: aviso: altitud fuera del geoide: altura sin calcular")) << r.err;
 }
 
 // Each table's height column is read as its name says, with no option: a survey
 // listing's "h" above the ellipsoid, a map's "Cota" and a "Z" above the sea, a column
-// whose name says neither not at all. PROJ 9.1.1 (EST99's Helmert, the shipped geoid:
-// h = H + N, N = 51.1117 m here) puts 40.4168, -3.7038 on ED50 at 629.1412 m from
-// h = 701.1 and at 629.1529 m from an altitude of 650.
+// whose name says neither not at all; a surveyor's short header is a header. PROJ 9.1.1
+// (EST99's Helmert, the shipped geoid: h = H + N, N = 51.1117 m here) puts 40.4168,
+// -3.7038 (WGS84 UTM 30: 440290.458, 4474257.382) on ED50 at 629.1412 m from h = 701.1 and
+// at 629.1529 m from an altitude of 650.
 TEST_F(Lote, HeightsAreReadAsTheirColumnsNameSays) {
     const struct {
-        const char* header;
-        const char* height;
+        const char* table;
         const char* reading;  // in the summary; "" for none
         const char* result;   // Altura ED50;Parámetros;Altitud WGS84
+        const char* options = "";
     } tables[] = {
-        {"h", "701.1", "altura sobre el elipsoide en la columna 4 («h», por su nombre)", ";629.1;EST99;650.0;"},
-        {"Cota", "650", "altitud sobre el mar en la columna 4 («Cota», por su nombre)", ";629.2;EST99;650.0;"},
-        {"Z (m)", "650", "altitud sobre el mar en la columna 4 («Z (m)», por su nombre)", ";629.2;EST99;650.0;"},
-        {"Dato", "650", "", ""},
+        {"Vértice;Latitud;Longitud;h\nV1;40.4168;-3.7038;701.1", "altura sobre el elipsoide en la columna 4 («h», por su nombre)",
+         ";629.1;EST99;650.0;"},
+        {"Vértice;Latitud;Longitud;Cota\nV1;40.4168;-3.7038;650", "altitud sobre el mar en la columna 4 («Cota», por su nombre)",
+         ";629.2;EST99;650.0;"},
+        {"Vértice;Latitud;Longitud;Z (m)\nV1;40.4168;-3.7038;650", "altitud sobre el mar en la columna 4 («Z (m)», por su nombre)",
+         ";629.2;EST99;650.0;"},
+        {"Vértice;Latitud;Longitud;Dato\nV1;40.4168;-3.7038;650", "", ""},
+        {"Vértice;X;Y;Cota\nV1;440290.46;4474257.38;650",
+         "columnas 2 y 3, altitud sobre el mar en la columna 4 («Cota», por su nombre), separador «;», cabecera en la fila 1",
+         ";629.2;EST99;650.0;", "--huso=30"},
+        {"E;N;H\n440290.46;4474257.38;650", "columnas 1 y 2, altitud sobre el mar en la columna 3 («H», por su nombre)",
+         ";629.2;EST99;650.0;", "--huso=30"},
     };
     for (const auto& t : tables) {
-        SCOPED_TRACE(t.header);
-        WriteFile(dir / "entrada.csv", std::string("Vértice;Latitud;Longitud;") + t.header + "\nV1;40.4168;-3.7038;" +
-                                           t.height + "\n");
-        const Ran r = Run("--salida=gd,parametros entrada.csv salida.csv");
+        SCOPED_TRACE(t.table);
+        WriteFile(dir / "entrada.csv", std::string(t.table) + "\n");
+        const Ran r = Run(std::string(t.options) + " --salida=gd,parametros entrada.csv salida.csv");
         EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(Has(r.err, "columna 4"), *t.reading != 0) << r.err;
+        EXPECT_EQ(Has(r.err, "por su nombre"), *t.reading != 0) << r.err;
         EXPECT_TRUE(Has(r.err, t.reading)) << r.err;
         // With the default result columns the height and the altitude come along.
-        Run("entrada.csv salida.csv");
+        Run(std::string(t.options) + " entrada.csv salida.csv");
         if (*t.result != 0) EXPECT_TRUE(Has(ReadFile(dir / "salida.csv"), t.result)) << ReadFile(dir / "salida.csv");
     }
 }
 
-// A point that lands outside Spain's land and its 12-mile sea is converted, and its Error
-// column says where it lands; an easting and northing in another zone name the zone that
-// would put them in Spain. The sea's distance: geod gives 75.5 km to Cabo Espichel.
+// A point that lands outside Spain's land and its 12-mile sea is converted, and its Aviso
+// column says where it lands, its Error column empty; an easting and northing in another
+// zone name the zone that would put them in Spain. The sea's distance: geod gives 75.5 km
+// to Cabo Espichel.
 TEST_F(Lote, APointThatLandsOutsideSpainIsConvertedAndSaidSo) {
     const std::pair<const char*, const char*> places[] = {
         {"Madrid;40.4168;-3.7038", ""},
@@ -394,8 +410,9 @@ TEST_F(Lote, APointThatLandsOutsideSpainIsConvertedAndSaidSo) {
     std::getline(out, line);
     for (const auto& [row, warning] : places) {
         ASSERT_TRUE(std::getline(out, line));
-        const std::string error = line.substr(line.rfind(';') + 1);
-        EXPECT_TRUE(*warning == 0 ? error.empty() : error.starts_with(warning)) << line;
+        const std::string note = line.substr(line.rfind(';') + 1);
+        EXPECT_TRUE(*warning == 0 ? note.empty() : note.starts_with(warning)) << line;
+        EXPECT_TRUE(line.ends_with(";;" + note)) << line;  // the Error column empty
     }
     // Madrid's ED50 easting and northing given zone 29: in the Atlantic, and zone 30 named.
     WriteFile(dir / "entrada.csv", "Hito;Este;Norte\nH-01;440721;4474447\n");
@@ -531,7 +548,8 @@ TEST_F(Lote, GpxAndKmlFilesAreReadAsTheirPoints) {
     EXPECT_TRUE(Has(csv[2], bajo) && Has(kml.out, "\nV;3;1;0;1;Bajo;") && Has(kml.out, bajo)) << kml.out;
     EXPECT_TRUE(Has(kml.out, "\nV;2;1;0;1;Linea;") && Has(kml.out, "\nV;2;1;0;2;Linea;")) << kml.out;
     EXPECT_TRUE(Has(kml.out, "40,41680000;-3,70380000;;40º 25' 4,7289\" N")) << kml.out;
-    EXPECT_TRUE(Has(kml.out, "sin altura (pegado al suelo)\n")) << kml.out;
+    EXPECT_TRUE(Has(kml.out, ";;sin altura (pegado al suelo)\n")) << kml.out;  // Aviso, not Error
+    EXPECT_TRUE(Has(kml.err, "; 1 vértice sin altura (pegado al suelo)")) << kml.err;
 
     // Malformed, or an entity that would swell or read a file: stopped where it is.
     WriteFile(dir / "mal.gpx", "<?xml version=\"1.0\"?>\n<gpx>\n<wpt lat=\"40\" lon=\"-3\"><name>a</wpt>\n</gpx>\n");

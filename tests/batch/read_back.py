@@ -10,10 +10,11 @@ module: its first row names the columns, its column "Nombre" names the points, i
 columns "Latitud" and "Longitud" hold the point. FORMAT is the output's: "csv;", "csv,",
 "csv\\t" (a table with that separator, whose first columns are the input's), gpx, kml or
 geojson (a point per row), or "layer EXT" (a layer of that extension, listed by ogrinfo).
-FORMAT "records N E" reads only OUTPUT, a table separated by SEP whose input may be no
-CSV at all (TABLE is not read): it must read back as N records that are not blank, E of
-them with an error in their last field ("fila 17: ..."), which names the line its record
-starts on.
+FORMAT "records N E [A]" reads only OUTPUT, a table separated by SEP whose input may be
+no CSV at all (TABLE is not read): it must read back as N records that are not blank, E
+of them with an error in their Error field, the last but one ("fila 17: ..."), which
+names the line its record starts on, and A (when given) with a note in their last field,
+Aviso, and their Error field empty.
 Prints every difference and exits with 1 when there is one."""
 import collections
 import csv
@@ -46,16 +47,20 @@ if form.startswith("records "):
             feeds[0] += line.count("\n")
             yield line
 
-    count, errors, start = 0, 0, 1
+    count, errors, notes, start = 0, 0, 0, 1
     for record in csv.reader(lines(), delimiter=sep):
         if any(field.strip(" \t") for field in record):
             count += 1
-            error = re.match(r"fila (\d+): ", record[-1])
+            error = re.match(r"fila (\d+): ", record[-2] if len(record) > 1 else "")
             errors += error is not None
+            notes += len(record) > 1 and record[-2] == "" and record[-1] != ""
             same(f"the error of the record on line {start}", int(error[1]) if error else start, start)
         start = feeds[0] + 1
-    same("records", count, int(form.split()[1]))
-    same("errors", errors, int(form.split()[2]))
+    expected = form.split()[1:]
+    same("records", count, int(expected[0]))
+    same("errors", errors, int(expected[1]))
+    if len(expected) > 2:
+        same("notes", notes, int(expected[2]))
     print("\n".join(wrong))
     sys.exit(1 if wrong else 0)
 

@@ -285,14 +285,14 @@ TEST(FileConversion, AShapefileIsConvertedFromTheWindowAsTalporLoteDoes) {
     const std::string in = (folder.path / "montes.shp").string();
     Started s;
     s.Convert(1, in, [&](form::FormModel& m, const Changed& changed) {
-        EXPECT_EQ(m.Get("LblPrevia").text, "Capa «montes»: polígonos, 1000 entidades, 4000 vértices; ED50 UTM 30 (EPSG:23030)");
+        EXPECT_EQ(m.Get("LblPrevia").text, "Capa «montes»: polígonos, 1.000 entidades, 4.000 vértices; ED50 UTM 30 (EPSG:23030)");
         Pick(m, changed, "CmbMetodo", "Rejilla");
         EXPECT_EQ(m.Get("TxtDestino").text, folder.Str() + "/montes_WGS84.shp");
         EXPECT_EQ(m.Get("LblOrden").text,
                   "Orden equivalente: talpor-lote --sentido=ed50-wgs84 --metodo=rejilla montes.shp -o montes_WGS84.shp");
     });
     EXPECT_TRUE(s.platform.OnlyBox("Convertir fichero", form::MsgIcon::Information)
-                    .starts_with("Capa «montes»: 1000 entidades, 4000 vértices convertidos, de ED50 UTM 30 (EPSG:23030) "
+                    .starts_with("Capa «montes»: 1.000 entidades, 4.000 vértices convertidos, de ED50 UTM 30 (EPSG:23030) "
                                  "a ETRS89 UTM 30 (EPSG:25830)."));
     ASSERT_EQ(std::system(("cd " + folder.Str() + " && '" TALPOR_LOTE "' -s ed50-wgs84 -m rejilla montes.shp lote.shp "
                            "2> /dev/null").c_str()),
