@@ -1,5 +1,7 @@
 #include "batch/CommandLine.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <optional>
 #include <string_view>
@@ -190,25 +192,37 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         }
         if (o == nullptr) throw UsageError("opción desconocida «" + shown + "»");
         if (!o->takesValue && value) throw UsageError("la opción «" + shown + "» no lleva valor");
+        const std::size_t first = i;
         if (o->takesValue && !value) {
             if (i + 1 == args.size()) throw UsageError("falta el valor de la opción «" + shown + "»");
             value = args[++i];
         }
         Apply(cl, *o, value.value_or(""), outputsGiven);
-        destinationGiven = destinationGiven || o->longName == "destino";
+        if (o->longName == "destino") destinationGiven = true;
+        else cl.options.insert(cl.options.end(), args.begin() + static_cast<std::ptrdiff_t>(first),
+                               args.begin() + static_cast<std::ptrdiff_t>(i) + 1);
     }
-    if (positional.size() > 2) throw UsageError("sobra el argumento «" + positional[2] + "»");
-    if (!positional.empty()) cl.input = positional[0];
-    if (positional.size() == 2) {
-        if (destinationGiven) throw UsageError("la salida se da dos veces: con -o y como segundo argumento");
-        cl.output = positional[1];
-    }
+    // With -o every word is an input; without it, ENTRADA [SALIDA].
+    if (!destinationGiven && positional.size() > 2)
+        throw UsageError("sobra el argumento «" + positional[2] + "»: con varias entradas, la carpeta de salida se da con -o "
+                         "(talpor-lote a.shp b.csv -o salida)");
+    if (!destinationGiven && positional.size() == 2) cl.output = positional[1];
+    if (!positional.empty()) cl.inputs = destinationGiven ? positional : std::vector<std::string>{positional[0]};
+    cl.input = cl.inputs[0];
+    struct stat st {};
+    cl.several = cl.inputs.size() > 1 || (::stat(cl.input.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
+    if (cl.several && std::find(cl.inputs.begin(), cl.inputs.end(), "-") != cl.inputs.end())
+        throw UsageError("la entrada estándar («-») no va con otras entradas ni con una carpeta");
+    if (cl.several && cl.output == "-")
+        throw UsageError("falta la carpeta de salida: una carpeta o varias entradas se convierten en una carpeta "
+                         "(talpor-lote " + cl.input + " -o salida)");
     Conversion& c = cl.settings.conversion;
     if (c.zone != 0) {
         if (c.input == InputForm::Geographic) throw UsageError("--huso es para puntos UTM y no va con --entrada=geo");
         c.input = InputForm::Utm;
     }
-    const bool layers = IsLayerFile(cl.input);
+    // A run over several files checks these file by file.
+    const bool layers = IsLayerFile(cl.input) || cl.several;
     if (!layers && !cl.settings.layers.format.empty() && cl.settings.format == Format::Text)
         throw UsageError("--formato=" + cl.settings.layers.format +
                          ": es un formato de capas, y la entrada no es una capa (Shapefile, GeoPackage, KML, "
@@ -230,10 +244,18 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     return cl;
 }
 
+std::string_view MissingHint(Missing missing) {
+    return missing == Missing::Zone      ? "; indique el huso con --huso (29, 30 o 31)"
+           : missing == Missing::Columns ? "; indique sus columnas con --columnas"
+                                         : "";
+}
+
 std::string VersionLine() { return "talpor-lote " TALPOR_VERSION " (Talpor)"; }
 
 std::string HelpText() {
     return R"(Uso: talpor-lote [OPCIÓN]... [ENTRADA [SALIDA]]
+  o: talpor-lote [OPCIÓN]... CARPETA SALIDA
+  o: talpor-lote [OPCIÓN]... ENTRADA... -o SALIDA
 Convierte entre WGS84 y ED50 los puntos de un fichero de texto o CSV, de un
 fichero GPX o de una capa SIG, con los mismos cálculos y los mismos textos que la
 ventana de Talpor. Cada fila conserva
@@ -308,7 +330,8 @@ Resultado:
                            elevación; las filas con error quedan como
                            comentario (o con la propiedad Error). Son WGS84:
                            solo con --sentido=ed50-wgs84
-  -o, --destino=FICHERO    fichero de salida (lo mismo que SALIDA)
+  -o, --destino=FICHERO    fichero de salida (lo mismo que SALIDA); con él,
+                           todos los demás argumentos son entradas
 
 Capas SIG (Shapefile, GeoPackage, KML, KMZ, GeoJSON y DXF, por su extensión):
   se convierte cada vértice de cada geometría; cada entidad conserva atributos e
@@ -329,7 +352,8 @@ Capas SIG (Shapefile, GeoPackage, KML, KMZ, GeoJSON y DXF, por su extensión):
                            sobre el mar); en KML manda altitudeMode
       --reemplazar         reemplaza los ficheros que la conversión escribe
                            además del de SALIDA (un shapefile por capa) si ya
-                           existen (sin ella, se detiene sin escribir nada)
+                           existen (sin ella, se detiene sin escribir nada);
+                           con una carpeta, también los ficheros de SALIDA
 
   -h, --help               muestra esta ayuda y termina
   -V, --version            muestra la versión y termina
@@ -367,9 +391,25 @@ longitud )" + text::LongitudeRangeText() + ", Este " + text::EastingRangeText() 
 Norte )" + text::NorthingRangeText() + ", altura " + text::HeightRangeText() + R"(. Una fila
 fuera de esos límites o del área del método queda con su error.
 
+Carpetas y varios ficheros: con una CARPETA, o con varias ENTRADAS (ficheros o
+carpetas) y -o, SALIDA es una carpeta, que se crea si falta. De cada carpeta y
+sus subcarpetas se toman los ficheros que talpor-lote lee, por su extensión
+(.csv, .txt, .tsv, .dat, .gpx, .shp, .gpkg, .kml, .kmz, .geojson, .json y .dxf;
+ni los ocultos ni los enlaces a carpetas), y cada uno se convierte como solo,
+con las mismas opciones, al mismo sitio dentro de SALIDA y con su nombre: con
+--formato, con la extensión del formato; sin él, GPX, KML, KMZ y GeoJSON salen
+como tabla .csv. Un fichero que no se puede convertir se nombra con el motivo y
+se sigue con el siguiente; uno que ya existe en SALIDA no se reemplaza sin
+--reemplazar. Nunca se escribe en una carpeta de entrada (SALIDA puede estar
+dentro de una: no se lee). Cada fichero da su resumen, y la última línea cuenta
+los convertidos, los que tienen errores y los rechazados.
+
 Estado de salida: 0 si se convirtieron todas las filas, 1 si alguna quedó con
 error, 2 si no se pudo convertir (opciones, entrada o salida). Los errores se
 resumen en la salida de errores: «puntos.csv:17: minutos fuera de rango (75)».
+Con una carpeta o varias entradas: 0 si todos los ficheros se convirtieron
+enteros, 1 si alguno se rechazó o quedó con errores, 2 si no se convirtió
+ninguno.
 
 Ejemplos:
   talpor-lote puntos.csv puntos-ed50.csv
@@ -387,6 +427,11 @@ Ejemplos:
       Hitos ED50 a waypoints de GPS (también kml para un visor de globo).
   talpor-lote -m rejilla montes.shp montes-etrs89.shp
       Rodales ED50 UTM 30 a ETRS89 UTM 30 (EPSG 25830) con la rejilla del IGN.
+  talpor-lote -m rejilla proyecto/ proyecto-etrs89/
+      Las capas ED50 de una carpeta y sus subcarpetas a ETRS89, en otra carpeta
+      con los mismos nombres.
+  talpor-lote --formato=gpkg rios.shp lagos.kml -o capas/
+      Dos capas a GeoPackage: capas/rios.gpkg y capas/lagos.gpkg.
 )";
 }
 

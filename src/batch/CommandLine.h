@@ -3,6 +3,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "batch/Stream.h"
@@ -11,8 +12,15 @@ namespace batch {
 
 struct CommandLine {
     Settings settings;
-    std::string input = "-";   // a file, or "-" for standard input
-    std::string output = "-";  // a file, or "-" for standard output
+    std::string input = "-";   // a file, or "-" for standard input; the first of `inputs`
+    std::string output = "-";  // a file, or "-" for standard output; the output folder of a run over several
+    // Every input given. A folder, or more than one input, make a run over several files
+    // into the folder `output` (batch/FolderRun.h).
+    std::vector<std::string> inputs = {"-"};
+    bool several = false;
+    // The options as given, the destination's left out: a run over several files reads
+    // each file with them, as talpor-lote reads one.
+    std::vector<std::string> options;
     bool help = false;
     bool version = false;
 };
@@ -25,8 +33,14 @@ class UsageError : public std::runtime_error {
 
 // Reads the arguments (argv without the program's name). Options take their value as
 // "--metodo=helmert", "--metodo helmert", "-m helmert" or "-mhelmert"; "--" ends the
-// options; "-" is standard input or output. Throws UsageError.
+// options; "-" is standard input or output. The words that are no options are ENTRADA
+// [SALIDA], or, with -o, the inputs alone; a folder among them is looked up on the disk.
+// Throws UsageError.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// What a user can add for a file refused for `missing` to go: "; indique el huso con
+// --huso (29, 30 o 31)"; "" for nothing.
+std::string_view MissingHint(Missing missing);
 
 // The Spanish help: synopsis, every option, the point forms read, exit status, examples.
 std::string HelpText();

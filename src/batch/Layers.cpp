@@ -25,9 +25,9 @@ std::string Lower(std::string_view text) {
 // The files a shapefile is made of besides its .shp, in both cases.
 constexpr std::string_view kShapefileParts[] = {".shp", ".shx", ".dbf", ".prj", ".cpg", ".qix", ".sbn", ".sbx"};
 
-// `path` and, for a shapefile, the files of its name: the ones an input is read from and
-// an output is written as.
-std::vector<std::string> FilesOf(const std::string& path) {
+}  // namespace
+
+std::vector<std::string> LayerFiles(const std::string& path) {
     std::vector<std::string> files = {path};
     const std::string lower = Lower(path);
     if (!lower.ends_with(".shp")) return files;
@@ -41,9 +41,11 @@ std::vector<std::string> FilesOf(const std::string& path) {
     return files;
 }
 
+namespace {
+
 std::vector<FileId> InputIds(const std::string& input) {
     std::vector<FileId> ids;
-    for (const std::string& f : FilesOf(input))
+    for (const std::string& f : LayerFiles(input))
         if (const std::optional<FileId> id = IdOf(f)) ids.push_back(*id);
     return ids;
 }
@@ -51,7 +53,7 @@ std::vector<FileId> InputIds(const std::string& input) {
 std::int64_t InputBytes(const std::string& input) {
     std::int64_t bytes = 0;
     struct stat st {};
-    for (const std::string& f : FilesOf(input))
+    for (const std::string& f : LayerFiles(input))
         if (::stat(f.c_str(), &st) == 0 && S_ISREG(st.st_mode)) bytes += st.st_size;
     return bytes;
 }
@@ -81,13 +83,16 @@ void CheckDestination(const std::string& path, const std::string& shown, const s
         throw RunError("«" + shown + "» es " + KindOf(st) + ", no un fichero: una capa se escribe en un fichero normal");
 }
 
-// "«a»", "«a» y «b»", "«a», «b» y «c»".
-std::string Names(const std::vector<std::string>& names) {
+}  // namespace
+
+std::string NameList(const std::vector<std::string>& names) {
     std::string text;
     for (std::size_t i = 0; i < names.size(); ++i)
         text += (i == 0 ? "" : i + 1 == names.size() ? " y " : ", ") + ("«" + names[i] + "»");
     return text;
 }
+
+namespace {
 
 // The arguments of the worker for a run's settings: the grids are opened there from the
 // same folders.
@@ -147,9 +152,9 @@ void CommitBeside(const OutputFolder& out, const std::vector<FileId>& inputs, co
         if (exists) existing.push_back(name);
     }
     if (existing.empty() || settings.layers.replace) return;
-    const std::string them = Names(existing);
+    const std::string them = NameList(existing);
     if (!replace)
-        throw RunError("la conversión escribiría también " + Names(summary.written) + ", y ya " +
+        throw RunError("la conversión escribiría también " + NameList(summary.written) + ", y ya " +
                        (existing.size() == 1 ? "existe " : "existen ") + them +
                        ": elija otro destino, o añada --reemplazar para reemplazar" + (existing.size() == 1 ? "lo" : "los"));
     if (!replace(existing)) throw RunError("no se ha" + std::string(existing.size() == 1 ? "" : "n") + " reemplazado " + them);
@@ -188,7 +193,7 @@ LayerSummary ConvertInto(const std::string& input, const std::string& output, co
     if (toStandardOutput && !format.streams)
         throw RunError(std::string(format.title) + " no se puede escribir en la salida estándar: dé un fichero de destino");
     if (!toStandardOutput)
-        for (const std::string& f : FilesOf(output)) CheckDestination(f, f == output ? output : f, inputs);
+        for (const std::string& f : LayerFiles(output)) CheckDestination(f, f == output ? output : f, inputs);
     OutputFolder out(toStandardOutput ? "capa" + std::string(format.extension) : output, toStandardOutput);
     LayerSummary summary =
         Work(input, {"--salida=" + out.Path(), "--formato=" + std::string(format.name)}, -1, settings, progress, limits);
@@ -340,7 +345,7 @@ std::string LayerSummaryText(const LayerSummary& summary, std::string_view input
         text += "\n";
     }
     if (!summary.written.empty())
-        text += "talpor-lote: " + std::string(inputName) + ": escritos también, junto al destino: " + Names(summary.written) + "\n";
+        text += "talpor-lote: " + std::string(inputName) + ": escritos también, junto al destino: " + NameList(summary.written) + "\n";
     return text;
 }
 

@@ -52,6 +52,13 @@ const LayerFormat* LayerFormatOfPath(std::string_view path);
 // The layer format --formato names; nullptr for none.
 const LayerFormat* LayerFormatNamed(std::string_view name);
 
+// `path` and, for a shapefile, the files of its name (.shx, .dbf, .prj, .cpg, ..., in
+// either case): the ones an input is read from and an output is written as.
+std::vector<std::string> LayerFiles(const std::string& path);
+
+// "«a»", "«a» y «b»", "«a», «b» y «c»".
+std::string NameList(const std::vector<std::string>& names);
+
 // True for an input read as layers: the extension of a layer format read as one.
 inline bool IsLayerFile(std::string_view path) {
     const LayerFormat* f = LayerFormatOfPath(path);

@@ -14,9 +14,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "batch/CommandLine.h"
+#include "batch/FolderRun.h"
 #include "batch/Layers.h"
 #include "batch/OutputFile.h"
 #include "batch/Stream.h"
@@ -32,15 +34,15 @@ int CannotRun(const std::string& message) {
     return kCannotRun;
 }
 
-// The progress line on a terminal: rows written (features read, for layers) and, for a
-// file, the share read.
+// The progress line on a terminal: rows written (features read, for layers) and, where
+// it is known, the share read.
 class ProgressLine {
   public:
-    explicit ProgressLine(std::uint64_t size, const char* one = "fila", const char* many = "filas")
-        : size_(size), one_(one), many_(many) {}
-    void Show(std::uint64_t bytes, std::uint64_t rows) {
-        std::string line = "\rtalpor-lote: " + batch::Count(rows, one_, many_);
-        if (size_ > 0) line += " (" + std::to_string(bytes * 100 / size_) + " %)";
+    explicit ProgressLine(const char* one = "fila", const char* many = "filas", std::string prefix = "")
+        : one_(one), many_(many), prefix_(std::move(prefix)) {}
+    void Show(std::uint64_t count, int percent) {
+        std::string line = "\rtalpor-lote: " + prefix_ + batch::Count(count, one_, many_);
+        if (percent >= 0) line += " (" + std::to_string(percent) + " %)";
         std::fputs(line.c_str(), stderr);
         std::fflush(stderr);
         shown_ = true;
@@ -51,9 +53,9 @@ class ProgressLine {
     }
 
   private:
-    std::uint64_t size_;
     const char* one_;
     const char* many_;
+    std::string prefix_;
     bool shown_ = false;
 };
 
@@ -99,9 +101,9 @@ std::string Unexpected(const std::exception_ptr& thrown) {
 
 // A layer file: read and written through GDAL, each layer whole.
 int RunLayers(const batch::CommandLine& cl) {
-    ProgressLine progress(0, "entidad", "entidades");
+    ProgressLine progress("entidad", "entidades");
     batch::LayerProgress show;
-    if (::isatty(STDERR_FILENO)) show = [&](std::uint64_t features, std::uint64_t) { progress.Show(0, features); };
+    if (::isatty(STDERR_FILENO)) show = [&](std::uint64_t features, std::uint64_t) { progress.Show(features, -1); };
     try {
         const batch::LayerSummary summary = batch::ConvertLayers(cl.input, cl.output, cl.settings, show);
         progress.Clear();
@@ -114,6 +116,36 @@ int RunLayers(const batch::CommandLine& cl) {
         progress.Clear();
         return CannotRun(cl.input + ": " + Unexpected(std::current_exception()));
     }
+}
+
+// A folder, or several inputs, into an output folder: each file's summary as it ends, then
+// the counts of files.
+int RunSeveral(const batch::CommandLine& cl, core::Grids* grids) {
+    std::optional<batch::FolderRun> run;
+    try {
+        run.emplace(cl);
+    } catch (const batch::RunError& e) {
+        return CannotRun(e.what());
+    }
+    std::vector<batch::FolderFile>& files = run->Files();
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const bool layers = batch::IsLayerFile(files[i].input);
+        ProgressLine progress(layers ? "entidad" : "fila", layers ? "entidades" : "filas",
+                              "[" + std::to_string(i + 1) + "/" + std::to_string(files.size()) + "] " + files[i].shown + ": ");
+        batch::FileProgress show;
+        if (::isatty(STDERR_FILENO)) show = [&](std::uint64_t count, int percent) { progress.Show(count, percent); };
+        try {
+            run->Convert(i, grids, show);
+        } catch (...) {
+            files[i].refused = Unexpected(std::current_exception());
+        }
+        progress.Clear();
+        std::cerr << batch::FolderFileText(files[i]);
+    }
+    const batch::FolderCounts counts = run->Counts();
+    std::cerr << "talpor-lote: " << batch::CountsText(counts) << "\n";
+    if (counts.converted + counts.withErrors == 0) return kCannotRun;
+    return counts.withErrors + counts.refused > 0 ? kSomeFailed : kAllConverted;
 }
 
 int Run(int argc, char** argv) {
@@ -149,6 +181,7 @@ int Run(int argc, char** argv) {
         conversion.grids = grids.get();
     }
 
+    if (cl.several) return RunSeveral(cl, grids.get());
     if (batch::IsLayerFile(cl.input)) return RunLayers(cl);
 
     const bool standardInput = cl.input == "-";
@@ -169,9 +202,10 @@ int Run(int argc, char** argv) {
     } catch (const batch::RunError& e) {
         return CannotRun(e.what());
     }
-    ProgressLine progress(size);
+    ProgressLine progress;
     batch::Progress show;
-    if (::isatty(STDERR_FILENO)) show = [&](std::uint64_t b, std::uint64_t r) { progress.Show(b, r); };
+    if (::isatty(STDERR_FILENO))
+        show = [&](std::uint64_t b, std::uint64_t r) { progress.Show(r, size > 0 ? static_cast<int>(b * 100 / size) : -1); };
     try {
         const batch::Summary summary = batch::ConvertFile(in, out->Fd(), cl.settings, show);
         out->Commit();
@@ -180,10 +214,7 @@ int Run(int argc, char** argv) {
         return summary.failed > 0 ? kSomeFailed : kAllConverted;
     } catch (const batch::RunError& e) {
         progress.Clear();
-        const char* give = e.missing == batch::Missing::Zone      ? "; indique el huso con --huso (29, 30 o 31)"
-                           : e.missing == batch::Missing::Columns ? "; indique sus columnas con --columnas"
-                                                                  : "";
-        return CannotRun(inputName + ": " + e.what() + give);
+        return CannotRun(inputName + ": " + e.what() + std::string(batch::MissingHint(e.missing)));
     } catch (...) {
         progress.Clear();
         return CannotRun(inputName + ": " + Unexpected(std::current_exception()));

@@ -428,7 +428,7 @@ TEST(BatchCommandLine, ReadsEveryOptionAndNamesTheBadOne) {
         {{"--salida=gms,,utm"}, "lista con un elemento vacío"},
         {{"-x"}, "opción desconocida «-x»"},
         {{"--punto=si"}, "no lleva valor"},
-        {{"a", "b", "-o", "c"}, "la salida se da dos veces"},
+        {{"a", "b", "c"}, "sobra el argumento «c»: con varias entradas, la carpeta de salida se da con -o"},
         {{"--huso=30", "--entrada=geo"}, "--huso es para puntos UTM"},
         {{"-a", "4", "--altitud=4"}, "--altura y --altitud no van juntas"},
     };

@@ -162,7 +162,7 @@ TEST_F(Layers, ShapefileOfStandsGoesToEtrs89AsOgr2ogrWithTheGrid) {
     for (const char* sign : {"", "--punto"}) {
         ASSERT_EQ(Run(std::string("-m rejilla montes.shp tabla.csv ") + sign).status, 0);
         const std::string point = *sign ? "." : ",";
-        EXPECT_TRUE(Has(ReadFile(dir / "tabla.csv"), ";Dehesa \"Ñ\", 2;0" + point + "5;12;") &&
+        EXPECT_TRUE(Has(ReadFile(dir / "tabla.csv"), ";Dehesa \"Ñ\", 2;0" + point + "500000000000000;12;") &&
                     Has(ReadFile(dir / "tabla.csv"), ";4600000" + point + "34;"))
             << ReadFile(dir / "tabla.csv");
     }

@@ -208,7 +208,7 @@ TEST_F(Lote, AnInputOrOutputThatCannotBeUsedIsRefused) {
     const bool root = geteuid() == 0;  // root reads and writes whatever the permissions say
     const std::pair<std::string, std::string> cases[] = {
         {"no_existe.csv salida.csv", "talpor-lote: no se puede leer «no_existe.csv»: no existe"},
-        {"carpeta salida.csv", "no se puede leer «carpeta»: es una carpeta"},
+        {"carpeta salida.csv", "no hay ningún fichero que convertir en «carpeta» (se leen .csv, .txt,"},
         {root ? "" : "cerrada.csv salida.csv", "no se puede leer «cerrada.csv»: permiso denegado"},
         {root ? "" : "entrada.csv carpeta/salida.csv", "no se puede escribir «carpeta/salida.csv»: permiso denegado"},
         {"entrada.csv entrada.csv/salida.csv", "no se puede escribir «entrada.csv/salida.csv»: una parte de la ruta no es una carpeta"},
@@ -429,11 +429,11 @@ TEST_F(Lote, ReadsStandardInputAndWritesStandardOutput) {
     WriteFile(dir / "entrada.csv", "\"Puerta, Sol\",40.4168,-3.7038\n");
     Ran r = Run("--salida=gd,utm -s ed50-wgs84 --coma", "< entrada.csv > salida.txt");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Puerta, Sol;40.4168;-3.7038;40,41561972;-3,70510476;30T;440178,72;4474127,25;\n");
+    EXPECT_EQ(r.out, "Puerta, Sol;40.4168;-3.7038;40,41561972;-3,70510476;30T;440178,72;4474127,25;;\n");
     r = Run("--salida=gm -s ed50-wgs84 --coma", "< entrada.csv > salida.txt");  // as a GPS takes it
-    EXPECT_EQ(r.out, "Puerta, Sol;40.4168;-3.7038;N 40º 24,93718';W 3º 42,30629';\n");
+    EXPECT_EQ(r.out, "Puerta, Sol;40.4168;-3.7038;N 40º 24,93718';W 3º 42,30629';;\n");
     r = Run("--salida=gd,utm -s ed50-wgs84 -", "< entrada.csv > salida.txt");
-    EXPECT_EQ(r.out, "\"Puerta, Sol\",40.4168,-3.7038,40.41561972,-3.70510476,30T,440178.72,4474127.25,\n");
+    EXPECT_EQ(r.out, "\"Puerta, Sol\",40.4168,-3.7038,40.41561972,-3.70510476,30T,440178.72,4474127.25,,\n");
     EXPECT_TRUE(Has(r.err, "talpor-lote: entrada estándar: 1 fila convertida"));
     // From a pipe: the same rows; a run that stops does not wait for a writer that goes on.
     const std::string in = "cd '" + dir.string() + "' && ";

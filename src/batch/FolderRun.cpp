@@ -1,0 +1,276 @@
+#include "batch/FolderRun.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+
+#include "batch/SystemError.h"
+
+namespace batch {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kTables[] = {".csv", ".txt", ".tsv", ".dat", ".gpx"};
+
+std::string Lower(std::string_view text) {
+    std::string s(text);
+    for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return s;
+}
+
+std::pair<dev_t, ino_t> IdOf(const struct stat& st) { return {st.st_dev, st.st_ino}; }
+
+// The folders a file's destination needs, made as they are missing; those made are
+// removed again (when still empty) unless the file was written.
+struct NewFolders {
+    std::vector<std::string> made;
+    bool keep = false;
+    void Make(const std::string& file) {
+        std::vector<fs::path> missing;
+        std::error_code error;
+        for (fs::path f = fs::path(file).parent_path(); !f.empty() && !fs::exists(f, error); f = f.parent_path())
+            missing.push_back(f);
+        for (auto f = missing.rbegin(); f != missing.rend(); ++f) {
+            if (::mkdir(f->c_str(), 0777) != 0 && errno != EEXIST)
+                throw RunError("no se puede crear la carpeta «" + f->string() + "»: " + SystemErrorText(errno));
+            made.push_back(f->string());
+        }
+    }
+    ~NewFolders() {
+        if (!keep)
+            for (auto f = made.rbegin(); f != made.rend(); ++f) ::rmdir(f->c_str());
+    }
+};
+
+// Closes a file descriptor at the end of its scope.
+struct Descriptor {
+    int fd = -1;
+    ~Descriptor() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+// A table or GPX file, as talpor-lote converts one.
+Summary ConvertTable(const FolderFile& f, const Settings& settings, const FileProgress& progress) {
+    const Descriptor in{::open(f.input.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (in.fd < 0) throw RunError("no se puede leer: " + SystemErrorText(errno));
+    struct stat st {};
+    const std::uint64_t size = ::fstat(in.fd, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+    OutputFile out(f.output, batch::IdOf(in.fd));
+    Progress shown;
+    if (progress)
+        shown = [&](std::uint64_t bytes, std::uint64_t rows) {
+            progress(rows, size > 0 ? static_cast<int>(std::min<std::uint64_t>(bytes * 100 / size, 100)) : -1);
+        };
+    const Summary summary = ConvertFile(in.fd, out.Fd(), settings, shown);
+    out.Commit();
+    return summary;
+}
+
+}  // namespace
+
+bool IsConvertible(std::string_view path) {
+    const std::string lower = Lower(path);
+    return IsLayerFile(path) ||
+           std::any_of(std::begin(kTables), std::end(kTables), [&](std::string_view e) { return lower.ends_with(e); });
+}
+
+std::string OutputName(const std::string& name, std::string_view format) {
+    const std::size_t slash = name.rfind('/');
+    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+    std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot <= start) dot = name.size();
+    const std::string stem = name.substr(0, dot);
+    if (const LayerFormat* out = LayerFormatNamed(format)) return stem + std::string(out->extension);
+    const LayerFormat* in = IsLayerFile(name) ? LayerFormatOfPath(name) : nullptr;
+    const bool table = format == "csv" || format == "texto";
+    if (in != nullptr) return table || in->wgs84 ? stem + ".csv" : name;
+    return Lower(name.substr(dot)) == ".gpx" ? stem + ".csv" : name;
+}
+
+bool FolderFile::Whole() const { return table ? table->failed == 0 : layers && batch::Whole(*layers); }
+
+FolderRun::FolderRun(const CommandLine& cl)
+    : options_(cl.options),
+      output_(cl.output),
+      format_(!cl.settings.layers.format.empty() ? cl.settings.layers.format : cl.settings.layers.table ? "csv" : ""),
+      replace_(cl.settings.layers.replace) {
+    while (output_.size() > 1 && output_.ends_with('/')) output_.pop_back();
+    struct stat out {};
+    const bool outputExists = ::stat(output_.c_str(), &out) == 0;
+    if (outputExists && !S_ISDIR(out.st_mode))
+        throw RunError("«" + output_ + "» no es una carpeta: una carpeta o varias entradas se convierten en una carpeta");
+    const FileId outputId{out.st_dev, out.st_ino};
+    for (std::string input : cl.inputs) {
+        struct stat st {};
+        if (::stat(input.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            if (outputExists && FileId{st.st_dev, st.st_ino} == outputId)
+                throw RunError("la carpeta de salida «" + output_ + "» es la de entrada: elija otra");
+            while (input.size() > 1 && input.ends_with('/')) input.pop_back();
+            Scan(input, "", outputId, outputExists);
+        } else {
+            Add(input, input, fs::path(input).filename().string());
+        }
+    }
+    if (files_.empty())
+        throw RunError("no hay ningún fichero que convertir en " + NameList(cl.inputs) +
+                       " (se leen .csv, .txt, .tsv, .dat, .gpx, .shp, .gpkg, .kml, .kmz, .geojson, .json y .dxf)");
+}
+
+void FolderRun::Scan(const std::string& folder, const std::string& relative, const FileId& outputId,
+                     bool outputExists) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) == 0) folders_.insert(IdOf(st));
+    std::vector<std::pair<std::string, bool>> entries;  // name, and whether it is a folder
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        std::error_code e;
+        if (name.starts_with('.')) continue;
+        if (fs::is_directory(it->symlink_status(e))) entries.emplace_back(name, true);
+        else if (IsConvertible(name) && fs::is_regular_file(it->status(e))) entries.emplace_back(name, false);
+    }
+    if (error) {
+        FolderFile f;
+        f.input = f.shown = folder;
+        f.refused = "no se puede leer la carpeta: " + SystemErrorText(error.value());
+        files_.push_back(std::move(f));
+        return;
+    }
+    std::sort(entries.begin(), entries.end());
+    for (const auto& [name, isFolder] : entries) {
+        const std::string path = folder + "/" + name;
+        if (!isFolder) {
+            Add(path, path, relative + name);
+        } else if (!outputExists || ::stat(path.c_str(), &st) != 0 || FileId{st.st_dev, st.st_ino} != outputId) {
+            Scan(path, relative + name + "/", outputId, outputExists);
+        }
+    }
+}
+
+void FolderRun::Add(const std::string& input, const std::string& shown, const std::string& relative) {
+    struct stat st {};
+    if (::stat(input.c_str(), &st) == 0) {
+        // A file met twice (given twice, or in a folder given too) is converted once.
+        if (!seen_.insert(IdOf(st)).second) return;
+        for (const std::string& part : LayerFiles(input))
+            if (::stat(part.c_str(), &st) == 0) inputIds_.insert(IdOf(st));
+    }
+    FolderFile f;
+    f.input = input;
+    f.shown = shown;
+    f.output = output_ + "/" + OutputName(relative, format_);
+    if (!outputs_.insert(f.output).second) {
+        const auto first = std::find_if(files_.begin(), files_.end(), [&](const FolderFile& o) { return o.output == f.output; });
+        f.refused = "su destino «" + f.output + "» es ya el de «" + first->shown + "»";
+    }
+    files_.push_back(std::move(f));
+}
+
+bool FolderRun::Inside(const std::string& output) const {
+    // The deepest of the destination's folders that exists: the rest will be new.
+    const std::string relative = output.substr(output_.size() + 1);
+    for (std::size_t slash = relative.rfind('/'); slash != std::string::npos;
+         slash = slash == 0 ? std::string::npos : relative.rfind('/', slash - 1)) {
+        struct stat st {};
+        if (::stat((output_ + "/" + relative.substr(0, slash)).c_str(), &st) == 0) return folders_.count(IdOf(st)) > 0;
+    }
+    return false;
+}
+
+void FolderRun::Check(const FolderFile& f) const {
+    for (const std::string& part : LayerFiles(f.output)) {
+        struct stat st {};
+        if (::stat(part.c_str(), &st) != 0) continue;
+        if (inputIds_.count(IdOf(st)) > 0) throw RunError("su destino «" + part + "» es un fichero de la entrada");
+        if (written_.count(IdOf(st)) > 0)
+            throw RunError("su destino «" + part + "» lo ha escrito ya otro fichero de esta conversión");
+        if (!replace_) throw RunError("ya existe «" + part + "», y no se reemplaza sin --reemplazar");
+    }
+    if (Inside(f.output)) throw RunError("su destino «" + f.output + "» queda dentro de una carpeta de la entrada");
+}
+
+LayerSummary FolderRun::ConvertLayerFile(const FolderFile& f, Settings settings, const FileProgress& progress) {
+    // The files a layer writes besides the one named (a shapefile a layer) replace others
+    // only with --reemplazar, and never a file of the input or one the run has written.
+    settings.layers.replace = false;
+    const std::string folder = fs::path(f.output).parent_path().string();
+    ReplaceQuestion replace;
+    if (replace_)
+        replace = [&](const std::vector<std::string>& existing) {
+            for (const std::string& name : existing) {
+                struct stat st {};
+                if (::stat((folder + "/" + name).c_str(), &st) != 0) continue;
+                if (inputIds_.count(IdOf(st)) > 0 || written_.count(IdOf(st)) > 0)
+                    throw RunError("la conversión escribiría también «" + name + "», que es " +
+                                   (inputIds_.count(IdOf(st)) > 0 ? "un fichero de la entrada"
+                                                                  : "de otro fichero de esta conversión"));
+            }
+            return true;
+        };
+    LayerProgress shown;
+    if (progress)
+        shown = [&](std::uint64_t features, std::uint64_t total) {
+            progress(features, total > 0 ? static_cast<int>(std::min<std::uint64_t>(features * 100 / total, 100)) : -1);
+        };
+    return ConvertLayers(f.input, f.output, settings, shown, replace);
+}
+
+void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& progress) {
+    FolderFile& f = files_[i];
+    if (!f.refused.empty() || f.Converted()) return;
+    NewFolders folders;
+    try {
+        std::vector<std::string> args = options_;
+        args.insert(args.end(), {"--", f.input});
+        Settings settings = ParseCommandLine(args).settings;
+        settings.conversion.grids = grids;
+        Check(f);
+        folders.Make(f.output);
+        if (IsLayerFile(f.input)) f.layers = ConvertLayerFile(f, settings, progress);
+        else f.table = ConvertTable(f, settings, progress);
+        folders.keep = true;
+    } catch (const UsageError& e) {
+        f.refused = e.what();
+    } catch (const RunError& e) {
+        f.refused = e.what();
+        f.missing = e.missing;
+    }
+    if (!f.Converted()) return;
+    std::vector<std::string> written = LayerFiles(f.output);
+    const std::string folder = fs::path(f.output).parent_path().string();
+    if (f.layers)
+        for (const std::string& name : f.layers->written) written.push_back(folder + "/" + name);
+    for (const std::string& path : written) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0) written_.insert(IdOf(st));
+    }
+}
+
+FolderCounts FolderRun::Counts() const {
+    FolderCounts n;
+    for (const FolderFile& f : files_) {
+        if (f.Converted()) ++(f.Whole() ? n.converted : n.withErrors);
+        else if (!f.refused.empty()) ++n.refused;
+    }
+    return n;
+}
+
+std::string FolderFileText(const FolderFile& f) {
+    if (f.table) return SummaryText(*f.table, f.shown);
+    if (f.layers) return LayerSummaryText(*f.layers, f.shown);
+    if (f.refused.empty()) return "";
+    return "talpor-lote: " + f.shown + ": rechazado: " + f.refused + std::string(MissingHint(f.missing)) + "\n";
+}
+
+std::string CountsText(const FolderCounts& n) {
+    return Count(n.converted, "fichero convertido", "ficheros convertidos") + ", " +
+           Count(n.withErrors, "con errores", "con errores") + ", " + Count(n.refused, "rechazado", "rechazados");
+}
+
+}  // namespace batch

@@ -1,0 +1,107 @@
+// A run over several files: the files given and those of the folders given (subfolders
+// included), each converted alone, as talpor-lote converts one file with the same options,
+// into one output folder. A folder's files keep their place in it there, each under its
+// own name with the extension of what it holds. Each file is written whole or not at all
+// (ConvertFile's OutputFile, ConvertLayers' OutputFolder); a file that cannot be converted
+// is refused with why and the run goes on with the next.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "batch/CommandLine.h"
+#include "batch/Layers.h"
+#include "batch/OutputFile.h"
+#include "batch/Stream.h"
+
+namespace batch {
+
+// Whether a folder's file is an input of the run, by its extension (any case): the
+// tables, GPX and layers talpor-lote reads; a shapefile by its .shp.
+bool IsConvertible(std::string_view path);
+
+// The name a file is written under: its own, with the extension of what it holds. The
+// output's format is --formato's (`format`; "csv" and "texto": a table, which keeps a
+// table's extension); without it, the input's own, but a table (.csv) for GPX and for the
+// WGS84 layers (KML, KMZ, GeoJSON), which cannot hold ED50.
+std::string OutputName(const std::string& name, std::string_view format);
+
+// One file of the run and what came of it.
+struct FolderFile {
+    std::string input;   // its path
+    std::string shown;   // as the summary names it: the folder given joined with its place in it
+    std::string output;  // where it is written
+    std::optional<Summary> table;        // converted as a table (ConvertFile)
+    std::optional<LayerSummary> layers;  // converted as layers (ConvertLayers)
+    std::string refused;                 // why nothing was written of it; "" otherwise
+    Missing missing = Missing::Nothing;  // what the user can give for it to go
+    bool Converted() const { return table || layers; }
+    // Converted with every row or feature.
+    bool Whole() const;
+};
+
+struct FolderCounts {
+    std::size_t converted = 0;   // whole
+    std::size_t withErrors = 0;  // written, with rows or features that were not converted
+    std::size_t refused = 0;     // nothing written
+};
+
+// Called while a file converts: the rows written (the features read, for layers) and the
+// share done, 0 to 100 (-1: unknown).
+using FileProgress = std::function<void(std::uint64_t count, int percent)>;
+
+class FolderRun {
+  public:
+    // The files of cl.inputs and where each goes in the folder cl.output, found without
+    // writing anything: the folders' files IsConvertible takes (hidden files and folders,
+    // and links to folders, passed over; the output folder too, when it lies within an
+    // input folder), in the order of their names; the files given as they are. A file
+    // whose destination another one has already is refused at once. Throws RunError when
+    // nothing can be done: the output folder is a file or one of the input folders, or no
+    // file is found.
+    explicit FolderRun(const CommandLine& cl);
+
+    std::vector<FolderFile>& Files() { return files_; }
+    const std::vector<FolderFile>& Files() const { return files_; }
+
+    // Converts file `i` with its own settings (the run's options read for it), creating
+    // the folders it goes in. It is refused, nothing written, when its destination exists
+    // (unless --reemplazar), is a file of the input or was written earlier in the run, or
+    // lies in an input folder. What `progress` throws stops the file, nothing of it
+    // written, and comes out of Convert.
+    void Convert(std::size_t i, core::Grids* grids, const FileProgress& progress = {});
+
+    FolderCounts Counts() const;
+
+  private:
+    void Scan(const std::string& folder, const std::string& relative, const FileId& outputId, bool outputExists);
+    void Add(const std::string& input, const std::string& shown, const std::string& relative);
+    void Check(const FolderFile& file) const;
+    bool Inside(const std::string& path) const;  // within an input folder
+    LayerSummary ConvertLayerFile(const FolderFile& file, Settings settings, const FileProgress& progress);
+
+    std::vector<std::string> options_;
+    std::string output_;
+    std::string format_;  // --formato's name; "" for none
+    bool replace_ = false;
+    std::vector<FolderFile> files_;
+    std::set<std::pair<dev_t, ino_t>> seen_;      // of every input
+    std::set<std::pair<dev_t, ino_t>> inputIds_;  // of every input file (a shapefile's parts too)
+    std::set<std::string> outputs_;               // every destination
+    std::set<std::pair<dev_t, ino_t>> folders_;   // of every input folder read
+    std::set<std::pair<dev_t, ino_t>> written_;   // of every file the run has written
+};
+
+// A file's lines of the summary: its own summary (SummaryText, LayerSummaryText), or
+// "talpor-lote: datos/web.shp: rechazado: WHY".
+std::string FolderFileText(const FolderFile& file);
+// "4 ficheros convertidos, 1 con errores, 2 rechazados".
+std::string CountsText(const FolderCounts& counts);
+
+}  // namespace batch
