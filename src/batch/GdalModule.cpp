@@ -30,9 +30,10 @@
 struct TalporGdalData {
     GDALDatasetH dataset = nullptr;
     std::string fieldName;  // the last one Field gave
-    // A KML's containers, one a layer: their folders and their tracks' altitude modes
-    // (empty where they could not be told apart).
+    // A KML's containers: their folders and their tracks' altitude modes; the one each
+    // layer was made of (empty where they could not be told apart).
     batch::KmlStructure kml;
+    std::vector<int> containerOf;
     std::vector<std::string> folders;  // of each layer
 };
 
@@ -151,13 +152,16 @@ TalporGdalData* Open(const char* path, const char* const* drivers, char* error, 
         }
         auto* data = new TalporGdalData;
         data->dataset = dataset;
-        // GDAL's layers are the containers in the order they open, when they are as many.
         const int layers = GDALDatasetGetLayerCount(dataset);
-        if (isKml && static_cast<int>(kml.containers.size()) == layers) {
+        if (isKml) {
             std::vector<std::string> names;
             for (int l = 0; l < layers; ++l) names.emplace_back(OGR_L_GetName(GDALDatasetGetLayer(dataset, l)));
-            for (int l = 0; l < layers; ++l) data->folders.push_back(batch::ValidUtf8(batch::FolderPath(kml, l, names)));
-            data->kml = std::move(kml);
+            data->containerOf = batch::LayerContainers(kml, names);
+            if (!data->containerOf.empty()) {
+                for (int l = 0; l < layers; ++l)
+                    data->folders.push_back(batch::ValidUtf8(batch::FolderPath(kml, data->containerOf[l], names[l])));
+                data->kml = std::move(kml);
+            }
         }
         return data;
     } catch (const std::exception& e) {
@@ -212,11 +216,24 @@ int EpsgOf(OGRSpatialReferenceH srs) {
     OGRSpatialReferenceH* matches = OSRFindMatches(srs, nullptr, &found, &confidence);
     int epsg = -1;
     if (matches != nullptr && found > 0 && confidence[0] >= 90) epsg = code(matches[0]);
-    for (int i = 0; epsg <= 0 && matches != nullptr && i < found && confidence[i] >= 70; ++i)
+    for (int i = 0; epsg <= 0 && matches != nullptr && i < found && confidence[i] >= 50; ++i)
         if (const int c = code(matches[i]); Ours(c) && SameParameters(srs, matches[i])) epsg = c;
     if (matches != nullptr) OSRFreeSRSArray(matches);
     CPLFree(confidence);
     return epsg == 0 ? -1 : epsg;
+}
+
+// The one of Talpor's systems with the parameters of `srs`, whatever its names; 0 for none.
+int LikeEpsg(OGRSpatialReferenceH srs) {
+    static const int kOurs[] = {4230, 4258, 4326, 23029, 23030, 23031, 25829, 25830, 25831, 32629, 32630, 32631};
+    int like = 0;
+    for (int code : kOurs) {
+        OGRSpatialReferenceH reference = OSRNewSpatialReference(nullptr);
+        if (OSRImportFromEPSG(reference, code) == OGRERR_NONE && SameParameters(srs, reference)) like = code;
+        OSRDestroySpatialReference(reference);
+        if (like != 0) break;
+    }
+    return like;
 }
 
 int Layer(TalporGdalData* data, int index, TalporGdalLayerInfo* info) {
@@ -229,6 +246,7 @@ int Layer(TalporGdalData* data, int index, TalporGdalLayerInfo* info) {
         CopyText(OSRGetName(srs), info->system, sizeof info->system);
         info->epsg = EpsgOf(srs);
         info->geographic = OSRIsGeographic(srs);
+        if (!Ours(info->epsg)) info->likeEpsg = LikeEpsg(srs);
     }
     // A GeoPackage's layer is counted only where the count is kept: a view would run its
     // query, which may never end.
@@ -378,22 +396,6 @@ std::string TypeText(OGRFieldType type) {
     }
 }
 
-// A date and time as ISO 8601 text: 2024-05-01T10:00:00, its seconds' decimals and its
-// zone where it has them (OGR's: 1 local, 100 UTC, 100 ± 4 a hour).
-std::string IsoDateTime(int y, int mo, int d, int h, int mi, float sec, int tz) {
-    char text[64];
-    const int whole = static_cast<int>(sec);
-    if (sec != static_cast<float>(whole)) std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%06.3f", y, mo, d, h, mi, sec);
-    else std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", y, mo, d, h, mi, whole);
-    std::string iso = text;
-    if (tz == 100) iso += "Z";
-    else if (tz > 1) {
-        const int minutes = (tz - 100) * 15;
-        std::snprintf(text, sizeof text, "%c%02d:%02d", minutes < 0 ? '-' : '+', std::abs(minutes) / 60, std::abs(minutes) % 60);
-        iso += text;
-    }
-    return iso;
-}
 
 // KML's output: a layer a Folder, written as the features come.
 bool CreateKml(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* error, int size) {
@@ -409,9 +411,9 @@ bool CreateKml(TalporGdalData* data, const TalporGdalJob& job, Output& out, char
         const char* const* given = job.fieldNames != nullptr ? job.fieldNames[i] : nullptr;
         for (int f = 0; f < OGR_FD_GetFieldCount(defn); ++f)
             names.emplace_back(given != nullptr && given[f] != nullptr ? given[f] : "");
-        for (const std::string& text :
+        for (const auto& [field, text] :
              out.kml->AddLayer(batch::ValidUtf8(OGR_L_GetName(in)), defn, names, job.skip != nullptr && job.skip[i] != 0))
-            if (job.changed != nullptr) job.changed(job.context, i, text.c_str());
+            if (job.changed != nullptr) job.changed(job.context, i, field, text.c_str());
     }
     out.kml->Begin();
     return true;
@@ -516,15 +518,15 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
                 const std::string was = batch::ValidUtf8(name);
                 const std::string is = batch::ValidUtf8(OGR_Fld_GetNameRef(made));
                 if (was != is)
-                    job.changed(job.context, i, ("el atributo «" + was + "» se llama «" + is + "», el nombre que " +
+                    job.changed(job.context, i, -1, ("el atributo «" + was + "» se llama «" + is + "», el nombre que " +
                                                  std::string(GDALGetDriverShortName(driver)) + " le da")
                                                     .c_str());
                 if (isoText)
-                    job.changed(job.context, i, ("el atributo «" + is + "», fecha y hora, escrito como texto ISO 8601: " +
+                    job.changed(job.context, i, f, ("el atributo «" + is + "», fecha y hora, escrito como texto ISO 8601: " +
                                                  "un shapefile guarda fechas sin hora")
                                                     .c_str());
                 else if (OGR_Fld_GetType(made) != OGR_Fld_GetType(field))
-                    job.changed(job.context, i, ("el atributo «" + is + "», " + TypeText(OGR_Fld_GetType(field)) +
+                    job.changed(job.context, i, f, ("el atributo «" + is + "», " + TypeText(OGR_Fld_GetType(field)) +
                                                  ", escrito como " + TypeText(OGR_Fld_GetType(made)))
                                                     .c_str());
             }
@@ -688,10 +690,7 @@ bool Finish(const TalporGdalJob& job, int number, Batch& b, Output& out, long lo
             if (std::find(out.isoFields[layer].begin(), out.isoFields[layer].end(), fields[f]) == out.isoFields[layer].end() ||
                 !OGR_F_IsFieldSetAndNotNull(feature, static_cast<int>(f)))
                 continue;
-            int y = 0, mo = 0, d = 0, h = 0, mi = 0, tz = 0;
-            float sec = 0;
-            OGR_F_GetFieldAsDateTimeEx(feature, static_cast<int>(f), &y, &mo, &d, &h, &mi, &sec, &tz);
-            OGR_F_SetFieldString(copy, fields[f], IsoDateTime(y, mo, d, h, mi, sec, tz).c_str());
+            OGR_F_SetFieldString(copy, fields[f], batch::IsoDate(feature, static_cast<int>(f)).c_str());
         }
         OGR_F_SetFID(copy, out.cadLayerField[layer] >= 0 ? HandleOf(feature, out.handleField[layer]) : OGR_F_GetFID(feature));
         if (out.folderField[layer] >= 0) OGR_F_SetFieldString(copy, out.folderField[layer], out.folder[layer].c_str());
@@ -751,10 +750,10 @@ bool ReadAll(TalporGdalData* data, const TalporGdalJob& job, Batch (&batches)[2]
         long long record = 0;  // of the next record read
         // A KML container's tracks, feature by feature, where its features are as many.
         const std::vector<std::string>* tracks = nullptr;
-        if (static_cast<std::size_t>(l) < data->kml.containers.size() &&
-            static_cast<long long>(data->kml.containers[static_cast<std::size_t>(l)].trackModes.size()) ==
-                OGR_L_GetFeatureCount(in, TRUE))
-            tracks = &data->kml.containers[static_cast<std::size_t>(l)].trackModes;
+        if (static_cast<std::size_t>(l) < data->containerOf.size()) {
+            const batch::KmlContainer& c = data->kml.containers[static_cast<std::size_t>(data->containerOf[l])];
+            if (static_cast<long long>(c.trackModes.size()) == OGR_L_GetFeatureCount(in, TRUE)) tracks = &c.trackModes;
+        }
         OGR_L_ResetReading(in);
         while (true) {
             Reports reports;

@@ -30,6 +30,10 @@ struct TalporGdalLayerInfo {
     long long features;  // -1 when the driver cannot tell without reading them all (a
                          // view of a GeoPackage is counted only by reading it)
     int fields;          // attributes (TalporGdalFunctions::field names them)
+    // Where `epsg` is none of Talpor's systems: the one of them whose ellipsoid, prime
+    // meridian, units and projection parameters it has, one by one (a .prj that names
+    // ED50 / UTM 30 as it likes); 0 for none.
+    int likeEpsg;
 };
 
 // One feature as the module hands it over. The vertex arrays are the program's to change:
@@ -84,8 +88,9 @@ struct TalporGdalJob {
     // code, plus 1000 for one with Z (ISO's codes); 0: the input layer's own.
     const int* geometryTypes;
     // What an output format made of an attribute of layer `layer`, said in a Spanish
-    // sentence: another name, another type. May be null.
-    void (*changed)(void* context, int layer, const char* text);
+    // sentence: another name (`field` -1), another type (`field` its index: the values
+    // changed are counted). May be null.
+    void (*changed)(void* context, int layer, int field, const char* text);
     // For each input layer, 1 to leave it out: neither read nor written (null: none).
     const int* skip;
     // The order the layers are read and written in, their indexes (null: the input's):

@@ -97,6 +97,12 @@ KmlStructure ScanKml(std::string_view kml, const std::string& file) {
         } else if (rest.starts_with("<?")) {
             close = kml.find("?>", open + 2);
             close = close == std::string_view::npos ? kml.size() : close + 2;
+        } else if (rest.starts_with("<!DOCTYPE")) {
+            // KML has none; one may declare entities that grow without end or read other files.
+            s.problem = "la línea " + std::to_string(line) + " de " + file +
+                        " declara un tipo de documento (DOCTYPE), que un KML no lleva y Talpor no lee: "
+                        "quítelo del fichero o vuelva a exportarlo";
+            break;
         } else if (rest.starts_with("<!")) {
             // A declaration, its internal subset included.
             const std::size_t bracket = kml.find('[', open), gt = kml.find('>', open);
@@ -168,12 +174,29 @@ KmlStructure ScanKml(std::string_view kml, const std::string& file) {
     return s;
 }
 
-std::string FolderPath(const KmlStructure& kml, int index, const std::vector<std::string>& names) {
+std::vector<int> LayerContainers(const KmlStructure& kml, const std::vector<std::string>& names) {
+    std::vector<int> of;
+    std::size_t next = 0;
+    for (const std::string& name : names) {
+        while (next < kml.containers.size()) {
+            const KmlContainer& c = kml.containers[next];
+            const bool named = c.name.empty() ? name.starts_with("Layer #") : c.name == name;
+            // The outermost is a layer for the features it holds itself, whatever its name.
+            if (named || (next == 0 && !c.trackModes.empty())) break;
+            ++next;
+        }
+        if (next == kml.containers.size()) return {};
+        of.push_back(static_cast<int>(next++));
+    }
+    return of;
+}
+
+std::string FolderPath(const KmlStructure& kml, int index, const std::string& unnamed) {
     std::string path;
     for (int i = index; i >= 0 && kml.containers[static_cast<std::size_t>(i)].depth > 0;
          i = kml.containers[static_cast<std::size_t>(i)].parent) {
         const KmlContainer& c = kml.containers[static_cast<std::size_t>(i)];
-        const std::string name = !c.name.empty() ? c.name : static_cast<std::size_t>(i) < names.size() ? names[static_cast<std::size_t>(i)] : "";
+        const std::string name = !c.name.empty() ? c.name : i == index ? unnamed : "";
         path = path.empty() ? name : name + "/" + path;
     }
     return path;

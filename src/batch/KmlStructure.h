@@ -24,15 +24,23 @@ struct KmlContainer {
 
 struct KmlStructure {
     std::vector<KmlContainer> containers;  // in the order they open
-    // Why GDAL must not read it: a gx:Track of more positions than times. "" when fine.
+    // Why GDAL must not read it: a gx:Track of more positions than times, a DOCTYPE. ""
+    // when fine.
     std::string problem;
 };
 
 // The structure of the KML text `kml`, `file` naming it in the problem's sentence.
 KmlStructure ScanKml(std::string_view kml, const std::string& file);
 
+// The container each of GDAL's layers `names` was made of, in the order they open: a
+// layer is named after its container, "Layer #N" for one without a name, and the
+// outermost container is a layer only where it holds features of its own. Empty when
+// they cannot be matched so.
+std::vector<int> LayerContainers(const KmlStructure& kml, const std::vector<std::string>& names);
+
 // The folder path of container `index`: its ancestors' names and its own, "/" between,
-// the outermost left out (the file itself); `names` stands for those without a <name>.
-std::string FolderPath(const KmlStructure& kml, int index, const std::vector<std::string>& names);
+// the outermost left out (the file itself); `unnamed` stands for its own name where it has
+// none.
+std::string FolderPath(const KmlStructure& kml, int index, const std::string& unnamed);
 
 }  // namespace batch

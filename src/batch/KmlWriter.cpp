@@ -89,6 +89,29 @@ std::string KmlStyle(const char* ogrStyle) {
 
 }  // namespace
 
+std::string IsoDate(OGRFeatureH feature, int field) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, tz = 0;
+    float sec = 0;
+    OGR_F_GetFieldAsDateTimeEx(feature, field, &y, &mo, &d, &h, &mi, &sec, &tz);
+    char text[64];
+    if (OGR_Fld_GetType(OGR_F_GetFieldDefnRef(feature, field)) == OFTDate) {
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d", y, mo, d);
+        return text;
+    }
+    const int whole = static_cast<int>(sec);
+    if (sec != static_cast<float>(whole)) std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%06.3f", y, mo, d, h, mi, sec);
+    else std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", y, mo, d, h, mi, whole);
+    std::string iso = text;
+    // OGR's zone: 1 local, 100 UTC, 100 ± 4 an hour.
+    if (tz == 100) iso += "Z";
+    else if (tz > 1) {
+        const int minutes = (tz - 100) * 15;
+        std::snprintf(text, sizeof text, "%c%02d:%02d", minutes < 0 ? '-' : '+', std::abs(minutes) / 60, std::abs(minutes) % 60);
+        iso += text;
+    }
+    return iso;
+}
+
 bool KmlWriter::Open(const std::string& path) {
     const bool kmz = path.size() > 4 && EQUAL(path.c_str() + path.size() - 4, ".kmz");
     // The archive's name within braces: the temporary folder's own name ends in ".kmz.XXXXXX".
@@ -96,9 +119,9 @@ bool KmlWriter::Open(const std::string& path) {
     return file_ != nullptr;
 }
 
-std::vector<std::string> KmlWriter::AddLayer(const std::string& name, OGRFeatureDefnH definition,
+std::vector<std::pair<int, std::string>> KmlWriter::AddLayer(const std::string& name, OGRFeatureDefnH definition,
                                              const std::vector<std::string>& fieldNames, bool skipped) {
-    std::vector<std::string> asText;
+    std::vector<std::pair<int, std::string>> asText;
     Layer l;
     l.name = name;
     l.skipped = skipped;
@@ -116,23 +139,24 @@ std::vector<std::string> KmlWriter::AddLayer(const std::string& name, OGRFeature
         l.types.push_back(KmlType(field));
         const OGRFieldType type = OGR_Fld_GetType(field);
         if (type != OFTInteger && type != OFTReal && type != OFTString && written != "altitudeMode")
-            asText.push_back("el atributo «" + written + "», " +
+            asText.emplace_back(f, "el atributo «" + written + "», " +
                              (type == OFTInteger64 ? std::string("entero de 64 bits")
                               : type == OFTDate    ? std::string("fecha")
                               : type == OFTTime    ? std::string("hora")
                               : type == OFTDateTime ? std::string("fecha y hora")
                                                     : std::string(OGR_GetFieldTypeName(type))) +
-                             ", escrito como texto: KML no tiene ese tipo");
+                             (type == OFTDate || type == OFTDateTime ? ", escrito como texto ISO 8601" : ", escrito como texto") +
+                             ": KML no tiene ese tipo");
     }
     layers_.push_back(std::move(l));
-    return skipped ? std::vector<std::string>{} : asText;
+    return skipped ? std::vector<std::pair<int, std::string>>{} : asText;
 }
 
 void KmlWriter::Begin() {
     Put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n<Document id=\"root_doc\">\n");
 }
 
-void KmlWriter::EnterFolders(const std::string& path) {
+void KmlWriter::EnterFolders(std::vector<std::string>& open, const std::string& path) {
     std::vector<std::string> wanted;
     for (std::size_t start = 0; start < path.size();) {
         const std::size_t slash = std::min(path.find('/', start), path.size());
@@ -140,23 +164,30 @@ void KmlWriter::EnterFolders(const std::string& path) {
         start = slash + 1;
     }
     std::size_t same = 0;
-    while (same < folders_.size() && same < wanted.size() && folders_[same] == wanted[same]) ++same;
-    while (folders_.size() > same) {
+    while (same < open.size() && same < wanted.size() && open[same] == wanted[same]) ++same;
+    while (open.size() > same) {
         Put("</Folder>\n");
-        folders_.pop_back();
+        open.pop_back();
     }
     for (std::size_t i = same; i < wanted.size(); ++i) {
         Put("<Folder><name>" + Escaped(wanted[i]) + "</name>\n");
-        folders_.push_back(wanted[i]);
+        open.push_back(wanted[i]);
+        foldersWritten_.insert(wanted[i]);
     }
 }
 
-void KmlWriter::OpenLayersUpTo(int layer) {
-    if (open_ < layer) EnterFolders("");
+void KmlWriter::OpenLayersUpTo(int layer, const std::string& path, bool feature) {
+    if (open_ < layer) EnterFolders(folders_, "");
     while (open_ < layer) {
-        if (open_ >= 0 && !layers_[static_cast<std::size_t>(open_)].skipped) Put("</Document>\n");
+        if (documentOpen_) Put("</Document>\n");
         ++open_;
-        if (layers_[static_cast<std::size_t>(open_)].skipped) continue;
+        const std::string& name = layers_[static_cast<std::size_t>(open_)].name;
+        documentOpen_ = !layers_[static_cast<std::size_t>(open_)].skipped &&
+                        !((open_ < layer || !feature) && foldersWritten_.contains(name));
+        if (!documentOpen_) continue;
+        const bool stands = open_ == layer && (path == name || path.ends_with("/" + name));
+        layerPath_ = stands ? path : "";
+        EnterFolders(outer_, stands ? path.substr(0, path.size() - std::min(path.size(), name.size() + 1)) : "");
         // A Document a layer with its Schema inside: GDAL's libkml reader finds the schema of
         // a KMZ's features only there.
         const Layer& l = layers_[static_cast<std::size_t>(open_)];
@@ -173,11 +204,19 @@ void KmlWriter::OpenLayersUpTo(int layer) {
 }
 
 bool KmlWriter::Write(int layer, OGRFeatureH feature, const char* altitudeMode) {
-    OpenLayersUpTo(layer);
     const Layer& l = layers_[static_cast<std::size_t>(layer)];
-    const auto text = [&](int f) { return Escaped(OGR_F_GetFieldAsString(feature, f)); };
+    const auto text = [&](int f) {
+        const OGRFieldType type = OGR_Fld_GetType(OGR_F_GetFieldDefnRef(feature, f));
+        return Escaped(type == OFTDate || type == OFTDateTime ? IsoDate(feature, f) : OGR_F_GetFieldAsString(feature, f));
+    };
     const auto set = [&](int f) { return f >= 0 && OGR_F_IsFieldSetAndNotNull(feature, f); };
-    if (l.folderField >= 0) EnterFolders(set(l.folderField) ? OGR_F_GetFieldAsString(feature, l.folderField) : "");
+    if (l.folderField >= 0) {
+        const std::string path = set(l.folderField) ? OGR_F_GetFieldAsString(feature, l.folderField) : "";
+        OpenLayersUpTo(layer, path);
+        EnterFolders(folders_, path == layerPath_ ? "" : path);
+    } else {
+        OpenLayersUpTo(layer);
+    }
     std::string kml = "<Placemark>";
     if (set(l.nameField)) kml += "<name>" + text(l.nameField) + "</name>";
     if (set(l.descriptionField)) kml += "<description>" + text(l.descriptionField) + "</description>";
@@ -212,9 +251,10 @@ bool KmlWriter::Write(int layer, OGRFeatureH feature, const char* altitudeMode) 
 
 bool KmlWriter::Close() {
     if (file_ == nullptr) return false;
-    OpenLayersUpTo(static_cast<int>(layers_.size()) - 1);
-    EnterFolders("");
-    if (open_ >= 0 && !layers_[static_cast<std::size_t>(open_)].skipped) Put("</Document>\n");
+    OpenLayersUpTo(static_cast<int>(layers_.size()) - 1, "", false);
+    EnterFolders(folders_, "");
+    if (documentOpen_) Put("</Document>\n");
+    EnterFolders(outer_, "");
     Put("</Document>\n</kml>\n");
     Flush();
     const bool closed = VSIFCloseL(file_) == 0;

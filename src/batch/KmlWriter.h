@@ -12,10 +12,17 @@
 #include <cpl_vsi.h>
 #include <ogr_api.h>
 
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace batch {
+
+// The value of a date or date-and-time attribute as ISO 8601 text, as XML Schema writes
+// it: 2024-05-01, 2024-05-01T10:30:00 (with its seconds' decimals and its zone where it has
+// them).
+std::string IsoDate(OGRFeatureH feature, int field);
 
 class KmlWriter {
   public:
@@ -24,8 +31,8 @@ class KmlWriter {
     // A layer of the output, in the order of the input's: its name, the definition of its
     // features and the names its attributes are written with (one a field).
     // `skipped`: a layer left out of the file. Answers the attributes KML has no type for,
-    // written as text, each said in a sentence.
-    std::vector<std::string> AddLayer(const std::string& name, OGRFeatureDefnH definition,
+    // written as text: each one's index and a sentence that says it.
+    std::vector<std::pair<int, std::string>> AddLayer(const std::string& name, OGRFeatureDefnH definition,
                                       const std::vector<std::string>& fieldNames, bool skipped = false);
     // Writes the Document's head once every layer is added.
     void Begin();
@@ -48,15 +55,24 @@ class KmlWriter {
     };
     void Put(const std::string& text);
     void Flush();
-    void OpenLayersUpTo(int layer);
-    // Closes and opens Folders so that the next feature lies in `path` ("" for none).
-    void EnterFolders(const std::string& path);
+    // Opens the Documents of the layers up to `layer`, which goes within the Folders of
+    // its first feature's folder path `path` when that ends in the layer's name: the
+    // Document stands for the folder it was read from.
+    // A layer without features whose name is a folder written already (GDAL's layer of a
+    // Folder that held only Folders) is not written again.
+    void OpenLayersUpTo(int layer, const std::string& path = "", bool feature = true);
+    // Closes and opens Folders of `open` so that what comes next lies in `path` ("" for none).
+    void EnterFolders(std::vector<std::string>& open, const std::string& path);
 
     VSILFILE* file_ = nullptr;
     std::vector<Layer> layers_;
     std::string buffer_;
     int open_ = -1;  // the layer whose Document is open; layers before it are written
     std::vector<std::string> folders_;  // the Folders open inside it
+    std::vector<std::string> outer_;    // the Folders it is open inside
+    std::string layerPath_;             // the folder path its Document stands for; "" for none
+    bool documentOpen_ = false;         // its Document is written (not skipped)
+    std::set<std::string> foldersWritten_;
     bool failed_ = false;
 };
 

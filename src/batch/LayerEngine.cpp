@@ -166,6 +166,7 @@ struct Plan {
     bool zFromEllipsoid = false;
     int fromEpsg = 0;
     bool skipped = false;  // a layer without geometry, left out
+    std::string systemTaken;  // how a system known only by its parameters was taken
 };
 
 // The zone a layer in degrees is projected in: the one given, else the zone holding most
@@ -229,6 +230,14 @@ struct Job {
     const Settings* settings = nullptr;
     std::vector<Plan> plans;
     std::vector<LayerReport> reports;
+    // Of each layer, the attributes the output writes as another type: the index, the
+    // sentence that says it, and the features whose value was so written.
+    struct TypeChange {
+        int field;
+        std::string text;
+        std::int64_t values = 0;
+    };
+    std::vector<std::vector<TypeChange>> typeChanges;
     LayerSummary* summary = nullptr;
     // Table output: the tables, and the one each layer's rows go to.
     bool tables = false;
@@ -397,6 +406,8 @@ int Feature(Job& job, TalporGdalFeature& f, Converted& v) {
     const Settings& s = *job.settings;
     const Plan& plan = job.plans[f.layer];
     LayerReport& report = job.reports[f.layer];
+    for (Job::TypeChange& t : job.typeChanges[static_cast<std::size_t>(f.layer)])
+        t.values += t.field < f.fields && f.isSet[t.field] != 0;
     const Conversion c = ConversionOf(job, plan, s.conversion.grids);
     const std::string_view mode = AltitudeMode(f, plan);
     const bool geoJson = job.geoJson;
@@ -592,9 +603,10 @@ extern "C" int StartCallback(void* context, int batch, TalporGdalFeature* featur
 }
 
 // What an output format made of an attribute, for the layer's line of the summary.
-extern "C" void ChangedCallback(void* context, int layer, const char* text) {
+extern "C" void ChangedCallback(void* context, int layer, int field, const char* text) {
     Job& job = static_cast<Run*>(context)->job;
-    job.reports[static_cast<std::size_t>(layer)].changes.emplace_back(text);
+    if (field < 0) job.reports[static_cast<std::size_t>(layer)].changes.emplace_back(text);
+    else job.typeChanges[static_cast<std::size_t>(layer)].push_back({field, text});
 }
 
 // What GDAL reported while reading: an error goes to the summary's errors (the run is not
@@ -948,6 +960,24 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
         }
         plan.from = SystemOfEpsg(info.epsg);
         plan.fromEpsg = info.epsg;
+        if (const System like = SystemOfEpsg(info.likeEpsg); info.likeEpsg > 0 && like.datum != System::Datum::Other) {
+            // A system under a name of its own with the parameters of one of ours: taken as
+            // that one on the user's word (the datum's name says nothing Talpor can check).
+            const std::string ours = SystemText(like.datum, like.zone, info.likeEpsg);
+            const bool toEd50 = like.datum != System::Datum::ED50;
+            if (!settings.layers.directionGiven ||
+                settings.conversion.direction != (toEd50 ? core::Direction::WGS84ToED50 : core::Direction::ED50ToWGS84) ||
+                (settings.conversion.zone != 0 && settings.conversion.zone != like.zone))
+                throw RunError("la capa «" + std::string(info.name) + "» está en «" + info.system +
+                               "», que tiene los parámetros de " + ours +
+                               " pero no su nombre: si es ese sistema, dígalo con --sentido=" +
+                               (toEd50 ? "wgs84-ed50" : "ed50-wgs84") +
+                               (like.zone != 0 ? " --huso=" + std::to_string(like.zone) : std::string()));
+            plan.from = like;
+            plan.fromEpsg = info.likeEpsg;
+            plan.systemTaken = "su sistema «" + std::string(info.system) + "» se toma como " + ours +
+                               ", cuyos parámetros tiene, como se ha indicado";
+        }
         plan.zFromEllipsoid = !settings.layers.zEllipsoidal &&
                               (plan.from.ellipsoidal || (inFormat != nullptr && inFormat->name == "geojson"));
         const std::string name = info.name;
@@ -975,8 +1005,9 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
         }
         const bool toEd50 = plan.direction == core::Direction::WGS84ToED50;
         if (outFormat != nullptr && outFormat->wgs84 && toEd50)
-            throw RunError(std::string(outFormat->title) + " es WGS84 y la capa «" + name +
-                           "» se convierte a ED50: elija Shapefile, GeoPackage, DXF o una tabla CSV");
+            throw RunError(std::string(outFormat->title) + " solo guarda WGS84, y la capa «" + name +
+                           "» se convierte a ED50: elija GeoPackage o una tabla CSV, que guardan ED50 con todo "
+                           "lo que tenga la capa");
         if (outFormat != nullptr && outFormat->name == "gpx" && GpxType(info.geometry, 0) == 0) {
             // A layer of no one geometry type is judged by what it holds, from a first reading.
             const std::string_view declared = std::string_view(info.geometry).substr(
@@ -1060,6 +1091,7 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
                             plan.fromEpsg > 0 ? plan.fromEpsg : EpsgOf(plan.from.datum, plan.from.zone));
         r.to = SystemText(plan.to.datum, plan.to.zone, plan.toEpsg);
         r.zone = plan.to.zone;
+        if (!plan.systemTaken.empty()) r.changes.push_back(plan.systemTaken);
         std::vector<std::string> names;
         for (int f = 0; f < input.Layer(layer).fields; ++f) names.push_back(input.Field(layer, f));
         if (outFormat != nullptr && outFormat->driver == "DXF") {
@@ -1073,6 +1105,7 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
         fieldNames.push_back(FieldNames(names, outFormat != nullptr && outFormat->caseBlind, r.renamed));
         job.reports.push_back(std::move(r));
     }
+    job.typeChanges.resize(job.reports.size());
 
     // A second thread, with grids of its own (core::Grids is not for concurrent use).
     std::unique_ptr<core::Grids> otherGrids;
@@ -1161,7 +1194,8 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
                 AppendField(head, name, ';');
             }
             head += plan.from.zone == 0 ? ";Latitud;Longitud;Altitud" : ";Este;Norte;Altitud";
-            for (const std::string& name : ResultNames(settings.outputs, plan.direction)) {
+            const char* datum = plan.to.datum == System::Datum::ETRS89 ? " ETRS89" : "";
+            for (const std::string& name : ResultNames(settings.outputs, plan.direction, datum)) {
                 head += ';';
                 AppendField(head, name, ';');
             }
@@ -1201,6 +1235,10 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
         run.altitudeMode = settings.layers.zEllipsoidal ? nullptr : "absolute";
         input.Run(run, job.thrown);
     }
+    for (std::size_t l = 0; l < job.reports.size(); ++l)
+        for (const Job::TypeChange& t : job.typeChanges[l])
+            if (t.values > 0)
+                job.reports[l].changes.push_back(t.text + " (" + Count(static_cast<std::uint64_t>(t.values), "valor", "valores") + ")");
     summary.layers = std::move(job.reports);
     return summary;
 }

@@ -392,8 +392,8 @@ std::string ConversionError(const core::Result& r) {
     return "no se pudo convertir el punto";
 }
 
-std::vector<std::string> ResultNames(const Outputs& o, core::Direction direction) {
-    const std::string datum = direction == core::Direction::WGS84ToED50 ? " ED50" : " WGS84";
+std::vector<std::string> ResultNames(const Outputs& o, core::Direction direction, std::string_view named) {
+    const std::string datum = !named.empty() ? std::string(named) : direction == core::Direction::WGS84ToED50 ? " ED50" : " WGS84";
     std::vector<std::string> names;
     if (o.dms) names.insert(names.end(), {"Latitud" + datum, "Longitud" + datum});
     if (o.degrees) names.insert(names.end(), {"Latitud" + datum + " (grados)", "Longitud" + datum + " (grados)"});

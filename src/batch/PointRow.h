@@ -138,7 +138,9 @@ struct Outputs {
 
 // The names of the result columns, "Error" and "Aviso" included, for the header line:
 // "Latitud ED50", "Longitud ED50", "Latitud ED50 (grados)", ..., "Error", "Aviso".
-std::vector<std::string> ResultNames(const Outputs& outputs, core::Direction direction);
+// `datum` names what the results are in where it is not the direction's ED50 or WGS84
+// (" ETRS89": a layer's results are labelled ETRS89).
+std::vector<std::string> ResultNames(const Outputs& outputs, core::Direction direction, std::string_view datum = {});
 
 // Appends the texts of the result columns of a converted result (Error and Aviso excluded):
 // the window's captions without their labels, accuracies and thousands points, with

@@ -222,7 +222,7 @@ TEST_F(Layers, GoogleEarthKmzGivesEd50RowsAVertex) {
     std::istringstream rows(ReadFile(dir / "excursion.csv"));
     std::string line;
     std::getline(rows, line);
-    EXPECT_TRUE(Has(line, "Capa;Entidad;Parte;Anillo;Vértice;Name;") && Has(line, ";dificultad;Latitud;Longitud;Altitud;"
+    EXPECT_TRUE(Has(line, "Capa;Entidad;Parte;Anillo;Vértice;Name;") && Has(line, ";dificultad;Carpeta;Latitud;Longitud;Altitud;"
                                                                                "Huso ED50;Este ED50;Norte ED50;Error;Aviso"))
         << line;
     std::vector<std::string> all;
@@ -239,7 +239,7 @@ TEST_F(Layers, GoogleEarthKmzGivesEd50RowsAVertex) {
     }
     ASSERT_EQ(all.size(), 18u);
     EXPECT_LT(Farthest(talpor, Read(dir / "ogr.gpkg")[0].vertices), 0.006);  // to the centimetre shown
-    EXPECT_TRUE(Has(all[0], "Sierra;1;1;0;1;Peñalara;") && Has(all[0], ";alta;40,85027800;-3,95583300;;30T;") &&
+    EXPECT_TRUE(Has(all[0], "Sierra;1;1;0;1;Peñalara;") && Has(all[0], ";alta;Sierra;40,85027800;-3,95583300;;30T;") &&
                 all[0].ends_with(";;sin altura (pegado al suelo)"))  // in Aviso, its Error empty
         << all[0];
     EXPECT_TRUE(Has(all[1], ";absolute;") && Has(all[1], ";2428,0;30T;")) << all[1];
@@ -566,6 +566,169 @@ TEST_F(Layers, KmlKeepsTextsHeightsAndLayers) {
     EXPECT_EQ(back[0].fids.size(), 2u);
     EXPECT_TRUE(Has(back[0].attributes.at(0), name)) << back[0].attributes.at(0);
     EXPECT_EQ(back[1].name, "vacia");
+}
+
+// What one layer format cannot hold that another had, as ogrinfo reads the outputs back:
+// a GeoPackage of an ED50 UTM layer, an ETRS89 layer and a table without geometry, to one
+// table (every value under its own name, the second layer in a table of its own), to a
+// shapefile (UTF-8 texts with their .cpg, a date and time as ISO text, a long name cut)
+// and to a KMZ (a 64-bit integer and a date as text), each change said with its count.
+TEST_F(Layers, EveryValueKeepsItsNameAndTextOrTheChangeIsSaid) {
+    const std::string stand = "Rodal Peñalara € “pino”";
+    WriteFile(dir / "utm.csv", "id,Observaciones_tecnicas,visto,grande,dia,WKT\n"
+                               "1," + stand + ",2024-05-01T10:30:00,9007199254740993,2024-05-01,POINT (440721 4474447)\n"
+                               "2,Sin fecha,,,,POINT (440800 4474500)\n");
+    WriteFile(dir / "etrs.csv", "codigo,WKT\nH7,POINT (-3.7 40.4)\n");
+    const std::string csv = " -oo GEOM_POSSIBLE_NAMES=WKT -oo KEEP_GEOM_COLUMNS=NO";
+    ASSERT_TRUE(Ogr("ogr2ogr -f GPKG capas.gpkg utm.csv -oo AUTODETECT_TYPE=YES -a_srs EPSG:23030 -nln rodales" + csv +
+                    " && ogr2ogr -update capas.gpkg etrs.csv -a_srs EPSG:4258 -nln hitos" + csv +
+                    " && ogr2ogr -update capas.gpkg etrs.csv -nln notas -nlt NONE"))
+        << ReadFile(dir / "ogr.txt");
+
+    Ran r = Run("-m rejilla capas.gpkg tabla.csv");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.err, "capa «notas»: una tabla de atributos sin geometría, que no se convierte ni se escribe") &&
+                Has(r.err, "escritos también, junto al destino: «tabla-hitos.csv»"))
+        << r.err;
+    const std::string first = ReadFile(dir / "tabla.csv"), second = ReadFile(dir / "tabla-hitos.csv");
+    EXPECT_TRUE(Has(first, "Vértice;id;Observaciones_tecnicas;visto;grande;dia;Este;Norte;Altitud;Latitud ETRS89;") &&
+                Has(first, ";Huso ETRS89;Este ETRS89;Norte ETRS89;Parámetros;Error;Aviso\n") &&
+                Has(first, "rodales;1;1;0;1;1;" + stand + ";2024/05/01 10:30:00;9007199254740993;2024/05/01;440721,00;") &&
+                !Has(first, "hitos"))
+        << first;
+    // ETRS89 to ED50 UTM 30 by PROJ with the grid: 440707.493 4472597.508 (cct, +inv hgridshift).
+    EXPECT_TRUE(Has(second, "Vértice;codigo;Latitud;Longitud;Altitud;Latitud ED50;") &&
+                Has(second, "hitos;1;1;0;1;H7;40,40000000;-3,70000000;;") && Has(second, ";30T;440707,49;4472597,51;"))
+        << second;
+
+    r = Run("-m rejilla capas.gpkg rodales.shp --reemplazar");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.err, "el atributo «Observaciones_tecnicas» se llama «Observacio», el nombre que ESRI Shapefile le da") &&
+                Has(r.err, "el atributo «visto», fecha y hora, escrito como texto ISO 8601: un shapefile guarda fechas "
+                           "sin hora (1 valor)"))
+        << r.err;
+    EXPECT_EQ(ReadFile(dir / "rodales.cpg"), "UTF-8");
+    ASSERT_TRUE(Ogr("ogrinfo -ro -al rodales.shp"));
+    const std::string listed = ReadFile(dir / "ogr.txt");
+    EXPECT_TRUE(Has(listed, "Observacio (String) = " + stand + "\n") && Has(listed, "visto (String) = 2024-05-01T10:30:00\n") &&
+                Has(listed, "grande (Integer64) = 9007199254740993\n") && Has(listed, "dia (Date) = 2024/05/01\n"))
+        << listed;
+
+    ASSERT_TRUE(Ogr("ogr2ogr -f GPKG solo.gpkg capas.gpkg rodales"));
+    r = Run("-m rejilla solo.gpkg rodales.kmz");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.err, "el atributo «grande», entero de 64 bits, escrito como texto: KML no tiene ese tipo (1 valor)") &&
+                Has(r.err, "el atributo «dia», fecha, escrito como texto ISO 8601: KML no tiene ese tipo (1 valor)"))
+        << r.err;
+    ASSERT_TRUE(Ogr("ogrinfo -ro -al rodales.kmz"));
+    EXPECT_TRUE(Has(ReadFile(dir / "ogr.txt"), "grande (String) = 9007199254740993\n") &&
+                Has(ReadFile(dir / "ogr.txt"), "dia (String) = 2024-05-01\n"))
+        << ReadFile(dir / "ogr.txt");
+    // GPX holds WGS84 alone: the advice names what holds ED50.
+    r = Run("-s wgs84-ed50 rodales.kmz rodales.gpx");
+    EXPECT_TRUE(Has(r.err, "GPX solo guarda WGS84, y la capa «rodales» se convierte a ED50: elija GeoPackage o una tabla CSV"))
+        << r.err;
+}
+
+// Files a GIS reads that are not quite what Talpor writes: an RFC 7946 GeoJSON with heights
+// (EPSG:4979, its Z above the ellipsoid), Talpor's own included; a .prj of ED50 / UTM 30
+// under other names; a Google Earth KML of nested folders, an empty one and a phone's
+// gx:MultiTrack with absolute altitudes; a KML with a DOCTYPE; lines before points for GPX.
+// Positions and altitudes as PROJ gives them with the IGN grid and geoid (cct).
+TEST_F(Layers, WhatAGisReadsIsReadAndItsStructureKept) {
+    // Peñalara: h 2481.554 over WGS84 is 2428.000 above the sea (vgridshift on the geoid); ED50
+    // UTM 30 419539.77 4522783.57 (+inv hgridshift on the grid).
+    WriteFile(dir / "cumbre.csv", "nombre,WKT\nPeñalara,POINT Z (-3.955833 40.850278 2481.554)\n");
+    ASSERT_TRUE(Ogr("ogr2ogr -f GeoJSON cumbre.geojson cumbre.csv -lco RFC7946=YES -a_srs EPSG:4979 "
+                    "-oo GEOM_POSSIBLE_NAMES=WKT -oo KEEP_GEOM_COLUMNS=NO"))
+        << ReadFile(dir / "ogr.txt");
+    Ran r = Run("-m rejilla --salida=utm cumbre.geojson cumbre-ed50.csv");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(ReadFile(dir / "cumbre-ed50.csv"), ";Peñalara;40,85027800;-3,95583300;2428,0;30T;419539,77;4522783,57;;\n"))
+        << ReadFile(dir / "cumbre-ed50.csv") << r.err;
+    // Talpor's own 3D GeoJSON, fed back, gives the point it came from.
+    WriteFile(dir / "punto.csv", "Vértice;X;Y;Cota\nV1;419539,77;4522783,57;2428\n");
+    EXPECT_EQ(Run("-m rejilla -s ed50-wgs84 --huso=30 --formato=geojson punto.csv punto.geojson").status, 0);
+    r = Run("-m rejilla --salida=utm punto.geojson vuelta.csv");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(ReadFile(dir / "vuelta.csv"), ";2428,0;30T;419539,77;4522783,57;;\n")) << ReadFile(dir / "vuelta.csv");
+
+    // ED50 / UTM 30 renamed: the projection alone (GDAL matches it at 70 %), then the datum too
+    // (taken on the user's word), then a central meridian that differs (refused).
+    WriteFile(dir / "h.csv", "id,WKT\n1,POINT (440721 4474447)\n");
+    ASSERT_TRUE(Ogr("ogr2ogr obra.shp h.csv -a_srs EPSG:23030 -oo GEOM_POSSIBLE_NAMES=WKT -oo KEEP_GEOM_COLUMNS=NO"));
+    const std::string prj = ReadFile(dir / "obra.prj");
+    const auto rename = [&](std::string text, const std::string& from, const std::string& to) {
+        return text.replace(text.find(from), from.size(), to);
+    };
+    const std::string projection = rename(prj, "ED_1950_UTM_Zone_30N", "Obra_Segovia_UTM");
+    const std::string datum = rename(rename(projection, "GCS_European_1950", "GCS_Obra"), "D_European_1950", "D_Obra");
+    const struct {
+        std::string prj, options;
+        int status;
+        std::string said;
+    } prjs[] = {
+        {projection, "", 0, "capa «obra»: 1 entidad, 1 vértice convertido; ED50 UTM 30 (EPSG:23030) a ETRS89 UTM 30"},
+        {datum, "", 2, "la capa «obra» está en «Obra_Segovia_UTM», que tiene los parámetros de ED50 UTM 30 (EPSG:23030) "
+                       "pero no su nombre: si es ese sistema, dígalo con --sentido=ed50-wgs84 --huso=30"},
+        {datum, "-s ed50-wgs84 --huso=30", 0, "su sistema «Obra_Segovia_UTM» se toma como ED50 UTM 30 (EPSG:23030)"},
+        {rename(projection, "\"Central_Meridian\",-3.0", "\"Central_Meridian\",-3.001"), "-s ed50-wgs84 --huso=30", 2,
+         "está en «Obra_Segovia_UTM», que Talpor no convierte"},
+    };
+    for (const auto& c : prjs) {
+        SCOPED_TRACE(c.options + c.prj);
+        WriteFile(dir / "obra.prj", c.prj);
+        r = Run("-m rejilla --reemplazar " + c.options + " obra.shp obra.csv");
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_TRUE(Has(r.err, c.said)) << r.err;
+        // PROJ with the grid: 440611.590 4474239.526.
+        if (c.status == 0) EXPECT_TRUE(Has(ReadFile(dir / "obra.csv"), ";440611,59;4474239,53;")) << ReadFile(dir / "obra.csv");
+    }
+
+    const std::string kml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\" "
+        "xmlns:gx=\"http://www.google.com/kml/ext/2.2\"><Document><name>Excursiones</name>\n"
+        "<Folder><name>Sierra</name><Folder><name>Picos</name><Placemark><name>Peñalara</name><Point>"
+        "<altitudeMode>absolute</altitudeMode><coordinates>-3.955833,40.850278,2428</coordinates></Point></Placemark>"
+        "</Folder>\n<Folder><name>Vacía</name></Folder></Folder>\n<Folder><name>Tracks</name><Placemark><name>Subida"
+        "</name><gx:MultiTrack><altitudeMode>absolute</altitudeMode><gx:interpolate>0</gx:interpolate><gx:Track>"
+        "<when>2024-05-01T10:00:00Z</when><when>2024-05-01T10:01:00Z</when><gx:coord>-3.96 40.84 677</gx:coord>"
+        "<gx:coord>-3.959 40.841 792</gx:coord></gx:Track></gx:MultiTrack></Placemark></Folder>\n</Document></kml>\n";
+    WriteFile(dir / "sierra.kml", kml);
+    r = Run("sierra.kml sierra.csv");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.err, "capa «Vacía»: vacía, sin entidades\n")) << r.err;
+    const std::string rows = ReadFile(dir / "sierra.csv");
+    EXPECT_TRUE(Has(rows, ";Carpeta;Latitud;Longitud;Altitud;") && Has(rows, ";Peñalara;") &&
+                Has(rows, ";Sierra/Picos;40,85027800;-3,95583300;2428,0;") &&
+                Has(rows, ";Tracks;40,84000000;-3,96000000;677,0;") && Has(rows, ";Tracks;40,84100000;-3,95900000;792,0;") &&
+                !Has(rows, "sin altura"))
+        << rows;
+    ASSERT_EQ(Run("sierra.kml sierra.gpkg").status, 0);
+    ASSERT_EQ(Run("sierra.gpkg vuelta.kml").status, 0);
+    EXPECT_TRUE(Ogr("xmllint --noout vuelta.kml")) << ReadFile(dir / "ogr.txt");
+    std::vector<std::string> names;
+    for (const Layer& l : Read(dir / "vuelta.kml")) names.push_back(l.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"Sierra", "Picos", "Tracks", "Vacía"}));
+    r = Run("vuelta.kml vuelta.csv");
+    EXPECT_TRUE(Has(ReadFile(dir / "vuelta.csv"), ";Sierra/Picos;40,85027800;-3,95583300;2428,0;")) << ReadFile(dir / "vuelta.csv");
+
+    // A DOCTYPE (entities that could grow without end) refused before GDAL reads it, in Spanish.
+    WriteFile(dir / "doc.kml", "<?xml version=\"1.0\"?>\n<!DOCTYPE kml [<!ENTITY a \"aaaa\">]>\n" + kml.substr(kml.find("<kml")));
+    r = Run("doc.kml doc.csv");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "talpor-lote: doc.kml: no se puede leer como capa: la línea 2 de doc.kml declara un tipo de documento "
+                     "(DOCTYPE), que un KML no lleva y Talpor no lee: quítelo del fichero o vuelva a exportarlo\n");
+
+    // A line layer before a point layer: GPX wants its waypoints first.
+    WriteFile(dir / "senda.csv", "id,WKT\n1,\"LINESTRING (-3.7 40.4,-3.71 40.41)\"\n");
+    WriteFile(dir / "hito.csv", "id,WKT\n2,POINT (-3.7 40.4)\n");
+    ASSERT_TRUE(Ogr("ogr2ogr -f GPKG lp.gpkg senda.csv -a_srs EPSG:4230 -nln senda" + std::string(" -oo GEOM_POSSIBLE_NAMES=WKT") +
+                    " && ogr2ogr -update lp.gpkg hito.csv -a_srs EPSG:4230 -nln hitos -oo GEOM_POSSIBLE_NAMES=WKT"));
+    r = Run("lp.gpkg lp.gpx");
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string gpx = ReadFile(dir / "lp.gpx");
+    EXPECT_TRUE(Has(gpx, "<wpt ") && Has(gpx, "<rte>") && gpx.find("<wpt ") < gpx.find("<rte>")) << gpx;
 }
 
 }  // namespace
