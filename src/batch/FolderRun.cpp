@@ -68,6 +68,10 @@ Summary ConvertTable(const FolderFile& f, const Settings& settings, const FilePr
             progress(rows, size > 0 ? static_cast<int>(std::min<std::uint64_t>(bytes * 100 / size, 100)) : -1);
         };
     const Summary summary = ConvertFile(in.fd, out.Fd(), settings, shown);
+    // A text of no point (a folder's notes) is no table of points: nothing is written of it.
+    if (summary.converted + summary.failed == 0)
+        throw RunError(std::string(summary.layout && summary.layout->headerLine != 0 ? "solo hay cabecera" : "está vacía") +
+                       ", ningún punto que convertir");
     out.Commit();
     return summary;
 }

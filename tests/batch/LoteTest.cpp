@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <csignal>
@@ -485,6 +486,62 @@ TEST_F(Lote, AStoppedRunLeavesNoFile) {
     std::vector<std::string> left;
     for (const auto& e : fs::directory_iterator(dir)) left.push_back(e.path().filename().string());
     EXPECT_EQ(left, std::vector<std::string>{"entrada.csv"});
+}
+
+// A project folder in one run: a shapefile in a subfolder, a table deeper down, a note that
+// holds no point, a damaged GeoPackage and a hidden folder. What converts lands in the same
+// place under the output folder (the shapefile's vertex where PROJ puts it with the grid:
+// 440611.590 4474239.526), what does not is named with why and written nowhere, and the
+// status says so; a second run replaces nothing without --reemplazar.
+TEST_F(Lote, AFolderConvertsInOneRunWithItsStructure) {
+    fs::create_directories(dir / "proyecto/capas/sub");
+    fs::create_directories(dir / "proyecto/.copia");
+    WriteFile(dir / "h.csv", "id,WKT\n1,POINT (440721 4474447)\n");
+    ASSERT_EQ(std::system(("cd '" + dir.string() + "' && ogr2ogr proyecto/capas/montes.shp h.csv -a_srs EPSG:23030 "
+                           "-oo GEOM_POSSIBLE_NAMES=WKT -oo KEEP_GEOM_COLUMNS=NO > /dev/null 2>&1").c_str()), 0);
+    WriteFile(dir / "proyecto/capas/sub/hitos.csv", "Vértice;X;Y;Cota\nV1;440721,00;4474447,00;650,2\n");
+    WriteFile(dir / "proyecto/leeme.txt", "Proyecto de ordenación\n");
+    WriteFile(dir / "proyecto/roto.gpkg", "esto no es un GeoPackage");
+    WriteFile(dir / "proyecto/.copia/viejo.csv", "P;40,41;-3,70\n");
+    const std::string options = "-m rejilla -s ed50-wgs84 --huso=30 ";
+    Ran r = Run(options + "proyecto salida");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(Has(r.err, "talpor-lote: proyecto/capas/montes.shp: capa «montes»: 1 entidad, 1 vértice convertido") &&
+                Has(r.err, "talpor-lote: proyecto/capas/sub/hitos.csv: 1 fila convertida") &&
+                Has(r.err, "talpor-lote: proyecto/leeme.txt: rechazado: ") &&
+                Has(r.err, "talpor-lote: proyecto/roto.gpkg: rechazado: no se puede leer como capa") &&
+                Has(r.err, "talpor-lote: 2 ficheros convertidos, 0 con errores, 2 rechazados\n") && !Has(r.err, "copia"))
+        << r.err;
+    std::vector<std::string> written;
+    for (const auto& e : fs::recursive_directory_iterator(dir / "salida"))
+        if (e.is_regular_file()) written.push_back(fs::relative(e.path(), dir / "salida").string());
+    std::sort(written.begin(), written.end());
+    EXPECT_EQ(written, (std::vector<std::string>{"capas/montes.cpg", "capas/montes.dbf", "capas/montes.prj", "capas/montes.shp",
+                                                 "capas/montes.shx", "capas/sub/hitos.csv"}));
+    ASSERT_EQ(std::system(("cd '" + dir.string() + "' && ogrinfo -ro -al salida/capas/montes.shp > ogr.txt 2>&1").c_str()), 0);
+    EXPECT_TRUE(Has(ReadFile(dir / "ogr.txt"), "POINT (440611.59") && Has(ReadFile(dir / "ogr.txt"), " 4474239.52"))
+        << ReadFile(dir / "ogr.txt");
+    EXPECT_TRUE(Has(ReadFile(dir / "salida/capas/sub/hitos.csv"), "V1;440721,00;4474447,00;650,2;")) << r.err;
+
+    WriteFile(dir / "salida/capas/sub/hitos.csv", "mío\n");
+    r = Run(options + "proyecto salida");
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_TRUE(Has(r.err, "proyecto/capas/sub/hitos.csv: rechazado: ya existe «salida/capas/sub/hitos.csv», y no se "
+                           "reemplaza sin --reemplazar"))
+        << r.err;
+    EXPECT_EQ(ReadFile(dir / "salida/capas/sub/hitos.csv"), "mío\n");
+    EXPECT_EQ(Run(options + "--reemplazar proyecto salida").status, 1);
+    EXPECT_NE(ReadFile(dir / "salida/capas/sub/hitos.csv"), "mío\n");
+
+    // Several files into a folder with -o; the output inside the input folder is not read.
+    r = Run(options + "proyecto/capas/sub/hitos.csv proyecto/capas/montes.shp -o dos");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(dir / "dos/hitos.csv") && fs::exists(dir / "dos/montes.shp"));
+    r = Run(options + "proyecto/capas proyecto/capas/etrs89");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(dir / "proyecto/capas/etrs89/sub/hitos.csv"));
+    EXPECT_EQ(Run(options + "--reemplazar proyecto/capas proyecto/capas/etrs89").status, 0);
+    EXPECT_FALSE(fs::exists(dir / "proyecto/capas/etrs89/etrs89"));
 }
 
 }  // namespace
