@@ -544,10 +544,16 @@ NOTES = [N + r" vértices? fuera de la franja del huso \d+",
          N + r" textos? que no eran? de la codificación del fichero, leídos? como Windows-1252"
          r"(?: \(" + N + r" bytes? sin carácter escritos? como �\))?",
          r"el atributo «.*» escrito como «.*», pues el formato no distingue mayúsculas",
-         N + r" entidad(?:es)? fuera del área del método, dejadas? fuera: -?\d+(?:, -?\d+)*"]
+         N + r" entidad(?:es)? fuera del área del método, dejadas? fuera: -?\d+(?:, -?\d+)*",
+         r"el atributo «.*» se llama «.*», el nombre que .+ le da",
+         r"el atributo «.*», [^;]+ \(" + N + r" valor(?:es)?\)",
+         r"su sistema «.*» se toma como " + SYSTEM + r", cuyos parámetros tiene, como se ha indicado"]
 LAYER_LINE = re.compile(r"talpor-lote: (?P<file>[^:]+): capa «(?P<name>.*)»: (?P<n>" + N + ") entidad(?:es)?, "
                         r"(?P<m>" + N + ") vértices? convertidos?; " + SYSTEM + " a " + SYSTEM +
                         "(?:; (?:" + "|".join(NOTES) + "))*")
+# A layer without features, or a table without geometry left out: no counts.
+LAYER_WITHOUT = re.compile(r"talpor-lote: (?P<file>[^:]+): capa «(?P<name>.*)»: (?:vacía, sin entidades|una tabla de "
+                           r"atributos sin geometría, que no se convierte ni se escribe)")
 OTHER_LINES = [r"talpor-lote: {f}: escritos también, junto al destino: «.*»", r"{f}: error: .+", r"{f}: aviso: .+",
                # format() leaves the count's braces as they are
                r"\.\.\. y (?:1 (?:error|aviso)|(?!1 )" + N.replace("{", "{{").replace("}", "}}") + r" (?:errores|avisos)) más"]
@@ -586,7 +592,9 @@ def summary_problems(lines, source, status):
     layers = []
     for line in lines:
         m = LAYER_LINE.fullmatch(line)
-        if m and m["file"] == source:
+        if not m and (w := LAYER_WITHOUT.fullmatch(line)) and w["file"] == source:
+            layers.append((w["name"], 0, 0))
+        elif m and m["file"] == source:
             layers.append((m["name"], int(m["n"].replace(".", "")), int(m["m"].replace(".", ""))))
             if not numbers_agree(line):
                 problems.append(f"a count and its noun disagree: «{line[:160]}»")
@@ -653,21 +661,25 @@ def output_problems(folder, output, layers, new_files):
         return ["no output"]
     problems = []
     if fmt == "csv":
-        with open(path, "rb") as f:
-            data = f.read()
-        try:
-            text = data.decode("utf-8")
-        except UnicodeDecodeError as e:
-            return [f"the table is not UTF-8 ({e})"]
-        rows = list(csv.reader(io.StringIO(text, newline=""), delimiter=";"))
-        if not rows:
-            return ["the table is empty, not even a header"]
-        width = len(rows[0])
-        uneven = [i for i, r in enumerate(rows) if len(r) != width]
-        if uneven:
-            problems.append(f"row {uneven[0] + 1} of the table has {len(rows[uneven[0]])} fields, the header {width}")
-        if len(rows) - 1 != vertices:
-            problems.append(f"the table has {len(rows) - 1} rows, the summary {vertices} vertices converted")
+        # A layer converted otherwise than the first has a table of its own beside it.
+        written = 0
+        for name in [output] + sorted(n for n in new_files if n.endswith(".csv") and n != output):
+            with open(os.path.join(folder, name), "rb") as f:
+                data = f.read()
+            try:
+                text = data.decode("utf-8")
+            except UnicodeDecodeError as e:
+                return [f"the table {name} is not UTF-8 ({e})"]
+            rows = list(csv.reader(io.StringIO(text, newline=""), delimiter=";"))
+            if not rows:
+                return [f"the table {name} is empty, not even a header"]
+            width = len(rows[0])
+            uneven = [i for i, r in enumerate(rows) if len(r) != width]
+            if uneven:
+                problems.append(f"row {uneven[0] + 1} of {name} has {len(rows[uneven[0]])} fields, the header {width}")
+            written += len(rows) - 1
+        if written != vertices:
+            problems.append(f"the tables have {written} rows, the summary {vertices} vertices converted")
         return problems
     if fmt == "geojson":
         with open(path, "rb") as f:

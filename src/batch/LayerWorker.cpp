@@ -11,6 +11,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -62,6 +63,23 @@ std::uint64_t Resident(pid_t pid) {
     unsigned long long size = 0, resident = 0;
     if (std::sscanf(text, "%llu %llu", &size, &resident) != 2) return 0;
     return resident * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+}
+
+// The processor time `pid` has used, in seconds; 0 when it cannot be told.
+double CpuSeconds(pid_t pid) {
+    const std::string path = "/proc/" + std::to_string(pid) + "/stat";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    char text[1024] = {};
+    const ssize_t n = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    // After the command's name in brackets: state, then ten fields, then utime and stime.
+    const char* end = n > 0 ? std::strrchr(text, ')') : nullptr;
+    unsigned long long user = 0, system = 0;
+    if (end == nullptr ||
+        std::sscanf(end + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &user, &system) != 2)
+        return 0;
+    return static_cast<double>(user + system) / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
 std::string SignalText(int signal) {
@@ -231,7 +249,11 @@ void LayerWorker::Wait(const LayerLimits& limits, std::int64_t inputBytes, const
         ~Undefer() { StopDeferringSignals(); }
     } undefer;
     const double idle = limits.idleSeconds + static_cast<double>(std::max<std::int64_t>(inputBytes, 0)) / limits.idleBytesPerSecond;
+    // Quiet time is the worker's processor time since its last record: on a loaded machine
+    // it may wait long for a processor without hanging. One that waits on nothing at all
+    // for four times as long is stopped too.
     Clock::time_point last = Clock::now();
+    double cpuAtLast = CpuSeconds(pid_);
     std::uint64_t features = 0, total = 0;
     std::string pending, failure;
     Missing missing = Missing::Nothing;
@@ -269,6 +291,7 @@ void LayerWorker::Wait(const LayerLimits& limits, std::int64_t inputBytes, const
                 for (std::size_t end; (end = pending.find('\n', start)) != std::string::npos; start = end + 1) {
                     const Record r = DecodeRecord(std::string_view(pending).substr(start, end - start));
                     last = Clock::now();
+                    cpuAtLast = CpuSeconds(pid_);
                     if (r[0] == "leidas" && r.size() >= 3) {
                         features = static_cast<std::uint64_t>(Number(r[1]));
                         total = static_cast<std::uint64_t>(Number(r[2]));
@@ -288,7 +311,8 @@ void LayerWorker::Wait(const LayerLimits& limits, std::int64_t inputBytes, const
         if (Resident(pid_) > limits.memory)
             stop("GDAL necesita para leerla más de " + std::to_string(limits.memory >> 20) + " MB de memoria");
         const double quiet = std::chrono::duration<double>(Clock::now() - last).count();
-        if (quiet > idle) stop("GDAL lleva " + std::to_string(static_cast<long long>(quiet)) + " s sin leer ninguna entidad");
+        if (CpuSeconds(pid_) - cpuAtLast > idle || quiet > 4 * idle)
+            stop("GDAL lleva " + std::to_string(static_cast<long long>(quiet)) + " s sin leer ninguna entidad");
         if (progress) progress(features, total);
     }
     int status = 0;

@@ -105,8 +105,9 @@ struct LayerLimits {
     std::int64_t perByte = 2;
     std::int64_t kmlBytes = std::int64_t{128} << 20;  // of a KML, or of a KMZ's, inflated
     std::uint64_t memory = std::uint64_t{2} << 30;    // resident in the worker, bytes
-    // Time the worker may go without reading a feature: this, and as much again for each
-    // `idleBytesPerSecond` of the input (opening a large KML or GeoJSON reads it whole).
+    // Processor time the worker may spend without reading a feature: this, and as much
+    // again for each `idleBytesPerSecond` of the input (opening a large KML or GeoJSON reads
+    // it whole); four times as much time on the clock, whatever it does.
     double idleSeconds = 15;
     double idleBytesPerSecond = 8 << 20;
 };

@@ -579,8 +579,10 @@ TEST_F(Layers, EveryValueKeepsItsNameAndTextOrTheChangeIsSaid) {
                                "1," + stand + ",2024-05-01T10:30:00,9007199254740993,2024-05-01,POINT (440721 4474447)\n"
                                "2,Sin fecha,,,,POINT (440800 4474500)\n");
     WriteFile(dir / "etrs.csv", "codigo,WKT\nH7,POINT (-3.7 40.4)\n");
+    WriteFile(dir / "pistas.csv", "firme,id,WKT\nasfalto,9,POINT (440900 4474600)\n");
     const std::string csv = " -oo GEOM_POSSIBLE_NAMES=WKT -oo KEEP_GEOM_COLUMNS=NO";
     ASSERT_TRUE(Ogr("ogr2ogr -f GPKG capas.gpkg utm.csv -oo AUTODETECT_TYPE=YES -a_srs EPSG:23030 -nln rodales" + csv +
+                    " && ogr2ogr -update capas.gpkg pistas.csv -oo AUTODETECT_TYPE=YES -a_srs EPSG:23030 -nln pistas" + csv +
                     " && ogr2ogr -update capas.gpkg etrs.csv -a_srs EPSG:4258 -nln hitos" + csv +
                     " && ogr2ogr -update capas.gpkg etrs.csv -nln notas -nlt NONE"))
         << ReadFile(dir / "ogr.txt");
@@ -591,7 +593,8 @@ TEST_F(Layers, EveryValueKeepsItsNameAndTextOrTheChangeIsSaid) {
                 Has(r.err, "escritos también, junto al destino: «tabla-hitos.csv»"))
         << r.err;
     const std::string first = ReadFile(dir / "tabla.csv"), second = ReadFile(dir / "tabla-hitos.csv");
-    EXPECT_TRUE(Has(first, "Vértice;id;Observaciones_tecnicas;visto;grande;dia;Este;Norte;Altitud;Latitud ETRS89;") &&
+    EXPECT_TRUE(Has(first, "Vértice;id;Observaciones_tecnicas;visto;grande;dia;firme;Este;Norte;Altitud;Latitud ETRS89;") &&
+                Has(first, "\npistas;1;1;0;1;9;;;;;asfalto;440900,00;4474600,00;;") &&
                 Has(first, ";Huso ETRS89;Este ETRS89;Norte ETRS89;Parámetros;Error;Aviso\n") &&
                 Has(first, "rodales;1;1;0;1;1;" + stand + ";2024/05/01 10:30:00;9007199254740993;2024/05/01;440721,00;") &&
                 !Has(first, "hitos"))
@@ -642,10 +645,16 @@ TEST_F(Layers, WhatAGisReadsIsReadAndItsStructureKept) {
     ASSERT_TRUE(Ogr("ogr2ogr -f GeoJSON cumbre.geojson cumbre.csv -lco RFC7946=YES -a_srs EPSG:4979 "
                     "-oo GEOM_POSSIBLE_NAMES=WKT -oo KEEP_GEOM_COLUMNS=NO"))
         << ReadFile(dir / "ogr.txt");
-    Ran r = Run("-m rejilla --salida=utm cumbre.geojson cumbre-ed50.csv");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(Has(ReadFile(dir / "cumbre-ed50.csv"), ";Peñalara;40,85027800;-3,95583300;2428,0;30T;419539,77;4522783,57;;\n"))
-        << ReadFile(dir / "cumbre-ed50.csv") << r.err;
+    // The same in a GeoPackage of ETRS89 3D (EPSG:4937).
+    ASSERT_TRUE(Ogr("ogr2ogr -f GPKG cumbre.gpkg cumbre.csv -a_srs EPSG:4937 -oo GEOM_POSSIBLE_NAMES=WKT "
+                    "-oo KEEP_GEOM_COLUMNS=NO"));
+    Ran r;
+    for (const char* input : {"cumbre.geojson", "cumbre.gpkg"}) {
+        r = Run(std::string("-m rejilla --salida=utm --reemplazar ") + input + " cumbre-ed50.csv");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(Has(ReadFile(dir / "cumbre-ed50.csv"), ";Peñalara;40,85027800;-3,95583300;2428,0;30T;419539,77;4522783,57;;\n"))
+            << input << ReadFile(dir / "cumbre-ed50.csv") << r.err;
+    }
     // Talpor's own 3D GeoJSON, fed back, gives the point it came from.
     WriteFile(dir / "punto.csv", "Vértice;X;Y;Cota\nV1;419539,77;4522783,57;2428\n");
     EXPECT_EQ(Run("-m rejilla -s ed50-wgs84 --huso=30 --formato=geojson punto.csv punto.geojson").status, 0);
@@ -712,6 +721,16 @@ TEST_F(Layers, WhatAGisReadsIsReadAndItsStructureKept) {
     EXPECT_EQ(names, (std::vector<std::string>{"Sierra", "Picos", "Tracks", "Vacía"}));
     r = Run("vuelta.kml vuelta.csv");
     EXPECT_TRUE(Has(ReadFile(dir / "vuelta.csv"), ";Sierra/Picos;40,85027800;-3,95583300;2428,0;")) << ReadFile(dir / "vuelta.csv");
+    // Features of one layer in sibling folders, each back in its own.
+    WriteFile(dir / "hermanas.csv", "Name,Carpeta,WKT\nP1,Sierra/Picos,POINT (-3.9 40.8)\nV1,Sierra/Valles,POINT (-3.8 40.7)\n");
+    ASSERT_TRUE(Ogr("ogr2ogr -f GPKG hermanas.gpkg hermanas.csv -a_srs EPSG:4230 -nln puntos -oo GEOM_POSSIBLE_NAMES=WKT "
+                    "-oo KEEP_GEOM_COLUMNS=NO"));
+    ASSERT_EQ(Run("hermanas.gpkg hermanas.kml").status, 0);
+    ASSERT_EQ(Run("hermanas.kml hermanas-ed50.csv").status, 0);
+    const std::string sisters = ReadFile(dir / "hermanas-ed50.csv");
+    EXPECT_TRUE(Has(sisters, ";P1;") && Has(sisters, ";puntos/Sierra/Picos;") && Has(sisters, ";V1;") &&
+                Has(sisters, ";puntos/Sierra/Valles;"))
+        << sisters;
 
     // A DOCTYPE (entities that could grow without end) refused before GDAL reads it, in Spanish.
     WriteFile(dir / "doc.kml", "<?xml version=\"1.0\"?>\n<!DOCTYPE kml [<!ENTITY a \"aaaa\">]>\n" + kml.substr(kml.find("<kml")));
