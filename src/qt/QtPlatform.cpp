@@ -491,6 +491,25 @@ std::string QtPlatform::SaveFileName(std::string_view title, std::string_view su
         .toStdString();
 }
 
+std::vector<std::string> QtPlatform::OpenFileNames(std::string_view title, std::string_view folder,
+                                                   std::string_view filter) {
+    std::vector<std::string> names;
+    for (const QString& name : QFileDialog::getOpenFileNames(mainWindow_, Q(title), Q(folder), Q(filter)))
+        names.push_back(name.toStdString());
+    return names;
+}
+
+std::string QtPlatform::FolderName(std::string_view title, std::string_view folder) {
+    // A folder still to be made (the destination offered) is chosen from the one above it.
+    QString start = Q(folder);
+    while (!start.isEmpty() && !QFileInfo(start).isDir()) {
+        const QString up = QFileInfo(start).path();
+        if (up == start) break;
+        start = up;
+    }
+    return QFileDialog::getExistingDirectory(mainWindow_, Q(title), start).toStdString();
+}
+
 int QtPlatform::ChooseItem(std::string_view title, std::string_view label,
                            const std::vector<std::string>& items, int current) {
     QStringList list;
