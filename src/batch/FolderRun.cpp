@@ -261,7 +261,10 @@ std::vector<std::string> FolderRun::Existing() const {
         if (!f.refused.empty() || f.Converted()) continue;
         for (const std::string& part : LayerFiles(f.output)) {
             struct stat st {};
-            if (::stat(part.c_str(), &st) == 0 && inputIds_.count(IdOf(st)) == 0) existing.push_back(part);
+            if (::stat(part.c_str(), &st) == 0 && inputIds_.count(IdOf(st)) == 0) {
+                existing.push_back(f.output);
+                break;
+            }
         }
     }
     return existing;

@@ -72,9 +72,10 @@ class FolderRun {
     // The output folder, without a trailing "/".
     const std::string& Output() const { return output_; }
 
-    // The destinations that exist already, before the run (a shapefile's files each): the
-    // files the run would replace with --reemplazar and refuses without it, in the order
-    // of the files. A file of the input is none of them: it is never replaced.
+    // The destinations that exist already, before the run (a shapefile by its .shp when
+    // any file of its name exists): those the run would replace with --reemplazar and
+    // refuses without it, in the order of the files. A file of the input is none of them:
+    // it is never replaced.
     std::vector<std::string> Existing() const;
 
     // Converts file `i` with its own settings (the run's options read for it), creating
