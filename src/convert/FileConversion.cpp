@@ -313,9 +313,9 @@ void RunSeveral(form::Platform& platform, const FileDialog& dialog, core::Grids&
         const bool layers = batch::IsLayerFile(files[i].input);
         const auto show = [&](std::uint64_t count, int percent) {
             const auto share = static_cast<int>((i * 100 + static_cast<std::size_t>(std::max(percent, 0))) / files.size());
-            if (!progress.Show(text + ": " + batch::Count(count, layers ? "entidad" : "fila", layers ? "entidades" : "filas"),
-                               share))
-                throw Cancelled{};
+            const std::string counted =
+                count == 0 ? text : text + ": " + batch::Count(count, layers ? "entidad" : "fila", layers ? "entidades" : "filas");
+            if (!progress.Show(counted, share)) throw Cancelled{};
         };
         try {
             if (!progress.Show(text, static_cast<int>(i * 100 / files.size()))) throw Cancelled{};

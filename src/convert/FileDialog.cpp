@@ -651,6 +651,7 @@ void FileDialog::ShowSeveral() {
     m.Get("FraPrevia").text = "Ficheros";
     // Each file's layout and height column are found in it, as talpor-lote finds them.
     for (const char* name : {"CmbSeparador", "CmbCabecera", "TxtColumnas", "CmbAltura"}) m.Get(name).enabled = false;
+    Items(m.Get("CmbAltura"), std::vector<std::string>{"La de cada fichero"}, 0);
     m.Get("OptAltura", 0).enabled = m.Get("OptAltura", 1).enabled = false;
     for (const char* name : {"CmbHuso", "LblHuso", "ChkOmitir", "CmbEtiqueta", "LblEtiqueta", "CmbFormato", "LblFormato2",
                              "CmbDecimal", "LblDecimal"})
