@@ -43,6 +43,8 @@ const char* const kSeveralFormatOf[] = {"", "csv", "shp", "gpkg", "kml", "kmz", 
 // --huso reads every table as UTM.
 const char* const kZones[] = {"29", "30", "31"};
 const char* const kSeveralZones[] = {"(ninguno)", "29", "30", "31"};
+const char* const kZoneTip = "Para filas con Este y Norte sin huso";
+const char* const kSeveralZoneTip = "Solo para tablas de Este y Norte sin huso: con uno, todas se leen como UTM de ese huso";
 const char* const kLabels[] = {"ETRS89 (EPSG 4258, 25829 a 25831)", "WGS84 (EPSG 4326, 32629 a 32631)"};
 
 // The start of a file read for its sample: enough for 64 lines of any table.
@@ -270,7 +272,7 @@ void FileDialog::Build() {
     Add(m, Kind::Frame, "frmFichero", "FraConversion", "Conversión");
     Control& zone = Field(m, Kind::ComboBox, "FraConversion", "LblHuso", "CmbHuso", "Huso de Este y Norte:");
     Items(zone, kZones, tabZone_ - 29);
-    zone.toolTip = "Para filas con Este y Norte sin huso";
+    zone.toolTip = kZoneTip;
     Items(Field(m, Kind::ComboBox, "FraConversion", "LblAltura", "CmbAltura", "Columna de altura:"),
           std::vector<std::string>{"(ninguna)"}, 0);
     Add(m, Kind::Picture, "FraConversion", "PicAltura", "");
@@ -351,6 +353,7 @@ void FileDialog::ReadInput() {
     const std::vector<std::string> inputs = Inputs();
     several_ = inputs.size() > 1 || (inputs.size() == 1 && IsFolder(inputs[0]));
     Control& zone = model_.Get("CmbHuso");
+    zone.toolTip = several_ ? kSeveralZoneTip : kZoneTip;
     if (several_) {
         if (zone.items.size() != std::size(kSeveralZones)) Items(zone, kSeveralZones, 0);
         OfferFormats({std::begin(kSeveralFormatNames), std::end(kSeveralFormatNames)});
