@@ -125,8 +125,8 @@ public:
         offered.push_back(first);
         return Next(choices, -1);
     }
-    std::vector<std::string> progressTexts;  // each text the progress window showed, once
-    // The progress window's Cancel at the first text it says true for.
+    std::vector<std::string> progressTexts;  // the texts the progress window showed, in order, each once
+    // The progress window's Cancel at the first call it says true for, given the call's text.
     std::function<bool(const std::string&)> cancelProgressAt;
     bool ShowProgress(std::string_view text, int) override {
         progressOpen = true;
