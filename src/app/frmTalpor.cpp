@@ -463,6 +463,21 @@ bool frmTalpor::Paste(form::Control& control, std::string_view text) {
     return result != fields::PasteResult::NotHandled;
 }
 
+bool frmTalpor::TakesFiles() const {
+    const int tab = form_.Get("SSTab1").currentTab;
+    return !MustEnd() && (tab == 0 || tab == 1);
+}
+
+bool frmTalpor::DropFiles(const std::vector<std::string>& paths) {
+    if (!TakesFiles() || paths.empty()) return false;
+    form::Control& button = form_.Get("CmdFichero", form_.Get("SSTab1").currentTab);
+    if (!MoveFocus(&button)) return true;
+    Guard(HandlerName(button, "Click"),
+          [&] { convert::CmdFichero_Click(form_, platform_, button.id.index, Grids(), paths); });
+    ApplyFocusRequest();
+    return true;
+}
+
 std::optional<frmTalpor::CopyChoices> frmTalpor::CopyChoicesOf(form::Control& control) {
     std::optional<text::CopyTexts> texts = convert::ConversionCopyTexts(form_, control);
     if (!texts) texts = utilities::UtilitiesCopyTexts(form_, control);

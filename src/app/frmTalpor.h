@@ -134,6 +134,12 @@ public:
     // into the field as usual (EditText).
     bool Paste(form::Control& control, std::string_view text);
 
+    // Files or folders dropped on the window: on a conversion tab, "Convertir fichero…"
+    // with them as its input, as if chosen there (the field being left is checked first).
+    // False, and nothing done, on another tab.
+    bool TakesFiles() const;
+    bool DropFiles(const std::vector<std::string>& paths);
+
     // What the copy menu of a control offers: "Copiar" gives `underMouse` (a label's
     // caption, "" for other controls); the rest as convert::ConversionCopyTexts and
     // utilities::UtilitiesCopyTexts say. nullopt when the control has no copy menu.

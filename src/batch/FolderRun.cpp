@@ -199,13 +199,15 @@ void FolderRun::Check(const FolderFile& f) const {
     if (Inside(f.output)) throw RunError("su destino «" + f.output + "» queda dentro de una carpeta de la entrada");
 }
 
-LayerSummary FolderRun::ConvertLayerFile(const FolderFile& f, Settings settings, const FileProgress& progress) {
+LayerSummary FolderRun::ConvertLayerFile(const FolderFile& f, Settings settings, const FileProgress& progress,
+                                         const ReplaceQuestion& question) {
     // The files a layer writes besides the one named (a shapefile a layer) replace others
-    // only with --reemplazar, and never a file of the input or one the run has written.
+    // only with the user's word or --reemplazar, and never a file of the input or one the
+    // run has written.
     settings.layers.replace = false;
     const std::string folder = fs::path(f.output).parent_path().string();
     ReplaceQuestion replace;
-    if (replace_)
+    if (question || replace_)
         replace = [&](const std::vector<std::string>& existing) {
             for (const std::string& name : existing) {
                 struct stat st {};
@@ -215,7 +217,7 @@ LayerSummary FolderRun::ConvertLayerFile(const FolderFile& f, Settings settings,
                                    (inputIds_.count(IdOf(st)) > 0 ? "un fichero de la entrada"
                                                                   : "de otro fichero de esta conversión"));
             }
-            return true;
+            return question ? question(existing) : true;
         };
     LayerProgress shown;
     if (progress)
@@ -225,7 +227,8 @@ LayerSummary FolderRun::ConvertLayerFile(const FolderFile& f, Settings settings,
     return ConvertLayers(f.input, f.output, settings, shown, replace);
 }
 
-void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& progress) {
+void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& progress,
+                        const ReplaceQuestion& replace) {
     FolderFile& f = files_[i];
     if (!f.refused.empty() || f.Converted()) return;
     NewFolders folders;
@@ -236,7 +239,7 @@ void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& p
         settings.conversion.grids = grids;
         Check(f);
         folders.Make(f.output);
-        if (IsLayerFile(f.input)) f.layers = ConvertLayerFile(f, settings, progress);
+        if (IsLayerFile(f.input)) f.layers = ConvertLayerFile(f, settings, progress, replace);
         else f.table = ConvertTable(f, settings, progress);
         folders.keep = true;
     } catch (const UsageError& e) {
@@ -254,6 +257,21 @@ void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& p
         struct stat st {};
         if (::stat(path.c_str(), &st) == 0) written_.insert(IdOf(st));
     }
+}
+
+std::vector<std::string> FolderRun::Existing() const {
+    std::vector<std::string> existing;
+    for (const FolderFile& f : files_) {
+        if (!f.refused.empty() || f.Converted()) continue;
+        for (const std::string& part : LayerFiles(f.output)) {
+            struct stat st {};
+            if (::stat(part.c_str(), &st) == 0 && inputIds_.count(IdOf(st)) == 0) {
+                existing.push_back(f.output);
+                break;
+            }
+        }
+    }
+    return existing;
 }
 
 FolderCounts FolderRun::Counts() const {

@@ -69,13 +69,25 @@ class FolderRun {
 
     std::vector<FolderFile>& Files() { return files_; }
     const std::vector<FolderFile>& Files() const { return files_; }
+    // The output folder, without a trailing "/".
+    const std::string& Output() const { return output_; }
+
+    // The destinations that exist already, before the run (a shapefile by its .shp when
+    // any file of its name exists): those the run would replace with --reemplazar and
+    // refuses without it, in the order of the files. A file of the input is none of them:
+    // it is never replaced.
+    std::vector<std::string> Existing() const;
 
     // Converts file `i` with its own settings (the run's options read for it), creating
     // the folders it goes in. It is refused, nothing written, when its destination exists
     // (unless --reemplazar), is a file of the input or was written earlier in the run, or
-    // lies in an input folder. What `progress` throws stops the file, nothing of it
+    // lies in an input folder. The files a layer writes besides the one named (a
+    // shapefile a layer of a GeoPackage) that exist already are replaced when `replace`
+    // says so, or without it with --reemplazar; never a file of the input or one the run
+    // has written. What `progress` or `replace` throws stops the file, nothing of it
     // written, and comes out of Convert.
-    void Convert(std::size_t i, core::Grids* grids, const FileProgress& progress = {});
+    void Convert(std::size_t i, core::Grids* grids, const FileProgress& progress = {},
+                 const ReplaceQuestion& replace = {});
 
     FolderCounts Counts() const;
 
@@ -84,7 +96,8 @@ class FolderRun {
     void Add(const std::string& input, const std::string& shown, const std::string& relative);
     void Check(const FolderFile& file) const;
     bool Inside(const std::string& path) const;  // within an input folder
-    LayerSummary ConvertLayerFile(const FolderFile& file, Settings settings, const FileProgress& progress);
+    LayerSummary ConvertLayerFile(const FolderFile& file, Settings settings, const FileProgress& progress,
+                                  const ReplaceQuestion& replace);
 
     std::vector<std::string> options_;
     std::string output_;

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "batch/CommandLine.h"
+#include "batch/FolderRun.h"
 #include "batch/Layers.h"
 #include "batch/OutputFile.h"
 #include "batch/Stream.h"
@@ -213,20 +215,141 @@ std::optional<std::string> Run(form::Platform& platform, const std::string& inpu
     return std::nullopt;
 }
 
+// What came of one file of several, on one line: its rows or its layers, its first error.
+std::string FolderFileLine(const batch::FolderFile& f) {
+    std::string line;
+    if (f.table) {
+        const Summary& s = *f.table;
+        if (s.converted == 0 && s.failed == 0) return "ningún punto que convertir.";
+        line = batch::Count(s.converted, "fila convertida", "filas convertidas");
+        if (s.failed > 0) {
+            line += ", " + batch::Count(s.failed, "con error", "con error");
+            if (!s.firstErrors.empty())
+                line += " (la primera, la fila " + std::to_string(s.firstErrors[0].line) + ": " + s.firstErrors[0].message + ")";
+        }
+        if (s.noted > 0) line += ", " + batch::Count(s.noted, "aviso", "avisos");
+        return line + ".";
+    }
+    const batch::LayerSummary& s = *f.layers;
+    for (const batch::LayerReport& r : s.layers) {
+        line += (line.empty() ? "capa «" : "; capa «") + r.name + "»: ";
+        if (r.skipped || batch::Empty(r)) {
+            line += r.skipped ? batch::kSkippedText : batch::kEmptyText;
+            continue;
+        }
+        line += batch::Count(r.features, "entidad", "entidades") + ", " +
+                batch::Count(r.vertices, "vértice convertido", "vértices convertidos") + ", de " + r.from + " a " + r.to;
+        if (!r.leftOut.empty()) line += ", " + batch::Count(r.leftOut.size(), "entidad dejada fuera", "entidades dejadas fuera");
+    }
+    if (!s.errors.empty())
+        line += "; lo que GDAL no ha podido leer: " + s.errors[0].message + (s.failed > 1 ? " (y más)" : "");
+    if (s.noted > 0) line += "; " + batch::Count(s.noted, "aviso", "avisos");
+    if (!s.written.empty()) line += "; escritos también: " + batch::NameList(s.written);
+    return line + ".";
+}
+
+// What the user can do for a file refused for `missing`, in the dialog's words.
+std::string MissingText(batch::Missing missing) {
+    return missing == batch::Missing::Zone      ? "; elija el huso en «Huso de Este y Norte»"
+           : missing == batch::Missing::Columns ? "; conviértalo solo para indicar las columnas del punto"
+                                                : "";
+}
+
+// The summary of several files: the counts, every file written and every file refused
+// with why; a cancel named first, with the file it stopped.
+std::string FolderMessage(const batch::FolderRun& run, const FileDialog& dialog, std::optional<std::size_t> cancelled) {
+    const std::vector<batch::FolderFile>& files = run.Files();
+    std::string m;
+    if (cancelled) {
+        const std::size_t after = files.size() - *cancelled - 1;
+        m = "Conversión cancelada en «" + dialog.Shown(files[*cancelled].shown) + "»: no se ha escrito nada de él" +
+            (after > 0 ? " ni de " + batch::Count(after, "fichero más", "ficheros más") : std::string()) + ".\r\n";
+    }
+    const batch::FolderCounts counts = run.Counts();
+    m += batch::CountsText(counts) + ".\r\nCarpeta de destino: " + run.Output();
+    if (counts.converted + counts.withErrors > 0) {
+        m += cancelled ? "\r\n\r\nEscritos antes de cancelar, que se quedan:" : "\r\n\r\nEscritos:";
+        for (const batch::FolderFile& f : files)
+            if (f.Converted()) m += "\r\n" + f.output.substr(run.Output().size() + 1) + ": " + FolderFileLine(f);
+    }
+    if (counts.refused > 0) {
+        m += "\r\n\r\nRechazados, sin escribir nada de ellos:";
+        for (const batch::FolderFile& f : files)
+            if (!f.Converted() && !f.refused.empty())
+                m += "\r\n" + dialog.Shown(f.shown) + ": " + f.refused + MissingText(f.missing) + ".";
+    }
+    return m;
+}
+
+// A folder or several files, converted as talpor-lote converts them (batch::FolderRun):
+// each alone, with the progress of the file being written and a Cancel that leaves
+// nothing of it and keeps the files written before; then the summary.
+void RunSeveral(form::Platform& platform, const FileDialog& dialog, core::Grids& grids) {
+    std::optional<batch::FolderRun> run;
+    try {
+        run.emplace(batch::ParseCommandLine(dialog.Arguments()));
+    } catch (const std::runtime_error& e) {  // batch::RunError, batch::UsageError
+        platform.MsgBox("No se ha podido convertir: " + std::string(e.what()) + ".\r\nNo se ha escrito ningún fichero.",
+                        kTitle, form::MsgIcon::Exclamation, form::MsgButtons::OK, form::MsgResult::OK);
+        return;
+    }
+    std::vector<batch::FolderFile>& files = run->Files();
+    ProgressWindow progress(platform);
+    // The files a layer writes besides its own that exist already: asked file by file.
+    const auto replace = [&](const std::vector<std::string>& existing) {
+        progress.End();
+        std::string list;
+        for (const std::string& name : existing) list += "\r\n" + name;
+        return platform.MsgBox("La conversión escribe también estos ficheros, que ya existen:" + list +
+                                   "\r\n\r\n¿Quiere reemplazarlos?",
+                               kTitle, form::MsgIcon::Exclamation, form::MsgButtons::YesNo,
+                               form::MsgResult::No) == form::MsgResult::Yes;
+    };
+    std::optional<std::size_t> cancelled;
+    for (std::size_t i = 0; i < files.size() && !cancelled; ++i) {
+        // "[3/12] datos/rios.shp: 1.200 entidades"; the share is the whole run's.
+        const std::string text = "[" + std::to_string(i + 1) + "/" + std::to_string(files.size()) + "] " +
+                                 dialog.Shown(files[i].shown);
+        const bool layers = batch::IsLayerFile(files[i].input);
+        const auto show = [&](std::uint64_t count, int percent) {
+            const auto share = static_cast<int>((i * 100 + static_cast<std::size_t>(std::max(percent, 0))) / files.size());
+            const std::string counted =
+                count == 0 ? text : text + ": " + batch::Count(count, layers ? "entidad" : "fila", layers ? "entidades" : "filas");
+            if (!progress.Show(counted, share)) throw Cancelled{};
+        };
+        try {
+            if (!progress.Show(text, static_cast<int>(i * 100 / files.size()))) throw Cancelled{};
+            run->Convert(i, &grids, show, replace);
+        } catch (const Cancelled&) {
+            cancelled = i;
+        }
+    }
+    progress.End();
+    const batch::FolderCounts counts = run->Counts();
+    platform.MsgBox(FolderMessage(*run, dialog, cancelled), kTitle,
+                    cancelled || counts.withErrors + counts.refused > 0 ? form::MsgIcon::Exclamation
+                                                                        : form::MsgIcon::Information,
+                    form::MsgButtons::OK, form::MsgResult::OK);
+}
+
 }  // namespace
 
-void CmdFichero_Click(form::FormModel& form, form::Platform& platform, int tab, core::Grids& grids) {
+void CmdFichero_Click(form::FormModel& form, form::Platform& platform, int tab, core::Grids& grids,
+                      const std::vector<std::string>& dropped) {
     const core::Direction direction =
         tab == 0 ? core::Direction::WGS84ToED50 : core::Direction::ED50ToWGS84;
-    // The file first, from the folder of the last conversion; then the dialog with its
-    // preview and every choice.
-    const std::string input = platform.OpenFileName(
-        direction == core::Direction::WGS84ToED50 ? "Fichero de puntos WGS84" : "Fichero de puntos ED50",
-        platform.GetSetting("Talpor", kSettings, "Carpeta"), kPointFiles);
-    if (input.empty()) return;
+    // The files first (those dropped, or those chosen from the folder of the last
+    // conversion); then the dialog with its preview and every choice.
+    const std::vector<std::string> inputs =
+        !dropped.empty() ? dropped
+                         : platform.OpenFileNames(direction == core::Direction::WGS84ToED50 ? "Ficheros de puntos WGS84"
+                                                                                            : "Ficheros de puntos ED50",
+                                                  platform.GetSetting("Talpor", kSettings, "Carpeta"), kPointFiles);
+    if (inputs.empty()) return;
     const std::string zone = form.Get(tab == 0 ? "CmbHuso" : "CmbUsos2").ListText();
-    FileDialog dialog(platform, grids, direction, zone.empty() ? 30 : std::stoi(zone), input);
+    FileDialog dialog(platform, grids, direction, zone.empty() ? 30 : std::stoi(zone), inputs);
     if (!platform.ShowDialog(dialog.Model(), [&](form::Control& c) { return dialog.Changed(c); })) return;
+    if (dialog.Several()) return RunSeveral(platform, dialog, grids);
     const std::string in = dialog.Input(), out = dialog.Output();
     if (const std::optional<std::string> failure = Run(platform, in, out, dialog.Settings()))
         platform.MsgBox("No se ha podido convertir «" + FileName(in) + "»: " + *failure +

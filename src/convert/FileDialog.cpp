@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cerrno>
 #include <cstring>
@@ -31,6 +32,19 @@ const char* const kLayerFormatNames[] = {"El de la capa", "Shapefile", "GeoPacka
                                          "KMZ",           "GeoJSON",   "DXF",        "GPX (puntos y líneas)",
                                          "CSV (una fila por vértice)"};
 const char* const kLayerFormatOf[] = {"", "shp", "gpkg", "kml", "kmz", "geojson", "dxf", "gpx", "csv"};
+// For a folder or several files: the output's format, --formato's name ("" for each
+// file's own: batch::OutputName's rule). The layer formats are for layers alone, GPX, KML
+// and GeoJSON for WGS84 tables too.
+const char* const kSeveralFormatNames[] = {"El de cada fichero", "CSV (las capas, una fila por vértice)",
+                                           "Shapefile (capas)", "GeoPackage (capas)", "KML", "KMZ (capas)",
+                                           "GeoJSON", "DXF (capas)", "GPX"};
+const char* const kSeveralFormatOf[] = {"", "csv", "shp", "gpkg", "kml", "kmz", "geojson", "dxf", "gpx"};
+// The zone of eastings and northings without one: for several files none at first, since
+// --huso reads every table as UTM.
+const char* const kZones[] = {"29", "30", "31"};
+const char* const kSeveralZones[] = {"(ninguno)", "29", "30", "31"};
+const char* const kZoneTip = "Para filas con Este y Norte sin huso";
+const char* const kSeveralZoneTip = "Solo para tablas de Este y Norte sin huso: con uno, todas se leen como UTM de ese huso";
 const char* const kLabels[] = {"ETRS89 (EPSG 4258, 25829 a 25831)", "WGS84 (EPSG 4326, 32629 a 32631)"};
 
 // The start of a file read for its sample: enough for 64 lines of any table.
@@ -62,6 +76,58 @@ constexpr int kAltitudeOutput = 5;
 const char* const kDefaultOutputs = "gms,gd,utm,altura,altitud,parametros";
 
 std::string FileName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+bool IsFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string WithoutSlash(std::string path) {
+    while (path.size() > 1 && path.ends_with('/')) path.pop_back();
+    return path;
+}
+
+// The folder that holds every input, with its "/": "/x/" for "/x/datos", "/x/datos/" for
+// "/x/datos/a.csv" and "/x/datos/b.shp"; "" when they have none in common.
+std::string CommonFolder(const std::vector<std::string>& inputs) {
+    std::string common;
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        const std::string path = WithoutSlash(inputs[i]);
+        const std::string folder = path.substr(0, path.rfind('/') + 1);
+        if (i == 0) {
+            common = folder;
+            continue;
+        }
+        std::size_t same = 0;
+        while (same < common.size() && same < folder.size() && common[same] == folder[same]) ++same;
+        common = common.substr(0, common.rfind('/', same == 0 ? 0 : same - 1) + 1);
+        if (same == 0) common.clear();
+    }
+    return common;
+}
+
+// A message of talpor-lote's as a sentence of the dialog's: its first letter capital, a
+// full stop at its end.
+std::string Sentence(std::string text) {
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    return text.ends_with('.') ? text : text + ".";
+}
+
+// "a", "a y b", "a, b y c".
+std::string Listed(const std::vector<std::string>& items) {
+    std::string text;
+    for (std::size_t i = 0; i < items.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == items.size() ? " y " : ", ") + items[i];
+    return text;
+}
+
+// The inputs as the input field holds them: a path, or several each within quotes.
+std::string InputText(const std::vector<std::string>& inputs) {
+    if (inputs.size() == 1) return inputs[0];
+    std::string text;
+    for (const std::string& input : inputs) text += (text.empty() ? "\"" : " \"") + input + "\"";
+    return text;
+}
 
 // "…/puntos.csv" -> "…/puntos_ED50.csv"; "…/ruta.gpx" -> "…/ruta_ED50.csv"; with a GPS
 // format its extension: "…/hitos_WGS84.kml".
@@ -138,8 +204,22 @@ void Items(Control& combo, const auto& items, int chosen) {
     combo.listIndex = chosen;
 }
 
-// --salida with the result columns ticked, and the decimal sign's option.
-void AddResultArguments(const form::FormModel& m, std::vector<std::string>& args) {
+// Whether the result columns ticked are those talpor-lote gives without --salida: the
+// degrees, UTM and the set, and the height and the altitude where a file has them.
+bool DefaultResults(const form::FormModel& m) {
+    for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i) {
+        const Control& box = m.Get("ChkSalida", i);
+        const bool height = i == kHeightOutput || i == kAltitudeOutput;
+        if (height ? box.enabled && !box.value : box.value != (std::string(kOutputs[i][1]) != "gm")) return false;
+    }
+    return true;
+}
+
+// --salida with the result columns ticked (`columns`), and the decimal sign's option.
+void AddResultArguments(const form::FormModel& m, std::vector<std::string>& args, bool columns = true) {
+    if (const std::size_t d = Chosen(m.Get("CmbDecimal"), std::size(kDecimals)); !columns && d > 0)
+        args.push_back(kDecimalOptions[d]);
+    if (!columns) return;
     std::string outputs;
     for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i) {
         const Control& box = m.Get("ChkSalida", i);
@@ -152,23 +232,30 @@ void AddResultArguments(const form::FormModel& m, std::vector<std::string>& args
 }  // namespace
 
 FileDialog::FileDialog(form::Platform& platform, core::Grids& grids, core::Direction direction, int tabZone,
-                       const std::string& input)
-    : platform_(platform), grids_(grids), direction_(direction) {
-    Build(tabZone);
+                       const std::vector<std::string>& inputs)
+    : platform_(platform), grids_(grids), direction_(direction), tabZone_(std::clamp(tabZone, 29, 31)) {
+    Build();
     heightWanted_ = Setting("ColumnaAltura");
-    model_.Get("TxtEntrada").text = input;
+    model_.Get("TxtEntrada").text = inputs.empty() ? "" : InputText(inputs);
     ReadInput();
     Update();
 }
 
 std::string FileDialog::Setting(const char* key) const { return platform_.GetSetting("Talpor", kSection, key); }
 
-void FileDialog::Build(int tabZone) {
+void FileDialog::Build() {
     form::FormModel& m = model_;
     Add(m, Kind::Form, "", "frmFichero",
         direction_ == core::Direction::WGS84ToED50 ? "Convertir fichero de WGS84 a ED50" : "Convertir fichero de ED50 a WGS84");
-    Field(m, Kind::TextBox, "frmFichero", "LblEntrada", "TxtEntrada", "Fichero de puntos:");
-    Add(m, Kind::CommandButton, "frmFichero", "CmdEntrada", "Examinar…").accessibleName = "Elegir el fichero de puntos";
+    Control& input = Field(m, Kind::TextBox, "frmFichero", "LblEntrada", "TxtEntrada", "Fichero de puntos:");
+    input.takesDrops = true;
+    input.toolTip = "Un fichero, varios o una carpeta: también se pueden arrastrar a esta ventana";
+    Control& files = Add(m, Kind::CommandButton, "frmFichero", "CmdEntrada", "Examinar…");
+    files.accessibleName = "Elegir el fichero de puntos";
+    files.toolTip = "Uno o varios ficheros (con Ctrl o Mayús)";
+    Control& folder = Add(m, Kind::CommandButton, "frmFichero", "CmdCarpeta", "Carpeta…");
+    folder.accessibleName = "Elegir una carpeta";
+    folder.toolTip = "Todos los ficheros de una carpeta y de sus subcarpetas";
 
     Add(m, Kind::Frame, "frmFichero", "FraPrevia", "Primeras filas");
     Control& preview = Add(m, Kind::Label, "FraPrevia", "LblPrevia", "");
@@ -184,8 +271,8 @@ void FileDialog::Build(int tabZone) {
 
     Add(m, Kind::Frame, "frmFichero", "FraConversion", "Conversión");
     Control& zone = Field(m, Kind::ComboBox, "FraConversion", "LblHuso", "CmbHuso", "Huso de Este y Norte:");
-    Items(zone, std::vector<std::string>{"29", "30", "31"}, std::clamp(tabZone, 29, 31) - 29);
-    zone.toolTip = "Para filas con Este y Norte sin huso";
+    Items(zone, kZones, tabZone_ - 29);
+    zone.toolTip = kZoneTip;
     Items(Field(m, Kind::ComboBox, "FraConversion", "LblAltura", "CmbAltura", "Columna de altura:"),
           std::vector<std::string>{"(ninguna)"}, 0);
     Add(m, Kind::Picture, "FraConversion", "PicAltura", "");
@@ -250,16 +337,36 @@ std::vector<batch::LayerInfo> FileDialog::ReadLayers(const std::string& input) {
     });
 }
 
+void FileDialog::OfferFormats(const std::vector<std::string>& names) {
+    Control& format = model_.Get("CmbFormato");
+    if (format.items != names) Items(format, names, 0);
+}
+
 void FileDialog::ReadInput() {
     sample_.reset();
     layers_.reset();
     readProblem_.clear();
+    files_.clear();
+    scanProblem_.clear();
+    replaceAgreed_ = false;
     inputFormat_ = batch::Format::Text;
+    const std::vector<std::string> inputs = Inputs();
+    several_ = inputs.size() > 1 || (inputs.size() == 1 && IsFolder(inputs[0]));
+    Control& zone = model_.Get("CmbHuso");
+    zone.toolTip = several_ ? kSeveralZoneTip : kZoneTip;
+    if (several_) {
+        if (zone.items.size() != std::size(kSeveralZones)) Items(zone, kSeveralZones, 0);
+        OfferFormats({std::begin(kSeveralFormatNames), std::end(kSeveralFormatNames)});
+        Suggest();
+        Scan();
+        return;
+    }
+    if (zone.items.size() != std::size(kZones)) Items(zone, kZones, tabZone_ - 29);
     const std::string input = Input();
     if (input.empty()) return;
     Control& format = model_.Get("CmbFormato");
     if (batch::IsLayerFile(input)) {
-        if (format.items.size() != std::size(kLayerFormatNames)) Items(format, kLayerFormatNames, 0);
+        OfferFormats({std::begin(kLayerFormatNames), std::end(kLayerFormatNames)});
         try {
             layers_ = ReadLayers(input);
         } catch (const batch::RunError& e) {
@@ -280,7 +387,7 @@ void FileDialog::ReadInput() {
         Suggest();
         return;
     }
-    if (format.items.size() != std::size(kFormatNames)) Items(format, kFormatNames, 0);
+    OfferFormats({std::begin(kFormatNames), std::end(kFormatNames)});
     const int fd = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         readProblem_ = "No se puede leer «" + FileName(input) + "»: " + batch::SystemErrorText(errno) + ".";
@@ -324,11 +431,32 @@ void FileDialog::ReadInput() {
     Suggest();
 }
 
+void FileDialog::Scan() {
+    files_.clear();
+    scanProblem_.clear();
+    if (!several_) return;
+    // The files are the same whatever the destination, but for one within an input folder.
+    std::vector<std::string> args = Arguments();
+    if (Output().empty()) args.insert(args.end(), {"-o", suggested_});
+    try {
+        files_ = batch::FolderRun(batch::ParseCommandLine(args)).Files();
+    } catch (const batch::UsageError& e) {
+        scanProblem_ = Sentence(e.what());
+    } catch (const batch::RunError& e) {
+        scanProblem_ = Sentence(e.what());
+    }
+}
+
 void FileDialog::Suggest() {
     // The destination follows the input and the format, unless the user chose one.
     std::string suggested = Suggested(Input(), direction_, inputFormat_,
                                       kFormatOf[Chosen(model_.Get("CmbFormato"), std::size(kFormatOf))]);
-    if (layers_) {
+    if (several_) {
+        // A folder beside the folder of the files: "…/datos" -> "…/datos_ED50".
+        const std::vector<std::string> inputs = Inputs();
+        suggested = WithoutSlash(inputs.size() == 1 ? inputs[0] : CommonFolder(inputs)) +
+                    (direction_ == core::Direction::WGS84ToED50 ? "_ED50" : "_WGS84");
+    } else if (layers_) {
         const std::string name = kLayerFormatOf[Chosen(model_.Get("CmbFormato"), std::size(kLayerFormatOf))];
         const batch::LayerFormat* f = batch::LayerFormatNamed(name);
         const std::string extension = name == "csv" ? ".csv" : f != nullptr ? std::string(f->extension) : "";
@@ -340,14 +468,50 @@ void FileDialog::Suggest() {
     suggested_ = suggested;
 }
 
-std::string FileDialog::Input() const { return model_.Get("TxtEntrada").text; }
+std::vector<std::string> FileDialog::Inputs() const {
+    const std::string& text = model_.Get("TxtEntrada").text;
+    if (!text.starts_with('"')) return text.empty() ? std::vector<std::string>{} : std::vector<std::string>{text};
+    std::vector<std::string> inputs;
+    for (std::size_t open = text.find('"'); open != std::string::npos; open = text.find('"', open)) {
+        const std::size_t close = text.find('"', open + 1);
+        if (open + 1 < close && close != std::string::npos) inputs.push_back(text.substr(open + 1, close - open - 1));
+        if (close == std::string::npos) break;
+        open = close + 1;
+    }
+    return inputs;
+}
+
+std::string FileDialog::Input() const {
+    const std::vector<std::string> inputs = Inputs();
+    return inputs.empty() ? "" : inputs[0];
+}
+
 std::string FileDialog::Output() const { return model_.Get("TxtDestino").text; }
+
+std::string FileDialog::Shown(const std::string& path) const {
+    const std::string common = CommonFolder(Inputs());
+    return path.starts_with(common) ? path.substr(common.size()) : path;
+}
 
 std::vector<std::string> FileDialog::Arguments() const {
     const form::FormModel& m = model_;
     std::vector<std::string> args = {
         direction_ == core::Direction::WGS84ToED50 ? "--sentido=wgs84-ed50" : "--sentido=ed50-wgs84",
         "--metodo=" + std::string(batch::kMethods[Chosen(m.Get("CmbMetodo"), std::size(batch::kMethods))].name)};
+    if (several_) {
+        // The options talpor-lote applies to each file; the layout and the heights are each
+        // file's own.
+        if (m.Get("CmbHuso").listIndex > 0) args.push_back("--huso=" + m.Get("CmbHuso").ListText());
+        AddResultArguments(m, args, !DefaultResults(m));
+        const std::string format = kSeveralFormatOf[Chosen(m.Get("CmbFormato"), std::size(kSeveralFormatOf))];
+        if (!format.empty()) args.push_back("--formato=" + format);
+        if (Chosen(m.Get("CmbEtiqueta"), std::size(kLabels)) == 1) args.push_back("--etiqueta=wgs84");
+        if (m.Get("ChkOmitir").value) args.push_back("--omitir-fuera");
+        if (replaceAgreed_) args.push_back("--reemplazar");
+        for (const std::string& input : Inputs()) args.push_back(input);
+        if (!Output().empty()) args.insert(args.end(), {"-o", Output()});
+        return args;
+    }
     if (zoneMissing_) args.push_back("--huso=" + m.Get("CmbHuso").ListText());
     if (layers_) {
         // A layer's system, geometry and heights are its own.
@@ -356,7 +520,8 @@ std::vector<std::string> FileDialog::Arguments() const {
         if (!format.empty()) args.push_back("--formato=" + format);
         if (Chosen(m.Get("CmbEtiqueta"), std::size(kLabels)) == 1) args.push_back("--etiqueta=wgs84");
         if (m.Get("ChkOmitir").value) args.push_back("--omitir-fuera");
-        args.insert(args.end(), {Input(), "-o", Output()});
+        args.push_back(Input());
+        if (!Output().empty()) args.insert(args.end(), {"-o", Output()});
         return args;
     }
     // A GPS file's layout and altitudes are its format's.
@@ -382,8 +547,7 @@ std::vector<std::string> FileDialog::Arguments() const {
     if (const std::size_t f = Chosen(m.Get("CmbFormato"), std::size(kFormatOf)); f > 0 && m.Get("CmbFormato").enabled)
         args.push_back("--formato=" + std::string(batch::kFormats[f + 1].name));
     args.push_back(Input());
-    args.push_back("-o");
-    args.push_back(Output());
+    if (!Output().empty()) args.insert(args.end(), {"-o", Output()});
     return args;
 }
 
@@ -421,12 +585,22 @@ void FileDialog::Update() {
 void FileDialog::Show() {
     form::FormModel& m = model_;
     problem_.clear();
+    m.Get("LblEntrada").text = !several_ ? "Fichero de puntos:" : Inputs().size() > 1 ? "Ficheros:" : "Carpeta:";
+    m.Get("LblDestino").text = several_ ? "Carpeta de destino:" : "Destino:";
+    for (const char* field : {"TxtEntrada", "TxtDestino"}) {
+        const std::string& label = m.Get(std::string(field) == "TxtEntrada" ? "LblEntrada" : "LblDestino").text;
+        m.Get(field).accessibleName = label.substr(0, label.size() - 1);
+    }
+    if (several_) return ShowSeveral();
     const bool layer = layers_.has_value();
     m.Get("FraPrevia").text = layer ? "Capas" : "Primeras filas";
     for (const char* name : {"ChkOmitir", "CmbEtiqueta", "LblEtiqueta"}) m.Get(name).enabled = layer;
     m.Get("CmbFormato").enabled = m.Get("LblFormato2").enabled = layer || direction_ == core::Direction::ED50ToWGS84;
     if (layer) return ShowLayers();
-    // The height and altitude results are offered below once a height column allows them.
+    // The result columns and the decimal sign are a table's; the height and altitude
+    // results are offered below once a height column allows them.
+    for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i) m.Get("ChkSalida", i).enabled = true;
+    m.Get("CmbDecimal").enabled = m.Get("LblDecimal").enabled = true;
     Control& heightOut = m.Get("ChkSalida", kHeightOutput);
     Control& altitudeOut = m.Get("ChkSalida", kAltitudeOutput);
     heightOut.enabled = altitudeOut.enabled = false;
@@ -472,6 +646,91 @@ void FileDialog::Show() {
     m.Get("LblAviso").text = problem_;
     m.Get("CmdConvertir").enabled = problem_.empty();
 
+    ShowCommand();
+}
+
+void FileDialog::ShowSeveral() {
+    form::FormModel& m = model_;
+    m.Get("FraPrevia").text = "Ficheros";
+    // Each file's layout and height column are found in it, as talpor-lote finds them.
+    for (const char* name : {"CmbSeparador", "CmbCabecera", "TxtColumnas", "CmbAltura"}) m.Get(name).enabled = false;
+    Items(m.Get("CmbAltura"), std::vector<std::string>{"La de cada fichero"}, 0);
+    m.Get("OptAltura", 0).enabled = m.Get("OptAltura", 1).enabled = false;
+    for (const char* name : {"CmbHuso", "LblHuso", "ChkOmitir", "CmbEtiqueta", "LblEtiqueta", "CmbFormato", "LblFormato2",
+                             "CmbDecimal", "LblDecimal"})
+        m.Get(name).enabled = true;
+    const batch::Method method = batch::kMethods[Chosen(m.Get("CmbMetodo"), std::size(batch::kMethods))].method;
+    for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i) m.Get("ChkSalida", i).enabled = true;
+    m.Get("ChkSalida", kHeightOutput).enabled = batch::TransformsHeight(method);
+    m.Get("ChkSalida", kAltitudeOutput).enabled =
+        direction_ == core::Direction::WGS84ToED50 || batch::TransformsHeight(method);
+
+    // What was found: "12 ficheros: 5 capas y 7 tablas", then the first of them.
+    std::size_t layers = 0, gps = 0;
+    for (const batch::FolderFile& f : files_) {
+        if (batch::IsLayerFile(f.input)) ++layers;
+        else if (std::string name = FileName(f.input); name.size() > 4) {
+            for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            gps += name.ends_with(".gpx") ? 1 : 0;
+        }
+    }
+    const std::size_t tables = files_.size() - layers - gps;
+    std::vector<std::string> kinds;
+    if (layers > 0) kinds.push_back(batch::Count(layers, "capa", "capas"));
+    if (tables > 0) kinds.push_back(batch::Count(tables, "tabla", "tablas"));
+    if (gps > 0) kinds.push_back(batch::Count(gps, "GPX", "GPX"));
+    std::string preview;
+    if (!files_.empty()) {
+        preview = batch::Count(files_.size(), "fichero", "ficheros") + ": " + Listed(kinds);
+        constexpr std::size_t kListed = kPreviewLines - 1;
+        for (std::size_t i = 0; i < files_.size() && i < kListed + (files_.size() == kListed + 1 ? 1 : 0); ++i)
+            preview += "\n" + Shown(files_[i].input);
+        if (files_.size() > kListed + 1) preview += "\n… y " + batch::Count(files_.size() - kListed, "más", "más");
+    }
+    m.Get("LblPrevia").text = preview;
+
+    // What stops the run, and the files the options refuse before they are read.
+    problem_ = scanProblem_;
+    std::string refusals;
+    if (problem_.empty()) {
+        std::vector<std::string> args = Arguments();
+        if (Output().empty()) args.insert(args.end(), {"-o", suggested_});
+        const std::vector<std::string> options = batch::ParseCommandLine(args).options;
+        std::size_t refused = 0;
+        std::string first;
+        for (const batch::FolderFile& f : files_) {
+            std::string why = f.refused;
+            if (why.empty()) {
+                std::vector<std::string> fileArgs = options;
+                fileArgs.insert(fileArgs.end(), {"--", f.input});
+                try {
+                    batch::ParseCommandLine(fileArgs);
+                } catch (const batch::UsageError& e) {
+                    why = e.what();
+                }
+            }
+            if (why.empty()) continue;
+            if (++refused == 1) first = "«" + Shown(f.input) + "»: " + why;
+        }
+        if (refused == files_.size())
+            problem_ = "Con estas opciones no se puede convertir ninguno de los ficheros: " + Sentence(first);
+        else if (refused > 0)
+            refusals = " " + batch::Count(refused, "fichero no se convertirá", "ficheros no se convertirán") + ", " +
+                       (refused == 1 ? "" : "el primero ") + first + ".";
+    }
+    m.Get("LblFormato").text = files_.empty() ? ""
+                                              : "Cada fichero se convierte solo: su separador, su cabecera, sus "
+                                                "columnas del punto y la de su altura se encuentran en él." + refusals;
+    if (problem_.empty() && method == batch::Method::Grid && !grids_.Shift().Problem().empty())
+        problem_ = grids_.Shift().Problem();
+    if (problem_.empty() && !grids_.Geoid().Problem().empty()) problem_ = grids_.Geoid().Problem();
+    bool anyOutput = false;
+    for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i)
+        anyOutput = anyOutput || (m.Get("ChkSalida", i).value && m.Get("ChkSalida", i).enabled);
+    if (problem_.empty() && !anyOutput) problem_ = "Marque al menos una columna de resultado.";
+    if (problem_.empty() && Output().empty()) problem_ = "Elija la carpeta de destino.";
+    m.Get("LblAviso").text = problem_;
+    m.Get("CmdConvertir").enabled = problem_.empty();
     ShowCommand();
 }
 
@@ -660,8 +919,9 @@ void FileDialog::ShowLayers() {
 
 void FileDialog::ShowCommand() {
     std::string command = "talpor-lote";
+    const std::vector<std::string> inputs = Inputs();
     for (std::string arg : Arguments()) {
-        if (arg == Input() || arg == Output()) arg = FileName(arg);
+        if (std::find(inputs.begin(), inputs.end(), arg) != inputs.end() || arg == Output()) arg = FileName(WithoutSlash(arg));
         command += " " + ShellWord(arg);
     }
     model_.Get("LblOrden").text = "Orden equivalente: " + command;
@@ -687,8 +947,8 @@ void FileDialog::Remember() {
     auto save = [&](const char* key, const std::string& value) { platform_.SaveSetting("Talpor", kSection, key, value); };
     save("Carpeta", Input().substr(0, Input().rfind('/') + 1));
     save("Metodo", std::to_string(Chosen(m.Get("CmbMetodo"), std::size(kMethodNames))));
-    // A GPS file's heights are its format's, not a choice.
-    if (inputFormat_ == batch::Format::Text) {
+    // A GPS file's heights are its format's, and those of several files each one's, not a choice.
+    if (inputFormat_ == batch::Format::Text && !several_) {
         const int height = m.Get("CmbAltura").listIndex;
         save("ColumnaAltura", height > 0 ? heightColumns_[static_cast<std::size_t>(height)] : "");
     }
@@ -714,18 +974,55 @@ bool FileDialog::ReplaceAllowed() {
                             form::MsgResult::No) == form::MsgResult::Yes;
 }
 
+bool FileDialog::SeveralReplaceAllowed() {
+    std::vector<std::string> existing;
+    std::string folder;
+    try {
+        const batch::FolderRun run(batch::ParseCommandLine(Arguments()));
+        existing = run.Existing();
+        folder = run.Output();
+    } catch (const std::runtime_error& e) {  // the folders changed since they were read
+        problem_ = model_.Get("LblAviso").text = Sentence(e.what());
+        model_.Get("CmdConvertir").enabled = false;
+        return false;
+    }
+    if (existing.empty()) return true;
+    std::string list;
+    for (const std::string& path : existing) list += "\r\n" + path.substr(folder.size() + 1);
+    const std::string question = "En «" + FileName(folder) + "» ya " + (existing.size() == 1 ? "existe " : "existen ") +
+                                 batch::Count(existing.size(), "fichero", "ficheros") + " de los que escribe la conversión:" +
+                                 list + "\r\n\r\n¿Quiere " + (existing.size() == 1 ? "reemplazarlo" : "reemplazarlos") +
+                                 " por los resultados?";
+    replaceAgreed_ = platform_.MsgBox(question, "Convertir fichero", form::MsgIcon::Exclamation, form::MsgButtons::YesNo,
+                                      form::MsgResult::No) == form::MsgResult::Yes;
+    return replaceAgreed_;
+}
+
 form::DialogEnd FileDialog::Changed(Control& control) {
     const std::string& name = control.id.name;
     if (name == "CmdCancelar") return form::DialogEnd::Cancel;
+    const std::string input = Input();
+    // The folder the input lies in, or the folder chosen.
+    const std::string inputFolder = Inputs().size() == 1 && several_ ? input : input.substr(0, input.rfind('/') + 1);
     if (name == "CmdEntrada") {
-        const std::string input = Input();
-        const std::string chosen = platform_.OpenFileName(
-            direction_ == core::Direction::WGS84ToED50 ? "Fichero de puntos WGS84" : "Fichero de puntos ED50",
-            input.empty() ? Setting("Carpeta") : input.substr(0, input.rfind('/') + 1), kPointFiles);
+        const std::vector<std::string> chosen = platform_.OpenFileNames(
+            direction_ == core::Direction::WGS84ToED50 ? "Ficheros de puntos WGS84" : "Ficheros de puntos ED50",
+            input.empty() ? Setting("Carpeta") : inputFolder, kPointFiles);
+        if (chosen.empty()) return form::DialogEnd::Stay;
+        model_.Get("TxtEntrada").text = InputText(chosen);
+    } else if (name == "CmdCarpeta") {
+        const std::string chosen = platform_.FolderName(
+            direction_ == core::Direction::WGS84ToED50 ? "Carpeta de ficheros WGS84" : "Carpeta de ficheros ED50",
+            input.empty() ? Setting("Carpeta") : inputFolder);
         if (chosen.empty()) return form::DialogEnd::Stay;
         model_.Get("TxtEntrada").text = chosen;
+    } else if (name == "TxtEntrada" && !control.dropped.empty()) {
+        control.text = InputText(control.dropped);
+        control.dropped.clear();
     } else if (name == "CmdDestino") {
-        const std::string chosen = platform_.SaveFileName("Destino", Output().empty() ? suggested_ : Output(), kPointFiles);
+        const std::string chosen =
+            several_ ? platform_.FolderName("Carpeta de destino", Output().empty() ? suggested_ : Output())
+                     : platform_.SaveFileName("Destino", Output().empty() ? suggested_ : Output(), kPointFiles);
         if (chosen.empty()) return form::DialogEnd::Stay;
         model_.Get("TxtDestino").text = chosen;
     } else if (name == "CmbAltura") {
@@ -739,10 +1036,13 @@ form::DialogEnd FileDialog::Changed(Control& control) {
         // One of the two, whichever the platform wrote.
         for (int i = 0; i < 2; ++i) model_.Get("OptAltura", i).value = i == control.id.index;
     }
-    if (name == "CmdEntrada" || name == "TxtEntrada") ReadInput();
+    if (name == "CmdEntrada" || name == "CmdCarpeta" || name == "TxtEntrada") ReadInput();
     if (name == "CmbFormato") Suggest();
+    // The destinations follow the format and the output folder.
+    if (several_ && (name == "CmbFormato" || name == "TxtDestino" || name == "CmdDestino")) Scan();
     Update();
-    if (name != "CmdConvertir" || !problem_.empty() || !ReplaceAllowed()) return form::DialogEnd::Stay;
+    if (name != "CmdConvertir" || !problem_.empty()) return form::DialogEnd::Stay;
+    if (several_ ? !SeveralReplaceAllowed() : !ReplaceAllowed()) return form::DialogEnd::Stay;
     Remember();
     return form::DialogEnd::Accept;
 }

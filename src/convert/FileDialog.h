@@ -7,12 +7,19 @@
 // The choices become talpor-lote's own arguments, and the run's settings are what
 // talpor-lote reads from them (batch::ParseCommandLine), so that the window and the
 // command line cannot convert a file differently. The dialog shows that command line.
+//
+// A folder, or several files, are converted as talpor-lote converts them
+// (batch::FolderRun): each file alone, with the layout found in it, into an output folder
+// where each keeps its place. The dialog then lists the files found, offers the choices
+// that apply to all of them (zone, method, result columns, decimal sign, format) and a
+// folder as the destination.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "batch/FolderRun.h"
 #include "batch/Layers.h"
 #include "batch/Stream.h"
 #include "core/Grids.h"
@@ -29,35 +36,57 @@ inline constexpr const char* kPointFiles =
 
 class FileDialog {
   public:
-    // `input`: the file chosen ("" for none yet); `tabZone`: the tab's zone (29 to 31),
-    // offered for eastings and northings without one. The choices of the last
-    // conversion (method, height kind and column, result columns, decimal sign) come
-    // from the user's settings.
-    FileDialog(form::Platform& platform, core::Grids& grids, core::Direction direction, int tabZone, const std::string& input);
+    // `inputs`: the files or the folder chosen (none yet: empty); `tabZone`: the tab's
+    // zone (29 to 31), offered for eastings and northings without one. The choices of
+    // the last conversion (method, height kind and column, result columns, decimal sign)
+    // come from the user's settings.
+    FileDialog(form::Platform& platform, core::Grids& grids, core::Direction direction, int tabZone,
+               const std::vector<std::string>& inputs);
+    FileDialog(form::Platform& platform, core::Grids& grids, core::Direction direction, int tabZone,
+               const std::string& input)
+        : FileDialog(platform, grids, direction, tabZone,
+                     input.empty() ? std::vector<std::string>{} : std::vector<std::string>{input}) {}
 
     form::FormModel& Model() { return model_; }
 
     // What the dialog does after the user changed `control` (Platform::ShowDialog):
-    // "Examinar…" asks for a file, "Convertir" closes it accepted once the choices can
-    // be run and a destination that exists may be replaced (and keeps them for the next
-    // time), "Cancelar" closes it; any other change
-    // shows the file and the choices again.
+    // "Examinar…" asks for one file or several, "Carpeta…" for a folder, and files or a
+    // folder dropped on the dialog are taken as chosen; "Convertir" closes it accepted
+    // once the choices can be run and the destinations that exist may be replaced (and
+    // keeps them for the next time), "Cancelar" closes it; any other change shows the
+    // input and the choices again.
     form::DialogEnd Changed(form::Control& control);
 
-    // talpor-lote's arguments for the choices: options, input file, "-o", destination.
+    // talpor-lote's arguments for the choices: options, inputs, "-o", destination.
     std::vector<std::string> Arguments() const;
     // The settings talpor-lote reads from Arguments(), with the window's grids.
     batch::Settings Settings() const;
+    // The files or folder chosen, and the first of them.
+    std::vector<std::string> Inputs() const;
     std::string Input() const;
+    // The destination: a file, or the output folder of several files.
     std::string Output() const;
+    // Whether the input is a folder or several files, converted into a folder.
+    bool Several() const { return several_; }
+    // A path of the input as the dialog names it: from the folder that holds the inputs
+    // ("datos/rios.shp" for a file of the folder "…/datos").
+    std::string Shown(const std::string& path) const;
 
     // Why the choices cannot be run yet, in one sentence about the dialog's own fields;
     // "" when "Convertir" can go.
     const std::string& Problem() const { return problem_; }
 
   private:
-    void Build(int tabZone);
+    void Build();
     void ReadInput();
+    // The files of a folder or several inputs, found as the run will find them.
+    void Scan();
+    void ShowSeveral();
+    // Whether the destinations of several files may be written: none exists, or the user
+    // said so when asked, listing them, with "No" the default.
+    bool SeveralReplaceAllowed();
+    // The format list of the input's kind, the choice kept when it is the same list.
+    void OfferFormats(const std::vector<std::string>& names);
     // The layers of a layer file, read with a progress window when it takes a while;
     // throws batch::RunError, or ReadCancelled when the user stops it.
     struct ReadCancelled {};
@@ -87,6 +116,7 @@ class FileDialog {
     form::Platform& platform_;
     core::Grids& grids_;
     core::Direction direction_;
+    int tabZone_;
     form::FormModel model_;
     std::optional<batch::Sample> sample_;
     batch::Format inputFormat_ = batch::Format::Text;  // of the file chosen
@@ -109,6 +139,12 @@ class FileDialog {
     std::size_t HeightItem(std::size_t column) const;
     void SetHeightKind(const std::vector<std::string>& header, const std::string& column);
     std::string problem_;
+    // A folder or several files: the files found (some refused already, with why), or
+    // why none can be converted.
+    bool several_ = false;
+    std::vector<batch::FolderFile> files_;
+    std::string scanProblem_;
+    bool replaceAgreed_ = false;  // the user said the destinations that exist may be replaced
 };
 
 }  // namespace convert

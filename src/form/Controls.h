@@ -100,6 +100,10 @@ struct Control {
     int selStart = 0;  // text boxes: caret and selection, in characters
     int selLength = 0;
     int maxLength = 0;  // text boxes: most characters the user can type or paste; 0 = no limit
+    // A dialog's text box that takes the files and folders dropped anywhere on the dialog:
+    // their paths, as the drop gave them, are in `dropped` when the dialog's logic runs for it.
+    bool takesDrops = false;
+    std::vector<std::string> dropped;
 
     Date date;  // month view
 

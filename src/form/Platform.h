@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "form/Controls.h"
@@ -122,6 +123,20 @@ public:
         (void)title, (void)suggested, (void)filter;
         return "";
     }
+    // The open dialog where the user may choose several files at once: their paths, none
+    // when cancelled. A platform without one offers a single file.
+    virtual std::vector<std::string> OpenFileNames(std::string_view title, std::string_view folder,
+                                                   std::string_view filter) {
+        std::string one = OpenFileName(title, folder, filter);
+        if (one.empty()) return {};
+        return {std::move(one)};
+    }
+    // A folder chooser, starting at `folder` (which need not exist yet: it starts at the
+    // nearest folder above it that does); the folder chosen, "" when cancelled.
+    virtual std::string FolderName(std::string_view title, std::string_view folder) {
+        (void)title, (void)folder;
+        return "";
+    }
     // A choice of one item of a list (`current` chosen at first); -1 when cancelled.
     virtual int ChooseItem(std::string_view title, std::string_view label,
                            const std::vector<std::string>& items, int current) {
@@ -148,8 +163,9 @@ public:
 
     // A modal dialog of the controls of `dialog`, the Form control first (its caption is
     // the title), each placed by its name. Every change the user makes (an item picked,
-    // a box ticked, an option chosen, a field's text left changed, a button pressed) is
-    // written to its control, then `changed` runs with it; the dialog then shows the
+    // a box ticked, an option chosen, a field's text left changed, a button pressed, files
+    // or folders dropped on the dialog, written to the `dropped` of the text box that
+    // `takesDrops`) is written to its control, then `changed` runs with it; the dialog then shows the
     // controls as they are and closes when `changed` says so. Esc and the window's close
     // button cancel without a call. True when the dialog closed accepted.
     virtual bool ShowDialog(FormModel& dialog, const std::function<DialogEnd(Control&)>& changed) {

@@ -2,12 +2,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <algorithm>
 #include <map>
 #include <string>
@@ -29,7 +31,7 @@ struct Cell {
 const std::map<std::string, Cell>& Places() {
     static const std::map<std::string, Cell> places = {
         // "Convertir fichero…"
-        {"LblEntrada", {0, 0}}, {"TxtEntrada", {0, 1, 1, 2}}, {"CmdEntrada", {0, 3}},
+        {"LblEntrada", {0, 0}}, {"TxtEntrada", {0, 1}}, {"CmdEntrada", {0, 2}}, {"CmdCarpeta", {0, 3}},
         {"FraPrevia", {1, 0, 1, 4}}, {"FraConversion", {2, 0, 1, 4}}, {"FraResultado", {3, 0, 1, 4}},
         {"LblOrden", {4, 0, 1, 4}}, {"LblAviso", {5, 0, 1, 4}}, {"CmdConvertir", {6, 2}}, {"CmdCancelar", {6, 3}},
         {"LblPrevia", {0, 0, 1, 6}}, {"LblFormato", {1, 0, 1, 6}},
@@ -141,6 +143,12 @@ ModelDialog::ModelDialog(form::FormModel& model, std::function<form::DialogEnd(C
                                     : c.id.name == "CmdConvertir"  ? Qt::AlignRight
                                                                    : Qt::AlignLeft;
         grids[c.container]->addWidget(w, cell.row, cell.column, cell.rowSpan, cell.columnSpan, align);
+        if (c.takesDrops) dropTarget_ = control;
+    }
+    // A drop over a field is the dialog's too.
+    if (dropTarget_ != nullptr) {
+        setAcceptDrops(true);
+        for (QLineEdit* edit : findChildren<QLineEdit*>()) edit->setAcceptDrops(false);
     }
     Mirror();
 }
@@ -228,6 +236,26 @@ void ModelDialog::FitWrappedTexts() {
         const int height = label->text().isEmpty() ? 0 : label->heightForWidth(label->width());
         if (label->minimumHeight() != height) label->setMinimumHeight(height);
     }
+}
+
+void ModelDialog::dragEnterEvent(QDragEnterEvent* event) {
+    if (!LocalFiles(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void ModelDialog::dragMoveEvent(QDragMoveEvent* event) {
+    if (!LocalFiles(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void ModelDialog::dropEvent(QDropEvent* event) {
+    std::vector<std::string> paths = LocalFiles(event->mimeData());
+    if (paths.empty() || dropTarget_ == nullptr) return;
+    event->acceptProposedAction();
+    // Taken once the drop has ended, so that the program the files come from is not kept
+    // waiting while they are read.
+    QTimer::singleShot(0, this, [this, paths = std::move(paths)] {
+        dropTarget_->dropped = paths;
+        Dispatch(*dropTarget_);
+    });
 }
 
 void ModelDialog::showEvent(QShowEvent* event) {

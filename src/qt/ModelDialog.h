@@ -21,6 +21,10 @@ class ModelDialog : public QDialog {
   protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // Files and folders dropped anywhere on the dialog go to the text box that takes them.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void Dispatch(form::Control& control);
@@ -31,6 +35,7 @@ class ModelDialog : public QDialog {
     std::function<form::DialogEnd(form::Control&)> changed_;
     std::unordered_map<const form::Control*, QWidget*> widgets_;
     bool busy_ = false;  // the model is being shown: the widgets' own signals are echoes
+    form::Control* dropTarget_ = nullptr;  // the text box that takes dropped files
 };
 
 }  // namespace qt

@@ -17,6 +17,9 @@
 #include <QProcess>
 #include <QProgressDialog>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QGridLayout>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTextBrowser>
@@ -96,16 +99,20 @@ QString Broken(const QString& line, const QFontMetrics& metrics, int width) {
 // so its columns stand under their headings.
 void LayOutText(QMessageBox& box, const QString& text) {
     auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    const QScreen* screen = box.screen() != nullptr ? box.screen() : QGuiApplication::primaryScreen();
     const bool table = text.contains(QLatin1Char('\t'));
     QString shown = table ? ExpandTabs(text) : text;
     if (label != nullptr) {
         if (table) label->setFont(FixedPitchFont());
-        // What the screen leaves for the text beside the icon, within the box's frame.
+        // What the box leaves for the text beside the icon, within its frame. A box is as
+        // wide as Qt lets it be: the whole of a small screen, the screen less 480 pixels
+        // (1000 at most) on a larger one.
         constexpr int kBesideText = 200;
-        const QScreen* screen = box.screen() != nullptr ? box.screen() : QGuiApplication::primaryScreen();
+        const int screenWidth = screen != nullptr ? screen->availableGeometry().width() : 800;
+        const int boxWidth = screenWidth <= 1024 ? screenWidth : std::min(screenWidth - 480, 1000);
         // A text of one line reads best at the half screen a box wraps it at.
         constexpr int kOneLineWidth = 500;
-        int width = (screen != nullptr ? screen->availableGeometry().width() : 800) - kBesideText;
+        int width = boxWidth - kBesideText;
         if (!shown.contains(QLatin1Char('\n'))) width = std::min(width, kOneLineWidth);
         QStringList lines = shown.split(QLatin1Char('\n'));
         for (QString& line : lines) line = Broken(line, QFontMetrics(label->font()), width);
@@ -122,6 +129,28 @@ void LayOutText(QMessageBox& box, const QString& text) {
     const QMargins margins = label->contentsMargins();
     label->setMinimumWidth(widest + margins.left() + margins.right() + 2 * label->margin() +
                            std::max(label->indent(), 0) + metrics.averageCharWidth());
+
+    // A text taller than the screen (the summary of a folder's files) scrolls within the
+    // box, which keeps to the screen with its buttons.
+    constexpr int kAroundText = 160;  // the title bar, the margins and the buttons
+    const int room = (screen != nullptr ? screen->availableGeometry().height() : 600) - kAroundText;
+    const int lines = static_cast<int>(box.text().count(QLatin1Char('\n'))) + 1;
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    const int index = grid != nullptr ? grid->indexOf(label) : -1;
+    if (lines * metrics.lineSpacing() + margins.top() + margins.bottom() <= room || index < 0) return;
+    int row = 0, column = 0, rows = 1, columns = 1;
+    grid->getItemPosition(index, &row, &column, &rows, &columns);
+    grid->removeWidget(label);
+    auto* area = new QScrollArea(&box);
+    area->setObjectName(QStringLiteral("TalporMsgBoxScroll"));
+    area->setFrameShape(QFrame::NoFrame);
+    area->setFocusPolicy(Qt::NoFocus);  // Intro still answers the default button
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setWidgetResizable(true);
+    area->setWidget(label);
+    area->viewport()->setAutoFillBackground(false);
+    area->setMinimumSize(label->minimumWidth() + area->verticalScrollBar()->sizeHint().width(), room);
+    grid->addWidget(area, row, column, rows, columns);
 }
 
 // talpor-instance.so, loaded once for the process the first time it is needed; null
@@ -489,6 +518,25 @@ std::string QtPlatform::SaveFileName(std::string_view title, std::string_view su
     return QFileDialog::getSaveFileName(mainWindow_, Q(title), Q(suggested), Q(filter), nullptr,
                                         QFileDialog::DontConfirmOverwrite)
         .toStdString();
+}
+
+std::vector<std::string> QtPlatform::OpenFileNames(std::string_view title, std::string_view folder,
+                                                   std::string_view filter) {
+    std::vector<std::string> names;
+    for (const QString& name : QFileDialog::getOpenFileNames(mainWindow_, Q(title), Q(folder), Q(filter)))
+        names.push_back(name.toStdString());
+    return names;
+}
+
+std::string QtPlatform::FolderName(std::string_view title, std::string_view folder) {
+    // A folder still to be made (the destination offered) is chosen from the one above it.
+    QString start = Q(folder);
+    while (!start.isEmpty() && !QFileInfo(start).isDir()) {
+        const QString up = QFileInfo(start).path();
+        if (up == start) break;
+        start = up;
+    }
+    return QFileDialog::getExistingDirectory(mainWindow_, Q(title), start).toStdString();
 }
 
 int QtPlatform::ChooseItem(std::string_view title, std::string_view label,

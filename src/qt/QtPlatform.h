@@ -81,6 +81,9 @@ public:
     std::string OpenFileName(std::string_view title, std::string_view folder, std::string_view filter) override;
     std::string SaveFileName(std::string_view title, std::string_view suggested,
                              std::string_view filter) override;
+    std::vector<std::string> OpenFileNames(std::string_view title, std::string_view folder,
+                                           std::string_view filter) override;
+    std::string FolderName(std::string_view title, std::string_view folder) override;
     int ChooseItem(std::string_view title, std::string_view label,
                    const std::vector<std::string>& items, int current) override;
     // Keeps the window answering (events are processed) while a long task runs.

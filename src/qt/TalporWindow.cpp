@@ -38,6 +38,7 @@ TalporWindow::~TalporWindow() { qApp->removeEventFilter(this); }
 
 void TalporWindow::Build() {
     setFixedSize(kWindowWidth, kWindowHeight);
+    setAcceptDrops(true);  // files for "Convertir fichero…" (eventFilter)
     // The first tab and everything around it now; the pages behind it once the window
     // is on the screen, or when something needs them first (BuildPage).
     for (auto& owned : frm_.Form().Controls())

@@ -74,8 +74,24 @@ bool TalporWindow::eventFilter(QObject* watched, QEvent* event) {
             return KeyPress(widget, static_cast<QKeyEvent*>(event));
         case QEvent::ContextMenu:
             return ContextMenu(widget, static_cast<QContextMenuEvent*>(event));
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            // Files or a folder dragged anywhere on a conversion tab are for "Convertir fichero…".
+            auto* drag = static_cast<QDropEvent*>(event);
+            if (LocalFiles(drag->mimeData()).empty() || !frm_.TakesFiles()) return false;
+            drag->acceptProposedAction();
+            return true;
+        }
         case QEvent::Drop: {
             auto* drop = static_cast<QDropEvent*>(event);
+            if (std::vector<std::string> paths = LocalFiles(drop->mimeData()); !paths.empty() && frm_.TakesFiles()) {
+                drop->acceptProposedAction();
+                // Once the drop has ended: the dialog is not opened within it.
+                QTimer::singleShot(0, this, [this, paths = std::move(paths)] {
+                    Dispatch([this, &paths] { frm_.DropFiles(paths); });
+                });
+                return true;
+            }
             Control* c = ControlOf(widget);
             if (c == nullptr || c->kind != Kind::TextBox || !drop->mimeData()->hasText()) return false;
             if (!PasteText(*c, drop->mimeData()->text())) return false;

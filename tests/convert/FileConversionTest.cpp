@@ -2,6 +2,7 @@
 // on one dialog, a summary at the end, and a cancelled or failed run that leaves no file.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <utime.h>
 
 #include <cstdlib>
@@ -399,4 +400,108 @@ TEST(FileConversion, AShapefileIsConvertedFromTheWindowAsTalporLoteDoes) {
         EXPECT_EQ(m.Get("LblAviso").text, "Lectura de «muchos.gpkg» cancelada: elija el fichero otra vez para verlo.");
         EXPECT_FALSE(m.Get("CmdConvertir").enabled);
     });
+}
+
+// Every file and folder under `root`, hidden ones too, by their paths from it.
+std::vector<std::string> Tree(const fs::path& root) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::recursive_directory_iterator(root)) names.push_back(fs::relative(e.path(), root).string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A folder of a survey's files from the window, as talpor-lote converts it: each file
+// alone into a folder of the same shape, the one GDAL cannot read named with why; files
+// already there replaced only with the user's word; a cancel in the middle of a layer
+// leaves nothing of it and keeps the files finished.
+TEST(FileConversion, AFolderIsConvertedFileByFileIntoAFolderOfItsShape) {
+    testing_support::TempFolder folder;
+    const fs::path datos = folder.path / "datos";
+    fs::create_directories(datos / "montes");
+    testing_support::WriteFile(datos / "a-puntos.csv", "Punto;Latitud;Longitud\nA;40.4166667;-3.7\nB;40 75 0 N;3 42 0 W\n");
+    testing_support::WriteFile(datos / "b-roto.gpkg", "no es un GeoPackage\n");
+    testing_support::WriteFile(datos / "z-hitos.csv", "Punto;Huso;Este;Norte\nH;30;440721;4474447\n");
+    std::string csv = "WKT,rodal\n";
+    for (int i = 0; i < 1000; ++i)
+        csv += "\"POINT (" + std::to_string(430000 + 20 * i) + " 4470000)\",R-" + std::to_string(i) + "\n";
+    testing_support::WriteFile(folder.path / "montes.csv", csv);
+    ASSERT_EQ(std::system(("cd " + folder.Str() + " && ogr2ogr -f 'ESRI Shapefile' datos/montes/montes.shp montes.csv -oo "
+                           "GEOM_POSSIBLE_NAMES=WKT -oo KEEP_GEOM_COLUMNS=NO -a_srs EPSG:23030 > /dev/null 2>&1").c_str()),
+              0);
+    const fs::path out = folder.path / "datos_WGS84";
+    const std::vector<std::string> written = {"a-puntos.csv", "montes", "montes/montes.cpg", "montes/montes.dbf",
+                                              "montes/montes.prj", "montes/montes.shp", "montes/montes.shx", "z-hitos.csv"};
+    Started s;
+    // A file of the folder first, then "Carpeta…" in the dialog.
+    s.platform.fileNames = {(datos / "a-puntos.csv").string(), datos.string()};
+    s.platform.dialog = [&](form::FormModel& m, const Changed& changed) {
+        changed(m.Get("CmdCarpeta"));
+        EXPECT_EQ(m.Get("LblEntrada").text, "Carpeta:");
+        EXPECT_EQ(m.Get("LblPrevia").text, "4 ficheros: 2 capas y 2 tablas\ndatos/a-puntos.csv\ndatos/b-roto.gpkg\n"
+                                           "datos/montes/montes.shp\ndatos/z-hitos.csv");
+        EXPECT_EQ(m.Get("TxtDestino").text, out.string());
+        EXPECT_EQ(m.Get("LblOrden").text, "Orden equivalente: talpor-lote --sentido=ed50-wgs84 --metodo=helmert datos -o "
+                                          "datos_WGS84");
+        return changed(m.Get("CmdConvertir")) == form::DialogEnd::Accept;
+    };
+    s.window.ChangeTab(1);
+    s.window.Click("CmdFichero", 1);
+    EXPECT_EQ(Tree(out), written);
+    EXPECT_EQ(s.platform.OnlyBox("Convertir fichero", form::MsgIcon::Exclamation),
+              "2 ficheros convertidos, 1 con errores, 1 rechazado.\r\nCarpeta de destino: " + out.string() +
+                  "\r\n\r\nEscritos:\r\na-puntos.csv: 1 fila convertida, 1 con error (la primera, la fila 3: minutos "
+                  "fuera de rango (75)).\r\nmontes/montes.shp: capa «montes»: 1.000 entidades, 1.000 vértices "
+                  "convertidos, de ED50 UTM 30 (EPSG:23030) a ETRS89 UTM 30 (EPSG:25830).\r\nz-hitos.csv: 1 fila "
+                  "convertida.\r\n\r\nRechazados, sin escribir nada de ellos:\r\ndatos/b-roto.gpkg: no se puede leer como "
+                  "capa: GDAL no la reconoce como una capa que sepa leer.");
+    EXPECT_NE(std::find(s.platform.progressTexts.begin(), s.platform.progressTexts.end(), "[3/4] datos/montes/montes.shp"),
+              s.platform.progressTexts.end());
+    // The files are talpor-lote's.
+    ASSERT_EQ(WEXITSTATUS(std::system(("cd " + folder.Str() + " && '" TALPOR_LOTE "' -s ed50-wgs84 datos -o lote 2> /dev/null").c_str())),
+              1);
+    for (const char* name : {"a-puntos.csv", "z-hitos.csv", "montes/montes.shp", "montes/montes.dbf"})
+        EXPECT_EQ(ReadFile(out / name), ReadFile(folder.path / "lote" / name)) << name;
+
+    // Converted again into the same folder: the files there are listed in one question,
+    // "No" by default, which keeps them and the dialog; "Sí" replaces them.
+    testing_support::WriteFile(out / "a-puntos.csv", "MIS DATOS, NO BORRAR\n");
+    for (const bool yes : {false, true}) {
+        s.platform.msgBoxes.clear();
+        s.platform.answer = yes ? std::optional(form::MsgResult::Yes) : std::nullopt;
+        s.platform.fileNames = {datos.string()};
+        s.platform.dialog = [&](form::FormModel& m, const Changed& changed) {
+            return changed(m.Get("CmdConvertir")) == form::DialogEnd::Accept;
+        };
+        s.window.DropFiles({datos.string()});
+        ASSERT_GE(s.platform.msgBoxes.size(), 1u);
+        EXPECT_EQ(s.platform.msgBoxes[0].text, "En «datos_WGS84» ya existen 3 ficheros de los que escribe la conversión:\r\n"
+                                               "a-puntos.csv\r\nmontes/montes.shp\r\nz-hitos.csv\r\n\r\n¿Quiere "
+                                               "reemplazarlos por los resultados?");
+        EXPECT_EQ(s.platform.msgBoxes[0].defaultButton, form::MsgResult::No);
+        EXPECT_EQ(s.platform.msgBoxes.size(), yes ? 2u : 1u);
+        EXPECT_EQ(ReadFile(out / "a-puntos.csv") == "MIS DATOS, NO BORRAR\n", !yes);
+    }
+    EXPECT_EQ(Tree(out), written);
+
+    // Cancelled while the layer is written: nothing of it, nor of the file after it; the
+    // file written before stays, and the summary says so.
+    Started t;
+    const fs::path cancelled = folder.path / "cancelada";
+    // Its first progress is before the layer is read; the second, while it is.
+    t.platform.cancelProgressAt = [shown = 0](const std::string& text) mutable {
+        return text.starts_with("[3/4] datos/montes/montes.shp") && ++shown == 2;
+    };
+    t.platform.dialog = [&](form::FormModel& m, const Changed& changed) {
+        Type(m, changed, "TxtDestino", cancelled.string());
+        return changed(m.Get("CmdConvertir")) == form::DialogEnd::Accept;
+    };
+    t.window.ChangeTab(1);
+    t.window.DropFiles({datos.string()});
+    EXPECT_EQ(Tree(cancelled), std::vector<std::string>{"a-puntos.csv"});
+    EXPECT_TRUE(t.platform.OnlyBox("Convertir fichero", form::MsgIcon::Exclamation)
+                    .starts_with("Conversión cancelada en «datos/montes/montes.shp»: no se ha escrito nada de él ni de 1 "
+                                 "fichero más.\r\n0 ficheros convertidos, 1 con errores, 1 rechazado.\r\nCarpeta de destino: " +
+                                 cancelled.string() + "\r\n\r\nEscritos antes de cancelar, que se quedan:\r\na-puntos.csv: "))
+        << t.platform.LastMsgBox().text;
+    EXPECT_FALSE(t.platform.progressOpen);
 }

@@ -122,3 +122,28 @@ TEST(MsgBoxLines, ASheetIsATableAndALineWiderThanTheScreenIsBrokenAfterASlash) {
     EXPECT_EQ(shown.wrapped, QStringList());
     EXPECT_TRUE(shown.fitsTheScreen);
 }
+
+// The summary of a folder of many files is taller than the screen: it scrolls within a box
+// that keeps to the screen, its buttons on it, every line whole.
+TEST(MsgBoxLines, ATextTallerThanTheScreenScrollsWithinTheBox) {
+    testing_support::QtApp();
+    qt::QtPlatform platform(QDir::tempPath() + "/unused.lock");
+    std::string text = "80 ficheros convertidos, 0 con errores, 0 rechazados.\r\n\r\nEscritos:";
+    for (int i = 1; i <= 80; ++i) text += "\r\nparcelas/hoja-" + std::to_string(i) + ".csv: 12 filas convertidas.";
+    ShownBox shown;
+    bool buttonOnScreen = false;
+    auto closer = testing_support::OnEachBox([&](QMessageBox* box) {
+        shown = Inspect(box);
+        const QRect screen = box->screen()->availableGeometry();
+        EXPECT_LE(box->frameGeometry().height(), screen.height());
+        QAbstractButton* ok = box->button(QMessageBox::Ok);
+        buttonOnScreen = screen.contains(QRect(ok->mapToGlobal(QPoint(0, 0)), ok->size()));
+        EXPECT_TRUE(box->isAncestorOf(QApplication::focusWidget()));
+        box->accept();
+    });
+    platform.MsgBox(text, "Convertir fichero", MsgIcon::Information, MsgButtons::OK, MsgResult::OK);
+    EXPECT_EQ(shown.lines.size(), 83);
+    EXPECT_EQ(shown.wrapped, QStringList());
+    EXPECT_TRUE(shown.fitsTheScreen);
+    EXPECT_TRUE(buttonOnScreen);
+}

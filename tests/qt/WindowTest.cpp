@@ -5,6 +5,10 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
+#include <QDropEvent>
+#include <QLineEdit>
+#include <QMimeData>
 #include <QHelpEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -276,6 +280,57 @@ TEST(FileDialogWindow, TheUsersChoicesReachTheFile) {
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_TRUE(written.readAll().contains(";40º 24' 59.9877\" N;3º 42' 0.0319\" W;")) << s.platform.LastMsgBox().text;
     EXPECT_TRUE(s.platform.LastMsgBox().text.starts_with("3 filas convertidas, 0 con error."));
+}
+
+// Files dragged from a file manager: two dropped on the window open the dialog with them;
+// their folder dropped on the dialog, over its fields too, becomes its input, listed, and
+// goes into a folder of its shape beside it.
+TEST(FileDialogWindow, FilesAndAFolderDroppedAreConvertedIntoAFolder) {
+    struct DialogPlatform : testing_support::FakePlatform {
+        bool ShowDialog(form::FormModel& model, const std::function<form::DialogEnd(form::Control&)>& changed) override {
+            qt::ModelDialog window(model, changed, QApplication::activeWindow());
+            return window.exec() == QDialog::Accepted;
+        }
+    };
+    QTemporaryDir folder;
+    const QString datos = folder.filePath(QStringLiteral("datos"));
+    ASSERT_TRUE(QDir().mkpath(datos + QStringLiteral("/sub")));
+    for (const char* name : {"/uno.csv", "/dos.csv", "/sub/tres.csv"}) {
+        QFile file(datos + QLatin1String(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("Punto;Latitud;Longitud\nA;40.4166667;-3.7\n") > 0);
+    }
+    const auto dropOn = [](QWidget* target, const QStringList& paths) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
+        data.setUrls(urls);
+        data.setText(paths.join(QLatin1Char('\n')));  // as file managers give it too
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        EXPECT_TRUE(enter.isAccepted()) << target->objectName().toStdString();
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &drop);
+    };
+    ShownWindow<DialogPlatform> s;
+    const char* shots = std::getenv("TALPOR_SCREENSHOTS");
+    auto timer = testing_support::OnEachBox<QDialog>([&](QDialog* dialog) {
+        const auto text = [&](const char* name) { return dialog->findChild<QLabel*>(QLatin1String(name))->text(); };
+        EXPECT_EQ(text("LblEntrada"), QStringLiteral("Ficheros:"));
+        dropOn(dialog->findChild<QLineEdit*>(QStringLiteral("TxtEntrada")), {datos});
+        EXPECT_TRUE(QTest::qWaitFor([&] { return text("LblEntrada") == QStringLiteral("Carpeta:"); }, 5000));
+        EXPECT_EQ(text("LblPrevia"), QStringLiteral("3 ficheros: 3 tablas\ndatos/dos.csv\ndatos/sub/tres.csv\ndatos/uno.csv"));
+        EXPECT_EQ(dialog->findChild<QLineEdit*>(QStringLiteral("TxtDestino"))->text(), datos + QStringLiteral("_ED50"));
+        if (shots != nullptr) dialog->grab().save(QString::fromUtf8(shots) + QStringLiteral("/dialogo-carpeta.png"));
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("CmdConvertir")), Qt::LeftButton);
+        if (dialog->isVisible()) dialog->reject();  // "Convertir" refused: the test fails below, not hangs
+    });
+    dropOn(s.Widget("LblGeoLat", 0), {datos + QStringLiteral("/uno.csv"), datos + QStringLiteral("/dos.csv")});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !s.platform.msgBoxes.empty(); }, 20000));
+    EXPECT_TRUE(s.platform.LastMsgBox().text.starts_with("3 ficheros convertidos, 0 con errores, 0 rechazados."))
+        << s.platform.LastMsgBox().text;
+    QFile written(datos + QStringLiteral("_ED50/sub/tres.csv"));
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(written.readAll().contains("A;40.4166667;-3.7;40º 25' 4.2489\" N;"));
 }
 
 // Madrid's easting and northing typed with zone 29 on the real window: the warning line

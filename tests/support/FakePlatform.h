@@ -1,6 +1,7 @@
 // A platform for tests: records every call and answers from a script.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <map>
@@ -103,13 +104,35 @@ public:
     std::string SaveFileName(std::string_view, std::string_view, std::string_view) override {
         return Next(fileNames);
     }
+    // Several files chosen at once: one answer, a name a line.
+    std::vector<std::string> OpenFileNames(std::string_view, std::string_view folder, std::string_view) override {
+        openedIn.emplace_back(folder);
+        std::vector<std::string> names;
+        const std::string answer = Next(fileNames);
+        for (std::size_t start = 0; start < answer.size();) {
+            const std::size_t end = std::min(answer.find('\n', start), answer.size());
+            names.push_back(answer.substr(start, end - start));
+            start = end + 1;
+        }
+        return names;
+    }
+    std::vector<std::string> foldersOffered;  // where each folder chooser started
+    std::string FolderName(std::string_view, std::string_view folder) override {
+        foldersOffered.emplace_back(folder);
+        return Next(fileNames);
+    }
     int ChooseItem(std::string_view, std::string_view, const std::vector<std::string>&, int first) override {
         offered.push_back(first);
         return Next(choices, -1);
     }
-    bool ShowProgress(std::string_view, int) override {
+    std::vector<std::string> progressTexts;  // the texts the progress window showed, in order, each once
+    // The progress window's Cancel at the first call it says true for, given the call's text.
+    std::function<bool(const std::string&)> cancelProgressAt;
+    bool ShowProgress(std::string_view text, int) override {
         progressOpen = true;
         if (failProgress) throw std::runtime_error("fallo inyectado");
+        if (progressTexts.empty() || progressTexts.back() != text) progressTexts.emplace_back(text);
+        if (cancelProgressAt && cancelProgressAt(std::string(text))) return false;
         return cancelProgressAfter < 0 || ++progressCalls_ <= cancelProgressAfter;
     }
     void EndProgress() override { progressOpen = false; }
