@@ -596,7 +596,7 @@ TEST_F(Layers, EveryValueKeepsItsNameAndTextOrTheChangeIsSaid) {
     EXPECT_TRUE(Has(first, "Vértice;id;Observaciones_tecnicas;visto;grande;dia;firme;Este;Norte;Altitud;Latitud ETRS89;") &&
                 Has(first, "\npistas;1;1;0;1;9;;;;;asfalto;440900,00;4474600,00;;") &&
                 Has(first, ";Huso ETRS89;Este ETRS89;Norte ETRS89;Parámetros;Error;Aviso\n") &&
-                Has(first, "rodales;1;1;0;1;1;" + stand + ";2024/05/01 10:30:00;9007199254740993;2024/05/01;440721,00;") &&
+                Has(first, "rodales;1;1;0;1;1;" + stand + ";2024/05/01 10:30:00;9007199254740993;2024/05/01;;440721,00;") &&
                 !Has(first, "hitos"))
         << first;
     // ETRS89 to ED50 UTM 30 by PROJ with the grid: 440707.493 4472597.508 (cct, +inv hgridshift).
