@@ -113,4 +113,10 @@ std::string ValidUtf8(std::string_view text, int* replaced) {
     return out;
 }
 
+std::string AsciiLower(std::string_view text) {
+    std::string s(text);
+    for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return s;
+}
+
 }  // namespace batch

@@ -23,4 +23,8 @@ std::string ToWindows1252(std::string_view utf8);
 // Windows-1252 leaves undefined, which become U+FFFD.
 std::string ValidUtf8(std::string_view text, int* replaced = nullptr);
 
+// `text` with its ASCII capitals in lower case, the rest as it is: for extensions and
+// names compared without case.
+std::string AsciiLower(std::string_view text);
+
 }  // namespace batch

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "batch/Encoding.h"
 #include "batch/SystemError.h"
 
 namespace batch {
@@ -16,12 +17,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::string_view kTables[] = {".csv", ".txt", ".tsv", ".dat", ".gpx"};
-
-std::string Lower(std::string_view text) {
-    std::string s(text);
-    for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return s;
-}
 
 std::pair<dev_t, ino_t> IdOf(const struct stat& st) { return {st.st_dev, st.st_ino}; }
 
@@ -79,7 +74,7 @@ Summary ConvertTable(const FolderFile& f, const Settings& settings, const FilePr
 }  // namespace
 
 bool IsConvertible(std::string_view path) {
-    const std::string lower = Lower(path);
+    const std::string lower = AsciiLower(path);
     return IsLayerFile(path) ||
            std::any_of(std::begin(kTables), std::end(kTables), [&](std::string_view e) { return lower.ends_with(e); });
 }
@@ -94,7 +89,7 @@ std::string OutputName(const std::string& name, std::string_view format) {
     const LayerFormat* in = IsLayerFile(name) ? LayerFormatOfPath(name) : nullptr;
     const bool table = format == "csv" || format == "texto";
     if (in != nullptr) return table || in->wgs84 ? stem + ".csv" : name;
-    return Lower(name.substr(dot)) == ".gpx" ? stem + ".csv" : name;
+    return AsciiLower(name.substr(dot)) == ".gpx" ? stem + ".csv" : name;
 }
 
 bool FolderFile::Whole() const { return table ? table->failed == 0 : layers && batch::Whole(*layers); }

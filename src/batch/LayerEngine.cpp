@@ -21,6 +21,7 @@
 #include <mutex>
 
 #include "batch/Decimal.h"
+#include "batch/Encoding.h"
 #include "batch/GdalModule.h"
 #include "batch/SystemError.h"
 #include "geo/Utm.h"
@@ -29,12 +30,6 @@ namespace batch {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Lower(std::string_view text) {
-    std::string s(text);
-    for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return s;
-}
 
 // The module, loaded once; its functions, or why there are none.
 struct Module {
@@ -818,15 +813,15 @@ std::vector<std::string> FieldNames(const std::vector<std::string>& names, bool 
                                     std::vector<std::pair<std::string, std::string>>& renamed) {
     if (!caseBlind) return names;
     std::set<std::string> taken;
-    for (const std::string& n : names) taken.insert(Lower(n));
+    for (const std::string& n : names) taken.insert(AsciiLower(n));
     std::set<std::string> used;
     std::vector<std::string> out;
     for (const std::string& n : names) {
         std::string name = n;
-        if (!used.insert(Lower(n)).second) {
+        if (!used.insert(AsciiLower(n)).second) {
             for (int k = 2;; ++k) {
                 name = n + "_" + std::to_string(k);
-                if (!taken.contains(Lower(name)) && used.insert(Lower(name)).second) break;
+                if (!taken.contains(AsciiLower(name)) && used.insert(AsciiLower(name)).second) break;
             }
             renamed.emplace_back(n, name);
         }

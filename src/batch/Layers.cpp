@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <optional>
 
+#include "batch/Encoding.h"
 #include "batch/LayerWorker.h"
 #include "batch/OutputFile.h"
 #include "batch/SystemError.h"
@@ -16,12 +17,6 @@
 namespace batch {
 namespace {
 
-std::string Lower(std::string_view text) {
-    std::string s(text);
-    for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return s;
-}
-
 // The files a shapefile is made of besides its .shp, in both cases.
 constexpr std::string_view kShapefileParts[] = {".shp", ".shx", ".dbf", ".prj", ".cpg", ".qix", ".sbn", ".sbx"};
 
@@ -29,7 +24,7 @@ constexpr std::string_view kShapefileParts[] = {".shp", ".shx", ".dbf", ".prj", 
 
 std::vector<std::string> LayerFiles(const std::string& path) {
     std::vector<std::string> files = {path};
-    const std::string lower = Lower(path);
+    const std::string lower = AsciiLower(path);
     if (!lower.ends_with(".shp")) return files;
     const std::string stem = path.substr(0, path.size() - 4);
     for (std::string_view part : kShapefileParts) {
@@ -209,7 +204,7 @@ LayerSummary ConvertInto(const std::string& input, const std::string& output, co
 }  // namespace
 
 const LayerFormat* LayerFormatOfPath(std::string_view path) {
-    const std::string lower = Lower(path);
+    const std::string lower = AsciiLower(path);
     if (lower.ends_with(".json")) return LayerFormatNamed("geojson");
     for (const LayerFormat& f : kLayerFormats)
         if (lower.ends_with(f.extension)) return &f;
@@ -228,7 +223,7 @@ LayerOutput LayerOutputOf(const std::string& input, const std::string& output, c
         const LayerFormat* named = LayerFormatNamed(settings.layers.format);
         return {named == nullptr, named};
     }
-    const std::string lower = Lower(output);
+    const std::string lower = AsciiLower(output);
     if (output == "-" || lower.ends_with(".csv") || lower.ends_with(".txt") || lower.ends_with(".tsv")) return {true, nullptr};
     const LayerFormat* f = LayerFormatOfPath(output);
     if (f == nullptr) f = LayerFormatOfPath(input);
