@@ -96,7 +96,7 @@ TEST_F(ConversionTab, HelmertSetFollowsTheTypedPoint) {
 TEST_F(ConversionTab, APointThatLandsOutsideSpainIsSaidSo) {
     TypeUtm(1, "440.721,00", "4.474.447,00", 0, "0,0");
     kHelmert[1](form, platform, grids);
-    EXPECT_EQ(Text("LblLugar", 1), "El punto cae en el océano Atlántico, a 71 km de la costa: ¿es correcto el huso "
+    EXPECT_EQ(Text("LblLugar", 1), "El punto cae en el océano Atlántico, a 72 km de la costa: ¿es correcto el huso "
                                    "29? Con el huso 30 caería en España");
     EXPECT_TRUE(platform.msgBoxes.empty());
     form.Get("CmbUsos2").listIndex = 1;
