@@ -15,7 +15,8 @@ namespace core {
 // "El punto cae en el océano Atlántico, a 84 km de la costa: ¿es correcto el huso 29?
 // Con el huso 30 caería en España"; "El punto cae en Portugal";
 // "" for a point in Spain or its sea, or where the map has no data. (lat, lon): the
-// point's place (degrees, on either datum: some 200 m apart); `typed`: the easting,
+// point's place on WGS84 (degrees; the outlines are some tens of metres true, ED50 some
+// 150 m away), the typed point or the result, whichever is WGS84's; `typed`: the easting,
 // northing and zone typed, on `direction`'s source datum, whose other zones are tried.
 std::string PlaceWarning(const geo::PlaceMap& places, double lat, double lon, Direction direction,
                          const std::optional<UtmInput>& typed);
