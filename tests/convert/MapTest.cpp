@@ -138,9 +138,16 @@ TEST_F(ConversionTab, TheMapTellsLandFromSeaAndNamesThePlace) {
                             inside = !inside;
                 if (inside) filled = land.country;
             }
-            if (r[3] != "-") EXPECT_EQ(filled, r[3]) << metresPerPixel << " m a pixel";  // "-": on the coast
+            if (r[3] != "-") {  // "-": on the coast
+                EXPECT_EQ(filled, r[3]) << metresPerPixel << " m a pixel";
+            }
             EXPECT_NE(scene.caption.find(r[4] + (r[3] == "sea" ? ", a " : " · ")), std::string::npos) << scene.caption;
             EXPECT_EQ(scene.placeName, metresPerPixel > 0 ? r[4] : "");
+            // Typed on ED50 (some 130 m north-east in Spain), the place is its WGS84 result's.
+            const convert::MapScene ed50 = convert::DrawMap(
+                view, window.MapData(), grids.Places(),
+                {core::Direction::ED50ToWGS84, geo::LatLon{p.lat + 0.0012, p.lon + 0.0012}, p, false});
+            EXPECT_NE(ed50.caption.find(r[4] + (r[3] == "sea" ? ", a " : " · ")), std::string::npos) << ed50.caption;
             if (r[3] != "sea") continue;
             const std::size_t at = scene.caption.find(", a ") + 4;
             const double km = std::stod(scene.caption.substr(at));
@@ -198,8 +205,12 @@ TEST_F(ConversionTab, TheMapShowsWhereAPointLiesAndWhichAreasHoldIt) {
         // grid file's own answer.
         EXPECT_EQ(convert::InGrid(p.point.lat, p.point.lon),
                   grids.Shift().ToETRS89(p.point.lat, p.point.lon).answer == geo::GridAnswer::Done);
-        if (p.coastKm > 0) EXPECT_LT(ToCoast(lines, p.point), p.coastKm);
-        if (p.coastKm < 0) EXPECT_GT(ToCoast(lines, p.point), -p.coastKm);
+        if (p.coastKm > 0) {
+            EXPECT_LT(ToCoast(lines, p.point), p.coastKm);
+        }
+        if (p.coastKm < 0) {
+            EXPECT_GT(ToCoast(lines, p.point), -p.coastKm);
+        }
         // Tenerife off the window.
         const bool shown = scene.typed->x >= 0 && scene.typed->x <= 720 && scene.typed->y >= 0 && scene.typed->y <= 460;
         EXPECT_EQ(shown, p.coastKm != 0);
