@@ -61,27 +61,35 @@ geodesic() { echo "$1 $2 $3 $4" | geod +ellps=WGS84 -I +units=m -f %.4f | awk '{
 #   tests/data/map-places.txt
 {
   echo "# Places as the map shows them: land (the country's ISO 3166 code) or sea, the name the"
-  echo "# map gives the place (Natural Earth's outlines; the islands by their Spanish names), and"
+  echo "# map gives the place (OpenStreetMap's outlines; the islands by their Spanish names; \"la"
+  echo "# costa\" within 30 m of a coast, where the land's colour may be either side's), and"
   echo "# for a point at sea a real coast point near the nearest one with the geodesic to it"
   echo "# from PROJ's geod, in kilometres:"
   echo "#   echo \"lat1 lon1 lat2 lon2\" | geod +ellps=WGS84 -I +units=km -f %.2f"
   echo "# The map's distance may be up to 'less' km shorter: the coast point is near the nearest,"
-  echo "# not it. An islet nearer than the coast (the map's coasts leave the islets out) is named"
-  echo "# with the geodesic to its lighthouse (l'Illa Grossa's for the Columbretes). Made by scripts/map_reference.sh; the coast points"
+  echo "# not it (the Columbretes are a square some 900 m across about l'Illa Grossa's lighthouse)."
+  echo "# Made by scripts/map_reference.sh; the coast points"
   echo "# and lighthouses from their published positions."
-  echo "# place | lat | lon | land | name | coast point | lat | lon | km | less | islet | lat | lon | km"
+  echo "# place | lat | lon | land | name | coast point | lat | lon | km | less"
   geodesic_km() { [ "$3" = - ] && echo - || echo "$1 $2 $3 $4" | geod +ellps=WGS84 -I +units=km | awk '{print $3}'; }
-  while IFS='|' read -r place lat lon land name coast clat clon less islet ilat ilon; do
+  while IFS='|' read -r place lat lon land name coast clat clon less; do
     echo "$place | $lat | $lon | $land | $name | $coast | $clat | $clon | $(geodesic_km "$lat" "$lon" "$clat" "$clon") |" \
-         "$less | $islet | $ilat | $ilon | $(geodesic_km "$lat" "$lon" "$ilat" "$ilon")"
+         "$less"
   done <<'PLACES'
-Madrid, Puerta del Sol|40.4169|-3.7036|ES|España|-|-|-|-|-|-|-
-Frente a Castellón, 75 km mar adentro|39.9|0.9|sea|mar Mediterráneo|Peñíscola, el peñón (40º 21' 32" N 0º 24' 25" E)|40.3589|0.4069|5|islas Columbretes|39.8967|0.6858
-Cabrera, el puerto|39.1436|2.9447|ES|Cabrera|-|-|-|-|-|-|-
-Palma|39.5696|2.6502|ES|Mallorca|-|-|-|-|-|-|-
-Delta del Ebro, Deltebre|40.7200|0.7100|ES|España|-|-|-|-|-|-|-
-Bahía de Algeciras|36.12|-5.40|sea|bahía de Algeciras|Punta de Europa, el faro (36º 06' 38" N 5º 20' 44" W)|36.1106|-5.3456|2.5|-|-|-
-Gibraltar, el peñón|36.1400|-5.3500|GI|Gibraltar (Reino Unido)|-|-|-|-|-|-|-
+Madrid, Puerta del Sol|40.4169|-3.7036|ES|España|-|-|-|-
+Frente a Castellón, 75 km mar adentro|39.9|0.9|sea|mar Mediterráneo|Columbretes, el faro de l'Illa Grossa (39º 53' 48" N 0º 41' 09" E)|39.8967|0.6858|1
+Cabrera, el puerto|39.1436|2.9447|ES|Cabrera|-|-|-|-
+Palma|39.5696|2.6502|ES|Mallorca|-|-|-|-
+Delta del Ebro, Deltebre|40.7200|0.7100|ES|España|-|-|-|-
+Bahía de Algeciras|36.12|-5.40|sea|bahía de Algeciras|Punta de Europa, el faro (36º 06' 38" N 5º 20' 44" W)|36.1106|-5.3456|3.5
+Gibraltar, el peñón|36.1400|-5.3500|GI|Gibraltar (Reino Unido)|-|-|-|-
+Gibraltar, el aeropuerto|36.1512|-5.3472|GI|Gibraltar (Reino Unido)|-|-|-|-
+Cabo de Palos, el faro|37.6344|-0.6906|ES|España|-|-|-|-
+Punta de Tarifa|36.0006|-5.6098|-|la costa|-|-|-|-
+Llívia|42.4636|1.9806|ES|Llívia|-|-|-|-
+Pas de la Casa|42.5424|1.7336|AD|Andorra|-|-|-|-
+Ceuta|35.8894|-5.3213|ES|Ceuta|-|-|-|-
+Mar de las Columbretes|39.85|0.75|sea|mar Mediterráneo|Columbretes, el faro de l'Illa Grossa (39º 53' 48" N 0º 41' 09" E)|39.8967|0.6858|1
 PLACES
 } >tests/data/map-places.txt
 

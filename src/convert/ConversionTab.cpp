@@ -258,9 +258,12 @@ void ShowGridUnavailable(form::FormModel& form, form::Platform& platform, Tab ta
                     "Talpor", form::MsgIcon::Exclamation, form::MsgButtons::OK, form::MsgResult::OK);
 }
 
+// `typedPoint`: the typed point on the tab's source datum, where tab 0 looks up the place:
+// the map's outlines are WGS84's, some tens of metres true, and the ED50 result lies some
+// 150 m away.
 void WriteResults(form::FormModel& form, form::Platform& platform, core::Grids& grids, const TabControls& c,
                   Tab tab, const core::Result& r, double typed, bool hasHeight, bool offGeoid,
-                  const std::optional<core::UtmInput>& typedUtm) {
+                  const std::optional<core::UtmInput>& typedUtm, geo::LatLon typedPoint) {
     if (r.status == core::Status::OutsideArea) {
         ShowInvalidArea(form, platform, tab);
         return;
@@ -315,7 +318,8 @@ void WriteResults(form::FormModel& form, form::Platform& platform, core::Grids& 
     c.resZone.text = core::ZoneCaption(r.utm->zoneText);
     c.resZone.toolTip = core::GridFactorsToolTip(
         geo::UTMGridFactors(r.point->lat, r.point->lon, r.utm->zone, core::TargetEllipsoid(tab)));
-    c.place->text = core::PlaceWarning(grids.Places(), r.point->lat, r.point->lon, tab, typedUtm);
+    const geo::LatLon wgs84 = tab == Tab::WGS84ToED50 ? typedPoint : geo::LatLon{r.point->lat, r.point->lon};
+    c.place->text = core::PlaceWarning(grids.Places(), wgs84.lat, wgs84.lon, tab, typedUtm);
     c.place->toolTip = c.place->text.empty() ? "" : "El punto se ha convertido: compruebe que es el que quería.";
 }
 
@@ -348,7 +352,7 @@ void ConvertGeographic(form::FormModel& form, form::Platform& platform, core::Gr
     const core::GeographicConversion r = Convert(method, p, tab, grids);
     if (!r.mirror) throw *r.error;
     if (!WriteUtmMirror(form, platform, c, tab, *r.mirror, round)) return;
-    WriteResults(form, platform, grids, c, tab, r, typed, hasHeight, offGeoid, std::nullopt);
+    WriteResults(form, platform, grids, c, tab, r, typed, hasHeight, offGeoid, std::nullopt, {p.lat, p.lon});
 }
 
 void ConvertUtm(form::FormModel& form, form::Platform& platform, core::Grids& grids, const TabControls& c,
@@ -374,7 +378,7 @@ void ConvertUtm(form::FormModel& form, form::Platform& platform, core::Grids& gr
     const double wgs84 = TypedWgs84Height(c, {r.mirror->lat, r.mirror->lon, 0}, typed, grids);
     WriteTypedAltitude(c.utmAltitude, r.mirror->lat, r.mirror->lon, wgs84, hasHeight, grids);
     WriteTypedAltitude(c.geoAltitude, r.mirror->lat, r.mirror->lon, wgs84, hasHeight, grids);
-    WriteResults(form, platform, grids, c, tab, r, typed, hasHeight, offGeoid, p);
+    WriteResults(form, platform, grids, c, tab, r, typed, hasHeight, offGeoid, p, {r.mirror->lat, r.mirror->lon});
 }
 
 }  // namespace

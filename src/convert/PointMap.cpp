@@ -245,9 +245,12 @@ MapScene DrawMap(const MapView& view, const MapData& data, const geo::PlaceMap& 
                           : zone == geo::HelmertZone::BAL99 ? "BAL99"
                                                             : nullptr;
         scene.caption = "Punto escrito (" + from + "): " + Degrees(p) + " · ";
-        if (const std::optional<core::PlaceName> place = core::NameOfPlace(places, p.lat, p.lon)) {
+        // The outlines are WGS84's: an ED50 point is placed by its WGS84 result where the
+        // tab holds a fresh one (some 150 m apart, as far as a runway from a border).
+        const geo::LatLon at = !fromWgs84 && points.converted && !points.stale ? *points.converted : p;
+        if (const std::optional<core::PlaceName> place = core::NameOfPlace(places, at.lat, at.lon)) {
             scene.caption += place->in;
-            if (place->sea) scene.caption += ", " + core::DistanceToCoast(places, p.lat, p.lon);
+            if (place->sea) scene.caption += ", " + core::DistanceToCoast(places, at.lat, at.lon);
             scene.caption += " · ";
         }
         if (set == nullptr && !InGrid(p.lat, p.lon)) {

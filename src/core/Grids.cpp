@@ -29,7 +29,8 @@ const geo::PlaceMap& Grids::Places() {
         std::ifstream file(dataFolder_ + "/" + std::string(geo::kMapFile), std::ios::binary);
         std::ostringstream text;
         text << file.rdbuf();
-        places_ = std::make_shared<const geo::PlaceMap>(geo::ReadMapAreas(text.str()), geo::ReadMapLines(text.str()));
+        places_ = std::make_shared<const geo::PlaceMap>(geo::ReadMapAreas(text.str()), geo::ReadMapLines(text.str()),
+                                                        geo::ReadMapWaters(text.str()));
     }
     return *places_;
 }

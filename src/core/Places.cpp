@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "geo/Distance.h"
 #include "geo/Utm.h"
 
 namespace core {
@@ -21,29 +20,27 @@ std::string CountryName(const std::string& code) {
 }
 
 // The Spanish rings of the map's data that have a name of their own, each by a point on
-// it. The islets are the squares scripts/mapdata.py adds at these centres where Natural
-// Earth has no outline of the rock (no coast line of the data goes round them).
+// it.
 struct Named {
     const char* article;  // "las " in "en las islas Columbretes"
     const char* name;
     double lat, lon;
-    bool islet;
 };
 constexpr Named kIslands[] = {
-    {"", "Mallorca", 39.62, 2.95, false},
-    {"", "Menorca", 39.95, 4.05, false},
-    {"", "Ibiza", 38.98, 1.43, false},
-    {"", "Formentera", 38.70, 1.45, false},
-    {"", "Cabrera", 39.145, 2.945, false},
-    {"", "Ceuta", 35.89, -5.33, false},
-    {"", "Melilla", 35.29, -2.94, false},
-    {"", "Llívia", 42.465, 1.98, false},
-    {"la ", "isla de Perejil", 35.913, -5.418, false},
-    {"la ", "isla de Alborán", 35.9394, -3.0353, true},
-    {"las ", "islas Columbretes", 39.8967, 0.6858, true},
-    {"las ", "islas Chafarinas", 35.1824, -2.4318, false},
-    {"el ", "peñón de Alhucemas", 35.2152, -3.903, false},
-    {"el ", "peñón de Vélez de la Gomera", 35.1725, -4.3003, false},
+    {"", "Mallorca", 39.62, 2.95},
+    {"", "Menorca", 39.95, 4.05},
+    {"", "Ibiza", 38.98, 1.43},
+    {"", "Formentera", 38.70, 1.45},
+    {"", "Cabrera", 39.145, 2.945},
+    {"", "Ceuta", 35.89, -5.33},
+    {"", "Melilla", 35.29, -2.94},
+    {"", "Llívia", 42.465, 1.98},
+    {"la ", "isla de Perejil", 35.913, -5.418},
+    {"la ", "isla de Alborán", 35.9394, -3.0353},
+    {"las ", "islas Columbretes", 39.8967, 0.6858},
+    {"las ", "islas Chafarinas", 35.1824, -2.4318},
+    {"el ", "peñón de Alhucemas", 35.2152, -3.903},
+    {"el ", "peñón de Vélez de la Gomera", 35.1725, -4.3003},
 };
 
 struct Sea {
@@ -59,11 +56,6 @@ Sea SeaOf(double lat, double lon) {
     if (lat >= 36.07 && lat <= 36.2 && lon >= -5.46 && lon <= -5.345) return {"la ", "bahía de Algeciras"};
     if (lon < -1.3 && lat < 37.0) return {"el ", "mar de Alborán"};
     return {"el ", "mar Mediterráneo"};
-}
-
-// "de las islas Columbretes", "del peñón de Alhucemas".
-std::string OfName(const std::string& article, const std::string& name) {
-    return article == "el " ? "del " + name : "de " + article + name;
 }
 
 std::string Km(double km) {
@@ -96,6 +88,10 @@ std::string PlaceWarning(const geo::PlaceMap& places, double lat, double lon, Di
 
 std::optional<PlaceName> NameOfPlace(const geo::PlaceMap& places, double lat, double lon) {
     if (places.Empty() || places.Of(lat, lon).kind == geo::Place::Kind::Unknown) return std::nullopt;
+    // Within what the outlines may be off by, neither side is sure.
+    if (places.KmToBorder(lat, lon, geo::kOutlineMarginKm) <= geo::kOutlineMarginKm)
+        return PlaceName{false, "la frontera", "junto a la frontera"};
+    if (places.KmToCoast(lat, lon) <= geo::kOutlineMarginKm) return PlaceName{false, "la costa", "en la costa"};
     const std::string country = places.LandAt(lat, lon);
     if (country.empty()) {
         const Sea sea = SeaOf(lat, lon);
@@ -112,16 +108,7 @@ std::optional<PlaceName> NameOfPlace(const geo::PlaceMap& places, double lat, do
 }
 
 std::string DistanceToCoast(const geo::PlaceMap& places, double lat, double lon) {
-    const double coast = places.KmToCoast(lat, lon);
-    const Named* islet = nullptr;
-    double nearest = coast - 1;
-    for (const Named& n : kIslands) {
-        // The islet's square is some 900 m across: its nearest side half of that nearer.
-        const double km = n.islet ? std::max(0.0, geo::GeoDistance(lat, lon, n.lat, n.lon) - 0.45) : nearest;
-        if (km < nearest) islet = &n, nearest = km;
-    }
-    const std::string text = Km(coast) + " de la costa";
-    return islet == nullptr ? text : text + " (" + Km(nearest) + " " + OfName(islet->article, islet->name) + ")";
+    return Km(places.KmToCoast(lat, lon)) + " de la costa";
 }
 
 }  // namespace core

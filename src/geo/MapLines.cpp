@@ -42,17 +42,26 @@ void EachLine(std::string_view text, Read read) {
 
 }  // namespace
 
-std::vector<MapArea> ReadMapAreas(std::string_view text) {
+namespace {
+
+// The rings of the lines that start with `kind`: the country's code, then the points.
+std::vector<MapArea> ReadRings(std::string_view text, char kind) {
     std::vector<MapArea> areas;
     EachLine(text, [&](std::string_view line) {
         const std::size_t code = line.find(' ', 2);
-        if (!line.starts_with("P ") || code == std::string_view::npos) return;
+        if (line.size() < 2 || line[0] != kind || line[1] != ' ' || code == std::string_view::npos) return;
         MapArea a;
         a.country = std::string(line.substr(2, code - 2));
         if (ReadPoints(line, code, 3, a.points)) areas.push_back(std::move(a));
     });
     return areas;
 }
+
+}  // namespace
+
+std::vector<MapArea> ReadMapAreas(std::string_view text) { return ReadRings(text, 'P'); }
+
+std::vector<MapArea> ReadMapWaters(std::string_view text) { return ReadRings(text, 'M'); }
 
 std::vector<MapLine> ReadMapLines(std::string_view text) {
     std::vector<MapLine> lines;

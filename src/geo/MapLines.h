@@ -1,5 +1,5 @@
 // The coasts and borders of the map of the conversion tabs, as the data file holds them
-// (data/mapa-iberia.txt, made by scripts/mapdata.py from Natural Earth).
+// (data/mapa-iberia.txt, made by scripts/mapdata.py from OpenStreetMap's countries).
 #pragma once
 
 #include <string>
@@ -33,5 +33,9 @@ struct MapArea {
 // Reads the rings of the file's text, the lines that start with "P", the country's code
 // and then as the lines; others are left out.
 std::vector<MapArea> ReadMapAreas(std::string_view text);
+
+// Reads the rings of a country's land and territorial sea, the lines that start with "M",
+// as the areas.
+std::vector<MapArea> ReadMapWaters(std::string_view text);
 
 }  // namespace geo

@@ -41,10 +41,12 @@ void Fill(std::vector<std::uint8_t>& cells, const std::vector<const MapArea*>& r
 
 }  // namespace
 
-PlaceMap::PlaceMap(const std::vector<MapArea>& areas, const std::vector<MapLine>& lines) : rings_(areas) {
+PlaceMap::PlaceMap(const std::vector<MapArea>& areas, const std::vector<MapLine>& lines,
+                   const std::vector<MapArea>& waters)
+    : rings_(areas) {
     if (areas.empty()) return;
     cells_.assign(static_cast<std::size_t>(kRows) * kCols, kSea);
-    std::vector<const MapArea*> spain;
+    std::vector<const MapArea*> spain, sea;
     const auto addRing = [](Sides& sides, const std::vector<LatLon>& p) {
         for (std::size_t i = 0, j = p.size() - 1; i < p.size(); j = i++) sides.Add(p[j], p[i]);
     };
@@ -61,6 +63,14 @@ PlaceMap::PlaceMap(const std::vector<MapArea>& areas, const std::vector<MapLine>
         }
         addRing(others_[static_cast<std::size_t>(code - countries_.begin())], a.points);
     }
+    // Spain's territorial sea, as the data gives it (its land and the sea around): drawn
+    // first, so that the land of every country covers it.
+    for (const MapArea& a : waters) {
+        if (a.country != "ES") continue;
+        sea.push_back(&a);
+        addRing(spanishSea_, a.points);
+    }
+    Fill(cells_, sea, kSpanishSea);
     for (std::size_t k = 0; k < countries_.size(); ++k) {
         std::vector<const MapArea*> rings;
         for (const MapArea& a : areas)
@@ -69,51 +79,25 @@ PlaceMap::PlaceMap(const std::vector<MapArea>& areas, const std::vector<MapLine>
         Fill(cells_, rings, static_cast<std::uint8_t>(coded ? kFirstCountry + k : std::size_t{kOutline}));
     }
     Fill(cells_, spain, kSpain);
-    // The territorial sea: the sea cells within 12 nautical miles of a cell of Spain's
-    // coast (one with sea beside it, or one a point of its outline is in: an islet
-    // smaller than a cell).
-    const auto at = [&](int row, int col) -> std::uint8_t& { return cells_[static_cast<std::size_t>(row) * kCols + col]; };
-    // The cells the points of some rings lie in.
-    const auto cellsOf = [&](const auto& rings) {
-        std::vector<bool> marked(cells_.size(), false);
-        for (const MapArea& a : rings) {
-            for (const LatLon& p : a.points) {
-                int row = 0, col = 0;
-                if (CellOf(p.lat, p.lon, row, col)) marked[static_cast<std::size_t>(row) * kCols + col] = true;
-            }
-        }
-        return marked;
-    };
-    std::vector<MapArea> spanishRings;
-    for (const MapArea* a : spain) spanishRings.push_back(*a);
-    const std::vector<bool> outline = cellsOf(areas), spanishOutline = cellsOf(spanishRings);
-    const int rowsAround = static_cast<int>(std::ceil(kTerritorialSeaKm / (kCell * kKmPerDegree)));
-    for (int row = 0; row < kRows; ++row) {
-        for (int col = 0; col < kCols; ++col) {
-            bool coast = spanishOutline[static_cast<std::size_t>(row) * kCols + col];
-            if (at(row, col) != kSpain && !coast) continue;
-            for (int dr = -1; dr <= 1 && !coast; ++dr)
-                for (int dc = -1; dc <= 1 && !coast; ++dc) {
-                    const int r = row + dr, c = col + dc;
-                    coast = r >= 0 && r < kRows && c >= 0 && c < kCols && at(r, c) == kSea;
-                }
-            if (!coast) continue;
-            const double kmPerCol = kCell * kKmPerDegree * std::cos(CellLat(row) * M_PI / 180);
-            const int colsAround = static_cast<int>(std::ceil(kTerritorialSeaKm / kmPerCol));
-            for (int r = std::max(0, row - rowsAround); r <= std::min(kRows - 1, row + rowsAround); ++r) {
-                for (int c = std::max(0, col - colsAround); c <= std::min(kCols - 1, col + colsAround); ++c) {
-                    const double dy = (r - row) * kCell * kKmPerDegree, dx = (c - col) * kmPerCol;
-                    if (at(r, c) == kSea && dx * dx + dy * dy <= kTerritorialSeaKm * kTerritorialSeaKm) at(r, c) = kSpanishSea;
-                }
-            }
-        }
-    }
     // A cell an outline goes through holds more than one place: its points are told by
-    // the outlines themselves.
-    for (std::size_t i = 0; i < cells_.size(); ++i)
-        if (outline[i]) cells_[i] = kOutline;
+    // the outlines themselves. A side is followed in steps of under half a cell, so that
+    // no cell it crosses between two points far apart is missed.
+    const auto mark = [&](double lat, double lon) {
+        int row = 0, col = 0;
+        if (CellOf(lat, lon, row, col)) cells_[static_cast<std::size_t>(row) * kCols + col] = kOutline;
+    };
+    for (const std::vector<MapArea>* rings : {&areas, &waters})
+        for (const MapArea& a : *rings)
+            for (std::size_t i = 0, j = a.points.size() - 1; i < a.points.size(); j = i++) {
+                const LatLon& p = a.points[j];
+                const LatLon& q = a.points[i];
+                const int steps = 1 + static_cast<int>(std::max(std::abs(q.lat - p.lat), std::abs(q.lon - p.lon)) / (kCell / 3));
+                for (int k = 0; k <= steps; ++k)
+                    mark(p.lat + (q.lat - p.lat) * k / steps, p.lon + (q.lon - p.lon) * k / steps);
+            }
     for (const MapLine& line : lines)
-        for (std::size_t i = 1; !line.border && i < line.points.size(); ++i) coasts_.Add(line.points[i - 1], line.points[i]);
+        for (std::size_t i = 1; i < line.points.size(); ++i)
+            (line.border ? borders_ : coasts_).Add(line.points[i - 1], line.points[i]);
 }
 
 bool PlaceMap::CellOf(double lat, double lon, int& row, int& col) const {
@@ -203,12 +187,12 @@ double PlaceMap::Sides::Km(double lat, double lon, double limitKm) const {
 }
 
 std::size_t PlaceMap::Exact(double lat, double lon) const {
-    if (spain_.Inside(lat, lon)) return kSpain;
-    const double toSpain = spain_.Km(lat, lon, kTerritorialSeaKm + kOutlineMarginKm);
-    if (toSpain <= kOutlineMarginKm) return kSpain;
+    if (spain_.Inside(lat, lon) || spain_.Km(lat, lon, kOutlineMarginKm) <= kOutlineMarginKm) return kSpain;
     for (std::size_t k = 0; k < others_.size(); ++k)
         if (others_[k].Inside(lat, lon)) return kFirstCountry + k;
-    return toSpain <= kTerritorialSeaKm + kOutlineMarginKm ? kSpain : kSea;
+    const bool spanishSea =
+        spanishSea_.Inside(lat, lon) || spanishSea_.Km(lat, lon, kOutlineMarginKm) <= kOutlineMarginKm;
+    return spanishSea ? kSpain : kSea;
 }
 
 Place PlaceMap::Of(double lat, double lon) const {
@@ -233,6 +217,8 @@ bool PlaceMap::OnSpanishLand(double lat, double lon) const {
 double PlaceMap::KmToCoast(double lat, double lon) const {
     return coasts_.Km(lat, lon, std::numeric_limits<double>::infinity());
 }
+
+double PlaceMap::KmToBorder(double lat, double lon, double limitKm) const { return borders_.Km(lat, lon, limitKm); }
 
 std::string PlaceMap::LandAt(double lat, double lon) const {
     int row = 0, col = 0;

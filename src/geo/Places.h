@@ -1,6 +1,6 @@
 // Where a point lies: on Spain's land or in its sea, in another country of the map, or at
-// sea, from the outlines of the map's data file (Natural Earth 1:10m, simplified to some
-// 300 m). The outlines are drawn once into cells of 0.02º (some 2 km), so that a point is
+// sea, from the outlines of the map's data file (OpenStreetMap's countries and Spain's
+// territorial sea, simplified to 20 m). The outlines are drawn once into cells of 0.02º (some 2 km), so that a point is
 // told in a few reads whatever the number of points of a file; a point whose cells around
 // are of more than one place is told by the outlines themselves.
 #pragma once
@@ -14,10 +14,9 @@
 
 namespace geo {
 
-// Spain's territorial sea: 12 nautical miles from its coast.
-inline constexpr double kTerritorialSeaKm = 12 * 1.852;
-// What the outlines may be off by: a point this close to Spain's is Spain's.
-inline constexpr double kOutlineMarginKm = 0.5;
+// What the outlines may be off by: a point this close to Spain's is Spain's, and one
+// this close to a coast or a border is on it rather than on either side.
+inline constexpr double kOutlineMarginKm = 0.03;
 
 struct Place {
     enum class Kind {
@@ -33,8 +32,10 @@ struct Place {
 class PlaceMap {
   public:
     PlaceMap() = default;  // knows no place
-    // The countries' rings and the coasts (for the distance to the coast).
-    PlaceMap(const std::vector<MapArea>& areas, const std::vector<MapLine>& lines);
+    // The countries' rings, the coasts and borders (for the distance to them) and the rings
+    // of Spain's land and territorial sea.
+    PlaceMap(const std::vector<MapArea>& areas, const std::vector<MapLine>& lines,
+             const std::vector<MapArea>& waters = {});
 
     bool Empty() const { return cells_.empty(); }
 
@@ -44,6 +45,9 @@ class PlaceMap {
     bool OnSpanishLand(double lat, double lon) const;
     // The distance (km) from the point to the nearest coast of the map's lines.
     double KmToCoast(double lat, double lon) const;
+    // The distance (km) from the point to the nearest border of the map's lines, anything
+    // over `limitKm` when none is that near.
+    double KmToBorder(double lat, double lon, double limitKm) const;
     // The country whose land holds the point by the outlines alone, without margin nor
     // territorial sea: its ISO 3166 code; "" at sea or off the map.
     std::string LandAt(double lat, double lon) const;
@@ -89,7 +93,8 @@ class PlaceMap {
     std::vector<std::string> countries_;  // of the codes from kFirstCountry
     Sides spain_;
     std::vector<Sides> others_;  // by code from kFirstCountry
-    Sides coasts_;
+    Sides coasts_, borders_;
+    Sides spanishSea_;  // Spain's land and territorial sea
     std::vector<MapArea> rings_;  // as given, for RingAt
 };
 

@@ -392,13 +392,25 @@ TEST_F(Lote, APointThatLandsOutsideSpainIsConvertedAndSaidSo) {
         {"Lourdes;43.0947;-0.0459", "El punto cae en Francia"},
         {"Andorra la Vella;42.5063;1.5218", "El punto cae en Andorra"},
         {"Gibraltar;36.1300;-5.3500", "El punto cae en Gibraltar (Reino Unido)"},
+        {"Gibraltar, el aeropuerto;36.1512;-5.3472", "El punto cae en Gibraltar (Reino Unido)"},
+        {"Gibraltar, al norte de la pista;36.1538;-5.3480", "El punto cae en Gibraltar (Reino Unido)"},
+        {"La Línea, al norte de la verja;36.1600;-5.3480", ""},
+        {"Cabo de Palos, el faro;37.6344;-0.6906", ""},
         {"Llívia;42.4641;1.9806", ""},
+        {"Bourg-Madame;42.4325;1.9442", "El punto cae en Francia"},
+        {"Pas de la Casa;42.5424;1.7336", "El punto cae en Andorra"},
+        {"Sant Julià de Lòria;42.4637;1.4913", "El punto cae en Andorra"},
+        {"La Seu d'Urgell;42.3580;1.4590", ""},
         {"Ceuta;35.8894;-5.3213", ""},
+        {"Castillejos (Fnideq);35.8486;-5.3575", "El punto cae en Marruecos"},
+        {"Melilla;35.2923;-2.9381", ""},
+        {"Nador;35.1681;-2.9335", "El punto cae en Marruecos"},
+        {"Mar de las Columbretes;39.8500;0.7500", ""},
         {"Burela, el puerto;43.6633;-7.3550", ""},
         {"Isla de Alborán;35.9390;-3.0350", ""},
         {"10 km de Barcelona;41.3800;2.3100", ""},
-        {"40 km de Barcelona;41.3800;2.6700", "El punto cae en el mar Mediterráneo, a "},
-        {"Frente a Castellón;39.98;0.95", "El punto cae en el mar Mediterráneo, a "},
+        {"Frente a Barcelona, 28 km mar adentro;41.3800;2.8000", "El punto cae en el mar Mediterráneo, a "},
+        {"Frente a Castellón, en el mar de las Columbretes;39.98;0.95", ""},
         {"Frente a Sines;38.0;-9.9", "El punto cae en el océano Atlántico, a 75 km de la costa"},
     };
     std::string input = "Lugar;Latitud;Longitud\n";
@@ -418,7 +430,7 @@ TEST_F(Lote, APointThatLandsOutsideSpainIsConvertedAndSaidSo) {
     // Madrid's ED50 easting and northing given zone 29: in the Atlantic, and zone 30 named.
     WriteFile(dir / "entrada.csv", "Hito;Este;Norte\nH-01;440721;4474447\n");
     EXPECT_TRUE(Has(Run("-s ed50-wgs84 --huso=29 --salida=gd entrada.csv salida.csv").err,
-                    "entrada.csv:2: aviso: El punto cae en el océano Atlántico, a 71 km de la costa: ¿es correcto el huso "
+                    "entrada.csv:2: aviso: El punto cae en el océano Atlántico, a 72 km de la costa: ¿es correcto el huso "
                     "29? Con el huso 30 caería en España"));
 }
 

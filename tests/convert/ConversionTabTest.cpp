@@ -93,10 +93,11 @@ TEST_F(ConversionTab, HelmertSetFollowsTheTypedPoint) {
 
 // Madrid's easting and northing typed with zone 29 land in the Atlantic: converted, with
 // a line under the results that names zone 30; the line goes with the next point.
+// Lisbon is Portugal's.
 TEST_F(ConversionTab, APointThatLandsOutsideSpainIsSaidSo) {
     TypeUtm(1, "440.721,00", "4.474.447,00", 0, "0,0");
     kHelmert[1](form, platform, grids);
-    EXPECT_EQ(Text("LblLugar", 1), "El punto cae en el océano Atlántico, a 71 km de la costa: ¿es correcto el huso "
+    EXPECT_EQ(Text("LblLugar", 1), "El punto cae en el océano Atlántico, a 72 km de la costa: ¿es correcto el huso "
                                    "29? Con el huso 30 caería en España");
     EXPECT_TRUE(platform.msgBoxes.empty());
     form.Get("CmbUsos2").listIndex = 1;
@@ -105,6 +106,11 @@ TEST_F(ConversionTab, APointThatLandsOutsideSpainIsSaidSo) {
     TypeGeographic(0, "38 43 20", "9 8 21 W", "0,0");  // Lisbon
     kHelmert[0](form, platform, grids);
     EXPECT_EQ(Text("LblLugar", 0), "El punto cae en Portugal");
+    // North of Gibraltar's runway (36.1538 N 5.3480 W), some 125 m from the border: told
+    // where it is typed, on WGS84, not where its ED50 result lies, on the border.
+    TypeGeographic(0, "36 9 13,68", "5 20 52,8 W", "0,0");
+    kHelmert[0](form, platform, grids);
+    EXPECT_EQ(Text("LblLugar", 0), "El punto cae en Gibraltar (Reino Unido)");
 }
 
 // A longitude of exactly 0 is east.

@@ -348,7 +348,7 @@ TEST(Window, APointThatLandsOutsideSpainIsSaidSoUnderTheResults) {
     s.Click("CmdWGS84Helmert");
     auto* line = s.Widget<QLabel>("LblLugar", 1);
     EXPECT_TRUE(line->isVisible());
-    EXPECT_EQ(line->text().toStdString(), "El punto cae en el océano Atlántico, a 71 km de la costa: ¿es correcto el "
+    EXPECT_EQ(line->text().toStdString(), "El punto cae en el océano Atlántico, a 72 km de la costa: ¿es correcto el "
                                           "huso 29? Con el huso 30 caería en España");
     EXPECT_LE(line->fontMetrics().horizontalAdvance(line->text()), line->width());
     for (const char* below : {"Label3", "PicAltura"})
