@@ -149,6 +149,24 @@ std::string SystemText(System::Datum datum, int zone, int epsg) {
     return text;
 }
 
+// The system a layer in `from` is written in by `outFormat` (null: a table): on the datum
+// its direction gives; in one zone, the input's or the one given to a layer with a
+// system of its own, and -1 for a table of a layer in degrees: the zone of most of its
+// vertices, once counted; in degrees by a format of WGS84 degrees.
+System TargetSystem(const System& from, bool hasSystem, core::Direction direction, const Settings& settings,
+                    const LayerFormat* outFormat) {
+    System to;
+    const bool degreesOut = outFormat != nullptr && outFormat->wgs84;
+    to.datum = direction == core::Direction::WGS84ToED50                  ? System::Datum::ED50
+               : settings.layers.wgs84Label || degreesOut                 ? System::Datum::WGS84
+                                                                          : System::Datum::ETRS89;
+    if (degreesOut) return to;
+    if (hasSystem && settings.conversion.zone != 0) to.zone = settings.conversion.zone;
+    else if (from.zone != 0) to.zone = from.zone;
+    else if (outFormat == nullptr) to.zone = -1;
+    return to;
+}
+
 // What is done to one layer.
 struct Plan {
     System from, to;
@@ -652,6 +670,13 @@ extern "C" int FinishCallback(void* context, int batch, int* answers) {
     }
 }
 
+// The zone of 29 to 31 that holds most of a layer's vertices; 0 for an empty layer:
+// nothing of it is projected.
+int MostZone(const ZoneCount& count) {
+    const auto& v = count.vertices;
+    return count.all == 0 ? 0 : static_cast<int>(std::max_element(v.begin() + 29, v.begin() + 32) - v.begin());
+}
+
 // A reading that only counts: each layer's vertices in all and by zone, for layers in
 // degrees whose zone is not given and for the dialog's preview, and the geometry types
 // each layer holds.
@@ -900,8 +925,9 @@ std::vector<LayerInfo> ReadLayers(const std::string& path, const LayerLimits& li
     std::vector<LayerInfo> layers;
     for (int i = 0; i < input.Layers(); ++i) {
         const TalporGdalLayerInfo info = input.Layer(i);
-        LayerInfo l{info.name, GeometryText(info.geometry), info.system, info.features, -1, std::nullopt};
+        LayerInfo l{info.name, GeometryText(info.geometry), info.system, info.features, -1, std::nullopt, info.epsg};
         const System s = SystemOfEpsg(info.epsg);
+        l.zone = s.zone;
         if (s.datum != System::Datum::None && s.datum != System::Datum::Other) {
             l.system = SystemText(s.datum, s.zone, info.epsg);
             l.direction = s.datum == System::Datum::ED50 ? core::Direction::ED50ToWGS84
@@ -916,8 +942,60 @@ std::vector<LayerInfo> ReadLayers(const std::string& path, const LayerLimits& li
     if (features < 0 || features > kCountedFeatures) return layers;
     growth.total = static_cast<std::uint64_t>(features);
     const std::vector<ZoneCount> counts = CountVertices(input, layers.size(), limits, growth, progress);
-    for (std::size_t i = 0; i < layers.size(); ++i) layers[i].vertices = counts[i].all;
+    for (std::size_t i = 0; i < layers.size(); ++i) {
+        layers[i].vertices = counts[i].all;
+        if (layers[i].zone == 0 && SystemOfEpsg(layers[i].epsg).datum != System::Datum::Other) layers[i].zone = MostZone(counts[i]);
+    }
     return layers;
+}
+
+WritePlan PlanWrite(const std::string& input, const std::string& output, const Settings& settings,
+                    const std::vector<LayerInfo>& layers) {
+    const LayerOutput kind = LayerOutputOf(input, output, settings);
+    WritePlan plan;
+    plan.format = kind.table ? "tabla CSV" : std::string(kind.format->title);
+    const std::size_t slash = output.rfind('/');
+    const std::string folder = output.substr(0, slash == std::string::npos ? 0 : slash + 1);
+    std::string stem = output.substr(folder.size());
+    const std::size_t dot = stem.rfind('.');
+    const std::string extension = dot == std::string::npos || dot == 0 ? "" : stem.substr(dot);
+    stem = stem.substr(0, stem.size() - extension.size());
+    const bool shapefile = !kind.table && kind.format->name == "shp";
+    const auto add = [&](const std::string& name) {
+        plan.files.push_back(name);
+        if (shapefile)
+            for (const char* part : {".shx", ".dbf", ".prj", ".cpg"})
+                plan.files.push_back(name.substr(0, name.size() - 4) + part);
+    };
+    if (output != "-") add(output.substr(folder.size()));
+    std::optional<std::pair<core::Direction, bool>> firstKind;
+    std::set<std::string> names;
+    for (const LayerInfo& l : layers) {
+        if (l.geometry == "sin geometría") continue;
+        System from = SystemOfEpsg(l.epsg);
+        const bool hasSystem = from.datum != System::Datum::None;
+        core::Direction direction = l.direction.value_or(settings.conversion.direction);
+        if (!hasSystem) from.zone = settings.conversion.zone;
+        System to = TargetSystem(from, hasSystem, direction, settings, kind.format);
+        if (to.zone == -1) to.zone = l.zone;
+        plan.systems.emplace_back(l.name, SystemText(to.datum, to.zone, EpsgOf(to.datum, to.zone)));
+        // The files besides the destination: a shapefile a layer after the first, named after
+        // it; a table for each layer converted otherwise than the first (direction, degrees or UTM).
+        const std::pair kindOf(direction, from.zone == 0);
+        const bool first = !firstKind;
+        if (first) firstKind = kindOf;
+        if (shapefile && plan.systems.size() > 1) {
+            std::string name = l.name.empty() ? "capa" : l.name;
+            for (char& c : name)
+                if (std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos) c = '_';
+            add(name + ".shp");
+        } else if (kind.table && !first && kindOf != *firstKind && output != "-") {
+            std::string name = stem + "-" + FileNamePart(l.name);
+            for (int n = 2; !names.insert(name).second; ++n) name = stem + "-" + FileNamePart(l.name) + "-" + std::to_string(n);
+            plan.files.push_back(name + extension);
+        }
+    }
+    return plan;
 }
 
 LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output, const Settings& settings,
@@ -1012,18 +1090,9 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
                                name + "» es de " + GeometryText(info.geometry) + ": elija KML, KMZ o GeoJSON");
             gpxByHeld = true;
         }
-        plan.to.datum = toEd50 ? System::Datum::ED50
-                        : (settings.layers.wgs84Label || (outFormat != nullptr && outFormat->wgs84)) ? System::Datum::WGS84
-                                                                                                    : System::Datum::ETRS89;
-        // One zone a layer: the input's, or the one given; for a layer in degrees
-        // written as a table, the zone of most of its vertices.
-        const bool degreesOut = outFormat != nullptr && outFormat->wgs84;
-        if (!degreesOut) {
-            const bool hasSystem = SystemOfEpsg(info.epsg).datum != System::Datum::None;
-            if (hasSystem && settings.conversion.zone != 0) plan.to.zone = settings.conversion.zone;
-            else if (plan.from.zone != 0) plan.to.zone = plan.from.zone;
-            else if (table) needCount = true, plan.to.zone = -1;
-        }
+        plan.to = TargetSystem(plan.from, SystemOfEpsg(info.epsg).datum != System::Datum::None, plan.direction,
+                               settings, outFormat);
+        if (plan.to.zone == -1) needCount = true;
         plan.toEpsg = EpsgOf(plan.to.datum, std::max(plan.to.zone, 0));
         plan.clampedByDefault = inFormat != nullptr && inFormat->driver == "LIBKML";
         for (int f = 0; f < info.fields; ++f)
@@ -1069,9 +1138,7 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
                 if (counts[i].threeD) geometryTypes[i] += 1000;  // ISO's code of the type with Z
             }
             if (plan.to.zone != -1) continue;
-            const auto& v = counts[i].vertices;
-            // An empty layer has no zone: nothing of it is projected.
-            plan.to.zone = counts[i].all == 0 ? 0 : static_cast<int>(std::max_element(v.begin() + 29, v.begin() + 32) - v.begin());
+            plan.to.zone = MostZone(counts[i]);
             plan.toEpsg = EpsgOf(plan.to.datum, plan.to.zone);
         }
     }

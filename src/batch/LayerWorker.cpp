@@ -424,7 +424,9 @@ Record RecordOf(const LayerInfo& l) {
             l.system,
             std::to_string(l.features),
             std::to_string(l.vertices),
-            l.direction ? std::to_string(static_cast<int>(*l.direction)) : "-"};
+            l.direction ? std::to_string(static_cast<int>(*l.direction)) : "-",
+            std::to_string(l.epsg),
+            std::to_string(l.zone)};
 }
 
 LayerInfo InfoOf(const Record& r) {
@@ -433,6 +435,7 @@ LayerInfo InfoOf(const Record& r) {
     l.name = Shown(r[1]), l.geometry = r[2], l.system = Shown(r[3]);
     l.features = Number(r[4]), l.vertices = Number(r[5]);
     if (r[6] != "-") l.direction = static_cast<core::Direction>(Number(r[6]));
+    if (r.size() >= 9) l.epsg = static_cast<int>(Number(r[7])), l.zone = static_cast<int>(Number(r[8]));
     return l;
 }
 

@@ -84,6 +84,10 @@ struct LayerInfo {
     // The direction its system is converted in; none for a layer without a system (or with
     // one Talpor does not convert).
     std::optional<core::Direction> direction;
+    int epsg = 0;  // its system's EPSG code as read (0: none); one known by its parameters, as taken
+    // The UTM zone it is in: its system's, or for a layer in degrees the zone of most of
+    // its vertices where they were counted; 0 unknown.
+    int zone = 0;
 };
 
 // LayersOf counts the vertices of files of at most this many features: more would keep a
@@ -172,6 +176,18 @@ bool Whole(const LayerSummary& summary);
 // destination's folder; true to replace them. Without one, such a run is refused unless
 // settings.layers.replace allows it.
 using ReplaceQuestion = std::function<bool(const std::vector<std::string>& existing)>;
+
+// What converting the layers ReadLayers found in `input` into `output` writes, said
+// before the run: the format, the system of each layer's output, and the files, the
+// destination's name first and the others as they will be named in its folder (a
+// shapefile is five files). What the run refuses is left to the run to say.
+struct WritePlan {
+    std::string format;  // "Shapefile"; "tabla CSV"
+    std::vector<std::pair<std::string, std::string>> systems;  // each layer and its output's: "ED50 UTM 30 (EPSG:23030)"
+    std::vector<std::string> files;
+};
+WritePlan PlanWrite(const std::string& input, const std::string& output, const Settings& settings,
+                    const std::vector<LayerInfo>& layers);
 
 // Converts every layer of `input` to `output` (LayerOutputOf): layers written in a
 // temporary folder beside it and moved into place once complete (to standard output,

@@ -7,10 +7,12 @@
 #include <ctime>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <chrono>
 #include <cerrno>
 #include <cstring>
+#include <set>
 
 #include "batch/CommandLine.h"
 #include "batch/SystemError.h"
@@ -44,6 +46,10 @@ const char* const kSeveralFormatOf[] = {"", "csv", "shp", "gpkg", "kml", "kmz", 
 const char* const kZones[] = {"29", "30", "31"};
 const char* const kSeveralZones[] = {"(ninguno)", "29", "30", "31"};
 const char* const kZoneTip = "Para filas con Este y Norte sin huso";
+// The zone of the output of layers with a system: their own (degrees stay degrees), or
+// UTM in a zone given.
+const char* const kLayerZones[] = {"Como la entrada", "UTM 29", "UTM 30", "UTM 31"};  // the first says which
+const char* const kLayerZoneTip = "Una capa en grados sale en grados con «Como la entrada», o en UTM del huso elegido";
 const char* const kSeveralZoneTip = "Solo para tablas de Este y Norte sin huso: con uno, todas se leen como UTM de ese huso";
 const char* const kLabels[] = {"ETRS89 (EPSG 4258, 25829 a 25831)", "WGS84 (EPSG 4326, 32629 a 32631)"};
 
@@ -120,6 +126,31 @@ std::string Listed(const std::vector<std::string>& items) {
         text += (i == 0 ? "" : i + 1 == items.size() ? " y " : ", ") + items[i];
     return text;
 }
+
+// What a conversion of layers writes, said before it runs: "Escribirá Shapefile en ED50
+// UTM 30 (EPSG:23030): «rios.shp», «rios.shx», …".
+std::string WrittenText(const batch::WritePlan& plan) {
+    std::string systems;
+    const bool one = std::all_of(plan.systems.begin(), plan.systems.end(),
+                                 [&](const auto& s) { return s.second == plan.systems.front().second; });
+    if (!plan.systems.empty() && one) {
+        systems = " en " + plan.systems.front().second;
+    } else {
+        std::vector<std::string> each;
+        for (const auto& [layer, system] : plan.systems) each.push_back("«" + layer + "» en " + system);
+        if (!each.empty()) systems = " (" + Listed(each) + ")";
+    }
+    constexpr std::size_t kNamed = 15;
+    std::vector<std::string> names(plan.files.begin(), plan.files.begin() + static_cast<std::ptrdiff_t>(std::min(plan.files.size(), kNamed)));
+    std::string files = names.empty() ? "en la salida estándar" : batch::NameList(names);
+    if (plan.files.size() > kNamed) {
+        files.clear();
+        for (const std::string& name : names) files += "«" + name + "», ";
+        files += "… y " + batch::Count(plan.files.size() - kNamed, "fichero más", "ficheros más");
+    }
+    return "Escribirá " + plan.format + systems + ": " + files;
+}
+
 
 // The inputs as the input field holds them: a path, or several each within quotes.
 std::string InputText(const std::vector<std::string>& inputs) {
@@ -203,6 +234,34 @@ void Items(Control& combo, const auto& items, int chosen) {
     combo.items.assign(std::begin(items), std::end(items));
     combo.listIndex = chosen;
 }
+
+// Whether the zone list holds the zones of a layer's output (kLayerZones).
+bool LayerZones(const form::Control& zone) { return zone.items.size() == std::size(kLayerZones); }
+
+// The zone list of layers with a system, its first item saying what the input's is
+// ("Como la entrada: grados"), and its default: for layers in degrees the zone of most of
+// their vertices, UTM as a hiker's map has it; for UTM layers their own.
+int OfferLayerZones(form::Control& zone, const std::vector<batch::LayerInfo>& layers) {
+    std::array<std::int64_t, 3> votes{};
+    std::set<int> utm;
+    bool degrees = false;
+    for (const batch::LayerInfo& l : layers) {
+        if (l.geometry == "sin geometría") continue;
+        const bool projected = l.system.find(" UTM ") != std::string::npos;
+        degrees = degrees || !projected;
+        if (projected) utm.insert(l.zone);
+        else if (l.zone >= 29 && l.zone <= 31) votes[static_cast<std::size_t>(l.zone - 29)] += std::max<std::int64_t>(l.vertices, 1);
+    }
+    std::vector<std::string> items(std::begin(kLayerZones), std::end(kLayerZones));
+    items[0] += degrees && utm.empty()  ? ": grados"
+                : utm.size() == 1 && !degrees ? ": UTM " + std::to_string(*utm.begin())
+                                        : ": la de cada capa";
+    const bool counted = std::any_of(votes.begin(), votes.end(), [](std::int64_t v) { return v > 0; });
+    const int item = !utm.empty() || !counted ? 0 : static_cast<int>(std::max_element(votes.begin(), votes.end()) - votes.begin()) + 1;
+    Items(zone, items, item);
+    return item;
+}
+
 
 // Whether the result columns ticked are those talpor-lote gives without --salida: the
 // degrees, UTM and the set, and the height and the altitude where a file has them.
@@ -305,6 +364,7 @@ void FileDialog::Build() {
     label.toolTip = "ETRS89, el oficial en España, o WGS84: las coordenadas son las mismas";
     Field(m, Kind::TextBox, "FraResultado", "LblDestino", "TxtDestino", "Destino:");
     Add(m, Kind::CommandButton, "FraResultado", "CmdDestino", "Examinar…").accessibleName = "Elegir el destino";
+    Add(m, Kind::Label, "FraResultado", "LblEscribe", "").selectable = true;
 
     Control& command = Add(m, Kind::Label, "frmFichero", "LblOrden", "");
     command.selectable = true;
@@ -354,6 +414,7 @@ void FileDialog::ReadInput() {
     several_ = inputs.size() > 1 || (inputs.size() == 1 && IsFolder(inputs[0]));
     Control& zone = model_.Get("CmbHuso");
     zone.toolTip = several_ ? kSeveralZoneTip : kZoneTip;
+    model_.Get("LblHuso").text = "Huso de Este y Norte:";
     if (several_) {
         if (zone.items.size() != std::size(kSeveralZones)) Items(zone, kSeveralZones, 0);
         OfferFormats({std::begin(kSeveralFormatNames), std::end(kSeveralFormatNames)});
@@ -369,6 +430,11 @@ void FileDialog::ReadInput() {
         OfferFormats({std::begin(kLayerFormatNames), std::end(kLayerFormatNames)});
         try {
             layers_ = ReadLayers(input);
+            if (std::none_of(layers_->begin(), layers_->end(), [](const batch::LayerInfo& l) { return l.epsg == 0; })) {
+                OfferLayerZones(zone, *layers_);
+                zone.toolTip = kLayerZoneTip;
+                model_.Get("LblHuso").text = "Coordenadas de la salida:";
+            }
         } catch (const batch::RunError& e) {
             readProblem_ = "«" + FileName(input) + "» no se puede convertir: " + e.what() + ".";
             return;
@@ -514,6 +580,8 @@ std::vector<std::string> FileDialog::Arguments() const {
     }
     if (zoneMissing_) args.push_back("--huso=" + m.Get("CmbHuso").ListText());
     if (layers_) {
+        if (const Control& zone = m.Get("CmbHuso"); zone.enabled && LayerZones(zone) && zone.listIndex > 0)
+            args.push_back("--huso=" + std::to_string(28 + zone.listIndex));
         // A layer's system, geometry and heights are its own.
         const std::string format = kLayerFormatOf[Chosen(m.Get("CmbFormato"), std::size(kLayerFormatOf))];
         if (format == "csv") AddResultArguments(m, args);
@@ -889,8 +957,15 @@ void FileDialog::ShowLayers() {
                                             : "Capas SIG: se convierte cada vértice de cada geometría";
     for (const char* name : {"CmbSeparador", "CmbCabecera", "TxtColumnas", "CmbAltura"}) m.Get(name).enabled = false;
     m.Get("OptAltura", 0).enabled = m.Get("OptAltura", 1).enabled = false;
-    m.Get("CmbHuso").enabled = m.Get("LblHuso").enabled = zoneMissing_;
     const bool table = std::string(kLayerFormatOf[Chosen(m.Get("CmbFormato"), std::size(kLayerFormatOf))]) == "csv";
+    {
+        // The zone of eastings and northings without one; of layers with a system, the
+        // output's, where its format holds UTM.
+        const std::string chosen = kLayerFormatOf[Chosen(m.Get("CmbFormato"), std::size(kLayerFormatOf))];
+        const batch::LayerFormat* format = chosen.empty() ? batch::LayerFormatOfPath(Input()) : batch::LayerFormatNamed(chosen);
+        const bool projected = table || (format != nullptr && !format->wgs84);
+        m.Get("CmbHuso").enabled = m.Get("LblHuso").enabled = zoneMissing_ || (LayerZones(m.Get("CmbHuso")) && projected);
+    }
     for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i)
         m.Get("ChkSalida", i).enabled = table && i != kHeightOutput && i != kAltitudeOutput;
     m.Get("CmbDecimal").enabled = m.Get("LblDecimal").enabled = table;
@@ -912,6 +987,7 @@ void FileDialog::ShowLayers() {
     if (problem_.empty() && !grids_.Geoid().Problem().empty()) problem_ = grids_.Geoid().Problem();
     if (problem_.empty() && Output().empty()) problem_ = "Elija el destino.";
     if (problem_.empty() && Output() == Input()) problem_ = "El destino es la propia capa: elija otro.";
+    m.Get("LblEscribe").text = problem_.empty() ? WrittenText(batch::PlanWrite(Input(), Output(), settings, *layers_)) : "";
     m.Get("LblAviso").text = problem_;
     m.Get("CmdConvertir").enabled = problem_.empty();
     ShowCommand();

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -504,4 +505,53 @@ TEST(FileConversion, AFolderIsConvertedFileByFileIntoAFolderOfItsShape) {
                                  cancelled.string() + "\r\n\r\nEscritos antes de cancelar, que se quedan:\r\na-puntos.csv: "))
         << t.platform.LastMsgBox().text;
     EXPECT_FALSE(t.platform.progressOpen);
+}
+
+// A hiker's Google Earth KMZ to a shapefile in ED50 UTM, as a paper map has it: the zone
+// list offers the zone most of its vertices lie in, the dialog names the format, the system
+// and every file the run writes before "Convertir", and what is written is that: the
+// files listed and no other, in EPSG:23030 as ogrinfo reads it, where PROJ puts Peñalara.
+TEST(FileConversion, AKmzBecomesAnEd50UtmShapefileWhoseFilesAreListedBeforehand) {
+    testing_support::TempFolder folder;
+    testing_support::WriteFile(folder.path / "doc.kml", R"(<?xml version="1.0" encoding="UTF-8"?>
+<kml xmlns="http://www.opengis.net/kml/2.2"><Document><name>Guadarrama</name>
+<Folder><name>Ruta</name><Placemark><name>Subida</name><LineString><coordinates>
+-3.9866,40.8186 -3.9700,40.8350 -3.9558,40.8503</coordinates></LineString></Placemark></Folder>
+<Folder><name>Fuentes: cumbres</name><Placemark><name>Peñalara</name><Point><coordinates>-3.9558,40.8503</coordinates></Point></Placemark></Folder>
+</Document></kml>)");
+    ASSERT_EQ(std::system(("cd " + folder.Str() + " && zip -q ruta.kmz doc.kml && rm doc.kml").c_str()), 0);
+    std::string listed;
+    Started s;
+    s.Convert(0, (folder.path / "ruta.kmz").string(), [&](form::FormModel& m, const Changed& changed) {
+        Pick(m, changed, "CmbFormato", "Shapefile");
+        EXPECT_TRUE(m.Get("CmbHuso").enabled);
+        EXPECT_EQ(m.Get("CmbHuso").items.front(), "Como la entrada: grados");
+        EXPECT_EQ(m.Get("CmbHuso").ListText(), "UTM 30");
+        listed = m.Get("LblEscribe").text;
+        EXPECT_EQ(listed, "Escribirá Shapefile en ED50 UTM 30 (EPSG:23030): «ruta_ED50.shp», «ruta_ED50.shx», "
+                          "«ruta_ED50.dbf», «ruta_ED50.prj», «ruta_ED50.cpg», «Fuentes_ cumbres.shp», «Fuentes_ cumbres.shx», "
+                          "«Fuentes_ cumbres.dbf», «Fuentes_ cumbres.prj» y «Fuentes_ cumbres.cpg»");
+        EXPECT_NE(m.Get("LblOrden").text.find(" --huso=30 --formato=shp "), std::string::npos) << m.Get("LblOrden").text;
+    });
+    EXPECT_EQ(s.platform.msgBoxes.size(), 1u);
+    std::set<std::string> written;
+    for (const auto& entry : fs::directory_iterator(folder.path))
+        if (entry.path().filename() != "ruta.kmz") written.insert(entry.path().filename().string());
+    EXPECT_EQ(written.size(), 10u);
+    for (const std::string& name : written) EXPECT_NE(listed.find("«" + name + "»"), std::string::npos) << name;
+    const std::string info = testing_support::Output("ogrinfo -ro -al '" + (folder.path / "Fuentes_ cumbres.shp").string() + "'");
+    EXPECT_NE(info.find("ED50 / UTM zone 30N"), std::string::npos) << info;
+    const std::string proj = testing_support::Output("echo '40.8503 -3.9558' | cs2cs -f %.1f EPSG:4326 EPSG:23030");
+    std::istringstream expected(proj);
+    double e = 0, n = 0;
+    expected >> e >> n;
+    const std::size_t at = info.find("POINT (");
+    ASSERT_NE(at, std::string::npos) << info;
+    std::istringstream got(info.substr(at + 7));
+    double ge = 0, gn = 0;
+    got >> ge >> gn;
+    // PROJ's default ED50 transformation (a few metres from the regional sets'); WGS84's
+    // UTM would be some 200 m off.
+    EXPECT_NEAR(ge, e, 10) << proj;
+    EXPECT_NEAR(gn, n, 10) << proj;
 }

@@ -2,6 +2,7 @@
 // removed at its end, and whole files read and written as bytes.
 #pragma once
 
+#include <stdio.h>
 #include <stdlib.h>
 
 #include <filesystem>
@@ -28,6 +29,17 @@ inline std::string ReadFile(const std::filesystem::path& p) {
 
 inline void WriteFile(const std::filesystem::path& p, const std::string& text) {
     std::ofstream(p, std::ios::binary) << text;
+}
+
+// What a shell command (an outside tool: ogrinfo, cs2cs) writes to standard output.
+inline std::string Output(const std::string& command) {
+    std::string text;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
+        ::pclose(pipe);
+    }
+    return text;
 }
 
 }  // namespace testing_support
