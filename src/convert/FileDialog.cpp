@@ -127,28 +127,44 @@ std::string Listed(const std::vector<std::string>& items) {
     return text;
 }
 
+// A name of more than `most` characters shortened in the middle, where a long name keeps
+// least of what tells it apart: "capa_de_los_montes_…_2019_revisada". A text on one line
+// of the dialog would otherwise widen it past the screen.
+std::string MiddleShortened(const std::string& name, std::size_t most) {
+    std::vector<std::size_t> starts;  // of each character (UTF-8)
+    for (std::size_t i = 0; i < name.size(); ++i)
+        if ((static_cast<unsigned char>(name[i]) & 0xC0) != 0x80) starts.push_back(i);
+    if (starts.size() <= most) return name;
+    const std::size_t head = (most - 1) / 2, tail = most - 1 - head;
+    return name.substr(0, starts[head]) + "…" + name.substr(starts[starts.size() - tail]);
+}
+constexpr std::size_t kNameChars = 48;  // a layer's or file's name in the dialog
+constexpr std::size_t kPathChars = 96;  // a path
+
 // What a conversion of layers writes, said before it runs: "Escribirá Shapefile en ED50
 // UTM 30 (EPSG:23030): «rios.shp», «rios.shx», …".
 std::string WrittenText(const batch::WritePlan& plan) {
     std::string systems;
     const bool one = std::all_of(plan.systems.begin(), plan.systems.end(),
                                  [&](const auto& s) { return s.second == plan.systems.front().second; });
+    const bool table = plan.format == "tabla CSV";
     if (!plan.systems.empty() && one) {
-        systems = " en " + plan.systems.front().second;
+        systems = (table ? ", con su UTM en " : " en ") + plan.systems.front().second;
     } else {
         std::vector<std::string> each;
-        for (const auto& [layer, system] : plan.systems) each.push_back("«" + layer + "» en " + system);
+        for (const auto& [layer, system] : plan.systems) each.push_back("«" + MiddleShortened(layer, kNameChars) + "» en " + system);
         if (!each.empty()) systems = " (" + Listed(each) + ")";
     }
     constexpr std::size_t kNamed = 15;
-    std::vector<std::string> names(plan.files.begin(), plan.files.begin() + static_cast<std::ptrdiff_t>(std::min(plan.files.size(), kNamed)));
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < plan.files.size() && i < kNamed; ++i) names.push_back(MiddleShortened(plan.files[i], kNameChars));
     std::string files = names.empty() ? "en la salida estándar" : batch::NameList(names);
     if (plan.files.size() > kNamed) {
         files.clear();
         for (const std::string& name : names) files += "«" + name + "», ";
         files += "… y " + batch::Count(plan.files.size() - kNamed, "fichero más", "ficheros más");
     }
-    return "Escribirá " + plan.format + systems + ": " + files;
+    return "Escribirá " + (table ? "una tabla CSV de sus vértices" : plan.format) + systems + ": " + files;
 }
 
 
@@ -306,7 +322,7 @@ void FileDialog::Build() {
     form::FormModel& m = model_;
     Add(m, Kind::Form, "", "frmFichero",
         direction_ == core::Direction::WGS84ToED50 ? "Convertir fichero de WGS84 a ED50" : "Convertir fichero de ED50 a WGS84");
-    Control& input = Field(m, Kind::TextBox, "frmFichero", "LblEntrada", "TxtEntrada", "Fichero de puntos:");
+    Control& input = Field(m, Kind::TextBox, "frmFichero", "LblEntrada", "TxtEntrada", "Fichero:");
     input.takesDrops = true;
     input.toolTip = "Un fichero, varios o una carpeta: también se pueden arrastrar a esta ventana";
     Control& files = Add(m, Kind::CommandButton, "frmFichero", "CmdEntrada", "Examinar…");
@@ -653,7 +669,7 @@ void FileDialog::Update() {
 void FileDialog::Show() {
     form::FormModel& m = model_;
     problem_.clear();
-    m.Get("LblEntrada").text = !several_ ? "Fichero de puntos:" : Inputs().size() > 1 ? "Ficheros:" : "Carpeta:";
+    m.Get("LblEntrada").text = !several_ ? "Fichero:" : Inputs().size() > 1 ? "Ficheros:" : "Carpeta:";
     m.Get("LblDestino").text = several_ ? "Carpeta de destino:" : "Destino:";
     for (const char* field : {"TxtEntrada", "TxtDestino"}) {
         const std::string& label = m.Get(std::string(field) == "TxtEntrada" ? "LblEntrada" : "LblDestino").text;
@@ -711,6 +727,15 @@ void FileDialog::Show() {
     m.Get("LblPrevia").text = sample_ ? Preview(layout) : "";
     m.Get("LblFormato").text = layout ? LayoutText(*layout) : "";
     CheckRun(settings, gps, anyOutput);
+    // What is written: a table, or a GPS or web format of WGS84 degrees.
+    const batch::Format out = kFormatOf[Chosen(m.Get("CmbFormato"), std::size(kFormatOf))];
+    const std::string ed50 = direction_ == core::Direction::WGS84ToED50 ? "ED50" : "WGS84";
+    m.Get("LblEscribe").text =
+        !problem_.empty() ? ""
+        : out == batch::Format::Text
+            ? "Escribirá una tabla, la del fichero con las columnas " + ed50 + " elegidas: «" + FileName(Output()) + "»"
+            : "Escribirá " + std::string(out == batch::Format::Gpx ? "GPX" : out == batch::Format::Kml ? "KML" : "GeoJSON") +
+                  " en WGS84 geográficas (EPSG:4326): «" + FileName(Output()) + "»";
     m.Get("LblAviso").text = problem_;
     m.Get("CmdConvertir").enabled = problem_.empty();
 
@@ -752,7 +777,7 @@ void FileDialog::ShowSeveral() {
         preview = batch::Count(files_.size(), "fichero", "ficheros") + ": " + Listed(kinds);
         constexpr std::size_t kListed = kPreviewLines - 1;
         for (std::size_t i = 0; i < files_.size() && i < kListed + (files_.size() == kListed + 1 ? 1 : 0); ++i)
-            preview += "\n" + Shown(files_[i].input);
+            preview += "\n" + MiddleShortened(Shown(files_[i].input), kPathChars);
         if (files_.size() > kListed + 1) preview += "\n… y " + batch::Count(files_.size() - kListed, "más", "más");
     }
     m.Get("LblPrevia").text = preview;
@@ -797,6 +822,12 @@ void FileDialog::ShowSeveral() {
         anyOutput = anyOutput || (m.Get("ChkSalida", i).value && m.Get("ChkSalida", i).enabled);
     if (problem_.empty() && !anyOutput) problem_ = "Marque al menos una columna de resultado.";
     if (problem_.empty() && Output().empty()) problem_ = "Elija la carpeta de destino.";
+    const std::size_t refused = static_cast<std::size_t>(
+        std::count_if(files_.begin(), files_.end(), [](const batch::FolderFile& f) { return !f.refused.empty(); }));
+    m.Get("LblEscribe").text = problem_.empty() && files_.size() > refused
+                                   ? "Escribirá " + batch::Count(files_.size() - refused, "fichero", "ficheros") +
+                                         " en la carpeta «" + FileName(WithoutSlash(Output())) + "», cada uno en su sitio"
+                                   : "";
     m.Get("LblAviso").text = problem_;
     m.Get("CmdConvertir").enabled = problem_.empty();
     ShowCommand();
@@ -942,7 +973,7 @@ void FileDialog::ShowLayers() {
     std::string preview;
     zoneMissing_ = false;
     for (const batch::LayerInfo& l : *layers_) {
-        preview += (preview.empty() ? "" : "\n") + ("Capa «" + l.name + "»: " + l.geometry) +
+        preview += (preview.empty() ? "" : "\n") + ("Capa «" + MiddleShortened(l.name, kNameChars) + "»: " + l.geometry) +
                    (l.features >= 0 ? ", " + batch::Count(static_cast<std::uint64_t>(l.features), "entidad", "entidades")
                                     : std::string()) +
                    (l.vertices >= 0 ? ", " + batch::Count(static_cast<std::uint64_t>(l.vertices), "vértice", "vértices")
@@ -971,7 +1002,7 @@ void FileDialog::ShowLayers() {
     m.Get("CmbDecimal").enabled = m.Get("LblDecimal").enabled = table;
     for (const batch::LayerInfo& l : *layers_) {
         if (problem_.empty() && l.direction && *l.direction != direction_)
-            problem_ = "La capa «" + l.name + "» está en " + l.system + ": conviértala en la pestaña «" +
+            problem_ = "La capa «" + MiddleShortened(l.name, kNameChars) + "» está en " + l.system + ": conviértala en la pestaña «" +
                        (*l.direction == core::Direction::WGS84ToED50 ? "WGS84 -> ED50" : "ED50 -> WGS84") + "».";
     }
     // The format chosen, or the layer's own.

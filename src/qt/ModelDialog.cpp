@@ -9,6 +9,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
 #include <QTimer>
 #include <algorithm>
 #include <map>
@@ -26,6 +30,9 @@ using form::Kind;
 struct Cell {
     int row = 0, column = 0, rowSpan = 1, columnSpan = 1;
 };
+// The row of the buttons that end a dialog: under its body, which scrolls on a screen too
+// short for it, always in sight.
+constexpr int kButtonRow = -1;
 
 // Where the controls of the dialogs sit in their containers' grids, by object name.
 const std::map<std::string, Cell>& Places() {
@@ -33,7 +40,8 @@ const std::map<std::string, Cell>& Places() {
         // "Convertir fichero…"
         {"LblEntrada", {0, 0}}, {"TxtEntrada", {0, 1}}, {"CmdEntrada", {0, 2}}, {"CmdCarpeta", {0, 3}},
         {"FraPrevia", {1, 0, 1, 4}}, {"FraConversion", {2, 0, 1, 4}}, {"FraResultado", {3, 0, 1, 4}},
-        {"LblOrden", {4, 0, 1, 4}}, {"LblAviso", {5, 0, 1, 4}}, {"CmdConvertir", {6, 2}}, {"CmdCancelar", {6, 3}},
+        {"LblOrden", {4, 0, 1, 4}}, {"LblAviso", {5, 0, 1, 4}}, {"CmdConvertir", {kButtonRow, 0}},
+        {"CmdCancelar", {kButtonRow, 1}},
         {"LblPrevia", {0, 0, 1, 6}}, {"LblFormato", {1, 0, 1, 6}},
         {"LblSeparador", {2, 0}}, {"CmbSeparador", {2, 1}}, {"LblCabecera", {2, 2}}, {"CmbCabecera", {2, 3}},
         {"LblColumnas", {2, 4}}, {"TxtColumnas", {2, 5}},
@@ -60,12 +68,26 @@ ModelDialog::ModelDialog(form::FormModel& model, std::function<form::DialogEnd(C
         QWidget* w = nullptr;
         QGridLayout* grid = nullptr;
         switch (c.kind) {
-            case Kind::Form:
+            case Kind::Form: {
                 setObjectName(QString::fromStdString(c.id.ObjectName()));
                 widgets_[control] = this;
-                grids[c.id.Text()] = new QGridLayout(this);
+                auto* outer = new QVBoxLayout(this);
+                body_ = new QScrollArea;
+                body_->setObjectName(QStringLiteral("Cuerpo"));
+                body_->setWidgetResizable(true);
+                body_->setFrameShape(QFrame::NoFrame);
+                body_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+                auto* inside = new QWidget;
+                grids[c.id.Text()] = new QGridLayout(inside);
                 grids[c.id.Text()]->setColumnStretch(1, 1);
+                grids[c.id.Text()]->setContentsMargins(0, 0, 0, 0);
+                body_->setWidget(inside);
+                outer->addWidget(body_, 1);
+                buttons_ = new QHBoxLayout;
+                buttons_->addStretch(1);
+                outer->addLayout(buttons_);
                 continue;
+            }
             case Kind::Frame:
             case Kind::Picture:
                 w = c.kind == Kind::Frame ? static_cast<QWidget*>(new QGroupBox) : new QWidget;
@@ -143,7 +165,8 @@ ModelDialog::ModelDialog(form::FormModel& model, std::function<form::DialogEnd(C
         const Qt::Alignment align = c.kind != Kind::CommandButton ? Qt::Alignment()
                                     : c.id.name == "CmdConvertir"  ? Qt::AlignRight
                                                                    : Qt::AlignLeft;
-        grids[c.container]->addWidget(w, cell.row, cell.column, cell.rowSpan, cell.columnSpan, align);
+        if (cell.row == kButtonRow) buttons_->addWidget(w);
+        else grids[c.container]->addWidget(w, cell.row, cell.column, cell.rowSpan, cell.columnSpan, align);
         if (c.takesDrops) dropTarget_ = control;
     }
     // A drop over a field is the dialog's too.
@@ -237,6 +260,34 @@ void ModelDialog::FitWrappedTexts() {
         const int height = label->text().isEmpty() ? 0 : label->heightForWidth(label->width());
         if (label->minimumHeight() != height) label->setMinimumHeight(height);
     }
+    FitScreen();
+}
+
+void ModelDialog::FitScreen() {
+    // The body as tall as it needs, up to what the screen leaves beside the title bar and
+    // the buttons; beyond that it scrolls. Never wider than the screen either.
+    if (body_ == nullptr || body_->widget() == nullptr || screen() == nullptr) return;
+    const QRect room = screen()->availableGeometry();
+    const int frame = std::max(frameGeometry().height() - height(), 0);
+    const int titleBar = std::max(frame, 32);  // a window manager's, before it has drawn one
+    const QMargins margins = layout()->contentsMargins();
+    const int around = titleBar + margins.top() + margins.bottom() + layout()->spacing() + buttons_->sizeHint().height();
+    const QSize wanted = body_->widget()->minimumSizeHint().expandedTo(body_->widget()->sizeHint());
+    const int height = std::min(wanted.height(), room.height() - around);
+    const bool scrolls = height < wanted.height();
+    const int width = std::min(wanted.width() + (scrolls ? body_->verticalScrollBar()->sizeHint().width() : 0),
+                               room.width() - margins.left() - margins.right() - 2 * std::max(frame / 4, 4));
+    body_->setVerticalScrollBarPolicy(scrolls ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
+    if (body_->minimumHeight() != height) body_->setMinimumHeight(height);
+    if (body_->minimumWidth() != width) body_->setMinimumWidth(width);
+    if (body_->maximumHeight() != wanted.height()) body_->setMaximumHeight(wanted.height());
+    // A dialog that grew past the screen's bottom or right edge comes back onto it.
+    QRect where = frameGeometry();
+    if (where.bottom() > room.bottom()) where.moveBottom(room.bottom());
+    if (where.right() > room.right()) where.moveRight(room.right());
+    where.moveTop(std::max(where.top(), room.top()));
+    where.moveLeft(std::max(where.left(), room.left()));
+    if (where.topLeft() != frameGeometry().topLeft()) move(where.topLeft());
 }
 
 void ModelDialog::dragEnterEvent(QDragEnterEvent* event) {

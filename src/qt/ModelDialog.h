@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QHBoxLayout>
+#include <QScrollArea>
 #include <functional>
 #include <unordered_map>
 
@@ -29,6 +31,7 @@ class ModelDialog : public QDialog {
   private:
     void Dispatch(form::Control& control);
     void FitWrappedTexts();
+    void FitScreen();
     void Mirror();
 
     form::FormModel& model_;
@@ -36,6 +39,8 @@ class ModelDialog : public QDialog {
     std::unordered_map<const form::Control*, QWidget*> widgets_;
     bool busy_ = false;  // the model is being shown: the widgets' own signals are echoes
     form::Control* dropTarget_ = nullptr;  // the text box that takes dropped files
+    QScrollArea* body_ = nullptr;          // every control but the buttons that end the dialog
+    QHBoxLayout* buttons_ = nullptr;
 };
 
 }  // namespace qt

@@ -9,7 +9,11 @@
 #include <QPushButton>
 #include <QDir>
 #include <QFile>
+#include <QApplication>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QInputDialog>
 #include <QGuiApplication>
 #include <QLabel>
@@ -203,7 +207,8 @@ form::MsgResult QtPlatform::MsgBox(std::string_view text, std::string_view title
         case form::MsgIcon::Question: qIcon = QMessageBox::Question; break;
         case form::MsgIcon::None: break;
     }
-    QMessageBox box(qIcon, Q(title), QString(), QMessageBox::NoButton, mainWindow_);
+    QWidget* owner = Owner();
+    QMessageBox box(qIcon, Q(title), QString(), QMessageBox::NoButton, owner);
     box.setObjectName(QStringLiteral("TalporMsgBox"));
     box.setTextFormat(Qt::PlainText);
     LayOutText(box, DisplayText(text));
@@ -220,7 +225,7 @@ form::MsgResult QtPlatform::MsgBox(std::string_view text, std::string_view title
     // Give the window back its activation (a desktop without a window manager, or the
     // offscreen platform, leaves no window active), so that the focus returns to the
     // control the window logic chose.
-    if (mainWindow_ != nullptr && mainWindow_->isVisible()) mainWindow_->activateWindow();
+    if (owner != nullptr && owner->isVisible()) owner->activateWindow();
     switch (box.standardButton(box.clickedButton())) {
         case QMessageBox::Yes: return form::MsgResult::Yes;
         case QMessageBox::No: return form::MsgResult::No;
@@ -509,21 +514,66 @@ void QtPlatform::ResetMousePointer() {
     while (QGuiApplication::overrideCursor() != nullptr) QGuiApplication::restoreOverrideCursor();
 }
 
+namespace {
+
+// The kind of each entry in Qt's own file chooser, which Qt's Spanish translation leaves
+// in English ("Folder"): "Carpeta", "Fichero KML".
+class SpanishFileKinds : public QFileIconProvider {
+  public:
+    QString type(const QFileInfo& info) const override {
+        if (info.isRoot()) return QStringLiteral("Unidad");
+        if (info.isDir()) return QStringLiteral("Carpeta");
+        const QString suffix = info.suffix();
+        return suffix.isEmpty() ? QStringLiteral("Fichero") : QStringLiteral("Fichero ") + suffix.toUpper();
+    }
+};
+
+// A file chooser: the desktop's own where it offers one, else Qt's, in Spanish and wide
+// enough for the sizes and dates of its list. The names chosen, none when cancelled.
+QStringList ChooseFiles(QWidget* parent, const QString& title, const QString& start, const QString& filter,
+                        QFileDialog::FileMode mode, QFileDialog::AcceptMode accept) {
+    static SpanishFileKinds kinds;
+    QFileDialog dialog(parent, title, start, filter);
+    dialog.setFileMode(mode);
+    dialog.setAcceptMode(accept);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);  // Talpor asks, naming the file and its date
+    if (mode == QFileDialog::Directory) dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setIconProvider(&kinds);
+    // Sizes, kinds and dates whole; the names take the rest.
+    if (auto* list = dialog.findChild<QTreeView*>(QStringLiteral("treeView")); list != nullptr) {
+        list->header()->setStretchLastSection(false);
+        list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column < 4; ++column) list->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
+    if (const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen()) {
+        const QRect room = screen->availableGeometry();
+        dialog.resize(std::min(880, room.width() - 40), std::min(520, room.height() - 60));
+    }
+    if (accept == QFileDialog::AcceptSave && !start.isEmpty() && !QFileInfo(start).isDir())
+        dialog.selectFile(start);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
+}
+
+}  // namespace
+
 std::string QtPlatform::OpenFileName(std::string_view title, std::string_view folder, std::string_view filter) {
-    return QFileDialog::getOpenFileName(mainWindow_, Q(title), Q(folder), Q(filter)).toStdString();
+    const QStringList names =
+        ChooseFiles(Owner(), Q(title), Q(folder), Q(filter), QFileDialog::ExistingFile, QFileDialog::AcceptOpen);
+    return names.isEmpty() ? std::string() : names.front().toStdString();
 }
 
 std::string QtPlatform::SaveFileName(std::string_view title, std::string_view suggested,
                                      std::string_view filter) {
-    return QFileDialog::getSaveFileName(mainWindow_, Q(title), Q(suggested), Q(filter), nullptr,
-                                        QFileDialog::DontConfirmOverwrite)
-        .toStdString();
+    const QStringList names =
+        ChooseFiles(Owner(), Q(title), Q(suggested), Q(filter), QFileDialog::AnyFile, QFileDialog::AcceptSave);
+    return names.isEmpty() ? std::string() : names.front().toStdString();
 }
 
 std::vector<std::string> QtPlatform::OpenFileNames(std::string_view title, std::string_view folder,
                                                    std::string_view filter) {
     std::vector<std::string> names;
-    for (const QString& name : QFileDialog::getOpenFileNames(mainWindow_, Q(title), Q(folder), Q(filter)))
+    for (const QString& name :
+         ChooseFiles(Owner(), Q(title), Q(folder), Q(filter), QFileDialog::ExistingFiles, QFileDialog::AcceptOpen))
         names.push_back(name.toStdString());
     return names;
 }
@@ -536,7 +586,9 @@ std::string QtPlatform::FolderName(std::string_view title, std::string_view fold
         if (up == start) break;
         start = up;
     }
-    return QFileDialog::getExistingDirectory(mainWindow_, Q(title), start).toStdString();
+    const QStringList names =
+        ChooseFiles(Owner(), Q(title), start, QString(), QFileDialog::Directory, QFileDialog::AcceptOpen);
+    return names.isEmpty() ? std::string() : names.front().toStdString();
 }
 
 int QtPlatform::ChooseItem(std::string_view title, std::string_view label,
@@ -551,14 +603,19 @@ int QtPlatform::ChooseItem(std::string_view title, std::string_view label,
 
 bool QtPlatform::ShowProgress(std::string_view text, int percent) {
     if (!progress_) {
-        progress_ = std::make_unique<QProgressDialog>(Q(text), QStringLiteral("Cancelar"), 0, 100,
-                                                      mainWindow_);
+        QWidget* owner = Owner();
+        progress_ = std::make_unique<QProgressDialog>(Q(text), QStringLiteral("Cancelar"), 0, 100, owner);
         progress_->setObjectName(QStringLiteral("TalporProgress"));
         progress_->setWindowTitle(QStringLiteral("Talpor"));
         progress_->setWindowModality(Qt::WindowModal);
         progress_->setMinimumDuration(0);
         progress_->setAutoClose(false);
         progress_->setAutoReset(false);
+        // Over the window it works for, where the eye is.
+        if (owner != nullptr && owner->isVisible()) {
+            progress_->adjustSize();
+            progress_->move(owner->frameGeometry().center() - progress_->rect().center());
+        }
     }
     if (progress_->labelText() != Q(text)) progress_->setLabelText(Q(text));
     progress_->setValue(std::clamp(percent, 0, 100));
@@ -569,6 +626,14 @@ bool QtPlatform::ShowProgress(std::string_view text, int percent) {
 void QtPlatform::EndProgress() { progress_.reset(); }
 
 bool QtPlatform::OpenUrl(std::string_view url) { return QDesktopServices::openUrl(QUrl(Q(url))); }
+
+QWidget* QtPlatform::Owner() const {
+    QWidget* modal = QApplication::activeModalWidget();
+    return modal != nullptr && modal->isVisible() && qobject_cast<QDialog*>(modal) != nullptr &&
+                   qobject_cast<QProgressDialog*>(modal) == nullptr
+               ? modal
+               : mainWindow_.data();
+}
 
 bool QtPlatform::ShowDialog(form::FormModel& dialog, const std::function<form::DialogEnd(form::Control&)>& changed) {
     ModelDialog window(dialog, changed, mainWindow_);

@@ -118,6 +118,9 @@ private:
     std::function<void()> raise_;
     bool previous_ = false;
     QPointer<QWidget> mainWindow_;
+    // The window a box, a chooser or a progress window belongs to and is centred on: the
+    // dialog open (the file dialog), else the main window.
+    QWidget* Owner() const;
 };
 
 }  // namespace qt
