@@ -138,7 +138,7 @@ std::string MiddleShortened(const std::string& name, std::size_t most) {
     const std::size_t head = (most - 1) / 2, tail = most - 1 - head;
     return name.substr(0, starts[head]) + "…" + name.substr(starts[starts.size() - tail]);
 }
-constexpr std::size_t kNameChars = 48;  // a layer's or file's name in the dialog
+constexpr std::size_t kNameChars = 40;  // a layer's or file's name in the dialog
 constexpr std::size_t kPathChars = 96;  // a path
 
 // What a conversion of layers writes, said before it runs: "Escribirá Shapefile en ED50

@@ -18,9 +18,11 @@
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QToolTip>
+#include <filesystem>
 #include <tuple>
 
 #include "ShownWindow.h"
+#include "support/Files.h"
 #include "qt/Icons.h"
 #include "qt/ModelDialog.h"
 
@@ -331,6 +333,67 @@ TEST(FileDialogWindow, FilesAndAFolderDroppedAreConvertedIntoAFolder) {
     QFile written(datos + QStringLiteral("_ED50/sub/tres.csv"));
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_TRUE(written.readAll().contains("A;40.4166667;-3.7;40º 25' 4.2489\" N;"));
+}
+
+// The tallest dialog a real file gives (a GeoPackage of 25 layers with long names) on a
+// laptop's 1280 × 800 and an old 1024 × 768 (two offscreen screens, tests/qt/screens.json):
+// the whole dialog on its screen with "Convertir" in sight, what it will write said, and
+// the run's summary box, a line a layer, within the screen too.
+TEST(FileDialogWindow, TheDialogAndItsSummaryFitTheScreenWithTheButtonsInSight) {
+    if (QApplication::instance() == nullptr)
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" TALPOR_SOURCE_DIR "/tests/qt/screens.json");
+    struct DialogPlatform : testing_support::FakePlatform {
+        bool ShowDialog(form::FormModel& model, const std::function<form::DialogEnd(form::Control&)>& changed) override {
+            qt::ModelDialog window(model, changed, QApplication::activeWindow());
+            return window.exec() == QDialog::Accepted;
+        }
+    };
+    ShownWindow<DialogPlatform> s;
+    if (QGuiApplication::screens().size() != 2) GTEST_SKIP() << "needs the two screens of a process of its own (ctest)";
+    QTemporaryDir folder;
+    const std::string dir = folder.path().toStdString();
+    testing_support::WriteFile(dir + "/rodales.csv", "WKT,Rodal\n\"POLYGON ((440000 4474000,440100 4474000,440000 4474100,440000 4474000))\",R-1\n");
+    for (int i = 1; i <= 25; ++i)
+        ASSERT_EQ(std::system(("cd '" + dir + "' && ogr2ogr -f GPKG " + (i > 1 ? "-update " : "") +
+                               "-nln rodales_de_los_montes_de_utilidad_publica_de_la_comarca_numero_" + std::to_string(i) +
+                               " -a_srs EPSG:23030 -oo GEOM_POSSIBLE_NAMES=WKT montes.gpkg rodales.csv 2> /dev/null")
+                                  .c_str()),
+                  0);
+    const std::string shots = std::getenv("TALPOR_SCREENSHOTS") != nullptr ? std::getenv("TALPOR_SCREENSHOTS") : "";
+    for (QScreen* screen : QGuiApplication::screens()) {
+        SCOPED_TRACE(screen->name().toStdString());
+        const QRect room = screen->availableGeometry();
+        s.window->windowHandle()->setScreen(screen);
+        s.window->move(room.topLeft() + QPoint(20, 20));
+        s.platform.fileNames = {dir + "/montes.gpkg"};
+        std::filesystem::remove(dir + "/montes_WGS84.gpkg");
+        auto timer = testing_support::OnEachBox<QDialog>([&](QDialog* dialog) {
+            EXPECT_EQ(dialog->screen(), screen);
+            EXPECT_TRUE(room.contains(dialog->frameGeometry())) << room.height() << " px: the dialog is " << dialog->frameGeometry().height();
+            auto* convert = dialog->findChild<QPushButton*>(QStringLiteral("CmdConvertir"));
+            EXPECT_TRUE(room.contains(QRect(convert->mapToGlobal(QPoint(0, 0)), convert->size())));
+            EXPECT_TRUE(convert->visibleRegion().boundingRect() == convert->rect());
+            EXPECT_TRUE(dialog->findChild<QLabel*>(QStringLiteral("LblEscribe"))->text().startsWith(
+                QStringLiteral("Escribirá GeoPackage en ETRS89 UTM 30 (EPSG:25830): «montes_WGS84.gpkg»")));
+            if (!shots.empty()) dialog->grab().save(QString::fromStdString(shots + "/dialogo-" + screen->name().toStdString() + ".png"));
+            QTest::mouseClick(convert, Qt::LeftButton);
+            if (dialog->isVisible()) dialog->reject();  // "Convertir" refused: the test fails below, not hangs
+        });
+        s.window->ChooseTab(1);
+        s.Click("CmdFichero", 1);
+        timer.reset();
+        ASSERT_FALSE(s.platform.msgBoxes.empty());
+        const std::string summary = s.platform.LastMsgBox().text;
+        EXPECT_TRUE(summary.starts_with("Capa «rodales_de_los_montes_de_utilidad_publica_de_la_comarca_numero_1»: 1 entidad")) << summary;
+        // The same summary in the real box, on the same screen.
+        qt::QtPlatform real(folder.filePath(QStringLiteral("unused.lock")));
+        real.SetMainWindow(s.window.get());
+        auto boxes = testing_support::OnEachBox([&](QMessageBox* box) {
+            EXPECT_TRUE(room.contains(box->frameGeometry())) << box->frameGeometry().height();
+            box->button(QMessageBox::Ok)->click();
+        });
+        real.MsgBox(summary, "Convertir fichero", form::MsgIcon::Information, form::MsgButtons::OK, form::MsgResult::OK);
+    }
 }
 
 // Madrid's easting and northing typed with zone 29 on the real window: the warning line
