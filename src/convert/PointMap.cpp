@@ -140,6 +140,12 @@ void MapView::CenterOn(geo::LatLon point) {
     lon0_ = point.lon;
 }
 
+void MapView::KeepInSight(geo::LatLon point) {
+    const MapXY at = ToScreen(point);
+    const double marginX = Width() / 10.0, marginY = Height() / 10.0;
+    if (at.x < marginX || at.x > Width() - marginX || at.y < marginY || at.y > Height() - marginY) CenterOn(point);
+}
+
 void MapView::Show(geo::LatLon point, double metresPerPixel) {
     CenterOn(point);
     scale_ = std::clamp(111320.0 / metresPerPixel, kMinScale, kMaxScale);

@@ -37,6 +37,9 @@ class MapView {
     void Zoom(double factor, MapXY at);
     void Pan(double dx, double dy);  // pixels
     void CenterOn(geo::LatLon point);
+    // Brings `point` to the middle, at the same scale, when it lies out of sight or within
+    // a tenth of the view of its edge: the map follows a point typed elsewhere.
+    void KeepInSight(geo::LatLon point);
     // Centres on `point` at `metresPerPixel`.
     void Show(geo::LatLon point, double metresPerPixel);
 

@@ -128,6 +128,11 @@ void MapWindow::SetTab(int tab) {
 }
 
 void MapWindow::Follow() {
+    // A point typed anew, or the other tab's, is kept in sight at the user's zoom.
+    const convert::MapPoints points = convert::PointsOfTab(frm_.Form(), tab_);
+    if (fitted_ && points.typed && (!followed_ || followed_->lat != points.typed->lat || followed_->lon != points.typed->lon))
+        view_.KeepInSight(*points.typed);
+    followed_ = points.typed;
     caption_->setText(Q(frm_.MapOfTab(tab_, view_).caption));
     update();
 }

@@ -7,6 +7,7 @@
 
 #include <QRectF>
 #include <QWidget>
+#include <optional>
 #include <string>
 
 #include "app/frmTalpor.h"
@@ -42,6 +43,7 @@ class MapWindow : public QWidget {
     app::frmTalpor& frm_;
     int tab_ = 0;
     convert::MapView view_;
+    std::optional<geo::LatLon> followed_;  // the point the view last followed
     bool fitted_ = false;
     QPoint dragFrom_;
     QLabel* caption_ = nullptr;

@@ -65,6 +65,25 @@ TEST(MapGeometry, PlacesStandAsTheirGeodesicsSayByTheScaleBar) {
     }
 }
 
+// A point typed anew is followed at the user's zoom: one out of sight (or at the edge) is
+// brought to the middle, one in sight leaves the view where the user left it.
+TEST(MapGeometry, TheViewFollowsANewPointAtTheSameZoom) {
+    const geo::LatLon madrid{40.4169, -3.7036}, palma{39.5696, 2.6502}, nearby{40.4180, -3.7000};
+    convert::MapView view;
+    view.Fit(720, 460);
+    view.Show(madrid, 2);
+    view.KeepInSight(nearby);  // some 300 m east, in sight at 2 m a pixel
+    EXPECT_NEAR(view.ToScreen(madrid).x, 360, 1);
+    view.KeepInSight(palma);
+    EXPECT_NEAR(view.ToScreen(palma).x, 360, 1);
+    EXPECT_NEAR(view.ToScreen(palma).y, 230, 1);
+    EXPECT_NEAR(view.MetresPerPixel(), 2, 0.1);
+    const convert::MapXY edge = view.ToScreen({palma.lat, palma.lon + 0.0075});  // 640 m east: 320 px, by the edge
+    ASSERT_GT(edge.x, 648);
+    view.KeepInSight({palma.lat, palma.lon + 0.0075});
+    EXPECT_NEAR(view.ToScreen({palma.lat, palma.lon + 0.0075}).x, 360, 1);
+}
+
 // Outlines the map's data does not have: a point whose nine cells around (0,02º) all hold
 // a point of an outline (a square with a spike into its middle cell) is told by the
 // outlines, and so is a country beyond the 251 the cells have room for.
