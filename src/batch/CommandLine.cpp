@@ -341,8 +341,10 @@ Capas SIG (Shapefile, GeoPackage, KML, KMZ, GeoJSON y DXF, por su extensión):
   en UTM, --huso. La salida es otra capa (formato de la entrada, de la extensión
   de SALIDA o de --formato: shp, gpkg, kml, kmz, geojson, dxf) o, con SALIDA .csv,
   --formato=csv o la salida estándar, una fila por vértice; a la salida estándar
-  va también una capa GeoJSON, KML o GPX. Una capa UTM sale en un solo huso. GDAL
-  la lee en un proceso aparte: lo que no puede leer se nombra y el estado es 1.
+  va también una capa GeoJSON, KML o GPX. Una capa UTM sale en un solo huso, el
+  suyo; con --huso, una capa con sistema sale en UTM de ese huso (también una en
+  grados). GDAL la lee en un proceso aparte: lo que no puede leer se nombra y el
+  estado es 1.
       --etiqueta=SISTEMA   etrs89 (por omisión) o wgs84: sistema del lado WGS84
                            en Shapefile, GeoPackage y DXF (las cifras son iguales)
       --omitir-fuera       deja fuera, y nombra, las entidades con algún vértice
