@@ -602,7 +602,8 @@ std::vector<std::string> FileDialog::Arguments() const {
         const std::string format = kLayerFormatOf[Chosen(m.Get("CmbFormato"), std::size(kLayerFormatOf))];
         if (format == "csv") AddResultArguments(m, args);
         if (!format.empty()) args.push_back("--formato=" + format);
-        if (Chosen(m.Get("CmbEtiqueta"), std::size(kLabels)) == 1) args.push_back("--etiqueta=wgs84");
+        if (m.Get("CmbEtiqueta").enabled && Chosen(m.Get("CmbEtiqueta"), std::size(kLabels)) == 1)
+            args.push_back("--etiqueta=wgs84");
         if (m.Get("ChkOmitir").value) args.push_back("--omitir-fuera");
         args.push_back(Input());
         if (!Output().empty()) args.insert(args.end(), {"-o", Output()});
@@ -678,7 +679,9 @@ void FileDialog::Show() {
     if (several_) return ShowSeveral();
     const bool layer = layers_.has_value();
     m.Get("FraPrevia").text = layer ? "Capas" : "Primeras filas";
-    for (const char* name : {"ChkOmitir", "CmbEtiqueta", "LblEtiqueta"}) m.Get(name).enabled = layer;
+    m.Get("ChkOmitir").enabled = layer;
+    // The name of the WGS84 side, for what is written on it.
+    m.Get("CmbEtiqueta").enabled = m.Get("LblEtiqueta").enabled = layer && direction_ == core::Direction::ED50ToWGS84;
     m.Get("CmbFormato").enabled = m.Get("LblFormato2").enabled = layer || direction_ == core::Direction::ED50ToWGS84;
     if (layer) return ShowLayers();
     // The result columns and the decimal sign are a table's; the height and altitude
