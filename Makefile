@@ -45,7 +45,7 @@ fuzz-layers: deps
 		--jobs $(JOBS) --keep build/fuzz-layers
 	python3 scripts/interrupts.py $(DEBUG_DIR)/src/batch/talpor-lote --runs $(INTERRUPTS) --seed $(FUZZ_SEED)
 
-# The start-up is measured offscreen and on a virtual X display (see the README).
+# The start-up is measured offscreen and on a virtual X display (see docs/developers.md).
 bench: deps
 	cmake -S . -B $(REL_DIR) -DCMAKE_BUILD_TYPE=Release -DTALPOR_BENCH=ON -DTALPOR_TESTS=OFF -DTALPOR_QT=ON
 	cmake --build $(REL_DIR) -j $(JOBS)

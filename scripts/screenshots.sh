@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Regenerates the README's pictures of the window, one per tab, and of the map, in docs/screenshots/:
+# Regenerates the pictures of the window in the README and the manual, one per tab, and of the map, in docs/screenshots/:
 # the window of a Release build on a virtual screen (Xvfb, 1024x768), with a point
 # converted on each conversion tab and the sun times and a distance on the utilities tab.
 #

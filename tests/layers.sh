@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Checks that every include between the folders of src/ points down the README's layers:
+# Checks that every include between the folders of src/ points down the layers of docs/developers.md:
 # a folder includes only folders on lower levels (astro also geo, its own level's).
 set -uo pipefail
 src=$1/src

@@ -31,7 +31,8 @@ for f in usr/bin/talpor usr/bin/talpor-lote usr/lib/talpor/talpor-proj.so usr/li
          usr/share/icons/hicolor/scalable/apps/es.talpor.Talpor.svg \
          usr/share/icons/hicolor/48x48/apps/es.talpor.Talpor.png \
          usr/share/man/man1/talpor.1.gz usr/share/man/man1/talpor-lote.1.gz \
-         usr/share/doc/talpor/copyright usr/share/doc/talpor/changelog.gz; do
+         usr/share/doc/talpor/copyright usr/share/doc/talpor/changelog.gz \
+         usr/share/doc/talpor/manual.md usr/share/doc/talpor/screenshots/mapa.png; do
   grep -qx "\./$f" "$work/contents" || fail "the package lacks /$f"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
