@@ -998,23 +998,77 @@ WritePlan PlanWrite(const std::string& input, const std::string& output, const S
     return plan;
 }
 
-LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output, const Settings& settings,
-                       const LayerLimits& limits, const LayerProgress& progress) {
-    const std::unique_ptr<Input> opened = OpenInput(inputPath, limits);
-    const Input& input = *opened;
-    const bool table = output.table;
-    const LayerFormat* inFormat = LayerFormatOfPath(inputPath);
+namespace {
+
+// A layer's system and the direction it is converted in, from its system (or one known
+// by its parameters, on the user's word) or, without one, from the settings. Throws
+// RunError for a system Talpor does not convert or a direction the settings contradict.
+Plan SourcePlan(const TalporGdalLayerInfo& info, const LayerFormat* inFormat, const Settings& settings) {
+    Plan plan;
+    plan.from = SystemOfEpsg(info.epsg);
+    plan.fromEpsg = info.epsg;
+    if (const System like = SystemOfEpsg(info.likeEpsg); info.likeEpsg > 0 && like.datum != System::Datum::Other) {
+        // A system under a name of its own with the parameters of one of ours: taken as
+        // that one on the user's word (the datum's name says nothing Talpor can check).
+        const std::string ours = SystemText(like.datum, like.zone, info.likeEpsg);
+        const bool toEd50 = like.datum != System::Datum::ED50;
+        if (!settings.layers.directionGiven ||
+            settings.conversion.direction != (toEd50 ? core::Direction::WGS84ToED50 : core::Direction::ED50ToWGS84) ||
+            (settings.conversion.zone != 0 && settings.conversion.zone != like.zone))
+            throw RunError("la capa «" + std::string(info.name) + "» está en «" + info.system +
+                           "», que tiene los parámetros de " + ours +
+                           " pero no su nombre: si es ese sistema, dígalo con --sentido=" +
+                           (toEd50 ? "wgs84-ed50" : "ed50-wgs84") +
+                           (like.zone != 0 ? " --huso=" + std::to_string(like.zone) : std::string()));
+        plan.from = like;
+        plan.fromEpsg = info.likeEpsg;
+        plan.systemTaken = "su sistema «" + std::string(info.system) + "» se toma como " + ours +
+                           ", cuyos parámetros tiene, como se ha indicado";
+    }
+    plan.zFromEllipsoid = !settings.layers.zEllipsoidal &&
+                          (plan.from.ellipsoidal || (inFormat != nullptr && inFormat->name == "geojson"));
+    const std::string name = info.name;
+    if (plan.from.datum == System::Datum::Other)
+        throw RunError("la capa «" + name + "» está en «" + info.system + "»" +
+                       (info.epsg > 0 ? " (EPSG:" + std::to_string(info.epsg) + ")" : std::string()) +
+                       ", que Talpor no convierte: lee ED50 (EPSG 4230 y 23029 a 23031) y ETRS89 o WGS84 "
+                       "(4258, 25829 a 25831, 4326 y 32629 a 32631)");
+    if (plan.from.datum == System::Datum::None) {
+        if (!settings.layers.directionGiven)
+            throw RunError("la capa «" + name + "» no dice en qué sistema están sus coordenadas: indique el sentido "
+                           "con --sentido y, si son UTM, el huso con --huso");
+        plan.direction = settings.conversion.direction;
+        plan.from.datum = plan.direction == core::Direction::ED50ToWGS84 ? System::Datum::ED50 : System::Datum::ETRS89;
+        plan.from.zone = settings.conversion.zone;
+    } else {
+        plan.direction = plan.from.datum == System::Datum::ED50 ? core::Direction::ED50ToWGS84
+                                                                 : core::Direction::WGS84ToED50;
+        if (settings.layers.directionGiven && plan.direction != settings.conversion.direction)
+            throw RunError("la capa «" + name + "» está en " + SystemText(plan.from.datum, plan.from.zone, info.epsg) +
+                           ": se convierte en el sentido " +
+                           (plan.direction == core::Direction::ED50ToWGS84 ? "ed50-wgs84" : "wgs84-ed50"));
+    }
+    return plan;
+}
+
+// What a run does to each layer of `input` (job.plans, job.layerNames, job.folders):
+// its system and direction, the system it is written in, whether it is left out; and
+// what the output needs of the layers before they are written: the geometry type of a
+// shapefile or GPX layer of no one type, and each layer's zone where it is the zone of
+// most of its vertices (a first reading counts them). Throws RunError for what the
+// output cannot take.
+struct OutputPlan {
+    std::vector<int> geometryTypes;  // the type each output layer is created with; 0 its own
+    std::vector<int> skip;           // 1 for a layer left out (attributes alone)
+};
+
+OutputPlan PlanLayers(const Input& input, const LayerFormat* inFormat, const EngineOutput& output, const Settings& settings,
+                  const LayerLimits& limits, Job& job) {
     const LayerFormat* outFormat = output.format;
-    LayerSummary summary;
-    summary.output = table ? "tabla" : std::string(outFormat->title);
-    Job job;
-    job.settings = &settings;
-    job.summary = &summary;
-    job.progress = &progress;
-    job.decimalSign = settings.decimalSign == 0 ? ',' : settings.decimalSign;
-    job.growth = Growth(limits, GrowthBytes(inputPath, input, limits));
     std::vector<ZoneCount> counts(static_cast<std::size_t>(std::max(input.Layers(), 0)));
-    std::vector<int> geometryTypes(counts.size(), 0), skip(counts.size(), 0);
+    OutputPlan layout{std::vector<int>(counts.size(), 0), std::vector<int>(counts.size(), 0)};
+    std::vector<int>& geometryTypes = layout.geometryTypes;
+    std::vector<int>& skip = layout.skip;
     bool needCount = false, gpxByHeld = false;
     std::int64_t total = 0;
     for (int i = 0; i < input.Layers(); ++i) {
@@ -1031,51 +1085,10 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
             job.plans.push_back(plan);
             continue;
         }
-        plan.from = SystemOfEpsg(info.epsg);
-        plan.fromEpsg = info.epsg;
-        if (const System like = SystemOfEpsg(info.likeEpsg); info.likeEpsg > 0 && like.datum != System::Datum::Other) {
-            // A system under a name of its own with the parameters of one of ours: taken as
-            // that one on the user's word (the datum's name says nothing Talpor can check).
-            const std::string ours = SystemText(like.datum, like.zone, info.likeEpsg);
-            const bool toEd50 = like.datum != System::Datum::ED50;
-            if (!settings.layers.directionGiven ||
-                settings.conversion.direction != (toEd50 ? core::Direction::WGS84ToED50 : core::Direction::ED50ToWGS84) ||
-                (settings.conversion.zone != 0 && settings.conversion.zone != like.zone))
-                throw RunError("la capa «" + std::string(info.name) + "» está en «" + info.system +
-                               "», que tiene los parámetros de " + ours +
-                               " pero no su nombre: si es ese sistema, dígalo con --sentido=" +
-                               (toEd50 ? "wgs84-ed50" : "ed50-wgs84") +
-                               (like.zone != 0 ? " --huso=" + std::to_string(like.zone) : std::string()));
-            plan.from = like;
-            plan.fromEpsg = info.likeEpsg;
-            plan.systemTaken = "su sistema «" + std::string(info.system) + "» se toma como " + ours +
-                               ", cuyos parámetros tiene, como se ha indicado";
-        }
-        plan.zFromEllipsoid = !settings.layers.zEllipsoidal &&
-                              (plan.from.ellipsoidal || (inFormat != nullptr && inFormat->name == "geojson"));
+        plan = SourcePlan(info, inFormat, settings);
         const std::string name = info.name;
         job.layerNames.push_back(name);
         job.folders.emplace_back(info.folder);
-        if (plan.from.datum == System::Datum::Other)
-            throw RunError("la capa «" + name + "» está en «" + info.system + "»" +
-                           (info.epsg > 0 ? " (EPSG:" + std::to_string(info.epsg) + ")" : std::string()) +
-                           ", que Talpor no convierte: lee ED50 (EPSG 4230 y 23029 a 23031) y ETRS89 o WGS84 "
-                           "(4258, 25829 a 25831, 4326 y 32629 a 32631)");
-        if (plan.from.datum == System::Datum::None) {
-            if (!settings.layers.directionGiven)
-                throw RunError("la capa «" + name + "» no dice en qué sistema están sus coordenadas: indique el sentido "
-                               "con --sentido y, si son UTM, el huso con --huso");
-            plan.direction = settings.conversion.direction;
-            plan.from.datum = plan.direction == core::Direction::ED50ToWGS84 ? System::Datum::ED50 : System::Datum::ETRS89;
-            plan.from.zone = settings.conversion.zone;
-        } else {
-            plan.direction = plan.from.datum == System::Datum::ED50 ? core::Direction::ED50ToWGS84
-                                                                     : core::Direction::WGS84ToED50;
-            if (settings.layers.directionGiven && plan.direction != settings.conversion.direction)
-                throw RunError("la capa «" + name + "» está en " + SystemText(plan.from.datum, plan.from.zone, info.epsg) +
-                               ": se convierte en el sentido " +
-                               (plan.direction == core::Direction::ED50ToWGS84 ? "ed50-wgs84" : "wgs84-ed50"));
-        }
         const bool toEd50 = plan.direction == core::Direction::WGS84ToED50;
         if (outFormat != nullptr && outFormat->wgs84 && toEd50)
             throw RunError(std::string(outFormat->title) + " solo guarda WGS84, y la capa «" + name +
@@ -1142,6 +1155,12 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
             plan.toEpsg = EpsgOf(plan.to.datum, plan.to.zone);
         }
     }
+    return layout;
+}
+
+// Each layer's report, before it is written: its systems, and its attributes as the
+// output names them (returned) or, for DXF, the ones it cannot keep.
+std::vector<std::vector<std::string>> ReportLayers(const Input& input, const LayerFormat* outFormat, Job& job) {
     std::vector<std::vector<std::string>> fieldNames;
     for (std::size_t i = 0; i < job.plans.size(); ++i) {
         const Plan& plan = job.plans[i];
@@ -1167,6 +1186,137 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
         fieldNames.push_back(FieldNames(names, outFormat != nullptr && outFormat->caseBlind, r.renamed));
         job.reports.push_back(std::move(r));
     }
+    return fieldNames;
+}
+
+// Writes the layers as tables of vertices: one for the layers converted as the first is
+// (direction, degrees or UTM), under a header true of all their rows, and one for each
+// layer converted otherwise, named after the output and the layer.
+void WriteTables(const Input& input, const EngineOutput& output, const Settings& settings, const std::vector<int>& skip,
+                 Job& job, TalporGdalJob& run) {
+    job.tables = true;
+    job.tableOf.assign(job.plans.size(), 0);
+    const bool kmlFolders = std::any_of(job.folders.begin(), job.folders.end(), [](const std::string& f) { return !f.empty(); });
+    const auto first = std::find_if(job.plans.begin(), job.plans.end(), [](const Plan& p) { return !p.skipped; });
+    const auto kind = [](const Plan& p) { return std::pair(p.direction, p.from.zone == 0); };
+    job.table.emplace_back().fd = output.fd;
+    std::vector<std::size_t> headOf = {static_cast<std::size_t>(first - job.plans.begin())};
+    std::set<std::string> names;
+    for (std::size_t i = 0; i < job.plans.size(); ++i) {
+        if (job.plans[i].skipped || kind(job.plans[i]) == kind(*first)) continue;
+        if (output.extraTables.empty())
+            throw RunError("la capa «" + job.layerNames[i] + "» se convierte de otro sistema que «" +
+                           job.layerNames[headOf[0]] + "» y va a una tabla aparte, que la salida estándar no "
+                           "puede llevar: dé un fichero de destino");
+        std::string name = output.extraTables + "-" + FileNamePart(job.layerNames[i]);
+        for (int n = 2; !names.insert(name).second; ++n) name = output.extraTables + "-" + FileNamePart(job.layerNames[i]) + "-" + std::to_string(n);
+        Table& extra = job.table.emplace_back();
+        extra.fd = ::open((name + output.extension).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (extra.fd < 0) throw RunError("no se puede escribir la salida: " + SystemErrorText(errno));
+        job.tableOf[i] = job.table.size() - 1;
+        headOf.push_back(i);
+    }
+    struct Closer {
+        std::vector<Table>& tables;
+        ~Closer() {
+            for (std::size_t t = 1; t < tables.size(); ++t) ::close(tables[t].fd);
+        }
+    } closer{job.table};
+    for (int i = 0; i < input.Layers(); ++i) {
+        if (skip[static_cast<std::size_t>(i)] != 0) continue;
+        Table& t = job.table[job.tableOf[static_cast<std::size_t>(i)]];
+        std::map<std::string, int> index;
+        for (std::size_t c = 0; c < t.fields.size(); ++c) index.emplace(t.fields[c], static_cast<int>(c));
+        std::vector<int>& column = t.column[i];
+        for (int f = 0; f < input.Layer(i).fields; ++f) {
+            const std::string name = input.Field(i, f);
+            auto [at, added] = index.emplace(name, static_cast<int>(t.fields.size()));
+            if (added) t.fields.push_back(name);
+            column.push_back(at->second);
+        }
+        // A KML's folders, "Sierra/Picos", in a column of their own (unless the layer has
+        // an attribute of that name).
+        if (kmlFolders) {
+            auto [at, added] = index.emplace("Carpeta", static_cast<int>(t.fields.size()));
+            if (added) t.fields.emplace_back("Carpeta");
+            if (std::find(column.begin(), column.end(), at->second) == column.end()) t.folderColumn[i] = at->second;
+        }
+    }
+    for (std::size_t t = 0; t < job.table.size(); ++t) {
+        const Plan& plan = job.plans[headOf[t]];
+        std::string& head = job.table[t].buffer;
+        head = "Capa;Entidad;Parte;Anillo;Vértice";
+        for (const std::string& name : job.table[t].fields) {
+            head += ';';
+            AppendField(head, name, ';');
+        }
+        head += plan.from.zone == 0 ? ";Latitud;Longitud;Altitud" : ";Este;Norte;Altitud";
+        const char* datum = plan.to.datum == System::Datum::ETRS89 ? " ETRS89" : "";
+        for (const std::string& name : ResultNames(settings.outputs, plan.direction, datum)) {
+            head += ';';
+            AppendField(head, name, ';');
+        }
+        head += '\n';
+    }
+    input.Run(run, job.thrown);
+    for (Table& t : job.table) Flush(t, true);
+}
+
+// Writes the layers as layers of `output`'s format, through GDAL.
+void WriteLayers(const Input& input, const EngineOutput& output, const Settings& settings,
+                 const std::vector<std::vector<std::string>>& fieldNames, std::vector<int>& geometryTypes, Job& job,
+                 TalporGdalJob& run) {
+    const LayerFormat* outFormat = output.format;
+    std::vector<int> epsg;
+    for (const Plan& p : job.plans) epsg.push_back(p.toEpsg);
+    const std::string driver(outFormat->driver);
+    std::vector<const char*> datasetOptions, layerOptions;
+    job.geoJson = outFormat->name == "geojson";
+    job.cad = outFormat->name == "dxf";
+    if (job.geoJson) layerOptions = {"RFC7946=YES", "COORDINATE_PRECISION=9", "WRITE_NAME=NO"};
+    // A shapefile's texts in UTF-8, said so by its .cpg: nothing becomes "?".
+    if (outFormat->name == "shp") layerOptions = {"ENCODING=UTF-8"};
+    // The attributes GPX has no element for go in its extensions: nothing is lost.
+    if (outFormat->name == "gpx") datasetOptions = {"GPX_USE_EXTENSIONS=YES"};
+    datasetOptions.push_back(nullptr);
+    layerOptions.push_back(nullptr);
+    std::vector<std::vector<const char*>> names(fieldNames.size());
+    std::vector<const char* const*> namesOfLayers;
+    for (std::size_t i = 0; i < fieldNames.size(); ++i) {
+        for (const std::string& n : fieldNames[i]) names[i].push_back(n.c_str());
+        namesOfLayers.push_back(names[i].data());
+    }
+    run.output = output.path.c_str();
+    run.driver = driver.c_str();
+    run.datasetOptions = datasetOptions.data();
+    run.layerOptions = layerOptions.data();
+    run.epsg = epsg.data();
+    run.fieldNames = namesOfLayers.data();
+    run.geometryTypes = geometryTypes.data();
+    // A Z that is an altitude is KML's absolute altitude; without the mode, a globe
+    // viewer would lay the feature on the ground.
+    run.altitudeMode = settings.layers.zEllipsoidal ? nullptr : "absolute";
+    input.Run(run, job.thrown);
+}
+
+}  // namespace
+
+LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output, const Settings& settings,
+                       const LayerLimits& limits, const LayerProgress& progress) {
+    const std::unique_ptr<Input> opened = OpenInput(inputPath, limits);
+    const Input& input = *opened;
+    const bool table = output.table;
+    const LayerFormat* outFormat = output.format;
+    LayerSummary summary;
+    summary.output = table ? "tabla" : std::string(outFormat->title);
+    Job job;
+    job.settings = &settings;
+    job.summary = &summary;
+    job.progress = &progress;
+    job.decimalSign = settings.decimalSign == 0 ? ',' : settings.decimalSign;
+    job.growth = Growth(limits, GrowthBytes(inputPath, input, limits));
+    OutputPlan layout = PlanLayers(input, LayerFormatOfPath(inputPath), output, settings, limits, job);
+    const std::vector<std::vector<std::string>> fieldNames = ReportLayers(input, outFormat, job);
     job.typeChanges.resize(job.reports.size());
 
     // A second thread, with grids of its own (core::Grids is not for concurrent use).
@@ -1183,120 +1333,20 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
     run.problem = ProblemCallback;
     run.changed = ChangedCallback;
     run.maxFeatureVertices = limits.featureVertices;
-    run.skip = skip.data();
+    run.skip = layout.skip.data();
     // GPX holds its waypoints before its routes and its tracks: layers in that order.
     std::vector<int> order(job.plans.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
     if (outFormat != nullptr && outFormat->name == "gpx") {
         const auto kind = [&](int i) {
-            const int t = geometryTypes[static_cast<std::size_t>(i)] % 1000;
+            const int t = layout.geometryTypes[static_cast<std::size_t>(i)] % 1000;
             return t != 0 ? t : GpxType(input.Layer(i).geometry, 0);
         };
         std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return kind(a) < kind(b); });
         run.order = order.data();
     }
-    if (table) {
-        // One table for the layers converted as the first is (direction, degrees or UTM),
-        // under a header true of all their rows; a layer converted otherwise gets a table of
-        // its own, named after the output and the layer.
-        job.tables = true;
-        job.tableOf.assign(job.plans.size(), 0);
-        const bool kmlFolders = std::any_of(job.folders.begin(), job.folders.end(), [](const std::string& f) { return !f.empty(); });
-        const auto first = std::find_if(job.plans.begin(), job.plans.end(), [](const Plan& p) { return !p.skipped; });
-        const auto kind = [](const Plan& p) { return std::pair(p.direction, p.from.zone == 0); };
-        job.table.emplace_back().fd = output.fd;
-        std::vector<std::size_t> headOf = {static_cast<std::size_t>(first - job.plans.begin())};
-        std::set<std::string> names;
-        for (std::size_t i = 0; i < job.plans.size(); ++i) {
-            if (job.plans[i].skipped || kind(job.plans[i]) == kind(*first)) continue;
-            if (output.extraTables.empty())
-                throw RunError("la capa «" + job.layerNames[i] + "» se convierte de otro sistema que «" +
-                               job.layerNames[headOf[0]] + "» y va a una tabla aparte, que la salida estándar no "
-                               "puede llevar: dé un fichero de destino");
-            std::string name = output.extraTables + "-" + FileNamePart(job.layerNames[i]);
-            for (int n = 2; !names.insert(name).second; ++n) name = output.extraTables + "-" + FileNamePart(job.layerNames[i]) + "-" + std::to_string(n);
-            Table& extra = job.table.emplace_back();
-            extra.fd = ::open((name + output.extension).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (extra.fd < 0) throw RunError("no se puede escribir la salida: " + SystemErrorText(errno));
-            job.tableOf[i] = job.table.size() - 1;
-            headOf.push_back(i);
-        }
-        struct Closer {
-            std::vector<Table>& tables;
-            ~Closer() {
-                for (std::size_t t = 1; t < tables.size(); ++t) ::close(tables[t].fd);
-            }
-        } closer{job.table};
-        for (int i = 0; i < input.Layers(); ++i) {
-            if (skip[static_cast<std::size_t>(i)] != 0) continue;
-            Table& t = job.table[job.tableOf[static_cast<std::size_t>(i)]];
-            std::map<std::string, int> index;
-            for (std::size_t c = 0; c < t.fields.size(); ++c) index.emplace(t.fields[c], static_cast<int>(c));
-            std::vector<int>& column = t.column[i];
-            for (int f = 0; f < input.Layer(i).fields; ++f) {
-                const std::string name = input.Field(i, f);
-                auto [at, added] = index.emplace(name, static_cast<int>(t.fields.size()));
-                if (added) t.fields.push_back(name);
-                column.push_back(at->second);
-            }
-            // A KML's folders, "Sierra/Picos", in a column of their own (unless the layer has
-            // an attribute of that name).
-            if (kmlFolders) {
-                auto [at, added] = index.emplace("Carpeta", static_cast<int>(t.fields.size()));
-                if (added) t.fields.emplace_back("Carpeta");
-                if (std::find(column.begin(), column.end(), at->second) == column.end()) t.folderColumn[i] = at->second;
-            }
-        }
-        for (std::size_t t = 0; t < job.table.size(); ++t) {
-            const Plan& plan = job.plans[headOf[t]];
-            std::string& head = job.table[t].buffer;
-            head = "Capa;Entidad;Parte;Anillo;Vértice";
-            for (const std::string& name : job.table[t].fields) {
-                head += ';';
-                AppendField(head, name, ';');
-            }
-            head += plan.from.zone == 0 ? ";Latitud;Longitud;Altitud" : ";Este;Norte;Altitud";
-            const char* datum = plan.to.datum == System::Datum::ETRS89 ? " ETRS89" : "";
-            for (const std::string& name : ResultNames(settings.outputs, plan.direction, datum)) {
-                head += ';';
-                AppendField(head, name, ';');
-            }
-            head += '\n';
-        }
-        input.Run(run, job.thrown);
-        for (Table& t : job.table) Flush(t, true);
-    } else {
-        std::vector<int> epsg;
-        for (const Plan& p : job.plans) epsg.push_back(p.toEpsg);
-        const std::string driver(outFormat->driver);
-        std::vector<const char*> datasetOptions, layerOptions;
-        job.geoJson = outFormat->name == "geojson";
-        job.cad = outFormat->name == "dxf";
-        if (job.geoJson) layerOptions = {"RFC7946=YES", "COORDINATE_PRECISION=9", "WRITE_NAME=NO"};
-        // A shapefile's texts in UTF-8, said so by its .cpg: nothing becomes "?".
-        if (outFormat->name == "shp") layerOptions = {"ENCODING=UTF-8"};
-        // The attributes GPX has no element for go in its extensions: nothing is lost.
-        if (outFormat->name == "gpx") datasetOptions = {"GPX_USE_EXTENSIONS=YES"};
-        datasetOptions.push_back(nullptr);
-        layerOptions.push_back(nullptr);
-        std::vector<std::vector<const char*>> names(fieldNames.size());
-        std::vector<const char* const*> namesOfLayers;
-        for (std::size_t i = 0; i < fieldNames.size(); ++i) {
-            for (const std::string& n : fieldNames[i]) names[i].push_back(n.c_str());
-            namesOfLayers.push_back(names[i].data());
-        }
-        run.output = output.path.c_str();
-        run.driver = driver.c_str();
-        run.datasetOptions = datasetOptions.data();
-        run.layerOptions = layerOptions.data();
-        run.epsg = epsg.data();
-        run.fieldNames = namesOfLayers.data();
-        run.geometryTypes = geometryTypes.data();
-        // A Z that is an altitude is KML's absolute altitude; without the mode, a globe
-        // viewer would lay the feature on the ground.
-        run.altitudeMode = settings.layers.zEllipsoidal ? nullptr : "absolute";
-        input.Run(run, job.thrown);
-    }
+    if (table) WriteTables(input, output, settings, layout.skip, job, run);
+    else WriteLayers(input, output, settings, fieldNames, layout.geometryTypes, job, run);
     for (std::size_t l = 0; l < job.reports.size(); ++l)
         for (const Job::TypeChange& t : job.typeChanges[l])
             if (t.values > 0)

@@ -156,10 +156,8 @@ std::optional<std::string> RunLayers(form::Platform& platform, const std::string
             progress.End();
             std::string list;
             for (const std::string& name : existing) list += "\r\n" + name;
-            return platform.MsgBox("La conversión escribe también, junto a «" + FileName(output) +
-                                       "», estos ficheros, que ya existen:" + list + "\r\n\r\n¿Quiere reemplazarlos?",
-                                   kTitle, form::MsgIcon::Exclamation, form::MsgButtons::YesNo,
-                                   form::MsgResult::No) == form::MsgResult::Yes;
+            return ReplaceAgreed(platform, "La conversión escribe también, junto a «" + FileName(output) +
+                                               "», estos ficheros, que ya existen:" + list + "\r\n\r\n¿Quiere reemplazarlos?");
         };
         const batch::LayerSummary summary = batch::ConvertLayers(
             input, output, settings,
@@ -300,10 +298,8 @@ void RunSeveral(form::Platform& platform, const FileDialog& dialog, core::Grids&
         progress.End();
         std::string list;
         for (const std::string& name : existing) list += "\r\n" + name;
-        return platform.MsgBox("La conversión escribe también estos ficheros, que ya existen:" + list +
-                                   "\r\n\r\n¿Quiere reemplazarlos?",
-                               kTitle, form::MsgIcon::Exclamation, form::MsgButtons::YesNo,
-                               form::MsgResult::No) == form::MsgResult::Yes;
+        return ReplaceAgreed(platform, "La conversión escribe también estos ficheros, que ya existen:" + list +
+                                           "\r\n\r\n¿Quiere reemplazarlos?");
     };
     std::optional<std::size_t> cancelled;
     for (std::size_t i = 0; i < files.size() && !cancelled; ++i) {
@@ -333,6 +329,11 @@ void RunSeveral(form::Platform& platform, const FileDialog& dialog, core::Grids&
 }
 
 }  // namespace
+
+bool ReplaceAgreed(form::Platform& platform, const std::string& question) {
+    return platform.MsgBox(question, kTitle, form::MsgIcon::Exclamation, form::MsgButtons::YesNo,
+                           form::MsgResult::No) == form::MsgResult::Yes;
+}
 
 void CmdFichero_Click(form::FormModel& form, form::Platform& platform, int tab, core::Grids& grids,
                       const std::vector<std::string>& dropped) {

@@ -22,4 +22,8 @@ namespace convert {
 void CmdFichero_Click(form::FormModel& form, form::Platform& platform, int tab, core::Grids& grids,
                       const std::vector<std::string>& dropped = {});
 
+// Asks before files that exist are replaced: true for "Sí"; "No" is the default (Intro
+// and Esc keep the files).
+bool ReplaceAgreed(form::Platform& platform, const std::string& question);
+
 }  // namespace convert

@@ -17,6 +17,7 @@
 #include "batch/CommandLine.h"
 #include "batch/SystemError.h"
 #include "batch/TextTable.h"
+#include "convert/FileConversion.h"
 
 namespace convert {
 namespace {
@@ -291,6 +292,11 @@ bool DefaultResults(const form::FormModel& m) {
 }
 
 // --salida with the result columns ticked (`columns`), and the decimal sign's option.
+// --formato for a format chosen; "" is the input's own (or, for several, each file's).
+void AddFormat(std::vector<std::string>& args, const std::string& format) {
+    if (!format.empty()) args.push_back("--formato=" + format);
+}
+
 void AddResultArguments(const form::FormModel& m, std::vector<std::string>& args, bool columns = true) {
     if (const std::size_t d = Chosen(m.Get("CmbDecimal"), std::size(kDecimals)); !columns && d > 0)
         args.push_back(kDecimalOptions[d]);
@@ -586,7 +592,7 @@ std::vector<std::string> FileDialog::Arguments() const {
         if (m.Get("CmbHuso").listIndex > 0) args.push_back("--huso=" + m.Get("CmbHuso").ListText());
         AddResultArguments(m, args, !DefaultResults(m));
         const std::string format = kSeveralFormatOf[Chosen(m.Get("CmbFormato"), std::size(kSeveralFormatOf))];
-        if (!format.empty()) args.push_back("--formato=" + format);
+        AddFormat(args, format);
         if (Chosen(m.Get("CmbEtiqueta"), std::size(kLabels)) == 1) args.push_back("--etiqueta=wgs84");
         if (m.Get("ChkOmitir").value) args.push_back("--omitir-fuera");
         if (replaceAgreed_) args.push_back("--reemplazar");
@@ -601,7 +607,7 @@ std::vector<std::string> FileDialog::Arguments() const {
         // A layer's system, geometry and heights are its own.
         const std::string format = kLayerFormatOf[Chosen(m.Get("CmbFormato"), std::size(kLayerFormatOf))];
         if (format == "csv") AddResultArguments(m, args);
-        if (!format.empty()) args.push_back("--formato=" + format);
+        AddFormat(args, format);
         if (m.Get("CmbEtiqueta").enabled && Chosen(m.Get("CmbEtiqueta"), std::size(kLabels)) == 1)
             args.push_back("--etiqueta=wgs84");
         if (m.Get("ChkOmitir").value) args.push_back("--omitir-fuera");
@@ -1080,8 +1086,7 @@ bool FileDialog::ReplaceAllowed() {
     const std::string question = "«" + FileName(Output()) + "» ya existe (modificado el " + platform_.DateText(when) +
                                  " a las " + platform_.TimeText(when) +
                                  ").\r\n¿Quiere reemplazarlo por el resultado de la conversión?";
-    return platform_.MsgBox(question, "Convertir fichero", form::MsgIcon::Exclamation, form::MsgButtons::YesNo,
-                            form::MsgResult::No) == form::MsgResult::Yes;
+    return ReplaceAgreed(platform_, question);
 }
 
 bool FileDialog::SeveralReplaceAllowed() {
@@ -1103,8 +1108,7 @@ bool FileDialog::SeveralReplaceAllowed() {
                                  batch::Count(existing.size(), "fichero", "ficheros") + " de los que escribe la conversión:" +
                                  list + "\r\n\r\n¿Quiere " + (existing.size() == 1 ? "reemplazarlo" : "reemplazarlos") +
                                  " por los resultados?";
-    replaceAgreed_ = platform_.MsgBox(question, "Convertir fichero", form::MsgIcon::Exclamation, form::MsgButtons::YesNo,
-                                      form::MsgResult::No) == form::MsgResult::Yes;
+    replaceAgreed_ = ReplaceAgreed(platform_, question);
     return replaceAgreed_;
 }
 
