@@ -189,11 +189,12 @@ MapPoints PointsOfTab(form::FormModel& form, int tab) {
     return m;
 }
 
-MapScene DrawMap(const MapView& view, const MapData& data, const geo::PlaceMap& places, const MapPoints& points) {
-    MapScene scene;
+namespace {
+
+// The land: each country's rings cut to the window, so that however far the view is
+// zoomed in a point inland lies inside its country's fill.
+void DrawLand(const MapView& view, const MapData& data, MapScene& scene) {
     const double width = view.Width(), height = view.Height();
-    // The land: each country's rings cut to the window, so that however far the view is
-    // zoomed in a point inland lies inside its country's fill.
     for (const geo::MapArea& area : data.areas) {
         std::vector<MapXY> ring;
         for (const geo::LatLon& p : area.points) ring.push_back(view.ToScreen(p));
@@ -203,8 +204,12 @@ MapScene DrawMap(const MapView& view, const MapData& data, const geo::PlaceMap& 
         if (land == scene.land.end()) land = scene.land.insert(scene.land.end(), MapLand{area.country, {}});
         land->rings.push_back(std::move(ring));
     }
+}
 
-    // The lines: only their pieces near the window, so that a zoomed view stays cheap.
+// The coasts and borders: only their pieces near the window, so that a zoomed view
+// stays cheap.
+void DrawLines(const MapView& view, const MapData& data, MapScene& scene) {
+    const double width = view.Width(), height = view.Height();
     const geo::LatLon corner = view.ToGeo({0, 0}), far = view.ToGeo({width, height});
     const double margin = 0.05 * (corner.lat - far.lat) + 0.01;
     const auto near = [&](const geo::LatLon& p) {
@@ -222,8 +227,10 @@ MapScene DrawMap(const MapView& view, const MapData& data, const geo::PlaceMap& 
             if (!keep) run.clear();
         }
     }
+}
 
-    // The Helmert sets' areas as geo::HelmertZoneOfGeo draws them, and the grid's.
+// The Helmert sets' areas as geo::HelmertZoneOfGeo draws them, and the grid's.
+void DrawAreas(const MapView& view, MapScene& scene) {
     scene.areas.push_back({MapAreaKind::EST99, "EST99",
                            Outline(view, {{35, -10}, {35, 1}, {40.5, 1}, {40.5, 6}, {44, 6}, {44, -4.5}, {41.5, -4.5},
                                           {41.5, -10}}),
@@ -237,10 +244,13 @@ MapScene DrawMap(const MapView& view, const MapData& data, const geo::PlaceMap& 
                                Outline(view, {{b.south, b.west}, {b.south, b.east}, {b.north, b.east}, {b.north, b.west}}),
                                view.ToScreen({b.south + 1.5, b.west + 0.08})});
     scene.areas.back().name.clear();  // the Balearic subgrid goes unnamed: one name is enough
+}
 
-    // The points, the shift and where the point lies.
+// The typed point, and the caption: where it lies (the land or sea that holds it, at sea
+// how far from the coast), which set's area and whether the grid's.
+void DrawTyped(const MapView& view, const geo::PlaceMap& places, const MapPoints& points, MapScene& scene) {
     const bool fromWgs84 = points.direction == core::Direction::WGS84ToED50;
-    const std::string from = fromWgs84 ? "WGS84" : "ED50", to = fromWgs84 ? "ED50" : "WGS84";
+    const std::string from = fromWgs84 ? "WGS84" : "ED50";
     if (points.typed) {
         const geo::LatLon p = *points.typed;
         scene.typed = view.ToScreen(p);
@@ -268,6 +278,12 @@ MapScene DrawMap(const MapView& view, const MapData& data, const geo::PlaceMap& 
     } else {
         scene.caption = "Escriba un punto para verlo en el mapa.";
     }
+}
+
+// The converted point and, for a fresh result, the arrow of the shift with its figures.
+void DrawShift(const MapView& view, const MapPoints& points, MapScene& scene) {
+    const bool fromWgs84 = points.direction == core::Direction::WGS84ToED50;
+    const std::string from = fromWgs84 ? "WGS84" : "ED50", to = fromWgs84 ? "ED50" : "WGS84";
     if (points.converted) {
         scene.converted = view.ToScreen(*points.converted);
         scene.stale = points.stale;
@@ -304,6 +320,18 @@ MapScene DrawMap(const MapView& view, const MapData& data, const geo::PlaceMap& 
             }
         }
     }
+}
+
+}  // namespace
+
+MapScene DrawMap(const MapView& view, const MapData& data, const geo::PlaceMap& places, const MapPoints& points) {
+    MapScene scene;
+    const double width = view.Width(), height = view.Height();
+    DrawLand(view, data, scene);
+    DrawLines(view, data, scene);
+    DrawAreas(view, scene);
+    DrawTyped(view, places, points, scene);
+    DrawShift(view, points, scene);
 
     // The areas in view, once each (the grid's two subgrids are one).
     for (const MapArea& area : scene.areas) {
