@@ -419,6 +419,65 @@ bool CreateKml(TalporGdalData* data, const TalporGdalJob& job, Output& out, char
     return true;
 }
 
+// Creates the attributes of input layer `i` (`defn`) on `layer`, each under the name the
+// program gives it, and says what the format made of each (job.changed): `fields` gets the
+// output's index of each, `isoFields` those of dates and times kept as ISO 8601 texts.
+// False, with the error, when GDAL cannot create one.
+bool CreateFields(OGRLayerH layer, OGRFeatureDefnH defn, GDALDriverH driver, const TalporGdalJob& job, int i,
+                  std::vector<int>& fields, std::vector<int>& isoFields, char* error, int size) {
+    const bool shapefile = std::strcmp(job.driver, "ESRI Shapefile") == 0;
+    for (int f = 0; f < OGR_FD_GetFieldCount(defn); ++f) {
+        OGRFieldDefnH field = OGR_FD_GetFieldDefn(defn, f);
+        // The name the program gives it (valid UTF-8, and apart from the others where
+        // the format does not tell case), else its own.
+        const char* const* names = job.fieldNames != nullptr ? job.fieldNames[i] : nullptr;
+        const char* name = names != nullptr && names[f] != nullptr ? names[f] : OGR_Fld_GetNameRef(field);
+        // A shapefile keeps a date, not a date with its time: the time is kept as ISO 8601
+        // text rather than lost.
+        const bool isoText = shapefile && OGR_Fld_GetType(field) == OFTDateTime;
+        OGRFieldDefnH renamed = nullptr;
+        if (std::strcmp(name, OGR_Fld_GetNameRef(field)) != 0 || isoText) {
+            renamed = OGR_Fld_Create(name, isoText ? OFTString : OGR_Fld_GetType(field));
+            OGR_Fld_SetSubType(renamed, OGR_Fld_GetSubType(field));
+            OGR_Fld_SetWidth(renamed, isoText ? 25 : OGR_Fld_GetWidth(field));
+            OGR_Fld_SetPrecision(renamed, OGR_Fld_GetPrecision(field));
+            OGR_Fld_SetNullable(renamed, OGR_Fld_IsNullable(field));
+            if (const char* value = OGR_Fld_GetDefault(field)) OGR_Fld_SetDefault(renamed, value);
+        }
+        const int before = OGR_FD_GetFieldCount(OGR_L_GetLayerDefn(layer));
+        const OGRErr created = OGR_L_CreateField(layer, renamed != nullptr ? renamed : field, TRUE);
+        if (renamed != nullptr) OGR_Fld_Destroy(renamed);
+        if (created != OGRERR_NONE) {
+            LastError("GDAL no puede crear un atributo en la salida", error, size);
+            return false;
+        }
+        OGRFeatureDefnH defnOut = OGR_L_GetLayerDefn(layer);
+        fields.push_back(OGR_FD_GetFieldCount(defnOut) > before ? OGR_FD_GetFieldCount(defnOut) - 1
+                                                               : OGR_FD_GetFieldIndex(defnOut, name));
+        // What the format made of it, said: another name (a shapefile's ten characters),
+        // another type (a 64-bit integer, a date and time).
+        if (isoText) isoFields.push_back(fields.back());
+        if (OGRFieldDefnH made = fields.back() >= 0 ? OGR_FD_GetFieldDefn(defnOut, fields.back()) : nullptr;
+            made != nullptr && job.changed != nullptr) {
+            const std::string was = batch::ValidUtf8(name);
+            const std::string is = batch::ValidUtf8(OGR_Fld_GetNameRef(made));
+            if (was != is)
+                job.changed(job.context, i, -1, ("el atributo «" + was + "» se llama «" + is + "», el nombre que " +
+                                             std::string(GDALGetDriverShortName(driver)) + " le da")
+                                                .c_str());
+            if (isoText)
+                job.changed(job.context, i, f, ("el atributo «" + is + "», fecha y hora, escrito como texto ISO 8601: " +
+                                             "un shapefile guarda fechas sin hora")
+                                                .c_str());
+            else if (OGR_Fld_GetType(made) != OGR_Fld_GetType(field))
+                job.changed(job.context, i, f, ("el atributo «" + is + "», " + TypeText(OGR_Fld_GetType(field)) +
+                                             ", escrito como " + TypeText(OGR_Fld_GetType(made)))
+                                                .c_str());
+        }
+    }
+    return true;
+}
+
 bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* error, int size) {
     if (std::strcmp(job.driver, "LIBKML") == 0) return CreateKml(data, job, out, error, size);
     GDALDriverH driver = GDALGetDriverByName(job.driver);
@@ -434,7 +493,6 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
         return false;
     }
     const bool cad = std::strcmp(job.driver, "DXF") == 0;
-    const bool shapefile = std::strcmp(job.driver, "ESRI Shapefile") == 0;
     for (int i = 0; i < GDALDatasetGetLayerCount(data->dataset); ++i) {
         OGRLayerH in = GDALDatasetGetLayer(data->dataset, i);
         OGRFeatureDefnH defn = OGR_L_GetLayerDefn(in);
@@ -482,55 +540,7 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
         // of fixed attributes (DXF) keeps those of the input's of the same names (no map).
         const bool newFields = OGR_L_TestCapability(layer, OLCCreateField) != 0;
         std::vector<int> fields, isoFields;
-        for (int f = 0; newFields && f < OGR_FD_GetFieldCount(defn); ++f) {
-            OGRFieldDefnH field = OGR_FD_GetFieldDefn(defn, f);
-            // The name the program gives it (valid UTF-8, and apart from the others where
-            // the format does not tell case), else its own.
-            const char* const* names = job.fieldNames != nullptr ? job.fieldNames[i] : nullptr;
-            const char* name = names != nullptr && names[f] != nullptr ? names[f] : OGR_Fld_GetNameRef(field);
-            // A shapefile keeps a date, not a date with its time: the time is kept as ISO 8601
-            // text rather than lost.
-            const bool isoText = shapefile && OGR_Fld_GetType(field) == OFTDateTime;
-            OGRFieldDefnH renamed = nullptr;
-            if (std::strcmp(name, OGR_Fld_GetNameRef(field)) != 0 || isoText) {
-                renamed = OGR_Fld_Create(name, isoText ? OFTString : OGR_Fld_GetType(field));
-                OGR_Fld_SetSubType(renamed, OGR_Fld_GetSubType(field));
-                OGR_Fld_SetWidth(renamed, isoText ? 25 : OGR_Fld_GetWidth(field));
-                OGR_Fld_SetPrecision(renamed, OGR_Fld_GetPrecision(field));
-                OGR_Fld_SetNullable(renamed, OGR_Fld_IsNullable(field));
-                if (const char* value = OGR_Fld_GetDefault(field)) OGR_Fld_SetDefault(renamed, value);
-            }
-            const int before = OGR_FD_GetFieldCount(OGR_L_GetLayerDefn(layer));
-            const OGRErr created = OGR_L_CreateField(layer, renamed != nullptr ? renamed : field, TRUE);
-            if (renamed != nullptr) OGR_Fld_Destroy(renamed);
-            if (created != OGRERR_NONE) {
-                LastError("GDAL no puede crear un atributo en la salida", error, size);
-                return false;
-            }
-            OGRFeatureDefnH defnOut = OGR_L_GetLayerDefn(layer);
-            fields.push_back(OGR_FD_GetFieldCount(defnOut) > before ? OGR_FD_GetFieldCount(defnOut) - 1
-                                                                   : OGR_FD_GetFieldIndex(defnOut, name));
-            // What the format made of it, said: another name (a shapefile's ten characters),
-            // another type (a 64-bit integer, a date and time).
-            if (isoText) isoFields.push_back(fields.back());
-            if (OGRFieldDefnH made = fields.back() >= 0 ? OGR_FD_GetFieldDefn(defnOut, fields.back()) : nullptr;
-                made != nullptr && job.changed != nullptr) {
-                const std::string was = batch::ValidUtf8(name);
-                const std::string is = batch::ValidUtf8(OGR_Fld_GetNameRef(made));
-                if (was != is)
-                    job.changed(job.context, i, -1, ("el atributo «" + was + "» se llama «" + is + "», el nombre que " +
-                                                 std::string(GDALGetDriverShortName(driver)) + " le da")
-                                                    .c_str());
-                if (isoText)
-                    job.changed(job.context, i, f, ("el atributo «" + is + "», fecha y hora, escrito como texto ISO 8601: " +
-                                                 "un shapefile guarda fechas sin hora")
-                                                    .c_str());
-                else if (OGR_Fld_GetType(made) != OGR_Fld_GetType(field))
-                    job.changed(job.context, i, f, ("el atributo «" + is + "», " + TypeText(OGR_Fld_GetType(field)) +
-                                                 ", escrito como " + TypeText(OGR_Fld_GetType(made)))
-                                                    .c_str());
-            }
-        }
+        if (newFields && !CreateFields(layer, defn, driver, job, i, fields, isoFields, error, size)) return false;
         // The KML folders the layer lay in, as an attribute of its own.
         int folderField = -1;
         if (static_cast<std::size_t>(i) < data->folders.size() && newFields && !cad &&

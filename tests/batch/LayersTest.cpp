@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "support/DataFile.h"
 #include "support/Files.h"
 
 extern char** environ;
@@ -183,6 +184,47 @@ TEST_F(Layers, ShapefileOfStandsGoesToEtrs89AsOgr2ogrWithTheGrid) {
     ASSERT_EQ(back.status, 0) << back.err;
     EXPECT_EQ(Read(dir / "vuelta.gpkg")[0].epsg, 4230);
     EXPECT_LT(Farthest(Read(dir / "vuelta.gpkg")[0].vertices, Read(dir / "grados.gpkg")[0].vertices), 1e-8);
+}
+
+// Each input system, direction, zone given and label (tests/data/layer-systems.txt): the
+// output's system as the summary names it and as GDAL reads it, and its point where PROJ
+// puts it.
+TEST_F(Layers, EachSystemGoesWhereItsOptionsSay) {
+    // cs2cs speaks latitude first in degrees; GDAL's layers hold x (longitude or easting) first.
+    const auto cs2cs = [](double a, double b, const std::string& from, const std::string& to) {
+        std::ostringstream point;
+        point.precision(12);
+        point << a << " " << b;
+        std::istringstream out(testing_support::Output("echo '" + point.str() + "' | cs2cs -f %.9f EPSG:" + from + " EPSG:" + to));
+        double c = 0, d = 0;
+        out >> c >> d;
+        return std::pair(c, d);
+    };
+    int n = 0;
+    for (const testing_support::DataRecord& r : testing_support::ReadDataFile("layer-systems.txt")) {
+        SCOPED_TRACE(r.where + ": " + r[0] + " " + r[3] + " " + r[4] + " " + r[5]);
+        const bool degreesIn = r[3].size() == 4, degreesOut = r[7].size() == 4;
+        const auto [a, b] = cs2cs(r.Number(1), r.Number(2), "4326", r[3]);
+        std::ostringstream wkt;
+        wkt.precision(12);
+        wkt << "POINT (" << (degreesIn ? b : a) << " " << (degreesIn ? a : b) << ")";
+        WriteFile(dir / "punto.csv", "WKT,nombre\n\"" + wkt.str() + "\"," + r[0] + "\n");
+        fs::remove(dir / "entrada.gpkg");
+        ASSERT_TRUE(Ogr("ogr2ogr -f GPKG entrada.gpkg punto.csv -oo GEOM_POSSIBLE_NAMES=WKT -oo KEEP_GEOM_COLUMNS=NO "
+                        "-a_srs EPSG:" + r[3] + " -nln puntos")) << ReadFile(dir / "ogr.txt");
+        const std::string output = "salida" + std::to_string(++n) + "." + r[5];
+        const Ran ran = Run(r[4] + " entrada.gpkg " + output);
+        ASSERT_EQ(ran.status, 0) << ran.err;
+        EXPECT_TRUE(Has(ran.err, " a " + r[6])) << ran.err;
+        if (r[7] == "-") continue;  // a table: no system of its own
+        const std::vector<Layer> out = Read(dir / output);
+        ASSERT_EQ(out.size(), 1u);
+        EXPECT_EQ(out[0].epsg, std::stoi(r[7]));
+        ASSERT_EQ(out[0].vertices.size(), 1u);
+        const auto [c, d] = cs2cs(a, b, r[3], r[7]);
+        EXPECT_NEAR(out[0].vertices[0].x, degreesOut ? d : c, degreesOut ? 1e-4 : 10);
+        EXPECT_NEAR(out[0].vertices[0].y, degreesOut ? c : d, degreesOut ? 1e-4 : 10);
+    }
 }
 
 // A Google Earth KMZ: a folder with a point on the ground (written lon,lat,0), a summit

@@ -376,7 +376,9 @@ TEST_F(Lote, HeightsAreReadAsTheirColumnsNameSays) {
         EXPECT_TRUE(Has(r.err, t.reading)) << r.err;
         // With the default result columns the height and the altitude come along.
         Run(std::string(t.options) + " entrada.csv salida.csv");
-        if (*t.result != 0) EXPECT_TRUE(Has(ReadFile(dir / "salida.csv"), t.result)) << ReadFile(dir / "salida.csv");
+        if (*t.result != 0) {
+            EXPECT_TRUE(Has(ReadFile(dir / "salida.csv"), t.result)) << ReadFile(dir / "salida.csv");
+        }
     }
 }
 
@@ -412,6 +414,8 @@ TEST_F(Lote, APointThatLandsOutsideSpainIsConvertedAndSaidSo) {
         {"Frente a Barcelona, 28 km mar adentro;41.3800;2.8000", "El punto cae en el mar Mediterráneo, a "},
         {"Frente a Castellón, en el mar de las Columbretes;39.98;0.95", ""},
         {"Frente a Sines;38.0;-9.9", "El punto cae en el océano Atlántico, a 75 km de la costa"},
+        {"Frente a Oporto, en el mar de Portugal;41.15;-8.78", "El punto cae en el océano Atlántico, a "},
+        {"Frente a Alhucemas, en el mar de Marruecos;35.30;-3.95", "El punto cae en el mar de Alborán, a 5 km de la costa"},
     };
     std::string input = "Lugar;Latitud;Longitud\n";
     for (const auto& [row, warning] : places) input += std::string(row) + "\n";
@@ -715,9 +719,10 @@ TEST_F(Lote, ConvertedPointsGoToGpxKmlAndGeoJson) {
         EXPECT_TRUE(Has(ogr, "-3.70000886 40.41666326") && Has(ogr, "650.2") && Has(ogr, "POINT (-3.02492287 40.65907459)"))
             << ogr;
         // Numbers are JSON numbers, of one type in every feature, whatever the decimal sign.
-        if (std::string(format) == "geojson")
+        if (std::string(format) == "geojson") {
             EXPECT_TRUE(Has(ogr, "Este WGS84 (Real) = 440611.98") && Has(ogr, "Altitud WGS84 (EGM08-REDNAP) (Real) = 650.2"))
                 << ogr;
+        }
     }
 }
 
@@ -831,7 +836,9 @@ TEST_F(Lote, AReplacedFileKeepsItsModeAndAFailedRunTheOldFile) {
         EXPECT_TRUE(Has(r.err, message)) << r.err;
         EXPECT_EQ(fs::status(dir / output).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
         EXPECT_EQ(ReadFile(dir / output).starts_with("P0;40,41;-3,70;40º 24' 40,2495\" N;"), status == 0);
-        if (status != 0) EXPECT_EQ(ReadFile(dir / output), old);
+        if (status != 0) {
+            EXPECT_EQ(ReadFile(dir / output), old);
+        }
         if (fs::exists(dir / "carpeta")) fs::permissions(dir / "carpeta", fs::perms::owner_all);
     }
     EXPECT_TRUE(fs::is_symlink(dir / "enlace.csv"));

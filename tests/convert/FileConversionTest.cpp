@@ -74,6 +74,7 @@ TEST(FileConversion, ConvertsTheChosenFileAndSumsItUp) {
         // The preview heads each column with its part; the destination is offered.
         EXPECT_TRUE(m.Get("LblPrevia").text.starts_with("[1]    [2 punto]   [3 punto]\nPunto  Latitud     Longitud\n"));
         EXPECT_EQ(m.Get("LblFormato").text, "Separador «;» · cabecera en la fila 1 · punto en columnas 2 y 3");
+        EXPECT_EQ(m.Get("LblEscribe").text, "Escribirá una tabla, la del fichero con las columnas ED50 elegidas: «puntos_ED50.csv»");
     });
     const std::string written = ReadFile(out);
     EXPECT_NE(written.find("A;40.4166667;-3.7;"), std::string::npos) << written;
@@ -288,6 +289,13 @@ TEST(FileConversion, AShapefileIsConvertedFromTheWindowAsTalporLoteDoes) {
     Started s;
     s.Convert(1, in, [&](form::FormModel& m, const Changed& changed) {
         EXPECT_EQ(m.Get("LblPrevia").text, "Capa «montes»: polígonos, 1.000 entidades, 4.000 vértices; ED50 UTM 30 (EPSG:23030)");
+        EXPECT_EQ(m.Get("CmbHuso").items.front(), "Como la entrada: UTM 30");
+        EXPECT_EQ(m.Get("CmbHuso").listIndex, 0);
+        // To a globe viewer: WGS84 degrees, whatever the zone list says, which is off.
+        Pick(m, changed, "CmbFormato", "KML");
+        EXPECT_FALSE(m.Get("CmbHuso").enabled);
+        EXPECT_EQ(m.Get("LblEscribe").text, "Escribirá KML en WGS84 geográficas (EPSG:4326): «montes_WGS84.kml»");
+        Pick(m, changed, "CmbFormato", "El de la capa");
         Pick(m, changed, "CmbMetodo", "Rejilla");
         EXPECT_EQ(m.Get("TxtDestino").text, folder.Str() + "/montes_WGS84.shp");
         EXPECT_EQ(m.Get("LblOrden").text,
@@ -518,6 +526,7 @@ TEST(FileConversion, AKmzBecomesAnEd50UtmShapefileWhoseFilesAreListedBeforehand)
 <Folder><name>Ruta</name><Placemark><name>Subida</name><LineString><coordinates>
 -3.9866,40.8186 -3.9700,40.8350 -3.9558,40.8503</coordinates></LineString></Placemark></Folder>
 <Folder><name>Fuentes: cumbres</name><Placemark><name>Peñalara</name><Point><coordinates>-3.9558,40.8503</coordinates></Point></Placemark></Folder>
+<Folder><name>Refugios</name><Placemark><name>Zabala</name><Point><coordinates>-3.9633,40.8417</coordinates></Point></Placemark></Folder>
 </Document></kml>)");
     ASSERT_EQ(std::system(("cd " + folder.Str() + " && zip -q ruta.kmz doc.kml && rm doc.kml").c_str()), 0);
     std::string listed;
@@ -530,14 +539,15 @@ TEST(FileConversion, AKmzBecomesAnEd50UtmShapefileWhoseFilesAreListedBeforehand)
         listed = m.Get("LblEscribe").text;
         EXPECT_EQ(listed, "Escribirá Shapefile en ED50 UTM 30 (EPSG:23030): «ruta_ED50.shp», «ruta_ED50.shx», "
                           "«ruta_ED50.dbf», «ruta_ED50.prj», «ruta_ED50.cpg», «Fuentes_ cumbres.shp», «Fuentes_ cumbres.shx», "
-                          "«Fuentes_ cumbres.dbf», «Fuentes_ cumbres.prj» y «Fuentes_ cumbres.cpg»");
+                          "«Fuentes_ cumbres.dbf», «Fuentes_ cumbres.prj», «Fuentes_ cumbres.cpg», «Refugios.shp», "
+                          "«Refugios.shx», «Refugios.dbf», «Refugios.prj» y «Refugios.cpg»");
         EXPECT_NE(m.Get("LblOrden").text.find(" --huso=30 --formato=shp "), std::string::npos) << m.Get("LblOrden").text;
     });
     EXPECT_EQ(s.platform.msgBoxes.size(), 1u);
     std::set<std::string> written;
     for (const auto& entry : fs::directory_iterator(folder.path))
         if (entry.path().filename() != "ruta.kmz") written.insert(entry.path().filename().string());
-    EXPECT_EQ(written.size(), 10u);
+    EXPECT_EQ(written.size(), 15u);
     for (const std::string& name : written) EXPECT_NE(listed.find("«" + name + "»"), std::string::npos) << name;
     const std::string info = testing_support::Output("ogrinfo -ro -al '" + (folder.path / "Fuentes_ cumbres.shp").string() + "'");
     EXPECT_NE(info.find("ED50 / UTM zone 30N"), std::string::npos) << info;

@@ -167,6 +167,13 @@ TEST_F(ConversionTab, TheMapTellsLandFromSeaAndNamesThePlace) {
                 view, window.MapData(), grids.Places(),
                 {core::Direction::ED50ToWGS84, geo::LatLon{p.lat + 0.0012, p.lon + 0.0012}, p, false});
             EXPECT_NE(ed50.caption.find(r[4] + (r[3] == "sea" ? ", a " : " · ")), std::string::npos) << ed50.caption;
+            // A stale result is the previous point's, in Madrid: the typed point is placed.
+            const convert::MapScene stale = convert::DrawMap(
+                view, window.MapData(), grids.Places(),
+                {core::Direction::ED50ToWGS84, geo::LatLon{p.lat + 0.0012, p.lon + 0.0012}, geo::LatLon{40.4169, -3.7036}, true});
+            if (r[3] == "sea") {
+                EXPECT_NE(stale.caption.find(r[4] + ", a "), std::string::npos) << stale.caption;
+            }
             if (r[3] != "sea") continue;
             const std::size_t at = scene.caption.find(", a ") + 4;
             const double km = std::stod(scene.caption.substr(at));
