@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <QTimer>
 #include <algorithm>
@@ -275,7 +276,9 @@ void ModelDialog::FitScreen() {
     const QSize wanted = body_->widget()->minimumSizeHint().expandedTo(body_->widget()->sizeHint());
     const int height = std::min(wanted.height(), room.height() - around);
     const bool scrolls = height < wanted.height();
-    const int width = std::min(wanted.width() + (scrolls ? body_->verticalScrollBar()->sizeHint().width() : 0),
+    const int bar = body_->verticalScrollBar()->sizeHint().width() +
+                    std::max(style()->pixelMetric(QStyle::PM_ScrollView_ScrollBarSpacing), 0) + 4;
+    const int width = std::min(wanted.width() + (scrolls ? bar : 0),
                                room.width() - margins.left() - margins.right() - 2 * std::max(frame / 4, 4));
     body_->setVerticalScrollBarPolicy(scrolls ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
     if (body_->minimumHeight() != height) body_->setMinimumHeight(height);
