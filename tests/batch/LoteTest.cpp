@@ -361,6 +361,16 @@ TEST_F(Lote, HeightsAreReadAsTheirColumnsNameSays) {
         {"Vértice;Latitud;Longitud;Z (m)\nV1;40.4168;-3.7038;650", "altitud sobre el mar en la columna 4 («Z (m)», por su nombre)",
          ";629.2;EST99;650.0;"},
         {"Vértice;Latitud;Longitud;Dato\nV1;40.4168;-3.7038;650", "", ""},
+        // Every name the manual lists, in Spanish and in English, in any case.
+        {"Vértice;Latitud;Longitud;ALTITUD\nV1;40.4168;-3.7038;650", "altitud sobre el mar en la columna 4", ";629.2;EST99;650.0;"},
+        {"Vértice;Latitud;Longitud;Elevación\nV1;40.4168;-3.7038;650", "altitud sobre el mar en la columna 4", ";629.2;EST99;650.0;"},
+        {"Vértice;Latitud;Longitud;Elevation\nV1;40.4168;-3.7038;650", "altitud sobre el mar en la columna 4", ";629.2;EST99;650.0;"},
+        {"Vértice;Latitud;Longitud;ele\nV1;40.4168;-3.7038;650", "altitud sobre el mar en la columna 4", ";629.2;EST99;650.0;"},
+        {"Vértice;Latitud;Longitud;Alt\nV1;40.4168;-3.7038;650", "altitud sobre el mar en la columna 4", ";629.2;EST99;650.0;"},
+        {"Vértice;Latitud;Longitud;Altura elipsoidal\nV1;40.4168;-3.7038;701.1", "altura sobre el elipsoide en la columna 4",
+         ";629.1;EST99;650.0;"},
+        {"Vértice;Latitud;Longitud;Ellipsoidal height\nV1;40.4168;-3.7038;701.1", "altura sobre el elipsoide en la columna 4",
+         ";629.1;EST99;650.0;"},
         {"Vértice;X;Y;Cota\nV1;440290.46;4474257.38;650",
          "columnas 2 y 3, altitud sobre el mar en la columna 4 («Cota», por su nombre), separador «;», cabecera en la fila 1",
          ";629.2;EST99;650.0;", "--huso=30"},
@@ -382,7 +392,7 @@ TEST_F(Lote, HeightsAreReadAsTheirColumnsNameSays) {
     }
 }
 
-// A point that lands outside Spain's land and its 12-mile sea is converted, and its Aviso
+// A point that lands outside Spain's land and its territorial sea is converted, and its Aviso
 // column says where it lands, its Error column empty; an easting and northing in another
 // zone name the zone that would put them in Spain. The sea's distance: geod gives 75.5 km
 // to Cabo Espichel.
