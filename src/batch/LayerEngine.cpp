@@ -292,6 +292,13 @@ void Flush(Table& t, bool all) {
     t.buffer.clear();
 }
 
+// The altitudeMode of a feature: its attribute, else the format's default.
+std::string_view AltitudeMode(const TalporGdalFeature& f, const Plan& plan) {
+    if (plan.altitudeModeField >= 0 && f.isSet[plan.altitudeModeField]) return f.values[plan.altitudeModeField];
+    if (f.trackAltitudeMode != nullptr) return f.trackAltitudeMode;  // a gx:Track's own
+    return plan.clampedByDefault ? "clampToGround" : "absolute";
+}
+
 void AppendNumber(std::string& out, double x, int decimals, char sign) { AppendRounded(out, x, decimals, sign); }
 
 // One row a vertex: layer, feature, part, ring, vertex, the attributes, the vertex as
@@ -339,7 +346,14 @@ void WriteRows(Job& job, const TalporGdalFeature& f, const Plan& plan, const Con
         AppendField(out, r.error, ';');
         std::string note = r.error.empty() ? r.note : "";
         if (r.error.empty() && f.hasZ && !v.points[k].hasHeight) {
-            const std::string why = "sin altura (" + std::string(plan.clampedByDefault ? "pegado al suelo" : "sin Z") + ")";
+            // Why, by what KML's altitudeMode says the Z is.
+            const std::string_view mode = AltitudeMode(f, plan);
+            const std::string why = "sin altura (" +
+                                    std::string(mode == "relativeToGround"  ? "su Z es sobre el terreno"
+                                                : mode == "clampToSeaFloor" ? "pegado al fondo del mar"
+                                                : plan.clampedByDefault || mode == "clampToGround" ? "pegado al suelo"
+                                                                                                    : "sin Z") +
+                                    ")";
             note = note.empty() ? why : why + ". " + note;
         }
         out += ';';
@@ -349,12 +363,6 @@ void WriteRows(Job& job, const TalporGdalFeature& f, const Plan& plan, const Con
     }
 }
 
-// The altitudeMode of a feature: its attribute, else the format's default.
-std::string_view AltitudeMode(const TalporGdalFeature& f, const Plan& plan) {
-    if (plan.altitudeModeField >= 0 && f.isSet[plan.altitudeModeField]) return f.values[plan.altitudeModeField];
-    if (f.trackAltitudeMode != nullptr) return f.trackAltitudeMode;  // a gx:Track's own
-    return plan.clampedByDefault ? "clampToGround" : "absolute";
-}
 
 // The conversion of a feature's vertices, which the threads share out: nothing of the
 // job is changed.

@@ -227,6 +227,45 @@ TEST_F(Layers, EachSystemGoesWhereItsOptionsSay) {
     }
 }
 
+// A Z is an altitude only where its format says so (OGC KML 2.2, altitudeMode: "absolute"
+// is above sea level; "clampToGround", the default, and Google's gx:altitudeMode
+// "clampToSeaFloor" are ignored; "relativeToGround" is above the terrain): the row of the vertex, with the ED50 height
+// and the altitude, or neither and why. A flat (2D) layer has no height; a 3D one's Z is
+// an altitude. 650 m at Madrid is 629,2 m above the ED50 ellipsoid (geoid 51,1 m, PROJ).
+TEST_F(Layers, AZIsAnAltitudeOnlyWhereItsFormatSaysSo) {
+    const std::pair<std::string, const char*> cases[] = {
+        // The end of the row: Altura ED50;Altitud WGS84 (EGM08-REDNAP);Error;Aviso
+        {"", ";;;sin altura (pegado al suelo)\n"},
+        {"<altitudeMode>absolute</altitudeMode>", ";629,2;650,0;;\n"},
+        {"<altitudeMode>clampToGround</altitudeMode>", ";;;sin altura (pegado al suelo)\n"},
+        {"<gx:altitudeMode>clampToSeaFloor</gx:altitudeMode>", ";;;sin altura (pegado al fondo del mar)\n"},
+        {"<altitudeMode>relativeToGround</altitudeMode>", ";;;sin altura (su Z es sobre el terreno)\n"},
+        {"flat", "-3,70249525;;;;\n"},
+        {"3D", ";629,2;650,0;;\n"},
+    };
+    for (const auto& [mode, row] : cases) {
+        SCOPED_TRACE(mode);
+        std::string input = "punto.kml";
+        if (mode == "flat" || mode == "3D") {
+            WriteFile(dir / "punto.csv", mode == "3D" ? "WKT,id\n\"POINT Z (-3.7038 40.4168 650)\",1\n"
+                                                      : "WKT,id\n\"POINT (-3.7038 40.4168)\",1\n");
+            fs::remove(dir / "punto.gpkg");
+            ASSERT_TRUE(Ogr("ogr2ogr -f GPKG punto.gpkg punto.csv -oo GEOM_POSSIBLE_NAMES=WKT -a_srs EPSG:4258"));
+            input = "punto.gpkg";
+        } else {
+            WriteFile(dir / input, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\" "
+                                   "xmlns:gx=\"http://www.google.com/kml/ext/2.2\">"
+                                   "<Document><Placemark><name>V1</name><Point>" + mode +
+                                   "<coordinates>-3.7038,40.4168,650</coordinates></Point></Placemark></Document></kml>\n");
+        }
+        const Ran r = Run("--salida=gd,altura,altitud " + input + " tabla.csv");
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string table = ReadFile(dir / "tabla.csv");
+        const std::string last = table.substr(table.rfind('\n', table.size() - 2) + 1);
+        EXPECT_TRUE(last.ends_with(row)) << last;
+    }
+}
+
 // A Google Earth KMZ: a folder with a point on the ground (written lon,lat,0), a summit
 // with its absolute altitude, a line, a polygon with a hole, a multi-geometry and a
 // gx:Track, to ED50 UTM rows, one a vertex, as PROJ puts them with the grid.
@@ -733,7 +772,9 @@ TEST_F(Layers, WhatAGisReadsIsReadAndItsStructureKept) {
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_TRUE(Has(r.err, c.said)) << r.err;
         // PROJ with the grid: 440611.590 4474239.526.
-        if (c.status == 0) EXPECT_TRUE(Has(ReadFile(dir / "obra.csv"), ";440611,59;4474239,53;")) << ReadFile(dir / "obra.csv");
+        if (c.status == 0) {
+            EXPECT_TRUE(Has(ReadFile(dir / "obra.csv"), ";440611,59;4474239,53;")) << ReadFile(dir / "obra.csv");
+        }
     }
 
     const std::string kml =
