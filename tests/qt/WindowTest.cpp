@@ -349,13 +349,13 @@ TEST(FileDialogWindow, TheDialogAndItsSummaryFitTheScreenWithTheButtonsInSight) 
         }
     };
     ShownWindow<DialogPlatform> s;
-    if (QGuiApplication::screens().size() != 2) GTEST_SKIP() << "needs the two screens of a process of its own (ctest)";
+    // Two screens where the test has its process to itself (ctest); else the one there is.
     QTemporaryDir folder;
     const std::string dir = folder.path().toStdString();
     testing_support::WriteFile(dir + "/rodales.csv", "WKT,Rodal\n\"POLYGON ((440000 4474000,440100 4474000,440000 4474100,440000 4474000))\",R-1\n");
     for (int i = 1; i <= 25; ++i)
         ASSERT_EQ(std::system(("cd '" + dir + "' && ogr2ogr -f GPKG " + (i > 1 ? "-update " : "") +
-                               "-nln rodales_de_los_montes_de_utilidad_pública_de_la_comarca_número_" + std::to_string(i) +
+                               "-nln rodales_de_los_montes_de_utilidad_pública_de_Ávila_y_su_comarca_" + std::to_string(i) +
                                " -a_srs EPSG:23030 -oo GEOM_POSSIBLE_NAMES=WKT montes.gpkg rodales.csv 2> /dev/null")
                                   .c_str()),
                   0);
@@ -377,7 +377,7 @@ TEST(FileDialogWindow, TheDialogAndItsSummaryFitTheScreenWithTheButtonsInSight) 
                 QStringLiteral("Escribirá GeoPackage en ETRS89 UTM 30 (EPSG:25830): «montes_WGS84.gpkg»")));
             // A name too long for its line, shortened in the middle, character by character.
             EXPECT_TRUE(dialog->findChild<QLabel*>(QStringLiteral("LblPrevia"))->text().startsWith(
-                QStringLiteral("Capa «rodales_de_los_mont…_la_comarca_número_1»: ")));
+                QStringLiteral("Capa «rodales_de_los_mont…Ávila_y_su_comarca_1»: ")));
             if (!shots.empty()) dialog->grab().save(QString::fromStdString(shots + "/dialogo-" + screen->name().toStdString() + ".png"));
             QTest::mouseClick(convert, Qt::LeftButton);
             if (dialog->isVisible()) dialog->reject();  // "Convertir" refused: the test fails below, not hangs
@@ -387,7 +387,7 @@ TEST(FileDialogWindow, TheDialogAndItsSummaryFitTheScreenWithTheButtonsInSight) 
         timer.reset();
         ASSERT_FALSE(s.platform.msgBoxes.empty());
         const std::string summary = s.platform.LastMsgBox().text;
-        EXPECT_TRUE(summary.starts_with("Capa «rodales_de_los_montes_de_utilidad_pública_de_la_comarca_número_1»: 1 entidad")) << summary;
+        EXPECT_TRUE(summary.starts_with("Capa «rodales_de_los_montes_de_utilidad_pública_de_Ávila_y_su_comarca_1»: 1 entidad")) << summary;
         // The same summary in the real box, on the same screen.
         qt::QtPlatform real(folder.filePath(QStringLiteral("unused.lock")));
         real.SetMainWindow(s.window.get());
