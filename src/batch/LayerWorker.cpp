@@ -51,30 +51,30 @@ std::string Shown(std::string text) {
     return text;
 }
 
-// The worker's resident memory, in bytes; 0 when it cannot be read.
-std::uint64_t Resident(pid_t pid) {
-    const std::string path = "/proc/" + std::to_string(pid) + "/statm";
+// The start of /proc/PID/NAME, a line of numbers; "" when it cannot be read.
+std::string ProcText(pid_t pid, const char* name) {
+    const std::string path = "/proc/" + std::to_string(pid) + "/" + name;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return 0;
-    char text[128] = {};
+    if (fd < 0) return {};
+    char text[1024] = {};
     const ssize_t n = ::read(fd, text, sizeof text - 1);
     ::close(fd);
-    if (n <= 0) return 0;
+    return n > 0 ? std::string(text, static_cast<std::size_t>(n)) : std::string();
+}
+
+// The worker's resident memory, in bytes; 0 when it cannot be read.
+std::uint64_t Resident(pid_t pid) {
+    const std::string text = ProcText(pid, "statm");
     unsigned long long size = 0, resident = 0;
-    if (std::sscanf(text, "%llu %llu", &size, &resident) != 2) return 0;
+    if (std::sscanf(text.c_str(), "%llu %llu", &size, &resident) != 2) return 0;
     return resident * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
 }
 
 // The processor time `pid` has used, in seconds; 0 when it cannot be told.
 double CpuSeconds(pid_t pid) {
-    const std::string path = "/proc/" + std::to_string(pid) + "/stat";
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return 0;
-    char text[1024] = {};
-    const ssize_t n = ::read(fd, text, sizeof text - 1);
-    ::close(fd);
+    const std::string text = ProcText(pid, "stat");
     // After the command's name in brackets: state, then ten fields, then utime and stime.
-    const char* end = n > 0 ? std::strrchr(text, ')') : nullptr;
+    const char* end = std::strrchr(text.c_str(), ')');
     unsigned long long user = 0, system = 0;
     if (end == nullptr ||
         std::sscanf(end + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &user, &system) != 2)

@@ -236,15 +236,21 @@ TEST(SolarCalendarWindow, PickedDayAndButtonFillTheThreeLabels) {
     EXPECT_TRUE(s.platform.msgBoxes.empty());
 }
 
+namespace {
+
+// The fake platform with the real file dialog.
+struct DialogPlatform : testing_support::FakePlatform {
+    bool ShowDialog(form::FormModel& model, const std::function<form::DialogEnd(form::Control&)>& changed) override {
+        qt::ModelDialog window(model, changed, QApplication::activeWindow());
+        return window.exec() == QDialog::Accepted;
+    }
+};
+
+}  // namespace
+
 // "Convertir fichero…" on the real dialog, by keyboard and mouse: the list of eastings and
 // northings gets its zone and its Cota column there, and the file is written.
 TEST(FileDialogWindow, TheUsersChoicesReachTheFile) {
-    struct DialogPlatform : testing_support::FakePlatform {
-        bool ShowDialog(form::FormModel& model, const std::function<form::DialogEnd(form::Control&)>& changed) override {
-            qt::ModelDialog window(model, changed, QApplication::activeWindow());
-            return window.exec() == QDialog::Accepted;
-        }
-    };
     QTemporaryDir folder;
     const QString hitos = folder.filePath(QStringLiteral("hitos.csv"));
     ASSERT_TRUE(QFile::copy(QStringLiteral(TALPOR_SOURCE_DIR "/docs/ejemplos/hitos.csv"), hitos));
@@ -288,12 +294,6 @@ TEST(FileDialogWindow, TheUsersChoicesReachTheFile) {
 // their folder dropped on the dialog, over its fields too, becomes its input, listed, and
 // goes into a folder of its shape beside it.
 TEST(FileDialogWindow, FilesAndAFolderDroppedAreConvertedIntoAFolder) {
-    struct DialogPlatform : testing_support::FakePlatform {
-        bool ShowDialog(form::FormModel& model, const std::function<form::DialogEnd(form::Control&)>& changed) override {
-            qt::ModelDialog window(model, changed, QApplication::activeWindow());
-            return window.exec() == QDialog::Accepted;
-        }
-    };
     QTemporaryDir folder;
     const QString datos = folder.filePath(QStringLiteral("datos"));
     ASSERT_TRUE(QDir().mkpath(datos + QStringLiteral("/sub")));
@@ -342,12 +342,6 @@ TEST(FileDialogWindow, FilesAndAFolderDroppedAreConvertedIntoAFolder) {
 TEST(FileDialogWindow, TheDialogAndItsSummaryFitTheScreenWithTheButtonsInSight) {
     if (QApplication::instance() == nullptr)
         qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" TALPOR_SOURCE_DIR "/tests/qt/screens.json");
-    struct DialogPlatform : testing_support::FakePlatform {
-        bool ShowDialog(form::FormModel& model, const std::function<form::DialogEnd(form::Control&)>& changed) override {
-            qt::ModelDialog window(model, changed, QApplication::activeWindow());
-            return window.exec() == QDialog::Accepted;
-        }
-    };
     ShownWindow<DialogPlatform> s;
     // Two screens where the test has its process to itself (ctest); else the one there is.
     QTemporaryDir folder;
