@@ -806,6 +806,14 @@ std::string FileNamePart(const std::string& name) {
     return part.substr(0, 100);
 }
 
+// The table of a layer converted otherwise than the first: the output's name without its
+// extension, "-" and the layer's, numbered after a name already in `taken`.
+std::string ExtraTableName(const std::string& prefix, const std::string& layer, std::set<std::string>& taken) {
+    std::string name = prefix + "-" + FileNamePart(layer);
+    for (int n = 2; !taken.insert(name).second; ++n) name = prefix + "-" + FileNamePart(layer) + "-" + std::to_string(n);
+    return name;
+}
+
 // "600 MB", "132 bytes".
 std::string Megabytes(std::int64_t bytes) {
     if (bytes < (1 << 20)) return Count(static_cast<std::uint64_t>(bytes), "byte", "bytes");
@@ -998,9 +1006,7 @@ WritePlan PlanWrite(const std::string& input, const std::string& output, const S
                 if (std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos) c = '_';
             add(name + ".shp");
         } else if (kind.table && !first && kindOf != *firstKind && output != "-") {
-            std::string name = stem + "-" + FileNamePart(l.name);
-            for (int n = 2; !names.insert(name).second; ++n) name = stem + "-" + FileNamePart(l.name) + "-" + std::to_string(n);
-            plan.files.push_back(name + extension);
+            plan.files.push_back(ExtraTableName(stem, l.name, names) + extension);
         }
     }
     return plan;
@@ -1216,8 +1222,7 @@ void WriteTables(const Input& input, const EngineOutput& output, const Settings&
             throw RunError("la capa «" + job.layerNames[i] + "» se convierte de otro sistema que «" +
                            job.layerNames[headOf[0]] + "» y va a una tabla aparte, que la salida estándar no "
                            "puede llevar: dé un fichero de destino");
-        std::string name = output.extraTables + "-" + FileNamePart(job.layerNames[i]);
-        for (int n = 2; !names.insert(name).second; ++n) name = output.extraTables + "-" + FileNamePart(job.layerNames[i]) + "-" + std::to_string(n);
+        const std::string name = ExtraTableName(output.extraTables, job.layerNames[i], names);
         Table& extra = job.table.emplace_back();
         extra.fd = ::open((name + output.extension).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (extra.fd < 0) throw RunError("no se puede escribir la salida: " + SystemErrorText(errno));

@@ -258,7 +258,7 @@ bool LayerZones(const form::Control& zone) { return zone.items.size() == std::si
 // The zone list of layers with a system, its first item saying what the input's is
 // ("Como la entrada: grados"), and its default: for layers in degrees the zone of most of
 // their vertices, UTM as a hiker's map has it; for UTM layers their own.
-int OfferLayerZones(form::Control& zone, const std::vector<batch::LayerInfo>& layers) {
+void OfferLayerZones(form::Control& zone, const std::vector<batch::LayerInfo>& layers) {
     std::array<std::int64_t, 3> votes{};
     std::set<int> utm;
     bool degrees = false;
@@ -276,9 +276,7 @@ int OfferLayerZones(form::Control& zone, const std::vector<batch::LayerInfo>& la
     const bool counted = std::any_of(votes.begin(), votes.end(), [](std::int64_t v) { return v > 0; });
     const int item = !utm.empty() || !counted ? 0 : static_cast<int>(std::max_element(votes.begin(), votes.end()) - votes.begin()) + 1;
     Items(zone, items, item);
-    return item;
 }
-
 
 // Whether the result columns ticked are those talpor-lote gives without --salida: the
 // degrees, UTM and the set, and the height and the altitude where a file has them.
@@ -291,12 +289,12 @@ bool DefaultResults(const form::FormModel& m) {
     return true;
 }
 
-// --salida with the result columns ticked (`columns`), and the decimal sign's option.
 // --formato for a format chosen; "" is the input's own (or, for several, each file's).
 void AddFormat(std::vector<std::string>& args, const std::string& format) {
     if (!format.empty()) args.push_back("--formato=" + format);
 }
 
+// --salida with the result columns ticked (`columns`), and the decimal sign's option.
 void AddResultArguments(const form::FormModel& m, std::vector<std::string>& args, bool columns = true) {
     if (const std::size_t d = Chosen(m.Get("CmbDecimal"), std::size(kDecimals)); !columns && d > 0)
         args.push_back(kDecimalOptions[d]);
