@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "batch/Layers.h"
+#include "layers/Layers.h"
 #include "text/FieldLimits.h"
 
 namespace batch {

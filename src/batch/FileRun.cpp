@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "batch/Stream.h"
-#include "batch/SystemError.h"
+#include "tables/SystemError.h"
 
 namespace batch {
 namespace {

@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "batch/Encoding.h"
-#include "batch/SystemError.h"
+#include "tables/Encoding.h"
+#include "tables/SystemError.h"
 
 namespace batch {
 namespace {

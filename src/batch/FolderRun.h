@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "batch/CommandLine.h"
-#include "batch/Layers.h"
-#include "batch/OutputFile.h"
+#include "layers/Layers.h"
+#include "tables/OutputFile.h"
 #include "batch/Stream.h"
 
 namespace batch {

@@ -13,10 +13,10 @@
 
 #include "batch/CommandLine.h"
 #include "batch/FolderRun.h"
-#include "batch/Layers.h"
-#include "batch/OutputFile.h"
+#include "layers/Layers.h"
+#include "tables/OutputFile.h"
 #include "batch/Stream.h"
-#include "batch/SystemError.h"
+#include "tables/SystemError.h"
 #include "convert/FileDialog.h"
 
 namespace convert {

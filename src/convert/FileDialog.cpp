@@ -15,8 +15,8 @@
 #include <set>
 
 #include "batch/CommandLine.h"
-#include "batch/SystemError.h"
-#include "batch/TextTable.h"
+#include "tables/SystemError.h"
+#include "tables/TextTable.h"
 #include "convert/FileConversion.h"
 
 namespace convert {

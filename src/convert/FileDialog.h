@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "batch/FolderRun.h"
-#include "batch/Layers.h"
+#include "layers/Layers.h"
 #include "batch/Stream.h"
 #include "core/Grids.h"
 #include "form/Controls.h"

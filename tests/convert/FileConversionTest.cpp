@@ -14,7 +14,7 @@
 
 #include "app/frmTalpor.h"
 #include "batch/CommandLine.h"
-#include "batch/TextTable.h"
+#include "tables/TextTable.h"
 #include "num/Number.h"
 #include "convert/FileDialog.h"
 #include "support/FakePlatform.h"

@@ -1,4 +1,4 @@
-#include "batch/TextTable.h"
+#include "tables/TextTable.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "batch/Gps.h"
+#include "gps/Gps.h"
 
 #include <dlfcn.h>
 #include <libxml/SAX2.h>
@@ -11,9 +11,9 @@
 #include <cstdio>
 #include <memory>
 
-#include "batch/Stream.h"
+#include "tables/Run.h"
+#include "tables/TextTable.h"
 #include "text/PointText.h"
-#include "batch/TextTable.h"
 
 namespace batch {
 namespace {

@@ -1,4 +1,4 @@
-// The C interface between talpor-lote's layers (batch/Layers.h) and its GDAL module,
+// The C interface between talpor-lote's layers (layers/Layers.h) and its GDAL module,
 // talpor-gdal.so: the one part of the program that links GDAL, loaded (dlopen) the first
 // time a layer is read. GDAL brings a hundred libraries that a run on a CSV file, and the
 // window's start, have no use for. Plain C types only, so that no exception and no C++

@@ -10,12 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "batch/TextTable.h"
+#include "tables/Run.h"
+#include "tables/TextTable.h"
 
 namespace batch {
-
-// The form of a file: a text table (CSV and the like) or a GPS format.
-enum class Format { Text, Gpx, Kml, GeoJson };
 
 struct FormatName {
     std::string_view name;  // as --formato takes it
@@ -51,9 +49,6 @@ struct XmlNote {
     std::string message;  // "<ele> repetido en el waypoint de la línea 3: se toma el primero (GPX admite uno)"
 };
 
-// A reading keeps this many notes at most; it counts them all.
-inline constexpr std::size_t kListedNotes = 10;
-
 // Reads a GPX file in pieces and writes its points as the rows of a table with the
 // columns kXmlColumns, ";" between them, a header first: every waypoint, route point
 // and track point (with the name of its route or track, and the number of its track
@@ -62,7 +57,7 @@ inline constexpr std::size_t kListedNotes = 10;
 // and line breaks inside them become one blank. An element without elevation gets an
 // empty Altitud. The file may be UTF-8 or UTF-16, with or without a byte order mark. Only
 // the elements of the root's namespace are read, and of an element a point holds once the
-// first one, with a note. (KML is read as a layer: batch/Layers.h.)
+// first one, with a note. (KML is read as a layer: layers/Layers.h.)
 class XmlPoints {
   public:
     XmlPoints();

@@ -1,4 +1,4 @@
-#include "batch/SystemError.h"
+#include "tables/SystemError.h"
 
 #include <cerrno>
 #include <cstring>

@@ -2,11 +2,11 @@
 // are walked in their own order (parts of a multi-geometry, rings of a polygon, points
 // of a line) into flat arrays and written back along the same walk, so that every
 // vertex, and nothing else, changes.
-#include "batch/GdalModule.h"
+#include "gdal/GdalModule.h"
 
-#include "batch/Encoding.h"
-#include "batch/KmlStructure.h"
-#include "batch/KmlWriter.h"
+#include "tables/Encoding.h"
+#include "gdal/KmlStructure.h"
+#include "gdal/KmlWriter.h"
 
 #include <cpl_conv.h>
 #include <cpl_error.h>

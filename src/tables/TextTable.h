@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "batch/Encoding.h"
-#include "batch/PointRow.h"
+#include "tables/Encoding.h"
+#include "tables/PointRow.h"
 
 namespace batch {
 

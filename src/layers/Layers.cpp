@@ -1,4 +1,4 @@
-#include "batch/Layers.h"
+#include "layers/Layers.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,10 +8,10 @@
 #include <cerrno>
 #include <optional>
 
-#include "batch/Encoding.h"
-#include "batch/LayerWorker.h"
-#include "batch/OutputFile.h"
-#include "batch/SystemError.h"
+#include "tables/Encoding.h"
+#include "layers/LayerWorker.h"
+#include "tables/OutputFile.h"
+#include "tables/SystemError.h"
 #include "core/Grids.h"
 
 namespace batch {

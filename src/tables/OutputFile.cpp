@@ -1,4 +1,4 @@
-#include "batch/OutputFile.h"
+#include "tables/OutputFile.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -17,8 +17,8 @@
 #include <set>
 #include <string_view>
 
-#include "batch/Stream.h"
-#include "batch/SystemError.h"
+#include "tables/Run.h"
+#include "tables/SystemError.h"
 
 namespace batch {
 namespace {

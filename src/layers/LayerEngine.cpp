@@ -1,4 +1,4 @@
-#include "batch/LayerEngine.h"
+#include "layers/LayerEngine.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -20,10 +20,10 @@
 #include <deque>
 #include <mutex>
 
-#include "batch/Decimal.h"
-#include "batch/Encoding.h"
-#include "batch/GdalModule.h"
-#include "batch/SystemError.h"
+#include "tables/Decimal.h"
+#include "tables/Encoding.h"
+#include "gdal/GdalModule.h"
+#include "tables/SystemError.h"
 #include "geo/Utm.h"
 
 namespace batch {

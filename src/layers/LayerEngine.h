@@ -1,5 +1,5 @@
-// The work on layers that talpor-capas does, in its own process (batch/Layers.h runs it
-// there): the layers read through GDAL's module (batch/GdalModule.h, loaded on first
+// The work on layers that talpor-capas does, in its own process (layers/Layers.h runs it
+// there): the layers read through GDAL's module (gdal/GdalModule.h, loaded on first
 // use from talpor-capas' own folder), every vertex converted by the conversion core, the
 // output written where the calling process asked.
 #pragma once
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/Layers.h"
+#include "layers/Layers.h"
 
 namespace batch {
 

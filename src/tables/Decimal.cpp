@@ -1,4 +1,4 @@
-#include "batch/Decimal.h"
+#include "tables/Decimal.h"
 
 #include <algorithm>
 #include <cmath>

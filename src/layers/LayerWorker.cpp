@@ -1,4 +1,4 @@
-#include "batch/LayerWorker.h"
+#include "layers/LayerWorker.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -17,9 +17,9 @@
 #include <memory>
 #include <new>
 
-#include "batch/LayerEngine.h"
-#include "batch/OutputFile.h"
-#include "batch/SystemError.h"
+#include "layers/LayerEngine.h"
+#include "tables/OutputFile.h"
+#include "tables/SystemError.h"
 
 extern char** environ;
 

@@ -1,4 +1,4 @@
-#include "batch/KmlWriter.h"
+#include "gdal/KmlWriter.h"
 
 #include <cpl_conv.h>
 
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "batch/Encoding.h"
+#include "tables/Encoding.h"
 
 namespace batch {
 namespace {

@@ -1,7 +1,7 @@
 // Text encodings: UTF-8 checked, and Windows-1252 read and written. Used by the batch
 // library and by the GDAL module alike, so that a layer's texts and a table's are
 // mended the same way.
-#include "batch/Encoding.h"
+#include "tables/Encoding.h"
 
 #include <algorithm>
 #include <cstdint>

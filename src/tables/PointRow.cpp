@@ -1,10 +1,10 @@
-#include "batch/PointRow.h"
+#include "tables/PointRow.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 
-#include "batch/Decimal.h"
+#include "tables/Decimal.h"
 #include "core/Captions.h"
 #include "core/Places.h"
 #include "text/FieldLimits.h"

@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "batch/Layers.h"
+#include "layers/Layers.h"
 
 namespace batch {
 

@@ -1,4 +1,4 @@
-#include "batch/KmlStructure.h"
+#include "gdal/KmlStructure.h"
 
 #include <cstdlib>
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <thread>
 
-#include "batch/LayerWorker.h"
-#include "batch/Layers.h"
+#include "layers/LayerWorker.h"
+#include "layers/Layers.h"
 #include "support/Files.h"
 
 namespace {

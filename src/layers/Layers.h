@@ -4,7 +4,7 @@
 // the layers their names. The source system is read from the layer; the output carries
 // its own.
 //
-// GDAL reads the files in talpor-capas, a process of its own (batch/LayerEngine.h does
+// GDAL reads the files in talpor-capas, a process of its own (layers/LayerEngine.h does
 // the work there), so that a file GDAL crashes or hangs on, or one that grows without end
 // as it is read, costs a sentence and no more: neither the window nor talpor-lote goes
 // down with it. The calling process keeps the destination: it checks it before the run,
@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "batch/Stream.h"
+#include "tables/Run.h"
 
 namespace batch {
 
@@ -30,7 +30,7 @@ struct LayerFormat {
     std::string_view extension;  // of the files it is saved as
     std::string_view title;      // for messages
     bool wgs84 = false;          // the format is WGS84 longitude and latitude by definition
-    bool read = true;            // read as a layer (GPX is read as points: batch/Gps.h)
+    bool read = true;            // read as a layer (GPX is read as points: gps/Gps.h)
     bool streams = false;        // one file that can go to standard output
     bool caseBlind = false;      // attribute names that differ only in case are one name
 };
