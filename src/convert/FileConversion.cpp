@@ -113,7 +113,7 @@ std::string LayerMessage(const batch::LayerSummary& s, const std::string& output
             m += " " + batch::Count(r.outsideBand, "vértice queda", "vértices quedan") + " fuera de la franja del huso " +
                  std::to_string(r.zone) + (r.outsideBand == 1 ? " y se proyecta en él." : " y se proyectan en él.");
         if (r.withoutHeight > 0)
-            m += " " + batch::Count(r.withoutHeight, "vértice sin altura (pegado al suelo)", "vértices sin altura (pegados al suelo)") + ".";
+            m += " " + batch::WithoutHeightCount(r.withoutHeight) + ".";
         if (r.cad) m += " Escrita " + batch::CadText(r) + ".";
         if (std::string notes = batch::LayerNotesText(r); !notes.empty()) {
             notes[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(notes[0])));

@@ -329,7 +329,7 @@ std::string LayerSummaryText(const LayerSummary& summary, std::string_view input
         if (r.zone > 0 && r.outsideBand > 0)
             text += "; " + Count(r.outsideBand, "vértice", "vértices") + " fuera de la franja del huso " + std::to_string(r.zone);
         if (r.withoutHeight > 0)
-            text += "; " + Count(r.withoutHeight, "vértice sin altura (pegado al suelo)", "vértices sin altura (pegados al suelo)");
+            text += "; " + WithoutHeightCount(r.withoutHeight);
         if (r.cad) text += "; " + CadText(r);
         if (const std::string notes = LayerNotesText(r); !notes.empty()) text += "; " + notes;
         if (!r.leftOut.empty()) {
@@ -342,6 +342,11 @@ std::string LayerSummaryText(const LayerSummary& summary, std::string_view input
     if (!summary.written.empty())
         text += "talpor-lote: " + std::string(inputName) + ": escritos también, junto al destino: " + NameList(summary.written) + "\n";
     return text;
+}
+
+std::string WithoutHeightCount(std::int64_t vertices) {
+    return Count(static_cast<std::uint64_t>(vertices), "vértice sin altura (su Z no es una altitud)",
+                 "vértices sin altura (su Z no es una altitud)");
 }
 
 }  // namespace batch

@@ -133,7 +133,7 @@ struct LayerReport {
     int zone = 0;                       // the output's UTM zone; 0 for degrees
     std::int64_t outsideBand = 0;       // vertices beyond the zone's 6º band
     std::vector<std::int64_t> leftOut;  // ids of the features left out (--omitir-fuera)
-    std::int64_t withoutHeight = 0;     // vertices whose Z is no height (clamped to the ground)
+    std::int64_t withoutHeight = 0;     // vertices whose Z is no altitude (KML's altitudeMode)
     std::int64_t withoutGeometry = 0;   // features with no geometry, written as they are
     // Features with no geometry left out, of a format that cannot hold them (DXF): their ids.
     std::vector<std::int64_t> droppedWithoutGeometry;
@@ -176,6 +176,11 @@ bool Whole(const LayerSummary& summary);
 // destination's folder; true to replace them. Without one, such a run is refused unless
 // settings.layers.replace allows it.
 using ReplaceQuestion = std::function<bool(const std::vector<std::string>& existing)>;
+
+// "3 vértices sin altura (su Z no es una altitud)": the vertices converted without their Z,
+// which KML's altitudeMode says is no altitude above the sea (on the ground, on the sea
+// floor, above the terrain); each row of a table says which.
+std::string WithoutHeightCount(std::int64_t vertices);
 
 // What converting the layers ReadLayers found in `input` into `output` writes, said
 // before the run: the format, the system of each layer's output, and the files, the

@@ -632,7 +632,7 @@ TEST_F(Lote, GpxAndKmlFilesAreReadAsTheirPoints) {
     EXPECT_TRUE(Has(kml.out, "\nV;2;1;0;1;Linea;") && Has(kml.out, "\nV;2;1;0;2;Linea;")) << kml.out;
     EXPECT_TRUE(Has(kml.out, "40,41680000;-3,70380000;;40º 25' 4,7289\" N")) << kml.out;
     EXPECT_TRUE(Has(kml.out, ";;sin altura (pegado al suelo)\n")) << kml.out;  // Aviso, not Error
-    EXPECT_TRUE(Has(kml.err, "; 1 vértice sin altura (pegado al suelo)")) << kml.err;
+    EXPECT_TRUE(Has(kml.err, "; 1 vértice sin altura (su Z no es una altitud)")) << kml.err;
 
     // Malformed, or an entity that would swell or read a file: stopped where it is.
     WriteFile(dir / "mal.gpx", "<?xml version=\"1.0\"?>\n<gpx>\n<wpt lat=\"40\" lon=\"-3\"><name>a</wpt>\n</gpx>\n");

@@ -186,9 +186,9 @@ TEST_F(Layers, ShapefileOfStandsGoesToEtrs89AsOgr2ogrWithTheGrid) {
     EXPECT_LT(Farthest(Read(dir / "vuelta.gpkg")[0].vertices, Read(dir / "grados.gpkg")[0].vertices), 1e-8);
 }
 
-// Each input system, direction, zone given and label (tests/data/layer-systems.txt): the
-// output's system as the summary names it and as GDAL reads it, and its point where PROJ
-// puts it.
+// Each input system, direction, zone given, label and output format (tests/data/layer-systems.txt):
+// the output's system as the summary names it and as GDAL reads it, its point where PROJ
+// puts it, and the format GDAL reads it as.
 TEST_F(Layers, EachSystemGoesWhereItsOptionsSay) {
     // cs2cs speaks latitude first in degrees; GDAL's layers hold x (longitude or easting) first.
     const auto cs2cs = [](double a, double b, const std::string& from, const std::string& to) {
@@ -200,6 +200,7 @@ TEST_F(Layers, EachSystemGoesWhereItsOptionsSay) {
         out >> c >> d;
         return std::pair(c, d);
     };
+    GDALAllRegister();
     int n = 0;
     for (const testing_support::DataRecord& r : testing_support::ReadDataFile("layer-systems.txt")) {
         SCOPED_TRACE(r.where + ": " + r[0] + " " + r[3] + " " + r[4] + " " + r[5]);
@@ -216,14 +217,115 @@ TEST_F(Layers, EachSystemGoesWhereItsOptionsSay) {
         const Ran ran = Run(r[4] + " entrada.gpkg " + output);
         ASSERT_EQ(ran.status, 0) << ran.err;
         EXPECT_TRUE(Has(ran.err, " a " + r[6])) << ran.err;
-        if (r[7] == "-") continue;  // a table: no system of its own
-        const std::vector<Layer> out = Read(dir / output);
+        if (r[8] == "texto") {
+            EXPECT_TRUE(ReadFile(dir / output).starts_with("Capa;Entidad;")) << output;
+            continue;
+        }
+        GDALDatasetH ds = GDALOpenEx((dir / output).c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr);
+        ASSERT_NE(ds, nullptr) << output;
+        EXPECT_EQ(std::string(GDALGetDriverShortName(GDALGetDatasetDriver(ds))), r[8]);
+        GDALClose(ds);
+        if (r[7] == "-") continue;  // no system of its own
+        std::vector<Layer> out = Read(dir / output);
+        std::erase_if(out, [](const Layer& l) { return l.vertices.empty(); });  // GPX's empty ones
         ASSERT_EQ(out.size(), 1u);
         EXPECT_EQ(out[0].epsg, std::stoi(r[7]));
         ASSERT_EQ(out[0].vertices.size(), 1u);
         const auto [c, d] = cs2cs(a, b, r[3], r[7]);
         EXPECT_NEAR(out[0].vertices[0].x, degreesOut ? d : c, degreesOut ? 1e-4 : 10);
         EXPECT_NEAR(out[0].vertices[0].y, degreesOut ? c : d, degreesOut ? 1e-4 : 10);
+    }
+}
+
+// Every vertex numbered and every value under its own name (tests/data/layer-vertices.txt):
+// the layers of each case made by ogr2ogr, converted into one table by talpor-lote, each
+// row's numbers and attributes read back by the table's header.
+TEST_F(Layers, EveryVertexIsNumberedAndEveryValueNamed) {
+    struct Feature {
+        std::string layer, id;
+        std::map<std::string, std::string> values;
+        std::vector<std::string> rows;
+    };
+    std::vector<std::pair<std::string, std::vector<Feature>>> cases;  // in the file's order
+    std::map<std::string, std::string> formats;
+    for (const testing_support::DataRecord& r : testing_support::ReadDataFile("layer-vertices.txt")) {
+        if (cases.empty() || cases.back().first != r[0]) cases.push_back({r[0], {}});
+        formats[r[0]] = r[1];
+        Feature f{r[2], r[3], {}, {}};
+        std::istringstream values(r[4]), rows(r[6]);
+        for (std::string v; values >> v;) f.values[v.substr(0, v.find('='))] = v.substr(v.find('=') + 1);
+        for (std::string row; rows >> row;) f.rows.push_back(row);
+        f.values["WKT"] = r[5];
+        cases.back().second.push_back(f);
+    }
+    for (const auto& [name, features] : cases) {
+        SCOPED_TRACE(name);
+        const bool shp = formats[name] == "shp";
+        const std::string input = shp ? features[0].layer + ".shp" : "entrada.gpkg";
+        std::vector<std::string> layers, attributes;  // in order of appearance
+        for (const Feature& f : features) {
+            if (std::find(layers.begin(), layers.end(), f.layer) == layers.end()) layers.push_back(f.layer);
+            for (const auto& [key, value] : f.values)
+                if (key != "WKT" && std::find(attributes.begin(), attributes.end(), key) == attributes.end())
+                    attributes.push_back(key);
+        }
+        fs::remove(dir / "entrada.gpkg");
+        for (const std::string& layer : layers) {
+            std::string csv, header = shp ? "WKT" : "WKT,fid";
+            for (const Feature& f : features) {
+                if (f.layer != layer) continue;
+                if (csv.empty())
+                    for (const auto& [key, value] : f.values) header += key == "WKT" ? "" : "," + key;
+                csv += "\"" + f.values.at("WKT") + "\"" + (shp ? "" : "," + f.id);
+                for (const auto& [key, value] : f.values) csv += key == "WKT" ? "" : "," + value;
+                csv += "\n";
+            }
+            WriteFile(dir / (layer + ".csv"), header + "\n" + csv);
+            ASSERT_TRUE(Ogr("ogr2ogr " + std::string(shp ? "-f 'ESRI Shapefile' " + input : "-f GPKG -append " + input) +
+                            " " + layer + ".csv -oo GEOM_POSSIBLE_NAMES=WKT -oo KEEP_GEOM_COLUMNS=NO "
+                            "-oo AUTODETECT_TYPE=YES -a_srs EPSG:23030 -nln " + layer))
+                << ReadFile(dir / "ogr.txt");
+        }
+        const Ran ran = Run("-m rejilla --salida=utm " + input + " tabla.csv");
+        ASSERT_EQ(ran.status, 0) << ran.err;
+        for (const std::string& layer : layers) {
+            std::size_t count = 0, vertices = 0;
+            for (const Feature& f : features) count += f.layer == layer, vertices += f.layer == layer ? f.rows.size() : 0;
+            EXPECT_TRUE(Has(ran.err, "capa «" + layer + "»: " + std::to_string(count) + (count == 1 ? " entidad, " : " entidades, ") +
+                                         std::to_string(vertices) + " vértices convertidos"))
+                << ran.err;
+        }
+        std::istringstream table(ReadFile(dir / "tabla.csv"));
+        const auto cells = [](const std::string& line) {
+            std::vector<std::string> out;
+            std::stringstream cut(line);
+            for (std::string cell; std::getline(cut, cell, ';');) out.push_back(cell);
+            if (!line.empty() && line.back() == ';') out.emplace_back();
+            return out;
+        };
+        std::string line;
+        std::getline(table, line);
+        const std::vector<std::string> head = cells(line);
+        // The header: the numbers, each attribute name once, then the vertex's columns.
+        std::vector<std::string> expected{"Capa", "Entidad", "Parte", "Anillo", "Vértice"};
+        expected.insert(expected.end(), attributes.begin(), attributes.end());
+        expected.push_back("Este");
+        ASSERT_GE(head.size(), expected.size()) << line;
+        EXPECT_EQ(std::vector<std::string>(head.begin(), head.begin() + expected.size()), expected) << line;
+        for (const Feature& f : features) {
+            for (const std::string& numbers : f.rows) {
+                ASSERT_TRUE(std::getline(table, line)) << f.layer << " " << f.id << " " << numbers;
+                const std::vector<std::string> row = cells(line);
+                ASSERT_EQ(row.size(), head.size()) << line;
+                std::string got = row[2] + "." + row[3] + "." + row[4];
+                EXPECT_EQ(row[0] + " " + row[1] + " " + got, f.layer + " " + f.id + " " + numbers) << line;
+                for (std::size_t c = 5; c < 5 + attributes.size(); ++c) {
+                    const auto value = f.values.find(head[c]);
+                    EXPECT_EQ(row[c], value == f.values.end() ? "" : value->second) << head[c] << ": " << line;
+                }
+            }
+        }
+        EXPECT_FALSE(std::getline(table, line)) << line;
     }
 }
 
