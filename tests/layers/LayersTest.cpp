@@ -709,10 +709,6 @@ TEST_F(Layers, ALayerGoesWhereItIsToldAndNowhereElse) {
                     "-nln generica"));
     EXPECT_TRUE(Has(Run("-m helmert generica.gpkg mixta.gpx").err,
                     "y la capa «generica» tiene geometrías de otros tipos o de varios: elija KML, KMZ o GeoJSON"));
-    // A table asked for, whatever the destination's name.
-    ASSERT_EQ(Run("-m helmert --formato=csv montes.shp tabla.gpkg").status, 0);
-    EXPECT_TRUE(ReadFile(dir / "tabla.gpkg").starts_with("Capa;Entidad;Parte;Anillo;Vértice;"));
-
     // DXF: each entity with a handle another reader takes (a shapefile's first id is 0).
     ASSERT_EQ(Run("-m helmert montes.shp plano.dxf").status, 0);
     EXPECT_TRUE(Ogr("/usr/bin/python3 -c \"import ezdxf; d = ezdxf.readfile('plano.dxf'); "
