@@ -361,6 +361,7 @@ TEST_F(Lote, HeightsAreReadAsTheirColumnsNameSays) {
         {"Vértice;Latitud;Longitud;Z (m)\nV1;40.4168;-3.7038;650", "altitud sobre el mar en la columna 4 («Z (m)», por su nombre)",
          ";629.2;EST99;650.0;"},
         {"Vértice;Latitud;Longitud;Dato\nV1;40.4168;-3.7038;650", "", ""},
+        {"Vértice;Latitud;Longitud;Cota\nV1;40.4168;-3.7038;650", "", "", "--sin-altura"},
         // Every name the manual lists, in Spanish and in English, in any case.
         {"Vértice;Latitud;Longitud;ALTITUD\nV1;40.4168;-3.7038;650", "altitud sobre el mar en la columna 4", ";629.2;EST99;650.0;"},
         {"Vértice;Latitud;Longitud;Elevación\nV1;40.4168;-3.7038;650", "altitud sobre el mar en la columna 4", ";629.2;EST99;650.0;"},

@@ -331,9 +331,10 @@ TEST_F(Layers, EveryVertexIsNumberedAndEveryValueNamed) {
 
 // A Z is an altitude only where its format says so (OGC KML 2.2, altitudeMode: "absolute"
 // is above sea level; "clampToGround", the default, and Google's gx:altitudeMode
-// "clampToSeaFloor" are ignored; "relativeToGround" is above the terrain): the row of the vertex, with the ED50 height
-// and the altitude, or neither and why. A flat (2D) layer has no height; a 3D one's Z is
-// an altitude. 650 m at Madrid is 629,2 m above the ED50 ellipsoid (geoid 51,1 m, PROJ).
+// "clampToSeaFloor" are ignored; "relativeToGround" is above the terrain): the row of the
+// vertex, with the ED50 height and the altitude, or neither and why. A flat (2D) layer
+// has no height; a 3D one's Z is an altitude, or with --z-elipsoidal a height above the
+// ellipsoid. 650 m at Madrid is 629,2 m above the ED50 ellipsoid (geoid 51,1 m, PROJ).
 TEST_F(Layers, AZIsAnAltitudeOnlyWhereItsFormatSaysSo) {
     const std::pair<std::string, const char*> cases[] = {
         // The end of the row: Altura ED50;Altitud WGS84 (EGM08-REDNAP);Error;Aviso
@@ -344,13 +345,17 @@ TEST_F(Layers, AZIsAnAltitudeOnlyWhereItsFormatSaysSo) {
         {"<altitudeMode>relativeToGround</altitudeMode>", ";;;sin altura (su Z es sobre el terreno)\n"},
         {"flat", "-3,70249525;;;;\n"},
         {"3D", ";629,2;650,0;;\n"},
+        // Given as a height above the ellipsoid: 701,1 m is 650,0 m above the sea there.
+        {"3D above the ellipsoid", ";629,1;650,0;;\n"},
     };
     for (const auto& [mode, row] : cases) {
         SCOPED_TRACE(mode);
         std::string input = "punto.kml";
-        if (mode == "flat" || mode == "3D") {
-            WriteFile(dir / "punto.csv", mode == "3D" ? "WKT,id\n\"POINT Z (-3.7038 40.4168 650)\",1\n"
-                                                      : "WKT,id\n\"POINT (-3.7038 40.4168)\",1\n");
+        const bool ellipsoidal = mode == "3D above the ellipsoid";
+        if (mode == "flat" || mode.starts_with("3D")) {
+            WriteFile(dir / "punto.csv", ellipsoidal    ? "WKT,id\n\"POINT Z (-3.7038 40.4168 701.1)\",1\n"
+                                         : mode == "3D" ? "WKT,id\n\"POINT Z (-3.7038 40.4168 650)\",1\n"
+                                                        : "WKT,id\n\"POINT (-3.7038 40.4168)\",1\n");
             fs::remove(dir / "punto.gpkg");
             ASSERT_TRUE(Ogr("ogr2ogr -f GPKG punto.gpkg punto.csv -oo GEOM_POSSIBLE_NAMES=WKT -a_srs EPSG:4258"));
             input = "punto.gpkg";
@@ -360,7 +365,7 @@ TEST_F(Layers, AZIsAnAltitudeOnlyWhereItsFormatSaysSo) {
                                    "<Document><Placemark><name>V1</name><Point>" + mode +
                                    "<coordinates>-3.7038,40.4168,650</coordinates></Point></Placemark></Document></kml>\n");
         }
-        const Ran r = Run("--salida=gd,altura,altitud " + input + " tabla.csv");
+        const Ran r = Run(std::string(ellipsoidal ? "--z-elipsoidal " : "") + "--salida=gd,altura,altitud " + input + " tabla.csv");
         ASSERT_EQ(r.status, 0) << r.err;
         const std::string table = ReadFile(dir / "tabla.csv");
         const std::string last = table.substr(table.rfind('\n', table.size() - 2) + 1);
