@@ -569,6 +569,21 @@ TEST_F(Lote, AFolderConvertsInOneRunWithItsStructure) {
     EXPECT_TRUE(fs::exists(dir / "proyecto/capas/etrs89/sub/hitos.csv"));
     EXPECT_EQ(Run(options + "--reemplazar proyecto/capas proyecto/capas/etrs89").status, 0);
     EXPECT_FALSE(fs::exists(dir / "proyecto/capas/etrs89/etrs89"));
+
+    // A hiker's folder to ED50: GPX, KML and GeoJSON hold WGS84 alone, so each becomes a table.
+    fs::create_directories(dir / "gps");
+    WriteFile(dir / "gps/ruta.gpx", "<gpx version=\"1.1\" creator=\"t\" xmlns=\"http://www.topografix.com/GPX/1/1\">"
+                                     "<wpt lat=\"40.4168\" lon=\"-3.7038\"/></gpx>\n");
+    WriteFile(dir / "gps/excursion.kml", "<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Placemark><Point>"
+                                          "<coordinates>-3.7038,40.4168</coordinates></Point></Placemark></kml>\n");
+    WriteFile(dir / "gps/pistas.geojson", "{\"type\": \"FeatureCollection\", \"features\": [{\"type\": \"Feature\", "
+                                           "\"properties\": {}, \"geometry\": {\"type\": \"Point\", \"coordinates\": [-3.7038, 40.4168]}}]}");
+    r = Run("-m rejilla gps gps-ed50");
+    EXPECT_EQ(r.status, 0) << r.err;
+    written.clear();
+    for (const auto& e : fs::directory_iterator(dir / "gps-ed50")) written.push_back(e.path().filename().string());
+    std::sort(written.begin(), written.end());
+    EXPECT_EQ(written, (std::vector<std::string>{"excursion.csv", "pistas.csv", "ruta.csv"}));
 }
 
 }  // namespace
