@@ -1,0 +1,101 @@
+// Where an image's pixels go, against PROJ's cct with the same IGN grid: the georeference
+// fitted keeps every pixel centre within the tolerance of where PROJ puts it, and says so
+// only then.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "rasters/Georeference.h"
+#include "support/Files.h"
+
+namespace {
+
+using rasters::RasterSystem;
+using Datum = RasterSystem::Datum;
+
+core::Grids& TestGrids() {
+    static core::Grids grids(TALPOR_DATA_DIR, "");
+    return grids;
+}
+
+// PROJ's ED50 UTM (International ellipsoid) to ETRS89 UTM (GRS80) through the grid.
+std::vector<rasters::XY> Proj(const std::vector<rasters::XY>& points, int fromZone, int toZone) {
+    std::ostringstream in;
+    in.precision(12);
+    for (const rasters::XY& p : points) in << p.x << " " << p.y << " 0 0\n";
+    testing_support::TempFolder folder;
+    const std::string file = (folder.path / "puntos.txt").string();
+    testing_support::WriteFile(file, in.str());
+    std::istringstream out(testing_support::Output(
+        "cct -d 6 +proj=pipeline +step +inv +proj=utm +zone=" + std::to_string(fromZone) +
+        " +ellps=intl +step +proj=hgridshift +grids=" TALPOR_DATA_DIR "/es_ign_SPED2ETV2.tif +step +proj=utm +zone=" +
+        std::to_string(toZone) + " +ellps=GRS80 " + file));
+    std::vector<rasters::XY> result;
+    for (double x, y, z, t; out >> x >> y >> z >> t;) result.push_back({x, y});
+    return result;
+}
+
+TEST(Georeference, APixelStaysWherePROJsGridPutsItOrTheImageIsResampled) {
+    const struct Case {
+        const char* what;
+        int fromZone, toZone;
+        std::int64_t width, height;
+        double pixel, left, top;
+        double tolerance;
+        bool untouched, northUp;
+    } cases[] = {
+        // An orthophoto sheet of 5 x 4 km at 0,5 m over Madrid: the grid's shift hardly
+        // changes across it, so the pixels stay and the image stays north-up.
+        {"ortofoto", 30, 30, 10000, 8000, 0.5, 440000, 4478000, 0.25, true, true},
+        // The same sheet in the next zone: turned by the meridians' convergence (4º), still untouched.
+        {"ortofoto en el huso 31", 30, 31, 10000, 8000, 0.5, 440000, 4478000, 0.25, true, false},
+        // An elevation model of a province, 200 km at 25 m.
+        {"MDT provincial", 30, 30, 8000, 8000, 25, 380000, 4550000, 0.25, true, true},
+        // Half the country at 1 m: the shift's changes are many pixels.
+        {"media España a 1 m", 30, 30, 400000, 300000, 1, 250000, 4800000, 0.25, false, false},
+        // Asked never to keep the pixels.
+        {"tolerancia 0", 30, 30, 10000, 8000, 0.5, 440000, 4478000, 0, false, false},
+    };
+    std::mt19937 random(45);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const rasters::Affine from{{c.left, c.pixel, 0, c.top, 0, -c.pixel}};
+        const rasters::PointMap map = rasters::MethodMap({Datum::ED50, c.fromZone}, {Datum::ETRS89, c.toZone},
+                                                         core::ParameterSet::SPED2ETV2, TestGrids());
+        const rasters::Move move = rasters::PlanMove(c.width, c.height, from, map, false, c.tolerance);
+        EXPECT_EQ(move.untouched, c.untouched) << move.worstPixels << " px";
+        EXPECT_EQ(move.affine.NorthUp(), c.northUp);
+        EXPECT_EQ(move.outside, 0);
+        EXPECT_NEAR(move.worstMetres, move.worstPixels * c.pixel, 0.01 * c.pixel);
+        // Pixel centres: the corners, the middle and some at random, where the new
+        // georeference puts them and where PROJ does.
+        std::vector<std::pair<double, double>> centres{{0.5, 0.5},
+                                                       {c.width - 0.5, 0.5},
+                                                       {0.5, c.height - 0.5},
+                                                       {c.width - 0.5, c.height - 0.5},
+                                                       {c.width / 2.0, c.height / 2.0}};
+        for (int i = 0; i < 20; ++i)
+            centres.emplace_back(std::uniform_int_distribution<std::int64_t>(0, c.width - 1)(random) + 0.5,
+                                 std::uniform_int_distribution<std::int64_t>(0, c.height - 1)(random) + 0.5);
+        std::vector<rasters::XY> source;
+        for (const auto& [col, row] : centres) source.push_back({from.X(col, row), from.Y(col, row)});
+        const std::vector<rasters::XY> proj = Proj(source, c.fromZone, c.toZone);
+        ASSERT_EQ(proj.size(), centres.size());
+        double worst = 0;
+        for (std::size_t i = 0; i < centres.size(); ++i) {
+            const auto& [col, row] = centres[i];
+            worst = std::max(worst, std::hypot(move.affine.X(col, row) - proj[i].x, move.affine.Y(col, row) - proj[i].y));
+        }
+        // What the plan measured is what PROJ finds (the grid read the same way, to a millimetre).
+        EXPECT_LE(worst, move.worstMetres + 0.002);
+        if (move.untouched) {
+            EXPECT_LE(worst, c.tolerance * c.pixel);
+        }
+    }
+}
+
+}  // namespace
