@@ -639,10 +639,39 @@ class Run {
 
 }  // namespace
 
+namespace {
+
+// What a file that is no text is, by its first bytes, for files users take for tables:
+// images, spreadsheets, zip files, GeoPackages under another name; "" for none of them.
+std::string BinaryKind(std::string_view head) {
+    const struct {
+        std::string_view magic;
+        const char* kind;
+    } kinds[] = {
+        {std::string_view("II*\0", 4), "es una imagen TIFF, que talpor-lote no convierte"},
+        {std::string_view("MM\0*", 4), "es una imagen TIFF, que talpor-lote no convierte"},
+        {std::string_view("II+\0", 4), "es una imagen TIFF, que talpor-lote no convierte"},
+        {std::string_view("MM\0+", 4), "es una imagen TIFF, que talpor-lote no convierte"},
+        {"\xFF\xD8\xFF", "es una imagen JPEG, que talpor-lote no convierte"},
+        {"\x89PNG", "es una imagen PNG, que talpor-lote no convierte"},
+        {"PK\x03\x04", "es un fichero comprimido (ZIP), quizá una hoja de cálculo: guárdela como CSV"},
+        {"\xD0\xCF\x11\xE0", "es una hoja de cálculo de Excel (.xls): guárdela como CSV"},
+        {std::string_view("SQLite format 3\0", 16), "es una base de datos SQLite: si es un GeoPackage, su nombre debe acabar en .gpkg"},
+        {"\xFF\xFE", "está en UTF-16: guárdela en UTF-8"},
+        {"\xFE\xFF", "está en UTF-16: guárdela en UTF-8"},
+    };
+    for (const auto& k : kinds)
+        if (head.starts_with(k.magic)) return k.kind;
+    return "";
+}
+
+}  // namespace
+
 Sample SampleOf(std::string_view head, bool headIsAll) {
     Sample sample;
     sample.bom = head.starts_with(kBom);
     if (sample.bom) head.remove_prefix(kBom.size());
+    if (const std::string kind = BinaryKind(head); !kind.empty()) throw RunError("la entrada " + kind);
     if (head.find('\0') < kTextCheckBytes)
         throw RunError("la entrada no parece texto: tiene bytes nulos (¿es UTF-16 o un fichero binario?)");
     while (!head.empty() && sample.lines.size() < kSampleLines) {
