@@ -26,7 +26,7 @@ constexpr Option kOptions[] = {
     {'o', "destino", true},   {'h', "help", false},     {0, "ayuda", false},
     {'V', "version", false},    {'f', "formato", true},   {0, "coma", false},
     {0, "sin-altura", false}, {0, "omitir-fuera", false}, {0, "etiqueta", true},
-    {0, "z-elipsoidal", false}, {0, "reemplazar", false},
+    {0, "z-elipsoidal", false}, {0, "reemplazar", false}, {0, "tolerancia", true},
 };
 
 const Option* LongOption(std::string_view name) {
@@ -141,6 +141,13 @@ void Apply(CommandLine& cl, const Option& o, const std::string& v, bool& outputs
         else BadValue(name, v, "etrs89 o wgs84");
     } else if (name == "z-elipsoidal") {
         s.layers.zEllipsoidal = true;
+    } else if (name == "tolerancia") {
+        std::string n = v;
+        std::replace(n.begin(), n.end(), ',', '.');
+        char* end = nullptr;
+        const double t = std::strtod(n.c_str(), &end);
+        if (n.empty() || end != n.c_str() + n.size() || !(t >= 0 && t <= 10)) BadValue(name, v, "un número de píxeles de 0 a 10");
+        cl.tolerance = t;
     } else if (name == "reemplazar") {
         s.layers.replace = true;
     } else if (name == "punto") {
@@ -356,6 +363,14 @@ Capas SIG (Shapefile, GeoPackage, KML, KMZ, GeoJSON y DXF, por su extensión):
                            además del de SALIDA (un shapefile por capa) si ya
                            existen (sin ella, se detiene sin escribir nada);
                            con una carpeta, también los ficheros de SALIDA
+
+Imágenes (GeoTIFF; JPEG y PNG con fichero de mundo .jgw, .pgw o .wld): se
+reconocen por su extensión y su sistema (ED50, ETRS89 o WGS84, en grados o UTM
+29 a 31) se convierte en su sentido. Se mueve su georreferencia con los
+píxeles intactos cuando el método pone cada píxel a menos de la tolerancia de
+donde la nueva georreferencia lo pone; si no, se detiene y dice cuánto.
+      --tolerancia=PÍXELES distancia máxima, en píxeles, entre un píxel y donde
+                           lo pone el método (por omisión 0,25)
 
   -h, --help               muestra esta ayuda y termina
   -V, --version            muestra la versión y termina

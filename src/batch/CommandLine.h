@@ -23,6 +23,8 @@ struct CommandLine {
     std::vector<std::string> options;
     bool help = false;
     bool version = false;
+    // An image's: how far from the method a pixel may be, in pixels, for its pixels to stay.
+    double tolerance = 0.25;
 };
 
 // A command line that cannot be run; the message is Spanish and names the option.

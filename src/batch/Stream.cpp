@@ -648,12 +648,12 @@ std::string BinaryKind(std::string_view head) {
         std::string_view magic;
         const char* kind;
     } kinds[] = {
-        {std::string_view("II*\0", 4), "es una imagen TIFF, que talpor-lote no convierte"},
-        {std::string_view("MM\0*", 4), "es una imagen TIFF, que talpor-lote no convierte"},
-        {std::string_view("II+\0", 4), "es una imagen TIFF, que talpor-lote no convierte"},
-        {std::string_view("MM\0+", 4), "es una imagen TIFF, que talpor-lote no convierte"},
-        {"\xFF\xD8\xFF", "es una imagen JPEG, que talpor-lote no convierte"},
-        {"\x89PNG", "es una imagen PNG, que talpor-lote no convierte"},
+        {std::string_view("II*\0", 4), "es una imagen TIFF, no una tabla de puntos"},
+        {std::string_view("MM\0*", 4), "es una imagen TIFF, no una tabla de puntos"},
+        {std::string_view("II+\0", 4), "es una imagen TIFF, no una tabla de puntos"},
+        {std::string_view("MM\0+", 4), "es una imagen TIFF, no una tabla de puntos"},
+        {"\xFF\xD8\xFF", "es una imagen JPEG, no una tabla de puntos"},
+        {"\x89PNG", "es una imagen PNG, no una tabla de puntos"},
         {"PK\x03\x04", "es un fichero comprimido (ZIP), quizá una hoja de cálculo: guárdela como CSV"},
         {"\xD0\xCF\x11\xE0", "es una hoja de cálculo de Excel (.xls): guárdela como CSV"},
         {std::string_view("SQLite format 3\0", 16), "es una base de datos SQLite: si es un GeoPackage, su nombre debe acabar en .gpkg"},

@@ -19,11 +19,12 @@
 
 #include "batch/CommandLine.h"
 #include "batch/FolderRun.h"
-#include "layers/Layers.h"
-#include "tables/OutputFile.h"
 #include "batch/Stream.h"
-#include "tables/SystemError.h"
 #include "core/Grids.h"
+#include "layers/Layers.h"
+#include "rasters/Rasters.h"
+#include "tables/OutputFile.h"
+#include "tables/SystemError.h"
 
 namespace {
 
@@ -118,6 +119,19 @@ int RunLayers(const batch::CommandLine& cl) {
     }
 }
 
+// An image: its georeference moved, its pixels untouched.
+int RunRaster(const batch::CommandLine& cl) {
+    try {
+        const rasters::RasterSummary summary = rasters::ConvertRaster(cl.input, cl.output, cl.settings, cl.tolerance);
+        std::cerr << rasters::RasterSummaryText(summary, cl.input);
+        return kAllConverted;
+    } catch (const batch::RunError& e) {
+        return CannotRun(cl.input + ": " + e.what());
+    } catch (...) {
+        return CannotRun(cl.input + ": " + Unexpected(std::current_exception()));
+    }
+}
+
 // A folder, or several inputs, into an output folder: each file's summary as it ends, then
 // the counts of files.
 int RunSeveral(const batch::CommandLine& cl, core::Grids* grids) {
@@ -183,6 +197,7 @@ int Run(int argc, char** argv) {
 
     if (cl.several) return RunSeveral(cl, grids.get());
     if (batch::IsLayerFile(cl.input)) return RunLayers(cl);
+    if (rasters::IsRasterFile(cl.input)) return RunRaster(cl);
 
     const bool standardInput = cl.input == "-";
     const std::string inputName = standardInput ? "entrada estándar" : cl.input;

@@ -20,7 +20,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <algorithm>
+#include <cctype>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -881,7 +883,113 @@ void Close(TalporGdalData* data) {
     delete data;
 }
 
-constexpr TalporGdalFunctions kFunctions = {kTalporGdalVersion, Open, Layers, Layer, Bytes, Field, Run, Close};
+int Raster(const char* path, TalporGdalRasterInfo* info, char* error, int size) {
+    GDALAllRegister();
+    *info = TalporGdalRasterInfo{};
+    GDALDatasetH ds = GDALOpenEx(path, GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+    if (ds == nullptr) {
+        CopyText(CPLGetLastErrorMsg(), error, size);
+        return 0;
+    }
+    info->width = GDALGetRasterXSize(ds), info->height = GDALGetRasterYSize(ds);
+    info->bands = GDALGetRasterCount(ds);
+    if (info->bands > 0) CopyText(GDALGetDataTypeName(GDALGetRasterDataType(GDALGetRasterBand(ds, 1))), info->type, sizeof info->type);
+    CopyText(GDALGetDriverShortName(GDALGetDatasetDriver(ds)), info->driver, sizeof info->driver);
+    info->hasGeoTransform = GDALGetGeoTransform(ds, info->geoTransform) == CE_None;
+    if (OGRSpatialReferenceH srs = GDALGetSpatialRef(ds); srs != nullptr) {
+        CopyText(OSRGetName(srs), info->system, sizeof info->system);
+        info->epsg = EpsgOf(srs);
+        info->geographic = OSRIsGeographic(srs);
+        if (!Ours(info->epsg)) info->likeEpsg = LikeEpsg(srs);
+    }
+    std::string files;
+    if (char** list = GDALGetFileList(ds)) {
+        for (char** f = list; *f != nullptr; ++f) {
+            const std::string name = *f;
+            std::string lower = name;
+            for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            for (const char* w : {".tfw", ".tifw", ".jgw", ".jpgw", ".pgw", ".pngw", ".wld"})
+                if (lower.ends_with(w)) info->worldFile = 1;
+            if (lower.ends_with(".aux.xml")) info->auxXml = 1;
+            files += name + "\n";
+        }
+        CSLDestroy(list);
+    }
+    CopyText(files.c_str(), info->files, sizeof info->files);
+    GDALClose(ds);
+    return 1;
+}
+
+// The ESRI form of EPSG's system `epsg`, as a .prj holds it.
+std::string EsriWkt(int epsg) {
+    OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+    std::string text;
+    char* wkt = nullptr;
+    const char* const options[] = {"FORMAT=WKT1_ESRI", nullptr};
+    if (OSRImportFromEPSG(srs, epsg) == OGRERR_NONE && OSRExportToWktEx(srs, &wkt, options) == OGRERR_NONE) text = wkt;
+    CPLFree(wkt);
+    OSRDestroySpatialReference(srs);
+    return text;
+}
+
+int MoveRaster(const char* input, const char* output, const char* worldFile, const double* t, int epsg, char* error, int size) {
+    GDALAllRegister();
+    std::error_code e;
+    if (!std::filesystem::copy_file(input, output, std::filesystem::copy_options::overwrite_existing, e)) {
+        CopyText(("no se puede copiar la imagen: " + e.message()).c_str(), error, size);
+        return 0;
+    }
+    if (worldFile != nullptr && *worldFile != 0) {
+        // A world file gives the centre of the top left pixel (ESRI's order: A D B E C F).
+        const std::string stem = std::string(output).substr(0, std::string(output).rfind('.'));
+        char text[512];
+        std::snprintf(text, sizeof text, "%.12f\n%.12f\n%.12f\n%.12f\n%.6f\n%.6f\n", t[1], t[4], t[2], t[5],
+                      t[0] + t[1] / 2 + t[2] / 2, t[3] + t[4] / 2 + t[5] / 2);
+        const std::string wkt = EsriWkt(epsg);
+        std::FILE* w = std::fopen((stem + worldFile).c_str(), "wb");
+        std::FILE* p = std::fopen((stem + ".prj").c_str(), "wb");
+        const bool ok = w != nullptr && p != nullptr && !wkt.empty() && std::fputs(text, w) >= 0 && std::fputs(wkt.c_str(), p) >= 0;
+        const bool closed = (w == nullptr || std::fclose(w) == 0) & (p == nullptr || std::fclose(p) == 0);
+        if (!ok || !closed) {
+            CopyText("no se puede escribir el fichero de georreferencia de la imagen", error, size);
+            return 0;
+        }
+        // The system in the image's .aux.xml too, where GDAL reads it (it reads no .prj
+        // beside a JPEG or a PNG): set on the copy opened for reading, GDAL writes it there.
+        CPLErrorReset();
+        GDALDatasetH ds = GDALOpenEx(output, GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+        OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+        const bool set = ds != nullptr && OSRImportFromEPSG(srs, epsg) == OGRERR_NONE && GDALSetSpatialRef(ds, srs) == CE_None;
+        OSRDestroySpatialReference(srs);
+        if (ds != nullptr) GDALClose(ds);
+        if (!set || CPLGetLastErrorType() == CE_Failure) {
+            CopyText(CPLGetLastErrorMsg(), error, size);
+            return 0;
+        }
+        return 1;
+    }
+    CPLErrorReset();
+    GDALDatasetH ds = GDALOpenEx(output, GDAL_OF_RASTER | GDAL_OF_UPDATE, nullptr, nullptr, nullptr);
+    if (ds == nullptr) {
+        CopyText(CPLGetLastErrorMsg(), error, size);
+        return 0;
+    }
+    double gt[6];
+    std::copy(t, t + 6, gt);
+    OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+    const bool set = OSRImportFromEPSG(srs, epsg) == OGRERR_NONE && GDALSetSpatialRef(ds, srs) == CE_None &&
+                     GDALSetGeoTransform(ds, gt) == CE_None;
+    OSRDestroySpatialReference(srs);
+    GDALClose(ds);
+    const bool closed = CPLGetLastErrorType() != CE_Failure;
+    if (!set || !closed) {
+        CopyText(CPLGetLastErrorMsg(), error, size);
+        return 0;
+    }
+    return 1;
+}
+
+constexpr TalporGdalFunctions kFunctions = {kTalporGdalVersion, Open, Layers, Layer, Bytes, Field, Run, Close, Raster, MoveRaster};
 
 }  // namespace
 

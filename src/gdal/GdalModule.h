@@ -121,6 +121,23 @@ struct TalporGdalJob {
     int (*finish)(void* context, int batch, int* answers);
 };
 
+// What an image or a grid says of itself (GDAL's raster drivers).
+struct TalporGdalRasterInfo {
+    long long width, height;  // pixels
+    int bands;
+    char type[32];            // GDAL's name of the first band's data type: "Byte", "Float32"
+    char driver[32];          // GDAL's short name of its format: "GTiff", "JPEG", "PNG", "AAIGrid"
+    int hasGeoTransform;      // 0: no georeference (an image without a world file)
+    double geoTransform[6];   // GDAL's affine georeference (rasters/Georeference.h)
+    char system[256];         // as TalporGdalLayerInfo's
+    int epsg;
+    int geographic;
+    int likeEpsg;
+    int worldFile;            // its georeference comes from a world file (.tfw, .jgw, .pgw, .wld)
+    int auxXml;               // it has a .aux.xml beside it
+    char files[4096];         // the files it is made of, one a line
+};
+
 struct TalporGdalFunctions {
     // kTalporGdalVersion of the build the module comes from.
     int version;
@@ -141,6 +158,14 @@ struct TalporGdalFunctions {
     // where it can remove it.
     int (*run)(TalporGdalData* data, const TalporGdalJob* job, char* error, int size);
     void (*close)(TalporGdalData* data);
+    // The image or grid at `path`: 1, or 0 when GDAL cannot read it as one (`error` says why).
+    int (*raster)(const char* path, TalporGdalRasterInfo* info, char* error, int size);
+    // Writes at `output` the image `input` with its pixels untouched (its files' bytes
+    // copied) and the georeference `geoTransform` in the system `epsg`: a GeoTIFF's tags
+    // rewritten in place, an image with a world file given a new world file (`worldFile`,
+    // its extension) and a .prj. 1, or 0 with `error` saying why.
+    int (*moveRaster)(const char* input, const char* output, const char* worldFile, const double* geoTransform, int epsg,
+                      char* error, int size);
 };
 
 // The module's only exported symbol, kTalporGdalEntry.
@@ -148,7 +173,7 @@ typedef const TalporGdalFunctions* (*TalporGdalEntry)(void);
 
 }  // extern "C"
 
-inline constexpr int kTalporGdalVersion = 7;
+inline constexpr int kTalporGdalVersion = 8;
 // Features are handed over this many at a time, two batches in flight, so that the program
 // converts one while GDAL writes the one before and reads the next.
 inline constexpr int kTalporGdalBatch = 256;

@@ -1368,4 +1368,6 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
     return summary;
 }
 
+const TalporGdalFunctions& GdalModule() { return Gdal(); }
+
 }  // namespace batch

@@ -10,7 +10,13 @@
 
 #include "layers/Layers.h"
 
+struct TalporGdalFunctions;
+
 namespace batch {
+
+// The GDAL module, loaded at the first call from talpor-capas' own folder. Throws
+// RunError when it cannot be.
+const TalporGdalFunctions& GdalModule();
 
 // Where the engine writes: a table to an open file, or layers to a file path in the
 // temporary folder the calling process made.

@@ -338,7 +338,7 @@ void ResendSignal(int signal) {
     ::_exit(128 + signal);
 }
 
-int LayerWorkerMain(int argc, char** argv) {
+int LayerWorkerMain(int argc, char** argv, const WorkerJob& other) {
     // Gone with the process that started it, whatever GDAL is doing.
     const pid_t parent = ::getppid();
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -387,15 +387,20 @@ int LayerWorkerMain(int argc, char** argv) {
             std::unique_ptr<core::Grids> grids;
             if (haveGrids) grids = std::make_unique<core::Grids>(dataFolder, userFolder);
             settings.conversion.grids = grids.get();
-            EngineOutput out;
-            out.table = table;
-            out.fd = table ? 3 : -1;
-            out.path = output;
-            out.extraTables = extraTables;
-            out.extension = extension;
-            out.format = LayerFormatNamed(format);
-            if (!table && out.format == nullptr) throw RunError("formato de capa desconocido: " + format);
-            for (const Record& r : RecordsOf(RunLayers(args[1], out, settings, limits, progress))) Send(r);
+            if (args[0] != "convertir") {
+                if (!other) throw RunError("trabajo desconocido: " + args[0]);
+                other(args, settings, Send);
+            } else {
+                EngineOutput out;
+                out.table = table;
+                out.fd = table ? 3 : -1;
+                out.path = output;
+                out.extraTables = extraTables;
+                out.extension = extension;
+                out.format = LayerFormatNamed(format);
+                if (!table && out.format == nullptr) throw RunError("formato de capa desconocido: " + format);
+                for (const Record& r : RecordsOf(RunLayers(args[1], out, settings, limits, progress))) Send(r);
+            }
         }
     } catch (const RunError& e) {
         Send({"fallo", std::to_string(static_cast<int>(e.missing)), e.what()});

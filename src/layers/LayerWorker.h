@@ -70,9 +70,16 @@ class LayerWorker {
     bool ended_ = false;
 };
 
-// The program talpor-capas: reads its arguments, does the work and writes its records to
-// standard output. Its exit status is 0 when it wrote its last record.
-int LayerWorkerMain(int argc, char** argv);
+// A job of talpor-capas other than reading or converting layers (an image's): given its
+// arguments (the job's name, the input, then the options), the settings with their grids
+// open, and where to send its records; throws RunError.
+using WorkerJob = std::function<void(const std::vector<std::string>& args, const Settings& settings,
+                                     const std::function<void(const Record&)>& send)>;
+
+// The program talpor-capas: reads its arguments, does the work (`other` for a job it does
+// not know) and writes its records to standard output. Its exit status is 0 when it wrote
+// its last record.
+int LayerWorkerMain(int argc, char** argv, const WorkerJob& other = {});
 
 // A signal (SIGINT, SIGTERM, SIGHUP, SIGQUIT) that arrived while a worker was waited for:
 // the worker is stopped and the output removed as the exception unwinds; the process

@@ -87,15 +87,13 @@ std::string NameList(const std::vector<std::string>& names) {
     return text;
 }
 
-namespace {
-
-// The arguments of the worker for a run's settings: the grids are opened there from the
-// same folders.
 std::vector<std::string> GridArguments(const Settings& settings) {
     const core::Grids* grids = settings.conversion.grids;
     if (grids == nullptr) return {};
     return {"--datos=" + grids->DataFolder(), "--datos-usuario=" + grids->UserFolder()};
 }
+
+namespace {
 
 // Runs the worker on `input`: its summary, or its RunError.
 LayerSummary Work(const std::string& input, const std::vector<std::string>& arguments, int table, const Settings& settings,

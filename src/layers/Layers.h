@@ -177,6 +177,10 @@ bool Whole(const LayerSummary& summary);
 // settings.layers.replace allows it.
 using ReplaceQuestion = std::function<bool(const std::vector<std::string>& existing)>;
 
+// The arguments of talpor-capas for a run's settings: the grids are opened there from the
+// same folders.
+std::vector<std::string> GridArguments(const Settings& settings);
+
 // "3 vértices sin altura (su Z no es una altitud)": the vertices converted without their Z,
 // which KML's altitudeMode says is no altitude above the sea (on the ground, on the sea
 // floor, above the terrain); each row of a table says which.

@@ -118,7 +118,7 @@ TEST_F(Lote, BadInputGetsItsMessageAndNothingIsLost) {
         {"binary garbage", Garbage(), 2, {"la entrada no parece texto: tiene bytes nulos"}, {}},
         // What users take for tables, told apart by their first bytes (TIFF 6.0, ISO 10918,
         // PKWARE's APPNOTE): an orthophoto, a scanned sheet, a spreadsheet saved as .xlsx.
-        {"a GeoTIFF", std::string("II*\0\x08\0\0\0", 8) + Garbage(), 2, {"la entrada es una imagen TIFF, que talpor-lote no convierte"}, {}},
+        {"a GeoTIFF", std::string("II*\0\x08\0\0\0", 8) + Garbage(), 2, {"la entrada es una imagen TIFF, no una tabla de puntos"}, {}},
         {"a JPEG", "\xFF\xD8\xFF\xE0" + Garbage(), 2, {"la entrada es una imagen JPEG"}, {}},
         {"a spreadsheet", "PK\x03\x04" + Garbage(), 2, {"quizá una hoja de cálculo: guárdela como CSV"}, {}},
         {"eastings and northings without a zone", "Hito;Este;Norte;Cota\nH-01;440721,00;4474447,00;650,2\n", 2,

@@ -1,6 +1,11 @@
 // Where an image's pixels go, against PROJ's cct with the same IGN grid: the georeference
 // fitted keeps every pixel centre within the tolerance of where PROJ puts it, and says so
-// only then.
+// only then; images made by GDAL converted by talpor-lote, their pixels untouched.
+#include <gdal.h>
+#include <gdal_alg.h>
+#include <ogr_srs_api.h>
+#include <sys/wait.h>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -96,6 +101,75 @@ TEST(Georeference, APixelStaysWherePROJsGridPutsItOrTheImageIsResampled) {
             EXPECT_LE(worst, c.tolerance * c.pixel);
         }
     }
+}
+
+struct Image {
+    int epsg = 0;
+    double t[6]{};
+    std::vector<int> checksums;
+};
+
+// An image as GDAL reads it: its system's EPSG code, its georeference, each band's checksum.
+Image Read(const std::string& path) {
+    GDALAllRegister();
+    Image image;
+    GDALDatasetH ds = GDALOpenEx(path.c_str(), GDAL_OF_RASTER, nullptr, nullptr, nullptr);
+    if (ds == nullptr) return image;
+    if (OGRSpatialReferenceH srs = GDALGetSpatialRef(ds); srs != nullptr && OSRGetAuthorityCode(srs, nullptr) != nullptr)
+        image.epsg = std::atoi(OSRGetAuthorityCode(srs, nullptr));
+    GDALGetGeoTransform(ds, image.t);
+    for (int b = 1; b <= GDALGetRasterCount(ds); ++b)
+        image.checksums.push_back(GDALChecksumImage(GDALGetRasterBand(ds, b), 0, 0, GDALGetRasterXSize(ds), GDALGetRasterYSize(ds)));
+    GDALClose(ds);
+    return image;
+}
+
+// An ED50 orthophoto sheet as GDAL writes it, tiled and compressed, and as a JPEG with its
+// world file, to ETRS89 with the grid: the same pixels, the system EPSG:25830, the corners
+// where PROJ puts them; a tolerance the shift exceeds, and a world file already there,
+// leave nothing written.
+TEST(Rasters, AnOrthophotoKeepsItsPixelsAndMovesWherePROJsGridPutsIt) {
+    testing_support::TempFolder folder;
+    const std::string dir = folder.path.string();
+    const auto run = [&](const std::string& args) {
+        const int status = std::system(("cd '" + dir + "' && " + args + " > salida.txt 2> errores.txt").c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    ASSERT_EQ(run("gdal_create -of GTiff -outsize 2000 1600 -bands 3 -ot Byte -burn 80 -burn 120 -burn 60 -co TILED=YES "
+                  "-co COMPRESS=DEFLATE -a_srs EPSG:23030 -a_ullr 440000 4478000 441000 4477200 orto.tif && "
+                  "gdal_translate -q -of JPEG -co WORLDFILE=YES orto.tif orto.jpg"),
+              0);
+    for (const std::string name : {"orto.tif", "orto.jpg"}) {
+        SCOPED_TRACE(name);
+        const std::string out = "etrs89-" + name;
+        ASSERT_EQ(run(TALPOR_LOTE " -s ed50-wgs84 -m rejilla " + name + " " + out), 0)
+            << testing_support::ReadFile(folder.path / "errores.txt");
+        EXPECT_NE(testing_support::ReadFile(folder.path / "errores.txt").find("píxeles intactos"), std::string::npos);
+        const Image in = Read(dir + "/" + name), moved = Read(dir + "/" + out);
+        EXPECT_EQ(moved.epsg, 25830);
+        EXPECT_EQ(moved.checksums, in.checksums);
+        if (name.ends_with(".jpg")) {
+            EXPECT_EQ(testing_support::ReadFile(folder.path / out), testing_support::ReadFile(folder.path / name));
+        }
+        // The corners' centres where PROJ puts them, within a quarter of a 0,5 m pixel.
+        std::vector<rasters::XY> corners, movedCorners;
+        for (const auto& [c, r] : {std::pair{0.5, 0.5}, {1999.5, 0.5}, {0.5, 1599.5}, {1999.5, 1599.5}}) {
+            corners.push_back({in.t[0] + c * in.t[1] + r * in.t[2], in.t[3] + c * in.t[4] + r * in.t[5]});
+            movedCorners.push_back({moved.t[0] + c * moved.t[1] + r * moved.t[2], moved.t[3] + c * moved.t[4] + r * moved.t[5]});
+        }
+        const std::vector<rasters::XY> proj = Proj(corners, 30, 30);
+        ASSERT_EQ(proj.size(), 4u);
+        for (std::size_t i = 0; i < 4; ++i)
+            EXPECT_LT(std::hypot(movedCorners[i].x - proj[i].x, movedCorners[i].y - proj[i].y), 0.125) << i;
+    }
+    // Nothing partial: refused, the destination and its world file never appear.
+    EXPECT_EQ(run(TALPOR_LOTE " -m rejilla --tolerancia=0 orto.jpg otra.jpg"), 2);
+    EXPECT_NE(testing_support::ReadFile(folder.path / "errores.txt").find("no se puede mover sin remuestrear"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(folder.path / "otra.jpg") || std::filesystem::exists(folder.path / "otra.wld"));
+    testing_support::WriteFile(folder.path / "otra.wld", "mío\n");
+    EXPECT_EQ(run(TALPOR_LOTE " -m rejilla orto.jpg otra.jpg"), 2);
+    EXPECT_EQ(testing_support::ReadFile(folder.path / "otra.wld"), "mío\n");
+    EXPECT_FALSE(std::filesystem::exists(folder.path / "otra.jpg"));
 }
 
 }  // namespace
