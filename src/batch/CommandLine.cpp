@@ -368,7 +368,9 @@ Imágenes (GeoTIFF; JPEG y PNG con fichero de mundo .jgw, .pgw o .wld): se
 reconocen por su extensión y su sistema (ED50, ETRS89 o WGS84, en grados o UTM
 29 a 31) se convierte en su sentido. Se mueve su georreferencia con los
 píxeles intactos cuando el método pone cada píxel a menos de la tolerancia de
-donde la nueva georreferencia lo pone; si no, se detiene y dice cuánto.
+donde la nueva georreferencia lo pone; si no, con -m rejilla, en UTM y a un
+GeoTIFF (.tif), se remuestrea (vecino más próximo con paleta, bilineal si no es
+de bytes, cúbica para fotos), y en otro caso se detiene y dice cuánto.
       --tolerancia=PÍXELES distancia máxima, en píxeles, entre un píxel y donde
                            lo pone el método (por omisión 0,25)
 

@@ -12,6 +12,7 @@
 #include <cpl_error.h>
 #include <cpl_string.h>
 #include <gdal.h>
+#include <gdal_utils.h>
 #include <ogr_api.h>
 #include <ogr_srs_api.h>
 
@@ -893,7 +894,11 @@ int Raster(const char* path, TalporGdalRasterInfo* info, char* error, int size) 
     }
     info->width = GDALGetRasterXSize(ds), info->height = GDALGetRasterYSize(ds);
     info->bands = GDALGetRasterCount(ds);
-    if (info->bands > 0) CopyText(GDALGetDataTypeName(GDALGetRasterDataType(GDALGetRasterBand(ds, 1))), info->type, sizeof info->type);
+    if (info->bands > 0) {
+        GDALRasterBandH band = GDALGetRasterBand(ds, 1);
+        CopyText(GDALGetDataTypeName(GDALGetRasterDataType(band)), info->type, sizeof info->type);
+        info->palette = GDALGetRasterColorTable(band) != nullptr;
+    }
     CopyText(GDALGetDriverShortName(GDALGetDatasetDriver(ds)), info->driver, sizeof info->driver);
     info->hasGeoTransform = GDALGetGeoTransform(ds, info->geoTransform) == CE_None;
     if (OGRSpatialReferenceH srs = GDALGetSpatialRef(ds); srs != nullptr) {
@@ -989,7 +994,40 @@ int MoveRaster(const char* input, const char* output, const char* worldFile, con
     return 1;
 }
 
-constexpr TalporGdalFunctions kFunctions = {kTalporGdalVersion, Open, Layers, Layer, Bytes, Field, Run, Close, Raster, MoveRaster};
+int WarpRaster(const char* input, const char* output, const char* pipeline, int epsg, const char* resampling, char* error,
+               int size) {
+    GDALAllRegister();
+    CPLErrorReset();
+    GDALDatasetH src = GDALOpenEx(input, GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+    double gt[6];
+    if (src == nullptr || GDALGetGeoTransform(src, gt) != CE_None) {
+        CopyText(CPLGetLastErrorMsg(), error, size);
+        if (src != nullptr) GDALClose(src);
+        return 0;
+    }
+    const std::string x = std::to_string(std::hypot(gt[1], gt[4])), y = std::to_string(std::hypot(gt[2], gt[5]));
+    const std::string system = "EPSG:" + std::to_string(epsg);
+    // As gdalwarp with these options: the pixels of the input's size, tiled and compressed,
+    // two threads, a bounded cache of 256 MB.
+    const char* const args[] = {"-ct", pipeline, "-t_srs", system.c_str(), "-tr", x.c_str(), y.c_str(), "-r", resampling,
+                                "-of", "GTiff", "-co", "TILED=YES", "-co", "COMPRESS=DEFLATE", "-co", "BIGTIFF=IF_SAFER",
+                                "-multi", "-wo", "NUM_THREADS=2", "-wm", "256", nullptr};
+    GDALWarpAppOptions* options = GDALWarpAppOptionsNew(const_cast<char**>(args), nullptr);
+    int usage = 0;
+    GDALDatasetH out = options != nullptr ? GDALWarp(output, nullptr, 1, &src, options, &usage) : nullptr;
+    if (options != nullptr) GDALWarpAppOptionsFree(options);
+    const bool done = out != nullptr && usage == 0;
+    if (out != nullptr) GDALClose(out);
+    GDALClose(src);
+    if (!done || CPLGetLastErrorType() == CE_Failure) {
+        CopyText(*CPLGetLastErrorMsg() != 0 ? CPLGetLastErrorMsg() : "GDAL no ha podido remuestrear la imagen", error, size);
+        return 0;
+    }
+    return 1;
+}
+
+constexpr TalporGdalFunctions kFunctions = {kTalporGdalVersion, Open, Layers, Layer, Bytes, Field, Run, Close, Raster, MoveRaster,
+                                            WarpRaster};
 
 }  // namespace
 

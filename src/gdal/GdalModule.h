@@ -135,6 +135,7 @@ struct TalporGdalRasterInfo {
     int likeEpsg;
     int worldFile;            // its georeference comes from a world file (.tfw, .jgw, .pgw, .wld)
     int auxXml;               // it has a .aux.xml beside it
+    int palette;              // its first band has a colour table
     char files[4096];         // the files it is made of, one a line
 };
 
@@ -166,6 +167,12 @@ struct TalporGdalFunctions {
     // its extension) and a .prj. 1, or 0 with `error` saying why.
     int (*moveRaster)(const char* input, const char* output, const char* worldFile, const double* geoTransform, int epsg,
                       char* error, int size);
+    // Writes at `output` a GeoTIFF of `input` resampled (GDAL's warper, "near", "bilinear"
+    // or "cubic") through the PROJ pipeline `pipeline` into the system `epsg`, north-up at
+    // the input's resolution, tiled and compressed, on both cores and in bounded memory.
+    // 1, or 0 with `error` saying why.
+    int (*warpRaster)(const char* input, const char* output, const char* pipeline, int epsg, const char* resampling,
+                      char* error, int size);
 };
 
 // The module's only exported symbol, kTalporGdalEntry.
@@ -173,7 +180,7 @@ typedef const TalporGdalFunctions* (*TalporGdalEntry)(void);
 
 }  // extern "C"
 
-inline constexpr int kTalporGdalVersion = 8;
+inline constexpr int kTalporGdalVersion = 9;
 // Features are handed over this many at a time, two batches in flight, so that the program
 // converts one while GDAL writes the one before and reads the next.
 inline constexpr int kTalporGdalBatch = 256;

@@ -69,6 +69,10 @@ std::string Number(double value, int decimals) {
     return text;
 }
 
+std::string ResamplingName(const std::string& r) {
+    return r == "near" ? "vecino más próximo" : r == "bilinear" ? "bilineal" : "cúbica";
+}
+
 }  // namespace
 
 bool IsRasterFile(std::string_view path) {
@@ -124,10 +128,39 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
         throw RunError("parte de la imagen queda fuera del área del método: " +
                        std::string(c.method == batch::Method::Grid ? "la rejilla del IGN cubre la península y Baleares"
                                                                    : "elija otro método"));
-    if (!move.untouched)
-        throw RunError("la imagen no se puede mover sin remuestrear: sus píxeles quedarían hasta a " + Number(move.worstMetres, 2) +
-                       " m (" + Number(move.worstPixels, 2) + " píxeles) de donde los pone el método, más de la tolerancia de " +
-                       Number(tolerance, 2) + " píxeles; el remuestreo aún no está disponible");
+    const auto send_ = [&](const std::string& way) {
+        send({"imagen", std::to_string(info.width), std::to_string(info.height), std::to_string(info.bands), info.type,
+              TextOf(*from), TextOf(to), move.affine.NorthUp() ? "1" : "0", std::to_string(move.worstMetres),
+              std::to_string(move.worstPixels), way});
+    };
+    if (!move.untouched) {
+        const std::string beyond = tolerance == 0 ? std::string("se pidió con --tolerancia=0")
+                                                  : "sus píxeles quedarían hasta a " + Number(move.worstMetres, 2) + " m (" +
+                                                        Number(move.worstPixels, 2) +
+                                                        " píxeles) de donde los pone el método, más de la tolerancia de " +
+                                                        Number(tolerance, 2) + " píxeles";
+        const std::string lower = Lower(output);
+        if (c.method != batch::Method::Grid || from->zone == 0 || to.zone == 0 ||
+            !(lower.ends_with(".tif") || lower.ends_with(".tiff")))
+            throw RunError("la imagen no se puede mover sin remuestrear: " + beyond +
+                           "; se remuestrea con la rejilla del IGN, en UTM y a un GeoTIFF (.tif)");
+        // The grid through PROJ, as the layers' vertices go: the same shift, every pixel.
+        const std::string grid = settings.conversion.grids->DataFolder() + "/es_ign_SPED2ETV2.tif";
+        const std::string pipeline =
+            ed50 ? "+proj=pipeline +step +inv +proj=utm +zone=" + std::to_string(from->zone) +
+                       " +ellps=intl +step +proj=hgridshift +grids=" + grid + " +step +proj=utm +zone=" +
+                       std::to_string(to.zone) + " +ellps=GRS80"
+                 : "+proj=pipeline +step +inv +proj=utm +zone=" + std::to_string(from->zone) +
+                       " +ellps=GRS80 +step +inv +proj=hgridshift +grids=" + grid + " +step +proj=utm +zone=" +
+                       std::to_string(to.zone) + " +ellps=intl";
+        // Nearest for a palette's indexes, bilinear for an elevation model, cubic for a photograph.
+        const std::string resampling = info.palette != 0 ? "near" : std::string(info.type) != "Byte" ? "bilinear" : "cubic";
+        if (gdal.warpRaster(args.at(1).c_str(), output.c_str(), pipeline.c_str(), EpsgOf(to), resampling.c_str(), error,
+                            sizeof error) == 0)
+            throw RunError("no se puede remuestrear la imagen: " + std::string(error));
+        send_(resampling);
+        return;
+    }
     // The world file keeps the extension the input's has.
     std::string world;
     if (info.worldFile != 0) {
@@ -144,9 +177,7 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
     if (gdal.moveRaster(args.at(1).c_str(), output.c_str(), world.c_str(), move.affine.t.data(), EpsgOf(to), error,
                         sizeof error) == 0)
         throw RunError("no se puede escribir la imagen: " + std::string(error));
-    send({"imagen", std::to_string(info.width), std::to_string(info.height), std::to_string(info.bands), info.type,
-          TextOf(*from), TextOf(to), move.affine.NorthUp() ? "1" : "0", std::to_string(move.worstMetres),
-          std::to_string(move.worstPixels)});
+    send_("");
 }
 
 RasterSummary ConvertRaster(const std::string& input, const std::string& output, const batch::Settings& settings,
@@ -164,10 +195,11 @@ RasterSummary ConvertRaster(const std::string& input, const std::string& output,
     batch::LayerWorker worker(args, -1);
     worker.Wait(batch::LayerLimits{}, e ? 0 : static_cast<std::int64_t>(bytes),
                 [&](const batch::Record& r) {
-                    if (r.size() < 10 || r[0] != "imagen") return;
+                    if (r.size() < 11 || r[0] != "imagen") return;
                     summary.width = std::stoll(r[1]), summary.height = std::stoll(r[2]), summary.bands = std::stoi(r[3]);
                     summary.type = r[4], summary.from = r[5], summary.to = r[6], summary.northUp = r[7] == "1";
                     summary.worstMetres = std::stod(r[8]), summary.worstPixels = std::stod(r[9]);
+                    summary.resampled = r[10];
                 },
                 {});
     std::vector<std::string> existing;
@@ -187,9 +219,16 @@ std::string RasterSummaryText(const RasterSummary& s, std::string_view inputName
     std::string text = "talpor-lote: " + std::string(inputName) + ": imagen de " + batch::Grouped(static_cast<std::uint64_t>(s.width)) +
                        " × " + batch::Grouped(static_cast<std::uint64_t>(s.height)) + " píxeles, " +
                        batch::Count(static_cast<std::uint64_t>(s.bands), "banda", "bandas") + " " + s.type + "; " + s.from +
-                       " a " + s.to + ": píxeles intactos, georreferencia movida" +
-                       (s.northUp ? "" : " y girada") + " (a lo sumo " + Number(s.worstMetres, 3) + " m, " +
-                       Number(s.worstPixels, 3) + " píxeles de donde los pone el método)";
+                       " a " + s.to + ": " +
+                       (s.resampled.empty()
+                            ? "píxeles intactos, georreferencia movida" + std::string(s.northUp ? "" : " y girada") +
+                                  " (a lo sumo " + Number(s.worstMetres, 3) + " m, " + Number(s.worstPixels, 3) +
+                                  " píxeles de donde los pone el método)"
+                            : "remuestreada por la rejilla (" + ResamplingName(s.resampled) +
+                                  ") a la resolución de la entrada; sin remuestrear, sus píxeles quedarían hasta a " +
+                                  Number(s.worstMetres, 3) + " m (" + Number(s.worstPixels, 3) + " píxeles) de su sitio");
+    // An elevation model's values are heights above the sea, which the datums share to centimetres.
+    if (s.bands == 1 && s.type != "Byte") text += "; sus valores no cambian (las altitudes de ED50 y las de hoy difieren en centímetros)";
     if (!s.written.empty()) {
         text += "; escritos también, junto al destino:";
         for (std::size_t i = 0; i < s.written.size(); ++i) text += (i == 0 ? " «" : ", «") + s.written[i] + "»";

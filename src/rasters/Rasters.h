@@ -29,10 +29,14 @@ struct RasterSummary {
     bool northUp = true;           // the new georeference has no rotation terms
     double worstMetres = 0, worstPixels = 0;
     std::vector<std::string> written;  // besides the destination: its world file, .prj
+    // How it was resampled ("near", "bilinear", "cubic"); "" for pixels untouched.
+    std::string resampled;
 };
 
 // Converts the image `input` to `output` (a file, replaced when it exists; files beside it
-// only with settings.layers.replace), nothing left under the names when it fails.
+// only with settings.layers.replace), nothing left under the names when it fails: its
+// pixels untouched where the method allows it, else resampled through the IGN grid into
+// a GeoTIFF.
 // Throws batch::RunError.
 RasterSummary ConvertRaster(const std::string& input, const std::string& output, const batch::Settings& settings,
                             double tolerance = kDefaultTolerance);

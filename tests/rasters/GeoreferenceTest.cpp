@@ -126,8 +126,8 @@ Image Read(const std::string& path) {
 
 // An ED50 orthophoto sheet as GDAL writes it, tiled and compressed, and as a JPEG with its
 // world file, to ETRS89 with the grid: the same pixels, the system EPSG:25830, the corners
-// where PROJ puts them; a tolerance the shift exceeds, and a world file already there,
-// leave nothing written.
+// where PROJ puts them; resampled when asked, as gdalwarp does with the same grid; a
+// JPEG the shift exceeds the tolerance of, and a world file already there, leave nothing.
 TEST(Rasters, AnOrthophotoKeepsItsPixelsAndMovesWherePROJsGridPutsIt) {
     testing_support::TempFolder folder;
     const std::string dir = folder.path.string();
@@ -135,8 +135,14 @@ TEST(Rasters, AnOrthophotoKeepsItsPixelsAndMovesWherePROJsGridPutsIt) {
         const int status = std::system(("cd '" + dir + "' && " + args + " > salida.txt 2> errores.txt").c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
-    ASSERT_EQ(run("gdal_create -of GTiff -outsize 2000 1600 -bands 3 -ot Byte -burn 80 -burn 120 -burn 60 -co TILED=YES "
-                  "-co COMPRESS=DEFLATE -a_srs EPSG:23030 -a_ullr 440000 4478000 441000 4477200 orto.tif && "
+    // Three bands of varied pixels, so that a pixel moved or changed shows in the checksums.
+    std::string pixels(std::size_t{3} * 1000 * 800, '\0');
+    for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<char>((i * 7 + i / 1000 * 13 + i / 800000 * 50) % 251);
+    testing_support::WriteFile(folder.path / "orto.raw", pixels);
+    testing_support::WriteFile(folder.path / "orto.hdr", "ENVI\nsamples = 1000\nlines = 800\nbands = 3\nheader offset = 0\n"
+                                                          "file type = ENVI Standard\ndata type = 1\ninterleave = bsq\nbyte order = 0\n");
+    ASSERT_EQ(run("gdal_translate -q -of GTiff -co TILED=YES -co COMPRESS=DEFLATE -a_srs EPSG:23030 "
+                  "-a_ullr 440000 4478000 440500 4477600 orto.raw orto.tif && "
                   "gdal_translate -q -of JPEG -co WORLDFILE=YES orto.tif orto.jpg"),
               0);
     for (const std::string name : {"orto.tif", "orto.jpg"}) {
@@ -153,7 +159,7 @@ TEST(Rasters, AnOrthophotoKeepsItsPixelsAndMovesWherePROJsGridPutsIt) {
         }
         // The corners' centres where PROJ puts them, within a quarter of a 0,5 m pixel.
         std::vector<rasters::XY> corners, movedCorners;
-        for (const auto& [c, r] : {std::pair{0.5, 0.5}, {1999.5, 0.5}, {0.5, 1599.5}, {1999.5, 1599.5}}) {
+        for (const auto& [c, r] : {std::pair{0.5, 0.5}, {999.5, 0.5}, {0.5, 799.5}, {999.5, 799.5}}) {
             corners.push_back({in.t[0] + c * in.t[1] + r * in.t[2], in.t[3] + c * in.t[4] + r * in.t[5]});
             movedCorners.push_back({moved.t[0] + c * moved.t[1] + r * moved.t[2], moved.t[3] + c * moved.t[4] + r * moved.t[5]});
         }
@@ -162,6 +168,21 @@ TEST(Rasters, AnOrthophotoKeepsItsPixelsAndMovesWherePROJsGridPutsIt) {
         for (std::size_t i = 0; i < 4; ++i)
             EXPECT_LT(std::hypot(movedCorners[i].x - proj[i].x, movedCorners[i].y - proj[i].y), 0.125) << i;
     }
+    // Asked never to keep the pixels: resampled as gdalwarp does with the same grid through
+    // PROJ, pixel for pixel.
+    ASSERT_EQ(run(TALPOR_LOTE " -s ed50-wgs84 -m rejilla --tolerancia=0 orto.tif remuestreada.tif"), 0)
+        << testing_support::ReadFile(folder.path / "errores.txt");
+    EXPECT_NE(testing_support::ReadFile(folder.path / "errores.txt").find("remuestreada por la rejilla (cúbica)"), std::string::npos);
+    ASSERT_EQ(run("gdalwarp -q -ct '+proj=pipeline +step +inv +proj=utm +zone=30 +ellps=intl +step +proj=hgridshift "
+                  "+grids=" TALPOR_DATA_DIR "/es_ign_SPED2ETV2.tif +step +proj=utm +zone=30 +ellps=GRS80' -t_srs EPSG:25830 "
+                  "-tr 0.5 0.5 -r cubic -co TILED=YES -co COMPRESS=DEFLATE -multi -wo NUM_THREADS=2 -wm 256 orto.tif gdalwarp.tif"),
+              0);
+    const Image resampled = Read(dir + "/remuestreada.tif"), warped = Read(dir + "/gdalwarp.tif");
+    EXPECT_EQ(resampled.epsg, 25830);
+    EXPECT_EQ(resampled.checksums, warped.checksums);
+    EXPECT_NE(resampled.checksums, Read(dir + "/orto.tif").checksums);
+    for (int i = 0; i < 6; ++i) EXPECT_NEAR(resampled.t[i], warped.t[i], 1e-9) << i;
+
     // Nothing partial: refused, the destination and its world file never appear.
     EXPECT_EQ(run(TALPOR_LOTE " -m rejilla --tolerancia=0 orto.jpg otra.jpg"), 2);
     EXPECT_NE(testing_support::ReadFile(folder.path / "errores.txt").find("no se puede mover sin remuestrear"), std::string::npos);
