@@ -413,8 +413,9 @@ fuera de esos límites o del área del método queda con su error.
 Carpetas y varios ficheros: con una CARPETA, o con varias ENTRADAS (ficheros o
 carpetas) y -o, SALIDA es una carpeta, que se crea si falta. De cada carpeta y
 sus subcarpetas se toman los ficheros que talpor-lote lee, por su extensión
-(.csv, .txt, .tsv, .dat, .gpx, .shp, .gpkg, .kml, .kmz, .geojson, .json y .dxf;
-ni los ocultos ni los enlaces a carpetas), y cada uno se convierte como solo,
+(.csv, .txt, .tsv, .dat, .gpx, .shp, .gpkg, .kml, .kmz, .geojson, .json, .dxf,
+.tif, .tiff, .jpg, .jpeg y .png; ni los ocultos ni los enlaces a carpetas), y
+cada uno se convierte como solo,
 con las mismas opciones, al mismo sitio dentro de SALIDA y con su nombre: con
 --formato, con la extensión del formato; sin él, GPX, KML, KMZ y GeoJSON salen
 como tabla .csv. Un fichero que no se puede convertir se nombra con el motivo y

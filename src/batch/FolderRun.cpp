@@ -75,7 +75,7 @@ Summary ConvertTable(const FolderFile& f, const Settings& settings, const FilePr
 
 bool IsConvertible(std::string_view path) {
     const std::string lower = AsciiLower(path);
-    return IsLayerFile(path) ||
+    return IsLayerFile(path) || rasters::IsRasterFile(path) ||
            std::any_of(std::begin(kTables), std::end(kTables), [&](std::string_view e) { return lower.ends_with(e); });
 }
 
@@ -85,6 +85,7 @@ std::string OutputName(const std::string& name, std::string_view format) {
     std::size_t dot = name.rfind('.');
     if (dot == std::string::npos || dot <= start) dot = name.size();
     const std::string stem = name.substr(0, dot);
+    if (rasters::IsRasterFile(name)) return name;  // an image keeps its format
     if (const LayerFormat* out = LayerFormatNamed(format)) return stem + std::string(out->extension);
     const LayerFormat* in = IsLayerFile(name) ? LayerFormatOfPath(name) : nullptr;
     const bool table = format == "csv" || format == "texto";
@@ -92,7 +93,7 @@ std::string OutputName(const std::string& name, std::string_view format) {
     return AsciiLower(name.substr(dot)) == ".gpx" ? stem + ".csv" : name;
 }
 
-bool FolderFile::Whole() const { return table ? table->failed == 0 : layers && batch::Whole(*layers); }
+bool FolderFile::Whole() const { return table ? table->failed == 0 : image ? true : layers && batch::Whole(*layers); }
 
 FolderRun::FolderRun(const CommandLine& cl)
     : options_(cl.options),
@@ -230,11 +231,13 @@ void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& p
     try {
         std::vector<std::string> args = options_;
         args.insert(args.end(), {"--", f.input});
-        Settings settings = ParseCommandLine(args).settings;
+        const CommandLine cl = ParseCommandLine(args);
+        Settings settings = cl.settings;
         settings.conversion.grids = grids;
         Check(f);
         folders.Make(f.output);
         if (IsLayerFile(f.input)) f.layers = ConvertLayerFile(f, settings, progress, replace);
+        else if (rasters::IsRasterFile(f.input)) f.image = rasters::ConvertRaster(f.input, f.output, settings, cl.tolerance);
         else f.table = ConvertTable(f, settings, progress);
         folders.keep = true;
     } catch (const UsageError& e) {
@@ -248,6 +251,8 @@ void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& p
     const std::string folder = fs::path(f.output).parent_path().string();
     if (f.layers)
         for (const std::string& name : f.layers->written) written.push_back(folder + "/" + name);
+    if (f.image)
+        for (const std::string& name : f.image->written) written.push_back(folder + "/" + name);
     for (const std::string& path : written) {
         struct stat st {};
         if (::stat(path.c_str(), &st) == 0) written_.insert(IdOf(st));
@@ -281,6 +286,7 @@ FolderCounts FolderRun::Counts() const {
 std::string FolderFileText(const FolderFile& f) {
     if (f.table) return SummaryText(*f.table, f.shown);
     if (f.layers) return LayerSummaryText(*f.layers, f.shown);
+    if (f.image) return rasters::RasterSummaryText(*f.image, f.shown);
     if (f.refused.empty()) return "";
     return "talpor-lote: " + f.shown + ": rechazado: " + f.refused + std::string(MissingHint(f.missing)) + "\n";
 }

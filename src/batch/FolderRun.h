@@ -17,6 +17,7 @@
 
 #include "batch/CommandLine.h"
 #include "layers/Layers.h"
+#include "rasters/Rasters.h"
 #include "tables/OutputFile.h"
 #include "batch/Stream.h"
 
@@ -39,9 +40,10 @@ struct FolderFile {
     std::string output;  // where it is written
     std::optional<Summary> table;        // converted as a table (ConvertFile)
     std::optional<LayerSummary> layers;  // converted as layers (ConvertLayers)
+    std::optional<rasters::RasterSummary> image;  // converted as an image (rasters::ConvertRaster)
     std::string refused;                 // why nothing was written of it; "" otherwise
     Missing missing = Missing::Nothing;  // what the user can give for it to go
-    bool Converted() const { return table || layers; }
+    bool Converted() const { return table || layers || image; }
     // Converted with every row or feature.
     bool Whole() const;
 };

@@ -228,6 +228,7 @@ std::string FolderFileLine(const batch::FolderFile& f) {
         if (s.noted > 0) line += ", " + batch::Count(s.noted, "aviso", "avisos");
         return line + ".";
     }
+    if (f.image) return rasters::RasterSummaryLine(*f.image) + ".";
     const batch::LayerSummary& s = *f.layers;
     for (const batch::LayerReport& r : s.layers) {
         line += (line.empty() ? "capa «" : "; capa «") + r.name + "»: ";

@@ -216,7 +216,11 @@ RasterSummary ConvertRaster(const std::string& input, const std::string& output,
 }
 
 std::string RasterSummaryText(const RasterSummary& s, std::string_view inputName) {
-    std::string text = "talpor-lote: " + std::string(inputName) + ": imagen de " + batch::Grouped(static_cast<std::uint64_t>(s.width)) +
+    return "talpor-lote: " + std::string(inputName) + ": " + RasterSummaryLine(s) + "\n";
+}
+
+std::string RasterSummaryLine(const RasterSummary& s) {
+    std::string text = "imagen de " + batch::Grouped(static_cast<std::uint64_t>(s.width)) +
                        " × " + batch::Grouped(static_cast<std::uint64_t>(s.height)) + " píxeles, " +
                        batch::Count(static_cast<std::uint64_t>(s.bands), "banda", "bandas") + " " + s.type + "; " + s.from +
                        " a " + s.to + ": " +
@@ -233,7 +237,7 @@ std::string RasterSummaryText(const RasterSummary& s, std::string_view inputName
         text += "; escritos también, junto al destino:";
         for (std::size_t i = 0; i < s.written.size(); ++i) text += (i == 0 ? " «" : ", «") + s.written[i] + "»";
     }
-    return text + "\n";
+    return text;
 }
 
 }  // namespace rasters

@@ -45,6 +45,8 @@ RasterSummary ConvertRaster(const std::string& input, const std::string& output,
 // píxeles, 3 bandas Byte; ED50 UTM 30 (EPSG:23030) a ETRS89 UTM 30 (EPSG:25830): píxeles
 // intactos, georreferencia movida (a lo sumo 0,03 m, 0,07 píxeles de donde los pone el método)".
 std::string RasterSummaryText(const RasterSummary& summary, std::string_view inputName);
+// The same words without the program and the file: "imagen de 10.000 × 8.000 píxeles, …".
+std::string RasterSummaryLine(const RasterSummary& summary);
 
 // talpor-capas' job "imagen": the input's georeference planned and written.
 void RasterJob(const std::vector<std::string>& args, const batch::Settings& settings,

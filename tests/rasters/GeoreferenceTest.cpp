@@ -183,6 +183,15 @@ TEST(Rasters, AnOrthophotoKeepsItsPixelsAndMovesWherePROJsGridPutsIt) {
     EXPECT_NE(resampled.checksums, Read(dir + "/orto.tif").checksums);
     for (int i = 0; i < 6; ++i) EXPECT_NEAR(resampled.t[i], warped.t[i], 1e-9) << i;
 
+    // A project's folder: each image beside the others, with its world file.
+    ASSERT_EQ(run("mkdir -p proyecto/fotos && cp orto.tif orto.jpg orto.wld orto.jpg.aux.xml proyecto/fotos/"), 0);
+    ASSERT_EQ(run(TALPOR_LOTE " -s ed50-wgs84 -m rejilla proyecto etrs89"), 0) << testing_support::ReadFile(folder.path / "errores.txt");
+    EXPECT_NE(testing_support::ReadFile(folder.path / "errores.txt").find("2 ficheros convertidos, 0 con errores, 0 rechazados"),
+              std::string::npos);
+    for (const std::string name : {"orto.tif", "orto.jpg", "orto.wld", "orto.prj", "orto.jpg.aux.xml"})
+        EXPECT_TRUE(std::filesystem::exists(folder.path / "etrs89/fotos" / name)) << name;
+    EXPECT_EQ(Read(dir + "/etrs89/fotos/orto.jpg").epsg, 25830);
+
     // Nothing partial: refused, the destination and its world file never appear.
     EXPECT_EQ(run(TALPOR_LOTE " -m rejilla --tolerancia=0 orto.jpg otra.jpg"), 2);
     EXPECT_NE(testing_support::ReadFile(folder.path / "errores.txt").find("no se puede mover sin remuestrear"), std::string::npos);
