@@ -937,8 +937,64 @@ std::string EsriWkt(int epsg) {
     return text;
 }
 
+// An ASCII grid's header holds its georeference: the header is written again with the new
+// corner and cell size, every line of values after it copied as it was, and the system
+// in a .prj beside it.
+int MoveAsciiGrid(const char* input, const char* output, const double* t, int epsg, char* error, int size) {
+    std::FILE* in = std::fopen(input, "rb");
+    std::FILE* out = std::fopen(output, "wb");
+    bool ok = in != nullptr && out != nullptr;
+    long long rows = 0;
+    std::string line;
+    bool header = true;
+    for (int c; ok && (c = std::fgetc(in)) != EOF;) {
+        line += static_cast<char>(c);
+        if (c != '\n') continue;
+        if (header) {
+            std::string key;
+            for (char k : line) {
+                if (std::isspace(static_cast<unsigned char>(k))) break;
+                key += static_cast<char>(std::tolower(static_cast<unsigned char>(k)));
+            }
+            const std::string end = line.ends_with("\r\n") ? "\r\n" : "\n";
+            const auto number = [](double v) {
+                char text[64];
+                std::snprintf(text, sizeof text, "%.15g", v);
+                return std::string(text);
+            };
+            const bool centre = key == "xllcenter" || key == "yllcenter";
+            if (key == "nrows") rows = std::atoll(line.c_str() + key.size());
+            if (key == "xllcorner" || key == "xllcenter") line = key + " " + number(t[0] + (centre ? t[1] / 2 : 0)) + end;
+            else if (key == "yllcorner" || key == "yllcenter")
+                line = key + " " + number(t[3] + rows * t[5] - (centre ? t[5] / 2 : 0)) + end;
+            else if (key == "cellsize") line = key + " " + number(t[1]) + end;
+            else if (key == "dx") line = key + " " + number(t[1]) + end;
+            else if (key == "dy") line = key + " " + number(-t[5]) + end;
+            else if (key.empty() || !std::isalpha(static_cast<unsigned char>(key[0]))) header = false;
+        }
+        ok = std::fwrite(line.data(), 1, line.size(), out) == line.size();
+        line.clear();
+    }
+    ok = ok && (line.empty() || std::fwrite(line.data(), 1, line.size(), out) == line.size());
+    ok = ok && std::ferror(in) == 0;
+    if (in != nullptr) std::fclose(in);
+    if (out != nullptr && std::fclose(out) != 0) ok = false;
+    const std::string prj = std::string(output).substr(0, std::string(output).rfind('.')) + ".prj";
+    const std::string wkt = EsriWkt(epsg);
+    std::FILE* p = ok ? std::fopen(prj.c_str(), "wb") : nullptr;
+    ok = ok && p != nullptr && !wkt.empty() && std::fputs(wkt.c_str(), p) >= 0;
+    if (p != nullptr && std::fclose(p) != 0) ok = false;
+    if (!ok) CopyText("no se puede escribir la malla", error, size);
+    return ok ? 1 : 0;
+}
+
 int MoveRaster(const char* input, const char* output, const char* worldFile, const double* t, int epsg, char* error, int size) {
     GDALAllRegister();
+    if (GDALDatasetH src = GDALOpenEx(input, GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr); src != nullptr) {
+        const bool ascii = std::strcmp(GDALGetDriverShortName(GDALGetDatasetDriver(src)), "AAIGrid") == 0;
+        GDALClose(src);
+        if (ascii) return MoveAsciiGrid(input, output, t, epsg, error, size);
+    }
     std::error_code e;
     if (!std::filesystem::copy_file(input, output, std::filesystem::copy_options::overwrite_existing, e)) {
         CopyText(("no se puede copiar la imagen: " + e.message()).c_str(), error, size);

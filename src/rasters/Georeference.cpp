@@ -124,7 +124,7 @@ PointMap MethodMap(const RasterSystem& from, const RasterSystem& to, core::Param
 }
 
 Move PlanMove(std::int64_t width, std::int64_t height, const Affine& from, const PointMap& map, bool geographicOut,
-              double tolerancePixels) {
+              double tolerancePixels, bool squareCells) {
     Move move;
     std::vector<Sample> fitted, checked;
     const auto take = [&](int n, std::vector<Sample>& out) {
@@ -141,11 +141,18 @@ Move PlanMove(std::int64_t width, std::int64_t height, const Affine& from, const
     // reads; otherwise with the rotation terms the method needs.
     const auto within = [&](const Worst& w) { return move.outside == 0 && tolerancePixels > 0 && w.pixels <= tolerancePixels; };
     for (bool northUp : {true, false}) {
-        const Affine a = Fit(fitted, northUp);
+        Affine a = Fit(fitted, northUp);
+        if (squareCells) {
+            // One cell size, the mean of the two, about the image's centre.
+            const double c0 = width / 2.0, r0 = height / 2.0, x0 = a.X(c0, r0), y0 = a.Y(c0, r0);
+            const double side = (std::abs(a.t[1]) + std::abs(a.t[5])) / 2;
+            a.t[1] = std::copysign(side, a.t[1]), a.t[5] = std::copysign(side, a.t[5]);
+            a.t[0] = x0 - a.t[1] * c0, a.t[3] = y0 - a.t[5] * r0;
+        }
         const Worst w = Measure(a, checked, geographicOut);
         move.affine = a, move.worstMetres = w.metres, move.worstPixels = w.pixels;
         move.untouched = within(w);
-        if (move.untouched) break;
+        if (move.untouched || squareCells) break;
     }
     return move;
 }

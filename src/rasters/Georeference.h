@@ -70,8 +70,9 @@ inline constexpr int kSamplesASide = 17;
 // to (the midpoints between them too). Untouched when the largest distance is at most
 // `tolerancePixels` of the output's pixel (a quarter by default; 0: never untouched).
 // `geographicOut`: the output is in degrees, whose distances are measured in metres on
-// the sphere of the mean radius.
+// the sphere of the mean radius. `squareCells`: the output's format holds only north-up
+// square cells (an ASCII grid's cellsize).
 Move PlanMove(std::int64_t width, std::int64_t height, const Affine& from, const PointMap& map, bool geographicOut,
-              double tolerancePixels = 0.25);
+              double tolerancePixels = 0.25, bool squareCells = false);
 
 }  // namespace rasters

@@ -77,7 +77,7 @@ std::string ResamplingName(const std::string& r) {
 
 bool IsRasterFile(std::string_view path) {
     const std::string lower = Lower(path);
-    static constexpr std::string_view kExtensions[] = {".tif", ".tiff", ".jpg", ".jpeg", ".png"};
+    static constexpr std::string_view kExtensions[] = {".tif", ".tiff", ".jpg", ".jpeg", ".png", ".asc"};
     return std::any_of(std::begin(kExtensions), std::end(kExtensions), [&](std::string_view e) { return lower.ends_with(e); });
 }
 
@@ -97,7 +97,8 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
     if (info.hasGeoTransform == 0)
         throw RunError("la imagen no tiene georreferencia: ni en el fichero ni en un fichero de mundo (.tfw, .jgw, .pgw, .wld)");
     const std::string driver = info.driver;
-    if (driver != "GTiff" && info.worldFile == 0)
+    const bool asciiGrid = driver == "AAIGrid";
+    if (driver != "GTiff" && !asciiGrid && info.worldFile == 0)
         throw RunError("la imagen " + driver + " no tiene fichero de mundo (.jgw, .pgw, .wld): solo GeoTIFF guarda su "
                        "georreferencia dentro");
     // Its system: the one it says, or for an image without one the direction and zone given.
@@ -123,7 +124,8 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
     const Affine affine{{info.geoTransform[0], info.geoTransform[1], info.geoTransform[2], info.geoTransform[3],
                          info.geoTransform[4], info.geoTransform[5]}};
     const Move move = PlanMove(info.width, info.height, affine,
-                               MethodMap(*from, to, MethodSet(c.method), *settings.conversion.grids), to.zone == 0, tolerance);
+                               MethodMap(*from, to, MethodSet(c.method), *settings.conversion.grids), to.zone == 0, tolerance,
+                               asciiGrid);
     if (move.outside > 0)
         throw RunError("parte de la imagen queda fuera del área del método: " +
                        std::string(c.method == batch::Method::Grid ? "la rejilla del IGN cubre la península y Baleares"
@@ -140,7 +142,7 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
                                                         " píxeles) de donde los pone el método, más de la tolerancia de " +
                                                         Number(tolerance, 2) + " píxeles";
         const std::string lower = Lower(output);
-        if (c.method != batch::Method::Grid || from->zone == 0 || to.zone == 0 ||
+        if (c.method != batch::Method::Grid || from->zone == 0 || to.zone == 0 || asciiGrid ||
             !(lower.ends_with(".tif") || lower.ends_with(".tiff")))
             throw RunError("la imagen no se puede mover sin remuestrear: " + beyond +
                            "; se remuestrea con la rejilla del IGN, en UTM y a un GeoTIFF (.tif)");

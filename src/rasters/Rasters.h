@@ -15,7 +15,7 @@
 namespace rasters {
 
 // Whether `path` is an image Talpor converts, by its extension: GeoTIFF (.tif, .tiff),
-// and JPEG or PNG with a world file.
+// JPEG or PNG with a world file, and ESRI's ASCII grids (.asc).
 bool IsRasterFile(std::string_view path);
 
 // How far from the method a pixel may be for the pixels to stay, in pixels (--tolerancia).

@@ -2,6 +2,7 @@
 // fitted keeps every pixel centre within the tolerance of where PROJ puts it, and says so
 // only then; images made by GDAL converted by talpor-lote, their pixels untouched.
 #include <gdal.h>
+#include <cpl_conv.h>
 #include <gdal_alg.h>
 #include <ogr_srs_api.h>
 #include <sys/wait.h>
@@ -115,8 +116,17 @@ Image Read(const std::string& path) {
     Image image;
     GDALDatasetH ds = GDALOpenEx(path.c_str(), GDAL_OF_RASTER, nullptr, nullptr, nullptr);
     if (ds == nullptr) return image;
-    if (OGRSpatialReferenceH srs = GDALGetSpatialRef(ds); srs != nullptr && OSRGetAuthorityCode(srs, nullptr) != nullptr)
-        image.epsg = std::atoi(OSRGetAuthorityCode(srs, nullptr));
+    if (OGRSpatialReferenceH srs = GDALGetSpatialRef(ds); srs != nullptr) {
+        if (OSRGetAuthorityCode(srs, nullptr) != nullptr) image.epsg = std::atoi(OSRGetAuthorityCode(srs, nullptr));
+        // A .prj's ESRI text names no code: the one PROJ's database matches it to, sure.
+        int found = 0;
+        int* confidence = nullptr;
+        OGRSpatialReferenceH* matches = image.epsg == 0 ? OSRFindMatches(srs, nullptr, &found, &confidence) : nullptr;
+        if (found > 0 && confidence[0] >= 90 && OSRGetAuthorityCode(matches[0], nullptr) != nullptr)
+            image.epsg = std::atoi(OSRGetAuthorityCode(matches[0], nullptr));
+        if (matches != nullptr) OSRFreeSRSArray(matches);
+        CPLFree(confidence);
+    }
     GDALGetGeoTransform(ds, image.t);
     for (int b = 1; b <= GDALGetRasterCount(ds); ++b)
         image.checksums.push_back(GDALChecksumImage(GDALGetRasterBand(ds, b), 0, 0, GDALGetRasterXSize(ds), GDALGetRasterYSize(ds)));
@@ -182,6 +192,24 @@ TEST(Rasters, AnOrthophotoKeepsItsPixelsAndMovesWherePROJsGridPutsIt) {
     EXPECT_EQ(resampled.checksums, warped.checksums);
     EXPECT_NE(resampled.checksums, Read(dir + "/orto.tif").checksums);
     for (int i = 0; i < 6; ++i) EXPECT_NEAR(resampled.t[i], warped.t[i], 1e-9) << i;
+
+    // An ED50 elevation model as an ASCII grid: its header moved, its heights as they were,
+    // each on its own ground point where PROJ puts it.
+    std::string grid = "ncols 60\nnrows 40\nxllcorner 440000\nyllcorner 4470000\ncellsize 25\nNODATA_value -9999\n";
+    for (int row = 0; row < 40; ++row)
+        for (int col = 0; col < 60; ++col) grid += std::to_string(600 + (row * 37 + col * 11) % 300) + ".25" + (col == 59 ? "\n" : " ");
+    testing_support::WriteFile(folder.path / "mdt.asc", grid);
+    ASSERT_EQ(run("gdalsrsinfo --single-line -o wkt_esri EPSG:23030 | sed '/^$/d' > mdt.prj && " TALPOR_LOTE
+                  " -m rejilla mdt.asc mdt-etrs89.asc"),
+              0)
+        << testing_support::ReadFile(folder.path / "errores.txt");
+    const std::string moved = testing_support::ReadFile(folder.path / "mdt-etrs89.asc");
+    EXPECT_EQ(moved.substr(moved.find("NODATA")), grid.substr(grid.find("NODATA")));
+    const Image mdt = Read(dir + "/mdt-etrs89.asc");
+    EXPECT_EQ(mdt.epsg, 25830);
+    const std::vector<rasters::XY> corner = Proj({{440012.5, 4470987.5}}, 30, 30);
+    ASSERT_EQ(corner.size(), 1u);
+    EXPECT_LT(std::hypot(mdt.t[0] + 0.5 * mdt.t[1] - corner[0].x, mdt.t[3] + 0.5 * mdt.t[5] - corner[0].y), 25 / 4.0);
 
     // A project's folder: each image beside the others, with its world file.
     ASSERT_EQ(run("mkdir -p proyecto/fotos && cp orto.tif orto.jpg orto.wld orto.jpg.aux.xml proyecto/fotos/"), 0);
