@@ -155,16 +155,30 @@ TEST(Rasters, AnOrthophotoKeepsItsPixelsAndMovesWherePROJsGridPutsIt) {
                   "-a_ullr 440000 4478000 440500 4477600 orto.raw orto.tif && "
                   "gdal_translate -q -of JPEG -co WORLDFILE=YES orto.tif orto.jpg"),
               0);
-    for (const std::string name : {"orto.tif", "orto.jpg"}) {
-        SCOPED_TRACE(name);
-        const std::string out = "etrs89-" + name;
-        ASSERT_EQ(run(TALPOR_LOTE " -s ed50-wgs84 -m rejilla " + name + " " + out), 0)
+    // The sheet as it is, as a JPEG with its .wld, as a PNG with its .pgw, and into the next
+    // zone, which turns it by the meridians' convergence.
+    ASSERT_EQ(run("gdal_translate -q -of PNG orto.tif orto.png && cp orto.wld orto.pgw"), 0);
+    const struct {
+        std::string name, options;
+        int zone;
+        const char* said;
+    } sheets[] = {{"orto.tif", "", 30, "georreferencia movida (a lo sumo"},
+                  {"orto.jpg", "", 30, "georreferencia movida (a lo sumo"},
+                  {"orto.png", "", 30, "«etrs89-30-png.pgw»"},
+                  {"orto.tif", "--huso=31 ", 31, "georreferencia movida y girada"}};
+    for (const auto& sheet : sheets) {
+        const std::string& name = sheet.name;
+        SCOPED_TRACE(sheet.options + name);
+        const std::string ext = name.substr(name.find('.'));  // each its own stem: its own .prj
+        const std::string out = "etrs89-" + std::to_string(sheet.zone) + "-" + ext.substr(1) + ext;
+        ASSERT_EQ(run(TALPOR_LOTE " -s ed50-wgs84 -m rejilla " + sheet.options + name + " " + out), 0)
             << testing_support::ReadFile(folder.path / "errores.txt");
-        EXPECT_NE(testing_support::ReadFile(folder.path / "errores.txt").find("píxeles intactos"), std::string::npos);
+        const std::string said = testing_support::ReadFile(folder.path / "errores.txt");
+        EXPECT_TRUE(said.find("píxeles intactos") != std::string::npos && said.find(sheet.said) != std::string::npos) << said;
         const Image in = Read(dir + "/" + name), moved = Read(dir + "/" + out);
-        EXPECT_EQ(moved.epsg, 25830);
+        EXPECT_EQ(moved.epsg, 25800 + sheet.zone);
         EXPECT_EQ(moved.checksums, in.checksums);
-        if (name.ends_with(".jpg")) {
+        if (!name.ends_with(".tif")) {
             EXPECT_EQ(testing_support::ReadFile(folder.path / out), testing_support::ReadFile(folder.path / name));
         }
         // The corners' centres where PROJ puts them, within a quarter of a 0,5 m pixel.
@@ -173,13 +187,13 @@ TEST(Rasters, AnOrthophotoKeepsItsPixelsAndMovesWherePROJsGridPutsIt) {
             corners.push_back({in.t[0] + c * in.t[1] + r * in.t[2], in.t[3] + c * in.t[4] + r * in.t[5]});
             movedCorners.push_back({moved.t[0] + c * moved.t[1] + r * moved.t[2], moved.t[3] + c * moved.t[4] + r * moved.t[5]});
         }
-        const std::vector<rasters::XY> proj = Proj(corners, 30, 30);
+        const std::vector<rasters::XY> proj = Proj(corners, 30, sheet.zone);
         ASSERT_EQ(proj.size(), 4u);
         for (std::size_t i = 0; i < 4; ++i)
             EXPECT_LT(std::hypot(movedCorners[i].x - proj[i].x, movedCorners[i].y - proj[i].y), 0.125) << i;
     }
     // Asked never to keep the pixels: resampled as gdalwarp does with the same grid through
-    // PROJ, pixel for pixel.
+    // PROJ, pixel for pixel, there and back.
     ASSERT_EQ(run(TALPOR_LOTE " -s ed50-wgs84 -m rejilla --tolerancia=0 orto.tif remuestreada.tif"), 0)
         << testing_support::ReadFile(folder.path / "errores.txt");
     EXPECT_NE(testing_support::ReadFile(folder.path / "errores.txt").find("remuestreada por la rejilla (cúbica)"), std::string::npos);
@@ -192,6 +206,14 @@ TEST(Rasters, AnOrthophotoKeepsItsPixelsAndMovesWherePROJsGridPutsIt) {
     EXPECT_EQ(resampled.checksums, warped.checksums);
     EXPECT_NE(resampled.checksums, Read(dir + "/orto.tif").checksums);
     for (int i = 0; i < 6; ++i) EXPECT_NEAR(resampled.t[i], warped.t[i], 1e-9) << i;
+    ASSERT_EQ(run(TALPOR_LOTE " -m rejilla --tolerancia=0 remuestreada.tif vuelta.tif && gdalwarp -q -ct '+proj=pipeline "
+                  "+step +inv +proj=utm +zone=30 +ellps=GRS80 +step +inv +proj=hgridshift +grids=" TALPOR_DATA_DIR
+                  "/es_ign_SPED2ETV2.tif +step +proj=utm +zone=30 +ellps=intl' -t_srs EPSG:23030 -tr 0.5 0.5 -r cubic -co TILED=YES "
+                  "-co COMPRESS=DEFLATE -multi -wo NUM_THREADS=2 -wm 256 remuestreada.tif gdalwarp-vuelta.tif"),
+              0)
+        << testing_support::ReadFile(folder.path / "errores.txt");
+    EXPECT_EQ(Read(dir + "/vuelta.tif").checksums, Read(dir + "/gdalwarp-vuelta.tif").checksums);
+    EXPECT_EQ(Read(dir + "/vuelta.tif").epsg, 23030);
 
     // An ED50 elevation model as an ASCII grid: its header moved, its heights as they were,
     // each on its own ground point where PROJ puts it.
