@@ -907,20 +907,15 @@ int Raster(const char* path, TalporGdalRasterInfo* info, char* error, int size) 
         info->geographic = OSRIsGeographic(srs);
         if (!Ours(info->epsg)) info->likeEpsg = LikeEpsg(srs);
     }
-    std::string files;
     if (char** list = GDALGetFileList(ds)) {
         for (char** f = list; *f != nullptr; ++f) {
-            const std::string name = *f;
-            std::string lower = name;
-            for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            const std::string name = *f, lower = batch::AsciiLower(name);
             for (const char* w : {".tfw", ".tifw", ".jgw", ".jpgw", ".pgw", ".pngw", ".wld"})
-                if (lower.ends_with(w)) info->worldFile = 1;
-            if (lower.ends_with(".aux.xml")) info->auxXml = 1;
-            files += name + "\n";
+                if (lower.ends_with(w))
+                    CopyText(name.substr(name.size() - std::strlen(w)).c_str(), info->worldFile, sizeof info->worldFile);
         }
         CSLDestroy(list);
     }
-    CopyText(files.c_str(), info->files, sizeof info->files);
     GDALClose(ds);
     return 1;
 }

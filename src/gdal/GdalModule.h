@@ -133,10 +133,10 @@ struct TalporGdalRasterInfo {
     int epsg;
     int geographic;
     int likeEpsg;
-    int worldFile;            // its georeference comes from a world file (.tfw, .jgw, .pgw, .wld)
-    int auxXml;               // it has a .aux.xml beside it
+    // The extension of the world file its georeference comes from, as the file has it
+    // (".tfw", ".jgw", ".pgw", ".wld", ...); "" for none.
+    char worldFile[16];
     int palette;              // its first band has a colour table
-    char files[4096];         // the files it is made of, one a line
 };
 
 struct TalporGdalFunctions {

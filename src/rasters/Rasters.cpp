@@ -12,6 +12,7 @@
 #include "layers/Layers.h"
 #include "rasters/Georeference.h"
 #include "tables/Decimal.h"
+#include "tables/Encoding.h"
 #include "tables/OutputFile.h"
 
 namespace rasters {
@@ -19,12 +20,6 @@ namespace rasters {
 namespace {
 
 using batch::RunError;
-
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
 
 // Talpor's systems by their EPSG codes; nullopt for any other.
 std::optional<RasterSystem> SystemOf(int epsg) {
@@ -76,7 +71,7 @@ std::string ResamplingName(const std::string& r) {
 }  // namespace
 
 bool IsRasterFile(std::string_view path) {
-    const std::string lower = Lower(path);
+    const std::string lower = batch::AsciiLower(path);
     static constexpr std::string_view kExtensions[] = {".tif", ".tiff", ".jpg", ".jpeg", ".png", ".asc"};
     return std::any_of(std::begin(kExtensions), std::end(kExtensions), [&](std::string_view e) { return lower.ends_with(e); });
 }
@@ -98,7 +93,7 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
         throw RunError("la imagen no tiene georreferencia: ni en el fichero ni en un fichero de mundo (.tfw, .jgw, .pgw, .wld)");
     const std::string driver = info.driver;
     const bool asciiGrid = driver == "AAIGrid";
-    if (driver != "GTiff" && !asciiGrid && info.worldFile == 0)
+    if (driver != "GTiff" && !asciiGrid && info.worldFile[0] == 0)
         throw RunError("la imagen " + driver + " no tiene fichero de mundo (.jgw, .pgw, .wld): solo GeoTIFF guarda su "
                        "georreferencia dentro");
     // Its system: the one it says, or for an image without one the direction and zone given.
@@ -141,7 +136,7 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
                                                         Number(move.worstPixels, 2) +
                                                         " píxeles) de donde los pone el método, más de la tolerancia de " +
                                                         Number(tolerance, 2) + " píxeles";
-        const std::string lower = Lower(output);
+        const std::string lower = batch::AsciiLower(output);
         if (c.method != batch::Method::Grid || from->zone == 0 || to.zone == 0 || asciiGrid ||
             !(lower.ends_with(".tif") || lower.ends_with(".tiff")))
             throw RunError("la imagen no se puede mover sin remuestrear: " + beyond +
@@ -163,20 +158,7 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
         send_(resampling);
         return;
     }
-    // The world file keeps the extension the input's has.
-    std::string world;
-    if (info.worldFile != 0) {
-        for (std::string_view files = info.files; !files.empty();) {
-            const std::string_view f = files.substr(0, files.find('\n'));
-            files.remove_prefix(std::min(f.size() + 1, files.size()));
-            const std::size_t dot = f.rfind('.');
-            const std::string ext = dot == std::string_view::npos ? "" : Lower(f.substr(dot));
-            if (ext == ".tfw" || ext == ".tifw" || ext == ".jgw" || ext == ".jpgw" || ext == ".pgw" || ext == ".pngw" ||
-                ext == ".wld")
-                world = std::string(f.substr(dot));
-        }
-    }
-    if (gdal.moveRaster(args.at(1).c_str(), output.c_str(), world.c_str(), move.affine.t.data(), EpsgOf(to), error,
+    if (gdal.moveRaster(args.at(1).c_str(), output.c_str(), info.worldFile, move.affine.t.data(), EpsgOf(to), error,
                         sizeof error) == 0)
         throw RunError("no se puede escribir la imagen: " + std::string(error));
     send_("");
