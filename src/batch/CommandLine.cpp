@@ -27,6 +27,7 @@ constexpr Option kOptions[] = {
     {'V', "version", false},    {'f', "formato", true},   {0, "coma", false},
     {0, "sin-altura", false}, {0, "omitir-fuera", false}, {0, "etiqueta", true},
     {0, "z-elipsoidal", false}, {0, "reemplazar", false}, {0, "tolerancia", true},
+    {0, "remuestrear", false}, {0, "remuestreo", true},
 };
 
 const Option* LongOption(std::string_view name) {
@@ -123,6 +124,8 @@ void Apply(CommandLine& cl, const Option& o, const std::string& v, bool& outputs
     } else if (name == "salida") {
         s.outputs = OutputsOf(v);
         s.outputsChosen = outputsGiven = true;
+    } else if (name == "formato" && v == "cog") {
+        cl.raster.cog = true;
     } else if (name == "formato") {
         const auto f = std::find_if(std::begin(kFormats), std::end(kFormats),
                                     [&](const FormatName& n) { return n.name == v; });
@@ -147,7 +150,12 @@ void Apply(CommandLine& cl, const Option& o, const std::string& v, bool& outputs
         char* end = nullptr;
         const double t = std::strtod(n.c_str(), &end);
         if (n.empty() || end != n.c_str() + n.size() || !(t >= 0 && t <= 10)) BadValue(name, v, "un número de píxeles de 0 a 10");
-        cl.tolerance = t;
+        cl.raster.tolerance = t;
+    } else if (name == "remuestrear") {
+        cl.raster.resample = true;
+    } else if (name == "remuestreo") {
+        cl.raster.resampling = rasters::ResamplingOf(v);
+        if (cl.raster.resampling.empty()) BadValue(name, v, "vecino, bilineal, cubica, lanczos, media o moda");
     } else if (name == "reemplazar") {
         s.layers.replace = true;
     } else if (name == "punto") {
@@ -228,6 +236,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         if (c.input == InputForm::Geographic) throw UsageError("--huso es para puntos UTM y no va con --entrada=geo");
         c.input = InputForm::Utm;
     }
+    if (cl.raster.cog && !cl.several && !rasters::IsRasterFile(cl.input))
+        throw UsageError("--formato=cog es para imágenes (GeoTIFF, JPEG, PNG, mallas ASCII)");
     // A run over several files checks these file by file.
     const bool layers = IsLayerFile(cl.input) || cl.several;
     if (!layers && !cl.settings.layers.format.empty() && cl.settings.format == Format::Text)
@@ -364,15 +374,19 @@ Capas SIG (Shapefile, GeoPackage, KML, KMZ, GeoJSON y DXF, por su extensión):
                            existen (sin ella, se detiene sin escribir nada);
                            con una carpeta, también los ficheros de SALIDA
 
-Imágenes (GeoTIFF; JPEG y PNG con fichero de mundo .jgw, .pgw o .wld): se
-reconocen por su extensión y su sistema (ED50, ETRS89 o WGS84, en grados o UTM
-29 a 31) se convierte en su sentido. Se mueve su georreferencia con los
-píxeles intactos cuando el método pone cada píxel a menos de la tolerancia de
-donde la nueva georreferencia lo pone; si no, con -m rejilla, en UTM y a un
-GeoTIFF (.tif), se remuestrea (vecino más próximo con paleta, bilineal si no es
-de bytes, cúbica para fotos), y en otro caso se detiene y dice cuánto.
+Imágenes (GeoTIFF, VRT, mallas ASCII .asc; JPEG y PNG con fichero de mundo .jgw,
+.pgw o .wld): se reconocen por su extensión y su sistema (ED50, ETRS89 o WGS84,
+en grados o UTM 29 a 31) se convierte en su sentido. Se mueve su
+georreferencia con los píxeles intactos cuando el método pone cada píxel a
+menos de la tolerancia de donde la nueva georreferencia lo pone; si no, se
+remuestrea por el método (vecino más próximo con paleta, bilineal si no es de
+bytes, cúbica para fotos). El formato es el de la extensión de SALIDA (.tif,
+.asc, .jpg, .png), o el de la entrada.
       --tolerancia=PÍXELES distancia máxima, en píxeles, entre un píxel y donde
                            lo pone el método (por omisión 0,25)
+      --remuestrear        remuestrea aunque los píxeles pudieran quedarse
+      --remuestreo=MODO    vecino, bilineal, cubica, lanczos, media o moda
+      --formato=cog        GeoTIFF optimizado para la nube
 
   -h, --help               muestra esta ayuda y termina
   -V, --version            muestra la versión y termina

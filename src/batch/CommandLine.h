@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "batch/Stream.h"
+#include "rasters/Rasters.h"
 
 namespace batch {
 
@@ -23,8 +24,8 @@ struct CommandLine {
     std::vector<std::string> options;
     bool help = false;
     bool version = false;
-    // An image's: how far from the method a pixel may be, in pixels, for its pixels to stay.
-    double tolerance = 0.25;
+    // An image's: the tolerance, the resampling, a cloud-optimised GeoTIFF.
+    rasters::RasterOptions raster;
 };
 
 // A command line that cannot be run; the message is Spanish and names the option.

@@ -237,7 +237,7 @@ void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& p
         Check(f);
         folders.Make(f.output);
         if (IsLayerFile(f.input)) f.layers = ConvertLayerFile(f, settings, progress, replace);
-        else if (rasters::IsRasterFile(f.input)) f.image = rasters::ConvertRaster(f.input, f.output, settings, cl.tolerance);
+        else if (rasters::IsRasterFile(f.input)) f.image = rasters::ConvertRaster(f.input, f.output, settings, cl.raster);
         else f.table = ConvertTable(f, settings, progress);
         folders.keep = true;
     } catch (const UsageError& e) {

@@ -122,7 +122,7 @@ int RunLayers(const batch::CommandLine& cl) {
 // An image: its georeference moved, its pixels untouched.
 int RunRaster(const batch::CommandLine& cl) {
     try {
-        const rasters::RasterSummary summary = rasters::ConvertRaster(cl.input, cl.output, cl.settings, cl.tolerance);
+        const rasters::RasterSummary summary = rasters::ConvertRaster(cl.input, cl.output, cl.settings, cl.raster);
         std::cerr << rasters::RasterSummaryText(summary, cl.input);
         return kAllConverted;
     } catch (const batch::RunError& e) {

@@ -179,6 +179,43 @@ std::optional<std::string> RunLayers(form::Platform& platform, const std::string
     return std::nullopt;
 }
 
+// An image, converted as talpor-lote converts it; the progress counts rows of pixels.
+std::optional<std::string> RunImage(form::Platform& platform, const std::string& input, const std::string& output,
+                                    const Settings& settings, const rasters::RasterOptions& options) {
+    ProgressWindow progress(platform);
+    const std::string text = "Convirtiendo «" + FileName(input) + "»…";
+    try {
+        if (!progress.Show(text, 0)) throw Cancelled{};
+        const auto replace = [&](const std::vector<std::string>& existing) {
+            progress.End();
+            std::string list;
+            for (const std::string& name : existing) list += "\r\n" + name;
+            return ReplaceAgreed(platform, "La conversión escribe también, junto a «" + FileName(output) +
+                                               "», estos ficheros, que ya existen:" + list + "\r\n\r\n¿Quiere reemplazarlos?");
+        };
+        const rasters::RasterSummary summary = rasters::ConvertRaster(
+            input, output, settings, options,
+            [&](std::uint64_t rows, std::uint64_t total) {
+                const int percent = total > 0 ? static_cast<int>(std::min<std::uint64_t>(rows * 100 / total, 100)) : 0;
+                if (!progress.Show(text + " " + batch::Grouped(rows) + " de " + batch::Grouped(total) + " filas de píxeles",
+                                   percent))
+                    throw Cancelled{};
+            },
+            replace);
+        progress.End();
+        std::string m = rasters::RasterSummaryLine(summary);
+        m[0] = 'I';  // "imagen de …"
+        platform.MsgBox(m + ".\r\n\r\nResultado: " + output, kTitle, form::MsgIcon::Information, form::MsgButtons::OK,
+                        form::MsgResult::OK);
+    } catch (const Cancelled&) {
+        progress.End();
+        SayCancelled(platform);
+    } catch (const RunError& e) {
+        return e.what();
+    }
+    return std::nullopt;
+}
+
 // Converts `input` into `output` with a progress window and says how it ended: the
 // summary, or the cancel, in a box of its own (nullopt); why it failed, with no file
 // written, otherwise.
@@ -353,7 +390,10 @@ void CmdFichero_Click(form::FormModel& form, form::Platform& platform, int tab, 
     if (!platform.ShowDialog(dialog.Model(), [&](form::Control& c) { return dialog.Changed(c); })) return;
     if (dialog.Several()) return RunSeveral(platform, dialog, grids);
     const std::string in = dialog.Input(), out = dialog.Output();
-    if (const std::optional<std::string> failure = Run(platform, in, out, dialog.Settings()))
+    const std::optional<std::string> failure = rasters::IsRasterFile(in)
+                                                   ? RunImage(platform, in, out, dialog.Settings(), dialog.Raster())
+                                                   : Run(platform, in, out, dialog.Settings());
+    if (failure)
         platform.MsgBox("No se ha podido convertir «" + FileName(in) + "»: " + *failure +
                             "\r\nNo se ha escrito ningún fichero.",
                         kTitle, form::MsgIcon::Exclamation, form::MsgButtons::OK, form::MsgResult::OK);

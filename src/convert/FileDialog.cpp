@@ -35,6 +35,11 @@ const char* const kLayerFormatNames[] = {"El de la capa", "Shapefile", "GeoPacka
                                          "KMZ",           "GeoJSON",   "DXF",        "GPX (puntos y líneas)",
                                          "CSV (una fila por vértice)"};
 const char* const kLayerFormatOf[] = {"", "shp", "gpkg", "kml", "kmz", "geojson", "dxf", "gpx", "csv"};
+// For an image: the output's format, the destination's extension ("" for the image's own).
+const char* const kImageFormatNames[] = {"El de la imagen", "GeoTIFF", "GeoTIFF optimizado para la nube (COG)",
+                                         "Malla ASCII (modelos de elevación)"};
+const char* const kImageExtensions[] = {"", ".tif", ".tif", ".asc"};
+constexpr std::size_t kCogItem = 2;
 // For a folder or several files: the output's format, --formato's name ("" for each
 // file's own: batch::OutputName's rule). The layer formats are for layers alone, GPX, KML
 // and GeoJSON for WGS84 tables too.
@@ -377,6 +382,8 @@ void FileDialog::Build() {
     format.toolTip = direction_ == core::Direction::ED50ToWGS84
                          ? "GPX, KML y GeoJSON llevan cada punto convertido con sus columnas"
                          : "GPX, KML y GeoJSON son WGS84: los resultados ED50 salen en CSV o texto";
+    Add(m, Kind::CheckBox, "FraConversion", "ChkRemuestrear", "Remuestrear la imagen aunque sus píxeles puedan quedarse")
+        .toolTip = "Sin marcar, una imagen que el método apenas mueve se escribe con sus píxeles intactos";
     Add(m, Kind::CheckBox, "FraConversion", "ChkOmitir", "Dejar fuera las entidades con algún vértice fuera del área")
         .toolTip = "Sin marcar, una entidad fuera del área del método detiene la conversión";
     Control& label = Field(m, Kind::ComboBox, "FraResultado", "LblEtiqueta", "CmbEtiqueta", "Sistema de la capa WGS84:");
@@ -425,6 +432,8 @@ void FileDialog::OfferFormats(const std::vector<std::string>& names) {
 void FileDialog::ReadInput() {
     sample_.reset();
     layers_.reset();
+    image_.reset();
+    planned_.clear();
     readProblem_.clear();
     files_.clear();
     scanProblem_.clear();
@@ -446,6 +455,13 @@ void FileDialog::ReadInput() {
     const std::string input = Input();
     if (input.empty()) return;
     Control& format = model_.Get("CmbFormato");
+    if (rasters::IsRasterFile(input)) {
+        OfferFormats({std::begin(kImageFormatNames), std::end(kImageFormatNames)});
+        image_.emplace();
+        zoneMissing_ = false;
+        Suggest();
+        return;
+    }
     if (batch::IsLayerFile(input)) {
         OfferFormats({std::begin(kLayerFormatNames), std::end(kLayerFormatNames)});
         try {
@@ -542,6 +558,10 @@ void FileDialog::Suggest() {
         const std::vector<std::string> inputs = Inputs();
         suggested = WithoutSlash(inputs.size() == 1 ? inputs[0] : CommonFolder(inputs)) +
                     (direction_ == core::Direction::WGS84ToED50 ? "_ED50" : "_WGS84");
+    } else if (image_) {
+        const std::string extension = kImageExtensions[Chosen(model_.Get("CmbFormato"), std::size(kImageExtensions))];
+        const std::size_t dot = suggested.rfind('.');
+        if (!extension.empty() && dot != std::string::npos && dot > suggested.rfind('/')) suggested = suggested.substr(0, dot) + extension;
     } else if (layers_) {
         const std::string name = kLayerFormatOf[Chosen(model_.Get("CmbFormato"), std::size(kLayerFormatOf))];
         const batch::LayerFormat* f = batch::LayerFormatNamed(name);
@@ -595,6 +615,19 @@ std::vector<std::string> FileDialog::Arguments() const {
         if (m.Get("ChkOmitir").value) args.push_back("--omitir-fuera");
         if (replaceAgreed_) args.push_back("--reemplazar");
         for (const std::string& input : Inputs()) args.push_back(input);
+        if (!Output().empty()) args.insert(args.end(), {"-o", Output()});
+        return args;
+    }
+    if (image_) {
+        // An image's system, bands and format are its own.
+        if (const Control& zone = m.Get("CmbHuso"); zone.enabled && LayerZones(zone) && zone.listIndex > 0)
+            args.push_back("--huso=" + std::to_string(28 + zone.listIndex));
+        if (zoneMissing_) args.push_back("--huso=" + m.Get("CmbHuso").ListText());
+        if (Chosen(m.Get("CmbFormato"), std::size(kImageExtensions)) == kCogItem) args.push_back("--formato=cog");
+        if (m.Get("CmbEtiqueta").enabled && Chosen(m.Get("CmbEtiqueta"), std::size(kLabels)) == 1)
+            args.push_back("--etiqueta=wgs84");
+        if (m.Get("ChkRemuestrear").value) args.push_back("--remuestrear");
+        args.push_back(Input());
         if (!Output().empty()) args.insert(args.end(), {"-o", Output()});
         return args;
     }
@@ -681,6 +714,8 @@ void FileDialog::Show() {
         m.Get(field).accessibleName = label.substr(0, label.size() - 1);
     }
     if (several_) return ShowSeveral();
+    m.Get("ChkRemuestrear").enabled = image_.has_value();
+    if (image_) return ShowImage();
     const bool layer = layers_.has_value();
     m.Get("FraPrevia").text = layer ? "Capas" : "Primeras filas";
     m.Get("ChkOmitir").enabled = layer;
@@ -1026,6 +1061,75 @@ void FileDialog::ShowLayers() {
     if (problem_.empty() && Output().empty()) problem_ = "Elija el destino.";
     if (problem_.empty() && Output() == Input()) problem_ = "El destino es la propia capa: elija otro.";
     m.Get("LblEscribe").text = problem_.empty() ? WrittenText(batch::PlanWrite(Input(), Output(), settings, *layers_)) : "";
+    m.Get("LblAviso").text = problem_;
+    m.Get("CmdConvertir").enabled = problem_.empty();
+    ShowCommand();
+}
+
+rasters::RasterOptions FileDialog::Raster() const { return batch::ParseCommandLine(Arguments()).raster; }
+
+void FileDialog::ShowImage() {
+    form::FormModel& m = model_;
+    m.Get("FraPrevia").text = "Imagen";
+    for (const char* name : {"CmbSeparador", "CmbCabecera", "TxtColumnas", "CmbAltura", "CmbDecimal", "LblDecimal", "ChkOmitir"})
+        m.Get(name).enabled = false;
+    m.Get("OptAltura", 0).enabled = m.Get("OptAltura", 1).enabled = false;
+    for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i) m.Get("ChkSalida", i).enabled = false;
+    m.Get("CmbFormato").enabled = m.Get("LblFormato2").enabled = true;
+    m.Get("CmbEtiqueta").enabled = m.Get("LblEtiqueta").enabled = direction_ == core::Direction::ED50ToWGS84;
+    m.Get("LblFormato").text = "Se mueve su georreferencia con los píxeles intactos donde el método lo permite; si no, "
+                               "se remuestrea";
+    // Planned again when a choice that changes the way changed: the destination only by
+    // its format.
+    std::string key;
+    for (const std::string& a : Arguments()) key += (a == Output() ? batch::AsciiLower(a.substr(a.rfind('.') + 1)) : a) + '\n';
+    if (key != planned_) {
+        planned_ = key;
+        planProblem_.clear();
+        batch::Settings settings = Settings();
+        // The image's own system first; the tab's datum and the zone chosen for one without.
+        settings.layers.directionGiven = zoneMissing_;
+        try {
+            image_ = rasters::PlanRaster(Input(), Output(), settings, Raster());
+        } catch (const batch::RunError& e) {
+            image_.emplace();
+            planProblem_ = "«" + FileName(Input()) + "» no se puede convertir: " + e.what() + ".";
+            if (e.missing == batch::Missing::Zone && !zoneMissing_) {
+                zoneMissing_ = true;
+                return ShowImage();
+            }
+        }
+        const rasters::RasterSummary& plan = *image_;
+        Control& zone = m.Get("CmbHuso");
+        const std::size_t utm = plan.from.find(" UTM ");
+        if (zoneMissing_) {
+            if (zone.items.size() != std::size(kZones)) Items(zone, kZones, tabZone_ - 29);
+            m.Get("LblHuso").text = "Huso de Este y Norte:";
+        } else if (utm != std::string::npos && !LayerZones(zone)) {
+            std::vector<std::string> items(std::begin(kLayerZones), std::end(kLayerZones));
+            items[0] += ": UTM " + plan.from.substr(utm + 5, 2);
+            Items(zone, items, 0);
+            zone.toolTip = "La imagen sale en el huso de la entrada, o movida al huso elegido";
+            m.Get("LblHuso").text = "Coordenadas de la salida:";
+        }
+        zone.enabled = m.Get("LblHuso").enabled = zoneMissing_ || utm != std::string::npos;
+        if (planProblem_.empty() && !plan.from.starts_with("ED50") != (direction_ == core::Direction::WGS84ToED50))
+            planProblem_ = "La imagen está en " + plan.from + ": conviértala en la pestaña «" +
+                           (direction_ == core::Direction::ED50ToWGS84 ? "WGS84 -> ED50" : "ED50 -> WGS84") + "».";
+        // The zone list may have changed the arguments.
+        key.clear();
+        for (const std::string& a : Arguments()) key += (a == Output() ? batch::AsciiLower(a.substr(a.rfind('.') + 1)) : a) + '\n';
+        if (key != planned_) return ShowImage();
+    }
+    const rasters::RasterSummary& plan = *image_;
+    m.Get("LblPrevia").text = plan.width > 0 ? rasters::RasterPreview(plan) : "(no se puede leer como imagen)";
+    problem_ = planProblem_;
+    const batch::Settings settings = Settings();
+    if (problem_.empty() && settings.conversion.method == batch::Method::Grid && !grids_.Shift().Problem().empty())
+        problem_ = grids_.Shift().Problem();
+    if (problem_.empty() && Output().empty()) problem_ = "Elija el destino.";
+    if (problem_.empty() && Output() == Input()) problem_ = "El destino es la propia imagen: elija otro.";
+    m.Get("LblEscribe").text = problem_.empty() ? "Escribirá en " + plan.to + ": «" + FileName(Output()) + "»" : "";
     m.Get("LblAviso").text = problem_;
     m.Get("CmdConvertir").enabled = problem_.empty();
     ShowCommand();

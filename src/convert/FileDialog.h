@@ -21,6 +21,7 @@
 
 #include "batch/FolderRun.h"
 #include "layers/Layers.h"
+#include "rasters/Rasters.h"
 #include "batch/Stream.h"
 #include "core/Grids.h"
 #include "form/Controls.h"
@@ -30,9 +31,11 @@ namespace convert {
 
 // The kinds of file the file dialogs offer: every form talpor-lote reads.
 inline constexpr const char* kPointFiles =
-    "Puntos y capas (*.csv *.txt *.tsv *.dat *.gpx *.kml *.kmz *.shp *.gpkg *.geojson *.json *.dxf);;"
+    "Puntos, capas e imágenes (*.csv *.txt *.tsv *.dat *.gpx *.kml *.kmz *.shp *.gpkg *.geojson *.json *.dxf *.tif *.tiff "
+    "*.jpg *.jpeg *.png *.asc *.vrt);;"
     "CSV y texto (*.csv *.txt *.tsv *.dat);;GPS (*.gpx *.kml *.kmz);;"
-    "Capas SIG (*.shp *.gpkg *.geojson *.json *.dxf *.kml *.kmz);;Todos los ficheros (*)";
+    "Capas SIG (*.shp *.gpkg *.geojson *.json *.dxf *.kml *.kmz);;"
+    "Imágenes y modelos de elevación (*.tif *.tiff *.jpg *.jpeg *.png *.asc *.vrt);;Todos los ficheros (*)";
 
 class FileDialog {
   public:
@@ -71,6 +74,9 @@ class FileDialog {
     // A path of the input as the dialog names it: from the folder that holds the inputs
     // ("datos/rios.shp" for a file of the folder "…/datos").
     std::string Shown(const std::string& path) const;
+
+    // The image options of Arguments() (--remuestrear, --formato=cog).
+    rasters::RasterOptions Raster() const;
 
     // Why the choices cannot be run yet, in one sentence about the dialog's own fields;
     // "" when "Convertir" can go.
@@ -123,6 +129,12 @@ class FileDialog {
     // The layers of a layer file (Shapefile, GeoPackage, KML…), converted vertex by vertex.
     std::optional<std::vector<batch::LayerInfo>> layers_;
     void ShowLayers();
+    // An image or a grid: what ConvertRaster will do with it, planned again when the
+    // choices that change it change (`planned_`: the arguments it was planned for).
+    std::optional<rasters::RasterSummary> image_;
+    std::string planned_;
+    std::string planProblem_;  // why it cannot be converted, when planning said so
+    void ShowImage();
     // The equivalent talpor-lote command under the fields.
     void ShowCommand();
     std::string readProblem_;  // why the input could not be read

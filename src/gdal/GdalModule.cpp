@@ -16,10 +16,16 @@
 #include <ogr_api.h>
 #include <ogr_srs_api.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cerrno>
 #include <algorithm>
 #include <cctype>
 #include <exception>
@@ -983,49 +989,196 @@ int MoveAsciiGrid(const char* input, const char* output, const double* t, int ep
     return ok ? 1 : 0;
 }
 
-int MoveRaster(const char* input, const char* output, const char* worldFile, const double* t, int epsg, char* error, int size) {
-    GDALAllRegister();
-    if (GDALDatasetH src = GDALOpenEx(input, GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr); src != nullptr) {
-        const bool ascii = std::strcmp(GDALGetDriverShortName(GDALGetDatasetDriver(src)), "AAIGrid") == 0;
-        GDALClose(src);
-        if (ascii) return MoveAsciiGrid(input, output, t, epsg, error, size);
+// GDAL's progress, passed on; what stops it stops the writing.
+int Passed(double fraction, const char*, void* context) {
+    const TalporGdalProgress* p = static_cast<const TalporGdalProgress*>(context);
+    return p == nullptr || p->done == nullptr || p->done(std::clamp(fraction, 0.0, 1.0), p->context) != 0 ? 1 : 0;
+}
+
+// Copies the bytes of `from` to `to`, in the kernel where it can, saying how far it got.
+// "" when done; why not otherwise ("" too when stopped, with `stopped` set).
+std::string CopyBytes(const std::string& from, const std::string& to, const TalporGdalProgress* progress, bool& stopped) {
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return std::strerror(errno);
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (out < 0) {
+        const int e = errno;
+        ::close(in);
+        return std::strerror(e);
     }
-    std::error_code e;
-    if (!std::filesystem::copy_file(input, output, std::filesystem::copy_options::overwrite_existing, e)) {
-        CopyText(("no se puede copiar la imagen: " + e.message()).c_str(), error, size);
+    struct stat st {};
+    const double size = ::fstat(in, &st) == 0 && st.st_size > 0 ? static_cast<double>(st.st_size) : 1;
+    std::string why;
+    bool kernel = true;
+    std::vector<char> buffer;
+    for (double copied = 0;;) {
+        ssize_t n = kernel ? ::copy_file_range(in, nullptr, out, nullptr, std::size_t{64} << 20, 0) : -1;
+        if (n < 0 && kernel && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+            kernel = false;
+            buffer.resize(std::size_t{1} << 20);
+        }
+        if (!kernel) {
+            n = ::read(in, buffer.data(), buffer.size());
+            for (ssize_t w = 0, done = 0; n > 0 && done < n; done += w)
+                if ((w = ::write(out, buffer.data() + done, static_cast<std::size_t>(n - done))) < 0) {
+                    n = -1;
+                    break;
+                }
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            why = std::strerror(errno);
+            break;
+        }
+        if (n == 0) break;
+        copied += static_cast<double>(n);
+        if (Passed(copied / size, nullptr, const_cast<TalporGdalProgress*>(progress)) == 0) {
+            stopped = true;
+            break;
+        }
+    }
+    if (::close(out) != 0 && why.empty() && !stopped) why = std::strerror(errno);
+    ::close(in);
+    return why;
+}
+
+// Writes `text` into the file `path`, whole; false when it cannot.
+bool WriteText(const std::string& path, const std::string& text) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    const bool ok = f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    return (f == nullptr || std::fclose(f) == 0) && ok;
+}
+
+// Whether GDAL reads `path` back in `epsg` and at `t`: what was written is what was meant.
+bool ReadsBack(const std::string& path, const double* t, int epsg) {
+    GDALDatasetH ds = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+    if (ds == nullptr) return false;
+    double gt[6];
+    OGRSpatialReferenceH srs = GDALGetSpatialRef(ds);
+    bool same = GDALGetGeoTransform(ds, gt) == CE_None && srs != nullptr && EpsgOf(srs) == epsg;
+    for (int i = 0; same && i < 6; ++i) same = std::abs(gt[i] - t[i]) <= 1e-9 * std::max(1.0, std::abs(t[i]));
+    GDALClose(ds);
+    return same;
+}
+
+std::vector<std::string> TiffOptions(GDALDatasetH src, bool cog);
+
+// The creation options of `format` for an image made from `src`.
+std::vector<std::string> CreationOptions(GDALDatasetH src, const std::string& format) {
+    if (format == "GTiff" || format == "COG") return TiffOptions(src, format == "COG");
+    if (format == "JPEG" || format == "PNG") return {"WORLDFILE=YES"};
+    return {};
+}
+
+// The system of a format that keeps none in itself, in a .prj beside it.
+bool WritePrj(const std::string& output, const std::string& format, int epsg) {
+    if (format != "AAIGrid" && format != "JPEG" && format != "PNG") return true;
+    const std::string wkt = EsriWkt(epsg);
+    return !wkt.empty() && WriteText(output.substr(0, output.rfind('.')) + ".prj", wkt);
+}
+
+// `src`'s pixels as they are, written in `format` with the georeference `t` in `epsg`:
+// through a virtual copy that only changes the georeference.
+int WriteAs(GDALDatasetH src, const std::string& output, const std::string& format, const double* t, int epsg,
+            const TalporGdalProgress* progress, char* error, int size) {
+    const char* const virtualCopy[] = {"-of", "VRT", nullptr};
+    GDALTranslateOptions* options = GDALTranslateOptionsNew(const_cast<char**>(virtualCopy), nullptr);
+    GDALDatasetH vrt = options != nullptr ? GDALTranslate("", src, options, nullptr) : nullptr;
+    if (options != nullptr) GDALTranslateOptionsFree(options);
+    double gt[6];
+    std::copy(t, t + 6, gt);
+    OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+    bool done = vrt != nullptr && OSRImportFromEPSG(srs, epsg) == OGRERR_NONE && GDALSetSpatialRef(vrt, srs) == CE_None &&
+                GDALSetGeoTransform(vrt, gt) == CE_None;
+    OSRDestroySpatialReference(srs);
+    std::vector<std::string> o = CreationOptions(src, format);
+    std::vector<char*> list;
+    for (std::string& item : o) list.push_back(item.data());
+    list.push_back(nullptr);
+    GDALDriverH driver = GDALGetDriverByName(format.c_str());
+    GDALDatasetH out = done && driver != nullptr ? GDALCreateCopy(driver, output.c_str(), vrt, FALSE, list.data(), Passed,
+                                                                  const_cast<TalporGdalProgress*>(progress))
+                                                 : nullptr;
+    done = out != nullptr;
+    if (out != nullptr) GDALClose(out);
+    if (vrt != nullptr) GDALClose(vrt);
+    done = done && CPLGetLastErrorType() != CE_Failure && WritePrj(output, format, epsg);
+    if (!done) {
+        CopyText(CPLGetLastErrorNo() == CPLE_UserInterrupt ? ""
+                 : *CPLGetLastErrorMsg() != 0             ? CPLGetLastErrorMsg()
+                                                          : "GDAL no ha podido escribir la imagen",
+                 error, size);
         return 0;
     }
+    return 1;
+}
+
+int MoveRaster(const char* input, const char* output, const char* worldFile, const double* t, int epsg, const char* format,
+               const TalporGdalProgress* progress, char* error, int size) {
+    GDALAllRegister();
+    CPLErrorReset();
+    GDALDatasetH src = GDALOpenEx(input, GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+    if (src == nullptr) {
+        CopyText(CPLGetLastErrorMsg(), error, size);
+        return 0;
+    }
+    if (format != nullptr && *format != 0) {
+        const int written = WriteAs(src, output, format, t, epsg, progress, error, size);
+        GDALClose(src);
+        return written;
+    }
+    const bool ascii = std::strcmp(GDALGetDriverShortName(GDALGetDatasetDriver(src)), "AAIGrid") == 0;
+    // The files GDAL keeps beside the image under its whole name (orto.tif.aux.xml,
+    // orto.tif.ovr, orto.tif.msk) come along: its metadata, overviews and mask are the
+    // same pixels'. Its world file and .prj are written anew.
+    std::vector<std::string> beside;
+    const std::string name = std::filesystem::path(input).filename().string();
+    if (char** list = GDALGetFileList(src)) {
+        for (char** f = list; *f != nullptr; ++f) {
+            const std::string other = std::filesystem::path(*f).filename().string();
+            if (other.size() > name.size() && other.starts_with(name)) beside.push_back(other.substr(name.size()));
+        }
+        CSLDestroy(list);
+    }
+    GDALClose(src);
+    const std::string in = input, out = output, folder = std::filesystem::path(in).parent_path().string();
+    for (const std::string& suffix : beside) {
+        bool stopped = false;
+        const std::string why = CopyBytes(in + suffix, out + suffix, nullptr, stopped);
+        if (!why.empty()) {
+            CopyText(("no se puede copiar «" + name + suffix + "»: " + why).c_str(), error, size);
+            return 0;
+        }
+    }
+    if (ascii) {
+        if (MoveAsciiGrid(input, output, t, epsg, error, size) == 0) return 0;
+        if (!ReadsBack(out, t, epsg)) return CopyText("GDAL no lee la malla escrita con su nueva georreferencia", error, size), 0;
+        return 1;
+    }
+    bool stopped = false;
+    if (const std::string why = CopyBytes(in, out, progress, stopped); !why.empty() || stopped) {
+        CopyText(stopped ? "" : ("no se puede copiar la imagen: " + why).c_str(), error, size);
+        return 0;
+    }
+    CPLErrorReset();
     if (worldFile != nullptr && *worldFile != 0) {
         // A world file gives the centre of the top left pixel (ESRI's order: A D B E C F).
-        const std::string stem = std::string(output).substr(0, std::string(output).rfind('.'));
+        const std::string stem = out.substr(0, out.rfind('.'));
         char text[512];
         std::snprintf(text, sizeof text, "%.12f\n%.12f\n%.12f\n%.12f\n%.6f\n%.6f\n", t[1], t[4], t[2], t[5],
                       t[0] + t[1] / 2 + t[2] / 2, t[3] + t[4] / 2 + t[5] / 2);
         const std::string wkt = EsriWkt(epsg);
-        std::FILE* w = std::fopen((stem + worldFile).c_str(), "wb");
-        std::FILE* p = std::fopen((stem + ".prj").c_str(), "wb");
-        const bool ok = w != nullptr && p != nullptr && !wkt.empty() && std::fputs(text, w) >= 0 && std::fputs(wkt.c_str(), p) >= 0;
-        const bool closed = (w == nullptr || std::fclose(w) == 0) & (p == nullptr || std::fclose(p) == 0);
-        if (!ok || !closed) {
+        if (wkt.empty() || !WriteText(stem + worldFile, text) || !WriteText(stem + ".prj", wkt)) {
             CopyText("no se puede escribir el fichero de georreferencia de la imagen", error, size);
             return 0;
         }
-        // The system in the image's .aux.xml too, where GDAL reads it (it reads no .prj
-        // beside a JPEG or a PNG): set on the copy opened for reading, GDAL writes it there.
-        CPLErrorReset();
-        GDALDatasetH ds = GDALOpenEx(output, GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
-        OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
-        const bool set = ds != nullptr && OSRImportFromEPSG(srs, epsg) == OGRERR_NONE && GDALSetSpatialRef(ds, srs) == CE_None;
-        OSRDestroySpatialReference(srs);
-        if (ds != nullptr) GDALClose(ds);
-        if (!set || CPLGetLastErrorType() == CE_Failure) {
-            CopyText(CPLGetLastErrorMsg(), error, size);
-            return 0;
-        }
-        return 1;
     }
-    CPLErrorReset();
-    GDALDatasetH ds = GDALOpenEx(output, GDAL_OF_RASTER | GDAL_OF_UPDATE, nullptr, nullptr, nullptr);
+    // A GeoTIFF's tags are rewritten in place; any other image keeps its georeference and
+    // system in its .aux.xml too, where GDAL reads them first (it reads no .prj beside a
+    // JPEG or a PNG): set on the copy opened for reading, GDAL writes them there.
+    GDALDriverH driver = GDALIdentifyDriver(output, nullptr);
+    const bool tiff = driver != nullptr && std::string_view(GDALGetDriverShortName(driver)) == "GTiff";
+    GDALDatasetH ds = GDALOpenEx(output, GDAL_OF_RASTER | (tiff ? GDAL_OF_UPDATE : GDAL_OF_READONLY), nullptr, nullptr, nullptr);
     if (ds == nullptr) {
         CopyText(CPLGetLastErrorMsg(), error, size);
         return 0;
@@ -1037,16 +1190,37 @@ int MoveRaster(const char* input, const char* output, const char* worldFile, con
                      GDALSetGeoTransform(ds, gt) == CE_None;
     OSRDestroySpatialReference(srs);
     GDALClose(ds);
-    const bool closed = CPLGetLastErrorType() != CE_Failure;
-    if (!set || !closed) {
+    if (!set || CPLGetLastErrorType() == CE_Failure) {
         CopyText(CPLGetLastErrorMsg(), error, size);
         return 0;
     }
+    // A system kept in a metadata file that came along would win over the one written.
+    if (!ReadsBack(out, t, epsg)) return CopyText("GDAL no lee la imagen escrita con su nueva georreferencia", error, size), 0;
     return 1;
 }
 
-int WarpRaster(const char* input, const char* output, const char* pipeline, int epsg, const char* resampling, char* error,
-               int size) {
+// The creation options of a GeoTIFF (or a cloud-optimised one) resampled from `src`: its
+// photographs' JPEG compression kept, DEFLATE otherwise, with the predictor of its type
+// for an elevation model.
+std::vector<std::string> TiffOptions(GDALDatasetH src, bool cog) {
+    std::vector<std::string> o = {"BIGTIFF=IF_SAFER"};
+    if (!cog) o.push_back("TILED=YES");
+    const char* compression = GDALGetMetadataItem(src, "COMPRESSION", "IMAGE_STRUCTURE");
+    const GDALDataType type = GDALGetRasterCount(src) > 0 ? GDALGetRasterDataType(GDALGetRasterBand(src, 1)) : GDT_Byte;
+    const bool jpeg = compression != nullptr && std::string(compression).find("JPEG") != std::string::npos && type == GDT_Byte;
+    if (jpeg) {
+        o.push_back("COMPRESS=JPEG");
+        const char* space = GDALGetMetadataItem(src, "SOURCE_COLOR_SPACE", "IMAGE_STRUCTURE");
+        if (!cog && space != nullptr && std::strcmp(space, "YCbCr") == 0) o.push_back("PHOTOMETRIC=YCBCR");
+    } else {
+        o.push_back("COMPRESS=DEFLATE");
+        if (type != GDT_Byte) o.push_back(cog ? "PREDICTOR=YES" : GDALDataTypeIsFloating(type) ? "PREDICTOR=3" : "PREDICTOR=2");
+    }
+    if (cog) o.push_back("NUM_THREADS=2");
+    return o;
+}
+
+int WarpRaster(const char* input, const char* output, const TalporGdalWarp* warp, char* error, int size) {
     GDALAllRegister();
     CPLErrorReset();
     GDALDatasetH src = GDALOpenEx(input, GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
@@ -1056,22 +1230,47 @@ int WarpRaster(const char* input, const char* output, const char* pipeline, int 
         if (src != nullptr) GDALClose(src);
         return 0;
     }
-    const std::string x = std::to_string(std::hypot(gt[1], gt[4])), y = std::to_string(std::hypot(gt[2], gt[5]));
-    const std::string system = "EPSG:" + std::to_string(epsg);
-    // As gdalwarp with these options: the pixels of the input's size, tiled and compressed,
-    // two threads, a bounded cache of 256 MB.
-    const char* const args[] = {"-ct", pipeline, "-t_srs", system.c_str(), "-tr", x.c_str(), y.c_str(), "-r", resampling,
-                                "-of", "GTiff", "-co", "TILED=YES", "-co", "COMPRESS=DEFLATE", "-co", "BIGTIFF=IF_SAFER",
-                                "-multi", "-wo", "NUM_THREADS=2", "-wm", "256", nullptr};
-    GDALWarpAppOptions* options = GDALWarpAppOptionsNew(const_cast<char**>(args), nullptr);
+    char x[64], y[64];
+    std::snprintf(x, sizeof x, "%.17g", std::hypot(gt[1], gt[4]));
+    std::snprintf(y, sizeof y, "%.17g", std::hypot(gt[2], gt[5]));
+    const std::string system = "EPSG:" + std::to_string(warp->epsg), format = warp->format;
+    // As gdalwarp with these options: the pixels of the input's size, two threads, a
+    // bounded cache of 256 MB.
+    std::vector<std::string> args = {"-ct", warp->pipeline, "-t_srs", system, "-tr", x, y, "-r", warp->resampling,
+                                     "-of", format, "-multi", "-wo", "NUM_THREADS=2", "-wm", "256"};
+    for (const std::string& o : CreationOptions(src, format)) args.insert(args.end(), {"-co", o});
+    // The block cache within the warper's memory, whatever the machine's size.
+    GDALSetCacheMax64(std::int64_t{128} << 20);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    GDALWarpAppOptions* options = GDALWarpAppOptionsNew(argv.data(), nullptr);
+    if (options != nullptr) GDALWarpAppOptionsSetProgress(options, Passed, const_cast<TalporGdalProgress*>(&warp->progress));
     int usage = 0;
     GDALDatasetH out = options != nullptr ? GDALWarp(output, nullptr, 1, &src, options, &usage) : nullptr;
     if (options != nullptr) GDALWarpAppOptionsFree(options);
-    const bool done = out != nullptr && usage == 0;
+    bool done = out != nullptr && usage == 0;
+    // The overviews the input had, at the same steps.
+    if (done && format == "GTiff" && GDALGetRasterCount(src) > 0) {
+        GDALRasterBandH band = GDALGetRasterBand(src, 1);
+        std::vector<int> steps;
+        for (int i = 0; i < GDALGetOverviewCount(band); ++i)
+            if (GDALRasterBandH o = GDALGetOverview(band, i); o != nullptr && GDALGetRasterBandXSize(o) > 0)
+                steps.push_back(static_cast<int>(std::lround(double(GDALGetRasterBandXSize(band)) / GDALGetRasterBandXSize(o))));
+        const char* way = GDALGetRasterColorTable(band) != nullptr ? "NEAREST" : "AVERAGE";
+        if (!steps.empty())
+            done = GDALBuildOverviews(out, way, static_cast<int>(steps.size()), steps.data(), 0, nullptr, nullptr, nullptr) ==
+                   CE_None;
+    }
     if (out != nullptr) GDALClose(out);
     GDALClose(src);
+    done = done && WritePrj(output, format, warp->epsg);
     if (!done || CPLGetLastErrorType() == CE_Failure) {
-        CopyText(*CPLGetLastErrorMsg() != 0 ? CPLGetLastErrorMsg() : "GDAL no ha podido remuestrear la imagen", error, size);
+        const bool stopped = CPLGetLastErrorNo() == CPLE_UserInterrupt;
+        CopyText(stopped                     ? ""
+                 : *CPLGetLastErrorMsg() != 0 ? CPLGetLastErrorMsg()
+                                              : "GDAL no ha podido remuestrear la imagen",
+                 error, size);
         return 0;
     }
     return 1;

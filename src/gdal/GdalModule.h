@@ -139,6 +139,26 @@ struct TalporGdalRasterInfo {
     int palette;              // its first band has a colour table
 };
 
+// Told now and then how far a raster's writing has gone (0 to 1); 0 from it stops the
+// writing.
+struct TalporGdalProgress {
+    int (*done)(double fraction, void* context);
+    void* context;
+};
+
+// A resampling: GDAL's warper through the PROJ pipeline `pipeline` into the system `epsg`,
+// north-up at the input's resolution, on both cores and in bounded memory.
+struct TalporGdalWarp {
+    const char* pipeline;
+    int epsg;
+    const char* resampling;  // "near", "bilinear", "cubic", ... (gdalwarp's -r)
+    // GDAL's driver of the output: "GTiff" (tiled and compressed as the input was, or
+    // DEFLATE; overviews where the input had them), "COG", "AAIGrid", "JPEG", "PNG" (with
+    // a world file).
+    const char* format;
+    TalporGdalProgress progress;
+};
+
 struct TalporGdalFunctions {
     // kTalporGdalVersion of the build the module comes from.
     int version;
@@ -161,18 +181,18 @@ struct TalporGdalFunctions {
     void (*close)(TalporGdalData* data);
     // The image or grid at `path`: 1, or 0 when GDAL cannot read it as one (`error` says why).
     int (*raster)(const char* path, TalporGdalRasterInfo* info, char* error, int size);
-    // Writes at `output` the image `input` with its pixels untouched (its files' bytes
-    // copied) and the georeference `geoTransform` in the system `epsg`: a GeoTIFF's tags
-    // rewritten in place, an image with a world file given a new world file (`worldFile`,
-    // its extension) and a .prj. 1, or 0 with `error` saying why.
+    // Writes at `output` the image `input` with its pixels untouched and the georeference
+    // `geoTransform` in the system `epsg`. In the input's format (`format` null or ""), its
+    // files' bytes are copied, with the files GDAL keeps beside it (.aux.xml, .ovr, .msk):
+    // a GeoTIFF's tags rewritten in place, an image with a world file given a new world
+    // file (`worldFile`, its extension) and a .prj. In another format (a driver of
+    // TalporGdalWarp's), its pixels are written again as they are. 1, or 0 with `error`
+    // saying why ("" when `progress` stopped it).
     int (*moveRaster)(const char* input, const char* output, const char* worldFile, const double* geoTransform, int epsg,
-                      char* error, int size);
-    // Writes at `output` a GeoTIFF of `input` resampled (GDAL's warper, "near", "bilinear"
-    // or "cubic") through the PROJ pipeline `pipeline` into the system `epsg`, north-up at
-    // the input's resolution, tiled and compressed, on both cores and in bounded memory.
-    // 1, or 0 with `error` saying why.
-    int (*warpRaster)(const char* input, const char* output, const char* pipeline, int epsg, const char* resampling,
-                      char* error, int size);
+                      const char* format, const TalporGdalProgress* progress, char* error, int size);
+    // Writes at `output` the image `input` resampled as `warp` says. 1, or 0 with `error`
+    // saying why ("" when stopped).
+    int (*warpRaster)(const char* input, const char* output, const TalporGdalWarp* warp, char* error, int size);
 };
 
 // The module's only exported symbol, kTalporGdalEntry.
@@ -180,7 +200,7 @@ typedef const TalporGdalFunctions* (*TalporGdalEntry)(void);
 
 }  // extern "C"
 
-inline constexpr int kTalporGdalVersion = 9;
+inline constexpr int kTalporGdalVersion = 10;
 // Features are handed over this many at a time, two batches in flight, so that the program
 // converts one while GDAL writes the one before and reads the next.
 inline constexpr int kTalporGdalBatch = 256;

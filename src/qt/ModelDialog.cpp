@@ -52,7 +52,7 @@ const std::map<std::string, Cell>& Places() {
         {"ChkSalida_0", {0, 0}}, {"ChkSalida_1", {0, 1}}, {"ChkSalida_2", {0, 2}}, {"ChkSalida_3", {1, 0}},
         {"ChkSalida_4", {1, 1}}, {"ChkSalida_5", {1, 2}}, {"ChkSalida_6", {2, 0}},
         {"LblDecimal", {3, 0}}, {"CmbDecimal", {3, 1}}, {"LblFormato2", {3, 2}}, {"CmbFormato", {3, 3}}, {"LblDestino", {4, 0}}, {"TxtDestino", {4, 1, 1, 2}},
-        {"CmdDestino", {4, 3}}, {"ChkOmitir", {3, 0, 1, 3}}, {"LblEtiqueta", {5, 0}}, {"CmbEtiqueta", {5, 1, 1, 2}},
+        {"CmdDestino", {4, 3}}, {"ChkOmitir", {3, 0, 1, 3}}, {"ChkRemuestrear", {4, 0, 1, 3}}, {"LblEtiqueta", {5, 0}}, {"CmbEtiqueta", {5, 1, 1, 2}},
         {"LblEscribe", {6, 0, 1, 4}},
     };
     return places;

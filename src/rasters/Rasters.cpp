@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -65,25 +66,90 @@ std::string Number(double value, int decimals) {
 }
 
 std::string ResamplingName(const std::string& r) {
-    return r == "near" ? "vecino más próximo" : r == "bilinear" ? "bilineal" : "cúbica";
+    return r == "near"       ? "vecino más próximo"
+           : r == "bilinear" ? "bilineal"
+           : r == "cubic"    ? "cúbica"
+           : r == "average"  ? "media"
+           : r == "mode"     ? "moda"
+                             : r;
 }
 
 }  // namespace
 
 bool IsRasterFile(std::string_view path) {
     const std::string lower = batch::AsciiLower(path);
-    static constexpr std::string_view kExtensions[] = {".tif", ".tiff", ".jpg", ".jpeg", ".png", ".asc"};
+    static constexpr std::string_view kExtensions[] = {".tif", ".tiff", ".jpg", ".jpeg", ".png", ".asc", ".vrt"};
     return std::any_of(std::begin(kExtensions), std::end(kExtensions), [&](std::string_view e) { return lower.ends_with(e); });
 }
 
+std::string ResamplingOf(std::string_view word) {
+    static constexpr std::pair<std::string_view, std::string_view> kWords[] = {
+        {"vecino", "near"}, {"bilineal", "bilinear"}, {"cubica", "cubic"}, {"cúbica", "cubic"},
+        {"lanczos", "lanczos"}, {"media", "average"}, {"moda", "mode"}};
+    for (const auto& [w, gdal] : kWords)
+        if (w == word) return std::string(gdal);
+    return "";
+}
+
+namespace {
+
+// The GDAL driver an image is written with: its destination's extension's, else the
+// input's (a VRT's pixels go into a GeoTIFF).
+std::string DriverOf(const std::string& output, const std::string& input, bool cog) {
+    const std::string lower = batch::AsciiLower(output);
+    if (cog) return "COG";
+    if (lower.ends_with(".tif") || lower.ends_with(".tiff") || input == "VRT") return "GTiff";
+    if (lower.ends_with(".asc")) return "AAIGrid";
+    if (lower.ends_with(".jpg") || lower.ends_with(".jpeg")) return "JPEG";
+    if (lower.ends_with(".png")) return "PNG";
+    return input;
+}
+
+// The PROJ pipeline of the method between two UTM systems, as the layers' vertices go
+// through the grid; "" where there is none.
+std::string Pipeline(const RasterSystem& from, const RasterSystem& to, batch::Method method, const core::Grids& grids) {
+    if (method != batch::Method::Grid || from.zone == 0 || to.zone == 0) return "";
+    const std::string grid = grids.DataFolder() + "/es_ign_SPED2ETV2.tif";
+    return from.datum == RasterSystem::Datum::ED50
+               ? "+proj=pipeline +step +inv +proj=utm +zone=" + std::to_string(from.zone) +
+                     " +ellps=intl +step +proj=hgridshift +grids=" + grid + " +step +proj=utm +zone=" +
+                     std::to_string(to.zone) + " +ellps=GRS80"
+               : "+proj=pipeline +step +inv +proj=utm +zone=" + std::to_string(from.zone) +
+                     " +ellps=GRS80 +step +inv +proj=hgridshift +grids=" + grid + " +step +proj=utm +zone=" +
+                     std::to_string(to.zone) + " +ellps=intl";
+}
+
+struct Progress {
+    const std::function<void(const batch::Record&)>& send;
+    std::int64_t rows;
+    std::chrono::steady_clock::time_point said{};
+};
+
+// The module's progress as rows of pixels, often enough for a window to follow it.
+int SendProgress(double fraction, void* context) {
+    Progress& p = *static_cast<Progress*>(context);
+    if (std::chrono::steady_clock::now() - p.said < std::chrono::milliseconds(50)) return 1;
+    p.said = std::chrono::steady_clock::now();
+    p.send({"leidas", std::to_string(static_cast<std::int64_t>(fraction * static_cast<double>(p.rows))), std::to_string(p.rows)});
+    return 1;
+}
+
+}  // namespace
+
 void RasterJob(const std::vector<std::string>& args, const batch::Settings& settings,
                const std::function<void(const batch::Record&)>& send) {
-    std::string output;
-    double tolerance = kDefaultTolerance;
+    std::string output, destination;
+    RasterOptions o;
     for (const std::string& a : args) {
         if (a.starts_with("--salida=")) output = a.substr(9);
-        if (a.starts_with("--tolerancia=")) tolerance = std::strtod(a.c_str() + 13, nullptr);
+        if (a.starts_with("--destino=")) destination = a.substr(10);
+        if (a.starts_with("--tolerancia=")) o.tolerance = std::strtod(a.c_str() + 13, nullptr);
+        if (a == "--remuestrear") o.resample = true;
+        if (a.starts_with("--remuestreo=")) o.resampling = a.substr(13);
+        if (a == "--cog") o.cog = true;
     }
+    // Only planned, without a file to write: the way for the destination named.
+    if (output.empty()) output = destination;
     const TalporGdalFunctions& gdal = batch::GdalModule();
     TalporGdalRasterInfo info{};
     char error[1024] = "";
@@ -92,10 +158,6 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
     if (info.hasGeoTransform == 0)
         throw RunError("la imagen no tiene georreferencia: ni en el fichero ni en un fichero de mundo (.tfw, .jgw, .pgw, .wld)");
     const std::string driver = info.driver;
-    const bool asciiGrid = driver == "AAIGrid";
-    if (driver != "GTiff" && !asciiGrid && info.worldFile[0] == 0)
-        throw RunError("la imagen " + driver + " no tiene fichero de mundo (.jgw, .pgw, .wld): solo GeoTIFF guarda su "
-                       "georreferencia dentro");
     // Its system: the one it says, or for an image without one the direction and zone given.
     std::optional<RasterSystem> from = SystemOf(info.epsg > 0 ? info.epsg : info.likeEpsg);
     const batch::Conversion& c = settings.conversion;
@@ -116,76 +178,110 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
                          : RasterSystem::Datum::ED50,
                     from->zone != 0 && c.zone != 0 ? c.zone : from->zone};
     if (settings.conversion.grids == nullptr) throw RunError("faltan las rejillas");
+    const std::string format = DriverOf(output, driver, o.cog);
     const Affine affine{{info.geoTransform[0], info.geoTransform[1], info.geoTransform[2], info.geoTransform[3],
                          info.geoTransform[4], info.geoTransform[5]}};
     const Move move = PlanMove(info.width, info.height, affine,
-                               MethodMap(*from, to, MethodSet(c.method), *settings.conversion.grids), to.zone == 0, tolerance,
-                               asciiGrid);
+                               MethodMap(*from, to, MethodSet(c.method), *settings.conversion.grids), to.zone == 0,
+                               o.resample ? 0 : o.tolerance, format == "AAIGrid");
     if (move.outside > 0)
         throw RunError("parte de la imagen queda fuera del área del método: " +
                        std::string(c.method == batch::Method::Grid ? "la rejilla del IGN cubre la península y Baleares"
                                                                    : "elija otro método"));
-    const auto send_ = [&](const std::string& way) {
-        send({"imagen", std::to_string(info.width), std::to_string(info.height), std::to_string(info.bands), info.type,
-              TextOf(*from), TextOf(to), move.affine.NorthUp() ? "1" : "0", std::to_string(move.worstMetres),
-              std::to_string(move.worstPixels), way});
-    };
+    // Nearest for a palette's indexes, bilinear for an elevation model, cubic for a photograph.
+    const std::string resampling = !move.untouched && !o.resampling.empty() ? o.resampling
+                                   : move.untouched                       ? std::string()
+                                   : info.palette != 0                    ? "near"
+                                   : std::string(info.type) != "Byte"     ? "bilinear"
+                                                                          : "cubic";
+    const bool sameBytes = move.untouched && format == driver;
+    const std::string pipeline = Pipeline(*from, to, c.method, *settings.conversion.grids);
+    if (!move.untouched && pipeline.empty()) {
+        const std::string beyond = o.resample || o.tolerance == 0
+                                       ? std::string(o.resample ? "se pidió con --remuestrear" : "se pidió con --tolerancia=0")
+                                       : "sus píxeles quedarían hasta a " + Number(move.worstMetres, 2) + " m (" +
+                                             Number(move.worstPixels, 2) +
+                                             " píxeles) de donde los pone el método, más de la tolerancia de " +
+                                             Number(o.tolerance, 2) + " píxeles";
+        throw RunError("la imagen no se puede mover sin remuestrear: " + beyond + "; se remuestrea con la rejilla del IGN, en UTM");
+    }
+    send({"imagen", std::to_string(info.width), std::to_string(info.height), std::to_string(info.bands), info.type,
+          TextOf(*from), TextOf(to), move.affine.NorthUp() ? "1" : "0", std::to_string(move.worstMetres),
+          std::to_string(move.worstPixels), resampling, sameBytes || !move.untouched ? "" : format,
+          std::to_string(std::hypot(affine.t[1], affine.t[4])), std::to_string(std::hypot(affine.t[2], affine.t[5])),
+          from->zone == 0 ? "1" : "0", o.resample || o.tolerance == 0 ? "1" : "0"});
+    if (args.end() == std::find_if(args.begin(), args.end(), [](const std::string& a) { return a.starts_with("--salida="); }))
+        return;
+    Progress rows{send, info.height};
+    const TalporGdalProgress progress{SendProgress, &rows};
     if (!move.untouched) {
-        const std::string beyond = tolerance == 0 ? std::string("se pidió con --tolerancia=0")
-                                                  : "sus píxeles quedarían hasta a " + Number(move.worstMetres, 2) + " m (" +
-                                                        Number(move.worstPixels, 2) +
-                                                        " píxeles) de donde los pone el método, más de la tolerancia de " +
-                                                        Number(tolerance, 2) + " píxeles";
-        const std::string lower = batch::AsciiLower(output);
-        if (c.method != batch::Method::Grid || from->zone == 0 || to.zone == 0 || asciiGrid ||
-            !(lower.ends_with(".tif") || lower.ends_with(".tiff")))
-            throw RunError("la imagen no se puede mover sin remuestrear: " + beyond +
-                           "; se remuestrea con la rejilla del IGN, en UTM y a un GeoTIFF (.tif)");
-        // The grid through PROJ, as the layers' vertices go: the same shift, every pixel.
-        const std::string grid = settings.conversion.grids->DataFolder() + "/es_ign_SPED2ETV2.tif";
-        const std::string pipeline =
-            ed50 ? "+proj=pipeline +step +inv +proj=utm +zone=" + std::to_string(from->zone) +
-                       " +ellps=intl +step +proj=hgridshift +grids=" + grid + " +step +proj=utm +zone=" +
-                       std::to_string(to.zone) + " +ellps=GRS80"
-                 : "+proj=pipeline +step +inv +proj=utm +zone=" + std::to_string(from->zone) +
-                       " +ellps=GRS80 +step +inv +proj=hgridshift +grids=" + grid + " +step +proj=utm +zone=" +
-                       std::to_string(to.zone) + " +ellps=intl";
-        // Nearest for a palette's indexes, bilinear for an elevation model, cubic for a photograph.
-        const std::string resampling = info.palette != 0 ? "near" : std::string(info.type) != "Byte" ? "bilinear" : "cubic";
-        if (gdal.warpRaster(args.at(1).c_str(), output.c_str(), pipeline.c_str(), EpsgOf(to), resampling.c_str(), error,
-                            sizeof error) == 0)
+        const TalporGdalWarp warp{pipeline.c_str(), EpsgOf(to), resampling.c_str(), format.c_str(), progress};
+        if (gdal.warpRaster(args.at(1).c_str(), output.c_str(), &warp, error, sizeof error) == 0)
             throw RunError("no se puede remuestrear la imagen: " + std::string(error));
-        send_(resampling);
         return;
     }
-    if (gdal.moveRaster(args.at(1).c_str(), output.c_str(), info.worldFile, move.affine.t.data(), EpsgOf(to), error,
-                        sizeof error) == 0)
+    if (gdal.moveRaster(args.at(1).c_str(), output.c_str(), sameBytes ? info.worldFile : "", move.affine.t.data(), EpsgOf(to),
+                        sameBytes ? "" : format.c_str(), &progress, error, sizeof error) == 0)
         throw RunError("no se puede escribir la imagen: " + std::string(error));
-    send_("");
+}
+
+namespace {
+
+// The worker's arguments for `input` and its answer, read into a summary.
+std::vector<std::string> JobArguments(const std::string& input, const batch::Settings& settings, const RasterOptions& o) {
+    std::vector<std::string> args = {"imagen", input, "--ajustes=" + batch::EncodeSettings(settings),
+                                     "--tolerancia=" + std::to_string(o.tolerance)};
+    if (o.resample) args.push_back("--remuestrear");
+    if (!o.resampling.empty()) args.push_back("--remuestreo=" + o.resampling);
+    if (o.cog) args.push_back("--cog");
+    for (std::string& a : batch::GridArguments(settings)) args.push_back(std::move(a));
+    return args;
+}
+
+void Read(const batch::Record& r, RasterSummary& summary) {
+    if (r.size() < 16 || r[0] != "imagen") return;
+    summary.width = std::stoll(r[1]), summary.height = std::stoll(r[2]), summary.bands = std::stoi(r[3]);
+    summary.type = r[4], summary.from = r[5], summary.to = r[6], summary.northUp = r[7] == "1";
+    summary.worstMetres = std::stod(r[8]), summary.worstPixels = std::stod(r[9]);
+    summary.resampled = r[10], summary.recoded = r[11];
+    summary.pixelX = std::stod(r[12]), summary.pixelY = std::stod(r[13]), summary.degrees = r[14] == "1";
+    summary.asked = r[15] == "1";
+}
+
+std::int64_t BytesOf(const std::string& input) {
+    std::error_code e;
+    const std::uintmax_t bytes = std::filesystem::file_size(input, e);
+    return e ? 0 : static_cast<std::int64_t>(bytes);
+}
+
+}  // namespace
+
+RasterSummary PlanRaster(const std::string& input, const std::string& output, const batch::Settings& settings,
+                         const RasterOptions& options) {
+    std::vector<std::string> args = JobArguments(input, settings, options);
+    if (!output.empty()) args.push_back("--destino=" + output);
+    RasterSummary summary;
+    batch::LayerWorker worker(args, -1);
+    worker.Wait(batch::LayerLimits{}, BytesOf(input), [&](const batch::Record& r) { Read(r, summary); }, {});
+    return summary;
 }
 
 RasterSummary ConvertRaster(const std::string& input, const std::string& output, const batch::Settings& settings,
-                            double tolerance) {
+                            const RasterOptions& options, const batch::LayerProgress& progress,
+                            const batch::ReplaceQuestion& replace) {
     if (output == "-") throw RunError("una imagen no se puede escribir en la salida estándar: dé un fichero de destino");
+    if (batch::AsciiLower(output).ends_with(".vrt"))
+        throw RunError("una imagen se escribe en GeoTIFF, JPEG, PNG o malla ASCII, no en VRT: dé un destino .tif");
     const std::optional<batch::FileId> in = batch::IdOf(input);
     if (in && batch::IdOf(output) == in) throw RunError("«" + output + "» es el propio fichero de entrada; escriba la salida en otro fichero");
     batch::OutputFolder out(output);
-    std::vector<std::string> args = {"imagen", input, "--ajustes=" + batch::EncodeSettings(settings), "--salida=" + out.Path(),
-                                     "--tolerancia=" + std::to_string(tolerance)};
-    for (std::string& a : batch::GridArguments(settings)) args.push_back(std::move(a));
+    std::vector<std::string> args = JobArguments(input, settings, options);
+    args.push_back("--salida=" + out.Path());
     RasterSummary summary;
-    std::error_code e;
-    const std::uintmax_t bytes = std::filesystem::file_size(input, e);
-    batch::LayerWorker worker(args, -1);
-    worker.Wait(batch::LayerLimits{}, e ? 0 : static_cast<std::int64_t>(bytes),
-                [&](const batch::Record& r) {
-                    if (r.size() < 11 || r[0] != "imagen") return;
-                    summary.width = std::stoll(r[1]), summary.height = std::stoll(r[2]), summary.bands = std::stoi(r[3]);
-                    summary.type = r[4], summary.from = r[5], summary.to = r[6], summary.northUp = r[7] == "1";
-                    summary.worstMetres = std::stod(r[8]), summary.worstPixels = std::stod(r[9]);
-                    summary.resampled = r[10];
-                },
-                {});
+    {
+        batch::LayerWorker worker(args, -1);
+        worker.Wait(batch::LayerLimits{}, BytesOf(input), [&](const batch::Record& r) { Read(r, summary); }, progress);
+    }
     std::vector<std::string> existing;
     for (const std::string& name : out.Written()) {
         if (out.OfDestination(name) && name == std::filesystem::path(output).filename().string()) continue;
@@ -193,8 +289,9 @@ RasterSummary ConvertRaster(const std::string& input, const std::string& output,
         struct stat st {};
         if (::lstat((out.Destination() + "/" + name).c_str(), &st) == 0) existing.push_back(name);
     }
-    if (!existing.empty() && !settings.layers.replace)
-        throw RunError("ya existe «" + existing[0] + "»: elija otro destino, o añada --reemplazar");
+    if (!existing.empty() && !settings.layers.replace && !(replace && replace(existing)))
+        throw RunError(replace ? "no se ha reemplazado «" + existing[0] + "»"
+                               : "ya existe «" + existing[0] + "»: elija otro destino, o añada --reemplazar");
     out.Commit();
     return summary;
 }
@@ -203,24 +300,74 @@ std::string RasterSummaryText(const RasterSummary& s, std::string_view inputName
     return "talpor-lote: " + std::string(inputName) + ": " + RasterSummaryLine(s) + "\n";
 }
 
+namespace {
+
+// A GDAL driver as the user knows its format.
+std::string FormatName(const std::string& driver) {
+    return driver == "GTiff"     ? "GeoTIFF"
+           : driver == "COG"     ? "GeoTIFF optimizado para la nube"
+           : driver == "AAIGrid" ? "malla ASCII"
+                                 : driver;
+}
+
+// The way the image goes, as the summary and the preview say it.
+std::string WayText(const RasterSummary& s, bool done) {
+    if (s.resampled.empty())
+        return std::string(s.recoded.empty() ? "píxeles intactos" : "píxeles sin remuestrear, escritos de nuevo en " + FormatName(s.recoded)) +
+               ", georreferencia movida" + (s.northUp ? "" : " y girada") + " (a lo sumo " + Number(s.worstMetres, 3) +
+               " m, " + Number(s.worstPixels, 3) + " píxeles de donde los pone el método)";
+    return std::string(done ? "remuestreada" : "se remuestreará") + " por el método (" + ResamplingName(s.resampled) +
+           ") a la resolución de la entrada" +
+           (s.asked ? ", como se pidió"
+                    : "; sin remuestrear, sus píxeles quedarían hasta a " + Number(s.worstMetres, 3) + " m (" +
+                          Number(s.worstPixels, 3) + " píxeles) de su sitio");
+}
+
+// An elevation model's values are heights above the sea, which the datums share to centimetres.
+bool Heights(const RasterSummary& s) { return s.bands == 1 && s.type != "Byte"; }
+constexpr const char* kHeightsKept = "sus valores no cambian (las altitudes de ED50 y las de hoy difieren en centímetros)";
+
+}  // namespace
+
 std::string RasterSummaryLine(const RasterSummary& s) {
-    std::string text = "imagen de " + batch::Grouped(static_cast<std::uint64_t>(s.width)) +
-                       " × " + batch::Grouped(static_cast<std::uint64_t>(s.height)) + " píxeles, " +
+    std::string text = "imagen de " + batch::Grouped(static_cast<std::uint64_t>(s.width)) + " × " +
+                       batch::Grouped(static_cast<std::uint64_t>(s.height)) + " píxeles, " +
                        batch::Count(static_cast<std::uint64_t>(s.bands), "banda", "bandas") + " " + s.type + "; " + s.from +
-                       " a " + s.to + ": " +
-                       (s.resampled.empty()
-                            ? "píxeles intactos, georreferencia movida" + std::string(s.northUp ? "" : " y girada") +
-                                  " (a lo sumo " + Number(s.worstMetres, 3) + " m, " + Number(s.worstPixels, 3) +
-                                  " píxeles de donde los pone el método)"
-                            : "remuestreada por la rejilla (" + ResamplingName(s.resampled) +
-                                  ") a la resolución de la entrada; sin remuestrear, sus píxeles quedarían hasta a " +
-                                  Number(s.worstMetres, 3) + " m (" + Number(s.worstPixels, 3) + " píxeles) de su sitio");
-    // An elevation model's values are heights above the sea, which the datums share to centimetres.
-    if (s.bands == 1 && s.type != "Byte") text += "; sus valores no cambian (las altitudes de ED50 y las de hoy difieren en centímetros)";
+                       " a " + s.to + ": " + WayText(s, true);
+    if (Heights(s)) text += std::string("; ") + kHeightsKept;
     if (!s.written.empty()) {
         text += "; escritos también, junto al destino:";
         for (std::size_t i = 0; i < s.written.size(); ++i) text += (i == 0 ? " «" : ", «") + s.written[i] + "»";
     }
+    return text;
+}
+
+std::string RasterPreview(const RasterSummary& s) {
+    const bool square = std::abs(s.pixelX - s.pixelY) <= 1e-9 * s.pixelX;
+    const auto side = [&](double v) {
+        // Degrees with the decimals that tell a pixel from the next; metres to the millimetre.
+        int decimals = s.degrees ? 6 : 3;
+        while (s.degrees && decimals < 12 && v < std::pow(10.0, -decimals + 2)) ++decimals;
+        std::string text = Number(v, decimals);
+        while (text.ends_with('0')) text.pop_back();
+        if (text.ends_with(',')) text.pop_back();
+        return text + (s.degrees ? "º" : " m");
+    };
+    std::string text = "Imagen de " + batch::Grouped(static_cast<std::uint64_t>(s.width)) + " × " +
+                       batch::Grouped(static_cast<std::uint64_t>(s.height)) + " píxeles de " +
+                       (square ? side(s.pixelX) : side(s.pixelX) + " × " + side(s.pixelY)) + ", " +
+                       batch::Count(static_cast<std::uint64_t>(s.bands), "banda", "bandas") + " " + s.type + "; " + s.from;
+    // A line each, short enough for the dialog.
+    const std::string distance = Number(s.worstMetres, 3) + " m (" + Number(s.worstPixels, 3) + " píxeles)";
+    if (s.resampled.empty())
+        text += "\nA " + s.to + ": píxeles intactos" + (s.recoded.empty() ? "" : ", escritos de nuevo en " + FormatName(s.recoded)) +
+                ", georreferencia movida" + (s.northUp ? "" : " y girada") + "\nCada píxel, a lo sumo a " + distance +
+                " de donde lo pone el método";
+    else
+        text += "\nA " + s.to + ": se remuestreará por el método (" + ResamplingName(s.resampled) +
+                "), a la resolución de la entrada" +
+                (s.asked ? ", como se pide" : "\nSin remuestrear, sus píxeles quedarían hasta a " + distance + " de su sitio");
+    if (Heights(s)) text += "\nSus valores no cambian (las altitudes de ED50 y las de hoy difieren en centímetros)";
     return text;
 }
 

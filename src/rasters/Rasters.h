@@ -21,25 +21,51 @@ bool IsRasterFile(std::string_view path);
 // How far from the method a pixel may be for the pixels to stay, in pixels (--tolerancia).
 inline constexpr double kDefaultTolerance = 0.25;
 
+// What the user chose for images besides the conversion's settings.
+struct RasterOptions {
+    double tolerance = kDefaultTolerance;
+    bool resample = false;   // --remuestrear: resampled even where the pixels could stay
+    std::string resampling;  // --remuestreo, as GDAL names it ("near", "cubic"); "": by the image's kind
+    bool cog = false;        // --formato=cog: a cloud-optimised GeoTIFF
+};
+
+// --remuestreo's words ("vecino", "bilineal", "cubica", "lanczos", "media", "moda") as
+// GDAL names them; "" for a word that is none of them.
+std::string ResamplingOf(std::string_view word);
+
 struct RasterSummary {
     std::int64_t width = 0, height = 0;
     int bands = 0;
     std::string type;              // "Byte", "Float32"
     std::string from, to;          // "ED50 UTM 30 (EPSG:23030)"
+    double pixelX = 0, pixelY = 0; // the input's pixel, in its units
+    bool degrees = false;          // the input is in degrees (else metres)
     bool northUp = true;           // the new georeference has no rotation terms
     double worstMetres = 0, worstPixels = 0;
     std::vector<std::string> written;  // besides the destination: its world file, .prj
     // How it was resampled ("near", "bilinear", "cubic"); "" for pixels untouched.
     std::string resampled;
+    bool asked = false;  // resampled because the user asked for it (--remuestrear, --tolerancia=0)
+    // The format its pixels were written again in, untouched, where the destination's is
+    // not the input's ("COG", "AAIGrid"); "" for the same bytes.
+    std::string recoded;
 };
 
+// What ConvertRaster will do with `input`, without writing anything: its size, systems
+// and way (a destination's format may change the way: "" for the input's). Throws
+// batch::RunError when it cannot be converted.
+RasterSummary PlanRaster(const std::string& input, const std::string& output, const batch::Settings& settings,
+                         const RasterOptions& options = {});
+
 // Converts the image `input` to `output` (a file, replaced when it exists; files beside it
-// only with settings.layers.replace), nothing left under the names when it fails: its
-// pixels untouched where the method allows it, else resampled through the IGN grid into
-// a GeoTIFF.
+// when they exist only as `replace` or settings.layers.replace allow it), nothing left under
+// the names when it fails or `progress` throws: its pixels untouched where the method
+// allows it, else resampled through the method. `progress` is told the rows of pixels
+// written and their total.
 // Throws batch::RunError.
 RasterSummary ConvertRaster(const std::string& input, const std::string& output, const batch::Settings& settings,
-                            double tolerance = kDefaultTolerance);
+                            const RasterOptions& options = {}, const batch::LayerProgress& progress = {},
+                            const batch::ReplaceQuestion& replace = {});
 
 // The summary for standard error: "talpor-lote: orto.tif: imagen de 10.000 × 8.000
 // píxeles, 3 bandas Byte; ED50 UTM 30 (EPSG:23030) a ETRS89 UTM 30 (EPSG:25830): píxeles
@@ -47,6 +73,11 @@ RasterSummary ConvertRaster(const std::string& input, const std::string& output,
 std::string RasterSummaryText(const RasterSummary& summary, std::string_view inputName);
 // The same words without the program and the file: "imagen de 10.000 × 8.000 píxeles, …".
 std::string RasterSummaryLine(const RasterSummary& summary);
+
+// The image as the file dialog shows it before converting: "Imagen de 10.000 × 8.000
+// píxeles de 0,5 m, 3 bandas Byte; ED50 UTM 30 (EPSG:23030)", then on a second line the
+// way it will take.
+std::string RasterPreview(const RasterSummary& plan);
 
 // talpor-capas' job "imagen": the input's georeference planned and written.
 void RasterJob(const std::vector<std::string>& args, const batch::Settings& settings,
