@@ -411,6 +411,64 @@ TEST(FileConversion, AShapefileIsConvertedFromTheWindowAsTalporLoteDoes) {
     });
 }
 
+// An ED50 orthophoto from the window: planned before converting (its size, pixel, bands,
+// system and way), written as talpor-lote writes it, and a cancel half way through its
+// resampling leaves nothing.
+TEST(FileConversion, AnOrthophotoIsConvertedFromTheWindowAsTalporLoteDoes) {
+    testing_support::TempFolder folder;
+    ASSERT_EQ(std::system(("cd " + folder.Str() + " && gdal_create -q -of GTiff -outsize 3000 2000 -bands 3 -burn 90 -burn 140 "
+                           "-burn 60 -a_srs EPSG:23030 -a_ullr 440000 4480000 441500 4479000 -co TILED=YES orto.tif")
+                              .c_str()),
+              0);
+    const std::string in = (folder.path / "orto.tif").string();
+    Started s;
+    s.Convert(1, in, [&](form::FormModel& m, const Changed& changed) {
+        Pick(m, changed, "CmbMetodo", "Rejilla");
+        EXPECT_EQ(m.Get("FraPrevia").text, "Imagen");
+        EXPECT_EQ(m.Get("LblPrevia").text,
+                  "Imagen de 3.000 × 2.000 píxeles de 0,5 m, 3 bandas Byte; ED50 UTM 30 (EPSG:23030)\n"
+                  "A ETRS89 UTM 30 (EPSG:25830): píxeles intactos, georreferencia movida\n"
+                  "Cada píxel, a lo sumo a 0,009 m (0,017 píxeles) de donde lo pone el método");
+        EXPECT_EQ(m.Get("CmbHuso").ListText(), "Como la entrada: UTM 30");
+        EXPECT_FALSE(m.Get("ChkSalida", 0).enabled);
+        EXPECT_EQ(m.Get("LblOrden").text,
+                  "Orden equivalente: talpor-lote --sentido=ed50-wgs84 --metodo=rejilla orto.tif -o orto_WGS84.tif");
+        // Into the next zone, and back.
+        Pick(m, changed, "CmbHuso", "UTM 31");
+        EXPECT_NE(m.Get("LblPrevia").text.find("A ETRS89 UTM 31 (EPSG:25831): píxeles intactos, georreferencia movida y girada"),
+                  std::string::npos)
+            << m.Get("LblPrevia").text;
+        Pick(m, changed, "CmbHuso", "Como la entrada");
+    });
+    EXPECT_TRUE(s.platform.OnlyBox("Convertir fichero", form::MsgIcon::Information)
+                    .starts_with("Imagen de 3.000 × 2.000 píxeles, 3 bandas Byte; ED50 UTM 30 (EPSG:23030) a ETRS89 UTM 30 "
+                                 "(EPSG:25830): píxeles intactos"));
+    ASSERT_EQ(std::system(("cd " + folder.Str() + " && '" TALPOR_LOTE "' --sentido=ed50-wgs84 --metodo=rejilla orto.tif -o "
+                           "lote.tif 2> /dev/null").c_str()),
+              0);
+    EXPECT_EQ(ReadFile(folder.path / "orto_WGS84.tif"), ReadFile(folder.path / "lote.tif"));
+
+    Started t;
+    t.platform.cancelProgressAt = [](const std::string& text) {
+        return text.find(" filas de píxeles") != std::string::npos && text.find("… 0 de") == std::string::npos;
+    };
+    t.Convert(1, in, [&](form::FormModel& m, const Changed& changed) {
+        Pick(m, changed, "CmbMetodo", "Rejilla");
+        m.Get("ChkRemuestrear").value = true;
+        changed(m.Get("ChkRemuestrear"));
+        Type(m, changed, "TxtDestino", (folder.path / "cancelada.tif").string());
+        EXPECT_NE(m.Get("LblPrevia").text.find("se remuestreará por el método (cúbica), a la resolución de la entrada, como se pide"),
+                  std::string::npos)
+            << m.Get("LblPrevia").text << m.Get("LblAviso").text;
+    });
+    EXPECT_EQ(t.platform.OnlyBox("Convertir fichero", form::MsgIcon::Information),
+              "Conversión cancelada: no se ha escrito ningún fichero.");
+    for (const auto& e : fs::directory_iterator(folder.path))
+        EXPECT_TRUE(e.path().filename() == "orto.tif" || e.path().filename() == "orto_WGS84.tif" ||
+                    e.path().filename() == "lote.tif")
+            << e.path();
+}
+
 // Every file and folder under `root`, hidden ones too, by their paths from it.
 std::vector<std::string> Tree(const fs::path& root) {
     std::vector<std::string> names;
