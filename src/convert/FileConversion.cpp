@@ -143,6 +143,17 @@ std::string LayerMessage(const batch::LayerSummary& s, const std::string& output
     return m;
 }
 
+// The question before files written beside `output` that exist already are replaced.
+batch::ReplaceQuestion ReplaceBeside(form::Platform& platform, ProgressWindow& progress, const std::string& output) {
+    return [&platform, &progress, output](const std::vector<std::string>& existing) {
+        progress.End();
+        std::string list;
+        for (const std::string& name : existing) list += "\r\n" + name;
+        return ReplaceAgreed(platform, "La conversión escribe también, junto a «" + FileName(output) +
+                                           "», estos ficheros, que ya existen:" + list + "\r\n\r\n¿Quiere reemplazarlos?");
+    };
+}
+
 // A layer file, converted as talpor-lote converts it; the progress counts features.
 std::optional<std::string> RunLayers(form::Platform& platform, const std::string& input, const std::string& output,
                                      const Settings& settings) {
@@ -152,13 +163,7 @@ std::optional<std::string> RunLayers(form::Platform& platform, const std::string
         if (!progress.Show(text, 0)) throw Cancelled{};
         // Files written besides the one named that exist already are replaced only when the
         // user says so.
-        const auto replace = [&](const std::vector<std::string>& existing) {
-            progress.End();
-            std::string list;
-            for (const std::string& name : existing) list += "\r\n" + name;
-            return ReplaceAgreed(platform, "La conversión escribe también, junto a «" + FileName(output) +
-                                               "», estos ficheros, que ya existen:" + list + "\r\n\r\n¿Quiere reemplazarlos?");
-        };
+        const batch::ReplaceQuestion replace = ReplaceBeside(platform, progress, output);
         const batch::LayerSummary summary = batch::ConvertLayers(
             input, output, settings,
             [&](std::uint64_t features, std::uint64_t total) {
@@ -186,13 +191,7 @@ std::optional<std::string> RunImage(form::Platform& platform, const std::string&
     const std::string text = "Convirtiendo «" + FileName(input) + "»…";
     try {
         if (!progress.Show(text, 0)) throw Cancelled{};
-        const auto replace = [&](const std::vector<std::string>& existing) {
-            progress.End();
-            std::string list;
-            for (const std::string& name : existing) list += "\r\n" + name;
-            return ReplaceAgreed(platform, "La conversión escribe también, junto a «" + FileName(output) +
-                                               "», estos ficheros, que ya existen:" + list + "\r\n\r\n¿Quiere reemplazarlos?");
-        };
+        const batch::ReplaceQuestion replace = ReplaceBeside(platform, progress, output);
         const rasters::RasterSummary summary = rasters::ConvertRaster(
             input, output, settings, options,
             [&](std::uint64_t rows, std::uint64_t total) {

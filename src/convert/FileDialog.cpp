@@ -618,30 +618,22 @@ std::vector<std::string> FileDialog::Arguments() const {
         if (!Output().empty()) args.insert(args.end(), {"-o", Output()});
         return args;
     }
-    if (image_) {
-        // An image's system, bands and format are its own.
-        if (const Control& zone = m.Get("CmbHuso"); zone.enabled && LayerZones(zone) && zone.listIndex > 0)
-            args.push_back("--huso=" + std::to_string(28 + zone.listIndex));
-        if (zoneMissing_) args.push_back("--huso=" + m.Get("CmbHuso").ListText());
-        if (Chosen(m.Get("CmbFormato"), std::size(kImageExtensions)) == kCogItem) args.push_back("--formato=cog");
-        if (m.Get("CmbEtiqueta").enabled && Chosen(m.Get("CmbEtiqueta"), std::size(kLabels)) == 1)
-            args.push_back("--etiqueta=wgs84");
-        if (m.Get("ChkRemuestrear").value) args.push_back("--remuestrear");
-        args.push_back(Input());
-        if (!Output().empty()) args.insert(args.end(), {"-o", Output()});
-        return args;
-    }
     if (zoneMissing_) args.push_back("--huso=" + m.Get("CmbHuso").ListText());
-    if (layers_) {
+    if (layers_ || image_) {
+        // A layer's or an image's system, geometry, bands and heights are its own.
         if (const Control& zone = m.Get("CmbHuso"); zone.enabled && LayerZones(zone) && zone.listIndex > 0)
             args.push_back("--huso=" + std::to_string(28 + zone.listIndex));
-        // A layer's system, geometry and heights are its own.
-        const std::string format = kLayerFormatOf[Chosen(m.Get("CmbFormato"), std::size(kLayerFormatOf))];
-        if (format == "csv") AddResultArguments(m, args);
-        AddFormat(args, format);
+        if (image_) {
+            if (Chosen(m.Get("CmbFormato"), std::size(kImageExtensions)) == kCogItem) args.push_back("--formato=cog");
+            if (m.Get("ChkRemuestrear").value) args.push_back("--remuestrear");
+        } else {
+            const std::string format = kLayerFormatOf[Chosen(m.Get("CmbFormato"), std::size(kLayerFormatOf))];
+            if (format == "csv") AddResultArguments(m, args);
+            AddFormat(args, format);
+        }
         if (m.Get("CmbEtiqueta").enabled && Chosen(m.Get("CmbEtiqueta"), std::size(kLabels)) == 1)
             args.push_back("--etiqueta=wgs84");
-        if (m.Get("ChkOmitir").value) args.push_back("--omitir-fuera");
+        if (m.Get("ChkOmitir").value && layers_) args.push_back("--omitir-fuera");
         args.push_back(Input());
         if (!Output().empty()) args.insert(args.end(), {"-o", Output()});
         return args;

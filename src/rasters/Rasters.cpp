@@ -310,11 +310,13 @@ std::string FormatName(const std::string& driver) {
                                  : driver;
 }
 
+std::string Moved(const RasterSummary& s) { return s.northUp ? "georreferencia movida" : "georreferencia movida y girada"; }
+
 // The way the image goes, as the summary and the preview say it.
 std::string WayText(const RasterSummary& s, bool done) {
     if (s.resampled.empty())
         return std::string(s.recoded.empty() ? "píxeles intactos" : "píxeles sin remuestrear, escritos de nuevo en " + FormatName(s.recoded)) +
-               ", georreferencia movida" + (s.northUp ? "" : " y girada") + " (a lo sumo " + Number(s.worstMetres, 3) +
+               ", " + Moved(s) + " (a lo sumo " + Number(s.worstMetres, 3) +
                " m, " + Number(s.worstPixels, 3) + " píxeles de donde los pone el método)";
     return std::string(done ? "remuestreada" : "se remuestreará") + " por el método (" + ResamplingName(s.resampled) +
            ") a la resolución de la entrada" +
@@ -361,7 +363,7 @@ std::string RasterPreview(const RasterSummary& s) {
     const std::string distance = Number(s.worstMetres, 3) + " m (" + Number(s.worstPixels, 3) + " píxeles)";
     if (s.resampled.empty())
         text += "\nA " + s.to + ": píxeles intactos" + (s.recoded.empty() ? "" : ", escritos de nuevo en " + FormatName(s.recoded)) +
-                ", georreferencia movida" + (s.northUp ? "" : " y girada") + "\nCada píxel, a lo sumo a " + distance +
+                ", " + Moved(s) + "\nCada píxel, a lo sumo a " + distance +
                 " de donde lo pone el método";
     else
         text += "\nA " + s.to + ": se remuestreará por el método (" + ResamplingName(s.resampled) +

@@ -104,6 +104,23 @@ TEST(Georeference, APixelStaysWherePROJsGridPutsItOrTheImageIsResampled) {
     }
 }
 
+// An image in degrees measures its pixels' distances on their parallel: a residual along
+// it at 40º N is as many metres as geod gives that much longitude there.
+TEST(Georeference, AnImageInDegreesMeasuresMetresOnItsParallel) {
+    // 1.000 × 1.000 pixels of 0,00001º from 3,7º W, 40,01º N; the map bends the longitudes
+    // by up to 0,000001º across the rows, which no affine georeference follows.
+    const rasters::Affine from{{-3.7, 1e-5, 0, 40.01, 0, -1e-5}};
+    const rasters::PointMap bend = [](double x, double y) {
+        const double r = (40.01 - y) / 0.01;
+        return std::optional<rasters::XY>(rasters::XY{x + 4e-6 * r * (1 - r), y});
+    };
+    const rasters::Move move = rasters::PlanMove(1000, 1000, from, bend, true);
+    ASSERT_GT(move.worstPixels, 0.01);
+    // geod +ellps=GRS80 -I: at 40,005º N, from 3,7º W to 3,699º W is 85,388 m.
+    const double metresPerPixel = 85.388 / 0.001 * 1e-5;
+    EXPECT_NEAR(move.worstMetres / move.worstPixels, metresPerPixel, metresPerPixel * 0.005);
+}
+
 struct Image {
     int epsg = 0;
     double t[6]{};
