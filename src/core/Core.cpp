@@ -69,6 +69,25 @@ void HelmertAt(Result& r, double lat, double lon, double h, Direction direction)
     HelmertFrom(r, lat, lon, h, direction, zone);
 }
 
+// The regional set `set` names; std::invalid_argument for a set that is not Helmert's.
+geo::HelmertZone HelmertZoneOf(ParameterSet set) {
+    if (set == ParameterSet::EST99) return geo::HelmertZone::EST99;
+    if (set == ParameterSet::ZNW99) return geo::HelmertZone::ZNW99;
+    if (set == ParameterSet::BAL99) return geo::HelmertZone::BAL99;
+    throw std::invalid_argument("Helmert: " + std::string(NameOf(set)) + " is no Helmert set");
+}
+
+// Helmert with the set of `zone` wherever the geographic rule gives any set: the area
+// stays the one of HelmertAt.
+void HelmertWith(Result& r, double lat, double lon, double h, Direction direction,
+                 geo::HelmertZone zone) {
+    if (geo::HelmertZoneOfGeo(lat, lon) == geo::HelmertZone::None) {
+        r.status = Status::OutsideArea;
+        return;
+    }
+    HelmertFrom(r, lat, lon, h, direction, zone);
+}
+
 // The Molodensky point on the target datum. The shifts are always those of ED50 to
 // WGS84 on the International ellipsoid.
 geo::GeoPoint MolodenskyPoint(double lat, double lon, double h, Direction direction,
@@ -209,6 +228,21 @@ GeographicConversion Helmert(const GeographicInput& point, Direction direction) 
 UtmConversion Helmert(const UtmInput& point, Direction direction) {
     return FromUtm(point, direction, [direction](Result& r, double lat, double lon, double h) {
         HelmertAt(r, lat, lon, h, direction);
+    });
+}
+
+GeographicConversion Helmert(const GeographicInput& point, Direction direction, ParameterSet set) {
+    const geo::HelmertZone zone = HelmertZoneOf(set);
+    return FromGeographic(point, direction,
+                          [direction, zone](Result& r, double lat, double lon, double h) {
+                              HelmertWith(r, lat, lon, h, direction, zone);
+                          });
+}
+
+UtmConversion Helmert(const UtmInput& point, Direction direction, ParameterSet set) {
+    const geo::HelmertZone zone = HelmertZoneOf(set);
+    return FromUtm(point, direction, [direction, zone](Result& r, double lat, double lon, double h) {
+        HelmertWith(r, lat, lon, h, direction, zone);
     });
 }
 

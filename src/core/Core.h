@@ -106,6 +106,12 @@ struct UtmConversion : Result {
 GeographicConversion Helmert(const GeographicInput& point, Direction direction);
 UtmConversion Helmert(const UtmInput& point, Direction direction);
 
+// Helmert with the regional set `set` (EST99, ZNW99 or BAL99) for the point wherever
+// it lies within the area above: an image converts with one set, so that no set's
+// boundary cuts it in two. Throws std::invalid_argument for any other set.
+GeographicConversion Helmert(const GeographicInput& point, Direction direction, ParameterSet set);
+UtmConversion Helmert(const UtmInput& point, Direction direction, ParameterSet set);
+
 // "Molodensky 3p": the standard Molodensky shifts of ED50 to WGS84 with `set`, added
 // to an ED50 point, or evaluated at a WGS84 point and subtracted (a first-order
 // inverse). Any point inside zones 29-31 is converted.

@@ -93,34 +93,49 @@ Worst Measure(const Affine& a, const std::vector<Sample>& samples, bool geograph
     return w;
 }
 
+core::Direction DirectionFrom(const RasterSystem& from) {
+    return from.datum == RasterSystem::Datum::ED50 ? core::Direction::ED50ToWGS84 : core::Direction::WGS84ToED50;
+}
+
+// The core's answer for the point (x, y) of `from` at height 0, UtmInput or GeographicInput.
+template <typename Point>
+core::Result Convert(const Point& p, core::Direction direction, core::ParameterSet method, core::Grids& grids,
+                     HelmertSets sets) {
+    if (core::IsGrid(method)) return core::IgnGrid(p, direction, grids.Shift());
+    if (method == core::ParameterSet::IGN) return core::Molodensky(p, direction, core::MolodenskySet::IGN);
+    if (method == core::ParameterSet::NIMA) return core::Molodensky(p, direction, core::MolodenskySet::NIMA);
+    if (sets == HelmertSets::Given) return core::Helmert(p, direction, method);
+    return core::Helmert(p, direction);
+}
+
 }  // namespace
 
 double Affine::PixelSide() const { return std::min(std::hypot(t[1], t[4]), std::hypot(t[2], t[5])); }
 
-PointMap MethodMap(const RasterSystem& from, const RasterSystem& to, core::ParameterSet method, core::Grids& grids) {
-    const core::Direction direction =
-        from.datum == RasterSystem::Datum::ED50 ? core::Direction::ED50ToWGS84 : core::Direction::WGS84ToED50;
-    return [from, to, method, direction, &grids](double x, double y) -> std::optional<XY> {
-        core::Result r;
-        if (from.zone != 0) {
-            const core::UtmInput p{x, y, static_cast<std::int16_t>(from.zone), 0};
-            r = core::IsGrid(method)          ? core::IgnGrid(p, direction, grids.Shift())
-                : method == core::ParameterSet::IGN  ? core::Molodensky(p, direction, core::MolodenskySet::IGN)
-                : method == core::ParameterSet::NIMA ? core::Molodensky(p, direction, core::MolodenskySet::NIMA)
-                                                     : core::Helmert(p, direction);
-        } else {
-            const core::GeographicInput p{y, x, 0};
-            r = core::IsGrid(method)          ? core::IgnGrid(p, direction, grids.Shift())
-                : method == core::ParameterSet::IGN  ? core::Molodensky(p, direction, core::MolodenskySet::IGN)
-                : method == core::ParameterSet::NIMA ? core::Molodensky(p, direction, core::MolodenskySet::NIMA)
-                                                     : core::Helmert(p, direction);
-        }
+PointMap MethodMap(const RasterSystem& from, const RasterSystem& to, core::ParameterSet method, core::Grids& grids,
+                   HelmertSets sets) {
+    const core::Direction direction = DirectionFrom(from);
+    return [from, to, method, direction, sets, &grids](double x, double y) -> std::optional<XY> {
+        const core::Result r = from.zone != 0 ? Convert(core::UtmInput{x, y, static_cast<std::int16_t>(from.zone), 0},
+                                                        direction, method, grids, sets)
+                                              : Convert(core::GeographicInput{y, x, 0}, direction, method, grids, sets);
         if (r.status != core::Status::Converted || !r.point) return std::nullopt;
         if (to.zone == 0) return XY{r.point->lon, r.point->lat};
         const geo::UTMPoint u = geo::GeoToUTMInZone(r.point->lat, r.point->lon, static_cast<std::int16_t>(to.zone),
                                                     core::TargetEllipsoid(direction));
         return XY{u.E, u.N};
     };
+}
+
+std::optional<core::ParameterSet> HelmertSetOf(const RasterSystem& from, const Affine& georeference,
+                                               std::int64_t width, std::int64_t height) {
+    const double x = georeference.X(width / 2.0, height / 2.0), y = georeference.Y(width / 2.0, height / 2.0);
+    const core::Direction direction = DirectionFrom(from);
+    const auto zone = static_cast<std::int16_t>(from.zone);
+    const core::Result r = zone != 0 ? core::Result(core::Helmert(core::UtmInput{x, y, zone, 0}, direction))
+                                     : core::Result(core::Helmert(core::GeographicInput{y, x, 0}, direction));
+    if (r.status != core::Status::Converted) return std::nullopt;
+    return r.set;
 }
 
 Move PlanMove(std::int64_t width, std::int64_t height, const Affine& from, const PointMap& map, bool geographicOut,

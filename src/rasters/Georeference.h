@@ -46,11 +46,25 @@ struct RasterSystem {
     int zone = 0;  // 29..31; 0 for geographic (longitude, latitude)
 };
 
+// Which regional set Helmert converts each point of an image with.
+enum class HelmertSets {
+    EachPoint,  // the set of the point's own place, as the window converts it
+    Given,      // the method's set for every point (HelmertSetOf), as the image is resampled
+};
+
 // The method's map from `from` to `to` (the other side's datum; to.zone may differ from
 // from.zone, or be 0), converting the geographic point through the conversion core as the
 // window does, and projecting it in `to`'s zone whatever the point's own. `grids` is
-// used for the grid method and must outlive the map.
-PointMap MethodMap(const RasterSystem& from, const RasterSystem& to, core::ParameterSet method, core::Grids& grids);
+// used for the grid method and must outlive the map. For Helmert, `method` is EST99,
+// ZNW99 or BAL99, used as `sets` says.
+PointMap MethodMap(const RasterSystem& from, const RasterSystem& to, core::ParameterSet method, core::Grids& grids,
+                   HelmertSets sets = HelmertSets::EachPoint);
+
+// The Helmert set a `width` x `height` image georeferenced by `georeference` in `from`
+// converts with, whole: the one the core gives the image's centre (at height 0).
+// nullopt where it gives none: a centre outside the sets' area or zones 29..31.
+std::optional<core::ParameterSet> HelmertSetOf(const RasterSystem& from, const Affine& georeference,
+                                               std::int64_t width, std::int64_t height);
 
 // How an image moves to the other system.
 struct Move {
