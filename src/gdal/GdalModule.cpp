@@ -1233,10 +1233,11 @@ int WarpRaster(const char* input, const char* output, const TalporGdalWarp* warp
     char x[64], y[64];
     std::snprintf(x, sizeof x, "%.17g", std::hypot(gt[1], gt[4]));
     std::snprintf(y, sizeof y, "%.17g", std::hypot(gt[2], gt[5]));
-    const std::string system = "EPSG:" + std::to_string(warp->epsg), format = warp->format;
+    const std::string source = "EPSG:" + std::to_string(warp->sourceEpsg), system = "EPSG:" + std::to_string(warp->epsg),
+                      format = warp->format;
     // As gdalwarp with these options: the pixels of the input's size, two threads, a
     // bounded cache of 256 MB.
-    std::vector<std::string> args = {"-ct", warp->pipeline, "-t_srs", system, "-tr", x, y, "-r", warp->resampling,
+    std::vector<std::string> args = {"-ct", warp->pipeline, "-s_srs", source, "-t_srs", system, "-tr", x, y, "-r", warp->resampling,
                                      "-of", format, "-multi", "-wo", "NUM_THREADS=2", "-wm", "256"};
     for (const std::string& o : CreationOptions(src, format)) args.insert(args.end(), {"-co", o});
     // The block cache within the warper's memory, whatever the machine's size.

@@ -146,10 +146,12 @@ struct TalporGdalProgress {
     void* context;
 };
 
-// A resampling: GDAL's warper through the PROJ pipeline `pipeline` into the system `epsg`,
+// A resampling: GDAL's warper through the PROJ pipeline `pipeline` from the system
+// `sourceEpsg` into the system `epsg`,
 // north-up at the input's resolution, on both cores and in bounded memory.
 struct TalporGdalWarp {
     const char* pipeline;
+    int sourceEpsg;  // the input's system, for the pipeline's axis order whatever the file says
     int epsg;
     const char* resampling;  // "near", "bilinear", "cubic", ... (gdalwarp's -r)
     // GDAL's driver of the output: "GTiff" (tiled and compressed as the input was, or
@@ -200,7 +202,7 @@ typedef const TalporGdalFunctions* (*TalporGdalEntry)(void);
 
 }  // extern "C"
 
-inline constexpr int kTalporGdalVersion = 10;
+inline constexpr int kTalporGdalVersion = 11;
 // Features are handed over this many at a time, two batches in flight, so that the program
 // converts one while GDAL writes the one before and reads the next.
 inline constexpr int kTalporGdalBatch = 256;

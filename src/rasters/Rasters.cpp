@@ -12,6 +12,7 @@
 #include "layers/LayerEngine.h"
 #include "layers/Layers.h"
 #include "rasters/Georeference.h"
+#include "rasters/Pipeline.h"
 #include "tables/Decimal.h"
 #include "tables/Encoding.h"
 #include "tables/OutputFile.h"
@@ -105,20 +106,6 @@ std::string DriverOf(const std::string& output, const std::string& input, bool c
     return input;
 }
 
-// The PROJ pipeline of the method between two UTM systems, as the layers' vertices go
-// through the grid; "" where there is none.
-std::string Pipeline(const RasterSystem& from, const RasterSystem& to, batch::Method method, const core::Grids& grids) {
-    if (method != batch::Method::Grid || from.zone == 0 || to.zone == 0) return "";
-    const std::string grid = grids.DataFolder() + "/es_ign_SPED2ETV2.tif";
-    return from.datum == RasterSystem::Datum::ED50
-               ? "+proj=pipeline +step +inv +proj=utm +zone=" + std::to_string(from.zone) +
-                     " +ellps=intl +step +proj=hgridshift +grids=" + grid + " +step +proj=utm +zone=" +
-                     std::to_string(to.zone) + " +ellps=GRS80"
-               : "+proj=pipeline +step +inv +proj=utm +zone=" + std::to_string(from.zone) +
-                     " +ellps=GRS80 +step +inv +proj=hgridshift +grids=" + grid + " +step +proj=utm +zone=" +
-                     std::to_string(to.zone) + " +ellps=intl";
-}
-
 struct Progress {
     const std::function<void(const batch::Record&)>& send;
     std::int64_t rows;
@@ -179,10 +166,20 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
                     from->zone != 0 && c.zone != 0 ? c.zone : from->zone};
     if (settings.conversion.grids == nullptr) throw RunError("faltan las rejillas");
     const std::string format = DriverOf(output, driver, o.cog);
+    if (format == "AAIGrid" && info.bands != 1)
+        throw RunError("una malla ASCII tiene una sola banda, y la imagen tiene " + std::to_string(info.bands) +
+                       ": dé un destino .tif");
     const Affine affine{{info.geoTransform[0], info.geoTransform[1], info.geoTransform[2], info.geoTransform[3],
                          info.geoTransform[4], info.geoTransform[5]}};
+    // Helmert's one set for the whole image, that no image is cut in two by a set's edge.
+    core::ParameterSet method = MethodSet(c.method);
+    if (c.method == batch::Method::Helmert) {
+        const std::optional<core::ParameterSet> set = HelmertSetOf(*from, affine, info.width, info.height);
+        if (!set) throw RunError("el centro de la imagen queda fuera del área de los parámetros de Helmert (EST99, ZNW99 y BAL99)");
+        method = *set;
+    }
     const Move move = PlanMove(info.width, info.height, affine,
-                               MethodMap(*from, to, MethodSet(c.method), *settings.conversion.grids), to.zone == 0,
+                               MethodMap(*from, to, method, *settings.conversion.grids, HelmertSets::Given), to.zone == 0,
                                o.resample ? 0 : o.tolerance, format == "AAIGrid");
     if (move.outside > 0)
         throw RunError("parte de la imagen queda fuera del área del método: " +
@@ -195,15 +192,13 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
                                    : std::string(info.type) != "Byte"     ? "bilinear"
                                                                           : "cubic";
     const bool sameBytes = move.untouched && format == driver;
-    const std::string pipeline = Pipeline(*from, to, c.method, *settings.conversion.grids);
-    if (!move.untouched && pipeline.empty()) {
-        const std::string beyond = o.resample || o.tolerance == 0
-                                       ? std::string(o.resample ? "se pidió con --remuestrear" : "se pidió con --tolerancia=0")
-                                       : "sus píxeles quedarían hasta a " + Number(move.worstMetres, 2) + " m (" +
-                                             Number(move.worstPixels, 2) +
-                                             " píxeles) de donde los pone el método, más de la tolerancia de " +
-                                             Number(o.tolerance, 2) + " píxeles";
-        throw RunError("la imagen no se puede mover sin remuestrear: " + beyond + "; se remuestrea con la rejilla del IGN, en UTM");
+    std::string pipeline;
+    if (!move.untouched) {
+        try {
+            pipeline = WarpPipeline(*from, to, method, *settings.conversion.grids);
+        } catch (const std::runtime_error& e) {
+            throw RunError("la imagen no se puede remuestrear: " + std::string(e.what()));
+        }
     }
     send({"imagen", std::to_string(info.width), std::to_string(info.height), std::to_string(info.bands), info.type,
           TextOf(*from), TextOf(to), move.affine.NorthUp() ? "1" : "0", std::to_string(move.worstMetres),
@@ -215,7 +210,7 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
     Progress rows{send, info.height};
     const TalporGdalProgress progress{SendProgress, &rows};
     if (!move.untouched) {
-        const TalporGdalWarp warp{pipeline.c_str(), EpsgOf(to), resampling.c_str(), format.c_str(), progress};
+        const TalporGdalWarp warp{pipeline.c_str(), EpsgOf(*from), EpsgOf(to), resampling.c_str(), format.c_str(), progress};
         if (gdal.warpRaster(args.at(1).c_str(), output.c_str(), &warp, error, sizeof error) == 0)
             throw RunError("no se puede remuestrear la imagen: " + std::string(error));
         return;

