@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -272,3 +273,130 @@ TEST(Rasters, AnOrthophotoKeepsItsPixelsAndMovesWherePROJsGridPutsIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// A GeoTIFF made through GDAL's API: `bands` bands of `type` filled by `value`, in ED50
+// UTM 30 from (440000, 4478000) with square pixels of `pixel` metres.
+void Make(const std::string& path, int width, int height, int bands, GDALDataType type, double pixel,
+          const std::vector<std::string>& options, const std::function<double(int band, int col, int row)>& value) {
+    GDALAllRegister();
+    std::vector<const char*> list;
+    for (const std::string& o : options) list.push_back(o.c_str());
+    list.push_back(nullptr);
+    GDALDatasetH ds = GDALCreate(GDALGetDriverByName("GTiff"), path.c_str(), width, height, bands, type,
+                                 const_cast<char**>(list.data()));
+    ASSERT_NE(ds, nullptr);
+    double t[6] = {440000, pixel, 0, 4478000, 0, -pixel};
+    GDALSetGeoTransform(ds, t);
+    OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+    OSRImportFromEPSG(srs, 23030);
+    GDALSetSpatialRef(ds, srs);
+    OSRDestroySpatialReference(srs);
+    std::vector<double> row(static_cast<std::size_t>(width));
+    for (int b = 1; b <= bands; ++b)
+        for (int r = 0; r < height; ++r) {
+            for (int c = 0; c < width; ++c) row[static_cast<std::size_t>(c)] = value(b, c, r);
+            ASSERT_EQ(GDALRasterIO(GDALGetRasterBand(ds, b), GF_Write, 0, r, width, 1, row.data(), width, 1, GDT_Float64, 0, 0),
+                      CE_None);
+        }
+    GDALClose(ds);
+}
+
+}  // namespace
+
+// What an image holds besides its pixels comes through a resampling as gdalwarp keeps it,
+// with the method's pipeline: a land-use map's palette (nearest), its classes' names and
+// overviews; an elevation model's nodata and type (bilinear, a float predictor); a
+// photograph's JPEG compression. A VRT and a cloud-optimised GeoTIFF keep their pixels.
+TEST(Rasters, AMapsPaletteAndAnElevationModelsNodataComeThrough) {
+    testing_support::TempFolder folder;
+    const std::string dir = folder.path.string();
+    const auto run = [&](const std::string& args) {
+        const int status = std::system(("cd '" + dir + "' && " + args + " > salida.txt 2> errores.txt").c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    const std::string usos = dir + "/usos.tif", mdt = dir + "/mdt.tif", foto = dir + "/foto.tif";
+    Make(usos, 600, 400, 1, GDT_Byte, 2, {"TILED=YES"}, [](int, int c, int r) { return (c / 37 + r / 23) % 8; });
+    {
+        GDALDatasetH ds = GDALOpen(usos.c_str(), GA_Update);
+        GDALColorTableH table = GDALCreateColorTable(GPI_RGB);
+        for (int i = 0; i < 8; ++i) {
+            const GDALColorEntry e{static_cast<short>(30 * i), static_cast<short>(200 - 20 * i), 90, 255};
+            GDALSetColorEntry(table, i, &e);
+        }
+        GDALSetRasterColorTable(GDALGetRasterBand(ds, 1), table);
+        GDALSetDescription(GDALGetRasterBand(ds, 1), "usos del suelo");
+        GDALSetMetadataItem(ds, "FUENTE", "Mapa forestal", nullptr);
+        const int steps[] = {2, 4};
+        GDALBuildOverviews(ds, "NEAREST", 2, steps, 0, nullptr, nullptr, nullptr);
+        GDALDestroyColorTable(table);
+        GDALClose(ds);
+    }
+    Make(mdt, 500, 400, 1, GDT_Float32, 5, {"TILED=YES"}, [](int, int c, int r) {
+        return c < 40 && r < 30 ? -9999 : 600 + 80 * std::sin(c / 50.0) * std::cos(r / 70.0);
+    });
+    {
+        GDALDatasetH ds = GDALOpen(mdt.c_str(), GA_Update);
+        GDALSetRasterNoDataValue(GDALGetRasterBand(ds, 1), -9999);
+        GDALClose(ds);
+    }
+    Make(foto, 512, 512, 3, GDT_Byte, 0.5, {"TILED=YES", "COMPRESS=JPEG", "PHOTOMETRIC=YCBCR"},
+         [](int b, int c, int r) { return (c * 3 + r * 5 + b * 40) % 256; });
+
+    const std::string pipeline = "-ct '+proj=pipeline +step +inv +proj=utm +zone=30 +ellps=intl +step +proj=hgridshift "
+                                 "+grids=" TALPOR_DATA_DIR "/es_ign_SPED2ETV2.tif +step +proj=utm +zone=30 +ellps=GRS80' "
+                                 "-t_srs EPSG:25830 -multi -wo NUM_THREADS=2 ";
+    ASSERT_EQ(run(TALPOR_LOTE " -m rejilla --remuestrear usos.tif usos-etrs89.tif"), 0) << testing_support::ReadFile(folder.path / "errores.txt");
+    EXPECT_NE(testing_support::ReadFile(folder.path / "errores.txt").find("(vecino más próximo)"), std::string::npos);
+    ASSERT_EQ(run("gdalwarp -q " + pipeline + "-tr 2 2 -r near usos.tif usos-gdalwarp.tif"), 0);
+    EXPECT_EQ(Read(dir + "/usos-etrs89.tif").checksums, Read(dir + "/usos-gdalwarp.tif").checksums);
+    {
+        GDALDatasetH ds = GDALOpen((dir + "/usos-etrs89.tif").c_str(), GA_ReadOnly);
+        ASSERT_NE(ds, nullptr);
+        GDALRasterBandH band = GDALGetRasterBand(ds, 1);
+        GDALColorTableH table = GDALGetRasterColorTable(band);
+        ASSERT_NE(table, nullptr);
+        EXPECT_EQ(GDALGetColorEntry(table, 5)->c1, 150);
+        EXPECT_EQ(GDALGetColorEntry(table, 5)->c2, 100);
+        EXPECT_STREQ(GDALGetDescription(band), "usos del suelo");
+        EXPECT_STREQ(GDALGetMetadataItem(ds, "FUENTE", nullptr), "Mapa forestal");
+        EXPECT_EQ(GDALGetOverviewCount(band), 2);
+        GDALClose(ds);
+    }
+
+    ASSERT_EQ(run(TALPOR_LOTE " -m rejilla --remuestrear mdt.tif mdt-etrs89.tif"), 0) << testing_support::ReadFile(folder.path / "errores.txt");
+    const std::string summary = testing_support::ReadFile(folder.path / "errores.txt");
+    EXPECT_NE(summary.find("(bilineal)"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("sus valores no cambian"), std::string::npos) << summary;
+    ASSERT_EQ(run("gdalwarp -q " + pipeline + "-tr 5 5 -r bilinear mdt.tif mdt-gdalwarp.tif"), 0);
+    EXPECT_EQ(Read(dir + "/mdt-etrs89.tif").checksums, Read(dir + "/mdt-gdalwarp.tif").checksums);
+    {
+        GDALDatasetH ds = GDALOpen((dir + "/mdt-etrs89.tif").c_str(), GA_ReadOnly);
+        ASSERT_NE(ds, nullptr);
+        int has = 0;
+        EXPECT_EQ(GDALGetRasterNoDataValue(GDALGetRasterBand(ds, 1), &has), -9999);
+        EXPECT_TRUE(has);
+        EXPECT_EQ(GDALGetRasterDataType(GDALGetRasterBand(ds, 1)), GDT_Float32);
+        EXPECT_STREQ(GDALGetMetadataItem(ds, "PREDICTOR", "IMAGE_STRUCTURE"), "3");
+        GDALClose(ds);
+    }
+
+    ASSERT_EQ(run(TALPOR_LOTE " -m rejilla --remuestrear foto.tif foto-etrs89.tif"), 0) << testing_support::ReadFile(folder.path / "errores.txt");
+    {
+        GDALDatasetH ds = GDALOpen((dir + "/foto-etrs89.tif").c_str(), GA_ReadOnly);
+        ASSERT_NE(ds, nullptr);
+        EXPECT_STREQ(GDALGetMetadataItem(ds, "COMPRESSION", "IMAGE_STRUCTURE"), "YCbCr JPEG");
+        GDALClose(ds);
+    }
+
+    // A VRT's pixels into a GeoTIFF, an elevation model into a cloud-optimised one, untouched.
+    ASSERT_EQ(run("gdal_translate -q -of VRT usos.tif usos.vrt && " TALPOR_LOTE " -m rejilla usos.vrt usos-vrt.tif && " TALPOR_LOTE
+                  " -m rejilla --formato=cog mdt.tif mdt-cog.tif"),
+              0)
+        << testing_support::ReadFile(folder.path / "errores.txt");
+    EXPECT_EQ(Read(dir + "/usos-vrt.tif").checksums, Read(usos).checksums);
+    EXPECT_EQ(Read(dir + "/usos-vrt.tif").epsg, 25830);
+    EXPECT_EQ(Read(dir + "/mdt-cog.tif").checksums, Read(mdt).checksums);
+    EXPECT_NE(testing_support::Output("gdalinfo '" + dir + "/mdt-cog.tif'").find("LAYOUT=COG"), std::string::npos);
+}
