@@ -907,12 +907,33 @@ int Raster(const char* path, TalporGdalRasterInfo* info, char* error, int size) 
     }
     CopyText(GDALGetDriverShortName(GDALGetDatasetDriver(ds)), info->driver, sizeof info->driver);
     info->hasGeoTransform = GDALGetGeoTransform(ds, info->geoTransform) == CE_None;
-    if (OGRSpatialReferenceH srs = GDALGetSpatialRef(ds); srs != nullptr) {
+    // A TIFF, JPEG or PNG with a world file may keep its system in a .prj beside it, which
+    // GDAL reads for no image but an ASCII grid.
+    OGRSpatialReferenceH prj = nullptr;
+    OGRSpatialReferenceH srs = GDALGetSpatialRef(ds);
+    if (srs == nullptr) {
+        const std::string p = path, stem = p.substr(0, p.rfind('.'));
+        for (const char* e : {".prj", ".PRJ"}) {
+            std::FILE* f = prj == nullptr ? std::fopen((stem + e).c_str(), "rb") : nullptr;
+            if (f == nullptr) continue;
+            std::string text(1 << 16, '\0');
+            text.resize(std::fread(text.data(), 1, text.size(), f));
+            std::fclose(f);
+            prj = OSRNewSpatialReference(nullptr);
+            if (OSRSetFromUserInput(prj, text.c_str()) != OGRERR_NONE) {
+                OSRDestroySpatialReference(prj);
+                prj = nullptr;
+            }
+        }
+        srs = prj;
+    }
+    if (srs != nullptr) {
         CopyText(OSRGetName(srs), info->system, sizeof info->system);
         info->epsg = EpsgOf(srs);
         info->geographic = OSRIsGeographic(srs);
         if (!Ours(info->epsg)) info->likeEpsg = LikeEpsg(srs);
     }
+    if (prj != nullptr) OSRDestroySpatialReference(prj);
     if (char** list = GDALGetFileList(ds)) {
         for (char** f = list; *f != nullptr; ++f) {
             const std::string name = *f, lower = batch::AsciiLower(name);

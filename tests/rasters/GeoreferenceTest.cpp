@@ -399,4 +399,13 @@ TEST(Rasters, AMapsPaletteAndAnElevationModelsNodataComeThrough) {
     EXPECT_EQ(Read(dir + "/usos-vrt.tif").epsg, 25830);
     EXPECT_EQ(Read(dir + "/mdt-cog.tif").checksums, Read(mdt).checksums);
     EXPECT_NE(testing_support::Output("gdalinfo '" + dir + "/mdt-cog.tif'").find("LAYOUT=COG"), std::string::npos);
+    // A plain TIFF with its .tfw and its system in a .prj, which GDAL does not read for it.
+    ASSERT_EQ(run("gdal_translate -q -co PROFILE=BASELINE -co TFW=YES mdt.tif plano.tif && rm plano.tif.aux.xml && "
+                  "gdalsrsinfo -o wkt_esri EPSG:23030 | sed '/^$/d' > plano.prj && " TALPOR_LOTE " -m rejilla plano.tif "
+                  "plano-etrs89.tif"),
+              0)
+        << testing_support::ReadFile(folder.path / "errores.txt");
+    EXPECT_EQ(Read(dir + "/plano-etrs89.tif").checksums, Read(mdt).checksums);
+    EXPECT_EQ(Read(dir + "/plano-etrs89.tif").epsg, 25830);
+    EXPECT_TRUE(std::filesystem::exists(folder.path / "plano-etrs89.tfw"));
 }
