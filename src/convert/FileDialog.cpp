@@ -707,6 +707,8 @@ void FileDialog::Show() {
     }
     if (several_) return ShowSeveral();
     m.Get("ChkRemuestrear").enabled = image_.has_value();
+    m.Get("LblEtiqueta").text = image_ ? "Sistema de la imagen WGS84:" : "Sistema de la capa WGS84:";
+    m.Get("FraResultado").text = image_ ? "Resultado" : "Columnas de resultado";
     if (image_) return ShowImage();
     const bool layer = layers_.has_value();
     m.Get("FraPrevia").text = layer ? "Capas" : "Primeras filas";
