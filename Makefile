@@ -46,6 +46,8 @@ fuzz-layers: deps
 	python3 scripts/interrupts.py $(DEBUG_DIR)/src/batch/talpor-lote --runs $(INTERRUPTS) --seed $(FUZZ_SEED)
 
 # The start-up is measured offscreen and on a virtual X display (see docs/developers.md).
+# raster_bench makes its orthophoto of 20 000 x 20 000 pixels once, in $(REL_DIR)/bench-data
+# (about 850 MB), and its five rounds take about half an hour.
 bench: deps
 	cmake -S . -B $(REL_DIR) -DCMAKE_BUILD_TYPE=Release -DTALPOR_BENCH=ON -DTALPOR_TESTS=OFF -DTALPOR_QT=ON
 	cmake --build $(REL_DIR) -j $(JOBS)
@@ -54,6 +56,8 @@ bench: deps
 	xvfb-run -a -s "-screen 0 1024x768x24" \
 		$(REL_DIR)/bench/startup_bench $(REL_DIR)/src/qt/talpor $(REL_DIR)/bench/empty_window 21
 	$(REL_DIR)/bench/lote_bench $(REL_DIR)/src/batch/talpor-lote 5 1000000 $(CURDIR)/data/es_ign_SPED2ETV2.tif
+	$(REL_DIR)/bench/raster_bench $(REL_DIR)/src/batch/talpor-lote 5 20000 $(CURDIR)/data/es_ign_SPED2ETV2.tif \
+		$(CURDIR)/$(REL_DIR)/bench-data
 
 # Random events on the window's logic (sanitized build): 100.000 events for each of three
 # seeds; reports any broken rule with the events that led to it.
