@@ -1257,12 +1257,13 @@ int WarpRaster(const char* input, const char* output, const TalporGdalWarp* warp
     const std::string source = "EPSG:" + std::to_string(warp->sourceEpsg), system = "EPSG:" + std::to_string(warp->epsg),
                       format = warp->format;
     // As gdalwarp with these options: the pixels of the input's size, two threads, a
-    // bounded cache of 256 MB.
+    // warp memory of 128 MB (two of them with -multi).
     std::vector<std::string> args = {"-ct", warp->pipeline, "-s_srs", source, "-t_srs", system, "-tr", x, y, "-r", warp->resampling,
-                                     "-of", format, "-multi", "-wo", "NUM_THREADS=2", "-wm", "256"};
+                                     "-of", format, "-multi", "-wo", "NUM_THREADS=2", "-wm", "128"};
     for (const std::string& o : CreationOptions(src, format)) args.insert(args.end(), {"-co", o});
-    // The block cache within the warper's memory, whatever the machine's size.
-    GDALSetCacheMax64(std::int64_t{128} << 20);
+    // The block cache small, whatever the machine's size (GDAL's default is a twentieth of
+    // its memory): the warper reads and writes through its own chunks.
+    GDALSetCacheMax64(std::int64_t{64} << 20);
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);

@@ -187,13 +187,15 @@ Settings DecodeSettings(std::string_view text) {
     return s;
 }
 
-LayerWorker::LayerWorker(const std::vector<std::string>& arguments, int table) {
+LayerWorker::LayerWorker(const std::vector<std::string>& arguments, int table)
+    : failed_(!arguments.empty() && arguments[0] == "imagen" ? "no se puede convertir la imagen: "
+                                                              : "no se puede leer como capa: ") {
     const std::string program = WorkerPath();
     int pipe[2], errors[2];
-    if (::pipe2(pipe, O_CLOEXEC) != 0) throw RunError("no se puede leer como capa: " + SystemErrorText(errno));
+    if (::pipe2(pipe, O_CLOEXEC) != 0) throw RunError(failed_ + SystemErrorText(errno));
     if (::pipe2(errors, O_CLOEXEC) != 0) {
         ::close(pipe[0]), ::close(pipe[1]);
-        throw RunError("no se puede leer como capa: " + SystemErrorText(errno));
+        throw RunError(failed_ + SystemErrorText(errno));
     }
     // The table's descriptor is given as 3, from a copy above any the actions use.
     const int tableCopy = table >= 0 ? ::fcntl(table, F_DUPFD_CLOEXEC, 10) : -1;
@@ -260,7 +262,7 @@ void LayerWorker::Wait(const LayerLimits& limits, std::int64_t inputBytes, const
     bool finished = false;
     const auto stop = [&](const std::string& why) {
         ::kill(pid_, SIGKILL);
-        throw RunError("no se puede leer como capa: " + why);
+        throw RunError(failed_ + why);
     };
     while (true) {
         if (const int s = PendingSignal()) throw Interrupted{s};
@@ -326,7 +328,7 @@ void LayerWorker::Wait(const LayerLimits& limits, std::int64_t inputBytes, const
     if (finished) return;
     if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ)
         throw RunError("no se puede escribir la salida: " + SystemErrorText(EFBIG));
-    throw RunError("no se puede leer como capa: GDAL ha fallado al leerla (" +
+    throw RunError(failed_ + "GDAL ha fallado al leerla (" +
                    (WIFSIGNALED(status) ? SignalText(WTERMSIG(status))
                                         : "terminada con el estado " + std::to_string(WEXITSTATUS(status))) +
                    ")");

@@ -68,6 +68,7 @@ class LayerWorker {
     int from_ = -1;  // the pipe the worker writes its records to
     int errors_ = -1;  // its standard error
     bool ended_ = false;
+    std::string failed_;  // how its failures begin: "no se puede leer como capa: "
 };
 
 // A job of talpor-capas other than reading or converting layers (an image's): given its
