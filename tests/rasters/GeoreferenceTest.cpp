@@ -382,6 +382,13 @@ TEST(Rasters, AMapsPaletteAndAnElevationModelsNodataComeThrough) {
         GDALClose(ds);
     }
 
+    // Another resampling, chosen: the mean of the cells each new one covers.
+    ASSERT_EQ(run(TALPOR_LOTE " -m rejilla --remuestrear --remuestreo=media mdt.tif mdt-media.tif"), 0)
+        << testing_support::ReadFile(folder.path / "errores.txt");
+    EXPECT_NE(testing_support::ReadFile(folder.path / "errores.txt").find("(media)"), std::string::npos);
+    ASSERT_EQ(run("gdalwarp -q " + pipeline + "-tr 5 5 -r average mdt.tif mdt-average.tif"), 0);
+    EXPECT_EQ(Read(dir + "/mdt-media.tif").checksums, Read(dir + "/mdt-average.tif").checksums);
+
     ASSERT_EQ(run(TALPOR_LOTE " -m rejilla --remuestrear foto.tif foto-etrs89.tif"), 0) << testing_support::ReadFile(folder.path / "errores.txt");
     {
         GDALDatasetH ds = GDALOpen((dir + "/foto-etrs89.tif").c_str(), GA_ReadOnly);
