@@ -433,6 +433,13 @@ TEST(FileConversion, AnOrthophotoIsConvertedFromTheWindowAsTalporLoteDoes) {
         EXPECT_FALSE(m.Get("ChkSalida", 0).enabled);
         EXPECT_EQ(m.Get("LblOrden").text,
                   "Orden equivalente: talpor-lote --sentido=ed50-wgs84 --metodo=rejilla orto.tif -o orto_WGS84.tif");
+        EXPECT_EQ(m.Get("LblEscribe").text, "Escribirá en ETRS89 UTM 30 (EPSG:25830): «orto_WGS84.tif»");
+        // An elevation model's format, which holds one band: said before converting.
+        Pick(m, changed, "CmbFormato", "Malla ASCII");
+        EXPECT_EQ(m.Get("TxtDestino").text, folder.Str() + "/orto_WGS84.asc");
+        EXPECT_EQ(m.Get("LblAviso").text,
+                  "«orto.tif» no se puede convertir: una malla ASCII tiene una sola banda, y la imagen tiene 3: dé un destino .tif.");
+        Pick(m, changed, "CmbFormato", "El de la imagen");
         // Into the next zone, and back.
         Pick(m, changed, "CmbHuso", "UTM 31");
         EXPECT_NE(m.Get("LblPrevia").text.find("A ETRS89 UTM 31 (EPSG:25831): píxeles intactos, georreferencia movida y girada"),
@@ -447,6 +454,17 @@ TEST(FileConversion, AnOrthophotoIsConvertedFromTheWindowAsTalporLoteDoes) {
                            "lote.tif 2> /dev/null").c_str()),
               0);
     EXPECT_EQ(ReadFile(folder.path / "orto_WGS84.tif"), ReadFile(folder.path / "lote.tif"));
+    // A cloud-optimised GeoTIFF chosen in the dialog is what is written.
+    Started c;
+    c.Convert(1, in, [&](form::FormModel& m, const Changed& changed) {
+        Pick(m, changed, "CmbMetodo", "Rejilla");
+        Pick(m, changed, "CmbFormato", "GeoTIFF optimizado");
+        Type(m, changed, "TxtDestino", (folder.path / "cog.tif").string());
+    });
+    EXPECT_NE(c.platform.OnlyBox("Convertir fichero", form::MsgIcon::Information)
+                  .find("píxeles sin remuestrear, escritos de nuevo en GeoTIFF optimizado para la nube"),
+              std::string::npos);
+    fs::remove(folder.path / "cog.tif");
 
     Started t;
     t.platform.cancelProgressAt = [](const std::string& text) {
