@@ -47,7 +47,7 @@ fuzz-layers: deps
 
 # The start-up is measured offscreen and on a virtual X display (see docs/developers.md).
 # raster_bench makes its orthophoto of 20 000 x 20 000 pixels once, in $(REL_DIR)/bench-data
-# (about 850 MB), and its five rounds take about half an hour.
+# (about 850 MB), and its five rounds take some ten minutes on two cores.
 bench: deps
 	cmake -S . -B $(REL_DIR) -DCMAKE_BUILD_TYPE=Release -DTALPOR_BENCH=ON -DTALPOR_TESTS=OFF -DTALPOR_QT=ON
 	cmake --build $(REL_DIR) -j $(JOBS)
