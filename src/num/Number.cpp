@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 #include "num/RuntimeError.h"
@@ -22,10 +23,47 @@ struct Decimal15 {
     int exponent = 0;
 };
 
+// 10^n for n up to 22, beyond 64 bits from 10^20.
+constexpr unsigned __int128 PowerOfTen128(int n) {
+    unsigned __int128 p = 1;
+    while (n-- > 0) p *= 10;
+    return p;
+}
+
+// The 15 significant digits of a double from 1e-8 to 1e15 by integer arithmetic on its
+// exact binary value, rounded half to even as printf rounds it: false outside that range.
+bool FastDecimal15(double a, Decimal15& d) {
+    int binary = 0;
+    const double fraction = std::frexp(a, &binary);  // a = fraction 2^binary, fraction in [0.5, 1)
+    const auto m = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
+    const int shift = 53 - binary;  // a = m / 2^shift
+    // The power of ten of the first digit: this, or one more.
+    int first = static_cast<int>(std::floor((binary - 1) * 0.30102999566398120));
+    if (first < -8 || first > 14 || shift < 0 || shift > 120) return false;
+    unsigned __int128 scaled = static_cast<unsigned __int128>(m) * PowerOfTen128(14 - first);
+    constexpr unsigned __int128 kLimit = PowerOfTen128(15);
+    if ((scaled >> shift) >= kLimit) {
+        if (first == 14) return false;
+        ++first;
+        scaled = static_cast<unsigned __int128>(m) * PowerOfTen128(14 - first);
+    }
+    unsigned __int128 q = scaled >> shift;
+    if (shift > 0) {
+        const unsigned __int128 rest = scaled & ((static_cast<unsigned __int128>(1) << shift) - 1);
+        const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+        if (rest > half || (rest == half && (q & 1) != 0)) ++q;
+    }
+    if (q == kLimit) q /= 10, ++first;  // 9,99…95 up to 10,0…
+    d.mantissa = static_cast<std::int64_t>(q);
+    d.exponent = first - 14;
+    return true;
+}
+
 Decimal15 ToDecimal15(double x) {
     Decimal15 d;
     d.negative = std::signbit(x);
     if (x == 0) return d;
+    if (FastDecimal15(std::fabs(x), d)) return d;
     char buf[64];
     auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(x), std::chars_format::scientific, 14);
     std::string_view s(buf, static_cast<std::size_t>(res.ptr - buf));  // d.dddddddddddddde±xx
@@ -46,64 +84,38 @@ std::int64_t Pow10(int n) {
     return p;
 }
 
-// The decimal digits of |x| rounded to `decimals` places, as an unscaled digit
-// string (value = digits * 10^-decimals), halves away from zero or to even.
-struct Rounded {
-    bool negative = false;
-    std::string digits;  // no leading zeros; "0" for zero
-    bool exact = false;  // no digit was dropped
-};
-
-Rounded RoundDecimal(double x, int decimals, bool halfToEven) {
+// The decimal digits of |x| rounded to `decimals` places, as unscaled digits (value =
+// digits * 10^-decimals; no leading zeros, "0" for zero), halves away from zero or to
+// even, written into `out` (`capacity` chars) without allocating: their count, or -1 when
+// they do not fit. `exact`: no digit was dropped.
+int RoundDigits(double x, int decimals, bool halfToEven, char* out, int capacity, bool& negative, bool& exact) {
     if (!std::isfinite(x)) throw Overflow("valor no finito");
-    Decimal15 d = ToDecimal15(x);
-    Rounded r;
-    r.negative = d.negative;
+    const Decimal15 d = ToDecimal15(x);
+    negative = d.negative;
+    exact = true;
     if (d.mantissa == 0) {
-        r.digits = "0";
-        r.exact = true;
-        r.negative = false;
-        return r;
+        negative = false;
+        out[0] = '0';
+        return 1;
     }
-    int drop = -decimals - d.exponent;  // digits of the mantissa below 10^-decimals
+    const int drop = -decimals - d.exponent;
     if (drop <= 0) {
-        r.digits = std::to_string(d.mantissa) + std::string(static_cast<std::size_t>(-drop), '0');
-        r.exact = true;
-        return r;
+        char* end = std::to_chars(out, out + std::min(capacity, 20), d.mantissa).ptr;
+        const int n = static_cast<int>(end - out);
+        if (n - drop > capacity) return -1;
+        std::memset(end, '0', static_cast<std::size_t>(-drop));
+        return n - drop;
     }
+    exact = false;
     std::int64_t q = 0;
     if (drop <= 15) {
-        std::int64_t p = Pow10(drop);
+        const std::int64_t p = Pow10(drop);
         q = d.mantissa / p;
-        std::int64_t rem = d.mantissa % p;
-        std::int64_t half = p / 2;
+        const std::int64_t rem = d.mantissa % p, half = p / 2;
         if (rem > half || (rem == half && (!halfToEven || (q % 2) != 0))) ++q;
     }
-    r.digits = std::to_string(q);
-    if (q == 0) r.negative = false;
-    return r;
-}
-
-// Splits unscaled digits into integer and fraction parts of `decimals` digits.
-void SplitDigits(const std::string& digits, int decimals, std::string& intPart,
-                 std::string& fracPart) {
-    std::string s = digits;
-    if (static_cast<int>(s.size()) <= decimals)
-        s.insert(0, static_cast<std::size_t>(decimals - static_cast<int>(s.size()) + 1), '0');
-    intPart = s.substr(0, s.size() - static_cast<std::size_t>(decimals));
-    fracPart = s.substr(s.size() - static_cast<std::size_t>(decimals));
-    std::size_t nz = intPart.find_first_not_of('0');
-    intPart = nz == std::string::npos ? "" : intPart.substr(nz);
-}
-
-std::string GroupThousands(const std::string& digits, const std::string& sep) {
-    std::string out;
-    int n = static_cast<int>(digits.size());
-    for (int i = 0; i < n; ++i) {
-        if (i > 0 && (n - i) % 3 == 0) out += sep;
-        out += digits[static_cast<std::size_t>(i)];
-    }
-    return out;
+    if (q == 0) negative = false;
+    return static_cast<int>(std::to_chars(out, out + std::min(capacity, 20), q).ptr - out);
 }
 
 }  // namespace
@@ -206,11 +218,20 @@ std::int32_t CLng(double x) {
 double Int(double x) { return std::floor(x); }
 
 double Round(double x, int decimals) {
-    Rounded r = RoundDecimal(x, decimals, /*halfToEven=*/true);
-    if (r.exact) return x;
-    std::string s = (r.negative ? "-" : "") + r.digits + "e-" + std::to_string(decimals);
+    // Digits dropped leave at most 16 of them (a mantissa rounded up); an exact number is x.
+    char text[64];
+    bool negative = false, exact = false;
+    char* digits = text + 1;
+    const int n = RoundDigits(x, decimals, /*halfToEven=*/true, digits, 40, negative, exact);
+    if (n < 0 || exact) return x;
+    char* end = digits + n;
+    *end++ = 'e';
+    *end++ = '-';
+    end = std::to_chars(end, text + sizeof text, decimals).ptr;
+    const char* start = digits;
+    if (negative) *--digits = '-', start = digits;
     double v = 0;
-    std::from_chars(s.data(), s.data() + s.size(), v);
+    std::from_chars(start, end, v);
     return v;
 }
 
@@ -234,21 +255,43 @@ std::string Format(double x, std::string_view pattern, const Separators& separat
     }
     int decimals = requiredFrac + optionalFrac;
 
-    Rounded r = RoundDecimal(x, decimals, /*halfToEven=*/false);
-    std::string intPart, fracPart;
-    SplitDigits(r.digits, decimals, intPart, fracPart);
-    while (static_cast<int>(fracPart.size()) > requiredFrac && !fracPart.empty() &&
-           fracPart.back() == '0')
-        fracPart.pop_back();
-    if (static_cast<int>(intPart.size()) < minInt)
-        intPart.insert(0, static_cast<std::size_t>(minInt - static_cast<int>(intPart.size())), '0');
-    if (grouping) intPart = GroupThousands(intPart, separators.thousands);
+    // The digits in a buffer on the stack; a number too long for it (1e300 to 90 places)
+    // in one on the heap.
+    char small[128];
+    std::string large;
+    char* digits = small;
+    bool negative = false, exact = false;
+    int n = RoundDigits(x, decimals, /*halfToEven=*/false, small, sizeof small, negative, exact);
+    if (n < 0) {
+        large.resize(static_cast<std::size_t>(decimals) + 400);
+        digits = large.data();
+        n = RoundDigits(x, decimals, false, digits, static_cast<int>(large.size()), negative, exact);
+    }
+    // The integer part without leading zeros; the fraction, `decimals` digits, left-padded.
+    const int intLen = std::max(0, n - decimals);
+    int intStart = 0;
+    while (intStart < intLen && digits[intStart] == '0') ++intStart;
+    const int intDigits = intLen - intStart;
+    const int fracZeros = std::max(0, decimals - n);  // zeros before the digits in the fraction
+    int fracDigits = decimals;
+    // Optional places dropped where they are zeros.
+    const auto fracAt = [&](int i) { return i < fracZeros ? '0' : digits[intLen + i - fracZeros]; };
+    while (fracDigits > requiredFrac && fracDigits > 0 && fracAt(fracDigits - 1) == '0') --fracDigits;
+    const int padded = std::max(intDigits, minInt);
 
     std::string out;
-    if (r.negative) out += '-';
+    out.reserve(prefix.size() + suffix.size() + static_cast<std::size_t>(padded) * 2 + static_cast<std::size_t>(fracDigits) +
+                separators.decimal.size() + 2);
+    if (negative) out += '-';
     out += prefix;
-    out += intPart;
-    if (!fracPart.empty()) out += separators.decimal + fracPart;
+    for (int i = 0; i < padded; ++i) {
+        if (grouping && i > 0 && (padded - i) % 3 == 0) out += separators.thousands;
+        out += i < padded - intDigits ? '0' : digits[intStart + i - (padded - intDigits)];
+    }
+    if (fracDigits > 0) {
+        out += separators.decimal;
+        for (int i = 0; i < fracDigits; ++i) out += fracAt(i);
+    }
     out += suffix;
     return out;
 }
