@@ -86,6 +86,9 @@ TEST(Format, WritesEveryDisplayPatternOfTheWindow) {
         {-134, "#0.00000", "-134,00000"},     {38.4166666666667, "#,##0.0000", "38,4167"},
         {1234567.5, "#,##0", "1.234.568"},    {636800.456, "#,##0.00", "636.800,46"},
         {59.999999, "#,##0.0000", "60,0000"}, {6181.6312, "#,##0.000 Km", "6.181,631 Km"},
+        // Ties in the 16th digit of the exact binary value, which printf("%.14e") takes to even.
+        {123456789012345.5, "0", "123456789012346"}, {123456789012344.5, "0", "123456789012344"},
+        {-12345678901234.25, "0.0", "-12345678901234,2"},
     };
     for (const auto& [x, pattern, text] : cases) EXPECT_EQ(Format(x, pattern, kSpanish), text) << x;
     for (const auto& [x, pattern, text] : wideCases) EXPECT_EQ(Format(x, pattern, kSpanish), text);
