@@ -1,6 +1,7 @@
 #include <algorithm>
 #include "num/Number.h"
 
+#include <bit>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -33,12 +34,16 @@ constexpr unsigned __int128 PowerOfTen128(int n) {
 // The 15 significant digits of a double from 1e-8 to 1e15 by integer arithmetic on its
 // exact binary value, rounded half to even as printf rounds it: false outside that range.
 bool FastDecimal15(double a, Decimal15& d) {
-    int binary = 0;
-    const double fraction = std::frexp(a, &binary);  // a = fraction 2^binary, fraction in [0.5, 1)
-    const auto m = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
+    // a = m 2^(binary - 53), m of 53 bits, read off its bits (a normal double).
+    const auto bits = std::bit_cast<std::uint64_t>(a);
+    const int biased = static_cast<int>(bits >> 52 & 0x7ff);
+    if (biased == 0) return false;
+    const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+    const int binary = biased - 1022;
     const int shift = 53 - binary;  // a = m / 2^shift
-    // The power of ten of the first digit: this, or one more.
-    int first = static_cast<int>(std::floor((binary - 1) * 0.30102999566398120));
+    // The power of ten of the first digit: this, or one more (floor((binary - 1) log10 2),
+    // exact in integers for exponents this small).
+    int first = ((binary - 1) * 78913) >> 18;
     if (first < -8 || first > 14 || shift < 0 || shift > 120) return false;
     unsigned __int128 scaled = static_cast<unsigned __int128>(m) * PowerOfTen128(14 - first);
     constexpr unsigned __int128 kLimit = PowerOfTen128(15);
