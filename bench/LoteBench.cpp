@@ -29,6 +29,7 @@
 #include <random>
 
 #include "SpainPoints.h"
+#include "Spawned.h"
 #include <sstream>
 #include <string>
 #include <vector>
@@ -41,37 +42,6 @@ const std::vector<std::string> kCs2cs = {
     "cs2cs", "-f", "%.3f", "+proj=longlat", "+datum=WGS84", "+to", "+proj=utm", "+zone=30", "+ellps=intl",
     "+towgs84=-131.032,-100.251,-163.354,-1.2438,-0.0195,-1.1436,9.39"};
 
-struct Sample {
-    double seconds = 0;
-    long maxRssKb = 0;
-    int status = -1;
-};
-
-// Runs `args` (the program first, looked up in PATH) with standard input and output
-// redirected to files, standard error discarded.
-Sample Run(const std::vector<std::string>& args, const std::string& in, const std::string& out) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, in.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    Sample s;
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return s;
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    s.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    s.maxRssKb = usage.ru_maxrss;
-    s.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return s;
-}
 
 std::vector<std::string> Lines(const std::string& path) {
     std::ifstream in(path);
@@ -97,9 +67,9 @@ double PipelineCheck(const std::string& lote, const std::string& dir) {
     }
     csv.close();
     txt.close();
-    if (Run({lote, "--salida=utm,parametros", "--punto", dir + "/prueba.csv"}, "/dev/null", dir + "/prueba-lote.csv")
+    if (Run({lote, "--salida=utm,parametros", "--punto", dir + "/prueba.csv"}, "/dev/null", dir + "/prueba-lote.csv", "/dev/null")
             .status != 0 ||
-        Run(kCs2cs, dir + "/prueba.txt", dir + "/prueba-cs2cs.txt").status != 0)
+        Run(kCs2cs, dir + "/prueba.txt", dir + "/prueba-cs2cs.txt", "/dev/null").status != 0)
         return -1;
     const std::vector<std::string> ours = Lines(dir + "/prueba-lote.csv"), theirs = Lines(dir + "/prueba-cs2cs.txt");
     if (ours.size() != std::size(points) || theirs.size() != std::size(points)) return -1;
@@ -157,7 +127,7 @@ bool TrackBench(const std::string& lote, const std::string& dir, int runs, long 
                 gpx ? std::vector<std::string>{lote, "--salida=utm,altura", dir + "/track.gpx", dir + "/track-gpx.csv"}
                     : std::vector<std::string>{lote, "--salida=utm,altura", "--altitud=altitud", dir + "/track.csv",
                                                dir + "/track-csv.csv"};
-            const Sample s = Run(args, "/dev/null", "/dev/null");
+            const Sample s = Run(args, "/dev/null", "/dev/null", "/dev/null");
             if (s.status != 0) {
                 std::fprintf(stderr, "lote_bench: talpor-lote ended with status %d on the %s file\n", s.status,
                              gpx ? "GPX" : "CSV");
@@ -235,8 +205,8 @@ bool LayerBench(const std::string& lote, const std::string& grid, const std::str
             const bool ours = (i + k) % 2 == 0;
             std::remove((dir + "/ogr.gpkg").c_str());
             const Sample s = ours ? Run({lote, "-m", "rejilla", dir + "/rodales.gpkg", dir + "/talpor.gpkg"}, "/dev/null",
-                                        "/dev/null")
-                                  : Run(ogr, "/dev/null", "/dev/null");
+                                        "/dev/null", "/dev/null")
+                                  : Run(ogr, "/dev/null", "/dev/null", "/dev/null");
             if (s.status != 0) {
                 std::fprintf(stderr, "lote_bench: %s ended with status %d on the GeoPackage\n",
                              ours ? "talpor-lote" : "ogr2ogr", s.status);
@@ -307,7 +277,7 @@ int main(int argc, char* argv[]) {
     for (int i = 0; i < runs; ++i) {
         for (int k = 0; k < 2; ++k) {
             if ((i + k) % 2 == 0) {
-                const Sample s = Run({lote, "--salida=utm", dir + "/puntos.csv", dir + "/salida.csv"}, "/dev/null", "/dev/null");
+                const Sample s = Run({lote, "--salida=utm", dir + "/puntos.csv", dir + "/salida.csv"}, "/dev/null", "/dev/null", "/dev/null");
                 if (s.status != 0) {
                     std::fprintf(stderr, "lote_bench: talpor-lote ended with status %d\n", s.status);
                     return 1;
@@ -315,7 +285,7 @@ int main(int argc, char* argv[]) {
                 loteSeconds.push_back(s.seconds);
                 loteKb.push_back(static_cast<double>(s.maxRssKb));
             } else {
-                const Sample s = Run(kCs2cs, dir + "/puntos.txt", dir + "/cs2cs.txt");
+                const Sample s = Run(kCs2cs, dir + "/puntos.txt", dir + "/cs2cs.txt", "/dev/null");
                 if (s.status != 0) {
                     std::fprintf(stderr, "lote_bench: cs2cs ended with status %d\n", s.status);
                     return 1;

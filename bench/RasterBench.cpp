@@ -45,6 +45,8 @@
 #include <gdal.h>
 #include <ogr_srs_api.h>
 
+#include "Spawned.h"
+
 extern char** environ;
 
 namespace {
@@ -204,38 +206,6 @@ bool MakeOrthophoto(const std::string& path, int size) {
 
 // --- Runs -------------------------------------------------------------------------------
 
-struct Sample {
-    double seconds = 0;
-    long maxRssKb = 0;
-    int status = -1;
-};
-
-// Runs `args` (the program first, looked up in PATH), standard output discarded and
-// standard error to `errors`.
-Sample Run(const std::vector<std::string>& args, const std::string& errors) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    Sample s;
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return s;
-    int status = 0;
-    rusage usage{};
-    while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
-    }
-    s.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    s.maxRssKb = usage.ru_maxrss;
-    s.status = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
-    return s;
-}
 
 // Runs `work` in a child process, whose exit status it returns: what GDAL takes there
 // stays out of this process, whose peak memory (a spawned program starts with it) would
@@ -395,7 +365,7 @@ int main(int argc, char* argv[]) {
             Case& k = cases[c];
             for (int turn = 0; turn < 2 && !failed; ++turn) {
                 const bool ours = (r + c + turn) % 2 == 0;
-                const Sample s = Run(ours ? k.lote : gdalwarp(k.peerOutput), errors);
+                const Sample s = Run(ours ? k.lote : gdalwarp(k.peerOutput), "/dev/null", "/dev/null", errors);
                 const std::string said = Text(errors);
                 if (s.status != 0 || (ours && said.find(k.says) == std::string::npos)) {
                     std::fprintf(stderr, "raster_bench: %s (%s) ended with status %d after %.1f s, %.0f MB peak%s\n%s",

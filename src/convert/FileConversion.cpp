@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cerrno>
 #include <optional>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -154,27 +155,21 @@ batch::ReplaceQuestion ReplaceBeside(form::Platform& platform, ProgressWindow& p
     };
 }
 
-// A layer file, converted as talpor-lote converts it; the progress counts features.
-std::optional<std::string> RunLayers(form::Platform& platform, const std::string& input, const std::string& output,
-                                     const Settings& settings) {
+// A file whose GDAL run writes files beside the destination, converted by `convert` under
+// a progress window: its summary box (the text and icon `convert` returns), or the cancel in
+// a box of its own (nullopt); why it failed, with no file written, otherwise. `convert` is
+// given the window, its text, and the question before files beside it are replaced.
+using Ending = std::pair<std::string, form::MsgIcon>;
+std::optional<std::string> RunBeside(
+    form::Platform& platform, const std::string& input, const std::string& output,
+    const std::function<Ending(ProgressWindow&, const std::string&, const batch::ReplaceQuestion&)>& convert) {
     ProgressWindow progress(platform);
     const std::string text = "Convirtiendo «" + FileName(input) + "»…";
     try {
         if (!progress.Show(text, 0)) throw Cancelled{};
-        // Files written besides the one named that exist already are replaced only when the
-        // user says so.
-        const batch::ReplaceQuestion replace = ReplaceBeside(platform, progress, output);
-        const batch::LayerSummary summary = batch::ConvertLayers(
-            input, output, settings,
-            [&](std::uint64_t features, std::uint64_t total) {
-                const int percent = total > 0 ? static_cast<int>(std::min<std::uint64_t>(features * 100 / total, 100)) : 0;
-                if (!progress.Show(text + " " + batch::Count(features, "entidad", "entidades"), percent)) throw Cancelled{};
-            },
-            replace);
+        const auto [message, icon] = convert(progress, text, ReplaceBeside(platform, progress, output));
         progress.End();
-        platform.MsgBox(LayerMessage(summary, output), kTitle,
-                        !batch::Whole(summary) || summary.noted > 0 ? form::MsgIcon::Exclamation : form::MsgIcon::Information,
-                        form::MsgButtons::OK, form::MsgResult::OK);
+        platform.MsgBox(message, kTitle, icon, form::MsgButtons::OK, form::MsgResult::OK);
     } catch (const Cancelled&) {
         progress.End();
         SayCancelled(platform);
@@ -184,14 +179,27 @@ std::optional<std::string> RunLayers(form::Platform& platform, const std::string
     return std::nullopt;
 }
 
+// A layer file, converted as talpor-lote converts it; the progress counts features.
+std::optional<std::string> RunLayers(form::Platform& platform, const std::string& input, const std::string& output,
+                                     const Settings& settings) {
+    return RunBeside(platform, input, output, [&](ProgressWindow& progress, const std::string& text, const auto& replace) {
+        const batch::LayerSummary summary = batch::ConvertLayers(
+            input, output, settings,
+            [&](std::uint64_t features, std::uint64_t total) {
+                const int percent = total > 0 ? static_cast<int>(std::min<std::uint64_t>(features * 100 / total, 100)) : 0;
+                if (!progress.Show(text + " " + batch::Count(features, "entidad", "entidades"), percent)) throw Cancelled{};
+            },
+            replace);
+        return Ending{LayerMessage(summary, output), !batch::Whole(summary) || summary.noted > 0
+                                                         ? form::MsgIcon::Exclamation
+                                                         : form::MsgIcon::Information};
+    });
+}
+
 // An image, converted as talpor-lote converts it; the progress counts rows of pixels.
 std::optional<std::string> RunImage(form::Platform& platform, const std::string& input, const std::string& output,
                                     const Settings& settings, const rasters::RasterOptions& options) {
-    ProgressWindow progress(platform);
-    const std::string text = "Convirtiendo «" + FileName(input) + "»…";
-    try {
-        if (!progress.Show(text, 0)) throw Cancelled{};
-        const batch::ReplaceQuestion replace = ReplaceBeside(platform, progress, output);
+    return RunBeside(platform, input, output, [&](ProgressWindow& progress, const std::string& text, const auto& replace) {
         const rasters::RasterSummary summary = rasters::ConvertRaster(
             input, output, settings, options,
             [&](std::uint64_t rows, std::uint64_t total) {
@@ -201,18 +209,10 @@ std::optional<std::string> RunImage(form::Platform& platform, const std::string&
                     throw Cancelled{};
             },
             replace);
-        progress.End();
         std::string m = rasters::RasterSummaryLine(summary);
         m[0] = 'I';  // "imagen de …"
-        platform.MsgBox(m + ".\r\n\r\nResultado: " + output, kTitle, form::MsgIcon::Information, form::MsgButtons::OK,
-                        form::MsgResult::OK);
-    } catch (const Cancelled&) {
-        progress.End();
-        SayCancelled(platform);
-    } catch (const RunError& e) {
-        return e.what();
-    }
-    return std::nullopt;
+        return Ending{m + ".\r\n\r\nResultado: " + output, form::MsgIcon::Information};
+    });
 }
 
 // Converts `input` into `output` with a progress window and says how it ended: the

@@ -125,18 +125,17 @@ int SendProgress(double fraction, void* context) {
 
 void RasterJob(const std::vector<std::string>& args, const batch::Settings& settings,
                const std::function<void(const batch::Record&)>& send) {
-    std::string output, destination;
+    std::string output;
+    bool writing = false;  // with --salida; with --destino only planned for that destination
     RasterOptions o;
     for (const std::string& a : args) {
-        if (a.starts_with("--salida=")) output = a.substr(9);
-        if (a.starts_with("--destino=")) destination = a.substr(10);
+        if (a.starts_with("--salida=")) output = a.substr(9), writing = true;
+        if (a.starts_with("--destino=")) output = a.substr(10);
         if (a.starts_with("--tolerancia=")) o.tolerance = std::strtod(a.c_str() + 13, nullptr);
         if (a == "--remuestrear") o.resample = true;
         if (a.starts_with("--remuestreo=")) o.resampling = a.substr(13);
         if (a == "--cog") o.cog = true;
     }
-    // Only planned, without a file to write: the way for the destination named.
-    if (output.empty()) output = destination;
     const TalporGdalFunctions& gdal = batch::GdalModule();
     TalporGdalRasterInfo info{};
     char error[1024] = "";
@@ -205,8 +204,7 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
           std::to_string(move.worstPixels), resampling, sameBytes || !move.untouched ? "" : format,
           std::to_string(std::hypot(affine.t[1], affine.t[4])), std::to_string(std::hypot(affine.t[2], affine.t[5])),
           from->zone == 0 ? "1" : "0", o.resample || o.tolerance == 0 ? "1" : "0"});
-    if (args.end() == std::find_if(args.begin(), args.end(), [](const std::string& a) { return a.starts_with("--salida="); }))
-        return;
+    if (!writing) return;
     Progress rows{send, info.height};
     const TalporGdalProgress progress{SendProgress, &rows};
     if (!move.untouched) {

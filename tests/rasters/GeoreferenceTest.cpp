@@ -122,6 +122,13 @@ TEST(Georeference, AnImageInDegreesMeasuresMetresOnItsParallel) {
     EXPECT_NEAR(move.worstMetres / move.worstPixels, metresPerPixel, metresPerPixel * 0.005);
 }
 
+// The exit status of the shell command `args` run in `dir`, the last command's output in
+// salida.txt and its errors in errores.txt.
+int Shell(const std::string& dir, const std::string& args) {
+    const int status = std::system(("cd '" + dir + "' && " + args + " > salida.txt 2> errores.txt").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 struct Image {
     int epsg = 0;
     double t[6]{};
@@ -159,10 +166,7 @@ Image Read(const std::string& path) {
 TEST(Rasters, AnOrthophotoKeepsItsPixelsAndMovesWherePROJsGridPutsIt) {
     testing_support::TempFolder folder;
     const std::string dir = folder.path.string();
-    const auto run = [&](const std::string& args) {
-        const int status = std::system(("cd '" + dir + "' && " + args + " > salida.txt 2> errores.txt").c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    };
+    const auto run = [&](const std::string& args) { return Shell(dir, args); };
     // Three bands of varied pixels, so that a pixel moved or changed shows in the checksums.
     std::string pixels(std::size_t{3} * 1000 * 800, '\0');
     for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<char>((i * 7 + i / 1000 * 13 + i / 800000 * 50) % 251);
@@ -312,10 +316,7 @@ void Make(const std::string& path, int width, int height, int bands, GDALDataTyp
 TEST(Rasters, AMapsPaletteAndAnElevationModelsNodataComeThrough) {
     testing_support::TempFolder folder;
     const std::string dir = folder.path.string();
-    const auto run = [&](const std::string& args) {
-        const int status = std::system(("cd '" + dir + "' && " + args + " > salida.txt 2> errores.txt").c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    };
+    const auto run = [&](const std::string& args) { return Shell(dir, args); };
     const std::string usos = dir + "/usos.tif", mdt = dir + "/mdt.tif", foto = dir + "/foto.tif";
     Make(usos, 600, 400, 1, GDT_Byte, 2, {"TILED=YES"}, [](int, int c, int r) { return (c / 37 + r / 23) % 8; });
     {
@@ -329,7 +330,7 @@ TEST(Rasters, AMapsPaletteAndAnElevationModelsNodataComeThrough) {
         GDALSetDescription(GDALGetRasterBand(ds, 1), "usos del suelo");
         GDALSetMetadataItem(ds, "FUENTE", "Mapa forestal", nullptr);
         const int steps[] = {2, 4};
-        GDALBuildOverviews(ds, "NEAREST", 2, steps, 0, nullptr, nullptr, nullptr);
+        EXPECT_EQ(GDALBuildOverviews(ds, "NEAREST", 2, steps, 0, nullptr, nullptr, nullptr), CE_None);
         GDALDestroyColorTable(table);
         GDALClose(ds);
     }

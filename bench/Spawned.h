@@ -1,0 +1,16 @@
+// A program run by a benchmark, measured from outside: its time on the clock and its peak
+// memory, as a user's shell would see them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct Sample {
+    double seconds = 0;
+    long maxRssKb = 0;  // of the largest process it started, itself included
+    int status = -1;    // its exit status; 128 + the signal that ended it
+};
+
+// Runs `args` (the program first, looked up in PATH) with standard input, output and error
+// from and to the files named ("/dev/null" for none).
+Sample Run(const std::vector<std::string>& args, const std::string& in, const std::string& out, const std::string& errors);
