@@ -55,6 +55,33 @@ double Median(std::vector<double> v) {
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
+template <typename T>
+double Value(const Sample& s, T Sample::*field) {
+    return static_cast<double>(s.*field);
+}
+
+// A program's medians over its runs: wall and CPU time, peak memory.
+void PrintSamples(const char* name, const std::vector<Sample>& runs) {
+    std::vector<double> wall, cpu, kb;
+    for (const Sample& s : runs) {
+        wall.push_back(s.seconds);
+        cpu.push_back(s.cpuSeconds);
+        kb.push_back(static_cast<double>(s.maxRssKb));
+    }
+    std::printf("  %-26s: %6.2f s wall (min %.2f), %6.2f s CPU, %6.1f MB peak (median)\n", name, Median(wall),
+                *std::min_element(wall.begin(), wall.end()), Median(cpu), Median(kb) / 1024);
+}
+
+// The ratio a / b of each round's runs, its minimum and median, and the goal.
+template <typename T>
+void PrintRatio(const char* what, const std::vector<Sample>& a, const std::vector<Sample>& b, T Sample::*field,
+                const char* goal) {
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) ratios.push_back(Value(a[i], field) / Value(b[i], field));
+    std::printf("  %s: min %.2f, median %.2f (goal %s)\n", what, *std::min_element(ratios.begin(), ratios.end()),
+                Median(ratios), goal);
+}
+
 // The largest difference (metres) between the two programs' eastings and northings on
 // EST99 points of zone 30; a negative value when a program failed.
 double PipelineCheck(const std::string& lote, const std::string& dir) {
@@ -162,7 +189,9 @@ bool TrackBench(const std::string& lote, const std::string& dir, int runs, long 
 // hgridshift, UTM), as a GIS user would write it. Both read and write the GeoPackage through
 // GDAL; the ratio is talpor-lote's time over ogr2ogr's (target <= 1), and the peak
 // memory of each (bounded: not growing with the layer). False when a run failed.
-bool LayerBench(const std::string& lote, const std::string& grid, const std::string& dir, int runs, long polygons) {
+// The GeoPackage of `polygons` stands in `dir`/rodales.gpkg (through a CSV that ogr2ogr
+// reads). False when it could not be made.
+bool MakeLayer(const std::string& dir, long polygons) {
     {
         std::mt19937_64 random(33);
         std::uniform_real_distribution<double> radius(0.001, 0.009), wobble(0.9, 1.1);
@@ -193,75 +222,117 @@ bool LayerBench(const std::string& lote, const std::string& grid, const std::str
         std::fprintf(stderr, "lote_bench: ogr2ogr could not make the GeoPackage (gdal-bin)\n");
         return false;
     }
+    return true;
+}
+
+bool LayerBench(const std::string& lote, const std::string& grid, const std::string& dir, int runs, long polygons) {
+    if (!MakeLayer(dir, polygons)) return false;
     const std::vector<std::string> ogr = {"ogr2ogr", "-f", "GPKG", dir + "/ogr.gpkg", dir + "/rodales.gpkg", "-a_srs",
                                           "EPSG:25830", "-ct",
                                           "+proj=pipeline +step +inv +proj=utm +zone=30 +ellps=intl +step "
                                           "+proj=hgridshift +grids=" + grid + " +step +proj=utm +zone=30 +ellps=GRS80"};
     std::printf("\nA GeoPackage of %ld polygons of 100 vertices, ED50 UTM 30 -> ETRS89 UTM 30 with the IGN grid,\n"
-                "talpor-lote against ogr2ogr with PROJ and the same grid (median of %d runs)\n", polygons, runs);
-    std::vector<double> loteSeconds, ogrSeconds, loteKb, ogrKb;
+                "talpor-lote against ogr2ogr with PROJ and the same grid (%d rounds)\n", polygons, runs);
+    std::vector<Sample> ours, theirs;
     for (int i = 0; i < runs; ++i) {
         for (int k = 0; k < 2; ++k) {
-            const bool ours = (i + k) % 2 == 0;
+            const bool lote_ = (i + k) % 2 == 0;
             std::remove((dir + "/ogr.gpkg").c_str());
-            const Sample s = ours ? Run({lote, "-m", "rejilla", dir + "/rodales.gpkg", dir + "/talpor.gpkg"}, "/dev/null",
-                                        "/dev/null", "/dev/null")
-                                  : Run(ogr, "/dev/null", "/dev/null", "/dev/null");
+            std::remove((dir + "/talpor.gpkg").c_str());
+            const Sample s = lote_ ? Run({lote, "-m", "rejilla", dir + "/rodales.gpkg", dir + "/talpor.gpkg"}, "/dev/null",
+                                         "/dev/null", "/dev/null")
+                                   : Run(ogr, "/dev/null", "/dev/null", "/dev/null");
             if (s.status != 0) {
                 std::fprintf(stderr, "lote_bench: %s ended with status %d on the GeoPackage\n",
-                             ours ? "talpor-lote" : "ogr2ogr", s.status);
+                             lote_ ? "talpor-lote" : "ogr2ogr", s.status);
                 return false;
             }
-            (ours ? loteSeconds : ogrSeconds).push_back(s.seconds);
-            (ours ? loteKb : ogrKb).push_back(static_cast<double>(s.maxRssKb));
+            (lote_ ? ours : theirs).push_back(s);
         }
     }
-    std::vector<double> ratios;
-    for (int i = 0; i < runs; ++i) ratios.push_back(loteSeconds[i] / ogrSeconds[i]);
-    std::printf("  ogr2ogr      : %6.2f s  %6.1f MB peak\n", Median(ogrSeconds), Median(ogrKb) / 1024);
-    std::printf("  talpor-lote  : %6.2f s  %6.1f MB peak (largest %.1f MB)\n", Median(loteSeconds), Median(loteKb) / 1024,
-                *std::max_element(loteKb.begin(), loteKb.end()) / 1024);
-    std::printf("  talpor-lote / ogr2ogr, time: min %.2f, median %.2f (target <= 1)\n",
-                *std::min_element(ratios.begin(), ratios.end()), Median(ratios));
+    PrintSamples("ogr2ogr", theirs);
+    PrintSamples("talpor-lote", ours);
+    PrintRatio("talpor-lote / ogr2ogr, wall time", ours, theirs, &Sample::seconds, "<= 0.6");
+    PrintRatio("talpor-lote / ogr2ogr, CPU time ", ours, theirs, &Sample::cpuSeconds, "<= 1.0");
+    PrintRatio("talpor-lote / ogr2ogr, peak mem ", ours, theirs, &Sample::maxRssKb, "<= 1.0");
+    return true;
+}
+
+// The million points in `dir`: "lat;lon" with a header for talpor-lote (puntos.csv), "lon
+// lat" for cs2cs (puntos.txt), the same decimal texts. False when a file could not be made.
+bool WritePoints(const std::string& dir, long lines) {
+    // The points of the geodetic benchmarks, in Spain: a box around it would put half
+    // of them at sea or in Portugal and France, each with its warning.
+    const std::vector<bench::SpainPoint>& points = bench::SpainPoints();
+    std::FILE* csv = std::fopen((dir + "/puntos.csv").c_str(), "w");
+    std::FILE* txt = std::fopen((dir + "/puntos.txt").c_str(), "w");
+    if (csv == nullptr || txt == nullptr) return false;
+    std::fputs("latitud;longitud\n", csv);
+    for (long i = 0; i < lines; ++i) {
+        const bench::SpainPoint& p = points[static_cast<std::size_t>(i) % points.size()];
+        std::fprintf(csv, "%.6f;%.6f\n", p.lat, p.lon);
+        std::fprintf(txt, "%.6f %.6f\n", p.lon, p.lat);
+    }
+    return std::fclose(csv) == 0 && std::fclose(txt) == 0;
+}
+
+// cs2cs, talpor-lote with its default columns and talpor-lote with --salida=utm on the
+// points, each round in another order. False when a run failed.
+bool RowsBench(const std::string& lote, const std::string& dir, int runs, long lines) {
+    const std::vector<std::vector<std::string>> programs = {
+        kCs2cs,
+        {lote, dir + "/puntos.csv", dir + "/columnas.csv"},
+        {lote, "--salida=utm", dir + "/puntos.csv", dir + "/utm.csv"}};
+    const char* names[] = {"cs2cs", "talpor-lote", "talpor-lote --salida=utm"};
+    std::vector<Sample> samples[3];
+    for (int i = 0; i < runs; ++i) {
+        for (int k = 0; k < 3; ++k) {
+            const int p = (i + k) % 3;
+            for (const char* out : {"/columnas.csv", "/utm.csv"}) std::remove((dir + out).c_str());
+            const Sample s = Run(programs[p], p == 0 ? dir + "/puntos.txt" : "/dev/null",
+                                 p == 0 ? dir + "/cs2cs.txt" : "/dev/null", "/dev/null");
+            if (s.status != 0) {
+                std::fprintf(stderr, "lote_bench: %s ended with status %d\n", names[p], s.status);
+                return false;
+            }
+            samples[p].push_back(s);
+        }
+    }
+    for (const char* out : {"/columnas.csv", "/utm.csv"}) {
+        if (Lines(dir + out).size() != static_cast<std::size_t>(lines) + 1) {
+            std::fprintf(stderr, "lote_bench: talpor-lote did not write a line a point in %s\n", out);
+            return false;
+        }
+    }
+    for (int p = 0; p < 3; ++p) PrintSamples(names[p], samples[p]);
+    PrintRatio("cs2cs / talpor-lote, time           ", samples[0], samples[1], &Sample::seconds, ">= 3");
+    PrintRatio("cs2cs / talpor-lote --salida=utm    ", samples[0], samples[2], &Sample::seconds, ">= 5");
     return true;
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // lote_bench --datos <folder> [lines]: the inputs alone, for comparing outputs.
+    if (argc >= 3 && std::string(argv[1]) == "--datos") {
+        const std::string dir = argv[2];
+        const long lines = argc > 3 ? std::atol(argv[3]) : 1000000;
+        return WritePoints(dir, lines) && MakeLayer(dir, lines / 100) ? 0 : 1;
+    }
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <talpor-lote> [runs] [lines] [IGN grid file]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s <talpor-lote> [runs] [lines] [IGN grid file]\n"
+                             "       %s --datos <folder> [lines]\n", argv[0], argv[0]);
         return 2;
     }
     const std::string lote = argv[1];
     const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
     const long lines = argc > 3 ? std::atol(argv[3]) : 1000000;
     char dirTemplate[] = "/tmp/talpor-lote-bench-XXXXXX";
-    if (mkdtemp(dirTemplate) == nullptr) return 2;
+    if (mkdtemp(dirTemplate) == nullptr || !WritePoints(dirTemplate, lines)) return 2;
     const std::string dir = dirTemplate;
 
-    // The same decimal texts for both: "lat;lon" with a header for talpor-lote, "lon lat"
-    // for cs2cs.
-    {
-        // The points of the geodetic benchmarks, in Spain: a box around it would put half
-        // of them at sea or in Portugal and France, each with its warning.
-        const std::vector<bench::SpainPoint>& points = bench::SpainPoints();
-        std::FILE* csv = std::fopen((dir + "/puntos.csv").c_str(), "w");
-        std::FILE* txt = std::fopen((dir + "/puntos.txt").c_str(), "w");
-        if (csv == nullptr || txt == nullptr) return 2;
-        std::fputs("latitud;longitud\n", csv);
-        for (long i = 0; i < lines; ++i) {
-            const bench::SpainPoint& p = points[static_cast<std::size_t>(i) % points.size()];
-            const double a = p.lat, b = p.lon;
-            std::fprintf(csv, "%.6f;%.6f\n", a, b);
-            std::fprintf(txt, "%.6f %.6f\n", b, a);
-        }
-        std::fclose(csv);
-        std::fclose(txt);
-    }
-
-    std::printf("talpor-lote against cs2cs: %ld random points of Spain, WGS84 -> ED50, Helmert, UTM,\n"
-                "file to file (median of %d runs)\n", lines, runs);
+    std::printf("talpor-lote against cs2cs: %ld random points of Spain, WGS84 -> ED50, Helmert, file to\n"
+                "file (%d rounds; talpor-lote with its default columns and with UTM alone, cs2cs UTM)\n", lines, runs);
     const double check = PipelineCheck(lote, dir);
     if (check < 0) {
         std::fprintf(stderr, "lote_bench: the pipeline check could not run (is cs2cs installed? proj-bin)\n");
@@ -272,50 +343,11 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "lote_bench: cs2cs and talpor-lote disagree: not the same transformation\n");
         return 1;
     }
-
-    std::vector<double> loteSeconds, csSeconds, loteKb, csKb;
-    for (int i = 0; i < runs; ++i) {
-        for (int k = 0; k < 2; ++k) {
-            if ((i + k) % 2 == 0) {
-                const Sample s = Run({lote, "--salida=utm", dir + "/puntos.csv", dir + "/salida.csv"}, "/dev/null", "/dev/null", "/dev/null");
-                if (s.status != 0) {
-                    std::fprintf(stderr, "lote_bench: talpor-lote ended with status %d\n", s.status);
-                    return 1;
-                }
-                loteSeconds.push_back(s.seconds);
-                loteKb.push_back(static_cast<double>(s.maxRssKb));
-            } else {
-                const Sample s = Run(kCs2cs, dir + "/puntos.txt", dir + "/cs2cs.txt", "/dev/null");
-                if (s.status != 0) {
-                    std::fprintf(stderr, "lote_bench: cs2cs ended with status %d\n", s.status);
-                    return 1;
-                }
-                csSeconds.push_back(s.seconds);
-                csKb.push_back(static_cast<double>(s.maxRssKb));
-            }
-        }
-    }
-    // Before the parent reads a file whole: a child's peak memory counts the parent's
-    // pages until it starts its program.
+    const bool rows = RowsBench(lote, dir, runs, lines);
     const bool track = TrackBench(lote, dir, runs, lines);
     const std::string grid = argc > 4 ? argv[4] : "";
     const bool layers = grid.empty() || LayerBench(lote, grid, dir, runs, lines / 100);
-    const std::size_t rows = Lines(dir + "/salida.csv").size();
     const std::string cleanup = "rm -rf " + dir;
     if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir.c_str());
-    if (rows != static_cast<std::size_t>(lines) + 1) {
-        std::fprintf(stderr, "lote_bench: talpor-lote wrote %zu lines for %ld points\n", rows, lines);
-        return 1;
-    }
-
-    // The speed-up of each run: cs2cs's time over talpor-lote's in the same round.
-    std::vector<double> ratios;
-    for (int i = 0; i < runs; ++i) ratios.push_back(csSeconds[i] / loteSeconds[i]);
-    std::printf("  cs2cs        : %6.2f s  %6.1f MB peak\n", Median(csSeconds), Median(csKb) / 1024);
-    std::printf("  talpor-lote  : %6.2f s (min %.2f s)  %6.1f MB peak (largest %.1f MB)\n", Median(loteSeconds),
-                *std::min_element(loteSeconds.begin(), loteSeconds.end()), Median(loteKb) / 1024,
-                *std::max_element(loteKb.begin(), loteKb.end()) / 1024);
-    std::printf("  cs2cs / talpor-lote, time: min %.2f, median %.2f (target >= 3)\n",
-                *std::min_element(ratios.begin(), ratios.end()), Median(ratios));
-    return track && layers ? 0 : 1;
+    return rows && track && layers ? 0 : 1;
 }

@@ -30,6 +30,8 @@ Sample Run(const std::vector<std::string>& args, const std::string& in, const st
     }
     s.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     s.maxRssKb = usage.ru_maxrss;
+    const auto time = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6; };
+    s.cpuSeconds = time(usage.ru_utime) + time(usage.ru_stime);
     s.status = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
     return s;
 }

@@ -7,6 +7,7 @@
 
 struct Sample {
     double seconds = 0;
+    double cpuSeconds = 0;  // user and system time, its waited-for children included
     long maxRssKb = 0;  // of the largest process it started, itself included
     int status = -1;    // its exit status; 128 + the signal that ended it
 };

@@ -383,9 +383,8 @@ class Run {
                 f.lon = result.result.point->lon;
                 f.altitude = result.altitude;
                 f.height = WGS84Height(result, conversion);
-                texts.clear();
                 // GeoJSON's numbers are JSON numbers, whatever the text's decimal sign.
-                AppendResultTexts(result, settings_.outputs, json ? '.' : settings_.decimalSign, texts);
+                SetResultTexts(result, settings_.outputs, json ? '.' : settings_.decimalSign, texts);
                 ++c.converted;
                 if (!result.note.empty()) c.AddNote(r.line, result.note);
             }
@@ -533,7 +532,7 @@ class Run {
                 }
             }
             std::string_view error = r.error, note;
-            texts.clear();
+            for (std::string& t : texts) t.clear();  // their memory kept for the next row
             if (r.kind == Row::Kind::Header) {
                 texts.assign(resultNames_.begin(), resultNames_.end() - 2);
                 error = resultNames_.end()[-2];
@@ -543,12 +542,12 @@ class Run {
                 error = result.error;
                 if (error.empty()) {
                     try {
-                        AppendResultTexts(result, settings_.outputs, settings_.decimalSign, texts);
+                        SetResultTexts(result, settings_.outputs, settings_.decimalSign, texts);
                         ++c.converted;
                         note = result.note;
                         if (!note.empty()) c.AddNote(r.line, result.note);
                     } catch (...) {
-                        texts.clear();
+                        for (std::string& t : texts) t.clear();
                         unexpected = UnexpectedError(std::current_exception());
                         error = unexpected;
                     }

@@ -27,12 +27,16 @@ std::string Joined(const Parts&... parts) {
 }
 
 // 40º 25' 3,1234" followed by the hemisphere (degrees and minutes never negative).
-std::string DMSCaption(double value, std::string_view hemisphere) {
-    const geo::DMS d = geo::DegToDMS(value);
-    const std::string deg = num::Format(std::abs(d.deg), "#,##0º ");
-    const std::string min = num::Format(d.min, "#,##0' ");
-    const std::string sec = num::Format(num::Round(d.sec, 4), kSecondsPattern);
-    return Joined(deg, min, sec, hemisphere);
+void AppendDMS(std::string& out, double value, std::string_view hemisphere) {
+    const geo::DMS d = geo::DegToDMSParts(value);
+    const num::Separators& separators = num::RegionalSeparators();
+    // Format(deg, "#,##0º "), Format(min, "#,##0' ") and Format(Round(sec, 4), kSecondsPattern).
+    num::AppendRounded(out, std::abs(d.deg), 0, separators.decimal, separators.thousands);
+    out += "º ";
+    num::AppendRounded(out, d.min, 0, separators.decimal, separators.thousands);
+    out += "' ";
+    num::AppendRounded(out, d.sec, 4, separators.decimal, separators.thousands);
+    out += hemisphere;
 }
 
 }  // namespace
@@ -55,12 +59,20 @@ Accuracy AccuracyOf(ParameterSet set) {
     return {kHelmertAccuracy, kHelmertAccuracy, kHelmertAccuracy};
 }
 
+void AppendLatitudeCaption(std::string& out, double lat) { AppendDMS(out, lat, "\" N"); }
+
+void AppendLongitudeCaption(std::string& out, double lon) { AppendDMS(out, lon, lon < 0 ? "\" W" : "\" E"); }
+
 std::string LatitudeCaption(double lat) {
-    return DMSCaption(lat, "\" N");
+    std::string s;
+    AppendLatitudeCaption(s, lat);
+    return s;
 }
 
 std::string LongitudeCaption(double lon) {
-    return DMSCaption(lon, lon < 0 ? "\" W" : "\" E");
+    std::string s;
+    AppendLongitudeCaption(s, lon);
+    return s;
 }
 
 std::string HeightCaption(double h, std::string_view accuracy) {

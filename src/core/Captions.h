@@ -31,6 +31,9 @@ std::string LatitudeCaption(double lat);
 
 // lon (decimal degrees) as 3º 42' 4,5678" W, or E from longitude 0 on. Throws as above.
 std::string LongitudeCaption(double lon);
+// The same captions appended to `out` (of a table's row), without a string of their own.
+void AppendLatitudeCaption(std::string& out, double lat);
+void AppendLongitudeCaption(std::string& out, double lon);
 
 // "Altura sobre el elipsoide = 650,3" followed by `accuracy`; h in metres, rounded to
 // 1 decimal.

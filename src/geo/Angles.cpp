@@ -9,9 +9,8 @@ namespace geo {
 
 double Sec(double x) { return num::Div(1, std::cos(x)); }
 
-DMS DegToDMS(double value) {
+DMS DegToDMSParts(double value) {
     num::Finite(value, "DegToDMS");
-    bool negative = value < 0;
     double s = std::fabs(value);
     DMS r;
     r.deg = num::CInt(num::Int(s));
@@ -28,7 +27,12 @@ DMS DegToDMS(double value) {
         if (r.deg == 32767) throw num::Overflow("DegToDMS");
         r.deg = static_cast<std::int16_t>(r.deg + 1);
     }
-    r.text = (negative ? "-" : "") + num::Format(r.deg, "00º ") + num::Format(r.min, "00' ") +
+    return r;
+}
+
+DMS DegToDMS(double value) {
+    DMS r = DegToDMSParts(value);
+    r.text = (value < 0 ? "-" : "") + num::Format(r.deg, "00º ") + num::Format(r.min, "00' ") +
              num::Format(num::Round(r.sec, 2), "00.00''");
     return r;
 }

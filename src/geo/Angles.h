@@ -41,5 +41,7 @@ struct DMS {
 
 // Throws the overflow error when the whole degrees do not fit 16 bits.
 DMS DegToDMS(double value);
+// The same parts without `text`, for callers that write their own.
+DMS DegToDMSParts(double value);
 
 }  // namespace geo

@@ -335,9 +335,12 @@ void WriteRows(Job& job, const TalporGdalFeature& f, const Plan& plan, const Con
         out += ';';
         if (v.points[k].hasHeight)
             AppendNumber(out, plan.zFromEllipsoid ? v.altitudes[static_cast<std::size_t>(k)] : f.z[k], 1, job.decimalSign);
-        texts.clear();
-        if (r.error.empty()) AppendResultTexts(r, s.outputs, job.decimalSign, texts);
-        else texts.assign(ResultCount(s.outputs), std::string());
+        if (r.error.empty()) {
+            SetResultTexts(r, s.outputs, job.decimalSign, texts);
+        } else {
+            for (std::string& t : texts) t.clear();
+            texts.resize(ResultCount(s.outputs));
+        }
         for (const std::string& t : texts) {
             out += ';';
             AppendField(out, t, ';');

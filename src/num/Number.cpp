@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <stdexcept>
 
 #include "num/RuntimeError.h"
 
@@ -24,9 +25,12 @@ struct Decimal15 {
     int exponent = 0;
 };
 
+// 128-bit integers, a GCC extension.
+__extension__ using U128 = unsigned __int128;
+
 // 10^n for n up to 22, beyond 64 bits from 10^20.
-constexpr unsigned __int128 PowerOfTen128(int n) {
-    unsigned __int128 p = 1;
+constexpr U128 PowerOfTen128(int n) {
+    U128 p = 1;
     while (n-- > 0) p *= 10;
     return p;
 }
@@ -45,17 +49,17 @@ bool FastDecimal15(double a, Decimal15& d) {
     // exact in integers for exponents this small).
     int first = ((binary - 1) * 78913) >> 18;
     if (first < -8 || first > 14 || shift < 0 || shift > 120) return false;
-    unsigned __int128 scaled = static_cast<unsigned __int128>(m) * PowerOfTen128(14 - first);
-    constexpr unsigned __int128 kLimit = PowerOfTen128(15);
+    U128 scaled = static_cast<U128>(m) * PowerOfTen128(14 - first);
+    constexpr U128 kLimit = PowerOfTen128(15);
     if ((scaled >> shift) >= kLimit) {
         if (first == 14) return false;
         ++first;
-        scaled = static_cast<unsigned __int128>(m) * PowerOfTen128(14 - first);
+        scaled = static_cast<U128>(m) * PowerOfTen128(14 - first);
     }
-    unsigned __int128 q = scaled >> shift;
+    U128 q = scaled >> shift;
     if (shift > 0) {
-        const unsigned __int128 rest = scaled & ((static_cast<unsigned __int128>(1) << shift) - 1);
-        const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+        const U128 rest = scaled & ((static_cast<U128>(1) << shift) - 1);
+        const U128 half = static_cast<U128>(1) << (shift - 1);
         if (rest > half || (rest == half && (q & 1) != 0)) ++q;
     }
     if (q == kLimit) q /= 10, ++first;  // 9,99…95 up to 10,0…
@@ -303,6 +307,72 @@ std::string Format(double x, std::string_view pattern, const Separators& separat
 
 std::string Format(double x, std::string_view pattern) {
     return Format(x, pattern, RegionalSeparators());
+}
+
+namespace {
+
+constexpr double kPow10[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+
+// |x| rounded to a whole number of 10^-decimals, as the 15-digit rounding decides it;
+// false near a half, where only the 15-digit form can tell (and where halves to even and
+// away from zero part), and for large values. The 15-digit form lies within 5e-15 |t| of
+// t = |x| 10^decimals, and t itself is computed within 2^-53 |t|: farther than 1e-12 |t|
+// from a half, both round alike.
+bool Units(double x, int decimals, std::int64_t& units) {
+    const double t = std::fabs(x) * kPow10[decimals];
+    if (!(t < 1e15)) return false;
+    const double whole = std::floor(t);
+    const double fraction = t - whole;
+    if (std::fabs(fraction - 0.5) <= 1e-12 * std::max(t, 1.0)) return false;
+    units = static_cast<std::int64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+    return true;
+}
+
+}  // namespace
+
+void AppendRounded(std::string& out, double x, int decimals, std::string_view decimal, std::string_view thousands) {
+    if (decimals < 0 || decimals > 8) throw std::invalid_argument("AppendRounded: de 0 a 8 decimales");
+    std::int64_t q = 0;
+    if (!Units(x, decimals, q)) {
+        if (!std::isfinite(x)) throw Overflow("valor no finito");
+        std::string pattern = thousands.empty() ? "0" : "#,##0";
+        if (decimals > 0) pattern += "." + std::string(static_cast<std::size_t>(decimals), '0');
+        out += Format(Round(x, decimals), pattern, Separators{std::string(decimal), std::string(thousands)});
+        return;
+    }
+    // The digits backwards into a buffer, then appended at once.
+    char digits[24];
+    char* end = digits + sizeof digits;
+    char* p = end;
+    std::uint64_t v = static_cast<std::uint64_t>(q);
+    for (int i = 0; i < decimals; ++i, v /= 10) *--p = static_cast<char>('0' + v % 10);
+    const char* fraction = p;
+    do {
+        *--p = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    const auto whole = static_cast<std::size_t>(fraction - p);
+    if (q != 0 && x < 0) out += '-';
+    if (thousands.empty() || whole <= 3) {
+        out.append(p, whole);
+    } else {
+        for (std::size_t i = 0; i < whole; ++i) {
+            if (i > 0 && (whole - i) % 3 == 0) out.append(thousands);
+            out += p[i];
+        }
+    }
+    if (decimals > 0) out.append(decimal).append(fraction, static_cast<std::size_t>(end - fraction));
+}
+
+double RoundFew(double x, int decimals) {
+    if (x == 0) return x;  // Round keeps the sign of a zero
+    std::int64_t q = 0;
+    if (decimals < 0 || decimals > 8 || !Units(x, decimals, q) || q >= (std::int64_t{1} << 53)) return Round(x, decimals);
+    if (q == 0) return 0.0;
+    // Both numbers are exact in binary, so the quotient is the double nearest to
+    // q 10^-decimals, as Round reads its digits back.
+    const double v = static_cast<double>(q) / kPow10[decimals];
+    return x < 0 ? -v : v;
 }
 
 namespace {

@@ -54,6 +54,16 @@ double Round(double x, int decimals);
 std::string Format(double x, std::string_view pattern, const Separators& separators);
 std::string Format(double x, std::string_view pattern);
 
+// Appends Format(Round(x, decimals), pattern) for the pattern "0" or "#,##0" (grouped
+// when `thousands` is not empty) with `decimals` (0 to 8) required decimals, written with
+// `decimal` and `thousands`: the number of a result caption ("4.474.109,90"), without
+// building the pattern or a string of its own. Throws as Round does.
+void AppendRounded(std::string& out, double x, int decimals, std::string_view decimal, std::string_view thousands = {});
+
+// Round(x, decimals) for `decimals` from 0 to 8, faster where the 15-digit form need not
+// be built: the same double.
+double RoundFew(double x, int decimals);
+
 // General number-to-text (tooltips): up to 15 significant digits, no trailing
 // zeros, the regional decimal separator; exponent form ("1,5E-05", "1E+15") below
 // 1e-4 and from 1e15 on in magnitude.

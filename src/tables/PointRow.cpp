@@ -418,50 +418,49 @@ std::size_t ResultCount(const Outputs& o) {
            (o.altitude ? 1 : 0);
 }
 
-void AppendResultTexts(const RowResult& row, const Outputs& o, char decimalSign,
-                       std::vector<std::string>& texts) {
+void SetResultTexts(const RowResult& row, const Outputs& o, char decimalSign, std::vector<std::string>& texts) {
     const core::Result& r = row.result;
+    // The strings of the previous row are written over: no allocation once they are long enough.
+    texts.resize(ResultCount(o));
+    for (std::string& t : texts) t.clear();
+    auto next = texts.begin();
+    const auto sign = [decimalSign](std::string& text, char from) {
+        if (decimalSign != from) std::replace(text.begin(), text.end(), from, decimalSign);
+    };
     if (o.dms) {
-        for (std::string caption : {core::LatitudeCaption(r.point->lat), core::LongitudeCaption(r.point->lon)}) {
-            if (decimalSign != ',') std::replace(caption.begin(), caption.end(), ',', decimalSign);
-            texts.push_back(std::move(caption));
-        }
+        core::AppendLatitudeCaption(*next, r.point->lat);
+        sign(*next++, ',');
+        core::AppendLongitudeCaption(*next, r.point->lon);
+        sign(*next++, ',');
     }
     if (o.degrees) {
         // The copy menu's decimal degrees: "40.41784678, -3.69869548".
-        const std::string both = text::DecimalDegreesText(r.point->lat, r.point->lon);
-        const std::size_t comma = both.find(", ");
-        for (std::string degrees : {both.substr(0, comma), both.substr(comma + 2)}) {
-            if (decimalSign != '.') std::replace(degrees.begin(), degrees.end(), '.', decimalSign);
-            texts.push_back(std::move(degrees));
+        for (double degrees : {r.point->lat, r.point->lon}) {
+            text::AppendDecimalText(*next, degrees, 8);
+            sign(*next++, '.');
         }
     }
     if (o.degreesMinutes) {
-        // The copy menu's "N 40º 25,00820' W 3º 42,22800'", cut before the longitude.
-        const std::string both = text::DegreesMinutesText(r.point->lat, r.point->lon);
-        const std::size_t cut = both.find("' ") + 1;
-        for (std::string part : {both.substr(0, cut), both.substr(cut + 1)}) {
-            if (decimalSign != ',') std::replace(part.begin(), part.end(), ',', decimalSign);
-            texts.push_back(std::move(part));
-        }
+        // The copy menu's "N 40º 25,00820' W 3º 42,22800'", a column an angle.
+        text::AppendDegreesMinutes(*next, r.point->lat, true);
+        sign(*next++, ',');
+        text::AppendDegreesMinutes(*next, r.point->lon, false);
+        sign(*next++, ',');
     }
     if (o.utm) {
-        texts.push_back(r.utm->zoneText);
+        next++->assign(r.utm->zoneText);
         // The numbers of EastingCaption and NorthingCaption.
-        AppendRounded(texts.emplace_back(), r.utm->E, 2, decimalSign);
-        AppendRounded(texts.emplace_back(), r.utm->N, 2, decimalSign);
+        AppendRounded(*next++, r.utm->E, 2, decimalSign);
+        AppendRounded(*next++, r.utm->N, 2, decimalSign);
     }
     // The number of HeightCaption; nothing for a point without height.
     if (o.height) {
-        std::string& height = texts.emplace_back();
-        if (row.hasHeight) AppendRounded(height, r.point->h, 1, decimalSign);
+        if (row.hasHeight) AppendRounded(*next, r.point->h, 1, decimalSign);
+        ++next;
     }
-    if (o.set) texts.emplace_back(core::NameOf(*r.set));
+    if (o.set) next++->assign(core::NameOf(*r.set));
     // The number of AltitudeCaption; nothing outside the geoid or without a height.
-    if (o.altitude) {
-        std::string& altitude = texts.emplace_back();
-        if (row.altitude) AppendRounded(altitude, *row.altitude, 1, decimalSign);
-    }
+    if (o.altitude && row.altitude) AppendRounded(*next, *row.altitude, 1, decimalSign);
 }
 
 }  // namespace batch

@@ -142,11 +142,12 @@ struct Outputs {
 // (" ETRS89": a layer's results are labelled ETRS89).
 std::vector<std::string> ResultNames(const Outputs& outputs, core::Direction direction, std::string_view datum = {});
 
-// Appends the texts of the result columns of a converted result (Error and Aviso excluded):
-// the window's captions without their labels, accuracies and thousands points, with
-// `decimalSign` ("," as the window writes them, or ".") before the decimals.
-void AppendResultTexts(const RowResult& result, const Outputs& outputs, char decimalSign,
-                       std::vector<std::string>& texts);
+// `texts` becomes the texts of the result columns of a converted result (Error and Aviso
+// excluded): the window's captions without their labels, accuracies and thousands points,
+// with `decimalSign` ("," as the window writes them, or ".") before the decimals. The
+// strings it held are written over, so that a table's rows allocate nothing for them.
+void SetResultTexts(const RowResult& result, const Outputs& outputs, char decimalSign,
+                    std::vector<std::string>& texts);
 
 // The number of result columns, Error and Aviso excluded.
 std::size_t ResultCount(const Outputs& outputs);

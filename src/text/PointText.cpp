@@ -675,18 +675,39 @@ SexagesimalAngle ToSexagesimal(double degrees) {
 
 std::string DecimalDegreesText(double lat, double lon) { return DecimalText(lat, 8) + ", " + DecimalText(lon, 8); }
 
-std::string DegreesMinutesText(double lat, double lon) {
-    const auto angle = [](double degrees, const char* positive, const char* negative) {
-        // Whole hundred-thousandths of a minute, so that 59,999996' carries into the degree.
-        const auto units = static_cast<std::int64_t>(std::llround(std::fabs(degrees) * 60 * 100000));
-        const std::int64_t minutes = units % (60 * 100000);
+void AppendDegreesMinutes(std::string& out, double degrees, bool latitude) {
+    // Whole hundred-thousandths of a minute, so that 59,999996' carries into the degree.
+    const auto units = static_cast<std::int64_t>(std::llround(std::fabs(degrees) * 60 * 100000));
+    const std::int64_t minutes = units % (60 * 100000);
+    const bool positive = units == 0 || degrees >= 0;
+    if (units < 0) {  // no angle: what the text of its digits would be
         char fraction[8];
         std::snprintf(fraction, sizeof fraction, "%05lld", static_cast<long long>(minutes % 100000));
-        return std::string(units == 0 || degrees >= 0 ? positive : negative) + " " +
-               std::to_string(units / (60 * 100000)) + "º " + std::to_string(minutes / 100000) + "," + fraction +
-               "'";
-    };
-    return angle(lat, "N", "S") + " " + angle(lon, "E", "W");
+        out += std::string(latitude ? (positive ? "N" : "S") : (positive ? "E" : "W")) + " " +
+               std::to_string(units / (60 * 100000)) + "º " + std::to_string(minutes / 100000) + "," + fraction + "'";
+        return;
+    }
+    char text[48];
+    char* p = text;
+    *p++ = latitude ? (positive ? 'N' : 'S') : (positive ? 'E' : 'W');
+    *p++ = ' ';
+    p = std::to_chars(p, text + sizeof text, units / (60 * 100000)).ptr;
+    p = std::copy_n("º ", 3, p);  // º is two bytes
+    p = std::to_chars(p, text + sizeof text, minutes / 100000).ptr;
+    *p++ = ',';
+    std::int64_t fraction = minutes % 100000;
+    for (int i = 4; i >= 0; --i, fraction /= 10) p[i] = static_cast<char>('0' + fraction % 10);
+    p += 5;
+    *p++ = '\'';
+    out.append(text, p);
+}
+
+std::string DegreesMinutesText(double lat, double lon) {
+    std::string text;
+    AppendDegreesMinutes(text, lat, true);
+    text += ' ';
+    AppendDegreesMinutes(text, lon, false);
+    return text;
 }
 
 void SetDegreesTexts(CopyTexts& texts, double lat, double lon) {
@@ -706,13 +727,41 @@ void SetUtmText(CopyTexts& texts, double lat, std::string_view zoneText, double 
 }
 
 std::string DecimalText(double v, int decimals) {
+    std::string text;
+    AppendDecimalText(text, v, decimals);
+    return text;
+}
+
+void AppendDecimalText(std::string& out, double v, int decimals) {
+    static constexpr double kPow10[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+    // |v| 10^decimals is computed within 2^-53 of itself: farther than 1e-14 of it from a
+    // half, it rounds as the exact value does. Nearer, and beyond 2^50, the exact digits.
+    const double t = std::fabs(v) * kPow10[std::clamp(decimals, 0, 8)];
+    const double whole = std::floor(t);
+    const double fraction = t - whole;
+    if (decimals >= 0 && decimals <= 8 && t < 0x1p50 && std::fabs(fraction - 0.5) > 1e-14 * std::max(t, 1.0)) {
+        const auto q = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+        char text[32];
+        char* end = text + sizeof text;
+        char* p = end;
+        std::uint64_t rest = q;
+        for (int i = 0; i < decimals; ++i, rest /= 10) *--p = static_cast<char>('0' + rest % 10);
+        if (decimals > 0) *--p = '.';
+        do {
+            *--p = static_cast<char>('0' + rest % 10);
+            rest /= 10;
+        } while (rest != 0);
+        if (q != 0 && v < 0) *--p = '-';  // no "-0"
+        out.append(p, end);
+        return;
+    }
     if (v == 0) v = 0;  // no "-0"
     char buffer[64];
     auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed, decimals);
-    std::string text(buffer, ec == std::errc() ? end : buffer);
+    std::string_view text(buffer, ec == std::errc() ? end : buffer);
     // A value that rounds to zero is written without its sign.
-    if (text.starts_with('-') && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
-    return text;
+    if (text.starts_with('-') && text.find_first_not_of("-0.") == std::string_view::npos) text.remove_prefix(1);
+    out.append(text);
 }
 
 }  // namespace text

@@ -96,6 +96,8 @@ std::string DecimalDegreesText(double lat, double lon);
 // A number with `decimals` decimals and a decimal point, whatever the user's locale; no
 // "-0": "40.41666326".
 std::string DecimalText(double v, int decimals);
+// The same text appended to `out` (decimals from 0 to 8), without a string of its own.
+void AppendDecimalText(std::string& out, double v, int decimals);
 
 // "30T 440721.76 4474447.37": zone text, easting and northing (metres) with 2 decimals
 // and a decimal point, no thousands separators.
@@ -104,6 +106,8 @@ std::string UtmPointText(std::string_view zoneText, double E, double N);
 // Degrees and decimal minutes, the form hand-held GPS units take a point in, with a
 // decimal comma and 5 decimals of a minute (1,9 cm): "N 40º 25,00820' W 3º 42,22800'".
 std::string DegreesMinutesText(double lat, double lon);
+// One angle of it appended to `out`: "N 40º 25,00820'" (`latitude`) or "W 3º 42,22800'".
+void AppendDegreesMinutes(std::string& out, double degrees, bool latitude);
 
 // What a copy menu gives for a frame or a result; "" where there is nothing in that form.
 struct CopyTexts {

@@ -113,7 +113,7 @@ std::vector<BatchTexts> InBatch(const std::vector<Typed>& points, Direction d, M
     std::vector<BatchTexts> out(points.size());
     for (std::size_t i = 0; i < points.size(); ++i) {
         out[i].error = results.at(i).error;
-        if (out[i].error.empty()) batch::AppendResultTexts(results[i], AllOutputs(m), ',', out[i].texts);
+        if (out[i].error.empty()) batch::SetResultTexts(results[i], AllOutputs(m), ',', out[i].texts);
     }
     return out;
 }
