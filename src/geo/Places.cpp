@@ -171,14 +171,32 @@ double PlaceMap::Sides::Km(double lat, double lon, double limitKm) const {
     // Ring by ring of squares around the point's: a side beyond ring r is at least r
     // squares' width away.
     const double ringKm = kBucket * std::min(kx, ky);
+    // A square farther than the nearest side found, or than the limit, holds no nearer
+    // one: the nearest point of a side lies in a square the side is listed in. So is a side
+    // whose squared distance shows it farther, whose exact distance is then not taken.
+    const auto beyond = [&](double km) { return km > std::min(nearest, limitKm) * (1 + 1e-9) + 1e-12; };
     for (int ring = 0; ring < std::max(kBucketRows, kBucketCols); ++ring) {
         for (int r = row - ring; r <= row + ring; ++r) {
             for (int c = col - ring; c <= col + ring; ++c) {
                 if (r < 0 || r >= kBucketRows || c < 0 || c >= kBucketCols) continue;
                 if (std::max(std::abs(r - row), std::abs(c - col)) != ring) continue;
-                for (const Side& s : byBucket_[static_cast<std::size_t>(r) * kBucketCols + c])
-                    nearest = std::min(nearest, KmToSegment((s.a.lon - lon) * kx, (s.a.lat - lat) * ky,
-                                                            (s.b.lon - lon) * kx, (s.b.lat - lat) * ky));
+                if (ring > 0) {
+                    const double south = kSouth + r * kBucket, west = kWest + c * kBucket;
+                    const double dy = std::max({0.0, south - lat, lat - (south + kBucket)}) * ky;
+                    const double dx = std::max({0.0, west - lon, lon - (west + kBucket)}) * kx;
+                    if (beyond(std::sqrt(dx * dx + dy * dy))) continue;
+                }
+                for (const Side& s : byBucket_[static_cast<std::size_t>(r) * kBucketCols + c]) {
+                    const double ax = (s.a.lon - lon) * kx, ay = (s.a.lat - lat) * ky;
+                    const double bx = (s.b.lon - lon) * kx, by = (s.b.lat - lat) * ky;
+                    if (nearest < std::numeric_limits<double>::infinity()) {
+                        // No nearer than the nearer end's distance along both axes' least.
+                        const double dx = std::min(std::fabs(ax), std::fabs(bx)) * ((ax > 0) == (bx > 0));
+                        const double dy = std::min(std::fabs(ay), std::fabs(by)) * ((ay > 0) == (by > 0));
+                        if (dx * dx + dy * dy > nearest * nearest * (1 + 1e-9)) continue;
+                    }
+                    nearest = std::min(nearest, KmToSegment(ax, ay, bx, by));
+                }
             }
         }
         if (nearest <= ring * ringKm || limitKm < ring * ringKm) break;
