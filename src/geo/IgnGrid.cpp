@@ -4,6 +4,8 @@
 #include "geo/IgnGrid.h"
 
 #include <array>
+#include <cmath>
+#include <stdexcept>
 #include <filesystem>
 #include <optional>
 #include <utility>
@@ -36,6 +38,18 @@ class ProjGrid {
         std::array<double, 3> out{};
         if (proj_.trans(grid_, inverse ? 1 : 0, x, y, out.data()) == 0) return std::nullopt;
         return out;
+    }
+
+    // Trans of many points in place (x longitudes, y latitudes), in one call where every
+    // point goes through; else point by point, HUGE_VAL where it gives none.
+    void TransMany(bool inverse, std::vector<double>& x, std::vector<double>& y) const {
+        const std::vector<double> lon = x, lat = y;
+        if (proj_.transMany(grid_, inverse ? 1 : 0, x.data(), y.data(), static_cast<long>(x.size())) != 0) return;
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            const auto out = Trans(inverse, lon[i], lat[i]);
+            x[i] = out ? (*out)[0] : HUGE_VAL;
+            y[i] = out ? (*out)[1] : HUGE_VAL;
+        }
     }
 
   private:
@@ -127,6 +141,30 @@ struct IgnShiftGrids::Impl {
         }
         return s;
     }
+
+    void Shift(bool inverse, std::span<const LatLon> points, std::span<GridShift> out) const {
+        if (points.size() != out.size()) throw std::invalid_argument("IgnShiftGrids: longitudes distintas");
+        for (GridShift& s : out) s = GridShift{grids.empty() ? GridAnswer::Unavailable : GridAnswer::Outside};
+        // Each grid in turn takes the points the ones before it left.
+        std::vector<std::size_t> left(points.size());
+        for (std::size_t i = 0; i < left.size(); ++i) left[i] = i;
+        std::vector<double> x, y;
+        for (std::size_t g = 0; g < grids.size() && !left.empty(); ++g) {
+            x.resize(left.size());
+            y.resize(left.size());
+            for (std::size_t k = 0; k < left.size(); ++k) x[k] = points[left[k]].lon, y[k] = points[left[k]].lat;
+            grids[g]->TransMany(inverse, x, y);
+            std::size_t kept = 0;
+            for (std::size_t k = 0; k < left.size(); ++k) {
+                if (x[k] == HUGE_VAL || y[k] == HUGE_VAL) {
+                    left[kept++] = left[k];
+                    continue;
+                }
+                out[left[k]] = {GridAnswer::Done, {y[k], x[k]}, inUse[g].grid};
+            }
+            left.resize(kept);
+        }
+    }
 };
 
 IgnShiftGrids::IgnShiftGrids(const std::string& dataFolder, const std::string& userGridFolder)
@@ -170,6 +208,14 @@ GridShift IgnShiftGrids::ToETRS89(double lat, double lon) const {
 
 GridShift IgnShiftGrids::ToED50(double lat, double lon) const {
     return impl_->Shift(true, lat, lon);
+}
+
+void IgnShiftGrids::ToETRS89(std::span<const LatLon> points, std::span<GridShift> out) const {
+    impl_->Shift(false, points, out);
+}
+
+void IgnShiftGrids::ToED50(std::span<const LatLon> points, std::span<GridShift> out) const {
+    impl_->Shift(true, points, out);
 }
 
 const std::vector<IgnShiftGrids::InUse>& IgnShiftGrids::Grids() const {

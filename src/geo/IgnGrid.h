@@ -17,6 +17,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -78,6 +79,10 @@ class IgnShiftGrids {
     // lat, lon on ETRS89 to ED50: the inverse of the grid that covers the ETRS89 point
     // (PROJ finds it by iteration, to well under a millimetre).
     GridShift ToED50(double lat, double lon) const;
+    // out[i] = ToETRS89(points[i]) (or ToED50), the same doubles, for many points in one
+    // call into PROJ a grid. Throws std::invalid_argument when the two differ in length.
+    void ToETRS89(std::span<const LatLon> points, std::span<GridShift> out) const;
+    void ToED50(std::span<const LatLon> points, std::span<GridShift> out) const;
 
     // The grids opened, in the order they are tried.
     const std::vector<InUse>& Grids() const;

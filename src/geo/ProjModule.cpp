@@ -77,6 +77,18 @@ int Trans(TalporProjGrid* grid, int inverse, double x, double y, double out[3]) 
     return 1;
 }
 
+int TransMany(TalporProjGrid* grid, int inverse, double* x, double* y, long count) {
+    // Each point at height 0 and time 0, as Trans takes it (a horizontal grid leaves both).
+    double z = 0, t = 0;
+    proj_errno_reset(grid->pj);
+    proj_trans_generic(grid->pj, inverse != 0 ? PJ_INV : PJ_FWD, x, sizeof(double), static_cast<std::size_t>(count), y,
+                       sizeof(double), static_cast<std::size_t>(count), &z, 0, 1, &t, 0, 1);
+    if (proj_errno(grid->pj) != 0) return 0;
+    for (long i = 0; i < count; ++i)
+        if (x[i] == HUGE_VAL) return 0;
+    return 1;
+}
+
 void Inverse(double a, double f, double lat1, double lon1, double lat2, double lon2,
              double out[3]) {
     geod_geodesic g;  // a handful of series coefficients: cheaper made again than shared
@@ -84,7 +96,7 @@ void Inverse(double a, double f, double lat1, double lon1, double lat2, double l
     geod_inverse(&g, lat1, lon1, lat2, lon2, &out[0], &out[1], &out[2]);
 }
 
-constexpr TalporProjFunctions kFunctions = {kTalporProjVersion, Open, Trans, Close, Inverse};
+constexpr TalporProjFunctions kFunctions = {kTalporProjVersion, Open, Trans, Close, Inverse, TransMany};
 
 }  // namespace
 

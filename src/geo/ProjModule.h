@@ -36,6 +36,10 @@ struct TalporProjFunctions {
     // geodesic continued at the second (degrees clockwise from north, [-180, 180]).
     void (*inverse)(double a, double f, double lat1, double lon1, double lat2, double lon2,
                     double out[3]);
+    // trans for `count` points at once, in place, in one call into PROJ: 1 when every
+    // point went through, x[i], y[i] then the longitude and latitude trans gives; 0 when
+    // PROJ reported an error for any of them (x and y then undefined: ask trans each).
+    int (*transMany)(TalporProjGrid* grid, int inverse, double* x, double* y, long count);
 };
 
 // The module's only exported symbol, kTalporProjEntry.
@@ -43,5 +47,5 @@ typedef const TalporProjFunctions* (*TalporProjEntry)(void);
 
 }  // extern "C"
 
-inline constexpr int kTalporProjVersion = 2;
+inline constexpr int kTalporProjVersion = 3;
 inline constexpr const char* kTalporProjEntry = "talpor_proj_functions";

@@ -21,6 +21,7 @@
 #include <mutex>
 
 #include "tables/Decimal.h"
+#include "geo/UtmFast.h"
 #include "tables/Encoding.h"
 #include "gdal/GdalModule.h"
 #include "tables/SystemError.h"
@@ -233,6 +234,11 @@ struct Growth {
 
 // A feature's vertices as points, and their results.
 struct Converted {
+    // Of a feature written as coordinates through the numbers' path (ConvertNumbers): its
+    // vertices' output coordinates and their longitudes on the target datum, and no
+    // points or results.
+    bool numbers = false;
+    std::vector<double> x, y, lon;
     std::vector<RowPoint> points;
     std::vector<RowResult> results;
     std::vector<double> altitudes;  // of a layer whose Z is an ellipsoidal height: each vertex's altitude
@@ -384,10 +390,69 @@ bool WithoutHeight(std::string_view mode) {
     return mode == "clampToGround" || mode == "clampToSeaFloor" || mode == "relativeToGround";
 }
 
+// The grid's conversion of a feature written as coordinates, whose vertices carry no
+// height: each vertex unprojected, the feature's points shifted in one call into PROJ,
+// projected in the output's zone, with the formulas of the core evaluated as
+// geo/UtmFast.h evaluates them (within a micrometre of the core's values); no caption,
+// note or result is made. False, with nothing kept, when a vertex is one the core refuses
+// or may refuse (outside the zones or the grid, not finite): the feature then takes the
+// core's own path, which says why.
+bool ConvertNumbers(const TalporGdalFeature& f, const Plan& plan, core::Grids* grids, Converted& v) {
+    const auto n = static_cast<std::size_t>(f.count);
+    const geo::Ellipsoid& source = core::SourceEllipsoid(plan.direction);
+    thread_local std::vector<geo::LatLon> points;
+    thread_local std::vector<geo::GridShift> shifted;
+    points.resize(n);
+    shifted.resize(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        const double x = f.x[k], y = f.y[k];
+        if (plan.from.zone == 0) {
+            if (!(std::abs(y) <= 90 && std::abs(x) <= 180)) return false;
+            const std::int16_t zone = geo::UTMZoneOf(y, x);
+            if (zone < 29 || zone > 31) return false;
+            points[k] = {y, x};
+        } else {
+            points[k] = geo::fast::UTMToGeo(x, y, plan.from.zone, source);
+            if (!std::isfinite(points[k].lat) || !std::isfinite(points[k].lon)) return false;
+        }
+    }
+    const geo::IgnShiftGrids& shift = grids->Shift();
+    if (plan.direction == core::Direction::ED50ToWGS84) shift.ToETRS89(points, shifted);
+    else shift.ToED50(points, shifted);
+    for (const geo::GridShift& s : shifted)
+        if (s.answer != geo::GridAnswer::Done) return false;
+    const geo::Ellipsoid& target = core::TargetEllipsoid(plan.direction);
+    v.x.resize(n);
+    v.y.resize(n);
+    v.lon.resize(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        const geo::LatLon& p = shifted[k].point;
+        v.lon[k] = p.lon;
+        if (plan.to.zone == 0) {
+            v.x[k] = p.lon;
+            v.y[k] = p.lat;
+        } else {
+            const geo::fast::EastingNorthing en = geo::fast::GeoToUTM(p.lat, p.lon, plan.to.zone, target);
+            v.x[k] = en.E;
+            v.y[k] = en.N;
+        }
+    }
+    v.numbers = true;
+    v.points.clear();
+    v.results.clear();
+    v.altitudes.clear();
+    v.outsideGeoid.clear();
+    return true;
+}
+
 void ConvertFeature(const Job& job, const TalporGdalFeature& f, core::Grids* grids, Converted& v) {
     const Plan& plan = job.plans[f.layer];
     const bool noHeight = WithoutHeight(AltitudeMode(f, plan));
     const auto n = static_cast<std::size_t>(f.count);
+    v.numbers = false;
+    if (!job.tables && job.settings->conversion.method == Method::Grid && grids != nullptr &&
+        (f.hasZ == 0 || noHeight) && ConvertNumbers(f, plan, grids, v))
+        return;
     v.points.assign(n, RowPoint{});
     v.altitudes.assign(plan.zFromEllipsoid ? n : 0, 0.0);
     v.outsideGeoid.clear();
@@ -424,6 +489,27 @@ void ConvertFeature(const Job& job, const TalporGdalFeature& f, core::Grids* gri
     }
 }
 
+// Feature() of a feature converted by ConvertNumbers: every vertex converted, none with a
+// height or a note.
+int FeatureOfNumbers(Job& job, TalporGdalFeature& f, const Plan& plan, const Converted& v) {
+    LayerReport& report = job.reports[f.layer];
+    const auto n = static_cast<std::size_t>(f.count);
+    if (plan.to.zone > 0) {
+        const double west = 6.0 * plan.to.zone - 186, east = west + 6;
+        for (std::size_t k = 0; k < n; ++k) report.outsideBand += v.lon[k] < west || v.lon[k] > east;
+    }
+    if (f.noGeometry && job.cad) {
+        report.droppedWithoutGeometry.push_back(f.fid);
+        return TalporGdalLeave;
+    }
+    report.features += 1;
+    report.vertices += f.count;
+    report.withoutGeometry += f.noGeometry;
+    std::copy(v.x.begin(), v.x.end(), f.x);
+    std::copy(v.y.begin(), v.y.end(), f.y);
+    return TalporGdalWrite;
+}
+
 // What is done with a converted feature, in the file's order: the summary, the rows, or
 // the vertices given back.
 int Feature(Job& job, TalporGdalFeature& f, Converted& v) {
@@ -450,6 +536,7 @@ int Feature(Job& job, TalporGdalFeature& f, Converted& v) {
              "la entidad " + std::to_string(f.fid) + " de la capa «" + job.layerNames[f.layer] +
                  "» tiene altitudeMode relativeToGround: su Z es una altura sobre el terreno, no una altitud, y se "
                  "convierte sin altura");
+    if (v.numbers) return FeatureOfNumbers(job, f, plan, v);
     for (std::size_t k = 0; k < n; ++k) {
         const RowResult& r = v.results[k];
         if (r.error.empty()) continue;
