@@ -1,6 +1,9 @@
 #include "geo/Utm.h"
 
 #include <cmath>
+#include <random>
+
+#include "geo/UtmFast.h"
 
 #include "geo/GeoTest.h"
 #include "support/DataFile.h"
@@ -30,6 +33,34 @@ TEST(Utm, ProjectionMeetsProjOnEveryReferencePoint) {
         const LatLon g = UTMToGeo(E, N, u.zone, ell, "N");
         EXPECT_NEAR(g.lat, lat, 1e-8);
         EXPECT_NEAR(g.lon, lon - 360 * std::floor((lon + 180) / 360), 1e-8);  // in [-180, 180)
+        // The layers' faster evaluation meets PROJ as closely.
+        const fast::EastingNorthing f = fast::GeoToUTM(lat, lon, u.zone, ell);
+        EXPECT_NEAR(f.E, E, 0.001);
+        EXPECT_NEAR(f.N, N, 0.001);
+        const LatLon h = fast::UTMToGeo(E, N, u.zone, ell);
+        EXPECT_NEAR(h.lat, lat, 1e-8);
+        EXPECT_NEAR(h.lon, lon - 360 * std::floor((lon + 180) / 360), 1e-8);
+    }
+}
+
+// A layer's coordinates from the faster evaluation stay within a micrometre (1e-11º) of
+// the window's, both ways, in and out of the point's own zone, all over Spain and its sea.
+TEST(Utm, FasterEvaluationForLayersStaysWithinAMicrometre) {
+    std::mt19937_64 random(46);
+    std::uniform_real_distribution<double> lat(27.5, 44.0), lon(-18.5, 4.5);
+    for (int i = 0; i < 20000; ++i) {
+        const double a = lat(random), b = lon(random);
+        const Ellipsoid& ell = Ellipsoids[i % 2 == 0 ? kWGS84 : kED50];
+        for (std::int16_t zone : {std::int16_t{28}, std::int16_t{29}, std::int16_t{30}, std::int16_t{31}}) {
+            const UTMPoint u = GeoToUTMInZone(a, b, zone, ell);
+            const fast::EastingNorthing f = fast::GeoToUTM(a, b, zone, ell);
+            ASSERT_NEAR(f.E, u.E, 1e-6) << a << " " << b << " zone " << zone;
+            ASSERT_NEAR(f.N, u.N, 1e-6) << a << " " << b << " zone " << zone;
+            const LatLon g = UTMToGeo(u.E, u.N, zone, ell, "N");
+            const LatLon h = fast::UTMToGeo(u.E, u.N, zone, ell);
+            ASSERT_NEAR(h.lat, g.lat, 1e-11) << u.E << " " << u.N << " zone " << zone;
+            ASSERT_NEAR(h.lon, g.lon, 1e-11) << u.E << " " << u.N << " zone " << zone;
+        }
     }
 }
 

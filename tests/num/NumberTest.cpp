@@ -96,6 +96,28 @@ TEST(Format, WritesEveryDisplayPatternOfTheWindow) {
     EXPECT_EQ(ErrorNumberOf([] { Format(NAN, "0", kSpanish); }), RuntimeError::kOverflow);
 }
 
+// A caption's number without its pattern: what Format(Round(x, d), "#,##0.00…") writes,
+// halves of the 15-digit form to even first (0.135, 2.675), values that round to zero,
+// thousands, carries, and a value beyond the fast path's reach.
+TEST(Format, AppendRoundedWritesWhatFormatOfRoundWrites) {
+    const std::tuple<double, int, const char*> cases[] = {
+        {0.135, 2, "0,14"},          {2.675, 2, "2,68"},         {0.125, 2, "0,12"},
+        {-0.00004, 4, "0,0000"},     {59.99995, 4, "60,0000"},   {4474464.745, 2, "4.474.464,74"},
+        {-1234567.5, 0, "-1.234.568"}, {999.95, 1, "1.000,0"},   {-0.0, 1, "0,0"},
+        {123456789012.125, 2, "123.456.789.012,12"},
+    };
+    for (const auto& [x, d, text] : cases) {
+        std::string out = "E= ";
+        num::AppendRounded(out, x, d, ",", ".");
+        EXPECT_EQ(out, "E= " + std::string(text)) << x;
+    }
+    EXPECT_EQ(ErrorNumberOf([] {
+                  std::string out;
+                  num::AppendRounded(out, NAN, 2, ",");
+              }),
+              RuntimeError::kOverflow);
+}
+
 TEST(NumberToText, UsesFifteenSignificantDigitsWithoutTrailingZeros) {
     const std::pair<double, const char*> cases[] = {
         {0.1 + 0.2, "0,3"},    {-1.3666666666666667, "-1,36666666666667"}, {0, "0"},
