@@ -102,6 +102,9 @@ void Register() {
         CPLSetErrorHandler(Collect);
         // The drivers follow the program's own path rules: no network, no configuration.
         CPLSetConfigOption("GDAL_HTTP_TIMEOUT", "1");
+        // SQLite's files (GeoPackage, SpatiaLite) keep 1 MB of pages each, not 2: a layer
+        // is read once and written once, in order, and a larger cache was no faster.
+        if (CPLGetConfigOption("OGR_SQLITE_CACHE", nullptr) == nullptr) CPLSetConfigOption("OGR_SQLITE_CACHE", "1");
         return true;
     }();
     (void)done;
@@ -660,12 +663,14 @@ struct Batch {
     std::vector<TalporGdalFeature> handed = std::vector<TalporGdalFeature>(kTalporGdalBatch);
     std::vector<int> answers = std::vector<int>(kTalporGdalBatch);
     int count = 0;
+    std::size_t vertices = 0;
     int layer = 0;
     bool started = false;  // handed over and not yet finished
     ~Batch() { Clear(); }
     void Clear() {
         for (int i = 0; i < count; ++i) OGR_F_Destroy(pending[i].feature);
         count = 0;
+        vertices = 0;
     }
 };
 
@@ -808,9 +813,11 @@ bool ReadAll(TalporGdalData* data, const TalporGdalJob& job, Batch (&batches)[2]
             p.trackMode = tracks != nullptr && record - 1 < static_cast<long long>(tracks->size())
                               ? &(*tracks)[static_cast<std::size_t>(record - 1)]
                               : nullptr;
-            if (b.count == kTalporGdalBatch) {
+            b.vertices += p.vertices.x.size();
+            if (b.count == kTalporGdalBatch || b.vertices >= kTalporGdalBatchVertices) {
+                const int handed = b.count;
                 if (!handOver(index)) return false;
-                index += kTalporGdalBatch;
+                index += handed;
             }
         }
         if (batches[filling].count > 0 && !handOver(index)) return false;

@@ -203,7 +203,9 @@ typedef const TalporGdalFunctions* (*TalporGdalEntry)(void);
 }  // extern "C"
 
 inline constexpr int kTalporGdalVersion = 11;
-// Features are handed over this many at a time, two batches in flight, so that the program
-// converts one while GDAL writes the one before and reads the next.
+// Features are handed over this many at a time, or fewer of as many vertices together, two
+// batches in flight, so that the program converts one while GDAL writes the one before and
+// reads the next, and what is held in flight stays small.
 inline constexpr int kTalporGdalBatch = 256;
+inline constexpr unsigned long long kTalporGdalBatchVertices = 2048;
 inline constexpr const char* kTalporGdalEntry = "talpor_gdal_functions";

@@ -6,8 +6,13 @@
 #include <array>
 #include <cmath>
 #include <stdexcept>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
+#include <random>
 #include <utility>
 
 #include "geo/ProjLoader.h"
@@ -144,7 +149,7 @@ struct IgnShiftGrids::Impl {
 
     void Shift(bool inverse, std::span<const LatLon> points, std::span<GridShift> out) const {
         if (points.size() != out.size()) throw std::invalid_argument("IgnShiftGrids: longitudes distintas");
-        for (GridShift& s : out) s = GridShift{grids.empty() ? GridAnswer::Unavailable : GridAnswer::Outside};
+        for (GridShift& s : out) s = GridShift{grids.empty() ? GridAnswer::Unavailable : GridAnswer::Outside, {}, {}};
         // Each grid in turn takes the points the ones before it left.
         std::vector<std::size_t> left(points.size());
         for (std::size_t i = 0; i < left.size(); ++i) left[i] = i;
@@ -218,6 +223,53 @@ void IgnShiftGrids::ToED50(std::span<const LatLon> points, std::span<GridShift> 
     impl_->Shift(true, points, out);
 }
 
+std::optional<fast::ShiftGrid> IgnShiftGrids::Sampled(std::vector<fast::Subgrid> shapes) const {
+    const Impl& impl = *impl_;
+    if (impl.inUse.size() != 1 || impl.inUse[0].grid != ShiftGrid::SPED2ETV2 || shapes.empty()) return std::nullopt;
+    const ProjGrid& proj = *impl.grids[0];
+    const double edge = fast::ShiftGrid::kEdge;
+    for (std::size_t k = 0; k < shapes.size(); ++k) {
+        fast::Subgrid& g = shapes[k];
+        if (g.columns < 2 || g.rows < 2 || !(g.stepLon > 0) || !(g.stepLat > 0)) return std::nullopt;
+        const std::size_t nodes = static_cast<std::size_t>(g.columns) * static_cast<std::size_t>(g.rows);
+        std::vector<double> x(nodes), y(nodes);
+        for (std::size_t i = 0; i < nodes; ++i) {
+            x[i] = g.west + static_cast<double>(i % static_cast<std::size_t>(g.columns)) * g.stepLon;
+            y[i] = g.south + static_cast<double>(i / static_cast<std::size_t>(g.columns)) * g.stepLat;
+        }
+        std::vector<double> lon = x, lat = y;
+        proj.TransMany(false, lon, lat);
+        g.dlon.resize(nodes);
+        g.dlat.resize(nodes);
+        constexpr double radians = 3.14159265358979323846 / 180;
+        for (std::size_t i = 0; i < nodes; ++i) {
+            // Where PROJ takes an earlier subgrid, or might, the node is not this one's.
+            bool earlier = lon[i] == HUGE_VAL;
+            for (std::size_t e = 0; e < k && !earlier; ++e)
+                earlier = y[i] >= shapes[e].south - edge && y[i] <= shapes[e].North() + edge &&
+                          x[i] >= shapes[e].west - edge && x[i] <= shapes[e].East() + edge;
+            g.dlon[i] = earlier ? NAN : static_cast<float>((lon[i] - x[i]) * radians);
+            g.dlat[i] = earlier ? NAN : static_cast<float>((lat[i] - y[i]) * radians);
+        }
+    }
+    fast::ShiftGrid grid(std::move(shapes));
+    // The check: both ways, at points spread over each subgrid and its edges.
+    std::mt19937_64 draw(15932);
+    for (const fast::Subgrid& g : grid.Subgrids()) {
+        std::uniform_real_distribution<double> lat(g.south - 0.1, g.North() + 0.1), lon(g.west - 0.1, g.East() + 0.1);
+        for (int i = 0; i < 2000; ++i) {
+            const bool inverse = i % 2 == 1;
+            LatLon p{lat(draw), lon(draw)};
+            const GridShift s = impl.Shift(inverse, p.lat, p.lon);
+            if (!(inverse ? grid.ToED50(p) : grid.ToETRS89(p))) continue;
+            if (s.answer != GridAnswer::Done || !(std::abs(p.lat - s.point.lat) <= 1e-12) ||
+                !(std::abs(p.lon - s.point.lon) <= 1e-12))
+                return std::nullopt;
+        }
+    }
+    return grid;
+}
+
 const std::vector<IgnShiftGrids::InUse>& IgnShiftGrids::Grids() const {
     return impl_->inUse;
 }
@@ -226,6 +278,95 @@ const std::string& IgnShiftGrids::Problem() const {
 }
 const std::vector<std::string>& IgnShiftGrids::Warnings() const {
     return impl_->warnings;
+}
+
+// --- Pages of a GeoTIFF grid -------------------------------------------------------------
+
+namespace {
+
+// A classic TIFF's numbers in its own byte order.
+class TiffBytes {
+  public:
+    explicit TiffBytes(std::vector<unsigned char> bytes) : bytes_(std::move(bytes)) {
+        little_ = bytes_.size() >= 8 && bytes_[0] == 'I' && bytes_[1] == 'I';
+        valid_ = bytes_.size() >= 8 && (little_ || (bytes_[0] == 'M' && bytes_[1] == 'M')) && U16(2) == 42;
+    }
+    bool Valid() const { return valid_; }
+    bool Has(std::uint64_t at, std::uint64_t size) const { return at <= bytes_.size() && size <= bytes_.size() - at; }
+    std::uint64_t Unsigned(std::uint64_t at, int size) const {
+        std::uint64_t v = 0;
+        for (int i = 0; i < size; ++i)
+            v |= std::uint64_t{bytes_[at + static_cast<std::uint64_t>(little_ ? i : size - 1 - i)]} << (8 * i);
+        return v;
+    }
+    std::uint32_t U16(std::uint64_t at) const { return static_cast<std::uint32_t>(Unsigned(at, 2)); }
+    std::uint32_t U32(std::uint64_t at) const { return static_cast<std::uint32_t>(Unsigned(at, 4)); }
+    double F64(std::uint64_t at) const {
+        const std::uint64_t bits = Unsigned(at, 8);
+        double d;
+        std::memcpy(&d, &bits, sizeof d);
+        return d;
+    }
+
+  private:
+    std::vector<unsigned char> bytes_;
+    bool little_ = true, valid_ = false;
+};
+
+// One entry of a page's directory: its type, count and where its values are.
+struct TiffEntry {
+    std::uint32_t type = 0, count = 0;
+    std::uint64_t at = 0;
+};
+
+}  // namespace
+
+std::vector<fast::Subgrid> GridPages(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const TiffBytes t(std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {}));
+    if (!t.Valid()) return {};
+    std::vector<fast::Subgrid> pages;
+    std::uint64_t page = t.U32(4);
+    for (int n = 0; page != 0 && n < 64; ++n) {
+        if (!t.Has(page, 2)) return {};
+        const std::uint32_t entries = t.U16(page);
+        if (!t.Has(page + 2, 12ull * entries + 4)) return {};
+        std::uint64_t width = 0, height = 0;
+        TiffEntry scale, tie, keys;
+        for (std::uint32_t e = 0; e < entries; ++e) {
+            const std::uint64_t at = page + 2 + 12ull * e;
+            const std::uint32_t tag = t.U16(at), type = t.U16(at + 2), count = t.U32(at + 4);
+            const int size = type == 3 ? 2 : type == 4 ? 4 : type == 12 ? 8 : 0;  // SHORT, LONG, DOUBLE
+            if (size == 0) continue;
+            const std::uint64_t bytes = std::uint64_t{count} * static_cast<std::uint64_t>(size);
+            const TiffEntry entry{type, count, bytes <= 4 ? at + 8 : t.U32(at + 8)};
+            if (!t.Has(entry.at, bytes)) return {};
+            if (tag == 256 || tag == 257) (tag == 256 ? width : height) = t.Unsigned(entry.at, size);
+            else if (tag == 33550) scale = entry;
+            else if (tag == 33922) tie = entry;
+            else if (tag == 34735) keys = entry;
+        }
+        if (scale.type != 12 || scale.count < 2 || tie.type != 12 || tie.count < 6 || width < 2 || height < 2 ||
+            width > 100000 || height > 100000)
+            return {};
+        // GTRasterTypeGeoKey: the tie point is a pixel's corner (1, the default) or centre (2).
+        bool centre = false;
+        for (std::uint32_t k = 4; keys.type == 3 && k + 3 < keys.count; k += 4)
+            if (t.U16(keys.at + 2ull * k) == 1025) centre = t.U16(keys.at + 2ull * k + 6) == 2;
+        fast::Subgrid g;
+        g.columns = static_cast<int>(width);
+        g.rows = static_cast<int>(height);
+        g.stepLon = t.F64(scale.at);
+        g.stepLat = t.F64(scale.at + 8);
+        const double half = centre ? 0 : 0.5;
+        const double i = t.F64(tie.at), j = t.F64(tie.at + 8), x = t.F64(tie.at + 24), y = t.F64(tie.at + 32);
+        g.west = x + (half - i) * g.stepLon;
+        g.south = y - (half - j) * g.stepLat - static_cast<double>(height - 1) * g.stepLat;
+        if (!(g.stepLon > 0) || !(g.stepLat > 0) || !std::isfinite(g.west) || !std::isfinite(g.south)) return {};
+        pages.push_back(std::move(g));
+        page = t.U32(page + 2 + 12ull * entries);
+    }
+    return pages;
 }
 
 // --- Geoid -------------------------------------------------------------------------------

@@ -17,11 +17,13 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "geo/GridFast.h"
 #include "geo/Utm.h"
 
 namespace geo {
@@ -84,6 +86,12 @@ class IgnShiftGrids {
     void ToETRS89(std::span<const LatLon> points, std::span<GridShift> out) const;
     void ToED50(std::span<const LatLon> points, std::span<GridShift> out) const;
 
+    // SPED2ETV2 for a faster evaluation (geo/GridFast.h): `shapes`, its subgrids as the
+    // file lays them out (GridPages), with each node's shift as PROJ gives it. Nullopt when other grids are in use, and when the
+    // result and PROJ differ by more than 1e-12 degrees anywhere among a few thousand
+    // points of a fixed draw (shapes that are not the file's).
+    std::optional<fast::ShiftGrid> Sampled(std::vector<fast::Subgrid> shapes) const;
+
     // The grids opened, in the order they are tried.
     const std::vector<InUse>& Grids() const;
     // Why the method cannot run, as a Spanish sentence for the user; "" when
@@ -97,6 +105,11 @@ class IgnShiftGrids {
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+// The subgrids of a GeoTIFF shift grid, one a page (image) in the file's order, with
+// their nodes' places and without their shifts; none when the file is not a TIFF, or
+// a page has no georeference of a north-up grid.
+std::vector<fast::Subgrid> GridPages(const std::string& path);
 
 // The geoid EGM08-REDNAP of peninsular Spain and the Balearic Islands.
 class IgnGeoid {

@@ -51,6 +51,36 @@ Radii RadiiAt(const EllipsoidConstants& c, double sinPhi) {
     return r;
 }
 
+// The latitude whose meridian arc is N: the series of the inverse arc in the third
+// flattening, then one Newton step on the arc UTMToGeo uses, whose iteration it meets
+// within a few tenths of a micrometre (that iteration stops 0.1 mm short, and each of its
+// steps leaves about 0.3 % of the distance). Two sines and cosines instead of six. Below
+// 0.1 mm UTMToGeo takes N / (a k0) itself, and so does this. The sine and cosine of the
+// step's end are those of its start carried along the step (under 1e-10 rad: the terms
+// left out are below 1e-20).
+struct Footpoint {
+    double phi, sin, cos;
+};
+
+Footpoint FootpointLatitude(const EllipsoidConstants& c, double N) {
+    if (!(N >= 0.0001)) {
+        const double phi = N / c.ak0;
+        return {phi, std::sin(phi), std::cos(phi)};
+    }
+    const double n = c.n, n2 = n * n, n3 = n2 * n, n4 = n2 * n2;
+    const double mu = N / (c.bk0 * c.arc1);
+    const double s2 = std::sin(2 * mu), c2 = std::cos(2 * mu);
+    const double s4 = 2 * s2 * c2, c4 = (c2 - s2) * (c2 + s2);
+    const double s6 = s4 * c2 + c4 * s2, s8 = 2 * s4 * c4;
+    const double phi = mu + (1.5 * n - 27.0 / 32 * n3) * s2 + (21.0 / 16 * n2 - 55.0 / 32 * n4) * s4 +
+                       151.0 / 96 * n3 * s6 + 1097.0 / 512 * n4 * s8;
+    const ArcTrig t = ArcTrigAt(phi);
+    const double cos4 = 2 * t.cos2 * t.cos2 - 1, cos6 = 2 * t.cos3 * t.cos3 - 1;
+    const double slope = c.bk0 * (c.arc1 - c.arc2 * t.cos2 + 2 * c.arc3 * cos4 - 3 * c.arc4 * cos6);
+    const double step = (N - MeridianArc(c, phi, t)) / slope;
+    return {phi + step, t.sin1 + t.cos1 * step, t.cos1 - t.sin1 * step};
+}
+
 }  // namespace
 
 EastingNorthing GeoToUTM(double lat, double lon, int zone, const Ellipsoid& ell) {
@@ -86,15 +116,8 @@ EastingNorthing GeoToUTM(double lat, double lon, int zone, const Ellipsoid& ell)
 
 LatLon UTMToGeo(double E, double N, int zone, const Ellipsoid& ell) {
     const EllipsoidConstants& d = ell.Derived;
-    const double ak0 = d.ak0;
-    // Footpoint latitude, stopped as UTMToGeo stops it.
-    double phiF = N / ak0;
-    double M = 0;
-    for (int i = 0; N - M >= 0.0001 && i < 100; ++i) {
-        M = MeridianArc(d, phiF, ArcTrigAt(phiF));
-        phiF = phiF + (N - M) / ak0;
-    }
-    const double sinF = std::sin(phiF), cosF = std::cos(phiF);
+    const Footpoint foot = FootpointLatitude(d, N);
+    const double phiF = foot.phi, sinF = foot.sin, cosF = foot.cos;
     const double tanF = sinF / cosF;
     const double secF = 1 / cosF;
     const Radii r = RadiiAt(d, sinF);

@@ -21,6 +21,7 @@
 #include <mutex>
 
 #include "tables/Decimal.h"
+#include "geo/GridFast.h"
 #include "geo/UtmFast.h"
 #include "tables/Encoding.h"
 #include "gdal/GdalModule.h"
@@ -271,6 +272,8 @@ struct Job {
     std::vector<std::string> layerNames;
     std::vector<std::string> folders;  // of each layer, a KML's folders ("" for none)
     Growth growth;
+    // The grid for the numbers' path (ConvertNumbers), where it can be had.
+    std::optional<geo::fast::ShiftGrid> fastGrid;
 };
 
 void Note(Job& job, std::uint64_t feature, std::string message) {
@@ -391,13 +394,14 @@ bool WithoutHeight(std::string_view mode) {
 }
 
 // The grid's conversion of a feature written as coordinates, whose vertices carry no
-// height: each vertex unprojected, the feature's points shifted in one call into PROJ,
+// height: each vertex unprojected, shifted by the job's fast grid (geo/GridFast.h) or,
+// where that does not answer for every point, by PROJ in one call for the feature,
 // projected in the output's zone, with the formulas of the core evaluated as
 // geo/UtmFast.h evaluates them (within a micrometre of the core's values); no caption,
 // note or result is made. False, with nothing kept, when a vertex is one the core refuses
 // or may refuse (outside the zones or the grid, not finite): the feature then takes the
 // core's own path, which says why.
-bool ConvertNumbers(const TalporGdalFeature& f, const Plan& plan, core::Grids* grids, Converted& v) {
+bool ConvertNumbers(const TalporGdalFeature& f, const Plan& plan, const Job& job, core::Grids* grids, Converted& v) {
     const auto n = static_cast<std::size_t>(f.count);
     const geo::Ellipsoid& source = core::SourceEllipsoid(plan.direction);
     thread_local std::vector<geo::LatLon> points;
@@ -416,11 +420,19 @@ bool ConvertNumbers(const TalporGdalFeature& f, const Plan& plan, core::Grids* g
             if (!std::isfinite(points[k].lat) || !std::isfinite(points[k].lon)) return false;
         }
     }
-    const geo::IgnShiftGrids& shift = grids->Shift();
-    if (plan.direction == core::Direction::ED50ToWGS84) shift.ToETRS89(points, shifted);
-    else shift.ToED50(points, shifted);
-    for (const geo::GridShift& s : shifted)
-        if (s.answer != geo::GridAnswer::Done) return false;
+    const bool toEtrs89 = plan.direction == core::Direction::ED50ToWGS84;
+    bool fast = job.fastGrid.has_value();
+    for (std::size_t k = 0; k < n && fast; ++k) {
+        shifted[k].point = points[k];
+        fast = toEtrs89 ? job.fastGrid->ToETRS89(shifted[k].point) : job.fastGrid->ToED50(shifted[k].point);
+    }
+    if (!fast) {
+        const geo::IgnShiftGrids& shift = grids->Shift();
+        if (toEtrs89) shift.ToETRS89(points, shifted);
+        else shift.ToED50(points, shifted);
+        for (const geo::GridShift& s : shifted)
+            if (s.answer != geo::GridAnswer::Done) return false;
+    }
     const geo::Ellipsoid& target = core::TargetEllipsoid(plan.direction);
     v.x.resize(n);
     v.y.resize(n);
@@ -445,13 +457,19 @@ bool ConvertNumbers(const TalporGdalFeature& f, const Plan& plan, core::Grids* g
     return true;
 }
 
+// SPED2ETV2 for the numbers' path (IgnShiftGrids::Sampled); nullopt where it cannot be had.
+std::optional<geo::fast::ShiftGrid> FastGrid(const geo::IgnShiftGrids& shift) {
+    if (shift.Grids().size() != 1) return std::nullopt;
+    return shift.Sampled(geo::GridPages(shift.Grids()[0].path));
+}
+
 void ConvertFeature(const Job& job, const TalporGdalFeature& f, core::Grids* grids, Converted& v) {
     const Plan& plan = job.plans[f.layer];
     const bool noHeight = WithoutHeight(AltitudeMode(f, plan));
     const auto n = static_cast<std::size_t>(f.count);
     v.numbers = false;
     if (!job.tables && job.settings->conversion.method == Method::Grid && grids != nullptr &&
-        (f.hasZ == 0 || noHeight) && ConvertNumbers(f, plan, grids, v))
+        (f.hasZ == 0 || noHeight) && ConvertNumbers(f, plan, job, grids, v))
         return;
     v.points.assign(n, RowPoint{});
     v.altitudes.assign(plan.zFromEllipsoid ? n : 0, 0.0);
@@ -1421,6 +1439,8 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
     OutputPlan layout = PlanLayers(input, LayerFormatOfPath(inputPath), output, settings, limits, job);
     const std::vector<std::vector<std::string>> fieldNames = ReportLayers(input, outFormat, job);
     job.typeChanges.resize(job.reports.size());
+    if (!table && settings.conversion.method == Method::Grid && settings.conversion.grids != nullptr)
+        job.fastGrid = FastGrid(settings.conversion.grids->Shift());
 
     // A second thread, with grids of its own (core::Grids is not for concurrent use).
     std::unique_ptr<core::Grids> otherGrids;

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -134,6 +136,66 @@ TEST(IgnGrid, MeetsProjOnEveryReferencePointBothWays) {
             }
         }
     }
+}
+
+// The layers' fast grid: the file's pages where gdalinfo puts them (the nodes are the
+// pixels' centres), then the reference points to PROJ's digits, and 20,000 random points
+// to the one-point answer; near a subgrid's edge and outside, no answer (PROJ's then).
+TEST(IgnGrid, FastGridMeetsProjAndLeavesEdgesToIt) {
+    const geo::IgnShiftGrids grids(TALPOR_DATA_DIR, "");
+    const std::vector<geo::fast::Subgrid> pages = geo::GridPages(grids.Grids()[0].path);
+    ASSERT_EQ(pages.size(), 2u);
+    const double baleares[] = {93, 68, 0.8125 + 0.125 / 6, 40.8125 - 0.125 / 6, 0.125 / 3};
+    const double peninsula[] = {259, 161, -10.21111111111111 + 1.0 / 36, 44.47222222222222 - 1.0 / 36, 1.0 / 18};
+    for (int k = 0; k < 2; ++k) {
+        const double* gdal = k == 0 ? baleares : peninsula;
+        const geo::fast::Subgrid& p = pages[static_cast<std::size_t>(k)];
+        EXPECT_EQ(p.columns, gdal[0]);
+        EXPECT_EQ(p.rows, gdal[1]);
+        EXPECT_NEAR(p.west, gdal[2], 1e-9);
+        EXPECT_NEAR(p.North(), gdal[3], 1e-9);
+        EXPECT_NEAR(p.stepLon, gdal[4], 1e-12);
+        EXPECT_NEAR(p.stepLat, gdal[4], 1e-12);
+    }
+    const std::optional<geo::fast::ShiftGrid> fast = grids.Sampled(pages);
+    ASSERT_TRUE(fast.has_value());
+    int answered = 0;
+    for (const auto& c : testing_support::ReadDataFile("grid.txt")) {
+        for (bool toWgs : {true, false}) {
+            geo::LatLon p{c.Number(1), c.Number(2)};
+            if (!(toWgs ? fast->ToETRS89(p) : fast->ToED50(p))) continue;
+            SCOPED_TRACE(c.where + (toWgs ? ", to ETRS89" : ", to ED50"));
+            ASSERT_NE(c[toWgs ? 3 : 5], "outside");
+            EXPECT_NEAR(p.lat, c.Number(toWgs ? 3 : 5), 1.5e-10);  // cct's ten decimals
+            EXPECT_NEAR(p.lon, c.Number(toWgs ? 4 : 6), 1.5e-10);
+            ++answered;
+        }
+    }
+    EXPECT_GT(answered, 50);
+    // The Ebro delta on the Balearic subgrid's western edge, Menorca's east past the
+    // peninsula's, the Canaries: PROJ's.
+    for (geo::LatLon p : {geo::LatLon{40.70, 0.8333}, geo::LatLon{39.0, 0.8333 + 0.005}, geo::LatLon{28.3, -16.5}})
+        EXPECT_FALSE(fast->ToETRS89(p) || fast->ToED50(p)) << p.lat << " " << p.lon;
+    geo::LatLon menorca{39.95, 4.25};
+    EXPECT_TRUE(fast->ToETRS89(menorca));
+    std::mt19937_64 draw(46);
+    std::uniform_real_distribution<double> lat(35.4, 44.6), lon(-10.4, 4.9);
+    answered = 0;
+    for (int i = 0; i < 20000; ++i) {
+        const bool toWgs = i % 2 == 0;
+        geo::LatLon p{lat(draw), lon(draw)};
+        const geo::GridShift one = toWgs ? grids.ToETRS89(p.lat, p.lon) : grids.ToED50(p.lat, p.lon);
+        if (!(toWgs ? fast->ToETRS89(p) : fast->ToED50(p))) continue;
+        ++answered;
+        ASSERT_EQ(one.answer, geo::GridAnswer::Done) << p.lat << " " << p.lon;
+        ASSERT_NEAR(p.lat, one.point.lat, 1e-12);
+        ASSERT_NEAR(p.lon, one.point.lon, 1e-12);
+    }
+    EXPECT_GT(answered, 15000);
+    // Pages that are not the file's: refused.
+    std::vector<geo::fast::Subgrid> shifted = pages;
+    shifted[1].west += shifted[1].stepLon / 2;
+    EXPECT_FALSE(grids.Sampled(shifted).has_value());
 }
 
 // tests/data/geoid.txt: the undulation against PROJ's with the same geoid, at places, at
