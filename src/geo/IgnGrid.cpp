@@ -9,8 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 #include <optional>
 #include <random>
 #include <utility>
@@ -231,25 +230,29 @@ std::optional<fast::ShiftGrid> IgnShiftGrids::Sampled(std::vector<fast::Subgrid>
     for (std::size_t k = 0; k < shapes.size(); ++k) {
         fast::Subgrid& g = shapes[k];
         if (g.columns < 2 || g.rows < 2 || !(g.stepLon > 0) || !(g.stepLat > 0)) return std::nullopt;
-        const std::size_t nodes = static_cast<std::size_t>(g.columns) * static_cast<std::size_t>(g.rows);
-        std::vector<double> x(nodes), y(nodes);
-        for (std::size_t i = 0; i < nodes; ++i) {
-            x[i] = g.west + static_cast<double>(i % static_cast<std::size_t>(g.columns)) * g.stepLon;
-            y[i] = g.south + static_cast<double>(i / static_cast<std::size_t>(g.columns)) * g.stepLat;
-        }
-        std::vector<double> lon = x, lat = y;
-        proj.TransMany(false, lon, lat);
-        g.dlon.resize(nodes);
-        g.dlat.resize(nodes);
+        const auto columns = static_cast<std::size_t>(g.columns);
+        g.dlon.resize(columns * static_cast<std::size_t>(g.rows));
+        g.dlat.resize(g.dlon.size());
+        // Row by row, from the south: a row's nodes through PROJ in one call.
+        std::vector<double> x(columns), y(columns), lon, lat;
         constexpr double radians = 3.14159265358979323846 / 180;
-        for (std::size_t i = 0; i < nodes; ++i) {
-            // Where PROJ takes an earlier subgrid, or might, the node is not this one's.
-            bool earlier = lon[i] == HUGE_VAL;
-            for (std::size_t e = 0; e < k && !earlier; ++e)
-                earlier = y[i] >= shapes[e].south - edge && y[i] <= shapes[e].North() + edge &&
-                          x[i] >= shapes[e].west - edge && x[i] <= shapes[e].East() + edge;
-            g.dlon[i] = earlier ? NAN : static_cast<float>((lon[i] - x[i]) * radians);
-            g.dlat[i] = earlier ? NAN : static_cast<float>((lat[i] - y[i]) * radians);
+        for (std::size_t row = 0; row < static_cast<std::size_t>(g.rows); ++row) {
+            for (std::size_t i = 0; i < columns; ++i) {
+                x[i] = g.west + static_cast<double>(i) * g.stepLon;
+                y[i] = g.south + static_cast<double>(row) * g.stepLat;
+            }
+            lon = x;
+            lat = y;
+            proj.TransMany(false, lon, lat);
+            for (std::size_t i = 0; i < columns; ++i) {
+                // Where PROJ takes an earlier subgrid, or might, the node is not this one's.
+                bool earlier = lon[i] == HUGE_VAL;
+                for (std::size_t e = 0; e < k && !earlier; ++e)
+                    earlier = y[i] >= shapes[e].south - edge && y[i] <= shapes[e].North() + edge &&
+                              x[i] >= shapes[e].west - edge && x[i] <= shapes[e].East() + edge;
+                g.dlon[row * columns + i] = earlier ? NAN : static_cast<float>((lon[i] - x[i]) * radians);
+                g.dlat[row * columns + i] = earlier ? NAN : static_cast<float>((lat[i] - y[i]) * radians);
+            }
         }
     }
     fast::ShiftGrid grid(std::move(shapes));
@@ -322,8 +325,14 @@ struct TiffEntry {
 }  // namespace
 
 std::vector<fast::Subgrid> GridPages(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    const TiffBytes t(std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {}));
+    std::vector<unsigned char> bytes;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        unsigned char chunk[1 << 14];
+        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0 && bytes.size() < (std::size_t{64} << 20);)
+            bytes.insert(bytes.end(), chunk, chunk + n);
+        std::fclose(f);
+    }
+    const TiffBytes t(std::move(bytes));
     if (!t.Valid()) return {};
     std::vector<fast::Subgrid> pages;
     std::uint64_t page = t.U32(4);

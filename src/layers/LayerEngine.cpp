@@ -458,7 +458,10 @@ bool ConvertNumbers(const TalporGdalFeature& f, const Plan& plan, const Job& job
 }
 
 // SPED2ETV2 for the numbers' path (IgnShiftGrids::Sampled); nullopt where it cannot be had.
-std::optional<geo::fast::ShiftGrid> FastGrid(const geo::IgnShiftGrids& shift) {
+// Sampled by grids of its own, closed once sampled: PROJ's copy of the grid is not kept
+// beside the program's (the run's own grids open when a feature needs PROJ).
+std::optional<geo::fast::ShiftGrid> FastGrid(const core::Grids& grids) {
+    const geo::IgnShiftGrids shift(grids.DataFolder(), grids.UserFolder());
     if (shift.Grids().size() != 1) return std::nullopt;
     return shift.Sampled(geo::GridPages(shift.Grids()[0].path));
 }
@@ -1440,7 +1443,7 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
     const std::vector<std::vector<std::string>> fieldNames = ReportLayers(input, outFormat, job);
     job.typeChanges.resize(job.reports.size());
     if (!table && settings.conversion.method == Method::Grid && settings.conversion.grids != nullptr)
-        job.fastGrid = FastGrid(settings.conversion.grids->Shift());
+        job.fastGrid = FastGrid(*settings.conversion.grids);
 
     // A second thread, with grids of its own (core::Grids is not for concurrent use).
     std::unique_ptr<core::Grids> otherGrids;
