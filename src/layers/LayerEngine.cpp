@@ -510,15 +510,15 @@ void ConvertFeature(const Job& job, const TalporGdalFeature& f, core::Grids* gri
     }
 }
 
-// Feature() of a feature converted by ConvertNumbers: every vertex converted, none with a
-// height or a note.
-int FeatureOfNumbers(Job& job, TalporGdalFeature& f, const Plan& plan, const Converted& v) {
-    LayerReport& report = job.reports[f.layer];
-    const auto n = static_cast<std::size_t>(f.count);
-    if (plan.to.zone > 0) {
-        const double west = 6.0 * plan.to.zone - 186, east = west + 6;
-        for (std::size_t k = 0; k < n; ++k) report.outsideBand += v.lon[k] < west || v.lon[k] > east;
-    }
+// A longitude outside the band of the output's zone `zone` (none for degrees).
+bool OutsideBand(int zone, double lon) {
+    const double west = 6.0 * zone - 186, east = west + 6;
+    return zone > 0 && (lon < west || lon > east);
+}
+
+// The summary's counts of a feature to be written; or, in a DXF, which has no entity
+// without a geometry, the feature left out.
+int Counted(const Job& job, const TalporGdalFeature& f, LayerReport& report) {
     if (f.noGeometry && job.cad) {
         report.droppedWithoutGeometry.push_back(f.fid);
         return TalporGdalLeave;
@@ -526,6 +526,15 @@ int FeatureOfNumbers(Job& job, TalporGdalFeature& f, const Plan& plan, const Con
     report.features += 1;
     report.vertices += f.count;
     report.withoutGeometry += f.noGeometry;
+    return TalporGdalWrite;
+}
+
+// Feature() of a feature converted by ConvertNumbers: every vertex converted, none with a
+// height or a note.
+int FeatureOfNumbers(Job& job, TalporGdalFeature& f, const Plan& plan, const Converted& v) {
+    LayerReport& report = job.reports[f.layer];
+    for (double lon : v.lon) report.outsideBand += OutsideBand(plan.to.zone, lon);
+    if (Counted(job, f, report) == TalporGdalLeave) return TalporGdalLeave;
     std::copy(v.x.begin(), v.x.end(), f.x);
     std::copy(v.y.begin(), v.y.end(), f.y);
     return TalporGdalWrite;
@@ -572,21 +581,8 @@ int Feature(Job& job, TalporGdalFeature& f, Converted& v) {
         if (!r.note.empty() && (job.tables || r.note.find("geoide") != std::string::npos))
             Note(job, static_cast<std::uint64_t>(f.fid), WhereText(job, f, static_cast<long long>(k)) + ": " + r.note);
     }
-    if (plan.to.zone > 0) {
-        const double west = 6.0 * plan.to.zone - 186, east = west + 6;
-        for (std::size_t k = 0; k < n; ++k) {
-            const core::Result& r = v.results[k].result;
-            if (r.point->lon < west || r.point->lon > east) ++report.outsideBand;
-        }
-    }
-    if (f.noGeometry && job.cad) {
-        // DXF has no entity without a geometry.
-        report.droppedWithoutGeometry.push_back(f.fid);
-        return TalporGdalLeave;
-    }
-    report.features += 1;
-    report.vertices += f.count;
-    report.withoutGeometry += f.noGeometry;
+    for (const RowResult& r : v.results) report.outsideBand += OutsideBand(plan.to.zone, r.result.point->lon);
+    if (Counted(job, f, report) == TalporGdalLeave) return TalporGdalLeave;
     if (job.tables) {
         WriteRows(job, f, plan, v);
         return TalporGdalWrite;
