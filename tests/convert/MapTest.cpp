@@ -104,6 +104,15 @@ TEST(MapGeometry, APlaceIsToldWhateverTheOutlinesAround) {
         EXPECT_EQ(many.Of(35.15 + k / 20 * 0.6, -9.85 + k % 20 * 0.6).country, "C" + std::to_string(k));
 }
 
+// The nearest coast is a long side that runs away from the point, listed after a short
+// one 5 km off: the distance is to the long side's near end, 1.412 km by PROJ's geod
+// (echo "40.1 0.2 40.109 0.2117" | geod +ellps=WGS84 -I +units=km), not the short side's.
+TEST(MapGeometry, TheNearestCoastIsFoundPastAFartherSideSeenFirst) {
+    const geo::PlaceMap coast({{"FR", {{43, 1}, {43, 1.1}, {43.1, 1.1}}}},
+                              {{false, {{40.09, 0.26}, {40.11, 0.26}}}, {false, {{40.109, 0.2117}, {40.55, 0.79}}}});
+    EXPECT_NEAR(coast.KmToCoast(40.1, 0.2), 1.412, 0.01);
+}
+
 // The datum shift's arrow against PROJ (tests/data/map-shifts.txt): its label gives the
 // geodesic's metres; zoomed in to the point as "Al punto" does (2 m a pixel), and as far
 // as the map zooms, it points along the geodesic's azimuth and spans its length by the
