@@ -1438,7 +1438,11 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
     OutputPlan layout = PlanLayers(input, LayerFormatOfPath(inputPath), output, settings, limits, job);
     const std::vector<std::vector<std::string>> fieldNames = ReportLayers(input, outFormat, job);
     job.typeChanges.resize(job.reports.size());
-    if (!table && settings.conversion.method == Method::Grid && settings.conversion.grids != nullptr)
+    // The fast grid's sampling (some 15 ms) pays from about 65,000 vertices on, a layer of
+    // a few megabytes: a smaller one takes PROJ.
+    constexpr std::int64_t kFastGridBytes = std::int64_t{2} << 20;
+    if (!table && settings.conversion.method == Method::Grid && settings.conversion.grids != nullptr &&
+        input.Bytes() >= kFastGridBytes)
         job.fastGrid = FastGrid(*settings.conversion.grids);
 
     // A second thread, with grids of its own (core::Grids is not for concurrent use).

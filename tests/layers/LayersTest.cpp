@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -184,6 +185,39 @@ TEST_F(Layers, ShapefileOfStandsGoesToEtrs89AsOgr2ogrWithTheGrid) {
     ASSERT_EQ(back.status, 0) << back.err;
     EXPECT_EQ(Read(dir / "vuelta.gpkg")[0].epsg, 4230);
     EXPECT_LT(Farthest(Read(dir / "vuelta.gpkg")[0].vertices, Read(dir / "grados.gpkg")[0].vertices), 1e-8);
+}
+
+// A layer large enough for the program's own evaluation of the grid (over 2 MB): 1,600
+// stands of 100 vertices over the peninsula and the Balearic Islands, the Balearic
+// subgrid's edge among them, each vertex where ogr2ogr puts it with PROJ and the same grid.
+TEST_F(Layers, ALargeLayerGoesWhereOgr2ogrPutsIt) {
+    std::string csv = "WKT,n\n";
+    std::mt19937_64 draw(46);
+    std::uniform_real_distribution<double> east(220000, 780000), north(4000000, 4800000);
+    for (int k = 0; k < 1600; ++k) {
+        const double e = east(draw), n = north(draw);
+        csv += "\"POLYGON ((";
+        for (int v = 0; v <= 100; ++v) {
+            const double a = 2 * M_PI * (v % 100) / 100;
+            csv += std::to_string(e + 300 * std::cos(a)) + " " + std::to_string(n + 300 * std::sin(a)) + (v < 100 ? "," : "");
+        }
+        csv += "))\"," + std::to_string(k) + "\n";
+    }
+    WriteFile(dir / "rodales.csv", csv);
+    ASSERT_TRUE(Ogr("ogr2ogr -f GPKG rodales.gpkg rodales.csv -oo GEOM_POSSIBLE_NAMES=WKT -oo KEEP_GEOM_COLUMNS=NO "
+                    "-a_srs EPSG:23030 -nlt POLYGON"))
+        << ReadFile(dir / "ogr.txt");
+    ASSERT_GT(fs::file_size(dir / "rodales.gpkg"), 2u << 20);
+    ASSERT_TRUE(Ogr("ogr2ogr -f GPKG ogr.gpkg rodales.gpkg -a_srs EPSG:25830 -ct '+proj=pipeline +step +inv "
+                    "+proj=utm +zone=30 +ellps=intl +step +proj=hgridshift +grids=" + grid +
+                    " +step +proj=utm +zone=30 +ellps=GRS80'"))
+        << ReadFile(dir / "ogr.txt");
+    const Ran r = Run("-m rejilla rodales.gpkg etrs89.gpkg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.err, "capa «rodales»: 1.600 entidades, 161.600 vértices convertidos")) << r.err;
+    const std::vector<Layer> out = Read(dir / "etrs89.gpkg"), ogr = Read(dir / "ogr.gpkg");
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_LT(Farthest(out[0].vertices, ogr[0].vertices), 0.001);
 }
 
 // Each input system, direction, zone given, label and output format (tests/data/layer-systems.txt):
