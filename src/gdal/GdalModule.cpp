@@ -897,6 +897,17 @@ void Close(TalporGdalData* data) {
     delete data;
 }
 
+// How the image keeps its pixels: its nodata, its JPEG quality, a cloud-optimised layout.
+void ReadStructure(GDALDatasetH ds, TalporGdalRasterInfo* info) {
+    if (GDALGetRasterCount(ds) > 0) info->nodata = GDALGetRasterNoDataValue(GDALGetRasterBand(ds, 1), &info->hasNodata);
+    if (const char* c = GDALGetMetadataItem(ds, "COMPRESSION", "IMAGE_STRUCTURE"); c != nullptr && std::strstr(c, "JPEG") != nullptr) {
+        const char* q = GDALGetMetadataItem(ds, "JPEG_QUALITY", "IMAGE_STRUCTURE");
+        info->jpegQuality = q != nullptr && std::atoi(q) > 0 ? std::atoi(q) : -1;
+    }
+    const char* layout = GDALGetMetadataItem(ds, "LAYOUT", "IMAGE_STRUCTURE");
+    info->cog = layout != nullptr && std::strcmp(layout, "COG") == 0;
+}
+
 int Raster(const char* path, TalporGdalRasterInfo* info, char* error, int size) {
     GDALAllRegister();
     *info = TalporGdalRasterInfo{};
@@ -912,6 +923,7 @@ int Raster(const char* path, TalporGdalRasterInfo* info, char* error, int size) 
         CopyText(GDALGetDataTypeName(GDALGetRasterDataType(band)), info->type, sizeof info->type);
         info->palette = GDALGetRasterColorTable(band) != nullptr;
     }
+    ReadStructure(ds, info);
     CopyText(GDALGetDriverShortName(GDALGetDatasetDriver(ds)), info->driver, sizeof info->driver);
     info->hasGeoTransform = GDALGetGeoTransform(ds, info->geoTransform) == CE_None;
     // A TIFF, JPEG or PNG with a world file may keep its system in a .prj beside it, which
@@ -1091,11 +1103,62 @@ bool ReadsBack(const std::string& path, const double* t, int epsg) {
 
 std::vector<std::string> TiffOptions(GDALDatasetH src, bool cog);
 
+// The quality `src`'s pixels were JPEG-compressed at, as GDAL reads it; else GDAL's own
+// default, 75 (rasters/Rasters.cpp says the same in its summary).
+int JpegQualityOf(GDALDatasetH src) {
+    const char* q = GDALGetMetadataItem(src, "JPEG_QUALITY", "IMAGE_STRUCTURE");
+    return q != nullptr && std::atoi(q) > 0 && std::atoi(q) <= 100 ? std::atoi(q) : 75;
+}
+
 // The creation options of `format` for an image made from `src`.
 std::vector<std::string> CreationOptions(GDALDatasetH src, const std::string& format) {
     if (format == "GTiff" || format == "COG") return TiffOptions(src, format == "COG");
-    if (format == "JPEG" || format == "PNG") return {"WORLDFILE=YES"};
+    if (format == "JPEG") return {"WORLDFILE=YES", "QUALITY=" + std::to_string(JpegQualityOf(src))};
+    if (format == "PNG") return {"WORLDFILE=YES"};
     return {};
+}
+
+// A band's metadata without the statistics of its pixels, which a new encoding or a
+// resampling makes another's. A list for CSLDestroy.
+char** WithoutStatistics(GDALRasterBandH band) {
+    char** kept = nullptr;
+    for (char** m = GDALGetMetadata(band, nullptr); m != nullptr && *m != nullptr; ++m)
+        if (!std::string_view(*m).starts_with("STATISTICS_")) kept = CSLAddString(kept, *m);
+    return kept;
+}
+
+// What a map says of its bands besides their pixels, from `src` onto `out` where the
+// writing left it out: names of categories, colour table and interpretation,
+// description, nodata, units, scale and offset and the rest of each band's metadata.
+void CopyLegend(GDALDatasetH src, GDALDatasetH out) {
+    const int bands = std::min(GDALGetRasterCount(src), GDALGetRasterCount(out));
+    for (int b = 1; b <= bands; ++b) {
+        GDALRasterBandH from = GDALGetRasterBand(src, b), to = GDALGetRasterBand(out, b);
+        if (char** names = GDALGetRasterCategoryNames(from); names != nullptr && GDALGetRasterCategoryNames(to) == nullptr)
+            GDALSetRasterCategoryNames(to, names);
+        if (GDALColorTableH table = GDALGetRasterColorTable(from); table != nullptr && GDALGetRasterColorTable(to) == nullptr)
+            GDALSetRasterColorTable(to, table);
+        if (GDALGetRasterColorInterpretation(to) != GDALGetRasterColorInterpretation(from))
+            GDALSetRasterColorInterpretation(to, GDALGetRasterColorInterpretation(from));
+        if (*GDALGetDescription(from) != 0 && *GDALGetDescription(to) == 0) GDALSetDescription(to, GDALGetDescription(from));
+        int has = 0, had = 0;
+        const double nodata = GDALGetRasterNoDataValue(from, &has);
+        GDALGetRasterNoDataValue(to, &had);
+        if (has != 0 && had == 0) GDALSetRasterNoDataValue(to, nodata);
+        if (*GDALGetRasterUnitType(from) != 0) GDALSetRasterUnitType(to, GDALGetRasterUnitType(from));
+        int hasScale = 0, hasOffset = 0;
+        const double scale = GDALGetRasterScale(from, &hasScale), offset = GDALGetRasterOffset(from, &hasOffset);
+        if (hasScale != 0) GDALSetRasterScale(to, scale);
+        if (hasOffset != 0) GDALSetRasterOffset(to, offset);
+        char** kept = WithoutStatistics(from);
+        for (char** m = kept; m != nullptr && *m != nullptr; ++m) {
+            char* key = nullptr;
+            const char* value = CPLParseNameValue(*m, &key);
+            if (key != nullptr && value != nullptr) GDALSetMetadataItem(to, key, value, nullptr);
+            CPLFree(key);
+        }
+        CSLDestroy(kept);
+    }
 }
 
 // The system of a format that keeps none in itself, in a .prj beside it.
@@ -1119,6 +1182,11 @@ int WriteAs(GDALDatasetH src, const std::string& output, const std::string& form
     bool done = vrt != nullptr && OSRImportFromEPSG(srs, epsg) == OGRERR_NONE && GDALSetSpatialRef(vrt, srs) == CE_None &&
                 GDALSetGeoTransform(vrt, gt) == CE_None;
     OSRDestroySpatialReference(srs);
+    for (int b = 1; done && b <= GDALGetRasterCount(vrt); ++b) {
+        char** kept = WithoutStatistics(GDALGetRasterBand(vrt, b));
+        GDALSetMetadata(GDALGetRasterBand(vrt, b), kept, nullptr);
+        CSLDestroy(kept);
+    }
     std::vector<std::string> o = CreationOptions(src, format);
     std::vector<char*> list;
     for (std::string& item : o) list.push_back(item.data());
@@ -1237,20 +1305,47 @@ std::vector<std::string> TiffOptions(GDALDatasetH src, bool cog) {
     const GDALDataType type = GDALGetRasterCount(src) > 0 ? GDALGetRasterDataType(GDALGetRasterBand(src, 1)) : GDT_Byte;
     const bool jpeg = compression != nullptr && std::string(compression).find("JPEG") != std::string::npos && type == GDT_Byte;
     if (jpeg) {
+        // At the input's own quality, not at GDAL's default.
         o.push_back("COMPRESS=JPEG");
+        o.push_back((cog ? "QUALITY=" : "JPEG_QUALITY=") + std::to_string(JpegQualityOf(src)));
         const char* space = GDALGetMetadataItem(src, "SOURCE_COLOR_SPACE", "IMAGE_STRUCTURE");
         if (!cog && space != nullptr && std::strcmp(space, "YCbCr") == 0) o.push_back("PHOTOMETRIC=YCBCR");
     } else {
         o.push_back("COMPRESS=DEFLATE");
-        if (type != GDT_Byte) o.push_back(cog ? "PREDICTOR=YES" : GDALDataTypeIsFloating(type) ? "PREDICTOR=3" : "PREDICTOR=2");
+        // No predictor takes complex values.
+        if (type != GDT_Byte && GDALDataTypeIsComplex(type) == 0)
+            o.push_back(cog ? "PREDICTOR=YES" : GDALDataTypeIsFloating(type) ? "PREDICTOR=3" : "PREDICTOR=2");
     }
     if (cog) o.push_back("NUM_THREADS=2");
     return o;
 }
 
+// The errors GDAL reports while it resamples, but for PROJ's about single points: the
+// warper tries points no image covers (the poles, to tell whether the image holds one),
+// which a Molodensky step may put past them, and leaves a pixel it cannot carry empty.
+struct WarpErrors {
+    std::string message;
+    CPLErrorNum number = CPLE_None;
+};
+thread_local WarpErrors* t_warpErrors = nullptr;
+
+void CollectWarpError(CPLErr level, CPLErrorNum number, const char* message) {
+    if (t_warpErrors == nullptr || level < CE_Failure || std::string_view(message).starts_with("PROJ: ")) return;
+    t_warpErrors->message = OneLine(message), t_warpErrors->number = number;
+}
+
 int WarpRaster(const char* input, const char* output, const TalporGdalWarp* warp, char* error, int size) {
     GDALAllRegister();
     CPLErrorReset();
+    WarpErrors errors;
+    t_warpErrors = &errors;
+    CPLPushErrorHandler(CollectWarpError);
+    struct Popped {
+        ~Popped() {
+            CPLPopErrorHandler();
+            t_warpErrors = nullptr;
+        }
+    } popped;
     GDALDatasetH src = GDALOpenEx(input, GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
     double gt[6];
     if (src == nullptr || GDALGetGeoTransform(src, gt) != CE_None) {
@@ -1280,13 +1375,19 @@ int WarpRaster(const char* input, const char* output, const TalporGdalWarp* warp
     GDALDatasetH out = options != nullptr ? GDALWarp(output, nullptr, 1, &src, options, &usage) : nullptr;
     if (options != nullptr) GDALWarpAppOptionsFree(options);
     bool done = out != nullptr && usage == 0;
-    // The overviews the input had, at the same steps.
+    if (done) CopyLegend(src, out);
+    // The overviews the input had, at the same steps; none that is no smaller than the
+    // image (a damaged .ovr may say anything).
     if (done && format == "GTiff" && GDALGetRasterCount(src) > 0) {
         GDALRasterBandH band = GDALGetRasterBand(src, 1);
         std::vector<int> steps;
-        for (int i = 0; i < GDALGetOverviewCount(band); ++i)
-            if (GDALRasterBandH o = GDALGetOverview(band, i); o != nullptr && GDALGetRasterBandXSize(o) > 0)
-                steps.push_back(static_cast<int>(std::lround(double(GDALGetRasterBandXSize(band)) / GDALGetRasterBandXSize(o))));
+        for (int i = 0; i < GDALGetOverviewCount(band); ++i) {
+            GDALRasterBandH o = GDALGetOverview(band, i);
+            const int side = o != nullptr ? GDALGetRasterBandXSize(o) : 0;
+            const long step = side > 0 ? std::lround(double(GDALGetRasterBandXSize(band)) / side) : 0;
+            if (step >= 2 && step <= GDALGetRasterBandXSize(band) && std::find(steps.begin(), steps.end(), step) == steps.end())
+                steps.push_back(static_cast<int>(step));
+        }
         const char* way = GDALGetRasterColorTable(band) != nullptr ? "NEAREST" : "AVERAGE";
         if (!steps.empty())
             done = GDALBuildOverviews(out, way, static_cast<int>(steps.size()), steps.data(), 0, nullptr, nullptr, nullptr) ==
@@ -1295,9 +1396,10 @@ int WarpRaster(const char* input, const char* output, const TalporGdalWarp* warp
     if (out != nullptr) GDALClose(out);
     GDALClose(src);
     done = done && WritePrj(output, format, warp->epsg);
-    if (!done || CPLGetLastErrorType() == CE_Failure) {
-        const bool stopped = CPLGetLastErrorNo() == CPLE_UserInterrupt;
+    if (!done || !errors.message.empty()) {
+        const bool stopped = errors.number == CPLE_UserInterrupt;
         CopyText(stopped                     ? ""
+                 : !errors.message.empty()    ? errors.message.c_str()
                  : *CPLGetLastErrorMsg() != 0 ? CPLGetLastErrorMsg()
                                               : "GDAL no ha podido remuestrear la imagen",
                  error, size);

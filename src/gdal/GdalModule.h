@@ -137,6 +137,12 @@ struct TalporGdalRasterInfo {
     // (".tfw", ".jgw", ".pgw", ".wld", ...); "" for none.
     char worldFile[16];
     int palette;              // its first band has a colour table
+    int hasNodata;            // its first band's value for no data, when it has one
+    double nodata;
+    // The quality its pixels were JPEG-compressed at, as GDAL reads it (1 to 100); 0 for
+    // no JPEG compression, -1 for JPEG of a quality GDAL does not tell.
+    int jpegQuality;
+    int cog;                  // a cloud-optimised GeoTIFF (LAYOUT=COG)
 };
 
 // Told now and then how far a raster's writing has gone (0 to 1); 0 from it stops the
@@ -202,7 +208,7 @@ typedef const TalporGdalFunctions* (*TalporGdalEntry)(void);
 
 }  // extern "C"
 
-inline constexpr int kTalporGdalVersion = 11;
+inline constexpr int kTalporGdalVersion = 12;
 // Features are handed over this many at a time, or fewer of as many vertices together, two
 // batches in flight, so that the program converts one while GDAL writes the one before and
 // reads the next, and what is held in flight stays small.

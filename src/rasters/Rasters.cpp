@@ -94,16 +94,67 @@ std::string ResamplingOf(std::string_view word) {
 
 namespace {
 
-// The GDAL driver an image is written with: its destination's extension's, else the
-// input's (a VRT's pixels go into a GeoTIFF).
+bool IsTiff(const std::string& path) {
+    const std::string lower = batch::AsciiLower(path);
+    return lower.ends_with(".tif") || lower.ends_with(".tiff");
+}
+
+// The GDAL driver an image is written with: its destination's extension's whatever the
+// input's format, else the input's (a VRT's pixels go into a GeoTIFF).
 std::string DriverOf(const std::string& output, const std::string& input, bool cog) {
     const std::string lower = batch::AsciiLower(output);
     if (cog) return "COG";
-    if (lower.ends_with(".tif") || lower.ends_with(".tiff") || input == "VRT") return "GTiff";
+    if (IsTiff(output)) return "GTiff";
     if (lower.ends_with(".asc")) return "AAIGrid";
     if (lower.ends_with(".jpg") || lower.ends_with(".jpeg")) return "JPEG";
     if (lower.ends_with(".png")) return "PNG";
-    return input;
+    return input == "VRT" ? "GTiff" : input;
+}
+
+// Why `format` cannot hold the image `info` describes ("" when it can): a PNG keeps bytes
+// and 16-bit integers in 1 to 4 bands, a JPEG bytes in 1 or 3 bands, no palette and no
+// value for no data it could keep exactly, an ASCII grid one band of real numbers.
+std::string CannotHold(const std::string& format, const TalporGdalRasterInfo& info) {
+    const std::string type = info.type;
+    const bool complex = type.starts_with("C");
+    const bool png = (type == "Byte" || type == "UInt16") && info.bands <= 4;
+    const bool ascii = info.bands == 1 && !complex;
+    // The formats that can, besides GeoTIFF.
+    const auto others = [&](bool withPng) {
+        const bool p = withPng && png && format != "PNG", a = ascii && format != "AAIGrid";
+        return std::string(": GeoTIFF") + (p && a ? ", PNG o malla ASCII" : p ? " o PNG" : a ? " o malla ASCII" : "") + " sí";
+    };
+    const std::string values = (info.bands == 1 && type != "Byte" ? "alturas " : "valores ") + type;
+    const std::string bands = std::to_string(info.bands) + " bandas";
+    if (format == "PNG") {
+        if (type != "Byte" && type != "UInt16") return "un PNG no guarda " + values + others(false);
+        if (info.bands > 4) return "un PNG no guarda " + bands + others(false);
+    }
+    if (format == "JPEG") {
+        if (type != "Byte") return "un JPEG no guarda " + values + others(true);
+        if (info.bands != 1 && info.bands != 3) return "un JPEG no guarda " + bands + others(true);
+        if (info.palette != 0) return "un JPEG no guarda la paleta de colores de un mapa" + others(true);
+        if (info.hasNodata != 0)
+            return "un JPEG no guarda exactamente el valor de «sin datos» (" + Number(info.nodata, info.nodata == std::round(info.nodata) ? 0 : 3) + ") de la imagen" + others(true);
+    }
+    if (format == "AAIGrid") {
+        if (info.bands != 1) return "una malla ASCII tiene una sola banda, y la imagen tiene " + bands + others(true);
+        if (complex) return "una malla ASCII no guarda valores " + type + others(false);
+    }
+    return "";
+}
+
+// The JPEG quality `format` writes the image's pixels again at, 0 for none: a JPEG's, and a
+// GeoTIFF's of an image JPEG-compressed, at the input's quality where GDAL tells it, else
+// at GDAL's default (gdal/GdalModule.cpp, JpegQualityOf).
+int QualityOf(const std::string& format, const TalporGdalRasterInfo& info) {
+    const int kept = info.jpegQuality > 0 ? info.jpegQuality : 75;
+    if (format == "JPEG") return kept;
+    return (format == "GTiff" || format == "COG") && info.jpegQuality != 0 && std::string(info.type) == "Byte" ? kept : 0;
+}
+
+const char* SetName(core::ParameterSet set) {
+    return set == core::ParameterSet::ZNW99 ? "ZNW99" : set == core::ParameterSet::BAL99 ? "BAL99" : "EST99";
 }
 
 struct Progress {
@@ -164,10 +215,10 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
                          : RasterSystem::Datum::ED50,
                     from->zone != 0 && c.zone != 0 ? c.zone : from->zone};
     if (settings.conversion.grids == nullptr) throw RunError("faltan las rejillas");
-    const std::string format = DriverOf(output, driver, o.cog);
-    if (format == "AAIGrid" && info.bands != 1)
-        throw RunError("una malla ASCII tiene una sola banda, y la imagen tiene " + std::to_string(info.bands) +
-                       ": dé un destino .tif");
+    if (o.cog && !output.empty() && !IsTiff(output))
+        throw RunError("un GeoTIFF optimizado para la nube (--formato=cog) se escribe en un destino .tif, no en «" +
+                       std::filesystem::path(output).filename().string() + "»");
+    std::string format = DriverOf(output, driver, o.cog);
     const Affine affine{{info.geoTransform[0], info.geoTransform[1], info.geoTransform[2], info.geoTransform[3],
                          info.geoTransform[4], info.geoTransform[5]}};
     // Helmert's one set for the whole image, that no image is cut in two by a set's edge.
@@ -190,7 +241,13 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
                                    : info.palette != 0                    ? "near"
                                    : std::string(info.type) != "Byte"     ? "bilinear"
                                                                           : "cubic";
+    // A cloud-optimised GeoTIFF's tags cannot be rewritten in place without breaking its
+    // layout: it is written again as one.
+    if (move.untouched && format == "GTiff" && driver == "GTiff" && info.cog != 0) format = "COG";
     const bool sameBytes = move.untouched && format == driver;
+    if (!sameBytes)
+        if (const std::string why = CannotHold(format, info); !why.empty()) throw RunError(why);
+    const int quality = sameBytes ? 0 : QualityOf(format, info);
     std::string pipeline;
     if (!move.untouched) {
         try {
@@ -203,7 +260,8 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
           TextOf(*from), TextOf(to), move.affine.NorthUp() ? "1" : "0", std::to_string(move.worstMetres),
           std::to_string(move.worstPixels), resampling, sameBytes || !move.untouched ? "" : format,
           std::to_string(std::hypot(affine.t[1], affine.t[4])), std::to_string(std::hypot(affine.t[2], affine.t[5])),
-          from->zone == 0 ? "1" : "0", o.resample || o.tolerance == 0 ? "1" : "0"});
+          from->zone == 0 ? "1" : "0", o.resample || o.tolerance == 0 ? "1" : "0", std::to_string(quality),
+          c.method == batch::Method::Helmert ? SetName(method) : ""});
     if (!writing) return;
     Progress rows{send, info.height};
     const TalporGdalProgress progress{SendProgress, &rows};
@@ -239,6 +297,7 @@ void Read(const batch::Record& r, RasterSummary& summary) {
     summary.resampled = r[10], summary.recoded = r[11];
     summary.pixelX = std::stod(r[12]), summary.pixelY = std::stod(r[13]), summary.degrees = r[14] == "1";
     summary.asked = r[15] == "1";
+    if (r.size() >= 18) summary.quality = std::stoi(r[16]), summary.set = r[17];
 }
 
 std::int64_t BytesOf(const std::string& input) {
@@ -305,21 +364,37 @@ std::string FormatName(const std::string& driver) {
 
 std::string Moved(const RasterSummary& s) { return s.northUp ? "georreferencia movida" : "georreferencia movida y girada"; }
 
+// Its pixels untouched: the same bytes, or the same values in another format; written again
+// in JPEG they are not the input's.
+std::string Untouched(const RasterSummary& s) {
+    if (s.recoded.empty()) return "píxeles intactos";
+    if (s.quality == 0) return "píxeles intactos, escritos de nuevo en " + FormatName(s.recoded);
+    const std::string jpeg = "JPEG de calidad " + std::to_string(s.quality);
+    return "píxeles sin remuestrear, escritos de nuevo con pérdida en " +
+           (s.recoded == "JPEG" ? jpeg : FormatName(s.recoded) + " (" + jpeg + ")");
+}
+
 // The way the image goes, as the summary and the preview say it.
 std::string WayText(const RasterSummary& s, bool done) {
     if (s.resampled.empty())
-        return std::string(s.recoded.empty() ? "píxeles intactos" : "píxeles sin remuestrear, escritos de nuevo en " + FormatName(s.recoded)) +
-               ", " + Moved(s) + " (a lo sumo " + Number(s.worstMetres, 3) +
+        return Untouched(s) + ", " + Moved(s) + " (a lo sumo " + Number(s.worstMetres, 3) +
                " m, " + Number(s.worstPixels, 3) + " píxeles de donde los pone el método)";
     return std::string(done ? "remuestreada" : "se remuestreará") + " por el método (" + ResamplingName(s.resampled) +
            ") a la resolución de la entrada" +
+           (s.quality == 0 ? "" : " y " + std::string(done ? "comprimida" : "se comprimirá") + " en JPEG de calidad " +
+                                      std::to_string(s.quality)) +
            (s.asked ? ", como se pidió"
                     : "; sin remuestrear, sus píxeles quedarían hasta a " + Number(s.worstMetres, 3) + " m (" +
                           Number(s.worstPixels, 3) + " píxeles) de su sitio");
 }
 
+// The systems, and the Helmert set the whole image takes.
+std::string Systems(const RasterSummary& s) {
+    return s.from + " a " + s.to + (s.set.empty() ? "" : " con el juego " + s.set);
+}
+
 // An elevation model's values are heights above the sea, which the datums share to centimetres.
-bool Heights(const RasterSummary& s) { return s.bands == 1 && s.type != "Byte"; }
+bool Heights(const RasterSummary& s) { return s.bands == 1 && s.type != "Byte" && !s.type.starts_with("C"); }
 constexpr const char* kHeightsKept = "sus valores no cambian (las altitudes de ED50 y las de hoy difieren en centímetros)";
 
 }  // namespace
@@ -327,8 +402,8 @@ constexpr const char* kHeightsKept = "sus valores no cambian (las altitudes de E
 std::string RasterSummaryLine(const RasterSummary& s) {
     std::string text = "imagen de " + batch::Grouped(static_cast<std::uint64_t>(s.width)) + " × " +
                        batch::Grouped(static_cast<std::uint64_t>(s.height)) + " píxeles, " +
-                       batch::Count(static_cast<std::uint64_t>(s.bands), "banda", "bandas") + " " + s.type + "; " + s.from +
-                       " a " + s.to + ": " + WayText(s, true);
+                       batch::Count(static_cast<std::uint64_t>(s.bands), "banda", "bandas") + " " + s.type + "; " + Systems(s) +
+                       ": " + WayText(s, true);
     if (Heights(s)) text += std::string("; ") + kHeightsKept;
     if (!s.written.empty()) {
         text += "; escritos también, junto al destino:";
@@ -354,13 +429,14 @@ std::string RasterPreview(const RasterSummary& s) {
                        batch::Count(static_cast<std::uint64_t>(s.bands), "banda", "bandas") + " " + s.type + "; " + s.from;
     // A line each, short enough for the dialog.
     const std::string distance = Number(s.worstMetres, 3) + " m (" + Number(s.worstPixels, 3) + " píxeles)";
+    const std::string to = "\nA " + s.to + (s.set.empty() ? "" : ", con el juego " + s.set) + ": ";
     if (s.resampled.empty())
-        text += "\nA " + s.to + ": píxeles intactos" + (s.recoded.empty() ? "" : ", escritos de nuevo en " + FormatName(s.recoded)) +
-                ", " + Moved(s) + "\nCada píxel, a lo sumo a " + distance +
+        text += to + Untouched(s) + ", " + Moved(s) + "\nCada píxel, a lo sumo a " + distance +
                 " de donde lo pone el método";
     else
-        text += "\nA " + s.to + ": se remuestreará por el método (" + ResamplingName(s.resampled) +
+        text += to + "se remuestreará por el método (" + ResamplingName(s.resampled) +
                 "), a la resolución de la entrada" +
+                (s.quality == 0 ? "" : " y se comprimirá en JPEG de calidad " + std::to_string(s.quality)) +
                 (s.asked ? ", como se pide" : "\nSin remuestrear, sus píxeles quedarían hasta a " + distance + " de su sitio");
     if (Heights(s)) text += "\nSus valores no cambian (las altitudes de ED50 y las de hoy difieren en centímetros)";
     return text;

@@ -49,6 +49,10 @@ struct RasterSummary {
     // The format its pixels were written again in, untouched, where the destination's is
     // not the input's ("COG", "AAIGrid"); "" for the same bytes.
     std::string recoded;
+    // The JPEG quality its pixels were written again at, losing some; 0 where every value
+    // is the input's or the resampling's.
+    int quality = 0;
+    std::string set;  // the Helmert set of the whole image ("EST99"); "" for the other methods
 };
 
 // What ConvertRaster will do with `input`, without writing anything: its size, systems

@@ -328,6 +328,9 @@ TEST(Rasters, AMapsPaletteAndAnElevationModelsNodataComeThrough) {
         }
         GDALSetRasterColorTable(GDALGetRasterBand(ds, 1), table);
         GDALSetDescription(GDALGetRasterBand(ds, 1), "usos del suelo");
+        const char* names[] = {"agua", "urbano", "cultivo", "pasto", "matorral", "pinar", "encinar", "roca", nullptr};
+        GDALSetRasterCategoryNames(GDALGetRasterBand(ds, 1), const_cast<char**>(names));
+        GDALSetMetadataItem(GDALGetRasterBand(ds, 1), "LEYENDA", "SIOSE", nullptr);
         GDALSetMetadataItem(ds, "FUENTE", "Mapa forestal", nullptr);
         const int steps[] = {2, 4};
         EXPECT_EQ(GDALBuildOverviews(ds, "NEAREST", 2, steps, 0, nullptr, nullptr, nullptr), CE_None);
@@ -342,7 +345,7 @@ TEST(Rasters, AMapsPaletteAndAnElevationModelsNodataComeThrough) {
         GDALSetRasterNoDataValue(GDALGetRasterBand(ds, 1), -9999);
         GDALClose(ds);
     }
-    Make(foto, 512, 512, 3, GDT_Byte, 0.5, {"TILED=YES", "COMPRESS=JPEG", "PHOTOMETRIC=YCBCR"},
+    Make(foto, 512, 512, 3, GDT_Byte, 0.5, {"TILED=YES", "COMPRESS=JPEG", "PHOTOMETRIC=YCBCR", "JPEG_QUALITY=85"},
          [](int b, int c, int r) { return (c * 3 + r * 5 + b * 40) % 256; });
 
     const std::string pipeline = "-ct '+proj=pipeline +step +inv +proj=utm +zone=30 +ellps=intl +step +proj=hgridshift "
@@ -361,6 +364,9 @@ TEST(Rasters, AMapsPaletteAndAnElevationModelsNodataComeThrough) {
         EXPECT_EQ(GDALGetColorEntry(table, 5)->c1, 150);
         EXPECT_EQ(GDALGetColorEntry(table, 5)->c2, 100);
         EXPECT_STREQ(GDALGetDescription(band), "usos del suelo");
+        ASSERT_NE(GDALGetRasterCategoryNames(band), nullptr);
+        EXPECT_STREQ(GDALGetRasterCategoryNames(band)[5], "pinar");
+        EXPECT_STREQ(GDALGetMetadataItem(band, "LEYENDA", nullptr), "SIOSE");
         EXPECT_STREQ(GDALGetMetadataItem(ds, "FUENTE", nullptr), "Mapa forestal");
         EXPECT_EQ(GDALGetOverviewCount(band), 2);
         GDALClose(ds);
@@ -395,8 +401,27 @@ TEST(Rasters, AMapsPaletteAndAnElevationModelsNodataComeThrough) {
         GDALDatasetH ds = GDALOpen((dir + "/foto-etrs89.tif").c_str(), GA_ReadOnly);
         ASSERT_NE(ds, nullptr);
         EXPECT_STREQ(GDALGetMetadataItem(ds, "COMPRESSION", "IMAGE_STRUCTURE"), "YCbCr JPEG");
+        EXPECT_STREQ(GDALGetMetadataItem(ds, "JPEG_QUALITY", "IMAGE_STRUCTURE"), "85");
         GDALClose(ds);
     }
+    // Its pixels untouched but JPEG-compressed again: said so, at the input's quality.
+    ASSERT_EQ(run(TALPOR_LOTE " -m rejilla --formato=cog foto.tif foto-cog.tif"), 0) << testing_support::ReadFile(folder.path / "errores.txt");
+    const std::string recoded = testing_support::ReadFile(folder.path / "errores.txt");
+    EXPECT_TRUE(recoded.find("píxeles intactos") == std::string::npos && recoded.find("con pérdida") != std::string::npos &&
+                recoded.find("calidad 85") != std::string::npos) << recoded;
+    EXPECT_NE(testing_support::Output("gdalinfo '" + dir + "/foto-cog.tif'").find("JPEG_QUALITY=85"), std::string::npos);
+    // A JPEG's statistics are its own, not the input's.
+    ASSERT_EQ(run("gdalinfo -stats foto.tif > /dev/null && " TALPOR_LOTE " -m rejilla foto.tif foto.jpg"), 0);
+    EXPECT_EQ(testing_support::ReadFile(folder.path / "foto.jpg.aux.xml").find("STATISTICS_"), std::string::npos);
+
+    // No format loses what it cannot hold: refused, nothing written.
+    for (const char* refused : {"mdt.png", "mdt.jpg", "usos.jpg"}) {
+        EXPECT_EQ(run(std::string(TALPOR_LOTE " -m rejilla ") + (refused[0] == 'm' ? "mdt.tif " : "usos.tif ") + refused), 2);
+        EXPECT_NE(testing_support::ReadFile(folder.path / "errores.txt").find(refused[0] == 'u' ? "paleta" : "alturas Float32: GeoTIFF o malla ASCII sí"),
+                  std::string::npos) << refused;
+        EXPECT_FALSE(std::filesystem::exists(folder.path / refused));
+    }
+    EXPECT_EQ(run(TALPOR_LOTE " -m rejilla --formato=cog mdt.tif mdt-cog.asc"), 2);
 
     // A VRT's pixels into a GeoTIFF, an elevation model into a cloud-optimised one, untouched.
     ASSERT_EQ(run("gdal_translate -q -of VRT usos.tif usos.vrt && " TALPOR_LOTE " -m rejilla usos.vrt usos-vrt.tif && " TALPOR_LOTE
@@ -407,6 +432,15 @@ TEST(Rasters, AMapsPaletteAndAnElevationModelsNodataComeThrough) {
     EXPECT_EQ(Read(dir + "/usos-vrt.tif").epsg, 25830);
     EXPECT_EQ(Read(dir + "/mdt-cog.tif").checksums, Read(mdt).checksums);
     EXPECT_NE(testing_support::Output("gdalinfo '" + dir + "/mdt-cog.tif'").find("LAYOUT=COG"), std::string::npos);
+    // A COG back to ED50 stays one, as GDAL's validator checks it; a VRT into an ASCII grid is one.
+    ASSERT_EQ(run(TALPOR_LOTE " -m rejilla mdt-cog.tif mdt-cog-ed50.tif && " TALPOR_LOTE " -m rejilla usos.vrt usos-vrt.asc"), 0)
+        << testing_support::ReadFile(folder.path / "errores.txt");
+    EXPECT_EQ(run("/usr/bin/python3 -c 'from osgeo_utils.samples.validate_cloud_optimized_geotiff import validate as v; "
+                  "assert not v(\"mdt-cog-ed50.tif\")[1]'"),
+              0)
+        << testing_support::ReadFile(folder.path / "errores.txt");
+    EXPECT_EQ(Read(dir + "/mdt-cog-ed50.tif").checksums, Read(mdt).checksums);
+    EXPECT_EQ(testing_support::ReadFile(folder.path / "usos-vrt.asc").rfind("ncols", 0), 0u);
     // A plain TIFF with its .tfw and its system in a .prj, which GDAL does not read for it.
     ASSERT_EQ(run("gdal_translate -q -co PROFILE=BASELINE -co TFW=YES mdt.tif plano.tif && rm plano.tif.aux.xml && "
                   "gdalsrsinfo -o wkt_esri EPSG:23030 | sed '/^$/d' > plano.prj && " TALPOR_LOTE " -m rejilla plano.tif "
@@ -416,4 +450,26 @@ TEST(Rasters, AMapsPaletteAndAnElevationModelsNodataComeThrough) {
     EXPECT_EQ(Read(dir + "/plano-etrs89.tif").checksums, Read(mdt).checksums);
     EXPECT_EQ(Read(dir + "/plano-etrs89.tif").epsg, 25830);
     EXPECT_TRUE(std::filesystem::exists(folder.path / "plano-etrs89.tfw"));
+
+    // Molodensky resamples UTM as EPSG's geocentric translation does (NIMA's, EPSG:1145);
+    // Helmert names its set.
+    ASSERT_EQ(run(TALPOR_LOTE " -m molodensky-nima --remuestrear --remuestreo=vecino mdt.tif mdt-nima.tif && gdalwarp -q -ct "
+                  "'+proj=pipeline +step +inv +proj=utm +zone=30 +ellps=intl +step +proj=cart +ellps=intl +step +proj=helmert "
+                  "+x=-84 +y=-107 +z=-120 +step +inv +proj=cart +ellps=WGS84 +step +proj=utm +zone=30 +ellps=WGS84' "
+                  "-t_srs EPSG:32630 -tr 5 5 -r near mdt.tif mdt-1145.tif"),
+              0)
+        << testing_support::ReadFile(folder.path / "errores.txt");
+    const Image nima = Read(dir + "/mdt-nima.tif"), epsg1145 = Read(dir + "/mdt-1145.tif");
+    for (int i = 0; i < 6; ++i) EXPECT_NEAR(nima.t[i], epsg1145.t[i], 0.01) << i;
+    EXPECT_EQ(nima.checksums, epsg1145.checksums);
+    ASSERT_EQ(run(TALPOR_LOTE " -m helmert mdt.tif mdt-helmert.tif"), 0);
+    EXPECT_NE(testing_support::ReadFile(folder.path / "errores.txt").find("con el juego EST99"), std::string::npos);
+
+    // A damaged overview (10⁶ pixels a side beside 500) and complex values do not stop a resampling.
+    ASSERT_EQ(run("gdal_create -q -of GTiff -outsize 1000000 1000000 -ot Byte -co SPARSE_OK=YES -co TILED=YES mdt.tif.ovr && "
+                  "gdal_create -q -outsize 96 80 -ot CInt16 -burn 3 -a_srs EPSG:23030 -a_ullr 440000 4478000 442400 4476000 "
+                  "complejo.tif && " TALPOR_LOTE " -m rejilla --remuestrear mdt.tif mdt-ovr.tif && " TALPOR_LOTE
+                  " -m rejilla --remuestrear complejo.tif complejo-etrs89.tif"),
+              0)
+        << testing_support::ReadFile(folder.path / "errores.txt");
 }

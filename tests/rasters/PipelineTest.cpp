@@ -84,6 +84,7 @@ TEST(WarpPipeline, PROJPutsEveryPointWhereTheCoreDoes) {
         {kCoruna, Set::EST99, {Datum::ED50, 29}, {Datum::ETRS89, 29}, Set::ZNW99},
         {kValencia, Set::EST99, {Datum::ETRS89, 30}, {Datum::ED50, 31}, Set::EST99},
         {kMadrid, Set::IGN, {Datum::ED50, 0}, {Datum::WGS84, 0}, {}},
+        {kMadrid, Set::IGN, {Datum::ED50, 30}, {Datum::WGS84, 30}, {}},
         {kBarcelona, Set::IGN, {Datum::WGS84, 31}, {Datum::ED50, 31}, {}},
         {kSevilla, Set::NIMA, {Datum::ED50, 30}, {Datum::WGS84, 30}, {}},
         {kCoruna, Set::NIMA, {Datum::WGS84, 0}, {Datum::ED50, 0}, {}},
