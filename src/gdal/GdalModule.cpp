@@ -897,13 +897,53 @@ void Close(TalporGdalData* data) {
     delete data;
 }
 
+// The quality of libjpeg whose luminance table the JPEG file `path` holds, which GDAL
+// does not tell for a JPEG file; -1 for a table of no quality of libjpeg's.
+int QualityOfTable(const std::string& path) {
+    static constexpr int kLuminance[64] = {  // libjpeg's at quality 50, in zigzag order
+        16, 11, 12, 14, 12, 10, 16, 14, 13, 14, 18, 17, 16, 19, 24, 40, 26, 24, 22, 22, 24, 49,
+        35, 37, 29, 40, 58, 51, 61, 60, 57, 51, 56, 55, 64, 72, 92, 78, 64, 68, 87, 69, 55, 56,
+        80, 109, 81, 87, 95, 98, 103, 104, 103, 62, 77, 113, 121, 112, 100, 120, 92, 101, 103, 99};
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return -1;
+    std::vector<unsigned char> head(std::size_t{1} << 16);
+    head.resize(std::fread(head.data(), 1, head.size(), f));
+    std::fclose(f);
+    // The segments after the start of image, up to the start of scan.
+    for (std::size_t at = 2; at + 4 <= head.size() && head[at] == 0xFF && head[at + 1] != 0xDA;) {
+        const std::size_t length = std::size_t{head[at + 2]} << 8 | head[at + 3];
+        const std::size_t end = std::min(head.size(), at + 2 + length);
+        for (std::size_t t = at + 4; head[at + 1] == 0xDB && t + 65 <= end; t += (head[t] >> 4) == 0 ? 65 : 129) {
+            if (head[t] != 0) continue;  // 8-bit table 0, the luminance's
+            for (int q = 1; q <= 100; ++q) {
+                const int scale = q < 50 ? 5000 / q : 200 - 2 * q;
+                bool same = true;
+                for (int i = 0; same && i < 64; ++i) same = head[t + 1 + i] == std::clamp((kLuminance[i] * scale + 50) / 100, 1, 255);
+                if (same) return q;
+            }
+            return -1;
+        }
+        if (length < 2) break;
+        at += 2 + length;
+    }
+    return -1;
+}
+
+// The quality `ds`'s pixels were JPEG-compressed at, as GDAL or the file's table tells it; 0
+// for no JPEG compression, -1 for one of a quality neither tells.
+int JpegQuality(GDALDatasetH ds) {
+    const char* c = GDALGetMetadataItem(ds, "COMPRESSION", "IMAGE_STRUCTURE");
+    if (c == nullptr || std::strstr(c, "JPEG") == nullptr) return 0;
+    const char* q = GDALGetMetadataItem(ds, "JPEG_QUALITY", "IMAGE_STRUCTURE");
+    if (q != nullptr && std::atoi(q) > 0 && std::atoi(q) <= 100) return std::atoi(q);
+    const bool file = std::strcmp(GDALGetDriverShortName(GDALGetDatasetDriver(ds)), "JPEG") == 0;
+    return file ? QualityOfTable(GDALGetDescription(ds)) : -1;
+}
+
 // How the image keeps its pixels: its nodata, its JPEG quality, a cloud-optimised layout.
 void ReadStructure(GDALDatasetH ds, TalporGdalRasterInfo* info) {
     if (GDALGetRasterCount(ds) > 0) info->nodata = GDALGetRasterNoDataValue(GDALGetRasterBand(ds, 1), &info->hasNodata);
-    if (const char* c = GDALGetMetadataItem(ds, "COMPRESSION", "IMAGE_STRUCTURE"); c != nullptr && std::strstr(c, "JPEG") != nullptr) {
-        const char* q = GDALGetMetadataItem(ds, "JPEG_QUALITY", "IMAGE_STRUCTURE");
-        info->jpegQuality = q != nullptr && std::atoi(q) > 0 ? std::atoi(q) : -1;
-    }
+    info->jpegQuality = JpegQuality(ds);
     const char* layout = GDALGetMetadataItem(ds, "LAYOUT", "IMAGE_STRUCTURE");
     info->cog = layout != nullptr && std::strcmp(layout, "COG") == 0;
 }
@@ -1103,11 +1143,11 @@ bool ReadsBack(const std::string& path, const double* t, int epsg) {
 
 std::vector<std::string> TiffOptions(GDALDatasetH src, bool cog);
 
-// The quality `src`'s pixels were JPEG-compressed at, as GDAL reads it; else GDAL's own
+// The quality `src`'s pixels were JPEG-compressed at where it is told; else GDAL's own
 // default, 75 (rasters/Rasters.cpp says the same in its summary).
 int JpegQualityOf(GDALDatasetH src) {
-    const char* q = GDALGetMetadataItem(src, "JPEG_QUALITY", "IMAGE_STRUCTURE");
-    return q != nullptr && std::atoi(q) > 0 && std::atoi(q) <= 100 ? std::atoi(q) : 75;
+    const int q = JpegQuality(src);
+    return q > 0 ? q : 75;
 }
 
 // The creation options of `format` for an image made from `src`.
