@@ -15,12 +15,12 @@ set -euo pipefail
 # reads and writes GPX and KML; libgdal-dev is GDAL, which reads and writes GIS layers
 # (Shapefile, GeoPackage, KML and KMZ, GeoJSON, DXF); gdal-bin's ogrinfo and ogr2ogr make
 # and check layers in the tests and run beside talpor-lote in the layer benchmark; python3
-# and xmllint (libxml2-utils) read back the files talpor-lote writes in the tests, and
-# python3-ezdxf its DXF files.
+# and xmllint (libxml2-utils) read back the files talpor-lote writes in the tests,
+# python3-ezdxf its DXF files, and python3-gdal's validator its cloud-optimised GeoTIFFs.
 packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev
           libproj-dev proj-bin xvfb xauth fonts-dejavu-core qt6-translations-l10n
           dpkg-dev file desktop-file-utils appstream libxml2-dev gdal-bin libgdal-dev
-          python3 libxml2-utils python3-ezdxf)
+          python3 libxml2-utils python3-ezdxf python3-gdal)
 
 missing=()
 for p in "${packages[@]}"; do

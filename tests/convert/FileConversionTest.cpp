@@ -438,7 +438,7 @@ TEST(FileConversion, AnOrthophotoIsConvertedFromTheWindowAsTalporLoteDoes) {
         Pick(m, changed, "CmbFormato", "Malla ASCII");
         EXPECT_EQ(m.Get("TxtDestino").text, folder.Str() + "/orto_WGS84.asc");
         EXPECT_EQ(m.Get("LblAviso").text,
-                  "«orto.tif» no se puede convertir: una malla ASCII tiene una sola banda, y la imagen tiene 3: dé un destino .tif.");
+                  "«orto.tif» no se puede convertir: una malla ASCII tiene una sola banda, y la imagen tiene 3 bandas: GeoTIFF o PNG sí.");
         Pick(m, changed, "CmbFormato", "El de la imagen");
         // Into the next zone, and back.
         Pick(m, changed, "CmbHuso", "UTM 31");
@@ -462,7 +462,7 @@ TEST(FileConversion, AnOrthophotoIsConvertedFromTheWindowAsTalporLoteDoes) {
         Type(m, changed, "TxtDestino", (folder.path / "cog.tif").string());
     });
     EXPECT_NE(c.platform.OnlyBox("Convertir fichero", form::MsgIcon::Information)
-                  .find("píxeles sin remuestrear, escritos de nuevo en GeoTIFF optimizado para la nube"),
+                  .find("píxeles intactos, escritos de nuevo en GeoTIFF optimizado para la nube"),
               std::string::npos);
     fs::remove(folder.path / "cog.tif");
 
