@@ -918,7 +918,8 @@ int QualityOfTable(const std::string& path) {
             for (int q = 1; q <= 100; ++q) {
                 const int scale = q < 50 ? 5000 / q : 200 - 2 * q;
                 bool same = true;
-                for (int i = 0; same && i < 64; ++i) same = head[t + 1 + i] == std::clamp((kLuminance[i] * scale + 50) / 100, 1, 255);
+                for (int i = 0; same && i < 64; ++i)
+                    same = head[t + 1 + i] == std::clamp((kLuminance[i] * scale + 50) / 100, 1, 255);
                 if (same) return q;
             }
             return -1;

@@ -134,8 +134,11 @@ std::string CannotHold(const std::string& format, const TalporGdalRasterInfo& in
         if (type != "Byte") return "un JPEG no guarda " + values + others(true);
         if (info.bands != 1 && info.bands != 3) return "un JPEG no guarda " + bands + others(true);
         if (info.palette != 0) return "un JPEG no guarda la paleta de colores de un mapa" + others(true);
-        if (info.hasNodata != 0)
-            return "un JPEG no guarda exactamente el valor de «sin datos» (" + Number(info.nodata, info.nodata == std::round(info.nodata) ? 0 : 3) + ") de la imagen" + others(true);
+        if (info.hasNodata != 0) {
+            const int decimals = info.nodata == std::round(info.nodata) ? 0 : 3;
+            return "un JPEG no guarda exactamente el valor de «sin datos» (" + Number(info.nodata, decimals) +
+                   ") de la imagen" + others(true);
+        }
     }
     if (format == "AAIGrid") {
         if (info.bands != 1) return "una malla ASCII tiene una sola banda, y la imagen tiene " + bands + others(true);
