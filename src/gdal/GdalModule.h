@@ -160,9 +160,10 @@ struct TalporGdalWarp {
     int sourceEpsg;  // the input's system, for the pipeline's axis order whatever the file says
     int epsg;
     const char* resampling;  // "near", "bilinear", "cubic", ... (gdalwarp's -r)
-    // GDAL's driver of the output: "GTiff" (tiled and compressed as the input was, or
-    // DEFLATE; overviews where the input had them), "COG", "AAIGrid", "JPEG", "PNG" (with
-    // a world file).
+    // GDAL's driver of the output: "GTiff" (tiled and compressed as the input was, JPEG at
+    // the input's quality, or DEFLATE; overviews where the input had them), "COG",
+    // "AAIGrid", "JPEG", "PNG" (with a world file). Each band's legend comes along:
+    // categories, colour table, description, nodata, units and metadata but statistics.
     const char* format;
     TalporGdalProgress progress;
 };
