@@ -410,6 +410,11 @@ TEST(Rasters, AMapsPaletteAndAnElevationModelsNodataComeThrough) {
     EXPECT_TRUE(recoded.find("píxeles intactos") == std::string::npos && recoded.find("con pérdida") != std::string::npos &&
                 recoded.find("calidad 85") != std::string::npos) << recoded;
     EXPECT_NE(testing_support::Output("gdalinfo '" + dir + "/foto-cog.tif'").find("JPEG_QUALITY=85"), std::string::npos);
+    // A JPEG file's quality, which GDAL does not tell, kept too.
+    ASSERT_EQ(run("gdal_translate -q -of JPEG -co QUALITY=90 -co WORLDFILE=YES foto.tif foto90.jpg && " TALPOR_LOTE
+                  " -m rejilla --remuestrear foto90.jpg foto90-etrs89.jpg"),
+              0);
+    EXPECT_NE(testing_support::ReadFile(folder.path / "errores.txt").find("comprimida en JPEG de calidad 90"), std::string::npos);
     // A JPEG's statistics are its own, not the input's.
     ASSERT_EQ(run("gdalinfo -stats foto.tif > /dev/null && " TALPOR_LOTE " -m rejilla foto.tif foto.jpg"), 0);
     EXPECT_EQ(testing_support::ReadFile(folder.path / "foto.jpg.aux.xml").find("STATISTICS_"), std::string::npos);
