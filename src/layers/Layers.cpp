@@ -252,11 +252,13 @@ std::vector<LayerInfo> LayersOf(const std::string& path, const LayerProgress& pr
 
 LayerSummary ConvertLayers(const std::string& input, const std::string& output, const Settings& settings,
                            const LayerProgress& progress, const ReplaceQuestion& replace, const LayerLimits& limits) {
-    // An interrupted run leaves as the signal says once its temporary files are gone.
+    // An interrupted run leaves as the signal says once its temporary files are gone,
+    // unless its caller defers signals to say itself what the run kept.
     int signal = 0;
     try {
         return ConvertInto(input, output, settings, progress, replace, limits);
     } catch (const Interrupted& i) {
+        if (DeferringSignals()) throw;
         signal = i.signal;
     }
     ResendSignal(signal);

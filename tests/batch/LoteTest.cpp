@@ -518,6 +518,55 @@ TEST_F(Lote, AStoppedRunLeavesNoFile) {
     std::vector<std::string> left;
     for (const auto& e : fs::directory_iterator(dir)) left.push_back(e.path().filename().string());
     EXPECT_EQ(left, std::vector<std::string>{"entrada.csv"});
+
+    // Ctrl+C (from a process with SIGINT's default, as a terminal starts it) while an image
+    // is resampled, alone and in a folder: the files finished stay, nothing of the image
+    // nor of the files after it, the run says so and ends by the signal.
+    fs::create_directories(dir / "hojas");
+    ASSERT_EQ(std::system(("cd '" + dir.string() + "' && gdal_create -q -outsize 6000 6000 -burn 7 -a_srs EPSG:23030 "
+                           "-a_ullr 440000 4480000 446000 4474000 hojas/hoja.tif").c_str()), 0);
+    WriteFile(dir / "hojas/a.csv", "P;40,41;-3,70\n");
+    WriteFile(dir / "hojas/z.csv", "P;40,41;-3,70\n");
+    const auto interrupt = [&](const std::string& input, const std::string& output, const fs::path& at) {
+        const std::string err = (dir / "errores.txt").string();
+        const char* args[] = {TALPOR_LOTE, "-m", "helmert", "--remuestrear", input.c_str(), output.c_str(), nullptr};
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        sigaddset(&defaults, SIGINT);
+        posix_spawnattr_setsigdefault(&attributes, &defaults);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+        EXPECT_EQ(posix_spawn(&pid, TALPOR_LOTE, &actions, &attributes, const_cast<char**>(args), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+        bool writing = false;  // the image's temporary folder is there
+        for (int i = 0; i < 6000 && !writing; ++i) {
+            std::error_code e;
+            for (const auto& f : fs::directory_iterator(at, e)) writing = writing || f.path().filename().string().starts_with(".hoja");
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        EXPECT_TRUE(writing) << ReadFile(err);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        kill(pid, SIGINT);
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status << ReadFile(err);
+        return ReadFile(err);
+    };
+    std::string err = interrupt("hojas/hoja.tif", (dir / "hoja2.tif").string(), dir);
+    EXPECT_TRUE(Has(err, "talpor-lote: hojas/hoja.tif: interrumpido: no se ha escrito ningún fichero\n")) << err;
+    err = interrupt("hojas", (dir / "hojas2").string(), dir / "hojas2");
+    EXPECT_TRUE(Has(err, "hojas/a.csv: 1 fila convertida") &&
+                Has(err, "talpor-lote: hojas/hoja.tif: interrumpido: no se ha escrito nada de él ni de 1 fichero más\n"
+                         "talpor-lote: 1 fichero convertido, 0 con errores, 0 rechazados\n") && !Has(err, "z.csv")) << err;
+    left.clear();
+    for (const auto& e : fs::recursive_directory_iterator(dir)) left.push_back(fs::relative(e.path(), dir).string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"entrada.csv", "errores.txt", "hojas", "hojas/a.csv", "hojas/hoja.tif",
+                                              "hojas/z.csv", "hojas2", "hojas2/a.csv"}));
 }
 
 // A project folder in one run: a shapefile in a subfolder, a table deeper down, a note that
@@ -535,6 +584,7 @@ TEST_F(Lote, AFolderConvertsInOneRunWithItsStructure) {
     WriteFile(dir / "proyecto/leeme.txt", "Proyecto de ordenación\n");
     WriteFile(dir / "proyecto/roto.gpkg", "esto no es un GeoPackage");
     WriteFile(dir / "proyecto/.copia/viejo.csv", "P;40,41;-3,70\n");
+    fs::create_symlink("sub/hitos.csv", dir / "proyecto/capas/aa_enlace.csv");  // listed before its file
     const std::string options = "-m rejilla -s ed50-wgs84 --huso=30 ";
     Ran r = Run(options + "proyecto salida");
     EXPECT_EQ(r.status, 1) << r.err;
@@ -542,7 +592,10 @@ TEST_F(Lote, AFolderConvertsInOneRunWithItsStructure) {
                 Has(r.err, "talpor-lote: proyecto/capas/sub/hitos.csv: 1 fila convertida") &&
                 Has(r.err, "talpor-lote: proyecto/leeme.txt: rechazado: ") &&
                 Has(r.err, "talpor-lote: proyecto/roto.gpkg: rechazado: no se puede leer como capa") &&
-                Has(r.err, "talpor-lote: 2 ficheros convertidos, 0 con errores, 2 rechazados\n") && !Has(r.err, "copia"))
+                Has(r.err, "talpor-lote: proyecto/capas/aa_enlace.csv: pasado por alto: es un enlace a "
+                           "«proyecto/capas/sub/hitos.csv», que se convierte con su nombre\n") &&
+                Has(r.err, "talpor-lote: 2 ficheros convertidos, 0 con errores, 2 rechazados, 1 enlace pasado por alto\n") &&
+                !Has(r.err, "copia"))
         << r.err;
     std::vector<std::string> written;
     for (const auto& e : fs::recursive_directory_iterator(dir / "salida"))
@@ -589,6 +642,24 @@ TEST_F(Lote, AFolderConvertsInOneRunWithItsStructure) {
     for (const auto& e : fs::directory_iterator(dir / "gps-ed50")) written.push_back(e.path().filename().string());
     std::sort(written.begin(), written.end());
     EXPECT_EQ(written, (std::vector<std::string>{"excursion.csv", "pistas.csv", "ruta.csv"}));
+
+    // A UTM layer to GeoJSON, in degrees: no warning of GDAL's on options without effect.
+    r = Run("-m helmert proyecto/capas/montes.shp montes.geojson");
+    EXPECT_TRUE(r.status == 0 && !Has(r.err, "aviso")) << r.err;
+
+    // A folder deeper than a path can name (PATH_MAX) is refused by name, not passed over.
+    fs::create_directories(dir / "honda");
+    WriteFile(dir / "honda/a.csv", "P;40,41;-3,70\n");
+    for (int i = 0, at = open((dir / "honda").c_str(), O_RDONLY); i < 1800 && at >= 0; ++i) {
+        mkdirat(at, "dd", 0700);
+        const int next = openat(at, "dd", O_RDONLY);
+        close(at), at = next;
+    }
+    r = Run("-m helmert honda honda-x");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(Has(r.err, "/dd: rechazado: carpeta demasiado honda") && Has(r.err, "1 fichero convertido, 0 con errores, 1 rechazado"))
+        << r.err;
+    EXPECT_EQ(std::system(("rm -rf '" + (dir / "honda").string() + "'").c_str()), 0);
 }
 
 }  // namespace
