@@ -1,13 +1,17 @@
 #include "batch/FolderRun.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <map>
 
+#include "layers/LayerWorker.h"
 #include "tables/Encoding.h"
 #include "tables/SystemError.h"
 
@@ -114,9 +118,14 @@ FolderRun::FolderRun(const CommandLine& cl)
             while (input.size() > 1 && input.ends_with('/')) input.pop_back();
             Scan(input, "", outputId, outputExists);
         } else {
-            Add(input, input, fs::path(input).filename().string());
+            const fs::path path(input);
+            const std::string parent = path.has_parent_path() ? path.parent_path().string() : ".";
+            const bool known = ::stat(parent.c_str(), &st) == 0;
+            Add(input, input, path.filename().string(),
+                known ? Entry{st.st_dev, st.st_ino, path.filename().string()} : Entry{0, 0, input}, false);
         }
     }
+    Settle();
     if (files_.empty())
         throw RunError("no hay ningún fichero que convertir en " + NameList(cl.inputs) +
                        " (se leen .csv, .txt, .tsv, .dat, .gpx, .shp, .gpkg, .kml, .kmz, .geojson, .json y .dxf)");
@@ -124,40 +133,76 @@ FolderRun::FolderRun(const CommandLine& cl)
 
 void FolderRun::Scan(const std::string& folder, const std::string& relative, const FileId& outputId,
                      bool outputExists) {
-    struct stat st {};
-    if (::stat(folder.c_str(), &st) == 0) folders_.insert(IdOf(st));
-    std::vector<std::pair<std::string, bool>> entries;  // name, and whether it is a folder
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        std::error_code e;
-        if (name.starts_with('.')) continue;
-        if (fs::is_directory(it->symlink_status(e))) entries.emplace_back(name, true);
-        else if (IsConvertible(name) && fs::is_regular_file(it->status(e))) entries.emplace_back(name, false);
-    }
-    if (error) {
-        FolderFile f;
-        f.input = f.shown = folder;
-        f.refused = "no se puede leer la carpeta: " + SystemErrorText(error.value());
-        files_.push_back(std::move(f));
+    // Listed through the folder's descriptor, so that a name too deep for a path is still
+    // seen, and refused, rather than lost.
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* listing = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (listing == nullptr) {
+        const int error = errno;
+        if (fd >= 0) ::close(fd);
+        Refuse(folder, "no se puede leer la carpeta: " + SystemErrorText(error));
         return;
     }
-    std::sort(entries.begin(), entries.end());
-    for (const auto& [name, isFolder] : entries) {
-        const std::string path = folder + "/" + name;
-        if (!isFolder) {
-            Add(path, path, relative + name);
-        } else if (!outputExists || ::stat(path.c_str(), &st) != 0 || FileId{st.st_dev, st.st_ino} != outputId) {
-            Scan(path, relative + name + "/", outputId, outputExists);
+    struct stat here {};
+    ::fstat(fd, &here);
+    folders_.insert(IdOf(here));
+    struct Found {
+        std::string name;
+        struct stat own, target;  // the entry itself, and what it leads to
+        bool reached;             // false: a link to nothing
+    };
+    std::vector<Found> entries;
+    errno = 0;
+    for (const dirent* e; (e = ::readdir(listing)) != nullptr; errno = 0) {
+        Found f{e->d_name, {}, {}, false};
+        if (f.name.starts_with('.') || ::fstatat(fd, e->d_name, &f.own, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        f.reached = ::fstatat(fd, e->d_name, &f.target, 0) == 0;
+        entries.push_back(std::move(f));
+    }
+    const int error = errno;
+    ::closedir(listing);
+    if (error != 0) {
+        Refuse(folder, "no se puede leer la carpeta: " + SystemErrorText(error));
+        return;
+    }
+    std::sort(entries.begin(), entries.end(), [](const Found& a, const Found& b) { return a.name < b.name; });
+    for (const Found& f : entries) {
+        const std::string path = folder + "/" + f.name;
+        const bool link = S_ISLNK(f.own.st_mode);
+        const std::string tooLong = "su ruta pasa de " + Grouped(PATH_MAX - 1) + " bytes, lo más que admite el sistema";
+        if (S_ISDIR(f.own.st_mode)) {
+            if (outputExists && FileId{f.own.st_dev, f.own.st_ino} == outputId) continue;
+            if (path.size() >= PATH_MAX) Refuse(path, "carpeta demasiado honda: " + tooLong);
+            else Scan(path, relative + f.name + "/", outputId, outputExists);
+        } else if (link && f.reached && S_ISDIR(f.target.st_mode)) {
+            FolderFile passed;
+            passed.input = passed.shown = path;
+            passed.passed = "es un enlace a una carpeta, que no se sigue";
+            passed_.push_back(std::move(passed));
+        } else if (IsConvertible(f.name) && (link || S_ISREG(f.own.st_mode))) {
+            if (path.size() >= PATH_MAX) Refuse(path, tooLong);
+            else if (!f.reached) Refuse(path, "es un enlace a un fichero que no existe");
+            else if (S_ISREG(f.target.st_mode)) Add(path, path, relative + f.name, {here.st_dev, here.st_ino, f.name}, link);
         }
     }
 }
 
-void FolderRun::Add(const std::string& input, const std::string& shown, const std::string& relative) {
+void FolderRun::Refuse(const std::string& path, const std::string& why) {
+    FolderFile f;
+    f.input = f.shown = path;
+    f.refused = why;
+    files_.push_back(std::move(f));
+    found_.emplace_back(std::nullopt, false);
+}
+
+void FolderRun::Add(const std::string& input, const std::string& shown, const std::string& relative, const Entry& entry,
+                    bool link) {
+    // A name met twice (given twice, or in a folder given too) is converted once.
+    if (!entries_.insert(entry).second) return;
     struct stat st {};
+    std::optional<Id> id;
     if (::stat(input.c_str(), &st) == 0) {
-        // A file met twice (given twice, or in a folder given too) is converted once.
-        if (!seen_.insert(IdOf(st)).second) return;
+        id = IdOf(st);
         for (const std::string& part : LayerFiles(input))
             if (::stat(part.c_str(), &st) == 0) inputIds_.insert(IdOf(st));
     }
@@ -165,11 +210,34 @@ void FolderRun::Add(const std::string& input, const std::string& shown, const st
     f.input = input;
     f.shown = shown;
     f.output = output_ + "/" + OutputName(relative, format_);
-    if (!outputs_.insert(f.output).second) {
-        const auto first = std::find_if(files_.begin(), files_.end(), [&](const FolderFile& o) { return o.output == f.output; });
-        f.refused = "su destino «" + f.output + "» es ya el de «" + first->shown + "»";
-    }
     files_.push_back(std::move(f));
+    found_.emplace_back(id, link);
+}
+
+void FolderRun::Settle() {
+    // Each file under its own path: a folder's link to a file converted under its own name
+    // is passed over, said so, rather than written twice.
+    std::map<Id, std::string> own;
+    for (std::size_t i = 0; i < files_.size(); ++i)
+        if (found_[i].first && !found_[i].second) own.emplace(*found_[i].first, files_[i].shown);
+    std::vector<FolderFile> files;
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+        FolderFile& f = files_[i];
+        const auto target = found_[i].second ? own.find(*found_[i].first) : own.end();
+        if (target != own.end()) {
+            f.passed = "es un enlace a «" + target->second + "», que se convierte con su nombre";
+            passed_.push_back(std::move(f));
+            continue;
+        }
+        if (f.refused.empty() && !outputs_.insert(f.output).second) {
+            const auto first = std::find_if(files.begin(), files.end(), [&](const FolderFile& o) { return o.output == f.output; });
+            f.refused = "su destino «" + f.output + "» es ya el de «" + first->shown + "»";
+        }
+        files.push_back(std::move(f));
+    }
+    files_ = std::move(files);
+    found_.clear();
+    std::stable_sort(passed_.begin(), passed_.end(), [](const FolderFile& a, const FolderFile& b) { return a.shown < b.shown; });
 }
 
 bool FolderRun::Inside(const std::string& output) const {
@@ -227,6 +295,11 @@ void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& p
                         const ReplaceQuestion& replace) {
     FolderFile& f = files_[i];
     if (!f.refused.empty() || f.Converted()) return;
+    // A table converts in this process: a signal the caller defers stops it from here.
+    const FileProgress checked = [&](std::uint64_t count, int percent) {
+        if (DeferringSignals() && PendingSignal() != 0) throw Interrupted{PendingSignal()};
+        if (progress) progress(count, percent);
+    };
     NewFolders folders;
     try {
         std::vector<std::string> args = options_;
@@ -238,7 +311,7 @@ void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& p
         folders.Make(f.output);
         if (IsLayerFile(f.input)) f.layers = ConvertLayerFile(f, settings, progress, replace);
         else if (rasters::IsRasterFile(f.input)) f.image = rasters::ConvertRaster(f.input, f.output, settings, cl.raster);
-        else f.table = ConvertTable(f, settings, progress);
+        else f.table = ConvertTable(f, settings, checked);
         folders.keep = true;
     } catch (const UsageError& e) {
         f.refused = e.what();
@@ -280,6 +353,7 @@ FolderCounts FolderRun::Counts() const {
         if (f.Converted()) ++(f.Whole() ? n.converted : n.withErrors);
         else if (!f.refused.empty()) ++n.refused;
     }
+    n.passed = passed_.size();
     return n;
 }
 
@@ -287,13 +361,15 @@ std::string FolderFileText(const FolderFile& f) {
     if (f.table) return SummaryText(*f.table, f.shown);
     if (f.layers) return LayerSummaryText(*f.layers, f.shown);
     if (f.image) return rasters::RasterSummaryText(*f.image, f.shown);
+    if (!f.passed.empty()) return "talpor-lote: " + f.shown + ": pasado por alto: " + f.passed + "\n";
     if (f.refused.empty()) return "";
     return "talpor-lote: " + f.shown + ": rechazado: " + f.refused + std::string(MissingHint(f.missing)) + "\n";
 }
 
 std::string CountsText(const FolderCounts& n) {
     return Count(n.converted, "fichero convertido", "ficheros convertidos") + ", " +
-           Count(n.withErrors, "con errores", "con errores") + ", " + Count(n.refused, "rechazado", "rechazados");
+           Count(n.withErrors, "con errores", "con errores") + ", " + Count(n.refused, "rechazado", "rechazados") +
+           (n.passed > 0 ? ", " + Count(n.passed, "enlace pasado por alto", "enlaces pasados por alto") : "");
 }
 
 }  // namespace batch

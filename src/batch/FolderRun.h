@@ -3,7 +3,9 @@
 // into one output folder. A folder's files keep their place in it there, each under its
 // own name with the extension of what it holds. Each file is written whole or not at all
 // (ConvertFile's OutputFile, ConvertLayers' OutputFolder); a file that cannot be converted
-// is refused with why and the run goes on with the next.
+// is refused with why and the run goes on with the next. A signal (Ctrl+C) stops the whole
+// run: the caller defers signals (DeferSignals) and Convert throws Interrupted once nothing
+// of the file it was converting is left.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +14,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -42,6 +45,7 @@ struct FolderFile {
     std::optional<LayerSummary> layers;  // converted as layers (ConvertLayers)
     std::optional<rasters::RasterSummary> image;  // converted as an image (rasters::ConvertRaster)
     std::string refused;                 // why nothing was written of it; "" otherwise
+    std::string passed;                  // why it was passed over (FolderRun::Passed); "" otherwise
     Missing missing = Missing::Nothing;  // what the user can give for it to go
     bool Converted() const { return table || layers || image; }
     // Converted with every row or feature.
@@ -52,6 +56,7 @@ struct FolderCounts {
     std::size_t converted = 0;   // whole
     std::size_t withErrors = 0;  // written, with rows or features that were not converted
     std::size_t refused = 0;     // nothing written
+    std::size_t passed = 0;      // links passed over
 };
 
 // Called while a file converts: the rows written (the features read, for layers) and the
@@ -61,16 +66,21 @@ using FileProgress = std::function<void(std::uint64_t count, int percent)>;
 class FolderRun {
   public:
     // The files of cl.inputs and where each goes in the folder cl.output, found without
-    // writing anything: the folders' files IsConvertible takes (hidden files and folders,
-    // and links to folders, passed over; the output folder too, when it lies within an
-    // input folder), in the order of their names; the files given as they are. A file
-    // whose destination another one has already is refused at once. Throws RunError when
-    // nothing can be done: the output folder is a file or one of the input folders, or no
-    // file is found.
+    // writing anything: the folders' files IsConvertible takes (hidden files and folders
+    // left out; the output folder too, when it lies within an input folder), in the order
+    // of their names; the files given as they are. Each file once, under its own path: a
+    // name met twice (a file given and in a folder given too) is converted once, and a
+    // link in a folder to a file the run converts under its own name is passed over
+    // (Passed), as is a link to a folder. A file whose destination another one has
+    // already, a link to nothing and a folder whose path is too long to open (PATH_MAX)
+    // are refused at once. Throws RunError when nothing can be done: the output folder is
+    // a file or one of the input folders, or no file is found.
     explicit FolderRun(const CommandLine& cl);
 
     std::vector<FolderFile>& Files() { return files_; }
     const std::vector<FolderFile>& Files() const { return files_; }
+    // The links passed over, each with why (FolderFile::passed).
+    const std::vector<FolderFile>& Passed() const { return passed_; }
     // The output folder, without a trailing "/".
     const std::string& Output() const { return output_; }
 
@@ -94,8 +104,14 @@ class FolderRun {
     FolderCounts Counts() const;
 
   private:
+    using Id = std::pair<dev_t, ino_t>;
+    // A name in a folder: the folder's identity and the name.
+    using Entry = std::tuple<dev_t, ino_t, std::string>;
     void Scan(const std::string& folder, const std::string& relative, const FileId& outputId, bool outputExists);
-    void Add(const std::string& input, const std::string& shown, const std::string& relative);
+    void Add(const std::string& input, const std::string& shown, const std::string& relative, const Entry& entry,
+             bool link);
+    void Refuse(const std::string& path, const std::string& why);
+    void Settle();
     void Check(const FolderFile& file) const;
     bool Inside(const std::string& path) const;  // within an input folder
     LayerSummary ConvertLayerFile(const FolderFile& file, Settings settings, const FileProgress& progress,
@@ -106,7 +122,9 @@ class FolderRun {
     std::string format_;  // --formato's name; "" for none
     bool replace_ = false;
     std::vector<FolderFile> files_;
-    std::set<std::pair<dev_t, ino_t>> seen_;      // of every input
+    std::vector<FolderFile> passed_;
+    std::set<Entry> entries_;                     // of every input
+    std::vector<std::pair<std::optional<Id>, bool>> found_;  // each file's identity, and whether a folder's link
     std::set<std::pair<dev_t, ino_t>> inputIds_;  // of every input file (a shapefile's parts too)
     std::set<std::string> outputs_;               // every destination
     std::set<std::pair<dev_t, ino_t>> folders_;   // of every input folder read
@@ -116,7 +134,8 @@ class FolderRun {
 // A file's lines of the summary: its own summary (SummaryText, LayerSummaryText), or
 // "talpor-lote: datos/web.shp: rechazado: WHY".
 std::string FolderFileText(const FolderFile& file);
-// "4 ficheros convertidos, 1 con errores, 2 rechazados".
+// "4 ficheros convertidos, 1 con errores, 2 rechazados", and ", 1 enlace pasado por alto"
+// when one was.
 std::string CountsText(const FolderCounts& counts);
 
 }  // namespace batch

@@ -21,6 +21,7 @@
 #include "batch/FolderRun.h"
 #include "batch/Stream.h"
 #include "core/Grids.h"
+#include "layers/LayerWorker.h"
 #include "layers/Layers.h"
 #include "rasters/Rasters.h"
 #include "tables/OutputFile.h"
@@ -100,8 +101,27 @@ std::string Unexpected(const std::exception_ptr& thrown) {
     return "error interno";
 }
 
+// Runs that say what an interruption kept (a layer, an image, several files) defer
+// signals for their whole length: Ctrl+C or a kill stops the worker at once and comes out
+// of the conversion as batch::Interrupted, nothing of the file it was writing left; the
+// run says so and ends as the signal says (ResendSignal), as a second signal ends it at
+// once. A signal that came as the last file was put in place ends the run the same way,
+// once its summary is said.
+int Ended(int status) {
+    if (const int signal = batch::PendingSignal()) batch::ResendSignal(signal);
+    return status;
+}
+
+[[noreturn]] void EndInterrupted(const std::string& input, const std::string& output, int signal) {
+    std::cerr << "talpor-lote: " << input << ": interrumpido: "
+              << (output == "-" ? "lo escrito en la salida estándar queda incompleto" : "no se ha escrito ningún fichero")
+              << "\n";
+    batch::ResendSignal(signal);
+}
+
 // A layer file: read and written through GDAL, each layer whole.
 int RunLayers(const batch::CommandLine& cl) {
+    batch::DeferSignals(-1);
     ProgressLine progress("entidad", "entidades");
     batch::LayerProgress show;
     if (::isatty(STDERR_FILENO)) show = [&](std::uint64_t features, std::uint64_t) { progress.Show(features, -1); };
@@ -109,7 +129,10 @@ int RunLayers(const batch::CommandLine& cl) {
         const batch::LayerSummary summary = batch::ConvertLayers(cl.input, cl.output, cl.settings, show);
         progress.Clear();
         std::cerr << batch::LayerSummaryText(summary, cl.input);
-        return batch::Whole(summary) ? kAllConverted : kSomeFailed;
+        return Ended(batch::Whole(summary) ? kAllConverted : kSomeFailed);
+    } catch (const batch::Interrupted& i) {
+        progress.Clear();
+        EndInterrupted(cl.input, cl.output, i.signal);
     } catch (const batch::RunError& e) {
         progress.Clear();
         return CannotRun(cl.input + ": " + e.what());
@@ -121,10 +144,13 @@ int RunLayers(const batch::CommandLine& cl) {
 
 // An image: its georeference moved, its pixels untouched.
 int RunRaster(const batch::CommandLine& cl) {
+    batch::DeferSignals(-1);
     try {
         const rasters::RasterSummary summary = rasters::ConvertRaster(cl.input, cl.output, cl.settings, cl.raster);
         std::cerr << rasters::RasterSummaryText(summary, cl.input);
-        return kAllConverted;
+        return Ended(kAllConverted);
+    } catch (const batch::Interrupted& i) {
+        EndInterrupted(cl.input, cl.output, i.signal);
     } catch (const batch::RunError& e) {
         return CannotRun(cl.input + ": " + e.what());
     } catch (...) {
@@ -133,8 +159,10 @@ int RunRaster(const batch::CommandLine& cl) {
 }
 
 // A folder, or several inputs, into an output folder: each file's summary as it ends, then
-// the counts of files.
+// the links passed over and the counts of files. A signal stops the whole run: the files
+// written before stay, nothing of the one it stopped.
 int RunSeveral(const batch::CommandLine& cl, core::Grids* grids) {
+    batch::DeferSignals(-1);
     std::optional<batch::FolderRun> run;
     try {
         run.emplace(cl);
@@ -142,24 +170,37 @@ int RunSeveral(const batch::CommandLine& cl, core::Grids* grids) {
         return CannotRun(e.what());
     }
     std::vector<batch::FolderFile>& files = run->Files();
-    for (std::size_t i = 0; i < files.size(); ++i) {
+    std::optional<std::size_t> stopped;
+    int signal = 0;
+    for (std::size_t i = 0; i < files.size() && !stopped; ++i) {
         const bool layers = batch::IsLayerFile(files[i].input);
         ProgressLine progress(layers ? "entidad" : "fila", layers ? "entidades" : "filas",
                               "[" + std::to_string(i + 1) + "/" + std::to_string(files.size()) + "] " + files[i].shown + ": ");
         batch::FileProgress show;
         if (::isatty(STDERR_FILENO)) show = [&](std::uint64_t count, int percent) { progress.Show(count, percent); };
         try {
+            if (batch::PendingSignal() != 0) throw batch::Interrupted{batch::PendingSignal()};
             run->Convert(i, grids, show);
+        } catch (const batch::Interrupted& s) {
+            stopped = i;
+            signal = s.signal;
         } catch (...) {
             files[i].refused = Unexpected(std::current_exception());
         }
         progress.Clear();
-        std::cerr << batch::FolderFileText(files[i]);
+        if (!stopped) std::cerr << batch::FolderFileText(files[i]);
+    }
+    for (const batch::FolderFile& f : run->Passed()) std::cerr << batch::FolderFileText(f);
+    if (stopped) {
+        const std::size_t after = files.size() - *stopped - 1;
+        std::cerr << "talpor-lote: " << files[*stopped].shown << ": interrumpido: no se ha escrito nada de él"
+                  << (after > 0 ? " ni de " + batch::Count(after, "fichero más", "ficheros más") : "") << "\n";
     }
     const batch::FolderCounts counts = run->Counts();
     std::cerr << "talpor-lote: " << batch::CountsText(counts) << "\n";
-    if (counts.converted + counts.withErrors == 0) return kCannotRun;
-    return counts.withErrors + counts.refused > 0 ? kSomeFailed : kAllConverted;
+    if (stopped) batch::ResendSignal(signal);
+    if (counts.converted + counts.withErrors == 0) return Ended(kCannotRun);
+    return Ended(counts.withErrors + counts.refused > 0 ? kSomeFailed : kAllConverted);
 }
 
 int Run(int argc, char** argv) {

@@ -1393,7 +1393,9 @@ void WriteLayers(const Input& input, const EngineOutput& output, const Settings&
     std::vector<const char*> datasetOptions, layerOptions;
     job.geoJson = outFormat->name == "geojson";
     job.cad = outFormat->name == "dxf";
-    if (job.geoJson) layerOptions = {"RFC7946=YES", "COORDINATE_PRECISION=9", "WRITE_NAME=NO"};
+    // The layer is written in degrees already, and within Spain: GDAL reprojects nothing,
+    // so its dateline heuristics would only warn, on every feature, that they do nothing.
+    if (job.geoJson) layerOptions = {"RFC7946=YES", "COORDINATE_PRECISION=9", "WRITE_NAME=NO", "WRAPDATELINE=NO"};
     // A shapefile's texts in UTF-8, said so by its .cpg: nothing becomes "?".
     if (outFormat->name == "shp") layerOptions = {"ENCODING=UTF-8"};
     // The attributes GPX has no element for go in its extensions: nothing is lost.

@@ -113,12 +113,22 @@ void CopyToStandardOutput(const std::string& path) {
     if (in < 0) throw RunError("no se puede leer " + path + ": " + SystemErrorText(errno));
     char buffer[1 << 16];
     ssize_t n;
+    // A run that defers signals stops here too, not once a slow reader has had it all.
+    const auto stopIfInterrupted = [&] {
+        if (!DeferringSignals() || PendingSignal() == 0) return;
+        ::close(in);
+        throw Interrupted{PendingSignal()};
+    };
     while ((n = ::read(in, buffer, sizeof buffer)) != 0) {
+        stopIfInterrupted();
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) break;
         for (ssize_t done = 0; done < n;) {
             const ssize_t w = ::write(STDOUT_FILENO, buffer + done, static_cast<std::size_t>(n - done));
-            if (w < 0 && errno == EINTR) continue;
+            if (w < 0 && errno == EINTR) {
+                stopIfInterrupted();
+                continue;
+            }
             if (w <= 0) {
                 const int e = errno;
                 ::close(in);
@@ -252,11 +262,13 @@ std::vector<LayerInfo> LayersOf(const std::string& path, const LayerProgress& pr
 
 LayerSummary ConvertLayers(const std::string& input, const std::string& output, const Settings& settings,
                            const LayerProgress& progress, const ReplaceQuestion& replace, const LayerLimits& limits) {
-    // An interrupted run leaves as the signal says once its temporary files are gone.
+    // An interrupted run leaves as the signal says once its temporary files are gone,
+    // unless its caller defers signals to say itself what the run kept.
     int signal = 0;
     try {
         return ConvertInto(input, output, settings, progress, replace, limits);
     } catch (const Interrupted& i) {
+        if (DeferringSignals()) throw;
         signal = i.signal;
     }
     ResendSignal(signal);

@@ -204,7 +204,9 @@ WritePlan PlanWrite(const std::string& input, const std::string& output, const S
 // of one row per vertex. The direction follows the layers' system
 // (settings.conversion.direction for a layer without one, settings.layers.directionGiven
 // required). Never writes over the input (any of its files, by any name), nor replaces a
-// device, a pipe or a socket. Throws RunError, leaving no part of the output.
+// device, a pipe or a socket. Throws RunError, leaving no part of the output. A signal
+// (Ctrl+C) ends the process as the signal says once the output is removed; a caller that
+// defers signals (DeferSignals, tables/OutputFile.h) gets Interrupted instead.
 LayerSummary ConvertLayers(const std::string& input, const std::string& output, const Settings& settings,
                            const LayerProgress& progress = {}, const ReplaceQuestion& replace = {},
                            const LayerLimits& limits = {});

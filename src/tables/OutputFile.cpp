@@ -31,8 +31,9 @@ volatile std::sig_atomic_t g_haveTemporary = 0;
 char g_temporaryFolder[PATH_MAX + 1];
 volatile std::sig_atomic_t g_haveTemporaryFolder = 0;
 
-// A worker writing the temporary folder, killed by the handler; and the signal kept while
-// the caller waits for it.
+// A worker writing the temporary folder, killed by the handler; how many callers defer
+// signals (a run that says what it kept, and within it a worker's wait); and the signal
+// kept for them.
 volatile pid_t g_worker = -1;
 volatile std::sig_atomic_t g_deferring = 0;
 volatile std::sig_atomic_t g_pending = 0;
@@ -131,15 +132,17 @@ void RemoveTemporaryOutput() {
 
 void DeferSignals(pid_t worker) {
     RemoveTemporaryOnSignals();
-    g_pending = 0;
+    if (g_deferring == 0) g_pending = 0;
     g_worker = worker;
-    g_deferring = 1;
+    g_deferring = g_deferring + 1;
 }
 
 void StopDeferringSignals() {
-    g_deferring = 0;
     g_worker = -1;
+    if (g_deferring > 0) g_deferring = g_deferring - 1;
 }
+
+bool DeferringSignals() { return g_deferring > 0; }
 
 int PendingSignal() { return g_pending; }
 

@@ -33,9 +33,13 @@ void RemoveTemporaryOutput();
 // process (Ctrl+C, a kill) only stops the worker and is kept for the caller, which
 // leaves by unwinding (batch::Interrupted) so that the folder is removed outside the
 // handler; a second such signal ends the process at once, removing what it can. Between
-// DeferSignals and StopDeferringSignals.
+// DeferSignals and StopDeferringSignals, which nest: a run may defer them as a whole
+// (worker -1) and each wait for a worker within it again.
 void DeferSignals(pid_t worker);
 void StopDeferringSignals();
+// Whether signals are deferred: outside a worker's wait, whether the caller says itself
+// what an interrupted run kept.
+bool DeferringSignals();
 // The signal kept, or 0.
 int PendingSignal();
 

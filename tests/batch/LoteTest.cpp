@@ -518,6 +518,45 @@ TEST_F(Lote, AStoppedRunLeavesNoFile) {
     std::vector<std::string> left;
     for (const auto& e : fs::directory_iterator(dir)) left.push_back(e.path().filename().string());
     EXPECT_EQ(left, std::vector<std::string>{"entrada.csv"});
+
+    // Ctrl+C while an image is resampled, alone and in a folder, to a process started with
+    // SIGINT's default, as a terminal starts it: the files finished stay, nothing of the
+    // image nor of the files after it, the run says so and ends by the signal.
+    ASSERT_EQ(std::system(("cd '" + dir.string() + "' && mkdir hojas && echo 'P;40,41;-3,70' > hojas/a.csv && cp hojas/a.csv "
+                           "hojas/z.csv && gdal_create -q -outsize 6000 6000 -burn 7 -a_srs EPSG:23030 -a_ullr 440000 "
+                           "4480000 446000 4474000 hojas/hoja.tif").c_str()), 0);
+    posix_spawnattr_t defaults;
+    posix_spawnattr_init(&defaults);
+    sigset_t interrupt;
+    sigemptyset(&interrupt), sigaddset(&interrupt, SIGINT);
+    posix_spawnattr_setsigdefault(&defaults, &interrupt);
+    posix_spawnattr_setflags(&defaults, POSIX_SPAWN_SETSIGDEF);
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "errores.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const struct {
+        const char *input, *output, *writing, *said;
+    } stopped[] = {{"hojas/hoja.tif", "hoja2.tif", ".", "talpor-lote: hojas/hoja.tif: interrumpido: no se ha escrito ningún fichero\n"},
+                   {"hojas", "hojas2", "hojas2",
+                    "talpor-lote: hojas/a.csv: 1 fila convertida; punto en las columnas 2 y 3, separador «;», sin cabecera\n"
+                    "talpor-lote: hojas/hoja.tif: interrumpido: no se ha escrito nada de él ni de 1 fichero más\n"
+                    "talpor-lote: 1 fichero convertido, 0 con errores, 0 rechazados\n"}};
+    for (const auto& s : stopped) {
+        const char* args[] = {TALPOR_LOTE, "-m", "helmert", "--remuestrear", s.input, s.output, nullptr};
+        ASSERT_EQ(posix_spawn(&pid, TALPOR_LOTE, &actions, &defaults, const_cast<char**>(args), environ), 0);
+        // Under way once the image's temporary folder is there.
+        const std::string list = "ls -A '" + (dir / s.writing).string() + "' 2>&1";
+        for (int i = 0; i < 6000 && !Has(testing_support::Output(list), ".hoja"); ++i) usleep(10000);
+        usleep(300000);
+        kill(pid, SIGINT);
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT && Has(ReadFile(dir / "errores.txt"), s.said))
+            << status << ReadFile(dir / "errores.txt");
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&defaults);
+    EXPECT_EQ(testing_support::Output("cd '" + dir.string() + "' && find . | sort | tr '\\n' ' '"),
+              ". ./entrada.csv ./errores.txt ./hojas ./hojas/a.csv ./hojas/hoja.tif ./hojas/z.csv ./hojas2 ./hojas2/a.csv ");
 }
 
 // A project folder in one run: a shapefile in a subfolder, a table deeper down, a note that
@@ -535,6 +574,7 @@ TEST_F(Lote, AFolderConvertsInOneRunWithItsStructure) {
     WriteFile(dir / "proyecto/leeme.txt", "Proyecto de ordenación\n");
     WriteFile(dir / "proyecto/roto.gpkg", "esto no es un GeoPackage");
     WriteFile(dir / "proyecto/.copia/viejo.csv", "P;40,41;-3,70\n");
+    fs::create_symlink("sub/hitos.csv", dir / "proyecto/capas/aa_enlace.csv");  // listed before its file
     const std::string options = "-m rejilla -s ed50-wgs84 --huso=30 ";
     Ran r = Run(options + "proyecto salida");
     EXPECT_EQ(r.status, 1) << r.err;
@@ -542,7 +582,10 @@ TEST_F(Lote, AFolderConvertsInOneRunWithItsStructure) {
                 Has(r.err, "talpor-lote: proyecto/capas/sub/hitos.csv: 1 fila convertida") &&
                 Has(r.err, "talpor-lote: proyecto/leeme.txt: rechazado: ") &&
                 Has(r.err, "talpor-lote: proyecto/roto.gpkg: rechazado: no se puede leer como capa") &&
-                Has(r.err, "talpor-lote: 2 ficheros convertidos, 0 con errores, 2 rechazados\n") && !Has(r.err, "copia"))
+                Has(r.err, "talpor-lote: proyecto/capas/aa_enlace.csv: pasado por alto: es un enlace a "
+                           "«proyecto/capas/sub/hitos.csv», que se convierte con su nombre\n") &&
+                Has(r.err, "talpor-lote: 2 ficheros convertidos, 0 con errores, 2 rechazados, 1 enlace pasado por alto\n") &&
+                !Has(r.err, "copia"))
         << r.err;
     std::vector<std::string> written;
     for (const auto& e : fs::recursive_directory_iterator(dir / "salida"))
@@ -589,6 +632,19 @@ TEST_F(Lote, AFolderConvertsInOneRunWithItsStructure) {
     for (const auto& e : fs::directory_iterator(dir / "gps-ed50")) written.push_back(e.path().filename().string());
     std::sort(written.begin(), written.end());
     EXPECT_EQ(written, (std::vector<std::string>{"excursion.csv", "pistas.csv", "ruta.csv"}));
+
+    // A UTM layer to GeoJSON, in degrees: no warning of GDAL's on options without effect.
+    r = Run("-m helmert proyecto/capas/montes.shp montes.geojson");
+    EXPECT_TRUE(r.status == 0 && !Has(r.err, "aviso")) << r.err;
+
+    // A folder deeper than a path can name (PATH_MAX) is refused by name, not passed over.
+    ASSERT_EQ(std::system(("cd '" + dir.string() + "' && mkdir -p honda/$(printf 'dd/%.0s' $(seq 1800)) && "
+                           "echo 'P;40,41;-3,70' > honda/a.csv").c_str()), 0);
+    r = Run("-m helmert honda honda-x");
+    EXPECT_TRUE(r.status == 1 && Has(r.err, "/dd: rechazado: carpeta demasiado honda") &&
+                Has(r.err, "1 fichero convertido, 0 con errores, 1 rechazado"))
+        << r.err;
+    EXPECT_EQ(std::system(("rm -rf '" + (dir / "honda").string() + "'").c_str()), 0);
 }
 
 }  // namespace
