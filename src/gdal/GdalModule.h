@@ -209,3 +209,8 @@ inline constexpr int kTalporGdalVersion = 11;
 inline constexpr int kTalporGdalBatch = 256;
 inline constexpr unsigned long long kTalporGdalBatchVertices = 2048;
 inline constexpr const char* kTalporGdalEntry = "talpor_gdal_functions";
+// The endings of the files GDAL reads beside an image orto.tif as orto.<ending> (its world
+// file, .prj, metadata, overviews, mask); every orto.tif.<ending> is one too.
+inline constexpr const char* kTalporImageSidecars[] = {"tfw", "tifw", "tiffw", "jgw", "jpgw", "jpegw", "pgw", "pngw", "wld", "prj",
+                                                       "aux", "aux.xml", "ovr", "msk", "xml", "imd", "rpb", "pam"};
+inline constexpr int kTalporImageWorldFiles = 9;  // the first of them

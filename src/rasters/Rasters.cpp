@@ -143,6 +143,11 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
         throw RunError("no se puede leer como imagen: " + std::string(*error != 0 ? error : "GDAL no la reconoce"));
     if (info.hasGeoTransform == 0)
         throw RunError("la imagen no tiene georreferencia: ni en el fichero ni en un fichero de mundo (.tfw, .jgw, .pgw, .wld)");
+    // A pixel of no size, or one GDAL could not turn back into rows and columns.
+    const double* g = info.geoTransform;
+    const double determinant = g[1] * g[5] - g[2] * g[4];
+    if (!std::all_of(g, g + 6, [](double v) { return std::isfinite(v); }) || !std::isnormal(determinant))
+        throw RunError("la georreferencia de la imagen no vale: sus píxeles no tienen tamaño, o no es un número");
     const std::string driver = info.driver;
     // Its system: the one it says, or for an image without one the direction and zone given.
     std::optional<RasterSystem> from = SystemOf(info.epsg > 0 ? info.epsg : info.likeEpsg);
@@ -210,12 +215,12 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
     if (!move.untouched) {
         const TalporGdalWarp warp{pipeline.c_str(), EpsgOf(*from), EpsgOf(to), resampling.c_str(), format.c_str(), progress};
         if (gdal.warpRaster(args.at(1).c_str(), output.c_str(), &warp, error, sizeof error) == 0)
-            throw RunError("no se puede remuestrear la imagen: " + std::string(error));
+            throw RunError(*error != 0 ? error : "no se ha remuestreado la imagen");
         return;
     }
     if (gdal.moveRaster(args.at(1).c_str(), output.c_str(), sameBytes ? info.worldFile : "", move.affine.t.data(), EpsgOf(to),
                         sameBytes ? "" : format.c_str(), &progress, error, sizeof error) == 0)
-        throw RunError("no se puede escribir la imagen: " + std::string(error));
+        throw RunError(*error != 0 ? error : "no se ha escrito la imagen");
 }
 
 namespace {
@@ -239,6 +244,54 @@ void Read(const batch::Record& r, RasterSummary& summary) {
     summary.resampled = r[10], summary.recoded = r[11];
     summary.pixelX = std::stod(r[12]), summary.pixelY = std::stod(r[13]), summary.degrees = r[14] == "1";
     summary.asked = r[15] == "1";
+}
+
+// The identities of the image `input` and of the files GDAL reads beside it.
+std::vector<batch::FileId> InputIds(const std::string& input) {
+    namespace fs = std::filesystem;
+    std::vector<batch::FileId> ids;
+    if (const std::optional<batch::FileId> id = batch::IdOf(input)) ids.push_back(*id);
+    const fs::path image(input);
+    const std::string lower = batch::AsciiLower(image.filename().string()), stem = lower.substr(0, lower.rfind('.')) + ".";
+    std::error_code e;
+    for (fs::directory_iterator it(image.has_parent_path() ? image.parent_path() : fs::path("."), e), end; !e && it != end;
+         it.increment(e)) {
+        const std::string low = batch::AsciiLower(it->path().filename().string());
+        const bool beside = low != lower && (low.starts_with(lower + ".") ||
+                                             (low.starts_with(stem) && std::find(std::begin(kTalporImageSidecars), std::end(kTalporImageSidecars),
+                                                                                 low.substr(stem.size())) != std::end(kTalporImageSidecars)));
+        if (const std::optional<batch::FileId> id = beside ? batch::IdOf(it->path().string()) : std::nullopt) ids.push_back(*id);
+    }
+    return ids;
+}
+
+// Refuses a file to be written at `path` (named `name`) that is one of the input's own
+// beside it (`inputs` after the image itself): orto.jpg to orto.jpeg would write its
+// world file and .prj over the input's, whatever --reemplazar says.
+void RefuseInputsFile(const std::string& path, const std::string& name, const std::vector<batch::FileId>& inputs) {
+    const std::optional<batch::FileId> id = batch::IdOf(path);
+    if (!id || std::find(inputs.begin() + (inputs.empty() ? 0 : 1), inputs.end(), *id) == inputs.end()) return;
+    const std::string lower = batch::AsciiLower(name), ending = lower.substr(lower.rfind('.') + 1);
+    const auto world = std::find(std::begin(kTalporImageSidecars), std::end(kTalporImageSidecars), ending);
+    throw RunError("«" + name + "» es " +
+                   (world - std::begin(kTalporImageSidecars) < kTalporImageWorldFiles ? "el fichero de georreferencia"
+                    : ending == "prj"                                               ? "el fichero del sistema"
+                                                                                    : "uno de los ficheros") +
+                   " de la entrada: elija otro nombre para el destino");
+}
+
+// Refuses a destination that is a link into /dev or /proc (/dev/stdout, /proc/self/fd/1):
+// the standard output or a device, whatever they lead to now.
+void RefuseLinkOut(const std::string& output) {
+    std::string at = output;
+    for (int i = 0; i < 40; ++i) {
+        std::error_code e;
+        const std::filesystem::path target = std::filesystem::read_symlink(at, e);
+        if (e) return;
+        at = target.is_absolute() ? target.string() : (std::filesystem::path(at).parent_path() / target).string();
+        if (at.starts_with("/dev/") || at.starts_with("/proc/"))
+            throw RunError("«" + output + "» lleva a «" + at + "», no a un fichero: una imagen se escribe en un fichero normal");
+    }
 }
 
 std::int64_t BytesOf(const std::string& input) {
@@ -265,8 +318,9 @@ RasterSummary ConvertRaster(const std::string& input, const std::string& output,
     if (output == "-") throw RunError("una imagen no se puede escribir en la salida estándar: dé un fichero de destino");
     if (batch::AsciiLower(output).ends_with(".vrt"))
         throw RunError("una imagen se escribe en GeoTIFF, JPEG, PNG o malla ASCII, no en VRT: dé un destino .tif");
-    const std::optional<batch::FileId> in = batch::IdOf(input);
-    if (in && batch::IdOf(output) == in) throw RunError("«" + output + "» es el propio fichero de entrada; escriba la salida en otro fichero");
+    const std::vector<batch::FileId> inputs = InputIds(input);
+    batch::CheckDestination(output, output, inputs, "una imagen");
+    RefuseLinkOut(output);
     batch::OutputFolder out(output);
     std::vector<std::string> args = JobArguments(input, settings, options);
     args.push_back("--salida=" + out.Path());
@@ -277,6 +331,8 @@ RasterSummary ConvertRaster(const std::string& input, const std::string& output,
     }
     std::vector<std::string> existing;
     for (const std::string& name : out.Written()) {
+        RefuseInputsFile(out.Destination() + "/" + name, name, inputs);
+        batch::CheckDestination(out.Destination() + "/" + name, name, inputs, "una imagen");
         if (out.OfDestination(name) && name == std::filesystem::path(output).filename().string()) continue;
         summary.written.push_back(name);
         struct stat st {};
