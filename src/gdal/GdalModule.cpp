@@ -1010,7 +1010,9 @@ std::string VrtRefusal(const std::string& path, int depth) {
                 struct stat st {};
                 const bool plain = !source.starts_with("/vsi") && !e && ::stat(real.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
                                    !real.starts_with("/proc/") && !real.starts_with("/dev/") && !real.starts_with("/sys/");
-                if (!plain || GDALIdentifyDriverEx(real.c_str(), GDAL_OF_RASTER, kImageDrivers, nullptr) == nullptr)
+                if (e && !source.starts_with("/vsi"))
+                    why = "su fuente «" + OneLine(source.c_str()) + "» no existe";
+                else if (!plain || GDALIdentifyDriverEx(real.c_str(), GDAL_OF_RASTER, kImageDrivers, nullptr) == nullptr)
                     why = "su fuente «" + OneLine(source.c_str()) + "» no es un fichero de imagen (GeoTIFF, JPEG, PNG, malla ASCII o "
                           "VRT) en una carpeta normal, y Talpor no la lee";
                 else if (depth < 8)
@@ -1594,24 +1596,34 @@ bool NoRoom(const std::string& output) {
 // reported meanwhile and the writer's `error`: pixels GDAL could not read refuse the
 // image, even where the writing went on with blanks for them. 1, or 0 with `error` set.
 int Judged(int done, const Reports& reports, const char* input, const char* output, char* error, int size) {
-    const std::string said = error != nullptr ? OneLine(error) : "";
     const std::string in = std::filesystem::path(input).filename().string(), out = std::filesystem::path(output).filename().string();
+    // GDAL's words name the output by its temporary path: by its name instead.
+    const auto named = [&](std::string text) {
+        for (std::size_t at; !std::string_view(output).empty() && (at = text.find(output)) != std::string::npos;)
+            text.replace(at, std::strlen(output), out);
+        for (std::size_t at; (at = text.find("./" + out)) != std::string::npos;) text.replace(at, out.size() + 2, out);
+        return text;
+    };
+    const std::string said = named(error != nullptr ? OneLine(error) : "");
+    const bool failed = done == 0 || reports.failure;
+    if (failed && (done != 0 || !said.empty()) && NoRoom(output)) {
+        const std::string why = said.empty() ? named(reports.messages) : said;
+        return CopyText(("no se puede escribir «" + out + "»: no queda espacio" + (why.empty() ? "" : " (" + why + ")")).c_str(),
+                        error, size), 0;
+    }
     std::string damage;
     for (std::size_t from = 0; from < reports.messages.size() && damage.empty();) {
         const std::size_t end = std::min(reports.messages.find("; ", from), reports.messages.size());
-        if (const std::string m = reports.messages.substr(from, end - from); SaysDamaged(m)) damage = m;
+        if (const std::string m = reports.messages.substr(from, end - from); SaysDamaged(m)) damage = named(m);
         from = end + 2;
     }
     if (!damage.empty())
         return CopyText(("no se puede leer «" + in + "»: sus píxeles están dañados o incompletos (" + damage + ")").c_str(), error, size), 0;
     if (done != 0 && !reports.failure) return 1;
     if (done != 0 || !said.empty()) {
-        const std::string why = said.empty() ? reports.messages : said;
+        const std::string why = said.empty() ? named(reports.messages) : said;
         const bool ours = why.starts_with("no se puede") || why.starts_with("GDAL no");
-        const std::string words = why.empty() ? "" : " (" + why + ")";
-        const std::string sentence = NoRoom(output) ? "no se puede escribir «" + out + "»: no queda espacio" + words
-                                     : ours         ? why
-                                                    : "no se puede escribir «" + out + "»: GDAL ha fallado" + words;
+        const std::string sentence = ours ? why : "no se puede escribir «" + out + "»: GDAL ha fallado" + (why.empty() ? "" : " (" + why + ")");
         CopyText(sentence.c_str(), error, size);
     }
     return 0;
