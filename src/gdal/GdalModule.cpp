@@ -1083,8 +1083,10 @@ bool BlocksInside(GDALDatasetH ds, long long bytes, bool& sparse) {
 
 // Refuses, in a sentence, an image its file cannot hold: a header that declares more
 // pixels than its compression could keep in its bytes, blocks past its end, pixels GDAL
-// reads only with a warning (a JPEG cut short, corrupt data). A small image's pixels
-// are read through for it; a GeoTIFF's, which may be huge, only where they are written.
+// reads only with a warning (a JPEG cut short, corrupt data). A JPEG's, PNG's or ASCII
+// grid's pixels are read through for it, and a GeoTIFF's up to 64 MB; a larger GeoTIFF's
+// (an orthophoto of 20.000² pixels) only where they are written, and its bytes copied
+// untouched as they are.
 std::string DamageRefusal(GDALDatasetH ds, const std::string& path) {
     struct stat st {};
     const long long bytes = ::stat(path.c_str(), &st) == 0 ? st.st_size : 0;
@@ -1110,7 +1112,9 @@ std::string DamageRefusal(GDALDatasetH ds, const std::string& path) {
                Grouped(static_cast<unsigned long long>(GDALGetRasterYSize(ds))) + " píxeles, que no caben en sus " +
                Grouped(static_cast<unsigned long long>(bytes)) + " bytes: está cortada o su cabecera miente";
     std::string said;
-    if ((driver == "JPEG" || driver == "PNG" || driver == "AAIGrid" || driver == "GRASSASCIIGrid") && !ReadsWhole(ds, said))
+    const bool small = declared <= double(std::int64_t{64} << 20);  // read through in well under a second
+    if ((driver == "JPEG" || driver == "PNG" || driver == "AAIGrid" || driver == "GRASSASCIIGrid" || (small && driver == "GTiff")) &&
+        !ReadsWhole(ds, said))
         return "sus píxeles están dañados o incompletos" + (said.empty() ? std::string() : " (" + said + ")");
     return "";
 }

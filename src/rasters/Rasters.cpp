@@ -185,6 +185,12 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
     const Move move = PlanMove(info.width, info.height, affine,
                                MethodMap(*from, to, method, *settings.conversion.grids, HelmertSets::Given), to.zone == 0,
                                o.resample ? 0 : o.tolerance, format == "AAIGrid");
+    // An image of a row or a column of pixels gives no plane to fit (a header cut to 1 × 1).
+    if (!std::isfinite(move.worstMetres) || !std::isfinite(move.worstPixels) ||
+        !std::all_of(move.affine.t.begin(), move.affine.t.end(), [](double v) { return std::isfinite(v); }))
+        throw RunError("la imagen tiene " + batch::Grouped(static_cast<std::uint64_t>(info.width)) + " × " +
+                       batch::Grouped(static_cast<std::uint64_t>(info.height)) +
+                       " píxeles, muy pocos para llevar su georreferencia al otro sistema: está dañada o es demasiado pequeña");
     if (move.outside > 0)
         throw RunError("parte de la imagen queda fuera del área del método: " +
                        std::string(c.method == batch::Method::Grid ? "la rejilla del IGN cubre la península y Baleares"

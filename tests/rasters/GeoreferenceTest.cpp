@@ -309,7 +309,8 @@ TEST(Rasters, AnImageReadsNothingButItselfAndRefusesWhatIsDamaged) {
                   "mkdir fotos && cp orto.jpg orto.wld orto.jpg.aux.xml fotos/ && ln -s ../secreto.txt fotos/orto.jpg.ovr && "
                   "for f in medio grande tubo; do cp orto.wld $f.wld; cp orto.jpg.aux.xml $f.jpg.aux.xml; done && "
                   "head -c 9000 orto.jpg > medio.jpg && python3 grande.py && "
-                  "head -c $(($(stat -c %s orto.tif) / 2)) orto.tif > corto.tif && mkfifo tubo.jpg tubo.tif && cp orto.jpg junto.jpg && mkfifo junto.wld && "
+                  "head -c $(($(stat -c %s orto.tif) / 2)) orto.tif > corto.tif && cp orto.tif dano.tif && printf '%064d' 0 | "
+                  "dd of=dano.tif bs=1 seek=5000 conv=notrunc 2>&1 && gdal_translate -q -outsize 1 1 orto.tif uno.tif && mkfifo tubo.jpg tubo.tif && cp orto.jpg junto.jpg && mkfifo junto.wld && "
                   "ln -s /dev/stdout salida.tif && gdal_translate -q -of VRT orto.tif falta.vrt && sed -i 's/orto.tif/no.tif/' falta.vrt"),
               0)
         << testing_support::ReadFile(folder.path / "errores.txt");
@@ -329,6 +330,8 @@ TEST(Rasters, AnImageReadsNothingButItselfAndRefusesWhatIsDamaged) {
         {"medio.jpg m.jpg", read + "sus píxeles están dañados o incompletos (libjpeg: Premature end of JPEG file)"},
         {"grande.jpg g.tif", read + "dice tener 65.500 × 65.500 píxeles, que no caben en sus 1.024 bytes"},
         {"corto.tif c.tif", read + "el fichero acaba antes que sus píxeles: está cortado o dañado"},
+        {"dano.tif d.tif", read + "sus píxeles están dañados o incompletos (ZIPDecode:Decoding error"},
+        {"uno.tif u.tif", "la imagen tiene 1 × 1 píxeles, muy pocos para llevar su georreferencia al otro sistema"},
         {"falta.vrt f.tif", read + "su fuente «no.tif» no existe"},
         {"--remuestrear orto.tif lleno.tif", "no se puede escribir «lleno.tif»: no queda espacio ("},
     };
