@@ -1015,6 +1015,8 @@ std::string VrtRefusal(const std::string& path, int depth) {
                 else if (!plain || GDALIdentifyDriverEx(real.c_str(), GDAL_OF_RASTER, kImageDrivers, nullptr) == nullptr)
                     why = "su fuente «" + OneLine(source.c_str()) + "» no es un fichero de imagen (GeoTIFF, JPEG, PNG, malla ASCII o "
                           "VRT) en una carpeta normal, y Talpor no la lee";
+                else if (const std::string beside = FilesRefusal(real); !beside.empty())
+                    why = "en su fuente «" + OneLine(source.c_str()) + "», " + beside;
                 else if (depth < 8)
                     why = VrtRefusal(real, depth + 1);
                 else
@@ -1571,6 +1573,50 @@ class CollectingImage {
     CollectingImage& operator=(const CollectingImage&) = delete;
 };
 
+// Catches, for as long as it lives, what the libraries under GDAL print themselves on
+// standard error rather than through GDAL: libjpeg's warnings as GDAL copies a JPEG's
+// data into a TIFF untouched ("Corrupt JPEG data: 57 extraneous bytes before marker").
+class CatchingStderr {
+  public:
+    CatchingStderr() : file_(std::tmpfile()) {
+        std::fflush(stderr);
+        if (file_ != nullptr) saved_ = ::dup(STDERR_FILENO);
+        if (saved_ >= 0) ::dup2(::fileno(file_), STDERR_FILENO);
+    }
+    ~CatchingStderr() {
+        Restore();
+        if (file_ != nullptr) std::fclose(file_);
+    }
+    CatchingStderr(const CatchingStderr&) = delete;
+    CatchingStderr& operator=(const CatchingStderr&) = delete;
+    // What was printed, each line added to `reports` as a warning; a sanitizer's report
+    // goes on to standard error as it came.
+    void AddTo(Reports& reports) {
+        Restore();
+        if (file_ == nullptr) return;
+        std::string text(std::size_t{1} << 16, '\0');
+        std::rewind(file_);
+        text.resize(std::fread(text.data(), 1, text.size(), file_));
+        if (text.find("Sanitizer") != std::string::npos || text.find("runtime error") != std::string::npos)
+            (void)!::write(STDERR_FILENO, text.data(), text.size());
+        for (std::size_t from = 0, end; from < text.size(); from = end + 1) {
+            end = std::min(text.find('\n', from), text.size());
+            if (const std::string line = OneLine(text.substr(from, end - from).c_str()); !line.empty()) Add(reports, CE_Warning, line);
+        }
+    }
+
+  private:
+    void Restore() {
+        if (saved_ < 0) return;
+        std::fflush(stderr);
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+        saved_ = -1;
+    }
+    std::FILE* file_;
+    int saved_ = -1;
+};
+
 // GDAL's words for pixels it could not read whole: a file cut short, a strip or a tile
 // missing, data that does not decode.
 bool SaysDamaged(const std::string& message) {
@@ -1640,7 +1686,9 @@ int WatchedMoveRaster(const char* input, const char* output, const char* worldFi
     int done = 0;
     {
         CollectingImage collecting(reports);
+        CatchingStderr printed;
         done = MoveRaster(input, output, worldFile, t, epsg, format, progress, error, size);
+        printed.AddTo(reports);
     }
     return Judged(done, reports, input, output, error, size);
 }
@@ -1651,7 +1699,9 @@ int WatchedWarpRaster(const char* input, const char* output, const TalporGdalWar
     int done = 0;
     {
         CollectingImage collecting(reports);
+        CatchingStderr printed;
         done = WarpRaster(input, output, warp, error, size);
+        printed.AddTo(reports);
     }
     return Judged(done, reports, input, output, error, size);
 }
