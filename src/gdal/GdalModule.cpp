@@ -109,6 +109,21 @@ void Collect(CPLErr level, CPLErrorNum, const char* message) {
     if (t_reports != nullptr) Add(*t_reports, level, text);
 }
 
+// Collects GDAL's messages from every thread in `reports` for as long as it lives.
+class CollectingImage {
+  public:
+    explicit CollectingImage(Reports& reports) {
+        const std::lock_guard<std::mutex> lock(g_imageMutex);
+        g_imageReports = &reports;
+    }
+    ~CollectingImage() {
+        const std::lock_guard<std::mutex> lock(g_imageMutex);
+        g_imageReports = nullptr;
+    }
+    CollectingImage(const CollectingImage&) = delete;
+    CollectingImage& operator=(const CollectingImage&) = delete;
+};
+
 // Collects GDAL's messages in `reports` for as long as it lives.
 class Collecting {
   public:
@@ -952,15 +967,12 @@ std::string FilesRefusal(const std::string& path) {
     const fs::path image(path);
     const std::string name = image.filename().string(), lower = batch::AsciiLower(name);
     if (const std::string why = NotAFile(path, name); !why.empty()) return why + ": una imagen se lee de un fichero normal";
-    const std::string stem = lower.substr(0, lower.rfind('.')) + ".";
     const fs::path folder = image.has_parent_path() ? image.parent_path() : fs::path(".");
     std::error_code e;
     const fs::path home = fs::canonical(folder, e);
     for (fs::directory_iterator it(folder, e), end; !e && it != end; it.increment(e)) {
         const std::string other = it->path().filename().string(), low = batch::AsciiLower(other);
-        const bool sidecar = low != lower && (low.starts_with(lower + ".") ||
-                                              (low.starts_with(stem) && std::find(std::begin(kTalporImageSidecars), std::end(kTalporImageSidecars),
-                                                                                  low.substr(stem.size())) != std::end(kTalporImageSidecars)));
+        const bool sidecar = TalporImageSidecar(lower, low);
         if (!sidecar) continue;
         struct stat st {};
         if (::lstat(it->path().c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
@@ -1042,16 +1054,11 @@ bool ReadsWhole(GDALDatasetH ds, std::string& said) {
     Reports reports;
     bool read = true;
     {
-        const std::lock_guard<std::mutex> lock(g_imageMutex);
-        g_imageReports = &reports;
-    }
-    for (int y = 0; read && reports.messages.empty() && y < height; y += rows) {
-        const int n = std::min(rows, height - y);
-        read = GDALDatasetRasterIO(ds, GF_Read, 0, y, width, n, buffer.data(), width, n, type, bands, nullptr, 0, 0, 0) == CE_None;
-    }
-    {
-        const std::lock_guard<std::mutex> lock(g_imageMutex);
-        g_imageReports = nullptr;
+        CollectingImage collecting(reports);
+        for (int y = 0; read && reports.messages.empty() && y < height; y += rows) {
+            const int n = std::min(rows, height - y);
+            read = GDALDatasetRasterIO(ds, GF_Read, 0, y, width, n, buffer.data(), width, n, type, bands, nullptr, 0, 0, 0) == CE_None;
+        }
     }
     said = reports.messages.empty() && !read ? OneLine(CPLGetLastErrorMsg()) : reports.messages;
     return read && reports.messages.empty();
@@ -1558,20 +1565,6 @@ int WarpRaster(const char* input, const char* output, const TalporGdalWarp* warp
 
 // ---- An image's writing, watched.
 
-// Collects GDAL's messages from every thread in `reports` for as long as it lives.
-class CollectingImage {
-  public:
-    explicit CollectingImage(Reports& reports) {
-        const std::lock_guard<std::mutex> lock(g_imageMutex);
-        g_imageReports = &reports;
-    }
-    ~CollectingImage() {
-        const std::lock_guard<std::mutex> lock(g_imageMutex);
-        g_imageReports = nullptr;
-    }
-    CollectingImage(const CollectingImage&) = delete;
-    CollectingImage& operator=(const CollectingImage&) = delete;
-};
 
 // Catches, for as long as it lives, what the libraries under GDAL print themselves on
 // standard error rather than through GDAL: libjpeg's warnings as GDAL copies a JPEG's

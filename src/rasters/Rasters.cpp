@@ -258,14 +258,11 @@ std::vector<batch::FileId> InputIds(const std::string& input) {
     std::vector<batch::FileId> ids;
     if (const std::optional<batch::FileId> id = batch::IdOf(input)) ids.push_back(*id);
     const fs::path image(input);
-    const std::string lower = batch::AsciiLower(image.filename().string()), stem = lower.substr(0, lower.rfind('.')) + ".";
+    const std::string lower = batch::AsciiLower(image.filename().string());
     std::error_code e;
     for (fs::directory_iterator it(image.has_parent_path() ? image.parent_path() : fs::path("."), e), end; !e && it != end;
          it.increment(e)) {
-        const std::string low = batch::AsciiLower(it->path().filename().string());
-        const bool beside = low != lower && (low.starts_with(lower + ".") ||
-                                             (low.starts_with(stem) && std::find(std::begin(kTalporImageSidecars), std::end(kTalporImageSidecars),
-                                                                                 low.substr(stem.size())) != std::end(kTalporImageSidecars)));
+        const bool beside = TalporImageSidecar(lower, batch::AsciiLower(it->path().filename().string()));
         if (const std::optional<batch::FileId> id = beside ? batch::IdOf(it->path().string()) : std::nullopt) ids.push_back(*id);
     }
     return ids;
