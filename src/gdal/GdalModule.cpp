@@ -1093,7 +1093,7 @@ bool BlocksInside(GDALDatasetH ds, long long bytes, bool& sparse) {
 // Refuses, in a sentence, an image its file cannot hold: a header that declares more
 // pixels than its compression could keep in its bytes, blocks past its end, pixels GDAL
 // reads only with a warning (a JPEG cut short, corrupt data). A JPEG's, PNG's or ASCII
-// grid's pixels are read through for it, and a GeoTIFF's up to 64 MB; a larger GeoTIFF's
+// grid's pixels are read through for it, and a compressed GeoTIFF's up to 64 MB; a larger GeoTIFF's
 // (an orthophoto of 20.000² pixels) only where they are written, and its bytes copied
 // untouched as they are.
 std::string DamageRefusal(GDALDatasetH ds, const std::string& path) {
@@ -1121,8 +1121,11 @@ std::string DamageRefusal(GDALDatasetH ds, const std::string& path) {
                Grouped(static_cast<unsigned long long>(GDALGetRasterYSize(ds))) + " píxeles, que no caben en sus " +
                Grouped(static_cast<unsigned long long>(bytes)) + " bytes: está cortada o su cabecera miente";
     std::string said;
-    const bool small = declared <= double(std::int64_t{64} << 20);  // read through in well under a second
-    if ((driver == "JPEG" || driver == "PNG" || driver == "AAIGrid" || driver == "GRASSASCIIGrid" || (small && driver == "GTiff")) &&
+    // A compressed GeoTIFF's blocks decode or not; an uncompressed one's cannot be told
+    // damaged beyond what BlocksInside sees.
+    const bool smallCompressed = driver == "GTiff" && GDALGetMetadataItem(ds, "COMPRESSION", "IMAGE_STRUCTURE") != nullptr &&
+                                 declared <= double(std::int64_t{64} << 20);
+    if ((driver == "JPEG" || driver == "PNG" || driver == "AAIGrid" || driver == "GRASSASCIIGrid" || smallCompressed) &&
         !ReadsWhole(ds, said))
         return "sus píxeles están dañados o incompletos" + (said.empty() ? std::string() : " (" + said + ")");
     return "";
