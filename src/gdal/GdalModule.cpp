@@ -5,6 +5,7 @@
 #include "gdal/GdalModule.h"
 
 #include "tables/Encoding.h"
+#include "tables/SystemError.h"
 #include "gdal/KmlStructure.h"
 #include "gdal/KmlWriter.h"
 
@@ -17,9 +18,12 @@
 #include <ogr_srs_api.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/statvfs.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -27,10 +31,13 @@
 #include <cstring>
 #include <cerrno>
 #include <algorithm>
+#include <array>
+#include <functional>
 #include <cctype>
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -79,13 +86,43 @@ struct Reports {
 // went wrong, in Spanish, from the last one.
 thread_local Reports* t_reports = nullptr;
 
-void Collect(CPLErr level, CPLErrorNum, const char* message) {
-    if (t_reports == nullptr || level < CE_Warning) return;
-    const std::string text = OneLine(message);
-    if (t_reports->messages.find(text) == std::string::npos && t_reports->messages.size() < 1000)
-        t_reports->messages += (t_reports->messages.empty() ? "" : "; ") + text;
-    t_reports->failure = t_reports->failure || level >= CE_Failure;
+// Where GDAL's messages go while an image is read or written, from any thread (the
+// warper reads and writes in threads of its own); null: nowhere.
+std::mutex g_imageMutex;
+Reports* g_imageReports = nullptr;
+
+void Add(Reports& reports, CPLErr level, const std::string& text) {
+    if (reports.messages.find(text) == std::string::npos && reports.messages.size() < 1000)
+        reports.messages += (reports.messages.empty() ? "" : "; ") + text;
+    reports.failure = reports.failure || level >= CE_Failure;
 }
+
+void Collect(CPLErr level, CPLErrorNum, const char* message) {
+    if (level < CE_Warning) return;
+    std::string text = OneLine(message);
+    // libjpeg's warnings end with GDAL's advice to make them errors.
+    if (const std::size_t advice = text.find(" (this warning can be turned"); advice != std::string::npos) text.resize(advice);
+    {
+        const std::lock_guard<std::mutex> lock(g_imageMutex);
+        if (g_imageReports != nullptr) Add(*g_imageReports, level, text);
+    }
+    if (t_reports != nullptr) Add(*t_reports, level, text);
+}
+
+// Collects GDAL's messages from every thread in `reports` for as long as it lives.
+class CollectingImage {
+  public:
+    explicit CollectingImage(Reports& reports) {
+        const std::lock_guard<std::mutex> lock(g_imageMutex);
+        g_imageReports = &reports;
+    }
+    ~CollectingImage() {
+        const std::lock_guard<std::mutex> lock(g_imageMutex);
+        g_imageReports = nullptr;
+    }
+    CollectingImage(const CollectingImage&) = delete;
+    CollectingImage& operator=(const CollectingImage&) = delete;
+};
 
 // Collects GDAL's messages in `reports` for as long as it lives.
 class Collecting {
@@ -100,6 +137,12 @@ void Register() {
     static const bool done = [] {
         GDALAllRegister();
         CPLSetErrorHandler(Collect);
+        // A VRT reads images, not any file as raw pixels, and runs no code.
+        CPLSetConfigOption("GDAL_VRT_ENABLE_RAWRASTERBAND", "NO");
+        CPLSetConfigOption("GDAL_VRT_ENABLE_PYTHON", "NO");
+        // A file grown past the process's size limit fails its write, which says so,
+        // rather than ending the worker.
+        std::signal(SIGXFSZ, SIG_IGN);
         // The drivers follow the program's own path rules: no network, no configuration.
         CPLSetConfigOption("GDAL_HTTP_TIMEOUT", "1");
         // SQLite's files (GeoPackage, SpatiaLite) keep 1 MB of pages each, not 2: a layer
@@ -949,13 +992,245 @@ void ReadStructure(GDALDatasetH ds, TalporGdalRasterInfo* info) {
     info->cog = layout != nullptr && std::strcmp(layout, "COG") == 0;
 }
 
+// ---- Images: nothing read but the image and its own files, nothing damaged taken as whole.
+
+// The drivers an image is read with. Others would take a label (PDS, ISIS, ENVI) that
+// points at any other file as the image's pixels.
+const char* const kImageDrivers[] = {"GTiff", "JPEG", "PNG", "AAIGrid", "GRASSASCIIGrid", "VRT", nullptr};
+
+std::string Grouped(unsigned long long n) {
+    std::string digits = std::to_string(n);
+    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) digits.insert(static_cast<std::size_t>(i), ".");
+    return digits;
+}
+
+// Why `path` (named `shown`) cannot be read as a regular file: "" when it can, or when
+// it is missing (GDAL says so).
+std::string NotAFile(const std::string& path, const std::string& shown) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return "";
+    return "«" + shown + "» es " + batch::FileKindText(st.st_mode) + ", no un fichero";
+}
+
+// Refuses, in a sentence, an image that is no regular file, and one beside which GDAL
+// would read a file that is none (a FIFO stalls it) or a link out of the image's folder.
+std::string FilesRefusal(const std::string& path) {
+    namespace fs = std::filesystem;
+    const fs::path image(path);
+    const std::string name = image.filename().string(), lower = batch::AsciiLower(name);
+    if (const std::string why = NotAFile(path, name); !why.empty()) return why + ": una imagen se lee de un fichero normal";
+    const fs::path folder = image.has_parent_path() ? image.parent_path() : fs::path(".");
+    std::error_code e;
+    const fs::path home = fs::canonical(folder, e);
+    for (fs::directory_iterator it(folder, e), end; !e && it != end; it.increment(e)) {
+        const std::string other = it->path().filename().string(), low = batch::AsciiLower(other);
+        const bool sidecar = TalporImageSidecar(lower, low);
+        if (!sidecar) continue;
+        struct stat st {};
+        if (::lstat(it->path().c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+            std::error_code bad;
+            const fs::path target = fs::canonical(it->path(), bad);
+            if (bad || target.parent_path() != home)
+                return "«" + other + "», junto a la imagen, es un enlace a un fichero de otra carpeta, que Talpor no lee";
+        }
+        if (::stat(it->path().c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+            return "«" + other + "», junto a la imagen, es " + batch::FileKindText(st.st_mode) + ", no un fichero";
+    }
+    return "";
+}
+
+// The first bytes of a file.
+std::string Head(const std::string& path, std::size_t bytes) {
+    std::string text(bytes, '\0');
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    text.resize(f != nullptr ? std::fread(text.data(), 1, text.size(), f) : 0);
+    if (f != nullptr) std::fclose(f);
+    return text;
+}
+
+// Refuses, in a sentence, a VRT any of whose sources is not an image file in an ordinary
+// folder: a device, a kernel's file (/proc/self/environ), a piece of a file, a text (a
+// key, a password file) GDAL would read as pixels. VRTs within it are read the same way.
+std::string VrtRefusal(const std::string& path, int depth) {
+    if (Head(path, 4096).find("<VRTDataset") == std::string::npos) return "";
+    CPLXMLNode* root = CPLParseXMLFile(path.c_str());
+    if (root == nullptr) return "";  // GDAL says why it cannot read it
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    std::string why;
+    const std::function<void(CPLXMLNode*)> walk = [&](CPLXMLNode* node) {
+        for (; node != nullptr && why.empty(); node = node->psNext) {
+            if (node->eType != CXT_Element) continue;
+            if (EQUAL(node->pszValue, "SourceFilename") || EQUAL(node->pszValue, "SourceDataset")) {
+                std::string source;
+                bool relative = false;
+                for (CPLXMLNode* c = node->psChild; c != nullptr; c = c->psNext) {
+                    if (c->eType == CXT_Text) source += c->pszValue;
+                    if (c->eType == CXT_Attribute && EQUAL(c->pszValue, "relativeToVRT") && c->psChild != nullptr)
+                        relative = std::atoi(c->psChild->pszValue) != 0;
+                }
+                const std::string file = relative && !source.starts_with("/") && !folder.empty() ? folder + "/" + source : source;
+                std::error_code e;
+                const std::string real = std::filesystem::canonical(file, e).string();
+                struct stat st {};
+                const bool plain = !source.starts_with("/vsi") && !e && ::stat(real.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+                                   !real.starts_with("/proc/") && !real.starts_with("/dev/") && !real.starts_with("/sys/");
+                if (e && !source.starts_with("/vsi"))
+                    why = "su fuente «" + OneLine(source.c_str()) + "» no existe";
+                else if (!plain || GDALIdentifyDriverEx(real.c_str(), GDAL_OF_RASTER, kImageDrivers, nullptr) == nullptr)
+                    why = "su fuente «" + OneLine(source.c_str()) + "» no es un fichero de imagen (GeoTIFF, JPEG, PNG, malla ASCII o "
+                          "VRT) en una carpeta normal, y Talpor no la lee";
+                else if (const std::string beside = FilesRefusal(real); !beside.empty())
+                    why = "en su fuente «" + OneLine(source.c_str()) + "», " + beside;
+                else if (depth < 8)
+                    why = VrtRefusal(real, depth + 1);
+                else
+                    why = "sus VRT se anidan más de 8 niveles";
+                continue;
+            }
+            walk(node->psChild);
+        }
+    };
+    walk(root);
+    CPLDestroyXMLNode(root);
+    return why;
+}
+
+// Whether GDAL reads every pixel of `ds` without a word: `said` holds its words otherwise.
+bool ReadsWhole(GDALDatasetH ds, std::string& said) {
+    const int width = GDALGetRasterXSize(ds), height = GDALGetRasterYSize(ds), bands = GDALGetRasterCount(ds);
+    if (bands == 0 || width == 0) return true;
+    const GDALDataType type = GDALGetRasterDataType(GDALGetRasterBand(ds, 1));
+    const std::size_t row = static_cast<std::size_t>(width) * bands * GDALGetDataTypeSizeBytes(type);
+    const int rows = static_cast<int>(std::clamp<std::size_t>((std::size_t{16} << 20) / row, 1, height));
+    std::vector<unsigned char> buffer(row * rows);
+    Reports reports;
+    bool read = true;
+    {
+        CollectingImage collecting(reports);
+        for (int y = 0; read && reports.messages.empty() && y < height; y += rows) {
+            const int n = std::min(rows, height - y);
+            read = GDALDatasetRasterIO(ds, GF_Read, 0, y, width, n, buffer.data(), width, n, type, bands, nullptr, 0, 0, 0) == CE_None;
+        }
+    }
+    said = reports.messages.empty() && !read ? OneLine(CPLGetLastErrorMsg()) : reports.messages;
+    return read && reports.messages.empty();
+}
+
+// Whether every block of a GeoTIFF lies inside its `bytes`: a file cut short has its last
+// ones past its end, which GDAL reads as blank. `sparse`: some block was never written.
+bool BlocksInside(GDALDatasetH ds, long long bytes, bool& sparse) {
+    const char* interleave = GDALGetMetadataItem(ds, "INTERLEAVE", "IMAGE_STRUCTURE");
+    const int bands = interleave != nullptr && EQUAL(interleave, "BAND") ? GDALGetRasterCount(ds) : 1;
+    for (int b = 1; b <= bands; ++b) {
+        GDALRasterBandH band = GDALGetRasterBand(ds, b);
+        int bx = 0, by = 0;
+        GDALGetBlockSize(band, &bx, &by);
+        if (bx <= 0 || by <= 0) return false;
+        const long long across = (GDALGetRasterXSize(ds) + bx - 1) / bx, down = (GDALGetRasterYSize(ds) + by - 1) / by;
+        for (long long y = 0; y < down; ++y)
+            for (long long x = 0; x < across; ++x) {
+                const std::string at = std::to_string(x) + "_" + std::to_string(y);
+                const char* offset = GDALGetMetadataItem(band, ("BLOCK_OFFSET_" + at).c_str(), "TIFF");
+                const char* size = GDALGetMetadataItem(band, ("BLOCK_SIZE_" + at).c_str(), "TIFF");
+                if (offset == nullptr || size == nullptr) {
+                    sparse = true;
+                    continue;
+                }
+                if (std::atoll(offset) + std::atoll(size) > bytes) return false;
+            }
+    }
+    return true;
+}
+
+// Refuses, in a sentence, an image its file cannot hold: a header that declares more
+// pixels than its compression could keep in its bytes, blocks past its end, pixels GDAL
+// reads only with a warning (a JPEG cut short, corrupt data). A JPEG's, PNG's or ASCII
+// grid's pixels are read through for it, and a compressed GeoTIFF's up to 64 MB; a larger GeoTIFF's
+// (an orthophoto of 20.000² pixels) only where they are written, and its bytes copied
+// untouched as they are.
+std::string DamageRefusal(GDALDatasetH ds, const std::string& path) {
+    struct stat st {};
+    const long long bytes = ::stat(path.c_str(), &st) == 0 ? st.st_size : 0;
+    const std::string driver = GDALGetDriverShortName(GDALGetDatasetDriver(ds));
+    const int bands = GDALGetRasterCount(ds);
+    const double declared = double(GDALGetRasterXSize(ds)) * GDALGetRasterYSize(ds) * bands *
+                            (bands > 0 ? GDALGetDataTypeSizeBytes(GDALGetRasterDataType(GDALGetRasterBand(ds, 1))) : 0);
+    // The most an image of one colour shrinks: 510 times as a JPEG, 850 as a PNG or a
+    // DEFLATE GeoTIFF; an orthophoto, 10 to 20 times as a JPEG, 2 to 3 with DEFLATE.
+    double most = driver == "JPEG" ? 1000 : driver == "PNG" ? 2000 : 0;
+    if (driver == "GTiff") {
+        bool sparse = false;
+        if (!BlocksInside(ds, bytes, sparse))
+            return "el fichero acaba antes que sus píxeles: está cortado o dañado";
+        const char* c = GDALGetMetadataItem(ds, "COMPRESSION", "IMAGE_STRUCTURE");
+        const std::string compression = c != nullptr ? c : "";
+        if (!sparse && (compression.empty() || compression == "DEFLATE" || compression == "LZW" || compression == "PACKBITS" ||
+                        compression.find("JPEG") != std::string::npos))
+            most = 2000;
+    }
+    if (most > 0 && declared > most * std::max(bytes, 1LL))
+        return "dice tener " + Grouped(static_cast<unsigned long long>(GDALGetRasterXSize(ds))) + " × " +
+               Grouped(static_cast<unsigned long long>(GDALGetRasterYSize(ds))) + " píxeles, que no caben en sus " +
+               Grouped(static_cast<unsigned long long>(bytes)) + " bytes: está cortada o su cabecera miente";
+    std::string said;
+    // A compressed GeoTIFF's blocks decode or not; an uncompressed one's cannot be told
+    // damaged beyond what BlocksInside sees.
+    const bool smallCompressed = driver == "GTiff" && GDALGetMetadataItem(ds, "COMPRESSION", "IMAGE_STRUCTURE") != nullptr &&
+                                 declared <= double(std::int64_t{64} << 20);
+    if ((driver == "JPEG" || driver == "PNG" || driver == "AAIGrid" || driver == "GRASSASCIIGrid" || smallCompressed) &&
+        !ReadsWhole(ds, said))
+        return "sus píxeles están dañados o incompletos" + (said.empty() ? std::string() : " (" + said + ")");
+    return "";
+}
+
+// The system in the .prj beside `path`, read as GDAL reads an ASCII grid's: its lines as
+// ESRI writes them (a byte-order mark and blank lines skipped, as Windows editors and
+// gdalsrsinfo leave them), never as a name GDAL would look up elsewhere. Null for none.
+OGRSpatialReferenceH PrjBeside(const std::string& path) {
+    const std::string stem = path.substr(0, path.rfind('.'));
+    for (const char* e : {".prj", ".PRJ"}) {
+        std::string text = Head(stem + e, 1 << 16);
+        if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
+        std::vector<std::string> lines;
+        std::size_t from = 0;
+        for (std::size_t end; from < text.size(); from = end + 1) {
+            end = std::min(text.find('\n', from), text.size());
+            std::string line = text.substr(from, end - from);
+            while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) line.pop_back();
+            while (!line.empty() && std::isspace(static_cast<unsigned char>(line.front()))) line.erase(0, 1);
+            if (!line.empty()) lines.push_back(line);
+        }
+        if (lines.empty()) continue;
+        std::vector<char*> list;
+        for (std::string& l : lines) list.push_back(l.data());
+        list.push_back(nullptr);
+        OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+        std::string joined;
+        for (const std::string& l : lines) joined += l;
+        const bool wkt2 = joined.find('[') != std::string::npos && !joined.starts_with("PROJCS[") && !joined.starts_with("GEOGCS[");
+        const OGRErr read = lines[0].starts_with("+proj") ? OSRImportFromProj4(srs, joined.c_str())
+                            : wkt2                     ? OSRImportFromWkt(srs, std::array<char*, 1>{joined.data()}.data())
+                                                       : OSRImportFromESRI(srs, list.data());
+        if (read == OGRERR_NONE) return srs;
+        OSRDestroySpatialReference(srs);
+    }
+    return nullptr;
+}
+
 int Raster(const char* path, TalporGdalRasterInfo* info, char* error, int size) {
-    GDALAllRegister();
+    Register();
     *info = TalporGdalRasterInfo{};
-    GDALDatasetH ds = GDALOpenEx(path, GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+    if (std::string why = FilesRefusal(path); !why.empty() || !(why = VrtRefusal(path, 0)).empty())
+        return CopyText(why.c_str(), error, size), 0;
+    CPLErrorReset();
+    GDALDatasetH ds = GDALOpenEx(path, GDAL_OF_RASTER | GDAL_OF_READONLY, kImageDrivers, nullptr, nullptr);
     if (ds == nullptr) {
-        CopyText(CPLGetLastErrorMsg(), error, size);
+        LastError("GDAL no la reconoce como imagen, o está dañada", error, size);
         return 0;
+    }
+    if (const std::string why = DamageRefusal(ds, path); !why.empty()) {
+        GDALClose(ds);
+        return CopyText(why.c_str(), error, size), 0;
     }
     info->width = GDALGetRasterXSize(ds), info->height = GDALGetRasterYSize(ds);
     info->bands = GDALGetRasterCount(ds);
@@ -969,24 +1244,9 @@ int Raster(const char* path, TalporGdalRasterInfo* info, char* error, int size) 
     info->hasGeoTransform = GDALGetGeoTransform(ds, info->geoTransform) == CE_None;
     // A TIFF, JPEG or PNG with a world file may keep its system in a .prj beside it, which
     // GDAL reads for no image but an ASCII grid.
-    OGRSpatialReferenceH prj = nullptr;
     OGRSpatialReferenceH srs = GDALGetSpatialRef(ds);
-    if (srs == nullptr) {
-        const std::string p = path, stem = p.substr(0, p.rfind('.'));
-        for (const char* e : {".prj", ".PRJ"}) {
-            std::FILE* f = prj == nullptr ? std::fopen((stem + e).c_str(), "rb") : nullptr;
-            if (f == nullptr) continue;
-            std::string text(1 << 16, '\0');
-            text.resize(std::fread(text.data(), 1, text.size(), f));
-            std::fclose(f);
-            prj = OSRNewSpatialReference(nullptr);
-            if (OSRSetFromUserInput(prj, text.c_str()) != OGRERR_NONE) {
-                OSRDestroySpatialReference(prj);
-                prj = nullptr;
-            }
-        }
-        srs = prj;
-    }
+    OGRSpatialReferenceH prj = srs == nullptr ? PrjBeside(path) : nullptr;
+    if (srs == nullptr) srs = prj;
     if (srs != nullptr) {
         CopyText(OSRGetName(srs), info->system, sizeof info->system);
         info->epsg = EpsgOf(srs);
@@ -1449,8 +1709,144 @@ int WarpRaster(const char* input, const char* output, const TalporGdalWarp* warp
     return 1;
 }
 
-constexpr TalporGdalFunctions kFunctions = {kTalporGdalVersion, Open, Layers, Layer, Bytes, Field, Run, Close, Raster, MoveRaster,
-                                            WarpRaster};
+// ---- An image's writing, watched.
+
+
+// Catches, for as long as it lives, what the libraries under GDAL print themselves on
+// standard error rather than through GDAL: libjpeg's warnings as GDAL copies a JPEG's
+// data into a TIFF untouched ("Corrupt JPEG data: 57 extraneous bytes before marker").
+class CatchingStderr {
+  public:
+    CatchingStderr() : file_(std::tmpfile()) {
+        std::fflush(stderr);
+        if (file_ != nullptr) saved_ = ::dup(STDERR_FILENO);
+        if (saved_ >= 0) ::dup2(::fileno(file_), STDERR_FILENO);
+    }
+    ~CatchingStderr() {
+        Restore();
+        if (file_ != nullptr) std::fclose(file_);
+    }
+    CatchingStderr(const CatchingStderr&) = delete;
+    CatchingStderr& operator=(const CatchingStderr&) = delete;
+    // What was printed, each line added to `reports` as a warning; a sanitizer's report
+    // goes on to standard error as it came.
+    void AddTo(Reports& reports) {
+        Restore();
+        if (file_ == nullptr) return;
+        std::string text(std::size_t{1} << 16, '\0');
+        std::rewind(file_);
+        text.resize(std::fread(text.data(), 1, text.size(), file_));
+        if (text.find("Sanitizer") != std::string::npos || text.find("runtime error") != std::string::npos)
+            (void)!::write(STDERR_FILENO, text.data(), text.size());
+        for (std::size_t from = 0, end; from < text.size(); from = end + 1) {
+            end = std::min(text.find('\n', from), text.size());
+            if (const std::string line = OneLine(text.substr(from, end - from).c_str()); !line.empty()) Add(reports, CE_Warning, line);
+        }
+    }
+
+  private:
+    void Restore() {
+        if (saved_ < 0) return;
+        std::fflush(stderr);
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+        saved_ = -1;
+    }
+    std::FILE* file_;
+    int saved_ = -1;
+};
+
+// GDAL's words for pixels it could not read whole: a file cut short, a strip or a tile
+// missing, data that does not decode.
+bool SaysDamaged(const std::string& message) {
+    static constexpr std::string_view kDamage[] = {
+        "premature end", "corrupt", "read error", "ireadblock", "readencoded", "readraw", "filltile", "fillstrip", "decode",
+        "decompress", "inflate", "truncat", "crc error", "unexpected end", "seek error", "not enough data", "too few",
+        "missing", "short read", "cannot read"};
+    const std::string lower = batch::AsciiLower(message);
+    return std::any_of(std::begin(kDamage), std::end(kDamage), [&](std::string_view d) { return lower.find(d) != std::string::npos; });
+}
+
+// Whether the writing of `output` failed for want of room: its disk nearly full, or the
+// file at the process's size limit.
+bool NoRoom(const std::string& output) {
+    struct stat st {};
+    struct rlimit limit {};
+    if (::stat(output.c_str(), &st) == 0 && ::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        static_cast<rlim_t>(st.st_size) + (rlim_t{1} << 20) >= limit.rlim_cur)
+        return true;
+    struct statvfs disk {};
+    const std::string folder = std::filesystem::path(output).parent_path().string();
+    return ::statvfs(folder.empty() ? "." : folder.c_str(), &disk) == 0 &&
+           static_cast<unsigned long long>(disk.f_bavail) * disk.f_frsize < (8ULL << 20);
+}
+
+// The sentence for a writing of `input` into `output` that `done` or not, with what GDAL
+// reported meanwhile and the writer's `error`: pixels GDAL could not read refuse the
+// image, even where the writing went on with blanks for them. 1, or 0 with `error` set.
+int Judged(int done, const Reports& reports, const char* input, const char* output, char* error, int size) {
+    const std::string in = std::filesystem::path(input).filename().string(), out = std::filesystem::path(output).filename().string();
+    // GDAL's words name the output by its temporary path: by its name instead.
+    const auto named = [&](std::string text) {
+        for (std::size_t at; !std::string_view(output).empty() && (at = text.find(output)) != std::string::npos;)
+            text.replace(at, std::strlen(output), out);
+        for (std::size_t at; (at = text.find("./" + out)) != std::string::npos;) text.replace(at, out.size() + 2, out);
+        return text;
+    };
+    const std::string said = named(error != nullptr ? OneLine(error) : "");
+    const bool failed = done == 0 || reports.failure;
+    if (failed && (done != 0 || !said.empty()) && NoRoom(output)) {
+        const std::string why = said.empty() ? named(reports.messages) : said;
+        return CopyText(("no se puede escribir «" + out + "»: no queda espacio" + (why.empty() ? "" : " (" + why + ")")).c_str(),
+                        error, size), 0;
+    }
+    std::string damage;
+    for (std::size_t from = 0; from < reports.messages.size() && damage.empty();) {
+        const std::size_t end = std::min(reports.messages.find("; ", from), reports.messages.size());
+        if (const std::string m = reports.messages.substr(from, end - from); SaysDamaged(m)) damage = named(m);
+        from = end + 2;
+    }
+    if (!damage.empty())
+        return CopyText(("no se puede leer «" + in + "»: sus píxeles están dañados o incompletos (" + damage + ")").c_str(), error, size), 0;
+    if (done != 0 && !reports.failure) return 1;
+    if (done != 0 || !said.empty()) {
+        const std::string why = said.empty() ? named(reports.messages) : said;
+        const bool ours = why.starts_with("no se puede") || why.starts_with("GDAL no");
+        const std::string sentence = ours ? why : "no se puede escribir «" + out + "»: GDAL ha fallado" + (why.empty() ? "" : " (" + why + ")");
+        CopyText(sentence.c_str(), error, size);
+    }
+    return 0;
+}
+
+int WatchedMoveRaster(const char* input, const char* output, const char* worldFile, const double* t, int epsg, const char* format,
+                      const TalporGdalProgress* progress, char* error, int size) {
+    Reports reports;
+    CopyText("", error, size);
+    int done = 0;
+    {
+        CollectingImage collecting(reports);
+        CatchingStderr printed;
+        done = MoveRaster(input, output, worldFile, t, epsg, format, progress, error, size);
+        printed.AddTo(reports);
+    }
+    return Judged(done, reports, input, output, error, size);
+}
+
+int WatchedWarpRaster(const char* input, const char* output, const TalporGdalWarp* warp, char* error, int size) {
+    Reports reports;
+    CopyText("", error, size);
+    int done = 0;
+    {
+        CollectingImage collecting(reports);
+        CatchingStderr printed;
+        done = WarpRaster(input, output, warp, error, size);
+        printed.AddTo(reports);
+    }
+    return Judged(done, reports, input, output, error, size);
+}
+
+constexpr TalporGdalFunctions kFunctions = {kTalporGdalVersion, Open, Layers, Layer, Bytes, Field, Run, Close, Raster,
+                                            WatchedMoveRaster, WatchedWarpRaster};
 
 }  // namespace
 

@@ -12,6 +12,8 @@
 // whatever GDAL does to a file it cannot read reaches neither the window nor talpor-lote.
 #pragma once
 
+#include <string_view>
+
 extern "C" {
 
 // An input file opened by the module.
@@ -216,3 +218,19 @@ inline constexpr int kTalporGdalVersion = 12;
 inline constexpr int kTalporGdalBatch = 256;
 inline constexpr unsigned long long kTalporGdalBatchVertices = 2048;
 inline constexpr const char* kTalporGdalEntry = "talpor_gdal_functions";
+// The endings of the files GDAL reads beside an image orto.tif as orto.<ending> (its world
+// file, .prj, metadata, overviews, mask); every orto.tif.<ending> is one too.
+inline constexpr const char* kTalporImageSidecars[] = {"tfw", "tifw", "tiffw", "jgw", "jpgw", "jpegw", "pgw", "pngw", "wld", "prj",
+                                                       "aux", "aux.xml", "ovr", "msk", "xml", "imd", "rpb", "pam"};
+inline constexpr int kTalporImageWorldFiles = 9;  // the first of them
+// Whether the file `other` is one GDAL reads beside the image `image` (both names in
+// lower case, without folders).
+inline bool TalporImageSidecar(std::string_view image, std::string_view other) {
+    const std::string_view stem = image.substr(0, image.rfind('.') + 1);  // "orto."
+    if (other == image) return false;
+    if (other.size() > image.size() && other.starts_with(image) && other[image.size()] == '.') return true;
+    if (stem.empty() || !other.starts_with(stem)) return false;
+    for (const char* ending : kTalporImageSidecars)
+        if (other.substr(stem.size()) == ending) return true;
+    return false;
+}

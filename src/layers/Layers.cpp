@@ -57,28 +57,18 @@ bool IsInput(const std::vector<FileId>& inputs, const struct stat& st) {
     return std::find(inputs.begin(), inputs.end(), FileId{st.st_dev, st.st_ino}) != inputs.end();
 }
 
-// What a file that is not a regular one is, for a message.
-std::string KindOf(const struct stat& st) {
-    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return "un dispositivo";
-    if (S_ISFIFO(st.st_mode)) return "una tubería (FIFO)";
-    if (S_ISSOCK(st.st_mode)) return "un socket";
-    if (S_ISDIR(st.st_mode)) return "una carpeta";
-    return "un fichero especial";
-}
+}  // namespace
 
-// Refuses, before anything is written, a layer's destination that is one of the input's
-// files or no regular file: `path` as written (links followed, as the rename will not
-// follow them but would leave the input's name on the new file).
-void CheckDestination(const std::string& path, const std::string& shown, const std::vector<FileId>& inputs) {
+void CheckDestination(const std::string& path, const std::string& shown, const std::vector<FileId>& inputs,
+                      std::string_view what) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return;
     if (IsInput(inputs, st))
         throw RunError("«" + shown + "» es el propio fichero de entrada; escriba la salida en otro fichero");
     if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
-        throw RunError("«" + shown + "» es " + KindOf(st) + ", no un fichero: una capa se escribe en un fichero normal");
+        throw RunError("«" + shown + "» es " + FileKindText(st.st_mode) + ", no un fichero: " + std::string(what) +
+                       " se escribe en un fichero normal");
 }
-
-}  // namespace
 
 std::string NameList(const std::vector<std::string>& names) {
     std::string text;

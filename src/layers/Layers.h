@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tables/OutputFile.h"
 #include "tables/Run.h"
 
 namespace batch {
@@ -58,6 +59,13 @@ std::vector<std::string> LayerFiles(const std::string& path);
 
 // "«a»", "«a» y «b»", "«a», «b» y «c»".
 std::string NameList(const std::vector<std::string>& names);
+
+// Refuses, before anything is written, a destination `path` (named `shown`) that is one of
+// the input's files `inputs` or no regular file (a device, a FIFO, a link to one), links
+// followed, as the rename will not follow them but would leave the input's name on the
+// new file; `what` ("una capa", "una imagen") is written in a regular one. Throws RunError.
+void CheckDestination(const std::string& path, const std::string& shown, const std::vector<FileId>& inputs,
+                      std::string_view what = "una capa");
 
 // True for an input read as layers: the extension of a layer format read as one.
 inline bool IsLayerFile(std::string_view path) {

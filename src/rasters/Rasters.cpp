@@ -197,6 +197,11 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
         throw RunError("no se puede leer como imagen: " + std::string(*error != 0 ? error : "GDAL no la reconoce"));
     if (info.hasGeoTransform == 0)
         throw RunError("la imagen no tiene georreferencia: ni en el fichero ni en un fichero de mundo (.tfw, .jgw, .pgw, .wld)");
+    // A pixel of no size, or one GDAL could not turn back into rows and columns.
+    const double* g = info.geoTransform;
+    const double determinant = g[1] * g[5] - g[2] * g[4];
+    if (!std::all_of(g, g + 6, [](double v) { return std::isfinite(v); }) || !std::isnormal(determinant))
+        throw RunError("la georreferencia de la imagen no vale: sus píxeles no tienen tamaño, o no es un número");
     const std::string driver = info.driver;
     // Its system: the one it says, or for an image without one the direction and zone given.
     std::optional<RasterSystem> from = SystemOf(info.epsg > 0 ? info.epsg : info.likeEpsg);
@@ -234,6 +239,12 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
     const Move move = PlanMove(info.width, info.height, affine,
                                MethodMap(*from, to, method, *settings.conversion.grids, HelmertSets::Given), to.zone == 0,
                                o.resample ? 0 : o.tolerance, format == "AAIGrid");
+    // An image of a row or a column of pixels gives no plane to fit (a header cut to 1 × 1).
+    if (!std::isfinite(move.worstMetres) || !std::isfinite(move.worstPixels) ||
+        !std::all_of(move.affine.t.begin(), move.affine.t.end(), [](double v) { return std::isfinite(v); }))
+        throw RunError("la imagen tiene " + batch::Grouped(static_cast<std::uint64_t>(info.width)) + " × " +
+                       batch::Grouped(static_cast<std::uint64_t>(info.height)) +
+                       " píxeles, muy pocos para llevar su georreferencia al otro sistema: está dañada o es demasiado pequeña");
     if (move.outside > 0)
         throw RunError("parte de la imagen queda fuera del área del método: " +
                        std::string(c.method == batch::Method::Grid ? "la rejilla del IGN cubre la península y Baleares"
@@ -271,12 +282,12 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
     if (!move.untouched) {
         const TalporGdalWarp warp{pipeline.c_str(), EpsgOf(*from), EpsgOf(to), resampling.c_str(), format.c_str(), progress};
         if (gdal.warpRaster(args.at(1).c_str(), output.c_str(), &warp, error, sizeof error) == 0)
-            throw RunError("no se puede remuestrear la imagen: " + std::string(error));
+            throw RunError(*error != 0 ? error : "no se ha remuestreado la imagen");
         return;
     }
     if (gdal.moveRaster(args.at(1).c_str(), output.c_str(), sameBytes ? info.worldFile : "", move.affine.t.data(), EpsgOf(to),
                         sameBytes ? "" : format.c_str(), &progress, error, sizeof error) == 0)
-        throw RunError("no se puede escribir la imagen: " + std::string(error));
+        throw RunError(*error != 0 ? error : "no se ha escrito la imagen");
 }
 
 namespace {
@@ -303,6 +314,51 @@ void Read(const batch::Record& r, RasterSummary& summary) {
     if (r.size() >= 18) summary.quality = std::stoi(r[16]), summary.set = r[17];
 }
 
+// The identities of the image `input` and of the files GDAL reads beside it.
+std::vector<batch::FileId> InputIds(const std::string& input) {
+    namespace fs = std::filesystem;
+    std::vector<batch::FileId> ids;
+    if (const std::optional<batch::FileId> id = batch::IdOf(input)) ids.push_back(*id);
+    const fs::path image(input);
+    const std::string lower = batch::AsciiLower(image.filename().string());
+    std::error_code e;
+    for (fs::directory_iterator it(image.has_parent_path() ? image.parent_path() : fs::path("."), e), end; !e && it != end;
+         it.increment(e)) {
+        const bool beside = TalporImageSidecar(lower, batch::AsciiLower(it->path().filename().string()));
+        if (const std::optional<batch::FileId> id = beside ? batch::IdOf(it->path().string()) : std::nullopt) ids.push_back(*id);
+    }
+    return ids;
+}
+
+// Refuses a file to be written at `path` (named `name`) that is one of the input's own
+// beside it (`inputs` after the image itself): orto.jpg to orto.jpeg would write its
+// world file and .prj over the input's, whatever --reemplazar says.
+void RefuseInputsFile(const std::string& path, const std::string& name, const std::vector<batch::FileId>& inputs) {
+    const std::optional<batch::FileId> id = batch::IdOf(path);
+    if (!id || std::find(inputs.begin() + (inputs.empty() ? 0 : 1), inputs.end(), *id) == inputs.end()) return;
+    const std::string lower = batch::AsciiLower(name), ending = lower.substr(lower.rfind('.') + 1);
+    const auto world = std::find(std::begin(kTalporImageSidecars), std::end(kTalporImageSidecars), ending);
+    throw RunError("«" + name + "» es " +
+                   (world - std::begin(kTalporImageSidecars) < kTalporImageWorldFiles ? "el fichero de georreferencia"
+                    : ending == "prj"                                               ? "el fichero del sistema"
+                                                                                    : "uno de los ficheros") +
+                   " de la entrada: elija otro nombre para el destino");
+}
+
+// Refuses a destination that is a link into /dev or /proc (/dev/stdout, /proc/self/fd/1):
+// the standard output or a device, whatever they lead to now.
+void RefuseLinkOut(const std::string& output) {
+    std::string at = output;
+    for (int i = 0; i < 40; ++i) {
+        std::error_code e;
+        const std::filesystem::path target = std::filesystem::read_symlink(at, e);
+        if (e) return;
+        at = target.is_absolute() ? target.string() : (std::filesystem::path(at).parent_path() / target).string();
+        if (at.starts_with("/dev/") || at.starts_with("/proc/"))
+            throw RunError("«" + output + "» lleva a «" + at + "», no a un fichero: una imagen se escribe en un fichero normal");
+    }
+}
+
 std::int64_t BytesOf(const std::string& input) {
     std::error_code e;
     const std::uintmax_t bytes = std::filesystem::file_size(input, e);
@@ -327,8 +383,9 @@ RasterSummary ConvertRaster(const std::string& input, const std::string& output,
     if (output == "-") throw RunError("una imagen no se puede escribir en la salida estándar: dé un fichero de destino");
     if (batch::AsciiLower(output).ends_with(".vrt"))
         throw RunError("una imagen se escribe en GeoTIFF, JPEG, PNG o malla ASCII, no en VRT: dé un destino .tif");
-    const std::optional<batch::FileId> in = batch::IdOf(input);
-    if (in && batch::IdOf(output) == in) throw RunError("«" + output + "» es el propio fichero de entrada; escriba la salida en otro fichero");
+    const std::vector<batch::FileId> inputs = InputIds(input);
+    batch::CheckDestination(output, output, inputs, "una imagen");
+    RefuseLinkOut(output);
     batch::OutputFolder out(output);
     std::vector<std::string> args = JobArguments(input, settings, options);
     args.push_back("--salida=" + out.Path());
@@ -339,6 +396,8 @@ RasterSummary ConvertRaster(const std::string& input, const std::string& output,
     }
     std::vector<std::string> existing;
     for (const std::string& name : out.Written()) {
+        RefuseInputsFile(out.Destination() + "/" + name, name, inputs);
+        batch::CheckDestination(out.Destination() + "/" + name, name, inputs, "una imagen");
         if (out.OfDestination(name) && name == std::filesystem::path(output).filename().string()) continue;
         summary.written.push_back(name);
         struct stat st {};

@@ -276,6 +276,80 @@ TEST(Rasters, AnOrthophotoKeepsItsPixelsAndMovesWherePROJsGridPutsIt) {
     EXPECT_FALSE(std::filesystem::exists(folder.path / "otra.jpg"));
 }
 
+// What an image conversion reads is the image and its own files, and what it writes is
+// never one of them: a VRT that points at a secret (as raw pixels, through /proc) or a
+// sidecar linked out of the image's folder leaves no byte of it anywhere; a FIFO as the
+// image, beside it or as the destination is refused at once; a damaged image (cut short,
+// a header larger than its file) is refused, not converted with blanks; each in a Spanish
+// sentence, GDAL's words only after it in parentheses.
+TEST(Rasters, AnImageReadsNothingButItselfAndRefusesWhatIsDamaged) {
+    testing_support::TempFolder folder;
+    const std::string dir = folder.path.string();
+    const auto run = [&](const std::string& args) { return Shell(dir, args); };
+    const std::string secret = "CLAVE-SECRETA-0123456789-abcdefghijklmnopqrstuvwxyz";
+    testing_support::WriteFile(folder.path / "secreto.txt", secret);
+    std::string pixels(std::size_t{3} * 400 * 300, '\0');
+    for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<char>((i * 7 + i / 400 * 13) % 251);
+    testing_support::WriteFile(folder.path / "orto.raw", pixels);
+    testing_support::WriteFile(folder.path / "orto.hdr", "ENVI\nsamples = 400\nlines = 300\nbands = 3\nheader offset = 0\n"
+                                                          "file type = ENVI Standard\ndata type = 1\ninterleave = bsq\nbyte order = 0\n");
+    const std::string band = "<VRTDataset rasterXSize=\"8\" rasterYSize=\"4\"><SRS>EPSG:23030</SRS><GeoTransform>440000,1,0,"
+                             "4478000,0,-1</GeoTransform><VRTRasterBand dataType=\"Byte\" band=\"1\"";
+    testing_support::WriteFile(folder.path / "crudo.vrt", band + " subClass=\"VRTRawRasterBand\"><SourceFilename relativeToVRT=\"1\">"
+                                                          "secreto.txt</SourceFilename></VRTRasterBand></VRTDataset>");
+    testing_support::WriteFile(folder.path / "proc.vrt", band + "><SimpleSource><SourceFilename>/proc/self/environ</SourceFilename>"
+                                                         "</SimpleSource></VRTRasterBand></VRTDataset>");
+    // A JPEG's first kilobyte, its frame header saying 65.500 × 65.500 pixels.
+    testing_support::WriteFile(folder.path / "grande.py", "b = bytearray(open('orto.jpg', 'rb').read(1024))\ni = b.find(b'\\xff\\xc0')\n"
+                                                          "b[i + 5:i + 9] = bytes([255, 220, 255, 220])\nopen('grande.jpg', 'wb').write(b)\n");
+    ASSERT_EQ(run("gdal_translate -q -co TILED=YES -co COMPRESS=DEFLATE -a_srs EPSG:23030 -a_ullr 440000 4478000 440200 4477850 "
+                  "orto.raw orto.tif && gdal_translate -q -of JPEG -co WORLDFILE=YES orto.tif orto.jpg && "
+                  "gdal_translate -q -co PROFILE=BASELINE -co TFW=YES orto.tif plano.tif && rm plano.tif.aux.xml && "
+                  "(printf '\\357\\273\\277'; gdalsrsinfo -o wkt_esri EPSG:23030) > plano.prj && "
+                  "mkdir fotos && cp orto.jpg orto.wld orto.jpg.aux.xml fotos/ && ln -s ../secreto.txt fotos/orto.jpg.ovr && "
+                  "for f in medio grande tubo; do cp orto.wld $f.wld; cp orto.jpg.aux.xml $f.jpg.aux.xml; done && "
+                  "head -c 9000 orto.jpg > medio.jpg && python3 grande.py && "
+                  "head -c $(($(stat -c %s orto.tif) / 2)) orto.tif > corto.tif && cp orto.tif dano.tif && printf '%064d' 0 | "
+                  "dd of=dano.tif bs=1 seek=5000 conv=notrunc 2>&1 && gdal_translate -q -outsize 1 1 orto.tif uno.tif && mkfifo tubo.jpg tubo.tif && cp orto.jpg junto.jpg && mkfifo junto.wld && "
+                  "ln -s /dev/stdout salida.tif && gdal_translate -q -of VRT orto.tif falta.vrt && sed -i 's/orto.tif/no.tif/' falta.vrt"),
+              0)
+        << testing_support::ReadFile(folder.path / "errores.txt");
+    const std::string read = "no se puede leer como imagen: ", ours = " de la entrada: elija otro nombre para el destino";
+    const struct {
+        std::string args, said;
+    } cases[] = {
+        {"crudo.vrt c.tif", read + "su fuente «secreto.txt» no es un fichero de imagen (GeoTIFF, JPEG, PNG, malla ASCII o VRT)"},
+        {"proc.vrt p.tif", read + "su fuente «/proc/self/environ» no es un fichero de imagen"},
+        {"fotos/orto.jpg f.jpg", read + "«orto.jpg.ovr», junto a la imagen, es un enlace a un fichero de otra carpeta"},
+        {"--reemplazar orto.jpg orto.jpeg", "«orto.wld» es el fichero de georreferencia" + ours},
+        {"--reemplazar plano.tif plano.tiff", "«plano.prj» es el fichero del sistema" + ours},
+        {"orto.tif tubo.tif", "«tubo.tif» es una tubería (FIFO), no un fichero: una imagen se escribe en un fichero normal"},
+        {"orto.tif salida.tif", "«salida.tif» lleva a «/dev/stdout», no a un fichero"},
+        {"tubo.jpg t.tif", read + "«tubo.jpg» es una tubería (FIFO), no un fichero"},
+        {"junto.jpg j.jpg", read + "«junto.wld», junto a la imagen, es una tubería (FIFO), no un fichero"},
+        {"medio.jpg m.jpg", read + "sus píxeles están dañados o incompletos (libjpeg: Premature end of JPEG file)"},
+        {"grande.jpg g.tif", read + "dice tener 65.500 × 65.500 píxeles, que no caben en sus 1.024 bytes"},
+        {"corto.tif c.tif", read + "el fichero acaba antes que sus píxeles: está cortado o dañado"},
+        {"dano.tif d.tif", read + "sus píxeles están dañados o incompletos (ZIPDecode:Decoding error"},
+        {"uno.tif u.tif", "la imagen tiene 1 × 1 píxeles, muy pocos para llevar su georreferencia al otro sistema"},
+        {"falta.vrt f.tif", read + "su fuente «no.tif» no existe"},
+        {"--remuestrear orto.tif lleno.tif", "no se puede escribir «lleno.tif»: no queda espacio ("},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        EXPECT_EQ(run((c.args.starts_with("--rem") ? "ulimit -f 4; " : "") + std::string(TALPOR_LOTE " -m rejilla ") + c.args), 2);
+        EXPECT_NE(testing_support::ReadFile(folder.path / "errores.txt").find(c.said), std::string::npos)
+            << testing_support::ReadFile(folder.path / "errores.txt");
+    }
+    // A .prj as gdalsrsinfo writes it, a blank line first, and with a byte-order mark.
+    ASSERT_EQ(run(TALPOR_LOTE " -m rejilla plano.tif plano-etrs89.tif"), 0) << testing_support::ReadFile(folder.path / "errores.txt");
+    EXPECT_EQ(Read(dir + "/plano-etrs89.tif").epsg, 25830);
+    EXPECT_EQ(Read(dir + "/orto.jpg").epsg, 23030);  // its world file and .aux.xml untouched
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.path))
+        if (entry.is_regular_file() && !entry.is_symlink() && entry.path().filename() != "secreto.txt")
+            EXPECT_EQ(testing_support::ReadFile(entry.path()).find(secret), std::string::npos) << entry.path();
+}
+
 }  // namespace
 
 namespace {
