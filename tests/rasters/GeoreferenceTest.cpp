@@ -345,9 +345,10 @@ TEST(Rasters, AnImageReadsNothingButItselfAndRefusesWhatIsDamaged) {
     ASSERT_EQ(run(TALPOR_LOTE " -m rejilla plano.tif plano-etrs89.tif"), 0) << testing_support::ReadFile(folder.path / "errores.txt");
     EXPECT_EQ(Read(dir + "/plano-etrs89.tif").epsg, 25830);
     EXPECT_EQ(Read(dir + "/orto.jpg").epsg, 23030);  // its world file and .aux.xml untouched
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.path))
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.path)) {
         if (entry.is_regular_file() && !entry.is_symlink() && entry.path().filename() != "secreto.txt")
             EXPECT_EQ(testing_support::ReadFile(entry.path()).find(secret), std::string::npos) << entry.path();
+    }
 }
 
 }  // namespace
