@@ -179,10 +179,9 @@ void frmTalpor::RunLoad() {
     platform_.SaveSetting("Talpor", "Setting", "AppPath",
                           app::FolderWithSeparator(platform_.ProgramFolder()));
 
-    if (!app::RegionalSettingsRule(platform_)) {
-        End(EndReason::RegionalSettings);
-        return;
-    }
+    // Other regional settings change none of Talpor's numbers: a line for whoever reads
+    // standard error, and the window opens.
+    if (const std::string note = app::RegionalNote(platform_); !note.empty()) platform_.WriteStdErr(note);
 
     for (const char* name : {"CmbHuso", "CmbUsos2"}) {
         form::Control& zones = Field(name);

@@ -7,7 +7,7 @@ std::string LocaleItem(form::Platform& platform, form::LocaleItem item) {
     try {
         return platform.Locale(item);
     } catch (...) {
-        return "";  // an unreadable item makes the rule fail, or leaves the name empty
+        return "";  // an unreadable item is taken as empty
     }
 }
 
@@ -35,37 +35,11 @@ std::string GetLocaleLanguage(form::Platform& platform) {
     return LocaleItem(platform, form::LocaleItem::Language);
 }
 
-std::string RegionalSettingsMessage(std::string_view language) {
-    std::string m;
-    m += "Talpor funciona adecuadamente si su configuración regional es Español(España)\r\n";
-    m += "o al menos tiene seleccionado como separador decimal el signo de la coma (,)\r\n";
-    m += "y como separador de miles el punto (.)\r\n\r\n";
-    m += "Su configuración regional actual es: ";
-    m += language;
-    m += "\r\n\r\n";
-    m += "¿Desea modificar ahora su configuración regional?";
-    return m;
-}
-
-bool RegionalSettingsRule(form::Platform& platform) {
-    // Both items are always read, even when the first already fails.
-    bool thousandsOk = GetLocaleMonThousandSep(platform) == ".";
-    bool decimalOk = GetLocaleDecimalSep(platform) == ",";
-    if (thousandsOk && decimalOk) return true;
-
-    std::string language = GetLocaleLanguage(platform);
-    form::MsgResult answer =
-        platform.MsgBox(RegionalSettingsMessage(language), kRegionalTitle, form::MsgIcon::Critical,
-                        form::MsgButtons::YesNo, form::MsgResult::No);
-    if (answer == form::MsgResult::Yes) {
-        try {
-            std::string command = platform.RegionalSettingsCommand();
-            if (!command.empty()) platform.StartProcess(command);
-        } catch (...) {
-            // The program ends anyway; a panel that did not start is not reported.
-        }
-    }
-    return false;
+std::string RegionalNote(form::Platform& platform) {
+    const std::string decimal = GetLocaleDecimalSep(platform);
+    if (decimal == ",") return "";
+    return "Talpor: la configuración regional (" + GetLocaleLanguage(platform) + ") escribe los números con «" +
+           decimal + "» como signo decimal; Talpor sigue leyendo y escribiendo los suyos con coma decimal.\n";
 }
 
 bool ScreenResolutionOK(form::Platform& platform, int minWidth, int minHeight) {

@@ -1,6 +1,5 @@
 // The environment checks of start-up and activation and the error report with its
-// log: the regional-settings rule (decimal comma, thousands point), the minimum
-// screen size and LogError.
+// log: the note on regional settings, the minimum screen size and LogError.
 #pragma once
 
 #include <string>
@@ -15,17 +14,10 @@ std::string GetLocaleMonThousandSep(form::Platform& platform);  // currency thou
 std::string GetLocaleDecimalSep(form::Platform& platform);      // number decimal separator
 std::string GetLocaleLanguage(form::Platform& platform);        // displayable language name
 
-inline constexpr const char* kRegionalTitle =
-    "Error: Incompatibilidad con la configuración regional de Windows";
-// The question shown when the regional settings do not fit; lines end in CR LF.
-std::string RegionalSettingsMessage(std::string_view language);
-
-// The regional-settings rule of start-up. True when the currency thousands separator
-// is exactly "." and the decimal separator exactly ",". Otherwise asks whether to
-// change the settings now (Yes/No, No by default), opens the desktop's
-// regional-settings panel on Yes when one is installed, and returns false: the
-// caller ends the program either way.
-bool RegionalSettingsRule(form::Platform& platform);
+// The line start-up writes to standard error when the regional settings write numbers
+// with another decimal sign; "" when they use the comma. Talpor reads and writes its own
+// numbers with the decimal comma and the thousands point whatever the settings say.
+std::string RegionalNote(form::Platform& platform);
 
 // True when the screen is at least minWidth x minHeight pixels.
 bool ScreenResolutionOK(form::Platform& platform, int minWidth, int minHeight);

@@ -90,12 +90,9 @@ public:
 
     // Starts a command line as a separate process without waiting for it.
     virtual void StartProcess(std::string_view commandLine) = 0;
-    // The command line that opens the desktop's regional-settings panel; "" when the
-    // desktop has none installed.
-    virtual std::string RegionalSettingsCommand() = 0;
 
     virtual DateTime Now() = 0;
-    // Date and time written in the user's regional short-date and time formats.
+    // Date and time written in Spain's short-date and time formats, whatever the locale.
     virtual std::string DateText(const DateTime& t) = 0;
     virtual std::string TimeText(const DateTime& t) = 0;
 

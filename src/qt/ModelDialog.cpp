@@ -202,7 +202,7 @@ void ModelDialog::Mirror() {
             case Kind::Label: {
                 auto* label = static_cast<QLabel*>(w);
                 if (label->text() != text) label->setText(text);
-                label->setVisible(!c.text.empty() || c.fixedPitch);
+                label->setVisible(c.visible && (!c.text.empty() || c.fixedPitch));
                 QPalette p = label->palette();
                 p.setColor(QPalette::WindowText, QColor(static_cast<int>(c.foreColor & 0xFF),
                                                         static_cast<int>((c.foreColor >> 8) & 0xFF),
@@ -245,6 +245,7 @@ void ModelDialog::Mirror() {
                 break;
         }
         if (w->isEnabledTo(w->parentWidget()) != c.enabled) w->setEnabled(c.enabled);
+        if (c.kind != Kind::Label && w != this && w->isVisibleTo(w->parentWidget()) != c.visible) w->setVisible(c.visible);
         if (w->toolTip() != Q(c.toolTip)) w->setToolTip(Q(c.toolTip));
         if (w->accessibleName() != Q(c.accessibleName)) w->setAccessibleName(Q(c.accessibleName));
     }

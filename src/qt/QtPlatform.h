@@ -70,7 +70,6 @@ public:
     std::string Locale(form::LocaleItem item) override;
     form::ScreenSize Screen() override;
     void StartProcess(std::string_view commandLine) override;
-    std::string RegionalSettingsCommand() override;
     form::DateTime Now() override;
     std::string DateText(const form::DateTime& t) override;
     std::string TimeText(const form::DateTime& t) override;

@@ -57,6 +57,28 @@ TEST(QtPlatformLocale, ReadsSeparatorsFromTheEnvironmentThroughQtsOwnData) {
     }
 }
 
+// A locale whose decimal sign is the point opens the window as Spain's does, with no
+// question, and the dates it shows stay Spanish: Talpor writes its own numbers.
+TEST(QtPlatformLocale, AnotherDecimalSignOpensTheWindowAsSpainsDoes) {
+    testing_support::QtApp();
+    QTemporaryDir dir;
+    for (const char* lang : {"C", "en_US.UTF-8"}) {
+        SCOPED_TRACE(lang);
+        QProcessEnvironment env = TalporEnvironment(dir.path());
+        env.insert("LANG", lang);
+        QProcess talpor;
+        talpor.setProcessEnvironment(env);
+        talpor.start(QStringLiteral(TALPOR_EXE), {QStringLiteral("--exit-when-shown")});
+        if (!talpor.waitForFinished(30000)) talpor.kill();
+        EXPECT_EQ(talpor.readAllStandardOutput().toStdString(), "shown\n");
+        EXPECT_EQ(talpor.exitCode(), 0);
+        testing_support::EnvGuard guard;
+        guard.Set("LANG", lang);
+        QtPlatform p(dir.path() + "/unused.lock");
+        EXPECT_EQ(p.DateText({2026, 5, 14, 10, 30, 15}) + " " + p.TimeText({2026, 5, 14, 10, 30, 15}), "14/5/26 10:30:15");
+    }
+}
+
 // Only a lock held by a running instance refuses the start: one no instance holds (left by
 // a crash, even one we cannot read) is taken over; where no lock can be used (a folder in
 // its place), the program starts without the check and says why.

@@ -390,6 +390,11 @@ TEST(FileDialogWindow, TheDialogAndItsSummaryFitTheScreenWithTheButtonsInSight) 
             box->button(QMessageBox::Ok)->click();
         });
         real.MsgBox(summary, "Convertir fichero", form::MsgIcon::Information, form::MsgButtons::OK, form::MsgResult::OK);
+        // The map opens on the window's screen, whole within it.
+        s.window->ShowMap(0);
+        auto* map = s.window->findChild<QWidget*>(QStringLiteral("TalporMapa"));
+        EXPECT_TRUE(room.contains(map->frameGeometry().adjusted(0, 0, 0, 32))) << map->frameGeometry().bottom();
+        map->hide();
     }
 }
 

@@ -42,7 +42,6 @@ public:
     };
     form::ScreenSize screen{1024, 768};
     std::vector<std::string> startedProcesses;
-    std::string regionalSettingsCommand = "regional-settings-panel";
     form::DateTime now{2026, 5, 14, 10, 30, 15};
     std::map<std::string, std::string> files;  // path -> contents
     std::map<std::string, std::string> settings;  // "app/section/key" -> value
@@ -73,7 +72,6 @@ public:
     void StartProcess(std::string_view commandLine) override {
         startedProcesses.emplace_back(commandLine);
     }
-    std::string RegionalSettingsCommand() override { return regionalSettingsCommand; }
     form::DateTime Now() override { return now; }
     std::string DateText(const form::DateTime& t) override {
         return Two(t.day) + "/" + Two(t.month) + "/" + std::to_string(t.year);
