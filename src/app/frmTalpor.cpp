@@ -179,9 +179,8 @@ void frmTalpor::RunLoad() {
     platform_.SaveSetting("Talpor", "Setting", "AppPath",
                           app::FolderWithSeparator(platform_.ProgramFolder()));
 
-    // Other regional settings change none of Talpor's numbers: a line for whoever reads
-    // standard error, and the window opens.
-    if (const std::string note = app::RegionalNote(platform_); !note.empty()) platform_.WriteStdErr(note);
+    // Regional settings are not checked: Talpor writes and reads its own numbers, with the
+    // decimal comma, whatever they are.
 
     for (const char* name : {"CmbHuso", "CmbUsos2"}) {
         form::Control& zones = Field(name);

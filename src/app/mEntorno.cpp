@@ -3,14 +3,6 @@
 namespace app {
 namespace {
 
-std::string LocaleItem(form::Platform& platform, form::LocaleItem item) {
-    try {
-        return platform.Locale(item);
-    } catch (...) {
-        return "";  // an unreadable item is taken as empty
-    }
-}
-
 std::string Quoted(std::string_view text) {
     std::string out = "\"";
     for (char c : text) {
@@ -22,25 +14,6 @@ std::string Quoted(std::string_view text) {
 }
 
 }  // namespace
-
-std::string GetLocaleMonThousandSep(form::Platform& platform) {
-    return LocaleItem(platform, form::LocaleItem::MonThousandSep);
-}
-
-std::string GetLocaleDecimalSep(form::Platform& platform) {
-    return LocaleItem(platform, form::LocaleItem::DecimalSep);
-}
-
-std::string GetLocaleLanguage(form::Platform& platform) {
-    return LocaleItem(platform, form::LocaleItem::Language);
-}
-
-std::string RegionalNote(form::Platform& platform) {
-    const std::string decimal = GetLocaleDecimalSep(platform);
-    if (decimal == ",") return "";
-    return "Talpor: la configuración regional (" + GetLocaleLanguage(platform) + ") escribe los números con «" +
-           decimal + "» como signo decimal; Talpor sigue leyendo y escribiendo los suyos con coma decimal.\n";
-}
 
 bool ScreenResolutionOK(form::Platform& platform, int minWidth, int minHeight) {
     form::ScreenSize s = platform.Screen();

@@ -1,5 +1,5 @@
 // The environment checks of start-up and activation and the error report with its
-// log: the note on regional settings, the minimum screen size and LogError.
+// log: the minimum screen size and LogError.
 #pragma once
 
 #include <string>
@@ -8,16 +8,6 @@
 #include "form/Platform.h"
 
 namespace app {
-
-// Items of the user's regional settings, each "" when it cannot be read.
-std::string GetLocaleMonThousandSep(form::Platform& platform);  // currency thousands separator
-std::string GetLocaleDecimalSep(form::Platform& platform);      // number decimal separator
-std::string GetLocaleLanguage(form::Platform& platform);        // displayable language name
-
-// The line start-up writes to standard error when the regional settings write numbers
-// with another decimal sign; "" when they use the comma. Talpor reads and writes its own
-// numbers with the decimal comma and the thousands point whatever the settings say.
-std::string RegionalNote(form::Platform& platform);
 
 // True when the screen is at least minWidth x minHeight pixels.
 bool ScreenResolutionOK(form::Platform& platform, int minWidth, int minHeight);

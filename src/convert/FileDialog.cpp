@@ -729,6 +729,7 @@ void FileDialog::Show() {
     for (int i = 0; i < 2; ++i) m.Get("OptAltura", i).visible = !image_;
     for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i) m.Get("ChkSalida", i).visible = !image_;
     m.Get("ChkRemuestrear").visible = image_.has_value();
+    m.Get("LblEtiqueta").visible = m.Get("CmbEtiqueta").visible = !image_ || direction_ == core::Direction::ED50ToWGS84;
     if (several_) return ShowSeveral();
     m.Get("ChkRemuestrear").enabled = image_.has_value();
     m.Get("LblEtiqueta").text = image_ ? "Sistema de la salida:" : "Sistema de la capa WGS84:";

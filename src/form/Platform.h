@@ -23,12 +23,6 @@ enum class MsgResult { OK, Yes, No };
 // What a dialog does after one of its events: stays open, or closes accepted or cancelled.
 enum class DialogEnd { Stay, Accept, Cancel };
 
-enum class LocaleItem {
-    MonThousandSep,  // thousands separator of currency amounts
-    DecimalSep,      // decimal separator of numbers
-    Language,        // displayable name of the locale's language
-};
-
 struct ScreenSize {
     int width = 0;   // pixels
     int height = 0;  // pixels
@@ -82,9 +76,6 @@ public:
     virtual std::string UserDataFolder() { return ""; }
     // The application title, "Talpor".
     virtual std::string AppTitle() = 0;
-
-    // One item of the user's regional settings; "" when it cannot be read.
-    virtual std::string Locale(LocaleItem item) = 0;
 
     virtual ScreenSize Screen() = 0;
 

@@ -407,37 +407,6 @@ std::string QtPlatform::UserDataFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
 }
 
-QLocale QtPlatform::LocaleOf(const char* category) {
-    for (const char* var : {"LC_ALL", category, "LANG"}) {
-        QString value = qEnvironmentVariable(var);
-        if (value.isEmpty()) continue;
-        // "es_ES.UTF-8", "ca_ES@valencia", "C.UTF-8", "POSIX"
-        QString name = value.section(QLatin1Char('.'), 0, 0).section(QLatin1Char('@'), 0, 0);
-        if (name == QLatin1String("C") || name == QLatin1String("POSIX")) return QLocale::c();
-        return QLocale(name);
-    }
-    return QLocale::c();
-}
-
-std::string QtPlatform::Locale(form::LocaleItem item) {
-    switch (item) {
-        case form::LocaleItem::MonThousandSep:
-            return LocaleOf("LC_MONETARY").groupSeparator().toStdString();
-        case form::LocaleItem::DecimalSep:
-            return LocaleOf("LC_NUMERIC").decimalPoint().toStdString();
-        case form::LocaleItem::Language: {
-            QLocale l = LocaleOf("LC_NUMERIC");
-            QString language = l.nativeLanguageName();
-            if (language.isEmpty()) language = QLocale::languageToString(l.language());
-            QString territory = l.nativeTerritoryName();
-            if (!territory.isEmpty() && l.language() != QLocale::C && !language.contains(territory))
-                language += QLatin1String(" (") + territory + QLatin1Char(')');
-            return language.toStdString();
-        }
-    }
-    return "";
-}
-
 form::ScreenSize QtPlatform::Screen() {
     QScreen* screen = QGuiApplication::primaryScreen();
     if (screen == nullptr) return {};

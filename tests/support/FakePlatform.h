@@ -35,11 +35,6 @@ public:
     bool runningInstanceAnswers = false;  // to the request to bring its window forward
     // The program's data: the project's own data folder, as the build tree has it.
     std::string dataFolder = TALPOR_DATA_DIR;
-    std::map<form::LocaleItem, std::string> locale = {
-        {form::LocaleItem::MonThousandSep, "."},
-        {form::LocaleItem::DecimalSep, ","},
-        {form::LocaleItem::Language, "español (España)"},
-    };
     form::ScreenSize screen{1024, 768};
     std::vector<std::string> startedProcesses;
     form::DateTime now{2026, 5, 14, 10, 30, 15};
@@ -67,7 +62,6 @@ public:
     // A developer's own grids never reach a test.
     std::string UserDataFolder() override { return ""; }
     std::string AppTitle() override { return "Talpor"; }
-    std::string Locale(form::LocaleItem item) override { return locale[item]; }
     form::ScreenSize Screen() override { return screen; }
     void StartProcess(std::string_view commandLine) override {
         startedProcesses.emplace_back(commandLine);
