@@ -179,10 +179,8 @@ void frmTalpor::RunLoad() {
     platform_.SaveSetting("Talpor", "Setting", "AppPath",
                           app::FolderWithSeparator(platform_.ProgramFolder()));
 
-    if (!app::RegionalSettingsRule(platform_)) {
-        End(EndReason::RegionalSettings);
-        return;
-    }
+    // Regional settings are not checked: Talpor writes and reads its own numbers, with the
+    // decimal comma, whatever they are.
 
     for (const char* name : {"CmbHuso", "CmbUsos2"}) {
         form::Control& zones = Field(name);

@@ -24,7 +24,6 @@ enum class EndReason {
     Closed,            // Command15 or the window frame
     SecondInstance,    // start-up step 1: the running instance could not be reached
     HandedOver,        // start-up step 1: the running instance brought its window forward
-    RegionalSettings,  // start-up step 3
     Screen,            // activation: screen smaller than 800 x 600
     Error,             // a run-time error in start-up or activation
 };

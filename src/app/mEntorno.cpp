@@ -3,14 +3,6 @@
 namespace app {
 namespace {
 
-std::string LocaleItem(form::Platform& platform, form::LocaleItem item) {
-    try {
-        return platform.Locale(item);
-    } catch (...) {
-        return "";  // an unreadable item makes the rule fail, or leaves the name empty
-    }
-}
-
 std::string Quoted(std::string_view text) {
     std::string out = "\"";
     for (char c : text) {
@@ -22,51 +14,6 @@ std::string Quoted(std::string_view text) {
 }
 
 }  // namespace
-
-std::string GetLocaleMonThousandSep(form::Platform& platform) {
-    return LocaleItem(platform, form::LocaleItem::MonThousandSep);
-}
-
-std::string GetLocaleDecimalSep(form::Platform& platform) {
-    return LocaleItem(platform, form::LocaleItem::DecimalSep);
-}
-
-std::string GetLocaleLanguage(form::Platform& platform) {
-    return LocaleItem(platform, form::LocaleItem::Language);
-}
-
-std::string RegionalSettingsMessage(std::string_view language) {
-    std::string m;
-    m += "Talpor funciona adecuadamente si su configuración regional es Español(España)\r\n";
-    m += "o al menos tiene seleccionado como separador decimal el signo de la coma (,)\r\n";
-    m += "y como separador de miles el punto (.)\r\n\r\n";
-    m += "Su configuración regional actual es: ";
-    m += language;
-    m += "\r\n\r\n";
-    m += "¿Desea modificar ahora su configuración regional?";
-    return m;
-}
-
-bool RegionalSettingsRule(form::Platform& platform) {
-    // Both items are always read, even when the first already fails.
-    bool thousandsOk = GetLocaleMonThousandSep(platform) == ".";
-    bool decimalOk = GetLocaleDecimalSep(platform) == ",";
-    if (thousandsOk && decimalOk) return true;
-
-    std::string language = GetLocaleLanguage(platform);
-    form::MsgResult answer =
-        platform.MsgBox(RegionalSettingsMessage(language), kRegionalTitle, form::MsgIcon::Critical,
-                        form::MsgButtons::YesNo, form::MsgResult::No);
-    if (answer == form::MsgResult::Yes) {
-        try {
-            std::string command = platform.RegionalSettingsCommand();
-            if (!command.empty()) platform.StartProcess(command);
-        } catch (...) {
-            // The program ends anyway; a panel that did not start is not reported.
-        }
-    }
-    return false;
-}
 
 bool ScreenResolutionOK(form::Platform& platform, int minWidth, int minHeight) {
     form::ScreenSize s = platform.Screen();

@@ -1,6 +1,5 @@
 // The environment checks of start-up and activation and the error report with its
-// log: the regional-settings rule (decimal comma, thousands point), the minimum
-// screen size and LogError.
+// log: the minimum screen size and LogError.
 #pragma once
 
 #include <string>
@@ -9,23 +8,6 @@
 #include "form/Platform.h"
 
 namespace app {
-
-// Items of the user's regional settings, each "" when it cannot be read.
-std::string GetLocaleMonThousandSep(form::Platform& platform);  // currency thousands separator
-std::string GetLocaleDecimalSep(form::Platform& platform);      // number decimal separator
-std::string GetLocaleLanguage(form::Platform& platform);        // displayable language name
-
-inline constexpr const char* kRegionalTitle =
-    "Error: Incompatibilidad con la configuración regional de Windows";
-// The question shown when the regional settings do not fit; lines end in CR LF.
-std::string RegionalSettingsMessage(std::string_view language);
-
-// The regional-settings rule of start-up. True when the currency thousands separator
-// is exactly "." and the decimal separator exactly ",". Otherwise asks whether to
-// change the settings now (Yes/No, No by default), opens the desktop's
-// regional-settings panel on Yes when one is installed, and returns false: the
-// caller ends the program either way.
-bool RegionalSettingsRule(form::Platform& platform);
 
 // True when the screen is at least minWidth x minHeight pixels.
 bool ScreenResolutionOK(form::Platform& platform, int minWidth, int minHeight);

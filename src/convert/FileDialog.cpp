@@ -183,10 +183,9 @@ std::string InputText(const std::vector<std::string>& inputs) {
 }
 
 // "…/puntos.csv" -> "…/puntos_ED50.csv"; "…/ruta.gpx" -> "…/ruta_ED50.csv"; with a GPS
-// format its extension: "…/hitos_WGS84.kml".
-std::string Suggested(const std::string& input, core::Direction direction, batch::Format inputFormat,
+// format its extension: "…/hitos_WGS84.kml". `suffix`: the datum written ("_ED50").
+std::string Suggested(const std::string& input, const std::string& suffix, batch::Format inputFormat,
                       batch::Format output) {
-    const std::string suffix = direction == core::Direction::WGS84ToED50 ? "_ED50" : "_WGS84";
     const std::size_t slash = input.rfind('/');
     const std::size_t dot = input.rfind('.');
     const bool extension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
@@ -401,9 +400,11 @@ void FileDialog::Build() {
     Add(m, Kind::CommandButton, "frmFichero", "CmdCancelar", "Cancelar");
 }
 
-std::vector<batch::LayerInfo> FileDialog::ReadLayers(const std::string& input) {
-    // GDAL reads the file in its own process; a file that takes a while to read shows its
-    // progress, with a button that stops it.
+template <class Job>
+auto FileDialog::WithProgress(const std::string& input, const Job& job) {
+    // GDAL reads the file in its own process, which tells how it goes every tenth of a
+    // second: a file that takes a while to read (a slow disk, a pipe no one writes to)
+    // shows its progress, with a button that stops it.
     using Clock = std::chrono::steady_clock;
     const Clock::time_point started = Clock::now();
     bool shown = false;
@@ -415,13 +416,17 @@ std::vector<batch::LayerInfo> FileDialog::ReadLayers(const std::string& input) {
         }
     } ending{platform_, shown};
     const std::string text = "Leyendo «" + FileName(input) + "»…";
-    return batch::LayersOf(input, [&](std::uint64_t features, std::uint64_t total) {
+    return job([&](std::uint64_t features, std::uint64_t total) {
         if (!shown && Clock::now() - started < std::chrono::milliseconds(400)) return;
         shown = true;
         const int percent = total > 0 ? static_cast<int>(std::min<std::uint64_t>(features * 100 / total, 100)) : 0;
         if (!platform_.ShowProgress(features > 0 ? text + " " + batch::Count(features, "entidad", "entidades") : text, percent))
             throw ReadCancelled{};
     });
+}
+
+std::vector<batch::LayerInfo> FileDialog::ReadLayers(const std::string& input) {
+    return WithProgress(input, [&](const batch::LayerProgress& progress) { return batch::LayersOf(input, progress); });
 }
 
 void FileDialog::OfferFormats(const std::vector<std::string>& names) {
@@ -490,9 +495,17 @@ void FileDialog::ReadInput() {
         return;
     }
     OfferFormats({std::begin(kFormatNames), std::end(kFormatNames)});
-    const int fd = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without waiting: a pipe opens at once, and is refused with a device, for the window
+    // would wait on them for whatever writes to them.
+    const int fd = ::open(input.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         readProblem_ = "No se puede leer «" + FileName(input) + "»: " + batch::SystemErrorText(errno) + ".";
+        return;
+    }
+    if (struct stat st {}; ::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        readProblem_ = "«" + FileName(input) + "» no se puede convertir desde la ventana: no es un fichero, sino " +
+                       (S_ISFIFO(st.st_mode) ? "una tubería." : "un dispositivo.");
         return;
     }
     std::string head(kHeadBytes, '\0');
@@ -551,7 +564,11 @@ void FileDialog::Scan() {
 
 void FileDialog::Suggest() {
     // The destination follows the input and the format, unless the user chose one.
-    std::string suggested = Suggested(Input(), direction_, inputFormat_,
+    // An image is named by the datum it is written in: ETRS89, or WGS84 when so labelled.
+    const std::string suffix = direction_ == core::Direction::WGS84ToED50 ? "_ED50"
+                               : image_ && Chosen(model_.Get("CmbEtiqueta"), std::size(kLabels)) == 0 ? "_ETRS89"
+                                                                                                     : "_WGS84";
+    std::string suggested = Suggested(Input(), suffix, inputFormat_,
                                       kFormatOf[Chosen(model_.Get("CmbFormato"), std::size(kFormatOf))]);
     if (several_) {
         // A folder beside the folder of the files: "…/datos" -> "…/datos_ED50".
@@ -705,9 +722,17 @@ void FileDialog::Show() {
         const std::string& label = m.Get(std::string(field) == "TxtEntrada" ? "LblEntrada" : "LblDestino").text;
         m.Get(field).accessibleName = label.substr(0, label.size() - 1);
     }
+    // An image shows only what applies to it: no table layout, heights or result columns.
+    for (const char* name : {"LblSeparador", "CmbSeparador", "LblCabecera", "CmbCabecera", "LblColumnas", "TxtColumnas",
+                             "LblAltura", "CmbAltura", "PicAltura", "LblDecimal", "CmbDecimal", "ChkOmitir"})
+        m.Get(name).visible = !image_;
+    for (int i = 0; i < 2; ++i) m.Get("OptAltura", i).visible = !image_;
+    for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i) m.Get("ChkSalida", i).visible = !image_;
+    m.Get("ChkRemuestrear").visible = image_.has_value();
+    m.Get("LblEtiqueta").visible = m.Get("CmbEtiqueta").visible = !image_ || direction_ == core::Direction::ED50ToWGS84;
     if (several_) return ShowSeveral();
     m.Get("ChkRemuestrear").enabled = image_.has_value();
-    m.Get("LblEtiqueta").text = image_ ? "Sistema de la imagen WGS84:" : "Sistema de la capa WGS84:";
+    m.Get("LblEtiqueta").text = image_ ? "Sistema de la salida:" : "Sistema de la capa WGS84:";
     m.Get("FraResultado").text = image_ ? "Resultado" : "Columnas de resultado";
     if (image_) return ShowImage();
     const bool layer = layers_.has_value();
@@ -794,19 +819,21 @@ void FileDialog::ShowSeveral() {
     m.Get("ChkSalida", kAltitudeOutput).enabled =
         direction_ == core::Direction::WGS84ToED50 || batch::TransformsHeight(method);
 
-    // What was found: "12 ficheros: 5 capas y 7 tablas", then the first of them.
-    std::size_t layers = 0, gps = 0;
+    // What was found: "12 ficheros: 5 capas, 4 tablas y 3 imágenes", then the first of them.
+    std::size_t layers = 0, images = 0, gps = 0;
     for (const batch::FolderFile& f : files_) {
         if (batch::IsLayerFile(f.input)) ++layers;
+        else if (rasters::IsRasterFile(f.input)) ++images;
         else if (std::string name = FileName(f.input); name.size() > 4) {
             for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             gps += name.ends_with(".gpx") ? 1 : 0;
         }
     }
-    const std::size_t tables = files_.size() - layers - gps;
+    const std::size_t tables = files_.size() - layers - images - gps;
     std::vector<std::string> kinds;
     if (layers > 0) kinds.push_back(batch::Count(layers, "capa", "capas"));
     if (tables > 0) kinds.push_back(batch::Count(tables, "tabla", "tablas"));
+    if (images > 0) kinds.push_back(batch::Count(images, "imagen", "imágenes"));
     if (gps > 0) kinds.push_back(batch::Count(gps, "GPX", "GPX"));
     std::string preview;
     if (!files_.empty()) {
@@ -818,17 +845,21 @@ void FileDialog::ShowSeveral() {
     }
     m.Get("LblPrevia").text = preview;
 
-    // What stops the run, and the files the options refuse before they are read.
+    // What stops the run, and the files refused before they are read: by the options, or
+    // by a format of WGS84 on the way from ED50. Each reason once, with its files.
     problem_ = scanProblem_;
     std::string refusals;
+    std::size_t refused = 0;
     if (problem_.empty()) {
         std::vector<std::string> args = Arguments();
         if (Output().empty()) args.insert(args.end(), {"-o", suggested_});
         const std::vector<std::string> options = batch::ParseCommandLine(args).options;
-        std::size_t refused = 0;
-        std::string first;
+        std::vector<std::pair<std::string, std::vector<std::string>>> reasons;  // why, and its files
         for (const batch::FolderFile& f : files_) {
             std::string why = f.refused;
+            const batch::LayerFormat* format = batch::LayerFormatOfPath(f.input);
+            if (why.empty() && format != nullptr && format->wgs84 && direction_ == core::Direction::ED50ToWGS84)
+                why = "formato WGS84 (GPX, KML, KMZ, GeoJSON), que se convierte en la pestaña «WGS84 -> ED50»";
             if (why.empty()) {
                 std::vector<std::string> fileArgs = options;
                 fileArgs.insert(fileArgs.end(), {"--", f.input});
@@ -839,13 +870,26 @@ void FileDialog::ShowSeveral() {
                 }
             }
             if (why.empty()) continue;
-            if (++refused == 1) first = "«" + Shown(f.input) + "»: " + why;
+            ++refused;
+            auto reason = std::find_if(reasons.begin(), reasons.end(), [&](const auto& r) { return r.first == why; });
+            if (reason == reasons.end()) reason = reasons.insert(reasons.end(), {why, {}});
+            reason->second.push_back(MiddleShortened(Shown(f.input), kNameChars));
+        }
+        std::string each;
+        for (auto& [why, names] : reasons) {
+            constexpr std::size_t kNamed = 3;
+            const std::size_t more = names.size() > kNamed + 1 ? names.size() - kNamed : 0;
+            if (more > 0) names.resize(kNamed);
+            std::string listed = batch::NameList(names);
+            if (more > 0) listed = listed.substr(0, listed.rfind(" y ")) + ", " + listed.substr(listed.rfind(" y ") + 3) + " y " +
+                                   batch::Count(more, "más", "más");
+            each += (each.empty() ? "" : "; ") + listed + ": " + why;
         }
         if (refused == files_.size())
-            problem_ = "Con estas opciones no se puede convertir ninguno de los ficheros: " + Sentence(first);
+            problem_ = "Con estas opciones no se puede convertir ninguno de los ficheros: " + Sentence(each);
         else if (refused > 0)
-            refusals = " " + batch::Count(refused, "fichero no se convertirá", "ficheros no se convertirán") + ", " +
-                       (refused == 1 ? "" : "el primero ") + first + ".";
+            refusals = " No se " + std::string(refused == 1 ? "convertirá 1 fichero" : "convertirán " + std::to_string(refused) + " ficheros") +
+                       ": " + each + ".";
     }
     m.Get("LblFormato").text = files_.empty() ? ""
                                               : "Cada fichero se convierte solo: su separador, su cabecera, sus "
@@ -858,12 +902,17 @@ void FileDialog::ShowSeveral() {
         anyOutput = anyOutput || (m.Get("ChkSalida", i).value && m.Get("ChkSalida", i).enabled);
     if (problem_.empty() && !anyOutput) problem_ = "Marque al menos una columna de resultado.";
     if (problem_.empty() && Output().empty()) problem_ = "Elija la carpeta de destino.";
-    const std::size_t refused = static_cast<std::size_t>(
-        std::count_if(files_.begin(), files_.end(), [](const batch::FolderFile& f) { return !f.refused.empty(); }));
-    m.Get("LblEscribe").text = problem_.empty() && files_.size() > refused
-                                   ? "Escribirá " + batch::Count(files_.size() - refused, "fichero", "ficheros") +
-                                         " en la carpeta «" + FileName(WithoutSlash(Output())) + "», cada uno en su sitio"
-                                   : "";
+    // What is written: at most the files not refused above. A layer or an image in another
+    // system, or a table whose points cannot be found, is only known once it is read.
+    const bool read = std::any_of(files_.begin(), files_.end(), [](const batch::FolderFile& f) {
+        return f.refused.empty() && (batch::IsLayerFile(f.input) || rasters::IsRasterFile(f.input));
+    });
+    m.Get("LblEscribe").text =
+        problem_.empty() && files_.size() > refused
+            ? "Escribirá " + std::string(read ? "hasta " : "") + batch::Count(files_.size() - refused, "fichero", "ficheros") +
+                  " en la carpeta «" + FileName(WithoutSlash(Output())) + "», cada uno en su sitio" +
+                  (refused == 0 ? "" : refused == 1 ? "; no el rechazado arriba" : "; no los " + std::to_string(refused) + " rechazados arriba")
+            : "";
     m.Get("LblAviso").text = problem_;
     m.Get("CmdConvertir").enabled = problem_.empty();
     ShowCommand();
@@ -1084,7 +1133,12 @@ void FileDialog::ShowImage() {
         // The image's own system first; the tab's datum and the zone chosen for one without.
         settings.layers.directionGiven = zoneMissing_;
         try {
-            image_ = rasters::PlanRaster(Input(), Output(), settings, Raster());
+            image_ = WithProgress(Input(), [&](const batch::LayerProgress& progress) {
+                return rasters::PlanRaster(Input(), Output(), settings, Raster(), progress);
+            });
+        } catch (const ReadCancelled&) {
+            image_.emplace();
+            planProblem_ = "Lectura de «" + FileName(Input()) + "» cancelada: elija el fichero otra vez para verla.";
         } catch (const batch::RunError& e) {
             image_.emplace();
             planProblem_ = "«" + FileName(Input()) + "» no se puede convertir: " + e.what() + ".";
@@ -1247,7 +1301,7 @@ form::DialogEnd FileDialog::Changed(Control& control) {
         for (int i = 0; i < 2; ++i) model_.Get("OptAltura", i).value = i == control.id.index;
     }
     if (name == "CmdEntrada" || name == "CmdCarpeta" || name == "TxtEntrada") ReadInput();
-    if (name == "CmbFormato") Suggest();
+    if (name == "CmbFormato" || name == "CmbEtiqueta") Suggest();
     // The destinations follow the format and the output folder.
     if (several_ && (name == "CmbFormato" || name == "TxtDestino" || name == "CmdDestino")) Scan();
     Update();

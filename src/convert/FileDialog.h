@@ -97,6 +97,10 @@ class FileDialog {
     // throws batch::RunError, or ReadCancelled when the user stops it.
     struct ReadCancelled {};
     std::vector<batch::LayerInfo> ReadLayers(const std::string& input);
+    // `job` run with a progress of the worker reading `input`, shown when it takes a while;
+    // throws ReadCancelled when the user stops it.
+    template <class Job>
+    auto WithProgress(const std::string& input, const Job& job);
     // Offers the destination for the input and the format chosen.
     void Suggest();
     // Shows the file and the choices: the preview, the layout found, the fields each

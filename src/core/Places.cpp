@@ -58,8 +58,12 @@ Sea SeaOf(double lat, double lon) {
     return {"el ", "mar Mediterráneo"};
 }
 
+// Whole kilometres from 1 km on; below, to the 100 m ("a 300 m"), and "a menos de 100 m"
+// closer than that.
 std::string Km(double km) {
-    return km < 1 ? "a menos de 1 km" : "a " + std::to_string(std::lround(km)) + " km";
+    const long hectometres = std::lround(km * 10);
+    if (hectometres >= 10) return "a " + std::to_string(std::max(std::lround(km), 1L)) + " km";
+    return km < 0.1 ? "a menos de 100 m" : "a " + std::to_string(hectometres * 100) + " m";
 }
 
 }  // namespace

@@ -79,6 +79,7 @@ struct Control {
     Color foreColor = kBlack;
     Color backColor = kWhite;
     bool enabled = true;
+    bool visible = true;  // dialogs: a control that does not apply to the input is hidden
     bool bold = false;
     bool fixedPitch = false;  // drawn in a fixed-pitch font so that result lines align
     bool selectable = false;  // labels: a result the user can select and copy

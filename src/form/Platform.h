@@ -23,12 +23,6 @@ enum class MsgResult { OK, Yes, No };
 // What a dialog does after one of its events: stays open, or closes accepted or cancelled.
 enum class DialogEnd { Stay, Accept, Cancel };
 
-enum class LocaleItem {
-    MonThousandSep,  // thousands separator of currency amounts
-    DecimalSep,      // decimal separator of numbers
-    Language,        // displayable name of the locale's language
-};
-
 struct ScreenSize {
     int width = 0;   // pixels
     int height = 0;  // pixels
@@ -83,19 +77,13 @@ public:
     // The application title, "Talpor".
     virtual std::string AppTitle() = 0;
 
-    // One item of the user's regional settings; "" when it cannot be read.
-    virtual std::string Locale(LocaleItem item) = 0;
-
     virtual ScreenSize Screen() = 0;
 
     // Starts a command line as a separate process without waiting for it.
     virtual void StartProcess(std::string_view commandLine) = 0;
-    // The command line that opens the desktop's regional-settings panel; "" when the
-    // desktop has none installed.
-    virtual std::string RegionalSettingsCommand() = 0;
 
     virtual DateTime Now() = 0;
-    // Date and time written in the user's regional short-date and time formats.
+    // Date and time written in Spain's short-date and time formats, whatever the locale.
     virtual std::string DateText(const DateTime& t) = 0;
     virtual std::string TimeText(const DateTime& t) = 0;
 

@@ -202,7 +202,7 @@ void ModelDialog::Mirror() {
             case Kind::Label: {
                 auto* label = static_cast<QLabel*>(w);
                 if (label->text() != text) label->setText(text);
-                label->setVisible(!c.text.empty() || c.fixedPitch);
+                label->setVisible(c.visible && (!c.text.empty() || c.fixedPitch));
                 QPalette p = label->palette();
                 p.setColor(QPalette::WindowText, QColor(static_cast<int>(c.foreColor & 0xFF),
                                                         static_cast<int>((c.foreColor >> 8) & 0xFF),
@@ -245,6 +245,7 @@ void ModelDialog::Mirror() {
                 break;
         }
         if (w->isEnabledTo(w->parentWidget()) != c.enabled) w->setEnabled(c.enabled);
+        if (c.kind != Kind::Label && w != this && w->isVisibleTo(w->parentWidget()) != c.visible) w->setVisible(c.visible);
         if (w->toolTip() != Q(c.toolTip)) w->setToolTip(Q(c.toolTip));
         if (w->accessibleName() != Q(c.accessibleName)) w->setAccessibleName(Q(c.accessibleName));
     }
@@ -266,9 +267,11 @@ void ModelDialog::FitWrappedTexts() {
 
 void ModelDialog::FitScreen() {
     // The body as tall as it needs, up to what the screen leaves beside the title bar and
-    // the buttons; beyond that it scrolls. Never wider than the screen either.
+    // the buttons; beyond that it scrolls. Never wider than the screen either, and a
+    // margin clear of its edges and panels.
     if (body_ == nullptr || body_->widget() == nullptr || screen() == nullptr) return;
-    const QRect room = screen()->availableGeometry();
+    constexpr int kMargin = 8;
+    const QRect room = screen()->availableGeometry().adjusted(kMargin, kMargin, -kMargin, -kMargin);
     const int frame = std::max(frameGeometry().height() - height(), 0);
     const int titleBar = std::max(frame, 32);  // a window manager's, before it has drawn one
     const QMargins margins = layout()->contentsMargins();
@@ -316,6 +319,9 @@ void ModelDialog::dropEvent(QDropEvent* event) {
 void ModelDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     FitWrappedTexts();
+    // Once more when the desktop has put its frame around it, whose title bar and borders
+    // the first fit could only guess.
+    QTimer::singleShot(250, this, [this] { FitScreen(); });
 }
 
 void ModelDialog::resizeEvent(QResizeEvent* event) {

@@ -49,6 +49,9 @@
 namespace qt {
 namespace {
 
+// The window's dates and times are Spanish, whatever the desktop's language.
+const QLocale kSpanish(QLocale::Spanish, QLocale::Spain);
+
 // The system's texts break lines with CR LF, or a CR alone.
 QString DisplayText(std::string_view text) {
     QString t = Q(text);
@@ -404,37 +407,6 @@ std::string QtPlatform::UserDataFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
 }
 
-QLocale QtPlatform::LocaleOf(const char* category) {
-    for (const char* var : {"LC_ALL", category, "LANG"}) {
-        QString value = qEnvironmentVariable(var);
-        if (value.isEmpty()) continue;
-        // "es_ES.UTF-8", "ca_ES@valencia", "C.UTF-8", "POSIX"
-        QString name = value.section(QLatin1Char('.'), 0, 0).section(QLatin1Char('@'), 0, 0);
-        if (name == QLatin1String("C") || name == QLatin1String("POSIX")) return QLocale::c();
-        return QLocale(name);
-    }
-    return QLocale::c();
-}
-
-std::string QtPlatform::Locale(form::LocaleItem item) {
-    switch (item) {
-        case form::LocaleItem::MonThousandSep:
-            return LocaleOf("LC_MONETARY").groupSeparator().toStdString();
-        case form::LocaleItem::DecimalSep:
-            return LocaleOf("LC_NUMERIC").decimalPoint().toStdString();
-        case form::LocaleItem::Language: {
-            QLocale l = LocaleOf("LC_NUMERIC");
-            QString language = l.nativeLanguageName();
-            if (language.isEmpty()) language = QLocale::languageToString(l.language());
-            QString territory = l.nativeTerritoryName();
-            if (!territory.isEmpty() && l.language() != QLocale::C && !language.contains(territory))
-                language += QLatin1String(" (") + territory + QLatin1Char(')');
-            return language.toStdString();
-        }
-    }
-    return "";
-}
-
 form::ScreenSize QtPlatform::Screen() {
     QScreen* screen = QGuiApplication::primaryScreen();
     if (screen == nullptr) return {};
@@ -449,20 +421,6 @@ void QtPlatform::StartProcess(std::string_view commandLine) {
     QProcess::startDetached(program, parts);
 }
 
-std::string QtPlatform::RegionalSettingsCommand() {
-    // The regional-settings panels of the common desktops, first found wins.
-    static const char* const kPanels[][2] = {
-        {"gnome-control-center", "gnome-control-center region"},
-        {"kcmshell6", "kcmshell6 kcm_regionandlang"},
-        {"systemsettings", "systemsettings kcm_regionandlang"},
-        {"kcmshell5", "kcmshell5 kcm_formats"},
-        {"lxqt-config-locale", "lxqt-config-locale"},
-    };
-    for (const auto& panel : kPanels)
-        if (!QStandardPaths::findExecutable(QLatin1String(panel[0])).isEmpty()) return panel[1];
-    return "";
-}
-
 form::DateTime QtPlatform::Now() {
     QDateTime now = QDateTime::currentDateTime();
     QDate d = now.date();
@@ -471,14 +429,13 @@ form::DateTime QtPlatform::Now() {
 }
 
 std::string QtPlatform::DateText(const form::DateTime& t) {
-    return LocaleOf("LC_TIME")
-        .toString(QDate(t.year, t.month, t.day), QLocale::ShortFormat)
+    return kSpanish.toString(QDate(t.year, t.month, t.day), QLocale::ShortFormat)
         .toStdString();
 }
 
 std::string QtPlatform::TimeText(const form::DateTime& t) {
     // The long time format with seconds, without the time zone Qt adds to it.
-    QLocale l = LocaleOf("LC_TIME");
+    const QLocale& l = kSpanish;
     QString format = l.timeFormat(QLocale::LongFormat);
     format.remove(QLatin1String("(t)"));
     format.remove(QLatin1Char('t'));

@@ -67,10 +67,8 @@ public:
     // application.
     std::string UserDataFolder() override;
     std::string AppTitle() override { return "Talpor"; }
-    std::string Locale(form::LocaleItem item) override;
     form::ScreenSize Screen() override;
     void StartProcess(std::string_view commandLine) override;
-    std::string RegionalSettingsCommand() override;
     form::DateTime Now() override;
     std::string DateText(const form::DateTime& t) override;
     std::string TimeText(const form::DateTime& t) override;
@@ -98,11 +96,6 @@ public:
     // A ModelDialog over the main window.
     bool ShowDialog(form::FormModel& dialog, const std::function<form::DialogEnd(form::Control&)>& changed) override;
     void EndProgress() override;
-
-    // The user's locale for one category of the environment ("LC_NUMERIC",
-    // "LC_MONETARY", "LC_TIME"): LC_ALL, then the category, then LANG, read through
-    // Qt's own locale data, so it works whatever locales the system has generated.
-    static QLocale LocaleOf(const char* category);
 
 private:
     QString lockPath_;

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTimer>
@@ -187,7 +188,7 @@ QWidget* TalporWindow::Create(Control& c, QWidget* parent) {
         case Kind::MonthView: {
             auto* calendar = new QCalendarWidget(parent);
             calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
-            calendar->setLocale(QLocale());
+            calendar->setLocale(QLocale(QLocale::Spanish, QLocale::Spain));
             connect(calendar, &QCalendarWidget::selectionChanged, this, [this, control, calendar] {
                 if (busy_) return;
                 QDate d = calendar->selectedDate();
@@ -267,6 +268,18 @@ void TalporWindow::MakeResultsSelectable() {
 void TalporWindow::ShowMap(int tab) {
     if (!map_) map_ = new MapWindow(frm_, this);
     map_->SetTab(tab);
+    if (!map_->isVisible() && screen() != nullptr) {
+        // It opens on the window's screen, within what its panels leave (a margin and room
+        // for a title bar around it), beside the window's top left: smaller where the
+        // screen has no room for its 720 × 540.
+        constexpr int kMargin = 8, kTitleBar = 32;
+        const QRect room = screen()->availableGeometry().adjusted(kMargin, kMargin, -kMargin, -kMargin);
+        const QSize size = QSize(720, 540).boundedTo(QSize(room.width(), room.height() - kTitleBar));
+        map_->resize(size.expandedTo(map_->minimumSizeHint()));
+        const QPoint wanted = frameGeometry().topLeft() + QPoint(40, 40);
+        map_->move(std::clamp(wanted.x(), room.left(), std::max(room.left(), room.right() + 1 - map_->width())),
+                   std::clamp(wanted.y(), room.top(), std::max(room.top(), room.bottom() + 1 - kTitleBar - map_->height())));
+    }
     map_->show();
     map_->raise();
     map_->activateWindow();

@@ -15,7 +15,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileInfo>
+#include <QLocale>
 #include <QTimer>
+#include <clocale>
 #include <cstdio>
 #include <functional>
 
@@ -43,7 +45,19 @@ void PrintWhenForward(QWidget& window, int triesLeft) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Qt's own widgets (the file chooser's dates and sizes) follow the environment's
+    // locale: Spain's numbers and dates, as Talpor's own texts, whatever the desktop's
+    // language (its messages keep it).
+    if (qEnvironmentVariableIsSet("LC_ALL")) {
+        qputenv("LANG", qgetenv("LC_ALL"));
+        qunsetenv("LC_ALL");
+    }
+    for (const char* category : {"LC_NUMERIC", "LC_MONETARY", "LC_TIME"}) qputenv(category, "es_ES.UTF-8");
     QApplication application(argc, argv);
+    // Qt has set the C library's locale from the environment: its numbers go back to the
+    // point, which the program's own readers and its workers' records use.
+    std::setlocale(LC_NUMERIC, "C");
+    QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain));
     qt::UseStyle(application);
     // Names the per-user folders Qt gives: ~/.local/share/Talpor for the user's grids.
     QApplication::setApplicationName(QStringLiteral("Talpor"));

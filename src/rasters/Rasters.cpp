@@ -197,11 +197,14 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
         throw RunError("no se puede leer como imagen: " + std::string(*error != 0 ? error : "GDAL no la reconoce"));
     if (info.hasGeoTransform == 0)
         throw RunError("la imagen no tiene georreferencia: ni en el fichero ni en un fichero de mundo (.tfw, .jgw, .pgw, .wld)");
-    // A pixel of no size, or one GDAL could not turn back into rows and columns.
+    // A georeference whose pixels cover no area (a world file of zeros) puts every pixel on
+    // one point or one line, and one that is no number nowhere: refused before it is
+    // planned or written.
     const double* g = info.geoTransform;
     const double determinant = g[1] * g[5] - g[2] * g[4];
     if (!std::all_of(g, g + 6, [](double v) { return std::isfinite(v); }) || !std::isnormal(determinant))
-        throw RunError("la georreferencia de la imagen no vale: sus píxeles no tienen tamaño, o no es un número");
+        throw RunError("la georreferencia de la imagen da a sus píxeles un tamaño de cero, o no es un número: corrija su "
+                       "fichero de mundo o su georreferencia");
     const std::string driver = info.driver;
     // Its system: the one it says, or for an image without one the direction and zone given.
     std::optional<RasterSystem> from = SystemOf(info.epsg > 0 ? info.epsg : info.likeEpsg);
@@ -368,12 +371,12 @@ std::int64_t BytesOf(const std::string& input) {
 }  // namespace
 
 RasterSummary PlanRaster(const std::string& input, const std::string& output, const batch::Settings& settings,
-                         const RasterOptions& options) {
+                         const RasterOptions& options, const batch::LayerProgress& progress) {
     std::vector<std::string> args = JobArguments(input, settings, options);
     if (!output.empty()) args.push_back("--destino=" + output);
     RasterSummary summary;
     batch::LayerWorker worker(args, -1);
-    worker.Wait(batch::LayerLimits{}, BytesOf(input), [&](const batch::Record& r) { Read(r, summary); }, {});
+    worker.Wait(batch::LayerLimits{}, BytesOf(input), [&](const batch::Record& r) { Read(r, summary); }, progress);
     return summary;
 }
 

@@ -57,9 +57,10 @@ struct RasterSummary {
 
 // What ConvertRaster will do with `input`, without writing anything: its size, systems
 // and way (a destination's format may change the way: "" for the input's). Throws
-// batch::RunError when it cannot be converted.
+// batch::RunError when it cannot be converted. `progress` is called while the worker
+// reads, about every tenth of a second; what it throws stops the worker.
 RasterSummary PlanRaster(const std::string& input, const std::string& output, const batch::Settings& settings,
-                         const RasterOptions& options = {});
+                         const RasterOptions& options = {}, const batch::LayerProgress& progress = {});
 
 // Converts the image `input` to `output` (a file, replaced when it exists; files beside it
 // when they exist only as `replace` or settings.layers.replace allow it), nothing left under

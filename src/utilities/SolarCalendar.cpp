@@ -91,7 +91,7 @@ void Command3_Click(form::FormModel& form, form::Platform& platform) {
     p.summer = form.Get("CmbHS").listIndex;     // "Invierno =0", "Verano   +1"
 
     const std::string accuracy =
-        std::abs(p.lat) > kLowAccuracyLatitude ? "Precisión: ±10 minuto" : "Precisión: ±1 minuto";
+        std::abs(p.lat) > kLowAccuracyLatitude ? "Precisión: ±10 minutos" : "Precisión: ±1 minuto";
     // Everything is computed before any label changes, so that a failure leaves the
     // three labels as they were rather than half of them updated.
     LabelTexts rise = RiseOrSet(astro::SunriseLocal, p, accuracy);

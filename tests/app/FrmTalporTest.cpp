@@ -63,28 +63,13 @@ TEST(FormLoad, EachTabsKindOfHeightIsKeptBetweenStarts) {
 }
 
 // Each start-up check that fails, and a run-time error in start-up or activation, shows
-// one box and ends the program; the regional and screen rules look at nothing else.
+// one box and ends the program; the screen rule looks at nothing else (regional settings:
+// QtPlatformLocale in qt_tests).
 TEST(StartUp, AFailedCheckOrARunTimeErrorShowsOneBoxAndEndsTheProgramButOneInAHandlerDoesNot) {
     using Set = std::function<void(FailingPlatform&)>;
-    // Separators, and the regional-settings tool a Yes to the regional box would start.
-    const auto locale = [](const char* thousands, const char* decimal, const char* tool) {
-        return Set([=](FailingPlatform& p) {
-            p.locale = {{LocaleItem::MonThousandSep, thousands},
-                        {LocaleItem::DecimalSep, decimal},
-                        {LocaleItem::Language, "English (US)"}};
-            p.regionalSettingsCommand = tool;
-            p.answer = MsgResult::Yes;
-        });
-    };
     const auto screen = [](int width, int height) {
         return Set([=](FailingPlatform& p) { p.screen = {width, height}; });
     };
-    const std::string regional =
-        "Talpor funciona adecuadamente si su configuración regional es Español(España)\r\n"
-        "o al menos tiene seleccionado como separador decimal el signo de la coma (,)\r\n"
-        "y como separador de miles el punto (.)\r\n\r\n"
-        "Su configuración regional actual es: English (US)\r\n\r\n"
-        "¿Desea modificar ahora su configuración regional?";
     const std::string resolution = "Incorrecta resolución: Se requiere 800x600 o superior";
     using enum EndReason;
     const struct {
@@ -92,14 +77,11 @@ TEST(StartUp, AFailedCheckOrARunTimeErrorShowsOneBoxAndEndsTheProgramButOneInAHa
         EndReason end;
         std::string text, title, log;  // the box (a part of its text; "" none) and the error log
     } cases[] = {
-        {locale(".", ",", "panel"), None, "", "", ""},  // whatever the language
         {screen(800, 600), None, "", "", ""},
         {[](FailingPlatform& p) { p.previousInstance = true; }, SecondInstance,
          "No se puede cargar el programa de nuevo", "La aplicación ya está abierta", ""},
         {[](FailingPlatform& p) { p.previousInstance = p.runningInstanceAnswers = true; },
          HandedOver, "", "", ""},
-        {locale(" ", ",", "panel"), RegionalSettings, regional, app::kRegionalTitle, ""},
-        {locale(".", ", ", ""), RegionalSettings, regional, app::kRegionalTitle, ""},
         {screen(799, 600), Screen, resolution, "Resolución del monitor", ""},
         {screen(1024, 576), Screen, resolution, "Resolución del monitor", ""},
         {[](FailingPlatform& p) { p.clockFails = true; }, Error, "en Talpor Form_load",
@@ -124,10 +106,6 @@ TEST(StartUp, AFailedCheckOrARunTimeErrorShowsOneBoxAndEndsTheProgramButOneInAHa
         if (c.text.empty()) continue;
         EXPECT_NE(p.LastMsgBox().text.find(c.text), std::string::npos) << p.LastMsgBox().text;
         EXPECT_EQ(p.LastMsgBox().title, c.title);
-        if (c.end != RegionalSettings) continue;
-        // No is the default; Yes starts the regional-settings tool, if there is one.
-        EXPECT_EQ(p.LastMsgBox().defaultButton, MsgResult::No);
-        EXPECT_EQ(p.startedProcesses.size(), p.regionalSettingsCommand.empty() ? 0u : 1u);
     }
     // A run-time error in a handler ends nothing (its box and log: QtPlatformLog in qt_tests).
     Started s;

@@ -2,9 +2,11 @@
 // on one dialog, a summary at the end, and a cancelled or failed run that leaves no file.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <utime.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -430,13 +432,19 @@ TEST(FileConversion, AnOrthophotoIsConvertedFromTheWindowAsTalporLoteDoes) {
                   "A ETRS89 UTM 30 (EPSG:25830): píxeles intactos, georreferencia movida\n"
                   "Cada píxel, a lo sumo a 0,009 m (0,017 píxeles) de donde lo pone el método");
         EXPECT_EQ(m.Get("CmbHuso").ListText(), "Como la entrada: UTM 30");
-        EXPECT_FALSE(m.Get("ChkSalida", 0).enabled);
+        // Only what applies to an image is shown, and the file is named by the datum written.
+        for (const char* name : {"CmbSeparador", "TxtColumnas", "CmbAltura", "CmbDecimal", "ChkSalida"})
+            EXPECT_FALSE(m.Get(name, std::string(name) == "ChkSalida" ? 0 : -1).visible) << name;
+        EXPECT_EQ(m.Get("LblEtiqueta").text + " " + m.Get("CmbEtiqueta").ListText(), "Sistema de la salida: ETRS89 (EPSG 4258, 25829 a 25831)");
+        Pick(m, changed, "CmbEtiqueta", "WGS84");
+        EXPECT_EQ(m.Get("TxtDestino").text, folder.Str() + "/orto_WGS84.tif");
+        Pick(m, changed, "CmbEtiqueta", "ETRS89");
         EXPECT_EQ(m.Get("LblOrden").text,
-                  "Orden equivalente: talpor-lote --sentido=ed50-wgs84 --metodo=rejilla orto.tif -o orto_WGS84.tif");
-        EXPECT_EQ(m.Get("LblEscribe").text, "Escribirá en ETRS89 UTM 30 (EPSG:25830): «orto_WGS84.tif»");
+                  "Orden equivalente: talpor-lote --sentido=ed50-wgs84 --metodo=rejilla orto.tif -o orto_ETRS89.tif");
+        EXPECT_EQ(m.Get("LblEscribe").text, "Escribirá en ETRS89 UTM 30 (EPSG:25830): «orto_ETRS89.tif»");
         // An elevation model's format, which holds one band: said before converting.
         Pick(m, changed, "CmbFormato", "Malla ASCII");
-        EXPECT_EQ(m.Get("TxtDestino").text, folder.Str() + "/orto_WGS84.asc");
+        EXPECT_EQ(m.Get("TxtDestino").text, folder.Str() + "/orto_ETRS89.asc");
         EXPECT_EQ(m.Get("LblAviso").text,
                   "«orto.tif» no se puede convertir: una malla ASCII tiene una sola banda, y la imagen tiene 3 bandas: GeoTIFF o PNG sí.");
         Pick(m, changed, "CmbFormato", "El de la imagen");
@@ -453,7 +461,7 @@ TEST(FileConversion, AnOrthophotoIsConvertedFromTheWindowAsTalporLoteDoes) {
     ASSERT_EQ(std::system(("cd " + folder.Str() + " && '" TALPOR_LOTE "' --sentido=ed50-wgs84 --metodo=rejilla orto.tif -o "
                            "lote.tif 2> /dev/null").c_str()),
               0);
-    EXPECT_EQ(ReadFile(folder.path / "orto_WGS84.tif"), ReadFile(folder.path / "lote.tif"));
+    EXPECT_EQ(ReadFile(folder.path / "orto_ETRS89.tif"), ReadFile(folder.path / "lote.tif"));
     // A cloud-optimised GeoTIFF chosen in the dialog is what is written.
     Started c;
     c.Convert(1, in, [&](form::FormModel& m, const Changed& changed) {
@@ -482,9 +490,37 @@ TEST(FileConversion, AnOrthophotoIsConvertedFromTheWindowAsTalporLoteDoes) {
     EXPECT_EQ(t.platform.OnlyBox("Convertir fichero", form::MsgIcon::Information),
               "Conversión cancelada: no se ha escrito ningún fichero.");
     for (const auto& e : fs::directory_iterator(folder.path))
-        EXPECT_TRUE(e.path().filename() == "orto.tif" || e.path().filename() == "orto_WGS84.tif" ||
+        EXPECT_TRUE(e.path().filename() == "orto.tif" || e.path().filename() == "orto_ETRS89.tif" ||
                     e.path().filename() == "lote.tif")
             << e.path();
+
+    // An image whose pixels have no size is refused in the dialog as talpor-lote refuses it.
+    ASSERT_EQ(std::system(("cd " + folder.Str() + " && gdal_create -q -of GTiff -outsize 10 10 -a_srs EPSG:23030 -a_ullr "
+                           "440000 4480000 440000 4480000 cero.tif && ! '" TALPOR_LOTE "' -s ed50-wgs84 cero.tif -o x.tif 2> lote.txt")
+                              .c_str()),
+              0);
+    const std::string lote = ReadFile(folder.path / "lote.txt");
+    const std::string why = lote.substr(lote.rfind("talpor-lote: cero.tif: ") + 23);
+    Started z;
+    z.Convert(1, (folder.path / "cero.tif").string(), [&](form::FormModel& m, const Changed&) {
+        EXPECT_EQ(m.Get("LblAviso").text, "«cero.tif» no se puede convertir: " + why.substr(0, why.size() - 1) + ".");
+    });
+    EXPECT_TRUE(z.platform.msgBoxes.empty()) << z.platform.LastMsgBox().text;
+
+    // A pipe no one writes to: an image's reading shows its progress, which Cancel stops; a
+    // table's is refused at once. The window waits on neither.
+    for (const auto& [name, warning] :
+         {std::pair{"tuberia.tif", "Lectura de «tuberia.tif» cancelada: elija el fichero otra vez para verla."},
+          {"tuberia.csv", "«tuberia.csv» no se puede convertir desde la ventana: no es un fichero, sino una tubería."}}) {
+        ASSERT_EQ(::mkfifo((folder.path / name).c_str(), 0600), 0);
+        Started p;
+        p.platform.cancelProgressAt = [](const std::string& text) { return text == "Leyendo «tuberia.tif»…"; };
+        const auto started = std::chrono::steady_clock::now();
+        p.Convert(1, (folder.path / name).string(), [&](form::FormModel& m, const Changed&) {
+            EXPECT_EQ(m.Get("LblAviso").text, warning);
+        });
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+    }
 }
 
 // Every file and folder under `root`, hidden ones too, by their paths from it.
@@ -567,6 +603,23 @@ TEST(FileConversion, AFolderIsConvertedFileByFileIntoAFolderOfItsShape) {
         EXPECT_EQ(ReadFile(out / "a-puntos.csv") == "MIS DATOS, NO BORRAR\n", !yes);
     }
     EXPECT_EQ(Tree(out), written);
+
+    // Images are counted as images; files of a WGS84 format, which go only from WGS84, are
+    // refused before converting, with why, and not counted among those written.
+    fs::create_directory(folder.path / "proyecto");
+    for (const char* name : {"a.csv", "b.tif", "c.png", "d.gpx", "e.kml", "f.kmz"})
+        testing_support::WriteFile(folder.path / "proyecto" / name, "");
+    s.platform.dialog = [&](form::FormModel& m, const Changed&) {
+        EXPECT_TRUE(m.Get("LblPrevia").text.starts_with("6 ficheros: 2 capas, 1 tabla, 2 imágenes y 1 GPX\n")) << m.Get("LblPrevia").text;
+        EXPECT_TRUE(m.Get("LblFormato").text.ends_with(" No se convertirán 3 ficheros: «proyecto/d.gpx», «proyecto/e.kml» y "
+                                                       "«proyecto/f.kmz»: formato WGS84 (GPX, KML, KMZ, GeoJSON), que se "
+                                                       "convierte en la pestaña «WGS84 -> ED50»."))
+            << m.Get("LblFormato").text;
+        EXPECT_EQ(m.Get("LblEscribe").text, "Escribirá hasta 3 ficheros en la carpeta «proyecto_WGS84», cada uno en su sitio; "
+                                            "no los 3 rechazados arriba");
+        return false;
+    };
+    s.window.DropFiles({(folder.path / "proyecto").string()});
 
     // Cancelled while the layer is written: nothing of it, nor of the file after it; the
     // file written before stays, and the summary says so.

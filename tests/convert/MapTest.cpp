@@ -11,6 +11,7 @@
 
 #include "ConversionTab.h"
 #include "convert/PointMap.h"
+#include "core/Places.h"
 #include "geo/Distance.h"
 #include "geo/Places.h"
 #include "num/Number.h"
@@ -111,6 +112,9 @@ TEST(MapGeometry, TheNearestCoastIsFoundPastAFartherSideSeenFirst) {
     const geo::PlaceMap coast({{"FR", {{43, 1}, {43, 1.1}, {43.1, 1.1}}}},
                               {{false, {{40.09, 0.26}, {40.11, 0.26}}}, {false, {{40.109, 0.2117}, {40.55, 0.79}}}});
     EXPECT_NEAR(coast.KmToCoast(40.1, 0.2), 1.412, 0.01);
+    // Below 1 km the distance is told to the 100 m: 0,853, 0,298 and 0,051 km by geod.
+    for (const auto& [lon, text] : {std::pair{0.2, "a 1 km"}, {0.25, "a 900 m"}, {0.2565, "a 300 m"}, {0.2594, "a menos de 100 m"}})
+        EXPECT_EQ(core::DistanceToCoast(coast, 40.1, lon), std::string(text) + " de la costa");
 }
 
 // The datum shift's arrow against PROJ (tests/data/map-shifts.txt): its label gives the

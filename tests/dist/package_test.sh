@@ -71,13 +71,17 @@ shown=$("${spanish[@]}" timeout 60 "$root/usr/bin/talpor" --exit-when-shown) || 
 "${spanish[@]}" timeout 60 "$root/usr/bin/talpor" --tab 1 --click CmdWGS84Rejilla \
   --screenshot "$work/grid.png" 2>/dev/null || fail "the window did not convert with the grid"
 [ -f "$work/grid.png" ] && [ ! -f "$work/grid-box.png" ] || fail "the grid method left a message"
-# The menu entry's command on an English desktop: it gives the program Spain's number
-# conventions, so the window opens without the regional question.
+# The menu entry's command on an English desktop, and a shell without a locale: the window
+# opens as under Spain's conventions, with no question about them.
 exec_line=$(sed -n 's/^Exec=//p' "$root/usr/share/applications/es.talpor.Talpor.desktop")
 english=("${spanish[@]}" LANG=en_US.UTF-8 PATH="$root/usr/bin:$PATH")
 # shellcheck disable=SC2086 # the command line is split into words as the desktop does
 shown=$("${english[@]}" timeout 60 $exec_line --exit-when-shown) || fail "the menu entry did not start the window"
 [ "$shown" = shown ] || fail "the menu entry's window printed «$shown»"
+shown=$(env -u LANG -u LC_ALL -u LC_NUMERIC -u LC_MONETARY QT_QPA_PLATFORM=offscreen HOME="$home" XDG_CONFIG_HOME="$home/.config" \
+  XDG_DATA_HOME="$home/.local/share" XDG_RUNTIME_DIR="$work/runtime" timeout 60 "$root/usr/bin/talpor" --exit-when-shown) \
+  || fail "the window did not start without a locale"
+[ "$shown" = shown ] || fail "the window without a locale printed «$shown»"
 
 # A second start finds the module where the package puts it: it brings the running window
 # forward and ends at once, with status 0 and no box.

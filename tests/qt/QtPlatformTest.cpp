@@ -31,29 +31,25 @@ QProcessEnvironment TalporEnvironment(const QString& folder) {
 
 }  // namespace
 
-TEST(QtPlatformLocale, ReadsSeparatorsFromTheEnvironmentThroughQtsOwnData) {
-    const struct {
-        const char *lcAll, *lang, *lcNumeric, *lcMonetary, *decimal, *thousands, *language;
-    } cases[] = {
-        // Only C.UTF-8 may be generated on the machine; Qt's locale data still knows Spanish.
-        // The language named is the numeric locale's, whose separator the rule checks.
-        {nullptr, "en_GB.UTF-8", "es_ES.UTF-8", "de_DE.UTF-8", ",", ".", "español de España"},
-        {"de_DE.UTF-8", "en_US.UTF-8", "en_US.UTF-8", "en_US.UTF-8", ",", ".",
-         "Deutsch (Deutschland)"},
-        {nullptr, nullptr, nullptr, nullptr, ".", ",", "C"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.lang ? c.lang : "(no LANG)");
-        testing_support::EnvGuard env;
-        for (auto [name, value] : {std::pair{"LC_ALL", c.lcAll},
-                                   {"LANG", c.lang},
-                                   {"LC_NUMERIC", c.lcNumeric},
-                                   {"LC_MONETARY", c.lcMonetary}})
-            env.Set(name, value);
-        QtPlatform p(QDir::tempPath() + "/unused.lock");
-        EXPECT_EQ(p.Locale(form::LocaleItem::DecimalSep), c.decimal);
-        EXPECT_EQ(p.Locale(form::LocaleItem::MonThousandSep), c.thousands);
-        EXPECT_EQ(p.Locale(form::LocaleItem::Language), c.language);
+// A locale whose decimal sign is the point opens the window as Spain's does, with no
+// question, and the dates it shows stay Spanish: Talpor writes its own numbers.
+TEST(QtPlatformLocale, AnotherDecimalSignOpensTheWindowAsSpainsDoes) {
+    testing_support::QtApp();
+    QTemporaryDir dir;
+    for (const char* lang : {"C", "en_US.UTF-8"}) {
+        SCOPED_TRACE(lang);
+        QProcessEnvironment env = TalporEnvironment(dir.path());
+        env.insert("LANG", lang);
+        QProcess talpor;
+        talpor.setProcessEnvironment(env);
+        talpor.start(QStringLiteral(TALPOR_EXE), {QStringLiteral("--exit-when-shown")});
+        if (!talpor.waitForFinished(30000)) talpor.kill();
+        EXPECT_EQ(talpor.readAllStandardOutput().toStdString(), "shown\n");
+        EXPECT_EQ(talpor.exitCode(), 0);
+        testing_support::EnvGuard guard;
+        guard.Set("LANG", lang);
+        QtPlatform p(dir.path() + "/unused.lock");
+        EXPECT_EQ(p.DateText({2026, 5, 14, 10, 30, 15}) + " " + p.TimeText({2026, 5, 14, 10, 30, 15}), "14/5/26 10:30:15");
     }
 }
 

@@ -363,7 +363,7 @@ TEST(FileDialogWindow, TheDialogAndItsSummaryFitTheScreenWithTheButtonsInSight) 
         std::filesystem::remove(dir + "/montes_WGS84.gpkg");
         auto timer = testing_support::OnEachBox<QDialog>([&](QDialog* dialog) {
             EXPECT_EQ(dialog->screen(), screen);
-            EXPECT_TRUE(room.contains(dialog->frameGeometry())) << room.height() << " px: the dialog is " << dialog->frameGeometry().height();
+            EXPECT_TRUE(room.adjusted(8, 8, -8, -8).contains(dialog->frameGeometry())) << room.height() << " px: the dialog is " << dialog->frameGeometry().height();
             auto* convert = dialog->findChild<QPushButton*>(QStringLiteral("CmdConvertir"));
             EXPECT_TRUE(room.contains(QRect(convert->mapToGlobal(QPoint(0, 0)), convert->size())));
             EXPECT_TRUE(convert->visibleRegion().boundingRect() == convert->rect());
@@ -390,6 +390,11 @@ TEST(FileDialogWindow, TheDialogAndItsSummaryFitTheScreenWithTheButtonsInSight) 
             box->button(QMessageBox::Ok)->click();
         });
         real.MsgBox(summary, "Convertir fichero", form::MsgIcon::Information, form::MsgButtons::OK, form::MsgResult::OK);
+        // The map opens on the window's screen, whole within it.
+        s.window->ShowMap(0);
+        auto* map = s.window->findChild<QWidget*>(QStringLiteral("TalporMapa"));
+        EXPECT_TRUE(room.contains(map->frameGeometry().adjusted(0, 0, 0, 32))) << map->frameGeometry().bottom();
+        map->hide();
     }
 }
 

@@ -35,14 +35,8 @@ public:
     bool runningInstanceAnswers = false;  // to the request to bring its window forward
     // The program's data: the project's own data folder, as the build tree has it.
     std::string dataFolder = TALPOR_DATA_DIR;
-    std::map<form::LocaleItem, std::string> locale = {
-        {form::LocaleItem::MonThousandSep, "."},
-        {form::LocaleItem::DecimalSep, ","},
-        {form::LocaleItem::Language, "español (España)"},
-    };
     form::ScreenSize screen{1024, 768};
     std::vector<std::string> startedProcesses;
-    std::string regionalSettingsCommand = "regional-settings-panel";
     form::DateTime now{2026, 5, 14, 10, 30, 15};
     std::map<std::string, std::string> files;  // path -> contents
     std::map<std::string, std::string> settings;  // "app/section/key" -> value
@@ -68,12 +62,10 @@ public:
     // A developer's own grids never reach a test.
     std::string UserDataFolder() override { return ""; }
     std::string AppTitle() override { return "Talpor"; }
-    std::string Locale(form::LocaleItem item) override { return locale[item]; }
     form::ScreenSize Screen() override { return screen; }
     void StartProcess(std::string_view commandLine) override {
         startedProcesses.emplace_back(commandLine);
     }
-    std::string RegionalSettingsCommand() override { return regionalSettingsCommand; }
     form::DateTime Now() override { return now; }
     std::string DateText(const form::DateTime& t) override {
         return Two(t.day) + "/" + Two(t.month) + "/" + std::to_string(t.year);

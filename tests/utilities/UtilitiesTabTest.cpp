@@ -192,11 +192,11 @@ TEST(SolarCalendar, AccuracyAboveSeventyTwoDegreesAndPolarDayAndNight) {
     EXPECT_EQ(Press("72 0 0 N", {2024, 3, 20}, 1, 1).ortoTip,
               "Precisión: ±1 minuto; Azimut= 87,28º");
     const Result above = Press("72 0 0,0001 N", {2024, 3, 20}, 1, 1);
-    EXPECT_EQ(above.ortoTip, "Precisión: ±10 minuto; Azimut= 87,28º");
-    EXPECT_EQ(above.ocasoTip, "Precisión: ±10 minuto; Azimut= 273,38º");
+    EXPECT_EQ(above.ortoTip, "Precisión: ±10 minutos; Azimut= 87,28º");
+    EXPECT_EQ(above.ocasoTip, "Precisión: ±10 minutos; Azimut= 273,38º");
     // No time of another day stays; the transit still shows, at 90º - latitude ± 23,44º
     // plus refraction.
-    const std::string day = "Precisión: ±10 minuto; el Sol no se pone en todo el día (día polar)";
+    const std::string day = "Precisión: ±10 minutos; el Sol no se pone en todo el día (día polar)";
     EXPECT_EQ(Press("75 0 0 N", {2024, 6, 21}, 1, 1),
               (Result{"No se pone", day, "2:08:12 PM", "Elevación=38,46º; Azimut= 180º",
                       "No se pone", day}));
