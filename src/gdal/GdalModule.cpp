@@ -1005,7 +1005,7 @@ std::string Grouped(unsigned long long n) {
 }
 
 // Why `path` (named `shown`) cannot be read as a regular file: "" when it can, or when
-// it is missing (GDAL says so).
+// it is missing (its caller says so).
 std::string NotAFile(const std::string& path, const std::string& shown) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return "";
@@ -1018,6 +1018,10 @@ std::string FilesRefusal(const std::string& path) {
     namespace fs = std::filesystem;
     const fs::path image(path);
     const std::string name = image.filename().string(), lower = batch::AsciiLower(name);
+    struct stat own {};
+    if (::stat(path.c_str(), &own) != 0)
+        return "«" + name + "»: " +
+               (errno == ENOENT ? std::string("no existe") : "no se puede abrir (" + std::string(std::strerror(errno)) + ")");
     if (const std::string why = NotAFile(path, name); !why.empty()) return why + ": una imagen se lee de un fichero normal";
     const fs::path folder = image.has_parent_path() ? image.parent_path() : fs::path(".");
     std::error_code e;
@@ -1402,6 +1406,32 @@ bool ReadsBack(const std::string& path, const double* t, int epsg) {
     return same;
 }
 
+// Whether every pixel of the image at `path` is `src`'s, bit for bit, read back band by
+// band in strips of rows: what a lossless copy into another format must give.
+bool SamePixels(GDALDatasetH src, const std::string& path) {
+    GDALDatasetH ds = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+    if (ds == nullptr) return false;
+    const int width = GDALGetRasterXSize(src), height = GDALGetRasterYSize(src), bands = GDALGetRasterCount(src);
+    bool same = GDALGetRasterXSize(ds) == width && GDALGetRasterYSize(ds) == height && GDALGetRasterCount(ds) == bands;
+    for (int b = 1; same && b <= bands; ++b) {
+        GDALRasterBandH from = GDALGetRasterBand(src, b), to = GDALGetRasterBand(ds, b);
+        // Read in the input's type: an ASCII grid of whole numbers reads back as Int32.
+        const GDALDataType type = GDALGetRasterDataType(from);
+        const std::size_t row = static_cast<std::size_t>(width) * GDALGetDataTypeSizeBytes(type);
+        const int rows = static_cast<int>(std::clamp<std::size_t>((std::size_t{8} << 20) / std::max<std::size_t>(row, 1), 1,
+                                                                  static_cast<std::size_t>(std::max(height, 1))));
+        std::vector<unsigned char> a(row * rows), c(row * rows);
+        for (int y = 0; same && y < height; y += rows) {
+            const int n = std::min(rows, height - y);
+            same = GDALRasterIO(from, GF_Read, 0, y, width, n, a.data(), width, n, type, 0, 0) == CE_None &&
+                   GDALRasterIO(to, GF_Read, 0, y, width, n, c.data(), width, n, type, 0, 0) == CE_None &&
+                   std::memcmp(a.data(), c.data(), row * static_cast<std::size_t>(n)) == 0;
+        }
+    }
+    GDALClose(ds);
+    return same;
+}
+
 std::vector<std::string> TiffOptions(GDALDatasetH src, bool cog);
 
 // The quality `src`'s pixels were JPEG-compressed at where it is told; else GDAL's own
@@ -1500,6 +1530,12 @@ int WriteAs(GDALDatasetH src, const std::string& output, const std::string& form
     if (out != nullptr) GDALClose(out);
     if (vrt != nullptr) GDALClose(vrt);
     done = done && CPLGetLastErrorType() != CE_Failure && WritePrj(output, format, epsg);
+    // Written again without loss, its pixels are said to be the input's: read back, they must be.
+    const bool lossless = format != "JPEG" && std::find(o.begin(), o.end(), "COMPRESS=JPEG") == o.end();
+    if (done && lossless && !SamePixels(src, output)) {
+        CopyText("los píxeles escritos no son los de la entrada", error, size);
+        return 0;
+    }
     if (!done) {
         CopyText(CPLGetLastErrorNo() == CPLE_UserInterrupt ? ""
                  : *CPLGetLastErrorMsg() != 0             ? CPLGetLastErrorMsg()

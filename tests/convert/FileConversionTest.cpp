@@ -507,10 +507,11 @@ TEST(FileConversion, AnOrthophotoIsConvertedFromTheWindowAsTalporLoteDoes) {
     });
     EXPECT_TRUE(z.platform.msgBoxes.empty()) << z.platform.LastMsgBox().text;
 
-    // A pipe no one writes to: an image's reading shows its progress, which Cancel stops; a
-    // table's is refused at once. The window waits on neither.
+    // A pipe no one writes to, as an image or as a table, is refused at once: the window
+    // never waits on it.
     for (const auto& [name, warning] :
-         {std::pair{"tuberia.tif", "Lectura de «tuberia.tif» cancelada: elija el fichero otra vez para verla."},
+         {std::pair{"tuberia.tif", "«tuberia.tif» no se puede convertir: no se puede leer como imagen: «tuberia.tif» es una "
+                                   "tubería (FIFO), no un fichero: una imagen se lee de un fichero normal."},
           {"tuberia.csv", "«tuberia.csv» no se puede convertir desde la ventana: no es un fichero, sino una tubería."}}) {
         ASSERT_EQ(::mkfifo((folder.path / name).c_str(), 0600), 0);
         Started p;

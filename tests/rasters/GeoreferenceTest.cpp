@@ -333,6 +333,7 @@ TEST(Rasters, AnImageReadsNothingButItselfAndRefusesWhatIsDamaged) {
         {"dano.tif d.tif", read + "sus píxeles están dañados o incompletos (ZIPDecode:Decoding error"},
         {"uno.tif u.tif", "la imagen tiene 1 × 1 píxeles, muy pocos para llevar su georreferencia al otro sistema"},
         {"falta.vrt f.tif", read + "su fuente «no.tif» no existe"},
+        {"ninguna.tif n.tif", read + "«ninguna.tif»: no existe"},
         {"--remuestrear orto.tif lleno.tif", "no se puede escribir «lleno.tif»: no queda espacio ("},
     };
     for (const auto& c : cases) {
