@@ -35,7 +35,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from fuzz_layers import environment, first_error, report_blame, shown, spanish  # noqa: E402
+from fuzz_layers import first_error, report_blame, run_case, shown, spanish  # noqa: E402
 
 TIMEOUT = 60  # seconds a case may take; a FIFO must be refused at once, not at the watchdog
 SECRET = b"SECRETO-fuzz-7f3a9c-" + bytes(range(32, 127))
@@ -235,27 +235,8 @@ def check(binary, main, files, links, fifos, options, output, truncated):
             os.symlink(to, os.path.join(folder, name))
         for name in fifos:
             os.mkfifo(os.path.join(folder, name))
-        command = ["timeout", "-k", "10", str(TIMEOUT), binary] + options + [main, output]
-        run = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                             cwd=folder, env=environment(logs))
-        status, problems = run.returncode, []
-        reports = {n: open(os.path.join(logs, n), errors="replace").read() for n in sorted(os.listdir(logs))}
-        if status in (124, 128 + 9, -9):
-            problems.append(f"still running after {TIMEOUT} s")
-        elif status not in (0, 1, 2):
-            problems.append(f"exit status {status}" + (f" (signal {-status})" if status < 0 else ""))
-        try:
-            err = run.stderr.decode("utf-8")
-        except UnicodeDecodeError as e:
-            problems.append(f"standard error is not UTF-8 ({e})")
-            err = run.stderr.decode("utf-8", "replace")
-        lines = err.split("\n")[:-1] if err.endswith("\n") else err.split("\n") if err else []
-        if re.search(r"[\x00-\x08\x0b-\x1f\x7f\x80-\x9f]", err):
-            problems.append("a control character in standard error")
-        for mark in ("runtime error:", "AddressSanitizer", "LeakSanitizer", "terminate called", "error interno",
-                     "Warning 1:", "ERROR 1:", "GDAL lleva"):
-            if mark in err:
-                problems.append(f"standard error says «{mark}»")
+        status, problems, err, lines, reports = run_case(binary, options + [main, output], folder, logs,
+                                                         ("Warning 1:", "ERROR 1:", "GDAL lleva"), TIMEOUT)
         for name, text in reports.items():
             blame = report_blame(text)
             if ".talpor-capas." not in name or blame in ("ours", "unknown", "sanitizer"):

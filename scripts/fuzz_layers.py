@@ -713,6 +713,40 @@ def environment(logs):
     return env
 
 
+def run_case(binary, arguments, folder, logs, marks=(), timeout=None):
+    """Runs talpor-lote once in `folder`; returns its exit status, what it broke that any
+    run must not (a hang, a crash, standard error that is not clean UTF-8 or that names an
+    internal error or one of `marks`), its standard error whole and by lines, and the
+    sanitizer reports by file name."""
+    timeout = timeout or TIMEOUT
+    command = ["timeout", "-k", "10", str(timeout), binary] + arguments
+    run = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                         cwd=folder, env=environment(logs))
+    status, problems = run.returncode, []
+    reports = {}
+    for name in sorted(os.listdir(logs)):
+        with open(os.path.join(logs, name), errors="replace") as f:
+            reports[name] = f.read()
+    if status in (124, 128 + 9, -9):
+        problems.append(f"still running after {timeout} s")
+    elif status not in (0, 1, 2):
+        problems.append(f"exit status {status}" + (f" (signal {-status})" if status < 0 else ""))
+    try:
+        err = run.stderr.decode("utf-8")
+    except UnicodeDecodeError as e:
+        problems.append(f"standard error is not UTF-8 ({e})")
+        err = run.stderr.decode("utf-8", "replace")
+    # Lines end at "\n" alone: a carriage return or another control character inside
+    # one is a text of the file printed as it came, which a terminal would obey.
+    lines = err.split("\n")[:-1] if err.endswith("\n") else err.split("\n") if err else []
+    if re.search(r"[\x00-\x08\x0b-\x1f\x7f\x80-\x9f]", err):
+        problems.append("a control character in standard error")
+    for mark in ("runtime error:", "AddressSanitizer", "LeakSanitizer", "terminate called", "error interno") + tuple(marks):
+        if mark in err:
+            problems.append(f"standard error says «{mark}»")
+    return status, problems, err, lines, reports
+
+
 def check(binary, base, files, options, output):
     """Runs one case in a fresh folder; returns its exit status, what it broke, its
     standard error, the sanitizer reports, and whether GDAL crashed or leaked in the worker."""
@@ -724,31 +758,7 @@ def check(binary, base, files, options, output):
         for name, data in files.items():
             with open(os.path.join(folder, name), "wb") as f:
                 f.write(data)
-        command = ["timeout", "-k", "10", str(TIMEOUT), binary] + options + [base.main, output]
-        run = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                             cwd=folder, env=environment(logs))
-        status, problems = run.returncode, []
-        reports = {}
-        for name in sorted(os.listdir(logs)):
-            with open(os.path.join(logs, name), errors="replace") as f:
-                reports[name] = f.read()
-        if status in (124, 128 + 9, -9):
-            problems.append(f"still running after {TIMEOUT} s")
-        elif status not in (0, 1, 2):
-            problems.append(f"exit status {status}" + (f" (signal {-status})" if status < 0 else ""))
-        try:
-            err = run.stderr.decode("utf-8")
-        except UnicodeDecodeError as e:
-            problems.append(f"standard error is not UTF-8 ({e})")
-            err = run.stderr.decode("utf-8", "replace")
-        # Lines end at "\n" alone: a carriage return or another control character inside
-        # one is a text of the file printed as it came, which a terminal would obey.
-        lines = err.split("\n")[:-1] if err.endswith("\n") else err.split("\n") if err else []
-        if re.search(r"[\x00-\x08\x0b-\x1f\x7f\x80-\x9f]", err):
-            problems.append("a control character in standard error")
-        for mark in ("runtime error:", "AddressSanitizer", "LeakSanitizer", "terminate called", "error interno"):
-            if mark in err:
-                problems.append(f"standard error says «{mark}»")
+        status, problems, err, lines, reports = run_case(binary, options + [base.main, output], folder, logs)
         contained = leaked = False
         for name, text in reports.items():
             blame = report_blame(text)
