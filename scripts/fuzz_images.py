@@ -35,7 +35,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from fuzz_layers import first_error, report_blame, run_case, shown, spanish  # noqa: E402
+from fuzz_layers import first_error, report_blame, run_case, shown, spanish, what_is_left  # noqa: E402
 
 TIMEOUT = 60  # seconds a case may take; a FIFO must be refused at once, not at the watchdog
 SECRET = b"SECRETO-fuzz-7f3a9c-" + bytes(range(32, 127))
@@ -255,17 +255,7 @@ def check(binary, main, files, links, fifos, options, output, truncated):
             problems.append(f"a run that could not convert says {len(lines)} lines, not one")
         if status == 0 and not any(": imagen de " in l for l in lines):
             problems.append("status 0 without the image's summary")
-        after = set(os.listdir(folder))
-        hidden = sorted(n for n in after if n.startswith("."))
-        if hidden:
-            problems.append(f"files left behind: {hidden}")
-        for name, data in files.items():
-            try:
-                with open(os.path.join(folder, name), "rb") as f:
-                    if f.read() != data:
-                        problems.append(f"the input {name} changed")
-            except OSError:
-                problems.append(f"the input {name} is gone")
+        after, hidden = what_is_left(folder, files, problems)
         new = sorted(after - set(files) - set(links) - set(fifos) - set(hidden))
         if status == 2 and new:
             problems.append(f"output written by a run that could not convert: {new}")

@@ -713,6 +713,23 @@ def environment(logs):
     return env
 
 
+def what_is_left(folder, files, problems):
+    """The names in `folder` after a run, and the hidden ones among them (a temporary left
+    behind), adding to `problems` those and any input changed or gone."""
+    after = set(os.listdir(folder))
+    hidden = sorted(n for n in after if n.startswith("."))
+    if hidden:
+        problems.append(f"files left behind: {hidden}")
+    for name, data in files.items():
+        try:
+            with open(os.path.join(folder, name), "rb") as f:
+                if f.read() != data:
+                    problems.append(f"the input {name} changed")
+        except OSError:
+            problems.append(f"the input {name} is gone")
+    return after, hidden
+
+
 def run_case(binary, arguments, folder, logs, marks=(), timeout=None):
     """Runs talpor-lote once in `folder`; returns its exit status, what it broke that any
     run must not (a hang, a crash, standard error that is not clean UTF-8 or that names an
@@ -778,17 +795,7 @@ def check(binary, base, files, options, output):
                 if status != 2 or len(lines) != 1 or "no se puede leer como capa: GDAL ha fallado al leerla" not in err:
                     problems.append(f"GDAL crashed in the worker ({first_error(text)}), and the run did not end in "
                                     "one sentence, status 2, that GDAL failed")
-        after = set(os.listdir(folder))
-        hidden = sorted(n for n in after if n.startswith("."))
-        if hidden:
-            problems.append(f"files left behind: {hidden}")
-        for name, data in files.items():
-            try:
-                with open(os.path.join(folder, name), "rb") as f:
-                    if f.read() != data:
-                        problems.append(f"the input {name} changed")
-            except OSError:
-                problems.append(f"the input {name} is gone")
+        after, hidden = what_is_left(folder, files, problems)
         new_files = sorted(after - set(files) - set(hidden))
         if status == 2:
             if len(lines) != 1:
