@@ -519,12 +519,14 @@ TEST_F(Lote, AStoppedRunLeavesNoFile) {
     for (const auto& e : fs::directory_iterator(dir)) left.push_back(e.path().filename().string());
     EXPECT_EQ(left, std::vector<std::string>{"entrada.csv"});
 
-    // Ctrl+C while an image is resampled, alone and in a folder, to a process started with
-    // SIGINT's default, as a terminal starts it: the files finished stay, nothing of the
-    // image nor of the files after it, the run says so and ends by the signal.
+    // Ctrl+C while an image is resampled, alone and in a folder, or while a folder's table
+    // is converted, to a process started with SIGINT's default, as a terminal starts it: the
+    // files finished stay, nothing of the file under way nor of the files after it, the run
+    // says so and ends by the signal.
     ASSERT_EQ(std::system(("cd '" + dir.string() + "' && mkdir hojas && echo 'P;40,41;-3,70' > hojas/a.csv && cp hojas/a.csv "
                            "hojas/z.csv && gdal_create -q -outsize 6000 6000 -burn 7 -a_srs EPSG:23030 -a_ullr 440000 "
-                           "4480000 446000 4474000 hojas/hoja.tif").c_str()), 0);
+                           "4480000 446000 4474000 hojas/hoja.tif && mkdir tablas && cp hojas/a.csv hojas/z.csv tablas && "
+                           "seq 400000 | sed 's/.*/P&;40,41;-3,70/' > tablas/grande.csv").c_str()), 0);
     posix_spawnattr_t defaults;
     posix_spawnattr_init(&defaults);
     sigset_t interrupt;
@@ -534,19 +536,23 @@ TEST_F(Lote, AStoppedRunLeavesNoFile) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "errores.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const std::string first = ": 1 fila convertida; punto en las columnas 2 y 3, separador «;», sin cabecera\n";
     const struct {
-        const char *input, *output, *writing, *said;
-    } stopped[] = {{"hojas/hoja.tif", "hoja2.tif", ".", "talpor-lote: hojas/hoja.tif: interrumpido: no se ha escrito ningún fichero\n"},
-                   {"hojas", "hojas2", "hojas2",
-                    "talpor-lote: hojas/a.csv: 1 fila convertida; punto en las columnas 2 y 3, separador «;», sin cabecera\n"
-                    "talpor-lote: hojas/hoja.tif: interrumpido: no se ha escrito nada de él ni de 1 fichero más\n"
-                    "talpor-lote: 1 fichero convertido, 0 con errores, 0 rechazados\n"}};
+        const char *input, *output, *writing, *temporary;
+        std::string said;
+    } stopped[] = {{"hojas/hoja.tif", "hoja2.tif", ".", ".hoja", "talpor-lote: hojas/hoja.tif: interrumpido: no se ha escrito ningún fichero\n"},
+                   {"hojas", "hojas2", "hojas2", ".hoja",
+                    "talpor-lote: hojas/a.csv" + first + "talpor-lote: hojas/hoja.tif: interrumpido: no se ha escrito nada de él ni de 1 "
+                    "fichero más\ntalpor-lote: 1 fichero convertido, 0 con errores, 0 rechazados\n"},
+                   {"tablas", "tablas2", "tablas2", ".grande",
+                    "talpor-lote: tablas/a.csv" + first + "talpor-lote: tablas/grande.csv: interrumpido: no se ha escrito nada de él ni "
+                    "de 1 fichero más\ntalpor-lote: 1 fichero convertido, 0 con errores, 0 rechazados\n"}};
     for (const auto& s : stopped) {
         const char* args[] = {TALPOR_LOTE, "-m", "helmert", "--remuestrear", s.input, s.output, nullptr};
         ASSERT_EQ(posix_spawn(&pid, TALPOR_LOTE, &actions, &defaults, const_cast<char**>(args), environ), 0);
-        // Under way once the image's temporary folder is there.
+        // Under way once the temporary of the image or the table is there.
         const std::string list = "ls -A '" + (dir / s.writing).string() + "' 2>&1";
-        for (int i = 0; i < 6000 && !Has(testing_support::Output(list), ".hoja"); ++i) usleep(10000);
+        for (int i = 0; i < 6000 && !Has(testing_support::Output(list), s.temporary); ++i) usleep(10000);
         usleep(300000);
         kill(pid, SIGINT);
         waitpid(pid, &status, 0);
@@ -556,7 +562,8 @@ TEST_F(Lote, AStoppedRunLeavesNoFile) {
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&defaults);
     EXPECT_EQ(testing_support::Output("cd '" + dir.string() + "' && find . | sort | tr '\\n' ' '"),
-              ". ./entrada.csv ./errores.txt ./hojas ./hojas/a.csv ./hojas/hoja.tif ./hojas/z.csv ./hojas2 ./hojas2/a.csv ");
+              ". ./entrada.csv ./errores.txt ./hojas ./hojas/a.csv ./hojas/hoja.tif ./hojas/z.csv ./hojas2 ./hojas2/a.csv ./tablas "
+              "./tablas/a.csv ./tablas/grande.csv ./tablas/z.csv ./tablas2 ./tablas2/a.csv ");
 }
 
 // A project folder in one run: a shapefile in a subfolder, a table deeper down, a note that
@@ -608,8 +615,9 @@ TEST_F(Lote, AFolderConvertsInOneRunWithItsStructure) {
     EXPECT_EQ(Run(options + "--reemplazar proyecto salida").status, 1);
     EXPECT_NE(ReadFile(dir / "salida/capas/sub/hitos.csv"), "mío\n");
 
-    // Several files into a folder with -o; the output inside the input folder is not read.
-    r = Run(options + "proyecto/capas/sub/hitos.csv proyecto/capas/montes.shp -o dos");
+    // Several files into a folder with -o, one of them given twice by two names and converted
+    // once; the output inside the input folder is not read.
+    r = Run(options + "proyecto/capas/sub/hitos.csv ./proyecto/capas/sub/hitos.csv proyecto/capas/montes.shp -o dos");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(fs::exists(dir / "dos/hitos.csv") && fs::exists(dir / "dos/montes.shp"));
     r = Run(options + "proyecto/capas proyecto/capas/etrs89");
