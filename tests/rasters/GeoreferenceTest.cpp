@@ -299,6 +299,11 @@ TEST(Rasters, AnImageReadsNothingButItselfAndRefusesWhatIsDamaged) {
                                                           "secreto.txt</SourceFilename></VRTRasterBand></VRTDataset>");
     testing_support::WriteFile(folder.path / "proc.vrt", band + "><SimpleSource><SourceFilename>/proc/self/environ</SourceFilename>"
                                                          "</SimpleSource></VRTRasterBand></VRTDataset>");
+    // A planetary data label named as a GeoTIFF, whose pixels are the secret.
+    testing_support::WriteFile(folder.path / "etiqueta.tif", "PDS_VERSION_ID = PDS3\r\nRECORD_TYPE = FIXED_LENGTH\r\nRECORD_BYTES = 8\r\n"
+                                                              "^IMAGE = (\"secreto.txt\", 1)\r\nOBJECT = IMAGE\r\nLINES = 4\r\n"
+                                                              "LINE_SAMPLES = 8\r\nSAMPLE_TYPE = UNSIGNED_INTEGER\r\nSAMPLE_BITS = 8\r\n"
+                                                              "END_OBJECT = IMAGE\r\nEND\r\n");
     // A JPEG's first kilobyte, its frame header saying 65.500 × 65.500 pixels.
     testing_support::WriteFile(folder.path / "grande.py", "b = bytearray(open('orto.jpg', 'rb').read(1024))\ni = b.find(b'\\xff\\xc0')\n"
                                                           "b[i + 5:i + 9] = bytes([255, 220, 255, 220])\nopen('grande.jpg', 'wb').write(b)\n");
@@ -309,7 +314,8 @@ TEST(Rasters, AnImageReadsNothingButItselfAndRefusesWhatIsDamaged) {
                   "mkdir fotos && cp orto.jpg orto.wld orto.jpg.aux.xml fotos/ && ln -s ../secreto.txt fotos/orto.jpg.ovr && "
                   "for f in medio grande tubo; do cp orto.wld $f.wld; cp orto.jpg.aux.xml $f.jpg.aux.xml; done && "
                   "head -c 9000 orto.jpg > medio.jpg && python3 grande.py && "
-                  "head -c $(($(stat -c %s orto.tif) / 2)) orto.tif > corto.tif && cp orto.tif dano.tif && printf '%064d' 0 | "
+                  "head -c $(($(stat -c %s orto.tif) / 2)) orto.tif > corto.tif && cp plano.prj cola.prj && cp plano.tfw cola.tfw && "
+                  "head -c $(($(stat -c %s plano.tif) - 100)) plano.tif > cola.tif && cp orto.tif dano.tif && printf '%064d' 0 | "
                   "dd of=dano.tif bs=1 seek=5000 conv=notrunc 2>&1 && gdal_translate -q -outsize 1 1 orto.tif uno.tif && mkfifo tubo.jpg tubo.tif && cp orto.jpg junto.jpg && mkfifo junto.wld && "
                   "ln -s /dev/stdout salida.tif && gdal_translate -q -of VRT orto.tif falta.vrt && sed -i 's/orto.tif/no.tif/' falta.vrt"),
               0)
@@ -330,6 +336,8 @@ TEST(Rasters, AnImageReadsNothingButItselfAndRefusesWhatIsDamaged) {
         {"medio.jpg m.jpg", read + "sus píxeles están dañados o incompletos (libjpeg: Premature end of JPEG file)"},
         {"grande.jpg g.tif", read + "dice tener 65.500 × 65.500 píxeles, que no caben en sus 1.024 bytes"},
         {"corto.tif c.tif", read + "el fichero acaba antes que sus píxeles: está cortado o dañado"},
+        {"cola.tif c.tif", read + "el fichero acaba antes que sus píxeles"},
+        {"etiqueta.tif e.tif", read + "GDAL no la reconoce como imagen"},
         {"dano.tif d.tif", read + "sus píxeles están dañados o incompletos (ZIPDecode:Decoding error"},
         {"uno.tif u.tif", "la imagen tiene 1 × 1 píxeles, muy pocos para llevar su georreferencia al otro sistema"},
         {"falta.vrt f.tif", read + "su fuente «no.tif» no existe"},
