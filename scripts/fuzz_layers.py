@@ -536,7 +536,7 @@ SYSTEM = r"(?:ED50|ETRS89|WGS84) (?:geográficas|UTM \d+)(?: \(EPSG:\d+\))?"
 # A count, its thousands grouped by points: "12.345".
 N = r"\d{1,3}(?:\.\d{3})*"
 NOTES = [N + r" vértices? fuera de la franja del huso \d+",
-         N + r" vértices? sin altura \(pegados? al suelo\)",
+         N + r" vértices? sin altura \(su Z no es una altitud\)",
          r"en la capa DXF «.*», sin el sistema(?: ni los atributos, que DXF no guarda: «.*»|, que DXF no guarda)",
          N + r" registros? que GDAL no ha podido leer, fuera",
          N + r" entidad(?:es)? sin geometría, escritas? sin ella",
