@@ -27,7 +27,8 @@ constexpr Option kOptions[] = {
     {'V', "version", false},    {'f', "formato", true},   {0, "coma", false},
     {0, "sin-altura", false}, {0, "omitir-fuera", false}, {0, "etiqueta", true},
     {0, "z-elipsoidal", false}, {0, "reemplazar", false}, {0, "tolerancia", true},
-    {0, "remuestrear", false}, {0, "remuestreo", true},
+    {0, "remuestrear", false}, {0, "remuestreo", true}, {0, "origen", true},
+    {'j', "procesos", true},
 };
 
 const Option* LongOption(std::string_view name) {
@@ -162,9 +163,18 @@ void Apply(CommandLine& cl, const Option& o, const std::string& v, bool& outputs
         s.decimalSign = '.';
     } else if (name == "coma") {
         s.decimalSign = ',';
+    } else if (name == "destino" && CrsNamed(v)) {
+        s.target = CrsNamed(v);
     } else if (name == "destino") {
-        if (v.empty()) BadValue(name, v, "un nombre de fichero o «-»");
+        if (v.empty()) BadValue(name, v, "un sistema (" + CrsNames() + "), un nombre de fichero o «-»");
         cl.output = v;
+    } else if (name == "origen") {
+        s.origin = CrsNamed(v);
+        if (!s.origin) BadValue(name, v, CrsNames());
+    } else if (name == "procesos") {
+        const bool digits = !v.empty() && v.size() <= 3 && std::all_of(v.begin(), v.end(), [](char d) { return d >= '0' && d <= '9'; });
+        cl.jobs = digits ? std::stoi(v) : 0;
+        if (cl.jobs < 1 || cl.jobs > 256) BadValue(name, v, "un número de 1 a 256");
     } else if (name == "help" || name == "ayuda") {
         cl.help = true;
     } else if (name == "version") {
@@ -213,7 +223,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             value = args[++i];
         }
         Apply(cl, *o, value.value_or(""), outputsGiven);
-        if (o->longName == "destino") destinationGiven = true;
+        if (o->longName == "destino" && !CrsNamed(*value)) destinationGiven = true;
         else cl.options.insert(cl.options.end(), args.begin() + static_cast<std::ptrdiff_t>(first),
                                args.begin() + static_cast<std::ptrdiff_t>(i) + 1);
     }
@@ -232,7 +242,18 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         throw UsageError("falta la carpeta de salida: una carpeta o varias entradas se convierten en una carpeta "
                          "(talpor-lote " + cl.input + " -o salida)");
     Conversion& c = cl.settings.conversion;
-    if (c.zone != 0) {
+    const bool given[] = {cl.settings.layers.directionGiven, c.zone != 0,
+                          std::find_if(cl.options.begin(), cl.options.end(), [](const std::string& a) {
+                              return a.starts_with("--etiqueta");
+                          }) != cl.options.end()};
+    if (cl.settings.origin && !cl.settings.target)
+        throw UsageError("--origen va con --destino, que dice a qué sistema se lleva cada fichero");
+    if (cl.settings.target && (given[0] || given[1] || given[2]))
+        throw UsageError(std::string(given[0] ? "--sentido" : given[1] ? "--huso" : "--etiqueta") +
+                         " no va con --destino: cada fichero va de su sistema al de --destino, y el de los que no "
+                         "lo dicen se da con --origen");
+    if (cl.settings.target && cl.settings.origin) cl.settings = TowardTarget(cl.settings, *cl.settings.origin);
+    if (c.zone != 0 && !cl.settings.target) {
         if (c.input == InputForm::Geographic) throw UsageError("--huso es para puntos UTM y no va con --entrada=geo");
         c.input = InputForm::Utm;
     }
@@ -244,7 +265,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         throw UsageError("--formato=" + cl.settings.layers.format +
                          ": es un formato de capas, y la entrada no es una capa (Shapefile, GeoPackage, KML, "
                          "KMZ, GeoJSON o DXF)");
-    if (!layers && cl.settings.format != Format::Text && c.direction != core::Direction::ED50ToWGS84)
+    if (!layers && cl.settings.format != Format::Text && cl.settings.target && cl.settings.target->Ed50())
+        throw UsageError("--formato=" + std::string(FormatTitle(cl.settings.format)) +
+                         ": GPX, KML y GeoJSON son WGS84, y --destino=" + NameOf(*cl.settings.target) + " es ED50");
+    if (!layers && cl.settings.format != Format::Text && !cl.settings.target && c.direction != core::Direction::ED50ToWGS84)
         throw UsageError("--formato=" + std::string(FormatTitle(cl.settings.format)) +
                          ": GPX, KML y GeoJSON son WGS84, y los resultados de wgs84-ed50 son ED50");
     Outputs& o = cl.settings.outputs;
@@ -292,6 +316,21 @@ Conversión:
                            geo: solo geográficas; utm: solo UTM
       --huso=HUSO          29, 30 o 31: huso de los puntos UTM escritos solo con
                            Este y Norte (supone --entrada=utm)
+
+Un proyecto entero a un sistema (sin --sentido, --huso ni --etiqueta):
+      --destino=SISTEMA    el sistema al que va todo: etrs89-utm29,
+                           etrs89-utm30, etrs89-utm31, etrs89-grados, los
+                           mismos con wgs84 y con ed50 (ed50-utm30...). Cada
+                           fichero, capa e imagen va desde el suyo: de ED50 a
+                           ETRS89 (o al revés) por el método de -m, de un huso
+                           a otro del mismo datum por la proyección sola; lo
+                           que ya está en él se copia sin cambios
+      --origen=SISTEMA     el sistema de lo que no dice el suyo (tablas, DXF,
+                           shapefiles o imágenes sin .prj), con los mismos
+                           nombres; sin él, esos ficheros se rechazan
+  -j, --procesos=N         ficheros que se convierten a la vez en una carpeta
+                           (por omisión, uno por núcleo; las imágenes grandes,
+                           de una en una)
 
 Columnas de la entrada:
   -c, --columnas=LISTA     columnas del punto, por número (desde 1) o por nombre
@@ -453,6 +492,9 @@ Ejemplos:
   talpor-lote -m molodensky-ign --salida=utm --punto < ruta.txt > ruta-utm.txt
       Los puntos de una ruta a UTM ED50 con Molodensky (juego IGN), con punto
       decimal, de la entrada estándar a la salida estándar.
+  talpor-lote --destino=etrs89-utm30 --origen=ed50-utm30 -m rejilla proyecto proyecto-etrs89
+      Un proyecto entero a ETRS89 UTM 30 con la rejilla: cada capa desde su
+      sistema; las tablas y los DXF, que no lo dicen, desde ED50 UTM 30.
   talpor-lote -s ed50-wgs84 -m rejilla vertices.txt vertices84.txt
       Vértices ED50 a WGS84 con la rejilla oficial del IGN.
   talpor-lote --salida=utm,altura ruta.gpx ruta-ed50.csv

@@ -24,6 +24,8 @@ struct CommandLine {
     std::vector<std::string> options;
     bool help = false;
     bool version = false;
+    // Files converted at once by a run over several (-j); 0: one a core.
+    int jobs = 0;
     // An image's: the tolerance, the resampling, a cloud-optimised GeoTIFF.
     rasters::RasterOptions raster;
 };

@@ -120,11 +120,12 @@ Summary RunFed(Feed feed, int out, const Settings& settings, const Progress& pro
 
 }  // namespace
 
-Summary ConvertFile(int in, int out, const Settings& settings, const Progress& progress) {
+Summary ConvertFile(int in, int out, const Settings& given, const Progress& progress) {
     const std::atomic<bool> never{false};
     Piece head = ReadPiece(in, kSniffBytes, true, never);
     const Format input = InputFormat(head.bytes);
     if (input == Format::Text) {
+        const Settings settings = TableSettings(given);
         // A file is read again from its start; a pipe gets its first bytes back through
         // the pair.
         if (::lseek(in, 0, SEEK_SET) == 0) return ConvertStream(in, out, settings, progress);
@@ -137,7 +138,9 @@ Summary ConvertFile(int in, int out, const Settings& settings, const Progress& p
     }
     if (input == Format::Kml)
         throw RunError("es KML, que se convierte como capa: dé el fichero por su nombre, con la extensión .kml o .kmz");
-    if (settings.conversion.direction != core::Direction::WGS84ToED50)
+    // A GPS file is WGS84 degrees by its standard.
+    const Settings settings = TowardTarget(given, CrsName{CrsName::Datum::WGS84, 0});
+    if (settings.conversion.direction != core::Direction::WGS84ToED50 && !settings.conversion.sameDatum)
         throw RunError("los ficheros " + std::string(FormatTitle(input)) +
                        " son WGS84: se convierten en el sentido WGS84 a ED50");
     // The table of the points: latitude and longitude, the elevation an altitude.

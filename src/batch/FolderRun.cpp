@@ -54,6 +54,33 @@ struct Descriptor {
     }
 };
 
+// A file that needs no change, copied whole to its destination.
+void CopyFile(const FolderFile& f, const FileProgress& progress) {
+    const Descriptor in{::open(f.input.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (in.fd < 0) throw RunError("no se puede leer: " + SystemErrorText(errno));
+    OutputFile out(f.output, batch::IdOf(in.fd));
+    std::vector<char> buffer(1 << 16);
+    for (ssize_t n; (n = ::read(in.fd, buffer.data(), buffer.size())) != 0;) {
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw RunError("no se puede leer: " + SystemErrorText(errno));
+        if (progress) progress(0, -1);
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(out.Fd(), buffer.data() + done, static_cast<std::size_t>(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) throw RunError("no se puede escribir «" + f.output + "»: " + SystemErrorText(errno));
+            done += w;
+        }
+    }
+    out.Commit();
+}
+
+// The way a table's points went toward the target: "ED50 UTM 30 → ETRS89 UTM 30 (rejilla)".
+std::string WayText(const Settings& s, const CrsName& from) {
+    return TitleOf(from) + " → " + TitleOf(*s.target) + " (" +
+           (from.Ed50() == s.target->Ed50() ? std::string("solo la proyección") : std::string(MethodWord(s.conversion.method))) +
+           ")";
+}
+
 // A table or GPX file, as talpor-lote converts one.
 Summary ConvertTable(const FolderFile& f, const Settings& settings, const FileProgress& progress) {
     const Descriptor in{::open(f.input.c_str(), O_RDONLY | O_CLOEXEC)};
@@ -83,7 +110,13 @@ bool IsConvertible(std::string_view path) {
            std::any_of(std::begin(kTables), std::end(kTables), [&](std::string_view e) { return lower.ends_with(e); });
 }
 
-std::string OutputName(const std::string& name, std::string_view format) {
+bool IsWgs84Format(std::string_view path) {
+    const LayerFormat* layer = LayerFormatOfPath(path);
+    return AsciiLower(path).ends_with(".gpx") || (layer != nullptr && layer->wgs84);
+}
+
+std::string OutputName(const std::string& name, std::string_view format, bool wgs84Kept) {
+    if (wgs84Kept && format.empty() && IsWgs84Format(name)) return name;
     const std::size_t slash = name.rfind('/');
     const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
     std::size_t dot = name.rfind('.');
@@ -97,13 +130,16 @@ std::string OutputName(const std::string& name, std::string_view format) {
     return AsciiLower(name.substr(dot)) == ".gpx" ? stem + ".csv" : name;
 }
 
-bool FolderFile::Whole() const { return table ? table->failed == 0 : image ? true : layers && batch::Whole(*layers); }
+bool FolderFile::Whole() const {
+    return table ? table->failed == 0 : image || !copied.empty() ? true : layers && batch::Whole(*layers);
+}
 
 FolderRun::FolderRun(const CommandLine& cl)
     : options_(cl.options),
       output_(cl.output),
       format_(!cl.settings.layers.format.empty() ? cl.settings.layers.format : cl.settings.layers.table ? "csv" : ""),
-      replace_(cl.settings.layers.replace) {
+      replace_(cl.settings.layers.replace),
+      target_(cl.settings.target) {
     while (output_.size() > 1 && output_.ends_with('/')) output_.pop_back();
     struct stat out {};
     const bool outputExists = ::stat(output_.c_str(), &out) == 0;
@@ -209,7 +245,7 @@ void FolderRun::Add(const std::string& input, const std::string& shown, const st
     FolderFile f;
     f.input = input;
     f.shown = shown;
-    f.output = output_ + "/" + OutputName(relative, format_);
+    f.output = output_ + "/" + OutputName(relative, format_, target_ && !target_->Ed50());
     files_.push_back(std::move(f));
     found_.emplace_back(id, link);
 }
@@ -309,9 +345,24 @@ void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& p
         settings.conversion.grids = grids;
         Check(f);
         folders.Make(f.output);
-        if (IsLayerFile(f.input)) f.layers = ConvertLayerFile(f, settings, progress, replace);
-        else if (rasters::IsRasterFile(f.input)) f.image = rasters::ConvertRaster(f.input, f.output, settings, cl.raster);
-        else f.table = ConvertTable(f, settings, checked);
+        const bool gps = IsWgs84Format(f.input);
+        if (gps && settings.target && !settings.target->Ed50() && f.output.ends_with(fs::path(f.input).filename().string())) {
+            CopyFile(f, checked);
+            f.copied = std::string("ya está en WGS84, el único sistema que guarda ") +
+                       (IsLayerFile(f.input) ? std::string(LayerFormatOfPath(f.input)->title) : "GPX") + ": copiado sin cambios";
+        } else if (IsLayerFile(f.input)) {
+            f.layers = ConvertLayerFile(f, settings, progress, replace);
+        } else if (rasters::IsRasterFile(f.input)) {
+            f.image = rasters::ConvertRaster(f.input, f.output, settings, cl.raster);
+        } else {
+            f.table = ConvertTable(f, settings, checked);
+            if (settings.target) f.way = WayText(settings, gps ? CrsName{CrsName::Datum::WGS84, 0} : *settings.origin);
+        }
+        if (gps && !f.copied.empty()) {
+        } else if (gps && fs::path(f.output).extension() != fs::path(f.input).extension()) {
+            f.note = std::string(AsciiLower(f.input).ends_with(".gpx") ? "GPX" : LayerFormatOfPath(f.input)->title) +
+                     " solo guarda WGS84: sale como tabla «" + fs::path(f.output).filename().string() + "»";
+        }
         folders.keep = true;
     } catch (const UsageError& e) {
         f.refused = e.what();
@@ -358,9 +409,16 @@ FolderCounts FolderRun::Counts() const {
 }
 
 std::string FolderFileText(const FolderFile& f) {
-    if (f.table) return SummaryText(*f.table, f.shown);
-    if (f.layers) return LayerSummaryText(*f.layers, f.shown);
-    if (f.image) return rasters::RasterSummaryText(*f.image, f.shown);
+    std::string text;
+    if (f.table) {
+        text = SummaryText(*f.table, f.shown);
+        if (!f.way.empty() && text.ends_with('\n')) text.insert(text.size() - 1, "; " + f.way);
+    }
+    if (f.layers) text = LayerSummaryText(*f.layers, f.shown);
+    if (f.image) text = rasters::RasterSummaryText(*f.image, f.shown);
+    if (!f.copied.empty()) text = "talpor-lote: " + f.shown + ": " + f.copied + "\n";
+    if (!f.note.empty()) text += "talpor-lote: " + f.shown + ": " + f.note + "\n";
+    if (!text.empty()) return text;
     if (!f.passed.empty()) return "talpor-lote: " + f.shown + ": pasado por alto: " + f.passed + "\n";
     if (f.refused.empty()) return "";
     return "talpor-lote: " + f.shown + ": rechazado: " + f.refused + std::string(MissingHint(f.missing)) + "\n";

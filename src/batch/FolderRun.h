@@ -34,7 +34,12 @@ bool IsConvertible(std::string_view path);
 // output's format is --formato's (`format`; "csv" and "texto": a table, which keeps a
 // table's extension); without it, the input's own, but a table (.csv) for GPX and for the
 // WGS84 layers (KML, KMZ, GeoJSON), which cannot hold ED50.
-std::string OutputName(const std::string& name, std::string_view format);
+// With `wgs84Kept` (a target on the WGS84 side), a GPS file keeps its own format: it
+// holds that target as it is.
+std::string OutputName(const std::string& name, std::string_view format, bool wgs84Kept = false);
+
+// True for a file of a format that is WGS84 degrees by its standard: GPX, KML, KMZ, GeoJSON.
+bool IsWgs84Format(std::string_view path);
 
 // One file of the run and what came of it.
 struct FolderFile {
@@ -46,8 +51,13 @@ struct FolderFile {
     std::optional<rasters::RasterSummary> image;  // converted as an image (rasters::ConvertRaster)
     std::string refused;                 // why nothing was written of it; "" otherwise
     std::string passed;                  // why it was passed over (FolderRun::Passed); "" otherwise
+    // Copied as it is, needing no change (a GPS file toward a WGS84 or ETRS89 target): why.
+    std::string copied;
+    // What else its lines say: the way a table went ("ED50 UTM 30 → ETRS89 UTM 30
+    // (rejilla)"), the table a GPS file became.
+    std::string way, note;
     Missing missing = Missing::Nothing;  // what the user can give for it to go
-    bool Converted() const { return table || layers || image; }
+    bool Converted() const { return table || layers || image || !copied.empty(); }
     // Converted with every row or feature.
     bool Whole() const;
 };
@@ -120,6 +130,7 @@ class FolderRun {
     std::vector<std::string> options_;
     std::string output_;
     std::string format_;  // --formato's name; "" for none
+    std::optional<CrsName> target_;  // --destino's system
     bool replace_ = false;
     std::vector<FolderFile> files_;
     std::vector<FolderFile> passed_;

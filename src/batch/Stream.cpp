@@ -18,6 +18,13 @@
 namespace batch {
 namespace {
 
+// The datum the result columns are named after: the target's; "" for the direction's.
+std::string ResultDatum(const Settings& settings) {
+    if (!settings.target) return {};
+    const std::string title = TitleOf(*settings.target);
+    return " " + title.substr(0, title.find(' '));
+}
+
 // The threads that read, convert and write chunks: the machine's cores, at least two so
 // that reading and writing overlap the conversion, at most a few so that the chunks in
 // flight stay a few megabytes.
@@ -288,7 +295,7 @@ class Run {
         summary_.windows1252Out = sample.windows1252 && !sample.bom && settings_.format == Format::Text;
         outSeparator_ = OutputSeparator(layout_.separator, settings_.decimalSign);
         sameSeparator_ = outSeparator_ == SeparatorChar(layout_.separator);
-        resultNames_ = ResultNames(settings_.outputs, settings_.conversion.direction);
+        resultNames_ = ResultNames(settings_.outputs, settings_.conversion.direction, ResultDatum(settings_));
         reader_.Start(summary_.bom ? kBom.size() : 0, layout_.separator);
         if (settings_.format != Format::Text) NameColumns(sample.lines);
 

@@ -151,6 +151,21 @@ std::string SystemText(System::Datum datum, int zone, int epsg) {
     return text;
 }
 
+// The engine's system as the command line names it, and back.
+CrsName CrsOf(const System& s) {
+    return {s.datum == System::Datum::ED50     ? CrsName::Datum::ED50
+            : s.datum == System::Datum::WGS84 ? CrsName::Datum::WGS84
+                                              : CrsName::Datum::ETRS89,
+            s.zone};
+}
+
+System SystemOf(const CrsName& c) {
+    return {c.datum == CrsName::Datum::ED50    ? System::Datum::ED50
+            : c.datum == CrsName::Datum::WGS84 ? System::Datum::WGS84
+                                               : System::Datum::ETRS89,
+            c.zone};
+}
+
 // The system a layer in `from` is written in by `outFormat` (null: a table): on the datum
 // its direction gives; in one zone, the input's or the one given to a layer with a
 // system of its own, and -1 for a table of a layer in degrees: the zone of most of its
@@ -159,6 +174,11 @@ System TargetSystem(const System& from, bool hasSystem, core::Direction directio
                     const LayerFormat* outFormat) {
     System to;
     const bool degreesOut = outFormat != nullptr && outFormat->wgs84;
+    if (settings.target) {
+        // The target, but in a format of WGS84 degrees by its standard.
+        to = degreesOut ? System{System::Datum::WGS84, 0} : SystemOf(*settings.target);
+        return to;
+    }
     to.datum = direction == core::Direction::WGS84ToED50                  ? System::Datum::ED50
                : settings.layers.wgs84Label || degreesOut                 ? System::Datum::WGS84
                                                                           : System::Datum::ETRS89;
@@ -182,6 +202,10 @@ struct Plan {
     int fromEpsg = 0;
     bool skipped = false;  // a layer without geometry, left out
     std::string systemTaken;  // how a system known only by its parameters was taken
+    // Toward a target on the layer's own side: no datum change, the points only projected;
+    // and, already in the target's datum side and form, the vertices copied as they are.
+    bool sameDatum = false;
+    bool unchanged = false;
 };
 
 // The zone a layer in degrees is projected in: the one given, else the zone holding most
@@ -382,6 +406,8 @@ Conversion ConversionOf(const Job& job, const Plan& plan, core::Grids* grids) {
     const Settings& s = *job.settings;
     Conversion c = s.conversion;
     c.direction = plan.direction;
+    c.sameDatum = plan.sameDatum;
+    c.outZone = 0;
     c.heightIsAltitude = !s.layers.zEllipsoidal;
     c.altitude = s.outputs.altitude;
     c.places = job.tables;
@@ -471,7 +497,23 @@ void ConvertFeature(const Job& job, const TalporGdalFeature& f, core::Grids* gri
     const bool noHeight = WithoutHeight(AltitudeMode(f, plan));
     const auto n = static_cast<std::size_t>(f.count);
     v.numbers = false;
-    if (!job.tables && job.settings->conversion.method == Method::Grid && grids != nullptr &&
+    if (plan.unchanged && !job.tables) {
+        // Already in the target: every vertex as it is, its longitude for the zone's band.
+        v.x.assign(f.x, f.x + n);
+        v.y.assign(f.y, f.y + n);
+        v.lon.resize(n);
+        for (std::size_t k = 0; k < n; ++k)
+            v.lon[k] = plan.from.zone == 0 ? f.x[k]
+                                           : geo::fast::UTMToGeo(f.x[k], f.y[k], plan.from.zone,
+                                                                 core::SourceEllipsoid(plan.direction)).lon;
+        v.numbers = true;
+        v.points.clear();
+        v.results.clear();
+        v.altitudes.clear();
+        v.outsideGeoid.clear();
+        return;
+    }
+    if (!plan.sameDatum && !job.tables && job.settings->conversion.method == Method::Grid && grids != nullptr &&
         (f.hasZ == 0 || noHeight) && ConvertNumbers(f, plan, job, grids, v))
         return;
     v.points.assign(n, RowPoint{});
@@ -502,7 +544,7 @@ void ConvertFeature(const Job& job, const TalporGdalFeature& f, core::Grids* gri
     ConvertPoints(v.points, ConversionOf(job, plan, grids), v.results);
     // One zone a layer: the points of another zone projected in the layer's.
     if (plan.to.zone <= 0) return;
-    const geo::Ellipsoid& ell = core::TargetEllipsoid(plan.direction);
+    const geo::Ellipsoid& ell = plan.sameDatum ? core::SourceEllipsoid(plan.direction) : core::TargetEllipsoid(plan.direction);
     for (RowResult& row : v.results) {
         core::Result& r = row.result;
         if (row.error.empty() && r.utm->zone != plan.to.zone)
@@ -1133,7 +1175,12 @@ Plan SourcePlan(const TalporGdalLayerInfo& info, const LayerFormat* inFormat, co
         // that one on the user's word (the datum's name says nothing Talpor can check).
         const std::string ours = SystemText(like.datum, like.zone, info.likeEpsg);
         const bool toEd50 = like.datum != System::Datum::ED50;
-        if (!settings.layers.directionGiven ||
+        if (settings.target && (!settings.origin || !(CrsOf(like) == *settings.origin)))
+            throw RunError("la capa «" + std::string(info.name) + "» está en «" + info.system +
+                           "», que tiene los parámetros de " + ours + " pero no su nombre: si es ese sistema, dígalo con "
+                           "--origen=" + NameOf(CrsOf(like)));
+        if (settings.target) {
+        } else if (!settings.layers.directionGiven ||
             settings.conversion.direction != (toEd50 ? core::Direction::WGS84ToED50 : core::Direction::ED50ToWGS84) ||
             (settings.conversion.zone != 0 && settings.conversion.zone != like.zone))
             throw RunError("la capa «" + std::string(info.name) + "» está en «" + info.system +
@@ -1154,6 +1201,19 @@ Plan SourcePlan(const TalporGdalLayerInfo& info, const LayerFormat* inFormat, co
                        (info.epsg > 0 ? " (EPSG:" + std::to_string(info.epsg) + ")" : std::string()) +
                        ", que Talpor no convierte: lee ED50 (EPSG 4230 y 23029 a 23031) y ETRS89 o WGS84 "
                        "(4258, 25829 a 25831, 4326 y 32629 a 32631)");
+    if (settings.target) {
+        if (plan.from.datum == System::Datum::None) {
+            if (!settings.origin)
+                throw RunError("la capa «" + name + "» no dice en qué sistema están sus coordenadas, y no se supone "
+                               "ninguno: indique el suyo con --origen (por ejemplo --origen=ed50-utm30)");
+            plan.from = SystemOf(*settings.origin);
+        }
+        const std::optional<core::Direction> direction = DirectionBetween(CrsOf(plan.from), *settings.target);
+        plan.sameDatum = !direction;
+        plan.direction = direction.value_or(plan.from.datum == System::Datum::ED50 ? core::Direction::ED50ToWGS84
+                                                                                   : core::Direction::WGS84ToED50);
+        return plan;
+    }
     if (plan.from.datum == System::Datum::None) {
         if (!settings.layers.directionGiven)
             throw RunError("la capa «" + name + "» no dice en qué sistema están sus coordenadas: indique el sentido "
@@ -1228,6 +1288,7 @@ OutputPlan PlanLayers(const Input& input, const LayerFormat* inFormat, const Eng
                                settings, outFormat);
         if (plan.to.zone == -1) needCount = true;
         plan.toEpsg = EpsgOf(plan.to.datum, std::max(plan.to.zone, 0));
+        plan.unchanged = plan.sameDatum && plan.from.zone == plan.to.zone && !plan.zFromEllipsoid;
         plan.clampedByDefault = inFormat != nullptr && inFormat->driver == "LIBKML";
         for (int f = 0; f < info.fields; ++f)
             if (input.Field(i, f) == "altitudeMode") plan.altitudeModeField = f;
@@ -1293,6 +1354,8 @@ std::vector<std::vector<std::string>> ReportLayers(const Input& input, const Lay
                             plan.fromEpsg > 0 ? plan.fromEpsg : EpsgOf(plan.from.datum, plan.from.zone));
         r.to = SystemText(plan.to.datum, plan.to.zone, plan.toEpsg);
         r.zone = plan.to.zone;
+        r.unchanged = plan.unchanged;
+        if (job.settings->target && !plan.skipped) r.way = plan.sameDatum ? "solo la proyección" : std::string(MethodWord(job.settings->conversion.method));
         if (!plan.systemTaken.empty()) r.changes.push_back(plan.systemTaken);
         std::vector<std::string> names;
         for (int f = 0; f < input.Layer(layer).fields; ++f) names.push_back(input.Field(layer, f));

@@ -150,7 +150,9 @@ std::string EncodeSettings(const Settings& s) {
                 l.header ? b(*l.header) : "-", l.heightColumn, b(l.findHeight),
                 std::to_string(static_cast<int>(static_cast<unsigned char>(s.decimalSign))),
                 std::to_string(static_cast<int>(s.format)), b(s.outputsChosen), y.format,
-                b(y.directionGiven) + b(y.leaveOutside) + b(y.wgs84Label) + b(y.zEllipsoidal) + b(y.table) + b(y.replace)};
+                b(y.directionGiven) + b(y.leaveOutside) + b(y.wgs84Label) + b(y.zEllipsoidal) + b(y.table) + b(y.replace),
+                s.target ? NameOf(*s.target) : "-", s.origin ? NameOf(*s.origin) : "-", b(c.sameDatum),
+                std::to_string(c.outZone)};
     r.insert(r.end(), l.pointColumns.begin(), l.pointColumns.end());
     // One argument: a record without its line end.
     std::string text = EncodeRecord(r);
@@ -160,7 +162,7 @@ std::string EncodeSettings(const Settings& s) {
 
 Settings DecodeSettings(std::string_view text) {
     const Record r = DecodeRecord(text);
-    if (r.size() < 17) throw RunError("ajustes incompletos para talpor-capas");
+    if (r.size() < 21) throw RunError("ajustes incompletos para talpor-capas");
     Settings s;
     Conversion& c = s.conversion;
     c.direction = static_cast<core::Direction>(Number(r[0]));
@@ -183,7 +185,11 @@ Settings DecodeSettings(std::string_view text) {
     const std::string& y = r[16];
     s.layers.directionGiven = y[0] == '1', s.layers.leaveOutside = y[1] == '1', s.layers.wgs84Label = y[2] == '1';
     s.layers.zEllipsoidal = y[3] == '1', s.layers.table = y[4] == '1', s.layers.replace = y[5] == '1';
-    s.layout.pointColumns.assign(r.begin() + 17, r.end());
+    s.target = CrsNamed(r[17]);
+    s.origin = CrsNamed(r[18]);
+    c.sameDatum = r[19] == "1";
+    c.outZone = static_cast<int>(Number(r[20]));
+    s.layout.pointColumns.assign(r.begin() + 21, r.end());
     return s;
 }
 
@@ -454,7 +460,7 @@ std::vector<Record> RecordsOf(const LayerSummary& s) {
         records.push_back({"informe", r.name, r.from, r.to, std::to_string(r.features), std::to_string(r.vertices),
                            std::to_string(r.zone), std::to_string(r.outsideBand), std::to_string(r.withoutHeight),
                            std::to_string(r.withoutGeometry), std::to_string(r.unread), std::to_string(r.recoded),
-                           std::to_string(r.replaced), r.cad ? "1" : "0"});
+                           std::to_string(r.replaced), r.cad ? "1" : "0", r.way, r.unchanged ? "1" : "0"});
         if (r.skipped) records.push_back({"omitida", layer});
         for (std::int64_t id : r.leftOut) records.push_back({"dejada", layer, std::to_string(id)});
         for (std::int64_t id : r.droppedWithoutGeometry) records.push_back({"sin-geometria", layer, std::to_string(id)});
@@ -473,12 +479,13 @@ void AddRecord(LayerSummary& s, const Record& r) {
         const auto i = static_cast<std::size_t>(Number(r[1]));
         return i < s.layers.size() ? &s.layers[i] : nullptr;
     };
-    if (r[0] == "informe" && r.size() >= 14) {
+    if (r[0] == "informe" && r.size() >= 16) {
         LayerReport l;
         l.name = Shown(r[1]), l.from = r[2], l.to = r[3];
         l.features = Number(r[4]), l.vertices = Number(r[5]), l.zone = static_cast<int>(Number(r[6]));
         l.outsideBand = Number(r[7]), l.withoutHeight = Number(r[8]), l.withoutGeometry = Number(r[9]);
         l.unread = Number(r[10]), l.recoded = Number(r[11]), l.replaced = Number(r[12]), l.cad = r[13] == "1";
+        l.way = r[14], l.unchanged = r[15] == "1";
         s.layers.push_back(std::move(l));
     } else if (r[0] == "dejada" && r.size() >= 3 && layer()) {
         layer()->leftOut.push_back(Number(r[2]));

@@ -324,8 +324,10 @@ std::string LayerSummaryText(const LayerSummary& summary, std::string_view input
             text += "talpor-lote: " + std::string(inputName) + ": capa «" + r.name + "»: " + kEmptyText + "\n";
             continue;
         }
-        text += "talpor-lote: " + std::string(inputName) + ": capa «" + r.name + "»: " + Count(r.features, "entidad", "entidades") +
-                ", " + Count(r.vertices, "vértice convertido", "vértices convertidos") + "; " + r.from + " a " + r.to;
+        text += "talpor-lote: " + std::string(inputName) + ": capa «" + r.name + "»: " + Count(r.features, "entidad", "entidades");
+        if (r.unchanged) text += ", " + Count(r.vertices, "vértice", "vértices") + "; ya está en " + r.to + ": copiada sin cambios";
+        else if (!r.way.empty()) text += ", " + Count(r.vertices, "vértice convertido", "vértices convertidos") + "; " + r.from + " → " + r.to + " (" + r.way + ")";
+        else text += ", " + Count(r.vertices, "vértice convertido", "vértices convertidos") + "; " + r.from + " a " + r.to;
         if (r.zone > 0 && r.outsideBand > 0)
             text += "; " + Count(r.outsideBand, "vértice", "vértices") + " fuera de la franja del huso " + std::to_string(r.zone);
         if (r.withoutHeight > 0)

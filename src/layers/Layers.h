@@ -137,6 +137,10 @@ std::vector<LayerInfo> LayersOf(const std::string& path, const LayerProgress& pr
 struct LayerReport {
     std::string name;
     std::string from, to;  // "ED50 UTM 30 (EPSG:23030)", "ETRS89 UTM 30 (EPSG:25830)"
+    // Toward a target (--destino): how it went there, the method ("rejilla") or "solo la
+    // proyección" on one datum; and whether it was there already, its vertices copied.
+    std::string way;
+    bool unchanged = false;
     std::int64_t features = 0, vertices = 0;
     int zone = 0;                       // the output's UTM zone; 0 for degrees
     std::int64_t outsideBand = 0;       // vertices beyond the zone's 6º band

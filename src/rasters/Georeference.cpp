@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "geo/Utm.h"
+#include "num/RuntimeError.h"
 
 namespace rasters {
 
@@ -115,6 +116,21 @@ double Affine::PixelSide() const { return std::min(std::hypot(t[1], t[4]), std::
 PointMap MethodMap(const RasterSystem& from, const RasterSystem& to, core::ParameterSet method, core::Grids& grids,
                    HelmertSets sets) {
     const core::Direction direction = DirectionFrom(from);
+    if ((from.datum == RasterSystem::Datum::ED50) == (to.datum == RasterSystem::Datum::ED50)) {
+        // One datum: the projection alone, on its ellipsoid.
+        return [from, to, direction](double x, double y) -> std::optional<XY> {
+            const geo::Ellipsoid& e = core::SourceEllipsoid(direction);
+            try {
+                const geo::LatLon p = from.zone != 0 ? geo::UTMToGeo(x, y, static_cast<std::int16_t>(from.zone), e)
+                                                     : geo::LatLon{y, x};
+                if (to.zone == 0) return XY{p.lon, p.lat};
+                const geo::UTMPoint u = geo::GeoToUTMInZone(p.lat, p.lon, static_cast<std::int16_t>(to.zone), e);
+                return XY{u.E, u.N};
+            } catch (const num::RuntimeError&) {
+                return std::nullopt;
+            }
+        };
+    }
     return [from, to, method, direction, sets, &grids](double x, double y) -> std::optional<XY> {
         const core::Result r = from.zone != 0 ? Convert(core::UtmInput{x, y, static_cast<std::int16_t>(from.zone), 0},
                                                         direction, method, grids, sets)

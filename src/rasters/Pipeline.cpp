@@ -88,6 +88,9 @@ std::string WarpPipeline(const RasterSystem& from, const RasterSystem& to, core:
     const bool inverse = direction == core::Direction::WGS84ToED50;
     const geo::Ellipsoid& source = core::SourceEllipsoid(direction);
     const geo::Ellipsoid& target = core::TargetEllipsoid(direction);
+    // One datum: the projection alone.
+    if ((from.datum == RasterSystem::Datum::ED50) == (to.datum == RasterSystem::Datum::ED50))
+        return "+proj=pipeline" + Into(from, source) + OutOf(to, source);
     std::string step;
     if (core::IsGrid(method)) {
         step = std::string(" +step ") + (inverse ? "+inv " : "") + "+proj=hgridshift +grids=" + GridList(grids);

@@ -209,7 +209,12 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
     // Its system: the one it says, or for an image without one the direction and zone given.
     std::optional<RasterSystem> from = SystemOf(info.epsg > 0 ? info.epsg : info.likeEpsg);
     const batch::Conversion& c = settings.conversion;
-    if (!from && info.system[0] == 0) {
+    if (!from && info.system[0] == 0 && settings.target) {
+        if (!settings.origin)
+            throw RunError("la imagen no dice su sistema, y no se supone ninguno: indique el suyo con --origen (por "
+                           "ejemplo --origen=ed50-utm30)");
+        from = SystemOf(batch::EpsgOf(*settings.origin));
+    } else if (!from && info.system[0] == 0) {
         if (!settings.layers.directionGiven)
             throw RunError("la imagen no dice su sistema: indique el sentido con -s (ed50-wgs84 o wgs84-ed50) y su huso "
                            "con --huso", batch::Missing::Zone);
@@ -219,12 +224,14 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
     if (!from) throw RunError("la imagen está en «" + std::string(info.system) + "», que Talpor no convierte: solo ED50, "
                               "ETRS89 y WGS84, en grados o en UTM 29 a 31");
     const bool ed50 = from->datum == RasterSystem::Datum::ED50;
-    if (settings.layers.directionGiven && (c.direction == core::Direction::ED50ToWGS84) != ed50)
+    if (!settings.target && settings.layers.directionGiven && (c.direction == core::Direction::ED50ToWGS84) != ed50)
         throw RunError("la imagen está en " + TextOf(*from) + ": se convierte en el sentido " +
                        (ed50 ? "ed50-wgs84" : "wgs84-ed50"));
     RasterSystem to{ed50 ? (settings.layers.wgs84Label ? RasterSystem::Datum::WGS84 : RasterSystem::Datum::ETRS89)
                          : RasterSystem::Datum::ED50,
                     from->zone != 0 && c.zone != 0 ? c.zone : from->zone};
+    if (settings.target) to = *SystemOf(batch::EpsgOf(*settings.target));
+    const bool sameSide = (from->datum == RasterSystem::Datum::ED50) == (to.datum == RasterSystem::Datum::ED50);
     if (settings.conversion.grids == nullptr) throw RunError("faltan las rejillas");
     if (o.cog && !output.empty() && !IsTiff(output))
         throw RunError("un GeoTIFF optimizado para la nube (--formato=cog) se escribe en un destino .tif, no en «" +
@@ -234,7 +241,7 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
                          info.geoTransform[4], info.geoTransform[5]}};
     // Helmert's one set for the whole image, that no image is cut in two by a set's edge.
     core::ParameterSet method = MethodSet(c.method);
-    if (c.method == batch::Method::Helmert) {
+    if (c.method == batch::Method::Helmert && !sameSide) {
         const std::optional<core::ParameterSet> set = HelmertSetOf(*from, affine, info.width, info.height);
         if (!set) throw RunError("el centro de la imagen queda fuera del área de los parámetros de Helmert (EST99, ZNW99 y BAL99)");
         method = *set;
@@ -278,7 +285,7 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
           std::to_string(move.worstPixels), resampling, sameBytes || !move.untouched ? "" : format,
           std::to_string(std::hypot(affine.t[1], affine.t[4])), std::to_string(std::hypot(affine.t[2], affine.t[5])),
           from->zone == 0 ? "1" : "0", o.resample || o.tolerance == 0 ? "1" : "0", std::to_string(quality),
-          c.method == batch::Method::Helmert ? SetName(method) : ""});
+          c.method == batch::Method::Helmert && !sameSide ? SetName(method) : ""});
     if (!writing) return;
     Progress rows{send, info.height};
     const TalporGdalProgress progress{SendProgress, &rows};
@@ -294,6 +301,13 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
 }
 
 namespace {
+
+// Toward a target, how the image went: the method, or the projection alone on one datum.
+std::string WayOf(const RasterSummary& s, const batch::Settings& settings) {
+    if (!settings.target) return {};
+    if (s.from.starts_with("ED50") == s.to.starts_with("ED50")) return "solo la proyección";
+    return std::string(batch::MethodWord(settings.conversion.method));
+}
 
 // The worker's arguments for `input` and its answer, read into a summary.
 std::vector<std::string> JobArguments(const std::string& input, const batch::Settings& settings, const RasterOptions& o) {
@@ -377,6 +391,7 @@ RasterSummary PlanRaster(const std::string& input, const std::string& output, co
     RasterSummary summary;
     batch::LayerWorker worker(args, -1);
     worker.Wait(batch::LayerLimits{}, BytesOf(input), [&](const batch::Record& r) { Read(r, summary); }, progress);
+    summary.way = WayOf(summary, settings);
     return summary;
 }
 
@@ -397,6 +412,7 @@ RasterSummary ConvertRaster(const std::string& input, const std::string& output,
         batch::LayerWorker worker(args, -1);
         worker.Wait(batch::LayerLimits{}, BytesOf(input), [&](const batch::Record& r) { Read(r, summary); }, progress);
     }
+    summary.way = WayOf(summary, settings);
     std::vector<std::string> existing;
     for (const std::string& name : out.Written()) {
         RefuseInputsFile(out.Destination() + "/" + name, name, inputs);
@@ -455,6 +471,7 @@ std::string WayText(const RasterSummary& s, bool done) {
 
 // The systems, and the Helmert set the whole image takes.
 std::string Systems(const RasterSummary& s) {
+    if (!s.way.empty()) return s.from + " → " + s.to + " (" + s.way + (s.set.empty() ? "" : ", juego " + s.set) + ")";
     return s.from + " a " + s.to + (s.set.empty() ? "" : " con el juego " + s.set);
 }
 

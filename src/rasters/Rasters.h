@@ -53,6 +53,7 @@ struct RasterSummary {
     // is the input's or the resampling's.
     int quality = 0;
     std::string set;  // the Helmert set of the whole image ("EST99"); "" for the other methods
+    std::string way;  // toward a target (--destino): the method, or "solo la proyección"
 };
 
 // What ConvertRaster will do with `input`, without writing anything: its size, systems

@@ -133,9 +133,58 @@ bool IsBlank(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
+// The point on its own datum, projected only (Conversion::sameDatum): outside zones 29 to
+// 31 and on a run-time error as the methods answer.
+core::Result Projected(const geo::GeoPoint& point, std::int16_t zone, const Conversion& c) {
+    core::Result r;
+    if (zone < 29 || zone > 31) {
+        r.status = core::Status::OutsideZones;
+        return r;
+    }
+    try {
+        r.point = point;
+        r.utm = geo::GeoToUTM(point.lat, point.lon, core::SourceEllipsoid(c.direction));
+        r.status = core::Status::Converted;
+    } catch (const num::RuntimeError& e) {
+        r.status = core::Status::Failed;
+        r.error = e;
+    }
+    return r;
+}
+
+core::Result Projected(const core::GeographicInput& p, const Conversion& c) {
+    return Projected(geo::GeoPoint{p.lat, p.lon, p.h}, geo::UTMZoneOf(p.lat, p.lon), c);
+}
+
+core::Result Projected(const core::UtmInput& p, const Conversion& c) {
+    try {
+        const geo::LatLon ll = geo::UTMToGeo(p.E, p.N, p.zone, core::SourceEllipsoid(c.direction));
+        return Projected(geo::GeoPoint{ll.lat, ll.lon, p.h}, p.zone, c);
+    } catch (const num::RuntimeError& e) {
+        core::Result r;
+        r.status = core::Status::Failed;
+        r.error = e;
+        return r;
+    }
+}
+
+// A converted point's UTM result in the zone the run asks for (Conversion::outZone).
+void InOutZone(const Conversion& c, core::Result& r) {
+    if (c.outZone == 0 || r.status != core::Status::Converted || !r.point || !r.utm || r.utm->zone == c.outZone) return;
+    const geo::Ellipsoid& e = c.sameDatum ? core::SourceEllipsoid(c.direction) : core::TargetEllipsoid(c.direction);
+    try {
+        r.utm = geo::GeoToUTMInZone(r.point->lat, r.point->lon, static_cast<std::int16_t>(c.outZone), e);
+    } catch (const num::RuntimeError& e) {
+        r.status = core::Status::Failed;
+        r.error = e;
+        r.utm.reset();
+    }
+}
+
 // The method's call on the point's input.
 template <typename Input>
 core::Result Convert(const Input& input, const Conversion& c) {
+    if (c.sameDatum) return Projected(input, c);
     switch (c.method) {
         case Method::Helmert:
             return core::Helmert(input, c.direction);
@@ -154,7 +203,7 @@ core::Result Convert(const Input& input, const Conversion& c) {
 // WGS84, the converted one to WGS84 (none from the grid, which leaves the height on ED50).
 std::optional<geo::GeoPoint> Wgs84Point(const RowPoint& point, const core::Result& r, const Conversion& c) {
     if (c.direction == core::Direction::ED50ToWGS84) {
-        if (!TransformsHeight(c.method) || !r.point) return std::nullopt;
+        if (c.sameDatum || !TransformsHeight(c.method) || !r.point) return std::nullopt;
         return r.point;
     }
     if (point.kind == RowPoint::Kind::Geographic)
@@ -326,16 +375,23 @@ RowResult ConvertTyped(const RowPoint& point, const Conversion& c) {
 }  // namespace
 
 RowResult ConvertPoint(const RowPoint& point, const Conversion& c) {
-    RowResult out = c.heightIsAltitude && point.hasHeight && point.kind != RowPoint::Kind::Error
+    RowResult out = c.heightIsAltitude && point.hasHeight && point.kind != RowPoint::Kind::Error && !c.sameDatum
                         ? ConvertAltitude(point, c)
                         : ConvertTyped(point, c);
+    if (c.sameDatum && c.heightIsAltitude && out.hasHeight && out.error.empty()) {
+        // On its own datum an altitude stays the altitude it is; no height above an
+        // ellipsoid is known.
+        if (c.altitude) out.altitude = point.kind == RowPoint::Kind::Utm ? point.utm.h : point.geographic.h;
+        out.hasHeight = false;
+    }
+    InOutZone(c, out.result);
     AddPlaceNote(point, c, out);
     return out;
 }
 
 void ConvertPoints(std::span<const RowPoint> points, const Conversion& c, std::vector<RowResult>& results) {
     results.assign(points.size(), RowResult{});
-    if (c.method == Method::Grid || c.heightIsAltitude) {
+    if (c.method == Method::Grid || c.heightIsAltitude || c.sameDatum) {
         for (std::size_t i = 0; i < points.size(); ++i) results[i] = ConvertPoint(points[i], c);
         return;
     }
@@ -370,6 +426,7 @@ void ConvertPoints(std::span<const RowPoint> points, const Conversion& c, std::v
             RowResult& out = results[rows[k]];
             out.hasHeight = points[rows[k]].hasHeight;
             out.result = core::ResultOf(answers[k]);
+            InOutZone(c, out.result);
             out.error = ConversionError(out.result);
             AddAltitude(points[rows[k]], c, out);
             AddPlaceNote(points[rows[k]], c, out);
@@ -382,7 +439,7 @@ void ConvertPoints(std::span<const RowPoint> points, const Conversion& c, std::v
 std::string ConversionError(const core::Result& r) {
     switch (r.status) {
         case core::Status::Converted:
-            if (r.set && r.point && r.utm) return {};
+            if (r.point && r.utm) return {};
             break;
         case core::Status::OutsideZones:
             return "fuera de los husos 29, 30 y 31";
@@ -458,7 +515,7 @@ void SetResultTexts(const RowResult& row, const Outputs& o, char decimalSign, st
         if (row.hasHeight) AppendRounded(*next, r.point->h, 1, decimalSign);
         ++next;
     }
-    if (o.set) next++->assign(core::NameOf(*r.set));
+    if (o.set) next++->assign(r.set ? core::NameOf(*r.set) : std::string_view("sin cambio de datum"));
     // The number of AltitudeCaption; nothing outside the geoid or without a height.
     if (o.altitude && row.altitude) AppendRounded(*next, *row.altitude, 1, decimalSign);
 }

@@ -13,6 +13,7 @@
 
 #include "core/Core.h"
 #include "core/Grids.h"
+#include "tables/CrsName.h"
 #include "text/PointText.h"
 
 namespace batch {
@@ -32,8 +33,16 @@ inline constexpr MethodName kMethods[] = {
     {"rejilla", Method::Grid},
 };
 
+// The name of `method` in kMethods: "rejilla".
+constexpr std::string_view MethodWord(Method method) {
+    for (const MethodName& m : kMethods)
+        if (m.method == method) return m.name;
+    return {};
+}
+
 // The points a run takes: any point ParsePoint reads, or only one of its two kinds.
 enum class InputForm { Any, Geographic, Utm };
+
 
 // What is done to every point of a run.
 struct Conversion {
@@ -58,6 +67,13 @@ struct Conversion {
     // Say of a point converted outside Spain's land and sea where it fell (RowResult::note):
     // a row's warning; a layer written as a layer has no row to hold it.
     bool places = true;
+    // No datum change: the point stays on its datum (on the direction's source
+    // ellipsoid), only projected, as between two UTM zones or degrees and UTM of one datum.
+    // The result has no parameter set.
+    bool sameDatum = false;
+    // The zone UTM results are projected in (29, 30 or 31), whatever the point's own; 0:
+    // each point's own zone.
+    int outZone = 0;
     bool operator==(const Conversion&) const = default;
 };
 

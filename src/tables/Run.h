@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -41,8 +42,23 @@ struct Settings {
     // name brings the height and altitude results, as one given does.
     bool outputsChosen = false;
     LayerChoice layers;
+    // The system every file, layer and image is taken to, each from its own (--destino);
+    // unset: the direction's other side, as -s and --huso say.
+    std::optional<CrsName> target;
+    // The system of what does not say its own (--origen): a table, a DXF, a shapefile or
+    // an image without one. Unset: such a file is refused, never taken by a guess.
+    std::optional<CrsName> origin;
     bool operator==(const Settings&) const = default;
 };
+
+// `settings` for points in `from` taken to settings.target: the direction between them (no
+// datum change on one side), the zone of UTM points given without one, the target's zone
+// for UTM results. Settings without a target are given back as they are.
+Settings TowardTarget(Settings settings, const CrsName& from);
+
+// A text table's settings with a target: the table says no system, so the user's
+// (--origen) is taken; throws RunError, naming --origen, without one.
+Settings TableSettings(const Settings& settings);
 
 // True when a run reads the IGN grids (Conversion::grids): the grid method, the altitude
 // column, or altitudes read.
