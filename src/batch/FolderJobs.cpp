@@ -1,6 +1,8 @@
 // The files of a run over several files converted side by side: each in a thread of its
 // own (a layer's or an image's in its worker process), the calling thread left to say how
 // the run goes and to stop it.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -173,6 +175,28 @@ std::optional<FolderStop> ConvertFiles(FolderRun& run, core::Grids& grids, int j
     std::sort(why.underWay.begin(), why.underWay.end());
     why.notStarted = files.size() - next;
     return why;
+}
+
+TimeLeft::TimeLeft(const FolderRun& run) {
+    for (const FolderFile& f : run.Files()) {
+        std::uint64_t bytes = 1;
+        for (const std::string& part : LayerFiles(f.input)) {
+            struct stat st {};
+            if (::stat(part.c_str(), &st) == 0) bytes += static_cast<std::uint64_t>(st.st_size);
+        }
+        all_ += bytes_.emplace_back(bytes);
+    }
+}
+
+void TimeLeft::Ended(std::size_t i) { ended_ += bytes_.at(i); }
+
+std::string TimeLeft::Text() const {
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    if (seconds < 10 || ended_ == 0 || ended_ >= all_) return {};
+    const double left = seconds * static_cast<double>(all_ - ended_) / static_cast<double>(ended_);
+    if (left < 60) return "; queda menos de un minuto";
+    if (left < 3600) return "; quedan unos " + std::to_string(static_cast<long long>(left / 60 + 0.5)) + " min";
+    return "; quedan unas " + std::to_string(static_cast<long long>(left / 3600 + 0.5)) + " h";
 }
 
 std::string StopText(const FolderRun& run, const FolderStop& stop) {

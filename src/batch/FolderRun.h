@@ -8,6 +8,7 @@
 // of the file it was converting is left.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -190,6 +191,21 @@ struct FolderStop {
 // signal a caller defers (DeferSignals) stops every file under way and the run, as what
 // `tick` throws does; nullopt when the run went to its end.
 std::optional<FolderStop> ConvertFiles(FolderRun& run, core::Grids& grids, int jobs, const FolderWatch& watch);
+
+// The time a run over several files has left, from the bytes of the files ended and the
+// time they took.
+class TimeLeft {
+  public:
+    explicit TimeLeft(const FolderRun& run);
+    void Ended(std::size_t i);
+    // "; quedan unos 3 min"; "" in the run's first ten seconds, when little is known.
+    std::string Text() const;
+
+  private:
+    std::vector<std::uint64_t> bytes_;
+    std::uint64_t all_ = 0, ended_ = 0;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
 
 // "se han convertido 12 de 40 ficheros; no se ha escrito nada de «a.shp» y «b.csv», que se
 // estaban convirtiendo, ni de los 26 que faltaban"

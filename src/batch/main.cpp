@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -181,24 +180,6 @@ int RunRaster(const batch::CommandLine& cl) {
     }
 }
 
-// "quedan unos 3 min": the time left of a run over several files, from the bytes of the
-// inputs ended and the time they took; "" in its first ten seconds, when little is known.
-std::string TimeLeft(double seconds, std::uint64_t bytesEnded, std::uint64_t bytesAll) {
-    if (seconds < 10 || bytesEnded == 0 || bytesEnded >= bytesAll) return {};
-    const double left = seconds * static_cast<double>(bytesAll - bytesEnded) / static_cast<double>(bytesEnded);
-    if (left < 60) return "; queda menos de un minuto";
-    if (left < 3600) return "; quedan unos " + std::to_string(static_cast<long long>(left / 60 + 0.5)) + " min";
-    return "; quedan unas " + std::to_string(static_cast<long long>(left / 3600 + 0.5)) + " h";
-}
-
-std::uint64_t BytesOf(const std::string& path) {
-    struct stat st {};
-    std::uint64_t bytes = ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
-    for (const std::string& part : batch::LayerFiles(path))
-        if (part != path && ::stat(part.c_str(), &st) == 0) bytes += static_cast<std::uint64_t>(st.st_size);
-    return bytes + 1;
-}
-
 // A folder, or several inputs, into an output folder, files converted side by side (-j):
 // each file's summary in the files' order, then the links passed over and the counts of
 // files. A signal stops the whole run: the files written before stay, nothing of those
@@ -212,10 +193,7 @@ int RunSeveral(const batch::CommandLine& cl, core::Grids* grids) {
         return CannotRun(e.what());
     }
     const std::vector<batch::FolderFile>& files = run->Files();
-    std::vector<std::uint64_t> bytes;
-    std::uint64_t bytesAll = 0, bytesEnded = 0;
-    for (const batch::FolderFile& f : files) bytesAll += bytes.emplace_back(BytesOf(f.input));
-    const auto start = std::chrono::steady_clock::now();
+    batch::TimeLeft left(*run);
     ProgressLine line;
     batch::FolderWatch watch;
     // "[37/412] capas/parcelas.shp: 1.200 entidades; quedan unos 3 min": the file begun last.
@@ -224,15 +202,14 @@ int RunSeveral(const batch::CommandLine& cl, core::Grids* grids) {
             if (underWay.empty()) return;
             const std::size_t i = underWay.back();
             const bool layers = batch::IsLayerFile(files[i].input);
-            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             std::string text = "[" + std::to_string(std::max(ended + underWay.size(), i + 1)) + "/" +
                                std::to_string(files.size()) + "] " + files[i].shown;
             if (counts.back() > 0) text += ": " + batch::Count(counts.back(), layers ? "entidad" : "fila", layers ? "entidades" : "filas");
-            line.Show(text + TimeLeft(seconds, bytesEnded, bytesAll));
+            line.Show(text + left.Text());
         };
     watch.ended = [&](std::size_t i) {
         line.Clear();
-        bytesEnded += bytes[i];
+        left.Ended(i);
         std::cerr << batch::FolderFileText(files[i]);
     };
     const std::optional<batch::FolderStop> stop = batch::ConvertFiles(*run, *grids, cl.jobs, watch);

@@ -346,7 +346,10 @@ void RunSeveral(form::Platform& platform, const FileDialog& dialog, core::Grids&
         return ReplaceAgreed(platform, "La conversión escribe también estos ficheros, que ya existen:" + list +
                                            "\r\n\r\n¿Quiere reemplazarlos?");
     };
-    // "[3/12] datos/rios.shp: 1.200 entidades": the file begun last; the share is the run's.
+    // "[3/12] datos/rios.shp: 1.200 entidades; quedan unos 3 min": the file begun last; the
+    // share is the run's.
+    batch::TimeLeft left(*run);
+    watch.ended = [&](std::size_t i) { left.Ended(i); };
     watch.tick = [&](const std::vector<std::size_t>& underWay, std::size_t ended, const std::vector<std::uint64_t>& counts) {
         std::string text = "[" + std::to_string(std::min(files.size(), ended + std::max<std::size_t>(underWay.size(), 1))) +
                            "/" + std::to_string(files.size()) + "]";
@@ -356,7 +359,7 @@ void RunSeveral(form::Platform& platform, const FileDialog& dialog, core::Grids&
             text += " " + dialog.Shown(files[i].shown);
             if (counts.back() > 0) text += ": " + batch::Count(counts.back(), layers ? "entidad" : "fila", layers ? "entidades" : "filas");
         }
-        if (!progress.Show(text, static_cast<int>(ended * 100 / files.size()))) throw Cancelled{};
+        if (!progress.Show(text + left.Text(), static_cast<int>(ended * 100 / files.size()))) throw Cancelled{};
     };
     const std::optional<batch::FolderStop> stop = batch::ConvertFiles(*run, grids, cl.jobs, watch);
     progress.End();
