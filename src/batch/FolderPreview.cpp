@@ -87,8 +87,22 @@ std::vector<PreviewGroup> FolderPreview::Groups(const std::vector<FolderFile>& f
     const std::string key = NameOf(target) + "|" + (settings.origin ? NameOf(*settings.origin) : "") + "|" +
                             std::string(MethodWord(settings.conversion.method)) + "|" + settings.layers.format + "|" +
                             std::to_string(raster.tolerance) + (raster.resample ? "r" : "") + (raster.cog ? "c" : "");
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        const FolderFile& f = files[i];
+    // The layer files not read before, read together; then each image planned alone.
+    std::vector<std::string> unread;
+    for (const FolderFile& f : files)
+        if (f.refused.empty() && IsLayerFile(f.input) && !layers_.contains(f.input) &&
+            (target.Ed50() || !IsWgs84Format(f.input)))
+            unread.push_back(f.input);
+    std::size_t images = 0, planned = 0;
+    for (const FolderFile& f : files) images += f.refused.empty() && rasters::IsRasterFile(f.input) ? 1 : 0;
+    const std::size_t total = unread.size() + images;
+    if (!unread.empty()) {
+        std::vector<FileLayers> read = LayersOfFiles(unread, [&](std::uint64_t done, std::uint64_t) {
+            if (progress) progress(static_cast<std::size_t>(done), total);
+        });
+        for (std::size_t i = 0; i < unread.size(); ++i) layers_.emplace(unread[i], std::move(read[i]));
+    }
+    for (const FolderFile& f : files) {
         if (!f.refused.empty()) continue;
         const std::string& in = f.input;
         const bool gps = IsWgs84Format(in);
@@ -97,18 +111,7 @@ std::vector<PreviewGroup> FolderPreview::Groups(const std::vector<FolderFile>& f
         if (gps && !target.Ed50() && fs::path(f.output).filename() == fs::path(in).filename()) {
             g.Add(Kind::Copied, in, title, title, ", copiado", ", copiados");
         } else if (IsLayerFile(in)) {
-            auto read = layers_.find(in);
-            if (read == layers_.end()) {
-                if (progress) progress(in, i, files.size());
-                LayerSystems systems;
-                try {
-                    systems.layers = LayersOf(in);
-                } catch (const RunError& e) {
-                    systems.unreadable = e.what();
-                }
-                read = layers_.emplace(in, std::move(systems)).first;
-            }
-            const LayerSystems& s = read->second;
+            const FileLayers& s = layers_.at(in);
             if (!s.unreadable.empty()) {
                 g.Add(Kind::Refused, in, "fichero", "ficheros", " cuyo sistema no se puede leer", {}, s.unreadable);
                 continue;
@@ -145,7 +148,7 @@ std::vector<PreviewGroup> FolderPreview::Groups(const std::vector<FolderFile>& f
         } else if (rasters::IsRasterFile(in)) {
             ImagePlan& plan = images_[in];
             if (plan.key != key + "|" + f.output) {
-                if (progress) progress(in, i, files.size());
+                if (progress) progress(unread.size() + planned++, total);
                 plan = ImagePlan{key + "|" + f.output, {}, {}, {}, false};
                 try {
                     const rasters::RasterSummary summary = rasters::PlanRaster(in, f.output, settings, raster);

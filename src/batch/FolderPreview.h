@@ -4,8 +4,8 @@
 // follows FolderRun's own rules (a GPS file copied, a table from --origen, a layer or image
 // from its own system), so that the preview never promises a file the run refuses.
 //
-// What it reads, it reads once: the systems of the layer files (batch::LayersOf, through
-// the worker process), planned images (rasters::PlanRaster) again only when the choices
+// What it reads, it reads once: the systems of the layer files (batch::LayersOfFiles, a
+// batch of files to each worker process), planned images (rasters::PlanRaster) again only when the choices
 // that change their way change. Tables and GPS files are known by their extension.
 #pragma once
 
@@ -37,9 +37,10 @@ struct PreviewGroup {
     bool Refuses() const { return kind == Kind::NeedsOrigin || kind == Kind::Refused; }
 };
 
-// Told before each file is read: the file, and how many of `total` came before it. What it
-// throws stops the reading.
-using PreviewProgress = std::function<void(const std::string& input, std::size_t done, std::size_t total)>;
+// Told now and then while files are read (at least ten times a second while the worker
+// reads layers): the files read, and how many there are to read. What it throws stops the
+// reading.
+using PreviewProgress = std::function<void(std::size_t done, std::size_t total)>;
 
 class FolderPreview {
   public:
@@ -52,12 +53,6 @@ class FolderPreview {
                                      const rasters::RasterOptions& raster, const PreviewProgress& progress = {});
 
   private:
-    // What a layer file says of its layers' systems, read once; `unreadable`: why it
-    // cannot be read.
-    struct LayerSystems {
-        std::vector<LayerInfo> layers;
-        std::string unreadable;
-    };
     // An image planned for the choices `key`: its systems, or why it cannot go.
     struct ImagePlan {
         std::string key;
@@ -65,7 +60,7 @@ class FolderPreview {
         std::string problem;
         bool needsOrigin = false;
     };
-    std::map<std::string, LayerSystems> layers_;
+    std::map<std::string, FileLayers> layers_;  // each layer file's, read once
     std::map<std::string, ImagePlan> images_;
 };
 

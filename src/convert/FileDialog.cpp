@@ -1009,10 +1009,11 @@ void FileDialog::GroupSeveral(const batch::Settings& settings) {
     const Clock::time_point started = Clock::now();
     bool shown = false;
     try {
-        groups_ = preview_->Groups(files_, settings, {}, [&](const std::string& input, std::size_t done, std::size_t total) {
+        groups_ = preview_->Groups(files_, settings, {}, [&](std::size_t done, std::size_t total) {
             if (!shown && Clock::now() - started < std::chrono::milliseconds(400)) return;
             shown = true;
-            if (!platform_.ShowProgress("Leyendo el sistema de «" + MiddleShortened(Shown(input), kNameChars) + "»…",
+            if (!platform_.ShowProgress("Leyendo el sistema de cada fichero… " + std::to_string(done) + " de " +
+                                            std::to_string(total),
                                         static_cast<int>(done * 100 / std::max<std::size_t>(total, 1))))
                 throw ReadCancelled{};
         });
