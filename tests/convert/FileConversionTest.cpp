@@ -716,13 +716,14 @@ TEST(FileConversion, AWholeProjectGoesToOneSystemAsTalporLoteTakesIt) {
                            "-f DXF proyecto/plano.dxf l.csv && gdal_create -q -of GTiff -outsize 20 20 -a_srs EPSG:23030 "
                            "-a_ullr 440000 4474000 440020 4473980 proyecto/orto.tif) > /dev/null 2>&1").c_str()), 0);
     testing_support::WriteFile(project / "puntos.csv", "id;X;Y;Z\n1;440000;4474000;650\n2;441000;4475000;700\n");
+    testing_support::WriteFile(project / "roto.gpkg", "no es un GeoPackage\n");
     testing_support::WriteFile(project / "ruta.gpx", "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"t\" "
                                                      "xmlns=\"http://www.topografix.com/GPX/1/1\"><wpt lat=\"40.4\" "
                                                      "lon=\"-3.7\"><name>A</name></wpt></gpx>\n");
     // talpor-lote's runs: without the system of what says none, and with it.
     const std::string lote = "cd " + folder.Str() + " && '" TALPOR_LOTE "' --destino=etrs89-utm30 ";
     EXPECT_EQ(WEXITSTATUS(std::system((lote + "proyecto -o lote 2> /dev/null").c_str())), 1);
-    ASSERT_EQ(std::system((lote + "--origen=ed50-utm30 proyecto -o lote-origen 2> /dev/null").c_str()), 0);
+    EXPECT_EQ(WEXITSTATUS(std::system((lote + "--origen=ed50-utm30 proyecto -o lote-origen 2> /dev/null").c_str())), 1);
     const auto same = [&](const fs::path& out, const fs::path& reference) {
         EXPECT_EQ(Tree(out), Tree(reference));
         for (const std::string& name : Tree(reference)) {
@@ -746,13 +747,16 @@ TEST(FileConversion, AWholeProjectGoesToOneSystemAsTalporLoteTakesIt) {
         EXPECT_FALSE(m.Get("CmbHuso").visible || m.Get("LblHuso").visible || m.Get("CmbEtiqueta").visible);
         EXPECT_TRUE(m.Get("CmbOrigen").visible && m.Get("CmbOrigen").enabled);
         EXPECT_EQ(m.Get("CmbOrigen").ListText(), "Ninguno: se rechazan");
-        EXPECT_EQ(m.Get("LblPrevia").text, "6 ficheros a ETRS89 UTM 30:\n2 capas ED50 UTM 30 → ETRS89 UTM 30\n"
+        EXPECT_EQ(m.Get("LblPrevia").text, "7 ficheros a ETRS89 UTM 30:\n2 capas ED50 UTM 30 → ETRS89 UTM 30\n"
                                            "1 capa ED50 UTM 31 → ETRS89 UTM 30\n1 imagen ED50 UTM 30 → ETRS89 UTM 30\n"
                                            "1 capa ya en ETRS89 UTM 30, copiada\n1 GPX, copiado\n"
-                                           "1 DXF sin sistema: elija su sistema\n1 tabla: elija su sistema");
-        EXPECT_TRUE(m.Get("LblFormato").text.ends_with(" No se convertirán 2 ficheros: «proyecto/plano.dxf» y "
+                                           "1 DXF sin sistema: elija su sistema\n1 tabla: elija su sistema\n"
+                                           "1 fichero cuyo sistema no se puede leer");
+        EXPECT_TRUE(m.Get("LblFormato").text.ends_with(" No se convertirán 3 ficheros: «proyecto/plano.dxf» y "
                                                        "«proyecto/puntos.csv»: no dice su sistema: elija el suyo en "
-                                                       "«Sistema de los ficheros que no lo dicen»."))
+                                                       "«Sistema de los ficheros que no lo dicen»; «proyecto/roto.gpkg»: "
+                                                       "no se puede leer como capa: GDAL no la reconoce como una capa que "
+                                                       "sepa leer."))
             << m.Get("LblFormato").text;
         EXPECT_EQ(m.Get("LblOrden").text, "Orden equivalente: talpor-lote --destino=etrs89-utm30 --metodo=helmert "
                                           "proyecto -o proyecto_ETRS89");
@@ -773,11 +777,12 @@ TEST(FileConversion, AWholeProjectGoesToOneSystemAsTalporLoteTakesIt) {
         Pick(m, changed, "CmbSistema", "ETRS89 UTM 30");
         Pick(m, changed, "CmbOrigen", "ED50 UTM 30");
         Type(m, changed, "TxtDestino", all.string());
-        EXPECT_EQ(m.Get("LblPrevia").text, "6 ficheros a ETRS89 UTM 30:\n3 capas ED50 UTM 30 → ETRS89 UTM 30\n"
+        EXPECT_EQ(m.Get("LblPrevia").text, "7 ficheros a ETRS89 UTM 30:\n3 capas ED50 UTM 30 → ETRS89 UTM 30\n"
                                            "1 capa ED50 UTM 31 → ETRS89 UTM 30\n1 imagen ED50 UTM 30 → ETRS89 UTM 30\n"
                                            "1 tabla ED50 UTM 30 → ETRS89 UTM 30\n1 capa ya en ETRS89 UTM 30, copiada\n"
-                                           "1 GPX, copiado");
-        EXPECT_EQ(m.Get("LblEscribe").text, "Escribirá hasta 6 ficheros en la carpeta «todo», cada uno en su sitio");
+                                           "1 GPX, copiado\n1 fichero cuyo sistema no se puede leer");
+        EXPECT_EQ(m.Get("LblEscribe").text, "Escribirá hasta 6 ficheros en la carpeta «todo», cada uno en su sitio; "
+                                            "no el rechazado arriba");
         return changed(m.Get("CmdConvertir")) == form::DialogEnd::Accept;
     };
     s.window.DropFiles({project.string()});
