@@ -456,6 +456,7 @@ void FileDialog::ReadInput() {
     layers_.reset();
     image_.reset();
     planned_.clear();
+    imageSaysNone_ = false;
     readProblem_.clear();
     files_.clear();
     scanProblem_.clear();
@@ -648,7 +649,7 @@ std::optional<batch::CrsName> FileDialog::Target() const {
 }
 
 bool FileDialog::OriginUsed() const {
-    return several_ || image_ || (!layers_ && inputFormat_ == batch::Format::Text) ||
+    return several_ || (image_ && imageSaysNone_) || (!layers_ && !image_ && inputFormat_ == batch::Format::Text) ||
            (layers_ && std::any_of(layers_->begin(), layers_->end(), [](const batch::LayerInfo& l) {
                 return l.system == "sin sistema" && l.geometry != "sin geometría";
             }));
@@ -786,8 +787,7 @@ void FileDialog::Show() {
     const std::optional<batch::CrsName> target = Target();
     m.Get("LblSistema").visible = m.Get("CmbSistema").visible =
         several_ || layers_ || image_ || inputFormat_ == batch::Format::Text;
-    m.Get("LblOrigen").visible = m.Get("CmbOrigen").visible = target.has_value();
-    m.Get("LblOrigen").enabled = m.Get("CmbOrigen").enabled = OriginUsed();
+    m.Get("LblOrigen").visible = m.Get("CmbOrigen").visible = target && OriginUsed();
     m.Get("LblHuso").visible = m.Get("CmbHuso").visible = !target;
     m.Get("LblEtiqueta").visible = m.Get("CmbEtiqueta").visible =
         !target && (!image_ || direction_ == core::Direction::ED50ToWGS84);
@@ -1259,8 +1259,10 @@ void FileDialog::ShowImage() {
         } catch (const batch::RunError& e) {
             image_.emplace();
             planProblem_ = "«" + FileName(Input()) + "» no se puede convertir: " + e.what() + ".";
-            if (Target() && !Origin() && std::string(e.what()).find("--origen") != std::string::npos)
+            if (Target() && !Origin() && std::string(e.what()).find("--origen") != std::string::npos) {
                 planProblem_ = "«" + FileName(Input()) + "» no dice su sistema: elija el suyo en " + kOriginField + ".";
+                imageSaysNone_ = true;
+            }
             if (e.missing == batch::Missing::Zone && !zoneMissing_) {
                 zoneMissing_ = true;
                 return ShowImage();
@@ -1288,8 +1290,12 @@ void FileDialog::ShowImage() {
         for (const std::string& a : Arguments()) key += (a == Output() ? batch::AsciiLower(a.substr(a.rfind('.') + 1)) : a) + '\n';
         if (key != planned_) return ShowImage();
     }
+    // The system of what says none, once planning found the image says none.
+    m.Get("LblOrigen").visible = m.Get("CmbOrigen").visible = Target() && OriginUsed();
     const rasters::RasterSummary& plan = *image_;
-    m.Get("LblPrevia").text = plan.width > 0 ? rasters::RasterPreview(plan) : "(no se puede leer como imagen)";
+    m.Get("LblPrevia").text = plan.width > 0     ? rasters::RasterPreview(plan)
+                              : imageSaysNone_ ? "(la imagen no dice su sistema)"
+                                               : "(no se puede leer como imagen)";
     problem_ = planProblem_;
     const batch::Settings settings = Settings();
     if (problem_.empty() && settings.conversion.method == batch::Method::Grid && !grids_.Shift().Problem().empty())

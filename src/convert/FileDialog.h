@@ -151,6 +151,7 @@ class FileDialog {
     std::optional<rasters::RasterSummary> image_;
     std::string planned_;
     std::string planProblem_;  // why it cannot be converted, when planning said so
+    bool imageSaysNone_ = false;  // planned toward a target, it asked for the system of what says none
     void ShowImage();
     // The equivalent talpor-lote command under the fields.
     void ShowCommand();
