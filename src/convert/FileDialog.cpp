@@ -57,8 +57,7 @@ const char* const kZoneTip = "Para filas con Este y Norte sin huso";
 const char* const kLayerZones[] = {"Como la entrada", "UTM 29", "UTM 30", "UTM 31"};  // the first says which
 const char* const kLayerZoneTip = "Una capa en grados sale en grados con «Como la entrada», o en UTM del huso elegido";
 const char* const kSeveralZoneTip = "Solo para tablas de Este y Norte sin huso: con uno, todas se leen como UTM de ese huso";
-// A whole project to one system (--destino), and the system of the files that say none
-// (--origen): each list the systems by their titles after a first item of none.
+// The field of the system of the files that say none (--origen), as messages name it.
 const char* const kOriginField = "«Sistema de los ficheros que no lo dicen»";
 const char* const kLabels[] = {"ETRS89 (EPSG 4258, 25829 a 25831)", "WGS84 (EPSG 4326, 32629 a 32631)"};
 
@@ -461,6 +460,7 @@ void FileDialog::ReadInput() {
     files_.clear();
     scanProblem_.clear();
     preview_.reset();
+    previewProblem_.clear();
     replaceAgreed_ = false;
     inputFormat_ = batch::Format::Text;
     const std::vector<std::string> inputs = Inputs();
@@ -1001,10 +1001,12 @@ void FileDialog::ShowSeveral() {
 
 void FileDialog::GroupSeveral(const batch::Settings& settings) {
     groups_.clear();
-    previewProblem_.clear();
+    // Stopped by the user: read again only for a folder chosen again.
+    if (!previewProblem_.empty()) return;
     if (!preview_) preview_.emplace();
-    // The layers' systems are read in the worker, a file at a time: a folder that takes a
-    // while shows its progress, with a button that stops it.
+    // The layers' systems are read by the worker, a batch of files at a time, and each
+    // image is planned by one: a folder that takes a while shows its progress, with a
+    // button that stops it.
     using Clock = std::chrono::steady_clock;
     const Clock::time_point started = Clock::now();
     bool shown = false;
