@@ -25,10 +25,13 @@ constexpr std::string_view kTables[] = {".csv", ".txt", ".tsv", ".dat", ".gpx"};
 std::pair<dev_t, ino_t> IdOf(const struct stat& st) { return {st.st_dev, st.st_ino}; }
 
 // The folders a file's destination needs, made as they are missing; those made are
-// removed again (when still empty) unless the file was written.
+// handed to `left` unless the file was written, to be removed at the end of the run where
+// still empty (another file under way may be writing in them).
 struct NewFolders {
     std::vector<std::string> made;
     bool keep = false;
+    std::vector<std::string>* left = nullptr;
+    std::mutex* lock = nullptr;
     void Make(const std::string& file) {
         std::vector<fs::path> missing;
         std::error_code error;
@@ -41,8 +44,9 @@ struct NewFolders {
         }
     }
     ~NewFolders() {
-        if (!keep)
-            for (auto f = made.rbegin(); f != made.rend(); ++f) ::rmdir(f->c_str());
+        if (keep || made.empty()) return;
+        const std::lock_guard hold(*lock);
+        left->insert(left->end(), made.begin(), made.end());
     }
 };
 
@@ -337,14 +341,19 @@ void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& p
         if (progress) progress(count, percent);
     };
     NewFolders folders;
+    folders.left = &madeFolders_;
+    folders.lock = lock_.get();
     try {
         std::vector<std::string> args = options_;
         args.insert(args.end(), {"--", f.input});
         const CommandLine cl = ParseCommandLine(args);
         Settings settings = cl.settings;
         settings.conversion.grids = grids;
-        Check(f);
-        folders.Make(f.output);
+        {
+            const std::lock_guard hold(*lock_);
+            Check(f);
+            folders.Make(f.output);
+        }
         const bool gps = IsWgs84Format(f.input);
         if (gps && settings.target && !settings.target->Ed50() && f.output.ends_with(fs::path(f.input).filename().string())) {
             CopyFile(f, checked);
@@ -353,7 +362,10 @@ void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& p
         } else if (IsLayerFile(f.input)) {
             f.layers = ConvertLayerFile(f, settings, progress, replace);
         } else if (rasters::IsRasterFile(f.input)) {
-            f.image = rasters::ConvertRaster(f.input, f.output, settings, cl.raster);
+            const LayerProgress rows = [&](std::uint64_t done, std::uint64_t total) {
+                checked(done, total > 0 ? static_cast<int>(std::min<std::uint64_t>(done * 100 / total, 100)) : -1);
+            };
+            f.image = rasters::ConvertRaster(f.input, f.output, settings, cl.raster, rows);
         } else {
             f.table = ConvertTable(f, settings, checked);
             if (settings.target) f.way = WayText(settings, gps ? CrsName{CrsName::Datum::WGS84, 0} : *settings.origin);
@@ -377,10 +389,28 @@ void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& p
         for (const std::string& name : f.layers->written) written.push_back(folder + "/" + name);
     if (f.image)
         for (const std::string& name : f.image->written) written.push_back(folder + "/" + name);
+    const std::lock_guard hold(*lock_);
     for (const std::string& path : written) {
         struct stat st {};
         if (::stat(path.c_str(), &st) == 0) written_.insert(IdOf(st));
     }
+}
+
+bool FolderRun::Alone(std::size_t i) const {
+    const FolderFile& f = files_[i];
+    if (!f.refused.empty()) return false;
+    struct stat st {};
+    if (rasters::IsRasterFile(f.input)) return ::stat(f.input.c_str(), &st) == 0 && st.st_size > (std::int64_t{64} << 20);
+    const LayerFormat* in = LayerFormatOfPath(f.input);
+    const LayerFormat* out = LayerFormatOfPath(f.output);
+    // A file of several layers written as shapefiles writes one beside its own for each.
+    return IsLayerFile(f.input) && out != nullptr && out->name == "shp" && in != nullptr && in->name != "shp";
+}
+
+void FolderRun::Tidy() {
+    std::sort(madeFolders_.begin(), madeFolders_.end());
+    for (auto f = madeFolders_.rbegin(); f != madeFolders_.rend(); ++f) ::rmdir(f->c_str());
+    madeFolders_.clear();
 }
 
 std::vector<std::string> FolderRun::Existing() const {

@@ -9,7 +9,10 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -113,6 +116,15 @@ class FolderRun {
 
     FolderCounts Counts() const;
 
+    // Whether file `i` is converted alone, no other file at once: an image too large for
+    // two to share the memory, or layers that write files besides their own (a shapefile a
+    // layer of a GeoPackage), whose names another file could want.
+    bool Alone(std::size_t i) const;
+
+    // The folders made for destinations of files that were not written, removed again
+    // where still empty; at the end of the run, once no file is under way.
+    void Tidy();
+
   private:
     using Id = std::pair<dev_t, ino_t>;
     // A name in a folder: the folder's identity and the name.
@@ -140,7 +152,48 @@ class FolderRun {
     std::set<std::string> outputs_;               // every destination
     std::set<std::pair<dev_t, ino_t>> folders_;   // of every input folder read
     std::set<std::pair<dev_t, ino_t>> written_;   // of every file the run has written
+    std::vector<std::string> madeFolders_;        // made for files not written (Tidy)
+    // Files convert in several threads at once (ConvertFiles): what they share is kept
+    // under this lock.
+    std::unique_ptr<std::mutex> lock_ = std::make_unique<std::mutex>();
 };
+
+// What a run over several files is told as it goes, on the calling thread.
+struct FolderWatch {
+    // About ten times a second: the files under way (indexes in Files(), the last started
+    // last), how many files have ended, and the rows or features each file under way has
+    // written so far, in the order of `underWay`. What it throws (a Cancel) stops the run:
+    // the files under way are stopped, nothing of them left, and it comes out of
+    // ConvertFiles once they are.
+    std::function<void(const std::vector<std::size_t>& underWay, std::size_t ended,
+                       const std::vector<std::uint64_t>& counts)>
+        tick;
+    // Each file as it ends, in the order of Files(), whatever order they end in.
+    std::function<void(std::size_t i)> ended;
+    // Asked before files besides a file's own are replaced (FolderRun::Convert).
+    ReplaceQuestion replace;
+};
+
+// How a run over several files stopped before its end.
+struct FolderStop {
+    std::vector<std::size_t> underWay;  // stopped while converting: nothing of them written
+    std::size_t notStarted = 0;         // never begun
+    int signal = 0;                     // the signal that stopped it; 0 for what `tick` threw
+    std::exception_ptr thrown;          // what `tick` threw
+};
+
+// Converts every file of `run`, up to `jobs` at once (0: one a core), each as
+// FolderRun::Convert converts it, in threads of their own with grids of their own opened
+// from the folders of `grids`; a file Alone() converts on the calling thread with no other
+// under way. The files are taken in their order, and FolderWatch::ended says each in that
+// order: the summary, its order and the files written are the same whatever `jobs`. A
+// signal a caller defers (DeferSignals) stops every file under way and the run, as what
+// `tick` throws does; nullopt when the run went to its end.
+std::optional<FolderStop> ConvertFiles(FolderRun& run, core::Grids& grids, int jobs, const FolderWatch& watch);
+
+// "se han convertido 12 de 40 ficheros; no se ha escrito nada de «a.shp» y «b.csv», que se
+// estaban convirtiendo, ni de los 26 que faltaban"
+std::string StopText(const FolderRun& run, const FolderStop& stop);
 
 // A file's lines of the summary: its own summary (SummaryText, LayerSummaryText), or
 // "talpor-lote: datos/web.shp: rechazado: WHY".

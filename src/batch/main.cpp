@@ -1,9 +1,12 @@
 // talpor-lote: the batch converter's command line around batch::ConvertStream.
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -36,6 +39,18 @@ int CannotRun(const std::string& message) {
     return kCannotRun;
 }
 
+// The characters of a UTF-8 text, and its first `n` of them.
+std::size_t Characters(std::string_view text) {
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+std::string FirstCharacters(std::string_view text, std::size_t n) {
+    std::size_t i = 0;
+    for (std::size_t seen = 0; i < text.size(); ++i)
+        if ((text[i] & 0xC0) != 0x80 && seen++ == n) break;
+    return std::string(text.substr(0, i));
+}
+
 // The progress line on a terminal: rows written (features read, for layers) and, where
 // it is known, the share read.
 class ProgressLine {
@@ -43,9 +58,17 @@ class ProgressLine {
     explicit ProgressLine(const char* one = "fila", const char* many = "filas", std::string prefix = "")
         : one_(one), many_(many), prefix_(std::move(prefix)) {}
     void Show(std::uint64_t count, int percent) {
-        std::string line = "\rtalpor-lote: " + prefix_ + batch::Count(count, one_, many_);
+        std::string line = prefix_ + batch::Count(count, one_, many_);
         if (percent >= 0) line += " (" + std::to_string(percent) + " %)";
-        std::fputs(line.c_str(), stderr);
+        Show(line);
+    }
+    void Show(const std::string& text) {
+        // One line of the terminal's width at most, or it would scroll.
+        winsize size {};
+        std::string line = text;
+        const std::size_t width = ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 20 ? size.ws_col - 1 : 79;
+        if (Characters(line) + 13 > width) line = FirstCharacters(line, width > 16 ? width - 16 : 0) + "…";
+        std::fputs(("\r\033[Ktalpor-lote: " + line).c_str(), stderr);
         std::fflush(stderr);
         shown_ = true;
     }
@@ -158,9 +181,28 @@ int RunRaster(const batch::CommandLine& cl) {
     }
 }
 
-// A folder, or several inputs, into an output folder: each file's summary as it ends, then
-// the links passed over and the counts of files. A signal stops the whole run: the files
-// written before stay, nothing of the one it stopped.
+// "quedan unos 3 min": the time left of a run over several files, from the bytes of the
+// inputs ended and the time they took; "" in its first ten seconds, when little is known.
+std::string TimeLeft(double seconds, std::uint64_t bytesEnded, std::uint64_t bytesAll) {
+    if (seconds < 10 || bytesEnded == 0 || bytesEnded >= bytesAll) return {};
+    const double left = seconds * static_cast<double>(bytesAll - bytesEnded) / static_cast<double>(bytesEnded);
+    if (left < 60) return "; queda menos de un minuto";
+    if (left < 3600) return "; quedan unos " + std::to_string(static_cast<long long>(left / 60 + 0.5)) + " min";
+    return "; quedan unas " + std::to_string(static_cast<long long>(left / 3600 + 0.5)) + " h";
+}
+
+std::uint64_t BytesOf(const std::string& path) {
+    struct stat st {};
+    std::uint64_t bytes = ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    for (const std::string& part : batch::LayerFiles(path))
+        if (part != path && ::stat(part.c_str(), &st) == 0) bytes += static_cast<std::uint64_t>(st.st_size);
+    return bytes + 1;
+}
+
+// A folder, or several inputs, into an output folder, files converted side by side (-j):
+// each file's summary in the files' order, then the links passed over and the counts of
+// files. A signal stops the whole run: the files written before stay, nothing of those
+// under way.
 int RunSeveral(const batch::CommandLine& cl, core::Grids* grids) {
     batch::DeferSignals(-1);
     std::optional<batch::FolderRun> run;
@@ -169,36 +211,37 @@ int RunSeveral(const batch::CommandLine& cl, core::Grids* grids) {
     } catch (const batch::RunError& e) {
         return CannotRun(e.what());
     }
-    std::vector<batch::FolderFile>& files = run->Files();
-    std::optional<std::size_t> stopped;
-    int signal = 0;
-    for (std::size_t i = 0; i < files.size() && !stopped; ++i) {
-        const bool layers = batch::IsLayerFile(files[i].input);
-        ProgressLine progress(layers ? "entidad" : "fila", layers ? "entidades" : "filas",
-                              "[" + std::to_string(i + 1) + "/" + std::to_string(files.size()) + "] " + files[i].shown + ": ");
-        batch::FileProgress show;
-        if (::isatty(STDERR_FILENO)) show = [&](std::uint64_t count, int percent) { progress.Show(count, percent); };
-        try {
-            if (batch::PendingSignal() != 0) throw batch::Interrupted{batch::PendingSignal()};
-            run->Convert(i, grids, show);
-        } catch (const batch::Interrupted& s) {
-            stopped = i;
-            signal = s.signal;
-        } catch (...) {
-            files[i].refused = Unexpected(std::current_exception());
-        }
-        progress.Clear();
-        if (!stopped) std::cerr << batch::FolderFileText(files[i]);
-    }
+    const std::vector<batch::FolderFile>& files = run->Files();
+    std::vector<std::uint64_t> bytes;
+    std::uint64_t bytesAll = 0, bytesEnded = 0;
+    for (const batch::FolderFile& f : files) bytesAll += bytes.emplace_back(BytesOf(f.input));
+    const auto start = std::chrono::steady_clock::now();
+    ProgressLine line;
+    batch::FolderWatch watch;
+    // "[37/412] capas/parcelas.shp: 1.200 entidades; quedan unos 3 min": the file begun last.
+    if (::isatty(STDERR_FILENO))
+        watch.tick = [&](const std::vector<std::size_t>& underWay, std::size_t ended, const std::vector<std::uint64_t>& counts) {
+            if (underWay.empty()) return;
+            const std::size_t i = underWay.back();
+            const bool layers = batch::IsLayerFile(files[i].input);
+            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            std::string text = "[" + std::to_string(std::max(ended + underWay.size(), i + 1)) + "/" +
+                               std::to_string(files.size()) + "] " + files[i].shown;
+            if (counts.back() > 0) text += ": " + batch::Count(counts.back(), layers ? "entidad" : "fila", layers ? "entidades" : "filas");
+            line.Show(text + TimeLeft(seconds, bytesEnded, bytesAll));
+        };
+    watch.ended = [&](std::size_t i) {
+        line.Clear();
+        bytesEnded += bytes[i];
+        std::cerr << batch::FolderFileText(files[i]);
+    };
+    const std::optional<batch::FolderStop> stop = batch::ConvertFiles(*run, *grids, cl.jobs, watch);
+    line.Clear();
     for (const batch::FolderFile& f : run->Passed()) std::cerr << batch::FolderFileText(f);
-    if (stopped) {
-        const std::size_t after = files.size() - *stopped - 1;
-        std::cerr << "talpor-lote: " << files[*stopped].shown << ": interrumpido: no se ha escrito nada de él"
-                  << (after > 0 ? " ni de " + batch::Count(after, "fichero más", "ficheros más") : "") << "\n";
-    }
+    if (stop) std::cerr << "talpor-lote: interrumpido: " << batch::StopText(*run, *stop) << "\n";
     const batch::FolderCounts counts = run->Counts();
     std::cerr << "talpor-lote: " << batch::CountsText(counts) << "\n";
-    if (stopped) batch::ResendSignal(signal);
+    if (stop && stop->signal != 0) batch::ResendSignal(stop->signal);
     if (counts.converted + counts.withErrors == 0) return Ended(kCannotRun);
     return Ended(counts.withErrors + counts.refused > 0 ? kSomeFailed : kAllConverted);
 }

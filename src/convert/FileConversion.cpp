@@ -291,19 +291,24 @@ std::string MissingText(batch::Missing missing) {
 }
 
 // The summary of several files: the counts, every file written and every file refused
-// with why; a cancel named first, with the file it stopped.
-std::string FolderMessage(const batch::FolderRun& run, const FileDialog& dialog, std::optional<std::size_t> cancelled) {
+// with why; a cancel named first, with the files it stopped.
+std::string FolderMessage(const batch::FolderRun& run, const FileDialog& dialog, const std::optional<batch::FolderStop>& stop) {
     const std::vector<batch::FolderFile>& files = run.Files();
     std::string m;
-    if (cancelled) {
-        const std::size_t after = files.size() - *cancelled - 1;
-        m = "Conversión cancelada en «" + dialog.Shown(files[*cancelled].shown) + "»: no se ha escrito nada de él" +
-            (after > 0 ? " ni de " + batch::Count(after, "fichero más", "ficheros más") : std::string()) + ".\r\n";
+    if (stop) {
+        std::vector<std::string> names;
+        for (std::size_t i : stop->underWay) names.push_back(dialog.Shown(files[i].shown));
+        const std::string more = batch::Count(stop->notStarted, "fichero más", "ficheros más");
+        m = "Conversión cancelada: " +
+            (names.empty() ? "no se han convertido " + more
+                           : "no se ha escrito nada de " + batch::NameList(names) +
+                                 (stop->notStarted > 0 ? " ni de " + more : std::string())) +
+            ".\r\n";
     }
     const batch::FolderCounts counts = run.Counts();
     m += batch::CountsText(counts) + ".\r\nCarpeta de destino: " + run.Output();
     if (counts.converted + counts.withErrors > 0) {
-        m += cancelled ? "\r\n\r\nEscritos antes de cancelar, que se quedan:" : "\r\n\r\nEscritos:";
+        m += stop ? "\r\n\r\nEscritos antes de cancelar, que se quedan:" : "\r\n\r\nEscritos:";
         for (const batch::FolderFile& f : files)
             if (f.Converted()) m += "\r\n" + f.output.substr(run.Output().size() + 1) + ": " + FolderFileLine(f);
     }
@@ -316,52 +321,49 @@ std::string FolderMessage(const batch::FolderRun& run, const FileDialog& dialog,
     return m;
 }
 
-// A folder or several files, converted as talpor-lote converts them (batch::FolderRun):
-// each alone, with the progress of the file being written and a Cancel that leaves
-// nothing of it and keeps the files written before; then the summary.
+// A folder or several files, converted as talpor-lote converts them (batch::ConvertFiles,
+// side by side): one progress of the whole run and a Cancel that leaves nothing of the
+// files under way and keeps the files written before; then the summary.
 void RunSeveral(form::Platform& platform, const FileDialog& dialog, core::Grids& grids) {
     std::optional<batch::FolderRun> run;
+    batch::CommandLine cl;
     try {
-        run.emplace(batch::ParseCommandLine(dialog.Arguments()));
+        cl = batch::ParseCommandLine(dialog.Arguments());
+        run.emplace(cl);
     } catch (const std::runtime_error& e) {  // batch::RunError, batch::UsageError
         platform.MsgBox("No se ha podido convertir: " + std::string(e.what()) + ".\r\nNo se ha escrito ningún fichero.",
                         kTitle, form::MsgIcon::Exclamation, form::MsgButtons::OK, form::MsgResult::OK);
         return;
     }
-    std::vector<batch::FolderFile>& files = run->Files();
+    const std::vector<batch::FolderFile>& files = run->Files();
     ProgressWindow progress(platform);
+    batch::FolderWatch watch;
     // The files a layer writes besides its own that exist already: asked file by file.
-    const auto replace = [&](const std::vector<std::string>& existing) {
+    watch.replace = [&](const std::vector<std::string>& existing) {
         progress.End();
         std::string list;
         for (const std::string& name : existing) list += "\r\n" + name;
         return ReplaceAgreed(platform, "La conversión escribe también estos ficheros, que ya existen:" + list +
                                            "\r\n\r\n¿Quiere reemplazarlos?");
     };
-    std::optional<std::size_t> cancelled;
-    for (std::size_t i = 0; i < files.size() && !cancelled; ++i) {
-        // "[3/12] datos/rios.shp: 1.200 entidades"; the share is the whole run's.
-        const std::string text = "[" + std::to_string(i + 1) + "/" + std::to_string(files.size()) + "] " +
-                                 dialog.Shown(files[i].shown);
-        const bool layers = batch::IsLayerFile(files[i].input);
-        const auto show = [&](std::uint64_t count, int percent) {
-            const auto share = static_cast<int>((i * 100 + static_cast<std::size_t>(std::max(percent, 0))) / files.size());
-            const std::string counted =
-                count == 0 ? text : text + ": " + batch::Count(count, layers ? "entidad" : "fila", layers ? "entidades" : "filas");
-            if (!progress.Show(counted, share)) throw Cancelled{};
-        };
-        try {
-            if (!progress.Show(text, static_cast<int>(i * 100 / files.size()))) throw Cancelled{};
-            run->Convert(i, &grids, show, replace);
-        } catch (const Cancelled&) {
-            cancelled = i;
+    // "[3/12] datos/rios.shp: 1.200 entidades": the file begun last; the share is the run's.
+    watch.tick = [&](const std::vector<std::size_t>& underWay, std::size_t ended, const std::vector<std::uint64_t>& counts) {
+        std::string text = "[" + std::to_string(std::min(files.size(), ended + std::max<std::size_t>(underWay.size(), 1))) +
+                           "/" + std::to_string(files.size()) + "]";
+        if (!underWay.empty()) {
+            const std::size_t i = underWay.back();
+            const bool layers = batch::IsLayerFile(files[i].input);
+            text += " " + dialog.Shown(files[i].shown);
+            if (counts.back() > 0) text += ": " + batch::Count(counts.back(), layers ? "entidad" : "fila", layers ? "entidades" : "filas");
         }
-    }
+        if (!progress.Show(text, static_cast<int>(ended * 100 / files.size()))) throw Cancelled{};
+    };
+    const std::optional<batch::FolderStop> stop = batch::ConvertFiles(*run, grids, cl.jobs, watch);
     progress.End();
     const batch::FolderCounts counts = run->Counts();
-    platform.MsgBox(FolderMessage(*run, dialog, cancelled), kTitle,
-                    cancelled || counts.withErrors + counts.refused > 0 ? form::MsgIcon::Exclamation
-                                                                        : form::MsgIcon::Information,
+    platform.MsgBox(FolderMessage(*run, dialog, stop), kTitle,
+                    stop || counts.withErrors + counts.refused > 0 ? form::MsgIcon::Exclamation
+                                                                   : form::MsgIcon::Information,
                     form::MsgButtons::OK, form::MsgResult::OK);
 }
 

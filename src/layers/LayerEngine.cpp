@@ -460,6 +460,9 @@ bool ConvertNumbers(const TalporGdalFeature& f, const Plan& plan, const Job& job
             if (s.answer != geo::GridAnswer::Done) return false;
     }
     const geo::Ellipsoid& target = core::TargetEllipsoid(plan.direction);
+    // Beyond the output zone's band the core's projection takes the series that holds there.
+    for (std::size_t k = 0; k < n && plan.to.zone > 0; ++k)
+        if (std::abs(shifted[k].point.lon - (6.0 * plan.to.zone - 183)) > 3) return false;
     v.x.resize(n);
     v.y.resize(n);
     v.lon.resize(n);

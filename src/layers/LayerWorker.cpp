@@ -254,8 +254,9 @@ void LayerWorker::Wait(const LayerLimits& limits, std::int64_t inputBytes, const
     using Clock = std::chrono::steady_clock;
     DeferSignals(pid_);
     struct Undefer {
-        ~Undefer() { StopDeferringSignals(); }
-    } undefer;
+        pid_t pid;
+        ~Undefer() { StopDeferringSignals(pid); }
+    } undefer{pid_};
     const double idle = limits.idleSeconds + static_cast<double>(std::max<std::int64_t>(inputBytes, 0)) / limits.idleBytesPerSecond;
     // Quiet time is the worker's processor time since its last record: on a loaded machine
     // it may wait long for a processor without hanging. One that waits on nothing at all

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -23,20 +24,47 @@
 namespace batch {
 namespace {
 
-// The temporary file a signal must remove before the process ends: its name lives where
-// the handler can read it without allocating.
-char g_temporary[PATH_MAX + 1];
-volatile std::sig_atomic_t g_haveTemporary = 0;
-// The temporary folder of an OutputFolder, emptied and removed so too.
-char g_temporaryFolder[PATH_MAX + 1];
-volatile std::sig_atomic_t g_haveTemporaryFolder = 0;
+// The temporary files and folders a signal must remove before the process ends, of every
+// file being written at once (a run over several files writes some in parallel): their
+// names live where the handler can read them without allocating or locking. A slot is
+// free (0), being filled (1) or holds a name (2).
+constexpr int kSlots = 64;
+struct TemporarySlot {
+    char path[PATH_MAX + 1];
+    std::atomic<int> state{0};
+};
+TemporarySlot g_files[kSlots], g_folders[kSlots];
 
-// A worker writing the temporary folder, killed by the handler; how many callers defer
-// signals (a run that says what it kept, and within it a worker's wait); and the signal
-// kept for them.
-volatile pid_t g_worker = -1;
-volatile std::sig_atomic_t g_deferring = 0;
-volatile std::sig_atomic_t g_pending = 0;
+// The workers writing temporary folders, killed by the handler (0: a free slot); how many
+// callers defer signals (a run that says what it kept, and within it each worker's wait);
+// and the signal kept for them.
+std::atomic<pid_t> g_workers[kSlots];
+std::atomic<int> g_deferring{0};
+std::atomic<int> g_pending{0};
+
+// A slot of `slots` holding `path` (mkstemp's template: `make` fills it in place), or -1
+// when every slot is taken (then a signal leaves that file behind). `make` returns false
+// for a failure, the slot freed again.
+template <class Make>
+int Claim(TemporarySlot (&slots)[kSlots], const std::string& path, const Make& make) {
+    for (int i = 0; i < kSlots; ++i) {
+        int free = 0;
+        if (!slots[i].state.compare_exchange_strong(free, 1)) continue;
+        std::memcpy(slots[i].path, path.c_str(), path.size() + 1);
+        if (!make(slots[i].path)) {
+            slots[i].state = 0;
+            return -2;
+        }
+        slots[i].state = 2;
+        return i;
+    }
+    return -1;
+}
+
+void Release(TemporarySlot (&slots)[kSlots], int& slot) {
+    if (slot >= 0) slots[slot].state = 0;
+    slot = -1;
+}
 
 // Removes `name` in the folder `at` and, if it is a folder, everything in it, with system
 // calls alone (no allocation, no lock): safe in a signal handler. GDAL writes subfolders
@@ -68,16 +96,18 @@ void RemoveTreeNow(int at, const char* name, int depth) {
 }
 
 extern "C" void OnEndingSignal(int signal) {
-    if (g_deferring && g_pending == 0) {
-        // The waiting loop acts on it: the worker stops writing now.
+    if (g_deferring > 0 && g_pending == 0) {
+        // The waiting loops act on it: the workers stop writing now.
         g_pending = signal;
-        if (g_worker > 0) ::kill(g_worker, SIGKILL);
+        for (std::atomic<pid_t>& w : g_workers)
+            if (const pid_t pid = w; pid > 0) ::kill(pid, SIGKILL);
         return;
     }
-    if (g_worker > 0) {
-        ::kill(g_worker, SIGKILL);
-        ::waitpid(g_worker, nullptr, 0);
-    }
+    for (std::atomic<pid_t>& w : g_workers)
+        if (const pid_t pid = w; pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
     RemoveTemporaryOutput();
     std::signal(signal, SIG_DFL);
     std::raise(signal);
@@ -126,20 +156,31 @@ mode_t NewFileMode() {
 }  // namespace
 
 void RemoveTemporaryOutput() {
-    if (g_haveTemporary) ::unlink(g_temporary);
-    if (g_haveTemporaryFolder) RemoveTreeNow(AT_FDCWD, g_temporaryFolder, 0);
+    for (TemporarySlot& f : g_files)
+        if (f.state == 2) ::unlink(f.path);
+    for (TemporarySlot& f : g_folders)
+        if (f.state == 2) RemoveTreeNow(AT_FDCWD, f.path, 0);
 }
 
 void DeferSignals(pid_t worker) {
     RemoveTemporaryOnSignals();
-    if (g_deferring == 0) g_pending = 0;
-    g_worker = worker;
-    g_deferring = g_deferring + 1;
+    if (g_deferring.fetch_add(1) == 0) g_pending = 0;
+    if (worker <= 0) return;
+    for (std::atomic<pid_t>& w : g_workers) {
+        pid_t free = 0;
+        if (w.compare_exchange_strong(free, worker)) break;
+    }
 }
 
-void StopDeferringSignals() {
-    g_worker = -1;
-    if (g_deferring > 0) g_deferring = g_deferring - 1;
+void StopDeferringSignals(pid_t worker) {
+    if (worker > 0)
+        for (std::atomic<pid_t>& w : g_workers) {
+            pid_t mine = worker;
+            if (w.compare_exchange_strong(mine, 0)) break;
+        }
+    int n = g_deferring;
+    while (n > 0 && !g_deferring.compare_exchange_weak(n, n - 1)) {
+    }
 }
 
 bool DeferringSignals() { return g_deferring > 0; }
@@ -195,14 +236,18 @@ OutputFile::OutputFile(const std::string& path, const std::vector<FileId>& input
     // or no destructor would remove it.
     target_ = target;
     temporary_ = temporary;
-    std::memcpy(g_temporary, temporary.c_str(), temporary.size() + 1);
-    fd_ = ::mkostemp(g_temporary, O_CLOEXEC);
+    const auto make = [&](char* name) {
+        fd_ = ::mkostemp(name, O_CLOEXEC);
+        if (fd_ >= 0) std::memcpy(temporary_.data(), name, temporary_.size());
+        return fd_ >= 0;
+    };
+    slot_ = Claim(g_files, temporary, make);
+    if (slot_ == -1) fd_ = ::mkostemp(temporary_.data(), O_CLOEXEC);
     if (fd_ < 0) {
+        slot_ = -1;
         temporary_.clear();
         Fail(path, SystemErrorText(errno));
     }
-    g_haveTemporary = 1;
-    std::memcpy(temporary_.data(), g_temporary, temporary_.size());
     ::fchmod(fd_, exists ? (st.st_mode & 07777) : NewFileMode());
 }
 
@@ -213,7 +258,7 @@ OutputFile::~OutputFile() {
     }
     ::close(fd_);
     ::unlink(temporary_.c_str());
-    g_haveTemporary = 0;
+    Release(g_files, slot_);
 }
 
 void OutputFile::Commit() {
@@ -224,7 +269,7 @@ void OutputFile::Commit() {
         const int e = errno;
         if (!temporary_.empty()) ::unlink(temporary_.c_str());
         committed_ = true;
-        g_haveTemporary = 0;
+        Release(g_files, slot_);
         Fail(target_, SystemErrorText(e));
     }
     if (temporary_.empty()) return;
@@ -232,11 +277,11 @@ void OutputFile::Commit() {
         const int e = errno;
         ::unlink(temporary_.c_str());
         committed_ = true;
-        g_haveTemporary = 0;
+        Release(g_files, slot_);
         Fail(target_, SystemErrorText(e));
     }
     committed_ = true;
-    g_haveTemporary = 0;
+    Release(g_files, slot_);
 }
 
 OutputFolder::OutputFolder(const std::string& path, bool temporaryOnly) {
@@ -253,11 +298,20 @@ OutputFolder::OutputFolder(const std::string& path, bool temporaryOnly) {
     const std::string folder = Folder(target) + "/." + Name(target) + ".XXXXXX";
     if (folder.size() + Name(target).size() + 1 > PATH_MAX) Fail(path, SystemErrorText(ENAMETOOLONG));
     RemoveTemporaryOnSignals();
-    std::memcpy(g_temporaryFolder, folder.c_str(), folder.size() + 1);
-    if (::mkdtemp(g_temporaryFolder) == nullptr) Fail(path, SystemErrorText(errno));
-    g_haveTemporaryFolder = 1;
+    std::string made = folder;
+    const auto make = [&](char* name) {
+        if (::mkdtemp(name) == nullptr) return false;
+        made = name;
+        return true;
+    };
+    slot_ = Claim(g_folders, folder, make);
+    if (slot_ == -1 && ::mkdtemp(made.data()) == nullptr) slot_ = -2;
+    if (slot_ == -2) {
+        slot_ = -1;
+        Fail(path, SystemErrorText(errno));
+    }
     target_ = target;
-    folder_ = g_temporaryFolder;
+    folder_ = made;
     path_ = folder_ + "/" + Name(target);
 }
 
@@ -265,7 +319,7 @@ OutputFolder::~OutputFolder() {
     if (committed_) return;
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
-    g_haveTemporaryFolder = 0;
+    Release(g_folders, slot_);
 }
 
 std::string OutputFolder::Destination() const { return Folder(target_); }
@@ -347,7 +401,7 @@ void OutputFolder::Commit() {
     }
     ::rmdir(folder_.c_str());
     committed_ = true;
-    g_haveTemporaryFolder = 0;
+    Release(g_folders, slot_);
 }
 
 }  // namespace batch

@@ -36,7 +36,7 @@ void RemoveTemporaryOutput();
 // DeferSignals and StopDeferringSignals, which nest: a run may defer them as a whole
 // (worker -1) and each wait for a worker within it again.
 void DeferSignals(pid_t worker);
-void StopDeferringSignals();
+void StopDeferringSignals(pid_t worker = -1);
 // Whether signals are deferred: outside a worker's wait, whether the caller says itself
 // what an interrupted run kept.
 bool DeferringSignals();
@@ -68,6 +68,7 @@ class OutputFile {
     std::string temporary_;  // the temporary file; "" when written directly
     int fd_ = -1;
     bool committed_ = false;
+    int slot_ = -1;  // where a signal finds the temporary file's name
 };
 
 // The destination of a layer, which GDAL writes as one file or several (a shapefile is
@@ -109,6 +110,7 @@ class OutputFolder {
     std::string folder_;  // the temporary folder
     std::string path_;
     bool committed_ = false;
+    int slot_ = -1;  // where a signal finds the temporary folder's name
 };
 
 }  // namespace batch

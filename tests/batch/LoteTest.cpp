@@ -542,13 +542,13 @@ TEST_F(Lote, AStoppedRunLeavesNoFile) {
         std::string said;
     } stopped[] = {{"hojas/hoja.tif", "hoja2.tif", ".", ".hoja", "talpor-lote: hojas/hoja.tif: interrumpido: no se ha escrito ningún fichero\n"},
                    {"hojas", "hojas2", "hojas2", ".hoja",
-                    "talpor-lote: hojas/a.csv" + first + "talpor-lote: hojas/hoja.tif: interrumpido: no se ha escrito nada de él ni de 1 "
-                    "fichero más\ntalpor-lote: 1 fichero convertido, 0 con errores, 0 rechazados\n"},
+                    "talpor-lote: hojas/a.csv" + first + "talpor-lote: interrumpido: no se ha escrito nada de «hojas/hoja.tif», que "
+                    "se estaba convirtiendo, ni de 1 fichero más\ntalpor-lote: 1 fichero convertido, 0 con errores, 0 rechazados\n"},
                    {"tablas", "tablas2", "tablas2", ".grande",
-                    "talpor-lote: tablas/a.csv" + first + "talpor-lote: tablas/grande.csv: interrumpido: no se ha escrito nada de él ni "
-                    "de 1 fichero más\ntalpor-lote: 1 fichero convertido, 0 con errores, 0 rechazados\n"}};
+                    "talpor-lote: tablas/a.csv" + first + "talpor-lote: interrumpido: no se ha escrito nada de «tablas/grande.csv», "
+                    "que se estaba convirtiendo, ni de 1 fichero más\ntalpor-lote: 1 fichero convertido, 0 con errores, 0 rechazados\n"}};
     for (const auto& s : stopped) {
-        const char* args[] = {TALPOR_LOTE, "-m", "helmert", "--remuestrear", s.input, s.output, nullptr};
+        const char* args[] = {TALPOR_LOTE, "-j", "1", "-m", "helmert", "--remuestrear", s.input, s.output, nullptr};
         ASSERT_EQ(posix_spawn(&pid, TALPOR_LOTE, &actions, &defaults, const_cast<char**>(args), environ), 0);
         // Under way once the temporary of the image or the table is there.
         const std::string list = "ls -A '" + (dir / s.writing).string() + "' 2>&1";

@@ -637,7 +637,7 @@ TEST(FileConversion, AFolderIsConvertedFileByFileIntoAFolderOfItsShape) {
     t.window.DropFiles({datos.string()});
     EXPECT_EQ(Tree(cancelled), std::vector<std::string>{"a-puntos.csv"});
     EXPECT_TRUE(t.platform.OnlyBox("Convertir fichero", form::MsgIcon::Exclamation)
-                    .starts_with("Conversión cancelada en «datos/montes/montes.shp»: no se ha escrito nada de él ni de 1 "
+                    .starts_with("Conversión cancelada: no se ha escrito nada de «datos/montes/montes.shp» ni de 1 "
                                  "fichero más.\r\n0 ficheros convertidos, 1 con errores, 1 rechazado.\r\nCarpeta de destino: " +
                                  cancelled.string() + "\r\n\r\nEscritos antes de cancelar, que se quedan:\r\na-puntos.csv: "))
         << t.platform.LastMsgBox().text;

@@ -971,3 +971,189 @@ TEST_F(Layers, WhatAGisReadsIsReadAndItsStructureKept) {
 }
 
 }  // namespace
+
+namespace {
+
+// The PROJ pipeline from `epsg` (ED50 or ETRS89, UTM 29 to 31) to the system --destino names,
+// through the IGN grid when the datum changes: what ogr2ogr and cct are given.
+std::string PipelineTo(int epsg, const std::string& target, const std::string& grid) {
+    const bool fromEd50 = epsg / 1000 == 23, toEd50 = target.starts_with("ed50");
+    std::string p = "+proj=pipeline +step +inv +proj=utm +zone=" + std::to_string(epsg % 100) +
+                    (fromEd50 ? " +ellps=intl" : " +ellps=GRS80");
+    if (fromEd50 != toEd50) p += std::string(" +step ") + (toEd50 ? "+inv " : "") + "+proj=hgridshift +grids=" + grid;
+    if (target.ends_with("grados")) return p + " +step +proj=unitconvert +xy_in=rad +xy_out=deg +step +proj=axisswap +order=2,1";
+    return p + " +step +proj=utm +zone=" + target.substr(target.size() - 2) + (toEd50 ? " +ellps=intl" : " +ellps=GRS80");
+}
+
+int EpsgNamed(const std::string& target) {
+    const bool degrees = target.ends_with("grados");
+    const int base = target.starts_with("ed50") ? 23000 : 25800;
+    return degrees ? (base == 23000 ? 4230 : 4258) : base + std::stoi(target.substr(target.size() - 2));
+}
+
+int ImageEpsg(const fs::path& path) {
+    GDALAllRegister();
+    GDALDatasetH ds = GDALOpen(path.c_str(), GA_ReadOnly);
+    if (ds == nullptr) return 0;
+    OGRSpatialReferenceH srs = OSRNewSpatialReference(GDALGetProjectionRef(ds));
+    OSRAutoIdentifyEPSG(srs);
+    const char* code = OSRGetAuthorityCode(srs, nullptr);
+    const int epsg = code != nullptr ? std::atoi(code) : 0;
+    OSRDestroySpatialReference(srs);
+    GDALClose(ds);
+    return epsg;
+}
+
+}  // namespace
+
+// A GIS department's project in mixed systems taken whole to one system in one run: a
+// shapefile in ED50 UTM 30, a GeoPackage of three layers in ED50 UTM 30, ETRS89 UTM 30 and
+// ED50 UTM 31, a GPS track, an ED50 table and an orthophoto. To ETRS89 UTM 30 and 31, ED50
+// UTM 30 and ETRS89 degrees: every layer in the target's EPSG code, every vertex within a
+// millimetre of ogr2ogr with the grid, a layer already there the same features, the table
+// against cct, the GPX copied where it holds the target. A table is never taken by a guessed
+// system; one, two or four files at once give the same summary and the same files; Ctrl+C
+// half way leaves only whole files.
+TEST_F(Layers, AProjectInMixedSystemsGoesWholeToOneSystem) {
+    fs::create_directories(dir / "proyecto/capas");
+    fs::create_directories(dir / "proyecto/gps");
+    WriteFile(dir / "p.csv", "WKT,nombre\n\"POLYGON ((440000.5 4474000.25,441000 4474000,441000 4475000.75,440000.5 "
+                             "4474000.25))\",Monte\n\"LINESTRING (452000 4480000,455000.125 4481000,458000 4479000)\",Río\n");
+    WriteFile(dir / "f.csv", "WKT,fuente\n\"POINT (451000.123 4470007.77)\",Fuente Vieja\n\"POINT (452210 4471000)\",Caño\n");
+    WriteFile(dir / "l.csv", "WKT,linde\n\"LINESTRING (250000 4470000,250050.5 4470100.25,250090 4470020)\",A\n");
+    const std::string csv = " -oo GEOM_POSSIBLE_NAMES=WKT -oo KEEP_GEOM_COLUMNS=NO";
+    ASSERT_TRUE(Ogr("ogr2ogr proyecto/capas/parcelas.shp p.csv -nlt LINESTRING -where \"nombre='Río'\" -a_srs EPSG:23030" + csv +
+                    " && ogr2ogr -f GPKG proyecto/capas/mixta.gpkg p.csv -nln caminos -a_srs EPSG:23030" + csv +
+                    " && ogr2ogr -update -f GPKG proyecto/capas/mixta.gpkg f.csv -nln fuentes -a_srs EPSG:25830" + csv +
+                    " && ogr2ogr -update -f GPKG proyecto/capas/mixta.gpkg l.csv -nln lindes -a_srs EPSG:23031" + csv +
+                    " && gdal_create -q -outsize 300 200 -bands 3 -burn 90 -a_srs EPSG:23030 -a_ullr 440000 4475000 440600 "
+                    "4474600 proyecto/orto.tif"))
+        << ReadFile(dir / "ogr.txt");
+    const std::string gpx = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"GPS\" xmlns=\"http://www.topografix.com/"
+                            "GPX/1/1\"><wpt lat=\"40.4168\" lon=\"-3.7038\"><ele>650</ele><name>Sol</name></wpt></gpx>\n";
+    WriteFile(dir / "proyecto/gps/ruta.gpx", gpx);
+    WriteFile(dir / "proyecto/hitos.csv", "id;X;Y\n1;440721,15;4474447,20\n");
+
+    // Never a guess: without --origen the table is refused, naming it, and nothing written of it.
+    Ran r = Run("--destino=etrs89-utm30 -m rejilla proyecto sin");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Has(r.err, "talpor-lote: proyecto/hitos.csv: rechazado: una tabla no dice en qué sistema están sus puntos, "
+                           "y no se supone ninguno: indique el suyo con --origen"))
+        << r.err;
+    EXPECT_FALSE(fs::exists(dir / "sin/hitos.csv"));
+
+    const std::map<std::string, int> epsgOf = {{"parcelas", 23030}, {"caminos", 23030}, {"fuentes", 25830}, {"lindes", 23031}};
+    for (const std::string target : {"etrs89-utm30", "etrs89-utm31", "ed50-utm30", "etrs89-grados"}) {
+        SCOPED_TRACE(target);
+        const fs::path out = dir / target;
+        r = Run("--destino=" + target + " --origen=ed50-utm30 -m rejilla proyecto " + target);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(Has(r.err, "talpor-lote: 5 ficheros convertidos, 0 con errores, 0 rechazados\n")) << r.err;
+        for (const char* file : {"capas/parcelas.shp", "capas/mixta.gpkg"}) {
+            const std::vector<Layer> in = Read(dir / "proyecto" / file), converted = Read(out / file);
+            ASSERT_EQ(converted.size(), in.size()) << file;
+            for (std::size_t l = 0; l < in.size(); ++l) {
+                const int from = epsgOf.at(in[l].name);
+                EXPECT_EQ(converted[l].epsg, EpsgNamed(target)) << in[l].name;
+                EXPECT_EQ(converted[l].attributes, in[l].attributes);
+                const std::size_t line = r.err.find("capa «" + in[l].name + "»: ");
+                const std::string said = r.err.substr(line, r.err.find('\n', line) - line);
+                EXPECT_EQ(Has(said, "(EPSG:" + std::to_string(EpsgNamed(target)) + "): copiada sin cambios"),
+                          from == EpsgNamed(target)) << said;
+                if (from == EpsgNamed(target)) {
+                    EXPECT_EQ(Farthest(converted[l].vertices, in[l].vertices), 0) << in[l].name;
+                    continue;
+                }
+                ASSERT_TRUE(Ogr("rm -f ogr.gpkg && ogr2ogr -f GPKG ogr.gpkg proyecto/" + std::string(file) + " " + in[l].name +
+                                " -a_srs EPSG:" + std::to_string(EpsgNamed(target)) + " -ct '" +
+                                PipelineTo(from, target, grid) + "'"))
+                    << ReadFile(dir / "ogr.txt");
+                EXPECT_LT(Farthest(converted[l].vertices, Read(dir / "ogr.gpkg")[0].vertices),
+                          target.ends_with("grados") ? 1e-8 : 0.001)
+                    << in[l].name;
+            }
+        }
+        EXPECT_EQ(ImageEpsg(out / "orto.tif"), EpsgNamed(target));
+        if (target.starts_with("ed50")) {
+            EXPECT_TRUE(Has(r.err, "talpor-lote: proyecto/gps/ruta.gpx: GPX solo guarda WGS84: sale como tabla «ruta.csv»\n"))
+                << r.err;
+            continue;
+        }
+        EXPECT_EQ(ReadFile(out / "gps/ruta.gpx"), gpx);
+        // The table's point in degrees (8 decimals) where cct puts it.
+        std::istringstream rows(ReadFile(out / "hitos.csv"));
+        std::string header, row;
+        std::getline(rows, header), std::getline(rows, row);
+        std::vector<std::string> cells;
+        for (std::istringstream split(row); std::getline(split, cells.emplace_back(), ';');) {
+        }
+        const std::string cct = testing_support::Output("echo '440721.15 4474447.20 0 0' | cct -d 9 " +
+                                                        PipelineTo(23030, "etrs89-grados", grid));
+        double lon = 0, lat = 0;
+        std::istringstream(cct) >> lat >> lon;
+        const auto number = [](std::string s) { return std::stod(s.replace(s.find(','), 1, ".")); };
+        EXPECT_LT(std::abs(number(cells[5]) - lat), 2e-8) << row << " / " << cct;
+        EXPECT_LT(std::abs(number(cells[6]) - lon), 2e-8) << row << " / " << cct;
+    }
+
+    // The same run one, two or four files at once: the same summary, the same features.
+    const auto listed = [&](const fs::path& root) {
+        std::string all;
+        for (const auto& e : fs::recursive_directory_iterator(root)) {
+            if (!e.is_regular_file()) continue;
+            all += fs::relative(e.path(), root).string() + "\n";
+            if (e.path().extension() == ".gpkg")
+                for (const Layer& l : Read(e.path())) all += l.name + std::to_string(l.vertices.size()) + l.attributes.at(0);
+            else all += std::to_string(std::hash<std::string>()(ReadFile(e.path())));
+        }
+        return all;
+    };
+    std::string summaries[3], files[3];
+    for (int i = 0; i < 3; ++i) {
+        const std::string jobs = std::to_string(1 << i);
+        r = Run("-j " + jobs + " --destino=etrs89-utm30 --origen=ed50-utm30 -m rejilla proyecto j" + jobs);
+        ASSERT_EQ(r.status, 0) << r.err;
+        summaries[i] = r.err;
+        files[i] = listed(dir / ("j" + jobs));
+    }
+    EXPECT_EQ(summaries[0], summaries[1]);
+    EXPECT_EQ(summaries[0], summaries[2]);
+    EXPECT_EQ(files[0], files[1]);
+    EXPECT_EQ(files[0], files[2]);
+
+    // Ctrl+C half way through a larger project, to a process started with SIGINT's default as
+    // a terminal starts it: it ends by the signal, and every file left is whole.
+    for (int copy = 0; copy < 6; ++copy) {
+        fs::create_directories(dir / ("grande/p" + std::to_string(copy)));
+        fs::copy(dir / "proyecto", dir / ("grande/p" + std::to_string(copy)), fs::copy_options::recursive);
+    }
+    posix_spawnattr_t defaults;
+    posix_spawnattr_init(&defaults);
+    sigset_t interrupt;
+    sigemptyset(&interrupt), sigaddset(&interrupt, SIGINT);
+    posix_spawnattr_setsigdefault(&defaults, &interrupt);
+    posix_spawnattr_setflags(&defaults, POSIX_SPAWN_SETSIGDEF);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "errores.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const char* args[] = {TALPOR_LOTE, "-j", "2", "--destino=etrs89-utm30", "--origen=ed50-utm30", "-m", "rejilla", "grande",
+                          "grande-etrs89", nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, TALPOR_LOTE, &actions, &defaults, const_cast<char**>(args), environ), 0);
+    for (int i = 0; i < 6000 && !fs::exists(dir / "grande-etrs89/p1"); ++i) usleep(10000);
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&defaults);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status << ReadFile(dir / "errores.txt");
+    EXPECT_TRUE(Has(ReadFile(dir / "errores.txt"), "talpor-lote: interrumpido: ")) << ReadFile(dir / "errores.txt");
+    for (const auto& e : fs::recursive_directory_iterator(dir / "grande-etrs89")) {
+        EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
+        const std::string ext = e.path().extension();
+        if (ext == ".shp" || ext == ".gpkg") EXPECT_EQ(Read(e.path()).size(), ext == ".shp" ? 1u : 3u) << e.path();
+        if (ext == ".csv" || ext == ".gpx") EXPECT_TRUE(ReadFile(e.path()).ends_with("\n")) << e.path();
+        if (ext == ".tif") EXPECT_EQ(ImageEpsg(e.path()), 25830) << e.path();
+    }
+}
