@@ -57,6 +57,8 @@ const char* const kZoneTip = "Para filas con Este y Norte sin huso";
 const char* const kLayerZones[] = {"Como la entrada", "UTM 29", "UTM 30", "UTM 31"};  // the first says which
 const char* const kLayerZoneTip = "Una capa en grados sale en grados con «Como la entrada», o en UTM del huso elegido";
 const char* const kSeveralZoneTip = "Solo para tablas de Este y Norte sin huso: con uno, todas se leen como UTM de ese huso";
+// The field of the system of the files that say none (--origen), as messages name it.
+const char* const kOriginField = "«Sistema de los ficheros que no lo dicen»";
 const char* const kLabels[] = {"ETRS89 (EPSG 4258, 25829 a 25831)", "WGS84 (EPSG 4326, 32629 a 32631)"};
 
 // The start of a file read for its sample: enough for 64 lines of any table.
@@ -353,6 +355,20 @@ void FileDialog::Build() {
         "separados por comas: 2,3";
 
     Add(m, Kind::Frame, "frmFichero", "FraConversion", "Conversión");
+    std::vector<std::string> targets = {direction_ == core::Direction::WGS84ToED50 ? "Según la pestaña: de WGS84 a ED50"
+                                                                                   : "Según la pestaña: de ED50 a WGS84"};
+    std::vector<std::string> origins = {"Ninguno: se rechazan"};
+    for (const batch::CrsName& crs : batch::EveryCrs()) {
+        targets.push_back(batch::TitleOf(crs));
+        origins.push_back(batch::TitleOf(crs));
+    }
+    Control& target = Field(m, Kind::ComboBox, "FraConversion", "LblSistema", "CmbSistema", "Sistema de destino:");
+    Items(target, targets, 0);
+    target.toolTip = "Todo a un sistema: cada fichero, capa e imagen desde el suyo; lo que ya está en él, sin cambios";
+    Control& origin =
+        Field(m, Kind::ComboBox, "FraConversion", "LblOrigen", "CmbOrigen", "Sistema de los ficheros que no lo dicen:");
+    Items(origin, origins, 0);
+    origin.toolTip = "El de las tablas, los DXF y las capas o imágenes sin .prj; sin él, esos ficheros no se convierten";
     Control& zone = Field(m, Kind::ComboBox, "FraConversion", "LblHuso", "CmbHuso", "Huso de Este y Norte:");
     Items(zone, kZones, tabZone_ - 29);
     zone.toolTip = kZoneTip;
@@ -439,9 +455,12 @@ void FileDialog::ReadInput() {
     layers_.reset();
     image_.reset();
     planned_.clear();
+    imageSaysNone_ = false;
     readProblem_.clear();
     files_.clear();
     scanProblem_.clear();
+    preview_.reset();
+    previewProblem_.clear();
     replaceAgreed_ = false;
     inputFormat_ = batch::Format::Text;
     const std::vector<std::string> inputs = Inputs();
@@ -565,7 +584,11 @@ void FileDialog::Scan() {
 void FileDialog::Suggest() {
     // The destination follows the input and the format, unless the user chose one.
     // An image is named by the datum it is written in: ETRS89, or WGS84 when so labelled.
-    const std::string suffix = direction_ == core::Direction::WGS84ToED50 ? "_ED50"
+    // Toward a target, by its datum.
+    const std::optional<batch::CrsName> target = Target();
+    const std::string title = target ? batch::TitleOf(*target) : "";
+    const std::string suffix = target ? "_" + title.substr(0, title.find(' '))
+                               : direction_ == core::Direction::WGS84ToED50 ? "_ED50"
                                : image_ && Chosen(model_.Get("CmbEtiqueta"), std::size(kLabels)) == 0 ? "_ETRS89"
                                                                                                      : "_WGS84";
     std::string suggested = Suggested(Input(), suffix, inputFormat_,
@@ -574,7 +597,7 @@ void FileDialog::Suggest() {
         // A folder beside the folder of the files: "…/datos" -> "…/datos_ED50".
         const std::vector<std::string> inputs = Inputs();
         suggested = WithoutSlash(inputs.size() == 1 ? inputs[0] : CommonFolder(inputs)) +
-                    (direction_ == core::Direction::WGS84ToED50 ? "_ED50" : "_WGS84");
+                    (target ? suffix : direction_ == core::Direction::WGS84ToED50 ? "_ED50" : "_WGS84");
     } else if (image_) {
         const std::string extension = kImageExtensions[Chosen(model_.Get("CmbFormato"), std::size(kImageExtensions))];
         const std::size_t dot = suggested.rfind('.');
@@ -616,29 +639,57 @@ std::string FileDialog::Shown(const std::string& path) const {
     return path.starts_with(common) ? path.substr(common.size()) : path;
 }
 
+std::optional<batch::CrsName> FileDialog::Target() const {
+    // A GPS file is WGS84 by its format: it goes by the tab.
+    const bool offered = several_ || layers_ || image_ || inputFormat_ == batch::Format::Text;
+    const std::vector<batch::CrsName> every = batch::EveryCrs();
+    const int i = model_.Get("CmbSistema").listIndex;
+    if (!offered || i <= 0 || static_cast<std::size_t>(i) > every.size()) return std::nullopt;
+    return every[static_cast<std::size_t>(i - 1)];
+}
+
+bool FileDialog::OriginUsed() const {
+    return several_ || (image_ && imageSaysNone_) || (!layers_ && !image_ && inputFormat_ == batch::Format::Text) ||
+           (layers_ && std::any_of(layers_->begin(), layers_->end(), [](const batch::LayerInfo& l) {
+                return l.system == "sin sistema" && l.geometry != "sin geometría";
+            }));
+}
+
+std::optional<batch::CrsName> FileDialog::Origin() const {
+    const std::vector<batch::CrsName> every = batch::EveryCrs();
+    const int i = model_.Get("CmbOrigen").listIndex;
+    if (!Target() || !OriginUsed() || i <= 0 || static_cast<std::size_t>(i) > every.size()) return std::nullopt;
+    return every[static_cast<std::size_t>(i - 1)];
+}
+
 std::vector<std::string> FileDialog::Arguments() const {
     const form::FormModel& m = model_;
+    // Toward a target each file goes from its own system: no direction, zone or label.
+    const std::optional<batch::CrsName> target = Target();
     std::vector<std::string> args = {
-        direction_ == core::Direction::WGS84ToED50 ? "--sentido=wgs84-ed50" : "--sentido=ed50-wgs84",
+        target                                     ? "--destino=" + batch::NameOf(*target)
+        : direction_ == core::Direction::WGS84ToED50 ? "--sentido=wgs84-ed50"
+                                                     : "--sentido=ed50-wgs84",
         "--metodo=" + std::string(batch::kMethods[Chosen(m.Get("CmbMetodo"), std::size(batch::kMethods))].name)};
+    if (const std::optional<batch::CrsName> origin = Origin()) args.push_back("--origen=" + batch::NameOf(*origin));
     if (several_) {
         // The options talpor-lote applies to each file; the layout and the heights are each
         // file's own.
-        if (m.Get("CmbHuso").listIndex > 0) args.push_back("--huso=" + m.Get("CmbHuso").ListText());
+        if (!target && m.Get("CmbHuso").listIndex > 0) args.push_back("--huso=" + m.Get("CmbHuso").ListText());
         AddResultArguments(m, args, !DefaultResults(m));
         const std::string format = kSeveralFormatOf[Chosen(m.Get("CmbFormato"), std::size(kSeveralFormatOf))];
         AddFormat(args, format);
-        if (Chosen(m.Get("CmbEtiqueta"), std::size(kLabels)) == 1) args.push_back("--etiqueta=wgs84");
+        if (!target && Chosen(m.Get("CmbEtiqueta"), std::size(kLabels)) == 1) args.push_back("--etiqueta=wgs84");
         if (m.Get("ChkOmitir").value) args.push_back("--omitir-fuera");
         if (replaceAgreed_) args.push_back("--reemplazar");
         for (const std::string& input : Inputs()) args.push_back(input);
         if (!Output().empty()) args.insert(args.end(), {"-o", Output()});
         return args;
     }
-    if (zoneMissing_) args.push_back("--huso=" + m.Get("CmbHuso").ListText());
+    if (zoneMissing_ && !target) args.push_back("--huso=" + m.Get("CmbHuso").ListText());
     if (layers_ || image_) {
         // A layer's or an image's system, geometry, bands and heights are its own.
-        if (const Control& zone = m.Get("CmbHuso"); zone.enabled && LayerZones(zone) && zone.listIndex > 0)
+        if (const Control& zone = m.Get("CmbHuso"); !target && zone.enabled && LayerZones(zone) && zone.listIndex > 0)
             args.push_back("--huso=" + std::to_string(28 + zone.listIndex));
         if (image_) {
             if (Chosen(m.Get("CmbFormato"), std::size(kImageExtensions)) == kCogItem) args.push_back("--formato=cog");
@@ -648,7 +699,7 @@ std::vector<std::string> FileDialog::Arguments() const {
             if (format == "csv") AddResultArguments(m, args);
             AddFormat(args, format);
         }
-        if (m.Get("CmbEtiqueta").enabled && Chosen(m.Get("CmbEtiqueta"), std::size(kLabels)) == 1)
+        if (!target && m.Get("CmbEtiqueta").enabled && Chosen(m.Get("CmbEtiqueta"), std::size(kLabels)) == 1)
             args.push_back("--etiqueta=wgs84");
         if (m.Get("ChkOmitir").value && layers_) args.push_back("--omitir-fuera");
         args.push_back(Input());
@@ -690,6 +741,9 @@ batch::Settings FileDialog::Settings() const {
 
 batch::Layout FileDialog::FindLayout(bool withHeight) {
     batch::Settings settings = Settings();
+    // Toward a target without the table's system the layout is read as of the tab's zone;
+    // the run waits for the system.
+    if (Target() && !Origin()) settings.conversion.zone = tabZone_;
     if (inputFormat_ != batch::Format::Text) {
         settings.layout = batch::XmlLayout();
         settings.conversion.heightIsAltitude = true;
@@ -729,7 +783,14 @@ void FileDialog::Show() {
     for (int i = 0; i < 2; ++i) m.Get("OptAltura", i).visible = !image_;
     for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i) m.Get("ChkSalida", i).visible = !image_;
     m.Get("ChkRemuestrear").visible = image_.has_value();
-    m.Get("LblEtiqueta").visible = m.Get("CmbEtiqueta").visible = !image_ || direction_ == core::Direction::ED50ToWGS84;
+    // Toward a target, its choices; the direction's, the zone's and the label's leave.
+    const std::optional<batch::CrsName> target = Target();
+    m.Get("LblSistema").visible = m.Get("CmbSistema").visible =
+        several_ || layers_ || image_ || inputFormat_ == batch::Format::Text;
+    m.Get("LblOrigen").visible = m.Get("CmbOrigen").visible = target && OriginUsed();
+    m.Get("LblHuso").visible = m.Get("CmbHuso").visible = !target;
+    m.Get("LblEtiqueta").visible = m.Get("CmbEtiqueta").visible =
+        !target && (!image_ || direction_ == core::Direction::ED50ToWGS84);
     if (several_) return ShowSeveral();
     m.Get("ChkRemuestrear").enabled = image_.has_value();
     m.Get("LblEtiqueta").text = image_ ? "Sistema de la salida:" : "Sistema de la capa WGS84:";
@@ -790,7 +851,8 @@ void FileDialog::Show() {
     CheckRun(settings, gps, anyOutput);
     // What is written: a table, or a GPS or web format of WGS84 degrees.
     const batch::Format out = kFormatOf[Chosen(m.Get("CmbFormato"), std::size(kFormatOf))];
-    const std::string ed50 = direction_ == core::Direction::WGS84ToED50 ? "ED50" : "WGS84";
+    const std::string title = target ? batch::TitleOf(*target) : "";
+    const std::string ed50 = target ? title.substr(0, title.find(' ')) : direction_ == core::Direction::WGS84ToED50 ? "ED50" : "WGS84";
     m.Get("LblEscribe").text =
         !problem_.empty() ? ""
         : out == batch::Format::Text
@@ -836,7 +898,19 @@ void FileDialog::ShowSeveral() {
     if (images > 0) kinds.push_back(batch::Count(images, "imagen", "imágenes"));
     if (gps > 0) kinds.push_back(batch::Count(gps, "GPX", "GPX"));
     std::string preview;
-    if (!files_.empty()) {
+    const std::optional<batch::CrsName> target = Target();
+    if (target && !files_.empty() && scanProblem_.empty()) {
+        // Toward a target: the files by the way each will go.
+        std::vector<std::string> args = Arguments();
+        if (Output().empty()) args.insert(args.end(), {"-o", suggested_});
+        batch::Settings settings = batch::ParseCommandLine(args).settings;
+        settings.conversion.grids = &grids_;
+        GroupSeveral(settings);
+        preview = batch::Count(files_.size(), "fichero", "ficheros") + " a " + batch::TitleOf(*target) + ":\n" +
+                  (previewProblem_.empty() ? batch::PreviewText(groups_) : previewProblem_);
+        const std::size_t before = std::count_if(files_.begin(), files_.end(), [](const batch::FolderFile& f) { return !f.refused.empty(); });
+        if (before > 0) preview += "\n" + batch::Count(before, "fichero rechazado", "ficheros rechazados");
+    } else if (!files_.empty()) {
         preview = batch::Count(files_.size(), "fichero", "ficheros") + ": " + Listed(kinds);
         constexpr std::size_t kListed = kPreviewLines - 1;
         for (std::size_t i = 0; i < files_.size() && i < kListed + (files_.size() == kListed + 1 ? 1 : 0); ++i)
@@ -858,7 +932,12 @@ void FileDialog::ShowSeveral() {
         for (const batch::FolderFile& f : files_) {
             std::string why = f.refused;
             const batch::LayerFormat* format = batch::LayerFormatOfPath(f.input);
-            if (why.empty() && format != nullptr && format->wgs84 && direction_ == core::Direction::ED50ToWGS84)
+            for (const batch::PreviewGroup& g : groups_)
+                if (why.empty() && g.Refuses() && std::find(g.inputs.begin(), g.inputs.end(), f.input) != g.inputs.end())
+                    why = g.kind == batch::PreviewGroup::Kind::NeedsOrigin
+                              ? "no dice su sistema: elija el suyo en " + std::string(kOriginField)
+                              : g.why;
+            if (why.empty() && !target && format != nullptr && format->wgs84 && direction_ == core::Direction::ED50ToWGS84)
                 why = "formato WGS84 (GPX, KML, KMZ, GeoJSON), que se convierte en la pestaña «WGS84 -> ED50»";
             if (why.empty()) {
                 std::vector<std::string> fileArgs = options;
@@ -892,8 +971,10 @@ void FileDialog::ShowSeveral() {
                        ": " + each + ".";
     }
     m.Get("LblFormato").text = files_.empty() ? ""
-                                              : "Cada fichero se convierte solo: su separador, su cabecera, sus "
-                                                "columnas del punto y la de su altura se encuentran en él." + refusals;
+                               : target ? "Cada fichero va desde su sistema al de destino; lo que no dice el suyo, desde el "
+                                          "elegido para ello." + refusals
+                                        : "Cada fichero se convierte solo: su separador, su cabecera, sus "
+                                          "columnas del punto y la de su altura se encuentran en él." + refusals;
     if (problem_.empty() && method == batch::Method::Grid && !grids_.Shift().Problem().empty())
         problem_ = grids_.Shift().Problem();
     if (problem_.empty() && !grids_.Geoid().Problem().empty()) problem_ = grids_.Geoid().Problem();
@@ -918,6 +999,32 @@ void FileDialog::ShowSeveral() {
     ShowCommand();
 }
 
+void FileDialog::GroupSeveral(const batch::Settings& settings) {
+    groups_.clear();
+    // Stopped by the user: read again only for a folder chosen again.
+    if (!previewProblem_.empty()) return;
+    if (!preview_) preview_.emplace();
+    // The layers' systems are read by the worker, a batch of files at a time, and each
+    // image is planned by one: a folder that takes a while shows its progress, with a
+    // button that stops it.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point started = Clock::now();
+    bool shown = false;
+    try {
+        groups_ = preview_->Groups(files_, settings, {}, [&](std::size_t done, std::size_t total) {
+            if (!shown && Clock::now() - started < std::chrono::milliseconds(400)) return;
+            shown = true;
+            if (!platform_.ShowProgress("Leyendo el sistema de cada fichero… " + std::to_string(done) + " de " +
+                                            std::to_string(total),
+                                        static_cast<int>(done * 100 / std::max<std::size_t>(total, 1))))
+                throw ReadCancelled{};
+        });
+    } catch (const ReadCancelled&) {
+        previewProblem_ = "Lectura de los sistemas cancelada: elija la carpeta otra vez para ver cómo irá cada fichero.";
+    }
+    if (shown) platform_.EndProgress();
+}
+
 std::optional<batch::Layout> FileDialog::SampleLayout() {
     std::optional<batch::Layout> layout;
     if (Input().empty()) {
@@ -936,6 +1043,9 @@ std::optional<batch::Layout> FileDialog::SampleLayout() {
                 problem_ = std::string(e.what()) + ".";
                 if (e.missing == batch::Missing::Columns)
                     problem_ = std::string(e.what()) + ": escriba en «Columnas del punto» las que lo forman (como 2,3).";
+            } else if (Target()) {
+                // The zone is the table's system's, chosen with it.
+                problem_ = "Los puntos son Este y Norte sin huso: elija en " + std::string(kOriginField) + " su sistema UTM.";
             } else {
                 zoneMissing_ = true;
                 try {
@@ -1039,6 +1149,8 @@ std::string FileDialog::Preview(const std::optional<batch::Layout>& layout) cons
 void FileDialog::CheckRun(const batch::Settings& settings, bool gps, bool anyOutput) {
     // What else stops the run, in the order of the fields.
     const batch::Conversion& c = settings.conversion;
+    if (problem_.empty() && settings.target && !settings.origin)
+        problem_ = "La tabla no dice en qué sistema están sus puntos: elija el suyo en " + std::string(kOriginField) + ".";
     if (problem_.empty() && gps && direction_ != core::Direction::WGS84ToED50)
         problem_ = "Los ficheros " + std::string(batch::FormatTitle(inputFormat_)) +
                    " son WGS84: conviértalo en la pestaña «WGS84 -> ED50».";
@@ -1068,9 +1180,13 @@ void FileDialog::ShowLayers() {
     }
     if (layers_->empty()) preview = "(sin capas)";
     m.Get("LblPrevia").text = preview;
-    m.Get("LblFormato").text = zoneMissing_ ? "Capa sin sistema: se toma como del datum de esta pestaña, en UTM del huso "
-                                              "elegido abajo; se convierte cada vértice"
-                                            : "Capas SIG: se convierte cada vértice de cada geometría";
+    const std::optional<batch::CrsName> target = Target();
+    m.Get("LblFormato").text = target && zoneMissing_ ? "Capa sin sistema: se toma como del elegido en " + std::string(kOriginField) +
+                                                            "; se convierte cada vértice"
+                               : target ? "Capas SIG: cada capa va desde su sistema al de destino, vértice a vértice"
+                               : zoneMissing_ ? "Capa sin sistema: se toma como del datum de esta pestaña, en UTM del huso "
+                                                "elegido abajo; se convierte cada vértice"
+                                              : "Capas SIG: se convierte cada vértice de cada geometría";
     for (const char* name : {"CmbSeparador", "CmbCabecera", "TxtColumnas", "CmbAltura"}) m.Get(name).enabled = false;
     m.Get("OptAltura", 0).enabled = m.Get("OptAltura", 1).enabled = false;
     const bool table = std::string(kLayerFormatOf[Chosen(m.Get("CmbFormato"), std::size(kLayerFormatOf))]) == "csv";
@@ -1086,7 +1202,10 @@ void FileDialog::ShowLayers() {
         m.Get("ChkSalida", i).enabled = table && i != kHeightOutput && i != kAltitudeOutput;
     m.Get("CmbDecimal").enabled = m.Get("LblDecimal").enabled = table;
     for (const batch::LayerInfo& l : *layers_) {
-        if (problem_.empty() && l.direction && *l.direction != direction_)
+        if (problem_.empty() && target && !Origin() && l.system == "sin sistema" && l.geometry != "sin geometría")
+            problem_ = "La capa «" + MiddleShortened(l.name, kNameChars) + "» no dice en qué sistema está: elija el suyo en " +
+                       kOriginField + ".";
+        if (problem_.empty() && !target && l.direction && *l.direction != direction_)
             problem_ = "La capa «" + MiddleShortened(l.name, kNameChars) + "» está en " + l.system + ": conviértala en la pestaña «" +
                        (*l.direction == core::Direction::WGS84ToED50 ? "WGS84 -> ED50" : "ED50 -> WGS84") + "».";
     }
@@ -1094,7 +1213,7 @@ void FileDialog::ShowLayers() {
     const std::string name = kLayerFormatOf[Chosen(m.Get("CmbFormato"), std::size(kLayerFormatOf))];
     const batch::LayerFormat* out =
         name.empty() ? batch::LayerFormatOfPath(Input()) : batch::LayerFormatNamed(name);
-    if (problem_.empty() && direction_ == core::Direction::WGS84ToED50 && out != nullptr && out->wgs84)
+    if (problem_.empty() && (target ? target->Ed50() : direction_ == core::Direction::WGS84ToED50) && out != nullptr && out->wgs84)
         problem_ = std::string(out->title) + " es WGS84 y el resultado es ED50: elija en «Formato» Shapefile, "
                    "GeoPackage, DXF o CSV.";
     const batch::Settings settings = Settings();
@@ -1142,6 +1261,10 @@ void FileDialog::ShowImage() {
         } catch (const batch::RunError& e) {
             image_.emplace();
             planProblem_ = "«" + FileName(Input()) + "» no se puede convertir: " + e.what() + ".";
+            if (Target() && !Origin() && std::string(e.what()).find("--origen") != std::string::npos) {
+                planProblem_ = "«" + FileName(Input()) + "» no dice su sistema: elija el suyo en " + kOriginField + ".";
+                imageSaysNone_ = true;
+            }
             if (e.missing == batch::Missing::Zone && !zoneMissing_) {
                 zoneMissing_ = true;
                 return ShowImage();
@@ -1161,7 +1284,7 @@ void FileDialog::ShowImage() {
             m.Get("LblHuso").text = "Coordenadas de la salida:";
         }
         zone.enabled = m.Get("LblHuso").enabled = zoneMissing_ || utm != std::string::npos;
-        if (planProblem_.empty() && !plan.from.starts_with("ED50") != (direction_ == core::Direction::WGS84ToED50))
+        if (planProblem_.empty() && !Target() && !plan.from.starts_with("ED50") != (direction_ == core::Direction::WGS84ToED50))
             planProblem_ = "La imagen está en " + plan.from + ": conviértala en la pestaña «" +
                            (direction_ == core::Direction::ED50ToWGS84 ? "WGS84 -> ED50" : "ED50 -> WGS84") + "».";
         // The zone list may have changed the arguments.
@@ -1169,8 +1292,12 @@ void FileDialog::ShowImage() {
         for (const std::string& a : Arguments()) key += (a == Output() ? batch::AsciiLower(a.substr(a.rfind('.') + 1)) : a) + '\n';
         if (key != planned_) return ShowImage();
     }
+    // The system of what says none, once planning found the image says none.
+    m.Get("LblOrigen").visible = m.Get("CmbOrigen").visible = Target() && OriginUsed();
     const rasters::RasterSummary& plan = *image_;
-    m.Get("LblPrevia").text = plan.width > 0 ? rasters::RasterPreview(plan) : "(no se puede leer como imagen)";
+    m.Get("LblPrevia").text = plan.width > 0     ? rasters::RasterPreview(plan)
+                              : imageSaysNone_ ? "(la imagen no dice su sistema)"
+                                               : "(no se puede leer como imagen)";
     problem_ = planProblem_;
     const batch::Settings settings = Settings();
     if (problem_.empty() && settings.conversion.method == batch::Method::Grid && !grids_.Shift().Problem().empty())
@@ -1301,9 +1428,9 @@ form::DialogEnd FileDialog::Changed(Control& control) {
         for (int i = 0; i < 2; ++i) model_.Get("OptAltura", i).value = i == control.id.index;
     }
     if (name == "CmdEntrada" || name == "CmdCarpeta" || name == "TxtEntrada") ReadInput();
-    if (name == "CmbFormato" || name == "CmbEtiqueta") Suggest();
-    // The destinations follow the format and the output folder.
-    if (several_ && (name == "CmbFormato" || name == "TxtDestino" || name == "CmdDestino")) Scan();
+    if (name == "CmbFormato" || name == "CmbEtiqueta" || name == "CmbSistema") Suggest();
+    // The destinations follow the format, the target and the output folder.
+    if (several_ && (name == "CmbFormato" || name == "CmbSistema" || name == "TxtDestino" || name == "CmdDestino")) Scan();
     Update();
     if (name != "CmdConvertir" || !problem_.empty()) return form::DialogEnd::Stay;
     if (several_ ? !SeveralReplaceAllowed() : !ReplaceAllowed()) return form::DialogEnd::Stay;

@@ -13,12 +13,19 @@
 // where each keeps its place. The dialog then lists the files found, offers the choices
 // that apply to all of them (zone, method, result columns, decimal sign, format) and a
 // folder as the destination.
+//
+// A whole project may go to one system ("Sistema de destino", talpor-lote's --destino):
+// each file, layer and image from its own, the files that say none from the system the
+// user gives for them (--origen) or refused. The choices that a target decides (the tab's
+// direction, the zone, the WGS84 label) then leave the dialog and its arguments, and the
+// folder's preview groups the files by the way each will go (batch::FolderPreview).
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "batch/FolderPreview.h"
 #include "batch/FolderRun.h"
 #include "layers/Layers.h"
 #include "rasters/Rasters.h"
@@ -77,6 +84,12 @@ class FileDialog {
 
     // The image options of Arguments() (--remuestrear, --formato=cog).
     rasters::RasterOptions Raster() const;
+
+    // The system chosen to take everything to, where the input's kind offers one (a
+    // folder, a layer, an image, a table); nullopt for the tab's direction. The system of
+    // what says none, where it applies.
+    std::optional<batch::CrsName> Target() const;
+    std::optional<batch::CrsName> Origin() const;
 
     // Why the choices cannot be run yet, in one sentence about the dialog's own fields;
     // "" when "Convertir" can go.
@@ -138,6 +151,7 @@ class FileDialog {
     std::optional<rasters::RasterSummary> image_;
     std::string planned_;
     std::string planProblem_;  // why it cannot be converted, when planning said so
+    bool imageSaysNone_ = false;  // planned toward a target, it asked for the system of what says none
     void ShowImage();
     // The equivalent talpor-lote command under the fields.
     void ShowCommand();
@@ -160,6 +174,15 @@ class FileDialog {
     bool several_ = false;
     std::vector<batch::FolderFile> files_;
     std::string scanProblem_;
+    // Toward a target: the files grouped by their way (read once a scan), and why the
+    // grouping could not be made.
+    std::optional<batch::FolderPreview> preview_;
+    std::vector<batch::PreviewGroup> groups_;
+    std::string previewProblem_;
+    void GroupSeveral(const batch::Settings& settings);
+    // Whether the origin list applies to the input: a folder, a table, an image, a layer
+    // that says no system.
+    bool OriginUsed() const;
     bool replaceAgreed_ = false;  // the user said the destinations that exist may be replaced
 };
 

@@ -1086,7 +1086,8 @@ std::int64_t InflatedKmlBytes(const std::string& path) {
     return static_cast<std::int64_t>(total);
 }
 
-std::vector<LayerInfo> ReadLayers(const std::string& path, const LayerLimits& limits, const LayerProgress& progress) {
+std::vector<LayerInfo> ReadLayers(const std::string& path, const LayerLimits& limits, const LayerProgress& progress,
+                                  bool count) {
     const std::unique_ptr<Input> opened = OpenInput(path, limits);
     const Input& input = *opened;
     Growth growth(limits, GrowthBytes(path, input, limits));
@@ -1107,7 +1108,7 @@ std::vector<LayerInfo> ReadLayers(const std::string& path, const LayerLimits& li
     }
     std::int64_t features = 0;
     for (const LayerInfo& l : layers) features = l.features < 0 || features < 0 ? -1 : features + l.features;
-    if (features < 0 || features > kCountedFeatures) return layers;
+    if (!count || features < 0 || features > kCountedFeatures) return layers;
     growth.total = static_cast<std::uint64_t>(features);
     const std::vector<ZoneCount> counts = CountVertices(input, layers.size(), limits, growth, progress);
     for (std::size_t i = 0; i < layers.size(); ++i) {

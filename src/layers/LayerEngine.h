@@ -31,9 +31,10 @@ struct EngineOutput {
     const LayerFormat* format = nullptr;  // the layers'
 };
 
-// The layers of `path`, their vertices counted when the file has few enough features.
-// `progress` is told of the features read. Throws RunError.
-std::vector<LayerInfo> ReadLayers(const std::string& path, const LayerLimits& limits, const LayerProgress& progress);
+// The layers of `path`, their vertices counted when the file has few enough features and
+// `count` asks for them. `progress` is told of the features read. Throws RunError.
+std::vector<LayerInfo> ReadLayers(const std::string& path, const LayerLimits& limits, const LayerProgress& progress,
+                                  bool count = true);
 
 // Converts every layer of `input` to `output`, as ConvertLayers promises. Throws RunError;
 // the output is then the caller's to remove.

@@ -358,6 +358,7 @@ int LayerWorkerMain(int argc, char** argv, const WorkerJob& other) {
         return 2;
     }
     std::string settingsText, dataFolder, userFolder, output, format, extraTables, extension;
+    std::vector<std::string> files = {args[1]};  // the job "sistemas"'s
     bool table = false, haveGrids = false;
     LayerLimits limits;
     for (std::size_t i = 2; i < args.size(); ++i) {
@@ -371,6 +372,7 @@ int LayerWorkerMain(int argc, char** argv, const WorkerJob& other) {
         else if (a == "--tabla") table = true;
         else if (a.starts_with("--tablas=")) extraTables = value("--tablas=");
         else if (a.starts_with("--extension=")) extension = value("--extension=");
+        else if (a.starts_with("--fichero=")) files.push_back(value("--fichero="));
         else if (a.starts_with("--limites=")) {
             const Record r = DecodeRecord(value("--limites="));
             if (r.size() >= 5) {
@@ -391,6 +393,17 @@ int LayerWorkerMain(int argc, char** argv, const WorkerJob& other) {
         Send({"leidas", "0", "0"});
         if (args[0] == "capas") {
             for (const LayerInfo& l : ReadLayers(args[1], limits, progress)) Send(RecordOf(l));
+        } else if (args[0] == "sistemas") {
+            // Each file's layers, uncounted, or why it cannot be read; GDAL set up once for all.
+            for (std::size_t i = 0; i < files.size(); ++i) {
+                Send({"leidas", std::to_string(i), std::to_string(files.size())});
+                Send({"fichero", std::to_string(i)});
+                try {
+                    for (const LayerInfo& l : ReadLayers(files[i], limits, {}, false)) Send(RecordOf(l));
+                } catch (const RunError& e) {
+                    Send({"ilegible", Shown(e.what())});
+                }
+            }
         } else {
             Settings settings = DecodeSettings(settingsText);
             std::unique_ptr<core::Grids> grids;

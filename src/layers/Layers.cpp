@@ -250,6 +250,49 @@ std::vector<LayerInfo> LayersOf(const std::string& path, const LayerProgress& pr
     return layers;
 }
 
+std::vector<FileLayers> LayersOfFiles(const std::vector<std::string>& paths, const LayerProgress& progress,
+                                      const LayerLimits& limits) {
+    // A batch small enough that a file GDAL stops on costs little of the others' time.
+    constexpr std::size_t kBatch = 64;
+    std::vector<FileLayers> read(paths.size());
+    for (std::size_t first = 0; first < paths.size();) {
+        const std::size_t end = std::min(first + kBatch, paths.size());
+        std::vector<std::string> args = {"sistemas", paths[first], "--limites=" + EncodeLimits(limits)};
+        std::int64_t bytes = InputBytes(paths[first]);
+        for (std::size_t i = first + 1; i < end; ++i) {
+            args.push_back("--fichero=" + paths[i]);
+            bytes += InputBytes(paths[i]);
+        }
+        std::size_t current = first, answered = 0;  // the file the worker is on, and how many it began
+        try {
+            LayerWorker worker(args, -1);
+            worker.Wait(
+                limits, bytes,
+                [&](const Record& r) {
+                    if (r[0] == "fichero") current = first + answered++;
+                    else if (r[0] == "capa") read[current].layers.push_back(InfoOf(r));
+                    else if (r[0] == "ilegible" && r.size() >= 2) read[current].unreadable = r[1];
+                },
+                [&](std::uint64_t done, std::uint64_t) {
+                    if (progress) progress(first + done, paths.size());
+                });
+            first = end;
+        } catch (const Interrupted& i) {
+            ResendSignal(i.signal);
+        } catch (const RunError&) {
+            // The file it stopped on, alone, for its own sentence; the batch after it.
+            read[current] = {};
+            try {
+                read[current].layers = LayersOf(paths[current], {}, limits);
+            } catch (const RunError& e) {
+                read[current].unreadable = e.what();
+            }
+            first = current + 1;
+        }
+    }
+    return read;
+}
+
 LayerSummary ConvertLayers(const std::string& input, const std::string& output, const Settings& settings,
                            const LayerProgress& progress, const ReplaceQuestion& replace, const LayerLimits& limits) {
     // An interrupted run leaves as the signal says once its temporary files are gone,

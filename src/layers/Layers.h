@@ -133,6 +133,19 @@ using LayerProgress = std::function<void(std::uint64_t features, std::uint64_t t
 std::vector<LayerInfo> LayersOf(const std::string& path, const LayerProgress& progress = {},
                                 const LayerLimits& limits = {});
 
+// A file's layers with their systems, their vertices not counted (LayerInfo::vertices -1),
+// or why it cannot be read.
+struct FileLayers {
+    std::vector<LayerInfo> layers;
+    std::string unreadable;
+};
+// The layers of each of `paths`, as LayersOf reads them but uncounted: a batch of files to
+// a worker, which sets GDAL up once for all of them rather than once a file. A file the
+// worker cannot get past (GDAL crashes or hangs on it) is read again alone, and the batch
+// goes on after it. `progress` is told of the files read and of their total; what it
+// throws stops the reading.
+std::vector<FileLayers> LayersOfFiles(const std::vector<std::string>& paths, const LayerProgress& progress = {},
+                                      const LayerLimits& limits = {});
 // What a layer run did to one layer.
 struct LayerReport {
     std::string name;

@@ -46,13 +46,14 @@ const std::map<std::string, Cell>& Places() {
         {"LblPrevia", {0, 0, 1, 6}}, {"LblFormato", {1, 0, 1, 6}},
         {"LblSeparador", {2, 0}}, {"CmbSeparador", {2, 1}}, {"LblCabecera", {2, 2}}, {"CmbCabecera", {2, 3}},
         {"LblColumnas", {2, 4}}, {"TxtColumnas", {2, 5}},
-        {"LblHuso", {0, 0}}, {"CmbHuso", {0, 1}}, {"LblAltura", {1, 0}}, {"CmbAltura", {1, 1}},
-        {"PicAltura", {1, 2}}, {"OptAltura_0", {0, 0}}, {"OptAltura_1", {0, 1}},
-        {"LblMetodo", {2, 0}}, {"CmbMetodo", {2, 1, 1, 2}},
+        {"LblSistema", {0, 0}}, {"CmbSistema", {0, 1, 1, 2}}, {"LblOrigen", {1, 0}}, {"CmbOrigen", {1, 1, 1, 2}},
+        {"LblHuso", {2, 0}}, {"CmbHuso", {2, 1}}, {"LblAltura", {3, 0}}, {"CmbAltura", {3, 1}},
+        {"PicAltura", {3, 2}}, {"OptAltura_0", {0, 0}}, {"OptAltura_1", {0, 1}},
+        {"LblMetodo", {4, 0}}, {"CmbMetodo", {4, 1, 1, 2}},
         {"ChkSalida_0", {0, 0}}, {"ChkSalida_1", {0, 1}}, {"ChkSalida_2", {0, 2}}, {"ChkSalida_3", {1, 0}},
         {"ChkSalida_4", {1, 1}}, {"ChkSalida_5", {1, 2}}, {"ChkSalida_6", {2, 0}},
         {"LblDecimal", {3, 0}}, {"CmbDecimal", {3, 1}}, {"LblFormato2", {3, 2}}, {"CmbFormato", {3, 3}}, {"LblDestino", {4, 0}}, {"TxtDestino", {4, 1, 1, 2}},
-        {"CmdDestino", {4, 3}}, {"ChkOmitir", {3, 0, 1, 3}}, {"ChkRemuestrear", {4, 0, 1, 3}}, {"LblEtiqueta", {5, 0}}, {"CmbEtiqueta", {5, 1, 1, 2}},
+        {"CmdDestino", {4, 3}}, {"ChkOmitir", {5, 0, 1, 3}}, {"ChkRemuestrear", {6, 0, 1, 3}}, {"LblEtiqueta", {5, 0}}, {"CmbEtiqueta", {5, 1, 1, 2}},
         {"LblEscribe", {6, 0, 1, 4}},
     };
     return places;

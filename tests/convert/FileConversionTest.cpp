@@ -695,3 +695,116 @@ TEST(FileConversion, AKmzBecomesAnEd50UtmShapefileWhoseFilesAreListedBeforehand)
     EXPECT_NEAR(ge, e, 10) << proj;
     EXPECT_NEAR(gn, n, 10) << proj;
 }
+
+// A whole project to ETRS89 UTM 30 from the window, as talpor-lote takes it with the same
+// arguments: the preview groups the files by the way each will go, the table and the DXF,
+// which say no system, are announced as needing one and refused until it is given, never
+// taken by a guess; given, everything goes, the files talpor-lote's byte for byte, the
+// layer already in the target copied as ogrinfo reads it. One table alone goes the same.
+TEST(FileConversion, AWholeProjectGoesToOneSystemAsTalporLoteTakesIt) {
+    testing_support::TempFolder folder;
+    const fs::path project = folder.path / "proyecto";
+    fs::create_directory(project);
+    testing_support::WriteFile(folder.path / "p.csv", "WKT,nombre\n\"POINT (440000 4474000)\",A\n");
+    testing_support::WriteFile(folder.path / "q.csv", "WKT,nombre\n\"POINT (300000 4474000)\",C\n");
+    testing_support::WriteFile(folder.path / "l.csv", "WKT,n\n\"LINESTRING (440000 4474000,440100 4474100)\",1\n");
+    const std::string ogr = "ogr2ogr -oo GEOM_POSSIBLE_NAMES=WKT -oo KEEP_GEOM_COLUMNS=NO ";
+    ASSERT_EQ(std::system(("(cd " + folder.Str() + " && " + ogr + "-f 'ESRI Shapefile' proyecto/montes.shp p.csv -a_srs EPSG:23030 && " +
+                           ogr + "-f GPKG proyecto/capas.gpkg p.csv -nln a -a_srs EPSG:23030 && " + ogr +
+                           "-update proyecto/capas.gpkg p.csv -nln b -a_srs EPSG:25830 && " + ogr +
+                           "-update proyecto/capas.gpkg q.csv -nln c -a_srs EPSG:23031 && " + ogr +
+                           "-f DXF proyecto/plano.dxf l.csv && gdal_create -q -of GTiff -outsize 20 20 -a_srs EPSG:23030 "
+                           "-a_ullr 440000 4474000 440020 4473980 proyecto/orto.tif) > /dev/null 2>&1").c_str()), 0);
+    testing_support::WriteFile(project / "puntos.csv", "id;X;Y;Z\n1;440000;4474000;650\n2;441000;4475000;700\n");
+    testing_support::WriteFile(project / "roto.gpkg", "no es un GeoPackage\n");
+    testing_support::WriteFile(project / "ruta.gpx", "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"t\" "
+                                                     "xmlns=\"http://www.topografix.com/GPX/1/1\"><wpt lat=\"40.4\" "
+                                                     "lon=\"-3.7\"><name>A</name></wpt></gpx>\n");
+    // talpor-lote's runs: without the system of what says none, and with it.
+    const std::string lote = "cd " + folder.Str() + " && '" TALPOR_LOTE "' --destino=etrs89-utm30 ";
+    EXPECT_EQ(WEXITSTATUS(std::system((lote + "proyecto -o lote 2> /dev/null").c_str())), 1);
+    EXPECT_EQ(WEXITSTATUS(std::system((lote + "--origen=ed50-utm30 proyecto -o lote-origen 2> /dev/null").c_str())), 1);
+    const auto same = [&](const fs::path& out, const fs::path& reference) {
+        EXPECT_EQ(Tree(out), Tree(reference));
+        for (const std::string& name : Tree(reference)) {
+            // A GeoPackage holds the time it was written: its layers as ogrinfo reads them.
+            const auto read = [&](const fs::path& path) {
+                return name.ends_with(".gpkg") ? testing_support::Output("cd '" + path.parent_path().string() + "' && ogrinfo -ro -al " + name)
+                                               : ReadFile(path);
+            };
+            if (fs::is_directory(reference / name)) continue;
+            EXPECT_TRUE(read(out / name) == read(reference / name)) << name;
+        }
+    };
+
+    const fs::path out = folder.path / "proyecto_ETRS89";
+    Started s;
+    s.platform.dialog = [&](form::FormModel& m, const Changed& changed) {
+        EXPECT_EQ(m.Get("CmbSistema").ListText(), "Según la pestaña: de ED50 a WGS84");
+        EXPECT_FALSE(m.Get("CmbOrigen").visible);
+        Pick(m, changed, "CmbSistema", "ETRS89 UTM 30");
+        // The zone and the label, which the target decides, leave the dialog.
+        EXPECT_FALSE(m.Get("CmbHuso").visible || m.Get("LblHuso").visible || m.Get("CmbEtiqueta").visible);
+        EXPECT_TRUE(m.Get("CmbOrigen").visible && m.Get("CmbOrigen").enabled);
+        EXPECT_EQ(m.Get("CmbOrigen").ListText(), "Ninguno: se rechazan");
+        EXPECT_EQ(m.Get("LblPrevia").text, "7 ficheros a ETRS89 UTM 30:\n2 capas ED50 UTM 30 → ETRS89 UTM 30\n"
+                                           "1 capa ED50 UTM 31 → ETRS89 UTM 30\n1 imagen ED50 UTM 30 → ETRS89 UTM 30\n"
+                                           "1 capa ya en ETRS89 UTM 30, copiada\n1 GPX, copiado\n"
+                                           "1 DXF sin sistema: elija su sistema\n1 tabla: elija su sistema\n"
+                                           "1 fichero cuyo sistema no se puede leer");
+        EXPECT_TRUE(m.Get("LblFormato").text.ends_with(" No se convertirán 3 ficheros: «proyecto/plano.dxf» y "
+                                                       "«proyecto/puntos.csv»: no dice su sistema: elija el suyo en "
+                                                       "«Sistema de los ficheros que no lo dicen»; «proyecto/roto.gpkg»: "
+                                                       "no se puede leer como capa: GDAL no la reconoce como una capa que "
+                                                       "sepa leer."))
+            << m.Get("LblFormato").text;
+        EXPECT_EQ(m.Get("LblOrden").text, "Orden equivalente: talpor-lote --destino=etrs89-utm30 --metodo=helmert "
+                                          "proyecto -o proyecto_ETRS89");
+        EXPECT_EQ(m.Get("TxtDestino").text, out.string());
+        return changed(m.Get("CmdConvertir")) == form::DialogEnd::Accept;
+    };
+    s.window.ChangeTab(1);
+    s.window.DropFiles({project.string()});
+    same(out, folder.path / "lote");
+    EXPECT_FALSE(fs::exists(out / "puntos.csv"));
+    const std::string summary = s.platform.LastMsgBox().text;
+    EXPECT_NE(summary.find("proyecto/puntos.csv: una tabla no dice en qué sistema están sus puntos, y no se supone ninguno"),
+              std::string::npos) << summary;
+
+    // With the system of what says none, the table and the DXF go too.
+    const fs::path all = folder.path / "todo";
+    s.platform.dialog = [&](form::FormModel& m, const Changed& changed) {
+        Pick(m, changed, "CmbSistema", "ETRS89 UTM 30");
+        Pick(m, changed, "CmbOrigen", "ED50 UTM 30");
+        Type(m, changed, "TxtDestino", all.string());
+        EXPECT_EQ(m.Get("LblPrevia").text, "7 ficheros a ETRS89 UTM 30:\n3 capas ED50 UTM 30 → ETRS89 UTM 30\n"
+                                           "1 capa ED50 UTM 31 → ETRS89 UTM 30\n1 imagen ED50 UTM 30 → ETRS89 UTM 30\n"
+                                           "1 tabla ED50 UTM 30 → ETRS89 UTM 30\n1 capa ya en ETRS89 UTM 30, copiada\n"
+                                           "1 GPX, copiado\n1 fichero cuyo sistema no se puede leer");
+        EXPECT_EQ(m.Get("LblEscribe").text, "Escribirá hasta 6 ficheros en la carpeta «todo», cada uno en su sitio; "
+                                            "no el rechazado arriba");
+        return changed(m.Get("CmdConvertir")) == form::DialogEnd::Accept;
+    };
+    s.window.DropFiles({project.string()});
+    same(all, folder.path / "lote-origen");
+    const std::string info = testing_support::Output("ogrinfo -ro -al '" + (all / "capas.gpkg").string() + "' b");
+    EXPECT_NE(info.find("ETRS89 / UTM zone 30N"), std::string::npos) << info;
+    EXPECT_NE(info.find("POINT (440000 4474000)"), std::string::npos) << info;
+
+    // One table alone: refused without its system, then converted as talpor-lote converts it.
+    Started t;
+    t.Convert(1, (project / "puntos.csv").string(), [&](form::FormModel& m, const Changed& changed) {
+        Pick(m, changed, "CmbSistema", "ETRS89 UTM 30");
+        EXPECT_FALSE(m.Get("CmbHuso").visible);
+        EXPECT_EQ(m.Get("LblAviso").text, "La tabla no dice en qué sistema están sus puntos: elija el suyo en «Sistema de "
+                                          "los ficheros que no lo dicen».");
+        EXPECT_FALSE(m.Get("CmdConvertir").enabled);
+        Pick(m, changed, "CmbOrigen", "ED50 UTM 30");
+        EXPECT_EQ(m.Get("LblAviso").text, "");
+        EXPECT_TRUE(m.Get("LblOrden").text.starts_with("Orden equivalente: talpor-lote --destino=etrs89-utm30 --metodo=helmert "
+                                                       "--origen=ed50-utm30 "))
+            << m.Get("LblOrden").text;
+    });
+    ASSERT_EQ(std::system((lote + "--origen=ed50-utm30 proyecto/puntos.csv -o lote.csv 2> /dev/null").c_str()), 0);
+    EXPECT_EQ(ReadFile(project / "puntos_ETRS89.csv"), ReadFile(folder.path / "lote.csv"));
+}

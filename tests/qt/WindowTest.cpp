@@ -335,6 +335,47 @@ TEST(FileDialogWindow, FilesAndAFolderDroppedAreConvertedIntoAFolder) {
     EXPECT_TRUE(written.readAll().contains("A;40.4166667;-3.7;40º 25' 4.2489\" N;"));
 }
 
+// A folder taken to one system on the real dialog, its target picked from the list: the
+// zone leaves the dialog and the row of the system of what says none comes in, its label
+// aligned with the others and shown whole; the table, which says none, is announced.
+TEST(FileDialogWindow, AFolderGoesToTheSystemPickedWithItsRowsAligned) {
+    QTemporaryDir folder;
+    const QString datos = folder.filePath(QStringLiteral("datos"));
+    ASSERT_TRUE(QDir().mkpath(datos));
+    testing_support::WriteFile(datos.toStdString() + "/puntos.csv", "id;X;Y;Z\n1;440000;4474000;650\n");
+    testing_support::WriteFile(datos.toStdString() + "/ruta.gpx", "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" "
+                                                                  "creator=\"t\"><wpt lat=\"40.4\" lon=\"-3.7\"/></gpx>\n");
+    ShownWindow<DialogPlatform> s;
+    s.window->ChooseTab(1);
+    // A file of the folder first, then "Carpeta…" in the dialog.
+    s.platform.fileNames = {datos.toStdString() + "/puntos.csv", datos.toStdString()};
+    const char* shots = std::getenv("TALPOR_SCREENSHOTS");
+    auto timer = testing_support::OnEachBox<QDialog>([&](QDialog* dialog) {
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("CmdCarpeta")), Qt::LeftButton);
+        const auto label = [&](const char* name) { return dialog->findChild<QLabel*>(QLatin1String(name)); };
+        auto* target = dialog->findChild<QComboBox*>(QStringLiteral("CmbSistema"));
+        EXPECT_TRUE(label("LblHuso")->isVisible());
+        EXPECT_FALSE(label("LblOrigen")->isVisible());
+        target->setFocus();
+        for (int i = 0; i < 2; ++i) QTest::keyClick(target, Qt::Key_Down);
+        EXPECT_EQ(target->currentText(), QStringLiteral("ETRS89 UTM 30"));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return label("LblOrigen")->isVisible(); }, 5000));
+        EXPECT_FALSE(label("LblHuso")->isVisible() || label("LblEtiqueta")->isVisible());
+        EXPECT_EQ(label("LblPrevia")->text(), QStringLiteral("2 ficheros a ETRS89 UTM 30:\n1 GPX, copiado\n1 tabla: elija su sistema"));
+        auto* origin = dialog->findChild<QComboBox*>(QStringLiteral("CmbOrigen"));
+        QTest::qWait(300);  // the dialog fitted to what it shows now
+        for (const char* name : {"LblOrigen", "LblMetodo"}) {
+            EXPECT_EQ(label(name)->x(), label("LblSistema")->x()) << name;
+            EXPECT_GE(label(name)->width(), label(name)->sizeHint().width()) << name;
+        }
+        EXPECT_EQ(origin->x(), target->x());
+        EXPECT_GE(origin->width(), origin->sizeHint().width());
+        if (shots != nullptr) dialog->grab().save(QString::fromUtf8(shots) + QStringLiteral("/dialogo-destino.png"));
+        dialog->reject();
+    });
+    s.Click("CmdFichero", 1);
+}
+
 // The tallest dialog a real file gives (a GeoPackage of 25 layers with long names) on a
 // laptop's 1280 × 800 and an old 1024 × 768 (two offscreen screens, tests/qt/screens.json):
 // the whole dialog on its screen with "Convertir" in sight, what it will write said, and
