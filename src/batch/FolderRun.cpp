@@ -142,8 +142,8 @@ FolderRun::FolderRun(const CommandLine& cl)
     : options_(cl.options),
       output_(cl.output),
       format_(!cl.settings.layers.format.empty() ? cl.settings.layers.format : cl.settings.layers.table ? "csv" : ""),
-      replace_(cl.settings.layers.replace),
-      target_(cl.settings.target) {
+      target_(cl.settings.target),
+      replace_(cl.settings.layers.replace) {
     while (output_.size() > 1 && output_.ends_with('/')) output_.pop_back();
     struct stat out {};
     const bool outputExists = ::stat(output_.c_str(), &out) == 0;

@@ -252,6 +252,7 @@ std::optional<std::string> Run(form::Platform& platform, const std::string& inpu
 // What came of one file of several, on one line: its rows or its layers, its first error.
 std::string FolderFileLine(const batch::FolderFile& f) {
     std::string line;
+    if (!f.copied.empty()) return f.copied + ".";
     if (f.table) {
         const Summary& s = *f.table;
         if (s.converted == 0 && s.failed == 0) return "ningún punto que convertir.";
@@ -262,6 +263,8 @@ std::string FolderFileLine(const batch::FolderFile& f) {
                 line += " (la primera, la fila " + std::to_string(s.firstErrors[0].line) + ": " + s.firstErrors[0].message + ")";
         }
         if (s.noted > 0) line += ", " + batch::Count(s.noted, "aviso", "avisos");
+        if (!f.way.empty()) line += "; " + f.way;
+        if (!f.note.empty()) line += "; " + f.note;
         return line + ".";
     }
     if (f.image) return rasters::RasterSummaryLine(*f.image) + ".";
@@ -272,8 +275,10 @@ std::string FolderFileLine(const batch::FolderFile& f) {
             line += r.skipped ? batch::kSkippedText : batch::kEmptyText;
             continue;
         }
-        line += batch::Count(r.features, "entidad", "entidades") + ", " +
-                batch::Count(r.vertices, "vértice convertido", "vértices convertidos") + ", de " + r.from + " a " + r.to;
+        line += batch::Count(r.features, "entidad", "entidades") + ", ";
+        if (r.unchanged) line += batch::Count(r.vertices, "vértice", "vértices") + ", ya en " + r.to + ": copiada sin cambios";
+        else if (!r.way.empty()) line += batch::Count(r.vertices, "vértice convertido", "vértices convertidos") + ", " + r.from + " → " + r.to + " (" + r.way + ")";
+        else line += batch::Count(r.vertices, "vértice convertido", "vértices convertidos") + ", de " + r.from + " a " + r.to;
         if (!r.leftOut.empty()) line += ", " + batch::Count(r.leftOut.size(), "entidad dejada fuera", "entidades dejadas fuera");
     }
     if (!s.errors.empty())
