@@ -977,9 +977,11 @@ namespace {
 // The PROJ pipeline from `epsg` (ED50 or ETRS89, UTM 29 to 31) to the system --destino names,
 // through the IGN grid when the datum changes: what ogr2ogr and cct are given.
 std::string PipelineTo(int epsg, const std::string& target, const std::string& grid) {
-    const bool fromEd50 = epsg / 1000 == 23, toEd50 = target.starts_with("ed50");
-    std::string p = "+proj=pipeline +step +inv +proj=utm +zone=" + std::to_string(epsg % 100) +
-                    (fromEd50 ? " +ellps=intl" : " +ellps=GRS80");
+    const bool fromEd50 = epsg / 1000 == 23 || epsg == 4230, toEd50 = target.starts_with("ed50");
+    // Degrees come in as their EPSG definition orders them, latitude first.
+    std::string p = epsg < 5000 ? "+proj=pipeline +step +proj=axisswap +order=2,1 +step +proj=unitconvert +xy_in=deg +xy_out=rad"
+                                : "+proj=pipeline +step +inv +proj=utm +zone=" + std::to_string(epsg % 100) +
+                                      (fromEd50 ? " +ellps=intl" : " +ellps=GRS80");
     if (fromEd50 != toEd50) p += std::string(" +step ") + (toEd50 ? "+inv " : "") + "+proj=hgridshift +grids=" + grid;
     if (target.ends_with("grados")) return p + " +step +proj=unitconvert +xy_in=rad +xy_out=deg +step +proj=axisswap +order=2,1";
     return p + " +step +proj=utm +zone=" + target.substr(target.size() - 2) + (toEd50 ? " +ellps=intl" : " +ellps=GRS80");
@@ -989,6 +991,17 @@ int EpsgNamed(const std::string& target) {
     const bool degrees = target.ends_with("grados");
     const int base = target.starts_with("ed50") ? 23000 : 25800;
     return degrees ? (base == 23000 ? 4230 : 4258) : base + std::stoi(target.substr(target.size() - 2));
+}
+
+// An image's top left corner, in its georeference's units.
+std::pair<double, double> ImageCorner(const fs::path& path) {
+    GDALAllRegister();
+    double g[6] = {};
+    if (GDALDatasetH ds = GDALOpen(path.c_str(), GA_ReadOnly)) {
+        GDALGetGeoTransform(ds, g);
+        GDALClose(ds);
+    }
+    return {g[0], g[3]};
 }
 
 int ImageEpsg(const fs::path& path) {
@@ -1007,11 +1020,12 @@ int ImageEpsg(const fs::path& path) {
 }  // namespace
 
 // A GIS department's project in mixed systems taken whole to one system in one run: a
-// shapefile in ED50 UTM 30, a GeoPackage of three layers in ED50 UTM 30, ETRS89 UTM 30 and
-// ED50 UTM 31, a GPS track, an ED50 table and an orthophoto. To ETRS89 UTM 30 and 31, ED50
-// UTM 30 and ETRS89 degrees: every layer in the target's EPSG code, every vertex within a
-// millimetre of ogr2ogr with the grid, a layer already there the same features, the table
-// against cct, the GPX copied where it holds the target. A table is never taken by a guessed
+// shapefile in ED50 UTM 30, a GeoPackage of four layers in ED50 UTM 30, ETRS89 UTM 30, ED50
+// UTM 31 and WGS84 degrees, a GPS track, an ED50 table, an orthophoto and an image that
+// states no system. To ETRS89 UTM 30 and 31, ED50 UTM 30 and 31 and ETRS89 degrees: every
+// layer in the target's EPSG code, every vertex within a millimetre of ogr2ogr with the
+// grid, a layer already there the same features, the table and each image's corner against
+// cct, the GPX copied where it holds the target. A table is never taken by a guessed
 // system; one, two or four files at once give the same summary and the same files; Ctrl+C
 // half way leaves only whole files.
 TEST_F(Layers, AProjectInMixedSystemsGoesWholeToOneSystem) {
@@ -1021,13 +1035,16 @@ TEST_F(Layers, AProjectInMixedSystemsGoesWholeToOneSystem) {
                              "4474000.25))\",Monte\n\"LINESTRING (452000 4480000,455000.125 4481000,458000 4479000)\",Río\n");
     WriteFile(dir / "f.csv", "WKT,fuente\n\"POINT (451000.123 4470007.77)\",Fuente Vieja\n\"POINT (452210 4471000)\",Caño\n");
     WriteFile(dir / "l.csv", "WKT,linde\n\"LINESTRING (250000 4470000,250050.5 4470100.25,250090 4470020)\",A\n");
+    WriteFile(dir / "w.csv", "WKT,pozo\n\"POINT (-3.551234 40.391234)\",P1\n");
     const std::string csv = " -oo GEOM_POSSIBLE_NAMES=WKT -oo KEEP_GEOM_COLUMNS=NO";
     ASSERT_TRUE(Ogr("ogr2ogr proyecto/capas/parcelas.shp p.csv -nlt LINESTRING -where \"nombre='Río'\" -a_srs EPSG:23030" + csv +
                     " && ogr2ogr -f GPKG proyecto/capas/mixta.gpkg p.csv -nln caminos -a_srs EPSG:23030" + csv +
                     " && ogr2ogr -update -f GPKG proyecto/capas/mixta.gpkg f.csv -nln fuentes -a_srs EPSG:25830" + csv +
                     " && ogr2ogr -update -f GPKG proyecto/capas/mixta.gpkg l.csv -nln lindes -a_srs EPSG:23031" + csv +
+                    " && ogr2ogr -update -f GPKG proyecto/capas/mixta.gpkg w.csv -nln pozos -a_srs EPSG:4326" + csv +
                     " && gdal_create -q -outsize 300 200 -bands 3 -burn 90 -a_srs EPSG:23030 -a_ullr 440000 4475000 440600 "
-                    "4474600 proyecto/orto.tif"))
+                    "4474600 proyecto/orto.tif && gdal_create -q -outsize 300 200 -burn 7 -a_ullr 440000 4475000 440600 "
+                    "4474600 proyecto/sin-sistema.tif"))
         << ReadFile(dir / "ogr.txt");
     const std::string gpx = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"GPS\" xmlns=\"http://www.topografix.com/"
                             "GPX/1/1\"><wpt lat=\"40.4168\" lon=\"-3.7038\"><ele>650</ele><name>Sol</name></wpt></gpx>\n";
@@ -1042,25 +1059,29 @@ TEST_F(Layers, AProjectInMixedSystemsGoesWholeToOneSystem) {
         << r.err;
     EXPECT_FALSE(fs::exists(dir / "sin/hitos.csv"));
 
-    const std::map<std::string, int> epsgOf = {{"parcelas", 23030}, {"caminos", 23030}, {"fuentes", 25830}, {"lindes", 23031}};
-    for (const std::string target : {"etrs89-utm30", "etrs89-utm31", "ed50-utm30", "etrs89-grados"}) {
+    const std::map<std::string, int> epsgOf = {
+        {"parcelas", 23030}, {"caminos", 23030}, {"fuentes", 25830}, {"lindes", 23031}, {"pozos", 4326}};
+    for (const std::string target : {"etrs89-utm30", "etrs89-utm31", "ed50-utm30", "ed50-utm31", "etrs89-grados"}) {
         SCOPED_TRACE(target);
         const fs::path out = dir / target;
         r = Run("--destino=" + target + " --origen=ed50-utm30 -m rejilla proyecto " + target);
         ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_TRUE(Has(r.err, "talpor-lote: 5 ficheros convertidos, 0 con errores, 0 rechazados\n")) << r.err;
+        EXPECT_TRUE(Has(r.err, "talpor-lote: 6 ficheros convertidos, 0 con errores, 0 rechazados\n")) << r.err;
         for (const char* file : {"capas/parcelas.shp", "capas/mixta.gpkg"}) {
             const std::vector<Layer> in = Read(dir / "proyecto" / file), converted = Read(out / file);
             ASSERT_EQ(converted.size(), in.size()) << file;
             for (std::size_t l = 0; l < in.size(); ++l) {
                 const int from = epsgOf.at(in[l].name);
+                // WGS84 is on ETRS89's side: its degrees are there already in ETRS89's.
+                const bool degrees = from < 5000, there = (from / 1000 == 23) == target.starts_with("ed50") &&
+                                                         degrees == target.ends_with("grados") &&
+                                                         (degrees || from % 100 == EpsgNamed(target) % 100);
                 EXPECT_EQ(converted[l].epsg, EpsgNamed(target)) << in[l].name;
                 EXPECT_EQ(converted[l].attributes, in[l].attributes);
                 const std::size_t line = r.err.find("capa «" + in[l].name + "»: ");
                 const std::string said = r.err.substr(line, r.err.find('\n', line) - line);
-                EXPECT_EQ(Has(said, "(EPSG:" + std::to_string(EpsgNamed(target)) + "): copiada sin cambios"),
-                          from == EpsgNamed(target)) << said;
-                if (from == EpsgNamed(target)) {
+                EXPECT_EQ(Has(said, "(EPSG:" + std::to_string(EpsgNamed(target)) + "): copiada sin cambios"), there) << said;
+                if (there) {
                     EXPECT_EQ(Farthest(converted[l].vertices, in[l].vertices), 0) << in[l].name;
                     continue;
                 }
@@ -1073,7 +1094,17 @@ TEST_F(Layers, AProjectInMixedSystemsGoesWholeToOneSystem) {
                     << in[l].name;
             }
         }
-        EXPECT_EQ(ImageEpsg(out / "orto.tif"), EpsgNamed(target));
+        // An image by its own system, one without by --origen's: each corner where cct puts it.
+        double east = 0, north = 0;
+        std::istringstream(testing_support::Output("echo '440000 4475000 0 0' | cct -d 9 " + PipelineTo(23030, target, grid))) >>
+            east >> north;
+        if (target.ends_with("grados")) std::swap(east, north);
+        for (const char* image : {"orto.tif", "sin-sistema.tif"}) {
+            EXPECT_EQ(ImageEpsg(out / image), EpsgNamed(target)) << image;
+            const auto [x, y] = ImageCorner(out / image);
+            const double tolerance = target.ends_with("grados") ? 1e-7 : 0.01;
+            EXPECT_LT(std::max(std::abs(x - east), std::abs(y - north)), tolerance) << image << " " << x << " " << y;
+        }
         if (target.starts_with("ed50")) {
             EXPECT_TRUE(Has(r.err, "talpor-lote: proyecto/gps/ruta.gpx: GPX solo guarda WGS84: sale como tabla «ruta.csv»\n"))
                 << r.err;
@@ -1094,6 +1125,7 @@ TEST_F(Layers, AProjectInMixedSystemsGoesWholeToOneSystem) {
         const auto number = [](std::string s) { return std::stod(s.replace(s.find(','), 1, ".")); };
         EXPECT_LT(std::abs(number(cells[5]) - lat), 2e-8) << row << " / " << cct;
         EXPECT_LT(std::abs(number(cells[6]) - lon), 2e-8) << row << " / " << cct;
+        EXPECT_EQ(cells[7], target == "etrs89-utm31" ? "31T" : "30T") << row;
     }
 
     // The same run one, two or four files at once: the same summary, the same features.
@@ -1152,7 +1184,7 @@ TEST_F(Layers, AProjectInMixedSystemsGoesWholeToOneSystem) {
     for (const auto& e : fs::recursive_directory_iterator(dir / "grande-etrs89")) {
         EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
         const std::string ext = e.path().extension();
-        if (ext == ".shp" || ext == ".gpkg") EXPECT_EQ(Read(e.path()).size(), ext == ".shp" ? 1u : 3u) << e.path();
+        if (ext == ".shp" || ext == ".gpkg") EXPECT_EQ(Read(e.path()).size(), ext == ".shp" ? 1u : 4u) << e.path();
         if (ext == ".csv" || ext == ".gpx") EXPECT_TRUE(ReadFile(e.path()).ends_with("\n")) << e.path();
         if (ext == ".tif") EXPECT_EQ(ImageEpsg(e.path()), 25830) << e.path();
     }
