@@ -25,11 +25,11 @@
 // shell's counts its commands and talpor-lote's its workers). The first round checks that
 // each wrote a file for every input, that the first vertex of each of talpor-lote's layers
 // is ogr2ogr's within a millimetre and the first point of each of its tables cct's within
-// two centimetres (it writes centimetres, the window's). Then one file of each kind
-// alone, talpor-lote against its command: where the time goes.
+// two centimetres (it writes centimetres, the window's). Then where the time goes: one file
+// of each kind alone, talpor-lote against its command, and each kind's files together,
+// talpor-lote given them all against the loop over their lines.
 //
 //   project_bench <talpor-lote> [rounds] [IGN grid file] [data folder]
-#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,7 +43,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <map>
 #include <random>
 #include <set>
 #include <sstream>
@@ -807,16 +806,16 @@ int main(int argc, char* argv[]) {
     // does: the two differ only in running one or two at a time.
     const std::string outLote = dir + "/out-talpor", outLoop = dir + "/out-loop", outXargs = dir + "/out-xargs";
     const std::string folders = Folders(inputs);
-    const auto script = [&](const std::string& out, bool parallel) {
+    const auto script = [&](const std::string& out, bool parallel, const std::string& from) {
         const std::string start = "mkdir -p " + Quoted(out) + " && cd " + Quoted(out) + " && mkdir -p" + folders + " || exit 2\n";
-        return parallel ? start + "xargs -d '\\n' -n 1 -P 2 sh -c < " + Quoted(commands) + "\n"
+        return parallel ? start + "xargs -d '\\n' -n 1 -P 2 sh -c < " + Quoted(from) + "\n"
                         : start + "status=0\nwhile IFS= read -r command; do\n  sh -c \"$command\" || status=1\ndone < " +
-                              Quoted(commands) + "\nexit $status\n";
+                              Quoted(from) + "\nexit $status\n";
     };
     std::vector<std::string> loteRun = loteArgs;
     loteRun.insert(loteRun.end(), {project, outLote});
-    const std::vector<std::string> loopRun = {"/bin/sh", "-c", script(outLoop, false)},
-                                    xargsRun = {"/bin/sh", "-c", script(outXargs, true)};
+    const std::vector<std::string> loopRun = {"/bin/sh", "-c", script(outLoop, false, commands)},
+                                    xargsRun = {"/bin/sh", "-c", script(outXargs, true, commands)};
     Runner runners[3] = {{"talpor-lote", {}, {}, {}}, {"loop, one at a time", {}, {}, {}}, {"loop, xargs -P 2", {}, {}, {}}};
     const std::vector<std::string>* runs[3] = {&loteRun, &loopRun, &xargsRun};
     const std::string outs[3] = {outLote, outLoop, outXargs};
@@ -850,8 +849,9 @@ int main(int argc, char* argv[]) {
         }
         for (const std::string& out : outs) fs::remove_all(out, e);
         if (!failed)
-            std::printf("  round %d: %.1f s / %.1f s / %.1f s (talpor-lote / loop / xargs -P 2)\n", r + 1,
-                        runners[0].seconds.back(), runners[1].seconds.back(), runners[2].seconds.back());
+            std::printf("  round %d: %.1f s / %.1f s / %.1f s (talpor-lote / loop / xargs -P 2), load average %s\n", r + 1,
+                        runners[0].seconds.back(), runners[1].seconds.back(), runners[2].seconds.back(),
+                        LoadAverage().c_str());
     }
     if (failed) {
         std::printf("  (the run's files are kept in %s)\n", dir.c_str());
@@ -876,7 +876,8 @@ int main(int argc, char* argv[]) {
 
     // Where the time goes: the file of median size of each kind, alone, talpor-lote against
     // its command; times the count of files of the kind, the share of each in a loop.
-    std::printf("\nOne file of each kind alone (the median-sized; median of %d runs, the order alternating):\n", rounds);
+    std::printf("\nOne file of each kind alone (the median-sized; median of %d runs, the order alternating; each run\n"
+                "pays its program's start, talpor-lote's grids and GDAL's drivers):\n", rounds);
     std::printf("  %-16s %-44s %9s | %11s %11s %7s | %8s %8s\n", "", "file", "size (KB)", "talpor (s)", "command (s)",
                 "ratio", "x files", "(s)");
     double sums[2] = {0, 0};
@@ -916,9 +917,51 @@ int main(int argc, char* argv[]) {
                     Bytes(project, in) / 1024, ours, theirs, ours / theirs, ours * static_cast<double>(count[k]),
                     theirs * static_cast<double>(count[k]));
     }
-    fs::remove_all(dir, e);
-    if (failed) return 1;
+    if (failed) {
+        fs::remove_all(dir, e);
+        return 1;
+    }
     std::printf("  %-16s %-44s %9s | %11s %11s %7s | %8.1f %8.1f\n", "sum", "(each file run alone, one at a time)", "", "",
                 "", "", sums[0], sums[1]);
+
+    // The same by kinds, in a folder's run: talpor-lote starts its grids once for all the
+    // files given it (-o), and its layer worker once a file.
+    std::printf("\nEach kind alone, all its files in one run (once, the order alternating): talpor-lote given them\n"
+                "(-o), against the loop over their lines:\n");
+    std::printf("  %-16s %5s | %11s %11s %7s | %13s %13s\n", "", "files", "talpor (s)", "loop (s)", "ratio",
+                "talpor a file", "loop a file");
+    double totals[2] = {0, 0};
+    for (int k = 0; k < kKinds && !failed; ++k) {
+        std::vector<std::string> given = loteArgs;
+        const std::string kindCommands = dir + "/commands-" + std::to_string(k) + ".txt";
+        {
+            std::ofstream out(kindCommands);
+            for (std::size_t i = 0; i < inputs.size(); ++i)
+                if (inputs[i].kind == k) given.push_back(project + "/" + inputs[i].relative), out << lines[i] << "\n";
+        }
+        given.insert(given.end(), {"-o", dir + "/kind-talpor"});
+        const std::vector<std::string> loop = {"/bin/sh", "-c", script(dir + "/kind-loop", false, kindCommands)};
+        double seconds[2] = {0, 0};
+        for (int turn = 0; turn < 2 && !failed; ++turn) {
+            const int who = (k + turn) % 2;
+            fs::remove_all(dir + "/kind-talpor", e);
+            fs::remove_all(dir + "/kind-loop", e);
+            const Sample s = Run(who == 0 ? given : loop, "/dev/null", "/dev/null", errors);
+            if (s.status != 0) {
+                std::fprintf(stderr, "project_bench: %s ended with status %d on the %s files\n%s",
+                             who == 0 ? "talpor-lote" : "the loop", s.status, kKindNames[k], Text(errors).c_str());
+                failed = true;
+            }
+            seconds[who] = s.seconds;
+        }
+        if (failed) break;
+        totals[0] += seconds[0], totals[1] += seconds[1];
+        const double n = static_cast<double>(count[k]);
+        std::printf("  %-16s %5zu | %11.1f %11.1f %7.2f | %13.3f %13.3f\n", kKindNames[k], count[k], seconds[0],
+                    seconds[1], seconds[0] / seconds[1], seconds[0] / n, seconds[1] / n);
+    }
+    fs::remove_all(dir, e);
+    if (failed) return 1;
+    std::printf("  %-16s %5zu | %11.1f %11.1f %7.2f |\n", "sum", inputs.size(), totals[0], totals[1], totals[0] / totals[1]);
     return 0;
 }
