@@ -58,7 +58,8 @@ fuzz-images: deps
 
 # The start-up is measured offscreen and on a virtual X display (see docs/developers.md).
 # raster_bench makes its orthophoto of 20 000 x 20 000 pixels once, in $(REL_DIR)/bench-data
-# (about 850 MB), and its five rounds take some ten minutes on two cores.
+# (about 850 MB), and its five rounds take some ten minutes on two cores; project_bench
+# makes its GIS project of 400 files there too.
 bench: deps
 	cmake -S . -B $(REL_DIR) -DCMAKE_BUILD_TYPE=Release -DTALPOR_BENCH=ON -DTALPOR_TESTS=OFF -DTALPOR_QT=ON
 	cmake --build $(REL_DIR) -j $(JOBS)
@@ -68,6 +69,8 @@ bench: deps
 		$(REL_DIR)/bench/startup_bench $(REL_DIR)/src/qt/talpor $(REL_DIR)/bench/empty_window 21
 	$(REL_DIR)/bench/lote_bench $(REL_DIR)/src/batch/talpor-lote 5 1000000 $(CURDIR)/data/es_ign_SPED2ETV2.tif
 	$(REL_DIR)/bench/raster_bench $(REL_DIR)/src/batch/talpor-lote 5 20000 $(CURDIR)/data/es_ign_SPED2ETV2.tif \
+		$(CURDIR)/$(REL_DIR)/bench-data
+	$(REL_DIR)/bench/project_bench $(REL_DIR)/src/batch/talpor-lote 3 $(CURDIR)/data/es_ign_SPED2ETV2.tif \
 		$(CURDIR)/$(REL_DIR)/bench-data
 
 # Random events on the window's logic (sanitized build): 100.000 events for each of three
