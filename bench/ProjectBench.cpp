@@ -61,13 +61,9 @@ namespace fs = std::filesystem;
 
 constexpr std::uint64_t kSeed = 20261209;
 
-// How talpor-lote is told the project's systems. Naming both (--origen, --destino) is on
-// its way; until it is there, the same conversion for a project all in ED50 UTM 30: from
-// ED50, zone 30 (the layers and images say their system themselves).
-constexpr bool kNamedSystems = false;
-const std::vector<std::string> kLoteOptions =
-    kNamedSystems ? std::vector<std::string>{"--destino=etrs89-utm30", "--origen=ed50-utm30", "-m", "rejilla"}
-                  : std::vector<std::string>{"-s", "ed50-wgs84", "--huso=30", "-m", "rejilla"};
+// How talpor-lote is told the project's systems: the target, and the system of the tables,
+// which state none (the layers and images say their own).
+const std::vector<std::string> kLoteOptions = {"--destino=etrs89-utm30", "--origen=ed50-utm30", "-m", "rejilla"};
 
 constexpr int kLayerFiles = 300, kTables = 80, kImages = 20, kPhotos = 14, kImageSize = 2000;
 
