@@ -7,10 +7,12 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <list>
+#include <memory>
+#include <optional>
 #include <thread>
 
 #include "batch/FolderRun.h"
+#include "layers/LayerWorker.h"
 
 namespace batch {
 namespace {
@@ -18,13 +20,13 @@ namespace {
 // Thrown by a file's progress once the run stops: the file ends with nothing of it left.
 struct Stopped {};
 
-// A file under way in a thread of its own.
-struct UnderWay {
-    std::size_t file = 0;
+// A thread of the run and the file it converts, if any (under the run's lock).
+struct Converter {
     std::thread thread;
-    std::atomic<std::uint64_t> count{0};
-    bool done = false;     // under the run's lock
+    std::optional<std::size_t> file;
+    bool done = false;     // its file has ended
     bool stopped = false;  // ended by the stop, nothing of it written
+    std::atomic<std::uint64_t> count{0};
 };
 
 // The files' states.
@@ -35,16 +37,24 @@ enum : char { kWaiting, kGoing, kEnded, kStopped };
 std::optional<FolderStop> ConvertFiles(FolderRun& run, core::Grids& grids, int jobs, const FolderWatch& watch) {
     std::vector<FolderFile>& files = run.Files();
     if (jobs <= 0) jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    jobs = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(jobs), std::max<std::size_t>(files.size(), 1)));
     std::atomic<bool> stop{false};
     std::mutex lock;
-    std::condition_variable someEnded;
-    std::list<UnderWay> going;
+    std::condition_variable someEnded, work;
+    bool closing = false;
+    std::vector<std::unique_ptr<Converter>> converters;
     std::vector<char> state(files.size(), kWaiting);
     std::size_t next = 0, told = 0, ended = 0;
     std::uint64_t aloneCount = 0;
     std::optional<std::size_t> alone;
     FolderStop why;
+    // The workers of layers and images this thread starts (files converted alone) are kept
+    // from one file to the next, as each converter's are.
+    const KeepWorkers keep;
 
+    const auto busy = [&] {
+        return std::any_of(converters.begin(), converters.end(), [](const auto& c) { return c->file.has_value(); });
+    };
     const auto tell = [&] {
         for (; told < files.size() && state[told] == kEnded; ++told)
             if (watch.ended) watch.ended(told);
@@ -56,7 +66,11 @@ std::optional<FolderStop> ConvertFiles(FolderRun& run, core::Grids& grids, int j
             if (!watch.tick) return;
             std::vector<std::size_t> underWay;
             std::vector<std::uint64_t> counts;
-            for (const UnderWay& u : going) underWay.push_back(u.file), counts.push_back(u.count);
+            {
+                const std::lock_guard hold(lock);
+                for (const auto& c : converters)
+                    if (c->file && !c->done) underWay.push_back(*c->file), counts.push_back(c->count);
+            }
             if (alone) underWay.push_back(*alone), counts.push_back(aloneCount);
             watch.tick(underWay, ended, counts);
         } catch (const Interrupted& i) {
@@ -83,33 +97,50 @@ std::optional<FolderStop> ConvertFiles(FolderRun& run, core::Grids& grids, int j
         return true;
     };
     const auto reap = [&] {
-        std::unique_lock hold(lock);
-        for (auto u = going.begin(); u != going.end();) {
-            if (!u->done) {
-                ++u;
-                continue;
-            }
-            hold.unlock();
-            u->thread.join();
-            hold.lock();
-            state[u->file] = u->stopped ? kStopped : kEnded;
-            ended += !u->stopped;
-            if (u->stopped) why.underWay.push_back(u->file);
-            u = going.erase(u);
+        const std::lock_guard hold(lock);
+        for (const auto& c : converters) {
+            if (!c->file || !c->done) continue;
+            state[*c->file] = c->stopped ? kStopped : kEnded;
+            ended += !c->stopped;
+            if (c->stopped) why.underWay.push_back(*c->file);
+            c->file.reset();
+            c->done = false;
         }
     };
     const auto wait = [&] {
         std::unique_lock hold(lock);
         someEnded.wait_for(hold, std::chrono::milliseconds(100), [&] {
-            return std::any_of(going.begin(), going.end(), [](const UnderWay& u) { return u.done; });
+            return std::any_of(converters.begin(), converters.end(), [](const auto& c) { return c->done; });
         });
+    };
+    // The converters: each with grids of its own (the grids are not for concurrent use) and
+    // its workers kept from file to file.
+    const auto body = [&](Converter* self) {
+        const KeepWorkers kept;
+        core::Grids own(grids.DataFolder(), grids.UserFolder());
+        std::unique_lock hold(lock);
+        while (true) {
+            work.wait(hold, [&] { return closing || (self->file && !self->done); });
+            if (!(self->file && !self->done)) return;
+            const std::size_t i = *self->file;
+            self->count = 0;
+            hold.unlock();
+            const bool whole = convert(i, &own, [&](std::uint64_t count, int) {
+                if (stop) throw Stopped{};
+                self->count = count;
+            }, {});
+            hold.lock();
+            self->done = true;
+            self->stopped = !whole;
+            someEnded.notify_one();
+        }
     };
 
     while (true) {
         reap();
         tell();
         if (stop || next == files.size()) {
-            if (going.empty()) break;
+            if (!busy()) break;
             wait();
             tick();
             continue;
@@ -122,7 +153,7 @@ std::optional<FolderStop> ConvertFiles(FolderRun& run, core::Grids& grids, int j
         }
         if (run.Alone(i)) {
             // Alone, on this thread: its questions can be asked here.
-            if (!going.empty()) {
+            if (busy()) {
                 wait();
                 tick();
                 continue;
@@ -142,31 +173,34 @@ std::optional<FolderStop> ConvertFiles(FolderRun& run, core::Grids& grids, int j
             if (!whole) why.underWay.push_back(i);
             continue;
         }
-        if (going.size() >= static_cast<std::size_t>(jobs)) {
-            wait();
-            tick();
-            continue;
-        }
-        UnderWay& u = going.emplace_back();
-        u.file = i;
-        state[i] = kGoing;
-        ++next;
-        u.thread = std::thread([&, slot = &u] {
-            // Grids of its own: the grids are not for concurrent use.
-            core::Grids own(grids.DataFolder(), grids.UserFolder());
-            const bool whole = convert(slot->file, &own, [&](std::uint64_t count, int) {
-                if (stop) throw Stopped{};
-                slot->count = count;
-            }, {});
-            {
-                const std::lock_guard hold(lock);
-                slot->done = true;
-                slot->stopped = !whole;
+        Converter* idle = nullptr;
+        {
+            const std::lock_guard hold(lock);
+            for (const auto& c : converters)
+                if (!c->file) idle = c.get();
+            if (idle == nullptr && converters.size() < static_cast<std::size_t>(jobs)) {
+                idle = converters.emplace_back(std::make_unique<Converter>()).get();
+                idle->thread = std::thread(body, idle);
             }
-            someEnded.notify_one();
-        });
+            if (idle != nullptr) {
+                idle->file = i;
+                state[i] = kGoing;
+                ++next;
+            }
+        }
+        if (idle == nullptr) {
+            wait();
+        } else {
+            work.notify_all();
+        }
         tick();
     }
+    {
+        const std::lock_guard hold(lock);
+        closing = true;
+    }
+    work.notify_all();
+    for (const auto& c : converters) c->thread.join();
     run.Tidy();
     // Past a stopped file, the files that ended before the stop are said too.
     for (std::size_t i = told; i < files.size(); ++i)

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <memory>
 #include <new>
 
@@ -33,6 +35,24 @@ std::string WorkerPath() {
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
     return (self.parent_path() / TALPOR_LAYER_WORKER_FROM_BIN).lexically_normal().string();
 }
+
+// The worker a thread keeps between jobs (KeepWorkers), idle: its process and pipes.
+struct Kept {
+    bool enabled = false;
+    pid_t pid = -1;
+    int from = -1, errors = -1, to = -1;
+    void Drop() {
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+        }
+        for (int* fd : {&from, &errors, &to})
+            if (*fd >= 0) ::close(*fd), *fd = -1;
+        pid = -1;
+    }
+};
+thread_local Kept g_kept;
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kPassErrors = true;
@@ -196,7 +216,54 @@ Settings DecodeSettings(std::string_view text) {
 LayerWorker::LayerWorker(const std::vector<std::string>& arguments, int table)
     : failed_(!arguments.empty() && arguments[0] == "imagen" ? "no se puede convertir la imagen: "
                                                               : "no se puede leer como capa: ") {
+    // A worker kept by this thread takes the job, if it is still there to take it; a job
+    // that writes a table to a descriptor of its own has a worker of its own.
+    Kept& kept = g_kept;
+    if (kept.enabled && table < 0) {
+        if (kept.pid > 0 && ::waitpid(kept.pid, nullptr, WNOHANG) == 0) {
+            pid_ = kept.pid, from_ = kept.from, errors_ = kept.errors, to_ = kept.to;
+            kept.pid = kept.from = kept.errors = kept.to = -1;
+            kept_ = true;
+            if (SendJob(arguments)) return;
+            Stop();
+        }
+        kept.Drop();
+        Spawn({"servir"}, -1, true);
+        if (!SendJob(arguments)) throw RunError(failed_ + "el programa que lee las capas no responde");
+        return;
+    }
+    Spawn(arguments, table, false);
+}
+
+bool LayerWorker::SendJob(const std::vector<std::string>& arguments) {
+    const std::string line = EncodeRecord(arguments);
+    for (std::size_t done = 0; done < line.size();) {
+        const ssize_t n = ::send(to_, line.data() + done, line.size() - done, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void LayerWorker::Stop() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    for (int* fd : {&from_, &errors_, &to_})
+        if (*fd >= 0) ::close(*fd), *fd = -1;
+    pid_ = -1;
+    ended_ = true;
+}
+
+void LayerWorker::Spawn(const std::vector<std::string>& arguments, int table, bool kept) {
     const std::string program = WorkerPath();
+    // A kept worker reads its jobs from a socket (written without SIGPIPE once it is gone).
+    int jobs[2] = {-1, -1};
+    if (kept && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, jobs) != 0)
+        throw RunError(failed_ + SystemErrorText(errno));
     int pipe[2], errors[2];
     if (::pipe2(pipe, O_CLOEXEC) != 0) throw RunError(failed_ + SystemErrorText(errno));
     if (::pipe2(errors, O_CLOEXEC) != 0) {
@@ -207,7 +274,8 @@ LayerWorker::LayerWorker(const std::vector<std::string>& arguments, int table)
     const int tableCopy = table >= 0 ? ::fcntl(table, F_DUPFD_CLOEXEC, 10) : -1;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (kept) posix_spawn_file_actions_adddup2(&actions, jobs[1], STDIN_FILENO);
+    else posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, pipe[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, errors[1], STDERR_FILENO);
     if (tableCopy >= 0) posix_spawn_file_actions_adddup2(&actions, tableCopy, 3);
@@ -228,15 +296,19 @@ LayerWorker::LayerWorker(const std::vector<std::string>& arguments, int table)
     ::close(pipe[1]);
     ::close(errors[1]);
     if (tableCopy >= 0) ::close(tableCopy);
+    if (kept) ::close(jobs[1]);
     if (spawned != 0) {
         ::close(pipe[0]);
         ::close(errors[0]);
+        if (kept) ::close(jobs[0]);
         pid_ = -1;
         throw RunError("no se puede leer como capa: no se puede iniciar " + program + ", el programa que lee las capas (" +
                        SystemErrorText(spawned) + ")");
     }
     from_ = pipe[0];
     errors_ = errors[0];
+    to_ = jobs[0];
+    kept_ = kept;
 }
 
 LayerWorker::~LayerWorker() {
@@ -247,6 +319,14 @@ LayerWorker::~LayerWorker() {
     }
     if (from_ >= 0) ::close(from_);
     if (errors_ >= 0) ::close(errors_);
+    if (to_ >= 0) ::close(to_);
+}
+
+KeepWorkers::KeepWorkers() { g_kept.enabled = true; }
+
+KeepWorkers::~KeepWorkers() {
+    g_kept.enabled = false;
+    g_kept.Drop();
 }
 
 void LayerWorker::Wait(const LayerLimits& limits, std::int64_t inputBytes, const std::function<void(const Record&)>& record,
@@ -317,6 +397,20 @@ void LayerWorker::Wait(const LayerLimits& limits, std::int64_t inputBytes, const
             }
         }
         if (gone) break;
+        if (finished && kept_) {
+            // Its job said, a kept worker waits for the next one, unless it has grown so
+            // much that the next job could be stopped for what this one left.
+            Kept& kept = g_kept;
+            if (kept.enabled && kept.pid < 0 && Resident(pid_) < limits.memory / 4) {
+                kept.pid = pid_, kept.from = from_, kept.errors = errors_, kept.to = to_;
+                pid_ = -1, from_ = errors_ = to_ = -1;
+                ended_ = true;
+            } else {
+                Stop();
+            }
+            if (!failure.empty()) throw RunError(failure, missing);
+            return;
+        }
         if (Resident(pid_) > limits.memory)
             stop("GDAL necesita para leerla más de " + std::to_string(limits.memory >> 20) + " MB de memoria");
         const double quiet = std::chrono::duration<double>(Clock::now() - last).count();
@@ -347,18 +441,13 @@ void ResendSignal(int signal) {
     ::_exit(128 + signal);
 }
 
-int LayerWorkerMain(int argc, char** argv, const WorkerJob& other) {
-    // Gone with the process that started it, whatever GDAL is doing.
-    const pid_t parent = ::getppid();
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != parent) return 2;
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() < 2) {
-        std::fputs("talpor-capas: lo usan el programa Talpor y talpor-lote para leer capas\n", stderr);
-        return 2;
-    }
+namespace {
+
+// One job of talpor-capas, `args` its arguments (the job's name, the input, the options):
+// its records, then "fin".
+void RunJob(const std::vector<std::string>& args, const WorkerJob& other) {
     std::string settingsText, dataFolder, userFolder, output, format, extraTables, extension;
-    std::vector<std::string> files = {args[1]};  // the job "sistemas"'s
+    std::vector<std::string> files = {args.size() > 1 ? args[1] : std::string()};  // the job "sistemas"'s
     bool table = false, haveGrids = false;
     LayerLimits limits;
     for (std::size_t i = 2; i < args.size(); ++i) {
@@ -391,6 +480,7 @@ int LayerWorkerMain(int argc, char** argv, const WorkerJob& other) {
     };
     try {
         Send({"leidas", "0", "0"});
+        if (args.size() < 2) throw RunError("trabajo incompleto");
         if (args[0] == "capas") {
             for (const LayerInfo& l : ReadLayers(args[1], limits, progress)) Send(RecordOf(l));
         } else if (args[0] == "sistemas") {
@@ -432,6 +522,27 @@ int LayerWorkerMain(int argc, char** argv, const WorkerJob& other) {
         Send({"fallo", "0", "error interno " + Quoted(e.what())});
     }
     Send({"fin"});
+}
+
+}  // namespace
+
+int LayerWorkerMain(int argc, char** argv, const WorkerJob& other) {
+    // Gone with the process that started it, whatever GDAL is doing.
+    const pid_t parent = ::getppid();
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) return 2;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && args[0] == "servir") {
+        // Kept by its caller: a job a line on standard input, each answered as alone,
+        // until the caller closes it. GDAL is set up once for all of them.
+        for (std::string line; std::getline(std::cin, line);) RunJob(DecodeRecord(line), other);
+        ::_exit(0);
+    }
+    if (args.size() < 2) {
+        std::fputs("talpor-capas: lo usan el programa Talpor y talpor-lote para leer capas\n", stderr);
+        return 2;
+    }
+    RunJob(args, other);
     // Everything is closed and said: no library's teardown is waited for.
     ::_exit(0);
 }

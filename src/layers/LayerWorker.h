@@ -64,11 +64,28 @@ class LayerWorker {
               const LayerProgress& progress);
 
   private:
+    void Spawn(const std::vector<std::string>& arguments, int table, bool kept);
+    bool SendJob(const std::vector<std::string>& arguments);
+    void Stop();  // kills it and closes its pipes
     pid_t pid_ = -1;
     int from_ = -1;  // the pipe the worker writes its records to
     int errors_ = -1;  // its standard error
+    int to_ = -1;      // a kept worker's jobs
+    bool kept_ = false;
     bool ended_ = false;
     std::string failed_;  // how its failures begin: "no se puede leer como capa: "
+};
+
+// While one lives, the workers the calling thread starts are kept between jobs: a job
+// that ends well leaves its worker waiting for the next (GDAL's start-up, a tenth of a
+// second, paid once a thread rather than once a file); a job stopped, failed by the worker
+// itself or grown large ends it as ever. The kept worker is stopped with it.
+class KeepWorkers {
+  public:
+    KeepWorkers();
+    ~KeepWorkers();
+    KeepWorkers(const KeepWorkers&) = delete;
+    KeepWorkers& operator=(const KeepWorkers&) = delete;
 };
 
 // A job of talpor-capas other than reading or converting layers (an image's): given its

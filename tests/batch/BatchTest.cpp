@@ -104,6 +104,14 @@ TEST(BatchCommandLine, ReadsEveryOptionAndNamesTheBadOne) {
         {{"a", "b", "c"}, "sobra el argumento «c»: con varias entradas, la carpeta de salida se da con -o"},
         {{"--huso=30", "--entrada=geo"}, "--huso es para puntos UTM"},
         {{"-a", "4", "--altitud=4"}, "--altura y --altitud no van juntas"},
+        // A target takes each file from its own system: a direction, a zone or a label
+        // given beside it would say otherwise, and --origen alone has nowhere to go.
+        {{"--destino=etrs89-utm30", "-s", "ed50-wgs84"}, "--sentido no va con --destino"},
+        {{"--destino=etrs89-utm30", "--huso=30"}, "--huso no va con --destino"},
+        {{"--destino=etrs89-utm30", "--etiqueta=wgs84"}, "--etiqueta no va con --destino"},
+        {{"--origen=ed50-utm30"}, "--origen va con --destino"},
+        {{"--origen=ed50-utm32"}, "--origen: valor no válido «ed50-utm32»"},
+        {{"-j", "0"}, "--procesos: valor no válido «0»"},
     };
     for (const auto& [args, message] : bad) {
         try {
