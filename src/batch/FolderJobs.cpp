@@ -123,7 +123,6 @@ std::optional<FolderStop> ConvertFiles(FolderRun& run, core::Grids& grids, int j
             work.wait(hold, [&] { return closing || (self->file && !self->done); });
             if (!(self->file && !self->done)) return;
             const std::size_t i = *self->file;
-            self->count = 0;
             hold.unlock();
             const bool whole = convert(i, &own, [&](std::uint64_t count, int) {
                 if (stop) throw Stopped{};
@@ -184,6 +183,7 @@ std::optional<FolderStop> ConvertFiles(FolderRun& run, core::Grids& grids, int j
             }
             if (idle != nullptr) {
                 idle->file = i;
+                idle->count = 0;
                 state[i] = kGoing;
                 ++next;
             }

@@ -198,11 +198,11 @@ int RunSeveral(const batch::CommandLine& cl, core::Grids* grids) {
     batch::FolderWatch watch;
     // "[37/412] capas/parcelas.shp: 1.200 entidades; quedan unos 3 min": the file begun last.
     if (::isatty(STDERR_FILENO))
-        watch.tick = [&](const std::vector<std::size_t>& underWay, std::size_t ended, const std::vector<std::uint64_t>& counts) {
+        watch.tick = [&](const std::vector<std::size_t>& underWay, std::size_t, const std::vector<std::uint64_t>& counts) {
             if (underWay.empty()) return;
             const std::size_t i = underWay.back();
             const bool layers = batch::IsLayerFile(files[i].input);
-            std::string text = "[" + std::to_string(std::max(ended + underWay.size(), i + 1)) + "/" +
+            std::string text = "[" + std::to_string(i + 1) + "/" +
                                std::to_string(files.size()) + "] " + files[i].shown;
             if (counts.back() > 0) text += ": " + batch::Count(counts.back(), layers ? "entidad" : "fila", layers ? "entidades" : "filas");
             line.Show(text + left.Text());

@@ -356,8 +356,8 @@ void RunSeveral(form::Platform& platform, const FileDialog& dialog, core::Grids&
     batch::TimeLeft left(*run);
     watch.ended = [&](std::size_t i) { left.Ended(i); };
     watch.tick = [&](const std::vector<std::size_t>& underWay, std::size_t ended, const std::vector<std::uint64_t>& counts) {
-        std::string text = "[" + std::to_string(std::min(files.size(), ended + std::max<std::size_t>(underWay.size(), 1))) +
-                           "/" + std::to_string(files.size()) + "]";
+        std::string text = "[" + std::to_string(underWay.empty() ? ended : underWay.back() + 1) + "/" +
+                           std::to_string(files.size()) + "]";
         if (!underWay.empty()) {
             const std::size_t i = underWay.back();
             const bool layers = batch::IsLayerFile(files[i].input);

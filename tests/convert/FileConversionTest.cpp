@@ -625,10 +625,8 @@ TEST(FileConversion, AFolderIsConvertedFileByFileIntoAFolderOfItsShape) {
     // file written before stays, and the summary says so.
     Started t;
     const fs::path cancelled = folder.path / "cancelada";
-    // Its first progress is before the layer is read; the second, while it is.
-    t.platform.cancelProgressAt = [shown = 0](const std::string& text) mutable {
-        return text.starts_with("[3/4] datos/montes/montes.shp") && ++shown == 2;
-    };
+    // As soon as the layer is under way, before its worker has read it.
+    t.platform.cancelProgressAt = [](const std::string& text) { return text.starts_with("[3/4] datos/montes/montes.shp"); };
     t.platform.dialog = [&](form::FormModel& m, const Changed& changed) {
         Type(m, changed, "TxtDestino", cancelled.string());
         return changed(m.Get("CmdConvertir")) == form::DialogEnd::Accept;
