@@ -15,6 +15,7 @@
 #include <cstring>
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 #include <iostream>
 #include <memory>
 #include <new>
@@ -37,20 +38,23 @@ std::string WorkerPath() {
 }
 
 // The worker a thread keeps between jobs (KeepWorkers), idle: its process and pipes.
+// Kills a worker, waits for it and closes its pipes; all of them left as none (-1).
+void KillWorker(pid_t& pid, std::initializer_list<int*> pipes) {
+    if (pid > 0) {
+        ::kill(pid, SIGKILL);
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    for (int* fd : pipes)
+        if (*fd >= 0) ::close(*fd), *fd = -1;
+    pid = -1;
+}
+
 struct Kept {
     bool enabled = false;
     pid_t pid = -1;
     int from = -1, errors = -1, to = -1;
-    void Drop() {
-        if (pid > 0) {
-            ::kill(pid, SIGKILL);
-            while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-            }
-        }
-        for (int* fd : {&from, &errors, &to})
-            if (*fd >= 0) ::close(*fd), *fd = -1;
-        pid = -1;
-    }
+    void Drop() { KillWorker(pid, {&from, &errors, &to}); }
 };
 thread_local Kept g_kept;
 
@@ -247,14 +251,7 @@ bool LayerWorker::SendJob(const std::vector<std::string>& arguments) {
 }
 
 void LayerWorker::Stop() {
-    if (pid_ > 0) {
-        ::kill(pid_, SIGKILL);
-        while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
-        }
-    }
-    for (int* fd : {&from_, &errors_, &to_})
-        if (*fd >= 0) ::close(*fd), *fd = -1;
-    pid_ = -1;
+    KillWorker(pid_, {&from_, &errors_, &to_});
     ended_ = true;
 }
 
