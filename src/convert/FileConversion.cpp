@@ -108,8 +108,7 @@ std::string LayerMessage(const batch::LayerSummary& s, const std::string& output
             continue;
         }
         m += (m.empty() ? "" : "\r\n") + ("Capa «" + r.name + "»: " + batch::Count(r.features, "entidad", "entidades") + ", " +
-                                          batch::Count(r.vertices, "vértice convertido", "vértices convertidos") + ", de " +
-                                          r.from + " a " + r.to + ".");
+                                          batch::LayerWayText(r, ", ") + ".");
         if (r.zone > 0 && r.outsideBand > 0)
             m += " " + batch::Count(r.outsideBand, "vértice queda", "vértices quedan") + " fuera de la franja del huso " +
                  std::to_string(r.zone) + (r.outsideBand == 1 ? " y se proyecta en él." : " y se proyectan en él.");
@@ -275,10 +274,7 @@ std::string FolderFileLine(const batch::FolderFile& f) {
             line += r.skipped ? batch::kSkippedText : batch::kEmptyText;
             continue;
         }
-        line += batch::Count(r.features, "entidad", "entidades") + ", ";
-        if (r.unchanged) line += batch::Count(r.vertices, "vértice", "vértices") + ", ya en " + r.to + ": copiada sin cambios";
-        else if (!r.way.empty()) line += batch::Count(r.vertices, "vértice convertido", "vértices convertidos") + ", " + r.from + " → " + r.to + " (" + r.way + ")";
-        else line += batch::Count(r.vertices, "vértice convertido", "vértices convertidos") + ", de " + r.from + " a " + r.to;
+        line += batch::Count(r.features, "entidad", "entidades") + ", " + batch::LayerWayText(r, ", ");
         if (!r.leftOut.empty()) line += ", " + batch::Count(r.leftOut.size(), "entidad dejada fuera", "entidades dejadas fuera");
     }
     if (!s.errors.empty())

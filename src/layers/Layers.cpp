@@ -367,10 +367,8 @@ std::string LayerSummaryText(const LayerSummary& summary, std::string_view input
             text += "talpor-lote: " + std::string(inputName) + ": capa «" + r.name + "»: " + kEmptyText + "\n";
             continue;
         }
-        text += "talpor-lote: " + std::string(inputName) + ": capa «" + r.name + "»: " + Count(r.features, "entidad", "entidades");
-        if (r.unchanged) text += ", " + Count(r.vertices, "vértice", "vértices") + "; ya está en " + r.to + ": copiada sin cambios";
-        else if (!r.way.empty()) text += ", " + Count(r.vertices, "vértice convertido", "vértices convertidos") + "; " + r.from + " → " + r.to + " (" + r.way + ")";
-        else text += ", " + Count(r.vertices, "vértice convertido", "vértices convertidos") + "; " + r.from + " a " + r.to;
+        text += "talpor-lote: " + std::string(inputName) + ": capa «" + r.name + "»: " + Count(r.features, "entidad", "entidades") +
+                ", " + LayerWayText(r, "; ");
         if (r.zone > 0 && r.outsideBand > 0)
             text += "; " + Count(r.outsideBand, "vértice", "vértices") + " fuera de la franja del huso " + std::to_string(r.zone);
         if (r.withoutHeight > 0)
@@ -387,6 +385,13 @@ std::string LayerSummaryText(const LayerSummary& summary, std::string_view input
     if (!summary.written.empty())
         text += "talpor-lote: " + std::string(inputName) + ": escritos también, junto al destino: " + NameList(summary.written) + "\n";
     return text;
+}
+
+std::string LayerWayText(const LayerReport& r, std::string_view joint) {
+    if (r.unchanged) return Count(r.vertices, "vértice", "vértices") + std::string(joint) + "ya está en " + r.to + ": copiada sin cambios";
+    const std::string vertices = Count(r.vertices, "vértice convertido", "vértices convertidos") + std::string(joint);
+    if (!r.way.empty()) return vertices + r.from + " → " + r.to + " (" + r.way + ")";
+    return vertices + (joint == "; " ? "" : "de ") + r.from + " a " + r.to;
 }
 
 std::string WithoutHeightCount(std::int64_t vertices) {

@@ -253,5 +253,11 @@ std::string CadText(const LayerReport& report);
 // ha podido leer", texts recoded, attributes renamed; "" when nothing.
 std::string LayerNotesText(const LayerReport& report);
 std::string LayerSummaryText(const LayerSummary& summary, std::string_view inputName);
+// How a layer's vertices went, after its count of entities; `joint` before the systems
+// ("; " on a terminal, ", " in the window): "12 vértices convertidos; ED50 UTM 30
+// (EPSG:23030) a ETRS89 UTM 30 (EPSG:25830)", toward a target "… ED50 UTM 31 (EPSG:23031) →
+// ETRS89 UTM 30 (EPSG:25830) (rejilla)", or "4 vértices; ya está en ETRS89 UTM 30
+// (EPSG:25830): copiada sin cambios".
+std::string LayerWayText(const LayerReport& report, std::string_view joint);
 
 }  // namespace batch

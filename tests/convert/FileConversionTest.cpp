@@ -768,6 +768,8 @@ TEST(FileConversion, AWholeProjectGoesToOneSystemAsTalporLoteTakesIt) {
     const std::string summary = s.platform.LastMsgBox().text;
     EXPECT_NE(summary.find("proyecto/puntos.csv: una tabla no dice en qué sistema están sus puntos, y no se supone ninguno"),
               std::string::npos) << summary;
+    EXPECT_NE(summary.find("capa «b»: 1 entidad, 1 vértice, ya está en ETRS89 UTM 30 (EPSG:25830): copiada sin cambios"),
+              std::string::npos) << summary;
 
     // With the system of what says none, the table and the DXF go too.
     const fs::path all = folder.path / "todo";
