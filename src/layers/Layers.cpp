@@ -17,23 +17,57 @@
 namespace batch {
 namespace {
 
-// The files a shapefile is made of besides its .shp, in both cases.
-constexpr std::string_view kShapefileParts[] = {".shp", ".shx", ".dbf", ".prj", ".cpg", ".qix", ".sbn", ".sbx"};
+// The files a layer of each extension is made of besides its own, in both cases.
+struct Parts {
+    std::string_view extension;
+    std::vector<std::string_view> others;
+};
+const Parts kParts[] = {
+    {".shp", {".shx", ".dbf", ".prj", ".cpg", ".qix", ".sbn", ".sbx"}},
+    {".tab", {".dat", ".map", ".id", ".ind"}},
+    {".mif", {".mid"}},
+    {".gml", {".xsd", ".gfs"}},
+    {".csv", {".csvt", ".prj"}},
+};
 
 }  // namespace
 
-std::vector<std::string> LayerFiles(const std::string& path) {
+std::vector<std::string> LayerFiles(const std::string& path, const LayerFormat* format) {
     std::vector<std::string> files = {path};
     const std::string lower = AsciiLower(path);
-    if (!lower.ends_with(".shp")) return files;
-    const std::string stem = path.substr(0, path.size() - 4);
-    for (std::string_view part : kShapefileParts) {
-        std::string upper(part);
-        for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-        for (const std::string& name : {stem + std::string(part), stem + upper})
-            if (name != path) files.push_back(name);
+    for (const Parts& p : kParts) {
+        if (!lower.ends_with(p.extension)) continue;
+        // A table's CSV has no parts: a .prj beside it is another file's.
+        if (p.extension == ".csv" && (format != nullptr ? format->name != "csvwkt" : !IsWktCsv(path))) continue;
+        const std::string stem = path.substr(0, path.size() - p.extension.size());
+        for (std::string_view part : p.others) {
+            std::string upper(part);
+            for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+            for (const std::string& name : {stem + std::string(part), stem + upper})
+                if (name != path) files.push_back(name);
+        }
     }
     return files;
+}
+
+bool IsWktCsv(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat st {};
+    std::string line(4096, '\0');
+    const ssize_t n = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? ::pread(fd, line.data(), line.size(), 0) : -1;
+    ::close(fd);
+    line.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    if (line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
+    line = line.substr(0, line.find_first_of("\r\n"));
+    for (std::size_t start = 0; start <= line.size();) {
+        const std::size_t end = std::min(line.find_first_of(",;\t| ", start), line.size());
+        std::string name = line.substr(start, end - start);
+        if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
+        if (AsciiLower(name) == "wkt") return true;
+        start = end + 1;
+    }
+    return false;
 }
 
 namespace {
@@ -186,7 +220,7 @@ LayerSummary ConvertInto(const std::string& input, const std::string& output, co
     if (toStandardOutput && !format.streams)
         throw RunError(std::string(format.title) + " no se puede escribir en la salida estándar: dé un fichero de destino");
     if (!toStandardOutput)
-        for (const std::string& f : LayerFiles(output)) CheckDestination(f, f == output ? output : f, inputs);
+        for (const std::string& f : LayerFiles(output, &format)) CheckDestination(f, f == output ? output : f, inputs);
     OutputFolder out(toStandardOutput ? "capa" + std::string(format.extension) : output, toStandardOutput);
     LayerSummary summary =
         Work(input, {"--salida=" + out.Path(), "--formato=" + std::string(format.name)}, -1, settings, progress, limits);
@@ -204,6 +238,7 @@ LayerSummary ConvertInto(const std::string& input, const std::string& output, co
 const LayerFormat* LayerFormatOfPath(std::string_view path) {
     const std::string lower = AsciiLower(path);
     if (lower.ends_with(".json")) return LayerFormatNamed("geojson");
+    if (lower.ends_with(".csv")) return IsWktCsv(std::string(path)) ? LayerFormatNamed("csvwkt") : nullptr;
     for (const LayerFormat& f : kLayerFormats)
         if (lower.ends_with(f.extension)) return &f;
     return nullptr;
@@ -222,6 +257,8 @@ LayerOutput LayerOutputOf(const std::string& input, const std::string& output, c
         return {named == nullptr, named};
     }
     const std::string lower = AsciiLower(output);
+    // A CSV of WKT geometries to a .csv stays one: the layer, not a table of its vertices.
+    if (lower.ends_with(".csv") && AsciiLower(input).ends_with(".csv") && IsWktCsv(input)) return {false, LayerFormatNamed("csvwkt")};
     if (output == "-" || lower.ends_with(".csv") || lower.ends_with(".txt") || lower.ends_with(".tsv")) return {true, nullptr};
     const LayerFormat* f = LayerFormatOfPath(output);
     if (f == nullptr) f = LayerFormatOfPath(input);
