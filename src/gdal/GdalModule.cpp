@@ -200,7 +200,9 @@ TalporGdalData* Open(const char* path, const char* const* drivers, char* error, 
                 if (i == 0 || files[i].second == "doc.kml") kml = std::move(scanned);
             }
         }
-        const char* const kGml[] = {"WRITE_GFS=NO", nullptr};
+        // A GML's system is looked for in every feature: a cadastre's is named in its
+        // surfaces' srsName alone, which GDAL's first look does not reach.
+        const char* const kGml[] = {"WRITE_GFS=NO", "FORCE_SRS_DETECTION=YES", nullptr};
         const char* const kCsv[] = {"GEOM_POSSIBLE_NAMES=WKT", "KEEP_GEOM_COLUMNS=NO", nullptr};
         const auto only = [&](const char* driver) { return drivers != nullptr && drivers[0] != nullptr && std::strcmp(drivers[0], driver) == 0; };
         const char* const* options = only("GML") ? kGml : only("CSV") ? kCsv : nullptr;
@@ -632,8 +634,11 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
         OGRSpatialReferenceH srs = SystemOf(job.epsg != nullptr ? job.epsg[i] : 0);
         char** options = List(job.layerOptions);
         const char* fid = OGR_L_GetFIDColumn(in);
-        if (fid != nullptr && fid[0] != '\0' && (std::strcmp(job.driver, "GPKG") == 0 || std::strcmp(job.driver, "SQLite") == 0))
-            options = CSLSetNameValue(options, "FID", fid);
+        const bool sql = std::strcmp(job.driver, "GPKG") == 0 || std::strcmp(job.driver, "SQLite") == 0;
+        if (fid != nullptr && fid[0] != '\0' && sql) options = CSLSetNameValue(options, "FID", fid);
+        // An attribute of the name the ids' column would take (a GML's fid) stays an
+        // attribute: the ids go in a column of another name.
+        else if (sql && OGR_FD_GetFieldIndex(defn, "fid") >= 0) options = CSLSetNameValue(options, "FID", "ogc_fid");
         if (std::strcmp(job.driver, "MapInfo File") == 0) {
             const std::string bounds = MapInfoBounds(in, job.sourceEpsg != nullptr ? job.sourceEpsg[i] : 0, srs);
             if (!bounds.empty()) options = CSLSetNameValue(options, "BOUNDS", bounds.c_str());
@@ -648,6 +653,12 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
             LastError("GDAL no puede crear la capa en la salida", error, size);
             return false;
         }
+        // Only a feature's first geometry is converted and written: another (a cadastral
+        // parcel's reference point) is left out, and said.
+        for (int g = 1; g < OGR_FD_GetGeomFieldCount(defn) && job.changed != nullptr; ++g)
+            job.changed(job.context, i, -1, ("la geometría «" + batch::ValidUtf8(OGR_GFld_GetNameRef(OGR_FD_GetGeomFieldDefn(defn, g))) +
+                                         "», otra que la primera de la capa, se deja fuera")
+                                            .c_str());
         // A driver may give a field another name (a shapefile's ten characters) or take it as
         // one of its own (GPX's name): its values follow it by where it was created. A format
         // of fixed attributes (DXF) keeps those of the input's of the same names (no map).
