@@ -83,7 +83,8 @@ std::string NameList(const std::vector<std::string>& names);
 void CheckDestination(const std::string& path, const std::string& shown, const std::vector<FileId>& inputs,
                       std::string_view what = "una capa");
 
-// True for an input read as layers: the extension of a layer format read as one.
+// True for an input read as layers: the extension of a layer format read as one (a .csv
+// where IsWktCsv reads it as a layer).
 inline bool IsLayerFile(std::string_view path) {
     const LayerFormat* f = LayerFormatOfPath(path);
     return f != nullptr && f->read;
@@ -91,6 +92,7 @@ inline bool IsLayerFile(std::string_view path) {
 
 // What a run writes for a layer input: a table of its vertices (CSV or text), or layers in
 // `format`: the one --formato names, else the destination's extension's, else the input's.
+// A .csv destination is a table, but of a CSV of WKT geometries another such CSV.
 struct LayerOutput {
     bool table = false;
     const LayerFormat* format = nullptr;  // null for a table
