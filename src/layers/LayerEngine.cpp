@@ -71,12 +71,12 @@ const TalporGdalFunctions& Gdal() {
     return *module.functions;
 }
 
-// The drivers a layer of each extension is read with: KML through libkml, which reads
-// altitudeMode, ExtendedData and folders.
-// Every other format through its own driver alone, so that no other takes the file.
+// The drivers a layer of each extension is read with: its format's alone, so that no
+// other driver takes the file (KML through libkml, which reads altitudeMode, ExtendedData
+// and folders); a file of no layer format's, through none.
 std::vector<const char*> DriversFor(const std::string& path) {
     const LayerFormat* f = LayerFormatOfPath(path);
-    if (f == nullptr) return {};
+    if (f == nullptr) return {nullptr};
     return {f->driver.data(), nullptr};
 }
 
@@ -86,7 +86,7 @@ class Input {
     explicit Input(const std::string& path) : gdal_(Gdal()) {
         char error[512] = "";
         const std::vector<const char*> drivers = DriversFor(path);
-        data_ = gdal_.open(path.c_str(), drivers.empty() ? nullptr : drivers.data(), error, sizeof error);
+        data_ = gdal_.open(path.c_str(), drivers.data(), error, sizeof error);
         if (data_ == nullptr) throw RunError(std::string("no se puede leer como capa: ") + error);
     }
     ~Input() { gdal_.close(data_); }

@@ -61,7 +61,7 @@ bool IsWktCsv(const std::string& path) {
     if (line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
     line = line.substr(0, line.find_first_of("\r\n"));
     for (std::size_t start = 0; start <= line.size();) {
-        const std::size_t end = std::min(line.find_first_of(",;\t| ", start), line.size());
+        const std::size_t end = std::min(line.find_first_of(",;\t ", start), line.size());
         std::string name = line.substr(start, end - start);
         if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
         if (AsciiLower(name) == "wkt") return true;

@@ -63,8 +63,9 @@ const LayerFormat* LayerFormatOfPath(std::string_view path);
 const LayerFormat* LayerFormatNamed(std::string_view name);
 
 // Whether the CSV file `path` is a layer of WKT geometries: its first line (a UTF-8 BOM
-// aside) names a column WKT, in any case, between commas, semicolons, tabs, bars or
-// blanks. Reads that line alone, without GDAL; false for a file it cannot read.
+// aside) names a column WKT, in any case, between the separators GDAL's CSV driver finds
+// by itself (commas, semicolons, tabs, blanks). Reads that line alone, without GDAL;
+// false for a file it cannot read.
 bool IsWktCsv(const std::string& path);
 
 // `path` and the files of its name that go with it, in either case: a shapefile's .shx,
