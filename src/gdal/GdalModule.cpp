@@ -150,6 +150,8 @@ void Register() {
         CPLSetConfigOption("GDAL_HTTP_MAX_RETRY", "0");
         CPLSetConfigOption("GDAL_HTTP_PROXY", "127.0.0.1:9");
         CPLSetConfigOption("GDAL_HTTP_PROXYUSERPWD", nullptr);
+        ::unsetenv("no_proxy");
+        ::unsetenv("NO_PROXY");
         // SQLite's files (GeoPackage, SpatiaLite) keep 1 MB of pages each, not 2: a layer
         // is read once and written once, in order, and a larger cache was no faster.
         if (CPLGetConfigOption("OGR_SQLITE_CACHE", nullptr) == nullptr) CPLSetConfigOption("OGR_SQLITE_CACHE", "1");
