@@ -144,7 +144,14 @@ void Register() {
         // rather than ending the worker.
         std::signal(SIGXFSZ, SIG_IGN);
         // The drivers follow the program's own path rules: no network, no configuration.
+        // A file naming an address (a GML's schema, a VRT's source) finds every request
+        // sent to a proxy on a closed local port, refused at once.
         CPLSetConfigOption("GDAL_HTTP_TIMEOUT", "1");
+        CPLSetConfigOption("GDAL_HTTP_MAX_RETRY", "0");
+        CPLSetConfigOption("GDAL_HTTP_PROXY", "127.0.0.1:9");
+        CPLSetConfigOption("GDAL_HTTP_PROXYUSERPWD", nullptr);
+        ::unsetenv("no_proxy");
+        ::unsetenv("NO_PROXY");
         // SQLite's files (GeoPackage, SpatiaLite) keep 1 MB of pages each, not 2: a layer
         // is read once and written once, in order, and a larger cache was no faster.
         if (CPLGetConfigOption("OGR_SQLITE_CACHE", nullptr) == nullptr) CPLSetConfigOption("OGR_SQLITE_CACHE", "1");
@@ -206,7 +213,11 @@ TalporGdalData* Open(const char* path, const char* const* drivers, char* error, 
         const char* const kCsv[] = {"GEOM_POSSIBLE_NAMES=WKT", "KEEP_GEOM_COLUMNS=NO", nullptr};
         const auto only = [&](const char* driver) { return drivers != nullptr && drivers[0] != nullptr && std::strcmp(drivers[0], driver) == 0; };
         const char* const* options = only("GML") ? kGml : only("CSV") ? kCsv : nullptr;
-        GDALDatasetH dataset = GDALOpenEx(path, GDAL_OF_VECTOR | GDAL_OF_READONLY, drivers, options, nullptr);
+        // A CSV of another name (a .txt of WKT) is one by the CSV driver's prefix.
+        const std::size_t length = std::strlen(path);
+        const bool csvNamed = length > 4 && EQUAL(path + length - 4, ".csv");
+        const std::string name = only("CSV") && !csvNamed ? std::string("CSV:") + path : std::string(path);
+        GDALDatasetH dataset = GDALOpenEx(name.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, drivers, options, nullptr);
         if (dataset == nullptr) {
             LastError("GDAL no la reconoce como una capa que sepa leer", error, size);
             return nullptr;

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "tables/Encoding.h"
+#include "tables/FileKind.h"
 #include "layers/LayerWorker.h"
 #include "tables/OutputFile.h"
 #include "tables/SystemError.h"
@@ -50,25 +51,7 @@ std::vector<std::string> LayerFiles(const std::string& path, const LayerFormat* 
     return files;
 }
 
-bool IsWktCsv(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
-    struct stat st {};
-    std::string line(4096, '\0');
-    const ssize_t n = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? ::pread(fd, line.data(), line.size(), 0) : -1;
-    ::close(fd);
-    line.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-    if (line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
-    line = line.substr(0, line.find_first_of("\r\n"));
-    for (std::size_t start = 0; start <= line.size();) {
-        const std::size_t end = std::min(line.find_first_of(",;\t ", start), line.size());
-        std::string name = line.substr(start, end - start);
-        if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
-        if (AsciiLower(name) == "wkt") return true;
-        start = end + 1;
-    }
-    return false;
-}
+bool IsWktCsv(const std::string& path) { return WhatIs(path).format == "csvwkt"; }
 
 namespace {
 
@@ -238,10 +221,17 @@ LayerSummary ConvertInto(const std::string& input, const std::string& output, co
 const LayerFormat* LayerFormatOfPath(std::string_view path) {
     const std::string lower = AsciiLower(path);
     if (lower.ends_with(".json")) return LayerFormatNamed("geojson");
-    if (lower.ends_with(".csv")) return IsWktCsv(std::string(path)) ? LayerFormatNamed("csvwkt") : nullptr;
+    // A .csv by its name is a table: one of WKT geometries is told by its content.
+    if (lower.ends_with(".csv")) return nullptr;
     for (const LayerFormat& f : kLayerFormats)
         if (lower.ends_with(f.extension)) return &f;
     return nullptr;
+}
+
+const LayerFormat* LayerFormatOfInput(const std::string& path) {
+    const WhatFile what = WhatIs(path);
+    if (what.kind == FileKind::Unknown) return LayerFormatOfPath(path);
+    return what.kind == FileKind::Layer ? LayerFormatNamed(what.format) : nullptr;
 }
 
 const LayerFormat* LayerFormatNamed(std::string_view name) {
@@ -258,10 +248,10 @@ LayerOutput LayerOutputOf(const std::string& input, const std::string& output, c
     }
     const std::string lower = AsciiLower(output);
     // A CSV of WKT geometries to a .csv stays one: the layer, not a table of its vertices.
-    if (lower.ends_with(".csv") && AsciiLower(input).ends_with(".csv") && IsWktCsv(input)) return {false, LayerFormatNamed("csvwkt")};
+    if (lower.ends_with(".csv") && IsWktCsv(input)) return {false, LayerFormatNamed("csvwkt")};
     if (output == "-" || lower.ends_with(".csv") || lower.ends_with(".txt") || lower.ends_with(".tsv")) return {true, nullptr};
     const LayerFormat* f = LayerFormatOfPath(output);
-    if (f == nullptr) f = LayerFormatOfPath(input);
+    if (f == nullptr) f = LayerFormatOfInput(input);
     return {false, f != nullptr ? f : &kLayerFormats[0]};
 }
 

@@ -50,21 +50,20 @@ inline constexpr LayerFormat kLayerFormats[] = {
     {"fgb", "FlatGeobuf", ".fgb", "FlatGeobuf", false, true, false, false, true},
     {"sqlite", "SQLite", ".sqlite", "SpatiaLite", false, true, false, true},
     // A CSV whose geometry is WKT text in a column named WKT, as QGIS writes one: a .csv is
-    // this only where IsWktCsv says so, and a table of points otherwise.
+    // this only where its content says so (IsWktCsv), and a table of points otherwise.
     {"csvwkt", "CSV", ".csv", "CSV con WKT", false, true, false, false, true},
     // Written for a GPS unit: points as waypoints, lines as routes, multi-lines as tracks.
     {"gpx", "GPX", ".gpx", "GPX", true, false, true},
 };
 
-// The layer format of a file name by its extension (any case; ".json" is GeoJSON; a .csv
-// only where IsWktCsv reads it as one); nullptr for none.
+// The layer format of a file name by its extension (any case; ".json" is GeoJSON; ".csv"
+// none, a table); nullptr for none.
 const LayerFormat* LayerFormatOfPath(std::string_view path);
 // The layer format --formato names; nullptr for none.
 const LayerFormat* LayerFormatNamed(std::string_view name);
 
-// Whether the CSV file `path` is a layer of WKT geometries: its first line (a UTF-8 BOM
-// aside) names a column WKT, in any case, between the separators GDAL's CSV driver finds
-// by itself (commas, semicolons, tabs, blanks). Reads that line alone, without GDAL;
+// Whether the file `path` is a CSV of WKT geometries: its first line names a column WKT,
+// in any case (WhatIs, tables/FileKind.h). Reads its first bytes alone, without GDAL;
 // false for a file it cannot read.
 bool IsWktCsv(const std::string& path);
 
@@ -84,10 +83,13 @@ std::string NameList(const std::vector<std::string>& names);
 void CheckDestination(const std::string& path, const std::string& shown, const std::vector<FileId>& inputs,
                       std::string_view what = "una capa");
 
-// True for an input read as layers: the extension of a layer format read as one (a .csv
-// where IsWktCsv reads it as a layer).
-inline bool IsLayerFile(std::string_view path) {
-    const LayerFormat* f = LayerFormatOfPath(path);
+// The layer format of an input by what the file is (WhatIs: a GeoPackage named .dat is
+// one), by its name when it cannot be read yet; nullptr for a file that is no layer.
+const LayerFormat* LayerFormatOfInput(const std::string& path);
+
+// True for an input read as layers: a file of a layer format read as one.
+inline bool IsLayerFile(const std::string& path) {
+    const LayerFormat* f = LayerFormatOfInput(path);
     return f != nullptr && f->read;
 }
 
