@@ -662,7 +662,7 @@ std::string BinaryKind(std::string_view head) {
         {"\x89PNG", "es una imagen PNG, no una tabla de puntos"},
         {"PK\x03\x04", "es un fichero comprimido (ZIP), quizá una hoja de cálculo: guárdela como CSV"},
         {"\xD0\xCF\x11\xE0", "es una hoja de cálculo de Excel (.xls): guárdela como CSV"},
-        {std::string_view("SQLite format 3\0", 16), "es una base de datos SQLite: si es un GeoPackage o una SpatiaLite, su nombre debe acabar en .gpkg o .sqlite"},
+        {std::string_view("SQLite format 3\0", 16), "es una base de datos SQLite: si es un GeoPackage, su nombre debe acabar en .gpkg"},
         {"\xFF\xFE", "está en UTF-16: guárdela en UTF-8"},
         {"\xFE\xFF", "está en UTF-16: guárdela en UTF-8"},
     };

@@ -211,7 +211,9 @@ TalporGdalData* Open(const char* path, const char* const* drivers, char* error, 
         // surfaces' srsName alone, which GDAL's first look does not reach.
         const char* const kGml[] = {"WRITE_GFS=NO", "FORCE_SRS_DETECTION=YES", nullptr};
         const char* const kCsv[] = {"GEOM_POSSIBLE_NAMES=WKT", "KEEP_GEOM_COLUMNS=NO", nullptr};
-        const auto only = [&](const char* driver) { return drivers != nullptr && drivers[0] != nullptr && std::strcmp(drivers[0], driver) == 0; };
+        const auto only = [&](const char* driver) {
+            return drivers != nullptr && drivers[0] != nullptr && std::strcmp(drivers[0], driver) == 0;
+        };
         const char* const* options = only("GML") ? kGml : only("CSV") ? kCsv : nullptr;
         // A CSV of another name (a .txt of WKT) is one by the CSV driver's prefix.
         const std::size_t length = std::strlen(path);
@@ -430,9 +432,9 @@ OGRSpatialReferenceH SystemOf(int epsg) {
 // two thousand millionths of their width apart: bounds about the layer's extent in `srs`,
 // its own taken from system `sourceEpsg`, keep every vertex of a layer as wide as Spain
 // within half a millimetre of where it was put, where GDAL's defaults round UTM to
-// centimetres and degrees to decimetres. The extent is taken through GDAL's own transformation, sampled along its
-// edges, with a margin far beyond any datum's shift: "minx,miny,maxx,maxy", "" when there
-// is none to take (an empty layer, no system).
+// centimetres and degrees to decimetres. The extent goes through GDAL's own
+// transformation, sampled along its edges, with a margin far beyond any datum's shift:
+// "minx,miny,maxx,maxy", "" when there is none to take (an empty layer, no system).
 std::string MapInfoBounds(OGRLayerH in, int sourceEpsg, OGRSpatialReferenceH srs) {
     OGREnvelope e;
     OGRSpatialReferenceH from = SystemOf(sourceEpsg);
@@ -667,9 +669,10 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
         // Only a feature's first geometry is converted and written: another (a cadastral
         // parcel's reference point) is left out, and said.
         for (int g = 1; g < OGR_FD_GetGeomFieldCount(defn) && job.changed != nullptr; ++g)
-            job.changed(job.context, i, -1, ("la geometría «" + batch::ValidUtf8(OGR_GFld_GetNameRef(OGR_FD_GetGeomFieldDefn(defn, g))) +
-                                         "», otra que la primera de la capa, se deja fuera")
-                                            .c_str());
+            job.changed(job.context, i, -1,
+                        ("la geometría «" + batch::ValidUtf8(OGR_GFld_GetNameRef(OGR_FD_GetGeomFieldDefn(defn, g))) +
+                         "», otra que la primera de la capa, se deja fuera")
+                            .c_str());
         // A driver may give a field another name (a shapefile's ten characters) or take it as
         // one of its own (GPX's name): its values follow it by where it was created. A format
         // of fixed attributes (DXF) keeps those of the input's of the same names (no map).
@@ -844,7 +847,8 @@ bool Finish(const TalporGdalJob& job, int number, Batch& b, Output& out, long lo
                            : out.rowIds                  ? OGRNullFID
                                                          : OGR_F_GetFID(feature));
         // GML names each geometry's system as it writes it: the output layer's, not the input's.
-        if (OGRGeometryH g = OGR_F_GetGeometryRef(copy)) OGR_G_AssignSpatialReference(g, OGR_L_GetSpatialRef(out.layers[layer]));
+        if (OGRGeometryH g = OGR_F_GetGeometryRef(copy))
+            OGR_G_AssignSpatialReference(g, OGR_L_GetSpatialRef(out.layers[layer]));
         if (out.folderField[layer] >= 0) OGR_F_SetFieldString(copy, out.folderField[layer], out.folder[layer].c_str());
         const int cadLayer = out.cadLayerField[layer];
         if (cadLayer >= 0 && !OGR_F_IsFieldSetAndNotNull(copy, cadLayer))

@@ -1318,8 +1318,8 @@ OutputPlan PlanLayers(const Input& input, const LayerFormat* inFormat, const Eng
                        std::string(input.Layers() == 1 ? "su capa es una tabla" : "sus capas son tablas") +
                        " sin geometría");
     if (outFormat != nullptr && outFormat->oneLayer && converted > 1)
-        throw RunError(std::string(outFormat->title) + " guarda una sola capa, y la entrada tiene " + std::to_string(converted) +
-                       ": elija GeoPackage, KML o KMZ, o una tabla CSV");
+        throw RunError(std::string(outFormat->title) + " guarda una sola capa, y la entrada tiene " +
+                       std::to_string(converted) + ": elija GeoPackage, KML o KMZ, o una tabla CSV");
     // A shapefile of a layer of no one type gets its type from the geometries the layer holds.
     const bool shapefile = outFormat != nullptr && outFormat->name == "shp";
     bool shapefileByHeld = false;
@@ -1488,9 +1488,9 @@ void WriteLayers(const Input& input, const EngineOutput& output, const Settings&
         datasetOptions = {"SPATIALITE=YES"};
         layerOptions = {"LAUNDER=NO"};
     }
-    // The geometry as QGIS writes it, and the attributes' types in a .csvt beside it.
     // FlatGeobuf's spatial index would sort the features along a curve: kept in their order.
     if (outFormat->name == "fgb") layerOptions = {"SPATIAL_INDEX=NO"};
+    // The geometry as QGIS writes it, and the attributes' types in a .csvt beside it.
     if (outFormat->name == "csvwkt") layerOptions = {"GEOMETRY=AS_WKT", "CREATE_CSVT=YES"};
     datasetOptions.push_back(nullptr);
     layerOptions.push_back(nullptr);

@@ -1,7 +1,7 @@
 // GIS layers: Shapefile, GeoPackage, KML and KMZ, GeoJSON, DXF, MapInfo (TAB and MIF),
-// GML, FlatGeobuf, SpatiaLite and CSV with a WKT column, read and written through GDAL. Every vertex of every geometry goes through the conversion core
-// as a typed point; the features keep their attributes, ids, order and geometry types,
-// the layers their names. The source system is read from the layer; the output carries
+// GML, FlatGeobuf, SpatiaLite and CSV with a WKT column, read and written through GDAL.
+// Every vertex of every geometry goes through the conversion core as a typed point; the
+// features keep their attributes, ids, order and geometry types, the layers their names. The source system is read from the layer; the output carries
 // its own.
 //
 // GDAL reads the files in talpor-capas, a process of its own (layers/LayerEngine.h does
