@@ -15,6 +15,7 @@
 #include <set>
 
 #include "batch/CommandLine.h"
+#include "tables/FileKind.h"
 #include "tables/SystemError.h"
 #include "tables/TextTable.h"
 #include "convert/FileConversion.h"
@@ -484,6 +485,11 @@ void FileDialog::ReadInput() {
     const std::string input = Input();
     if (input.empty()) return;
     Control& format = model_.Get("CmbFormato");
+    // What the file is, read from it: what is none of the kinds Talpor reads is said at once.
+    if (const batch::WhatFile what = batch::WhatIs(input); what.kind == batch::FileKind::Refused) {
+        readProblem_ = "«" + FileName(input) + "» no se puede convertir: " + what.refusal + ".";
+        return;
+    }
     if (rasters::IsRasterFile(input)) {
         OfferFormats({std::begin(kImageFormatNames), std::end(kImageFormatNames)});
         image_.emplace();

@@ -308,23 +308,26 @@ WhatFile WhatIs(const std::string& path) {
     ::close(fd);
     const std::string extension = ExtensionOf(path);
     const WhatFile named = WhatNameSays(path);
-    // A shapefile and MapInfo's files are found by their names, each beside the others:
-    // the layer's own file must bear its extension.
+    // A shapefile and MapInfo's files are found by their names, each beside the others, and
+    // GDAL reads a KMZ, an ODS or an old Excel workbook by its name alone: the file must
+    // bear its format's extension.
     static constexpr std::pair<std::string_view, std::string_view> kNamedBy[] = {
         {"shp", "es un shapefile: su nombre debe acabar en .shp, junto a su .shx y su .dbf"},
         {"tab", "es una tabla de MapInfo: su nombre debe acabar en .tab, junto a su .dat y su .map"},
-        {"mif", "es un MapInfo MIF: su nombre debe acabar en .mif, junto a su .mid"}};
+        {"mif", "es un MapInfo MIF: su nombre debe acabar en .mif, junto a su .mid"},
+        {"kmz", "es un KMZ: su nombre debe acabar en .kmz"},
+        {"ods", "es una hoja de cálculo ODS: su nombre debe acabar en .ods"},
+        {"xls", "es un documento de Office antiguo, quizá una hoja de Excel: su nombre debe acabar en .xls"}};
     for (const auto& [format, sentence] : kNamedBy)
-        if (what.kind == FileKind::Layer && what.format == format && extension != "." + std::string(format))
-            return Refuse(std::string(sentence));
+        if (what.format == format && extension != "." + std::string(format)) return Refuse(std::string(sentence));
     // Raw pixels with a labelled header beside them have no magic of their own.
     if (what.kind == FileKind::Unknown || what.kind == FileKind::Table) {
         if (WhatFile labelled = LabelledImage(path, extension); labelled.kind == FileKind::Image) return labelled;
     }
     if (what.kind == FileKind::Unknown) {
         // Binary, of no format Talpor knows by its content: the name's, whose reader then
-        // says what is wrong with it (a damaged GeoPackage), or refused.
-        if (named.kind == FileKind::Layer || named.kind == FileKind::Image || named.kind == FileKind::Sheet) return named;
+        // says what is wrong with it (a damaged GeoPackage, a table in UTF-16), or refused.
+        if (named.kind != FileKind::Unknown) return named;
         return Refuse("no parece texto (tiene bytes nulos) ni es una capa, una imagen o una hoja de cálculo que Talpor lea");
     }
     // Text that is no format of its own: a table, unless its name says a format that is

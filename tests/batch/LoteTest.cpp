@@ -119,11 +119,11 @@ TEST_F(Lote, BadInputGetsItsMessageAndNothingIsLost) {
         {"a line of three megabytes", "P1;40,41;-3,70\nP2;" + std::string(3 << 20, '1') + "\n", 2,
          {"fila 2: línea de más de 2 MiB"}, {}},
         {"binary garbage", Garbage(), 2, {"la entrada no parece texto: tiene bytes nulos"}, {}},
-        // What users take for tables, told apart by their first bytes (TIFF 6.0, ISO 10918,
-        // PKWARE's APPNOTE): an orthophoto, a scanned sheet, a spreadsheet saved as .xlsx.
-        {"a GeoTIFF", std::string("II*\0\x08\0\0\0", 8) + Garbage(), 2, {"la entrada es una imagen TIFF, no una tabla de puntos"}, {}},
-        {"a JPEG", "\xFF\xD8\xFF\xE0" + Garbage(), 2, {"la entrada es una imagen JPEG"}, {}},
-        {"a spreadsheet", "PK\x03\x04" + Garbage(), 2, {"quizá una hoja de cálculo: guárdela como CSV"}, {}},
+        // Files named as tables that are something else, told by their first bytes (TIFF 6.0,
+        // ISO 10918, PKWARE's APPNOTE), go the way of what they are, and are damaged.
+        {"a GeoTIFF", std::string("II*\0\x08\0\0\0", 8) + Garbage(), 2, {"no se puede leer como imagen: GDAL no la reconoce"}, {}},
+        {"a JPEG", "\xFF\xD8\xFF\xE0" + Garbage(), 2, {"no se puede leer como imagen"}, {}},
+        {"a zip file", "PK\x03\x04" + Garbage(), 2, {"es un fichero comprimido (ZIP) sin capa KML ni hoja de cálculo"}, {}},
         {"eastings and northings without a zone", "Hito;Este;Norte;Cota\nH-01;440721,00;4474447,00;650,2\n", 2,
          {"parecen coordenadas UTM, Este y Norte, sin huso; indique el huso con --huso (29, 30 o 31)"}, {}},
         {"Latin-1 degree signs",
