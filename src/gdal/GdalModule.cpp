@@ -973,6 +973,24 @@ bool Whole(const TalporGdalJob& job, long long written) {
     return count == written;
 }
 
+// Writes at `path` a FlatGeobuf of one layer without features, of `defn`'s name, geometry
+// and fields, in `srs`; takes both.
+bool EmptyFlatGeobuf(const char* path, OGRFeatureDefnH defn, OGRSpatialReferenceH srs) {
+    VSIUnlink(path);
+    GDALDatasetH ds = GDALCreate(GDALGetDriverByName("FlatGeobuf"), path, 0, 0, 0, GDT_Unknown, nullptr);
+    const char* options[] = {"SPATIAL_INDEX=YES", nullptr};
+    OGRLayerH layer = ds == nullptr ? nullptr
+                                    : GDALDatasetCreateLayer(ds, OGR_FD_GetName(defn), srs, OGR_FD_GetGeomType(defn),
+                                                             const_cast<char**>(options));
+    bool made = layer != nullptr;
+    for (int f = 0; made && f < OGR_FD_GetFieldCount(defn); ++f)
+        made = OGR_L_CreateField(layer, OGR_FD_GetFieldDefn(defn, f), TRUE) == OGRERR_NONE;
+    if (ds != nullptr) GDALClose(ds);
+    OGR_FD_Release(defn);
+    if (srs != nullptr) OSRRelease(srs);
+    return made && CPLGetLastErrorType() < CE_Failure;
+}
+
 int RunJob(TalporGdalData* data, const TalporGdalJob* job, char* error, int size) {
     CopyText("", error, size);
     CPLErrorReset();
@@ -1000,8 +1018,20 @@ int RunJob(TalporGdalData* data, const TalporGdalJob* job, char* error, int size
             return 0;
         }
         CPLErrorReset();
+        // FlatGeobuf writes no byte of a layer without features unless it indexes them (GDAL
+        // 3.6): such a layer is made again, whole, with the index, which has nothing to order.
+        const bool emptyFgb = std::strcmp(job->driver, "FlatGeobuf") == 0 && written == 0 && out.layers.size() == 1 &&
+                              out.layers[0] != nullptr;
+        OGRFeatureDefnH emptyDefn = emptyFgb ? OGR_L_GetLayerDefn(out.layers[0]) : nullptr;
+        if (emptyDefn != nullptr) OGR_FD_Reference(emptyDefn);  // kept past the layer's close
+        OGRSpatialReferenceH emptySrs = nullptr;
+        if (emptyFgb && OGR_L_GetSpatialRef(out.layers[0]) != nullptr) emptySrs = OSRClone(OGR_L_GetSpatialRef(out.layers[0]));
         GDALClose(out.dataset);  // writes what the driver held back
         out.dataset = nullptr;
+        if (emptyFgb && !EmptyFlatGeobuf(job->output, emptyDefn, emptySrs)) {
+            LastError("GDAL no puede escribir la capa vacía", error, size);
+            return 0;
+        }
         if (CPLGetLastErrorType() >= CE_Failure) {
             LastError("GDAL no puede terminar de escribir la salida", error, size);
             return 0;

@@ -298,6 +298,7 @@ struct Job {
     const LayerProgress* progress = nullptr;
     bool geoJson = false;  // the output is GeoJSON
     bool cad = false;      // the output is DXF
+    std::string keepsNoEmpty;  // the output's title, for a format of no feature without a geometry
     std::uint64_t features = 0;
     std::exception_ptr thrown;
     std::vector<std::string> layerNames;
@@ -569,10 +570,12 @@ bool OutsideBand(int zone, double lon) {
 }
 
 // The summary's counts of a feature to be written; or, in a DXF, which has no entity
-// without a geometry, the feature left out.
+// without a geometry, or a FlatGeobuf, whose writer passes over such a feature, the
+// feature left out.
 int Counted(const Job& job, const TalporGdalFeature& f, LayerReport& report) {
-    if (f.noGeometry && job.cad) {
+    if (f.noGeometry && !job.keepsNoEmpty.empty()) {
         report.droppedWithoutGeometry.push_back(f.fid);
+        report.droppedBy = job.keepsNoEmpty;
         return TalporGdalLeave;
     }
     report.features += 1;
@@ -1475,6 +1478,7 @@ void WriteLayers(const Input& input, const EngineOutput& output, const Settings&
     std::vector<const char*> datasetOptions, layerOptions;
     job.geoJson = outFormat->name == "geojson";
     job.cad = outFormat->name == "dxf";
+    if (job.cad || outFormat->name == "fgb") job.keepsNoEmpty = outFormat->title;
     // The layer is written in degrees already, and within Spain: GDAL reprojects nothing,
     // so its dateline heuristics would only warn, on every feature, that they do nothing.
     if (job.geoJson) layerOptions = {"RFC7946=YES", "COORDINATE_PRECISION=9", "WRITE_NAME=NO", "WRAPDATELINE=NO"};

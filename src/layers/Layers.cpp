@@ -355,8 +355,9 @@ std::string LayerNotesText(const LayerReport& r) {
         for (std::size_t i = 0; i < r.droppedWithoutGeometry.size() && i < 10; ++i)
             ids += (i == 0 ? " " : ", ") + std::to_string(r.droppedWithoutGeometry[i]);
         if (r.droppedWithoutGeometry.size() > 10) ids += "…";
-        parts.push_back(Count(r.droppedWithoutGeometry.size(), "entidad sin geometría, que DXF no guarda, dejada fuera:",
-                              "entidades sin geometría, que DXF no guarda, dejadas fuera:") +
+        const std::string keeps = ", que " + r.droppedBy + " no guarda, ";
+        parts.push_back(Count(r.droppedWithoutGeometry.size(), "entidad sin geometría" + keeps + "dejada fuera:",
+                              "entidades sin geometría" + keeps + "dejadas fuera:") +
                         ids);
     }
     if (r.recoded > 0) {

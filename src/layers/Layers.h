@@ -181,8 +181,10 @@ struct LayerReport {
     std::vector<std::int64_t> leftOut;  // ids of the features left out (--omitir-fuera)
     std::int64_t withoutHeight = 0;     // vertices whose Z is no altitude (KML's altitudeMode)
     std::int64_t withoutGeometry = 0;   // features with no geometry, written as they are
-    // Features with no geometry left out, of a format that cannot hold them (DXF): their ids.
+    // Features with no geometry left out, of a format that cannot hold them (DXF,
+    // FlatGeobuf, its title in `droppedBy`): their ids.
     std::vector<std::int64_t> droppedWithoutGeometry;
+    std::string droppedBy;
     std::int64_t unread = 0;            // records GDAL could not read at all
     // Texts that were not valid in their encoding (a .cpg that lies), read as
     // Windows-1252; bytes of them it leaves undefined, written as U+FFFD.
