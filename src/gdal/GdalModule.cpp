@@ -536,6 +536,35 @@ bool CreateKml(TalporGdalData* data, const TalporGdalJob& job, Output& out, char
     return true;
 }
 
+// `name` as an XML element's name without a prefix (XML 1.0's NameStartChar and
+// NameChar, no colon): every character it has no place for as "_", and "_" before a first
+// character that cannot start one (a digit).
+std::string XmlName(const std::string& name) {
+    const auto start = [](char32_t c) {
+        return (c >= 'A' && c <= 'Z') || c == '_' || (c >= 'a' && c <= 'z') || (c >= 0xC0 && c <= 0xD6) ||
+               (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) || (c >= 0x370 && c <= 0x37D) ||
+               (c >= 0x37F && c <= 0x1FFF) || (c >= 0x200C && c <= 0x200D) || (c >= 0x2070 && c <= 0x218F) ||
+               (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) || (c >= 0xF900 && c <= 0xFDCF) ||
+               (c >= 0xFDF0 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0xEFFFF);
+    };
+    const auto inside = [&](char32_t c) {
+        return start(c) || c == '-' || c == '.' || (c >= '0' && c <= '9') || c == 0xB7 || (c >= 0x300 && c <= 0x36F) ||
+               (c >= 0x203F && c <= 0x2040);
+    };
+    const std::string valid = batch::ValidUtf8(name);
+    std::string out;
+    for (std::size_t at = 0; at < valid.size();) {
+        const auto b = static_cast<unsigned char>(valid[at]);
+        const std::size_t length = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+        char32_t c = length == 1 ? b : b & (0x3F >> (length - 1));
+        for (std::size_t k = 1; k < length && at + k < valid.size(); ++k) c = c << 6 | (valid[at + k] & 0x3F);
+        if (out.empty() && !start(c) && inside(c)) out += '_';
+        out += inside(c) ? valid.substr(at, length) : "_";
+        at += length;
+    }
+    return out.empty() ? "_" : out;
+}
+
 // Creates the attributes of input layer `i` (`defn`) on `layer`, each under the name the
 // program gives it, and says what the format made of each (job.changed): `fields` gets the
 // output's index of each, `isoFields` those of dates and times kept as ISO 8601 texts.
@@ -545,12 +574,17 @@ bool CreateFields(OGRLayerH layer, OGRFeatureDefnH defn, GDALDriverH driver, con
     const bool shapefile = std::strcmp(job.driver, "ESRI Shapefile") == 0;
     // FlatGeobuf takes a date for a date and time at midnight, its layer saying nothing of it.
     const bool flatGeobuf = std::strcmp(job.driver, "FlatGeobuf") == 0;
+    const bool gml = std::strcmp(job.driver, "GML") == 0;
     for (int f = 0; f < OGR_FD_GetFieldCount(defn); ++f) {
         OGRFieldDefnH field = OGR_FD_GetFieldDefn(defn, f);
         // The name the program gives it (valid UTF-8, and apart from the others where
         // the format does not tell case), else its own.
         const char* const* names = job.fieldNames != nullptr ? job.fieldNames[i] : nullptr;
         const char* name = names != nullptr && names[f] != nullptr ? names[f] : OGR_Fld_GetNameRef(field);
+        // GML's attributes are XML elements, whose names GDAL writes as they come.
+        const char* const given = name;
+        const std::string element = gml ? XmlName(name) : std::string();
+        if (gml) name = element.c_str();
         // A shapefile keeps a date, not a date with its time: the time is kept as ISO 8601
         // text rather than lost.
         const bool isoText = shapefile && OGR_Fld_GetType(field) == OFTDateTime;
@@ -578,7 +612,7 @@ bool CreateFields(OGRLayerH layer, OGRFeatureDefnH defn, GDALDriverH driver, con
         if (isoText) isoFields.push_back(fields.back());
         if (OGRFieldDefnH made = fields.back() >= 0 ? OGR_FD_GetFieldDefn(defnOut, fields.back()) : nullptr;
             made != nullptr && job.changed != nullptr) {
-            const std::string was = batch::ValidUtf8(name);
+            const std::string was = batch::ValidUtf8(given);
             const std::string is = batch::ValidUtf8(OGR_Fld_GetNameRef(made));
             if (was != is)
                 job.changed(job.context, i, -1, ("el atributo «" + was + "» se llama «" + is + "», el nombre que " +
@@ -761,6 +795,30 @@ void Take(OGRFeatureH feature, int fields, bool geometryExpected, Pending& p) {
     Read(OGR_F_GetGeometryRef(feature), p.vertices);
 }
 
+// Writes the control characters XML 1.0 has no place for (all but tab and the line ends)
+// as U+FFFD in the texts of `feature` and of `p`; the number of its texts that held one.
+int ScrubControls(OGRFeatureH feature, Pending& p) {
+    int scrubbed = 0;
+    for (std::size_t f = 0; f < p.texts.size(); ++f) {
+        std::string& text = p.texts[f];
+        if (std::none_of(text.begin(), text.end(), [](char c) {
+                return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r';
+            }))
+            continue;
+        std::string clean;
+        for (char c : text) {
+            if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') clean += "\xEF\xBF\xBD";
+            else clean += c;
+        }
+        text = std::move(clean);
+        p.values[f] = text.c_str();
+        const int i = static_cast<int>(f);
+        if (OGR_Fld_GetType(OGR_F_GetFieldDefnRef(feature, i)) == OFTString) OGR_F_SetFieldString(feature, i, text.c_str());
+        ++scrubbed;
+    }
+    return scrubbed;
+}
+
 void Hand(const Pending& p, int layer, long long index, TalporGdalFeature& out) {
     const Vertices& v = p.vertices;
     OGRGeometryH geometry = OGR_F_GetGeometryRef(p.feature);
@@ -902,6 +960,10 @@ bool ReadAll(TalporGdalData* data, const TalporGdalJob& job, Batch (&batches)[2]
         // The records a shapefile's .dbf says it has: those GDAL stops short of were lost.
         // (Other formats' counts are kept beside the data, and may be out of date.)
         const long long declared = shapefile ? OGR_L_GetFeatureCount(in, FALSE) : -1;
+        // The XML formats GDAL writes (GML, GPX) would write a control character as it is,
+        // which no XML reader takes: the texts that hold one, counted for the layer.
+        const bool xml = job.driver != nullptr && (std::strcmp(job.driver, "GML") == 0 || std::strcmp(job.driver, "GPX") == 0);
+        long long scrubbed = 0;
         long long index = 0;   // of the next feature handed over, in the layer's order
         long long record = 0;  // of the next record read
         // A KML container's tracks, feature by feature, where its features are as many.
@@ -942,6 +1004,7 @@ bool ReadAll(TalporGdalData* data, const TalporGdalJob& job, Batch (&batches)[2]
             b.layer = l;
             Pending& p = b.pending[b.count++];
             Take(feature, fields, geometryExpected, p);
+            if (xml) scrubbed += ScrubControls(feature, p);
             p.trackMode = tracks != nullptr && record - 1 < static_cast<long long>(tracks->size())
                               ? &(*tracks)[static_cast<std::size_t>(record - 1)]
                               : nullptr;
@@ -953,6 +1016,13 @@ bool ReadAll(TalporGdalData* data, const TalporGdalJob& job, Batch (&batches)[2]
             }
         }
         if (batches[filling].count > 0 && !handOver(index)) return false;
+        if (scrubbed > 0 && job.changed != nullptr)
+            job.changed(job.context, l, -1,
+                        (std::to_string(scrubbed) + (scrubbed == 1 ? " texto con caracteres de control, que XML no admite, "
+                                                                     "escritos como «\xEF\xBF\xBD»"
+                                                                   : " textos con caracteres de control, que XML no admite, "
+                                                                     "escritos como «\xEF\xBF\xBD»"))
+                            .c_str());
     }
     const int last = 1 - filling;
     return !batches[last].started || Finish(job, last, batches[last], out, written, transactions, error, size);
