@@ -1248,6 +1248,22 @@ TEST_F(Layers, MapInfoGmlFlatGeobufSpatiaLiteAndWktCsvGoWhereOgr2ogrPutsThem) {
     EXPECT_LT(Farthest(Read(dir / "con-prj.csv")[0].vertices, Read(dir / "ogr-csv.gpkg")[0].vertices), 0.001);
     EXPECT_EQ(Read(dir / "con-prj.csv")[0].epsg, 25830);
 
+    // Names and texts as people write them, where XML has no place for them, come out of a
+    // GML that xmllint reads; a FlatGeobuf, which keeps no feature without a geometry, says
+    // it left one out, and an empty layer is a file GDAL reads.
+    WriteFile(dir / "nombres.csv", "WKT;Superficie (ha);Nº parcela\n\"POINT (440000 4474000)\";1,5;\"a\x07z\"\n;2;sin punto\n");
+    Ran r = Run("-m rejilla --origen=ed50-utm30 --destino=etrs89-utm30 nombres.csv nombres.gml");
+    EXPECT_TRUE(Has(r.err, "el atributo «Superficie (ha)» se llama «Superficie__ha_», el nombre que GML le da") &&
+                Has(r.err, "1 texto con caracteres de control, que XML no admite, escritos como «\xEF\xBF\xBD»"))
+        << r.err;
+    EXPECT_TRUE(Ogr("xmllint --noout nombres.gml")) << ReadFile(dir / "ogr.txt");
+    r = Run("-m rejilla --origen=ed50-utm30 --destino=etrs89-utm30 nombres.csv nombres.fgb");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Has(r.err, "1 entidad sin geometría, que FlatGeobuf no guarda, dejada fuera: 2")) << r.err;
+    WriteFile(dir / "vacia.csv", "WKT;nombre\n");
+    EXPECT_EQ(Run("-m rejilla --origen=ed50-utm30 --destino=etrs89-utm30 vacia.csv vacia.fgb").status, 0);
+    EXPECT_TRUE(Ogr("ogrinfo -ro -so vacia.fgb vacia")) << ReadFile(dir / "ogr.txt");
+
     // A parcel of the cadastre's INSPIRE GML 3.2, its system named in its surfaces alone, to
     // ED50 UTM 30; a GML 3 in EPSG 4258, whose URN puts latitude first, to ETRS89 UTM 30.
     // Nothing is written beside them as they are read (GDAL's .gfs).
