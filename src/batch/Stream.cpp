@@ -660,8 +660,8 @@ std::string BinaryKind(std::string_view head) {
         {std::string_view("MM\0+", 4), "es una imagen TIFF, no una tabla de puntos"},
         {"\xFF\xD8\xFF", "es una imagen JPEG, no una tabla de puntos"},
         {"\x89PNG", "es una imagen PNG, no una tabla de puntos"},
-        {"PK\x03\x04", "es un fichero comprimido (ZIP), quizá una hoja de cálculo: guárdela como CSV"},
-        {"\xD0\xCF\x11\xE0", "es una hoja de cálculo de Excel (.xls): guárdela como CSV"},
+        {"PK\x03\x04", "es un fichero comprimido (ZIP), quizá una hoja de cálculo: si lo es, su nombre debe acabar en .xlsx u .ods"},
+        {"\xD0\xCF\x11\xE0", "es una hoja de cálculo de Excel (.xls): su nombre debe acabar en .xls"},
         {std::string_view("SQLite format 3\0", 16), "es una base de datos SQLite: si es un GeoPackage, su nombre debe acabar en .gpkg"},
         {"\xFF\xFE", "está en UTF-16: guárdela en UTF-8"},
         {"\xFE\xFF", "está en UTF-16: guárdela en UTF-8"},
@@ -722,7 +722,7 @@ std::string SummaryText(const Summary& s, std::string_view inputName) {
                 ColumnsText({*l.heightColumn});
         if (!s.heightName.empty()) text += " («" + s.heightName + "», por su nombre)";
     }
-    text += ", separador " + std::string(SeparatorName(l.separator));
+    if (!s.sheet) text += ", separador " + std::string(SeparatorName(l.separator));
     text += l.headerLine != 0 ? ", cabecera en la fila " + std::to_string(l.headerLine) : ", sin cabecera";
     if (s.windows1252 > 0)
         text += "; " + Count(s.windows1252, "fila leída", "filas leídas") + " como Latin-1 (no eran UTF-8)" +

@@ -1,4 +1,5 @@
 #include "layers/LayerWorker.h"
+#include "layers/Workbook.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -480,6 +481,7 @@ void RunJob(const std::vector<std::string>& args, const WorkerJob& other) {
         if (args.size() < 2) throw RunError("trabajo incompleto");
         if (args[0] == "capas") {
             for (const LayerInfo& l : ReadLayers(args[1], limits, progress)) Send(RecordOf(l));
+        } else if (WorkbookJob(args, Send)) {
         } else if (args[0] == "sistemas") {
             // Each file's layers, uncounted, or why it cannot be read; GDAL set up once for all.
             for (std::size_t i = 0; i < files.size(); ++i) {

@@ -120,7 +120,7 @@ TEST_F(Lote, BadInputGetsItsMessageAndNothingIsLost) {
         // PKWARE's APPNOTE): an orthophoto, a scanned sheet, a spreadsheet saved as .xlsx.
         {"a GeoTIFF", std::string("II*\0\x08\0\0\0", 8) + Garbage(), 2, {"la entrada es una imagen TIFF, no una tabla de puntos"}, {}},
         {"a JPEG", "\xFF\xD8\xFF\xE0" + Garbage(), 2, {"la entrada es una imagen JPEG"}, {}},
-        {"a spreadsheet", "PK\x03\x04" + Garbage(), 2, {"quizá una hoja de cálculo: guárdela como CSV"}, {}},
+        {"a spreadsheet", "PK\x03\x04" + Garbage(), 2, {"quizá una hoja de cálculo: si lo es, su nombre debe acabar en .xlsx u .ods"}, {}},
         {"eastings and northings without a zone", "Hito;Este;Norte;Cota\nH-01;440721,00;4474447,00;650,2\n", 2,
          {"parecen coordenadas UTM, Este y Norte, sin huso; indique el huso con --huso (29, 30 o 31)"}, {}},
         {"Latin-1 degree signs",
