@@ -108,20 +108,30 @@ std::string SideName(const std::string& path, const std::string& name) {
 
 }  // namespace
 
+std::vector<std::string> SheetLines(const Sheet& sheet, std::size_t count) {
+    std::size_t width = 0;
+    for (const CellRow& row : sheet.rows) width = std::max(width, row.size());
+    std::vector<std::string> lines;
+    for (const CellRow& row : sheet.rows) {
+        if (lines.size() == count) break;
+        std::string& line = lines.emplace_back();
+        for (std::size_t c = 0; c < width; ++c) {
+            if (c > 0) line += '\t';
+            if (c < row.size()) AppendField(line, CellText(row[c]), '\t');
+        }
+    }
+    return lines;
+}
+
 Summary ConvertSheet(const Sheet& sheet, const Settings& given, SheetOut& out, std::string* table) {
     out = SheetOut{sheet.name, {}, {}, {}};
     std::size_t width = 0;
     for (const CellRow& row : sheet.rows) width = std::max(width, row.size());
     std::string text;
-    for (const CellRow& row : sheet.rows) {
-        for (std::size_t c = 0; c < width; ++c) {
-            if (c > 0) text += '\t';
-            if (c < row.size()) AppendField(text, CellText(row[c]), '\t');
-        }
-        text += '\n';
-    }
+    for (const std::string& line : SheetLines(sheet, sheet.rows.size())) text.append(line).append("\n");
     Settings settings = TableSettings(given);
     settings.layout.separator = Separator::Tab;
+    settings.format = Format::Text;
     if (settings.decimalSign == 0) settings.decimalSign = ',';
     MemoryFile in, converted;
     in.Write(text);
@@ -177,15 +187,15 @@ Summary ConvertSheet(const Sheet& sheet, const Settings& given, SheetOut& out, s
     return summary;
 }
 
-WorkbookSummary ConvertWorkbook(const std::string& input, const std::string& output, const Settings& settings,
+WorkbookSummary ConvertWorkbook(const std::string& input, const std::string& given, const Settings& settings,
                                 const LayerProgress& progress) {
+    // GDAL cannot write an .xls: one asked for is written as .xlsx, under that name.
+    const std::string output = WorkbookOfPath(given) == WorkbookKind::Xls ? given + "x" : given;
     if (output == "-")
         throw RunError("una hoja de cálculo se escribe en un fichero: dé un destino .xlsx, .ods o .csv");
     const WorkbookKind outKind = TextDestination(output) ? WorkbookKind::None
                                  : IsWorkbookFile(output) ? WorkbookOfPath(output)
                                                           : WorkbookOfPath(input);
-    if (outKind == WorkbookKind::Xls && IsWorkbookFile(output))
-        throw RunError("GDAL no escribe Excel antiguo (.xls): dé un destino .xlsx, .ods o .csv");
     std::vector<FileId> inputs;
     if (const auto id = IdOf(input)) inputs.push_back(*id);
     CheckDestination(output, output, inputs, "una hoja de cálculo");
@@ -238,8 +248,31 @@ std::string WorkbookSummaryText(const WorkbookSummary& s, std::string_view input
     for (const SheetReport& r : s.sheets)
         if (!r.points)
             text += "talpor-lote: " + std::string(inputName) + ": la hoja «" + r.name + "» no tiene puntos: no se escribe\n";
-    if (s.fromXls) text += "talpor-lote: " + std::string(inputName) + ": leída como Excel antiguo (.xls), escrita como .xlsx\n";
+    if (s.fromXls)
+        text += "talpor-lote: " + std::string(inputName) + ": Excel antiguo (.xls), que GDAL lee pero no escribe: escrita como .xlsx en " +
+                s.output + "\n";
     return text;
+}
+
+std::string WorkbookSummaryLine(const WorkbookSummary& s) {
+    std::string line;
+    for (const SheetReport& r : s.sheets) {
+        line += (line.empty() ? "hoja «" : "; hoja «") + r.name + "»: ";
+        if (!r.points) {
+            line += "sin puntos, no se escribe";
+            continue;
+        }
+        line += Count(r.summary.converted, "fila convertida", "filas convertidas");
+        if (r.summary.failed > 0) {
+            line += ", " + Count(r.summary.failed, "con error", "con error");
+            if (!r.summary.firstErrors.empty())
+                line += " (la primera, la fila " + std::to_string(r.summary.firstErrors[0].line) + ": " +
+                        r.summary.firstErrors[0].message + ")";
+        }
+        if (!r.output.empty()) line += ", escrita en " + r.output;
+    }
+    if (s.fromXls) line += "; Excel antiguo (.xls), escrito como .xlsx";
+    return line;
 }
 
 bool Whole(const WorkbookSummary& summary) {

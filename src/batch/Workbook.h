@@ -43,6 +43,14 @@ WorkbookSummary ConvertWorkbook(const std::string& input, const std::string& out
 // "listado.xlsx, hoja «Puntos»", then the sheets without points and the form written.
 std::string WorkbookSummaryText(const WorkbookSummary& summary, std::string_view inputName);
 
+// The first `count` rows of `sheet` as the lines of the text table it is converted as
+// (cells between tabs), for a preview to find its layout in.
+std::vector<std::string> SheetLines(const Sheet& sheet, std::size_t count);
+
+// The summary on one line, for a window: "hoja «Puntos»: 2 filas convertidas, 1 con
+// error; hoja «Notas»: sin puntos, no se escribe".
+std::string WorkbookSummaryLine(const WorkbookSummary& summary);
+
 // Whether every row of every sheet was converted.
 bool Whole(const WorkbookSummary& summary);
 

@@ -195,6 +195,18 @@ std::optional<std::string> RunLayers(form::Platform& platform, const std::string
     });
 }
 
+// A workbook, converted as talpor-lote converts it.
+std::optional<std::string> RunWorkbook(form::Platform& platform, const std::string& input, const std::string& output,
+                                       const Settings& settings) {
+    return RunBeside(platform, input, output, [&](ProgressWindow&, const std::string&, const auto&) {
+        const batch::WorkbookSummary summary = batch::ConvertWorkbook(input, output, settings);
+        std::string m = batch::WorkbookSummaryLine(summary);
+        m[0] = 'H';  // "Hoja «Puntos»: …"
+        return Ending{m + ".\r\n\r\nResultado: " + summary.output,
+                      batch::Whole(summary) ? form::MsgIcon::Information : form::MsgIcon::Exclamation};
+    });
+}
+
 // An image, converted as talpor-lote converts it; the progress counts rows of pixels.
 std::optional<std::string> RunImage(form::Platform& platform, const std::string& input, const std::string& output,
                                     const Settings& settings, const rasters::RasterOptions& options) {
@@ -220,6 +232,7 @@ std::optional<std::string> RunImage(form::Platform& platform, const std::string&
 std::optional<std::string> Run(form::Platform& platform, const std::string& input, const std::string& output,
                                const Settings& settings) {
     if (batch::IsLayerFile(input)) return RunLayers(platform, input, output, settings);
+    if (batch::IsWorkbookFile(input)) return RunWorkbook(platform, input, output, settings);
     ProgressWindow progress(platform);
     Descriptor in{::open(input.c_str(), O_RDONLY | O_CLOEXEC)};
     if (in.fd < 0) return SystemErrorText(errno);
@@ -267,6 +280,7 @@ std::string FolderFileLine(const batch::FolderFile& f) {
         return line + ".";
     }
     if (f.image) return rasters::RasterSummaryLine(*f.image) + ".";
+    if (f.workbook) return batch::WorkbookSummaryLine(*f.workbook) + (f.way.empty() ? "" : "; " + f.way) + ".";
     const batch::LayerSummary& s = *f.layers;
     for (const batch::LayerReport& r : s.layers) {
         line += (line.empty() ? "capa «" : "; capa «") + r.name + "»: ";
