@@ -132,6 +132,19 @@ Summary ConvertSheet(const Sheet& sheet, const Settings& given, SheetOut& out, s
     Settings settings = TableSettings(given);
     settings.layout.separator = Separator::Tab;
     settings.format = Format::Text;
+    // A height column named that this sheet has not (another sheet's): its points are
+    // converted without height, as a table without such a column would be.
+    const std::string& height = settings.layout.heightColumn;
+    if (!height.empty() && height.find_first_not_of("0123456789") != std::string::npos &&
+        std::none_of(sheet.rows.begin(), sheet.rows.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(sheet.rows.size(), 64)),
+                     [&](const CellRow& row) {
+                         return std::any_of(row.begin(), row.end(), [&](const Cell& c) { return c.text == height; });
+                     })) {
+        settings.layout.heightColumn.clear();
+        settings.layout.findHeight = false;
+        settings.conversion.heightIsAltitude = false;
+        settings.outputs.height = settings.outputs.altitude = false;
+    }
     if (settings.decimalSign == 0) settings.decimalSign = ',';
     MemoryFile in, converted;
     in.Write(text);
@@ -139,7 +152,7 @@ Summary ConvertSheet(const Sheet& sheet, const Settings& given, SheetOut& out, s
     try {
         summary = ConvertStream(in.fd, converted.fd, settings);
     } catch (const RunError& e) {
-        if (e.missing != Missing::Columns) throw RunError("hoja «" + sheet.name + "»: " + e.what(), e.missing);
+        if (e.missing != Missing::Columns) throw;
         return Summary{};  // no point in it
     }
     summary.sheet = true;
@@ -209,7 +222,14 @@ WorkbookSummary ConvertWorkbook(const std::string& input, const std::string& giv
         report.name = sheet.name;
         SheetOut out;
         std::string table;
-        report.summary = ConvertSheet(sheet, settings, out, outKind == WorkbookKind::None ? &table : nullptr);
+        try {
+            report.summary = ConvertSheet(sheet, settings, out, outKind == WorkbookKind::None ? &table : nullptr);
+        } catch (const RunError& e) {
+            // A zone to give holds for every sheet; a column named that this sheet has
+            // not is this sheet's alone.
+            if (e.missing != Missing::Nothing) throw RunError("hoja «" + sheet.name + "»: " + e.what(), e.missing);
+            report.refused = e.what();
+        }
         report.points = report.summary.layout.has_value();
         if (report.points) {
             written.push_back(std::move(out));
@@ -247,7 +267,8 @@ std::string WorkbookSummaryText(const WorkbookSummary& s, std::string_view input
     }
     for (const SheetReport& r : s.sheets)
         if (!r.points)
-            text += "talpor-lote: " + std::string(inputName) + ": la hoja «" + r.name + "» no tiene puntos: no se escribe\n";
+            text += "talpor-lote: " + std::string(inputName) + ": la hoja «" + r.name + "» " +
+                    (r.refused.empty() ? "no tiene puntos" : "no se puede leer: " + r.refused) + ": no se escribe\n";
     if (s.fromXls)
         text += "talpor-lote: " + std::string(inputName) + ": Excel antiguo (.xls), que GDAL lee pero no escribe: escrita como .xlsx en " +
                 s.output + "\n";
@@ -259,7 +280,7 @@ std::string WorkbookSummaryLine(const WorkbookSummary& s) {
     for (const SheetReport& r : s.sheets) {
         line += (line.empty() ? "hoja «" : "; hoja «") + r.name + "»: ";
         if (!r.points) {
-            line += "sin puntos, no se escribe";
+            line += (r.refused.empty() ? "sin puntos" : r.refused) + ", no se escribe";
             continue;
         }
         line += Count(r.summary.converted, "fila convertida", "filas convertidas");
@@ -277,7 +298,7 @@ std::string WorkbookSummaryLine(const WorkbookSummary& s) {
 
 bool Whole(const WorkbookSummary& summary) {
     for (const SheetReport& r : summary.sheets)
-        if (r.summary.failed > 0) return false;
+        if (r.summary.failed > 0 || !r.refused.empty()) return false;
     return true;
 }
 

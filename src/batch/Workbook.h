@@ -19,6 +19,7 @@ struct SheetReport {
     bool points = false;  // it held points and is written
     Summary summary;      // of a sheet with points
     std::string output;   // where it went when not in the workbook written (a CSV of its own)
+    std::string refused;  // why it could not be read as its table: a column named that it has not
 };
 
 struct WorkbookSummary {
@@ -29,8 +30,9 @@ struct WorkbookSummary {
 
 // The grid of `sheet` converted: its rows become `out`'s (the header row its names, or
 // "Columna 1"... without one) and `table` (when not null) the text table a CSV input
-// gives. Its summary; unset layout when the sheet holds no point. Throws RunError for a
-// run that cannot go (a zone to give, a column named that is not there).
+// gives. Its summary; unset layout when the sheet holds no point. A height column named
+// that the sheet has not is left out for it. Throws RunError for a sheet that cannot be
+// read (a zone to give, a point column named that is not there).
 Summary ConvertSheet(const Sheet& sheet, const Settings& settings, SheetOut& out, std::string* table = nullptr);
 
 // Converts the workbook `input` into `output` (its kind by its extension: .xlsx, .ods,

@@ -219,8 +219,11 @@ Settings DecodeSettings(std::string_view text) {
 }
 
 LayerWorker::LayerWorker(const std::vector<std::string>& arguments, int table)
-    : failed_(!arguments.empty() && arguments[0] == "imagen" ? "no se puede convertir la imagen: "
-                                                              : "no se puede leer como capa: ") {
+    : failed_(arguments.empty()             ? "no se puede leer como capa: "
+              : arguments[0] == "imagen"    ? "no se puede convertir la imagen: "
+              : arguments[0] == "hojas"     ? "no se puede leer como hoja de cálculo: "
+              : arguments[0] == "libro"     ? "no se puede escribir la hoja de cálculo: "
+                                            : "no se puede leer como capa: ") {
     // A worker kept by this thread takes the job, if it is still there to take it; a job
     // that writes a table to a descriptor of its own has a worker of its own.
     Kept& kept = g_kept;

@@ -687,6 +687,17 @@ TEST_F(Lote, WorkbookSheetsConvertAsTablesAndComeBackAsWorkbooks) {
                 Has(r.err, "la hoja «Grados» se escribe en salida-Grados.csv"))
         << r.err;
 
+    // Columns named: a height column a sheet has not leaves it without heights; point
+    // columns it has not leave it out, said.
+    r = Run("-s ed50-wgs84 -m rejilla -c Huso,Este,Norte --altitud=Altitud libro.xlsx columnas.xlsx");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(Has(r.err, "hoja «Puntos»: 2 filas convertidas; punto en las columnas 2 a 4, altitud") &&
+                Has(r.err, "la hoja «Grados» no se puede leer: la columna «Huso» no está en la cabecera: no se escribe"))
+        << r.err;
+    r = Run("-s ed50-wgs84 -m rejilla --altitud=Altitud libro.xlsx altitud.xlsx");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.err, "hoja «Grados»: 1 fila convertida; punto en las columnas 2 y 3, cabecera")) << r.err;
+
     // An .xls is read by GDAL and written as .xlsx; one it cannot read is refused.
     fs::copy_file(TALPOR_TEST_DATA "/libro.xls", dir / "viejo.xls");
     r = Run("-s ed50-wgs84 -m rejilla viejo.xls nuevo.xls");
