@@ -201,7 +201,7 @@ Summary ConvertSheet(const Sheet& sheet, const Settings& given, SheetOut& out, s
 }
 
 WorkbookSummary ConvertWorkbook(const std::string& input, const std::string& given, const Settings& settings,
-                                const LayerProgress& progress) {
+                                const LayerProgress& progress, const ReplaceQuestion& replace) {
     // GDAL cannot write an .xls: one asked for is written as .xlsx, under that name.
     const std::string output = WorkbookOfPath(given) == WorkbookKind::Xls ? given + "x" : given;
     if (output == "-")
@@ -251,6 +251,22 @@ WorkbookSummary ConvertWorkbook(const std::string& input, const std::string& giv
             std::ofstream file(name, std::ios::binary | std::ios::trunc);
             file << tables[t++];
             if (!file.flush()) throw RunError("no se puede escribir " + name);
+        }
+        // None of the tables beside the one named replaced without a word.
+        std::vector<std::string> written, existing;
+        for (const SheetReport& r : summary.sheets) {
+            if (r.output.empty()) continue;
+            const std::string name = std::filesystem::path(r.output).filename().string();
+            written.push_back(name);
+            if (std::filesystem::exists(r.output)) existing.push_back(name);
+        }
+        if (!existing.empty() && !settings.layers.replace) {
+            const std::string them = NameList(existing);
+            if (!replace)
+                throw RunError("la conversión escribiría también " + NameList(written) + ", y ya " +
+                               (existing.size() == 1 ? "existe " : "existen ") + them +
+                               ": elija otro destino, o añada --reemplazar para reemplazar" + (existing.size() == 1 ? "lo" : "los"));
+            if (!replace(existing)) throw RunError("no se ha" + std::string(existing.size() == 1 ? "" : "n") + " reemplazado " + them);
         }
     }
     folder.Commit();

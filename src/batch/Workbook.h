@@ -36,10 +36,13 @@ struct WorkbookSummary {
 Summary ConvertSheet(const Sheet& sheet, const Settings& settings, SheetOut& out, std::string* table = nullptr);
 
 // Converts the workbook `input` into `output` (its kind by its extension: .xlsx, .ods,
-// .csv or .txt; another or none, the input's). Throws RunError when it cannot be read,
-// written, or no sheet holds a point.
+// .csv or .txt; another or none, the input's; an .xls named is written as .xlsx). Toward
+// a text table each sheet has a table of its own, the first under `output`, the others
+// beside it ("salida-Hoja.csv"), which replace files there only with --reemplazar or when
+// `replace` agrees. Throws RunError when it cannot be read, written, or no sheet holds a
+// point.
 WorkbookSummary ConvertWorkbook(const std::string& input, const std::string& output, const Settings& settings,
-                                const LayerProgress& progress = {});
+                                const LayerProgress& progress = {}, const ReplaceQuestion& replace = {});
 
 // The summary for standard error: each sheet's as SummaryText says a table's, named
 // "listado.xlsx, hoja «Puntos»", then the sheets without points and the form written.

@@ -198,8 +198,8 @@ std::optional<std::string> RunLayers(form::Platform& platform, const std::string
 // A workbook, converted as talpor-lote converts it.
 std::optional<std::string> RunWorkbook(form::Platform& platform, const std::string& input, const std::string& output,
                                        const Settings& settings) {
-    return RunBeside(platform, input, output, [&](ProgressWindow&, const std::string&, const auto&) {
-        const batch::WorkbookSummary summary = batch::ConvertWorkbook(input, output, settings);
+    return RunBeside(platform, input, output, [&](ProgressWindow&, const std::string&, const auto& replace) {
+        const batch::WorkbookSummary summary = batch::ConvertWorkbook(input, output, settings, {}, replace);
         std::string m = batch::WorkbookSummaryLine(summary);
         m[0] = 'H';  // "Hoja «Puntos»: …"
         return Ending{m + ".\r\n\r\nResultado: " + summary.output,

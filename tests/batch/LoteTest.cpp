@@ -686,6 +686,8 @@ TEST_F(Lote, WorkbookSheetsConvertAsTablesAndComeBackAsWorkbooks) {
                 Has(ReadFile(dir / "salida-DMS.csv"), "\nD1\t40º 25' 3,1234\" N\t") &&
                 Has(r.err, "la hoja «Grados» se escribe en salida-Grados.csv"))
         << r.err;
+    EXPECT_TRUE(Has(Run("-s ed50-wgs84 -m rejilla libro.xlsx salida.csv").err,
+                    "escribiría también «salida-Grados.csv» y «salida-DMS.csv», y ya existen"));
 
     // Columns named: a height column a sheet has not leaves it without heights; point
     // columns it has not leave it out, said.
