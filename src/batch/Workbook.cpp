@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tables/FileKind.h"
 #include "tables/OutputFile.h"
 #include "tables/SystemError.h"
 
@@ -106,7 +107,16 @@ std::string SideName(const std::string& path, const std::string& name) {
     return (p.parent_path() / (p.stem().string() + "-" + safe + p.extension().string())).string();
 }
 
+// The kind of the workbook `path`, by its name or else by its content ("xlsx.dat").
+WorkbookKind InputKind(const std::string& path) {
+    if (const WorkbookKind kind = WorkbookOfPath(path); kind != WorkbookKind::None) return kind;
+    const WhatFile what = WhatIs(path);
+    return what.kind != FileKind::Sheet ? WorkbookKind::None : WorkbookOfPath("." + what.format);
+}
+
 }  // namespace
+
+bool IsWorkbookInput(const std::string& path) { return InputKind(path) != WorkbookKind::None; }
 
 std::vector<std::string> SheetLines(const Sheet& sheet, std::size_t count) {
     std::size_t width = 0;
@@ -208,12 +218,12 @@ WorkbookSummary ConvertWorkbook(const std::string& input, const std::string& giv
         throw RunError("una hoja de cálculo se escribe en un fichero: dé un destino .xlsx, .ods o .csv");
     const WorkbookKind outKind = TextDestination(output) ? WorkbookKind::None
                                  : IsWorkbookFile(output) ? WorkbookOfPath(output)
-                                                          : WorkbookOfPath(input);
+                                                          : InputKind(input);
     std::vector<FileId> inputs;
     if (const auto id = IdOf(input)) inputs.push_back(*id);
     CheckDestination(output, output, inputs, "una hoja de cálculo");
     WorkbookSummary summary;
-    summary.fromXls = WorkbookOfPath(input) == WorkbookKind::Xls && outKind != WorkbookKind::None;
+    summary.fromXls = InputKind(input) == WorkbookKind::Xls && outKind != WorkbookKind::None;
     const std::vector<Sheet> sheets = ReadWorkbook(input, progress);
     std::vector<SheetOut> written;
     std::vector<std::string> tables;

@@ -14,6 +14,10 @@
 
 namespace batch {
 
+// Whether `path` is a workbook: by its content (tables/FileKind.h), or by its name where
+// it cannot be read.
+bool IsWorkbookInput(const std::string& path);
+
 struct SheetReport {
     std::string name;
     bool points = false;  // it held points and is written

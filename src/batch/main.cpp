@@ -27,6 +27,7 @@
 #include "layers/LayerWorker.h"
 #include "layers/Layers.h"
 #include "rasters/Rasters.h"
+#include "tables/FileKind.h"
 #include "tables/OutputFile.h"
 #include "tables/SystemError.h"
 
@@ -274,7 +275,9 @@ int Run(int argc, char** argv) {
     }
 
     if (cl.several) return RunSeveral(cl, grids.get());
-    if (batch::IsWorkbookFile(cl.input)) return RunWorkbook(cl);
+    if (const batch::WhatFile what = batch::WhatIs(cl.input); what.kind == batch::FileKind::Refused)
+        return CannotRun(cl.input + ": " + what.refusal);
+    if (batch::IsWorkbookInput(cl.input)) return RunWorkbook(cl);
     if (batch::IsLayerFile(cl.input)) return RunLayers(cl);
     if (rasters::IsRasterFile(cl.input)) return RunRaster(cl);
 

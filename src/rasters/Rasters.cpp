@@ -15,6 +15,7 @@
 #include "rasters/Pipeline.h"
 #include "tables/Decimal.h"
 #include "tables/Encoding.h"
+#include "tables/FileKind.h"
 #include "tables/OutputFile.h"
 
 namespace rasters {
@@ -78,6 +79,8 @@ std::string ResamplingName(const std::string& r) {
 }  // namespace
 
 bool IsRasterFile(std::string_view path) {
+    const batch::WhatFile what = batch::WhatIs(std::string(path));
+    if (what.kind != batch::FileKind::Unknown) return what.kind == batch::FileKind::Image;
     const std::string lower = batch::AsciiLower(path);
     static constexpr std::string_view kExtensions[] = {".tif", ".tiff", ".jpg", ".jpeg", ".png", ".asc", ".vrt"};
     return std::any_of(std::begin(kExtensions), std::end(kExtensions), [&](std::string_view e) { return lower.ends_with(e); });

@@ -14,8 +14,9 @@
 
 namespace rasters {
 
-// Whether `path` is an image Talpor converts, by its extension: GeoTIFF (.tif, .tiff),
-// JPEG or PNG with a world file, and ESRI's ASCII grids (.asc).
+// Whether `path` is an image Talpor converts, by what the file is (batch::WhatIs), or by
+// its extension while it cannot be read: GeoTIFF (.tif, .tiff), JPEG or PNG with a world
+// file, and ESRI's ASCII grids (.asc).
 bool IsRasterFile(std::string_view path);
 
 // How far from the method a pixel may be for the pixels to stay, in pixels (--tolerancia).
