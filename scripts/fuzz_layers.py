@@ -22,7 +22,7 @@ geometries or texts spoilt. The cases are drawn from a fixed seed, so that a run
 repeated; a case that breaks a promise is kept in the failures folder, one folder each
 (with the good layers in originales/), and its command line printed.
 
-    scripts/fuzz_layers.py TALPOR_LOTE [--files N] [--seed S] [--jobs J] [--keep DIR]
+    scripts/fuzz_layers.py TALPOR_LOTE [--files N] [--seed S] [--jobs J] [--keep DIR] [--formats shp,gml,...]
 """
 import argparse
 import collections
@@ -575,7 +575,7 @@ NOTES = [N + r" vértices? fuera de la franja del huso \d+",
          r"en la capa DXF «.*», sin el sistema(?: ni los atributos, que DXF no guarda: «.*»|, que DXF no guarda)",
          N + r" registros? que GDAL no ha podido leer, fuera",
          N + r" entidad(?:es)? sin geometría, escritas? sin ella",
-         N + r" entidad(?:es)? sin geometría, que DXF no guarda, dejadas? fuera: -?\d+(?:, -?\d+)*…?",
+         N + r" entidad(?:es)? sin geometría, que (?:DXF|FlatGeobuf) no guarda, dejadas? fuera: -?\d+(?:, -?\d+)*…?",
          N + r" textos? que no eran? de la codificación del fichero, leídos? como Windows-1252"
          r"(?: \(" + N + r" bytes? sin carácter escritos? como �\))?",
          r"el atributo «.*» escrito como «.*», pues el formato no distingue mayúsculas",
@@ -874,11 +874,14 @@ def main():
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--keep", default="build/fuzz-layers", help="where failing cases are kept")
+    parser.add_argument("--formats", help="only the layers of these formats, apart by commas (shp,gml,...)")
     args = parser.parse_args()
     binary = os.path.abspath(args.binary)
     cache = tempfile.mkdtemp(prefix="fuzz-layers-bases-")
     try:
         bases = make_bases(cache, args.seed)
+        if args.formats:
+            bases = [b for b in bases if b.fmt in args.formats.split(",")]
     finally:
         shutil.rmtree(cache, ignore_errors=True)
     statuses = collections.Counter()

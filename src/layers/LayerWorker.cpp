@@ -590,7 +590,8 @@ std::vector<Record> RecordsOf(const LayerSummary& s) {
                            std::to_string(r.replaced), r.cad ? "1" : "0", r.way, r.unchanged ? "1" : "0"});
         if (r.skipped) records.push_back({"omitida", layer});
         for (std::int64_t id : r.leftOut) records.push_back({"dejada", layer, std::to_string(id)});
-        for (std::int64_t id : r.droppedWithoutGeometry) records.push_back({"sin-geometria", layer, std::to_string(id)});
+        for (std::int64_t id : r.droppedWithoutGeometry)
+            records.push_back({"sin-geometria", layer, std::to_string(id), r.droppedBy});
         for (const std::string& name : r.notKept) records.push_back({"sin-guardar", layer, name});
         for (const auto& [from, to] : r.renamed) records.push_back({"renombrado", layer, from, to});
         for (const std::string& change : r.changes) records.push_back({"cambio", layer, change});
@@ -618,8 +619,9 @@ void AddRecord(LayerSummary& s, const Record& r) {
         layer()->leftOut.push_back(Number(r[2]));
     } else if (r[0] == "omitida" && r.size() >= 2 && layer()) {
         layer()->skipped = true;
-    } else if (r[0] == "sin-geometria" && r.size() >= 3 && layer()) {
+    } else if (r[0] == "sin-geometria" && r.size() >= 4 && layer()) {
         layer()->droppedWithoutGeometry.push_back(Number(r[2]));
+        layer()->droppedBy = r[3];
     } else if (r[0] == "sin-guardar" && r.size() >= 3 && layer()) {
         layer()->notKept.push_back(Shown(r[2]));
     } else if (r[0] == "cambio" && r.size() >= 3 && layer()) {
