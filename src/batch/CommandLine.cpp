@@ -297,9 +297,9 @@ std::string HelpText() {
     return R"(Uso: talpor-lote [OPCIÓN]... [ENTRADA [SALIDA]]
   o: talpor-lote [OPCIÓN]... CARPETA SALIDA
   o: talpor-lote [OPCIÓN]... ENTRADA... -o SALIDA
-Convierte entre WGS84 y ED50 los puntos de un fichero de texto o CSV, de un
-fichero GPX o de una capa SIG, con los mismos cálculos y los mismos textos que la
-ventana de Talpor. Cada fila conserva
+Convierte entre WGS84 y ED50 los puntos de un fichero de texto o CSV, de una hoja
+de cálculo, de un fichero GPX o de una capa SIG, con los mismos cálculos y los
+mismos textos que la ventana de Talpor. Cada fila conserva
 sus columnas y recibe al final las del resultado y una columna Error, vacía si la
 fila se convirtió. Sin ENTRADA, o con «-», lee la entrada estándar; sin SALIDA
 escribe en la salida estándar. La salida se escribe con un nombre provisional y
@@ -389,6 +389,11 @@ Resultado:
   -o, --destino=FICHERO    fichero de salida (lo mismo que SALIDA); con él,
                            todos los demás argumentos son entradas
 
+Hojas de cálculo (.xlsx, .ods y .xls, por su extensión): cada hoja con puntos se
+  lee como una tabla, sus celdas numéricas como los números que son, y sale en un
+  libro del mismo tipo (un .xls, como .xlsx) con sus columnas y las del resultado;
+  con SALIDA .csv o .txt, una tabla por hoja. Las hojas sin puntos se nombran.
+
 Capas SIG (Shapefile, GeoPackage, KML, KMZ, GeoJSON, DXF, MapInfo TAB y MIF,
   GML, FlatGeobuf, SpatiaLite y CSV con una columna WKT, como lo escribe QGIS,
   por su extensión): se convierte cada vértice de cada geometría; cada entidad
@@ -468,9 +473,9 @@ fuera de esos límites o del área del método queda con su error.
 Carpetas y varios ficheros: con una CARPETA, o con varias ENTRADAS (ficheros o
 carpetas) y -o, SALIDA es una carpeta, que se crea si falta. De cada carpeta y
 sus subcarpetas se toman los ficheros que talpor-lote lee, por su extensión
-(.csv, .txt, .tsv, .dat, .gpx, .shp, .gpkg, .kml, .kmz, .geojson, .json, .dxf,
-.tab, .mif, .gml, .fgb, .sqlite, .tif, .tiff, .jpg, .jpeg y .png; ni los
-ocultos ni los enlaces a carpetas, ni el .dat de un .tab), y
+(.csv, .txt, .tsv, .dat, .xlsx, .ods, .xls, .gpx, .shp, .gpkg, .kml, .kmz,
+.geojson, .json, .dxf, .tab, .mif, .gml, .fgb, .sqlite, .tif, .tiff, .jpg, .jpeg
+y .png; ni los ocultos ni los enlaces a carpetas, ni el .dat de un .tab), y
 cada uno se convierte como solo,
 con las mismas opciones, al mismo sitio dentro de SALIDA y con su nombre: con
 --formato, con la extensión del formato; sin él, GPX, KML, KMZ y GeoJSON salen

@@ -125,6 +125,10 @@ std::string OutputName(const std::string& name, std::string_view format, bool wg
     if (dot == std::string::npos || dot <= start) dot = name.size();
     const std::string stem = name.substr(0, dot);
     if (rasters::IsRasterFile(path)) return name;  // an image keeps its format
+    // A workbook keeps its kind but an .xls, which GDAL cannot write.
+    if (IsWorkbookFile(name))
+        return format == "csv" || format == "texto" ? stem + ".csv"
+               : WorkbookOfPath(name) == WorkbookKind::Xls ? stem + ".xlsx" : name;
     if (const LayerFormat* out = LayerFormatNamed(format)) return stem + std::string(out->extension);
     const LayerFormat* in = LayerFormatOfInput(path);
     const bool table = format == "csv" || format == "texto";
@@ -133,6 +137,7 @@ std::string OutputName(const std::string& name, std::string_view format, bool wg
 }
 
 bool FolderFile::Whole() const {
+    if (workbook) return batch::Whole(*workbook);
     return table ? table->failed == 0 : image || !copied.empty() ? true : layers && batch::Whole(*layers);
 }
 
@@ -369,6 +374,9 @@ void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& p
                        std::string(LayerFormatOfInput(f.input)->title) + ": copiado sin cambios";
         } else if (IsLayerFile(f.input)) {
             f.layers = ConvertLayerFile(f, settings, progress, replace);
+        } else if (IsWorkbookInput(f.input)) {
+            f.workbook = ConvertWorkbook(f.input, f.output, settings);
+            if (settings.target) f.way = WayText(settings, *settings.origin);
         } else if (rasters::IsRasterFile(f.input)) {
             const LayerProgress rows = [&](std::uint64_t done, std::uint64_t total) {
                 checked(done, total > 0 ? static_cast<int>(std::min<std::uint64_t>(done * 100 / total, 100)) : -1);
@@ -397,6 +405,9 @@ void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& p
         for (const std::string& name : f.layers->written) written.push_back(folder + "/" + name);
     if (f.image)
         for (const std::string& name : f.image->written) written.push_back(folder + "/" + name);
+    if (f.workbook)
+        for (const SheetReport& r : f.workbook->sheets)
+            if (!r.output.empty()) written.push_back(r.output);
     const std::lock_guard hold(*lock_);
     for (const std::string& path : written) {
         struct stat st {};
@@ -454,6 +465,10 @@ std::string FolderFileText(const FolderFile& f) {
     }
     if (f.layers) text = LayerSummaryText(*f.layers, f.shown);
     if (f.image) text = rasters::RasterSummaryText(*f.image, f.shown);
+    if (f.workbook) {
+        text = WorkbookSummaryText(*f.workbook, f.shown);
+        if (!f.way.empty()) text += "talpor-lote: " + f.shown + ": " + f.way + "\n";
+    }
     if (!f.copied.empty()) text = "talpor-lote: " + f.shown + ": " + f.copied + "\n";
     if (!f.note.empty()) text += "talpor-lote: " + f.shown + ": " + f.note + "\n";
     if (!text.empty()) return text;

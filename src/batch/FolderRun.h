@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "batch/CommandLine.h"
+#include "batch/Workbook.h"
 #include "layers/Layers.h"
 #include "rasters/Rasters.h"
 #include "tables/OutputFile.h"
@@ -55,6 +56,7 @@ struct FolderFile {
     std::string output;  // where it is written
     std::optional<Summary> table;        // converted as a table (ConvertFile)
     std::optional<LayerSummary> layers;  // converted as layers (ConvertLayers)
+    std::optional<WorkbookSummary> workbook;  // converted as a workbook's tables (ConvertWorkbook)
     std::optional<rasters::RasterSummary> image;  // converted as an image (rasters::ConvertRaster)
     std::string refused;                 // why nothing was written of it; "" otherwise
     std::string passed;                  // why it was passed over (FolderRun::Passed); "" otherwise
@@ -64,7 +66,7 @@ struct FolderFile {
     // (rejilla)"), the table a GPS file became.
     std::string way, note;
     Missing missing = Missing::Nothing;  // what the user can give for it to go
-    bool Converted() const { return table || layers || image || !copied.empty(); }
+    bool Converted() const { return table || layers || image || workbook || !copied.empty(); }
     // Converted with every row or feature.
     bool Whole() const;
 };

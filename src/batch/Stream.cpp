@@ -722,7 +722,7 @@ std::string SummaryText(const Summary& s, std::string_view inputName) {
                 ColumnsText({*l.heightColumn});
         if (!s.heightName.empty()) text += " («" + s.heightName + "», por su nombre)";
     }
-    text += ", separador " + std::string(SeparatorName(l.separator));
+    if (!s.sheet) text += ", separador " + std::string(SeparatorName(l.separator));
     text += l.headerLine != 0 ? ", cabecera en la fila " + std::to_string(l.headerLine) : ", sin cabecera";
     if (s.windows1252 > 0)
         text += "; " + Count(s.windows1252, "fila leída", "filas leídas") + " como Latin-1 (no eran UTF-8)" +

@@ -45,6 +45,7 @@ struct Summary {
     bool altitudes = false;         // the height column held altitudes (heightIsAltitude)
     std::string heightName;         // the height column's name, when it was found by it
     Format input = Format::Text;    // GPX is read as the table XmlPoints writes
+    bool sheet = false;             // a workbook's sheet, whose cells need no separator
     std::vector<RowError> firstErrors;  // the first kListedErrors, in file order
     // The first notes (kListedNotes): rows converted without their height, and what the
     // reading of a GPS file passed over (XmlPoints::Notes); how many in all.

@@ -22,6 +22,7 @@
 #include "batch/CommandLine.h"
 #include "batch/FolderRun.h"
 #include "batch/Stream.h"
+#include "batch/Workbook.h"
 #include "core/Grids.h"
 #include "layers/LayerWorker.h"
 #include "layers/Layers.h"
@@ -165,6 +166,22 @@ int RunLayers(const batch::CommandLine& cl) {
     }
 }
 
+// A workbook: each sheet with points a table, written as a workbook of the same kind.
+int RunWorkbook(const batch::CommandLine& cl) {
+    batch::DeferSignals(-1);
+    try {
+        const batch::WorkbookSummary summary = batch::ConvertWorkbook(cl.input, cl.output, cl.settings);
+        std::cerr << batch::WorkbookSummaryText(summary, cl.input);
+        return Ended(batch::Whole(summary) ? kAllConverted : kSomeFailed);
+    } catch (const batch::Interrupted& i) {
+        EndInterrupted(cl.input, cl.output, i.signal);
+    } catch (const batch::RunError& e) {
+        return CannotRun(cl.input + ": " + e.what() + std::string(batch::MissingHint(e.missing)));
+    } catch (...) {
+        return CannotRun(cl.input + ": " + Unexpected(std::current_exception()));
+    }
+}
+
 // An image: its georeference moved, its pixels untouched.
 int RunRaster(const batch::CommandLine& cl) {
     batch::DeferSignals(-1);
@@ -260,6 +277,7 @@ int Run(int argc, char** argv) {
     if (cl.several) return RunSeveral(cl, grids.get());
     if (const batch::WhatFile what = batch::WhatIs(cl.input); what.kind == batch::FileKind::Refused)
         return CannotRun(cl.input + ": " + what.refusal);
+    if (batch::IsWorkbookInput(cl.input)) return RunWorkbook(cl);
     if (batch::IsLayerFile(cl.input)) return RunLayers(cl);
     if (rasters::IsRasterFile(cl.input)) return RunRaster(cl);
 

@@ -196,6 +196,18 @@ std::optional<std::string> RunLayers(form::Platform& platform, const std::string
     });
 }
 
+// A workbook, converted as talpor-lote converts it.
+std::optional<std::string> RunWorkbook(form::Platform& platform, const std::string& input, const std::string& output,
+                                       const Settings& settings) {
+    return RunBeside(platform, input, output, [&](ProgressWindow&, const std::string&, const auto& replace) {
+        const batch::WorkbookSummary summary = batch::ConvertWorkbook(input, output, settings, {}, replace);
+        std::string m = batch::WorkbookSummaryLine(summary);
+        m[0] = 'H';  // "Hoja «Puntos»: …"
+        return Ending{m + ".\r\n\r\nResultado: " + summary.output,
+                      batch::Whole(summary) ? form::MsgIcon::Information : form::MsgIcon::Exclamation};
+    });
+}
+
 // An image, converted as talpor-lote converts it; the progress counts rows of pixels.
 std::optional<std::string> RunImage(form::Platform& platform, const std::string& input, const std::string& output,
                                     const Settings& settings, const rasters::RasterOptions& options) {
@@ -222,6 +234,7 @@ std::optional<std::string> Run(form::Platform& platform, const std::string& inpu
                                const Settings& settings) {
     if (const batch::WhatFile what = batch::WhatIs(input); what.kind == batch::FileKind::Refused) return what.refusal;
     if (batch::IsLayerFile(input)) return RunLayers(platform, input, output, settings);
+    if (batch::IsWorkbookInput(input)) return RunWorkbook(platform, input, output, settings);
     ProgressWindow progress(platform);
     Descriptor in{::open(input.c_str(), O_RDONLY | O_CLOEXEC)};
     if (in.fd < 0) return SystemErrorText(errno);
@@ -269,6 +282,7 @@ std::string FolderFileLine(const batch::FolderFile& f) {
         return line + ".";
     }
     if (f.image) return rasters::RasterSummaryLine(*f.image) + ".";
+    if (f.workbook) return batch::WorkbookSummaryLine(*f.workbook) + (f.way.empty() ? "" : "; " + f.way) + ".";
     const batch::LayerSummary& s = *f.layers;
     for (const batch::LayerReport& r : s.layers) {
         line += (line.empty() ? "capa «" : "; capa «") + r.name + "»: ";

@@ -200,6 +200,7 @@ std::string Suggested(const std::string& input, const std::string& suffix, batch
     const std::string stem = extension ? input.substr(0, dot) : input;
     if (output != batch::Format::Text) return stem + suffix + std::string(batch::FormatExtension(output));
     if (inputFormat != batch::Format::Text) return stem + suffix + ".csv";
+    if (batch::WorkbookOfPath(input) == batch::WorkbookKind::Xls) return stem + suffix + ".xlsx";  // GDAL writes no .xls
     return stem + suffix + (extension ? input.substr(dot) : "");
 }
 
@@ -458,6 +459,7 @@ void FileDialog::OfferFormats(const std::vector<std::string>& names) {
 
 void FileDialog::ReadInput() {
     sample_.reset();
+    sheetsLine_.clear();
     layers_.reset();
     image_.reset();
     planned_.clear();
@@ -525,6 +527,34 @@ void FileDialog::ReadInput() {
         return;
     }
     OfferFormats({std::begin(kFormatNames), std::end(kFormatNames)});
+    if (batch::IsWorkbookInput(input)) {
+        // Shown as the first sheet that holds points, its cells between tabs, as it converts.
+        try {
+            batch::Conversion conversion;
+            conversion.direction = direction_;
+            for (const batch::Sheet& sheet : batch::ReadWorkbook(input)) {
+                sheetsLine_ += (sheetsLine_.empty() ? "Hojas: «" : ", «") + sheet.name + "»";
+                if (sample_) continue;
+                std::vector<std::string> lines = batch::SheetLines(sheet, 64);
+                try {
+                    batch::LayoutChoice choice;
+                    choice.separator = batch::Separator::Tab;
+                    batch::FindLayout(lines, choice, conversion);
+                } catch (const batch::LayoutError& e) {
+                    if (e.missing == batch::Missing::Columns) continue;
+                }
+                const bool whole = lines.size() == sheet.rows.size();
+                sample_ = batch::Sample{std::move(lines), false, whole, false};
+                sheetsLine_ += " (se ve esta)";
+            }
+        } catch (const batch::RunError& e) {
+            readProblem_ = "«" + FileName(input) + "» no se puede convertir: " + e.what() + ".";
+            return;
+        }
+        if (!sample_) readProblem_ = "«" + FileName(input) + "» no se puede convertir: ninguna hoja tiene puntos.";
+        Suggest();
+        return;
+    }
     // Without waiting: a pipe opens at once, and is refused with a device, for the window
     // would wait on them for whatever writes to them.
     const int fd = ::open(input.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -857,7 +887,7 @@ void FileDialog::Show() {
             problem_ = std::string(e.what()) + ".";
         }
     }
-    m.Get("LblPrevia").text = sample_ ? Preview(layout) : "";
+    m.Get("LblPrevia").text = sample_ ? (sheetsLine_.empty() ? "" : sheetsLine_ + "\n") + Preview(layout) : "";
     m.Get("LblFormato").text = layout ? LayoutText(*layout) : "";
     CheckRun(settings, gps, anyOutput);
     // What is written: a table, or a GPS or web format of WGS84 degrees.

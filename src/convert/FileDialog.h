@@ -38,9 +38,9 @@ namespace convert {
 
 // The kinds of file the file dialogs offer: every form talpor-lote reads.
 inline constexpr const char* kPointFiles =
-    "Puntos, capas e imágenes (*.csv *.txt *.tsv *.dat *.gpx *.kml *.kmz *.shp *.gpkg *.geojson *.json *.dxf *.tab *.mif "
-    "*.gml *.fgb *.sqlite *.tif *.tiff *.jpg *.jpeg *.png *.asc *.vrt);;"
-    "CSV y texto (*.csv *.txt *.tsv *.dat);;GPS (*.gpx *.kml *.kmz);;"
+    "Puntos, capas e imágenes (*.csv *.txt *.tsv *.dat *.xlsx *.ods *.xls *.gpx *.kml *.kmz *.shp *.gpkg *.geojson *.json "
+    "*.dxf *.tab *.mif *.gml *.fgb *.sqlite *.tif *.tiff *.jpg *.jpeg *.png *.asc *.vrt);;"
+    "CSV y texto (*.csv *.txt *.tsv *.dat);;Hojas de cálculo (*.xlsx *.ods *.xls);;GPS (*.gpx *.kml *.kmz);;"
     "Capas SIG (*.shp *.gpkg *.geojson *.json *.dxf *.kml *.kmz *.tab *.mif *.gml *.fgb *.sqlite *.csv);;"
     "Imágenes y modelos de elevación (*.tif *.tiff *.jpg *.jpeg *.png *.asc *.vrt);;Todos los ficheros (*)";
 
@@ -142,6 +142,8 @@ class FileDialog {
     int tabZone_;
     form::FormModel model_;
     std::optional<batch::Sample> sample_;
+    // A workbook's sheets, named above the preview of the first that holds points.
+    std::string sheetsLine_;
     batch::Format inputFormat_ = batch::Format::Text;  // of the file chosen
     // The layers of a layer file (Shapefile, GeoPackage, KML…), converted vertex by vertex.
     std::optional<std::vector<batch::LayerInfo>> layers_;

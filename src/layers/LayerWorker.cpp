@@ -1,4 +1,5 @@
 #include "layers/LayerWorker.h"
+#include "layers/Workbook.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -218,8 +219,11 @@ Settings DecodeSettings(std::string_view text) {
 }
 
 LayerWorker::LayerWorker(const std::vector<std::string>& arguments, int table)
-    : failed_(!arguments.empty() && arguments[0] == "imagen" ? "no se puede convertir la imagen: "
-                                                              : "no se puede leer como capa: ") {
+    : failed_(arguments.empty()             ? "no se puede leer como capa: "
+              : arguments[0] == "imagen"    ? "no se puede convertir la imagen: "
+              : arguments[0] == "hojas"     ? "no se puede leer como hoja de cálculo: "
+              : arguments[0] == "libro"     ? "no se puede escribir la hoja de cálculo: "
+                                            : "no se puede leer como capa: ") {
     // A worker kept by this thread takes the job, if it is still there to take it; a job
     // that writes a table to a descriptor of its own has a worker of its own.
     Kept& kept = g_kept;
@@ -480,6 +484,7 @@ void RunJob(const std::vector<std::string>& args, const WorkerJob& other) {
         if (args.size() < 2) throw RunError("trabajo incompleto");
         if (args[0] == "capas") {
             for (const LayerInfo& l : ReadLayers(args[1], limits, progress)) Send(RecordOf(l));
+        } else if (WorkbookJob(args, Send)) {
         } else if (args[0] == "sistemas") {
             // Each file's layers, uncounted, or why it cannot be read; GDAL set up once for all.
             for (std::size_t i = 0; i < files.size(); ++i) {

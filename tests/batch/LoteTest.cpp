@@ -664,6 +664,78 @@ TEST_F(Lote, AFolderConvertsInOneRunWithItsStructure) {
 // point is a row with its own columns, converted as the same points of a CSV file with
 // their elevations as altitudes; a malformed file stops with its line and column and
 // leaves no file; the other direction is refused.
+// Workbooks made by GDAL (tests/batch/sheets.py) and an old .xls written by SheetJS
+// (scripts/libro_xls.js): each sheet with points is converted as a table and written as
+// the same kind of workbook, read back by GDAL and, for XLSX, by Python's zipfile and
+// ElementTree, its points where PROJ's cct puts them with the grid, its input columns as
+// they were, its result coordinates number cells.
+TEST_F(Lote, WorkbookSheetsConvertAsTablesAndComeBackAsWorkbooks) {
+    const std::string script = "cd '" + dir.string() + "' && /usr/bin/python3 '" TALPOR_TEST_DATA "/../batch/sheets.py' ";
+    const std::string grid = " '" TALPOR_DATA_DIR "/es_ign_SPED2ETV2.tif'";
+    ASSERT_EQ(std::system((script + "make .").c_str()), 0);
+    for (const std::string ext : {"xlsx", "ods"}) {
+        const Ran r = Run("-s ed50-wgs84 -m rejilla libro." + ext + " salida." + ext);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(Has(r.err, "libro." + ext + ", hoja «Puntos»: 2 filas convertidas; punto en las columnas 2 a 4, altitud") &&
+                    Has(r.err, "libro." + ext + ", hoja «Grados»: 1 fila convertida") &&
+                    Has(r.err, "libro." + ext + ": la hoja «Notas» no tiene puntos: no se escribe"))
+            << r.err;
+        EXPECT_EQ(std::system((script + "check salida." + ext + grid + " > leido.txt").c_str()), 0) << ReadFile(dir / "leido.txt");
+    }
+    // Toward a text table, today's table of each sheet, numbers with the decimal comma.
+    Ran r = Run("-s ed50-wgs84 -m rejilla libro.xlsx salida.csv");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(ReadFile(dir / "salida.csv"), "\nV1\t30\t440721,12\t4474447,5\t650,3\t40º ") &&
+                Has(ReadFile(dir / "salida-DMS.csv"), "\nD1\t40º 25' 3,1234\" N\t") &&
+                Has(r.err, "la hoja «Grados» se escribe en salida-Grados.csv"))
+        << r.err;
+    EXPECT_TRUE(Has(Run("-s ed50-wgs84 -m rejilla libro.xlsx salida.csv").err,
+                    "escribiría también «salida-Grados.csv» y «salida-DMS.csv», y ya existen"));
+
+    // A workbook is one by its content, whatever its name.
+    fs::copy_file(dir / "libro.xlsx", dir / "libro.dat");
+    r = Run("-s ed50-wgs84 -m rejilla libro.dat otro.dat");
+    EXPECT_TRUE(r.status == 0 && Has(r.err, "libro.dat, hoja «DMS»: 1 fila convertida")) << r.err;
+    EXPECT_EQ(std::system((script + "check otro.dat" + grid + " > leido.txt").c_str()), 0) << ReadFile(dir / "leido.txt");
+
+    // Columns named: a height column a sheet has not leaves it without heights; point
+    // columns it has not leave it out, said.
+    r = Run("-s ed50-wgs84 -m rejilla -c Huso,Este,Norte --altitud=Altitud libro.xlsx columnas.xlsx");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(Has(r.err, "hoja «Puntos»: 2 filas convertidas; punto en las columnas 2 a 4, altitud") &&
+                Has(r.err, "la hoja «Grados» no se puede leer: la columna «Huso» no está en la cabecera: no se escribe"))
+        << r.err;
+    r = Run("-s ed50-wgs84 -m rejilla --altitud=Altitud libro.xlsx altitud.xlsx");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.err, "hoja «Grados»: 1 fila convertida; punto en las columnas 2 y 3, cabecera")) << r.err;
+
+    // An .xls is read by GDAL and written as .xlsx; one it cannot read is refused.
+    fs::copy_file(TALPOR_TEST_DATA "/libro.xls", dir / "viejo.xls");
+    r = Run("-s ed50-wgs84 -m rejilla viejo.xls nuevo.xls");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.err, "viejo.xls: Excel antiguo (.xls), que GDAL lee pero no escribe: escrita como .xlsx en nuevo.xlsx"))
+        << r.err;
+    EXPECT_EQ(std::system((script + "check nuevo.xlsx" + grid + " Puntos > leido.txt").c_str()), 0) << ReadFile(dir / "leido.txt");
+    WriteFile(dir / "roto.xls", "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1" + Garbage());
+    r = Run("roto.xls roto.xlsx");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(Has(r.err, "talpor-lote: roto.xls: no se puede leer como hoja de cálculo (") &&
+                Has(r.err, "): guárdela como .xlsx o CSV\n"))
+        << r.err;
+    EXPECT_FALSE(fs::exists(dir / "roto.xlsx"));
+
+    // In a folder, each workbook a workbook, the .xls as .xlsx.
+    fs::create_directory(dir / "libros");
+    fs::rename(dir / "libro.ods", dir / "libros/libro.ods");
+    fs::rename(dir / "viejo.xls", dir / "libros/viejo.xls");
+    r = Run("-s ed50-wgs84 -m rejilla libros convertidos");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.err, "2 ficheros convertidos, 0 con errores")) << r.err;
+    EXPECT_EQ(std::system((script + "check convertidos/libro.ods" + grid + " > leido.txt").c_str()), 0) << ReadFile(dir / "leido.txt");
+    EXPECT_EQ(std::system((script + "check convertidos/viejo.xlsx" + grid + " Puntos > leido.txt").c_str()), 0)
+        << ReadFile(dir / "leido.txt");
+}
+
 TEST_F(Lote, GpxAndKmlFilesAreReadAsTheirPoints) {
     WriteFile(dir / "ruta.gpx",
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gpx version=\"1.1\" creator=\"t\" "

@@ -814,3 +814,22 @@ TEST(FileConversion, AWholeProjectGoesToOneSystemAsTalporLoteTakesIt) {
     ASSERT_EQ(std::system((lote + "--origen=ed50-utm30 proyecto/puntos.csv -o lote.csv 2> /dev/null").c_str()), 0);
     EXPECT_EQ(ReadFile(project / "puntos_ETRS89.csv"), ReadFile(folder.path / "lote.csv"));
 }
+
+// A workbook (tests/batch/sheets.py): the dialog names its sheets above the first that
+// holds points, seen as a table of its cells; the run writes a workbook of the sheets with
+// points and its box says how each sheet went.
+TEST(FileConversion, AWorkbookIsConvertedFromTheWindowSheetBySheet) {
+    testing_support::TempFolder folder;
+    ASSERT_EQ(std::system(("cd " + folder.Str() + " && /usr/bin/python3 '" TALPOR_TEST_DATA "/../batch/sheets.py' make .").c_str()), 0);
+    Started s;
+    s.Convert(1, (folder.path / "libro.xlsx").string(), [&](form::FormModel& m, const Changed& changed) {
+        EXPECT_TRUE(m.Get("LblPrevia").text.starts_with("Hojas: «Puntos» (se ve esta), «Grados», «DMS», «Notas»\n[1]")) << m.Get("LblPrevia").text;
+        EXPECT_NE(m.Get("LblPrevia").text.find("\nV1       30         440721,12  4474447,5  650,3\n"), std::string::npos) << m.Get("LblPrevia").text;
+        Pick(m, changed, "CmbMetodo", "Rejilla");
+        EXPECT_EQ(m.Get("TxtDestino").text, folder.Str() + "/libro_WGS84.xlsx");
+    });
+    EXPECT_EQ(s.platform.OnlyBox("Convertir fichero", form::MsgIcon::Information),
+              "Hoja «Puntos»: 2 filas convertidas; hoja «Grados»: 1 fila convertida; hoja «DMS»: 1 fila convertida; "
+              "hoja «Notas»: sin puntos, no se escribe.\r\n\r\nResultado: " + folder.Str() + "/libro_WGS84.xlsx");
+    EXPECT_EQ(ReadFile(folder.path / "libro_WGS84.xlsx").substr(0, 2), "PK");
+}
