@@ -219,7 +219,7 @@ void FolderRun::Scan(const std::string& folder, const std::string& relative, con
             passed.input = passed.shown = path;
             passed.passed = "es un enlace a una carpeta, que no se sigue";
             passed_.push_back(std::move(passed));
-        } else if (IsConvertible(f.name) && (link || S_ISREG(f.own.st_mode))) {
+        } else if (IsConvertible(path) && (link || S_ISREG(f.own.st_mode))) {
             if (path.size() >= PATH_MAX) Refuse(path, tooLong);
             else if (!f.reached) Refuse(path, "es un enlace a un fichero que no existe");
             else if (S_ISREG(f.target.st_mode)) Add(path, path, relative + f.name, {here.st_dev, here.st_ino, f.name}, link);
@@ -249,7 +249,8 @@ void FolderRun::Add(const std::string& input, const std::string& shown, const st
     FolderFile f;
     f.input = input;
     f.shown = shown;
-    f.output = output_ + "/" + OutputName(relative, format_, target_ && !target_->Ed50());
+    f.output = output_ + "/" + (rasters::IsRasterFile(input) ? rasters::ImageOutputName(relative, input)
+                                                             : OutputName(relative, format_, target_ && !target_->Ed50()));
     files_.push_back(std::move(f));
     found_.emplace_back(id, link);
 }
@@ -359,13 +360,13 @@ void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& p
             CopyFile(f, checked);
             f.copied = std::string("ya está en WGS84, el único sistema que guarda ") +
                        (IsLayerFile(f.input) ? std::string(LayerFormatOfPath(f.input)->title) : "GPX") + ": copiado sin cambios";
-        } else if (IsLayerFile(f.input)) {
-            f.layers = ConvertLayerFile(f, settings, progress, replace);
-        } else if (rasters::IsRasterFile(f.input)) {
+        } else if (rasters::IsRasterFile(f.input)) {  // first: a GeoPackage of tiles alone is an image
             const LayerProgress rows = [&](std::uint64_t done, std::uint64_t total) {
                 checked(done, total > 0 ? static_cast<int>(std::min<std::uint64_t>(done * 100 / total, 100)) : -1);
             };
             f.image = rasters::ConvertRaster(f.input, f.output, settings, cl.raster, rows);
+        } else if (IsLayerFile(f.input)) {
+            f.layers = ConvertLayerFile(f, settings, progress, replace);
         } else {
             f.table = ConvertTable(f, settings, checked);
             if (settings.target) f.way = WayText(settings, gps ? CrsName{CrsName::Datum::WGS84, 0} : *settings.origin);

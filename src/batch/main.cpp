@@ -257,8 +257,9 @@ int Run(int argc, char** argv) {
     }
 
     if (cl.several) return RunSeveral(cl, grids.get());
-    if (batch::IsLayerFile(cl.input)) return RunLayers(cl);
+    // An image first: a GeoPackage of raster tiles alone is one.
     if (rasters::IsRasterFile(cl.input)) return RunRaster(cl);
+    if (batch::IsLayerFile(cl.input)) return RunLayers(cl);
 
     const bool standardInput = cl.input == "-";
     const std::string inputName = standardInput ? "entrada estándar" : cl.input;

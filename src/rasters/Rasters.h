@@ -15,8 +15,22 @@
 namespace rasters {
 
 // Whether `path` is an image Talpor converts, by its extension: GeoTIFF (.tif, .tiff),
-// JPEG or PNG with a world file, and ESRI's ASCII grids (.asc).
+// JPEG or PNG with a world file, ESRI's ASCII grids (.asc), VRT, JPEG 2000 (.jp2, .j2k),
+// Erdas Imagine and ENVI (.img), ESRI's .hdr labelled grids (.bil, .bip, .bsq), XYZ grids
+// (.xyz), and ECW and MrSID (.ecw, .sid), which are refused with a sentence. By its
+// content where the extension is shared: a GeoPackage of raster tiles and nothing else
+// (.gpkg), a data file (.dat, .bin, .raw or none) with an ENVI label beside it.
 bool IsRasterFile(std::string_view path);
+
+// The image the existing file `path` is by its content, without GDAL, as GDAL's driver
+// names it: "GTiff", "PNG", "JPEG", "JP2OpenJPEG" (its signature box or codestream),
+// "HFA", "GPKG" (raster tiles alone), "VRT", "AAIGrid", "ENVI" and "EHdr" (by the .hdr
+// beside it), "XYZ" (a .xyz of lines of three numbers); "" for none of them.
+std::string ImageFormatOfContent(const std::string& path);
+
+// The name an image `input` is written under in a folder's run, from its own `name`: a
+// GeoPackage's tiles go into a GeoTIFF (name.tif), any other keeps its format.
+std::string ImageOutputName(const std::string& name, const std::string& input);
 
 // How far from the method a pixel may be for the pixels to stay, in pixels (--tolerancia).
 inline constexpr double kDefaultTolerance = 0.25;
@@ -52,6 +66,7 @@ struct RasterSummary {
     // The JPEG quality its pixels were written again at, losing some; 0 where every value
     // is the input's or the resampling's.
     int quality = 0;
+    bool jp2 = false;  // the quality is a JPEG 2000's (JP2OpenJPEG's QUALITY)
     std::string set;  // the Helmert set of the whole image ("EST99"); "" for the other methods
     std::string way;  // toward a target (--destino): the method, or "solo la proyección"
 };
