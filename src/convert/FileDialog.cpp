@@ -884,8 +884,8 @@ void FileDialog::ShowSeveral() {
     // What was found: "12 ficheros: 5 capas, 4 tablas y 3 imágenes", then the first of them.
     std::size_t layers = 0, images = 0, gps = 0;
     for (const batch::FolderFile& f : files_) {
-        if (batch::IsLayerFile(f.input)) ++layers;
-        else if (rasters::IsRasterFile(f.input)) ++images;
+        if (rasters::IsRasterFile(f.input)) ++images;
+        else if (batch::IsLayerFile(f.input)) ++layers;
         else if (std::string name = FileName(f.input); name.size() > 4) {
             for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             gps += name.ends_with(".gpx") ? 1 : 0;
