@@ -1633,6 +1633,12 @@ int WriteAs(GDALDatasetH src, const std::string& output, const std::string& form
         CopyText("los píxeles escritos no son los de la entrada", error, size);
         return 0;
     }
+    // A JPEG 2000's boxes (GMLJP2, GeoJP2) and an XYZ grid's lines say where it lies: read
+    // back, they must say what was meant.
+    if (done && (format == "JP2OpenJPEG" || format == "XYZ") && !ReadsBack(output, t, epsg)) {
+        CopyText("GDAL no lee la imagen escrita con su nueva georreferencia", error, size);
+        return 0;
+    }
     if (!done) {
         CopyText(CPLGetLastErrorNo() == CPLE_UserInterrupt ? ""
                  : *CPLGetLastErrorMsg() != 0             ? CPLGetLastErrorMsg()
