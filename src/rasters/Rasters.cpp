@@ -157,8 +157,13 @@ std::string ImageFormatOfContent(const std::string& path) {
     const std::string text = batch::AsciiLower(head.substr(0, 64));
     if (text.starts_with("ncols") || text.starts_with("nrows") || text.starts_with("xllc") || text.starts_with("yllc"))
         return "AAIGrid";
-    // A label beside it: ENVI's says so on its first line; ESRI's holds its rows and columns.
-    if (const std::string label = LabelOf(path); !label.empty() && !lower.ends_with(".hdr")) {
+    // A label beside a file of pixels: ENVI's says so on its first line; ESRI's holds its
+    // rows and columns.
+    const std::size_t slash = lower.rfind('/'), dot = lower.rfind('.');
+    const std::string ending = dot == std::string::npos || (slash != std::string::npos && dot < slash) ? "" : lower.substr(dot);
+    static const std::string kPixels[] = {"", ".dat", ".bin", ".raw", ".img", ".bil", ".bip", ".bsq"};
+    if (const std::string label = std::count(std::begin(kPixels), std::end(kPixels), ending) > 0 ? LabelOf(path) : "";
+        !label.empty()) {
         const std::string words = batch::AsciiLower(Head(label, 4096));
         if (words.starts_with("envi")) return "ENVI";
         if (words.find("ncols") != std::string::npos && words.find("nrows") != std::string::npos) return "EHdr";
