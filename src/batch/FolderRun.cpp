@@ -367,6 +367,7 @@ void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& p
             f.image = rasters::ConvertRaster(f.input, f.output, settings, cl.raster, rows);
         } else if (IsLayerFile(f.input)) {
             f.layers = ConvertLayerFile(f, settings, progress, replace);
+            if (rasters::HasTilesBesideLayers(f.input)) f.note = rasters::kTilesLeft;
         } else {
             f.table = ConvertTable(f, settings, checked);
             if (settings.target) f.way = WayText(settings, gps ? CrsName{CrsName::Datum::WGS84, 0} : *settings.origin);

@@ -151,6 +151,7 @@ int RunLayers(const batch::CommandLine& cl) {
         const batch::LayerSummary summary = batch::ConvertLayers(cl.input, cl.output, cl.settings, show);
         progress.Clear();
         std::cerr << batch::LayerSummaryText(summary, cl.input);
+        if (rasters::HasTilesBesideLayers(cl.input)) std::cerr << "talpor-lote: " << cl.input << ": " << rasters::kTilesLeft << "\n";
         return Ended(batch::Whole(summary) ? kAllConverted : kSomeFailed);
     } catch (const batch::Interrupted& i) {
         progress.Clear();

@@ -1275,8 +1275,10 @@ OGRSpatialReferenceH PrjBeside(const std::string& path) {
 
 // Refuses, in a sentence, an image whose driver reads a file outside the image's folder
 // or one that is no regular file: an Imagine header names its spill file and overviews.
+// A VRT's sources, which may lie in other folders, VrtRefusal has checked.
 std::string ListRefusal(GDALDatasetH ds, const std::string& path) {
     namespace fs = std::filesystem;
+    if (std::strcmp(GDALGetDriverShortName(GDALGetDatasetDriver(ds)), "VRT") == 0) return "";
     std::error_code e;
     const fs::path home = fs::canonical(fs::path(path).has_parent_path() ? fs::path(path).parent_path() : fs::path("."), e);
     std::string why;
@@ -1743,7 +1745,7 @@ int MoveRaster(const char* input, const char* output, const char* worldFile, con
     std::copy(t, t + 6, gt);
     OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
     bool set = OSRImportFromEPSG(srs, epsg) == OGRERR_NONE && GDALSetSpatialRef(ds, srs) == CE_None &&
-                     GDALSetGeoTransform(ds, gt) == CE_None;
+               GDALSetGeoTransform(ds, gt) == CE_None;
     OSRDestroySpatialReference(srs);
     GDALClose(ds);
     // ENVI writes the path it was opened by into its label's description: the file's name

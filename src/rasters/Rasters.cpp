@@ -78,10 +78,6 @@ std::string ResamplingName(const std::string& r) {
                              : r;
 }
 
-}  // namespace
-
-namespace {
-
 // The first `bytes` bytes of the file `path` ("" when it cannot be read).
 std::string Head(const std::string& path, std::size_t bytes) {
     std::string text(bytes, '\0');
@@ -199,6 +195,10 @@ bool IsRasterFile(std::string_view path) {
     const std::string name = lower.substr(lower.rfind('/') == std::string::npos ? 0 : lower.rfind('/') + 1);
     if (ends({".dat", ".bin", ".raw"}) || name.find('.') == std::string::npos) return ImageFormatOfContent(file) == "ENVI";
     return false;
+}
+
+bool HasTilesBesideLayers(const std::string& path) {
+    return batch::AsciiLower(path).ends_with(".gpkg") && GeoPackageContents(path) == "mixed";
 }
 
 std::string ImageOutputName(const std::string& name, const std::string& input) {

@@ -28,6 +28,13 @@ bool IsRasterFile(std::string_view path);
 // beside it), "XYZ" (a .xyz of lines of three numbers); "" for none of them.
 std::string ImageFormatOfContent(const std::string& path);
 
+// Whether the GeoPackage `path` holds raster tiles besides its layers: it is converted as
+// layers, and kTilesLeft says what became of its tiles.
+bool HasTilesBesideLayers(const std::string& path);
+inline constexpr const char* kTilesLeft =
+    "su imagen en teselas no se convierte con sus capas ni pasa al destino: expórtela a GeoTIFF (gdal_translate) y "
+    "conviértala aparte";
+
 // The name an image `input` is written under in a folder's run, from its own `name`: a
 // GeoPackage's tiles go into a GeoTIFF (name.tif), any other keeps its format.
 std::string ImageOutputName(const std::string& name, const std::string& input);

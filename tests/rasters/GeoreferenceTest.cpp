@@ -621,6 +621,10 @@ TEST(Rasters, EachFormatGdalReadsKeepsItsPixelsAndMovesWherePROJsGridPutsIt) {
     // A GeoPackage of layers besides its tiles is read as layers.
     EXPECT_FALSE(rasters::IsRasterFile(dir + "/mixto.gpkg"));
     EXPECT_EQ(rasters::ImageFormatOfContent(dir + "/mixto.gpkg"), "");
+    ASSERT_EQ(run(TALPOR_LOTE " -m rejilla mixto.gpkg mixto-etrs89.gpkg"), 0);
+    EXPECT_NE(testing_support::ReadFile(folder.path / "errores.txt").find("mixto.gpkg: su imagen en teselas no se convierte con sus "
+                                                                          "capas ni pasa al destino"),
+              std::string::npos);
     // Their labels and sidecars are theirs, in a folder too; a GeoPackage's tiles go into a GeoTIFF.
     ASSERT_EQ(run("mkdir -p proyecto && cp orto.img* envi.* mdt.bil mdt.hdr mdt.prj mdt.xyz* teselas.gpkg proyecto/ && " TALPOR_LOTE
                   " -m rejilla proyecto etrs89"),
