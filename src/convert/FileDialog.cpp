@@ -602,6 +602,7 @@ void FileDialog::Suggest() {
         const std::string extension = kImageExtensions[Chosen(model_.Get("CmbFormato"), std::size(kImageExtensions))];
         const std::size_t dot = suggested.rfind('.');
         if (!extension.empty() && dot != std::string::npos && dot > suggested.rfind('/')) suggested = suggested.substr(0, dot) + extension;
+        suggested = rasters::ImageOutputName(suggested, Input());  // a GeoPackage's tiles into a GeoTIFF
     } else if (layers_) {
         const std::string name = kLayerFormatOf[Chosen(model_.Get("CmbFormato"), std::size(kLayerFormatOf))];
         const batch::LayerFormat* f = batch::LayerFormatNamed(name);
