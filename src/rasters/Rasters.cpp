@@ -141,13 +141,16 @@ std::string ImageFormatOfContent(const std::string& path) {
     if (!IsFile(path)) return "";
     const std::string head = Head(path, 512);
     const std::string lower = batch::AsciiLower(path);
+    using namespace std::string_view_literals;
     const auto starts = [&](std::string_view magic) { return std::string_view(head).starts_with(magic); };
-    if (starts("II*\0") || starts("MM\0*") || starts("II+\0") || starts("MM\0+")) return "GTiff";
-    if (starts("\x89PNG\r\n\x1a\n")) return "PNG";
-    if (starts("\xFF\xD8\xFF")) return "JPEG";
-    if (starts(std::string_view("\0\0\0\x0CjP  \r\n\x87\n", 12)) || starts("\xFF\x4F\xFF\x51")) return "JP2OpenJPEG";
-    if (starts("EHFA_HEADER_TAG")) return "HFA";
-    if (starts("SQLite format 3") && head.size() >= 72 && head.compare(68, 4, "GPKG") == 0)
+    if (starts("II*\0"sv) || starts("MM\0*"sv) || starts("II+\0"sv) || starts("MM\0+"sv)) return "GTiff";
+    if (starts("\x89PNG\r\n\x1a\n"sv)) return "PNG";
+    if (starts("\xFF\xD8\xFF"sv)) return "JPEG";
+    // A JP2's signature box, a bare codestream's start of codestream and size markers.
+    if (starts("\0\0\0\x0CjP  \r\n\x87\n"sv) || starts("\xFF\x4F\xFF\x51"sv)) return "JP2OpenJPEG";
+    if (starts("EHFA_HEADER_TAG"sv)) return "HFA";
+    // SQLite's header, and the application id of a GeoPackage (1.2 on) or of an older one.
+    if (starts("SQLite format 3\0"sv) && head.size() >= 72 && (head.compare(68, 4, "GPKG") == 0 || head.compare(68, 3, "GP1") == 0))
         return GeoPackageContents(path) == "tiles" ? "GPKG" : "";
     if (head.find("<VRTDataset") != std::string::npos) return "VRT";
     const std::string text = batch::AsciiLower(head.substr(0, 64));

@@ -618,7 +618,10 @@ TEST(Rasters, EachFormatGdalReadsKeepsItsPixelsAndMovesWherePROJsGridPutsIt) {
         ASSERT_EQ(proj.size(), 1u);
         EXPECT_LT(std::hypot(moved.t[0] + moved.t[1] / 2 - proj[0].x, moved.t[3] + moved.t[5] / 2 - proj[0].y), in.t[1] / 4);
     }
-    // A GeoPackage of layers besides its tiles is read as layers.
+    // A GeoPackage of layers besides its tiles is read as layers; a text is no image.
+    testing_support::WriteFile(folder.path / "notas", "MM\nII\n");
+    EXPECT_EQ(rasters::ImageFormatOfContent(dir + "/notas"), "");
+    EXPECT_EQ(rasters::ImageFormatOfContent(dir + "/orto.tif"), "GTiff");
     EXPECT_FALSE(rasters::IsRasterFile(dir + "/mixto.gpkg"));
     EXPECT_EQ(rasters::ImageFormatOfContent(dir + "/mixto.gpkg"), "");
     ASSERT_EQ(run(TALPOR_LOTE " -m rejilla mixto.gpkg mixto-etrs89.gpkg"), 0);
