@@ -258,7 +258,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         c.input = InputForm::Utm;
     }
     if (cl.raster.cog && !cl.several && !rasters::IsRasterFile(cl.input))
-        throw UsageError("--formato=cog es para imágenes (GeoTIFF, JPEG, PNG, mallas ASCII)");
+        throw UsageError("--formato=cog es para imágenes (GeoTIFF, JPEG, PNG, JPEG 2000, Imagine, ENVI, mallas)");
     // A run over several files checks these file by file.
     const bool layers = IsLayerFile(cl.input) || cl.several;
     if (!layers && !cl.settings.layers.format.empty() && cl.settings.format == Format::Text)

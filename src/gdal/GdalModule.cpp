@@ -1128,8 +1128,8 @@ std::string VrtRefusal(const std::string& path, int depth) {
                 if (e && !source.starts_with("/vsi"))
                     why = "su fuente «" + OneLine(source.c_str()) + "» no existe";
                 else if (!plain || GDALIdentifyDriverEx(real.c_str(), GDAL_OF_RASTER, kImageDrivers, nullptr) == nullptr)
-                    why = "su fuente «" + OneLine(source.c_str()) + "» no es un fichero de imagen (GeoTIFF, JPEG, PNG, malla ASCII o "
-                          "VRT) en una carpeta normal, y Talpor no la lee";
+                    why = "su fuente «" + OneLine(source.c_str()) + "» no es un fichero de imagen (GeoTIFF, JPEG, PNG, JPEG "
+                          "2000, Imagine, ENVI, malla o VRT) en una carpeta normal, y Talpor no la lee";
                 else if (const std::string beside = FilesRefusal(real); !beside.empty())
                     why = "en su fuente «" + OneLine(source.c_str()) + "», " + beside;
                 else if (depth < 8)

@@ -562,7 +562,7 @@ RasterSummary ConvertRaster(const std::string& input, const std::string& output,
     RefuseUnread(input);
     if (output == "-") throw RunError("una imagen no se puede escribir en la salida estándar: dé un fichero de destino");
     if (batch::AsciiLower(output).ends_with(".vrt"))
-        throw RunError("una imagen se escribe en GeoTIFF, JPEG, PNG o malla ASCII, no en VRT: dé un destino .tif");
+        throw RunError("una imagen se escribe en GeoTIFF, JPEG, PNG, JPEG 2000, Imagine, ENVI o malla, no en VRT: dé un destino .tif");
     const std::vector<batch::FileId> inputs = InputIds(input);
     batch::CheckDestination(output, output, inputs, "una imagen");
     RefuseLinkOut(output);

@@ -325,7 +325,7 @@ TEST(Rasters, AnImageReadsNothingButItselfAndRefusesWhatIsDamaged) {
     const struct {
         std::string args, said;
     } cases[] = {
-        {"crudo.vrt c.tif", read + "su fuente «secreto.txt» no es un fichero de imagen (GeoTIFF, JPEG, PNG, malla ASCII o VRT)"},
+        {"crudo.vrt c.tif", read + "su fuente «secreto.txt» no es un fichero de imagen (GeoTIFF, JPEG, PNG, JPEG 2000, Imagine, ENVI, malla o VRT)"},
         {"proc.vrt p.tif", read + "su fuente «/proc/self/environ» no es un fichero de imagen"},
         {"fotos/orto.jpg f.jpg", read + "«orto.jpg.ovr», junto a la imagen, es un enlace a un fichero de otra carpeta"},
         {"--reemplazar orto.jpg orto.jpeg", "«orto.wld» es el fichero de georreferencia" + ours},
