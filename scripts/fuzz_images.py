@@ -11,7 +11,8 @@ included; no temporary output left, and the input untouched.
 The images are made once per run by GDAL's gdal_translate from a small raw picture: an
 ED50 UTM 30 orthophoto as a tiled DEFLATE GeoTIFF, a plain TIFF with its .tfw and .prj, a
 JPEG with its world file, a PNG with its .pgw and .prj, an elevation model as an ASCII
-grid, and a VRT of the GeoTIFF. Each case copies one and damages it as files get
+grid, a VRT of the GeoTIFF, a lossless JPEG 2000, an Erdas Imagine elevation model, an
+ENVI and an Esri .hdr labelled raster and an XYZ grid. Each case copies one and damages it as files get
 damaged, or as an attacker would make them: cut short, bits flipped, runs of zeros, bytes
 changed or inserted, a header declaring huge sizes, a sidecar emptied, cut or lying, a
 VRT whose band is a raw file or whose source is /proc/self/environ, a /vsisubfile/ or the
@@ -61,6 +62,14 @@ def make_bases(folder):
     gdal(folder, "gdal_translate", "-q", "-of", "PNG", "-co", "WORLDFILE=YES", "orto.tif", "mapa.png")
     gdal(folder, "gdal_translate", "-q", "-of", "AAIGrid", "-b", "1", "-ot", "Float32", "orto.tif", "mdt.asc")
     gdal(folder, "gdal_translate", "-q", "-of", "VRT", "orto.tif", "orto.vrt")
+    # The formats of other programs: a JPEG 2000 orthophoto, an Imagine elevation model,
+    # ENVI's and Esri's labelled rasters, an XYZ grid.
+    gdal(folder, "gdal_translate", "-q", "-of", "JP2OpenJPEG", "-co", "REVERSIBLE=YES", "-co", "QUALITY=100",
+         "orto.tif", "vuelo.jp2")
+    gdal(folder, "gdal_translate", "-q", "-of", "HFA", "-b", "1", "-ot", "Float32", "orto.tif", "relieve.img")
+    gdal(folder, "gdal_translate", "-q", "-of", "ENVI", "orto.tif", "escena.dat")
+    gdal(folder, "gdal_translate", "-q", "-of", "EHdr", "-b", "1", "orto.tif", "banda.bil")
+    gdal(folder, "gdal_translate", "-q", "-of", "XYZ", "-b", "1", "orto.tif", "malla.xyz")
     prj = subprocess.run(["gdalsrsinfo", "-o", "wkt_esri", "EPSG:23030"], capture_output=True, check=True).stdout.strip()
     for name in ("plano.prj", "mapa.prj", "mdt.prj"):
         with open(os.path.join(folder, name), "wb") as f:
@@ -69,7 +78,8 @@ def make_bases(folder):
         if os.path.exists(os.path.join(folder, extra)):
             os.remove(os.path.join(folder, extra))
     bases = {}
-    for main in ("orto.tif", "plano.tif", "foto.jpg", "mapa.png", "mdt.asc", "orto.vrt"):
+    for main in ("orto.tif", "plano.tif", "foto.jpg", "mapa.png", "mdt.asc", "orto.vrt", "vuelo.jp2", "relieve.img",
+                 "escena.dat", "banda.bil", "malla.xyz"):
         stem = main.rsplit(".", 1)[0]
         names = [n for n in os.listdir(folder) if n.startswith(stem + ".")]
         if main == "orto.vrt":
@@ -157,7 +167,7 @@ def case(seed, index, bases):
     files = dict(bases[main])
     links, fifos, said = {}, [], []
     truncated = False
-    output = "salida" + rnd.choice([".tif", ".tif", ".jpg", ".png", ".asc"])
+    output = "salida" + rnd.choice([".tif", ".tif", ".jpg", ".png", ".asc", "." + main.rsplit(".", 1)[1]])
     options = ["-m", "rejilla"] + rnd.choice([[], [], ["--remuestrear"], ["--formato=cog"]])
     kind = rnd.choice(["cut", "cut", "flip", "flip", "zeros", "insert", "header", "sidecar", "vrt", "vrt", "link",
                        "fifo", "fifo-out", "stdout"])
@@ -187,13 +197,13 @@ def case(seed, index, bases):
     elif kind == "link":
         stem = target.rsplit(".", 1)[0]
         name = rnd.choice([target + ".aux.xml", target + ".ovr", target + ".msk", stem + ".prj", stem + ".wld",
-                           stem + ".tfw", stem + ".jgw", stem + ".pgw"])
+                           stem + ".tfw", stem + ".jgw", stem + ".pgw", stem + ".hdr", stem + ".rrd"])
         files.pop(name, None)
         links[name] = rnd.choice(["../secreto.txt", "/proc/self/environ", "/etc/passwd"])
         said.append(f"{name} linked to {links[name]}")
     elif kind == "fifo":
         stem = target.rsplit(".", 1)[0]
-        name = rnd.choice([main, stem + ".prj", stem + ".wld", target + ".aux.xml", stem + ".tfw"])
+        name = rnd.choice([main, stem + ".prj", stem + ".wld", target + ".aux.xml", stem + ".tfw", stem + ".hdr"])
         files.pop(name, None)
         fifos.append(name)
         said.append(f"{name} is a FIFO")

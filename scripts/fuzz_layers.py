@@ -194,6 +194,20 @@ def make_bases(folder, seed):
     base("dxf", "plano.dxf", NONE, ["-s", "ed50-wgs84", "--huso=30"])
     ogr(folder, "-f", "DXF", "parcelas.dxf", "rodales.shp")
     base("dxf", "parcelas.dxf", NONE, ["-s", "ed50-wgs84", "--huso=30"])
+    # The formats of other GIS programs, in ED50 from the same layers.
+    ogr(folder, "-f", "MapInfo File", "rodales.tab", "rodales.shp")
+    base("tab", "rodales.tab", ED50, names=[f"rodales.{e}" for e in ("tab", "dat", "map", "id")])
+    ogr(folder, "-f", "MapInfo File", "-dsco", "FORMAT=MIF", "caminos.mif", "caminos.shp")
+    base("mif", "caminos.mif", ED50, names=["caminos.mif", "caminos.mid"])
+    ogr(folder, "-f", "GML", "-dsco", "FORMAT=GML3.2", "fincas.gml", "fincas.shp")
+    base("gml", "fincas.gml", ED50, names=["fincas.gml", "fincas.xsd"])
+    ogr(folder, "-f", "FlatGeobuf", "rodales.fgb", "rodales.shp")
+    base("fgb", "rodales.fgb", ED50)
+    ogr(folder, "-f", "SQLite", "-dsco", "SPATIALITE=YES", "inventario.sqlite", "inventario.gpkg")
+    base("sqlite", "inventario.sqlite", ED50)
+    # A CSV of WKT, as GIS programs export one: no system in it.
+    ogr(folder, "-f", "CSV", "-lco", "GEOMETRY=AS_WKT", "caminos-wkt.csv", "caminos.shp")
+    base("csvwkt", "caminos-wkt.csv", NONE, ["-s", "ed50-wgs84", "--huso=30"])
     return layers
 
 
@@ -494,6 +508,24 @@ def damage_kmz(rnd, files):
     return f"{mutation.__name__} {name}"
 
 
+def damage_other(rnd, files, base):
+    """A layer of the other GIS formats: any of its files, its bytes or, for those of text,
+    its numbers and its blocks."""
+    name = rnd.choice(sorted(files))
+    if base.fmt == "sqlite" and name.endswith(".sqlite") and rnd.random() < 0.4:
+        files[name], said = damage_sqlite(rnd, files[name])
+        return said
+    data = files[name]
+    if base.fmt in ("mif", "gml", "csvwkt") and rnd.random() < 0.5:
+        edits = [lambda: replace_number(rnd, data), lambda: drop_char(rnd, data, b",)>\n"),
+                 lambda: repeat_block(rnd, data, b"\n", b"\n"), lambda: data.replace(b"(", b"(" * 3000, 1)]
+        files[name] = rnd.choice(edits)()
+        return f"{name} edited"
+    mutation = rnd.choice(BINARY)
+    files[name] = mutation(rnd, data)
+    return f"{mutation.__name__} {name}"
+
+
 def damage(rnd, base, files):
     if base.fmt == "shp":
         return damage_shapefile(rnd, files)
@@ -501,14 +533,17 @@ def damage(rnd, base, files):
         return damage_geopackage(rnd, files)
     if base.fmt == "kmz":
         return damage_kmz(rnd, files)
-    return damage_text(rnd, files, base.fmt)
+    if base.fmt in ("geojson", "kml", "dxf"):
+        return damage_text(rnd, files, base.fmt)
+    return damage_other(rnd, files, base)
 
 
 # Outputs a layer of each system can go to: GeoJSON, KML and KMZ are WGS84, so a WGS84
 # layer (converted to ED50) goes to the others; KML and KMZ mostly to a table.
-OUTPUTS = {ED50: ["shp", "gpkg", "geojson", "kml", "kmz", "dxf", "csv", "csv"],
-           NONE: ["shp", "gpkg", "geojson", "kml", "dxf", "csv", "csv"],
-           WGS84: ["shp", "gpkg", "dxf", "csv", "csv"]}
+OTHERS = ["tab", "mif", "gml", "fgb", "sqlite"]
+OUTPUTS = {ED50: ["shp", "gpkg", "geojson", "kml", "kmz", "dxf", "csv", "csv"] + OTHERS,
+           NONE: ["shp", "gpkg", "geojson", "kml", "dxf", "csv", "csv"] + OTHERS,
+           WGS84: ["shp", "gpkg", "dxf", "csv", "csv"] + OTHERS}
 
 
 def case(seed, index, bases):

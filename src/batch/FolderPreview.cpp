@@ -106,7 +106,7 @@ std::vector<PreviewGroup> FolderPreview::Groups(const std::vector<FolderFile>& f
         if (!f.refused.empty()) continue;
         const std::string& in = f.input;
         const bool gps = IsWgs84Format(in);
-        const LayerFormat* layerFormat = LayerFormatOfPath(in);
+        const LayerFormat* layerFormat = LayerFormatOfInput(in);
         const std::string title = layerFormat != nullptr ? std::string(layerFormat->title) : "GPX";
         if (gps && !target.Ed50() && fs::path(f.output).filename() == fs::path(in).filename()) {
             g.Add(Kind::Copied, in, title, title, ", copiado", ", copiados");

@@ -13,14 +13,13 @@
 
 #include "layers/LayerWorker.h"
 #include "tables/Encoding.h"
+#include "tables/FileKind.h"
 #include "tables/SystemError.h"
 
 namespace batch {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr std::string_view kTables[] = {".csv", ".txt", ".tsv", ".dat", ".gpx"};
 
 std::pair<dev_t, ino_t> IdOf(const struct stat& st) { return {st.st_dev, st.st_ino}; }
 
@@ -108,30 +107,29 @@ Summary ConvertTable(const FolderFile& f, const Settings& settings, const FilePr
 
 }  // namespace
 
-bool IsConvertible(std::string_view path) {
-    const std::string lower = AsciiLower(path);
-    return IsLayerFile(path) || rasters::IsRasterFile(path) ||
-           std::any_of(std::begin(kTables), std::end(kTables), [&](std::string_view e) { return lower.ends_with(e); });
-}
+bool IsConvertible(std::string_view path) { return WhatNameSays(path).kind != FileKind::Unknown; }
 
 bool IsWgs84Format(std::string_view path) {
-    const LayerFormat* layer = LayerFormatOfPath(path);
-    return AsciiLower(path).ends_with(".gpx") || (layer != nullptr && layer->wgs84);
+    const LayerFormat* layer = LayerFormatOfInput(std::string(path));
+    return layer != nullptr && layer->wgs84;
 }
 
-std::string OutputName(const std::string& name, std::string_view format, bool wgs84Kept) {
-    if (wgs84Kept && format.empty() && IsWgs84Format(name)) return name;
+std::string OutputName(const std::string& name, std::string_view format, bool wgs84Kept, const std::string& input) {
+    // What the file is, by its content where it can be read.
+    const std::string& path = input.empty() ? name : input;
+    if (wgs84Kept && format.empty() && IsWgs84Format(path)) return name;
     const std::size_t slash = name.rfind('/');
     const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
     std::size_t dot = name.rfind('.');
     if (dot == std::string::npos || dot <= start) dot = name.size();
     const std::string stem = name.substr(0, dot);
-    if (rasters::IsRasterFile(name)) return name;  // an image keeps its format
+    // An image keeps its format, but a GeoPackage's tiles, which go into a GeoTIFF.
+    if (rasters::IsRasterFile(path)) return rasters::ImageOutputName(name, path);
     if (const LayerFormat* out = LayerFormatNamed(format)) return stem + std::string(out->extension);
-    const LayerFormat* in = IsLayerFile(name) ? LayerFormatOfPath(name) : nullptr;
+    const LayerFormat* in = LayerFormatOfInput(path);
     const bool table = format == "csv" || format == "texto";
-    if (in != nullptr) return table || in->wgs84 ? stem + ".csv" : name;
-    return AsciiLower(name.substr(dot)) == ".gpx" ? stem + ".csv" : name;
+    if (in != nullptr && in->read) return table || in->wgs84 ? stem + ".csv" : name;
+    return in != nullptr && in->name == "gpx" ? stem + ".csv" : name;
 }
 
 bool FolderFile::Whole() const {
@@ -249,8 +247,7 @@ void FolderRun::Add(const std::string& input, const std::string& shown, const st
     FolderFile f;
     f.input = input;
     f.shown = shown;
-    f.output = output_ + "/" + (rasters::IsRasterFile(input) ? rasters::ImageOutputName(relative, input)
-                                                             : OutputName(relative, format_, target_ && !target_->Ed50()));
+    f.output = output_ + "/" + OutputName(relative, format_, target_ && !target_->Ed50(), input);
     files_.push_back(std::move(f));
     found_.emplace_back(id, link);
 }
@@ -355,11 +352,12 @@ void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& p
             Check(f);
             folders.Make(f.output);
         }
+        if (const WhatFile what = WhatIs(f.input); what.kind == FileKind::Refused) throw RunError(what.refusal);
         const bool gps = IsWgs84Format(f.input);
         if (gps && settings.target && !settings.target->Ed50() && f.output.ends_with(fs::path(f.input).filename().string())) {
             CopyFile(f, checked);
             f.copied = std::string("ya está en WGS84, el único sistema que guarda ") +
-                       (IsLayerFile(f.input) ? std::string(LayerFormatOfPath(f.input)->title) : "GPX") + ": copiado sin cambios";
+                       std::string(LayerFormatOfInput(f.input)->title) + ": copiado sin cambios";
         } else if (rasters::IsRasterFile(f.input)) {  // first: a GeoPackage of tiles alone is an image
             const LayerProgress rows = [&](std::uint64_t done, std::uint64_t total) {
                 checked(done, total > 0 ? static_cast<int>(std::min<std::uint64_t>(done * 100 / total, 100)) : -1);
@@ -374,7 +372,7 @@ void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& p
         }
         if (gps && !f.copied.empty()) {
         } else if (gps && fs::path(f.output).extension() != fs::path(f.input).extension()) {
-            f.note = std::string(AsciiLower(f.input).ends_with(".gpx") ? "GPX" : LayerFormatOfPath(f.input)->title) +
+            f.note = std::string(LayerFormatOfInput(f.input)->title) +
                      " solo guarda WGS84: sale como tabla «" + fs::path(f.output).filename().string() + "»";
         }
         folders.keep = true;
@@ -403,7 +401,7 @@ bool FolderRun::Alone(std::size_t i) const {
     if (!f.refused.empty()) return false;
     struct stat st {};
     if (rasters::IsRasterFile(f.input)) return ::stat(f.input.c_str(), &st) == 0 && st.st_size > (std::int64_t{64} << 20);
-    const LayerFormat* in = LayerFormatOfPath(f.input);
+    const LayerFormat* in = LayerFormatOfInput(f.input);
     const LayerFormat* out = LayerFormatOfPath(f.output);
     // A file of several layers written as shapefiles writes one beside its own for each.
     return IsLayerFile(f.input) && out != nullptr && out->name == "shp" && in != nullptr && in->name != "shp";

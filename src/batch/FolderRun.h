@@ -31,7 +31,8 @@
 namespace batch {
 
 // Whether a folder's file is an input of the run, by its extension (any case): the
-// tables, GPX and layers talpor-lote reads; a shapefile by its .shp.
+// tables, GPX, layers, images and workbooks talpor-lote reads; a shapefile by its .shp.
+// What each file is, and so how it converts, is then read from it.
 bool IsConvertible(std::string_view path);
 
 // The name a file is written under: its own, with the extension of what it holds. The
@@ -40,7 +41,9 @@ bool IsConvertible(std::string_view path);
 // WGS84 layers (KML, KMZ, GeoJSON), which cannot hold ED50.
 // With `wgs84Kept` (a target on the WGS84 side), a GPS file keeps its own format: it
 // holds that target as it is.
-std::string OutputName(const std::string& name, std::string_view format, bool wgs84Kept = false);
+// What the file is is read from `input`, its path, where given (else from `name`).
+std::string OutputName(const std::string& name, std::string_view format, bool wgs84Kept = false,
+                       const std::string& input = "");
 
 // True for a file of a format that is WGS84 degrees by its standard: GPX, KML, KMZ, GeoJSON.
 bool IsWgs84Format(std::string_view path);

@@ -647,8 +647,8 @@ class Run {
 
 namespace {
 
-// What a file that is no text is, by its first bytes, for files users take for tables:
-// images, spreadsheets, zip files, GeoPackages under another name; "" for none of them.
+// What a stream that is no text is, by its first bytes: images, spreadsheets, zip files,
+// GeoPackages sent to standard input, which only a table can come through; "" for none.
 std::string BinaryKind(std::string_view head) {
     const struct {
         std::string_view magic;
@@ -660,9 +660,9 @@ std::string BinaryKind(std::string_view head) {
         {std::string_view("MM\0+", 4), "es una imagen TIFF, no una tabla de puntos"},
         {"\xFF\xD8\xFF", "es una imagen JPEG, no una tabla de puntos"},
         {"\x89PNG", "es una imagen PNG, no una tabla de puntos"},
-        {"PK\x03\x04", "es un fichero comprimido (ZIP), quizá una hoja de cálculo: guárdela como CSV"},
-        {"\xD0\xCF\x11\xE0", "es una hoja de cálculo de Excel (.xls): guárdela como CSV"},
-        {std::string_view("SQLite format 3\0", 16), "es una base de datos SQLite: si es un GeoPackage, su nombre debe acabar en .gpkg"},
+        {"PK\x03\x04", "es un fichero comprimido (ZIP), quizá una hoja de cálculo o un KMZ: conviértalo por su nombre"},
+        {"\xD0\xCF\x11\xE0", "es una hoja de cálculo de Excel (.xls): conviértala por su nombre"},
+        {std::string_view("SQLite format 3\0", 16), "es una base de datos SQLite, quizá un GeoPackage: conviértalo por su nombre"},
         {"\xFF\xFE", "está en UTF-16: guárdela en UTF-8"},
         {"\xFE\xFF", "está en UTF-16: guárdela en UTF-8"},
     };

@@ -26,6 +26,7 @@
 #include "layers/LayerWorker.h"
 #include "layers/Layers.h"
 #include "rasters/Rasters.h"
+#include "tables/FileKind.h"
 #include "tables/OutputFile.h"
 #include "tables/SystemError.h"
 
@@ -258,6 +259,8 @@ int Run(int argc, char** argv) {
     }
 
     if (cl.several) return RunSeveral(cl, grids.get());
+    if (const batch::WhatFile what = batch::WhatIs(cl.input); what.kind == batch::FileKind::Refused)
+        return CannotRun(cl.input + ": " + what.refusal);
     // An image first: a GeoPackage of raster tiles alone is one.
     if (rasters::IsRasterFile(cl.input)) return RunRaster(cl);
     if (batch::IsLayerFile(cl.input)) return RunLayers(cl);

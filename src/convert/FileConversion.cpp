@@ -15,6 +15,7 @@
 #include "batch/CommandLine.h"
 #include "batch/FolderRun.h"
 #include "layers/Layers.h"
+#include "tables/FileKind.h"
 #include "tables/OutputFile.h"
 #include "batch/Stream.h"
 #include "tables/SystemError.h"
@@ -219,6 +220,7 @@ std::optional<std::string> RunImage(form::Platform& platform, const std::string&
 // written, otherwise.
 std::optional<std::string> Run(form::Platform& platform, const std::string& input, const std::string& output,
                                const Settings& settings) {
+    if (const batch::WhatFile what = batch::WhatIs(input); what.kind == batch::FileKind::Refused) return what.refusal;
     if (batch::IsLayerFile(input)) return RunLayers(platform, input, output, settings);
     ProgressWindow progress(platform);
     Descriptor in{::open(input.c_str(), O_RDONLY | O_CLOEXEC)};

@@ -15,6 +15,7 @@
 #include <set>
 
 #include "batch/CommandLine.h"
+#include "tables/FileKind.h"
 #include "tables/SystemError.h"
 #include "tables/TextTable.h"
 #include "convert/FileConversion.h"
@@ -479,6 +480,11 @@ void FileDialog::ReadInput() {
     const std::string input = Input();
     if (input.empty()) return;
     Control& format = model_.Get("CmbFormato");
+    // What the file is, read from it: what is none of the kinds Talpor reads is said at once.
+    if (const batch::WhatFile what = batch::WhatIs(input); what.kind == batch::FileKind::Refused) {
+        readProblem_ = "«" + FileName(input) + "» no se puede convertir: " + what.refusal + ".";
+        return;
+    }
     if (rasters::IsRasterFile(input)) {
         OfferFormats({std::begin(kImageFormatNames), std::end(kImageFormatNames)});
         image_.emplace();
@@ -504,7 +510,7 @@ void FileDialog::ReadInput() {
         }
         // A WGS84 format (Google Earth's KMZ) to ED50 goes where ED50 can: a table of its
         // vertices, unless the user chose a format of the other kind.
-        const batch::LayerFormat* in = batch::LayerFormatOfPath(input);
+        const batch::LayerFormat* in = batch::LayerFormatOfInput(input);
         const batch::LayerFormat* out =
             batch::LayerFormatNamed(kLayerFormatOf[Chosen(format, std::size(kLayerFormatOf))]);
         if (direction_ == core::Direction::WGS84ToED50 && in->wgs84 && (out == nullptr || out->wgs84) &&
@@ -932,7 +938,7 @@ void FileDialog::ShowSeveral() {
         std::vector<std::pair<std::string, std::vector<std::string>>> reasons;  // why, and its files
         for (const batch::FolderFile& f : files_) {
             std::string why = f.refused;
-            const batch::LayerFormat* format = batch::LayerFormatOfPath(f.input);
+            const batch::LayerFormat* format = batch::LayerFormatOfInput(f.input);
             for (const batch::PreviewGroup& g : groups_)
                 if (why.empty() && g.Refuses() && std::find(g.inputs.begin(), g.inputs.end(), f.input) != g.inputs.end())
                     why = g.kind == batch::PreviewGroup::Kind::NeedsOrigin
@@ -1195,7 +1201,7 @@ void FileDialog::ShowLayers() {
         // The zone of eastings and northings without one; of layers with a system, the
         // output's, where its format holds UTM.
         const std::string chosen = kLayerFormatOf[Chosen(m.Get("CmbFormato"), std::size(kLayerFormatOf))];
-        const batch::LayerFormat* format = chosen.empty() ? batch::LayerFormatOfPath(Input()) : batch::LayerFormatNamed(chosen);
+        const batch::LayerFormat* format = chosen.empty() ? batch::LayerFormatOfInput(Input()) : batch::LayerFormatNamed(chosen);
         const bool projected = table || (format != nullptr && !format->wgs84);
         m.Get("CmbHuso").enabled = m.Get("LblHuso").enabled = zoneMissing_ || (LayerZones(m.Get("CmbHuso")) && projected);
     }
@@ -1213,7 +1219,7 @@ void FileDialog::ShowLayers() {
     // The format chosen, or the layer's own.
     const std::string name = kLayerFormatOf[Chosen(m.Get("CmbFormato"), std::size(kLayerFormatOf))];
     const batch::LayerFormat* out =
-        name.empty() ? batch::LayerFormatOfPath(Input()) : batch::LayerFormatNamed(name);
+        name.empty() ? batch::LayerFormatOfInput(Input()) : batch::LayerFormatNamed(name);
     if (problem_.empty() && (target ? target->Ed50() : direction_ == core::Direction::WGS84ToED50) && out != nullptr && out->wgs84)
         problem_ = std::string(out->title) + " es WGS84 y el resultado es ED50: elija en «Formato» Shapefile, "
                    "GeoPackage, DXF o CSV.";

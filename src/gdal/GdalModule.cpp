@@ -144,7 +144,14 @@ void Register() {
         // rather than ending the worker.
         std::signal(SIGXFSZ, SIG_IGN);
         // The drivers follow the program's own path rules: no network, no configuration.
+        // A file naming an address (a GML's schema, a VRT's source) finds every request
+        // sent to a proxy on a closed local port, refused at once.
         CPLSetConfigOption("GDAL_HTTP_TIMEOUT", "1");
+        CPLSetConfigOption("GDAL_HTTP_MAX_RETRY", "0");
+        CPLSetConfigOption("GDAL_HTTP_PROXY", "127.0.0.1:9");
+        CPLSetConfigOption("GDAL_HTTP_PROXYUSERPWD", nullptr);
+        ::unsetenv("no_proxy");
+        ::unsetenv("NO_PROXY");
         // SQLite's files (GeoPackage, SpatiaLite) keep 1 MB of pages each, not 2: a layer
         // is read once and written once, in order, and a larger cache was no faster.
         if (CPLGetConfigOption("OGR_SQLITE_CACHE", nullptr) == nullptr) CPLSetConfigOption("OGR_SQLITE_CACHE", "1");

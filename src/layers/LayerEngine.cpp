@@ -71,12 +71,19 @@ const TalporGdalFunctions& Gdal() {
     return *module.functions;
 }
 
-// The drivers a layer of each extension is read with: KML through libkml, which reads
-// altitudeMode, ExtendedData and folders.
+// The one driver a layer is read with: its format's, by what the file is, whatever GDAL
+// would pick for it (KML through libkml, which reads altitudeMode, ExtendedData and
+// folders); none for a file of no layer format, which then opens with none.
 const char* const* DriversFor(const std::string& path) {
-    static const char* const kKml[] = {"LIBKML", nullptr};
-    const LayerFormat* f = LayerFormatOfPath(path);
-    return f != nullptr && f->driver == "LIBKML" ? kKml : nullptr;
+    using List = std::array<const char*, 2>;
+    static const auto kLists = [] {
+        std::array<List, std::size(kLayerFormats)> lists{};
+        for (std::size_t i = 0; i < lists.size(); ++i) lists[i] = {kLayerFormats[i].driver.data(), nullptr};
+        return lists;
+    }();
+    static const List kNone = {nullptr, nullptr};
+    const LayerFormat* f = LayerFormatOfInput(path);
+    return f != nullptr ? kLists[static_cast<std::size_t>(f - kLayerFormats)].data() : kNone.data();
 }
 
 // An input open through the module.
@@ -975,7 +982,7 @@ std::string Megabytes(std::int64_t bytes) {
 // The bytes an input is allowed to grow from: its KML inflated, for a KMZ. A KML beyond
 // LayerLimits::kmlBytes is refused here, before GDAL reads it whole into memory.
 std::int64_t GrowthBytes(const std::string& path, const Input& input, const LayerLimits& limits) {
-    const LayerFormat* format = LayerFormatOfPath(path);
+    const LayerFormat* format = LayerFormatOfInput(path);
     std::int64_t kml = 0;
     if (format != nullptr && format->name == "kmz") kml = InflatedKmlBytes(path);
     else if (format != nullptr && format->name == "kml") kml = input.Bytes();
@@ -989,7 +996,7 @@ std::int64_t GrowthBytes(const std::string& path, const Input& input, const Laye
 // An input open for reading, its KML first checked for size where it can be done without
 // GDAL (a KMZ's zip directory).
 std::unique_ptr<Input> OpenInput(const std::string& path, const LayerLimits& limits) {
-    const LayerFormat* format = LayerFormatOfPath(path);
+    const LayerFormat* format = LayerFormatOfInput(path);
     if (format != nullptr && format->name == "kmz") {
         const std::int64_t kml = InflatedKmlBytes(path);
         if (kml > limits.kmlBytes)
@@ -1504,7 +1511,7 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
     job.progress = &progress;
     job.decimalSign = settings.decimalSign == 0 ? ',' : settings.decimalSign;
     job.growth = Growth(limits, GrowthBytes(inputPath, input, limits));
-    OutputPlan layout = PlanLayers(input, LayerFormatOfPath(inputPath), output, settings, limits, job);
+    OutputPlan layout = PlanLayers(input, LayerFormatOfInput(inputPath), output, settings, limits, job);
     const std::vector<std::vector<std::string>> fieldNames = ReportLayers(input, outFormat, job);
     job.typeChanges.resize(job.reports.size());
     // The fast grid's sampling (some 15 ms) pays from about 65,000 vertices on, a layer of

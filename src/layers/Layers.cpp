@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "tables/Encoding.h"
+#include "tables/FileKind.h"
 #include "layers/LayerWorker.h"
 #include "tables/OutputFile.h"
 #include "tables/SystemError.h"
@@ -209,6 +210,12 @@ const LayerFormat* LayerFormatOfPath(std::string_view path) {
     return nullptr;
 }
 
+const LayerFormat* LayerFormatOfInput(const std::string& path) {
+    const WhatFile what = WhatIs(path);
+    if (what.kind == FileKind::Unknown) return LayerFormatOfPath(path);
+    return what.kind == FileKind::Layer ? LayerFormatNamed(what.format) : nullptr;
+}
+
 const LayerFormat* LayerFormatNamed(std::string_view name) {
     for (const LayerFormat& f : kLayerFormats)
         if (f.name == name) return &f;
@@ -224,7 +231,7 @@ LayerOutput LayerOutputOf(const std::string& input, const std::string& output, c
     const std::string lower = AsciiLower(output);
     if (output == "-" || lower.ends_with(".csv") || lower.ends_with(".txt") || lower.ends_with(".tsv")) return {true, nullptr};
     const LayerFormat* f = LayerFormatOfPath(output);
-    if (f == nullptr) f = LayerFormatOfPath(input);
+    if (f == nullptr) f = LayerFormatOfInput(input);
     return {false, f != nullptr ? f : &kLayerFormats[0]};
 }
 

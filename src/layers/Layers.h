@@ -67,9 +67,13 @@ std::string NameList(const std::vector<std::string>& names);
 void CheckDestination(const std::string& path, const std::string& shown, const std::vector<FileId>& inputs,
                       std::string_view what = "una capa");
 
-// True for an input read as layers: the extension of a layer format read as one.
-inline bool IsLayerFile(std::string_view path) {
-    const LayerFormat* f = LayerFormatOfPath(path);
+// The layer format of an input by what the file is (WhatIs: a GeoPackage named .dat is
+// one), by its name when it cannot be read yet; nullptr for a file that is no layer.
+const LayerFormat* LayerFormatOfInput(const std::string& path);
+
+// True for an input read as layers: a file of a layer format read as one.
+inline bool IsLayerFile(const std::string& path) {
+    const LayerFormat* f = LayerFormatOfInput(path);
     return f != nullptr && f->read;
 }
 

@@ -18,6 +18,7 @@
 #include "rasters/Pipeline.h"
 #include "tables/Decimal.h"
 #include "tables/Encoding.h"
+#include "tables/FileKind.h"
 #include "tables/OutputFile.h"
 
 namespace rasters {
@@ -185,19 +186,14 @@ std::string ImageFormatOfContent(const std::string& path) {
 }
 
 bool IsRasterFile(std::string_view path) {
-    const std::string lower = batch::AsciiLower(path);
-    const auto ends = [&](std::initializer_list<std::string_view> endings) {
-        return std::any_of(endings.begin(), endings.end(), [&](std::string_view e) { return lower.ends_with(e); });
-    };
-    if (ends({".tif", ".tiff", ".jpg", ".jpeg", ".png", ".asc", ".vrt", ".jp2", ".j2k", ".img", ".bil", ".bip", ".bsq",
-              ".xyz", ".ecw", ".sid"}))
-        return true;
-    // A GeoPackage of tiles alone; a data file (.dat, .bin, .raw or none) with an ENVI label.
     const std::string file(path);
-    if (lower.ends_with(".gpkg")) return GeoPackageContents(file) == "tiles";
-    const std::string name = lower.substr(lower.rfind('/') == std::string::npos ? 0 : lower.rfind('/') + 1);
-    if (ends({".dat", ".bin", ".raw"}) || name.find('.') == std::string::npos) return ImageFormatOfContent(file) == "ENVI";
-    return false;
+    const batch::WhatFile what = batch::WhatIs(file);
+    if (what.format == "gpkg") return GeoPackageContents(file) == "tiles";
+    if (what.kind != batch::FileKind::Unknown) return what.kind == batch::FileKind::Image;
+    const std::string lower = batch::AsciiLower(path);
+    static constexpr std::string_view kExtensions[] = {".tif", ".tiff", ".jpg", ".jpeg", ".png", ".asc", ".vrt", ".jp2", ".j2k",
+                                                       ".img", ".bil", ".bip", ".bsq", ".xyz", ".ecw", ".sid"};
+    return std::any_of(std::begin(kExtensions), std::end(kExtensions), [&](std::string_view e) { return lower.ends_with(e); });
 }
 
 bool HasTilesBesideLayers(const std::string& path) {
@@ -529,8 +525,10 @@ void RefuseLinkOut(const std::string& output) {
 
 // Refuses the compressed formats whose readers are not free, which Talpor's GDAL lacks.
 void RefuseUnread(const std::string& input) {
-    const std::string lower = batch::AsciiLower(input);
-    const char* format = lower.ends_with(".ecw") ? "ECW" : lower.ends_with(".sid") ? "MrSID" : nullptr;
+    const std::string lower = batch::AsciiLower(input), what = batch::WhatIs(input).format;
+    const char* format = what == "ecw" || lower.ends_with(".ecw")   ? "ECW"
+                         : what == "sid" || lower.ends_with(".sid") ? "MrSID"
+                                                                    : nullptr;
     if (format != nullptr)
         throw RunError("Talpor no lee imágenes " + std::string(format) +
                        ", cuyo lector no es libre: expórtela a GeoTIFF o JPEG 2000 con el programa que la abra");

@@ -14,12 +14,12 @@
 
 namespace rasters {
 
-// Whether `path` is an image Talpor converts, by its extension: GeoTIFF (.tif, .tiff),
-// JPEG or PNG with a world file, ESRI's ASCII grids (.asc), VRT, JPEG 2000 (.jp2, .j2k),
-// Erdas Imagine and ENVI (.img), ESRI's .hdr labelled grids (.bil, .bip, .bsq), XYZ grids
-// (.xyz), and ECW and MrSID (.ecw, .sid), which are refused with a sentence. By its
-// content where the extension is shared: a GeoPackage of raster tiles and nothing else
-// (.gpkg), a data file (.dat, .bin, .raw or none) with an ENVI label beside it.
+// Whether `path` is an image Talpor converts, by what the file is (batch::WhatIs), or by
+// its extension while it cannot be read: GeoTIFF (.tif, .tiff), JPEG or PNG with a world
+// file, ESRI's ASCII grids (.asc), VRT, JPEG 2000 (.jp2, .j2k), Erdas Imagine and ENVI
+// (.img), ESRI's .hdr labelled grids (.bil, .bip, .bsq), XYZ grids (.xyz), and ECW and
+// MrSID (.ecw, .sid), which are refused with a sentence. A GeoPackage is one when it holds
+// raster tiles and no layers.
 bool IsRasterFile(std::string_view path);
 
 // The image the existing file `path` is by its content, without GDAL, as GDAL's driver

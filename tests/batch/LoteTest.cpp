@@ -6,6 +6,9 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -116,11 +119,11 @@ TEST_F(Lote, BadInputGetsItsMessageAndNothingIsLost) {
         {"a line of three megabytes", "P1;40,41;-3,70\nP2;" + std::string(3 << 20, '1') + "\n", 2,
          {"fila 2: línea de más de 2 MiB"}, {}},
         {"binary garbage", Garbage(), 2, {"la entrada no parece texto: tiene bytes nulos"}, {}},
-        // What users take for tables, told apart by their first bytes (TIFF 6.0, ISO 10918,
-        // PKWARE's APPNOTE): an orthophoto, a scanned sheet, a spreadsheet saved as .xlsx.
-        {"a GeoTIFF", std::string("II*\0\x08\0\0\0", 8) + Garbage(), 2, {"la entrada es una imagen TIFF, no una tabla de puntos"}, {}},
-        {"a JPEG", "\xFF\xD8\xFF\xE0" + Garbage(), 2, {"la entrada es una imagen JPEG"}, {}},
-        {"a spreadsheet", "PK\x03\x04" + Garbage(), 2, {"quizá una hoja de cálculo: guárdela como CSV"}, {}},
+        // Files named as tables that are something else, told by their first bytes (TIFF 6.0,
+        // ISO 10918, PKWARE's APPNOTE), go the way of what they are, and are damaged.
+        {"a GeoTIFF", std::string("II*\0\x08\0\0\0", 8) + Garbage(), 2, {"no se puede leer como imagen: GDAL no la reconoce"}, {}},
+        {"a JPEG", "\xFF\xD8\xFF\xE0" + Garbage(), 2, {"no se puede leer como imagen"}, {}},
+        {"a zip file", "PK\x03\x04" + Garbage(), 2, {"es un fichero comprimido (ZIP) sin capa KML ni hoja de cálculo"}, {}},
         {"eastings and northings without a zone", "Hito;Este;Norte;Cota\nH-01;440721,00;4474447,00;650,2\n", 2,
          {"parecen coordenadas UTM, Este y Norte, sin huso; indique el huso con --huso (29, 30 o 31)"}, {}},
         {"Latin-1 degree signs",
@@ -966,4 +969,68 @@ TEST_F(Lote, AReplacedFileKeepsItsModeAndAFailedRunTheOldFile) {
                   fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read) << part;
     }
     for (const auto& e : fs::recursive_directory_iterator(dir)) EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
+}
+
+namespace {
+
+// A port on this machine that counts who connects to it.
+class Listener {
+  public:
+    Listener() {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof a;
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&a), size) == 0 && ::listen(fd_, 16) == 0 &&
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &size) == 0)
+            port_ = ntohs(a.sin_port);
+    }
+    ~Listener() { ::close(fd_); }
+    int Port() const { return port_; }
+    int Connections() {
+        int n = 0;
+        for (int c; (c = ::accept(fd_, nullptr, nullptr)) >= 0; ++n) ::close(c);
+        return n;
+    }
+
+  private:
+    int fd_ = -1;
+    int port_ = 0;
+};
+
+}  // namespace
+
+// Files that name an address, a database or a program: each read as the file it is, with
+// its own driver, and nothing sent anywhere.
+TEST_F(Lote, AFileThatNamesAnAddressIsReadWithoutTheNetwork) {
+    Listener listener;
+    ASSERT_NE(listener.Port(), 0);
+    const std::string url = "http://127.0.0.1:" + std::to_string(listener.Port());
+    WriteFile(dir / "enlace.geojson", R"({"type": "FeatureCollection", "crs": {"type": "link", "properties": {"href": ")" + url +
+                                          R"(/crs", "type": "proj4"}}, "features": [{"type": "Feature", "properties": {}, )"
+                                          R"("geometry": {"type": "Point", "coordinates": [-3.7, 40.4]}}]})");
+    WriteFile(dir / "red.kml", "<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document><NetworkLink><Link><href>" + url +
+                                   "/red.kml</href></Link></NetworkLink><Placemark><Point><coordinates>-3.7,40.4</coordinates>"
+                                   "</Point></Placemark></Document></kml>");
+    WriteFile(dir / "esquema.gml", std::string("<?xml version=\"1.0\"?><ogr:FeatureCollection xmlns:ogr=\"http://ogr.maptools.org/\" "
+                                       "xmlns:gml=\"http://www.opengis.net/gml/3.2\" xmlns:xsi=\"http://www.w3.org/2001/"
+                                       "XMLSchema-instance\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" xsi:schemaLocation=\"") +
+                                       "http://ogr.maptools.org/ " + url + "/esquema.xsd\"><ogr:featureMember><ogr:p gml:id=\"p.1\">"
+                                       "<ogr:geometryProperty><gml:Point srsName=\"urn:ogc:def:crs:EPSG::23030\" gml:id=\"g1\">"
+                                       "<gml:pos>440000 4474000</gml:pos></gml:Point></ogr:geometryProperty><ogr:ref xlink:href=\"" +
+                                       url + "/otro.gml#x\"/></ogr:p></ogr:featureMember></ogr:FeatureCollection>");
+    WriteFile(dir / "remota.vrt", "<VRTDataset rasterXSize=\"8\" rasterYSize=\"8\"><SRS>EPSG:23030</SRS><GeoTransform>440000,1,0,"
+                                  "4478000,0,-1</GeoTransform><VRTRasterBand dataType=\"Byte\" band=\"1\"><SimpleSource>"
+                                  "<SourceFilename>/vsicurl/" + url + "/orto.tif</SourceFilename></SimpleSource>"
+                                  "</VRTRasterBand></VRTDataset>");
+    // Names GDAL would take for a connection or a driver of its own, were they passed to it.
+    WriteFile(dir / ("PG:host=127.0.0.1 port=" + std::to_string(listener.Port()) + ".csv"), "x;y\n440000;4474000\n");
+    Ran r = Run("-m rejilla --destino=ed50-utm30 --origen=etrs89-utm30 enlace.geojson red.kml esquema.gml remota.vrt 'PG:host=127.0.0.1 port=" +
+                std::to_string(listener.Port()) + ".csv' -o salida");
+    EXPECT_EQ(listener.Connections(), 0) << r.err;
+    EXPECT_TRUE(Has(r.err, "enlace.geojson: capa «enlace»: 1 entidad") && Has(r.err, "red.kml: capa «red»: 1 entidad") &&
+                Has(r.err, "esquema.gml: capa «p»: 1 entidad") && Has(r.err, ".csv: 1 fila convertida") &&
+                Has(r.err, "remota.vrt: rechazado"))
+        << r.err;
 }

@@ -499,13 +499,19 @@ TEST(FileConversion, AnOrthophotoIsConvertedFromTheWindowAsTalporLoteDoes) {
                            "440000 4480000 440000 4480000 cero.tif && ! '" TALPOR_LOTE "' -s ed50-wgs84 cero.tif -o x.tif 2> lote.txt")
                               .c_str()),
               0);
+    // So is a file named as a table that is none (a PDF), with talpor-lote's sentence.
+    testing_support::WriteFile(folder.path / "plano.csv", "%PDF-1.4\n");
+    ASSERT_EQ(std::system(("cd " + folder.Str() + " && ! '" TALPOR_LOTE "' -s ed50-wgs84 plano.csv x.csv 2>> lote.txt").c_str()), 0);
     const std::string lote = ReadFile(folder.path / "lote.txt");
-    const std::string why = lote.substr(lote.rfind("talpor-lote: cero.tif: ") + 23);
-    Started z;
-    z.Convert(1, (folder.path / "cero.tif").string(), [&](form::FormModel& m, const Changed&) {
-        EXPECT_EQ(m.Get("LblAviso").text, "«cero.tif» no se puede convertir: " + why.substr(0, why.size() - 1) + ".");
-    });
-    EXPECT_TRUE(z.platform.msgBoxes.empty()) << z.platform.LastMsgBox().text;
+    for (const std::string name : {"cero.tif", "plano.csv"}) {
+        const std::size_t at = lote.find("talpor-lote: " + name + ": ") + 15 + name.size();
+        const std::string why = lote.substr(at, lote.find('\n', at) - at);
+        Started z;
+        z.Convert(1, (folder.path / name).string(), [&](form::FormModel& m, const Changed&) {
+            EXPECT_EQ(m.Get("LblAviso").text, "«" + name + "» no se puede convertir: " + why + ".");
+        });
+        EXPECT_TRUE(z.platform.msgBoxes.empty()) << z.platform.LastMsgBox().text;
+    }
 
     // A pipe no one writes to, as an image or as a table, is refused at once: the window
     // never waits on it.
