@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <sstream>
 
 #include <sqlite3.h>
 
@@ -79,32 +78,6 @@ std::string ResamplingName(const std::string& r) {
                              : r;
 }
 
-// The first `bytes` bytes of the file `path` ("" when it cannot be read).
-std::string Head(const std::string& path, std::size_t bytes) {
-    std::string text(bytes, '\0');
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    text.resize(f != nullptr ? std::fread(text.data(), 1, text.size(), f) : 0);
-    if (f != nullptr) std::fclose(f);
-    return text;
-}
-
-// Whether the regular file `path` exists.
-bool IsFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// The label beside the pixels' file `path` that GDAL reads as ENVI's or ESRI's: orto.hdr
-// (or ORTO.HDR) for orto.dat or orto, else orto.dat.hdr; "" for none.
-std::string LabelOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    const std::size_t dot = path.rfind('.');
-    const std::string stem = dot == std::string::npos || (slash != std::string::npos && dot < slash) ? path : path.substr(0, dot);
-    for (const std::string& label : {stem + ".hdr", stem + ".HDR", path + ".hdr", path + ".HDR"})
-        if (IsFile(label)) return label;
-    return "";
-}
-
 // What a GeoPackage holds, from its table of contents: "tiles" for raster tiles and no
 // features nor attributes, "mixed" for tiles besides them, "" for none (or no GeoPackage).
 // Opened read-only and immutable: nothing written beside it, no lock taken.
@@ -139,49 +112,23 @@ std::string GeoPackageContents(const std::string& path) {
 }  // namespace
 
 std::string ImageFormatOfContent(const std::string& path) {
-    if (!IsFile(path)) return "";
-    const std::string head = Head(path, 512);
-    const std::string lower = batch::AsciiLower(path);
-    using namespace std::string_view_literals;
-    const auto starts = [&](std::string_view magic) { return std::string_view(head).starts_with(magic); };
-    if (starts("II*\0"sv) || starts("MM\0*"sv) || starts("II+\0"sv) || starts("MM\0+"sv)) return "GTiff";
-    if (starts("\x89PNG\r\n\x1a\n"sv)) return "PNG";
-    if (starts("\xFF\xD8\xFF"sv)) return "JPEG";
-    // A JP2's signature box, a bare codestream's start of codestream and size markers.
-    if (starts("\0\0\0\x0CjP  \r\n\x87\n"sv) || starts("\xFF\x4F\xFF\x51"sv)) return "JP2OpenJPEG";
-    if (starts("EHFA_HEADER_TAG"sv)) return "HFA";
-    // SQLite's header, and the application id of a GeoPackage (1.2 on) or of an older one.
-    if (starts("SQLite format 3\0"sv) && head.size() >= 72 && (head.compare(68, 4, "GPKG") == 0 || head.compare(68, 3, "GP1") == 0))
-        return GeoPackageContents(path) == "tiles" ? "GPKG" : "";
-    if (head.find("<VRTDataset") != std::string::npos) return "VRT";
-    const std::string text = batch::AsciiLower(head.substr(0, 64));
-    if (text.starts_with("ncols") || text.starts_with("nrows") || text.starts_with("xllc") || text.starts_with("yllc"))
-        return "AAIGrid";
-    // A label beside a file of pixels: ENVI's says so on its first line; ESRI's holds its
-    // rows and columns.
-    const std::size_t slash = lower.rfind('/'), dot = lower.rfind('.');
-    const std::string ending = dot == std::string::npos || (slash != std::string::npos && dot < slash) ? "" : lower.substr(dot);
-    static const std::string kPixels[] = {"", ".dat", ".bin", ".raw", ".img", ".bil", ".bip", ".bsq"};
-    if (const std::string label = std::count(std::begin(kPixels), std::end(kPixels), ending) > 0 ? LabelOf(path) : "";
-        !label.empty()) {
-        const std::string words = batch::AsciiLower(Head(label, 4096));
-        if (words.starts_with("envi")) return "ENVI";
-        if (words.find("ncols") != std::string::npos && words.find("nrows") != std::string::npos) return "EHdr";
+    const batch::WhatFile what = batch::WhatIs(path);
+    if (what.format == "gpkg") return GeoPackageContents(path) == "tiles" ? "GPKG" : "";
+    if (what.kind != batch::FileKind::Image) return "";
+    // An Imagine file by its header; ECW and MrSID have no driver here.
+    if (what.format == "img") {
+        char head[15] = {};
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        const bool imagine = f != nullptr && std::fread(head, 1, sizeof head, f) == sizeof head &&
+                             std::string_view(head, sizeof head) == "EHFA_HEADER_TAG";
+        if (f != nullptr) std::fclose(f);
+        return imagine ? "HFA" : "";
     }
-    // An XYZ grid: lines of three numbers.
-    if (lower.ends_with(".xyz")) {
-        std::istringstream lines(head);
-        std::string line;
-        int rows = 0;
-        while (std::getline(lines, line) && rows < 3) {
-            std::istringstream in(line);
-            in.imbue(std::locale::classic());
-            double x, y, z;
-            if (in >> x >> y >> z) ++rows;
-            else if (rows > 0) break;
-        }
-        if (rows > 0) return "XYZ";
-    }
+    static constexpr std::pair<std::string_view, std::string_view> kDrivers[] = {
+        {"tif", "GTiff"}, {"jpg", "JPEG"}, {"png", "PNG"},   {"asc", "AAIGrid"}, {"vrt", "VRT"},
+        {"jp2", "JP2OpenJPEG"}, {"envi", "ENVI"}, {"ehdr", "EHdr"}, {"xyz", "XYZ"}};
+    for (const auto& [format, driver] : kDrivers)
+        if (what.format == format) return std::string(driver);
     return "";
 }
 

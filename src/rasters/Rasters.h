@@ -22,10 +22,10 @@ namespace rasters {
 // raster tiles and no layers.
 bool IsRasterFile(std::string_view path);
 
-// The image the existing file `path` is by its content, without GDAL, as GDAL's driver
-// names it: "GTiff", "PNG", "JPEG", "JP2OpenJPEG" (its signature box or codestream),
-// "HFA", "GPKG" (raster tiles alone), "VRT", "AAIGrid", "ENVI" and "EHdr" (by the .hdr
-// beside it), "XYZ" (a .xyz of lines of three numbers); "" for none of them.
+// The image the existing file `path` is by its content (batch::WhatIs), as GDAL's driver
+// names it: "GTiff", "PNG", "JPEG", "JP2OpenJPEG", "HFA", "GPKG" (raster tiles and no
+// layers), "VRT", "AAIGrid", "ENVI" and "EHdr" (by the .hdr beside it), "XYZ"; "" for none
+// of them, and for ECW and MrSID, which GDAL here does not read.
 std::string ImageFormatOfContent(const std::string& path);
 
 // Whether the GeoPackage `path` holds raster tiles besides its layers: it is converted as
