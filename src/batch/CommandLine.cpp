@@ -264,7 +264,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     if (!layers && !cl.settings.layers.format.empty() && cl.settings.format == Format::Text)
         throw UsageError("--formato=" + cl.settings.layers.format +
                          ": es un formato de capas, y la entrada no es una capa (Shapefile, GeoPackage, KML, "
-                         "KMZ, GeoJSON o DXF)");
+                         "KMZ, GeoJSON, DXF, MapInfo, GML, FlatGeobuf, SpatiaLite o CSV con WKT)");
     if (!layers && cl.settings.format != Format::Text && cl.settings.target && cl.settings.target->Ed50())
         throw UsageError("--formato=" + std::string(FormatTitle(cl.settings.format)) +
                          ": GPX, KML y GeoJSON son WGS84, y --destino=" + NameOf(*cl.settings.target) + " es ED50");
@@ -389,13 +389,15 @@ Resultado:
   -o, --destino=FICHERO    fichero de salida (lo mismo que SALIDA); con él,
                            todos los demás argumentos son entradas
 
-Capas SIG (Shapefile, GeoPackage, KML, KMZ, GeoJSON y DXF, por su extensión):
-  se convierte cada vértice de cada geometría; cada entidad conserva atributos e
-  identificador. El sistema se lee de la capa (ED50: EPSG 4230, 23029 a 23031;
+Capas SIG (Shapefile, GeoPackage, KML, KMZ, GeoJSON, DXF, MapInfo TAB y MIF,
+  GML, FlatGeobuf, SpatiaLite y CSV con una columna WKT, como lo escribe QGIS,
+  por su extensión): se convierte cada vértice de cada geometría; cada entidad
+  conserva atributos e identificador. El sistema se lee de la capa (ED50: EPSG 4230, 23029 a 23031;
   ETRS89: 4258, 25829 a 25831; WGS84: 4326, 32629 a 32631) y de él sale el
-  sentido; una capa sin sistema (DXF, shapefile sin .prj) necesita --sentido y,
-  en UTM, --huso. La salida es otra capa (formato de la entrada, de la extensión
-  de SALIDA o de --formato: shp, gpkg, kml, kmz, geojson, dxf) o, con SALIDA .csv,
+  sentido; una capa sin sistema (DXF, shapefile o CSV sin .prj) necesita
+  --sentido y, en UTM, --huso. La salida es otra capa (formato de la entrada, de
+  la extensión de SALIDA o de --formato: shp, gpkg, kml, kmz, geojson, dxf, tab,
+  mif, gml, fgb, sqlite, csvwkt) o, con SALIDA .csv (salvo de un CSV con WKT),
   --formato=csv o la salida estándar, una fila por vértice; a la salida estándar
   va también una capa GeoJSON, KML o GPX. Una capa UTM sale en un solo huso, el
   suyo; con --huso, una capa con sistema sale en UTM de ese huso (también una en
@@ -471,7 +473,8 @@ Carpetas y varios ficheros: con una CARPETA, o con varias ENTRADAS (ficheros o
 carpetas) y -o, SALIDA es una carpeta, que se crea si falta. De cada carpeta y
 sus subcarpetas se toman los ficheros que talpor-lote lee, por su extensión
 (.csv, .txt, .tsv, .dat, .gpx, .shp, .gpkg, .kml, .kmz, .geojson, .json, .dxf,
-.tif, .tiff, .jpg, .jpeg y .png; ni los ocultos ni los enlaces a carpetas), y
+.tab, .mif, .gml, .fgb, .sqlite, .tif, .tiff, .jpg, .jpeg y .png; ni los
+ocultos ni los enlaces a carpetas, ni el .dat de un .tab), y
 cada uno se convierte como solo,
 con las mismas opciones, al mismo sitio dentro de SALIDA y con su nombre: con
 --formato, con la extensión del formato; sin él, GPX, KML, KMZ y GeoJSON salen

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <map>
+#include <set>
 
 #include "layers/LayerWorker.h"
 #include "tables/Encoding.h"
@@ -166,7 +167,8 @@ FolderRun::FolderRun(const CommandLine& cl)
     Settle();
     if (files_.empty())
         throw RunError("no hay ningún fichero que convertir en " + NameList(cl.inputs) +
-                       " (se leen .csv, .txt, .tsv, .dat, .gpx, .shp, .gpkg, .kml, .kmz, .geojson, .json y .dxf)");
+                       " (se leen .csv, .txt, .tsv, .dat, .gpx, .shp, .gpkg, .kml, .kmz, .geojson, .json, .dxf, .tab, "
+                       ".mif, .gml, .fgb y .sqlite)");
 }
 
 void FolderRun::Scan(const std::string& folder, const std::string& relative, const FileId& outputId,
@@ -204,7 +206,15 @@ void FolderRun::Scan(const std::string& folder, const std::string& relative, con
         return;
     }
     std::sort(entries.begin(), entries.end(), [](const Found& a, const Found& b) { return a.name < b.name; });
+    // A MapInfo table's .dat is read with its .tab, not as a table of points.
+    std::set<std::string> tables;
+    for (const Found& f : entries)
+        if (AsciiLower(f.name).ends_with(".tab")) tables.insert(AsciiLower(f.name.substr(0, f.name.size() - 4)));
+    const auto mapInfoPart = [&](const std::string& name) {
+        return AsciiLower(name).ends_with(".dat") && tables.contains(AsciiLower(name.substr(0, name.size() - 4)));
+    };
     for (const Found& f : entries) {
+        if (mapInfoPart(f.name)) continue;
         const std::string path = folder + "/" + f.name;
         const bool link = S_ISLNK(f.own.st_mode);
         const std::string tooLong = "su ruta pasa de " + Grouped(PATH_MAX - 1) + " bytes, lo más que admite el sistema";

@@ -32,10 +32,12 @@ const char* const kFormatNames[] = {"CSV o texto (como el fichero de puntos)", "
 const batch::Format kFormatOf[] = {batch::Format::Text, batch::Format::Gpx, batch::Format::Kml,
                                    batch::Format::GeoJson};
 // For a layer: the output's format, --formato's name ("" for the input's own).
-const char* const kLayerFormatNames[] = {"El de la capa", "Shapefile", "GeoPackage", "KML",
-                                         "KMZ",           "GeoJSON",   "DXF",        "GPX (puntos y líneas)",
-                                         "CSV (una fila por vértice)"};
-const char* const kLayerFormatOf[] = {"", "shp", "gpkg", "kml", "kmz", "geojson", "dxf", "gpx", "csv"};
+const char* const kLayerFormatNames[] = {"El de la capa", "Shapefile",   "GeoPackage", "KML",        "KMZ",
+                                         "GeoJSON",       "DXF",         "MapInfo TAB", "MapInfo MIF", "GML",
+                                         "FlatGeobuf",    "SpatiaLite",  "WKT en CSV (como QGIS)",
+                                         "GPX (puntos y líneas)",        "CSV (una fila por vértice)"};
+const char* const kLayerFormatOf[] = {"",    "shp", "gpkg", "kml",    "kmz",    "geojson", "dxf", "tab",
+                                      "mif", "gml", "fgb",  "sqlite", "csvwkt", "gpx",     "csv"};
 // For an image: the output's format, the destination's extension ("" for the image's own).
 const char* const kImageFormatNames[] = {"El de la imagen", "GeoTIFF", "GeoTIFF optimizado para la nube (COG)",
                                          "Malla ASCII (modelos de elevación)"};
@@ -46,8 +48,11 @@ constexpr std::size_t kCogItem = 2;
 // and GeoJSON for WGS84 tables too.
 const char* const kSeveralFormatNames[] = {"El de cada fichero", "CSV (las capas, una fila por vértice)",
                                            "Shapefile (capas)", "GeoPackage (capas)", "KML", "KMZ (capas)",
-                                           "GeoJSON", "DXF (capas)", "GPX"};
-const char* const kSeveralFormatOf[] = {"", "csv", "shp", "gpkg", "kml", "kmz", "geojson", "dxf", "gpx"};
+                                           "GeoJSON", "DXF (capas)", "MapInfo TAB (capas)", "MapInfo MIF (capas)",
+                                           "GML (capas)", "FlatGeobuf (capas)", "SpatiaLite (capas)",
+                                           "WKT en CSV (capas, como QGIS)", "GPX"};
+const char* const kSeveralFormatOf[] = {"", "csv", "shp", "gpkg", "kml", "kmz", "geojson", "dxf", "tab", "mif", "gml",
+                                        "fgb", "sqlite", "csvwkt", "gpx"};
 // The zone of eastings and northings without one: for several files none at first, since
 // --huso reads every table as UTM.
 const char* const kZones[] = {"29", "30", "31"};
@@ -1222,7 +1227,7 @@ void FileDialog::ShowLayers() {
         name.empty() ? batch::LayerFormatOfInput(Input()) : batch::LayerFormatNamed(name);
     if (problem_.empty() && (target ? target->Ed50() : direction_ == core::Direction::WGS84ToED50) && out != nullptr && out->wgs84)
         problem_ = std::string(out->title) + " es WGS84 y el resultado es ED50: elija en «Formato» Shapefile, "
-                   "GeoPackage, DXF o CSV.";
+                   "GeoPackage, DXF, MapInfo, GML, FlatGeobuf, SpatiaLite o CSV.";
     const batch::Settings settings = Settings();
     if (problem_.empty() && settings.conversion.method == batch::Method::Grid && !grids_.Shift().Problem().empty())
         problem_ = grids_.Shift().Problem();

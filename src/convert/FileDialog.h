@@ -38,10 +38,10 @@ namespace convert {
 
 // The kinds of file the file dialogs offer: every form talpor-lote reads.
 inline constexpr const char* kPointFiles =
-    "Puntos, capas e imágenes (*.csv *.txt *.tsv *.dat *.gpx *.kml *.kmz *.shp *.gpkg *.geojson *.json *.dxf *.tif *.tiff "
-    "*.jpg *.jpeg *.png *.asc *.vrt *.jp2 *.j2k *.img *.bil *.bip *.bsq *.xyz *.ecw *.sid);;"
+    "Puntos, capas e imágenes (*.csv *.txt *.tsv *.dat *.gpx *.kml *.kmz *.shp *.gpkg *.geojson *.json *.dxf *.tab *.mif "
+    "*.gml *.fgb *.sqlite *.tif *.tiff *.jpg *.jpeg *.png *.asc *.vrt *.jp2 *.j2k *.img *.bil *.bip *.bsq *.xyz *.ecw *.sid);;"
     "CSV y texto (*.csv *.txt *.tsv *.dat);;GPS (*.gpx *.kml *.kmz);;"
-    "Capas SIG (*.shp *.gpkg *.geojson *.json *.dxf *.kml *.kmz);;"
+    "Capas SIG (*.shp *.gpkg *.geojson *.json *.dxf *.kml *.kmz *.tab *.mif *.gml *.fgb *.sqlite *.csv);;"
     "Imágenes y modelos de elevación (*.tif *.tiff *.jpg *.jpeg *.png *.asc *.vrt *.jp2 *.j2k *.img *.bil *.bip *.bsq *.xyz "
     "*.gpkg *.dat *.bin *.raw *.ecw *.sid);;Todos los ficheros (*)";
 

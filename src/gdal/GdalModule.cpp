@@ -207,7 +207,19 @@ TalporGdalData* Open(const char* path, const char* const* drivers, char* error, 
                 if (i == 0 || files[i].second == "doc.kml") kml = std::move(scanned);
             }
         }
-        GDALDatasetH dataset = GDALOpenEx(path, GDAL_OF_VECTOR | GDAL_OF_READONLY, drivers, nullptr, nullptr);
+        // A GML's system is looked for in every feature: a cadastre's is named in its
+        // surfaces' srsName alone, which GDAL's first look does not reach.
+        const char* const kGml[] = {"WRITE_GFS=NO", "FORCE_SRS_DETECTION=YES", nullptr};
+        const char* const kCsv[] = {"GEOM_POSSIBLE_NAMES=WKT", "KEEP_GEOM_COLUMNS=NO", nullptr};
+        const auto only = [&](const char* driver) {
+            return drivers != nullptr && drivers[0] != nullptr && std::strcmp(drivers[0], driver) == 0;
+        };
+        const char* const* options = only("GML") ? kGml : only("CSV") ? kCsv : nullptr;
+        // A CSV of another name (a .txt of WKT) is one by the CSV driver's prefix.
+        const std::size_t length = std::strlen(path);
+        const bool csvNamed = length > 4 && EQUAL(path + length - 4, ".csv");
+        const std::string name = only("CSV") && !csvNamed ? std::string("CSV:") + path : std::string(path);
+        GDALDatasetH dataset = GDALOpenEx(name.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, drivers, options, nullptr);
         if (dataset == nullptr) {
             LastError("GDAL no la reconoce como una capa que sepa leer", error, size);
             return nullptr;
@@ -416,6 +428,48 @@ OGRSpatialReferenceH SystemOf(int epsg) {
     return srs;
 }
 
+// MapInfo keeps its coordinates as integers over the bounds its layer is created with,
+// two thousand millionths of their width apart: bounds about the layer's extent in `srs`,
+// its own taken from system `sourceEpsg`, keep every vertex of a layer as wide as Spain
+// within half a millimetre of where it was put, where GDAL's defaults round UTM to
+// centimetres and degrees to decimetres. The extent goes through GDAL's own
+// transformation, sampled along its edges, with a margin far beyond any datum's shift:
+// "minx,miny,maxx,maxy", "" when there is none to take (an empty layer, no system).
+std::string MapInfoBounds(OGRLayerH in, int sourceEpsg, OGRSpatialReferenceH srs) {
+    OGREnvelope e;
+    OGRSpatialReferenceH from = SystemOf(sourceEpsg);
+    if (from == nullptr || srs == nullptr || OGR_L_GetExtent(in, &e, TRUE) != OGRERR_NONE) {
+        if (from != nullptr) OSRRelease(from);
+        return "";
+    }
+    OGRCoordinateTransformationH ct = OCTNewCoordinateTransformation(from, srs);
+    OSRRelease(from);
+    if (ct == nullptr) return "";
+    constexpr int kSteps = 16;
+    std::vector<double> x, y;
+    for (int k = 0; k <= kSteps; ++k) {
+        const double fx = e.MinX + (e.MaxX - e.MinX) * k / kSteps, fy = e.MinY + (e.MaxY - e.MinY) * k / kSteps;
+        for (const auto& [px, py] : {std::pair(fx, e.MinY), std::pair(fx, e.MaxY), std::pair(e.MinX, fy), std::pair(e.MaxX, fy)}) {
+            x.push_back(px);
+            y.push_back(py);
+        }
+    }
+    std::vector<int> ok(x.size());
+    const bool moved = OCTTransformEx(ct, static_cast<int>(x.size()), x.data(), y.data(), nullptr, ok.data()) != 0;
+    OCTDestroyCoordinateTransformation(ct);
+    double minX = HUGE_VAL, minY = HUGE_VAL, maxX = -HUGE_VAL, maxY = -HUGE_VAL;
+    for (std::size_t k = 0; moved && k < x.size(); ++k) {
+        if (ok[k] == 0) continue;
+        minX = std::min(minX, x[k]), maxX = std::max(maxX, x[k]);
+        minY = std::min(minY, y[k]), maxY = std::max(maxY, y[k]);
+    }
+    if (!(minX <= maxX && minY <= maxY)) return "";
+    // A kilometre (a hundredth of a degree) and a tenth of the width each side.
+    const double fixed = OSRIsGeographic(srs) ? 0.01 : 1000;
+    const double mx = fixed + (maxX - minX) / 10, my = fixed + (maxY - minY) / 10;
+    return CPLSPrintf("%.10g,%.10g,%.10g,%.10g", minX - mx, minY - my, maxX + mx, maxY + my);
+}
+
 // The output being written, closed (and so flushed) by Finish.
 struct Output {
     GDALDatasetH dataset = nullptr;
@@ -436,6 +490,7 @@ struct Output {
     // KML and KMZ, written by the module itself.
     std::unique_ptr<batch::KmlWriter> kml;
     bool transaction = false;
+    bool rowIds = false;  // the driver numbers the features itself (MapInfo)
     bool Writing() const { return dataset != nullptr || kml != nullptr; }
     ~Output() {
         if (dataset != nullptr) GDALClose(dataset);
@@ -488,6 +543,8 @@ bool CreateKml(TalporGdalData* data, const TalporGdalJob& job, Output& out, char
 bool CreateFields(OGRLayerH layer, OGRFeatureDefnH defn, GDALDriverH driver, const TalporGdalJob& job, int i,
                   std::vector<int>& fields, std::vector<int>& isoFields, char* error, int size) {
     const bool shapefile = std::strcmp(job.driver, "ESRI Shapefile") == 0;
+    // FlatGeobuf takes a date for a date and time at midnight, its layer saying nothing of it.
+    const bool flatGeobuf = std::strcmp(job.driver, "FlatGeobuf") == 0;
     for (int f = 0; f < OGR_FD_GetFieldCount(defn); ++f) {
         OGRFieldDefnH field = OGR_FD_GetFieldDefn(defn, f);
         // The name the program gives it (valid UTF-8, and apart from the others where
@@ -531,6 +588,10 @@ bool CreateFields(OGRLayerH layer, OGRFeatureDefnH defn, GDALDriverH driver, con
                 job.changed(job.context, i, f, ("el atributo «" + is + "», fecha y hora, escrito como texto ISO 8601: " +
                                              "un shapefile guarda fechas sin hora")
                                                 .c_str());
+            else if (flatGeobuf && OGR_Fld_GetType(field) == OFTDate)
+                job.changed(job.context, i, f, ("el atributo «" + is + "», fecha, escrito como fecha y hora: " +
+                                             "FlatGeobuf no guarda fechas sin hora")
+                                                .c_str());
             else if (OGR_Fld_GetType(made) != OGR_Fld_GetType(field))
                 job.changed(job.context, i, f, ("el atributo «" + is + "», " + TypeText(OGR_Fld_GetType(field)) +
                                              ", escrito como " + TypeText(OGR_Fld_GetType(made)))
@@ -555,6 +616,7 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
         return false;
     }
     const bool cad = std::strcmp(job.driver, "DXF") == 0;
+    out.rowIds = std::strcmp(job.driver, "MapInfo File") == 0;
     for (int i = 0; i < GDALDatasetGetLayerCount(data->dataset); ++i) {
         OGRLayerH in = GDALDatasetGetLayer(data->dataset, i);
         OGRFeatureDefnH defn = OGR_L_GetLayerDefn(in);
@@ -585,8 +647,15 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
         OGRSpatialReferenceH srs = SystemOf(job.epsg != nullptr ? job.epsg[i] : 0);
         char** options = List(job.layerOptions);
         const char* fid = OGR_L_GetFIDColumn(in);
-        if (fid != nullptr && fid[0] != '\0' && std::strcmp(job.driver, "GPKG") == 0)
-            options = CSLSetNameValue(options, "FID", fid);
+        const bool sql = std::strcmp(job.driver, "GPKG") == 0 || std::strcmp(job.driver, "SQLite") == 0;
+        if (fid != nullptr && fid[0] != '\0' && sql) options = CSLSetNameValue(options, "FID", fid);
+        // An attribute of the name the ids' column would take (a GML's fid) stays an
+        // attribute: the ids go in a column of another name.
+        else if (sql && OGR_FD_GetFieldIndex(defn, "fid") >= 0) options = CSLSetNameValue(options, "FID", "ogc_fid");
+        if (std::strcmp(job.driver, "MapInfo File") == 0) {
+            const std::string bounds = MapInfoBounds(in, job.sourceEpsg != nullptr ? job.sourceEpsg[i] : 0, srs);
+            if (!bounds.empty()) options = CSLSetNameValue(options, "BOUNDS", bounds.c_str());
+        }
         OGRwkbGeometryType type = OGR_L_GetGeomType(in);
         if (const int given = job.geometryTypes != nullptr ? job.geometryTypes[i] : 0; given > 0)
             type = given >= 1000 ? OGR_GT_SetZ(static_cast<OGRwkbGeometryType>(given - 1000)) : static_cast<OGRwkbGeometryType>(given);
@@ -597,6 +666,13 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
             LastError("GDAL no puede crear la capa en la salida", error, size);
             return false;
         }
+        // Only a feature's first geometry is converted and written: another (a cadastral
+        // parcel's reference point) is left out, and said.
+        for (int g = 1; g < OGR_FD_GetGeomFieldCount(defn) && job.changed != nullptr; ++g)
+            job.changed(job.context, i, -1,
+                        ("la geometría «" + batch::ValidUtf8(OGR_GFld_GetNameRef(OGR_FD_GetGeomFieldDefn(defn, g))) +
+                         "», otra que la primera de la capa, se deja fuera")
+                            .c_str());
         // A driver may give a field another name (a shapefile's ten characters) or take it as
         // one of its own (GPX's name): its values follow it by where it was created. A format
         // of fixed attributes (DXF) keeps those of the input's of the same names (no map).
@@ -766,7 +842,13 @@ bool Finish(const TalporGdalJob& job, int number, Batch& b, Output& out, long lo
                 continue;
             OGR_F_SetFieldString(copy, fields[f], batch::IsoDate(feature, static_cast<int>(f)).c_str());
         }
-        OGR_F_SetFID(copy, out.cadLayerField[layer] >= 0 ? HandleOf(feature, out.handleField[layer]) : OGR_F_GetFID(feature));
+        // A MapInfo table's ids are its rows' numbers, given by the driver in order.
+        OGR_F_SetFID(copy, out.cadLayerField[layer] >= 0 ? HandleOf(feature, out.handleField[layer])
+                           : out.rowIds                  ? OGRNullFID
+                                                         : OGR_F_GetFID(feature));
+        // GML names each geometry's system as it writes it: the output layer's, not the input's.
+        if (OGRGeometryH g = OGR_F_GetGeometryRef(copy))
+            OGR_G_AssignSpatialReference(g, OGR_L_GetSpatialRef(out.layers[layer]));
         if (out.folderField[layer] >= 0) OGR_F_SetFieldString(copy, out.folderField[layer], out.folder[layer].c_str());
         const int cadLayer = out.cadLayerField[layer];
         if (cadLayer >= 0 && !OGR_F_IsFieldSetAndNotNull(copy, cadLayer))

@@ -83,6 +83,9 @@ struct TalporGdalJob {
     const char* const* layerOptions;
     // For each input layer, the EPSG code of its output's system (0: none).
     const int* epsg;
+    // For each input layer, the EPSG code of the system its vertices are converted from
+    // (null, or 0: not known): MapInfo's bounds are chosen from its extent taken there.
+    const int* sourceEpsg;
     // For each input layer, the names its attributes are created with (null: their own;
     // a null name: its own).
     const char* const* const* fieldNames;
@@ -177,7 +180,8 @@ struct TalporGdalFunctions {
     int version;
     // Opens a vector file for reading, through the drivers named (null-terminated; null:
     // any). Null when it cannot be read: `error` (of `size` bytes) then says why, as GDAL
-    // puts it.
+    // puts it. A GML is read without writing the .gfs GDAL would leave beside it; a CSV's
+    // geometry is its column WKT, in any case, and not an attribute too.
     TalporGdalData* (*open)(const char* path, const char* const* drivers, char* error, int size);
     int (*layers)(TalporGdalData* data);
     // The layer `layer` as it describes itself: 1, or 0 for no such layer.
@@ -213,7 +217,7 @@ typedef const TalporGdalFunctions* (*TalporGdalEntry)(void);
 
 }  // extern "C"
 
-inline constexpr int kTalporGdalVersion = 12;
+inline constexpr int kTalporGdalVersion = 13;
 // Features are handed over this many at a time, or fewer of as many vertices together, two
 // batches in flight, so that the program converts one while GDAL writes the one before and
 // reads the next, and what is held in flight stays small.

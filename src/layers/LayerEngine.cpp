@@ -1137,11 +1137,16 @@ WritePlan PlanWrite(const std::string& input, const std::string& output, const S
     const std::string extension = dot == std::string::npos || dot == 0 ? "" : stem.substr(dot);
     stem = stem.substr(0, stem.size() - extension.size());
     const bool shapefile = !kind.table && kind.format->name == "shp";
+    // The files GDAL writes beside each one of the format.
+    static const std::map<std::string_view, std::vector<const char*>> kWrittenParts = {
+        {"shp", {".shx", ".dbf", ".prj", ".cpg"}}, {"tab", {".dat", ".map", ".id"}}, {"mif", {".mid"}},
+        {"gml", {".xsd"}}, {"csvwkt", {".csvt", ".prj"}}};
+    const auto parts = kind.table ? kWrittenParts.end() : kWrittenParts.find(kind.format->name);
     const auto add = [&](const std::string& name) {
         plan.files.push_back(name);
-        if (shapefile)
-            for (const char* part : {".shx", ".dbf", ".prj", ".cpg"})
-                plan.files.push_back(name.substr(0, name.size() - 4) + part);
+        if (parts == kWrittenParts.end()) return;
+        const std::size_t dot = name.rfind('.');
+        for (const char* part : parts->second) plan.files.push_back(name.substr(0, dot) + part);
     };
     if (output != "-") add(output.substr(folder.size()));
     std::optional<std::pair<core::Direction, bool>> firstKind;
@@ -1312,9 +1317,9 @@ OutputPlan PlanLayers(const Input& input, const LayerFormat* inFormat, const Eng
         throw RunError("no hay nada que convertir: " +
                        std::string(input.Layers() == 1 ? "su capa es una tabla" : "sus capas son tablas") +
                        " sin geometría");
-    if (outFormat != nullptr && outFormat->name == "geojson" && converted > 1)
-        throw RunError("GeoJSON guarda una sola capa, y la entrada tiene " + std::to_string(converted) +
-                       ": elija GeoPackage, KML o KMZ, o una tabla CSV");
+    if (outFormat != nullptr && outFormat->oneLayer && converted > 1)
+        throw RunError(std::string(outFormat->title) + " guarda una sola capa, y la entrada tiene " +
+                       std::to_string(converted) + ": elija GeoPackage, KML o KMZ, o una tabla CSV");
     // A shapefile of a layer of no one type gets its type from the geometries the layer holds.
     const bool shapefile = outFormat != nullptr && outFormat->name == "shp";
     bool shapefileByHeld = false;
@@ -1461,8 +1466,11 @@ void WriteLayers(const Input& input, const EngineOutput& output, const Settings&
                  const std::vector<std::vector<std::string>>& fieldNames, std::vector<int>& geometryTypes, Job& job,
                  TalporGdalJob& run) {
     const LayerFormat* outFormat = output.format;
-    std::vector<int> epsg;
-    for (const Plan& p : job.plans) epsg.push_back(p.toEpsg);
+    std::vector<int> epsg, sourceEpsg;
+    for (const Plan& p : job.plans) {
+        epsg.push_back(p.toEpsg);
+        sourceEpsg.push_back(p.fromEpsg > 0 ? p.fromEpsg : EpsgOf(p.from.datum, std::max(p.from.zone, 0)));
+    }
     const std::string driver(outFormat->driver);
     std::vector<const char*> datasetOptions, layerOptions;
     job.geoJson = outFormat->name == "geojson";
@@ -1474,6 +1482,16 @@ void WriteLayers(const Input& input, const EngineOutput& output, const Settings&
     if (outFormat->name == "shp") layerOptions = {"ENCODING=UTF-8"};
     // The attributes GPX has no element for go in its extensions: nothing is lost.
     if (outFormat->name == "gpx") datasetOptions = {"GPX_USE_EXTENSIONS=YES"};
+    if (outFormat->name == "gml") datasetOptions = {"FORMAT=GML3.2"};
+    // SQLite's names as they are, not laundered to lower case.
+    if (outFormat->name == "sqlite") {
+        datasetOptions = {"SPATIALITE=YES"};
+        layerOptions = {"LAUNDER=NO"};
+    }
+    // FlatGeobuf's spatial index would sort the features along a curve: kept in their order.
+    if (outFormat->name == "fgb") layerOptions = {"SPATIAL_INDEX=NO"};
+    // The geometry as QGIS writes it, and the attributes' types in a .csvt beside it.
+    if (outFormat->name == "csvwkt") layerOptions = {"GEOMETRY=AS_WKT", "CREATE_CSVT=YES"};
     datasetOptions.push_back(nullptr);
     layerOptions.push_back(nullptr);
     std::vector<std::vector<const char*>> names(fieldNames.size());
@@ -1487,6 +1505,7 @@ void WriteLayers(const Input& input, const EngineOutput& output, const Settings&
     run.datasetOptions = datasetOptions.data();
     run.layerOptions = layerOptions.data();
     run.epsg = epsg.data();
+    run.sourceEpsg = sourceEpsg.data();
     run.fieldNames = namesOfLayers.data();
     run.geometryTypes = geometryTypes.data();
     // A Z that is an altitude is KML's absolute altitude; without the mode, a globe

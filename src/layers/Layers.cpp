@@ -18,24 +18,40 @@
 namespace batch {
 namespace {
 
-// The files a shapefile is made of besides its .shp, in both cases.
-constexpr std::string_view kShapefileParts[] = {".shp", ".shx", ".dbf", ".prj", ".cpg", ".qix", ".sbn", ".sbx"};
+// The files a layer of each extension is made of besides its own, in both cases.
+struct Parts {
+    std::string_view extension;
+    std::vector<std::string_view> others;
+};
+const Parts kParts[] = {
+    {".shp", {".shx", ".dbf", ".prj", ".cpg", ".qix", ".sbn", ".sbx"}},
+    {".tab", {".dat", ".map", ".id", ".ind"}},
+    {".mif", {".mid"}},
+    {".gml", {".xsd", ".gfs"}},
+    {".csv", {".csvt", ".prj"}},
+};
 
 }  // namespace
 
-std::vector<std::string> LayerFiles(const std::string& path) {
+std::vector<std::string> LayerFiles(const std::string& path, const LayerFormat* format) {
     std::vector<std::string> files = {path};
     const std::string lower = AsciiLower(path);
-    if (!lower.ends_with(".shp")) return files;
-    const std::string stem = path.substr(0, path.size() - 4);
-    for (std::string_view part : kShapefileParts) {
-        std::string upper(part);
-        for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-        for (const std::string& name : {stem + std::string(part), stem + upper})
-            if (name != path) files.push_back(name);
+    for (const Parts& p : kParts) {
+        if (!lower.ends_with(p.extension)) continue;
+        // A table's CSV has no parts: a .prj beside it is another file's.
+        if (p.extension == ".csv" && (format != nullptr ? format->name != "csvwkt" : !IsWktCsv(path))) continue;
+        const std::string stem = path.substr(0, path.size() - p.extension.size());
+        for (std::string_view part : p.others) {
+            std::string upper(part);
+            for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+            for (const std::string& name : {stem + std::string(part), stem + upper})
+                if (name != path) files.push_back(name);
+        }
     }
     return files;
 }
+
+bool IsWktCsv(const std::string& path) { return WhatIs(path).format == "csvwkt"; }
 
 namespace {
 
@@ -187,7 +203,7 @@ LayerSummary ConvertInto(const std::string& input, const std::string& output, co
     if (toStandardOutput && !format.streams)
         throw RunError(std::string(format.title) + " no se puede escribir en la salida estándar: dé un fichero de destino");
     if (!toStandardOutput)
-        for (const std::string& f : LayerFiles(output)) CheckDestination(f, f == output ? output : f, inputs);
+        for (const std::string& f : LayerFiles(output, &format)) CheckDestination(f, f == output ? output : f, inputs);
     OutputFolder out(toStandardOutput ? "capa" + std::string(format.extension) : output, toStandardOutput);
     LayerSummary summary =
         Work(input, {"--salida=" + out.Path(), "--formato=" + std::string(format.name)}, -1, settings, progress, limits);
@@ -205,6 +221,8 @@ LayerSummary ConvertInto(const std::string& input, const std::string& output, co
 const LayerFormat* LayerFormatOfPath(std::string_view path) {
     const std::string lower = AsciiLower(path);
     if (lower.ends_with(".json")) return LayerFormatNamed("geojson");
+    // A .csv by its name is a table: one of WKT geometries is told by its content.
+    if (lower.ends_with(".csv")) return nullptr;
     for (const LayerFormat& f : kLayerFormats)
         if (lower.ends_with(f.extension)) return &f;
     return nullptr;
@@ -229,6 +247,8 @@ LayerOutput LayerOutputOf(const std::string& input, const std::string& output, c
         return {named == nullptr, named};
     }
     const std::string lower = AsciiLower(output);
+    // A CSV of WKT geometries to a .csv stays one: the layer, not a table of its vertices.
+    if (lower.ends_with(".csv") && IsWktCsv(input)) return {false, LayerFormatNamed("csvwkt")};
     if (output == "-" || lower.ends_with(".csv") || lower.ends_with(".txt") || lower.ends_with(".tsv")) return {true, nullptr};
     const LayerFormat* f = LayerFormatOfPath(output);
     if (f == nullptr) f = LayerFormatOfInput(input);

@@ -1,7 +1,7 @@
-// GIS layers: Shapefile, GeoPackage, KML and KMZ, GeoJSON and DXF files, read and
-// written through GDAL. Every vertex of every geometry goes through the conversion core
-// as a typed point; the features keep their attributes, ids, order and geometry types,
-// the layers their names. The source system is read from the layer; the output carries
+// GIS layers: Shapefile, GeoPackage, KML and KMZ, GeoJSON, DXF, MapInfo (TAB and MIF),
+// GML, FlatGeobuf, SpatiaLite and CSV with a WKT column, read and written through GDAL.
+// Every vertex of every geometry goes through the conversion core as a typed point; the
+// features keep their attributes, ids, order and geometry types, the layers their names. The source system is read from the layer; the output carries
 // its own.
 //
 // GDAL reads the files in talpor-capas, a process of its own (layers/LayerEngine.h does
@@ -34,6 +34,7 @@ struct LayerFormat {
     bool read = true;            // read as a layer (GPX is read as points: gps/Gps.h)
     bool streams = false;        // one file that can go to standard output
     bool caseBlind = false;      // attribute names that differ only in case are one name
+    bool oneLayer = false;       // a file holds one layer
 };
 
 inline constexpr LayerFormat kLayerFormats[] = {
@@ -41,21 +42,36 @@ inline constexpr LayerFormat kLayerFormats[] = {
     {"gpkg", "GPKG", ".gpkg", "GeoPackage", false, true, false, true},
     {"kml", "LIBKML", ".kml", "KML", true, true, true},
     {"kmz", "LIBKML", ".kmz", "KMZ", true},
-    {"geojson", "GeoJSON", ".geojson", "GeoJSON", true, true, true},
+    {"geojson", "GeoJSON", ".geojson", "GeoJSON", true, true, true, false, true},
     {"dxf", "DXF", ".dxf", "DXF", false},
+    {"tab", "MapInfo File", ".tab", "MapInfo TAB", false, true, false, true, true},
+    {"mif", "MapInfo File", ".mif", "MapInfo MIF", false, true, false, true, true},
+    {"gml", "GML", ".gml", "GML", false},
+    {"fgb", "FlatGeobuf", ".fgb", "FlatGeobuf", false, true, false, false, true},
+    {"sqlite", "SQLite", ".sqlite", "SpatiaLite", false, true, false, true},
+    // A CSV whose geometry is WKT text in a column named WKT, as QGIS writes one: a .csv is
+    // this only where its content says so (IsWktCsv), and a table of points otherwise.
+    {"csvwkt", "CSV", ".csv", "CSV con WKT", false, true, false, false, true},
     // Written for a GPS unit: points as waypoints, lines as routes, multi-lines as tracks.
     {"gpx", "GPX", ".gpx", "GPX", true, false, true},
 };
 
-// The layer format of a file name by its extension (any case; ".json" is GeoJSON);
-// nullptr for none.
+// The layer format of a file name by its extension (any case; ".json" is GeoJSON; ".csv"
+// none, a table); nullptr for none.
 const LayerFormat* LayerFormatOfPath(std::string_view path);
 // The layer format --formato names; nullptr for none.
 const LayerFormat* LayerFormatNamed(std::string_view name);
 
-// `path` and, for a shapefile, the files of its name (.shx, .dbf, .prj, .cpg, ..., in
-// either case): the ones an input is read from and an output is written as.
-std::vector<std::string> LayerFiles(const std::string& path);
+// Whether the file `path` is a CSV of WKT geometries: its first line names a column WKT,
+// in any case (WhatIs, tables/FileKind.h). Reads its first bytes alone, without GDAL;
+// false for a file it cannot read.
+bool IsWktCsv(const std::string& path);
+
+// `path` and the files of its name that go with it, in either case: a shapefile's .shx,
+// .dbf, .prj, .cpg, ...; a MapInfo table's .dat, .map, .id, .ind; a MIF's .mid; a GML's
+// .xsd and .gfs; a WKT CSV's .csvt and .prj: the ones an input is read from and an output
+// is written as. A .csv has parts when `format` is "csvwkt" (null: when IsWktCsv).
+std::vector<std::string> LayerFiles(const std::string& path, const LayerFormat* format = nullptr);
 
 // "«a»", "«a» y «b»", "«a», «b» y «c»".
 std::string NameList(const std::vector<std::string>& names);
@@ -79,6 +95,7 @@ inline bool IsLayerFile(const std::string& path) {
 
 // What a run writes for a layer input: a table of its vertices (CSV or text), or layers in
 // `format`: the one --formato names, else the destination's extension's, else the input's.
+// A .csv destination is a table, but of a CSV of WKT geometries another such CSV.
 struct LayerOutput {
     bool table = false;
     const LayerFormat* format = nullptr;  // null for a table

@@ -287,8 +287,10 @@ WhatFile WhatIsHead(std::string_view head, std::string_view path) {
 }
 
 WhatFile WhatIs(const std::string& path) {
-    // Opened without blocking, so that a FIFO never holds the caller; anything but a
-    // regular file is left to the caller's own checks.
+    // Anything but a regular file is left to the caller's own checks, and not opened: a
+    // FIFO opened and closed here would let its writer write to no reader, and die of it.
+    // Opened without blocking, should the file have become a FIFO since.
+    if (struct stat named {}; ::stat(path.c_str(), &named) != 0 || !S_ISREG(named.st_mode)) return {};
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return {};
     struct stat st {};

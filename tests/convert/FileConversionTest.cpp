@@ -337,7 +337,7 @@ TEST(FileConversion, AShapefileIsConvertedFromTheWindowAsTalporLoteDoes) {
         EXPECT_EQ(m.Get("TxtDestino").text, folder.Str() + "/ruta_ED50.csv");
         Pick(m, changed, "CmbFormato", "KMZ");
         EXPECT_EQ(m.Get("LblAviso").text, "KMZ es WGS84 y el resultado es ED50: elija en «Formato» Shapefile, "
-                                          "GeoPackage, DXF o CSV.");
+                                          "GeoPackage, DXF, MapInfo, GML, FlatGeobuf, SpatiaLite o CSV.");
         Pick(m, changed, "CmbFormato", "CSV");
     });
     const std::string rows = ReadFile(folder.path / "ruta_ED50.csv");

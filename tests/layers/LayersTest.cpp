@@ -1,6 +1,7 @@
 // GIS layers as users hold them, made by GDAL itself and converted by the real talpor-lote:
 // every vertex against ogr2ogr with PROJ and the same IGN grid, the output's system by its
 // EPSG code, attributes, ids and counts as they were, and nothing left of a refused run.
+#include <cpl_conv.h>
 #include <cpl_vsi.h>
 #include <gdal.h>
 #include <ogr_api.h>
@@ -68,7 +69,9 @@ void Walk(OGRGeometryH g, std::vector<Vertex>& out) {
 std::vector<Layer> Read(const fs::path& path) {
     GDALAllRegister();
     std::vector<Layer> layers;
-    GDALDatasetH ds = GDALOpenEx(path.c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr);
+    // A CSV's WKT column is its geometry, not an attribute too.
+    const char* const csv[] = {"KEEP_GEOM_COLUMNS=NO", nullptr};
+    GDALDatasetH ds = GDALOpenEx(path.c_str(), GDAL_OF_VECTOR, nullptr, path.extension() == ".csv" ? csv : nullptr, nullptr);
     if (ds == nullptr) return layers;
     for (int l = 0; l < GDALDatasetGetLayerCount(ds); ++l) {
         OGRLayerH layer = GDALDatasetGetLayer(ds, l);
@@ -79,6 +82,15 @@ std::vector<Layer> Read(const fs::path& path) {
             OGRSpatialReferenceH copy = OSRClone(srs);
             if (OSRAutoIdentifyEPSG(copy) == OGRERR_NONE || OSRGetAuthorityCode(copy, nullptr) != nullptr)
                 out.epsg = std::atoi(OSRGetAuthorityCode(copy, nullptr));
+            // MapInfo's CoordSys has no code: the system GDAL finds it is.
+            int found = 0;
+            int* confidence = nullptr;
+            OGRSpatialReferenceH* matches = out.epsg == 0 && (path.extension() == ".tab" || path.extension() == ".mif")
+                                                ? OSRFindMatches(copy, nullptr, &found, &confidence) : nullptr;
+            if (found > 0 && confidence[0] >= 90 && OSRGetAuthorityCode(matches[0], nullptr) != nullptr)
+                out.epsg = std::atoi(OSRGetAuthorityCode(matches[0], nullptr));
+            if (matches != nullptr) OSRFreeSRSArray(matches);
+            CPLFree(confidence);
             OSRRelease(copy);
         }
         OGRFeatureDefnH defn = OGR_L_GetLayerDefn(layer);
@@ -1188,4 +1200,101 @@ TEST_F(Layers, AProjectInMixedSystemsGoesWholeToOneSystem) {
         if (ext == ".csv" || ext == ".gpx") EXPECT_TRUE(ReadFile(e.path()).ends_with("\n")) << e.path();
         if (ext == ".tif") EXPECT_EQ(ImageEpsg(e.path()), 25830) << e.path();
     }
+}
+
+// One layer of points, lines and a polygon with a hole, with text, real, integer and date
+// attributes, made by ogr2ogr in ED50 UTM 30 as MapInfo TAB and MIF, GML, FlatGeobuf,
+// SpatiaLite and a CSV of WKT: each to ETRS89 UTM 30 with the grid in its own format,
+// every vertex where ogr2ogr puts it with PROJ and the same grid, its system EPSG 25830,
+// its features and attributes as they were.
+TEST_F(Layers, MapInfoGmlFlatGeobufSpatiaLiteAndWktCsvGoWhereOgr2ogrPutsThem) {
+    WriteFile(dir / "capa.csv",
+              "WKT,nombre,superficie,codigo,alta\n"
+              "\"POINT (440123.456 4474321.987)\",Fuente Ñ,1.5,7,2020-03-01\n"
+              "\"LINESTRING (440000 4474000,441000.123 4475000.456,442000 4474500)\",\"Camino \"\"A\"\"\",0.25,12,1999-12-31\n"
+              "\"POLYGON ((440000 4474000,441000 4474000,441000 4475000,440000 4475000,440000 4474000),"
+              "(440200 4474200,440400 4474200,440400 4474400,440200 4474200))\",Monte,123.45,3,2001-01-02\n");
+    ASSERT_TRUE(Ogr("ogr2ogr -f GPKG capa.gpkg capa.csv -oo GEOM_POSSIBLE_NAMES=WKT -oo KEEP_GEOM_COLUMNS=NO "
+                    "-oo AUTODETECT_TYPE=YES -a_srs EPSG:23030 -nln capa"))
+        << ReadFile(dir / "ogr.txt");
+    // ogr2ogr writes no .prj beside a CSV: its system is the one the user says.
+    const char* const formats[][4] = {{"MapInfo File", "tab", "", ""}, {"MapInfo File", "mif", "", ""}, {"GML", "gml", "", ""},
+                                      {"FlatGeobuf", "fgb", "", ""}, {"SQLite", "sqlite", "-dsco SPATIALITE=YES", ""},
+                                      {"CSV", "csv", "-lco GEOMETRY=AS_WKT", "--origen=ed50-utm30 --destino=etrs89-utm30 "}};
+    for (const auto& [driver, extension, options, system] : formats) {
+        SCOPED_TRACE(extension);
+        const std::string in = "entrada." + std::string(extension), out = "salida." + std::string(extension);
+        ASSERT_TRUE(Ogr("ogr2ogr -f '" + std::string(driver) + "' " + in + " capa.gpkg " + options)) << ReadFile(dir / "ogr.txt");
+        ASSERT_TRUE(Ogr("ogr2ogr -f GPKG ogr-" + std::string(extension) + ".gpkg " + in + " -a_srs EPSG:25830 -ct '" +
+                        PipelineTo(23030, "etrs89-utm30", grid) + "'"))
+            << ReadFile(dir / "ogr.txt");
+        const Ran r = Run("-m rejilla " + std::string(system) + in + " " + out);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(Has(r.err, "3 entidades, 13 vértices convertidos; ED50 UTM 30 (EPSG:23030)") &&
+                    Has(r.err, " ETRS89 UTM 30 (EPSG:25830)"))
+            << r.err;
+        const std::vector<Layer> was = Read(dir / in), got = Read(dir / out), ogr = Read(dir / ("ogr-" + std::string(extension) + ".gpkg"));
+        ASSERT_TRUE(got.size() == 1 && was.size() == 1 && ogr.size() == 1) << r.err;
+        EXPECT_EQ(got[0].epsg, 25830);
+        EXPECT_EQ(got[0].fids.size(), 3u);
+        EXPECT_EQ(got[0].vertices.size(), 13u);
+        EXPECT_LT(Farthest(got[0].vertices, ogr[0].vertices), 0.001);
+        EXPECT_EQ(got[0].attributes, was[0].attributes);
+        EXPECT_EQ(got[0].types, was[0].types);
+    }
+    // With a .prj, as QGIS may write one, the CSV is in its system.
+    WriteFile(dir / "entrada.prj", testing_support::Output("gdalsrsinfo -o wkt_esri EPSG:23030 | tr -d '\\n'"));
+    ASSERT_EQ(Run("-m rejilla entrada.csv con-prj.csv").status, 0);
+    EXPECT_LT(Farthest(Read(dir / "con-prj.csv")[0].vertices, Read(dir / "ogr-csv.gpkg")[0].vertices), 0.001);
+    EXPECT_EQ(Read(dir / "con-prj.csv")[0].epsg, 25830);
+
+    // A parcel of the cadastre's INSPIRE GML 3.2, its system named in its surfaces alone, to
+    // ED50 UTM 30; a GML 3 in EPSG 4258, whose URN puts latitude first, to ETRS89 UTM 30.
+    // Nothing is written beside them as they are read (GDAL's .gfs).
+    const std::string parcel = "440000.12 4474000.34 440030 4474000 440030 4474020 440000 4474020 440000.12 4474000.34";
+    fs::create_directory(dir / "leida");
+    WriteFile(dir / "leida/30900.gml",
+              "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<gml:FeatureCollection xmlns:gml=\"http://www.opengis.net/gml/3.2\" "
+              "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xmlns:base=\"urn:x-inspire:specification:gmlas:BaseTypes:3.2\" "
+              "xmlns:cp=\"urn:x-inspire:specification:gmlas:CadastralParcels:3.0\" xsi:schemaLocation=\"urn:x-inspire:specification:"
+              "gmlas:CadastralParcels:3.0 http://inspire.ec.europa.eu/schemas/cp/3.0/CadastralParcels.xsd\" gml:id=\"ES.SDGC.CP\">\n"
+              "<gml:featureMember><cp:CadastralParcel gml:id=\"ES.SDGC.CP.9872023VH5797S\"><cp:areaValue uom=\"m2\">600</cp:areaValue>"
+              "<cp:geometry><gml:MultiSurface gml:id=\"MultiSurface_ES.SDGC.CP.9872023VH5797S\" srsName=\"http://www.opengis.net/def/"
+              "crs/EPSG/0/25830\"><gml:surfaceMember><gml:Surface gml:id=\"Surface_ES.SDGC.CP.9872023VH5797S.1\" srsName=\"http://www."
+              "opengis.net/def/crs/EPSG/0/25830\"><gml:patches><gml:PolygonPatch><gml:exterior><gml:LinearRing><gml:posList "
+              "srsDimension=\"2\" count=\"5\">" + parcel + "</gml:posList></gml:LinearRing></gml:exterior></gml:PolygonPatch>"
+              "</gml:patches></gml:Surface></gml:surfaceMember></gml:MultiSurface></cp:geometry><cp:inspireId><base:Identifier>"
+              "<base:localId>9872023VH5797S</base:localId><base:namespace>ES.SDGC.CP</base:namespace></base:Identifier></cp:inspireId>"
+              "<cp:label>23</cp:label><cp:nationalCadastralReference>9872023VH5797S</cp:nationalCadastralReference>"
+              "</cp:CadastralParcel></gml:featureMember>\n</gml:FeatureCollection>\n");
+    WriteFile(dir / "leida/grados.gml",
+              "<?xml version=\"1.0\"?>\n<ogr:FeatureCollection xmlns:ogr=\"http://ogr.maptools.org/\" "
+              "xmlns:gml=\"http://www.opengis.net/gml\"><gml:featureMember><ogr:hito fid=\"hito.7\"><ogr:geometryProperty>"
+              "<gml:Point srsName=\"urn:ogc:def:crs:EPSG::4258\"><gml:pos>40.41 -3.71</gml:pos></gml:Point></ogr:geometryProperty>"
+              "<ogr:nombre>Vértice</ogr:nombre></ogr:hito></gml:featureMember></ogr:FeatureCollection>\n");
+    const Ran cadastre = Run("-m rejilla leida/30900.gml catastro.gpkg");
+    ASSERT_EQ(cadastre.status, 0) << cadastre.err;
+    EXPECT_TRUE(Has(cadastre.err, "1 entidad, 5 vértices convertidos; ETRS89 UTM 30 (EPSG:25830) a ED50 UTM 30 (EPSG:23030)"))
+        << cadastre.err;
+    const Ran degrees = Run("--destino=etrs89-utm30 leida/grados.gml grados.gpkg");
+    ASSERT_EQ(degrees.status, 0) << degrees.err;
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir / "leida")) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"30900.gml", "grados.gml"}));
+    std::istringstream corners(parcel);
+    std::string points;
+    for (std::string x, y; corners >> x >> y;) points += x + " " + y + " 0 0\n";
+    std::istringstream cct(testing_support::Output("printf '" + points + "' | cct -d 6 " + PipelineTo(25830, "ed50-utm30", grid)));
+    std::vector<Vertex> expected(5);
+    for (Vertex& v : expected) cct >> v.x >> v.y >> v.z >> v.z;
+    const std::vector<Layer> parcels = Read(dir / "catastro.gpkg");
+    ASSERT_EQ(parcels.size(), 1u);
+    EXPECT_EQ(parcels[0].epsg, 23030);
+    EXPECT_LT(Farthest(parcels[0].vertices, expected), 0.001);
+    EXPECT_TRUE(Has(parcels[0].attributes[0], "9872023VH5797S")) << parcels[0].attributes[0];
+    std::istringstream cs2cs(testing_support::Output("echo '40.41 -3.71' | cs2cs -f %.6f EPSG:4258 EPSG:25830"));
+    Vertex hito{};
+    cs2cs >> hito.x >> hito.y;
+    EXPECT_LT(Farthest(Read(dir / "grados.gpkg")[0].vertices, {hito}), 0.001);
 }
