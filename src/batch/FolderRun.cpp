@@ -108,7 +108,10 @@ Summary ConvertTable(const FolderFile& f, const Settings& settings, const FilePr
 
 }  // namespace
 
-bool IsConvertible(std::string_view path) { return WhatNameSays(path).kind != FileKind::Unknown; }
+bool IsConvertible(std::string_view path) {
+    // Raw pixels beside their ENVI label (.raw, .bin, or no extension) are an image too.
+    return WhatNameSays(path).kind != FileKind::Unknown || rasters::IsRasterFile(path);
+}
 
 bool IsWgs84Format(std::string_view path) {
     const LayerFormat* layer = LayerFormatOfInput(std::string(path));

@@ -629,14 +629,15 @@ TEST(Rasters, EachFormatGdalReadsKeepsItsPixelsAndMovesWherePROJsGridPutsIt) {
                                                                           "capas ni pasa al destino"),
               std::string::npos);
     // Their labels and sidecars are theirs, in a folder too; a GeoPackage's tiles go into a GeoTIFF.
-    ASSERT_EQ(run("mkdir -p proyecto && cp orto.img* envi.* mdt.bil mdt.hdr mdt.prj mdt.xyz* teselas.gpkg proyecto/ && " TALPOR_LOTE
-                  " -m rejilla proyecto etrs89"),
+    ASSERT_EQ(run("mkdir -p proyecto && cp orto.img* envi.* mdt.bil mdt.hdr mdt.prj mdt.xyz* teselas.gpkg proyecto/ && "
+                  "cp envi.dat proyecto/crudo && cp envi.hdr proyecto/crudo.hdr && " TALPOR_LOTE " -m rejilla proyecto etrs89"),
               0)
         << testing_support::ReadFile(folder.path / "errores.txt");
-    EXPECT_NE(testing_support::ReadFile(folder.path / "errores.txt").find("5 ficheros convertidos, 0 con errores, 0 rechazados"),
+    EXPECT_NE(testing_support::ReadFile(folder.path / "errores.txt").find("6 ficheros convertidos, 0 con errores, 0 rechazados"),
               std::string::npos)
         << testing_support::ReadFile(folder.path / "errores.txt");
-    for (const std::string name : {"orto.img", "envi.dat", "envi.hdr", "mdt.bil", "mdt.hdr", "mdt.prj", "mdt.xyz", "teselas.tif"})
+    for (const std::string name : {"orto.img", "envi.dat", "envi.hdr", "crudo", "crudo.hdr", "mdt.bil", "mdt.hdr", "mdt.prj",
+                                   "mdt.xyz", "teselas.tif"})
         EXPECT_TRUE(std::filesystem::exists(folder.path / "etrs89" / name)) << name;
     EXPECT_EQ(Read(dir + "/etrs89/envi.dat").epsg, 25830);
     // Refused, each in a sentence: ECW and MrSID, a label cut short, a label's .hdr that is a FIFO.
