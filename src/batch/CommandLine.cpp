@@ -258,7 +258,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         c.input = InputForm::Utm;
     }
     if (cl.raster.cog && !cl.several && !rasters::IsRasterFile(cl.input))
-        throw UsageError("--formato=cog es para imágenes (GeoTIFF, JPEG, PNG, mallas ASCII)");
+        throw UsageError("--formato=cog es para imágenes (GeoTIFF, JPEG, PNG, JPEG 2000, Imagine, ENVI, mallas)");
     // A run over several files checks these file by file.
     const bool layers = IsLayerFile(cl.input) || cl.several;
     if (!layers && !cl.settings.layers.format.empty() && cl.settings.format == Format::Text)
@@ -421,13 +421,17 @@ Capas SIG (Shapefile, GeoPackage, KML, KMZ, GeoJSON, DXF, MapInfo TAB y MIF,
                            con una carpeta, también los ficheros de SALIDA
 
 Imágenes (GeoTIFF, VRT, mallas ASCII .asc; JPEG y PNG con fichero de mundo .jgw,
-.pgw o .wld): se reconocen por su extensión y su sistema (ED50, ETRS89 o WGS84,
-en grados o UTM 29 a 31) se convierte en su sentido. Se mueve su
+.pgw o .wld; JPEG 2000 .jp2; Erdas Imagine .img; ENVI con su .hdr; mallas .bil,
+.bip, .bsq con su .hdr; mallas XYZ .xyz; las teselas de un GeoPackage que no
+tenga capas): se reconocen por su extensión o su contenido, y su sistema (ED50,
+ETRS89 o WGS84, en grados o UTM 29 a 31) se convierte en su sentido. ECW y
+MrSID no se leen: expórtelas a GeoTIFF o JPEG 2000. Se mueve su
 georreferencia con los píxeles intactos cuando el método pone cada píxel a
 menos de la tolerancia de donde la nueva georreferencia lo pone; si no, se
 remuestrea por el método (vecino más próximo con paleta, bilineal si no es de
 bytes, cúbica para fotos). El formato es el de la extensión de SALIDA (.tif,
-.asc, .jpg, .png), o el de la entrada.
+.asc, .jpg, .png, .jp2, .img, .bil, .xyz), o el de la entrada (GeoTIFF para
+las teselas de un GeoPackage).
       --tolerancia=PÍXELES distancia máxima, en píxeles, entre un píxel y donde
                            lo pone el método (por omisión 0,25)
       --remuestrear        remuestrea aunque los píxeles pudieran quedarse

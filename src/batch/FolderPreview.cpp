@@ -90,7 +90,7 @@ std::vector<PreviewGroup> FolderPreview::Groups(const std::vector<FolderFile>& f
     // The layer files not read before, read together; then each image planned alone.
     std::vector<std::string> unread;
     for (const FolderFile& f : files)
-        if (f.refused.empty() && IsLayerFile(f.input) && !layers_.contains(f.input) &&
+        if (f.refused.empty() && IsLayerFile(f.input) && !rasters::IsRasterFile(f.input) && !layers_.contains(f.input) &&
             (target.Ed50() || !IsWgs84Format(f.input)))
             unread.push_back(f.input);
     std::size_t images = 0, planned = 0;
@@ -110,7 +110,7 @@ std::vector<PreviewGroup> FolderPreview::Groups(const std::vector<FolderFile>& f
         const std::string title = layerFormat != nullptr ? std::string(layerFormat->title) : "GPX";
         if (gps && !target.Ed50() && fs::path(f.output).filename() == fs::path(in).filename()) {
             g.Add(Kind::Copied, in, title, title, ", copiado", ", copiados");
-        } else if (IsLayerFile(in)) {
+        } else if (IsLayerFile(in) && !rasters::IsRasterFile(in)) {
             const FileLayers& s = layers_.at(in);
             if (!s.unreadable.empty()) {
                 g.Add(Kind::Refused, in, "fichero", "ficheros", " cuyo sistema no se puede leer", {}, s.unreadable);

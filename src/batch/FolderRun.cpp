@@ -108,7 +108,10 @@ Summary ConvertTable(const FolderFile& f, const Settings& settings, const FilePr
 
 }  // namespace
 
-bool IsConvertible(std::string_view path) { return WhatNameSays(path).kind != FileKind::Unknown; }
+bool IsConvertible(std::string_view path) {
+    // Raw pixels beside their ENVI label (.raw, .bin, or no extension) are an image too.
+    return WhatNameSays(path).kind != FileKind::Unknown || rasters::IsRasterFile(path);
+}
 
 bool IsWgs84Format(std::string_view path) {
     const LayerFormat* layer = LayerFormatOfInput(std::string(path));
@@ -124,7 +127,8 @@ std::string OutputName(const std::string& name, std::string_view format, bool wg
     std::size_t dot = name.rfind('.');
     if (dot == std::string::npos || dot <= start) dot = name.size();
     const std::string stem = name.substr(0, dot);
-    if (rasters::IsRasterFile(path)) return name;  // an image keeps its format
+    // An image keeps its format, but a GeoPackage's tiles, which go into a GeoTIFF.
+    if (rasters::IsRasterFile(path)) return rasters::ImageOutputName(name, path);
     // A workbook keeps its kind but an .xls, which GDAL cannot write.
     if (IsWorkbookFile(name))
         return format == "csv" || format == "texto" ? stem + ".csv"
@@ -231,7 +235,7 @@ void FolderRun::Scan(const std::string& folder, const std::string& relative, con
             passed.input = passed.shown = path;
             passed.passed = "es un enlace a una carpeta, que no se sigue";
             passed_.push_back(std::move(passed));
-        } else if (IsConvertible(f.name) && (link || S_ISREG(f.own.st_mode))) {
+        } else if (IsConvertible(path) && (link || S_ISREG(f.own.st_mode))) {
             if (path.size() >= PATH_MAX) Refuse(path, tooLong);
             else if (!f.reached) Refuse(path, "es un enlace a un fichero que no existe");
             else if (S_ISREG(f.target.st_mode)) Add(path, path, relative + f.name, {here.st_dev, here.st_ino, f.name}, link);
@@ -372,16 +376,17 @@ void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& p
             CopyFile(f, checked);
             f.copied = std::string("ya está en WGS84, el único sistema que guarda ") +
                        std::string(LayerFormatOfInput(f.input)->title) + ": copiado sin cambios";
-        } else if (IsLayerFile(f.input)) {
-            f.layers = ConvertLayerFile(f, settings, progress, replace);
         } else if (IsWorkbookInput(f.input)) {
             f.workbook = ConvertWorkbook(f.input, f.output, settings);
             if (settings.target) f.way = WayText(settings, *settings.origin);
-        } else if (rasters::IsRasterFile(f.input)) {
+        } else if (rasters::IsRasterFile(f.input)) {  // first: a GeoPackage of tiles alone is an image
             const LayerProgress rows = [&](std::uint64_t done, std::uint64_t total) {
                 checked(done, total > 0 ? static_cast<int>(std::min<std::uint64_t>(done * 100 / total, 100)) : -1);
             };
             f.image = rasters::ConvertRaster(f.input, f.output, settings, cl.raster, rows);
+        } else if (IsLayerFile(f.input)) {
+            f.layers = ConvertLayerFile(f, settings, progress, replace);
+            if (rasters::HasTilesBesideLayers(f.input)) f.note = rasters::kTilesLeft;
         } else {
             f.table = ConvertTable(f, settings, checked);
             if (settings.target) f.way = WayText(settings, gps ? CrsName{CrsName::Datum::WGS84, 0} : *settings.origin);

@@ -32,8 +32,9 @@
 namespace batch {
 
 // Whether a folder's file is an input of the run, by its extension (any case): the
-// tables, GPX, layers, images and workbooks talpor-lote reads; a shapefile by its .shp.
-// What each file is, and so how it converts, is then read from it.
+// tables, GPX, layers, images and workbooks talpor-lote reads; a shapefile by its .shp;
+// raw pixels of any other name by the ENVI label beside them. What each file is, and so
+// how it converts, is then read from it.
 bool IsConvertible(std::string_view path);
 
 // The name a file is written under: its own, with the extension of what it holds. The

@@ -153,6 +153,7 @@ int RunLayers(const batch::CommandLine& cl) {
         const batch::LayerSummary summary = batch::ConvertLayers(cl.input, cl.output, cl.settings, show);
         progress.Clear();
         std::cerr << batch::LayerSummaryText(summary, cl.input);
+        if (rasters::HasTilesBesideLayers(cl.input)) std::cerr << "talpor-lote: " << cl.input << ": " << rasters::kTilesLeft << "\n";
         return Ended(batch::Whole(summary) ? kAllConverted : kSomeFailed);
     } catch (const batch::Interrupted& i) {
         progress.Clear();
@@ -278,8 +279,9 @@ int Run(int argc, char** argv) {
     if (const batch::WhatFile what = batch::WhatIs(cl.input); what.kind == batch::FileKind::Refused)
         return CannotRun(cl.input + ": " + what.refusal);
     if (batch::IsWorkbookInput(cl.input)) return RunWorkbook(cl);
-    if (batch::IsLayerFile(cl.input)) return RunLayers(cl);
+    // An image first: a GeoPackage of raster tiles alone is one.
     if (rasters::IsRasterFile(cl.input)) return RunRaster(cl);
+    if (batch::IsLayerFile(cl.input)) return RunLayers(cl);
 
     const bool standardInput = cl.input == "-";
     const std::string inputName = standardInput ? "entrada estándar" : cl.input;

@@ -643,6 +643,7 @@ void FileDialog::Suggest() {
         const std::string extension = kImageExtensions[Chosen(model_.Get("CmbFormato"), std::size(kImageExtensions))];
         const std::size_t dot = suggested.rfind('.');
         if (!extension.empty() && dot != std::string::npos && dot > suggested.rfind('/')) suggested = suggested.substr(0, dot) + extension;
+        suggested = rasters::ImageOutputName(suggested, Input());  // a GeoPackage's tiles into a GeoTIFF
     } else if (layers_) {
         const std::string name = kLayerFormatOf[Chosen(model_.Get("CmbFormato"), std::size(kLayerFormatOf))];
         const batch::LayerFormat* f = batch::LayerFormatNamed(name);
@@ -925,8 +926,8 @@ void FileDialog::ShowSeveral() {
     // What was found: "12 ficheros: 5 capas, 4 tablas y 3 imágenes", then the first of them.
     std::size_t layers = 0, images = 0, gps = 0;
     for (const batch::FolderFile& f : files_) {
-        if (batch::IsLayerFile(f.input)) ++layers;
-        else if (rasters::IsRasterFile(f.input)) ++images;
+        if (rasters::IsRasterFile(f.input)) ++images;
+        else if (batch::IsLayerFile(f.input)) ++layers;
         else if (std::string name = FileName(f.input); name.size() > 4) {
             for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             gps += name.ends_with(".gpx") ? 1 : 0;

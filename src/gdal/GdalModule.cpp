@@ -1166,26 +1166,73 @@ int QualityOfTable(const std::string& path) {
 // for no JPEG compression, -1 for one of a quality neither tells.
 int JpegQuality(GDALDatasetH ds) {
     const char* c = GDALGetMetadataItem(ds, "COMPRESSION", "IMAGE_STRUCTURE");
-    if (c == nullptr || std::strstr(c, "JPEG") == nullptr) return 0;
+    if (c == nullptr || std::strstr(c, "JPEG") == nullptr || std::strstr(c, "JPEG2000") != nullptr) return 0;
     const char* q = GDALGetMetadataItem(ds, "JPEG_QUALITY", "IMAGE_STRUCTURE");
     if (q != nullptr && std::atoi(q) > 0 && std::atoi(q) <= 100) return std::atoi(q);
     const bool file = std::strcmp(GDALGetDriverShortName(GDALGetDatasetDriver(ds)), "JPEG") == 0;
     return file ? QualityOfTable(GDALGetDescription(ds)) : -1;
 }
 
+// The bytes of a JPEG 2000's codestream: the whole of a .j2k, the contiguous codestream box
+// (jp2c) of a .jp2; 0 where neither is found.
+long long CodestreamBytes(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return 0;
+    struct stat st {};
+    const long long bytes = ::fstat(::fileno(f), &st) == 0 ? st.st_size : 0;
+    long long found = 0;
+    unsigned char head[16];
+    if (std::fread(head, 1, 4, f) == 4 && head[0] == 0xFF && head[1] == 0x4F && head[2] == 0xFF && head[3] == 0x51) found = bytes;
+    // The boxes at the top of the file: a length (1: a 64-bit length follows; 0: to the end) and a type.
+    for (long long at = 0; found == 0 && at + 8 <= bytes && std::fseek(f, at, SEEK_SET) == 0 && std::fread(head, 1, 16, f) >= 8;) {
+        unsigned long long length = 0;
+        for (int i = 0; i < 4; ++i) length = length << 8 | head[i];
+        long long header = 8;
+        if (length == 1) {
+            length = 0;
+            for (int i = 8; i < 16; ++i) length = length << 8 | head[i];
+            header = 16;
+        }
+        if (length == 0) length = static_cast<unsigned long long>(bytes - at);
+        if (std::memcmp(head + 4, "jp2c", 4) == 0) found = static_cast<long long>(length) - header;
+        if (length < static_cast<unsigned long long>(header)) break;
+        at += static_cast<long long>(length);
+    }
+    std::fclose(f);
+    return found;
+}
+
+// The QUALITY of JP2OpenJPEG a JPEG 2000 compressed with loss was written at, its
+// codestream's bytes in hundredths of its pixels'; 0 for one compressed without loss (the
+// reversible wavelet and no quality layer left out, as GDAL reads its codestream).
+int Jp2Quality(GDALDatasetH ds) {
+    const char* reversibility = GDALGetMetadataItem(ds, "COMPRESSION_REVERSIBILITY", "IMAGE_STRUCTURE");
+    if (reversibility != nullptr && std::strcmp(reversibility, "LOSSLESS") == 0) return 0;
+    const int bands = GDALGetRasterCount(ds);
+    const double pixels = double(GDALGetRasterXSize(ds)) * GDALGetRasterYSize(ds) * bands *
+                          (bands > 0 ? GDALGetDataTypeSizeBytes(GDALGetRasterDataType(GDALGetRasterBand(ds, 1))) : 1);
+    const long long codestream = CodestreamBytes(GDALGetDescription(ds));
+    return codestream > 0 && pixels > 0 ? std::clamp(static_cast<int>(std::lround(100.0 * codestream / pixels)), 1, 100) : 25;
+}
+
 // How the image keeps its pixels: its nodata, its JPEG quality, a cloud-optimised layout.
 void ReadStructure(GDALDatasetH ds, TalporGdalRasterInfo* info) {
     if (GDALGetRasterCount(ds) > 0) info->nodata = GDALGetRasterNoDataValue(GDALGetRasterBand(ds, 1), &info->hasNodata);
-    info->jpegQuality = JpegQuality(ds);
+    const bool jp2 = std::strcmp(GDALGetDriverShortName(GDALGetDatasetDriver(ds)), "JP2OpenJPEG") == 0;
+    info->jpegQuality = jp2 ? Jp2Quality(ds) : JpegQuality(ds);
     const char* layout = GDALGetMetadataItem(ds, "LAYOUT", "IMAGE_STRUCTURE");
     info->cog = layout != nullptr && std::strcmp(layout, "COG") == 0;
 }
 
 // ---- Images: nothing read but the image and its own files, nothing damaged taken as whole.
 
-// The drivers an image is read with. Others would take a label (PDS, ISIS, ENVI) that
-// points at any other file as the image's pixels.
-const char* const kImageDrivers[] = {"GTiff", "JPEG", "PNG", "AAIGrid", "GRASSASCIIGrid", "VRT", nullptr};
+// The drivers an image is read with, every GDALOpenEx of one given them: files only.
+// Others would take a label (PDS, ISIS) that points at any other file as the image's
+// pixels, reach a server or a database, or run code. An ENVI or ESRI label lies beside
+// its pixels' file, under its name; an Imagine file's spill file is checked where it lies
+// (ListRefusal).
+const char* const kImageDrivers[] = {"GTiff", "JPEG", "PNG", "AAIGrid", "GRASSASCIIGrid", "VRT", "JP2OpenJPEG",
+                                     "HFA",   "ENVI", "EHdr", "XYZ", "GPKG", nullptr};
 
 std::string Grouped(unsigned long long n) {
     std::string digits = std::to_string(n);
@@ -1270,8 +1317,8 @@ std::string VrtRefusal(const std::string& path, int depth) {
                 if (e && !source.starts_with("/vsi"))
                     why = "su fuente «" + OneLine(source.c_str()) + "» no existe";
                 else if (!plain || GDALIdentifyDriverEx(real.c_str(), GDAL_OF_RASTER, kImageDrivers, nullptr) == nullptr)
-                    why = "su fuente «" + OneLine(source.c_str()) + "» no es un fichero de imagen (GeoTIFF, JPEG, PNG, malla ASCII o "
-                          "VRT) en una carpeta normal, y Talpor no la lee";
+                    why = "su fuente «" + OneLine(source.c_str()) + "» no es un fichero de imagen (GeoTIFF, JPEG, PNG, JPEG "
+                          "2000, Imagine, ENVI, malla o VRT) en una carpeta normal, y Talpor no la lee";
                 else if (const std::string beside = FilesRefusal(real); !beside.empty())
                     why = "en su fuente «" + OneLine(source.c_str()) + "», " + beside;
                 else if (depth < 8)
@@ -1361,6 +1408,9 @@ std::string DamageRefusal(GDALDatasetH ds, const std::string& path) {
                         compression.find("JPEG") != std::string::npos))
             most = 2000;
     }
+    // An ENVI or ESRI label's pixels lie uncompressed in the file: it holds them all or is cut short.
+    if ((driver == "ENVI" || driver == "EHdr") && declared > double(bytes))
+        return "el fichero acaba antes que sus píxeles: está cortado o dañado";
     if (most > 0 && declared > most * std::max(bytes, 1LL))
         return "dice tener " + Grouped(static_cast<unsigned long long>(GDALGetRasterXSize(ds))) + " × " +
                Grouped(static_cast<unsigned long long>(GDALGetRasterYSize(ds))) + " píxeles, que no caben en sus " +
@@ -1368,9 +1418,11 @@ std::string DamageRefusal(GDALDatasetH ds, const std::string& path) {
     std::string said;
     // A compressed GeoTIFF's blocks decode or not; an uncompressed one's cannot be told
     // damaged beyond what BlocksInside sees.
-    const bool smallCompressed = driver == "GTiff" && GDALGetMetadataItem(ds, "COMPRESSION", "IMAGE_STRUCTURE") != nullptr &&
-                                 declared <= double(std::int64_t{64} << 20);
-    if ((driver == "JPEG" || driver == "PNG" || driver == "AAIGrid" || driver == "GRASSASCIIGrid" || smallCompressed) &&
+    const bool small = declared <= double(std::int64_t{64} << 20);
+    const bool smallCompressed = small && ((driver == "GTiff" && GDALGetMetadataItem(ds, "COMPRESSION", "IMAGE_STRUCTURE") != nullptr) ||
+                                           driver == "JP2OpenJPEG" || driver == "HFA" || driver == "GPKG");
+    if ((driver == "JPEG" || driver == "PNG" || driver == "AAIGrid" || driver == "GRASSASCIIGrid" || driver == "XYZ" ||
+         smallCompressed) &&
         !ReadsWhole(ds, said))
         return "sus píxeles están dañados o incompletos" + (said.empty() ? std::string() : " (" + said + ")");
     return "";
@@ -1410,6 +1462,30 @@ OGRSpatialReferenceH PrjBeside(const std::string& path) {
     return nullptr;
 }
 
+// Refuses, in a sentence, an image whose driver reads a file outside the image's folder
+// or one that is no regular file: an Imagine header names its spill file and overviews.
+// A VRT's sources, which may lie in other folders, VrtRefusal has checked.
+std::string ListRefusal(GDALDatasetH ds, const std::string& path) {
+    namespace fs = std::filesystem;
+    if (std::strcmp(GDALGetDriverShortName(GDALGetDatasetDriver(ds)), "VRT") == 0) return "";
+    std::error_code e;
+    const fs::path home = fs::canonical(fs::path(path).has_parent_path() ? fs::path(path).parent_path() : fs::path("."), e);
+    std::string why;
+    char** list = GDALGetFileList(ds);
+    for (char** f = list; f != nullptr && *f != nullptr && why.empty(); ++f) {
+        std::error_code bad;
+        const fs::path real = fs::canonical(*f, bad);
+        struct stat st {};
+        const std::string name = fs::path(*f).filename().string();
+        if (!bad && real.parent_path() != home)
+            why = "«" + name + "», que la imagen lee, está en otra carpeta, que Talpor no lee";
+        else if (!bad && ::stat(real.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+            why = "«" + name + "», que la imagen lee, es " + batch::FileKindText(st.st_mode) + ", no un fichero";
+    }
+    CSLDestroy(list);
+    return why;
+}
+
 int Raster(const char* path, TalporGdalRasterInfo* info, char* error, int size) {
     Register();
     *info = TalporGdalRasterInfo{};
@@ -1421,7 +1497,7 @@ int Raster(const char* path, TalporGdalRasterInfo* info, char* error, int size) 
         LastError("GDAL no la reconoce como imagen, o está dañada", error, size);
         return 0;
     }
-    if (const std::string why = DamageRefusal(ds, path); !why.empty()) {
+    if (std::string why = ListRefusal(ds, path); !why.empty() || !(why = DamageRefusal(ds, path)).empty()) {
         GDALClose(ds);
         return CopyText(why.c_str(), error, size), 0;
     }
@@ -1450,7 +1526,7 @@ int Raster(const char* path, TalporGdalRasterInfo* info, char* error, int size) 
     if (char** list = GDALGetFileList(ds)) {
         for (char** f = list; *f != nullptr; ++f) {
             const std::string name = *f, lower = batch::AsciiLower(name);
-            for (const char* w : {".tfw", ".tifw", ".jgw", ".jpgw", ".pgw", ".pngw", ".wld"})
+            for (const char* w : {".tfw", ".tifw", ".jgw", ".jpgw", ".pgw", ".pngw", ".j2w", ".wld"})
                 if (lower.ends_with(w))
                     CopyText(name.substr(name.size() - std::strlen(w)).c_str(), info->worldFile, sizeof info->worldFile);
         }
@@ -1585,7 +1661,7 @@ bool WriteText(const std::string& path, const std::string& text) {
 
 // Whether GDAL reads `path` back in `epsg` and at `t`: what was written is what was meant.
 bool ReadsBack(const std::string& path, const double* t, int epsg) {
-    GDALDatasetH ds = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+    GDALDatasetH ds = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, kImageDrivers, nullptr, nullptr);
     if (ds == nullptr) return false;
     double gt[6];
     OGRSpatialReferenceH srs = GDALGetSpatialRef(ds);
@@ -1598,7 +1674,7 @@ bool ReadsBack(const std::string& path, const double* t, int epsg) {
 // Whether every pixel of the image at `path` is `src`'s, bit for bit, read back band by
 // band in strips of rows: what a lossless copy into another format must give.
 bool SamePixels(GDALDatasetH src, const std::string& path) {
-    GDALDatasetH ds = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+    GDALDatasetH ds = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, kImageDrivers, nullptr, nullptr);
     if (ds == nullptr) return false;
     const int width = GDALGetRasterXSize(src), height = GDALGetRasterYSize(src), bands = GDALGetRasterCount(src);
     bool same = GDALGetRasterXSize(ds) == width && GDALGetRasterYSize(ds) == height && GDALGetRasterCount(ds) == bands;
@@ -1635,7 +1711,21 @@ std::vector<std::string> CreationOptions(GDALDatasetH src, const std::string& fo
     if (format == "GTiff" || format == "COG") return TiffOptions(src, format == "COG");
     if (format == "JPEG") return {"WORLDFILE=YES", "QUALITY=" + std::to_string(JpegQualityOf(src))};
     if (format == "PNG") return {"WORLDFILE=YES"};
+    // A JPEG 2000 without loss where the input was without loss, else at its size's share;
+    // its georeference in both boxes GDAL reads (GMLJP2 and GeoJP2), with the EPSG code.
+    if (format == "JP2OpenJPEG") {
+        const bool jp2 = std::strcmp(GDALGetDriverShortName(GDALGetDatasetDriver(src)), "JP2OpenJPEG") == 0;
+        const int quality = jp2 ? Jp2Quality(src) : 0;
+        if (quality == 0) return {"REVERSIBLE=YES", "QUALITY=100", "GMLJP2=YES", "GeoJP2=YES"};
+        return {"QUALITY=" + std::to_string(quality), "GMLJP2=YES", "GeoJP2=YES"};
+    }
     return {};
+}
+
+// Whether an image written in `format` with `options` keeps every pixel's value.
+bool Lossless(const std::string& format, const std::vector<std::string>& options) {
+    if (format == "JPEG" || std::find(options.begin(), options.end(), "COMPRESS=JPEG") != options.end()) return false;
+    return format != "JP2OpenJPEG" || std::find(options.begin(), options.end(), "REVERSIBLE=YES") != options.end();
 }
 
 // A band's metadata without the statistics of its pixels, which a new encoding or a
@@ -1681,8 +1771,17 @@ void CopyLegend(GDALDatasetH src, GDALDatasetH out) {
     }
 }
 
-// The system of a format that keeps none in itself, in a .prj beside it.
+// The system of a format that keeps none in itself, in a .prj beside it; an XYZ grid's in
+// its .aux.xml, where GDAL reads it.
 bool WritePrj(const std::string& output, const std::string& format, int epsg) {
+    if (format == "XYZ") {
+        GDALDatasetH ds = GDALOpenEx(output.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, kImageDrivers, nullptr, nullptr);
+        OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+        const bool set = ds != nullptr && OSRImportFromEPSG(srs, epsg) == OGRERR_NONE && GDALSetSpatialRef(ds, srs) == CE_None;
+        OSRDestroySpatialReference(srs);
+        if (ds != nullptr) GDALClose(ds);
+        return set;
+    }
     if (format != "AAIGrid" && format != "JPEG" && format != "PNG") return true;
     const std::string wkt = EsriWkt(epsg);
     return !wkt.empty() && WriteText(output.substr(0, output.rfind('.')) + ".prj", wkt);
@@ -1720,9 +1819,15 @@ int WriteAs(GDALDatasetH src, const std::string& output, const std::string& form
     if (vrt != nullptr) GDALClose(vrt);
     done = done && CPLGetLastErrorType() != CE_Failure && WritePrj(output, format, epsg);
     // Written again without loss, its pixels are said to be the input's: read back, they must be.
-    const bool lossless = format != "JPEG" && std::find(o.begin(), o.end(), "COMPRESS=JPEG") == o.end();
+    const bool lossless = Lossless(format, o);
     if (done && lossless && !SamePixels(src, output)) {
         CopyText("los píxeles escritos no son los de la entrada", error, size);
+        return 0;
+    }
+    // A JPEG 2000's boxes (GMLJP2, GeoJP2) and an XYZ grid's lines say where it lies: read
+    // back, they must say what was meant.
+    if (done && (format == "JP2OpenJPEG" || format == "XYZ") && !ReadsBack(output, t, epsg)) {
+        CopyText("GDAL no lee la imagen escrita con su nueva georreferencia", error, size);
         return 0;
     }
     if (!done) {
@@ -1739,36 +1844,56 @@ int MoveRaster(const char* input, const char* output, const char* worldFile, con
                const TalporGdalProgress* progress, char* error, int size) {
     GDALAllRegister();
     CPLErrorReset();
-    GDALDatasetH src = GDALOpenEx(input, GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+    GDALDatasetH src = GDALOpenEx(input, GDAL_OF_RASTER | GDAL_OF_READONLY, kImageDrivers, nullptr, nullptr);
     if (src == nullptr) {
         CopyText(CPLGetLastErrorMsg(), error, size);
         return 0;
     }
+    const std::string from = GDALGetDriverShortName(GDALGetDatasetDriver(src));
+    const bool ascii = from == "AAIGrid", label = from == "ENVI" || from == "EHdr";
+    // The files GDAL keeps beside the image under its whole name (orto.tif.aux.xml,
+    // orto.tif.ovr, orto.tif.msk) come along: its metadata, overviews and mask are the
+    // same pixels'. Its world file and .prj are written anew. An ENVI or ESRI label's
+    // (orto.hdr, orto.prj, orto.stx, orto.clr) come along under the destination's name,
+    // and are written again with the georeference.
+    std::vector<std::string> beside, labels;
+    const std::string name = std::filesystem::path(input).filename().string();
+    const std::string stem = name.substr(0, name.find('.') == std::string::npos ? name.size() : name.rfind('.'));
+    if (char** list = GDALGetFileList(src)) {
+        for (char** f = list; *f != nullptr; ++f) {
+            const std::string other = std::filesystem::path(*f).filename().string();
+            if (other.size() > name.size() && other.starts_with(name)) beside.push_back(other.substr(name.size()));
+            else if (other != name) labels.push_back(other.substr(std::min(other.size(), stem.size())));
+        }
+        CSLDestroy(list);
+    }
+    // An Imagine header names its spill file and overviews (orto.ige, orto.rrd), which a
+    // copy under another name would not find: its pixels are written again, as they are.
+    if ((format == nullptr || *format == 0) && from == "HFA" && !labels.empty()) format = "HFA";
     if (format != nullptr && *format != 0) {
         const int written = WriteAs(src, output, format, t, epsg, progress, error, size);
         GDALClose(src);
         return written;
     }
-    const bool ascii = std::strcmp(GDALGetDriverShortName(GDALGetDatasetDriver(src)), "AAIGrid") == 0;
-    // The files GDAL keeps beside the image under its whole name (orto.tif.aux.xml,
-    // orto.tif.ovr, orto.tif.msk) come along: its metadata, overviews and mask are the
-    // same pixels'. Its world file and .prj are written anew.
-    std::vector<std::string> beside;
-    const std::string name = std::filesystem::path(input).filename().string();
-    if (char** list = GDALGetFileList(src)) {
-        for (char** f = list; *f != nullptr; ++f) {
-            const std::string other = std::filesystem::path(*f).filename().string();
-            if (other.size() > name.size() && other.starts_with(name)) beside.push_back(other.substr(name.size()));
-        }
-        CSLDestroy(list);
-    }
     GDALClose(src);
     const std::string in = input, out = output, folder = std::filesystem::path(in).parent_path().string();
+    const std::string outName = std::filesystem::path(out).filename().string();
+    const std::string outStem = out.substr(0, out.size() - outName.size()) +
+                                outName.substr(0, outName.find('.') == std::string::npos ? outName.size() : outName.rfind('.'));
+    const std::string inStem = in.substr(0, in.size() - name.size()) + stem;
     for (const std::string& suffix : beside) {
         bool stopped = false;
         const std::string why = CopyBytes(in + suffix, out + suffix, nullptr, stopped);
         if (!why.empty()) {
             CopyText(("no se puede copiar «" + name + suffix + "»: " + why).c_str(), error, size);
+            return 0;
+        }
+    }
+    for (const std::string& ending : label ? labels : std::vector<std::string>{}) {
+        bool stopped = false;
+        const std::string why = CopyBytes(inStem + ending, outStem + ending, nullptr, stopped);
+        if (!why.empty()) {
+            CopyText(("no se puede copiar «" + stem + ending + "»: " + why).c_str(), error, size);
             return 0;
         }
     }
@@ -1795,12 +1920,12 @@ int MoveRaster(const char* input, const char* output, const char* worldFile, con
             return 0;
         }
     }
-    // A GeoTIFF's tags are rewritten in place; any other image keeps its georeference and
-    // system in its .aux.xml too, where GDAL reads them first (it reads no .prj beside a
-    // JPEG or a PNG): set on the copy opened for reading, GDAL writes them there.
-    GDALDriverH driver = GDALIdentifyDriver(output, nullptr);
-    const bool tiff = driver != nullptr && std::string_view(GDALGetDriverShortName(driver)) == "GTiff";
-    GDALDatasetH ds = GDALOpenEx(output, GDAL_OF_RASTER | (tiff ? GDAL_OF_UPDATE : GDAL_OF_READONLY), nullptr, nullptr, nullptr);
+    // A GeoTIFF's tags, an Imagine header and an ENVI or ESRI label are rewritten in place;
+    // any other image keeps its georeference and system in its .aux.xml too, where GDAL
+    // reads them first (it reads no .prj beside a JPEG or a PNG): set on the copy opened
+    // for reading, GDAL writes them there.
+    const bool inPlace = from == "GTiff" || from == "HFA" || label;
+    GDALDatasetH ds = GDALOpenEx(output, GDAL_OF_RASTER | (inPlace ? GDAL_OF_UPDATE : GDAL_OF_READONLY), kImageDrivers, nullptr, nullptr);
     if (ds == nullptr) {
         CopyText(CPLGetLastErrorMsg(), error, size);
         return 0;
@@ -1808,10 +1933,18 @@ int MoveRaster(const char* input, const char* output, const char* worldFile, con
     double gt[6];
     std::copy(t, t + 6, gt);
     OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
-    const bool set = OSRImportFromEPSG(srs, epsg) == OGRERR_NONE && GDALSetSpatialRef(ds, srs) == CE_None &&
-                     GDALSetGeoTransform(ds, gt) == CE_None;
+    bool set = OSRImportFromEPSG(srs, epsg) == OGRERR_NONE && GDALSetSpatialRef(ds, srs) == CE_None &&
+               GDALSetGeoTransform(ds, gt) == CE_None;
     OSRDestroySpatialReference(srs);
     GDALClose(ds);
+    // ENVI writes the path it was opened by into its label's description: the file's name
+    // is what it will be called.
+    if (from == "ENVI")
+        for (const std::string& ending : labels) {
+            std::string text = Head(outStem + ending, std::size_t{1} << 20);
+            for (std::size_t at; (at = text.find(out)) != std::string::npos;) text.replace(at, out.size(), outName);
+            if (ending.ends_with(".hdr") || ending.ends_with(".HDR")) set = set && WriteText(outStem + ending, text);
+        }
     if (!set || CPLGetLastErrorType() == CE_Failure) {
         CopyText(CPLGetLastErrorMsg(), error, size);
         return 0;
@@ -1827,9 +1960,8 @@ int MoveRaster(const char* input, const char* output, const char* worldFile, con
 std::vector<std::string> TiffOptions(GDALDatasetH src, bool cog) {
     std::vector<std::string> o = {"BIGTIFF=IF_SAFER"};
     if (!cog) o.push_back("TILED=YES");
-    const char* compression = GDALGetMetadataItem(src, "COMPRESSION", "IMAGE_STRUCTURE");
     const GDALDataType type = GDALGetRasterCount(src) > 0 ? GDALGetRasterDataType(GDALGetRasterBand(src, 1)) : GDT_Byte;
-    const bool jpeg = compression != nullptr && std::string(compression).find("JPEG") != std::string::npos && type == GDT_Byte;
+    const bool jpeg = JpegQuality(src) != 0 && type == GDT_Byte;
     if (jpeg) {
         // At the input's own quality, not at GDAL's default.
         o.push_back("COMPRESS=JPEG");
@@ -1872,7 +2004,7 @@ int WarpRaster(const char* input, const char* output, const TalporGdalWarp* warp
             t_warpErrors = nullptr;
         }
     } popped;
-    GDALDatasetH src = GDALOpenEx(input, GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+    GDALDatasetH src = GDALOpenEx(input, GDAL_OF_RASTER | GDAL_OF_READONLY, kImageDrivers, nullptr, nullptr);
     double gt[6];
     if (src == nullptr || GDALGetGeoTransform(src, gt) != CE_None) {
         CopyText(CPLGetLastErrorMsg(), error, size);

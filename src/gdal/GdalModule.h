@@ -131,7 +131,7 @@ struct TalporGdalRasterInfo {
     long long width, height;  // pixels
     int bands;
     char type[32];            // GDAL's name of the first band's data type: "Byte", "Float32"
-    char driver[32];          // GDAL's short name of its format: "GTiff", "JPEG", "PNG", "AAIGrid"
+    char driver[32];          // GDAL's short name of its format: "GTiff", "JPEG", "PNG", "AAIGrid", "JP2OpenJPEG"
     int hasGeoTransform;      // 0: no georeference (an image without a world file)
     double geoTransform[6];   // GDAL's affine georeference (rasters/Georeference.h)
     char system[256];         // as TalporGdalLayerInfo's
@@ -145,7 +145,9 @@ struct TalporGdalRasterInfo {
     int hasNodata;            // its first band's value for no data, when it has one
     double nodata;
     // The quality its pixels were JPEG-compressed at, as GDAL reads it (1 to 100); 0 for
-    // no JPEG compression, -1 for JPEG of a quality GDAL does not tell.
+    // no JPEG compression, -1 for JPEG of a quality GDAL does not tell. A JPEG 2000's
+    // compressed with loss: its codestream's size in hundredths of its pixels' (JP2OpenJPEG's
+    // QUALITY, 1 to 100); 0 for one compressed without loss.
     int jpegQuality;
     int cog;                  // a cloud-optimised GeoTIFF (LAYOUT=COG)
 };
@@ -223,10 +225,12 @@ inline constexpr int kTalporGdalBatch = 256;
 inline constexpr unsigned long long kTalporGdalBatchVertices = 2048;
 inline constexpr const char* kTalporGdalEntry = "talpor_gdal_functions";
 // The endings of the files GDAL reads beside an image orto.tif as orto.<ending> (its world
-// file, .prj, metadata, overviews, mask); every orto.tif.<ending> is one too.
-inline constexpr const char* kTalporImageSidecars[] = {"tfw", "tifw", "tiffw", "jgw", "jpgw", "jpegw", "pgw", "pngw", "wld", "prj",
-                                                       "aux", "aux.xml", "ovr", "msk", "xml", "imd", "rpb", "pam"};
-inline constexpr int kTalporImageWorldFiles = 9;  // the first of them
+// file, .prj, metadata, overviews, mask; an ENVI or ESRI label's .hdr and its statistics
+// and colours; an Imagine file's overviews and spill file); every orto.tif.<ending> is one too.
+inline constexpr const char* kTalporImageSidecars[] = {"tfw", "tifw", "tiffw", "jgw", "jpgw", "jpegw", "pgw", "pngw", "j2w", "wld",
+                                                       "prj", "aux", "aux.xml", "ovr", "msk", "xml", "imd", "rpb", "pam",
+                                                       "hdr", "stx", "clr", "rrd", "ige"};
+inline constexpr int kTalporImageWorldFiles = 10;  // the first of them
 // Whether the file `other` is one GDAL reads beside the image `image` (both names in
 // lower case, without folders).
 inline bool TalporImageSidecar(std::string_view image, std::string_view other) {

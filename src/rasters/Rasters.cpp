@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include <sqlite3.h>
+
 #include "gdal/GdalModule.h"
 #include "layers/LayerEngine.h"
 #include "layers/Layers.h"
@@ -76,14 +78,79 @@ std::string ResamplingName(const std::string& r) {
                              : r;
 }
 
+// What a GeoPackage holds, from its table of contents: "tiles" for raster tiles and no
+// features nor attributes, "mixed" for tiles besides them, "" for none (or no GeoPackage).
+// Opened read-only and immutable: nothing written beside it, no lock taken.
+std::string GeoPackageContents(const std::string& path) {
+    sqlite3* db = nullptr;
+    std::string uri = "file:";
+    for (const char c : path) {
+        if (c == '?' || c == '#' || c == '%') {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
+            uri += escaped;
+        } else {
+            uri += c;
+        }
+    }
+    uri += "?immutable=1";
+    bool tiles = false, others = false;
+    if (sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT data_type FROM gpkg_contents", -1, &st, nullptr) == SQLITE_OK)
+            while (sqlite3_step(st) == SQLITE_ROW) {
+                const unsigned char* type = sqlite3_column_text(st, 0);
+                const std::string t = type != nullptr ? reinterpret_cast<const char*>(type) : "";
+                (t == "tiles" || t == "2d-gridded-coverage" ? tiles : others) = true;
+            }
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
+    return !tiles ? "" : others ? "mixed" : "tiles";
+}
+
 }  // namespace
 
+std::string ImageFormatOfContent(const std::string& path) {
+    const batch::WhatFile what = batch::WhatIs(path);
+    if (what.format == "gpkg") return GeoPackageContents(path) == "tiles" ? "GPKG" : "";
+    if (what.kind != batch::FileKind::Image) return "";
+    // An Imagine file by its header; ECW and MrSID have no driver here.
+    if (what.format == "img") {
+        char head[15] = {};
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        const bool imagine = f != nullptr && std::fread(head, 1, sizeof head, f) == sizeof head &&
+                             std::string_view(head, sizeof head) == "EHFA_HEADER_TAG";
+        if (f != nullptr) std::fclose(f);
+        return imagine ? "HFA" : "";
+    }
+    static constexpr std::pair<std::string_view, std::string_view> kDrivers[] = {
+        {"tif", "GTiff"}, {"jpg", "JPEG"}, {"png", "PNG"},   {"asc", "AAIGrid"}, {"vrt", "VRT"},
+        {"jp2", "JP2OpenJPEG"}, {"envi", "ENVI"}, {"ehdr", "EHdr"}, {"xyz", "XYZ"}};
+    for (const auto& [format, driver] : kDrivers)
+        if (what.format == format) return std::string(driver);
+    return "";
+}
+
 bool IsRasterFile(std::string_view path) {
-    const batch::WhatFile what = batch::WhatIs(std::string(path));
+    const std::string file(path);
+    const batch::WhatFile what = batch::WhatIs(file);
+    if (what.format == "gpkg") return GeoPackageContents(file) == "tiles";
     if (what.kind != batch::FileKind::Unknown) return what.kind == batch::FileKind::Image;
     const std::string lower = batch::AsciiLower(path);
-    static constexpr std::string_view kExtensions[] = {".tif", ".tiff", ".jpg", ".jpeg", ".png", ".asc", ".vrt"};
+    static constexpr std::string_view kExtensions[] = {".tif", ".tiff", ".jpg", ".jpeg", ".png", ".asc", ".vrt", ".jp2", ".j2k",
+                                                       ".img", ".bil", ".bip", ".bsq", ".xyz", ".ecw", ".sid"};
     return std::any_of(std::begin(kExtensions), std::end(kExtensions), [&](std::string_view e) { return lower.ends_with(e); });
+}
+
+bool HasTilesBesideLayers(const std::string& path) {
+    return batch::AsciiLower(path).ends_with(".gpkg") && GeoPackageContents(path) == "mixed";
+}
+
+std::string ImageOutputName(const std::string& name, const std::string& input) {
+    const std::string lower = batch::AsciiLower(name);
+    if (lower.ends_with(".gpkg") && IsRasterFile(input)) return name.substr(0, name.size() - 5) + ".tif";
+    return name;
 }
 
 std::string ResamplingOf(std::string_view word) {
@@ -103,16 +170,29 @@ bool IsTiff(const std::string& path) {
 }
 
 // The GDAL driver an image is written with: its destination's extension's whatever the
-// input's format, else the input's (a VRT's pixels go into a GeoTIFF).
+// input's format, else the input's (a VRT's pixels go into a GeoTIFF; a .img is Imagine's
+// but for an ENVI image's).
 std::string DriverOf(const std::string& output, const std::string& input, bool cog) {
     const std::string lower = batch::AsciiLower(output);
+    const auto ends = [&](std::initializer_list<std::string_view> endings) {
+        return std::any_of(endings.begin(), endings.end(), [&](std::string_view e) { return lower.ends_with(e); });
+    };
     if (cog) return "COG";
     if (IsTiff(output)) return "GTiff";
-    if (lower.ends_with(".asc")) return "AAIGrid";
-    if (lower.ends_with(".jpg") || lower.ends_with(".jpeg")) return "JPEG";
-    if (lower.ends_with(".png")) return "PNG";
+    if (ends({".asc"})) return "AAIGrid";
+    if (ends({".jpg", ".jpeg"})) return "JPEG";
+    if (ends({".png"})) return "PNG";
+    if (ends({".jp2", ".j2k"})) return "JP2OpenJPEG";
+    if (ends({".xyz"})) return "XYZ";
+    if (ends({".gpkg"})) return "GPKG";
+    if (ends({".img"}) && input != "ENVI") return "HFA";
+    if (ends({".bil", ".bip", ".bsq"})) return "EHdr";
     return input == "VRT" ? "GTiff" : input;
 }
+
+// The formats whose georeference is written with their pixels, which a new one writes
+// again: a JPEG 2000's boxes, an XYZ grid's every line.
+bool WrittenAgain(const std::string& format) { return format == "JP2OpenJPEG" || format == "XYZ" || format == "GPKG"; }
 
 // Why `format` cannot hold the image `info` describes ("" when it can): a PNG keeps bytes
 // and 16-bit integers in 1 to 4 bands, a JPEG bytes in 1 or 3 bands, no palette and no
@@ -143,10 +223,16 @@ std::string CannotHold(const std::string& format, const TalporGdalRasterInfo& in
                    ") de la imagen" + others(true);
         }
     }
-    if (format == "AAIGrid") {
-        if (info.bands != 1) return "una malla ASCII tiene una sola banda, y la imagen tiene " + bands + others(true);
-        if (complex) return "una malla ASCII no guarda valores " + type + others(false);
+    if (format == "AAIGrid" || format == "XYZ") {
+        const std::string grid = format == "XYZ" ? "una malla XYZ" : "una malla ASCII";
+        if (info.bands != 1) return grid + " tiene una sola banda, y la imagen tiene " + bands + others(true);
+        if (complex) return grid + " no guarda valores " + type + others(false);
     }
+    if (format == "JP2OpenJPEG" && (type.starts_with("Float") || complex || type == "Int8" || type.ends_with("64")))
+        return "un JPEG 2000 no guarda " + values + others(false);
+    // A GeoPackage's tiles lie on the grid of its tile matrix, which another georeference
+    // moves: written again they would be other tiles, JPEG ones with loss.
+    if (format == "GPKG") return "las teselas de un GeoPackage no se escriben de nuevo con otra georreferencia: dé un destino .tif (GeoTIFF)";
     return "";
 }
 
@@ -154,6 +240,9 @@ std::string CannotHold(const std::string& format, const TalporGdalRasterInfo& in
 // GeoTIFF's of an image JPEG-compressed, at the input's quality where GDAL tells it, else
 // at GDAL's default (gdal/GdalModule.cpp, JpegQualityOf).
 int QualityOf(const std::string& format, const TalporGdalRasterInfo& info) {
+    // A JPEG 2000's, from a JPEG 2000 compressed with loss (0: written without loss).
+    if (format == "JP2OpenJPEG") return std::string(info.driver) == "JP2OpenJPEG" ? std::max(info.jpegQuality, 0) : 0;
+    if (std::string(info.driver) == "JP2OpenJPEG") return format == "JPEG" ? 75 : 0;
     const int kept = info.jpegQuality > 0 ? info.jpegQuality : 75;
     if (format == "JPEG") return kept;
     return (format == "GTiff" || format == "COG") && info.jpegQuality != 0 && std::string(info.type) == "Byte" ? kept : 0;
@@ -251,7 +340,7 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
     }
     const Move move = PlanMove(info.width, info.height, affine,
                                MethodMap(*from, to, method, *settings.conversion.grids, HelmertSets::Given), to.zone == 0,
-                               o.resample ? 0 : o.tolerance, format == "AAIGrid");
+                               o.resample ? 0 : o.tolerance, format == "AAIGrid" || format == "XYZ");
     // An image of a row or a column of pixels gives no plane to fit (a header cut to 1 × 1).
     if (!std::isfinite(move.worstMetres) || !std::isfinite(move.worstPixels) ||
         !std::all_of(move.affine.t.begin(), move.affine.t.end(), [](double v) { return std::isfinite(v); }))
@@ -271,7 +360,7 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
     // A cloud-optimised GeoTIFF's tags cannot be rewritten in place without breaking its
     // layout: it is written again as one.
     if (move.untouched && format == "GTiff" && driver == "GTiff" && info.cog != 0) format = "COG";
-    const bool sameBytes = move.untouched && format == driver;
+    const bool sameBytes = move.untouched && format == driver && !WrittenAgain(format);
     if (!sameBytes)
         if (const std::string why = CannotHold(format, info); !why.empty()) throw RunError(why);
     const int quality = sameBytes ? 0 : QualityOf(format, info);
@@ -288,7 +377,7 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
           std::to_string(move.worstPixels), resampling, sameBytes || !move.untouched ? "" : format,
           std::to_string(std::hypot(affine.t[1], affine.t[4])), std::to_string(std::hypot(affine.t[2], affine.t[5])),
           from->zone == 0 ? "1" : "0", o.resample || o.tolerance == 0 ? "1" : "0", std::to_string(quality),
-          c.method == batch::Method::Helmert && !sameSide ? SetName(method) : ""});
+          c.method == batch::Method::Helmert && !sameSide ? SetName(method) : "", format == "JP2OpenJPEG" ? "1" : "0"});
     if (!writing) return;
     Progress rows{send, info.height};
     const TalporGdalProgress progress{SendProgress, &rows};
@@ -332,6 +421,7 @@ void Read(const batch::Record& r, RasterSummary& summary) {
     summary.pixelX = std::stod(r[12]), summary.pixelY = std::stod(r[13]), summary.degrees = r[14] == "1";
     summary.asked = r[15] == "1";
     if (r.size() >= 18) summary.quality = std::stoi(r[16]), summary.set = r[17];
+    if (r.size() >= 19) summary.jp2 = r[18] == "1";
 }
 
 // The identities of the image `input` and of the files GDAL reads beside it.
@@ -361,6 +451,7 @@ void RefuseInputsFile(const std::string& path, const std::string& name, const st
     throw RunError("«" + name + "» es " +
                    (world - std::begin(kTalporImageSidecars) < kTalporImageWorldFiles ? "el fichero de georreferencia"
                     : ending == "prj"                                               ? "el fichero del sistema"
+                    : ending == "hdr"                                               ? "la cabecera"
                                                                                     : "uno de los ficheros") +
                    " de la entrada: elija otro nombre para el destino");
 }
@@ -379,6 +470,17 @@ void RefuseLinkOut(const std::string& output) {
     }
 }
 
+// Refuses the compressed formats whose readers are not free, which Talpor's GDAL lacks.
+void RefuseUnread(const std::string& input) {
+    const std::string lower = batch::AsciiLower(input), what = batch::WhatIs(input).format;
+    const char* format = what == "ecw" || lower.ends_with(".ecw")   ? "ECW"
+                         : what == "sid" || lower.ends_with(".sid") ? "MrSID"
+                                                                    : nullptr;
+    if (format != nullptr)
+        throw RunError("Talpor no lee imágenes " + std::string(format) +
+                       ", cuyo lector no es libre: expórtela a GeoTIFF o JPEG 2000 con el programa que la abra");
+}
+
 std::int64_t BytesOf(const std::string& input) {
     std::error_code e;
     const std::uintmax_t bytes = std::filesystem::file_size(input, e);
@@ -389,6 +491,7 @@ std::int64_t BytesOf(const std::string& input) {
 
 RasterSummary PlanRaster(const std::string& input, const std::string& output, const batch::Settings& settings,
                          const RasterOptions& options, const batch::LayerProgress& progress) {
+    RefuseUnread(input);
     std::vector<std::string> args = JobArguments(input, settings, options);
     if (!output.empty()) args.push_back("--destino=" + output);
     RasterSummary summary;
@@ -401,9 +504,10 @@ RasterSummary PlanRaster(const std::string& input, const std::string& output, co
 RasterSummary ConvertRaster(const std::string& input, const std::string& output, const batch::Settings& settings,
                             const RasterOptions& options, const batch::LayerProgress& progress,
                             const batch::ReplaceQuestion& replace) {
+    RefuseUnread(input);
     if (output == "-") throw RunError("una imagen no se puede escribir en la salida estándar: dé un fichero de destino");
     if (batch::AsciiLower(output).ends_with(".vrt"))
-        throw RunError("una imagen se escribe en GeoTIFF, JPEG, PNG o malla ASCII, no en VRT: dé un destino .tif");
+        throw RunError("una imagen se escribe en GeoTIFF, JPEG, PNG, JPEG 2000, Imagine, ENVI o malla, no en VRT: dé un destino .tif");
     const std::vector<batch::FileId> inputs = InputIds(input);
     batch::CheckDestination(output, output, inputs, "una imagen");
     RefuseLinkOut(output);
@@ -440,10 +544,19 @@ namespace {
 
 // A GDAL driver as the user knows its format.
 std::string FormatName(const std::string& driver) {
-    return driver == "GTiff"     ? "GeoTIFF"
-           : driver == "COG"     ? "GeoTIFF optimizado para la nube"
-           : driver == "AAIGrid" ? "malla ASCII"
-                                 : driver;
+    return driver == "GTiff"         ? "GeoTIFF"
+           : driver == "COG"         ? "GeoTIFF optimizado para la nube"
+           : driver == "AAIGrid"     ? "malla ASCII"
+           : driver == "JP2OpenJPEG" ? "JPEG 2000"
+           : driver == "HFA"         ? "Erdas Imagine"
+           : driver == "XYZ"         ? "malla XYZ"
+                                     : driver;
+}
+
+// The compression with loss its pixels are written in: "JPEG de calidad 85", "JPEG 2000
+// de calidad 12" (JP2OpenJPEG's: its codestream's share of the pixels' bytes, in hundredths).
+std::string Quality(const RasterSummary& s) {
+    return std::string(s.jp2 ? "JPEG 2000" : "JPEG") + " de calidad " + std::to_string(s.quality);
 }
 
 std::string Moved(const RasterSummary& s) { return s.northUp ? "georreferencia movida" : "georreferencia movida y girada"; }
@@ -453,9 +566,10 @@ std::string Moved(const RasterSummary& s) { return s.northUp ? "georreferencia m
 std::string Untouched(const RasterSummary& s) {
     if (s.recoded.empty()) return "píxeles intactos";
     if (s.quality == 0) return "píxeles intactos, escritos de nuevo en " + FormatName(s.recoded);
-    const std::string jpeg = "JPEG de calidad " + std::to_string(s.quality);
+    const std::string jpeg = Quality(s);
     return "píxeles sin remuestrear, escritos de nuevo con pérdida en " +
-           (s.recoded == "JPEG" ? jpeg : FormatName(s.recoded) + " (" + jpeg + ")");
+           (s.recoded == "JPEG" || s.jp2 ? jpeg : FormatName(s.recoded) + " (" + jpeg + ")") +
+           (s.jp2 ? ", la de la entrada" : "");
 }
 
 // The way the image goes, as the summary and the preview say it.
@@ -465,8 +579,7 @@ std::string WayText(const RasterSummary& s, bool done) {
                " m, " + Number(s.worstPixels, 3) + " píxeles de donde los pone el método)";
     return std::string(done ? "remuestreada" : "se remuestreará") + " por el método (" + ResamplingName(s.resampled) +
            ") a la resolución de la entrada" +
-           (s.quality == 0 ? "" : " y " + std::string(done ? "comprimida" : "se comprimirá") + " en JPEG de calidad " +
-                                      std::to_string(s.quality)) +
+           (s.quality == 0 ? "" : " y " + std::string(done ? "comprimida" : "se comprimirá") + " en " + Quality(s)) +
            (s.asked ? ", como se pidió"
                     : "; sin remuestrear, sus píxeles quedarían hasta a " + Number(s.worstMetres, 3) + " m (" +
                           Number(s.worstPixels, 3) + " píxeles) de su sitio");
@@ -521,7 +634,7 @@ std::string RasterPreview(const RasterSummary& s) {
     else
         text += to + "se remuestreará por el método (" + ResamplingName(s.resampled) +
                 "), a la resolución de la entrada" +
-                (s.quality == 0 ? "" : " y se comprimirá en JPEG de calidad " + std::to_string(s.quality)) +
+                (s.quality == 0 ? "" : " y se comprimirá en " + Quality(s)) +
                 (s.asked ? ", como se pide" : "\nSin remuestrear, sus píxeles quedarían hasta a " + distance + " de su sitio");
     if (Heights(s)) text += "\nSus valores no cambian (las altitudes de ED50 y las de hoy difieren en centímetros)";
     return text;

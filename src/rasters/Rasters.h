@@ -16,8 +16,28 @@ namespace rasters {
 
 // Whether `path` is an image Talpor converts, by what the file is (batch::WhatIs), or by
 // its extension while it cannot be read: GeoTIFF (.tif, .tiff), JPEG or PNG with a world
-// file, and ESRI's ASCII grids (.asc).
+// file, ESRI's ASCII grids (.asc), VRT, JPEG 2000 (.jp2, .j2k), Erdas Imagine and ENVI
+// (.img), ESRI's .hdr labelled grids (.bil, .bip, .bsq), XYZ grids (.xyz), and ECW and
+// MrSID (.ecw, .sid), which are refused with a sentence. A GeoPackage is one when it holds
+// raster tiles and no layers.
 bool IsRasterFile(std::string_view path);
+
+// The image the existing file `path` is by its content (batch::WhatIs), as GDAL's driver
+// names it: "GTiff", "PNG", "JPEG", "JP2OpenJPEG", "HFA", "GPKG" (raster tiles and no
+// layers), "VRT", "AAIGrid", "ENVI" and "EHdr" (by the .hdr beside it), "XYZ"; "" for none
+// of them, and for ECW and MrSID, which GDAL here does not read.
+std::string ImageFormatOfContent(const std::string& path);
+
+// Whether the GeoPackage `path` holds raster tiles besides its layers: it is converted as
+// layers, and kTilesLeft says what became of its tiles.
+bool HasTilesBesideLayers(const std::string& path);
+inline constexpr const char* kTilesLeft =
+    "su imagen en teselas no se convierte con sus capas ni pasa al destino: expórtela a GeoTIFF (gdal_translate) y "
+    "conviértala aparte";
+
+// The name an image `input` is written under in a folder's run, from its own `name`: a
+// GeoPackage's tiles go into a GeoTIFF (name.tif), any other keeps its format.
+std::string ImageOutputName(const std::string& name, const std::string& input);
 
 // How far from the method a pixel may be for the pixels to stay, in pixels (--tolerancia).
 inline constexpr double kDefaultTolerance = 0.25;
@@ -53,6 +73,7 @@ struct RasterSummary {
     // The JPEG quality its pixels were written again at, losing some; 0 where every value
     // is the input's or the resampling's.
     int quality = 0;
+    bool jp2 = false;  // the quality is a JPEG 2000's (JP2OpenJPEG's QUALITY)
     std::string set;  // the Helmert set of the whole image ("EST99"); "" for the other methods
     std::string way;  // toward a target (--destino): the method, or "solo la proyección"
 };

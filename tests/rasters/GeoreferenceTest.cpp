@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "rasters/Georeference.h"
+#include "rasters/Rasters.h"
 #include "support/Files.h"
 
 namespace {
@@ -324,7 +325,7 @@ TEST(Rasters, AnImageReadsNothingButItselfAndRefusesWhatIsDamaged) {
     const struct {
         std::string args, said;
     } cases[] = {
-        {"crudo.vrt c.tif", read + "su fuente «secreto.txt» no es un fichero de imagen (GeoTIFF, JPEG, PNG, malla ASCII o VRT)"},
+        {"crudo.vrt c.tif", read + "su fuente «secreto.txt» no es un fichero de imagen (GeoTIFF, JPEG, PNG, JPEG 2000, Imagine, ENVI, malla o VRT)"},
         {"proc.vrt p.tif", read + "su fuente «/proc/self/environ» no es un fichero de imagen"},
         {"fotos/orto.jpg f.jpg", read + "«orto.jpg.ovr», junto a la imagen, es un enlace a un fichero de otra carpeta"},
         {"--reemplazar orto.jpg orto.jpeg", "«orto.wld» es el fichero de georreferencia" + ours},
@@ -561,4 +562,95 @@ TEST(Rasters, AMapsPaletteAndAnElevationModelsNodataComeThrough) {
                   " -m rejilla --remuestrear complejo.tif complejo-etrs89.tif"),
               0)
         << testing_support::ReadFile(folder.path / "errores.txt");
+}
+
+// The other formats GDAL reads, each made by gdal_translate from an ED50 sheet and its
+// elevation model, converted toward ETRS89 with the grid: the system EPSG:25830 as GDAL
+// reads it back, the corners where PROJ puts them, every band's checksum the input's (a
+// JPEG 2000 with loss written again at its own quality), each told by its content; their
+// labels and sidecars go with them in a folder, not as files of their own. ECW and MrSID
+// are refused with what to do.
+TEST(Rasters, EachFormatGdalReadsKeepsItsPixelsAndMovesWherePROJsGridPutsIt) {
+    testing_support::TempFolder folder;
+    const std::string dir = folder.path.string();
+    const auto run = [&](const std::string& args) { return Shell(dir, args); };
+    Make(dir + "/orto.tif", 400, 300, 3, GDT_Byte, 0.5, {}, [](int b, int c, int r) { return (c * 7 + r * 13 + b * 50) % 251; });
+    Make(dir + "/mdt.tif", 60, 40, 1, GDT_Float32, 25, {}, [](int, int c, int r) { return 600 + c * 1.25 + r * 0.5; });
+    ASSERT_EQ(run("gdal_translate -q -of JP2OpenJPEG -co REVERSIBLE=YES -co QUALITY=100 orto.tif sin.jp2 && gdal_translate -q "
+                  "-of JP2OpenJPEG -co QUALITY=10 orto.tif con.jp2 && gdal_translate -q -of HFA orto.tif orto.img && "
+                  "gdal_translate -q -of ENVI orto.tif envi.dat && gdal_translate -q -of EHdr mdt.tif mdt.bil && "
+                  "gdal_translate -q -of XYZ mdt.tif mdt.xyz && /usr/bin/python3 -c 'from osgeo import gdal, osr; s = osr.SpatialReference(); "
+                  "s.ImportFromEPSG(23030); gdal.Open(\"mdt.xyz\").SetSpatialRef(s)' && "
+                  "gdal_translate -q -of GPKG orto.tif teselas.gpkg && cp teselas.gpkg mixto.gpkg && "
+                  "echo '{\"type\":\"Point\",\"coordinates\":[440000,4478000]}' > punto.json && "
+                  "ogr2ogr -update -a_srs EPSG:23030 -nln puntos mixto.gpkg punto.json"),
+              0)
+        << testing_support::ReadFile(folder.path / "errores.txt");
+    const struct {
+        std::string in, out, format, said;
+        bool same;  // the same pixels
+    } cases[] = {
+        {"sin.jp2", "sin-etrs89.jp2", "JP2OpenJPEG", "píxeles intactos, escritos de nuevo en JPEG 2000", true},
+        {"con.jp2", "con-etrs89.jp2", "JP2OpenJPEG", "escritos de nuevo con pérdida en JPEG 2000 de calidad 10", false},
+        {"orto.img", "orto-etrs89.img", "HFA", "píxeles intactos, georreferencia movida", true},
+        {"envi.dat", "envi-etrs89.dat", "ENVI", "«envi-etrs89.hdr»", true},
+        {"mdt.bil", "mdt-etrs89.bil", "EHdr", "«mdt-etrs89.hdr», «mdt-etrs89.prj»", true},
+        {"mdt.xyz", "mdt-etrs89.xyz", "XYZ", "píxeles intactos, escritos de nuevo en malla XYZ", true},
+        {"teselas.gpkg", "teselas.tif", "GPKG", "píxeles intactos, escritos de nuevo en GeoTIFF", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.in);
+        EXPECT_TRUE(rasters::IsRasterFile(dir + "/" + c.in));
+        EXPECT_EQ(rasters::ImageFormatOfContent(dir + "/" + c.in), c.format);
+        ASSERT_EQ(run(TALPOR_LOTE " -m rejilla " + c.in + " " + c.out), 0) << testing_support::ReadFile(folder.path / "errores.txt");
+        const std::string said = testing_support::ReadFile(folder.path / "errores.txt");
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        const Image in = Read(dir + "/" + c.in), moved = Read(dir + "/" + c.out);
+        EXPECT_EQ(moved.epsg, 25830);
+        if (c.same) {
+            EXPECT_EQ(moved.checksums, in.checksums);
+        } else {  // at the input's quality, its codestream as large (and its pixels others)
+            EXPECT_EQ(moved.checksums.size(), in.checksums.size());
+            EXPECT_NEAR(double(std::filesystem::file_size(folder.path / c.out)) / double(std::filesystem::file_size(folder.path / c.in)),
+                        1, 0.1);
+        }
+        const std::vector<rasters::XY> proj = Proj({{in.t[0] + in.t[1] / 2, in.t[3] + in.t[5] / 2}}, 30, 30);
+        ASSERT_EQ(proj.size(), 1u);
+        EXPECT_LT(std::hypot(moved.t[0] + moved.t[1] / 2 - proj[0].x, moved.t[3] + moved.t[5] / 2 - proj[0].y), in.t[1] / 4);
+    }
+    // A GeoPackage of layers besides its tiles is read as layers; a text is no image.
+    testing_support::WriteFile(folder.path / "notas", "MM\nII\n");
+    EXPECT_EQ(rasters::ImageFormatOfContent(dir + "/notas"), "");
+    EXPECT_EQ(rasters::ImageFormatOfContent(dir + "/orto.tif"), "GTiff");
+    EXPECT_FALSE(rasters::IsRasterFile(dir + "/mixto.gpkg"));
+    EXPECT_EQ(rasters::ImageFormatOfContent(dir + "/mixto.gpkg"), "");
+    ASSERT_EQ(run(TALPOR_LOTE " -m rejilla mixto.gpkg mixto-etrs89.gpkg"), 0);
+    EXPECT_NE(testing_support::ReadFile(folder.path / "errores.txt").find("mixto.gpkg: su imagen en teselas no se convierte con sus "
+                                                                          "capas ni pasa al destino"),
+              std::string::npos);
+    // Their labels and sidecars are theirs, in a folder too; a GeoPackage's tiles go into a GeoTIFF.
+    ASSERT_EQ(run("mkdir -p proyecto && cp orto.img* envi.* mdt.bil mdt.hdr mdt.prj mdt.xyz* teselas.gpkg proyecto/ && "
+                  "cp envi.dat proyecto/crudo && cp envi.hdr proyecto/crudo.hdr && " TALPOR_LOTE " -m rejilla proyecto etrs89"),
+              0)
+        << testing_support::ReadFile(folder.path / "errores.txt");
+    EXPECT_NE(testing_support::ReadFile(folder.path / "errores.txt").find("6 ficheros convertidos, 0 con errores, 0 rechazados"),
+              std::string::npos)
+        << testing_support::ReadFile(folder.path / "errores.txt");
+    for (const std::string name : {"orto.img", "envi.dat", "envi.hdr", "crudo", "crudo.hdr", "mdt.bil", "mdt.hdr", "mdt.prj",
+                                   "mdt.xyz", "teselas.tif"})
+        EXPECT_TRUE(std::filesystem::exists(folder.path / "etrs89" / name)) << name;
+    EXPECT_EQ(Read(dir + "/etrs89/envi.dat").epsg, 25830);
+    // Refused, each in a sentence: ECW and MrSID, a label cut short, a label's .hdr that is a FIFO.
+    ASSERT_EQ(run("echo x > foto.ecw && echo x > foto.sid && head -c 100000 envi.dat > corto.dat && cp envi.hdr corto.hdr && "
+                  "cp mdt.bil tubo.bil && mkfifo tubo.hdr"),
+              0);
+    for (const auto& [args, refused] : {std::pair<std::string, std::string>{"foto.ecw f.ecw", "Talpor no lee imágenes ECW"},
+                                        {"foto.sid f.tif", "no lee imágenes MrSID, cuyo lector no es libre: expórtela a GeoTIFF o "
+                                                           "JPEG 2000 con el programa que la abra"},
+                                        {"corto.dat c.dat", "el fichero acaba antes que sus píxeles"},
+                                        {"tubo.bil t.bil", "«tubo.hdr», junto a la imagen, es una tubería (FIFO)"}}) {
+        EXPECT_EQ(run(TALPOR_LOTE " -m rejilla " + args), 2) << args;
+        EXPECT_NE(testing_support::ReadFile(folder.path / "errores.txt").find(refused), std::string::npos)
+            << testing_support::ReadFile(folder.path / "errores.txt");
+    }
 }
