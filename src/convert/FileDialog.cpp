@@ -526,7 +526,9 @@ void FileDialog::ReadInput() {
         Suggest();
         return;
     }
-    OfferFormats({std::begin(kFormatNames), std::end(kFormatNames)});
+    std::vector<std::string> formats(std::begin(kFormatNames), std::end(kFormatNames));
+    if (batch::IsWorkbookInput(input)) formats[0] = "Hoja de cálculo (como el libro de entrada)";
+    OfferFormats(formats);
     if (batch::IsWorkbookInput(input)) {
         // Shown as the first sheet that holds points, its cells between tabs, as it converts.
         try {
@@ -866,6 +868,8 @@ void FileDialog::Show() {
         m.Get("OptAltura", 1).value = true;
     }
     for (const char* name : {"CmbSeparador", "CmbCabecera", "TxtColumnas", "CmbAltura"}) m.Get(name).enabled = !gps;
+    // A workbook's cells are apart by themselves.
+    if (!sheetsLine_.empty()) m.Get("CmbSeparador").enabled = false;
     const bool hasHeight = heightCombo.listIndex > 0;
     m.Get("OptAltura", 0).enabled = m.Get("OptAltura", 1).enabled = hasHeight && !gps;
     batch::Settings settings = Settings();
@@ -1136,7 +1140,7 @@ void FileDialog::ShowHeightColumns(const std::optional<batch::Layout>& layout) {
 
 std::string FileDialog::LayoutText(const batch::Layout& layout) const {
     const bool altitude = model_.Get("OptAltura", 1).value;
-    return "Separador " + std::string(batch::SeparatorName(layout.separator)) + " · " +
+    return (sheetsLine_.empty() ? "Separador " + std::string(batch::SeparatorName(layout.separator)) + " · " : std::string()) +
            (layout.headerLine > 0 ? "cabecera en la fila " + std::to_string(layout.headerLine)
                                   : std::string("sin cabecera")) +
            " · punto en " + batch::ColumnsText(layout.pointColumns) +

@@ -827,6 +827,10 @@ TEST(FileConversion, AWorkbookIsConvertedFromTheWindowSheetBySheet) {
         EXPECT_NE(m.Get("LblPrevia").text.find("\nV1       30         440721,12  4474447,5  650,3\n"), std::string::npos) << m.Get("LblPrevia").text;
         Pick(m, changed, "CmbMetodo", "Rejilla");
         EXPECT_EQ(m.Get("TxtDestino").text, folder.Str() + "/libro_WGS84.xlsx");
+        // A workbook's cells have no separator, and it comes back as a workbook.
+        EXPECT_TRUE(m.Get("LblFormato").text.starts_with("cabecera en la fila 1 · punto en ")) << m.Get("LblFormato").text;
+        EXPECT_FALSE(m.Get("CmbSeparador").enabled);
+        EXPECT_EQ(m.Get("CmbFormato").ListText(), "Hoja de cálculo (como el libro de entrada)");
     });
     EXPECT_EQ(s.platform.OnlyBox("Convertir fichero", form::MsgIcon::Information),
               "Hoja «Puntos»: 2 filas convertidas; hoja «Grados»: 1 fila convertida; hoja «DMS»: 1 fila convertida; "
