@@ -21,7 +21,7 @@ destination, a destination linked to standard output. The cases are drawn from a
 seed; a case that breaks a promise is kept in the failures folder and its command line
 printed.
 
-    scripts/fuzz_images.py TALPOR_LOTE [--files N] [--seed S] [--jobs J] [--keep DIR]
+    scripts/fuzz_images.py TALPOR_LOTE [--files N] [--seed S] [--jobs J] [--keep DIR] [--formats jp2,img,...]
 """
 import argparse
 import collections
@@ -288,11 +288,14 @@ def main():
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--keep", default="build/fuzz-images", help="where failing cases are kept")
+    parser.add_argument("--formats", help="only the images of these extensions, apart by commas (jp2,img,...)")
     args = parser.parse_args()
     binary = os.path.abspath(args.binary)
     cache = tempfile.mkdtemp(prefix="fuzz-images-bases-")
     try:
         bases = make_bases(cache)
+        if args.formats:
+            bases = {m: f for m, f in bases.items() if m.rsplit(".", 1)[1] in args.formats.split(",")}
     finally:
         shutil.rmtree(cache, ignore_errors=True)
     statuses = collections.Counter()

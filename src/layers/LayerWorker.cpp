@@ -348,6 +348,7 @@ void LayerWorker::Wait(const LayerLimits& limits, std::int64_t inputBytes, const
     std::string pending, failure;
     Missing missing = Missing::Nothing;
     bool finished = false;
+    bool reporting = false;  // a sanitizer's report under way on the worker's standard error
     const auto stop = [&](const std::string& why) {
         ::kill(pid_, SIGKILL);
         throw RunError(failed_ + why);
@@ -359,14 +360,18 @@ void LayerWorker::Wait(const LayerLimits& limits, std::int64_t inputBytes, const
         if (polled < 0 && errno != EINTR) stop(SystemErrorText(errno));
         if (polled > 0 && ready[1].revents != 0) {
             // What GDAL and its libraries print is theirs, in English: the program says what
-            // went wrong. A sanitized build passes on its reports, for the tests to see.
+            // went wrong. A sanitized build passes on its reports, from their first line on,
+            // for the tests to see.
             char chunk[4096];
             const ssize_t n = ::read(errors_, chunk, sizeof chunk);
             if (n <= 0) {
                 ::close(errors_);
                 errors_ = -1;
             } else if (kPassErrors) {
-                (void)!::write(STDERR_FILENO, chunk, static_cast<std::size_t>(n));
+                const std::string_view text(chunk, static_cast<std::size_t>(n));
+                reporting = reporting || text.find("Sanitizer") != std::string_view::npos ||
+                            text.find("runtime error") != std::string_view::npos;
+                if (reporting) (void)!::write(STDERR_FILENO, chunk, static_cast<std::size_t>(n));
             }
         }
         bool gone = false;

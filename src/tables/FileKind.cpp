@@ -200,16 +200,19 @@ WhatFile LabelledImage(const std::string& path, const std::string& extension) {
     const std::size_t dot = path.size() - extension.size();
     for (const std::string& header : {path.substr(0, dot) + ".hdr", path.substr(0, dot) + ".HDR", path + ".hdr"}) {
         if (extension.empty() && header != path + ".hdr") continue;
-        const int fd = ::open(header.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        if (fd < 0) continue;
+        const bool esri = extension == ".bil" || extension == ".bip" || extension == ".bsq";
         struct stat st {};
+        if (::lstat(header.c_str(), &st) != 0) continue;
+        // A header that is a link or no file at all (a FIFO) is not read here: the image's
+        // reader refuses it, by name.
+        if (!S_ISREG(st.st_mode)) return Is(FileKind::Image, esri ? "ehdr" : "envi");
+        const int fd = ::open(header.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0) continue;
         char first[8] = {};
-        const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-        const ssize_t n = regular ? ::read(fd, first, sizeof first) : 0;
+        const ssize_t n = ::read(fd, first, sizeof first);
         ::close(fd);
         if (n >= 4 && std::string_view(first, 4) == "ENVI") return Is(FileKind::Image, "envi");
-        if (regular && (extension == ".bil" || extension == ".bip" || extension == ".bsq"))
-            return Is(FileKind::Image, "ehdr");
+        if (esri) return Is(FileKind::Image, "ehdr");
     }
     return {};
 }
