@@ -293,7 +293,12 @@ WhatFile WhatIs(const std::string& path) {
     // Anything but a regular file is left to the caller's own checks, and not opened: a
     // FIFO opened and closed here would let its writer write to no reader, and die of it.
     // Opened without blocking, should the file have become a FIFO since.
-    if (struct stat named {}; ::stat(path.c_str(), &named) != 0 || !S_ISREG(named.st_mode)) return {};
+    // Raw pixels are an image by the labelled header beside them, whatever they are: a FIFO
+    // in their place is the image reader's to refuse.
+    if (struct stat named {}; ::stat(path.c_str(), &named) != 0 || !S_ISREG(named.st_mode)) {
+        const bool exists = ::lstat(path.c_str(), &named) == 0;
+        return exists ? LabelledImage(path, ExtensionOf(path)) : WhatFile{};
+    }
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return {};
     struct stat st {};
