@@ -384,11 +384,14 @@ void Walk(OGRGeometryH g, int part, int ring, bool top, At&& at) {
     }
 }
 
+// The vertices of a part or ring: none for an empty one (GDAL counts one for POINT EMPTY).
+int PointsOf(OGRGeometryH g) { return OGR_G_IsEmpty(g) ? 0 : OGR_G_GetPointCount(g); }
+
 void Read(OGRGeometryH geometry, Vertices& v) {
     v.Clear();
     if (geometry == nullptr) return;
     Walk(geometry, 1, 0, true, [&](OGRGeometryH g, int part, int ring) {
-        const int n = OGR_G_GetPointCount(g);
+        const int n = PointsOf(g);
         for (int i = 0; i < n; ++i) {
             double x = 0, y = 0, z = 0;
             OGR_G_GetPoint(g, i, &x, &y, &z);
@@ -402,7 +405,7 @@ void WriteBack(OGRGeometryH geometry, const Vertices& v, bool hasZ) {
     if (geometry == nullptr) return;
     std::size_t k = 0;
     Walk(geometry, 1, 0, true, [&](OGRGeometryH g, int, int) {
-        const int n = OGR_G_GetPointCount(g);
+        const int n = PointsOf(g);
         for (int i = 0; i < n; ++i, ++k) {
             if (hasZ) OGR_G_SetPoint(g, i, v.x[k], v.y[k], v.z[k]);
             else OGR_G_SetPoint_2D(g, i, v.x[k], v.y[k]);
@@ -764,11 +767,13 @@ struct Pending {
 // The vertices of a geometry, counted without reading them.
 long long CountVertices(OGRGeometryH geometry) {
     long long n = 0;
-    if (geometry != nullptr) Walk(geometry, 1, 0, true, [&](OGRGeometryH g, int, int) { n += OGR_G_GetPointCount(g); });
+    if (geometry != nullptr) Walk(geometry, 1, 0, true, [&](OGRGeometryH g, int, int) { n += PointsOf(g); });
     return n;
 }
 
-void Take(OGRFeatureH feature, int fields, bool geometryExpected, Pending& p) {
+// `emptyIsNone`: an empty geometry counts as none, for a format whose writer passes over
+// a feature without a geometry and one with an empty one alike (DXF, FlatGeobuf).
+void Take(OGRFeatureH feature, int fields, bool geometryExpected, bool emptyIsNone, Pending& p) {
     p.feature = feature;
     p.texts.assign(static_cast<std::size_t>(fields), std::string());
     p.values.assign(static_cast<std::size_t>(fields), nullptr);
@@ -791,7 +796,8 @@ void Take(OGRFeatureH feature, int fields, bool geometryExpected, Pending& p) {
         }
         p.values[f] = p.texts[f].c_str();
     }
-    p.noGeometry = geometryExpected && OGR_F_GetGeometryRef(feature) == nullptr;
+    OGRGeometryH geometry = OGR_F_GetGeometryRef(feature);
+    p.noGeometry = geometryExpected && (geometry == nullptr || (emptyIsNone && OGR_G_IsEmpty(geometry)));
     Read(OGR_F_GetGeometryRef(feature), p.vertices);
 }
 
@@ -964,6 +970,8 @@ bool ReadAll(TalporGdalData* data, const TalporGdalJob& job, Batch (&batches)[2]
         // which no XML reader takes: the texts that hold one, counted for the layer.
         const bool xml = job.driver != nullptr && (std::strcmp(job.driver, "GML") == 0 || std::strcmp(job.driver, "GPX") == 0);
         long long scrubbed = 0;
+        const bool emptyIsNone =
+            job.driver != nullptr && (std::strcmp(job.driver, "DXF") == 0 || std::strcmp(job.driver, "FlatGeobuf") == 0);
         long long index = 0;   // of the next feature handed over, in the layer's order
         long long record = 0;  // of the next record read
         // A KML container's tracks, feature by feature, where its features are as many.
@@ -1003,7 +1011,7 @@ bool ReadAll(TalporGdalData* data, const TalporGdalJob& job, Batch (&batches)[2]
             Batch& b = batches[filling];
             b.layer = l;
             Pending& p = b.pending[b.count++];
-            Take(feature, fields, geometryExpected, p);
+            Take(feature, fields, geometryExpected, emptyIsNone, p);
             if (xml) scrubbed += ScrubControls(feature, p);
             p.trackMode = tracks != nullptr && record - 1 < static_cast<long long>(tracks->size())
                               ? &(*tracks)[static_cast<std::size_t>(record - 1)]

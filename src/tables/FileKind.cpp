@@ -196,7 +196,9 @@ WhatFile TextOf(std::string_view text, const std::string& extension) {
 
 // An image whose pixels are raw, told by the labelled header beside it: ENVI's, or Esri's
 // for a .bil, .bip or .bsq.
-WhatFile LabelledImage(const std::string& path, const std::string& extension) {
+// Bytes that are no text (`binary`) beside a header of their name are taken for its
+// pixels, whatever the header holds: a damaged label is the image reader's to refuse.
+WhatFile LabelledImage(const std::string& path, const std::string& extension, bool binary = false) {
     const std::size_t dot = path.size() - extension.size();
     for (const std::string& header : {path.substr(0, dot) + ".hdr", path.substr(0, dot) + ".HDR", path + ".hdr"}) {
         if (extension.empty() && header != path + ".hdr") continue;
@@ -213,6 +215,7 @@ WhatFile LabelledImage(const std::string& path, const std::string& extension) {
         ::close(fd);
         if (n >= 4 && std::string_view(first, 4) == "ENVI") return Is(FileKind::Image, "envi");
         if (esri) return Is(FileKind::Image, "ehdr");
+        if (binary) return Is(FileKind::Image, "envi");
     }
     return {};
 }
@@ -332,7 +335,9 @@ WhatFile WhatIs(const std::string& path) {
         if (what.format == format && extension != "." + std::string(format)) return Refuse(std::string(sentence));
     // Raw pixels with a labelled header beside them have no magic of their own.
     if (what.kind == FileKind::Unknown || what.kind == FileKind::Table) {
-        if (WhatFile labelled = LabelledImage(path, extension); labelled.kind == FileKind::Image) return labelled;
+        if (WhatFile labelled = LabelledImage(path, extension, what.kind == FileKind::Unknown);
+            labelled.kind == FileKind::Image)
+            return labelled;
     }
     if (what.kind == FileKind::Unknown) {
         // Binary, of no format Talpor knows by its content: the name's, whose reader then

@@ -1251,7 +1251,7 @@ TEST_F(Layers, MapInfoGmlFlatGeobufSpatiaLiteAndWktCsvGoWhereOgr2ogrPutsThem) {
     // Names and texts as people write them, where XML has no place for them, come out of a
     // GML that xmllint reads; a FlatGeobuf, which keeps no feature without a geometry, says
     // it left one out, and an empty layer is a file GDAL reads.
-    WriteFile(dir / "nombres.csv", "WKT;Superficie (ha);Nº parcela\n\"POINT (440000 4474000)\";1,5;\"a\x07z\"\n;2;sin punto\n");
+    WriteFile(dir / "nombres.csv", "WKT;Superficie (ha);Nº parcela\n\"POINT (440000 4474000)\";1,5;\"a\x07z\"\n;2;sin punto\nPOINT EMPTY;3;punto vacío\n");
     Ran r = Run("-m rejilla --origen=ed50-utm30 --destino=etrs89-utm30 nombres.csv nombres.gml");
     EXPECT_TRUE(Has(r.err, "el atributo «Superficie (ha)» se llama «Superficie__ha_», el nombre que GML le da") &&
                 Has(r.err, "1 texto con caracteres de control, que XML no admite, escritos como «\xEF\xBF\xBD»"))
@@ -1259,7 +1259,7 @@ TEST_F(Layers, MapInfoGmlFlatGeobufSpatiaLiteAndWktCsvGoWhereOgr2ogrPutsThem) {
     EXPECT_TRUE(Ogr("xmllint --noout nombres.gml")) << ReadFile(dir / "ogr.txt");
     r = Run("-m rejilla --origen=ed50-utm30 --destino=etrs89-utm30 nombres.csv nombres.fgb");
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(Has(r.err, "1 entidad sin geometría, que FlatGeobuf no guarda, dejada fuera: 2")) << r.err;
+    EXPECT_TRUE(Has(r.err, "2 entidades sin geometría, que FlatGeobuf no guarda, dejadas fuera: 2, 3")) << r.err;
     WriteFile(dir / "vacia.csv", "WKT;nombre\n");
     EXPECT_EQ(Run("-m rejilla --origen=ed50-utm30 --destino=etrs89-utm30 vacia.csv vacia.fgb").status, 0);
     EXPECT_TRUE(Ogr("ogrinfo -ro -so vacia.fgb vacia")) << ReadFile(dir / "ogr.txt");

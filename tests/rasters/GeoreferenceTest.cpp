@@ -644,7 +644,7 @@ TEST(Rasters, EachFormatGdalReadsKeepsItsPixelsAndMovesWherePROJsGridPutsIt) {
     // FIFO or a link out of the folder, pixels that are a FIFO beside their label.
     ASSERT_EQ(run("echo x > foto.ecw && echo x > foto.sid && head -c 100000 envi.dat > corto.dat && cp envi.hdr corto.hdr && "
                   "cp mdt.bil tubo.bil && mkfifo tubo.hdr && cp envi.dat fuera.dat && ln -s /etc/passwd fuera.hdr && "
-                  "mkfifo pixeles.dat && cp envi.hdr pixeles.hdr"),
+                  "mkfifo pixeles.dat && cp envi.hdr pixeles.hdr && cp envi.dat roto.dat && echo 'EVNI' > roto.hdr"),
               0);
     for (const auto& [args, refused] : {std::pair<std::string, std::string>{"foto.ecw f.ecw", "Talpor no lee imágenes ECW"},
                                         {"foto.sid f.tif", "no lee imágenes MrSID, cuyo lector no es libre: expórtela a GeoTIFF o "
@@ -652,7 +652,8 @@ TEST(Rasters, EachFormatGdalReadsKeepsItsPixelsAndMovesWherePROJsGridPutsIt) {
                                         {"corto.dat c.dat", "el fichero acaba antes que sus píxeles"},
                                         {"tubo.bil t.bil", "«tubo.hdr», junto a la imagen, es una tubería (FIFO)"},
                                         {"fuera.dat f.dat", "«fuera.hdr», junto a la imagen, es un enlace a un fichero de otra carpeta"},
-                                        {"pixeles.dat p.dat", "«pixeles.dat» es una tubería (FIFO), no un fichero"}}) {
+                                        {"pixeles.dat p.dat", "«pixeles.dat» es una tubería (FIFO), no un fichero"},
+                                        {"--formato=cog roto.dat r.tif", "roto.dat: no se puede leer como imagen: GDAL no la reconoce"}}) {
         EXPECT_EQ(run(TALPOR_LOTE " -m rejilla " + args), 2) << args;
         EXPECT_NE(testing_support::ReadFile(folder.path / "errores.txt").find(refused), std::string::npos)
             << testing_support::ReadFile(folder.path / "errores.txt");
