@@ -345,6 +345,13 @@ WhatFile WhatIs(const std::string& path) {
         if (named.kind != FileKind::Unknown) return named;
         return Refuse("no parece texto (tiene bytes nulos) ni es una capa, una imagen o una hoja de cálculo que Talpor lea");
     }
+    // A .tab beside a .map of its name is MapInfo's, however damaged its text.
+    if (what.kind == FileKind::Table && extension == ".tab") {
+        const std::string stem = path.substr(0, path.size() - extension.size());
+        struct stat map {};
+        if (::stat((stem + ".map").c_str(), &map) == 0 || ::stat((stem + ".MAP").c_str(), &map) == 0)
+            return Is(FileKind::Layer, "tab");
+    }
     // Text that is no format of its own: a table, unless its name says a format that is
     // damaged or plain text by design (an XYZ grid), which that format's reader judges.
     if (what.kind == FileKind::Table && named.kind != FileKind::Unknown && named.kind != FileKind::Table &&
