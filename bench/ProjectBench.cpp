@@ -560,31 +560,6 @@ std::string Folders(const std::vector<Input>& inputs) {
 
 // --- Runs and checks ----------------------------------------------------------------------
 
-// Runs `work` in a child process, whose exit status it returns: what GDAL takes there
-// stays out of this process, whose peak memory (a spawned program starts with it) would
-// otherwise count in the programs' figures.
-int InChild(const std::function<int()>& work) {
-    std::fflush(stdout);
-    const pid_t pid = fork();
-    if (pid < 0) return -1;
-    if (pid == 0) {
-        const int code = work();
-        std::fflush(stdout);
-        _exit(code);
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string Text(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 std::string LastLine(const std::string& text) {
     std::string t = text;
     while (!t.empty() && t.back() == '\n') t.pop_back();

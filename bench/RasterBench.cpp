@@ -207,31 +207,6 @@ bool MakeOrthophoto(const std::string& path, int size) {
 // --- Runs -------------------------------------------------------------------------------
 
 
-// Runs `work` in a child process, whose exit status it returns: what GDAL takes there
-// stays out of this process, whose peak memory (a spawned program starts with it) would
-// otherwise count in the programs' figures.
-int InChild(const std::function<int()>& work) {
-    std::fflush(stdout);
-    const pid_t pid = fork();
-    if (pid < 0) return -1;
-    if (pid == 0) {
-        const int code = work();
-        std::fflush(stdout);
-        _exit(code);
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string Text(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 void RemoveOutputs(const std::string& dir) {
     std::error_code e;
     for (const auto& entry : std::filesystem::directory_iterator(dir, e))

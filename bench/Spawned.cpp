@@ -8,6 +8,9 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
 
 Sample Run(const std::vector<std::string>& args, const std::string& in, const std::string& out, const std::string& errors) {
     posix_spawn_file_actions_t actions;
@@ -34,4 +37,26 @@ Sample Run(const std::vector<std::string>& args, const std::string& in, const st
     s.cpuSeconds = time(usage.ru_utime) + time(usage.ru_stime);
     s.status = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
     return s;
+}
+
+int InChild(const std::function<int()>& work) {
+    std::fflush(stdout);
+    const pid_t pid = fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        const int code = work();
+        std::fflush(stdout);
+        _exit(code);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Text(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
 }

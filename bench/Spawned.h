@@ -2,6 +2,7 @@
 // memory, as a user's shell would see them.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,3 +16,11 @@ struct Sample {
 // Runs `args` (the program first, looked up in PATH) with standard input, output and error
 // from and to the files named ("/dev/null" for none).
 Sample Run(const std::vector<std::string>& args, const std::string& in, const std::string& out, const std::string& errors);
+
+// Runs `work` in a child process, whose exit status it returns: what GDAL takes there
+// stays out of the benchmark's process, whose peak memory (a spawned program starts with
+// it) would otherwise count in the programs' figures.
+int InChild(const std::function<int()>& work);
+
+// The whole text of the file at `path`; "" when it cannot be read.
+std::string Text(const std::string& path);
