@@ -3,7 +3,7 @@
 # a folder includes only folders on lower levels (astro also geo, its own level's).
 set -uo pipefail
 src=$1/src
-declare -A level=([qt]=11 [app]=10 [convert]=9 [utilities]=9 [batch]=8 [rasters]=7 [layers]=6 [gps]=5 [gdal]=5
+declare -A level=([qt]=11 [app]=10 [convert]=9 [utilities]=9 [batch]=8 [rasters]=7 [layers]=6 [gps]=5 [gdal]=5 [projects]=5
                   [tables]=4 [fields]=3 [core]=2 [text]=2 [form]=2 [geo]=1 [astro]=1 [num]=0)
 bad=0
 for dir in "$src"/*/; do

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "layers/Layers.h"
+#include "tables/FileKind.h"
 #include "text/FieldLimits.h"
 
 namespace batch {
@@ -235,7 +236,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     if (!positional.empty()) cl.inputs = destinationGiven ? positional : std::vector<std::string>{positional[0]};
     cl.input = cl.inputs[0];
     struct stat st {};
-    cl.several = cl.inputs.size() > 1 || (::stat(cl.input.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
+    // A QGIS project goes into a folder with the files it reads.
+    cl.several = cl.inputs.size() > 1 || (::stat(cl.input.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) ||
+                 (cl.output != "-" && WhatIs(cl.input).kind == FileKind::Project);
     if (cl.several && std::find(cl.inputs.begin(), cl.inputs.end(), "-") != cl.inputs.end())
         throw UsageError("la entrada estándar («-») no va con otras entradas ni con una carpeta");
     if (cl.several && cl.output == "-")

@@ -108,6 +108,11 @@ Summary ConvertTable(const FolderFile& f, const Settings& settings, const FilePr
 
 }  // namespace
 
+bool IsProjectFile(const std::string& path) {
+    const WhatFile what = WhatIs(path);
+    return (what.kind == FileKind::Unknown ? WhatNameSays(path) : what).kind == FileKind::Project;
+}
+
 bool IsConvertible(std::string_view path) {
     // Raw pixels beside their ENVI label (.raw, .bin, or no extension) are an image too.
     return WhatNameSays(path).kind != FileKind::Unknown || rasters::IsRasterFile(path);
@@ -121,6 +126,7 @@ bool IsWgs84Format(std::string_view path) {
 std::string OutputName(const std::string& name, std::string_view format, bool wgs84Kept, const std::string& input) {
     // What the file is, by its content where it can be read.
     const std::string& path = input.empty() ? name : input;
+    if (IsProjectFile(path)) return name;
     if (wgs84Kept && format.empty() && IsWgs84Format(path)) return name;
     const std::size_t slash = name.rfind('/');
     const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
@@ -142,7 +148,7 @@ std::string OutputName(const std::string& name, std::string_view format, bool wg
 
 bool FolderFile::Whole() const {
     if (workbook) return batch::Whole(*workbook);
-    return table ? table->failed == 0 : image || !copied.empty() ? true : layers && batch::Whole(*layers);
+    return table ? table->failed == 0 : image || project || !copied.empty() ? true : layers && batch::Whole(*layers);
 }
 
 FolderRun::FolderRun(const CommandLine& cl)
@@ -170,6 +176,7 @@ FolderRun::FolderRun(const CommandLine& cl)
             const bool known = ::stat(parent.c_str(), &st) == 0;
             Add(input, input, path.filename().string(),
                 known ? Entry{st.st_dev, st.st_ino, path.filename().string()} : Entry{0, 0, input}, false);
+            if (IsProjectFile(input)) AddProjectFiles(input, outputId, outputExists);
         }
     }
     Settle();
@@ -243,6 +250,30 @@ void FolderRun::Scan(const std::string& folder, const std::string& relative, con
     }
 }
 
+void FolderRun::AddProjectFiles(const std::string& project, const FileId& outputId, bool outputExists) {
+    // A project that cannot be read is refused when its turn comes.
+    std::vector<projects::ProjectLayer> layers;
+    try {
+        layers = projects::LayersOf(projects::ReadProject(project));
+    } catch (const RunError&) {
+        return;
+    }
+    const fs::path folder = fs::path(project).parent_path().lexically_normal();
+    for (const projects::ProjectLayer& l : layers) {
+        if (l.file.empty()) continue;
+        const fs::path file = fs::path(l.file).lexically_normal();
+        const std::string relative = file.lexically_relative(folder.empty() ? fs::path(".") : folder).string();
+        // Only the project's folder is converted with it; what lies outside stays where it is.
+        if (relative.empty() || relative.starts_with("..") || file.is_absolute() != folder.is_absolute()) continue;
+        struct stat own {}, parent {};
+        if (::stat(file.c_str(), &own) != 0 || !S_ISREG(own.st_mode) || !IsConvertible(file.string())) continue;
+        if (outputExists && FileId{own.st_dev, own.st_ino} == outputId) continue;
+        const std::string parentPath = file.has_parent_path() ? file.parent_path().string() : ".";
+        if (::stat(parentPath.c_str(), &parent) != 0) continue;
+        Add(file.string(), file.string(), relative, {parent.st_dev, parent.st_ino, file.filename().string()}, false);
+    }
+}
+
 void FolderRun::Refuse(const std::string& path, const std::string& why) {
     FolderFile f;
     f.input = f.shown = path;
@@ -291,6 +322,8 @@ void FolderRun::Settle() {
         }
         files.push_back(std::move(f));
     }
+    // A project reads what the files it names became: it goes after them all.
+    std::stable_partition(files.begin(), files.end(), [](const FolderFile& f) { return !IsProjectFile(f.input); });
     files_ = std::move(files);
     found_.clear();
     std::stable_sort(passed_.begin(), passed_.end(), [](const FolderFile& a, const FolderFile& b) { return a.shown < b.shown; });
@@ -370,7 +403,15 @@ void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& p
             Check(f);
             folders.Make(f.output);
         }
-        if (const WhatFile what = WhatIs(f.input); what.kind == FileKind::Refused) throw RunError(what.refusal);
+        const WhatFile what = WhatIs(f.input);
+        if (what.kind == FileKind::Refused) throw RunError(what.refusal);
+        if (what.kind == FileKind::Project) {
+            const projects::Project project = projects::ReadProject(f.input);
+            f.project = projects::ConvertProject(project, f.output, settings,
+                                                 [&](const std::string& file) { return OutcomeOf(file); });
+            folders.keep = true;
+            return;
+        }
         const bool gps = IsWgs84Format(f.input);
         if (gps && settings.target && !settings.target->Ed50() && f.output.ends_with(fs::path(f.input).filename().string())) {
             CopyFile(f, checked);
@@ -423,6 +464,7 @@ void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& p
 bool FolderRun::Alone(std::size_t i) const {
     const FolderFile& f = files_[i];
     if (!f.refused.empty()) return false;
+    if (IsProjectFile(f.input)) return true;
     struct stat st {};
     if (rasters::IsRasterFile(f.input)) return ::stat(f.input.c_str(), &st) == 0 && st.st_size > (std::int64_t{64} << 20);
     const LayerFormat* in = LayerFormatOfInput(f.input);
@@ -462,8 +504,68 @@ FolderCounts FolderRun::Counts() const {
     return n;
 }
 
+// The EPSG code a summary's system ends with: "ETRS89 UTM 30 (EPSG:25830)"; 0 for none.
+int EpsgIn(const std::string& system) {
+    const std::size_t at = system.rfind("(EPSG:");
+    if (at == std::string::npos) return 0;
+    return std::atoi(system.c_str() + at + 6);
+}
+
+projects::FileOutcome FolderRun::OutcomeOf(const std::string& file) const {
+    projects::FileOutcome o;
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) {
+        o.why = "no se encuentra su fichero";
+        return o;
+    }
+    const auto same = [&](const FolderFile& f) {
+        struct stat in {};
+        return ::stat(f.input.c_str(), &in) == 0 && in.st_dev == st.st_dev && in.st_ino == st.st_ino;
+    };
+    const auto f = std::find_if(files_.begin(), files_.end(), same);
+    if (f == files_.end()) {
+        o.why = "su fichero no es de los que se convierten (está fuera de la carpeta)";
+        return o;
+    }
+    if (!f->Converted()) {
+        o.why = f->refused.empty() ? "su fichero no se ha convertido" : "su fichero se ha rechazado";
+        return o;
+    }
+    o.converted = true;
+    o.output = f->output;
+    if (!f->copied.empty()) {
+        o.layers.push_back({"", f->output, "", 0});
+    } else if (f->image) {
+        o.layers.push_back({"", f->output, "", EpsgIn(f->image->to)});
+    } else if (f->layers && f->layers->output != "tabla") {
+        const LayerFormat* format = LayerFormatOfPath(f->output);
+        const bool oneLayer = format != nullptr && (format->oneLayer || format->name == "shp");
+        const std::string folder = fs::path(f->output).parent_path().string();
+        bool first = true;
+        for (const LayerReport& r : f->layers->layers) {
+            if (r.skipped) continue;
+            std::string path = f->output;
+            if (!first && format != nullptr && format->name == "shp") {
+                // A shapefile a layer after the first, named after it.
+                std::string name = r.name.empty() ? "capa" : r.name;
+                for (char& c : name)
+                    if (std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos) c = '_';
+                path = folder + "/" + name + ".shp";
+            }
+            first = false;
+            // A file of one layer names it after itself.
+            const std::string layer = oneLayer ? fs::path(path).stem().string() : r.name;
+            o.layers.push_back({r.name, path, layer, EpsgIn(r.to)});
+        }
+    } else {
+        o.table = true;
+    }
+    return o;
+}
+
 std::string FolderFileText(const FolderFile& f) {
     std::string text;
+    if (f.project) text = projects::ProjectSummaryText(*f.project, f.shown);
     if (f.table) {
         text = SummaryText(*f.table, f.shown);
         if (!f.way.empty() && text.ends_with('\n')) text.insert(text.size() - 1, "; " + f.way);

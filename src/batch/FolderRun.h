@@ -25,6 +25,7 @@
 #include "batch/CommandLine.h"
 #include "batch/Workbook.h"
 #include "layers/Layers.h"
+#include "projects/QgisProject.h"
 #include "rasters/Rasters.h"
 #include "tables/OutputFile.h"
 #include "batch/Stream.h"
@@ -47,6 +48,9 @@ bool IsConvertible(std::string_view path);
 std::string OutputName(const std::string& name, std::string_view format, bool wgs84Kept = false,
                        const std::string& input = "");
 
+// True for a QGIS project (.qgs, .qgz), by its content where it can be read.
+bool IsProjectFile(const std::string& path);
+
 // True for a file of a format that is WGS84 degrees by its standard: GPX, KML, KMZ, GeoJSON.
 bool IsWgs84Format(std::string_view path);
 
@@ -59,6 +63,8 @@ struct FolderFile {
     std::optional<LayerSummary> layers;  // converted as layers (ConvertLayers)
     std::optional<WorkbookSummary> workbook;  // converted as a workbook's tables (ConvertWorkbook)
     std::optional<rasters::RasterSummary> image;  // converted as an image (rasters::ConvertRaster)
+    // A QGIS project, written reading the files the run converted (projects::ConvertProject).
+    std::optional<projects::ProjectSummary> project;
     std::string refused;                 // why nothing was written of it; "" otherwise
     std::string passed;                  // why it was passed over (FolderRun::Passed); "" otherwise
     // Copied as it is, needing no change (a GPS file toward a WGS84 or ETRS89 target): why.
@@ -67,7 +73,7 @@ struct FolderFile {
     // (rejilla)"), the table a GPS file became.
     std::string way, note;
     Missing missing = Missing::Nothing;  // what the user can give for it to go
-    bool Converted() const { return table || layers || image || workbook || !copied.empty(); }
+    bool Converted() const { return table || layers || image || workbook || project || !copied.empty(); }
     // Converted with every row or feature.
     bool Whole() const;
 };
@@ -93,8 +99,10 @@ class FolderRun {
     // link in a folder to a file the run converts under its own name is passed over
     // (Passed), as is a link to a folder. A file whose destination another one has
     // already, a link to nothing and a folder whose path is too long to open (PATH_MAX)
-    // are refused at once. Throws RunError when nothing can be done: the output folder is
-    // a file or one of the input folders, or no file is found.
+    // are refused at once. A QGIS project goes after every other file, whose conversions it
+    // reads; a project given as a file brings the files it reads from its own folder (and
+    // those below it), each in its place there. Throws RunError when nothing can be done:
+    // the output folder is a file or one of the input folders, or no file is found.
     explicit FolderRun(const CommandLine& cl);
 
     std::vector<FolderFile>& Files() { return files_; }
@@ -124,8 +132,9 @@ class FolderRun {
     FolderCounts Counts() const;
 
     // Whether file `i` is converted alone, no other file at once: an image too large for
-    // two to share the memory, or layers that write files besides their own (a shapefile a
-    // layer of a GeoPackage), whose names another file could want.
+    // two to share the memory, layers that write files besides their own (a shapefile a
+    // layer of a GeoPackage), whose names another file could want, or a QGIS project,
+    // which reads what the files before it became.
     bool Alone(std::size_t i) const;
 
     // The folders made for destinations of files that were not written, removed again
@@ -145,6 +154,8 @@ class FolderRun {
     bool Inside(const std::string& path) const;  // within an input folder
     LayerSummary ConvertLayerFile(const FolderFile& file, Settings settings, const FileProgress& progress,
                                   const ReplaceQuestion& replace);
+    void AddProjectFiles(const std::string& project, const FileId& outputId, bool outputExists);
+    projects::FileOutcome OutcomeOf(const std::string& file) const;
 
     std::vector<std::string> options_;
     std::string output_;

@@ -278,6 +278,9 @@ int Run(int argc, char** argv) {
     if (cl.several) return RunSeveral(cl, grids.get());
     if (const batch::WhatFile what = batch::WhatIs(cl.input); what.kind == batch::FileKind::Refused)
         return CannotRun(cl.input + ": " + what.refusal);
+    if (batch::IsProjectFile(cl.input))
+        return CannotRun(cl.input + ": un proyecto de QGIS se convierte con sus capas en una carpeta: talpor-lote " +
+                         cl.input + " SALIDA");
     if (batch::IsWorkbookInput(cl.input)) return RunWorkbook(cl);
     // An image first: a GeoPackage of raster tiles alone is one.
     if (rasters::IsRasterFile(cl.input)) return RunRaster(cl);

@@ -66,6 +66,9 @@ WhatFile ZipOf(const std::vector<std::string>& members, std::string_view head) {
     if (any([](const std::string& m) { return m == "xl/workbook.xml"; })) return Is(FileKind::Sheet, "xlsx");
     if (head.find("application/vnd.oasis.opendocument.spreadsheet") != std::string_view::npos)
         return Is(FileKind::Sheet, "ods");
+    // A project's .qgz may carry files of any kind besides its .qgs.
+    if (any([](const std::string& m) { return AsciiLower(m).ends_with(".qgs") && m.find('/') == std::string::npos; }))
+        return Is(FileKind::Project, "qgz");
     if (any([](const std::string& m) { return AsciiLower(m).ends_with(".kml"); })) return Is(FileKind::Layer, "kmz");
     if (any([](const std::string& m) { return AsciiLower(m).ends_with(".shp"); }))
         return Refuse("es un fichero comprimido (ZIP) con un shapefile dentro: descomprímalo y convierta sus ficheros");
@@ -140,6 +143,7 @@ WhatFile XmlOf(std::string_view text) {
     if (local == "kml") return Is(FileKind::Layer, "kml");
     if (local == "gpx") return Is(FileKind::Layer, "gpx");
     if (local == "vrtdataset") return Is(FileKind::Image, "vrt");
+    if (local == "qgis") return Is(FileKind::Project, "qgs");
     if (local == "pamdataset")
         return Refuse("es el fichero auxiliar de una imagen (.aux.xml): convierta la imagen, que lo lleva consigo");
     if (local == "html") return Refuse("es una página web (HTML), no una tabla ni una capa");
@@ -242,6 +246,7 @@ WhatFile WhatNameSays(std::string_view path) {
         {".ods", {FileKind::Sheet, "ods"}},     {".xls", {FileKind::Sheet, "xls"}},
         {".csv", {FileKind::Table, ""}},        {".txt", {FileKind::Table, ""}},
         {".tsv", {FileKind::Table, ""}},        {".dat", {FileKind::Table, ""}},
+        {".qgs", {FileKind::Project, "qgs"}},   {".qgz", {FileKind::Project, "qgz"}},
     };
     const std::string extension = ExtensionOf(path);
     for (const auto& [e, what] : kNames)

@@ -16,6 +16,7 @@ enum class FileKind {
     Layer,    // a GIS layer
     Image,    // a georeferenced image or grid
     Sheet,    // a workbook: .xlsx, .ods, .xls
+    Project,  // a QGIS project: .qgs, or .qgz (a ZIP holding one)
     Refused,  // something else: `refusal` says what it seems to be
 };
 
@@ -24,7 +25,7 @@ struct WhatFile {
     // For a layer, an image or a sheet, the short name of its format as --formato and the
     // format tables say it: "shp", "gpkg", "tab", "mif", "gml", "fgb", "sqlite", "csvwkt",
     // "kml", "kmz", "geojson", "dxf", "gpx"; "tif", "jpg", "png", "asc", "vrt", "jp2",
-    // "img", "envi", "ehdr", "xyz", "ecw", "sid"; "xlsx", "ods", "xls".
+    // "img", "envi", "ehdr", "xyz", "ecw", "sid"; "xlsx", "ods", "xls"; "qgs", "qgz".
     std::string format;
     // For one refused: "es un PDF, no una tabla, una capa ni una imagen".
     std::string refusal;
