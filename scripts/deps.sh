@@ -17,11 +17,15 @@ set -euo pipefail
 # and check layers in the tests and run beside talpor-lote in the layer benchmark; python3
 # and xmllint (libxml2-utils) read back the files talpor-lote writes in the tests,
 # python3-ezdxf its DXF files, and python3-gdal's validator its cloud-optimised GeoTIFFs.
-# libsqlite3-dev tells, without GDAL, whether a GeoPackage holds an image.
+# libsqlite3-dev tells, without GDAL, whether a GeoPackage holds an image; zlib1g-dev
+# reads and writes a QGIS project's .qgz. QGIS itself (python3-qgis, with its data
+# providers in qgis-providers) makes the projects of the tests and reads back those
+# talpor-lote writes.
 packages=(cmake g++ make pkg-config qt6-base-dev libgl-dev libgtest-dev libbenchmark-dev
           libproj-dev proj-bin xvfb xauth fonts-dejavu-core qt6-translations-l10n
           dpkg-dev file desktop-file-utils appstream libxml2-dev gdal-bin libgdal-dev
-          python3 libxml2-utils python3-ezdxf python3-gdal libsqlite3-dev)
+          python3 libxml2-utils python3-ezdxf python3-gdal libsqlite3-dev zlib1g-dev python3-qgis
+          qgis-providers)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -263,7 +263,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     if (cl.raster.cog && !cl.several && !rasters::IsRasterFile(cl.input))
         throw UsageError("--formato=cog es para imágenes (GeoTIFF, JPEG, PNG, JPEG 2000, Imagine, ENVI, mallas)");
     // A run over several files checks these file by file.
-    const bool layers = IsLayerFile(cl.input) || cl.several;
+    // A QGIS project takes --formato for the layers it reads.
+    const bool layers = IsLayerFile(cl.input) || cl.several || WhatIs(cl.input).kind == FileKind::Project;
     if (!layers && !cl.settings.layers.format.empty() && cl.settings.format == Format::Text)
         throw UsageError("--formato=" + cl.settings.layers.format +
                          ": es un formato de capas, y la entrada no es una capa (Shapefile, GeoPackage, KML, "
@@ -481,9 +482,9 @@ Carpetas y varios ficheros: con una CARPETA, o con varias ENTRADAS (ficheros o
 carpetas) y -o, SALIDA es una carpeta, que se crea si falta. De cada carpeta y
 sus subcarpetas se toman los ficheros que talpor-lote lee, por su extensión
 (.csv, .txt, .tsv, .dat, .xlsx, .ods, .xls, .gpx, .shp, .gpkg, .kml, .kmz,
-.geojson, .json, .dxf, .tab, .mif, .gml, .fgb, .sqlite, .tif, .tiff, .jpg, .jpeg
-y .png; ni los ocultos ni los enlaces a carpetas, ni el .dat de un .tab), y
-cada uno se convierte como solo,
+.geojson, .json, .dxf, .tab, .mif, .gml, .fgb, .sqlite, .tif, .tiff, .jpg, .jpeg,
+.png, .qgs y .qgz; ni los ocultos ni los enlaces a carpetas, ni el .dat de un
+.tab), y cada uno se convierte como solo,
 con las mismas opciones, al mismo sitio dentro de SALIDA y con su nombre: con
 --formato, con la extensión del formato; sin él, GPX, KML, KMZ y GeoJSON salen
 como tabla .csv. Un fichero que no se puede convertir se nombra con el motivo y
@@ -491,6 +492,16 @@ se sigue con el siguiente; uno que ya existe en SALIDA no se reemplaza sin
 --reemplazar. Nunca se escribe en una carpeta de entrada (SALIDA puede estar
 dentro de una: no se lee). Cada fichero da su resumen, y la última línea cuenta
 los convertidos, los que tienen errores y los rechazados.
+
+Proyectos de QGIS: un .qgs o un .qgz de la carpeta se escribe después de sus
+capas, leyendo los ficheros convertidos en su nuevo sistema; el sistema del
+proyecto, la vista inicial, los marcadores, los mapas y cuadrículas de los
+diseños de impresión y el elipsoide de las medidas se mueven con el mismo
+método, y lo demás (estilos, etiquetas, grupos, variables) queda igual. Las
+capas que no leen un fichero convertido (un servicio web, una base de datos, un
+fichero de fuera de la carpeta) quedan como estaban, nombradas en el resumen.
+Un proyecto solo (talpor-lote mapa.qgz SALIDA) se convierte con los ficheros de
+su carpeta que lee.
 
 Estado de salida: 0 si se convirtieron todas las filas, 1 si alguna quedó con
 error, 2 si no se pudo convertir (opciones, entrada o salida). Los errores se
@@ -523,6 +534,8 @@ Ejemplos:
       con los mismos nombres.
   talpor-lote --formato=gpkg rios.shp lagos.kml -o capas/
       Dos capas a GeoPackage: capas/rios.gpkg y capas/lagos.gpkg.
+  talpor-lote --destino=etrs89-utm30 -m rejilla obra/mapa.qgz obra-etrs89/
+      Un proyecto de QGIS en ED50 y las capas de su carpeta, a ETRS89 UTM 30.
 )";
 }
 

@@ -169,6 +169,8 @@ std::vector<PreviewGroup> FolderPreview::Groups(const std::vector<FolderFile>& f
                 g.Add(Kind::Kept, in, "imagen", "imágenes", " ya en " + TitleOf(*plan.to) + ", copiada", " ya en " + TitleOf(*plan.to) + ", copiadas");
             else
                 g.Add(Kind::Converted, in, "imagen", "imágenes", Way(*plan.from, *plan.to));
+        } else if (IsProjectFile(in)) {
+            g.Add(Kind::Converted, in, "proyecto de QGIS", "proyectos de QGIS", ", con sus capas");
         } else if (gps) {
             // A GPX toward ED50: a table of its points.
             g.Add(Kind::Converted, in, "GPX", "GPX", Way(CrsName{CrsName::Datum::WGS84, 0}, target) + ", en tabla",

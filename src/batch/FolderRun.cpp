@@ -106,6 +106,17 @@ Summary ConvertTable(const FolderFile& f, const Settings& settings, const FilePr
     return summary;
 }
 
+// The options without --formato (-f), in any of its spellings.
+std::vector<std::string> WithoutFormat(const std::vector<std::string>& options) {
+    std::vector<std::string> kept;
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        const std::string& o = options[i];
+        if (o == "--formato" || o == "-f") ++i;
+        else if (!o.starts_with("--formato=") && !(o.starts_with("-f") && !o.starts_with("--"))) kept.push_back(o);
+    }
+    return kept;
+}
+
 }  // namespace
 
 bool IsProjectFile(const std::string& path) {
@@ -258,13 +269,16 @@ void FolderRun::AddProjectFiles(const std::string& project, const FileId& output
     } catch (const RunError&) {
         return;
     }
-    const fs::path folder = fs::path(project).parent_path().lexically_normal();
+    const fs::path given = fs::path(project).parent_path();
+    std::error_code error;
+    const fs::path folder = fs::absolute(given.empty() ? fs::path(".") : given, error).lexically_normal();
     for (const projects::ProjectLayer& l : layers) {
         if (l.file.empty()) continue;
-        const fs::path file = fs::path(l.file).lexically_normal();
-        const std::string relative = file.lexically_relative(folder.empty() ? fs::path(".") : folder).string();
+        const std::string relative = fs::absolute(l.file, error).lexically_normal().lexically_relative(folder).string();
         // Only the project's folder is converted with it; what lies outside stays where it is.
-        if (relative.empty() || relative.starts_with("..") || file.is_absolute() != folder.is_absolute()) continue;
+        if (relative.empty() || relative.starts_with("..")) continue;
+        // Named from the folder as the project was given.
+        const fs::path file = given.empty() ? fs::path(relative) : given / relative;
         struct stat own {}, parent {};
         if (::stat(file.c_str(), &own) != 0 || !S_ISREG(own.st_mode) || !IsConvertible(file.string())) continue;
         if (outputExists && FileId{own.st_dev, own.st_ino} == outputId) continue;
@@ -394,6 +408,8 @@ void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& p
     folders.lock = lock_.get();
     try {
         std::vector<std::string> args = options_;
+        // A layer format is the layers': an image keeps its own.
+        if (LayerFormatNamed(format_) != nullptr && rasters::IsRasterFile(f.input)) args = WithoutFormat(args);
         args.insert(args.end(), {"--", f.input});
         const CommandLine cl = ParseCommandLine(args);
         Settings settings = cl.settings;
@@ -433,7 +449,8 @@ void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& p
             if (settings.target) f.way = WayText(settings, gps ? CrsName{CrsName::Datum::WGS84, 0} : *settings.origin);
         }
         if (gps && !f.copied.empty()) {
-        } else if (gps && fs::path(f.output).extension() != fs::path(f.input).extension()) {
+        } else if (gps && fs::path(f.output).extension() != fs::path(f.input).extension() &&
+                   LayerFormatOfPath(f.output) == nullptr) {
             f.note = std::string(LayerFormatOfInput(f.input)->title) +
                      " solo guarda WGS84: sale como tabla «" + fs::path(f.output).filename().string() + "»";
         }

@@ -15,6 +15,7 @@
 #include "batch/CommandLine.h"
 #include "batch/FolderRun.h"
 #include "layers/Layers.h"
+#include "projects/QgisProject.h"
 #include "tables/FileKind.h"
 #include "tables/OutputFile.h"
 #include "batch/Stream.h"
@@ -283,6 +284,7 @@ std::string FolderFileLine(const batch::FolderFile& f) {
     }
     if (f.image) return rasters::RasterSummaryLine(*f.image) + ".";
     if (f.workbook) return batch::WorkbookSummaryLine(*f.workbook) + (f.way.empty() ? "" : "; " + f.way) + ".";
+    if (f.project) return projects::ProjectSummaryLine(*f.project);
     const batch::LayerSummary& s = *f.layers;
     for (const batch::LayerReport& r : s.layers) {
         line += (line.empty() ? "capa «" : "; capa «") + r.name + "»: ";

@@ -472,7 +472,8 @@ void FileDialog::ReadInput() {
     replaceAgreed_ = false;
     inputFormat_ = batch::Format::Text;
     const std::vector<std::string> inputs = Inputs();
-    several_ = inputs.size() > 1 || (inputs.size() == 1 && IsFolder(inputs[0]));
+    // A QGIS project goes with the files it reads, into a folder.
+    several_ = inputs.size() > 1 || (inputs.size() == 1 && (IsFolder(inputs[0]) || batch::IsProjectFile(inputs[0])));
     Control& zone = model_.Get("CmbHuso");
     zone.toolTip = several_ ? kSeveralZoneTip : kZoneTip;
     model_.Get("LblHuso").text = "Huso de Este y Norte:";
@@ -638,9 +639,12 @@ void FileDialog::Suggest() {
                                       kFormatOf[Chosen(model_.Get("CmbFormato"), std::size(kFormatOf))]);
     if (several_) {
         // A folder beside the folder of the files: "…/datos" -> "…/datos_ED50".
+        // A project's: "…/mapa.qgz" -> "…/mapa_ETRS89".
         const std::vector<std::string> inputs = Inputs();
-        suggested = WithoutSlash(inputs.size() == 1 ? inputs[0] : CommonFolder(inputs)) +
-                    (target ? suffix : direction_ == core::Direction::WGS84ToED50 ? "_ED50" : "_WGS84");
+        std::string base = WithoutSlash(inputs.size() == 1 ? inputs[0] : CommonFolder(inputs));
+        if (inputs.size() == 1 && !IsFolder(base) && base.rfind('.') != std::string::npos && base.rfind('.') > base.rfind('/'))
+            base = base.substr(0, base.rfind('.'));
+        suggested = base + (target ? suffix : direction_ == core::Direction::WGS84ToED50 ? "_ED50" : "_WGS84");
     } else if (image_) {
         const std::string extension = kImageExtensions[Chosen(model_.Get("CmbFormato"), std::size(kImageExtensions))];
         const std::size_t dot = suggested.rfind('.');
@@ -814,7 +818,10 @@ void FileDialog::Update() {
 void FileDialog::Show() {
     form::FormModel& m = model_;
     problem_.clear();
-    m.Get("LblEntrada").text = !several_ ? "Fichero:" : Inputs().size() > 1 ? "Ficheros:" : "Carpeta:";
+    m.Get("LblEntrada").text = !several_                                      ? "Fichero:"
+                               : Inputs().size() > 1                          ? "Ficheros:"
+                               : batch::IsProjectFile(Inputs().front()) ? "Proyecto:"
+                                                                              : "Carpeta:";
     m.Get("LblDestino").text = several_ ? "Carpeta de destino:" : "Destino:";
     for (const char* field : {"TxtEntrada", "TxtDestino"}) {
         const std::string& label = m.Get(std::string(field) == "TxtEntrada" ? "LblEntrada" : "LblDestino").text;
@@ -927,22 +934,25 @@ void FileDialog::ShowSeveral() {
     m.Get("ChkSalida", kAltitudeOutput).enabled =
         direction_ == core::Direction::WGS84ToED50 || batch::TransformsHeight(method);
 
-    // What was found: "12 ficheros: 5 capas, 4 tablas y 3 imágenes", then the first of them.
-    std::size_t layers = 0, images = 0, gps = 0;
+    // What was found: "12 ficheros: 5 capas, 4 tablas, 3 imágenes y 1 proyecto de QGIS",
+    // then the first of them.
+    std::size_t layers = 0, images = 0, gps = 0, projects = 0;
     for (const batch::FolderFile& f : files_) {
-        if (rasters::IsRasterFile(f.input)) ++images;
+        if (batch::IsProjectFile(f.input)) ++projects;
+        else if (rasters::IsRasterFile(f.input)) ++images;
         else if (batch::IsLayerFile(f.input)) ++layers;
         else if (std::string name = FileName(f.input); name.size() > 4) {
             for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             gps += name.ends_with(".gpx") ? 1 : 0;
         }
     }
-    const std::size_t tables = files_.size() - layers - images - gps;
+    const std::size_t tables = files_.size() - layers - images - gps - projects;
     std::vector<std::string> kinds;
     if (layers > 0) kinds.push_back(batch::Count(layers, "capa", "capas"));
     if (tables > 0) kinds.push_back(batch::Count(tables, "tabla", "tablas"));
     if (images > 0) kinds.push_back(batch::Count(images, "imagen", "imágenes"));
     if (gps > 0) kinds.push_back(batch::Count(gps, "GPX", "GPX"));
+    if (projects > 0) kinds.push_back(batch::Count(projects, "proyecto de QGIS", "proyectos de QGIS"));
     std::string preview;
     const std::optional<batch::CrsName> target = Target();
     if (target && !files_.empty() && scanProblem_.empty()) {

@@ -40,11 +40,11 @@ namespace convert {
 inline constexpr const char* kPointFiles =
     "Puntos, capas e imágenes (*.csv *.txt *.tsv *.dat *.xlsx *.ods *.xls *.gpx *.kml *.kmz *.shp *.gpkg *.geojson *.json "
     "*.dxf *.tab *.mif *.gml *.fgb *.sqlite *.tif *.tiff *.jpg *.jpeg *.png *.asc *.vrt *.jp2 *.j2k *.img *.bil *.bip *.bsq "
-    "*.xyz *.ecw *.sid);;"
+    "*.xyz *.ecw *.sid *.qgs *.qgz);;"
     "CSV y texto (*.csv *.txt *.tsv *.dat);;Hojas de cálculo (*.xlsx *.ods *.xls);;GPS (*.gpx *.kml *.kmz);;"
     "Capas SIG (*.shp *.gpkg *.geojson *.json *.dxf *.kml *.kmz *.tab *.mif *.gml *.fgb *.sqlite *.csv);;"
     "Imágenes y modelos de elevación (*.tif *.tiff *.jpg *.jpeg *.png *.asc *.vrt *.jp2 *.j2k *.img *.bil *.bip *.bsq *.xyz "
-    "*.gpkg *.dat *.bin *.raw *.ecw *.sid);;Todos los ficheros (*)";
+    "*.gpkg *.dat *.bin *.raw *.ecw *.sid);;Proyectos de QGIS, con sus capas (*.qgs *.qgz);;Todos los ficheros (*)";
 
 class FileDialog {
   public:

@@ -67,6 +67,15 @@ std::string ReadWhole(const std::string& path) {
     return bytes;
 }
 
+void WriteAll(const batch::OutputFile& out, const std::string& bytes, const std::string& name) {
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(out.Fd(), bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) throw RunError("no se puede escribir «" + name + "»: " + batch::SystemErrorText(n < 0 ? errno : EIO));
+        done += static_cast<std::size_t>(n);
+    }
+}
+
 // The systems Talpor converts, by EPSG code.
 std::optional<CrsName> CrsOfEpsg(int epsg) {
     using D = CrsName::Datum;
@@ -467,15 +476,14 @@ std::optional<CrsName> ProjectTarget(const batch::Settings& settings, const CrsN
 
 ProjectSummary ConvertProject(const Project& project, const std::string& output, const batch::Settings& settings,
                               const OutcomeOf& outcomes) {
+    const std::vector<ProjectLayer> layers = LayersOf(project);  // throws for what is no project
     XmlDocument doc(project.xml);
     ProjectSummary summary;
     const std::size_t root = doc.Root();
-    if (doc.At(root).name != "qgis") throw RunError("no es un proyecto de QGIS");
     const std::string version = doc.AttributeOf(root, "version").value_or("");
     if (!version.starts_with("3."))
         summary.notes.push_back("es de QGIS " + (version.empty() ? std::string("sin versión") : version) +
                                 ", que Talpor no conoce: se ha convertido donde su estructura es la de QGIS 3");
-    const std::vector<ProjectLayer> layers = LayersOf(project);
     const std::string base = BaseOf(doc, project.path);
     const bool homeSet = base != (fs::path(project.path).parent_path().empty() ? "." : fs::path(project.path).parent_path().string());
     const std::string newBase = homeSet ? base : (fs::path(output).parent_path().empty() ? "." : fs::path(output).parent_path().string());
@@ -503,7 +511,9 @@ ProjectSummary ConvertProject(const Project& project, const std::string& output,
             const std::string kept = Written(l.file, newBase, relative);
             const std::string why = outcome.table ? "su fichero sale como tabla de vértices, que QGIS no lee como esta capa"
                                                   : outcome.why;
-            summary.left.push_back(shown + ": " + why + "; sigue leyendo «" + l.file + "»");
+            std::error_code error;
+            summary.left.push_back(shown + ": " + why + "; sigue leyendo «" +
+                                   fs::absolute(l.file, error).lexically_normal().string() + "»");
             if (kept != source.path) {
                 const std::string datasource = NewDatasource(l.provider, l.datasource, source, kept, source.layer, false);
                 doc.SetText(*doc.Child(e, "datasource"), datasource);
@@ -664,6 +674,26 @@ ProjectSummary ConvertProject(const Project& project, const std::string& output,
     for (const std::string& what : unmoved)
         summary.notes.push_back(what + " no se ha movido: cae fuera del área del método");
 
+    // A .qgs's auxiliary storage (label positions and the like, each in its layer's
+    // coordinates) beside it, copied as it is; a .qgz holds its own.
+    const std::string auxiliary = project.path.substr(0, project.path.size() - 4) + ".qgd";
+    const bool besideQgs = project.member.empty() && ::access(auxiliary.c_str(), F_OK) == 0;
+    bool inQgz = false;
+    if (!project.member.empty())
+        for (const ZipMember& m : ZipArchive(project.archive).Members()) inQgz = inQgz || batch::AsciiLower(m.name).ends_with(".qgd");
+    if ((besideQgs || inQgz) && summary.layers > 0)
+        summary.notes.push_back("su almacenamiento auxiliar (.qgd: etiquetas y diagramas colocados a mano) se copia tal "
+                                "cual, con sus posiciones en el sistema que tenían sus capas");
+    if (besideQgs) {
+        const std::string target = output.substr(0, output.size() - 4) + ".qgd";
+        if (!settings.layers.replace && ::access(target.c_str(), F_OK) == 0)
+            throw RunError("ya existe «" + target + "», y no se reemplaza sin --reemplazar");
+        const std::string bytes = ReadWhole(auxiliary);
+        batch::OutputFile out(target, batch::IdOf(auxiliary));
+        WriteAll(out, bytes, target);
+        out.Commit();
+    }
+
     // Written whole or not at all.
     const std::string xml = doc.Edited();
     std::string bytes;
@@ -673,31 +703,41 @@ ProjectSummary ConvertProject(const Project& project, const std::string& output,
         throw RunError(std::string("no se puede escribir el .qgz: ") + e.what());
     }
     batch::OutputFile out(output, batch::IdOf(project.path));
-    for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(out.Fd(), bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) throw RunError("no se puede escribir «" + output + "»: " + batch::SystemErrorText(errno));
-        done += static_cast<std::size_t>(n);
-    }
+    WriteAll(out, bytes, output);
     out.Commit();
     return summary;
 }
 
+namespace {
+
+// "4 capas leen ahora sus ficheros convertidos; movidos (ED50 UTM 30 → ETRS89 UTM 30,
+// rejilla): el sistema del proyecto, la vista inicial y el marcador".
+std::string HeadLine(const ProjectSummary& s) {
+    std::string text =
+        "proyecto de QGIS: " + batch::Count(s.layers, "capa lee ahora su fichero convertido", "capas leen ahora sus ficheros convertidos");
+    if (s.moved.empty()) return text;
+    text += "; movidos";
+    if (!s.way.empty()) text += " (" + s.way + ")";
+    text += ": ";
+    for (std::size_t i = 0; i < s.moved.size(); ++i) text += (i == 0 ? "" : i + 1 == s.moved.size() ? " y " : ", ") + s.moved[i];
+    return text;
+}
+
+}  // namespace
+
 std::string ProjectSummaryText(const ProjectSummary& s, std::string_view shown) {
     const std::string head = "talpor-lote: " + std::string(shown) + ": ";
-    std::string text = head + "proyecto de QGIS: " +
-                       batch::Count(s.layers, "capa lee ahora su fichero convertido", "capas leen ahora sus ficheros convertidos");
-    if (!s.moved.empty()) {
-        text += "; movidos";
-        if (!s.way.empty()) text += " (" + s.way + ")";
-        text += ": ";
-        for (std::size_t i = 0; i < s.moved.size(); ++i)
-            text += (i == 0 ? "" : i + 1 == s.moved.size() ? " y " : ", ") + s.moved[i];
-    }
-    text += "\n";
+    std::string text = head + HeadLine(s) + "\n";
     for (const std::string& l : s.left) text += head + l + "\n";
     for (const std::string& n : s.notes) text += head + n + "\n";
     return text;
+}
+
+std::string ProjectSummaryLine(const ProjectSummary& s) {
+    std::string text = HeadLine(s);
+    for (const std::string& l : s.left) text += "; " + l;
+    for (const std::string& n : s.notes) text += "; " + n;
+    return text + ".";
 }
 
 }  // namespace projects

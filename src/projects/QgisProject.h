@@ -85,5 +85,7 @@ ProjectSummary ConvertProject(const Project& project, const std::string& output,
 // The summary's lines of a project: "talpor-lote: mapa.qgz: 4 capas leen los ficheros
 // convertidos; ...".
 std::string ProjectSummaryText(const ProjectSummary& summary, std::string_view shown);
+// The same on one line, for the window: "proyecto de QGIS: 4 capas leen ...; capa «PNOA»: ...".
+std::string ProjectSummaryLine(const ProjectSummary& summary);
 
 }  // namespace projects

@@ -736,6 +736,71 @@ TEST_F(Lote, WorkbookSheetsConvertAsTablesAndComeBackAsWorkbooks) {
         << ReadFile(dir / "leido.txt");
 }
 
+// QGIS projects made by QGIS itself (tests/batch/qgis_projects.py), converted in a folder
+// run, alone (with the files of their folder, several at once) and with their layers
+// into GeoPackages: QGIS reads each back on the converted layers, valid, in ETRS89 UTM
+// 30, its view, bookmark and layout's map where the grid (cct) puts the old ones, its
+// vertices where ogr2ogr puts them, its styles and every other byte as they were. The
+// layers it does not convert are named. What is no QGIS project is refused; one of an
+// unknown version is converted where its structure is QGIS 3's, and said so.
+TEST_F(Lote, AQgisProjectFollowsItsLayersIntoTheTargetSystem) {
+    const std::string script = "cd '" + dir.string() + "' && /usr/bin/python3 '" TALPOR_TEST_DATA "/../batch/qgis_projects.py' ";
+    const std::string grid = " '" TALPOR_DATA_DIR "/es_ign_SPED2ETV2.tif'";
+    ASSERT_EQ(std::system((script + "make . 2> /dev/null").c_str()), 0);
+    const auto check = [&](const std::string& output, const std::string& projects) {
+        EXPECT_EQ(std::system((script + "check . " + output + grid + " " + projects + " > leido.txt 2>&1").c_str()), 0)
+            << output << ":\n" << ReadFile(dir / "leido.txt");
+    };
+    Ran r = Run("--destino=etrs89-utm30 -m rejilla obra salida");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.err, "obra/mapa.qgz: proyecto de QGIS: 4 capas leen ahora sus ficheros convertidos; movidos (ED50 UTM "
+                           "30 → ETRS89 UTM 30, rejilla): el sistema del proyecto, la vista inicial, el marcador, el mapa de "
+                           "un diseño de impresión, la cuadrícula de un mapa y el elipsoide de las medidas (GRS80)\n") &&
+                Has(r.err, "obra/mapa.qgz: capa «PNOA»: lee un servicio web (WMS, WMTS o teselas); sin cambios\n") &&
+                Has(r.err, "obra/mapa.qgz: capa «memoria»: lee una capa en memoria; sin cambios\n") &&
+                Has(r.err, "obra/mapa.qgz: capa «fuera»: su fichero no es de los que se convierten (está fuera de la "
+                           "carpeta); sigue leyendo «" + (dir / "fuera.shp").string() + "»\n") &&
+                Has(r.err, "obra/etrs.qgs: proyecto de QGIS: 1 capa lee ahora su fichero convertido\n") &&
+                Has(r.err, "talpor-lote: 7 ficheros convertidos, 0 con errores, 0 rechazados\n"))
+        << r.err;
+    check("salida", "");
+    // A project is never replaced without the user's word.
+    r = Run("--destino=etrs89-utm30 -m rejilla obra salida");
+    EXPECT_TRUE(Has(r.err, "obra/mapa.qgz: rechazado: ya existe «salida/mapa.qgz»")) << r.err;
+    r = Run("-j 2 --destino=etrs89-utm30 -m rejilla obra/mapa.qgz solo");
+    EXPECT_TRUE(r.status == 0 && Has(r.err, "talpor-lote: 5 ficheros convertidos, 0 con errores, 0 rechazados\n")) << r.err;
+    check("solo", "mapa.qgz");
+    // The layers into GeoPackages, the KMZ's too: the project reads them there; the
+    // orthophoto keeps its format.
+    r = Run("--destino=etrs89-utm30 -m rejilla --formato=gpkg obra/mapa.qgz engpkg");
+    EXPECT_TRUE(r.status == 0 && !Has(r.err, "sale como tabla")) << r.err;
+    check("engpkg", "mapa.qgz");
+    EXPECT_EQ(Run("-m rejilla obra/mapa.qgz").status, 2);
+
+    // Projects as people may have them.
+    fs::create_directories(dir / "raros");
+    WriteFile(dir / "raros/roto.qgs", "<!DOCTYPE qgis PUBLIC 'http://mrcc.com/qgis.dtd' 'SYSTEM'>\n<qgis version=\"3.22.16\"><projectlayers>\n");
+    WriteFile(dir / "raros/raro.qgs", "<qgis version=\"3.34.0\"><projectlayers><maplayer type=\"vector\"><extent/></maplayer></projectlayers></qgis>");
+    WriteFile(dir / "raros/nuevo.qgs",
+              "<qgis version='4.0.0'>\n <projectCrs><spatialrefsys><authid>EPSG:23030</authid></spatialrefsys></projectCrs>\n"
+              " <projectlayers><maplayer type=\"vector\"><id>w</id><datasource>url=https://x?a=1&amp;b=2</datasource>"
+              "<provider>wfs</provider></maplayer></projectlayers>\n <!-- notas: <no tocar> -->\n</qgis>\n");
+    r = Run("--destino=etrs89-utm30 raros otros");
+    EXPECT_TRUE(Has(r.err, "raros/roto.qgs: rechazado: no es un XML bien formado: el elemento «projectlayers» queda abierto") &&
+                Has(r.err, "raros/raro.qgs: rechazado: una capa del proyecto no tiene la forma que QGIS le da") &&
+                Has(r.err, "raros/nuevo.qgs: proyecto de QGIS: 0 capas leen ahora sus ficheros convertidos; movidos (ED50 "
+                           "UTM 30 → ETRS89 UTM 30, helmert): el sistema del proyecto\n") &&
+                Has(r.err, "raros/nuevo.qgs: capa «w»: lee un servicio web (WFS); sin cambios\n") &&
+                Has(r.err, "raros/nuevo.qgs: es de QGIS 4.0.0, que Talpor no conoce: se ha convertido donde su estructura es "
+                           "la de QGIS 3\n"))
+        << r.err;
+    const std::string nuevo = ReadFile(dir / "otros/nuevo.qgs");
+    EXPECT_TRUE(Has(nuevo, "<qgis version='4.0.0'>\n <projectCrs><spatialrefsys>\n") && Has(nuevo, "<authid>EPSG:25830</authid>") &&
+                Has(nuevo, "</spatialrefsys></projectCrs>\n <projectlayers><maplayer type=\"vector\"><id>w</id><datasource>url=https://x?a=1&amp;b=2</datasource>") &&
+                nuevo.ends_with("<!-- notas: <no tocar> -->\n</qgis>\n"))
+        << nuevo;
+}
+
 TEST_F(Lote, GpxAndKmlFilesAreReadAsTheirPoints) {
     WriteFile(dir / "ruta.gpx",
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gpx version=\"1.1\" creator=\"t\" "

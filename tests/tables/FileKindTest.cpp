@@ -38,6 +38,7 @@ std::string Reading(const batch::WhatFile& what) {
     case batch::FileKind::Layer: return "layer " + what.format;
     case batch::FileKind::Image: return "image " + what.format;
     case batch::FileKind::Sheet: return "sheet " + what.format;
+    case batch::FileKind::Project: return "project " + what.format;
     case batch::FileKind::Refused: return "refused " + what.refusal;
     }
     return "";
