@@ -679,8 +679,10 @@ ProjectSummary ConvertProject(const Project& project, const std::string& output,
     const std::string auxiliary = project.path.substr(0, project.path.size() - 4) + ".qgd";
     const bool besideQgs = project.member.empty() && ::access(auxiliary.c_str(), F_OK) == 0;
     bool inQgz = false;
-    if (!project.member.empty())
-        for (const ZipMember& m : ZipArchive(project.archive).Members()) inQgz = inQgz || batch::AsciiLower(m.name).ends_with(".qgd");
+    if (!project.member.empty()) {
+        const ZipArchive archive(project.archive);
+        for (const ZipMember& m : archive.Members()) inQgz = inQgz || batch::AsciiLower(m.name).ends_with(".qgd");
+    }
     if ((besideQgs || inQgz) && summary.layers > 0)
         summary.notes.push_back("su almacenamiento auxiliar (.qgd: etiquetas y diagramas colocados a mano) se copia tal "
                                 "cual, con sus posiciones en el sistema que tenían sus capas");

@@ -754,7 +754,8 @@ TEST_F(Lote, AQgisProjectFollowsItsLayersIntoTheTargetSystem) {
     Ran r = Run("--destino=etrs89-utm30 -m rejilla obra salida");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(Has(r.err, "obra/mapa.qgz: proyecto de QGIS: 4 capas leen ahora sus ficheros convertidos; movidos (ED50 UTM "
-                           "30 → ETRS89 UTM 30, rejilla): el sistema del proyecto, la vista inicial, el marcador, el mapa de "
+                           "30 → ETRS89 UTM 30, rejilla): el sistema del proyecto, la extensión del mapa, la vista inicial, el "
+                           "marcador, el mapa de "
                            "un diseño de impresión, la cuadrícula de un mapa y el elipsoide de las medidas (GRS80)\n") &&
                 Has(r.err, "obra/mapa.qgz: capa «PNOA»: lee un servicio web (WMS, WMTS o teselas); sin cambios\n") &&
                 Has(r.err, "obra/mapa.qgz: capa «memoria»: lee una capa en memoria; sin cambios\n") &&

@@ -7,8 +7,9 @@ python3-qgis, offscreen), with PROJ's cct and GDAL's ogr2ogr as the truth for co
       a GeoPackage of two layers (caminos & ríos.gpkg), an orthophoto (orto.tif), a KMZ
       (rutas.kmz) and, outside it, FOLDER/fuera.shp; and three projects:
         mapa.qgz     relative paths, project system EPSG:23030, the KMZ, a WMS layer, a
-                     memory layer and ../fuera.shp, a default view, a bookmark, a print
-                     layout whose map has a grid in EPSG:23030, an attached file
+                     memory layer and ../fuera.shp, an attached file
+      each with a map canvas's extent, a default view, a bookmark and a print layout
+      whose map has a grid in the project's system
         absoluto.qgs absolute paths, the shapefile, the orthophoto and the GeoPackage's
                      second layer (its name has a "&", which XML writes as an entity)
         etrs.qgs     an ETRS89 project (EPSG:25830) with the shapefile
@@ -16,7 +17,7 @@ python3-qgis, offscreen), with PROJ's cct and GDAL's ogr2ogr as the truth for co
       opens each project of OUTPUT (all three, or those named) in QGIS and checks it
       against FOLDER/obra's: every layer whose file is in obra valid and read from
       OUTPUT, in EPSG:25830 (the KMZ in WGS84, which it holds); the WMS, memory and
-      outside layers as they were; the view, the bookmark and the layout's map within 1 m
+      outside layers as they were; the canvas, the view, the bookmark and the layout's map within 1 m
       of cct's grid transformation of the old ones (an ETRS89 project's unmoved); every
       vertex of the shapefile within 1 mm of ogr2ogr's; each layer's style (QGIS's
       export of it) the same bytes; the rest of the XML the same bytes once the parts
@@ -29,6 +30,7 @@ import re
 import subprocess
 import sys
 import tempfile
+import xml.etree.ElementTree as ET
 import zipfile
 
 os.environ.setdefault("QT_QPA_PLATFORM", "offscreen")
@@ -36,12 +38,13 @@ from osgeo import gdal, ogr  # noqa: E402
 from qgis.core import (QgsApplication, QgsBookmark, QgsCoordinateReferenceSystem, QgsLayoutItemMap,  # noqa: E402
                        QgsLayoutItemMapGrid, QgsMapLayer, QgsPalLayerSettings, QgsPrintLayout, QgsProject, QgsRasterLayer,
                        QgsRectangle, QgsReferencedRectangle, QgsVectorLayer, QgsVectorLayerSimpleLabeling)
+from qgis.gui import QgsMapCanvas  # noqa: E402
 from qgis.PyQt.QtCore import QRectF  # noqa: E402
 from qgis.PyQt.QtGui import QColor  # noqa: E402
 from qgis.PyQt.QtXml import QDomDocument  # noqa: E402
 
 gdal.UseExceptions()
-app = QgsApplication([], False)
+app = QgsApplication([], True)  # a map canvas, whose extent the projects keep
 app.initQgis()
 ED50 = QgsCoordinateReferenceSystem("EPSG:23030")
 WMS = ("contextualWMSLegend=0&crs=EPSG:25830&dpiMode=7&featureCount=10&format=image/png&"
@@ -49,6 +52,7 @@ WMS = ("contextualWMSLegend=0&crs=EPSG:25830&dpiMode=7&featureCount=10&format=im
 VIEW = (439000, 4473000, 443000, 4477000)
 BOOKMARK = (440000, 4474000, 440600, 4474500)
 LAYOUT = (439500, 4473500, 441500, 4474500)
+CANVAS = (439200, 4473100, 442800, 4476900)
 PARCELS = [[(440000, 4474000), (440500, 4474000), (440500, 4474400), (440000, 4474000)],
            [(441000.25, 4475000.5), (441300, 4475000), (441300, 4475300.75), (441000.25, 4475000.5)]]
 
@@ -82,10 +86,14 @@ def make(folder):
     gdal.VectorTranslate(obra + "/rutas.kmz", obra + "/capas/parcelas.shp", format="LIBKML", dstSRS="EPSG:4326",
                          layerName="rutas")
 
+    canvas = QgsMapCanvas()
+
     def project(name, relative, layers, crs=ED50):
         p = QgsProject.instance()
         p.clear()
         p.setCrs(crs)
+        canvas.setDestinationCrs(crs)
+        canvas.setExtent(QgsRectangle(*CANVAS))
         p.setEllipsoid("EPSG:7022" if crs == ED50 else "EPSG:7019")
         for layer in layers:
             assert layer.isValid() or layer.providerType() == "wms", layer.name()
@@ -234,7 +242,12 @@ def check(folder, output, grid, names):
         grid_crs = layout_map.grids().grid(layout_map.grids().asList()[0].id()).crs().authid()
         if grid_crs != "EPSG:25830":
             wrong.append("%s: the layout's grid is in %s" % (name, grid_crs))
+        canvas = ET.fromstring(project_xml(new)).find("mapcanvas")
+        canvas_box = tuple(float(canvas.find("extent/" + c).text) for c in ("xmin", "ymin", "xmax", "ymax"))
+        if canvas.find("destinationsrs/spatialrefsys/authid").text != "EPSG:25830":
+            wrong.append("%s: the map canvas is in %s" % (name, canvas.find("destinationsrs/spatialrefsys/authid").text))
         for what, old_box, new_rect in (
+                ("the map canvas", CANVAS, QgsRectangle(*canvas_box)),
                 ("the default view", VIEW, p.viewSettings().defaultViewExtent()),
                 ("the bookmark", BOOKMARK, p.bookmarkManager().bookmarks()[0].extent()),
                 ("the layout's map", LAYOUT, layout_map.extent())):
