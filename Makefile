@@ -8,7 +8,7 @@ DEBUG_DIR := build/debug
 REL_DIR   := build/release
 PREFIX    ?= /usr/local
 
-.PHONY: all run test bench fuzz fuzz-lote fuzz-layers fuzz-images mutants deps install package release clean
+.PHONY: all run test bench fuzz fuzz-lote fuzz-layers fuzz-images fuzz-projects mutants deps install package release clean
 
 all: test
 
@@ -55,6 +55,17 @@ fuzz-images: deps
 	cmake --build $(DEBUG_DIR) -j $(JOBS) --target talpor-lote talpor-capas talpor-gdal
 	python3 scripts/fuzz_images.py $(DEBUG_DIR)/src/batch/talpor-lote --files $(FUZZ_IMAGES) --seed $(FUZZ_SEED) \
 		--jobs $(JOBS) --keep build/fuzz-images
+
+# Damaged QGIS projects (cut short, bits flipped, tags lost, hostile entities, attributes
+# and nesting, sources pointed anywhere, a .qgz's directory spoilt), each converted alone
+# with its layers through the sanitized talpor-lote (scripts/fuzz_projects.py): a few
+# minutes for the 1000 projects. FUZZ_PROJECTS and FUZZ_SEED vary it.
+FUZZ_PROJECTS ?= 1000
+fuzz-projects: deps
+	cmake -S . -B $(DEBUG_DIR) -DCMAKE_BUILD_TYPE=Debug -DTALPOR_SANITIZE=ON -DTALPOR_TESTS=ON -DTALPOR_QT=ON
+	cmake --build $(DEBUG_DIR) -j $(JOBS) --target talpor-lote talpor-capas talpor-gdal
+	python3 scripts/fuzz_projects.py $(DEBUG_DIR)/src/batch/talpor-lote --files $(FUZZ_PROJECTS) --seed $(FUZZ_SEED) \
+		--jobs $(JOBS) --keep build/fuzz-projects
 
 # The start-up is measured offscreen and on a virtual X display (see docs/developers.md).
 # raster_bench makes its orthophoto of 20 000 x 20 000 pixels once, in $(REL_DIR)/bench-data

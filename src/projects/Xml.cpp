@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <set>
+
+#include "tables/Encoding.h"
 
 namespace projects {
 namespace {
@@ -18,26 +21,6 @@ bool NameChar(char c) {
 }
 
 bool Space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-std::string Utf8(std::uint32_t c) {
-    std::string s;
-    if (c < 0x80) {
-        s += static_cast<char>(c);
-    } else if (c < 0x800) {
-        s += static_cast<char>(0xC0 | (c >> 6));
-        s += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        s += static_cast<char>(0xE0 | (c >> 12));
-        s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        s += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        s += static_cast<char>(0xF0 | (c >> 18));
-        s += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        s += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return s;
-}
 
 // `raw` with its entities and character references read.
 std::string Decoded(std::string_view raw, std::size_t at) {
@@ -69,8 +52,8 @@ std::string Decoded(std::string_view raw, std::size_t at) {
                 if (v < 0) throw XmlError("referencia de carácter errónea en el byte " + std::to_string(at + i));
                 c = c * (hex ? 16 : 10) + static_cast<std::uint32_t>(v);
             }
-            if (c == 0 || c > 0x10FFFF) throw XmlError("referencia de carácter errónea en el byte " + std::to_string(at + i));
-            out += Utf8(c);
+            if (c == 0 || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) throw XmlError("referencia de carácter errónea en el byte " + std::to_string(at + i));
+            batch::AppendUtf8(out, c);
         } else {
             throw XmlError("entidad desconocida «&" + std::string(name) + ";» en el byte " + std::to_string(at + i));
         }
@@ -93,6 +76,11 @@ void XmlDocument::Parse() {
         if (at == std::string::npos) fail(std::string(what) + " sin cerrar", from);
         return at + end.size();
     };
+    if (!batch::IsUtf8(t)) throw XmlError("no está en UTF-8");
+    for (std::size_t at = 0; at < t.size(); ++at) {
+        const auto c = static_cast<unsigned char>(t[at]);
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') fail("carácter de control " + std::to_string(c), at);
+    }
     std::vector<std::size_t> open;
     bool rootSeen = false;
     std::size_t i = t.starts_with("\xEF\xBB\xBF") ? 3 : 0;
@@ -105,6 +93,8 @@ void XmlDocument::Parse() {
         if (open.empty() && t.find_first_not_of(" \t\r\n", i) < lt) fail("texto fuera del elemento raíz", i);
         if (t.compare(lt, 4, "<!--") == 0) {
             i = skipTo(lt + 4, "-->", "comentario");
+            if (t.substr(lt + 4, i - 3 - lt - 4).find("--") != std::string::npos || (i - 4 >= lt + 4 && t[i - 4] == '-'))
+                fail("«--» dentro de un comentario", lt);
         } else if (t.compare(lt, 9, "<![CDATA[") == 0) {
             if (open.empty()) fail("CDATA fuera del elemento raíz", lt);
             i = skipTo(lt + 9, "]]>", "CDATA");
@@ -146,6 +136,7 @@ void XmlDocument::Parse() {
             while (j < t.size() && NameChar(t[j])) ++j;
             if (j == lt + 1) fail("«<» sin nombre de elemento", lt);
             XmlElement e;
+            std::set<std::string> names;
             e.name = t.substr(lt + 1, j - lt - 1);
             e.begin = lt;
             bool empty = false;
@@ -180,8 +171,7 @@ void XmlDocument::Parse() {
                 a.begin = j + 1;
                 a.end = close;
                 Decoded(std::string_view(t).substr(a.begin, a.end - a.begin), a.begin);
-                for (const XmlAttribute& other : e.attributes)
-                    if (other.name == a.name) fail("atributo «" + a.name + "» repetido", nameAt);
+                if (!names.insert(a.name).second) fail("atributo «" + a.name + "» repetido", nameAt);
                 e.attributes.push_back(std::move(a));
                 j = close + 1;
             }
@@ -204,7 +194,9 @@ void XmlDocument::Parse() {
         // Character data between tags must read.
         if (!open.empty() && i < t.size()) {
             const std::size_t next = std::min(t.find('<', i), t.size());
-            Decoded(std::string_view(t).substr(i, next - i), i);
+            const std::string_view data = std::string_view(t).substr(i, next - i);
+            if (const std::size_t bad = data.find("]]>"); bad != std::string_view::npos) fail("«]]>» fuera de un CDATA", i + bad);
+            Decoded(data, i);
         }
     }
     if (!rootSeen) throw XmlError("no hay ningún elemento");

@@ -8,7 +8,6 @@
 #include <cstring>
 
 namespace batch {
-namespace {
 
 void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
@@ -16,12 +15,19 @@ void AppendUtf8(std::string& out, char32_t c) {
     } else if (c < 0x800) {
         out += static_cast<char>(0xC0 | (c >> 6));
         out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
+    } else if (c < 0x10000) {
         out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
         out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
+
+namespace {
 
 // Windows-1252 in 0x80-0x9F; 0xFFFD where it defines nothing.
 constexpr char16_t kWindows1252[32] = {

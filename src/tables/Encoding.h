@@ -23,6 +23,9 @@ std::string ToWindows1252(std::string_view utf8);
 // Windows-1252 leaves undefined, which become U+FFFD.
 std::string ValidUtf8(std::string_view text, int* replaced = nullptr);
 
+// Appends the code point `c` (up to U+10FFFF) to `out` in UTF-8.
+void AppendUtf8(std::string& out, char32_t c);
+
 // `text` with its ASCII capitals in lower case, the rest as it is: for extensions and
 // names compared without case.
 std::string AsciiLower(std::string_view text);
