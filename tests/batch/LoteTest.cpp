@@ -786,7 +786,18 @@ TEST_F(Lote, AQgisProjectFollowsItsLayersIntoTheTargetSystem) {
               "<qgis version='4.0.0'>\n <projectCrs><spatialrefsys><authid>EPSG:23030</authid></spatialrefsys></projectCrs>\n"
               " <projectlayers><maplayer type=\"vector\"><id>w</id><datasource>url=https://x?a=1&amp;b=2</datasource>"
               "<provider>wfs</provider></maplayer></projectlayers>\n <!-- notas: <no tocar> -->\n</qgis>\n");
+    // What xmllint refuses is refused, never written again (found by scripts/fuzz_projects.py).
+    for (const auto& [name, text] : std::vector<std::pair<std::string, std::string>>{
+             {"nulo.qgs", std::string("<qgis version=\"3.22\"><title>a") + '\0' + "b</title></qgis>"},
+             {"cdata.qgs", "<qgis version=\"3.22\"><title>a]]>b</title></qgis>"},
+             {"latin1.qgs", "<qgis version=\"3.22\"><title>Pe\xF1" "alara</title></qgis>"},
+             {"comentario.qgs", "<qgis version=\"3.22\"><!-- a -- b --></qgis>"},
+             {"entidad.qgs", "<qgis version=\"3.22\"><title>&#xD800;</title></qgis>"}})
+        WriteFile(dir / "raros" / name, text);
     r = Run("--destino=etrs89-utm30 raros otros");
+    for (const char* name : {"nulo", "cdata", "latin1", "comentario", "entidad"})
+        EXPECT_TRUE(Has(r.err, "raros/" + std::string(name) + ".qgs: rechazado: no es un XML bien formado: ")) << name << r.err;
+    EXPECT_FALSE(fs::exists(dir / "otros/nulo.qgs") || fs::exists(dir / "otros/cdata.qgs"));
     EXPECT_TRUE(Has(r.err, "raros/roto.qgs: rechazado: no es un XML bien formado: el elemento «projectlayers» queda abierto") &&
                 Has(r.err, "raros/raro.qgs: rechazado: una capa del proyecto no tiene la forma que QGIS le da") &&
                 Has(r.err, "raros/nuevo.qgs: proyecto de QGIS: 0 capas leen ahora sus ficheros convertidos; movidos (ED50 "
