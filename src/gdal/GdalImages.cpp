@@ -45,6 +45,8 @@
 
 namespace gdal {
 
+// The quality of libjpeg whose luminance table the JPEG file `path` holds, which GDAL
+// does not tell for a JPEG file; -1 for a table of no quality of libjpeg's.
 int QualityOfTable(const std::string& path) {
     static constexpr int kLuminance[64] = {  // libjpeg's at quality 50, in zigzag order
         16, 11, 12, 14, 12, 10, 16, 14, 13, 14, 18, 17, 16, 19, 24, 40, 26, 24, 22, 22, 24, 49,

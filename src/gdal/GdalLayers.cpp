@@ -46,6 +46,7 @@
 
 namespace gdal {
 
+// The systems Talpor converts: ED50, ETRS89 and WGS84, in degrees or in UTM 29 to 31.
 bool Ours(int epsg) {
     return epsg == 4230 || epsg == 4258 || epsg == 4326 || epsg == 4937 || epsg == 4979 ||
            (epsg >= 23029 && epsg <= 23031) || (epsg >= 25829 && epsg <= 25831) || (epsg >= 32629 && epsg <= 32631);

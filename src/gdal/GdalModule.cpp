@@ -205,16 +205,11 @@ TalporGdalData* Open(const char* path, const char* const* drivers, char* error, 
 
 int Layers(TalporGdalData* data) { return GDALDatasetGetLayerCount(data->dataset); }
 
-// The systems Talpor converts: ED50, ETRS89 and WGS84, in degrees or in UTM 29 to 31.
-
 void Close(TalporGdalData* data) {
     if (data == nullptr) return;
     if (data->dataset != nullptr) GDALClose(data->dataset);
     delete data;
 }
-
-// The quality of libjpeg whose luminance table the JPEG file `path` holds, which GDAL
-
 
 namespace {
 
