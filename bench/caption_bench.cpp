@@ -22,12 +22,12 @@ namespace {
 
 constexpr std::size_t kPoints = 4096;
 
-const std::vector<batch::RowResult>& Results() {
-    static const std::vector<batch::RowResult> results = [] {
-        std::vector<batch::RowResult> v;
+const std::vector<tables::RowResult>& Results() {
+    static const std::vector<tables::RowResult> results = [] {
+        std::vector<tables::RowResult> v;
         const auto& set = bench::SpainPoints();
         for (std::size_t i = 0; i < kPoints; ++i) {
-            batch::RowResult r;
+            tables::RowResult r;
             r.result.status = core::Status::Converted;
             r.result.set = core::ParameterSet::EST99;
             r.result.point = geo::GeoPoint{set[i].lat, set[i].lon, set[i].h};
@@ -56,25 +56,25 @@ void Captions(benchmark::State& state, Write write) {
 }
 
 void BM_Caption_DegreesMinutesSeconds(benchmark::State& state) {
-    Captions(state, [](std::string& t, const batch::RowResult& r) { core::AppendLatitudeCaption(t, r.result.point->lat); });
+    Captions(state, [](std::string& t, const tables::RowResult& r) { core::AppendLatitudeCaption(t, r.result.point->lat); });
 }
 void BM_Caption_DecimalDegrees(benchmark::State& state) {
-    Captions(state, [](std::string& t, const batch::RowResult& r) { text::AppendDecimalText(t, r.result.point->lon, 8); });
+    Captions(state, [](std::string& t, const tables::RowResult& r) { text::AppendDecimalText(t, r.result.point->lon, 8); });
 }
 void BM_Caption_DegreesDecimalMinutes(benchmark::State& state) {
-    Captions(state, [](std::string& t, const batch::RowResult& r) { text::AppendDegreesMinutes(t, r.result.point->lat, true); });
+    Captions(state, [](std::string& t, const tables::RowResult& r) { text::AppendDegreesMinutes(t, r.result.point->lat, true); });
 }
 void BM_Caption_UtmNorthing(benchmark::State& state) {
-    Captions(state, [](std::string& t, const batch::RowResult& r) { batch::AppendRounded(t, r.result.utm->N, 2, ','); });
+    Captions(state, [](std::string& t, const tables::RowResult& r) { tables::AppendRounded(t, r.result.utm->N, 2, ','); });
 }
 void BM_Caption_Height(benchmark::State& state) {
-    Captions(state, [](std::string& t, const batch::RowResult& r) { batch::AppendRounded(t, r.result.point->h, 1, ','); });
+    Captions(state, [](std::string& t, const tables::RowResult& r) { tables::AppendRounded(t, r.result.point->h, 1, ','); });
 }
 void BM_Caption_Set(benchmark::State& state) {
-    Captions(state, [](std::string& t, const batch::RowResult& r) { t.append(core::NameOf(*r.result.set)); });
+    Captions(state, [](std::string& t, const tables::RowResult& r) { t.append(core::NameOf(*r.result.set)); });
 }
 void BM_Caption_SnprintfSameNumber(benchmark::State& state) {
-    Captions(state, [](std::string& t, const batch::RowResult& r) {
+    Captions(state, [](std::string& t, const tables::RowResult& r) {
         char buffer[32];
         const int n = std::snprintf(buffer, sizeof buffer, "%.2f", r.result.utm->N);
         t.append(buffer, static_cast<std::size_t>(n));
@@ -84,14 +84,14 @@ void BM_Caption_SnprintfSameNumber(benchmark::State& state) {
 // The nine texts of a row with the default columns, into the row's strings.
 void BM_Caption_Row(benchmark::State& state) {
     const auto& results = Results();
-    const batch::Outputs outputs;
+    const tables::Outputs outputs;
     std::vector<std::string> texts;
     std::size_t i = 0;
     for (auto _ : state) {
-        batch::SetResultTexts(results[i++ % kPoints], outputs, ',', texts);
+        tables::SetResultTexts(results[i++ % kPoints], outputs, ',', texts);
         benchmark::DoNotOptimize(texts.data());
     }
-    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(batch::ResultCount(outputs)));
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(tables::ResultCount(outputs)));
 }
 
 }  // namespace

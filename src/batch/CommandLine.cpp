@@ -66,8 +66,8 @@ std::vector<std::string> CommaList(std::string_view option, const std::string& v
                      std::string(choices));
 }
 
-Outputs OutputsOf(const std::string& value) {
-    Outputs o{false, false, false, false, false, false};
+tables::Outputs OutputsOf(const std::string& value) {
+    tables::Outputs o{false, false, false, false, false, false};
     for (const std::string& form : CommaList("salida", value)) {
         if (form == "gms") o.dms = true;
         else if (form == "gd") o.degrees = true;
@@ -82,7 +82,7 @@ Outputs OutputsOf(const std::string& value) {
 }
 
 void Apply(CommandLine& cl, const Option& o, const std::string& v, bool& outputsGiven) {
-    Settings& s = cl.settings;
+    tables::Settings& s = cl.settings;
     const std::string_view name = o.longName;
     if (name == "sentido") {
         s.layers.directionGiven = true;
@@ -90,14 +90,14 @@ void Apply(CommandLine& cl, const Option& o, const std::string& v, bool& outputs
         else if (v == "ed50-wgs84") s.conversion.direction = core::Direction::ED50ToWGS84;
         else BadValue(name, v, "wgs84-ed50 o ed50-wgs84");
     } else if (name == "metodo") {
-        const auto m = std::find_if(std::begin(kMethods), std::end(kMethods),
-                                    [&](const MethodName& n) { return n.name == v; });
-        if (m == std::end(kMethods)) BadValue(name, v, "helmert, molodensky-ign, molodensky-nima o rejilla");
+        const auto m = std::find_if(std::begin(tables::kMethods), std::end(tables::kMethods),
+                                    [&](const tables::MethodName& n) { return n.name == v; });
+        if (m == std::end(tables::kMethods)) BadValue(name, v, "helmert, molodensky-ign, molodensky-nima o rejilla");
         s.conversion.method = m->method;
     } else if (name == "entrada") {
-        if (v == "auto") s.conversion.input = InputForm::Any;
-        else if (v == "geo") s.conversion.input = InputForm::Geographic;
-        else if (v == "utm") s.conversion.input = InputForm::Utm;
+        if (v == "auto") s.conversion.input = tables::InputForm::Any;
+        else if (v == "geo") s.conversion.input = tables::InputForm::Geographic;
+        else if (v == "utm") s.conversion.input = tables::InputForm::Utm;
         else BadValue(name, v, "auto, geo o utm");
     } else if (name == "huso") {
         if (v != "29" && v != "30" && v != "31") BadValue(name, v, "29, 30 o 31");
@@ -114,10 +114,10 @@ void Apply(CommandLine& cl, const Option& o, const std::string& v, bool& outputs
     } else if (name == "sin-altura") {
         s.layout.findHeight = false;
     } else if (name == "separador") {
-        if (v == ";") s.layout.separator = Separator::Semicolon;
-        else if (v == ",") s.layout.separator = Separator::Comma;
-        else if (v == "tab" || v == "\t") s.layout.separator = Separator::Tab;
-        else if (v == "espacios" || v == " ") s.layout.separator = Separator::Blanks;
+        if (v == ";") s.layout.separator = tables::Separator::Semicolon;
+        else if (v == ",") s.layout.separator = tables::Separator::Comma;
+        else if (v == "tab" || v == "\t") s.layout.separator = tables::Separator::Tab;
+        else if (v == "espacios" || v == " ") s.layout.separator = tables::Separator::Blanks;
         else BadValue(name, v, "«;», «,», tab o espacios");
     } else if (name == "cabecera") {
         s.layout.header = true;
@@ -129,15 +129,15 @@ void Apply(CommandLine& cl, const Option& o, const std::string& v, bool& outputs
     } else if (name == "formato" && v == "cog") {
         cl.raster.cog = true;
     } else if (name == "formato") {
-        const auto f = std::find_if(std::begin(kFormats), std::end(kFormats),
-                                    [&](const FormatName& n) { return n.name == v; });
-        const LayerFormat* layer = LayerFormatNamed(v);
-        if (f == std::end(kFormats) && layer == nullptr)
+        const auto f = std::find_if(std::begin(gps::kFormats), std::end(gps::kFormats),
+                                    [&](const gps::FormatName& n) { return n.name == v; });
+        const layers::LayerFormat* layer = layers::LayerFormatNamed(v);
+        if (f == std::end(gps::kFormats) && layer == nullptr)
             BadValue(name, v, "csv, texto, gpx, kml o geojson; para capas también shp, gpkg, kmz y dxf");
-        if (f != std::end(kFormats)) s.format = f->format;
+        if (f != std::end(gps::kFormats)) s.format = f->format;
         s.layers.format = layer != nullptr ? v : std::string();
         // A table for a layer whatever the destination's name.
-        s.layers.table = f != std::end(kFormats) && f->format == Format::Text;
+        s.layers.table = f != std::end(gps::kFormats) && f->format == tables::Format::Text;
     } else if (name == "omitir-fuera") {
         s.layers.leaveOutside = true;
     } else if (name == "etiqueta") {
@@ -164,14 +164,14 @@ void Apply(CommandLine& cl, const Option& o, const std::string& v, bool& outputs
         s.decimalSign = '.';
     } else if (name == "coma") {
         s.decimalSign = ',';
-    } else if (name == "destino" && CrsNamed(v)) {
-        s.target = CrsNamed(v);
+    } else if (name == "destino" && tables::CrsNamed(v)) {
+        s.target = tables::CrsNamed(v);
     } else if (name == "destino") {
-        if (v.empty()) BadValue(name, v, "un sistema (" + CrsNames() + "), un nombre de fichero o «-»");
+        if (v.empty()) BadValue(name, v, "un sistema (" + tables::CrsNames() + "), un nombre de fichero o «-»");
         cl.output = v;
     } else if (name == "origen") {
-        s.origin = CrsNamed(v);
-        if (!s.origin) BadValue(name, v, CrsNames());
+        s.origin = tables::CrsNamed(v);
+        if (!s.origin) BadValue(name, v, tables::CrsNames());
     } else if (name == "procesos") {
         const bool digits = !v.empty() && v.size() <= 3 && std::all_of(v.begin(), v.end(), [](char d) { return d >= '0' && d <= '9'; });
         cl.jobs = digits ? std::stoi(v) : 0;
@@ -224,7 +224,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             value = args[++i];
         }
         Apply(cl, *o, value.value_or(""), outputsGiven);
-        if (o->longName == "destino" && !CrsNamed(*value)) destinationGiven = true;
+        if (o->longName == "destino" && !tables::CrsNamed(*value)) destinationGiven = true;
         else cl.options.insert(cl.options.end(), args.begin() + static_cast<std::ptrdiff_t>(first),
                                args.begin() + static_cast<std::ptrdiff_t>(i) + 1);
     }
@@ -238,13 +238,13 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     struct stat st {};
     // A QGIS project goes into a folder with the files it reads.
     cl.several = cl.inputs.size() > 1 || (::stat(cl.input.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) ||
-                 (cl.output != "-" && WhatIs(cl.input).kind == FileKind::Project);
+                 (cl.output != "-" && tables::WhatIs(cl.input).kind == tables::FileKind::Project);
     if (cl.several && std::find(cl.inputs.begin(), cl.inputs.end(), "-") != cl.inputs.end())
         throw UsageError("la entrada estándar («-») no va con otras entradas ni con una carpeta");
     if (cl.several && cl.output == "-")
         throw UsageError("falta la carpeta de salida: una carpeta o varias entradas se convierten en una carpeta "
                          "(talpor-lote " + cl.input + " -o salida)");
-    Conversion& c = cl.settings.conversion;
+    tables::Conversion& c = cl.settings.conversion;
     const bool given[] = {cl.settings.layers.directionGiven, c.zone != 0,
                           std::find_if(cl.options.begin(), cl.options.end(), [](const std::string& a) {
                               return a.starts_with("--etiqueta");
@@ -255,43 +255,43 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         throw UsageError(std::string(given[0] ? "--sentido" : given[1] ? "--huso" : "--etiqueta") +
                          " no va con --destino: cada fichero va de su sistema al de --destino, y el de los que no "
                          "lo dicen se da con --origen");
-    if (cl.settings.target && cl.settings.origin) cl.settings = TowardTarget(cl.settings, *cl.settings.origin);
+    if (cl.settings.target && cl.settings.origin) cl.settings = tables::TowardTarget(cl.settings, *cl.settings.origin);
     if (c.zone != 0 && !cl.settings.target) {
-        if (c.input == InputForm::Geographic) throw UsageError("--huso es para puntos UTM y no va con --entrada=geo");
-        c.input = InputForm::Utm;
+        if (c.input == tables::InputForm::Geographic) throw UsageError("--huso es para puntos UTM y no va con --entrada=geo");
+        c.input = tables::InputForm::Utm;
     }
     if (cl.raster.cog && !cl.several && !rasters::IsRasterFile(cl.input))
         throw UsageError("--formato=cog es para imágenes (GeoTIFF, JPEG, PNG, JPEG 2000, Imagine, ENVI, mallas)");
     // A run over several files checks these file by file.
     // A QGIS project takes --formato for the layers it reads.
-    const bool layers = IsLayerFile(cl.input) || cl.several || WhatIs(cl.input).kind == FileKind::Project;
-    if (!layers && !cl.settings.layers.format.empty() && cl.settings.format == Format::Text)
+    const bool layers = layers::IsLayerFile(cl.input) || cl.several || tables::WhatIs(cl.input).kind == tables::FileKind::Project;
+    if (!layers && !cl.settings.layers.format.empty() && cl.settings.format == tables::Format::Text)
         throw UsageError("--formato=" + cl.settings.layers.format +
                          ": es un formato de capas, y la entrada no es una capa (Shapefile, GeoPackage, KML, "
                          "KMZ, GeoJSON, DXF, MapInfo, GML, FlatGeobuf, SpatiaLite o CSV con WKT)");
-    if (!layers && cl.settings.format != Format::Text && cl.settings.target && cl.settings.target->Ed50())
-        throw UsageError("--formato=" + std::string(FormatTitle(cl.settings.format)) +
-                         ": GPX, KML y GeoJSON son WGS84, y --destino=" + NameOf(*cl.settings.target) + " es ED50");
-    if (!layers && cl.settings.format != Format::Text && !cl.settings.target && c.direction != core::Direction::ED50ToWGS84)
-        throw UsageError("--formato=" + std::string(FormatTitle(cl.settings.format)) +
+    if (!layers && cl.settings.format != tables::Format::Text && cl.settings.target && cl.settings.target->Ed50())
+        throw UsageError("--formato=" + std::string(gps::FormatTitle(cl.settings.format)) +
+                         ": GPX, KML y GeoJSON son WGS84, y --destino=" + tables::NameOf(*cl.settings.target) + " es ED50");
+    if (!layers && cl.settings.format != tables::Format::Text && !cl.settings.target && c.direction != core::Direction::ED50ToWGS84)
+        throw UsageError("--formato=" + std::string(gps::FormatTitle(cl.settings.format)) +
                          ": GPX, KML y GeoJSON son WGS84, y los resultados de wgs84-ed50 son ED50");
-    Outputs& o = cl.settings.outputs;
+    tables::Outputs& o = cl.settings.outputs;
     if (!outputsGiven) {
-        o.height = HeightResultPossible(cl.settings);
-        o.altitude = AltitudeResultPossible(cl.settings);
+        o.height = tables::HeightResultPossible(cl.settings);
+        o.altitude = tables::AltitudeResultPossible(cl.settings);
     }
-    if (o.height && !TransformsHeight(c.method))
+    if (o.height && !tables::TransformsHeight(c.method))
         throw UsageError("--salida=altura: la rejilla del IGN no transforma la altura");
     // Without a height column (a GPX or KML file brings its elevations) the column is
     // asked for as it is: empty for a table without heights.
-    if (o.altitude && !cl.settings.layout.heightColumn.empty() && !AltitudeResultPossible(cl.settings))
+    if (o.altitude && !cl.settings.layout.heightColumn.empty() && !tables::AltitudeResultPossible(cl.settings))
         throw UsageError("--salida=altitud: la rejilla del IGN no da altura sobre WGS84");
     return cl;
 }
 
-std::string_view MissingHint(Missing missing) {
-    return missing == Missing::Zone      ? "; indique el huso con --huso (29, 30 o 31)"
-           : missing == Missing::Columns ? "; indique sus columnas con --columnas"
+std::string_view MissingHint(tables::Missing missing) {
+    return missing == tables::Missing::Zone      ? "; indique el huso con --huso (29, 30 o 31)"
+           : missing == tables::Missing::Columns ? "; indique sus columnas con --columnas"
                                          : "";
 }
 

@@ -12,7 +12,7 @@
 namespace batch {
 
 struct CommandLine {
-    Settings settings;
+    tables::Settings settings;
     std::string input = "-";   // a file, or "-" for standard input; the first of `inputs`
     std::string output = "-";  // a file, or "-" for standard output; the output folder of a run over several
     // Every input given. A folder, or more than one input, make a run over several files
@@ -45,7 +45,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 // What a user can add for a file refused for `missing` to go: "; indique el huso con
 // --huso (29, 30 o 31)"; "" for nothing.
-std::string_view MissingHint(Missing missing);
+std::string_view MissingHint(tables::Missing missing);
 
 // The Spanish help: synopsis, every option, the point forms read, exit status, examples.
 std::string HelpText();

@@ -47,7 +47,7 @@ Piece ReadPiece(int fd, std::size_t size, bool fill, const std::atomic<bool>& st
         }
         if (n < 0) {
             if (errno == EINTR) continue;
-            throw RunError("no se puede leer la entrada: " + SystemErrorText(errno));
+            throw tables::RunError("no se puede leer la entrada: " + tables::SystemErrorText(errno));
         }
         got += static_cast<std::size_t>(n);
         if (!fill) break;
@@ -74,7 +74,7 @@ struct SocketPair {
     int fd[2] = {-1, -1};
     SocketPair() {
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fd) != 0)
-            throw RunError("no se puede preparar la lectura: " + SystemErrorText(errno));
+            throw tables::RunError("no se puede preparar la lectura: " + tables::SystemErrorText(errno));
     }
     void Close(int i) {
         if (fd[i] >= 0) ::close(fd[i]);
@@ -89,7 +89,7 @@ struct SocketPair {
 // Runs ConvertStream on what `feed` sends into the pair on a thread of its own; an
 // exception of `feed` (XML that is not well formed) wins over the run's result.
 template <class Feed>
-Summary RunFed(Feed feed, int out, const Settings& settings, const Progress& progress) {
+Summary RunFed(Feed feed, int out, const tables::Settings& settings, const Progress& progress) {
     SocketPair pair;
     std::exception_ptr fed;
     std::atomic<bool> stop{false};
@@ -120,12 +120,12 @@ Summary RunFed(Feed feed, int out, const Settings& settings, const Progress& pro
 
 }  // namespace
 
-Summary ConvertFile(int in, int out, const Settings& given, const Progress& progress) {
+Summary ConvertFile(int in, int out, const tables::Settings& given, const Progress& progress) {
     const std::atomic<bool> never{false};
     Piece head = ReadPiece(in, kSniffBytes, true, never);
-    const Format input = InputFormat(head.bytes);
-    if (input == Format::Text) {
-        const Settings settings = TableSettings(given);
+    const tables::Format input = gps::InputFormat(head.bytes);
+    if (input == tables::Format::Text) {
+        const tables::Settings settings = tables::TableSettings(given);
         // A file is read again from its start; a pipe gets its first bytes back through
         // the pair.
         if (::lseek(in, 0, SEEK_SET) == 0) return ConvertStream(in, out, settings, progress);
@@ -136,28 +136,28 @@ Summary ConvertFile(int in, int out, const Settings& given, const Progress& prog
             },
             out, settings, progress);
     }
-    if (input == Format::Kml)
-        throw RunError("es KML, que se convierte como capa: dé el fichero por su nombre, con la extensión .kml o .kmz");
+    if (input == tables::Format::Kml)
+        throw tables::RunError("es KML, que se convierte como capa: dé el fichero por su nombre, con la extensión .kml o .kmz");
     // A GPS file is WGS84 degrees by its standard.
-    const Settings settings = TowardTarget(given, CrsName{CrsName::Datum::WGS84, 0});
+    const tables::Settings settings = tables::TowardTarget(given, tables::CrsName{tables::CrsName::Datum::WGS84, 0});
     if (settings.conversion.direction != core::Direction::WGS84ToED50 && !settings.conversion.sameDatum)
-        throw RunError("los ficheros " + std::string(FormatTitle(input)) +
+        throw tables::RunError("los ficheros " + std::string(gps::FormatTitle(input)) +
                        " son WGS84: se convierten en el sentido WGS84 a ED50");
     // The table of the points: latitude and longitude, the elevation an altitude.
-    Settings table = settings;
-    table.layout = XmlLayout();
+    tables::Settings table = settings;
+    table.layout = gps::XmlLayout();
     table.conversion.heightIsAltitude = true;
-    table.conversion.input = InputForm::Geographic;
+    table.conversion.input = tables::InputForm::Geographic;
     table.conversion.zone = 0;
     if (table.decimalSign == 0) table.decimalSign = ',';  // the window's, not XML's
     // The command line's result columns, left as they are when no height is read, get
     // the height an elevation gives.
-    const Outputs noHeight{true, true, true, false, true, false, false};
+    const tables::Outputs noHeight{true, true, true, false, true, false, false};
     if (settings.outputs == noHeight) {
-        table.outputs.height = TransformsHeight(settings.conversion.method);
+        table.outputs.height = tables::TransformsHeight(settings.conversion.method);
         table.outputs.altitude = true;
     }
-    XmlPoints xml;
+    gps::XmlPoints xml;
     std::atomic<std::uint64_t> bytesRead{0};
     const Progress shown = !progress ? Progress() : [&](std::uint64_t, std::uint64_t rows) { progress(bytesRead.load(), rows); };
     Summary summary = RunFed(
@@ -174,12 +174,12 @@ Summary ConvertFile(int in, int out, const Settings& given, const Progress& prog
         out, table, shown);
     summary.input = input;
     // An error's line: the element's in the XML file (the table's line 2 is point 0).
-    for (RowError& e : summary.firstErrors)
+    for (tables::RowError& e : summary.firstErrors)
         if (e.line >= 2 && e.line - 2 < xml.Lines().size()) e.line = xml.Lines()[e.line - 2];
-    for (RowError& n : summary.notes)
+    for (tables::RowError& n : summary.notes)
         if (n.line >= 2 && n.line - 2 < xml.Lines().size()) n.line = xml.Lines()[n.line - 2];
-    for (const XmlNote& n : xml.Notes())
-        if (summary.notes.size() < kListedNotes) summary.notes.push_back({n.line, n.message});
+    for (const gps::XmlNote& n : xml.Notes())
+        if (summary.notes.size() < tables::kListedNotes) summary.notes.push_back({n.line, n.message});
     summary.noted += xml.Noted();
     return summary;
 }

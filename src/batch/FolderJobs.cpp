@@ -50,7 +50,7 @@ std::optional<FolderStop> ConvertFiles(FolderRun& run, core::Grids& grids, int j
     FolderStop why;
     // The workers of layers and images this thread starts (files converted alone) are kept
     // from one file to the next, as each converter's are.
-    const KeepWorkers keep;
+    const layers::KeepWorkers keep;
 
     const auto busy = [&] {
         return std::any_of(converters.begin(), converters.end(), [](const auto& c) { return c->file.has_value(); });
@@ -62,7 +62,7 @@ std::optional<FolderStop> ConvertFiles(FolderRun& run, core::Grids& grids, int j
     const auto tick = [&] {
         if (stop) return;
         try {
-            if (DeferringSignals() && PendingSignal() != 0) throw Interrupted{PendingSignal()};
+            if (tables::DeferringSignals() && tables::PendingSignal() != 0) throw layers::Interrupted{tables::PendingSignal()};
             if (!watch.tick) return;
             std::vector<std::size_t> underWay;
             std::vector<std::uint64_t> counts;
@@ -73,7 +73,7 @@ std::optional<FolderStop> ConvertFiles(FolderRun& run, core::Grids& grids, int j
             }
             if (alone) underWay.push_back(*alone), counts.push_back(aloneCount);
             watch.tick(underWay, ended, counts);
-        } catch (const Interrupted& i) {
+        } catch (const layers::Interrupted& i) {
             why.signal = i.signal;
             stop = true;
         } catch (...) {
@@ -82,12 +82,12 @@ std::optional<FolderStop> ConvertFiles(FolderRun& run, core::Grids& grids, int j
         }
     };
     // What escapes Convert besides the stop is the file's own failure.
-    const auto convert = [&](std::size_t i, core::Grids* own, const FileProgress& progress, const ReplaceQuestion& replace) {
+    const auto convert = [&](std::size_t i, core::Grids* own, const FileProgress& progress, const layers::ReplaceQuestion& replace) {
         try {
             run.Convert(i, own, progress, replace);
         } catch (const Stopped&) {
             return false;
-        } catch (const Interrupted&) {
+        } catch (const layers::Interrupted&) {
             return false;
         } catch (const std::bad_alloc&) {
             files[i].refused = "no hay memoria suficiente";
@@ -116,7 +116,7 @@ std::optional<FolderStop> ConvertFiles(FolderRun& run, core::Grids& grids, int j
     // The converters: each with grids of its own (the grids are not for concurrent use) and
     // its workers kept from file to file.
     const auto body = [&](Converter* self) {
-        const KeepWorkers kept;
+        const layers::KeepWorkers kept;
         core::Grids own(grids.DataFolder(), grids.UserFolder());
         std::unique_lock hold(lock);
         while (true) {
@@ -214,7 +214,7 @@ std::optional<FolderStop> ConvertFiles(FolderRun& run, core::Grids& grids, int j
 TimeLeft::TimeLeft(const FolderRun& run) {
     for (const FolderFile& f : run.Files()) {
         std::uint64_t bytes = 1;
-        for (const std::string& part : LayerFiles(f.input)) {
+        for (const std::string& part : layers::LayerFiles(f.input)) {
             struct stat st {};
             if (::stat(part.c_str(), &st) == 0) bytes += static_cast<std::uint64_t>(st.st_size);
         }
@@ -236,9 +236,9 @@ std::string TimeLeft::Text() const {
 std::string StopText(const FolderRun& run, const FolderStop& stop) {
     std::vector<std::string> names;
     for (std::size_t i : stop.underWay) names.push_back(run.Files()[i].shown);
-    const std::string more = Count(stop.notStarted, "fichero más", "ficheros más");
+    const std::string more = tables::Count(stop.notStarted, "fichero más", "ficheros más");
     if (names.empty()) return "no se han convertido " + more;
-    return "no se ha escrito nada de " + NameList(names) +
+    return "no se ha escrito nada de " + layers::NameList(names) +
            (names.size() == 1 ? ", que se estaba convirtiendo" : ", que se estaban convirtiendo") +
            (stop.notStarted > 0 ? ", ni de " + more : std::string());
 }

@@ -10,7 +10,7 @@ namespace fs = std::filesystem;
 using Kind = PreviewGroup::Kind;
 
 // "ED50 UTM 30 (EPSG:23030)", as a worker names a system, read back by its code.
-std::optional<CrsName> CrsOfText(const std::string& text) {
+std::optional<tables::CrsName> CrsOfText(const std::string& text) {
     const std::size_t at = text.rfind("(EPSG:");
     if (at == std::string::npos) return std::nullopt;
     int epsg = 0;
@@ -48,7 +48,7 @@ class Grouping {
         for (Kind kind : {Kind::Converted, Kind::Kept, Kind::Copied, Kind::NeedsOrigin, Kind::Refused})
             for (const Pending& p : pending_)
                 if (p.kind == kind)
-                    groups.push_back({kind, Count(p.count, p.one, p.many) + (p.count == 1 ? p.restOne : p.restMany), p.why,
+                    groups.push_back({kind, tables::Count(p.count, p.one, p.many) + (p.count == 1 ? p.restOne : p.restMany), p.why,
                                       p.inputs});
         return groups;
     }
@@ -58,46 +58,46 @@ class Grouping {
 };
 
 // The way of points from `from` to `to`: "ED50 UTM 30 → ETRS89 UTM 30".
-std::string Way(const CrsName& from, const CrsName& to) { return " " + TitleOf(from) + " → " + TitleOf(to); }
+std::string Way(const tables::CrsName& from, const tables::CrsName& to) { return " " + tables::TitleOf(from) + " → " + tables::TitleOf(to); }
 
 constexpr const char* kNoSystem = "no dice en qué sistema está, y no se supone ninguno";
 
 }  // namespace
 
-std::vector<CrsName> EveryCrs() {
-    std::vector<CrsName> every;
-    const std::string names = CrsNames() + ", ";
+std::vector<tables::CrsName> EveryCrs() {
+    std::vector<tables::CrsName> every;
+    const std::string names = tables::CrsNames() + ", ";
     for (std::size_t at = 0, comma; (comma = names.find(", ", at)) != std::string::npos; at = comma + 2)
-        if (const std::optional<CrsName> crs = CrsNamed(std::string_view(names).substr(at, comma - at))) every.push_back(*crs);
+        if (const std::optional<tables::CrsName> crs = tables::CrsNamed(std::string_view(names).substr(at, comma - at))) every.push_back(*crs);
     return every;
 }
 
-std::optional<CrsName> CrsOfEpsg(int epsg) {
-    for (const CrsName& crs : EveryCrs())
-        if (EpsgOf(crs) == epsg) return crs;
+std::optional<tables::CrsName> CrsOfEpsg(int epsg) {
+    for (const tables::CrsName& crs : EveryCrs())
+        if (tables::EpsgOf(crs) == epsg) return crs;
     return std::nullopt;
 }
 
-std::vector<PreviewGroup> FolderPreview::Groups(const std::vector<FolderFile>& files, const Settings& settings,
+std::vector<PreviewGroup> FolderPreview::Groups(const std::vector<FolderFile>& files, const tables::Settings& settings,
                                                 const rasters::RasterOptions& raster, const PreviewProgress& progress) {
     Grouping g;
     if (!settings.target) return {};
-    const CrsName& target = *settings.target;
+    const tables::CrsName& target = *settings.target;
     // The choices an image's way depends on.
-    const std::string key = NameOf(target) + "|" + (settings.origin ? NameOf(*settings.origin) : "") + "|" +
-                            std::string(MethodWord(settings.conversion.method)) + "|" + settings.layers.format + "|" +
+    const std::string key = tables::NameOf(target) + "|" + (settings.origin ? tables::NameOf(*settings.origin) : "") + "|" +
+                            std::string(tables::MethodWord(settings.conversion.method)) + "|" + settings.layers.format + "|" +
                             std::to_string(raster.tolerance) + (raster.resample ? "r" : "") + (raster.cog ? "c" : "");
     // The layer files not read before, read together; then each image planned alone.
     std::vector<std::string> unread;
     for (const FolderFile& f : files)
-        if (f.refused.empty() && IsLayerFile(f.input) && !rasters::IsRasterFile(f.input) && !layers_.contains(f.input) &&
+        if (f.refused.empty() && layers::IsLayerFile(f.input) && !rasters::IsRasterFile(f.input) && !layers_.contains(f.input) &&
             (target.Ed50() || !IsWgs84Format(f.input)))
             unread.push_back(f.input);
     std::size_t images = 0, planned = 0;
     for (const FolderFile& f : files) images += f.refused.empty() && rasters::IsRasterFile(f.input) ? 1 : 0;
     const std::size_t total = unread.size() + images;
     if (!unread.empty()) {
-        std::vector<FileLayers> read = LayersOfFiles(unread, [&](std::uint64_t done, std::uint64_t) {
+        std::vector<layers::FileLayers> read = layers::LayersOfFiles(unread, [&](std::uint64_t done, std::uint64_t) {
             if (progress) progress(static_cast<std::size_t>(done), total);
         });
         for (std::size_t i = 0; i < unread.size(); ++i) layers_.emplace(unread[i], std::move(read[i]));
@@ -106,29 +106,29 @@ std::vector<PreviewGroup> FolderPreview::Groups(const std::vector<FolderFile>& f
         if (!f.refused.empty()) continue;
         const std::string& in = f.input;
         const bool gps = IsWgs84Format(in);
-        const LayerFormat* layerFormat = LayerFormatOfInput(in);
+        const layers::LayerFormat* layerFormat = layers::LayerFormatOfInput(in);
         const std::string title = layerFormat != nullptr ? std::string(layerFormat->title) : "GPX";
         if (gps && !target.Ed50() && fs::path(f.output).filename() == fs::path(in).filename()) {
             g.Add(Kind::Copied, in, title, title, ", copiado", ", copiados");
-        } else if (IsLayerFile(in) && !rasters::IsRasterFile(in)) {
-            const FileLayers& s = layers_.at(in);
+        } else if (layers::IsLayerFile(in) && !rasters::IsRasterFile(in)) {
+            const layers::FileLayers& s = layers_.at(in);
             if (!s.unreadable.empty()) {
                 g.Add(Kind::Refused, in, "fichero", "ficheros", " cuyo sistema no se puede leer", {}, s.unreadable);
                 continue;
             }
             // A format of WGS84 degrees by its standard holds the target in them.
-            LayerOutput out{true, nullptr};
+            layers::LayerOutput out{true, nullptr};
             try {
-                out = LayerOutputOf(in, f.output, settings);
-            } catch (const RunError&) {
+                out = layers::LayerOutputOf(in, f.output, settings);
+            } catch (const tables::RunError&) {
             }
-            const CrsName to = !out.table && out.format != nullptr && out.format->wgs84 ? CrsName{CrsName::Datum::WGS84, 0} : target;
+            const tables::CrsName to = !out.table && out.format != nullptr && out.format->wgs84 ? tables::CrsName{tables::CrsName::Datum::WGS84, 0} : target;
             // A layer that cannot go stops its whole file: the file is that layer's group.
-            std::vector<CrsName> ways;
+            std::vector<tables::CrsName> ways;
             std::string noSystem, other;  // why, of the first layer without a system and with another
-            for (const LayerInfo& l : s.layers) {
+            for (const layers::LayerInfo& l : s.layers) {
                 if (l.geometry == "sin geometría") continue;
-                std::optional<CrsName> from = CrsOfEpsg(l.epsg);
+                std::optional<tables::CrsName> from = CrsOfEpsg(l.epsg);
                 if (!from && l.system == "sin sistema") from = settings.origin;
                 if (from) ways.push_back(*from);
                 else if (l.system == "sin sistema" && noSystem.empty()) noSystem = "la capa «" + l.name + "» " + kNoSystem;
@@ -140,8 +140,8 @@ std::vector<PreviewGroup> FolderPreview::Groups(const std::vector<FolderFile>& f
             } else if (!noSystem.empty()) {
                 g.Add(Kind::NeedsOrigin, in, title, title, " sin sistema: elija su sistema", {}, noSystem);
             } else {
-                for (const CrsName& from : ways) {
-                    if (from == to) g.Add(Kind::Kept, in, "capa", "capas", " ya en " + TitleOf(to) + ", copiada", " ya en " + TitleOf(to) + ", copiadas");
+                for (const tables::CrsName& from : ways) {
+                    if (from == to) g.Add(Kind::Kept, in, "capa", "capas", " ya en " + tables::TitleOf(to) + ", copiada", " ya en " + tables::TitleOf(to) + ", copiadas");
                     else g.Add(Kind::Converted, in, "capa", "capas", Way(from, to));
                 }
             }
@@ -154,7 +154,7 @@ std::vector<PreviewGroup> FolderPreview::Groups(const std::vector<FolderFile>& f
                     const rasters::RasterSummary summary = rasters::PlanRaster(in, f.output, settings, raster);
                     plan.from = CrsOfText(summary.from);
                     plan.to = CrsOfText(summary.to);
-                } catch (const RunError& e) {
+                } catch (const tables::RunError& e) {
                     plan.problem = e.what();
                     // Its own words name the option that would give its system.
                     plan.needsOrigin = !settings.origin && plan.problem.find("--origen") != std::string::npos;
@@ -166,15 +166,15 @@ std::vector<PreviewGroup> FolderPreview::Groups(const std::vector<FolderFile>& f
                 g.Add(Kind::Refused, in, "imagen", "imágenes", " que no se puede convertir", {},
                       plan.problem.empty() ? "no se puede leer su sistema" : plan.problem);
             else if (*plan.from == *plan.to)
-                g.Add(Kind::Kept, in, "imagen", "imágenes", " ya en " + TitleOf(*plan.to) + ", copiada", " ya en " + TitleOf(*plan.to) + ", copiadas");
+                g.Add(Kind::Kept, in, "imagen", "imágenes", " ya en " + tables::TitleOf(*plan.to) + ", copiada", " ya en " + tables::TitleOf(*plan.to) + ", copiadas");
             else
                 g.Add(Kind::Converted, in, "imagen", "imágenes", Way(*plan.from, *plan.to));
         } else if (IsProjectFile(in)) {
             g.Add(Kind::Converted, in, "proyecto de QGIS", "proyectos de QGIS", ", con sus capas");
         } else if (gps) {
             // A GPX toward ED50: a table of its points.
-            g.Add(Kind::Converted, in, "GPX", "GPX", Way(CrsName{CrsName::Datum::WGS84, 0}, target) + ", en tabla",
-                  Way(CrsName{CrsName::Datum::WGS84, 0}, target) + ", en tablas");
+            g.Add(Kind::Converted, in, "GPX", "GPX", Way(tables::CrsName{tables::CrsName::Datum::WGS84, 0}, target) + ", en tabla",
+                  Way(tables::CrsName{tables::CrsName::Datum::WGS84, 0}, target) + ", en tablas");
         } else if (settings.origin) {
             g.Add(Kind::Converted, in, "tabla", "tablas", Way(*settings.origin, target));
         } else {

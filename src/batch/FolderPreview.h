@@ -4,7 +4,7 @@
 // follows FolderRun's own rules (a GPS file copied, a table from --origen, a layer or image
 // from its own system), so that the preview never promises a file the run refuses.
 //
-// What it reads, it reads once: the systems of the layer files (batch::LayersOfFiles, a
+// What it reads, it reads once: the systems of the layer files (layers::LayersOfFiles, a
 // batch of files to each worker process), planned images (rasters::PlanRaster) again only when the choices
 // that change their way change. Tables and GPS files are known by their extension.
 #pragma once
@@ -49,18 +49,18 @@ class FolderPreview {
     // refused; the files FolderRun refuses already (FolderFile::refused) are left to their
     // own reasons. Reads the layer files not read before and plans the images whose
     // choices or destination changed; settings.conversion.grids must be set for images.
-    std::vector<PreviewGroup> Groups(const std::vector<FolderFile>& files, const Settings& settings,
+    std::vector<PreviewGroup> Groups(const std::vector<FolderFile>& files, const tables::Settings& settings,
                                      const rasters::RasterOptions& raster, const PreviewProgress& progress = {});
 
   private:
     // An image planned for the choices `key`: its systems, or why it cannot go.
     struct ImagePlan {
         std::string key;
-        std::optional<CrsName> from, to;
+        std::optional<tables::CrsName> from, to;
         std::string problem;
         bool needsOrigin = false;
     };
-    std::map<std::string, FileLayers> layers_;  // each layer file's, read once
+    std::map<std::string, layers::FileLayers> layers_;  // each layer file's, read once
     std::map<std::string, ImagePlan> images_;
 };
 
@@ -69,9 +69,9 @@ std::string PreviewText(const std::vector<PreviewGroup>& groups);
 
 // Every system CrsNamed names, in CrsNames' order: ETRS89 UTM 29 to 31 and degrees, then
 // WGS84's, then ED50's.
-std::vector<CrsName> EveryCrs();
+std::vector<tables::CrsName> EveryCrs();
 
 // The system of an EPSG code, of those CrsName names; nullopt for any other.
-std::optional<CrsName> CrsOfEpsg(int epsg);
+std::optional<tables::CrsName> CrsOfEpsg(int epsg);
 
 }  // namespace batch

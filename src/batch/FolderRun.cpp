@@ -39,7 +39,7 @@ struct NewFolders {
             missing.push_back(f);
         for (auto f = missing.rbegin(); f != missing.rend(); ++f) {
             if (::mkdir(f->c_str(), 0777) != 0 && errno != EEXIST)
-                throw RunError("no se puede crear la carpeta «" + f->string() + "»: " + SystemErrorText(errno));
+                throw tables::RunError("no se puede crear la carpeta «" + f->string() + "»: " + tables::SystemErrorText(errno));
             made.push_back(f->string());
         }
     }
@@ -61,17 +61,17 @@ struct Descriptor {
 // A file that needs no change, copied whole to its destination.
 void CopyFile(const FolderFile& f, const FileProgress& progress) {
     const Descriptor in{::open(f.input.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (in.fd < 0) throw RunError("no se puede leer: " + SystemErrorText(errno));
-    OutputFile out(f.output, batch::IdOf(in.fd));
+    if (in.fd < 0) throw tables::RunError("no se puede leer: " + tables::SystemErrorText(errno));
+    tables::OutputFile out(f.output, tables::IdOf(in.fd));
     std::vector<char> buffer(1 << 16);
     for (ssize_t n; (n = ::read(in.fd, buffer.data(), buffer.size())) != 0;) {
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw RunError("no se puede leer: " + SystemErrorText(errno));
+        if (n < 0) throw tables::RunError("no se puede leer: " + tables::SystemErrorText(errno));
         if (progress) progress(0, -1);
         for (ssize_t done = 0; done < n;) {
             const ssize_t w = ::write(out.Fd(), buffer.data() + done, static_cast<std::size_t>(n - done));
             if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) throw RunError("no se puede escribir «" + f.output + "»: " + SystemErrorText(errno));
+            if (w <= 0) throw tables::RunError("no se puede escribir «" + f.output + "»: " + tables::SystemErrorText(errno));
             done += w;
         }
     }
@@ -79,19 +79,19 @@ void CopyFile(const FolderFile& f, const FileProgress& progress) {
 }
 
 // The way a table's points went toward the target: "ED50 UTM 30 → ETRS89 UTM 30 (rejilla)".
-std::string WayText(const Settings& s, const CrsName& from) {
-    return TitleOf(from) + " → " + TitleOf(*s.target) + " (" +
-           (from.Ed50() == s.target->Ed50() ? std::string("solo la proyección") : std::string(MethodWord(s.conversion.method))) +
+std::string WayText(const tables::Settings& s, const tables::CrsName& from) {
+    return tables::TitleOf(from) + " → " + tables::TitleOf(*s.target) + " (" +
+           (from.Ed50() == s.target->Ed50() ? std::string("solo la proyección") : std::string(tables::MethodWord(s.conversion.method))) +
            ")";
 }
 
 // A table or GPX file, as talpor-lote converts one.
-Summary ConvertTable(const FolderFile& f, const Settings& settings, const FileProgress& progress) {
+Summary ConvertTable(const FolderFile& f, const tables::Settings& settings, const FileProgress& progress) {
     const Descriptor in{::open(f.input.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (in.fd < 0) throw RunError("no se puede leer: " + SystemErrorText(errno));
+    if (in.fd < 0) throw tables::RunError("no se puede leer: " + tables::SystemErrorText(errno));
     struct stat st {};
     const std::uint64_t size = ::fstat(in.fd, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
-    OutputFile out(f.output, batch::IdOf(in.fd));
+    tables::OutputFile out(f.output, tables::IdOf(in.fd));
     Progress shown;
     if (progress)
         shown = [&](std::uint64_t bytes, std::uint64_t rows) {
@@ -100,7 +100,7 @@ Summary ConvertTable(const FolderFile& f, const Settings& settings, const FilePr
     const Summary summary = ConvertFile(in.fd, out.Fd(), settings, shown);
     // A text of no point (a folder's notes) is no table of points: nothing is written of it.
     if (summary.converted + summary.failed == 0)
-        throw RunError(std::string(summary.layout && summary.layout->headerLine != 0 ? "solo hay cabecera" : "está vacía") +
+        throw tables::RunError(std::string(summary.layout && summary.layout->headerLine != 0 ? "solo hay cabecera" : "está vacía") +
                        ", ningún punto que convertir");
     out.Commit();
     return summary;
@@ -120,17 +120,17 @@ std::vector<std::string> WithoutFormat(const std::vector<std::string>& options) 
 }  // namespace
 
 bool IsProjectFile(const std::string& path) {
-    const WhatFile what = WhatIs(path);
-    return (what.kind == FileKind::Unknown ? WhatNameSays(path) : what).kind == FileKind::Project;
+    const tables::WhatFile what = tables::WhatIs(path);
+    return (what.kind == tables::FileKind::Unknown ? tables::WhatNameSays(path) : what).kind == tables::FileKind::Project;
 }
 
 bool IsConvertible(std::string_view path) {
     // Raw pixels beside their ENVI label (.raw, .bin, or no extension) are an image too.
-    return WhatNameSays(path).kind != FileKind::Unknown || rasters::IsRasterFile(path);
+    return tables::WhatNameSays(path).kind != tables::FileKind::Unknown || rasters::IsRasterFile(path);
 }
 
 bool IsWgs84Format(std::string_view path) {
-    const LayerFormat* layer = LayerFormatOfInput(std::string(path));
+    const layers::LayerFormat* layer = layers::LayerFormatOfInput(std::string(path));
     return layer != nullptr && layer->wgs84;
 }
 
@@ -147,11 +147,11 @@ std::string OutputName(const std::string& name, std::string_view format, bool wg
     // An image keeps its format, but a GeoPackage's tiles, which go into a GeoTIFF.
     if (rasters::IsRasterFile(path)) return rasters::ImageOutputName(name, path);
     // A workbook keeps its kind but an .xls, which GDAL cannot write.
-    if (IsWorkbookFile(name))
+    if (layers::IsWorkbookFile(name))
         return format == "csv" || format == "texto" ? stem + ".csv"
-               : WorkbookOfPath(name) == WorkbookKind::Xls ? stem + ".xlsx" : name;
-    if (const LayerFormat* out = LayerFormatNamed(format)) return stem + std::string(out->extension);
-    const LayerFormat* in = LayerFormatOfInput(path);
+               : layers::WorkbookOfPath(name) == layers::WorkbookKind::Xls ? stem + ".xlsx" : name;
+    if (const layers::LayerFormat* out = layers::LayerFormatNamed(format)) return stem + std::string(out->extension);
+    const layers::LayerFormat* in = layers::LayerFormatOfInput(path);
     const bool table = format == "csv" || format == "texto";
     if (in != nullptr && in->read) return table || in->wgs84 ? stem + ".csv" : name;
     return in != nullptr && in->name == "gpx" ? stem + ".csv" : name;
@@ -159,7 +159,7 @@ std::string OutputName(const std::string& name, std::string_view format, bool wg
 
 bool FolderFile::Whole() const {
     if (workbook) return batch::Whole(*workbook);
-    return table ? table->failed == 0 : image || project || !copied.empty() ? true : layers && batch::Whole(*layers);
+    return table ? table->failed == 0 : image || project || !copied.empty() ? true : layers && layers::Whole(*layers);
 }
 
 FolderRun::FolderRun(const CommandLine& cl)
@@ -172,13 +172,13 @@ FolderRun::FolderRun(const CommandLine& cl)
     struct stat out {};
     const bool outputExists = ::stat(output_.c_str(), &out) == 0;
     if (outputExists && !S_ISDIR(out.st_mode))
-        throw RunError("«" + output_ + "» no es una carpeta: una carpeta o varias entradas se convierten en una carpeta");
-    const FileId outputId{out.st_dev, out.st_ino};
+        throw tables::RunError("«" + output_ + "» no es una carpeta: una carpeta o varias entradas se convierten en una carpeta");
+    const tables::FileId outputId{out.st_dev, out.st_ino};
     for (std::string input : cl.inputs) {
         struct stat st {};
         if (::stat(input.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-            if (outputExists && FileId{st.st_dev, st.st_ino} == outputId)
-                throw RunError("la carpeta de salida «" + output_ + "» es la de entrada: elija otra");
+            if (outputExists && tables::FileId{st.st_dev, st.st_ino} == outputId)
+                throw tables::RunError("la carpeta de salida «" + output_ + "» es la de entrada: elija otra");
             while (input.size() > 1 && input.ends_with('/')) input.pop_back();
             Scan(input, "", outputId, outputExists);
         } else {
@@ -192,12 +192,12 @@ FolderRun::FolderRun(const CommandLine& cl)
     }
     Settle();
     if (files_.empty())
-        throw RunError("no hay ningún fichero que convertir en " + NameList(cl.inputs) +
+        throw tables::RunError("no hay ningún fichero que convertir en " + layers::NameList(cl.inputs) +
                        " (se leen .csv, .txt, .tsv, .dat, .gpx, .shp, .gpkg, .kml, .kmz, .geojson, .json, .dxf, .tab, "
                        ".mif, .gml, .fgb y .sqlite)");
 }
 
-void FolderRun::Scan(const std::string& folder, const std::string& relative, const FileId& outputId,
+void FolderRun::Scan(const std::string& folder, const std::string& relative, const tables::FileId& outputId,
                      bool outputExists) {
     // Listed through the folder's descriptor, so that a name too deep for a path is still
     // seen, and refused, rather than lost.
@@ -206,7 +206,7 @@ void FolderRun::Scan(const std::string& folder, const std::string& relative, con
     if (listing == nullptr) {
         const int error = errno;
         if (fd >= 0) ::close(fd);
-        Refuse(folder, "no se puede leer la carpeta: " + SystemErrorText(error));
+        Refuse(folder, "no se puede leer la carpeta: " + tables::SystemErrorText(error));
         return;
     }
     struct stat here {};
@@ -228,24 +228,24 @@ void FolderRun::Scan(const std::string& folder, const std::string& relative, con
     const int error = errno;
     ::closedir(listing);
     if (error != 0) {
-        Refuse(folder, "no se puede leer la carpeta: " + SystemErrorText(error));
+        Refuse(folder, "no se puede leer la carpeta: " + tables::SystemErrorText(error));
         return;
     }
     std::sort(entries.begin(), entries.end(), [](const Found& a, const Found& b) { return a.name < b.name; });
     // A MapInfo table's .dat is read with its .tab, not as a table of points.
     std::set<std::string> tables;
     for (const Found& f : entries)
-        if (AsciiLower(f.name).ends_with(".tab")) tables.insert(AsciiLower(f.name.substr(0, f.name.size() - 4)));
+        if (tables::AsciiLower(f.name).ends_with(".tab")) tables.insert(tables::AsciiLower(f.name.substr(0, f.name.size() - 4)));
     const auto mapInfoPart = [&](const std::string& name) {
-        return AsciiLower(name).ends_with(".dat") && tables.contains(AsciiLower(name.substr(0, name.size() - 4)));
+        return tables::AsciiLower(name).ends_with(".dat") && tables.contains(tables::AsciiLower(name.substr(0, name.size() - 4)));
     };
     for (const Found& f : entries) {
         if (mapInfoPart(f.name)) continue;
         const std::string path = folder + "/" + f.name;
         const bool link = S_ISLNK(f.own.st_mode);
-        const std::string tooLong = "su ruta pasa de " + Grouped(PATH_MAX - 1) + " bytes, lo más que admite el sistema";
+        const std::string tooLong = "su ruta pasa de " + tables::Grouped(PATH_MAX - 1) + " bytes, lo más que admite el sistema";
         if (S_ISDIR(f.own.st_mode)) {
-            if (outputExists && FileId{f.own.st_dev, f.own.st_ino} == outputId) continue;
+            if (outputExists && tables::FileId{f.own.st_dev, f.own.st_ino} == outputId) continue;
             if (path.size() >= PATH_MAX) Refuse(path, "carpeta demasiado honda: " + tooLong);
             else Scan(path, relative + f.name + "/", outputId, outputExists);
         } else if (link && f.reached && S_ISDIR(f.target.st_mode)) {
@@ -261,12 +261,12 @@ void FolderRun::Scan(const std::string& folder, const std::string& relative, con
     }
 }
 
-void FolderRun::AddProjectFiles(const std::string& project, const FileId& outputId, bool outputExists) {
+void FolderRun::AddProjectFiles(const std::string& project, const tables::FileId& outputId, bool outputExists) {
     // A project that cannot be read is refused when its turn comes.
     std::vector<projects::ProjectLayer> layers;
     try {
         layers = projects::LayersOf(projects::ReadProject(project));
-    } catch (const RunError&) {
+    } catch (const tables::RunError&) {
         return;
     }
     const fs::path given = fs::path(project).parent_path();
@@ -281,7 +281,7 @@ void FolderRun::AddProjectFiles(const std::string& project, const FileId& output
         const fs::path file = given.empty() ? fs::path(relative) : given / relative;
         struct stat own {}, parent {};
         if (::stat(file.c_str(), &own) != 0 || !S_ISREG(own.st_mode) || !IsConvertible(file.string())) continue;
-        if (outputExists && FileId{own.st_dev, own.st_ino} == outputId) continue;
+        if (outputExists && tables::FileId{own.st_dev, own.st_ino} == outputId) continue;
         const std::string parentPath = file.has_parent_path() ? file.parent_path().string() : ".";
         if (::stat(parentPath.c_str(), &parent) != 0) continue;
         Add(file.string(), file.string(), relative, {parent.st_dev, parent.st_ino, file.filename().string()}, false);
@@ -304,7 +304,7 @@ void FolderRun::Add(const std::string& input, const std::string& shown, const st
     std::optional<Id> id;
     if (::stat(input.c_str(), &st) == 0) {
         id = IdOf(st);
-        for (const std::string& part : LayerFiles(input))
+        for (const std::string& part : layers::LayerFiles(input))
             if (::stat(part.c_str(), &st) == 0) inputIds_.insert(IdOf(st));
     }
     FolderFile f;
@@ -355,52 +355,52 @@ bool FolderRun::Inside(const std::string& output) const {
 }
 
 void FolderRun::Check(const FolderFile& f) const {
-    for (const std::string& part : LayerFiles(f.output)) {
+    for (const std::string& part : layers::LayerFiles(f.output)) {
         struct stat st {};
         if (::stat(part.c_str(), &st) != 0) continue;
-        if (inputIds_.count(IdOf(st)) > 0) throw RunError("su destino «" + part + "» es un fichero de la entrada");
+        if (inputIds_.count(IdOf(st)) > 0) throw tables::RunError("su destino «" + part + "» es un fichero de la entrada");
         if (written_.count(IdOf(st)) > 0)
-            throw RunError("su destino «" + part + "» lo ha escrito ya otro fichero de esta conversión");
-        if (!replace_) throw RunError("ya existe «" + part + "», y no se reemplaza sin --reemplazar");
+            throw tables::RunError("su destino «" + part + "» lo ha escrito ya otro fichero de esta conversión");
+        if (!replace_) throw tables::RunError("ya existe «" + part + "», y no se reemplaza sin --reemplazar");
     }
-    if (Inside(f.output)) throw RunError("su destino «" + f.output + "» queda dentro de una carpeta de la entrada");
+    if (Inside(f.output)) throw tables::RunError("su destino «" + f.output + "» queda dentro de una carpeta de la entrada");
 }
 
-LayerSummary FolderRun::ConvertLayerFile(const FolderFile& f, Settings settings, const FileProgress& progress,
-                                         const ReplaceQuestion& question) {
+layers::LayerSummary FolderRun::ConvertLayerFile(const FolderFile& f, tables::Settings settings, const FileProgress& progress,
+                                         const layers::ReplaceQuestion& question) {
     // The files a layer writes besides the one named (a shapefile a layer) replace others
     // only with the user's word or --reemplazar, and never a file of the input or one the
     // run has written.
     settings.layers.replace = false;
     const std::string folder = fs::path(f.output).parent_path().string();
-    ReplaceQuestion replace;
+    layers::ReplaceQuestion replace;
     if (question || replace_)
         replace = [&](const std::vector<std::string>& existing) {
             for (const std::string& name : existing) {
                 struct stat st {};
                 if (::stat((folder + "/" + name).c_str(), &st) != 0) continue;
                 if (inputIds_.count(IdOf(st)) > 0 || written_.count(IdOf(st)) > 0)
-                    throw RunError("la conversión escribiría también «" + name + "», que es " +
+                    throw tables::RunError("la conversión escribiría también «" + name + "», que es " +
                                    (inputIds_.count(IdOf(st)) > 0 ? "un fichero de la entrada"
                                                                   : "de otro fichero de esta conversión"));
             }
             return question ? question(existing) : true;
         };
-    LayerProgress shown;
+    layers::LayerProgress shown;
     if (progress)
         shown = [&](std::uint64_t features, std::uint64_t total) {
             progress(features, total > 0 ? static_cast<int>(std::min<std::uint64_t>(features * 100 / total, 100)) : -1);
         };
-    return ConvertLayers(f.input, f.output, settings, shown, replace);
+    return layers::ConvertLayers(f.input, f.output, settings, shown, replace);
 }
 
 void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& progress,
-                        const ReplaceQuestion& replace) {
+                        const layers::ReplaceQuestion& replace) {
     FolderFile& f = files_[i];
     if (!f.refused.empty() || f.Converted()) return;
     // A table converts in this process: a signal the caller defers stops it from here.
     const FileProgress checked = [&](std::uint64_t count, int percent) {
-        if (DeferringSignals() && PendingSignal() != 0) throw Interrupted{PendingSignal()};
+        if (tables::DeferringSignals() && tables::PendingSignal() != 0) throw layers::Interrupted{tables::PendingSignal()};
         if (progress) progress(count, percent);
     };
     NewFolders folders;
@@ -409,19 +409,19 @@ void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& p
     try {
         std::vector<std::string> args = options_;
         // A layer format is the layers': an image keeps its own.
-        if (LayerFormatNamed(format_) != nullptr && rasters::IsRasterFile(f.input)) args = WithoutFormat(args);
+        if (layers::LayerFormatNamed(format_) != nullptr && rasters::IsRasterFile(f.input)) args = WithoutFormat(args);
         args.insert(args.end(), {"--", f.input});
         const CommandLine cl = ParseCommandLine(args);
-        Settings settings = cl.settings;
+        tables::Settings settings = cl.settings;
         settings.conversion.grids = grids;
         {
             const std::lock_guard hold(*lock_);
             Check(f);
             folders.Make(f.output);
         }
-        const WhatFile what = WhatIs(f.input);
-        if (what.kind == FileKind::Refused) throw RunError(what.refusal);
-        if (what.kind == FileKind::Project) {
+        const tables::WhatFile what = tables::WhatIs(f.input);
+        if (what.kind == tables::FileKind::Refused) throw tables::RunError(what.refusal);
+        if (what.kind == tables::FileKind::Project) {
             const projects::Project project = projects::ReadProject(f.input);
             f.project = projects::ConvertProject(project, f.output, settings,
                                                  [&](const std::string& file) { return OutcomeOf(file); });
@@ -432,37 +432,37 @@ void FolderRun::Convert(std::size_t i, core::Grids* grids, const FileProgress& p
         if (gps && settings.target && !settings.target->Ed50() && f.output.ends_with(fs::path(f.input).filename().string())) {
             CopyFile(f, checked);
             f.copied = std::string("ya está en WGS84, el único sistema que guarda ") +
-                       std::string(LayerFormatOfInput(f.input)->title) + ": copiado sin cambios";
+                       std::string(layers::LayerFormatOfInput(f.input)->title) + ": copiado sin cambios";
         } else if (IsWorkbookInput(f.input)) {
             f.workbook = ConvertWorkbook(f.input, f.output, settings);
             if (settings.target) f.way = WayText(settings, *settings.origin);
         } else if (rasters::IsRasterFile(f.input)) {  // first: a GeoPackage of tiles alone is an image
-            const LayerProgress rows = [&](std::uint64_t done, std::uint64_t total) {
+            const layers::LayerProgress rows = [&](std::uint64_t done, std::uint64_t total) {
                 checked(done, total > 0 ? static_cast<int>(std::min<std::uint64_t>(done * 100 / total, 100)) : -1);
             };
             f.image = rasters::ConvertRaster(f.input, f.output, settings, cl.raster, rows);
-        } else if (IsLayerFile(f.input)) {
+        } else if (layers::IsLayerFile(f.input)) {
             f.layers = ConvertLayerFile(f, settings, progress, replace);
             if (rasters::HasTilesBesideLayers(f.input)) f.note = rasters::kTilesLeft;
         } else {
             f.table = ConvertTable(f, settings, checked);
-            if (settings.target) f.way = WayText(settings, gps ? CrsName{CrsName::Datum::WGS84, 0} : *settings.origin);
+            if (settings.target) f.way = WayText(settings, gps ? tables::CrsName{tables::CrsName::Datum::WGS84, 0} : *settings.origin);
         }
         if (gps && !f.copied.empty()) {
         } else if (gps && fs::path(f.output).extension() != fs::path(f.input).extension() &&
-                   LayerFormatOfPath(f.output) == nullptr) {
-            f.note = std::string(LayerFormatOfInput(f.input)->title) +
+                   layers::LayerFormatOfPath(f.output) == nullptr) {
+            f.note = std::string(layers::LayerFormatOfInput(f.input)->title) +
                      " solo guarda WGS84: sale como tabla «" + fs::path(f.output).filename().string() + "»";
         }
         folders.keep = true;
     } catch (const UsageError& e) {
         f.refused = e.what();
-    } catch (const RunError& e) {
+    } catch (const tables::RunError& e) {
         f.refused = e.what();
         f.missing = e.missing;
     }
     if (!f.Converted()) return;
-    std::vector<std::string> written = LayerFiles(f.output);
+    std::vector<std::string> written = layers::LayerFiles(f.output);
     const std::string folder = fs::path(f.output).parent_path().string();
     if (f.layers)
         for (const std::string& name : f.layers->written) written.push_back(folder + "/" + name);
@@ -484,10 +484,10 @@ bool FolderRun::Alone(std::size_t i) const {
     if (IsProjectFile(f.input)) return true;
     struct stat st {};
     if (rasters::IsRasterFile(f.input)) return ::stat(f.input.c_str(), &st) == 0 && st.st_size > (std::int64_t{64} << 20);
-    const LayerFormat* in = LayerFormatOfInput(f.input);
-    const LayerFormat* out = LayerFormatOfPath(f.output);
+    const layers::LayerFormat* in = layers::LayerFormatOfInput(f.input);
+    const layers::LayerFormat* out = layers::LayerFormatOfPath(f.output);
     // A file of several layers written as shapefiles writes one beside its own for each.
-    return IsLayerFile(f.input) && out != nullptr && out->name == "shp" && in != nullptr && in->name != "shp";
+    return layers::IsLayerFile(f.input) && out != nullptr && out->name == "shp" && in != nullptr && in->name != "shp";
 }
 
 void FolderRun::Tidy() {
@@ -500,7 +500,7 @@ std::vector<std::string> FolderRun::Existing() const {
     std::vector<std::string> existing;
     for (const FolderFile& f : files_) {
         if (!f.refused.empty() || f.Converted()) continue;
-        for (const std::string& part : LayerFiles(f.output)) {
+        for (const std::string& part : layers::LayerFiles(f.output)) {
             struct stat st {};
             if (::stat(part.c_str(), &st) == 0 && inputIds_.count(IdOf(st)) == 0) {
                 existing.push_back(f.output);
@@ -555,11 +555,11 @@ projects::FileOutcome FolderRun::OutcomeOf(const std::string& file) const {
     } else if (f->image) {
         o.layers.push_back({"", f->output, "", EpsgIn(f->image->to)});
     } else if (f->layers && f->layers->output != "tabla") {
-        const LayerFormat* format = LayerFormatOfPath(f->output);
+        const layers::LayerFormat* format = layers::LayerFormatOfPath(f->output);
         const bool oneLayer = format != nullptr && (format->oneLayer || format->name == "shp");
         const std::string folder = fs::path(f->output).parent_path().string();
         bool first = true;
-        for (const LayerReport& r : f->layers->layers) {
+        for (const layers::LayerReport& r : f->layers->layers) {
             if (r.skipped) continue;
             std::string path = f->output;
             if (!first && format != nullptr && format->name == "shp") {
@@ -587,7 +587,7 @@ std::string FolderFileText(const FolderFile& f) {
         text = SummaryText(*f.table, f.shown);
         if (!f.way.empty() && text.ends_with('\n')) text.insert(text.size() - 1, "; " + f.way);
     }
-    if (f.layers) text = LayerSummaryText(*f.layers, f.shown);
+    if (f.layers) text = layers::LayerSummaryText(*f.layers, f.shown);
     if (f.image) text = rasters::RasterSummaryText(*f.image, f.shown);
     if (f.workbook) {
         text = WorkbookSummaryText(*f.workbook, f.shown);
@@ -602,9 +602,9 @@ std::string FolderFileText(const FolderFile& f) {
 }
 
 std::string CountsText(const FolderCounts& n) {
-    return Count(n.converted, "fichero convertido", "ficheros convertidos") + ", " +
-           Count(n.withErrors, "con errores", "con errores") + ", " + Count(n.refused, "rechazado", "rechazados") +
-           (n.passed > 0 ? ", " + Count(n.passed, "enlace pasado por alto", "enlaces pasados por alto") : "");
+    return tables::Count(n.converted, "fichero convertido", "ficheros convertidos") + ", " +
+           tables::Count(n.withErrors, "con errores", "con errores") + ", " + tables::Count(n.refused, "rechazado", "rechazados") +
+           (n.passed > 0 ? ", " + tables::Count(n.passed, "enlace pasado por alto", "enlaces pasados por alto") : "");
 }
 
 }  // namespace batch

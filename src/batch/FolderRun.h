@@ -60,7 +60,7 @@ struct FolderFile {
     std::string shown;   // as the summary names it: the folder given joined with its place in it
     std::string output;  // where it is written
     std::optional<Summary> table;        // converted as a table (ConvertFile)
-    std::optional<LayerSummary> layers;  // converted as layers (ConvertLayers)
+    std::optional<layers::LayerSummary> layers;  // converted as layers (ConvertLayers)
     std::optional<WorkbookSummary> workbook;  // converted as a workbook's tables (ConvertWorkbook)
     std::optional<rasters::RasterSummary> image;  // converted as an image (rasters::ConvertRaster)
     // A QGIS project, written reading the files the run converted (projects::ConvertProject).
@@ -72,7 +72,7 @@ struct FolderFile {
     // What else its lines say: the way a table went ("ED50 UTM 30 → ETRS89 UTM 30
     // (rejilla)"), the table a GPS file became.
     std::string way, note;
-    Missing missing = Missing::Nothing;  // what the user can give for it to go
+    tables::Missing missing = tables::Missing::Nothing;  // what the user can give for it to go
     bool Converted() const { return table || layers || image || workbook || project || !copied.empty(); }
     // Converted with every row or feature.
     bool Whole() const;
@@ -127,7 +127,7 @@ class FolderRun {
     // has written. What `progress` or `replace` throws stops the file, nothing of it
     // written, and comes out of Convert.
     void Convert(std::size_t i, core::Grids* grids, const FileProgress& progress = {},
-                 const ReplaceQuestion& replace = {});
+                 const layers::ReplaceQuestion& replace = {});
 
     FolderCounts Counts() const;
 
@@ -145,22 +145,22 @@ class FolderRun {
     using Id = std::pair<dev_t, ino_t>;
     // A name in a folder: the folder's identity and the name.
     using Entry = std::tuple<dev_t, ino_t, std::string>;
-    void Scan(const std::string& folder, const std::string& relative, const FileId& outputId, bool outputExists);
+    void Scan(const std::string& folder, const std::string& relative, const tables::FileId& outputId, bool outputExists);
     void Add(const std::string& input, const std::string& shown, const std::string& relative, const Entry& entry,
              bool link);
     void Refuse(const std::string& path, const std::string& why);
     void Settle();
     void Check(const FolderFile& file) const;
     bool Inside(const std::string& path) const;  // within an input folder
-    LayerSummary ConvertLayerFile(const FolderFile& file, Settings settings, const FileProgress& progress,
-                                  const ReplaceQuestion& replace);
-    void AddProjectFiles(const std::string& project, const FileId& outputId, bool outputExists);
+    layers::LayerSummary ConvertLayerFile(const FolderFile& file, tables::Settings settings, const FileProgress& progress,
+                                  const layers::ReplaceQuestion& replace);
+    void AddProjectFiles(const std::string& project, const tables::FileId& outputId, bool outputExists);
     projects::FileOutcome OutcomeOf(const std::string& file) const;
 
     std::vector<std::string> options_;
     std::string output_;
     std::string format_;  // --formato's name; "" for none
-    std::optional<CrsName> target_;  // --destino's system
+    std::optional<tables::CrsName> target_;  // --destino's system
     bool replace_ = false;
     std::vector<FolderFile> files_;
     std::vector<FolderFile> passed_;
@@ -189,7 +189,7 @@ struct FolderWatch {
     // Each file as it ends, in the order of Files(), whatever order they end in.
     std::function<void(std::size_t i)> ended;
     // Asked before files besides a file's own are replaced (FolderRun::Convert).
-    ReplaceQuestion replace;
+    layers::ReplaceQuestion replace;
 };
 
 // How a run over several files stopped before its end.

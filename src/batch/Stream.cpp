@@ -19,9 +19,9 @@ namespace batch {
 namespace {
 
 // The datum the result columns are named after: the target's; "" for the direction's.
-std::string ResultDatum(const Settings& settings) {
+std::string ResultDatum(const tables::Settings& settings) {
     if (!settings.target) return {};
-    const std::string title = TitleOf(*settings.target);
+    const std::string title = tables::TitleOf(*settings.target);
     return " " + title.substr(0, title.find(' '));
 }
 
@@ -54,9 +54,9 @@ bool IsJsonNumber(std::string_view text) {
 // The height above the WGS84 ellipsoid of a converted point, which GeoJSON's third
 // coordinate is: the transformed height, or the altitude plus the geoid's N where the
 // method moves no height (the grid carries the altitude as it is); none without a height.
-std::optional<double> WGS84Height(const RowResult& r, const Conversion& c) {
+std::optional<double> WGS84Height(const tables::RowResult& r, const tables::Conversion& c) {
     if (!r.hasHeight || !r.result.point || c.direction != core::Direction::ED50ToWGS84) return std::nullopt;
-    if (TransformsHeight(c.method)) return r.result.point->h;
+    if (tables::TransformsHeight(c.method)) return r.result.point->h;
     if (!c.heightIsAltitude || c.grids == nullptr) return std::nullopt;
     const core::Altitude a = core::AltitudeOf(r.result.point->lat, r.result.point->lon, 0, c.grids->Geoid());
     if (a.answer != geo::GridAnswer::Done) return std::nullopt;
@@ -70,7 +70,7 @@ constexpr std::size_t kSampleLines = 64;
 constexpr std::size_t kTextCheckBytes = 64 * 1024;
 
 [[noreturn]] void TooLong(std::uint64_t line) {
-    throw RunError("fila " + std::to_string(line) + ": línea de más de 2 MiB; la entrada no parece una tabla de texto");
+    throw tables::RunError("fila " + std::to_string(line) + ": línea de más de 2 MiB; la entrada no parece una tabla de texto");
 }
 
 // Reads the input: first its head, by lines, to find the layout from; then, from the
@@ -86,7 +86,7 @@ class Reader {
     std::string_view Head() {
         std::size_t lines = 0, scanned = 0;
         while (!eof_ && (lines < kSampleLines || buffer_.size() < kTextCheckBytes) &&
-               buffer_.size() <= kMaxRecordBytes) {
+               buffer_.size() <= tables::kMaxRecordBytes) {
             ReadMore();
             while (lines < kSampleLines) {
                 const void* newline = std::memchr(buffer_.data() + scanned, '\n', buffer_.size() - scanned);
@@ -103,7 +103,7 @@ class Reader {
 
     // Passes over the first bytes (a byte order mark) and cuts the chunks at the ends of
     // the records of `separator`.
-    void Start(std::size_t skip, Separator separator) {
+    void Start(std::size_t skip, tables::Separator separator) {
         start_ = skip;
         separator_ = separator;
     }
@@ -114,14 +114,14 @@ class Reader {
         std::size_t scanned = start_, records = 0;
         while (true) {
             while (records < kChunkRecords && scanned < buffer_.size()) {
-                const std::optional<std::size_t> end = RecordEnd(buffer_, scanned, separator_, eof_);
+                const std::optional<std::size_t> end = tables::RecordEnd(buffer_, scanned, separator_, eof_);
                 if (!end) break;
                 scanned = *end;
                 ++records;
             }
             const std::size_t size = buffer_.size() - start_;
             if (records == kChunkRecords || (records > 0 && size >= kChunkBytes) || eof_) break;
-            if (size > kMaxRecordBytes) TooLong(nextLine_);
+            if (size > tables::kMaxRecordBytes) TooLong(nextLine_);
             // What earlier chunks took goes before more is read.
             buffer_.erase(0, start_);
             scanned -= start_;
@@ -152,7 +152,7 @@ class Reader {
         if (n < 0) {
             const int e = errno;
             buffer_.resize(old);
-            throw RunError("no se puede leer la entrada: " + SystemErrorText(e));
+            throw tables::RunError("no se puede leer la entrada: " + tables::SystemErrorText(e));
         }
         buffer_.resize(old + static_cast<std::size_t>(n));
         eof_ = n == 0;
@@ -160,7 +160,7 @@ class Reader {
     }
 
     int fd_;
-    Separator separator_ = Separator::Semicolon;
+    tables::Separator separator_ = tables::Separator::Semicolon;
     std::string buffer_;     // read and not yet given out from start_ on
     std::size_t start_ = 0;
     bool eof_ = false;
@@ -173,7 +173,7 @@ void WriteAll(int fd, std::string_view data) {
         const ssize_t n = ::write(fd, data.data(), data.size());
         if (n < 0) {
             if (errno == EINTR) continue;
-            throw RunError("no se puede escribir la salida: " + SystemErrorText(errno));
+            throw tables::RunError("no se puede escribir la salida: " + tables::SystemErrorText(errno));
         }
         data.remove_prefix(static_cast<std::size_t>(n));
     }
@@ -196,24 +196,24 @@ struct Chunk {
     std::uint64_t firstLine = 1;
     std::string text;
     std::vector<Row> rows;
-    std::vector<RowPoint> points;
-    std::vector<RowResult> results;
+    std::vector<tables::RowPoint> points;
+    std::vector<tables::RowResult> results;
     std::string out;
     // What the chunk adds to the summary.
     std::uint64_t converted = 0, failed = 0, windows1252 = 0;
-    std::vector<RowError> errors;  // the first kListedErrors
+    std::vector<tables::RowError> errors;  // the first kListedErrors
 
     std::string_view Line(const Row& r) const {
         return r.decoded.empty() ? std::string_view(text).substr(r.begin, r.size) : std::string_view(r.decoded);
     }
     std::uint64_t noted = 0;
-    std::vector<RowError> notes;  // the first kListedNotes
+    std::vector<tables::RowError> notes;  // the first kListedNotes
     void AddNote(std::uint64_t line, const std::string& message) {
-        if (++noted <= kListedNotes) notes.push_back({line, message});
+        if (++noted <= tables::kListedNotes) notes.push_back({line, message});
     }
     void AddError(std::uint64_t line, std::string message) {
         ++failed;
-        if (errors.size() < kListedErrors) errors.push_back({line, std::move(message)});
+        if (errors.size() < tables::kListedErrors) errors.push_back({line, std::move(message)});
     }
 };
 
@@ -221,15 +221,15 @@ struct Chunk {
 // A record read across lines that does not have the table's `columns` was opened by a
 // stray quote, not by a field with line breaks: its lines are read one by one, so that
 // the broken line is an error of its own and the good lines after it convert.
-void SplitRows(Chunk& c, Separator separator, std::size_t columns, std::vector<std::string>& fields) {
+void SplitRows(Chunk& c, tables::Separator separator, std::size_t columns, std::vector<std::string>& fields) {
     c.rows.clear();
     c.windows1252 = 0;
     const std::string_view text = c.text;
     std::uint64_t line = c.firstLine;
     for (std::size_t begin = 0; begin < text.size();) {
-        std::size_t end = *RecordEnd(text, begin, separator, true);
+        std::size_t end = *tables::RecordEnd(text, begin, separator, true);
         if (const std::size_t lineEnd = text.find('\n', begin); lineEnd != std::string_view::npos && lineEnd + 1 < end) {
-            SplitFields(text.substr(begin, end - begin - (text[end - 1] == '\n')), separator, fields);
+            tables::SplitFields(text.substr(begin, end - begin - (text[end - 1] == '\n')), separator, fields);
             if (fields.size() != columns) end = lineEnd + 1;
         }
         Row r;
@@ -248,8 +248,8 @@ void SplitRows(Chunk& c, Separator separator, std::size_t columns, std::vector<s
         if (std::memchr(record.data(), '\n', record.size()) != nullptr)
             line += static_cast<std::uint64_t>(std::count(record.begin(), record.end(), '\n'));
         ++line;
-        if (!IsUtf8(record)) {
-            r.decoded = FromWindows1252(record);
+        if (!tables::IsUtf8(record)) {
+            r.decoded = tables::FromWindows1252(record);
             ++c.windows1252;
         }
         c.rows.push_back(std::move(r));
@@ -264,7 +264,7 @@ std::string UnexpectedError(const std::exception_ptr& thrown) {
     } catch (const num::RuntimeError& e) {
         return "error de cálculo: " + e.Description();
     } catch (const std::exception& e) {
-        return "error interno " + Quoted(e.what());
+        return "error interno " + tables::Quoted(e.what());
     } catch (...) {
     }
     return "error interno";
@@ -272,40 +272,40 @@ std::string UnexpectedError(const std::exception_ptr& thrown) {
 
 class Run {
   public:
-    Run(int in, int out, const Settings& settings) : reader_(in), out_(out), settings_(settings) {}
+    Run(int in, int out, const tables::Settings& settings) : reader_(in), out_(out), settings_(settings) {}
 
     Summary Go(const Progress& progress) {
         const std::string_view head = reader_.Head();
         if (head.empty()) {
             // A GPS file without points is still a file of its format.
-            if (settings_.format != Format::Text) WriteAll(out_, FormatHead(settings_.format) + FormatTail(settings_.format));
+            if (settings_.format != tables::Format::Text) WriteAll(out_, gps::FormatHead(settings_.format) + gps::FormatTail(settings_.format));
             return summary_;
         }
         const Sample sample = SampleOf(head, reader_.AtEnd());
         summary_.bom = sample.bom;
         try {
-            layout_ = FindLayout(sample.lines, settings_.layout, settings_.conversion, sample.whole);
-        } catch (const LayoutError& e) {
-            throw RunError(e.what(), e.missing);
+            layout_ = tables::FindLayout(sample.lines, settings_.layout, settings_.conversion, sample.whole);
+        } catch (const tables::LayoutError& e) {
+            throw tables::RunError(e.what(), e.missing);
         }
         summary_.layout = layout_;
-        if (layout_.heightKind != HeightKind::None) TakeFoundHeight(sample.lines);
+        if (layout_.heightKind != tables::HeightKind::None) TakeFoundHeight(sample.lines);
         summary_.altitudes = settings_.conversion.heightIsAltitude;
-        if (settings_.decimalSign == 0) settings_.decimalSign = DecimalSignOf(sample.lines, layout_);
-        summary_.windows1252Out = sample.windows1252 && !sample.bom && settings_.format == Format::Text;
-        outSeparator_ = OutputSeparator(layout_.separator, settings_.decimalSign);
-        sameSeparator_ = outSeparator_ == SeparatorChar(layout_.separator);
-        resultNames_ = ResultNames(settings_.outputs, settings_.conversion.direction, ResultDatum(settings_));
-        reader_.Start(summary_.bom ? kBom.size() : 0, layout_.separator);
-        if (settings_.format != Format::Text) NameColumns(sample.lines);
+        if (settings_.decimalSign == 0) settings_.decimalSign = tables::DecimalSignOf(sample.lines, layout_);
+        summary_.windows1252Out = sample.windows1252 && !sample.bom && settings_.format == tables::Format::Text;
+        outSeparator_ = tables::OutputSeparator(layout_.separator, settings_.decimalSign);
+        sameSeparator_ = outSeparator_ == tables::SeparatorChar(layout_.separator);
+        resultNames_ = tables::ResultNames(settings_.outputs, settings_.conversion.direction, ResultDatum(settings_));
+        reader_.Start(summary_.bom ? tables::kBom.size() : 0, layout_.separator);
+        if (settings_.format != tables::Format::Text) NameColumns(sample.lines);
 
         // Every thread converts its own chunks through the core, which shares nothing
         // between calls; only the grids hold state, so each further thread opens its own
         // from the folders of the caller's.
         const unsigned workers = std::clamp(std::thread::hardware_concurrency(), 2u, kMaxWorkers);
-        std::vector<Conversion> conversions(workers, settings_.conversion);
+        std::vector<tables::Conversion> conversions(workers, settings_.conversion);
         for (unsigned i = 0; i < workers; ++i) {
-            Conversion& c = conversions[i];
+            tables::Conversion& c = conversions[i];
             c.altitude = settings_.outputs.altitude;
             if (i == 0 || c.grids == nullptr) continue;
             grids_.push_back(std::make_unique<core::Grids>(c.grids->DataFolder(), c.grids->UserFolder()));
@@ -334,12 +334,12 @@ class Run {
         }
         for (std::thread& t : threads) t.join();
         if (failure_) std::rethrow_exception(failure_);
-        if (settings_.format != Format::Text) {
-            if (nextIndex_ == 0) WriteAll(out_, FormatHead(settings_.format));
-            WriteAll(out_, FormatTail(settings_.format));
+        if (settings_.format != tables::Format::Text) {
+            if (nextIndex_ == 0) WriteAll(out_, gps::FormatHead(settings_.format));
+            WriteAll(out_, gps::FormatTail(settings_.format));
         } else if (nextIndex_ == 0 && summary_.bom) {
             // An input of a byte order mark alone has no chunk to write it with.
-            WriteAll(out_, kBom);
+            WriteAll(out_, tables::kBom);
         }
         return summary_;
     }
@@ -349,13 +349,13 @@ class Run {
     // results the command line gives for a column named there.
     void TakeFoundHeight(const std::vector<std::string>& lines) {
         std::vector<std::string> header;
-        SplitFields(lines[layout_.headerLine - 1], layout_.separator, header);
+        tables::SplitFields(lines[layout_.headerLine - 1], layout_.separator, header);
         summary_.heightName = header[*layout_.heightColumn];
-        settings_.conversion.heightIsAltitude = layout_.heightKind == HeightKind::Altitude;
+        settings_.conversion.heightIsAltitude = layout_.heightKind == tables::HeightKind::Altitude;
         settings_.layout.heightColumn = std::to_string(*layout_.heightColumn + 1);
         if (!settings_.outputsChosen) {
-            settings_.outputs.height = HeightResultPossible(settings_);
-            settings_.outputs.altitude = AltitudeResultPossible(settings_);
+            settings_.outputs.height = tables::HeightResultPossible(settings_);
+            settings_.outputs.altitude = tables::AltitudeResultPossible(settings_);
         }
     }
 
@@ -364,26 +364,26 @@ class Run {
     void NameColumns(const std::vector<std::string>& lines) {
         std::vector<std::string> header;
         if (layout_.headerLine > 0 && layout_.headerLine <= lines.size())
-            SplitFields(lines[layout_.headerLine - 1], layout_.separator, header);
+            tables::SplitFields(lines[layout_.headerLine - 1], layout_.separator, header);
         header.resize(layout_.columns);
         for (std::size_t i = 0; i < header.size(); ++i) {
             if (header[i].empty()) header[i] = "Columna " + std::to_string(i + 1);
             const auto& p = layout_.pointColumns;
-            if (!nameColumn_ && IsNameColumn(header[i]) && std::find(p.begin(), p.end(), i) == p.end())
+            if (!nameColumn_ && gps::IsNameColumn(header[i]) && std::find(p.begin(), p.end(), i) == p.end())
                 nameColumn_ = i;
         }
         columnNames_ = std::move(header);
     }
 
     // A row of a GPS format: a feature, or the error of a row that is no point.
-    void WriteFeature(Chunk& c, const Row& r, const Conversion& conversion, std::vector<std::string>& fields,
+    void WriteFeature(Chunk& c, const Row& r, const tables::Conversion& conversion, std::vector<std::string>& fields,
                       std::vector<std::string>& texts) {
-        Feature f;
-        SplitFields(c.Line(r), layout_.separator, fields);
+        gps::Feature f;
+        tables::SplitFields(c.Line(r), layout_.separator, fields);
         std::string error = r.error;
-        const bool json = settings_.format == Format::GeoJson;
+        const bool json = settings_.format == tables::Format::GeoJson;
         if (r.kind == Row::Kind::Point) {
-            const RowResult& result = c.results[r.point];
+            const tables::RowResult& result = c.results[r.point];
             error = result.error;
             if (error.empty()) {
                 f.lat = result.result.point->lat;
@@ -391,7 +391,7 @@ class Run {
                 f.altitude = result.altitude;
                 f.height = WGS84Height(result, conversion);
                 // GeoJSON's numbers are JSON numbers, whatever the text's decimal sign.
-                SetResultTexts(result, settings_.outputs, json ? '.' : settings_.decimalSign, texts);
+                tables::SetResultTexts(result, settings_.outputs, json ? '.' : settings_.decimalSign, texts);
                 ++c.converted;
                 if (!result.note.empty()) c.AddNote(r.line, result.note);
             }
@@ -413,11 +413,11 @@ class Run {
             f.error = "fila " + std::to_string(r.line) + ": " + error;
             c.AddError(r.line, error);
         }
-        AppendFeature(c.out, settings_.format, f);
+        gps::AppendFeature(c.out, settings_.format, f);
     }
 
     // Takes chunks until the input ends or a thread fails.
-    void Work(const Conversion& conversion) {
+    void Work(const tables::Conversion& conversion) {
         Chunk c;
         std::vector<std::string> fields;
         try {
@@ -466,7 +466,7 @@ class Run {
             r.kind = Row::Kind::Error;
             // Whatever a row holds, what goes wrong with it is its own error, never the run's.
             try {
-                SplitFields(text, layout_.separator, fields);
+                tables::SplitFields(text, layout_.separator, fields);
                 if (layout_.pointColumns.empty()) {
                     r.error = "no se sabe en qué columnas está el punto; indíquelas con --columnas";
                 } else if (fields.size() != layout_.columns) {
@@ -477,8 +477,8 @@ class Run {
                     std::string_view height;
                     if (layout_.heightColumn && *layout_.heightColumn < fields.size())
                         height = fields[*layout_.heightColumn];
-                    PointText(fields, layout_.pointColumns, pointText);
-                    c.points.push_back(ReadPoint(pointText, height, settings_.conversion));
+                    tables::PointText(fields, layout_.pointColumns, pointText);
+                    c.points.push_back(tables::ReadPoint(pointText, height, settings_.conversion));
                     r.kind = Row::Kind::Point;
                     r.point = c.points.size() - 1;
                 }
@@ -490,38 +490,38 @@ class Run {
 
     // A point whose conversion throws what the core never throws gets that as its
     // row's error, not the run's: a chunk whose batch throws goes again point by point.
-    static void Convert(Chunk& c, const Conversion& conversion) {
+    static void Convert(Chunk& c, const tables::Conversion& conversion) {
         try {
-            ConvertPoints(c.points, conversion, c.results);
+            tables::ConvertPoints(c.points, conversion, c.results);
             return;
         } catch (...) {
         }
         c.results.resize(c.points.size());
         for (std::size_t i = 0; i < c.points.size(); ++i) {
             try {
-                c.results[i] = ConvertPoint(c.points[i], conversion);
+                c.results[i] = tables::ConvertPoint(c.points[i], conversion);
             } catch (...) {
-                c.results[i] = RowResult{};
+                c.results[i] = tables::RowResult{};
                 c.results[i].error = "error interno al convertir el punto";
             }
         }
     }
 
-    void Write(Chunk& c, const Conversion& conversion) {
+    void Write(Chunk& c, const tables::Conversion& conversion) {
         std::string& out = c.out;
         out.clear();
         std::vector<std::string> fields, texts;
-        if (settings_.format != Format::Text) {
-            if (c.index == 0) out += FormatHead(settings_.format);
+        if (settings_.format != tables::Format::Text) {
+            if (c.index == 0) out += gps::FormatHead(settings_.format);
             for (const Row& r : c.rows) {
                 if (r.kind == Row::Kind::Blank || r.kind == Row::Kind::Header) continue;
                 WriteFeature(c, r, conversion, fields, texts);
             }
             return;
         }
-        if (c.index == 0 && summary_.bom) out += kBom;
+        if (c.index == 0 && summary_.bom) out += tables::kBom;
         std::string unexpected;
-        const std::size_t results = ResultCount(settings_.outputs);
+        const std::size_t results = tables::ResultCount(settings_.outputs);
         const char sep = outSeparator_;
         for (const Row& r : c.rows) {
             const std::string_view text = c.Line(r);
@@ -529,13 +529,13 @@ class Run {
                 out.append(text).append(r.end);
                 continue;
             }
-            if (sameSeparator_ && ReadsAsCsv(text, sep)) {
+            if (sameSeparator_ && tables::ReadsAsCsv(text, sep)) {
                 out.append(text);
             } else {
-                SplitFields(text, layout_.separator, fields);
+                tables::SplitFields(text, layout_.separator, fields);
                 for (std::size_t f = 0; f < fields.size(); ++f) {
                     if (f > 0) out += sep;
-                    AppendField(out, fields[f], sep);
+                    tables::AppendField(out, fields[f], sep);
                 }
             }
             std::string_view error = r.error, note;
@@ -545,11 +545,11 @@ class Run {
                 error = resultNames_.end()[-2];
                 note = resultNames_.back();
             } else if (r.kind == Row::Kind::Point) {
-                const RowResult& result = c.results[r.point];
+                const tables::RowResult& result = c.results[r.point];
                 error = result.error;
                 if (error.empty()) {
                     try {
-                        SetResultTexts(result, settings_.outputs, settings_.decimalSign, texts);
+                        tables::SetResultTexts(result, settings_.outputs, settings_.decimalSign, texts);
                         ++c.converted;
                         note = result.note;
                         if (!note.empty()) c.AddNote(r.line, result.note);
@@ -569,15 +569,15 @@ class Run {
             texts.resize(results);
             for (const std::string& t : texts) {
                 out += sep;
-                AppendField(out, t, sep);
+                tables::AppendField(out, t, sep);
             }
             out += sep;
-            AppendField(out, error, sep);
+            tables::AppendField(out, error, sep);
             out += sep;
-            AppendField(out, note, sep);
+            tables::AppendField(out, note, sep);
             out.append(r.end);
         }
-        if (summary_.windows1252Out) out = ToWindows1252(out);
+        if (summary_.windows1252Out) out = tables::ToWindows1252(out);
     }
 
     // Writes the chunk once every chunk before it is written, and adds it to the summary.
@@ -588,7 +588,7 @@ class Run {
             if (failed_.load()) return;
         }
         std::string_view text = c.out;
-        if (settings_.format == Format::GeoJson && !featureWritten_) {
+        if (settings_.format == tables::Format::GeoJson && !featureWritten_) {
             // The file's first feature follows the head without a comma.
             const std::size_t comma = text.find(",\n{");
             if (comma != std::string_view::npos) {
@@ -602,11 +602,11 @@ class Run {
         summary_.converted += c.converted;
         summary_.failed += c.failed;
         summary_.windows1252 += c.windows1252;
-        for (RowError& e : c.errors)
-            if (summary_.firstErrors.size() < kListedErrors) summary_.firstErrors.push_back(std::move(e));
+        for (tables::RowError& e : c.errors)
+            if (summary_.firstErrors.size() < tables::kListedErrors) summary_.firstErrors.push_back(std::move(e));
         summary_.noted += c.noted;
-        for (RowError& n : c.notes)
-            if (summary_.notes.size() < kListedNotes) summary_.notes.push_back(std::move(n));
+        for (tables::RowError& n : c.notes)
+            if (summary_.notes.size() < tables::kListedNotes) summary_.notes.push_back(std::move(n));
         rowsWritten_.fetch_add(c.rows.size(), std::memory_order_relaxed);
         std::lock_guard lock(writeMutex_);
         ++nextWrite_;
@@ -615,8 +615,8 @@ class Run {
 
     Reader reader_;
     int out_;
-    Settings settings_;  // the run's: the decimal sign decided
-    Layout layout_;
+    tables::Settings settings_;  // the run's: the decimal sign decided
+    tables::Layout layout_;
     char outSeparator_ = ';';
     bool sameSeparator_ = true;
     std::vector<std::string> resultNames_;
@@ -675,57 +675,57 @@ std::string BinaryKind(std::string_view head) {
 
 Sample SampleOf(std::string_view head, bool headIsAll) {
     Sample sample;
-    sample.bom = head.starts_with(kBom);
-    if (sample.bom) head.remove_prefix(kBom.size());
-    if (const std::string kind = BinaryKind(head); !kind.empty()) throw RunError("la entrada " + kind);
+    sample.bom = head.starts_with(tables::kBom);
+    if (sample.bom) head.remove_prefix(tables::kBom.size());
+    if (const std::string kind = BinaryKind(head); !kind.empty()) throw tables::RunError("la entrada " + kind);
     if (head.find('\0') < kTextCheckBytes)
-        throw RunError("la entrada no parece texto: tiene bytes nulos (¿es UTF-16 o un fichero binario?)");
+        throw tables::RunError("la entrada no parece texto: tiene bytes nulos (¿es UTF-16 o un fichero binario?)");
     while (!head.empty() && sample.lines.size() < kSampleLines) {
         std::string_view line = head.substr(0, head.find('\n'));
         head.remove_prefix(std::min(line.size() + 1, head.size()));
         if (line.ends_with('\r')) line.remove_suffix(1);
-        const bool utf8 = IsUtf8(line);
+        const bool utf8 = tables::IsUtf8(line);
         sample.windows1252 = sample.windows1252 || !utf8;
-        sample.lines.push_back(utf8 ? std::string(line) : FromWindows1252(line));
+        sample.lines.push_back(utf8 ? std::string(line) : tables::FromWindows1252(line));
     }
     sample.whole = headIsAll && head.empty();
     return sample;
 }
 
-Summary ConvertStream(int in, int out, const Settings& settings, const Progress& progress) {
+Summary ConvertStream(int in, int out, const tables::Settings& settings, const Progress& progress) {
     Run run(in, out, settings);
     return run.Go(progress);
 }
 
 std::string SummaryText(const Summary& s, std::string_view inputName) {
     std::string text;
-    for (const RowError& e : s.firstErrors)
+    for (const tables::RowError& e : s.firstErrors)
         text += std::string(inputName) + ":" + std::to_string(e.line) + ": " + e.message + "\n";
     if (s.failed > s.firstErrors.size())
-        text += "... y " + Count(s.failed - s.firstErrors.size(), "error más", "errores más") +
+        text += "... y " + tables::Count(s.failed - s.firstErrors.size(), "error más", "errores más") +
                 " (columna Error de la salida)\n";
-    for (const RowError& n : s.notes)
+    for (const tables::RowError& n : s.notes)
         text += std::string(inputName) + ":" + std::to_string(n.line) + ": aviso: " + n.message + "\n";
-    if (s.noted > s.notes.size()) text += "... y " + Count(s.noted - s.notes.size(), "aviso más", "avisos más") + "\n";
+    if (s.noted > s.notes.size()) text += "... y " + tables::Count(s.noted - s.notes.size(), "aviso más", "avisos más") + "\n";
     text += "talpor-lote: " + std::string(inputName) + ": ";
     if (!s.layout || (s.converted == 0 && s.failed == 0)) {
         text += s.layout && s.layout->headerLine != 0 ? "solo hay cabecera" : "está vacía";
         return text + ", ningún punto que convertir\n";
     }
-    text += Count(s.converted, "fila convertida", "filas convertidas");
-    if (s.failed > 0) text += ", " + Count(s.failed, "con error", "con error");
-    if (s.input != Format::Text) return text + "; fichero " + std::string(FormatTitle(s.input)) + "\n";
-    const Layout& l = *s.layout;
-    text += "; punto en " + std::string(l.pointColumns.size() == 1 ? "la " : "las ") + ColumnsText(l.pointColumns);
+    text += tables::Count(s.converted, "fila convertida", "filas convertidas");
+    if (s.failed > 0) text += ", " + tables::Count(s.failed, "con error", "con error");
+    if (s.input != tables::Format::Text) return text + "; fichero " + std::string(gps::FormatTitle(s.input)) + "\n";
+    const tables::Layout& l = *s.layout;
+    text += "; punto en " + std::string(l.pointColumns.size() == 1 ? "la " : "las ") + tables::ColumnsText(l.pointColumns);
     if (l.heightColumn) {
         text += (s.altitudes ? ", altitud sobre el mar en la " : ", altura sobre el elipsoide en la ") +
-                ColumnsText({*l.heightColumn});
+                tables::ColumnsText({*l.heightColumn});
         if (!s.heightName.empty()) text += " («" + s.heightName + "», por su nombre)";
     }
-    if (!s.sheet) text += ", separador " + std::string(SeparatorName(l.separator));
+    if (!s.sheet) text += ", separador " + std::string(tables::SeparatorName(l.separator));
     text += l.headerLine != 0 ? ", cabecera en la fila " + std::to_string(l.headerLine) : ", sin cabecera";
     if (s.windows1252 > 0)
-        text += "; " + Count(s.windows1252, "fila leída", "filas leídas") + " como Latin-1 (no eran UTF-8)" +
+        text += "; " + tables::Count(s.windows1252, "fila leída", "filas leídas") + " como Latin-1 (no eran UTF-8)" +
                 (s.windows1252Out ? ", y la salida en Windows-1252 como la entrada" : "");
     return text + "\n";
 }

@@ -44,14 +44,14 @@ struct Summary {
     bool bom = false;               // the input started with a byte order mark (kept)
     bool altitudes = false;         // the height column held altitudes (heightIsAltitude)
     std::string heightName;         // the height column's name, when it was found by it
-    Format input = Format::Text;    // GPX is read as the table XmlPoints writes
+    tables::Format input = tables::Format::Text;    // GPX is read as the table XmlPoints writes
     bool sheet = false;             // a workbook's sheet, whose cells need no separator
-    std::vector<RowError> firstErrors;  // the first kListedErrors, in file order
+    std::vector<tables::RowError> firstErrors;  // the first kListedErrors, in file order
     // The first notes (kListedNotes): rows converted without their height, and what the
     // reading of a GPS file passed over (XmlPoints::Notes); how many in all.
-    std::vector<RowError> notes;
+    std::vector<tables::RowError> notes;
     std::uint64_t noted = 0;
-    std::optional<Layout> layout;       // unset for an input with no line at all
+    std::optional<tables::Layout> layout;       // unset for an input with no line at all
 };
 
 // Called about five times a second while a run goes on, from the calling thread, with
@@ -70,7 +70,7 @@ using Progress = std::function<void(std::uint64_t bytesRead, std::uint64_t rowsW
 // row (RowResult::note), whose Error stays empty. The header gets the result column names
 // (ResultNames); blank lines stay as they are. Throws RunError; on a throw `out` holds a
 // part of the output.
-Summary ConvertStream(int in, int out, const Settings& settings, const Progress& progress = {});
+Summary ConvertStream(int in, int out, const tables::Settings& settings, const Progress& progress = {});
 
 // ConvertStream for every input ConvertFile reads: a text table as ConvertStream reads
 // it, or a GPX file (InputFormat) read as the table XmlPoints makes of it, its
@@ -78,7 +78,7 @@ Summary ConvertStream(int in, int out, const Settings& settings, const Progress&
 // line of their element. GPX is WGS84: it is refused for the other direction; KML content
 // is refused (it is read as a layer, by its name: layers/Layers.h).
 // Throws RunError, for XML that is not well formed too.
-Summary ConvertFile(int in, int out, const Settings& settings, const Progress& progress = {});
+Summary ConvertFile(int in, int out, const tables::Settings& settings, const Progress& progress = {});
 
 // The summary for standard error: the first errors in the compilers' form
 // ("entrada.csv:17: minutos fuera de rango (75)"), the notes so too ("ruta.gpx:9: aviso:

@@ -25,7 +25,7 @@ namespace {
 struct MemoryFile {
     int fd;
     MemoryFile() : fd(::memfd_create("talpor-hoja", MFD_CLOEXEC)) {
-        if (fd < 0) throw RunError("no se puede preparar la hoja: " + SystemErrorText(errno));
+        if (fd < 0) throw tables::RunError("no se puede preparar la hoja: " + tables::SystemErrorText(errno));
     }
     ~MemoryFile() { ::close(fd); }
     MemoryFile(const MemoryFile&) = delete;
@@ -34,7 +34,7 @@ struct MemoryFile {
         while (!text.empty()) {
             const ssize_t n = ::write(fd, text.data(), text.size());
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0) throw RunError("no se puede preparar la hoja: " + SystemErrorText(errno));
+            if (n < 0) throw tables::RunError("no se puede preparar la hoja: " + tables::SystemErrorText(errno));
             text.remove_prefix(static_cast<std::size_t>(n));
         }
         ::lseek(fd, 0, SEEK_SET);
@@ -45,7 +45,7 @@ struct MemoryFile {
         char buffer[1 << 16];
         for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0) throw RunError("no se puede leer la hoja convertida: " + SystemErrorText(errno));
+            if (n < 0) throw tables::RunError("no se puede leer la hoja convertida: " + tables::SystemErrorText(errno));
             text.append(buffer, static_cast<std::size_t>(n));
         }
         return text;
@@ -62,40 +62,40 @@ std::string NumberText(double v) {
     return s;
 }
 
-std::string CellText(const Cell& c) {
-    if (c.kind == Cell::Kind::Number) return NumberText(c.number);
+std::string CellText(const layers::Cell& c) {
+    if (c.kind == layers::Cell::Kind::Number) return NumberText(c.number);
     std::string t = c.text;
     std::replace_if(t.begin(), t.end(), [](char ch) { return ch == '\t' || ch == '\n' || ch == '\r'; }, ' ');
     return t;
 }
 
 // A result text as a cell: a plain number with `decimalSign` a number, any other a text.
-Cell ResultCell(std::string_view text, char decimalSign) {
-    Cell c;
+layers::Cell ResultCell(std::string_view text, char decimalSign) {
+    layers::Cell c;
     if (text.empty()) return c;
     std::string plain(text);
     if (decimalSign == ',') std::replace(plain.begin(), plain.end(), ',', '.');
     const bool digits = plain.find_first_not_of("-.0123456789") == std::string::npos;
     const auto r = std::from_chars(plain.data(), plain.data() + plain.size(), c.number);
     if (digits && r.ec == std::errc() && r.ptr == plain.data() + plain.size()) {
-        c.kind = Cell::Kind::Number;
+        c.kind = layers::Cell::Kind::Number;
     } else {
-        c.kind = Cell::Kind::Text;
+        c.kind = layers::Cell::Kind::Text;
         c.text = text;
     }
     return c;
 }
 
 // The datum the result columns are named after, as the table's run names them.
-std::string ResultDatum(const Settings& settings) {
+std::string ResultDatum(const tables::Settings& settings) {
     if (!settings.target) return {};
-    const std::string title = TitleOf(*settings.target);
+    const std::string title = tables::TitleOf(*settings.target);
     return " " + title.substr(0, title.find(' '));
 }
 
 // ".csv" and ".txt" destinations get the text table.
 bool TextDestination(const std::string& path) {
-    const std::string lower = AsciiLower(path);
+    const std::string lower = tables::AsciiLower(path);
     return lower.ends_with(".csv") || lower.ends_with(".txt");
 }
 
@@ -108,47 +108,47 @@ std::string SideName(const std::string& path, const std::string& name) {
 }
 
 // The kind of the workbook `path`, by its name or else by its content ("xlsx.dat").
-WorkbookKind InputKind(const std::string& path) {
-    if (const WorkbookKind kind = WorkbookOfPath(path); kind != WorkbookKind::None) return kind;
-    const WhatFile what = WhatIs(path);
-    return what.kind != FileKind::Sheet ? WorkbookKind::None : WorkbookOfPath("." + what.format);
+layers::WorkbookKind InputKind(const std::string& path) {
+    if (const layers::WorkbookKind kind = layers::WorkbookOfPath(path); kind != layers::WorkbookKind::None) return kind;
+    const tables::WhatFile what = tables::WhatIs(path);
+    return what.kind != tables::FileKind::Sheet ? layers::WorkbookKind::None : layers::WorkbookOfPath("." + what.format);
 }
 
 }  // namespace
 
-bool IsWorkbookInput(const std::string& path) { return InputKind(path) != WorkbookKind::None; }
+bool IsWorkbookInput(const std::string& path) { return InputKind(path) != layers::WorkbookKind::None; }
 
-std::vector<std::string> SheetLines(const Sheet& sheet, std::size_t count) {
+std::vector<std::string> SheetLines(const layers::Sheet& sheet, std::size_t count) {
     std::size_t width = 0;
-    for (const CellRow& row : sheet.rows) width = std::max(width, row.size());
+    for (const layers::CellRow& row : sheet.rows) width = std::max(width, row.size());
     std::vector<std::string> lines;
-    for (const CellRow& row : sheet.rows) {
+    for (const layers::CellRow& row : sheet.rows) {
         if (lines.size() == count) break;
         std::string& line = lines.emplace_back();
         for (std::size_t c = 0; c < width; ++c) {
             if (c > 0) line += '\t';
-            if (c < row.size()) AppendField(line, CellText(row[c]), '\t');
+            if (c < row.size()) tables::AppendField(line, CellText(row[c]), '\t');
         }
     }
     return lines;
 }
 
-Summary ConvertSheet(const Sheet& sheet, const Settings& given, SheetOut& out, std::string* table) {
-    out = SheetOut{sheet.name, {}, {}, {}};
+Summary ConvertSheet(const layers::Sheet& sheet, const tables::Settings& given, layers::SheetOut& out, std::string* table) {
+    out = layers::SheetOut{sheet.name, {}, {}, {}};
     std::size_t width = 0;
-    for (const CellRow& row : sheet.rows) width = std::max(width, row.size());
+    for (const layers::CellRow& row : sheet.rows) width = std::max(width, row.size());
     std::string text;
     for (const std::string& line : SheetLines(sheet, sheet.rows.size())) text.append(line).append("\n");
-    Settings settings = TableSettings(given);
-    settings.layout.separator = Separator::Tab;
-    settings.format = Format::Text;
+    tables::Settings settings = tables::TableSettings(given);
+    settings.layout.separator = tables::Separator::Tab;
+    settings.format = tables::Format::Text;
     // A height column named that this sheet has not (another sheet's): its points are
     // converted without height, as a table without such a column would be.
     const std::string& height = settings.layout.heightColumn;
     if (!height.empty() && height.find_first_not_of("0123456789") != std::string::npos &&
         std::none_of(sheet.rows.begin(), sheet.rows.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(sheet.rows.size(), 64)),
-                     [&](const CellRow& row) {
-                         return std::any_of(row.begin(), row.end(), [&](const Cell& c) { return c.text == height; });
+                     [&](const layers::CellRow& row) {
+                         return std::any_of(row.begin(), row.end(), [&](const layers::Cell& c) { return c.text == height; });
                      })) {
         settings.layout.heightColumn.clear();
         settings.layout.findHeight = false;
@@ -161,8 +161,8 @@ Summary ConvertSheet(const Sheet& sheet, const Settings& given, SheetOut& out, s
     Summary summary;
     try {
         summary = ConvertStream(in.fd, converted.fd, settings);
-    } catch (const RunError& e) {
-        if (e.missing != Missing::Columns) throw;
+    } catch (const tables::RunError& e) {
+        if (e.missing != tables::Missing::Columns) throw;
         return Summary{};  // no point in it
     }
     summary.sheet = true;
@@ -172,19 +172,19 @@ Summary ConvertSheet(const Sheet& sheet, const Settings& given, SheetOut& out, s
     }
     const std::string result = converted.Read();
     if (table != nullptr) *table = result;
-    const Layout& layout = *summary.layout;
+    const tables::Layout& layout = *summary.layout;
     std::vector<std::string> fields;
     std::size_t line = 0;
-    std::vector<std::string> resultNames = ResultNames(settings.outputs, settings.conversion.direction, ResultDatum(settings));
+    std::vector<std::string> resultNames = tables::ResultNames(settings.outputs, settings.conversion.direction, ResultDatum(settings));
     for (std::size_t begin = 0; begin < result.size() && line < sheet.rows.size(); ++line) {
         std::size_t end = result.find('\n', begin);
         if (end == std::string::npos) end = result.size();
-        SplitFields(std::string_view(result).substr(begin, end - begin), Separator::Tab, fields);
+        tables::SplitFields(std::string_view(result).substr(begin, end - begin), tables::Separator::Tab, fields);
         begin = end + 1;
-        CellRow row = sheet.rows[line];
+        layers::CellRow row = sheet.rows[line];
         row.resize(width);
         if (line + 1 == layout.headerLine) {
-            for (const Cell& c : row) out.names.push_back(c.kind == Cell::Kind::Number ? NumberText(c.number) : c.text);
+            for (const layers::Cell& c : row) out.names.push_back(c.kind == layers::Cell::Kind::Number ? NumberText(c.number) : c.text);
             resultNames.assign(fields.begin() + static_cast<std::ptrdiff_t>(std::min(width, fields.size())), fields.end());
             continue;
         }
@@ -200,44 +200,44 @@ Summary ConvertSheet(const Sheet& sheet, const Settings& given, SheetOut& out, s
     out.numeric.assign(out.names.size(), false);
     for (std::size_t c = 0; c < out.names.size(); ++c) {
         bool numbers = true, any = false;
-        for (CellRow& row : out.rows) {
+        for (layers::CellRow& row : out.rows) {
             row.resize(out.names.size());
-            numbers = numbers && row[c].kind != Cell::Kind::Text;
-            any = any || row[c].kind == Cell::Kind::Number;
+            numbers = numbers && row[c].kind != layers::Cell::Kind::Text;
+            any = any || row[c].kind == layers::Cell::Kind::Number;
         }
         out.numeric[c] = numbers && any;
     }
     return summary;
 }
 
-WorkbookSummary ConvertWorkbook(const std::string& input, const std::string& given, const Settings& settings,
-                                const LayerProgress& progress, const ReplaceQuestion& replace) {
+WorkbookSummary ConvertWorkbook(const std::string& input, const std::string& given, const tables::Settings& settings,
+                                const layers::LayerProgress& progress, const layers::ReplaceQuestion& replace) {
     // GDAL cannot write an .xls: one asked for is written as .xlsx, under that name.
-    const std::string output = WorkbookOfPath(given) == WorkbookKind::Xls ? given + "x" : given;
+    const std::string output = layers::WorkbookOfPath(given) == layers::WorkbookKind::Xls ? given + "x" : given;
     if (output == "-")
-        throw RunError("una hoja de cálculo se escribe en un fichero: dé un destino .xlsx, .ods o .csv");
-    const WorkbookKind outKind = TextDestination(output) ? WorkbookKind::None
-                                 : IsWorkbookFile(output) ? WorkbookOfPath(output)
+        throw tables::RunError("una hoja de cálculo se escribe en un fichero: dé un destino .xlsx, .ods o .csv");
+    const layers::WorkbookKind outKind = TextDestination(output) ? layers::WorkbookKind::None
+                                 : layers::IsWorkbookFile(output) ? layers::WorkbookOfPath(output)
                                                           : InputKind(input);
-    std::vector<FileId> inputs;
-    if (const auto id = IdOf(input)) inputs.push_back(*id);
-    CheckDestination(output, output, inputs, "una hoja de cálculo");
+    std::vector<tables::FileId> inputs;
+    if (const auto id = tables::IdOf(input)) inputs.push_back(*id);
+    layers::CheckDestination(output, output, inputs, "una hoja de cálculo");
     WorkbookSummary summary;
-    summary.fromXls = InputKind(input) == WorkbookKind::Xls && outKind != WorkbookKind::None;
-    const std::vector<Sheet> sheets = ReadWorkbook(input, progress);
-    std::vector<SheetOut> written;
+    summary.fromXls = InputKind(input) == layers::WorkbookKind::Xls && outKind != layers::WorkbookKind::None;
+    const std::vector<layers::Sheet> sheets = layers::ReadWorkbook(input, progress);
+    std::vector<layers::SheetOut> written;
     std::vector<std::string> tables;
-    for (const Sheet& sheet : sheets) {
+    for (const layers::Sheet& sheet : sheets) {
         SheetReport report;
         report.name = sheet.name;
-        SheetOut out;
+        layers::SheetOut out;
         std::string table;
         try {
-            report.summary = ConvertSheet(sheet, settings, out, outKind == WorkbookKind::None ? &table : nullptr);
-        } catch (const RunError& e) {
+            report.summary = ConvertSheet(sheet, settings, out, outKind == layers::WorkbookKind::None ? &table : nullptr);
+        } catch (const tables::RunError& e) {
             // A zone to give holds for every sheet; a column named that this sheet has
             // not is this sheet's alone.
-            if (e.missing != Missing::Nothing) throw RunError("hoja «" + sheet.name + "»: " + e.what(), e.missing);
+            if (e.missing != tables::Missing::Nothing) throw tables::RunError("hoja «" + sheet.name + "»: " + e.what(), e.missing);
             report.refused = e.what();
         }
         report.points = report.summary.layout.has_value();
@@ -247,10 +247,10 @@ WorkbookSummary ConvertWorkbook(const std::string& input, const std::string& giv
         }
         summary.sheets.push_back(std::move(report));
     }
-    if (written.empty()) throw RunError("ninguna hoja tiene puntos", Missing::Columns);
-    OutputFolder folder(output);
-    if (outKind != WorkbookKind::None) {
-        WriteWorkbook(folder.Path(), outKind == WorkbookKind::Xls ? WorkbookKind::Xlsx : outKind, written, progress);
+    if (written.empty()) throw tables::RunError("ninguna hoja tiene puntos", tables::Missing::Columns);
+    tables::OutputFolder folder(output);
+    if (outKind != layers::WorkbookKind::None) {
+        layers::WriteWorkbook(folder.Path(), outKind == layers::WorkbookKind::Xls ? layers::WorkbookKind::Xlsx : outKind, written, progress);
     } else {
         // One text table a sheet: the first under the name given, the others beside it.
         std::size_t t = 0;
@@ -260,7 +260,7 @@ WorkbookSummary ConvertWorkbook(const std::string& input, const std::string& giv
             if (t > 0) report.output = SideName(output, report.name);
             std::ofstream file(name, std::ios::binary | std::ios::trunc);
             file << tables[t++];
-            if (!file.flush()) throw RunError("no se puede escribir " + name);
+            if (!file.flush()) throw tables::RunError("no se puede escribir " + name);
         }
         // None of the tables beside the one named replaced without a word.
         std::vector<std::string> written, existing;
@@ -271,12 +271,12 @@ WorkbookSummary ConvertWorkbook(const std::string& input, const std::string& giv
             if (std::filesystem::exists(r.output)) existing.push_back(name);
         }
         if (!existing.empty() && !settings.layers.replace) {
-            const std::string them = NameList(existing);
+            const std::string them = layers::NameList(existing);
             if (!replace)
-                throw RunError("la conversión escribiría también " + NameList(written) + ", y ya " +
+                throw tables::RunError("la conversión escribiría también " + layers::NameList(written) + ", y ya " +
                                (existing.size() == 1 ? "existe " : "existen ") + them +
                                ": elija otro destino, o añada --reemplazar para reemplazar" + (existing.size() == 1 ? "lo" : "los"));
-            if (!replace(existing)) throw RunError("no se ha" + std::string(existing.size() == 1 ? "" : "n") + " reemplazado " + them);
+            if (!replace(existing)) throw tables::RunError("no se ha" + std::string(existing.size() == 1 ? "" : "n") + " reemplazado " + them);
         }
     }
     folder.Commit();
@@ -309,9 +309,9 @@ std::string WorkbookSummaryLine(const WorkbookSummary& s) {
             line += (r.refused.empty() ? "sin puntos" : r.refused) + ", no se escribe";
             continue;
         }
-        line += Count(r.summary.converted, "fila convertida", "filas convertidas");
+        line += tables::Count(r.summary.converted, "fila convertida", "filas convertidas");
         if (r.summary.failed > 0) {
-            line += ", " + Count(r.summary.failed, "con error", "con error");
+            line += ", " + tables::Count(r.summary.failed, "con error", "con error");
             if (!r.summary.firstErrors.empty())
                 line += " (la primera, la fila " + std::to_string(r.summary.firstErrors[0].line) + ": " +
                         r.summary.firstErrors[0].message + ")";

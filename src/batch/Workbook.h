@@ -37,7 +37,7 @@ struct WorkbookSummary {
 // gives. Its summary; unset layout when the sheet holds no point. A height column named
 // that the sheet has not is left out for it. Throws RunError for a sheet that cannot be
 // read (a zone to give, a point column named that is not there).
-Summary ConvertSheet(const Sheet& sheet, const Settings& settings, SheetOut& out, std::string* table = nullptr);
+Summary ConvertSheet(const layers::Sheet& sheet, const tables::Settings& settings, layers::SheetOut& out, std::string* table = nullptr);
 
 // Converts the workbook `input` into `output` (its kind by its extension: .xlsx, .ods,
 // .csv or .txt; another or none, the input's; an .xls named is written as .xlsx). Toward
@@ -45,8 +45,8 @@ Summary ConvertSheet(const Sheet& sheet, const Settings& settings, SheetOut& out
 // beside it ("salida-Hoja.csv"), which replace files there only with --reemplazar or when
 // `replace` agrees. Throws RunError when it cannot be read, written, or no sheet holds a
 // point.
-WorkbookSummary ConvertWorkbook(const std::string& input, const std::string& output, const Settings& settings,
-                                const LayerProgress& progress = {}, const ReplaceQuestion& replace = {});
+WorkbookSummary ConvertWorkbook(const std::string& input, const std::string& output, const tables::Settings& settings,
+                                const layers::LayerProgress& progress = {}, const layers::ReplaceQuestion& replace = {});
 
 // The summary for standard error: each sheet's as SummaryText says a table's, named
 // "listado.xlsx, hoja «Puntos»", then the sheets without points and the form written.
@@ -54,7 +54,7 @@ std::string WorkbookSummaryText(const WorkbookSummary& summary, std::string_view
 
 // The first `count` rows of `sheet` as the lines of the text table it is converted as
 // (cells between tabs), for a preview to find its layout in.
-std::vector<std::string> SheetLines(const Sheet& sheet, std::size_t count);
+std::vector<std::string> SheetLines(const layers::Sheet& sheet, std::size_t count);
 
 // The summary on one line, for a window: "hoja «Puntos»: 2 filas convertidas, 1 con
 // error; hoja «Notas»: sin puntos, no se escribe".

@@ -3,4 +3,4 @@
 #include "layers/LayerWorker.h"
 #include "rasters/Rasters.h"
 
-int main(int argc, char** argv) { return batch::LayerWorkerMain(argc, argv, rasters::RasterJob); }
+int main(int argc, char** argv) { return layers::LayerWorkerMain(argc, argv, rasters::RasterJob); }

@@ -59,7 +59,7 @@ class ProgressLine {
     explicit ProgressLine(const char* one = "fila", const char* many = "filas", std::string prefix = "")
         : one_(one), many_(many), prefix_(std::move(prefix)) {}
     void Show(std::uint64_t count, int percent) {
-        std::string line = prefix_ + batch::Count(count, one_, many_);
+        std::string line = prefix_ + tables::Count(count, one_, many_);
         if (percent >= 0) line += " (" + std::to_string(percent) + " %)";
         Show(line);
     }
@@ -106,7 +106,7 @@ std::string UserDataFolder() {
 // What escapes every handler ends the program as a run that cannot be done, exit status
 // 2, with its temporary output removed: talpor-lote ends with 0, 1 or 2 whatever it reads.
 [[noreturn]] void Terminate() {
-    batch::RemoveTemporaryOutput();
+    tables::RemoveTemporaryOutput();
     constexpr std::string_view kMessage = "talpor-lote: error interno\n";
     (void)!::write(STDERR_FILENO, kMessage.data(), kMessage.size());
     ::_exit(kCannotRun);
@@ -119,7 +119,7 @@ std::string Unexpected(const std::exception_ptr& thrown) {
     } catch (const std::bad_alloc&) {
         return "no hay memoria suficiente";
     } catch (const std::exception& e) {
-        return "error interno " + batch::Quoted(e.what());
+        return "error interno " + tables::Quoted(e.what());
     } catch (...) {
     }
     return "error interno";
@@ -127,12 +127,12 @@ std::string Unexpected(const std::exception_ptr& thrown) {
 
 // Runs that say what an interruption kept (a layer, an image, several files) defer
 // signals for their whole length: Ctrl+C or a kill stops the worker at once and comes out
-// of the conversion as batch::Interrupted, nothing of the file it was writing left; the
+// of the conversion as layers::Interrupted, nothing of the file it was writing left; the
 // run says so and ends as the signal says (ResendSignal), as a second signal ends it at
 // once. A signal that came as the last file was put in place ends the run the same way,
 // once its summary is said.
 int Ended(int status) {
-    if (const int signal = batch::PendingSignal()) batch::ResendSignal(signal);
+    if (const int signal = tables::PendingSignal()) layers::ResendSignal(signal);
     return status;
 }
 
@@ -140,25 +140,25 @@ int Ended(int status) {
     std::cerr << "talpor-lote: " << input << ": interrumpido: "
               << (output == "-" ? "lo escrito en la salida estándar queda incompleto" : "no se ha escrito ningún fichero")
               << "\n";
-    batch::ResendSignal(signal);
+    layers::ResendSignal(signal);
 }
 
 // A layer file: read and written through GDAL, each layer whole.
 int RunLayers(const batch::CommandLine& cl) {
-    batch::DeferSignals(-1);
+    tables::DeferSignals(-1);
     ProgressLine progress("entidad", "entidades");
-    batch::LayerProgress show;
+    layers::LayerProgress show;
     if (::isatty(STDERR_FILENO)) show = [&](std::uint64_t features, std::uint64_t) { progress.Show(features, -1); };
     try {
-        const batch::LayerSummary summary = batch::ConvertLayers(cl.input, cl.output, cl.settings, show);
+        const layers::LayerSummary summary = layers::ConvertLayers(cl.input, cl.output, cl.settings, show);
         progress.Clear();
-        std::cerr << batch::LayerSummaryText(summary, cl.input);
+        std::cerr << layers::LayerSummaryText(summary, cl.input);
         if (rasters::HasTilesBesideLayers(cl.input)) std::cerr << "talpor-lote: " << cl.input << ": " << rasters::kTilesLeft << "\n";
-        return Ended(batch::Whole(summary) ? kAllConverted : kSomeFailed);
-    } catch (const batch::Interrupted& i) {
+        return Ended(layers::Whole(summary) ? kAllConverted : kSomeFailed);
+    } catch (const layers::Interrupted& i) {
         progress.Clear();
         EndInterrupted(cl.input, cl.output, i.signal);
-    } catch (const batch::RunError& e) {
+    } catch (const tables::RunError& e) {
         progress.Clear();
         return CannotRun(cl.input + ": " + e.what());
     } catch (...) {
@@ -169,14 +169,14 @@ int RunLayers(const batch::CommandLine& cl) {
 
 // A workbook: each sheet with points a table, written as a workbook of the same kind.
 int RunWorkbook(const batch::CommandLine& cl) {
-    batch::DeferSignals(-1);
+    tables::DeferSignals(-1);
     try {
         const batch::WorkbookSummary summary = batch::ConvertWorkbook(cl.input, cl.output, cl.settings);
         std::cerr << batch::WorkbookSummaryText(summary, cl.input);
         return Ended(batch::Whole(summary) ? kAllConverted : kSomeFailed);
-    } catch (const batch::Interrupted& i) {
+    } catch (const layers::Interrupted& i) {
         EndInterrupted(cl.input, cl.output, i.signal);
-    } catch (const batch::RunError& e) {
+    } catch (const tables::RunError& e) {
         return CannotRun(cl.input + ": " + e.what() + std::string(batch::MissingHint(e.missing)));
     } catch (...) {
         return CannotRun(cl.input + ": " + Unexpected(std::current_exception()));
@@ -185,14 +185,14 @@ int RunWorkbook(const batch::CommandLine& cl) {
 
 // An image: its georeference moved, its pixels untouched.
 int RunRaster(const batch::CommandLine& cl) {
-    batch::DeferSignals(-1);
+    tables::DeferSignals(-1);
     try {
         const rasters::RasterSummary summary = rasters::ConvertRaster(cl.input, cl.output, cl.settings, cl.raster);
         std::cerr << rasters::RasterSummaryText(summary, cl.input);
         return Ended(kAllConverted);
-    } catch (const batch::Interrupted& i) {
+    } catch (const layers::Interrupted& i) {
         EndInterrupted(cl.input, cl.output, i.signal);
-    } catch (const batch::RunError& e) {
+    } catch (const tables::RunError& e) {
         return CannotRun(cl.input + ": " + e.what());
     } catch (...) {
         return CannotRun(cl.input + ": " + Unexpected(std::current_exception()));
@@ -204,11 +204,11 @@ int RunRaster(const batch::CommandLine& cl) {
 // files. A signal stops the whole run: the files written before stay, nothing of those
 // under way.
 int RunSeveral(const batch::CommandLine& cl, core::Grids* grids) {
-    batch::DeferSignals(-1);
+    tables::DeferSignals(-1);
     std::optional<batch::FolderRun> run;
     try {
         run.emplace(cl);
-    } catch (const batch::RunError& e) {
+    } catch (const tables::RunError& e) {
         return CannotRun(e.what());
     }
     const std::vector<batch::FolderFile>& files = run->Files();
@@ -220,10 +220,10 @@ int RunSeveral(const batch::CommandLine& cl, core::Grids* grids) {
         watch.tick = [&](const std::vector<std::size_t>& underWay, std::size_t, const std::vector<std::uint64_t>& counts) {
             if (underWay.empty()) return;
             const std::size_t i = underWay.back();
-            const bool layers = batch::IsLayerFile(files[i].input);
+            const bool layers = layers::IsLayerFile(files[i].input);
             std::string text = "[" + std::to_string(i + 1) + "/" +
                                std::to_string(files.size()) + "] " + files[i].shown;
-            if (counts.back() > 0) text += ": " + batch::Count(counts.back(), layers ? "entidad" : "fila", layers ? "entidades" : "filas");
+            if (counts.back() > 0) text += ": " + tables::Count(counts.back(), layers ? "entidad" : "fila", layers ? "entidades" : "filas");
             line.Show(text + left.Text());
         };
     watch.ended = [&](std::size_t i) {
@@ -237,7 +237,7 @@ int RunSeveral(const batch::CommandLine& cl, core::Grids* grids) {
     if (stop) std::cerr << "talpor-lote: interrumpido: " << batch::StopText(*run, *stop) << "\n";
     const batch::FolderCounts counts = run->Counts();
     std::cerr << "talpor-lote: " << batch::CountsText(counts) << "\n";
-    if (stop && stop->signal != 0) batch::ResendSignal(stop->signal);
+    if (stop && stop->signal != 0) layers::ResendSignal(stop->signal);
     if (counts.converted + counts.withErrors == 0) return Ended(kCannotRun);
     return Ended(counts.withErrors + counts.refused > 0 ? kSomeFailed : kAllConverted);
 }
@@ -262,13 +262,13 @@ int Run(int argc, char** argv) {
     // The grids a run needs are opened before the input, so that a missing grid stops
     // the run before any output is written.
     std::unique_ptr<core::Grids> grids;
-    batch::Conversion& conversion = cl.settings.conversion;
+    tables::Conversion& conversion = cl.settings.conversion;
     // The geoid may be needed for the elevations of a GPX or KML file: the grids are
     // opened on first use.
     grids = std::make_unique<core::Grids>(DataFolder(), core::UserGridFolder(UserDataFolder()));
     conversion.grids = grids.get();
-    if (batch::NeedsGrids(cl.settings)) {
-        if (conversion.method == batch::Method::Grid && !grids->Shift().Problem().empty())
+    if (tables::NeedsGrids(cl.settings)) {
+        if (conversion.method == tables::Method::Grid && !grids->Shift().Problem().empty())
             return CannotRun(grids->Shift().Problem());
         if (cl.settings.outputs.altitude && !grids->Geoid().Problem().empty())
             return CannotRun(grids->Geoid().Problem());
@@ -276,7 +276,7 @@ int Run(int argc, char** argv) {
     }
 
     if (cl.several) return RunSeveral(cl, grids.get());
-    if (const batch::WhatFile what = batch::WhatIs(cl.input); what.kind == batch::FileKind::Refused)
+    if (const tables::WhatFile what = tables::WhatIs(cl.input); what.kind == tables::FileKind::Refused)
         return CannotRun(cl.input + ": " + what.refusal);
     if (batch::IsProjectFile(cl.input))
         return CannotRun(cl.input + ": un proyecto de QGIS se convierte con sus capas en una carpeta: talpor-lote " +
@@ -284,24 +284,24 @@ int Run(int argc, char** argv) {
     if (batch::IsWorkbookInput(cl.input)) return RunWorkbook(cl);
     // An image first: a GeoPackage of raster tiles alone is one.
     if (rasters::IsRasterFile(cl.input)) return RunRaster(cl);
-    if (batch::IsLayerFile(cl.input)) return RunLayers(cl);
+    if (layers::IsLayerFile(cl.input)) return RunLayers(cl);
 
     const bool standardInput = cl.input == "-";
     const std::string inputName = standardInput ? "entrada estándar" : cl.input;
     int in = STDIN_FILENO;
     if (!standardInput) {
         in = ::open(cl.input.c_str(), O_RDONLY | O_CLOEXEC);
-        if (in < 0) return CannotRun("no se puede leer «" + cl.input + "»: " + batch::SystemErrorText(errno));
+        if (in < 0) return CannotRun("no se puede leer «" + cl.input + "»: " + tables::SystemErrorText(errno));
     }
     struct stat st {};
     if (::fstat(in, &st) == 0 && S_ISDIR(st.st_mode))
-        return CannotRun("no se puede leer «" + inputName + "»: " + batch::SystemErrorText(EISDIR));
+        return CannotRun("no se puede leer «" + inputName + "»: " + tables::SystemErrorText(EISDIR));
     const std::uint64_t size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
 
-    std::optional<batch::OutputFile> out;
+    std::optional<tables::OutputFile> out;
     try {
-        out.emplace(cl.output, batch::IdOf(in));
-    } catch (const batch::RunError& e) {
+        out.emplace(cl.output, tables::IdOf(in));
+    } catch (const tables::RunError& e) {
         return CannotRun(e.what());
     }
     ProgressLine progress;
@@ -314,7 +314,7 @@ int Run(int argc, char** argv) {
         progress.Clear();
         std::cerr << batch::SummaryText(summary, inputName);
         return summary.failed > 0 ? kSomeFailed : kAllConverted;
-    } catch (const batch::RunError& e) {
+    } catch (const tables::RunError& e) {
         progress.Clear();
         return CannotRun(inputName + ": " + e.what() + std::string(batch::MissingHint(e.missing)));
     } catch (...) {

@@ -26,13 +26,13 @@ namespace convert {
 namespace {
 
 using batch::ConvertFile;
-using batch::IdOf;
-using batch::OutputFile;
-using batch::RowError;
-using batch::RunError;
-using batch::Settings;
+using tables::IdOf;
+using tables::OutputFile;
+using tables::RowError;
+using tables::RunError;
+using tables::Settings;
 using batch::Summary;
-using batch::SystemErrorText;
+using tables::SystemErrorText;
 
 constexpr const char* kTitle = "Convertir fichero";
 constexpr const char* kSettings = "Fichero";  // the section of the user's settings
@@ -81,8 +81,8 @@ std::string FileName(const std::string& path) {
 }
 
 std::string SummaryMessage(const Summary& s, const std::string& input, const std::string& output) {
-    std::string m = batch::Count(s.converted, "fila convertida", "filas convertidas") + ", " +
-                    batch::Count(s.failed, "con error", "con error") + ".\r\n\r\nResultado: " + output;
+    std::string m = tables::Count(s.converted, "fila convertida", "filas convertidas") + ", " +
+                    tables::Count(s.failed, "con error", "con error") + ".\r\n\r\nResultado: " + output;
     if (!s.firstErrors.empty()) {
         m += "\r\n\r\nLas filas con error siguen en su sitio, con el motivo en la columna Error:";
         for (const RowError& e : s.firstErrors)
@@ -102,22 +102,22 @@ void SayCancelled(form::Platform& platform) {
                     form::MsgButtons::OK, form::MsgResult::OK);
 }
 
-std::string LayerMessage(const batch::LayerSummary& s, const std::string& output) {
+std::string LayerMessage(const layers::LayerSummary& s, const std::string& output) {
     std::string m;
-    for (const batch::LayerReport& r : s.layers) {
-        if (r.skipped || batch::Empty(r)) {
-            m += (m.empty() ? "" : "\r\n") + ("Capa «" + r.name + "»: " + (r.skipped ? batch::kSkippedText : batch::kEmptyText) + ".");
+    for (const layers::LayerReport& r : s.layers) {
+        if (r.skipped || layers::Empty(r)) {
+            m += (m.empty() ? "" : "\r\n") + ("Capa «" + r.name + "»: " + (r.skipped ? layers::kSkippedText : layers::kEmptyText) + ".");
             continue;
         }
-        m += (m.empty() ? "" : "\r\n") + ("Capa «" + r.name + "»: " + batch::Count(r.features, "entidad", "entidades") + ", " +
-                                          batch::LayerWayText(r, ", ") + ".");
+        m += (m.empty() ? "" : "\r\n") + ("Capa «" + r.name + "»: " + tables::Count(r.features, "entidad", "entidades") + ", " +
+                                          layers::LayerWayText(r, ", ") + ".");
         if (r.zone > 0 && r.outsideBand > 0)
-            m += " " + batch::Count(r.outsideBand, "vértice queda", "vértices quedan") + " fuera de la franja del huso " +
+            m += " " + tables::Count(r.outsideBand, "vértice queda", "vértices quedan") + " fuera de la franja del huso " +
                  std::to_string(r.zone) + (r.outsideBand == 1 ? " y se proyecta en él." : " y se proyectan en él.");
         if (r.withoutHeight > 0)
-            m += " " + batch::WithoutHeightCount(r.withoutHeight) + ".";
-        if (r.cad) m += " Escrita " + batch::CadText(r) + ".";
-        if (std::string notes = batch::LayerNotesText(r); !notes.empty()) {
+            m += " " + layers::WithoutHeightCount(r.withoutHeight) + ".";
+        if (r.cad) m += " Escrita " + layers::CadText(r) + ".";
+        if (std::string notes = layers::LayerNotesText(r); !notes.empty()) {
             notes[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(notes[0])));
             m += " " + notes + ".";
         }
@@ -146,7 +146,7 @@ std::string LayerMessage(const batch::LayerSummary& s, const std::string& output
 }
 
 // The question before files written beside `output` that exist already are replaced.
-batch::ReplaceQuestion ReplaceBeside(form::Platform& platform, ProgressWindow& progress, const std::string& output) {
+layers::ReplaceQuestion ReplaceBeside(form::Platform& platform, ProgressWindow& progress, const std::string& output) {
     return [&platform, &progress, output](const std::vector<std::string>& existing) {
         progress.End();
         std::string list;
@@ -163,7 +163,7 @@ batch::ReplaceQuestion ReplaceBeside(form::Platform& platform, ProgressWindow& p
 using Ending = std::pair<std::string, form::MsgIcon>;
 std::optional<std::string> RunBeside(
     form::Platform& platform, const std::string& input, const std::string& output,
-    const std::function<Ending(ProgressWindow&, const std::string&, const batch::ReplaceQuestion&)>& convert) {
+    const std::function<Ending(ProgressWindow&, const std::string&, const layers::ReplaceQuestion&)>& convert) {
     ProgressWindow progress(platform);
     const std::string text = "Convirtiendo «" + FileName(input) + "»…";
     try {
@@ -184,14 +184,14 @@ std::optional<std::string> RunBeside(
 std::optional<std::string> RunLayers(form::Platform& platform, const std::string& input, const std::string& output,
                                      const Settings& settings) {
     return RunBeside(platform, input, output, [&](ProgressWindow& progress, const std::string& text, const auto& replace) {
-        const batch::LayerSummary summary = batch::ConvertLayers(
+        const layers::LayerSummary summary = layers::ConvertLayers(
             input, output, settings,
             [&](std::uint64_t features, std::uint64_t total) {
                 const int percent = total > 0 ? static_cast<int>(std::min<std::uint64_t>(features * 100 / total, 100)) : 0;
-                if (!progress.Show(text + " " + batch::Count(features, "entidad", "entidades"), percent)) throw Cancelled{};
+                if (!progress.Show(text + " " + tables::Count(features, "entidad", "entidades"), percent)) throw Cancelled{};
             },
             replace);
-        return Ending{LayerMessage(summary, output), !batch::Whole(summary) || summary.noted > 0
+        return Ending{LayerMessage(summary, output), !layers::Whole(summary) || summary.noted > 0
                                                          ? form::MsgIcon::Exclamation
                                                          : form::MsgIcon::Information};
     });
@@ -217,7 +217,7 @@ std::optional<std::string> RunImage(form::Platform& platform, const std::string&
             input, output, settings, options,
             [&](std::uint64_t rows, std::uint64_t total) {
                 const int percent = total > 0 ? static_cast<int>(std::min<std::uint64_t>(rows * 100 / total, 100)) : 0;
-                if (!progress.Show(text + " " + batch::Grouped(rows) + " de " + batch::Grouped(total) + " filas de píxeles",
+                if (!progress.Show(text + " " + tables::Grouped(rows) + " de " + tables::Grouped(total) + " filas de píxeles",
                                    percent))
                     throw Cancelled{};
             },
@@ -233,8 +233,8 @@ std::optional<std::string> RunImage(form::Platform& platform, const std::string&
 // written, otherwise.
 std::optional<std::string> Run(form::Platform& platform, const std::string& input, const std::string& output,
                                const Settings& settings) {
-    if (const batch::WhatFile what = batch::WhatIs(input); what.kind == batch::FileKind::Refused) return what.refusal;
-    if (batch::IsLayerFile(input)) return RunLayers(platform, input, output, settings);
+    if (const tables::WhatFile what = tables::WhatIs(input); what.kind == tables::FileKind::Refused) return what.refusal;
+    if (layers::IsLayerFile(input)) return RunLayers(platform, input, output, settings);
     if (batch::IsWorkbookInput(input)) return RunWorkbook(platform, input, output, settings);
     ProgressWindow progress(platform);
     Descriptor in{::open(input.c_str(), O_RDONLY | O_CLOEXEC)};
@@ -271,13 +271,13 @@ std::string FolderFileLine(const batch::FolderFile& f) {
     if (f.table) {
         const Summary& s = *f.table;
         if (s.converted == 0 && s.failed == 0) return "ningún punto que convertir.";
-        line = batch::Count(s.converted, "fila convertida", "filas convertidas");
+        line = tables::Count(s.converted, "fila convertida", "filas convertidas");
         if (s.failed > 0) {
-            line += ", " + batch::Count(s.failed, "con error", "con error");
+            line += ", " + tables::Count(s.failed, "con error", "con error");
             if (!s.firstErrors.empty())
                 line += " (la primera, la fila " + std::to_string(s.firstErrors[0].line) + ": " + s.firstErrors[0].message + ")";
         }
-        if (s.noted > 0) line += ", " + batch::Count(s.noted, "aviso", "avisos");
+        if (s.noted > 0) line += ", " + tables::Count(s.noted, "aviso", "avisos");
         if (!f.way.empty()) line += "; " + f.way;
         if (!f.note.empty()) line += "; " + f.note;
         return line + ".";
@@ -285,27 +285,27 @@ std::string FolderFileLine(const batch::FolderFile& f) {
     if (f.image) return rasters::RasterSummaryLine(*f.image) + ".";
     if (f.workbook) return batch::WorkbookSummaryLine(*f.workbook) + (f.way.empty() ? "" : "; " + f.way) + ".";
     if (f.project) return projects::ProjectSummaryLine(*f.project);
-    const batch::LayerSummary& s = *f.layers;
-    for (const batch::LayerReport& r : s.layers) {
+    const layers::LayerSummary& s = *f.layers;
+    for (const layers::LayerReport& r : s.layers) {
         line += (line.empty() ? "capa «" : "; capa «") + r.name + "»: ";
-        if (r.skipped || batch::Empty(r)) {
-            line += r.skipped ? batch::kSkippedText : batch::kEmptyText;
+        if (r.skipped || layers::Empty(r)) {
+            line += r.skipped ? layers::kSkippedText : layers::kEmptyText;
             continue;
         }
-        line += batch::Count(r.features, "entidad", "entidades") + ", " + batch::LayerWayText(r, ", ");
-        if (!r.leftOut.empty()) line += ", " + batch::Count(r.leftOut.size(), "entidad dejada fuera", "entidades dejadas fuera");
+        line += tables::Count(r.features, "entidad", "entidades") + ", " + layers::LayerWayText(r, ", ");
+        if (!r.leftOut.empty()) line += ", " + tables::Count(r.leftOut.size(), "entidad dejada fuera", "entidades dejadas fuera");
     }
     if (!s.errors.empty())
         line += "; lo que GDAL no ha podido leer: " + s.errors[0].message + (s.failed > 1 ? " (y más)" : "");
-    if (s.noted > 0) line += "; " + batch::Count(s.noted, "aviso", "avisos");
-    if (!s.written.empty()) line += "; escritos también: " + batch::NameList(s.written);
+    if (s.noted > 0) line += "; " + tables::Count(s.noted, "aviso", "avisos");
+    if (!s.written.empty()) line += "; escritos también: " + layers::NameList(s.written);
     return line + ".";
 }
 
 // What the user can do for a file refused for `missing`, in the dialog's words.
-std::string MissingText(batch::Missing missing) {
-    return missing == batch::Missing::Zone      ? "; elija el huso en «Huso de Este y Norte»"
-           : missing == batch::Missing::Columns ? "; conviértalo solo para indicar las columnas del punto"
+std::string MissingText(tables::Missing missing) {
+    return missing == tables::Missing::Zone      ? "; elija el huso en «Huso de Este y Norte»"
+           : missing == tables::Missing::Columns ? "; conviértalo solo para indicar las columnas del punto"
                                                 : "";
 }
 
@@ -317,10 +317,10 @@ std::string FolderMessage(const batch::FolderRun& run, const FileDialog& dialog,
     if (stop) {
         std::vector<std::string> names;
         for (std::size_t i : stop->underWay) names.push_back(dialog.Shown(files[i].shown));
-        const std::string more = batch::Count(stop->notStarted, "fichero más", "ficheros más");
+        const std::string more = tables::Count(stop->notStarted, "fichero más", "ficheros más");
         m = "Conversión cancelada: " +
             (names.empty() ? "no se han convertido " + more
-                           : "no se ha escrito nada de " + batch::NameList(names) +
+                           : "no se ha escrito nada de " + layers::NameList(names) +
                                  (stop->notStarted > 0 ? " ni de " + more : std::string())) +
             ".\r\n";
     }
@@ -349,7 +349,7 @@ void RunSeveral(form::Platform& platform, const FileDialog& dialog, core::Grids&
     try {
         cl = batch::ParseCommandLine(dialog.Arguments());
         run.emplace(cl);
-    } catch (const std::runtime_error& e) {  // batch::RunError, batch::UsageError
+    } catch (const std::runtime_error& e) {  // tables::RunError, batch::UsageError
         platform.MsgBox("No se ha podido convertir: " + std::string(e.what()) + ".\r\nNo se ha escrito ningún fichero.",
                         kTitle, form::MsgIcon::Exclamation, form::MsgButtons::OK, form::MsgResult::OK);
         return;
@@ -374,9 +374,9 @@ void RunSeveral(form::Platform& platform, const FileDialog& dialog, core::Grids&
                            std::to_string(files.size()) + "]";
         if (!underWay.empty()) {
             const std::size_t i = underWay.back();
-            const bool layers = batch::IsLayerFile(files[i].input);
+            const bool layers = layers::IsLayerFile(files[i].input);
             text += " " + dialog.Shown(files[i].shown);
-            if (counts.back() > 0) text += ": " + batch::Count(counts.back(), layers ? "entidad" : "fila", layers ? "entidades" : "filas");
+            if (counts.back() > 0) text += ": " + tables::Count(counts.back(), layers ? "entidad" : "fila", layers ? "entidades" : "filas");
         }
         if (!progress.Show(text + left.Text(), static_cast<int>(ended * 100 / files.size()))) throw Cancelled{};
     };

@@ -72,9 +72,9 @@ void FileDialog::Build() {
     std::vector<std::string> targets = {direction_ == core::Direction::WGS84ToED50 ? "Según la pestaña: de WGS84 a ED50"
                                                                                    : "Según la pestaña: de ED50 a WGS84"};
     std::vector<std::string> origins = {"Ninguno: se rechazan"};
-    for (const batch::CrsName& crs : batch::EveryCrs()) {
-        targets.push_back(batch::TitleOf(crs));
-        origins.push_back(batch::TitleOf(crs));
+    for (const tables::CrsName& crs : batch::EveryCrs()) {
+        targets.push_back(tables::TitleOf(crs));
+        origins.push_back(tables::TitleOf(crs));
     }
     Control& target = Field(m, Kind::ComboBox, "FraConversion", "LblSistema", "CmbSistema", "Sistema de destino:");
     Items(target, targets, 0);
@@ -130,8 +130,8 @@ void FileDialog::Build() {
     Add(m, Kind::CommandButton, "frmFichero", "CmdCancelar", "Cancelar");
 }
 
-std::vector<batch::LayerInfo> FileDialog::ReadLayers(const std::string& input) {
-    return WithProgress(input, [&](const batch::LayerProgress& progress) { return batch::LayersOf(input, progress); });
+std::vector<layers::LayerInfo> FileDialog::ReadLayers(const std::string& input) {
+    return WithProgress(input, [&](const layers::LayerProgress& progress) { return layers::LayersOf(input, progress); });
 }
 
 void FileDialog::OfferFormats(const std::vector<std::string>& names) {
@@ -152,7 +152,7 @@ void FileDialog::ReadInput() {
     preview_.reset();
     previewProblem_.clear();
     replaceAgreed_ = false;
-    inputFormat_ = batch::Format::Text;
+    inputFormat_ = tables::Format::Text;
     const std::vector<std::string> inputs = Inputs();
     // A QGIS project goes with the files it reads, into a folder.
     several_ = inputs.size() > 1 || (inputs.size() == 1 && (IsFolder(inputs[0]) || batch::IsProjectFile(inputs[0])));
@@ -171,7 +171,7 @@ void FileDialog::ReadInput() {
     if (input.empty()) return;
     Control& format = model_.Get("CmbFormato");
     // What the file is, read from it: what is none of the kinds Talpor reads is said at once.
-    if (const batch::WhatFile what = batch::WhatIs(input); what.kind == batch::FileKind::Refused) {
+    if (const tables::WhatFile what = tables::WhatIs(input); what.kind == tables::FileKind::Refused) {
         readProblem_ = "«" + FileName(input) + "» no se puede convertir: " + what.refusal + ".";
         return;
     }
@@ -182,16 +182,16 @@ void FileDialog::ReadInput() {
         Suggest();
         return;
     }
-    if (batch::IsLayerFile(input)) {
+    if (layers::IsLayerFile(input)) {
         OfferFormats({std::begin(kLayerFormatNames), std::end(kLayerFormatNames)});
         try {
             layers_ = ReadLayers(input);
-            if (std::none_of(layers_->begin(), layers_->end(), [](const batch::LayerInfo& l) { return l.epsg == 0; })) {
+            if (std::none_of(layers_->begin(), layers_->end(), [](const layers::LayerInfo& l) { return l.epsg == 0; })) {
                 OfferLayerZones(zone, *layers_);
                 zone.toolTip = kLayerZoneTip;
                 model_.Get("LblHuso").text = "Coordenadas de la salida:";
             }
-        } catch (const batch::RunError& e) {
+        } catch (const tables::RunError& e) {
             readProblem_ = "«" + FileName(input) + "» no se puede convertir: " + e.what() + ".";
             return;
         } catch (const ReadCancelled&) {
@@ -200,9 +200,9 @@ void FileDialog::ReadInput() {
         }
         // A WGS84 format (Google Earth's KMZ) to ED50 goes where ED50 can: a table of its
         // vertices, unless the user chose a format of the other kind.
-        const batch::LayerFormat* in = batch::LayerFormatOfInput(input);
-        const batch::LayerFormat* out =
-            batch::LayerFormatNamed(kLayerFormatOf[Chosen(format, std::size(kLayerFormatOf))]);
+        const layers::LayerFormat* in = layers::LayerFormatOfInput(input);
+        const layers::LayerFormat* out =
+            layers::LayerFormatNamed(kLayerFormatOf[Chosen(format, std::size(kLayerFormatOf))]);
         if (direction_ == core::Direction::WGS84ToED50 && in->wgs84 && (out == nullptr || out->wgs84) &&
             std::string(kLayerFormatOf[Chosen(format, std::size(kLayerFormatOf))]) != "csv")
             format.listIndex = static_cast<int>(std::size(kLayerFormatOf)) - 1;
@@ -215,24 +215,24 @@ void FileDialog::ReadInput() {
     if (batch::IsWorkbookInput(input)) {
         // Shown as the first sheet that holds points, its cells between tabs, as it converts.
         try {
-            batch::Conversion conversion;
+            tables::Conversion conversion;
             conversion.direction = direction_;
-            for (const batch::Sheet& sheet : batch::ReadWorkbook(input)) {
+            for (const layers::Sheet& sheet : layers::ReadWorkbook(input)) {
                 sheetsLine_ += (sheetsLine_.empty() ? "Hojas: «" : ", «") + sheet.name + "»";
                 if (sample_) continue;
                 std::vector<std::string> lines = batch::SheetLines(sheet, 64);
                 try {
-                    batch::LayoutChoice choice;
-                    choice.separator = batch::Separator::Tab;
-                    batch::FindLayout(lines, choice, conversion);
-                } catch (const batch::LayoutError& e) {
-                    if (e.missing == batch::Missing::Columns) continue;
+                    tables::LayoutChoice choice;
+                    choice.separator = tables::Separator::Tab;
+                    tables::FindLayout(lines, choice, conversion);
+                } catch (const tables::LayoutError& e) {
+                    if (e.missing == tables::Missing::Columns) continue;
                 }
                 const bool whole = lines.size() == sheet.rows.size();
                 sample_ = batch::Sample{std::move(lines), false, whole, false};
                 sheetsLine_ += " (se ve esta)";
             }
-        } catch (const batch::RunError& e) {
+        } catch (const tables::RunError& e) {
             readProblem_ = "«" + FileName(input) + "» no se puede convertir: " + e.what() + ".";
             return;
         }
@@ -244,7 +244,7 @@ void FileDialog::ReadInput() {
     // would wait on them for whatever writes to them.
     const int fd = ::open(input.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        readProblem_ = "No se puede leer «" + FileName(input) + "»: " + batch::SystemErrorText(errno) + ".";
+        readProblem_ = "No se puede leer «" + FileName(input) + "»: " + tables::SystemErrorText(errno) + ".";
         return;
     }
     if (struct stat st {}; ::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
@@ -264,29 +264,29 @@ void FileDialog::ReadInput() {
     const int readErrno = errno;
     ::close(fd);
     if (n < 0) {
-        readProblem_ = "No se puede leer «" + FileName(input) + "»: " + batch::SystemErrorText(readErrno) + ".";
+        readProblem_ = "No se puede leer «" + FileName(input) + "»: " + tables::SystemErrorText(readErrno) + ".";
         return;
     }
     head.resize(size);
     const bool whole = n == 0;
-    inputFormat_ = batch::InputFormat(head);
-    if (!whole) head.resize(head.rfind(inputFormat_ == batch::Format::Text ? '\n' : '>') + 1);
+    inputFormat_ = gps::InputFormat(head);
+    if (!whole) head.resize(head.rfind(inputFormat_ == tables::Format::Text ? '\n' : '>') + 1);
     try {
-        if (inputFormat_ != batch::Format::Text) {
+        if (inputFormat_ != tables::Format::Text) {
             // A GPS file shows the rows it is read as.
-            if (inputFormat_ == batch::Format::Kml)
-                throw batch::RunError("es KML, que se convierte como capa: dele la extensión .kml o .kmz");
-            batch::XmlPoints xml;
+            if (inputFormat_ == tables::Format::Kml)
+                throw tables::RunError("es KML, que se convierte como capa: dele la extensión .kml o .kmz");
+            gps::XmlPoints xml;
             std::string table;
             xml.Feed(head, whole, table);
             head = std::move(table);
         }
         sample_ = batch::SampleOf(head, whole);
-    } catch (const batch::RunError& e) {
+    } catch (const tables::RunError& e) {
         readProblem_ = "«" + FileName(input) + "» no se puede convertir: " + e.what() + ".";
         return;
     }
-    if (!whole && head.empty() && inputFormat_ == batch::Format::Text)
+    if (!whole && head.empty() && inputFormat_ == tables::Format::Text)
         readProblem_ = "«" + FileName(input) + "» no parece una tabla de texto: su primera línea pasa de 256 KiB.";
     Suggest();
 }
@@ -302,7 +302,7 @@ void FileDialog::Scan() {
         files_ = batch::FolderRun(batch::ParseCommandLine(args)).Files();
     } catch (const batch::UsageError& e) {
         scanProblem_ = Sentence(e.what());
-    } catch (const batch::RunError& e) {
+    } catch (const tables::RunError& e) {
         scanProblem_ = Sentence(e.what());
     }
 }
@@ -311,8 +311,8 @@ void FileDialog::Suggest() {
     // The destination follows the input and the format, unless the user chose one.
     // An image is named by the datum it is written in: ETRS89, or WGS84 when so labelled.
     // Toward a target, by its datum.
-    const std::optional<batch::CrsName> target = Target();
-    const std::string title = target ? batch::TitleOf(*target) : "";
+    const std::optional<tables::CrsName> target = Target();
+    const std::string title = target ? tables::TitleOf(*target) : "";
     const std::string suffix = target ? "_" + title.substr(0, title.find(' '))
                                : direction_ == core::Direction::WGS84ToED50 ? "_ED50"
                                : image_ && Chosen(model_.Get("CmbEtiqueta"), std::size(kLabels)) == 0 ? "_ETRS89"
@@ -334,7 +334,7 @@ void FileDialog::Suggest() {
         suggested = rasters::ImageOutputName(suggested, Input());  // a GeoPackage's tiles into a GeoTIFF
     } else if (layers_) {
         const std::string name = kLayerFormatOf[Chosen(model_.Get("CmbFormato"), std::size(kLayerFormatOf))];
-        const batch::LayerFormat* f = batch::LayerFormatNamed(name);
+        const layers::LayerFormat* f = layers::LayerFormatNamed(name);
         const std::string extension = name == "csv" ? ".csv" : f != nullptr ? std::string(f->extension) : "";
         const std::size_t dot = suggested.rfind('.');
         if (!extension.empty() && dot != std::string::npos && dot > suggested.rfind('/')) suggested = suggested.substr(0, dot) + extension;
@@ -369,24 +369,24 @@ std::string FileDialog::Shown(const std::string& path) const {
     return path.starts_with(common) ? path.substr(common.size()) : path;
 }
 
-std::optional<batch::CrsName> FileDialog::Target() const {
+std::optional<tables::CrsName> FileDialog::Target() const {
     // A GPS file is WGS84 by its format: it goes by the tab.
-    const bool offered = several_ || layers_ || image_ || inputFormat_ == batch::Format::Text;
-    const std::vector<batch::CrsName> every = batch::EveryCrs();
+    const bool offered = several_ || layers_ || image_ || inputFormat_ == tables::Format::Text;
+    const std::vector<tables::CrsName> every = batch::EveryCrs();
     const int i = model_.Get("CmbSistema").listIndex;
     if (!offered || i <= 0 || static_cast<std::size_t>(i) > every.size()) return std::nullopt;
     return every[static_cast<std::size_t>(i - 1)];
 }
 
 bool FileDialog::OriginUsed() const {
-    return several_ || (image_ && imageSaysNone_) || (!layers_ && !image_ && inputFormat_ == batch::Format::Text) ||
-           (layers_ && std::any_of(layers_->begin(), layers_->end(), [](const batch::LayerInfo& l) {
+    return several_ || (image_ && imageSaysNone_) || (!layers_ && !image_ && inputFormat_ == tables::Format::Text) ||
+           (layers_ && std::any_of(layers_->begin(), layers_->end(), [](const layers::LayerInfo& l) {
                 return l.system == "sin sistema" && l.geometry != "sin geometría";
             }));
 }
 
-std::optional<batch::CrsName> FileDialog::Origin() const {
-    const std::vector<batch::CrsName> every = batch::EveryCrs();
+std::optional<tables::CrsName> FileDialog::Origin() const {
+    const std::vector<tables::CrsName> every = batch::EveryCrs();
     const int i = model_.Get("CmbOrigen").listIndex;
     if (!Target() || !OriginUsed() || i <= 0 || static_cast<std::size_t>(i) > every.size()) return std::nullopt;
     return every[static_cast<std::size_t>(i - 1)];
@@ -395,13 +395,13 @@ std::optional<batch::CrsName> FileDialog::Origin() const {
 std::vector<std::string> FileDialog::Arguments() const {
     const form::FormModel& m = model_;
     // Toward a target each file goes from its own system: no direction, zone or label.
-    const std::optional<batch::CrsName> target = Target();
+    const std::optional<tables::CrsName> target = Target();
     std::vector<std::string> args = {
-        target                                     ? "--destino=" + batch::NameOf(*target)
+        target                                     ? "--destino=" + tables::NameOf(*target)
         : direction_ == core::Direction::WGS84ToED50 ? "--sentido=wgs84-ed50"
                                                      : "--sentido=ed50-wgs84",
-        "--metodo=" + std::string(batch::kMethods[Chosen(m.Get("CmbMetodo"), std::size(batch::kMethods))].name)};
-    if (const std::optional<batch::CrsName> origin = Origin()) args.push_back("--origen=" + batch::NameOf(*origin));
+        "--metodo=" + std::string(tables::kMethods[Chosen(m.Get("CmbMetodo"), std::size(tables::kMethods))].name)};
+    if (const std::optional<tables::CrsName> origin = Origin()) args.push_back("--origen=" + tables::NameOf(*origin));
     if (several_) {
         // The options talpor-lote applies to each file; the layout and the heights are each
         // file's own.
@@ -437,7 +437,7 @@ std::vector<std::string> FileDialog::Arguments() const {
         return args;
     }
     // A GPS file's layout and altitudes are its format's.
-    const bool table = inputFormat_ == batch::Format::Text;
+    const bool table = inputFormat_ == tables::Format::Text;
     if (const std::size_t s = Chosen(m.Get("CmbSeparador"), std::size(kSeparatorArguments)); table && s > 0)
         args.push_back("--separador=" + std::string(kSeparatorArguments[s]));
     if (const std::size_t h = Chosen(m.Get("CmbCabecera"), std::size(kHeaders)); table && h > 0)
@@ -457,32 +457,32 @@ std::vector<std::string> FileDialog::Arguments() const {
         args.push_back("--sin-altura");  // talpor-lote would take the one its name gives
     AddResultArguments(m, args);
     if (const std::size_t f = Chosen(m.Get("CmbFormato"), std::size(kFormatOf)); f > 0 && m.Get("CmbFormato").enabled)
-        args.push_back("--formato=" + std::string(batch::kFormats[f + 1].name));
+        args.push_back("--formato=" + std::string(gps::kFormats[f + 1].name));
     args.push_back(Input());
     if (!Output().empty()) args.insert(args.end(), {"-o", Output()});
     return args;
 }
 
-batch::Settings FileDialog::Settings() const {
-    batch::Settings settings = batch::ParseCommandLine(Arguments()).settings;
+tables::Settings FileDialog::Settings() const {
+    tables::Settings settings = batch::ParseCommandLine(Arguments()).settings;
     settings.conversion.grids = &grids_;
     return settings;
 }
 
-batch::Layout FileDialog::FindLayout(bool withHeight) {
-    batch::Settings settings = Settings();
+tables::Layout FileDialog::FindLayout(bool withHeight) {
+    tables::Settings settings = Settings();
     // Toward a target without the table's system the layout is read as of the tab's zone;
     // the run waits for the system.
     if (Target() && !Origin()) settings.conversion.zone = tabZone_;
-    if (inputFormat_ != batch::Format::Text) {
-        settings.layout = batch::XmlLayout();
+    if (inputFormat_ != tables::Format::Text) {
+        settings.layout = gps::XmlLayout();
         settings.conversion.heightIsAltitude = true;
     }
     if (!withHeight) {
         settings.layout.heightColumn.clear();
         settings.layout.findHeight = true;
     }
-    return batch::FindLayout(sample_->lines, settings.layout, settings.conversion, sample_->whole);
+    return tables::FindLayout(sample_->lines, settings.layout, settings.conversion, sample_->whole);
 }
 
 void FileDialog::Update() {
@@ -517,9 +517,9 @@ void FileDialog::Show() {
     for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i) m.Get("ChkSalida", i).visible = !image_;
     m.Get("ChkRemuestrear").visible = image_.has_value();
     // Toward a target, its choices; the direction's, the zone's and the label's leave.
-    const std::optional<batch::CrsName> target = Target();
+    const std::optional<tables::CrsName> target = Target();
     m.Get("LblSistema").visible = m.Get("CmbSistema").visible =
-        several_ || layers_ || image_ || inputFormat_ == batch::Format::Text;
+        several_ || layers_ || image_ || inputFormat_ == tables::Format::Text;
     m.Get("LblOrigen").visible = m.Get("CmbOrigen").visible = target && OriginUsed();
     m.Get("LblHuso").visible = m.Get("CmbHuso").visible = !target;
     m.Get("LblEtiqueta").visible = m.Get("CmbEtiqueta").visible =
@@ -543,11 +543,11 @@ void FileDialog::Show() {
     Control& heightOut = m.Get("ChkSalida", kHeightOutput);
     Control& altitudeOut = m.Get("ChkSalida", kAltitudeOutput);
     heightOut.enabled = altitudeOut.enabled = false;
-    std::optional<batch::Layout> layout = SampleLayout();
+    std::optional<tables::Layout> layout = SampleLayout();
     ShowHeightColumns(layout);
 
     // The result columns a height allows.
-    const bool gps = inputFormat_ != batch::Format::Text && sample_;
+    const bool gps = inputFormat_ != tables::Format::Text && sample_;
     Control& heightCombo = m.Get("CmbAltura");
     if (gps) {
         // Its elevations are altitudes, in the column they are read into.
@@ -561,13 +561,13 @@ void FileDialog::Show() {
     if (!sheetsLine_.empty()) m.Get("CmbSeparador").enabled = false;
     const bool hasHeight = heightCombo.listIndex > 0;
     m.Get("OptAltura", 0).enabled = m.Get("OptAltura", 1).enabled = hasHeight && !gps;
-    batch::Settings settings = Settings();
+    tables::Settings settings = Settings();
     if (gps) {
         settings.layout.heightColumn = "Altitud";
         settings.conversion.heightIsAltitude = true;
     }
-    heightOut.enabled = batch::HeightResultPossible(settings);
-    altitudeOut.enabled = batch::AltitudeResultPossible(settings);
+    heightOut.enabled = tables::HeightResultPossible(settings);
+    altitudeOut.enabled = tables::AltitudeResultPossible(settings);
     settings = Settings();
     bool anyOutput = false;
     for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i)
@@ -577,7 +577,7 @@ void FileDialog::Show() {
     if (layout && problem_.empty()) {
         try {
             layout = FindLayout(true);
-        } catch (const batch::LayoutError& e) {
+        } catch (const tables::LayoutError& e) {
             problem_ = std::string(e.what()) + ".";
         }
     }
@@ -585,14 +585,14 @@ void FileDialog::Show() {
     m.Get("LblFormato").text = layout ? LayoutText(*layout) : "";
     CheckRun(settings, gps, anyOutput);
     // What is written: a table, or a GPS or web format of WGS84 degrees.
-    const batch::Format out = kFormatOf[Chosen(m.Get("CmbFormato"), std::size(kFormatOf))];
-    const std::string title = target ? batch::TitleOf(*target) : "";
+    const tables::Format out = kFormatOf[Chosen(m.Get("CmbFormato"), std::size(kFormatOf))];
+    const std::string title = target ? tables::TitleOf(*target) : "";
     const std::string ed50 = target ? title.substr(0, title.find(' ')) : direction_ == core::Direction::WGS84ToED50 ? "ED50" : "WGS84";
     m.Get("LblEscribe").text =
         !problem_.empty() ? ""
-        : out == batch::Format::Text
+        : out == tables::Format::Text
             ? "Escribirá una tabla, la del fichero con las columnas " + ed50 + " elegidas: «" + FileName(Output()) + "»"
-            : "Escribirá " + std::string(out == batch::Format::Gpx ? "GPX" : out == batch::Format::Kml ? "KML" : "GeoJSON") +
+            : "Escribirá " + std::string(out == tables::Format::Gpx ? "GPX" : out == tables::Format::Kml ? "KML" : "GeoJSON") +
                   " en WGS84 geográficas (EPSG:4326): «" + FileName(Output()) + "»";
     m.Get("LblAviso").text = problem_;
     m.Get("CmdConvertir").enabled = problem_.empty();
@@ -620,7 +620,7 @@ std::size_t FileDialog::HeightItem(std::size_t column) const {
 
 void FileDialog::SetHeightKind(const std::vector<std::string>& header, const std::string& column) {
     const bool named = std::find(header.begin(), header.end(), column) != header.end();
-    const bool ellipsoidal = named && batch::HeightKindOf(column) == batch::HeightKind::Ellipsoidal;
+    const bool ellipsoidal = named && tables::HeightKindOf(column) == tables::HeightKind::Ellipsoidal;
     model_.Get("OptAltura", 0).value = ellipsoidal;
     model_.Get("OptAltura", 1).value = !ellipsoidal;
 }
@@ -631,7 +631,7 @@ void FileDialog::Remember() {
     save("Carpeta", Input().substr(0, Input().rfind('/') + 1));
     save("Metodo", std::to_string(Chosen(m.Get("CmbMetodo"), std::size(kMethodNames))));
     // A GPS file's heights are its format's, and those of several files each one's, not a choice.
-    if (inputFormat_ == batch::Format::Text && !several_) {
+    if (inputFormat_ == tables::Format::Text && !several_) {
         const int height = m.Get("CmbAltura").listIndex;
         save("ColumnaAltura", height > 0 ? heightColumns_[static_cast<std::size_t>(height)] : "");
     }
@@ -672,7 +672,7 @@ bool FileDialog::SeveralReplaceAllowed() {
     std::string list;
     for (const std::string& path : existing) list += "\r\n" + path.substr(folder.size() + 1);
     const std::string question = "En «" + FileName(folder) + "» ya " + (existing.size() == 1 ? "existe " : "existen ") +
-                                 batch::Count(existing.size(), "fichero", "ficheros") + " de los que escribe la conversión:" +
+                                 tables::Count(existing.size(), "fichero", "ficheros") + " de los que escribe la conversión:" +
                                  list + "\r\n\r\n¿Quiere " + (existing.size() == 1 ? "reemplazarlo" : "reemplazarlos") +
                                  " por los resultados?";
     replaceAgreed_ = ReplaceAgreed(platform_, question);

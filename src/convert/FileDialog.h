@@ -72,7 +72,7 @@ class FileDialog {
     // talpor-lote's arguments for the choices: options, inputs, "-o", destination.
     std::vector<std::string> Arguments() const;
     // The settings talpor-lote reads from Arguments(), with the window's grids.
-    batch::Settings Settings() const;
+    tables::Settings Settings() const;
     // The files or folder chosen, and the first of them.
     std::vector<std::string> Inputs() const;
     std::string Input() const;
@@ -90,8 +90,8 @@ class FileDialog {
     // The system chosen to take everything to, where the input's kind offers one (a
     // folder, a layer, an image, a table); nullopt for the tab's direction. The system of
     // what says none, where it applies.
-    std::optional<batch::CrsName> Target() const;
-    std::optional<batch::CrsName> Origin() const;
+    std::optional<tables::CrsName> Target() const;
+    std::optional<tables::CrsName> Origin() const;
 
     // Why the choices cannot be run yet, in one sentence about the dialog's own fields;
     // "" when "Convertir" can go.
@@ -109,9 +109,9 @@ class FileDialog {
     // The format list of the input's kind, the choice kept when it is the same list.
     void OfferFormats(const std::vector<std::string>& names);
     // The layers of a layer file, read with a progress window when it takes a while;
-    // throws batch::RunError, or ReadCancelled when the user stops it.
+    // throws tables::RunError, or ReadCancelled when the user stops it.
     struct ReadCancelled {};
-    std::vector<batch::LayerInfo> ReadLayers(const std::string& input);
+    std::vector<layers::LayerInfo> ReadLayers(const std::string& input);
     // `job` run with a progress of the worker reading `input`, shown when it takes a while;
     // throws ReadCancelled when the user stops it.
     template <class Job>
@@ -124,18 +124,18 @@ class FileDialog {
     void Show();
     // Its parts: the layout of the sample (or why there is none, in problem_), the height
     // column's list, the texts of the preview frame, and what else stops the run.
-    std::optional<batch::Layout> SampleLayout();
-    void ShowHeightColumns(const std::optional<batch::Layout>& layout);
-    std::string Preview(const std::optional<batch::Layout>& layout) const;
-    std::string LayoutText(const batch::Layout& layout) const;
-    void CheckRun(const batch::Settings& settings, bool gps, bool anyOutput);
+    std::optional<tables::Layout> SampleLayout();
+    void ShowHeightColumns(const std::optional<tables::Layout>& layout);
+    std::string Preview(const std::optional<tables::Layout>& layout) const;
+    std::string LayoutText(const tables::Layout& layout) const;
+    void CheckRun(const tables::Settings& settings, bool gps, bool anyOutput);
     void Remember();
     // Whether the destination may be written: it does not exist, or the user said so
     // when asked, the file's name and date in the question and "No" the default.
     bool ReplaceAllowed();
     // The layout of the sample for the choices, the height column left out when
     // `withHeight` is false; the zone is found to be missing on the way.
-    batch::Layout FindLayout(bool withHeight);
+    tables::Layout FindLayout(bool withHeight);
     std::string Setting(const char* key) const;
 
     form::Platform& platform_;
@@ -146,9 +146,9 @@ class FileDialog {
     std::optional<batch::Sample> sample_;
     // A workbook's sheets, named above the preview of the first that holds points.
     std::string sheetsLine_;
-    batch::Format inputFormat_ = batch::Format::Text;  // of the file chosen
+    tables::Format inputFormat_ = tables::Format::Text;  // of the file chosen
     // The layers of a layer file (Shapefile, GeoPackage, KML…), converted vertex by vertex.
-    std::optional<std::vector<batch::LayerInfo>> layers_;
+    std::optional<std::vector<layers::LayerInfo>> layers_;
     void ShowLayers();
     // An image or a grid: what ConvertRaster will do with it, planned again when the
     // choices that change it change (`planned_`: the arguments it was planned for).
@@ -183,7 +183,7 @@ class FileDialog {
     std::optional<batch::FolderPreview> preview_;
     std::vector<batch::PreviewGroup> groups_;
     std::string previewProblem_;
-    void GroupSeveral(const batch::Settings& settings);
+    void GroupSeveral(const tables::Settings& settings);
     // Whether the origin list applies to the input: a folder, a table, an image, a layer
     // that says no system.
     bool OriginUsed() const;

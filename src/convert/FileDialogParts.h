@@ -19,8 +19,8 @@ using form::Kind;
 constexpr const char* kSection = "Fichero";  // of the user's settings
 const char* const kFormatNames[] = {"CSV o texto (como el fichero de puntos)", "GPX (GPS)", "KML (visores de globo)",
                                     "GeoJSON (SIG y mapas web)"};
-const batch::Format kFormatOf[] = {batch::Format::Text, batch::Format::Gpx, batch::Format::Kml,
-                                   batch::Format::GeoJson};
+const tables::Format kFormatOf[] = {tables::Format::Text, tables::Format::Gpx, tables::Format::Kml,
+                                   tables::Format::GeoJson};
 // For a layer: the output's format, --formato's name ("" for the input's own).
 const char* const kLayerFormatNames[] = {"El de la capa", "Shapefile",   "GeoPackage", "KML",        "KMZ",
                                          "GeoJSON",       "DXF",         "MapInfo TAB", "MapInfo MIF", "GML",
@@ -147,7 +147,7 @@ constexpr std::size_t kPathChars = 96;  // a path
 
 // What a conversion of layers writes, said before it runs: "Escribirá Shapefile en ED50
 // UTM 30 (EPSG:23030): «rios.shp», «rios.shx», …".
-inline std::string WrittenText(const batch::WritePlan& plan) {
+inline std::string WrittenText(const layers::WritePlan& plan) {
     std::string systems;
     const bool one = std::all_of(plan.systems.begin(), plan.systems.end(),
                                  [&](const auto& s) { return s.second == plan.systems.front().second; });
@@ -162,11 +162,11 @@ inline std::string WrittenText(const batch::WritePlan& plan) {
     constexpr std::size_t kNamed = 15;
     std::vector<std::string> names;
     for (std::size_t i = 0; i < plan.files.size() && i < kNamed; ++i) names.push_back(MiddleShortened(plan.files[i], kNameChars));
-    std::string files = names.empty() ? "en la salida estándar" : batch::NameList(names);
+    std::string files = names.empty() ? "en la salida estándar" : layers::NameList(names);
     if (plan.files.size() > kNamed) {
         files.clear();
         for (const std::string& name : names) files += "«" + name + "», ";
-        files += "… y " + batch::Count(plan.files.size() - kNamed, "fichero más", "ficheros más");
+        files += "… y " + tables::Count(plan.files.size() - kNamed, "fichero más", "ficheros más");
     }
     return "Escribirá " + (table ? "una tabla CSV de sus vértices" : plan.format) + systems + ": " + files;
 }
@@ -182,15 +182,15 @@ inline std::string InputText(const std::vector<std::string>& inputs) {
 
 // "…/puntos.csv" -> "…/puntos_ED50.csv"; "…/ruta.gpx" -> "…/ruta_ED50.csv"; with a GPS
 // format its extension: "…/hitos_WGS84.kml". `suffix`: the datum written ("_ED50").
-inline std::string Suggested(const std::string& input, const std::string& suffix, batch::Format inputFormat,
-                      batch::Format output) {
+inline std::string Suggested(const std::string& input, const std::string& suffix, tables::Format inputFormat,
+                      tables::Format output) {
     const std::size_t slash = input.rfind('/');
     const std::size_t dot = input.rfind('.');
     const bool extension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
     const std::string stem = extension ? input.substr(0, dot) : input;
-    if (output != batch::Format::Text) return stem + suffix + std::string(batch::FormatExtension(output));
-    if (inputFormat != batch::Format::Text) return stem + suffix + ".csv";
-    if (batch::WorkbookOfPath(input) == batch::WorkbookKind::Xls) return stem + suffix + ".xlsx";  // GDAL writes no .xls
+    if (output != tables::Format::Text) return stem + suffix + std::string(gps::FormatExtension(output));
+    if (inputFormat != tables::Format::Text) return stem + suffix + ".csv";
+    if (layers::WorkbookOfPath(input) == layers::WorkbookKind::Xls) return stem + suffix + ".xlsx";  // GDAL writes no .xls
     return stem + suffix + (extension ? input.substr(dot) : "");
 }
 
@@ -261,11 +261,11 @@ inline bool LayerZones(const form::Control& zone) { return zone.items.size() == 
 // The zone list of layers with a system, its first item saying what the input's is
 // ("Como la entrada: grados"), and its default: for layers in degrees the zone of most of
 // their vertices, UTM as a hiker's map has it; for UTM layers their own.
-inline void OfferLayerZones(form::Control& zone, const std::vector<batch::LayerInfo>& layers) {
+inline void OfferLayerZones(form::Control& zone, const std::vector<layers::LayerInfo>& layers) {
     std::array<std::int64_t, 3> votes{};
     std::set<int> utm;
     bool degrees = false;
-    for (const batch::LayerInfo& l : layers) {
+    for (const layers::LayerInfo& l : layers) {
         if (l.geometry == "sin geometría") continue;
         const bool projected = l.system.find(" UTM ") != std::string::npos;
         degrees = degrees || !projected;
@@ -335,7 +335,7 @@ auto FileDialog::WithProgress(const std::string& input, const Job& job) {
         if (!shown && Clock::now() - started < std::chrono::milliseconds(400)) return;
         shown = true;
         const int percent = total > 0 ? static_cast<int>(std::min<std::uint64_t>(features * 100 / total, 100)) : 0;
-        if (!platform_.ShowProgress(features > 0 ? text + " " + batch::Count(features, "entidad", "entidades") : text, percent))
+        if (!platform_.ShowProgress(features > 0 ? text + " " + tables::Count(features, "entidad", "entidades") : text, percent))
             throw ReadCancelled{};
     });
 }

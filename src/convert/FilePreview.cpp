@@ -39,11 +39,11 @@ void FileDialog::ShowSeveral() {
     for (const char* name : {"CmbHuso", "LblHuso", "ChkOmitir", "CmbEtiqueta", "LblEtiqueta", "CmbFormato", "LblFormato2",
                              "CmbDecimal", "LblDecimal"})
         m.Get(name).enabled = true;
-    const batch::Method method = batch::kMethods[Chosen(m.Get("CmbMetodo"), std::size(batch::kMethods))].method;
+    const tables::Method method = tables::kMethods[Chosen(m.Get("CmbMetodo"), std::size(tables::kMethods))].method;
     for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i) m.Get("ChkSalida", i).enabled = true;
-    m.Get("ChkSalida", kHeightOutput).enabled = batch::TransformsHeight(method);
+    m.Get("ChkSalida", kHeightOutput).enabled = tables::TransformsHeight(method);
     m.Get("ChkSalida", kAltitudeOutput).enabled =
-        direction_ == core::Direction::WGS84ToED50 || batch::TransformsHeight(method);
+        direction_ == core::Direction::WGS84ToED50 || tables::TransformsHeight(method);
 
     // What was found: "12 ficheros: 5 capas, 4 tablas, 3 imágenes y 1 proyecto de QGIS",
     // then the first of them.
@@ -51,7 +51,7 @@ void FileDialog::ShowSeveral() {
     for (const batch::FolderFile& f : files_) {
         if (batch::IsProjectFile(f.input)) ++projects;
         else if (rasters::IsRasterFile(f.input)) ++images;
-        else if (batch::IsLayerFile(f.input)) ++layers;
+        else if (layers::IsLayerFile(f.input)) ++layers;
         else if (std::string name = FileName(f.input); name.size() > 4) {
             for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             gps += name.ends_with(".gpx") ? 1 : 0;
@@ -59,30 +59,30 @@ void FileDialog::ShowSeveral() {
     }
     const std::size_t tables = files_.size() - layers - images - gps - projects;
     std::vector<std::string> kinds;
-    if (layers > 0) kinds.push_back(batch::Count(layers, "capa", "capas"));
-    if (tables > 0) kinds.push_back(batch::Count(tables, "tabla", "tablas"));
-    if (images > 0) kinds.push_back(batch::Count(images, "imagen", "imágenes"));
-    if (gps > 0) kinds.push_back(batch::Count(gps, "GPX", "GPX"));
-    if (projects > 0) kinds.push_back(batch::Count(projects, "proyecto de QGIS", "proyectos de QGIS"));
+    if (layers > 0) kinds.push_back(tables::Count(layers, "capa", "capas"));
+    if (tables > 0) kinds.push_back(tables::Count(tables, "tabla", "tablas"));
+    if (images > 0) kinds.push_back(tables::Count(images, "imagen", "imágenes"));
+    if (gps > 0) kinds.push_back(tables::Count(gps, "GPX", "GPX"));
+    if (projects > 0) kinds.push_back(tables::Count(projects, "proyecto de QGIS", "proyectos de QGIS"));
     std::string preview;
-    const std::optional<batch::CrsName> target = Target();
+    const std::optional<tables::CrsName> target = Target();
     if (target && !files_.empty() && scanProblem_.empty()) {
         // Toward a target: the files by the way each will go.
         std::vector<std::string> args = Arguments();
         if (Output().empty()) args.insert(args.end(), {"-o", suggested_});
-        batch::Settings settings = batch::ParseCommandLine(args).settings;
+        tables::Settings settings = batch::ParseCommandLine(args).settings;
         settings.conversion.grids = &grids_;
         GroupSeveral(settings);
-        preview = batch::Count(files_.size(), "fichero", "ficheros") + " a " + batch::TitleOf(*target) + ":\n" +
+        preview = tables::Count(files_.size(), "fichero", "ficheros") + " a " + tables::TitleOf(*target) + ":\n" +
                   (previewProblem_.empty() ? batch::PreviewText(groups_) : previewProblem_);
         const std::size_t before = std::count_if(files_.begin(), files_.end(), [](const batch::FolderFile& f) { return !f.refused.empty(); });
-        if (before > 0) preview += "\n" + batch::Count(before, "fichero rechazado", "ficheros rechazados");
+        if (before > 0) preview += "\n" + tables::Count(before, "fichero rechazado", "ficheros rechazados");
     } else if (!files_.empty()) {
-        preview = batch::Count(files_.size(), "fichero", "ficheros") + ": " + Listed(kinds);
+        preview = tables::Count(files_.size(), "fichero", "ficheros") + ": " + Listed(kinds);
         constexpr std::size_t kListed = kPreviewLines - 1;
         for (std::size_t i = 0; i < files_.size() && i < kListed + (files_.size() == kListed + 1 ? 1 : 0); ++i)
             preview += "\n" + MiddleShortened(Shown(files_[i].input), kPathChars);
-        if (files_.size() > kListed + 1) preview += "\n… y " + batch::Count(files_.size() - kListed, "más", "más");
+        if (files_.size() > kListed + 1) preview += "\n… y " + tables::Count(files_.size() - kListed, "más", "más");
     }
     m.Get("LblPrevia").text = preview;
 
@@ -98,7 +98,7 @@ void FileDialog::ShowSeveral() {
         std::vector<std::pair<std::string, std::vector<std::string>>> reasons;  // why, and its files
         for (const batch::FolderFile& f : files_) {
             std::string why = f.refused;
-            const batch::LayerFormat* format = batch::LayerFormatOfInput(f.input);
+            const layers::LayerFormat* format = layers::LayerFormatOfInput(f.input);
             for (const batch::PreviewGroup& g : groups_)
                 if (why.empty() && g.Refuses() && std::find(g.inputs.begin(), g.inputs.end(), f.input) != g.inputs.end())
                     why = g.kind == batch::PreviewGroup::Kind::NeedsOrigin
@@ -126,9 +126,9 @@ void FileDialog::ShowSeveral() {
             constexpr std::size_t kNamed = 3;
             const std::size_t more = names.size() > kNamed + 1 ? names.size() - kNamed : 0;
             if (more > 0) names.resize(kNamed);
-            std::string listed = batch::NameList(names);
+            std::string listed = layers::NameList(names);
             if (more > 0) listed = listed.substr(0, listed.rfind(" y ")) + ", " + listed.substr(listed.rfind(" y ") + 3) + " y " +
-                                   batch::Count(more, "más", "más");
+                                   tables::Count(more, "más", "más");
             each += (each.empty() ? "" : "; ") + listed + ": " + why;
         }
         if (refused == files_.size())
@@ -142,7 +142,7 @@ void FileDialog::ShowSeveral() {
                                           "elegido para ello." + refusals
                                         : "Cada fichero se convierte solo: su separador, su cabecera, sus "
                                           "columnas del punto y la de su altura se encuentran en él." + refusals;
-    if (problem_.empty() && method == batch::Method::Grid && !grids_.Shift().Problem().empty())
+    if (problem_.empty() && method == tables::Method::Grid && !grids_.Shift().Problem().empty())
         problem_ = grids_.Shift().Problem();
     if (problem_.empty() && !grids_.Geoid().Problem().empty()) problem_ = grids_.Geoid().Problem();
     bool anyOutput = false;
@@ -153,11 +153,11 @@ void FileDialog::ShowSeveral() {
     // What is written: at most the files not refused above. A layer or an image in another
     // system, or a table whose points cannot be found, is only known once it is read.
     const bool read = std::any_of(files_.begin(), files_.end(), [](const batch::FolderFile& f) {
-        return f.refused.empty() && (batch::IsLayerFile(f.input) || rasters::IsRasterFile(f.input));
+        return f.refused.empty() && (layers::IsLayerFile(f.input) || rasters::IsRasterFile(f.input));
     });
     m.Get("LblEscribe").text =
         problem_.empty() && files_.size() > refused
-            ? "Escribirá " + std::string(read ? "hasta " : "") + batch::Count(files_.size() - refused, "fichero", "ficheros") +
+            ? "Escribirá " + std::string(read ? "hasta " : "") + tables::Count(files_.size() - refused, "fichero", "ficheros") +
                   " en la carpeta «" + FileName(WithoutSlash(Output())) + "», cada uno en su sitio" +
                   (refused == 0 ? "" : refused == 1 ? "; no el rechazado arriba" : "; no los " + std::to_string(refused) + " rechazados arriba")
             : "";
@@ -166,7 +166,7 @@ void FileDialog::ShowSeveral() {
     ShowCommand();
 }
 
-void FileDialog::GroupSeveral(const batch::Settings& settings) {
+void FileDialog::GroupSeveral(const tables::Settings& settings) {
     groups_.clear();
     // Stopped by the user: read again only for a folder chosen again.
     if (!previewProblem_.empty()) return;
@@ -192,8 +192,8 @@ void FileDialog::GroupSeveral(const batch::Settings& settings) {
     if (shown) platform_.EndProgress();
 }
 
-std::optional<batch::Layout> FileDialog::SampleLayout() {
-    std::optional<batch::Layout> layout;
+std::optional<tables::Layout> FileDialog::SampleLayout() {
+    std::optional<tables::Layout> layout;
     if (Input().empty()) {
         problem_ = "Elija el fichero de puntos.";
     } else if (!readProblem_.empty()) {
@@ -205,10 +205,10 @@ std::optional<batch::Layout> FileDialog::SampleLayout() {
         zoneMissing_ = false;
         try {
             layout = FindLayout(false);
-        } catch (const batch::LayoutError& e) {
-            if (e.missing != batch::Missing::Zone) {
+        } catch (const tables::LayoutError& e) {
+            if (e.missing != tables::Missing::Zone) {
                 problem_ = std::string(e.what()) + ".";
-                if (e.missing == batch::Missing::Columns)
+                if (e.missing == tables::Missing::Columns)
                     problem_ = std::string(e.what()) + ": escriba en «Columnas del punto» las que lo forman (como 2,3).";
             } else if (Target()) {
                 // The zone is the table's system's, chosen with it.
@@ -217,7 +217,7 @@ std::optional<batch::Layout> FileDialog::SampleLayout() {
                 zoneMissing_ = true;
                 try {
                     layout = FindLayout(false);
-                } catch (const batch::LayoutError& again) {
+                } catch (const tables::LayoutError& again) {
                     problem_ = std::string(again.what()) + ".";
                 }
             }
@@ -226,13 +226,13 @@ std::optional<batch::Layout> FileDialog::SampleLayout() {
     return layout;
 }
 
-void FileDialog::ShowHeightColumns(const std::optional<batch::Layout>& layout) {
+void FileDialog::ShowHeightColumns(const std::optional<tables::Layout>& layout) {
     form::FormModel& m = model_;
     Control& heightCombo = m.Get("CmbAltura");
     heightColumns_ = {""};
     std::vector<std::string> heightItems = {"(ninguna)"};
     std::vector<std::string> header;
-    if (layout && layout->headerLine > 0) batch::SplitFields(sample_->lines[layout->headerLine - 1], layout->separator, header);
+    if (layout && layout->headerLine > 0) tables::SplitFields(sample_->lines[layout->headerLine - 1], layout->separator, header);
     heightHeader_ = header;
     if (layout) {
         for (std::size_t c = 0; c < layout->columns; ++c) {
@@ -249,7 +249,7 @@ void FileDialog::ShowHeightColumns(const std::optional<batch::Layout>& layout) {
     }
     // Until the user picks one, the column whose name says it holds heights, with the
     // kind its name says; else the one of the last conversion, if the file has it.
-    heightFindable_ = layout && layout->heightKind != batch::HeightKind::None;
+    heightFindable_ = layout && layout->heightKind != tables::HeightKind::None;
     if (!heightPicked_ && heightFindable_) heightWanted_ = heightColumns_[HeightItem(*layout->heightColumn)];
     const auto kept = std::find(heightColumns_.begin(), heightColumns_.end(), heightWanted_);
     Items(heightCombo, heightItems, kept == heightColumns_.end() || heightWanted_.empty()
@@ -259,15 +259,15 @@ void FileDialog::ShowHeightColumns(const std::optional<batch::Layout>& layout) {
     heightCombo.enabled = layout.has_value();
 }
 
-std::string FileDialog::LayoutText(const batch::Layout& layout) const {
+std::string FileDialog::LayoutText(const tables::Layout& layout) const {
     const bool altitude = model_.Get("OptAltura", 1).value;
-    return (sheetsLine_.empty() ? "Separador " + std::string(batch::SeparatorName(layout.separator)) + " · " : std::string()) +
+    return (sheetsLine_.empty() ? "Separador " + std::string(tables::SeparatorName(layout.separator)) + " · " : std::string()) +
            (layout.headerLine > 0 ? "cabecera en la fila " + std::to_string(layout.headerLine)
                                   : std::string("sin cabecera")) +
-           " · punto en " + batch::ColumnsText(layout.pointColumns) +
+           " · punto en " + tables::ColumnsText(layout.pointColumns) +
            (zoneMissing_ ? " (Este y Norte sin huso: elija el huso abajo)" : "") +
            (layout.heightColumn
-                ? (altitude ? " · altitud en " : " · altura en ") + batch::ColumnsText({*layout.heightColumn})
+                ? (altitude ? " · altitud en " : " · altura en ") + tables::ColumnsText({*layout.heightColumn})
                 : "") +
            (layout.heightColumn && !heightPicked_ && heightFindable_ && *layout.heightColumn < heightHeader_.size()
                 ? " («" + heightHeader_[*layout.heightColumn] + "», por su nombre)"
@@ -275,14 +275,14 @@ std::string FileDialog::LayoutText(const batch::Layout& layout) const {
 }
 
 // The first lines in columns, each headed by its number and its part in the point.
-std::string FileDialog::Preview(const std::optional<batch::Layout>& layout) const {
+std::string FileDialog::Preview(const std::optional<tables::Layout>& layout) const {
     const form::FormModel& m = model_;
     std::string preview;
     std::vector<std::vector<std::string>> rows;
     std::vector<std::string> fields;
     for (const std::string& line : sample_->lines) {
         if (rows.size() == kPreviewLines) break;
-        if (layout) batch::SplitFields(line, layout->separator, fields);
+        if (layout) tables::SplitFields(line, layout->separator, fields);
         else fields = {line};
         rows.push_back(fields);
     }
@@ -313,15 +313,15 @@ std::string FileDialog::Preview(const std::optional<batch::Layout>& layout) cons
     return preview;
 }
 
-void FileDialog::CheckRun(const batch::Settings& settings, bool gps, bool anyOutput) {
+void FileDialog::CheckRun(const tables::Settings& settings, bool gps, bool anyOutput) {
     // What else stops the run, in the order of the fields.
-    const batch::Conversion& c = settings.conversion;
+    const tables::Conversion& c = settings.conversion;
     if (problem_.empty() && settings.target && !settings.origin)
         problem_ = "La tabla no dice en qué sistema están sus puntos: elija el suyo en " + std::string(kOriginField) + ".";
     if (problem_.empty() && gps && direction_ != core::Direction::WGS84ToED50)
-        problem_ = "Los ficheros " + std::string(batch::FormatTitle(inputFormat_)) +
+        problem_ = "Los ficheros " + std::string(gps::FormatTitle(inputFormat_)) +
                    " son WGS84: conviértalo en la pestaña «WGS84 -> ED50».";
-    if (problem_.empty() && c.method == batch::Method::Grid && !grids_.Shift().Problem().empty())
+    if (problem_.empty() && c.method == tables::Method::Grid && !grids_.Shift().Problem().empty())
         problem_ = grids_.Shift().Problem();
     if (problem_.empty() && (c.heightIsAltitude || gps || settings.outputs.altitude) && !grids_.Geoid().Problem().empty())
         problem_ = grids_.Geoid().Problem();
@@ -336,18 +336,18 @@ void FileDialog::ShowLayers() {
     form::FormModel& m = model_;
     std::string preview;
     zoneMissing_ = false;
-    for (const batch::LayerInfo& l : *layers_) {
+    for (const layers::LayerInfo& l : *layers_) {
         preview += (preview.empty() ? "" : "\n") + ("Capa «" + MiddleShortened(l.name, kNameChars) + "»: " + l.geometry) +
-                   (l.features >= 0 ? ", " + batch::Count(static_cast<std::uint64_t>(l.features), "entidad", "entidades")
+                   (l.features >= 0 ? ", " + tables::Count(static_cast<std::uint64_t>(l.features), "entidad", "entidades")
                                     : std::string()) +
-                   (l.vertices >= 0 ? ", " + batch::Count(static_cast<std::uint64_t>(l.vertices), "vértice", "vértices")
+                   (l.vertices >= 0 ? ", " + tables::Count(static_cast<std::uint64_t>(l.vertices), "vértice", "vértices")
                                     : std::string()) +
                    "; " + l.system;
         zoneMissing_ = zoneMissing_ || l.system == "sin sistema";
     }
     if (layers_->empty()) preview = "(sin capas)";
     m.Get("LblPrevia").text = preview;
-    const std::optional<batch::CrsName> target = Target();
+    const std::optional<tables::CrsName> target = Target();
     m.Get("LblFormato").text = target && zoneMissing_ ? "Capa sin sistema: se toma como del elegido en " + std::string(kOriginField) +
                                                             "; se convierte cada vértice"
                                : target ? "Capas SIG: cada capa va desde su sistema al de destino, vértice a vértice"
@@ -361,14 +361,14 @@ void FileDialog::ShowLayers() {
         // The zone of eastings and northings without one; of layers with a system, the
         // output's, where its format holds UTM.
         const std::string chosen = kLayerFormatOf[Chosen(m.Get("CmbFormato"), std::size(kLayerFormatOf))];
-        const batch::LayerFormat* format = chosen.empty() ? batch::LayerFormatOfInput(Input()) : batch::LayerFormatNamed(chosen);
+        const layers::LayerFormat* format = chosen.empty() ? layers::LayerFormatOfInput(Input()) : layers::LayerFormatNamed(chosen);
         const bool projected = table || (format != nullptr && !format->wgs84);
         m.Get("CmbHuso").enabled = m.Get("LblHuso").enabled = zoneMissing_ || (LayerZones(m.Get("CmbHuso")) && projected);
     }
     for (int i = 0; i < static_cast<int>(std::size(kOutputs)); ++i)
         m.Get("ChkSalida", i).enabled = table && i != kHeightOutput && i != kAltitudeOutput;
     m.Get("CmbDecimal").enabled = m.Get("LblDecimal").enabled = table;
-    for (const batch::LayerInfo& l : *layers_) {
+    for (const layers::LayerInfo& l : *layers_) {
         if (problem_.empty() && target && !Origin() && l.system == "sin sistema" && l.geometry != "sin geometría")
             problem_ = "La capa «" + MiddleShortened(l.name, kNameChars) + "» no dice en qué sistema está: elija el suyo en " +
                        kOriginField + ".";
@@ -378,18 +378,18 @@ void FileDialog::ShowLayers() {
     }
     // The format chosen, or the layer's own.
     const std::string name = kLayerFormatOf[Chosen(m.Get("CmbFormato"), std::size(kLayerFormatOf))];
-    const batch::LayerFormat* out =
-        name.empty() ? batch::LayerFormatOfInput(Input()) : batch::LayerFormatNamed(name);
+    const layers::LayerFormat* out =
+        name.empty() ? layers::LayerFormatOfInput(Input()) : layers::LayerFormatNamed(name);
     if (problem_.empty() && (target ? target->Ed50() : direction_ == core::Direction::WGS84ToED50) && out != nullptr && out->wgs84)
         problem_ = std::string(out->title) + " es WGS84 y el resultado es ED50: elija en «Formato» Shapefile, "
                    "GeoPackage, DXF, MapInfo, GML, FlatGeobuf, SpatiaLite o CSV.";
-    const batch::Settings settings = Settings();
-    if (problem_.empty() && settings.conversion.method == batch::Method::Grid && !grids_.Shift().Problem().empty())
+    const tables::Settings settings = Settings();
+    if (problem_.empty() && settings.conversion.method == tables::Method::Grid && !grids_.Shift().Problem().empty())
         problem_ = grids_.Shift().Problem();
     if (problem_.empty() && !grids_.Geoid().Problem().empty()) problem_ = grids_.Geoid().Problem();
     if (problem_.empty() && Output().empty()) problem_ = "Elija el destino.";
     if (problem_.empty() && Output() == Input()) problem_ = "El destino es la propia capa: elija otro.";
-    m.Get("LblEscribe").text = problem_.empty() ? WrittenText(batch::PlanWrite(Input(), Output(), settings, *layers_)) : "";
+    m.Get("LblEscribe").text = problem_.empty() ? WrittenText(layers::PlanWrite(Input(), Output(), settings, *layers_)) : "";
     m.Get("LblAviso").text = problem_;
     m.Get("CmdConvertir").enabled = problem_.empty();
     ShowCommand();
@@ -411,28 +411,28 @@ void FileDialog::ShowImage() {
     // Planned again when a choice that changes the way changed: the destination only by
     // its format.
     std::string key;
-    for (const std::string& a : Arguments()) key += (a == Output() ? batch::AsciiLower(a.substr(a.rfind('.') + 1)) : a) + '\n';
+    for (const std::string& a : Arguments()) key += (a == Output() ? tables::AsciiLower(a.substr(a.rfind('.') + 1)) : a) + '\n';
     if (key != planned_) {
         planned_ = key;
         planProblem_.clear();
-        batch::Settings settings = Settings();
+        tables::Settings settings = Settings();
         // The image's own system first; the tab's datum and the zone chosen for one without.
         settings.layers.directionGiven = zoneMissing_;
         try {
-            image_ = WithProgress(Input(), [&](const batch::LayerProgress& progress) {
+            image_ = WithProgress(Input(), [&](const layers::LayerProgress& progress) {
                 return rasters::PlanRaster(Input(), Output(), settings, Raster(), progress);
             });
         } catch (const ReadCancelled&) {
             image_.emplace();
             planProblem_ = "Lectura de «" + FileName(Input()) + "» cancelada: elija el fichero otra vez para verla.";
-        } catch (const batch::RunError& e) {
+        } catch (const tables::RunError& e) {
             image_.emplace();
             planProblem_ = "«" + FileName(Input()) + "» no se puede convertir: " + e.what() + ".";
             if (Target() && !Origin() && std::string(e.what()).find("--origen") != std::string::npos) {
                 planProblem_ = "«" + FileName(Input()) + "» no dice su sistema: elija el suyo en " + kOriginField + ".";
                 imageSaysNone_ = true;
             }
-            if (e.missing == batch::Missing::Zone && !zoneMissing_) {
+            if (e.missing == tables::Missing::Zone && !zoneMissing_) {
                 zoneMissing_ = true;
                 return ShowImage();
             }
@@ -456,7 +456,7 @@ void FileDialog::ShowImage() {
                            (direction_ == core::Direction::ED50ToWGS84 ? "WGS84 -> ED50" : "ED50 -> WGS84") + "».";
         // The zone list may have changed the arguments.
         key.clear();
-        for (const std::string& a : Arguments()) key += (a == Output() ? batch::AsciiLower(a.substr(a.rfind('.') + 1)) : a) + '\n';
+        for (const std::string& a : Arguments()) key += (a == Output() ? tables::AsciiLower(a.substr(a.rfind('.') + 1)) : a) + '\n';
         if (key != planned_) return ShowImage();
     }
     // The system of what says none, once planning found the image says none.
@@ -466,8 +466,8 @@ void FileDialog::ShowImage() {
                               : imageSaysNone_ ? "(la imagen no dice su sistema)"
                                                : "(no se puede leer como imagen)";
     problem_ = planProblem_;
-    const batch::Settings settings = Settings();
-    if (problem_.empty() && settings.conversion.method == batch::Method::Grid && !grids_.Shift().Problem().empty())
+    const tables::Settings settings = Settings();
+    if (problem_.empty() && settings.conversion.method == tables::Method::Grid && !grids_.Shift().Problem().empty())
         problem_ = grids_.Shift().Problem();
     if (problem_.empty() && Output().empty()) problem_ = "Elija el destino.";
     if (problem_.empty() && Output() == Input()) problem_ = "El destino es la propia imagen: elija otro.";

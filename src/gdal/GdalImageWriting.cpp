@@ -628,7 +628,7 @@ bool SaysDamaged(const std::string& message) {
         "premature end", "corrupt", "read error", "ireadblock", "readencoded", "readraw", "filltile", "fillstrip", "decode",
         "decompress", "inflate", "truncat", "crc error", "unexpected end", "seek error", "not enough data", "too few",
         "missing", "short read", "cannot read"};
-    const std::string lower = batch::AsciiLower(message);
+    const std::string lower = tables::AsciiLower(message);
     return std::any_of(std::begin(kDamage), std::end(kDamage), [&](std::string_view d) { return lower.find(d) != std::string::npos; });
 }
 

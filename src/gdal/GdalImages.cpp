@@ -161,7 +161,7 @@ std::string Grouped(unsigned long long n) {
 std::string NotAFile(const std::string& path, const std::string& shown) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return "";
-    return "«" + shown + "» es " + batch::FileKindText(st.st_mode) + ", no un fichero";
+    return "«" + shown + "» es " + tables::FileKindText(st.st_mode) + ", no un fichero";
 }
 
 // Refuses, in a sentence, an image that is no regular file, and one beside which GDAL
@@ -169,7 +169,7 @@ std::string NotAFile(const std::string& path, const std::string& shown) {
 std::string FilesRefusal(const std::string& path) {
     namespace fs = std::filesystem;
     const fs::path image(path);
-    const std::string name = image.filename().string(), lower = batch::AsciiLower(name);
+    const std::string name = image.filename().string(), lower = tables::AsciiLower(name);
     struct stat own {};
     if (::stat(path.c_str(), &own) != 0)
         return "«" + name + "»: " +
@@ -179,7 +179,7 @@ std::string FilesRefusal(const std::string& path) {
     std::error_code e;
     const fs::path home = fs::canonical(folder, e);
     for (fs::directory_iterator it(folder, e), end; !e && it != end; it.increment(e)) {
-        const std::string other = it->path().filename().string(), low = batch::AsciiLower(other);
+        const std::string other = it->path().filename().string(), low = tables::AsciiLower(other);
         const bool sidecar = TalporImageSidecar(lower, low);
         if (!sidecar) continue;
         struct stat st {};
@@ -190,7 +190,7 @@ std::string FilesRefusal(const std::string& path) {
                 return "«" + other + "», junto a la imagen, es un enlace a un fichero de otra carpeta, que Talpor no lee";
         }
         if (::stat(it->path().c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
-            return "«" + other + "», junto a la imagen, es " + batch::FileKindText(st.st_mode) + ", no un fichero";
+            return "«" + other + "», junto a la imagen, es " + tables::FileKindText(st.st_mode) + ", no un fichero";
     }
     return "";
 }
@@ -396,7 +396,7 @@ std::string ListRefusal(GDALDatasetH ds, const std::string& path) {
         if (!bad && real.parent_path() != home)
             why = "«" + name + "», que la imagen lee, está en otra carpeta, que Talpor no lee";
         else if (!bad && ::stat(real.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-            why = "«" + name + "», que la imagen lee, es " + batch::FileKindText(st.st_mode) + ", no un fichero";
+            why = "«" + name + "», que la imagen lee, es " + tables::FileKindText(st.st_mode) + ", no un fichero";
     }
     CSLDestroy(list);
     return why;
@@ -441,7 +441,7 @@ int Raster(const char* path, TalporGdalRasterInfo* info, char* error, int size) 
     if (prj != nullptr) OSRDestroySpatialReference(prj);
     if (char** list = GDALGetFileList(ds)) {
         for (char** f = list; *f != nullptr; ++f) {
-            const std::string name = *f, lower = batch::AsciiLower(name);
+            const std::string name = *f, lower = tables::AsciiLower(name);
             for (const char* w : {".tfw", ".tifw", ".jgw", ".jpgw", ".pgw", ".pngw", ".j2w", ".wld"})
                 if (lower.ends_with(w))
                     CopyText(name.substr(name.size() - std::strlen(w)).c_str(), info->worldFile, sizeof info->worldFile);

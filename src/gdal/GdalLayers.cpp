@@ -114,7 +114,7 @@ int Layer(TalporGdalData* data, int index, TalporGdalLayerInfo* info) {
     OGRLayerH layer = GDALDatasetGetLayer(data->dataset, index);
     if (layer == nullptr) return 0;
     *info = TalporGdalLayerInfo{};
-    CopyText(batch::ValidUtf8(OGR_L_GetName(layer)).c_str(), info->name, sizeof info->name);
+    CopyText(tables::ValidUtf8(OGR_L_GetName(layer)).c_str(), info->name, sizeof info->name);
     CopyText(OGRGeometryTypeToName(OGR_L_GetGeomType(layer)), info->geometry, sizeof info->geometry);
     if (OGRSpatialReferenceH srs = OGR_L_GetSpatialRef(layer); srs != nullptr) {
         CopyText(OSRGetName(srs), info->system, sizeof info->system);
@@ -137,7 +137,7 @@ const char* Field(TalporGdalData* data, int layer, int field) {
     OGRLayerH l = GDALDatasetGetLayer(data->dataset, layer);
     if (l == nullptr) return "";
     OGRFieldDefnH defn = OGR_FD_GetFieldDefn(OGR_L_GetLayerDefn(l), field);
-    data->fieldName = batch::ValidUtf8(defn != nullptr ? OGR_Fld_GetNameRef(defn) : "");
+    data->fieldName = tables::ValidUtf8(defn != nullptr ? OGR_Fld_GetNameRef(defn) : "");
     return data->fieldName.c_str();
 }
 
@@ -291,7 +291,7 @@ struct Output {
     // keeps (-1: none, or not written to DXF).
     std::vector<int> handleField;
     // KML and KMZ, written by the module itself.
-    std::unique_ptr<batch::KmlWriter> kml;
+    std::unique_ptr<gdal::KmlWriter> kml;
     bool transaction = false;
     bool rowIds = false;  // the driver numbers the features itself (MapInfo)
     bool Writing() const { return dataset != nullptr || kml != nullptr; }
@@ -319,7 +319,7 @@ std::string TypeText(OGRFieldType type) {
 
 // KML's output: a layer a Folder, written as the features come.
 bool CreateKml(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* error, int size) {
-    out.kml = std::make_unique<batch::KmlWriter>();
+    out.kml = std::make_unique<gdal::KmlWriter>();
     if (!out.kml->Open(job.output)) {
         LastError("no se puede crear el fichero de salida", error, size);
         return false;
@@ -332,7 +332,7 @@ bool CreateKml(TalporGdalData* data, const TalporGdalJob& job, Output& out, char
         for (int f = 0; f < OGR_FD_GetFieldCount(defn); ++f)
             names.emplace_back(given != nullptr && given[f] != nullptr ? given[f] : "");
         for (const auto& [field, text] :
-             out.kml->AddLayer(batch::ValidUtf8(OGR_L_GetName(in)), defn, names, job.skip != nullptr && job.skip[i] != 0))
+             out.kml->AddLayer(tables::ValidUtf8(OGR_L_GetName(in)), defn, names, job.skip != nullptr && job.skip[i] != 0))
             if (job.changed != nullptr) job.changed(job.context, i, field, text.c_str());
     }
     out.kml->Begin();
@@ -354,7 +354,7 @@ std::string XmlName(const std::string& name) {
         return start(c) || c == '-' || c == '.' || (c >= '0' && c <= '9') || c == 0xB7 || (c >= 0x300 && c <= 0x36F) ||
                (c >= 0x203F && c <= 0x2040);
     };
-    const std::string valid = batch::ValidUtf8(name);
+    const std::string valid = tables::ValidUtf8(name);
     std::string out;
     for (std::size_t at = 0; at < valid.size();) {
         const auto b = static_cast<unsigned char>(valid[at]);
@@ -415,8 +415,8 @@ bool CreateFields(OGRLayerH layer, OGRFeatureDefnH defn, GDALDriverH driver, con
         if (isoText) isoFields.push_back(fields.back());
         if (OGRFieldDefnH made = fields.back() >= 0 ? OGR_FD_GetFieldDefn(defnOut, fields.back()) : nullptr;
             made != nullptr && job.changed != nullptr) {
-            const std::string was = batch::ValidUtf8(given);
-            const std::string is = batch::ValidUtf8(OGR_Fld_GetNameRef(made));
+            const std::string was = tables::ValidUtf8(given);
+            const std::string is = tables::ValidUtf8(OGR_Fld_GetNameRef(made));
             if (was != is)
                 job.changed(job.context, i, -1, ("el atributo «" + was + "» se llama «" + is + "», el nombre que " +
                                              std::string(GDALGetDriverShortName(driver)) + " le da")
@@ -477,7 +477,7 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
             out.folderField.push_back(-1);
             out.folder.emplace_back();
             out.cadLayerField.push_back(out.cadLayerField[first]);
-            out.cadLayerName.push_back(batch::ValidUtf8(OGR_L_GetName(in)));
+            out.cadLayerName.push_back(tables::ValidUtf8(OGR_L_GetName(in)));
             out.handleField.push_back(OGR_FD_GetFieldIndex(defn, "EntityHandle"));
             continue;
         }
@@ -496,7 +496,7 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
         OGRwkbGeometryType type = OGR_L_GetGeomType(in);
         if (const int given = job.geometryTypes != nullptr ? job.geometryTypes[i] : 0; given > 0)
             type = given >= 1000 ? OGR_GT_SetZ(static_cast<OGRwkbGeometryType>(given - 1000)) : static_cast<OGRwkbGeometryType>(given);
-        OGRLayerH layer = GDALDatasetCreateLayer(out.dataset, batch::ValidUtf8(OGR_L_GetName(in)).c_str(), srs, type, options);
+        OGRLayerH layer = GDALDatasetCreateLayer(out.dataset, tables::ValidUtf8(OGR_L_GetName(in)).c_str(), srs, type, options);
         CSLDestroy(options);
         if (srs != nullptr) OSRRelease(srs);
         if (layer == nullptr) {
@@ -507,7 +507,7 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
         // parcel's reference point) is left out, and said.
         for (int g = 1; g < OGR_FD_GetGeomFieldCount(defn) && job.changed != nullptr; ++g)
             job.changed(job.context, i, -1,
-                        ("la geometría «" + batch::ValidUtf8(OGR_GFld_GetNameRef(OGR_FD_GetGeomFieldDefn(defn, g))) +
+                        ("la geometría «" + tables::ValidUtf8(OGR_GFld_GetNameRef(OGR_FD_GetGeomFieldDefn(defn, g))) +
                          "», otra que la primera de la capa, se deja fuera")
                             .c_str());
         // A driver may give a field another name (a shapefile's ten characters) or take it as
@@ -531,7 +531,7 @@ bool Create(TalporGdalData* data, const TalporGdalJob& job, Output& out, char* e
         out.fields.push_back(std::move(fields));
         out.isoFields.push_back(std::move(isoFields));
         out.cadLayerField.push_back(cad ? OGR_FD_GetFieldIndex(OGR_L_GetLayerDefn(layer), "Layer") : -1);
-        out.cadLayerName.push_back(batch::ValidUtf8(OGR_L_GetName(in)));
+        out.cadLayerName.push_back(tables::ValidUtf8(OGR_L_GetName(in)));
         out.handleField.push_back(cad ? OGR_FD_GetFieldIndex(defn, "EntityHandle") : -1);
     }
     return true;
@@ -589,8 +589,8 @@ void Take(OGRFeatureH feature, int fields, bool geometryExpected, bool emptyIsNo
         }
         // A text whose bytes are not what its encoding (a shapefile's .cpg) says: read as
         // Windows-1252, and written so, never as bytes no UTF-8 reader takes.
-        if (p.isSet[f] && !batch::IsUtf8(p.texts[f])) {
-            p.texts[f] = batch::ValidUtf8(p.texts[f], &p.replaced);
+        if (p.isSet[f] && !tables::IsUtf8(p.texts[f])) {
+            p.texts[f] = tables::ValidUtf8(p.texts[f], &p.replaced);
             ++p.recoded;
             if (OGR_Fld_GetType(OGR_F_GetFieldDefnRef(feature, f)) == OFTString) OGR_F_SetFieldString(feature, f, p.texts[f].c_str());
         }
@@ -704,7 +704,7 @@ bool Finish(const TalporGdalJob& job, int number, Batch& b, Output& out, long lo
             if (std::find(out.isoFields[layer].begin(), out.isoFields[layer].end(), fields[f]) == out.isoFields[layer].end() ||
                 !OGR_F_IsFieldSetAndNotNull(feature, static_cast<int>(f)))
                 continue;
-            OGR_F_SetFieldString(copy, fields[f], batch::IsoDate(feature, static_cast<int>(f)).c_str());
+            OGR_F_SetFieldString(copy, fields[f], gdal::IsoDate(feature, static_cast<int>(f)).c_str());
         }
         // A MapInfo table's ids are its rows' numbers, given by the driver in order.
         OGR_F_SetFID(copy, out.cadLayerField[layer] >= 0 ? HandleOf(feature, out.handleField[layer])
@@ -777,7 +777,7 @@ bool ReadAll(TalporGdalData* data, const TalporGdalJob& job, Batch (&batches)[2]
         // A KML container's tracks, feature by feature, where its features are as many.
         const std::vector<std::string>* tracks = nullptr;
         if (static_cast<std::size_t>(l) < data->containerOf.size()) {
-            const batch::KmlContainer& c = data->kml.containers[static_cast<std::size_t>(data->containerOf[l])];
+            const gdal::KmlContainer& c = data->kml.containers[static_cast<std::size_t>(data->containerOf[l])];
             if (static_cast<long long>(c.trackModes.size()) == OGR_L_GetFeatureCount(in, TRUE)) tracks = &c.trackModes;
         }
         OGR_L_ResetReading(in);
@@ -802,7 +802,7 @@ bool ReadAll(TalporGdalData* data, const TalporGdalJob& job, Batch (&batches)[2]
             if (job.maxFeatureVertices > 0 && CountVertices(OGR_F_GetGeometryRef(feature)) > job.maxFeatureVertices) {
                 const std::string text = "no se puede leer como capa: la entidad " + std::to_string(OGR_F_GetFID(feature)) +
                                          " de la capa «" +
-                                         batch::ValidUtf8(OGR_L_GetName(in)) + "» tiene más de " +
+                                         tables::ValidUtf8(OGR_L_GetName(in)) + "» tiene más de " +
                                          std::to_string(job.maxFeatureVertices) + " vértices";
                 OGR_F_Destroy(feature);
                 CopyText(text.c_str(), error, size);

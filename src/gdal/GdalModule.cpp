@@ -56,7 +56,7 @@ void CopyText(const char* text, char* to, int size) {
 // GDAL's words as a message may hold them: valid UTF-8 on one line, control characters
 // (a line break inside, a byte of a damaged file) as blanks.
 std::string OneLine(const char* text) {
-    std::string line = batch::ValidUtf8(text != nullptr ? text : "");
+    std::string line = tables::ValidUtf8(text != nullptr ? text : "");
     for (char& c : line)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
     while (!line.empty() && line.back() == ' ') line.pop_back();
@@ -152,12 +152,12 @@ TalporGdalData* Open(const char* path, const char* const* drivers, char* error, 
         CPLErrorReset();
         // A KML's structure, read from its text first: what GDAL's reader leaves out, and
         // a track it would read past the end of.
-        batch::KmlStructure kml;
+        gdal::KmlStructure kml;
         const bool isKml = drivers != nullptr && drivers[0] != nullptr && std::strcmp(drivers[0], "LIBKML") == 0;
         if (isKml) {
             const auto files = KmlFiles(path);
             for (std::size_t i = 0; i < files.size(); ++i) {
-                batch::KmlStructure scanned = batch::ScanKml(ReadAllOf(files[i].first), files[i].second);
+                gdal::KmlStructure scanned = gdal::ScanKml(ReadAllOf(files[i].first), files[i].second);
                 if (!scanned.problem.empty()) {
                     CopyText(scanned.problem.c_str(), error, size);
                     return nullptr;
@@ -189,10 +189,10 @@ TalporGdalData* Open(const char* path, const char* const* drivers, char* error, 
         if (isKml) {
             std::vector<std::string> names;
             for (int l = 0; l < layers; ++l) names.emplace_back(OGR_L_GetName(GDALDatasetGetLayer(dataset, l)));
-            data->containerOf = batch::LayerContainers(kml, names);
+            data->containerOf = gdal::LayerContainers(kml, names);
             if (!data->containerOf.empty()) {
                 for (int l = 0; l < layers; ++l)
-                    data->folders.push_back(batch::ValidUtf8(batch::FolderPath(kml, data->containerOf[l], names[l])));
+                    data->folders.push_back(tables::ValidUtf8(gdal::FolderPath(kml, data->containerOf[l], names[l])));
                 data->kml = std::move(kml);
             }
         }

@@ -22,7 +22,7 @@ struct TalporGdalData {
     std::string fieldName;  // the last one Field gave
     // A KML's containers: their folders and their tracks' altitude modes; the one each
     // layer was made of (empty where they could not be told apart).
-    batch::KmlStructure kml;
+    gdal::KmlStructure kml;
     std::vector<int> containerOf;
     std::vector<std::string> folders;  // of each layer
 };

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-namespace batch {
+namespace gdal {
 namespace {
 
 // The local name of a tag's name: "gx:Track" is "Track".
@@ -202,4 +202,4 @@ std::string FolderPath(const KmlStructure& kml, int index, const std::string& un
     return path;
 }
 
-}  // namespace batch
+}  // namespace gdal

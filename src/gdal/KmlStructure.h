@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace batch {
+namespace gdal {
 
 struct KmlContainer {
     std::string name;  // its <name>, "" without one
@@ -43,4 +43,4 @@ std::vector<int> LayerContainers(const KmlStructure& kml, const std::vector<std:
 // none.
 std::string FolderPath(const KmlStructure& kml, int index, const std::string& unnamed);
 
-}  // namespace batch
+}  // namespace gdal

@@ -10,7 +10,7 @@
 
 #include "tables/Encoding.h"
 
-namespace batch {
+namespace gdal {
 namespace {
 
 // Text for XML content and attribute values: the five special characters escaped, and
@@ -129,7 +129,7 @@ std::vector<std::pair<int, std::string>> KmlWriter::AddLayer(const std::string& 
         OGRFieldDefnH field = OGR_FD_GetFieldDefn(definition, f);
         const std::string written = f < static_cast<int>(fieldNames.size()) && !fieldNames[f].empty()
                                         ? fieldNames[f]
-                                        : ValidUtf8(OGR_Fld_GetNameRef(field));
+                                        : tables::ValidUtf8(OGR_Fld_GetNameRef(field));
         // The fields GDAL's libkml reader takes from KML's own elements go back to them.
         if (written == "Name") l.nameField = f;
         else if (written == "description") l.descriptionField = f;
@@ -277,4 +277,4 @@ void KmlWriter::Flush() {
     buffer_.clear();
 }
 
-}  // namespace batch
+}  // namespace gdal

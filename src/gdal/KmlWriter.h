@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-namespace batch {
+namespace gdal {
 
 // The value of a date or date-and-time attribute as ISO 8601 text, as XML Schema writes
 // it: 2024-05-01, 2024-05-01T10:30:00 (with its seconds' decimals and its zone where it has
@@ -76,4 +76,4 @@ class KmlWriter {
     bool failed_ = false;
 };
 
-}  // namespace batch
+}  // namespace gdal

@@ -15,7 +15,7 @@
 #include "tables/TextTable.h"
 #include "text/PointText.h"
 
-namespace batch {
+namespace gps {
 namespace {
 
 // The functions of libxml2 the program calls.
@@ -50,7 +50,7 @@ const LibXml& Xml() {
 #undef TALPOR_XML_FUNCTION
         return x;
     }();
-    if (!xml.problem.empty()) throw RunError(xml.problem);
+    if (!xml.problem.empty()) throw tables::RunError(xml.problem);
     return xml;
 }
 
@@ -136,7 +136,7 @@ struct XmlPoints::Parser {
     }
 
     void Note(std::string message) {
-        if (++noted <= kListedNotes) notes->push_back({Line(), std::move(message)});
+        if (++noted <= tables::kListedNotes) notes->push_back({Line(), std::move(message)});
     }
 
     // The point's element, as the note names it.
@@ -238,7 +238,7 @@ struct XmlPoints::Parser {
         if (!element.empty() && path.size() == depth) {
             for (std::size_t i = 0; i < row.size(); ++i) {
                 if (i > 0) *table += ';';
-                AppendField(*table, Trim(row[i]), ';');
+                tables::AppendField(*table, Trim(row[i]), ';');
             }
             *table += '\n';
             element.clear();
@@ -320,7 +320,7 @@ void XmlPoints::Feed(std::string_view bytes, bool last, std::string& table) {
         Parse(bytes.substr(0, size), end);
         bytes.remove_prefix(size);
         if (p.fed - p.fedAtEvent > kMaxXmlText + kXmlPiece)
-            throw RunError("más de 1 MiB sin un elemento ni un texto (un comentario o una etiqueta sin fin) tras la "
+            throw tables::RunError("más de 1 MiB sin un elemento ni un texto (un comentario o una etiqueta sin fin) tras la "
                            "línea " + std::to_string(p.Line()) + "; un fichero GPS no lleva partes tan largas");
         if (end) break;
     }
@@ -331,7 +331,7 @@ void XmlPoints::Parse(std::string_view bytes, bool end) {
     p.fed += bytes.size();
     const int failed = Xml().xmlParseChunk(p.ctxt, bytes.data(), static_cast<int>(bytes.size()), end ? 1 : 0);
     if (failed != 0 || !p.firstError.empty())
-        throw RunError(p.firstError.empty() ? std::string("XML mal formado") : p.firstError);
+        throw tables::RunError(p.firstError.empty() ? std::string("XML mal formado") : p.firstError);
 }
 
 namespace {
@@ -352,14 +352,14 @@ constexpr FormatTexts kFormatTexts[] = {
     {"GeoJSON", ".geojson", "{\"type\": \"FeatureCollection\", \"features\": [", "\n]}\n"},
 };
 
-const FormatTexts& TextsOf(Format format) { return kFormatTexts[static_cast<int>(format)]; }
+const FormatTexts& TextsOf(tables::Format format) { return kFormatTexts[static_cast<int>(format)]; }
 
 }  // namespace
 
-std::string_view FormatTitle(Format format) { return TextsOf(format).title; }
-std::string_view FormatExtension(Format format) { return TextsOf(format).extension; }
-std::string FormatHead(Format format) { return std::string(TextsOf(format).head); }
-std::string FormatTail(Format format) { return std::string(TextsOf(format).tail); }
+std::string_view FormatTitle(tables::Format format) { return TextsOf(format).title; }
+std::string_view FormatExtension(tables::Format format) { return TextsOf(format).extension; }
+std::string FormatHead(tables::Format format) { return std::string(TextsOf(format).head); }
+std::string FormatTail(tables::Format format) { return std::string(TextsOf(format).tail); }
 
 namespace {
 
@@ -379,15 +379,15 @@ std::string_view Narrow(std::string_view head, std::string& narrow) {
 
 }  // namespace
 
-Format InputFormat(std::string_view head) {
+tables::Format InputFormat(std::string_view head) {
     std::string narrow;
     head = Narrow(head, narrow);
-    if (head.starts_with(kBom)) head.remove_prefix(kBom.size());
+    if (head.starts_with(tables::kBom)) head.remove_prefix(tables::kBom.size());
     // The first element after the declaration, comments and blanks.
     std::size_t at = 0;
     while (at < head.size()) {
         at = head.find_first_not_of(" \t\r\n", at);
-        if (at == std::string_view::npos || head[at] != '<') return Format::Text;
+        if (at == std::string_view::npos || head[at] != '<') return tables::Format::Text;
         // Declarations, comments and a document type (with its internal subset).
         const std::string_view rest = head.substr(at);
         const std::size_t subset = rest.find('['), gt = rest.find('>');
@@ -396,16 +396,16 @@ Format InputFormat(std::string_view head) {
                                                                                             : ">";
         if (rest.starts_with("<?") || rest.starts_with("<!")) {
             const std::size_t close = rest.find(end);
-            if (close == std::string_view::npos) return Format::Text;
+            if (close == std::string_view::npos) return tables::Format::Text;
             at += close + end.size();
             continue;
         }
         std::string_view name = head.substr(at + 1);
         name = name.substr(0, name.find_first_of(" \t\r\n>/"));
         if (const std::size_t colon = name.find(':'); colon != std::string_view::npos) name.remove_prefix(colon + 1);
-        return name == "gpx" ? Format::Gpx : name == "kml" ? Format::Kml : Format::Text;
+        return name == "gpx" ? tables::Format::Gpx : name == "kml" ? tables::Format::Kml : tables::Format::Text;
     }
-    return Format::Text;
+    return tables::Format::Text;
 }
 
 namespace {
@@ -464,8 +464,8 @@ struct BufferDeleter {
 
 }  // namespace
 
-void AppendFeature(std::string& out, Format format, const Feature& f) {
-    if (format == Format::GeoJson) return AppendGeoJson(out, f);
+void AppendFeature(std::string& out, tables::Format format, const Feature& f) {
+    if (format == tables::Format::GeoJson) return AppendGeoJson(out, f);
     std::unique_ptr<xmlBuffer, BufferDeleter> buffer(Xml().xmlBufferCreate());
     if (!buffer) throw std::bad_alloc();
     std::unique_ptr<xmlTextWriter, WriterDeleter> w(Xml().xmlNewTextWriterMemory(buffer.get(), 0));
@@ -476,7 +476,7 @@ void AppendFeature(std::string& out, Format format, const Feature& f) {
         std::string comment = " " + XmlSafe(f.error) + " ";
         for (std::size_t at; (at = comment.find("--")) != std::string::npos;) comment.replace(at, 2, "- -");
         Xml().xmlTextWriterWriteComment(x, B(comment.c_str()));
-    } else if (format == Format::Gpx) {
+    } else if (format == tables::Format::Gpx) {
         // GPX 1.1 orders a waypoint's children: ele, ..., name, cmt, desc.
         Xml().xmlTextWriterStartElement(x, B("wpt"));
         Xml().xmlTextWriterWriteAttribute(x, B("lat"), B(Fixed(f.lat, 8).c_str()));
@@ -524,4 +524,4 @@ bool IsNameColumn(std::string_view header) {
     return false;
 }
 
-}  // namespace batch
+}  // namespace gps

@@ -13,26 +13,26 @@
 #include "tables/Run.h"
 #include "tables/TextTable.h"
 
-namespace batch {
+namespace gps {
 
 struct FormatName {
     std::string_view name;  // as --formato takes it
-    Format format;
+    tables::Format format;
 };
 inline constexpr FormatName kFormats[] = {
-    {"csv", Format::Text}, {"texto", Format::Text}, {"gpx", Format::Gpx},
-    {"kml", Format::Kml},  {"geojson", Format::GeoJson},
+    {"csv", tables::Format::Text}, {"texto", tables::Format::Text}, {"gpx", tables::Format::Gpx},
+    {"kml", tables::Format::Kml},  {"geojson", tables::Format::GeoJson},
 };
 
 // "GPX", "KML", "GeoJSON"; "texto" for a table.
-std::string_view FormatTitle(Format format);
+std::string_view FormatTitle(tables::Format format);
 // The file name extension the format is saved with: ".gpx", ".kml", ".geojson"; "" for a
 // table, which keeps its input's.
-std::string_view FormatExtension(Format format);
+std::string_view FormatExtension(tables::Format format);
 
 // The form of an input from its first bytes: GPX or KML for XML whose first element is
 // <gpx> or <kml>, text for anything else.
-Format InputFormat(std::string_view head);
+tables::Format InputFormat(std::string_view head);
 
 // The columns of the rows a GPX or KML file becomes, in this order.
 inline constexpr const char* kXmlColumns[] = {"Elemento", "Recorrido", "Tramo",      "Nombre", "Latitud",
@@ -41,7 +41,7 @@ inline constexpr const char* kXmlColumns[] = {"Elemento", "Recorrido", "Tramo", 
 
 // How those rows are read: ";" between the columns, a header, the point in Latitud and
 // Longitud, the height in Altitud (altitudes above sea level).
-inline LayoutChoice XmlLayout() { return {Separator::Semicolon, true, {"Latitud", "Longitud"}, "Altitud"}; }
+inline tables::LayoutChoice XmlLayout() { return {tables::Separator::Semicolon, true, {"Latitud", "Longitud"}, "Altitud"}; }
 
 // Something a GPS file holds that its reading passed over, at a line of the file.
 struct XmlNote {
@@ -102,14 +102,14 @@ struct Feature {
 };
 
 // The start and the end of a GPS file.
-std::string FormatHead(Format format);
-std::string FormatTail(Format format);
+std::string FormatHead(tables::Format format);
+std::string FormatTail(tables::Format format);
 // Appends a feature: a waypoint, a placemark or a GeoJSON point feature; a failed row as
 // an XML comment, or a feature without geometry whose Error property says why. GeoJSON
 // features each start with a comma, which the first one of the file must lose.
-void AppendFeature(std::string& out, Format format, const Feature& feature);
+void AppendFeature(std::string& out, tables::Format format, const Feature& feature);
 
 // Whether a column of a header names the point: "Nombre", "Name", "Hito", "Punto", "Id"...
 bool IsNameColumn(std::string_view header);
 
-}  // namespace batch
+}  // namespace gps

@@ -40,7 +40,7 @@
 
 #include "layers/LayerEngine.h"
 
-namespace batch::engine {
+namespace layers::engine {
 
 // The GDAL module, loaded once (throws RunError when it cannot be), and the drivers a
 // file of `path`'s format is opened with.
@@ -53,7 +53,7 @@ class Input {
     explicit Input(const std::string& path) : gdal_(Gdal()) {
         char error[512] = "";
         data_ = gdal_.open(path.c_str(), DriversFor(path), error, sizeof error);
-        if (data_ == nullptr) throw RunError(std::string("no se puede leer como capa: ") + error);
+        if (data_ == nullptr) throw tables::RunError(std::string("no se puede leer como capa: ") + error);
     }
     ~Input() { gdal_.close(data_); }
     Input(const Input&) = delete;
@@ -73,7 +73,7 @@ class Input {
         const int done = gdal_.run(data_, &job, error, sizeof error);
         if (thrown) std::rethrow_exception(thrown);
         // The module's sentences, GDAL's words in brackets.
-        if (done == 0) throw RunError(error);
+        if (done == 0) throw tables::RunError(error);
     }
 
   private:
@@ -147,12 +147,12 @@ struct Growth {
     void Add(const TalporGdalFeature* features, int count) {
         this->features += count;
         for (int i = 0; i < count; ++i) vertices += features[i].count;
-        if (this->features > maxFeatures) Refuse(Grouped(static_cast<std::uint64_t>(maxFeatures)) + " entidades");
-        if (vertices > maxVertices) Refuse(Grouped(static_cast<std::uint64_t>(maxVertices)) + " vértices");
+        if (this->features > maxFeatures) Refuse(tables::Grouped(static_cast<std::uint64_t>(maxFeatures)) + " entidades");
+        if (vertices > maxVertices) Refuse(tables::Grouped(static_cast<std::uint64_t>(maxVertices)) + " vértices");
     }
     [[noreturn]] void Refuse(const std::string& what) const {
-        throw RunError("no se puede leer como capa: da más de " + what + ", muchas más de las que caben en " +
-                       Count(static_cast<std::uint64_t>(bytes), "byte", "bytes") +
+        throw tables::RunError("no se puede leer como capa: da más de " + what + ", muchas más de las que caben en " +
+                       tables::Count(static_cast<std::uint64_t>(bytes), "byte", "bytes") +
                        " (¿un bloque DXF insertado en una matriz enorme, una vista de GeoPackage que no acaba?)");
     }
 };
@@ -164,14 +164,14 @@ struct Converted {
     // points or results.
     bool numbers = false;
     std::vector<double> x, y, lon;
-    std::vector<RowPoint> points;
-    std::vector<RowResult> results;
+    std::vector<tables::RowPoint> points;
+    std::vector<tables::RowResult> results;
     std::vector<double> altitudes;  // of a layer whose Z is an ellipsoidal height: each vertex's altitude
     std::vector<std::int64_t> outsideGeoid;  // its vertices whose height the geoid cannot take
 };
 
 struct Job {
-    const Settings* settings = nullptr;
+    const tables::Settings* settings = nullptr;
     std::vector<Plan> plans;
     std::vector<LayerReport> reports;
     // Of each layer, the attributes the output writes as another type: the index, the
@@ -218,7 +218,7 @@ std::string SystemText(System::Datum datum, int zone, int epsg);
 std::string GeometryText(std::string_view geometry);
 int GpxType(std::string_view declared, std::uint64_t held);
 std::string ExtraTableName(const std::string& prefix, const std::string& layer, std::set<std::string>& taken);
-OutputPlan PlanLayers(const Input& input, const LayerFormat* inFormat, const EngineOutput& output, const Settings& settings,
+OutputPlan PlanLayers(const Input& input, const LayerFormat* inFormat, const EngineOutput& output, const tables::Settings& settings,
                       const LayerLimits& limits, Job& job);
 std::vector<std::vector<std::string>> ReportLayers(const Input& input, const LayerFormat* outFormat, Job& job);
 
@@ -236,10 +236,10 @@ int Feature(Job& job, TalporGdalFeature& f, Converted& v);
 void Flush(Table& t, bool all);
 
 // The writing (LayerWriters.cpp).
-void WriteTables(const Input& input, const EngineOutput& output, const Settings& settings, const std::vector<int>& skip,
+void WriteTables(const Input& input, const EngineOutput& output, const tables::Settings& settings, const std::vector<int>& skip,
                  Job& job, TalporGdalJob& run);
-void WriteLayers(const Input& input, const EngineOutput& output, const Settings& settings,
+void WriteLayers(const Input& input, const EngineOutput& output, const tables::Settings& settings,
                  const std::vector<std::vector<std::string>>& fieldNames, std::vector<int>& geometryTypes, Job& job,
                  TalporGdalJob& run);
 
-}  // namespace batch::engine
+}  // namespace layers::engine

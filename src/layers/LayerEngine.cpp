@@ -35,7 +35,7 @@
 #include "tables/SystemError.h"
 #include "geo/Utm.h"
 
-namespace batch::engine {
+namespace layers::engine {
 
 namespace fs = std::filesystem;
 
@@ -73,7 +73,7 @@ Module Load() {
 const TalporGdalFunctions& Gdal() {
     static const Module module = Load();
     if (module.functions == nullptr)
-        throw RunError(module.problem + "; los ficheros CSV y de texto se convierten sin ella");
+        throw tables::RunError(module.problem + "; los ficheros CSV y de texto se convierten sin ella");
     return *module.functions;
 }
 
@@ -240,10 +240,10 @@ extern "C" void ProblemCallback(void* context, int layer, long long record, long
     const std::uint64_t where = static_cast<std::uint64_t>(fid >= 0 ? fid : record + 1);
     if (failure) {
         ++s.failed;
-        if (s.errors.size() < kListedErrors) s.errors.push_back({where, std::move(text)});
+        if (s.errors.size() < tables::kListedErrors) s.errors.push_back({where, std::move(text)});
     } else {
         ++s.noted;
-        if (s.notes.size() < kListedNotes) s.notes.push_back({where, std::move(text)});
+        if (s.notes.size() < tables::kListedNotes) s.notes.push_back({where, std::move(text)});
     }
 }
 
@@ -328,8 +328,8 @@ std::vector<ZoneCount> CountVertices(const Input& input, std::size_t layers, con
 
 // "600 MB", "132 bytes".
 std::string Megabytes(std::int64_t bytes) {
-    if (bytes < (1 << 20)) return Count(static_cast<std::uint64_t>(bytes), "byte", "bytes");
-    return Grouped(static_cast<std::uint64_t>((bytes + (1 << 20) - 1) >> 20)) + " MB";
+    if (bytes < (1 << 20)) return tables::Count(static_cast<std::uint64_t>(bytes), "byte", "bytes");
+    return tables::Grouped(static_cast<std::uint64_t>((bytes + (1 << 20) - 1) >> 20)) + " MB";
 }
 
 // The bytes an input is allowed to grow from: its KML inflated, for a KMZ. A KML beyond
@@ -340,7 +340,7 @@ std::int64_t GrowthBytes(const std::string& path, const Input& input, const Laye
     if (format != nullptr && format->name == "kmz") kml = InflatedKmlBytes(path);
     else if (format != nullptr && format->name == "kml") kml = input.Bytes();
     if (kml > limits.kmlBytes)
-        throw RunError("no se puede leer como capa: su KML ocupa " + Megabytes(kml) +
+        throw tables::RunError("no se puede leer como capa: su KML ocupa " + Megabytes(kml) +
                        (format->name == "kmz" ? " descomprimido" : "") + ", y Talpor lee KML de hasta " +
                        Megabytes(limits.kmlBytes));
     return std::max(kml, input.Bytes());
@@ -353,15 +353,15 @@ std::unique_ptr<Input> OpenInput(const std::string& path, const LayerLimits& lim
     if (format != nullptr && format->name == "kmz") {
         const std::int64_t kml = InflatedKmlBytes(path);
         if (kml > limits.kmlBytes)
-            throw RunError("no se puede leer como capa: su KML ocupa " + Megabytes(kml) +
+            throw tables::RunError("no se puede leer como capa: su KML ocupa " + Megabytes(kml) +
                            " descomprimido, y Talpor lee KML de hasta " + Megabytes(limits.kmlBytes));
     }
     return std::make_unique<Input>(path);
 }
 
-}  // namespace batch::engine
+}  // namespace layers::engine
 
-namespace batch {
+namespace layers {
 
 using namespace engine;
 
@@ -458,7 +458,7 @@ std::vector<LayerInfo> ReadLayers(const std::string& path, const LayerLimits& li
     return layers;
 }
 
-LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output, const Settings& settings,
+LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output, const tables::Settings& settings,
                        const LayerLimits& limits, const LayerProgress& progress) {
     const std::unique_ptr<Input> opened = OpenInput(inputPath, limits);
     const Input& input = *opened;
@@ -478,7 +478,7 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
     // The fast grid's sampling (some 15 ms) pays from about 65,000 vertices on, a layer of
     // a few megabytes: a smaller one takes PROJ.
     constexpr std::int64_t kFastGridBytes = std::int64_t{2} << 20;
-    if (!table && settings.conversion.method == Method::Grid && settings.conversion.grids != nullptr &&
+    if (!table && settings.conversion.method == tables::Method::Grid && settings.conversion.grids != nullptr &&
         input.Bytes() >= kFastGridBytes)
         job.fastGrid = FastGrid(*settings.conversion.grids);
 
@@ -513,11 +513,11 @@ LayerSummary RunLayers(const std::string& inputPath, const EngineOutput& output,
     for (std::size_t l = 0; l < job.reports.size(); ++l)
         for (const Job::TypeChange& t : job.typeChanges[l])
             if (t.values > 0)
-                job.reports[l].changes.push_back(t.text + " (" + Count(static_cast<std::uint64_t>(t.values), "valor", "valores") + ")");
+                job.reports[l].changes.push_back(t.text + " (" + tables::Count(static_cast<std::uint64_t>(t.values), "valor", "valores") + ")");
     summary.layers = std::move(job.reports);
     return summary;
 }
 
 const TalporGdalFunctions& GdalModule() { return Gdal(); }
 
-}  // namespace batch
+}  // namespace layers

@@ -12,7 +12,7 @@
 
 struct TalporGdalFunctions;
 
-namespace batch {
+namespace layers {
 
 // The GDAL module, loaded at the first call from talpor-capas' own folder. Throws
 // RunError when it cannot be.
@@ -38,11 +38,11 @@ std::vector<LayerInfo> ReadLayers(const std::string& path, const LayerLimits& li
 
 // Converts every layer of `input` to `output`, as ConvertLayers promises. Throws RunError;
 // the output is then the caller's to remove.
-LayerSummary RunLayers(const std::string& input, const EngineOutput& output, const Settings& settings,
+LayerSummary RunLayers(const std::string& input, const EngineOutput& output, const tables::Settings& settings,
                        const LayerLimits& limits, const LayerProgress& progress);
 
 // The bytes of KML a KMZ (a zip file) holds once inflated, by the sizes its central
 // directory declares; -1 when it is no zip file that can be read so.
 std::int64_t InflatedKmlBytes(const std::string& path);
 
-}  // namespace batch
+}  // namespace layers

@@ -33,7 +33,7 @@
 #include "tables/SystemError.h"
 #include "geo/Utm.h"
 
-namespace batch::engine {
+namespace layers::engine {
 
 namespace fs = std::filesystem;
 
@@ -69,16 +69,16 @@ std::string SystemText(System::Datum datum, int zone, int epsg) {
 }
 
 // The engine's system as the command line names it, and back.
-CrsName CrsOf(const System& s) {
-    return {s.datum == System::Datum::ED50     ? CrsName::Datum::ED50
-            : s.datum == System::Datum::WGS84 ? CrsName::Datum::WGS84
-                                              : CrsName::Datum::ETRS89,
+tables::CrsName CrsOf(const System& s) {
+    return {s.datum == System::Datum::ED50     ? tables::CrsName::Datum::ED50
+            : s.datum == System::Datum::WGS84 ? tables::CrsName::Datum::WGS84
+                                              : tables::CrsName::Datum::ETRS89,
             s.zone};
 }
 
-System SystemOf(const CrsName& c) {
-    return {c.datum == CrsName::Datum::ED50    ? System::Datum::ED50
-            : c.datum == CrsName::Datum::WGS84 ? System::Datum::WGS84
+System SystemOf(const tables::CrsName& c) {
+    return {c.datum == tables::CrsName::Datum::ED50    ? System::Datum::ED50
+            : c.datum == tables::CrsName::Datum::WGS84 ? System::Datum::WGS84
                                                : System::Datum::ETRS89,
             c.zone};
 }
@@ -87,7 +87,7 @@ System SystemOf(const CrsName& c) {
 // its direction gives; in one zone, the input's or the one given to a layer with a
 // system of its own, and -1 for a table of a layer in degrees: the zone of most of its
 // vertices, once counted; in degrees by a format of WGS84 degrees.
-System TargetSystem(const System& from, bool hasSystem, core::Direction direction, const Settings& settings,
+System TargetSystem(const System& from, bool hasSystem, core::Direction direction, const tables::Settings& settings,
                     const LayerFormat* outFormat) {
     System to;
     const bool degreesOut = outFormat != nullptr && outFormat->wgs84;
@@ -189,15 +189,15 @@ std::vector<std::string> FieldNames(const std::vector<std::string>& names, bool 
                                     std::vector<std::pair<std::string, std::string>>& renamed) {
     if (!caseBlind) return names;
     std::set<std::string> taken;
-    for (const std::string& n : names) taken.insert(AsciiLower(n));
+    for (const std::string& n : names) taken.insert(tables::AsciiLower(n));
     std::set<std::string> used;
     std::vector<std::string> out;
     for (const std::string& n : names) {
         std::string name = n;
-        if (!used.insert(AsciiLower(n)).second) {
+        if (!used.insert(tables::AsciiLower(n)).second) {
             for (int k = 2;; ++k) {
                 name = n + "_" + std::to_string(k);
-                if (!taken.contains(AsciiLower(name)) && used.insert(AsciiLower(name)).second) break;
+                if (!taken.contains(tables::AsciiLower(name)) && used.insert(tables::AsciiLower(name)).second) break;
             }
             renamed.emplace_back(n, name);
         }
@@ -209,7 +209,7 @@ std::vector<std::string> FieldNames(const std::vector<std::string>& names, bool 
 // A layer's system and the direction it is converted in, from its system (or one known
 // by its parameters, on the user's word) or, without one, from the settings. Throws
 // RunError for a system Talpor does not convert or a direction the settings contradict.
-Plan SourcePlan(const TalporGdalLayerInfo& info, const LayerFormat* inFormat, const Settings& settings) {
+Plan SourcePlan(const TalporGdalLayerInfo& info, const LayerFormat* inFormat, const tables::Settings& settings) {
     Plan plan;
     plan.from = SystemOfEpsg(info.epsg);
     plan.fromEpsg = info.epsg;
@@ -219,14 +219,14 @@ Plan SourcePlan(const TalporGdalLayerInfo& info, const LayerFormat* inFormat, co
         const std::string ours = SystemText(like.datum, like.zone, info.likeEpsg);
         const bool toEd50 = like.datum != System::Datum::ED50;
         if (settings.target && (!settings.origin || !(CrsOf(like) == *settings.origin)))
-            throw RunError("la capa «" + std::string(info.name) + "» está en «" + info.system +
+            throw tables::RunError("la capa «" + std::string(info.name) + "» está en «" + info.system +
                            "», que tiene los parámetros de " + ours + " pero no su nombre: si es ese sistema, dígalo con "
-                           "--origen=" + NameOf(CrsOf(like)));
+                           "--origen=" + tables::NameOf(CrsOf(like)));
         if (settings.target) {
         } else if (!settings.layers.directionGiven ||
             settings.conversion.direction != (toEd50 ? core::Direction::WGS84ToED50 : core::Direction::ED50ToWGS84) ||
             (settings.conversion.zone != 0 && settings.conversion.zone != like.zone))
-            throw RunError("la capa «" + std::string(info.name) + "» está en «" + info.system +
+            throw tables::RunError("la capa «" + std::string(info.name) + "» está en «" + info.system +
                            "», que tiene los parámetros de " + ours +
                            " pero no su nombre: si es ese sistema, dígalo con --sentido=" +
                            (toEd50 ? "wgs84-ed50" : "ed50-wgs84") +
@@ -240,18 +240,18 @@ Plan SourcePlan(const TalporGdalLayerInfo& info, const LayerFormat* inFormat, co
                           (plan.from.ellipsoidal || (inFormat != nullptr && inFormat->name == "geojson"));
     const std::string name = info.name;
     if (plan.from.datum == System::Datum::Other)
-        throw RunError("la capa «" + name + "» está en «" + info.system + "»" +
+        throw tables::RunError("la capa «" + name + "» está en «" + info.system + "»" +
                        (info.epsg > 0 ? " (EPSG:" + std::to_string(info.epsg) + ")" : std::string()) +
                        ", que Talpor no convierte: lee ED50 (EPSG 4230 y 23029 a 23031) y ETRS89 o WGS84 "
                        "(4258, 25829 a 25831, 4326 y 32629 a 32631)");
     if (settings.target) {
         if (plan.from.datum == System::Datum::None) {
             if (!settings.origin)
-                throw RunError("la capa «" + name + "» no dice en qué sistema están sus coordenadas, y no se supone "
+                throw tables::RunError("la capa «" + name + "» no dice en qué sistema están sus coordenadas, y no se supone "
                                "ninguno: indique el suyo con --origen (por ejemplo --origen=ed50-utm30)");
             plan.from = SystemOf(*settings.origin);
         }
-        const std::optional<core::Direction> direction = DirectionBetween(CrsOf(plan.from), *settings.target);
+        const std::optional<core::Direction> direction = tables::DirectionBetween(CrsOf(plan.from), *settings.target);
         plan.sameDatum = !direction;
         plan.direction = direction.value_or(plan.from.datum == System::Datum::ED50 ? core::Direction::ED50ToWGS84
                                                                                    : core::Direction::WGS84ToED50);
@@ -259,7 +259,7 @@ Plan SourcePlan(const TalporGdalLayerInfo& info, const LayerFormat* inFormat, co
     }
     if (plan.from.datum == System::Datum::None) {
         if (!settings.layers.directionGiven)
-            throw RunError("la capa «" + name + "» no dice en qué sistema están sus coordenadas: indique el sentido "
+            throw tables::RunError("la capa «" + name + "» no dice en qué sistema están sus coordenadas: indique el sentido "
                            "con --sentido y, si son UTM, el huso con --huso");
         plan.direction = settings.conversion.direction;
         plan.from.datum = plan.direction == core::Direction::ED50ToWGS84 ? System::Datum::ED50 : System::Datum::ETRS89;
@@ -268,7 +268,7 @@ Plan SourcePlan(const TalporGdalLayerInfo& info, const LayerFormat* inFormat, co
         plan.direction = plan.from.datum == System::Datum::ED50 ? core::Direction::ED50ToWGS84
                                                                  : core::Direction::WGS84ToED50;
         if (settings.layers.directionGiven && plan.direction != settings.conversion.direction)
-            throw RunError("la capa «" + name + "» está en " + SystemText(plan.from.datum, plan.from.zone, info.epsg) +
+            throw tables::RunError("la capa «" + name + "» está en " + SystemText(plan.from.datum, plan.from.zone, info.epsg) +
                            ": se convierte en el sentido " +
                            (plan.direction == core::Direction::ED50ToWGS84 ? "ed50-wgs84" : "wgs84-ed50"));
     }
@@ -281,7 +281,7 @@ Plan SourcePlan(const TalporGdalLayerInfo& info, const LayerFormat* inFormat, co
 // shapefile or GPX layer of no one type, and each layer's zone where it is the zone of
 // most of its vertices (a first reading counts them). Throws RunError for what the
 // output cannot take.
-OutputPlan PlanLayers(const Input& input, const LayerFormat* inFormat, const EngineOutput& output, const Settings& settings,
+OutputPlan PlanLayers(const Input& input, const LayerFormat* inFormat, const EngineOutput& output, const tables::Settings& settings,
                   const LayerLimits& limits, Job& job) {
     const LayerFormat* outFormat = output.format;
     std::vector<ZoneCount> counts(static_cast<std::size_t>(std::max(input.Layers(), 0)));
@@ -310,7 +310,7 @@ OutputPlan PlanLayers(const Input& input, const LayerFormat* inFormat, const Eng
         job.folders.emplace_back(info.folder);
         const bool toEd50 = plan.direction == core::Direction::WGS84ToED50;
         if (outFormat != nullptr && outFormat->wgs84 && toEd50)
-            throw RunError(std::string(outFormat->title) + " solo guarda WGS84, y la capa «" + name +
+            throw tables::RunError(std::string(outFormat->title) + " solo guarda WGS84, y la capa «" + name +
                            "» se convierte a ED50: elija GeoPackage o una tabla CSV, que guardan ED50 con todo "
                            "lo que tenga la capa");
         if (outFormat != nullptr && outFormat->name == "gpx" && GpxType(info.geometry, 0) == 0) {
@@ -318,7 +318,7 @@ OutputPlan PlanLayers(const Input& input, const LayerFormat* inFormat, const Eng
             const std::string_view declared = std::string_view(info.geometry).substr(
                 std::string_view(info.geometry).starts_with("3D ") ? 3 : 0);
             if (declared != "Unknown (any)" && declared != "Geometry")
-                throw RunError("GPX solo tiene waypoints, rutas y tracks (puntos, líneas y multilíneas), y la capa «" +
+                throw tables::RunError("GPX solo tiene waypoints, rutas y tracks (puntos, líneas y multilíneas), y la capa «" +
                                name + "» es de " + GeometryText(info.geometry) + ": elija KML, KMZ o GeoJSON");
             gpxByHeld = true;
         }
@@ -333,22 +333,22 @@ OutputPlan PlanLayers(const Input& input, const LayerFormat* inFormat, const Eng
         job.plans.push_back(plan);
     }
     job.growth.total = total > 0 ? static_cast<std::uint64_t>(total) : 0;
-    if (input.Layers() == 0) throw RunError("no se puede leer como capa: GDAL no encuentra en ella ninguna capa");
+    if (input.Layers() == 0) throw tables::RunError("no se puede leer como capa: GDAL no encuentra en ella ninguna capa");
     const auto converted = static_cast<int>(std::count(skip.begin(), skip.end(), 0));
     if (converted == 0)
-        throw RunError("no hay nada que convertir: " +
+        throw tables::RunError("no hay nada que convertir: " +
                        std::string(input.Layers() == 1 ? "su capa es una tabla" : "sus capas son tablas") +
                        " sin geometría");
     if (outFormat != nullptr && outFormat->oneLayer && converted > 1)
-        throw RunError(std::string(outFormat->title) + " guarda una sola capa, y la entrada tiene " +
+        throw tables::RunError(std::string(outFormat->title) + " guarda una sola capa, y la entrada tiene " +
                        std::to_string(converted) + ": elija GeoPackage, KML o KMZ, o una tabla CSV");
     // A shapefile of a layer of no one type gets its type from the geometries the layer holds.
     const bool shapefile = outFormat != nullptr && outFormat->name == "shp";
     bool shapefileByHeld = false;
     for (int i = 0; shapefile && i < input.Layers(); ++i)
         shapefileByHeld = shapefileByHeld || (skip[static_cast<std::size_t>(i)] == 0 && Generic(input.Layer(i).geometry));
-    if (settings.conversion.method == Method::Grid && settings.layers.zEllipsoidal)
-        throw RunError("la rejilla del IGN no transforma la altura sobre el elipsoide: quite --z-elipsoidal, o elija "
+    if (settings.conversion.method == tables::Method::Grid && settings.layers.zEllipsoidal)
+        throw tables::RunError("la rejilla del IGN no transforma la altura sobre el elipsoide: quite --z-elipsoidal, o elija "
                        "Helmert o Molodensky");
     if (needCount || gpxByHeld || shapefileByHeld) {
         counts = CountVertices(input, counts.size(), limits, job.growth, {});
@@ -358,14 +358,14 @@ OutputPlan PlanLayers(const Input& input, const LayerFormat* inFormat, const Eng
             if (shapefileByHeld && Generic(input.Layer(static_cast<int>(i)).geometry)) {
                 const int type = ShapefileType(counts[i].types);
                 if (type == 0)
-                    throw RunError("la capa «" + job.layerNames[i] + "» tiene geometrías de varias clases (puntos, líneas o "
+                    throw tables::RunError("la capa «" + job.layerNames[i] + "» tiene geometrías de varias clases (puntos, líneas o "
                                    "áreas), y un shapefile guarda una sola: elija GeoPackage, KML, GeoJSON o DXF");
                 if (type > 0) geometryTypes[i] = type + (counts[i].threeD ? 1000 : 0);
             }
             if (gpxByHeld && GpxType(input.Layer(static_cast<int>(i)).geometry, 0) == 0) {
                 geometryTypes[i] = GpxType(input.Layer(static_cast<int>(i)).geometry, counts[i].types);
                 if (geometryTypes[i] == 0)
-                    throw RunError("GPX solo tiene waypoints, rutas y tracks (puntos, líneas y multilíneas), y la capa «" +
+                    throw tables::RunError("GPX solo tiene waypoints, rutas y tracks (puntos, líneas y multilíneas), y la capa «" +
                                    job.layerNames[i] + "» tiene geometrías de otros tipos o de varios: elija KML, KMZ o "
                                    "GeoJSON");
                 if (counts[i].threeD) geometryTypes[i] += 1000;  // ISO's code of the type with Z
@@ -393,7 +393,7 @@ std::vector<std::vector<std::string>> ReportLayers(const Input& input, const Lay
         r.to = SystemText(plan.to.datum, plan.to.zone, plan.toEpsg);
         r.zone = plan.to.zone;
         r.unchanged = plan.unchanged;
-        if (job.settings->target && !plan.skipped) r.way = plan.sameDatum ? "solo la proyección" : std::string(MethodWord(job.settings->conversion.method));
+        if (job.settings->target && !plan.skipped) r.way = plan.sameDatum ? "solo la proyección" : std::string(tables::MethodWord(job.settings->conversion.method));
         if (!plan.systemTaken.empty()) r.changes.push_back(plan.systemTaken);
         std::vector<std::string> names;
         for (int f = 0; f < input.Layer(layer).fields; ++f) names.push_back(input.Field(layer, f));
@@ -411,13 +411,13 @@ std::vector<std::vector<std::string>> ReportLayers(const Input& input, const Lay
     return fieldNames;
 }
 
-}  // namespace batch::engine
+}  // namespace layers::engine
 
-namespace batch {
+namespace layers {
 
 using namespace engine;
 
-WritePlan PlanWrite(const std::string& input, const std::string& output, const Settings& settings,
+WritePlan PlanWrite(const std::string& input, const std::string& output, const tables::Settings& settings,
                     const std::vector<LayerInfo>& layers) {
     const LayerOutput kind = LayerOutputOf(input, output, settings);
     WritePlan plan;
@@ -469,4 +469,4 @@ WritePlan PlanWrite(const std::string& input, const std::string& output, const S
     return plan;
 }
 
-}  // namespace batch
+}  // namespace layers

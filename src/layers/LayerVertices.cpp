@@ -33,13 +33,13 @@
 #include "tables/SystemError.h"
 #include "geo/Utm.h"
 
-namespace batch::engine {
+namespace layers::engine {
 
 namespace fs = std::filesystem;
 
 void Note(Job& job, std::uint64_t feature, std::string message) {
     ++job.summary->noted;
-    if (job.summary->notes.size() < kListedNotes) job.summary->notes.push_back({feature, std::move(message)});
+    if (job.summary->notes.size() < tables::kListedNotes) job.summary->notes.push_back({feature, std::move(message)});
 }
 
 std::string WhereText(const Job& job, const TalporGdalFeature& f, long long k) {
@@ -56,7 +56,7 @@ void Flush(Table& t, bool all) {
     while (done < t.buffer.size()) {
         const ssize_t n = ::write(t.fd, t.buffer.data() + done, t.buffer.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) throw RunError("no se puede escribir la salida: " + SystemErrorText(errno));
+        if (n <= 0) throw tables::RunError("no se puede escribir la salida: " + tables::SystemErrorText(errno));
         done += static_cast<std::size_t>(n);
     }
     t.buffer.clear();
@@ -69,18 +69,18 @@ std::string_view AltitudeMode(const TalporGdalFeature& f, const Plan& plan) {
     return plan.clampedByDefault ? "clampToGround" : "absolute";
 }
 
-void AppendNumber(std::string& out, double x, int decimals, char sign) { AppendRounded(out, x, decimals, sign); }
+void AppendNumber(std::string& out, double x, int decimals, char sign) { tables::AppendRounded(out, x, decimals, sign); }
 
 // One row a vertex: layer, feature, part, ring, vertex, the attributes, the vertex as
 // read, the results, the Error column and the Aviso column, which holds the notes of a
 // converted vertex (a vertex on the ground has no height).
 void WriteRows(Job& job, const TalporGdalFeature& f, const Plan& plan, const Converted& v) {
-    const Settings& s = *job.settings;
+    const tables::Settings& s = *job.settings;
     Table& table = job.table[job.tableOf[static_cast<std::size_t>(f.layer)]];
     std::vector<std::string> texts;
     for (long long k = 0; k < f.count; ++k) {
         std::string& out = table.buffer;
-        AppendField(out, job.layerNames[f.layer], ';');
+        tables::AppendField(out, job.layerNames[f.layer], ';');
         out += ';' + std::to_string(f.fid) + ';' + std::to_string(f.part[k]) + ';' + std::to_string(f.ring[k]) + ';' +
                std::to_string(f.vertex[k]);
         std::vector<std::string> cells(table.fields.size());
@@ -94,9 +94,9 @@ void WriteRows(Job& job, const TalporGdalFeature& f, const Plan& plan, const Con
             cells[static_cast<std::size_t>(folder->second)] = job.folders[static_cast<std::size_t>(f.layer)];
         for (const std::string& cell : cells) {
             out += ';';
-            AppendField(out, cell, ';');
+            tables::AppendField(out, cell, ';');
         }
-        const RowResult& r = v.results[k];
+        const tables::RowResult& r = v.results[k];
         const int decimals = plan.from.zone == 0 ? 8 : 2;
         out += ';';
         AppendNumber(out, plan.from.zone == 0 ? f.y[k] : f.x[k], decimals, job.decimalSign);
@@ -106,17 +106,17 @@ void WriteRows(Job& job, const TalporGdalFeature& f, const Plan& plan, const Con
         if (v.points[k].hasHeight)
             AppendNumber(out, plan.zFromEllipsoid ? v.altitudes[static_cast<std::size_t>(k)] : f.z[k], 1, job.decimalSign);
         if (r.error.empty()) {
-            SetResultTexts(r, s.outputs, job.decimalSign, texts);
+            tables::SetResultTexts(r, s.outputs, job.decimalSign, texts);
         } else {
             for (std::string& t : texts) t.clear();
-            texts.resize(ResultCount(s.outputs));
+            texts.resize(tables::ResultCount(s.outputs));
         }
         for (const std::string& t : texts) {
             out += ';';
-            AppendField(out, t, ';');
+            tables::AppendField(out, t, ';');
         }
         out += ';';
-        AppendField(out, r.error, ';');
+        tables::AppendField(out, r.error, ';');
         std::string note = r.error.empty() ? r.note : "";
         if (r.error.empty() && f.hasZ && !v.points[k].hasHeight) {
             // Why, by what KML's altitudeMode says the Z is.
@@ -130,7 +130,7 @@ void WriteRows(Job& job, const TalporGdalFeature& f, const Plan& plan, const Con
             note = note.empty() ? why : why + ". " + note;
         }
         out += ';';
-        AppendField(out, note, ';');
+        tables::AppendField(out, note, ';');
         out += '\n';
         Flush(table, false);
     }
@@ -139,9 +139,9 @@ void WriteRows(Job& job, const TalporGdalFeature& f, const Plan& plan, const Con
 
 // The conversion of a feature's vertices, which the threads share out: nothing of the
 // job is changed.
-Conversion ConversionOf(const Job& job, const Plan& plan, core::Grids* grids) {
-    const Settings& s = *job.settings;
-    Conversion c = s.conversion;
+tables::Conversion ConversionOf(const Job& job, const Plan& plan, core::Grids* grids) {
+    const tables::Settings& s = *job.settings;
+    tables::Conversion c = s.conversion;
     c.direction = plan.direction;
     c.sameDatum = plan.sameDatum;
     c.outZone = 0;
@@ -253,14 +253,14 @@ void ConvertFeature(const Job& job, const TalporGdalFeature& f, core::Grids* gri
         v.outsideGeoid.clear();
         return;
     }
-    if (!plan.sameDatum && !job.tables && job.settings->conversion.method == Method::Grid && grids != nullptr &&
+    if (!plan.sameDatum && !job.tables && job.settings->conversion.method == tables::Method::Grid && grids != nullptr &&
         (f.hasZ == 0 || noHeight) && ConvertNumbers(f, plan, job, grids, v))
         return;
-    v.points.assign(n, RowPoint{});
+    v.points.assign(n, tables::RowPoint{});
     v.altitudes.assign(plan.zFromEllipsoid ? n : 0, 0.0);
     v.outsideGeoid.clear();
     for (std::size_t k = 0; k < n; ++k) {
-        RowPoint& p = v.points[k];
+        tables::RowPoint& p = v.points[k];
         p.hasHeight = f.hasZ != 0 && !noHeight;
         if (p.hasHeight && plan.zFromEllipsoid && plan.from.zone == 0) {
             // A height above WGS84's ellipsoid, through the geoid, is the altitude the run takes.
@@ -274,18 +274,18 @@ void ConvertFeature(const Job& job, const TalporGdalFeature& f, core::Grids* gri
                           "): indique el huso de sus coordenadas UTM";
                 continue;
             }
-            p.kind = RowPoint::Kind::Geographic;
+            p.kind = tables::RowPoint::Kind::Geographic;
             p.geographic = {f.y[k], f.x[k], p.hasHeight ? (plan.zFromEllipsoid ? v.altitudes[k] : f.z[k]) : 0};
         } else {
-            p.kind = RowPoint::Kind::Utm;
+            p.kind = tables::RowPoint::Kind::Utm;
             p.utm = {f.x[k], f.y[k], static_cast<std::int16_t>(plan.from.zone), p.hasHeight ? f.z[k] : 0};
         }
     }
-    ConvertPoints(v.points, ConversionOf(job, plan, grids), v.results);
+    tables::ConvertPoints(v.points, ConversionOf(job, plan, grids), v.results);
     // One zone a layer: the points of another zone projected in the layer's.
     if (plan.to.zone <= 0) return;
     const geo::Ellipsoid& ell = plan.sameDatum ? core::SourceEllipsoid(plan.direction) : core::TargetEllipsoid(plan.direction);
-    for (RowResult& row : v.results) {
+    for (tables::RowResult& row : v.results) {
         core::Result& r = row.result;
         if (row.error.empty() && r.utm->zone != plan.to.zone)
             r.utm = geo::GeoToUTMInZone(r.point->lat, r.point->lon, static_cast<std::int16_t>(plan.to.zone), ell);
@@ -327,12 +327,12 @@ int FeatureOfNumbers(Job& job, TalporGdalFeature& f, const Plan& plan, const Con
 // What is done with a converted feature, in the file's order: the summary, the rows, or
 // the vertices given back.
 int Feature(Job& job, TalporGdalFeature& f, Converted& v) {
-    const Settings& s = *job.settings;
+    const tables::Settings& s = *job.settings;
     const Plan& plan = job.plans[f.layer];
     LayerReport& report = job.reports[f.layer];
     for (Job::TypeChange& t : job.typeChanges[static_cast<std::size_t>(f.layer)])
         t.values += t.field < f.fields && f.isSet[t.field] != 0;
-    const Conversion c = ConversionOf(job, plan, s.conversion.grids);
+    const tables::Conversion c = ConversionOf(job, plan, s.conversion.grids);
     const std::string_view mode = AltitudeMode(f, plan);
     const bool geoJson = job.geoJson;
     const bool noHeight = WithoutHeight(mode);
@@ -352,20 +352,20 @@ int Feature(Job& job, TalporGdalFeature& f, Converted& v) {
                  "convierte sin altura");
     if (v.numbers) return FeatureOfNumbers(job, f, plan, v);
     for (std::size_t k = 0; k < n; ++k) {
-        const RowResult& r = v.results[k];
+        const tables::RowResult& r = v.results[k];
         if (r.error.empty()) continue;
         const std::string sentence = WhereText(job, f, static_cast<long long>(k)) + ": " + r.error;
         if (!s.layers.leaveOutside)
-            throw RunError(sentence + "; con --omitir-fuera se deja fuera la entidad y se convierten las demás");
+            throw tables::RunError(sentence + "; con --omitir-fuera se deja fuera la entidad y se convierten las demás");
         report.leftOut.push_back(f.fid);
         return TalporGdalLeave;
     }
     for (std::size_t k = 0; k < n; ++k) {
-        const RowResult& r = v.results[k];
+        const tables::RowResult& r = v.results[k];
         if (!r.note.empty() && (job.tables || r.note.find("geoide") != std::string::npos))
             Note(job, static_cast<std::uint64_t>(f.fid), WhereText(job, f, static_cast<long long>(k)) + ": " + r.note);
     }
-    for (const RowResult& r : v.results) report.outsideBand += OutsideBand(plan.to.zone, r.result.point->lon);
+    for (const tables::RowResult& r : v.results) report.outsideBand += OutsideBand(plan.to.zone, r.result.point->lon);
     if (Counted(job, f, report) == TalporGdalLeave) return TalporGdalLeave;
     if (job.tables) {
         WriteRows(job, f, plan, v);
@@ -395,4 +395,4 @@ int Feature(Job& job, TalporGdalFeature& f, Converted& v) {
     return TalporGdalWrite;
 }
 
-}  // namespace batch::engine
+}  // namespace layers::engine

@@ -27,7 +27,7 @@
 
 extern char** environ;
 
-namespace batch {
+namespace layers {
 namespace {
 
 // The worker lies at the same place relative to the program's own file in the build tree
@@ -161,11 +161,11 @@ Record DecodeRecord(std::string_view line) {
     return record;
 }
 
-std::string EncodeSettings(const Settings& s) {
-    const Conversion& c = s.conversion;
-    const Outputs& o = s.outputs;
-    const LayoutChoice& l = s.layout;
-    const LayerChoice& y = s.layers;
+std::string EncodeSettings(const tables::Settings& s) {
+    const tables::Conversion& c = s.conversion;
+    const tables::Outputs& o = s.outputs;
+    const tables::LayoutChoice& l = s.layout;
+    const tables::LayerChoice& y = s.layers;
     const auto b = [](bool v) { return std::string(v ? "1" : "0"); };
     Record r = {std::to_string(static_cast<int>(c.direction)), std::to_string(static_cast<int>(c.method)),
                 std::to_string(static_cast<int>(c.input)), std::to_string(c.zone), b(c.altitude),
@@ -176,7 +176,7 @@ std::string EncodeSettings(const Settings& s) {
                 std::to_string(static_cast<int>(static_cast<unsigned char>(s.decimalSign))),
                 std::to_string(static_cast<int>(s.format)), b(s.outputsChosen), y.format,
                 b(y.directionGiven) + b(y.leaveOutside) + b(y.wgs84Label) + b(y.zEllipsoidal) + b(y.table) + b(y.replace),
-                s.target ? NameOf(*s.target) : "-", s.origin ? NameOf(*s.origin) : "-", b(c.sameDatum),
+                s.target ? tables::NameOf(*s.target) : "-", s.origin ? tables::NameOf(*s.origin) : "-", b(c.sameDatum),
                 std::to_string(c.outZone)};
     r.insert(r.end(), l.pointColumns.begin(), l.pointColumns.end());
     // One argument: a record without its line end.
@@ -185,33 +185,33 @@ std::string EncodeSettings(const Settings& s) {
     return text;
 }
 
-Settings DecodeSettings(std::string_view text) {
+tables::Settings DecodeSettings(std::string_view text) {
     const Record r = DecodeRecord(text);
-    if (r.size() < 21) throw RunError("ajustes incompletos para talpor-capas");
-    Settings s;
-    Conversion& c = s.conversion;
+    if (r.size() < 21) throw tables::RunError("ajustes incompletos para talpor-capas");
+    tables::Settings s;
+    tables::Conversion& c = s.conversion;
     c.direction = static_cast<core::Direction>(Number(r[0]));
-    c.method = static_cast<Method>(Number(r[1]));
-    c.input = static_cast<InputForm>(Number(r[2]));
+    c.method = static_cast<tables::Method>(Number(r[1]));
+    c.input = static_cast<tables::InputForm>(Number(r[2]));
     c.zone = static_cast<int>(Number(r[3]));
     c.altitude = r[4] == "1";
     c.heightIsAltitude = r[5] == "1";
     c.places = r[6] == "1";
     const std::string& o = r[7];
     s.outputs = {o[0] == '1', o[1] == '1', o[2] == '1', o[3] == '1', o[4] == '1', o[5] == '1', o[6] == '1'};
-    if (r[8] != "-") s.layout.separator = static_cast<Separator>(Number(r[8]));
+    if (r[8] != "-") s.layout.separator = static_cast<tables::Separator>(Number(r[8]));
     if (r[9] != "-") s.layout.header = r[9] == "1";
     s.layout.heightColumn = r[10];
     s.layout.findHeight = r[11] == "1";
     s.decimalSign = static_cast<char>(Number(r[12]));
-    s.format = static_cast<Format>(Number(r[13]));
+    s.format = static_cast<tables::Format>(Number(r[13]));
     s.outputsChosen = r[14] == "1";
     s.layers.format = r[15];
     const std::string& y = r[16];
     s.layers.directionGiven = y[0] == '1', s.layers.leaveOutside = y[1] == '1', s.layers.wgs84Label = y[2] == '1';
     s.layers.zEllipsoidal = y[3] == '1', s.layers.table = y[4] == '1', s.layers.replace = y[5] == '1';
-    s.target = CrsNamed(r[17]);
-    s.origin = CrsNamed(r[18]);
+    s.target = tables::CrsNamed(r[17]);
+    s.origin = tables::CrsNamed(r[18]);
     c.sameDatum = r[19] == "1";
     c.outZone = static_cast<int>(Number(r[20]));
     s.layout.pointColumns.assign(r.begin() + 21, r.end());
@@ -237,7 +237,7 @@ LayerWorker::LayerWorker(const std::vector<std::string>& arguments, int table)
         }
         kept.Drop();
         Spawn({"servir"}, -1, true);
-        if (!SendJob(arguments)) throw RunError(failed_ + "el programa que lee las capas no responde");
+        if (!SendJob(arguments)) throw tables::RunError(failed_ + "el programa que lee las capas no responde");
         return;
     }
     Spawn(arguments, table, false);
@@ -264,12 +264,12 @@ void LayerWorker::Spawn(const std::vector<std::string>& arguments, int table, bo
     // A kept worker reads its jobs from a socket (written without SIGPIPE once it is gone).
     int jobs[2] = {-1, -1};
     if (kept && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, jobs) != 0)
-        throw RunError(failed_ + SystemErrorText(errno));
+        throw tables::RunError(failed_ + tables::SystemErrorText(errno));
     int pipe[2], errors[2];
-    if (::pipe2(pipe, O_CLOEXEC) != 0) throw RunError(failed_ + SystemErrorText(errno));
+    if (::pipe2(pipe, O_CLOEXEC) != 0) throw tables::RunError(failed_ + tables::SystemErrorText(errno));
     if (::pipe2(errors, O_CLOEXEC) != 0) {
         ::close(pipe[0]), ::close(pipe[1]);
-        throw RunError(failed_ + SystemErrorText(errno));
+        throw tables::RunError(failed_ + tables::SystemErrorText(errno));
     }
     // The table's descriptor is given as 3, from a copy above any the actions use.
     const int tableCopy = table >= 0 ? ::fcntl(table, F_DUPFD_CLOEXEC, 10) : -1;
@@ -303,8 +303,8 @@ void LayerWorker::Spawn(const std::vector<std::string>& arguments, int table, bo
         ::close(errors[0]);
         if (kept) ::close(jobs[0]);
         pid_ = -1;
-        throw RunError("no se puede leer como capa: no se puede iniciar " + program + ", el programa que lee las capas (" +
-                       SystemErrorText(spawned) + ")");
+        throw tables::RunError("no se puede leer como capa: no se puede iniciar " + program + ", el programa que lee las capas (" +
+                       tables::SystemErrorText(spawned) + ")");
     }
     from_ = pipe[0];
     errors_ = errors[0];
@@ -333,10 +333,10 @@ KeepWorkers::~KeepWorkers() {
 void LayerWorker::Wait(const LayerLimits& limits, std::int64_t inputBytes, const std::function<void(const Record&)>& record,
                        const LayerProgress& progress) {
     using Clock = std::chrono::steady_clock;
-    DeferSignals(pid_);
+    tables::DeferSignals(pid_);
     struct Undefer {
         pid_t pid;
-        ~Undefer() { StopDeferringSignals(pid); }
+        ~Undefer() { tables::StopDeferringSignals(pid); }
     } undefer{pid_};
     const double idle = limits.idleSeconds + static_cast<double>(std::max<std::int64_t>(inputBytes, 0)) / limits.idleBytesPerSecond;
     // Quiet time is the worker's processor time since its last record: on a loaded machine
@@ -346,18 +346,18 @@ void LayerWorker::Wait(const LayerLimits& limits, std::int64_t inputBytes, const
     double cpuAtLast = CpuSeconds(pid_);
     std::uint64_t features = 0, total = 0;
     std::string pending, failure;
-    Missing missing = Missing::Nothing;
+    tables::Missing missing = tables::Missing::Nothing;
     bool finished = false;
     bool reporting = false;  // a sanitizer's report under way on the worker's standard error
     const auto stop = [&](const std::string& why) {
         ::kill(pid_, SIGKILL);
-        throw RunError(failed_ + why);
+        throw tables::RunError(failed_ + why);
     };
     while (true) {
-        if (const int s = PendingSignal()) throw Interrupted{s};
+        if (const int s = tables::PendingSignal()) throw Interrupted{s};
         pollfd ready[2] = {{from_, POLLIN, 0}, {errors_, POLLIN, 0}};
         const int polled = ::poll(ready, errors_ >= 0 ? 2 : 1, 100);
-        if (polled < 0 && errno != EINTR) stop(SystemErrorText(errno));
+        if (polled < 0 && errno != EINTR) stop(tables::SystemErrorText(errno));
         if (polled > 0 && ready[1].revents != 0) {
             // What GDAL and its libraries print is theirs, in English: the program says what
             // went wrong. A sanitized build passes on its reports, from their first line on,
@@ -393,7 +393,7 @@ void LayerWorker::Wait(const LayerLimits& limits, std::int64_t inputBytes, const
                     } else if (r[0] == "fin") {
                         finished = true;
                     } else if (r[0] == "fallo" && r.size() >= 3) {
-                        missing = static_cast<Missing>(Number(r[1]));
+                        missing = static_cast<tables::Missing>(Number(r[1]));
                         failure = Shown(r[2]);
                     } else {
                         record(r);
@@ -414,7 +414,7 @@ void LayerWorker::Wait(const LayerLimits& limits, std::int64_t inputBytes, const
             } else {
                 Stop();
             }
-            if (!failure.empty()) throw RunError(failure, missing);
+            if (!failure.empty()) throw tables::RunError(failure, missing);
             return;
         }
         if (Resident(pid_) > limits.memory)
@@ -428,14 +428,14 @@ void LayerWorker::Wait(const LayerLimits& limits, std::int64_t inputBytes, const
     while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
     ended_ = true;
-    if (const int s = PendingSignal()) throw Interrupted{s};
-    if (!failure.empty()) throw RunError(failure, missing);
+    if (const int s = tables::PendingSignal()) throw Interrupted{s};
+    if (!failure.empty()) throw tables::RunError(failure, missing);
     // Its last record said, the work is done: how the worker then ends (a sanitizer's
     // report on GDAL's libraries at exit) changes nothing of it.
     if (finished) return;
     if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ)
-        throw RunError("no se puede escribir la salida: " + SystemErrorText(EFBIG));
-    throw RunError(failed_ + "GDAL ha fallado al leerla (" +
+        throw tables::RunError("no se puede escribir la salida: " + tables::SystemErrorText(EFBIG));
+    throw tables::RunError(failed_ + "GDAL ha fallado al leerla (" +
                    (WIFSIGNALED(status) ? SignalText(WTERMSIG(status))
                                         : "terminada con el estado " + std::to_string(WEXITSTATUS(status))) +
                    ")");
@@ -486,7 +486,7 @@ void RunJob(const std::vector<std::string>& args, const WorkerJob& other) {
     };
     try {
         Send({"leidas", "0", "0"});
-        if (args.size() < 2) throw RunError("trabajo incompleto");
+        if (args.size() < 2) throw tables::RunError("trabajo incompleto");
         if (args[0] == "capas") {
             for (const LayerInfo& l : ReadLayers(args[1], limits, progress)) Send(RecordOf(l));
         } else if (WorkbookJob(args, Send)) {
@@ -497,17 +497,17 @@ void RunJob(const std::vector<std::string>& args, const WorkerJob& other) {
                 Send({"fichero", std::to_string(i)});
                 try {
                     for (const LayerInfo& l : ReadLayers(files[i], limits, {}, false)) Send(RecordOf(l));
-                } catch (const RunError& e) {
+                } catch (const tables::RunError& e) {
                     Send({"ilegible", Shown(e.what())});
                 }
             }
         } else {
-            Settings settings = DecodeSettings(settingsText);
+            tables::Settings settings = DecodeSettings(settingsText);
             std::unique_ptr<core::Grids> grids;
             if (haveGrids) grids = std::make_unique<core::Grids>(dataFolder, userFolder);
             settings.conversion.grids = grids.get();
             if (args[0] != "convertir") {
-                if (!other) throw RunError("trabajo desconocido: " + args[0]);
+                if (!other) throw tables::RunError("trabajo desconocido: " + args[0]);
                 other(args, settings, Send);
             } else {
                 EngineOutput out;
@@ -517,16 +517,16 @@ void RunJob(const std::vector<std::string>& args, const WorkerJob& other) {
                 out.extraTables = extraTables;
                 out.extension = extension;
                 out.format = LayerFormatNamed(format);
-                if (!table && out.format == nullptr) throw RunError("formato de capa desconocido: " + format);
+                if (!table && out.format == nullptr) throw tables::RunError("formato de capa desconocido: " + format);
                 for (const Record& r : RecordsOf(RunLayers(args[1], out, settings, limits, progress))) Send(r);
             }
         }
-    } catch (const RunError& e) {
+    } catch (const tables::RunError& e) {
         Send({"fallo", std::to_string(static_cast<int>(e.missing)), e.what()});
     } catch (const std::bad_alloc&) {
         Send({"fallo", "0", "no hay memoria suficiente"});
     } catch (const std::exception& e) {
-        Send({"fallo", "0", "error interno " + Quoted(e.what())});
+        Send({"fallo", "0", "error interno " + tables::Quoted(e.what())});
     }
     Send({"fin"});
 }
@@ -601,8 +601,8 @@ std::vector<Record> RecordsOf(const LayerSummary& s) {
         for (const auto& [from, to] : r.renamed) records.push_back({"renombrado", layer, from, to});
         for (const std::string& change : r.changes) records.push_back({"cambio", layer, change});
     }
-    for (const RowError& n : s.notes) records.push_back({"aviso", std::to_string(n.line), n.message});
-    for (const RowError& e : s.errors) records.push_back({"error", std::to_string(e.line), e.message});
+    for (const tables::RowError& n : s.notes) records.push_back({"aviso", std::to_string(n.line), n.message});
+    for (const tables::RowError& e : s.errors) records.push_back({"error", std::to_string(e.line), e.message});
     records.push_back({"cuentas", std::to_string(s.noted), std::to_string(s.failed), s.output});
     return records;
 }
@@ -642,4 +642,4 @@ void AddRecord(LayerSummary& s, const Record& r) {
     }
 }
 
-}  // namespace batch
+}  // namespace layers

@@ -19,7 +19,7 @@
 
 #include "layers/Layers.h"
 
-namespace batch {
+namespace layers {
 
 using Record = std::vector<std::string>;
 
@@ -29,8 +29,8 @@ Record DecodeRecord(std::string_view line);
 
 // The settings a worker runs with, as one argument (the grids are the worker's own,
 // opened from the folders the calling process gives).
-std::string EncodeSettings(const Settings& settings);
-Settings DecodeSettings(std::string_view text);
+std::string EncodeSettings(const tables::Settings& settings);
+tables::Settings DecodeSettings(std::string_view text);
 
 // The limits a worker counts by (LayerLimits' counts; the memory and the time are the
 // caller's to watch), as one argument.
@@ -91,7 +91,7 @@ class KeepWorkers {
 // A job of talpor-capas other than reading or converting layers (an image's): given its
 // arguments (the job's name, the input, then the options), the settings with their grids
 // open, and where to send its records; throws RunError.
-using WorkerJob = std::function<void(const std::vector<std::string>& args, const Settings& settings,
+using WorkerJob = std::function<void(const std::vector<std::string>& args, const tables::Settings& settings,
                                      const std::function<void(const Record&)>& send)>;
 
 // The program talpor-capas: reads its arguments, does the work (`other` for a job it does
@@ -107,4 +107,4 @@ struct Interrupted {
 };
 [[noreturn]] void ResendSignal(int signal);
 
-}  // namespace batch
+}  // namespace layers

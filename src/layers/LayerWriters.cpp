@@ -32,14 +32,14 @@
 #include "tables/SystemError.h"
 #include "geo/Utm.h"
 
-namespace batch::engine {
+namespace layers::engine {
 
 namespace fs = std::filesystem;
 
 // Writes the layers as tables of vertices: one for the layers converted as the first is
 // (direction, degrees or UTM), under a header true of all their rows, and one for each
 // layer converted otherwise, named after the output and the layer.
-void WriteTables(const Input& input, const EngineOutput& output, const Settings& settings, const std::vector<int>& skip,
+void WriteTables(const Input& input, const EngineOutput& output, const tables::Settings& settings, const std::vector<int>& skip,
                  Job& job, TalporGdalJob& run) {
     job.tables = true;
     job.tableOf.assign(job.plans.size(), 0);
@@ -52,13 +52,13 @@ void WriteTables(const Input& input, const EngineOutput& output, const Settings&
     for (std::size_t i = 0; i < job.plans.size(); ++i) {
         if (job.plans[i].skipped || kind(job.plans[i]) == kind(*first)) continue;
         if (output.extraTables.empty())
-            throw RunError("la capa «" + job.layerNames[i] + "» se convierte de otro sistema que «" +
+            throw tables::RunError("la capa «" + job.layerNames[i] + "» se convierte de otro sistema que «" +
                            job.layerNames[headOf[0]] + "» y va a una tabla aparte, que la salida estándar no "
                            "puede llevar: dé un fichero de destino");
         const std::string name = ExtraTableName(output.extraTables, job.layerNames[i], names);
         Table& extra = job.table.emplace_back();
         extra.fd = ::open((name + output.extension).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (extra.fd < 0) throw RunError("no se puede escribir la salida: " + SystemErrorText(errno));
+        if (extra.fd < 0) throw tables::RunError("no se puede escribir la salida: " + tables::SystemErrorText(errno));
         job.tableOf[i] = job.table.size() - 1;
         headOf.push_back(i);
     }
@@ -94,13 +94,13 @@ void WriteTables(const Input& input, const EngineOutput& output, const Settings&
         head = "Capa;Entidad;Parte;Anillo;Vértice";
         for (const std::string& name : job.table[t].fields) {
             head += ';';
-            AppendField(head, name, ';');
+            tables::AppendField(head, name, ';');
         }
         head += plan.from.zone == 0 ? ";Latitud;Longitud;Altitud" : ";Este;Norte;Altitud";
         const char* datum = plan.to.datum == System::Datum::ETRS89 ? " ETRS89" : "";
-        for (const std::string& name : ResultNames(settings.outputs, plan.direction, datum)) {
+        for (const std::string& name : tables::ResultNames(settings.outputs, plan.direction, datum)) {
             head += ';';
-            AppendField(head, name, ';');
+            tables::AppendField(head, name, ';');
         }
         head += '\n';
     }
@@ -109,7 +109,7 @@ void WriteTables(const Input& input, const EngineOutput& output, const Settings&
 }
 
 // Writes the layers as layers of `output`'s format, through GDAL.
-void WriteLayers(const Input& input, const EngineOutput& output, const Settings& settings,
+void WriteLayers(const Input& input, const EngineOutput& output, const tables::Settings& settings,
                  const std::vector<std::vector<std::string>>& fieldNames, std::vector<int>& geometryTypes, Job& job,
                  TalporGdalJob& run) {
     const LayerFormat* outFormat = output.format;
@@ -162,4 +162,4 @@ void WriteLayers(const Input& input, const EngineOutput& output, const Settings&
     input.Run(run, job.thrown);
 }
 
-}  // namespace batch::engine
+}  // namespace layers::engine

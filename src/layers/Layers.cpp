@@ -15,7 +15,7 @@
 #include "tables/SystemError.h"
 #include "core/Grids.h"
 
-namespace batch {
+namespace layers {
 namespace {
 
 // The files a layer of each extension is made of besides its own, in both cases.
@@ -35,7 +35,7 @@ const Parts kParts[] = {
 
 std::vector<std::string> LayerFiles(const std::string& path, const LayerFormat* format) {
     std::vector<std::string> files = {path};
-    const std::string lower = AsciiLower(path);
+    const std::string lower = tables::AsciiLower(path);
     for (const Parts& p : kParts) {
         if (!lower.ends_with(p.extension)) continue;
         // A table's CSV has no parts: a .prj beside it is another file's.
@@ -51,14 +51,14 @@ std::vector<std::string> LayerFiles(const std::string& path, const LayerFormat* 
     return files;
 }
 
-bool IsWktCsv(const std::string& path) { return WhatIs(path).format == "csvwkt"; }
+bool IsWktCsv(const std::string& path) { return tables::WhatIs(path).format == "csvwkt"; }
 
 namespace {
 
-std::vector<FileId> InputIds(const std::string& input) {
-    std::vector<FileId> ids;
+std::vector<tables::FileId> InputIds(const std::string& input) {
+    std::vector<tables::FileId> ids;
     for (const std::string& f : LayerFiles(input))
-        if (const std::optional<FileId> id = IdOf(f)) ids.push_back(*id);
+        if (const std::optional<tables::FileId> id = tables::IdOf(f)) ids.push_back(*id);
     return ids;
 }
 
@@ -70,20 +70,20 @@ std::int64_t InputBytes(const std::string& input) {
     return bytes;
 }
 
-bool IsInput(const std::vector<FileId>& inputs, const struct stat& st) {
-    return std::find(inputs.begin(), inputs.end(), FileId{st.st_dev, st.st_ino}) != inputs.end();
+bool IsInput(const std::vector<tables::FileId>& inputs, const struct stat& st) {
+    return std::find(inputs.begin(), inputs.end(), tables::FileId{st.st_dev, st.st_ino}) != inputs.end();
 }
 
 }  // namespace
 
-void CheckDestination(const std::string& path, const std::string& shown, const std::vector<FileId>& inputs,
+void CheckDestination(const std::string& path, const std::string& shown, const std::vector<tables::FileId>& inputs,
                       std::string_view what) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return;
     if (IsInput(inputs, st))
-        throw RunError("«" + shown + "» es el propio fichero de entrada; escriba la salida en otro fichero");
+        throw tables::RunError("«" + shown + "» es el propio fichero de entrada; escriba la salida en otro fichero");
     if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
-        throw RunError("«" + shown + "» es " + FileKindText(st.st_mode) + ", no un fichero: " + std::string(what) +
+        throw tables::RunError("«" + shown + "» es " + tables::FileKindText(st.st_mode) + ", no un fichero: " + std::string(what) +
                        " se escribe en un fichero normal");
 }
 
@@ -94,7 +94,7 @@ std::string NameList(const std::vector<std::string>& names) {
     return text;
 }
 
-std::vector<std::string> GridArguments(const Settings& settings) {
+std::vector<std::string> GridArguments(const tables::Settings& settings) {
     const core::Grids* grids = settings.conversion.grids;
     if (grids == nullptr) return {};
     return {"--datos=" + grids->DataFolder(), "--datos-usuario=" + grids->UserFolder()};
@@ -103,7 +103,7 @@ std::vector<std::string> GridArguments(const Settings& settings) {
 namespace {
 
 // Runs the worker on `input`: its summary, or its RunError.
-LayerSummary Work(const std::string& input, const std::vector<std::string>& arguments, int table, const Settings& settings,
+LayerSummary Work(const std::string& input, const std::vector<std::string>& arguments, int table, const tables::Settings& settings,
                   const LayerProgress& progress, const LayerLimits& limits) {
     std::vector<std::string> args = {"convertir", input, "--ajustes=" + EncodeSettings(settings),
                                      "--limites=" + EncodeLimits(limits)};
@@ -117,14 +117,14 @@ LayerSummary Work(const std::string& input, const std::vector<std::string>& argu
 
 void CopyToStandardOutput(const std::string& path) {
     const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) throw RunError("no se puede leer " + path + ": " + SystemErrorText(errno));
+    if (in < 0) throw tables::RunError("no se puede leer " + path + ": " + tables::SystemErrorText(errno));
     char buffer[1 << 16];
     ssize_t n;
     // A run that defers signals stops here too, not once a slow reader has had it all.
     const auto stopIfInterrupted = [&] {
-        if (!DeferringSignals() || PendingSignal() == 0) return;
+        if (!tables::DeferringSignals() || tables::PendingSignal() == 0) return;
         ::close(in);
-        throw Interrupted{PendingSignal()};
+        throw Interrupted{tables::PendingSignal()};
     };
     while ((n = ::read(in, buffer, sizeof buffer)) != 0) {
         stopIfInterrupted();
@@ -139,7 +139,7 @@ void CopyToStandardOutput(const std::string& path) {
             if (w <= 0) {
                 const int e = errno;
                 ::close(in);
-                throw RunError("no se puede escribir la salida: " + SystemErrorText(e));
+                throw tables::RunError("no se puede escribir la salida: " + tables::SystemErrorText(e));
             }
             done += w;
         }
@@ -149,7 +149,7 @@ void CopyToStandardOutput(const std::string& path) {
 
 // Every file written is one the user asked for: the destination's, or others named in the
 // summary (`written`), and none of those replaced without a word. Throws RunError.
-void CommitBeside(const OutputFolder& out, const std::vector<FileId>& inputs, const Settings& settings,
+void CommitBeside(const tables::OutputFolder& out, const std::vector<tables::FileId>& inputs, const tables::Settings& settings,
                   const ReplaceQuestion& replace, LayerSummary& summary) {
     std::vector<std::string> existing;
     for (const std::string& name : out.Written()) {
@@ -164,21 +164,21 @@ void CommitBeside(const OutputFolder& out, const std::vector<FileId>& inputs, co
     if (existing.empty() || settings.layers.replace) return;
     const std::string them = NameList(existing);
     if (!replace)
-        throw RunError("la conversión escribiría también " + NameList(summary.written) + ", y ya " +
+        throw tables::RunError("la conversión escribiría también " + NameList(summary.written) + ", y ya " +
                        (existing.size() == 1 ? "existe " : "existen ") + them +
                        ": elija otro destino, o añada --reemplazar para reemplazar" + (existing.size() == 1 ? "lo" : "los"));
-    if (!replace(existing)) throw RunError("no se ha" + std::string(existing.size() == 1 ? "" : "n") + " reemplazado " + them);
+    if (!replace(existing)) throw tables::RunError("no se ha" + std::string(existing.size() == 1 ? "" : "n") + " reemplazado " + them);
 }
 
-LayerSummary ConvertInto(const std::string& input, const std::string& output, const Settings& settings,
+LayerSummary ConvertInto(const std::string& input, const std::string& output, const tables::Settings& settings,
                          const LayerProgress& progress, const ReplaceQuestion& replace, const LayerLimits& limits) {
     const LayerOutput kind = LayerOutputOf(input, output, settings);
-    const std::vector<FileId> inputs = InputIds(input);
+    const std::vector<tables::FileId> inputs = InputIds(input);
     if (kind.table) {
-        OutputFile out(output, inputs);
+        tables::OutputFile out(output, inputs);
         // A layer converted otherwise than the first goes to a table of its own beside the
         // output: written in a temporary folder, moved into place with it.
-        std::optional<OutputFolder> extras;
+        std::optional<tables::OutputFolder> extras;
         std::vector<std::string> arguments = {"--tabla"};
         struct stat st {};
         const bool device = ::stat(output.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
@@ -201,10 +201,10 @@ LayerSummary ConvertInto(const std::string& input, const std::string& output, co
     const LayerFormat& format = *kind.format;
     const bool toStandardOutput = output == "-";
     if (toStandardOutput && !format.streams)
-        throw RunError(std::string(format.title) + " no se puede escribir en la salida estándar: dé un fichero de destino");
+        throw tables::RunError(std::string(format.title) + " no se puede escribir en la salida estándar: dé un fichero de destino");
     if (!toStandardOutput)
         for (const std::string& f : LayerFiles(output, &format)) CheckDestination(f, f == output ? output : f, inputs);
-    OutputFolder out(toStandardOutput ? "capa" + std::string(format.extension) : output, toStandardOutput);
+    tables::OutputFolder out(toStandardOutput ? "capa" + std::string(format.extension) : output, toStandardOutput);
     LayerSummary summary =
         Work(input, {"--salida=" + out.Path(), "--formato=" + std::string(format.name)}, -1, settings, progress, limits);
     if (toStandardOutput) {
@@ -219,7 +219,7 @@ LayerSummary ConvertInto(const std::string& input, const std::string& output, co
 }  // namespace
 
 const LayerFormat* LayerFormatOfPath(std::string_view path) {
-    const std::string lower = AsciiLower(path);
+    const std::string lower = tables::AsciiLower(path);
     if (lower.ends_with(".json")) return LayerFormatNamed("geojson");
     // A .csv by its name is a table: one of WKT geometries is told by its content.
     if (lower.ends_with(".csv")) return nullptr;
@@ -229,9 +229,9 @@ const LayerFormat* LayerFormatOfPath(std::string_view path) {
 }
 
 const LayerFormat* LayerFormatOfInput(const std::string& path) {
-    const WhatFile what = WhatIs(path);
-    if (what.kind == FileKind::Unknown) return LayerFormatOfPath(path);
-    return what.kind == FileKind::Layer ? LayerFormatNamed(what.format) : nullptr;
+    const tables::WhatFile what = tables::WhatIs(path);
+    if (what.kind == tables::FileKind::Unknown) return LayerFormatOfPath(path);
+    return what.kind == tables::FileKind::Layer ? LayerFormatNamed(what.format) : nullptr;
 }
 
 const LayerFormat* LayerFormatNamed(std::string_view name) {
@@ -240,13 +240,13 @@ const LayerFormat* LayerFormatNamed(std::string_view name) {
     return nullptr;
 }
 
-LayerOutput LayerOutputOf(const std::string& input, const std::string& output, const Settings& settings) {
+LayerOutput LayerOutputOf(const std::string& input, const std::string& output, const tables::Settings& settings) {
     if (settings.layers.table) return {true, nullptr};
     if (!settings.layers.format.empty()) {
         const LayerFormat* named = LayerFormatNamed(settings.layers.format);
         return {named == nullptr, named};
     }
-    const std::string lower = AsciiLower(output);
+    const std::string lower = tables::AsciiLower(output);
     // A CSV of WKT geometries to a .csv stays one: the layer, not a table of its vertices.
     if (lower.ends_with(".csv") && IsWktCsv(input)) return {false, LayerFormatNamed("csvwkt")};
     if (output == "-" || lower.ends_with(".csv") || lower.ends_with(".txt") || lower.ends_with(".tsv")) return {true, nullptr};
@@ -306,12 +306,12 @@ std::vector<FileLayers> LayersOfFiles(const std::vector<std::string>& paths, con
             first = end;
         } catch (const Interrupted& i) {
             ResendSignal(i.signal);
-        } catch (const RunError&) {
+        } catch (const tables::RunError&) {
             // The file it stopped on, alone, for its own sentence; the batch after it.
             read[current] = {};
             try {
                 read[current].layers = LayersOf(paths[current], {}, limits);
-            } catch (const RunError& e) {
+            } catch (const tables::RunError& e) {
                 read[current].unreadable = e.what();
             }
             first = current + 1;
@@ -320,7 +320,7 @@ std::vector<FileLayers> LayersOfFiles(const std::vector<std::string>& paths, con
     return read;
 }
 
-LayerSummary ConvertLayers(const std::string& input, const std::string& output, const Settings& settings,
+LayerSummary ConvertLayers(const std::string& input, const std::string& output, const tables::Settings& settings,
                            const LayerProgress& progress, const ReplaceQuestion& replace, const LayerLimits& limits) {
     // An interrupted run leaves as the signal says once its temporary files are gone,
     // unless its caller defers signals to say itself what the run kept.
@@ -328,7 +328,7 @@ LayerSummary ConvertLayers(const std::string& input, const std::string& output, 
     try {
         return ConvertInto(input, output, settings, progress, replace, limits);
     } catch (const Interrupted& i) {
-        if (DeferringSignals()) throw;
+        if (tables::DeferringSignals()) throw;
         signal = i.signal;
     }
     ResendSignal(signal);
@@ -345,10 +345,10 @@ std::string CadText(const LayerReport& r) {
 std::string LayerNotesText(const LayerReport& r) {
     std::vector<std::string> parts;
     if (r.unread > 0)
-        parts.push_back(Count(static_cast<std::uint64_t>(r.unread), "registro que GDAL no ha podido leer, fuera",
+        parts.push_back(tables::Count(static_cast<std::uint64_t>(r.unread), "registro que GDAL no ha podido leer, fuera",
                               "registros que GDAL no ha podido leer, fuera"));
     if (r.withoutGeometry > 0)
-        parts.push_back(Count(static_cast<std::uint64_t>(r.withoutGeometry), "entidad sin geometría, escrita sin ella",
+        parts.push_back(tables::Count(static_cast<std::uint64_t>(r.withoutGeometry), "entidad sin geometría, escrita sin ella",
                               "entidades sin geometría, escritas sin ella"));
     if (!r.droppedWithoutGeometry.empty()) {
         std::string ids;
@@ -356,17 +356,17 @@ std::string LayerNotesText(const LayerReport& r) {
             ids += (i == 0 ? " " : ", ") + std::to_string(r.droppedWithoutGeometry[i]);
         if (r.droppedWithoutGeometry.size() > 10) ids += "…";
         const std::string keeps = ", que " + r.droppedBy + " no guarda, ";
-        parts.push_back(Count(r.droppedWithoutGeometry.size(), "entidad sin geometría" + keeps + "dejada fuera:",
+        parts.push_back(tables::Count(r.droppedWithoutGeometry.size(), "entidad sin geometría" + keeps + "dejada fuera:",
                               "entidades sin geometría" + keeps + "dejadas fuera:") +
                         ids);
     }
     if (r.recoded > 0) {
-        std::string text = Count(static_cast<std::uint64_t>(r.recoded),
+        std::string text = tables::Count(static_cast<std::uint64_t>(r.recoded),
                                  "texto que no era de la codificación del fichero, leído",
                                  "textos que no eran de la codificación del fichero, leídos") +
                            " como Windows-1252";
         if (r.replaced > 0)
-            text += " (" + Count(static_cast<std::uint64_t>(r.replaced), "byte sin carácter escrito", "bytes sin carácter escritos") +
+            text += " (" + tables::Count(static_cast<std::uint64_t>(r.replaced), "byte sin carácter escrito", "bytes sin carácter escritos") +
                     " como �)";
         parts.push_back(text);
     }
@@ -380,12 +380,12 @@ std::string LayerNotesText(const LayerReport& r) {
 
 std::string LayerSummaryText(const LayerSummary& summary, std::string_view inputName) {
     std::string text;
-    for (const RowError& e : summary.errors) text += std::string(inputName) + ": error: " + e.message + "\n";
+    for (const tables::RowError& e : summary.errors) text += std::string(inputName) + ": error: " + e.message + "\n";
     if (summary.failed > summary.errors.size())
-        text += "... y " + Count(summary.failed - summary.errors.size(), "error más", "errores más") + "\n";
-    for (const RowError& note : summary.notes) text += std::string(inputName) + ": aviso: " + note.message + "\n";
+        text += "... y " + tables::Count(summary.failed - summary.errors.size(), "error más", "errores más") + "\n";
+    for (const tables::RowError& note : summary.notes) text += std::string(inputName) + ": aviso: " + note.message + "\n";
     if (summary.noted > summary.notes.size())
-        text += "... y " + Count(summary.noted - summary.notes.size(), "aviso más", "avisos más") + "\n";
+        text += "... y " + tables::Count(summary.noted - summary.notes.size(), "aviso más", "avisos más") + "\n";
     for (const LayerReport& r : summary.layers) {
         if (r.skipped) {
             text += "talpor-lote: " + std::string(inputName) + ": capa «" + r.name + "»: " + kSkippedText + "\n";
@@ -395,16 +395,16 @@ std::string LayerSummaryText(const LayerSummary& summary, std::string_view input
             text += "talpor-lote: " + std::string(inputName) + ": capa «" + r.name + "»: " + kEmptyText + "\n";
             continue;
         }
-        text += "talpor-lote: " + std::string(inputName) + ": capa «" + r.name + "»: " + Count(r.features, "entidad", "entidades") +
+        text += "talpor-lote: " + std::string(inputName) + ": capa «" + r.name + "»: " + tables::Count(r.features, "entidad", "entidades") +
                 ", " + LayerWayText(r, "; ");
         if (r.zone > 0 && r.outsideBand > 0)
-            text += "; " + Count(r.outsideBand, "vértice", "vértices") + " fuera de la franja del huso " + std::to_string(r.zone);
+            text += "; " + tables::Count(r.outsideBand, "vértice", "vértices") + " fuera de la franja del huso " + std::to_string(r.zone);
         if (r.withoutHeight > 0)
             text += "; " + WithoutHeightCount(r.withoutHeight);
         if (r.cad) text += "; " + CadText(r);
         if (const std::string notes = LayerNotesText(r); !notes.empty()) text += "; " + notes;
         if (!r.leftOut.empty()) {
-            text += "; " + Count(r.leftOut.size(), "entidad fuera del área del método, dejada fuera:",
+            text += "; " + tables::Count(r.leftOut.size(), "entidad fuera del área del método, dejada fuera:",
                                  "entidades fuera del área del método, dejadas fuera:");
             for (std::size_t i = 0; i < r.leftOut.size(); ++i) text += (i == 0 ? " " : ", ") + std::to_string(r.leftOut[i]);
         }
@@ -416,15 +416,15 @@ std::string LayerSummaryText(const LayerSummary& summary, std::string_view input
 }
 
 std::string LayerWayText(const LayerReport& r, std::string_view joint) {
-    if (r.unchanged) return Count(r.vertices, "vértice", "vértices") + std::string(joint) + "ya está en " + r.to + ": copiada sin cambios";
-    const std::string vertices = Count(r.vertices, "vértice convertido", "vértices convertidos") + std::string(joint);
+    if (r.unchanged) return tables::Count(r.vertices, "vértice", "vértices") + std::string(joint) + "ya está en " + r.to + ": copiada sin cambios";
+    const std::string vertices = tables::Count(r.vertices, "vértice convertido", "vértices convertidos") + std::string(joint);
     if (!r.way.empty()) return vertices + r.from + " → " + r.to + " (" + r.way + ")";
     return vertices + (joint == "; " ? "" : "de ") + r.from + " a " + r.to;
 }
 
 std::string WithoutHeightCount(std::int64_t vertices) {
-    return Count(static_cast<std::uint64_t>(vertices), "vértice sin altura (su Z no es una altitud)",
+    return tables::Count(static_cast<std::uint64_t>(vertices), "vértice sin altura (su Z no es una altitud)",
                  "vértices sin altura (su Z no es una altitud)");
 }
 
-}  // namespace batch
+}  // namespace layers

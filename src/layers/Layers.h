@@ -22,7 +22,7 @@
 #include "tables/OutputFile.h"
 #include "tables/Run.h"
 
-namespace batch {
+namespace layers {
 
 // A layer format: how --formato and the extensions name it, and GDAL's driver.
 struct LayerFormat {
@@ -80,7 +80,7 @@ std::string NameList(const std::vector<std::string>& names);
 // the input's files `inputs` or no regular file (a device, a FIFO, a link to one), links
 // followed, as the rename will not follow them but would leave the input's name on the
 // new file; `what` ("una capa", "una imagen") is written in a regular one. Throws RunError.
-void CheckDestination(const std::string& path, const std::string& shown, const std::vector<FileId>& inputs,
+void CheckDestination(const std::string& path, const std::string& shown, const std::vector<tables::FileId>& inputs,
                       std::string_view what = "una capa");
 
 // The layer format of an input by what the file is (WhatIs: a GeoPackage named .dat is
@@ -100,7 +100,7 @@ struct LayerOutput {
     bool table = false;
     const LayerFormat* format = nullptr;  // null for a table
 };
-LayerOutput LayerOutputOf(const std::string& input, const std::string& output, const Settings& settings);
+LayerOutput LayerOutputOf(const std::string& input, const std::string& output, const tables::Settings& settings);
 
 // What GDAL finds in a file, for the dialog's preview: each layer with its geometry
 // type, counts and system.
@@ -205,11 +205,11 @@ struct LayerReport {
 
 struct LayerSummary {
     std::vector<LayerReport> layers;
-    std::vector<RowError> notes;  // the first kListedNotes notes; `noted` in all
+    std::vector<tables::RowError> notes;  // the first kListedNotes notes; `noted` in all
     std::uint64_t noted = 0;
     // What GDAL could not read, record by record: the first kListedErrors; `failed` in all.
     // A run with any is not whole.
-    std::vector<RowError> errors;
+    std::vector<tables::RowError> errors;
     std::uint64_t failed = 0;
     std::string output;           // what was written: the format's title, or "tabla"
     // The files written besides the one named (a shapefile a layer, and their parts), by
@@ -227,7 +227,7 @@ using ReplaceQuestion = std::function<bool(const std::vector<std::string>& exist
 
 // The arguments of talpor-capas for a run's settings: the grids are opened there from the
 // same folders.
-std::vector<std::string> GridArguments(const Settings& settings);
+std::vector<std::string> GridArguments(const tables::Settings& settings);
 
 // "3 vértices sin altura (su Z no es una altitud)": the vertices converted without their Z,
 // which KML's altitudeMode says is no altitude above the sea (on the ground, on the sea
@@ -243,7 +243,7 @@ struct WritePlan {
     std::vector<std::pair<std::string, std::string>> systems;  // each layer and its output's: "ED50 UTM 30 (EPSG:23030)"
     std::vector<std::string> files;
 };
-WritePlan PlanWrite(const std::string& input, const std::string& output, const Settings& settings,
+WritePlan PlanWrite(const std::string& input, const std::string& output, const tables::Settings& settings,
                     const std::vector<LayerInfo>& layers);
 
 // Converts every layer of `input` to `output` (LayerOutputOf): layers written in a
@@ -255,7 +255,7 @@ WritePlan PlanWrite(const std::string& input, const std::string& output, const S
 // device, a pipe or a socket. Throws RunError, leaving no part of the output. A signal
 // (Ctrl+C) ends the process as the signal says once the output is removed; a caller that
 // defers signals (DeferSignals, tables/OutputFile.h) gets Interrupted instead.
-LayerSummary ConvertLayers(const std::string& input, const std::string& output, const Settings& settings,
+LayerSummary ConvertLayers(const std::string& input, const std::string& output, const tables::Settings& settings,
                            const LayerProgress& progress = {}, const ReplaceQuestion& replace = {},
                            const LayerLimits& limits = {});
 
@@ -283,4 +283,4 @@ std::string LayerSummaryText(const LayerSummary& summary, std::string_view input
 // (EPSG:25830): copiada sin cambios".
 std::string LayerWayText(const LayerReport& report, std::string_view joint);
 
-}  // namespace batch
+}  // namespace layers

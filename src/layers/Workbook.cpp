@@ -18,7 +18,7 @@
 #include "tables/OutputFile.h"
 #include "tables/SystemError.h"
 
-namespace batch {
+namespace layers {
 namespace {
 
 // A cell in a record: "" empty, "n" and the number's text, "t" and the text.
@@ -55,7 +55,7 @@ const TalporSheetFunctions& Module() {
         return f != nullptr && f->version == kTalporSheetVersion ? f : nullptr;
     }();
     if (functions == nullptr)
-        throw RunError("no se puede cargar GDAL, la biblioteca que lee las hojas de cálculo; guárdela como CSV");
+        throw tables::RunError("no se puede cargar GDAL, la biblioteca que lee las hojas de cálculo; guárdela como CSV");
     return *functions;
 }
 
@@ -92,8 +92,8 @@ void ReadJob(const std::string& path, const std::function<void(const Record&)>& 
     if (Module().read(path.c_str(), &reader, error, sizeof error) == 0) {
         const std::string why = error;
         if (why.starts_with("más de "))
-            throw RunError("la hoja de cálculo tiene " + why + ": guarde sus puntos como CSV");
-        throw RunError("no se puede leer como hoja de cálculo (" + why + ")");
+            throw tables::RunError("la hoja de cálculo tiene " + why + ": guarde sus puntos como CSV");
+        throw tables::RunError("no se puede leer como hoja de cálculo (" + why + ")");
     }
 }
 
@@ -143,13 +143,13 @@ void WriteJob(const std::string& grids, const std::string& output, const std::st
     }
     char error[512] = "";
     if (Module().write(output.c_str(), driver.c_str(), out.data(), static_cast<int>(out.size()), error, sizeof error) == 0)
-        throw RunError("no se puede escribir la hoja de cálculo (" + std::string(error) + ")");
+        throw tables::RunError("no se puede escribir la hoja de cálculo (" + std::string(error) + ")");
 }
 
 }  // namespace
 
 WorkbookKind WorkbookOfPath(std::string_view path) {
-    const std::string lower = AsciiLower(path);
+    const std::string lower = tables::AsciiLower(path);
     if (lower.ends_with(".xlsx")) return WorkbookKind::Xlsx;
     if (lower.ends_with(".ods")) return WorkbookKind::Ods;
     if (lower.ends_with(".xls")) return WorkbookKind::Xls;
@@ -170,9 +170,9 @@ std::vector<Sheet> ReadWorkbook(const std::string& path, const LayerProgress& pr
                 sheets.back().rows.push_back(std::move(row));
             }
         }, progress);
-    } catch (const RunError& e) {
+    } catch (const tables::RunError& e) {
         if (WorkbookOfPath(path) != WorkbookKind::Xls) throw;
-        throw RunError(std::string(e.what()) + ": guárdela como .xlsx o CSV");
+        throw tables::RunError(std::string(e.what()) + ": guárdela como .xlsx o CSV");
     }
     return sheets;
 }
@@ -184,7 +184,7 @@ void WriteWorkbook(const std::string& path, WorkbookKind kind, const std::vector
     // folder of its own among the temporary files, and the file is moved to `path`.
     const char* tmp = std::getenv("TMPDIR");
     std::string folder = std::string(tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp") + "/talpor-libro-XXXXXX";
-    if (::mkdtemp(folder.data()) == nullptr) throw RunError("no se puede crear una carpeta temporal: " + SystemErrorText(errno));
+    if (::mkdtemp(folder.data()) == nullptr) throw tables::RunError("no se puede crear una carpeta temporal: " + tables::SystemErrorText(errno));
     struct Remove {
         const std::string& folder;
         ~Remove() {
@@ -207,7 +207,7 @@ void WriteWorkbook(const std::string& path, WorkbookKind kind, const std::vector
                 out << EncodeRecord(r);
             }
         }
-        if (!out.flush()) throw RunError("no se puede escribir " + grids);
+        if (!out.flush()) throw tables::RunError("no se puede escribir " + grids);
     }
     {
         LayerWorker worker({"libro", grids, "--salida=" + book, std::string("--formato=") + (kind == WorkbookKind::Ods ? "ODS" : "XLSX")}, -1);
@@ -216,7 +216,7 @@ void WriteWorkbook(const std::string& path, WorkbookKind kind, const std::vector
     std::error_code e;
     std::filesystem::rename(book, path, e);
     if (e) std::filesystem::copy_file(book, path, std::filesystem::copy_options::overwrite_existing, e);
-    if (e) throw RunError("no se puede escribir " + path + ": " + e.message());
+    if (e) throw tables::RunError("no se puede escribir " + path + ": " + e.message());
 }
 
 bool WorkbookJob(const std::vector<std::string>& args, const std::function<void(const Record&)>& send) {
@@ -234,4 +234,4 @@ bool WorkbookJob(const std::vector<std::string>& args, const std::function<void(
     return true;
 }
 
-}  // namespace batch
+}  // namespace layers

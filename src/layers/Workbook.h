@@ -13,7 +13,7 @@
 #include "layers/LayerWorker.h"
 #include "layers/Layers.h"
 
-namespace batch {
+namespace layers {
 
 struct Cell {
     enum class Kind { Empty, Number, Text };
@@ -62,4 +62,4 @@ void WriteWorkbook(const std::string& path, WorkbookKind kind, const std::vector
 // The worker's jobs "hojas" (read) and "libro" (write); false for another job.
 bool WorkbookJob(const std::vector<std::string>& args, const std::function<void(const Record&)>& send);
 
-}  // namespace batch
+}  // namespace layers

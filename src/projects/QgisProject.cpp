@@ -31,8 +31,8 @@ namespace projects {
 namespace {
 
 namespace fs = std::filesystem;
-using batch::CrsName;
-using batch::RunError;
+using tables::CrsName;
+using tables::RunError;
 
 // A project of more than this is no project: its layers are elsewhere.
 constexpr std::uint64_t kMaxProjectBytes = std::uint64_t{512} << 20;
@@ -41,7 +41,7 @@ constexpr std::string_view kLayoutMap = "65639";
 
 std::string ReadWhole(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw RunError("no se puede leer: " + batch::SystemErrorText(errno));
+    if (fd < 0) throw RunError("no se puede leer: " + tables::SystemErrorText(errno));
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
@@ -59,7 +59,7 @@ std::string ReadWhole(const std::string& path) {
         if (n <= 0) {
             const int e = n < 0 ? errno : EIO;
             ::close(fd);
-            throw RunError("no se puede leer: " + batch::SystemErrorText(e));
+            throw RunError("no se puede leer: " + tables::SystemErrorText(e));
         }
         done += static_cast<std::size_t>(n);
     }
@@ -67,11 +67,11 @@ std::string ReadWhole(const std::string& path) {
     return bytes;
 }
 
-void WriteAll(const batch::OutputFile& out, const std::string& bytes, const std::string& name) {
+void WriteAll(const tables::OutputFile& out, const std::string& bytes, const std::string& name) {
     for (std::size_t done = 0; done < bytes.size();) {
         const ssize_t n = ::write(out.Fd(), bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) throw RunError("no se puede escribir «" + name + "»: " + batch::SystemErrorText(n < 0 ? errno : EIO));
+        if (n <= 0) throw RunError("no se puede escribir «" + name + "»: " + tables::SystemErrorText(n < 0 ? errno : EIO));
         done += static_cast<std::size_t>(n);
     }
 }
@@ -144,7 +144,7 @@ std::string Number(double v) {
 }
 
 double NumberOf(const std::string& text, bool& ok) {
-    const std::string t = batch::AsciiLower(text);
+    const std::string t = tables::AsciiLower(text);
     char* end = nullptr;
     const double v = std::strtod(t.c_str(), &end);
     ok = ok && end != t.c_str() && *end == 0 && std::isfinite(v);
@@ -159,27 +159,27 @@ struct Rect {
 // as a table's rows are.
 class Mover {
   public:
-    Mover(const batch::Settings& settings, const CrsName& from, const CrsName& to) : from_(from), to_(to) {
-        batch::Settings s = settings;
+    Mover(const tables::Settings& settings, const CrsName& from, const CrsName& to) : from_(from), to_(to) {
+        tables::Settings s = settings;
         s.target = to;
-        conversion_ = batch::TowardTarget(s, from).conversion;
+        conversion_ = tables::TowardTarget(s, from).conversion;
         conversion_.places = false;
         conversion_.altitude = false;
         conversion_.heightIsAltitude = false;
     }
 
     std::optional<std::array<double, 2>> Move(double x, double y) const {
-        batch::RowPoint p;
+        tables::RowPoint p;
         p.hasHeight = false;
         if (from_.zone == 0) {
             if (!(std::abs(y) <= 90 && std::abs(x) <= 180)) return std::nullopt;
-            p.kind = batch::RowPoint::Kind::Geographic;
+            p.kind = tables::RowPoint::Kind::Geographic;
             p.geographic = {y, x, 0};
         } else {
-            p.kind = batch::RowPoint::Kind::Utm;
+            p.kind = tables::RowPoint::Kind::Utm;
             p.utm = {x, y, static_cast<std::int16_t>(from_.zone), 0};
         }
-        const batch::RowResult r = batch::ConvertPoint(p, conversion_);
+        const tables::RowResult r = tables::ConvertPoint(p, conversion_);
         if (!r.error.empty() || !r.result.point) return std::nullopt;
         if (to_.zone == 0) return std::array{r.result.point->lon, r.result.point->lat};
         if (r.result.utm && r.result.utm->zone == to_.zone) return std::array{r.result.utm->E, r.result.utm->N};
@@ -219,7 +219,7 @@ class Mover {
 
   private:
     CrsName from_, to_;
-    batch::Conversion conversion_;
+    tables::Conversion conversion_;
 };
 
 // What a project's datasource reads, by its provider.
@@ -373,7 +373,7 @@ std::string PolygonOf(const Rect& r) {
 // A bookmark's extent, written as a polygon of its corners.
 std::optional<Rect> RectOfPolygon(const std::string& wkt) {
     const std::size_t open = wkt.find("((");
-    if (!batch::AsciiLower(wkt).starts_with("polygon") || open == std::string::npos) return std::nullopt;
+    if (!tables::AsciiLower(wkt).starts_with("polygon") || open == std::string::npos) return std::nullopt;
     Rect r{INFINITY, INFINITY, -INFINITY, -INFINITY};
     const char* at = wkt.c_str() + open + 2;
     int count = 0;
@@ -402,7 +402,7 @@ std::string Plural(std::size_t n, const std::string& one, const std::string& man
 }  // namespace
 
 bool IsProjectName(std::string_view path) {
-    const std::string lower = batch::AsciiLower(path);
+    const std::string lower = tables::AsciiLower(path);
     return lower.ends_with(".qgs") || lower.ends_with(".qgz");
 }
 
@@ -415,7 +415,7 @@ Project ReadProject(const std::string& path) {
             const ZipArchive zip(bytes);
             const ZipMember* qgs = nullptr;
             for (const ZipMember& m : zip.Members())
-                if (batch::AsciiLower(m.name).ends_with(".qgs") && m.name.find('/') == std::string::npos) {
+                if (tables::AsciiLower(m.name).ends_with(".qgs") && m.name.find('/') == std::string::npos) {
                     if (qgs != nullptr) throw RunError("el .qgz lleva dos proyectos, «" + qgs->name + "» y «" + m.name + "»");
                     qgs = &m;
                 }
@@ -463,7 +463,7 @@ std::vector<ProjectLayer> LayersOf(const Project& project) {
     return layers;
 }
 
-std::optional<CrsName> ProjectTarget(const batch::Settings& settings, const CrsName& from) {
+std::optional<CrsName> ProjectTarget(const tables::Settings& settings, const CrsName& from) {
     if (settings.target) {
         if (from.Ed50() == settings.target->Ed50()) return std::nullopt;
         return settings.target;
@@ -474,7 +474,7 @@ std::optional<CrsName> ProjectTarget(const batch::Settings& settings, const CrsN
     return CrsName{settings.layers.wgs84Label ? CrsName::Datum::WGS84 : CrsName::Datum::ETRS89, from.zone};
 }
 
-ProjectSummary ConvertProject(const Project& project, const std::string& output, const batch::Settings& settings,
+ProjectSummary ConvertProject(const Project& project, const std::string& output, const tables::Settings& settings,
                               const OutcomeOf& outcomes) {
     const std::vector<ProjectLayer> layers = LayersOf(project);  // throws for what is no project
     XmlDocument doc(project.xml);
@@ -568,11 +568,11 @@ ProjectSummary ConvertProject(const Project& project, const std::string& output,
         projectFrom = CrsOfSrs(doc, *srs);
         if (projectFrom) projectTo = ProjectTarget(settings, *projectFrom);
         if (projectTo) {
-            SetSystem(doc, *srs, batch::EpsgOf(*projectTo));
+            SetSystem(doc, *srs, tables::EpsgOf(*projectTo));
             summary.moved.push_back("el sistema del proyecto");
-            summary.way = batch::TitleOf(*projectFrom) + " → " + batch::TitleOf(*projectTo) + ", " +
+            summary.way = tables::TitleOf(*projectFrom) + " → " + tables::TitleOf(*projectTo) + ", " +
                           (projectFrom->Ed50() == projectTo->Ed50() ? std::string("solo la proyección")
-                                                                    : std::string(batch::MethodWord(settings.conversion.method)));
+                                                                    : std::string(tables::MethodWord(settings.conversion.method)));
         }
     }
     std::vector<std::string> unmoved;
@@ -586,7 +586,7 @@ ProjectSummary ConvertProject(const Project& project, const std::string& output,
             unmoved.push_back(what);
             return false;
         }
-        SetSystem(doc, *srs, batch::EpsgOf(*to));
+        SetSystem(doc, *srs, tables::EpsgOf(*to));
         (void)holder;
         return true;
     };
@@ -643,7 +643,7 @@ ProjectSummary ConvertProject(const Project& project, const std::string& output,
             const auto frame = ok ? Mover(settings, *from, *to).MoveFrame(r) : std::nullopt;
             if (frame) {
                 SetExtent(doc, *extent, *frame);
-                if (!ofProject) SetSystem(doc, *crs, batch::EpsgOf(*to));
+                if (!ofProject) SetSystem(doc, *crs, tables::EpsgOf(*to));
                 ++maps;
             } else {
                 unmoved.push_back("un mapa de diseño");
@@ -654,7 +654,7 @@ ProjectSummary ConvertProject(const Project& project, const std::string& output,
             const std::optional<CrsName> gridFrom = CrsOfSrs(doc, srs);
             const std::optional<CrsName> gridTo = gridFrom ? ProjectTarget(settings, *gridFrom) : std::nullopt;
             if (!gridTo) continue;
-            SetSystem(doc, *srs, batch::EpsgOf(*gridTo));
+            SetSystem(doc, *srs, tables::EpsgOf(*gridTo));
             ++grids;
         }
     }
@@ -662,8 +662,8 @@ ProjectSummary ConvertProject(const Project& project, const std::string& output,
     if (grids > 0) summary.moved.push_back(Plural(grids, "la cuadrícula de un mapa", "cuadrículas de mapas"));
     // The ellipsoid distances and areas are measured on, where it was the source system's.
     if (const auto ellipsoid = doc.Find(root, "properties/Measure/Ellipsoid"); ellipsoid && projectFrom && projectTo) {
-        const std::string old = FieldOf(SystemOf(batch::EpsgOf(*projectFrom)), "ellipsoidacronym");
-        const std::string now = FieldOf(SystemOf(batch::EpsgOf(*projectTo)), "ellipsoidacronym");
+        const std::string old = FieldOf(SystemOf(tables::EpsgOf(*projectFrom)), "ellipsoidacronym");
+        const std::string now = FieldOf(SystemOf(tables::EpsgOf(*projectTo)), "ellipsoidacronym");
         if (doc.TextOf(*ellipsoid) == old && old != now) {
             doc.SetText(*ellipsoid, now);
             summary.moved.push_back(std::string("el elipsoide de las medidas (") +
@@ -681,7 +681,7 @@ ProjectSummary ConvertProject(const Project& project, const std::string& output,
     bool inQgz = false;
     if (!project.member.empty()) {
         const ZipArchive archive(project.archive);
-        for (const ZipMember& m : archive.Members()) inQgz = inQgz || batch::AsciiLower(m.name).ends_with(".qgd");
+        for (const ZipMember& m : archive.Members()) inQgz = inQgz || tables::AsciiLower(m.name).ends_with(".qgd");
     }
     if ((besideQgs || inQgz) && summary.layers > 0)
         summary.notes.push_back("su almacenamiento auxiliar (.qgd: etiquetas y diagramas colocados a mano) se copia tal "
@@ -691,7 +691,7 @@ ProjectSummary ConvertProject(const Project& project, const std::string& output,
         if (!settings.layers.replace && ::access(target.c_str(), F_OK) == 0)
             throw RunError("ya existe «" + target + "», y no se reemplaza sin --reemplazar");
         const std::string bytes = ReadWhole(auxiliary);
-        batch::OutputFile out(target, batch::IdOf(auxiliary));
+        tables::OutputFile out(target, tables::IdOf(auxiliary));
         WriteAll(out, bytes, target);
         out.Commit();
     }
@@ -704,7 +704,7 @@ ProjectSummary ConvertProject(const Project& project, const std::string& output,
     } catch (const ZipError& e) {
         throw RunError(std::string("no se puede escribir el .qgz: ") + e.what());
     }
-    batch::OutputFile out(output, batch::IdOf(project.path));
+    tables::OutputFile out(output, tables::IdOf(project.path));
     WriteAll(out, bytes, output);
     out.Commit();
     return summary;
@@ -716,7 +716,7 @@ namespace {
 // rejilla): el sistema del proyecto, la vista inicial y el marcador".
 std::string HeadLine(const ProjectSummary& s) {
     std::string text =
-        "proyecto de QGIS: " + batch::Count(s.layers, "capa lee ahora su fichero convertido", "capas leen ahora sus ficheros convertidos");
+        "proyecto de QGIS: " + tables::Count(s.layers, "capa lee ahora su fichero convertido", "capas leen ahora sus ficheros convertidos");
     if (s.moved.empty()) return text;
     text += "; movidos";
     if (!s.way.empty()) text += " (" + s.way + ")";

@@ -29,7 +29,7 @@ struct Project {
     std::string archive;  // a .qgz's bytes
 };
 
-// Reads the project at `path`; throws batch::RunError with why it cannot be read.
+// Reads the project at `path`; throws tables::RunError with why it cannot be read.
 Project ReadProject(const std::string& path);
 
 // A layer of a project and what it reads.
@@ -43,7 +43,7 @@ struct ProjectLayer {
     std::string none;   // when it reads no file Talpor converts, what it reads: "un servicio web (WMS)"
 };
 
-// The layers of a project, in its order; throws batch::RunError for a project whose
+// The layers of a project, in its order; throws tables::RunError for a project whose
 // structure is not QGIS's.
 std::vector<ProjectLayer> LayersOf(const Project& project);
 
@@ -74,12 +74,12 @@ struct ProjectSummary {
 // The system the project's coordinates in `from` go to in a run with `settings`: the
 // target where `from` is on the other datum from it (or, without --destino, on the
 // source side of the direction); nullopt where they stay.
-std::optional<batch::CrsName> ProjectTarget(const batch::Settings& settings, const batch::CrsName& from);
+std::optional<tables::CrsName> ProjectTarget(const tables::Settings& settings, const tables::CrsName& from);
 
 // Writes `project` as `output` (a whole file or nothing: tables/OutputFile.h), each layer
 // whose file `outcomes` says was converted reading the converted one; `settings` are the
-// run's (the method, its grids). Throws batch::RunError.
-ProjectSummary ConvertProject(const Project& project, const std::string& output, const batch::Settings& settings,
+// run's (the method, its grids). Throws tables::RunError.
+ProjectSummary ConvertProject(const Project& project, const std::string& output, const tables::Settings& settings,
                               const OutcomeOf& outcomes);
 
 // The summary's lines of a project: "talpor-lote: mapa.qgz: 4 capas leen los ficheros

@@ -53,7 +53,7 @@ std::string Decoded(std::string_view raw, std::size_t at) {
                 c = c * (hex ? 16 : 10) + static_cast<std::uint32_t>(v);
             }
             if (c == 0 || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) throw XmlError("referencia de carácter errónea en el byte " + std::to_string(at + i));
-            batch::AppendUtf8(out, c);
+            tables::AppendUtf8(out, c);
         } else {
             throw XmlError("entidad desconocida «&" + std::string(name) + ";» en el byte " + std::to_string(at + i));
         }
@@ -76,7 +76,7 @@ void XmlDocument::Parse() {
         if (at == std::string::npos) fail(std::string(what) + " sin cerrar", from);
         return at + end.size();
     };
-    if (!batch::IsUtf8(t)) throw XmlError("no está en UTF-8");
+    if (!tables::IsUtf8(t)) throw XmlError("no está en UTF-8");
     for (std::size_t at = 0; at < t.size(); ++at) {
         const auto c = static_cast<unsigned char>(t[at]);
         if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') fail("carácter de control " + std::to_string(c), at);

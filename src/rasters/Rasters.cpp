@@ -24,7 +24,7 @@ namespace rasters {
 
 namespace {
 
-using batch::RunError;
+using tables::RunError;
 
 // Talpor's systems by their EPSG codes; nullopt for any other.
 std::optional<RasterSystem> SystemOf(int epsg) {
@@ -52,12 +52,12 @@ std::string TextOf(const RasterSystem& s) {
            std::to_string(EpsgOf(s)) + ")";
 }
 
-core::ParameterSet MethodSet(batch::Method m) {
+core::ParameterSet MethodSet(tables::Method m) {
     switch (m) {
-        case batch::Method::Grid: return core::ParameterSet::SPED2ETV2;
-        case batch::Method::MolodenskyIGN: return core::ParameterSet::IGN;
-        case batch::Method::MolodenskyNIMA: return core::ParameterSet::NIMA;
-        case batch::Method::Helmert: break;
+        case tables::Method::Grid: return core::ParameterSet::SPED2ETV2;
+        case tables::Method::MolodenskyIGN: return core::ParameterSet::IGN;
+        case tables::Method::MolodenskyNIMA: return core::ParameterSet::NIMA;
+        case tables::Method::Helmert: break;
     }
     return core::ParameterSet::EST99;
 }
@@ -65,7 +65,7 @@ core::ParameterSet MethodSet(batch::Method m) {
 // A distance as the summaries write it: "0,033".
 std::string Number(double value, int decimals) {
     std::string text;
-    batch::AppendRounded(text, value, decimals, ',');
+    tables::AppendRounded(text, value, decimals, ',');
     return text;
 }
 
@@ -112,9 +112,9 @@ std::string GeoPackageContents(const std::string& path) {
 }  // namespace
 
 std::string ImageFormatOfContent(const std::string& path) {
-    const batch::WhatFile what = batch::WhatIs(path);
+    const tables::WhatFile what = tables::WhatIs(path);
     if (what.format == "gpkg") return GeoPackageContents(path) == "tiles" ? "GPKG" : "";
-    if (what.kind != batch::FileKind::Image) return "";
+    if (what.kind != tables::FileKind::Image) return "";
     // An Imagine file by its header; ECW and MrSID have no driver here.
     if (what.format == "img") {
         char head[15] = {};
@@ -134,21 +134,21 @@ std::string ImageFormatOfContent(const std::string& path) {
 
 bool IsRasterFile(std::string_view path) {
     const std::string file(path);
-    const batch::WhatFile what = batch::WhatIs(file);
+    const tables::WhatFile what = tables::WhatIs(file);
     if (what.format == "gpkg") return GeoPackageContents(file) == "tiles";
-    if (what.kind != batch::FileKind::Unknown) return what.kind == batch::FileKind::Image;
-    const std::string lower = batch::AsciiLower(path);
+    if (what.kind != tables::FileKind::Unknown) return what.kind == tables::FileKind::Image;
+    const std::string lower = tables::AsciiLower(path);
     static constexpr std::string_view kExtensions[] = {".tif", ".tiff", ".jpg", ".jpeg", ".png", ".asc", ".vrt", ".jp2", ".j2k",
                                                        ".img", ".bil", ".bip", ".bsq", ".xyz", ".ecw", ".sid"};
     return std::any_of(std::begin(kExtensions), std::end(kExtensions), [&](std::string_view e) { return lower.ends_with(e); });
 }
 
 bool HasTilesBesideLayers(const std::string& path) {
-    return batch::AsciiLower(path).ends_with(".gpkg") && GeoPackageContents(path) == "mixed";
+    return tables::AsciiLower(path).ends_with(".gpkg") && GeoPackageContents(path) == "mixed";
 }
 
 std::string ImageOutputName(const std::string& name, const std::string& input) {
-    const std::string lower = batch::AsciiLower(name);
+    const std::string lower = tables::AsciiLower(name);
     if (lower.ends_with(".gpkg") && IsRasterFile(input)) return name.substr(0, name.size() - 5) + ".tif";
     return name;
 }
@@ -165,7 +165,7 @@ std::string ResamplingOf(std::string_view word) {
 namespace {
 
 bool IsTiff(const std::string& path) {
-    const std::string lower = batch::AsciiLower(path);
+    const std::string lower = tables::AsciiLower(path);
     return lower.ends_with(".tif") || lower.ends_with(".tiff");
 }
 
@@ -173,7 +173,7 @@ bool IsTiff(const std::string& path) {
 // input's format, else the input's (a VRT's pixels go into a GeoTIFF; a .img is Imagine's
 // but for an ENVI image's).
 std::string DriverOf(const std::string& output, const std::string& input, bool cog) {
-    const std::string lower = batch::AsciiLower(output);
+    const std::string lower = tables::AsciiLower(output);
     const auto ends = [&](std::initializer_list<std::string_view> endings) {
         return std::any_of(endings.begin(), endings.end(), [&](std::string_view e) { return lower.ends_with(e); });
     };
@@ -253,7 +253,7 @@ const char* SetName(core::ParameterSet set) {
 }
 
 struct Progress {
-    const std::function<void(const batch::Record&)>& send;
+    const std::function<void(const layers::Record&)>& send;
     std::int64_t rows;
     std::chrono::steady_clock::time_point said{};
 };
@@ -269,8 +269,8 @@ int SendProgress(double fraction, void* context) {
 
 }  // namespace
 
-void RasterJob(const std::vector<std::string>& args, const batch::Settings& settings,
-               const std::function<void(const batch::Record&)>& send) {
+void RasterJob(const std::vector<std::string>& args, const tables::Settings& settings,
+               const std::function<void(const layers::Record&)>& send) {
     std::string output;
     bool writing = false;  // with --salida; with --destino only planned for that destination
     RasterOptions o;
@@ -282,7 +282,7 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
         if (a.starts_with("--remuestreo=")) o.resampling = a.substr(13);
         if (a == "--cog") o.cog = true;
     }
-    const TalporGdalFunctions& gdal = batch::GdalModule();
+    const TalporGdalFunctions& gdal = layers::GdalModule();
     TalporGdalRasterInfo info{};
     char error[1024] = "";
     if (gdal.raster(args.at(1).c_str(), &info, error, sizeof error) == 0)
@@ -300,16 +300,16 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
     const std::string driver = info.driver;
     // Its system: the one it says, or for an image without one the direction and zone given.
     std::optional<RasterSystem> from = SystemOf(info.epsg > 0 ? info.epsg : info.likeEpsg);
-    const batch::Conversion& c = settings.conversion;
+    const tables::Conversion& c = settings.conversion;
     if (!from && info.system[0] == 0 && settings.target) {
         if (!settings.origin)
             throw RunError("la imagen no dice su sistema, y no se supone ninguno: indique el suyo con --origen (por "
                            "ejemplo --origen=ed50-utm30)");
-        from = SystemOf(batch::EpsgOf(*settings.origin));
+        from = SystemOf(tables::EpsgOf(*settings.origin));
     } else if (!from && info.system[0] == 0) {
         if (!settings.layers.directionGiven)
             throw RunError("la imagen no dice su sistema: indique el sentido con -s (ed50-wgs84 o wgs84-ed50) y su huso "
-                           "con --huso", batch::Missing::Zone);
+                           "con --huso", tables::Missing::Zone);
         const bool ed50 = c.direction == core::Direction::ED50ToWGS84;
         from = RasterSystem{ed50 ? RasterSystem::Datum::ED50 : RasterSystem::Datum::ETRS89, c.zone};
     }
@@ -322,7 +322,7 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
     RasterSystem to{ed50 ? (settings.layers.wgs84Label ? RasterSystem::Datum::WGS84 : RasterSystem::Datum::ETRS89)
                          : RasterSystem::Datum::ED50,
                     from->zone != 0 && c.zone != 0 ? c.zone : from->zone};
-    if (settings.target) to = *SystemOf(batch::EpsgOf(*settings.target));
+    if (settings.target) to = *SystemOf(tables::EpsgOf(*settings.target));
     const bool sameSide = (from->datum == RasterSystem::Datum::ED50) == (to.datum == RasterSystem::Datum::ED50);
     if (settings.conversion.grids == nullptr) throw RunError("faltan las rejillas");
     if (o.cog && !output.empty() && !IsTiff(output))
@@ -333,7 +333,7 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
                          info.geoTransform[4], info.geoTransform[5]}};
     // Helmert's one set for the whole image, that no image is cut in two by a set's edge.
     core::ParameterSet method = MethodSet(c.method);
-    if (c.method == batch::Method::Helmert && !sameSide) {
+    if (c.method == tables::Method::Helmert && !sameSide) {
         const std::optional<core::ParameterSet> set = HelmertSetOf(*from, affine, info.width, info.height);
         if (!set) throw RunError("el centro de la imagen queda fuera del área de los parámetros de Helmert (EST99, ZNW99 y BAL99)");
         method = *set;
@@ -344,12 +344,12 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
     // An image of a row or a column of pixels gives no plane to fit (a header cut to 1 × 1).
     if (!std::isfinite(move.worstMetres) || !std::isfinite(move.worstPixels) ||
         !std::all_of(move.affine.t.begin(), move.affine.t.end(), [](double v) { return std::isfinite(v); }))
-        throw RunError("la imagen tiene " + batch::Grouped(static_cast<std::uint64_t>(info.width)) + " × " +
-                       batch::Grouped(static_cast<std::uint64_t>(info.height)) +
+        throw RunError("la imagen tiene " + tables::Grouped(static_cast<std::uint64_t>(info.width)) + " × " +
+                       tables::Grouped(static_cast<std::uint64_t>(info.height)) +
                        " píxeles, muy pocos para llevar su georreferencia al otro sistema: está dañada o es demasiado pequeña");
     if (move.outside > 0)
         throw RunError("parte de la imagen queda fuera del área del método: " +
-                       std::string(c.method == batch::Method::Grid ? "la rejilla del IGN cubre la península y Baleares"
+                       std::string(c.method == tables::Method::Grid ? "la rejilla del IGN cubre la península y Baleares"
                                                                    : "elija otro método"));
     // Nearest for a palette's indexes, bilinear for an elevation model, cubic for a photograph.
     const std::string resampling = !move.untouched && !o.resampling.empty() ? o.resampling
@@ -377,7 +377,7 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
           std::to_string(move.worstPixels), resampling, sameBytes || !move.untouched ? "" : format,
           std::to_string(std::hypot(affine.t[1], affine.t[4])), std::to_string(std::hypot(affine.t[2], affine.t[5])),
           from->zone == 0 ? "1" : "0", o.resample || o.tolerance == 0 ? "1" : "0", std::to_string(quality),
-          c.method == batch::Method::Helmert && !sameSide ? SetName(method) : "", format == "JP2OpenJPEG" ? "1" : "0"});
+          c.method == tables::Method::Helmert && !sameSide ? SetName(method) : "", format == "JP2OpenJPEG" ? "1" : "0"});
     if (!writing) return;
     Progress rows{send, info.height};
     const TalporGdalProgress progress{SendProgress, &rows};
@@ -395,24 +395,24 @@ void RasterJob(const std::vector<std::string>& args, const batch::Settings& sett
 namespace {
 
 // Toward a target, how the image went: the method, or the projection alone on one datum.
-std::string WayOf(const RasterSummary& s, const batch::Settings& settings) {
+std::string WayOf(const RasterSummary& s, const tables::Settings& settings) {
     if (!settings.target) return {};
     if (s.from.starts_with("ED50") == s.to.starts_with("ED50")) return "solo la proyección";
-    return std::string(batch::MethodWord(settings.conversion.method));
+    return std::string(tables::MethodWord(settings.conversion.method));
 }
 
 // The worker's arguments for `input` and its answer, read into a summary.
-std::vector<std::string> JobArguments(const std::string& input, const batch::Settings& settings, const RasterOptions& o) {
-    std::vector<std::string> args = {"imagen", input, "--ajustes=" + batch::EncodeSettings(settings),
+std::vector<std::string> JobArguments(const std::string& input, const tables::Settings& settings, const RasterOptions& o) {
+    std::vector<std::string> args = {"imagen", input, "--ajustes=" + layers::EncodeSettings(settings),
                                      "--tolerancia=" + std::to_string(o.tolerance)};
     if (o.resample) args.push_back("--remuestrear");
     if (!o.resampling.empty()) args.push_back("--remuestreo=" + o.resampling);
     if (o.cog) args.push_back("--cog");
-    for (std::string& a : batch::GridArguments(settings)) args.push_back(std::move(a));
+    for (std::string& a : layers::GridArguments(settings)) args.push_back(std::move(a));
     return args;
 }
 
-void Read(const batch::Record& r, RasterSummary& summary) {
+void Read(const layers::Record& r, RasterSummary& summary) {
     if (r.size() < 16 || r[0] != "imagen") return;
     summary.width = std::stoll(r[1]), summary.height = std::stoll(r[2]), summary.bands = std::stoi(r[3]);
     summary.type = r[4], summary.from = r[5], summary.to = r[6], summary.northUp = r[7] == "1";
@@ -425,17 +425,17 @@ void Read(const batch::Record& r, RasterSummary& summary) {
 }
 
 // The identities of the image `input` and of the files GDAL reads beside it.
-std::vector<batch::FileId> InputIds(const std::string& input) {
+std::vector<tables::FileId> InputIds(const std::string& input) {
     namespace fs = std::filesystem;
-    std::vector<batch::FileId> ids;
-    if (const std::optional<batch::FileId> id = batch::IdOf(input)) ids.push_back(*id);
+    std::vector<tables::FileId> ids;
+    if (const std::optional<tables::FileId> id = tables::IdOf(input)) ids.push_back(*id);
     const fs::path image(input);
-    const std::string lower = batch::AsciiLower(image.filename().string());
+    const std::string lower = tables::AsciiLower(image.filename().string());
     std::error_code e;
     for (fs::directory_iterator it(image.has_parent_path() ? image.parent_path() : fs::path("."), e), end; !e && it != end;
          it.increment(e)) {
-        const bool beside = TalporImageSidecar(lower, batch::AsciiLower(it->path().filename().string()));
-        if (const std::optional<batch::FileId> id = beside ? batch::IdOf(it->path().string()) : std::nullopt) ids.push_back(*id);
+        const bool beside = TalporImageSidecar(lower, tables::AsciiLower(it->path().filename().string()));
+        if (const std::optional<tables::FileId> id = beside ? tables::IdOf(it->path().string()) : std::nullopt) ids.push_back(*id);
     }
     return ids;
 }
@@ -443,10 +443,10 @@ std::vector<batch::FileId> InputIds(const std::string& input) {
 // Refuses a file to be written at `path` (named `name`) that is one of the input's own
 // beside it (`inputs` after the image itself): orto.jpg to orto.jpeg would write its
 // world file and .prj over the input's, whatever --reemplazar says.
-void RefuseInputsFile(const std::string& path, const std::string& name, const std::vector<batch::FileId>& inputs) {
-    const std::optional<batch::FileId> id = batch::IdOf(path);
+void RefuseInputsFile(const std::string& path, const std::string& name, const std::vector<tables::FileId>& inputs) {
+    const std::optional<tables::FileId> id = tables::IdOf(path);
     if (!id || std::find(inputs.begin() + (inputs.empty() ? 0 : 1), inputs.end(), *id) == inputs.end()) return;
-    const std::string lower = batch::AsciiLower(name), ending = lower.substr(lower.rfind('.') + 1);
+    const std::string lower = tables::AsciiLower(name), ending = lower.substr(lower.rfind('.') + 1);
     const auto world = std::find(std::begin(kTalporImageSidecars), std::end(kTalporImageSidecars), ending);
     throw RunError("«" + name + "» es " +
                    (world - std::begin(kTalporImageSidecars) < kTalporImageWorldFiles ? "el fichero de georreferencia"
@@ -472,7 +472,7 @@ void RefuseLinkOut(const std::string& output) {
 
 // Refuses the compressed formats whose readers are not free, which Talpor's GDAL lacks.
 void RefuseUnread(const std::string& input) {
-    const std::string lower = batch::AsciiLower(input), what = batch::WhatIs(input).format;
+    const std::string lower = tables::AsciiLower(input), what = tables::WhatIs(input).format;
     const char* format = what == "ecw" || lower.ends_with(".ecw")   ? "ECW"
                          : what == "sid" || lower.ends_with(".sid") ? "MrSID"
                                                                     : nullptr;
@@ -489,41 +489,41 @@ std::int64_t BytesOf(const std::string& input) {
 
 }  // namespace
 
-RasterSummary PlanRaster(const std::string& input, const std::string& output, const batch::Settings& settings,
-                         const RasterOptions& options, const batch::LayerProgress& progress) {
+RasterSummary PlanRaster(const std::string& input, const std::string& output, const tables::Settings& settings,
+                         const RasterOptions& options, const layers::LayerProgress& progress) {
     RefuseUnread(input);
     std::vector<std::string> args = JobArguments(input, settings, options);
     if (!output.empty()) args.push_back("--destino=" + output);
     RasterSummary summary;
-    batch::LayerWorker worker(args, -1);
-    worker.Wait(batch::LayerLimits{}, BytesOf(input), [&](const batch::Record& r) { Read(r, summary); }, progress);
+    layers::LayerWorker worker(args, -1);
+    worker.Wait(layers::LayerLimits{}, BytesOf(input), [&](const layers::Record& r) { Read(r, summary); }, progress);
     summary.way = WayOf(summary, settings);
     return summary;
 }
 
-RasterSummary ConvertRaster(const std::string& input, const std::string& output, const batch::Settings& settings,
-                            const RasterOptions& options, const batch::LayerProgress& progress,
-                            const batch::ReplaceQuestion& replace) {
+RasterSummary ConvertRaster(const std::string& input, const std::string& output, const tables::Settings& settings,
+                            const RasterOptions& options, const layers::LayerProgress& progress,
+                            const layers::ReplaceQuestion& replace) {
     RefuseUnread(input);
     if (output == "-") throw RunError("una imagen no se puede escribir en la salida estándar: dé un fichero de destino");
-    if (batch::AsciiLower(output).ends_with(".vrt"))
+    if (tables::AsciiLower(output).ends_with(".vrt"))
         throw RunError("una imagen se escribe en GeoTIFF, JPEG, PNG, JPEG 2000, Imagine, ENVI o malla, no en VRT: dé un destino .tif");
-    const std::vector<batch::FileId> inputs = InputIds(input);
-    batch::CheckDestination(output, output, inputs, "una imagen");
+    const std::vector<tables::FileId> inputs = InputIds(input);
+    layers::CheckDestination(output, output, inputs, "una imagen");
     RefuseLinkOut(output);
-    batch::OutputFolder out(output);
+    tables::OutputFolder out(output);
     std::vector<std::string> args = JobArguments(input, settings, options);
     args.push_back("--salida=" + out.Path());
     RasterSummary summary;
     {
-        batch::LayerWorker worker(args, -1);
-        worker.Wait(batch::LayerLimits{}, BytesOf(input), [&](const batch::Record& r) { Read(r, summary); }, progress);
+        layers::LayerWorker worker(args, -1);
+        worker.Wait(layers::LayerLimits{}, BytesOf(input), [&](const layers::Record& r) { Read(r, summary); }, progress);
     }
     summary.way = WayOf(summary, settings);
     std::vector<std::string> existing;
     for (const std::string& name : out.Written()) {
         RefuseInputsFile(out.Destination() + "/" + name, name, inputs);
-        batch::CheckDestination(out.Destination() + "/" + name, name, inputs, "una imagen");
+        layers::CheckDestination(out.Destination() + "/" + name, name, inputs, "una imagen");
         if (out.OfDestination(name) && name == std::filesystem::path(output).filename().string()) continue;
         summary.written.push_back(name);
         struct stat st {};
@@ -598,9 +598,9 @@ constexpr const char* kHeightsKept = "sus valores no cambian (las altitudes de E
 }  // namespace
 
 std::string RasterSummaryLine(const RasterSummary& s) {
-    std::string text = "imagen de " + batch::Grouped(static_cast<std::uint64_t>(s.width)) + " × " +
-                       batch::Grouped(static_cast<std::uint64_t>(s.height)) + " píxeles, " +
-                       batch::Count(static_cast<std::uint64_t>(s.bands), "banda", "bandas") + " " + s.type + "; " + Systems(s) +
+    std::string text = "imagen de " + tables::Grouped(static_cast<std::uint64_t>(s.width)) + " × " +
+                       tables::Grouped(static_cast<std::uint64_t>(s.height)) + " píxeles, " +
+                       tables::Count(static_cast<std::uint64_t>(s.bands), "banda", "bandas") + " " + s.type + "; " + Systems(s) +
                        ": " + WayText(s, true);
     if (Heights(s)) text += std::string("; ") + kHeightsKept;
     if (!s.written.empty()) {
@@ -621,10 +621,10 @@ std::string RasterPreview(const RasterSummary& s) {
         if (text.ends_with(',')) text.pop_back();
         return text + (s.degrees ? "º" : " m");
     };
-    std::string text = "Imagen de " + batch::Grouped(static_cast<std::uint64_t>(s.width)) + " × " +
-                       batch::Grouped(static_cast<std::uint64_t>(s.height)) + " píxeles de " +
+    std::string text = "Imagen de " + tables::Grouped(static_cast<std::uint64_t>(s.width)) + " × " +
+                       tables::Grouped(static_cast<std::uint64_t>(s.height)) + " píxeles de " +
                        (square ? side(s.pixelX) : side(s.pixelX) + " × " + side(s.pixelY)) + ", " +
-                       batch::Count(static_cast<std::uint64_t>(s.bands), "banda", "bandas") + " " + s.type + "; " + s.from;
+                       tables::Count(static_cast<std::uint64_t>(s.bands), "banda", "bandas") + " " + s.type + "; " + s.from;
     // A line each, short enough for the dialog.
     const std::string distance = Number(s.worstMetres, 3) + " m (" + Number(s.worstPixels, 3) + " píxeles)";
     const std::string to = "\nA " + s.to + (s.set.empty() ? "" : ", con el juego " + s.set) + ": ";

@@ -14,7 +14,7 @@
 
 namespace rasters {
 
-// Whether `path` is an image Talpor converts, by what the file is (batch::WhatIs), or by
+// Whether `path` is an image Talpor converts, by what the file is (tables::WhatIs), or by
 // its extension while it cannot be read: GeoTIFF (.tif, .tiff), JPEG or PNG with a world
 // file, ESRI's ASCII grids (.asc), VRT, JPEG 2000 (.jp2, .j2k), Erdas Imagine and ENVI
 // (.img), ESRI's .hdr labelled grids (.bil, .bip, .bsq), XYZ grids (.xyz), and ECW and
@@ -22,7 +22,7 @@ namespace rasters {
 // raster tiles and no layers.
 bool IsRasterFile(std::string_view path);
 
-// The image the existing file `path` is by its content (batch::WhatIs), as GDAL's driver
+// The image the existing file `path` is by its content (tables::WhatIs), as GDAL's driver
 // names it: "GTiff", "PNG", "JPEG", "JP2OpenJPEG", "HFA", "GPKG" (raster tiles and no
 // layers), "VRT", "AAIGrid", "ENVI" and "EHdr" (by the .hdr beside it), "XYZ"; "" for none
 // of them, and for ECW and MrSID, which GDAL here does not read.
@@ -80,20 +80,20 @@ struct RasterSummary {
 
 // What ConvertRaster will do with `input`, without writing anything: its size, systems
 // and way (a destination's format may change the way: "" for the input's). Throws
-// batch::RunError when it cannot be converted. `progress` is called while the worker
+// tables::RunError when it cannot be converted. `progress` is called while the worker
 // reads, about every tenth of a second; what it throws stops the worker.
-RasterSummary PlanRaster(const std::string& input, const std::string& output, const batch::Settings& settings,
-                         const RasterOptions& options = {}, const batch::LayerProgress& progress = {});
+RasterSummary PlanRaster(const std::string& input, const std::string& output, const tables::Settings& settings,
+                         const RasterOptions& options = {}, const layers::LayerProgress& progress = {});
 
 // Converts the image `input` to `output` (a file, replaced when it exists; files beside it
 // when they exist only as `replace` or settings.layers.replace allow it), nothing left under
 // the names when it fails or `progress` throws: its pixels untouched where the method
 // allows it, else resampled through the method. `progress` is told the rows of pixels
 // written and their total.
-// Throws batch::RunError.
-RasterSummary ConvertRaster(const std::string& input, const std::string& output, const batch::Settings& settings,
-                            const RasterOptions& options = {}, const batch::LayerProgress& progress = {},
-                            const batch::ReplaceQuestion& replace = {});
+// Throws tables::RunError.
+RasterSummary ConvertRaster(const std::string& input, const std::string& output, const tables::Settings& settings,
+                            const RasterOptions& options = {}, const layers::LayerProgress& progress = {},
+                            const layers::ReplaceQuestion& replace = {});
 
 // The summary for standard error: "talpor-lote: orto.tif: imagen de 10.000 × 8.000
 // píxeles, 3 bandas Byte; ED50 UTM 30 (EPSG:23030) a ETRS89 UTM 30 (EPSG:25830): píxeles
@@ -108,7 +108,7 @@ std::string RasterSummaryLine(const RasterSummary& summary);
 std::string RasterPreview(const RasterSummary& plan);
 
 // talpor-capas' job "imagen": the input's georeference planned and written.
-void RasterJob(const std::vector<std::string>& args, const batch::Settings& settings,
-               const std::function<void(const batch::Record&)>& send);
+void RasterJob(const std::vector<std::string>& args, const tables::Settings& settings,
+               const std::function<void(const layers::Record&)>& send);
 
 }  // namespace rasters

@@ -1,6 +1,6 @@
 #include "tables/CrsName.h"
 
-namespace batch {
+namespace tables {
 namespace {
 
 struct DatumName {
@@ -59,4 +59,4 @@ std::optional<core::Direction> DirectionBetween(const CrsName& from, const CrsNa
     return from.Ed50() ? core::Direction::ED50ToWGS84 : core::Direction::WGS84ToED50;
 }
 
-}  // namespace batch
+}  // namespace tables

@@ -8,7 +8,7 @@
 
 #include "core/Core.h"
 
-namespace batch {
+namespace tables {
 
 // A coordinate system Talpor converts, as a whole project is taken to one: a datum and a
 // form, UTM in one zone or degrees. WGS84 and ETRS89 are one side: they differ only by
@@ -35,4 +35,4 @@ std::string CrsNames();
 // are on one side (ED50, or ETRS89 and WGS84), which no datum change joins.
 std::optional<core::Direction> DirectionBetween(const CrsName& from, const CrsName& to);
 
-}  // namespace batch
+}  // namespace tables

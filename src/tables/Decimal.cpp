@@ -2,7 +2,7 @@
 
 #include "num/Number.h"
 
-namespace batch {
+namespace tables {
 
 double Round(double x, int decimals) { return num::RoundFew(x, decimals); }
 
@@ -10,4 +10,4 @@ void AppendRounded(std::string& out, double x, int decimals, char decimalSign) {
     num::AppendRounded(out, x, decimals, std::string_view(&decimalSign, 1));
 }
 
-}  // namespace batch
+}  // namespace tables

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace batch {
+namespace tables {
 
 // num::Round(x, decimals): halves to even on the 15-digit form; a value that rounds to
 // zero gives +0, a zero keeps its sign.
@@ -18,4 +18,4 @@ double Round(double x, int decimals);
 // has those digits and zeros in its 15-digit form, so Format rounds nothing further.
 void AppendRounded(std::string& out, double x, int decimals, char decimalSign);
 
-}  // namespace batch
+}  // namespace tables

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace batch {
+namespace tables {
 
 void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
@@ -125,4 +125,4 @@ std::string AsciiLower(std::string_view text) {
     return s;
 }
 
-}  // namespace batch
+}  // namespace tables

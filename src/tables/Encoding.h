@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace batch {
+namespace tables {
 
 // True when the text is well-formed UTF-8 (ASCII included).
 bool IsUtf8(std::string_view text);
@@ -30,4 +30,4 @@ void AppendUtf8(std::string& out, char32_t c);
 // names compared without case.
 std::string AsciiLower(std::string_view text);
 
-}  // namespace batch
+}  // namespace tables

@@ -13,7 +13,7 @@
 
 #include "tables/Encoding.h"
 
-namespace batch {
+namespace tables {
 
 namespace {
 
@@ -365,4 +365,4 @@ WhatFile WhatIs(const std::string& path) {
     return what;
 }
 
-}  // namespace batch
+}  // namespace tables

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace batch {
+namespace tables {
 
 enum class FileKind {
     Unknown,  // not read (missing, no regular file, unreadable): taken by its name
@@ -44,4 +44,4 @@ inline constexpr std::size_t kHeadBytes = 8192;
 // read yet, or an output: Unknown for none.
 WhatFile WhatNameSays(std::string_view path);
 
-}  // namespace batch
+}  // namespace tables

@@ -21,7 +21,7 @@
 #include "tables/Run.h"
 #include "tables/SystemError.h"
 
-namespace batch {
+namespace tables {
 namespace {
 
 // The temporary files and folders a signal must remove before the process ends, of every
@@ -404,4 +404,4 @@ void OutputFolder::Commit() {
     Release(g_folders, slot_);
 }
 
-}  // namespace batch
+}  // namespace tables

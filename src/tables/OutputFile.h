@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace batch {
+namespace tables {
 
 // A file's identity: the same file has the same device and inode under any name.
 struct FileId {
@@ -31,7 +31,7 @@ void RemoveTemporaryOutput();
 
 // While a worker process writes an OutputFolder's files, a signal that would end the
 // process (Ctrl+C, a kill) only stops the worker and is kept for the caller, which
-// leaves by unwinding (batch::Interrupted) so that the folder is removed outside the
+// leaves by unwinding (layers::Interrupted) so that the folder is removed outside the
 // handler; a second such signal ends the process at once, removing what it can. Between
 // DeferSignals and StopDeferringSignals, which nest: a run may defer them as a whole
 // (worker -1) and each wait for a worker within it again.
@@ -113,4 +113,4 @@ class OutputFolder {
     int slot_ = -1;  // where a signal finds the temporary folder's name
 };
 
-}  // namespace batch
+}  // namespace tables

@@ -14,7 +14,7 @@
 #include "num/Number.h"
 #include "num/RuntimeError.h"
 
-namespace batch {
+namespace tables {
 namespace {
 
 using text::kMaxEast, text::kMaxWest, text::kMinLatitude, text::kMaxLatitude;
@@ -520,4 +520,4 @@ void SetResultTexts(const RowResult& row, const Outputs& o, char decimalSign, st
     if (o.altitude && row.altitude) AppendRounded(*next, *row.altitude, 1, decimalSign);
 }
 
-}  // namespace batch
+}  // namespace tables

@@ -16,7 +16,7 @@
 #include "tables/CrsName.h"
 #include "text/PointText.h"
 
-namespace batch {
+namespace tables {
 
 // The methods a batch conversion offers. A new method is one line in kMethods and one
 // case in ConvertPoint.
@@ -172,4 +172,4 @@ std::size_t ResultCount(const Outputs& outputs);
 // "?": «40,4x -3,7».
 std::string Quoted(std::string_view text);
 
-}  // namespace batch
+}  // namespace tables

@@ -1,6 +1,6 @@
 #include "tables/Run.h"
 
-namespace batch {
+namespace tables {
 
 std::string Grouped(std::uint64_t n) {
     std::string digits = std::to_string(n);
@@ -34,4 +34,4 @@ Settings TableSettings(const Settings& s) {
     return TowardTarget(s, *s.origin);
 }
 
-}  // namespace batch
+}  // namespace tables

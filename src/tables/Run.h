@@ -11,7 +11,7 @@
 #include "tables/PointRow.h"
 #include "tables/TextTable.h"
 
-namespace batch {
+namespace tables {
 
 // The form of a file: a text table (CSV and the like) or a GPS format.
 enum class Format { Text, Gpx, Kml, GeoJson };
@@ -108,4 +108,4 @@ std::string Grouped(std::uint64_t n);
 // "1 fila convertida", "3 filas convertidas", "12.345 filas convertidas".
 std::string Count(std::uint64_t n, std::string_view one, std::string_view many);
 
-}  // namespace batch
+}  // namespace tables

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace batch {
+namespace tables {
 
 std::string SystemErrorText(int error) {
     switch (error) {
@@ -27,4 +27,4 @@ std::string SystemErrorText(int error) {
     }
 }
 
-}  // namespace batch
+}  // namespace tables

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace batch {
+namespace tables {
 
 // "no existe", "permiso denegado", "no es una carpeta", ...; strerror's text for the rare
 // numbers without a Spanish one.
@@ -22,4 +22,4 @@ inline std::string FileKindText(mode_t mode) {
     return "un fichero especial";
 }
 
-}  // namespace batch
+}  // namespace tables

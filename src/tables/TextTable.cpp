@@ -10,7 +10,7 @@
 #include "text/PointText.h"
 #include "num/RuntimeError.h"
 
-namespace batch {
+namespace tables {
 namespace {
 
 bool IsBlankChar(char c) { return c == ' ' || c == '\t'; }
@@ -571,4 +571,4 @@ std::string ColumnsText(const std::vector<std::size_t>& columns) {
     return text;
 }
 
-}  // namespace batch
+}  // namespace tables

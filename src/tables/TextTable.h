@@ -13,7 +13,7 @@
 #include "tables/Encoding.h"
 #include "tables/PointRow.h"
 
-namespace batch {
+namespace tables {
 
 // The UTF-8 byte order mark some programs write at the start of a file.
 inline constexpr std::string_view kBom = "\xEF\xBB\xBF";
@@ -150,4 +150,4 @@ char DecimalSignOf(const std::vector<std::string>& lines, const Layout& layout);
 // "columnas 2 y 3", "columna 4", "columnas 2 a 9": column numbers from 1.
 std::string ColumnsText(const std::vector<std::size_t>& columns);
 
-}  // namespace batch
+}  // namespace tables

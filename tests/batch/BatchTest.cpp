@@ -33,7 +33,7 @@ TEST(BatchStream, ChunksAreWrittenInOrder) {
     ASSERT_TRUE(inFile && outFile);
     std::fwrite(input.data(), 1, input.size(), inFile);
     std::rewind(inFile);
-    batch::Settings settings;
+    tables::Settings settings;
     settings.outputs = {false, false, true, false, true};
     const batch::Summary summary = batch::ConvertStream(fileno(inFile), fileno(outFile), settings);
     std::string output;
@@ -64,12 +64,12 @@ TEST(BatchCommandLine, ReadsEveryOptionAndNamesTheBadOne) {
         {"-s", "ed50-wgs84", "--metodo=molodensky-ign", "--huso", "30", "-c2,3", "--altura=Cota", "--separador=tab",
          "--sin-cabecera", "--salida=utm,parametros", "-p", "entrada.txt", "-o", "salida.txt"});
     EXPECT_EQ(cl.settings.conversion.direction, core::Direction::ED50ToWGS84);
-    EXPECT_EQ(cl.settings.conversion.method, batch::Method::MolodenskyIGN);
+    EXPECT_EQ(cl.settings.conversion.method, tables::Method::MolodenskyIGN);
     EXPECT_EQ(cl.settings.conversion.zone, 30);
-    EXPECT_EQ(cl.settings.conversion.input, batch::InputForm::Utm);
+    EXPECT_EQ(cl.settings.conversion.input, tables::InputForm::Utm);
     EXPECT_EQ(cl.settings.layout.pointColumns, (std::vector<std::string>{"2", "3"}));
     EXPECT_EQ(cl.settings.layout.heightColumn, "Cota");
-    EXPECT_EQ(cl.settings.layout.separator, batch::Separator::Tab);
+    EXPECT_EQ(cl.settings.layout.separator, tables::Separator::Tab);
     EXPECT_EQ(cl.settings.layout.header, false);
     EXPECT_FALSE(cl.settings.outputs.dms || cl.settings.outputs.degrees || cl.settings.outputs.height);
     EXPECT_TRUE(cl.settings.outputs.utm && cl.settings.outputs.set);
@@ -79,11 +79,11 @@ TEST(BatchCommandLine, ReadsEveryOptionAndNamesTheBadOne) {
     // The height column adds the height result unless --salida chose the results.
     // With a height column the height and the altitude come too, unless --salida chose the
     // results; the grid has no height on the target datum, nor on WGS84 when it goes there.
-    const batch::Outputs withHeight = batch::ParseCommandLine({"-a", "4"}).settings.outputs;
+    const tables::Outputs withHeight = batch::ParseCommandLine({"-a", "4"}).settings.outputs;
     EXPECT_TRUE(withHeight.height && withHeight.altitude);
-    const batch::Outputs toED50 = batch::ParseCommandLine({"-m", "rejilla", "-a", "4"}).settings.outputs;
+    const tables::Outputs toED50 = batch::ParseCommandLine({"-m", "rejilla", "-a", "4"}).settings.outputs;
     EXPECT_TRUE(!toED50.height && toED50.altitude);
-    const batch::Outputs toWGS84 =
+    const tables::Outputs toWGS84 =
         batch::ParseCommandLine({"-m", "rejilla", "-s", "ed50-wgs84", "-a", "4"}).settings.outputs;
     EXPECT_TRUE(!toWGS84.height && !toWGS84.altitude);
     EXPECT_EQ(batch::ParseCommandLine({}).input, "-");

@@ -185,7 +185,7 @@ TEST(FileConversion, ASpreadsheetsAltitudesAreTakenAsAltitudesAndComeBackAsTheyC
               std::string::npos) << out;
     std::vector<std::vector<std::string>> rows;
     std::istringstream lines(out);
-    for (std::string line; std::getline(lines, line);) batch::SplitFields(line, batch::Separator::Semicolon, rows.emplace_back());
+    for (std::string line; std::getline(lines, line);) tables::SplitFields(line, tables::Separator::Semicolon, rows.emplace_back());
     ASSERT_EQ(rows.size(), 3u);
     const auto column = [&](const char* name) {
         return std::find(rows[0].begin(), rows[0].end(), name) - rows[0].begin();
@@ -253,10 +253,10 @@ TEST(FileConversion, TheDialogsChoicesAreTalporLotesOptions) {
     // The same choices are the same settings, and they are offered again the next time.
     std::vector<std::string> args = {"--sentido=ed50-wgs84", "--huso=30", "--altitud=Cota",
                                      "--salida=gms,gd,utm,altura,altitud,parametros", "--punto", hitos};
-    const batch::Settings fromCommandLine = batch::ParseCommandLine(args).settings;
+    const tables::Settings fromCommandLine = batch::ParseCommandLine(args).settings;
     core::Grids grids(TALPOR_DATA_DIR, "");
     convert::FileDialog again(s.platform, grids, core::Direction::ED50ToWGS84, 30, hitos);
-    batch::Settings fromDialog = again.Settings();
+    tables::Settings fromDialog = again.Settings();
     EXPECT_TRUE(again.Model().Get("OptAltura", 1).value);
     EXPECT_EQ(again.Model().Get("CmbAltura").ListText(), "4: Cota");
     fromDialog.conversion.grids = nullptr;

@@ -23,21 +23,21 @@ namespace fs = std::filesystem;
 using testing_support::WriteFile;
 
 TEST(LayerWorker, SettingsArriveWhole) {
-    batch::Settings s;
-    s.conversion = {core::Direction::ED50ToWGS84, batch::Method::MolodenskyNIMA, batch::InputForm::Utm, 31, nullptr,
+    tables::Settings s;
+    s.conversion = {core::Direction::ED50ToWGS84, tables::Method::MolodenskyNIMA, tables::InputForm::Utm, 31, nullptr,
                     true, true, false};
     s.outputs = {false, true, false, true, false, true, true};
-    s.layout.separator = batch::Separator::Tab;
+    s.layout.separator = tables::Separator::Tab;
     s.layout.header = false;
     s.layout.pointColumns = {"Este\tX", "Norte\\n", "3"};
     s.layout.heightColumn = "Cota\n";
     s.layout.findHeight = false;
     s.decimalSign = '.';
-    s.format = batch::Format::GeoJson;
+    s.format = tables::Format::GeoJson;
     s.outputsChosen = true;
     s.layers = {"gpkg", true, true, true, true, true, true};
-    EXPECT_EQ(batch::DecodeSettings(batch::EncodeSettings(s)), s);
-    EXPECT_EQ(batch::DecodeSettings(batch::EncodeSettings(batch::Settings{})), batch::Settings{});
+    EXPECT_EQ(layers::DecodeSettings(layers::EncodeSettings(s)), s);
+    EXPECT_EQ(layers::DecodeSettings(layers::EncodeSettings(tables::Settings{})), tables::Settings{});
 }
 
 class LayerLimits : public ::testing::Test {
@@ -63,15 +63,15 @@ class LayerLimits : public ::testing::Test {
                                "r.gpkg r.csv -oo GEOM_POSSIBLE_NAMES=WKT -a_srs EPSG:23030 -nln rodales && python3 "
                                "vistas.py").c_str()),
                   0);
-        settings.conversion.method = batch::Method::Helmert;
+        settings.conversion.method = tables::Method::Helmert;
     }
     // The sentence a run ends with, "" when it ends well; nothing is left beside its output.
-    std::string Refusal(const std::string& input, const batch::LayerLimits& limits, const std::string& output = "x.gpkg",
-                        const batch::LayerProgress& progress = {}) {
+    std::string Refusal(const std::string& input, const layers::LayerLimits& limits, const std::string& output = "x.gpkg",
+                        const layers::LayerProgress& progress = {}) {
         std::string said;
         try {
-            batch::ConvertLayers((dir / input).string(), (dir / output).string(), settings, progress, {}, limits);
-        } catch (const batch::RunError& e) {
+            layers::ConvertLayers((dir / input).string(), (dir / output).string(), settings, progress, {}, limits);
+        } catch (const tables::RunError& e) {
             said = e.what();
         }
         for (const auto& e : fs::directory_iterator(dir)) EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
@@ -82,12 +82,12 @@ class LayerLimits : public ::testing::Test {
     }
     testing_support::TempFolder folder;
     const fs::path& dir = folder.path;
-    batch::Settings settings;
+    tables::Settings settings;
 };
 
 TEST_F(LayerLimits, WhatGrowsHangsOrSwellsEndsInOneSentence) {
     const std::string unread = "no se puede leer como capa: ";
-    batch::LayerLimits few;
+    layers::LayerLimits few;
     few.features = 100, few.perByte = 0;
     EXPECT_TRUE(Refusal("sin_fin.gpkg", few).starts_with(unread + "da más de 100 entidades, muchas más de las que caben"));
     few = {};

@@ -31,15 +31,15 @@ std::string GdalDriverOf(const std::string& path) {
     return out.empty() ? "-" : out;
 }
 
-std::string Reading(const batch::WhatFile& what) {
+std::string Reading(const tables::WhatFile& what) {
     switch (what.kind) {
-    case batch::FileKind::Unknown: return "unknown";
-    case batch::FileKind::Table: return "table";
-    case batch::FileKind::Layer: return "layer " + what.format;
-    case batch::FileKind::Image: return "image " + what.format;
-    case batch::FileKind::Sheet: return "sheet " + what.format;
-    case batch::FileKind::Project: return "project " + what.format;
-    case batch::FileKind::Refused: return "refused " + what.refusal;
+    case tables::FileKind::Unknown: return "unknown";
+    case tables::FileKind::Table: return "table";
+    case tables::FileKind::Layer: return "layer " + what.format;
+    case tables::FileKind::Image: return "image " + what.format;
+    case tables::FileKind::Sheet: return "sheet " + what.format;
+    case tables::FileKind::Project: return "project " + what.format;
+    case tables::FileKind::Refused: return "refused " + what.refusal;
     }
     return "";
 }
@@ -52,14 +52,14 @@ TEST(FileKind, EachFileIsWhatGdalSaysItIsWhateverItsName) {
         const std::string made = "cd '" + dir.string() + "' && " + Replaced(r[1], "{}", r[0]);
         ASSERT_EQ(std::system(made.c_str()), 0) << made;
         const std::string path = (dir / r[0]).string();
-        const std::string reading = Reading(batch::WhatIs(path));
+        const std::string reading = Reading(tables::WhatIs(path));
         if (r[2].starts_with("refused")) EXPECT_TRUE(reading.starts_with(r[2])) << reading;
         else EXPECT_EQ(reading, r[2]);
         EXPECT_EQ(GdalDriverOf(path), r[3]);
     }
     // What cannot be read yet is left to its name, and its reader.
-    EXPECT_EQ(batch::WhatIs((dir / "no-existe.gpkg").string()).kind, batch::FileKind::Unknown);
-    EXPECT_EQ(Reading(batch::WhatNameSays("/x/ORTO.JP2")), "image jp2");
+    EXPECT_EQ(tables::WhatIs((dir / "no-existe.gpkg").string()).kind, tables::FileKind::Unknown);
+    EXPECT_EQ(Reading(tables::WhatNameSays("/x/ORTO.JP2")), "image jp2");
     std::filesystem::remove_all(dir);
 }
 

@@ -21,8 +21,8 @@
 
 namespace {
 
-using batch::Conversion;
-using batch::Method;
+using tables::Conversion;
+using tables::Method;
 using core::Direction;
 
 // --- The window ----------------------------------------------------------------------
@@ -95,7 +95,7 @@ core::Grids& TestGrids() {
 }
 
 // All the result columns, the height where the method transforms it.
-batch::Outputs AllOutputs(Method m) { return {true, true, true, batch::TransformsHeight(m), true, true}; }
+tables::Outputs AllOutputs(Method m) { return {true, true, true, tables::TransformsHeight(m), true, true}; }
 
 // Points converted together through the batch calls a run converts its chunks with, so
 // that Helmert's latitudes go four at a time.
@@ -106,14 +106,14 @@ std::vector<BatchTexts> InBatch(const std::vector<Typed>& points, Direction d, M
     c.method = m;
     c.grids = &TestGrids();
     c.altitude = true;
-    std::vector<batch::RowPoint> read;
-    for (const auto& [point, height] : points) read.push_back(batch::ReadPoint(point, height, c));
-    std::vector<batch::RowResult> results;
-    batch::ConvertPoints(read, c, results);
+    std::vector<tables::RowPoint> read;
+    for (const auto& [point, height] : points) read.push_back(tables::ReadPoint(point, height, c));
+    std::vector<tables::RowResult> results;
+    tables::ConvertPoints(read, c, results);
     std::vector<BatchTexts> out(points.size());
     for (std::size_t i = 0; i < points.size(); ++i) {
         out[i].error = results.at(i).error;
-        if (out[i].error.empty()) batch::SetResultTexts(results[i], AllOutputs(m), ',', out[i].texts);
+        if (out[i].error.empty()) tables::SetResultTexts(results[i], AllOutputs(m), ',', out[i].texts);
     }
     return out;
 }
@@ -140,7 +140,7 @@ void ExpectSameTexts(const std::vector<Typed>& points, Direction d, Method m) {
             CaptionNumber(w.captions[4])};
         // A row without height (the window types 0 for it) has no height results.
         const bool typed = !height.empty();
-        if (batch::TransformsHeight(m)) expected.push_back(typed ? CaptionNumber(w.captions[2]) : "");
+        if (tables::TransformsHeight(m)) expected.push_back(typed ? CaptionNumber(w.captions[2]) : "");
         const std::string set = w.setTip.substr(w.setTip.find(": ") + 2);
         expected.push_back(set.substr(0, set.find('.')));
         // The altitude of the WGS84 side; the window has none of a grid's WGS84 result.
@@ -232,11 +232,11 @@ TEST(BatchDecimal, RoundsAsNumRoundAndWritesAsNumFormat) {
     for (double x : table) {
         for (int d : {1, 2, 4}) {
             SCOPED_TRACE(std::to_string(x) + " to " + std::to_string(d));
-            const double r = batch::Round(x, d);
+            const double r = tables::Round(x, d);
             const double expected = num::Round(x, d);
             EXPECT_TRUE(r == expected && std::signbit(r) == std::signbit(expected)) << r << " " << expected;
             std::string text;
-            batch::AppendRounded(text, x, d, ',');
+            tables::AppendRounded(text, x, d, ',');
             EXPECT_EQ(text, num::Format(num::Round(x, d), "0." + std::string(static_cast<std::size_t>(d), '0')));
         }
     }
@@ -247,78 +247,78 @@ TEST(BatchDecimal, RoundsAsNumRoundAndWritesAsNumFormat) {
 TEST(BatchTable, SplitsFields) {
     struct Case {
         const char* line;
-        batch::Separator separator;
+        tables::Separator separator;
         std::vector<std::string> fields;
     } cases[] = {
-        {"a;b;;c;", batch::Separator::Semicolon, {"a", "b", "", "c", ""}},
-        {"\"Torre, norte\",40.5,-3.5", batch::Separator::Comma, {"Torre, norte", "40.5", "-3.5"}},
-        {"\"dice \"\"hola\"\"\";x", batch::Separator::Semicolon, {"dice \"hola\"", "x"}},
-        {"40°25'0.5\"N;3°42'13\"W", batch::Separator::Semicolon, {"40°25'0.5\"N", "3°42'13\"W"}},
-        {"  P1  40,5\t-3,5  ", batch::Separator::Blanks, {"P1", "40,5", "-3,5"}},
-        {"\"Casa del monte\" 40.5 -3.5", batch::Separator::Blanks, {"Casa del monte", "40.5", "-3.5"}},
-        {"\"sin cerrar;x", batch::Separator::Semicolon, {"\"sin cerrar", "x"}},
-        {"\"Casa\r\ndel monte\";x", batch::Separator::Semicolon, {"Casa\r\ndel monte", "x"}},
-        {"", batch::Separator::Tab, {""}},
+        {"a;b;;c;", tables::Separator::Semicolon, {"a", "b", "", "c", ""}},
+        {"\"Torre, norte\",40.5,-3.5", tables::Separator::Comma, {"Torre, norte", "40.5", "-3.5"}},
+        {"\"dice \"\"hola\"\"\";x", tables::Separator::Semicolon, {"dice \"hola\"", "x"}},
+        {"40°25'0.5\"N;3°42'13\"W", tables::Separator::Semicolon, {"40°25'0.5\"N", "3°42'13\"W"}},
+        {"  P1  40,5\t-3,5  ", tables::Separator::Blanks, {"P1", "40,5", "-3,5"}},
+        {"\"Casa del monte\" 40.5 -3.5", tables::Separator::Blanks, {"Casa del monte", "40.5", "-3.5"}},
+        {"\"sin cerrar;x", tables::Separator::Semicolon, {"\"sin cerrar", "x"}},
+        {"\"Casa\r\ndel monte\";x", tables::Separator::Semicolon, {"Casa\r\ndel monte", "x"}},
+        {"", tables::Separator::Tab, {""}},
     };
     std::vector<std::string> fields;
     for (const Case& c : cases) {
-        batch::SplitFields(c.line, c.separator, fields);
+        tables::SplitFields(c.line, c.separator, fields);
         EXPECT_EQ(fields, c.fields) << c.line;
     }
 }
 
 TEST(BatchTable, ReadsOtherEncodingsAsWindows1252) {
-    EXPECT_TRUE(batch::IsUtf8("40º 25' N; año €"));
-    EXPECT_FALSE(batch::IsUtf8("40\xBA 25'"));
-    EXPECT_FALSE(batch::IsUtf8("\xC0\x80"));          // overlong
-    EXPECT_FALSE(batch::IsUtf8("\xED\xA0\x80"));      // surrogate
-    EXPECT_FALSE(batch::IsUtf8("abcdefgh\xE2\x82"));  // cut short
-    EXPECT_EQ(batch::FromWindows1252("40\xBA 25\x92 3\x94 \x81"), "40º 25’ 3” \xEF\xBF\xBD");
+    EXPECT_TRUE(tables::IsUtf8("40º 25' N; año €"));
+    EXPECT_FALSE(tables::IsUtf8("40\xBA 25'"));
+    EXPECT_FALSE(tables::IsUtf8("\xC0\x80"));          // overlong
+    EXPECT_FALSE(tables::IsUtf8("\xED\xA0\x80"));      // surrogate
+    EXPECT_FALSE(tables::IsUtf8("abcdefgh\xE2\x82"));  // cut short
+    EXPECT_EQ(tables::FromWindows1252("40\xBA 25\x92 3\x94 \x81"), "40º 25’ 3” \xEF\xBF\xBD");
 }
 
 TEST(BatchTable, FindsTheSeparatorTheHeaderAndThePoint) {
     struct Case {
         std::vector<std::string> lines;
-        batch::Separator separator;
+        tables::Separator separator;
         std::size_t header;
         std::vector<std::size_t> point;
         std::size_t columns;
         int zone = 0;  // of eastings and northings without one
     } cases[] = {
         {{"Punto;Latitud WGS84;Longitud WGS84;Cota", "P1;40,4168;-3,7038;650", "P2;41,5;2,1;12"},
-         batch::Separator::Semicolon, 1, {1, 2}, 4},
-        {{"No,Latitude,Longitude,Name", "1,40.41,-3.70,WPT001", "2,40.42,-3.71,WPT002"}, batch::Separator::Comma, 1, {1, 2}, 4},
-        {{"17 40,4168 -3,7038", "18 40,5 -3,8"}, batch::Separator::Blanks, 0, {1, 2}, 3},
-        {{"id\tE\tN\tHuso", "a\t440721\t4474447\t30"}, batch::Separator::Tab, 1, {1, 2, 3}, 4},
-        {{"", "P1 30T 440721 4474447 650", "P2 30T 440722 4474448 651"}, batch::Separator::Blanks, 0, {1, 2, 3}, 5},
-        {{"40°25'0.5\"N 3°42'13\"W"}, batch::Separator::Blanks, 0, {0, 1}, 2},
+         tables::Separator::Semicolon, 1, {1, 2}, 4},
+        {{"No,Latitude,Longitude,Name", "1,40.41,-3.70,WPT001", "2,40.42,-3.71,WPT002"}, tables::Separator::Comma, 1, {1, 2}, 4},
+        {{"17 40,4168 -3,7038", "18 40,5 -3,8"}, tables::Separator::Blanks, 0, {1, 2}, 3},
+        {{"id\tE\tN\tHuso", "a\t440721\t4474447\t30"}, tables::Separator::Tab, 1, {1, 2, 3}, 4},
+        {{"", "P1 30T 440721 4474447 650", "P2 30T 440722 4474448 651"}, tables::Separator::Blanks, 0, {1, 2, 3}, 5},
+        {{"40°25'0.5\"N 3°42'13\"W"}, tables::Separator::Blanks, 0, {0, 1}, 2},
         // A broken first row is a row, not a header; the others vote for the columns.
-        {{"40 75 0,5 N;3 42 13 W", "40 25 0,5 N;3 42 13 W", "41 0 0 N;2 0 0 E"}, batch::Separator::Semicolon, 0, {0, 1}, 2},
+        {{"40 75 0,5 N;3 42 13 W", "40 25 0,5 N;3 42 13 W", "41 0 0 N;2 0 0 E"}, tables::Separator::Semicolon, 0, {0, 1}, 2},
         // The rows with a point count their columns, not broken lines nor a header's trailing ";".
-        {{"id;Latitud;Longitud;cota", "1;40.1;-3.2;5", "nota;x", "nota;y"}, batch::Separator::Semicolon, 1, {1, 2}, 4},
-        {{"id;lat;lon;", "1;40.1;-3.2", "2;40.2;-3.3"}, batch::Separator::Semicolon, 1, {1, 2}, 3},
+        {{"id;Latitud;Longitud;cota", "1;40.1;-3.2;5", "nota;x", "nota;y"}, tables::Separator::Semicolon, 1, {1, 2}, 4},
+        {{"id;lat;lon;", "1;40.1;-3.2", "2;40.2;-3.3"}, tables::Separator::Semicolon, 1, {1, 2}, 3},
         // Surveyors' short names are a header; a row of numbers, even a broken one, never is.
-        {{"Vértice;X;Y;Cota", "V1;440721,00;4474447,00;650,2"}, batch::Separator::Semicolon, 1, {1, 2}, 4, 30},
-        {{"Punto\tx (m)\tY\tZ", "1\t440721.5\t4474447.5\t650"}, batch::Separator::Tab, 1, {1, 2}, 4, 30},
-        {{"E N H", "440721 4474447 650"}, batch::Separator::Blanks, 1, {0, 1}, 3, 30},
-        {{"E;N;H"}, batch::Separator::Semicolon, 1, {}, 3},  // a header alone
-        {{"99440721;4474447;650", "440721;4474447;650"}, batch::Separator::Semicolon, 0, {0, 1}, 3, 30},
+        {{"Vértice;X;Y;Cota", "V1;440721,00;4474447,00;650,2"}, tables::Separator::Semicolon, 1, {1, 2}, 4, 30},
+        {{"Punto\tx (m)\tY\tZ", "1\t440721.5\t4474447.5\t650"}, tables::Separator::Tab, 1, {1, 2}, 4, 30},
+        {{"E N H", "440721 4474447 650"}, tables::Separator::Blanks, 1, {0, 1}, 3, 30},
+        {{"E;N;H"}, tables::Separator::Semicolon, 1, {}, 3},  // a header alone
+        {{"99440721;4474447;650", "440721;4474447;650"}, tables::Separator::Semicolon, 0, {0, 1}, 3, 30},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.lines.back());
         Conversion conversion;
         conversion.zone = c.zone;
-        const batch::Layout l = batch::FindLayout(c.lines, {}, conversion);
+        const tables::Layout l = tables::FindLayout(c.lines, {}, conversion);
         EXPECT_EQ(l.separator, c.separator);
         EXPECT_EQ(l.headerLine, c.header);
         EXPECT_EQ(l.pointColumns, c.point);
         EXPECT_EQ(l.columns, c.columns);
     }
     // Columns by name, the height column, and what cannot be.
-    batch::LayoutChoice named;
+    tables::LayoutChoice named;
     named.pointColumns = {"e", "N", "huso"};
     named.heightColumn = "4";
-    const batch::Layout l = batch::FindLayout({"E;N;Huso;H", "440721;4474447;30;650"}, named, {});
+    const tables::Layout l = tables::FindLayout({"E;N;Huso;H", "440721;4474447;30;650"}, named, {});
     EXPECT_EQ(l.pointColumns, (std::vector<std::size_t>{0, 1, 2}));
     EXPECT_EQ(l.heightColumn, 3u);
     EXPECT_EQ(l.headerLine, 1u);
@@ -328,17 +328,17 @@ TEST(BatchTable, FindsTheSeparatorTheHeaderAndThePoint) {
     };
     for (const auto& [lines, message] : failures) {
         try {
-            batch::FindLayout(lines, {}, {});
+            tables::FindLayout(lines, {}, {});
             ADD_FAILURE() << message;
-        } catch (const batch::LayoutError& e) {
+        } catch (const tables::LayoutError& e) {
             EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
         }
     }
     named.pointColumns = {"Latitud"};
-    EXPECT_THROW(batch::FindLayout({"E;N;Huso;H"}, named, {}), batch::LayoutError);
+    EXPECT_THROW(tables::FindLayout({"E;N;Huso;H"}, named, {}), tables::LayoutError);
     named.pointColumns = {"1", "2"};
     named.heightColumn = "7";
-    EXPECT_THROW(batch::FindLayout({"1;2;3"}, named, {}), batch::LayoutError);
+    EXPECT_THROW(tables::FindLayout({"1;2;3"}, named, {}), tables::LayoutError);
 }
 
 }  // namespace
