@@ -417,10 +417,12 @@ int MoveRaster(const char* input, const char* output, const char* worldFile, con
     }
     CPLErrorReset();
     if (worldFile != nullptr && *worldFile != 0) {
-        // A world file gives the centre of the top left pixel (ESRI's order: A D B E C F).
+        // A world file gives the centre of the top left pixel (ESRI's order: A D B E C F),
+        // in degrees to a ten-millionth of a millimetre as in metres: a PNG's is read
+        // before its .aux.xml.
         const std::string stem = out.substr(0, out.rfind('.'));
         char text[512];
-        std::snprintf(text, sizeof text, "%.12f\n%.12f\n%.12f\n%.12f\n%.6f\n%.6f\n", t[1], t[4], t[2], t[5],
+        std::snprintf(text, sizeof text, "%.12f\n%.12f\n%.12f\n%.12f\n%.12f\n%.12f\n", t[1], t[4], t[2], t[5],
                       t[0] + t[1] / 2 + t[2] / 2, t[3] + t[4] / 2 + t[5] / 2);
         const std::string wkt = EsriWkt(epsg);
         if (wkt.empty() || !WriteText(stem + worldFile, text) || !WriteText(stem + ".prj", wkt)) {
@@ -500,6 +502,14 @@ void CollectWarpError(CPLErr level, CPLErrorNum number, const char* message) {
     t_warpErrors->message = OneLine(message), t_warpErrors->number = number;
 }
 
+// Whether the system of an EPSG code is in degrees.
+bool InDegrees(int epsg) {
+    OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+    const bool degrees = OSRImportFromEPSG(srs, epsg) == OGRERR_NONE && OSRIsGeographic(srs);
+    OSRDestroySpatialReference(srs);
+    return degrees;
+}
+
 int WarpRaster(const char* input, const char* output, const TalporGdalWarp* warp, char* error, int size) {
     GDALAllRegister();
     CPLErrorReset();
@@ -528,6 +538,9 @@ int WarpRaster(const char* input, const char* output, const TalporGdalWarp* warp
     // warp memory of 128 MB (two of them with -multi).
     std::vector<std::string> args = {"-ct", warp->pipeline, "-s_srs", source, "-t_srs", system, "-tr", x, y, "-r", warp->resampling,
                                      "-of", format, "-multi", "-wo", "NUM_THREADS=2", "-wm", "128"};
+    // From metres to degrees or back, the input's size means another length: gdalwarp's
+    // own, square pixels as many across the image as the input's.
+    if (InDegrees(warp->sourceEpsg) != InDegrees(warp->epsg)) args.erase(args.begin() + 6, args.begin() + 9);
     for (const std::string& o : CreationOptions(src, format)) args.insert(args.end(), {"-co", o});
     // The block cache small, whatever the machine's size (GDAL's default is a twentieth of
     // its memory): the warper reads and writes through its own chunks.
