@@ -206,13 +206,22 @@ class Mover {
         return out;
     }
 
-    // A print layout's map: its centre moved, its shape kept (the item's size on paper is
-    // the user's), its size as the moved box's.
-    std::optional<Rect> MoveFrame(const Rect& r) const {
+    // A print layout's map, whose shape is the item's on paper (`aspect`, width over
+    // height; 0 for unknown): between systems of one unit, its centre moved and its shape
+    // kept, its size as the moved box's; between degrees and metres, the moved box grown
+    // to the item's shape about its centre, so that it shows all the ground it showed.
+    std::optional<Rect> MoveFrame(const Rect& r, double aspect) const {
         const auto box = MoveBox(r);
         const auto centre = Move((r.xmin + r.xmax) / 2, (r.ymin + r.ymax) / 2);
         const double w = r.xmax - r.xmin, h = r.ymax - r.ymin;
         if (!box || !centre || !(w > 0 && h > 0)) return box;
+        if ((from_.zone == 0) != (to_.zone == 0)) {
+            const double cx = (box->xmin + box->xmax) / 2, cy = (box->ymin + box->ymax) / 2;
+            double bw = box->xmax - box->xmin, bh = box->ymax - box->ymin;
+            if (aspect > 0 && bw / bh < aspect) bw = bh * aspect;
+            else if (aspect > 0) bh = bw / aspect;
+            return Rect{cx - bw / 2, cy - bh / 2, cx + bw / 2, cy + bh / 2};
+        }
         const double k = std::sqrt((box->xmax - box->xmin) * (box->ymax - box->ymin) / (w * h));
         return Rect{(*centre)[0] - w * k / 2, (*centre)[1] - h * k / 2, (*centre)[0] + w * k / 2, (*centre)[1] + h * k / 2};
     }
@@ -640,7 +649,15 @@ ProjectSummary ConvertProject(const Project& project, const std::string& output,
         if (extent && from && to) {
             bool ok = true;
             const Rect r = ExtentOf(doc, *extent, ok);
-            const auto frame = ok ? Mover(settings, *from, *to).MoveFrame(r) : std::nullopt;
+            // The item's size on paper: "200,100,mm".
+            double aspect = 0;
+            if (const auto size = doc.AttributeOf(item, "size")) {
+                const std::vector<std::string> parts = Split(*size, ',');
+                bool sized = parts.size() >= 2;
+                const double width = sized ? NumberOf(parts[0], sized) : 0, height = sized ? NumberOf(parts[1], sized) : 0;
+                if (sized && width > 0 && height > 0) aspect = width / height;
+            }
+            const auto frame = ok ? Mover(settings, *from, *to).MoveFrame(r, aspect) : std::nullopt;
             if (frame) {
                 SetExtent(doc, *extent, *frame);
                 if (!ofProject) SetSystem(doc, *crs, tables::EpsgOf(*to));

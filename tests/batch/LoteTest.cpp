@@ -762,15 +762,20 @@ TEST_F(Lote, AQgisProjectFollowsItsLayersIntoTheTargetSystem) {
                 Has(r.err, "obra/mapa.qgz: capa «fuera»: su fichero no es de los que se convierten (está fuera de la "
                            "carpeta); sigue leyendo «" + (dir / "fuera.shp").string() + "»\n") &&
                 Has(r.err, "obra/etrs.qgs: proyecto de QGIS: 1 capa lee ahora su fichero convertido\n") &&
-                Has(r.err, "talpor-lote: 7 ficheros convertidos, 0 con errores, 0 rechazados\n"))
+                Has(r.err, "obra/grados.qgs: proyecto de QGIS: 1 capa lee ahora su fichero convertido; movidos (ED50 "
+                           "geográficas → ETRS89 UTM 30, rejilla): el sistema del proyecto, la extensión del mapa, la vista "
+                           "inicial, el marcador, el mapa de un diseño de impresión y la cuadrícula de un mapa\n") &&
+                Has(r.err, "talpor-lote: 8 ficheros convertidos, 0 con errores, 0 rechazados\n"))
         << r.err;
     check("salida", "");
     // A project is never replaced without the user's word.
     r = Run("--destino=etrs89-utm30 -m rejilla obra salida");
     EXPECT_TRUE(Has(r.err, "obra/mapa.qgz: rechazado: ya existe «salida/mapa.qgz»")) << r.err;
-    r = Run("-j 2 --destino=etrs89-utm30 -m rejilla obra/mapa.qgz solo");
+    // Alone, into a folder deeper than its own: the layers it does not convert still read
+    // what they read.
+    r = Run("-j 2 --destino=etrs89-utm30 -m rejilla obra/mapa.qgz solo/en/otra");
     EXPECT_TRUE(r.status == 0 && Has(r.err, "talpor-lote: 5 ficheros convertidos, 0 con errores, 0 rechazados\n")) << r.err;
-    check("solo", "mapa.qgz");
+    check("solo/en/otra", "mapa.qgz");
     // The layers into GeoPackages, the KMZ's too: the project reads them there; the
     // orthophoto keeps its format.
     r = Run("--destino=etrs89-utm30 -m rejilla --formato=gpkg obra/mapa.qgz engpkg");

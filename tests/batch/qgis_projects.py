@@ -13,6 +13,8 @@ python3-qgis, offscreen), with PROJ's cct and GDAL's ogr2ogr as the truth for co
         absoluto.qgs absolute paths, the shapefile, the orthophoto and the GeoPackage's
                      second layer (its name has a "&", which XML writes as an entity)
         etrs.qgs     an ETRS89 project (EPSG:25830) with the shapefile
+        grados.qgs   an ED50 project in degrees (EPSG:4230) with the shapefile, measuring
+                     on no ellipsoid
   qgis_projects.py check FOLDER OUTPUT GRID [PROJECT...]
       opens each project of OUTPUT (all three, or those named) in QGIS and checks it
       against FOLDER/obra's: every layer whose file is in obra valid and read from
@@ -53,6 +55,10 @@ VIEW = (439000, 4473000, 443000, 4477000)
 BOOKMARK = (440000, 4474000, 440600, 4474500)
 LAYOUT = (439500, 4473500, 441500, 4474500)
 CANVAS = (439200, 4473100, 442800, 4476900)
+UTM_BOXES = {"view": VIEW, "bookmark": BOOKMARK, "layout": LAYOUT, "canvas": CANVAS}
+# The same places in ED50 degrees (EPSG:4230: x the longitude, y the latitude).
+DEGREE_BOXES = {"view": (-3.73, 40.40, -3.68, 40.44), "bookmark": (-3.71, 40.41, -3.70, 40.42),
+                "layout": (-3.72, 40.405, -3.69, 40.425), "canvas": (-3.725, 40.402, -3.685, 40.438)}
 PARCELS = [[(440000, 4474000), (440500, 4474000), (440500, 4474400), (440000, 4474000)],
            [(441000.25, 4475000.5), (441300, 4475000), (441300, 4475300.75), (441000.25, 4475000.5)]]
 
@@ -88,31 +94,31 @@ def make(folder):
 
     canvas = QgsMapCanvas()
 
-    def project(name, relative, layers, crs=ED50):
+    def project(name, relative, layers, crs=ED50, boxes=UTM_BOXES, ellipsoid=None):
         p = QgsProject.instance()
         p.clear()
         p.setCrs(crs)
         canvas.setDestinationCrs(crs)
-        canvas.setExtent(QgsRectangle(*CANVAS))
-        p.setEllipsoid("EPSG:7022" if crs == ED50 else "EPSG:7019")
+        canvas.setExtent(QgsRectangle(*boxes["canvas"]))
+        p.setEllipsoid(ellipsoid or ("EPSG:7022" if crs == ED50 else "EPSG:7019"))
         for layer in layers:
             assert layer.isValid() or layer.providerType() == "wms", layer.name()
             p.addMapLayer(layer)
-        p.viewSettings().setDefaultViewExtent(QgsReferencedRectangle(QgsRectangle(*VIEW), crs))
+        p.viewSettings().setDefaultViewExtent(QgsReferencedRectangle(QgsRectangle(*boxes["view"]), crs))
         b = QgsBookmark()
         b.setName("Parcela")
-        b.setExtent(QgsReferencedRectangle(QgsRectangle(*BOOKMARK), crs))
+        b.setExtent(QgsReferencedRectangle(QgsRectangle(*boxes["bookmark"]), crs))
         p.bookmarkManager().addBookmark(b)
         layout = QgsPrintLayout(p)
         layout.initializeDefaults()
         layout.setName("Plano")
         m = QgsLayoutItemMap(layout)
         m.attemptSetSceneRect(QRectF(20, 20, 200, 100))
-        m.setExtent(QgsRectangle(*LAYOUT))
+        m.setExtent(QgsRectangle(*boxes["layout"]))
         g = QgsLayoutItemMapGrid("Cuadrícula", m)
         g.setCrs(crs)
-        g.setIntervalX(500)
-        g.setIntervalY(500)
+        g.setIntervalX(500 if boxes is UTM_BOXES else 0.01)
+        g.setIntervalY(500 if boxes is UTM_BOXES else 0.01)
         m.grids().addGrid(g)
         layout.addLayoutItem(m)
         p.layoutManager().addLayout(layout)
@@ -139,6 +145,7 @@ def make(folder):
     project("absoluto.qgs", False, [parcels(), QgsRasterLayer(obra + "/orto.tif", "orto", "gdal"),
                                     QgsVectorLayer(obra + "/caminos & ríos.gpkg|layername=rios", "rios", "ogr")])
     project("etrs.qgs", True, [parcels()], QgsCoordinateReferenceSystem("EPSG:25830"))
+    project("grados.qgs", True, [parcels()], QgsCoordinateReferenceSystem("EPSG:4230"), DEGREE_BOXES, "NONE")
 
 
 def cct(pipeline, points):
@@ -148,10 +155,12 @@ def cct(pipeline, points):
     return [tuple(float(v) for v in line.split()[:2]) for line in out if line.strip()]
 
 
-def moved_box(grid, box):
-    """The box holding the four corners of `box` moved from ED50 to ETRS89 UTM 30 by the grid."""
-    pipeline = ("+proj=pipeline +step +inv +proj=utm +zone=30 +ellps=intl +step +proj=hgridshift +grids=%s "
-                "+step +proj=utm +zone=30 +ellps=GRS80" % grid)
+def moved_box(grid, box, degrees=False):
+    """The box holding the four corners of `box` (ED50 UTM 30, or degrees) moved to ETRS89
+    UTM 30 by the grid."""
+    start = "+proj=unitconvert +xy_in=deg +xy_out=rad" if degrees else "+inv +proj=utm +zone=30 +ellps=intl"
+    pipeline = ("+proj=pipeline +step %s +step +proj=hgridshift +grids=%s "
+                "+step +proj=utm +zone=30 +ellps=GRS80" % (start, grid))
     xs, ys = zip(*cct(pipeline, [(box[0], box[1]), (box[2], box[1]), (box[2], box[3]), (box[0], box[3])]))
     return (min(xs), min(ys), max(xs), max(ys))
 
@@ -203,7 +212,7 @@ def check(folder, output, grid, names):
     output = os.path.abspath(output)
     gpkg = os.path.exists(output + "/capas/parcelas.gpkg")
     wrong = []
-    for name in names or ["mapa.qgz", "absoluto.qgs", "etrs.qgs"]:
+    for name in names or ["mapa.qgz", "absoluto.qgs", "etrs.qgs", "grados.qgs"]:
         old, new = obra + "/" + name, output + "/" + name
         old_styles, old_layers = styles(old, gpkg)
         new_styles, new_layers = styles(new, gpkg)
@@ -233,10 +242,11 @@ def check(folder, output, grid, names):
             wrong.append("%s: layers %s, not %s" % (name, sorted(new_layers), sorted(old_layers)))
         # Map coordinates: moved by the grid in an ED50 project, as they were in an ETRS89 one.
         p.read(new)
-        etrs = name == "etrs.qgs"
+        etrs, degrees = name == "etrs.qgs", name == "grados.qgs"
+        boxes = DEGREE_BOXES if degrees else UTM_BOXES
         if p.crs().authid() != "EPSG:25830":
             wrong.append("%s: the project is in %s" % (name, p.crs().authid()))
-        if p.ellipsoid() != "EPSG:7019":
+        if p.ellipsoid() != ("NONE" if degrees else "EPSG:7019"):
             wrong.append("%s: distances are measured on %s" % (name, p.ellipsoid()))
         layout_map = [i for i in p.layoutManager().layoutByName("Plano").items() if isinstance(i, QgsLayoutItemMap)][0]
         grid_crs = layout_map.grids().grid(layout_map.grids().asList()[0].id()).crs().authid()
@@ -246,15 +256,38 @@ def check(folder, output, grid, names):
         canvas_box = tuple(float(canvas.find("extent/" + c).text) for c in ("xmin", "ymin", "xmax", "ymax"))
         if canvas.find("destinationsrs/spatialrefsys/authid").text != "EPSG:25830":
             wrong.append("%s: the map canvas is in %s" % (name, canvas.find("destinationsrs/spatialrefsys/authid").text))
-        for what, old_box, new_rect in (
-                ("the map canvas", CANVAS, QgsRectangle(*canvas_box)),
-                ("the default view", VIEW, p.viewSettings().defaultViewExtent()),
-                ("the bookmark", BOOKMARK, p.bookmarkManager().bookmarks()[0].extent()),
-                ("the layout's map", LAYOUT, layout_map.extent())):
-            want = old_box if etrs else moved_box(grid, old_box)
+        for what, key, new_rect in (
+                ("the map canvas", "canvas", QgsRectangle(*canvas_box)),
+                ("the default view", "view", p.viewSettings().defaultViewExtent()),
+                ("the bookmark", "bookmark", p.bookmarkManager().bookmarks()[0].extent()),
+                ("the layout's map", "layout", layout_map.extent())):
+            want = boxes[key] if etrs else moved_box(grid, boxes[key], degrees)
             got = box_of(new_rect)
-            if max(abs(a - b) for a, b in zip(want, got)) > 1.0:
+            if degrees and key == "layout":
+                # From degrees to metres the map shows all its ground, in the item's shape.
+                size = layout_map.sizeWithUnits()
+                shape = size.width() / size.height()
+                holds = got[0] <= want[0] + 1 and got[1] <= want[1] + 1 and got[2] >= want[2] - 1 and got[3] >= want[3] - 1
+                if not holds or abs((got[2] - got[0]) / (got[3] - got[1]) / shape - 1) > 0.001:
+                    wrong.append("%s: %s is %s, which does not hold %s in the item's shape" % (name, what, got, want))
+            elif max(abs(a - b) for a, b in zip(want, got)) > 1.0:
                 wrong.append("%s: %s is %s, not %s" % (name, what, got, want))
+        # Each converted layer's stored extent moved as its vertices are; a relative source
+        # written as QGIS writes one ("./", "../").
+        old_root, new_root = ET.fromstring(project_xml(old)), ET.fromstring(project_xml(new))
+        for layer in new_root.iter("maplayer"):
+            was = [w for w in old_root.iter("maplayer") if w.findtext("id") == layer.findtext("id")][0]
+            source = layer.findtext("datasource")
+            if name != "absoluto.qgs" and source.split("|")[0].endswith((".shp", ".gpkg", ".tif", ".kmz")) and \
+                    not source.startswith(("./", "../")):
+                wrong.append("%s: the source %s is not written as QGIS writes a relative one" % (name, source))
+            if was.findtext("srs/spatialrefsys/authid") != "EPSG:23030" or layer.find("extent/xmin") is None or \
+                    layer.findtext("srs/spatialrefsys/authid") != "EPSG:25830":
+                continue
+            want = moved_box(grid, tuple(float(was.findtext("extent/" + c)) for c in ("xmin", "ymin", "xmax", "ymax")))
+            got = tuple(float(layer.findtext("extent/" + c)) for c in ("xmin", "ymin", "xmax", "ymax"))
+            if max(abs(a - b) for a, b in zip(want, got)) > 1.0:
+                wrong.append("%s: the extent of «%s» is %s, not %s" % (name, layer.findtext("layername"), got, want))
         # Every byte Talpor does not change, as it was.
         if rest(project_xml(old)) != rest(project_xml(new)):
             wrong.append("%s: the project's XML changed outside systems, extents and sources" % name)
