@@ -517,8 +517,9 @@ def case(seed, index, bases):
     elif kind == "signal":
         main = "grande.tif"
         files = {main: SMALL["grande.tif"]}
-        options = ["-m", "rejilla", "--tolerancia=0"] + rnd.choice([[], [], ["--remuestreo=lanczos"], ["--formato=cog"]])
         output = "salida" + rnd.choice([".tif", ".tif", ".img", ".png", ".jpg"])
+        options = ["-m", "rejilla", "--tolerancia=0"] + rnd.choice([[], [], ["--remuestreo=lanczos"]] +
+                                                                    ([["--formato=cog"]] if output.endswith(".tif") else []))
         said.append("interrupted")
     return main, files, links, fifos, said, options, output, truncated
 
