@@ -223,16 +223,16 @@ def tiff_entries(data):
     return entries, order, big
 
 
-def tiff_lies(rnd, data):
+def tiff_lies(rnd, data, tags=(256, 257, 258, 273, 277, 278, 279, 322, 323, 324, 325, 33550, 33922, 34264)):
     """A TIFF whose sizes, tiles, strips or georeference lie: width or height of 2^31 or
     none, tiles of size 0 or larger than the image, offsets past the end, byte counts that
     are huge or nothing, a pixel size or tie point of NaN, 0, negative or 1e308."""
     entries, order, big = tiff_entries(data)
     b = bytearray(data)
     width = 8 if big else 4
-    choices = [t for t in (256, 257, 258, 273, 277, 278, 279, 322, 323, 324, 325, 33550, 33922, 34264) if t in entries]
+    choices = [t for t in tags if t in entries]
     if not choices:
-        return flip_bits(rnd, data), "no directory to lie in: bits flipped"
+        return flip_bits(rnd, data), "no such tag to lie in: bits flipped"
     said = []
     for tag in rnd.sample(choices, min(len(choices), rnd.choice([1, 1, 2, 3]))):
         e, kind, count, at = entries[tag]
@@ -470,8 +470,7 @@ def case(seed, index, bases):
     elif kind == "geo":
         worlds = [n for n in files if n.rsplit(".", 1)[1] in ("tfw", "wld", "jgw", "pgw")]
         if main.endswith(".tif") and not worlds:
-            entries, _, _ = tiff_entries(data)
-            files[target], what = tiff_lies(rnd, data) if any(t in entries for t in (33550, 33922, 34264)) else (data, "")
+            files[target], what = tiff_lies(rnd, data, (33550, 33922, 34264))
             said.append(f"{target}'s georeference lies: {what}")
         elif worlds and rnd.random() < 0.7:
             name = rnd.choice(worlds)
