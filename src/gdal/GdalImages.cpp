@@ -277,12 +277,22 @@ bool ReadsWhole(GDALDatasetH ds, std::string& said) {
 bool BlocksInside(GDALDatasetH ds, long long bytes, bool& sparse) {
     const char* interleave = GDALGetMetadataItem(ds, "INTERLEAVE", "IMAGE_STRUCTURE");
     const int bands = interleave != nullptr && EQUAL(interleave, "BAND") ? GDALGetRasterCount(ds) : 1;
+    const char* c = GDALGetMetadataItem(ds, "COMPRESSION", "IMAGE_STRUCTURE");
+    const std::string compression = c != nullptr ? c : "";
+    const bool known = compression.empty() || compression == "DEFLATE" || compression == "LZW" || compression == "PACKBITS" ||
+                       compression.find("JPEG") != std::string::npos;
     for (int b = 1; b <= bands; ++b) {
         GDALRasterBandH band = GDALGetRasterBand(ds, b);
         int bx = 0, by = 0;
         GDALGetBlockSize(band, &bx, &by);
         if (bx <= 0 || by <= 0) return false;
-        const long long across = (GDALGetRasterXSize(ds) + bx - 1) / bx, down = (GDALGetRasterYSize(ds) + by - 1) / by;
+        const long long across = (GDALGetRasterXSize(ds) + (bx - 1LL)) / bx, down = (GDALGetRasterYSize(ds) + (by - 1LL)) / by;
+        // Each block has its offset and size in the file, and its pixels there at most 2000
+        // times smaller (as a DEFLATE block of one colour; ZSTD's or LZMA's, far more): a
+        // header that declares more blocks, or blocks larger, than the file could hold lies.
+        const double block = double(bx) * by * (bands == 1 ? GDALGetRasterCount(ds) : 1) *
+                             GDALGetDataTypeSizeBytes(GDALGetRasterDataType(band));
+        if (across * down > bytes / 4 || block > (known ? 2000.0 * double(bytes) : 2147483648.0)) return false;
         for (long long y = 0; y < down; ++y)
             for (long long x = 0; x < across; ++x) {
                 const std::string at = std::to_string(x) + "_" + std::to_string(y);

@@ -219,8 +219,10 @@ std::string CannotHold(const std::string& format, const TalporGdalRasterInfo& in
         if (info.palette != 0) return "un JPEG no guarda la paleta de colores de un mapa" + others(true);
         if (info.hasNodata != 0) {
             const int decimals = info.nodata == std::round(info.nodata) ? 0 : 3;
-            return "un JPEG no guarda exactamente el valor de «sin datos» (" + Number(info.nodata, decimals) +
-                   ") de la imagen" + others(true);
+            const std::string value = std::isnan(info.nodata) ? "nan"
+                                      : std::isinf(info.nodata) ? (info.nodata > 0 ? "inf" : "-inf")
+                                                                : Number(info.nodata, decimals);
+            return "un JPEG no guarda exactamente el valor de «sin datos» (" + value + ") de la imagen" + others(true);
         }
     }
     if (format == "AAIGrid" || format == "XYZ") {

@@ -308,8 +308,16 @@ TEST(Rasters, AnImageReadsNothingButItselfAndRefusesWhatIsDamaged) {
     // A JPEG's first kilobyte, its frame header saying 65.500 × 65.500 pixels.
     testing_support::WriteFile(folder.path / "grande.py", "b = bytearray(open('orto.jpg', 'rb').read(1024))\ni = b.find(b'\\xff\\xc0')\n"
                                                           "b[i + 5:i + 9] = bytes([255, 220, 255, 220])\nopen('grande.jpg', 'wb').write(b)\n");
+    // A GeoTIFF whose header says 2.147.483.647 rows, and one whose tiles are 16.777.216 pixels wide.
+    testing_support::WriteFile(folder.path / "miente.py", "b = open('orto.tif', 'rb').read()\n"
+                                                          "for name, tag, value in (('alto.tif', 1, 2**31 - 1), ('tesela.tif', 66, 2**24)):\n"
+                                                          "    c = bytearray(b)\n    i = c.find(bytes([tag, 1, 3, 0, 1, 0, 0, 0]))\n"
+                                                          "    c[i + 2:i + 4] = bytes([4, 0])\n    c[i + 8:i + 12] = value.to_bytes(4, 'little')\n"
+                                                          "    open(name, 'wb').write(c)\n");
     ASSERT_EQ(run("gdal_translate -q -co TILED=YES -co COMPRESS=DEFLATE -a_srs EPSG:23030 -a_ullr 440000 4478000 440200 4477850 "
-                  "orto.raw orto.tif && gdal_translate -q -of JPEG -co WORLDFILE=YES orto.tif orto.jpg && "
+                  "orto.raw orto.tif && python3 miente.py && cp orto.tif nulo.tif && printf '<PAMDataset><PAMRasterBand band=\"1\">"
+                  "<NoDataValue>nan</NoDataValue></PAMRasterBand></PAMDataset>' > nulo.tif.aux.xml && "
+                  "gdal_translate -q -of JPEG -co WORLDFILE=YES orto.tif orto.jpg && "
                   "gdal_translate -q -co PROFILE=BASELINE -co TFW=YES orto.tif plano.tif && rm plano.tif.aux.xml && "
                   "(printf '\\357\\273\\277'; gdalsrsinfo -o wkt_esri EPSG:23030) > plano.prj && "
                   "mkdir fotos && cp orto.jpg orto.wld orto.jpg.aux.xml fotos/ && ln -s ../secreto.txt fotos/orto.jpg.ovr && "
@@ -338,6 +346,9 @@ TEST(Rasters, AnImageReadsNothingButItselfAndRefusesWhatIsDamaged) {
         {"grande.jpg g.tif", read + "dice tener 65.500 × 65.500 píxeles, que no caben en sus 1.024 bytes"},
         {"corto.tif c.tif", read + "el fichero acaba antes que sus píxeles: está cortado o dañado"},
         {"cola.tif c.tif", read + "el fichero acaba antes que sus píxeles"},
+        {"alto.tif a.tif", read + "el fichero acaba antes que sus píxeles"},
+        {"tesela.tif t.tif", read + "el fichero acaba antes que sus píxeles"},
+        {"nulo.tif n.jpg", "un JPEG no guarda exactamente el valor de «sin datos» (nan) de la imagen"},
         {"etiqueta.tif e.tif", read + "GDAL no la reconoce como imagen"},
         {"dano.tif d.tif", read + "sus píxeles están dañados o incompletos (ZIPDecode:Decoding error"},
         {"uno.tif u.tif", "la imagen tiene 1 × 1 píxeles, muy pocos para llevar su georreferencia al otro sistema"},
