@@ -207,15 +207,16 @@ class Mover {
     }
 
     // A print layout's map, whose shape is the item's on paper (`aspect`, width over
-    // height; 0 for unknown): between systems of one unit, its centre moved and its shape
-    // kept, its size as the moved box's; between degrees and metres, the moved box grown
-    // to the item's shape about its centre, so that it shows all the ground it showed.
+    // height; 0 for unknown): within one zone (or in degrees), its centre moved and its
+    // shape kept, its size as the moved box's; between degrees and metres or two zones,
+    // whose north turns, the moved box grown to the item's shape about its centre, so
+    // that it shows all the ground it showed.
     std::optional<Rect> MoveFrame(const Rect& r, double aspect) const {
         const auto box = MoveBox(r);
         const auto centre = Move((r.xmin + r.xmax) / 2, (r.ymin + r.ymax) / 2);
         const double w = r.xmax - r.xmin, h = r.ymax - r.ymin;
         if (!box || !centre || !(w > 0 && h > 0)) return box;
-        if ((from_.zone == 0) != (to_.zone == 0)) {
+        if (from_.zone != to_.zone) {
             const double cx = (box->xmin + box->xmax) / 2, cy = (box->ymin + box->ymax) / 2;
             double bw = box->xmax - box->xmin, bh = box->ymax - box->ymin;
             if (aspect > 0 && bw / bh < aspect) bw = bh * aspect;

@@ -753,7 +753,7 @@ TEST_F(Lote, AQgisProjectFollowsItsLayersIntoTheTargetSystem) {
     };
     Ran r = Run("--destino=etrs89-utm30 -m rejilla obra salida");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(Has(r.err, "obra/mapa.qgz: proyecto de QGIS: 4 capas leen ahora sus ficheros convertidos; movidos (ED50 UTM "
+    EXPECT_TRUE(Has(r.err, "obra/mapa.qgz: proyecto de QGIS: 5 capas leen ahora sus ficheros convertidos; movidos (ED50 UTM "
                            "30 → ETRS89 UTM 30, rejilla): el sistema del proyecto, la extensión del mapa, la vista inicial, el "
                            "marcador, el mapa de "
                            "un diseño de impresión, la cuadrícula de un mapa y el elipsoide de las medidas (GRS80)\n") &&
@@ -765,7 +765,10 @@ TEST_F(Lote, AQgisProjectFollowsItsLayersIntoTheTargetSystem) {
                 Has(r.err, "obra/grados.qgs: proyecto de QGIS: 1 capa lee ahora su fichero convertido; movidos (ED50 "
                            "geográficas → ETRS89 UTM 30, rejilla): el sistema del proyecto, la extensión del mapa, la vista "
                            "inicial, el marcador, el mapa de un diseño de impresión y la cuadrícula de un mapa\n") &&
-                Has(r.err, "talpor-lote: 8 ficheros convertidos, 0 con errores, 0 rechazados\n"))
+                Has(r.err, "obra/huso31.qgs: proyecto de QGIS: 1 capa lee ahora su fichero convertido; movidos (ED50 UTM "
+                           "31 → ETRS89 UTM 30, rejilla): el sistema del proyecto, la extensión del mapa, la vista "
+                           "inicial, el marcador, el mapa de un diseño de impresión y la cuadrícula de un mapa\n") &&
+                Has(r.err, "talpor-lote: 9 ficheros convertidos, 0 con errores, 0 rechazados\n"))
         << r.err;
     check("salida", "");
     // A project is never replaced without the user's word.

@@ -15,6 +15,8 @@ python3-qgis, offscreen), with PROJ's cct and GDAL's ogr2ogr as the truth for co
         etrs.qgs     an ETRS89 project (EPSG:25830) with the shapefile
         grados.qgs   an ED50 project in degrees (EPSG:4230) with the shapefile, measuring
                      on no ellipsoid
+        huso31.qgs   an ED50 UTM 31 project (EPSG:23031) of Barcelona with the shapefile
+      mapa.qgz also reads the GeoPackage with no layer named (QGIS reads its first)
   qgis_projects.py check FOLDER OUTPUT GRID [PROJECT...]
       opens each project of OUTPUT (all three, or those named) in QGIS and checks it
       against FOLDER/obra's: every layer whose file is in obra valid and read from
@@ -56,6 +58,9 @@ BOOKMARK = (440000, 4474000, 440600, 4474500)
 LAYOUT = (439500, 4473500, 441500, 4474500)
 CANVAS = (439200, 4473100, 442800, 4476900)
 UTM_BOXES = {"view": VIEW, "bookmark": BOOKMARK, "layout": LAYOUT, "canvas": CANVAS}
+# Barcelona's, in ED50 UTM 31 (EPSG:23031).
+ZONE31_BOXES = {"view": (428000, 4580000, 432000, 4584000), "bookmark": (430000, 4581000, 430600, 4581500),
+                "layout": (429000, 4580500, 431000, 4581500), "canvas": (428200, 4580100, 431800, 4583900)}
 # The same places in ED50 degrees (EPSG:4230: x the longitude, y the latitude).
 DEGREE_BOXES = {"view": (-3.73, 40.40, -3.68, 40.44), "bookmark": (-3.71, 40.41, -3.70, 40.42),
                 "layout": (-3.72, 40.405, -3.69, 40.425), "canvas": (-3.725, 40.402, -3.685, 40.438)}
@@ -117,8 +122,8 @@ def make(folder):
         m.setExtent(QgsRectangle(*boxes["layout"]))
         g = QgsLayoutItemMapGrid("Cuadrícula", m)
         g.setCrs(crs)
-        g.setIntervalX(500 if boxes is UTM_BOXES else 0.01)
-        g.setIntervalY(500 if boxes is UTM_BOXES else 0.01)
+        g.setIntervalX(0.01 if boxes is DEGREE_BOXES else 500)
+        g.setIntervalY(0.01 if boxes is DEGREE_BOXES else 500)
         m.grids().addGrid(g)
         layout.addLayoutItem(m)
         p.layoutManager().addLayout(layout)
@@ -141,11 +146,13 @@ def make(folder):
     project("mapa.qgz", True, [
         parcels(), QgsVectorLayer(obra + "/caminos & ríos.gpkg|layername=caminos", "caminos", "ogr"),
         QgsRasterLayer(obra + "/orto.tif", "orto", "gdal"), QgsVectorLayer(obra + "/rutas.kmz|layername=rutas", "rutas", "ogr"),
-        QgsRasterLayer(WMS, "PNOA", "wms"), memory, QgsVectorLayer(os.path.dirname(obra) + "/fuera.shp", "fuera", "ogr")])
+        QgsRasterLayer(WMS, "PNOA", "wms"), memory, QgsVectorLayer(os.path.dirname(obra) + "/fuera.shp", "fuera", "ogr"),
+        QgsVectorLayer(obra + "/caminos & ríos.gpkg", "primera", "ogr")])
     project("absoluto.qgs", False, [parcels(), QgsRasterLayer(obra + "/orto.tif", "orto", "gdal"),
                                     QgsVectorLayer(obra + "/caminos & ríos.gpkg|layername=rios", "rios", "ogr")])
     project("etrs.qgs", True, [parcels()], QgsCoordinateReferenceSystem("EPSG:25830"))
     project("grados.qgs", True, [parcels()], QgsCoordinateReferenceSystem("EPSG:4230"), DEGREE_BOXES, "NONE")
+    project("huso31.qgs", True, [parcels()], QgsCoordinateReferenceSystem("EPSG:23031"), ZONE31_BOXES)
 
 
 def cct(pipeline, points):
@@ -155,10 +162,10 @@ def cct(pipeline, points):
     return [tuple(float(v) for v in line.split()[:2]) for line in out if line.strip()]
 
 
-def moved_box(grid, box, degrees=False):
-    """The box holding the four corners of `box` (ED50 UTM 30, or degrees) moved to ETRS89
-    UTM 30 by the grid."""
-    start = "+proj=unitconvert +xy_in=deg +xy_out=rad" if degrees else "+inv +proj=utm +zone=30 +ellps=intl"
+def moved_box(grid, box, degrees=False, zone=30):
+    """The box holding the four corners of `box` (ED50 UTM `zone`, or degrees) moved to
+    ETRS89 UTM 30 by the grid."""
+    start = "+proj=unitconvert +xy_in=deg +xy_out=rad" if degrees else "+inv +proj=utm +zone=%d +ellps=intl" % zone
     pipeline = ("+proj=pipeline +step %s +step +proj=hgridshift +grids=%s "
                 "+step +proj=utm +zone=30 +ellps=GRS80" % (start, grid))
     xs, ys = zip(*cct(pipeline, [(box[0], box[1]), (box[2], box[1]), (box[2], box[3]), (box[0], box[3])]))
@@ -187,6 +194,26 @@ def styles(path, drawing):
     return out, layers
 
 
+def features(path):
+    """Each vector layer's features, by name and area (in its system's units), as QGIS reads them."""
+    p = QgsProject.instance()
+    p.clear()
+    p.read(path)
+    out = {}
+    for layer in p.mapLayers().values():
+        if isinstance(layer, QgsVectorLayer) and layer.isValid() and layer.fields().indexOf("nombre") >= 0:
+            degrees = layer.crs().isGeographic()
+            out[layer.name()] = sorted((str(f["nombre"]), f.geometry().area(), degrees) for f in layer.getFeatures())
+    return out
+
+
+def same_features(a, b):
+    """The same names, and areas within a thousandth (a datum's scale moves them a little)
+    where both are in metres or both in degrees."""
+    return b is not None and len(a) == len(b) and all(
+        x[0] == y[0] and (x[2] != y[2] or abs(x[1] - y[1]) <= 1e-3 * max(abs(x[1]), 1)) for x, y in zip(a, b))
+
+
 def project_xml(path):
     if path.endswith(".qgz"):
         with zipfile.ZipFile(path) as z:
@@ -212,7 +239,7 @@ def check(folder, output, grid, names):
     output = os.path.abspath(output)
     gpkg = os.path.exists(output + "/capas/parcelas.gpkg")
     wrong = []
-    for name in names or ["mapa.qgz", "absoluto.qgs", "etrs.qgs", "grados.qgs"]:
+    for name in names or ["mapa.qgz", "absoluto.qgs", "etrs.qgs", "grados.qgs", "huso31.qgs"]:
         old, new = obra + "/" + name, output + "/" + name
         old_styles, old_layers = styles(old, gpkg)
         new_styles, new_layers = styles(new, gpkg)
@@ -238,12 +265,18 @@ def check(folder, output, grid, names):
                 wrong.append("%s: «%s» is in %s, not %s" % (name, layer, authid, want))
             if old_styles[layer] != new_styles[layer]:
                 wrong.append("%s: the style of «%s» changed" % (name, layer))
+        # Each vector layer reads the same features it read: their names and areas.
+        before, after = features(old), features(new)
+        for layer, read in before.items():
+            if not same_features(read, after.get(layer)):
+                wrong.append("%s: «%s» reads %s, not %s" % (name, layer, after.get(layer), read))
         if set(new_layers) != set(old_layers):
             wrong.append("%s: layers %s, not %s" % (name, sorted(new_layers), sorted(old_layers)))
         # Map coordinates: moved by the grid in an ED50 project, as they were in an ETRS89 one.
         p.read(new)
         etrs, degrees = name == "etrs.qgs", name == "grados.qgs"
-        boxes = DEGREE_BOXES if degrees else UTM_BOXES
+        zone31 = name == "huso31.qgs"
+        boxes = DEGREE_BOXES if degrees else ZONE31_BOXES if zone31 else UTM_BOXES
         if p.crs().authid() != "EPSG:25830":
             wrong.append("%s: the project is in %s" % (name, p.crs().authid()))
         if p.ellipsoid() != ("NONE" if degrees else "EPSG:7019"):
@@ -261,9 +294,9 @@ def check(folder, output, grid, names):
                 ("the default view", "view", p.viewSettings().defaultViewExtent()),
                 ("the bookmark", "bookmark", p.bookmarkManager().bookmarks()[0].extent()),
                 ("the layout's map", "layout", layout_map.extent())):
-            want = boxes[key] if etrs else moved_box(grid, boxes[key], degrees)
+            want = boxes[key] if etrs else moved_box(grid, boxes[key], degrees, 31 if zone31 else 30)
             got = box_of(new_rect)
-            if degrees and key == "layout":
+            if (degrees or zone31) and key == "layout":
                 # From degrees to metres the map shows all its ground, in the item's shape.
                 size = layout_map.sizeWithUnits()
                 shape = size.width() / size.height()
