@@ -800,10 +800,11 @@ TEST_F(Lote, AQgisProjectFollowsItsLayersIntoTheTargetSystem) {
              {"cdata.qgs", "<qgis version=\"3.22\"><title>a]]>b</title></qgis>"},
              {"latin1.qgs", "<qgis version=\"3.22\"><title>Pe\xF1" "alara</title></qgis>"},
              {"comentario.qgs", "<qgis version=\"3.22\"><!-- a -- b --></qgis>"},
-             {"entidad.qgs", "<qgis version=\"3.22\"><title>&#xD800;</title></qgis>"}})
+             {"entidad.qgs", "<qgis version=\"3.22\"><title>&#xD800;</title></qgis>"},
+             {"cruzado.qgs", "<qgis version=\"3.22\"><title><b></title></b></qgis>"}})
         WriteFile(dir / "raros" / name, text);
     r = Run("--destino=etrs89-utm30 raros otros");
-    for (const char* name : {"nulo", "cdata", "latin1", "comentario", "entidad"})
+    for (const char* name : {"nulo", "cdata", "latin1", "comentario", "entidad", "cruzado"})
         EXPECT_TRUE(Has(r.err, "raros/" + std::string(name) + ".qgs: rechazado: no es un XML bien formado: ")) << name << r.err;
     EXPECT_FALSE(fs::exists(dir / "otros/nulo.qgs") || fs::exists(dir / "otros/cdata.qgs"));
     EXPECT_TRUE(Has(r.err, "raros/roto.qgs: rechazado: no es un XML bien formado: el elemento «projectlayers» queda abierto") &&
