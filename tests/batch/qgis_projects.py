@@ -7,7 +7,8 @@ python3-qgis, offscreen), with PROJ's cct and GDAL's ogr2ogr as the truth for co
       a GeoPackage of two layers (caminos & ríos.gpkg), an orthophoto (orto.tif), a KMZ
       (rutas.kmz) and, outside it, FOLDER/fuera.shp; and three projects:
         mapa.qgz     relative paths, project system EPSG:23030, the KMZ, a WMS layer, a
-                     memory layer and ../fuera.shp, an attached file
+                     memory layer and ../fuera.shp, an attached file; its members with an
+                     extra field each, as Info-ZIP's zip writes them
       each with a map canvas's extent, a default view, a bookmark and a print layout
       whose map has a grid in the project's system
         absoluto.qgs absolute paths, the shapefile, the orthophoto and the GeoPackage's
@@ -31,6 +32,7 @@ python3-qgis, offscreen), with PROJ's cct and GDAL's ogr2ogr as the truth for co
 Prints each difference and exits 1 when there is one."""
 import os
 import re
+import struct
 import subprocess
 import sys
 import tempfile
@@ -150,6 +152,13 @@ def make(folder):
         QgsVectorLayer(obra + "/caminos & ríos.gpkg", "primera", "ogr")])
     project("absoluto.qgs", False, [parcels(), QgsRasterLayer(obra + "/orto.tif", "orto", "gdal"),
                                     QgsVectorLayer(obra + "/caminos & ríos.gpkg|layername=rios", "rios", "ogr")])
+    # As Info-ZIP's zip writes an archive: each member with an extra field (its time).
+    with zipfile.ZipFile(obra + "/mapa.qgz") as z:
+        members = [(info, z.read(info.filename)) for info in z.infolist()]
+    with zipfile.ZipFile(obra + "/mapa.qgz", "w") as z:
+        for info, data in members:
+            info.extra = b"UT\x05\x00\x03" + struct.pack("<I", 1700000000)
+            z.writestr(info, data)
     project("etrs.qgs", True, [parcels()], QgsCoordinateReferenceSystem("EPSG:25830"))
     project("grados.qgs", True, [parcels()], QgsCoordinateReferenceSystem("EPSG:4230"), DEGREE_BOXES, "NONE")
     project("huso31.qgs", True, [parcels()], QgsCoordinateReferenceSystem("EPSG:23031"), ZONE31_BOXES)
