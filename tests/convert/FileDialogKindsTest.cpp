@@ -65,6 +65,16 @@ TEST(FileDialog, EachKindOfInputIsOfferedItsOwnDefaults) {
                                  (dialog.Problem().empty() ? "-" : dialog.Problem());
         EXPECT_EQ(seen, r[3] + " | " + r[4] + " | " + r[5] + " | " + r[6] + " | " + r[7] + " | " + r[8] + " | " + r[9]);
     }
+    // A folder's files counted by kind, a QGIS project as one.
+    const std::filesystem::path mixed = folder.path / "mezcla";
+    std::filesystem::create_directories(mixed);
+    std::filesystem::copy_file(folder.path / "ref.geojson", mixed / "capa.geojson");
+    testing_support::WriteFile(mixed / "puntos.csv", "x;y\n440000;4474000\n");
+    testing_support::WriteFile(mixed / "mapa.qgs", "<qgis version=\"3.22.16\">\n</qgis>\n");
+    testing_support::FakePlatform platform;
+    convert::FileDialog dialog(platform, grids, core::Direction::ED50ToWGS84, 30, {mixed.string()});
+    const std::string preview = dialog.Model().Get("LblPrevia").text;
+    EXPECT_EQ(preview.substr(0, preview.find('\n')), "3 ficheros: 1 capa, 1 tabla y 1 proyecto de QGIS");
 }
 
 }  // namespace
