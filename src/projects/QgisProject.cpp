@@ -297,11 +297,20 @@ Source SourceOf(const std::string& provider, const std::string& datasource) {
 }
 
 // The folder relative paths start from: the project's home path, else its own folder.
-std::string BaseOf(const XmlDocument& doc, const std::string& projectPath) {
-    if (const auto home = doc.Child(doc.Root(), "homePath"))
-        if (const auto path = doc.AttributeOf(*home, "path"); path && !path->empty()) return *path;
-    const fs::path folder = fs::path(projectPath).parent_path();
+std::string FolderOf(const std::string& path) {
+    const fs::path folder = fs::path(path).parent_path();
     return folder.empty() ? "." : folder.string();
+}
+
+// The project's home path; "" where it has none.
+std::string HomeOf(const XmlDocument& doc) {
+    if (const auto home = doc.Child(doc.Root(), "homePath")) return doc.AttributeOf(*home, "path").value_or("");
+    return {};
+}
+
+std::string BaseOf(const XmlDocument& doc, const std::string& projectPath) {
+    const std::string home = HomeOf(doc);
+    return home.empty() ? FolderOf(projectPath) : home;
 }
 
 std::string Resolved(const std::string& path, const std::string& base) {
@@ -495,8 +504,8 @@ ProjectSummary ConvertProject(const Project& project, const std::string& output,
         summary.notes.push_back("es de QGIS " + (version.empty() ? std::string("sin versión") : version) +
                                 ", que Talpor no conoce: se ha convertido donde su estructura es la de QGIS 3");
     const std::string base = BaseOf(doc, project.path);
-    const bool homeSet = base != (fs::path(project.path).parent_path().empty() ? "." : fs::path(project.path).parent_path().string());
-    const std::string newBase = homeSet ? base : (fs::path(output).parent_path().empty() ? "." : fs::path(output).parent_path().string());
+    // The new project's paths start from the same home path, or from its own folder.
+    const std::string newBase = HomeOf(doc).empty() ? FolderOf(output) : base;
     const std::vector<std::size_t> maplayers =
         doc.Child(root, "projectlayers") ? doc.Children(*doc.Child(root, "projectlayers"), "maplayer") : std::vector<std::size_t>{};
 
@@ -572,7 +581,6 @@ ProjectSummary ConvertProject(const Project& project, const std::string& output,
         }
 
     // The project's system, and what it keeps in map coordinates.
-    std::size_t moved = 0;
     std::optional<CrsName> projectFrom, projectTo;
     if (const auto srs = doc.Find(root, "projectCrs/spatialrefsys")) {
         projectFrom = CrsOfSrs(doc, *srs);
@@ -587,7 +595,7 @@ ProjectSummary ConvertProject(const Project& project, const std::string& output,
     }
     std::vector<std::string> unmoved;
     // A rectangle with a system of its own: both moved where the system is the source's.
-    const auto moveOwn = [&](std::size_t holder, std::optional<std::size_t> srs, const std::function<bool(const Mover&)>& move,
+    const auto moveOwn = [&](std::optional<std::size_t> srs, const std::function<bool(const Mover&)>& move,
                              const std::string& what) {
         const std::optional<CrsName> from = CrsOfSrs(doc, srs);
         const std::optional<CrsName> to = from ? ProjectTarget(settings, *from) : std::nullopt;
@@ -597,7 +605,6 @@ ProjectSummary ConvertProject(const Project& project, const std::string& output,
             return false;
         }
         SetSystem(doc, *srs, tables::EpsgOf(*to));
-        (void)holder;
         return true;
     };
     if (const auto canvasList = doc.Descendants(root, "mapcanvas"); !canvasList.empty()) {
@@ -605,7 +612,7 @@ ProjectSummary ConvertProject(const Project& project, const std::string& output,
         for (std::size_t canvas : canvasList) {
             const auto extent = doc.Child(canvas, "extent");
             if (!extent) continue;
-            canvases += moveOwn(canvas, doc.Find(canvas, "destinationsrs/spatialrefsys"), [&](const Mover& m) {
+            canvases += moveOwn(doc.Find(canvas, "destinationsrs/spatialrefsys"), [&](const Mover& m) {
                 bool ok = true;
                 const auto r = m.MoveBox(ExtentOf(doc, *extent, ok));
                 if (!ok || !r) return false;
@@ -616,7 +623,7 @@ ProjectSummary ConvertProject(const Project& project, const std::string& output,
         if (canvases > 0) summary.moved.push_back(canvases == 1 ? "la extensión del mapa" : std::to_string(canvases) + " vistas del mapa");
     }
     if (const auto view = doc.Find(root, "ProjectViewSettings/DefaultViewExtent"))
-        if (moveOwn(*view, doc.Child(*view, "spatialrefsys"), [&](const Mover& m) {
+        if (moveOwn(doc.Child(*view, "spatialrefsys"), [&](const Mover& m) {
                 bool ok = true;
                 const auto r = m.MoveBox(ExtentOf(doc, *view, ok));
                 if (!ok || !r) return false;
@@ -629,7 +636,7 @@ ProjectSummary ConvertProject(const Project& project, const std::string& output,
         const auto wkt = doc.AttributeOf(b, "extent");
         const auto rect = wkt ? RectOfPolygon(*wkt) : std::nullopt;
         if (!rect) continue;
-        bookmarks += moveOwn(b, doc.Child(b, "spatialrefsys"), [&](const Mover& m) {
+        bookmarks += moveOwn(doc.Child(b, "spatialrefsys"), [&](const Mover& m) {
             const auto r = m.MoveBox(*rect);
             if (!r) return false;
             doc.SetAttribute(b, "extent", PolygonOf(*r));
@@ -688,7 +695,6 @@ ProjectSummary ConvertProject(const Project& project, const std::string& output,
                                     (now == "EPSG:7019" ? "GRS80" : now == "EPSG:7030" ? "WGS84" : "Internacional 1924") + ")");
         }
     }
-    (void)moved;
     for (const std::string& what : unmoved)
         summary.notes.push_back(what + " no se ha movido: cae fuera del área del método");
 
