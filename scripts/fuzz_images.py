@@ -36,7 +36,7 @@ signal, leaving no temporary file, no worker and no output half written.
 The cases are drawn from a fixed seed; a case that breaks a promise is kept in the
 failures folder and its command line printed.
 
-    scripts/fuzz_images.py TALPOR_LOTE [--files N] [--seed S] [--jobs J] [--keep DIR] [--formats jp2,img,...]
+    scripts/fuzz_images.py TALPOR_LOTE [--files N] [--seed S] [--jobs J] [--keep DIR] [--formats jp2,img,...] [--cases 36,816]
 """
 import argparse
 import collections
@@ -678,6 +678,7 @@ def main():
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--keep", default="build/fuzz-rasters", help="where failing cases are kept")
     parser.add_argument("--formats", help="only the images of these extensions, apart by commas (jp2,img,...)")
+    parser.add_argument("--cases", help="only these cases of the seed, by number, apart by commas (36,816): a kept failure again")
     args = parser.parse_args()
     binary = os.path.abspath(args.binary)
     cache = tempfile.mkdtemp(prefix="fuzz-rasters-bases-")
@@ -697,8 +698,9 @@ def main():
             return index, c, check_signal(binary, c[1], c[5], c[6], random.Random(args.seed * 7919 + index))
         return index, c, check(binary, c[0], c[1], c[2], c[3], c[5], c[6], c[7])
 
+    indices = [int(n) for n in args.cases.split(",")] if args.cases else range(args.files)
     with concurrent.futures.ThreadPoolExecutor(args.jobs) as pool:
-        for index, (main_, files, links, fifos, said, options, output, _), result in pool.map(one, range(args.files)):
+        for index, (main_, files, links, fifos, said, options, output, _), result in pool.map(one, indices):
             status, problems, err, reports = result
             statuses[status] += 1
             if not problems:
@@ -722,7 +724,7 @@ def main():
             for problem in problems:
                 kinds[re.sub(r"«.*?»|\d+|\(.*\)", "…", problem)[:70]] += 1
     counts = ", ".join(f"{n} with status {s}" for s, n in sorted(statuses.items(), key=lambda x: str(x[0])))
-    print(f"fuzz-rasters: {args.files} files (seed {args.seed}): {counts}; {failures} failing")
+    print(f"fuzz-rasters: {len(indices)} files (seed {args.seed}): {counts}; {failures} failing")
     for kind, n in kinds.most_common():
         print(f"    {n} × {kind}")
     return 1 if failures else 0

@@ -38,6 +38,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -273,7 +274,8 @@ bool ReadsWhole(GDALDatasetH ds, std::string& said) {
 }
 
 // Whether every block of a GeoTIFF lies inside its `bytes`: a file cut short has its last
-// ones past its end, which GDAL reads as blank. `sparse`: some block was never written.
+// ones past its end, which GDAL reads as blank. An uncompressed block holds all its pixels:
+// one shorter (a strip's rows that lie) cannot be read. `sparse`: some block was never written.
 bool BlocksInside(GDALDatasetH ds, long long bytes, bool& sparse) {
     const char* interleave = GDALGetMetadataItem(ds, "INTERLEAVE", "IMAGE_STRUCTURE");
     const int bands = interleave != nullptr && EQUAL(interleave, "BAND") ? GDALGetRasterCount(ds) : 1;
@@ -293,6 +295,11 @@ bool BlocksInside(GDALDatasetH ds, long long bytes, bool& sparse) {
         const double block = double(bx) * by * (bands == 1 ? GDALGetRasterCount(ds) : 1) *
                              GDALGetDataTypeSizeBytes(GDALGetRasterDataType(band));
         if (across * down > bytes / 4 || block > (known ? 2000.0 * double(bytes) : 2147483648.0)) return false;
+        // Uncompressed pixels of whole bytes: a strip holds its rows (the last one the rows
+        // left), a tile all of it.
+        const char* nbits = GDALGetMetadataItem(band, "NBITS", "IMAGE_STRUCTURE");
+        const bool raw = compression.empty() && nbits == nullptr;
+        const bool strips = bx == GDALGetRasterXSize(ds);
         for (long long y = 0; y < down; ++y)
             for (long long x = 0; x < across; ++x) {
                 const std::string at = std::to_string(x) + "_" + std::to_string(y);
@@ -303,9 +310,32 @@ bool BlocksInside(GDALDatasetH ds, long long bytes, bool& sparse) {
                     continue;
                 }
                 if (std::atoll(offset) + std::atoll(size) > bytes) return false;
+                const long long rows = strips ? std::min<long long>(by, GDALGetRasterYSize(ds) - y * by) : by;
+                if (raw && double(std::atoll(size)) < block / by * double(rows)) return false;
             }
     }
     return true;
+}
+
+// The bytes of the files a VRT reads, through the VRTs it reads: what its pixels can come from.
+long long VrtSourceBytes(const std::string& path, std::set<std::string>& seen, int depth) {
+    long long bytes = 0;
+    GDALDatasetH ds = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, kImageDrivers, nullptr, nullptr);
+    if (ds == nullptr) return 0;
+    char** list = GDALGetFileList(ds);
+    GDALClose(ds);
+    for (char** f = list; f != nullptr && *f != nullptr; ++f) {
+        std::error_code e;
+        const std::string real = std::filesystem::canonical(*f, e).string();
+        if (e || !seen.insert(real).second) continue;
+        struct stat st {};
+        if (Head(real, 4096).find("<VRTDataset") != std::string::npos)
+            bytes += depth < 8 ? VrtSourceBytes(real, seen, depth + 1) : 0;
+        else if (::stat(real.c_str(), &st) == 0)
+            bytes += st.st_size;
+    }
+    CSLDestroy(list);
+    return bytes;
 }
 
 // Refuses, in a sentence, an image its file cannot hold: a header that declares more
@@ -333,6 +363,17 @@ std::string DamageRefusal(GDALDatasetH ds, const std::string& path) {
         if (!sparse && (compression.empty() || compression == "DEFLATE" || compression == "LZW" || compression == "PACKBITS" ||
                         compression.find("JPEG") != std::string::npos))
             most = 2000;
+    }
+    // A VRT's pixels come from its sources; one declaring far more than they could give
+    // (100.000² pixels over a small orthophoto) is no mosaic, and would take hours to write.
+    if (driver == "VRT" && declared > double(std::int64_t{64} << 20)) {
+        std::error_code e;
+        std::set<std::string> seen{std::filesystem::canonical(path, e).string()};
+        const long long sources = VrtSourceBytes(path, seen, 0);
+        if (declared > 2000.0 * double(sources))
+            return "dice tener " + Grouped(static_cast<unsigned long long>(GDALGetRasterXSize(ds))) + " × " +
+                   Grouped(static_cast<unsigned long long>(GDALGetRasterYSize(ds))) + " píxeles, que no caben en los " +
+                   Grouped(static_cast<unsigned long long>(sources)) + " bytes de sus fuentes: su cabecera miente";
     }
     // An ENVI or ESRI label's pixels lie uncompressed in the file: it holds them all or is cut short.
     if ((driver == "ENVI" || driver == "EHdr") && declared > double(bytes))

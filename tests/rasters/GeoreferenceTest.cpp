@@ -298,6 +298,12 @@ TEST(Rasters, AnImageReadsNothingButItselfAndRefusesWhatIsDamaged) {
                              "4478000,0,-1</GeoTransform><VRTRasterBand dataType=\"Byte\" band=\"1\"";
     testing_support::WriteFile(folder.path / "crudo.vrt", band + " subClass=\"VRTRawRasterBand\"><SourceFilename relativeToVRT=\"1\">"
                                                           "secreto.txt</SourceFilename></VRTRasterBand></VRTDataset>");
+    // A VRT of 100.000² pixels whose one source is the orthophoto.
+    testing_support::WriteFile(folder.path / "vasto.vrt", "<VRTDataset rasterXSize=\"100000\" rasterYSize=\"100000\"><SRS>EPSG:23030"
+                                                          "</SRS><GeoTransform>440000,1,0,4478000,0,-1</GeoTransform><VRTRasterBand "
+                                                          "dataType=\"Byte\" band=\"1\"><SimpleSource><SourceFilename relativeToVRT="
+                                                          "\"1\">orto.tif</SourceFilename><SourceBand>1</SourceBand></SimpleSource>"
+                                                          "</VRTRasterBand></VRTDataset>");
     testing_support::WriteFile(folder.path / "proc.vrt", band + "><SimpleSource><SourceFilename>/proc/self/environ</SourceFilename>"
                                                          "</SimpleSource></VRTRasterBand></VRTDataset>");
     // A planetary data label named as a GeoTIFF, whose pixels are the secret.
@@ -313,13 +319,18 @@ TEST(Rasters, AnImageReadsNothingButItselfAndRefusesWhatIsDamaged) {
                                                           "for name, tag, value in (('alto.tif', 1, 2**31 - 1), ('tesela.tif', 66, 2**24)):\n"
                                                           "    c = bytearray(b)\n    i = c.find(bytes([tag, 1, 3, 0, 1, 0, 0, 0]))\n"
                                                           "    c[i + 2:i + 4] = bytes([4, 0])\n    c[i + 8:i + 12] = value.to_bytes(4, 'little')\n"
-                                                          "    open(name, 'wb').write(c)\n");
+                                                          "    open(name, 'wb').write(c)\n"
+                                                          // A strip GeoTIFF whose RowsPerStrip says twice its strips' rows.
+                                                          "c = bytearray(open('plano.tif', 'rb').read())\n"
+                                                          "i = max(c.find(bytes([22, 1, 3, 0, 1, 0, 0, 0])), c.find(bytes([22, 1, 4, 0, 1, 0, 0, 0])))\n"
+                                                          "c[i + 8:i + 10] = (2 * int.from_bytes(c[i + 8:i + 10], 'little')).to_bytes(2, 'little')\n"
+                                                          "open('filas.tif', 'wb').write(c)\n");
     ASSERT_EQ(run("gdal_translate -q -co TILED=YES -co COMPRESS=DEFLATE -a_srs EPSG:23030 -a_ullr 440000 4478000 440200 4477850 "
-                  "orto.raw orto.tif && python3 miente.py && cp orto.tif nulo.tif && printf '<PAMDataset><PAMRasterBand band=\"1\">"
+                  "orto.raw orto.tif && cp orto.tif nulo.tif && printf '<PAMDataset><PAMRasterBand band=\"1\">"
                   "<NoDataValue>nan</NoDataValue></PAMRasterBand></PAMDataset>' > nulo.tif.aux.xml && "
                   "gdal_translate -q -of JPEG -co WORLDFILE=YES orto.tif orto.jpg && "
                   "gdal_translate -q -co PROFILE=BASELINE -co TFW=YES orto.tif plano.tif && rm plano.tif.aux.xml && "
-                  "(printf '\\357\\273\\277'; gdalsrsinfo -o wkt_esri EPSG:23030) > plano.prj && "
+                  "(printf '\\357\\273\\277'; gdalsrsinfo -o wkt_esri EPSG:23030) > plano.prj && python3 miente.py && "
                   "mkdir fotos && cp orto.jpg orto.wld orto.jpg.aux.xml fotos/ && ln -s ../secreto.txt fotos/orto.jpg.ovr && "
                   "for f in medio grande tubo; do cp orto.wld $f.wld; cp orto.jpg.aux.xml $f.jpg.aux.xml; done && "
                   "head -c 9000 orto.jpg > medio.jpg && python3 grande.py && "
@@ -348,6 +359,8 @@ TEST(Rasters, AnImageReadsNothingButItselfAndRefusesWhatIsDamaged) {
         {"cola.tif c.tif", read + "el fichero acaba antes que sus píxeles"},
         {"alto.tif a.tif", read + "el fichero acaba antes que sus píxeles"},
         {"tesela.tif t.tif", read + "el fichero acaba antes que sus píxeles"},
+        {"filas.tif f.tif", read + "el fichero acaba antes que sus píxeles"},
+        {"vasto.vrt v.png", read + "dice tener 100.000 × 100.000 píxeles, que no caben en los "},
         {"nulo.tif n.jpg", "un JPEG no guarda exactamente el valor de «sin datos» (nan) de la imagen"},
         {"etiqueta.tif e.tif", read + "GDAL no la reconoce como imagen"},
         {"dano.tif d.tif", read + "sus píxeles están dañados o incompletos (ZIPDecode:Decoding error"},
