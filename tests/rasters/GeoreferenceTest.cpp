@@ -330,7 +330,7 @@ TEST(Rasters, AnImageReadsNothingButItselfAndRefusesWhatIsDamaged) {
                   "<NoDataValue>nan</NoDataValue></PAMRasterBand></PAMDataset>' > nulo.tif.aux.xml && "
                   "gdal_translate -q -of JPEG -co WORLDFILE=YES orto.tif orto.jpg && "
                   "gdal_translate -q -co PROFILE=BASELINE -co TFW=YES orto.tif plano.tif && rm plano.tif.aux.xml && "
-                  "(printf '\\357\\273\\277'; gdalsrsinfo -o wkt_esri EPSG:23030) > plano.prj && python3 miente.py && "
+                  "(printf '\\357\\273\\277'; gdalsrsinfo -o wkt_esri EPSG:23030) > plano.prj && python3 miente.py && cp plano.tfw filas.tfw && cp plano.prj filas.prj && "
                   "mkdir fotos && cp orto.jpg orto.wld orto.jpg.aux.xml fotos/ && ln -s ../secreto.txt fotos/orto.jpg.ovr && "
                   "for f in medio grande tubo; do cp orto.wld $f.wld; cp orto.jpg.aux.xml $f.jpg.aux.xml; done && "
                   "head -c 9000 orto.jpg > medio.jpg && python3 grande.py && "
