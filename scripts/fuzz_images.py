@@ -248,7 +248,8 @@ def tiff_lies(rnd, data, tags=(256, 257, 258, 273, 277, 278, 279, 322, 323, 324,
             value = rnd.choice([len(data) + rnd.randint(0, 1 << 20), (1 << 32) - 1, (1 << 31), 0, 1,
                                 len(data) - 1, 8])
             every = rnd.random() < 0.3
-            for k in range(count) if every else [rnd.randrange(max(count, 1))]:
+            # A count that lies (bits flipped before) reaches no further than the file.
+            for k in range(min(count, max(0, (len(b) - at) // size))) if every else [rnd.randrange(max(count, 1))]:
                 if at + size * k + size <= len(b):
                     b[at + size * k:at + size * (k + 1)] = (value % (1 << (8 * size))).to_bytes(size, order)
             said.append(f"tag {tag}[{'all' if every else 'one'}] = {value}")
