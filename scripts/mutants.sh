@@ -4,12 +4,15 @@
 # incrementally and runs the tests on it, and reports which test programs and which of
 # their tests catch it. The working tree itself is never touched.
 #
-#   scripts/mutants.sh [-j N] [-c] [-b TABLE] [SELECTION...]
+#   scripts/mutants.sh [-j N] [-c] [-b TABLE] [-p PROGRAMS] [SELECTION...]
 #
 #   -j N       compile jobs and test programs at a time (default 2)
 #   -c         only check that every selected mutant still applies; builds nothing
 #   -b TABLE   compare with the table of an earlier run (docs/mutants-baseline.md): the
 #              mutants it caught that this run does not, and those fewer programs catch
+#   -p LIST    only these test programs, apart by commas (lote_tests,layers_tests), and
+#              no script-driven test: a quicker look at the mutants of one room, whose
+#              table says less than a whole run's
 #   SELECTION  mutant numbers (7), ranges (3-9) or areas (geo, num, entry, convert,
 #              utilities, batch, app, form, qt); all mutants when none is given
 #
@@ -35,15 +38,17 @@ results=$work/results.tsv
 jobs=2
 check_only=false
 earlier=""
+only=""
 
 usage() { sed -n '/^#   scripts/,/^#              utilities/p' "$0" | sed 's/^# \{0,1\}//'; }
 die() { echo "mutants: $*" >&2; exit 2; }
 
-while getopts "j:cb:h" opt; do
+while getopts "j:cb:p:h" opt; do
   case $opt in
     j) [[ $OPTARG =~ ^[1-9][0-9]*$ ]] || die "-j wants a number"; jobs=$OPTARG ;;
     c) check_only=true ;;
     b) [ -f "$OPTARG" ] || die "-b: no table $OPTARG"; earlier=$(cd "$(dirname "$OPTARG")" && pwd)/$(basename "$OPTARG") ;;
+    p) only=",$OPTARG," ;;
     h) usage; exit 0 ;;
     *) usage >&2; exit 2 ;;
   esac
@@ -209,9 +214,13 @@ mapfile -t programs < <(find "$bin/tests" -name '*_tests' -type f -perm -u+x | s
   rel=${p#"$bin/"}
   grep -qw "$(basename "$p")" "$tree/$(dirname "$rel")/CMakeLists.txt" 2>/dev/null && echo "$p"
 done)
+if [ -n "$only" ]; then
+  mapfile -t programs < <(for p in "${programs[@]}"; do [[ $only == *",$(basename "$p"),"* ]] && echo "$p"; done)
+fi
 [ ${#programs[@]} -gt 0 ] || die "no test program in $bin/tests"
 mapfile -t scripted < <(cd "$bin" && ctest -N | sed -n 's/^ *Test *#[0-9]*: //p' | grep -v '\.' |
                         grep -vx 'debian_package')
+[ -n "$only" ] && scripted=()
 scripted_regex="^($(IFS='|'; echo "${scripted[*]}"))\$"
 
 declare -A took limit
@@ -355,6 +364,7 @@ summary+=" (build $(mean $build_total $tested) s, tests $(mean $test_total $test
   echo "# Mutants"
   echo
   echo "Each mutant applied alone to a copy of \`$(cd "$root" && git rev-parse --short HEAD 2>/dev/null || echo '?')\`, built (Debug, -O0), and the tests run: each cell names the test programs that fail and their failing tests (\`scripts/mutants.sh\`, list in \`scripts/mutants.txt\`)."
+  [ -n "$only" ] && echo && echo "Only these test programs were run: ${only:1:-1}."
   echo
   echo "| # | Area | Mutant | Where | Caught by |"
   echo "|---|------|--------|-------|-----------|"
