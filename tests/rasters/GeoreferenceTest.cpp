@@ -664,9 +664,10 @@ TEST(Rasters, EachFormatGdalReadsKeepsItsPixelsAndMovesWherePROJsGridPutsIt) {
                                    "mdt.xyz", "teselas.tif"})
         EXPECT_TRUE(std::filesystem::exists(folder.path / "etrs89" / name)) << name;
     EXPECT_EQ(Read(dir + "/etrs89/envi.dat").epsg, 25830);
-    // Refused, each in a sentence: ECW and MrSID, a label cut short, a label's .hdr that is a
+    // Refused, each in a sentence: ECW and MrSID, an ENVI or Esri image cut short, a label's .hdr that is a
     // FIFO or a link out of the folder, pixels that are a FIFO beside their label.
     ASSERT_EQ(run("echo x > foto.ecw && echo x > foto.sid && head -c 100000 envi.dat > corto.dat && cp envi.hdr corto.hdr && "
+                  "head -c 1000 mdt.bil > cortado.bil && cp mdt.hdr cortado.hdr && cp mdt.prj cortado.prj && "
                   "cp mdt.bil tubo.bil && mkfifo tubo.hdr && cp envi.dat fuera.dat && ln -s /etc/passwd fuera.hdr && "
                   "mkfifo pixeles.dat && cp envi.hdr pixeles.hdr && cp envi.dat roto.dat && echo 'EVNI' > roto.hdr"),
               0);
@@ -674,6 +675,7 @@ TEST(Rasters, EachFormatGdalReadsKeepsItsPixelsAndMovesWherePROJsGridPutsIt) {
                                         {"foto.sid f.tif", "no lee imágenes MrSID, cuyo lector no es libre: expórtela a GeoTIFF o "
                                                            "JPEG 2000 con el programa que la abra"},
                                         {"corto.dat c.dat", "el fichero acaba antes que sus píxeles"},
+                                        {"cortado.bil c.bil", "el fichero acaba antes que sus píxeles"},
                                         {"tubo.bil t.bil", "«tubo.hdr», junto a la imagen, es una tubería (FIFO)"},
                                         {"fuera.dat f.dat", "«fuera.hdr», junto a la imagen, es un enlace a un fichero de otra carpeta"},
                                         {"pixeles.dat p.dat", "«pixeles.dat» es una tubería (FIFO), no un fichero"},
