@@ -623,6 +623,13 @@ TEST_F(Lote, AFolderConvertsInOneRunWithItsStructure) {
     r = Run(options + "proyecto/capas/sub/hitos.csv ./proyecto/capas/sub/hitos.csv proyecto/capas/montes.shp -o dos");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(fs::exists(dir / "dos/hitos.csv") && fs::exists(dir / "dos/montes.shp"));
+    // A file of the input is no other's destination, not even with --reemplazar.
+    WriteFile(dir / "dos/hitos.csv", "V2;40,41;-3,70\n");
+    r = Run(options + "--reemplazar proyecto/capas/sub/hitos.csv dos/hitos.csv -o dos");
+    EXPECT_TRUE(r.status == 2 && Has(r.err, "proyecto/capas/sub/hitos.csv: rechazado: su destino «dos/hitos.csv» es un fichero "
+                                            "de la entrada\n"))
+        << r.err;
+    EXPECT_EQ(ReadFile(dir / "dos/hitos.csv"), "V2;40,41;-3,70\n");
     r = Run(options + "proyecto/capas proyecto/capas/etrs89");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(fs::exists(dir / "proyecto/capas/etrs89/sub/hitos.csv"));
