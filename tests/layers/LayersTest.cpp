@@ -1242,6 +1242,17 @@ TEST_F(Layers, MapInfoGmlFlatGeobufSpatiaLiteAndWktCsvGoWhereOgr2ogrPutsThem) {
         EXPECT_EQ(got[0].attributes, was[0].attributes);
         EXPECT_EQ(got[0].types, was[0].types);
     }
+    // A destination named .mif is a MIF, with its .mid, whatever the input.
+    ASSERT_EQ(Run("-m rejilla capa.gpkg desde-gpkg.mif").status, 0);
+    ASSERT_EQ(Read(dir / "desde-gpkg.mif").size(), 1u);
+    EXPECT_EQ(Read(dir / "desde-gpkg.mif")[0].fids.size(), 3u);
+    EXPECT_TRUE(fs::exists(dir / "desde-gpkg.mid"));
+    // In degrees too, a MapInfo table's vertices are where ogr2ogr puts them: its bounds are its data's.
+    ASSERT_TRUE(Ogr("ogr2ogr -f GPKG ogr-grados.gpkg entrada.tab -a_srs EPSG:4258 -ct '" + PipelineTo(23030, "etrs89-grados", grid) +
+                    "'"))
+        << ReadFile(dir / "ogr.txt");
+    ASSERT_EQ(Run("-m rejilla --destino=etrs89-grados entrada.tab grados.tab").status, 0);
+    EXPECT_LT(Farthest(Read(dir / "grados.tab")[0].vertices, Read(dir / "ogr-grados.gpkg")[0].vertices), 1e-8);
     // With a .prj, as QGIS may write one, the CSV is in its system.
     WriteFile(dir / "entrada.prj", testing_support::Output("gdalsrsinfo -o wkt_esri EPSG:23030 | tr -d '\\n'"));
     ASSERT_EQ(Run("-m rejilla entrada.csv con-prj.csv").status, 0);
@@ -1251,12 +1262,19 @@ TEST_F(Layers, MapInfoGmlFlatGeobufSpatiaLiteAndWktCsvGoWhereOgr2ogrPutsThem) {
     // Names and texts as people write them, where XML has no place for them, come out of a
     // GML that xmllint reads; a FlatGeobuf, which keeps no feature without a geometry, says
     // it left one out, and an empty layer is a file GDAL reads.
-    WriteFile(dir / "nombres.csv", "WKT;Superficie (ha);Nº parcela\n\"POINT (440000 4474000)\";1,5;\"a\x07z\"\n;2;sin punto\nPOINT EMPTY;3;punto vacío\n");
+    WriteFile(dir / "nombres.csv", "WKT;Superficie (ha);Nº parcela;cod-ine;campo1.b;1er\n\"POINT (440000 4474000)\";1,5;\"a\x07z\";"
+                                   "28079;x;y\n;2;sin punto;;;\nPOINT EMPTY;3;punto vacío;;;\n");
     Ran r = Run("-m rejilla --origen=ed50-utm30 --destino=etrs89-utm30 nombres.csv nombres.gml");
     EXPECT_TRUE(Has(r.err, "el atributo «Superficie (ha)» se llama «Superficie__ha_», el nombre que GML le da") &&
+                Has(r.err, "el atributo «1er» se llama «_1er»") && Has(r.err, "el atributo «cod-ine» se llama «cod_ine»") &&
+                !Has(r.err, "«campo1.b» se llama") &&
                 Has(r.err, "1 texto con caracteres de control, que XML no admite, escritos como «\xEF\xBF\xBD»"))
         << r.err;
     EXPECT_TRUE(Ogr("xmllint --noout nombres.gml")) << ReadFile(dir / "ogr.txt");
+    // GDAL reads back the names XML takes as they were, and its own for a hyphen, as ogr2ogr writes them.
+    EXPECT_TRUE(Ogr("ogrinfo -ro -so nombres.gml nombres") && Has(ReadFile(dir / "ogr.txt"), "\ncod_ine: ") &&
+                Has(ReadFile(dir / "ogr.txt"), "\ncampo1.b: ") && Has(ReadFile(dir / "ogr.txt"), "\n_1er: "))
+        << ReadFile(dir / "ogr.txt");
     r = Run("-m rejilla --origen=ed50-utm30 --destino=etrs89-utm30 nombres.csv nombres.fgb");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(Has(r.err, "2 entidades sin geometría, que FlatGeobuf no guarda, dejadas fuera: 2, 3")) << r.err;
