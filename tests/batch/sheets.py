@@ -24,7 +24,8 @@ from osgeo import gdal, ogr
 
 gdal.UseExceptions()
 POINTS = [("V1", 30, 440721.12, 4474447.5, 650.3), None, ("V2", 30, 500000.25, 4600000.0, 712.0)]
-DEGREES = [("G1", 40.416, -3.703)]
+# A name of figures with a leading zero, as a survey mark's number or a postal code: a text.
+DEGREES = [("0123", 40.416, -3.703)]
 DMS = [("D1", "40º 25' 3,1234\" N", "3º 42' 13,5\" W")]
 
 
