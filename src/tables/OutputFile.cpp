@@ -342,36 +342,40 @@ constexpr std::string_view kShapefileParts[] = {".shp", ".shx", ".dbf", ".prj", 
 
 }  // namespace
 
+namespace {
+
+// `name` as it goes beside `target`: GDAL names the files of a shapefile or a MapInfo
+// table in lower case whatever the destination's case (RIOS.SHP is written as RIOS.shp,
+// RIOS.dbf, ...); where the destination's extension is in capitals, theirs are too, and
+// RIOS.SHP is what the summary says.
+std::string InTargetsCase(const std::string& name, const std::string& target) {
+    const auto [stem, extension] = StemAndExtension(target);
+    const bool capitals = std::none_of(target.begin() + static_cast<std::ptrdiff_t>(stem.size()), target.end(),
+                                       [](char c) { return c >= 'a' && c <= 'z'; });
+    if (!capitals || (extension != ".shp" && extension != ".tab" && extension != ".mif") || !name.starts_with(stem + "."))
+        return name;
+    std::string upper = name;
+    for (std::size_t i = stem.size(); i < upper.size(); ++i)
+        upper[i] = static_cast<char>(upper[i] >= 'a' && upper[i] <= 'z' ? upper[i] - 'a' + 'A' : upper[i]);
+    return upper;
+}
+
+}  // namespace
+
 std::vector<std::string> OutputFolder::Written() const {
-    // GDAL names the files of a shapefile or a MapInfo table in lower case whatever the
-    // destination's case (RIOS.SHP is written as RIOS.shp, RIOS.dbf, ...): where the
-    // destination's extension is in capitals, theirs are too, and RIOS.SHP is what it says.
-    const auto [stem, extension] = StemAndExtension(Name(target_));
-    const std::string given = Name(target_).substr(stem.size());
-    if ((extension == ".shp" || extension == ".tab" || extension == ".mif") &&
-        std::none_of(given.begin(), given.end(), [](char c) { return c >= 'a' && c <= 'z'; }))
-        if (DIR* d = ::opendir(folder_.c_str())) {
-            std::vector<std::string> lower;
-            while (const dirent* e = ::readdir(d)) {
-                const std::string name = e->d_name;
-                if (name.size() > stem.size() + 1 && name.starts_with(stem + ".")) lower.push_back(name);
-            }
-            ::closedir(d);
-            for (const std::string& name : lower) {
-                std::string upper = name;
-                for (std::size_t i = stem.size(); i < upper.size(); ++i)
-                    upper[i] = static_cast<char>(upper[i] >= 'a' && upper[i] <= 'z' ? upper[i] - 'a' + 'A' : upper[i]);
-                struct stat st {};
-                if (upper != name && ::stat((folder_ + "/" + upper).c_str(), &st) != 0)
-                    ::rename((folder_ + "/" + name).c_str(), (folder_ + "/" + upper).c_str());
-            }
-        }
     std::vector<std::string> written;
     if (DIR* d = ::opendir(folder_.c_str())) {
         while (const dirent* e = ::readdir(d)) {
             if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) written.emplace_back(e->d_name);
         }
         ::closedir(d);
+    }
+    for (std::string& name : written) {
+        const std::string cased = InTargetsCase(name, Name(target_));
+        struct stat st {};
+        if (cased != name && ::stat((folder_ + "/" + cased).c_str(), &st) != 0 &&
+            ::rename((folder_ + "/" + name).c_str(), (folder_ + "/" + cased).c_str()) == 0)
+            name = cased;
     }
     std::sort(written.begin(), written.end());
     const auto named = std::find(written.begin(), written.end(), Name(target_));
